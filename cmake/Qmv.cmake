@@ -1,0 +1,96 @@
+# Shared build rules: warnings, sanitizers, one static library per subsystem
+# folder, and test executables grouped by label.
+
+set(QMV_WARNINGS -Wall -Wextra)
+
+if(QMV_SANITIZE)
+  string(REPLACE "," ";" _qmv_sanitizers "${QMV_SANITIZE}")
+  foreach(s IN LISTS _qmv_sanitizers)
+    add_compile_options(-fsanitize=${s})
+    add_link_options(-fsanitize=${s})
+  endforeach()
+  add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
+endif()
+
+# Floating-point results must not depend on the optimiser (the mixers are
+# compared sample for sample).
+add_compile_options(-ffp-contract=off)
+
+# qmv_library(<target> [DEPS <targets...>])
+# Builds every .cpp and .c file under the calling folder into a static library.
+# Sources are included from the repository root: "framework/core/util/UTF8String.h".
+function(qmv_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE _sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(NOT _sources)
+    # A folder of headers only (or one still empty) links as an interface.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+    if(ARG_DEPS)
+      target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+    endif()
+    return()
+  endif()
+  add_library(${target} STATIC ${_sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
+  target_compile_options(${target} PRIVATE ${QMV_WARNINGS})
+  if(ARG_DEPS)
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# qmv_tests(<name> LIBS <targets...>)
+# Groups the test sources under the calling folder by their suffix:
+#   *GlTest.cpp -> label gl (needs a display), *E2ETest.cpp -> e2e,
+#   *OracleTest.cpp -> oracle, *SlowTest.cpp -> slow, other *Test.cpp -> unit.
+# Each group becomes one GoogleTest executable; every test runs headless
+# (message boxes go to stderr) with SDL's dummy audio driver, from the run folder.
+function(qmv_tests name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB_RECURSE _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+  file(GLOB_RECURSE _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Support.cpp)
+  set(_groups unit gl e2e oracle slow)
+  foreach(label IN LISTS _groups)
+    set(_files_${label} "")
+  endforeach()
+  foreach(f IN LISTS _all)
+    if(f MATCHES "GlTest\\.cpp$")
+      list(APPEND _files_gl ${f})
+    elseif(f MATCHES "E2ETest\\.cpp$")
+      list(APPEND _files_e2e ${f})
+    elseif(f MATCHES "OracleTest\\.cpp$")
+      list(APPEND _files_oracle ${f})
+    elseif(f MATCHES "SlowTest\\.cpp$")
+      list(APPEND _files_slow ${f})
+    else()
+      list(APPEND _files_unit ${f})
+    endif()
+  endforeach()
+  foreach(label IN LISTS _groups)
+    if(NOT _files_${label})
+      continue()
+    endif()
+    set(_exe ${name}_${label}_tests)
+    add_executable(${_exe} ${_files_${label}} ${_support})
+    target_compile_options(${_exe} PRIVATE ${QMV_WARNINGS})
+    target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(${_exe} PRIVATE
+      QMV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+      QMV_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+      QMV_RUN_DIR="${QMV_RUN_DIR}"
+      QMV_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    target_link_libraries(${_exe} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    set(_timeout 120)
+    if(label STREQUAL "slow" OR label STREQUAL "e2e")
+      set(_timeout 600)
+    endif()
+    gtest_discover_tests(${_exe}
+      DISCOVERY_MODE PRE_TEST
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      PROPERTIES
+        LABELS ${label}
+        TIMEOUT ${_timeout}
+        ENVIRONMENT "QMV_HEADLESS=1;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-home/runtime")
+  endforeach()
+endfunction()

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, run and test.
+# Non-interactive and idempotent: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  # libraries the program links
+  libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  liblua5.1-0-dev libtinyxml-dev libminizip-dev zlib1g-dev
+  libpng-dev libjpeg-dev libogg-dev libvorbis-dev libfreetype-dev
+  # tests, benchmarks and fuzzing
+  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  libopenal-dev
+  # running the real program headless and looking at and listening to it
+  xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils
+  sox libsox-fmt-all vorbis-tools
+  # game content sources and oracles
+  wamerican an fonts-dejavu-core unicode-data
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
