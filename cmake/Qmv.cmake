@@ -94,3 +94,40 @@ function(qmv_tests name)
         ENVIRONMENT "QMV_HEADLESS=1;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-home/runtime")
   endforeach()
 endfunction()
+
+# The game's content lands in the run folder through the target `content`
+# (content/CMakeLists.txt creates it; call these from there or below it).
+#
+# qmv_content_outputs(<files...>)
+# Adds files that custom commands of the calling folder write into the run
+# folder to the content build.
+function(qmv_content_outputs)
+  get_property(_count GLOBAL PROPERTY QMV_CONTENT_COUNT)
+  if(NOT _count)
+    set(_count 0)
+  endif()
+  math(EXPR _count "${_count} + 1")
+  set_property(GLOBAL PROPERTY QMV_CONTENT_COUNT ${_count})
+  add_custom_target(content_${_count} DEPENDS ${ARGN})
+  add_dependencies(content content_${_count})
+endfunction()
+
+# qmv_content_copy(<files...>)
+# Copies files, named relative to content/, to the same relative path in the
+# run folder: qmv_content_copy(properties/application.xml).
+function(qmv_content_copy)
+  set(_outputs "")
+  foreach(f IN LISTS ARGN)
+    set(_source ${CMAKE_SOURCE_DIR}/content/${f})
+    set(_target ${QMV_RUN_DIR}/${f})
+    get_filename_component(_folder ${_target} DIRECTORY)
+    add_custom_command(OUTPUT ${_target}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${_folder}
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${_source} ${_target}
+      DEPENDS ${_source}
+      COMMENT "Content ${f}"
+      VERBATIM)
+    list(APPEND _outputs ${_target})
+  endforeach()
+  qmv_content_outputs(${_outputs})
+endfunction()

@@ -17,7 +17,7 @@ packages=(
   xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils
   sox libsox-fmt-all vorbis-tools
   # game content sources and oracles
-  wamerican an fonts-dejavu-core unicode-data
+  wamerican wamerican-small an fonts-dejavu-core unicode-data
 )
 
 missing=()

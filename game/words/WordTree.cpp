@@ -1,0 +1,344 @@
+#include "game/words/WordTree.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <utility>
+
+namespace {
+
+constexpr std::uint32_t kLengthMask = 0x00FFFFFFu;
+constexpr std::uint32_t kWordEndFlag = 0x80000000u;
+constexpr std::int32_t kGrowthMargin = 32;
+// Every subtree, the root's included, is shorter than 16 MiB; the buffer never
+// needs much more than that, so a hostile file cannot make it grow further.
+constexpr std::int32_t kMaxBufferBytes = 2 * WordTree::kMaxSubtreeBytes + 4096;
+
+std::int32_t ChildCount(std::uint32_t header) { return static_cast<std::int32_t>((header >> 24) & 0x7Fu); }
+std::int32_t SubtreeLength(std::uint32_t header) { return static_cast<std::int32_t>(header & kLengthMask); }
+
+// The code points of UTF-8 text, each taken by its low byte, as trie letters.
+// A malformed or truncated sequence yields its lead byte and never reads past
+// the end of the text.
+std::string LettersOf(const std::string& text)
+{
+    std::string letters;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        std::uint32_t codePoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
+        bool complete = lead < 0x80 || extra > 0;
+        for (std::size_t k = 1; complete && k <= extra; ++k) {
+            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                complete = false;
+            else
+                codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+        }
+        if (!complete) {
+            codePoint = lead;
+            extra = 0;
+        }
+        letters.push_back(static_cast<char>(codePoint & 0xFFu));
+        i += extra + 1;
+    }
+    return letters;
+}
+
+// Letter bytes taken as code points 0..255, as UTF-8 text.
+std::string TextOf(const std::string& letters)
+{
+    std::string text;
+    text.reserve(letters.size());
+    for (char c : letters) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            text.push_back(c);
+        } else {
+            text.push_back(static_cast<char>(0xC0 | (b >> 6)));
+            text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+        }
+    }
+    return text;
+}
+
+std::string LowerCase(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+std::uint32_t SteadyMilliseconds()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::int64_t UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+} // namespace
+
+WordTree::WordTree() : clock{SteadyMilliseconds, UtcSeconds} {}
+
+WordTree::~WordTree() = default;
+
+void WordTree::Clear()
+{
+    nodes.reset();
+    capacity = 0;
+    wordList.reset();
+    wordListMinLength = 0;
+    wordListMaxLength = 0;
+    currentWord.clear();
+    currentAnagrams.reset();
+}
+
+bool WordTree::Reserve(std::int32_t bytes)
+{
+    if (bytes <= capacity)
+        return true;
+    if (bytes > kMaxBufferBytes)
+        return false;
+    std::int32_t newCapacity = capacity;
+    while (newCapacity < bytes)
+        newCapacity = newCapacity + newCapacity / 10 + 1024;
+    auto grown = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(newCapacity));
+    if (capacity > 0)
+        std::copy_n(nodes.get(), capacity, grown.get());
+    nodes = std::move(grown);
+    capacity = newCapacity;
+    return true;
+}
+
+std::uint32_t WordTree::Header(std::int32_t offset) const
+{
+    const std::uint8_t* p = nodes.get() + offset;
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::int32_t WordTree::Load(std::istream& stream, std::int32_t offset)
+{
+    return LoadNode(stream, offset, 0);
+}
+
+std::int32_t WordTree::LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth)
+{
+    if (offset < 0 || offset > kMaxBufferBytes || depth > kMaxDepth)
+        return -1;
+    if (!Reserve(offset + kGrowthMargin))
+        return -1;
+
+    std::int32_t count = 0;
+    bool wordEnd = false;
+    for (;;) {
+        const int c = stream.get();
+        if (c == std::char_traits<char>::eof())
+            return -1;
+        if (c == '0' || c == '1') {
+            wordEnd = c == '1';
+            break;
+        }
+        // The growth margin covers 28 letters; a wider node grows the buffer.
+        if (count == kMaxChildren || !Reserve(offset + kHeaderSize + count + 1))
+            return -1;
+        nodes[offset + kHeaderSize + count] = static_cast<std::uint8_t>(c);
+        ++count;
+    }
+
+    std::int32_t end = offset + kHeaderSize + count;
+    for (std::int32_t i = 0; i < count; ++i) {
+        end = LoadNode(stream, end, depth + 1);
+        if (end < 0 || end - offset > kMaxSubtreeBytes)
+            return -1;
+    }
+
+    const std::uint32_t header = static_cast<std::uint32_t>(end - offset) & kLengthMask;
+    const std::uint32_t value = header | static_cast<std::uint32_t>(count) << 24 | (wordEnd ? kWordEndFlag : 0u);
+    for (int b = 0; b < 4; ++b)
+        nodes[offset + b] = static_cast<std::uint8_t>(value >> (8 * b));
+    return end;
+}
+
+bool WordTree::LoadFile(const std::string& path, std::string* error)
+{
+    Clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error)
+            *error = "cannot open word file " + path;
+        return false;
+    }
+    if (Load(in, 0) < 0) {
+        Clear();
+        if (error)
+            *error = "word file " + path + " is damaged or too large";
+        return false;
+    }
+    return true;
+}
+
+std::int32_t WordTree::FindChild(std::int32_t offset, std::uint8_t letter) const
+{
+    if (offset < 0 || offset > capacity - kHeaderSize)
+        return -1;
+    const std::int32_t count = ChildCount(Header(offset));
+    if (count == 0 || offset + kHeaderSize + count > capacity)
+        return -1;
+    const std::uint8_t* letters = nodes.get() + offset + kHeaderSize;
+    const std::uint8_t* hit = std::find(letters, letters + count, letter);
+    if (hit == letters + count)
+        return -1;
+    std::int32_t child = offset + kHeaderSize + count;
+    for (std::int32_t i = 0; i < hit - letters; ++i) {
+        if (child > capacity - kHeaderSize)
+            return -1;
+        child += SubtreeLength(Header(child));
+    }
+    return child <= capacity - kHeaderSize ? child : -1;
+}
+
+void WordTree::Collect(std::int32_t offset, std::string& prefix, std::int32_t minLength,
+                       std::int32_t maxLength, WordList& list) const
+{
+    const std::uint32_t header = Header(offset);
+    const auto length = static_cast<std::int32_t>(prefix.size());
+    if ((header & kWordEndFlag) != 0 && minLength <= length && length <= maxLength)
+        list.push_back(TextOf(prefix));
+    const std::int32_t count = ChildCount(header);
+    std::int32_t child = offset + kHeaderSize + count;
+    for (std::int32_t i = 0; i < count; ++i) {
+        prefix.push_back(static_cast<char>(nodes[offset + kHeaderSize + i]));
+        Collect(child, prefix, minLength, maxLength, list);
+        prefix.pop_back();
+        child += SubtreeLength(Header(child));
+    }
+}
+
+std::unique_ptr<WordTree::WordList> WordTree::CollectWords(std::int32_t minLength, std::int32_t maxLength) const
+{
+    auto list = std::make_unique<WordList>();
+    if (IsEmpty())
+        return list;
+    std::string prefix;
+    Collect(0, prefix, minLength, maxLength, *list);
+    return list;
+}
+
+void WordTree::Anagrams(std::int32_t offset, std::string& prefix, std::string& remaining, WordList& list) const
+{
+    if ((Header(offset) & kWordEndFlag) != 0)
+        list.push_back(TextOf(prefix));
+    for (std::size_t i = 0; i < remaining.size(); ++i) {
+        const char c = remaining[i];
+        if (remaining.find(c) != i)
+            continue;
+        const std::int32_t child = FindChild(offset, static_cast<std::uint8_t>(c));
+        if (child < 0)
+            continue;
+        remaining.erase(i, 1);
+        prefix.push_back(c);
+        Anagrams(child, prefix, remaining, list);
+        prefix.pop_back();
+        remaining.insert(i, 1, c);
+    }
+}
+
+std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const std::string& word) const
+{
+    auto list = std::make_unique<WordList>();
+    if (IsEmpty())
+        return list;
+    std::string prefix;
+    std::string remaining = LettersOf(word);
+    Anagrams(0, prefix, remaining, *list);
+    return list;
+}
+
+void WordTree::Shuffle(WordList& list, std::int32_t seed)
+{
+    if (!shuffleRandom.seed || !shuffleRandom.range)
+        return;
+    shuffleRandom.seed(seed);
+    for (std::size_t k = 1; k < list.size(); ++k) {
+        const auto j = static_cast<std::size_t>(shuffleRandom.range(0, static_cast<std::int32_t>(k + 1)));
+        std::swap(list[k], list[std::min(j, k)]);
+    }
+}
+
+void WordTree::SetCurrent(const std::string& word)
+{
+    currentWord = word;
+    currentAnagrams = FindAnagrams(word);
+}
+
+iWordPoolPosition& WordTree::Position()
+{
+    return poolPosition ? *poolPosition : ownPosition;
+}
+
+std::string WordTree::RandomWord()
+{
+    iWordPoolPosition& position = Position();
+    // A negative index (a damaged player file) counts as a used-up pool.
+    const std::int32_t index = position.GetIndex();
+    if (!wordList || index < 0 || static_cast<std::size_t>(index) >= wordList->size()) {
+        wordList = CollectWords(kPoolMinLength, kPoolMaxLength);
+        wordListMinLength = kPoolMinLength;
+        wordListMaxLength = kPoolMaxLength;
+        if (index < 0 || static_cast<std::size_t>(index) >= wordList->size()) {
+            position.SetSeed(static_cast<std::int32_t>(clock.milliseconds()));
+            position.SetIndex(0);
+        }
+        Shuffle(*wordList, position.GetSeed());
+    }
+
+    const std::size_t count = wordList->size();
+    if (count == 0) {
+        currentWord.clear();
+        currentAnagrams = std::make_unique<WordList>();
+        return currentWord;
+    }
+    // At most one pass over the pool: a dictionary without a word of enough
+    // anagrams ends on the last word tried instead of searching forever.
+    for (std::size_t tries = 0; tries < count; ++tries) {
+        const std::int32_t next = position.GetIndex();
+        position.SetIndex(next + 1);
+        SetCurrent((*wordList)[static_cast<std::size_t>(next) % count]);
+        if (currentAnagrams->size() >= kMinSourceAnagrams)
+            break;
+    }
+    return currentWord;
+}
+
+std::string WordTree::WordOfTheDay()
+{
+    wordList = CollectWords(kPoolMinLength, kPoolMaxLength);
+    Shuffle(*wordList, kWordOfTheDaySeed);
+    // Unsigned, so that a clock set before the first day still picks a word.
+    const auto seconds = static_cast<std::uint32_t>(clock.utcSeconds());
+    const std::uint32_t day = seconds / 86400u - static_cast<std::uint32_t>(kDayOfFirstWord);
+    if (wordList->empty()) {
+        currentWord.clear();
+        currentAnagrams = std::make_unique<WordList>();
+    } else {
+        SetCurrent((*wordList)[day % wordList->size()]);
+    }
+    wordList.reset();
+    return currentWord;
+}
+
+const WordTree::WordList* WordTree::Lookup(const std::string& word)
+{
+    if (word == currentWord || LowerCase(word) == LowerCase(currentWord))
+        return currentAnagrams.get();
+    const auto length = static_cast<std::int32_t>(LettersOf(word).size());
+    if (length < kLookupMinLength || length > kLookupMaxLength)
+        return nullptr;
+    SetCurrent(word);
+    return currentAnagrams.get();
+}

@@ -1,0 +1,28 @@
+// Helpers shared by the word tree tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "game/words/WordTree.h"
+
+namespace wordtest {
+
+// Loads a tree from the bytes of a word file; fails the test when Load does.
+void LoadFromBytes(WordTree& tree, const std::string& bytes);
+
+// Builds a tree of these words through the word-file writer.
+void LoadWords(WordTree& tree, const std::vector<std::string>& words);
+
+// The Java-compatible 48-bit generator for the pool shuffle, standing in for
+// the framework's until it is there.
+WordTree::ShuffleRandom JavaShuffleRandom();
+
+// Path of a game word file in the run folder.
+std::string GameWordFile(const std::string& name);
+
+// True when every letter of `word` is available in `letters` (with repeats).
+bool CanMake(const std::string& word, const std::string& letters);
+
+} // namespace wordtest

@@ -1,0 +1,73 @@
+// Anagram lists of the game's main word file against Debian's `an`, which
+// lists the dictionary words that a phrase's letters make.
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "WordTestSupport.h"
+#include "game/words/WordTree.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+const char* const kAn = "/usr/games/an";
+
+Words RunAn(const std::string& dictionary, const std::string& word)
+{
+    const std::string command = std::string(kAn) + " -w -d '" + dictionary + "' " + word;
+    Words words;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return words;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe.get())) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        if (!text.empty())
+            words.push_back(text);
+    }
+    return words;
+}
+
+TEST(WordTreeAnagramOracle, ListsEqualThoseOfAn)
+{
+    ASSERT_TRUE(std::ifstream(kAn).good()) << kAn << " is missing: run scripts/setup.sh";
+    WordTree tree;
+    std::string error;
+    ASSERT_TRUE(tree.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+
+    const std::string dictionary = std::string(QMV_BINARY_DIR) + "/wordtree-oracle-dictionary.txt";
+    {
+        std::ofstream out(dictionary);
+        const auto words = tree.CollectWords(1, 64);
+        for (const std::string& word : *words)
+            out << word << '\n';
+    }
+
+    const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
+    const std::size_t step = pool->size() / 250;
+    std::size_t compared = 0;
+    std::size_t nonTrivial = 0;
+    for (std::size_t i = 0; i < pool->size(); i += step) {
+        const std::string& source = (*pool)[i];
+        Words expected = RunAn(dictionary, source);
+        Words found = *tree.FindAnagrams(source);
+        std::sort(expected.begin(), expected.end());
+        std::sort(found.begin(), found.end());
+        ASSERT_EQ(found, expected) << source;
+        ++compared;
+        nonTrivial += found.size() > 1;
+    }
+    EXPECT_GE(compared, 250u);
+    EXPECT_GT(nonTrivial, compared / 2);
+    std::remove(dictionary.c_str());
+}
+
+} // namespace
