@@ -36,6 +36,9 @@ inline constexpr const ClassType* ClassTypeBases[sizeof...(Bases) + 1] = {&Bases
 // Declares the static record `s_Type` of class `Name` whose record bases are the
 // classes that follow (none for a root record). The record is constant-initialised,
 // so it exists before any code runs and keeps its address for the whole run.
+// The record names the bases that type tests should see, which need not be the
+// class's language bases. Place it at the top of the class body; the access
+// after it is public.
 #define QMV_TYPE_RECORD(Name, ...)                                                  \
 public:                                                                             \
     static constexpr ::Qmv2::ClassType s_Type{#Name, ::Qmv2::ClassTypeBases<__VA_ARGS__>};

@@ -41,6 +41,18 @@ public:
 // No record of its own: answers its base's record.
 class PlainNode : public Node {};
 
+// Each instantiation carries a record of its own under the same name.
+template <typename Payload>
+class Carrier : public Node {
+public:
+    QMV_CLASS_TYPE(Carrier, Node)
+    Payload payload{};
+};
+
+// Records are constant data: they exist before any code of the program runs.
+static_assert(Widget::s_Type.GetBases()[0] == &Shape::s_Type);
+static_assert(Widget::s_Type.GetName()[0] == 'W');
+
 // Another record that happens to carry the name "Node".
 constexpr ClassType kOtherNode{"Node", Qmv2::ClassTypeBases<>};
 
@@ -83,6 +95,18 @@ TEST(ClassTypeTest, RecordsAreIdentifiedByAddressNotByName)
     EXPECT_FALSE(Shape::s_Type.IsDerivedFrom(&kOtherNode));
     EXPECT_FALSE(kOtherNode.IsDerivedFrom(&Node::s_Type));
     EXPECT_TRUE(kOtherNode.IsDerivedFrom(&kOtherNode));
+}
+
+TEST(ClassTypeTest, TemplateInstancesHaveDistinctRecordsOfOneName)
+{
+    Carrier<bool> flags;
+    Carrier<int> numbers;
+    EXPECT_NE(flags.GetType(), numbers.GetType());
+    EXPECT_STREQ(flags.GetType()->GetName(), "Carrier");
+    EXPECT_STREQ(numbers.GetType()->GetName(), "Carrier");
+    EXPECT_TRUE(flags.IsOfType(&Carrier<bool>::s_Type));
+    EXPECT_FALSE(flags.IsOfType(&Carrier<int>::s_Type));
+    EXPECT_TRUE(numbers.IsOfType(&Node::s_Type));
 }
 
 TEST(ClassTypeTest, RecordHoldsNameAndNullTerminatedBases)

@@ -86,16 +86,6 @@ protected:
     void TearDown() override { EXPECT_EQ(Fragile::s_Live, 0); }
 };
 
-TEST_F(GFVectorTest, EmptyVectorHasNoBlock)
-{
-    GFVector<int> v;
-    EXPECT_EQ(v.GetCount(), 0);
-    EXPECT_EQ(v.GetCapacity(), 0);
-    EXPECT_EQ(v.GetData(), nullptr);
-    EXPECT_TRUE(v.IsEmpty());
-    EXPECT_EQ(v.begin(), v.end());
-}
-
 TEST_F(GFVectorTest, AppendingOneAtATimeGrowsTo16ThenDoubles)
 {
     GFVector<int> v;
@@ -434,18 +424,6 @@ TEST_F(GFVectorTest, HoldersKeepOneReferenceThroughGrowthCopyAndClear)
     EXPECT_EQ(destroyed, 40);
     EXPECT_EQ(holders.GetCount(), 0);
     EXPECT_EQ(holders.GetCapacity(), capacity);
-}
-
-TEST_F(GFVectorTest, DestructionReleasesHolders)
-{
-    int destroyed = 0;
-    {
-        GFVector<SmartPtr<TrackedObject>> holders;
-        holders.PushBack(SmartPtr<TrackedObject>(new TrackedObject(&destroyed)));
-        holders.PushBack(holders[0]);
-        EXPECT_EQ(holders[0]->GetRefCount(), 2);
-    }
-    EXPECT_EQ(destroyed, 1);
 }
 
 TEST_F(GFVectorTest, ResizeConstructsAndDestroys)

@@ -63,12 +63,4 @@ TEST(iInstanceTest, SettingANewManagerReleasesThePreviousOne)
     EXPECT_EQ(destroyed, 2);
 }
 
-TEST(iInstanceTest, DeletingThroughTheSingletonPartDestroysTheWholeManager)
-{
-    int destroyed = 0;
-    Qmv2::iInstance<Manager>* part = new Manager(&destroyed);
-    delete part;
-    EXPECT_EQ(destroyed, 1);
-}
-
 }  // namespace
