@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/core/object/ClassType.h"
 #include "framework/core/util/Point.h"
 
 namespace Qmv2 {
@@ -10,6 +11,8 @@ extern const char* const AnchorNames[9];
 // A named point of a box (kinds 0..8, row by row from the top left) or a free
 // point (kind 9) that keeps its offset.
 class AnchorPoint {
+    QMV_TYPE_RECORD(AnchorPoint)
+
 public:
     enum Kind {
         TopLeft, Top, TopRight, Left, Center, Right, BottomLeft, Bottom, BottomRight, Free

@@ -48,7 +48,7 @@ void SetDefaults(PolygonPointF& vertex, std::uint32_t attributes)
 
 PolygonF::PolygonF()
 {
-    m_Vertices.reserve(kReservedVertices);
+    m_Vertices.Reserve(kReservedVertices);
 }
 
 PolygonF::PolygonF(float x, float y, float width, float height)
@@ -84,8 +84,11 @@ void PolygonF::SetRect(float x, float y, float width, float height)
     const float x1 = std::max(x, x + width);
     const float y0 = std::min(y, y + height);
     const float y1 = std::max(y, y + height);
-    m_Vertices.assign({PolygonPointF(x0, y0, 0, 0), PolygonPointF(x1, y0, 1, 0),
-                       PolygonPointF(x1, y1, 1, 1), PolygonPointF(x0, y1, 0, 1)});
+    m_Vertices.Clear();
+    m_Vertices.PushBack(PolygonPointF(x0, y0, 0, 0));
+    m_Vertices.PushBack(PolygonPointF(x1, y0, 1, 0));
+    m_Vertices.PushBack(PolygonPointF(x1, y1, 1, 1));
+    m_Vertices.PushBack(PolygonPointF(x0, y1, 0, 1));
     // Kept with a non-negative size, so that a rectangle given from its far
     // corner still contains its points.
     m_Bounds.x = x0;
@@ -101,7 +104,7 @@ void PolygonF::SetRect(float x, float y, float width, float height)
 
 void PolygonF::AddVertex(const PolygonPointF& vertex)
 {
-    m_Vertices.push_back(vertex);
+    m_Vertices.PushBack(vertex);
     MarkDirty();
 }
 
@@ -113,7 +116,7 @@ void PolygonF::SetVertex(int index, const PolygonPointF& vertex)
 
 void PolygonF::Clear()
 {
-    m_Vertices.clear();
+    m_Vertices.Clear();
     MarkDirty();
 }
 
@@ -134,7 +137,7 @@ RectF PolygonF::GetBounds() const
 {
     if (m_BoundsDirty) {
         m_BoundsDirty = false;
-        if (m_Vertices.empty()) {
+        if (m_Vertices.IsEmpty()) {
             m_Bounds = RectF();
         } else {
             float minX = std::numeric_limits<float>::max();
@@ -161,8 +164,8 @@ bool PolygonF::IsRectangle() const
     if (m_RectDirty) {
         m_RectDirty = false;
         m_IsRectangle = false;
-        if (m_Vertices.size() == 4) {
-            const PolygonPointF* p = m_Vertices.data();
+        if (m_Vertices.GetCount() == 4) {
+            const PolygonPointF* p = m_Vertices.GetData();
             m_IsRectangle = p[3].x == p[0].x && p[1].y == p[0].y && p[1].x == p[2].x && p[3].y == p[2].y
                 && p[0].x <= p[1].x && p[0].y <= p[3].y;
         }
@@ -276,7 +279,7 @@ void PolygonF::IntersectRectangles(const PolygonF& a, const PolygonF& b, Polygon
     // where that lies inside b; its attributes follow along b's edges.
     static const int kNeighbourX[4] = {1, 0, 3, 2};
     static const int kNeighbourY[4] = {3, 2, 1, 0};
-    out.m_Vertices.clear();
+    out.m_Vertices.Clear();
     for (int i = 0; i < 4; ++i) {
         const PolygonPointF& corner = b.m_Vertices[i];
         const PolygonPointF& cornerA = a.m_Vertices[i];
@@ -302,7 +305,7 @@ void PolygonF::IntersectRectangles(const PolygonF& a, const PolygonF& b, Polygon
         } else if (fy > 0) {
             Lerp(vertex, corner, ny, 1 - fy, attributes);
         }
-        out.m_Vertices.push_back(vertex);
+        out.m_Vertices.PushBack(vertex);
         out.MarkDirty();
     }
 }
@@ -324,10 +327,10 @@ bool PolygonF::FindCrossingEdges(const PolygonF& a, const PolygonF& b, int& edge
 void PolygonF::AppendUnlessRepeated(const PolygonPointF& vertex)
 {
     const std::uint32_t position = kVertexX | kVertexY;
-    if (!m_Vertices.empty()
-        && (vertex.Equals(m_Vertices.back(), position) || vertex.Equals(m_Vertices.front(), position)))
+    const int n = GetVertexCount();
+    if (n > 0 && (vertex.Equals(m_Vertices[n - 1], position) || vertex.Equals(m_Vertices[0], position)))
         return;
-    m_Vertices.push_back(vertex);
+    m_Vertices.PushBack(vertex);
     MarkDirty();
 }
 
@@ -457,7 +460,7 @@ void PolygonF::AdjustForOutline()
     const int n = GetVertexCount();
     if (n == 0)
         return;
-    const std::vector<PolygonPointF> original = m_Vertices;
+    const GFVector<PolygonPointF> original = m_Vertices;
     auto unmoved = [&](int i) -> const PointF& { return original[((i % n) + n) % n]; };
     for (int k = 1; k <= n; ++k) {
         const int i = k % n;   // vertex 1 .. n - 1, then vertex 0

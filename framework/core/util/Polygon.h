@@ -5,7 +5,9 @@
 #include "framework/core/util/Rect.h"
 
 #include <cstdint>
-#include <vector>
+
+#include "framework/core/object/BaseObject.h"
+#include "framework/core/object/GFVector.h"
 
 namespace Qmv2 {
 
@@ -14,7 +16,9 @@ namespace Qmv2 {
 // positive way: (a - c) x (b - c) >= 0 for each run of three vertices, which
 // is the order SetRect gives (top left, top right, bottom right, bottom left
 // on a y-down screen).
-class PolygonF {
+class PolygonF : public BaseObject {
+    QMV_CLASS_TYPE(PolygonF, BaseObject)
+
 public:
     enum Relation { kInside = 0, kApart = 1, kCrossing = 2, kEnclosed = 3 };
 
@@ -22,15 +26,15 @@ public:
     PolygonF(float x, float y, float width, float height);
     PolygonF(const PolygonF& other);
     PolygonF& operator=(const PolygonF& other);
-    virtual ~PolygonF() = default;
+    ~PolygonF() override = default;
 
     // Four corners from the rectangle (width and height may be negative),
     // texture coordinates (0, 0) to (1, 1).
     void SetRect(float x, float y, float width, float height);
 
-    int GetVertexCount() const { return static_cast<int>(m_Vertices.size()); }
+    int GetVertexCount() const { return m_Vertices.GetCount(); }
     const PolygonPointF& GetVertex(int index) const { return m_Vertices[index]; }
-    const std::vector<PolygonPointF>& GetVertices() const { return m_Vertices; }
+    const GFVector<PolygonPointF>& GetVertices() const { return m_Vertices; }
     void AddVertex(const PolygonPointF& vertex);
     void SetVertex(int index, const PolygonPointF& vertex);
     void Clear();
@@ -83,7 +87,7 @@ private:
     mutable bool m_RectDirty = false;
     mutable bool m_IsRectangle = false;
     mutable bool m_IsConvex = true;
-    std::vector<PolygonPointF> m_Vertices;
+    GFVector<PolygonPointF> m_Vertices;
     mutable RectF m_Bounds;
 };
 

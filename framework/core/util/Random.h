@@ -2,15 +2,19 @@
 
 #include <cstdint>
 
+#include "framework/core/object/BaseObject.h"
+#include "framework/core/object/iInstance.h"
+
 namespace Qmv2 {
 
 // 48-bit linear congruential generator: every draw steps
 // state = (state * 0x5DEECE66D + 0xB) mod 2^48 and takes the top bits.
-class Rand {
+// It has no type record of its own and reports BaseObject's.
+class Rand : public BaseObject {
 public:
     Rand();
     explicit Rand(std::int64_t seed);
-    virtual ~Rand() = default;
+    ~Rand() override = default;
 
     // state = (seed XOR 0x5DEECE66D) AND (2^48 - 1).
     void Seed(std::int64_t seed);
@@ -36,8 +40,8 @@ private:
     std::uint64_t m_Addend;
 };
 
-// The framework's generator.
-class Random : public Rand {
+// The framework's generator, made by the "random" start-up command.
+class Random : public Rand, public iInstance<Random> {
 public:
     using Rand::Rand;
 };

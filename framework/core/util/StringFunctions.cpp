@@ -121,11 +121,11 @@ std::string AddressToString(const void* address)
 }
 
 void SplitString(const std::string& text, const std::string& separator,
-                 std::vector<std::string>& pieces)
+                 GFVector<std::string>& pieces)
 {
     if (separator.empty()) {
         if (!text.empty())
-            pieces.push_back(text);
+            pieces.PushBack(text);
         return;
     }
     std::size_t start = 0;
@@ -134,7 +134,7 @@ void SplitString(const std::string& text, const std::string& separator,
         if (found == std::string::npos)
             found = text.size();
         if (found > start)
-            pieces.push_back(text.substr(start, found - start));
+            pieces.PushBack(text.substr(start, found - start));
         start = found + separator.size();
     }
 }

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "framework/core/object/GFVector.h"
 
 // Byte-string helpers of the property store and the path code; they know
 // nothing of UTF-8.
@@ -21,7 +22,7 @@ std::string AddressToString(const void* address);
 
 // Appends the non-empty pieces between occurrences of separator.
 void SplitString(const std::string& text, const std::string& separator,
-                 std::vector<std::string>& pieces);
+                 GFVector<std::string>& pieces);
 
 // Replaces every occurrence of pattern. Each search starts again from the
 // beginning of the text, so a replacement that forms the pattern anew is

@@ -309,11 +309,11 @@ void UTF8String::TrimWhitespace(bool trimEnd)
     Trim(kBlanks, trimEnd);
 }
 
-void UTF8String::Split(const std::string& separator, std::vector<UTF8String>& pieces, bool keepEmpty) const
+void UTF8String::Split(const std::string& separator, GFVector<UTF8String>& pieces, bool keepEmpty) const
 {
     if (separator.empty()) {
         if (!m_Bytes.empty())
-            pieces.push_back(*this);
+            pieces.PushBack(*this);
         return;
     }
     std::size_t start = 0;
@@ -322,11 +322,11 @@ void UTF8String::Split(const std::string& separator, std::vector<UTF8String>& pi
         if (found == std::string::npos)
             break;
         if (found > start || keepEmpty)
-            pieces.push_back(UTF8String(m_Bytes.substr(start, found - start)));
+            pieces.PushBack(UTF8String(m_Bytes.substr(start, found - start)));
         start = found + separator.size();
     }
     if (start < m_Bytes.size())
-        pieces.push_back(UTF8String(m_Bytes.substr(start)));
+        pieces.PushBack(UTF8String(m_Bytes.substr(start)));
 }
 
 UTF8String UTF8String::ToLower() const

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/object/GFVector.h"
+
 namespace Qmv2 {
 
 // UTF-8 text with operations indexed by code point. The bytes are never
@@ -64,7 +66,7 @@ public:
 
     // Appends the pieces between occurrences of separator (found byte-wise);
     // empty pieces only when keepEmpty is true.
-    void Split(const std::string& separator, std::vector<UTF8String>& pieces, bool keepEmpty) const;
+    void Split(const std::string& separator, GFVector<UTF8String>& pieces, bool keepEmpty) const;
 
     // Every code point replaced by its lower-case mapping.
     UTF8String ToLower() const;

@@ -50,17 +50,18 @@ TEST(StringFunctionsTest, Formatting)
 
 TEST(StringFunctionsTest, SplitStringDropsEmptyPieces)
 {
-    std::vector<std::string> pieces;
+    Qmv2::GFVector<std::string> pieces;
+    auto list = [&pieces] { return std::vector<std::string>(pieces.begin(), pieces.end()); };
     Qmv2::SplitString("a,,b", ",", pieces);
-    ASSERT_EQ(pieces, (std::vector<std::string>{"a", "b"}));
+    ASSERT_EQ(list(), (std::vector<std::string>{"a", "b"}));
     Qmv2::SplitString(",x,", ",", pieces);
-    EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b", "x"}));   // appended
-    pieces.clear();
+    EXPECT_EQ(list(), (std::vector<std::string>{"a", "b", "x"}));   // appended
+    pieces.Clear();
     Qmv2::SplitString("one--two----three", "--", pieces);
-    EXPECT_EQ(pieces, (std::vector<std::string>{"one", "two", "three"}));
-    pieces.clear();
+    EXPECT_EQ(list(), (std::vector<std::string>{"one", "two", "three"}));
+    pieces.Clear();
     Qmv2::SplitString("", ",", pieces);
-    EXPECT_TRUE(pieces.empty());
+    EXPECT_TRUE(pieces.IsEmpty());
 }
 
 TEST(StringFunctionsTest, ReplaceAllRestartsUnlessThatWouldNeverEnd)

@@ -180,28 +180,28 @@ TEST(UTF8StringTest, TrimRemovesSetMembersAtTheEnds)
 
 TEST(UTF8StringTest, SplitKeepsOrDropsEmptyPieces)
 {
-    std::vector<UTF8String> pieces;
+    Qmv2::GFVector<UTF8String> pieces;
     UTF8String("a,,b").Split(",", pieces, false);
-    ASSERT_EQ(pieces.size(), 2u);
+    ASSERT_EQ(pieces.GetCount(), 2);
     EXPECT_EQ(pieces[0].GetString(), "a");
     EXPECT_EQ(pieces[1].GetString(), "b");
 
-    pieces.clear();
+    pieces.Clear();
     UTF8String("a,,b").Split(",", pieces, true);
-    ASSERT_EQ(pieces.size(), 3u);
+    ASSERT_EQ(pieces.GetCount(), 3);
     EXPECT_EQ(pieces[0].GetString(), "a");
     EXPECT_TRUE(pieces[1].IsEmpty());
     EXPECT_EQ(pieces[2].GetString(), "b");
 
-    pieces.clear();
+    pieces.Clear();
     UTF8String(Bytes({0xC3, 0xA9, ':', ':', 'x', ':', ':'})).Split("::", pieces, true);
-    ASSERT_EQ(pieces.size(), 2u);   // nothing after the last separator
+    ASSERT_EQ(pieces.GetCount(), 2);   // nothing after the last separator
     EXPECT_EQ(pieces[0].GetLength(), 1);
     EXPECT_EQ(pieces[1].GetString(), "x");
 
-    pieces.clear();
+    pieces.Clear();
     UTF8String("abc").Split("", pieces, true);
-    ASSERT_EQ(pieces.size(), 1u);
+    ASSERT_EQ(pieces.GetCount(), 1);
     EXPECT_EQ(pieces[0].GetString(), "abc");
 }
 
