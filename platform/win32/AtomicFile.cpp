@@ -36,7 +36,12 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
         ::unlink(name.data());
         return false;
     }
-    // Make the rename itself durable.
+    SyncFolderOf(path);  // makes the rename itself durable
+    return true;
+}
+
+void SyncFolderOf(const std::string& path)
+{
     std::size_t slash = path.find_last_of('/');
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -44,7 +49,6 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents)

@@ -14,5 +14,7 @@ namespace platform {
 // temporary file is removed, the old file stays as it was, and the answer is false.
 bool WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& produce);
 bool WriteFileAtomically(const std::string& path, const std::string& contents);
+// Flushes the folder that holds the path, so that a rename into it is durable.
+void SyncFolderOf(const std::string& path);
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/win32/WinFiles.h"
 
+#include "platform/win32/AsciiCase.h"
+#include "platform/win32/AtomicFile.h"
 #include "platform/win32/WinLastError.h"
 #include "platform/win32/WinText.h"
 
@@ -170,13 +172,7 @@ BOOL Move(const std::string& from, const std::string& to, DWORD flags)
         return FailErrno();
     }
     if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
-        std::size_t slash = to.find_last_of('/');
-        std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : to.substr(0, slash));
-        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
+        platform::SyncFolderOf(to);
     }
     return TRUE;
 }
@@ -228,11 +224,6 @@ BOOL DeletePath(const std::string& path)
     return TRUE;
 }
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool Matches(const char* pattern, const char* name)
 {
     // Iterative wildcard match with one back-tracking point per "*".
@@ -242,7 +233,7 @@ bool Matches(const char* pattern, const char* name)
         if (*pattern == '*') {
             star = pattern++;
             resume = name;
-        } else if (*pattern == '?' || (*pattern != 0 && Lower(*pattern) == Lower(*name))) {
+        } else if (*pattern == '?' || (*pattern != 0 && platform::AsciiLower(*pattern) == platform::AsciiLower(*name))) {
             ++pattern;
             ++name;
         } else if (star != nullptr) {

@@ -1,5 +1,6 @@
 #include "platform/win32/WinLibrary.h"
 
+#include "platform/win32/AsciiCase.h"
 #include "platform/win32/WinLastError.h"
 
 #include <cstdint>
@@ -23,13 +24,7 @@ std::uintptr_t g_next = 0x90000;
 
 std::string Folded(const std::string& name)
 {
-    std::string result = name;
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
+    return platform::AsciiLower(name);
 }
 
 bool IsWindowsLibrary(const std::string& folded)

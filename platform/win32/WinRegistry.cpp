@@ -1,5 +1,6 @@
 #include "platform/win32/WinRegistry.h"
 
+#include "platform/win32/AsciiCase.h"
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/WinLastError.h"
 
@@ -51,13 +52,7 @@ std::uintptr_t g_next = 0xA0000;
 
 std::string Folded(const std::string& text)
 {
-    std::string result = text;
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
+    return platform::AsciiLower(text);
 }
 
 // Splits at "\", drops empty parts, joins with "\".

@@ -1,5 +1,6 @@
 #include "platform/win32/WinShell.h"
 
+#include "platform/win32/AsciiCase.h"
 #include "platform/win32/WinLastError.h"
 
 #include <SDL.h>
@@ -34,11 +35,7 @@ bool StartsWithNoCase(const std::string& text, const char* prefix)
         return false;
     }
     for (std::size_t i = 0; i < n; ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
+        if (platform::AsciiLower(text[i]) != prefix[i]) {
             return false;
         }
     }
