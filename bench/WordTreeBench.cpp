@@ -70,10 +70,10 @@ void AnagramsOfSourceWords(benchmark::State& state, const std::string& name)
         return;
     }
     const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
-    std::size_t i = 0;
+    std::int32_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(tree.FindAnagrams((*pool)[i]));
-        i = (i + 7919) % pool->size();
+        i = (i + 7919) % pool->GetCount();
     }
 }
 

@@ -208,7 +208,7 @@ void WordTree::Collect(std::int32_t offset, std::string& prefix, std::int32_t mi
     const std::uint32_t header = Header(offset);
     const auto length = static_cast<std::int32_t>(prefix.size());
     if ((header & kWordEndFlag) != 0 && minLength <= length && length <= maxLength)
-        list.push_back(TextOf(prefix));
+        list.PushBack(TextOf(prefix));
     const std::int32_t count = ChildCount(header);
     std::int32_t child = offset + kHeaderSize + count;
     for (std::int32_t i = 0; i < count; ++i) {
@@ -232,7 +232,7 @@ std::unique_ptr<WordTree::WordList> WordTree::CollectWords(std::int32_t minLengt
 void WordTree::Anagrams(std::int32_t offset, std::string& prefix, std::string& remaining, WordList& list) const
 {
     if ((Header(offset) & kWordEndFlag) != 0)
-        list.push_back(TextOf(prefix));
+        list.PushBack(TextOf(prefix));
     for (std::size_t i = 0; i < remaining.size(); ++i) {
         const char c = remaining[i];
         if (remaining.find(c) != i)
@@ -264,9 +264,9 @@ void WordTree::Shuffle(WordList& list, std::int32_t seed)
     if (!shuffleRandom.seed || !shuffleRandom.range)
         return;
     shuffleRandom.seed(seed);
-    for (std::size_t k = 1; k < list.size(); ++k) {
-        const auto j = static_cast<std::size_t>(shuffleRandom.range(0, static_cast<std::int32_t>(k + 1)));
-        std::swap(list[k], list[std::min(j, k)]);
+    for (std::int32_t k = 1; k < list.GetCount(); ++k) {
+        const std::int32_t j = shuffleRandom.range(0, k + 1);
+        std::swap(list[k], list[std::clamp(j, 0, k)]);
     }
 }
 
@@ -286,18 +286,18 @@ std::string WordTree::RandomWord()
     iWordPoolPosition& position = Position();
     // A negative index (a damaged player file) counts as a used-up pool.
     const std::int32_t index = position.GetIndex();
-    if (!wordList || index < 0 || static_cast<std::size_t>(index) >= wordList->size()) {
+    if (!wordList || index < 0 || index >= wordList->GetCount()) {
         wordList = CollectWords(kPoolMinLength, kPoolMaxLength);
         wordListMinLength = kPoolMinLength;
         wordListMaxLength = kPoolMaxLength;
-        if (index < 0 || static_cast<std::size_t>(index) >= wordList->size()) {
+        if (index < 0 || index >= wordList->GetCount()) {
             position.SetSeed(static_cast<std::int32_t>(clock.milliseconds()));
             position.SetIndex(0);
         }
         Shuffle(*wordList, position.GetSeed());
     }
 
-    const std::size_t count = wordList->size();
+    const std::int32_t count = wordList->GetCount();
     if (count == 0) {
         currentWord.clear();
         currentAnagrams = std::make_unique<WordList>();
@@ -305,11 +305,11 @@ std::string WordTree::RandomWord()
     }
     // At most one pass over the pool: a dictionary without a word of enough
     // anagrams ends on the last word tried instead of searching forever.
-    for (std::size_t tries = 0; tries < count; ++tries) {
+    for (std::int32_t tries = 0; tries < count; ++tries) {
         const std::int32_t next = position.GetIndex();
         position.SetIndex(next + 1);
-        SetCurrent((*wordList)[static_cast<std::size_t>(next) % count]);
-        if (currentAnagrams->size() >= kMinSourceAnagrams)
+        SetCurrent((*wordList)[next % count]);
+        if (currentAnagrams->GetCount() >= kMinSourceAnagrams)
             break;
     }
     return currentWord;
@@ -322,11 +322,11 @@ std::string WordTree::WordOfTheDay()
     // Unsigned, so that a clock set before the first day still picks a word.
     const auto seconds = static_cast<std::uint32_t>(clock.utcSeconds());
     const std::uint32_t day = seconds / 86400u - static_cast<std::uint32_t>(kDayOfFirstWord);
-    if (wordList->empty()) {
+    if (wordList->IsEmpty()) {
         currentWord.clear();
         currentAnagrams = std::make_unique<WordList>();
     } else {
-        SetCurrent((*wordList)[day % wordList->size()]);
+        SetCurrent((*wordList)[static_cast<std::int32_t>(day % static_cast<std::uint32_t>(wordList->GetCount()))]);
     }
     wordList.reset();
     return currentWord;

@@ -12,13 +12,15 @@
 #include <istream>
 #include <memory>
 #include <string>
-#include <vector>
-
+#include "framework/core/object/BaseObject.h"
+#include "framework/core/object/GFVector.h"
 #include "game/words/iWordPoolPosition.h"
 
-class WordTree {
+class WordTree : public Qmv2::BaseObject {
+    QMV_CLASS_TYPE(WordTree, Qmv2::BaseObject)
+
 public:
-    using WordList = std::vector<std::string>;
+    using WordList = Qmv2::GFVector<std::string>;
 
     // Where the tree reads the time: the millisecond clock that seeds a new
     // pool order, and the UTC seconds that pick the word of the day.
@@ -39,14 +41,14 @@ public:
     static constexpr std::int32_t kMaxDepth = 64;
     static constexpr std::int32_t kPoolMinLength = 5;
     static constexpr std::int32_t kPoolMaxLength = 8;
-    static constexpr std::size_t kMinSourceAnagrams = 15;
+    static constexpr std::int32_t kMinSourceAnagrams = 15;
     static constexpr std::int32_t kLookupMinLength = 3;
     static constexpr std::int32_t kLookupMaxLength = 8;
     static constexpr std::int32_t kDayOfFirstWord = 14125; // 2008-09-03 UTC
     static constexpr std::int32_t kWordOfTheDaySeed = 1337;
 
     WordTree();
-    ~WordTree();
+    ~WordTree() override;
     WordTree(const WordTree&) = delete;
     WordTree& operator=(const WordTree&) = delete;
 

@@ -103,7 +103,7 @@ void ReportSourceWords(const WordTree& tree, const Options& options)
     const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
     std::vector<std::size_t> usable(WordTree::kPoolMaxLength + 1, 0);
     for (const std::string& word : *pool) {
-        if (tree.FindAnagrams(word)->size() >= WordTree::kMinSourceAnagrams)
+        if (tree.FindAnagrams(word)->GetCount() >= WordTree::kMinSourceAnagrams)
             ++usable[word.size()];
     }
     for (std::int32_t length = WordTree::kPoolMinLength; length <= WordTree::kPoolMaxLength; ++length) {
@@ -141,8 +141,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const auto stored = tree.CollectWords(1, WordTree::kMaxDepth);
-    if (stored->size() != words.size()) {
-        std::cerr << "wordtree: " << options.output << " reads back " << stored->size() << " words, not "
+    if (static_cast<std::size_t>(stored->GetCount()) != words.size()) {
+        std::cerr << "wordtree: " << options.output << " reads back " << stored->GetCount() << " words, not "
                   << words.size() << "\n";
         std::remove(options.output.c_str());
         return 1;

@@ -44,6 +44,11 @@ WordTree::ShuffleRandom JavaShuffleRandom()
     return random;
 }
 
+std::vector<std::string> Listed(const WordTree::WordList& list)
+{
+    return {list.begin(), list.end()};
+}
+
 std::string GameWordFile(const std::string& name)
 {
     return std::string(QMV_RUN_DIR) + "/data/" + name;

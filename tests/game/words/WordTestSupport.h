@@ -19,6 +19,9 @@ void LoadWords(WordTree& tree, const std::vector<std::string>& words);
 // the framework's until it is there.
 WordTree::ShuffleRandom JavaShuffleRandom();
 
+// The words of a word list, for comparing.
+std::vector<std::string> Listed(const WordTree::WordList& list);
+
 // Path of a game word file in the run folder.
 std::string GameWordFile(const std::string& name);
 

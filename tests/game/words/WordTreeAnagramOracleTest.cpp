@@ -52,13 +52,13 @@ TEST(WordTreeAnagramOracle, ListsEqualThoseOfAn)
     }
 
     const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
-    const std::size_t step = pool->size() / 250;
+    const std::int32_t step = pool->GetCount() / 250;
     std::size_t compared = 0;
     std::size_t nonTrivial = 0;
-    for (std::size_t i = 0; i < pool->size(); i += step) {
+    for (std::int32_t i = 0; i < pool->GetCount(); i += step) {
         const std::string& source = (*pool)[i];
         Words expected = RunAn(dictionary, source);
-        Words found = *tree.FindAnagrams(source);
+        Words found = wordtest::Listed(*tree.FindAnagrams(source));
         std::sort(expected.begin(), expected.end());
         std::sort(found.begin(), found.end());
         ASSERT_EQ(found, expected) << source;

@@ -58,7 +58,7 @@ protected:
         tree.SetClock({[this] { return milliseconds; }, [this] { return utcSeconds; }});
     }
 
-    Words Pool() const { return *tree.CollectWords(5, 8); }
+    Words Pool() const { return wordtest::Listed(*tree.CollectWords(5, 8)); }
 
     WordTree tree;
     WordPoolPosition position;
@@ -83,7 +83,7 @@ TEST_F(WordTreeDraw, RandomWordFollowsTheSeededShuffle)
         EXPECT_EQ(tree.RandomWord(), pool[kOrder42[k]]) << "draw " << k;
         EXPECT_EQ(position.GetIndex(), k + 1);
         EXPECT_EQ(tree.GetCurrentWord(), pool[kOrder42[k]]);
-        EXPECT_EQ(tree.GetCurrentAnagrams()->size(), 80u);
+        EXPECT_EQ(tree.GetCurrentAnagrams()->GetCount(), 80);
     }
     EXPECT_EQ(position.GetSeed(), 42);
 }
@@ -130,7 +130,7 @@ TEST_F(WordTreeDraw, WordsWithTooFewAnagramsAreSkippedAndConsumed)
         EXPECT_EQ(tree.RandomWord(), pool[kOrder42[index]]) << "draw " << draw;
         ++index;
         EXPECT_EQ(position.GetIndex(), index);
-        EXPECT_GE(tree.GetCurrentAnagrams()->size(), WordTree::kMinSourceAnagrams);
+        EXPECT_GE(tree.GetCurrentAnagrams()->GetCount(), WordTree::kMinSourceAnagrams);
     }
 }
 
@@ -169,7 +169,7 @@ TEST_F(WordTreeDraw, PoolsWithoutAUsableWordNeverHang)
     Build(ThreeLetterWords("abc"));
     position.SetIndex(0);
     EXPECT_EQ(tree.RandomWord(), "");
-    EXPECT_TRUE(tree.GetCurrentAnagrams()->empty());
+    EXPECT_TRUE(tree.GetCurrentAnagrams()->IsEmpty());
     EXPECT_EQ(tree.WordOfTheDay(), "");
 
     // Words of 5 letters, each making 10 words: one pass, then the last tried.
@@ -180,7 +180,7 @@ TEST_F(WordTreeDraw, PoolsWithoutAUsableWordNeverHang)
     at.SetSeed(42);
     at.SetIndex(0);
     poor.SetPoolPosition(&at);
-    const Words pool = *poor.CollectWords(5, 8);
+    const Words pool = wordtest::Listed(*poor.CollectWords(5, 8));
     EXPECT_EQ(poor.RandomWord(), pool[kOrder42[19]]);
     EXPECT_EQ(at.GetIndex(), 20);
 }
@@ -190,7 +190,7 @@ TEST_F(WordTreeDraw, EmptyTreeDrawsNothing)
     WordTree empty;
     EXPECT_EQ(empty.RandomWord(), "");
     EXPECT_EQ(empty.WordOfTheDay(), "");
-    EXPECT_EQ(empty.Lookup("abc") ? empty.Lookup("abc")->size() : 99u, 0u);
+    EXPECT_EQ(empty.Lookup("abc") ? empty.Lookup("abc")->GetCount() : 99, 0);
 }
 
 TEST_F(WordTreeDraw, WordOfTheDayChangesAtUtcMidnight)
@@ -199,7 +199,7 @@ TEST_F(WordTreeDraw, WordOfTheDayChangesAtUtcMidnight)
     const Words pool = Pool();
     utcSeconds = kFirstDay;
     EXPECT_EQ(tree.WordOfTheDay(), pool[kOrder1337[0]]);
-    EXPECT_EQ(tree.GetCurrentAnagrams()->size(), 80u);
+    EXPECT_EQ(tree.GetCurrentAnagrams()->GetCount(), 80);
     utcSeconds = kFirstDay + 86399;
     EXPECT_EQ(tree.WordOfTheDay(), pool[kOrder1337[0]]);
     utcSeconds = kFirstDay + 86400;

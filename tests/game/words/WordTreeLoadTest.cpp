@@ -82,7 +82,7 @@ TEST(WordTreeLoad, NodeWiderThanTheGrowthMarginLoadsIntact)
     ASSERT_EQ(tree.Load(in, 0), 4 + 100 + 100 * 4);
     for (std::size_t i = 0; i < letters.size(); ++i)
         EXPECT_EQ(tree.FindChild(0, static_cast<std::uint8_t>(letters[i])), static_cast<int>(104 + 4 * i));
-    EXPECT_EQ(tree.CollectWords(1, 1)->size(), 100u);
+    EXPECT_EQ(tree.CollectWords(1, 1)->GetCount(), 100);
 }
 
 TEST(WordTreeLoad, MoreThan127ChildrenIsRefused)
@@ -115,7 +115,7 @@ TEST(WordTreeLoad, DeepNestingFailsWithoutExhaustingTheStack)
     WordTree ok;
     std::istringstream okIn(deep);
     EXPECT_EQ(ok.Load(okIn, 0), 5 * depth + 4);
-    EXPECT_EQ(ok.CollectWords(depth, depth)->size(), 1u);
+    EXPECT_EQ(ok.CollectWords(depth, depth)->GetCount(), 1);
 }
 
 TEST(WordTreeLoad, SubtreeOf16MiBOrMoreIsRefused)
@@ -158,8 +158,8 @@ TEST(WordTreeLoad, LoadFileReportsMissingAndDamagedFiles)
     EXPECT_FALSE(tree.LoadFile(path, &error));
     EXPECT_NE(error.find("damaged"), std::string::npos) << error;
     EXPECT_TRUE(tree.IsEmpty());
-    EXPECT_TRUE(tree.CollectWords(1, 8)->empty());
-    EXPECT_TRUE(tree.FindAnagrams("abc")->empty());
+    EXPECT_TRUE(tree.CollectWords(1, 8)->IsEmpty());
+    EXPECT_TRUE(tree.FindAnagrams("abc")->IsEmpty());
     std::remove(path.c_str());
 }
 
@@ -172,8 +172,8 @@ TEST(WordTreeLoad, GameWordFilesLoadAndTheSecondHoldsTheFirst)
     ASSERT_TRUE(accepted.LoadFile(wordtest::GameWordFile("TollivaneWords.tree"), &error)) << error;
     const auto mainWords = main.CollectWords(1, 64);
     const auto acceptedWords = accepted.CollectWords(1, 64);
-    EXPECT_GT(mainWords->size(), 10000u);
-    EXPECT_GT(acceptedWords->size(), mainWords->size());
+    EXPECT_GT(mainWords->GetCount(), 10000);
+    EXPECT_GT(acceptedWords->GetCount(), mainWords->GetCount());
     for (const std::string& word : *mainWords) {
         ASSERT_GE(word.size(), 3u);
         ASSERT_LE(word.size(), 8u);
