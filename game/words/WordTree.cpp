@@ -18,31 +18,12 @@ constexpr std::int32_t kMaxBufferBytes = 2 * WordTree::kMaxSubtreeBytes + 4096;
 std::int32_t ChildCount(std::uint32_t header) { return static_cast<std::int32_t>((header >> 24) & 0x7Fu); }
 std::int32_t SubtreeLength(std::uint32_t header) { return static_cast<std::int32_t>(header & kLengthMask); }
 
-// The code points of UTF-8 text, each taken by its low byte, as trie letters.
-// A malformed or truncated sequence yields its lead byte and never reads past
-// the end of the text.
-std::string LettersOf(const std::string& text)
+// The code points of a text, each taken by its low byte, as trie letters.
+std::string LettersOf(const Qmv2::UTF8String& text)
 {
     std::string letters;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        std::uint32_t codePoint = extra == 3 ? lead & 0x07u : extra == 2 ? lead & 0x0Fu : extra == 1 ? lead & 0x1Fu : lead;
-        bool complete = lead < 0x80 || extra > 0;
-        for (std::size_t k = 1; complete && k <= extra; ++k) {
-            if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                complete = false;
-            else
-                codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
-        }
-        if (!complete) {
-            codePoint = lead;
-            extra = 0;
-        }
-        letters.push_back(static_cast<char>(codePoint & 0xFFu));
-        i += extra + 1;
-    }
+    for (Qmv2::Utf8Iterator it(text); it.byteOffset < text.GetByteLength(); Qmv2::Utf8Advance(it, 1))
+        letters.push_back(static_cast<char>(it.codePoint & 0xFFu));
     return letters;
 }
 
@@ -51,24 +32,8 @@ std::string TextOf(const std::string& letters)
 {
     std::string text;
     text.reserve(letters.size());
-    for (char c : letters) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            text.push_back(c);
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (b >> 6)));
-            text.push_back(static_cast<char>(0x80 | (b & 0x3F)));
-        }
-    }
-    return text;
-}
-
-std::string LowerCase(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char c : letters)
+        text += Qmv2::EncodeCodePoint(static_cast<unsigned char>(c));
     return text;
 }
 
@@ -93,7 +58,7 @@ void WordTree::Clear()
     wordList.reset();
     wordListMinLength = 0;
     wordListMaxLength = 0;
-    currentWord.clear();
+    currentWord = Qmv2::UTF8String();
     currentAnagrams.reset();
 }
 
@@ -248,7 +213,7 @@ void WordTree::Anagrams(std::int32_t offset, std::string& prefix, std::string& r
     }
 }
 
-std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const std::string& word) const
+std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const Qmv2::UTF8String& word) const
 {
     auto list = std::make_unique<WordList>();
     if (IsEmpty())
@@ -261,16 +226,13 @@ std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const std::string& wo
 
 void WordTree::Shuffle(WordList& list, std::int32_t seed)
 {
-    if (!shuffleRandom.seed || !shuffleRandom.range)
-        return;
-    shuffleRandom.seed(seed);
-    for (std::int32_t k = 1; k < list.GetCount(); ++k) {
-        const std::int32_t j = shuffleRandom.range(0, k + 1);
-        std::swap(list[k], list[std::clamp(j, 0, k)]);
-    }
+    Qmv2::Random& generator = random ? *random : ownRandom;
+    generator.Seed(seed);
+    for (std::int32_t k = 1; k < list.GetCount(); ++k)
+        std::swap(list[k], list[generator.Range(0, k + 1)]);
 }
 
-void WordTree::SetCurrent(const std::string& word)
+void WordTree::SetCurrent(const Qmv2::UTF8String& word)
 {
     currentWord = word;
     currentAnagrams = FindAnagrams(word);
@@ -281,7 +243,7 @@ iWordPoolPosition& WordTree::Position()
     return poolPosition ? *poolPosition : ownPosition;
 }
 
-std::string WordTree::RandomWord()
+Qmv2::UTF8String WordTree::RandomWord()
 {
     iWordPoolPosition& position = Position();
     // A negative index (a damaged player file) counts as a used-up pool.
@@ -299,7 +261,7 @@ std::string WordTree::RandomWord()
 
     const std::int32_t count = wordList->GetCount();
     if (count == 0) {
-        currentWord.clear();
+        currentWord = Qmv2::UTF8String();
         currentAnagrams = std::make_unique<WordList>();
         return currentWord;
     }
@@ -315,7 +277,7 @@ std::string WordTree::RandomWord()
     return currentWord;
 }
 
-std::string WordTree::WordOfTheDay()
+Qmv2::UTF8String WordTree::WordOfTheDay()
 {
     wordList = CollectWords(kPoolMinLength, kPoolMaxLength);
     Shuffle(*wordList, kWordOfTheDaySeed);
@@ -323,7 +285,7 @@ std::string WordTree::WordOfTheDay()
     const auto seconds = static_cast<std::uint32_t>(clock.utcSeconds());
     const std::uint32_t day = seconds / 86400u - static_cast<std::uint32_t>(kDayOfFirstWord);
     if (wordList->IsEmpty()) {
-        currentWord.clear();
+        currentWord = Qmv2::UTF8String();
         currentAnagrams = std::make_unique<WordList>();
     } else {
         SetCurrent((*wordList)[static_cast<std::int32_t>(day % static_cast<std::uint32_t>(wordList->GetCount()))]);
@@ -332,11 +294,11 @@ std::string WordTree::WordOfTheDay()
     return currentWord;
 }
 
-const WordTree::WordList* WordTree::Lookup(const std::string& word)
+const WordTree::WordList* WordTree::Lookup(const Qmv2::UTF8String& word)
 {
-    if (word == currentWord || LowerCase(word) == LowerCase(currentWord))
+    if (word == currentWord || word.ToLower() == currentWord.ToLower())
         return currentAnagrams.get();
-    const auto length = static_cast<std::int32_t>(LettersOf(word).size());
+    const std::int32_t length = word.GetLength();
     if (length < kLookupMinLength || length > kLookupMaxLength)
         return nullptr;
     SetCurrent(word);

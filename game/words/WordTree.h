@@ -14,6 +14,8 @@
 #include <string>
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/GFVector.h"
+#include "framework/core/util/Random.h"
+#include "framework/core/util/UTF8String.h"
 #include "game/words/iWordPoolPosition.h"
 
 class WordTree : public Qmv2::BaseObject {
@@ -27,12 +29,6 @@ public:
     struct Clock {
         std::function<std::uint32_t()> milliseconds;
         std::function<std::int64_t()> utcSeconds;
-    };
-
-    // The random numbers of the pool shuffle: seeding, then integers in [lo, hi).
-    struct ShuffleRandom {
-        std::function<void(std::int32_t)> seed;
-        std::function<std::int32_t(std::int32_t, std::int32_t)> range;
     };
 
     static constexpr std::int32_t kHeaderSize = 4;
@@ -73,25 +69,27 @@ public:
     std::unique_ptr<WordList> CollectWords(std::int32_t minLength, std::int32_t maxLength) const;
 
     // Every dictionary word that the letters of `word` make, each once.
-    std::unique_ptr<WordList> FindAnagrams(const std::string& word) const;
+    std::unique_ptr<WordList> FindAnagrams(const Qmv2::UTF8String& word) const;
 
     // The next source word of the pool position's owner (normally the current player).
-    std::string RandomWord();
+    Qmv2::UTF8String RandomWord();
 
     // Today's source word, chosen by the day counted in UTC.
-    std::string WordOfTheDay();
+    Qmv2::UTF8String WordOfTheDay();
 
     // The anagram list of `word`, owned by the tree and valid until the next
     // RandomWord, WordOfTheDay or Lookup of another word; null for a word of
     // fewer than 3 or more than 8 code points.
-    const WordList* Lookup(const std::string& word);
+    const WordList* Lookup(const Qmv2::UTF8String& word);
 
-    const std::string& GetCurrentWord() const { return currentWord; }
+    const Qmv2::UTF8String& GetCurrentWord() const { return currentWord; }
     const WordList* GetCurrentAnagrams() const { return currentAnagrams.get(); }
 
     void SetPoolPosition(iWordPoolPosition* position) { poolPosition = position; }
     void SetClock(Clock newClock) { clock = std::move(newClock); }
-    void SetShuffleRandom(ShuffleRandom random) { shuffleRandom = std::move(random); }
+    // The generator that shuffles the pool; the tree's own when none is set.
+    // Every shuffle seeds it first, so any generator gives the same order.
+    void SetRandom(Qmv2::Random* generator) { random = generator; }
 
 private:
     std::int32_t LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth);
@@ -104,7 +102,7 @@ private:
     void Anagrams(std::int32_t offset, std::string& prefix, std::string& remaining,
                   WordList& list) const;
     void Shuffle(WordList& list, std::int32_t seed);
-    void SetCurrent(const std::string& word);
+    void SetCurrent(const Qmv2::UTF8String& word);
     iWordPoolPosition& Position();
     void Clear();
 
@@ -113,11 +111,12 @@ private:
     std::unique_ptr<WordList> wordList;
     std::int32_t wordListMinLength = 0;
     std::int32_t wordListMaxLength = 0;
-    std::string currentWord;
+    Qmv2::UTF8String currentWord;
     std::unique_ptr<WordList> currentAnagrams;
 
     iWordPoolPosition* poolPosition = nullptr;
     WordPoolPosition ownPosition;
     Clock clock;
-    ShuffleRandom shuffleRandom;
+    Qmv2::Random* random = nullptr;
+    Qmv2::Random ownRandom;
 };

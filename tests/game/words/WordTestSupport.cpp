@@ -1,7 +1,6 @@
 #include "WordTestSupport.h"
 
 #include <array>
-#include <memory>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -22,26 +21,6 @@ void LoadWords(WordTree& tree, const std::vector<std::string>& words)
     std::string error;
     ASSERT_TRUE(WordTreeWriter::Write(out, words, &error)) << error;
     LoadFromBytes(tree, out.str());
-}
-
-WordTree::ShuffleRandom JavaShuffleRandom()
-{
-    auto state = std::make_shared<std::uint64_t>(0);
-    constexpr std::uint64_t kMultiplier = 0x5DEECE66DULL;
-    constexpr std::uint64_t kMask = (1ULL << 48) - 1;
-    WordTree::ShuffleRandom random;
-    random.seed = [state](std::int32_t seed) {
-        *state = (static_cast<std::uint64_t>(static_cast<std::int64_t>(seed)) ^ kMultiplier) & kMask;
-    };
-    random.range = [state](std::int32_t lo, std::int32_t hi) {
-        *state = (*state * kMultiplier + 11) & kMask;
-        const auto draw = static_cast<std::int32_t>(static_cast<std::uint32_t>(*state >> 16));
-        std::int32_t r = draw % (hi - lo);
-        if (r < 0)
-            r += hi - lo;
-        return r + lo;
-    };
-    return random;
 }
 
 std::vector<std::string> Listed(const WordTree::WordList& list)

@@ -15,10 +15,6 @@ void LoadFromBytes(WordTree& tree, const std::string& bytes);
 // Builds a tree of these words through the word-file writer.
 void LoadWords(WordTree& tree, const std::vector<std::string>& words);
 
-// The Java-compatible 48-bit generator for the pool shuffle, standing in for
-// the framework's until it is there.
-WordTree::ShuffleRandom JavaShuffleRandom();
-
 // The words of a word list, for comparing.
 std::vector<std::string> Listed(const WordTree::WordList& list);
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "WordTestSupport.h"
+#include "framework/core/util/Random.h"
 #include "game/words/WordTree.h"
 
 namespace {
@@ -53,7 +54,6 @@ protected:
     void Build(const Words& words)
     {
         wordtest::LoadWords(tree, words);
-        tree.SetShuffleRandom(wordtest::JavaShuffleRandom());
         tree.SetPoolPosition(&position);
         tree.SetClock({[this] { return milliseconds; }, [this] { return utcSeconds; }});
     }
@@ -86,6 +86,24 @@ TEST_F(WordTreeDraw, RandomWordFollowsTheSeededShuffle)
         EXPECT_EQ(tree.GetCurrentAnagrams()->GetCount(), 80);
     }
     EXPECT_EQ(position.GetSeed(), 42);
+}
+
+TEST_F(WordTreeDraw, SharedGeneratorShufflesWhenGiven)
+{
+    Build(RichDictionary());
+    const Words pool = Pool();
+    Qmv2::Random shared(99);
+    const std::uint64_t before = shared.GetState();
+    tree.SetRandom(&shared);
+    position.SetSeed(42);
+    position.SetIndex(0);
+    EXPECT_EQ(tree.RandomWord(), pool[kOrder42[0]]);
+    // Seeded with 42 and stepped once per element after the first.
+    Qmv2::Random expected(42);
+    for (int k = 1; k < 20; ++k)
+        expected.Range(0, k + 1);
+    EXPECT_NE(shared.GetState(), before);
+    EXPECT_EQ(shared.GetState(), expected.GetState());
 }
 
 TEST_F(WordTreeDraw, UsedUpPoolTakesANewSeedFromTheClock)
@@ -141,23 +159,22 @@ TEST_F(WordTreeDraw, SameSeedAndIndexGiveTheSameSequenceAfterARestart)
     position.SetIndex(0);
     Words straight;
     for (int i = 0; i < 8; ++i)
-        straight.push_back(tree.RandomWord());
+        straight.push_back(tree.RandomWord().GetString());
 
     // A new tree (a new start of the program) that goes on from the saved
     // position, with a word of the day in between that drops the pool.
     WordTree restarted;
     wordtest::LoadWords(restarted, RichDictionary());
-    restarted.SetShuffleRandom(wordtest::JavaShuffleRandom());
     WordPoolPosition saved;
     saved.SetSeed(-123456);
     saved.SetIndex(0);
     restarted.SetPoolPosition(&saved);
     Words resumed;
     for (int i = 0; i < 3; ++i)
-        resumed.push_back(restarted.RandomWord());
+        resumed.push_back(restarted.RandomWord().GetString());
     restarted.WordOfTheDay();
     for (int i = 0; i < 5; ++i)
-        resumed.push_back(restarted.RandomWord());
+        resumed.push_back(restarted.RandomWord().GetString());
     EXPECT_EQ(resumed, straight);
     std::sort(straight.begin(), straight.end());
     EXPECT_EQ(std::unique(straight.begin(), straight.end()), straight.end());
@@ -175,7 +192,6 @@ TEST_F(WordTreeDraw, PoolsWithoutAUsableWordNeverHang)
     // Words of 5 letters, each making 10 words: one pass, then the last tried.
     WordTree poor;
     wordtest::LoadWords(poor, Join(Arrangements("fghij", 10), Arrangements("vwxyz", 10)));
-    poor.SetShuffleRandom(wordtest::JavaShuffleRandom());
     WordPoolPosition at;
     at.SetSeed(42);
     at.SetIndex(0);
@@ -230,7 +246,7 @@ TEST_F(WordTreeDraw, LookupReturnsTheListOfTheDrawnWord)
     Build(RichDictionary());
     position.SetSeed(42);
     position.SetIndex(0);
-    const std::string word = tree.RandomWord();
+    const std::string word = tree.RandomWord().GetString();
     const WordTree::WordList* drawn = tree.GetCurrentAnagrams();
     EXPECT_EQ(tree.Lookup(word), drawn);
     std::string upper = word;
