@@ -226,7 +226,8 @@ std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const Qmv2::UTF8Strin
 
 void WordTree::Shuffle(WordList& list, std::int32_t seed)
 {
-    Qmv2::Random& generator = random ? *random : ownRandom;
+    Qmv2::Random* shared = Qmv2::Random::GetInstance();
+    Qmv2::Random& generator = shared ? *shared : ownRandom;
     generator.Seed(seed);
     for (std::int32_t k = 1; k < list.GetCount(); ++k)
         std::swap(list[k], list[generator.Range(0, k + 1)]);

@@ -87,9 +87,6 @@ public:
 
     void SetPoolPosition(iWordPoolPosition* position) { poolPosition = position; }
     void SetClock(Clock newClock) { clock = std::move(newClock); }
-    // The generator that shuffles the pool; the tree's own when none is set.
-    // Every shuffle seeds it first, so any generator gives the same order.
-    void SetRandom(Qmv2::Random* generator) { random = generator; }
 
 private:
     std::int32_t LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth);
@@ -117,6 +114,7 @@ private:
     iWordPoolPosition* poolPosition = nullptr;
     WordPoolPosition ownPosition;
     Clock clock;
-    Qmv2::Random* random = nullptr;
+    // Shuffles when the framework's generator has not been made; every
+    // shuffle seeds its generator first, so either gives the same order.
     Qmv2::Random ownRandom;
 };

@@ -88,13 +88,13 @@ TEST_F(WordTreeDraw, RandomWordFollowsTheSeededShuffle)
     EXPECT_EQ(position.GetSeed(), 42);
 }
 
-TEST_F(WordTreeDraw, SharedGeneratorShufflesWhenGiven)
+TEST_F(WordTreeDraw, FrameworkGeneratorShufflesWhenItExists)
 {
     Build(RichDictionary());
     const Words pool = Pool();
-    Qmv2::Random shared(99);
-    const std::uint64_t before = shared.GetState();
-    tree.SetRandom(&shared);
+    Qmv2::Random::SetInstance(new Qmv2::Random(99));
+    Qmv2::Random* shared = Qmv2::Random::GetInstance();
+    const std::uint64_t before = shared->GetState();
     position.SetSeed(42);
     position.SetIndex(0);
     EXPECT_EQ(tree.RandomWord(), pool[kOrder42[0]]);
@@ -102,8 +102,9 @@ TEST_F(WordTreeDraw, SharedGeneratorShufflesWhenGiven)
     Qmv2::Random expected(42);
     for (int k = 1; k < 20; ++k)
         expected.Range(0, k + 1);
-    EXPECT_NE(shared.GetState(), before);
-    EXPECT_EQ(shared.GetState(), expected.GetState());
+    EXPECT_NE(shared->GetState(), before);
+    EXPECT_EQ(shared->GetState(), expected.GetState());
+    Qmv2::Random::ReleaseInstance();
 }
 
 TEST_F(WordTreeDraw, UsedUpPoolTakesANewSeedFromTheClock)
