@@ -1,0 +1,42 @@
+// Entry points of engine modules that are not part of this build (streams, the
+// background open queue, songs, format readers and decoders, tags, 3D). Each
+// answers the way the engine expects from a module with nothing to do, or with
+// "not this format" / unsupported, so the core runs without them.
+#pragma once
+
+#include "sound/src/osnd_private.h"
+#include "sound/src/system_file.h"
+
+// Streams and the background open queue.
+bool OsndStream_StartThread();
+void OsndStream_CloseAll();
+void OsndStream_Shutdown();
+void OsndNonBlocking_Init();
+void OsndNonBlocking_Shutdown();
+
+// Songs.
+void Music_StopAllSongs();
+void Music_ReleaseSample(OSND_SAMPLE *sample);
+void Music_ReapplyTempo();
+
+// Format readers, tried in this order by OSND_Sample_Load. Each returns the
+// loaded sample, or null with the last error set (10: not this format).
+typedef OSND_SAMPLE *(*OsndSampleReader)(SystemFileHandle *file, int index, unsigned mode,
+                                         const char *name);
+OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+
+// Skips an ID3v2 header at the file's position; false leaves the position alone.
+bool OsndTag_SkipId3v2(SystemFileHandle *file);
+
+// Decoders used by sample uploads; false when the data cannot be decoded.
+bool OsndTracker_Decompress(void *destination, const void *source, unsigned sourceBytes,
+                            unsigned destinationBytes, bool sixteenBit, bool variant2);
+bool OsndImaAdpcm_Decode(int16_t *destination, const uint8_t *source, int blocks, int channels);
+
+// 3D: software channel update (volume, frequency scale, pan from position).
+bool SoundSoftware_Update3D(OsndChannel *channel);

@@ -1,0 +1,22 @@
+// Output driver tables: the no-sound output (which also supplies every channel's
+// default operations) and the table that stands for outputs this build lacks.
+#pragma once
+
+#include "sound/src/osnd_private.h"
+
+extern OsndOutputDriver OsndOutputNoSound;
+// Outputs not present in this build: enumeration finds no device and init fails
+// with error 3, so a caller falls back to running silent.
+extern OsndOutputDriver OsndOutputUnavailable;
+
+// The table OSND_SetOutput selects for an output type.
+OsndOutputDriver *Osnd_OutputDriverForType(int outputType);
+
+void OsndChannel_SetDefaultOps(OsndChannel *channel);
+
+// Capture tap of the no-sound output: while installed, the primary mix buffer
+// keeps its 16-bit data and every block the clip-and-copy unit writes is handed
+// to the tap (frames of interleaved left/right samples). Install it before
+// OSND_Init. A null callback removes it.
+typedef void (*OsndCaptureTap)(const int16_t *frames, int frameCount, void *user);
+void OsndOutputNoSound_SetCaptureTap(OsndCaptureTap tap, void *user);

@@ -1,0 +1,52 @@
+// The engine allocator (16-byte header, usage statistics, source tags), its
+// clock, sleep and the smoothed processor-usage meter.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct OsndMemoryPool {
+  uint8_t *blockMap = nullptr;
+  uint8_t *poolBase = nullptr;
+  int unused = 0;
+  int blockCount = 0;
+  int blocksInUse = 0;
+  int peakBlocks = 0;
+  int64_t bytesInUse = 0;
+  int64_t peakBytes = 0;
+  int64_t poolBytesAtPeak = 0;
+  int64_t slackAtPeak = 0;
+  int separateHeaders = 0;
+  int blockSize = 0;
+  void *(*alloc)(size_t) = nullptr;
+  void *(*realloc)(void *, size_t) = nullptr;
+  void (*free)(void *) = nullptr;
+};
+
+struct OsndCpuMeter {
+  uint32_t start;
+  uint32_t end;
+  uint32_t previousEnd;
+  uint32_t endCopy;
+  float busy;
+  float period;
+};
+
+// A null pool means the engine's own pool.
+void *SystemMemory_Alloc(OsndMemoryPool *pool, int size, const char *file, int line);
+void *SystemMemory_PoolAlloc(OsndMemoryPool *pool, int size);
+void SystemMemory_Free(OsndMemoryPool *pool, void *pointer, const char *file, int line);
+void *SystemMemory_Realloc(OsndMemoryPool *pool, void *pointer, int size, const char *file, int line);
+void SystemMemory_ResetPool(OsndMemoryPool *pool);  // statistics 0, C-runtime callbacks
+int64_t SystemMemory_BytesInUse();
+
+uint32_t SystemTime_GetMicroseconds();
+uint32_t SystemTime_GetMilliseconds();
+void SystemTime_Sleep(int milliseconds);
+void SystemTime_StartMeasure(OsndCpuMeter *meter);
+float SystemTime_EndMeasure(OsndCpuMeter *meter, int weight);
+// The meter's arithmetic for a given "now", so that it can be checked without a clock.
+float SystemTime_EndMeasureAt(OsndCpuMeter *meter, int weight, uint32_t now);
+
+#define OSND_ALLOC(size) SystemMemory_Alloc(nullptr, (size), __FILE__, __LINE__)
+#define OSND_FREE_MEM(ptr) SystemMemory_Free(nullptr, (ptr), __FILE__, __LINE__)
