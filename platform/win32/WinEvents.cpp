@@ -1,0 +1,118 @@
+#include "platform/win32/WinEvents.h"
+
+#include "platform/win32/EventTranslator.h"
+#include "platform/win32/MessageQueue.h"
+#include "platform/win32/WinInput.h"
+#include "platform/win32/WinTime.h"
+#include "platform/win32/WindowTable.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+namespace {
+
+std::mutex g_lock;
+std::atomic<bool> g_started{false};
+std::thread::id g_eventThread;
+
+bool LookUpTarget(std::uint32_t windowId, EventTarget& target)
+{
+    WindowInfo info;
+    WindowTable& table = WindowTable::Instance();
+    if (windowId == 0 ? !table.FindFirst(info) : !table.FindBySdlId(windowId, info)) {
+        return false;
+    }
+    target.hwnd = info.hwnd;
+    target.classStyle = info.windowClass.style;
+    target.acceptsFiles = (info.exStyle & WS_EX_ACCEPTFILES) != 0;
+    target.logicalWidth = info.width;
+    target.logicalHeight = info.height;
+    if (info.sdl != nullptr) {
+        SDL_GetWindowSize(info.sdl, &target.windowWidth, &target.windowHeight);
+        SDL_GetWindowPosition(info.sdl, &target.screenX, &target.screenY);
+    }
+    return true;
+}
+
+EventTranslator& Translator()
+{
+    static EventTranslator translator(LookUpTarget);
+    return translator;
+}
+
+}  // namespace
+
+bool StartVideo()
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    if (g_started) {
+        return true;
+    }
+    // The program decides itself what closing its last window or losing focus in full screen means.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "No display: %s\n", SDL_GetError());
+        return false;
+    }
+    SDL_StartTextInput();
+    g_eventThread = std::this_thread::get_id();
+    g_started = true;
+    return true;
+}
+
+bool IsEventThread()
+{
+    return g_started && std::this_thread::get_id() == g_eventThread;
+}
+
+void PumpEvents()
+{
+    if (!IsEventThread()) {
+        return;
+    }
+    SDL_Event event;
+    std::vector<MSG> messages;
+    while (SDL_PollEvent(&event) != 0) {
+        messages.clear();
+        {
+            std::lock_guard<std::mutex> hold(g_lock);
+            Translator().Translate(event, messages);
+        }
+        if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
+            SDL_free(event.drop.file);
+        }
+        POINT cursor{0, 0};
+        GetCursorPos(&cursor);
+        for (MSG& msg : messages) {
+            msg.time = timeGetTime();
+            msg.pt = cursor;
+            WindowInfo info;
+            if (!WindowTable::Instance().Find(msg.hwnd, info)) {
+                continue;
+            }
+            if (auto queue = MessageQueue::ForThread(info.owner)) {
+                queue->Post(msg);
+            }
+        }
+    }
+}
+
+KeyState AsyncKeys()
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    return Translator().Keys();
+}
+
+KeyState& MessageKeys()
+{
+    thread_local KeyState keys;
+    return keys;
+}
+
+}  // namespace platform
