@@ -4,6 +4,7 @@
 #include "platform/win32/Letterbox.h"
 #include "platform/win32/WinDragDrop.h"
 #include "platform/win32/WinKeys.h"
+#include "platform/win32/WinText.h"
 #include "platform/win32/WinWindow.h"
 
 #include <algorithm>
@@ -38,36 +39,6 @@ WORD Signed16(long value)
 LPARAM PointParam(long x, long y)
 {
     return MAKELPARAM(Signed16(x), Signed16(y));
-}
-
-// UTF-8 to UTF-16 units; a malformed sequence becomes U+FFFD.
-std::vector<WCHAR> Utf16Units(const char* text)
-{
-    std::vector<WCHAR> units;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        unsigned lead = *p++;
-        int extra = lead < 0x80 ? 0 : lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
-        char32_t code = extra == 3 ? lead & 0x07 : extra == 2 ? lead & 0x0F : extra == 1 ? lead & 0x1F : lead;
-        for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80) {
-                extra = -1;
-                break;
-            }
-            code = (code << 6) | (*p & 0x3F);
-        }
-        if (extra < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            code = 0xFFFD;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            units.push_back(static_cast<WCHAR>(0xD800 + (code >> 10)));
-            units.push_back(static_cast<WCHAR>(0xDC00 + (code & 0x3FF)));
-        } else {
-            units.push_back(static_cast<WCHAR>(code));
-        }
-    }
-    return units;
 }
 
 }  // namespace
@@ -191,7 +162,7 @@ void EventTranslator::TranslateText(const SDL_TextInputEvent& text, std::vector<
     }
     const UINT message = AltWithoutCtrl() ? WM_SYSCHAR : WM_CHAR;
     const LPARAM bits = static_cast<LPARAM>(1u | (static_cast<DWORD>(m_lastScanCode) << 16));
-    for (WCHAR unit : Utf16Units(text.text)) {
+    for (char16_t unit : Utf8ToWide(text.text)) {
         Emit(out, target.hwnd, message, unit, bits);
     }
 }

@@ -4,6 +4,7 @@
 #include "platform/win32/MessageQueue.h"
 #include "platform/win32/WinEvents.h"
 #include "platform/win32/WinInput.h"
+#include "platform/win32/WinText.h"
 #include "platform/win32/WindowHandle.h"
 #include "platform/win32/WindowTable.h"
 
@@ -271,6 +272,11 @@ BOOL SetWindowTextA(HWND hwnd, LPCSTR text)
     }
     SDL_SetWindowTitle(info.sdl, title.c_str());
     return TRUE;
+}
+
+BOOL SetWindowTextW(HWND hwnd, LPCWSTR text)
+{
+    return SetWindowTextA(hwnd, platform::WideToUtf8(text).c_str());
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags)

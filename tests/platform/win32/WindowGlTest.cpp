@@ -164,6 +164,9 @@ TEST_F(WindowGlTest, PostedAndSentMessagesReachTheProcedure)
     EXPECT_TRUE(SetWindowTextA(hwnd, "Renamed"));
     EXPECT_STREQ(SDL_GetWindowTitle(platform::SdlWindowFromHwnd(hwnd)), "Renamed");
     EXPECT_EQ(FindWindowA(nullptr, "Renamed"), hwnd);
+    EXPECT_TRUE(SetWindowTextW(hwnd, u"Caf\u00e9"));
+    EXPECT_STREQ(SDL_GetWindowTitle(platform::SdlWindowFromHwnd(hwnd)), "Caf\xC3\xA9");
+    EXPECT_EQ(FindWindowA(nullptr, "Caf\xC3\xA9"), hwnd);
     EXPECT_TRUE(DestroyWindow(hwnd));
     EXPECT_FALSE(UnregisterClassA("NoSuchClass", nullptr));
 }
