@@ -4,6 +4,7 @@
 #include "platform/win32/MessageQueue.h"
 #include "platform/win32/WinInput.h"
 #include "platform/win32/WinTime.h"
+#include "platform/win32/WindowDirectory.h"
 #include "platform/win32/WindowTable.h"
 
 #include <SDL.h>
@@ -75,6 +76,14 @@ void PumpEvents()
 {
     if (!IsEventThread()) {
         return;
+    }
+    // Another instance asking for our window to come forward.
+    for (const auto& [hwnd, request] : WindowDirectory::Shared().Receive()) {
+        if (request == WindowDirectory::Request::Restore) {
+            ShowWindow(hwnd, SW_RESTORE);
+        } else {
+            SetForegroundWindow(hwnd);
+        }
     }
     SDL_Event event;
     std::vector<MSG> messages;

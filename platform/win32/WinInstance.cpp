@@ -1,5 +1,6 @@
 #include "platform/win32/WinInstance.h"
 
+#include "platform/win32/RuntimeFolder.h"
 #include "platform/win32/WinKernelObject.h"
 #include "platform/win32/WinLastError.h"
 
@@ -9,7 +10,6 @@
 
 #include <cerrno>
 #include <cctype>
-#include <cstdlib>
 #include <string>
 
 namespace platform {
@@ -46,9 +46,7 @@ private:
 // The lock file of a mutex name; characters that cannot stand in a file name are escaped.
 std::string LockPath(const std::string& name)
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string path = runtime != nullptr && runtime[0] != '\0' ? runtime : "/tmp";
-    path += "/qmv-mutex-";
+    std::string path = RuntimeFolder() + "/qmv-mutex-";
     static const char kHex[] = "0123456789abcdef";
     for (unsigned char c : name) {
         if (std::isalnum(c) || c == '-' || c == '_' || c == '.') {

@@ -5,12 +5,14 @@
 #include "platform/win32/WinEvents.h"
 #include "platform/win32/WinInput.h"
 #include "platform/win32/WinText.h"
+#include "platform/win32/WindowDirectory.h"
 #include "platform/win32/WindowHandle.h"
 #include "platform/win32/WindowTable.h"
 
 #include <SDL.h>
 
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +26,35 @@ std::vector<SDL_Window*> g_spare;
 ATOM g_nextAtom = 0xC000;
 
 const HWND kDesktop = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x10));
+
+// Windows of other processes found by FindWindowA, under handles of their own range.
+std::map<HWND, WindowDirectory::Entry> g_remote;
+UINT_PTR g_nextRemote = 0x7F000000;
+
+bool RemoteWindow(HWND hwnd, WindowDirectory::Entry& entry)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    auto it = g_remote.find(hwnd);
+    if (it == g_remote.end()) {
+        return false;
+    }
+    entry = it->second;
+    return true;
+}
+
+HWND RemoteHandle(const WindowDirectory::Entry& entry)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    for (const auto& [hwnd, known] : g_remote) {
+        if (known.pid == entry.pid && known.handle == entry.handle) {
+            return hwnd;
+        }
+    }
+    HWND hwnd = reinterpret_cast<HWND>(g_nextRemote);
+    g_nextRemote += 0x10;
+    g_remote[hwnd] = entry;
+    return hwnd;
+}
 
 void RequestGlAttributes()
 {
@@ -193,6 +224,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if ((style & WS_VISIBLE) != 0) {
         ShowWindow(info.hwnd, SW_SHOW);
     }
+    platform::WindowDirectory::Shared().Announce(info.hwnd, windowClass.name, info.title);
     return info.hwnd;
 }
 
@@ -208,6 +240,7 @@ BOOL DestroyWindow(HWND hwnd)
     SendMessageA(hwnd, WM_DESTROY, 0, 0);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
     WindowTable::Instance().Remove(hwnd);
+    platform::WindowDirectory::Shared().Withdraw(hwnd);
     if (auto queue = platform::MessageQueue::ForThread(info.owner)) {
         queue->Discard(hwnd);
     }
@@ -220,11 +253,23 @@ BOOL DestroyWindow(HWND hwnd)
 BOOL IsWindow(HWND hwnd)
 {
     WindowInfo info;
+    platform::WindowDirectory::Entry remote;
+    if (platform::RemoteWindow(hwnd, remote)) {
+        return platform::WindowDirectory::Shared().Alive(remote) ? TRUE : FALSE;
+    }
     return WindowTable::Instance().Find(hwnd, info) ? TRUE : FALSE;
 }
 
 BOOL ShowWindow(HWND hwnd, int command)
 {
+    platform::WindowDirectory::Entry remote;
+    if (platform::RemoteWindow(hwnd, remote)) {
+        // Another process's window can only be asked to come back; its earlier state is not known here.
+        if (command == SW_RESTORE || command == SW_SHOW || command == SW_SHOWNORMAL || command == SW_SHOWDEFAULT) {
+            platform::WindowDirectory::Shared().Send(remote, platform::WindowDirectory::Request::Restore);
+        }
+        return FALSE;
+    }
     WindowInfo info;
     if (!WindowTable::Instance().Find(hwnd, info) || info.sdl == nullptr) {
         return FALSE;
@@ -271,6 +316,7 @@ BOOL SetWindowTextA(HWND hwnd, LPCSTR text)
         return FALSE;
     }
     SDL_SetWindowTitle(info.sdl, title.c_str());
+    platform::WindowDirectory::Shared().Announce(hwnd, info.windowClass.name, title);
     return TRUE;
 }
 
@@ -375,6 +421,10 @@ BOOL IsZoomed(HWND hwnd)
 
 BOOL SetForegroundWindow(HWND hwnd)
 {
+    platform::WindowDirectory::Entry remote;
+    if (platform::RemoteWindow(hwnd, remote)) {
+        return platform::WindowDirectory::Shared().Send(remote, platform::WindowDirectory::Request::Raise) ? TRUE : FALSE;
+    }
     WindowInfo info;
     if (!WindowTable::Instance().Find(hwnd, info) || info.sdl == nullptr) {
         return FALSE;
@@ -396,7 +446,16 @@ HWND FindWindowA(LPCSTR className, LPCSTR windowName)
 {
     const std::string name = className != nullptr && !IS_INTRESOURCE(className) ? className : "";
     const std::string title = windowName != nullptr ? windowName : "";
-    return WindowTable::Instance().FindByName(name.empty() ? nullptr : &name, windowName != nullptr ? &title : nullptr);
+    const std::string* byClass = name.empty() ? nullptr : &name;
+    const std::string* byTitle = windowName != nullptr ? &title : nullptr;
+    if (HWND mine = WindowTable::Instance().FindByName(byClass, byTitle)) {
+        return mine;
+    }
+    platform::WindowDirectory::Entry remote;
+    if (platform::WindowDirectory::Shared().Find(byClass, byTitle, remote)) {
+        return platform::RemoteHandle(remote);
+    }
+    return nullptr;
 }
 
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM, LPARAM lParam)

@@ -138,7 +138,9 @@ BOOL IsIconic(HWND hwnd);
 BOOL IsZoomed(HWND hwnd);
 BOOL SetForegroundWindow(HWND hwnd);
 HWND GetForegroundWindow();
-// A top-level window of this process by class name and title (null matches any).
+// A top-level window by class name and title (null matches any): one of this
+// process, else one of another process of ours (see WindowDirectory.h), which
+// ShowWindow(SW_RESTORE) and SetForegroundWindow can bring forward.
 HWND FindWindowA(LPCSTR className, LPCSTR windowName);
 // WM_CLOSE destroys the window; WM_NCCREATE answers TRUE; WM_SETCURSOR sets the
 // class cursor in the client area; everything else answers 0.

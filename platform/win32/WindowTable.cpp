@@ -1,9 +1,10 @@
 #include "platform/win32/WindowTable.h"
 
+#include "platform/win32/AsciiCase.h"
+
 #include <SDL.h>
 
 #include <algorithm>
-#include <cctype>
 
 namespace platform {
 namespace {
@@ -11,9 +12,7 @@ namespace {
 // Window class names ignore ASCII case.
 bool SameName(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return AsciiLower(a) == AsciiLower(b);
 }
 
 }  // namespace
