@@ -1,0 +1,27 @@
+// Frame task: ticks the game tree (skipping suspended and obsolete subtrees),
+// then the animation tree.
+#pragma once
+
+#include "framework/core/app/iTask.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/scene/AnimTree.h"
+#include "framework/scene/GameNode.h"
+
+namespace Qmv2 {
+
+class TaskTickUpdate : public iTask {
+public:
+    QMV_CLASS_TYPE(TaskTickUpdate, iTask)
+
+    TaskTickUpdate(GameNode* root, AnimTree* animTree) : m_Root(root), m_AnimTree(animTree) {}
+
+    void Execute(std::int32_t dt) override;
+
+private:
+    static void Walk(GameNode* node, std::int32_t dt);
+
+    SmartPtr<GameNode> m_Root;
+    SmartPtr<AnimTree> m_AnimTree;
+};
+
+}  // namespace Qmv2
