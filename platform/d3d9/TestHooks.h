@@ -1,0 +1,23 @@
+// Hooks for tests of the code above this layer. A GL device is never lost,
+// so these make it report what a real device reports, on demand.
+#pragma once
+
+#include "platform/d3d9/D3D9Types.h"
+
+#include <functional>
+
+struct IDirect3DDevice9;
+
+namespace platform::d3d9 {
+
+// Makes the device lost: the next `lostReports` calls of TestCooperativeLevel
+// answer D3DERR_DEVICELOST, later ones D3DERR_DEVICENOTRESET, and Present
+// answers D3DERR_DEVICELOST, until Reset succeeds. False for a device that
+// this layer did not make.
+bool SimulateDeviceLoss(IDirect3DDevice9* device, unsigned lostReports);
+
+// Lets a test change the capabilities that GetDeviceCaps answers (a smaller
+// texture limit, power-of-two textures required, ...). Empty restores them.
+void SetCapsFilter(std::function<void(D3DCAPS9&)> filter);
+
+}  // namespace platform::d3d9

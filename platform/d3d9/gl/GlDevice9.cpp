@@ -1,0 +1,929 @@
+#include "platform/d3d9/gl/GlDevice9.h"
+
+#include "platform/d3d9/PresentDestination.h"
+#include "platform/d3d9/gl/GlIndexBuffer9.h"
+#include "platform/d3d9/gl/GlStateMapping.h"
+#include "platform/d3d9/gl/GlTexture9.h"
+#include "platform/d3d9/gl/GlVertexBuffer9.h"
+#include "platform/d3d9/gl/GlVertexDeclaration9.h"
+#include "platform/d3d9/gl/PixelFormat.h"
+
+#include <GL/glext.h>
+#include <SDL.h>
+#include <algorithm>
+#include <vector>
+
+namespace platform::d3d9 {
+namespace {
+
+template <typename T>
+void Rebind(T*& slot, T* value)
+{
+    if (value != nullptr) {
+        value->AddRef();
+    }
+    if (slot != nullptr) {
+        slot->Release();
+    }
+    slot = value;
+}
+
+D3DMATRIX Identity()
+{
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}
+
+bool IsBlendState(DWORD state)
+{
+    return state == D3DRS_SRCBLEND || state == D3DRS_DESTBLEND || state == D3DRS_SRCBLENDALPHA ||
+           state == D3DRS_DESTBLENDALPHA;
+}
+
+// Vertices a primitive run reads; -1 for an unknown primitive type.
+long long VertexCount(D3DPRIMITIVETYPE type, UINT primitives)
+{
+    long long n = primitives;
+    switch (type) {
+    case D3DPT_POINTLIST:
+        return n;
+    case D3DPT_LINELIST:
+        return 2 * n;
+    case D3DPT_LINESTRIP:
+        return n + 1;
+    case D3DPT_TRIANGLELIST:
+        return 3 * n;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN:
+        return n + 2;
+    default:
+        return -1;
+    }
+}
+
+GLenum GlPrimitive(D3DPRIMITIVETYPE type)
+{
+    switch (type) {
+    case D3DPT_POINTLIST:
+        return GL_POINTS;
+    case D3DPT_LINELIST:
+        return GL_LINES;
+    case D3DPT_LINESTRIP:
+        return GL_LINE_STRIP;
+    case D3DPT_TRIANGLELIST:
+        return GL_TRIANGLES;
+    case D3DPT_TRIANGLESTRIP:
+        return GL_TRIANGLE_STRIP;
+    default:
+        return GL_TRIANGLE_FAN;
+    }
+}
+
+void ArgbToFloats(D3DCOLOR color, GLfloat out[4])
+{
+    out[0] = static_cast<GLfloat>((color >> 16) & 0xff) / 255.0f;
+    out[1] = static_cast<GLfloat>((color >> 8) & 0xff) / 255.0f;
+    out[2] = static_cast<GLfloat>(color & 0xff) / 255.0f;
+    out[3] = static_cast<GLfloat>((color >> 24) & 0xff) / 255.0f;
+}
+
+}  // namespace
+
+HRESULT GlDevice9::ResolveParameters(D3DPRESENT_PARAMETERS* p, SDL_Window* window)
+{
+    if (p == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (p->BackBufferCount > 3 || p->SwapEffect < D3DSWAPEFFECT_DISCARD || p->SwapEffect > D3DSWAPEFFECT_COPY) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (p->PresentationInterval != D3DPRESENT_INTERVAL_DEFAULT && p->PresentationInterval != D3DPRESENT_INTERVAL_ONE &&
+        p->PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    // No multisampling and no depth buffers: nothing here draws with depth.
+    if (p->MultiSampleType != D3DMULTISAMPLE_NONE || p->EnableAutoDepthStencil) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if (p->BackBufferFormat == D3DFMT_UNKNOWN) {
+        p->BackBufferFormat = D3DFMT_X8R8G8B8;
+    }
+    if (!IsRenderTargetFormat(p->BackBufferFormat)) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if (p->BackBufferWidth == 0 || p->BackBufferHeight == 0) {
+        int w = 1;
+        int h = 1;
+        if (window != nullptr) {
+            SDL_GL_GetDrawableSize(window, &w, &h);
+        }
+        p->BackBufferWidth = p->BackBufferWidth != 0 ? p->BackBufferWidth : static_cast<UINT>(std::max(w, 1));
+        p->BackBufferHeight = p->BackBufferHeight != 0 ? p->BackBufferHeight : static_cast<UINT>(std::max(h, 1));
+    }
+    GlLimits limits;
+    if (!GlContext::QueryLimits(&limits)) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if (p->BackBufferWidth > static_cast<UINT>(limits.maxTextureSize) ||
+        p->BackBufferHeight > static_cast<UINT>(limits.maxTextureSize)) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    if (p->BackBufferCount == 0) {
+        p->BackBufferCount = 1;
+    }
+    return D3D_OK;
+}
+
+GlDevice9::GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, const D3DPRESENT_PARAMETERS& parameters)
+    : context_(std::move(context)), presentWindow_(presentWindow), parameters_(parameters)
+{
+    GlLimits limits;
+    GlContext::QueryLimits(&limits);
+    maxTextureSize_ = static_cast<DWORD>(limits.maxTextureSize);
+    backBuffer_ = new GlTexture9(context_, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
+                                 D3DUSAGE_RENDERTARGET, parameters_.BackBufferFormat, D3DPOOL_DEFAULT);
+    Rebind(renderTarget_, backBuffer_);
+    SetDefaultStates();
+    SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+}
+
+GlDevice9::~GlDevice9()
+{
+    ReleaseBindings();
+    Rebind(renderTarget_, static_cast<GlTexture9*>(nullptr));
+    backBuffer_->Release();
+    // The context goes with the last resource that still holds it.
+}
+
+void GlDevice9::ReleaseBindings()
+{
+    for (GlTexture9*& texture : textures_) {
+        Rebind(texture, static_cast<GlTexture9*>(nullptr));
+    }
+    Rebind(declaration_, static_cast<GlVertexDeclaration9*>(nullptr));
+    Rebind(stream_, static_cast<GlVertexBuffer9*>(nullptr));
+    Rebind(indices_, static_cast<GlIndexBuffer9*>(nullptr));
+    Rebind(renderTarget_, backBuffer_);
+    fvf_ = 0;
+    streamOffset_ = 0;
+    streamStride_ = 0;
+}
+
+void GlDevice9::SetDefaultStates()
+{
+    std::fill(std::begin(renderStates_), std::end(renderStates_), 0u);
+    renderStates_[D3DRS_ZENABLE] = FALSE;  // no depth buffer
+    renderStates_[D3DRS_FILLMODE] = D3DFILL_SOLID;
+    renderStates_[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+    renderStates_[D3DRS_ZWRITEENABLE] = TRUE;
+    renderStates_[D3DRS_ALPHATESTENABLE] = FALSE;
+    renderStates_[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    renderStates_[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    renderStates_[D3DRS_CULLMODE] = D3DCULL_CCW;
+    renderStates_[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+    renderStates_[D3DRS_ALPHABLENDENABLE] = FALSE;
+    renderStates_[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFFu;
+    renderStates_[D3DRS_LIGHTING] = TRUE;
+    renderStates_[D3DRS_COLORWRITEENABLE] = 0xFu;
+    renderStates_[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    renderStates_[D3DRS_SEPARATEALPHABLENDENABLE] = FALSE;
+    renderStates_[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+    renderStates_[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    renderStates_[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+    for (DWORD s = 0; s < kStages; ++s) {
+        std::fill(std::begin(stageStates_[s]), std::end(stageStates_[s]), 0u);
+        stageStates_[s][D3DTSS_COLOROP] = s == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+        stageStates_[s][D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        stageStates_[s][D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        stageStates_[s][D3DTSS_ALPHAOP] = s == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+        stageStates_[s][D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+        stageStates_[s][D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        stageStates_[s][D3DTSS_TEXCOORDINDEX] = s;
+        std::fill(std::begin(samplerStates_[s]), std::end(samplerStates_[s]), 0u);
+        samplerStates_[s][D3DSAMP_ADDRESSU] = D3DTADDRESS_WRAP;
+        samplerStates_[s][D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
+        samplerStates_[s][D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+        samplerStates_[s][D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
+        samplerStates_[s][D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+        samplerStates_[s][D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+    }
+    transforms_.clear();
+}
+
+void GlDevice9::SimulateLoss(unsigned lostReports)
+{
+    lost_ = true;
+    lostReports_ = lostReports;
+}
+
+HRESULT GlDevice9::TestCooperativeLevel()
+{
+    if (!lost_) {
+        return D3D_OK;
+    }
+    if (lostReports_ > 0) {
+        --lostReports_;
+        return D3DERR_DEVICELOST;
+    }
+    return D3DERR_DEVICENOTRESET;
+}
+
+HRESULT GlDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
+{
+    if (inScene_ || !context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (lost_ && lostReports_ > 0) {
+        return D3DERR_DEVICELOST;  // a lost device cannot be reset yet
+    }
+    D3DPRESENT_PARAMETERS resolved = parameters != nullptr ? *parameters : D3DPRESENT_PARAMETERS{};
+    HRESULT result = ResolveParameters(parameters != nullptr ? &resolved : nullptr, context_->Window());
+    if (FAILED(result)) {
+        return D3DERR_INVALIDCALL;
+    }
+    *parameters = resolved;
+    ReleaseBindings();
+    if (resolved.BackBufferWidth != parameters_.BackBufferWidth ||
+        resolved.BackBufferHeight != parameters_.BackBufferHeight ||
+        resolved.BackBufferFormat != parameters_.BackBufferFormat) {
+        backBuffer_->Release();
+        backBuffer_ = new GlTexture9(context_, resolved.BackBufferWidth, resolved.BackBufferHeight,
+                                     D3DUSAGE_RENDERTARGET, resolved.BackBufferFormat, D3DPOOL_DEFAULT);
+        Rebind(renderTarget_, backBuffer_);
+    }
+    if (resolved.hDeviceWindow != nullptr) {
+        presentWindow_ = resolved.hDeviceWindow;
+    }
+    parameters_ = resolved;
+    SetDefaultStates();
+    SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    lost_ = false;
+    lostReports_ = 0;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                           const void* dirtyRegion)
+{
+    if (sourceRect != nullptr || destRect != nullptr || destWindowOverride != nullptr || dirtyRegion != nullptr) {
+        return D3DERR_INVALIDCALL;  // only whole-picture presents are offered
+    }
+    if (lost_) {
+        return D3DERR_DEVICELOST;
+    }
+    if (!context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    unsigned source = backBuffer_->Framebuffer();
+    if (source == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    int windowWidth = 0;
+    int windowHeight = 0;
+    SDL_GL_GetDrawableSize(context_->Window(), &windowWidth, &windowHeight);
+    RECT dest;
+    if (!GetPresentDestination(presentWindow_, &dest)) {
+        dest = LetterboxRect(static_cast<int>(parameters_.BackBufferWidth),
+                             static_cast<int>(parameters_.BackBufferHeight), windowWidth, windowHeight);
+    }
+    const GlFunctions& gl = context_->Gl();
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glViewport(0, 0, windowWidth, windowHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    bool sameSize = dest.right - dest.left == static_cast<LONG>(parameters_.BackBufferWidth) &&
+                    dest.bottom - dest.top == static_cast<LONG>(parameters_.BackBufferHeight);
+    // The window's rows run bottom-up: the back buffer's top row goes to the top.
+    gl.BlitFramebuffer(0, 0, static_cast<GLint>(parameters_.BackBufferWidth),
+                       static_cast<GLint>(parameters_.BackBufferHeight), dest.left, windowHeight - dest.top,
+                       dest.right, windowHeight - dest.bottom, GL_COLOR_BUFFER_BIT,
+                       sameSize ? GL_NEAREST : GL_LINEAR);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    SDL_GL_SwapWindow(context_->Window());
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::EvictManagedResources()
+{
+    if (!context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    context_->ForEachManaged([](GlTexture9& texture) { texture.Evict(); });
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::BeginScene()
+{
+    if (inScene_) {
+        return D3DERR_INVALIDCALL;
+    }
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::EndScene()
+{
+    if (!inScene_) {
+        return D3DERR_INVALIDCALL;
+    }
+    inScene_ = false;
+    if (context_->MakeCurrent()) {
+        glFlush();
+    }
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::BindTarget()
+{
+    unsigned framebuffer = renderTarget_->Framebuffer();
+    if (framebuffer == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    context_->Gl().BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    GLsizei width = static_cast<GLsizei>(renderTarget_->Width());
+    GLsizei height = static_cast<GLsizei>(renderTarget_->Height());
+    glViewport(0, 0, width, height);
+    GLfloat projection[16];
+    PixelProjection(width, height, projection);
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(projection);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float, DWORD)
+{
+    if ((count > 0) != (rects != nullptr)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) != 0) {
+        return D3DERR_INVALIDCALL;  // there is no depth or stencil buffer to clear
+    }
+    if (!context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((flags & D3DCLEAR_TARGET) == 0) {
+        return D3D_OK;
+    }
+    HRESULT bound = BindTarget();
+    if (FAILED(bound)) {
+        return bound;
+    }
+    GLfloat rgba[4];
+    ArgbToFloats(color, rgba);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+    if (count == 0) {
+        glDisable(GL_SCISSOR_TEST);
+        glClear(GL_COLOR_BUFFER_BIT);
+        return D3D_OK;
+    }
+    LONG width = static_cast<LONG>(renderTarget_->Width());
+    LONG height = static_cast<LONG>(renderTarget_->Height());
+    glEnable(GL_SCISSOR_TEST);
+    for (DWORD i = 0; i < count; ++i) {
+        LONG x1 = std::clamp(rects[i].x1, 0, width);
+        LONG y1 = std::clamp(rects[i].y1, 0, height);
+        LONG x2 = std::clamp(rects[i].x2, 0, width);
+        LONG y2 = std::clamp(rects[i].y2, 0, height);
+        if (x2 > x1 && y2 > y1) {
+            glScissor(x1, y1, x2 - x1, y2 - y1);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    }
+    glDisable(GL_SCISSOR_TEST);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
+{
+    if (state >= D3DRS_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (IsBlendState(state) && !GlBlendFactor(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((state == D3DRS_BLENDOP || state == D3DRS_BLENDOPALPHA) && !GlBlendEquation(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (state == D3DRS_CULLMODE && !GlCullOf(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    renderStates_[state] = value;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
+{
+    if (value == nullptr || state >= D3DRS_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = renderStates_[state];
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value)
+{
+    if (stage >= kStages || type >= D3DTSS_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((type == D3DTSS_COLOROP || type == D3DTSS_ALPHAOP) && !IsSupportedTextureOp(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((type == D3DTSS_COLORARG1 || type == D3DTSS_COLORARG2 || type == D3DTSS_ALPHAARG1 ||
+         type == D3DTSS_ALPHAARG2) &&
+        !IsSupportedTextureArg(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    stageStates_[stage][type] = value;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value)
+{
+    if (value == nullptr || stage >= kStages || type >= D3DTSS_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = stageStates_[stage][type];
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
+{
+    if (sampler >= kStages || type >= D3DSAMP_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((type == D3DSAMP_ADDRESSU || type == D3DSAMP_ADDRESSV || type == D3DSAMP_ADDRESSW) && !GlWrapMode(value)) {
+        return D3DERR_INVALIDCALL;
+    }
+    samplerStates_[sampler][type] = value;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
+{
+    if (value == nullptr || sampler >= kStages || type >= D3DSAMP_MAX_STATE) {
+        return D3DERR_INVALIDCALL;
+    }
+    *value = samplerStates_[sampler][type];
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix)
+{
+    bool known = state == D3DTS_WORLD || state == D3DTS_VIEW || state == D3DTS_PROJECTION ||
+                 (state >= D3DTS_TEXTURE0 && state < D3DTS_TEXTURE0 + kStages);
+    if (matrix == nullptr || !known) {
+        return D3DERR_INVALIDCALL;
+    }
+    // Kept for GetTransform; pretransformed vertices, the only kind drawn, ignore them.
+    transforms_[state] = *matrix;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix)
+{
+    if (matrix == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    auto it = transforms_.find(state);
+    *matrix = it != transforms_.end() ? it->second : Identity();
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
+{
+    if (stage >= kStages) {
+        return D3DERR_INVALIDCALL;
+    }
+    GlTexture9* gl = nullptr;
+    if (texture != nullptr) {
+        gl = dynamic_cast<GlTexture9*>(texture);
+        if (gl == nullptr || gl->Context() != context_ || gl->Pool() == D3DPOOL_SYSTEMMEM) {
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    Rebind(textures_[stage], gl);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetVertexShader(IDirect3DVertexShader9* shader)
+{
+    return shader == nullptr ? D3D_OK : D3DERR_INVALIDCALL;  // fixed function only
+}
+
+HRESULT GlDevice9::SetFVF(DWORD fvf)
+{
+    if (fvf != 0 && !LayoutFromFvf(fvf)) {
+        return D3DERR_INVALIDCALL;
+    }
+    fvf_ = fvf;
+    Rebind(declaration_, static_cast<GlVertexDeclaration9*>(nullptr));
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration)
+{
+    GlVertexDeclaration9* gl = nullptr;
+    if (declaration != nullptr) {
+        gl = dynamic_cast<GlVertexDeclaration9*>(declaration);
+        if (gl == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    Rebind(declaration_, gl);
+    fvf_ = 0;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offsetInBytes, UINT stride)
+{
+    if (stream != 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    GlVertexBuffer9* gl = nullptr;
+    if (buffer != nullptr) {
+        gl = dynamic_cast<GlVertexBuffer9*>(buffer);
+        if (gl == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    Rebind(stream_, gl);
+    streamOffset_ = offsetInBytes;
+    streamStride_ = stride;
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetIndices(IDirect3DIndexBuffer9* indices)
+{
+    GlIndexBuffer9* gl = nullptr;
+    if (indices != nullptr) {
+        gl = dynamic_cast<GlIndexBuffer9*>(indices);
+        if (gl == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+    }
+    Rebind(indices_, gl);
+    return D3D_OK;
+}
+
+void GlDevice9::ApplyRenderStates()
+{
+    const GlFunctions& gl = context_->Gl();
+    if (renderStates_[D3DRS_ALPHABLENDENABLE] != FALSE) {
+        glEnable(GL_BLEND);
+        GLenum source = *GlBlendFactor(renderStates_[D3DRS_SRCBLEND]);
+        GLenum dest = *GlBlendFactor(renderStates_[D3DRS_DESTBLEND]);
+        GLenum op = *GlBlendEquation(renderStates_[D3DRS_BLENDOP]);
+        if (renderStates_[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE && gl.HasSeparateBlend()) {
+            gl.BlendFuncSeparate(source, dest, *GlBlendFactor(renderStates_[D3DRS_SRCBLENDALPHA]),
+                                 *GlBlendFactor(renderStates_[D3DRS_DESTBLENDALPHA]));
+            gl.BlendEquationSeparate(op, *GlBlendEquation(renderStates_[D3DRS_BLENDOPALPHA]));
+        } else {
+            glBlendFunc(source, dest);
+            gl.BlendEquation(op);
+        }
+    } else {
+        glDisable(GL_BLEND);
+    }
+    GlCull cull = *GlCullOf(renderStates_[D3DRS_CULLMODE]);
+    glFrontFace(GL_CCW);
+    if (cull.enabled) {
+        glEnable(GL_CULL_FACE);
+        glCullFace(cull.face);
+    } else {
+        glDisable(GL_CULL_FACE);
+    }
+    DWORD mask = renderStates_[D3DRS_COLORWRITEENABLE];
+    glColorMask((mask & 1u) != 0, (mask & 2u) != 0, (mask & 4u) != 0, (mask & 8u) != 0);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glShadeModel(GL_SMOOTH);
+}
+
+HRESULT GlDevice9::ApplyTexture()
+{
+    const DWORD* s = stageStates_[0];
+    StageState stage{s[D3DTSS_COLOROP], s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2],
+                     s[D3DTSS_ALPHAOP], s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2]};
+    GlTexture9* texture = textures_[0];
+    std::optional<GlTextureEnv> env = GlTextureEnvOf(stage, texture != nullptr);
+    if (!env) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (!env->texturing) {
+        glDisable(GL_TEXTURE_2D);
+        return D3D_OK;
+    }
+    unsigned name = texture->Realise();
+    if (name == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, name);
+    const DWORD* sampler = samplerStates_[0];
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, *GlWrapMode(sampler[D3DSAMP_ADDRESSU]));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, *GlWrapMode(sampler[D3DSAMP_ADDRESSV]));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GlFilter(sampler[D3DSAMP_MAGFILTER]));
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GlFilter(sampler[D3DSAMP_MINFILTER]));
+    GLfloat border[4];
+    ArgbToFloats(sampler[D3DSAMP_BORDERCOLOR], border);
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    if (env->plainModulate) {
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        return D3D_OK;
+    }
+    GLfloat factor[4];
+    ArgbToFloats(renderStates_[D3DRS_TEXTUREFACTOR], factor);
+    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, env->rgb.mode);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_RGB, env->rgb.source[0]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_RGB, env->rgb.source[1]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, env->rgb.operand[0]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, env->rgb.operand[1]);
+    glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE, env->rgb.scale);
+    glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, env->alpha.mode);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SRC0_ALPHA, env->alpha.source[0]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_SRC1_ALPHA, env->alpha.source[1]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, env->alpha.operand[0]);
+    glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, env->alpha.operand[1]);
+    glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, env->alpha.scale);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::PrepareDraw(VertexLayout* layout)
+{
+    if (!inScene_ || !context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    std::optional<VertexLayout> found;
+    if (declaration_ != nullptr) {
+        found = declaration_->Layout();
+    } else if (fvf_ != 0) {
+        found = LayoutFromFvf(fvf_);
+    }
+    // Only pretransformed vertices are drawn: the callers give positions in target pixels.
+    if (!found || !found->pretransformed || stream_ == nullptr || streamStride_ < found->size) {
+        return D3DERR_INVALIDCALL;
+    }
+    *layout = *found;
+    HRESULT result = BindTarget();
+    if (FAILED(result)) {
+        return result;
+    }
+    ApplyRenderStates();
+    return ApplyTexture();
+}
+
+HRESULT GlDevice9::CheckVertexRange(const VertexLayout& layout, long long first, long long count) const
+{
+    if (first < 0 || count <= 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    long long end = static_cast<long long>(streamOffset_) + (first + count - 1) * streamStride_ + layout.size;
+    return end <= static_cast<long long>(stream_->Buffer().Length()) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+void GlDevice9::SetArrays(const VertexLayout& layout, const BYTE* base)
+{
+    GLsizei stride = static_cast<GLsizei>(streamStride_);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, stride, base + layout.positionOffset);
+    if (layout.colorOffset >= 0) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        // Packed ARGB is B, G, R, A in memory.
+        glColorPointer(GL_BGRA, GL_UNSIGNED_BYTE, stride, base + layout.colorOffset);
+    } else {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    }
+    if (layout.texCoordOffset >= 0) {
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(2, GL_FLOAT, stride, base + layout.texCoordOffset);
+    } else {
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoord2f(0.0f, 0.0f);
+    }
+}
+
+HRESULT GlDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)
+{
+    long long count = VertexCount(type, primitiveCount);
+    if (count < 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    VertexLayout layout;
+    HRESULT result = PrepareDraw(&layout);
+    if (FAILED(result) || primitiveCount == 0) {
+        return result;
+    }
+    result = CheckVertexRange(layout, startVertex, count);
+    if (FAILED(result)) {
+        return result;
+    }
+    SetArrays(layout, stream_->Buffer().Data() + streamOffset_);
+    glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT, UINT startIndex,
+                                        UINT primitiveCount)
+{
+    long long count = VertexCount(type, primitiveCount);
+    if (count < 0 || indices_ == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    VertexLayout layout;
+    HRESULT result = PrepareDraw(&layout);
+    if (FAILED(result) || primitiveCount == 0) {
+        return result;
+    }
+    if (static_cast<long long>(startIndex) + count > static_cast<long long>(indices_->Capacity())) {
+        return D3DERR_INVALIDCALL;
+    }
+    // Every index must name a vertex inside the stream, or GL would read past it.
+    UINT lowest = indices_->IndexAt(startIndex);
+    UINT highest = lowest;
+    for (long long i = 1; i < count; ++i) {
+        UINT index = indices_->IndexAt(static_cast<UINT>(startIndex + i));
+        lowest = std::min(lowest, index);
+        highest = std::max(highest, index);
+    }
+    long long first = static_cast<long long>(lowest) + baseVertexIndex;
+    long long last = static_cast<long long>(highest) + baseVertexIndex;
+    result = CheckVertexRange(layout, first, last - first + 1);
+    if (FAILED(result)) {
+        return result;
+    }
+    SetArrays(layout, stream_->Buffer().Data() + streamOffset_);
+    GLenum mode = GlPrimitive(type);
+    if (baseVertexIndex == 0) {
+        const BYTE* at = indices_->Buffer().Data() + static_cast<size_t>(startIndex) * indices_->IndexSize();
+        glDrawElements(mode, static_cast<GLsizei>(count),
+                       indices_->IndexSize() == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, at);
+        return D3D_OK;
+    }
+    std::vector<GLuint> rebased(static_cast<size_t>(count));
+    for (long long i = 0; i < count; ++i) {
+        rebased[static_cast<size_t>(i)] =
+            static_cast<GLuint>(static_cast<long long>(indices_->IndexAt(static_cast<UINT>(startIndex + i))) +
+                                baseVertexIndex);
+    }
+    glDrawElements(mode, static_cast<GLsizei>(count), GL_UNSIGNED_INT, rebased.data());
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetRenderTarget(DWORD index, IDirect3DSurface9** surface)
+{
+    if (surface == nullptr || index != 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    renderTarget_->AddRef();
+    *surface = renderTarget_->Surface();
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
+{
+    auto* gl = dynamic_cast<GlSurface9*>(surface);
+    if (index != 0 || gl == nullptr || !gl->Owner().IsRenderTarget() || gl->Owner().Context() != context_) {
+        return D3DERR_INVALIDCALL;
+    }
+    Rebind(renderTarget_, &gl->Owner());
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination)
+{
+    auto* source = dynamic_cast<GlSurface9*>(renderTarget);
+    auto* dest = dynamic_cast<GlSurface9*>(destination);
+    if (source == nullptr || dest == nullptr || !source->Owner().IsRenderTarget() ||
+        dest->Owner().Pool() != D3DPOOL_SYSTEMMEM || !context_->MakeCurrent()) {
+        return D3DERR_INVALIDCALL;
+    }
+    return source->Owner().ReadPixelsInto(dest->Owner());
+}
+
+HRESULT GlDevice9::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* destination,
+                                 const POINT* destPoint)
+{
+    auto* from = dynamic_cast<GlSurface9*>(source);
+    auto* to = dynamic_cast<GlSurface9*>(destination);
+    // Whole surfaces only: partial copies are not offered.
+    if (from == nullptr || to == nullptr || sourceRect != nullptr || destPoint != nullptr ||
+        from->Owner().Pool() != D3DPOOL_SYSTEMMEM || to->Owner().Pool() != D3DPOOL_DEFAULT) {
+        return D3DERR_INVALIDCALL;
+    }
+    return to->Owner().CopyPixelsFrom(from->Owner());
+}
+
+HRESULT GlDevice9::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination)
+{
+    auto* from = dynamic_cast<GlTexture9*>(source);
+    auto* to = dynamic_cast<GlTexture9*>(destination);
+    if (from == nullptr || to == nullptr || from->Pool() != D3DPOOL_SYSTEMMEM || to->Pool() != D3DPOOL_DEFAULT) {
+        return D3DERR_INVALIDCALL;
+    }
+    return to->CopyPixelsFrom(*from);
+}
+
+HRESULT GlDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                 IDirect3DTexture9** texture, HANDLE* sharedHandle)
+{
+    if (texture == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *texture = nullptr;
+    // One level only (0, "all levels", also gives one): nothing here samples mipmaps.
+    if (sharedHandle != nullptr || levels > 1 || width == 0 || height == 0 || width > maxTextureSize_ ||
+        height > maxTextureSize_ || (usage & ~D3DUSAGE_RENDERTARGET) != 0 || !IsTextureFormat(format)) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (pool != D3DPOOL_DEFAULT && pool != D3DPOOL_MANAGED && pool != D3DPOOL_SYSTEMMEM) {
+        return D3DERR_INVALIDCALL;
+    }
+    if ((usage & D3DUSAGE_RENDERTARGET) != 0) {
+        if (pool != D3DPOOL_DEFAULT) {
+            return D3DERR_INVALIDCALL;
+        }
+        if (!IsRenderTargetFormat(format)) {
+            return D3DERR_NOTAVAILABLE;
+        }
+    }
+    *texture = new GlTexture9(context_, width, height, usage, format, pool);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                               IDirect3DSurface9** surface, HANDLE* sharedHandle)
+{
+    if (surface == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *surface = nullptr;
+    if (sharedHandle != nullptr || pool != D3DPOOL_SYSTEMMEM || width == 0 || height == 0 ||
+        width > maxTextureSize_ || height > maxTextureSize_ || !IsTextureFormat(format)) {
+        return D3DERR_INVALIDCALL;
+    }
+    // The creator's reference on the hidden texture is handed over through its surface.
+    *surface = (new GlTexture9(context_, width, height, 0, format, pool))->Surface();
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                      IDirect3DVertexBuffer9** buffer, HANDLE* sharedHandle)
+{
+    if (buffer == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *buffer = nullptr;
+    const DWORD known = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
+    if (sharedHandle != nullptr || length == 0 || (usage & ~known) != 0 || pool == D3DPOOL_SCRATCH ||
+        pool > D3DPOOL_SCRATCH || (fvf != 0 && !LayoutFromFvf(fvf))) {
+        return D3DERR_INVALIDCALL;
+    }
+    *buffer = new GlVertexBuffer9(length, usage);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                     IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle)
+{
+    if (buffer == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *buffer = nullptr;
+    const DWORD known = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_SOFTWAREPROCESSING;
+    UINT indexSize = IndexSize(format);
+    if (sharedHandle != nullptr || indexSize == 0 || length < indexSize || (usage & ~known) != 0 ||
+        pool == D3DPOOL_SCRATCH || pool > D3DPOOL_SCRATCH) {
+        return D3DERR_INVALIDCALL;
+    }
+    *buffer = new GlIndexBuffer9(length, usage, indexSize);
+    return D3D_OK;
+}
+
+HRESULT GlDevice9::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                           IDirect3DVertexDeclaration9** declaration)
+{
+    if (declaration == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    *declaration = nullptr;
+    std::optional<VertexLayout> layout = LayoutFromElements(elements);
+    if (!layout) {
+        return D3DERR_INVALIDCALL;
+    }
+    *declaration = new GlVertexDeclaration9(*layout);
+    return D3D_OK;
+}
+
+}  // namespace platform::d3d9

@@ -1,0 +1,117 @@
+// The device on a GL context. Every render target, the back buffer included,
+// is a framebuffer object drawn top row first; Present flips the back buffer
+// once into the window. Drawing calls belong to the window thread (the one that
+// made the device); resource creation and locking work on any thread.
+#pragma once
+
+#include "platform/d3d9/IDirect3DDevice9.h"
+#include "platform/d3d9/gl/ComObject.h"
+#include "platform/d3d9/gl/GlContext.h"
+#include "platform/d3d9/gl/VertexLayout.h"
+
+#include <map>
+#include <memory>
+
+namespace platform::d3d9 {
+
+class GlTexture9;
+class GlVertexBuffer9;
+class GlIndexBuffer9;
+class GlVertexDeclaration9;
+
+class GlDevice9 final : public ComObject<IDirect3DDevice9, IID_IDirect3DDevice9> {
+public:
+    static constexpr DWORD kStages = 8;
+
+    // Checks and completes the parameters (a zero back buffer size takes the
+    // window's, an unknown format the display's); D3D_OK or the error to answer.
+    static HRESULT ResolveParameters(D3DPRESENT_PARAMETERS* parameters, SDL_Window* window);
+    GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, const D3DPRESENT_PARAMETERS& parameters);
+
+    HRESULT TestCooperativeLevel() override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* parameters) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                    const void* dirtyRegion) override;
+    HRESULT EvictManagedResources() override;
+
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+
+    HRESULT SetVertexShader(IDirect3DVertexShader9* shader) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offsetInBytes, UINT stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer9* indices) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                                 UINT startIndex, UINT primitiveCount) override;
+
+    HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+    HRESULT SetRenderTarget(DWORD index, IDirect3DSurface9* surface) override;
+    HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* destination) override;
+    HRESULT UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRect, IDirect3DSurface9* destination,
+                          const POINT* destPoint) override;
+    HRESULT UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTexture9* destination) override;
+
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                        IDirect3DSurface9** surface, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** buffer,
+                               HANDLE* sharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DIndexBuffer9** buffer, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
+                                    IDirect3DVertexDeclaration9** declaration) override;
+
+    // Test hook: see SimulateDeviceLoss.
+    void SimulateLoss(unsigned lostReports);
+
+private:
+    ~GlDevice9() override;
+    void SetDefaultStates();
+    void ReleaseBindings();
+    HRESULT BindTarget();
+    HRESULT PrepareDraw(VertexLayout* layout);
+    void ApplyRenderStates();
+    HRESULT ApplyTexture();
+    void SetArrays(const VertexLayout& layout, const BYTE* firstVertex);
+    HRESULT CheckVertexRange(const VertexLayout& layout, long long first, long long count) const;
+
+    std::shared_ptr<GlContext> context_;
+    HWND presentWindow_;
+    D3DPRESENT_PARAMETERS parameters_;
+    DWORD maxTextureSize_ = 0;
+
+    GlTexture9* backBuffer_ = nullptr;   // a hidden texture whose surface is the back buffer
+    GlTexture9* renderTarget_ = nullptr;
+    GlTexture9* textures_[kStages] = {};
+    GlVertexDeclaration9* declaration_ = nullptr;
+    DWORD fvf_ = 0;
+    GlVertexBuffer9* stream_ = nullptr;
+    UINT streamOffset_ = 0;
+    UINT streamStride_ = 0;
+    GlIndexBuffer9* indices_ = nullptr;
+
+    DWORD renderStates_[D3DRS_MAX_STATE] = {};
+    DWORD stageStates_[kStages][D3DTSS_MAX_STATE] = {};
+    DWORD samplerStates_[kStages][D3DSAMP_MAX_STATE] = {};
+    std::map<DWORD, D3DMATRIX> transforms_;
+
+    bool inScene_ = false;
+    bool lost_ = false;
+    unsigned lostReports_ = 0;
+};
+
+}  // namespace platform::d3d9

@@ -1,0 +1,260 @@
+#include "platform/d3d9/gl/GlTexture9.h"
+
+#include "platform/d3d9/gl/PixelFormat.h"
+
+#include <GL/glext.h>
+#include <cstring>
+
+namespace platform::d3d9 {
+namespace {
+
+// Host rows are stored top row first and so are framebuffer rows (the picture
+// is flipped only at present), so pixels move without reordering.
+void SetRowLength(GLenum which, UINT pitch, D3DFORMAT format)
+{
+    glPixelStorei(which == GL_UNPACK_ROW_LENGTH ? GL_UNPACK_ALIGNMENT : GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(which, static_cast<GLint>(pitch / BytesPerPixel(format)));
+}
+
+}  // namespace
+
+GlTexture9::GlTexture9(std::shared_ptr<GlContext> context, UINT width, UINT height, DWORD usage,
+                       D3DFORMAT format, D3DPOOL pool)
+    : context_(std::move(context)),
+      width_(width),
+      height_(height),
+      usage_(usage),
+      format_(format),
+      pool_(pool),
+      pitch_(SurfacePitch(format, width)),
+      surface_(*this)
+{
+    if (HasHostPixels()) {
+        host_.assign(static_cast<size_t>(pitch_) * height_, 0);
+    }
+    if (pool_ == D3DPOOL_MANAGED) {
+        context_->RegisterManaged(this);
+    }
+}
+
+GlTexture9::~GlTexture9()
+{
+    if (pool_ == D3DPOOL_MANAGED) {
+        context_->UnregisterManaged(this);
+    }
+    context_->DeleteFramebuffer(framebuffer_);
+    context_->DeleteTexture(texture_);
+}
+
+HRESULT GlTexture9::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface)
+{
+    if (surface == nullptr || level != 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    AddRef();
+    *surface = &surface_;
+    return D3D_OK;
+}
+
+HRESULT GlTexture9::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags)
+{
+    if (locked == nullptr || level != 0 || !HasHostPixels()) {
+        return D3DERR_INVALIDCALL;
+    }
+    if (rect != nullptr && (rect->left < 0 || rect->top < 0 || rect->left >= rect->right ||
+                            rect->top >= rect->bottom || static_cast<UINT>(rect->right) > width_ ||
+                            static_cast<UINT>(rect->bottom) > height_)) {
+        return D3DERR_INVALIDCALL;
+    }
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (locked_) {
+        return D3DERR_INVALIDCALL;
+    }
+    locked_ = true;
+    lockedReadOnly_ = (flags & D3DLOCK_READONLY) != 0;
+    size_t offset = 0;
+    if (rect != nullptr) {
+        offset = static_cast<size_t>(rect->top) * pitch_ + static_cast<size_t>(rect->left) * BytesPerPixel(format_);
+    }
+    locked->Pitch = static_cast<INT>(pitch_);
+    locked->pBits = host_.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT GlTexture9::UnlockRect(UINT level)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (level != 0 || !locked_) {
+        return D3DERR_INVALIDCALL;
+    }
+    locked_ = false;
+    if (!lockedReadOnly_) {
+        stale_ = true;
+    }
+    return D3D_OK;
+}
+
+HRESULT GlTexture9::AddDirtyRect(const RECT*)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (HasHostPixels()) {
+        stale_ = true;
+    }
+    return D3D_OK;
+}
+
+HRESULT GlTexture9::CopyPixelsFrom(GlTexture9& source)
+{
+    if (&source == this || !source.HasHostPixels() || source.width_ != width_ || source.height_ != height_ ||
+        source.format_ != format_) {
+        return D3DERR_INVALIDCALL;
+    }
+    std::vector<BYTE> pixels;
+    {
+        std::lock_guard<std::mutex> hold(source.mutex_);
+        if (source.locked_) {
+            return D3DERR_INVALIDCALL;
+        }
+        pixels = source.host_;
+    }
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (locked_) {
+            return D3DERR_INVALIDCALL;
+        }
+        if (HasHostPixels()) {
+            host_ = std::move(pixels);
+            stale_ = true;
+        } else {
+            pending_ = std::move(pixels);
+        }
+    }
+    if (context_->OnGlThread() && context_->MakeCurrent()) {
+        // Apply now, so a later draw into the target is not overwritten by the copy.
+        return Realise() != 0 ? D3D_OK : D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+}
+
+void GlTexture9::Upload(const std::vector<BYTE>& pixels)
+{
+    GlPixelFormat gl{};
+    GlFormatOf(format_, &gl);
+    SetRowLength(GL_UNPACK_ROW_LENGTH, pitch_, format_);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), gl.format,
+                    gl.type, pixels.data());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+unsigned GlTexture9::Realise()
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    GlPixelFormat gl{};
+    if (!GlFormatOf(format_, &gl)) {
+        return 0;
+    }
+    if (texture_ == 0) {
+        glGenTextures(1, &texture_);
+        glBindTexture(GL_TEXTURE_2D, texture_);
+        glTexImage2D(GL_TEXTURE_2D, 0, gl.internalFormat, static_cast<GLsizei>(width_),
+                     static_cast<GLsizei>(height_), 0, gl.format, gl.type, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        stale_ = true;
+    } else {
+        glBindTexture(GL_TEXTURE_2D, texture_);
+    }
+    if (HasHostPixels() && stale_ && !locked_) {
+        Upload(host_);
+        stale_ = false;
+    }
+    if (!pending_.empty()) {
+        Upload(pending_);
+        pending_.clear();
+        pending_.shrink_to_fit();
+    }
+    return texture_;
+}
+
+unsigned GlTexture9::Framebuffer()
+{
+    if (!IsRenderTarget() || Realise() == 0) {
+        return 0;
+    }
+    if (framebuffer_ == 0) {
+        const GlFunctions& gl = context_->Gl();
+        gl.GenFramebuffers(1, &framebuffer_);
+        gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture_, 0);
+        if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+            gl.DeleteFramebuffers(1, &framebuffer_);
+            framebuffer_ = 0;
+        }
+    }
+    return framebuffer_;
+}
+
+HRESULT GlTexture9::ReadPixelsInto(GlTexture9& destination)
+{
+    if (&destination == this || !destination.HasHostPixels() || destination.width_ != width_ ||
+        destination.height_ != height_ || destination.format_ != format_) {
+        return D3DERR_INVALIDCALL;
+    }
+    unsigned framebuffer = Framebuffer();
+    if (framebuffer == 0) {
+        return D3DERR_INVALIDCALL;
+    }
+    GlPixelFormat gl{};
+    GlFormatOf(format_, &gl);
+    std::lock_guard<std::mutex> hold(destination.mutex_);
+    if (destination.locked_) {
+        return D3DERR_INVALIDCALL;
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    context_->Gl().BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    SetRowLength(GL_PACK_ROW_LENGTH, destination.pitch_, format_);
+    glReadPixels(0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), gl.format, gl.type,
+                 destination.host_.data());
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    destination.stale_ = true;
+    return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+void GlTexture9::DropGlObjects()
+{
+    if (framebuffer_ != 0) {
+        context_->Gl().DeleteFramebuffers(1, &framebuffer_);
+        framebuffer_ = 0;
+    }
+    if (texture_ != 0) {
+        glDeleteTextures(1, &texture_);
+        texture_ = 0;
+    }
+}
+
+void GlTexture9::Evict()
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (pool_ == D3DPOOL_MANAGED) {
+        DropGlObjects();
+        stale_ = true;
+    }
+}
+
+void GlTexture9::Resize(UINT width, UINT height)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    DropGlObjects();
+    width_ = width;
+    height_ = height;
+    pitch_ = SurfacePitch(format_, width);
+    if (HasHostPixels()) {
+        host_.assign(static_cast<size_t>(pitch_) * height_, 0);
+    }
+    pending_.clear();
+}
+
+}  // namespace platform::d3d9

@@ -1,0 +1,75 @@
+// A texture with one level. Lockable pools (managed, system memory) keep the
+// pixels in host memory, which is the truth: the GL texture is made or brought
+// up to date on the window thread when it is next used, so textures can be made
+// and filled on any thread. Render targets live in GL only, with a framebuffer.
+#pragma once
+
+#include "platform/d3d9/IDirect3DTexture9.h"
+#include "platform/d3d9/gl/ComObject.h"
+#include "platform/d3d9/gl/GlContext.h"
+#include "platform/d3d9/gl/GlSurface9.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace platform::d3d9 {
+
+class GlTexture9 final
+    : public ComObject<IDirect3DTexture9, IID_IDirect3DTexture9, IID_IDirect3DBaseTexture9> {
+public:
+    // Arguments must already be valid (the device checks them).
+    GlTexture9(std::shared_ptr<GlContext> context, UINT width, UINT height, DWORD usage, D3DFORMAT format,
+               D3DPOOL pool);
+
+    HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) override;
+    HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
+    HRESULT UnlockRect(UINT level) override;
+    HRESULT AddDirtyRect(const RECT* rect) override;
+
+    UINT Width() const { return width_; }
+    UINT Height() const { return height_; }
+    D3DFORMAT Format() const { return format_; }
+    D3DPOOL Pool() const { return pool_; }
+    bool IsRenderTarget() const { return (usage_ & D3DUSAGE_RENDERTARGET) != 0; }
+    bool HasHostPixels() const { return pool_ == D3DPOOL_MANAGED || pool_ == D3DPOOL_SYSTEMMEM; }
+    GlSurface9* Surface() { return &surface_; }
+    const std::shared_ptr<GlContext>& Context() const { return context_; }
+
+    // Copies the host pixels of a texture of the same size and format into this
+    // one: at once on the window thread, else at this texture's next use.
+    HRESULT CopyPixelsFrom(GlTexture9& source);
+
+    // Window thread, context current:
+    unsigned Realise();      // the GL texture, up to date; 0 on failure
+    unsigned Framebuffer();  // render targets: the framebuffer over the texture; 0 on failure
+    HRESULT ReadPixelsInto(GlTexture9& destination);
+    void Evict();            // managed: give up the GL texture, keep the pixels
+    void Resize(UINT width, UINT height);
+
+private:
+    ~GlTexture9() override;
+    void Upload(const std::vector<BYTE>& pixels);
+    void DropGlObjects();
+
+    std::shared_ptr<GlContext> context_;
+    UINT width_;
+    UINT height_;
+    DWORD usage_;
+    D3DFORMAT format_;
+    D3DPOOL pool_;
+    UINT pitch_;
+    GlSurface9 surface_;
+
+    std::mutex mutex_;
+    std::vector<BYTE> host_;     // lockable pools: the pixels
+    std::vector<BYTE> pending_;  // others: pixels copied in off the window thread
+    bool stale_ = true;          // host pixels newer than the GL texture
+    bool locked_ = false;
+    bool lockedReadOnly_ = false;
+
+    unsigned texture_ = 0;
+    unsigned framebuffer_ = 0;
+};
+
+}  // namespace platform::d3d9
