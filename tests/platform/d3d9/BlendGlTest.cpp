@@ -16,10 +16,8 @@ protected:
     void SetUp() override
     {
         DeviceFixture::SetUp();
-        ASSERT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target_,
-                                         nullptr),
-                  D3D_OK);
-        ASSERT_EQ(target_->GetSurfaceLevel(0, &surface_), D3D_OK);
+        MakeTarget(8, 8, &target_, &surface_);
+        ASSERT_NE(surface_, nullptr);
         ASSERT_EQ(device_->SetRenderTarget(0, surface_), D3D_OK);
     }
     void TearDown() override

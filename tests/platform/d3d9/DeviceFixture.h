@@ -26,9 +26,11 @@ std::vector<Vertex> Quad(float left, float top, float right, float bottom, D3DCO
                          float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f);
 
 class DeviceFixture : public ::testing::Test {
-protected:
+public:
     static constexpr UINT kWidth = 160;
     static constexpr UINT kHeight = 120;
+
+protected:
 
     static void SetUpTestSuite();
     static void TearDownTestSuite();
@@ -43,6 +45,8 @@ protected:
     // A managed A8R8G8B8 texture filled row by row with the given ARGB pixels.
     IDirect3DTexture9* MakeTexture(UINT width, UINT height, const std::vector<DWORD>& pixels,
                                    D3DFORMAT format = D3DFMT_A8R8G8B8);
+    // An A8R8G8B8 render-target texture and its surface (one reference each).
+    void MakeTarget(UINT width, UINT height, IDirect3DTexture9** texture, IDirect3DSurface9** surface);
     // The pixels of a render-target surface, as ARGB, top row first.
     std::vector<DWORD> ReadPixels(IDirect3DSurface9* target, UINT width, UINT height, D3DFORMAT format);
     std::vector<DWORD> ReadBackBuffer();

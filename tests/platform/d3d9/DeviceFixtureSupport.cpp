@@ -127,6 +127,14 @@ IDirect3DTexture9* DeviceFixture::MakeTexture(UINT width, UINT height, const std
     return texture;
 }
 
+void DeviceFixture::MakeTarget(UINT width, UINT height, IDirect3DTexture9** texture, IDirect3DSurface9** surface)
+{
+    ASSERT_EQ(device_->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                     texture, nullptr),
+              D3D_OK);
+    ASSERT_EQ((*texture)->GetSurfaceLevel(0, surface), D3D_OK);
+}
+
 std::vector<DWORD> DeviceFixture::ReadPixels(IDirect3DSurface9* target, UINT width, UINT height, D3DFORMAT format)
 {
     std::vector<DWORD> result;

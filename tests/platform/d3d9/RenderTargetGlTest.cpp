@@ -10,11 +10,9 @@ using RenderTargetGlTest = DeviceFixture;
 TEST_F(RenderTargetGlTest, DrawingIntoATextureThenWithItKeepsItsOrientation)
 {
     IDirect3DTexture9* target = nullptr;
-    ASSERT_EQ(device_->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
-                                     nullptr),
-              D3D_OK);
     IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
+    MakeTarget(8, 8, &target, &surface);
+    ASSERT_NE(surface, nullptr);
     IDirect3DSurface9* back = nullptr;
     ASSERT_EQ(device_->GetRenderTarget(0, &back), D3D_OK);
 
@@ -47,11 +45,9 @@ TEST_F(RenderTargetGlTest, DrawingIntoATextureThenWithItKeepsItsOrientation)
 TEST_F(RenderTargetGlTest, SystemMemoryCopyGoesIntoTheTargetAndComesBackAfterDrawing)
 {
     IDirect3DTexture9* target = nullptr;
-    ASSERT_EQ(device_->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
-                                     nullptr),
-              D3D_OK);
     IDirect3DSurface9* surface = nullptr;
-    ASSERT_EQ(target->GetSurfaceLevel(0, &surface), D3D_OK);
+    MakeTarget(4, 4, &target, &surface);
+    ASSERT_NE(surface, nullptr);
     IDirect3DSurface9* copy = nullptr;
     ASSERT_EQ(device_->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
     D3DLOCKED_RECT locked{};

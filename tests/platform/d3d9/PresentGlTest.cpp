@@ -1,0 +1,53 @@
+// Present flips the back buffer once into the window, letterboxed or into the
+// rectangle the window layer sets.
+#include "DeviceFixture.h"
+
+#include "platform/d3d9/PresentDestination.h"
+
+#include <GL/gl.h>
+
+namespace d3d9test {
+namespace {
+
+using PresentGlTest = DeviceFixture;
+
+// The window's pixel at (x, y), top-left origin, as presented. The software
+// rasteriser the tests run on swaps by copying, so the window's back buffer
+// still holds the presented picture.
+DWORD WindowPixel(int x, int y)
+{
+    GLubyte rgba[4] = {};
+    glReadBuffer(GL_BACK);
+    glReadPixels(x, static_cast<GLint>(DeviceFixture::kHeight) - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return D3DCOLOR_ARGB(0xFF, rgba[0], rgba[1], rgba[2]);
+}
+
+TEST_F(PresentGlTest, TopOfTheBackBufferIsTheTopOfTheWindow)
+{
+    D3DRECT top{0, 0, static_cast<LONG>(kWidth), static_cast<LONG>(kHeight / 2)};
+    D3DRECT bottom{0, static_cast<LONG>(kHeight / 2), static_cast<LONG>(kWidth), static_cast<LONG>(kHeight)};
+    ASSERT_EQ(device_->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Clear(1, &bottom, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(WindowPixel(5, 5), 0xFFFF0000u);
+    EXPECT_EQ(WindowPixel(5, kHeight - 5), 0xFF0000FFu);
+    RECT part{0, 0, 10, 10};
+    EXPECT_EQ(device_->Present(&part, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST_F(PresentGlTest, TheWindowLayerCanChooseTheDestination)
+{
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
+    RECT middle{40, 30, 120, 90};
+    platform::SetPresentDestination(s_hwnd, &middle);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    platform::SetPresentDestination(s_hwnd, nullptr);
+    EXPECT_EQ(WindowPixel(80, 60), 0xFF00FF00u);
+    EXPECT_EQ(WindowPixel(5, 5), 0xFF000000u);  // outside the picture: black bars
+    EXPECT_EQ(WindowPixel(130, 100), 0xFF000000u);
+    RECT none{};
+    EXPECT_FALSE(platform::GetPresentDestination(s_hwnd, &none));
+}
+
+}  // namespace
+}  // namespace d3d9test
