@@ -1,5 +1,7 @@
 #include "platform/d3d9/gl/GlContext.h"
 
+#include "platform/win32/WinWindow.h"
+
 #include <SDL.h>
 #include <algorithm>
 #include <cstring>
@@ -112,8 +114,12 @@ std::shared_ptr<GlContext> GlContext::Create(SDL_Window* window)
         self->ownsWindow_ = true;
     }
     self->window_ = window;
+    // One context for the whole run: the window layer's when it made one,
+    // else the one current on this window, else a context of the device's own.
     SDL_GLContext current = SDL_GL_GetCurrentContext();
-    if (current != nullptr && SDL_GL_GetCurrentWindow() == window) {
+    if (!self->ownsWindow_ && platform::SharedGlContext() != nullptr) {
+        self->context_ = platform::SharedGlContext();
+    } else if (current != nullptr && SDL_GL_GetCurrentWindow() == window) {
         self->context_ = current;
     } else {
         self->context_ = SDL_GL_CreateContext(window);

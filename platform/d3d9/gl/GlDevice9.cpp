@@ -1,12 +1,13 @@
 #include "platform/d3d9/gl/GlDevice9.h"
 
-#include "platform/d3d9/PresentDestination.h"
 #include "platform/d3d9/gl/GlIndexBuffer9.h"
 #include "platform/d3d9/gl/GlStateMapping.h"
 #include "platform/d3d9/gl/GlTexture9.h"
 #include "platform/d3d9/gl/GlVertexBuffer9.h"
 #include "platform/d3d9/gl/GlVertexDeclaration9.h"
 #include "platform/d3d9/gl/PixelFormat.h"
+#include "platform/win32/Letterbox.h"
+#include "platform/win32/WinWindow.h"
 
 #include <GL/glext.h>
 #include <SDL.h>
@@ -282,11 +283,15 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     int windowWidth = 0;
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(context_->Window(), &windowWidth, &windowHeight);
-    RECT dest;
-    if (!GetPresentDestination(presentWindow_, &dest)) {
-        dest = LetterboxRect(static_cast<int>(parameters_.BackBufferWidth),
-                             static_cast<int>(parameters_.BackBufferHeight), windowWidth, windowHeight);
+    // The window layer knows the picture's place in its windows; a window of
+    // its own (the hidden one) shows the back buffer scaled to fit.
+    Letterbox box;
+    if (!DrawableLetterbox(presentWindow_, box)) {
+        box = Letterbox(static_cast<int>(parameters_.BackBufferWidth), static_cast<int>(parameters_.BackBufferHeight),
+                        windowWidth, windowHeight);
     }
+    RECT dest{box.ViewportX(), box.ViewportY(), box.ViewportX() + box.ViewportWidth(),
+              box.ViewportY() + box.ViewportHeight()};
     const GlFunctions& gl = context_->Gl();
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);

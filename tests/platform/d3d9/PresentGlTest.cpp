@@ -2,8 +2,6 @@
 // rectangle the window layer sets.
 #include "DeviceFixture.h"
 
-#include "platform/d3d9/PresentDestination.h"
-
 #include <GL/gl.h>
 
 namespace d3d9test {
@@ -35,18 +33,17 @@ TEST_F(PresentGlTest, TopOfTheBackBufferIsTheTopOfTheWindow)
     EXPECT_EQ(device_->Present(&part, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
 
-TEST_F(PresentGlTest, TheWindowLayerCanChooseTheDestination)
+TEST_F(PresentGlTest, ANarrowerBackBufferIsLetterboxedBetweenBlackBars)
 {
+    D3DPRESENT_PARAMETERS p = Parameters();
+    p.BackBufferWidth = kWidth / 2;
+    ASSERT_EQ(device_->Reset(&p), D3D_OK);
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00u, 1.0f, 0), D3D_OK);
-    RECT middle{40, 30, 120, 90};
-    platform::SetPresentDestination(s_hwnd, &middle);
     ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-    platform::SetPresentDestination(s_hwnd, nullptr);
-    EXPECT_EQ(WindowPixel(80, 60), 0xFF00FF00u);
-    EXPECT_EQ(WindowPixel(5, 5), 0xFF000000u);  // outside the picture: black bars
-    EXPECT_EQ(WindowPixel(130, 100), 0xFF000000u);
-    RECT none{};
-    EXPECT_FALSE(platform::GetPresentDestination(s_hwnd, &none));
+    EXPECT_EQ(WindowPixel(kWidth / 2, kHeight / 2), 0xFF00FF00u);
+    EXPECT_EQ(WindowPixel(kWidth / 4 + 2, 5), 0xFF00FF00u);
+    EXPECT_EQ(WindowPixel(kWidth / 4 - 2, 5), 0xFF000000u);
+    EXPECT_EQ(WindowPixel(kWidth - kWidth / 4 + 2, kHeight - 5), 0xFF000000u);
 }
 
 }  // namespace
