@@ -1,13 +1,12 @@
+#include "ChildProcess.h"
 #include "platform/win32/WinInstance.h"
 #include "platform/win32/WinKernelObject.h"
 #include "platform/win32/WinLastError.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,8 +24,7 @@ public:
         if (pipe(ready) != 0) {
             return;
         }
-        m_pid = fork();
-        if (m_pid == 0) {
+        m_child = std::make_unique<ChildProcess>([&name, &ready] {
             close(ready[0]);
             HANDLE mine = CreateMutexA(nullptr, TRUE, name.c_str());
             const char answer = mine != nullptr && GetLastError() == ERROR_SUCCESS ? 'y' : 'n';
@@ -36,26 +34,18 @@ public:
             for (;;) {
                 pause();
             }
-        }
+        });
         close(ready[1]);
         char answer = 0;
         m_holding = read(ready[0], &answer, 1) == 1 && answer == 'y';
         close(ready[0]);
     }
-    ~Holder() { Kill(); }
 
-    bool Holding() const { return m_pid > 0 && m_holding; }
-    void Kill()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
+    bool Holding() const { return m_child->Pid() > 0 && m_holding; }
+    void Kill() { m_child->Kill(); }
 
 private:
-    pid_t m_pid = -1;
+    std::unique_ptr<ChildProcess> m_child;
     bool m_holding = false;
 };
 

@@ -1,12 +1,11 @@
+#include "ChildProcess.h"
 #include "platform/win32/WindowDirectory.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,8 +30,7 @@ public:
         if (pipe(ready) != 0 || pipe(report) != 0) {
             return;
         }
-        m_pid = fork();
-        if (m_pid == 0) {
+        m_child = std::make_unique<ChildProcess>([&] {
             close(ready[0]);
             close(report[0]);
             WindowDirectory directory(folder);
@@ -49,7 +47,7 @@ public:
                 }
                 usleep(2000);
             }
-        }
+        });
         close(ready[1]);
         close(report[1]);
         char answer = 0;
@@ -65,24 +63,17 @@ public:
         }
     }
 
-    pid_t Pid() const { return m_pid; }
-    bool Ready() const { return m_pid > 0 && m_ready; }
+    pid_t Pid() const { return m_child->Pid(); }
+    bool Ready() const { return m_child->Pid() > 0 && m_ready; }
     char NextReport()
     {
         char kind = 0;
         return read(m_report, &kind, 1) == 1 ? kind : 0;
     }
-    void Kill()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
+    void Kill() { m_child->Kill(); }
 
 private:
-    pid_t m_pid = -1;
+    std::unique_ptr<ChildProcess> m_child;
     bool m_ready = false;
     int m_report = -1;
 };
