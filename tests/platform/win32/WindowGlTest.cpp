@@ -1,3 +1,4 @@
+#include "platform/win32/WinGdi.h"
 #include "platform/win32/WinInput.h"
 #include "platform/win32/WinMessages.h"
 #include "platform/win32/WinWindow.h"
@@ -169,6 +170,42 @@ TEST_F(WindowGlTest, PostedAndSentMessagesReachTheProcedure)
     EXPECT_EQ(FindWindowA(nullptr, "Caf\xC3\xA9"), hwnd);
     EXPECT_TRUE(DestroyWindow(hwnd));
     EXPECT_FALSE(UnregisterClassA("NoSuchClass", nullptr));
+}
+
+// The colour of one drawable pixel (rows counted from the top) of the current back buffer.
+COLORREF PixelAt(SDL_Window* sdl, int x, int y)
+{
+    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
+    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(sdl, &width, &height);
+    unsigned char rgba[4] = {};
+    readPixels(x, height - 1 - y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* unsigned bytes */, rgba);
+    return RGB(rgba[0], rgba[1], rgba[2]);
+}
+
+TEST_F(WindowGlTest, FillRectPaintsTheClientAreaThroughTheContext)
+{
+    HWND hwnd = Create();
+    ASSERT_NE(hwnd, nullptr);
+    SDL_Window* sdl = platform::SdlWindowFromHwnd(hwnd);
+    HDC dc = GetDC(hwnd);
+    ASSERT_NE(dc, nullptr);
+    HBRUSH red = CreateSolidBrush(RGB(200, 30, 10));
+    RECT all{0, 0, 800, 600};
+    ASSERT_NE(FillRect(dc, &all, red), 0);
+    RECT left{0, 0, 400, 600};
+    ASSERT_NE(FillRect(dc, &left, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))), 0);
+    EXPECT_EQ(PixelAt(sdl, 100, 300), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(sdl, 700, 300), RGB(200, 30, 10));
+    EXPECT_TRUE(DeleteObject(reinterpret_cast<HGDIOBJ>(red)));
+    EXPECT_EQ(FillRect(dc, &all, red), 0) << "a deleted brush paints nothing";
+    EXPECT_EQ(PixelAt(sdl, 100, 300), RGB(0, 0, 0));
+    EXPECT_EQ(ReleaseDC(hwnd, dc), 1);
+    EXPECT_EQ(FillRect(dc, &all, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))), 0);
+    EXPECT_TRUE(DestroyWindow(hwnd));
+    EXPECT_EQ(GetDC(hwnd), nullptr);
 }
 
 }  // namespace
