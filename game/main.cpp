@@ -1,8 +1,10 @@
 // Entry point of the game. The command line is ignored.
-#include <cstdio>
+#include "framework/core/app/Application.h"
 
 int main()
 {
-    std::fputs("Quorvel: the framework core is being built; the game cannot be played yet.\n", stderr);
+    Qmv2::Application::SetInstance(new Qmv2::Application("properties/application.xml"));
+    Qmv2::Application::GetInstance()->Run();
+    Qmv2::Application::ReleaseInstance();
     return 0;
 }

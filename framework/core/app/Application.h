@@ -1,10 +1,15 @@
-// The object that owns the life of the process.
+// The object that owns the life of the process: chooses the working directory,
+// runs the manifest's start-up commands, the main loop, and the shutdown.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "framework/core/app/ManifestNode.h"
 #include "framework/core/object/BaseObject.h"
+#include "framework/core/object/MouseCursorCounter.h"
 #include "framework/core/object/iInstance.h"
+#include "platform/win32/WinTypes.h"
 
 namespace Qmv2 {
 
@@ -16,6 +21,40 @@ public:
     static inline bool s_Running = true;
     // Names the single-instance lock, the registry key, the data folder and lock names.
     static inline std::string s_GameId = "<untitled>";
+
+    explicit Application(const std::string& manifest);
+    ~Application() override;
+
+    virtual void Run();
+    virtual void SetWorkingDirectory();
+    virtual bool RunCommands();
+    virtual void ExecuteCommand(const ManifestNode& command);
+    virtual void BeforeMainLoop() {}
+    virtual void MainLoop();
+    virtual void RegisterScenes() {}
+    virtual void CreateTasks();
+    virtual void BeforeExit() {}
+    virtual void Shutdown();
+    virtual bool AcceptCommand(const ManifestNode& command) const { return !command.GetBool("onlyeditor"); }
+
+    // True when another instance runs.
+    bool CheckSingleInstance();
+
+    const std::string& GetWorkingDirectory() const { return m_WorkingDirectory; }
+    bool GetFullscreenChoice() const { return m_Fullscreen; }
+    // The text of a string the data files define, or null.
+    const std::string* FindDataString(const std::string& name) const;
+
+private:
+    void CreateGameWindow(const ManifestNode& command);
+    void LoadDataFiles(const ManifestNode& command);
+
+    std::string m_Manifest;
+    MouseCursorCounter m_StartCursor{5, true};
+    std::string m_WorkingDirectory;
+    bool m_Fullscreen = true;
+    HANDLE m_InstanceMutex = nullptr;
+    std::vector<std::unique_ptr<ManifestNode>> m_DataFiles;
 };
 
 }  // namespace Qmv2

@@ -1,0 +1,51 @@
+"""Waits for a top-level window with the given title, prints its size, and
+closes it the way a window manager would: a WM_DELETE_WINDOW client message.
+Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only]"""
+import sys
+import time
+
+from Xlib import X, display, protocol
+
+
+def find(window, title, atom_name):
+    name = window.get_full_property(atom_name, 0)
+    text = name.value.decode() if name is not None and isinstance(name.value, bytes) else None
+    if text is None:
+        wm_name = window.get_wm_name()
+        text = wm_name if isinstance(wm_name, str) else None
+    if text == title:
+        return window
+    for child in window.query_tree().children:
+        found = find(child, title, atom_name)
+        if found is not None:
+            return found
+    return None
+
+
+def main():
+    title, limit = sys.argv[1], float(sys.argv[2])
+    size_only = "--size-only" in sys.argv
+    d = display.Display()
+    net_wm_name = d.intern_atom("_NET_WM_NAME")
+    deadline = time.time() + limit
+    window = None
+    while window is None and time.time() < deadline:
+        window = find(d.screen().root, title, net_wm_name)
+        if window is None:
+            time.sleep(0.1)
+    if window is None:
+        print("no window")
+        return 1
+    geometry = window.get_geometry()
+    print(f"{geometry.width}x{geometry.height}")
+    if size_only:
+        return 0
+    protocols = d.intern_atom("WM_PROTOCOLS")
+    delete = d.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=X.NoEventMask)
+    d.flush()
+    return 0
+
+
+sys.exit(main())
