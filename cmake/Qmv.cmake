@@ -131,3 +131,19 @@ function(qmv_content_copy)
   endforeach()
   qmv_content_outputs(${_outputs})
 endfunction()
+
+# qmv_content_archive(<archive> <folder>)
+# Packs every file under <folder> (relative to content/) into the ZIP data
+# archive <archive> in the run folder with the datapack tool:
+# qmv_content_archive(data.dat packed).
+function(qmv_content_archive archive folder)
+  set(_source ${CMAKE_SOURCE_DIR}/content/${folder})
+  set(_target ${QMV_RUN_DIR}/${archive})
+  file(GLOB_RECURSE _files CONFIGURE_DEPENDS ${_source}/*)
+  add_custom_command(OUTPUT ${_target}
+    COMMAND datapack ${_source} ${_target}
+    DEPENDS datapack ${_files}
+    COMMENT "Packing ${archive}"
+    VERBATIM)
+  qmv_content_outputs(${_target})
+endfunction()
