@@ -1,8 +1,14 @@
+// A node of the scene graph. Every node owns a script object: a Lua table
+// that points back to it and whose metatable is that of its most derived
+// bound class.
 #pragma once
 
 #include <cstdint>
 
 #include "framework/core/object/BaseObject.h"
+#include "framework/core/util/UTF8String.h"
+
+struct luaL_Reg;
 
 namespace Qmv2 {
 
@@ -10,25 +16,20 @@ class GameNode : public BaseObject {
 public:
     QMV_CLASS_TYPE(GameNode, BaseObject)
 
-    GameNode() = default;
+    // The registry reference of a node without a script object.
+    static constexpr int kNoScriptObject = -2;
+
+    GameNode();
     GameNode(const GameNode&) = delete;
     GameNode& operator=(const GameNode&) = delete;
-
-    ~GameNode() override
-    {
-        GameNode* child = m_FirstChild;
-        m_FirstChild = nullptr;
-        while (child != nullptr) {
-            GameNode* next = child->m_NextSibling;
-            child->m_Parent = nullptr;
-            child->m_NextSibling = nullptr;
-            child->Release();
-            child = next;
-        }
-    }
+    // Releases the children, then cuts the script object loose.
+    ~GameNode() override;
 
     virtual void Update(std::int32_t) {}
     virtual void Tick(std::int32_t dt) { Update(dt); }
+
+    // The command handler: does nothing here; scenes handle "BUTTON_" names.
+    virtual void OnButton(const UTF8String& command, BaseObject* parameter);
 
     void AddChild(GameNode* child)
     {
@@ -74,6 +75,18 @@ public:
     virtual void SetX(float x) { m_X = x; }
     virtual void SetY(float y) { m_Y = y; }
 
+    // The registry reference of the node's script table, or kNoScriptObject.
+    int GetScriptRef() const noexcept { return m_ScriptRef; }
+
+    // The native methods of the class "qmv.GameNode".
+    static const luaL_Reg s_ScriptMethods[];
+
+protected:
+    // Called at the end of a bound subclass's constructors: gives the node's
+    // script object the class metatable, setting the class up on first use.
+    void SetScriptClass(const char* scriptFile, const char* metatableName, const char* baseMetatableName,
+                        const char* className, const luaL_Reg* methods);
+
 private:
     GameNode* m_Parent = nullptr;
     GameNode* m_FirstChild = nullptr;
@@ -83,6 +96,7 @@ private:
     bool m_Visible = true;
     float m_X = 0.0f;
     float m_Y = 0.0f;
+    int m_ScriptRef = kNoScriptObject;
 };
 
 }  // namespace Qmv2
