@@ -18,6 +18,7 @@ packages=(
   sox libsox-fmt-all vorbis-tools
   # game content sources and oracles
   wamerican wamerican-small an fonts-dejavu-core unicode-data
+  libxml2-utils
 )
 
 missing=()

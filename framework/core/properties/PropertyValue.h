@@ -13,6 +13,9 @@ class PropertyValue : public AbstractProperty {
     QMV_INDEXED_TYPE(PropertyValue)
 
     PropertyValue(const std::string& name, const std::string& typeWord, const std::string& text);
+    // Keeps a literal text from choosing the (name, text, noType) form.
+    PropertyValue(const std::string& name, const std::string& typeWord, const char* text)
+        : PropertyValue(name, typeWord, std::string(text != nullptr ? text : "")) {}
     // Type word "String", or none when `noType` is true.
     PropertyValue(const std::string& name, const std::string& text, bool noType);
     PropertyValue(const std::string& name, const std::string& typeWord, std::int32_t value);
