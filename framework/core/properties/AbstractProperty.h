@@ -9,7 +9,7 @@
 #include <unordered_set>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/core/object/ClassRecords.h"
 
 namespace Qmv2 {
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/core/object/ClassRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 #include "framework/core/properties/PropertyNode.h"

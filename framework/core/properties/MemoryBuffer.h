@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/core/object/ClassRecords.h"
 
 namespace Qmv2 {
 

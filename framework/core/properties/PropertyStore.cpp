@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
+#include "framework/core/files/Descramble.h"
+#include "framework/core/files/FileLoader.h"
 #include "framework/core/files/FilePath.h"
 #include "framework/core/properties/MemoryBuffer.h"
-#include "framework/core/properties/PropertyFileLayer.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/core/properties/PropertyXmlWriter.h"
 #include "framework/core/util/FileSystem.h"
@@ -60,7 +61,7 @@ void PropertyStore::CopyFrom(const AbstractProperty& other)
 
 std::uint32_t PropertyStore::EffectiveFlags() const
 {
-    return m_LoadFlags == PropertyFileLayer::kLoadDefault ? PropertyFileLayer::GetDefaultLoadFlags() : m_LoadFlags;
+    return m_LoadFlags == LOAD_DEFAULT ? s_DefaultLoadFlags : m_LoadFlags;
 }
 
 bool PropertyStore::Load()
@@ -84,12 +85,12 @@ bool PropertyStore::CanLoad(const std::string& name) const
 {
     std::uint32_t flags = m_LoadFlags;
     const std::string path = NormalisePath(name);
-    const std::string stored = PropertyFileLayer::GetLoadFileName(flags, path);
-    if ((flags & PropertyFileLayer::kLoadArchive) == 0 && !FileExists(stored)) {
+    const std::string stored = GetLoadFileName(flags, path);
+    if ((flags & LOAD_ARCHIVE) == 0 && !FileExists(stored)) {
         return false;
     }
     MemoryBuffer_t<unsigned char> buffer;
-    return PropertyFileLayer::LoadFile(path, buffer, flags) &&
+    return Qmv2::LoadFile(path, buffer, flags) &&
            PropertyXmlReader::Parses(AsText(buffer), m_CondenseWhiteSpace);
 }
 
@@ -104,13 +105,13 @@ bool PropertyStore::LoadFile(std::uint32_t flags, const std::string& name)
             return true;
         }
         // An empty or unreadable file parses as no document at all.
-        if (!PropertyFileLayer::LoadFile(path, buffer, 0)) {
+        if (!Qmv2::LoadFile(path, buffer, 0)) {
             return false;
         }
-    } else if (!PropertyFileLayer::LoadFile(path, buffer, flags)) {
+    } else if (!Qmv2::LoadFile(path, buffer, flags)) {
         std::uint32_t effective = flags;
-        PropertyFileLayer::GetLoadFileName(effective, path);
-        const char* kind = (effective & PropertyFileLayer::kLoadScrambled) != 0 ? "ENCRYPTED" : "ZIP";
+        GetLoadFileName(effective, path);
+        const char* kind = (effective & LOAD_SCRAMBLED) != 0 ? "ENCRYPTED" : "ZIP";
         Platform::Log("The %s file '%s' wasn't found.\n", kind, path.c_str());
         return false;
     }
@@ -128,10 +129,10 @@ bool PropertyStore::SaveFile() const
         return false;
     }
     std::uint32_t flags = m_LoadFlags;
-    const std::string target = PropertyFileLayer::GetLoadFileName(flags, NormalisePath(m_CurrentFile));
+    const std::string target = GetLoadFileName(flags, NormalisePath(m_CurrentFile));
     std::string bytes = ToXml();
-    if ((flags & PropertyFileLayer::kLoadScrambled) != 0) {
-        PropertyFileLayer::ScrambleBuffer(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
+    if ((flags & LOAD_SCRAMBLED) != 0) {
+        DescrambleBuffer(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
     }
     if (!platform::WriteFileAtomically(target, bytes)) {
         return false;

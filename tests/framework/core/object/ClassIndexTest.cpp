@@ -13,7 +13,8 @@ using namespace Qmv2;
 
 TEST(ClassIndexTest, HoldsEveryRecordOnceWithOnlyTheMessageDataNameShared)
 {
-    ASSERT_EQ(ClassIndex::RecordCount(), 171);
+    // Every record but the word tree's, which its own class defines.
+    ASSERT_EQ(ClassIndex::RecordCount(), 170);
     std::set<const ClassType*> addresses;
     std::multiset<std::string> names;
     for (int i = 0; i < ClassIndex::RecordCount(); ++i) {
@@ -22,7 +23,7 @@ TEST(ClassIndexTest, HoldsEveryRecordOnceWithOnlyTheMessageDataNameShared)
         addresses.insert(record);
         names.insert(record->GetName());
     }
-    EXPECT_EQ(addresses.size(), 171u);
+    EXPECT_EQ(addresses.size(), 170u);
     for (const std::string& name : names) {
         EXPECT_EQ(names.count(name), name == "TemplateMessageData" ? 2u : 1u) << name;
     }
@@ -40,8 +41,8 @@ TEST(ClassIndexTest, EveryBaseIsItselfInTheIndex)
 
 TEST(ClassIndexTest, RootsHaveNoBases)
 {
-    for (const char* root : {"Interface", "AbstractProperty", "BaseObject", "AnchorPoint", "iMessageListener",
-                             "iHitMask"}) {
+    // The message listener's record belongs to its own class.
+    for (const char* root : {"Interface", "AbstractProperty", "BaseObject", "AnchorPoint", "iHitMask"}) {
         const ClassType* record = ClassIndex::FindRecord(root);
         ASSERT_NE(record, nullptr) << root;
         EXPECT_EQ(record->GetBases()[0], nullptr) << root;
@@ -76,7 +77,7 @@ TEST(ClassIndexTest, RecordsDecideTypeTestsWhereTheyDifferFromTheHierarchy)
     EXPECT_TRUE(R::ImageDataBufferD3D.IsDerivedFrom(&R::iRenderTarget));
     EXPECT_TRUE(R::ImageDataBufferD3D.IsDerivedFrom(&R::ImageData));
     EXPECT_TRUE(R::Tooltip.IsDerivedFrom(&R::iInputListener));
-    EXPECT_TRUE(R::AnimTree.IsDerivedFrom(&R::ModifierContainer));
+    EXPECT_TRUE(R::ModifierLetterballContainer.IsDerivedFrom(&R::ModifierContainer));
 }
 
 TEST(ClassIndexTest, SpriteBasesKeepTheirDeclaredOrder)
