@@ -43,7 +43,6 @@ void SetStep(OsndChannel *c, double magnitude, bool backward) {
 }
 
 bool ChannelInit(OsndChannel *c) {
-  OsndList_Init(&c->link);
   c->swVolume = 255;
   c->swPan = 128;
   if (gOsnd.initFlags & OSND_INIT_LEVEL_METER) {
