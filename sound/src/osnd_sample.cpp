@@ -236,16 +236,24 @@ OSND_SAMPLE *OsndSample_AllocSlot(int index, unsigned mode) {
   return s;
 }
 
-OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequency, int volume,
-                               int pan, int priority, int channels) {
-  if (length < 0) length = 0;
-  OSND_SAMPLE *s = OsndSample_AllocSlot(index, mode);
-  if (!s) return nullptr;
+namespace {
+
+void SetInitialDefaults(OSND_SAMPLE *s, int length, int frequency, int volume, int pan, int priority) {
   s->defFrequency = frequency;
   s->defVolume = volume;
   s->defPan = pan;
   s->defPriority = priority;
   s->length = s->loopLength = unsigned(length);
+}
+
+}  // namespace
+
+OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequency, int volume,
+                               int pan, int priority, int channels) {
+  if (length < 0) length = 0;
+  OSND_SAMPLE *s = OsndSample_AllocSlot(index, mode);
+  if (!s) return nullptr;
+  SetInitialDefaults(s, length, frequency, volume, pan, priority);
   s->channels = std::clamp(channels, 1, OSND_MAX_SUBCHANNELS);
   if (length > 0 && !s->ops.create(s)) {
     const int error = gOsnd.lastError;
@@ -349,11 +357,7 @@ OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int fre
   }
   OSND_SAMPLE *s = OsndSample_AllocSlot(index, mode);
   if (!s) return nullptr;
-  s->defFrequency = frequency;
-  s->defVolume = volume;
-  s->defPan = pan;
-  s->defPriority = priority;
-  s->length = s->loopLength = unsigned(length);
+  SetInitialDefaults(s, length, frequency, volume, pan, priority);
   if (!s->ops.create(s)) return nullptr;  // the slot stays taken until reused or closed
   OsndSample_UpdateGuard(s);
   return s;

@@ -64,3 +64,13 @@ bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position)
   c->currentSample = nullptr;
   return false;
 }
+
+void MixPass_CountRamp(OsndChannel *c, int frames) {
+  c->rampSamplesLeft -= frames;
+  if (c->rampSamplesLeft > 0) return;
+  c->rampSamplesLeft = 0;
+  c->rampStepLeftF = c->rampStepRightF = 0.0f;
+  c->rampStepLeftI = c->rampStepRightI = 0;
+  c->curVolLeft = c->leftGain * 256;
+  c->curVolRight = c->rightGain * 256;
+}

@@ -29,6 +29,10 @@ MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t positio
 // (one-shot end): its sample is cleared and its position is 0.
 bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position);
 
+// Counts a ramp down by the frames of a pass; at its end the current volumes
+// are exactly the targets and the steps are cleared.
+void MixPass_CountRamp(OsndChannel *c, int frames);
+
 // Moves a position by frames steps in the channel's direction.
 inline int64_t MixPass_Advance(const OsndChannel *c, int64_t position, int64_t step, int frames) {
   const int64_t delta = step * frames;

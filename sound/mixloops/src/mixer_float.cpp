@@ -143,15 +143,7 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
         c->curVolRight = int(reached.right * 255.0f * 256.0f);
       }
     }
-    if (ramp.running) {
-      c->rampSamplesLeft -= pass.frames;
-      if (c->rampSamplesLeft <= 0) {
-        c->rampSamplesLeft = 0;
-        c->rampStepLeftF = c->rampStepRightF = 0.0f;
-        c->curVolLeft = c->leftGain * 256;
-        c->curVolRight = c->rightGain * 256;
-      }
-    }
+    if (ramp.running) MixPass_CountRamp(c, pass.frames);
     left -= pass.frames;
     out += 2 * pass.frames;
     if (pass.endReached && !MixPass_ResolveEnd(c, s, &pos)) return;
@@ -207,16 +199,18 @@ void MixerFpu_Mix(void *buffer, OsndListNode *channels, int samples, int) {
   }
 }
 
+static float ClampToSixteenBits(float x) {
+  if (!(x >= -32768.0f)) return -32768.0f;
+  return x > 32767.0f ? 32767.0f : x;
+}
+
 // Clamped first, then rounded to nearest with ties to even (by adding 1.5 * 2^52
 // in double precision and keeping the low 32 bits).
 void MixerFpu_ClipCopy(int16_t *destination, const void *buffer, int samples) {
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
   for (int i = 0; i < samples * 2; ++i) {
-    float x = p[i];
-    if (!(x >= -32768.0f)) x = -32768.0f;
-    if (x > 32767.0f) x = 32767.0f;
-    const double shifted = double(x) + 6755399441055744.0;
+    const double shifted = double(ClampToSixteenBits(p[i])) + 6755399441055744.0;
     uint64_t bits;
     std::memcpy(&bits, &shifted, sizeof bits);
     destination[i] = int16_t(int32_t(uint32_t(bits)));
@@ -227,9 +221,6 @@ void MixerFpu_ClipCopyP6(int16_t *destination, const void *buffer, int samples) 
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
   for (int i = 0; i < samples * 2; ++i) {
-    float x = p[i];
-    if (!(x >= -32768.0f)) x = -32768.0f;
-    if (x > 32767.0f) x = 32767.0f;
-    destination[i] = int16_t(std::lrint(double(x)));
+    destination[i] = int16_t(std::lrint(double(ClampToSixteenBits(p[i]))));
   }
 }

@@ -151,15 +151,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
         c->curVolRight = reachedRight;
       }
     }
-    if (ramp) {
-      c->rampSamplesLeft -= pass.frames;
-      if (c->rampSamplesLeft <= 0) {
-        c->rampSamplesLeft = 0;
-        c->rampStepLeftI = c->rampStepRightI = 0;
-        c->curVolLeft = c->leftGain * 256;
-        c->curVolRight = c->rightGain * 256;
-      }
-    }
+    if (ramp) MixPass_CountRamp(c, pass.frames);
     left -= pass.frames;
     out += 2 * pass.frames;
     if (pass.endReached && !MixPass_ResolveEnd(c, s, &pos)) return;
