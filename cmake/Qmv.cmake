@@ -85,13 +85,17 @@ function(qmv_tests name)
     if(label STREQUAL "slow" OR label STREQUAL "e2e")
       set(_timeout 600)
     endif()
+    # The environment comes through `cmake -E env` in front of the program: a
+    # list-valued ENVIRONMENT property would reach the discovered tests cut
+    # down to its first variable.
+    set_target_properties(${_exe} PROPERTIES CROSSCOMPILING_EMULATOR
+      "${CMAKE_COMMAND};-E;env;QMV_HEADLESS=1;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-home/runtime")
     gtest_discover_tests(${_exe}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       PROPERTIES
         LABELS ${label}
-        TIMEOUT ${_timeout}
-        ENVIRONMENT "QMV_HEADLESS=1;SDL_AUDIODRIVER=dummy;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/test-home/runtime")
+        TIMEOUT ${_timeout})
   endforeach()
 endfunction()
 

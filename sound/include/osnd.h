@@ -104,6 +104,12 @@ enum {
 
 typedef struct OSND_SAMPLE OSND_SAMPLE;
 typedef struct OSND_DSPUNIT OSND_DSPUNIT;
+typedef struct OSND_STREAM OSND_STREAM;
+typedef struct OsndSyncPoint OSND_SYNCPOINT;
+
+/* A stream callback: the stream, data (a sync point's name, or null), a length
+ * (a sync point's offset, or 0) and the user data given with the callback. */
+typedef bool (*OSND_STREAMCALLBACK)(OSND_STREAM *stream, void *data, int length, void *userData);
 
 /* A DSP unit's callback: block start in the mix buffer, the buffer the previous
  * unit returned, the block length in samples, the unit's user data. Returns the
@@ -173,6 +179,21 @@ bool OSND_Sample_GetDefaults(OSND_SAMPLE *sample, int *frequency, int *volume, i
 bool OSND_Sample_SetMinMaxDistance(OSND_SAMPLE *sample, float minDistance, float maxDistance);
 bool OSND_Sample_GetMinMaxDistance(OSND_SAMPLE *sample, float *minDistance, float *maxDistance);
 int OSND_Sample_GetLength(OSND_SAMPLE *sample);
+
+/* Streams. */
+#define OSND_MODE_NO_TAGS         0x40000000u
+#define OSND_MODE_INTERNET        0x80000000u
+OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int offset, int length);
+int OSND_Stream_Play(int channel, OSND_STREAM *stream);
+int OSND_Stream_PlayEx(int channel, OSND_STREAM *stream, OSND_DSPUNIT *dsp, bool startPaused);
+bool OSND_Stream_Stop(OSND_STREAM *stream);
+bool OSND_Stream_Close(OSND_STREAM *stream);
+bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position);
+int OSND_Stream_GetPosition(OSND_STREAM *stream);
+int OSND_Stream_GetTime(OSND_STREAM *stream);
+bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index);
+OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name);
+bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point);
 
 /* DSP units. */
 OSND_DSPUNIT *OSND_DSP_Create(OSND_DSPCALLBACK callback, int priority, void *userData);

@@ -314,8 +314,14 @@ void OSND_Update() {
     gOsnd.channels[i].ops.update3D(&gOsnd.channels[i]);
   if (gOsnd.initFlags & OSND_INIT_NONREALTIME) {
     const uint32_t now = SystemTime_GetMilliseconds();
+    const uint32_t elapsed = gOsnd.haveLastUpdate ? now - gOsnd.lastUpdateMs : 0;
     gOsnd.lastUpdateMs = now;
     gOsnd.haveLastUpdate = true;
+    // Without a thread of its own the streamer runs here, one mix step at a time.
+    float passMs = float(elapsed < 0x80000000u ? elapsed : 0);
+    if (Osnd_NonRealtime()) passMs = gOsnd.nonRealtimeStepMs > 0 ? gOsnd.nonRealtimeStepMs : gOsnd.blockLengthMsF;
+    if (passMs <= 0.0f) passMs = 10.0f;
+    OsndStream_UpdatePass(passMs);
   }
   gOsnd.output->update();
 }

@@ -1,11 +1,5 @@
 #include "sound/src/osnd_pending.h"
 
-bool OsndStream_StartThread() { return true; }
-void OsndStream_CloseAll() {}
-void OsndStream_Shutdown() {}
-void OsndNonBlocking_Init() {}
-void OsndNonBlocking_Shutdown() {}
-
 void Music_StopAllSongs() {}
 void Music_ReleaseSample(OSND_SAMPLE *) {}
 void Music_ReapplyTempo() {}
@@ -15,25 +9,28 @@ OSND_SAMPLE *NotThisFormat() {
   Osnd_SetError(OSND_ERR_FILE_FORMAT);
   return nullptr;
 }
+
+bool NotThisFormatInfo() {
+  Osnd_SetError(OSND_ERR_FILE_FORMAT);
+  return false;
+}
 }  // namespace
 
 OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
-OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
-OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 
-bool OsndTag_SkipId3v2(SystemFileHandle *) { return false; }
+bool OsndFormatOsb_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
+bool OsndFormatAiff_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
+bool OsndFormatMpeg_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
+bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
 bool OsndTracker_Decompress(void *, const void *, unsigned, unsigned, bool, bool) {
   Osnd_SetError(OSND_ERR_FILE_FORMAT);
   return false;
 }
 
-bool OsndImaAdpcm_Decode(int16_t *, const uint8_t *, int, int) {
-  Osnd_SetError(OSND_ERR_FILE_FORMAT);
-  return false;
-}
+void OsndRecord_CopyToSample(int, int) {}
 
 bool SoundSoftware_Update3D(OsndChannel *) { return true; }

@@ -1,5 +1,5 @@
-// Entry points of engine modules that are not part of this build (streams, the
-// background open queue, songs, format readers and decoders, tags, 3D). Each
+// Entry points that engine modules offer one another, and the answers of the
+// modules not part of this build (songs, some format readers, 3D). Each of those
 // answers the way the engine expects from a module with nothing to do, or with
 // "not this format" / unsupported, so the core runs without them.
 #pragma once
@@ -11,6 +11,7 @@
 bool OsndStream_StartThread();
 void OsndStream_CloseAll();
 void OsndStream_Shutdown();
+void OsndStream_UpdatePass(float milliseconds);
 void OsndNonBlocking_Init();
 void OsndNonBlocking_Shutdown();
 
@@ -30,6 +31,13 @@ OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const 
 OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *, int, unsigned, const char *);
 OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *);
 
+// Stream opening of readers not part of this build (not this format).
+struct OsndFormatInfo;
+bool OsndFormatOsb_OpenStream(OsndFormatInfo *info);
+bool OsndFormatAiff_OpenStream(OsndFormatInfo *info);
+bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info);
+bool OsndFormatAsf_OpenStream(OsndFormatInfo *info);
+
 // Skips an ID3v2 header at the file's position; false leaves the position alone.
 bool OsndTag_SkipId3v2(SystemFileHandle *file);
 
@@ -37,6 +45,10 @@ bool OsndTag_SkipId3v2(SystemFileHandle *file);
 bool OsndTracker_Decompress(void *destination, const void *source, unsigned sourceBytes,
                             unsigned destinationBytes, bool sixteenBit, bool variant2);
 bool OsndImaAdpcm_Decode(int16_t *destination, const uint8_t *source, int blocks, int channels);
+
+// Recording core: takes a piece of the output's record ring (offset and
+// length in samples) into the recording sample.
+void OsndRecord_CopyToSample(int offset, int samples);
 
 // 3D: software channel update (volume, frequency scale, pan from position).
 bool SoundSoftware_Update3D(OsndChannel *channel);

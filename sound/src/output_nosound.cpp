@@ -1,6 +1,7 @@
 #include "sound/src/output_nosound.h"
 
 #include "sound/src/osnd_string.h"
+#include "sound/src/output_winmm.h"
 #include "sound/src/sound_software.h"
 #include "sound/src/system_thread.h"
 
@@ -203,6 +204,7 @@ OsndOutputDriver *Osnd_OutputDriverForType(int outputType) {
   switch (outputType) {
     // Outputs whose drivers are not part of this build answer as unavailable.
     case OSND_OUTPUT_WINMM:
+      return &OsndOutputWinMM;
     case OSND_OUTPUT_DSOUND:
     case OSND_OUTPUT_ASIO:
       return &OsndOutputUnavailable;

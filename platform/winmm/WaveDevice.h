@@ -1,0 +1,63 @@
+// Shared part of the wave-out and wave-in stand-ins: the SDL audio subsystem,
+// device lists and names, format checks, the open SDL device, the queue of
+// caller headers and the message callback.
+#pragma once
+
+#include "platform/winmm/WinMM.h"
+
+#include <SDL2/SDL.h>
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class WaveDevice {
+ public:
+    virtual ~WaveDevice();
+    WaveDevice(const WaveDevice&) = delete;
+    WaveDevice& operator=(const WaveDevice&) = delete;
+
+    // Devices of one direction the audio subsystem offers (0 when it cannot start).
+    static UINT DeviceCount(bool capture);
+    // Name of device index (empty when the index does not exist).
+    static std::string DeviceName(bool capture, UINT index);
+    // Whether a format is plain PCM the stand-in plays: 8 or 16 bits, one or two
+    // channels, a consistent block alignment.
+    static bool IsPlayableFormat(const WAVEFORMATEX* format);
+
+    // Finds a live device of this direction from its handle; null for stale handles.
+    static WaveDevice* FromHandle(void* handle, bool capture);
+
+    bool capture() const { return m_Capture; }
+    const WAVEFORMATEX& format() const { return m_Format; }
+
+ protected:
+    WaveDevice(bool capture, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+               DWORD flags);
+    // Opens the SDL device (paused); answers an MMRESULT.
+    MMRESULT OpenDevice(UINT device);
+    void CloseDevice();
+    void Pause(bool paused);
+    // Called on the SDL audio thread with the lock held.
+    virtual void Process(Uint8* stream, int bytes) = 0;
+    // Sends a message to the caller's function; call without holding the lock.
+    void Notify(UINT message, WAVEHDR* header);
+    void Register();
+
+    std::mutex m_Lock;
+    std::deque<WAVEHDR*> m_Queue;
+    std::vector<WAVEHDR*> m_Finished;  // done in the last callback, to be announced
+
+ private:
+    static void SdlCallback(void* user, Uint8* stream, int bytes);
+
+    bool m_Capture;
+    WAVEFORMATEX m_Format;
+    DWORD_PTR m_Callback;
+    DWORD_PTR m_Instance;
+    DWORD m_Flags;
+    SDL_AudioDeviceID m_Device = 0;
+    bool m_SubsystemHeld = false;
+    bool m_Registered = false;
+};

@@ -1,0 +1,151 @@
+#include "platform/winmm/WaveInDevice.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+MMRESULT WaveInDevice::Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+                            DWORD flags, WaveInDevice** out) {
+    auto* d = new (std::nothrow) WaveInDevice(true, format, callback, instance, flags);
+    if (!d) return MMSYSERR_NOMEM;
+    const MMRESULT result = d->OpenDevice(device);
+    if (result != MMSYSERR_NOERROR) {
+        delete d;
+        return result;
+    }
+    d->Register();
+    *out = d;
+    return MMSYSERR_NOERROR;
+}
+
+WaveInDevice* WaveInDevice::From(HWAVEIN handle) {
+    return static_cast<WaveInDevice*>(WaveDevice::FromHandle(handle, true));
+}
+
+MMRESULT WaveInDevice::Add(WAVEHDR* header) {
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header->dwBytesRecorded = 0;
+    m_Queue.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::Start() {
+    Pause(false);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::Stop() {
+    Pause(true);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveInDevice::Reset() {
+    Pause(true);
+    std::vector<WAVEHDR*> returned;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        for (WAVEHDR* h : m_Queue) {
+            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            returned.push_back(h);
+        }
+        m_Queue.clear();
+    }
+    for (WAVEHDR* h : returned) Notify(WIM_DATA, h);
+    return MMSYSERR_NOERROR;
+}
+
+bool WaveInDevice::IsQueued(const WAVEHDR* header) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();
+}
+
+void WaveInDevice::Process(Uint8* stream, int bytes) {
+    int done = 0;
+    while (done < bytes && !m_Queue.empty()) {
+        WAVEHDR* h = m_Queue.front();
+        const DWORD room = h->dwBufferLength - std::min(h->dwBufferLength, h->dwBytesRecorded);
+        const DWORD take = std::min<DWORD>(room, DWORD(bytes - done));
+        std::memcpy(h->lpData + h->dwBytesRecorded, stream + done, take);
+        h->dwBytesRecorded += take;
+        done += int(take);
+        if (h->dwBytesRecorded >= h->dwBufferLength) {
+            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            m_Queue.pop_front();
+            m_Finished.push_back(h);
+        }
+    }
+    // Bytes with no header to take them are lost, as with a starved device.
+}
+
+UINT waveInGetNumDevs() { return WaveDevice::DeviceCount(true); }
+
+MMRESULT waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT size) {
+    if (!caps || size < sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
+    const UINT index = device == UINT_PTR(WAVE_MAPPER) ? 0 : UINT(device);
+    const std::string name = WaveDevice::DeviceName(true, index);
+    if (name.empty()) return MMSYSERR_BADDEVICEID;
+    std::memset(caps, 0, sizeof *caps);
+    std::strncpy(caps->szPname, name.c_str(), MAXPNAMELEN - 1);
+    caps->wChannels = 2;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInOpen(LPHWAVEIN handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                    DWORD_PTR instance, DWORD flags) {
+    if (!handle) return MMSYSERR_INVALPARAM;
+    *handle = nullptr;
+    if (!WaveDevice::IsPlayableFormat(format)) return WAVERR_BADFORMAT;
+    WaveInDevice* d = nullptr;
+    const MMRESULT result = WaveInDevice::Open(device, *format, callback, instance, flags, &d);
+    if (result == MMSYSERR_NOERROR) *handle = reinterpret_cast<HWAVEIN>(static_cast<WaveDevice*>(d));
+    return result;
+}
+
+MMRESULT waveInPrepareHeader(HWAVEIN handle, LPWAVEHDR header, UINT size) {
+    if (!WaveInDevice::From(handle)) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR) || !header->lpData) return MMSYSERR_INVALPARAM;
+    header->dwFlags = WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInUnprepareHeader(HWAVEIN handle, LPWAVEHDR header, UINT size) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    if (d->IsQueued(header)) return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInAddBuffer(HWAVEIN handle, LPWAVEHDR header, UINT size) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    return d->Add(header);
+}
+
+MMRESULT waveInStart(HWAVEIN handle) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    return d ? d->Start() : MMSYSERR_INVALHANDLE;
+}
+
+MMRESULT waveInStop(HWAVEIN handle) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    return d ? d->Stop() : MMSYSERR_INVALHANDLE;
+}
+
+MMRESULT waveInReset(HWAVEIN handle) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    return d ? d->Reset() : MMSYSERR_INVALHANDLE;
+}
+
+MMRESULT waveInClose(HWAVEIN handle) {
+    WaveInDevice* d = WaveInDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    d->Reset();
+    delete d;
+    return MMSYSERR_NOERROR;
+}

@@ -1,0 +1,24 @@
+// Wave input on an SDL capture device: captured bytes fill the added headers
+// in order; each full header is returned (WHDR_DONE) and announced with WIM_DATA.
+#pragma once
+
+#include "platform/winmm/WaveDevice.h"
+
+class WaveInDevice : public WaveDevice {
+ public:
+    static MMRESULT Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+                         DWORD flags, WaveInDevice** out);
+    static WaveInDevice* From(HWAVEIN handle);
+
+    MMRESULT Add(WAVEHDR* header);
+    MMRESULT Start();
+    MMRESULT Stop();
+    MMRESULT Reset();
+    bool IsQueued(const WAVEHDR* header);
+
+ protected:
+    void Process(Uint8* stream, int bytes) override;
+
+ private:
+    using WaveDevice::WaveDevice;
+};

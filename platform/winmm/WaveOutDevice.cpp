@@ -1,0 +1,180 @@
+#include "platform/winmm/WaveOutDevice.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+bool IsLoop(const WAVEHDR* h) {
+    return (h->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+}
+
+}  // namespace
+
+MMRESULT WaveOutDevice::Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+                             DWORD flags, WaveOutDevice** out) {
+    auto* d = new (std::nothrow) WaveOutDevice(false, format, callback, instance, flags);
+    if (!d) return MMSYSERR_NOMEM;
+    const MMRESULT result = d->OpenDevice(device);
+    if (result != MMSYSERR_NOERROR) {
+        delete d;
+        return result;
+    }
+    d->Register();
+    *out = d;
+    return MMSYSERR_NOERROR;
+}
+
+WaveOutDevice* WaveOutDevice::From(HWAVEOUT handle) {
+    return static_cast<WaveOutDevice*>(WaveDevice::FromHandle(handle, false));
+}
+
+MMRESULT WaveOutDevice::Write(WAVEHDR* header) {
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        m_Queue.push_back(header);
+    }
+    Pause(false);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveOutDevice::Reset() {
+    Pause(true);
+    std::vector<WAVEHDR*> returned;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        for (WAVEHDR* h : m_Queue) {
+            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            returned.push_back(h);
+        }
+        m_Queue.clear();
+        m_Offset = 0;
+        m_FrontStarted = false;
+        m_BytesPlayed = 0;
+    }
+    for (WAVEHDR* h : returned) Notify(WOM_DONE, h);
+    return MMSYSERR_NOERROR;
+}
+
+bool WaveOutDevice::IsQueued(const WAVEHDR* header) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();
+}
+
+void WaveOutDevice::Process(Uint8* stream, int bytes) {
+    int done = 0;
+    while (done < bytes && !m_Queue.empty()) {
+        WAVEHDR* h = m_Queue.front();
+        if (!m_FrontStarted) {
+            m_FrontStarted = true;
+            m_Offset = 0;
+            m_LoopsLeft = IsLoop(h) ? std::max<DWORD>(h->dwLoops, 1) : 1;
+        }
+        const DWORD available = h->dwBufferLength > m_Offset ? h->dwBufferLength - m_Offset : 0;
+        const DWORD take = std::min<DWORD>(available, DWORD(bytes - done));
+        if (take > 0) std::memcpy(stream + done, h->lpData + m_Offset, take);
+        done += int(take);
+        m_Offset += take;
+        if (m_Offset >= h->dwBufferLength) {
+            m_Offset = 0;
+            // An endless loop (0xFFFFFFFF) lasts far longer than any run.
+            if (--m_LoopsLeft == 0 || h->dwBufferLength == 0) {
+                h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+                m_Queue.pop_front();
+                m_FrontStarted = false;
+                m_Finished.push_back(h);
+            }
+        }
+    }
+    m_BytesPlayed += uint64_t(done);
+    // Starved: silence, and the position stands still.
+    const Uint8 silence = format().wBitsPerSample == 8 ? 0x80 : 0x00;
+    if (done < bytes) std::memset(stream + done, silence, size_t(bytes - done));
+}
+
+UINT waveOutGetNumDevs() { return WaveDevice::DeviceCount(false); }
+
+MMRESULT waveOutGetDevCapsA(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
+    if (!caps || size < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
+    const UINT index = device == UINT_PTR(WAVE_MAPPER) ? 0 : UINT(device);
+    const std::string name = WaveDevice::DeviceName(false, index);
+    if (name.empty()) return MMSYSERR_BADDEVICEID;
+    std::memset(caps, 0, sizeof *caps);
+    std::strncpy(caps->szPname, name.c_str(), MAXPNAMELEN - 1);
+    caps->wChannels = 2;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutOpen(LPHWAVEOUT handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                     DWORD_PTR instance, DWORD flags) {
+    if (!handle) return MMSYSERR_INVALPARAM;
+    *handle = nullptr;
+    if (!WaveDevice::IsPlayableFormat(format)) return WAVERR_BADFORMAT;
+    WaveOutDevice* d = nullptr;
+    const MMRESULT result = WaveOutDevice::Open(device, *format, callback, instance, flags, &d);
+    if (result == MMSYSERR_NOERROR) *handle = reinterpret_cast<HWAVEOUT>(static_cast<WaveDevice*>(d));
+    return result;
+}
+
+MMRESULT waveOutPrepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+    if (!WaveOutDevice::From(handle)) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR) || !header->lpData) return MMSYSERR_INVALPARAM;
+    header->dwFlags = (header->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) | WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    // The device reads queued memory live: it stays prepared until returned.
+    if (d->IsQueued(header)) return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    return d->Write(header);
+}
+
+MMRESULT waveOutGetPosition(HWAVEOUT handle, LPMMTIME time, UINT size) {
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!time || size < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
+    const uint64_t bytes = d->BytesPlayed();
+    const WAVEFORMATEX& f = d->format();
+    switch (time->wType) {
+        case TIME_SAMPLES:
+            time->u.sample = DWORD(bytes / f.nBlockAlign);
+            break;
+        case TIME_MS:
+            time->u.ms = DWORD(bytes * 1000 / f.nAvgBytesPerSec);
+            break;
+        default:
+            time->wType = TIME_BYTES;
+            time->u.cb = DWORD(bytes);  // the 32-bit view wraps; callers extend it
+            break;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutReset(HWAVEOUT handle) {
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    return d->Reset();
+}
+
+MMRESULT waveOutClose(HWAVEOUT handle) {
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    d->Reset();
+    delete d;
+    return MMSYSERR_NOERROR;
+}

@@ -1,0 +1,33 @@
+// Wave output on an SDL playback device: plays the written headers in order,
+// reading each live from the caller's memory; a header marked as a loop is
+// played dwLoops times. The byte position is kept in 64 bits.
+#pragma once
+
+#include "platform/winmm/WaveDevice.h"
+
+#include <atomic>
+#include <cstdint>
+
+class WaveOutDevice : public WaveDevice {
+ public:
+    static MMRESULT Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
+                         DWORD flags, WaveOutDevice** out);
+    static WaveOutDevice* From(HWAVEOUT handle);
+
+    MMRESULT Write(WAVEHDR* header);
+    MMRESULT Reset();
+    // Bytes played since the open or the last reset.
+    uint64_t BytesPlayed() const { return m_BytesPlayed.load(); }
+    bool IsQueued(const WAVEHDR* header);
+
+ protected:
+    void Process(Uint8* stream, int bytes) override;
+
+ private:
+    using WaveDevice::WaveDevice;
+
+    DWORD m_Offset = 0;      // in the front header
+    DWORD m_LoopsLeft = 0;   // of the front header
+    bool m_FrontStarted = false;
+    std::atomic<uint64_t> m_BytesPlayed{0};
+};

@@ -1,0 +1,12 @@
+// The background open queue: one engine thread opens queued streams (and,
+// later, songs) so that the caller returns at once.
+#pragma once
+
+#include "sound/src/osnd_stream.h"
+
+void OsndNonBlocking_Init();
+bool OsndNonBlocking_StartThread();
+// Ends the thread (joined); records still queued are marked as failed opens.
+void OsndNonBlocking_Shutdown();
+// Appends a record's node at the tail of the queue.
+void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);

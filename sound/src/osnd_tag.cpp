@@ -1,0 +1,288 @@
+#include "sound/src/osnd_tag.h"
+
+#include "sound/src/osnd_pending.h"
+#include "sound/src/osnd_string.h"
+
+#include <vorbis/codec.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A node and its copied name and value in one allocation; flagged so that
+// freeing knows which nodes own their text.
+struct OwnedTag {
+  OsndTag tag;
+  int owned;
+};
+
+bool Fail(int code) {
+  Osnd_SetError(code);
+  return false;
+}
+
+bool ReadExact(SystemFileHandle *f, void *buffer, int bytes) {
+  return SystemFile_Read(buffer, 1, bytes, f) == bytes;
+}
+
+uint32_t SyncSafe(const uint8_t *b) {
+  return (uint32_t(b[0] & 0x7F) << 21) | (uint32_t(b[1] & 0x7F) << 14) | (uint32_t(b[2] & 0x7F) << 7) |
+         uint32_t(b[3] & 0x7F);
+}
+
+bool AddText(int type, const char *name, const char *field, int width, OsndTag **head) {
+  char text[32] = {};
+  std::memcpy(text, field, size_t(std::min(width, 31)));
+  const int length = int(std::strlen(text));
+  if (length == 0) return true;
+  return OsndTag_Add(type, name, text, length + 1, head);
+}
+
+bool AddNumber(const char *name, int value, OsndTag **head) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%d", value);
+  return OsndTag_Add(OSND_TAG_ID3V1, name, text, int(std::strlen(text)) + 1, head);
+}
+
+// Walks the frames of an ID3v2 tag whose 10-byte header starts at tagStart.
+bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
+  SystemFile_Seek(f, tagStart + 3, SEEK_SET);
+  uint8_t h[7];
+  if (!ReadExact(f, h, 7)) return Fail(OSND_ERR_FILE_BAD);
+  const int major = h[0];
+  uint32_t size = SyncSafe(h + 3);
+  if (h[2] & 0x10) size += 10;
+  const int64_t tagEnd = tagStart + 10 + size;
+  const int headerBytes = major < 3 ? 6 : 10;
+  int64_t offset = 10;
+  while (offset + headerBytes <= int64_t(size) + 10) {
+    SystemFile_Seek(f, tagStart + offset, SEEK_SET);
+    uint8_t fh[10];
+    if (!ReadExact(f, fh, headerBytes)) break;
+    char id[5] = {};
+    uint32_t frameSize;
+    if (major < 3) {
+      std::memcpy(id, fh, 3);
+      frameSize = (uint32_t(fh[3]) << 16) | (uint32_t(fh[4]) << 8) | fh[5];
+    } else {
+      std::memcpy(id, fh, 4);
+      frameSize = (uint32_t(fh[4]) << 24) | (uint32_t(fh[5]) << 16) | (uint32_t(fh[6]) << 8) | fh[7];
+    }
+    bool plausible = frameSize >= 1 && frameSize <= 1048575;
+    for (int i = 0; i < (major < 3 ? 3 : 4); ++i)
+      if (id[i] != 0 && (uint8_t(id[i]) < 32 || uint8_t(id[i]) > 127)) plausible = false;
+    if (plausible) {
+      auto *data = static_cast<uint8_t *>(OSND_ALLOC(int(frameSize)));
+      if (!data) {
+        SystemFile_Seek(f, tagEnd, SEEK_SET);
+        return Fail(OSND_ERR_MEMORY);
+      }
+      const bool complete = ReadExact(f, data, int(frameSize));
+      bool added = true;
+      if (complete) added = OsndTag_Add(OSND_TAG_ID3V2, id, data, int(frameSize), head);
+      OSND_FREE_MEM(data);
+      if (!added) {
+        SystemFile_Seek(f, tagEnd, SEEK_SET);
+        return false;
+      }
+      offset += headerBytes + int64_t(frameSize);
+    } else {
+      // Padding or a frame we do not keep: its declared size, when sane, is
+      // still skipped so that its data is never read as frame headers.
+      if (frameSize == 0 || frameSize > size) break;
+      offset += headerBytes + int64_t(frameSize);
+    }
+  }
+  SystemFile_Seek(f, tagEnd, SEEK_SET);
+  return true;
+}
+
+bool IsAsfHeader(const uint8_t *b) {
+  static const uint8_t kHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+  return std::memcmp(b, kHeader, 16) == 0;
+}
+
+}  // namespace
+
+bool OsndTag_Append(OsndTag **head, OsndTag *node) {
+  Osnd_ResetError();
+  if (!head || !node) return Fail(OSND_ERR_INVALID_PARAM);
+  node->next = nullptr;
+  OsndTag **link = head;
+  while (*link) link = &(*link)->next;
+  *link = node;
+  return true;
+}
+
+bool OsndTag_Add(int type, const char *name, const void *value, int valueLength, OsndTag **head) {
+  if (!head || !name || valueLength < 0 || (valueLength > 0 && !value)) return Fail(OSND_ERR_INVALID_PARAM);
+  const int nameLength = int(SystemString_Length(name));
+  auto *node = static_cast<OwnedTag *>(OSND_ALLOC(int(sizeof(OwnedTag)) + nameLength + 1 + valueLength + 1));
+  if (!node) return Fail(OSND_ERR_MEMORY);
+  char *text = reinterpret_cast<char *>(node + 1);
+  std::memcpy(text, name, size_t(nameLength) + 1);
+  uint8_t *bytes = reinterpret_cast<uint8_t *>(text + nameLength + 1);
+  if (valueLength > 0) std::memcpy(bytes, value, size_t(valueLength));
+  node->tag = OsndTag{nullptr, type, text, bytes, valueLength};
+  node->owned = 1;
+  OsndTag **link = head;
+  while (*link) link = &(*link)->next;
+  *link = &node->tag;
+  return true;
+}
+
+bool OsndTag_FreeList(OsndTag **head) {
+  Osnd_ResetError();
+  if (!head || !*head) return Fail(OSND_ERR_INVALID_PARAM);
+  OsndTag *node = *head;
+  while (node) {
+    OsndTag *next = node->next;
+    OSND_FREE_MEM(node);
+    node = next;
+  }
+  *head = nullptr;
+  return true;
+}
+
+bool OsndTag_Find(OsndTag *first, const char *name, int type, const void **value, int *length) {
+  Osnd_ResetError();
+  if (!name) return false;
+  for (OsndTag *t = first; t; t = t->next) {
+    if ((type == -1 || t->type == type) && SystemString_CompareNoCase(t->name, name) == 0 &&
+        SystemString_Length(t->name) == SystemString_Length(name)) {
+      if (value) *value = t->value;
+      if (length) *length = t->valueLength;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool OsndTag_ReadId3v1(SystemFileHandle *f, OsndTag **head) {
+  char b[125];
+  if (!ReadExact(f, b, 125)) return Fail(OSND_ERR_FILE_BAD);
+  bool ok = AddText(OSND_TAG_ID3V1, "TITLE", b, 30, head) && AddText(OSND_TAG_ID3V1, "ARTIST", b + 30, 30, head) &&
+            AddText(OSND_TAG_ID3V1, "ALBUM", b + 60, 30, head) && AddText(OSND_TAG_ID3V1, "YEAR", b + 90, 4, head) &&
+            AddText(OSND_TAG_ID3V1, "COMMENT", b + 94, 30, head);
+  if (ok && b[94 + 28] == 0 && b[94 + 29] != 0) ok = AddNumber("TRACK", uint8_t(b[94 + 29]), head);
+  if (ok) ok = AddNumber("GENRE", uint8_t(b[124]), head);
+  return ok;
+}
+
+bool OsndTag_ReadId3v2(SystemFileHandle *f, OsndTag **head) {
+  const int64_t tagStart = SystemFile_Tell(f) - 3;
+  return ReadId3v2Body(f, head, tagStart);
+}
+
+bool OsndTag_ReadId3v2Footer(SystemFileHandle *f, OsndTag **head) {
+  const int64_t footerStart = SystemFile_Tell(f) - 3;
+  uint8_t h[7];
+  if (!ReadExact(f, h, 7)) return Fail(OSND_ERR_FILE_BAD);
+  const int64_t tagStart = footerStart - int64_t(SyncSafe(h + 3)) - 10;
+  if (tagStart < 0) return Fail(OSND_ERR_FILE_BAD);
+  const bool ok = ReadId3v2Body(f, head, tagStart);
+  SystemFile_Seek(f, tagStart, SEEK_SET);
+  return ok;
+}
+
+bool OsndTag_ReadAsf(SystemFileHandle *, OsndTag **) {
+  // Windows Media files are read by their own reader; nothing here yet.
+  return true;
+}
+
+bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
+  if (!f || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  SystemFile_Seek(f, 0, SEEK_END);
+  const int64_t end = SystemFile_Tell(f);
+  int64_t tail = 0;
+  for (int guard = 0; guard < 64; ++guard) {
+    char id[3];
+    if (end - tail - 128 >= 0) {
+      SystemFile_Seek(f, end - tail - 128, SEEK_SET);
+      if (!ReadExact(f, id, 3)) return Fail(OSND_ERR_FILE_BAD);
+      if (std::memcmp(id, "TAG", 3) == 0) {
+        if (!OsndTag_ReadId3v1(f, head)) return false;
+        tail += 128;
+        if (end - tail < 129) break;
+        continue;
+      }
+    }
+    if (end - tail - 10 < 0) break;
+    SystemFile_Seek(f, end - tail - 10, SEEK_SET);
+    if (!ReadExact(f, id, 3)) return Fail(OSND_ERR_FILE_BAD);
+    if (std::memcmp(id, "3DI", 3) != 0) break;
+    if (!OsndTag_ReadId3v2Footer(f, head)) return false;
+    const int64_t tagStart = SystemFile_Tell(f);
+    if (end - tagStart <= tail) break;  // no progress: a damaged footer
+    tail = end - tagStart;
+  }
+  int64_t position = 0;
+  uint8_t b[16];
+  for (int guard = 0; guard < 64; ++guard) {
+    SystemFile_Seek(f, position, SEEK_SET);
+    if (!ReadExact(f, b, 16)) {
+      SystemFile_Seek(f, position, SEEK_SET);
+      return end == position ? true : Fail(OSND_ERR_FILE_BAD);
+    }
+    if (std::memcmp(b, "TAG", 3) == 0) {
+      SystemFile_Seek(f, position + 3, SEEK_SET);
+      if (!OsndTag_ReadId3v1(f, head)) return false;
+      position += 128;
+    } else if (std::memcmp(b, "ID3", 3) == 0) {
+      SystemFile_Seek(f, position + 3, SEEK_SET);
+      if (!OsndTag_ReadId3v2(f, head)) return false;
+      position = SystemFile_Tell(f);
+    } else {
+      break;
+    }
+  }
+  if (IsAsfHeader(b)) OsndTag_ReadAsf(f, head);
+  SystemFile_Seek(f, position, SEEK_SET);
+  return true;
+}
+
+bool OsndTag_AddVorbisComments(vorbis_comment *vc, OsndTag **head) {
+  if (!vc || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  for (int i = 0; i < vc->comments; ++i) {
+    char *comment = vc->user_comments[i];
+    if (!comment || !*comment) continue;
+    char *equals = std::strchr(comment, '=');
+    if (!equals) continue;
+    *equals = '\0';
+    auto *node = static_cast<OwnedTag *>(OSND_ALLOC(int(sizeof(OwnedTag))));
+    if (!node) continue;
+    node->tag = OsndTag{nullptr, OSND_TAG_VORBIS, comment, equals + 1, int(std::strlen(equals + 1))};
+    OsndTag **link = head;
+    while (*link) link = &(*link)->next;
+    *link = &node->tag;
+  }
+  return true;
+}
+
+bool OsndTag_SkipId3v2(SystemFileHandle *f) {
+  int64_t position = SystemFile_Tell(f);
+  for (int guard = 0; guard < 64; ++guard) {
+    uint8_t id[10];
+    SystemFile_Seek(f, position, SEEK_SET);
+    if (!ReadExact(f, id, 3)) {
+      Osnd_SetError(OSND_ERR_FILE_BAD);
+      return false;
+    }
+    if (std::memcmp(id, "TAG", 3) == 0) {
+      position += 128;
+    } else if (std::memcmp(id, "ID3", 3) == 0) {
+      if (!ReadExact(f, id + 3, 7)) {
+        Osnd_SetError(OSND_ERR_FILE_BAD);
+        return false;
+      }
+      position += 10 + int64_t(SyncSafe(id + 6)) + ((id[5] & 0x10) ? 10 : 0);
+    } else {
+      break;
+    }
+  }
+  SystemFile_Seek(f, position, SEEK_SET);
+  return true;
+}

@@ -1,0 +1,242 @@
+// Streams played through the software mixer on the non-realtime output, one
+// mix block per update, with the mixed blocks captured.
+#include "SoundTestSupport.h"
+#include "sound/src/osnd_stream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Events {
+  std::vector<std::string> syncNames;
+  std::vector<int> syncOffsets;
+  int ends = 0;
+};
+
+bool OnSync(OSND_STREAM *, void *data, int offset, void *user) {
+  auto *e = static_cast<Events *>(user);
+  e->syncNames.emplace_back(static_cast<const char *>(data));
+  e->syncOffsets.push_back(offset);
+  return true;
+}
+
+bool OnEnd(OSND_STREAM *, void *, int, void *user) {
+  ++static_cast<Events *>(user)->ends;
+  return true;
+}
+
+// A ramp that never repeats within 65536 frames, left and right distinct.
+std::vector<int16_t> StereoRamp(int frames) {
+  std::vector<int16_t> data(size_t(frames) * 2);
+  for (int i = 0; i < frames; ++i) {
+    data[2 * i] = int16_t(i * 7 - 30000);
+    data[2 * i + 1] = int16_t(20000 - i * 3);
+  }
+  return data;
+}
+
+class StreamPlayback : public CapturedEngine {
+ protected:
+  OSND_STREAM *OpenRaw(const std::vector<int16_t> &data, unsigned extra = 0) {
+    bytes.assign(reinterpret_cast<const char *>(data.data()), data.size() * 2);
+    return OSND_Stream_Open(bytes.data(),
+                            OSND_MODE_MEMORY | OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO |
+                                OSND_MODE_SIGNED | extra,
+                            0, int(bytes.size()));
+  }
+  // Index of the first captured frame equal to the source's first frame.
+  size_t Find(const std::vector<int16_t> &source) const {
+    for (size_t f = 0; f + 1 < captured.size() / 2; ++f)
+      if (Left(f) == source[0] && Right(f) == source[1] && Left(f + 1) == source[2]) return f;
+    return size_t(-1);
+  }
+
+  std::string bytes;
+};
+
+}  // namespace
+
+TEST_F(StreamPlayback, RawStreamIsHeardUnchangedAndEndsOnce) {
+  ASSERT_TRUE(Start());
+  const int frames = 40000;
+  const std::vector<int16_t> source = StereoRamp(frames);
+  OSND_STREAM *s = OpenRaw(source);
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  EXPECT_EQ(s->lengthPcm, uint32_t(frames));
+  Events events;
+  OsndStream_SetEndCallback(s, OnEnd, &events);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(80);
+  const size_t start = Find(source);
+  ASSERT_NE(start, size_t(-1));
+  ASSERT_GE(captured.size() / 2, start + frames);
+  size_t mismatches = 0;
+  for (int f = 0; f < frames; ++f)
+    if (Left(start + f) != source[2 * f] || Right(start + f) != source[2 * f + 1]) ++mismatches;
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_EQ(Left(start + frames), 0);
+  EXPECT_EQ(events.ends, 1);
+  EXPECT_FALSE(s->playing);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+TEST_F(StreamPlayback, LoopCountPlaysThreeTimesAndReportsPointsEachPass) {
+  ASSERT_TRUE(Start());
+  const int frames = 30000;
+  const std::vector<int16_t> source = StereoRamp(frames);
+  OSND_STREAM *s = OpenRaw(source, OSND_MODE_LOOP_NORMAL);
+  ASSERT_NE(s, nullptr);
+  Events events;
+  OsndStream_SetLoopCount(s, 2);
+  OsndStream_SetEndCallback(s, OnEnd, &events);
+  OsndStream_SetSyncCallback(s, OnSync, &events);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 100, "mark"), nullptr);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(150);
+  const size_t start = Find(source);
+  ASSERT_NE(start, size_t(-1));
+  ASSERT_GE(captured.size() / 2, start + 3 * size_t(frames) + 1);
+  size_t mismatches = 0;
+  for (int pass = 0; pass < 3; ++pass)
+    for (int f = 0; f < frames; ++f) {
+      const size_t at = start + size_t(pass) * frames + size_t(f);
+      if (Left(at) != source[2 * f] || Right(at) != source[2 * f + 1]) ++mismatches;
+    }
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_EQ(Left(start + 3 * size_t(frames)), 0);  // no fourth pass
+  EXPECT_EQ(events.ends, 1);
+  EXPECT_EQ(events.syncNames, (std::vector<std::string>{"mark", "mark", "mark"}));
+  OSND_Stream_Close(s);
+}
+
+TEST_F(StreamPlayback, SyncPointsKeepOffsetOrderAndEqualOffsetsTheirInsertionOrder) {
+  ASSERT_TRUE(Start());
+  OSND_STREAM *s = OpenRaw(StereoRamp(22050));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->lengthMs, 500);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 500, "a"), nullptr);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 100, "b"), nullptr);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 500, "c"), nullptr);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 0, "zero"), nullptr);
+  EXPECT_EQ(OSND_Stream_AddSyncPoint(s, 22050, "end"), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_NE(OSND_Stream_AddSyncPoint(s, 22049, "last"), nullptr);
+  std::vector<std::string> order;
+  for (int i = 1; OsndSyncPoint *p = OsndStream_GetSyncPoint(&s->sync, i); ++i) order.emplace_back(p->name);
+  EXPECT_EQ(order, (std::vector<std::string>{"zero", "b", "a", "c", "last", "tail"}));
+
+  Events events;
+  OsndStream_SetSyncCallback(s, OnSync, &events);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(40);
+  EXPECT_EQ(events.syncNames, (std::vector<std::string>{"zero", "b", "a", "c", "last"}));
+  EXPECT_EQ(events.syncOffsets, (std::vector<int>{0, 100, 500, 500, 22049}));
+  OSND_Stream_Close(s);
+}
+
+TEST_F(StreamPlayback, SeekingStartsAtTheNewPositionAndSkipsEarlierPoints) {
+  ASSERT_TRUE(Start());
+  const int frames = 30000;
+  const std::vector<int16_t> source = StereoRamp(frames);
+  OSND_STREAM *s = OpenRaw(source);
+  ASSERT_NE(s, nullptr);
+  Events events;
+  OsndStream_SetSyncCallback(s, OnSync, &events);
+  OSND_Stream_AddSyncPoint(s, 5000, "before");
+  OSND_Stream_AddSyncPoint(s, 20000, "after");
+  EXPECT_FALSE(OSND_Stream_SetPosition(s, unsigned(frames * 4)));  // equal to the data length
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  ASSERT_TRUE(OSND_Stream_SetPosition(s, 10000 * 4));
+  EXPECT_EQ(OSND_Stream_GetPosition(s) >= 10000 * 4, true);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(40);
+  const std::vector<int16_t> tail(source.begin() + 2 * 10000, source.end());
+  const size_t start = Find(tail);
+  ASSERT_NE(start, size_t(-1));
+  size_t mismatches = 0;
+  for (int f = 0; f < frames - 10000; ++f)
+    if (Left(start + f) != tail[2 * f] || Right(start + f) != tail[2 * f + 1]) ++mismatches;
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_EQ(Find(source), size_t(-1));  // the first 10000 frames were never played
+  EXPECT_EQ(events.syncNames, (std::vector<std::string>{"after"}));
+  OSND_Stream_Close(s);
+}
+
+TEST_F(StreamPlayback, EndCountdownHoldsWhilePaused) {
+  ASSERT_TRUE(Start());
+  OSND_STREAM *s = OpenRaw(StereoRamp(2000));
+  ASSERT_NE(s, nullptr);
+  Events events;
+  OsndStream_SetEndCallback(s, OnEnd, &events);
+  const int channel = OSND_Stream_Play(OSND_FREE, s);
+  ASSERT_GE(channel, 0);
+  Step(2);
+  ASSERT_GE(s->endCountdown, 0);  // the source ended inside the prefill
+  OSND_SetPaused(channel, true);
+  const int64_t held = s->endCountdown;
+  Step(100);
+  EXPECT_EQ(s->endCountdown, held);
+  EXPECT_EQ(events.ends, 0);
+  OSND_SetPaused(channel, false);
+  Step(100);
+  EXPECT_EQ(events.ends, 1);
+  OSND_Stream_Close(s);
+}
+
+TEST_F(StreamPlayback, InvalidCallsReportTheirErrors) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(OSND_Stream_PlayEx(OSND_FREE, nullptr, nullptr, false), 0);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_FALSE(OSND_Stream_Close(nullptr));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(OSND_Stream_Open("/nonexistent/file.wav", 0, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_NOT_FOUND);
+  // Memory data that looks like an internet address is still memory data.
+  static const char text[] = "http://example.invalid/stream";
+  EXPECT_EQ(OSND_Stream_Open(text, OSND_MODE_MEMORY, 0, int(sizeof text)), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+  OSND_STREAM *s = OpenRaw(StereoRamp(1000));
+  ASSERT_NE(s, nullptr);
+  EXPECT_FALSE(OSND_Stream_SetSubStream(s, 0));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+TEST_F(StreamPlayback, BackgroundOpensCompleteInOrderAndFailuresRefusePlay) {
+  ASSERT_TRUE(Start());
+  static std::vector<OSND_STREAM *> order;
+  order.clear();
+  auto opened = [](OSND_STREAM *stream, void *, int, void *) {
+    order.push_back(stream);
+    return true;
+  };
+  const std::vector<int16_t> source = StereoRamp(5000);
+  bytes.assign(reinterpret_cast<const char *>(source.data()), source.size() * 2);
+  const unsigned mode = OSND_MODE_NONBLOCKING | OSND_MODE_MEMORY | OSND_MODE_RAW | OSND_MODE_16BITS |
+                        OSND_MODE_STEREO;
+  std::vector<OSND_STREAM *> streams;
+  for (int i = 0; i < 3; ++i) {
+    OSND_STREAM *s = OSND_Stream_Open(bytes.data(), mode, 0, int(bytes.size()));
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(s->ready);
+    OsndStream_SetOpenCallback(s, opened);
+    streams.push_back(s);
+  }
+  OSND_STREAM *missing = OSND_Stream_Open("/nonexistent/missing.wav", OSND_MODE_NONBLOCKING, 0, 0);
+  ASSERT_NE(missing, nullptr);
+  for (int i = 0; i < 400 && !(missing->openFailed || missing->ready); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(missing->openFailed);
+  EXPECT_EQ(OSND_Stream_PlayEx(OSND_FREE, missing, nullptr, false), -1);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(order, streams);
+  for (OSND_STREAM *s : streams) {
+    EXPECT_TRUE(s->ready);
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  }
+  EXPECT_TRUE(OSND_Stream_Close(missing));
+}
