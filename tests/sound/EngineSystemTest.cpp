@@ -131,7 +131,7 @@ TEST_F(EngineSystem, NoSoundDriverIdentityRecordingAndReverb) {
 }
 
 TEST_F(EngineSystem, OutputsMissingFromTheBuildFailInit) {
-  OSND_SetOutput(OSND_OUTPUT_WINMM);
+  OSND_SetOutput(OSND_OUTPUT_DSOUND);
   EXPECT_EQ(OSND_GetNumDrivers(), 0);
   EXPECT_FALSE(OSND_Init(44100, 32, 2));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INIT);
