@@ -10,5 +10,6 @@ bool FormatOggVorbis_OpenStream(OsndFormatInfo *info);
 // the data are stepped over. False at the end of the data or on an error.
 bool FormatOggVorbis_Read(void *state, uint8_t *destination, int *bytes);
 bool FormatOggVorbis_Close(void *state);
-// Seeks by PCM sample or raw byte; the lapping variants keep the transition smooth.
+// Seeks by PCM sample or raw byte (from the file's start); the lapping
+// variants keep the transition smooth.
 bool FormatOggVorbis_Seek(void *state, bool bySample, int64_t value, bool lapping, uint32_t *pcmPosition);

@@ -377,7 +377,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   s->callbacks.close = info.callbacks.close;
   info.state = nullptr;  // the stream owns it now
   s->dataLength = info.dataLength;
-  s->dataStart = info.dataOffset;
+  s->dataStart = info.source == OSND_SOURCE_OGG ? 0 : info.dataOffset;
   s->lengthMs = info.lengthMs;
   s->blockAlign = std::max(info.blockSize, 1);
   s->loopStart = info.loopStart;
@@ -454,10 +454,10 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
   s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
   s->sourceEnded = false;
   if (s->source == OSND_SOURCE_OGG) {
+    // Byte positions of an Ogg stream are positions in the file; the library
+    // reads ahead, so they are taken in proportion and sought by sample.
     uint32_t reached = uint32_t(samples);
-    const bool bySample = unit != 0;
-    const int64_t target = bySample ? int64_t(samples) : int64_t(value) + s->dataStart;
-    if (!FormatOggVorbis_Seek(s->formatState, bySample, target, !resetCursor, &reached)) return false;
+    if (!FormatOggVorbis_Seek(s->formatState, true, int64_t(samples), !resetCursor, &reached)) return false;
     samples = reached;
   } else {
     uint64_t bytes = unit == 0 ? value : samples * dataLength / pcmLength;
