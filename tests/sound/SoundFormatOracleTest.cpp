@@ -11,13 +11,16 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const fs::path &Folder() {
   static const fs::path folder = [] {
-    fs::path p = fs::path(QMV_BINARY_DIR) / "test-home" / "sound-oracle";
+    // One folder per process: the tests run in parallel processes.
+    fs::path p = fs::path(QMV_BINARY_DIR) / "test-home" / ("sound-oracle-" + std::to_string(getpid()));
     fs::create_directories(p);
     return p;
   }();
@@ -35,6 +38,7 @@ std::vector<uint8_t> ReadAll(const std::string &path) {
 
 class FormatOracle : public ::testing::Test {
  protected:
+  static void TearDownTestSuite() { fs::remove_all(Folder()); }
   static void SetUpTestSuite() {
     // Two tones, one per side, so that a swapped or mixed channel shows.
     ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 " + In("source.wav") +
