@@ -9,6 +9,7 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/properties/PropertyVector.h"
+#include "framework/core/properties/XmlText.h"
 
 namespace Qmv2 {
 
@@ -29,9 +30,14 @@ bool ParseDocument(TiXmlDocument& document, const char* text, bool condenseWhite
                                PropertyXmlReader::kMaxDepth) {
         return false;
     }
+    // TinyXML steps over multi-byte characters by their lead byte; on broken
+    // UTF-8 that can step past the terminating zero, so it only sees valid
+    // UTF-8, followed by spare zeros.
+    std::string valid = XmlText::RepairUtf8(text);
+    valid.append(8, '\0');
     std::lock_guard<std::mutex> lock(g_ParseLock);
     TiXmlBase::SetCondenseWhiteSpace(condenseWhiteSpace);
-    document.Parse(text, nullptr, TIXML_ENCODING_UTF8);
+    document.Parse(valid.c_str(), nullptr, TIXML_ENCODING_UTF8);
     return !document.Error();
 }
 

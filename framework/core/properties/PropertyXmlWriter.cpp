@@ -7,6 +7,7 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/properties/PropertyVector.h"
+#include "framework/core/properties/XmlText.h"
 
 namespace Qmv2 {
 
@@ -20,53 +21,6 @@ bool IsNameStart(char c)
 bool IsNameChar(char c)
 {
     return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-bool IsXmlChar(std::uint32_t c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-// Decodes one UTF-8 character at `i`; answers its length, 0 when malformed.
-std::size_t DecodeUtf8(const std::string& text, std::size_t i, std::uint32_t& code)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    std::uint32_t minimum = 0;
-    if (lead < 0x80) {
-        code = lead;
-        return 1;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        code = lead & 0x1F;
-        minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        code = lead & 0x0F;
-        minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        code = lead & 0x07;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return 0;
-    }
-    return length;
 }
 
 void Indent(int depth, std::string& out)
@@ -126,34 +80,7 @@ bool PropertyXmlWriter::IsPlainName(const std::string& name)
 
 std::string PropertyXmlWriter::EscapeText(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t code = 0;
-        const std::size_t length = DecodeUtf8(text, i, code);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        if (!IsXmlChar(code)) {
-            i += length;
-            continue;
-        }
-        switch (code) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        case '\t': out += "&#x09;"; break;
-        case '\n': out += "&#x0A;"; break;
-        case '\r': out += "&#x0D;"; break;
-        default: out.append(text, i, length); break;
-        }
-        i += length;
-    }
-    return out;
+    return XmlText::EscapeText(text);
 }
 
 void PropertyXmlWriter::WriteElement(const AbstractProperty& property, int depth, std::string& out)

@@ -104,6 +104,20 @@ TEST(PropertyXmlReadTest, BrokenOrOverDeepTextAddsNothing)
     EXPECT_EQ(store->GetChildCount(), 0);
 }
 
+TEST(PropertyXmlReadTest, BrokenUtf8IsRepairedBeforeParsing)
+{
+    auto store = Parse("<root><String id=\"a\xff\">x\xc3</String></root>");
+    EXPECT_EQ(store->GetString("a\xEF\xBF\xBD"), "x\xEF\xBF\xBD");
+    // A name running into broken lead bytes at the end of the text.
+    const std::string found = ReadText(kDataDir + "broken-utf8-name.bin");
+    ASSERT_FALSE(found.empty());
+    SmartPtr<PropertyStore> other(new PropertyStore());
+    PropertyXmlReader::ReadInto(*other, found.c_str() + 1, true);
+    std::string tail = "<root><a";
+    tail += std::string(3, '\xff');
+    EXPECT_FALSE(PropertyXmlReader::ReadInto(*other, tail.c_str(), true));
+}
+
 TEST(PropertyXmlReadTest, WhiteSpaceSettingBelongsToEachParse)
 {
     const char* text = "<root><String id=\"s\">  a   b  </String></root>";
