@@ -1,5 +1,7 @@
 #include "framework/core/properties/XmlText.h"
 
+#include <string_view>
+
 namespace Qmv2::XmlText {
 
 namespace {
@@ -51,23 +53,34 @@ std::size_t DecodeUtf8(const std::string& text, std::size_t i, std::uint32_t& co
     return length;
 }
 
+// Calls `visit(code, bytes)` for every character of `text`; a malformed
+// sequence counts as one U+FFFD.
+template <typename Visit>
+void ForEachChar(const std::string& text, Visit visit)
+{
+    static const std::string kReplacement = "\xEF\xBF\xBD";
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = DecodeUtf8(text, i, code);
+        if (length == 0) {
+            visit(0xFFFDu, std::string_view(kReplacement));
+            ++i;
+        } else {
+            visit(code, std::string_view(text).substr(i, length));
+            i += length;
+        }
+    }
+}
+
 }  // namespace
 
 std::string EscapeText(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t code = 0;
-        const std::size_t length = DecodeUtf8(text, i, code);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
+    ForEachChar(text, [&out](std::uint32_t code, std::string_view bytes) {
         if (!IsXmlChar(code)) {
-            i += length;
-            continue;
+            return;
         }
         switch (code) {
         case '&': out += "&amp;"; break;
@@ -78,10 +91,9 @@ std::string EscapeText(const std::string& text)
         case '\t': out += "&#x09;"; break;
         case '\n': out += "&#x0A;"; break;
         case '\r': out += "&#x0D;"; break;
-        default: out.append(text, i, length); break;
+        default: out += bytes; break;
         }
-        i += length;
-    }
+    });
     return out;
 }
 
@@ -89,17 +101,7 @@ std::string RepairUtf8(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t code = 0;
-        const std::size_t length = DecodeUtf8(text, i, code);
-        if (length == 0) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            out.append(text, i, length);
-            i += length;
-        }
-    }
+    ForEachChar(text, [&out](std::uint32_t, std::string_view bytes) { out += bytes; });
     return out;
 }
 
