@@ -1,14 +1,302 @@
 #include "SoundTestSupport.h"
 
-TEST_F(CapturedEngine, SmokeConstantSample) {
-  ASSERT_TRUE(Start());
-  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(4096, 10000));
-  ASSERT_NE(s, nullptr);
+#include "sound/mixloops/src/mixer_float.h"
+#include "sound/mixloops/src/mixer_mmx.h"
+
+#include <algorithm>
+
+namespace {
+
+class MixLoops : public CapturedEngine, public ::testing::WithParamInterface<int> {};
+
+std::vector<int16_t> Ascending(int n, int slope) {
+  std::vector<int16_t> v(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) v[size_t(i)] = int16_t(slope * (i + 1));
+  return v;
+}
+
+}  // namespace
+
+TEST_P(MixLoops, OneShotEndsInsideTheBlock) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(300, 12000));
   const int h = OSND_PlaySound(OSND_FREE, s);
   ASSERT_GE(h, 0);
+  OSND_SetPan(h, -1);
   Step(1);
-  ASSERT_EQ(captured.size(), 2u * 1024);
-  // After the 128-frame fade-in the centred volume gives 180/255 and 181/255.
-  EXPECT_EQ(Left(500), int16_t(std::lrint(10000.0 * 180 / 255)));
-  EXPECT_EQ(Right(500), int16_t(std::lrint(10000.0 * 181 / 255)));
+  EXPECT_GT(Left(299), 11000);
+  for (size_t f = 300; f < 1024; ++f) ASSERT_EQ(Left(f), 0) << f;
+  EXPECT_FALSE(OSND_IsPlaying(h));
+  EXPECT_EQ(Channel(h)->posWhole, 0u);
+  EXPECT_EQ(OSND_GetCurrentSample(h & 0xFFF), nullptr);
+}
+
+TEST_P(MixLoops, NormalLoopWrapsToLoopStart) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(Ascending(10, 1000), OSND_MODE_LOOP_NORMAL);
+  ASSERT_TRUE(OSND_Sample_SetLoopPoints(s, 4, 7));
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(h, -1);
+  Step(2);
+  // Past the fade-in every frame is a whole sample: 0..7, then 4..7 again and again.
+  for (size_t f = 200; f < 2048; ++f) {
+    const size_t index = f < 8 ? f : 4 + (f - 4) % 4;
+    const int expected = GetParam() == OSND_MIXER_QUALITY_FPU ? 1000 * int(index + 1)
+                                                              : (1000 * int(index + 1) * 65280) >> 16;
+    ASSERT_EQ(Left(f), expected) << f;
+  }
+  EXPECT_TRUE(OSND_IsPlaying(h));
+}
+
+TEST_P(MixLoops, LoopOfOneSampleHoldsAnyStep) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(Ascending(50, 100), OSND_MODE_LOOP_NORMAL);
+  ASSERT_TRUE(OSND_Sample_SetLoopPoints(s, 49, 80));
+  EXPECT_EQ(s->loopLength, 1u);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetFrequency(h, 400000);
+  for (int i = 0; i < 5; ++i) {
+    Step(1);
+    ASSERT_EQ(Channel(h)->posWhole, 49u);
+  }
+}
+
+TEST_P(MixLoops, BidirectionalLoopStaysInsideAndTurns) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(Ascending(40, 500), OSND_MODE_LOOP_BIDI);
+  ASSERT_TRUE(OSND_Sample_SetLoopPoints(s, 10, 29));
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(h, -1);
+  OSND_SetFrequency(h, 97000);
+  bool sawBackward = false, sawForward = false;
+  for (int i = 0; i < 40; ++i) {
+    Step(1);
+    const OsndChannel *c = Channel(h);
+    ASSERT_GE(c->posWhole, 10u);
+    ASSERT_LT(c->posWhole, 30u);
+    sawBackward |= c->direction == OSND_DIR_BACKWARD;
+    sawForward |= c->direction == OSND_DIR_FORWARD;
+  }
+  EXPECT_TRUE(sawBackward);
+  EXPECT_TRUE(sawForward);
+  // Nothing outside the loop's values is ever read once the loop runs.
+  for (size_t f = 1024; f < captured.size() / 2; ++f) {
+    ASSERT_GE(Left(f), 5000 * 65280 / 65536 - 1) << f;
+    ASSERT_LE(Left(f), 15000) << f;
+  }
+}
+
+TEST_P(MixLoops, StepOfOneHalfInterpolates) {
+  ASSERT_TRUE(Start(GetParam()));
+  std::vector<int16_t> ramp(700);
+  for (int i = 0; i < 700; ++i) ramp[size_t(i)] = int16_t(40 * i);
+  OSND_SAMPLE *s = MonoSample16(ramp);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(h, -1);
+  OSND_SetFrequency(h, 22050);
+  EXPECT_EQ(Channel(h)->stepWhole, 0u);
+  EXPECT_EQ(Channel(h)->stepFrac, 0x80000000u);
+  Step(1);
+  for (size_t f = 128; f < 1024; ++f) {
+    const int exact = 20 * int(f);  // halfway between neighbours on odd frames
+    const int expected = GetParam() == OSND_MIXER_QUALITY_FPU ? exact : (exact * 65280) >> 16;
+    ASSERT_EQ(Left(f), expected) << f;
+  }
+}
+
+TEST_P(MixLoops, PanExtremesSilenceTheOtherSide) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(4000, 20000), OSND_MODE_LOOP_NORMAL);
+  const int left = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(left, 0);
+  EXPECT_EQ(Channel(left)->leftGain, 255);
+  EXPECT_EQ(Channel(left)->rightGain, 0);
+  Step(1);
+  EXPECT_EQ(Right(700), 0);
+  EXPECT_GT(Left(700), 19000);
+  OSND_SetPan(left, 255);
+  captured.clear();
+  Step(1);
+  EXPECT_EQ(Left(700), 0);
+  EXPECT_GT(Right(700), 19000);
+}
+
+TEST_P(MixLoops, MonoVolumeChangeRampsOverTheRampLength) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(4000, 16384), OSND_MODE_LOOP_NORMAL);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(h, -1);
+  Step(1);
+  const bool fpu = GetParam() == OSND_MIXER_QUALITY_FPU;
+  for (int f = 0; f < 128; ++f) {
+    // 1/128 of full volume more every frame; the integer mixers step by 510/65536.
+    const int expected = fpu ? 128 * f : int((int64_t(16384) * 510 * f) >> 16);
+    ASSERT_EQ(Left(size_t(f)), expected) << f;
+  }
+  EXPECT_EQ(Left(128), fpu ? 16384 : 16320);
+  EXPECT_EQ(Left(1000), fpu ? 16384 : 16320);
+  // Going down ramps as well, and both sides are symmetric with pan -1.
+  OSND_SetVolume(h, 0);
+  captured.clear();
+  Step(1);
+  EXPECT_GT(Left(10), 0);
+  EXPECT_LT(Left(10), Left(0));
+  EXPECT_EQ(Left(128), 0);
+  EXPECT_EQ(Left(10), Right(10));
+}
+
+TEST_P(MixLoops, StereoVolumeChangeAppliesAtOnce) {
+  ASSERT_TRUE(Start(GetParam()));
+  std::vector<int16_t> data(8000);
+  for (size_t i = 0; i < data.size(); i += 2) {
+    data[i] = 10000;
+    data[i + 1] = -6000;
+  }
+  OSND_SAMPLE *s = StereoSample16(data, OSND_MODE_LOOP_NORMAL);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetPan(h, -1);
+  Step(1);
+  const bool fpu = GetParam() == OSND_MIXER_QUALITY_FPU;
+  EXPECT_EQ(Left(0), fpu ? 10000 : (10000 * 65280) >> 16);
+  EXPECT_EQ(Right(0), fpu ? -6000 : (-6000 * 65280) >> 16);
+}
+
+TEST_P(MixLoops, SilentChannelStillAdvances) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(100000, 5000));
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  OSND_SetVolume(h, 0);
+  OSND_SetFrequency(h, 33075);  // 0.75 samples a frame
+  Step(4);
+  EXPECT_EQ(Channel(h)->posWhole, 4096u * 3 / 4);
+  for (int16_t v : captured) ASSERT_EQ(v, 0);
+}
+
+TEST_P(MixLoops, PausedChannelDoesNotMove) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *s = MonoSample16(std::vector<int16_t>(10000, 5000));
+  const int h = OSND_PlaySoundEx(OSND_FREE, s, nullptr, true);
+  Step(2);
+  EXPECT_EQ(Channel(h)->posWhole, 0u);
+  for (int16_t v : captured) ASSERT_EQ(v, 0);
+  OSND_SetPaused(h, false);
+  Step(1);
+  EXPECT_EQ(Channel(h)->posWhole, 1024u);
+}
+
+TEST_P(MixLoops, SumsClipToSixteenBits) {
+  ASSERT_TRUE(Start(GetParam()));
+  OSND_SAMPLE *up = MonoSample16(std::vector<int16_t>(4000, 30000), OSND_MODE_LOOP_NORMAL);
+  OSND_SAMPLE *down = MonoSample16(std::vector<int16_t>(4000, -30000), OSND_MODE_LOOP_NORMAL);
+  for (int i = 0; i < 2; ++i) OSND_SetPan(OSND_PlaySound(OSND_FREE, up), 0);
+  for (int i = 0; i < 2; ++i) OSND_SetPan(OSND_PlaySound(OSND_FREE, down), 255);
+  Step(1);
+  EXPECT_EQ(Left(600), 32767);
+  EXPECT_EQ(Right(600), -32768);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachMixer, MixLoops,
+                         ::testing::Values(OSND_MIXER_QUALITY_FPU, OSND_MIXER_QUALITY_MMXP5,
+                                           OSND_MIXER_QUALITY_MMXP6));
+
+TEST(FloatClip, RoundsToNearestEvenAndClamps) {
+  const float mix[8] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.49f, -0.51f, 1e12f};
+  const int16_t expected[8] = {32767, -32768, 2, 4, -2, 0, -1, 32767};
+  int16_t out[8], outP6[8];
+  MixerFpu_ClipCopy(out, mix, 4);
+  MixerFpu_ClipCopyP6(outP6, mix, 4);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(out[i], expected[i]) << i;
+    EXPECT_EQ(outP6[i], expected[i]) << i;
+  }
+  int16_t untouched[2] = {5, 5};
+  MixerFpu_ClipCopy(untouched, mix, 0);
+  MixerFpu_ClipCopy(nullptr, mix, 1);
+  EXPECT_EQ(untouched[0], 5);
+}
+
+TEST(FloatTable, EightBitValuesMapToTheSixteenBitScale) {
+  EXPECT_EQ(MixerFpu_Table8(127), 32767.0f);
+  EXPECT_EQ(MixerFpu_Table8(-128), -32768.0f);
+  EXPECT_EQ(MixerFpu_Table8(0), 0.0f);
+  EXPECT_EQ(MixerFpu_Table8(-1), -256.0f);
+}
+
+TEST_F(CapturedEngine, EightBitFullScaleCentredGivesThePanTableShare) {
+  ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU));
+  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, 3000, OSND_MODE_8BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+  std::vector<int8_t> data(3000, 127);
+  ASSERT_TRUE(OSND_Sample_Upload(s, data.data(), OSND_MODE_8BITS | OSND_MODE_SIGNED));
+  OSND_PlaySound(OSND_FREE, s);
+  Step(1);
+  EXPECT_EQ(Left(500), int16_t(std::lrint(32767.0 * 180 / 255)));
+  EXPECT_EQ(Right(500), int16_t(std::lrint(32767.0 * 181 / 255)));
+}
+
+// A busy scene: 8- and 16-bit, mono and stereo, loops of every kind, odd
+// steps, pans and volume changes between blocks.
+class BusyScene : public CapturedEngine {
+ protected:
+  // smooth: a slow sine instead of a noise-like wave, so that the integer
+  // mixers' 16-bit position fractions cost little.
+  std::vector<int16_t> Run(int mixer, int amplitude, bool smooth) {
+    captured.clear();
+    if (!Start(mixer)) return {};
+    std::vector<int16_t> wave16(5000);
+    std::vector<int8_t> wave8(5000);
+    for (size_t i = 0; i < wave16.size(); ++i) {
+      const double sine = std::sin(double(i) * 6.283185307179586 / 500.0);
+      wave16[i] = smooth ? int16_t(amplitude * sine) : int16_t((int(i * 7919 % 60000) - 30000) * amplitude / 30000);
+      wave8[i] = smooth ? int8_t(amplitude * sine / 256) : int8_t((int(i * 31 % 256) - 128) * amplitude / 30000);
+    }
+    const unsigned modes[] = {OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, OSND_MODE_8BITS | OSND_MODE_LOOP_BIDI,
+                              OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_BIDI,
+                              OSND_MODE_8BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
+                              OSND_MODE_16BITS | OSND_MODE_LOOP_OFF};
+    const int frequencies[] = {44100, 31111, 57000, 12345, 96000};
+    int handles[5];
+    for (int i = 0; i < 5; ++i) {
+      const int length = (modes[i] & OSND_MODE_STEREO) ? 2500 : 5000;
+      OSND_SAMPLE *s = OSND_Sample_Alloc(-1, length, modes[i], frequencies[i], 200, 40 * i, 128);
+      const void *data = (modes[i] & OSND_MODE_16BITS) ? static_cast<const void *>(wave16.data())
+                                                         : static_cast<const void *>(wave8.data());
+      OSND_Sample_Upload(s, data, modes[i] & ~7u);
+      if (i == 1) OSND_Sample_SetLoopPoints(s, 1000, 1400);
+      handles[i] = OSND_PlaySound(OSND_FREE, s);
+    }
+    for (int block = 0; block < 12; ++block) {
+      OSND_SetVolume(handles[block % 5], 255 - block * 17);
+      OSND_SetPan(handles[(block + 2) % 5], block * 21);
+      Step(1);
+    }
+    std::vector<int16_t> out = captured;
+    OSND_Close();
+    return out;
+  }
+};
+
+TEST_F(BusyScene, IntegerMixersGiveIdenticalOutput) {
+  const std::vector<int16_t> p5 = Run(OSND_MIXER_QUALITY_MMXP5, 30000, false);
+  const std::vector<int16_t> p6 = Run(OSND_MIXER_QUALITY_MMXP6, 30000, false);
+  ASSERT_EQ(p5.size(), 2u * 12 * 1024);
+  EXPECT_EQ(p5, p6);
+  EXPECT_NE(std::count(p5.begin(), p5.end(), int16_t(0)), long(p5.size()));
+}
+
+TEST_F(BusyScene, FloatAndIntegerMixersAgreeClosely) {
+  // Quiet enough that no sum saturates: the integer mixers saturate every
+  // channel's addition, the float mixer only the finished sum.
+  const std::vector<int16_t> fpu = Run(OSND_MIXER_QUALITY_FPU, 6000, true);
+  const std::vector<int16_t> mmx = Run(OSND_MIXER_QUALITY_MMXP6, 6000, true);
+  ASSERT_EQ(fpu.size(), mmx.size());
+  // The integer mixers scale by volume / 256 (not / 255) and 8-bit data by 256
+  // (not 32767 / 127), keep 16-bit position fractions and truncate ramp steps:
+  // within two per cent and a few steps of the float mix, never more.
+  int worst = 0;
+  for (size_t i = 0; i < fpu.size(); ++i) {
+    const int d = std::abs(int(fpu[i]) - int(mmx[i]));
+    worst = std::max(worst, d);
+    ASSERT_LE(d, std::abs(int(fpu[i])) / 50 + 64) << i;
+  }
+  EXPECT_GT(worst, 0);
 }

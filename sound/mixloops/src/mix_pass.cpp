@@ -19,7 +19,9 @@ MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t positio
     end = loopEnd;
   // Distance and step in fixed point (distance 24.8, step 8.24), in 64 bits so
   // that long samples and large steps cannot overflow.
-  const int64_t here = position >> 24;
+  // Rounded towards the end point's far side so that a position short of it
+  // never reads as already there.
+  const int64_t here = backward ? (position + 0xFFFFFF) >> 24 : position >> 24;
   const int64_t distance = backward ? here - (end << 8) : (end << 8) - here;
   if (distance <= 0) return {0, true};
   int64_t fixedStep = ((step >> 32) << 24) + ((step & 0xFFFFFFFFll) >> 8);
@@ -37,32 +39,42 @@ bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position)
     // Wrap by whole loop lengths; a backward pass wraps from the loop start to its end.
     const int64_t length = int64_t(s->loopLength) << 32;
     if (*position >= loopEnd) *position -= ((*position - loopEnd) / length + 1) * length;
-    if (*position < loopStart) *position += ((loopStart - *position - 1) / length + 1) * length;
+    if (c->direction == OSND_DIR_BACKWARD && *position <= loopStart)
+      *position += ((loopStart - *position) / length + 1) * length;
     return true;
   }
   if (s->loopLength > 0 && mode == OSND_MODE_LOOP_BIDI) {
+    // Turn at the end that was reached, then keep turning while outside the loop.
     int64_t p = *position;
-    for (int turns = 0; turns < 1 << 20; ++turns) {
-      if (c->direction == OSND_DIR_FORWARD && p >= loopEnd) {
-        p = 2 * loopEnd - p - 1;
-        c->direction = OSND_DIR_BACKWARD;
-      } else if (c->direction == OSND_DIR_BACKWARD && p < loopStart) {
+    if (c->direction == OSND_DIR_FORWARD) {
+      p = 2 * loopEnd - p - 1;
+      c->direction = OSND_DIR_BACKWARD;
+    } else {
+      p = 2 * loopStart - p - 1;
+      c->direction = OSND_DIR_FORWARD;
+    }
+    for (int turns = 0; turns < (1 << 20); ++turns) {
+      if (p < loopStart) {
         p = 2 * loopStart - p - 1;
         c->direction = OSND_DIR_FORWARD;
+      } else if (p >= loopEnd) {
+        p = 2 * loopEnd - p - 1;
+        c->direction = OSND_DIR_BACKWARD;
       } else {
-        break;
+        *position = p;
+        return true;
       }
-    }
-    if (p >= loopStart && p < loopEnd) {
-      *position = p;
-      return true;
     }
   }
   // One-shot end, or a position no loop rule can bring back.
-  c->posWhole = c->posFrac = 0;
+  MixPass_Stop(c);
   *position = 0;
-  c->currentSample = nullptr;
   return false;
+}
+
+void MixPass_Stop(OsndChannel *c) {
+  c->posWhole = c->posFrac = 0;
+  c->currentSample = nullptr;
 }
 
 void MixPass_CountRamp(OsndChannel *c, int frames) {

@@ -29,6 +29,12 @@ MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t positio
 // (one-shot end): its sample is cleared and its position is 0.
 bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position);
 
+// Stops a channel inside the mix: no sample, position 0.
+void MixPass_Stop(OsndChannel *c);
+// Passes of no frames in a row after which a channel is stopped rather than
+// mixed for ever (a loop whose points leave nothing to play).
+constexpr int kMixPassMaxStalls = 16;
+
 // Counts a ramp down by the frames of a pass; at its end the current volumes
 // are exactly the targets and the steps are cleared.
 void MixPass_CountRamp(OsndChannel *c, int frames);

@@ -112,6 +112,7 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
   int64_t pos = MixPass_Position(c);
   const int64_t step = MixPass_Step(c);
   int left = samples;
+  int stalls = 0;
   while (left > 0) {
     MixPass pass = MixPass_Plan(c, s, pos, step, left);
     Ramp ramp = BeginRamp(c);
@@ -146,6 +147,10 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
     if (ramp.running) MixPass_CountRamp(c, pass.frames);
     left -= pass.frames;
     out += 2 * pass.frames;
+    if (pass.frames == 0 && ++stalls > kMixPassMaxStalls) {
+      MixPass_Stop(c);
+      return;
+    }
     if (pass.endReached && !MixPass_ResolveEnd(c, s, &pos)) return;
   }
   MixPass_Store(c, pos);

@@ -119,6 +119,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
   const bool stereo = (s->mode & OSND_MODE_STEREO) && !(s->mode & OSND_MODE_MULTICHANNEL);
   int left = samples;
   int64_t pos = MixPass_Position(c);
+  int stalls = 0;
   while (left > 0) {
     // The integer mixers work with 16-bit fractions; the channel keeps the cut values.
     pos &= ~int64_t(0xFFFF);
@@ -154,6 +155,10 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
     if (ramp) MixPass_CountRamp(c, pass.frames);
     left -= pass.frames;
     out += 2 * pass.frames;
+    if (pass.frames == 0 && ++stalls > kMixPassMaxStalls) {
+      MixPass_Stop(c);
+      return;
+    }
     if (pass.endReached && !MixPass_ResolveEnd(c, s, &pos)) return;
   }
   MixPass_Store(c, pos);
