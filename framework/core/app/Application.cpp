@@ -4,11 +4,18 @@
 #include <filesystem>
 #include <system_error>
 
+#include "framework/core/app/CheatManager.h"
 #include "framework/core/app/GameWindowWin32.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/TaskManager.h"
 #include "framework/core/app/TaskPurge.h"
 #include "framework/core/app/TaskTickUpdate.h"
+#include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/data/SettingsManager.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/DataManager.h"
+#include "framework/core/properties/PropertyStore.h"
 #include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
 #include "framework/core/util/Random.h"
@@ -72,7 +79,8 @@ void Application::SetWorkingDirectory()
         m_WorkingDirectory = candidate;
         std::error_code error;
         std::filesystem::current_path(candidate, error);
-        if (!error && ManifestNode::Load(m_Manifest) != nullptr) {
+        SmartPtr<PropertyStore> probe(new PropertyStore());
+        if (!error && probe->CanLoad(m_Manifest)) {
             Platform::DebugOutput("Selected working directory: " + candidate + "\n", "");
             return;
         }
@@ -81,23 +89,27 @@ void Application::SetWorkingDirectory()
     s_Running = false;
 }
 
+bool Application::AcceptCommand(PropertyNode* command) const
+{
+    return !PropertyNode::AsNode(command)->GetValue("onlyeditor")->GetBool();
+}
+
 bool Application::RunCommands()
 {
-    std::unique_ptr<ManifestNode> manifest = ManifestNode::Load(m_Manifest);
-    if (manifest == nullptr) {
+    SmartPtr<PropertyStore> manifest(new PropertyStore(m_Manifest));
+    if (!manifest->Load()) {
         Platform::Log("Error: Couldn't read application manifest file %s\n", m_Manifest.c_str());
         s_Running = false;
         return false;
     }
-    const ManifestNode* commands = manifest->GetChild("commands");
-    if (commands == nullptr || commands->GetTypeWord() != "Vector") {
-        return true;
-    }
-    for (const auto& command : commands->GetChildren()) {
-        if (!AcceptCommand(*command)) {
+    // The vector stays held while commands run, whatever they do to the store.
+    SmartPtr<PropertyVector> commands(manifest->GetVector("commands"));
+    for (const SmartPtr<AbstractProperty>& entry : commands->GetItems()) {
+        PropertyNode* command = PropertyNode::AsNode(entry.Get());
+        if (!AcceptCommand(command)) {
             continue;
         }
-        ExecuteCommand(*command);
+        ExecuteCommand(command);
         if (!s_Running) {
             break;
         }
@@ -105,32 +117,54 @@ bool Application::RunCommands()
     return true;
 }
 
-void Application::ExecuteCommand(const ManifestNode& command)
+void Application::ExecuteCommand(PropertyNode* node)
 {
-    const std::string name = command.GetString("name");
+    PropertyNode* command = PropertyNode::AsNode(node);
+    const std::string name = command->GetString("name");
+    auto refuse = [&name](const char* needed) {
+        Platform::Log("Start-up command %s needs %s first; skipped\n", name.c_str(), needed);
+    };
     if (name == "appstartcursor") {
         m_StartCursor.Set(false);
     } else if (name == "gameid") {
-        s_GameId = command.GetString("gameid");
+        s_GameId = command->GetString("gameid");
+        SetDataFolderGameId(s_GameId);
     } else if (name == "checkinstance") {
         if (CheckSingleInstance()) {
             Platform::Log("Another instance of %s is running\n", s_GameId.c_str());
             s_Running = false;
         }
+    } else if (name == "basicproperties") {
+        BasicProperties::SetInstance(new BasicProperties);
     } else if (name == "gametree") {
         GameTree::SetInstance(new GameTree);
     } else if (name == "animtree") {
         AnimTree::SetInstance(new AnimTree);
     } else if (name == "random") {
-        Random::SetInstance(new Random(static_cast<std::uint64_t>(timeGetTime())));
+        Random::SetInstance(new Random(static_cast<std::int64_t>(timeGetTime())));
     } else if (name == "inputhandler") {
         if (GameTree::GetInstance() == nullptr) {
-            Platform::Log("Start-up command %s needs the game tree first; skipped\n", name.c_str());
+            refuse("the game tree");
             return;
         }
         InputHandler::SetInstance(new InputHandler(GameTree::GetInstance()));
+    } else if (name == "settingsmanager") {
+        SettingsManager::SetInstance(new SettingsManager(CreateGameSettings()));
+    } else if (name == "highscoremanager") {
+        HighScoreManager::Create(command->GetString("version"))->Load();
+    } else if (name == "playermanager") {
+        PlayerManager::Create(command->GetString("version"))->LoadPlayers();
+    } else if (name == "cheatmanager") {
+        auto* cheats = new CheatManager;
+        CheatManager::SetInstance(cheats);
+        if (command->HasChild("playsound")) {
+            cheats->SetPlaySounds(command->GetValue("playsound")->GetBool());
+        }
+        OnCheatManagerCreated();
+    } else if (name == "createscenes") {
+        RegisterScenes();
     } else if (name == "taskmanager") {
-        std::int32_t frameRate = command.GetInt("max_fps", kDefaultFrameRate);
+        std::int32_t frameRate = command->HasChild("max_fps") ? command->GetValue("max_fps")->GetInt() : kDefaultFrameRate;
         if (frameRate <= 0) {
             frameRate = kDefaultFrameRate;
         }
@@ -139,66 +173,60 @@ void Application::ExecuteCommand(const ManifestNode& command)
         manager->SetTargetFrameTime(1000 / frameRate);
         CreateTasks();
     } else if (name == "datamanager") {
+        if (BasicProperties::GetInstance() == nullptr) {
+            refuse("the basic properties");
+            return;
+        }
         LoadDataFiles(command);
     } else if (name == "gamewindow") {
         CreateGameWindow(command);
     } else if (name == "betametrics" || name == "debugmenu" || name == "componentmover" || name == "log" ||
                name == "betafilearchive" || name == "classproperties") {
         return;
-    } else if (name == "createscenes") {
-        RegisterScenes();
     } else if (!name.empty()) {
         Platform::Log("Start-up command %s is not available in this build; skipped\n", name.c_str());
     }
 }
 
-void Application::LoadDataFiles(const ManifestNode& command)
+void Application::LoadDataFiles(PropertyNode* command)
 {
-    const ManifestNode* files = command.GetChild("files");
-    if (files == nullptr) {
-        return;
-    }
-    for (const auto& entry : files->GetChildren()) {
-        if (!AcceptCommand(*entry)) {
-            continue;
-        }
-        const std::string file = entry->GetString("file");
-        if (std::unique_ptr<ManifestNode> data = ManifestNode::Load(file)) {
-            m_DataFiles.push_back(std::move(data));
-        } else {
-            Platform::Log("Data file %s is missing or damaged\n", file.c_str());
+    auto* manager = new DataManager;
+    DataManager::SetInstance(manager);
+    for (const SmartPtr<AbstractProperty>& entry : command->GetVector("files")->GetItems()) {
+        PropertyNode* file = PropertyNode::AsNode(entry.Get());
+        if (AcceptCommand(file)) {
+            manager->AddFileName(file->GetString("file"));
         }
     }
+    manager->Load();
 }
 
-const std::string* Application::FindDataString(const std::string& name) const
+void Application::CreateGameWindow(PropertyNode* command)
 {
-    for (const auto& data : m_DataFiles) {
-        if (const ManifestNode* found = data->FindString(name)) {
-            return &found->GetText();
-        }
-    }
-    return nullptr;
-}
-
-void Application::CreateGameWindow(const ManifestNode& command)
-{
-    const std::int32_t width = command.GetInt("width");
-    const std::int32_t height = command.GetInt("height");
+    const std::int32_t width = command->GetValue("width")->GetInt();
+    const std::int32_t height = command->GetValue("height")->GetInt();
     const bool modeMatches = Platform::IsDisplayModeAvailable(width, height);
     const bool screenLarger = GetSystemMetrics(SM_CXSCREEN) > width && GetSystemMetrics(SM_CYSCREEN) > height;
     m_Fullscreen = modeMatches;
     const bool maximizeAllowed = modeMatches && screenLarger;
+    SettingsManager* settings = SettingsManager::GetInstance();
     if (maximizeAllowed) {
-        m_Fullscreen = command.HasChild("fullscreen") ? command.GetBool("fullscreen") : true;
+        if (settings != nullptr) {
+            m_Fullscreen = settings->GetSettings()->IsFullscreen();
+        } else if (command->HasChild("fullscreen")) {
+            m_Fullscreen = command->GetValue("fullscreen")->GetBool();
+        }
     }
-    const std::string* title = FindDataString("GAME_TITLE");
-    if (title == nullptr) {
+    BasicProperties* basic = BasicProperties::GetInstance();
+    if (basic == nullptr || (!basic->HasString("GAME_TITLE") && !basic->HasString("GAME_TITLE_" + Platform::GetPlatformName()))) {
         Platform::Log("Error: the data files define no GAME_TITLE\n");
         s_Running = false;
         return;
     }
-    GameWindowWin32::CreateGameWindow(*title, width, height, maximizeAllowed);
+    GameWindowWin32::CreateGameWindow(basic->GetString("GAME_TITLE"), width, height, maximizeAllowed);
+    if (settings != nullptr && GameWindow::GetInstance() != nullptr) {
+        GameWindow::GetInstance()->GetMessageHandler().AddListener(settings);
+    }
 }
 
 bool Application::CheckSingleInstance()
@@ -260,18 +288,33 @@ void Application::MainLoop()
     }
 }
 
+void Application::BeforeExit()
+{
+    if (HighScoreManager* scores = HighScoreManager::GetInstance()) {
+        scores->Save();
+    }
+    if (PlayerManager* players = PlayerManager::GetInstance()) {
+        players->SavePlayers();
+    }
+}
+
 void Application::Shutdown()
 {
+    ReleaseSingleton<CheatManager>();
     ReleaseSingleton<InputHandler>();
+    ReleaseSingleton<PlayerManager>();
+    ReleaseSingleton<HighScoreManager>();
+    ReleaseSingleton<SettingsManager>();
+    ReleaseSingleton<DataManager>();
     if (GameWindow* window = GameWindow::GetInstance()) {
         window->Destroy();
         GameWindow::ReleaseInstance();
     }
+    ReleaseSingleton<BasicProperties>();
     ReleaseSingleton<AnimTree>();
     ReleaseSingleton<GameTree>();
     ReleaseSingleton<Random>();
     ReleaseSingleton<TaskManager>();
-    m_DataFiles.clear();
 }
 
 }  // namespace Qmv2

@@ -2,16 +2,17 @@
 // runs the manifest's start-up commands, the main loop, and the shutdown.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "framework/core/app/ManifestNode.h"
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/MouseCursorCounter.h"
 #include "framework/core/object/iInstance.h"
 #include "platform/win32/WinTypes.h"
 
 namespace Qmv2 {
+
+class GameSettings;
+class PropertyNode;
 
 class Application : public BaseObject, public iInstance<Application> {
 public:
@@ -28,33 +29,35 @@ public:
     virtual void Run();
     virtual void SetWorkingDirectory();
     virtual bool RunCommands();
-    virtual void ExecuteCommand(const ManifestNode& command);
+    virtual void ExecuteCommand(PropertyNode* command);
     virtual void BeforeMainLoop() {}
     virtual void MainLoop();
     virtual void RegisterScenes() {}
+    // The game's settings object for the settings manager; null here.
+    virtual GameSettings* CreateGameSettings() { return nullptr; }
     virtual void CreateTasks();
-    virtual void BeforeExit() {}
+    virtual void OnCheatManagerCreated() {}
+    // Saves the high-score tables, then the players list.
+    virtual void BeforeExit();
     virtual void Shutdown();
-    virtual bool AcceptCommand(const ManifestNode& command) const { return !command.GetBool("onlyeditor"); }
+    // False for an entry marked "onlyeditor".
+    virtual bool AcceptCommand(PropertyNode* command) const;
 
     // True when another instance runs.
     bool CheckSingleInstance();
 
     const std::string& GetWorkingDirectory() const { return m_WorkingDirectory; }
     bool GetFullscreenChoice() const { return m_Fullscreen; }
-    // The text of a string the data files define, or null.
-    const std::string* FindDataString(const std::string& name) const;
 
 private:
-    void CreateGameWindow(const ManifestNode& command);
-    void LoadDataFiles(const ManifestNode& command);
+    void CreateGameWindow(PropertyNode* command);
+    void LoadDataFiles(PropertyNode* command);
 
     std::string m_Manifest;
     MouseCursorCounter m_StartCursor{5, true};
     std::string m_WorkingDirectory;
     bool m_Fullscreen = true;
     HANDLE m_InstanceMutex = nullptr;
-    std::vector<std::unique_ptr<ManifestNode>> m_DataFiles;
 };
 
 }  // namespace Qmv2

@@ -43,7 +43,7 @@ Interface* CheatManager::GetInterface(const ClassType* type)
     return BaseObject::GetInterface(type);
 }
 
-void CheatManager::AddCheat(const Cheat& cheat)
+void CheatManager::AddCheat(const CheatInfo& cheat)
 {
     std::string name = cheat.m_Name;
     if (!m_CaseSensitive) {
@@ -52,7 +52,7 @@ void CheatManager::AddCheat(const Cheat& cheat)
     if (name.empty()) {
         return;  // an empty name would match nothing and block every prefix test
     }
-    Cheat& stored = m_Cheats[name];
+    CheatInfo& stored = m_Cheats[name];
     stored = cheat;
     stored.m_Name = name;
 }
@@ -87,7 +87,7 @@ bool CheatManager::OnKeyUp(KeyboardMessageData* key)
         return true;
     }
     if (key->m_KeyCode == kEnterKey && m_Mode == kExtra && m_Pending != nullptr && m_Pending->m_ExtraCount <= 0) {
-        const Cheat* cheat = m_Pending;
+        const CheatInfo* cheat = m_Pending;
         m_Pending = nullptr;
         Activate(*cheat, std::string(m_Typed));
         m_Mode = kOff;
@@ -133,14 +133,14 @@ void CheatManager::CollectExtra()
     }
     const std::int32_t count = m_Pending->m_ExtraCount;
     if (count >= 1 && m_Typed.size() >= static_cast<std::size_t>(count)) {
-        const Cheat* cheat = m_Pending;
+        const CheatInfo* cheat = m_Pending;
         m_Pending = nullptr;
         Activate(*cheat, std::string(m_Typed));
         m_Mode = kOff;
     }
 }
 
-void CheatManager::Activate(const Cheat& cheat, const std::string& extra)
+void CheatManager::Activate(const CheatInfo& cheat, const std::string& extra)
 {
     BaseObject* context = s_Scope != nullptr ? s_Scope->GetCurrentScene() : nullptr;
     BaseObject* wanted = cheat.m_Context.Get();

@@ -10,6 +10,7 @@
 
 #include "framework/core/app/iInputListener.h"
 #include "framework/core/object/BaseObject.h"
+#include "framework/core/object/ClassRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 
@@ -18,7 +19,7 @@ namespace Qmv2 {
 // Answers true when the cheat did something.
 using CheatHandler = bool (*)(BaseObject* context, std::int32_t userValue, const std::string& extra);
 
-struct Cheat {
+struct CheatInfo {
     // Compared with the lower-cased typed text unless the manager is case sensitive.
     std::string m_Name;
     CheatHandler m_Handler = nullptr;
@@ -49,7 +50,7 @@ public:
 
 class CheatManager : public BaseObject, public iInputListener, public iInstance<CheatManager> {
 public:
-    QMV_CLASS_TYPE(CheatManager, BaseObject)
+    QMV_INDEXED_TYPE(CheatManager)
 
     enum Mode : std::int32_t { kOff = 0, kTyping = 1, kExtra = 2 };
 
@@ -68,7 +69,7 @@ public:
     bool OnKeyUp(KeyboardMessageData* key) override;
 
     // A later cheat of the same name replaces the earlier one.
-    void AddCheat(const Cheat& cheat);
+    void AddCheat(const CheatInfo& cheat);
     std::size_t GetCheatCount() const { return m_Cheats.size(); }
 
     void SetPlaySounds(bool play) { m_PlaySounds = play; }
@@ -85,18 +86,18 @@ public:
 private:
     void MatchTypedText();
     void CollectExtra();
-    void Activate(const Cheat& cheat, const std::string& extra);
+    void Activate(const CheatInfo& cheat, const std::string& extra);
     void PlaySound(const std::shared_ptr<iCheatSound>& sound) const;
 
     static inline iCheatScope* s_Scope = nullptr;
 
-    std::map<std::string, Cheat> m_Cheats;
+    std::map<std::string, CheatInfo> m_Cheats;
     std::string m_Typed;
     bool m_PlaySounds = false;
     std::shared_ptr<iCheatSound> m_SuccessSound;
     std::shared_ptr<iCheatSound> m_FailureSound;
     std::int32_t m_Mode = kOff;
-    const Cheat* m_Pending = nullptr;
+    const CheatInfo* m_Pending = nullptr;
     bool m_CaseSensitive = false;
     bool m_CheatUsed = false;
 };

@@ -96,7 +96,8 @@ TEST_F(ApplicationTest, CommandWithoutItsPrerequisiteIsRefused)
 TEST_F(ApplicationTest, MissingGameTitleStopsTheStartUp)
 {
     std::ofstream(folder / "properties/strings.xml") << "<Node id=\"s\"><String id=\"OTHER\">x</String></Node>";
-    WriteManifest(R"(<Node name="datamanager"><Vector id="files"><Node file="properties/strings.xml"/></Vector></Node>
+    WriteManifest(R"(<Node name="basicproperties"/>
+                     <Node name="datamanager"><Vector id="files"><Node file="properties/strings.xml"/></Vector></Node>
                      <Node name="gamewindow" width="800" height="600"/><Node name="gametree"/>)");
     Application application("properties/application.xml");
     testing::internal::CaptureStderr();

@@ -10,7 +10,7 @@
 #include "platform/win32/WinKeys.h"
 #include "platform/win32/WinMessages.h"
 
-using Qmv2::Cheat;
+using Qmv2::CheatInfo;
 using Qmv2::CheatManager;
 using Qmv2::KeyboardMessageData;
 
@@ -94,7 +94,7 @@ protected:
     }
     void Add(const std::string& name, std::int32_t extra = 0, Qmv2::BaseObject* context = nullptr, std::int32_t user = 7)
     {
-        Cheat cheat;
+        CheatInfo cheat;
         cheat.m_Name = name;
         cheat.m_Handler = &Record;
         cheat.m_UserValue = user;

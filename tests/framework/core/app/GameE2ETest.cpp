@@ -5,6 +5,9 @@
 #include <string>
 #include <thread>
 
+#include "platform/win32/WinLastError.h"
+#include "platform/win32/WinRegistry.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,6 +59,21 @@ std::string RunScript(const std::string& arguments)
     return output;
 }
 
+// The game's "shutdowncorrect" registry text; "<missing>" when absent.
+std::string ShutdownCorrect()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orvendale\\Quorvel", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return "<missing>";
+    }
+    char text[64] = {};
+    DWORD size = sizeof text - 1;
+    DWORD type = 0;
+    const LONG result = RegQueryValueExA(key, "shutdowncorrect", nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_SZ ? std::string(text) : "<missing>";
+}
+
 }  // namespace
 
 TEST(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
@@ -66,6 +84,7 @@ TEST(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
     const pid_t game = StartGame();
     ASSERT_GT(game, 0);
     EXPECT_EQ(RunScript("Quorvel 20 --size-only"), "800x600\n");
+    EXPECT_EQ(ShutdownCorrect(), "false") << "a running game marks its end as not yet orderly";
 
     const pid_t second = StartGame();
     EXPECT_EQ(WaitExit(second, 10), 0);
@@ -78,4 +97,5 @@ TEST(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
         waitpid(game, nullptr, 0);
     }
     EXPECT_EQ(code, 0);
+    EXPECT_EQ(ShutdownCorrect(), "true") << "an orderly end is recorded in the registry";
 }
