@@ -11,6 +11,7 @@
 #include "framework/core/app/TaskPurge.h"
 #include "framework/core/app/TaskTickUpdate.h"
 #include "framework/core/data/HighScoreManager.h"
+#include "framework/core/files/ResourceManagerWin32.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/data/SettingsManager.h"
 #include "framework/core/properties/BasicProperties.h"
@@ -178,6 +179,8 @@ void Application::ExecuteCommand(PropertyNode* node)
             return;
         }
         LoadDataFiles(command);
+    } else if (name == "resourcemanager") {
+        StartResourceManager(command);
     } else if (name == "gamewindow") {
         CreateGameWindow(command);
     } else if (name == "betametrics" || name == "debugmenu" || name == "componentmover" || name == "log" ||
@@ -199,6 +202,40 @@ void Application::LoadDataFiles(PropertyNode* command)
         }
     }
     manager->Load();
+}
+
+void Application::StartResourceManager(PropertyNode* command)
+{
+    ResourceManager* manager = ResourceManagerWin32::Create();
+    for (const SmartPtr<AbstractProperty>& entry : command->GetVector("files")->GetItems()) {
+        PropertyNode* file = PropertyNode::AsNode(entry.Get());
+        if (AcceptCommand(file)) {
+            manager->AddSectionFile(file->GetString("file"));
+        }
+    }
+    manager->LoadSectionList();
+    manager->SetStarted(true);
+    LoadSections(command, "preloadsections");
+    // Failed resources count as settled, so this ends.
+    while (!manager->IsLoadQueueDone()) {
+        Sleep(10);
+    }
+    manager->ResetLoadProgress();
+    LoadSections(command, "loadsections");
+}
+
+void Application::LoadSections(PropertyNode* command, const std::string& key)
+{
+    ResourceManager* manager = ResourceManager::GetInstance();
+    if (manager == nullptr) {
+        return;
+    }
+    for (const SmartPtr<AbstractProperty>& entry : command->GetVector(key)->GetItems()) {
+        PropertyNode* section = PropertyNode::AsNode(entry.Get());
+        if (AcceptCommand(section)) {
+            manager->LoadSection(section->GetString("section"));
+        }
+    }
 }
 
 void Application::CreateGameWindow(PropertyNode* command)
@@ -310,6 +347,7 @@ void Application::Shutdown()
         window->Destroy();
         GameWindow::ReleaseInstance();
     }
+    ResourceManager::DestroyInstance();
     ReleaseSingleton<BasicProperties>();
     ReleaseSingleton<AnimTree>();
     ReleaseSingleton<GameTree>();

@@ -51,6 +51,11 @@ public:
 
 private:
     void CreateGameWindow(PropertyNode* command);
+    // Creates the resource manager, builds its sections, waits for the
+    // preload sections and queues the ones that load while the game runs.
+    void StartResourceManager(PropertyNode* command);
+    // Queues the sections named by the entries of the vector `key`.
+    void LoadSections(PropertyNode* command, const std::string& key);
     void LoadDataFiles(PropertyNode* command);
 
     std::string m_Manifest;

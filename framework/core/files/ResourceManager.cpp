@@ -75,7 +75,10 @@ void ResourceManager::LoadSectionList()
             continue;
         }
         for (const SmartPtr<AbstractProperty>& entry : static_cast<PropertyVector*>(sections)->GetItems()) {
-            AddSection(new ResourceSection(entry.Get()));
+            // Only nodes describe sections.
+            if (entry && entry->IsNode()) {
+                AddSection(new ResourceSection(entry.Get()));
+            }
         }
     }
 }
