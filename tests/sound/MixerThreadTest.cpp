@@ -1,0 +1,105 @@
+// The engine with its real mixer thread: channels are started, changed and
+// stopped on the calling thread while the mixer thread mixes them. Run under
+// ThreadSanitizer and AddressSanitizer as well as plainly.
+#include "SoundTestSupport.h"
+
+#include "sound/src/system_memory.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+struct TapState {
+  std::atomic<int> blocks{0};
+  std::atomic<int> peak{0};
+};
+
+void CountingTap(const int16_t *frames, int count, void *user) {
+  auto *state = static_cast<TapState *>(user);
+  int peak = 0;
+  for (int i = 0; i < 2 * count; ++i) peak = std::max(peak, std::abs(int(frames[i])));
+  if (peak > state->peak.load()) state->peak = peak;
+  ++state->blocks;
+}
+
+// Waits (at most two seconds) until the mixer thread has produced a sounding block.
+bool WaitForSound(TapState &tap) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (tap.peak.load() == 0) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+class MixerThread : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;  // a non-realtime run in this process clears it
+    OsndOutputNoSound_SetCaptureTap(CountingTap, &tap);
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+  }
+  void TearDown() override {
+    OSND_Close();
+    OsndOutputNoSound_SetCaptureTap(nullptr, nullptr);
+  }
+  TapState tap;
+};
+
+}  // namespace
+
+TEST_F(MixerThread, InitPlayCloseHundredTimesLeavesNoMemoryInUse) {
+  const int64_t before = SystemMemory_BytesInUse();
+  std::vector<int16_t> data(3000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = int16_t((i % 100) * 200 - 10000);
+  for (int round = 0; round < 100; ++round) {
+    tap.peak = 0;
+    ASSERT_TRUE(OSND_Init(44100, 8, round % 2 ? OSND_INIT_LEVEL_METER : 0)) << "round " << round;
+    ASSERT_NE(gOsnd.mixerThread, nullptr);
+    OSND_SAMPLE *loop = OSND_Sample_Alloc(-1, 3000, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+    OSND_SAMPLE *once = OSND_Sample_Alloc(-1, 3000, OSND_MODE_16BITS | OSND_MODE_LOOP_OFF, 22050, 200, 40, 100);
+    ASSERT_NE(loop, nullptr);
+    ASSERT_NE(once, nullptr);
+    ASSERT_TRUE(OSND_Sample_Upload(loop, data.data(), OSND_MODE_16BITS));
+    ASSERT_TRUE(OSND_Sample_Upload(once, data.data(), OSND_MODE_16BITS));
+    const int looping = OSND_PlaySound(OSND_FREE, loop);
+    ASSERT_GE(looping, 0);
+    for (int i = 0; i < 4; ++i) ASSERT_GE(OSND_PlaySound(OSND_FREE, once), 0);
+    ASSERT_TRUE(WaitForSound(tap)) << "round " << round << ": the mixer thread mixed nothing";
+    // Changes while the thread mixes.
+    EXPECT_TRUE(OSND_SetFrequency(looping, 30000 + round * 100));
+    EXPECT_TRUE(OSND_SetVolume(looping, round % 256));
+    EXPECT_TRUE(OSND_SetPan(looping, 255 - round));
+    EXPECT_TRUE(OSND_SetPaused(looping, round % 3 == 0));
+    OSND_StopSound(OSND_ALL);
+    EXPECT_GE(OSND_PlaySound(OSND_FREE, loop), 0);
+    if (round % 2) OSND_Sample_Free(once);  // freed while the engine runs; the rest go with Close
+    OSND_Close();
+    EXPECT_EQ(gOsnd.mixerThread, nullptr);
+    ASSERT_EQ(SystemMemory_BytesInUse(), before) << "round " << round;
+  }
+  EXPECT_GE(tap.blocks.load(), 100);
+}
+
+TEST_F(MixerThread, FreeingAPlayingSampleStopsItsChannels) {
+  ASSERT_TRUE(OSND_Init(44100, 4, 0));
+  std::vector<int16_t> data(4096, 9000);
+  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, 4096, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+  ASSERT_NE(s, nullptr);
+  ASSERT_TRUE(OSND_Sample_Upload(s, data.data(), OSND_MODE_16BITS));
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  ASSERT_GE(h, 0);
+  ASSERT_TRUE(WaitForSound(tap));
+  OSND_Sample_Free(s);
+  EXPECT_FALSE(OSND_IsPlaying(h));
+  EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+  // The mixer keeps running on the emptied channel list.
+  const int blocks = tap.blocks.load();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (tap.blocks.load() < blocks + 2 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_GE(tap.blocks.load(), blocks + 2);
+}
