@@ -89,10 +89,10 @@ public:
 };
 
 // The dropped files, full paths in the order the system lists them, and the drop point.
+// It answers the record of the list-of-texts data it extends, so listeners that
+// test for that kind receive drops too.
 class DragDropMessageData : public TemplateMessageData<GFVector<std::string>> {
 public:
-    QMV_CLASS_TYPE(DragDropMessageData, TemplateMessageData<GFVector<std::string>>)
-
     DragDropMessageData(const GFVector<std::string>& files, const Point_t<float>& point)
         : TemplateMessageData<GFVector<std::string>>(files), m_Point(point)
     {

@@ -8,7 +8,7 @@ namespace Qmv2 {
 
 class iMessageListener : public Interface {
 public:
-    QMV_CLASS_TYPE(iMessageListener, Interface)
+    QMV_CLASS_TYPE(iMessageListener)
 
     // Leaves the game window's handler, so no listener outlives its registration.
     ~iMessageListener() override;

@@ -146,6 +146,7 @@ TEST(MessageDataTest, KindsAreTestedThroughTheRecords)
     Qmv2::GFVector<std::string> files;
     files.PushBack("/tmp/a.txt");
     Qmv2::SmartPtr<Qmv2::MessageData> drop(new Qmv2::DragDropMessageData(files, {1, 2}));
+    EXPECT_EQ(drop->GetType(), &Qmv2::TemplateMessageData<Qmv2::GFVector<std::string>>::s_Type);
     auto* asTemplate = Qmv2::MessageDataAs<Qmv2::TemplateMessageData<Qmv2::GFVector<std::string>>>(drop.Get());
     ASSERT_NE(asTemplate, nullptr);
     EXPECT_EQ(asTemplate->m_Value[0], "/tmp/a.txt");
