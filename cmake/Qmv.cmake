@@ -12,6 +12,12 @@ if(QMV_SANITIZE)
   add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
 endif()
 
+# Fuzz builds instrument every library for coverage; the fuzz targets add
+# the fuzzer's own main (fuzz/CMakeLists.txt).
+if(QMV_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Floating-point results must not depend on the optimiser (the mixers are
 # compared sample for sample).
 add_compile_options(-ffp-contract=off)
