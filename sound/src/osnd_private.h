@@ -267,7 +267,6 @@ struct OsndSystem {
   OsndCpuMeter cpuMeter{};
   float cpuUsage = 0.0f;
   OsndListNode idleChannels{nullptr, nullptr};
-  int idleChannelCount = 0;
   int rampLength = 128;
   int blockLength = 0;       // samples
   float blockLengthMsF = 0;  // milliseconds

@@ -161,7 +161,6 @@ bool SoundSoftware_Init() {
     OSND_DSP_SetActive(u, true);
 
   OsndList_Init(&gOsnd.idleChannels);
-  gOsnd.idleChannelCount = 0;
   return true;
 }
 
@@ -209,7 +208,6 @@ void SoundSoftware_Close() {
     while (!OsndList_IsEmpty(&gOsnd.dspChain)) OSND_DSP_Free(OsndDsp_FromLink(gOsnd.dspChain.next));
   }
   if (gOsnd.idleChannels.next) OsndList_Init(&gOsnd.idleChannels);
-  gOsnd.idleChannelCount = 0;
   if (OsndMixer *m = gOsnd.mixer) {
     SystemThread_DeleteCriticalSection(m->lock);
     m->lock = nullptr;

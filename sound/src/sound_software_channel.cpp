@@ -296,7 +296,6 @@ void SoundSoftware_SetChannelOps(OsndChannel *c) {
   o.isPlaying = IsPlaying;
   o.update3D = SoundSoftware_Update3D;
   SoundSoftware_AppendIdle(c);
-  ++gOsnd.idleChannelCount;
 }
 
 void SoundSoftware_SetSampleOps(OSND_SAMPLE *s) {

@@ -220,3 +220,32 @@ TEST_F(Samples, FreeStopsChannelsPlayingIt) {
   Step(2);  // mixing goes on without the freed data
   EXPECT_EQ(captured.size(), 2u * 2048);
 }
+
+TEST_F(Samples, MultichannelDataIsSplitAndPlaysOnAGroup) {
+  OSND_SAMPLE *s = OsndSample_Create(-1, 4, OSND_MODE_16BITS | OSND_MODE_MULTICHANNEL | OSND_MODE_LOOP_NORMAL,
+                                     44100, 255, 128, 200, 3);
+  ASSERT_NE(s, nullptr);
+  EXPECT_TRUE(s->mode & OSND_MODE_MULTICHANNEL);
+  const int16_t interleaved[12] = {1, 10, 100, 2, 20, 200, 3, 30, 300, 4, 40, 400};
+  ASSERT_TRUE(OSND_Sample_Upload(s, interleaved, OSND_MODE_16BITS | OSND_MODE_MULTICHANNEL));
+  for (int k = 0; k < 3; ++k) {
+    const auto *area = reinterpret_cast<const int16_t *>(SoundSoftware_ChannelArea(s, k));
+    int scale = k == 0 ? 1 : (k == 1 ? 10 : 100);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(area[i], scale * (i + 1)) << k << " " << i;
+    EXPECT_EQ(area[4], scale);  // each area has its own loop guard
+  }
+  EXPECT_EQ(s->staging, nullptr);
+
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  ASSERT_GE(h, 0);
+  EXPECT_EQ(OSND_GetChannelsPlaying(), 3);
+  OsndChannel *first = Channel(h);
+  ASSERT_NE(first->subChannel, nullptr);
+  ASSERT_NE(first->subChannel->subChannel, nullptr);
+  EXPECT_EQ(first->subChannel->isSubChannel, 1);
+  EXPECT_EQ(first->subChannel->data, SoundSoftware_ChannelArea(s, 1));
+  OSND_SetPaused(h, true);
+  EXPECT_TRUE(first->subChannel->subChannel->flags & OSND_CHANFLAG_PAUSED);
+  EXPECT_TRUE(OSND_StopSound(h));
+  EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+}
