@@ -2,6 +2,7 @@
 
 #include "sound/src/osnd_pending.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -9,7 +10,7 @@ namespace {
 struct NonBlockingState {
   OsndQueueNode head{&head, &head, nullptr, 0};
   SystemThreadHandle thread = nullptr;
-  volatile int stopByte = 2;
+  std::atomic<int> stopByte{2};
   // The application appends while the thread takes nodes off.
   std::mutex lock;
 };

@@ -6,6 +6,7 @@
 #include "sound/src/system_file.h"
 #include "sound/src/system_thread.h"
 
+#include <atomic>
 #include <cstdint>
 
 struct OsndTag;
@@ -148,7 +149,7 @@ struct OsndStreamSystem {
   OsndListNode streams{nullptr, nullptr};
   SystemThreadHandle thread = nullptr;
   uint64_t threadId = 0;
-  volatile int stopByte = 2;  // 0 run, 1 stop requested, 2 stopped
+  std::atomic<int> stopByte{2};  // 0 run, 1 stop requested, 2 stopped
   SystemCriticalSection decodeLock = nullptr;
   SystemCriticalSection listLock = nullptr;
   OSND_DSPUNIT *syncUnit = nullptr;

@@ -295,14 +295,7 @@ void OsndStream_UpdatePass(float milliseconds) {
 bool OsndStream_StartThread() {
   if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
   gOsndStreams.stopByte = 0;
-  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) {
-    if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection();
-    if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection();
-    if (!gOsndStreams.thread) {
-      gOsndStreams.thread = SystemThread_Create("ZIVE Streamer thread", ThreadProc, nullptr, 2, 0);
-      if (!gOsndStreams.thread) return false;
-    }
-  }
+  // Everything the thread reads is set before it starts.
   if (!gOsnd.primary) {
     gOsndStreams.passMs = 10.0f;
     gOsndStreams.passSamples = 256;
@@ -310,6 +303,14 @@ bool OsndStream_StartThread() {
     gOsndStreams.passMs = gOsnd.blockLengthMsF;
     gOsndStreams.syncUnit = OSND_DSP_Create(SyncScanUnit, 0, nullptr);
     if (gOsndStreams.syncUnit) OSND_DSP_SetActive(gOsndStreams.syncUnit, true);
+  }
+  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) {
+    if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection();
+    if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection();
+    if (!gOsndStreams.thread) {
+      gOsndStreams.thread = SystemThread_Create("ZIVE Streamer thread", ThreadProc, nullptr, 2, 0);
+      if (!gOsndStreams.thread) return false;
+    }
   }
   return true;
 }
