@@ -126,7 +126,7 @@ bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
   const int asked = bytes;
   const int frame = OutputFrame(s);
   const bool downmix = s->mode & OSND_MODE_FORCE_MONO;
-  int written = 0, emptyReads = 0;
+  int written = 0, emptyReads = 0, lastLoopAt = -1;
   while (written < bytes) {
     int want = bytes - written;
     bool cutAtLoop = false;
@@ -177,7 +177,10 @@ bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
     const bool exhausted = s->sourceEnded && s->decodeHeld == 0;
     if (!atLoopEnd && !exhausted) continue;
     const bool fileError = s->file && s->file->error;
-    if (IsLooping(s) && !fileError) {
+    // A loop that gave no sound since the last loop back would spin for ever.
+    const bool emptyLoop = lastLoopAt == written;
+    if (IsLooping(s) && !fileError && !emptyLoop) {
+      lastLoopAt = written;
       if (s->loopStart)
         OsndStream_Seek(s, 2, s->loopStart, false);
       else

@@ -1,0 +1,22 @@
+// OSND_Stream_Open on arbitrary bytes from memory, then a short playback so
+// that the decoders run over the data too.
+#include "sound/include/osnd.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static const bool ready = [] {
+    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
+    return OSND_Init(44100, 4, 0);
+  }();
+  if (!ready || size == 0 || size > (1u << 20)) return 0;
+  OSND_STREAM *stream = OSND_Stream_Open(reinterpret_cast<const char *>(data), OSND_MODE_MEMORY | OSND_MODE_LOOP_NORMAL,
+                                         0, int(size));
+  if (!stream) return 0;
+  if (OSND_Stream_Play(-1, stream) >= 0)
+    for (int i = 0; i < 40; ++i) OSND_Update();
+  OSND_Stream_SetPosition(stream, 0);
+  OSND_Stream_Close(stream);
+  return 0;
+}
