@@ -2,7 +2,10 @@
 
 #include "sound/src/osnd_private.h"
 
+#include "sound/src/system_thread.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -14,6 +17,28 @@ struct UserCallbacks {
   SystemFileSeekCallback seek = nullptr;
   SystemFileTellCallback tell = nullptr;
 } gUser;
+
+// The request ring the file thread serves: one producer, one consumer.
+constexpr unsigned kRingSlots = 64;
+
+struct FileRequest {
+  int type;  // 0 read, 1 seek
+  SystemFileHandle *handle;
+  uint8_t *destination;
+  int elementSize;
+  int64_t countOrTarget;
+  uint8_t done;
+};
+
+struct FileRing {
+  FileRequest slots[kRingSlots];
+  std::atomic<unsigned> written{0};
+  std::atomic<unsigned> served{0};
+  SystemEventHandle requestEvent = nullptr;
+  SystemEventHandle stopEvent = nullptr;
+  std::atomic<bool> running{false};
+  SystemThreadHandle thread = nullptr;
+} gRing;
 
 int Kind(const SystemFileHandle *h) { return int(h->kind & SYSTEMFILE_KIND_MASK); }
 
@@ -119,7 +144,72 @@ void SwapElements(uint8_t *p, int64_t bytes, int size) {
   }
 }
 
+void FinishRead(SystemFileHandle *h, uint8_t *destination, int elementSize, int64_t got) {
+  h->error = got < 0;
+  if (got > 0 && (h->kind & SYSTEMFILE_BYTESWAP)) SwapElements(destination, got, elementSize);
+}
+
+unsigned FileThreadProc(void *) {
+  while (gRing.running) {
+    while (gRing.served != gRing.written) {
+      FileRequest &r = gRing.slots[gRing.served % kRingSlots];
+      if (r.type == 0)
+        FinishRead(r.handle, r.destination, r.elementSize, LowLevelRead(r.destination, r.countOrTarget, r.handle));
+      else
+        LowLevelSeek(r.handle, r.countOrTarget);
+      r.done = 1;
+      __atomic_fetch_sub(&r.handle->pending, 1, __ATOMIC_ACQ_REL);
+      ++gRing.served;
+    }
+    SystemThread_WaitEvent(gRing.requestEvent);
+  }
+  SystemThread_SetEvent(gRing.stopEvent);
+  return 0;
+}
+
+bool StartFileThread() {
+  if (gRing.thread) return true;
+  gRing.requestEvent = SystemThread_CreateEvent();
+  if (!gRing.requestEvent) return false;
+  gRing.running = true;
+  gRing.thread = SystemThread_Create("ZIVE file thread", FileThreadProc, nullptr, 2, 0);
+  if (!gRing.thread) {
+    gRing.running = false;
+    SystemThread_CloseEvent(gRing.requestEvent);
+    gRing.requestEvent = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void Queue(int type, SystemFileHandle *h, uint8_t *destination, int elementSize, int64_t countOrTarget) {
+  while (gRing.written - gRing.served >= kRingSlots) SystemTime_Sleep(1);  // the ring is full
+  FileRequest &r = gRing.slots[gRing.written % kRingSlots];
+  r = FileRequest{type, h, destination, elementSize, countOrTarget, 0};
+  __atomic_fetch_add(&h->pending, 1, __ATOMIC_ACQ_REL);
+  ++gRing.written;
+  SystemThread_SetEvent(gRing.requestEvent);
+}
+
 }  // namespace
+
+bool SystemFile_SetSynchronous(SystemFileHandle *h, bool synchronous) {
+  if (!h) return false;
+  if (synchronous) {
+    SystemFile_WaitPending(h);
+    h->synchronous = 1;
+    return true;
+  }
+  if (Osnd_NonRealtime() || !StartFileThread()) return false;
+  h->logicalPosition = h->position;
+  h->synchronous = 0;
+  return true;
+}
+
+void SystemFile_WaitPending(SystemFileHandle *h) {
+  if (!h) return;
+  while (__atomic_load_n(&h->pending, __ATOMIC_ACQUIRE) > 0) SystemTime_Sleep(10);
+}
 
 void SystemFile_SetUserCallbacks(SystemFileOpenCallback open, SystemFileCloseCallback close,
                                  SystemFileReadCallback read, SystemFileSeekCallback seek,
@@ -194,6 +284,7 @@ SystemFileHandle *SystemFile_Open(const void *nameOrData, int kind, int length) 
 
 void SystemFile_Close(SystemFileHandle *h) {
   if (!h) return;
+  SystemFile_WaitPending(h);
   switch (Kind(h)) {
     case SYSTEMFILE_DISK:
       std::fclose(h->stream);
@@ -216,15 +307,22 @@ int SystemFile_Read(void *destination, int elementSize, int count, SystemFileHan
   if (elementSize == 0) elementSize = 1;
   if (elementSize < 0 || count < 0) return 0;
   int64_t n = int64_t(elementSize) * count;
+  const int64_t p = h->synchronous ? h->position : h->logicalPosition;
   if (h->endOffset >= 0) {
     // Only whole elements up to and including the window's last byte.
-    const int64_t available = std::max<int64_t>(0, h->endOffset - h->position + 1);
+    const int64_t available = std::max<int64_t>(0, h->endOffset - p + 1);
     if (n > available) n = available / elementSize * elementSize;
   }
+  if (!h->synchronous) {
+    // Reported at once; the file thread performs it in order.
+    Queue(0, h, static_cast<uint8_t *>(destination), elementSize, n);
+    h->logicalPosition += n;
+    return int(n);
+  }
+  SystemFile_WaitPending(h);
   const int64_t got = LowLevelRead(static_cast<uint8_t *>(destination), n, h);
-  h->error = got < 0;
+  FinishRead(h, static_cast<uint8_t *>(destination), elementSize, got);
   if (got < 0) return -1;
-  if (h->kind & SYSTEMFILE_BYTESWAP) SwapElements(static_cast<uint8_t *>(destination), got, elementSize);
   h->logicalPosition += got;
   return int(got);
 }
@@ -246,14 +344,21 @@ int SystemFile_ReadWord(SystemFileHandle *h) {
 int64_t SystemFile_Seek(SystemFileHandle *h, int64_t offset, int whence) {
   if (!h) return -1;
   int64_t target;
+  const int64_t current = h->synchronous ? h->position : h->logicalPosition;
   switch (whence) {
     case SEEK_SET: target = h->startOffset + offset; break;
-    case SEEK_CUR: target = h->position + offset; break;
+    case SEEK_CUR: target = current + offset; break;
     case SEEK_END: target = (h->endOffset >= 0 ? h->endOffset + 1 : h->length) + offset; break;
     default: h->logicalPosition = -1; return -1;
   }
   const int64_t windowEnd = h->endOffset >= 0 ? std::min(h->endOffset + 1, h->length) : h->length;
   target = Clamp(target, std::min(h->startOffset, windowEnd), windowEnd);
+  if (!h->synchronous) {
+    Queue(1, h, nullptr, 0, target);
+    h->logicalPosition = target;
+    return target;
+  }
+  SystemFile_WaitPending(h);
   const int64_t result = LowLevelSeek(h, target);
   h->logicalPosition = result;
   return result;
@@ -261,6 +366,7 @@ int64_t SystemFile_Seek(SystemFileHandle *h, int64_t offset, int whence) {
 
 int64_t SystemFile_Tell(SystemFileHandle *h) {
   if (!h) return -1;
+  if (!h->synchronous) return h->logicalPosition - h->startOffset;
   int64_t p = h->position;
   if (Kind(h) == SYSTEMFILE_USER) p = gUser.tell ? gUser.tell(h->userHandle) : 0;
   return p - h->startOffset;
@@ -274,5 +380,15 @@ void SystemFile_SetEndOffset(SystemFileHandle *h, int64_t lastByte) {
   if (h) h->endOffset = lastByte;
 }
 
-// Handles are always synchronous here, so no file thread is ever started.
-void SystemFile_StopThread() {}
+void SystemFile_StopThread() {
+  if (!gRing.thread) return;
+  gRing.running = false;
+  gRing.stopEvent = SystemThread_CreateEvent();
+  SystemThread_SetEvent(gRing.requestEvent);
+  SystemThread_WaitEvent(gRing.stopEvent);
+  SystemThread_CloseThread(gRing.thread);  // joined: it is gone before the events
+  SystemThread_CloseEvent(gRing.stopEvent);
+  SystemThread_CloseEvent(gRing.requestEvent);
+  gRing.thread = nullptr;
+  gRing.stopEvent = gRing.requestEvent = nullptr;
+}

@@ -55,4 +55,10 @@ int64_t SystemFile_Seek(SystemFileHandle *handle, int64_t offset, int whence);
 int64_t SystemFile_Tell(SystemFileHandle *handle);
 void SystemFile_SetStartOffset(SystemFileHandle *handle, int64_t offset);
 void SystemFile_SetEndOffset(SystemFileHandle *handle, int64_t lastByte);
+// Switches a handle between synchronous use and requests served in order by
+// the file thread (started on first use). Refused with the non-realtime
+// output, which runs without threads.
+bool SystemFile_SetSynchronous(SystemFileHandle *handle, bool synchronous);
+// Waits until the file thread has performed every request of the handle.
+void SystemFile_WaitPending(SystemFileHandle *handle);
 void SystemFile_StopThread();

@@ -115,3 +115,31 @@ TEST(FileLayerMemory, MissingFileFailsWithoutLeaking) {
   EXPECT_EQ(SystemFile_Open("x", SYSTEMFILE_USER, 0), nullptr);  // no callbacks installed
   EXPECT_EQ(SystemMemory_BytesInUse(), before);
 }
+
+TEST_F(FileLayer, QueuedRequestsRunInOrderOnTheFileThread) {
+  const int saved = gOsnd.outputType;
+  gOsnd.outputType = OSND_OUTPUT_NOSOUND;
+  SystemFileHandle *h = SystemFile_Open(path.c_str(), SYSTEMFILE_BUFFERED, 0);
+  ASSERT_NE(h, nullptr);
+  ASSERT_TRUE(SystemFile_SetSynchronous(h, false));
+  std::vector<uint8_t> first(3000), second(100);
+  EXPECT_EQ(SystemFile_Read(first.data(), 1, 3000, h), 3000);  // reported at once
+  EXPECT_EQ(SystemFile_Tell(h), 3000);
+  EXPECT_EQ(SystemFile_Seek(h, 7000, SEEK_SET), 7000);
+  EXPECT_EQ(SystemFile_Read(second.data(), 1, 100, h), 100);
+  EXPECT_EQ(SystemFile_Seek(h, 20, SEEK_CUR), 7120);
+  SystemFile_WaitPending(h);
+  EXPECT_EQ(h->pending, 0);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), data.begin()));
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), data.begin() + 7000));
+  ASSERT_TRUE(SystemFile_SetSynchronous(h, true));
+  EXPECT_EQ(SystemFile_ReadByte(h), data[7120]);
+  SystemFile_Close(h);
+  SystemFile_StopThread();
+  SystemFile_StopThread();  // harmless when no thread runs
+  gOsnd.outputType = OSND_OUTPUT_NOSOUND_NONREALTIME;
+  SystemFileHandle *n = SystemFile_Open(path.c_str(), SYSTEMFILE_BUFFERED, 0);
+  EXPECT_FALSE(SystemFile_SetSynchronous(n, false));  // no threads without realtime output
+  SystemFile_Close(n);
+  gOsnd.outputType = saved;
+}
