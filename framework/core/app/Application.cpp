@@ -11,12 +11,14 @@
 #include "framework/core/app/TaskPurge.h"
 #include "framework/core/app/TaskTickUpdate.h"
 #include "framework/core/data/HighScoreManager.h"
+#include "framework/core/files/FileArchive.h"
 #include "framework/core/files/ResourceManagerWin32.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/data/SettingsManager.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/DataManager.h"
 #include "framework/core/properties/PropertyStore.h"
+#include "framework/core/script/Lua.h"
 #include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
 #include "framework/core/util/Random.h"
@@ -179,6 +181,10 @@ void Application::ExecuteCommand(PropertyNode* node)
             return;
         }
         LoadDataFiles(command);
+    } else if (name == "filearchive") {
+        FileArchive::CreateFromCommand(command->GetString("file"), command->GetString("type"));
+    } else if (name == "lua") {
+        Lua::Create();
     } else if (name == "resourcemanager") {
         StartResourceManager(command);
     } else if (name == "gamewindow") {
@@ -349,6 +355,7 @@ void Application::Shutdown()
     }
     ResourceManager::DestroyInstance();
     ReleaseSingleton<BasicProperties>();
+    ReleaseSingleton<FileArchive>();
     ReleaseSingleton<AnimTree>();
     ReleaseSingleton<GameTree>();
     ReleaseSingleton<Random>();

@@ -7,6 +7,9 @@
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/TaskManager.h"
+#include "framework/core/files/FileArchive.h"
+#include "framework/core/files/FileLoader.h"
+#include "framework/core/script/Lua.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameTree.h"
 
@@ -68,6 +71,28 @@ TEST_F(ApplicationTest, CommandsRunInOrderAndShutdownReleasesEverything)
     EXPECT_EQ(Qmv2::GameTree::GetInstance(), nullptr);
     EXPECT_EQ(Qmv2::InputHandler::GetInstance(), nullptr);
     EXPECT_EQ(Qmv2::TaskManager::GetInstance(), nullptr);
+}
+
+TEST_F(ApplicationTest, ArchiveAndScriptCommandsCreateTheirSingletons)
+{
+    WriteManifest(R"(<Node name="filearchive" type="encryptzip"/><Node name="lua"/>)");
+    Application application("properties/application.xml");
+    EXPECT_TRUE(application.RunCommands());
+    ASSERT_NE(Qmv2::FileArchive::GetInstance(), nullptr);
+    EXPECT_EQ(Qmv2::s_DefaultLoadFlags, 6u);
+    EXPECT_NE(Qmv2::Lua::GetInstance(), nullptr);
+    application.Shutdown();
+    EXPECT_EQ(Qmv2::FileArchive::GetInstance(), nullptr);
+    EXPECT_EQ(Qmv2::s_DefaultLoadFlags, 0u);
+}
+
+TEST_F(ApplicationTest, UnknownArchiveTypeMeansPlainFiles)
+{
+    WriteManifest(R"(<Node name="filearchive" type="tarball"/>)");
+    Application application("properties/application.xml");
+    EXPECT_TRUE(application.RunCommands());
+    EXPECT_EQ(Qmv2::s_DefaultLoadFlags, 0u);
+    application.Shutdown();
 }
 
 TEST_F(ApplicationTest, FrameRateOfZeroOrBelowMeansSixty)
