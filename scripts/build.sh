@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds the project into build/ (extra arguments go to cmake).
+# Configures and builds the project into build/, or into the folder that
+# QMV_BUILD_DIR names (extra arguments go to cmake).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$root" -B "$root/build" -G Ninja "$@" >/dev/null
-cmake --build "$root/build" --parallel "$(nproc)"
+build=${QMV_BUILD_DIR:-$root/build}
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
+cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
+cmake --build "$build" --parallel "$(nproc)"
