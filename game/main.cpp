@@ -1,9 +1,11 @@
 // Entry point of the game. The command line is ignored.
-#include "framework/core/app/Application.h"
+#include "framework/graphics/GraphicsCommands.h"
+#include "game/QuorvelApplication.h"
 
 int main()
 {
-    Qmv2::Application::SetInstance(new Qmv2::Application("properties/application.xml"));
+    Qmv2::RegisterGraphicsCommands();
+    Qmv2::Application::SetInstance(new Quorvel::QuorvelApplication("properties/application.xml"));
     Qmv2::Application::GetInstance()->Run();
     Qmv2::Application::ReleaseInstance();
     return 0;

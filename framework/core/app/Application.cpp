@@ -1,7 +1,9 @@
 #include "framework/core/app/Application.h"
 
+#include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "framework/core/app/CheatManager.h"
@@ -42,7 +44,51 @@ void ReleaseSingleton()
     T::ReleaseInstance();
 }
 
+// What higher layers registered: commands by name, task factories and
+// release steps by their place in the fixed orders.
+struct Registrations {
+    std::map<std::string, Application::CommandHandler> commands;
+    std::array<Application::TaskFactory, static_cast<std::size_t>(Application::TaskSlot::kCount)> tasks;
+    std::array<std::function<void()>, static_cast<std::size_t>(Application::ReleaseSlot::kCount)> releases;
+};
+
+Registrations& GetRegistrations()
+{
+    static Registrations registrations;
+    return registrations;
+}
+
+void RunRelease(Application::ReleaseSlot slot)
+{
+    if (const std::function<void()>& release = GetRegistrations().releases[static_cast<std::size_t>(slot)]) {
+        release();
+    }
+}
+
 }  // namespace
+
+void Application::RegisterCommand(const std::string& name, CommandHandler handler)
+{
+    if (handler) {
+        GetRegistrations().commands[name] = std::move(handler);
+    } else {
+        GetRegistrations().commands.erase(name);
+    }
+}
+
+void Application::RegisterTask(TaskSlot slot, TaskFactory factory)
+{
+    if (slot < TaskSlot::kCount) {
+        GetRegistrations().tasks[static_cast<std::size_t>(slot)] = std::move(factory);
+    }
+}
+
+void Application::RegisterRelease(ReleaseSlot slot, std::function<void()> release)
+{
+    if (slot < ReleaseSlot::kCount) {
+        GetRegistrations().releases[static_cast<std::size_t>(slot)] = std::move(release);
+    }
+}
 
 Application::Application(const std::string& manifest) : m_Manifest(manifest)
 {
@@ -192,6 +238,12 @@ void Application::ExecuteCommand(PropertyNode* node)
     } else if (name == "betametrics" || name == "debugmenu" || name == "componentmover" || name == "log" ||
                name == "betafilearchive" || name == "classproperties") {
         return;
+    } else if (auto found = GetRegistrations().commands.find(name); found != GetRegistrations().commands.end()) {
+        // The handler may register or remove commands itself: call a copy.
+        const CommandHandler handler = found->second;
+        if (!handler(command)) {
+            s_Running = false;
+        }
     } else if (!name.empty()) {
         Platform::Log("Start-up command %s is not available in this build; skipped\n", name.c_str());
     }
@@ -302,11 +354,22 @@ void Application::CreateTasks()
         task->SetRunning(true);
         manager->AddTask(held);
     };
+    auto addRegistered = [&add](TaskSlot slot) {
+        if (const TaskFactory& factory = GetRegistrations().tasks[static_cast<std::size_t>(slot)]) {
+            if (iTask* task = factory()) {
+                add(task);
+            }
+        }
+    };
     if (InputHandler* input = InputHandler::GetInstance()) {
         add(input);
     }
+    addRegistered(TaskSlot::SceneManager);
+    addRegistered(TaskSlot::ImageManager);
+    addRegistered(TaskSlot::SoundManager);
     add(new TaskTickUpdate(GameTree::GetInstance(), AnimTree::GetInstance()));
     add(new TaskPurge(GameTree::GetInstance(), AnimTree::GetInstance()));
+    addRegistered(TaskSlot::Render);
 }
 
 void Application::MainLoop()
@@ -343,11 +406,13 @@ void Application::BeforeExit()
 
 void Application::Shutdown()
 {
+    RunRelease(ReleaseSlot::ParticleManager);
     ReleaseSingleton<CheatManager>();
     ReleaseSingleton<InputHandler>();
     ReleaseSingleton<PlayerManager>();
     ReleaseSingleton<HighScoreManager>();
     ReleaseSingleton<SettingsManager>();
+    RunRelease(ReleaseSlot::SceneManager);
     ReleaseSingleton<DataManager>();
     if (GameWindow* window = GameWindow::GetInstance()) {
         window->Destroy();
@@ -359,7 +424,11 @@ void Application::Shutdown()
     ReleaseSingleton<AnimTree>();
     ReleaseSingleton<GameTree>();
     ReleaseSingleton<Random>();
+    RunRelease(ReleaseSlot::SoundManager);
+    RunRelease(ReleaseSlot::ImageManager);
     ReleaseSingleton<TaskManager>();
+    RunRelease(ReleaseSlot::Tooltip);
+    RunRelease(ReleaseSlot::Renderer);
 }
 
 }  // namespace Qmv2

@@ -2,6 +2,7 @@
 // runs the manifest's start-up commands, the main loop, and the shutdown.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
@@ -13,6 +14,7 @@ namespace Qmv2 {
 
 class GameSettings;
 class PropertyNode;
+class iTask;
 
 class Application : public BaseObject, public iInstance<Application> {
 public:
@@ -22,6 +24,23 @@ public:
     static inline bool s_Running = true;
     // Names the single-instance lock, the registry key, the data folder and lock names.
     static inline std::string s_GameId = "<untitled>";
+
+    // The handler of a start-up command that a higher layer builds (the
+    // renderer, the image manager, ...). False stops the start-up: the running
+    // flag is cleared and no later command runs.
+    using CommandHandler = std::function<bool(PropertyNode* command)>;
+    // Where a higher layer's frame task joins the list that CreateTasks builds.
+    enum class TaskSlot { SceneManager, ImageManager, SoundManager, Render, kCount };
+    // Makes a higher layer's task; null when its singleton does not exist.
+    using TaskFactory = std::function<iTask*()>;
+    // Where a higher layer's singleton is released in Shutdown's fixed order.
+    enum class ReleaseSlot { ParticleManager, SceneManager, SoundManager, ImageManager, Tooltip, Renderer, kCount };
+
+    // Registrations last for the process; an empty function removes one.
+    // Built-in command names cannot be taken over.
+    static void RegisterCommand(const std::string& name, CommandHandler handler);
+    static void RegisterTask(TaskSlot slot, TaskFactory factory);
+    static void RegisterRelease(ReleaseSlot slot, std::function<void()> release);
 
     explicit Application(const std::string& manifest);
     ~Application() override;

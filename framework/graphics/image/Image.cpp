@@ -1,5 +1,11 @@
 #include "framework/graphics/image/Image.h"
 
+#include <algorithm>
+
+#include "framework/core/properties/PropertyNode.h"
+#include "framework/core/properties/PropertyValue.h"
+#include "framework/core/properties/PropertyVector.h"
+
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/render/Renderer.h"
 #include "framework/graphics/render/iRenderTarget.h"
@@ -22,6 +28,58 @@ Image::Image(const std::vector<ImageData*>& data, std::int32_t columnCount)
             AddFrame(new ImageFrame(entry));
         }
     }
+}
+
+Image::Image(PropertyNode* description, ImageData* data)
+{
+    PropertyNode* node = PropertyNode::AsNode(description);
+    if (node->HasChild("frames")) {
+        for (const SmartPtr<AbstractProperty>& entry : node->GetVector("frames")->GetItems()) {
+            PropertyNode* frame = PropertyNode::AsNode(entry.Get());
+            const PointF offset(frame->GetValue("offsetx")->GetFloat(), frame->GetValue("offsety")->GetFloat());
+            AddFrame(new ImageFrame(data, ReadRectangle(frame), offset));
+        }
+        return;
+    }
+    std::int64_t frames = 1;
+    std::int64_t columns = 1;
+    if (node->HasChild("columncount")) {
+        columns = std::max<std::int64_t>(node->GetValue("columncount")->GetInt(), 1);
+        frames = columns;
+    }
+    const bool hasRows = node->HasChild("rowcount");
+    const std::int64_t rows = hasRows ? std::max<std::int64_t>(node->GetValue("rowcount")->GetInt(), 1) : 1;
+    if (node->HasChild("framecount")) {
+        frames = node->GetValue("framecount")->GetInt();
+        if (hasRows) {
+            columns = std::max<std::int64_t>((frames + rows - 1) / rows, 1);
+        }
+    } else if (hasRows) {
+        frames = columns * rows;
+    }
+    frames = std::clamp<std::int64_t>(frames, 1, kMaxGridFrames);
+    columns = std::clamp<std::int64_t>(columns, 1, kMaxGridFrames);
+    AddFrames(data, ReadRectangle(node), static_cast<std::int32_t>(frames), static_cast<std::int32_t>(columns));
+}
+
+ImageRect Image::ReadRectangle(PropertyNode* description)
+{
+    PropertyNode* node = PropertyNode::AsNode(description);
+    ImageRect rect;
+    auto read = [node](const char* key, auto apply) {
+        if (node->HasChild(key)) {
+            apply(node->GetValue(key)->GetInt());
+        }
+    };
+    read("x", [&rect](std::int32_t v) { rect.x = v; });
+    read("y", [&rect](std::int32_t v) { rect.y = v; });
+    read("width", [&rect](std::int32_t v) { rect.width = v; });
+    read("height", [&rect](std::int32_t v) { rect.height = v; });
+    read("minx", [&rect](std::int32_t v) { rect.x = rect.width >= 0 ? v : v - rect.width; });
+    read("miny", [&rect](std::int32_t v) { rect.y = rect.height >= 0 ? v : v - rect.height; });
+    read("maxx", [&rect](std::int32_t v) { rect.x = rect.width >= 0 ? v - rect.width : v; });
+    read("maxy", [&rect](std::int32_t v) { rect.y = rect.height >= 0 ? v - rect.height : v; });
+    return rect;
 }
 
 Image* Image::CreateRenderTarget(std::int32_t width, std::int32_t height, bool alpha)

@@ -13,6 +13,7 @@
 namespace Qmv2 {
 
 class Graphics;
+class PropertyNode;
 
 class Image : public BaseObject {
 public:
@@ -23,6 +24,20 @@ public:
     Image(ImageData* data, std::int32_t frameCount, std::int32_t columnCount);
     // One frame per image data, each over its whole image.
     Image(const std::vector<ImageData*>& data, std::int32_t columnCount);
+
+    // Frames from a property description over the image data: the "frames"
+    // list (each with its rectangle and "offsetx", "offsety"), else a grid of
+    // "framecount" frames in "columncount" columns or "rowcount" rows over the
+    // description's rectangle.
+    Image(PropertyNode* description, ImageData* data);
+
+    // A grid larger than this is a broken description, not a frame sheet.
+    static constexpr std::int32_t kMaxGridFrames = 65536;
+
+    // "x", "y", "width", "height", then "minx", "miny", "maxx", "maxy", each
+    // overriding the ones before; min and max place the rectangle by its
+    // lower or upper edge, whichever way a negative size mirrors it.
+    static ImageRect ReadRectangle(PropertyNode* node);
 
     // A new drawable image of one frame (no frame when the renderer cannot make it).
     static Image* CreateRenderTarget(std::int32_t width, std::int32_t height, bool alpha);

@@ -1,0 +1,59 @@
+#include "framework/graphics/GraphicsCommands.h"
+
+#include "framework/core/app/Application.h"
+#include "framework/core/app/GameWindow.h"
+#include "framework/core/properties/PropertyNode.h"
+#include "framework/core/properties/PropertyValue.h"
+#include "framework/core/util/Platform.h"
+#include "framework/graphics/draw/TaskRender.h"
+#include "framework/graphics/image/ImageManager.h"
+#include "framework/graphics/render/Renderer.h"
+#include "framework/scene/GameTree.h"
+#include "platform/d3d9/Direct3D9Library.h"
+
+namespace Qmv2 {
+
+namespace {
+
+bool StartRenderer(PropertyNode* command)
+{
+    if (GameWindow::GetInstance() == nullptr) {
+        Platform::Log("Start-up command renderer needs the game window first; skipped\n");
+        return true;
+    }
+    platform::d3d9::RegisterDirect3D9Library();
+    const bool hasVertices = command->HasChild("vertices");
+    const std::int32_t code = Renderer::Create(command->GetValue("width")->GetInt(),
+                                               command->GetValue("height")->GetInt(), hasVertices,
+                                               hasVertices ? command->GetValue("vertices")->GetInt() : 0);
+    return code == Renderer::kNone;
+}
+
+void ReleaseRenderer()
+{
+    if (Renderer* renderer = Renderer::GetInstance()) {
+        renderer->ReleaseResources();
+    }
+    Renderer::ReleaseInstance();
+}
+
+}  // namespace
+
+void RegisterGraphicsCommands()
+{
+    Application::RegisterCommand("renderer", StartRenderer);
+    Application::RegisterCommand("imagemanager", [](PropertyNode*) {
+        ImageManager::Create();
+        return true;
+    });
+    Application::RegisterTask(Application::TaskSlot::ImageManager, []() -> iTask* {
+        return ImageManager::GetInstance();
+    });
+    Application::RegisterTask(Application::TaskSlot::Render, []() -> iTask* {
+        return new TaskRender(GameTree::GetInstance());
+    });
+    Application::RegisterRelease(Application::ReleaseSlot::ImageManager, [] { ImageManager::ReleaseInstance(); });
+    Application::RegisterRelease(Application::ReleaseSlot::Renderer, ReleaseRenderer);
+}
+
+}  // namespace Qmv2

@@ -1,0 +1,20 @@
+// The game's application object: the framework's start-up, loop and shutdown,
+// with the game's backdrop put under the game tree before the loop starts, so
+// every frame draws and presents at least the game's background colour.
+#pragma once
+
+#include "framework/core/app/Application.h"
+
+namespace Quorvel {
+
+class QuorvelApplication : public Qmv2::Application {
+public:
+    // The backdrop colour: the deep blue of the game's palette (ARGB).
+    static constexpr std::uint32_t kBackgroundColor = 0xFF1D3557;
+
+    using Qmv2::Application::Application;
+
+    void BeforeMainLoop() override;
+};
+
+}  // namespace Quorvel
