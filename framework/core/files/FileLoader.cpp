@@ -5,7 +5,6 @@
 #include "framework/core/files/Descramble.h"
 #include "framework/core/files/FileArchive.h"
 #include "framework/core/files/FilePath.h"
-#include "framework/core/object/SmartPtr.h"
 #include "platform/win32/WinFiles.h"
 
 namespace Qmv2 {
@@ -26,8 +25,11 @@ struct Loaded {
 
 bool LoadFromArchive(const std::string& name, iLoadBuffer& buffer, Loaded& loaded)
 {
-    SmartPtr<FileArchive> archive(FileArchive::GetInstance());
-    if (!archive) {
+    // No reference is taken: reference counts are not atomic and loads run on
+    // the loader thread too. The archive singleton outlives every load, since
+    // the resource manager (and its loader thread) is shut down before it.
+    FileArchive* archive = FileArchive::GetInstance();
+    if (archive == nullptr) {
         return false;
     }
     // Capture the block the archive allocates, so it can be descrambled.
