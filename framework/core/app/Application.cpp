@@ -15,6 +15,7 @@
 #include "framework/core/data/HighScoreManager.h"
 #include "framework/core/files/FileArchive.h"
 #include "framework/core/files/ResourceManagerWin32.h"
+#include "framework/core/hardware/HardwareCheck.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/data/SettingsManager.h"
 #include "framework/core/properties/BasicProperties.h"
@@ -221,6 +222,10 @@ void Application::ExecuteCommand(PropertyNode* node)
         TaskManager::SetInstance(manager);
         manager->SetTargetFrameTime(1000 / frameRate);
         CreateTasks();
+    } else if (name == "hardwarecheck") {
+        if (!HardwareCheck::RunStartupCheck()) {
+            s_Running = false;
+        }
     } else if (name == "datamanager") {
         if (BasicProperties::GetInstance() == nullptr) {
             refuse("the basic properties");
