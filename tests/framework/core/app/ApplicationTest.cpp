@@ -144,23 +144,3 @@ TEST_F(ApplicationTest, NoManifestAnywhereStopsBeforeAnyCommand)
     EXPECT_FALSE(Application::s_Running);
     EXPECT_NE(errors.find("Error: Couldn't find application manifest file properties/missing.xml"), std::string::npos);
 }
-
-TEST_F(ApplicationTest, ShippedManifestStartsTheGame)
-{
-    // A private lock folder: the end-to-end test may run the real game meanwhile.
-    const std::string runtime = getenv("XDG_RUNTIME_DIR") != nullptr ? getenv("XDG_RUNTIME_DIR") : "";
-    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    fs::current_path(QMV_RUN_DIR);
-    Application application("properties/application.xml");
-    ASSERT_TRUE(application.RunCommands());
-    EXPECT_TRUE(Application::s_Running);
-    EXPECT_EQ(Application::s_GameId, "Quorvel");
-    ASSERT_NE(Qmv2::GameWindow::GetInstance(), nullptr);
-    EXPECT_EQ(Qmv2::GameWindow::GetInstance()->GetTitle(), "Quorvel");
-    EXPECT_EQ(Qmv2::GameWindow::GetInstance()->GetWidth(), 800);
-    EXPECT_NE(Qmv2::InputHandler::GetInstance(), nullptr);
-    EXPECT_NE(Qmv2::TaskManager::GetInstance(), nullptr);
-    application.Shutdown();
-    EXPECT_EQ(Qmv2::GameWindow::GetInstance(), nullptr);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-}

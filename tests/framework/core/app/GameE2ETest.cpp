@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -74,23 +76,41 @@ std::string ShutdownCorrect()
     return result == ERROR_SUCCESS && type == REG_SZ ? std::string(text) : "<missing>";
 }
 
+// The games this test starts get folders of their own for the registry, the
+// saved data and the single-instance lock, so that tests running meanwhile
+// cannot look like a first instance or change the recorded settings.
+class GameE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = std::filesystem::temp_directory_path() / ("qmv_e2e_" + std::to_string(getpid()));
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+            const std::filesystem::path own = folder / name;
+            std::filesystem::create_directories(own);
+            setenv(name, own.c_str(), 1);
+        }
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::filesystem::path folder;
+};
+
 }  // namespace
 
-TEST(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
+TEST_F(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
 {
-    if (getenv("DISPLAY") == nullptr) {
-        GTEST_SKIP() << "needs a display (run under xvfb-run)";
-    }
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     const pid_t game = StartGame();
     ASSERT_GT(game, 0);
-    EXPECT_EQ(RunScript("Quorvel 20 --size-only"), "800x600\n");
+    const std::string ofGame = " --pid " + std::to_string(game);
+    EXPECT_EQ(RunScript("Quorvel 20 --size-only" + ofGame), "800x600\n");
     EXPECT_EQ(ShutdownCorrect(), "false") << "a running game marks its end as not yet orderly";
 
     const pid_t second = StartGame();
     EXPECT_EQ(WaitExit(second, 10), 0);
     EXPECT_EQ(WaitExit(game, 1), -1) << "the first instance must keep running";
 
-    EXPECT_EQ(RunScript("Quorvel 10"), "800x600\n");
+    EXPECT_EQ(RunScript("Quorvel 10" + ofGame), "800x600\n");
     const int code = WaitExit(game, 15);
     if (code == -1) {
         kill(game, SIGKILL);

@@ -1,22 +1,29 @@
 """Waits for a top-level window with the given title, prints its size, and
 closes it the way a window manager would: a WM_DELETE_WINDOW client message.
-Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only]"""
+With --pid N only a window of that process counts (other tests may show a
+window of the same title on the same display).
+Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only] [--pid N]"""
 import sys
 import time
 
 from Xlib import X, display, protocol
 
 
-def find(window, title, atom_name):
+def owner(window, pid_atom):
+    prop = window.get_full_property(pid_atom, X.AnyPropertyType)
+    return int(prop.value[0]) if prop is not None and len(prop.value) > 0 else None
+
+
+def find(window, title, atom_name, pid_atom, pid):
     name = window.get_full_property(atom_name, 0)
     text = name.value.decode() if name is not None and isinstance(name.value, bytes) else None
     if text is None:
         wm_name = window.get_wm_name()
         text = wm_name if isinstance(wm_name, str) else None
-    if text == title:
+    if text == title and (pid is None or owner(window, pid_atom) == pid):
         return window
     for child in window.query_tree().children:
-        found = find(child, title, atom_name)
+        found = find(child, title, atom_name, pid_atom, pid)
         if found is not None:
             return found
     return None
@@ -25,12 +32,14 @@ def find(window, title, atom_name):
 def main():
     title, limit = sys.argv[1], float(sys.argv[2])
     size_only = "--size-only" in sys.argv
+    pid = int(sys.argv[sys.argv.index("--pid") + 1]) if "--pid" in sys.argv else None
     d = display.Display()
     net_wm_name = d.intern_atom("_NET_WM_NAME")
+    net_wm_pid = d.intern_atom("_NET_WM_PID")
     deadline = time.time() + limit
     window = None
     while window is None and time.time() < deadline:
-        window = find(d.screen().root, title, net_wm_name)
+        window = find(d.screen().root, title, net_wm_name, net_wm_pid, pid)
         if window is None:
             time.sleep(0.1)
     if window is None:
