@@ -61,6 +61,31 @@ std::string RunScript(const std::string& arguments)
     return output;
 }
 
+// The colour at the centre of the window with the X id `window`, as
+// ImageMagick names it; the first frames may still be on their way, so it
+// waits for `expected`.
+std::string CentreColour(const std::string& window, const std::string& expected, int seconds)
+{
+    std::string colour;
+    const std::string command = "import -window '" + window + "' -format '%[pixel:p{400,300}]' info: 2>/dev/null";
+    for (int i = 0; i < seconds * 10; ++i) {
+        colour.clear();
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe != nullptr) {
+            char buffer[128];
+            while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+                colour += buffer;
+            }
+            pclose(pipe);
+        }
+        if (colour == expected) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return colour;
+}
+
 // The game's "shutdowncorrect" registry text; "<missing>" when absent.
 std::string ShutdownCorrect()
 {
@@ -104,6 +129,9 @@ TEST_F(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
     ASSERT_GT(game, 0);
     const std::string ofGame = " --pid " + std::to_string(game);
     EXPECT_EQ(RunScript("Quorvel 20 --size-only" + ofGame), "800x600\n");
+    std::string window = RunScript("Quorvel 5 --id-only" + ofGame);
+    window = window.substr(0, window.find('\n'));
+    EXPECT_EQ(CentreColour(window, "srgb(29,53,87)", 10), "srgb(29,53,87)") << "every frame draws the game's backdrop";
     EXPECT_EQ(ShutdownCorrect(), "false") << "a running game marks its end as not yet orderly";
 
     const pid_t second = StartGame();

@@ -1,8 +1,9 @@
 """Waits for a top-level window with the given title, prints its size, and
 closes it the way a window manager would: a WM_DELETE_WINDOW client message.
 With --pid N only a window of that process counts (other tests may show a
-window of the same title on the same display).
-Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only] [--pid N]"""
+window of the same title on the same display). With --id-only it prints the
+window's id instead of its size and leaves it open.
+Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only | --id-only] [--pid N]"""
 import sys
 import time
 
@@ -45,6 +46,9 @@ def main():
     if window is None:
         print("no window")
         return 1
+    if "--id-only" in sys.argv:
+        print(hex(window.id))
+        return 0
     geometry = window.get_geometry()
     print(f"{geometry.width}x{geometry.height}")
     if size_only:
