@@ -7,6 +7,7 @@
 #include "framework/core/util/Platform.h"
 #include "framework/graphics/draw/TaskRender.h"
 #include "framework/graphics/image/ImageManager.h"
+#include "framework/graphics/particles/ParticleManager.h"
 #include "framework/graphics/render/Renderer.h"
 #include "framework/scene/GameTree.h"
 #include "platform/d3d9/Direct3D9Library.h"
@@ -54,6 +55,11 @@ void RegisterGraphicsCommands()
     });
     Application::RegisterRelease(Application::ReleaseSlot::ImageManager, [] { ImageManager::ReleaseInstance(); });
     Application::RegisterRelease(Application::ReleaseSlot::Renderer, ReleaseRenderer);
+    Application::RegisterCommand("particlemanager", [](PropertyNode*) {
+        ParticleManager::Create();
+        return true;
+    });
+    Application::RegisterRelease(Application::ReleaseSlot::ParticleManager, [] { ParticleManager::ReleaseInstance(); });
 }
 
 }  // namespace Qmv2

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "framework/graphics/RendererFixture.h"
+#include "framework/graphics/StartupCommand.h"
+#include "framework/core/app/Application.h"
+#include "framework/graphics/GraphicsCommands.h"
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/particles/ParticleManager.h"
 #include "platform/win32/WinLibrary.h"
@@ -207,4 +210,23 @@ TEST_F(ParticleManagerTest, AReplacedManagerShutsDownOnlyItsOwnLibrary)
     EXPECT_EQ(g_events, (std::vector<std::string>{"create", "init", "create", "init", "done", "destroy", "destroyed"}));
     ParticleManager::ReleaseInstance();
     EXPECT_EQ(g_events.size(), 10u);
+}
+
+TEST(ParticleManagerCommandTest, TheStartUpCommandMakesTheManagerAndShutdownReleasesIt)
+{
+    Application::s_Running = true;
+    RegisterGraphicsCommands();
+    RegisterFakeLibrary(true, true);
+    g_events.clear();
+    {
+        Application application("properties/application.xml");
+        graphicstest::RunStartupCommand(application, R"(name="particlemanager")");
+        EXPECT_TRUE(Application::s_Running);
+        ASSERT_NE(ParticleManager::GetInstance(), nullptr);
+        EXPECT_NE(ParticleManager::GetInstance()->GetLibrary(), nullptr);
+        application.Shutdown();
+        EXPECT_EQ(ParticleManager::GetInstance(), nullptr);
+        EXPECT_EQ(g_events, (std::vector<std::string>{"create", "init", "done", "destroy", "destroyed"}));
+    }
+    platform::UnregisterLibrary("pyro.dll");
 }
