@@ -1,0 +1,205 @@
+// Drawing N textured 32 x 32 sprites per frame (clear, sprites, present) at
+// 800 x 600 through the framework's 2D drawing object on the Direct3D
+// stand-in, side by side with SDL2's own accelerated renderer (the "opengl"
+// driver, batching on, linear filtering) on the same GL driver, same texture,
+// same places.
+// Run under a display: xvfb-run -a -s "-screen 0 1280x1024x24" sprites_bench
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <SDL.h>
+#include <SDL_opengl.h>
+#include <benchmark/benchmark.h>
+
+#include "framework/core/app/GameWindow.h"
+#include "framework/core/app/GameWindowWin32.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/graphics/draw/Graphics.h"
+#include "framework/graphics/image/Image.h"
+#include "framework/graphics/image/ImageManager.h"
+#include "framework/graphics/render/ImageData.h"
+#include "framework/graphics/render/Renderer.h"
+#include "platform/d3d9/Direct3D9Library.h"
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+constexpr int kSprite = 32;
+constexpr int kMaxSprites = 10000;
+
+// The sprite's pixels, ARGB: a soft-edged disc over a two-colour check.
+std::vector<std::uint32_t> SpritePixels()
+{
+    std::vector<std::uint32_t> pixels(kSprite * kSprite);
+    for (int y = 0; y < kSprite; ++y) {
+        for (int x = 0; x < kSprite; ++x) {
+            const int dx = x - kSprite / 2;
+            const int dy = y - kSprite / 2;
+            const int d2 = dx * dx + dy * dy;
+            const std::uint32_t alpha = d2 < 196 ? 0xFF : (d2 < 256 ? 0x80 : 0x00);
+            const std::uint32_t rgb = ((x / 8 + y / 8) % 2) != 0 ? 0xFFF8E7 : 0x1D3557;
+            pixels[y * kSprite + x] = (alpha << 24) | rgb;
+        }
+    }
+    return pixels;
+}
+
+struct Place {
+    float x;
+    float y;
+};
+
+// The same places for both renderers, inside the window.
+const std::vector<Place>& Places()
+{
+    static const std::vector<Place> places = [] {
+        std::mt19937 random(12345);
+        std::uniform_real_distribution<float> x(0.0f, kWidth - kSprite);
+        std::uniform_real_distribution<float> y(0.0f, kHeight - kSprite);
+        std::vector<Place> result(kMaxSprites);
+        for (Place& p : result) {
+            p = {x(random), y(random)};
+        }
+        return result;
+    }();
+    return places;
+}
+
+// The framework's renderer with its window and one sprite image, made once.
+struct FrameworkScene {
+    Qmv2::SmartPtr<Qmv2::Image> image;
+    bool ready = false;
+
+    FrameworkScene()
+    {
+        Qmv2::GameWindowWin32::CreateGameWindow("sprites bench", kWidth, kHeight, false);
+        Qmv2::ImageManager::Create();
+        platform::d3d9::RegisterDirect3D9Library();
+        // 10 000 sprites need 40 000 vertices; the budget allows 65 535.
+        if (Qmv2::Renderer::Create(kWidth, kHeight, true, Qmv2::Renderer::kMaxVertexBudget) != 0) {
+            return;
+        }
+        // Presentation waits for no retrace here, like the SDL renderer below.
+        SDL_GL_SetSwapInterval(0);
+        std::fprintf(stderr, "framework: GL renderer %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        Qmv2::SmartPtr<Qmv2::ImageData> data(Qmv2::Renderer::GetInstance()->CreateTexture(kSprite, kSprite));
+        if (!data || !data->Lock(false)) {
+            return;
+        }
+        const std::vector<std::uint32_t> pixels = SpritePixels();
+        auto* bytes = static_cast<std::uint8_t*>(data->GetBits());
+        for (int y = 0; y < kSprite; ++y) {
+            std::copy_n(&pixels[y * kSprite], kSprite, reinterpret_cast<std::uint32_t*>(bytes + y * data->GetPitch()));
+        }
+        data->Unlock();
+        image = Qmv2::SmartPtr<Qmv2::Image>(new Qmv2::Image(data.Get(), 1, 1));
+        ready = true;
+    }
+};
+
+void FrameworkSprites(benchmark::State& state)
+{
+    static FrameworkScene scene;
+    if (!scene.ready) {
+        state.SkipWithError("the framework's renderer could not start");
+        return;
+    }
+    Qmv2::Renderer* renderer = Qmv2::Renderer::GetInstance();
+    Qmv2::Graphics* g = renderer->GetScreenGraphics();
+    Qmv2::ImageFrame* frame = scene.image->GetFirstFrame();
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const std::vector<Place>& places = Places();
+    for (auto _ : state) {
+        g->Begin();
+        g->Reset();
+        g->SetPackedColor(0xFF202020u);
+        g->ClearTarget();
+        for (std::size_t i = 0; i < count; ++i) {
+            g->Reset();
+            g->SetImage(frame);
+            g->SetBoundsRect({0, 0, static_cast<float>(kSprite), static_cast<float>(kSprite)});
+            g->SetPosition(places[i].x, places[i].y);
+            g->DrawImage();
+        }
+        if (g->End()) {
+            renderer->Present();
+        }
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// SDL2's renderer in a window of its own, with the same texture, made once.
+struct SdlScene {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+
+    SdlScene()
+    {
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+        // Naming a driver turns SDL's batching off unless asked for.
+        SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
+        // Linear filtering, as the framework's renderer samples its textures.
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        window = SDL_CreateWindow("sdl bench", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kWidth, kHeight,
+                                  SDL_WINDOW_OPENGL);
+        renderer = window != nullptr ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED) : nullptr;
+        if (renderer == nullptr) {
+            return;
+        }
+        SDL_RendererInfo info{};
+        SDL_GetRendererInfo(renderer, &info);
+        std::fprintf(stderr, "SDL: render driver %s, GL renderer %s\n", info.name,
+                     reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, kSprite, kSprite);
+        const std::vector<std::uint32_t> pixels = SpritePixels();
+        SDL_UpdateTexture(texture, nullptr, pixels.data(), kSprite * 4);
+        SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    }
+};
+
+void SdlSprites(benchmark::State& state)
+{
+    static SdlScene scene;
+    if (scene.texture == nullptr) {
+        state.SkipWithError(SDL_GetError());
+        return;
+    }
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const std::vector<Place>& places = Places();
+    for (auto _ : state) {
+        SDL_SetRenderDrawColor(scene.renderer, 0x20, 0x20, 0x20, 0xFF);
+        SDL_RenderClear(scene.renderer);
+        for (std::size_t i = 0; i < count; ++i) {
+            const SDL_FRect to{places[i].x, places[i].y, static_cast<float>(kSprite), static_cast<float>(kSprite)};
+            SDL_RenderCopyF(scene.renderer, scene.texture, nullptr, &to);
+        }
+        SDL_RenderPresent(scene.renderer);
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+}  // namespace
+
+// The framework's runs come first: once SDL's renderer has made its GL
+// context current, the framework's is not used again.
+BENCHMARK(FrameworkSprites)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(SdlSprites)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "no display: %s\n", SDL_GetError());
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
