@@ -1,6 +1,7 @@
 #include "framework/graphics/image/Image.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
@@ -75,10 +76,14 @@ ImageRect Image::ReadRectangle(PropertyNode* description)
     read("y", [&rect](std::int32_t v) { rect.y = v; });
     read("width", [&rect](std::int32_t v) { rect.width = v; });
     read("height", [&rect](std::int32_t v) { rect.height = v; });
-    read("minx", [&rect](std::int32_t v) { rect.x = rect.width >= 0 ? v : v - rect.width; });
-    read("miny", [&rect](std::int32_t v) { rect.y = rect.height >= 0 ? v : v - rect.height; });
-    read("maxx", [&rect](std::int32_t v) { rect.x = rect.width >= 0 ? v - rect.width : v; });
-    read("maxy", [&rect](std::int32_t v) { rect.y = rect.height >= 0 ? v - rect.height : v; });
+    // Edge minus size, kept in range whatever numbers the file holds.
+    auto minus = [](std::int32_t edge, std::int32_t size) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{edge} - size, INT32_MIN, INT32_MAX));
+    };
+    read("minx", [&](std::int32_t v) { rect.x = rect.width >= 0 ? v : minus(v, rect.width); });
+    read("miny", [&](std::int32_t v) { rect.y = rect.height >= 0 ? v : minus(v, rect.height); });
+    read("maxx", [&](std::int32_t v) { rect.x = rect.width >= 0 ? minus(v, rect.width) : v; });
+    read("maxy", [&](std::int32_t v) { rect.y = rect.height >= 0 ? minus(v, rect.height) : v; });
     return rect;
 }
 

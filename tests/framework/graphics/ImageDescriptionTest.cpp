@@ -60,6 +60,9 @@ TEST_F(ImageDescriptionTest, RectangleKeysPlaceByEitherEdge)
     ExpectRect(Rect("height=\"8\" maxy=\"50\""), 0, 42, 0, 8);
     // The later key wins whatever the order of the attributes in the file.
     ExpectRect(Rect("maxx=\"100\" x=\"5\" width=\"10\""), 90, 0, 10, 0);
+    // Extreme numbers stay in range instead of wrapping.
+    ExpectRect(Rect("width=\"-2147483648\" minx=\"2147483647\""), 2147483647, 0, INT32_MIN, 0);
+    ExpectRect(Rect("width=\"2147483647\" maxx=\"-2147483648\""), INT32_MIN, 0, 2147483647, 0);
 }
 
 TEST_F(ImageDescriptionTest, FrameListKeepsRectanglesAndOffsets)
