@@ -2,11 +2,14 @@
 
 #include "framework/core/app/Application.h"
 #include "framework/core/app/GameWindow.h"
+#include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/util/Platform.h"
 #include "framework/graphics/draw/TaskRender.h"
 #include "framework/graphics/image/ImageManager.h"
+#include "framework/graphics/image/Mask.h"
+#include "framework/graphics/image/ResourceImage.h"
 #include "framework/graphics/particles/ParticleManager.h"
 #include "framework/graphics/render/Renderer.h"
 #include "framework/scene/GameTree.h"
@@ -42,6 +45,8 @@ void ReleaseRenderer()
 
 void RegisterGraphicsCommands()
 {
+    ObjectFactory::GetInstance()->Register<ResourceImage>("Image");
+    ObjectFactory::GetInstance()->Register<Mask>("Mask");
     Application::RegisterCommand("renderer", StartRenderer);
     Application::RegisterCommand("imagemanager", [](PropertyNode*) {
         ImageManager::Create();

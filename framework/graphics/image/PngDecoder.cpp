@@ -1,0 +1,137 @@
+#include "framework/graphics/image/PngDecoder.h"
+
+#include <csetjmp>
+#include <cstring>
+
+namespace Qmv2 {
+
+namespace {
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+}  // namespace
+
+void PngReadFromMemory(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* memory = static_cast<PngMemory*>(png_get_io_ptr(png));
+    if (memory == nullptr || length > memory->size - memory->position) {
+        png_error(png, "read past the end of the data");
+    }
+    std::memcpy(data, memory->data + memory->position, length);
+    memory->position += length;
+}
+
+PngDecoder::PngDecoder(const std::uint8_t* memory, std::size_t size)
+{
+    m_Memory.data = memory;
+    m_Memory.size = memory != nullptr ? size : 0;
+    Create();
+    if (m_Png != nullptr) {
+        png_set_read_fn(m_Png, &m_Memory, PngReadFromMemory);
+    }
+}
+
+PngDecoder::PngDecoder(std::FILE* file)
+{
+    Create();
+    if (m_Png != nullptr) {
+        png_init_io(m_Png, file);
+    }
+}
+
+void PngDecoder::Create()
+{
+    m_Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+    if (m_Png == nullptr) {
+        return;
+    }
+    m_Info = png_create_info_struct(m_Png);
+    if (m_Info == nullptr) {
+        png_destroy_read_struct(&m_Png, nullptr, nullptr);
+        return;
+    }
+    png_set_user_limits(m_Png, DecodedImage::kMaxSide, DecodedImage::kMaxSide);
+}
+
+PngDecoder::~PngDecoder()
+{
+    if (m_Png != nullptr) {
+        png_destroy_read_struct(&m_Png, &m_Info, nullptr);
+    }
+}
+
+bool PngDecoder::HasSignature(const std::uint8_t* bytes, std::size_t count)
+{
+    return bytes != nullptr && count >= 4 && png_sig_cmp(bytes, 0, 4) == 0;
+}
+
+bool PngDecoder::ReadSize(std::int32_t& width, std::int32_t& height)
+{
+    if (m_Png == nullptr) {
+        return false;
+    }
+    if (setjmp(png_jmpbuf(m_Png)) != 0) {
+        return false;
+    }
+    png_read_info(m_Png, m_Info);
+    width = static_cast<std::int32_t>(png_get_image_width(m_Png, m_Info));
+    height = static_cast<std::int32_t>(png_get_image_height(m_Png, m_Info));
+    return true;
+}
+
+// Called with libpng's jump buffer set by the caller.
+bool PngDecoder::PrepareTransforms()
+{
+    png_read_info(m_Png, m_Info);
+    if (!DecodedImage::IsAcceptableSize(png_get_image_width(m_Png, m_Info), png_get_image_height(m_Png, m_Info))) {
+        return false;
+    }
+    const png_byte colorType = png_get_color_type(m_Png, m_Info);
+    // Palettes, grey below 8 bits and tRNS transparency.
+    png_set_expand(m_Png);
+    png_set_strip_16(m_Png);
+    if ((colorType & PNG_COLOR_MASK_COLOR) == 0) {
+        png_set_gray_to_rgb(m_Png);
+    }
+    png_set_swap_alpha(m_Png);
+    png_set_interlace_handling(m_Png);
+    png_read_update_info(m_Png, m_Info);
+    return png_get_bit_depth(m_Png, m_Info) == 8;
+}
+
+bool PngDecoder::Decode(DecodedImage& image)
+{
+    if (m_Png == nullptr) {
+        return false;
+    }
+    if (setjmp(png_jmpbuf(m_Png)) != 0) {
+        return false;
+    }
+    if (!PrepareTransforms()) {
+        return false;
+    }
+    const png_byte channels = png_get_channels(m_Png, m_Info);
+    if (channels != 3 && channels != 4) {
+        return false;
+    }
+    image.width = static_cast<std::int32_t>(png_get_image_width(m_Png, m_Info));
+    image.height = static_cast<std::int32_t>(png_get_image_height(m_Png, m_Info));
+    image.channels = channels;
+    if (png_get_rowbytes(m_Png, m_Info) != image.RowBytes()) {
+        return false;
+    }
+    image.pixels.assign(image.RowBytes() * static_cast<std::size_t>(image.height), 0);
+    m_Rows.resize(static_cast<std::size_t>(image.height));
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        m_Rows[static_cast<std::size_t>(y)] = image.Row(y);
+    }
+    png_read_image(m_Png, m_Rows.data());
+    return true;
+}
+
+}  // namespace Qmv2

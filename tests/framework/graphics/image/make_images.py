@@ -1,0 +1,105 @@
+#!/usr/bin/python3
+"""Writes the image loader test pictures into the folder given as argument.
+
+Small pictures use the 4 x 2 tables below (the C++ tests hold the same
+tables); PIL writes what it can, ImageMagick the low-depth grey and 16-bit
+files. Larger sheets carry their coordinates in their colours."""
+import os
+import subprocess
+import sys
+
+from PIL import Image
+
+GREY = [0, 85, 170, 255, 255, 170, 85, 0]
+ALPHA = [255, 0, 128, 255, 64, 255, 255, 10]
+COLOURS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0),
+           (0, 255, 255), (255, 0, 255), (10, 20, 30), (200, 100, 50)]
+PALETTE4 = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (10, 20, 30)]
+INDICES4 = [0, 1, 2, 3, 3, 2, 1, 0]
+PALETTE16 = [(i * 16, 255 - i * 16, i) for i in range(16)]
+INDICES16 = [0, 5, 10, 15, 15, 10, 5, 0]
+PALETTE256 = [(i, 255 - i, (i * 7) % 256) for i in range(256)]
+INDICES256 = [0, 50, 100, 150, 200, 250, 255, 1]
+PALETTE_ALPHA = [255, 128, 0, 255]
+
+
+def small(mode, data):
+    image = Image.new(mode, (4, 2))
+    image.putdata(data)
+    return image
+
+
+def palette(entries, indices):
+    image = small("P", indices)
+    image.putpalette([c for entry in entries for c in entry])
+    return image
+
+
+def magick(out, *arguments):
+    subprocess.run(["convert", *arguments], check=True, cwd=out)
+
+
+def coordinates(width, height, blue, step=1):
+    """Red = (x / step) mod 256, green = (y / step) mod 256, blue fixed."""
+    image = Image.new("RGB", (width, height))
+    image.putdata([((x // step) % 256, (y // step) % 256, blue) for y in range(height) for x in range(width)])
+    return image
+
+
+def main(out):
+    os.makedirs(out, exist_ok=True)
+    path = lambda name: os.path.join(out, name)
+    grey = small("L", GREY)
+    grey.save(path("grey8.png"))
+    grey.convert("1", dither=Image.NONE).save(path("grey1.png"))
+    magick(out, "grey8.png", "-depth", "2", "-type", "Grayscale", "grey2.png")
+    magick(out, "grey8.png", "-depth", "4", "-type", "Grayscale", "-define", "png:bit-depth=4", "grey4.png")
+    small("I;16", [g * 257 for g in GREY]).save(path("grey16.png"))
+    grey.save(path("greytrns.png"), transparency=85)
+    greyalpha = Image.merge("LA", (grey, small("L", ALPHA)))
+    greyalpha.save(path("greyalpha8.png"))
+    magick(out, "greyalpha8.png", "-depth", "16", "-define", "png:color-type=4",
+           "-define", "png:bit-depth=16", "greyalpha16.png")
+    palette(PALETTE4, INDICES4).save(path("palette2.png"), bits=2)
+    palette(PALETTE16, INDICES16).save(path("palette4.png"), bits=4)
+    palette(PALETTE256, INDICES256).save(path("palette8.png"), bits=8)
+    palette(PALETTE4, INDICES4).save(path("palettetrns.png"), bits=2, transparency=bytes(PALETTE_ALPHA))
+    rgb = small("RGB", COLOURS)
+    rgb.save(path("rgb8.png"))
+    rgba = small("RGBA", [c + (a,) for c, a in zip(COLOURS, ALPHA)])
+    rgba.save(path("rgba8.png"))
+    magick(out, "rgb8.png", "-depth", "16", "PNG48:rgb16.png")
+    magick(out, "rgba8.png", "-depth", "16", "PNG64:rgba16.png")
+    magick(out, "rgba8.png", "-interlace", "PNG", "interlaced.png")
+    small("RGBA", [c + (255,) for c in COLOURS]).save(path("opaque32.png"))
+    small("RGBA", [c + (254 if i == 5 else 255,) for i, c in enumerate(COLOURS)]).save(path("alpha254.png"))
+    # JPEG: flat 8 x 8 blocks decode close to their colours.
+    blocks = Image.new("RGB", (16, 16))
+    for i, colour in enumerate([(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)]):
+        blocks.paste(colour, ((i % 2) * 8, (i // 2) * 8, (i % 2) * 8 + 8, (i // 2) * 8 + 8))
+    blocks.save(path("colour.jpg"), quality=100, subsampling=0)
+    blocks.save(path("colour.JPEG"), quality=100, subsampling=0)
+    greyblocks = Image.new("L", (16, 16))
+    for i, value in enumerate([0, 100, 200, 255]):
+        greyblocks.paste(value, ((i % 2) * 8, (i // 2) * 8, (i % 2) * 8 + 8, (i // 2) * 8 + 8))
+    greyblocks.save(path("grey.jpg"), quality=100)
+    blocks.save(path("progressive.jpg"), quality=100, subsampling=0, progressive=True)
+    Image.new("CMYK", (8, 8), (0, 255, 0, 0)).save(path("cmyk.jpg"))
+    coordinates(256, 64, 7).save(path("sheet.png"))
+    coordinates(100, 100, 9).save(path("pad100.png"))
+    coordinates(2048, 512, 3, step=8).save(path("wide.png"))
+    coordinates(1100, 100, 5, step=8).save(path("toowide.png"))
+    coordinates(64, 32, 1).save(path("strip.png"))
+    # Masks: values are x * 4 + y * 64 (a 64 x 32 sheet), and one too small.
+    small("L", GREY).save(path("mask.png"))
+    mask = Image.new("L", (64, 32))
+    mask.putdata([(x * 4 + y * 64) % 256 for y in range(32) for x in range(64)])
+    mask.save(path("stripmask.png"))
+    Image.new("L", (32, 32), 200).save(path("smallmask.png"))
+    threshold = Image.new("L", (3, 3))
+    threshold.putdata([0, 127, 128, 129, 255, 0, 0, 0, 255])
+    threshold.save(path("threshold.png"))
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
