@@ -1,0 +1,135 @@
+#include "framework/graphics/text/ResourceFont.h"
+
+#include <cstdio>
+
+#include "framework/core/object/ObjectFactory.h"
+#include "framework/core/properties/PropertyStore.h"
+#include "framework/graphics/image/Image.h"
+
+namespace Qmv2 {
+
+namespace {
+
+const bool g_Registered = [] {
+    ObjectFactory::GetInstance()->Register<ResourceFont>("Font");
+    return true;
+}();
+
+const char* ArchiveWord(std::uint32_t flags)
+{
+    switch (flags) {
+    case 0: return "file";
+    case 2: return "zip";
+    case 4: return "encryptfile";
+    case 6: return "encryptzip";
+    default: return nullptr;
+    }
+}
+
+// The sheet through an image resource of the factory's "Image" kind.
+Image* LoadLayerThroughFactory(const std::string& imagePath, const std::string& maskPath, std::uint32_t loadFlags,
+                               std::int32_t& error)
+{
+    ObjectFactory* factory = ObjectFactory::GetInstance();
+    if (!factory->IsRegistered("Image")) {
+        error = ResourceObject::kErrorPrerequisites;
+        return nullptr;
+    }
+    SmartPtr<PropertyNode> description(new PropertyNode());
+    if (!imagePath.empty()) {
+        description->AddChild(new PropertyValue("file", imagePath, true));
+    }
+    if (!maskPath.empty()) {
+        description->AddChild(new PropertyValue("mask", maskPath, true));
+    }
+    if (const char* word = ArchiveWord(loadFlags)) {
+        description->AddChild(new PropertyValue("archive", std::string(word), true));
+    }
+    SmartPtr<BaseObject> made(factory->Create("Image", description.Get()));
+    if (!made || !made->IsOfType(&ResourceObject::s_Type)) {
+        error = ResourceObject::kErrorPrerequisites;
+        return nullptr;
+    }
+    auto* resource = static_cast<ResourceObject*>(made.Get());
+    resource->Load();
+    error = resource->GetErrorCode();
+    if (error != ResourceObject::kErrorNone) {
+        return nullptr;
+    }
+    return resource->GetFirstImage();
+}
+
+ResourceFont::LayerImageLoader g_LayerLoader = nullptr;
+
+}  // namespace
+
+void ResourceFont::SetLayerImageLoader(LayerImageLoader loader)
+{
+    g_LayerLoader = loader;
+}
+
+ResourceFont::ResourceFont(PropertyNode* description) : ResourceObject(description)
+{
+    (void)g_Registered;
+}
+
+ResourceFont::ResourceFont(const std::string& fileName) : ResourceObject(fileName)
+{
+    (void)g_Registered;
+}
+
+void ResourceFont::Load()
+{
+    m_Font.Reset();
+    SmartPtr<PropertyStore> store(new PropertyStore());
+    store->SetLoadFlags(GetLoadFlags());
+    const std::string& fileName = GetFileName();
+    if (fileName.empty() || !store->LoadFile(GetLoadFlags(), fileName) || store->GetChildCount() == 0) {
+        SetError(kErrorSubResource);
+        SetLoaded();
+        return;
+    }
+    const std::size_t slash = fileName.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : fileName.substr(0, slash);
+    const auto inFolder = [&folder](const std::string& name) { return folder + "/" + name; };
+
+    m_Font = new FontBitmap(store->GetNode("font"));
+    const LayerImageLoader loader = g_LayerLoader != nullptr ? g_LayerLoader : &LoadLayerThroughFactory;
+    for (const SmartPtr<AbstractProperty>& item : store->GetVector("layers")->GetItems()) {
+        const PropertyNode& layer = *PropertyNode::AsNode(item.Get());
+        const std::string imagePath = layer.HasChild("image") ? inFolder(layer.GetString("image")) : std::string();
+        const std::string maskPath = layer.HasChild("mask") ? inFolder(layer.GetString("mask")) : std::string();
+        std::int32_t error = kErrorNone;
+        SmartPtr<Image> imageSet(loader(imagePath, maskPath, GetLoadFlags(), error));
+        if (error != kErrorNone) {
+            SetError(error);
+            continue;
+        }
+        float padding = 0.0f;
+        if (std::sscanf(layer.GetString("padding").c_str(), "%f", &padding) != 1) {
+            padding = 0.0f;
+        }
+        const Color color(layer.HasChild("color") ? static_cast<std::uint32_t>(layer.GetValue("color")->GetInt())
+                                                  : 0u);
+        m_Font->AddLayer(new FontLayer(padding, color, imageSet.Get()));
+    }
+    SetLoaded();
+}
+
+void ResourceFont::Unload()
+{
+    m_Font.Reset();
+    ResourceObject::Unload();
+}
+
+bool ResourceFont::HasSameFile(const ResourceObject& other) const
+{
+    return other.IsOfType(&ResourceFont::s_Type) && !GetFileName().empty() && GetFileName() == other.GetFileName();
+}
+
+std::string ResourceFont::ToString() const
+{
+    return ResourceObject::ToString() + "Object: " + (m_Font ? "not 0" : "NULL") + "; ";
+}
+
+}  // namespace Qmv2
