@@ -7,7 +7,7 @@
 #include "framework/graphics/draw/GraphicsSettings.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/scene/GameNode.h"
-#include "framework/scene/iRenderable.h"
+#include "framework/graphics/draw/iRenderable.h"
 
 namespace Qmv2 {
 
