@@ -5,6 +5,7 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/graphics/image/Image.h"
+#include "framework/graphics/image/ResourceImage.h"
 
 namespace Qmv2 {
 
@@ -26,15 +27,11 @@ const char* ArchiveWord(std::uint32_t flags)
     }
 }
 
-// The sheet through an image resource of the factory's "Image" kind.
-Image* LoadLayerThroughFactory(const std::string& imagePath, const std::string& maskPath, std::uint32_t loadFlags,
-                               std::int32_t& error)
+// The sheet through an image resource over the image and mask files, with
+// the font's load flags.
+SmartPtr<Image> LoadLayerImage(const std::string& imagePath, const std::string& maskPath, std::uint32_t loadFlags,
+                      std::int32_t& error)
 {
-    ObjectFactory* factory = ObjectFactory::GetInstance();
-    if (!factory->IsRegistered("Image")) {
-        error = ResourceObject::kErrorPrerequisites;
-        return nullptr;
-    }
     SmartPtr<PropertyNode> description(new PropertyNode());
     if (!imagePath.empty()) {
         description->AddChild(new PropertyValue("file", imagePath, true));
@@ -45,18 +42,10 @@ Image* LoadLayerThroughFactory(const std::string& imagePath, const std::string& 
     if (const char* word = ArchiveWord(loadFlags)) {
         description->AddChild(new PropertyValue("archive", std::string(word), true));
     }
-    SmartPtr<BaseObject> made(factory->Create("Image", description.Get()));
-    if (!made || !made->IsOfType(&ResourceObject::s_Type)) {
-        error = ResourceObject::kErrorPrerequisites;
-        return nullptr;
-    }
-    auto* resource = static_cast<ResourceObject*>(made.Get());
+    SmartPtr<ResourceImage> resource(new ResourceImage(description.Get()));
     resource->Load();
     error = resource->GetErrorCode();
-    if (error != ResourceObject::kErrorNone) {
-        return nullptr;
-    }
-    return resource->GetFirstImage();
+    return error == ResourceObject::kErrorNone ? SmartPtr<Image>(resource->GetFirstImage()) : SmartPtr<Image>();
 }
 
 ResourceFont::LayerImageLoader g_LayerLoader = nullptr;
@@ -94,7 +83,7 @@ void ResourceFont::Load()
     const auto inFolder = [&folder](const std::string& name) { return folder + "/" + name; };
 
     m_Font = new FontBitmap(store->GetNode("font"));
-    const LayerImageLoader loader = g_LayerLoader != nullptr ? g_LayerLoader : &LoadLayerThroughFactory;
+    const LayerImageLoader loader = g_LayerLoader != nullptr ? g_LayerLoader : &LoadLayerImage;
     for (const SmartPtr<AbstractProperty>& item : store->GetVector("layers")->GetItems()) {
         const PropertyNode& layer = *PropertyNode::AsNode(item.Get());
         const std::string imagePath = layer.HasChild("image") ? inFolder(layer.GetString("image")) : std::string();

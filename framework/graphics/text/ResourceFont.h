@@ -17,7 +17,7 @@ class ResourceFont : public ResourceObject {
     // Loads a layer's sheet from an image path and a mask path (either may be
     // empty) with the font's load flags. Answers the image set, or null with
     // the image resource's error code in `error`.
-    using LayerImageLoader = Image* (*)(const std::string& imagePath, const std::string& maskPath,
+    using LayerImageLoader = SmartPtr<Image> (*)(const std::string& imagePath, const std::string& maskPath,
                                         std::uint32_t loadFlags, std::int32_t& error);
 
     explicit ResourceFont(PropertyNode* description);
@@ -32,8 +32,8 @@ class ResourceFont : public ResourceObject {
 
     FontBitmap* GetFont() const { return m_Font.Get(); }
 
-    // Replaces the sheet loader; null restores the default, which makes an
-    // image resource through the object factory's "Image" kind.
+    // Replaces the sheet loader (tests); null restores the default, an image
+    // resource over the layer's files.
     static void SetLayerImageLoader(LayerImageLoader loader);
 
 private:
