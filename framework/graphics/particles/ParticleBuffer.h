@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <new>
 
@@ -16,11 +15,14 @@ namespace Qmv2 {
 template <typename BufferInterface>
 class ParticleBuffer : public BaseObject, public BufferInterface {
 public:
-    // Null when the bytes cannot be had.
+    // Far above any particle system's needs; a larger request is a damaged count.
+    static constexpr std::uint64_t kMaxBytes = std::uint64_t{256} << 20;
+
+    // Null for 0 or more than kMaxBytes bytes, or when the bytes cannot be had.
     template <typename Buffer>
     static Buffer* Make(std::uint64_t bytes)
     {
-        if (bytes == 0 || bytes > std::numeric_limits<std::size_t>::max()) {
+        if (bytes == 0 || bytes > kMaxBytes) {
             return nullptr;
         }
         std::unique_ptr<std::byte[]> block(new (std::nothrow) std::byte[static_cast<std::size_t>(bytes)]());

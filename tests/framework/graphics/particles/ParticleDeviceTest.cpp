@@ -141,9 +141,11 @@ TEST_F(ParticleDeviceTest, BuffersHoldTheRequestedBytesAndRefuseEmptyOrImpossibl
     Owned<IIndexBuffer> ownedIndices(indices);
     EXPECT_EQ(dynamic_cast<ParticleIndexBuffer*>(indices)->GetByteSize(), 18u);
 
-    // A size no memory can hold answers 0 instead of ending the program.
+    // Sizes beyond any real need answer 0 instead of ending the program.
     EXPECT_EQ(device_->CreateVertexBuffer(&vertices, 0xFFFFFFFFu, 0xFFFFFFFFu), 0);
     EXPECT_EQ(vertices, nullptr);
+    EXPECT_EQ(device_->CreateIndexBuffer(&indices, 0xFFFFFFFFu), 0);
+    EXPECT_EQ(indices, nullptr);
     EXPECT_EQ(device_->CreateVertexBuffer(nullptr, 4, 28), 0);
 }
 
