@@ -19,7 +19,8 @@ struct BakedGlyph {
     int bx = 0, by = 0;
 };
 
-// One layer sheet: 32-bit RGBA pixels, row by row, top row first.
+// One layer sheet: 32-bit RGBA pixels, row by row, top row first; white,
+// with the glyph coverage times the layer colour's alpha as alpha.
 struct BakedLayer {
     std::string label;
     std::string imageFile;    // "<font>_<label>.png"

@@ -47,18 +47,14 @@ int MarginNeeded(const LayerPiece& piece, const CoverageBitmap& face)
 void PaintLayer(BakedLayer& layer, const std::vector<RenderedGlyph>& rendered, const std::vector<BakedGlyph>& glyphs,
                 std::size_t layerIndex)
 {
-    const std::uint8_t red = (layer.color >> 16) & 0xFF;
-    const std::uint8_t green = (layer.color >> 8) & 0xFF;
-    const std::uint8_t blue = layer.color & 0xFF;
+    // The sheet is white with the coverage (times the layer's own alpha) as
+    // alpha: the game loads it as an alpha-only mask and tints it with the
+    // layer's colour, which markup and labels can replace. White clear
+    // pixels keep filtering at the glyph edges from darkening them.
     const unsigned alpha = layer.color >> 24;
-    // Clear pixels carry the layer's colour too, so that filtering at the
-    // glyph edges blends towards it and not towards black.
-    layer.rgba.assign(static_cast<std::size_t>(layer.width) * layer.height * 4, 0);
-    for (std::size_t i = 0; i < layer.rgba.size(); i += 4) {
-        layer.rgba[i] = red;
-        layer.rgba[i + 1] = green;
-        layer.rgba[i + 2] = blue;
-    }
+    layer.rgba.assign(static_cast<std::size_t>(layer.width) * layer.height * 4, 0xFF);
+    for (std::size_t i = 3; i < layer.rgba.size(); i += 4)
+        layer.rgba[i] = 0;
     const int p = layer.padding;
     for (std::size_t g = 0; g < glyphs.size(); ++g) {
         const BakedGlyph& glyph = glyphs[g];

@@ -125,7 +125,8 @@ std::string FontDescriptionWriter::Write(const BakedFont& font)
     out << "\t<Vector id=\"layers\">\n";
     for (const BakedLayer& layer : font.layers) {
         out << "\t\t<Node";
-        Attribute(out, "image", layer.imageFile);
+        // A sheet named as the mask alone loads as an alpha-only texture.
+        Attribute(out, "mask", layer.imageFile);
         Attribute(out, "padding", layer.padding);
         Attribute(out, "color", ColorText(layer.color));
         out << "/>\n";

@@ -374,7 +374,8 @@ void FontBitmap::Draw(Graphics& graphics, const FontTextBlock& block)
     const float originX = graphics.GetX();
     const float originY = graphics.GetY();
 
-    for (std::int32_t layerIndex = m_Layers.GetCount() - 1; layerIndex >= 0; --layerIndex) {
+    // Bottom layer first, so that the face lies over its outline and shadow.
+    for (std::int32_t layerIndex = 0; layerIndex < m_Layers.GetCount(); ++layerIndex) {
         const FontLayer& layer = *m_Layers[layerIndex];
         ImageFrame* sheet = layer.GetSheet();
         if (sheet == nullptr || sheet->GetImageData() == nullptr) {

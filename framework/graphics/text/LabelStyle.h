@@ -46,7 +46,9 @@ class LabelStyle : public Sprite {
     const UTF8String& GetText() const { return m_Text; }
 
     void Layout();
+    // Renders the laid-out words and images into the sprite's own image.
     void Render();
+    using Sprite::Render;
     void PlaceWord();
     void FinishLine();
 

@@ -250,10 +250,11 @@ TEST_F(FontBakerTest, SheetsHaveCoverageOnlyWhereGlyphsAre)
                 const std::uint8_t* pixel = &sheet.rgba[(static_cast<std::size_t>(y) * sheet.width + x) * 4];
                 if (pixel[3] > 0 && !inCell[static_cast<std::size_t>(y) * sheet.width + x])
                     ++stray;
-                // Every pixel carries the layer's colour; only alpha varies.
-                ASSERT_EQ(pixel[0], (color >> 16) & 0xFF);
-                ASSERT_EQ(pixel[1], (color >> 8) & 0xFF);
-                ASSERT_EQ(pixel[2], color & 0xFF);
+                // Every pixel is white; alpha carries the coverage, at most
+                // the layer colour's alpha (the colour itself tints at draw time).
+                ASSERT_EQ(pixel[0], 0xFF);
+                ASSERT_EQ(pixel[1], 0xFF);
+                ASSERT_EQ(pixel[2], 0xFF);
                 ASSERT_LE(pixel[3], color >> 24);
             }
         EXPECT_EQ(stray, 0) << "layer " << l;

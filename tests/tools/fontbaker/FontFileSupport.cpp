@@ -155,7 +155,7 @@ ReadFont ReadFontFile(const std::string& path)
     }
     for (const TiXmlElement* item = layers->FirstChildElement(); item; item = item->NextSiblingElement()) {
         ReadLayer layer;
-        layer.image = Attribute(item, "image");
+        layer.image = Attribute(item, "mask");
         layer.padding = ReadFloat(item, "padding");
         layer.color = ParseInteger(Attribute(item, "color"));
         font.layers.push_back(layer);
