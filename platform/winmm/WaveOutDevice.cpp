@@ -60,6 +60,11 @@ MMRESULT WaveOutDevice::Reset() {
     return MMSYSERR_NOERROR;
 }
 
+uint64_t WaveOutDevice::BytesPlayed() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return m_BytesPlayed;
+}
+
 bool WaveOutDevice::IsQueued(const WAVEHDR* header) {
     std::lock_guard<std::mutex> guard(m_Lock);
     return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();

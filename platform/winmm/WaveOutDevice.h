@@ -5,7 +5,6 @@
 
 #include "platform/winmm/WaveDevice.h"
 
-#include <atomic>
 #include <cstdint>
 
 class WaveOutDevice : public WaveDevice {
@@ -16,8 +15,10 @@ class WaveOutDevice : public WaveDevice {
 
     MMRESULT Write(WAVEHDR* header);
     MMRESULT Reset();
-    // Bytes played since the open or the last reset.
-    uint64_t BytesPlayed() const { return m_BytesPlayed.load(); }
+    // Bytes played since the open or the last reset. Read under the device's
+    // lock: a caller that writes behind this position then knows the device is
+    // done with what it overwrites, and its writes reach the device's next read.
+    uint64_t BytesPlayed();
     bool IsQueued(const WAVEHDR* header);
 
  protected:
@@ -29,5 +30,5 @@ class WaveOutDevice : public WaveDevice {
     DWORD m_Offset = 0;      // in the front header
     DWORD m_LoopsLeft = 0;   // of the front header
     bool m_FrontStarted = false;
-    std::atomic<uint64_t> m_BytesPlayed{0};
+    uint64_t m_BytesPlayed = 0;
 };

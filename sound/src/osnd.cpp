@@ -257,7 +257,6 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   }
 
   Music_ReapplyTempo();
-  if (gOsnd.primary) SoundSoftware_StartThread();
   OsndNonBlocking_Init();
   if (Osnd_NonRealtime()) gOsnd.initFlags |= OSND_INIT_NONREALTIME;
 
@@ -265,12 +264,19 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
     Osnd_SetError(OSND_ERR_INIT);
     return false;
   }
+  // Last: the mixer runs the whole DSP chain, the streams' sync scan included.
+  if (gOsnd.primary) SoundSoftware_StartThread();
   OSND_Update();
   return true;
 }
 
 void OSND_Close() {
   gOsnd.lastError = OSND_ERR_NONE;
+  // Every engine thread ends before anything it uses is freed: the mixer
+  // (which runs the sync scan over the streams), the streamer, the open queue.
+  SoundSoftware_StopThread();
+  OsndStream_StopThread();
+  OsndNonBlocking_Shutdown();
   if (gOsnd.initialised) {
     gOsnd.driversEnumerated = 0;
     gOsnd.bufferLengthMs = -1;
@@ -279,7 +285,6 @@ void OSND_Close() {
     OSND_StopSound(OSND_ALL);
     OsndStream_CloseAll();
     OsndStream_Shutdown();
-    OsndNonBlocking_Shutdown();
   }
   if (gOsnd.primary) {
     if (gOsnd.initialised) OSND_StopSound(OSND_PRIMARY);

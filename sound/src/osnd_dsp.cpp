@@ -62,7 +62,9 @@ void OSND_DSP_SetPriority(OSND_DSPUNIT *unit, int priority) {
 
 void OSND_DSP_SetActive(OSND_DSPUNIT *unit, bool active) {
   Osnd_ResetError();
-  if (unit) unit->active = active;
+  if (!unit) return;
+  SystemLockGuard guard(MixerLock());
+  unit->active = active;
 }
 
 void OSND_DSP_Free(OSND_DSPUNIT *unit) {

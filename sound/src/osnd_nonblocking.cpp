@@ -3,6 +3,7 @@
 #include "sound/src/osnd_pending.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 namespace {
@@ -13,18 +14,35 @@ struct NonBlockingState {
   std::atomic<int> stopByte{2};
   // The application appends while the thread takes nodes off.
   std::mutex lock;
+  // The record the thread works on; a close of it waits until it is done.
+  void *working = nullptr;
+  std::condition_variable workDone;
 };
 
 NonBlockingState gQueue;
+thread_local bool tOnOpenThread = false;
 
-OsndQueueNode *TakeFirst() {
+// Takes the first node off the queue; its object becomes the one being worked on.
+bool TakeFirst(void **object, int *kind) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   OsndQueueNode *node = gQueue.head.next;
-  if (node == &gQueue.head) return nullptr;
+  if (node == &gQueue.head) return false;
   node->prev->next = node->next;
   node->next->prev = node->prev;
   node->next = node->prev = node;
-  return node;
+  *object = node->object;
+  *kind = node->kind;
+  node->object = nullptr;
+  gQueue.working = *object;
+  return true;
+}
+
+void FinishWork() {
+  {
+    std::lock_guard<std::mutex> guard(gQueue.lock);
+    gQueue.working = nullptr;
+  }
+  gQueue.workDone.notify_all();
 }
 
 void OpenStream(OSND_STREAM *s) {
@@ -39,24 +57,25 @@ void OpenStream(OSND_STREAM *s) {
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
   }
-  if (failed)
-    s->openFailed = 1;
-  else
-    s->ready = 1;
-  if (s->openCallback) s->openCallback(s, nullptr, 0, nullptr);
+  const OSND_STREAMCALLBACK opened = OsndStream_GetOpenCallback(s);
+  OsndStream_SetOpenState(s, !failed, failed);
+  if (opened) opened(s, nullptr, 0, nullptr);
 }
 
 unsigned ThreadProc(void *) {
+  tOnOpenThread = true;
   while (gQueue.stopByte == 0) {
-    while (OsndQueueNode *node = TakeFirst()) {
-      void *object = node->object;
-      node->object = nullptr;
+    void *object = nullptr;
+    int kind = 0;
+    while (TakeFirst(&object, &kind)) {
       if (!object) {
+        FinishWork();
         SystemTime_Sleep(25);
         continue;
       }
       // Songs are queued by the music player once it is part of the build.
-      if (node->kind == 0) OpenStream(static_cast<OSND_STREAM *>(object));
+      if (kind == 0) OpenStream(static_cast<OSND_STREAM *>(object));
+      FinishWork();
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
@@ -76,6 +95,10 @@ void OsndNonBlocking_Init() {
 
 bool OsndNonBlocking_StartThread() {
   if (!gQueue.thread) {
+    // The open thread links the records it opened into the stream list, which
+    // the application walks too: the list needs its locks even when the output
+    // makes none of its own.
+    OsndStream_CreateLocks(true);
     gQueue.stopByte = 0;
     gQueue.thread = SystemThread_Create("ZIVE OSND_NONBLOCKING thread", ThreadProc, nullptr, 1, 16384);
   }
@@ -90,9 +113,11 @@ void OsndNonBlocking_Shutdown() {
     gQueue.thread = nullptr;
   }
   gQueue.stopByte = 2;
-  while (OsndQueueNode *node = TakeFirst()) {
-    if (node->kind == 0 && node->object) static_cast<OSND_STREAM *>(node->object)->openFailed = 1;
-    node->object = nullptr;
+  void *object = nullptr;
+  int kind = 0;
+  while (TakeFirst(&object, &kind)) {
+    if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
+    FinishWork();
   }
 }
 
@@ -104,4 +129,10 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   node->next = &gQueue.head;
   gQueue.head.prev->next = node;
   gQueue.head.prev = node;
+}
+
+void OsndNonBlocking_WaitUntilDone(void *object) {
+  if (tOnOpenThread) return;  // a callback of the open itself
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  gQueue.workDone.wait(guard, [object] { return gQueue.working != object; });
 }

@@ -10,3 +10,6 @@ bool OsndNonBlocking_StartThread();
 void OsndNonBlocking_Shutdown();
 // Appends a record's node at the tail of the queue.
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
+// Returns once the open thread no longer works on the record (at once when
+// called from that thread).
+void OsndNonBlocking_WaitUntilDone(void *object);

@@ -9,7 +9,10 @@
 
 // Streams and the background open queue.
 bool OsndStream_StartThread();
+// Stops the streamer thread and waits for it to end.
+void OsndStream_StopThread();
 void OsndStream_CloseAll();
+// Stops the streamer thread, frees the sync unit and deletes the stream locks.
 void OsndStream_Shutdown();
 void OsndStream_UpdatePass(float milliseconds);
 void OsndNonBlocking_Init();

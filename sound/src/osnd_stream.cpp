@@ -87,6 +87,7 @@ void LinkStream(OSND_STREAM *s) {
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
+    if (s->link.next) OsndList_Unlink(&s->link);
     OsndList_Append(&gOsndStreams.streams, &s->link);
   }
   if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
@@ -212,7 +213,7 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   if (!sample || samples < 2) {
     if (sample) OsndSample_Destroy(sample);
     if (reuse) {
-      s->openFailed = 1;
+      OsndStream_MarkOpenFailed(s);
     } else {
       OSND_FREE_MEM(s);
     }
@@ -234,7 +235,8 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   s->blockAlign = 4;
   s->nextHalf = 0;
   s->channel = -1;
-  s->playing = s->ended = s->ready = s->seeking = s->needsRefill = s->prefilling = s->openFailed = s->closing = 0;
+  s->playing = s->ended = s->seeking = s->needsRefill = s->prefilling = s->closing = 0;
+  OsndStream_SetOpenState(s, false, false);
   s->refillOnPlay = 1;
   s->userData = userData;
   s->loopCount = s->loopsLeft = -1;
@@ -246,7 +248,8 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   s->queue.next = s->queue.prev = &s->queue;
   s->queue.object = nullptr;
   s->queue.kind = 0;
-  LinkStream(s);
+  // Linked once the open has filled it (OsndStream_Link): the streamer and the
+  // mixer's sync scan never see a record that is still being opened.
   return s;
 }
 
@@ -267,7 +270,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
     if (file) SystemFile_Close(file);
     OsndStream_FreeSyncPoints(&sync);
     if (tags) OsndTag_FreeList(&tags);
-    if (reuse) reuse->openFailed = 1;
+    if (reuse) OsndStream_MarkOpenFailed(reuse);
     return Fail<OSND_STREAM>(code);
   };
 
@@ -391,8 +394,13 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   if (inputSize > 0) s->input = static_cast<uint8_t *>(OSND_ALLOC(inputSize));
   if (decodeBlock > 0) s->decode = static_cast<uint8_t *>(OSND_ALLOC(decodeBlock));
   if (!ringsOk || (inputSize > 0 && !s->input) || (decodeBlock > 0 && !s->decode)) {
-    s->openFailed = 1;
-    OSND_Stream_Close(s);
+    // A background record belongs to the application, which closes it later.
+    OsndStream_Release(s);
+    if (reuse) {
+      OsndStream_MarkOpenFailed(s);
+    } else {
+      OSND_FREE_MEM(s);
+    }
     return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
   }
 
@@ -412,12 +420,13 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   s->seeking = 0;
   s->needsRefill = 0;
   s->refillOnPlay = 0;
+  OsndStream_Link(s);
   return s;
 }
 
 bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
   if (!gOsnd.initialised) return FailBool(OSND_ERR_UNINITIALISED);
-  if (!s || !s->ready) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!s || !OsndStream_IsReady(s)) return FailBool(OSND_ERR_INVALID_PARAM);
   if (!s->playing) return true;
   const bool streamer = OsndStream_OnStreamerThread();
   if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
@@ -481,7 +490,7 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
 }
 
 bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bool noRefill) {
-  if (!s || (!internal && !s->ready)) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!s || (!internal && !OsndStream_IsReady(s))) return FailBool(OSND_ERR_INVALID_PARAM);
   if (position != 0 && position >= s->dataLength) return FailBool(OSND_ERR_INVALID_PARAM);
   bool paused = false;
   if (!noRefill) {
@@ -511,18 +520,28 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int, bool, bool) {
   return FailBool(OSND_ERR_INVALID_PARAM);
 }
 
-void OsndStream_Free(OSND_STREAM *s) {
+void OsndStream_Link(OSND_STREAM *s) { LinkStream(s); }
+
+void OsndStream_Release(OSND_STREAM *s) {
   if (s->callbacks.close && s->formatState) s->callbacks.close(s->formatState);
   s->formatState = nullptr;
   if (s->file) SystemFile_Close(s->file);
   s->file = nullptr;
   OsndStream_FreeSyncPoints(&s->sync);
   if (s->sample) OSND_Sample_Free(s->sample);
+  s->sample = nullptr;
   OSND_FREE_MEM(s->input);
   OSND_FREE_MEM(s->decode);
   OSND_FREE_MEM(s->ring.entries);
   OSND_FREE_MEM(s->latency.entries);
+  s->input = s->decode = nullptr;
+  s->ring.entries = s->latency.entries = nullptr;
+  s->ring.count = s->latency.count = 0;
   if (s->tags) OsndTag_FreeList(&s->tags);
+}
+
+void OsndStream_Free(OSND_STREAM *s) {
+  OsndStream_Release(s);
   OSND_FREE_MEM(s);
 }
 
@@ -539,7 +558,11 @@ void OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, vo
 }
 
 void OsndStream_SetOpenCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback) {
-  if (s) s->openCallback = callback;
+  if (s) std::atomic_ref<OSND_STREAMCALLBACK>(s->openCallback).store(callback, std::memory_order_release);
+}
+
+OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
+  return std::atomic_ref<OSND_STREAMCALLBACK>(s->openCallback).load(std::memory_order_acquire);
 }
 
 void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
@@ -553,7 +576,7 @@ OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int off
   if (!gOsnd.initialised) return Fail<OSND_STREAM>(OSND_ERR_UNINITIALISED);
   if (!(mode & OSND_MODE_NONBLOCKING)) {
     OSND_STREAM *s = OsndStream_Open(nullptr, nameOrData, mode, offset, length);
-    if (s) s->ready = 1;
+    if (s) OsndStream_MarkReady(s);
     return s;
   }
   if (!nameOrData) return Fail<OSND_STREAM>(OSND_ERR_INVALID_PARAM);
@@ -586,12 +609,17 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
+  // A record still opening in the background is not touched beyond its state.
+  if (!OsndStream_IsReady(s)) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return -1;
+  }
   if (s->closing) return -1;
   if (!gOsnd.initialised || gOsndStreams.stopByte == 1) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
-  if (!s->ready || s->prefilling || !s->sample) {
+  if (s->prefilling || !s->sample) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
   }
@@ -643,10 +671,13 @@ bool OSND_Stream_Stop(OSND_STREAM *stream) {
 bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
   if (!s) return FailBool(OSND_ERR_INVALID_PARAM);
-  if (!s->ready && !s->openFailed) return FailBool(OSND_ERR_INVALID_PARAM);
+  const bool ready = OsndStream_IsReady(s);
+  if (!ready && !OsndStream_OpenFailed(s)) return FailBool(OSND_ERR_INVALID_PARAM);
   if (s->closing) return true;
+  // A failed background open may still be finishing on the open thread.
+  OsndNonBlocking_WaitUntilDone(s);
   s->closing = 1;
-  if (s->ready) OsndStream_Stop(s, false);
+  if (ready) OsndStream_Stop(s, false);
   UnlinkStream(s);
   s->endCallback = nullptr;
   s->endUserData = nullptr;

@@ -161,6 +161,25 @@ struct OsndStreamSystem {
 extern OsndStreamSystem gOsndStreams;
 
 inline OSND_STREAM *OsndStream_FromLink(OsndListNode *n) { return reinterpret_cast<OSND_STREAM *>(n); }
+
+// A record opened in the background is filled by the open thread while the
+// application polls it: its open state is published last (release) and read
+// with acquire, so that a record seen as ready or failed is seen whole.
+inline bool OsndStream_IsReady(OSND_STREAM *s) {
+  return std::atomic_ref<uint8_t>(s->ready).load(std::memory_order_acquire) != 0;
+}
+inline bool OsndStream_OpenFailed(OSND_STREAM *s) {
+  return std::atomic_ref<uint8_t>(s->openFailed).load(std::memory_order_acquire) != 0;
+}
+inline void OsndStream_SetOpenState(OSND_STREAM *s, bool ready, bool failed) {
+  std::atomic_ref<uint8_t>(s->openFailed).store(failed ? 1 : 0, std::memory_order_release);
+  std::atomic_ref<uint8_t>(s->ready).store(ready ? 1 : 0, std::memory_order_release);
+}
+inline void OsndStream_MarkReady(OSND_STREAM *s) { OsndStream_SetOpenState(s, true, false); }
+inline void OsndStream_MarkOpenFailed(OSND_STREAM *s) { OsndStream_SetOpenState(s, false, true); }
+// The stream-decode and stream-list locks; evenNonRealtime makes them for the
+// non-realtime output too, once a background open thread shares the list.
+void OsndStream_CreateLocks(bool evenNonRealtime);
 bool OsndStream_OnStreamerThread();
 
 // Conversions between bytes of the stream's data and PCM samples.
@@ -175,7 +194,12 @@ bool OsndStream_SetPosition(OSND_STREAM *stream, unsigned position, bool interna
 // unit: 0 bytes, 1 milliseconds, 2 samples.
 bool OsndStream_Seek(OSND_STREAM *stream, int unit, uint32_t value, bool resetSyncCursor);
 bool OsndStream_SetSubStreamEx(OSND_STREAM *stream, int index, bool internal, bool keepPlaying);
+// Releases what an open made (format state, file, buffers, sample, points,
+// tags); the record itself stays. Safe to call twice.
+void OsndStream_Release(OSND_STREAM *stream);
 void OsndStream_Free(OSND_STREAM *stream);
+// Links an opened record into the engine's stream list.
+void OsndStream_Link(OSND_STREAM *stream);
 
 // Refill and the streamer.
 bool OsndStream_Decode(OSND_STREAM *stream, void *destination, int bytes, void *userData);
@@ -202,6 +226,8 @@ void OsndStream_DeliverSyncs(OSND_STREAM *stream);
 // Callbacks and playback settings a stream's owner sets.
 void OsndStream_SetEndCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
 void OsndStream_SetSyncCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
+// May be set while the open runs in the background.
 void OsndStream_SetOpenCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback);
+OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *stream);
 // -1 endless (with a looping mode), else the number of loops back.
 void OsndStream_SetLoopCount(OSND_STREAM *stream, int count);

@@ -298,7 +298,9 @@ void OsndStream_UpdatePass(float milliseconds) {
 bool OsndStream_StartThread() {
   if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
   gOsndStreams.stopByte = 0;
-  // Everything the thread reads is set before it starts.
+  // Everything the streamer and the mixer's sync scan read exists before
+  // either of them can run: the locks first, then the sync unit.
+  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) OsndStream_CreateLocks(false);
   if (!gOsnd.primary) {
     gOsndStreams.passMs = 10.0f;
     gOsndStreams.passSamples = 256;
@@ -307,15 +309,27 @@ bool OsndStream_StartThread() {
     gOsndStreams.syncUnit = OSND_DSP_Create(SyncScanUnit, 0, nullptr);
     if (gOsndStreams.syncUnit) OSND_DSP_SetActive(gOsndStreams.syncUnit, true);
   }
-  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) {
-    if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection();
-    if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection();
-    if (!gOsndStreams.thread) {
-      gOsndStreams.thread = SystemThread_Create("ZIVE Streamer thread", ThreadProc, nullptr, 2, 0);
-      if (!gOsndStreams.thread) return false;
-    }
+  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME) && !gOsndStreams.thread) {
+    gOsndStreams.thread = SystemThread_Create("ZIVE Streamer thread", ThreadProc, nullptr, 2, 0);
+    if (!gOsndStreams.thread) return false;
   }
   return true;
+}
+
+void OsndStream_CreateLocks(bool evenNonRealtime) {
+  if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection(evenNonRealtime);
+  if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection(evenNonRealtime);
+}
+
+void OsndStream_StopThread() {
+  gOsndStreams.stopByte = 1;
+  if (gOsndStreams.thread) {
+    // Joined, not abandoned: the thread walks the streams that are freed after it.
+    SystemThread_CloseThread(gOsndStreams.thread);
+    gOsndStreams.thread = nullptr;
+    gOsndStreams.threadId = 0;
+  }
+  gOsndStreams.stopByte = 2;
 }
 
 void OsndStream_CloseAll() {
@@ -325,20 +339,13 @@ void OsndStream_CloseAll() {
   if (!head->next) return;
   while (!OsndList_IsEmpty(head)) {
     OSND_STREAM *s = OsndStream_FromLink(head->next);
-    if (!s->ready && !s->openFailed) s->openFailed = 1;  // never opened: closed all the same
+    if (!OsndStream_IsReady(s) && !OsndStream_OpenFailed(s)) OsndStream_MarkOpenFailed(s);  // closed all the same
     if (!OSND_Stream_Close(s)) OsndList_Unlink(&s->link);
   }
 }
 
 void OsndStream_Shutdown() {
-  gOsndStreams.stopByte = 1;
-  if (gOsndStreams.thread) {
-    // Joined, not abandoned: the thread walks the streams freed after it.
-    SystemThread_CloseThread(gOsndStreams.thread);
-    gOsndStreams.thread = nullptr;
-    gOsndStreams.threadId = 0;
-  }
-  gOsndStreams.stopByte = 2;
+  OsndStream_StopThread();
   if (gOsndStreams.syncUnit) {
     OSND_DSP_Free(gOsndStreams.syncUnit);
     gOsndStreams.syncUnit = nullptr;

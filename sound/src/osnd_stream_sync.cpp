@@ -148,7 +148,7 @@ extern "C" {
 
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name) {
   Osnd_ResetError();
-  if (!stream || !stream->ready || !stream->sample) {
+  if (!stream || !OsndStream_IsReady(stream) || !stream->sample) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }

@@ -316,14 +316,16 @@ bool RecordStop() {
     gState.thread = nullptr;
   }
   gState.threadRunning = false;
-  if (gState.event) SystemThread_CloseEvent(gState.event);
-  gState.event = nullptr;
+  // The device is closed before the event and the ring go: its callback
+  // signals the one and fills the other until the close returns.
   if (gState.in) {
     waveInReset(gState.in);
     for (RecordHeader &r : gState.headers) waveInUnprepareHeader(gState.in, &r.header, sizeof(WAVEHDR));
     waveInClose(gState.in);
     gState.in = nullptr;
   }
+  if (gState.event) SystemThread_CloseEvent(gState.event);
+  gState.event = nullptr;
   OSND_FREE_MEM(gState.ring);
   gState.ring = nullptr;
   gState.frameBytes = 0;

@@ -192,14 +192,19 @@ void SoundSoftware_MixBlock(int offset, int length) {
   gOsnd.mixingInProgress = false;
 }
 
-void SoundSoftware_Close() {
+void SoundSoftware_StopThread() {
   gOsnd.mixerStopRequest = true;
   if (gOsnd.mixerThread) {
-    // Joined, not abandoned: the thread reads the buffer and the channels freed below.
+    // Joined, not abandoned: the thread runs the DSP chain, whose units read
+    // the channels, the streams and the mix buffer.
     SystemThread_CloseThread(gOsnd.mixerThread);
     gOsnd.mixerThread = nullptr;
   }
   gOsnd.mixerThreadEnded = true;
+}
+
+void SoundSoftware_Close() {
+  SoundSoftware_StopThread();
   if (gOsnd.fftUnit) {
     OsndDspFft_Free(static_cast<OsndDspFft *>(gOsnd.fftUnit));
     gOsnd.fftUnit = nullptr;

@@ -16,6 +16,8 @@ void SoundSoftware_OverrideCpu(int hasCpuid, int hasMmx, int isP6);  // -1 = det
 
 bool SoundSoftware_Init();
 bool SoundSoftware_StartThread();
+// Stops the mixer thread and waits for it to end.
+void SoundSoftware_StopThread();
 void SoundSoftware_MixBlock(int offset, int length);
 void SoundSoftware_Close();
 

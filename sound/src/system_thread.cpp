@@ -100,8 +100,8 @@ int SystemThread_GetPriority(SystemThreadHandle thread) {
 
 uint64_t SystemThread_CurrentId() { return uint64_t(pthread_self()); }
 
-SystemCriticalSection SystemThread_CreateCriticalSection() {
-  if (Osnd_NonRealtime()) return nullptr;
+SystemCriticalSection SystemThread_CreateCriticalSection(bool evenNonRealtime) {
+  if (Osnd_NonRealtime() && !evenNonRealtime) return nullptr;
   void *storage = SystemMemory_PoolAlloc(nullptr, int(sizeof(std::recursive_mutex)));
   if (!storage) return nullptr;
   return new (storage) std::recursive_mutex;

@@ -23,7 +23,9 @@ void SystemThread_CloseThread(SystemThreadHandle thread);
 int SystemThread_GetPriority(SystemThreadHandle thread);
 uint64_t SystemThread_CurrentId();
 
-SystemCriticalSection SystemThread_CreateCriticalSection();
+// With the non-realtime output no lock is made (null) unless evenNonRealtime is
+// set: locks that a background thread of its own shares with the caller.
+SystemCriticalSection SystemThread_CreateCriticalSection(bool evenNonRealtime = false);
 void SystemThread_DeleteCriticalSection(SystemCriticalSection section);
 void SystemThread_EnterCriticalSection(SystemCriticalSection section);
 void SystemThread_LeaveCriticalSection(SystemCriticalSection section);

@@ -3,9 +3,13 @@
 #include "SoundTestSupport.h"
 #include "sound/src/osnd_stream.h"
 
+#include "sound/src/system_file.h"
+
 #include <algorithm>
 #include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -206,37 +210,126 @@ TEST_F(StreamPlayback, InvalidCallsReportTheirErrors) {
   EXPECT_TRUE(OSND_Stream_Close(s));
 }
 
-TEST_F(StreamPlayback, BackgroundOpensCompleteInOrderAndFailuresRefusePlay) {
+namespace {
+
+// User file callbacks whose open waits at a gate, so that every request is
+// queued before the open thread gets to the first; names and completions are
+// recorded under one lock, which the waiting test shares with the thread.
+struct OpenGate {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool released = false;
+  std::vector<std::string> opened;
+  std::vector<OSND_STREAM *> completed;
+};
+OpenGate *gGate = nullptr;
+
+void *GatedOpen(const char *name) {
+  std::unique_lock<std::mutex> guard(gGate->lock);
+  gGate->opened.emplace_back(name);
+  gGate->changed.notify_all();
+  gGate->changed.wait(guard, [] { return gGate->released; });
+  return std::fopen(name, "rb");
+}
+void GatedClose(void *handle) { std::fclose(static_cast<FILE *>(handle)); }
+int GatedRead(void *buffer, int bytes, void *handle) {
+  return int(std::fread(buffer, 1, size_t(bytes), static_cast<FILE *>(handle)));
+}
+int GatedSeek(void *handle, int offset, int whence) { return std::fseek(static_cast<FILE *>(handle), offset, whence); }
+int GatedTell(void *handle) { return int(std::ftell(static_cast<FILE *>(handle))); }
+
+bool Completed(OSND_STREAM *stream, void *, int, void *) {
+  std::lock_guard<std::mutex> guard(gGate->lock);
+  gGate->completed.push_back(stream);
+  gGate->changed.notify_all();
+  return true;
+}
+
+class BackgroundOpen : public StreamPlayback {
+ protected:
+  void SetUp() override {
+    gGate = &gate;
+    SystemFile_SetUserCallbacks(GatedOpen, GatedClose, GatedRead, GatedSeek, GatedTell);
+  }
+  void TearDown() override {
+    Release();  // a failed test must not leave the open thread at the gate
+    StreamPlayback::TearDown();
+    SystemFile_SetUserCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+    gGate = nullptr;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> guard(gate.lock);
+    gate.released = true;
+    gate.changed.notify_all();
+  }
+  // Waits (at most 10 s) until pred holds under the gate's lock.
+  template <typename Pred>
+  bool WaitFor(Pred pred) {
+    std::unique_lock<std::mutex> guard(gate.lock);
+    return gate.changed.wait_for(guard, std::chrono::seconds(10), pred);
+  }
+  std::string WriteRaw(const std::string &name, int frames) {
+    const std::string path = std::string(QMV_BINARY_DIR) + "/test-home/" + name;
+    const std::vector<int16_t> data = StereoRamp(frames);
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) return path;
+    std::fwrite(data.data(), 2, data.size(), f);
+    std::fclose(f);
+    return path;
+  }
+
+  OpenGate gate;
+};
+
+}  // namespace
+
+TEST_F(BackgroundOpen, OpensCompleteInOrderAndAFailedOpenRefusesPlay) {
   ASSERT_TRUE(Start());
-  static std::vector<OSND_STREAM *> order;
-  order.clear();
-  auto opened = [](OSND_STREAM *stream, void *, int, void *) {
-    order.push_back(stream);
-    return true;
-  };
-  const std::vector<int16_t> source = StereoRamp(5000);
-  bytes.assign(reinterpret_cast<const char *>(source.data()), source.size() * 2);
-  const unsigned mode = OSND_MODE_NONBLOCKING | OSND_MODE_MEMORY | OSND_MODE_RAW | OSND_MODE_16BITS |
-                        OSND_MODE_STEREO;
+  const unsigned mode = OSND_MODE_NONBLOCKING | OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO;
+  std::vector<std::string> paths;
   std::vector<OSND_STREAM *> streams;
   for (int i = 0; i < 3; ++i) {
-    OSND_STREAM *s = OSND_Stream_Open(bytes.data(), mode, 0, int(bytes.size()));
+    paths.push_back(WriteRaw("background" + std::to_string(i) + ".raw", 5000 + 1000 * i));
+    OSND_STREAM *s = OSND_Stream_Open(paths.back().c_str(), mode, 0, 0);
     ASSERT_NE(s, nullptr);
-    EXPECT_FALSE(s->ready);
-    OsndStream_SetOpenCallback(s, opened);
+    OsndStream_SetOpenCallback(s, Completed);
     streams.push_back(s);
   }
-  OSND_STREAM *missing = OSND_Stream_Open("/nonexistent/missing.wav", OSND_MODE_NONBLOCKING, 0, 0);
+  const std::string missingPath = std::string(QMV_BINARY_DIR) + "/test-home/missing.raw";
+  OSND_STREAM *missing = OSND_Stream_Open(missingPath.c_str(), mode, 0, 0);
   ASSERT_NE(missing, nullptr);
-  for (int i = 0; i < 400 && !(missing->openFailed || missing->ready); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(missing->openFailed);
+  OsndStream_SetOpenCallback(missing, Completed);
+
+  // The thread waits in the first open: nothing is ready, and a record that is
+  // still queued or opening cannot be played or closed.
+  ASSERT_TRUE(WaitFor([&] { return gate.opened.size() == 1; }));
+  for (OSND_STREAM *s : streams) EXPECT_FALSE(OsndStream_IsReady(s));
+  EXPECT_EQ(OSND_Stream_PlayEx(OSND_FREE, streams[2], nullptr, false), -1);
+  EXPECT_FALSE(OSND_Stream_Close(streams[2]));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+
+  Release();
+  ASSERT_TRUE(WaitFor([&] { return gate.completed.size() == 4; }));
+  std::vector<OSND_STREAM *> expected = streams;
+  expected.push_back(missing);
+  {
+    std::lock_guard<std::mutex> guard(gate.lock);
+    EXPECT_EQ(gate.completed, expected);
+    EXPECT_EQ(gate.opened, (std::vector<std::string>{paths[0], paths[1], paths[2], missingPath}));
+  }
+  EXPECT_TRUE(OsndStream_OpenFailed(missing));
+  EXPECT_FALSE(OsndStream_IsReady(missing));
   EXPECT_EQ(OSND_Stream_PlayEx(OSND_FREE, missing, nullptr, false), -1);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-  EXPECT_EQ(order, streams);
-  for (OSND_STREAM *s : streams) {
-    EXPECT_TRUE(s->ready);
-    EXPECT_TRUE(OSND_Stream_Close(s));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(OsndStream_IsReady(streams[size_t(i)]));
+    EXPECT_EQ(streams[size_t(i)]->lengthPcm, uint32_t(5000 + 1000 * i));
   }
+  // An opened background stream plays like any other.
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, streams[0]), 0);
+  Step(10);
+  const std::vector<int16_t> source = StereoRamp(5000);
+  EXPECT_NE(Find(source), size_t(-1));
+  for (OSND_STREAM *s : streams) EXPECT_TRUE(OSND_Stream_Close(s));
   EXPECT_TRUE(OSND_Stream_Close(missing));
 }
