@@ -57,6 +57,10 @@ function(qmv_tests name)
   file(GLOB_RECURSE _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
   file(GLOB_RECURSE _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Support.cpp)
   set(_groups unit gl e2e oracle slow)
+  # <name>_tests builds every group of the folder; each test also carries the
+  # folder's name as a label, so that one folder's tests run alone:
+  # cmake --build build --target sound_tests && ctest --test-dir build -L '^sound$'
+  add_custom_target(${name}_tests)
   foreach(label IN LISTS _groups)
     set(_files_${label} "")
   endforeach()
@@ -79,6 +83,7 @@ function(qmv_tests name)
     endif()
     set(_exe ${name}_${label}_tests)
     add_executable(${_exe} ${_files_${label}} ${_support})
+    add_dependencies(${name}_tests ${_exe})
     target_compile_options(${_exe} PRIVATE ${QMV_WARNINGS})
     target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${_exe} PRIVATE
@@ -102,6 +107,14 @@ function(qmv_tests name)
       PROPERTIES
         LABELS ${label}
         TIMEOUT ${_timeout})
+    # The folder's label joins the group's once the tests are discovered (a
+    # list passed through the discovery would be cut to its first element).
+    set(_labels ${CMAKE_CURRENT_BINARY_DIR}/${_exe}_labels.cmake)
+    file(WRITE ${_labels}
+      "if(DEFINED ${_exe}_TESTS)\n"
+      "  set_tests_properties(\${${_exe}_TESTS} PROPERTIES LABELS \"${label};${name}\")\n"
+      "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_labels})
   endforeach()
 endfunction()
 
