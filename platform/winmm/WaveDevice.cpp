@@ -1,6 +1,7 @@
 #include "platform/winmm/WaveDevice.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <set>
 
@@ -107,6 +108,42 @@ void WaveDevice::CloseDevice() {
         ReleaseAudio();
         m_SubsystemHeld = false;
     }
+}
+
+MMRESULT WaveDevice::Enqueue(WAVEHDR* header) {
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header->dwBytesRecorded = 0;
+    m_Queue.push_back(header);
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDevice::Reset() {
+    Pause(true);
+    std::vector<WAVEHDR*> returned;
+    {
+        std::lock_guard<std::mutex> guard(m_Lock);
+        for (WAVEHDR* h : m_Queue) {
+            MarkDone(h);
+            returned.push_back(h);
+        }
+        m_Queue.clear();
+        OnReset();
+    }
+    for (WAVEHDR* h : returned) Notify(m_Capture ? WIM_DATA : WOM_DONE, h);
+    return MMSYSERR_NOERROR;
+}
+
+bool WaveDevice::IsQueued(const WAVEHDR* header) {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();
+}
+
+void WaveDevice::MarkDone(WAVEHDR* header) {
+    const DWORD flags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    std::atomic_ref<DWORD>(header->dwFlags).store(flags, std::memory_order_release);
 }
 
 void WaveDevice::Pause(bool paused) {

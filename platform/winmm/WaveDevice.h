@@ -32,6 +32,12 @@ class WaveDevice {
     bool capture() const { return m_Capture; }
     const WAVEFORMATEX& format() const { return m_Format; }
 
+    // Queues a prepared header (WHDR_INQUEUE, no bytes recorded yet).
+    MMRESULT Enqueue(WAVEHDR* header);
+    // Pauses the device and returns every queued header with its message.
+    MMRESULT Reset();
+    bool IsQueued(const WAVEHDR* header);
+
  protected:
     WaveDevice(bool capture, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
                DWORD flags);
@@ -41,6 +47,11 @@ class WaveDevice {
     void Pause(bool paused);
     // Called on the SDL audio thread with the lock held.
     virtual void Process(Uint8* stream, int bytes) = 0;
+    // Called by Reset with the lock held, after the queue was emptied.
+    virtual void OnReset() {}
+    // Marks a header done and no longer queued. Callers may poll WHDR_DONE
+    // from another thread: the flags are published last, with release order.
+    static void MarkDone(WAVEHDR* header);
     // Sends a message to the caller's function; call without holding the lock.
     void Notify(UINT message, WAVEHDR* header);
     void Register();

@@ -22,16 +22,6 @@ WaveInDevice* WaveInDevice::From(HWAVEIN handle) {
     return static_cast<WaveInDevice*>(WaveDevice::FromHandle(handle, true));
 }
 
-MMRESULT WaveInDevice::Add(WAVEHDR* header) {
-    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    std::lock_guard<std::mutex> guard(m_Lock);
-    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-    header->dwBytesRecorded = 0;
-    m_Queue.push_back(header);
-    return MMSYSERR_NOERROR;
-}
-
 MMRESULT WaveInDevice::Start() {
     Pause(false);
     return MMSYSERR_NOERROR;
@@ -40,26 +30,6 @@ MMRESULT WaveInDevice::Start() {
 MMRESULT WaveInDevice::Stop() {
     Pause(true);
     return MMSYSERR_NOERROR;
-}
-
-MMRESULT WaveInDevice::Reset() {
-    Pause(true);
-    std::vector<WAVEHDR*> returned;
-    {
-        std::lock_guard<std::mutex> guard(m_Lock);
-        for (WAVEHDR* h : m_Queue) {
-            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-            returned.push_back(h);
-        }
-        m_Queue.clear();
-    }
-    for (WAVEHDR* h : returned) Notify(WIM_DATA, h);
-    return MMSYSERR_NOERROR;
-}
-
-bool WaveInDevice::IsQueued(const WAVEHDR* header) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();
 }
 
 void WaveInDevice::Process(Uint8* stream, int bytes) {
@@ -72,7 +42,7 @@ void WaveInDevice::Process(Uint8* stream, int bytes) {
         h->dwBytesRecorded += take;
         done += int(take);
         if (h->dwBytesRecorded >= h->dwBufferLength) {
-            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+            MarkDone(h);
             m_Queue.pop_front();
             m_Finished.push_back(h);
         }
@@ -124,7 +94,7 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, LPWAVEHDR header, UINT size) {
     WaveInDevice* d = WaveInDevice::From(handle);
     if (!d) return MMSYSERR_INVALHANDLE;
     if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-    return d->Add(header);
+    return d->Enqueue(header);
 }
 
 MMRESULT waveInStart(HWAVEIN handle) {

@@ -10,11 +10,8 @@ class WaveInDevice : public WaveDevice {
                          DWORD flags, WaveInDevice** out);
     static WaveInDevice* From(HWAVEIN handle);
 
-    MMRESULT Add(WAVEHDR* header);
     MMRESULT Start();
     MMRESULT Stop();
-    MMRESULT Reset();
-    bool IsQueued(const WAVEHDR* header);
 
  protected:
     void Process(Uint8* stream, int bytes) override;

@@ -31,43 +31,20 @@ WaveOutDevice* WaveOutDevice::From(HWAVEOUT handle) {
 }
 
 MMRESULT WaveOutDevice::Write(WAVEHDR* header) {
-    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-    {
-        std::lock_guard<std::mutex> guard(m_Lock);
-        if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-        header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-        m_Queue.push_back(header);
-    }
-    Pause(false);
-    return MMSYSERR_NOERROR;
+    const MMRESULT result = Enqueue(header);
+    if (result == MMSYSERR_NOERROR) Pause(false);
+    return result;
 }
 
-MMRESULT WaveOutDevice::Reset() {
-    Pause(true);
-    std::vector<WAVEHDR*> returned;
-    {
-        std::lock_guard<std::mutex> guard(m_Lock);
-        for (WAVEHDR* h : m_Queue) {
-            h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-            returned.push_back(h);
-        }
-        m_Queue.clear();
-        m_Offset = 0;
-        m_FrontStarted = false;
-        m_BytesPlayed = 0;
-    }
-    for (WAVEHDR* h : returned) Notify(WOM_DONE, h);
-    return MMSYSERR_NOERROR;
+void WaveOutDevice::OnReset() {
+    m_Offset = 0;
+    m_FrontStarted = false;
+    m_BytesPlayed = 0;
 }
 
 uint64_t WaveOutDevice::BytesPlayed() {
     std::lock_guard<std::mutex> guard(m_Lock);
     return m_BytesPlayed;
-}
-
-bool WaveOutDevice::IsQueued(const WAVEHDR* header) {
-    std::lock_guard<std::mutex> guard(m_Lock);
-    return std::find(m_Queue.begin(), m_Queue.end(), header) != m_Queue.end();
 }
 
 void WaveOutDevice::Process(Uint8* stream, int bytes) {
@@ -88,7 +65,7 @@ void WaveOutDevice::Process(Uint8* stream, int bytes) {
             m_Offset = 0;
             // An endless loop (0xFFFFFFFF) lasts far longer than any run.
             if (--m_LoopsLeft == 0 || h->dwBufferLength == 0) {
-                h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+                MarkDone(h);
                 m_Queue.pop_front();
                 m_FrontStarted = false;
                 m_Finished.push_back(h);

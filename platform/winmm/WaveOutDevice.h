@@ -14,15 +14,14 @@ class WaveOutDevice : public WaveDevice {
     static WaveOutDevice* From(HWAVEOUT handle);
 
     MMRESULT Write(WAVEHDR* header);
-    MMRESULT Reset();
     // Bytes played since the open or the last reset. Read under the device's
     // lock: a caller that writes behind this position then knows the device is
     // done with what it overwrites, and its writes reach the device's next read.
     uint64_t BytesPlayed();
-    bool IsQueued(const WAVEHDR* header);
 
  protected:
     void Process(Uint8* stream, int bytes) override;
+    void OnReset() override;
 
  private:
     using WaveDevice::WaveDevice;

@@ -160,7 +160,8 @@ bool AllocRing(OsndPositionRing *ring, int count, int block) {
 
 
 bool OsndStream_OnStreamerThread() {
-  return gOsndStreams.thread && SystemThread_CurrentId() == gOsndStreams.threadId;
+  const uint64_t streamer = gOsndStreams.threadId;
+  return streamer != 0 && SystemThread_CurrentId() == streamer;
 }
 
 int OsndStream_BytesToSamples(const OSND_STREAM *s, int bytes) {
@@ -492,6 +493,10 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
 bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bool noRefill) {
   if (!s || (!internal && !OsndStream_IsReady(s))) return FailBool(OSND_ERR_INVALID_PARAM);
   if (position != 0 && position >= s->dataLength) return FailBool(OSND_ERR_INVALID_PARAM);
+  // The seek and the prefill after it run under the stream-decode lock, which
+  // the streamer holds for a whole pass: no refill meets a half-changed stream.
+  const bool lock = !internal && !OsndStream_OnStreamerThread();
+  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   bool paused = false;
   if (!noRefill) {
     if (s->channel != -1) {
@@ -500,16 +505,14 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
     }
     s->seeking = 1;
   }
-  const bool lock = !internal && s->playing && !OsndStream_OnStreamerThread();
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   const bool ok = OsndStream_Seek(s, 0, position, !noRefill);
-  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   if (!noRefill) {
     OsndStream_Prefill(s);
     s->seeking = 0;
     if (s->channel != -1) OSND_SetPaused(s->channel, paused);
     s->needsRefill = 0;
   }
+  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return ok;
 }
 
@@ -636,7 +639,6 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   }
   const bool streamer = OsndStream_OnStreamerThread();
   if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
-  s->playing = 1;
   s->ended = 0;
   s->cpuUsage = 0.0f;
   s->loopsLeft = s->loopCount;
@@ -650,13 +652,17 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   const int count = (s->mode & OSND_MODE_MULTICHANNEL) ? std::clamp(s->sample->channels, 1, 16) : 1;
   const int handle = Osnd_PlaySoundCore(requests, count, s->sample, dsp, true);
   if (handle < 0) {
-    s->playing = 0;
     s->needsRefill = 1;
     if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
     Osnd_SetError(OSND_ERR_PLAY);
     return -1;
   }
-  s->channel = handle;
+  {
+    // Playing from here on for the mixer's sync scan, with everything prepared.
+    SystemLockGuard guard(gOsndStreams.listLock);
+    s->channel = handle;
+    s->playing = 1;
+  }
   s->needsRefill = 1;
   OSND_SetPaused(handle, startPaused);
   if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);

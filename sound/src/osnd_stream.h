@@ -148,7 +148,7 @@ enum { OSND_REQUEST_OPEN = 1, OSND_REQUEST_SUBSTREAM = 2 };
 struct OsndStreamSystem {
   OsndListNode streams{nullptr, nullptr};
   SystemThreadHandle thread = nullptr;
-  uint64_t threadId = 0;
+  std::atomic<uint64_t> threadId{0};  // set by the thread itself, read by every caller
   std::atomic<int> stopByte{2};  // 0 run, 1 stop requested, 2 stopped
   SystemCriticalSection decodeLock = nullptr;
   SystemCriticalSection listLock = nullptr;

@@ -111,12 +111,12 @@ void OsndStream_RecordPosition(OSND_STREAM *s, uint32_t samples) {
 
 OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *s, bool fromLatency) {
   if (fromLatency && s->latency.entries && s->latency.count > 0) return s->latency.entries[s->latency.write];
-  OsndPositionEntry result{0, s->loopCounter};
-  if (!s->ring.entries || s->ring.block <= 0) return result;
+  if (!s->ring.entries || s->ring.block <= 0) return OsndPositionEntry{0, s->loopCounter};
   uint32_t position = 0;
   if (s->channel != -1 && s->playing) position = OSND_GetCurrentPosition(s->channel);
   const int index = std::min(int(position / uint32_t(s->ring.block)), s->ring.count - 1);
-  result = s->ring.entries[index];
+  // The entry of the half the channel plays, which the streamer is not refilling.
+  OsndPositionEntry result = s->ring.entries[index];
   result.pcm += position % uint32_t(s->ring.block);
   return result;
 }
@@ -237,10 +237,14 @@ void OsndStream_Prefill(OSND_STREAM *s) {
   s->nextHalf = 0;
   s->decodeHeld = s->decodeOffset = 0;
   s->ring.write = 0;
-  s->latency.write = 0;
-  s->pendingSyncCount = 0;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's scan writes these too
+    s->latency.write = 0;
+    s->pendingSyncCount = 0;
+  }
   OsndStream_FillHalf(s);
   if (s->ring.entries) {
+    SystemLockGuard guard(gOsndStreams.listLock);
     s->lastLoopSeen = s->ring.entries[0].loop;
     for (int i = 0; i < s->latency.count && s->latency.entries; ++i) s->latency.entries[i] = s->ring.entries[0];
   }
@@ -272,8 +276,10 @@ void OsndStream_UpdatePass(float milliseconds) {
         s->cpuUsage = SystemTime_EndMeasure(&s->decodeMeter, 80);
       }
     }
+    const bool paused = s->channel == -1 || OSND_GetPaused(s->channel);
+    if (!s->playing || paused) s->cpuUsage = 0.0f;
     usage += s->cpuUsage;
-    if (s->endCountdown >= 0 && s->channel != -1 && !OSND_GetPaused(s->channel)) {
+    if (s->endCountdown >= 0 && !paused) {
       s->endCountdown -= int64_t(milliseconds * 256.0f);
       if (s->endCountdown < 1) {
         s->endCountdown = 0;

@@ -99,10 +99,10 @@ void OsndStream_SyncScan() {
   for (OsndListNode *n = head->next; n != head;) {
     OsndListNode *next = n->next;
     OSND_STREAM *s = OsndStream_FromLink(n);
+    // Fields a playing stream shares with the scan are written under the list
+    // lock (play, stop, prefill); the streamer keeps the processor usage.
     const bool paused = s->channel == -1 || OSND_GetPaused(s->channel);
-    if (!s->playing || paused) {
-      s->cpuUsage = 0.0f;
-    } else {
+    if (s->playing && !paused) {
       const OsndPositionEntry now = OsndStream_GetPcmPosition(s, true);
       if (now.loop != s->lastLoopSeen) s->sync.cursor = &s->sync.head;
       s->lastLoopSeen = now.loop;
@@ -161,6 +161,7 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
+  SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's scan may walk the list
   return OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
 }
 

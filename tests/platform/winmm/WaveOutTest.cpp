@@ -33,6 +33,17 @@ void OnDone(HANDLE, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
     if (message == WOM_DONE || message == WIM_DATA) ++gDone;
 }
 
+// A header the device thread returns is polled as a program would poll it;
+// the device sets WHDR_DONE before it sends the message.
+bool IsDone(WAVEHDR& h) { return std::atomic_ref<DWORD>(h.dwFlags).load(std::memory_order_acquire) & WHDR_DONE; }
+
+// Waits (at most two seconds) until the header is done and `messages` were sent.
+bool WaitDone(WAVEHDR& h, int messages) {
+    for (int i = 0; i < 400 && !(IsDone(h) && gDone.load() >= messages); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return IsDone(h) && gDone.load() >= messages;
+}
+
 }  // namespace
 
 TEST(WaveOut, LoopingBufferPlaysPastItsLengthUntilReset) {
@@ -87,8 +98,7 @@ TEST(WaveOut, OneShotHeaderIsReturnedWithItsMessage) {
     h.dwBufferLength = DWORD(data.size());
     ASSERT_EQ(waveOutPrepareHeader(out, &h, sizeof h), MMSYSERR_NOERROR);
     ASSERT_EQ(waveOutWrite(out, &h, sizeof h), MMSYSERR_NOERROR);
-    for (int i = 0; i < 400 && !(h.dwFlags & WHDR_DONE); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_TRUE(h.dwFlags & WHDR_DONE);
+    EXPECT_TRUE(WaitDone(h, 1));
     EXPECT_EQ(gDone.load(), 1);
     // A starved device holds its position.
     const DWORD at = Position(out);
@@ -129,10 +139,9 @@ TEST(WaveIn, CapturedPiecesFillHeadersInOrder) {
         ASSERT_EQ(waveInAddBuffer(in, &headers[i], sizeof(WAVEHDR)), MMSYSERR_NOERROR);
     }
     ASSERT_EQ(waveInStart(in), MMSYSERR_NOERROR);
-    for (int i = 0; i < 400 && !(headers[2].dwFlags & WHDR_DONE); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    for (const WAVEHDR& h : headers) {
-        EXPECT_TRUE(h.dwFlags & WHDR_DONE);
+    EXPECT_TRUE(WaitDone(headers[2], 3));
+    for (WAVEHDR& h : headers) {
+        EXPECT_TRUE(IsDone(h));
         EXPECT_EQ(h.dwBytesRecorded, 880u);
     }
     EXPECT_EQ(gDone.load(), 3);
