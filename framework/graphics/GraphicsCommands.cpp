@@ -25,7 +25,6 @@ bool StartRenderer(PropertyNode* command)
         Platform::Log("Start-up command renderer needs the game window first; skipped\n");
         return true;
     }
-    platform::d3d9::RegisterDirect3D9Library();
     const bool hasVertices = command->HasChild("vertices");
     const std::int32_t code = Renderer::Create(command->GetValue("width")->GetInt(),
                                                command->GetValue("height")->GetInt(), hasVertices,
@@ -45,6 +44,10 @@ void ReleaseRenderer()
 
 void RegisterGraphicsCommands()
 {
+    // The graphics library is part of the system the program runs on: it can
+    // be loaded by name from the first start-up command on (the hardware check
+    // loads it before the renderer does).
+    platform::d3d9::RegisterDirect3D9Library();
     ObjectFactory::GetInstance()->Register<ResourceImage>("Image");
     ObjectFactory::GetInstance()->Register<Mask>("Mask");
     Application::RegisterCommand("renderer", StartRenderer);

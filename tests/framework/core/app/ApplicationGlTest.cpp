@@ -10,6 +10,7 @@
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/TaskManager.h"
+#include "platform/d3d9/Direct3D9Library.h"
 
 namespace fs = std::filesystem;
 using Qmv2::Application;
@@ -34,6 +35,8 @@ protected:
             setenv(name, own.c_str(), 1);
         }
         Application::s_Running = true;
+        // As the program does: the graphics library can be loaded by name.
+        platform::d3d9::RegisterDirect3D9Library();
     }
     void TearDown() override
     {
