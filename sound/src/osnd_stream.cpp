@@ -415,6 +415,10 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   else
     s->lengthPcm = info.decodedLength / uint32_t(std::max(frame, 1));
   if (s->lengthMs <= 0) s->lengthMs = int((int64_t(s->lengthPcm) * 1000 + 999) / info.rate);
+  // Loop points come from the file: an end past the sound is cut to its last
+  // sample, and a start after the end leaves the whole sound as the loop.
+  if (s->loopEnd >= s->lengthPcm) s->loopEnd = s->lengthPcm > 0 ? s->lengthPcm - 1 : 0;
+  if (s->loopStart > s->loopEnd) s->loopStart = s->loopEnd = 0;
 
   s->refillOnPlay = 1;
   OsndStream_SetPosition(s, 0, true, false);
@@ -461,6 +465,7 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     samples = uint64_t(value) * uint64_t(frequency) / 1000;
   else
     samples = value;
+  if (samples >= pcmLength) samples = 0;  // beyond the data: its start, as for bytes
   s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
   s->sourceEnded = false;
   if (s->source == OSND_SOURCE_OGG) {
@@ -504,6 +509,12 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
       OSND_SetPaused(s->channel, true);
     }
     s->seeking = 1;
+  }
+  if (!noRefill) {
+    // Playing goes on from the new position with the whole loop count: loops
+    // the discarded buffer had used up are not lost.
+    s->loopsLeft = s->loopCount;
+    s->loopCounter = 0;
   }
   const bool ok = OsndStream_Seek(s, 0, position, !noRefill);
   if (!noRefill) {
@@ -569,7 +580,18 @@ OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
 }
 
 void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
-  if (s) s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
+  if (!s) return;
+  const bool streamer = OsndStream_OnStreamerThread();
+  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
+  // The buffer prefilled before the count was known may already hold a loop
+  // back (a loop shorter than half the buffer): a stream that is not playing
+  // decodes it again from where it starts, with the new count.
+  if (OsndStream_IsReady(s) && !s->playing && s->ring.entries && s->file) {
+    s->loopCounter = 0;
+    if (OsndStream_Seek(s, 2, s->ring.entries[0].pcm, true)) OsndStream_Prefill(s);
+  }
+  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
 }
 
 extern "C" {
@@ -641,13 +663,16 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   s->ended = 0;
   s->cpuUsage = 0.0f;
-  s->loopsLeft = s->loopCount;
-  s->loopCounter = s->lastLoopSeen = 0;
-  if (s->refillOnPlay) {
-    OsndStream_Prefill(s);
-  } else if (s->needsRefill) {
-    OsndStream_SetPosition(s, 0, true, false);
+  if (s->refillOnPlay || s->needsRefill) {
+    s->loopsLeft = s->loopCount;
+    s->loopCounter = s->lastLoopSeen = 0;
+    if (s->refillOnPlay)
+      OsndStream_Prefill(s);
+    else
+      OsndStream_SetPosition(s, 0, true, false);
   }
+  // Otherwise the prefilled buffer plays as decoded: the loops it already
+  // holds are counted.
   const int requests[16] = {channel, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   const int count = (s->mode & OSND_MODE_MULTICHANNEL) ? std::clamp(s->sample->channels, 1, 16) : 1;
   const int handle = Osnd_PlaySoundCore(requests, count, s->sample, dsp, true);

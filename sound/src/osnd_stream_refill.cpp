@@ -260,7 +260,7 @@ void OsndStream_UpdatePass(float milliseconds) {
   for (OsndListNode *n = head->next; n != head;) {
     OsndListNode *next = n->next;
     OSND_STREAM *s = OsndStream_FromLink(n);
-    if (s->pendingSyncCount > 0) OsndStream_DeliverSyncs(s);
+    OsndStream_DeliverSyncs(s);  // the count is read under the list lock
     n = next;
   }
   for (OsndListNode *n = head->next; n != head;) {
@@ -294,7 +294,7 @@ void OsndStream_UpdatePass(float milliseconds) {
     for (OsndListNode *n = head->next; n != head;) {
       OsndListNode *next = n->next;
       OSND_STREAM *s = OsndStream_FromLink(n);
-      if (s->pendingSyncCount > 0) OsndStream_DeliverSyncs(s);
+      OsndStream_DeliverSyncs(s);  // the count is read under the list lock
       n = next;
     }
   }

@@ -121,10 +121,12 @@ void OsndStream_SyncScan() {
           }
         }
       }
-    }
-    if (s->latency.entries && s->latency.count > 0) {
-      s->latency.entries[s->latency.write] = OsndStream_GetPcmPosition(s, false);
-      s->latency.write = (s->latency.write + 1) % s->latency.count;
+      // Only while the stream plays: a stopped, paused or seeking stream has
+      // its position ring rewritten by a prefill on another thread.
+      if (s->latency.entries && s->latency.count > 0) {
+        s->latency.entries[s->latency.write] = OsndStream_GetPcmPosition(s, false);
+        s->latency.write = (s->latency.write + 1) % s->latency.count;
+      }
     }
     n = next;
   }
@@ -139,6 +141,7 @@ void OsndStream_DeliverSyncs(OSND_STREAM *stream) {
     std::memcpy(due, stream->pendingSyncs, sizeof(OsndPendingSync) * size_t(count));
     stream->pendingSyncCount = 0;
   }
+  if (count == 0) return;
   const OSND_STREAMCALLBACK callback = stream->syncCallback;
   void *user = stream->sync.userData;
   for (int i = 0; i < count && callback; ++i) callback(stream, due[i].name, int(due[i].offset), user);

@@ -42,3 +42,27 @@ OSND_SAMPLE *CapturedEngine::StereoSample16(const std::vector<int16_t> &interlea
   if (s) OSND_Sample_Upload(s, interleaved.data(), OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_SIGNED);
   return s;
 }
+
+std::vector<int16_t> StereoRamp(int frames) {
+  std::vector<int16_t> data(size_t(frames) * 2);
+  for (int i = 0; i < frames; ++i) {
+    data[2 * size_t(i)] = int16_t(i * 7 - 30000);
+    data[2 * size_t(i) + 1] = int16_t(20000 - i * 3);
+  }
+  return data;
+}
+
+size_t CapturedEngine::Find(const std::vector<int16_t> &frames, size_t from) const {
+  for (size_t f = from; f + 1 < captured.size() / 2; ++f)
+    if (Left(f) == frames[0] && Right(f) == frames[1] && Left(f + 1) == frames[2]) return f;
+  return size_t(-1);
+}
+
+size_t CapturedEngine::Mismatches(size_t at, const std::vector<int16_t> &frames) const {
+  const size_t count = frames.size() / 2;
+  if (at == size_t(-1) || captured.size() / 2 < at + count) return count;
+  size_t differing = 0;
+  for (size_t f = 0; f < count; ++f)
+    if (Left(at + f) != frames[2 * f] || Right(at + f) != frames[2 * f + 1]) ++differing;
+  return differing;
+}

@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <vector>
 
+// Interleaved 16-bit stereo that never repeats within 65536 frames, the two
+// sides distinct.
+std::vector<int16_t> StereoRamp(int frames);
+
 class CapturedEngine : public ::testing::Test {
  protected:
   // mixer: OSND_MIXER_QUALITY_FPU, _MMXP5 or _MMXP6 (the processor tests are
@@ -26,6 +30,12 @@ class CapturedEngine : public ::testing::Test {
   OsndChannel *Channel(int handle) { return &gOsnd.channels[handle & 0xFFF]; }
   int16_t Left(size_t frame) const { return captured[2 * frame]; }
   int16_t Right(size_t frame) const { return captured[2 * frame + 1]; }
+  // First captured frame, from `from` on, where the interleaved stereo frames
+  // begin (their first three samples match), or size_t(-1).
+  size_t Find(const std::vector<int16_t> &frames, size_t from = 0) const;
+  // Frames of `frames` that differ from the capture at frame `at` (all of them
+  // when the capture is too short).
+  size_t Mismatches(size_t at, const std::vector<int16_t> &frames) const;
 
   std::vector<int16_t> captured;
 };

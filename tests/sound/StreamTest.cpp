@@ -33,16 +33,6 @@ bool OnEnd(OSND_STREAM *, void *, int, void *user) {
   return true;
 }
 
-// A ramp that never repeats within 65536 frames, left and right distinct.
-std::vector<int16_t> StereoRamp(int frames) {
-  std::vector<int16_t> data(size_t(frames) * 2);
-  for (int i = 0; i < frames; ++i) {
-    data[2 * i] = int16_t(i * 7 - 30000);
-    data[2 * i + 1] = int16_t(20000 - i * 3);
-  }
-  return data;
-}
-
 class StreamPlayback : public CapturedEngine {
  protected:
   OSND_STREAM *OpenRaw(const std::vector<int16_t> &data, unsigned extra = 0) {
@@ -52,13 +42,6 @@ class StreamPlayback : public CapturedEngine {
                                 OSND_MODE_SIGNED | extra,
                             0, int(bytes.size()));
   }
-  // Index of the first captured frame equal to the source's first frame.
-  size_t Find(const std::vector<int16_t> &source) const {
-    for (size_t f = 0; f + 1 < captured.size() / 2; ++f)
-      if (Left(f) == source[0] && Right(f) == source[1] && Left(f + 1) == source[2]) return f;
-    return size_t(-1);
-  }
-
   std::string bytes;
 };
 

@@ -1,0 +1,154 @@
+// Streams with the engine's own threads running: the streamer refills while
+// the mixer thread mixes and runs the sync scan, and the calling thread plays,
+// seeks, stops and closes. Run under ThreadSanitizer and AddressSanitizer too.
+#include "SoundTestSupport.h"
+#include "sound/src/osnd_stream.h"
+#include "sound/src/system_file.h"
+#include "sound/src/system_memory.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// User file callbacks over real files; while `slow` is set every read takes
+// 40 ms, long enough for the test to act while the streamer is inside one.
+struct SlowFiles {
+  std::atomic<bool> slow{false};
+  std::atomic<int> inRead{0};
+  std::atomic<bool> closed{false};
+  std::atomic<int> readsAfterClose{0};
+  std::atomic<int> closes{0};
+};
+SlowFiles *gFiles = nullptr;
+
+void *SlowOpen(const char *name) { return std::fopen(name, "rb"); }
+void SlowClose(void *handle) {
+  ++gFiles->closes;
+  std::fclose(static_cast<FILE *>(handle));
+}
+int SlowRead(void *buffer, int bytes, void *handle) {
+  if (gFiles->closed) ++gFiles->readsAfterClose;
+  if (gFiles->slow) {
+    ++gFiles->inRead;
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    --gFiles->inRead;
+  }
+  return int(std::fread(buffer, 1, size_t(bytes), static_cast<FILE *>(handle)));
+}
+int SlowSeek(void *handle, int offset, int whence) { return std::fseek(static_cast<FILE *>(handle), offset, whence); }
+int SlowTell(void *handle) { return int(std::ftell(static_cast<FILE *>(handle))); }
+
+template <typename Pred>
+bool WaitFor(Pred pred, int milliseconds = 3000) {
+  const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!pred()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+class StreamThreads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;  // a non-realtime run in this process clears it
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    baseline = SystemMemory_BytesInUse();
+    gFiles = &files;
+    SystemFile_SetUserCallbacks(SlowOpen, SlowClose, SlowRead, SlowSeek, SlowTell);
+    path = std::string(QMV_BINARY_DIR) + "/test-home/stream-threads-" + std::to_string(getpid()) + ".raw";
+    const std::vector<int16_t> data = StereoRamp(60000);
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(data.data(), 2, data.size(), f);
+    std::fclose(f);
+  }
+  void TearDown() override {
+    files.slow = false;
+    OSND_Close();
+    SystemFile_SetUserCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+    gFiles = nullptr;
+    std::remove(path.c_str());
+  }
+  OSND_STREAM *Open(unsigned extra = 0) {
+    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | extra, 0, 0);
+  }
+
+  SlowFiles files;
+  std::string path;
+  int64_t baseline = 0;
+};
+
+bool CountSync(OSND_STREAM *, void *, int, void *user) {
+  ++*static_cast<std::atomic<int> *>(user);
+  return true;
+}
+
+}  // namespace
+
+TEST_F(StreamThreads, CloseWhileTheStreamerRefillsWaitsForTheRefill) {
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  OSND_STREAM *s = Open();
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  files.slow = true;
+  // The channel leaves the first half after about 200 ms; the streamer then
+  // refills it through a slow read.
+  ASSERT_TRUE(WaitFor([&] { return files.inRead.load() > 0; }));
+  EXPECT_TRUE(OSND_Stream_Close(s));
+  files.closed = true;
+  // The close waited for the read that was under way, and the file was
+  // closed once, after it.
+  EXPECT_EQ(files.inRead.load(), 0);
+  EXPECT_EQ(files.closes.load(), 1);
+  files.slow = false;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // passes that must not touch it
+  EXPECT_EQ(files.readsAfterClose.load(), 0);
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+TEST_F(StreamThreads, PlaySeekStopAndCloseWhileTheThreadsRun) {
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  std::atomic<int> syncs{0};
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<OSND_STREAM *> streams;
+    for (int i = 0; i < 3; ++i) {
+      OSND_STREAM *s = Open(i == 1 ? OSND_MODE_LOOP_NORMAL : 0);
+      ASSERT_NE(s, nullptr) << OSND_GetError();
+      OsndStream_SetSyncCallback(s, CountSync, &syncs);
+      ASSERT_NE(OSND_Stream_AddSyncPoint(s, 0, "start"), nullptr);
+      ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+      streams.push_back(s);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(15 * (round % 4)));
+    EXPECT_TRUE(OSND_Stream_SetPosition(streams[0], unsigned(4 * (round * 1000 % 50000))));
+    EXPECT_TRUE(OSND_Stream_Stop(streams[1]));
+    EXPECT_GE(OSND_Stream_Play(OSND_FREE, streams[1]), 0);
+    EXPECT_TRUE(OSND_Stream_Close(streams[round % 3]));
+    streams.erase(streams.begin() + round % 3);
+    for (OSND_STREAM *s : streams) EXPECT_TRUE(OSND_Stream_Close(s));
+  }
+  // With the threads still running, a point passed by the mixer's scan is
+  // announced by the streamer.
+  syncs = 0;
+  OSND_STREAM *s = Open();
+  ASSERT_NE(s, nullptr);
+  OsndStream_SetSyncCallback(s, CountSync, &syncs);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 2000, "early"), nullptr);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  EXPECT_TRUE(WaitFor([&] { return syncs.load() == 1; }));
+  EXPECT_TRUE(OSND_Stream_Close(s));
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
