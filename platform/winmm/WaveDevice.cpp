@@ -110,6 +110,19 @@ void WaveDevice::CloseDevice() {
     }
 }
 
+MMRESULT WaveDevice::PrepareHeader(WAVEHDR* header, UINT size, DWORD keptFlags) {
+    if (!header || size < sizeof(WAVEHDR) || !header->lpData) return MMSYSERR_INVALPARAM;
+    header->dwFlags = (header->dwFlags & keptFlags) | WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDevice::UnprepareHeader(WAVEHDR* header, UINT size) {
+    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    if (IsQueued(header)) return WAVERR_STILLPLAYING;
+    header->dwFlags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
 MMRESULT WaveDevice::Enqueue(WAVEHDR* header) {
     if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
     std::lock_guard<std::mutex> guard(m_Lock);

@@ -22,6 +22,18 @@ class WaveDevice {
     static UINT DeviceCount(bool capture);
     // Name of device index (empty when the index does not exist).
     static std::string DeviceName(bool capture, UINT index);
+    // Fills the capabilities record of either direction with the device's name.
+    template <class Caps>
+    static MMRESULT GetCaps(bool capture, UINT_PTR device, Caps* caps, UINT size) {
+        if (!caps || size < sizeof(Caps)) return MMSYSERR_INVALPARAM;
+        const UINT index = device == UINT_PTR(WAVE_MAPPER) ? 0 : UINT(device);
+        const std::string name = DeviceName(capture, index);
+        if (name.empty()) return MMSYSERR_BADDEVICEID;
+        *caps = Caps{};
+        name.copy(caps->szPname, MAXPNAMELEN - 1);
+        caps->wChannels = 2;
+        return MMSYSERR_NOERROR;
+    }
     // Whether a format is plain PCM the stand-in plays: 8 or 16 bits, one or two
     // channels, a consistent block alignment.
     static bool IsPlayableFormat(const WAVEFORMATEX* format);
@@ -32,6 +44,10 @@ class WaveDevice {
     bool capture() const { return m_Capture; }
     const WAVEFORMATEX& format() const { return m_Format; }
 
+    // Checks a header and marks it prepared; keptFlags of its flags stay.
+    MMRESULT PrepareHeader(WAVEHDR* header, UINT size, DWORD keptFlags);
+    // The device reads queued memory live: a header stays prepared until returned.
+    MMRESULT UnprepareHeader(WAVEHDR* header, UINT size);
     // Queues a prepared header (WHDR_INQUEUE, no bytes recorded yet).
     MMRESULT Enqueue(WAVEHDR* header);
     // Pauses the device and returns every queued header with its message.

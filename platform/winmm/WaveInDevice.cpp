@@ -53,14 +53,7 @@ void WaveInDevice::Process(Uint8* stream, int bytes) {
 UINT waveInGetNumDevs() { return WaveDevice::DeviceCount(true); }
 
 MMRESULT waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT size) {
-    if (!caps || size < sizeof(WAVEINCAPSA)) return MMSYSERR_INVALPARAM;
-    const UINT index = device == UINT_PTR(WAVE_MAPPER) ? 0 : UINT(device);
-    const std::string name = WaveDevice::DeviceName(true, index);
-    if (name.empty()) return MMSYSERR_BADDEVICEID;
-    std::memset(caps, 0, sizeof *caps);
-    std::strncpy(caps->szPname, name.c_str(), MAXPNAMELEN - 1);
-    caps->wChannels = 2;
-    return MMSYSERR_NOERROR;
+    return WaveDevice::GetCaps(true, device, caps, size);
 }
 
 MMRESULT waveInOpen(LPHWAVEIN handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
@@ -75,19 +68,13 @@ MMRESULT waveInOpen(LPHWAVEIN handle, UINT device, LPCWAVEFORMATEX format, DWORD
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN handle, LPWAVEHDR header, UINT size) {
-    if (!WaveInDevice::From(handle)) return MMSYSERR_INVALHANDLE;
-    if (!header || size < sizeof(WAVEHDR) || !header->lpData) return MMSYSERR_INVALPARAM;
-    header->dwFlags = WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    WaveInDevice* d = WaveInDevice::From(handle);
+    return d ? d->PrepareHeader(header, size, 0) : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, LPWAVEHDR header, UINT size) {
     WaveInDevice* d = WaveInDevice::From(handle);
-    if (!d) return MMSYSERR_INVALHANDLE;
-    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-    if (d->IsQueued(header)) return WAVERR_STILLPLAYING;
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return d ? d->UnprepareHeader(header, size) : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN handle, LPWAVEHDR header, UINT size) {

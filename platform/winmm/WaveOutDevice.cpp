@@ -81,14 +81,7 @@ void WaveOutDevice::Process(Uint8* stream, int bytes) {
 UINT waveOutGetNumDevs() { return WaveDevice::DeviceCount(false); }
 
 MMRESULT waveOutGetDevCapsA(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
-    if (!caps || size < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
-    const UINT index = device == UINT_PTR(WAVE_MAPPER) ? 0 : UINT(device);
-    const std::string name = WaveDevice::DeviceName(false, index);
-    if (name.empty()) return MMSYSERR_BADDEVICEID;
-    std::memset(caps, 0, sizeof *caps);
-    std::strncpy(caps->szPname, name.c_str(), MAXPNAMELEN - 1);
-    caps->wChannels = 2;
-    return MMSYSERR_NOERROR;
+    return WaveDevice::GetCaps(false, device, caps, size);
 }
 
 MMRESULT waveOutOpen(LPHWAVEOUT handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
@@ -103,20 +96,13 @@ MMRESULT waveOutOpen(LPHWAVEOUT handle, UINT device, LPCWAVEFORMATEX format, DWO
 }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
-    if (!WaveOutDevice::From(handle)) return MMSYSERR_INVALHANDLE;
-    if (!header || size < sizeof(WAVEHDR) || !header->lpData) return MMSYSERR_INVALPARAM;
-    header->dwFlags = (header->dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) | WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    WaveOutDevice* d = WaveOutDevice::From(handle);
+    return d ? d->PrepareHeader(header, size, WHDR_BEGINLOOP | WHDR_ENDLOOP) : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
     WaveOutDevice* d = WaveOutDevice::From(handle);
-    if (!d) return MMSYSERR_INVALHANDLE;
-    if (!header || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-    // The device reads queued memory live: it stays prepared until returned.
-    if (d->IsQueued(header)) return WAVERR_STILLPLAYING;
-    header->dwFlags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return d ? d->UnprepareHeader(header, size) : MMSYSERR_INVALHANDLE;
 }
 
 MMRESULT waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {

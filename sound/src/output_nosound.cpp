@@ -1,6 +1,7 @@
 #include "sound/src/output_nosound.h"
 
 #include "sound/src/osnd_string.h"
+#include "sound/src/output_sample.h"
 #include "sound/src/output_winmm.h"
 #include "sound/src/sound_software.h"
 #include "sound/src/system_thread.h"
@@ -34,17 +35,10 @@ bool Init(int) {
 
 // Sample operations. Without a tap nothing is kept; with one the primary mix
 // buffer keeps real storage so the mixed blocks can be observed.
-unsigned SampleBytes(const OSND_SAMPLE *s) {
-  unsigned bytes = s->length;
-  if (s->mode & OSND_MODE_16BITS) bytes *= 2;
-  if (s->mode & OSND_MODE_STEREO) bytes *= 2;
-  return bytes;
-}
-
 bool SampleCreate(OSND_SAMPLE *s) {
   if (!gTap) return true;
   OSND_FREE_MEM(s->driverData);
-  s->driverData = OSND_ALLOC(int(SampleBytes(s)));
+  s->driverData = OSND_ALLOC(int(OutputSample_Bytes(s)));
   if (!s->driverData) {
     Osnd_SetError(OSND_ERR_MEMORY);
     return false;
@@ -59,20 +53,9 @@ void SampleRelease(OSND_SAMPLE *s) {
 
 bool SampleLock(OSND_SAMPLE *s, unsigned offset, unsigned length, void **p1, void **p2,
                 unsigned *l1, unsigned *l2) {
-  *p1 = *p2 = nullptr;
+  if (s->driverData) return OutputSample_Lock(s, offset, length, p1, p2, l1, l2);
+  *p1 = *p2 = nullptr;  // nothing kept: the lock succeeds with no memory
   *l1 = *l2 = 0;
-  if (!s->driverData) return true;
-  const unsigned size = SampleBytes(s);
-  if (offset >= size) return false;
-  auto *base = static_cast<uint8_t *>(s->driverData);
-  *p1 = base + offset;
-  if (offset + length <= size) {
-    *l1 = length;
-  } else {
-    *l1 = size - offset;
-    *p2 = base;
-    *l2 = offset + length - size;
-  }
   return true;
 }
 

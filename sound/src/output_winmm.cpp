@@ -4,6 +4,7 @@
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_string.h"
 #include "sound/src/output_nosound.h"
+#include "sound/src/output_sample.h"
 #include "sound/src/system_thread.h"
 
 #include <algorithm>
@@ -94,15 +95,8 @@ bool Close() {
   return true;
 }
 
-unsigned SampleBytes(const OSND_SAMPLE *s) {
-  unsigned bytes = s->length;
-  if (s->mode & OSND_MODE_16BITS) bytes *= 2;
-  if (s->mode & OSND_MODE_STEREO) bytes *= 2;
-  return bytes;
-}
-
 bool SampleCreate(OSND_SAMPLE *s) {
-  const unsigned bytes = SampleBytes(s);
+  const unsigned bytes = OutputSample_Bytes(s);
   auto *data = static_cast<char *>(OSND_ALLOC(int(bytes)));
   if (!data) return Fail(OSND_ERR_MEMORY);
   s->driverData = data;
@@ -130,34 +124,13 @@ void SampleFree(OSND_SAMPLE *s) {
   s->driverData = nullptr;
 }
 
-bool SampleLock(OSND_SAMPLE *s, unsigned offset, unsigned length, void **p1, void **p2, unsigned *l1,
-                unsigned *l2) {
-  *p1 = *p2 = nullptr;
-  *l1 = *l2 = 0;
-  const unsigned size = SampleBytes(s);
-  if (!s->driverData || size == 0) return false;
-  auto *data = static_cast<uint8_t *>(s->driverData);
-  offset %= size;
-  length = std::min(length, size);
-  if (offset + length <= size) {
-    *p1 = data + offset;
-    *l1 = length;
-  } else {
-    *p1 = data + offset;
-    *l1 = size - offset;
-    *p2 = data;
-    *l2 = offset + length - size;
-  }
-  return true;
-}
-
 bool SampleUnlock(OSND_SAMPLE *, void *, void *, unsigned, unsigned) { return true; }
 
 bool FillSampleOps(OSND_SAMPLE *s) {
   s->ops.create = SampleCreate;
   s->ops.release = SampleFree;
   s->ops.upload = nullptr;
-  s->ops.lock = SampleLock;
+  s->ops.lock = OutputSample_Lock;
   s->ops.unlock = SampleUnlock;
   return true;
 }
