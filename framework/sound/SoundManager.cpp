@@ -297,14 +297,18 @@ void SoundManager::AdvanceStream(SoundStream* stream, bool incoming, std::int32_
 
 void SoundManager::Update(std::int32_t elapsed)
 {
-    if (!IsSoundUp() || !m_CurrentStream) {
+    if (!IsSoundUp()) {
         return;
     }
-    AdvanceStream(m_CurrentStream.Get(), false, elapsed);
+    // Music started from silence has no outgoing stream: the incoming one
+    // still moves on, or it would stay silent for ever.
+    if (m_CurrentStream) {
+        AdvanceStream(m_CurrentStream.Get(), false, elapsed);
+    }
     if (m_NextStream) {
         AdvanceStream(m_NextStream.Get(), true, elapsed);
     }
-    if (!m_CurrentStream->IsFadeDone()) {
+    if (m_CurrentStream && !m_CurrentStream->IsFadeDone()) {
         return;
     }
     if (m_PausePending) {
