@@ -10,18 +10,13 @@ void QuorvelApplication::BeforeMainLoop()
 {
     Qmv2::Application::BeforeMainLoop();
     if (Qmv2::GameTree* tree = Qmv2::GameTree::GetInstance()) {
-        // The first child is drawn first: everything added later lies above it.
-        Qmv2::GameNode* first = tree->GetFirstChild();
+        // The first child is drawn first: the backdrop goes before every
+        // child already there, so everything lies above it.
         auto* backdrop = new Qmv2::BackgroundNode(Qmv2::Color(kBackgroundColor));
-        tree->AddChild(backdrop);
-        // AddChild appends: move the earlier children behind the backdrop.
-        // Each keeps the reference its old link held until AddChild takes one.
-        for (Qmv2::GameNode* node = first; node != nullptr && node != backdrop;) {
-            Qmv2::GameNode* next = node->GetNextSibling();
-            node->Unlink();
-            tree->AddChild(node);
-            node->Release();
-            node = next;
+        if (Qmv2::GameNode* first = tree->GetFirstChild()) {
+            backdrop->InsertBefore(first);
+        } else {
+            tree->AddChild(backdrop);
         }
     }
 }

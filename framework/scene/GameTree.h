@@ -1,3 +1,4 @@
+// The root of the scene graph: every scene hangs below it.
 #pragma once
 
 #include "framework/core/object/iInstance.h"
@@ -8,6 +9,10 @@ namespace Qmv2 {
 class GameTree : public GameNode, public iInstance<GameTree> {
 public:
     QMV_CLASS_TYPE(GameTree, GameNode)
+
+    // An unnamed node whose script object becomes the script global
+    // "gameTree" when the script engine runs.
+    GameTree();
 };
 
 }  // namespace Qmv2

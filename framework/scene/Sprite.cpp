@@ -15,11 +15,9 @@ Sprite::Sprite(float x, float y, Image* image)
             frame != nullptr ? static_cast<float>(frame->GetPixelRect().height) : 0.0f);
 }
 
-Sprite::Sprite(PropertyNode* description)
+Sprite::Sprite(PropertyNode* description) : GameNode(PropertyNode::AsNode(description))
 {
     const PropertyNode& node = *PropertyNode::AsNode(description);
-    SetX(node.GetValue("x")->GetFloat());
-    SetY(node.GetValue("y")->GetFloat());
     SetSize(node.GetValue("width")->GetFloat(), node.GetValue("height")->GetFloat());
 }
 

@@ -5,20 +5,10 @@ namespace Qmv2 {
 void TaskTickUpdate::Execute(std::int32_t dt)
 {
     if (m_Root) {
-        Walk(m_Root.Get(), dt);
+        m_Root->TickTree(dt);
     }
     if (m_AnimTree) {
-        m_AnimTree->Update(dt);
-    }
-}
-
-void TaskTickUpdate::Walk(GameNode* node, std::int32_t dt)
-{
-    node->Tick(dt);
-    for (GameNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
-        if (!child->IsSuspended() && !child->IsObsolete()) {
-            Walk(child, dt);
-        }
+        m_AnimTree->Update(static_cast<std::uint32_t>(dt < 0 ? 0 : dt));
     }
 }
 

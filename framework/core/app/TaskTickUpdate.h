@@ -18,8 +18,6 @@ public:
     void Execute(std::int32_t dt) override;
 
 private:
-    static void Walk(GameNode* node, std::int32_t dt);
-
     SmartPtr<GameNode> m_Root;
     SmartPtr<AnimTree> m_AnimTree;
 };

@@ -96,7 +96,8 @@ void TaskRender::Execute(std::int32_t)
 
 void TaskRender::RenderNode(GameNode* node, Graphics& graphics)
 {
-    if (!node->IsVisible() || node->IsObsolete()) {
+    // A suspended node is frozen: neither ticked nor drawn.
+    if (!node->IsVisible() || node->IsObsolete() || node->IsSuspended()) {
         return;
     }
     Pushed pushed;

@@ -19,7 +19,8 @@ public:
 
     void Execute(std::int32_t dt) override;
 
-    // Draws `node` and its subtree when it is visible and not obsolete: its
+    // Draws `node` and its subtree when it is visible, neither obsolete nor
+    // suspended: its
     // clip, then the node itself, then its children under its transform and
     // colour; pops what it pushed.
     static void RenderNode(GameNode* node, Graphics& graphics);

@@ -198,9 +198,9 @@ TEST_F(TaskRenderTest, DrawingStateTransformReachesTheChildren)
     ASSERT_TRUE(parent->HasTransform());
     EXPECT_FALSE(parent->IsMatrixDirty()) << "the walk brings the matrices up to date";
     EXPECT_EQ(Of("child").matrices, 1);
-    EXPECT_FLOAT_EQ(Of("child").moveX, parent->GetLocalMatrix().m02);
-    EXPECT_FLOAT_EQ(Of("child").moveY, parent->GetLocalMatrix().m12);
-    EXPECT_FLOAT_EQ(parent->GetLocalMatrix().m00, 2.0f);
+    EXPECT_FLOAT_EQ(Of("child").moveX, parent->GraphicsSettings::GetLocalMatrix().m02);
+    EXPECT_FLOAT_EQ(Of("child").moveY, parent->GraphicsSettings::GetLocalMatrix().m12);
+    EXPECT_FLOAT_EQ(parent->GraphicsSettings::GetLocalMatrix().m00, 2.0f);
 }
 
 TEST_F(TaskRenderTest, ColourReachesTheChildrenByTheInheritanceFlags)

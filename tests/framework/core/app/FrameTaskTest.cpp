@@ -33,9 +33,9 @@ private:
 
 class CountingAnimTree : public Qmv2::AnimTree {
 public:
-    void Update(std::int32_t dt) override { updates.push_back(dt); }
+    void Update(std::uint32_t dt) override { updates.push_back(dt); }
     void Purge() override { ++purges; }
-    std::vector<std::int32_t> updates;
+    std::vector<std::uint32_t> updates;
     int purges = 0;
 };
 
@@ -62,7 +62,7 @@ TEST(FrameTaskTest, UpdateTicksTheTreeInChildOrderSkippingSuspendedAndObsolete)
     SmartPtr<Qmv2::TaskTickUpdate> task(new Qmv2::TaskTickUpdate(root.Get(), anim.Get()));
     task->Execute(16);
     EXPECT_EQ(log, (std::vector<std::string>{"root:16", "a:16", "a1:16"}));
-    EXPECT_EQ(anim->updates, (std::vector<std::int32_t>{16}));
+    EXPECT_EQ(anim->updates, (std::vector<std::uint32_t>{16}));
 }
 
 TEST(FrameTaskTest, PurgeUnlinksAndReleasesObsoleteNodesWithTheirChildren)

@@ -1,0 +1,16 @@
+#include "framework/scene/SceneClasses.h"
+
+#include "framework/core/object/ObjectFactory.h"
+#include "framework/scene/GameNode.h"
+#include "framework/scene/Sprite.h"
+
+namespace Qmv2 {
+
+void RegisterSceneClasses()
+{
+    ObjectFactory* factory = ObjectFactory::GetInstance();
+    factory->Register<GameNode>("GameNode");
+    factory->Register<Sprite>("Sprite");
+}
+
+}  // namespace Qmv2

@@ -1,0 +1,9 @@
+// Registers the scene graph's classes with the object factory under the
+// names that property files use ("GameNode", "Sprite"). Call once before Run.
+#pragma once
+
+namespace Qmv2 {
+
+void RegisterSceneClasses();
+
+}  // namespace Qmv2
