@@ -145,8 +145,11 @@ TEST_F(TaskRenderTest, BackdropClearsAndEveryDrawnFrameIsPresented)
     EXPECT_EQ(Fake().Named("Present").size(), 2u);
 }
 
-TEST_F(TaskRenderTest, InvisibleAndObsoleteSubtreesAreSkippedInChildOrder)
+TEST_F(TaskRenderTest, InvisibleObsoleteAndSuspendedSubtreesAreSkippedInChildOrder)
 {
+    ProbeNode* frozen = Probe(root_.Get(), "frozen");
+    frozen->SetSuspended(true);
+    Probe(frozen, "under frozen");
     ProbeNode* hidden = Probe(root_.Get(), "hidden");
     hidden->SetVisible(false);
     Probe(hidden, "under hidden");
