@@ -128,7 +128,7 @@ TEST_F(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
     const pid_t game = StartGame();
     ASSERT_GT(game, 0);
     const std::string ofGame = " --pid " + std::to_string(game);
-    EXPECT_EQ(RunScript("Quorvel 20 --size-only" + ofGame), "800x600\n");
+    EXPECT_EQ(RunScript("Quorvel 60 --size-only" + ofGame), "800x600\n");
     std::string window = RunScript("Quorvel 5 --id-only" + ofGame);
     window = window.substr(0, window.find('\n'));
     EXPECT_EQ(CentreColour(window, "srgb(29,53,87)", 10), "srgb(29,53,87)") << "every frame draws the game's backdrop";

@@ -7,7 +7,7 @@ Usage: close_window.py TITLE TIMEOUT_SECONDS [--size-only | --id-only] [--pid N]
 import sys
 import time
 
-from Xlib import X, display, protocol
+from Xlib import X, display, error, protocol
 
 
 def owner(window, pid_atom):
@@ -16,14 +16,20 @@ def owner(window, pid_atom):
 
 
 def find(window, title, atom_name, pid_atom, pid):
-    name = window.get_full_property(atom_name, 0)
-    text = name.value.decode() if name is not None and isinstance(name.value, bytes) else None
-    if text is None:
-        wm_name = window.get_wm_name()
-        text = wm_name if isinstance(wm_name, str) else None
-    if text == title and (pid is None or owner(window, pid_atom) == pid):
-        return window
-    for child in window.query_tree().children:
+    # Other tests open and close windows on the same display meanwhile: a
+    # window that vanishes during the walk is simply not the one we want.
+    try:
+        name = window.get_full_property(atom_name, 0)
+        text = name.value.decode() if name is not None and isinstance(name.value, bytes) else None
+        if text is None:
+            wm_name = window.get_wm_name()
+            text = wm_name if isinstance(wm_name, str) else None
+        if text == title and (pid is None or owner(window, pid_atom) == pid):
+            return window
+        children = window.query_tree().children
+    except error.XError:
+        return None
+    for child in children:
         found = find(child, title, atom_name, pid_atom, pid)
         if found is not None:
             return found

@@ -3,6 +3,8 @@
 // that records what it was asked for.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -40,13 +42,15 @@ protected:
     {
         g_Requests.clear();
         ResourceFont::SetLayerImageLoader(&RecordingLoader);
-        folder_ = "resource-font-test/fonts";
+        // Tests run in parallel processes from one folder: each gets its own.
+        root_ = "resource-font-test-" + std::to_string(::getpid());
+        folder_ = root_ + "/fonts";
         std::filesystem::create_directories(folder_);
     }
     void TearDown() override
     {
         ResourceFont::SetLayerImageLoader(nullptr);
-        std::filesystem::remove_all("resource-font-test");
+        std::filesystem::remove_all(root_);
     }
     void Write(const std::string& name, const std::string& layers)
     {
@@ -57,6 +61,7 @@ protected:
                                             << "</Vector>\n</root>\n";
     }
 
+    std::string root_;
     std::string folder_;
 };
 
