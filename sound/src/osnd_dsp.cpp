@@ -117,9 +117,6 @@ void *OsndDsp_SfxUnitProc(void *, void *buffer, int length, void *userData) {
   return buffer;
 }
 
-// Songs are mixed here once the music player is part of the build.
-void *OsndDsp_MusicUnitProc(void *, void *buffer, int, void *) { return buffer; }
-
 void *OsndDsp_ClipAndCopyUnitProc(void *, void *buffer, int length, void *) {
   OsndMixer *m = gOsnd.mixer;
   OSND_SAMPLE *primary = gOsnd.primarySample;

@@ -1,8 +1,6 @@
 #include "sound/src/osnd_pending.h"
 
-void Music_StopAllSongs() {}
-void Music_ReleaseSample(OSND_SAMPLE *) {}
-void Music_ReapplyTempo() {}
+#include "sound/src/music_core.h"
 
 namespace {
 OSND_SAMPLE *NotThisFormat() {
@@ -34,3 +32,11 @@ bool OsndTracker_Decompress(void *, const void *, unsigned, unsigned, bool, bool
 void OsndRecord_CopyToSample(int, int) {}
 
 bool SoundSoftware_Update3D(OsndChannel *) { return true; }
+
+// Song formats not part of this build.
+bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
+bool MusicFormatS3m_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
+bool MusicFormatXm_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
+bool MusicFormatIt_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
+bool MusicFormatMidi_Load(MusicSong *, SystemFileHandle *, const char *) { return NotThisFormatInfo(); }
+void MusicFormatMidi_Stop(MusicSong *) {}

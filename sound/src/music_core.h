@@ -1,0 +1,236 @@
+// The music player core: the song record shared by every song format, the
+// loader dispatch, tempo, the period and finetune tables, the voices that bind
+// a song channel to engine channels, stopping songs and the song callbacks.
+#pragma once
+
+#include "sound/src/osnd_private.h"
+#include "sound/src/system_file.h"
+
+#include <cstdint>
+
+struct MusicSong;
+
+enum : uint8_t {
+  MUSIC_TYPE_MOD = 1,
+  MUSIC_TYPE_S3M = 2,
+  MUSIC_TYPE_XM = 3,
+  MUSIC_TYPE_IT = 4,
+  MUSIC_TYPE_MIDI = 5,
+  MUSIC_TYPE_SAMPLEBANK = 6
+};
+
+// Voice flags: what the next application of a voice does to its engine channel.
+enum : uint8_t {
+  MUSIC_FLAG_FREQUENCY = 1,
+  MUSIC_FLAG_VOLUME = 2,
+  MUSIC_FLAG_PAN = 4,
+  MUSIC_FLAG_TRIGGER = 8,
+  MUSIC_FLAG_STOP = 32
+};
+
+enum { MUSIC_CALLBACK_ROW = 0, MUSIC_CALLBACK_ORDER = 1, MUSIC_CALLBACK_ZXX = 2, MUSIC_CALLBACK_INSTRUMENT = 3 };
+
+constexpr int MUSIC_MAX_CHANNELS = 32;
+constexpr int MUSIC_ORDERS = 256;
+constexpr int MUSIC_NOTES = 132;
+constexpr int MUSIC_CALLBACK_RING = 256;
+
+// One pattern cell. note: 0 none, else 1-based (254 cut, 255 off where a
+// format has them); instrument: 0 none, else 1-based.
+struct MusicNote {
+  uint8_t note;
+  uint8_t instrument;
+  uint8_t volume;
+  uint8_t effect;
+  uint8_t parameter;
+};
+
+// Cells row by row, one per song channel.
+struct MusicPattern {
+  int rows;
+  MusicNote *cells;
+};
+
+typedef void (*MusicCallbackFunction)(MusicSong *song, int parameter);
+
+struct MusicCallbackEntry {
+  uint8_t parameter;
+  float due;  // song clock in ms; -1 empty
+};
+
+struct MusicCallback {
+  MusicCallbackFunction function;
+  int step;  // row and order callbacks fire on multiples of it
+  MusicCallbackEntry ring[MUSIC_CALLBACK_RING];
+  int write;
+  int read;
+};
+
+struct MusicEnvelopeState {
+  int tick;
+  int point;
+  int value;  // 16.16
+  int current;
+  int delta;
+  uint8_t finished;
+};
+
+// One per engine channel, indexed by the engine channel's index.
+struct MusicVoice {
+  OsndListNode link;  // in the owning song channel's voice list
+  OsndChannel *channel;
+  int handle;
+  int index;
+  uint8_t background;
+  int instrument;
+  int note;
+  int sample;
+  uint8_t newNoteAction;
+  uint8_t envelopeEnable;
+  uint8_t flags;
+  int period;
+  int volume;  // 0..64
+  int pan;     // 0..255
+  int volumeDelta;
+  int periodDelta;
+  MusicEnvelopeState volumeEnvelope, panEnvelope, pitchEnvelope;
+  uint8_t fading;
+  int fadeOut;
+  int autoVibratoPosition;
+  int autoVibratoSweep;
+  uint8_t keyOff;
+  OSND_SAMPLE *sampleToPlay;  // what a trigger starts
+};
+
+inline MusicVoice *MusicVoice_FromLink(OsndListNode *n) { return reinterpret_cast<MusicVoice *>(n); }
+
+struct MusicChannel {
+  OsndListNode voices;  // circular; empty when it points to itself
+  uint8_t instrument;   // 0-based
+  uint8_t note;
+  int period;
+  int previousEffect;
+  int sampleOffset;
+  int portaTarget;
+  int portaSpeed;
+  int8_t vibratoPosition;
+  int vibratoSpeed;
+  int vibratoDepth;
+  int8_t tremoloPosition;
+  int tremoloSpeed;
+  int tremoloDepth;
+  int loopRow;
+  int loopCounter;
+  uint8_t waveControl;  // low nibble vibrato, high nibble tremolo
+  uint8_t parameterMemory;
+  uint8_t defaultPan;
+  // Values kept at the row's start for a note delay.
+  int keptVolume;
+  int keptPeriod;
+};
+
+// The per-format player: called once per tick by the music DSP unit.
+typedef void (*MusicTickFunction)(MusicSong *song);
+typedef void (*MusicStartFunction)(MusicSong *song);
+
+struct MusicSong {
+  OsndListNode link;      // the engine's song list
+  OsndListNode channels;  // engine channels held by the song's voices
+  uint8_t type;
+  char name[256];
+  MusicPattern *patterns;
+  OSND_SAMPLE **samples;
+  MusicChannel *songChannels;
+  int samplesLeft;
+  int samplesPerTick;
+  int orderCount;
+  int patternCount;
+  int patternsAllocated;
+  int sampleCount;
+  int channelCount;
+  int defaultSpeed;
+  int defaultTempo;
+  uint8_t defaultPan[MUSIC_MAX_CHANNELS];
+  int masterVolume;  // 0..256
+  float speedMultiplier;
+  float panSeparation;
+  uint8_t orders[MUSIC_ORDERS];
+  int restartOrder;
+  uint8_t paused, playing, finished, looping;
+  int tick;
+  int speed;
+  int tempo;
+  int row;
+  int order;
+  int patternDelay;
+  int nextRow;
+  int nextOrder;
+  bool jumped;  // a position jump happened in this row
+  float clock;  // ms of song time
+  int thinningCount;
+  int thinningVolume;
+  MusicCallbackFunction loadDone;
+  MusicStartFunction startHook;
+  MusicTickFunction tickCallback;
+  MusicCallback *rowCallback, *orderCallback, *zxxCallback;
+  MusicCallback *instrumentCallbacks[256];
+  uint8_t loaded, loadFailed;
+};
+
+// Tables.
+extern const int kMusicPeriodTable[MUSIC_NOTES + 1];  // entry 0 unused
+extern const uint8_t kMusicSineTable[32];
+int Music_FinetuneToSpeed(int finetune);
+// Period of a note (1..132, clamped) for a C-speed; the frequency of a period.
+int Music_NotePeriod(int note, int cSpeed);
+int Music_PeriodToFrequency(int period);
+
+// Song records. A created song is linked into the engine's song list.
+MusicSong *Music_CreateSong();
+// Stops, unlinks and frees the song with its patterns and samples.
+void Music_FreeSong(MusicSong *song);
+MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode, int offset, int length,
+                          OSND_SAMPLE **sampleList, int sampleListCount);
+// Starts a loaded song from order 0 with its default speed and tempo.
+bool Music_PlaySong(MusicSong *song);
+bool Music_StopSong(MusicSong *song);
+void Music_StopAllSongs();
+int Music_SetLooping(MusicSong *song, bool looping);
+void Music_SetTempo(MusicSong *song, int bpm);
+// Installs (or with a null function removes) a callback; number is the
+// instrument number for instrument callbacks.
+bool Music_SetCallback(MusicSong *song, int type, int number, MusicCallbackFunction function, int step);
+void Music_QueueCallback(MusicSong *song, int type, int parameter);
+
+// Pattern storage shared by the loaders: count records of rows x channels cells.
+bool Music_AllocPatterns(MusicSong *song, int count);
+bool Music_AllocPattern(MusicSong *song, int index, int rows);
+MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel);
+bool Music_AllocChannels(MusicSong *song, int count);
+
+// Voices.
+MusicVoice *Music_AllocVoice(MusicSong *song, MusicChannel *channel, OSND_SAMPLE *sample);
+MusicVoice *Music_FreeVoice(MusicVoice *voice);
+// The shared stand-ins for a missing sample and a voice that could not be had.
+OSND_SAMPLE *Music_InvalidSample();
+MusicVoice *Music_DummyVoice();
+// First voice of a song channel, or the dummy voice.
+MusicVoice *Music_FirstVoice(MusicChannel *channel);
+// Applies every voice of the channel to its engine channel (MOD and S3M).
+void Music_ApplyVoices(MusicSong *song, MusicChannel *channel);
+
+// The tick shape shared by MOD, S3M and XM.
+typedef void (*MusicRowFunction)(MusicSong *song);
+void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate,
+                      MusicRowFunction tickEffects);
+
+// Format loaders, tried by Music_LoadSong in this order. Each answers true
+// when it loaded the song, else false with the last error (10: not this format).
+bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, OSND_SAMPLE **sampleList, int count);
+bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file);
+bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file);
+bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file);
+bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *name);
+bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file);
+// Stops a MIDI song through its own player.
+void MusicFormatMidi_Stop(MusicSong *song);
