@@ -14,13 +14,9 @@ bool NotThisFormatInfo() {
 }
 }  // namespace
 
-OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
-OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 
-bool OsndFormatOsb_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
-bool OsndFormatAiff_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 bool OsndFormatMpeg_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 

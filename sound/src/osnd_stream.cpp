@@ -305,6 +305,8 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
       gOsnd.lastError = OSND_ERR_FILE_FORMAT;
       SystemFile_Seek(file, 0, SEEK_SET);
       info.mode = mode;
+      info.callbacks = OsndStreamCallbacks{};
+      info.inputSize = info.decodeBlock = 0;
       if (reader(&info)) {
         found = true;
         break;
@@ -316,7 +318,10 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
       return cleanup(file, nullptr, code);
     }
     mode = info.mode;
-    if (info.source == OSND_SOURCE_WAV && info.state) {
+    if (info.callbacks.read) {
+      inputSize = info.inputSize;
+      decodeBlock = info.decodeBlock;
+    } else if (info.source == OSND_SOURCE_WAV && info.state) {
       // Compressed WAV data goes through an input buffer of whole blocks.
       inputSize = std::max(info.blockSize, 1);
       while (inputSize < 2048) inputSize *= 2;

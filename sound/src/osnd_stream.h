@@ -29,7 +29,7 @@ struct OsndSyncList {
 };
 
 // Where a stream's data comes from; seeks are done per source.
-enum OsndStreamSource { OSND_SOURCE_PCM = 0, OSND_SOURCE_WAV, OSND_SOURCE_OGG };
+enum OsndStreamSource { OSND_SOURCE_PCM = 0, OSND_SOURCE_WAV, OSND_SOURCE_OGG, OSND_SOURCE_AIFF, OSND_SOURCE_OSB };
 
 // Read or decode step of a format: fills destination with up to *bytes bytes
 // (in: wanted, out: produced) and answers whether more data follows.
@@ -60,7 +60,11 @@ struct OsndFormatInfo {
   OsndSyncList *syncPoints;  // null: not wanted
   OsndTag **tags;            // null: not wanted
   int source;                // OsndStreamSource
+  // A reader that sets callbacks.read decodes for itself; it may ask for an
+  // input buffer and a decode block of these sizes (0: none).
   OsndStreamCallbacks callbacks;
+  int inputSize;
+  int decodeBlock;
 };
 
 struct OsndPositionEntry {
