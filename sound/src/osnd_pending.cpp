@@ -14,10 +14,8 @@ bool NotThisFormatInfo() {
 }
 }  // namespace
 
-OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *) { return NotThisFormat(); }
 
-bool OsndFormatMpeg_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
 bool OsndTracker_Decompress(void *, const void *, unsigned, unsigned, bool, bool) {

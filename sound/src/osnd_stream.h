@@ -29,7 +29,14 @@ struct OsndSyncList {
 };
 
 // Where a stream's data comes from; seeks are done per source.
-enum OsndStreamSource { OSND_SOURCE_PCM = 0, OSND_SOURCE_WAV, OSND_SOURCE_OGG, OSND_SOURCE_AIFF, OSND_SOURCE_OSB };
+enum OsndStreamSource {
+  OSND_SOURCE_PCM = 0,
+  OSND_SOURCE_WAV,
+  OSND_SOURCE_OGG,
+  OSND_SOURCE_AIFF,
+  OSND_SOURCE_OSB,
+  OSND_SOURCE_MPEG
+};
 
 // Read or decode step of a format: fills destination with up to *bytes bytes
 // (in: wanted, out: produced) and answers whether more data follows.

@@ -1,0 +1,172 @@
+// Layer 2 audio: bit allocation, scale factors and grouped samples, dequantised
+// and handed to the synthesis filterbank 3 x 12 times per frame.
+#include "sound/src/format_mpeg_decoder.h"
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// Quantisation steps per allocation code (0: nothing transmitted).
+const int kStepsA0[16] = {0, 3, 7, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767, 65535};
+const int kStepsA1[16] = {0, 3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 65535};
+const int kStepsA2[8] = {0, 3, 5, 7, 9, 15, 31, 65535};
+const int kStepsA3[4] = {0, 3, 5, 65535};
+const int kStepsC0[16] = {0, 3, 5, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383, 32767};
+const int kStepsC1[8] = {0, 3, 5, 9, 15, 31, 63, 127};
+const int kStepsL0[16] = {0, 3, 5, 7, 9, 15, 31, 63, 127, 255, 511, 1023, 2047, 4095, 8191, 16383};
+const int kStepsL2[4] = {0, 3, 5, 9};
+
+struct Tables {
+  MpegLayer2Table highRate27, highRate30, lowRate8, lowRate12, lowSampling;
+  float scale[64];  // 2 x 2^(-k/3)
+};
+
+Tables gTables;
+std::once_flag gTablesOnce;
+
+void Fill(MpegLayer2Table &t, int limit, int from, int to, int nbal, const int *steps) {
+  t.sbLimit = limit;
+  for (int sb = from; sb < to; ++sb) {
+    t.nbal[sb] = nbal;
+    t.steps[sb] = steps;
+  }
+}
+
+void BuildTables() {
+  Tables &t = gTables;
+  Fill(t.highRate27, 27, 0, 3, 4, kStepsA0);
+  Fill(t.highRate27, 27, 3, 11, 4, kStepsA1);
+  Fill(t.highRate27, 27, 11, 23, 3, kStepsA2);
+  Fill(t.highRate27, 27, 23, 27, 2, kStepsA3);
+  t.highRate30 = t.highRate27;
+  Fill(t.highRate30, 30, 27, 30, 2, kStepsA3);
+  Fill(t.lowRate8, 8, 0, 2, 4, kStepsC0);
+  Fill(t.lowRate8, 8, 2, 8, 3, kStepsC1);
+  t.lowRate12 = t.lowRate8;
+  Fill(t.lowRate12, 12, 8, 12, 3, kStepsC1);
+  Fill(t.lowSampling, 30, 0, 4, 4, kStepsL0);
+  Fill(t.lowSampling, 30, 4, 11, 3, kStepsC1);
+  Fill(t.lowSampling, 30, 11, 30, 2, kStepsL2);
+  for (int k = 0; k < 64; ++k) t.scale[k] = float(2.0 * std::pow(2.0, -k / 3.0));
+}
+
+const Tables &GetTables() {
+  std::call_once(gTablesOnce, BuildTables);
+  return gTables;
+}
+
+// Grouped codes carry three samples of 3, 5 or 9 levels in 5, 7 or 10 bits.
+int GroupBits(int steps) { return steps == 3 ? 5 : steps == 5 ? 7 : steps == 9 ? 10 : 0; }
+
+int SampleBits(int steps) {
+  int bits = 0;
+  while ((1 << bits) <= steps) ++bits;
+  return bits;
+}
+
+// Code c of n levels stands for (2c - (n - 1)) / n.
+float Dequantise(int code, int steps) { return float(2 * code - (steps - 1)) / float(steps); }
+
+// Shared by all decoders: layer 2 frames of two streams are never decoded at
+// the same moment.
+int gAllocation[2][32];
+int gScfsi[2][32];
+int gScaleIndex[2][3][32];
+float gRows[3][2][32];
+
+}  // namespace
+
+const MpegLayer2Table *MpegLayer2_SelectTable(int lsf, int freqIndex, int channels, int bitrateKbps) {
+  const Tables &t = GetTables();
+  if (lsf) return &t.lowSampling;
+  const int perChannel = bitrateKbps / (channels == 2 ? 2 : 1);
+  if ((perChannel >= 56 && perChannel <= 80) || (freqIndex == 1 && perChannel >= 56)) return &t.highRate27;
+  if (freqIndex != 1 && perChannel >= 96) return &t.highRate30;
+  if (freqIndex != 2 && perChannel <= 48) return &t.lowRate8;
+  return &t.lowRate12;
+}
+
+int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
+  const MpegLayer2Table *table = d->allocation;
+  if (!table) return 0;
+  const Tables &t = GetTables();
+  const int channels = d->channels;
+  const int limit = table->sbLimit;
+  const int bound = channels == 2 ? d->jsBound : limit;
+
+  for (int sb = 0; sb < limit; ++sb) {
+    if (sb < bound) {
+      for (int ch = 0; ch < channels; ++ch) gAllocation[ch][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+    } else {
+      gAllocation[0][sb] = gAllocation[1][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+    }
+  }
+  for (int sb = 0; sb < limit; ++sb)
+    for (int ch = 0; ch < channels; ++ch)
+      gScfsi[ch][sb] = gAllocation[ch][sb] ? int(MpegDecoder_GetBits(d, 2)) : 0;
+  for (int sb = 0; sb < limit; ++sb) {
+    for (int ch = 0; ch < channels; ++ch) {
+      int part[3] = {0, 0, 0};
+      if (gAllocation[ch][sb]) {
+        switch (gScfsi[ch][sb]) {
+          case 0:
+            part[0] = int(MpegDecoder_GetBits(d, 6));
+            part[1] = int(MpegDecoder_GetBits(d, 6));
+            part[2] = int(MpegDecoder_GetBits(d, 6));
+            break;
+          case 1:
+            part[0] = part[1] = int(MpegDecoder_GetBits(d, 6));
+            part[2] = int(MpegDecoder_GetBits(d, 6));
+            break;
+          case 2:
+            part[0] = part[1] = part[2] = int(MpegDecoder_GetBits(d, 6));
+            break;
+          default:
+            part[0] = int(MpegDecoder_GetBits(d, 6));
+            part[1] = part[2] = int(MpegDecoder_GetBits(d, 6));
+            break;
+        }
+      }
+      for (int i = 0; i < 3; ++i) gScaleIndex[ch][i][sb] = part[i];
+    }
+  }
+
+  auto *out = reinterpret_cast<int16_t *>(output);
+  for (int group = 0; group < 12; ++group) {
+    const int part = group / 4;
+    std::memset(gRows, 0, sizeof gRows);
+    for (int sb = 0; sb < limit; ++sb) {
+      const int readChannels = sb < bound ? channels : 1;
+      for (int ch = 0; ch < readChannels; ++ch) {
+        const int code = gAllocation[ch][sb];
+        if (!code) continue;
+        const int steps = table->steps[sb][code];
+        float values[3];
+        if (const int groupBits = GroupBits(steps)) {
+          unsigned c = MpegDecoder_GetBits(d, groupBits);
+          for (float &v : values) {
+            v = Dequantise(int(c % unsigned(steps)), steps);
+            c /= unsigned(steps);
+          }
+        } else {
+          const int bits = SampleBits(steps);
+          for (float &v : values) v = Dequantise(int(MpegDecoder_GetBits(d, bits)), steps);
+        }
+        // Above the bound both channels share the samples, each with its own scale.
+        const int last = sb < bound ? ch : channels - 1;
+        for (int target = ch; target <= last; ++target) {
+          const float scale = t.scale[gScaleIndex[target][part][sb]];
+          for (int row = 0; row < 3; ++row) gRows[row][target][sb] = values[row] * scale;
+        }
+      }
+    }
+    for (int row = 0; row < 3; ++row) {
+      MpegDecoder_Synthesis(d, out, gRows[row], channels);
+      out += 32 * channels;
+    }
+  }
+  *written = 1152 * 2 * channels;
+  return 1;
+}
