@@ -9,6 +9,8 @@ namespace Qmv2 {
 
 Label::Label(Font* font, float x, float y, float width, float height) : Sprite(x, y, nullptr), m_Font(font)
 {
+    // The label sizes itself to its text; its rendered image must not.
+    SetFitSizeToImage(false);
     SetSize(width, height);
 }
 

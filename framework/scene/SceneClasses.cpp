@@ -2,6 +2,7 @@
 
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/scene/GameNode.h"
+#include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Sprite.h"
 
 namespace Qmv2 {
@@ -11,6 +12,7 @@ void RegisterSceneClasses()
     ObjectFactory* factory = ObjectFactory::GetInstance();
     factory->Register<GameNode>("GameNode");
     factory->Register<Sprite>("Sprite");
+    factory->Register<ModifierFrame>("ModifierFrame");
 }
 
 }  // namespace Qmv2

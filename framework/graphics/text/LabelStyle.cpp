@@ -46,6 +46,8 @@ Font* FindFont(const std::string& name, const std::string& section)
 LabelStyle::LabelStyle(PropertyNode* description) : Sprite(description)
 {
     (void)g_Registered;
+    // The text box keeps its own size; the image it renders into follows it.
+    SetFitSizeToImage(false);
     if (description != nullptr) {
         Load(*description);
     }
