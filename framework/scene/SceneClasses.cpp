@@ -1,6 +1,8 @@
 #include "framework/scene/SceneClasses.h"
 
 #include "framework/core/object/ObjectFactory.h"
+#include "framework/scene/Dialog.h"
+#include "framework/scene/DialogPainter.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Sprite.h"
@@ -13,6 +15,8 @@ void RegisterSceneClasses()
     factory->Register<GameNode>("GameNode");
     factory->Register<Sprite>("Sprite");
     factory->Register<ModifierFrame>("ModifierFrame");
+    factory->Register<Dialog>("Dialog");
+    factory->Register<DialogPainter>("DialogPainter");
 }
 
 }  // namespace Qmv2
