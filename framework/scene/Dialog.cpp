@@ -225,12 +225,6 @@ GameNode* Dialog::SetComponentHandler(const std::string& name, iGuiMethod::Callb
     return component;
 }
 
-std::string Dialog::CommandOf(GameNode* component)
-{
-    (void)component;
-    return std::string();
-}
-
 void Dialog::DefaultComponentHandler(void* object, void* component)
 {
     auto* target = static_cast<BaseObject*>(object);
@@ -240,7 +234,10 @@ void Dialog::DefaultComponentHandler(void* object, void* component)
         return;
     }
     auto* node = static_cast<GameNode*>(sender);
-    std::string command = CommandOf(node);
+    std::string command;
+    if (sender->IsOfType(&Sprite::s_Type)) {
+        command = static_cast<Sprite*>(node)->GetCommand();
+    }
     if (command.empty()) {
         command = node->GetName();
     }

@@ -66,8 +66,8 @@ class Dialog : public Sprite, public iInputListener {
     virtual GameNode* SetComponentHandler(const std::string& name, iGuiMethod::Callback function);
 
     // Sizes go through the painter's adjustment when autoenlarge is on.
-    void SetWidth(float width);
-    void SetHeight(float height);
+    void SetWidth(float width) override;
+    void SetHeight(float height) override;
     void SetAutoEnlarge(bool autoEnlarge);
     void SetPainter(AbstractPainter* painter);
     void CreateComponents(PropertyVector* list);
@@ -108,7 +108,6 @@ private:
     // null when neither makes one.
     static AbstractPainter* CreatePainter(const PropertyNode& node);
     static void BindSubtree(GameNode* node, Dialog* dialog);
-    static std::string CommandOf(GameNode* component);
 
     PointF m_PressPoint;
     PointF m_LastPoint;

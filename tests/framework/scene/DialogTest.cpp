@@ -165,17 +165,20 @@ TEST_F(DialogTest, ClicksReachTheCommandHandlerOnlyAfterShowAndNeverWhatLiesBehi
     dialog->Show();
     Click(70.0f, 190.0f);
     Click(310.0f, 50.0f);
-    ASSERT_EQ(dialog->commands.size(), 2u);
-    EXPECT_EQ(dialog->commands[0].first, "BUTTON_OK");
+    Click(250.0f, 190.0f);
+    ASSERT_EQ(dialog->commands.size(), 3u);
+    EXPECT_EQ(dialog->commands[0].first, "BUTTON_OK") << "no command text: the component's name";
     EXPECT_EQ(dialog->commands[0].second, dialog->FindChild("BUTTON_OK", true));
     EXPECT_EQ(dialog->commands[1].first, "BUTTON_HELP");
+    EXPECT_EQ(dialog->commands[2].first, "BUTTON_NO") << "a command text goes before the name";
+    EXPECT_EQ(dialog->commands[2].second, dialog->FindChild("BUTTON_CANCEL", true));
 
     Click(700.0f, 500.0f);
     EXPECT_EQ(behindClicks, 0) << "outside the dialog, still nothing behind it hears";
 
     dialog->Close();
     Click(70.0f, 190.0f);
-    EXPECT_EQ(dialog->commands.size(), 2u) << "a closed dialog's components stop reacting";
+    EXPECT_EQ(dialog->commands.size(), 3u) << "a closed dialog's components stop reacting";
 
     dialog->SetObsolete(true);
     Click(700.0f, 500.0f);

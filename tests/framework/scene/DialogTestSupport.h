@@ -1,7 +1,6 @@
 // Test kinds for dialogs: a clickable widget that fires its bound method, a
 // dialog that records its commands, a painter that rounds sizes up, and a
-// game window of a fixed size. The stand-in widgets hit-test their own
-// rectangle on the screen.
+// game window of a fixed size.
 #pragma once
 
 #include <cmath>
@@ -19,13 +18,6 @@
 
 namespace scenetest {
 
-inline bool HitsRectangle(Qmv2::Sprite& sprite, float x, float y)
-{
-    const float left = sprite.GetGlobalX();
-    const float top = sprite.GetGlobalY();
-    return x >= left && y >= top && x < left + sprite.GetWidth() && y < top + sprite.GetHeight();
-}
-
 class TestButton : public Qmv2::Sprite, public Qmv2::iInputListener, public Qmv2::iGuiMethod {
 public:
     explicit TestButton(Qmv2::PropertyNode* description) : Sprite(description) {}
@@ -41,8 +33,6 @@ public:
         return Sprite::GetInterface(type);
     }
     Qmv2::BaseObject* GetOwner() override { return this; }
-    bool HitTest(float x, float y) override { return HitsRectangle(*this, x, y); }
-
     bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override
     {
         if (!HitTest(data->x, data->y)) {
@@ -57,7 +47,6 @@ class RecordingDialog : public Qmv2::Dialog {
 public:
     explicit RecordingDialog(Qmv2::PropertyNode* description) : Dialog(description) {}
 
-    bool HitTest(float x, float y) override { return HitsRectangle(*this, x, y); }
     void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override
     {
         commands.emplace_back(command.GetString(), parameter);
