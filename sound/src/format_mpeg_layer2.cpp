@@ -69,13 +69,6 @@ int SampleBits(int steps) {
 // Code c of n levels stands for (2c - (n - 1)) / n.
 float Dequantise(int code, int steps) { return float(2 * code - (steps - 1)) / float(steps); }
 
-// Shared by all decoders: layer 2 frames of two streams are never decoded at
-// the same moment.
-int gAllocation[2][32];
-int gScfsi[2][32];
-int gScaleIndex[2][3][32];
-float gRows[3][2][32];
-
 }  // namespace
 
 const MpegLayer2Table *MpegLayer2_SelectTable(int lsf, int freqIndex, int channels, int bitrateKbps) {
@@ -95,22 +88,28 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
   const int channels = d->channels;
   const int limit = table->sbLimit;
   const int bound = channels == 2 ? d->jsBound : limit;
+  // Per-frame work: on the stack, so frames of different streams (the
+  // streamer thread) and samples (the loader thread) decode side by side.
+  int allocation[2][32] = {};
+  int scfsi[2][32] = {};
+  int scaleIndex[2][3][32] = {};
+  float rows[3][2][32] = {};
 
   for (int sb = 0; sb < limit; ++sb) {
     if (sb < bound) {
-      for (int ch = 0; ch < channels; ++ch) gAllocation[ch][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+      for (int ch = 0; ch < channels; ++ch) allocation[ch][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
     } else {
-      gAllocation[0][sb] = gAllocation[1][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+      allocation[0][sb] = allocation[1][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
     }
   }
   for (int sb = 0; sb < limit; ++sb)
     for (int ch = 0; ch < channels; ++ch)
-      gScfsi[ch][sb] = gAllocation[ch][sb] ? int(MpegDecoder_GetBits(d, 2)) : 0;
+      scfsi[ch][sb] = allocation[ch][sb] ? int(MpegDecoder_GetBits(d, 2)) : 0;
   for (int sb = 0; sb < limit; ++sb) {
     for (int ch = 0; ch < channels; ++ch) {
       int part[3] = {0, 0, 0};
-      if (gAllocation[ch][sb]) {
-        switch (gScfsi[ch][sb]) {
+      if (allocation[ch][sb]) {
+        switch (scfsi[ch][sb]) {
           case 0:
             part[0] = int(MpegDecoder_GetBits(d, 6));
             part[1] = int(MpegDecoder_GetBits(d, 6));
@@ -129,18 +128,18 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
             break;
         }
       }
-      for (int i = 0; i < 3; ++i) gScaleIndex[ch][i][sb] = part[i];
+      for (int i = 0; i < 3; ++i) scaleIndex[ch][i][sb] = part[i];
     }
   }
 
   auto *out = reinterpret_cast<int16_t *>(output);
   for (int group = 0; group < 12; ++group) {
     const int part = group / 4;
-    std::memset(gRows, 0, sizeof gRows);
+    std::memset(rows, 0, sizeof rows);
     for (int sb = 0; sb < limit; ++sb) {
       const int readChannels = sb < bound ? channels : 1;
       for (int ch = 0; ch < readChannels; ++ch) {
-        const int code = gAllocation[ch][sb];
+        const int code = allocation[ch][sb];
         if (!code) continue;
         const int steps = table->steps[sb][code];
         float values[3];
@@ -157,13 +156,13 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
         // Above the bound both channels share the samples, each with its own scale.
         const int last = sb < bound ? ch : channels - 1;
         for (int target = ch; target <= last; ++target) {
-          const float scale = t.scale[gScaleIndex[target][part][sb]];
-          for (int row = 0; row < 3; ++row) gRows[row][target][sb] = values[row] * scale;
+          const float scale = t.scale[scaleIndex[target][part][sb]];
+          for (int row = 0; row < 3; ++row) rows[row][target][sb] = values[row] * scale;
         }
       }
     }
     for (int row = 0; row < 3; ++row) {
-      MpegDecoder_Synthesis(d, out, gRows[row], channels);
+      MpegDecoder_Synthesis(d, out, rows[row], channels);
       out += 32 * channels;
     }
   }
