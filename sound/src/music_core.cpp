@@ -129,6 +129,7 @@ MusicSong *Music_CreateSong() {
   std::memset(song, 0, sizeof(MusicSong));
   OsndList_Init(&song->channels);
   song->masterVolume = 256;
+  song->globalVolume = 64;
   song->speedMultiplier = 1.0f;
   song->panSeparation = 1.0f;
   song->nextRow = song->nextOrder = -1;
@@ -462,6 +463,44 @@ MusicVoice *Music_FirstVoice(MusicChannel *channel) {
   return Music_DummyVoice();
 }
 
+OSND_SAMPLE *Music_ChannelSample(MusicSong *song, const MusicChannel *channel) {
+  if (channel->instrument < song->sampleCount && song->samples[channel->instrument])
+    return song->samples[channel->instrument];
+  return Music_InvalidSample();
+}
+
+const MusicNote *Music_CurrentCell(MusicSong *song, int channel) {
+  static const MusicNote kEmpty{};
+  const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
+  const MusicNote *cell = Music_Cell(song, song->orders[order], song->row, channel);
+  return cell ? cell : &kEmpty;
+}
+
+MusicVoice *Music_BeginRow(MusicSong *song, MusicChannel *channel, const MusicNote &cell, int tremoloEffect) {
+  if (cell.instrument > 0) {
+    channel->instrument = uint8_t(cell.instrument - 1);
+    Music_QueueCallback(song, MUSIC_CALLBACK_INSTRUMENT, cell.instrument);
+  }
+  MusicVoice *v = Music_FirstVoice(channel);
+  channel->keptVolume = v->volume;
+  channel->keptPeriod = v->period;
+  if (channel->previousEffect == tremoloEffect && cell.effect != tremoloEffect)
+    v->volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
+  channel->previousEffect = cell.effect;
+  v->volumeDelta = 0;
+  v->flags = 0;
+  return v;
+}
+
+MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoice *voice, OSND_SAMPLE *sample) {
+  if (voice != Music_DummyVoice()) return voice;
+  MusicVoice *fresh = Music_AllocVoice(song, channel, sample);
+  MusicVoice *v = fresh ? fresh : Music_DummyVoice();
+  v->volumeDelta = 0;
+  v->flags = 0;
+  return v;
+}
+
 void Music_ApplyVoices(MusicSong *song, MusicChannel *channel) {
   for (OsndListNode *n = channel->voices.next; n && n != &channel->voices; n = n->next) {
     MusicVoice *v = MusicVoice_FromLink(n);
@@ -482,7 +521,8 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel) {
     }
     if (v->flags & MUSIC_FLAG_VOLUME) {
       const int volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
-      OSND_SetVolumeAbsolute(v->handle, std::clamp((volume * song->masterVolume) >> 7, 0, 255));
+      const int global = std::clamp(song->globalVolume, 0, 64);
+      OSND_SetVolumeAbsolute(v->handle, std::clamp((volume * song->masterVolume * global) >> 13, 0, 255));
     }
     if (v->flags & MUSIC_FLAG_PAN) {
       const float pan = (float(v->pan) - 128.0f) * song->panSeparation + 128.0f;
@@ -501,34 +541,38 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel) {
   }
 }
 
+void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate) {
+  if (song->nextOrder >= 0) {
+    song->order = std::clamp(song->nextOrder, 0, MUSIC_ORDERS - 1);
+    song->nextOrder = -1;
+    Music_QueueCallback(song, MUSIC_CALLBACK_ORDER, song->order);
+  }
+  if (song->nextRow >= 0) {
+    song->row = song->nextRow;
+    song->nextRow = -1;
+    Music_QueueCallback(song, MUSIC_CALLBACK_ROW, song->row);
+  }
+  song->jumped = false;
+  rowUpdate(song);
+  if (song->nextRow < 0) {
+    song->nextRow = song->row + 1;
+    if (song->nextRow >= rowsPerPattern) {
+      if (song->nextOrder < 0) song->nextOrder = song->order + 1;
+      song->nextRow = 0;
+    }
+  }
+  if (song->nextOrder >= song->orderCount) {
+    song->nextOrder = song->restartOrder;
+    song->finished = 1;
+  }
+}
+
 void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate,
                       MusicRowFunction tickEffects) {
   if (song->tick != 0) {
     tickEffects(song);
   } else if (!song->finished || song->looping) {
-    if (song->nextOrder >= 0) {
-      song->order = std::clamp(song->nextOrder, 0, MUSIC_ORDERS - 1);
-      song->nextOrder = -1;
-      Music_QueueCallback(song, MUSIC_CALLBACK_ORDER, song->order);
-    }
-    if (song->nextRow >= 0) {
-      song->row = song->nextRow;
-      song->nextRow = -1;
-      Music_QueueCallback(song, MUSIC_CALLBACK_ROW, song->row);
-    }
-    song->jumped = false;
-    rowUpdate(song);
-    if (song->nextRow < 0) {
-      song->nextRow = song->row + 1;
-      if (song->nextRow >= rowsPerPattern) {
-        if (song->nextOrder < 0) song->nextOrder = song->order + 1;
-        song->nextRow = 0;
-      }
-    }
-    if (song->nextOrder >= song->orderCount) {
-      song->nextOrder = song->restartOrder;
-      song->finished = 1;
-    }
+    Music_RowTick(song, rowsPerPattern, rowUpdate);
   } else {
     Music_StopSong(song);
     return;
@@ -541,6 +585,26 @@ void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowU
   } else {
     song->finished = 1;
     song->tick = -1;
+  }
+}
+
+void Music_PositionJump(MusicSong *song, int order) {
+  song->nextOrder = order;
+  song->nextRow = 0;
+  song->jumped = true;
+  if (song->nextOrder >= song->orderCount) {
+    song->nextOrder = 0;
+    song->finished = 1;
+  }
+}
+
+void Music_PatternBreak(MusicSong *song, int parameter) {
+  song->nextRow = (parameter >> 4) * 10 + (parameter & 15);
+  if (song->nextRow > 63) song->nextRow = 0;
+  if (!song->jumped) song->nextOrder = song->order + 1;
+  if (song->nextOrder >= song->orderCount) {
+    song->finished = 1;
+    song->nextOrder = 0;
   }
 }
 

@@ -127,6 +127,16 @@ struct MusicChannel {
   // Values kept at the row's start for a note delay.
   int keptVolume;
   int keptPeriod;
+  // S3M effect memories: volume slide (D, K, L), portamento (E, F), arpeggio
+  // (J), tremor (I) and retrigger (Q).
+  uint8_t volumeSlideMemory;
+  uint8_t portaMemory;
+  uint8_t arpeggioMemory;
+  int tremorCounter;
+  int tremorOn;
+  int tremorOff;
+  int retriggerCode;
+  int retriggerInterval;
 };
 
 // The per-format player: called once per tick by the music DSP unit.
@@ -152,11 +162,13 @@ struct MusicSong {
   int defaultTempo;
   uint8_t defaultPan[MUSIC_MAX_CHANNELS];
   int masterVolume;  // 0..256
+  int globalVolume;  // 0..64, scales every voice with the master volume
   float speedMultiplier;
   float panSeparation;
   uint8_t orders[MUSIC_ORDERS];
   int restartOrder;
   uint8_t paused, playing, finished, looping;
+  uint8_t fastSlides;  // S3M: volume slides act on the row's first tick too
   int tick;
   int speed;
   int tempo;
@@ -216,6 +228,16 @@ OSND_SAMPLE *Music_InvalidSample();
 MusicVoice *Music_DummyVoice();
 // First voice of a song channel, or the dummy voice.
 MusicVoice *Music_FirstVoice(MusicChannel *channel);
+// The sample the channel's instrument names, or the invalid sample.
+OSND_SAMPLE *Music_ChannelSample(MusicSong *song, const MusicChannel *channel);
+// The cell of the current order and row for a song channel (an empty one when missing).
+const MusicNote *Music_CurrentCell(MusicSong *song, int channel);
+// Start of a row for a channel (MOD and S3M): takes the instrument byte,
+// keeps the voice's volume and period for a note delay, folds an ending
+// tremolo into the volume and records the effect. Answers the first voice.
+MusicVoice *Music_BeginRow(MusicSong *song, MusicChannel *channel, const MusicNote &cell, int tremoloEffect);
+// The voice a starting note plays on: the given one, else a fresh one, else the dummy.
+MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoice *voice, OSND_SAMPLE *sample);
 // Applies every voice of the channel to its engine channel (MOD and S3M).
 void Music_ApplyVoices(MusicSong *song, MusicChannel *channel);
 
@@ -223,6 +245,12 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel);
 typedef void (*MusicRowFunction)(MusicSong *song);
 void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate,
                       MusicRowFunction tickEffects);
+// The first tick of a row: moves to the pending order and row, fires their
+// callbacks, runs the row update and works out the next position.
+void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate);
+// Position jump and pattern break as MOD (B, D) and S3M (B, C) share them.
+void Music_PositionJump(MusicSong *song, int order);
+void Music_PatternBreak(MusicSong *song, int parameter);
 
 // Format loaders, tried by Music_LoadSong in this order. Each answers true
 // when it loaded the song, else false with the last error (10: not this format).

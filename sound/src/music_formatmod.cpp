@@ -83,18 +83,6 @@ MusicNote CellOf(const uint8_t *b) {
   return n;
 }
 
-OSND_SAMPLE *SampleOf(MusicSong *song, const MusicChannel *ch) {
-  if (ch->instrument < song->sampleCount && song->samples[ch->instrument]) return song->samples[ch->instrument];
-  return Music_InvalidSample();
-}
-
-const MusicNote *CurrentCell(MusicSong *song, int channel) {
-  static const MusicNote kEmpty{};
-  const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
-  const MusicNote *cell = Music_Cell(song, song->orders[order], song->row, channel);
-  return cell ? cell : &kEmpty;
-}
-
 void SlideVolume(MusicVoice *v, int x, int y) {
   if (x != 0)
     v->volume = std::min(64, v->volume + x);
@@ -154,32 +142,16 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
       break;
     case 9: {
       if (p) ch->sampleOffset = p;
-      const OSND_SAMPLE *s = SampleOf(song, ch);
+      const OSND_SAMPLE *s = Music_ChannelSample(song, ch);
       unsigned start = unsigned(ch->sampleOffset) * 256;
       const unsigned end = s->loopStart + s->loopLength;
       if (end > 0 && start >= end) start = end - 1;
       if (v->channel) v->channel->startOffset = start;
       break;
     }
-    case 0xB:
-      song->nextOrder = p;
-      song->nextRow = 0;
-      song->jumped = true;
-      if (song->nextOrder >= song->orderCount) {
-        song->nextOrder = 0;
-        song->finished = 1;
-      }
-      break;
+    case 0xB: Music_PositionJump(song, p); break;
     case 0xC: v->volume = std::min(p, 64); break;
-    case 0xD:
-      song->nextRow = x * 10 + y;
-      if (song->nextRow > 63) song->nextRow = 0;
-      if (!song->jumped) song->nextOrder = song->order + 1;
-      if (song->nextOrder >= song->orderCount) {
-        song->finished = 1;
-        song->nextOrder = 0;
-      }
-      break;
+    case 0xD: Music_PatternBreak(song, p); break;
     case 0xE:
       switch (x) {
         case 1: v->period = std::max(kMinPeriod, v->period - y * 4); break;
@@ -231,7 +203,7 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNot
   switch (cell.effect) {
     case 0:
       if (p) {
-        const int c = SampleOf(song, ch)->defFrequency;
+        const int c = Music_ChannelSample(song, ch)->defFrequency;
         const int base = Music_NotePeriod(ch->note, c);
         const int phase = tick % 3;
         v->periodDelta = phase == 1 ? Music_NotePeriod(ch->note + x, c) - base
@@ -268,7 +240,7 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNot
     case 0xE:
       if (x == 9 && y != 0 && tick % y == 0) {
         v->flags = MUSIC_FLAG_TRIGGER | MUSIC_FLAG_VOLUME | MUSIC_FLAG_PAN;
-        v->sampleToPlay = SampleOf(song, ch);
+        v->sampleToPlay = Music_ChannelSample(song, ch);
       } else if (x == 0xC && tick == y) {
         v->volume = 0;
         v->flags = MUSIC_FLAG_VOLUME;
@@ -279,16 +251,16 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNot
         }
         MusicChannel *songChannel = &song->songChannels[channel];
         if (v == Music_DummyVoice()) {
-          MusicVoice *fresh = Music_AllocVoice(song, songChannel, SampleOf(song, ch));
+          MusicVoice *fresh = Music_AllocVoice(song, songChannel, Music_ChannelSample(song, ch));
           if (fresh) v = fresh;
         }
         if (cell.instrument > 0) {
-          v->volume = std::min(SampleOf(song, ch)->defVolume, 64);
+          v->volume = std::min(Music_ChannelSample(song, ch)->defVolume, 64);
           v->flags |= MUSIC_FLAG_VOLUME;
         }
         v->pan = ch->defaultPan;
         v->period = ch->period;
-        v->sampleToPlay = SampleOf(song, ch);
+        v->sampleToPlay = Music_ChannelSample(song, ch);
         v->flags |= MUSIC_FLAG_TRIGGER | MUSIC_FLAG_PAN | MUSIC_FLAG_FREQUENCY;
       }
       break;
@@ -299,26 +271,11 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNot
 void RowUpdate(MusicSong *song) {
   for (int c = 0; c < song->channelCount; ++c) {
     MusicChannel *ch = &song->songChannels[c];
-    const MusicNote cell = *CurrentCell(song, c);
-    if (cell.instrument > 0) {
-      ch->instrument = uint8_t(cell.instrument - 1);
-      Music_QueueCallback(song, MUSIC_CALLBACK_INSTRUMENT, cell.instrument);
-    }
-    OSND_SAMPLE *sample = SampleOf(song, ch);
-    MusicVoice *v = Music_FirstVoice(ch);
-    ch->keptVolume = v->volume;
-    ch->keptPeriod = v->period;
-    if (ch->previousEffect == 7 && cell.effect != 7) v->volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
-    ch->previousEffect = cell.effect;
-    v->volumeDelta = 0;
-    v->flags = 0;
+    const MusicNote cell = *Music_CurrentCell(song, c);
+    MusicVoice *v = Music_BeginRow(song, ch, cell, 7);
+    OSND_SAMPLE *sample = Music_ChannelSample(song, ch);
     if (cell.note > 0) {
-      if (v == Music_DummyVoice()) {
-        MusicVoice *fresh = Music_AllocVoice(song, ch, sample);
-        v = fresh ? fresh : Music_DummyVoice();
-        v->volumeDelta = 0;
-        v->flags = 0;
-      }
+      v = Music_VoiceForNote(song, ch, v, sample);
       ch->note = cell.note;
       ch->period = Music_NotePeriod(cell.note, sample->defFrequency);
       v->pan = ch->defaultPan;
@@ -343,7 +300,7 @@ void TickEffects(MusicSong *song) {
     v->volumeDelta = 0;
     v->periodDelta = 0;
     v->flags = 0;
-    TickEffect(song, ch, v, *CurrentCell(song, c), c);
+    TickEffect(song, ch, v, *Music_CurrentCell(song, c), c);
     Music_ApplyVoices(song, ch);
   }
 }

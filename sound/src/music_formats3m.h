@@ -1,4 +1,4 @@
-// Effect steps of the S3M player that the MOD player shares.
+// S3M songs: loader, player and the effect steps the MOD player shares.
 #pragma once
 
 #include "sound/src/music_core.h"
@@ -7,3 +7,9 @@
 void S3m_TonePortamento(MusicChannel *channel, MusicVoice *voice);
 // Sets the voice's period delta from the channel's vibrato and advances it.
 void S3m_Vibrato(MusicChannel *channel, MusicVoice *voice);
+// As S3m_Vibrato with four times the resolution.
+void S3m_FineVibrato(MusicChannel *channel, MusicVoice *voice);
+// Slides the voice's volume by the channel's volume-slide memory.
+void S3m_VolumeSlide(MusicChannel *channel, MusicVoice *voice);
+// Sets the voice's volume delta from the channel's tremolo and advances it.
+void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice);

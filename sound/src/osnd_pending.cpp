@@ -29,7 +29,6 @@ bool SoundSoftware_Update3D(OsndChannel *) { return true; }
 
 // Song formats not part of this build.
 bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
-bool MusicFormatS3m_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
 bool MusicFormatXm_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
 bool MusicFormatIt_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
 bool MusicFormatMidi_Load(MusicSong *, SystemFileHandle *, const char *) { return NotThisFormatInfo(); }

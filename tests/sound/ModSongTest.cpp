@@ -1,6 +1,6 @@
 // MOD songs written byte by byte, loaded from memory and played through the
 // captured non-realtime output.
-#include "SoundTestSupport.h"
+#include "SongTestSupport.h"
 
 #include "sound/src/music_core.h"
 
@@ -13,10 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kRate = 44100;
-constexpr int kTickFrames = 882;  // 125 bpm: 50 ticks a second
-constexpr int kRowFrames = 6 * kTickFrames;
 
 struct ModCell {
   int period = 0;
@@ -107,65 +103,8 @@ ModSampleSpec Looped(std::vector<int8_t> data, int volume = 64, int finetune = 0
   return s;
 }
 
-struct Position {
-  int order, row;
-  bool operator==(const Position &o) const { return order == o.order && row == o.row; }
-};
-
-std::vector<Position> *gRows = nullptr;
-std::vector<float> *gRowClock = nullptr;
-
-void RecordRow(MusicSong *song, int row) {
-  if (gRows) gRows->push_back({song->order, row});
-  if (gRowClock) gRowClock->push_back(song->clock);
-}
-
-class ModSongTest : public CapturedEngine {
- protected:
-  void SetUp() override { ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU, kRate, 8, 0x80)); }
-  void TearDown() override {
-    for (MusicSong *s : songs) Music_FreeSong(s);
-    gRows = nullptr;
-    gRowClock = nullptr;
-    CapturedEngine::TearDown();
-  }
-
-  MusicSong *Load(const std::vector<uint8_t> &bytes, unsigned mode = 0) {
-    MusicSong *song = Music_CreateSong();
-    songs.push_back(song);
-    return Music_LoadSong(song, reinterpret_cast<const char *>(bytes.data()), OSND_MODE_MEMORY | mode, 0,
-                          int(bytes.size()), nullptr, 0);
-  }
-
-  // Steps until at least `frames` frames are captured.
-  void PlayFrames(size_t frames) {
-    for (int guard = 0; captured.size() / 2 < frames && guard < 100000; ++guard) Step();
-  }
-
-  int Peak(size_t from, size_t to, bool right = false) const {
-    int peak = 0;
-    for (size_t f = from; f < to && f < captured.size() / 2; ++f)
-      peak = std::max(peak, std::abs(int(right ? Right(f) : Left(f))));
-    return peak;
-  }
-
-  int ZeroCrossings(size_t from, size_t to) const {
-    int n = 0;
-    for (size_t f = from + 1; f < to && f < captured.size() / 2; ++f)
-      if ((Left(f - 1) < 0) != (Left(f) < 0)) ++n;
-    return n;
-  }
-
-  size_t FirstSound(size_t from) const {
-    for (size_t f = from; f < captured.size() / 2; ++f)
-      if (Left(f) != 0 || Right(f) != 0) return f;
-    return size_t(-1);
-  }
-
-  std::vector<MusicSong *> songs;
-  std::vector<Position> rows;
-  std::vector<float> clocks;
-};
+using Position = SongPosition;
+using ModSongTest = CapturedSong;
 
 TEST_F(ModSongTest, LoadsHeaderSamplesOrdersAndCells) {
   ModFile mod;
@@ -247,8 +186,7 @@ TEST_F(ModSongTest, RowsLastSpeedTimesTickAtTheTempo) {
   mod.At(0, 8, 0) = {0, 0, 0xF, 100};   // 100 bpm: 40 ticks a second
   MusicSong *song = Load(mod.Bytes());
   ASSERT_NE(song, nullptr);
-  gRowClock = &clocks;
-  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, RecordRow, 1));
+  RecordRows(song);
   ASSERT_TRUE(Music_PlaySong(song));
   EXPECT_EQ(song->samplesPerTick, kTickFrames);
   PlayFrames(size_t(kRowFrames) * 12);
@@ -326,8 +264,7 @@ TEST_F(ModSongTest, PatternBreakJumpAndSongEnd) {
   MusicSong *song = Load(mod.Bytes(), OSND_MODE_LOOP_OFF);
   ASSERT_NE(song, nullptr);
   EXPECT_EQ(song->looping, 0);
-  gRows = &rows;
-  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, RecordRow, 1));
+  RecordRows(song);
   ASSERT_TRUE(Music_PlaySong(song));
   PlayFrames(size_t(kRowFrames) * 12);
   const std::vector<Position> expected{{0, 1}, {0, 2}, {1, 61}, {1, 62}, {1, 63}};
@@ -352,8 +289,7 @@ TEST_F(ModSongTest, LoopingSongRestartsAndPositionJumpWraps) {
   MusicSong *song = Load(mod.Bytes(), OSND_MODE_LOOP_NORMAL);
   ASSERT_NE(song, nullptr);
   EXPECT_EQ(song->looping, 1);
-  gRows = &rows;
-  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, RecordRow, 1));
+  RecordRows(song);
   ASSERT_TRUE(Music_PlaySong(song));
   PlayFrames(size_t(kRowFrames) * 6);
   const std::vector<Position> expected{{0, 1}, {1, 0}, {1, 1}, {0, 2}, {0, 3}};
@@ -369,8 +305,7 @@ TEST_F(ModSongTest, PatternLoopPlaysTwiceMoreThenGoesOn) {
   mod.At(0, 3, 0) = {0, 0, 0xE, 0x62};
   MusicSong *song = Load(mod.Bytes());
   ASSERT_NE(song, nullptr);
-  gRows = &rows;
-  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, RecordRow, 1));
+  RecordRows(song);
   ASSERT_TRUE(Music_PlaySong(song));
   PlayFrames(size_t(kRowFrames) * 11);
   std::vector<int> order;
