@@ -18,11 +18,6 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const c
 
 bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
-bool OsndTracker_Decompress(void *, const void *, unsigned, unsigned, bool, bool) {
-  Osnd_SetError(OSND_ERR_FILE_FORMAT);
-  return false;
-}
-
 void OsndRecord_CopyToSample(int, int) {}
 
 bool SoundSoftware_Update3D(OsndChannel *) { return true; }
