@@ -25,6 +25,11 @@ public:
     GameWindow();
     ~GameWindow() override;
 
+    // `Destroy` closes the platform window and keeps the object, so the
+    // reference count's own end (which would call it) is taken here: the last
+    // release deletes the window, whose destructor closes what is still open.
+    void Release() override;
+
     virtual void Destroy() = 0;
     virtual void Show() = 0;
     virtual void Hide() = 0;

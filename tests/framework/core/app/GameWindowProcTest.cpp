@@ -254,3 +254,35 @@ TEST_F(GameWindowProcTest, StylesFollowFullScreenAndMaximiseBox)
     GameWindowWin32 small("No maximise", false);
     EXPECT_EQ(small.GetStyle(), 0x00CA0000u);
 }
+
+namespace {
+
+class CountedWindow : public GameWindowWin32 {
+public:
+    explicit CountedWindow(bool& deleted) : GameWindowWin32("Lifetime test", true), m_Deleted(deleted) {}
+    ~CountedWindow() override { m_Deleted = true; }
+
+private:
+    bool& m_Deleted;
+};
+
+}  // namespace
+
+// Closing the platform window must not stand in for the end of the object:
+// the window lives while it is held and goes with its last holder.
+TEST(GameWindowLifetimeTest, LastReleaseDeletesTheWindowEvenAfterItsDestroy)
+{
+    bool deleted = false;
+    auto* window = new CountedWindow(deleted);
+    GameWindow::SetInstance(window);
+    {
+        Qmv2::SmartPtr<GameWindow> holder(window);
+        window->Destroy();
+        GameWindow::ReleaseInstance();
+        EXPECT_FALSE(deleted);
+        EXPECT_EQ(window->GetRefCount(), 1);
+        EXPECT_EQ(window->GetHandle(), nullptr);
+    }
+    EXPECT_TRUE(deleted);
+    EXPECT_EQ(GameWindow::GetInstance(), nullptr);
+}

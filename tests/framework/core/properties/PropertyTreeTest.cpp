@@ -60,9 +60,14 @@ TEST(SharedEmptyTest, EmptyObjectsRefuseChangesAndSurviveReleases)
     value->SetFloat(1.5f);
     value->SetText("x");
     value->SetName("changed");
-    node->AddChild(new PropertyValue("leak", "x", true));
+    // A refused child stays with its caller.
+    SmartPtr<PropertyValue> child(new PropertyValue("refused", "x", true));
+    EXPECT_EQ(node->AddChild(child.Get()), child.Get());
+    EXPECT_EQ(child->GetRefCount(), 1);
     node->AddBoolean("b", true);
-    vector->AddItem(new PropertyValue("i", "x", true));
+    SmartPtr<PropertyValue> item(new PropertyValue("i", "x", true));
+    vector->AddItem(item.Get());
+    EXPECT_EQ(item->GetRefCount(), 1);
     vector->AddBoolean(true);
     SmartPtr<PropertyValue> other(new PropertyValue("o", "String", "text"));
     value->CopyFrom(*other);
