@@ -112,10 +112,12 @@ class AiffReader : public CapturedEngine {
   OSND_STREAM *Stream(const Bytes &b) {
     return OSND_Stream_Open(reinterpret_cast<const char *>(b.data()), OSND_MODE_MEMORY, 0, int(b.size()));
   }
-  // Walks a file's chunks with a sync list; the list is freed by the fixture.
+  // Walks a file's chunks with a fresh sync list (the previous walk's points
+  // are freed first); the last list is freed by the fixture.
   bool Walk(const Bytes &b, AiffInfo *info) {
     SystemFileHandle *f = SystemFile_Open(b.data(), SYSTEMFILE_MEMORY, int(b.size()));
     EXPECT_NE(f, nullptr);
+    OsndStream_FreeSyncPoints(&sync);
     OsndStream_InitSyncPointList(&sync);
     *info = AiffInfo{};
     const bool ok = FormatAiff_WalkChunks(f, info, &sync);
