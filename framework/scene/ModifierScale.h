@@ -1,17 +1,18 @@
 // Scales the target's drawing from one x and y factor to another.
 #pragma once
 
-#include "framework/scene/ModifierFraction.h"
+#include "framework/scene/ModifierAxisPair.h"
 
 namespace Qmv2 {
 
-class GraphicsSettings;
-
-class ModifierScale : public ModifierFraction {
+class ModifierScale : public ModifierAxisPair {
     QMV_INDEXED_TYPE(ModifierScale)
 
     // The callers fill in the ends and the axes; both axes apply by default.
-    explicit ModifierScale(std::int32_t duration, EaseFunction easing = nullptr);
+    explicit ModifierScale(std::int32_t duration, EaseFunction easing = nullptr)
+        : ModifierAxisPair(duration, easing)
+    {
+    }
 
     void SetFrom(float x, float y) noexcept
     {
@@ -23,27 +24,12 @@ class ModifierScale : public ModifierFraction {
         m_ToX = x;
         m_ToY = y;
     }
-    void SetApply(bool applyX, bool applyY) noexcept
-    {
-        m_ApplyX = applyX;
-        m_ApplyY = applyY;
-    }
 
-    // With the start-from-target option the target's current values are the start.
-    void Start() override;
-    void Update(std::uint32_t dt) override;
-    void Finish() override;
-    std::string ToString() const override;
-
-private:
-    void Apply(float x, float y);
-
-    float m_FromX = 0.0f;
-    float m_FromY = 0.0f;
-    float m_ToX = 0.0f;
-    float m_ToY = 0.0f;
-    bool m_ApplyX = true;
-    bool m_ApplyY = true;
+protected:
+    float ReadX(const GraphicsSettings& settings) const override;
+    float ReadY(const GraphicsSettings& settings) const override;
+    void WriteX(GraphicsSettings& settings, float value) override;
+    void WriteY(GraphicsSettings& settings, float value) override;
 };
 
 }  // namespace Qmv2

@@ -1,13 +1,11 @@
 #include "framework/scene/ModifierSkew.h"
 
-#include "framework/core/util/StringFunctions.h"
 #include "framework/graphics/draw/GraphicsSettings.h"
-#include "framework/scene/GameNode.h"
 
 namespace Qmv2 {
 
 ModifierSkew::ModifierSkew(std::int32_t duration, bool smooth, float fromX, float fromY, float toX, float toY)
-    : ModifierFraction(duration, smooth ? SmoothStepEase : LinearEase)
+    : ModifierAxisPair(duration, smooth ? SmoothStepEase : LinearEase)
 {
     m_FromX = fromX;
     m_FromY = fromY;
@@ -15,50 +13,24 @@ ModifierSkew::ModifierSkew(std::int32_t duration, bool smooth, float fromX, floa
     m_ToY = toY;
 }
 
-void ModifierSkew::Start()
+float ModifierSkew::ReadX(const GraphicsSettings& settings) const
 {
-    auto* settings = InterfaceCast<GraphicsSettings>(GetTarget());
-    if ((GetOptions() & kOptionStartFromTarget) != 0 && settings != nullptr) {
-        m_FromX = settings->GetSkewX();
-        m_FromY = settings->GetSkewY();
-    }
+    return settings.GetSkewX();
 }
 
-void ModifierSkew::Apply(float x, float y)
+float ModifierSkew::ReadY(const GraphicsSettings& settings) const
 {
-    auto* settings = InterfaceCast<GraphicsSettings>(GetTarget());
-    if (settings == nullptr) {
-        return;
-    }
-    if (m_ApplyX) {
-        settings->SetSkewX(x);
-    }
-    if (m_ApplyY) {
-        settings->SetSkewY(y);
-    }
+    return settings.GetSkewY();
 }
 
-void ModifierSkew::Update(std::uint32_t dt)
+void ModifierSkew::WriteX(GraphicsSettings& settings, float value)
 {
-    ModifierFraction::Update(dt);
-    if (IsPassRunning() && !IsFinished()) {
-        const bool relative = (GetOptions() & kOptionRelativeEnd) != 0;
-        const float endX = relative ? m_FromX + m_ToX : m_ToX;
-        const float endY = relative ? m_FromY + m_ToY : m_ToY;
-        Apply(m_FromX + (endX - m_FromX) * GetValue(), m_FromY + (endY - m_FromY) * GetValue());
-    }
+    settings.SetSkewX(value);
 }
 
-void ModifierSkew::Finish()
+void ModifierSkew::WriteY(GraphicsSettings& settings, float value)
 {
-    ModifierFraction::Finish();
-    const bool relative = (GetOptions() & kOptionRelativeEnd) != 0;
-    Apply(relative ? m_FromX + m_ToX : m_ToX, relative ? m_FromY + m_ToY : m_ToY);
-}
-
-std::string ModifierSkew::ToString() const
-{
-    return Modifier::ToString() + "in " + IntToString(GetDuration()) + "ms; ";
+    settings.SetSkewY(value);
 }
 
 }  // namespace Qmv2

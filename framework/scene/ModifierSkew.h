@@ -1,37 +1,20 @@
 // Skews the target's drawing from one x and y skew to another.
 #pragma once
 
-#include "framework/scene/ModifierFraction.h"
+#include "framework/scene/ModifierAxisPair.h"
 
 namespace Qmv2 {
 
-class GraphicsSettings;
-
-class ModifierSkew : public ModifierFraction {
+class ModifierSkew : public ModifierAxisPair {
     QMV_INDEXED_TYPE(ModifierSkew)
 
     ModifierSkew(std::int32_t duration, bool smooth, float fromX, float fromY, float toX, float toY);
-    void SetApply(bool applyX, bool applyY) noexcept
-    {
-        m_ApplyX = applyX;
-        m_ApplyY = applyY;
-    }
 
-    // With the start-from-target option the target's current values are the start.
-    void Start() override;
-    void Update(std::uint32_t dt) override;
-    void Finish() override;
-    std::string ToString() const override;
-
-private:
-    void Apply(float x, float y);
-
-    float m_FromX = 0.0f;
-    float m_FromY = 0.0f;
-    float m_ToX = 0.0f;
-    float m_ToY = 0.0f;
-    bool m_ApplyX = true;
-    bool m_ApplyY = true;
+protected:
+    float ReadX(const GraphicsSettings& settings) const override;
+    float ReadY(const GraphicsSettings& settings) const override;
+    void WriteX(GraphicsSettings& settings, float value) override;
+    void WriteY(GraphicsSettings& settings, float value) override;
 };
 
 }  // namespace Qmv2
