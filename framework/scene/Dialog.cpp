@@ -13,6 +13,7 @@
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/render/iRenderTarget.h"
+#include "framework/scene/SceneManager.h"
 
 namespace Qmv2 {
 
@@ -270,6 +271,14 @@ void Dialog::Show()
 void Dialog::Close()
 {
     m_ChildrenAcceptInput = false;
+}
+
+void Dialog::CloseInCurrentScene()
+{
+    SceneManager* manager = SceneManager::GetInstance();
+    if (Scene* scene = manager != nullptr ? manager->GetCurrentScene() : nullptr) {
+        scene->CloseDialog(this);
+    }
 }
 
 void Dialog::UpdateBackground()

@@ -52,6 +52,8 @@ class Dialog : public Sprite, public iInputListener {
     virtual void Show();
     // The components stop receiving input.
     virtual void Close();
+    // Asks the current scene to close this dialog; nothing without one.
+    void CloseInCurrentScene();
     // Renders the painter into the dialog's image when it is dirty, first
     // making an image of the dialog's size when the current one differs.
     virtual void UpdateBackground();

@@ -5,6 +5,8 @@
 #include "framework/scene/DialogPainter.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/ModifierFrame.h"
+#include "framework/scene/Scene.h"
+#include "framework/scene/SceneCommands.h"
 #include "framework/scene/Sprite.h"
 
 namespace Qmv2 {
@@ -17,6 +19,8 @@ void RegisterSceneClasses()
     factory->Register<ModifierFrame>("ModifierFrame");
     factory->Register<Dialog>("Dialog");
     factory->Register<DialogPainter>("DialogPainter");
+    factory->Register<Scene>("Scene");
+    RegisterSceneCommands();
 }
 
 }  // namespace Qmv2
