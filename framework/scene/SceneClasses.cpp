@@ -4,6 +4,7 @@
 #include "framework/scene/Dialog.h"
 #include "framework/scene/DialogPainter.h"
 #include "framework/scene/GameNode.h"
+#include "framework/scene/Label.h"
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Scene.h"
 #include "framework/scene/SceneCommands.h"
@@ -19,6 +20,7 @@ void RegisterSceneClasses()
     factory->Register<ModifierFrame>("ModifierFrame");
     factory->Register<Dialog>("Dialog");
     factory->Register<DialogPainter>("DialogPainter");
+    factory->Register<Label>("Label");
     factory->Register<Scene>("Scene");
     RegisterSceneCommands();
 }
