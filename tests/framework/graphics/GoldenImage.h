@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace Qmv2 {
+class Renderer;
+}
+
 namespace graphicstest {
 
 struct Picture {
@@ -15,6 +19,9 @@ struct Picture {
 
     std::uint32_t At(int x, int y) const { return argb[static_cast<std::size_t>(y) * width + x]; }
 };
+
+// The renderer's back buffer, `width` x `height` pixels from the top left, opaque.
+Picture CaptureScreen(Qmv2::Renderer& renderer, int width, int height);
 
 bool WritePng(const std::string& path, const Picture& picture);
 bool ReadPng(const std::string& path, Picture& picture);

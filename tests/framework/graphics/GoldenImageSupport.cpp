@@ -1,11 +1,16 @@
 #include "GoldenImage.h"
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#include "framework/core/object/SmartPtr.h"
+#include "framework/graphics/render/ImageData.h"
+#include "framework/graphics/render/Renderer.h"
 
 namespace graphicstest {
 
@@ -16,6 +21,24 @@ struct FileCloser {
 };
 
 }  // namespace
+
+Picture CaptureScreen(Qmv2::Renderer& renderer, int width, int height)
+{
+    Qmv2::SmartPtr<Qmv2::ImageData> shot(renderer.CaptureBackBuffer());
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    EXPECT_TRUE(shot->Lock(true));
+    auto* bytes = static_cast<std::uint8_t*>(shot->GetBits());
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(bytes + y * shot->GetPitch());
+        for (int x = 0; x < width; ++x) {
+            picture.argb.push_back(row[x] | 0xFF000000u);
+        }
+    }
+    shot->Unlock();
+    return picture;
+}
 
 bool WritePng(const std::string& path, const Picture& picture)
 {

@@ -89,23 +89,7 @@ protected:
         screen_->Reset();
     }
 
-    Picture Capture()
-    {
-        SmartPtr<ImageData> shot(renderer_->CaptureBackBuffer());
-        Picture picture;
-        picture.width = kWidth;
-        picture.height = kHeight;
-        EXPECT_TRUE(shot->Lock(true));
-        auto* bytes = static_cast<std::uint8_t*>(shot->GetBits());
-        for (int y = 0; y < kHeight; ++y) {
-            auto* row = reinterpret_cast<std::uint32_t*>(bytes + y * shot->GetPitch());
-            for (int x = 0; x < kWidth; ++x) {
-                picture.argb.push_back(row[x] | 0xFF000000u);
-            }
-        }
-        shot->Unlock();
-        return picture;
-    }
+    Picture Capture() { return graphicstest::CaptureScreen(*renderer_, kWidth, kHeight); }
 
     RendererD3D* renderer_ = nullptr;
     Graphics* screen_ = nullptr;
