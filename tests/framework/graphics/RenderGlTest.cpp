@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-#include "GoldenImage.h"
+#include "ScreenFixture.h"
 #include "framework/core/app/GameWindowWin32.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/draw/Graphics.h"
@@ -23,36 +23,9 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 
-class RenderGlTest : public ::testing::Test {
+class RenderGlTest : public graphicstest::ScreenFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        platform::d3d9::RegisterDirect3D9Library();
-    }
-
-    void SetUp() override
-    {
-        GameWindowWin32::CreateGameWindow("graphics test", kWidth, kHeight, false);
-        ImageManager::Create();
-        ASSERT_EQ(Renderer::Create(kWidth, kHeight), 0);
-        renderer_ = RendererD3D::GetD3D();
-        ASSERT_NE(renderer_, nullptr);
-        screen_ = renderer_->GetScreenGraphics();
-    }
-
-    void TearDown() override
-    {
-        if (Renderer* renderer = Renderer::GetInstance()) {
-            renderer->ReleaseResources();
-        }
-        Renderer::ReleaseInstance();
-        ImageManager::ReleaseInstance();
-        if (GameWindow* window = GameWindow::GetInstance()) {
-            window->Destroy();
-            GameWindow::ReleaseInstance();
-        }
-    }
+    RenderGlTest() : ScreenFixture("graphics test", kWidth, kHeight) {}
 
     // A texture of w x h whose pixels come from `pixel(x, y)` (ARGB).
     template <typename Pixel>
@@ -89,10 +62,6 @@ protected:
         screen_->Reset();
     }
 
-    Picture Capture() { return graphicstest::CaptureScreen(*renderer_, kWidth, kHeight); }
-
-    RendererD3D* renderer_ = nullptr;
-    Graphics* screen_ = nullptr;
 };
 
 std::uint32_t Gradient(int x, int y)

@@ -6,7 +6,7 @@
 
 #include <SDL.h>
 
-#include "framework/graphics/GoldenImage.h"
+#include "framework/graphics/ScreenFixture.h"
 #include "framework/core/app/GameWindowWin32.h"
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/image/ImageManager.h"
@@ -25,22 +25,16 @@ constexpr int kWidth = 200;
 constexpr int kHeight = 100;
 constexpr std::uint32_t kBackground = 0xFF6A8CAFu;
 
-class TextGlTest : public ::testing::Test {
+class TextGlTest : public graphicstest::ScreenFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        platform::d3d9::RegisterDirect3D9Library();
-    }
+    TextGlTest() : ScreenFixture("text test", kWidth, kHeight) {}
 
     void SetUp() override
     {
-        GameWindowWin32::CreateGameWindow("text test", kWidth, kHeight, false);
-        ImageManager::Create();
-        ASSERT_EQ(Renderer::Create(kWidth, kHeight), 0);
-        renderer_ = RendererD3D::GetD3D();
-        ASSERT_NE(renderer_, nullptr);
-        screen_ = renderer_->GetScreenGraphics();
+        ScreenFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         // Resource names are relative to the working folder, the build folder here.
         resource_ = new ResourceFont("run/fonts/button.xml");
         resource_->Load();
@@ -53,15 +47,7 @@ protected:
     {
         font_ = nullptr;
         resource_.Reset();
-        if (Renderer* renderer = Renderer::GetInstance()) {
-            renderer->ReleaseResources();
-        }
-        Renderer::ReleaseInstance();
-        ImageManager::ReleaseInstance();
-        if (GameWindow* window = GameWindow::GetInstance()) {
-            window->Destroy();
-            GameWindow::ReleaseInstance();
-        }
+        ScreenFixture::TearDown();
     }
 
     void BeginScreen()
@@ -72,8 +58,6 @@ protected:
         screen_->ClearTarget();
         screen_->Reset();
     }
-
-    Picture Capture() { return graphicstest::CaptureScreen(*renderer_, kWidth, kHeight); }
 
     static int CountPixels(const Picture& picture, std::uint32_t rgb, int tolerance)
     {
@@ -89,8 +73,6 @@ protected:
         return count;
     }
 
-    RendererD3D* renderer_ = nullptr;
-    Graphics* screen_ = nullptr;
     SmartPtr<ResourceFont> resource_;
     FontBitmap* font_ = nullptr;
 };
