@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,15 +25,23 @@ bool ProcessAlive(pid_t pid)
     return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
-bool SocketAddress(const std::string& path, sockaddr_un& address)
+// Request sockets live in Linux's abstract namespace, named after a hash of the
+// directory's folder and the process id: a socket path in the folder itself
+// would pass the 108-byte limit of a socket address once the folder lies deep
+// enough, and abstract names vanish with their process, so none is left behind.
+socklen_t SocketAddress(const std::string& folder, pid_t pid, sockaddr_un& address)
 {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a, stable across builds
+    for (const unsigned char c : folder) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char name[64];
+    const int size = std::snprintf(name, sizeof(name), "qmv-windows-%016llx-%lld",
+                                   static_cast<unsigned long long>(hash), static_cast<long long>(pid));
     address = sockaddr_un{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof(address.sun_path)) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
+    std::memcpy(address.sun_path + 1, name, static_cast<std::size_t>(size));  // sun_path[0] stays 0
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<std::size_t>(size));
 }
 
 }  // namespace
@@ -47,7 +56,6 @@ WindowDirectory::~WindowDirectory()
 {
     if (m_socket >= 0) {
         close(m_socket);
-        unlink(SocketFile(getpid()).c_str());
     }
 }
 
@@ -62,23 +70,15 @@ std::string WindowDirectory::WindowFile(pid_t pid, std::uintptr_t handle) const
     return m_folder + "/" + std::to_string(pid) + "-" + std::to_string(handle) + ".window";
 }
 
-std::string WindowDirectory::SocketFile(pid_t pid) const
-{
-    return m_folder + "/" + std::to_string(pid) + ".sock";
-}
-
 void WindowDirectory::Announce(HWND hwnd, const std::string& className, const std::string& title)
 {
     if (m_socket < 0) {
         sockaddr_un address;
-        const std::string path = SocketFile(getpid());
-        if (SocketAddress(path, address)) {
-            m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            unlink(path.c_str());
-            if (m_socket >= 0 && bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-                close(m_socket);
-                m_socket = -1;
-            }
+        const socklen_t length = SocketAddress(m_folder, getpid(), address);
+        m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_socket >= 0 && bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+            close(m_socket);
+            m_socket = -1;
         }
     }
     // Written aside and renamed, so a reader never sees half an entry.
@@ -110,7 +110,6 @@ void WindowDirectory::Forget(pid_t pid)
         }
         closedir(dir);
     }
-    unlink(SocketFile(pid).c_str());
 }
 
 bool WindowDirectory::Find(const std::string* className, const std::string* title, Entry& out)
@@ -159,16 +158,14 @@ bool WindowDirectory::Alive(const Entry& entry) const
 bool WindowDirectory::Send(const Entry& entry, Request request) const
 {
     sockaddr_un address;
-    if (!SocketAddress(SocketFile(entry.pid), address)) {
-        return false;
-    }
+    const socklen_t length = SocketAddress(m_folder, entry.pid, address);
     const int sender = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (sender < 0) {
         return false;
     }
     const std::string text = (request == Request::Restore ? "restore " : "raise ") + std::to_string(entry.handle);
     const bool sent = sendto(sender, text.data(), text.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address),
-                             sizeof(address)) == static_cast<ssize_t>(text.size());
+                             length) == static_cast<ssize_t>(text.size());
     close(sender);
     return sent;
 }

@@ -3,8 +3,8 @@
 //
 // Each process lists its windows as small files "<pid>-<handle>.window"
 // (class name on the first line, title after it) in a shared folder, and
-// listens on a datagram socket "<pid>.sock" there for requests to restore or
-// raise one of its windows. Entries of processes that are gone are removed by
+// listens on a datagram socket named after the folder and its pid for
+// requests to restore or raise one of its windows. Entries of processes that are gone are removed by
 // whoever comes across them.
 #pragma once
 
@@ -48,7 +48,6 @@ public:
 
 private:
     std::string WindowFile(pid_t pid, std::uintptr_t handle) const;
-    std::string SocketFile(pid_t pid) const;
     void Forget(pid_t pid);
 
     std::string m_folder;

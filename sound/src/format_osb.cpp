@@ -18,6 +18,7 @@ constexpr int kFixedBytes31 = 80;
 constexpr int kBasicHeaderBytes = 8;
 constexpr int kSyncEntryBytes = 260;
 constexpr int kUploadBytes = 32768;
+constexpr int kMaxRate = 1000000;  // as the WAV and AIFF readers allow
 constexpr unsigned kAdpcmStored = OSND_MODE_VAG_ADPCM | OSND_MODE_GC_ADPCM;
 constexpr unsigned kHardware = OSND_MODE_HW3D | OSND_MODE_HW2D;
 constexpr unsigned kFormatBits = OSND_MODE_8BITS | OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_STEREO |
@@ -123,8 +124,20 @@ OSND_SAMPLE *LoadSourceFormat(SystemFileHandle *file, unsigned mode, const char 
   return sample;
 }
 
+// Tracker-packed data is one compressed run that unpacks into the whole
+// sample: it is read and staged in a single upload.
+bool UploadPacked(OSND_SAMPLE *sample, SystemFileHandle *file, const OsbEntry &e, unsigned mode) {
+  auto *buffer = static_cast<uint8_t *>(OSND_ALLOC(int(std::max<uint32_t>(e.storedBytes, 1))));
+  if (!buffer) return Fail(OSND_ERR_MEMORY);
+  const int got = std::max(0, SystemFile_Read(buffer, 1, int(e.storedBytes), file));
+  const bool ok = got <= 0 || OsndSample_UploadRange(sample, buffer, 0, unsigned(got), mode);
+  OSND_FREE_MEM(buffer);
+  return ok;
+}
+
 // Reads the stored data block by block into the sample.
 bool UploadData(OSND_SAMPLE *sample, SystemFileHandle *file, const OsbEntry &e, unsigned mode) {
+  if (mode & (OSND_MODE_TRACKER_PACKED | OSND_MODE_TRACKER_PACKED2)) return UploadPacked(sample, file, e, mode);
   auto *buffer = static_cast<uint8_t *>(OSND_ALLOC(kUploadBytes));
   if (!buffer) return false;
   const int channels = ChannelCount(mode, e.channels);
@@ -300,11 +313,18 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
   const uint32_t dataStart = bank->headerBytes + (bank->version != 0 ? kFileHeaderBytes : kOsb2HeaderBytes);
   if (!IndexHeaders(bank, dataStart)) return fail(gOsnd.lastError);
   if (!ReadSyncPoints(bank)) return fail(gOsnd.lastError);
+  // Every sample's stored data lies inside the file, so that no header can
+  // make the reader size memory for data the file does not hold.
+  for (int i = 0; i < count; ++i) {
+    OsbEntry e;
+    FormatOsb_GetEntry(bank, i, &e);
+    if (int64_t(e.dataOffset) + int64_t(e.storedBytes) > fileBytes) return fail(OSND_ERR_FILE_BAD);
+  }
 
   OsbEntry first;
   FormatOsb_GetEntry(bank, 0, &first);
   if (first.mode & kAdpcmStored) return fail(OSND_ERR_FILE_FORMAT);
-  if (first.frequency < 1) return fail(OSND_ERR_FILE_BAD);
+  if (first.frequency < 1 || first.frequency > kMaxRate) return fail(OSND_ERR_FILE_BAD);
   const int channels = ChannelCount(first.mode, first.channels);
   // IMA ADPCM is decoded for one or two channels only.
   if ((first.mode & OSND_MODE_IMA_ADPCM) && ((first.mode & OSND_MODE_MULTICHANNEL) || channels > 2))
@@ -320,6 +340,19 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
   }
   decoded *= uint64_t(channels);
   if (decoded > 0x7FFFFFFF) return fail(OSND_ERR_FILE_BAD);
+  // Raw data decodes to no more than its stored bytes, IMA ADPCM to 128 bytes
+  // per channel from each block of 36, tracker-packed data to one sample per
+  // stored bit at most; a sample kept as a sound file of its own is sized by
+  // its own reader.
+  if (!(bank->flags & OSB_FLAG_SOURCE_FORMAT)) {
+    const uint64_t stored = first.storedBytes;
+    uint64_t held = stored;
+    if (first.mode & OSND_MODE_IMA_ADPCM)
+      held = (stored + 36 * channels - 1) / (36 * channels) * 128 * channels;
+    else if (first.mode & (OSND_MODE_TRACKER_PACKED | OSND_MODE_TRACKER_PACKED2))
+      held = stored * 8 * 2 * uint64_t(channels);
+    if (decoded > held) return fail(OSND_ERR_FILE_BAD);
+  }
 
   if (sync && bank->syncCounts[0] > 0) {
     OsndStream_FreeSyncPoints(sync);

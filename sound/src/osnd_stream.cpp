@@ -367,9 +367,14 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   if (info.rate <= 0) return cleanup(file, &info, OSND_ERR_FILE_BAD);
 
   const int block = gOsnd.blockLength > 0 ? gOsnd.blockLength : gOsndStreams.passSamples;
-  int samples = int(int64_t(gOsndStreams.bufferMs) * info.rate / 1000);
-  samples = std::max(samples, block) / block * block;
-  const int bufferBytes = samples * FrameBytes(mode, channels);
+  // Sized in 64 bits and capped, so that no rate a file claims can overflow
+  // the size or make the stream reserve gigabytes.
+  constexpr int64_t kMaxBufferBytes = 32 << 20;
+  const int bufferFrame = FrameBytes(mode, channels);
+  int64_t wanted = int64_t(gOsndStreams.bufferMs) * info.rate / 1000;
+  wanted = std::min(std::max<int64_t>(wanted, block), kMaxBufferBytes / bufferFrame);
+  const int samples = int(std::max<int64_t>(wanted / block * block, block));
+  const int bufferBytes = samples * bufferFrame;
 
   OSND_STREAM *s = OsndStream_Create(reuse, OsndStream_Decode, bufferBytes, mode, info.rate, nullptr, channels);
   if (!s) return cleanup(file, &info, OSND_ERR_INVALID_PARAM);
@@ -610,6 +615,10 @@ OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int off
     return s;
   }
   if (!nameOrData) return Fail<OSND_STREAM>(OSND_ERR_INVALID_PARAM);
+  // The record keeps the name in 256 bytes for the open thread: a longer one
+  // is refused, since a cut name would open another file.
+  if (!(mode & OSND_MODE_MEMORY) && std::strlen(nameOrData) >= sizeof(OSND_STREAM::name))
+    return Fail<OSND_STREAM>(OSND_ERR_INVALID_PARAM);
   if (!OsndNonBlocking_StartThread()) return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
   auto *s = static_cast<OSND_STREAM *>(OSND_ALLOC(int(sizeof(OSND_STREAM))));
   if (!s) return Fail<OSND_STREAM>(OSND_ERR_MEMORY);

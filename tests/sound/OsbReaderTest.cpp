@@ -220,6 +220,20 @@ TEST_F(OsbReader, DamagedBanksAreRefusedCleanly) {
   EXPECT_FALSE(Open(tiny, &r));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
 
+  // Headers that promise more than the file holds: nothing is sized from them.
+  Entry claims = Pcm16(4);
+  claims.length = 960000000;  // 1.9 GB of samples from 8 stored bytes
+  Entry fast = Pcm16(4);
+  fast.frequency = 1000000000;
+  Bytes past = Bank({Pcm16(4)});
+  past[24 + 36] = 200;  // stored bytes past the end of the file
+  for (const Bytes &bank : {Bank({claims}), past, Bank({fast})}) {
+    EXPECT_FALSE(Open(bank, &r));
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
+    EXPECT_EQ(Load(bank), nullptr);
+    EXPECT_EQ(Stream(bank), nullptr);
+  }
+
   EXPECT_FALSE(Open(Bytes{'O', 'S', 'B', '3', 1, 0, 0, 0}, &r));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
   EXPECT_FALSE(Open(Bytes{'R', 'I', 'F', 'F'}, &r));

@@ -315,4 +315,14 @@ TEST_F(BackgroundOpen, OpensCompleteInOrderAndAFailedOpenRefusesPlay) {
   EXPECT_NE(Find(source), size_t(-1));
   for (OSND_STREAM *s : streams) EXPECT_TRUE(OSND_Stream_Close(s));
   EXPECT_TRUE(OSND_Stream_Close(missing));
+
+  // A name longer than the record keeps is refused, never cut short into the
+  // name of another file that exists.
+  const std::string longName = missingPath + std::string(300, 'x');
+  std::FILE *cut = std::fopen(longName.substr(0, 255).c_str(), "wb");
+  ASSERT_NE(cut, nullptr);
+  std::fclose(cut);
+  EXPECT_EQ(OSND_Stream_Open(longName.c_str(), mode, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  std::remove(longName.substr(0, 255).c_str());
 }

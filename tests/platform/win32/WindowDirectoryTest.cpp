@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -13,11 +15,15 @@ using platform::WindowDirectory;
 
 const HWND kChildWindow = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1010));
 
+// Deeper than a socket address can hold, as in a checkout a few folders down:
+// nothing of the directory may depend on the folder's length.
 std::string TestFolder()
 {
-    const std::string base = QMV_BINARY_DIR "/test-home/runtime";
-    mkdir(base.c_str(), 0700);
-    return base + "/windows-" + std::to_string(getpid());
+    const std::string base = QMV_BINARY_DIR "/test-home/runtime/" + std::string(60, 'd') + "/" + std::string(60, 'e');
+    std::filesystem::create_directories(base);
+    const std::string folder = base + "/windows-" + std::to_string(getpid());
+    EXPECT_GT(folder.size(), sizeof(sockaddr_un::sun_path));
+    return folder;
 }
 
 // A child process that lists one window and reports over a pipe each request it receives.
