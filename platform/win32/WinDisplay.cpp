@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA keeps its documented size");
 
@@ -23,7 +25,7 @@ BOOL EnumDisplaySettingsA(LPCSTR, DWORD modeNumber, DEVMODEA* mode)
     if (mode == nullptr) {
         return FALSE;
     }
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!platform::StartVideoSubsystem()) {
         return FALSE;
     }
     SDL_DisplayMode sdl{};
@@ -50,3 +52,28 @@ BOOL EnumDisplaySettingsA(LPCSTR, DWORD modeNumber, DEVMODEA* mode)
     mode->dmDisplayFrequency = static_cast<DWORD>(sdl.refresh_rate);
     return TRUE;
 }
+
+namespace platform {
+
+bool StartVideoSubsystem()
+{
+    static std::mutex lock;
+    std::lock_guard<std::mutex> hold(lock);
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+        return true;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const bool invisible = driver != nullptr && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && (asked == nullptr || std::strstr(asked, driver) == nullptr)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display (only the %s video driver could be started)", driver);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

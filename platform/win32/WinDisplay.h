@@ -36,3 +36,13 @@ struct DEVMODEA {
 // when SDL's video subsystem cannot be started. The device name is SDL's
 // video driver name ("x11", "wayland", "dummy", ...).
 BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode);
+
+namespace platform {
+
+// Starts SDL's video subsystem once for the whole process. SDL falls back to
+// its off-screen or dummy driver when no display can be reached; those show
+// nothing to a player, so they count as no display unless SDL_VIDEODRIVER
+// names them explicitly (tools and tests that draw off screen).
+bool StartVideoSubsystem();
+
+}  // namespace platform

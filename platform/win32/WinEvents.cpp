@@ -2,6 +2,7 @@
 
 #include "platform/win32/EventTranslator.h"
 #include "platform/win32/MessageQueue.h"
+#include "platform/win32/WinDisplay.h"
 #include "platform/win32/WinInput.h"
 #include "platform/win32/WinTime.h"
 #include "platform/win32/WindowDirectory.h"
@@ -57,7 +58,7 @@ bool StartVideo()
     // The program decides itself what closing its last window or losing focus in full screen means.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!platform::StartVideoSubsystem()) {
         std::fprintf(stderr, "No display: %s\n", SDL_GetError());
         return false;
     }

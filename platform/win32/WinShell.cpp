@@ -109,24 +109,18 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT)
 
 BOOL SHGetSpecialFolderPathA(HWND, LPSTR path, int folder, BOOL create)
 {
-    std::string result;
-    switch (folder) {
-    case CSIDL_COMMON_APPDATA:
-    case CSIDL_LOCAL_APPDATA:
-        result = XdgFolder("XDG_DATA_HOME", "/.local/share");
-        break;
-    case CSIDL_APPDATA:
-        result = XdgFolder("XDG_CONFIG_HOME", "/.config");
-        break;
-    default:
-        break;
-    }
-    if (path == nullptr || result.empty() || result.size() >= MAX_PATH) {
+    if (path == nullptr) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
-    if (create != FALSE && !MakeFolders(result)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    const std::string result = platform::SpecialFolderPath(folder, create != FALSE);
+    if (result.empty()) {
+        return FALSE;
+    }
+    if (result.size() >= MAX_PATH) {
+        std::fprintf(stderr, "The folder %s is longer than %d characters and cannot be used here.\n", result.c_str(),
+                     MAX_PATH - 1);
+        SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     std::memcpy(path, result.c_str(), result.size() + 1);
@@ -139,6 +133,31 @@ void SetUrlOpener(std::function<bool(const std::string&)> opener)
 {
     std::lock_guard<std::mutex> hold(g_lock);
     g_opener = std::move(opener);
+}
+
+std::string SpecialFolderPath(int folder, bool create)
+{
+    std::string result;
+    switch (folder) {
+    case CSIDL_COMMON_APPDATA:
+    case CSIDL_LOCAL_APPDATA:
+        result = XdgFolder("XDG_DATA_HOME", "/.local/share");
+        break;
+    case CSIDL_APPDATA:
+        result = XdgFolder("XDG_CONFIG_HOME", "/.config");
+        break;
+    default:
+        break;
+    }
+    if (result.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return {};
+    }
+    if (create && !MakeFolders(result)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return {};
+    }
+    return result;
 }
 
 }  // namespace platform

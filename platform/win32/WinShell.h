@@ -27,7 +27,8 @@ HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
 // CSIDL_COMMON_APPDATA and CSIDL_LOCAL_APPDATA are $XDG_DATA_HOME (default
 // ~/.local/share), CSIDL_APPDATA is $XDG_CONFIG_HOME (default ~/.config).
 // Relative settings are ignored, as the XDG rules ask. FALSE when the folder
-// cannot be had or does not fit MAX_PATH; with create set it is made.
+// cannot be had or does not fit MAX_PATH (said on stderr, since the caller's
+// buffer cannot hold it); with create set it is made.
 BOOL SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create);
 
 namespace platform {
@@ -36,5 +37,9 @@ namespace platform {
 // on stderr under QMV_HEADLESS=1); an empty function restores the default.
 // The function answers true when the address was opened.
 void SetUrlOpener(std::function<bool(const std::string&)> opener);
+
+// The folder SHGetSpecialFolderPathA names, at any length; empty when it
+// cannot be had (or, with create set, made).
+std::string SpecialFolderPath(int folder, bool create);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/d3d9/gl/GlContext.h"
 
+#include "platform/win32/WinDisplay.h"
 #include "platform/win32/WinWindow.h"
 
 #include <SDL.h>
@@ -60,10 +61,7 @@ SDL_Window* CreateHiddenWindow()
 
 bool GlContext::EnsureVideo()
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
-        return true;
-    }
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    return platform::StartVideoSubsystem();
 }
 
 bool GlContext::QueryLimits(GlLimits* limits)

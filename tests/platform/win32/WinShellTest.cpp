@@ -57,6 +57,15 @@ TEST(WinShell, SpecialFoldersFollowTheXdgFolders)
     unsetenv("HOME");
     EXPECT_EQ(FALSE, SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, FALSE));
     EXPECT_EQ(FALSE, SHGetSpecialFolderPathA(nullptr, path, 0x05, FALSE));
+
+    // A folder longer than the caller's buffer is refused there, never cut;
+    // at its full length it can still be had and made.
+    const std::string deep = home / (std::string(150, 'a') + "/" + std::string(150, 'b'));
+    setenv("XDG_DATA_HOME", deep.c_str(), 1);
+    EXPECT_EQ(FALSE, SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, TRUE));
+    EXPECT_EQ(platform::SpecialFolderPath(CSIDL_COMMON_APPDATA, true), deep);
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    EXPECT_EQ(platform::SpecialFolderPath(0x05, false), "");
 }
 
 }  // namespace
