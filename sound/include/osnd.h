@@ -155,6 +155,10 @@ OSND_SAMPLE *OSND_GetCurrentSample(int channel);
 unsigned int OSND_GetCurrentPosition(int channel);
 bool OSND_IsPlaying(int channel);
 
+/* 3D: a channel's position and velocity (either may be null to keep it);
+ * OSND_ALL addresses every channel. */
+bool OSND_3D_SetAttributes(int channel, const float *position, const float *velocity);
+
 /* Samples. */
 OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int frequency,
                                int volume, int pan, int priority);

@@ -1,4 +1,5 @@
 // The engine's global state, configuration, initialisation, close and update.
+#include "sound/src/osnd_3d.h"
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_private.h"
@@ -315,8 +316,7 @@ void OSND_Close() {
 void OSND_Update() {
   Osnd_ResetError();
   if (!gOsnd.initialised) return;
-  for (int i = 0; i < gOsnd.softwareChannels; ++i)
-    gOsnd.channels[i].ops.update3D(&gOsnd.channels[i]);
+  Osnd3d_UpdateAll();
   if (gOsnd.initFlags & OSND_INIT_NONREALTIME) {
     const uint32_t now = SystemTime_GetMilliseconds();
     const uint32_t elapsed = gOsnd.haveLastUpdate ? now - gOsnd.lastUpdateMs : 0;

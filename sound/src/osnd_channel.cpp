@@ -1,5 +1,6 @@
 // Channels: handles, the choice of a channel by priority, playing, and the
 // per-channel setters and getters. What a channel does is left to its slots.
+#include "sound/src/osnd_3d.h"
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_private.h"
 #include "sound/src/sound_software.h"
@@ -188,10 +189,11 @@ OsndChannel *TakeChannel(int request, OsndChannelRange *range, OSND_SAMPLE *samp
   OSND_SetVolume(handle, Clamp255(volume));
   OSND_SetPan(handle, pan);
   for (int k = 0; k < 3; ++k) {
-    taken->position3d[k] = 0.0f;
+    taken->position3d[k] = gOsnd3d.listeners[0].position[k];
     taken->velocity3d[k] = 0.0f;
   }
-  if (sample->data) taken->ops.update3D(taken);
+  // Only samples in the software mixer's memory get the immediate update.
+  if (sample->data) Osnd3d_UpdateChannel(taken, false);
   taken->flags &= ~OSND_CHANFLAG_SETUP;
   return taken;
 }

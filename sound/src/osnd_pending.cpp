@@ -20,8 +20,6 @@ bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
 void OsndRecord_CopyToSample(int, int) {}
 
-bool SoundSoftware_Update3D(OsndChannel *) { return true; }
-
 // Song formats not part of this build.
 bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
 bool MusicFormatXm_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }

@@ -53,5 +53,5 @@ bool OsndImaAdpcm_Decode(int16_t *destination, const uint8_t *source, int blocks
 // length in samples) into the recording sample.
 void OsndRecord_CopyToSample(int offset, int samples);
 
-// 3D: software channel update (volume, frequency scale, pan from position).
+// 3D: the software channels' update slot; runs the 3D update while the channel is paused.
 bool SoundSoftware_Update3D(OsndChannel *channel);

@@ -24,6 +24,9 @@ void SoundSoftware_Close();
 void SoundSoftware_SetChannelOps(OsndChannel *channel);
 void SoundSoftware_SetSampleOps(OSND_SAMPLE *sample);
 void SoundSoftware_AppendIdle(OsndChannel *channel);
+// The software volume and pan routines of a channel's slots, called directly.
+bool SoundSoftware_SetVolume(OsndChannel *channel, int volume);
+bool SoundSoftware_SetPan(OsndChannel *channel, int pan);
 bool SoundSoftware_GetLevels(OsndChannel *channel, float *left, float *right);
 void SoundSoftware_PeakLevels(OsndChannel *channel, int *left, int *right);
 // Sample bytes as the software storage holds them (all channel areas, no guards).

@@ -116,17 +116,21 @@ bool SetFrequencyFloat(OsndChannel *c, float hz) {
   return true;
 }
 
-bool SetVolume(OsndChannel *c, int v) {
+}  // namespace
+
+bool SoundSoftware_SetVolume(OsndChannel *c, int v) {
   c->swVolume = (c->flags & OSND_CHANFLAG_MUTED) ? 0 : v;
   ComputeGains(c);
   return true;
 }
 
-bool SetPan(OsndChannel *c, int p) {
+bool SoundSoftware_SetPan(OsndChannel *c, int p) {
   c->swPan = p;
   ComputeGains(c);
   return true;
 }
+
+namespace {
 
 bool SetPosition(OsndChannel *c, unsigned offset) {
   if (!c->currentSample || offset >= c->currentSample->length) {
@@ -287,8 +291,8 @@ void SoundSoftware_SetChannelOps(OsndChannel *c) {
   o.stop = ChannelStop;
   o.setFrequency = SetFrequency;
   o.setFrequencyFloat = SetFrequencyFloat;
-  o.setVolume = SetVolume;
-  o.setPan = SetPan;
+  o.setVolume = SoundSoftware_SetVolume;
+  o.setPan = SoundSoftware_SetPan;
   o.setPaused = SetPaused;
   o.setPosition = SetPosition;
   o.getPosition = GetPosition;

@@ -30,7 +30,8 @@ void CapturedEngine::Step(int blocks) {
 }
 
 OSND_SAMPLE *CapturedEngine::MonoSample16(const std::vector<int16_t> &data, unsigned loopMode) {
-  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, int(data.size()), OSND_MODE_16BITS | OSND_MODE_MONO | loopMode,
+  // 2D, so that the update pass leaves the pan a test sets alone.
+  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, int(data.size()), OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_2D | loopMode,
                                      44100, 255, 128, 128);
   if (s) OSND_Sample_Upload(s, data.data(), OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_SIGNED);
   return s;
