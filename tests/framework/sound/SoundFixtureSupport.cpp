@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "framework/core/files/FileLoader.h"
+#include "sound/src/osnd_pending.h"
 #include "sound/src/output_nosound.h"
 
 namespace QmvTest {
@@ -87,8 +88,12 @@ bool SoundFixture::StartManager()
 
 void SoundFixture::Mix(int blocks)
 {
+    // What the game's mixer thread does, one block at a time: the streams'
+    // pass and one mixed block. The game never runs OSND_Update, whose 3D pass
+    // would put every mono sound it pans back in the middle.
     for (int i = 0; i < blocks; ++i) {
-        OSND_Update();
+        OsndStream_UpdatePass(gOsnd.nonRealtimeStepMs > 0 ? gOsnd.nonRealtimeStepMs : gOsnd.blockLengthMsF);
+        gOsnd.output->update();
     }
 }
 
