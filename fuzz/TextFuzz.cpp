@@ -15,7 +15,7 @@
 #include "framework/core/properties/PropertyVector.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/graphics/text/FontBitmap.h"
-#include "framework/graphics/text/LabelStyle.h"
+#include "framework/scene/LabelStyle.h"
 
 namespace {
 

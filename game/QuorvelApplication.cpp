@@ -1,7 +1,7 @@
 #include "game/QuorvelApplication.h"
 
 #include "framework/core/util/Color.h"
-#include "framework/graphics/draw/BackgroundNode.h"
+#include "framework/scene/BackgroundNode.h"
 #include "framework/scene/GameTree.h"
 
 namespace Quorvel {

@@ -6,13 +6,11 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/util/Platform.h"
-#include "framework/graphics/draw/TaskRender.h"
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/image/Mask.h"
 #include "framework/graphics/image/ResourceImage.h"
 #include "framework/graphics/particles/ParticleManager.h"
 #include "framework/graphics/render/Renderer.h"
-#include "framework/scene/GameTree.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
 namespace Qmv2 {
@@ -57,9 +55,6 @@ void RegisterGraphicsCommands()
     });
     Application::RegisterTask(Application::TaskSlot::ImageManager, []() -> iTask* {
         return ImageManager::GetInstance();
-    });
-    Application::RegisterTask(Application::TaskSlot::Render, []() -> iTask* {
-        return new TaskRender(GameTree::GetInstance());
     });
     Application::RegisterRelease(Application::ReleaseSlot::ImageManager, [] { ImageManager::ReleaseInstance(); });
     Application::RegisterRelease(Application::ReleaseSlot::Renderer, ReleaseRenderer);

@@ -5,13 +5,14 @@
 #include <cstdint>
 
 #include "framework/core/object/iInstance.h"
+#include "framework/core/object/ClassIndex.h"
 #include "framework/scene/ModifierContainer.h"
 
 namespace Qmv2 {
 
 class AnimTree : public ModifierContainer, public iInstance<AnimTree> {
 public:
-    QMV_CLASS_TYPE(AnimTree, ModifierContainer)
+    QMV_INDEXED_TYPE(AnimTree)
 
     AnimTree();
 

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/app/InputTreeNode.h"
 #include "framework/core/object/BaseObject.h"
+#include "framework/core/object/ClassIndex.h"
 #include "framework/core/util/Matrix3x3.h"
 #include "framework/core/util/Point.h"
 #include "framework/core/util/UTF8String.h"
@@ -30,9 +32,9 @@ struct NodeBounds {
     float bottom;
 };
 
-class GameNode : public BaseObject {
+class GameNode : public InputTreeNode {
 public:
-    QMV_CLASS_TYPE(GameNode, BaseObject)
+    QMV_INDEXED_TYPE(GameNode)
 
     // The registry reference of a node without a script object.
     static constexpr int kNoScriptObject = -2;
@@ -131,6 +133,11 @@ public:
     bool IsSuspended() const noexcept { return m_Suspended; }
     void SetSuspended(bool suspended) noexcept { m_Suspended = suspended; }
     bool IsVisible() const noexcept { return m_Visible; }
+
+    InputTreeNode* GetInputParent() const override { return m_Parent; }
+    InputTreeNode* GetInputFirstChild() const override { return m_FirstChild; }
+    InputTreeNode* GetInputNextSibling() const override { return m_NextSibling; }
+    bool IsClosedToInput() const override { return m_Obsolete || !m_Visible; }
     const std::string& GetName() const noexcept { return m_Name; }
     void SetName(const std::string& name) { m_Name = name; }
 

@@ -2,13 +2,14 @@
 #pragma once
 
 #include "framework/core/object/iInstance.h"
+#include "framework/core/object/ClassIndex.h"
 #include "framework/scene/GameNode.h"
 
 namespace Qmv2 {
 
 class GameTree : public GameNode, public iInstance<GameTree> {
 public:
-    QMV_CLASS_TYPE(GameTree, GameNode)
+    QMV_INDEXED_TYPE(GameTree)
 
     // An unnamed node whose script object becomes the script global
     // "gameTree" when the script engine runs.

@@ -22,6 +22,7 @@ void RegisterSceneClasses()
     factory->Register<DialogPainter>("DialogPainter");
     factory->Register<Label>("Label");
     factory->Register<Scene>("Scene");
+    RegisterSceneTrees();
     RegisterSceneCommands();
 }
 

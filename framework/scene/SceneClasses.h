@@ -1,6 +1,6 @@
-// Registers the scene graph's classes with the object factory under the
-// names that property files use ("GameNode", "Sprite"), and the scene manager's start-up commands.
-// Call once before Run.
+// The scene library's one registration: its classes in the object factory
+// under the names that property files use ("GameNode", "Sprite"), its trees,
+// frame tasks and start-up commands (SceneCommands.h). Call once before Run.
 #pragma once
 
 namespace Qmv2 {

@@ -1,11 +1,16 @@
 #include "framework/scene/SceneCommands.h"
 
+#include <utility>
+
 #include "framework/core/app/Application.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/util/Platform.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneManager.h"
+#include "framework/scene/TaskPurge.h"
+#include "framework/scene/TaskRender.h"
+#include "framework/scene/TaskTickUpdate.h"
 
 namespace Qmv2 {
 
@@ -41,6 +46,28 @@ void RegisterSceneCommands()
     Application::RegisterTask(Application::TaskSlot::SceneManager,
                               []() -> iTask* { return SceneManager::GetInstance(); });
     Application::RegisterRelease(Application::ReleaseSlot::SceneManager, [] { SceneManager::ReleaseInstance(); });
+    Application::RegisterTask(Application::TaskSlot::Render, []() -> iTask* {
+        return new TaskRender(GameTree::GetInstance());
+    });
+}
+
+void RegisterSceneTrees()
+{
+    Application::SceneTrees trees;
+    trees.createGameTree = [] { GameTree::SetInstance(new GameTree); };
+    trees.createAnimTree = [] { AnimTree::SetInstance(new AnimTree); };
+    trees.gameTree = []() -> InputTreeNode* { return GameTree::GetInstance(); };
+    trees.release = [] {
+        AnimTree::ReleaseInstance();
+        GameTree::ReleaseInstance();
+    };
+    Application::RegisterSceneTrees(std::move(trees));
+    Application::RegisterTask(Application::TaskSlot::TickUpdate, []() -> iTask* {
+        return new TaskTickUpdate(GameTree::GetInstance(), AnimTree::GetInstance());
+    });
+    Application::RegisterTask(Application::TaskSlot::Purge, []() -> iTask* {
+        return new TaskPurge(GameTree::GetInstance(), AnimTree::GetInstance());
+    });
 }
 
 }  // namespace Qmv2

@@ -10,8 +10,6 @@
 #include "framework/core/app/GameWindowWin32.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/TaskManager.h"
-#include "framework/core/app/TaskPurge.h"
-#include "framework/core/app/TaskTickUpdate.h"
 #include "framework/core/data/HighScoreManager.h"
 #include "framework/core/files/FileArchive.h"
 #include "framework/core/files/ResourceManagerWin32.h"
@@ -25,8 +23,6 @@
 #include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
 #include "framework/core/util/Random.h"
-#include "framework/scene/AnimTree.h"
-#include "framework/scene/GameTree.h"
 #include "platform/win32/WinInstance.h"
 #include "platform/win32/WinKernelObject.h"
 #include "platform/win32/WinLastError.h"
@@ -51,6 +47,7 @@ struct Registrations {
     std::map<std::string, Application::CommandHandler> commands;
     std::array<Application::TaskFactory, static_cast<std::size_t>(Application::TaskSlot::kCount)> tasks;
     std::array<std::function<void()>, static_cast<std::size_t>(Application::ReleaseSlot::kCount)> releases;
+    Application::SceneTrees trees;
 };
 
 Registrations& GetRegistrations()
@@ -89,6 +86,11 @@ void Application::RegisterRelease(ReleaseSlot slot, std::function<void()> releas
     if (slot < ReleaseSlot::kCount) {
         GetRegistrations().releases[static_cast<std::size_t>(slot)] = std::move(release);
     }
+}
+
+void Application::RegisterSceneTrees(SceneTrees trees)
+{
+    GetRegistrations().trees = std::move(trees);
 }
 
 Application::Application(const std::string& manifest) : m_Manifest(manifest)
@@ -187,17 +189,23 @@ void Application::ExecuteCommand(PropertyNode* node)
     } else if (name == "basicproperties") {
         BasicProperties::SetInstance(new BasicProperties);
     } else if (name == "gametree") {
-        GameTree::SetInstance(new GameTree);
+        if (const auto& create = GetRegistrations().trees.createGameTree) {
+            create();
+        }
     } else if (name == "animtree") {
-        AnimTree::SetInstance(new AnimTree);
+        if (const auto& create = GetRegistrations().trees.createAnimTree) {
+            create();
+        }
     } else if (name == "random") {
         Random::SetInstance(new Random(static_cast<std::int64_t>(timeGetTime())));
     } else if (name == "inputhandler") {
-        if (GameTree::GetInstance() == nullptr) {
+        const auto& gameTree = GetRegistrations().trees.gameTree;
+        InputTreeNode* root = gameTree ? gameTree() : nullptr;
+        if (root == nullptr) {
             refuse("the game tree");
             return;
         }
-        InputHandler::SetInstance(new InputHandler(GameTree::GetInstance()));
+        InputHandler::SetInstance(new InputHandler(root));
     } else if (name == "settingsmanager") {
         SettingsManager::SetInstance(new SettingsManager(CreateGameSettings()));
     } else if (name == "highscoremanager") {
@@ -372,8 +380,8 @@ void Application::CreateTasks()
     addRegistered(TaskSlot::SceneManager);
     addRegistered(TaskSlot::ImageManager);
     addRegistered(TaskSlot::SoundManager);
-    add(new TaskTickUpdate(GameTree::GetInstance(), AnimTree::GetInstance()));
-    add(new TaskPurge(GameTree::GetInstance(), AnimTree::GetInstance()));
+    addRegistered(TaskSlot::TickUpdate);
+    addRegistered(TaskSlot::Purge);
     addRegistered(TaskSlot::Render);
 }
 
@@ -426,8 +434,9 @@ void Application::Shutdown()
     ResourceManager::DestroyInstance();
     ReleaseSingleton<BasicProperties>();
     ReleaseSingleton<FileArchive>();
-    ReleaseSingleton<AnimTree>();
-    ReleaseSingleton<GameTree>();
+    if (const auto& release = GetRegistrations().trees.release) {
+        release();
+    }
     ReleaseSingleton<Random>();
     RunRelease(ReleaseSlot::SoundManager);
     RunRelease(ReleaseSlot::ImageManager);

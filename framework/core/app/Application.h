@@ -13,6 +13,7 @@
 namespace Qmv2 {
 
 class GameSettings;
+class InputTreeNode;
 class PropertyNode;
 class iTask;
 
@@ -30,17 +31,30 @@ public:
     // flag is cleared and no later command runs.
     using CommandHandler = std::function<bool(PropertyNode* command)>;
     // Where a higher layer's frame task joins the list that CreateTasks builds.
-    enum class TaskSlot { SceneManager, ImageManager, SoundManager, Render, kCount };
+    enum class TaskSlot { SceneManager, ImageManager, SoundManager, TickUpdate, Purge, Render, kCount };
     // Makes a higher layer's task; null when its singleton does not exist.
     using TaskFactory = std::function<iTask*()>;
     // Where a higher layer's singleton is released in Shutdown's fixed order.
     enum class ReleaseSlot { ParticleManager, SceneManager, SoundManager, ImageManager, Tooltip, Renderer, kCount };
+
+    // The scene library's trees: the built-in commands "gametree" and
+    // "animtree" make them through these, the command "inputhandler" walks the
+    // game tree, and Shutdown releases both at their place in its order.
+    struct SceneTrees {
+        std::function<void()> createGameTree;
+        std::function<void()> createAnimTree;
+        // The game tree's root; null while there is none.
+        std::function<InputTreeNode*()> gameTree;
+        // Releases the animation tree, then the game tree.
+        std::function<void()> release;
+    };
 
     // Registrations last for the process; an empty function removes one.
     // Built-in command names cannot be taken over.
     static void RegisterCommand(const std::string& name, CommandHandler handler);
     static void RegisterTask(TaskSlot slot, TaskFactory factory);
     static void RegisterRelease(ReleaseSlot slot, std::function<void()> release);
+    static void RegisterSceneTrees(SceneTrees trees);
 
     explicit Application(const std::string& manifest);
     ~Application() override;

@@ -24,20 +24,20 @@ void ReleaseOwner(iInputListener* listener)
 }
 
 // The next node of a pre-order walk that skips `node`'s children; null at the end.
-GameNode* NextAfterSubtree(GameNode* node, const GameNode* root)
+InputTreeNode* NextAfterSubtree(InputTreeNode* node, const InputTreeNode* root)
 {
     while (node != nullptr && node != root) {
-        if (GameNode* next = node->GetNextSibling()) {
+        if (InputTreeNode* next = node->GetInputNextSibling()) {
             return next;
         }
-        node = node->GetParent();
+        node = node->GetInputParent();
     }
     return nullptr;
 }
 
 }  // namespace
 
-InputHandler::InputHandler(GameNode* root)
+InputHandler::InputHandler(InputTreeNode* root)
     : m_Mutex(Mutex::Create("INPUTHANDLER_" + Application::s_GameId)), m_Root(root)
 {
     if (GameWindow* window = GameWindow::GetInstance()) {
@@ -85,10 +85,10 @@ void InputHandler::Execute(std::int32_t)
 void InputHandler::Gather()
 {
     ClearList(m_Listeners);
-    GameNode* node = m_Root.Get();
+    InputTreeNode* node = m_Root.Get();
     while (node != nullptr) {
         bool descend = false;
-        if (node->IsObsolete() || !node->IsVisible()) {
+        if (node->IsClosedToInput()) {
             ResetSubtree(node);
         } else if (iInputListener* listener = InterfaceCast<iInputListener>(node); listener == nullptr) {
             descend = true;
@@ -110,8 +110,8 @@ void InputHandler::Gather()
                 ResetSubtree(node);
             }
         }
-        if (descend && node->GetFirstChild() != nullptr) {
-            node = node->GetFirstChild();
+        if (descend && node->GetInputFirstChild() != nullptr) {
+            node = node->GetInputFirstChild();
         } else {
             node = NextAfterSubtree(node, m_Root.Get());
         }
@@ -161,9 +161,9 @@ void InputHandler::RegisterListener(iInputListener* listener)
     m_Registered.Insert(m_Registered.begin(), 1, listener);
 }
 
-void InputHandler::ResetSubtree(GameNode* node)
+void InputHandler::ResetSubtree(InputTreeNode* node)
 {
-    for (GameNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+    for (InputTreeNode* child = node->GetInputFirstChild(); child != nullptr; child = child->GetInputNextSibling()) {
         if (iInputListener* listener = InterfaceCast<iInputListener>(child)) {
             listener->ResetInputState();
         }

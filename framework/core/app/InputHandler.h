@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 
+#include "framework/core/app/InputTreeNode.h"
 #include "framework/core/app/Message.h"
 #include "framework/core/app/iInputListener.h"
 #include "framework/core/app/iMessageListener.h"
@@ -14,7 +15,6 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 #include "framework/core/util/Mutex.h"
-#include "framework/scene/GameNode.h"
 
 namespace Qmv2 {
 
@@ -22,7 +22,7 @@ class InputHandler : public iTask, public iMessageListener, public iInstance<Inp
 public:
     QMV_CLASS_TYPE(InputHandler, iTask)
 
-    explicit InputHandler(GameNode* root);
+    explicit InputHandler(InputTreeNode* root);
     ~InputHandler() override;
 
     void OnMessage(const Message& message) override;
@@ -33,7 +33,7 @@ public:
     void RegisterListener(iInputListener* listener);
     void UnregisterListener(iInputListener* listener) { RemoveListener(m_Registered, listener); }
     // Resets the input state of every listener below `node` (not of `node` itself).
-    static void ResetSubtree(GameNode* node);
+    static void ResetSubtree(InputTreeNode* node);
 
     std::size_t GetQueuedCount() const { return m_Queue.size(); }
     std::int32_t GetRegisteredCount() const { return m_Registered.GetCount(); }
@@ -46,7 +46,7 @@ private:
 
     std::deque<Message> m_Queue;
     std::unique_ptr<Mutex> m_Mutex;
-    SmartPtr<GameNode> m_Root;
+    SmartPtr<InputTreeNode> m_Root;
     GFVector<iInputListener*> m_Listeners;
     GFVector<iInputListener*> m_Registered;
 };

@@ -1,7 +1,8 @@
 // The class index: the type record of every class of the program. Records of
-// classes that already carry their own (the application, message, task and
-// node classes) are named here by reference; the others are defined here or
-// in ClassRecords.h. The game's word tree keeps its record in its own class.
+// the core's classes that already carry their own (the application, message
+// and task classes) are named here by reference; the others are defined here
+// or in ClassRecords.h and bound by their classes with QMV_INDEXED_TYPE. The
+// game's word tree keeps its record in its own class.
 #pragma once
 
 #include <cstdint>
@@ -15,17 +16,12 @@
 #include "framework/core/app/MessageData.h"
 #include "framework/core/app/MessageHandler.h"
 #include "framework/core/app/TaskManager.h"
-#include "framework/core/app/TaskPurge.h"
-#include "framework/core/app/TaskTickUpdate.h"
 #include "framework/core/app/iInputListener.h"
 #include "framework/core/app/iMessageListener.h"
 #include "framework/core/app/iTask.h"
 #include "framework/core/files/FileArchive.h"
 #include "framework/core/util/AnchorPoint.h"
 #include "framework/core/util/Polygon.h"
-#include "framework/scene/AnimTree.h"
-#include "framework/scene/GameNode.h"
-#include "framework/scene/GameTree.h"
 #include "framework/core/object/ClassRecords.h"
 
 namespace Qmv2::ClassIndex {
@@ -43,16 +39,11 @@ inline constexpr const ClassType& Message = ::Qmv2::Message::s_Type;
 inline constexpr const ClassType& MessageHandler = ::Qmv2::MessageHandler::s_Type;
 inline constexpr const ClassType& iTask = ::Qmv2::iTask::s_Type;
 inline constexpr const ClassType& InputHandler = ::Qmv2::InputHandler::s_Type;
-inline constexpr const ClassType& TaskPurge = ::Qmv2::TaskPurge::s_Type;
-inline constexpr const ClassType& TaskTickUpdate = ::Qmv2::TaskTickUpdate::s_Type;
 inline constexpr const ClassType& TaskManager = ::Qmv2::TaskManager::s_Type;
 inline constexpr const ClassType& GameWindow = ::Qmv2::GameWindow::s_Type;
 inline constexpr const ClassType& GameWindowWin32 = ::Qmv2::GameWindowWin32::s_Type;
 inline constexpr const ClassType& Application = ::Qmv2::Application::s_Type;
 inline constexpr const ClassType& FileArchive = ::Qmv2::FileArchive::s_Type;
-inline constexpr const ClassType& GameNode = ::Qmv2::GameNode::s_Type;
-inline constexpr const ClassType& GameTree = ::Qmv2::GameTree::s_Type;
-inline constexpr const ClassType& AnimTree = ::Qmv2::AnimTree::s_Type;
 inline constexpr const ClassType& TemplateMessageDataBool = ::Qmv2::TemplateMessageData<bool>::s_Type;
 inline constexpr const ClassType& TemplateMessageDataStrings =
     ::Qmv2::TemplateMessageData<::Qmv2::GFVector<std::string>>::s_Type;
@@ -60,6 +51,11 @@ inline constexpr const ClassType& TemplateMessageDataStrings =
 #define QMV_INDEX_RECORD(Name, ...) \
     inline constexpr ::Qmv2::ClassType Name{#Name, ::Qmv2::RecordBases<__VA_ARGS__>};
 
+QMV_INDEX_RECORD(TaskPurge, iTask)
+QMV_INDEX_RECORD(TaskTickUpdate, iTask)
+QMV_INDEX_RECORD(GameNode, BaseObject)
+QMV_INDEX_RECORD(GameTree, GameNode)
+QMV_INDEX_RECORD(AnimTree, ModifierContainer)
 QMV_INDEX_RECORD(SoundManager, BaseObject, iMessageListener)
 QMV_INDEX_RECORD(SettingsManager, BaseObject, iMessageListener)
 QMV_INDEX_RECORD(Renderer, BaseObject, iMessageListener)

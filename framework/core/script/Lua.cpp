@@ -3,7 +3,6 @@
 #include <lua.hpp>
 
 #include "framework/core/util/Platform.h"
-#include "framework/scene/GameNode.h"
 
 namespace Qmv2 {
 
@@ -170,10 +169,10 @@ int Lua::setupMetatableForClass(const char* baseName, const char* name, const ch
     return 0;
 }
 
-void Lua::BindScriptClass(const char* scriptFile, GameNode* node, const char* name, const char* baseName,
-                          const char* className, const luaL_Reg* methods)
+void Lua::BindScriptObject(const char* scriptFile, BaseObject* object, int scriptRef, const char* name,
+                           const char* baseName, const char* className, const luaL_Reg* methods)
 {
-    if (m_State == nullptr || node == nullptr) {
+    if (m_State == nullptr || object == nullptr) {
         return;
     }
     std::string path;
@@ -183,11 +182,11 @@ void Lua::BindScriptClass(const char* scriptFile, GameNode* node, const char* na
     if (setupMetatableForClass(baseName, name, path.empty() ? nullptr : path.c_str(), className, methods) != 0) {
         return;
     }
-    if (!IsLive(static_cast<BaseObject*>(node))) {
+    if (!IsLive(object)) {
         return;
     }
     int top = lua_gettop(m_State);
-    lua_rawgeti(m_State, LUA_REGISTRYINDEX, node->GetScriptRef());
+    lua_rawgeti(m_State, LUA_REGISTRYINDEX, scriptRef);
     // Only a table takes the class metatable: setting one on nil would give
     // every nil of the interpreter that metatable.
     if (lua_istable(m_State, -1)) {

@@ -16,8 +16,6 @@ struct luaL_Reg;
 
 namespace Qmv2 {
 
-class GameNode;
-
 class Lua : public BaseObject, public iInstance<Lua> {
 public:
     QMV_CLASS_TYPE(Lua, BaseObject)
@@ -51,8 +49,19 @@ public:
 
     // Gives the node's script object the class metatable, setting the class up
     // first; a failed class script leaves the object's metatable as it was.
-    void BindScriptClass(const char* scriptFile, GameNode* node, const char* name, const char* baseName,
-                         const char* className, const luaL_Reg* methods);
+    // `Node` is any object class that answers its script table's reference
+    // from GetScriptRef (the scene's nodes).
+    template <typename Node>
+    void BindScriptClass(const char* scriptFile, Node* node, const char* name, const char* baseName,
+                         const char* className, const luaL_Reg* methods)
+    {
+        if (node != nullptr) {
+            BindScriptObject(scriptFile, node, node->GetScriptRef(), name, baseName, className, methods);
+        }
+    }
+    // The same for `object`, whose script table has the registry reference `scriptRef`.
+    void BindScriptObject(const char* scriptFile, BaseObject* object, int scriptRef, const char* name,
+                          const char* baseName, const char* className, const luaL_Reg* methods);
 
     // The root class "qmv.GameNode" (native methods first, then "GameNode.lua",
     // whose entries replace them) and a new script object for `object` with

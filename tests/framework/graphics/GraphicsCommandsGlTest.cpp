@@ -15,12 +15,13 @@
 #include "framework/core/object/SmartPtr.h"
 #include "StartupCommand.h"
 #include "framework/graphics/GraphicsCommands.h"
-#include "framework/graphics/draw/BackgroundNode.h"
-#include "framework/graphics/draw/TaskRender.h"
+#include "framework/scene/BackgroundNode.h"
+#include "framework/scene/TaskRender.h"
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/render/ImageData.h"
 #include "framework/graphics/render/Renderer.h"
 #include "framework/scene/GameTree.h"
+#include "framework/scene/SceneClasses.h"
 #include "platform/d3d9/TestHooks.h"
 
 using namespace Qmv2;
@@ -36,6 +37,7 @@ protected:
     {
         Application::s_Running = true;
         RegisterGraphicsCommands();
+        RegisterSceneClasses();
         previous_ = fs::current_path();
     }
     void TearDown() override

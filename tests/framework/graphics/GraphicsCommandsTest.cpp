@@ -10,10 +10,11 @@
 #include "framework/core/object/SmartPtr.h"
 #include "StartupCommand.h"
 #include "framework/graphics/GraphicsCommands.h"
-#include "framework/graphics/draw/TaskRender.h"
+#include "framework/scene/TaskRender.h"
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/render/RendererD3D.h"
 #include "framework/scene/GameTree.h"
+#include "framework/scene/SceneClasses.h"
 
 using namespace Qmv2;
 
@@ -25,6 +26,7 @@ protected:
     {
         Application::s_Running = true;
         RegisterGraphicsCommands();
+        RegisterSceneClasses();
     }
     void TearDown() override
     {

@@ -7,9 +7,9 @@
 
 #include "RendererFixture.h"
 #include "framework/core/object/SmartPtr.h"
-#include "framework/graphics/draw/BackgroundNode.h"
+#include "framework/scene/BackgroundNode.h"
 #include "framework/graphics/draw/Graphics.h"
-#include "framework/graphics/draw/TaskRender.h"
+#include "framework/scene/TaskRender.h"
 #include "framework/graphics/draw/iClippable.h"
 #include "framework/graphics/draw/iRenderable.h"
 

@@ -10,6 +10,7 @@
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/TaskManager.h"
+#include "framework/scene/SceneCommands.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
 namespace fs = std::filesystem;
@@ -37,6 +38,7 @@ protected:
         Application::s_Running = true;
         // As the program does: the graphics library can be loaded by name.
         platform::d3d9::RegisterDirect3D9Library();
+        Qmv2::RegisterSceneTrees();
     }
     void TearDown() override
     {

@@ -17,6 +17,7 @@
 #include "framework/core/script/Lua.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameTree.h"
+#include "framework/scene/SceneCommands.h"
 
 namespace fs = std::filesystem;
 using Qmv2::Application;
@@ -33,6 +34,7 @@ protected:
         fs::create_directories(folder / "properties");
         fs::current_path(folder);
         Application::s_Running = true;
+        Qmv2::RegisterSceneTrees();
     }
     void TearDown() override
     {

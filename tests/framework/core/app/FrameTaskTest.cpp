@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/core/app/TaskPurge.h"
-#include "framework/core/app/TaskTickUpdate.h"
+#include "framework/scene/TaskPurge.h"
+#include "framework/scene/TaskTickUpdate.h"
 
 using Qmv2::GameNode;
 using Qmv2::SmartPtr;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/core/app/InputHandler.h"
+#include "framework/scene/GameNode.h"
 
 using Qmv2::GameNode;
 using Qmv2::InputHandler;

@@ -11,6 +11,7 @@
 #include "framework/core/hardware/HardwareCheck.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/scene/GameTree.h"
+#include "framework/scene/SceneCommands.h"
 #include "platform/win32/WinLibrary.h"
 
 using hardwaretest::Fake;
@@ -378,6 +379,7 @@ TEST(HardwareCheckCommandTest, FailedCheckStopsTheStartUp)
         << R"(<Node name="hardwarecheck"/><Node name="gametree"/></Vector></Node>)";
     platform::UnregisterLibrary("d3d9.dll");  // whatever the display, the runtime is missing
     Qmv2::Application::s_Running = true;
+    Qmv2::RegisterSceneTrees();
     {
         Qmv2::Application application("properties/application.xml");
         testing::internal::CaptureStderr();

@@ -5,8 +5,8 @@
 
 #include "ScriptFixture.h"
 #include "framework/core/object/SmartPtr.h"
-#include "framework/core/script/ModifierLuaFunction.h"
-#include "framework/core/script/ModifierLuaSendCommand.h"
+#include "framework/scene/ModifierLuaFunction.h"
+#include "framework/scene/ModifierLuaSendCommand.h"
 #include "../object/TrackedObject.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TextTestFont.h"
-#include "framework/graphics/text/LabelStyle.h"
+#include "framework/scene/LabelStyle.h"
 
 using namespace Qmv2;
 

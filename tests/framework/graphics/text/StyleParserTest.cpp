@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "TextTestFont.h"
-#include "framework/graphics/text/LabelStyle.h"
-#include "framework/graphics/text/StyleParser.h"
+#include "framework/scene/LabelStyle.h"
+#include "framework/scene/StyleParser.h"
 
 using namespace Qmv2;
 

@@ -11,7 +11,7 @@
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/render/RendererD3D.h"
-#include "framework/graphics/text/LabelStyle.h"
+#include "framework/scene/LabelStyle.h"
 #include "framework/graphics/text/ResourceFont.h"
 #include "platform/d3d9/Direct3D9Library.h"
 

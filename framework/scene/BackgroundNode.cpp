@@ -1,4 +1,4 @@
-#include "framework/graphics/draw/BackgroundNode.h"
+#include "framework/scene/BackgroundNode.h"
 
 #include "framework/graphics/draw/Graphics.h"
 

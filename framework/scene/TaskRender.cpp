@@ -1,4 +1,4 @@
-#include "framework/graphics/draw/TaskRender.h"
+#include "framework/scene/TaskRender.h"
 
 #include <cmath>
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/core/app/iTask.h"
+#include "framework/core/object/ClassIndex.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameNode.h"
@@ -11,7 +12,7 @@ namespace Qmv2 {
 
 class TaskPurge : public iTask {
 public:
-    QMV_CLASS_TYPE(TaskPurge, iTask)
+    QMV_INDEXED_TYPE(TaskPurge)
 
     TaskPurge(GameNode* root, AnimTree* animTree) : m_Root(root), m_AnimTree(animTree) {}
 

@@ -1,4 +1,4 @@
-#include "framework/graphics/text/LabelStyle.h"
+#include "framework/scene/LabelStyle.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "framework/core/util/StringFunctions.h"
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/text/CodePoints.h"
-#include "framework/graphics/text/StyleParser.h"
+#include "framework/scene/StyleParser.h"
 
 namespace Qmv2 {
 

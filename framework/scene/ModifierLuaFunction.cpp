@@ -1,4 +1,4 @@
-#include "framework/core/script/ModifierLuaFunction.h"
+#include "framework/scene/ModifierLuaFunction.h"
 
 #include <lua.hpp>
 

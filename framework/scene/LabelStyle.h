@@ -14,7 +14,7 @@
 #include "framework/core/util/Color.h"
 #include "framework/core/util/UTF8String.h"
 #include "framework/graphics/text/Font.h"
-#include "framework/graphics/text/TextLine.h"
+#include "framework/scene/TextLine.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/Sprite.h"
 

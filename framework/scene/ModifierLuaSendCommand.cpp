@@ -1,4 +1,4 @@
-#include "framework/core/script/ModifierLuaSendCommand.h"
+#include "framework/scene/ModifierLuaSendCommand.h"
 
 #include "framework/scene/GameNode.h"
 

@@ -1,4 +1,4 @@
-#include "framework/core/app/TaskTickUpdate.h"
+#include "framework/scene/TaskTickUpdate.h"
 
 namespace Qmv2 {
 

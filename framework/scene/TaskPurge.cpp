@@ -1,4 +1,4 @@
-#include "framework/core/app/TaskPurge.h"
+#include "framework/scene/TaskPurge.h"
 
 namespace Qmv2 {
 

@@ -8,7 +8,7 @@
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/GFVector.h"
 #include "framework/core/object/SmartPtr.h"
-#include "framework/graphics/text/StyleFormat.h"
+#include "framework/scene/StyleFormat.h"
 
 namespace Qmv2 {
 

@@ -1,10 +1,10 @@
-#include "framework/graphics/text/StyleFormat.h"
+#include "framework/scene/StyleFormat.h"
 
 #include <cstdio>
 
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/util/StringFunctions.h"
-#include "framework/graphics/text/LabelStyle.h"
+#include "framework/scene/LabelStyle.h"
 
 namespace Qmv2 {
 

@@ -1,4 +1,4 @@
-#include "framework/graphics/text/StyleParser.h"
+#include "framework/scene/StyleParser.h"
 
 namespace Qmv2 {
 
