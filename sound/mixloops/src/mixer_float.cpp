@@ -1,6 +1,7 @@
 #include "sound/mixloops/src/mixer_float.h"
 
 #include "sound/mixloops/src/mix_pass.h"
+#include "sound/mixloops/src/mix_vector.h"
 #include "sound/src/sound_software.h"
 
 #include <cmath>
@@ -123,25 +124,40 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
     const bool backward = c->direction == OSND_DIR_BACKWARD;
     if (!ramp.running && c->leftGain == 0 && c->rightGain == 0) {
       pos = MixPass_Advance(c, pos, step, pass.frames);
-    } else if (stereo) {
-      const float vl = float(c->leftGain) / 255.0f, vr = float(c->rightGain) / 255.0f;
-      pos = sixteen ? MixStereo(out, reinterpret_cast<const int16_t *>(c->data), pos, step, backward,
-                                pass.frames, vl, vr, surround)
-                    : MixStereo(out, reinterpret_cast<const int8_t *>(c->data), pos, step, backward,
-                                pass.frames, vl, vr, surround);
     } else {
-      const float vl = ramp.running ? ramp.left : float(c->leftGain) / 255.0f;
-      const float vr = ramp.running ? ramp.right : float(c->rightGain) / 255.0f;
-      const float sl = ramp.running ? ramp.stepLeft : 0.0f;
-      const float sr = ramp.running ? ramp.stepRight : 0.0f;
-      Ramp reached{};
-      pos = sixteen ? MixMono(out, reinterpret_cast<const int16_t *>(c->data), pos, step, backward,
-                              pass.frames, vl, vr, sl, sr, surround, &reached)
-                    : MixMono(out, reinterpret_cast<const int8_t *>(c->data), pos, step, backward,
-                              pass.frames, vl, vr, sl, sr, surround, &reached);
-      if (ramp.running) {
-        c->curVolLeft = int(reached.left * 255.0f * 256.0f);
-        c->curVolRight = int(reached.right * 255.0f * 256.0f);
+      // Stereo data takes no ramp; a steady pass goes through the vector loop
+      // where there is one, and its last few frames through the per-frame loop.
+      int done = 0;
+      const MixVectorLoops *vector = MixVector_Loops();
+      if (vector && (stereo || !ramp.running)) {
+        done = pass.frames / MixVector_kFrames * MixVector_kFrames;
+        const auto loop = stereo ? (sixteen ? vector->floatStereo16 : vector->floatStereo8)
+                                 : (sixteen ? vector->floatMono16 : vector->floatMono8);
+        pos = loop(out, c->data, pos, backward ? -step : step, done, float(c->leftGain) / 255.0f,
+                   float(c->rightGain) / 255.0f, surround);
+      }
+      float *const rest = out + 2 * done;
+      const int frames = pass.frames - done;
+      if (stereo) {
+        const float vl = float(c->leftGain) / 255.0f, vr = float(c->rightGain) / 255.0f;
+        pos = sixteen ? MixStereo(rest, reinterpret_cast<const int16_t *>(c->data), pos, step, backward, frames,
+                                  vl, vr, surround)
+                      : MixStereo(rest, reinterpret_cast<const int8_t *>(c->data), pos, step, backward, frames,
+                                  vl, vr, surround);
+      } else {
+        const float vl = ramp.running ? ramp.left : float(c->leftGain) / 255.0f;
+        const float vr = ramp.running ? ramp.right : float(c->rightGain) / 255.0f;
+        const float sl = ramp.running ? ramp.stepLeft : 0.0f;
+        const float sr = ramp.running ? ramp.stepRight : 0.0f;
+        Ramp reached{};
+        pos = sixteen ? MixMono(rest, reinterpret_cast<const int16_t *>(c->data), pos, step, backward, frames, vl,
+                                vr, sl, sr, surround, &reached)
+                      : MixMono(rest, reinterpret_cast<const int8_t *>(c->data), pos, step, backward, frames, vl,
+                                vr, sl, sr, surround, &reached);
+        if (ramp.running) {
+          c->curVolLeft = int(reached.left * 255.0f * 256.0f);
+          c->curVolRight = int(reached.right * 255.0f * 256.0f);
+        }
       }
     }
     if (ramp.running) MixPass_CountRamp(c, pass.frames);
@@ -214,7 +230,12 @@ static float ClampToSixteenBits(float x) {
 void MixerFpu_ClipCopy(int16_t *destination, const void *buffer, int samples) {
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
-  for (int i = 0; i < samples * 2; ++i) {
+  int i = 0;
+  if (const MixVectorLoops *vector = MixVector_Loops()) {
+    i = samples / MixVector_kFrames * MixVector_kFrames * 2;
+    vector->floatClipCopy(destination, p, i / 2);
+  }
+  for (; i < samples * 2; ++i) {
     const double shifted = double(ClampToSixteenBits(p[i])) + 6755399441055744.0;
     uint64_t bits;
     std::memcpy(&bits, &shifted, sizeof bits);
@@ -225,7 +246,10 @@ void MixerFpu_ClipCopy(int16_t *destination, const void *buffer, int samples) {
 void MixerFpu_ClipCopyP6(int16_t *destination, const void *buffer, int samples) {
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
-  for (int i = 0; i < samples * 2; ++i) {
-    destination[i] = int16_t(std::lrint(double(ClampToSixteenBits(p[i]))));
+  int i = 0;
+  if (const MixVectorLoops *vector = MixVector_Loops()) {
+    i = samples / MixVector_kFrames * MixVector_kFrames * 2;
+    vector->floatClipCopy(destination, p, i / 2);
   }
+  for (; i < samples * 2; ++i) destination[i] = int16_t(std::lrint(double(ClampToSixteenBits(p[i]))));
 }

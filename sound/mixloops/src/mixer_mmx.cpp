@@ -1,6 +1,7 @@
 #include "sound/mixloops/src/mixer_mmx.h"
 
 #include "sound/mixloops/src/mix_pass.h"
+#include "sound/mixloops/src/mix_vector.h"
 
 #include <cstring>
 
@@ -134,22 +135,36 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
     const bool backward = c->direction == OSND_DIR_BACKWARD;
     if (!ramp && c->leftGain == 0 && c->rightGain == 0) {
       pos = MixPass_Advance(c, pos, step, pass.frames);
-    } else if (stereo) {
-      const int32_t vl = c->leftGain * 256, vr = c->rightGain * 256;
-      pos = sixteen ? MixStereo<Loads, true>(out, c->data, pos, step, backward, pass.frames, vl, vr)
-                    : MixStereo<Loads, false>(out, c->data, pos, step, backward, pass.frames, vl, vr);
     } else {
-      const int32_t vl = ramp ? c->curVolLeft : c->leftGain * 256;
-      const int32_t vr = ramp ? c->curVolRight : c->rightGain * 256;
-      const int32_t sl = ramp ? c->rampStepLeftI : 0, sr = ramp ? c->rampStepRightI : 0;
-      int32_t reachedLeft = 0, reachedRight = 0;
-      pos = sixteen ? MixMono<Loads, true>(out, c->data, pos, step, backward, pass.frames, vl, vr, sl, sr,
-                                           &reachedLeft, &reachedRight)
-                    : MixMono<Loads, false>(out, c->data, pos, step, backward, pass.frames, vl, vr, sl, sr,
-                                            &reachedLeft, &reachedRight);
-      if (ramp) {
-        c->curVolLeft = reachedLeft;
-        c->curVolRight = reachedRight;
+      // Stereo data takes no ramp; a steady pass goes through the vector loop
+      // where there is one, and its last few frames through the per-frame loop.
+      int done = 0;
+      const MixVectorLoops *vector = MixVector_Loops();
+      if (vector && (stereo || !ramp)) {
+        done = pass.frames / MixVector_kFrames * MixVector_kFrames;
+        const auto loop = stereo ? (sixteen ? vector->intStereo16 : vector->intStereo8)
+                                 : (sixteen ? vector->intMono16 : vector->intMono8);
+        pos = loop(out, c->data, pos, backward ? -step : step, done, c->leftGain * 256, c->rightGain * 256);
+      }
+      int16_t *const rest = out + 2 * done;
+      const int frames = pass.frames - done;
+      if (stereo) {
+        const int32_t vl = c->leftGain * 256, vr = c->rightGain * 256;
+        pos = sixteen ? MixStereo<Loads, true>(rest, c->data, pos, step, backward, frames, vl, vr)
+                      : MixStereo<Loads, false>(rest, c->data, pos, step, backward, frames, vl, vr);
+      } else {
+        const int32_t vl = ramp ? c->curVolLeft : c->leftGain * 256;
+        const int32_t vr = ramp ? c->curVolRight : c->rightGain * 256;
+        const int32_t sl = ramp ? c->rampStepLeftI : 0, sr = ramp ? c->rampStepRightI : 0;
+        int32_t reachedLeft = 0, reachedRight = 0;
+        pos = sixteen ? MixMono<Loads, true>(rest, c->data, pos, step, backward, frames, vl, vr, sl, sr,
+                                             &reachedLeft, &reachedRight)
+                      : MixMono<Loads, false>(rest, c->data, pos, step, backward, frames, vl, vr, sl, sr,
+                                              &reachedLeft, &reachedRight);
+        if (ramp) {
+          c->curVolLeft = reachedLeft;
+          c->curVolRight = reachedRight;
+        }
       }
     }
     if (ramp) MixPass_CountRamp(c, pass.frames);
