@@ -1,4 +1,5 @@
 // Entry point of the game. The command line is ignored.
+#include "framework/core/CoreClasses.h"
 #include "framework/graphics/GraphicsCommands.h"
 #include "framework/scene/SceneClasses.h"
 #include "framework/sound/SoundCommands.h"
@@ -7,9 +8,12 @@
 
 int main()
 {
+    // Each folder registers what the layers below it create by name, from the
+    // bottom up.
+    Qmv2::RegisterCoreClasses();
+    Qmv2::RegisterSoundCommands();
     Qmv2::RegisterGraphicsCommands();
     Qmv2::RegisterSceneClasses();
-    Qmv2::RegisterSoundCommands();
     RegisterFrontendClasses();
     Qmv2::Application::SetInstance(new Quorvel::QuorvelApplication("properties/application.xml"));
     Qmv2::Application::GetInstance()->Run();

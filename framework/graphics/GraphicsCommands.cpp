@@ -11,6 +11,7 @@
 #include "framework/graphics/image/ResourceImage.h"
 #include "framework/graphics/particles/ParticleManager.h"
 #include "framework/graphics/render/Renderer.h"
+#include "framework/graphics/text/ResourceFont.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
 namespace Qmv2 {
@@ -48,6 +49,7 @@ void RegisterGraphicsCommands()
     platform::d3d9::RegisterDirect3D9Library();
     ObjectFactory::GetInstance()->Register<ResourceImage>("Image");
     ObjectFactory::GetInstance()->Register<Mask>("Mask");
+    ObjectFactory::GetInstance()->Register<ResourceFont>("Font");
     Application::RegisterCommand("renderer", StartRenderer);
     Application::RegisterCommand("imagemanager", [](PropertyNode*) {
         ImageManager::Create();

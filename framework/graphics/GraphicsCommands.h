@@ -1,5 +1,5 @@
 // Hands the application the graphics layer's part of start-up and shutdown:
-// the resource kinds "Image" and "Mask" in the object factory, the
+// the resource kinds "Image", "Mask" and "Font" in the object factory, the
 // "renderer", "imagemanager" and "particlemanager" start-up commands, the
 // image manager's place in the frame, and the release
 // of the particle manager, the image manager and the renderer in the

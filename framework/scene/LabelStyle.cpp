@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "framework/core/files/ResourceManager.h"
-#include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/util/StringFunctions.h"
@@ -15,11 +14,6 @@
 namespace Qmv2 {
 
 namespace {
-
-const bool g_Registered = [] {
-    ObjectFactory::GetInstance()->Register<LabelStyle>("LabelStyle");
-    return true;
-}();
 
 const char* const kWrapWords[] = {"autowidth", "wordwrap", "truncate"};
 const char* const kAlignHWords[] = {"left", "center", "right"};
@@ -45,7 +39,6 @@ Font* FindFont(const std::string& name, const std::string& section)
 
 LabelStyle::LabelStyle(PropertyNode* description) : Sprite(description)
 {
-    (void)g_Registered;
     // The text box keeps its own size; the image it renders into follows it.
     SetFitSizeToImage(false);
     if (description != nullptr) {

@@ -5,6 +5,7 @@
 #include "framework/scene/DialogPainter.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/Label.h"
+#include "framework/scene/LabelStyle.h"
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Scene.h"
 #include "framework/scene/SceneCommands.h"
@@ -21,6 +22,7 @@ void RegisterSceneClasses()
     factory->Register<Dialog>("Dialog");
     factory->Register<DialogPainter>("DialogPainter");
     factory->Register<Label>("Label");
+    factory->Register<LabelStyle>("LabelStyle");
     factory->Register<Scene>("Scene");
     RegisterSceneTrees();
     RegisterSceneCommands();

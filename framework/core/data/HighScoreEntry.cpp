@@ -1,23 +1,12 @@
 #include "framework/core/data/HighScoreEntry.h"
 
 #include "framework/core/data/HighScoreManager.h"
-#include "framework/core/object/ObjectFactory.h"
 
 namespace Qmv2 {
-
-namespace {
-
-const bool g_Registered = [] {
-    ObjectFactory::GetInstance()->Register<HighScoreEntry>("HighScoreEntry");
-    return true;
-}();
-
-}  // namespace
 
 HighScoreEntry::HighScoreEntry(const std::string& name, std::int32_t score)
     : m_Name(name), m_NameGiven(!name.empty()), m_Score(score), m_Prefilled(true)
 {
-    (void)g_Registered;
     if (HighScoreManager* manager = HighScoreManager::GetInstance()) {
         m_Uid = manager->GetUid();
     }

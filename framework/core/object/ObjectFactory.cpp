@@ -42,9 +42,4 @@ BaseObject* ObjectFactory::Create(const std::string& name, AbstractProperty* pro
     return found->second(property);
 }
 
-namespace {
-// The factory and its core names exist before the program's main function.
-[[maybe_unused]] ObjectFactory* const g_Factory = ObjectFactory::GetInstance();
-}  // namespace
-
 }  // namespace Qmv2

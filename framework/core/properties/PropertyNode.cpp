@@ -223,8 +223,6 @@ bool Reaches(const AbstractProperty* from, const AbstractProperty* target,
     return false;
 }
 
-[[maybe_unused]] PropertyNode* const g_EmptyNode = PropertyNode::GetEmpty();
-
 }  // namespace
 
 bool PropertyReaches(const AbstractProperty* from, const AbstractProperty* target)

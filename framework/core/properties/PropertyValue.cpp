@@ -94,9 +94,4 @@ PropertyValue* PropertyValue::GetEmpty()
     return empty;
 }
 
-namespace {
-// The shared empty value exists before the program's main function runs.
-[[maybe_unused]] PropertyValue* const g_EmptyValue = PropertyValue::GetEmpty();
-}  // namespace
-
 }  // namespace Qmv2

@@ -87,8 +87,4 @@ PropertyVector* PropertyVector::GetEmpty()
     return empty;
 }
 
-namespace {
-[[maybe_unused]] PropertyVector* const g_EmptyVector = PropertyVector::GetEmpty();
-}  // namespace
-
 }  // namespace Qmv2

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/image/ResourceImage.h"
@@ -10,11 +9,6 @@
 namespace Qmv2 {
 
 namespace {
-
-const bool g_Registered = [] {
-    ObjectFactory::GetInstance()->Register<ResourceFont>("Font");
-    return true;
-}();
 
 const char* ArchiveWord(std::uint32_t flags)
 {
@@ -59,12 +53,10 @@ void ResourceFont::SetLayerImageLoader(LayerImageLoader loader)
 
 ResourceFont::ResourceFont(PropertyNode* description) : ResourceObject(description)
 {
-    (void)g_Registered;
 }
 
 ResourceFont::ResourceFont(const std::string& fileName) : ResourceObject(fileName)
 {
-    (void)g_Registered;
 }
 
 void ResourceFont::Load()

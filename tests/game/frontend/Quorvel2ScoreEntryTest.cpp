@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/CoreClasses.h"
 #include "framework/core/data/HighScoreTable.h"
 #include "game/frontend/FrontendClasses.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
@@ -33,7 +34,11 @@ SmartPtr<HighScoreTable> ThroughNode(const HighScoreTable& table)
 
 class ScoreEntryTest : public ::testing::Test {
 protected:
-    void SetUp() override { RegisterFrontendClasses(); }
+    void SetUp() override
+    {
+        Qmv2::RegisterCoreClasses();
+        RegisterFrontendClasses();
+    }
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "DataTestSupport.h"
+#include "framework/core/CoreClasses.h"
 #include "framework/core/data/HighScoreManager.h"
 
 namespace fs = std::filesystem;
@@ -26,6 +27,7 @@ class HighScoreManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        Qmv2::RegisterCoreClasses();
         scope = std::make_unique<QmvTest::DataFolderScope>(
             std::string("ScoreTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         stored = HighScoreManager::FilePath() + ".!";
