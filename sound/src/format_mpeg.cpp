@@ -224,8 +224,6 @@ bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info) {
 
   int64_t first = 0;
   if (!FindFirstFrame(file, d, dataOffset, dataOffset + dataLength, &first)) return refuse(OSND_ERR_FILE_FORMAT);
-  // Layer 3 audio is not decoded by this engine; such files are left to other readers.
-  if (d->layer != 2) return refuse(OSND_ERR_FILE_FORMAT);
   const int channels = d->channels;
   int rate = 0, length = 0;
   SystemFile_Seek(file, first, SEEK_SET);

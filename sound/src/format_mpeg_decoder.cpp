@@ -101,7 +101,8 @@ int MpegDecoder_DecodeFrame(MpegDecoder *d, const uint8_t *frameBytes, int frame
   if (d->crc) MpegDecoder_GetBits(d, 16);
 
   int bytes = 0;
-  const int result = d->layer == 2 ? MpegDecoder_DecodeLayer2(d, output, &bytes) : 0;
+  const int result =
+      d->layer == 2 ? MpegDecoder_DecodeLayer2(d, output, &bytes) : MpegDecoder_DecodeLayer3(d, output, &bytes);
   d->previousLength = length;
   if (written) *written = result ? bytes : 0;
   return result;
@@ -112,6 +113,9 @@ bool MpegDecoder_Reset(void *state) {
   if (!d) return false;
   std::memset(d->store, 0, sizeof d->store);
   std::memset(d->synth, 0, sizeof d->synth);
+  std::memset(d->overlap, 0, sizeof d->overlap);
+  d->reservoirBytes[0] = d->reservoirBytes[1] = 0;
+  d->mainBytes[0] = d->mainBytes[1] = 0;
   d->previousLength = -1;
   d->frameLength = 0;
   d->bits = d->bitsEnd = nullptr;

@@ -1,6 +1,6 @@
 // MPEG audio frame decoder: frame headers of MPEG-1, MPEG-2 and MPEG-2.5,
-// the frame stores, layer 2 decoding and the polyphase synthesis filterbank
-// both layers end in. One decoder per open file, used by one thread at a time.
+// the frame stores with the layer 3 bit reservoir, layer 2 and layer 3
+// decoding and the polyphase synthesis filterbank both layers end in. One decoder per open file, used by one thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +42,14 @@ struct MpegDecoder {
   int synthOffset;
   int ringPosition;
 
+  // Layer 3: per channel the second halves of the last granule's IMDCT
+  // outputs, added to the next granule's first halves.
+  float overlap[2][576];
+  // Layer 3 bit reservoir: main data bytes held in front of each store's body,
+  // and the main data bytes of the store's own frame.
+  int reservoirBytes[2];
+  int mainBytes[2];
+
   int layerLock;          // layer of the stream's first frame, 0 = none yet
   int bytesPerFrame;      // decoded bytes per frame
   uint32_t exactTotal;    // decoded bytes of the whole file when a scan ran
@@ -62,6 +70,13 @@ bool MpegDecoder_Reset(void *decoder);
 
 // Layer 2 audio of the body in the current store.
 int MpegDecoder_DecodeLayer2(MpegDecoder *decoder, uint8_t *output, int *written);
+
+// Layer 3 audio of the body in the current store: 1152 samples per channel
+// for MPEG-1, 576 for MPEG-2 and 2.5. 0 when the side information is out of
+// range; granules whose main data is missing or damaged come out silent.
+int MpegDecoder_DecodeLayer3(MpegDecoder *decoder, uint8_t *output, int *written);
+// Builds the layer 3 tables (Huffman lookups, gains, IMDCT); called once.
+void MpegLayer3_InitTables();
 
 // Synthesis of 32 subband samples per channel (subbands[ch][32]) into 32
 // interleaved 16-bit samples per channel.
