@@ -175,3 +175,56 @@ function(qmv_content_archive archive folder)
     VERBATIM)
   qmv_content_outputs(${_target})
 endfunction()
+
+# The content scripts run on Debian's own Python, which has the packages that
+# scripts/setup.sh installs (python3-mido, python3-pil).
+find_program(QMV_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(QMV_PYTHON python3 REQUIRED)
+
+# qmv_content_generate(<script> <folder> [RENDER_SVG] [DEPENDS <files...>])
+# Runs a content script of ours (relative to the calling folder) that writes
+# every file of one run-folder folder, e.g. sounds/ or music/. The script
+# answers `--list` with the names it writes, one a line, and is called with
+# the output folder. With RENDER_SVG the script writes SVG files, which
+# rsvg-convert then renders into same-named PNG files of the folder. The
+# folder is emptied first, so a file the script no longer makes goes away.
+function(qmv_content_generate script folder)
+  cmake_parse_arguments(ARG "RENDER_SVG" "" "DEPENDS" ${ARGN})
+  set(_script ${CMAKE_CURRENT_SOURCE_DIR}/${script})
+  execute_process(COMMAND ${QMV_PYTHON} ${_script} --list
+    OUTPUT_VARIABLE _names RESULT_VARIABLE _result ERROR_VARIABLE _error)
+  if(NOT _result EQUAL 0)
+    message(FATAL_ERROR "${script} --list failed: ${_error}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_script})
+  string(STRIP "${_names}" _names)
+  string(REPLACE "\n" ";" _names "${_names}")
+  file(GLOB _helpers ${CMAKE_SOURCE_DIR}/tools/content/*.py)
+  set(_target ${QMV_RUN_DIR}/${folder})
+  set(_outputs "")
+  if(ARG_RENDER_SVG)
+    set(_svgs ${CMAKE_CURRENT_BINARY_DIR}/svg/${folder})
+    foreach(name IN LISTS _names)
+      string(REGEX REPLACE "\\.svg$" ".png" name ${name})
+      list(APPEND _outputs ${_target}/${name})
+    endforeach()
+    add_custom_command(OUTPUT ${_outputs}
+      COMMAND ${CMAKE_COMMAND} -E rm -rf ${_target} ${_svgs}
+      COMMAND ${QMV_PYTHON} ${_script} ${_svgs}
+      COMMAND ${QMV_PYTHON} ${CMAKE_SOURCE_DIR}/tools/content/svgrender.py ${_svgs} ${_target}
+      DEPENDS ${_script} ${_helpers} ${ARG_DEPENDS}
+      COMMENT "Drawing ${folder}"
+      VERBATIM)
+  else()
+    foreach(name IN LISTS _names)
+      list(APPEND _outputs ${_target}/${name})
+    endforeach()
+    add_custom_command(OUTPUT ${_outputs}
+      COMMAND ${CMAKE_COMMAND} -E rm -rf ${_target}
+      COMMAND ${QMV_PYTHON} ${_script} ${_target}
+      DEPENDS ${_script} ${_helpers} ${ARG_DEPENDS}
+      COMMENT "Making ${folder}"
+      VERBATIM)
+  endif()
+  qmv_content_outputs(${_outputs})
+endfunction()

@@ -19,6 +19,8 @@ packages=(
   # game content sources and oracles
   wamerican wamerican-small an fonts-dejavu-core unicode-data
   libxml2-utils
+  # images, sounds and music of the game, built from our own sources
+  librsvg2-bin fluidsynth timgm6mb-soundfont python3-mido
 )
 
 missing=()
