@@ -12,7 +12,7 @@ packages=(
   libpng-dev libjpeg-dev libogg-dev libvorbis-dev libfreetype-dev
   # tests, benchmarks and fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libopenal-dev lame twolame mpg123 libmpg123-dev ffmpeg
+  libopenal-dev lame twolame mpg123 libmpg123-dev ffmpeg libxmp-dev openmpt123
   # running the real program headless and looking at and listening to it
   xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils
   sox libsox-fmt-all vorbis-tools

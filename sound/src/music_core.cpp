@@ -156,6 +156,8 @@ void Music_FreeSong(MusicSong *song) {
     OSND_FREE_MEM(song->samples);
   }
   OSND_FREE_MEM(song->songChannels);
+  OSND_FREE_MEM(song->instruments);
+  OSND_FREE_MEM(song->sampleInfo);
   FreeCallback(song->rowCallback);
   FreeCallback(song->orderCallback);
   FreeCallback(song->zxxCallback);
@@ -355,6 +357,18 @@ void Music_QueueCallback(MusicSong *song, int type, int parameter) {
   cb->write = (cb->write + 1) % MUSIC_CALLBACK_RING;
 }
 
+bool Music_ReadWholeFile(SystemFileHandle *file, std::vector<uint8_t> &out, int minimum) {
+  if (SystemFile_Seek(file, 0, SEEK_END) < 0) return false;
+  const int64_t size = SystemFile_Tell(file);
+  if (size < minimum || size > INT32_MAX) return false;
+  out.resize(size_t(size));
+  SystemFile_Seek(file, 0, SEEK_SET);
+  const int got = SystemFile_Read(out.data(), 1, int(size), file);
+  if (got < minimum) return false;
+  out.resize(size_t(got));
+  return true;
+}
+
 bool Music_AllocPatterns(MusicSong *song, int count) {
   if (count < 1) count = 1;
   song->patterns = static_cast<MusicPattern *>(OSND_ALLOC(count * int(sizeof(MusicPattern))));
@@ -402,7 +416,7 @@ bool Music_AllocChannels(MusicSong *song, int count) {
   std::memset(song->songChannels, 0, size_t(count) * sizeof(MusicChannel));
   for (int i = 0; i < count; ++i) {
     OsndList_Init(&song->songChannels[i].voices);
-    song->songChannels[i].defaultPan = i < MUSIC_MAX_CHANNELS ? song->defaultPan[i] : 128;
+    song->songChannels[i].defaultPan = i < MUSIC_PAN_CHANNELS ? song->defaultPan[i] : 128;
   }
   song->channelCount = count;
   return true;
@@ -501,7 +515,24 @@ MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoic
   return v;
 }
 
-void Music_ApplyVoices(MusicSong *song, MusicChannel *channel) {
+namespace {
+
+int ModVolume(MusicSong *song, const MusicVoice *v) {
+  const int volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
+  const int global = std::clamp(song->globalVolume, 0, 64);
+  return (volume * song->masterVolume * global) >> 13;
+}
+
+int ModPan(MusicSong *, const MusicVoice *v) { return v->pan; }
+
+int ModFrequency(MusicSong *, const MusicVoice *v) { return Music_PeriodToFrequency(v->period + v->periodDelta); }
+
+const MusicVoiceLaw kModLaw{ModVolume, ModPan, ModFrequency};
+
+}  // namespace
+
+void Music_ApplyVoices(MusicSong *song, MusicChannel *channel, const MusicVoiceLaw *law) {
+  if (!law) law = &kModLaw;
   for (OsndListNode *n = channel->voices.next; n && n != &channel->voices; n = n->next) {
     MusicVoice *v = MusicVoice_FromLink(n);
     if (!v->channel) continue;
@@ -519,20 +550,15 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel) {
         if (handle >= 0) v->handle = handle;
       }
     }
-    if (v->flags & MUSIC_FLAG_VOLUME) {
-      const int volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
-      const int global = std::clamp(song->globalVolume, 0, 64);
-      OSND_SetVolumeAbsolute(v->handle, std::clamp((volume * song->masterVolume * global) >> 13, 0, 255));
-    }
+    if (v->flags & MUSIC_FLAG_VOLUME) OSND_SetVolumeAbsolute(v->handle, std::clamp(law->volume(song, v), 0, 255));
     if (v->flags & MUSIC_FLAG_PAN) {
-      const float pan = (float(v->pan) - 128.0f) * song->panSeparation + 128.0f;
+      const float pan = (float(law->pan(song, v)) - 128.0f) * song->panSeparation + 128.0f;
       Osnd_SetPanUnscaled(v->handle, std::clamp(int(std::lround(pan)), 0, 255));
     }
     // A started sound takes its sample's default rate; the voice's period
     // must follow it, or a retrigger would play at the wrong pitch.
     if ((v->flags & MUSIC_FLAG_TRIGGER) && v->period + v->periodDelta > 0) v->flags |= MUSIC_FLAG_FREQUENCY;
-    if (v->flags & MUSIC_FLAG_FREQUENCY)
-      OSND_SetFrequency(v->handle, Music_PeriodToFrequency(v->period + v->periodDelta));
+    if (v->flags & MUSIC_FLAG_FREQUENCY) OSND_SetFrequency(v->handle, law->frequency(song, v));
     if (v->flags & MUSIC_FLAG_STOP) {
       OSND_StopSound(v->handle);
       v->channel->startOffset = 0;
@@ -554,6 +580,12 @@ void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpda
   }
   song->jumped = false;
   rowUpdate(song);
+  if (rowsPerPattern <= 0) {
+    const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
+    const int pattern = song->orders[order];
+    rowsPerPattern = pattern < song->patternsAllocated ? song->patterns[pattern].rows : 64;
+    if (rowsPerPattern < 1) rowsPerPattern = 64;
+  }
   if (song->nextRow < 0) {
     song->nextRow = song->row + 1;
     if (song->nextRow >= rowsPerPattern) {
@@ -605,6 +637,17 @@ void Music_PatternBreak(MusicSong *song, int parameter) {
   if (song->nextOrder >= song->orderCount) {
     song->finished = 1;
     song->nextOrder = 0;
+  }
+}
+
+void Music_PatternLoop(MusicSong *song, MusicChannel *channel, int y) {
+  if (y == 0) {
+    channel->loopRow = song->row;
+  } else if (channel->loopCounter > 0) {
+    if (--channel->loopCounter > 0) song->nextRow = channel->loopRow;
+  } else {
+    channel->loopCounter = y;
+    song->nextRow = channel->loopRow;
   }
 }
 

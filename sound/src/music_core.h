@@ -7,6 +7,7 @@
 #include "sound/src/system_file.h"
 
 #include <cstdint>
+#include <vector>
 
 struct MusicSong;
 
@@ -31,6 +32,8 @@ enum : uint8_t {
 enum { MUSIC_CALLBACK_ROW = 0, MUSIC_CALLBACK_ORDER = 1, MUSIC_CALLBACK_ZXX = 2, MUSIC_CALLBACK_INSTRUMENT = 3 };
 
 constexpr int MUSIC_MAX_CHANNELS = 32;
+// Song channels that have a default pan of their own (XM and IT go up to 64).
+constexpr int MUSIC_PAN_CHANNELS = 64;
 constexpr int MUSIC_ORDERS = 256;
 constexpr int MUSIC_NOTES = 132;
 constexpr int MUSIC_CALLBACK_RING = 256;
@@ -75,6 +78,35 @@ struct MusicEnvelopeState {
   uint8_t finished;
 };
 
+// An instrument envelope: points (tick, value), loop and sustain points and
+// type bits (1 on, 2 sustain, 4 loop, 8 carry).
+constexpr int MUSIC_ENVELOPE_POINTS = 25;
+struct MusicEnvelope {
+  uint8_t type;
+  int count;
+  int ticks[MUSIC_ENVELOPE_POINTS];
+  int values[MUSIC_ENVELOPE_POINTS];
+  int sustainStart, sustainEnd, loopStart, loopEnd;
+};
+
+// An instrument of the formats that have them (XM, IT). Its samples are
+// entries sampleBase .. sampleBase + sampleCount - 1 of the song's sample table.
+struct MusicInstrument {
+  char name[32];
+  int sampleBase;
+  int sampleCount;
+  uint8_t sampleMap[96];  // note -> instrument sample slot
+  MusicEnvelope volume, pan, pitch;
+  int vibratoType, vibratoSweep, vibratoDepth, vibratoRate;
+  int fadeOut;
+};
+
+// What a sample carries beyond the engine sample (XM: finetune and relative note).
+struct MusicSampleInfo {
+  int finetune;
+  int relativeNote;
+};
+
 // One per engine channel, indexed by the engine channel's index.
 struct MusicVoice {
   OsndListNode link;  // in the owning song channel's voice list
@@ -100,6 +132,7 @@ struct MusicVoice {
   int autoVibratoSweep;
   uint8_t keyOff;
   OSND_SAMPLE *sampleToPlay;  // what a trigger starts
+  int sampleIndex;            // its entry in the song's sample table, -1 none
 };
 
 inline MusicVoice *MusicVoice_FromLink(OsndListNode *n) { return reinterpret_cast<MusicVoice *>(n); }
@@ -137,6 +170,14 @@ struct MusicChannel {
   int tremorOff;
   int retriggerCode;
   int retriggerInterval;
+  // XM: the sample the channel's note maps to, the note with the sample's
+  // relative note, the pan kept for a note delay and the effect memories.
+  int sampleIndex;
+  int realNote;
+  int keptPan;
+  uint8_t portaUpMemory, portaDownMemory, panSlideMemory;
+  uint8_t finePortaUpMemory, finePortaDownMemory, fineVolumeMemory;
+  uint8_t extraFineUpMemory, extraFineDownMemory;
 };
 
 // The per-format player: called once per tick by the music DSP unit.
@@ -160,7 +201,7 @@ struct MusicSong {
   int channelCount;
   int defaultSpeed;
   int defaultTempo;
-  uint8_t defaultPan[MUSIC_MAX_CHANNELS];
+  uint8_t defaultPan[MUSIC_PAN_CHANNELS];
   int masterVolume;  // 0..256
   int globalVolume;  // 0..64, scales every voice with the master volume
   float speedMultiplier;
@@ -169,6 +210,11 @@ struct MusicSong {
   int restartOrder;
   uint8_t paused, playing, finished, looping;
   uint8_t fastSlides;  // S3M: volume slides act on the row's first tick too
+  uint8_t linearSlides;  // XM: linear frequencies
+  uint8_t globalSlideMemory;
+  MusicInstrument *instruments;
+  int instrumentCount;
+  MusicSampleInfo *sampleInfo;  // one per sample table entry, where a format keeps one
   int tick;
   int speed;
   int tempo;
@@ -238,10 +284,19 @@ const MusicNote *Music_CurrentCell(MusicSong *song, int channel);
 MusicVoice *Music_BeginRow(MusicSong *song, MusicChannel *channel, const MusicNote &cell, int tremoloEffect);
 // The voice a starting note plays on: the given one, else a fresh one, else the dummy.
 MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoice *voice, OSND_SAMPLE *sample);
-// Applies every voice of the channel to its engine channel (MOD and S3M).
-void Music_ApplyVoices(MusicSong *song, MusicChannel *channel);
+// How a format turns a voice into engine volume (0..255), pan (before the
+// song's separation) and frequency (Hz).
+struct MusicVoiceLaw {
+  int (*volume)(MusicSong *song, const MusicVoice *voice);
+  int (*pan)(MusicSong *song, const MusicVoice *voice);
+  int (*frequency)(MusicSong *song, const MusicVoice *voice);
+};
+// Applies every voice of the channel to its engine channel (MOD and S3M
+// without a law, XM and IT with their own).
+void Music_ApplyVoices(MusicSong *song, MusicChannel *channel, const MusicVoiceLaw *law = nullptr);
 
-// The tick shape shared by MOD, S3M and XM.
+// The tick shape shared by MOD, S3M and XM. A rowsPerPattern of 0 takes the
+// row count of the pattern being played.
 typedef void (*MusicRowFunction)(MusicSong *song);
 void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate,
                       MusicRowFunction tickEffects);
@@ -251,6 +306,21 @@ void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpda
 // Position jump and pattern break as MOD (B, D) and S3M (B, C) share them.
 void Music_PositionJump(MusicSong *song, int order);
 void Music_PatternBreak(MusicSong *song, int parameter);
+// Pattern loop (MOD E6, S3M SB, XM E6): y = 0 marks the loop row, else the
+// rows back to it play y more times.
+void Music_PatternLoop(MusicSong *song, MusicChannel *channel, int y);
+
+// The whole file in memory, read by the loaders that parse from a byte
+// view; false when it is shorter than `minimum` or cannot be read.
+bool Music_ReadWholeFile(SystemFileHandle *file, std::vector<uint8_t> &out, int minimum);
+// Bounds-checked little-endian view of a file in memory: reads past the end give 0.
+struct MusicBytes {
+  const std::vector<uint8_t> &data;
+  size_t Size() const { return data.size(); }
+  int Byte(size_t at) const { return at < data.size() ? data[at] : 0; }
+  int Word(size_t at) const { return Byte(at) | (Byte(at + 1) << 8); }
+  uint32_t Dword(size_t at) const { return uint32_t(Word(at)) | (uint32_t(Word(at + 2)) << 16); }
+};
 
 // Format loaders, tried by Music_LoadSong in this order. Each answers true
 // when it loaded the song, else false with the last error (10: not this format).

@@ -162,14 +162,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
             song->samples[ch->instrument]->defFrequency = Music_FinetuneToSpeed(y);
           break;
         case 6:
-          if (y == 0) {
-            ch->loopRow = song->row;
-          } else if (ch->loopCounter > 0) {
-            if (--ch->loopCounter > 0) song->nextRow = ch->loopRow;
-          } else {
-            ch->loopCounter = y;
-            song->nextRow = ch->loopRow;
-          }
+          Music_PatternLoop(song, ch, y);
           break;
         case 7: ch->waveControl = uint8_t((ch->waveControl & 0x0F) | (y << 4)); break;
         case 8:

@@ -8,10 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-// Waveform value for a position q (-32..31): sine, ramp, square or random.
-int WaveValue(int waveform, int8_t q) {
+int S3m_WaveValue(int waveform, int8_t q) {
   switch (waveform & 3) {
     case 0: return kMusicSineTable[q & 31];
     case 1: {
@@ -23,17 +20,19 @@ int WaveValue(int waveform, int8_t q) {
   }
 }
 
-int8_t Advance(int8_t q, int speed) {
+int8_t S3m_Advance(int8_t q, int speed) {
   int next = q + speed;
   while (next > 31) next -= 64;
   return int8_t(next);
 }
 
+namespace {
+
 void VibratoBy(MusicChannel *channel, MusicVoice *voice, int shift, int mask) {
   const int8_t q = channel->vibratoPosition;
-  const int d = ((channel->vibratoDepth * WaveValue(channel->waveControl & 3, q)) >> shift) & mask;
+  const int d = ((channel->vibratoDepth * S3m_WaveValue(channel->waveControl & 3, q)) >> shift) & mask;
   voice->periodDelta = q < 0 ? -d : d;
-  channel->vibratoPosition = Advance(q, channel->vibratoSpeed);
+  channel->vibratoPosition = S3m_Advance(q, channel->vibratoSpeed);
   voice->flags |= MUSIC_FLAG_FREQUENCY;
 }
 
@@ -67,14 +66,14 @@ void S3m_VolumeSlide(MusicChannel *channel, MusicVoice *voice) {
 
 void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice) {
   const int8_t q = channel->tremoloPosition;
-  int d = (channel->tremoloDepth * WaveValue((channel->waveControl >> 4) & 3, q)) >> 6;
+  int d = (channel->tremoloDepth * S3m_WaveValue((channel->waveControl >> 4) & 3, q)) >> 6;
   if (q >= 0) {
     voice->volumeDelta = std::min(d, 64 - voice->volume);
   } else {
     d = std::min(d, voice->volume);
     voice->volumeDelta = -d;
   }
-  channel->tremoloPosition = Advance(q, channel->tremoloSpeed);
+  channel->tremoloPosition = S3m_Advance(q, channel->tremoloSpeed);
   voice->flags |= MUSIC_FLAG_VOLUME;
 }
 
@@ -136,14 +135,7 @@ void SpecialRowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, int x, i
       v->flags |= MUSIC_FLAG_PAN;
       break;
     case 0xB:
-      if (y == 0) {
-        ch->loopRow = song->row;
-      } else if (ch->loopCounter != 0) {
-        if (--ch->loopCounter != 0) song->nextRow = ch->loopRow;
-      } else {
-        ch->loopCounter = y;
-        song->nextRow = ch->loopRow;
-      }
+      Music_PatternLoop(song, ch, y);
       break;
     case 0xD:
       v->volume = ch->keptVolume;
@@ -390,26 +382,7 @@ bool Fail(int code) {
   return false;
 }
 
-// Bounds-checked little-endian view of the whole file.
-struct Bytes {
-  const std::vector<uint8_t> &data;
-  size_t Size() const { return data.size(); }
-  int Byte(size_t at) const { return at < data.size() ? data[at] : 0; }
-  int Word(size_t at) const { return Byte(at) | (Byte(at + 1) << 8); }
-  uint32_t Dword(size_t at) const { return uint32_t(Word(at)) | (uint32_t(Word(at + 2)) << 16); }
-};
-
-bool ReadWholeFile(SystemFileHandle *file, std::vector<uint8_t> &out) {
-  if (SystemFile_Seek(file, 0, SEEK_END) < 0) return false;
-  const int64_t size = SystemFile_Tell(file);
-  if (size < kHeaderBytes || size > INT32_MAX) return false;
-  out.resize(size_t(size));
-  SystemFile_Seek(file, 0, SEEK_SET);
-  const int got = SystemFile_Read(out.data(), 1, int(size), file);
-  if (got < kHeaderBytes) return false;
-  out.resize(size_t(got));
-  return true;
-}
+using Bytes = MusicBytes;
 
 bool LoadInstrument(MusicSong *song, int index, const Bytes &file, size_t at, size_t &dataAt) {
   const size_t position = ((size_t(file.Byte(at + 13)) << 16) + size_t(file.Word(at + 14))) * 16;
@@ -487,7 +460,7 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
   if (SystemFile_Read(signature, 1, 4, file) != 4 || std::memcmp(signature, "SCRM", 4) != 0)
     return Fail(OSND_ERR_FILE_FORMAT);
   std::vector<uint8_t> data;
-  if (!ReadWholeFile(file, data)) return Fail(OSND_ERR_FILE_BAD);
+  if (!Music_ReadWholeFile(file, data, kHeaderBytes)) return Fail(OSND_ERR_FILE_BAD);
   const Bytes f{data};
 
   song->type = MUSIC_TYPE_S3M;

@@ -13,3 +13,8 @@ void S3m_FineVibrato(MusicChannel *channel, MusicVoice *voice);
 void S3m_VolumeSlide(MusicChannel *channel, MusicVoice *voice);
 // Sets the voice's volume delta from the channel's tremolo and advances it.
 void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice);
+// Vibrato and tremolo waveform value (0..255) at a position q (-32..31):
+// sine, ramp, square or random.
+int S3m_WaveValue(int waveform, int8_t q);
+// Moves a waveform position on by speed, wrapping into -32..31.
+int8_t S3m_Advance(int8_t q, int speed);
