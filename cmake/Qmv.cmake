@@ -15,7 +15,8 @@ endif()
 # Fuzz builds instrument every library for coverage; the fuzz targets add
 # the fuzzer's own main (fuzz/CMakeLists.txt).
 if(QMV_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link)
+  add_compile_options(-fsanitize=fuzzer-no-link
+                      -fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/fuzz/coverage-ignore.txt)
 endif()
 
 # Floating-point results must not depend on the optimiser (the mixers are
