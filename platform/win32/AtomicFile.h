@@ -17,4 +17,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents);
 // Flushes the folder that holds the path, so that a rename into it is durable.
 void SyncFolderOf(const std::string& path);
 
+// A stored file that exists but could not be read is copied whole to
+// "<path>.damaged" before anything may replace it. When no such copy can be
+// made the file is protected: every later WriteFileAtomically over it fails,
+// for the rest of the run, so that nothing the player had is lost. Answers
+// whether the copy exists; the reason of a failure goes to *reason.
+bool KeepDamagedCopy(const std::string& path, std::string* reason);
+bool IsProtectedFile(const std::string& path);
+// Removes temporary files that writes of ours left behind in the folder and
+// every folder below it when they were cut short (older than a minute, so
+// that a write under way in another process is left alone).
+void RemoveStaleTemporaries(const std::string& folder);
+
 }  // namespace platform

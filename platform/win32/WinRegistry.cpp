@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -183,18 +185,61 @@ void AddKey(Hive& hive, const std::string& path)
     }
 }
 
+// What became of registry files that could not be read, by file: each is
+// handled once a run, and its report waits until the program asks for it.
+std::map<std::string, std::string> g_damaged;
+std::string g_problems;
+std::map<std::string, bool> g_swept;
+
+// A user hive that exists but cannot be read (no permission, not ours) is
+// copied aside before any change may rewrite it; without a copy it is never
+// rewritten in this run.
+void KeepDamagedHive(const std::string& file)
+{
+    if (g_damaged.count(file) != 0) {
+        return;
+    }
+    std::string reason;
+    std::string text;
+    if (platform::KeepDamagedCopy(file, &reason)) {
+        text = "The settings file " + file + " could not be read. A copy is kept as " + file +
+               ".damaged; the game goes on with default settings.";
+    } else {
+        text = "The settings file " + file + " could not be read (" + reason +
+               "), and no copy of it could be made. It is left as it is, and no settings are saved over it "
+               "until the game is started again; the game goes on with default settings.";
+    }
+    g_damaged[file] = text;
+    g_problems += (g_problems.empty() ? "" : "\n") + text;
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 // Reads a hive; a damaged line is skipped, never trusted.
 Hive Load(HKEY root)
 {
     Hive hive;
     hive[""].path = "";
     std::string file = platform::RegistryFileOf(root);
+    if (file.empty()) {
+        return hive;
+    }
+    if (Writable(root) && !g_swept[file]) {
+        g_swept[file] = true;
+        platform::RemoveStaleTemporaries(file.substr(0, file.find_last_of('/')));
+    }
     std::ifstream in(file, std::ios::binary);
-    if (file.empty() || !in) {
+    if (!in) {
+        struct stat info{};
+        if (Writable(root) && ::stat(file.c_str(), &info) == 0) {
+            KeepDamagedHive(file);
+        }
         return hive;
     }
     std::string line;
     if (!std::getline(in, line) || line != kMagic) {
+        if (Writable(root) && !(in.eof() && line.empty())) {
+            KeepDamagedHive(file);
+        }
         return hive;
     }
     Key* current = nullptr;
@@ -338,6 +383,44 @@ LONG CopyData(const std::string& data, LPBYTE out, LPDWORD size)
 
 namespace platform {
 
+LONG SetRegistryValues(HKEY key, const std::vector<RegistryValue>& values)
+{
+    for (const RegistryValue& value : values) {
+        if (value.type == REG_DWORD && value.data.size() != 4) {
+            return ERROR_INVALID_PARAMETER;
+        }
+    }
+    std::lock_guard<std::mutex> hold(g_lock);
+    OpenKey open;
+    if (!Resolve(key, open)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    if (!Writable(open.root)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    FileLock lock(platform::RegistryFileOf(open.root));
+    Hive hive = Load(open.root);
+    auto it = hive.find(open.path);
+    if (it == hive.end()) {
+        return ERROR_FILE_NOT_FOUND;  // the key was deleted since it was opened
+    }
+    for (const RegistryValue& value : values) {
+        if (Value* stored = FindValue(it->second, value.name)) {
+            stored->type = value.type;
+            stored->data = value.data;
+        } else {
+            it->second.values.push_back(Value{value.name, value.type, value.data});
+        }
+    }
+    return Save(open.root, hive) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+std::string TakeRegistryProblems()
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    return std::exchange(g_problems, std::string());
+}
+
 std::string RegistryFileOf(HKEY root)
 {
     if (root == HKEY_CURRENT_USER) {
@@ -439,32 +522,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
     if (data == nullptr && dataSize != 0) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (type == REG_DWORD && dataSize != 4) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    std::lock_guard<std::mutex> hold(g_lock);
-    OpenKey open;
-    if (!Resolve(key, open)) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if (!Writable(open.root)) {
-        return ERROR_ACCESS_DENIED;
-    }
-    FileLock lock(platform::RegistryFileOf(open.root));
-    Hive hive = Load(open.root);
-    auto it = hive.find(open.path);
-    if (it == hive.end()) {
-        return ERROR_FILE_NOT_FOUND;  // the key was deleted since it was opened
-    }
     std::string bytes(reinterpret_cast<const char*>(data), reinterpret_cast<const char*>(data) + dataSize);
-    std::string valueName = name != nullptr ? name : "";
-    if (Value* value = FindValue(it->second, valueName)) {
-        value->type = type;
-        value->data = bytes;
-    } else {
-        it->second.values.push_back(Value{valueName, type, bytes});
-    }
-    return Save(open.root, hive) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return platform::SetRegistryValues(key, {platform::RegistryValue{name != nullptr ? name : "", type, bytes}});
 }
 
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPDWORD type, LPBYTE data,

@@ -12,6 +12,7 @@
 #include "platform/win32/WinTypes.h"
 
 #include <string>
+#include <vector>
 
 using REGSAM = DWORD;
 using PHKEY = HKEY*;
@@ -58,5 +59,20 @@ namespace platform {
 
 // The file behind a root key (empty when it has none).
 std::string RegistryFileOf(HKEY root);
+
+struct RegistryValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;
+};
+// Sets several values of an open key with one rewrite of the file, so that a
+// crash leaves all of them or none; answers as RegSetValueExA.
+LONG SetRegistryValues(HKEY key, const std::vector<RegistryValue>& values);
+// What went wrong with registry files since the last call, as text for the
+// player (a file that could not be read, where its copy is): empty when
+// nothing did. A user file that exists but cannot be read is copied to
+// "<file>.damaged" before a change rewrites it, and never rewritten in this
+// run when no copy can be made.
+std::string TakeRegistryProblems();
 
 }  // namespace platform

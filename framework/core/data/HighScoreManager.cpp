@@ -1,9 +1,7 @@
 #include "framework/core/data/HighScoreManager.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "framework/core/files/FileLoader.h"
+#include "framework/core/files/FileProblems.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/util/FileSystem.h"
@@ -32,12 +30,9 @@ void KeepDamagedFile(const std::string& path)
 {
     std::uint32_t flags = LOAD_SCRAMBLED;
     const std::string stored = GetLoadFileName(flags, path);
-    if (!FileExists(stored)) {
-        return;
+    if (FileExists(stored)) {
+        FileProblems::KeepDamagedFile(stored);
     }
-    std::error_code error;
-    std::filesystem::copy_file(stored, stored + ".damaged", std::filesystem::copy_options::overwrite_existing, error);
-    Platform::Log("The file %s could not be read; a copy is kept as %s.damaged\n", stored.c_str(), stored.c_str());
 }
 
 }  // namespace

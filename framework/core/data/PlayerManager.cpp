@@ -1,11 +1,9 @@
 #include "framework/core/data/PlayerManager.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "framework/core/data/StoredObject.h"
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/files/FilePath.h"
+#include "framework/core/files/FileProblems.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
@@ -136,12 +134,9 @@ void PlayerManager::KeepDamagedFile(const std::string& path) const
 {
     std::uint32_t flags = Flags();
     const std::string stored = GetLoadFileName(flags, path);
-    if (!FileExists(stored)) {
-        return;
+    if (FileExists(stored)) {
+        FileProblems::KeepDamagedFile(stored);
     }
-    std::error_code error;
-    std::filesystem::copy_file(stored, stored + ".damaged", std::filesystem::copy_options::overwrite_existing, error);
-    Platform::Log("The file %s could not be read; a copy is kept as %s.damaged\n", stored.c_str(), stored.c_str());
 }
 
 void PlayerManager::LoadFromNode(PropertyNode* node)

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "framework/core/app/Application.h"
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/data/RegistryBase.h"
+#include "framework/core/files/FileProblems.h"
+#include "platform/win32/AtomicFile.h"
 
 namespace Qmv2 {
 
@@ -101,6 +105,10 @@ void SettingsManager::Load()
     ReadRegistryKey(HKEY_LOCAL_MACHINE, m_KeyPath, node.Get());
     ReadRegistryKey(HKEY_CURRENT_USER, m_KeyPath, node.Get());
     m_Settings->Load(node.Get());
+    const std::string problems = platform::TakeRegistryProblems();
+    if (!problems.empty()) {
+        FileProblems::Report(problems);
+    }
     if (node->HasChild("shutdowncorrect")) {
         m_ShutdownCorrect = node->GetValue("shutdowncorrect")->GetBool();
     }
@@ -117,13 +125,30 @@ void SettingsManager::Save()
     SmartPtr<PropertyNode> node(new PropertyNode("GameSettngs"));
     m_Settings->Save(node.Get());
     node->AddBoolean("shutdowncorrect", m_ShutdownCorrect);
+    // All values in one write of the registry file: a crash while saving
+    // leaves this save's settings or the last one's, never a mix of both.
+    std::vector<platform::RegistryValue> values;
     for (const SmartPtr<AbstractProperty>& child : node->GetChildren()) {
-        const std::string name = m_KeyPath + "\\" + child->GetName();
         if (child->GetTypeWord() == "Integer") {
-            RegistryInt(name).Write(child->GetInt());
+            const std::int32_t number = child->GetInt();
+            values.push_back({child->GetName(), REG_DWORD,
+                              std::string(reinterpret_cast<const char*>(&number), sizeof number)});
         } else {
-            RegistryString(name).Write(child->GetString());
+            const std::string text = child->GetString();
+            values.push_back({child->GetName(), REG_SZ, std::string(text.c_str(), text.size() + 1)});
         }
+    }
+    HKEY key = nullptr;
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, m_KeyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS) {
+        result = platform::SetRegistryValues(key, values);
+    }
+    const int error = errno;
+    RegCloseKey(key);
+    const std::string file = platform::RegistryFileOf(HKEY_CURRENT_USER);
+    if (result != ERROR_SUCCESS && !platform::IsProtectedFile(file)) {
+        FileProblems::ReportWriteFailure("the settings to " + file, std::strerror(error));
     }
 }
 

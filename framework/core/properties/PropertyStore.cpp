@@ -1,10 +1,13 @@
 #include "framework/core/properties/PropertyStore.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "framework/core/files/Descramble.h"
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/files/FilePath.h"
+#include "framework/core/files/FileProblems.h"
 #include "framework/core/properties/MemoryBuffer.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/core/properties/PropertyXmlWriter.h"
@@ -134,7 +137,11 @@ bool PropertyStore::SaveFile() const
     if ((flags & LOAD_SCRAMBLED) != 0) {
         DescrambleBuffer(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
     }
+    if (platform::IsProtectedFile(target)) {
+        return false;  // damaged and not copied: the player was told it stays as it is
+    }
     if (!platform::WriteFileAtomically(target, bytes)) {
+        FileProblems::ReportWriteFailure(target, std::strerror(errno));
         return false;
     }
     GrantEveryoneAccess(target);

@@ -2,6 +2,7 @@
 
 #include "framework/core/files/FilePath.h"
 #include "framework/core/util/Platform.h"
+#include "platform/win32/AtomicFile.h"
 #include "platform/win32/WinFiles.h"
 #include "platform/win32/WinLibrary.h"
 #include "platform/win32/WinShell.h"
@@ -124,22 +125,35 @@ void DeleteDirectoryTree(const std::string& folder)
 
 std::string GetCurrentDirectory()
 {
-    WCHAR buffer[261];
-    DWORD length = GetCurrentDirectoryW(261, buffer);
-    if (length == 0 || length >= 261) {
-        return {};
+    // Asked again with the size the folder needs, so no depth cuts it short.
+    std::vector<WCHAR> buffer(261);
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return FromWide(buffer.data(), length);
+        }
+        buffer.resize(length + 1);
     }
-    return FromWide(buffer, length);
 }
 
 std::string GetModuleFileName()
 {
-    WCHAR buffer[261];
-    DWORD length = GetModuleFileNameW(nullptr, buffer, 261);
-    if (length == 0 || length >= 261) {
-        return {};  // failed, or truncated: a cut path would name another file
+    // A full buffer means the name was cut: a cut path would name another
+    // file, so the buffer grows until the whole name fits.
+    std::vector<WCHAR> buffer(261);
+    for (; buffer.size() <= (1u << 16); buffer.resize(buffer.size() * 2)) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return FromWide(buffer.data(), length);
+        }
     }
-    return FromWide(buffer, length);
+    return {};
 }
 
 std::string GetModuleDirectory()
@@ -168,12 +182,13 @@ const std::string& SharedDataFolder()
     if (!g_sharedDataFolder.empty()) {
         return g_sharedDataFolder;
     }
-    char folder[MAX_PATH] = {};
-    if (SHGetSpecialFolderPathA(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE) == FALSE
-        && SHGetSpecialFolderPathA(nullptr, folder, CSIDL_APPDATA, FALSE) == FALSE) {
+    std::string path = platform::SpecialFolderPath(CSIDL_COMMON_APPDATA, false);
+    if (path.empty()) {
+        path = platform::SpecialFolderPath(CSIDL_APPDATA, false);
+    }
+    if (path.empty()) {
         return g_sharedDataFolder;  // empty: no place to keep data
     }
-    std::string path = folder;
     if (path.empty() || path.back() != '\\') {
         path += "/";
     }
@@ -194,6 +209,7 @@ const std::string& GameDataFolder()
     }
     g_gameDataFolder = shared + "/" + EscapeFileName(g_gameId);
     CreateDirectoryA(g_gameDataFolder.c_str(), nullptr);
+    platform::RemoveStaleTemporaries(g_gameDataFolder);
     return g_gameDataFolder;
 }
 

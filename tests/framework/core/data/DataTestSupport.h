@@ -25,4 +25,10 @@ std::string ReadScrambled(const std::string& path);
 // Scrambles the text and writes it.
 void WriteScrambled(const std::string& path, const std::string& text);
 
+// Runs the body in a child process that file permissions bind as they bind a
+// player (as root, without the right to override them) and answers its
+// result, or -1 when the child did not end normally. The body's stderr is
+// handed back through *messages.
+int AsPlayer(int (*body)(), std::string* messages);
+
 }  // namespace QmvTest

@@ -207,3 +207,25 @@ TEST_F(HighScoreManagerTest, HostileEntriesAreSkippedAndDamagedFilesKept)
     EXPECT_EQ(QmvTest::ReadBytes(stored).size(), whole.size() - 40) << "nothing written until the next save";
     EXPECT_EQ(QmvTest::ReadBytes(stored + ".damaged").size(), whole.size() - 40);
 }
+
+TEST_F(HighScoreManagerTest, UnreadableScoresAreNeverSavedOver)
+{
+    QmvTest::WriteScrambled(stored, "<root><HighScoreTables id=\"highscoretables\" version=\"2\" uid=\"9\">"
+                                    "<Vector id=\"scoretables\"><ScoreTable id=\"kept\"/></Vector>"
+                                    "</HighScoreTables></root>");
+    const std::string whole = QmvTest::ReadBytes(stored);
+    fs::permissions(stored, fs::perms::none);
+    std::string said;
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      HighScoreManager* manager = Start("2");
+                      manager->GetTables()["new"] = SmartPtr<HighScoreTable>(new HighScoreTable);
+                      return manager->GetTables().size() == 1 && !manager->Save() ? 0 : 1;
+                  },
+                  &said),
+              0);
+    fs::permissions(stored, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(QmvTest::ReadBytes(stored), whole);
+    EXPECT_FALSE(fs::exists(stored + ".damaged"));
+    EXPECT_NE(said.find("no copy of it could be made"), std::string::npos) << said;
+}

@@ -244,3 +244,58 @@ TEST_F(PlayerManagerTest, DamagedOrForeignListsLoadNothingAndAreKeptAside)
     manager = Start("3");
     EXPECT_EQ(manager->GetPlayers().GetCount(), 0);
 }
+
+TEST_F(PlayerManagerTest, UnreadableListsStayAsTheyAreAndFailedSavesAreSaid)
+{
+    PlayerManager* manager = Start("3");
+    manager->AddPlayer(new TestPlayer("Ann", 4));
+    manager->AddPlayer(new TestPlayer("Bob"));
+    ASSERT_TRUE(manager->SavePlayers());
+    const std::string list = StoredList();
+    const fs::path folder = fs::path(list).parent_path();
+    const std::string whole = QmvTest::ReadBytes(list);
+    PlayerManager::ReleaseInstance();
+
+    // A list the player may not read: no copy can be made, so the game goes
+    // on without it and never saves over it.
+    fs::permissions(list, fs::perms::none);
+    std::string said;
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      PlayerManager* unread = Start("3");
+                      if (unread->GetPlayers().GetCount() != 0) {
+                          return 1;
+                      }
+                      unread->AddPlayer(new TestPlayer("Cy"));
+                      return unread->SavePlayers() ? 2 : 0;
+                  },
+                  &said),
+              0);
+    fs::permissions(list, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(QmvTest::ReadBytes(list), whole) << "every player in it is still there";
+    EXPECT_FALSE(fs::exists(list + ".damaged"));
+    EXPECT_NE(said.find(list + " could not be read"), std::string::npos) << said;
+    EXPECT_NE(said.find("no copy of it could be made"), std::string::npos) << said;
+    EXPECT_EQ(said.find("is kept as"), std::string::npos) << said;
+
+    // A folder the player may not write to: the list is read, every save
+    // fails, and the player is told once.
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      PlayerManager* readOnly = Start("3");
+                      if (readOnly->GetPlayers().GetCount() != 2) {
+                          return 1;
+                      }
+                      readOnly->AddPlayer(new TestPlayer("Cy"));
+                      return readOnly->SavePlayers() || readOnly->SavePlayers() ? 2 : 0;
+                  },
+                  &said),
+              0);
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_EQ(QmvTest::ReadBytes(list), whole);
+    const std::size_t first = said.find("Could not save " + list);
+    EXPECT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find("[message box]", said.find("[message box]") + 1), std::string::npos)
+        << "one message a run: " << said;
+}

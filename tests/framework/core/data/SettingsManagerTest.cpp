@@ -222,3 +222,51 @@ TEST(RegistryValueTest, IntegersAreStoredAsNumbers)
     EXPECT_EQ(value, 42);
     fs::remove_all(home);
 }
+
+TEST_F(SettingsManagerTest, DamagedOrUnreadableSettingsAreKeptAndFailedSavesSaid)
+{
+    WriteUser("usehints", "false");
+    WriteUser("soundvolume", "0.25");
+    const fs::path file = platform::RegistryFileOf(HKEY_CURRENT_USER);
+    const std::string whole = QmvTest::ReadBytes(file);
+
+    // Unreadable: no copy can be had, so the file is left as it is.
+    fs::permissions(file, fs::perms::none);
+    std::string said;
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      Qmv2::SmartPtr<SettingsManager> manager(new SettingsManager(nullptr));
+                      return manager->GetSettings()->GetUseHints() ? 0 : 1;  // the defaults
+                  },
+                  &said),
+              0);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(QmvTest::ReadBytes(file), whole);
+    EXPECT_FALSE(fs::exists(file.string() + ".damaged"));
+    EXPECT_NE(said.find("no copy of it could be made"), std::string::npos) << said;
+
+    // A folder that cannot be written: both saves of the run fail, said once.
+    fs::permissions(file.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      Qmv2::SmartPtr<SettingsManager> manager(new SettingsManager(nullptr));
+                      return manager->GetSettings()->GetUseHints() ? 1 : 0;  // read as stored
+                  },
+                  &said),
+              0);
+    fs::permissions(file.parent_path(), fs::perms::owner_all);
+    EXPECT_EQ(QmvTest::ReadBytes(file), whole);
+    EXPECT_NE(said.find("Could not save the settings to " + file.string()), std::string::npos) << said;
+    EXPECT_EQ(said.find("[message box]", said.find("[message box]") + 1), std::string::npos) << said;
+
+    // Garbage: copied aside byte for byte, then replaced by the defaults.
+    const std::string garbage = "\x01\x02 not settings\nkey x\n";
+    QmvTest::WriteBytes(file, garbage);
+    ::testing::internal::CaptureStderr();
+    RunOnce();
+    said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(QmvTest::ReadBytes(file.string() + ".damaged"), garbage);
+    EXPECT_EQ(Read("usehints"), Sz("true"));
+    EXPECT_EQ(Read("shutdowncorrect"), Sz("true"));
+    EXPECT_NE(said.find("A copy is kept as " + file.string() + ".damaged"), std::string::npos) << said;
+}
