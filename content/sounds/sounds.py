@@ -79,8 +79,8 @@ SOUNDS = {
                        + chord(VIBES, 0.625, [72, 76, 79, 84], 1.5, 90), tempo=200),
     "word_last": sox("synth", 0.25, "pinknoise", "highpass", 1500, "lowpass", 6000,
                      "fade", "t", 0.12, 0.25, 0.12, "vol", 0.6),
-    "word_mivel": sox("synth", 0.05, "whitenoise", "bandpass", 3000, 800, "pad", 0, 0.03,
-                      "repeat", 4, "fade", "t", 0.005, "-0", 0.05),
+    "word_mivel": sox("synth", 0.05, "whitenoise", "bandpass", 3000, 800, "lowpass", 6000, "fade", "q", 0.005, 0.05, 0.03,
+                      "pad", 0, 0.03, "repeat", 4, "vol", 0.8),
     "word_reject": midi([(MARIMBA, 0, 50, 0.4, 100), (MARIMBA, 0.25, 45, 0.6, 100),
                          (PIZZICATO, 0.25, 33, 0.6, 80)], tempo=240),
     "word_pass_reveal": midi([(CELESTA, i * 0.25, p, 0.6, 80)
@@ -108,10 +108,10 @@ SOUNDS = {
                           "lowpass", 4000, "fade", "t", 0.02, 0.28, 0.15, "vol", 0.5),
     "lightning_start_round": midi(chord(SYNTH_LEAD, 0, [60, 67, 72, 79], 0.4, 95, 0.15)
                                   + chord(STRINGS, 0.6, [60, 67, 72], 1.5, 90), tempo=150),
-    "lightning_time_added": sox("synth", 0.07, "square", 988, ":", "synth", 0.22, "square", 1319,
-                                "lowpass", 3500, "vol", 0.35),
-    "lightning_time_low": sox("synth", 0.12, "square", 880, "pad", 0, 0.06, ":",
-                              "synth", 0.12, "square", 660, "lowpass", 3000, "vol", 0.35),
+    "lightning_time_added": midi([(SYNTH_LEAD, 0, 83, 0.25, 90), (SYNTH_LEAD, 0.25, 88, 0.5, 100)], tempo=220,
+                                 length=0.45),
+    "lightning_time_low": midi([(SYNTH_LEAD, 0, 81, 0.4, 100), (SYNTH_LEAD, 0.5, 76, 0.4, 100)], tempo=200,
+                               length=0.6),
     # Crossword: the board turning.
     "crossword_rotate_word": sox("synth", 0.6, "brownnoise", "synth", 0.6, "sine", "amod", "3-9",
                                  "highpass", 400, "lowpass", 3500, "fade", "t", 0.2, 0.6, 0.3, "vol", 0.8),
