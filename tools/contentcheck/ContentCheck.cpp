@@ -158,6 +158,9 @@ std::vector<std::string> ContentCheck::Run()
     }
     ReadManifest();
     CheckKeys();
+    for (const auto& [name, definition] : m_Definitions) {
+        CheckReferences(name.substr(0, name.find(' ')), definition.Get());
+    }
     for (const auto& [section, resources] : m_Sections) {
         for (const auto& [name, resource] : resources) {
             CheckResource(section, name, resource);
@@ -378,6 +381,67 @@ void ContentCheck::CheckKeys()
     }
 }
 
+void ContentCheck::CheckReferences(const std::string& where, AbstractProperty* property)
+{
+    std::vector<AbstractProperty*> children;
+    if (property->IsVector()) {
+        for (const auto& item : static_cast<Qmv2::PropertyVector*>(property)->GetItems()) {
+            children.push_back(item.Get());
+        }
+    } else if (property->IsNode()) {
+        auto* node = static_cast<PropertyNode*>(property);
+        const std::string path = where + "/" + node->GetName();
+        auto value = [&](const char* key) {
+            AbstractProperty* child = node->GetChild(key);
+            return child != nullptr && child->IsValue();
+        };
+        // The keys by which scenes, dialogs and their components name
+        // resources and texts when they are built.
+        const std::string section = node->GetString("section");
+        auto resource = [&](const char* key, const std::string& kind) {
+            const std::string name = node->GetString(key);
+            auto found = m_Sections.find(section);
+            if (found == m_Sections.end() || !found->second.count(name)) {
+                Problem(path + " reads the " + key + " " + name + " of section " + section + ", which is missing");
+            } else if (found->second.at(name).kind != kind) {
+                Problem(path + " reads " + name + " of section " + section + " as a " + kind + ", but it is a " +
+                        found->second.at(name).kind);
+            }
+        };
+        if (value("image") && value("section")) {
+            resource("image", "Image");
+        }
+        if (value("background") && value("section")) {
+            resource("background", "Image");
+        }
+        if (value("font") && value("section")) {
+            resource("font", "Font");
+        }
+        for (const char* key : {"textid", "tooltip"}) {
+            if (value(key)) {
+                const std::string name = node->GetString(key);
+                auto found = m_Values.find(name);
+                if (found == m_Values.end()) {
+                    found = m_Values.find(name + "_WIN");
+                }
+                if (found == m_Values.end() || found->second != "String") {
+                    Problem(path + " reads the string " + name + ", which is missing");
+                }
+            }
+        }
+        for (const auto& child : node->GetChildren()) {
+            children.push_back(child.Get());
+        }
+        for (AbstractProperty* child : children) {
+            CheckReferences(path, child);
+        }
+        return;
+    }
+    for (AbstractProperty* child : children) {
+        CheckReferences(where, child);
+    }
+}
+
 void ContentCheck::CheckResource(const std::string& section, const std::string& name, const Resource& resource)
 {
     const std::string where = name + " (section " + section + ")";
@@ -516,7 +580,7 @@ void ContentCheck::CheckFont(const std::string& where, const std::string& file)
     }
     for (const auto& item : layers->GetItems()) {
         PropertyNode* layer = PropertyNode::AsNode(item.Get());
-        const std::string name = layer->HasChild("mask") ? layer->GetString("mask") : layer->GetString("file");
+        const std::string name = layer->HasChild("mask") ? layer->GetString("mask") : layer->GetString("image");
         const std::string sheet = Qmv2::NormaliseResourceName(Join(folder, name));
         int width = 0, height = 0;
         if (!Exists(sheet) || !PngSize(fs::path(m_RunFolder) / sheet, width, height)) {

@@ -1,6 +1,7 @@
 // The content check: loads the run folder's manifest, data files and resource
 // sections as the game does, and reports every key that code or data read
-// but the content lacks (or holds as another kind), every image description
+// (the key lists, and the resources and texts that scene, dialog and
+// blueprint definitions name) but the content lacks (or holds as another kind), every image description
 // that does not fit its sheet, every sound or music file the sound engine
 // cannot decode, and every file of the run folder that nothing uses.
 #pragma once
@@ -51,6 +52,9 @@ private:
     void ReadDataFile(const std::string& file);
     void ReadResourceFile(const std::string& file);
     void CheckKeys();
+    // The resources and texts that a definition's nodes name ("image",
+    // "background", "font" with "section"; "textid", "tooltip").
+    void CheckReferences(const std::string& where, Qmv2::AbstractProperty* property);
     void CheckResource(const std::string& section, const std::string& name, const Resource& resource);
     void CheckImage(const std::string& where, const Resource& resource);
     void CheckImageDescription(const std::string& where, const std::string& file);

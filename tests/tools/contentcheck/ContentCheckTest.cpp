@@ -124,6 +124,13 @@ TEST_F(DamagedContent, WrongKindsUndecodableSoundsBadSheetsAndStrayFilesAreNamed
     ASSERT_NO_FATAL_FAILURE(Edit("properties/resources.xml", "</Node>\n\t\t<Node name=\"music\">",
                                  "<Image id=\"IMAGE_SHEET\" file=\"images/sheet.xml\" />\n\t\t</Node>\n"
                                  "\t\t<Node name=\"music\">"));
+    // A dialog whose sprite and label name an image and a text that do not
+    // exist, and a font that does.
+    ASSERT_NO_FATAL_FAILURE(Edit("properties/strings.xml", "</Node>",
+                                 "<Node id=\"dialogs\"><Dialog id=\"DIALOG_TEST\">"
+                                 "<Sprite id=\"LOGO\" image=\"IMAGE_NONE\" section=\"trophyscene\"/>"
+                                 "<Label id=\"NAME\" textid=\"TEXT_NONE\" font=\"FONT_TROPHYNAMES\" section=\"default\"/>"
+                                 "</Dialog></Node></Node>"));
     // A file nothing names.
     Write(m_Folder / "sounds/left-over.wav", "RIFF");
 
@@ -136,6 +143,11 @@ TEST_F(DamagedContent, WrongKindsUndecodableSoundsBadSheetsAndStrayFilesAreNamed
               1u)
         << Joined(problems);
     EXPECT_EQ(Mentioning(problems, "frame 0").size(), 0u) << Joined(problems);
+    EXPECT_EQ(Mentioning(problems, "dialog/DIALOG_TEST/LOGO reads the image IMAGE_NONE of section trophyscene").size(),
+              1u)
+        << Joined(problems);
+    EXPECT_EQ(Mentioning(problems, "dialog/DIALOG_TEST/NAME reads the string TEXT_NONE").size(), 1u) << Joined(problems);
+    EXPECT_EQ(Mentioning(problems, "FONT_TROPHYNAMES").size(), 0u) << Joined(problems);
     EXPECT_EQ(Mentioning(problems, "sounds/left-over.wav is shipped but nothing uses it").size(), 1u)
         << Joined(problems);
 }
