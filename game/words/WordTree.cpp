@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fstream>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -32,8 +33,12 @@ std::string TextOf(const std::string& letters)
 {
     std::string text;
     text.reserve(letters.size());
-    for (char c : letters)
-        text += Qmv2::EncodeCodePoint(static_cast<unsigned char>(c));
+    for (char c : letters) {
+        if (static_cast<unsigned char>(c) < 0x80)
+            text.push_back(c);
+        else
+            text += Qmv2::EncodeCodePoint(static_cast<unsigned char>(c));
+    }
     return text;
 }
 
@@ -194,33 +199,98 @@ std::unique_ptr<WordTree::WordList> WordTree::CollectWords(std::int32_t minLengt
     return list;
 }
 
-void WordTree::Anagrams(std::int32_t offset, std::string& prefix, std::string& remaining, WordList& list) const
-{
-    if ((Header(offset) & kWordEndFlag) != 0)
-        list.PushBack(TextOf(prefix));
-    for (std::size_t i = 0; i < remaining.size(); ++i) {
-        const char c = remaining[i];
-        if (remaining.find(c) != i)
-            continue;
-        const std::int32_t child = FindChild(offset, static_cast<std::uint8_t>(c));
-        if (child < 0)
-            continue;
-        remaining.erase(i, 1);
-        prefix.push_back(c);
-        Anagrams(child, prefix, remaining, list);
-        prefix.pop_back();
-        remaining.insert(i, 1, c);
+// The anagram search walks the trie once, with the source word's letters kept
+// as "first unused place" per letter. A repeated letter is tried once per node,
+// at its first unused place in the source word, and using a letter uses that
+// place; so the branches come in the order of the source word's letters with
+// the used ones taken out: the order of their places, read from a bit set.
+class WordTree::AnagramWalk {
+public:
+    AnagramWalk(const WordTree& tree, const std::string& letters, WordList& list)
+        : tree(tree), letters(letters), list(list), places(letters.size()), words((places + 63) / 64)
+    {
+        std::fill(std::begin(firstUnused), std::end(firstUnused), -1);
+        nextSame.assign(places, -1);
+        for (auto p = static_cast<std::int32_t>(places) - 1; p >= 0; --p) {
+            std::int32_t& first = firstUnused[static_cast<std::uint8_t>(letters[static_cast<std::size_t>(p)])];
+            nextSame[static_cast<std::size_t>(p)] = first;
+            first = p;
+        }
+        // A branch takes one letter, and no word is deeper than kMaxDepth.
+        const std::size_t depths = std::min<std::size_t>(places, static_cast<std::size_t>(kMaxDepth));
+        branchBits.assign(words * depths, 0);
+        branchOffset.assign(places * depths, -1);
+        prefix.reserve(places);
     }
-}
+
+    void Walk(std::int32_t offset) { Visit(offset, 0); }
+
+private:
+    void Visit(std::int32_t offset, std::size_t depth)
+    {
+        const std::uint32_t header = tree.Header(offset);
+        if ((header & kWordEndFlag) != 0)
+            list.PushBack(TextOf(prefix));
+        const std::int32_t count = ChildCount(header);
+        if (count == 0 || depth >= places || depth >= static_cast<std::size_t>(kMaxDepth) ||
+            offset + kHeaderSize + count > tree.capacity)
+            return;
+        const std::uint8_t* const childLetters = tree.nodes.get() + offset + kHeaderSize;
+        std::int32_t last = -1;
+        for (std::int32_t i = 0; i < count; ++i)
+            last = firstUnused[childLetters[i]] >= 0 ? i : last;
+        // Child offsets, past the earlier siblings' subtrees, as far as the last child needed.
+        std::int32_t childAt[kMaxChildren];
+        std::int32_t reached = 0;
+        for (std::int32_t at = offset + kHeaderSize + count; reached <= last && at <= tree.capacity - kHeaderSize;
+             ++reached) {
+            childAt[reached] = at;
+            at += SubtreeLength(tree.Header(at));
+        }
+        // Backwards, so that a letter twice among the children is taken at its first child.
+        std::uint64_t* const bits = branchBits.data() + depth * words;
+        std::int32_t* const target = branchOffset.data() + depth * places;
+        for (std::int32_t i = reached - 1; i >= 0; --i) {
+            const std::int32_t place = firstUnused[childLetters[i]];
+            if (place >= 0) {
+                target[place] = childAt[i];
+                bits[place / 64] |= std::uint64_t{1} << (place % 64);
+            }
+        }
+        for (std::size_t w = 0; w < words; ++w) {
+            while (bits[w] != 0) {
+                const auto place = static_cast<std::int32_t>(w * 64) + __builtin_ctzll(bits[w]);
+                bits[w] &= bits[w] - 1;
+                const char c = letters[static_cast<std::size_t>(place)];
+                std::int32_t& first = firstUnused[static_cast<std::uint8_t>(c)];
+                first = nextSame[static_cast<std::size_t>(place)];
+                prefix.push_back(c);
+                Visit(target[place], depth + 1);
+                prefix.pop_back();
+                first = place;
+            }
+        }
+    }
+
+    const WordTree& tree;
+    const std::string& letters;
+    WordList& list;
+    const std::size_t places; // letters of the source word
+    const std::size_t words;  // 64-bit words of a bit set of places
+    std::int32_t firstUnused[256];          // per letter byte, its first unused place, -1 when none is left
+    std::vector<std::int32_t> nextSame;     // per place, the next place of the same letter, or -1
+    std::vector<std::uint64_t> branchBits;  // per depth, the places of the branches still to take
+    std::vector<std::int32_t> branchOffset; // per depth and place, the branch's child
+    std::string prefix;
+};
 
 std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const Qmv2::UTF8String& word) const
 {
     auto list = std::make_unique<WordList>();
     if (IsEmpty())
         return list;
-    std::string prefix;
-    std::string remaining = LettersOf(word);
-    Anagrams(0, prefix, remaining, *list);
+    const std::string letters = LettersOf(word);
+    AnagramWalk(*this, letters, *list).Walk(0);
     return list;
 }
 

@@ -96,8 +96,7 @@ private:
     // UTF-8 text only when a word is listed.
     void Collect(std::int32_t offset, std::string& prefix, std::int32_t minLength,
                  std::int32_t maxLength, WordList& list) const;
-    void Anagrams(std::int32_t offset, std::string& prefix, std::string& remaining,
-                  WordList& list) const;
+    class AnagramWalk;
     void Shuffle(WordList& list, std::int32_t seed);
     void SetCurrent(const Qmv2::UTF8String& word);
     iWordPoolPosition& Position();

@@ -77,6 +77,41 @@ TEST(WordTreeWords, LookupCachesOneWordAndRefusesWrongLengths)
     EXPECT_EQ(tree.GetCurrentWord(), "tee");
 }
 
+TEST(WordTreeWords, AnagramBranchesFollowTheUnusedLettersOfTheSourceWord)
+{
+    WordTree tree;
+    wordtest::LoadWords(tree, {"a", "aa", "ab", "aab", "aba", "b", "ba", "baa"});
+    // Below "a" the letters left are "ba": b comes first now, though a came first in "aba".
+    EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("aba")), (Words{"a", "ab", "aba", "aa", "aab", "b", "ba", "baa"}));
+    EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("aab")), (Words{"a", "aa", "aab", "ab", "aba", "b", "ba", "baa"}));
+    EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("bb")), (Words{"b"}));
+}
+
+// The search order by its plain rule: at each node the letters left in the
+// order they stand, a repeated one at its first place only; using a letter
+// takes out that place.
+void ReferenceAnagrams(const WordTree& tree, std::int32_t offset, std::string& prefix, std::string& left, Words& out)
+{
+    const std::uint8_t* node = tree.GetNodes() + offset;
+    if ((node[3] & 0x80) != 0) {
+        std::string text;
+        for (unsigned char c : prefix)
+            text += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+        out.push_back(text);
+    }
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        const char c = left[i];
+        const std::int32_t child = tree.FindChild(offset, static_cast<std::uint8_t>(c));
+        if (left.find(c) != i || child < 0)
+            continue;
+        left.erase(i, 1);
+        prefix.push_back(c);
+        ReferenceAnagrams(tree, child, prefix, left, out);
+        prefix.pop_back();
+        left.insert(i, 1, c);
+    }
+}
+
 TEST(WordTreeWords, AnagramListsMatchBruteForceLetterCounts)
 {
     WordTree tree;
@@ -96,6 +131,10 @@ TEST(WordTreeWords, AnagramListsMatchBruteForceLetterCounts)
                 expected.push_back(word);
         }
         Words found = wordtest::Listed(*tree.FindAnagrams(source));
+        Words inOrder;
+        std::string prefix, left = source;
+        ReferenceAnagrams(tree, 0, prefix, left, inOrder);
+        ASSERT_EQ(found, inOrder) << source;
         const std::size_t listed = found.size();
         std::sort(found.begin(), found.end());
         EXPECT_EQ(std::unique(found.begin(), found.end()), found.end()) << source << " lists a word twice";
