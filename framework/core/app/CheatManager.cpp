@@ -2,21 +2,9 @@
 
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/app/KeyCodes.h"
+#include "platform/win32/AsciiCase.h"
 
 namespace Qmv2 {
-
-namespace {
-
-void LowerAscii(std::string& text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-}
-
-}  // namespace
 
 CheatManager::CheatManager()
 {
@@ -47,7 +35,7 @@ void CheatManager::AddCheat(const CheatInfo& cheat)
 {
     std::string name = cheat.m_Name;
     if (!m_CaseSensitive) {
-        LowerAscii(name);
+        name = platform::AsciiLower(name);
     }
     if (name.empty()) {
         return;  // an empty name would match nothing and block every prefix test
@@ -101,7 +89,7 @@ bool CheatManager::OnKeyUp(KeyboardMessageData* key)
 void CheatManager::MatchTypedText()
 {
     if (!m_CaseSensitive) {
-        LowerAscii(m_Typed);
+        m_Typed = platform::AsciiLower(m_Typed);
     }
     while (!m_Typed.empty()) {
         const auto exact = m_Cheats.find(m_Typed);

@@ -14,15 +14,6 @@ GameWindow::~GameWindow()
     m_MessageHandler.RemoveListener(this);
 }
 
-void GameWindow::Release()
-{
-    if (GetRefCount() == 1) {
-        delete this;
-        return;
-    }
-    BaseObject::Release();
-}
-
 void GameWindow::SetMinimized(bool minimized)
 {
     if (minimized == m_Minimized) {

@@ -25,11 +25,8 @@ public:
     GameWindow();
     ~GameWindow() override;
 
-    // `Destroy` closes the platform window and keeps the object, so the
-    // reference count's own end (which would call it) is taken here: the last
-    // release deletes the window, whose destructor closes what is still open.
-    void Release() override;
-
+    // Closes the platform window and keeps the object; the last release
+    // deletes the object, whose destructor closes what is still open.
     virtual void Destroy() = 0;
     virtual void Show() = 0;
     virtual void Hide() = 0;

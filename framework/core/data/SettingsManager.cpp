@@ -67,7 +67,6 @@ LONG ReadRegistryKey(HKEY hive, const std::string& keyPath, PropertyNode* node)
 SettingsManager::SettingsManager(GameSettings* settings)
     : m_Settings(settings != nullptr ? settings : new GameSettings)
 {
-    m_Settings->AddRef();
     m_KeyPath = SettingsRegistryRoot();
     for (char& c : m_KeyPath) {
         if (c == '/') {
@@ -84,8 +83,7 @@ SettingsManager::~SettingsManager()
 {
     m_ShutdownCorrect = true;
     Save();
-    m_Settings->Release();
-    m_Settings = nullptr;
+    m_Settings.Reset();
     if (GameWindow* window = GameWindow::GetInstance()) {
         window->GetMessageHandler().RemoveListener(this);
     }

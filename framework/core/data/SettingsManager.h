@@ -11,6 +11,7 @@
 #include "framework/core/app/iMessageListener.h"
 #include "framework/core/data/GameSettings.h"
 #include "framework/core/object/ClassIndex.h"
+#include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 #include "platform/win32/WinLastError.h"
 #include "platform/win32/WinRegistry.h"
@@ -39,12 +40,12 @@ class SettingsManager : public BaseObject, public iMessageListener, public iInst
     Interface* GetInterface(const ClassType* type) override;
     BaseObject* GetOwner() override { return this; }
 
-    GameSettings* GetSettings() const { return m_Settings; }
+    GameSettings* GetSettings() const { return m_Settings.Get(); }
     const std::string& GetKeyPath() const { return m_KeyPath; }
     bool GetShutdownCorrect() const { return m_ShutdownCorrect; }
 
 private:
-    GameSettings* m_Settings;
+    SmartPtr<GameSettings> m_Settings;
     std::string m_KeyPath;
     bool m_ShutdownCorrect = true;
 };

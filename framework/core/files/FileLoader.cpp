@@ -78,18 +78,47 @@ bool LoadFromDisk(const std::string& name, iLoadBuffer& buffer, Loaded& loaded)
 
 }  // namespace
 
+namespace {
+
+struct ArchiveType {
+    const char* word;
+    std::uint32_t flags;
+};
+
+constexpr ArchiveType kArchiveTypes[] = {
+    {"file", 0},
+    {"zip", LOAD_ARCHIVE},
+    {"encryptfile", LOAD_SCRAMBLED},
+    {"encryptzip", LOAD_ARCHIVE | LOAD_SCRAMBLED},
+};
+
+}  // namespace
+
+bool FindArchiveTypeWord(const std::string& word, std::uint32_t& flags)
+{
+    for (const ArchiveType& type : kArchiveTypes) {
+        if (word == type.word) {
+            flags = type.flags;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* ArchiveTypeWord(std::uint32_t flags)
+{
+    for (const ArchiveType& type : kArchiveTypes) {
+        if (flags == type.flags) {
+            return type.word;
+        }
+    }
+    return nullptr;
+}
+
 std::uint32_t LoadFlagsFromTypeWord(const std::string& word)
 {
-    if (word == "zip") {
-        return LOAD_ARCHIVE;
-    }
-    if (word == "encryptfile") {
-        return LOAD_SCRAMBLED;
-    }
-    if (word == "encryptzip") {
-        return LOAD_ARCHIVE | LOAD_SCRAMBLED;
-    }
-    return 0;
+    std::uint32_t flags = 0;
+    return FindArchiveTypeWord(word, flags) ? flags : 0;
 }
 
 std::string GetLoadFileName(std::uint32_t& flags, const std::string& name)

@@ -24,8 +24,12 @@ extern std::uint32_t s_DefaultLoadFlags;
 // allocated (an archive may claim any size for an entry).
 constexpr std::size_t kMaxLoadFileSize = std::size_t{256} << 20;
 
-// The flag set a type word selects: "file" 0, "zip" 2, "encryptfile" 4,
-// "encryptzip" 6; any other word 0.
+// The archive type words and the flag sets they select: "file" 0, "zip" 2,
+// "encryptfile" 4, "encryptzip" 6. True, with the flags, for one of them.
+bool FindArchiveTypeWord(const std::string& word, std::uint32_t& flags);
+// The type word of a flag set; null when no word selects it.
+const char* ArchiveTypeWord(std::uint32_t flags);
+// The flag set a type word selects; any other word 0.
 std::uint32_t LoadFlagsFromTypeWord(const std::string& word);
 
 // Replaces `flags` by the default flags when it carries LOAD_DEFAULT, and

@@ -4,22 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/core/util/StringFunctions.h"
+#include "platform/win32/AsciiCase.h"
+
 namespace Qmv2 {
 namespace {
-
-void ReplaceAllFromStart(std::string& text, const std::string& pattern, const std::string& replacement)
-{
-    // Restarts at the beginning after each replacement; the replacement is
-    // shorter than the pattern, so this ends.
-    for (std::size_t pos = text.find(pattern); pos != std::string::npos; pos = text.find(pattern)) {
-        text.replace(pos, pattern.size(), replacement);
-    }
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsReserved(const std::string& text)
 {
@@ -53,7 +42,7 @@ std::string NormalisePath(const std::string& path)
             c = '/';
         }
     }
-    ReplaceAllFromStart(result, "//", "/");
+    ReplaceAll(result, "//", "/");
     for (std::size_t pos = result.find("./"); pos != std::string::npos; pos = result.find("./", pos)) {
         result.erase(pos, 2);
     }
@@ -66,10 +55,7 @@ std::string NormaliseResourceName(const std::string& path)
     if (!result.empty() && result[0] == '/') {
         result.erase(0, 1);
     }
-    for (char& c : result) {
-        c = LowerAscii(c);
-    }
-    return result;
+    return platform::AsciiLower(result);
 }
 
 std::string GetPathDirectory(const std::string& path)
@@ -88,11 +74,7 @@ std::string GetFileExtension(const std::string& name)
     if (name.empty() || dot == std::string::npos) {
         return name;
     }
-    std::string result = name.substr(dot + 1);
-    for (char& c : result) {
-        c = LowerAscii(c);
-    }
-    return result;
+    return platform::AsciiLower(name.substr(dot + 1));
 }
 
 std::string EscapeFileName(const std::string& text)

@@ -329,23 +329,25 @@ void ResourceManager::LoaderLoop()
             if (!IsRunning()) {
                 break;
             }
-            m_Mutex->Lock();
-            ResourceSection* section = nullptr;
-            if (!m_Foreground.IsEmpty()) {
-                section = UpdateLoadQueue(m_Foreground, true);
+            ResourceObject* resource = nullptr;
+            {
+                MutexLock lock(m_Mutex.get());
+                ResourceSection* section = nullptr;
+                if (!m_Foreground.IsEmpty()) {
+                    section = UpdateLoadQueue(m_Foreground, true);
+                }
+                if (section == nullptr && !m_Background.IsEmpty()) {
+                    section = UpdateLoadQueue(m_Background, false);
+                }
+                resource = section != nullptr ? section->NextToLoad() : nullptr;
             }
-            if (section == nullptr && !m_Background.IsEmpty()) {
-                section = UpdateLoadQueue(m_Background, false);
-            }
-            if (ResourceObject* resource = section != nullptr ? section->NextToLoad() : nullptr) {
+            if (resource != nullptr) {
                 idle = false;
-                // The window thread keeps the manager meanwhile; the loader
-                // lock keeps the resource and its section alive.
-                m_Mutex->Unlock();
+                // The window thread keeps the manager meanwhile (its lock is
+                // free while the file loads); the loader lock keeps the
+                // resource and its section alive.
                 LoadHeldResource(*resource);
-                m_Mutex->Lock();
             }
-            m_Mutex->Unlock();
         }
         if (idle) {
             SuspendLoader();

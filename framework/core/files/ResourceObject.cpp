@@ -1,21 +1,11 @@
 #include "framework/core/files/ResourceObject.h"
 
+#include "framework/core/files/FileLoader.h"
 #include "framework/core/files/FilePath.h"
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/PropertyNode.h"
 
 namespace Qmv2 {
-
-namespace {
-
-struct ArchiveWord {
-    const char* word;
-    std::uint32_t flags;
-};
-
-constexpr ArchiveWord kArchiveWords[] = {{"file", 0}, {"zip", 2}, {"encryptfile", 4}, {"encryptzip", 6}};
-
-}  // namespace
 
 ResourceObject::ResourceObject(PropertyNode* description)
 {
@@ -38,12 +28,7 @@ void ResourceObject::ReadSource(const PropertyNode& description)
         SetFileName(description.GetString("file"));
     }
     if (description.HasChild("archive")) {
-        const std::string word = description.GetString("archive");
-        for (const ArchiveWord& entry : kArchiveWords) {
-            if (word == entry.word) {
-                m_LoadFlags = entry.flags;
-            }
-        }
+        FindArchiveTypeWord(description.GetString("archive"), m_LoadFlags);
     }
 }
 

@@ -20,18 +20,21 @@ class IRefCountImpl : public IRefCount<T> {
 public:
     void AddRef() override { ++m_RefCount; }
 
-    // Destroys the object when the count comes back to exactly 0. Nothing of the
-    // object may be touched after a releasing call returns.
+    // Deletes the object (through DeleteThis) when the count comes back to
+    // exactly 0, that is when the holder of the last reference releases it.
+    // Nothing of the object may be touched after a releasing call returns.
     void Release() override
     {
         if (--m_RefCount == 0) {
-            Destroy();
+            DeleteThis();
         }
     }
 
     T* GetObject() override { return static_cast<T*>(this); }
 
-    virtual void Destroy()
+    // The end of the last reference; a class whose objects must outlive it
+    // (shared constants) overrides this.
+    virtual void DeleteThis()
     {
         if (T* object = GetObject()) {
             delete object;

@@ -80,10 +80,10 @@ void AbstractProperty::Release()
     }
 }
 
-void AbstractProperty::Destroy()
+void AbstractProperty::DeleteThis()
 {
     if (!m_SharedEmpty) {
-        BaseObject::Destroy();
+        BaseObject::DeleteThis();
     }
 }
 

@@ -53,7 +53,7 @@ class AbstractProperty : public BaseObject {
     // by several threads and must outlive every holder.
     void AddRef() override;
     void Release() override;
-    void Destroy() override;
+    void DeleteThis() override;
 
 protected:
     AbstractProperty(std::uint32_t kind, std::string typeWord, std::string name)

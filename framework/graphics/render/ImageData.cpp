@@ -11,9 +11,6 @@ ImageData::ImageData(std::int32_t width, std::int32_t height, std::int32_t textu
     : m_TextureKind(textureKind), m_Width(width), m_Height(height)
 {
     SetTextureSize(textureWidth, textureHeight);
-    if (ImageManager* manager = ImageManager::GetInstance()) {
-        manager->AddImageData(this);
-    }
     if (TaskManager* tasks = TaskManager::GetInstance()) {
         m_LastUseTime = tasks->GetCurrentTime();
     }
@@ -24,6 +21,24 @@ ImageData::~ImageData()
     if (Renderer* renderer = Renderer::GetInstance()) {
         renderer->ForgetTexture(this);
     }
+    LeaveImageManager();
+}
+
+void ImageData::DeleteThis()
+{
+    LeaveImageManager();
+    BaseObject::DeleteThis();
+}
+
+void ImageData::JoinImageManager()
+{
+    if (ImageManager* manager = ImageManager::GetInstance()) {
+        manager->AddImageData(this);
+    }
+}
+
+void ImageData::LeaveImageManager()
+{
     if (ImageManager* manager = ImageManager::GetInstance()) {
         manager->RemoveImageData(this);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "framework/core/object/BaseObject.h"
 #include "framework/graphics/render/Lockable.h"
@@ -13,11 +14,25 @@ class ImageData : public BaseObject, public Lockable {
 public:
     QMV_CLASS_TYPE(ImageData, BaseObject)
 
+    // Makes a T, and only once it is whole makes it known to the image
+    // manager (when one exists), whose task may meet it on another thread.
+    template <typename T, typename... Args>
+    static T* Create(Args&&... args)
+    {
+        T* data = new T(std::forward<Args>(args)...);
+        data->JoinImageManager();
+        return data;
+    }
+
     // `textureKind`: true for a texture loaded from pixels, false for a
-    // drawable texture. Registers with the image manager when it exists.
+    // drawable texture. Made through Create to be known to the image manager.
     ImageData(std::int32_t width, std::int32_t height, std::int32_t textureWidth, std::int32_t textureHeight,
               bool textureKind);
     ~ImageData() override;
+
+    // The last release leaves the image manager while the object is still
+    // whole, then deletes it.
+    void DeleteThis() override;
 
     // Gives up the video memory; a drawable texture keeps its pixels.
     virtual void UnloadTexture();
@@ -66,6 +81,10 @@ protected:
     bool m_HasAlpha = true;
     bool m_AlphaOnly = false;
     std::uint64_t m_LastUseTime = 0;
+
+private:
+    void JoinImageManager();
+    void LeaveImageManager();
 };
 
 }  // namespace Qmv2

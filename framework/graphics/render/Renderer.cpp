@@ -87,7 +87,7 @@ void Renderer::SetRenderTarget(iRenderTarget* target)
     if (target == nullptr) {
         return;
     }
-    if (target == m_ScreenTarget) {
+    if (target == m_ScreenTarget.get()) {
         ApplyScreenProjection();
     } else {
         SetProjection(static_cast<float>(target->GetTargetWidth()), static_cast<float>(target->GetTargetHeight()));
@@ -111,12 +111,10 @@ void Renderer::ReleaseResources()
     m_IndexBuffer.Reset();
     m_VertexBuffer.Reset();
     m_ScreenGraphics.Reset();
-    if (iRenderTarget* target = std::exchange(m_ScreenTarget, nullptr)) {
-        if (m_CurrentTarget == target) {
-            m_CurrentTarget = nullptr;
-        }
-        delete target;
+    if (m_ScreenTarget != nullptr && m_CurrentTarget == m_ScreenTarget.get()) {
+        m_CurrentTarget = nullptr;
     }
+    m_ScreenTarget.reset();
 }
 
 void Renderer::AdjustTextureSize(std::int32_t& width, std::int32_t& height) const

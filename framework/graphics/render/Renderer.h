@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "framework/core/app/iMessageListener.h"
@@ -15,12 +16,12 @@
 #include "framework/graphics/render/IndexBuffer.h"
 #include "framework/graphics/render/VertexBuffer.h"
 #include "framework/graphics/render/VertexBufferSlice.h"
+#include "framework/graphics/render/iRenderTarget.h"
 
 namespace Qmv2 {
 
 class Graphics;
 class ImageData;
-class iRenderTarget;
 
 class Renderer : public BaseObject, public iMessageListener, public iInstance<Renderer> {
 public:
@@ -113,7 +114,7 @@ public:
     bool IsVerticalSync() const { return m_VerticalSync; }
     bool IsPowerOfTwoRequired() const { return m_PowerOfTwo; }
     bool IsSquareRequired() const { return m_Square; }
-    iRenderTarget* GetScreenTarget() const { return m_ScreenTarget; }
+    iRenderTarget* GetScreenTarget() const { return m_ScreenTarget.get(); }
     VertexBuffer* GetVertexBuffer() const { return m_VertexBuffer.Get(); }
     IndexBuffer* GetIndexBuffer() const { return m_IndexBuffer.Get(); }
     std::int32_t GetMaxTextureWidth() const { return m_MaxTextureWidth; }
@@ -133,7 +134,7 @@ protected:
     bool m_VerticalSync = true;
     bool m_PowerOfTwo = false;
     bool m_Square = false;
-    iRenderTarget* m_ScreenTarget = nullptr;
+    std::unique_ptr<iRenderTarget> m_ScreenTarget;
     SmartPtr<VertexBuffer> m_VertexBuffer;
     SmartPtr<IndexBuffer> m_IndexBuffer;
     std::int32_t m_MaxTextureWidth = 1024;

@@ -202,7 +202,7 @@ void RendererD3D::ReacquireScreenSurface()
     if (m_ScreenTarget != nullptr && m_Device != nullptr) {
         IDirect3DSurface9* surface = nullptr;
         if (SUCCEEDED(m_Device->GetRenderTarget(0, &surface)) && surface != nullptr) {
-            auto* screen = static_cast<BufferD3D*>(m_ScreenTarget);
+            auto* screen = static_cast<BufferD3D*>(m_ScreenTarget.get());
             screen->SetSurface(surface);
             screen->SetSize(m_ScreenWidth, m_ScreenHeight);
             surface->Release();
@@ -321,10 +321,10 @@ void RendererD3D::CreateScreenTarget()
     IDirect3DSurface9* surface = nullptr;
     m_Device->GetRenderTarget(0, &surface);
     if (m_ScreenTarget != nullptr) {
-        ForgetTarget(m_ScreenTarget);
-        delete m_ScreenTarget;
+        ForgetTarget(m_ScreenTarget.get());
+        m_ScreenTarget.reset();
     }
-    m_ScreenTarget = new BufferD3D(m_ScreenWidth, m_ScreenHeight, surface);
+    m_ScreenTarget = std::make_unique<BufferD3D>(m_ScreenWidth, m_ScreenHeight, surface);
     m_ScreenGraphics = m_ScreenTarget->CreateGraphics();
     if (surface != nullptr) {
         surface->Release();
@@ -552,7 +552,7 @@ ImageData* RendererD3D::CreateTexture(std::int32_t width, std::int32_t height)
         texture == nullptr) {
         return nullptr;
     }
-    auto* data = new ImageDataD3D(width, height, textureWidth, textureHeight, true, texture);
+    auto* data = ImageData::Create<ImageDataD3D>(width, height, textureWidth, textureHeight, true, texture);
     texture->Release();
     data->ClearPixels();
     return data;
@@ -584,8 +584,8 @@ ImageData* RendererD3D::CreateRenderTexture(std::int32_t width, std::int32_t hei
         texture->Release();
         return nullptr;
     }
-    auto* data =
-        new ImageDataBufferD3D(surface, texture, copy, width, height, format, textureWidth, textureHeight);
+    auto* data = ImageData::Create<ImageDataBufferD3D>(surface, texture, copy, width, height, format, textureWidth,
+                                                       textureHeight);
     data->SetHasAlpha(alpha);
     texture->Release();
     surface->Release();
@@ -613,7 +613,7 @@ ImageData* RendererD3D::CaptureBackBuffer()
         backBuffer->Release();
         return nullptr;
     }
-    auto* data = new ImageDataBufferD3D(backBuffer, nullptr, copy, width, height, format, width, height);
+    auto* data = ImageData::Create<ImageDataBufferD3D>(backBuffer, nullptr, copy, width, height, format, width, height);
     m_Device->GetRenderTargetData(backBuffer, copy);
     backBuffer->Release();
     return data;

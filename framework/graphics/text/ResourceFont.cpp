@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "framework/core/files/FileLoader.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/image/ResourceImage.h"
@@ -9,17 +10,6 @@
 namespace Qmv2 {
 
 namespace {
-
-const char* ArchiveWord(std::uint32_t flags)
-{
-    switch (flags) {
-    case 0: return "file";
-    case 2: return "zip";
-    case 4: return "encryptfile";
-    case 6: return "encryptzip";
-    default: return nullptr;
-    }
-}
 
 // The sheet through an image resource over the image and mask files, with
 // the font's load flags.
@@ -33,7 +23,7 @@ SmartPtr<Image> LoadLayerImage(const std::string& imagePath, const std::string& 
     if (!maskPath.empty()) {
         description->AddChild(new PropertyValue("mask", maskPath, true));
     }
-    if (const char* word = ArchiveWord(loadFlags)) {
+    if (const char* word = ArchiveTypeWord(loadFlags)) {
         description->AddChild(new PropertyValue("archive", std::string(word), true));
     }
     SmartPtr<ResourceImage> resource(new ResourceImage(description.Get()));

@@ -33,6 +33,25 @@ protected:
     TempFolder folder;
 };
 
+// The fonts describe their sheets with the word of their own flags, which
+// must read back as the same flags; a flag set no word selects has no word.
+TEST(ArchiveTypeWordTest, WordsAndFlagsReadBackBothWays)
+{
+    using Qmv2::LOAD_ARCHIVE;
+    using Qmv2::LOAD_SCRAMBLED;
+    for (std::uint32_t flags : {0u, LOAD_ARCHIVE, LOAD_SCRAMBLED, LOAD_ARCHIVE | LOAD_SCRAMBLED}) {
+        const char* word = Qmv2::ArchiveTypeWord(flags);
+        ASSERT_NE(word, nullptr) << flags;
+        std::uint32_t read = 99;
+        EXPECT_TRUE(Qmv2::FindArchiveTypeWord(word, read)) << word;
+        EXPECT_EQ(read, flags) << word;
+    }
+    EXPECT_EQ(Qmv2::ArchiveTypeWord(Qmv2::LOAD_DEFAULT), nullptr);
+    std::uint32_t kept = 7;
+    EXPECT_FALSE(Qmv2::FindArchiveTypeWord("Zip", kept));
+    EXPECT_EQ(kept, 7u);
+}
+
 TEST_F(FileLoaderTest, TypeWordsAndStoredNames)
 {
     EXPECT_EQ(Qmv2::LoadFlagsFromTypeWord("file"), 0u);
