@@ -80,10 +80,57 @@ bool FindFirstFrame(SystemFileHandle *file, MpegDecoder *d, int64_t start, int64
   return false;
 }
 
+// Before layer 3 frame `index` decodes after a seek, the frames before it are
+// decoded and their sound dropped: they refill the bit reservoir the frame's
+// main data may begin in, the IMDCT overlap and the synthesis history, so
+// that the frame sounds as it does in a decode from the start.
+void PrimeLayer3(MpegStreamState *s, SystemFileHandle *file, int64_t dataStart, int index) {
+  constexpr uint32_t kReach = 1024;  // bytes back: the reservoir (511) with headers to spare
+  constexpr int kMostFrames = 16;
+  if (index == 0) return;
+  const uint32_t *offsets = s->frames.offsets;
+  int first = index - 1;
+  while (first > 0 && index - first < kMostFrames && offsets[index - 1] - offsets[first] < kReach) --first;
+  MpegDecoder *d = s->decoder;
+  uint8_t scratch[MPEG_MAX_FRAME_OUTPUT];
+  for (int i = first; i < index; ++i) {
+    SystemFile_Seek(file, dataStart + offsets[i], SEEK_SET);
+    int length = 0;
+    if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length) ||
+        length > MPEG_MAX_BODY || !ReadExact(file, s->frame + 4, length)) {
+      d->frameLength = 0;
+      continue;
+    }
+    int written = 0;
+    MpegDecoder_DecodeFrame(d, s->frame, 4 + length, scratch, &written);
+  }
+}
+
 // The stream's read step: one whole frame into the decode buffer.
 bool StreamRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
-  return FormatMpeg_Read(s->formatState, s->file, s->dataStart, int64_t(s->dataStart) + s->dataLength, destination,
-                         bytes);
+  auto *state = static_cast<MpegStreamState *>(s->formatState);
+  int drop = 0;
+  if (state && state->decoder && state->resync && state->frames.count > 0) {
+    // Exact opens restart at the frame holding the stream's sample position
+    // (bytes of a VBR file are not in proportion to time) and drop the
+    // samples of that frame before the position.
+    const MpegDecoder *d = state->decoder;
+    const uint32_t perFrame = uint32_t(d->bytesPerFrame / (2 * d->channels));
+    if (perFrame > 0) {
+      const uint32_t index = std::min<uint32_t>(s->pcmWritten / perFrame, uint32_t(state->frames.count - 1));
+      drop = int(std::min<uint32_t>(s->pcmWritten - index * perFrame, perFrame)) * 2 * d->channels;
+      s->decodeSkip = 0;
+      SystemFile_Seek(s->file, int64_t(s->dataStart) + state->frames.offsets[index], SEEK_SET);
+    }
+  }
+  const bool more = FormatMpeg_Read(state, s->file, s->dataStart, int64_t(s->dataStart) + s->dataLength,
+                                    destination, bytes);
+  if (drop > 0) {
+    drop = std::min(drop, *bytes);
+    std::memmove(destination, destination + drop, size_t(*bytes - drop));
+    *bytes -= drop;
+  }
+  return more;
 }
 
 }  // namespace
@@ -156,7 +203,9 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
     const uint32_t relative = uint32_t(std::clamp<int64_t>(p - dataStart, 0, 0xFFFFFFFF));
     uint32_t *end = s->frames.offsets + s->frames.count;
     const uint32_t *after = std::upper_bound(s->frames.offsets, end, relative);
-    p = dataStart + (after == s->frames.offsets ? 0 : after[-1]);
+    const int index = after == s->frames.offsets ? 0 : int(after - s->frames.offsets) - 1;
+    p = dataStart + s->frames.offsets[index];
+    if (d->layer == 3) PrimeLayer3(s, file, dataStart, index);
   }
   s->resync = false;
   for (int skipped = 0; skipped < kResyncWindow && p + 4 <= dataEnd; ++skipped, ++p) {

@@ -4,10 +4,12 @@
 // Tolerance: 1 in 16 bits. Both decoders round a float filterbank output
 // built from the same window; they differ only in the order of the sums,
 // which moves a result across a rounding boundary now and then.
+#include "MpegFrameSupport.h"
 #include "SoundTestSupport.h"
 #include "sound/src/osnd_stream.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -173,4 +175,56 @@ TEST_F(MpegOracle, LayerThreeLowSamplingFrequencies) {
   CheckLame("l3mpeg25_12", 48000, 12000, 1, "--resample 12 -m m -b 24", kBursts);
   CheckLame("l3mpeg25_8", 32000, 8000, 1, "--resample 8 -m m -b 16");
   CheckLame("l3mpeg25_8b", 32000, 8000, 2, "--resample 8 -b 24", kBursts);
+}
+
+TEST_F(MpegOracle, LayerThreeStreamsSeekToTheSoundOfTheWholeDecode) {
+  // VBR with bursts: frames lean on the reservoir and on short blocks.
+  const std::string wav = In("seek.wav"), mp3 = In("seek.mp3");
+  ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 " + wav + " " + kBursts));
+  ASSERT_TRUE(Shell("lame --quiet -V 5 " + wav + " " + mp3));
+  OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, mp3.c_str(), 0, 0, 0);
+  ASSERT_NE(sample, nullptr) << OSND_GetError();
+  const auto *whole = reinterpret_cast<const int16_t *>(sample->data);
+  const size_t wholeFrames = OSND_Sample_GetLength(sample);
+  OSND_STREAM *stream = OSND_Stream_Open(mp3.c_str(), 0x20000, 0, 0);
+  ASSERT_NE(stream, nullptr) << OSND_GetError();
+  for (uint32_t target : {20u * 1152u, 33u * 1152u + 500u, 1u * 1152u}) {
+    ASSERT_TRUE(OsndStream_Seek(stream, 2, target, true));
+    stream->callbacks.reset(stream->formatState);
+    std::vector<int16_t> out(2 * 2 * 1152);
+    OsndStream_Decode(stream, out.data(), int(out.size() * 2), nullptr);
+    // Exact opens land on the frame holding the target and drop what lies
+    // before it: from the first sample the sound is the whole decode's, with
+    // no silent frame and no settling of the filterbanks.
+    ASSERT_LE(2 * size_t(target) + out.size(), 2 * wholeFrames);
+    const Difference d = Compare(out.data(), out.size(), std::vector<int16_t>(whole + 2 * size_t(target),
+                                                                            whole + 2 * size_t(target) + out.size()));
+    EXPECT_EQ(d.off, 0u) << target;
+  }
+  OSND_Stream_Close(stream);
+  OSND_Sample_Free(sample);
+}
+
+TEST_F(MpegOracle, LayerThreeInsideAWaveFileKeepsItsLoop) {
+  const std::string wav = In("inner.wav"), mp3 = In("inner.mp3"), raw = In("inner.raw"), outer = In("outer.wav");
+  ASSERT_TRUE(Shell("sox -n -r 22050 -c 1 -b 16 " + wav + " synth 1 sine 300 gain -3"));
+  ASSERT_TRUE(Shell("lame --quiet -m m -b 48 " + wav + " " + mp3));
+  ASSERT_TRUE(Shell("mpg123 --no-gapless --no-infoframe -q -s " + mp3 + " > " + raw));
+  std::ifstream in(mp3, std::ios::binary);
+  const MpegBytes data((std::istreambuf_iterator<char>(in)), {});
+  const MpegBytes file = WaveWrapper(data, 0x55, 1000, 9000);
+  std::ofstream(outer, std::ios::binary).write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
+  OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, outer.c_str(), 0, 0, 0);
+  ASSERT_NE(sample, nullptr) << OSND_GetError();
+  EXPECT_EQ(sample->loopStart, 1000u);
+  EXPECT_EQ(sample->loopLength, 8001u);
+  EXPECT_TRUE(sample->mode & OSND_MODE_LOOP_NORMAL);
+  const std::vector<int16_t> reference = ReadPcm(raw);
+  ASSERT_EQ(size_t(OSND_Sample_GetLength(sample)), reference.size());
+  // The mixer's guard samples follow the loop end and the last sample.
+  const auto *pcm = reinterpret_cast<const int16_t *>(sample->data);
+  EXPECT_LE(Compare(pcm, 9001, reference).largest, 1);
+  const std::vector<int16_t> tail(reference.begin() + 9008, reference.end());
+  EXPECT_LE(Compare(pcm + 9008, tail.size() - 4, tail).largest, 1);
+  OSND_Sample_Free(sample);
 }
