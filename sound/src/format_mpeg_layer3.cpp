@@ -432,6 +432,9 @@ int NonZeroEnd(const float xr[576]) {
 bool IntensityFactors(const Layer3Tables &t, const FrameLayout &f, const GranuleChannel &right, int position,
                       int maximum, float *kl, float *kr) {
   if (!f.lsf) {
+    // 7 marks a band without intensity; above it (only 4-bit factors reach
+    // there) the tangent runs through infinity (position 9), so those bands
+    // keep their own values too.
     if (position >= 7) return false;
     *kl = t.intensity1[position][0];
     *kr = t.intensity1[position][1];

@@ -1,5 +1,7 @@
 #include "MpegFrameSupport.h"
 
+#include "sound/src/format_mpeg_tables.h"
+
 #include <cmath>
 #include <string>
 
@@ -82,4 +84,96 @@ MpegBytes WaveWrapper(const MpegBytes &data, int tag, uint32_t loopStart, uint32
   Put32(file, uint32_t(body.size()));
   file.insert(file.end(), body.begin(), body.end());
   return file;
+}
+
+namespace {
+
+// Bits kept one per element, so that lengths are known before the frame is laid out.
+using Bits = std::vector<bool>;
+
+void Put(Bits &b, uint32_t value, int bits) {
+  for (int i = bits - 1; i >= 0; --i) b.push_back((value >> i) & 1);
+}
+
+void PutHuffmanPair(Bits &b, int table, int x, int y) {
+  const MpegHuffmanTable &t = kMpegHuffmanPairs[table];
+  const int cx = t.linbits ? std::min(std::abs(x), 15) : std::abs(x);
+  const int cy = t.linbits ? std::min(std::abs(y), 15) : std::abs(y);
+  for (int i = 0; i < t.count; ++i) {
+    if (t.codes[i].value != (cx << 4 | cy)) continue;
+    Put(b, t.codes[i].code, t.codes[i].length);
+    if (cx == 15 && t.linbits) Put(b, uint32_t(std::abs(x) - 15), t.linbits);
+    if (x) b.push_back(x < 0);
+    if (cy == 15 && t.linbits) Put(b, uint32_t(std::abs(y) - 15), t.linbits);
+    if (y) b.push_back(y < 0);
+    return;
+  }
+  b.clear();  // a value the table cannot code: the caller sees an empty part
+}
+
+}  // namespace
+
+MpegBytes Layer3Frame(const Layer3Spec &spec) {
+  const int granules = spec.lsf ? 1 : 2;
+  Bits main[2][2];
+  for (int gr = 0; gr < granules; ++gr)
+    for (int ch = 0; ch < 2; ++ch) {
+      const Layer3Part &p = spec.parts[gr][ch];
+      for (const auto &[value, bits] : p.scalefactors) Put(main[gr][ch], uint32_t(value), bits);
+      for (size_t i = 0; i + 1 < p.lines.size(); i += 2) PutHuffmanPair(main[gr][ch], p.table, p.lines[i], p.lines[i + 1]);
+    }
+  Bits side;
+  Put(side, uint32_t(spec.mainDataBegin), spec.lsf ? 8 : 9);
+  Put(side, 0, spec.lsf ? 2 : 3);
+  if (!spec.lsf)
+    for (int ch = 0; ch < 2; ++ch) Put(side, uint32_t(spec.scfsi[ch]), 4);
+  for (int gr = 0; gr < granules; ++gr)
+    for (int ch = 0; ch < 2; ++ch) {
+      const Layer3Part &p = spec.parts[gr][ch];
+      Put(side, uint32_t(int(main[gr][ch].size()) + p.part23Adjust), 12);
+      Put(side, uint32_t(p.bigValuesOverride >= 0 ? p.bigValuesOverride : int(p.lines.size() / 2)), 9);
+      Put(side, uint32_t(p.globalGain), 8);
+      Put(side, uint32_t(p.scalefacCompress), spec.lsf ? 9 : 4);
+      Put(side, p.blockType != 0, 1);
+      if (p.blockType != 0) {
+        Put(side, uint32_t(p.blockType), 2);
+        Put(side, p.mixed, 1);
+        Put(side, uint32_t(p.table), 5);
+        Put(side, uint32_t(p.table), 5);
+        for (int g : p.subblockGain) Put(side, uint32_t(g), 3);
+      } else {
+        for (int r = 0; r < 3; ++r) Put(side, uint32_t(p.table), 5);
+        Put(side, uint32_t(p.region0), 4);
+        Put(side, uint32_t(p.region1), 3);
+      }
+      if (!spec.lsf) Put(side, p.preflag, 1);
+      Put(side, p.scalefacScale, 1);
+      Put(side, 0, 1);  // count1 table A (no count1 lines are written)
+    }
+  const size_t frameBytes = spec.lsf ? 208 : 417;
+  Bits all = side;
+  for (int gr = 0; gr < granules; ++gr)
+    for (int ch = 0; ch < 2; ++ch) all.insert(all.end(), main[gr][ch].begin(), main[gr][ch].end());
+  if (all.size() > (frameBytes - 4) * 8) return {};
+  MpegBytes frame = {0xFF, uint8_t(spec.lsf ? 0xF3 : 0xFB), uint8_t(spec.lsf ? 0x80 : 0x90),
+                     uint8_t(0x44 | spec.modeExtension << 4)};
+  frame.resize(frameBytes, 0);
+  for (size_t i = 0; i < all.size(); ++i)
+    if (all[i]) frame[4 + i / 8] |= uint8_t(0x80 >> (i % 8));
+  return frame;
+}
+
+Layer3Spec Layer3Noise(uint32_t seed) {
+  Layer3Spec spec;
+  uint32_t state = seed * 2654435761u + 1;
+  for (auto &granule : spec.parts)
+    for (Layer3Part &p : granule) {
+      p.globalGain = 178;
+      for (int i = 0; i < 160; ++i) {
+        state = state * 1103515245u + 12345u;
+        const int r = int(state >> 16);
+        p.lines.push_back(r % 3 ? 0 : r / 3 % 9 - 4);
+      }
+    }
+  return spec;
 }
