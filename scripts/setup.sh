@@ -21,6 +21,9 @@ packages=(
   libxml2-utils
   # images, sounds and music of the game, built from our own sources
   librsvg2-bin fluidsynth timgm6mb-soundfont python3-mido
+  # internet streams, MIDI, Windows Media, DirectShow and CD sources and their oracles
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev ffmpeg
+  libfluidsynth-dev libcdio-utils
 )
 
 missing=()

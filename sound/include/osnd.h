@@ -109,6 +109,8 @@ typedef struct OsndSyncPoint OSND_SYNCPOINT;
 
 /* A stream callback: the stream, data (a sync point's name, or null), a length
  * (a sync point's offset, or 0) and the user data given with the callback. */
+/* Called with a name and a value for each title or comment an internet stream carries. */
+typedef bool (*OSND_METADATACALLBACK)(char *name, char *value, void *userData);
 typedef bool (*OSND_STREAMCALLBACK)(OSND_STREAM *stream, void *data, int length, void *userData);
 
 /* A DSP unit's callback: block start in the mix buffer, the buffer the previous
@@ -198,6 +200,9 @@ int OSND_Stream_GetTime(OSND_STREAM *stream);
 bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index);
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name);
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point);
+/* Internet streams: sets the callback that receives stream titles ("ARTIST",
+   "TITLE", "StreamUrl") and Ogg Vorbis comments; false for any other stream. */
+bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_METADATACALLBACK callback, void *userData);
 
 /* DSP units. */
 OSND_DSPUNIT *OSND_DSP_Create(OSND_DSPCALLBACK callback, int priority, void *userData);

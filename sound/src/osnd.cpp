@@ -4,6 +4,7 @@
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_private.h"
 #include "sound/src/osnd_sample_internal.h"
+#include "sound/src/osnd_stream_net.h"
 #include "sound/src/osnd_string.h"
 #include "sound/src/output_nosound.h"
 #include "sound/src/sound_software.h"
@@ -277,7 +278,10 @@ void OSND_Close() {
   // (which runs the sync scan over the streams), the streamer, the open queue.
   SoundSoftware_StopThread();
   OsndStream_StopThread();
+  // An internet stream opening in the background gives up at its next check.
+  OsndStreamNet_AbortAll(true);
   OsndNonBlocking_Shutdown();
+  OsndStreamNet_AbortAll(false);
   if (gOsnd.initialised) {
     gOsnd.driversEnumerated = 0;
     gOsnd.bufferLengthMs = -1;
@@ -287,6 +291,8 @@ void OSND_Close() {
     OsndStream_CloseAll();
     OsndStream_Shutdown();
   }
+  // The socket thread frees the sockets the closed streams left.
+  OsndStreamNet_Shutdown();
   if (gOsnd.primary) {
     if (gOsnd.initialised) OSND_StopSound(OSND_PRIMARY);
     gOsnd.primary->ops.release(gOsnd.primary);

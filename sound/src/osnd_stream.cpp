@@ -2,6 +2,8 @@
 // streamer sample, stopping, closing, positions and seeking.
 #include "sound/src/osnd_stream.h"
 
+#include "sound/src/osnd_stream_net.h"
+
 #include "sound/src/format_oggvorbis.h"
 #include "sound/src/format_wav.h"
 #include "sound/src/osnd_dsp.h"
@@ -275,19 +277,22 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
     return Fail<OSND_STREAM>(code);
   };
 
-  // Internet addresses and CD drives are sources of their own; neither is part of this build.
-  if (!memory && (HasPrefix(name, "http://") || HasPrefix(name, "http:\\\\"))) return cleanup(nullptr, nullptr, OSND_ERR_FILE_FORMAT);
+  const bool internet = !memory && (HasPrefix(name, "http://") || HasPrefix(name, "http:\\\\"));
+  // CD drives are a source of their own, not part of this build.
   const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
   if (!memory && letter && name[1] == ':' && (name[2] == '\0' || name[2] == '*'))
     return cleanup(nullptr, nullptr, OSND_ERR_FILE_FORMAT);
 
   const char *path = name;
   if (kind == SYSTEMFILE_BUFFERED && HasPrefix(path, "file://")) path += 7;
-  SystemFileHandle *file = SystemFile_Open(path, kind, length);
-  if (!file) return cleanup(nullptr, nullptr, OSND_ERR_FILE_NOT_FOUND);
-  if (offset > 0) SystemFile_SetStartOffset(file, offset);
-  if (length > 0 && !memory) SystemFile_SetEndOffset(file, int64_t(std::max(offset, 0)) + length - 1);
-  if (!(mode & OSND_MODE_NO_TAGS)) {
+  SystemFileHandle *file = nullptr;
+  if (!internet) {
+    file = SystemFile_Open(path, kind, length);
+    if (!file) return cleanup(nullptr, nullptr, OSND_ERR_FILE_NOT_FOUND);
+    if (offset > 0) SystemFile_SetStartOffset(file, offset);
+    if (length > 0 && !memory) SystemFile_SetEndOffset(file, int64_t(std::max(offset, 0)) + length - 1);
+  }
+  if (file && !(mode & OSND_MODE_NO_TAGS)) {
     OsndTag_ReadTags(file, &tags);
     SystemFile_SetStartOffset(file, file->startOffset + std::max<int64_t>(0, SystemFile_Tell(file)));
     SystemFile_Seek(file, 0, SEEK_SET);
@@ -299,7 +304,16 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   info.syncPoints = &sync;
   info.tags = &tags;
   int inputSize = 0, decodeBlock = 0;
-  if (!(mode & OSND_MODE_RAW)) {
+  if (internet) {
+    info.mode = mode;
+    if (!OsndStreamNet_Open(reuse, name, &info)) {
+      const int code = gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError);
+      return cleanup(nullptr, nullptr, code);
+    }
+    mode = info.mode;
+    inputSize = info.inputSize;
+    decodeBlock = info.decodeBlock;
+  } else if (!(mode & OSND_MODE_RAW)) {
     bool found = false;
     for (StreamReader reader : kReaders) {
       gOsnd.lastError = OSND_ERR_FILE_FORMAT;
@@ -484,6 +498,9 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     uint32_t reached = uint32_t(samples);
     if (!FormatOggVorbis_Seek(s->formatState, true, int64_t(samples), !resetCursor, &reached)) return false;
     samples = reached;
+  } else if (s->source == OSND_SOURCE_NET) {
+    // A network stream plays as it arrives: it has no other position to go to.
+    if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);
   } else {
     uint64_t bytes = unit == 0 ? value : samples * dataLength / pcmLength;
     bytes = bytes / uint64_t(s->blockAlign) * uint64_t(s->blockAlign);
@@ -717,7 +734,15 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
   if (!s) return FailBool(OSND_ERR_INVALID_PARAM);
   const bool ready = OsndStream_IsReady(s);
-  if (!ready && !OsndStream_OpenFailed(s)) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!ready && !OsndStream_OpenFailed(s)) {
+    // An internet stream still opening is asked to give up; once its open
+    // has failed the record is freed here like any failed open.
+    if (s->memory || !(HasPrefix(s->name, "http://") || HasPrefix(s->name, "http:\\\\")) ||
+        !OsndStreamNet_Stop(s))
+      return FailBool(OSND_ERR_INVALID_PARAM);
+    OsndNonBlocking_WaitUntilDone(s);
+    if (OsndStream_IsReady(s)) return FailBool(OSND_ERR_INVALID_PARAM);
+  }
   if (s->closing) return true;
   // A failed background open may still be finishing on the open thread.
   OsndNonBlocking_WaitUntilDone(s);

@@ -35,7 +35,8 @@ enum OsndStreamSource {
   OSND_SOURCE_OGG,
   OSND_SOURCE_AIFF,
   OSND_SOURCE_OSB,
-  OSND_SOURCE_MPEG
+  OSND_SOURCE_MPEG,
+  OSND_SOURCE_NET
 };
 
 // Read or decode step of a format: fills destination with up to *bytes bytes
@@ -114,6 +115,7 @@ struct OSND_STREAM {
   OsndStreamCallbacks callbacks;
   void *formatState;
   int source;
+  void *netRecord;  // an internet stream's record while its open runs
   OSND_STREAMCALLBACK endCallback;
   void *endUserData;
   OSND_STREAMCALLBACK openCallback;
