@@ -17,6 +17,7 @@ int main()
     RegisterFrontendClasses();
     Qmv2::Application::SetInstance(new Quorvel::QuorvelApplication("properties/application.xml"));
     Qmv2::Application::GetInstance()->Run();
+    const int exitCode = Qmv2::Application::GetInstance()->GetExitCode();
     Qmv2::Application::ReleaseInstance();
-    return 0;
+    return exitCode;
 }

@@ -120,8 +120,17 @@ void Application::Run()
         BeforeMainLoop();
         MainLoop();
         BeforeExit();
+    } else if (!m_OtherInstance) {
+        m_ExitCode = 1;  // scripts and launchers must not see a failed start as success
     }
     Shutdown();
+}
+
+void Application::FailStart(const std::string& text)
+{
+    Platform::Log("Error: %s\n", text.c_str());
+    Platform::ShowMessage(text, "Error");
+    s_Running = false;
 }
 
 void Application::SetWorkingDirectory()
@@ -137,8 +146,17 @@ void Application::SetWorkingDirectory()
             return;
         }
     }
-    Platform::Log("Error: Couldn't find application manifest file %s\n", m_Manifest.c_str());
-    s_Running = false;
+    // A manifest that is there but does not parse is not a missing one.
+    for (const std::string& candidate : candidates) {
+        const std::filesystem::path path = std::filesystem::path(candidate) / m_Manifest;
+        std::error_code error;
+        if (std::filesystem::exists(path, error) || std::filesystem::exists(path.string() + ".!", error)) {
+            m_WorkingDirectory = candidate;
+            FailStart("The application manifest file " + path.string() + " is damaged and could not be read.");
+            return;
+        }
+    }
+    FailStart("Couldn't find application manifest file " + m_Manifest);
 }
 
 bool Application::AcceptCommand(PropertyNode* command) const
@@ -150,8 +168,7 @@ bool Application::RunCommands()
 {
     SmartPtr<PropertyStore> manifest(new PropertyStore(m_Manifest));
     if (!manifest->Load()) {
-        Platform::Log("Error: Couldn't read application manifest file %s\n", m_Manifest.c_str());
-        s_Running = false;
+        FailStart("Couldn't read application manifest file " + m_Manifest);
         return false;
     }
     // The vector stays held while commands run, whatever they do to the store.
@@ -184,6 +201,7 @@ void Application::ExecuteCommand(PropertyNode* node)
     } else if (name == "checkinstance") {
         if (CheckSingleInstance()) {
             Platform::Log("Another instance of %s is running\n", s_GameId.c_str());
+            m_OtherInstance = true;
             s_Running = false;
         }
     } else if (name == "basicproperties") {
@@ -327,8 +345,14 @@ void Application::CreateGameWindow(PropertyNode* command)
     }
     BasicProperties* basic = BasicProperties::GetInstance();
     if (basic == nullptr || (!basic->HasString("GAME_TITLE") && !basic->HasString("GAME_TITLE_" + Platform::GetPlatformName()))) {
-        Platform::Log("Error: the data files define no GAME_TITLE\n");
-        s_Running = false;
+        std::string damaged;
+        if (DataManager* data = DataManager::GetInstance()) {
+            for (const std::string& file : data->GetDamagedFiles()) {
+                damaged += (damaged.empty() ? "" : ", ") + file;
+            }
+        }
+        FailStart(damaged.empty() ? std::string("the data files define no GAME_TITLE")
+                                  : "The data files " + damaged + " are damaged and could not be read (no GAME_TITLE).");
         return;
     }
     GameWindowWin32::CreateGameWindow(basic->GetString("GAME_TITLE"), width, height, maximizeAllowed);

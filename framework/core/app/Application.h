@@ -81,6 +81,9 @@ public:
 
     const std::string& GetWorkingDirectory() const { return m_WorkingDirectory; }
     bool GetFullscreenChoice() const { return m_Fullscreen; }
+    // The process's exit status after Run: 0 when the game ran (or handed over
+    // to an instance already running), 1 when its start failed.
+    int GetExitCode() const { return m_ExitCode; }
 
 private:
     void CreateGameWindow(PropertyNode* command);
@@ -90,12 +93,16 @@ private:
     // Queues the sections named by the entries of the vector `key`.
     void LoadSections(PropertyNode* command, const std::string& key);
     void LoadDataFiles(PropertyNode* command);
+    // Stops the start-up and tells the player why.
+    void FailStart(const std::string& text);
 
     std::string m_Manifest;
     MouseCursorCounter m_StartCursor{5, true};
     std::string m_WorkingDirectory;
     bool m_Fullscreen = true;
     HANDLE m_InstanceMutex = nullptr;
+    bool m_OtherInstance = false;
+    int m_ExitCode = 0;
 };
 
 }  // namespace Qmv2

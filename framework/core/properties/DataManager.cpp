@@ -2,6 +2,7 @@
 
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyStore.h"
+#include "framework/core/util/Platform.h"
 
 namespace Qmv2 {
 
@@ -53,6 +54,7 @@ DataManager::DataManager()
 void DataManager::Load()
 {
     m_LoadedStores->Clear();
+    m_DamagedFiles.Clear();
     m_Blueprints->Clear();
     m_Dialogs->Clear();
     m_Scenes->Clear();
@@ -61,7 +63,10 @@ void DataManager::Load()
     for (const std::string& name : m_FileNames) {
         SmartPtr<PropertyStore> store(new PropertyStore(name));
         store->SetCondenseWhiteSpace(false);
-        store->Load();
+        if (!store->Load()) {
+            Platform::Log("Error: the data file %s is damaged and could not be read\n", name.c_str());
+            m_DamagedFiles.PushBack(name);
+        }
         stores.PushBack(store);
         m_LoadedStores->AddItem(store.Get());
     }

@@ -21,6 +21,8 @@ public:
 
     void AddFileName(const std::string& name) { m_FileNames.PushBack(name); }
     const GFVector<std::string>& GetFileNames() const noexcept { return m_FileNames; }
+    // The files of the last Load that exist but could not be read.
+    const GFVector<std::string>& GetDamagedFiles() const noexcept { return m_DamagedFiles; }
 
     // Reads every data file and rebuilds the definition trees. Basic values
     // are overwritten, never removed. A file that is missing or does not parse
@@ -41,6 +43,7 @@ private:
     SmartPtr<PropertyNode> m_Dialogs;
     SmartPtr<PropertyNode> m_Scenes;
     SmartPtr<PropertyVector> m_LoadedStores;
+    GFVector<std::string> m_DamagedFiles;
 };
 
 }  // namespace Qmv2

@@ -147,3 +147,90 @@ TEST_F(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ShutdownCorrect(), "true") << "an orderly end is recorded in the registry";
 }
+
+namespace {
+
+struct Ended {
+    int code = -1;
+    std::string errors;
+};
+
+// Runs the program to its end, with or without a display, and answers its
+// exit status and what it wrote on stderr.
+Ended RunToEnd(const std::string& program, bool display)
+{
+    Ended ended;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return ended;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeEnds[1], STDERR_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        if (!display) {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            unsetenv("SDL_VIDEODRIVER");
+        }
+        if (chdir("/") == 0) {
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        ended.errors.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipeEnds[0]);
+    ended.code = WaitExit(pid, 30);
+    if (ended.code == -1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return ended;
+}
+
+// A copy of the program beside the run folder's data, with its own
+// properties folder where one file is cut short.
+std::string ProgramWithDamaged(const std::filesystem::path& where, const std::string& damaged)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(where / "properties");
+    for (const auto& entry : fs::directory_iterator(kRunDir)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "properties" && name != "quorvel") {
+            fs::create_directory_symlink(entry.path(), where / name);
+        }
+    }
+    fs::copy_file(kRunDir + "/quorvel", where / "quorvel");
+    for (const auto& entry : fs::directory_iterator(kRunDir + "/properties")) {
+        fs::copy_file(entry.path(), where / "properties" / entry.path().filename());
+    }
+    const fs::path cut = where / "properties" / damaged;
+    fs::resize_file(cut, fs::file_size(cut) / 2);
+    return (where / "quorvel").string();
+}
+
+}  // namespace
+
+TEST_F(GameE2ETest, FailedStartsSayWhyAndEndWithAFailureStatus)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const Ended noDisplay = RunToEnd(kRunDir + "/quorvel", false);
+    EXPECT_EQ(noDisplay.code, 1);
+    EXPECT_NE(noDisplay.errors.find("No graphics driver is available for this display"), std::string::npos)
+        << noDisplay.errors;
+
+    const Ended manifest = RunToEnd(ProgramWithDamaged(folder / "manifest", "application.xml"), true);
+    EXPECT_EQ(manifest.code, 1);
+    EXPECT_NE(manifest.errors.find("properties/application.xml is damaged and could not be read"), std::string::npos)
+        << manifest.errors;
+
+    const Ended strings = RunToEnd(ProgramWithDamaged(folder / "strings", "strings.xml"), true);
+    EXPECT_EQ(strings.code, 1);
+    EXPECT_NE(strings.errors.find("properties/strings.xml are damaged and could not be read"), std::string::npos)
+        << strings.errors;
+}
