@@ -111,6 +111,16 @@ void FreeCallback(MusicCallback *&cb) {
 
 }  // namespace
 
+int Music_Sine256(int position) {
+  static const struct Table {
+    int8_t values[256];
+    Table() {
+      for (int i = 0; i < 256; ++i) values[i] = int8_t(std::lround(64.0 * std::sin(2.0 * M_PI * i / 256.0)));
+    }
+  } kTable;
+  return kTable.values[position & 255];
+}
+
 int Music_FinetuneToSpeed(int finetune) {
   return finetune >= 0 && finetune < 16 ? kFinetuneSpeeds[finetune] : 8363;
 }
@@ -517,15 +527,15 @@ MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoic
 
 namespace {
 
-int ModVolume(MusicSong *song, const MusicVoice *v) {
+int ModVolume(MusicSong *song, const MusicChannel *, const MusicVoice *v) {
   const int volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
   const int global = std::clamp(song->globalVolume, 0, 64);
   return (volume * song->masterVolume * global) >> 13;
 }
 
-int ModPan(MusicSong *, const MusicVoice *v) { return v->pan; }
+int ModPan(MusicSong *, const MusicChannel *, const MusicVoice *v) { return v->pan; }
 
-int ModFrequency(MusicSong *, const MusicVoice *v) { return Music_PeriodToFrequency(v->period + v->periodDelta); }
+int ModFrequency(MusicSong *, const MusicChannel *, const MusicVoice *v) { return Music_PeriodToFrequency(v->period + v->periodDelta); }
 
 const MusicVoiceLaw kModLaw{ModVolume, ModPan, ModFrequency};
 
@@ -550,15 +560,15 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel, const MusicVoiceL
         if (handle >= 0) v->handle = handle;
       }
     }
-    if (v->flags & MUSIC_FLAG_VOLUME) OSND_SetVolumeAbsolute(v->handle, std::clamp(law->volume(song, v), 0, 255));
+    if (v->flags & MUSIC_FLAG_VOLUME) OSND_SetVolumeAbsolute(v->handle, std::clamp(law->volume(song, channel, v), 0, 255));
     if (v->flags & MUSIC_FLAG_PAN) {
-      const float pan = (float(law->pan(song, v)) - 128.0f) * song->panSeparation + 128.0f;
+      const float pan = (float(law->pan(song, channel, v)) - 128.0f) * song->panSeparation + 128.0f;
       Osnd_SetPanUnscaled(v->handle, std::clamp(int(std::lround(pan)), 0, 255));
     }
     // A started sound takes its sample's default rate; the voice's period
     // must follow it, or a retrigger would play at the wrong pitch.
     if ((v->flags & MUSIC_FLAG_TRIGGER) && v->period + v->periodDelta > 0) v->flags |= MUSIC_FLAG_FREQUENCY;
-    if (v->flags & MUSIC_FLAG_FREQUENCY) OSND_SetFrequency(v->handle, law->frequency(song, v));
+    if (v->flags & MUSIC_FLAG_FREQUENCY) OSND_SetFrequency(v->handle, law->frequency(song, channel, v));
     if (v->flags & MUSIC_FLAG_STOP) {
       OSND_StopSound(v->handle);
       v->channel->startOffset = 0;

@@ -99,12 +99,24 @@ struct MusicInstrument {
   MusicEnvelope volume, pan, pitch;
   int vibratoType, vibratoSweep, vibratoDepth, vibratoRate;
   int fadeOut;
+  // IT: new-note action, duplicate check, pitch-pan, volume, pan and the
+  // keyboard (note -> played note and 1-based sample number).
+  uint8_t newNoteAction, duplicateCheckType, duplicateCheckAction;
+  int pitchPanSeparation, pitchPanCentre;
+  int globalVolume;
+  uint8_t defaultPan;  // bit 7: none
+  uint8_t keyboardNote[120];
+  uint8_t keyboardSample[120];
 };
 
 // What a sample carries beyond the engine sample (XM: finetune and relative note).
 struct MusicSampleInfo {
   int finetune;
   int relativeNote;
+  // IT: sample global volume, default pan byte (bit 7: use it) and vibrato.
+  int globalVolume;
+  uint8_t defaultPan;
+  int vibratoSpeed, vibratoDepth, vibratoRate, vibratoType;
 };
 
 // One per engine channel, indexed by the engine channel's index.
@@ -133,6 +145,8 @@ struct MusicVoice {
   uint8_t keyOff;
   OSND_SAMPLE *sampleToPlay;  // what a trigger starts
   int sampleIndex;            // its entry in the song's sample table, -1 none
+  int panDelta;               // IT: panbrello
+  int globalVolume;           // IT: sample and instrument volume, 0..64
 };
 
 inline MusicVoice *MusicVoice_FromLink(OsndListNode *n) { return reinterpret_cast<MusicVoice *>(n); }
@@ -178,6 +192,18 @@ struct MusicChannel {
   uint8_t portaUpMemory, portaDownMemory, panSlideMemory;
   uint8_t finePortaUpMemory, finePortaDownMemory, fineVolumeMemory;
   uint8_t extraFineUpMemory, extraFineDownMemory;
+  // IT: note, channel and pan state and the memories of its effects.
+  int noteVolume;     // 0..64
+  int channelVolume;  // 0..64
+  int channelPan;     // 0..64, 100 surround
+  int volumeDelta;
+  uint8_t pitchMemory, toneMemory;  // E, F (and G unless G keeps its own)
+  uint8_t portaReached;
+  uint8_t vibratoFine;  // the vibrato is U's
+  int panbrelloPosition, panbrelloSpeed, panbrelloDepth;
+  uint8_t panbrelloWaveform;
+  uint8_t channelSlideMemory, specialMemory, offsetHigh, volumeColumnMemory;
+  int retriggerCounter;
 };
 
 // The per-format player: called once per tick by the music DSP unit.
@@ -215,6 +241,13 @@ struct MusicSong {
   MusicInstrument *instruments;
   int instrumentCount;
   MusicSampleInfo *sampleInfo;  // one per sample table entry, where a format keeps one
+  // IT: header flags (4 instruments, 8 linear slides, 16 old effects, 32 own
+  // G memory), the header's global volume and channel volumes, and the fine
+  // pattern delay (S6y).
+  uint8_t itFlags;
+  int initialGlobalVolume;
+  uint8_t channelVolumes[MUSIC_PAN_CHANNELS];
+  int finePatternDelay;
   int tick;
   int speed;
   int tempo;
@@ -238,6 +271,8 @@ struct MusicSong {
 // Tables.
 extern const int kMusicPeriodTable[MUSIC_NOTES + 1];  // entry 0 unused
 extern const uint8_t kMusicSineTable[32];
+// Signed sine of 256 steps, amplitude 64 (XM and IT sample vibrato, panbrello).
+int Music_Sine256(int position);
 int Music_FinetuneToSpeed(int finetune);
 // Period of a note (1..132, clamped) for a C-speed; the frequency of a period.
 int Music_NotePeriod(int note, int cSpeed);
@@ -287,9 +322,9 @@ MusicVoice *Music_VoiceForNote(MusicSong *song, MusicChannel *channel, MusicVoic
 // How a format turns a voice into engine volume (0..255), pan (before the
 // song's separation) and frequency (Hz).
 struct MusicVoiceLaw {
-  int (*volume)(MusicSong *song, const MusicVoice *voice);
-  int (*pan)(MusicSong *song, const MusicVoice *voice);
-  int (*frequency)(MusicSong *song, const MusicVoice *voice);
+  int (*volume)(MusicSong *song, const MusicChannel *channel, const MusicVoice *voice);
+  int (*pan)(MusicSong *song, const MusicChannel *channel, const MusicVoice *voice);
+  int (*frequency)(MusicSong *song, const MusicChannel *channel, const MusicVoice *voice);
 };
 // Applies every voice of the channel to its engine channel (MOD and S3M
 // without a law, XM and IT with their own).

@@ -20,13 +20,6 @@ enum XmEffect {
 constexpr int kMaxPeriod = 1 << 20;
 constexpr int kFullFade = 65536;
 
-struct AutoVibratoSine {
-  int8_t values[256];
-  AutoVibratoSine() {
-    for (int i = 0; i < 256; ++i) values[i] = int8_t(std::lround(64.0 * std::sin(2.0 * M_PI * i / 256.0)));
-  }
-};
-const AutoVibratoSine kAutoSine;
 
 bool HasNote(const MusicNote &cell) { return cell.note >= 1 && cell.note <= 254 && cell.note != XM_KEY_OFF; }
 // A tone portamento from the volume column (Fx) slides to its note like
@@ -209,7 +202,7 @@ void AutoVibrato(MusicSong *song, MusicChannel *ch, MusicVoice *v) {
   const int position = v->autoVibratoPosition & 255;
   int value;
   switch (ins.vibratoType & 3) {
-    case 0: value = kAutoSine.values[position]; break;
+    case 0: value = Music_Sine256(position); break;
     case 1: value = position < 128 ? 64 : -64; break;
     case 2: value = (128 - ((position + 128) % 256)) >> 1; break;
     default: value = (128 - ((384 - position) % 256)) >> 1; break;
@@ -500,7 +493,7 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *&v, const MusicNo
 }
 
 // Volume, pan and frequency of an XM voice.
-int XmVolume(MusicSong *song, const MusicVoice *v) {
+int XmVolume(MusicSong *song, const MusicChannel *, const MusicVoice *v) {
   const double volume = std::clamp(v->volume + v->volumeDelta, 0, 64);
   const double envelope = std::clamp(v->volumeEnvelope.current, 0, 64);
   const double global = std::clamp(song->globalVolume, 0, 64);
@@ -508,13 +501,13 @@ int XmVolume(MusicSong *song, const MusicVoice *v) {
                          8796093022208.0));
 }
 
-int XmPan(MusicSong *, const MusicVoice *v) {
+int XmPan(MusicSong *, const MusicChannel *, const MusicVoice *v) {
   const int pan = std::clamp(v->pan, 0, 255);
   const int envelope = std::clamp(v->panEnvelope.current, 0, 64);
   return std::clamp((128 - std::abs(pan - 128)) / 32 * (envelope - 32) + pan, 0, 255);
 }
 
-int XmFrequency(MusicSong *song, const MusicVoice *v) {
+int XmFrequency(MusicSong *song, const MusicChannel *, const MusicVoice *v) {
   const int period = std::max(1, v->period + v->periodDelta);
   int hz = song->linearSlides ? int(std::lround(8363.0 * std::exp2((4608.0 - period) / 768.0)))
                               : 14317056 / period;

@@ -22,6 +22,5 @@ void OsndRecord_CopyToSample(int, int) {}
 
 // Song formats not part of this build.
 bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
-bool MusicFormatIt_Load(MusicSong *, SystemFileHandle *) { return NotThisFormatInfo(); }
 bool MusicFormatMidi_Load(MusicSong *, SystemFileHandle *, const char *) { return NotThisFormatInfo(); }
 void MusicFormatMidi_Stop(MusicSong *) {}

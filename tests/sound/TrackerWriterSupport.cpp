@@ -154,3 +154,218 @@ TrackerSample SineSample(int frames, int period, int amplitude, bool sixteen) {
   s.loopLength = frames;
   return s;
 }
+
+namespace {
+
+// Least significant bit first.
+class BitWriter {
+ public:
+  void Put(uint32_t value, int bits) {
+    for (int k = 0; k < bits; ++k) {
+      if (used_ == 0) bytes_.push_back(0);
+      if (value & (1u << k)) bytes_.back() |= uint8_t(1u << used_);
+      used_ = (used_ + 1) & 7;
+    }
+  }
+  const std::vector<uint8_t> &Bytes() const { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int used_ = 0;
+};
+
+}  // namespace
+
+std::vector<uint8_t> ItCompress(const std::vector<int16_t> &pcm, bool sixteen, bool variant215) {
+  const int sampleBits = sixteen ? 16 : 8, top = sampleBits + 1, narrow = sixteen ? 15 : 7;
+  const int borderOffset = sixteen ? 8 : 4;
+  const uint32_t mask = sixteen ? 0xFFFF : 0xFF;
+  const size_t block = sixteen ? 0x4000 : 0x8000;
+  // A narrow code holds values strictly inside its escape border.
+  const int border = int((mask >> (top - narrow)) - uint32_t(borderOffset));
+  std::vector<uint8_t> out;
+  for (size_t start = 0; start < pcm.size(); start += block) {
+    BitWriter bits;
+    int width = top;
+    int previous = 0, previousDelta = 0;
+    auto switchTo = [&](int w) {
+      if (width == top) {
+        bits.Put((1u << sampleBits) | uint32_t(w - 1), top);
+      } else {
+        const int next = w < width ? w : w - 1;
+        bits.Put(uint32_t(border + next), width);
+      }
+      width = w;
+    };
+    for (size_t i = start; i < std::min(pcm.size(), start + block); ++i) {
+      const int value = pcm[i];  // 8-bit samples hold 8-bit values
+      int delta = value - previous;
+      previous = value;
+      if (variant215) {
+        const int second = delta - previousDelta;
+        previousDelta = delta;
+        delta = second;
+      }
+      // Wrap into the sample width, as the decoder's sums wrap.
+      delta = sixteen ? int(int16_t(delta)) : int(int8_t(delta));
+      const bool fits = delta > -border - 1 && delta < border;
+      if (fits && width != narrow) switchTo(narrow);
+      if (!fits && width != top) switchTo(top);
+      bits.Put(uint32_t(delta) & ((1u << width) - 1), width);
+    }
+    std::vector<uint8_t> b = bits.Bytes();
+    b.resize(b.size() + 4, 0);  // readers take the stream in 32-bit words
+    Put16(out, int(b.size()));
+    out.insert(out.end(), b.begin(), b.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> TrackerSong::It() const {
+  std::vector<uint8_t> b;
+  PutText(b, "IMPM", 4);
+  PutText(b, name, 26);
+  Put16(b, 0x1004);
+  std::vector<int> ords = orders;
+  ords.push_back(255);
+  Put16(b, int(ords.size()));
+  Put16(b, itInstruments ? int(instruments.size()) : 0);
+  Put16(b, int(itSamples.size()));
+  Put16(b, int(patterns.size()));
+  Put16(b, 0x0214);
+  Put16(b, compatible);
+  Put16(b, itFlags | (itInstruments ? 4 : 0) | (linear ? 8 : 0));
+  Put16(b, 0);
+  Put8(b, globalVolume);
+  Put8(b, mixVolume);
+  Put8(b, speed);
+  Put8(b, tempo);
+  Put8(b, 128);
+  Put8(b, 0);
+  Put16(b, 0);
+  Put32(b, 0);
+  Put32(b, 0);
+  for (size_t k = 0; k < 64; ++k)
+    Put8(b, k < channelPans.size() ? channelPans[k] : (k < size_t(channels) ? 32 : 0x80 | 32));
+  for (size_t k = 0; k < 64; ++k) Put8(b, 64);
+  for (int o : ords) Put8(b, o);
+  const size_t tables = b.size();
+  const size_t instrumentCount = itInstruments ? instruments.size() : 0;
+  b.resize(b.size() + 4 * (instrumentCount + itSamples.size() + patterns.size()), 0);
+  auto setOffset = [&](size_t slot, size_t value) {
+    for (int k = 0; k < 4; ++k) b[tables + 4 * slot + size_t(k)] = uint8_t(value >> (8 * k));
+  };
+  for (size_t i = 0; i < instrumentCount; ++i) {
+    const TrackerInstrument &ins = instruments[i];
+    setOffset(i, b.size());
+    PutText(b, "IMPI", 4);
+    PutText(b, "", 13);
+    Put8(b, ins.newNoteAction);
+    Put8(b, ins.duplicateCheck);
+    Put8(b, ins.duplicateAction);
+    Put16(b, ins.fadeOut);
+    Put8(b, ins.pitchPanSeparation);
+    Put8(b, ins.pitchPanCentre);
+    Put8(b, ins.globalVolume);
+    Put8(b, ins.defaultPan < 0 ? 0x80 | 32 : ins.defaultPan);
+    Put8(b, 0);
+    Put8(b, 0);
+    Put16(b, 0x0214);
+    Put8(b, 1);
+    Put8(b, 0);
+    PutText(b, "instrument", 26);
+    Put8(b, 0);
+    Put8(b, 0);
+    Put8(b, 0xFF);
+    Put8(b, 0);
+    Put16(b, 0);
+    for (int n = 0; n < 120; ++n) {
+      Put8(b, n);
+      Put8(b, size_t(n) < ins.sampleMap.size() ? ins.sampleMap[size_t(n)] : 0);
+    }
+    for (const TrackerEnvelope *e : {&ins.volumeEnvelope, &ins.panEnvelope, &ins.pitchEnvelope}) {
+      const bool on = e->on && !e->points.empty();
+      Put8(b, (on ? 1 : 0) | (e->loopStart >= 0 ? 2 : 0) | (e->sustain >= 0 ? 4 : 0) | (e->carry ? 8 : 0));
+      Put8(b, int(e->points.size()));
+      Put8(b, std::max(e->loopStart, 0));
+      Put8(b, std::max(e->loopEnd, 0));
+      Put8(b, std::max(e->sustain, 0));
+      Put8(b, std::max(e->sustainEnd >= 0 ? e->sustainEnd : e->sustain, 0));
+      for (size_t k = 0; k < 25; ++k) {
+        Put8(b, k < e->points.size() ? e->points[k].second : 0);
+        Put16(b, k < e->points.size() ? e->points[k].first : 0);
+      }
+      Put8(b, 0);
+    }
+    Put32(b, 0);  // the tracker's own padding
+  }
+  std::vector<size_t> dataSlots;
+  for (size_t i = 0; i < itSamples.size(); ++i) {
+    const TrackerSample &s = itSamples[i];
+    setOffset(instrumentCount + i, b.size());
+    PutText(b, "IMPS", 4);
+    PutText(b, "", 13);
+    Put8(b, s.globalVolume);
+    Put8(b, (s.pcm.empty() ? 0 : 1) | (s.sixteen ? 2 : 0) | (s.compressed ? 8 : 0) | (s.loopLength ? 16 : 0) |
+                (s.pingPong ? 64 : 0));
+    Put8(b, s.volume);
+    PutText(b, "sample", 26);
+    Put8(b, 1 | (s.compressed215 ? 4 : 0));
+    Put8(b, s.defaultPan < 0 ? 32 : 0x80 | s.defaultPan);
+    Put32(b, uint32_t(s.pcm.size()));
+    Put32(b, uint32_t(s.loopStart));
+    Put32(b, uint32_t(s.loopStart + s.loopLength));
+    Put32(b, uint32_t(s.cSpeed));
+    Put32(b, 0);
+    Put32(b, 0);
+    dataSlots.push_back(b.size());
+    Put32(b, 0);
+    Put8(b, s.vibratoSpeed);
+    Put8(b, s.vibratoDepth);
+    Put8(b, s.vibratoRate);
+    Put8(b, s.vibratoType);
+  }
+  for (size_t p = 0; p < patterns.size(); ++p) {
+    const TrackerPattern &pat = patterns[p];
+    std::vector<uint8_t> packed;
+    for (int r = 0; r < pat.rows; ++r) {
+      for (int c = 0; c < channels; ++c) {
+        const size_t at = size_t(r * channels + c);
+        const TrackerCell cell = at < pat.cells.size() ? pat.cells[at] : TrackerCell{};
+        int mask = (cell.note ? 1 : 0) | (cell.instrument ? 2 : 0) | (cell.volume ? 4 : 0) |
+                   (cell.effect || cell.parameter ? 8 : 0);
+        if (!mask) continue;
+        Put8(packed, (c + 1) | 0x80);
+        Put8(packed, mask);
+        if (mask & 1) Put8(packed, cell.note >= 254 ? cell.note : cell.note - 1);
+        if (mask & 2) Put8(packed, cell.instrument);
+        if (mask & 4) Put8(packed, cell.volume - 1);
+        if (mask & 8) {
+          Put8(packed, cell.effect);
+          Put8(packed, cell.parameter);
+        }
+      }
+      Put8(packed, 0);
+    }
+    setOffset(instrumentCount + itSamples.size() + p, b.size());
+    Put16(b, int(packed.size()));
+    Put16(b, pat.rows);
+    Put32(b, 0);
+    b.insert(b.end(), packed.begin(), packed.end());
+  }
+  for (size_t i = 0; i < itSamples.size(); ++i) {
+    const TrackerSample &s = itSamples[i];
+    const size_t at = b.size();
+    for (int k = 0; k < 4; ++k) b[dataSlots[i] + size_t(k)] = uint8_t(at >> (8 * k));
+    if (s.compressed) {
+      const std::vector<uint8_t> packed = ItCompress(s.pcm, s.sixteen, s.compressed215);
+      b.insert(b.end(), packed.begin(), packed.end());
+    } else {
+      for (int16_t v : s.pcm) {
+        if (s.sixteen) Put16(b, v & 0xFFFF);
+        else Put8(b, v & 0xFF);
+      }
+    }
+  }
+  return b;
+}

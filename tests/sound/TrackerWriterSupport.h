@@ -22,7 +22,7 @@ struct TrackerEnvelope {
 };
 
 struct TrackerSample {
-  std::vector<int16_t> pcm;  // mono frames
+  std::vector<int16_t> pcm;  // mono frames; 8-bit samples hold -128..127
   bool sixteen = false;
   int loopStart = 0, loopLength = 0;  // frames; length 0: no loop
   bool pingPong = false;
@@ -69,7 +69,11 @@ struct TrackerSong {
 
   TrackerCell &At(int pattern, int row, int channel);
   std::vector<uint8_t> Xm() const;
+  std::vector<uint8_t> It() const;
 };
 
+// The IT 2.14 (or 2.15, second-order) compressed form of sample data: blocks
+// of 8-bit or 16-bit deltas, narrowed to a smaller code width where they fit.
+std::vector<uint8_t> ItCompress(const std::vector<int16_t> &pcm, bool sixteen, bool variant215);
 // A sample of whole sine waves, `period` frames each.
 TrackerSample SineSample(int frames, int period, int amplitude, bool sixteen = false);
