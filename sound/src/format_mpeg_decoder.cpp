@@ -124,6 +124,16 @@ bool MpegDecoder_Reset(void *state) {
 }
 
 uint32_t MpegDecoder_GetBits(MpegDecoder *d, int n) {
+  if (n <= 0) return 0;
+  if (d->bits && d->bitsEnd - d->bits >= 3) {
+    // Up to 16 bits from the next three bytes at once.
+    const uint32_t window = uint32_t(d->bits[0]) << 16 | uint32_t(d->bits[1]) << 8 | d->bits[2];
+    const uint32_t value = (window >> (24 - d->bitIndex - n)) & ((1u << n) - 1);
+    d->bitIndex += n;
+    d->bits += d->bitIndex >> 3;
+    d->bitIndex &= 7;
+    return value;
+  }
   uint32_t value = 0;
   while (n > 0) {
     if (!d->bits || d->bits >= d->bitsEnd) return value << n;

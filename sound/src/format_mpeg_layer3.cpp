@@ -35,8 +35,13 @@ struct Layer3Tables {
   float power[8207];           // i^(4/3)
   float gain[kGainOffset + 64];  // 2^(e/4) for e = -400..63
   float cs[8], ca[8];          // antialias butterflies
-  float imdct36[18][36];       // cos(pi/72 (2i + 19)(2k + 1)), by [k][i]
-  float imdct12[6][12];        // cos(pi/24 (2i + 7)(2k + 1)), by [k][i]
+  // IMDCT cosines cos(pi/72 (2i + 19)(2k + 1)) by [k][u] for the 18 outputs
+  // i = 0..8 and 18..26 (u = 0..17; 18 and 19 pad the rows); the others
+  // follow: x[17 - i] = -x[i], x[53 - i] = x[i].
+  alignas(16) float imdct36[18][20];
+  // cos(pi/24 (2i + 7)(2k + 1)) by [k][u] for i = 0..2 and 6..8; likewise
+  // x[5 - i] = -x[i], x[17 - i] = x[i].
+  float imdct12[6][6];
   float window[4][36];         // block types 0..3 (2: the 12-point window in 0..11)
   float intensity1[7][2];      // MPEG-1 left/right ratios by position
   float intensity2[2][32];     // MPEG-2 factors 2^(-k/4) and 2^(-k/2)
@@ -102,9 +107,15 @@ void BuildTables() {
     t->ca[i] = float(c / std::sqrt(1.0 + c * c));
   }
   for (int k = 0; k < 18; ++k)
-    for (int i = 0; i < 36; ++i) t->imdct36[k][i] = float(std::cos(pi / 72.0 * (2 * i + 19) * (2 * k + 1)));
+    for (int u = 0; u < 20; ++u) {
+      const int i = u < 9 ? u : u + 9;
+      t->imdct36[k][u] = u < 18 ? float(std::cos(pi / 72.0 * (2 * i + 19) * (2 * k + 1))) : 0.0f;
+    }
   for (int k = 0; k < 6; ++k)
-    for (int i = 0; i < 12; ++i) t->imdct12[k][i] = float(std::cos(pi / 24.0 * (2 * i + 7) * (2 * k + 1)));
+    for (int u = 0; u < 6; ++u) {
+      const int i = u < 3 ? u : u + 3;
+      t->imdct12[k][u] = float(std::cos(pi / 24.0 * (2 * i + 7) * (2 * k + 1)));
+    }
   for (int i = 0; i < 36; ++i) {
     const float longWindow = float(std::sin(pi / 36.0 * (i + 0.5)));
     t->window[0][i] = longWindow;
@@ -135,26 +146,33 @@ const Layer3Tables &Tables() {
   return *gTables;
 }
 
-// Bit reader over the main data: reads zeros past its end.
-struct MainBits {
-  const uint8_t *data;
-  size_t bytes;  // readable bytes from data
-  size_t pos;    // bit position
+// Bit reader over the main data: reads zeros past its end. Bits are taken
+// from a 64-bit cache refilled a byte at a time.
+class MainBits {
+ public:
+  MainBits(const uint8_t *data, size_t bytes) : data_(data), bytes_(bytes) {}
 
-  uint32_t Peek() const {
-    const size_t at = pos >> 3;
-    uint64_t word = 0;
-    if (at + 8 <= bytes) {
-      for (int i = 0; i < 8; ++i) word = word << 8 | data[at + size_t(i)];
-    } else {
-      for (size_t i = 0; i < 8; ++i) word = word << 8 | (at + i < bytes ? data[at + i] : 0u);
-    }
-    return uint32_t((word << (pos & 7)) >> 32);
+  size_t Position() const { return next_ * 8 - size_t(cached_); }
+  void Seek(size_t position) {
+    next_ = position / 8;
+    cache_ = 0;
+    cached_ = 0;
+    Refill();
+    Skip(int(position % 8));
+  }
+  // The next 32 bits, left-aligned.
+  uint32_t Peek() {
+    if (cached_ < 32) Refill();
+    return uint32_t(cache_ >> 32);
+  }
+  void Skip(int n) {
+    cache_ <<= n;
+    cached_ -= n;
   }
   uint32_t Get(int n) {
     if (n == 0) return 0;
     const uint32_t value = Peek() >> (32 - n);
-    pos += size_t(n);
+    Skip(n);
     return value;
   }
   int Decode(const Layer3Tables &t, const Lookup &lookup) {
@@ -168,9 +186,25 @@ struct MainBits {
       bits = e->childBits;
       e = &t.entries[size_t(e->value) + (word >> (32 - bits))];
     }
-    pos += size_t(used + e->length);
+    Skip(used + e->length);
     return e->value;
   }
+
+ private:
+  void Refill() {
+    while (cached_ <= 56) {
+      const uint64_t byte = next_ < bytes_ ? data_[next_] : 0u;
+      cache_ |= byte << (56 - cached_);
+      cached_ += 8;
+      ++next_;
+    }
+  }
+
+  const uint8_t *data_;
+  size_t bytes_;
+  size_t next_ = 0;    // next byte to load
+  uint64_t cache_ = 0;  // left-aligned
+  int cached_ = 0;      // valid bits in the cache
 };
 
 struct GranuleChannel {
@@ -361,17 +395,17 @@ bool DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g,
     }
     i = std::max(i, stop);
   }
-  if (bits.pos > end) return false;
+  if (bits.Position() > end) return false;
   const Lookup &quad = t.quads[g.count1Table];
-  while (bits.pos < end && i + 4 <= 576) {
-    const size_t before = bits.pos;
+  while (bits.Position() < end && i + 4 <= 576) {
+    const size_t before = bits.Position();
     const int value = bits.Decode(t, quad);
     int v[4] = {(value >> 3) & 1, (value >> 2) & 1, (value >> 1) & 1, value & 1};
     for (int &x : v)
       if (x && bits.Get(1)) x = -x;
-    if (bits.pos > end) {
+    if (bits.Position() > end) {
       // A quadruple that runs past the granule's bits is not part of it.
-      bits.pos = before;
+      bits.Seek(before);
       break;
     }
     lines[i] = v[0], lines[i + 1] = v[1], lines[i + 2] = v[2], lines[i + 3] = v[3];
@@ -566,18 +600,29 @@ void Hybrid(const Layer3Tables &t, const GranuleChannel &g, float xr[576], float
       float z[36] = {};
       if (type == 2) {
         for (int w = 0; w < 3; ++w) {
-          for (int i = 0; i < 12; ++i) {
-            float sum = 0.0f;
-            for (int k = 0; k < 6; ++k) sum += x[3 * k + w] * t.imdct12[k][i];
-            z[6 + 6 * w + i] += sum * t.window[2][i];
+          float y[6] = {};
+          for (int k = 0; k < 6; ++k)
+            for (int u = 0; u < 6; ++u) y[u] += x[3 * k + w] * t.imdct12[k][u];
+          float s[12];
+          for (int u = 0; u < 3; ++u) {
+            s[u] = y[u], s[5 - u] = -y[u];
+            s[6 + u] = y[3 + u], s[11 - u] = y[3 + u];
           }
+          for (int i = 0; i < 12; ++i) z[6 + 6 * w + i] += s[i] * t.window[2][i];
         }
       } else {
+        alignas(16) float y[20] = {};
+        for (int k = 0; k < 18; ++k) {
+          const float value = x[k];
+          const float *row = t.imdct36[k];
+          for (int u = 0; u < 20; ++u) y[u] += value * row[u];
+        }
         const float *window = t.window[type];
-        for (int i = 0; i < 36; ++i) {
-          float sum = 0.0f;
-          for (int k = 0; k < 18; ++k) sum += x[k] * t.imdct36[k][i];
-          z[i] = sum * window[i];
+        for (int u = 0; u < 9; ++u) {
+          z[u] = y[u] * window[u];
+          z[17 - u] = -y[u] * window[17 - u];
+          z[18 + u] = y[9 + u] * window[18 + u];
+          z[35 - u] = y[9 + u] * window[35 - u];
         }
       }
       for (int i = 0; i < 18; ++i) {
@@ -633,7 +678,7 @@ int MpegDecoder_DecodeLayer3(MpegDecoder *d, uint8_t *output, int *written) {
   // or a damaged frame) would decode as noise: the frame stays silent.
   if (mainDataBegin > held) return 1;
 
-  MainBits bits{store + MPEG_RESERVOIR_BYTES - mainDataBegin, size_t(mainDataBegin + mainLength), 0};
+  MainBits bits(store + MPEG_RESERVOIR_BYTES - mainDataBegin, size_t(mainDataBegin + mainLength));
   ScaleFactors sf[2] = {};
   alignas(16) float xr[2][576];
   int lines[576];
@@ -642,15 +687,15 @@ int MpegDecoder_DecodeLayer3(MpegDecoder *d, uint8_t *output, int *written) {
     int nonZero[2] = {0, 0};
     for (int ch = 0; ch < f.channels; ++ch) {
       GranuleChannel &g = f.gc[gr][ch];
-      const size_t start = bits.pos;
+      const size_t start = bits.Position();
       const size_t end = start + size_t(g.part23);
       if (f.lsf)
         ReadScaleFactorsMpeg2(bits, f, ch, g, sf[ch]);
       else
         ReadScaleFactorsMpeg1(bits, f, gr, ch, sf[ch]);
       // A damaged granule ends the frame's decoding; the rest stays silent.
-      if (bits.pos > end || !DecodeLines(t, bits, g, end, lines)) return 1;
-      bits.pos = end;
+      if (bits.Position() > end || !DecodeLines(t, bits, g, end, lines)) return 1;
+      bits.Seek(end);
       Requantise(t, f, g, sf[ch], lines, xr[ch]);
       nonZero[ch] = NonZeroEnd(xr[ch]);
     }

@@ -1,6 +1,9 @@
 // Polyphase synthesis filterbank: 32 subband samples per channel in, 32 PCM
-// samples per channel out: matrixing into a 1024-value history, then the
-// 512-tap window, 16 taps per output sample.
+// samples per channel out. The matrixing is a 32-point DCT (split in halves
+// down to single points, about 80 multiplications) whose 32 outputs give
+// the 64 history values by symmetry; then the 512-tap window, 16 taps per
+// output sample, summed over contiguous runs of the history so that the
+// compiler vectorises them.
 #include "sound/src/format_mpeg_decoder.h"
 #include "sound/src/format_mpeg_tables.h"
 
@@ -9,11 +12,17 @@
 #include <mutex>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct SynthesisTables {
-  float matrix[64][32];  // cos((16 + i)(2k + 1) pi / 64)
-  float window[512];
+  // 1 / (2 cos((2k + 1) pi / 2N)) for the DCT halves of size N = 32 .. 2,
+  // at offsets 0, 16, 24, 28, 30.
+  float dctFactors[31];
+  alignas(16) float window[512];
 };
 
 SynthesisTables gSynthesis;
@@ -21,8 +30,9 @@ std::once_flag gSynthesisOnce;
 
 void BuildSynthesisTables() {
   const double pi = std::numbers::pi;
-  for (int i = 0; i < 64; ++i)
-    for (int k = 0; k < 32; ++k) gSynthesis.matrix[i][k] = float(std::cos((16 + i) * (2 * k + 1) * pi / 64.0));
+  int at = 0;
+  for (int n = 32; n >= 2; n /= 2)
+    for (int k = 0; k < n / 2; ++k) gSynthesis.dctFactors[at++] = float(0.5 / std::cos((2 * k + 1) * pi / (2 * n)));
   // The second half mirrors the first: negated, except at the multiples of 64.
   for (int n = 0; n < 512; ++n) {
     const int m = n <= 256 ? n : 512 - n;
@@ -36,9 +46,48 @@ const SynthesisTables &Tables() {
   return gSynthesis;
 }
 
+constexpr int FactorOffset(int n) { return n == 32 ? 0 : n == 16 ? 16 : n == 8 ? 24 : n == 4 ? 28 : 30; }
+
+// out[n] = sum over k of in[k] cos((2k + 1) n pi / 2N): the sums and
+// differences of mirrored inputs give the even and the odd outputs, each a
+// DCT of half the size.
+#if defined(__GNUC__)
+#define MPEG_INLINE [[gnu::always_inline]] inline
+#else
+#define MPEG_INLINE inline
+#endif
+
+template <int N>
+MPEG_INLINE void Dct(const float *factors, const float *in, float *out) {
+  if constexpr (N == 1) {
+    out[0] = in[0];
+  } else {
+    constexpr int H = N / 2;
+    float sums[H], differences[H], even[H], odd[H];
+    const float *f = factors + FactorOffset(N);
+    for (int k = 0; k < H; ++k) {
+      sums[k] = in[k] + in[N - 1 - k];
+      differences[k] = (in[k] - in[N - 1 - k]) * f[k];
+    }
+    Dct<H>(factors, sums, even);
+    Dct<H>(factors, differences, odd);
+    for (int m = 0; m < H - 1; ++m) {
+      out[2 * m] = even[m];
+      out[2 * m + 1] = odd[m] + odd[m + 1];
+    }
+    out[N - 2] = even[H - 1];
+    out[N - 1] = odd[H - 1];
+  }
+}
+
 int16_t ToSample(float value) {
-  const float scaled = std::nearbyint(value * 32768.0f);
-  return int16_t(std::clamp(scaled, -32768.0f, 32767.0f));
+  const float clipped = std::clamp(value * 32768.0f, -32768.0f, 32767.0f);
+#if defined(__SSE2__)
+  // Rounds to nearest, ties to even, as the library's rint does.
+  return int16_t(_mm_cvtss_si32(_mm_set_ss(clipped)));
+#else
+  return int16_t(std::lrint(clipped));
+#endif
 }
 
 }  // namespace
@@ -52,22 +101,26 @@ void MpegDecoder_InitTables() {
 void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
   const SynthesisTables &t = Tables();
   d->synthOffset = (d->synthOffset - 64) & 1023;
-  const int offset = d->synthOffset;
+  const int offset = d->synthOffset;  // a multiple of 64: every run below is contiguous
   for (int ch = 0; ch < channels; ++ch) {
     float *v = d->synth[ch];
-    const float *s = subbands[ch];
-    for (int i = 0; i < 64; ++i) {
-      float sum = 0.0f;
-      for (int k = 0; k < 32; ++k) sum += t.matrix[i][k] * s[k];
-      v[(offset + i) & 1023] = sum;
+    float x[32];
+    Dct<32>(t.dctFactors, subbands[ch], x);
+    // The 64 history values: cos((16 + i)(2k + 1) pi / 64) folded onto the DCT's.
+    float *run = v + offset;
+    for (int i = 0; i < 16; ++i) run[i] = x[16 + i];
+    run[16] = 0.0f;
+    for (int i = 17; i <= 48; ++i) run[i] = -x[48 - i];
+    for (int i = 49; i < 64; ++i) run[i] = -x[i - 48];
+
+    float sum[32] = {};
+    for (int m = 0; m < 8; ++m) {
+      const float *a = v + ((offset + 128 * m) & 1023);
+      const float *b = v + ((offset + 128 * m + 96) & 1023);
+      const float *wa = t.window + 64 * m;
+      const float *wb = wa + 32;
+      for (int j = 0; j < 32; ++j) sum[j] += a[j] * wa[j] + b[j] * wb[j];
     }
-    for (int j = 0; j < 32; ++j) {
-      float sum = 0.0f;
-      for (int m = 0; m < 8; ++m) {
-        sum += v[(offset + 128 * m + j) & 1023] * t.window[64 * m + j];
-        sum += v[(offset + 128 * m + 96 + j) & 1023] * t.window[64 * m + 32 + j];
-      }
-      output[j * channels + ch] = ToSample(sum);
-    }
+    for (int j = 0; j < 32; ++j) output[j * channels + ch] = ToSample(sum[j]);
   }
 }
