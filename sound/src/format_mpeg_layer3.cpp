@@ -369,9 +369,10 @@ void ReadScaleFactorsMpeg2(MainBits &bits, const FrameLayout &f, int ch, Granule
   sf.maxS[12] = sf.maxS[11];
 }
 
-// Huffman decoding of one granule's lines; false on an overrun of the
-// big-value region past part2_3_length.
-bool DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g, size_t end, int lines[576]) {
+// Huffman decoding of one granule's lines (zeros after the last decoded
+// one); returns how many were decoded, or -1 on an overrun of the big-value
+// region past part2_3_length.
+int DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g, size_t end, int lines[576]) {
   const int bigEnd = g.bigValues * 2;
   int i = 0;
   for (int region = 0; region < 3; ++region) {
@@ -395,7 +396,7 @@ bool DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g,
     }
     i = std::max(i, stop);
   }
-  if (bits.Position() > end) return false;
+  if (bits.Position() > end) return -1;
   const Lookup &quad = t.quads[g.count1Table];
   while (bits.Position() < end && i + 4 <= 576) {
     const size_t before = bits.Position();
@@ -411,19 +412,25 @@ bool DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g,
     lines[i] = v[0], lines[i + 1] = v[1], lines[i + 2] = v[2], lines[i + 3] = v[3];
     i += 4;
   }
-  for (; i < 576; ++i) lines[i] = 0;
-  return true;
+  const int count = i;
+  std::fill(lines + i, lines + 576, 0);
+  return count;
 }
 
-float Requantised(const Layer3Tables &t, int line, int exponent) {
-  const float magnitude = t.power[std::min(std::abs(line), 8206)] * t.gain[std::clamp(exponent, -kGainOffset, 63) + kGainOffset];
+float Gain(const Layer3Tables &t, int exponent) {
+  return t.gain[std::clamp(exponent, -kGainOffset, 63) + kGainOffset];
+}
+
+// Decoded values are at most 15 + 2^13 - 1 = 8206 in size: always in the table.
+float Requantised(const Layer3Tables &t, int line, float gain) {
+  const float magnitude = t.power[line < 0 ? -line : line] * gain;
   return line < 0 ? -magnitude : magnitude;
 }
 
 // Requantises lines into xr; short bands go to their reordered positions
 // (per band, frequency-major with the three windows interleaved).
 void Requantise(const Layer3Tables &t, const FrameLayout &f, const GranuleChannel &g, const ScaleFactors &sf,
-                const int lines[576], float xr[576]) {
+                const int lines[576], int count, float xr[576]) {
   std::memset(xr, 0, 576 * sizeof(float));
   const int16_t *longBands = kMpegLongBands[f.freqIndex];
   const int16_t *shortBands = kMpegShortBands[f.freqIndex];
@@ -436,21 +443,18 @@ void Requantise(const Layer3Tables &t, const FrameLayout &f, const GranuleChanne
     while (longBandCount < 22 && longBands[longBandCount] < longEnd) ++longBandCount;
     shortFirst = g.mixed ? 3 : 0;
   }
-  for (int sfb = 0; sfb < longBandCount; ++sfb) {
-    const int exponent = base - shift * (sf.l[sfb] + (g.preflag ? kMpegPretab[sfb] : 0));
-    const int stop = std::min<int>(longBands[sfb + 1], longEnd);
-    for (int i = longBands[sfb]; i < stop; ++i)
-      if (lines[i]) xr[i] = Requantised(t, lines[i], exponent);
+  for (int sfb = 0; sfb < longBandCount && longBands[sfb] < count; ++sfb) {
+    const float gain = Gain(t, base - shift * (sf.l[sfb] + (g.preflag ? kMpegPretab[sfb] : 0)));
+    const int stop = std::min<int>(std::min<int>(longBands[sfb + 1], longEnd), count);
+    for (int i = longBands[sfb]; i < stop; ++i) xr[i] = Requantised(t, lines[i], gain);
   }
   for (int sfb = shortFirst; sfb < 13; ++sfb) {
     const int start = 3 * shortBands[sfb];
     const int width = shortBands[sfb + 1] - shortBands[sfb];
+    if (start >= count) break;
     for (int w = 0; w < 3; ++w) {
-      const int exponent = base - 8 * g.subblockGain[w] - shift * sf.s[sfb][w];
-      for (int k = 0; k < width; ++k) {
-        const int line = lines[start + w * width + k];
-        if (line) xr[start + 3 * k + w] = Requantised(t, line, exponent);
-      }
+      const float gain = Gain(t, base - 8 * g.subblockGain[w] - shift * sf.s[sfb][w]);
+      for (int k = 0; k < width; ++k) xr[start + 3 * k + w] = Requantised(t, lines[start + w * width + k], gain);
     }
   }
 }
@@ -694,9 +698,10 @@ int MpegDecoder_DecodeLayer3(MpegDecoder *d, uint8_t *output, int *written) {
       else
         ReadScaleFactorsMpeg1(bits, f, gr, ch, sf[ch]);
       // A damaged granule ends the frame's decoding; the rest stays silent.
-      if (bits.Position() > end || !DecodeLines(t, bits, g, end, lines)) return 1;
+      const int count = bits.Position() > end ? -1 : DecodeLines(t, bits, g, end, lines);
+      if (count < 0) return 1;
       bits.Seek(end);
-      Requantise(t, f, g, sf[ch], lines, xr[ch]);
+      Requantise(t, f, g, sf[ch], lines, count, xr[ch]);
       nonZero[ch] = NonZeroEnd(xr[ch]);
     }
     if (f.channels == 2) Stereo(t, f, f.gc[gr][1], sf[1], xr, nonZero);

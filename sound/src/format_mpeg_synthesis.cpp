@@ -80,13 +80,33 @@ MPEG_INLINE void Dct(const float *factors, const float *in, float *out) {
   }
 }
 
-int16_t ToSample(float value) {
-  const float clipped = std::clamp(value * 32768.0f, -32768.0f, 32767.0f);
+// Writes the 32 sums of each channel as interleaved 16-bit samples, rounded
+// to nearest (ties to even, as the library's rint) and clipped.
+void WriteSamples(int16_t *output, const float sums[2][32], int channels) {
 #if defined(__SSE2__)
-  // Rounds to nearest, ties to even, as the library's rint does.
-  return int16_t(_mm_cvtss_si32(_mm_set_ss(clipped)));
+  const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
+  auto convert = [&](const float *p) {
+    // Clipping before the conversion keeps large values from wrapping.
+    return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(p), scale), low), high));
+  };
+  if (channels == 2) {
+    for (int j = 0; j < 32; j += 4) {
+      const __m128i left = convert(sums[0] + j), right = convert(sums[1] + j);
+      const __m128i pairs = _mm_packs_epi32(_mm_unpacklo_epi32(left, right), _mm_unpackhi_epi32(left, right));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(output + 2 * j), pairs);
+    }
+  } else {
+    for (int j = 0; j < 32; j += 8) {
+      const __m128i a = convert(sums[0] + j), b = convert(sums[0] + j + 4);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(output + j), _mm_packs_epi32(a, b));
+    }
+  }
 #else
-  return int16_t(std::lrint(clipped));
+  for (int ch = 0; ch < channels; ++ch)
+    for (int j = 0; j < 32; ++j) {
+      const float clipped = std::clamp(sums[ch][j] * 32768.0f, -32768.0f, 32767.0f);
+      output[j * channels + ch] = int16_t(std::lrint(clipped));
+    }
 #endif
 }
 
@@ -102,6 +122,7 @@ void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands
   const SynthesisTables &t = Tables();
   d->synthOffset = (d->synthOffset - 64) & 1023;
   const int offset = d->synthOffset;  // a multiple of 64: every run below is contiguous
+  alignas(16) float sums[2][32] = {};
   for (int ch = 0; ch < channels; ++ch) {
     float *v = d->synth[ch];
     float x[32];
@@ -113,7 +134,7 @@ void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands
     for (int i = 17; i <= 48; ++i) run[i] = -x[48 - i];
     for (int i = 49; i < 64; ++i) run[i] = -x[i - 48];
 
-    float sum[32] = {};
+    float *sum = sums[ch];
     for (int m = 0; m < 8; ++m) {
       const float *a = v + ((offset + 128 * m) & 1023);
       const float *b = v + ((offset + 128 * m + 96) & 1023);
@@ -121,6 +142,6 @@ void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands
       const float *wb = wa + 32;
       for (int j = 0; j < 32; ++j) sum[j] += a[j] * wa[j] + b[j] * wb[j];
     }
-    for (int j = 0; j < 32; ++j) output[j * channels + ch] = ToSample(sum[j]);
   }
+  WriteSamples(output, sums, channels);
 }
