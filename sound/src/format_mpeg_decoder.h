@@ -82,5 +82,9 @@ void MpegLayer3_InitTables();
 // interleaved 16-bit samples per channel.
 void MpegDecoder_Synthesis(MpegDecoder *decoder, int16_t *output, const float subbands[2][32], int channels);
 
+// Chooses the synthesis path: the processor's widest (AVX where present,
+// the default) or the baseline one. True when the path asked for is in use.
+bool MpegDecoder_UseWideSynthesis(bool wide);
+
 // Reads n (0..16) bits; past the end of the frame's bytes reads zeros.
 uint32_t MpegDecoder_GetBits(MpegDecoder *decoder, int n);

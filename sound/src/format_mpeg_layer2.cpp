@@ -2,6 +2,7 @@
 // and handed to the synthesis filterbank 3 x 12 times per frame.
 #include "sound/src/format_mpeg_decoder.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -21,6 +22,8 @@ const int kStepsL2[4] = {0, 3, 5, 9};
 struct Tables {
   MpegLayer2Table highRate27, highRate30, lowRate8, lowRate12, lowSampling;
   float scale[64];  // 2 x 2^(-k/3)
+  // Grouped codes of 3, 5 and 9 levels split into their three sample codes.
+  uint8_t group3[32][3], group5[128][3], group9[1024][3];
 };
 
 Tables gTables;
@@ -50,6 +53,13 @@ void BuildTables() {
   Fill(t.lowSampling, 30, 4, 11, 3, kStepsC1);
   Fill(t.lowSampling, 30, 11, 30, 2, kStepsL2);
   for (int k = 0; k < 64; ++k) t.scale[k] = float(2.0 * std::pow(2.0, -k / 3.0));
+  auto split = [](uint8_t (*table)[3], int codes, unsigned steps) {
+    for (int c = 0; c < codes; ++c)
+      for (unsigned i = 0, rest = unsigned(c); i < 3; ++i, rest /= steps) table[c][i] = uint8_t(rest % steps);
+  };
+  split(t.group3, 32, 3);
+  split(t.group5, 128, 5);
+  split(t.group9, 1024, 9);
 }
 
 const Tables &GetTables() {
@@ -60,11 +70,8 @@ const Tables &GetTables() {
 // Grouped codes carry three samples of 3, 5 or 9 levels in 5, 7 or 10 bits.
 int GroupBits(int steps) { return steps == 3 ? 5 : steps == 5 ? 7 : steps == 9 ? 10 : 0; }
 
-int SampleBits(int steps) {
-  int bits = 0;
-  while ((1 << bits) <= steps) ++bits;
-  return bits;
-}
+// Ungrouped codes take as many bits as the level count has.
+int SampleBits(int steps) { return int(std::bit_width(unsigned(steps))); }
 
 // Code c of n levels stands for (2c - (n - 1)) / n.
 float Dequantise(int code, int steps) { return float(2 * code - (steps - 1)) / float(steps); }
@@ -144,11 +151,9 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
         const int steps = table->steps[sb][code];
         float values[3];
         if (const int groupBits = GroupBits(steps)) {
-          unsigned c = MpegDecoder_GetBits(d, groupBits);
-          for (float &v : values) {
-            v = Dequantise(int(c % unsigned(steps)), steps);
-            c /= unsigned(steps);
-          }
+          const unsigned c = MpegDecoder_GetBits(d, groupBits);
+          const uint8_t *codes = steps == 3 ? t.group3[c] : steps == 5 ? t.group5[c] : t.group9[c];
+          for (int i = 0; i < 3; ++i) values[i] = Dequantise(codes[i], steps);
         } else {
           const int bits = SampleBits(steps);
           for (float &v : values) v = Dequantise(int(MpegDecoder_GetBits(d, bits)), steps);

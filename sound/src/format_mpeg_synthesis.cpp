@@ -82,7 +82,7 @@ MPEG_INLINE void Dct(const float *factors, const float *in, float *out) {
 
 // Writes the 32 sums of each channel as interleaved 16-bit samples, rounded
 // to nearest (ties to even, as the library's rint) and clipped.
-void WriteSamples(int16_t *output, const float sums[2][32], int channels) {
+MPEG_INLINE void WriteSamples(int16_t *output, const float sums[2][32], int channels) {
 #if defined(__SSE2__)
   const __m128 scale = _mm_set1_ps(32768.0f), low = _mm_set1_ps(-32768.0f), high = _mm_set1_ps(32767.0f);
   auto convert = [&](const float *p) {
@@ -118,8 +118,13 @@ void MpegDecoder_InitTables() {
   MpegLayer3_InitTables();
 }
 
-void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
-  const SynthesisTables &t = Tables();
+namespace {
+
+// One call's work for every channel; compiled once for the baseline
+// processor and once with AVX (same operations in the same order, so both
+// give the same samples).
+MPEG_INLINE void Synthesise(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
+  const SynthesisTables &t = gSynthesis;
   d->synthOffset = (d->synthOffset - 64) & 1023;
   const int offset = d->synthOffset;  // a multiple of 64: every run below is contiguous
   alignas(16) float sums[2][32] = {};
@@ -144,4 +149,45 @@ void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands
     }
   }
   WriteSamples(output, sums, channels);
+}
+
+void SynthesisBaseline(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
+  Synthesise(d, output, subbands, channels);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("avx")]] void SynthesisAvx(MpegDecoder *d, int16_t *output, const float subbands[2][32],
+                                         int channels) {
+  Synthesise(d, output, subbands, channels);
+}
+#endif
+
+using SynthesisPath = void (*)(MpegDecoder *, int16_t *, const float[2][32], int);
+SynthesisPath gPath = SynthesisBaseline;
+std::once_flag gPathOnce;
+
+void ChoosePath() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (__builtin_cpu_supports("avx")) gPath = SynthesisAvx;
+#endif
+}
+
+}  // namespace
+
+bool MpegDecoder_UseWideSynthesis(bool wide) {
+  std::call_once(gPathOnce, ChoosePath);
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (wide && __builtin_cpu_supports("avx")) {
+    gPath = SynthesisAvx;
+    return true;
+  }
+#endif
+  gPath = SynthesisBaseline;
+  return !wide;
+}
+
+void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
+  Tables();
+  std::call_once(gPathOnce, ChoosePath);
+  gPath(d, output, subbands, channels);
 }
