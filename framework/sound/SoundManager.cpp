@@ -4,6 +4,7 @@
 
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/MessageData.h"
+#include "platform/dsound/DirectSoundLibrary.h"
 
 namespace Qmv2 {
 
@@ -23,6 +24,8 @@ bool SoundManager::StartEngine(const EngineSetup& setup)
     }
     // Only the checks below decide: the configuration calls cannot fail in a
     // way that Init would not report.
+    // The DirectSound output loads its library by name, as on the original platform.
+    platform::dsound::RegisterDirectSoundLibrary();
     OSND_SetDriver(0);
     OSND_SetMixer(setup.mixer);
     OSND_SetOutput(setup.output);

@@ -161,6 +161,12 @@ bool OSND_IsPlaying(int channel);
  * OSND_ALL addresses every channel. */
 bool OSND_3D_SetAttributes(int channel, const float *position, const float *velocity);
 
+/* Recording into a sample from record driver `driver` of the output (at the
+ * sample's length, mode and default frequency); with loop it wraps round at
+ * the sample's end, else it stops there. */
+bool OSND_Record_StartSample(int driver, OSND_SAMPLE *sample, bool loop);
+bool OSND_Record_Stop(void);
+
 /* Samples. */
 OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int frequency,
                                int volume, int pan, int priority);

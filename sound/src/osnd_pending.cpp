@@ -18,8 +18,6 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const c
 
 bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
-void OsndRecord_CopyToSample(int, int) {}
-
 // Song formats not part of this build.
 bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
 bool MusicFormatMidi_Load(MusicSong *, SystemFileHandle *, const char *) { return NotThisFormatInfo(); }

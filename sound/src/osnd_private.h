@@ -34,6 +34,7 @@ enum : uint32_t {
   OSND_CHANFLAG_PAUSED = 0x10,
   OSND_CHANFLAG_KEEPLIST = 0x20,  // the channel keeps its list when played
   OSND_CHANFLAG_MEDIA = 0x40,
+  OSND_CHANFLAG_PENDING = 0x100,  // output driver: started or paused while it should play
   OSND_CHANFLAG_SETUP = 0x200,
   OSND_CHANFLAG_STOPPING = 0x2000
 };
@@ -86,6 +87,7 @@ struct OsndChannel {
   int volume3d;
   float frequencyScale;
   OSND_SAMPLE *driverSample;  // what the default start slot attached
+  void *driverChannel;        // an output driver's own state of a hardware channel
 
   // Software mixing state.
   OSND_DSPUNIT *unit;
@@ -212,7 +214,7 @@ struct OsndChannelRange {
   int first, last, next;
 };
 
-constexpr int OSND_MAX_DRIVER_NAMES = 16;
+constexpr int OSND_MAX_DRIVER_NAMES = 64;
 constexpr int OSND_EXTRA_CHANNELS = 16;
 
 struct OsndSystem {
@@ -237,6 +239,10 @@ struct OsndSystem {
   char driverNames[OSND_MAX_DRIVER_NAMES][80] = {};
   int numRecordDrivers = 0;
   char recordDriverNames[OSND_MAX_DRIVER_NAMES][81] = {};
+  int recordDriver = 0;
+  // Recording goes on while this is set; the recording core clears it at the
+  // end of a record sample that does not loop.
+  std::atomic<bool> recording{false};
   OsndChannel *channels = nullptr;
   OsndChannel *primary = nullptr;
   OsndChannelRange hw3dRange{}, hw2dRange{}, swRange{};

@@ -1,6 +1,7 @@
 #include "sound/src/output_nosound.h"
 
 #include "sound/src/osnd_string.h"
+#include "sound/src/output_dsound.h"
 #include "sound/src/output_sample.h"
 #include "sound/src/output_winmm.h"
 #include "sound/src/sound_software.h"
@@ -189,6 +190,7 @@ OsndOutputDriver *Osnd_OutputDriverForType(int outputType) {
     case OSND_OUTPUT_WINMM:
       return &OsndOutputWinMM;
     case OSND_OUTPUT_DSOUND:
+      return &OsndOutputDSound;
     case OSND_OUTPUT_ASIO:
       return &OsndOutputUnavailable;
     default:

@@ -39,7 +39,6 @@ struct WinMMState {
   std::atomic<uint32_t> readIndex{0};
   std::atomic<uint32_t> filled{0};
   SystemEventHandle event = nullptr;
-  std::atomic<bool> recording{false};
   std::atomic<bool> threadRunning{false};
   SystemThreadHandle thread = nullptr;
 };
@@ -194,7 +193,7 @@ bool RecordInit(int driver) {
 }
 
 void RecordCallback(HANDLE, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
-  if (message == WIM_DATA && gState.recording) {
+  if (message == WIM_DATA && gOsnd.recording) {
     ++gState.filled;
     SystemThread_SetEvent(gState.event);
   }
@@ -203,10 +202,10 @@ void RecordCallback(HANDLE, UINT message, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
 unsigned RecordThreadProc(void *) {
   gState.threadRunning = true;
   const int pieceSamples = gState.frameBytes > 0 ? gState.pieceBytes / gState.frameBytes : 0;
-  while (gState.recording) {
+  while (gOsnd.recording) {
     SystemThread_WaitEvent(gState.event);
-    if (!gState.recording) break;
-    while (gState.readIndex < gState.filled && gState.recording) {
+    if (!gOsnd.recording) break;
+    while (gState.readIndex < gState.filled && gOsnd.recording) {
       const int piece = int(gState.readIndex % kPieces);
       OsndRecord_CopyToSample(piece * pieceSamples, pieceSamples);
       waveInUnprepareHeader(gState.in, &gState.headers[piece].header, sizeof(WAVEHDR));
@@ -263,7 +262,7 @@ bool RecordStart(int length, unsigned mode, int rate) {
   }
   gState.readIndex = 0;
   gState.filled = 0;
-  gState.recording = true;
+  gOsnd.recording = true;
   gState.event = SystemThread_CreateEvent();
   if (!gState.event) {
     RecordStop();
@@ -282,7 +281,7 @@ bool RecordStart(int length, unsigned mode, int rate) {
 }
 
 bool RecordStop() {
-  gState.recording = false;
+  gOsnd.recording = false;
   if (gState.thread) {
     SystemThread_SetEvent(gState.event);
     SystemThread_CloseThread(gState.thread);  // joins

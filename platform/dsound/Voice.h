@@ -1,0 +1,78 @@
+// One playing DirectSound buffer on an OpenAL source. The buffer's bytes stay
+// in memory where Lock hands them out; the voice streams them to OpenAL a few
+// milliseconds ahead of the play cursor, so that what is written behind the
+// cursor (a looping mix ring) is heard on the next lap, as on the real thing.
+// Every call is made holding AlDevice::Lock().
+#pragma once
+
+#include "platform/dsound/AlDevice.h"
+#include "platform/dsound/DSound.h"
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace platform::dsound {
+
+// The bytes and format of a buffer, shared by the buffer and its duplicates.
+struct BufferData {
+    std::vector<std::uint8_t> bytes;
+    WAVEFORMATEX format{};
+};
+
+class Voice {
+public:
+    Voice(std::shared_ptr<AlDevice> device, std::shared_ptr<BufferData> data, bool positional);
+    ~Voice();
+    Voice(const Voice&) = delete;
+    Voice& operator=(const Voice&) = delete;
+
+    HRESULT Play(bool looping);
+    void Stop();
+    bool Playing() const { return m_Playing; }
+    bool Looping() const { return m_Looping; }
+    // Byte offsets in the buffer: where OpenAL plays now, and the first byte
+    // not yet handed to it.
+    DWORD PlayCursor();
+    DWORD WriteCursor() const { return m_Read; }
+    void SetCursor(DWORD position);
+
+    // Linear gains: left and right for a plain buffer (applied as its bytes
+    // are handed over), the whole gain for a positional one.
+    void SetGains(float left, float right);
+    void SetPitch(float pitch);
+    void SetPlacement(const DS3DBUFFER& parameters, float rolloff);
+
+    // Takes back what OpenAL has played and hands over what comes next.
+    void Pump();
+
+private:
+    struct Segment {
+        ALuint buffer;
+        DWORD start;
+        DWORD bytes;
+    };
+    bool EnsureSource();
+    void Upload();
+    void ClearQueue();
+    DWORD Size() const { return DWORD(m_Data->bytes.size()); }
+
+    std::shared_ptr<AlDevice> m_Device;
+    std::shared_ptr<BufferData> m_Data;
+    bool m_Positional;
+    ALuint m_Source = 0;
+    std::deque<Segment> m_Queued;
+    std::vector<ALuint> m_Spare;
+    DWORD m_Read = 0;
+    DWORD m_Cursor = 0;
+    bool m_Playing = false;
+    bool m_Looping = false;
+    float m_Left = 1.0f;
+    float m_Right = 1.0f;
+    float m_Pitch = 1.0f;
+    DS3DBUFFER m_Placement{};
+    float m_Rolloff = 1.0f;
+    bool m_HavePlacement = false;
+};
+
+}  // namespace platform::dsound

@@ -1,0 +1,282 @@
+// The DirectSound output heard through an OpenAL Soft loopback device.
+#include "platform/dsound/AlDevice.h"
+#include "platform/dsound/CaptureSource.h"
+#include "platform/dsound/DSound.h"
+#include "platform/dsound/DirectSoundLibrary.h"
+#include "platform/win32/WinLibrary.h"
+#include "sound/include/osnd.h"
+#include "sound/src/osnd_private.h"
+#include "sound/src/output_dsound.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// Loops are whole periods (100 frames at 441 Hz), so that they join without a click.
+std::vector<int16_t> Sine(int frames, double hz, double amplitude) {
+  std::vector<int16_t> data(size_t(frames), 0);
+  for (int i = 0; i < frames; ++i) data[size_t(i)] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * hz * i / kRate)));
+  return data;
+}
+
+struct Heard {
+  std::vector<int16_t> frames;
+  int Crossings(int side, size_t from = 0) const {
+    int count = 0;
+    for (size_t f = from + 1; f < frames.size() / 2; ++f)
+      if ((frames[2 * f + side] >= 0) != (frames[2 * f - 2 + side] >= 0)) ++count;
+    return count;
+  }
+  double Rms(int side, size_t from = 0) const {
+    double sum = 0;
+    size_t n = 0;
+    for (size_t f = from; f < frames.size() / 2; ++f, ++n) sum += double(frames[2 * f + side]) * frames[2 * f + side];
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+  }
+};
+
+double Decibels(double a, double b) { return 20.0 * std::log10(a / b); }
+
+class DSoundOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::dsound::RegisterDirectSoundLibrary();
+    platform::dsound::UseLoopbackDevice(kRate);
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_DSOUND));
+    ASSERT_TRUE(OSND_Init(kRate, 8, 0)) << OSND_GetError();
+  }
+  void TearDown() override {
+    OSND_Close();
+    platform::dsound::UseLoopbackDevice(0);
+    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+  }
+  // Waits until the mixer thread has mixed every block behind the play
+  // position, as it keeps up with a real device.
+  void WaitForTheMixer() {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < limit) {
+      const unsigned position = OSND_GetCurrentPosition(OSND_PRIMARY) % gOsnd.primarySample->length;
+      if (gOsnd.mixer->currentBlock == int(position) / gOsnd.blockLength) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "the mixer thread did not keep up";
+  }
+  // Renders in small steps; paced, each step waits for the engine's mixer
+  // thread to fill the software ring behind the play position.
+  Heard Render(int frames, bool paced = false) {
+    Heard heard;
+    heard.frames.resize(size_t(frames) * 2);
+    constexpr int kStep = 256;
+    for (int done = 0; done < frames; done += kStep) {
+      const int n = std::min(kStep, frames - done);
+      EXPECT_TRUE(platform::dsound::RenderLoopback(heard.frames.data() + 2 * done, n));
+      if (paced) WaitForTheMixer();
+    }
+    return heard;
+  }
+  OSND_SAMPLE *Sample(const std::vector<int16_t> &data, unsigned placement, unsigned loop = OSND_MODE_LOOP_NORMAL) {
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, int(data.size()), placement | OSND_MODE_16BITS | OSND_MODE_MONO | loop,
+                                       kRate, 255, 128, 255);
+    EXPECT_NE(s, nullptr);
+    if (s) {
+      EXPECT_TRUE(OSND_Sample_Upload(s, data.data(), OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_SIGNED));
+    }
+    return s;
+  }
+};
+
+}  // namespace
+
+TEST_F(DSoundOutput, HardwareChannelsPlayAtPitchWithTheTableLevels) {
+  EXPECT_EQ(gOsnd.hardware2dChannels, 32);
+  EXPECT_STREQ(gOsnd.driverNames[0], "Primary Sound Driver");
+  OSND_SAMPLE *s = Sample(Sine(4400, 441.0, 16000.0), OSND_MODE_HW2D);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  ASSERT_GE(h, gOsnd.softwareChannels) << "played on a hardware channel";
+  OSND_SetPan(h, 0);  // hard left: the right side is silenced
+  Heard full = Render(kRate / 2);
+  EXPECT_NEAR(full.Crossings(0, 2048), 441 - 2048 * 882 / kRate, 2);  // 441 Hz: 882 crossings a second
+  EXPECT_NEAR(full.Rms(0, 2048), 16000.0 / std::sqrt(2.0), 16000.0 * 0.01);
+  EXPECT_LT(full.Rms(1, 2048), 1.0);
+
+  OSND_SetVolume(h, 128);  // the table's -9.97 dB
+  OSND_SetPan(h, 64);      // the right side loses the table's entry 128: another -9.97 dB
+  OSND_SetFrequency(h, 22050);
+  Heard half = Render(kRate / 2);
+  EXPECT_NEAR(half.Crossings(0, 4096), (kRate / 2 - 4096) * 441 / kRate, 2);
+  EXPECT_NEAR(Decibels(half.Rms(0, 4096), full.Rms(0, 2048)), -9.97, 0.1);
+  EXPECT_NEAR(Decibels(half.Rms(1, 4096), full.Rms(0, 2048)), -19.94, 0.1);
+  EXPECT_EQ(OSND_GetCurrentSample(h & 0xFFF), s);
+}
+
+TEST_F(DSoundOutput, SoftwareMixAndHardwareChannelAgreeHardLeft) {
+  const std::vector<int16_t> tone = Sine(4400, 441.0, 16000.0);
+  OSND_SAMPLE *hardware = Sample(tone, OSND_MODE_HW2D);
+  OSND_SAMPLE *software = Sample(tone, 0);
+  const int hw = OSND_PlaySound(OSND_FREE, hardware);
+  OSND_SetPan(hw, 0);
+  Heard alone = Render(kRate / 4, true);
+  OSND_StopSound(hw);
+  const int sw = OSND_PlaySound(OSND_FREE, software);
+  ASSERT_LT(sw & 0xFFF, gOsnd.softwareChannels);
+  OSND_SetPan(sw, 0);
+  Render(8192, true);  // the ring carries the new sound from its next lap on
+  Heard mixed = Render(kRate / 4, true);
+  EXPECT_NEAR(Decibels(mixed.Rms(0, 1024), alone.Rms(0, 1024)), 0.0, 0.5);
+  EXPECT_LT(mixed.Rms(1, 1024), 1.0);
+  EXPECT_NEAR(mixed.Crossings(0, 1024), alone.Crossings(0, 1024), 2);
+}
+
+TEST_F(DSoundOutput, OneShotsEndLoopsGoOnAndStopSilences) {
+  OSND_SAMPLE *once = Sample(Sine(2205, 441.0, 12000.0), OSND_MODE_HW2D, OSND_MODE_LOOP_OFF);
+  const int h = OSND_PlaySound(OSND_FREE, once);
+  ASSERT_TRUE(OSND_IsPlaying(h));
+  Heard heard = Render(4410);
+  EXPECT_GT(heard.Rms(0, 0) , 1000.0);
+  Heard after = Render(2048);
+  EXPECT_LT(after.Rms(0), 1.0);  // the device's dither only
+  EXPECT_FALSE(OSND_IsPlaying(h));
+
+  OSND_SAMPLE *loop = Sample(Sine(400, 441.0, 12000.0), OSND_MODE_HW2D);
+  const int l = OSND_PlaySound(OSND_FREE, loop);
+  Render(10000);
+  EXPECT_TRUE(OSND_IsPlaying(l));
+  const unsigned position = OSND_GetCurrentPosition(l);
+  EXPECT_LT(position, 400u);
+  ASSERT_TRUE(OSND_SetPaused(l, true));
+  EXPECT_LT(Render(1024).Rms(0), 1.0);
+  EXPECT_TRUE(OSND_IsPlaying(l));  // paused counts as playing
+  ASSERT_TRUE(OSND_SetPaused(l, false));
+  EXPECT_GT(Render(2048).Rms(0, 1024), 1000.0);
+  ASSERT_TRUE(OSND_StopSound(l));
+  EXPECT_LT(Render(1024).Rms(0), 1.0);
+}
+
+TEST_F(DSoundOutput, PositionalChannelsArePlacedByTheListener) {
+  OSND_SAMPLE *s = Sample(Sine(4400, 441.0, 16000.0), OSND_MODE_HW3D);
+  const int h = OSND_PlaySound(OSND_FREE, s);
+  ASSERT_GE(h & 0xFFF, gOsnd.hw3dRange.first);
+  ASSERT_LE(h & 0xFFF, gOsnd.hw3dRange.last);
+  EXPECT_FALSE(OSND_SetPan(h, 0));  // a positional channel has no pan
+  const float right[3] = {4, 0, 0};
+  ASSERT_TRUE(OSND_3D_SetAttributes(h, right, nullptr));
+  OSND_Update();
+  Heard heard = Render(8192);
+  EXPECT_GT(heard.Rms(1, 2048), 2.0 * heard.Rms(0, 2048));
+  const float farther[3] = {0, 0, 40};
+  ASSERT_TRUE(OSND_3D_SetAttributes(h, farther, nullptr));
+  Heard far = Render(8192);
+  EXPECT_LT(far.Rms(0, 2048) + far.Rms(1, 2048), (heard.Rms(0, 2048) + heard.Rms(1, 2048)) / 4);
+}
+
+namespace {
+
+
+HRESULT ManyDevices(LPDSENUMCALLBACKA callback, void *context) {
+  for (int i = 0; i < 70; ++i) {
+    GUID guid{DWORD(i), 0, 0, {}};
+    const std::string name = "device " + std::to_string(i);
+    callback(&guid, name.c_str(), "", context);
+  }
+  return DS_OK;
+}
+
+HRESULT NoObject(const GUID *, IDirectSound8 **object, IUnknown *) {
+  *object = nullptr;
+  return DSERR_NODRIVER;
+}
+
+}  // namespace
+
+TEST(DSoundOutputDoubles, DeviceListStopsAt64AndAFailedCreateFailsInit) {
+  platform::RegisterLibrary("dsound.dll", {{"DirectSoundEnumerateA", platform::EntryPoint(&ManyDevices)},
+                                           {"DirectSoundCreate8", platform::EntryPoint(&NoObject)}});
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_DSOUND));
+  EXPECT_EQ(OSND_GetNumDrivers(), 64);
+  EXPECT_STREQ(gOsnd.driverNames[63], "device 63");
+  EXPECT_FALSE(OSND_Init(kRate, 8, 0));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INIT);
+  OSND_Close();
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+  platform::dsound::RegisterDirectSoundLibrary();
+}
+
+namespace {
+
+// Capture that yields a counting signal, 64 frames each time it is asked.
+class CountingSource : public platform::dsound::CaptureSource {
+ public:
+  explicit CountingSource(std::atomic<int> *produced) : m_Produced(produced) {}
+  bool Start() override { return true; }
+  void Stop() override {}
+  int Available() override { return *m_Produced < 30000 ? 64 : 0; }
+  void Read(void *frames, int count) override {
+    auto *out = static_cast<int16_t *>(frames);
+    for (int i = 0; i < count; ++i) out[i] = int16_t((*m_Produced)++);
+  }
+
+ private:
+  std::atomic<int> *m_Produced;
+};
+
+std::atomic<int> gProduced;
+
+bool WaitFor(const std::function<bool()> &done) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST_F(DSoundOutput, CaptureFillsTheRecordSampleOnceOrRoundAndRound) {
+  platform::dsound::SetCaptureSourceFactory(
+      [](const std::string &, int rate, int channels, int bits) -> std::unique_ptr<platform::dsound::CaptureSource> {
+        if (rate != kRate || channels != 1 || bits != 16) return nullptr;
+        return std::make_unique<CountingSource>(&gProduced);
+      },
+      {"counting capture"});
+  constexpr int kLength = 3000;
+  OSND_SAMPLE *once = OSND_Sample_Alloc(-1, kLength, OSND_MODE_16BITS | OSND_MODE_MONO, kRate, 255, 128, 255);
+  ASSERT_NE(once, nullptr);
+  gProduced = 0;
+  ASSERT_TRUE(OSND_Record_StartSample(0, once, false)) << OSND_GetError();
+  EXPECT_STREQ(gOsnd.recordDriverNames[1], "counting capture");
+  ASSERT_TRUE(WaitFor([] { return !gOsnd.recording; })) << "recording stops at the sample's end";
+  void *p1, *p2;
+  unsigned l1, l2;
+  ASSERT_TRUE(OSND_Sample_Lock(once, 0, kLength * 2, &p1, &p2, &l1, &l2));
+  const auto *data = static_cast<const int16_t *>(p1);
+  int wrong = 0;
+  for (int i = 0; i < kLength; ++i) wrong += data[i] != i;
+  EXPECT_EQ(wrong, 0) << "the sample holds the first " << kLength << " captured frames";
+  OSND_Sample_Unlock(once, p1, p2, l1, l2);
+  EXPECT_TRUE(OSND_Record_Stop());
+
+  OSND_SAMPLE *round = OSND_Sample_Alloc(-1, kLength, OSND_MODE_16BITS | OSND_MODE_MONO, kRate, 255, 128, 255);
+  gProduced = 0;
+  ASSERT_TRUE(OSND_Record_StartSample(0, round, true));
+  ASSERT_TRUE(WaitFor([] { return gProduced >= 30000; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(gOsnd.recording) << "a looping recording goes on";
+  EXPECT_TRUE(OSND_Record_Stop());
+  ASSERT_TRUE(OSND_Sample_Lock(round, 0, kLength * 2, &p1, &p2, &l1, &l2));
+  data = static_cast<const int16_t *>(p1);
+  wrong = 0;
+  for (int i = 0; i < kLength; ++i) wrong += data[i] % kLength != i || data[i] < 30000 - 2 * kLength;
+  EXPECT_EQ(wrong, 0) << "every sample holds the frame of its place from the last laps";
+  OSND_Sample_Unlock(round, p1, p2, l1, l2);
+  platform::dsound::SetCaptureSourceFactory(nullptr, {});
+}
