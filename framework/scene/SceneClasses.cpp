@@ -3,6 +3,10 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/scene/Dialog.h"
 #include "framework/scene/DialogPainter.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/ButtonURL.h"
+#include "framework/scene/Slider.h"
+#include "framework/scene/Switch.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/LabelStyle.h"
@@ -24,6 +28,10 @@ void RegisterSceneClasses()
     factory->Register<Label>("Label");
     factory->Register<LabelStyle>("LabelStyle");
     factory->Register<Scene>("Scene");
+    factory->Register<Button>("Button");
+    factory->Register<ButtonURL>("ButtonURL");
+    factory->Register<Switch>("Switch");
+    factory->Register<Slider>("Slider");
     RegisterSceneTrees();
     RegisterSceneCommands();
 }
