@@ -425,17 +425,9 @@ bool FormatOsb_OpenStream(OsndFormatInfo *info) {
 
 bool OsndFormatOsb_OpenStream(OsndFormatInfo *info) { return FormatOsb_OpenStream(info); }
 
-OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode, const char *) {
-  OsbOpenResult r{};
-  r.mode = mode;
-  if (!FormatOsb_Open(file, &r, nullptr)) return FailSample(OSND_ERR_FILE_FORMAT);
-  OsbBank *bank = r.bank;
-  if (bank->count > 1) {
-    FormatOsb_Close(bank);
-    return FailSample(OSND_ERR_FILE_FORMAT);
-  }
+OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode) {
   OsbEntry e;
-  FormatOsb_GetEntry(bank, 0, &e);
+  if (!FormatOsb_GetEntry(bank, index, &e)) return FailSample(OSND_ERR_INVALID_PARAM);
   unsigned working = e.mode;
   if (working & OSND_MODE_MULTICHANNEL) working &= ~(OSND_MODE_HW3D | OSND_MODE_HW2D);
   working |= mode;
@@ -444,7 +436,6 @@ OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode
   if (forceMono) working &= ~OSND_MODE_HW3D;
   auto fail = [&](OSND_SAMPLE *sample, int code) {
     if (sample) OSND_Sample_Free(sample);
-    FormatOsb_Close(bank);
     return FailSample(code == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : code);
   };
 
@@ -477,7 +468,23 @@ OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode
     OSND_Sample_Free(sample);
     sample = mono;
   }
+  gOsnd.lastError = OSND_ERR_NONE;
+  return sample;
+}
+
+OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode, const char *) {
+  OsbOpenResult r{};
+  r.mode = mode;
+  if (!FormatOsb_Open(file, &r, nullptr)) return FailSample(OSND_ERR_FILE_FORMAT);
+  OsbBank *bank = r.bank;
+  if (bank->count > 1) {
+    FormatOsb_Close(bank);
+    return FailSample(OSND_ERR_FILE_FORMAT);
+  }
+  OSND_SAMPLE *sample = FormatOsb_LoadEntry(file, bank, 0, mode);
+  const int error = gOsnd.lastError;
   FormatOsb_Close(bank);
+  if (!sample) return FailSample(error == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : error);
   gOsnd.lastError = OSND_ERR_NONE;
   return sample;
 }

@@ -55,4 +55,7 @@ struct OsbOpenResult {
 bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList *syncPoints);
 bool FormatOsb_Close(void *bank);
 bool FormatOsb_GetEntry(const OsbBank *bank, int index, OsbEntry *entry);
+// Makes an engine sample (outside the sample list) of one entry of an open
+// bank, with the caller's mode merged in; null with the error set.
+OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode);
 bool FormatOsb_OpenStream(OsndFormatInfo *info);

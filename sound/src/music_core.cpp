@@ -1,6 +1,7 @@
 #include "sound/src/music_core.h"
 
 #include "sound/src/osnd_dsp.h"
+#include "sound/src/osnd_nonblocking.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_sample_internal.h"
 #include "sound/src/osnd_string.h"
@@ -50,7 +51,7 @@ SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nul
 
 bool SongUsable(MusicSong *song) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
-  if (!song || !song->loaded) {
+  if (!song || !Music_IsLoaded(song)) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
   }
@@ -150,7 +151,11 @@ MusicSong *Music_CreateSong() {
 
 void Music_FreeSong(MusicSong *song) {
   if (!song) return;
-  if (song->loaded) Music_StopSong(song);
+  // A song still waiting in the background queue leaves it; one being
+  // loaded is waited for.
+  OsndNonBlocking_Unqueue(&song->queueNode);
+  OsndNonBlocking_WaitUntilDone(song);
+  if (Music_IsLoaded(song)) Music_StopSong(song);
   {
     SystemLockGuard guard(MixerLock());
     OsndList_Unlink(&song->link);
@@ -160,9 +165,7 @@ void Music_FreeSong(MusicSong *song) {
     OSND_FREE_MEM(song->patterns);
   }
   if (song->samples) {
-    // A sample bank's samples belong to the caller's sample list.
-    if (song->type != MUSIC_TYPE_SAMPLEBANK)
-      for (int i = 0; i < song->sampleCount; ++i) OsndSample_Destroy(song->samples[i]);
+    for (int i = 0; i < song->sampleCount; ++i) OsndSample_Destroy(song->samples[i]);
     OSND_FREE_MEM(song->samples);
   }
   OSND_FREE_MEM(song->songChannels);
@@ -175,16 +178,43 @@ void Music_FreeSong(MusicSong *song) {
   OSND_FREE_MEM(song);
 }
 
+bool Music_IsLoaded(const MusicSong *song) { return __atomic_load_n(&song->loaded, __ATOMIC_ACQUIRE) != 0; }
+
+bool Music_LoadFailed(const MusicSong *song) { return __atomic_load_n(&song->loadFailed, __ATOMIC_ACQUIRE) != 0; }
+
+void Music_LoadQueued(MusicSong *song) {
+  const char *source = (song->pendingMode & OSND_MODE_MEMORY) ? song->pendingMemory : song->pendingName;
+  if (!Music_LoadSong(song, source, song->pendingMode & ~OSND_MODE_NONBLOCKING, song->pendingOffset,
+                      song->pendingLength, song->pendingList, song->pendingListCount))
+    Music_MarkLoadFailed(song);
+  if (song->loadDone) song->loadDone(song, 0);
+}
+
+void Music_MarkLoadFailed(MusicSong *song) { __atomic_store_n(&song->loadFailed, uint8_t(1), __ATOMIC_RELEASE); }
+
 MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode, int offset, int length,
-                          OSND_SAMPLE **sampleList, int sampleListCount) {
+                          const int *sampleList, int sampleListCount) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
   if (!gOsnd.initialised) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return nullptr;
   }
-  if (!song || !nameOrData) {
+  if (!song || !nameOrData || Music_IsLoaded(song)) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
+  }
+  if (mode & OSND_MODE_NONBLOCKING) {
+    if (!OsndNonBlocking_StartThread()) return nullptr;
+    song->pendingMemory = nameOrData;
+    if (!(mode & OSND_MODE_MEMORY)) SystemString_CopyN(song->pendingName, nameOrData, 255);
+    song->pendingMode = mode;
+    song->pendingOffset = offset;
+    song->pendingLength = length;
+    song->pendingList = sampleList;
+    song->pendingListCount = sampleListCount;
+    __atomic_store_n(&song->loadFailed, uint8_t(0), __ATOMIC_RELEASE);
+    OsndNonBlocking_Queue(&song->queueNode, song, 1);
+    return song;
   }
   SystemFileHandle *file = SystemFile_Open(nameOrData, SystemFile_KindForMode(mode), length);
   if (!file) {
@@ -198,7 +228,7 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   auto untried = [] { return gOsnd.lastError == OSND_ERR_FILE_FORMAT; };
   bool ok = false;
   auto rewind = [file] { SystemFile_Seek(file, 0, SEEK_SET); };
-  if (untried()) ok = MusicFormatOsb_Load(song, file, sampleList, sampleListCount);
+  if (untried()) ok = MusicFormatOsb_Load(song, file, mode, sampleList, sampleListCount);
   if (!ok && untried()) ok = (rewind(), MusicFormatS3m_Load(song, file));
   if (!ok && untried()) ok = (rewind(), MusicFormatXm_Load(song, file));
   if (!ok && untried()) ok = (rewind(), MusicFormatIt_Load(song, file));
@@ -210,12 +240,9 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   if (ok && song->type != MUSIC_TYPE_SAMPLEBANK && song->samples)
     for (int i = 0; i < song->sampleCount; ++i)
       if (song->samples[i]) song->samples[i]->songSample = 1;
-  if (ok && (mode & (OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_OFF))) {
-    song->loaded = 1;  // looping is set on a song that counts as loaded
-    Music_SetLooping(song, ((mode >> 1) & 1) != 0);
-  }
+  if (ok && (mode & (OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_OFF))) song->looping = (mode >> 1) & 1;
   Osnd_SetError(ok ? OSND_ERR_NONE : error);
-  if (ok) song->loaded = 1;
+  if (ok) __atomic_store_n(&song->loaded, uint8_t(1), __ATOMIC_RELEASE);
   return ok ? song : nullptr;
 }
 
@@ -244,6 +271,8 @@ bool Music_StopSong(MusicSong *song) {
     MusicFormatMidi_Stop(song);
     return true;
   }
+  // A bank song's sound is on the shared bank channel, not on voices.
+  if (song->type == MUSIC_TYPE_SAMPLEBANK) MusicFormatOsb_Stop(song);
   // Under the mixer's lock rather than waiting for a busy flag: the lock is
   // recursive, so a song that stops itself from its tick does not wait forever.
   SystemLockGuard guard(MixerLock());
@@ -267,7 +296,7 @@ void Music_StopAllSongs() {
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
-    if (song->loaded) Music_StopSong(song);
+    if (Music_IsLoaded(song)) Music_StopSong(song);
   }
 }
 

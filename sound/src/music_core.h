@@ -4,6 +4,7 @@
 #pragma once
 
 #include "sound/src/osnd_private.h"
+#include "sound/src/osnd_stream.h"
 #include "sound/src/system_file.h"
 
 #include <cstdint>
@@ -265,7 +266,15 @@ struct MusicSong {
   MusicTickFunction tickCallback;
   MusicCallback *rowCallback, *orderCallback, *zxxCallback;
   MusicCallback *instrumentCallbacks[256];
-  uint8_t loaded, loadFailed;
+  uint8_t loaded, loadFailed;  // written by the open thread: read them with Music_IsLoaded / Music_LoadFailed
+  // A load queued for the background open thread and its arguments.
+  OsndQueueNode queueNode;
+  char pendingName[256];
+  const char *pendingMemory;
+  unsigned pendingMode;
+  int pendingOffset, pendingLength;
+  const int *pendingList;
+  int pendingListCount;
 };
 
 // Tables.
@@ -282,8 +291,20 @@ int Music_PeriodToFrequency(int period);
 MusicSong *Music_CreateSong();
 // Stops, unlinks and frees the song with its patterns and samples.
 void Music_FreeSong(MusicSong *song);
+// Loads into a created song. The sample list (indices) picks the samples a
+// sample bank loads; null loads them all. With OSND_MODE_NONBLOCKING the song
+// is queued for the background open thread and returned at once: its loaded
+// or load-failed flag follows, and its load-done callback is called. A queued
+// memory block or sample list must stay valid until then.
 MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode, int offset, int length,
-                          OSND_SAMPLE **sampleList, int sampleListCount);
+                          const int *sampleList, int sampleListCount);
+// The open thread's flags, read safely from any thread.
+bool Music_IsLoaded(const MusicSong *song);
+bool Music_LoadFailed(const MusicSong *song);
+// The background open thread's part: loads a queued song and reports the result.
+void Music_LoadQueued(MusicSong *song);
+// A song still queued or loading when the engine stops: marked failed.
+void Music_MarkLoadFailed(MusicSong *song);
 // Starts a loaded song from order 0 with its default speed and tempo.
 bool Music_PlaySong(MusicSong *song);
 bool Music_StopSong(MusicSong *song);
@@ -359,7 +380,9 @@ struct MusicBytes {
 
 // Format loaders, tried by Music_LoadSong in this order. Each answers true
 // when it loaded the song, else false with the last error (10: not this format).
-bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, OSND_SAMPLE **sampleList, int count);
+bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode, const int *sampleList, int count);
+// Stops the sound a sample-bank song plays on the shared bank channel.
+void MusicFormatOsb_Stop(MusicSong *song);
 bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file);
 bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file);
 bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file);

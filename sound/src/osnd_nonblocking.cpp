@@ -1,5 +1,6 @@
 #include "sound/src/osnd_nonblocking.h"
 
+#include "sound/src/music_core.h"
 #include "sound/src/osnd_pending.h"
 
 #include <atomic>
@@ -73,8 +74,10 @@ unsigned ThreadProc(void *) {
         SystemTime_Sleep(25);
         continue;
       }
-      // Songs are queued by the music player once it is part of the build.
-      if (kind == 0) OpenStream(static_cast<OSND_STREAM *>(object));
+      if (kind == 0)
+        OpenStream(static_cast<OSND_STREAM *>(object));
+      else
+        Music_LoadQueued(static_cast<MusicSong *>(object));
       FinishWork();
       if (gQueue.stopByte != 0) break;
     }
@@ -117,6 +120,7 @@ void OsndNonBlocking_Shutdown() {
   int kind = 0;
   while (TakeFirst(&object, &kind)) {
     if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
+    if (kind == 1 && object) Music_MarkLoadFailed(static_cast<MusicSong *>(object));
     FinishWork();
   }
 }
@@ -129,6 +133,15 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   node->next = &gQueue.head;
   gQueue.head.prev->next = node;
   gQueue.head.prev = node;
+}
+
+void OsndNonBlocking_Unqueue(OsndQueueNode *node) {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (!node->next || node->next == node) return;
+  node->prev->next = node->next;
+  node->next->prev = node->prev;
+  node->next = node->prev = node;
+  node->object = nullptr;
 }
 
 void OsndNonBlocking_WaitUntilDone(void *object) {

@@ -19,6 +19,5 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const c
 bool OsndFormatAsf_OpenStream(OsndFormatInfo *) { return NotThisFormatInfo(); }
 
 // Song formats not part of this build.
-bool MusicFormatOsb_Load(MusicSong *, SystemFileHandle *, OSND_SAMPLE **, int) { return NotThisFormatInfo(); }
 bool MusicFormatMidi_Load(MusicSong *, SystemFileHandle *, const char *) { return NotThisFormatInfo(); }
 void MusicFormatMidi_Stop(MusicSong *) {}
