@@ -264,6 +264,27 @@ HRESULT GlDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     return D3D_OK;
 }
 
+// Only the bars around the picture are cleared: the picture covers the rest,
+// and a window-sized clear is a pass over every pixel on a software rasteriser.
+void GlDevice9::ClearBars(const RECT& picture, int windowWidth, int windowHeight)
+{
+    const RECT bars[4] = {{0, 0, windowWidth, picture.top},
+                          {0, picture.bottom, windowWidth, windowHeight},
+                          {0, picture.top, picture.left, picture.bottom},
+                          {picture.right, picture.top, windowWidth, picture.bottom}};
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    for (const RECT& bar : bars) {
+        if (bar.right <= bar.left || bar.bottom <= bar.top) {
+            continue;
+        }
+        glEnable(GL_SCISSOR_TEST);
+        // GL's rows run bottom-up.
+        glScissor(bar.left, windowHeight - bar.bottom, bar.right - bar.left, bar.bottom - bar.top);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
 HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
                            const void* dirtyRegion)
 {
@@ -297,8 +318,7 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glViewport(0, 0, windowWidth, windowHeight);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    ClearBars(dest, windowWidth, windowHeight);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
     bool sameSize = dest.right - dest.left == static_cast<LONG>(parameters_.BackBufferWidth) &&
                     dest.bottom - dest.top == static_cast<LONG>(parameters_.BackBufferHeight);
@@ -336,9 +356,6 @@ HRESULT GlDevice9::EndScene()
         return D3DERR_INVALIDCALL;
     }
     inScene_ = false;
-    if (context_->MakeCurrent()) {
-        glFlush();
-    }
     return D3D_OK;
 }
 

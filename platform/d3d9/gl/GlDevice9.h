@@ -79,6 +79,8 @@ public:
     void SimulateLoss(unsigned lostReports);
 
 private:
+    // Clears the window outside the picture's rectangle (window coordinates, rows top-down).
+    static void ClearBars(const RECT& picture, int windowWidth, int windowHeight);
     ~GlDevice9() override;
     void SetDefaultStates();
     void ReleaseBindings();

@@ -35,6 +35,11 @@ TEST_F(PresentGlTest, TopOfTheBackBufferIsTheTopOfTheWindow)
 
 TEST_F(PresentGlTest, ANarrowerBackBufferIsLetterboxedBetweenBlackBars)
 {
+    // A whole-window picture first, so that bars left uncleared would show it.
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF00FFu, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(WindowPixel(5, 5), 0xFFFF00FFu);
+
     D3DPRESENT_PARAMETERS p = Parameters();
     p.BackBufferWidth = kWidth / 2;
     ASSERT_EQ(device_->Reset(&p), D3D_OK);
@@ -44,6 +49,17 @@ TEST_F(PresentGlTest, ANarrowerBackBufferIsLetterboxedBetweenBlackBars)
     EXPECT_EQ(WindowPixel(kWidth / 4 + 2, 5), 0xFF00FF00u);
     EXPECT_EQ(WindowPixel(kWidth / 4 - 2, 5), 0xFF000000u);
     EXPECT_EQ(WindowPixel(kWidth - kWidth / 4 + 2, kHeight - 5), 0xFF000000u);
+
+    // A wider one: bars above and below.
+    p = Parameters();
+    p.BackBufferHeight = kHeight / 2;
+    ASSERT_EQ(device_->Reset(&p), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FFu, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(WindowPixel(kWidth / 2, kHeight / 2), 0xFF0000FFu);
+    EXPECT_EQ(WindowPixel(5, kHeight / 4 + 2), 0xFF0000FFu);
+    EXPECT_EQ(WindowPixel(5, kHeight / 4 - 2), 0xFF000000u);
+    EXPECT_EQ(WindowPixel(kWidth - 5, kHeight - kHeight / 4 + 2), 0xFF000000u);
 }
 
 }  // namespace
