@@ -13,6 +13,8 @@ packages=(
   # tests, benchmarks and fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   libopenal-dev lame twolame mpg123 libmpg123-dev ffmpeg libxmp-dev openmpt123
+  # sound outputs: JACK for ASIO, ALSA's mixer for the system volume, and the servers tests start
+  libjack-jackd2-dev jackd2 libasound2-dev alsa-utils pulseaudio pulseaudio-utils libasound2-plugins
   # running the real program headless and looking at and listening to it
   xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils
   sox libsox-fmt-all vorbis-tools

@@ -6,6 +6,7 @@
 #include "sound/src/osnd_sample_internal.h"
 #include "sound/src/osnd_stream_net.h"
 #include "sound/src/osnd_string.h"
+#include "sound/src/osnd_systemmixer_win32.h"
 #include "sound/src/output_nosound.h"
 #include "sound/src/sound_software.h"
 #include "sound/src/system_file.h"
@@ -258,6 +259,7 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
     gOsnd.initialised = true;
   }
 
+  OsndSystemMixerWin32_Init();
   Music_ReapplyTempo();
   OsndNonBlocking_Init();
   if (Osnd_NonRealtime()) gOsnd.initFlags |= OSND_INIT_NONREALTIME;
@@ -291,6 +293,7 @@ void OSND_Close() {
     OsndStream_CloseAll();
     OsndStream_Shutdown();
   }
+  OsndSystemMixerWin32_Close();
   // The socket thread frees the sockets the closed streams left.
   OsndStreamNet_Shutdown();
   if (gOsnd.primary) {

@@ -1,0 +1,136 @@
+// The system mixer volume through the ALSA mixer stand-in, against a
+// PulseAudio server of the test's own with a null sink, reached through
+// ALSA's pulse plugin and read back with amixer and pactl.
+#include "sound/include/osnd.h"
+#include "sound/src/osnd_systemmixer_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Run(const std::string &command) {
+  std::string text;
+  if (FILE *p = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, p)) text += buffer;
+    pclose(p);
+  }
+  return text;
+}
+
+// A PulseAudio server in a folder of its own, ended by the destructor.
+class PulseServer {
+ public:
+  PulseServer() {
+    folder = fs::path(QMV_BINARY_DIR) / "test-home" / ("pulse-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "home");
+    socket = (folder / "native").string();
+    pid = fork();
+    if (pid == 0) {
+      setenv("HOME", (folder / "home").c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+      setenv("PULSE_RUNTIME_PATH", folder.c_str(), 1);
+      setenv("PULSE_STATE_PATH", folder.c_str(), 1);
+      const std::string protocol = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
+      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--disallow-exit", "--log-target=stderr", "--load=module-null-sink sink_name=qmvnull",
+             ("--load=" + protocol).c_str(), static_cast<char *>(nullptr));
+      _exit(127);
+    }
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < limit) {
+      int status = 0;
+      if (pid < 0 || waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return;  // the server could not start
+      }
+      if (fs::exists(socket)) {
+        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ~PulseServer() {
+    unsetenv("PULSE_SERVER");
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    fs::remove_all(folder);
+  }
+  bool Running() const { return pid > 0 && fs::exists(socket); }
+
+  fs::path folder;
+  std::string socket;
+  pid_t pid = -1;
+};
+
+// The null sink's volume in PulseAudio's units (65536 = 100 %), -1 unread.
+long SinkVolume() {
+  const std::string text = Run("pactl get-sink-volume qmvnull");
+  const size_t colon = text.find("front-left:");
+  return colon == std::string::npos ? -1 : std::atol(text.c_str() + colon + 11);
+}
+
+// The element's value as amixer reports it on the pulse control device.
+long MasterValue() {
+  const std::string text = Run("amixer -D pulse sget Master");
+  const size_t at = text.find("Front Left: Playback ");
+  return at == std::string::npos ? -1 : std::atol(text.c_str() + at + 21);
+}
+
+}  // namespace
+
+TEST(SystemMixer, VolumeMovesTheMappedElementOfTheSinkAndNothingElse) {
+  PulseServer server;
+  if (!server.Running()) GTEST_SKIP() << "pulseaudio could not be started";
+  setenv("QMV_MIXER_DEVICE", "pulse", 1);
+  setenv("QMV_MIXER_SYNTH_ELEMENT", "Master", 1);
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+  ASSERT_TRUE(OSND_Init(44100, 4, 0));
+  EXPECT_EQ(OsndSystemMixerWin32_DeviceCount(), 1);
+
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_SYNTH, 255);
+  EXPECT_EQ(SinkVolume(), 65536);
+  EXPECT_EQ(MasterValue(), 65536);
+  // 128 of 255 is 32896 of the control's 65535, 32897 of the element's 65536.
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_SYNTH, 128);
+  EXPECT_NEAR(SinkVolume(), 32897, 1);
+  EXPECT_NEAR(MasterValue(), 32897, 1);
+  // The compact-disc line maps to an element the device does not have.
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_CD, 0);
+  OsndSystemMixerWin32_SetVolume(7, 0);
+  EXPECT_NEAR(SinkVolume(), 32897, 1);
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_SYNTH, 0);
+  EXPECT_EQ(SinkVolume(), 0);
+
+  OSND_Close();
+  EXPECT_EQ(OsndSystemMixerWin32_DeviceCount(), 0);
+  unsetenv("QMV_MIXER_DEVICE");
+  unsetenv("QMV_MIXER_SYNTH_ELEMENT");
+}
+
+TEST(SystemMixer, WithoutAMixerDeviceEveryCallDoesNothing) {
+  setenv("QMV_MIXER_DEVICE", "qmv-no-such-device", 1);
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+  ASSERT_TRUE(OSND_Init(44100, 4, 0));
+  EXPECT_EQ(OsndSystemMixerWin32_DeviceCount(), 0);
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_SYNTH, 100);
+  OSND_Close();
+  unsetenv("QMV_MIXER_DEVICE");
+}
