@@ -9,6 +9,7 @@
 #include "framework/scene/Switch.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/Label.h"
+#include "framework/scene/LabelInput.h"
 #include "framework/scene/LabelStyle.h"
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Scene.h"
@@ -32,6 +33,7 @@ void RegisterSceneClasses()
     factory->Register<ButtonURL>("ButtonURL");
     factory->Register<Switch>("Switch");
     factory->Register<Slider>("Slider");
+    factory->Register<LabelInput>("LabelInput");
     RegisterSceneTrees();
     RegisterSceneCommands();
 }

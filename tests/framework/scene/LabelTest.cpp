@@ -9,39 +9,12 @@
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/LabelLineBreaker.h"
+#include "LabelTestSupport.h"
 
 using namespace Qmv2;
+using scenetest::FixedFont;
 
 namespace {
-
-// Every code point is 10 wide; lines advance 12; cells are 10 + 2 padding.
-class FixedFont : public Font {
-public:
-    explicit FixedFont(bool hasEllipsis = true, float padding = 0.0f) : m_Ellipsis(hasEllipsis), m_Padding(padding) {}
-    void Draw(Graphics&, const FontTextBlock&) override {}
-    float Measure(const UTF8String& text, float spacing, int, std::int32_t first, std::int32_t count) override
-    {
-        const std::int32_t n = std::min(count, text.GetLength() - first);
-        return n <= 0 ? 0.0f : static_cast<float>(n) * (10.0f + spacing);
-    }
-    void Layout(const UTF8String&, FontCharPositions&, float, std::int32_t, std::int32_t) override {}
-    bool HasChar(std::uint32_t code) const override { return code != 0x2026 || m_Ellipsis; }
-    bool GetFlag() const override { return false; }
-    void SetFlag(bool) override {}
-    bool GetFirstFlag() const override { return false; }
-    float GetCellHeight() const override { return 10.0f + 2.0f * m_Padding; }
-    float GetBaseline() const override { return 8.0f; }
-    float GetCharSpacing() const override { return 0.0f; }
-    float GetLineHeight() const override { return 12.0f; }
-    Color GetLayerColor() const override { return Color(1.0f, 0.0f, 0.0f, 0.0f); }
-    bool HasFixedColors() const override { return false; }
-    std::int32_t GetLayerCount() const override { return 0; }
-    float GetGlyphMargin() const override { return m_Padding; }
-
-private:
-    bool m_Ellipsis;
-    float m_Padding;
-};
 
 std::vector<std::string> Lines(const UTF8String& text, std::int32_t style, float width, bool ellipsisGlyph = true)
 {
