@@ -1,8 +1,4 @@
 // Entry point of the game. The command line is ignored.
-#include "framework/core/CoreClasses.h"
-#include "framework/graphics/GraphicsCommands.h"
-#include "framework/scene/SceneClasses.h"
-#include "framework/sound/SoundCommands.h"
 #include "game/QuorvelApplication.h"
 #include "game/frontend/FrontendClasses.h"
 
@@ -10,11 +6,7 @@ int main()
 {
     // Each folder registers what the layers below it create by name, from the
     // bottom up.
-    Qmv2::RegisterCoreClasses();
-    Qmv2::RegisterSoundCommands();
-    Qmv2::RegisterGraphicsCommands();
-    Qmv2::RegisterSceneClasses();
-    RegisterFrontendClasses();
+    RegisterProgramClasses();
     Qmv2::Application::SetInstance(new Quorvel::QuorvelApplication("properties/application.xml"));
     Qmv2::Application::GetInstance()->Run();
     const int exitCode = Qmv2::Application::GetInstance()->GetExitCode();

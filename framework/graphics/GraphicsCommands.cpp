@@ -1,5 +1,6 @@
 #include "framework/graphics/GraphicsCommands.h"
 
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/app/Application.h"
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/object/ObjectFactory.h"
@@ -47,6 +48,7 @@ void RegisterGraphicsCommands()
     // be loaded by name from the first start-up command on (the hardware check
     // loads it before the renderer does).
     platform::d3d9::RegisterDirect3D9Library();
+    ClassIndex::AddRecords(ClassIndex::kGraphicsRecords);
     ObjectFactory::GetInstance()->Register<ResourceImage>("Image");
     ObjectFactory::GetInstance()->Register<Mask>("Mask");
     ObjectFactory::GetInstance()->Register<ResourceFont>("Font");

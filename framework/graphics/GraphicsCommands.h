@@ -1,4 +1,5 @@
 // Hands the application the graphics layer's part of start-up and shutdown:
+// its type records in the class index,
 // the resource kinds "Image", "Mask" and "Font" in the object factory, the
 // "renderer", "imagemanager" and "particlemanager" start-up commands, the
 // image manager's place in the frame, and the release

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/core/object/GFVector.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/util/Rect.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "framework/core/object/iInstance.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/scene/ModifierContainer.h"
 
 namespace Qmv2 {

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "framework/core/app/iInputListener.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iGuiMethod.h"
 #include "framework/core/properties/PropertyNode.h"

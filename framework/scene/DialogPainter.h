@@ -14,6 +14,7 @@
 #include "framework/core/util/Color.h"
 #include "framework/core/util/Point.h"
 #include "framework/scene/AbstractPainter.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framework/core/object/iInstance.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/scene/GameNode.h"
 
 namespace Qmv2 {

@@ -12,6 +12,7 @@
 #include "framework/graphics/text/Font.h"
 #include "framework/scene/FontLine.h"
 #include "framework/scene/Sprite.h"
+#include "framework/scene/SceneRecords.h"
 
 struct luaL_Reg;
 

@@ -17,6 +17,7 @@
 #include "framework/scene/TextLine.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/Sprite.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

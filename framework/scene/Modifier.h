@@ -12,7 +12,7 @@
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

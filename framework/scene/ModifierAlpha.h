@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/scene/ModifierFraction.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

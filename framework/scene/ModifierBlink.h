@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/scene/Modifier.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -3,6 +3,7 @@
 
 #include "framework/core/util/Rect.h"
 #include "framework/scene/ModifierFraction.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "framework/scene/Modifier.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

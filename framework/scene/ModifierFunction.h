@@ -6,6 +6,7 @@
 
 #include "framework/core/object/iGuiMethod.h"
 #include "framework/scene/Modifier.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

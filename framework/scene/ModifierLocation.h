@@ -4,6 +4,7 @@
 #pragma once
 
 #include "framework/scene/ModifierFraction.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/scene/ModifierLocation.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

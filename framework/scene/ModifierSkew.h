@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framework/scene/ModifierAxisPair.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

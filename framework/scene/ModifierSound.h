@@ -7,6 +7,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/Modifier.h"
 #include "framework/sound/Sound.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -12,6 +12,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/Dialog.h"
 #include "framework/scene/ModifierContainer.h"
+#include "framework/scene/SceneRecords.h"
 
 namespace Qmv2 {
 

@@ -14,12 +14,14 @@
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/Scene.h"
 #include "framework/scene/SceneCommands.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/scene/Sprite.h"
 
 namespace Qmv2 {
 
 void RegisterSceneClasses()
 {
+    ClassIndex::AddRecords(ClassIndex::kSceneRecords);
     ObjectFactory* factory = ObjectFactory::GetInstance();
     factory->Register<GameNode>("GameNode");
     factory->Register<Sprite>("Sprite");

@@ -1,4 +1,5 @@
-// The scene library's one registration: its classes in the object factory
+// The scene library's one registration: its type records in the class index,
+// its classes in the object factory
 // under the names that property files use ("GameNode", "Sprite"), its trees,
 // frame tasks and start-up commands (SceneCommands.h). Call once before Run.
 #pragma once

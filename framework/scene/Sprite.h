@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "framework/core/object/ClassIndex.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/util/UTF8String.h"
 #include "framework/graphics/draw/GraphicsSettings.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/core/object/ClassRecords.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/core/object/GFVector.h"
 
 namespace Qmv2 {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "framework/core/app/iTask.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/scene/SceneRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameNode.h"

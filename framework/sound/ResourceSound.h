@@ -7,6 +7,7 @@
 #include "framework/core/files/ResourceObject.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/sound/Sound.h"
+#include "framework/sound/SoundRecords.h"
 
 namespace Qmv2 {
 

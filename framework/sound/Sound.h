@@ -6,7 +6,7 @@
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/sound/SoundRecords.h"
 #include "sound/include/osnd.h"
 
 namespace Qmv2 {

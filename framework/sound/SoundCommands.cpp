@@ -7,6 +7,7 @@
 #include "framework/sound/ResourceSound.h"
 #include "framework/sound/ResourceStream.h"
 #include "framework/sound/SoundManager.h"
+#include "framework/sound/SoundRecords.h"
 
 namespace Qmv2 {
 
@@ -28,6 +29,7 @@ bool StartSoundManager(PropertyNode*)
 
 void RegisterSoundCommands()
 {
+    ClassIndex::AddRecords(ClassIndex::kSoundRecords);
     ObjectFactory::GetInstance()->Register<ResourceSound>("Sound");
     ObjectFactory::GetInstance()->Register<ResourceStream>("Stream");
     Application::RegisterCommand("soundmanager", StartSoundManager);

@@ -10,7 +10,7 @@
 
 #include "framework/core/app/iMessageListener.h"
 #include "framework/core/app/iTask.h"
-#include "framework/core/object/ClassIndex.h"
+#include "framework/sound/SoundRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 #include "framework/sound/SoundStream.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/sound/SoundRecords.h"
 #include "framework/core/object/GFVector.h"
 #include "sound/include/osnd.h"
 

@@ -1,12 +1,29 @@
 #include "game/frontend/FrontendClasses.h"
 
+#include "framework/core/CoreClasses.h"
 #include "framework/core/object/ObjectFactory.h"
+#include "framework/graphics/GraphicsCommands.h"
+#include "framework/scene/SceneClasses.h"
+#include "framework/sound/SoundCommands.h"
+#include "game/frontend/FrontendRecords.h"
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
+#include "game/words/WordsClasses.h"
 
 void RegisterFrontendClasses()
 {
+    Qmv2::ClassIndex::AddRecords(Qmv2::ClassIndex::kFrontendRecords);
     Qmv2::ObjectFactory* factory = Qmv2::ObjectFactory::GetInstance();
     factory->Register<Quorvel2Player>("Quorvel2Player");
     factory->Register<Quorvel2ScoreEntry>(Quorvel2ScoreEntry::kFactoryName);
+}
+
+void RegisterProgramClasses()
+{
+    Qmv2::RegisterCoreClasses();
+    Qmv2::RegisterSoundCommands();
+    Qmv2::RegisterGraphicsCommands();
+    Qmv2::RegisterSceneClasses();
+    RegisterWordsClasses();
+    RegisterFrontendClasses();
 }

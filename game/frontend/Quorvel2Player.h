@@ -15,6 +15,7 @@
 
 #include "framework/core/data/AbstractPlayer.h"
 #include "game/words/iWordPoolPosition.h"
+#include "game/frontend/FrontendRecords.h"
 
 class Quorvel2Player : public Qmv2::AbstractPlayer, public iWordPoolPosition {
     QMV_INDEXED_TYPE(Quorvel2Player)

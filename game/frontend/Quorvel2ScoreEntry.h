@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/core/data/HighScoreEntry.h"
+#include "game/frontend/FrontendRecords.h"
 
 class Quorvel2ScoreEntry : public Qmv2::HighScoreEntry {
     QMV_INDEXED_TYPE(Quorvel2ScoreEntry)

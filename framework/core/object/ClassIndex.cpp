@@ -1,6 +1,8 @@
 #include "framework/core/object/ClassIndex.h"
 
+#include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace Qmv2::ClassIndex {
 
@@ -11,16 +13,10 @@ constexpr const ClassType* kRecords[] = {
     &BaseObject,
     &iGuiMethod,
     &AbstractProperty,
-    &iHitMask,
-    &GraphicsSettings,
-    &iRenderable,
-    &iClippable,
-    &iRenderTarget,
     &PropertyValue,
     &PropertyNode,
     &PropertyVector,
     &PropertyStore,
-    &Quorvel2Main,
     &ResourceManager,
     &ObjectFactory,
     &MemoryBuffer_t,
@@ -29,76 +25,14 @@ constexpr const ClassType* kRecords[] = {
     &HighScoreManager,
     &PlayerManager,
     &GameSettings,
-    &AbstractPainter,
     &AbstractPlayer,
-    &Modifier,
-    &Image,
     &Lua,
     &ResourceSection,
     &BasicProperties,
-    &ParticleManager,
     &CheatInfo,
     &CheatManager,
-    &iImageLoader,
     &ResourceObject,
-    &SoundStream,
-    &FontLayer,
-    &Font,
-    &ParticleVertexBuffer,
-    &ParticleIndexBuffer,
-    &ParticleImageData,
-    &ParticleDevice,
-    &VertexDeclarationD3D,
-    &ImageData,
-    &VertexBuffer,
-    &IndexBuffer,
-    &StyleFormat,
-    &Graphics,
-    &ModifierSimpleAlpha,
-    &ModifierDelay,
-    &ModifierAlpha,
-    &ModifierBlink,
-    &ModifierFunction,
-    &ModifierClipRect,
-    &ModifierRotation,
-    &ModifierFrame,
-    &ModifierSound,
-    &ModifierContainer,
-    &ModifierFraction,
-    &ModifierVisible,
-    &ModifierSkew,
-    &ModifierLuaFunction,
-    &ModifierLuaSendCommand,
-    &ModifierScale,
-    &ModifierFractionFunc,
-    &ModifierLocation,
-    &ModifierLocationLine,
-    &ModifierLetterballContainer,
-    &ResourceImage,
-    &ResourceSound,
-    &ResourceStream,
-    &ResourceFont,
-    &Mask,
     &ResourceManagerWin32,
-    &Quorvel2GameSettings,
-    &Quorvel2ScoreEntry,
-    &Quorvel2Player,
-    &DialogPainter,
-    &FontBitmap,
-    &FormatNewLine,
-    &FormatColor,
-    &FormatFont,
-    &FormatImage,
-    &FormatWrapStyle,
-    &FormatAlignV,
-    &FormatAlignH,
-    &FormatTab,
-    &FormatWidth,
-    &BufferD3D,
-    &ImageDataD3D,
-    &ImageDataBufferD3D,
-    &VertexBufferD3D,
-    &IndexBufferD3D,
     &AnchorPoint,
     &PolygonF,
     &iInputListener,
@@ -111,89 +45,50 @@ constexpr const ClassType* kRecords[] = {
     &MessageHandler,
     &iTask,
     &InputHandler,
-    &TaskPurge,
-    &TaskTickUpdate,
     &TaskManager,
     &GameWindow,
     &GameWindowWin32,
     &Application,
     &FileArchive,
     &GameNode,
-    &GameTree,
-    &AnimTree,
     &TemplateMessageDataBool,
     &TemplateMessageDataStrings,
-    &SoundManager,
     &SettingsManager,
-    &Renderer,
-    &Sound,
-    &SoundNode,
-    &Sprite,
-    &Anagram,
-    &AnagramTable,
-    &ClickableSprite,
-    &CrosswordTable,
-    &LetterBall,
-    &LetterBox,
-    &LabelStyle,
-    &Label,
-    &ToolTipLabel,
-    &LabelInput,
-    &Slider,
-    &Button,
-    &Switch,
-    &ButtonURL,
-    &Dialog,
-    &DialogQuorvel2,
-    &Scene,
-    &DialogCongrats,
-    &DialogCredits,
-    &DialogEndGame,
-    &DialogHelp,
-    &DialogHighScore,
-    &DialogMenu,
-    &DialogNameInput,
-    &DialogNextRound,
-    &DialogPassRound,
-    &DialogPause,
-    &DialogPlayerSelect,
-    &DialogYesNo,
-    &DialogSettings,
-    &DialogTutorial,
-    &SceneSplash,
-    &Quorvel2Scene,
-    &SceneTransition,
-    &GameScene,
-    &LoadScene,
-    &SelectionScene,
-    &TrophyScene,
-    &BlitzScene,
-    &CrisscrossScene,
-    &SceneTransitionAlpha,
-    &SceneTransitionFadeBlack,
-    &SceneManager,
-    &ImageManager,
-    &TaskRender,
-    &Tooltip,
     &TaskmanagerTimed,
-    &RendererD3D,
 };
+
+// The core's records, then what the registrations added.
+std::vector<const ClassType*>& Records()
+{
+    static std::vector<const ClassType*> records(std::begin(kRecords), std::end(kRecords));
+    return records;
+}
 
 }  // namespace
 
+void AddRecords(std::span<const ClassType* const> records)
+{
+    std::vector<const ClassType*>& all = Records();
+    for (const ClassType* record : records) {
+        if (record != nullptr && std::find(all.begin(), all.end(), record) == all.end()) {
+            all.push_back(record);
+        }
+    }
+}
+
 const ClassType* const* AllRecords() noexcept
 {
-    return kRecords;
+    return Records().data();
 }
 
 std::int32_t RecordCount() noexcept
 {
-    return static_cast<std::int32_t>(std::size(kRecords));
+    return static_cast<std::int32_t>(Records().size());
 }
 
 const ClassType* FindRecord(std::string_view name) noexcept
 {
-    for (const ClassType* record : kRecords) {
+    for (const ClassType* record : Records()) {
         if (name == record->GetName()) {
             return record;
         }

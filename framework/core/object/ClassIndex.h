@@ -1,11 +1,14 @@
 // The class index: the type record of every class of the program. Records of
 // the core's classes that already carry their own (the application, message
-// and task classes) are named here by reference; the others are defined here
-// or in ClassRecords.h and bound by their classes with QMV_INDEXED_TYPE. The
-// game's word tree keeps its record in its own class.
+// and task classes) are named here by reference; the core's others are
+// defined here or in ClassRecords.h, and those of each higher folder in that
+// folder's records file (SceneRecords.h, ...), which its registration adds.
+// Classes bind to their records with QMV_INDEXED_TYPE. The game's word tree
+// keeps its record in its own class.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "framework/core/app/Application.h"
@@ -48,72 +51,18 @@ inline constexpr const ClassType& TemplateMessageDataBool = ::Qmv2::TemplateMess
 inline constexpr const ClassType& TemplateMessageDataStrings =
     ::Qmv2::TemplateMessageData<::Qmv2::GFVector<std::string>>::s_Type;
 
-#define QMV_INDEX_RECORD(Name, ...) \
-    inline constexpr ::Qmv2::ClassType Name{#Name, ::Qmv2::RecordBases<__VA_ARGS__>};
-
-QMV_INDEX_RECORD(TaskPurge, iTask)
-QMV_INDEX_RECORD(TaskTickUpdate, iTask)
+// The scene's node record stays here: the framework's sound classes, below
+// the scene, count as nodes in type tests.
 QMV_INDEX_RECORD(GameNode, BaseObject)
-QMV_INDEX_RECORD(GameTree, GameNode)
-QMV_INDEX_RECORD(AnimTree, ModifierContainer)
-QMV_INDEX_RECORD(SoundManager, BaseObject, iMessageListener)
 QMV_INDEX_RECORD(SettingsManager, BaseObject, iMessageListener)
-QMV_INDEX_RECORD(Renderer, BaseObject, iMessageListener)
-QMV_INDEX_RECORD(Sound, GameNode)
-QMV_INDEX_RECORD(SoundNode, GameNode)
-QMV_INDEX_RECORD(Sprite, GameNode, iRenderable, GraphicsSettings, iClippable)
-QMV_INDEX_RECORD(Anagram, Sprite)
-QMV_INDEX_RECORD(AnagramTable, Sprite)
-QMV_INDEX_RECORD(ClickableSprite, Sprite)
-QMV_INDEX_RECORD(CrosswordTable, Sprite)
-QMV_INDEX_RECORD(LetterBall, Sprite)
-QMV_INDEX_RECORD(LetterBox, Sprite)
-QMV_INDEX_RECORD(LabelStyle, Sprite)
-QMV_INDEX_RECORD(Label, Sprite)
-QMV_INDEX_RECORD(ToolTipLabel, Label)
-QMV_INDEX_RECORD(LabelInput, Sprite, iInputListener, iGuiMethod)
-QMV_INDEX_RECORD(Slider, Sprite, iInputListener, iGuiMethod)
-QMV_INDEX_RECORD(Button, Sprite, iInputListener, iGuiMethod)
-QMV_INDEX_RECORD(Switch, Button)
-QMV_INDEX_RECORD(ButtonURL, Button)
-QMV_INDEX_RECORD(Dialog, Sprite, iInputListener)
-QMV_INDEX_RECORD(DialogQuorvel2, Dialog)
-QMV_INDEX_RECORD(Scene, Dialog)
-QMV_INDEX_RECORD(DialogCongrats, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogCredits, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogEndGame, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogHelp, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogHighScore, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogMenu, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogNameInput, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogNextRound, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogPassRound, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogPause, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogPlayerSelect, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogYesNo, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogSettings, DialogQuorvel2)
-QMV_INDEX_RECORD(DialogTutorial, DialogQuorvel2)
-QMV_INDEX_RECORD(SceneSplash, Scene)
-QMV_INDEX_RECORD(Quorvel2Scene, Scene)
-QMV_INDEX_RECORD(SceneTransition, Scene)
-QMV_INDEX_RECORD(GameScene, Quorvel2Scene)
-QMV_INDEX_RECORD(LoadScene, Quorvel2Scene)
-QMV_INDEX_RECORD(SelectionScene, Quorvel2Scene)
-QMV_INDEX_RECORD(TrophyScene, Quorvel2Scene)
-QMV_INDEX_RECORD(BlitzScene, GameScene)
-QMV_INDEX_RECORD(CrisscrossScene, GameScene)
-QMV_INDEX_RECORD(SceneTransitionAlpha, SceneTransition)
-QMV_INDEX_RECORD(SceneTransitionFadeBlack, SceneTransition)
-QMV_INDEX_RECORD(SceneManager, iTask)
-QMV_INDEX_RECORD(ImageManager, iTask)
-QMV_INDEX_RECORD(TaskRender, iTask)
-QMV_INDEX_RECORD(Tooltip, iTask, iInputListener)
 QMV_INDEX_RECORD(TaskmanagerTimed, TaskManager)
-QMV_INDEX_RECORD(RendererD3D, Renderer)
 
-#undef QMV_INDEX_RECORD
+// Adds the records of a higher layer's folder; its registration function
+// does at start-up. A record already in the index is not added again.
+void AddRecords(std::span<const ClassType* const> records);
 
-// Every record of the index except the word tree's, in a fixed order.
+// Every record of the index except the word tree's: the core's in a fixed
+// order, then those the registrations added, in the order they came.
 const ClassType* const* AllRecords() noexcept;
 std::int32_t RecordCount() noexcept;
 // The first record of that name (case-sensitive), or null.

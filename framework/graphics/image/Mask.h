@@ -10,6 +10,7 @@
 
 #include "framework/core/files/ResourceObject.h"
 #include "framework/graphics/image/MaskData.h"
+#include "framework/graphics/GraphicsRecords.h"
 
 namespace Qmv2 {
 

@@ -12,6 +12,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/image/iImageLoader.h"
+#include "framework/graphics/GraphicsRecords.h"
 
 namespace Qmv2 {
 

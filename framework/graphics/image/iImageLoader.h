@@ -8,7 +8,7 @@
 #include <string>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/object/GFVector.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/render/ImageData.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/object/GFVector.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/image/ImageFrame.h"

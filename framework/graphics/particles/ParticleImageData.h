@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/particles/PyroGraphics.h"
 #include "framework/graphics/render/ImageData.h"

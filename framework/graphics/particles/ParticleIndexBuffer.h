@@ -1,7 +1,7 @@
 // A buffer of 16-bit indices handed to the particle library.
 #pragma once
 
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/graphics/particles/ParticleBuffer.h"
 #include "framework/graphics/particles/PyroGraphics.h"
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "framework/core/object/BaseObject.h"
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/object/iInstance.h"
 #include "framework/graphics/particles/IPyroParticleLibrary.h"

@@ -1,7 +1,7 @@
 // A vertex buffer handed to the particle library.
 #pragma once
 
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/graphics/particles/ParticleBuffer.h"
 #include "framework/graphics/particles/PyroGraphics.h"
 

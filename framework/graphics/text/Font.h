@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/util/Color.h"
 #include "framework/core/util/UTF8String.h"
 #include "framework/graphics/text/FontCharPosition.h"

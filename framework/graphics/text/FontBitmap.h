@@ -10,6 +10,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/text/Font.h"
 #include "framework/graphics/text/FontLayer.h"
+#include "framework/graphics/GraphicsRecords.h"
 
 namespace Qmv2 {
 

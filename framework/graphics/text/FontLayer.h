@@ -3,7 +3,7 @@
 // layer's colour. Layers stack: a shadow or outline lies under the face.
 #pragma once
 
-#include "framework/core/object/ClassRecords.h"
+#include "framework/graphics/GraphicsRecords.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/util/Color.h"
 #include "framework/graphics/image/Image.h"

@@ -8,6 +8,7 @@
 #include "framework/core/files/ResourceObject.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/text/FontBitmap.h"
+#include "framework/graphics/GraphicsRecords.h"
 
 namespace Qmv2 {
 

@@ -3,15 +3,11 @@
 // layers below, with nothing registered behind the program's back.
 #include <gtest/gtest.h>
 
-#include "framework/core/CoreClasses.h"
 #include "framework/core/app/Application.h"
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/PropertyValue.h"
-#include "framework/graphics/GraphicsCommands.h"
 #include "framework/scene/GameTree.h"
-#include "framework/scene/SceneClasses.h"
-#include "framework/sound/SoundCommands.h"
 #include "game/frontend/FrontendClasses.h"
 
 namespace {
@@ -25,11 +21,7 @@ TEST(RegistrationTest, EveryFolderRegistersItsNamesExplicitly)
     for (const char* name : {"HighScoreEntry", "Font", "LabelStyle"}) {
         EXPECT_FALSE(factory->IsRegistered(name)) << name << " registered before the program's start";
     }
-    Qmv2::RegisterCoreClasses();
-    Qmv2::RegisterSoundCommands();
-    Qmv2::RegisterGraphicsCommands();
-    Qmv2::RegisterSceneClasses();
-    RegisterFrontendClasses();
+    RegisterProgramClasses();
     for (const char* name : {"HighScoreEntry", "Sound", "Stream", "Image", "Mask", "Font", "GameNode", "Sprite",
                              "ModifierFrame", "Dialog", "DialogPainter", "Label", "LabelStyle", "Scene",
                              "Quorvel2Player", "Quorvel2Score"}) {

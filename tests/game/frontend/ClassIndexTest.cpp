@@ -6,6 +6,9 @@
 #include "framework/core/object/ClassIndex.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/PropertyValue.h"
+#include "framework/sound/SoundRecords.h"
+#include "game/frontend/FrontendClasses.h"
+#include "game/frontend/FrontendRecords.h"
 
 namespace {
 
@@ -13,6 +16,7 @@ using namespace Qmv2;
 
 TEST(ClassIndexTest, HoldsEveryRecordOnceWithOnlyTheMessageDataNameShared)
 {
+    RegisterProgramClasses();
     // Every record but the word tree's, which its own class defines.
     ASSERT_EQ(ClassIndex::RecordCount(), 170);
     std::set<const ClassType*> addresses;
@@ -31,6 +35,7 @@ TEST(ClassIndexTest, HoldsEveryRecordOnceWithOnlyTheMessageDataNameShared)
 
 TEST(ClassIndexTest, EveryBaseIsItselfInTheIndex)
 {
+    RegisterProgramClasses();
     std::set<const ClassType*> all(ClassIndex::AllRecords(), ClassIndex::AllRecords() + ClassIndex::RecordCount());
     for (const ClassType* record : all) {
         for (const ClassType* const* base = record->GetBases(); *base != nullptr; ++base) {
@@ -41,6 +46,7 @@ TEST(ClassIndexTest, EveryBaseIsItselfInTheIndex)
 
 TEST(ClassIndexTest, RootsHaveNoBases)
 {
+    RegisterProgramClasses();
     // The message listener's record belongs to its own class.
     for (const char* root : {"Interface", "AbstractProperty", "BaseObject", "AnchorPoint", "iHitMask", "iMessageListener"}) {
         const ClassType* record = ClassIndex::FindRecord(root);
