@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "ScriptFixture.h"
+#include "framework/core/script/ScriptFixture.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/ModifierLuaFunction.h"
 #include "framework/scene/ModifierLuaSendCommand.h"
-#include "../object/TrackedObject.h"
+#include "framework/core/object/TrackedObject.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The mark-up tags of styled text, each through the layout or its handler.
 #include <gtest/gtest.h>
 
-#include "TextTestFont.h"
+#include "framework/graphics/text/TextTestFont.h"
 #include "framework/scene/LabelStyle.h"
 #include "framework/scene/StyleParser.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TextTestFont.h"
+#include "framework/graphics/text/TextTestFont.h"
 #include "framework/scene/LabelStyle.h"
 
 using namespace Qmv2;
