@@ -1,7 +1,9 @@
 // Layer 2 audio: bit allocation, scale factors and grouped samples, dequantised
 // and handed to the synthesis filterbank 3 x 12 times per frame.
+#include "sound/src/format_mpeg_bits.h"
 #include "sound/src/format_mpeg_decoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -73,8 +75,6 @@ int GroupBits(int steps) { return steps == 3 ? 5 : steps == 5 ? 7 : steps == 9 ?
 // Ungrouped codes take as many bits as the level count has.
 int SampleBits(int steps) { return int(std::bit_width(unsigned(steps))); }
 
-// Code c of n levels stands for (2c - (n - 1)) / n.
-float Dequantise(int code, int steps) { return float(2 * code - (steps - 1)) / float(steps); }
 
 }  // namespace
 
@@ -102,36 +102,40 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
   int scaleIndex[2][3][32] = {};
   float rows[3][2][32] = {};
 
+  // The body from the decoder's position on, through a cached reader.
+  const uint8_t *start = d->bits;
+  MpegBitReader bits(start, size_t(d->bitsEnd - start));
+  bits.Seek(size_t(d->bitIndex));
   for (int sb = 0; sb < limit; ++sb) {
     if (sb < bound) {
-      for (int ch = 0; ch < channels; ++ch) allocation[ch][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+      for (int ch = 0; ch < channels; ++ch) allocation[ch][sb] = int(bits.Get(table->nbal[sb]));
     } else {
-      allocation[0][sb] = allocation[1][sb] = int(MpegDecoder_GetBits(d, table->nbal[sb]));
+      allocation[0][sb] = allocation[1][sb] = int(bits.Get(table->nbal[sb]));
     }
   }
   for (int sb = 0; sb < limit; ++sb)
     for (int ch = 0; ch < channels; ++ch)
-      scfsi[ch][sb] = allocation[ch][sb] ? int(MpegDecoder_GetBits(d, 2)) : 0;
+      scfsi[ch][sb] = allocation[ch][sb] ? int(bits.Get(2)) : 0;
   for (int sb = 0; sb < limit; ++sb) {
     for (int ch = 0; ch < channels; ++ch) {
       int part[3] = {0, 0, 0};
       if (allocation[ch][sb]) {
         switch (scfsi[ch][sb]) {
           case 0:
-            part[0] = int(MpegDecoder_GetBits(d, 6));
-            part[1] = int(MpegDecoder_GetBits(d, 6));
-            part[2] = int(MpegDecoder_GetBits(d, 6));
+            part[0] = int(bits.Get(6));
+            part[1] = int(bits.Get(6));
+            part[2] = int(bits.Get(6));
             break;
           case 1:
-            part[0] = part[1] = int(MpegDecoder_GetBits(d, 6));
-            part[2] = int(MpegDecoder_GetBits(d, 6));
+            part[0] = part[1] = int(bits.Get(6));
+            part[2] = int(bits.Get(6));
             break;
           case 2:
-            part[0] = part[1] = part[2] = int(MpegDecoder_GetBits(d, 6));
+            part[0] = part[1] = part[2] = int(bits.Get(6));
             break;
           default:
-            part[0] = int(MpegDecoder_GetBits(d, 6));
-            part[1] = part[2] = int(MpegDecoder_GetBits(d, 6));
+            part[0] = int(bits.Get(6));
+            part[1] = part[2] = int(bits.Get(6));
             break;
         }
       }
@@ -139,31 +143,51 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
     }
   }
 
+  // Per subband and channel, once a frame: the level count and the code width.
+  int steps[2][32] = {}, width[2][32] = {};
+  for (int sb = 0; sb < limit; ++sb)
+    for (int ch = 0; ch < channels; ++ch)
+      if (const int code = allocation[ch][sb]) {
+        steps[ch][sb] = table->steps[sb][code];
+        width[ch][sb] = GroupBits(steps[ch][sb]);
+        if (!width[ch][sb]) width[ch][sb] = SampleBits(steps[ch][sb]);
+      }
+
   auto *out = reinterpret_cast<int16_t *>(output);
+  // Code c of n levels stands for (2c - (n - 1)) / n, times the scale:
+  // c x slope - offset, both per part, subband and channel.
+  float slope[2][32] = {}, offset[2][32] = {};
   for (int group = 0; group < 12; ++group) {
     const int part = group / 4;
+    if (group % 4 == 0) {
+      for (int ch = 0; ch < channels; ++ch)
+        for (int sb = 0; sb < limit; ++sb) {
+          // Above the bound the second channel's levels are the first one's.
+          const int n = steps[sb < bound ? ch : 0][sb];
+          if (!n) continue;
+          const double scale = t.scale[scaleIndex[ch][part][sb]];
+          slope[ch][sb] = float(2.0 * scale / n);
+          offset[ch][sb] = float((n - 1) * scale / n);
+        }
+    }
     std::memset(rows, 0, sizeof rows);
     for (int sb = 0; sb < limit; ++sb) {
       const int readChannels = sb < bound ? channels : 1;
       for (int ch = 0; ch < readChannels; ++ch) {
-        const int code = allocation[ch][sb];
-        if (!code) continue;
-        const int steps = table->steps[sb][code];
-        float values[3];
-        if (const int groupBits = GroupBits(steps)) {
-          const unsigned c = MpegDecoder_GetBits(d, groupBits);
-          const uint8_t *codes = steps == 3 ? t.group3[c] : steps == 5 ? t.group5[c] : t.group9[c];
-          for (int i = 0; i < 3; ++i) values[i] = Dequantise(codes[i], steps);
+        const int n = steps[ch][sb];
+        if (!n) continue;
+        int codes[3];
+        if (n == 3 || n == 5 || n == 9) {
+          const unsigned c = bits.Get(width[ch][sb]);
+          const uint8_t *split = n == 3 ? t.group3[c] : n == 5 ? t.group5[c] : t.group9[c];
+          for (int i = 0; i < 3; ++i) codes[i] = split[i];
         } else {
-          const int bits = SampleBits(steps);
-          for (float &v : values) v = Dequantise(int(MpegDecoder_GetBits(d, bits)), steps);
+          for (int &c : codes) c = int(bits.Get(width[ch][sb]));
         }
         // Above the bound both channels share the samples, each with its own scale.
         const int last = sb < bound ? ch : channels - 1;
-        for (int target = ch; target <= last; ++target) {
-          const float scale = t.scale[scaleIndex[target][part][sb]];
-          for (int row = 0; row < 3; ++row) rows[row][target][sb] = values[row] * scale;
-        }
+        for (int target = ch; target <= last; ++target)
+          for (int row = 0; row < 3; ++row) rows[row][target][sb] = float(codes[row]) * slope[target][sb] - offset[target][sb];
       }
     }
     for (int row = 0; row < 3; ++row) {
@@ -171,6 +195,11 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
       out += 32 * channels;
     }
   }
+  // The decoder's own reader continues where this one stopped, never past the end.
+  const size_t position = bits.Position();
+  const size_t length = size_t(d->bitsEnd - start);
+  d->bits = start + std::min(position / 8, length);
+  d->bitIndex = position / 8 < length ? int(position % 8) : 0;
   *written = 1152 * 2 * channels;
   return 1;
 }

@@ -1,6 +1,7 @@
 // Layer 3 audio: side information, the bit reservoir, scale factors, Huffman
 // decoding, requantisation, mid/side and intensity stereo, antialiasing, the
 // hybrid filterbank (IMDCT with overlap) and the hand-over to the synthesis.
+#include "sound/src/format_mpeg_bits.h"
 #include "sound/src/format_mpeg_decoder.h"
 #include "sound/src/format_mpeg_tables.h"
 
@@ -146,66 +147,21 @@ const Layer3Tables &Tables() {
   return *gTables;
 }
 
-// Bit reader over the main data: reads zeros past its end. Bits are taken
-// from a 64-bit cache refilled a byte at a time.
-class MainBits {
- public:
-  MainBits(const uint8_t *data, size_t bytes) : data_(data), bytes_(bytes) {}
-
-  size_t Position() const { return next_ * 8 - size_t(cached_); }
-  void Seek(size_t position) {
-    next_ = position / 8;
-    cache_ = 0;
-    cached_ = 0;
-    Refill();
-    Skip(int(position % 8));
+// One Huffman code word through its lookup tables.
+int DecodeCode(const Layer3Tables &t, MpegBitReader &bits, const Lookup &lookup) {
+  uint32_t word = bits.Peek();
+  int width = lookup.rootBits;
+  const LookupEntry *e = &t.entries[size_t(lookup.first) + (word >> (32 - width))];
+  int used = 0;
+  while (e->childBits) {
+    used += e->length;
+    word <<= e->length;
+    width = e->childBits;
+    e = &t.entries[size_t(e->value) + (word >> (32 - width))];
   }
-  // The next 32 bits, left-aligned.
-  uint32_t Peek() {
-    if (cached_ < 32) Refill();
-    return uint32_t(cache_ >> 32);
-  }
-  void Skip(int n) {
-    cache_ <<= n;
-    cached_ -= n;
-  }
-  uint32_t Get(int n) {
-    if (n == 0) return 0;
-    const uint32_t value = Peek() >> (32 - n);
-    Skip(n);
-    return value;
-  }
-  int Decode(const Layer3Tables &t, const Lookup &lookup) {
-    uint32_t word = Peek();
-    int bits = lookup.rootBits;
-    const LookupEntry *e = &t.entries[size_t(lookup.first) + (word >> (32 - bits))];
-    int used = 0;
-    while (e->childBits) {
-      used += e->length;
-      word <<= e->length;
-      bits = e->childBits;
-      e = &t.entries[size_t(e->value) + (word >> (32 - bits))];
-    }
-    Skip(used + e->length);
-    return e->value;
-  }
-
- private:
-  void Refill() {
-    while (cached_ <= 56) {
-      const uint64_t byte = next_ < bytes_ ? data_[next_] : 0u;
-      cache_ |= byte << (56 - cached_);
-      cached_ += 8;
-      ++next_;
-    }
-  }
-
-  const uint8_t *data_;
-  size_t bytes_;
-  size_t next_ = 0;    // next byte to load
-  uint64_t cache_ = 0;  // left-aligned
-  int cached_ = 0;      // valid bits in the cache
-};
+  bits.Skip(used + e->length);
+  return e->value;
+}
 
 struct GranuleChannel {
   int part23, bigValues, globalGain, scalefacCompress;
@@ -282,7 +238,7 @@ bool ReadSideInfo(MpegDecoder *d, FrameLayout &f, int *mainDataBegin) {
   return true;
 }
 
-void ReadScaleFactorsMpeg1(MainBits &bits, const FrameLayout &f, int gr, int ch, ScaleFactors &sf) {
+void ReadScaleFactorsMpeg1(MpegBitReader &bits, const FrameLayout &f, int gr, int ch, ScaleFactors &sf) {
   const GranuleChannel &g = f.gc[gr][ch];
   const int slen1 = kMpegSlen[0][g.scalefacCompress];
   const int slen2 = kMpegSlen[1][g.scalefacCompress];
@@ -307,7 +263,7 @@ void ReadScaleFactorsMpeg1(MainBits &bits, const FrameLayout &f, int gr, int ch,
   sf.l[21] = 0;
 }
 
-void ReadScaleFactorsMpeg2(MainBits &bits, const FrameLayout &f, int ch, GranuleChannel &g, ScaleFactors &sf) {
+void ReadScaleFactorsMpeg2(MpegBitReader &bits, const FrameLayout &f, int ch, GranuleChannel &g, ScaleFactors &sf) {
   int slen[4] = {0, 0, 0, 0};
   int table;
   int c = g.scalefacCompress;
@@ -372,7 +328,7 @@ void ReadScaleFactorsMpeg2(MainBits &bits, const FrameLayout &f, int ch, Granule
 // Huffman decoding of one granule's lines (zeros after the last decoded
 // one); returns how many were decoded, or -1 on an overrun of the big-value
 // region past part2_3_length.
-int DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g, size_t end, int lines[576]) {
+int DecodeLines(const Layer3Tables &t, MpegBitReader &bits, const GranuleChannel &g, size_t end, int lines[576]) {
   const int bigEnd = g.bigValues * 2;
   int i = 0;
   for (int region = 0; region < 3; ++region) {
@@ -385,7 +341,7 @@ int DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g, 
     }
     const int linbits = table.linbits;
     for (; i < stop; i += 2) {
-      const int value = bits.Decode(t, lookup);
+      const int value = DecodeCode(t, bits, lookup);
       int x = value >> 4, y = value & 15;
       if (x == 15 && linbits) x += int(bits.Get(linbits));
       if (x && bits.Get(1)) x = -x;
@@ -400,7 +356,7 @@ int DecodeLines(const Layer3Tables &t, MainBits &bits, const GranuleChannel &g, 
   const Lookup &quad = t.quads[g.count1Table];
   while (bits.Position() < end && i + 4 <= 576) {
     const size_t before = bits.Position();
-    const int value = bits.Decode(t, quad);
+    const int value = DecodeCode(t, bits, quad);
     int v[4] = {(value >> 3) & 1, (value >> 2) & 1, (value >> 1) & 1, value & 1};
     for (int &x : v)
       if (x && bits.Get(1)) x = -x;
@@ -682,7 +638,7 @@ int MpegDecoder_DecodeLayer3(MpegDecoder *d, uint8_t *output, int *written) {
   // or a damaged frame) would decode as noise: the frame stays silent.
   if (mainDataBegin > held) return 1;
 
-  MainBits bits(store + MPEG_RESERVOIR_BYTES - mainDataBegin, size_t(mainDataBegin + mainLength));
+  MpegBitReader bits(store + MPEG_RESERVOIR_BYTES - mainDataBegin, size_t(mainDataBegin + mainLength));
   ScaleFactors sf[2] = {};
   alignas(16) float xr[2][576];
   int lines[576];
