@@ -204,6 +204,10 @@ bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position);
 int OSND_Stream_GetPosition(OSND_STREAM *stream);
 int OSND_Stream_GetTime(OSND_STREAM *stream);
 bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index);
+/* Sample-bank streams: plays the listed entries one after another (the list
+   is copied; null or a count of 0 clears it). The stream is stopped and set
+   to the first entry. */
+bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count);
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name);
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point);
 /* Internet streams: sets the callback that receives stream titles ("ARTIST",

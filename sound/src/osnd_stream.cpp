@@ -554,13 +554,6 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
   return ok;
 }
 
-bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int, bool, bool) {
-  // Sub-streams are the tracks of CD streams and the entries of sample-bank
-  // streams; neither source is part of this build.
-  (void)s;
-  return FailBool(OSND_ERR_INVALID_PARAM);
-}
-
 void OsndStream_Link(OSND_STREAM *s) { LinkStream(s); }
 
 void OsndStream_Release(OSND_STREAM *s) {
@@ -579,6 +572,9 @@ void OsndStream_Release(OSND_STREAM *s) {
   s->ring.entries = s->latency.entries = nullptr;
   s->ring.count = s->latency.count = 0;
   if (s->tags) OsndTag_FreeList(&s->tags);
+  OSND_FREE_MEM(s->sentence);
+  s->sentence = nullptr;
+  s->sentenceCount = 0;
 }
 
 void OsndStream_Free(OSND_STREAM *s) {
@@ -697,6 +693,11 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   if (s->refillOnPlay || s->needsRefill) {
     s->loopsLeft = s->loopCount;
     s->loopCounter = s->lastLoopSeen = 0;
+    // A sentence plays again from its first entry.
+    if (s->needsRefill && s->sentence && s->sentenceCount > 0 && s->sentenceCurrent != 0) {
+      s->sentenceCurrent = 0;
+      OsndStream_SetSubStreamEx(s, s->sentence[0], true, true);
+    }
     if (s->refillOnPlay)
       OsndStream_Prefill(s);
     else
@@ -781,9 +782,5 @@ int OSND_Stream_GetTime(OSND_STREAM *s) {
   return int(std::min<int64_t>(ms, s->lengthMs));
 }
 
-bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
-  Osnd_ResetError();
-  return OsndStream_SetSubStreamEx(stream, index, false, false);
-}
 
 }  // extern "C"

@@ -126,6 +126,9 @@ struct OSND_STREAM {
   int extraChannels[16];
   unsigned requestFlags;
   int pendingSubStream;
+  int *sentence;  // sub-stream indices played one after another
+  int sentenceCount;
+  int sentenceCurrent;
   uint8_t *input;
   int inputSize;
   uint8_t *decode;
@@ -206,7 +209,13 @@ bool OsndStream_Stop(OSND_STREAM *stream, bool callEndCallback);
 bool OsndStream_SetPosition(OSND_STREAM *stream, unsigned position, bool internal, bool noRefill);
 // unit: 0 bytes, 1 milliseconds, 2 samples.
 bool OsndStream_Seek(OSND_STREAM *stream, int unit, uint32_t value, bool resetSyncCursor);
+// Selects a sub-stream (an entry of a sample-bank stream). internal: asked by
+// the engine itself (the open, the open thread, the decode); keepPlaying: the
+// decode moves on to the next entry of a sentence without stopping.
 bool OsndStream_SetSubStreamEx(OSND_STREAM *stream, int index, bool internal, bool keepPlaying);
+// At the end of a sub-stream's data, moves to the next entry of the sentence
+// list (round again while the stream loops); false when there is none.
+bool OsndStream_NextSentenceEntry(OSND_STREAM *stream);
 // Releases what an open made (format state, file, buffers, sample, points,
 // tags); the record itself stays. Safe to call twice.
 void OsndStream_Release(OSND_STREAM *stream);

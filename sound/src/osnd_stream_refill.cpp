@@ -179,7 +179,13 @@ bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
     const bool fileError = s->file && s->file->error;
     // A loop that gave no sound since the last loop back would spin for ever.
     const bool emptyLoop = lastLoopAt == written;
-    if (IsLooping(s) && !fileError && !emptyLoop) {
+    if (s->sentence) {
+      // A sentence goes on with its next entry; its loops are rounds of the list.
+      if (!fileError && !emptyLoop && OsndStream_NextSentenceEntry(s)) {
+        lastLoopAt = written;
+        continue;
+      }
+    } else if (IsLooping(s) && !fileError && !emptyLoop) {
       lastLoopAt = written;
       if (s->loopStart)
         OsndStream_Seek(s, 2, s->loopStart, false);

@@ -1,0 +1,157 @@
+// Sub-streams of sample-bank streams: one entry chosen, or a sentence of
+// entries played one after another.
+#include "OsbWriterSupport.h"
+#include "SoundTestSupport.h"
+
+#include "sound/src/osnd_stream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A mono 16-bit entry holding one level, told apart in the output by it.
+Entry Level(int level, int frames, int rate = 44100) {
+  Entry e;
+  e.length = uint32_t(frames);
+  for (int i = 0; i < frames; ++i) Put16(e.data, uint32_t(uint16_t(int16_t(level))));
+  e.frequency = rate;
+  e.volume = 255;
+  e.pan = 128;
+  return e;
+}
+
+class StreamSubStream : public CapturedEngine {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Start()); }
+  OSND_STREAM *Open(const std::vector<uint8_t> &b, unsigned mode = 0) {
+    bank = b;
+    return OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY | OSND_MODE_2D | mode, 0,
+                            int(bank.size()));
+  }
+  // Levels held steady for a while, in the order they come.
+  std::vector<int> Runs() const {
+    std::vector<int> runs;
+    size_t held = 0;
+    for (size_t f = 1; f < captured.size() / 2; ++f) {
+      const int level = Left(f);
+      held = std::abs(level - Left(f - 1)) <= 2 ? held + 1 : 0;
+      if (level == 0 || held != 256) continue;
+      if (runs.empty() || std::abs(runs.back() - level) > 50) runs.push_back(level);
+    }
+    return runs;
+  }
+  std::vector<uint8_t> bank;
+};
+
+TEST_F(StreamSubStream, PlaysTheEntryAskedFor) {
+  OSND_STREAM *s = Open(Bank({Level(3000, 20000), Level(6000, 30000), Level(9000, 20000, 22050)}));
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 2));
+  EXPECT_EQ(s->lengthPcm, 20000u);
+  EXPECT_EQ(s->lengthMs, 907);
+  EXPECT_EQ(s->sample->defFrequency, 22050);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(20);
+  std::vector<int> runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  const int third = runs[0];
+  // Choosing another entry stops the stream; played again, it is that entry.
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 0));
+  EXPECT_FALSE(s->playing);
+  captured.clear();
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(20);
+  runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_NEAR(double(third) / runs[0], 3.0, 0.05);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+TEST_F(StreamSubStream, RefusesWhatItCannotPlay) {
+  Entry stereo = Level(5000, 1000);
+  stereo.mode = (stereo.mode & ~OSND_MODE_MONO) | OSND_MODE_STEREO;
+  stereo.channels = 2;
+  OSND_STREAM *s = Open(Bank({Level(3000, 1000), stereo}));
+  ASSERT_NE(s, nullptr);
+  EXPECT_FALSE(OSND_Stream_SetSubStream(s, 2));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_FALSE(OSND_Stream_SetSubStream(s, -1));
+  // An entry stored in another layout than the stream's buffers.
+  EXPECT_FALSE(OSND_Stream_SetSubStream(s, 1));
+  const int list[] = {0, 1};
+  EXPECT_FALSE(OSND_Stream_SetSubStreamSentence(s, list, 2));
+  EXPECT_FALSE(OSND_Stream_SetSubStream(nullptr, 0));
+  EXPECT_TRUE(OSND_Stream_Close(s));
+  // A stream that is not a bank has no sub-streams.
+  std::vector<int16_t> pcm(4000, 100);
+  OSND_STREAM *raw = OSND_Stream_Open(reinterpret_cast<const char *>(pcm.data()),
+                                      OSND_MODE_MEMORY | OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_MONO |
+                                          OSND_MODE_SIGNED,
+                                      0, int(pcm.size() * 2));
+  ASSERT_NE(raw, nullptr);
+  EXPECT_FALSE(OSND_Stream_SetSubStream(raw, 0));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_TRUE(OSND_Stream_Close(raw));
+}
+
+TEST_F(StreamSubStream, ASentencePlaysItsEntriesInTurnThenEnds) {
+  OSND_STREAM *s = Open(Bank({Level(3000, 6000), Level(6000, 6000), Level(9000, 6000)}));
+  ASSERT_NE(s, nullptr);
+  const int sentence[] = {2, 0, 1, 0};
+  ASSERT_TRUE(OSND_Stream_SetSubStreamSentence(s, sentence, 4));
+  EXPECT_EQ(s->lengthMs, 4 * 136);  // each (6000 x 1000 + 999) / 44100
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  for (int k = 0; k < 200 && s->playing; ++k) Step();
+  EXPECT_FALSE(s->playing);  // the stream ended after the last entry
+  const std::vector<int> runs = Runs();
+  ASSERT_EQ(runs.size(), 4u);
+  EXPECT_NEAR(double(runs[0]) / runs[1], 3.0, 0.05);
+  EXPECT_NEAR(double(runs[2]) / runs[1], 2.0, 0.05);
+  EXPECT_EQ(runs[3], runs[1]);
+  // Played again, the sentence starts over.
+  captured.clear();
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(8);
+  ASSERT_FALSE(Runs().empty());
+  EXPECT_EQ(Runs()[0], runs[0]);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+TEST_F(StreamSubStream, ALoopingSentenceGoesRoundAsManyTimesAsItsLoopCount) {
+  OSND_STREAM *s = Open(Bank({Level(3000, 6000), Level(9000, 6000)}), OSND_MODE_LOOP_NORMAL);
+  ASSERT_NE(s, nullptr);
+  const int sentence[] = {1, 0};
+  ASSERT_TRUE(OSND_Stream_SetSubStreamSentence(s, sentence, 2));
+  OsndStream_SetLoopCount(s, 2);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  for (int k = 0; k < 400 && s->playing; ++k) Step();
+  EXPECT_FALSE(s->playing);
+  const std::vector<int> runs = Runs();
+  // The list once, then twice more.
+  ASSERT_EQ(runs.size(), 6u);
+  for (size_t k = 0; k < runs.size(); ++k) EXPECT_EQ(runs[k], runs[k % 2]) << k;
+  EXPECT_GT(runs[0], runs[1]);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+TEST_F(StreamSubStream, ANonBlockingStreamSelectsOnTheOpenThread) {
+  OSND_STREAM *s = Open(Bank({Level(3000, 20000), Level(9000, 20000)}), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(s, nullptr);
+  for (int k = 0; k < 400 && !OsndStream_IsReady(s); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(OsndStream_IsReady(s));
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1));
+  for (int k = 0; k < 400 && !OsndStream_IsReady(s); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(OsndStream_IsReady(s));
+  EXPECT_EQ(static_cast<OsbBank *>(s->formatState)->current, 1);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(20);
+  const std::vector<int> runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_GT(runs[0], 5000);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+}  // namespace
