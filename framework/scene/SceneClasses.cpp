@@ -7,6 +7,8 @@
 #include "framework/scene/ButtonURL.h"
 #include "framework/scene/Slider.h"
 #include "framework/scene/Switch.h"
+#include "framework/scene/ToolTipLabel.h"
+#include "framework/scene/Tooltip.h"
 #include "framework/scene/GameNode.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/LabelInput.h"
@@ -36,6 +38,8 @@ void RegisterSceneClasses()
     factory->Register<Switch>("Switch");
     factory->Register<Slider>("Slider");
     factory->Register<LabelInput>("LabelInput");
+    factory->Register<Tooltip>("Tooltip");
+    factory->Register<ToolTipLabel>("ToolTipLabel");
     RegisterSceneTrees();
     RegisterSceneCommands();
 }

@@ -8,6 +8,7 @@
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneManager.h"
+#include "framework/scene/Tooltip.h"
 #include "framework/scene/TaskPurge.h"
 #include "framework/scene/TaskRender.h"
 #include "framework/scene/TaskTickUpdate.h"
@@ -46,6 +47,7 @@ void RegisterSceneCommands()
     Application::RegisterTask(Application::TaskSlot::SceneManager,
                               []() -> iTask* { return SceneManager::GetInstance(); });
     Application::RegisterRelease(Application::ReleaseSlot::SceneManager, [] { SceneManager::ReleaseInstance(); });
+    Application::RegisterRelease(Application::ReleaseSlot::Tooltip, [] { Tooltip::DestroyInstance(); });
     Application::RegisterTask(Application::TaskSlot::Render, []() -> iTask* {
         return new TaskRender(GameTree::GetInstance());
     });

@@ -1,5 +1,5 @@
 // A stage for widget tests: a game tree under an input handler that listens
-// to a game window, fed with the Windows messages the platform layer posts
+// to a game window (the handler joins the window's listeners itself), fed with the Windows messages the platform layer posts
 // (mouse, keys with their lParam bits, characters), pumped through the
 // message queue and the window procedure as the running program does; and
 // images whose pixels can be read, for hit masks.
@@ -114,7 +114,6 @@ public:
         handler = new Qmv2::InputHandler(root.Get());
         Qmv2::InputHandler::SetInstance(handler.Get());
         handler->SetRunning(true);
-        window->GetMessageHandler().AddListener(handler.Get());
         Pump();
     }
     ~WidgetStage()
@@ -126,7 +125,6 @@ public:
             }
         }
         Pump();
-        window->GetMessageHandler().RemoveListener(handler.Get());
         root->DetachAndReleaseChildren();
         Qmv2::InputHandler::ReleaseInstance();
         handler = nullptr;
