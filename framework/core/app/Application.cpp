@@ -193,6 +193,9 @@ void Application::ExecuteCommand(PropertyNode* node)
     auto refuse = [&name](const char* needed) {
         Platform::Log("Start-up command %s needs %s first; skipped\n", name.c_str(), needed);
     };
+    auto unavailable = [&name] {
+        Platform::Log("Start-up command %s is not available in this build; skipped\n", name.c_str());
+    };
     if (name == "appstartcursor") {
         m_StartCursor.Set(false);
     } else if (name == "gameid") {
@@ -209,10 +212,14 @@ void Application::ExecuteCommand(PropertyNode* node)
     } else if (name == "gametree") {
         if (const auto& create = GetRegistrations().trees.createGameTree) {
             create();
+        } else {
+            unavailable();
         }
     } else if (name == "animtree") {
         if (const auto& create = GetRegistrations().trees.createAnimTree) {
             create();
+        } else {
+            unavailable();
         }
     } else if (name == "random") {
         Random::SetInstance(new Random(static_cast<std::int64_t>(timeGetTime())));
@@ -276,7 +283,7 @@ void Application::ExecuteCommand(PropertyNode* node)
             s_Running = false;
         }
     } else if (!name.empty()) {
-        Platform::Log("Start-up command %s is not available in this build; skipped\n", name.c_str());
+        unavailable();
     }
 }
 
