@@ -100,7 +100,7 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
   int allocation[2][32] = {};
   int scfsi[2][32] = {};
   int scaleIndex[2][3][32] = {};
-  float rows[3][2][32] = {};
+  float rows[36][2][32];  // the frame's 36 rows of subband samples, in time order
 
   // The body from the decoder's position on, through a cached reader.
   const uint8_t *start = d->bits;
@@ -170,7 +170,8 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
           offset[ch][sb] = float((n - 1) * scale / n);
         }
     }
-    std::memset(rows, 0, sizeof rows);
+    float(*groupRows)[2][32] = rows + 3 * group;
+    std::memset(groupRows, 0, 3 * sizeof rows[0]);
     for (int sb = 0; sb < limit; ++sb) {
       const int readChannels = sb < bound ? channels : 1;
       for (int ch = 0; ch < readChannels; ++ch) {
@@ -187,14 +188,12 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
         // Above the bound both channels share the samples, each with its own scale.
         const int last = sb < bound ? ch : channels - 1;
         for (int target = ch; target <= last; ++target)
-          for (int row = 0; row < 3; ++row) rows[row][target][sb] = float(codes[row]) * slope[target][sb] - offset[target][sb];
+          for (int row = 0; row < 3; ++row)
+            groupRows[row][target][sb] = float(codes[row]) * slope[target][sb] - offset[target][sb];
       }
     }
-    for (int row = 0; row < 3; ++row) {
-      MpegDecoder_Synthesis(d, out, rows[row], channels);
-      out += 32 * channels;
-    }
   }
+  MpegDecoder_SynthesisRows(d, out, rows, 36, channels);
   // The decoder's own reader continues where this one stopped, never past the end.
   const size_t position = bits.Position();
   const size_t length = size_t(d->bitsEnd - start);

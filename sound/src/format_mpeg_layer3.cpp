@@ -665,13 +665,12 @@ int MpegDecoder_DecodeLayer3(MpegDecoder *d, uint8_t *output, int *written) {
       Antialias(t, f.gc[gr][ch], xr[ch], nonZero[ch]);
       Hybrid(t, f.gc[gr][ch], xr[ch], d->overlap[ch], nonZero[ch]);
     }
-    float rows[2][32];
-    for (int ss = 0; ss < 18; ++ss) {
+    float rows[18][2][32];
+    for (int ss = 0; ss < 18; ++ss)
       for (int ch = 0; ch < f.channels; ++ch)
-        for (int sb = 0; sb < 32; ++sb) rows[ch][sb] = xr[ch][18 * sb + ss];
-      MpegDecoder_Synthesis(d, out, rows, f.channels);
-      out += 32 * f.channels;
-    }
+        for (int sb = 0; sb < 32; ++sb) rows[ss][ch][sb] = xr[ch][18 * sb + ss];
+    MpegDecoder_SynthesisRows(d, out, rows, 18, f.channels);
+    out += 18 * 32 * f.channels;
   }
   return 1;
 }

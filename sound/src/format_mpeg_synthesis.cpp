@@ -57,13 +57,24 @@ constexpr int FactorOffset(int n) { return n == 32 ? 0 : n == 16 ? 16 : n == 8 ?
 #define MPEG_INLINE inline
 #endif
 
-template <int N>
-MPEG_INLINE void Dct(const float *factors, const float *in, float *out) {
+#if defined(__SSE2__)
+// Four independent values side by side: the DCTs of four rows at once, each
+// lane doing exactly the single-row operations.
+struct Lanes {
+  __m128 v;
+};
+MPEG_INLINE Lanes operator+(Lanes a, Lanes b) { return {_mm_add_ps(a.v, b.v)}; }
+MPEG_INLINE Lanes operator-(Lanes a, Lanes b) { return {_mm_sub_ps(a.v, b.v)}; }
+MPEG_INLINE Lanes operator*(Lanes a, float f) { return {_mm_mul_ps(a.v, _mm_set1_ps(f))}; }
+#endif
+
+template <int N, typename T>
+MPEG_INLINE void Dct(const float *factors, const T *in, T *out) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     constexpr int H = N / 2;
-    float sums[H], differences[H], even[H], odd[H];
+    T sums[H], differences[H], even[H], odd[H];
     const float *f = factors + FactorOffset(N);
     for (int k = 0; k < H; ++k) {
       sums[k] = in[k] + in[N - 1 - k];
@@ -78,6 +89,33 @@ MPEG_INLINE void Dct(const float *factors, const float *in, float *out) {
     out[N - 2] = even[H - 1];
     out[N - 1] = odd[H - 1];
   }
+}
+
+// The DCTs of one channel of `count` (1 to 4) rows into x[row][32].
+MPEG_INLINE void RowDcts(const float *factors, const float (*rows)[2][32], int count, int ch, float x[4][32]) {
+#if defined(__SSE2__)
+  alignas(16) static const float kZeros[32] = {};
+  const float *in[4];
+  for (int r = 0; r < 4; ++r) in[r] = r < count ? rows[r][ch] : kZeros;
+  Lanes lanes[32], results[32];
+  for (int k = 0; k < 32; k += 4) {
+    __m128 a = _mm_loadu_ps(in[0] + k), b = _mm_loadu_ps(in[1] + k), c = _mm_loadu_ps(in[2] + k),
+           e = _mm_loadu_ps(in[3] + k);
+    _MM_TRANSPOSE4_PS(a, b, c, e);
+    lanes[k] = {a}, lanes[k + 1] = {b}, lanes[k + 2] = {c}, lanes[k + 3] = {e};
+  }
+  Dct<32>(factors, lanes, results);
+  for (int n = 0; n < 32; n += 4) {
+    __m128 a = results[n].v, b = results[n + 1].v, c = results[n + 2].v, e = results[n + 3].v;
+    _MM_TRANSPOSE4_PS(a, b, c, e);
+    _mm_storeu_ps(x[0] + n, a);
+    _mm_storeu_ps(x[1] + n, b);
+    _mm_storeu_ps(x[2] + n, c);
+    _mm_storeu_ps(x[3] + n, e);
+  }
+#else
+  for (int r = 0; r < count; ++r) Dct<32>(factors, rows[r][ch], x[r]);
+#endif
 }
 
 // Writes the 32 sums of each channel as interleaved 16-bit samples, rounded
@@ -120,49 +158,56 @@ void MpegDecoder_InitTables() {
 
 namespace {
 
-// One call's work for every channel; compiled once for the baseline
-// processor and once with AVX (same operations in the same order, so both
-// give the same samples).
-MPEG_INLINE void Synthesise(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
+// The work for `count` rows of every channel; compiled once for the
+// baseline processor and once with AVX (same operations in the same order,
+// so both give the same samples).
+MPEG_INLINE void Synthesise(MpegDecoder *d, int16_t *output, const float (*rows)[2][32], int count, int channels) {
   const SynthesisTables &t = gSynthesis;
-  d->synthOffset = (d->synthOffset - 64) & 1023;
-  const int offset = d->synthOffset;  // a multiple of 64: every run below is contiguous
-  alignas(16) float sums[2][32] = {};
-  for (int ch = 0; ch < channels; ++ch) {
-    float *v = d->synth[ch];
-    float x[32];
-    Dct<32>(t.dctFactors, subbands[ch], x);
-    // The 64 history values: cos((16 + i)(2k + 1) pi / 64) folded onto the DCT's.
-    float *run = v + offset;
-    for (int i = 0; i < 16; ++i) run[i] = x[16 + i];
-    run[16] = 0.0f;
-    for (int i = 17; i <= 48; ++i) run[i] = -x[48 - i];
-    for (int i = 49; i < 64; ++i) run[i] = -x[i - 48];
+  for (int first = 0; first < count; first += 4) {
+    const int batch = std::min(4, count - first);
+    alignas(16) float x[2][4][32];
+    for (int ch = 0; ch < channels; ++ch) RowDcts(t.dctFactors, rows + first, batch, ch, x[ch]);
+    for (int r = 0; r < batch; ++r) {
+      d->synthOffset = (d->synthOffset - 64) & 1023;
+      const int offset = d->synthOffset;  // a multiple of 64: every run below is contiguous
+      alignas(16) float sums[2][32] = {};
+      for (int ch = 0; ch < channels; ++ch) {
+        float *v = d->synth[ch];
+        const float *dct = x[ch][r];
+        // The 64 history values: cos((16 + i)(2k + 1) pi / 64) folded onto the DCT's.
+        float *run = v + offset;
+        for (int i = 0; i < 16; ++i) run[i] = dct[16 + i];
+        run[16] = 0.0f;
+        for (int i = 17; i <= 48; ++i) run[i] = -dct[48 - i];
+        for (int i = 49; i < 64; ++i) run[i] = -dct[i - 48];
 
-    float *sum = sums[ch];
-    for (int m = 0; m < 8; ++m) {
-      const float *a = v + ((offset + 128 * m) & 1023);
-      const float *b = v + ((offset + 128 * m + 96) & 1023);
-      const float *wa = t.window + 64 * m;
-      const float *wb = wa + 32;
-      for (int j = 0; j < 32; ++j) sum[j] += a[j] * wa[j] + b[j] * wb[j];
+        float *sum = sums[ch];
+        for (int m = 0; m < 8; ++m) {
+          const float *a = v + ((offset + 128 * m) & 1023);
+          const float *b = v + ((offset + 128 * m + 96) & 1023);
+          const float *wa = t.window + 64 * m;
+          const float *wb = wa + 32;
+          for (int j = 0; j < 32; ++j) sum[j] += a[j] * wa[j] + b[j] * wb[j];
+        }
+      }
+      WriteSamples(output, sums, channels);
+      output += 32 * channels;
     }
   }
-  WriteSamples(output, sums, channels);
 }
 
-void SynthesisBaseline(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
-  Synthesise(d, output, subbands, channels);
+void SynthesisBaseline(MpegDecoder *d, int16_t *output, const float (*rows)[2][32], int count, int channels) {
+  Synthesise(d, output, rows, count, channels);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-[[gnu::target("avx")]] void SynthesisAvx(MpegDecoder *d, int16_t *output, const float subbands[2][32],
+[[gnu::target("avx")]] void SynthesisAvx(MpegDecoder *d, int16_t *output, const float (*rows)[2][32], int count,
                                          int channels) {
-  Synthesise(d, output, subbands, channels);
+  Synthesise(d, output, rows, count, channels);
 }
 #endif
 
-using SynthesisPath = void (*)(MpegDecoder *, int16_t *, const float[2][32], int);
+using SynthesisPath = void (*)(MpegDecoder *, int16_t *, const float (*)[2][32], int, int);
 SynthesisPath gPath = SynthesisBaseline;
 std::once_flag gPathOnce;
 
@@ -187,7 +232,13 @@ bool MpegDecoder_UseWideSynthesis(bool wide) {
 }
 
 void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands[2][32], int channels) {
+  // The parameter is a pointer to the first channel's row: one row of both.
+  MpegDecoder_SynthesisRows(d, output, reinterpret_cast<const float(*)[2][32]>(subbands), 1, channels);
+}
+
+void MpegDecoder_SynthesisRows(MpegDecoder *d, int16_t *output, const float (*rows)[2][32], int count,
+                               int channels) {
   Tables();
   std::call_once(gPathOnce, ChoosePath);
-  gPath(d, output, subbands, channels);
+  gPath(d, output, rows, count, channels);
 }
