@@ -85,6 +85,9 @@ TEST(WordTreeWords, AnagramBranchesFollowTheUnusedLettersOfTheSourceWord)
     EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("aba")), (Words{"a", "ab", "aba", "aa", "aab", "b", "ba", "baa"}));
     EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("aab")), (Words{"a", "aa", "aab", "ab", "aba", "b", "ba", "baa"}));
     EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams("bb")), (Words{"b"}));
+    // Letters far into a long source word are found and ordered alike.
+    EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams(std::string(70, 'z') + "aba" + std::string(70, 'y'))),
+              (Words{"a", "ab", "aba", "aa", "aab", "b", "ba", "baa"}));
 }
 
 // The search order by its plain rule: at each node the letters left in the
