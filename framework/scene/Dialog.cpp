@@ -294,7 +294,13 @@ void Dialog::UpdateBackground()
         if (width <= 0 || height <= 0) {
             return;
         }
-        SetImage(Image::CreateRenderTarget(width, height, true));
+        // A target the renderer could not make has no frame; taking it would
+        // size the dialog to nothing and leave it unclickable for good.
+        SmartPtr<Image> target(Image::CreateRenderTarget(width, height, true));
+        if (target == nullptr || target->GetFirstFrame() == nullptr) {
+            return;
+        }
+        SetImage(target.Get());
         m_Painter->SetDirty(true);
     }
     // Without a drawable texture a drawing object would paint the screen.

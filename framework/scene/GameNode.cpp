@@ -308,6 +308,13 @@ void GameNode::Tick(std::int32_t dt)
     std::size_t i = 0;
     while (i < m_Modifiers.size()) {
         Modifier* m = m_Modifiers[i];
+        // A cancelled modifier stops where it is: it leaves the list without
+        // another step and without finishing, as in the animation tree.
+        if (m->IsCancelled()) {
+            m_Modifiers.erase(m_Modifiers.begin() + static_cast<long>(i));
+            m->Release();
+            continue;
+        }
         // The list holds a reference; this one survives a callback that
         // clears the list.
         SmartPtr<Modifier> held(m);

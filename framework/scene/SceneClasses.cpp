@@ -7,6 +7,7 @@
 #include "framework/scene/ButtonURL.h"
 #include "framework/scene/Slider.h"
 #include "framework/scene/Switch.h"
+#include "framework/scene/SceneTransition.h"
 #include "framework/scene/ToolTipLabel.h"
 #include "framework/scene/Tooltip.h"
 #include "framework/scene/GameNode.h"
@@ -39,6 +40,9 @@ void RegisterSceneClasses()
     factory->Register<Slider>("Slider");
     factory->Register<LabelInput>("LabelInput");
     factory->Register<Tooltip>("Tooltip");
+    factory->Register<SceneTransition>("SceneTransition");
+    factory->Register<SceneTransitionAlpha>("AlphaTransition");
+    factory->Register<SceneTransitionFadeBlack>("FadeBlackTransition");
     factory->Register<ToolTipLabel>("ToolTipLabel");
     RegisterSceneTrees();
     RegisterSceneCommands();

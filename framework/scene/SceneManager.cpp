@@ -132,6 +132,11 @@ void SceneManager::Execute(std::int32_t)
             ++it;
         }
     }
+    if (m_Pending != nullptr && m_Pending == m_Current) {
+        // Asking for the scene on screen changes nothing.
+        m_Pending.Reset();
+        return;
+    }
     if (m_Current == nullptr) {
         if (m_Pending != nullptr) {
             Switch();
@@ -146,7 +151,9 @@ void SceneManager::Execute(std::int32_t)
 
 void SceneManager::Switch()
 {
-    const bool transitionInUse = m_Transition != nullptr && m_Transition != m_Current.Get();
+    // With no scene on screen there is nothing to pass from: the first scene
+    // comes straight in and the transition is dropped.
+    const bool transitionInUse = m_Transition != nullptr && m_Transition != m_Current.Get() && m_Current != nullptr;
     const bool leavingTransition = m_Transition != nullptr && m_Transition == m_Current.Get();
     SmartPtr<Scene> next;
     if (transitionInUse) {

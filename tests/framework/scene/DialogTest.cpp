@@ -312,6 +312,20 @@ TEST_F(DialogTest, PressesOutsideOrOnAFixedDialog)
     EXPECT_TRUE(dialog->m_ChildrenAcceptInput);
 }
 
+TEST_F(DialogTest, ABackgroundTheRendererCannotMakeLeavesTheDialogWhole)
+{
+    SmartPtr<RecordingDialog> dialog(Make("DIALOG_PAINTED"));
+    Stage(dialog.Get());
+    dialog->Show();
+    // No renderer: the background image cannot be made, frame after frame.
+    dialog->UpdateBackground();
+    dialog->UpdateBackground();
+    EXPECT_FLOAT_EQ(dialog->GetWidth(), 100.0f);
+    EXPECT_FLOAT_EQ(dialog->GetHeight(), 40.0f);
+    EXPECT_TRUE(dialog->HitTest(50.0f, 20.0f)) << "the dialog can still be hit";
+    EXPECT_TRUE(dialog->GetPainter()->IsDirty()) << "the painting waits for a target";
+}
+
 TEST_F(DialogTest, SizesGoThroughThePainterWhileAutoEnlargeIsOn)
 {
     SmartPtr<RecordingDialog> dialog(Make("DIALOG_PAINTED"));

@@ -221,6 +221,22 @@ TEST_F(GameNodeTest, OwnModifierListRunsInOrderAndBlockingHoldsBackLaterOnes)
     EXPECT_EQ(destroyed, 3);
 }
 
+TEST_F(GameNodeTest, ACancelledModifierInTheOwnListStopsWhereItIs)
+{
+    int destroyed = 0;
+    SmartPtr<GameNode> node(new GameNode("n"));
+    auto* blocking = node->AddModifier(new TimedModifier("blocking", 100, &log, &destroyed, Modifier::kOptionBlocking));
+    node->AddModifier(new TimedModifier("next", 10, &log, &destroyed));
+    node->Tick(16);
+    blocking->SetCancelled(true);
+    log.clear();
+    node->Tick(16);
+    EXPECT_EQ(log, (std::vector<std::string>{"next start", "next update 16", "next finish"}))
+        << "no further step and no finish for the cancelled one; the list goes on past it";
+    EXPECT_TRUE(node->GetModifiers().empty());
+    EXPECT_EQ(destroyed, 2);
+}
+
 // Appends a follower to its node's own list when it starts.
 class SpawningModifier : public TimedModifier {
 public:

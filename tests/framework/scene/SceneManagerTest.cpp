@@ -14,6 +14,8 @@
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneClasses.h"
 #include "framework/scene/SceneManager.h"
+#include "framework/scene/SceneTransition.h"
+#include "framework/scene/Label.h"
 
 using Qmv2::AnimTree;
 using Qmv2::Dialog;
@@ -302,6 +304,115 @@ TEST_F(SceneManagerTest, StartUpCommandsMakeTheManagerAndPickTheFirstScene)
     EXPECT_TRUE(Qmv2::Application::s_Running);
     application.Shutdown();
     EXPECT_EQ(SceneManager::GetInstance(), nullptr) << "shutdown releases the manager";
+}
+
+}  // namespace
+
+namespace {
+
+class SceneSwitchTest : public SceneManagerTest {
+protected:
+    // One frame of the game: switches, then the tree and its animations.
+    static void Play(int ms)
+    {
+        for (int t = 0; t < ms; t += 100) {
+            Frame();
+            GameTree::GetInstance()->TickTree(100);
+            AnimTree::GetInstance()->Update(100);
+        }
+    }
+};
+
+TEST_F(SceneSwitchTest, AskingForTheSceneOnScreenChangesNothingAndLaterRequestsStillWork)
+{
+    CountingScene* menu = Make("SCENE_MENU");
+    CountingScene* game = Make("SCENE_GAME");
+    Manager().RequestScene(menu);
+    Frame();
+    Manager().RequestScene(menu);
+    Frame();
+    EXPECT_TRUE(IsRunning(*menu)) << "the scene on screen stays on screen";
+    EXPECT_EQ(menu->deactivations, 0);
+    EXPECT_EQ(Manager().GetPendingScene(), nullptr);
+    Manager().RequestScene(game);
+    Frame();
+    EXPECT_EQ(Manager().GetCurrentScene(), game);
+    EXPECT_TRUE(IsRunning(*game));
+    EXPECT_TRUE(IsPutAway(*menu));
+}
+
+TEST_F(SceneSwitchTest, TheFirstSceneComesStraightInEvenWithATransitionStarted)
+{
+    CountingScene* menu = Make("SCENE_MENU");
+    Manager().StartTransition("TRANSITION_DEFAULT");
+    auto* transition = static_cast<CountingTransition*>(Manager().GetTransition());
+    ASSERT_NE(transition, nullptr);
+    Manager().RequestScene(menu);
+    Frame();
+    EXPECT_EQ(Manager().GetCurrentScene(), menu) << "there is no scene to pass from";
+    EXPECT_TRUE(IsRunning(*menu));
+    EXPECT_EQ(transition->activations, 0) << "the transition never ran with nothing to leave";
+    EXPECT_EQ(Manager().GetTransition(), nullptr);
+}
+
+TEST_F(SceneSwitchTest, AnAlphaTransitionFadesTheOldSceneAwayAndRequestsTheNewOne)
+{
+    CountingScene* menu = Make("SCENE_MENU");
+    CountingScene* game = Make("SCENE_GAME");
+    Manager().RequestScene(menu);
+    Frame();
+    Manager().StartTransition("TRANSITION_ALPHA");
+    auto* alpha = static_cast<Qmv2::SceneTransitionAlpha*>(Manager().GetTransition());
+    ASSERT_NE(alpha, nullptr);
+    Manager().RequestScene(game);
+    Frame();
+    EXPECT_EQ(Manager().GetCurrentScene(), alpha);
+    EXPECT_EQ(alpha->GetFromScene(), menu);
+    EXPECT_EQ(alpha->GetToScene(), game);
+    EXPECT_FALSE(menu->m_AcceptsInput) << "the old scene hears nothing during the switch";
+    Play(100);
+    ASSERT_NE(alpha->GetSnapshot(), nullptr) << "without waiting the snapshot comes in the first update";
+    EXPECT_TRUE(game->IsVisible()) << "the new scene shows behind the fading picture";
+    EXPECT_EQ(menu->deactivations, 1);
+    Play(500);
+    EXPECT_NEAR(alpha->GetSnapshot()->GetColor().a, 0.5f, 0.11f);
+    EXPECT_EQ(Manager().GetCurrentScene(), alpha);
+    Play(600);
+    EXPECT_EQ(Manager().GetCurrentScene(), game) << "the fade's end requested the new scene";
+    EXPECT_TRUE(IsRunning(*game));
+    EXPECT_EQ(Manager().GetTransition(), nullptr);
+    EXPECT_TRUE(alpha->IsObsolete());
+}
+
+TEST_F(SceneSwitchTest, AFadeShowsItsLoadingLabelOnlyWhileLoadingOutlastsTheDelay)
+{
+    CountingScene* menu = Make("SCENE_MENU");
+    CountingScene* game = Make("SCENE_GAME");
+    Manager().RequestScene(menu);
+    Frame();
+    Manager().StartTransition("TRANSITION_FADE");
+    auto* fade = static_cast<Qmv2::SceneTransitionFadeBlack*>(Manager().GetTransition());
+    ASSERT_NE(fade, nullptr);
+    EXPECT_FLOAT_EQ(fade->GetWidth(), 800.0f) << "the overlay covers the window";
+    EXPECT_FLOAT_EQ(fade->GetColor().g, 0x20 / 255.0f);
+    Manager().RequestScene(game);
+    Frame();
+    ASSERT_EQ(Manager().GetCurrentScene(), fade);
+    Qmv2::Label* label = fade->GetLoadingLabel();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->GetParent(), fade) << "the label is lifted out of its holder";
+    Play(300);
+    EXPECT_NEAR(fade->GetColor().a, 0.6f, 0.21f);
+    EXPECT_TRUE(menu->IsVisible()) << "the old scene stays under the rising colour";
+    // Covered after 500 ms; without a resource manager loading is over at
+    // once while the label's delay still runs: no label, straight out.
+    Play(300);
+    EXPECT_EQ(fade->GetState(), Qmv2::SceneTransitionFadeBlack::kFadingOut);
+    EXPECT_FLOAT_EQ(label->GetColor().a, 0.0f);
+    EXPECT_FALSE(menu->IsVisible());
+    EXPECT_TRUE(game->IsVisible());
+    Play(700);
+    EXPECT_EQ(Manager().GetCurrentScene(), game);
 }
 
 }  // namespace
