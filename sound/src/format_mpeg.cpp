@@ -106,6 +106,45 @@ void PrimeLayer3(MpegStreamState *s, SystemFileHandle *file, int64_t dataStart, 
   }
 }
 
+// The same for streams without a frame table, landing at byte p: the frames
+// before it are those of the first chain of headers, starting up to a
+// reservoir's reach back, whose frame lengths lead exactly to p. True when
+// frames were decoded.
+bool PrimeLayer3Before(MpegStreamState *s, SystemFileHandle *file, int64_t dataStart, int64_t p) {
+  constexpr int64_t kReach = 1024 + 2 * (4 + MPEG_MAX_BODY);
+  constexpr int kMostFrames = 16;
+  MpegDecoder *d = s->decoder;
+  int64_t chain[kMostFrames];
+  for (int64_t q = std::max(dataStart, p - kReach); q < p; ++q) {
+    int count = 0;
+    int64_t r = q;
+    while (r < p && count < kMostFrames) {
+      uint8_t h[4];
+      int length = 0;
+      SystemFile_Seek(file, r, SEEK_SET);
+      if (!ReadExact(file, h, 4) || !MpegDecoder_DecodeHeader(d, h, nullptr, nullptr, &length)) break;
+      chain[count++] = r;
+      r += 4 + length;
+    }
+    d->frameLength = 0;
+    if (r != p || count == 0) continue;
+    uint8_t scratch[MPEG_MAX_FRAME_OUTPUT];
+    for (int i = 0; i < count; ++i) {
+      int length = 0;
+      SystemFile_Seek(file, chain[i], SEEK_SET);
+      if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length) ||
+          length > MPEG_MAX_BODY || !ReadExact(file, s->frame + 4, length)) {
+        d->frameLength = 0;
+        continue;
+      }
+      int written = 0;
+      MpegDecoder_DecodeFrame(d, s->frame, 4 + length, scratch, &written);
+    }
+    return true;
+  }
+  return false;
+}
+
 // The stream's read step: one whole frame into the decode buffer.
 bool StreamRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
   auto *state = static_cast<MpegStreamState *>(s->formatState);
@@ -207,6 +246,8 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
     p = dataStart + s->frames.offsets[index];
     if (d->layer == 3) PrimeLayer3(s, file, dataStart, index);
   }
+  // Without a frame table the frames before the landing one are found once it is.
+  bool prime = s->resync && s->frames.count == 0 && d->layer == 3;
   s->resync = false;
   for (int skipped = 0; skipped < kResyncWindow && p + 4 <= dataEnd; ++skipped, ++p) {
     SystemFile_Seek(file, p, SEEK_SET);
@@ -224,6 +265,16 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
       if (ReadExact(file, next, 2) && (next[0] != 0xFF || (next[1] & 0xE0) != 0xE0)) {
         d->frameLength = 0;
         continue;
+      }
+      SystemFile_Seek(file, p + 4, SEEK_SET);
+    }
+    if (prime) {
+      prime = false;
+      if (PrimeLayer3Before(s, file, dataStart, p)) {
+        // Priming used the frame buffer and the header fields: the landing frame again.
+        SystemFile_Seek(file, p, SEEK_SET);
+        if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length))
+          return false;
       }
       SystemFile_Seek(file, p + 4, SEEK_SET);
     }

@@ -134,8 +134,9 @@ MpegBytes Layer3Frame(const Layer3Spec &spec) {
       Put(side, uint32_t(p.bigValuesOverride >= 0 ? p.bigValuesOverride : int(p.lines.size() / 2)), 9);
       Put(side, uint32_t(p.globalGain), 8);
       Put(side, uint32_t(p.scalefacCompress), spec.lsf ? 9 : 4);
-      Put(side, p.blockType != 0, 1);
-      if (p.blockType != 0) {
+      const bool switched = p.blockType != 0 || p.switchedTypeZero;
+      Put(side, switched, 1);
+      if (switched) {
         Put(side, uint32_t(p.blockType), 2);
         Put(side, p.mixed, 1);
         Put(side, uint32_t(p.table), 5);

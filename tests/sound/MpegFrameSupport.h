@@ -35,6 +35,7 @@ struct Layer3Part {
   std::vector<int> lines;                         // signed values, even count
   int part23Adjust = 0;                           // added to the true part2_3_length
   int bigValuesOverride = -1;                     // written instead of lines.size() / 2
+  bool switchedTypeZero = false;                  // window switching with block type 0 (invalid)
 };
 
 struct Layer3Spec {

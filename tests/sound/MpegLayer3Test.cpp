@@ -60,6 +60,15 @@ TEST(MpegLayer3, DamagedSideInformationCostsOnlyItsFrame) {
   // frame's); from the one after on the sound is the undamaged decode's.
   for (size_t i = 5; i < got.size(); ++i) EXPECT_EQ(got[i], reference[i]) << i;
 
+  // Window switching announced with block type 0 (no such block): refused too.
+  Layer3Spec typeZero = Layer3Noise(6);
+  typeZero.parts[0][1].switchedTypeZero = true;
+  frames = good;
+  frames[6] = Layer3Frame(typeZero);
+  got = DecodeFrames(frames);
+  EXPECT_TRUE(got[6].empty());
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(got[i], reference[i]) << i;
+
   // Huffman data running past part2_3_length: the frame keeps its length
   // and is silent from that granule on.
   Layer3Spec overrun = Layer3Noise(2);

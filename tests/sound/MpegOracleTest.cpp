@@ -203,6 +203,29 @@ TEST_F(MpegOracle, LayerThreeStreamsSeekToTheSoundOfTheWholeDecode) {
     EXPECT_EQ(d.off, 0u) << target;
   }
   OSND_Stream_Close(stream);
+
+  // Without a frame table, positions map to bytes in proportion: the stream
+  // lands on some frame near the target, and from its first sample on the
+  // sound is the whole decode's too (the frames before it found by their
+  // lengths and decoded first).
+  stream = OSND_Stream_Open(mp3.c_str(), 0, 0, 0);
+  ASSERT_NE(stream, nullptr) << OSND_GetError();
+  // Byte positions on the stream's block size: no samples are skipped, so
+  // the landing frame is the first heard.
+  for (uint32_t target : {5000u, 10000u}) {
+    ASSERT_LT(target, stream->dataLength);
+    ASSERT_TRUE(OsndStream_Seek(stream, 0, target, true));
+    stream->callbacks.reset(stream->formatState);
+    std::vector<int16_t> out(3 * 2 * 1152);
+    OsndStream_Decode(stream, out.data(), int(out.size() * 2), nullptr);
+    // A silent first frame (main data lost with the reservoir) would show here.
+    EXPECT_FALSE(std::all_of(out.begin(), out.begin() + 2 * 1152, [](int16_t v) { return v == 0; })) << target;
+    bool found = false;
+    for (size_t at = 0; at + out.size() <= 2 * wholeFrames && !found; at += 2)
+      found = std::equal(out.begin(), out.end(), whole + at);
+    EXPECT_TRUE(found) << target;
+  }
+  OSND_Stream_Close(stream);
   OSND_Sample_Free(sample);
 }
 
