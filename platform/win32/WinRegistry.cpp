@@ -214,8 +214,45 @@ void KeepDamagedHive(const std::string& file)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// Reads a hive; a damaged line is skipped, never trusted.
+// The direct sub-keys of a key, in the order of their folded names.
+std::vector<const Key*> Children(const Hive& hive, const std::string& path)
+{
+    std::vector<const Key*> children;
+    std::string prefix = path.empty() ? "" : path + "\\";
+    for (const auto& [folded, child] : hive) {
+        if (folded.size() > prefix.size() && folded.compare(0, prefix.size(), prefix) == 0
+            && folded.find('\\', prefix.size()) == std::string::npos) {
+            children.push_back(&child);
+        }
+    }
+    return children;
+}
+
+// Keys and values that stand-ins install under the read-only roots for the
+// run, as a driver's installer would (platform::AddInstalledRegistryValues).
+std::map<HKEY, Hive> g_installed;
+
+Hive LoadFile(HKEY root);
+
+// A hive with what stand-ins installed laid over what its file holds.
 Hive Load(HKEY root)
+{
+    Hive hive = LoadFile(root);
+    auto installed = g_installed.find(root);
+    if (installed != g_installed.end()) {
+        for (const auto& [folded, key] : installed->second) {
+            AddKey(hive, key.path);
+            Key& target = hive[folded];
+            for (const Value& value : key.values) {
+                target.values.push_back(value);
+            }
+        }
+    }
+    return hive;
+}
+
+// Reads a hive; a damaged line is skipped, never trusted.
+Hive LoadFile(HKEY root)
 {
     Hive hive;
     hive[""].path = "";
@@ -558,6 +595,57 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     return CopyData(value.data, data, dataSize);
 }
 
+LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result)
+{
+    return RegOpenKeyExA(key, subKey, 0, KEY_READ, result);
+}
+
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameLength)
+{
+    if (name == nullptr || nameLength == 0) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::lock_guard<std::mutex> hold(g_lock);
+    OpenKey open;
+    if (!Resolve(key, open)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    Hive hive = Load(open.root);
+    if (hive.count(open.path) == 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const std::vector<const Key*> children = Children(hive, open.path);
+    if (index < children.size()) {
+        const std::string& path = children[index]->path;
+        const std::string own = path.substr(path.find_last_of('\\') + 1);
+        if (own.size() + 1 > nameLength) {
+            return ERROR_MORE_DATA;
+        }
+        std::memcpy(name, own.c_str(), own.size() + 1);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_NO_MORE_ITEMS;
+}
+
+namespace platform {
+
+void AddInstalledRegistryValues(HKEY root, const std::string& path, const std::vector<RegistryValue>& values)
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    Hive& hive = g_installed[root];
+    AddKey(hive, path);
+    Key& key = hive[Folded(CleanPath(path))];
+    for (const RegistryValue& value : values) {
+        if (Value* existing = FindValue(key, value.name)) {
+            *existing = Value{value.name, value.type, value.data};
+        } else {
+            key.values.push_back(Value{value.name, value.type, value.data});
+        }
+    }
+}
+
+}  // namespace platform
+
 LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD, LPDWORD subKeys,
                       LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
                       LPDWORD maxValueLength, LPDWORD securityDescriptorSize, PFILETIME lastWriteTime)
@@ -572,15 +660,12 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD, LP
     if (it == hive.end()) {
         return ERROR_FILE_NOT_FOUND;
     }
-    DWORD children = 0;
+    const std::vector<const Key*> childKeys = Children(hive, open.path);
+    const DWORD children = static_cast<DWORD>(childKeys.size());
     DWORD longestChild = 0;
-    std::string prefix = open.path.empty() ? "" : open.path + "\\";
-    for (const auto& [folded, child] : hive) {
-        if (folded.size() > prefix.size() && folded.compare(0, prefix.size(), prefix) == 0
-            && folded.find('\\', prefix.size()) == std::string::npos) {
-            ++children;
-            longestChild = std::max(longestChild, static_cast<DWORD>(folded.size() - prefix.size()));
-        }
+    for (const Key* child : childKeys) {
+        const std::size_t own = child->path.size() - child->path.find_last_of('\\') - 1;
+        longestChild = std::max(longestChild, static_cast<DWORD>(own));
     }
     DWORD longestName = 0;
     DWORD longestData = 0;

@@ -51,6 +51,9 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPB
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
 LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPDWORD type,
                    LPBYTE data, LPDWORD dataSize);
+LONG RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result);
+// Sub-keys in the order of their folded names; ERROR_NO_MORE_ITEMS past the last.
+LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameLength);
 LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
                       LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
                       LPDWORD maxValueLength, LPDWORD securityDescriptorSize, PFILETIME lastWriteTime);
@@ -74,5 +77,9 @@ LONG SetRegistryValues(HKEY key, const std::vector<RegistryValue>& values);
 // "<file>.damaged" before a change rewrites it, and never rewritten in this
 // run when no copy can be made.
 std::string TakeRegistryProblems();
+// Installs keys and values under a read-only root (HKEY_LOCAL_MACHINE,
+// HKEY_CLASSES_ROOT) for the rest of the run, as a driver's installer would
+// on the original platform; they are laid over what the root's file holds.
+void AddInstalledRegistryValues(HKEY root, const std::string& path, const std::vector<RegistryValue>& values);
 
 }  // namespace platform

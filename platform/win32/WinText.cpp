@@ -243,3 +243,16 @@ std::u16string Utf8ToWide(const std::string& text)
 }
 
 }  // namespace platform
+
+DWORD CharLowerBuffA(LPSTR text, DWORD length)
+{
+    if (!text) {
+        return 0;
+    }
+    for (DWORD i = 0; i < length; ++i) {
+        if (text[i] >= 'A' && text[i] <= 'Z') {
+            text[i] = char(text[i] - 'A' + 'a');
+        }
+    }
+    return length;
+}

@@ -22,6 +22,8 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount,
 // WC_ERR_INVALID_CHARS); characters outside Windows-1252 become the default
 // character ("?" unless given) and set *usedDefault. For UTF-8 the two default
 // arguments must be null.
+// Lower-cases the first `length` characters in place (ASCII letters); answers length.
+DWORD CharLowerBuffA(LPSTR text, DWORD length);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR bytes, int byteCount,
                         LPCSTR defaultChar, BOOL* usedDefault);
 

@@ -1,6 +1,7 @@
 #include "sound/src/output_nosound.h"
 
 #include "sound/src/osnd_string.h"
+#include "sound/src/output_asio.h"
 #include "sound/src/output_dsound.h"
 #include "sound/src/output_sample.h"
 #include "sound/src/output_winmm.h"
@@ -140,16 +141,6 @@ bool RecordLock(unsigned, unsigned bytes, void **p1, void **p2, unsigned *l1, un
 
 bool RecordUnlock(void *, void *, unsigned, unsigned) { return true; }
 
-bool UnavailableEnumerate() {
-  gOsnd.numDrivers = 0;
-  return true;
-}
-
-bool UnavailableInit(int) {
-  Osnd_SetError(OSND_ERR_INIT);
-  return false;
-}
-
 // Default channel operations.
 bool DefInit(OsndChannel *) { return true; }
 bool DefStart(OsndChannel *c, OSND_SAMPLE *s) {
@@ -179,20 +170,15 @@ OsndOutputDriver OsndOutputNoSound = {
     Update, True, SetReverb, GetReverb, RecordEnumerate, RecordInit, RecordStart, True,
     RecordPosition, RecordLock, RecordUnlock};
 
-OsndOutputDriver OsndOutputUnavailable = {
-    1, 1, 1, UnavailableEnumerate, UnavailableInit, True, FillSampleOps, FillChannelOps, True,
-    NoHandle, TrueInt, True, True, SetReverb, GetReverb, RecordEnumerate, RecordInit, RecordStart,
-    True, RecordPosition, RecordLock, RecordUnlock};
 
 OsndOutputDriver *Osnd_OutputDriverForType(int outputType) {
   switch (outputType) {
-    // Outputs whose drivers are not part of this build answer as unavailable.
     case OSND_OUTPUT_WINMM:
       return &OsndOutputWinMM;
     case OSND_OUTPUT_DSOUND:
       return &OsndOutputDSound;
     case OSND_OUTPUT_ASIO:
-      return &OsndOutputUnavailable;
+      return &OsndOutputAsio;
     default:
       return &OsndOutputNoSound;
   }

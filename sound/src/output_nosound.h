@@ -1,13 +1,10 @@
 // Output driver tables: the no-sound output (which also supplies every channel's
-// default operations) and the table that stands for outputs this build lacks.
+// default operations).
 #pragma once
 
 #include "sound/src/osnd_private.h"
 
 extern OsndOutputDriver OsndOutputNoSound;
-// Outputs not present in this build: enumeration finds no device and init fails
-// with error 3, so a caller falls back to running silent.
-extern OsndOutputDriver OsndOutputUnavailable;
 
 // The table OSND_SetOutput selects for an output type.
 OsndOutputDriver *Osnd_OutputDriverForType(int outputType);

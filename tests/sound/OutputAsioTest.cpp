@@ -1,0 +1,204 @@
+// The ASIO output through the JACK driver, against a dummy-driver JACK server
+// of the test's own, read back by a JACK client of the test.
+#include "platform/asio/JackAsioDriver.h"
+#include "sound/include/osnd.h"
+#include "sound/src/osnd_private.h"
+
+#include <gtest/gtest.h>
+
+#include <jack/jack.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kFrames = 4000;
+
+// A JACK server on the dummy driver under a name of its own, ended by the destructor.
+class JackServer {
+ public:
+  JackServer() {
+    name = "qmv-test-" + std::to_string(getpid());
+    pid = fork();
+    if (pid == 0) {
+      execlp("jackd", "jackd", "-n", name.c_str(), "-r", "-d", "dummy", "-r", "44100", "-p", "256", "-C", "0", "-P",
+             "2", static_cast<char *>(nullptr));
+      _exit(127);
+    }
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < limit) {
+      int status = 0;
+      if (pid < 0 || waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return;
+      }
+      jack_status_t jackStatus{};
+      if (jack_client_t *probe = jack_client_open("qmv-probe", JackNoStartServer, &jackStatus)) {
+        jack_client_close(probe);
+        running = true;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  ~JackServer() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    unsetenv("JACK_DEFAULT_SERVER");
+  }
+  std::string name;
+  pid_t pid = -1;
+  bool running = false;
+};
+
+// Records what reaches its two input ports.
+class Reader {
+ public:
+  Reader() {
+    jack_status_t status{};
+    client = jack_client_open("qmv-reader", JackNoStartServer, &status);
+    if (!client) return;
+    ports[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    ports[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, &Reader::Process, this);
+    jack_activate(client);
+  }
+  ~Reader() {
+    if (client) jack_client_close(client);
+  }
+  bool Connect() {
+    return client && jack_connect(client, "Quorvel:out_1", "qmv-reader:in_1") == 0 &&
+           jack_connect(client, "Quorvel:out_2", "qmv-reader:in_2") == 0;
+  }
+  std::vector<float> Side(int side) {
+    std::lock_guard<std::mutex> hold(lock);
+    return heard[side];
+  }
+  size_t Frames() {
+    std::lock_guard<std::mutex> hold(lock);
+    return heard[0].size();
+  }
+
+ private:
+  static int Process(jack_nframes_t frames, void *self) {
+    auto *r = static_cast<Reader *>(self);
+    std::lock_guard<std::mutex> hold(r->lock);
+    for (int side = 0; side < 2; ++side) {
+      const auto *in = static_cast<const float *>(jack_port_get_buffer(r->ports[side], frames));
+      r->heard[side].insert(r->heard[side].end(), in, in + frames);
+    }
+    return 0;
+  }
+  jack_client_t *client = nullptr;
+  jack_port_t *ports[2] = {};
+  std::mutex lock;
+  std::vector<float> heard[2];
+};
+
+int16_t Left(int i) { return int16_t(i * 7 - 20000); }
+int16_t Right(int i) { return int16_t(15000 - i * 3); }
+
+// The longest stretch of the heard signal that follows the stereo ramp value
+// for value (each the ramp's 16-bit value over 32768), round its loop. The
+// first periods after a connection may be silent while JACK reorders its graph.
+int RampRun(const std::vector<float> &left, const std::vector<float> &right) {
+  int longest = 0;
+  for (size_t f = 0; f < left.size();) {
+    const double l = double(left[f]) * 32768.0;
+    int start = -1;
+    for (int i = 0; i < kFrames && start < 0; ++i)
+      if (l == Left(i) && double(right[f]) * 32768.0 == Right(i)) start = i;
+    if (start < 0) {
+      ++f;
+      continue;
+    }
+    int run = 0;
+    while (f < left.size() && double(left[f]) * 32768.0 == Left((start + run) % kFrames) &&
+           double(right[f]) * 32768.0 == Right((start + run) % kFrames)) {
+      ++run;
+      ++f;
+    }
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
+}  // namespace
+
+TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
+  JackServer server;
+  if (!server.running) GTEST_SKIP() << "jackd could not be started";
+  platform::asio::RegisterJackAsioDriver();
+  platform::asio::SetClientName("Quorvel");
+  std::vector<int16_t> ramp(size_t(kFrames) * 2);
+  for (int i = 0; i < kFrames; ++i) {
+    ramp[2 * size_t(i)] = Left(i);
+    ramp[2 * size_t(i) + 1] = Right(i);
+  }
+  const ASIOSampleType exact[] = {ASIOSTInt16MSB, ASIOSTInt24MSB,   ASIOSTInt32MSB,   ASIOSTFloat32MSB,
+                                  ASIOSTFloat64MSB, ASIOSTInt16LSB, ASIOSTInt24LSB, ASIOSTInt32LSB,
+                                  ASIOSTFloat32LSB, ASIOSTFloat64LSB};
+  const ASIOSampleType silent[] = {ASIOSTInt32MSB16, ASIOSTInt32LSB24};
+  std::vector<ASIOSampleType> types(std::begin(exact), std::end(exact));
+  types.insert(types.end(), std::begin(silent), std::end(silent));
+  for (ASIOSampleType type : types) {
+    SCOPED_TRACE("sample type " + std::to_string(type));
+    platform::asio::SetReportedSampleType(type);
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
+    ASSERT_TRUE(OSND_SetMixer(OSND_MIXER_QUALITY_FPU));  // the mixer that keeps 16-bit values whole
+    ASSERT_EQ(OSND_GetNumDrivers(), 1);
+    EXPECT_STREQ(gOsnd.driverNames[0], "JACK: Left = ASIO CH 0 Right = ASIO CH 1");
+    ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
+    EXPECT_EQ(gOsnd.blockLength, 256);
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, kFrames, OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
+                                       kRate, 255, -1, 255);
+    ASSERT_NE(s, nullptr);
+    ASSERT_TRUE(OSND_Sample_Upload(s, ramp.data(), OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_SIGNED));
+    Reader reader;
+    ASSERT_TRUE(reader.Connect());
+    ASSERT_GE(OSND_PlaySound(OSND_FREE, s), 0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (reader.Frames() < size_t(kRate) / 4 && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    OSND_Close();
+    const std::vector<float> left = reader.Side(0), right = reader.Side(1);
+    ASSERT_GE(left.size(), size_t(kRate) / 4);
+    if (std::find(std::begin(silent), std::end(silent), type) != std::end(silent)) {
+      EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.0f);
+      EXPECT_EQ(*std::min_element(right.begin(), right.end()), 0.0f);
+    } else {
+      EXPECT_GE(RampRun(left, right), 5000) << "the ramp, value for value and round its loop";
+    }
+  }
+  platform::asio::SetReportedSampleType(ASIOSTFloat32LSB);
+  OSND_SetMixer(OSND_MIXER_QUALITY_AUTODETECT);
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+}
+
+TEST(AsioOutput, WithoutAServerNothingIsListedAndInitFails) {
+  setenv("JACK_DEFAULT_SERVER", "qmv-no-such-server", 1);
+  platform::asio::RegisterJackAsioDriver();
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
+  EXPECT_EQ(OSND_GetNumDrivers(), 0);
+  EXPECT_FALSE(OSND_Init(kRate, 4, 0));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INIT);
+  OSND_Close();
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+  unsetenv("JACK_DEFAULT_SERVER");
+}
