@@ -36,10 +36,11 @@ class Label : public Sprite {
     std::string ToString() const override;
     std::string ToShortString() const override;
 
-    // The transform places the label at its node position plus the pad
-    // offset, so the glyphs' padding lies outside the anchor.
-    float GetX() const override { return Sprite::GetX() + m_TextBounds[0]; }
-    float GetY() const override { return Sprite::GetY() + m_TextBounds[1]; }
+    // The drawing is placed at the node position plus the pad offset, so
+    // the glyphs' padding lies outside the anchor; the node position itself
+    // stays what was set, so moves and anchor changes do not drift.
+    float GetDrawX() const override { return Sprite::GetX() + m_TextBounds[0]; }
+    float GetDrawY() const override { return Sprite::GetY() + m_TextBounds[1]; }
     void SetAnchor(std::int32_t kind) override;
     void SetAnchorPoint(const AnchorPoint& anchor) override;
     void SetAnchorXY(float x, float y) override;

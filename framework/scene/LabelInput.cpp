@@ -214,8 +214,7 @@ void LabelInput::UpdateCursorPos()
         return;
     }
     m_Label->UpdateLayout();
-    // The label's own x includes its pad offset; the text starts at its node position.
-    const float labelX = m_Label->GetX() - m_Label->GetTextBounds()[0];
+    const float labelX = m_Label->GetX();
     m_CursorSprite->SetPosition(labelX + TextWidth(m_Cursor) + m_CursorX, m_Label->GetY() + m_CursorY);
 }
 
@@ -229,7 +228,7 @@ float LabelInput::TextWidth(std::int32_t count) const
 
 std::int32_t LabelInput::CharIndexAt(float x) const
 {
-    const float labelX = m_Label != nullptr ? m_Label->GetX() - m_Label->GetTextBounds()[0] : 0.0f;
+    const float labelX = m_Label != nullptr ? m_Label->GetX() : 0.0f;
     const float local = x - GetGlobalX() - labelX;
     const std::int32_t length = m_Text.GetLength();
     if (length == 0 || local <= 0.0f) {

@@ -526,7 +526,7 @@ void Graphics::SetPosition(float x, float y)
 void Graphics::CopyFrom(GraphicsSettings& other)
 {
     GraphicsSettings::CopyFrom(other);
-    m_Position = PointF(other.GetX(), other.GetY());
+    m_Position = PointF(other.GetDrawX(), other.GetDrawY());
 }
 
 void Graphics::Reset()

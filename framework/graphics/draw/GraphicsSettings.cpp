@@ -138,8 +138,8 @@ void GraphicsSettings::UpdateMatrix()
     if (!m_MatrixDirty) {
         return;
     }
-    const float x = GetX();
-    const float y = GetY();
+    const float x = GetDrawX();
+    const float y = GetDrawY();
     m_HasTransform = Significant(x) || Significant(y) || Significant(m_SkewX) || Significant(m_SkewY) ||
                      Significant(m_ScaleX - 1.0f) || Significant(m_ScaleY - 1.0f) ||
                      Significant(FloatMod(m_Rotation, kTwoPi));

@@ -52,6 +52,10 @@ public:
     virtual bool ApplyTransform(Matrix3x3& m);
     virtual float GetX() const { return 0.0f; }
     virtual float GetY() const { return 0.0f; }
+    // Where the drawing is placed: the position, unless an owner draws away
+    // from its position (a label keeps its glyphs' padding outside it).
+    virtual float GetDrawX() const { return GetX(); }
+    virtual float GetDrawY() const { return GetY(); }
     virtual void SetSkewX(float value);
     virtual void SetSkewY(float value);
     virtual void SetScaleX(float value);

@@ -130,12 +130,30 @@ TEST(LabelTest, PadOffsetMovesTheTransformOutsideTheAnchor)
     label->SetText("ab");
     label->SetX(50.0f);
     label->UpdateLayout();
-    EXPECT_FLOAT_EQ(label->GetX(), 48.0f);
-    EXPECT_FLOAT_EQ(label->GetY(), -2.0f);
+    EXPECT_FLOAT_EQ(label->GetDrawX(), 48.0f);
+    EXPECT_FLOAT_EQ(label->GetDrawY(), -2.0f);
+    EXPECT_FLOAT_EQ(label->GetLocalMatrix().m02, 48.0f) << "the transform carries the pad offset";
     label->SetAnchor(8);
     label->UpdateLayout();
-    EXPECT_FLOAT_EQ(label->GetX(), 52.0f);
+    EXPECT_FLOAT_EQ(label->GetDrawX(), 52.0f);
     label->SetPadStyle(Label::kPadNone);
+    label->UpdateLayout();
+    EXPECT_FLOAT_EQ(label->GetDrawX(), 50.0f);
+
+    // The node position is what was set: moving by 0 or changing the anchor
+    // in place never drifts by the pad.
+    label->SetPadStyle(Label::kPadOffset);
+    label->SetAnchor(0);
+    label->UpdateLayout();
+    for (int i = 0; i < 3; ++i) {
+        label->SetPosition(label->GetX(), label->GetY());
+        label->UpdateLayout();
+    }
+    EXPECT_FLOAT_EQ(label->GetX(), 50.0f);
+    EXPECT_FLOAT_EQ(label->GetY(), 0.0f);
+    EXPECT_FLOAT_EQ(label->GetDrawX(), 48.0f);
+    label->SetAnchorKeepPosition(8);
+    label->SetAnchorKeepPosition(0);
     label->UpdateLayout();
     EXPECT_FLOAT_EQ(label->GetX(), 50.0f);
 }
