@@ -4,8 +4,10 @@
 
 #define AL_ALEXT_PROTOTYPES
 #include <AL/alext.h>
+#include <AL/efx.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 
 namespace platform::dsound {
@@ -67,6 +69,17 @@ std::shared_ptr<AlDevice> AlDevice::Open(const std::string& name)
     }
     device->MakeCurrent();
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+    if (alcIsExtensionPresent(device->m_Device, "ALC_EXT_EFX")) {
+        alGetError();
+        alGenEffects(1, &device->m_Effect);
+        alEffecti(device->m_Effect, AL_EFFECT_TYPE, AL_EFFECT_EAXREVERB);
+        alGenAuxiliaryEffectSlots(1, &device->m_Slot);
+        if (alGetError() == AL_NO_ERROR) {
+            device->SetReverb(device->m_Reverb);
+        } else {
+            device->m_Slot = 0;
+        }
+    }
     if (device->m_Loopback) {
         gLoopback = device.get();
     } else {
@@ -86,6 +99,13 @@ AlDevice::~AlDevice()
         gLoopback = nullptr;
     }
     if (m_Context) {
+        MakeCurrent();
+        if (m_Slot) {
+            alDeleteAuxiliaryEffectSlots(1, &m_Slot);
+        }
+        if (m_Effect) {
+            alDeleteEffects(1, &m_Effect);
+        }
         if (alcGetCurrentContext() == m_Context) {
             alcMakeContextCurrent(nullptr);
         }
@@ -101,6 +121,53 @@ void AlDevice::MakeCurrent()
     if (alcGetCurrentContext() != m_Context) {
         alcMakeContextCurrent(m_Context);
     }
+}
+
+namespace {
+
+float Linear(std::int32_t millibels, float low, float high)
+{
+    return std::clamp(float(std::pow(10.0, millibels / 2000.0)), low, high);
+}
+
+}  // namespace
+
+void AlDevice::SetReverb(const EaxListener& r)
+{
+    m_Reverb = r;
+    if (!m_Slot) {
+        return;
+    }
+    MakeCurrent();
+    const ALuint e = m_Effect;
+    const float size = std::clamp(r.environmentSize, 1.0f, 100.0f);
+    alEffectf(e, AL_EAXREVERB_DENSITY, std::min(size * size * size / 16.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_DIFFUSION, std::clamp(r.environmentDiffusion, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_GAIN, Linear(r.room, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_GAINHF, Linear(r.roomHF, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_GAINLF, Linear(r.roomLF, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_DECAY_TIME, std::clamp(r.decayTime, AL_EAXREVERB_MIN_DECAY_TIME, AL_EAXREVERB_MAX_DECAY_TIME));
+    alEffectf(e, AL_EAXREVERB_DECAY_HFRATIO, std::clamp(r.decayHFRatio, 0.1f, 2.0f));
+    alEffectf(e, AL_EAXREVERB_DECAY_LFRATIO, std::clamp(r.decayLFRatio, 0.1f, 2.0f));
+    alEffectf(e, AL_EAXREVERB_REFLECTIONS_GAIN, Linear(r.reflections, 0.0f, 3.16f));
+    alEffectf(e, AL_EAXREVERB_REFLECTIONS_DELAY, std::clamp(r.reflectionsDelay, 0.0f, 0.3f));
+    const ALfloat reflectionsPan[3] = {r.reflectionsPan[0], r.reflectionsPan[1], -r.reflectionsPan[2]};
+    alEffectfv(e, AL_EAXREVERB_REFLECTIONS_PAN, reflectionsPan);
+    alEffectf(e, AL_EAXREVERB_LATE_REVERB_GAIN, Linear(r.reverb, 0.0f, 10.0f));
+    alEffectf(e, AL_EAXREVERB_LATE_REVERB_DELAY, std::clamp(r.reverbDelay, 0.0f, 0.1f));
+    const ALfloat reverbPan[3] = {r.reverbPan[0], r.reverbPan[1], -r.reverbPan[2]};
+    alEffectfv(e, AL_EAXREVERB_LATE_REVERB_PAN, reverbPan);
+    alEffectf(e, AL_EAXREVERB_ECHO_TIME, std::clamp(r.echoTime, 0.075f, 0.25f));
+    alEffectf(e, AL_EAXREVERB_ECHO_DEPTH, std::clamp(r.echoDepth, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_MODULATION_TIME, std::clamp(r.modulationTime, 0.04f, 4.0f));
+    alEffectf(e, AL_EAXREVERB_MODULATION_DEPTH, std::clamp(r.modulationDepth, 0.0f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_AIR_ABSORPTION_GAINHF, Linear(std::int32_t(r.airAbsorptionHF), 0.892f, 1.0f));
+    alEffectf(e, AL_EAXREVERB_HFREFERENCE, std::clamp(r.hfReference, 1000.0f, 20000.0f));
+    alEffectf(e, AL_EAXREVERB_LFREFERENCE, std::clamp(r.lfReference, 20.0f, 1000.0f));
+    alEffectf(e, AL_EAXREVERB_ROOM_ROLLOFF_FACTOR, std::clamp(r.roomRolloffFactor, 0.0f, 10.0f));
+    alEffecti(e, AL_EAXREVERB_DECAY_HFLIMIT, (r.flags & 0x20) ? AL_TRUE : AL_FALSE);
+    // The slot takes a copy of the effect: it is given again after every change.
+    alAuxiliaryEffectSloti(m_Slot, AL_EFFECTSLOT_EFFECT, ALint(e));
 }
 
 void AlDevice::Add(Voice* voice)

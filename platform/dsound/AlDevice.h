@@ -7,6 +7,8 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include "platform/dsound/EaxPropertySet.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -39,6 +41,12 @@ public:
     // Tops up the queue of every playing voice (lock held by the caller).
     void Pump();
 
+    // The listener's reverb and the effect slot every positional voice sends
+    // to (0 when the device has no effects).
+    const EaxListener& Reverb() const { return m_Reverb; }
+    void SetReverb(const EaxListener& reverb);
+    ALuint ReverbSlot() const { return m_Slot; }
+
     bool IsLoopback() const { return m_Loopback; }
     ALCdevice* Device() const { return m_Device; }
 
@@ -50,6 +58,9 @@ private:
     ALCcontext* m_Context = nullptr;
     bool m_Loopback = false;
     std::vector<Voice*> m_Voices;
+    EaxListener m_Reverb = DefaultEaxListener();
+    ALuint m_Effect = 0;
+    ALuint m_Slot = 0;
     std::thread m_Feeder;
     std::atomic<bool> m_Stop{false};
 };

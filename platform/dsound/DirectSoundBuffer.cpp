@@ -1,5 +1,7 @@
 #include "platform/dsound/DirectSoundBuffer.h"
 
+#include "platform/dsound/EaxPropertySet.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -79,6 +81,16 @@ DirectSoundBuffer* DirectSoundBuffer::Duplicate()
         copy->m_Voice->SetPlacement(m_Placement, gListenerRolloff);
     }
     return copy;
+}
+
+HRESULT DirectSoundBuffer::QueryInterface(REFIID iid, void** object)
+{
+    if (object && iid == IID_IKsPropertySet && (m_Flags & DSBCAPS_CTRL3D)) {
+        *object = static_cast<IKsPropertySet*>(
+            new EaxPropertySet(m_Device, m_Voice, static_cast<IDirectSoundBuffer8*>(this)));
+        return DS_OK;
+    }
+    return ComObject::QueryInterface(iid, object);
 }
 
 void* DirectSoundBuffer::Find(REFIID iid)

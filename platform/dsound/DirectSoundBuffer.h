@@ -17,6 +17,9 @@ public:
     // A new buffer on the same bytes, with the original's settings.
     DirectSoundBuffer* Duplicate();
 
+    // A positional buffer also answers IKsPropertySet with a new property set.
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+
     HRESULT GetCurrentPosition(DWORD* playCursor, DWORD* writeCursor) override;
     HRESULT GetStatus(DWORD* status) override;
     HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* bytes1, void** part2, DWORD* bytes2,

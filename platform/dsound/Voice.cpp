@@ -2,6 +2,7 @@
 
 #define AL_ALEXT_PROTOTYPES
 #include <AL/alext.h>
+#include <AL/efx.h>
 
 #include <algorithm>
 #include <cmath>
@@ -49,6 +50,37 @@ Voice::~Voice()
     if (!m_Spare.empty()) {
         alDeleteBuffers(ALsizei(m_Spare.size()), m_Spare.data());
     }
+    for (ALuint filter : m_Filters) {
+        if (filter) {
+            alDeleteFilters(1, &filter);
+        }
+    }
+}
+
+void Voice::SetSendGains(std::int32_t direct, std::int32_t directHF, std::int32_t room, std::int32_t roomHF)
+{
+    m_Gains[0] = direct;
+    m_Gains[1] = directHF;
+    m_Gains[2] = room;
+    m_Gains[3] = roomHF;
+    const ALuint slot = m_Device->ReverbSlot();
+    if (!m_Positional || !m_Source || !slot) {
+        return;
+    }
+    m_Device->MakeCurrent();
+    auto linear = [](std::int32_t millibels) {
+        return std::clamp(float(std::pow(10.0, millibels / 2000.0)), 0.0f, 1.0f);
+    };
+    for (int i = 0; i < 2; ++i) {
+        if (!m_Filters[i]) {
+            alGenFilters(1, &m_Filters[i]);
+            alFilteri(m_Filters[i], AL_FILTER_TYPE, AL_FILTER_LOWPASS);
+        }
+        alFilterf(m_Filters[i], AL_LOWPASS_GAIN, linear(m_Gains[2 * i]));
+        alFilterf(m_Filters[i], AL_LOWPASS_GAINHF, linear(m_Gains[2 * i + 1]));
+    }
+    alSourcei(m_Source, AL_DIRECT_FILTER, ALint(m_Filters[0]));
+    alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, ALint(slot), 0, ALint(m_Filters[1]));
 }
 
 bool Voice::EnsureSource()
@@ -66,6 +98,7 @@ bool Voice::EnsureSource()
     alSourcef(m_Source, AL_PITCH, m_Pitch);
     if (m_Positional) {
         alSourcef(m_Source, AL_GAIN, m_Left);
+        SetSendGains(m_Gains[0], m_Gains[1], m_Gains[2], m_Gains[3]);
         if (m_HavePlacement) {
             SetPlacement(m_Placement, m_Rolloff);
         }

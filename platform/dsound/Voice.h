@@ -42,6 +42,9 @@ public:
     void SetGains(float left, float right);
     void SetPitch(float pitch);
     void SetPlacement(const DS3DBUFFER& parameters, float rolloff);
+    // Gains in millibels of a positional voice's direct path and of its send
+    // to the device's reverb, each overall and at high frequencies.
+    void SetSendGains(std::int32_t direct, std::int32_t directHF, std::int32_t room, std::int32_t roomHF);
 
     // Takes back what OpenAL has played and hands over what comes next.
     void Pump();
@@ -73,6 +76,8 @@ private:
     DS3DBUFFER m_Placement{};
     float m_Rolloff = 1.0f;
     bool m_HavePlacement = false;
+    std::int32_t m_Gains[4] = {0, 0, 0, 0};
+    ALuint m_Filters[2] = {0, 0};
 };
 
 }  // namespace platform::dsound

@@ -148,6 +148,8 @@ bool Init(int mixRate) {
   auto failed = [](int code) {
     if (gDs.object) gDs.object->Release();
     gDs.object = nullptr;
+    OutputDSound_CloseCapture();
+    Unload();  // the next init loads the library afresh
     DestroyLock();
     return Fail(code);
   };

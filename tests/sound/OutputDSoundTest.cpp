@@ -6,11 +6,16 @@
 #include "platform/win32/WinLibrary.h"
 #include "sound/include/osnd.h"
 #include "sound/src/osnd_private.h"
+#include "sound/src/osnd_eax.h"
 #include "sound/src/output_dsound.h"
+#include "platform/dsound/EaxPropertySet.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <chrono>
 #include <functional>
 #include <cmath>
@@ -279,4 +284,97 @@ TEST_F(DSoundOutput, CaptureFillsTheRecordSampleOnceOrRoundAndRound) {
   EXPECT_EQ(wrong, 0) << "every sample holds the frame of its place from the last laps";
   OSND_Sample_Unlock(round, p1, p2, l1, l2);
   platform::dsound::SetCaptureSourceFactory(nullptr, {});
+}
+
+namespace {
+
+// Seconds for the level to fall by 60 dB, from the slope of the level
+// between two stretches of the heard tail.
+double DecaySeconds(const Heard &heard, double from, double to) {
+  auto level = [&](double at) {
+    const size_t start = size_t(at * kRate);
+    double sum = 0;
+    for (size_t f = start; f < start + kRate / 20; ++f)
+      for (int side = 0; side < 2; ++side) sum += double(heard.frames[2 * f + side]) * heard.frames[2 * f + side];
+    return 10.0 * std::log10(sum + 1e-9);
+  };
+  const double fall = level(from) - level(to);
+  return fall > 0 ? 60.0 * (to - from) / fall : 1e9;
+}
+
+}  // namespace
+
+TEST_F(DSoundOutput, ReverbTakesTheEaxRecordsAndItsTailLastsTheDecayTime) {
+  ASSERT_EQ(OsndEax_Version(), 3);
+  EXPECT_EQ(OsndEax_SupportMask(3), (1u << 26) - 1) << "every EAX 3.0 listener property, 0 to 25";
+  OsndReverbProperties read{};
+  ASSERT_TRUE(OsndOutputDSound.getReverb(reinterpret_cast<int32_t *>(&read)));
+  EXPECT_EQ(read.room, -10000) << "silent until set";
+
+  OsndReverbProperties set{};
+  set.environmentSize = 7.5f;
+  set.environmentDiffusion = 1.0f;
+  set.decayHFRatio = set.decayLFRatio = 1.0f;
+  set.reflections = -10000;
+  set.reflectionsDelay = 0.01f;
+  set.reverbDelay = 0.02f;
+  set.echoTime = 0.25f;
+  set.modulationTime = 0.25f;
+  set.hfReference = 5000.0f;
+  set.lfReference = 250.0f;
+  set.diffusion = 0.5f;  // not part of what EAX 3.0 carries
+  set.density = 0.25f;
+  set.flags = 0x1f;
+  for (float decay : {1.0f, 0.4f}) {
+    SCOPED_TRACE(decay);
+    set.decayTime = decay;
+    ASSERT_TRUE(OsndOutputDSound.setReverb(reinterpret_cast<const int32_t *>(&set)));
+    read = OsndReverbProperties{};
+    read.diffusion = 7.0f;
+    ASSERT_TRUE(OsndOutputDSound.getReverb(reinterpret_cast<int32_t *>(&read)));
+    EXPECT_EQ(std::memcmp(&read, &set, offsetof(OsndReverbProperties, diffusion)), 0) << "the record comes back";
+    EXPECT_EQ(read.flags, set.flags);
+    EXPECT_EQ(read.diffusion, 7.0f) << "diffusion and density are left alone";
+
+    std::vector<int16_t> impulse(kRate, 0);
+    impulse[0] = 30000;
+    impulse[1] = -30000;
+    OSND_SAMPLE *s = Sample(impulse, OSND_MODE_HW3D, OSND_MODE_LOOP_OFF);
+    const int h = OSND_PlaySoundEx(OSND_FREE, s, nullptr, true);
+    ASSERT_GE(h, 0);
+    const float ahead[3] = {0, 0, 1};
+    OSND_3D_SetAttributes(h, ahead, nullptr);
+    OsndReverbChannelProperties wet{};
+    wet.direct = -10000;  // only the reverb is heard
+    ASSERT_TRUE(OsndEax_SetChannelReverb(&gOsnd.channels[h & 0xFFF], &wet));
+    OSND_SetPaused(h, false);
+    Heard tail = Render(kRate * 3 / 2);
+    EXPECT_GT(tail.Rms(0, 0), 1.0) << "the reverb is heard";
+    EXPECT_NEAR(DecaySeconds(tail, 0.1, 0.1 + decay / 2), decay, decay * 0.35);
+    OSND_StopSound(h);
+    OSND_Sample_Free(s);
+  }
+}
+
+TEST(DSoundReverbChain, AnUnansweredPropertyEndsTheQuestions) {
+  std::vector<ULONG> asked;
+  platform::dsound::SetEaxSupportHook([&asked](const GUID &set, ULONG id) {
+    if (set == platform::dsound::DSPROPSETID_EAX30_ListenerProperties) return id != 0;
+    if (set == platform::dsound::DSPROPSETID_EAX20_ListenerProperties) asked.push_back(id);
+    return id != 4;
+  });
+  platform::dsound::RegisterDirectSoundLibrary();
+  platform::dsound::UseLoopbackDevice(kRate);
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_DSOUND));
+  ASSERT_TRUE(OSND_Init(kRate, 8, 0));
+  EXPECT_EQ(OsndEax_Version(), 2);
+  uint32_t expected = 0;
+  for (ULONG id : {0, 1, 11, 12, 13, 2, 3, 5, 6, 7, 8, 9, 10, 14}) expected |= 1u << id;
+  EXPECT_EQ(OsndEax_SupportMask(2), expected);
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 15u), 0) << "15 is asked only when 4 answers";
+  EXPECT_EQ(std::count(asked.begin(), asked.end(), 4u), 1);
+  OSND_Close();
+  platform::dsound::SetEaxSupportHook(nullptr);
+  platform::dsound::UseLoopbackDevice(0);
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
