@@ -225,7 +225,16 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   if (length > 0) SystemFile_SetEndOffset(file, int64_t(offset > 0 ? offset : 0) + length - 1);
 
   Osnd_SetError(OSND_ERR_FILE_FORMAT);
-  auto untried = [] { return gOsnd.lastError == OSND_ERR_FILE_FORMAT; };
+  // The next loader is tried only on a song the failed one left untouched: a
+  // loader that made something and then answered "not this format" ends the
+  // chain as a damaged file rather than hand a half-made song on.
+  auto untried = [song] {
+    if (gOsnd.lastError != OSND_ERR_FILE_FORMAT) return false;
+    if (!song->songChannels && !song->patterns && !song->samples && !song->instruments && !song->sampleInfo)
+      return true;
+    Osnd_SetError(OSND_ERR_FILE_BAD);
+    return false;
+  };
   bool ok = false;
   auto rewind = [file] { SystemFile_Seek(file, 0, SEEK_SET); };
   if (untried()) ok = MusicFormatOsb_Load(song, file, mode, sampleList, sampleListCount);

@@ -45,8 +45,10 @@ void ReadEnvelope(MusicEnvelope &e, const MusicBytes &f, size_t at, bool pitch) 
   if ((pitch && (flags & 0x80)) || e.count < 2) e.type &= ~IT_ENV_ON;
 }
 
+// Past the file's signature a missing record is damage, not another format:
+// "not this format" would hand the half-made song to the next loader.
 bool LoadInstrument(MusicInstrument &ins, const MusicBytes &f, size_t at) {
-  if (!Tag(f, at, "IMPI")) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!Tag(f, at, "IMPI")) return Fail(OSND_ERR_FILE_BAD);
   ins.newNoteAction = uint8_t(std::min(f.Byte(at + 17), 3));
   ins.duplicateCheckType = uint8_t(std::min(f.Byte(at + 18), 3));
   ins.duplicateCheckAction = uint8_t(std::min(f.Byte(at + 19), 2));
@@ -73,7 +75,7 @@ struct SampleData {
 };
 
 bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t at, SampleData &data) {
-  if (!Tag(f, at, "IMPS")) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!Tag(f, at, "IMPS")) return Fail(OSND_ERR_FILE_BAD);
   const int flags = f.Byte(at + 18);
   const bool sixteen = flags & 2, stereo = flags & 4;
   const int convert = f.Byte(at + 46);

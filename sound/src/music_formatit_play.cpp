@@ -184,7 +184,8 @@ void EnvelopeStep(MusicEnvelopeState &st, const MusicEnvelope &e, bool keyOff, M
     st.delta = span ? ((e.values[i + 1] - e.values[i]) * 65536) / span : 0;
     st.point = i + 1;
   } else {
-    st.value += st.delta;
+    // Envelope values lie in -64..64; a walk never leaves that range.
+    st.value = int(std::clamp<int64_t>(int64_t(st.value) + st.delta, -(64 << 16), 64 << 16));
   }
   st.current = st.value >> 16;
   ++st.tick;

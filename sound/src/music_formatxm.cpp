@@ -79,7 +79,8 @@ void SetPeriod(MusicVoice *v, int period) { v->period = std::clamp(period, 1, kM
 // One tick of an envelope walk (points, sustain hold, loop), then the value.
 void EnvelopeStep(MusicEnvelopeState &st, const MusicEnvelope &e, bool keyOff, MusicVoice *v, uint8_t flag) {
   if (st.point < e.count) {
-    if (st.tick == 0 || st.tick == e.ticks[st.point]) {
+    // At (or, after L moved it, past) the next point's tick.
+    if (st.tick == 0 || st.tick >= e.ticks[st.point]) {
       // Equal point ticks could otherwise send a loop round for ever.
       for (int guard = 0; guard <= 2 * MUSIC_ENVELOPE_POINTS; ++guard) {
         if ((e.type & 4) && st.point == e.loopEnd) {
@@ -104,10 +105,11 @@ void EnvelopeStep(MusicEnvelopeState &st, const MusicEnvelope &e, bool keyOff, M
         st.delta = span ? ((e.values[st.point + 1] - e.values[st.point]) << 16) / span : 0;
         st.value = e.values[st.point] << 16;
         ++st.point;
-        if (st.tick != e.ticks[st.point] || st.point >= e.count) break;
+        if (st.point >= e.count || st.tick < e.ticks[st.point]) break;
       }
     } else {
-      st.value += st.delta;
+      // Envelope values lie in 0..64; a walk never leaves that range.
+      st.value = int(std::clamp<int64_t>(int64_t(st.value) + st.delta, 0, 64 << 16));
     }
   }
   st.current = st.value >> 16;
@@ -226,7 +228,7 @@ void EnvelopePosition(MusicSong *song, MusicChannel *ch, MusicVoice *v, int p) {
     st.delta = span ? ((e.values[i + 1] - e.values[i]) << 16) / span : 0;
     st.value = (e.values[i] << 16) + st.delta * std::max(p - e.ticks[i], 0);
     st.current = st.value >> 16;
-    st.tick = p;
+    st.tick = std::max(p, e.ticks[i]);
     st.point = i + 1;
     st.finished = 0;
   } else {

@@ -164,7 +164,7 @@ TEST_F(ItSongTest, DamagedAndHostileFilesFailCleanly) {
   const size_t table = 192 + 2;  // one order and the end marker
   bad[table] = uint8_t(bad[table] + 1);
   EXPECT_EQ(Load(bad), nullptr);
-  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);  // damaged: no later loader gets the half-made song
 }
 
 TEST_F(ItSongTest, NoteCutStopsAtOnceAndNoteOffFades) {

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -532,6 +533,46 @@ TEST_F(TrackerOracleTest, XmDeltaSamplesDecodeAsLibxmpDecodesThem) {
   for (const TrackerInstrument &ins : module.instruments)
     for (const TrackerSample &w : ins.samples) written.push_back(&w);
   ExpectSamplesAsLibxmp(song, bytes, written);
+}
+
+}  // namespace
+
+namespace {
+
+// The song fuzz target starts from these same fixtures: the seed files must be
+// what the writers make today (QMV_WRITE_SEEDS=1 writes them anew).
+TEST_F(TrackerOracleTest, FuzzSeedsAreTheFixtures) {
+  TrackerSong xmAmiga = XmFixture();
+  xmAmiga.linear = false;
+  TrackerSong itSamples = ItFixture();
+  itSamples.itInstruments = false;
+  const std::pair<const char *, std::vector<uint8_t>> seeds[] = {
+      {"fixture.xm", XmFixture().Xm()},
+      {"fixture-amiga.xm", xmAmiga.Xm()},
+      {"fixture.it", ItFixture().It()},
+      {"fixture-samples.it", itSamples.It()},
+  };
+  for (const auto &[name, bytes] : seeds) {
+    const std::string path = std::string(QMV_SOURCE_DIR) + "/fuzz/seeds/songs/" + name;
+    if (std::getenv("QMV_WRITE_SEEDS")) {
+      FILE *f = std::fopen(path.c_str(), "wb");
+      ASSERT_NE(f, nullptr) << path;
+      std::fwrite(bytes.data(), 1, bytes.size(), f);
+      std::fclose(f);
+    }
+    FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr) << path;
+    std::vector<uint8_t> stored(bytes.size() + 1);
+    stored.resize(std::fread(stored.data(), 1, stored.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(stored, bytes) << name;
+    // Each seed loads and plays in this engine too.
+    MusicSong *song = Load(bytes);
+    ASSERT_NE(song, nullptr) << name;
+    ASSERT_TRUE(Music_PlaySong(song));
+    PlayFrames(44100);
+    EXPECT_GT(Peak(0, 44100), 1000) << name;
+  }
 }
 
 }  // namespace
