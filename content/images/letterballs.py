@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The letter balls: the ball's animation sheet and the two letter-overlay
-sheets, every letter and every frame drawn from one SVG template each.
+"""The letter balls: the ball's animation sheet, the two letter-overlay
+sheets and the sheen, every letter and every frame drawn from one SVG template each.
 
 Each letter owns 17 frames: 0..11 the ball rolling in (it drops, squashes
 and settles; the letter is not shown yet), 11..16 the ball turning to its
@@ -26,7 +26,9 @@ FRAMES_PER_LETTER = 17
 LETTER_COUNT = 57
 BALL = 64
 OUTPUTS = ["letterball_anim.png", "letterball_anim.xml", "letterball_40.png", "letterball_40.xml",
-           "letterball_50.png", "letterball_50.xml"]
+           "letterball_50.png", "letterball_50.xml", "chicklet_sheen.png", "chicklet_sheen.xml"]
+# The sheen: a band of light sweeping across the ball, top left to bottom right.
+SHEEN_FRAMES = 8
 
 # Rolling in: (scale x, scale y, drop in pixels) for frames 0..11.
 ROLL_IN = [(0.15, 0.15, -20), (0.35, 0.35, -16), (0.6, 0.6, -10), (0.85, 0.85, -4), (1.05, 0.95, 0),
@@ -99,6 +101,19 @@ def overlay_sheet_svg(size):
             f'viewBox="0 0 {width} {height}">{"".join(cells)}</svg>')
 
 
+def sheen_sheet_svg():
+    cells = []
+    for i in range(SHEEN_FRAMES):
+        cx, cy = i * BALL + BALL / 2, BALL / 2
+        offset = -40 + 80 * i / (SHEEN_FRAMES - 1)
+        cells.append(f'<clipPath id="c{i}"><circle cx="{cx}" cy="{cy}" r="25"/></clipPath>'
+                     f'<g clip-path="url(#c{i})"><rect x="{cx + offset - 7}" y="{cy - 40}" width="14" height="80" '
+                     f'fill="#ffffff" opacity="0.7" transform="rotate(35 {cx + offset} {cy})"/></g>')
+    width = BALL * SHEEN_FRAMES
+    return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{BALL}" '
+            f'viewBox="0 0 {width} {BALL}">{"".join(cells)}</svg>')
+
+
 def render(svg):
     result = subprocess.run(["rsvg-convert", "-f", "png"], input=svg.encode(), capture_output=True)
     if result.returncode != 0:
@@ -112,6 +127,9 @@ def build(out_folder):
     poses = [strip.crop((i * BALL, 0, (i + 1) * BALL, BALL)) for i in range(FRAMES_PER_LETTER)]
     sheetpack.pack(poses * LETTER_COUNT, os.path.join(out_folder, "letterball_anim.png"),
                    os.path.join(out_folder, "letterball_anim.xml"))
+    sheen = render(sheen_sheet_svg())
+    sheetpack.pack([sheen.crop((i * BALL, 0, (i + 1) * BALL, BALL)) for i in range(SHEEN_FRAMES)],
+                   os.path.join(out_folder, "chicklet_sheen.png"), os.path.join(out_folder, "chicklet_sheen.xml"))
     for size in (40, 50):
         grid = render(overlay_sheet_svg(size))
         blank = Image.new("RGBA", (size, size), (0, 0, 0, 0))
