@@ -257,6 +257,44 @@ inline constexpr GUID DSFX_InterfaceId(int type)
     return guid;
 }
 
+// The parameter record of each effect type (SetAllParameters, GetAllParameters).
+// Levels in decibels unless said otherwise, times in milliseconds, mixes and
+// depths in percent.
+struct DSFXModulationRecord {  // chorus and flanger
+    float wetDryMix, depth, feedback, frequency;
+    LONG waveform;  // 0 triangle, 1 sine
+    float delay;
+    LONG phase;  // 0..4: -180, -90, 0, 90, 180 degrees between the sides
+};
+struct DSFXCompressorRecord {
+    float gain, attack, release, threshold, ratio, predelay;
+};
+struct DSFXDistortionRecord {
+    float gain, edge, postEQCenterFrequency, postEQBandwidth, preLowpassCutoff;
+};
+struct DSFXEchoRecord {
+    float wetDryMix, feedback, leftDelay, rightDelay;
+    LONG panDelay;
+};
+struct DSFXGargleRecord {
+    DWORD rateHz;
+    DWORD waveShape;  // 0 triangle, 1 square
+};
+struct DSFXRoomReverbRecord {  // levels in hundredths of a decibel, times in seconds
+    LONG room, roomHF;
+    float roomRolloffFactor, decayTime, decayHFRatio;
+    LONG reflections;
+    float reflectionsDelay;
+    LONG reverb;
+    float reverbDelay, diffusion, density, hfReference;
+};
+struct DSFXEqualizerRecord {
+    float center, bandwidth, gain;  // Hz, semitones, decibels
+};
+struct DSFXMusicReverbRecord {
+    float inGain, reverbMix, reverbTime, highFreqRTRatio;
+};
+
 // An effect in a buffer's path: its parameters as one record, whose layout
 // depends on the effect type.
 struct IDirectSoundFX : IUnknown {

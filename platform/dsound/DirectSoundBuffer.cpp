@@ -256,14 +256,58 @@ HRESULT DirectSoundBuffer::Stop()
 
 HRESULT DirectSoundBuffer::Restore() { return DS_OK; }
 
-HRESULT DirectSoundBuffer::SetFX(DWORD, DSEFFECTDESC*, DWORD*) { return DSERR_FXUNAVAILABLE; }
+HRESULT DirectSoundBuffer::SetFX(DWORD count, DSEFFECTDESC* effects, DWORD* results)
+{
+    if (!(m_Flags & DSBCAPS_CTRLFX)) {
+        return DSERR_CONTROLUNAVAIL;
+    }
+    if (count > 0 && !effects) {
+        return DSERR_INVALIDPARAM;
+    }
+    std::lock_guard<std::recursive_mutex> guard(AlDevice::Lock());
+    std::vector<std::shared_ptr<EffectUnit>> units;
+    if (count > DWORD(m_Voice->EffectSends())) {
+        return DSERR_FXUNAVAILABLE;
+    }
+    int replacing = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        std::shared_ptr<EffectUnit> unit = MakeEffect(m_Device, EffectType(effects[i].guidDSFXClass));
+        if (!unit) {
+            return DSERR_FXUNAVAILABLE;
+        }
+        replacing += unit->Replaces() ? 1 : 0;
+        units.push_back(std::move(unit));
+    }
+    // Side-by-side sends cannot put one effect that replaces the sound after another.
+    if (replacing > 1) {
+        return DSERR_FXUNAVAILABLE;
+    }
+    for (DWORD i = 0; results && i < count; ++i) {
+        results[i] = 0;
+    }
+    m_Voice->SetEffects(std::move(units));
+    return DS_OK;
+}
 
 HRESULT DirectSoundBuffer::AcquireResources(DWORD, DWORD, DWORD*) { return DS_OK; }
 
-HRESULT DirectSoundBuffer::GetObjectInPath(REFGUID, DWORD, REFIID, void** object)
+HRESULT DirectSoundBuffer::GetObjectInPath(REFGUID classId, DWORD index, REFIID iid, void** object)
 {
-    if (object) {
-        *object = nullptr;
+    if (!object) {
+        return DSERR_INVALIDPARAM;
+    }
+    *object = nullptr;
+    const int type = EffectType(classId);
+    if (type < 0 || !(iid == DSFX_InterfaceId(type))) {
+        return DSERR_NOINTERFACE;
+    }
+    std::lock_guard<std::recursive_mutex> guard(AlDevice::Lock());
+    DWORD seen = 0;
+    for (const std::shared_ptr<EffectUnit>& unit : m_Voice->Effects()) {
+        if (unit->Type() == type && seen++ == index) {
+            *object = static_cast<IDirectSoundFX*>(new DirectSoundFX(static_cast<IDirectSoundBuffer8*>(this), unit, iid));
+            return DS_OK;
+        }
     }
     return DSERR_NOINTERFACE;
 }

@@ -44,6 +44,7 @@ Voice::~Voice()
         alSourcei(m_Source, AL_BUFFER, 0);
         alDeleteSources(1, &m_Source);
     }
+    m_Effects.clear();  // their slots go once no source sends to them
     for (const Segment& s : m_Queued) {
         alDeleteBuffers(1, &s.buffer);
     }
@@ -63,24 +64,74 @@ void Voice::SetSendGains(std::int32_t direct, std::int32_t directHF, std::int32_
     m_Gains[1] = directHF;
     m_Gains[2] = room;
     m_Gains[3] = roomHF;
-    const ALuint slot = m_Device->ReverbSlot();
-    if (!m_Positional || !m_Source || !slot) {
+    Route();
+}
+
+void Voice::SetEffects(std::vector<std::shared_ptr<EffectUnit>> effects)
+{
+    // The sends let go of the old slots before those can be deleted.
+    if (m_Source) {
+        m_Device->MakeCurrent();
+        const int first = m_Positional ? 1 : 0;
+        for (int send = first; send < first + EffectSends(); ++send) {
+            alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, AL_EFFECTSLOT_NULL, send, AL_FILTER_NULL);
+        }
+    }
+    m_Effects = std::move(effects);
+    Route();
+}
+
+int Voice::EffectSends() const
+{
+    ALCint sends = 0;
+    alcGetIntegerv(m_Device->Device(), ALC_MAX_AUXILIARY_SENDS, 1, &sends);
+    sends = std::min<ALCint>(sends, kMaxSends);
+    return std::max(0, int(sends) - (m_Positional ? 1 : 0));
+}
+
+ALuint Voice::Filter(int index)
+{
+    if (!m_Filters[index]) {
+        alGenFilters(1, &m_Filters[index]);
+        alFilteri(m_Filters[index], AL_FILTER_TYPE, AL_FILTER_LOWPASS);
+    }
+    return m_Filters[index];
+}
+
+void Voice::Route()
+{
+    const ALuint reverb = m_Device->ReverbSlot();
+    if (!m_Source || !reverb) {
         return;
     }
     m_Device->MakeCurrent();
     auto linear = [](std::int32_t millibels) {
         return std::clamp(float(std::pow(10.0, millibels / 2000.0)), 0.0f, 1.0f);
     };
-    for (int i = 0; i < 2; ++i) {
-        if (!m_Filters[i]) {
-            alGenFilters(1, &m_Filters[i]);
-            alFilteri(m_Filters[i], AL_FILTER_TYPE, AL_FILTER_LOWPASS);
-        }
-        alFilterf(m_Filters[i], AL_LOWPASS_GAIN, linear(m_Gains[2 * i]));
-        alFilterf(m_Filters[i], AL_LOWPASS_GAINHF, linear(m_Gains[2 * i + 1]));
+    // The direct path: the buffer's own direct gains and what the effects leave of the dry sound.
+    float dry = m_Positional ? linear(m_Gains[0]) : 1.0f;
+    for (const auto& effect : m_Effects) {
+        dry *= effect->DryGain();
     }
-    alSourcei(m_Source, AL_DIRECT_FILTER, ALint(m_Filters[0]));
-    alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, ALint(slot), 0, ALint(m_Filters[1]));
+    alFilterf(Filter(0), AL_LOWPASS_GAIN, dry);
+    alFilterf(Filter(0), AL_LOWPASS_GAINHF, m_Positional ? linear(m_Gains[1]) : 1.0f);
+    alSourcei(m_Source, AL_DIRECT_FILTER, ALint(Filter(0)));
+    int send = 0;
+    if (m_Positional) {
+        alFilterf(Filter(1), AL_LOWPASS_GAIN, linear(m_Gains[2]));
+        alFilterf(Filter(1), AL_LOWPASS_GAINHF, linear(m_Gains[3]));
+        alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, ALint(reverb), 0, ALint(Filter(1)));
+        send = 1;
+    }
+    const int sends = std::min(EffectSends() + send, kMaxSends);
+    for (std::size_t i = 0; i < m_Effects.size() && send < sends; ++i, ++send) {
+        alFilterf(Filter(send + 1), AL_LOWPASS_GAIN, m_Effects[i]->WetGain());
+        alFilterf(Filter(send + 1), AL_LOWPASS_GAINHF, 1.0f);
+        alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, ALint(m_Effects[i]->Slot()), send, ALint(Filter(send + 1)));
+    }
+    for (; send < sends; ++send) {
+        alSource3i(m_Source, AL_AUXILIARY_SEND_FILTER, AL_EFFECTSLOT_NULL, send, AL_FILTER_NULL);
+    }
 }
 
 bool Voice::EnsureSource()
@@ -98,7 +149,6 @@ bool Voice::EnsureSource()
     alSourcef(m_Source, AL_PITCH, m_Pitch);
     if (m_Positional) {
         alSourcef(m_Source, AL_GAIN, m_Left);
-        SetSendGains(m_Gains[0], m_Gains[1], m_Gains[2], m_Gains[3]);
         if (m_HavePlacement) {
             SetPlacement(m_Placement, m_Rolloff);
         }
@@ -109,6 +159,7 @@ bool Voice::EnsureSource()
         alSource3f(m_Source, AL_POSITION, 0.0f, 0.0f, 0.0f);
         alSourcef(m_Source, AL_ROLLOFF_FACTOR, 0.0f);
     }
+    Route();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/dsound/AlDevice.h"
+#include "platform/dsound/DirectSoundFX.h"
 #include "platform/dsound/DSound.h"
 
 #include <deque>
@@ -45,6 +46,13 @@ public:
     // Gains in millibels of a positional voice's direct path and of its send
     // to the device's reverb, each overall and at high frequencies.
     void SetSendGains(std::int32_t direct, std::int32_t directHF, std::int32_t room, std::int32_t roomHF);
+    // The effects the voice sends to, after the device's reverb for a positional voice.
+    void SetEffects(std::vector<std::shared_ptr<EffectUnit>> effects);
+    const std::vector<std::shared_ptr<EffectUnit>>& Effects() const { return m_Effects; }
+    // Sends a voice has for effects of its own.
+    int EffectSends() const;
+    // Gives the source its filters and sends again (after the effects' mix changed).
+    void Route();
 
     // Takes back what OpenAL has played and hands over what comes next.
     void Pump();
@@ -76,8 +84,11 @@ private:
     DS3DBUFFER m_Placement{};
     float m_Rolloff = 1.0f;
     bool m_HavePlacement = false;
+    ALuint Filter(int index);
     std::int32_t m_Gains[4] = {0, 0, 0, 0};
-    ALuint m_Filters[2] = {0, 0};
+    static constexpr int kMaxSends = 8;
+    ALuint m_Filters[kMaxSends + 1] = {};  // the direct path's, then one a send
+    std::vector<std::shared_ptr<EffectUnit>> m_Effects;
 };
 
 }  // namespace platform::dsound

@@ -378,3 +378,36 @@ TEST(DSoundReverbChain, AnUnansweredPropertyEndsTheQuestions) {
   platform::dsound::UseLoopbackDevice(0);
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
+
+TEST_F(DSoundOutput, EffectsOfAChannelAreHeardAndTakenOff) {
+  std::vector<int16_t> click(kRate, 0);
+  click[0] = 30000;
+  click[1] = 30000;
+  OSND_SAMPLE *s = Sample(click, OSND_MODE_HW2D | OSND_MODE_ENABLE_FX, OSND_MODE_LOOP_OFF);
+  const int h = OSND_PlaySoundEx(OSND_FREE, s, nullptr, true);
+  ASSERT_GE(h, 0);
+  OsndChannel *c = &gOsnd.channels[h & 0xFFF];
+  ASSERT_EQ(OutputDSound_EnableEffect(c, 3), 0);  // echo, all wet: only the echo is heard
+  DSFXEchoRecord echo{100, 0, 100, 100, 0};
+  ASSERT_TRUE(OutputDSound_SetEffectParameters(c, (0u << 24) | (3u << 16), &echo));
+  // A second effect that replaces the sound goes beside it; a third finds no send.
+  EXPECT_EQ(OutputDSound_EnableEffect(c, 5), 1);
+  EXPECT_EQ(OutputDSound_EnableEffect(c, 2), -1);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_OUTPUT_FORMAT);
+  ASSERT_TRUE(OutputDSound_DisableEffects(c));
+  ASSERT_EQ(OutputDSound_EnableEffect(c, 3), 0);
+  ASSERT_TRUE(OutputDSound_SetEffectParameters(c, (0u << 24) | (3u << 16), &echo));
+  EXPECT_FALSE(OutputDSound_SetEffectParameters(c, (0u << 24) | (9u << 16), &echo)) << "no such type";
+  OSND_SetPaused(h, false);
+  Heard heard = Render(kRate / 4);
+  size_t first = 0;
+  while (first < heard.frames.size() / 2 && std::abs(heard.frames[2 * first]) < 1000) ++first;
+  EXPECT_NEAR(double(first), kRate / 10.0, 128.0) << "the click comes back 100 ms later, and not before";
+
+  ASSERT_TRUE(OutputDSound_DisableEffects(c));
+  OSND_StopSound(h);
+  const int again = OSND_PlaySound(OSND_FREE, s);
+  ASSERT_GE(again, 0);
+  Heard dry = Render(1024);
+  EXPECT_GT(std::abs(dry.frames[0]) + std::abs(dry.frames[2]), 20000) << "without effects the click is heard at once";
+}
