@@ -1,0 +1,142 @@
+// Settings and players saved over and over by a process that is killed at
+// random moments: whatever moment the kill comes, the files load afterwards
+// and hold one whole save, never a mix of two.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "DataTestSupport.h"
+#include "framework/core/app/Application.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/data/SettingsManager.h"
+#include "framework/core/object/ObjectFactory.h"
+#include "platform/win32/WinRegistry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class KillPlayer : public Qmv2::AbstractPlayer {
+public:
+    QMV_CLASS_TYPE(KillPlayer, Qmv2::AbstractPlayer)
+    explicit KillPlayer(const std::string& name) : AbstractPlayer(name) {}
+    explicit KillPlayer(Qmv2::PropertyNode* node) : AbstractPlayer(node) {}
+    void Save(Qmv2::PropertyNode* node) const override
+    {
+        AbstractPlayer::Save(node);
+        node->SetTypeWord("KillPlayer");
+    }
+};
+
+constexpr int kPlayers = 3;
+
+std::string PlayerName(int generation, int index)
+{
+    return "g" + std::to_string(generation) + "p" + std::to_string(index);
+}
+
+// Saves generation after generation until it is killed. Every value of a
+// settings save and every name of a players save carries its generation.
+[[noreturn]] void SaveForever()
+{
+    Qmv2::SmartPtr<Qmv2::SettingsManager> settings(new Qmv2::SettingsManager(nullptr));
+    for (int generation = 1;; ++generation) {
+        const bool odd = generation % 2 == 1;
+        const float volume = static_cast<float>(generation % 90 + 1) / 100.0f;
+        Qmv2::GameSettings* values = settings->GetSettings();
+        values->SetFullscreen(odd);
+        values->SetUseHints(odd);
+        values->SetSoundVolume(volume);
+        values->SetMusicVolume(volume);
+        settings->Save();
+
+        Qmv2::PlayerManager* players = Qmv2::PlayerManager::Create("1");
+        for (int index = 0; index < kPlayers; ++index) {
+            players->AddPlayer(new KillPlayer(PlayerName(generation, index)));
+        }
+        players->SavePlayers();
+        Qmv2::PlayerManager::ReleaseInstance();
+    }
+}
+
+// Empty when the stored settings are one whole save (or none yet).
+std::string SettingsProblem()
+{
+    Qmv2::SmartPtr<Qmv2::PropertyNode> node(new Qmv2::PropertyNode("settings"));
+    if (Qmv2::ReadRegistryKey(HKEY_CURRENT_USER, Qmv2::SettingsRegistryRoot(), node.Get()) != ERROR_SUCCESS) {
+        return "the settings key cannot be read";
+    }
+    const std::string sound = node->GetString("soundvolume");
+    const std::string music = node->GetString("musicvolume");
+    const std::string fullscreen = node->GetString("fullscreen");
+    const std::string hints = node->GetString("usehints");
+    if (sound != music || fullscreen != hints || sound.empty() || fullscreen.empty()) {
+        return "mixed settings: " + sound + " " + music + " " + fullscreen + " " + hints;
+    }
+    return {};
+}
+
+// Empty when the stored players list is one whole save (or none yet).
+std::string PlayersProblem()
+{
+    Qmv2::PlayerManager* players = Qmv2::PlayerManager::Create("1");
+    players->LoadPlayers();
+    std::string problem;
+    const auto& list = players->GetPlayers();
+    if (list.GetCount() != 0 && list.GetCount() != kPlayers) {
+        problem = "a list of " + std::to_string(list.GetCount()) + " players";
+    }
+    for (std::int32_t index = 0; problem.empty() && index < list.GetCount(); ++index) {
+        const std::string& first = list[0]->GetName();
+        const std::string generation = first.substr(0, first.find('p'));
+        if (list[index]->GetName() != generation + "p" + std::to_string(index)) {
+            problem = "players of two saves: " + first + " " + list[index]->GetName();
+        }
+    }
+    const std::string listFile = players->GetPlayersListFile();
+    Qmv2::PlayerManager::ReleaseInstance();
+    if (problem.empty() && fs::exists(listFile + ".!.damaged")) {
+        problem = "the list could not be read";
+    }
+    return problem;
+}
+
+}  // namespace
+
+TEST(SaveKillSlowTest, KilledWhileSavingSettingsAndPlayersLosesNoWholeSave)
+{
+    Qmv2::ObjectFactory::GetInstance()->Register<KillPlayer>("KillPlayer");
+    QmvTest::DataFolderScope scope("SaveKillTest");
+    const fs::path config = fs::path(QMV_BINARY_DIR) / "test-home" / ("kill-config-" + std::to_string(getpid()));
+    fs::remove_all(config);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> delay(1, 60);
+    constexpr int kKills = 200;
+    int loaded = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t saver = fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0) {
+            SaveForever();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+        ::kill(saver, SIGKILL);
+        waitpid(saver, nullptr, 0);
+        const std::string settings = SettingsProblem();
+        const std::string players = PlayersProblem();
+        ASSERT_EQ(settings, "") << "after kill " << kill;
+        ASSERT_EQ(players, "") << "after kill " << kill;
+        loaded += 1;
+    }
+    EXPECT_EQ(loaded, kKills);
+    fs::remove_all(config);
+}
