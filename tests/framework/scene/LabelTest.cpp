@@ -124,8 +124,8 @@ TEST(LabelTest, EmptyTextAndZeroWidthBoxShowNothingAndStayDirty)
 
 TEST(LabelTest, PadOffsetMovesTheTransformOutsideTheAnchor)
 {
-    PropertyNode* node = new PropertyNode();
-    SmartPtr<Label> label(new Label(node));
+    SmartPtr<PropertyNode> node(new PropertyNode());
+    SmartPtr<Label> label(new Label(node.Get()));
     label->SetFont(new FixedFont(true, 2.0f));
     label->SetText("ab");
     label->SetX(50.0f);
@@ -160,14 +160,14 @@ TEST(LabelTest, PadOffsetMovesTheTransformOutsideTheAnchor)
 
 TEST(LabelTest, LoadReadsStylesColoursAndTextFallbacks)
 {
-    PropertyNode* node = new PropertyNode();
+    SmartPtr<PropertyNode> node(new PropertyNode());
     node->AddChild(new PropertyValue("wrapstyle", "", "truncate"));
     node->AddChild(new PropertyValue("alignh", "", "middle"));
     node->AddChild(new PropertyValue("color1", "", "#FF00FF00"));
     node->AddChild(new PropertyValue("text", "", ""));
     node->AddChild(new PropertyValue("value", "", "fallback"));
     node->AddChild(new PropertyValue("font", "", "NOFONT"));
-    SmartPtr<Label> label(new Label(node));
+    SmartPtr<Label> label(new Label(node.Get()));
     EXPECT_EQ(label->GetWrapStyle(), Label::kTruncate);
     EXPECT_EQ(label->GetAlignH(), -1);
     EXPECT_TRUE(label->GetColors().IsEmpty());
