@@ -5,6 +5,8 @@
 #include "framework/graphics/GraphicsCommands.h"
 #include "framework/scene/SceneClasses.h"
 #include "framework/sound/SoundCommands.h"
+#include "game/frontend/DialogQuorvel2.h"
+#include "game/frontend/DialogYesNo.h"
 #include "game/frontend/FrontendRecords.h"
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
@@ -16,6 +18,8 @@ void RegisterFrontendClasses()
     Qmv2::ObjectFactory* factory = Qmv2::ObjectFactory::GetInstance();
     factory->Register<Quorvel2Player>("Quorvel2Player");
     factory->Register<Quorvel2ScoreEntry>(Quorvel2ScoreEntry::kFactoryName);
+    factory->Register<DialogQuorvel2>("DialogQuorvel2");
+    factory->Register<DialogYesNo>("DialogYesNo");
 }
 
 void RegisterProgramClasses()

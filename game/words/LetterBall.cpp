@@ -9,7 +9,7 @@
 #include "framework/scene/ModifierLocationLine.h"
 #include "framework/scene/ModifierMethod.h"
 #include "framework/scene/ModifierScale.h"
-#include "framework/sound/Sound.h"
+#include "game/words/GameSound.h"
 #include "game/words/ModifierLetterballContainer.h"
 
 using namespace Qmv2;
@@ -189,10 +189,5 @@ void LetterBall::RestoreScale()
 
 void LetterBall::PlayLoadSound()
 {
-    ResourceManager* resources = ResourceManager::GetInstance();
-    ResourceObject* resource = resources != nullptr ? resources->GetResource("SOUND_letter_load", "default") : nullptr;
-    BaseObject* content = resource != nullptr ? resource->GetContent() : nullptr;
-    if (content != nullptr && content->IsOfType(&Sound::s_Type)) {
-        static_cast<Sound*>(content)->Play(1.0f, 0.0f, 1.0f, false);
-    }
+    PlayGameSound("SOUND_letter_load");
 }

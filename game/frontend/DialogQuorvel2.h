@@ -1,0 +1,75 @@
+// The base of every dialog of the game: a sound when it is shown and hidden,
+// an optional darkened backdrop, and a fade in and out during which the
+// dialog takes no input. Subclasses call FadeIn from their Show and close
+// themselves with Hide.
+#pragma once
+
+#include "framework/core/object/iGuiMethod.h"
+#include "framework/scene/Dialog.h"
+#include "game/frontend/FrontendRecords.h"
+
+namespace Qmv2 {
+class Scene;
+}
+class iDialogOwnerScene;
+
+class DialogQuorvel2 : public Qmv2::Dialog {
+    QMV_INDEXED_TYPE(DialogQuorvel2)
+
+    using CloseCallback = void (*)(void* object);
+
+    // "dodarkenbackground": any text but empty or "false" darkens.
+    explicit DialogQuorvel2(Qmv2::PropertyNode* description);
+
+    // Shows the dialog, plays its show sound and darkens the backdrop when
+    // asked to.
+    void Show() override;
+    void DarkenBackground();
+    // Fades the dialog in from transparent; input comes back at the end.
+    void FadeIn();
+    // Fades the dialog out, then closes it in the scene that holds it and
+    // runs the close callback.
+    void Hide();
+
+    // The scene that holds the dialog (the current scene when it is in none).
+    Qmv2::Scene* GetOwnerScene() const;
+    // The playing scene that holds the dialog; null in any other scene.
+    iDialogOwnerScene* GetOwnerGameScene() const;
+    // Closes the dialog at once in the scene that holds it.
+    void CloseInOwnerScene();
+
+    // Widget callbacks; `target` is a DialogQuorvel2.
+    // Hides the dialog with itself as the close object.
+    static void HideSelf(void* target, void* component);
+    // Closes the dialog at once, without a fade.
+    static void CloseNow(void* target, void* component);
+    // Ends a fade-in: the dialog and its components take input again.
+    static void EnableInput(void* target, void* argument);
+
+    void SetCloseCallback(void* object, CloseCallback callback) noexcept
+    {
+        m_CloseObject = object;
+        m_CloseCallback = callback;
+    }
+    void* GetCloseObject() const noexcept { return m_CloseObject; }
+    bool GetPlaySounds() const noexcept { return m_PlaySounds; }
+    void SetPlaySounds(bool play) noexcept { m_PlaySounds = play; }
+    bool GetDarkenBackground() const noexcept { return m_DarkenBackground; }
+
+    // The fade time of every dialog, in ms.
+    static std::int32_t FadeTime();
+
+protected:
+    // Widget callback target for this dialog.
+    void* AsTarget() { return static_cast<DialogQuorvel2*>(this); }
+
+private:
+    // Input off for the dialog and its components, any press dropped.
+    void StopInput();
+    static void CloseAndCallBack(void* target, void* argument);
+
+    void* m_CloseObject = nullptr;
+    CloseCallback m_CloseCallback = nullptr;
+    bool m_PlaySounds = true;
+    bool m_DarkenBackground = false;
+};
