@@ -1,5 +1,7 @@
 #include "sound/src/music_core.h"
 
+#include "sound/src/music_formatmidi.h"
+
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_nonblocking.h"
 #include "sound/src/osnd_pending.h"
@@ -168,6 +170,7 @@ void Music_FreeSong(MusicSong *song) {
     for (int i = 0; i < song->sampleCount; ++i) OsndSample_Destroy(song->samples[i]);
     OSND_FREE_MEM(song->samples);
   }
+  if (song->midi) MusicFormatMidi_Free(song);
   OSND_FREE_MEM(song->songChannels);
   OSND_FREE_MEM(song->instruments);
   OSND_FREE_MEM(song->sampleInfo);

@@ -275,6 +275,7 @@ struct MusicSong {
   int pendingOffset, pendingLength;
   const int *pendingList;
   int pendingListCount;
+  void *midi;  // a MIDI song's DirectMusic data
 };
 
 // Tables.

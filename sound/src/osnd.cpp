@@ -1,4 +1,5 @@
 // The engine's global state, configuration, initialisation, close and update.
+#include "sound/src/music_formatmidi.h"
 #include "sound/src/osnd_3d.h"
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_pending.h"
@@ -289,6 +290,7 @@ void OSND_Close() {
     gOsnd.bufferLengthMs = -1;
     if (gOsnd.output) gOsnd.output->recordStop();
     Music_StopAllSongs();
+    MusicFormatMidi_Shutdown();
     OSND_StopSound(OSND_ALL);
     OsndStream_CloseAll();
     OsndStream_Shutdown();

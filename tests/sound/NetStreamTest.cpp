@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -19,24 +18,12 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-const fs::path &Folder() {
-  static const fs::path folder = [] {
-    fs::path p = fs::path(QMV_BINARY_DIR) / "test-home" / ("net-" + std::to_string(getpid()));
-    fs::create_directories(p);
-    return p;
-  }();
-  return folder;
-}
-
-std::string In(const std::string &name) { return (Folder() / name).string(); }
-bool Shell(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+std::string In(const std::string &name) { return TestFile("net", name); }
+bool Shell(const std::string &command) { return RunQuiet(command); }
 std::string ReadAll(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -61,7 +48,7 @@ class NetStream : public ::testing::Test {
     ASSERT_GT(ogg.size(), 1000u);
     ASSERT_GT(mp3.size(), 1000u);
   }
-  static void TearDownTestSuite() { fs::remove_all(Folder()); }
+  static void TearDownTestSuite() { RemoveTestFiles("net"); }
   void SetUp() override {
     saved = gSystemNetSettings;
     OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);

@@ -1,5 +1,10 @@
 #include "SoundTestSupport.h"
 
+#include <cstdlib>
+#include <filesystem>
+
+#include <unistd.h>
+
 namespace {
 
 void Tap(const int16_t *frames, int count, void *user) {
@@ -67,3 +72,19 @@ size_t CapturedEngine::Mismatches(size_t at, const std::vector<int16_t> &frames)
     if (Left(at + f) != frames[2 * f] || Right(at + f) != frames[2 * f + 1]) ++differing;
   return differing;
 }
+
+namespace {
+std::filesystem::path TestFolder(const std::string &suite) {
+  return std::filesystem::path(QMV_BINARY_DIR) / "test-home" / (suite + "-" + std::to_string(getpid()));
+}
+}  // namespace
+
+std::string TestFile(const std::string &suite, const std::string &name) {
+  const std::filesystem::path folder = TestFolder(suite);
+  std::filesystem::create_directories(folder);
+  return (folder / name).string();
+}
+
+void RemoveTestFiles(const std::string &suite) { std::filesystem::remove_all(TestFolder(suite)); }
+
+bool RunQuiet(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }

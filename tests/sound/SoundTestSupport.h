@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Interleaved 16-bit stereo that never repeats within 65536 frames, the two
@@ -39,3 +40,10 @@ class CapturedEngine : public ::testing::Test {
 
   std::vector<int16_t> captured;
 };
+
+// Files made at test time: a folder of this process under the build's test
+// home, named after the suite (tests run in parallel processes), and a shell
+// command run with its output discarded.
+std::string TestFile(const std::string &suite, const std::string &name);
+void RemoveTestFiles(const std::string &suite);
+bool RunQuiet(const std::string &command);
