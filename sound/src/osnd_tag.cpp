@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -188,8 +190,136 @@ bool OsndTag_ReadId3v2Footer(SystemFileHandle *f, OsndTag **head) {
   return ok;
 }
 
-bool OsndTag_ReadAsf(SystemFileHandle *, OsndTag **) {
-  // Windows Media files are read by their own reader; nothing here yet.
+namespace {
+
+constexpr uint8_t kAsfContentDescription[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+constexpr uint8_t kAsfExtendedDescription[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                                  0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+// Description objects larger than this are damaged or hostile: skipped.
+constexpr uint64_t kAsfMaxDescription = 1u << 20;
+constexpr size_t kAsfMaxText = 4096;
+
+uint16_t Le16(const uint8_t *p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint64_t Le64(const uint8_t *p) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+// UTF-16LE text (cut to 4096 bytes) as UTF-8 with its terminator.
+std::string AsfText(const uint8_t *p, size_t bytes) {
+  bytes = std::min(bytes, kAsfMaxText) & ~size_t(1);
+  std::string out;
+  for (size_t i = 0; i + 1 < bytes; i += 2) {
+    uint32_t c = Le16(p + i);
+    if (c == 0) break;
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes) {
+      const uint32_t low = Le16(p + i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;  // a lone half of a pair
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool AddAsfText(const char *name, const std::string &text, OsndTag **head) {
+  if (text.empty()) return true;
+  return OsndTag_Add(OSND_TAG_ASF, name, text.c_str(), int(text.size()) + 1, head);
+}
+
+bool ReadContentDescription(const std::vector<uint8_t> &o, OsndTag **head) {
+  static const char *const kNames[5] = {"TITLE", "AUTHOR", "COPYRIGHT", "DESCRIPTION", "RATING"};
+  if (o.size() < 34) return true;
+  size_t at = 34;
+  for (int i = 0; i < 5; ++i) {
+    const size_t length = Le16(o.data() + 24 + 2 * i);
+    if (at + length > o.size()) break;
+    if (length > 0 && !AddAsfText(kNames[i], AsfText(o.data() + at, length), head)) return false;
+    at += length;
+  }
+  return true;
+}
+
+bool ReadExtendedDescription(const std::vector<uint8_t> &o, OsndTag **head) {
+  if (o.size() < 26) return true;
+  const int count = Le16(o.data() + 24);
+  size_t at = 26;
+  for (int i = 0; i < count && at + 2 <= o.size(); ++i) {
+    const size_t nameLength = Le16(o.data() + at);
+    at += 2;
+    if (at + nameLength + 4 > o.size()) break;
+    const std::string name = AsfText(o.data() + at, nameLength);
+    at += nameLength;
+    const int type = Le16(o.data() + at);
+    const size_t valueLength = Le16(o.data() + at + 2);
+    at += 4;
+    if (at + valueLength > o.size()) break;
+    if (!name.empty()) {
+      const bool added = type == 0 ? AddAsfText(name.c_str(), AsfText(o.data() + at, valueLength), head)
+                                   : OsndTag_Add(OSND_TAG_ASF, name.c_str(), o.data() + at, int(valueLength), head);
+      if (!added) return false;
+    }
+    at += valueLength;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
+  if (!f || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  SystemFile_Seek(f, 0, SEEK_END);
+  const int64_t end = SystemFile_Tell(f);
+  int64_t position = 0;
+  uint8_t object[30];
+  // Objects smaller than their own identifier and size end the walk: a
+  // damaged size can never make it stand still or go back.
+  while (position + 24 <= end) {
+    SystemFile_Seek(f, position, SEEK_SET);
+    if (!ReadExact(f, object, 24)) return Fail(OSND_ERR_FILE_BAD);
+    const uint64_t size = Le64(object + 16);
+    if (size < 24 || size > uint64_t(end - position)) break;
+    if (IsAsfHeader(object) && size >= 30) {
+      int64_t sub = position + 30;
+      const int64_t headerEnd = position + int64_t(size);
+      while (sub + 24 <= headerEnd) {
+        SystemFile_Seek(f, sub, SEEK_SET);
+        if (!ReadExact(f, object, 24)) return Fail(OSND_ERR_FILE_BAD);
+        const uint64_t subSize = Le64(object + 16);
+        if (subSize < 24 || subSize > uint64_t(headerEnd - sub)) break;
+        const bool content = std::memcmp(object, kAsfContentDescription, 16) == 0;
+        const bool extended = std::memcmp(object, kAsfExtendedDescription, 16) == 0;
+        if ((content || extended) && subSize <= kAsfMaxDescription) {
+          std::vector<uint8_t> bytes(subSize);
+          SystemFile_Seek(f, sub, SEEK_SET);
+          if (!ReadExact(f, bytes.data(), int(subSize))) return Fail(OSND_ERR_FILE_BAD);
+          if (!(content ? ReadContentDescription(bytes, head) : ReadExtendedDescription(bytes, head)))
+            return Fail(OSND_ERR_MEMORY);
+        }
+        sub += int64_t(subSize);
+      }
+    }
+    position += int64_t(size);
+  }
   return true;
 }
 

@@ -392,7 +392,12 @@ bool SystemNetSocket_RequestClose(SystemNetSocket *s) {
   bool listed = false;
   for (auto &slot : gNet.slots) listed = listed || slot.load() == s;
   if (!listed || !gNet.started) {
-    SystemNetSocket_Free(s);  // no thread will ever see it
+    // No thread will ever see it: freed here, and its slot emptied.
+    for (auto &slot : gNet.slots) {
+      SystemNetSocket *expected = s;
+      slot.compare_exchange_strong(expected, nullptr);
+    }
+    SystemNetSocket_Free(s);
     return true;
   }
   s->flags |= SYSTEMNET_CLOSE;
