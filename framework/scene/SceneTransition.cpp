@@ -69,6 +69,9 @@ void SceneTransition::SwitchScenes()
     }
     if (m_To != nullptr) {
         m_To->Show();
+        // Suspended scenes are not drawn; the new scene must show behind the
+        // effect before it is activated. Its input stays off until then.
+        m_To->SetSuspended(false);
     }
 }
 
@@ -229,6 +232,16 @@ void SceneTransitionFadeBlack::Update(std::int32_t dt)
         m_State = kFadingOut;
         FadeOut();
     }
+}
+
+void SceneTransitionFadeBlack::Render(Graphics& graphics)
+{
+    if (GetColor().a <= 0.0f) {
+        return;
+    }
+    graphics.Reset();
+    graphics.SetColor(GetColor());
+    graphics.DrawRect(RectF(GetX(), GetY(), GetWidth(), GetHeight()));
 }
 
 void SceneTransitionFadeBlack::FadeOut()

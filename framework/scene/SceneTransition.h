@@ -74,6 +74,8 @@ class SceneTransitionFadeBlack : public SceneTransition {
 
     void Activate() override;
     void Update(std::int32_t dt) override;
+    // The overlay: the colour at the transition's alpha over its whole size.
+    void Render(Graphics& graphics) override;
 
     std::int32_t GetState() const { return m_State; }
     Label* GetLoadingLabel() const { return m_Label; }
