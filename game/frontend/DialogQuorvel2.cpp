@@ -2,6 +2,8 @@
 
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyValue.h"
+#include "framework/core/app/MessageData.h"
+#include "framework/scene/Label.h"
 #include "framework/scene/ModifierAlpha.h"
 #include "framework/scene/ModifierFunction.h"
 #include "framework/scene/Scene.h"
@@ -125,4 +127,34 @@ void DialogQuorvel2::EnableInput(void* target, void*)
     auto* dialog = static_cast<DialogQuorvel2*>(target);
     dialog->m_AcceptsInput = true;
     dialog->m_ChildrenAcceptInput = true;
+}
+
+Dialog* DialogQuorvel2::OpenOver(const std::string& key)
+{
+    Scene* scene = GetOwnerScene();
+    Dialog* dialog = scene != nullptr ? scene->GetDialog(key, std::string()) : nullptr;
+    if (dialog != nullptr) {
+        scene->AddChild(dialog);
+        dialog->Show();
+    }
+    return dialog;
+}
+
+Label* DialogQuorvel2::FindLabel(const std::string& name) const
+{
+    GameNode* node = FindChild(name, true);
+    return node != nullptr && node->IsOfType(&Label::s_Type) ? static_cast<Label*>(node) : nullptr;
+}
+
+void DialogQuorvel2::SetLabelText(Label* label, const std::string& key)
+{
+    BasicProperties* texts = BasicProperties::GetInstance();
+    if (label != nullptr && texts != nullptr) {
+        label->SetText(UTF8String(texts->GetString(key)));
+    }
+}
+
+bool DialogQuorvel2::IsOkKey(const KeyboardMessageData* data)
+{
+    return data != nullptr && data->m_KeyCode == 5;
 }

@@ -8,15 +8,20 @@
 #include "framework/scene/Dialog.h"
 #include "game/frontend/FrontendRecords.h"
 
+#include <string>
+
 namespace Qmv2 {
+class KeyboardMessageData;
+class Label;
 class Scene;
-}
+}  // namespace Qmv2
 class iDialogOwnerScene;
 
 class DialogQuorvel2 : public Qmv2::Dialog {
     QMV_INDEXED_TYPE(DialogQuorvel2)
 
     using CloseCallback = void (*)(void* object);
+    using Callback = Qmv2::iGuiMethod::Callback;
 
     // "dodarkenbackground": any text but empty or "false" darkens.
     explicit DialogQuorvel2(Qmv2::PropertyNode* description);
@@ -56,12 +61,25 @@ class DialogQuorvel2 : public Qmv2::Dialog {
     void SetPlaySounds(bool play) noexcept { m_PlaySounds = play; }
     bool GetDarkenBackground() const noexcept { return m_DarkenBackground; }
 
+    // Gets the dialog `key` of the scene that holds this one (made on first
+    // use), puts it on top of that scene and shows it; null when it cannot be
+    // made.
+    Qmv2::Dialog* OpenOver(const std::string& key);
+
     // The fade time of every dialog, in ms.
     static std::int32_t FadeTime();
 
 protected:
     // Widget callback target for this dialog.
     void* AsTarget() { return static_cast<DialogQuorvel2*>(this); }
+    // Binds a component to a static member taking this dialog as target.
+    void Bind(const std::string& name, Callback function) { SetComponentMethod(name, AsTarget(), function); }
+    // A label among the components, or null.
+    Qmv2::Label* FindLabel(const std::string& name) const;
+    // Sets a label's text to the text of `key`; nothing without the label.
+    static void SetLabelText(Qmv2::Label* label, const std::string& key);
+    // Whether the key is the round dialogs' OK key (Enter).
+    static bool IsOkKey(const Qmv2::KeyboardMessageData* data);
 
 private:
     // Input off for the dialog and its components, any press dropped.

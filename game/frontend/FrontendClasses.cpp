@@ -5,7 +5,11 @@
 #include "framework/graphics/GraphicsCommands.h"
 #include "framework/scene/SceneClasses.h"
 #include "framework/sound/SoundCommands.h"
+#include "game/frontend/DialogCongrats.h"
+#include "game/frontend/DialogEndGame.h"
+#include "game/frontend/DialogMenu.h"
 #include "game/frontend/DialogQuorvel2.h"
+#include "game/frontend/DialogTutorial.h"
 #include "game/frontend/DialogYesNo.h"
 #include "game/frontend/FrontendRecords.h"
 #include "game/frontend/Quorvel2Player.h"
@@ -20,6 +24,13 @@ void RegisterFrontendClasses()
     factory->Register<Quorvel2ScoreEntry>(Quorvel2ScoreEntry::kFactoryName);
     factory->Register<DialogQuorvel2>("DialogQuorvel2");
     factory->Register<DialogYesNo>("DialogYesNo");
+    factory->Register<DialogMenu>("DialogMenu");
+    factory->Register<DialogPause>("DialogPause");
+    factory->Register<DialogCongrats>("DialogCongrats");
+    factory->Register<DialogNextRound>("DialogNextRound");
+    factory->Register<DialogEndGame>("DialogEndGame");
+    factory->Register<DialogPassRound>("DialogPassRound");
+    factory->Register<DialogTutorial>("DialogTutorial");
 }
 
 void RegisterProgramClasses()

@@ -16,7 +16,7 @@
 #include "framework/scene/SceneManager.h"
 #include "game/frontend/DialogQuorvel2.h"
 #include "game/frontend/DialogYesNo.h"
-#include "game/frontend/FrontendClasses.h"
+#include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/framework/scene/LabelTestSupport.h"
 
 using namespace Qmv2;
@@ -41,15 +41,7 @@ class GameDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegisterProgramClasses();
-        BasicProperties::SetInstance(new BasicProperties());
-        GameTree::SetInstance(new GameTree());
-        AnimTree::SetInstance(new AnimTree());
-        auto* data = new DataManager();
-        DataManager::SetInstance(data);
-        data->AddFileName(std::string(QMV_TEST_DATA_DIR) + "/dialogs.xml");
-        data->Load();
-        SceneManager::SetInstance(new SceneManager());
+        frontendtest::SetUpDialogWorld();
         SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
         scene = new Scene(empty.Get());
         other = new Scene(empty.Get());
@@ -58,11 +50,7 @@ protected:
     {
         scene = nullptr;
         other = nullptr;
-        SceneManager::ReleaseInstance();
-        DataManager::ReleaseInstance();
-        AnimTree::ReleaseInstance();
-        GameTree::ReleaseInstance();
-        BasicProperties::ReleaseInstance();
+        frontendtest::TearDownDialogWorld();
     }
 
     DialogQuorvel2* Get(const std::string& key)
