@@ -26,7 +26,8 @@ FRAMES_PER_LETTER = 17
 LETTER_COUNT = 57
 BALL = 64
 OUTPUTS = ["letterball_anim.png", "letterball_anim.xml", "letterball_40.png", "letterball_40.xml",
-           "letterball_50.png", "letterball_50.xml", "chicklet_sheen.png", "chicklet_sheen.xml"]
+           "letterball_50.png", "letterball_50.xml", "chicklet_sheen.png", "chicklet_sheen.xml",
+           "particleball.png"]
 # The sheen: a band of light sweeping across the ball, top left to bottom right.
 SHEEN_FRAMES = 8
 
@@ -114,6 +115,14 @@ def sheen_sheet_svg():
             f'viewBox="0 0 {width} {BALL}">{"".join(cells)}</svg>')
 
 
+def particle_svg():
+    """The small spark that flies out of a letter ball as it appears."""
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16" viewBox="0 0 16 16">'
+            '<defs><radialGradient id="g" cx="0.4" cy="0.4" r="0.6"><stop offset="0" stop-color="#ffffff"/>'
+            '<stop offset="0.5" stop-color="#e9c46a"/><stop offset="1" stop-color="#e9c46a" stop-opacity="0"/>'
+            '</radialGradient></defs><circle cx="8" cy="8" r="7.5" fill="url(#g)"/></svg>')
+
+
 def render(svg):
     result = subprocess.run(["rsvg-convert", "-f", "png"], input=svg.encode(), capture_output=True)
     if result.returncode != 0:
@@ -127,6 +136,7 @@ def build(out_folder):
     poses = [strip.crop((i * BALL, 0, (i + 1) * BALL, BALL)) for i in range(FRAMES_PER_LETTER)]
     sheetpack.pack(poses * LETTER_COUNT, os.path.join(out_folder, "letterball_anim.png"),
                    os.path.join(out_folder, "letterball_anim.xml"))
+    render(particle_svg()).save(os.path.join(out_folder, "particleball.png"))
     sheen = render(sheen_sheet_svg())
     sheetpack.pack([sheen.crop((i * BALL, 0, (i + 1) * BALL, BALL)) for i in range(SHEEN_FRAMES)],
                    os.path.join(out_folder, "chicklet_sheen.png"), os.path.join(out_folder, "chicklet_sheen.xml"))
