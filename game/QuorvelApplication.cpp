@@ -1,5 +1,7 @@
 #include "game/QuorvelApplication.h"
 
+#include "game/frontend/Quorvel2GameSettings.h"
+
 #include "framework/core/util/Color.h"
 #include "framework/scene/BackgroundNode.h"
 #include "framework/scene/GameTree.h"
@@ -19,6 +21,11 @@ void QuorvelApplication::BeforeMainLoop()
             tree->AddChild(backdrop);
         }
     }
+}
+
+Qmv2::GameSettings* QuorvelApplication::CreateGameSettings()
+{
+    return new Quorvel2GameSettings();
 }
 
 }  // namespace Quorvel

@@ -15,6 +15,8 @@ public:
     using Qmv2::Application::Application;
 
     void BeforeMainLoop() override;
+    // The game's settings, with the game's defaults.
+    Qmv2::GameSettings* CreateGameSettings() override;
 };
 
 }  // namespace Quorvel

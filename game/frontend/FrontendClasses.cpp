@@ -9,6 +9,7 @@
 #include "game/frontend/DialogEndGame.h"
 #include "game/frontend/DialogMenu.h"
 #include "game/frontend/DialogQuorvel2.h"
+#include "game/frontend/DialogSettings.h"
 #include "game/frontend/DialogTutorial.h"
 #include "game/frontend/DialogYesNo.h"
 #include "game/frontend/FrontendRecords.h"
@@ -31,6 +32,7 @@ void RegisterFrontendClasses()
     factory->Register<DialogEndGame>("DialogEndGame");
     factory->Register<DialogPassRound>("DialogPassRound");
     factory->Register<DialogTutorial>("DialogTutorial");
+    factory->Register<DialogSettings>("DialogSettings");
 }
 
 void RegisterProgramClasses()
