@@ -17,24 +17,6 @@ namespace Qmv2 {
 
 namespace {
 
-// "GameNode metatable?" for the class table itself, else the node's short text.
-int ScriptToString(lua_State* state)
-{
-    if (lua_istable(state, 1)) {
-        lua_pushstring(state, Lua::kObjectField);
-        lua_rawget(state, 1);
-        bool hasObject = !lua_isnil(state, -1);
-        lua_pop(state, 1);
-        if (!hasObject) {
-            lua_pushstring(state, "GameNode metatable?");
-            return 1;
-        }
-    }
-    BaseObject* node = Lua::CheckObject(state, 1, &GameNode::s_Type, "not a GameNode");
-    lua_pushstring(state, node->ToShortString().c_str());
-    return 1;
-}
-
 Matrix3x3 Translation(float x, float y)
 {
     Matrix3x3 m;
@@ -59,10 +41,6 @@ BaseObject* CreateEntry(AbstractProperty* entry, const ClassType* expected)
 
 }  // namespace
 
-const luaL_Reg GameNode::s_ScriptMethods[] = {
-    {"__tostring", ScriptToString},
-    {nullptr, nullptr},
-};
 
 GameNode::GameNode(const std::string& name) : m_Name(name)
 {

@@ -28,7 +28,7 @@ float ReadFloat(const PropertyNode& node, const char* key)
 
 Sprite::Sprite(PropertyNode* description) : GameNode(description)
 {
-    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", nullptr);
+    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", s_ScriptMethods);
     if (description != nullptr) {
         ReadProperties(description);
     }
@@ -39,7 +39,7 @@ Sprite::Sprite(float x, float y, Image* image)
     SetX(x);
     SetY(y);
     SetImage(image);
-    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", nullptr);
+    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", s_ScriptMethods);
 }
 
 Sprite::Sprite(float x, float y, float width, float height)
@@ -47,7 +47,7 @@ Sprite::Sprite(float x, float y, float width, float height)
     SetX(x);
     SetY(y);
     SetSize(width, height);
-    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", nullptr);
+    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", s_ScriptMethods);
 }
 
 Sprite::~Sprite()

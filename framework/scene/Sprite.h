@@ -112,6 +112,9 @@ class Sprite : public GameNode, public GraphicsSettings, public iRenderable, pub
     // Applies the sprite keys of a property node, where present.
     void ReadProperties(PropertyNode* description);
 
+    // The native methods of the class "qmv.Sprite".
+    static const luaL_Reg s_ScriptMethods[];
+
 private:
     // Sizes the sprite to the displayed frame.
     void FitToFrame();
