@@ -169,7 +169,12 @@ HRESULT DirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** part1, DWORD* 
     return DS_OK;
 }
 
-HRESULT DirectSoundBuffer::Unlock(void*, DWORD, void*, DWORD) { return DS_OK; }
+HRESULT DirectSoundBuffer::Unlock(void*, DWORD, void*, DWORD)
+{
+    // What was written is handed to OpenAL by the feeder, under this lock.
+    std::lock_guard<std::recursive_mutex> guard(AlDevice::Lock());
+    return DS_OK;
+}
 
 HRESULT DirectSoundBuffer::Play(DWORD, DWORD, DWORD flags)
 {

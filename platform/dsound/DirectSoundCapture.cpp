@@ -49,6 +49,8 @@ public:
         if (!part1 || !bytes1 || offset >= size || bytes > size) {
             return DSERR_INVALIDPARAM;
         }
+        // Held until Unlock: the capture thread does not write while the reader copies.
+        m_RingLock.lock();
         *part1 = m_Ring.data() + offset;
         *bytes1 = std::min(bytes, size - offset);
         if (part2) {
@@ -60,7 +62,11 @@ public:
         return DS_OK;
     }
 
-    HRESULT Unlock(void*, DWORD, void*, DWORD) override { return DS_OK; }
+    HRESULT Unlock(void*, DWORD, void*, DWORD) override
+    {
+        m_RingLock.unlock();
+        return DS_OK;
+    }
 
     HRESULT Start(DWORD flags) override
     {
@@ -98,7 +104,10 @@ private:
                 const DWORD position = m_Position.load();
                 const int room = int((size - position) / m_Align);
                 const int n = std::min(frames, room);
-                m_Source->Read(m_Ring.data() + position, n);
+                {
+                    std::lock_guard<std::mutex> hold(m_RingLock);
+                    m_Source->Read(m_Ring.data() + position, n);
+                }
                 frames -= n;
                 DWORD next = position + DWORD(n) * m_Align;
                 if (next >= size) {
@@ -120,6 +129,7 @@ private:
     std::atomic<bool> m_Stop{false};
     bool m_Looping = false;
     std::mutex m_Lock;
+    std::mutex m_RingLock;
     std::thread m_Thread;
 };
 

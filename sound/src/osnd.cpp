@@ -6,6 +6,7 @@
 #include "sound/src/osnd_private.h"
 #include "sound/src/osnd_sample_internal.h"
 #include "sound/src/osnd_stream_net.h"
+#include "sound/src/osnd_record.h"
 #include "sound/src/osnd_string.h"
 #include "sound/src/osnd_systemmixer_win32.h"
 #include "sound/src/output_nosound.h"
@@ -230,6 +231,9 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
     c.ops.init(&c);
   }
 
+  // Before the primary channel starts: an output that mixes from a callback of
+  // its own begins mixing the songs as soon as it plays.
+  Music_ReapplyTempo();
   if (gOsnd.softwareChannels > 0) {
     gOsnd.primary = static_cast<OsndChannel *>(OSND_ALLOC(int(sizeof(OsndChannel))));
     if (!gOsnd.primary) {
@@ -261,7 +265,6 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   }
 
   OsndSystemMixerWin32_Init();
-  Music_ReapplyTempo();
   OsndNonBlocking_Init();
   if (Osnd_NonRealtime()) gOsnd.initFlags |= OSND_INIT_NONREALTIME;
 
@@ -289,6 +292,7 @@ void OSND_Close() {
     gOsnd.driversEnumerated = 0;
     gOsnd.bufferLengthMs = -1;
     if (gOsnd.output) gOsnd.output->recordStop();
+    OsndRecord_Forget();
     Music_StopAllSongs();
     MusicFormatMidi_Shutdown();
     OSND_StopSound(OSND_ALL);

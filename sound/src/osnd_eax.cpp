@@ -116,7 +116,8 @@ uint32_t OsndEax_SupportMask(int version) { return version == 2 || version == 3 
 int OsndEax_Version() { return gEax.version; }
 
 bool OsndEax_Init(int version) {
-  SystemLockGuard guard(OutputDSound_Lock());
+  // The sample's buffer is made under the driver's lock by its create slot;
+  // holding it here too would order it before the sample table's lock.
   ReleaseListener();
   FreeSample();
   gEax.sample = OsndSample_Create(-2, 1024, 0x5031, 44100, 255, 128, 255, 1);

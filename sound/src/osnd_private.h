@@ -179,7 +179,7 @@ struct OsndMixer {
   int channels;
   void *rawBuffer;
   void *buffer;
-  int currentBlock;
+  std::atomic<int> currentBlock;  // written by the mixing thread, read by the API thread (levels)
   int constant;
   void *lock;
 };

@@ -96,7 +96,7 @@ int OsndRecord_WritePosition() { return gRecord.writePosition; }
 
 void OsndRecord_CopyToSample(int devicePosition, int length) {
   OSND_SAMPLE *s = gRecord.sample;
-  if (!s || length <= 0 || !gOsnd.output) return;
+  if (!s || length <= 0 || !gOsnd.output || !gOsnd.recording) return;
   const int write = gRecord.writePosition;
   // A recording that does not loop keeps what it took first: what would pass
   // the end is not written over the sample's start.
@@ -159,7 +159,13 @@ bool OsndRecord_Stop() {
   if (!gOsnd.initialised) return false;
   gOsnd.output->recordStop();
   gOsnd.recording = false;
+  gRecord.sample = nullptr;  // the record threads have ended: nothing holds it now
   return true;
+}
+
+void OsndRecord_Forget() {
+  gOsnd.recording = false;
+  gRecord.sample = nullptr;
 }
 
 extern "C" bool OSND_Record_Stop() { return OsndRecord_Stop(); }
@@ -229,8 +235,6 @@ bool OsndRecordDSound_Init(int driver) {
 bool OsndRecordDSound_Start(int length, unsigned mode, int rate) {
   if (!Available()) return OsndOutputNoSound.recordStart(length, mode, rate);
   if (!gCapture.object) return Fail(OSND_ERR_RECORD);
-  gCapture.thread = SystemThread_Create("ZIVE DSound record thread", RecordThread, nullptr, 2, 0);
-  if (!gCapture.thread) return Fail(OSND_ERR_MEMORY);
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = (mode & OSND_MODE_STEREO) ? 2 : 1;
@@ -248,6 +252,9 @@ bool OsndRecordDSound_Start(int length, unsigned mode, int rate) {
     gCapture.buffer = nullptr;
     return Fail(OSND_ERR_RECORD);
   }
+  // The thread starts once the buffer it reads exists.
+  gCapture.thread = SystemThread_Create("ZIVE DSound record thread", RecordThread, nullptr, 2, 0);
+  if (!gCapture.thread) return Fail(OSND_ERR_MEMORY);
   return gCapture.buffer->Start(DSCBSTART_LOOPING) == DS_OK;
 }
 

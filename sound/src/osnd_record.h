@@ -5,6 +5,8 @@
 #include "sound/src/osnd_private.h"
 
 bool OsndRecord_Stop();
+// Drops the record sample after the output's recording has stopped (close).
+void OsndRecord_Forget();
 
 // Looks the capture entry points up in the loaded DirectSound module; without
 // them the DirectSound output records nothing (its record slots answer as the

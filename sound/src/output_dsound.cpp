@@ -204,11 +204,13 @@ bool Init(int mixRate) {
 
 bool Close() {
   if (!gDs.object) return true;
+  // Recording and reverb end first: the reverb frees its sample, whose free
+  // slot takes the driver's lock itself, after the sample table's.
+  OsndOutputDSound.recordStop();
+  OutputDSound_CloseCapture();
+  OsndEax_Shutdown();
   {
     SystemLockGuard guard(gDs.lock);
-    OsndOutputDSound.recordStop();
-    OutputDSound_CloseCapture();
-    OsndEax_Shutdown();
     if (gDs.listener) gDs.listener->Release();
     gDs.listener = nullptr;
     gDs.object->Release();
