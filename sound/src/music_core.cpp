@@ -451,6 +451,13 @@ bool Music_AllocPattern(MusicSong *song, int index, int rows) {
   return true;
 }
 
+void Music_EmptyPattern(MusicSong *song, int index, int rows) {
+  if (index < 0 || index >= song->patternsAllocated) return;
+  OSND_FREE_MEM(song->patterns[index].cells);
+  song->patterns[index].cells = nullptr;
+  song->patterns[index].rows = rows;
+}
+
 MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel) {
   if (!song->patterns || pattern < 0 || pattern >= song->patternsAllocated) return nullptr;
   MusicPattern &p = song->patterns[pattern];

@@ -320,6 +320,8 @@ void Music_QueueCallback(MusicSong *song, int type, int parameter);
 // Pattern storage shared by the loaders: count records of rows x channels cells.
 bool Music_AllocPatterns(MusicSong *song, int count);
 bool Music_AllocPattern(MusicSong *song, int index, int rows);
+// A pattern of empty rows only: it holds no cells (its cells read as empty).
+void Music_EmptyPattern(MusicSong *song, int index, int rows);
 MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel);
 bool Music_AllocChannels(MusicSong *song, int count);
 

@@ -227,8 +227,12 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
   for (int p = 0; p < song->patternsAllocated; ++p) {
     const size_t offset = p < filePatterns ? f.Dword(patternTable + 4 * size_t(p)) : 0;
     const int rows = offset ? f.Word(offset + 2) : 64;
+    if (!offset) {
+      Music_EmptyPattern(song, p, 64);
+      continue;
+    }
     if (!Music_AllocPattern(song, p, rows < 1 ? 64 : std::min(rows, kMaxRows))) return false;
-    if (offset) UnpackPattern(song, p, f, offset + 8, offset + 8 + size_t(f.Word(offset)));
+    UnpackPattern(song, p, f, offset + 8, offset + 8 + size_t(f.Word(offset)));
   }
 
   for (int i = 0; i < sampleCount; ++i) {

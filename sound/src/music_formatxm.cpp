@@ -335,7 +335,8 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
       break;
     case kOffset: {
       if (p) ch->sampleOffset = p;
-      const OSND_SAMPLE *s = v->sampleToPlay ? v->sampleToPlay : Music_InvalidSample();
+      // The channel's sample: the dummy voice may still name a sample of a song freed since.
+      const OSND_SAMPLE *s = SampleAt(song, ch->sampleIndex);
       const unsigned start = unsigned(ch->sampleOffset) * 256;
       if (start >= s->loopStart + s->loopLength) {
         v->flags &= ~MUSIC_FLAG_TRIGGER;

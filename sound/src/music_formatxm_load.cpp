@@ -168,7 +168,9 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
   const int instrumentCount = std::min(f.Word(72), XM_MAX_INSTRUMENTS);
   song->linearSlides = f.Word(74) & 1;
   song->defaultSpeed = f.Word(76);
-  song->defaultTempo = f.Word(78);
+  // Tempos the format can name (32..255): a header tempo of thousands would
+  // run the player a tick every few output samples.
+  song->defaultTempo = std::clamp(f.Word(78), 32, 255);
   song->restartOrder = f.Word(66) < song->orderCount ? f.Word(66) : 0;
   // More channels than the engine plays in one song: refused rather than cut.
   if (fileChannels > XM_MAX_CHANNELS) return Fail(OSND_ERR_FILE_BAD);
@@ -185,14 +187,18 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
   size_t at = 60 + headerSize;
   for (int p = 0; p < song->patternsAllocated; ++p) {
     if (p >= filePatterns) {
-      if (!Music_AllocPattern(song, p, 64)) return false;
+      Music_EmptyPattern(song, p, 64);
       continue;
     }
-    const int rows = f.Word(at + 5);
+    const int rows = std::min(f.Word(at + 5), kMaxRows);
     const size_t packed = size_t(f.Word(at + 7));
-    if (!Music_AllocPattern(song, p, rows < 1 ? 64 : std::min(rows, kMaxRows))) return false;
     const size_t cells = at + 9;
-    if (packed) UnpackPattern(song, p, fileChannels, f, cells, cells + packed);
+    if (packed) {
+      if (!Music_AllocPattern(song, p, rows < 1 ? 64 : rows)) return false;
+      UnpackPattern(song, p, fileChannels, f, cells, cells + packed);
+    } else {
+      Music_EmptyPattern(song, p, rows < 1 ? 64 : rows);
+    }
     at = cells + packed;
   }
 
