@@ -7,6 +7,8 @@
 #include <jack/jack.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -59,8 +61,17 @@ public:
         if (m_Client) {
             return ASIOTrue;
         }
-        jack_status_t status{};
-        m_Client = jack_client_open(gClientName.c_str(), JackNoStartServer, &status);
+        // A server still tidying up after the last client may refuse the first try.
+        for (int attempt = 0; attempt < 5 && !m_Client; ++attempt) {
+            if (attempt > 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            jack_status_t status{};
+            m_Client = jack_client_open(gClientName.c_str(), JackNoStartServer, &status);
+            if (!m_Client && !(status & JackServerError)) {
+                break;  // no server at all: nothing to wait for
+            }
+        }
         if (!m_Client) {
             m_Error = "No JACK server is running";
             return ASIOFalse;

@@ -1,6 +1,8 @@
 // The ASIO output through the JACK driver, against a dummy-driver JACK server
 // of the test's own, read back by a JACK client of the test.
 #include "platform/asio/JackAsioDriver.h"
+#include "platform/win32/WinCom.h"
+#include "platform/win32/WinRegistry.h"
 #include "sound/include/osnd.h"
 #include "sound/src/osnd_private.h"
 
@@ -9,7 +11,10 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -111,6 +116,17 @@ class Reader {
   std::vector<float> heard[2];
 };
 
+// Leaves the engine closed on the no-sound output whatever the test did.
+struct EngineReset {
+  ~EngineReset() {
+    OSND_Close();
+    OSND_SetDriver(0);
+    OSND_SetMixer(OSND_MIXER_QUALITY_AUTODETECT);
+    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+    platform::asio::SetReportedSampleType(ASIOSTFloat32LSB);
+  }
+};
+
 int16_t Left(int i) { return int16_t(i * 7 - 20000); }
 int16_t Right(int i) { return int16_t(15000 - i * 3); }
 
@@ -144,6 +160,7 @@ int RampRun(const std::vector<float> &left, const std::vector<float> &right) {
 TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
   JackServer server;
   if (!server.running) GTEST_SKIP() << "jackd could not be started";
+  EngineReset reset;
   platform::asio::RegisterJackAsioDriver();
   platform::asio::SetClientName("Quorvel");
   std::vector<int16_t> ramp(size_t(kFrames) * 2);
@@ -162,8 +179,14 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     platform::asio::SetReportedSampleType(type);
     ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
     ASSERT_TRUE(OSND_SetMixer(OSND_MIXER_QUALITY_FPU));  // the mixer that keeps 16-bit values whole
-    ASSERT_EQ(OSND_GetNumDrivers(), 1);
-    EXPECT_STREQ(gOsnd.driverNames[0], "JACK: Left = ASIO CH 0 Right = ASIO CH 1");
+    ASSERT_GE(OSND_GetNumDrivers(), 1);
+    bool listed = false;
+    for (int i = 0; i < OSND_GetNumDrivers(); ++i) {
+      if (std::strcmp(gOsnd.driverNames[i], "JACK: Left = ASIO CH 0 Right = ASIO CH 1") != 0) continue;
+      listed = true;
+      OSND_SetDriver(i);
+    }
+    ASSERT_TRUE(listed);
     ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
     EXPECT_EQ(gOsnd.blockLength, 256);
     OSND_SAMPLE *s = OSND_Sample_Alloc(-1, kFrames, OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
@@ -187,18 +210,116 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     }
   }
   platform::asio::SetReportedSampleType(ASIOSTFloat32LSB);
+  OSND_SetDriver(0);
   OSND_SetMixer(OSND_MIXER_QUALITY_AUTODETECT);
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
 
 TEST(AsioOutput, WithoutAServerNothingIsListedAndInitFails) {
+  EngineReset reset;
   setenv("JACK_DEFAULT_SERVER", "qmv-no-such-server", 1);
   platform::asio::RegisterJackAsioDriver();
   ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
-  EXPECT_EQ(OSND_GetNumDrivers(), 0);
+  for (int i = 0; i < OSND_GetNumDrivers(); ++i) EXPECT_NE(std::strncmp(gOsnd.driverNames[i], "JACK", 4), 0);
   EXPECT_FALSE(OSND_Init(kRate, 4, 0));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INIT);
   OSND_Close();
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
   unsetenv("JACK_DEFAULT_SERVER");
+}
+
+namespace {
+
+// A driver of the test's own: a number of outputs, 256-frame buffers at 44100 Hz.
+class FakeDriver final : public IASIO {
+ public:
+  explicit FakeDriver(LONG outputs) : m_Outputs(outputs) {}
+  HRESULT QueryInterface(REFIID, void **object) override {
+    *object = static_cast<IASIO *>(this);
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++m_References; }
+  ULONG Release() override {
+    const ULONG left = --m_References;
+    if (left == 0) delete this;
+    return left;
+  }
+  ASIOBool init(void *) override { return ASIOTrue; }
+  void getDriverName(char *name) override { std::snprintf(name, 32, "Fake"); }
+  LONG getDriverVersion() override { return 1; }
+  void getErrorMessage(char *text) override { text[0] = 0; }
+  ASIOError start() override { return ASE_OK; }
+  ASIOError stop() override { return ASE_OK; }
+  ASIOError getChannels(LONG *inputs, LONG *outputs) override {
+    *inputs = 0;
+    *outputs = m_Outputs;
+    return ASE_OK;
+  }
+  ASIOError getLatencies(LONG *, LONG *) override { return ASE_OK; }
+  ASIOError getBufferSize(LONG *a, LONG *b, LONG *c, LONG *d) override {
+    *a = *b = *c = 256;
+    *d = 0;
+    return ASE_OK;
+  }
+  ASIOError canSampleRate(ASIOSampleRate) override { return ASE_OK; }
+  ASIOError getSampleRate(ASIOSampleRate *rate) override {
+    *rate = 44100;
+    return ASE_OK;
+  }
+  ASIOError setSampleRate(ASIOSampleRate) override { return ASE_OK; }
+  ASIOError getClockSources(void *, LONG *) override { return ASE_OK; }
+  ASIOError setClockSource(LONG) override { return ASE_OK; }
+  ASIOError getSamplePosition(ASIOSamples *, ASIOTimeStamp *) override { return ASE_OK; }
+  ASIOError getChannelInfo(ASIOChannelInfo *) override { return ASE_OK; }
+  ASIOError createBuffers(ASIOBufferInfo *, LONG, LONG, ASIOCallbacks *) override { return ASE_OK; }
+  ASIOError disposeBuffers() override { return ASE_OK; }
+  ASIOError controlPanel() override { return ASE_OK; }
+  ASIOError future(LONG, void *) override { return ASE_OK; }
+  ASIOError outputReady() override { return ASE_OK; }
+
+ private:
+  ~FakeDriver() override = default;
+  std::atomic<ULONG> m_References{1};
+  LONG m_Outputs;
+};
+
+void InstallFake(int index, LONG outputs) {
+  char key[32], clsidText[64], name[32];
+  std::snprintf(key, sizeof key, "software\\asio\\Fake %02d", index);
+  std::snprintf(name, sizeof name, "Fake %02d", index);
+  std::snprintf(clsidText, sizeof clsidText, "{0FA4E000-0000-4000-8000-0000000000%02X}", index);
+  platform::AddInstalledRegistryValues(HKEY_LOCAL_MACHINE, key,
+                                       {platform::RegistryValue{"clsid", REG_SZ, clsidText},
+                                        platform::RegistryValue{"description", REG_SZ, name}});
+  platform::AddInstalledRegistryValues(HKEY_CLASSES_ROOT, std::string("clsid\\") + clsidText + "\\InprocServer32",
+                                       {platform::RegistryValue{"", REG_SZ, "/bin/sh"}});
+  CLSID clsid{};
+  WCHAR wide[64];
+  for (int i = 0; i < 64; ++i) wide[i] = WCHAR(clsidText[i]);
+  ASSERT_EQ(CLSIDFromString(wide, &clsid), S_OK);
+  platform::RegisterComClass(clsid, [outputs](REFIID iid, void **object) -> HRESULT {
+    IASIO *driver = new FakeDriver(outputs);
+    const HRESULT result = driver->QueryInterface(iid, object);
+    driver->Release();
+    return result;
+  });
+}
+
+}  // namespace
+
+TEST(AsioOutput, DevicesArePairsOfOutputsOfTheFirstTenDrivers) {
+  EngineReset reset;
+  for (int i = 0; i < 12; ++i) InstallFake(i, i == 3 ? 1 : i == 5 ? 4 : 2);
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
+  std::vector<std::string> names;
+  for (int i = 0; i < OSND_GetNumDrivers(); ++i)
+    if (std::strncmp(gOsnd.driverNames[i], "Fake", 4) == 0) names.push_back(gOsnd.driverNames[i]);
+  // Drivers 0..9: one device each, none with a single output, three with four; 10 and 11 none.
+  ASSERT_EQ(names.size(), 11u);
+  EXPECT_EQ(names[0], "Fake 00: Left = ASIO CH 0 Right = ASIO CH 1");
+  EXPECT_EQ(names[3], "Fake 04: Left = ASIO CH 0 Right = ASIO CH 1");
+  EXPECT_EQ(names[6], "Fake 05: Left = ASIO CH 2 Right = ASIO CH 3");
+  EXPECT_EQ(names[10], "Fake 09: Left = ASIO CH 0 Right = ASIO CH 1");
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
