@@ -142,8 +142,7 @@ Dialog* DialogQuorvel2::OpenOver(const std::string& key)
 
 Label* DialogQuorvel2::FindLabel(const std::string& name) const
 {
-    GameNode* node = FindChild(name, true);
-    return node != nullptr && node->IsOfType(&Label::s_Type) ? static_cast<Label*>(node) : nullptr;
+    return FindComponent<Label>(name);
 }
 
 void DialogQuorvel2::SetLabelText(Label* label, const std::string& key)

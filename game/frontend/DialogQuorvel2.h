@@ -66,6 +66,20 @@ class DialogQuorvel2 : public Qmv2::Dialog {
     // made.
     Qmv2::Dialog* OpenOver(const std::string& key);
 
+    // The component (searched in the whole dialog) of that name and kind, or
+    // null.
+    template <typename T>
+    T* FindComponent(const std::string& name) const
+    {
+        return FindTyped<T>(*this, name);
+    }
+    template <typename T>
+    static T* FindTyped(const Qmv2::GameNode& node, const std::string& name)
+    {
+        Qmv2::GameNode* found = node.FindChild(name, true);
+        return found != nullptr && found->IsOfType(&T::s_Type) ? static_cast<T*>(found) : nullptr;
+    }
+
     // The fade time of every dialog, in ms.
     static std::int32_t FadeTime();
 

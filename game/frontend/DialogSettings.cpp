@@ -120,14 +120,12 @@ DialogSettings::~DialogSettings() = default;
 
 Switch* DialogSettings::FindSwitch(const char* name) const
 {
-    GameNode* node = FindChild(name, true);
-    return node != nullptr && node->IsOfType(&Switch::s_Type) ? static_cast<Switch*>(node) : nullptr;
+    return FindComponent<Switch>(name);
 }
 
 Slider* DialogSettings::FindSlider(const char* name) const
 {
-    GameNode* node = FindChild(name, true);
-    return node != nullptr && node->IsOfType(&Slider::s_Type) ? static_cast<Slider*>(node) : nullptr;
+    return FindComponent<Slider>(name);
 }
 
 void DialogSettings::Show()

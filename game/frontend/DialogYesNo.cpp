@@ -9,17 +9,6 @@
 
 using namespace Qmv2;
 
-namespace {
-
-template <typename T>
-T* Component(GameNode& dialog, const char* name)
-{
-    GameNode* node = dialog.FindChild(name, true);
-    return node != nullptr && node->IsOfType(&T::s_Type) ? static_cast<T*>(node) : nullptr;
-}
-
-}  // namespace
-
 DialogYesNo::DialogYesNo(PropertyNode* description) : DialogQuorvel2(description)
 {
 }
@@ -48,12 +37,12 @@ DialogYesNo* DialogYesNo::Open(Scene* scene, const std::string& messageKey, cons
 void DialogYesNo::SetText(const std::string& message, const std::string& header, void* yesObject, Callback yes,
                           void* noObject, Callback no)
 {
-    m_Message = Component<Label>(*this, "MESSAGE");
-    m_Header = Component<Label>(*this, "HEADER");
+    m_Message = FindComponent<Label>("MESSAGE");
+    m_Header = FindComponent<Label>("HEADER");
     auto bind = [this](const char* name, void* object, Callback function) {
         SetComponentMethod(name, object != nullptr ? object : AsTarget(),
                            function != nullptr ? function : &DialogQuorvel2::CloseNow);
-        return Component<Button>(*this, name);
+        return FindComponent<Button>(name);
     };
     m_Yes = bind("BUTTON_YES", yesObject, yes);
     m_No = bind("BUTTON_NO", noObject, no);

@@ -8,6 +8,8 @@
 #include "game/frontend/DialogCongrats.h"
 #include "game/frontend/DialogEndGame.h"
 #include "game/frontend/DialogMenu.h"
+#include "game/frontend/DialogHelp.h"
+#include "game/frontend/DialogHighScore.h"
 #include "game/frontend/DialogQuorvel2.h"
 #include "game/frontend/DialogSettings.h"
 #include "game/frontend/DialogTutorial.h"
@@ -33,6 +35,9 @@ void RegisterFrontendClasses()
     factory->Register<DialogPassRound>("DialogPassRound");
     factory->Register<DialogTutorial>("DialogTutorial");
     factory->Register<DialogSettings>("DialogSettings");
+    factory->Register<DialogHelp>("DialogHelp");
+    factory->Register<DialogCredits>("DialogCredits");
+    factory->Register<DialogHighScore>("DialogHighScore");
 }
 
 void RegisterProgramClasses()

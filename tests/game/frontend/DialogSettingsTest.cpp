@@ -41,15 +41,7 @@ protected:
         std::filesystem::remove_all(home);
     }
 
-    DialogSettings* Open()
-    {
-        Dialog* dialog = scene->GetDialog("DIALOG_SETTINGS", std::string());
-        if (dialog == nullptr || !dialog->IsOfType(&DialogSettings::s_Type)) {
-            return nullptr;
-        }
-        scene->AddChild(dialog);
-        return static_cast<DialogSettings*>(dialog);
-    }
+    DialogSettings* Open() { return frontendtest::OpenDialog<DialogSettings>(*scene, "DIALOG_SETTINGS"); }
     template <typename T>
     static T* Widget(Dialog* dialog, const char* name)
     {

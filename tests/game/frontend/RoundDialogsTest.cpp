@@ -63,14 +63,12 @@ protected:
     template <typename T>
     T* Open(const std::string& key)
     {
-        Dialog* dialog = scene->GetDialog(key, std::string());
-        if (dialog == nullptr || !dialog->IsOfType(&T::s_Type)) {
-            return nullptr;
+        T* dialog = frontendtest::OpenDialog<T>(*scene, key);
+        if (dialog != nullptr) {
+            dialog->Show();
+            Settle(dialog);
         }
-        scene->AddChild(dialog);
-        dialog->Show();
-        Settle(dialog);
-        return static_cast<T*>(dialog);
+        return dialog;
     }
     // Runs the dialog's own modifiers past any fade.
     static void Settle(GameNode* node)
@@ -84,12 +82,7 @@ protected:
         KeyboardMessageData data(0, code);
         return dialog->OnKeyDown(&data);
     }
-    static void Fire(Dialog* dialog, const std::string& button)
-    {
-        GameNode* widget = dialog->FindChild(button, true);
-        ASSERT_NE(widget, nullptr) << button;
-        InterfaceCast<iGuiMethod>(widget)->Invoke(static_cast<BaseObject*>(widget));
-    }
+    static void Fire(Dialog* dialog, const std::string& button) { frontendtest::Fire(dialog, button); }
     bool IsOpen(const std::string& name) const { return scene->FindDialog(name) != nullptr; }
 
     SmartPtr<LoggingGameScene> scene;

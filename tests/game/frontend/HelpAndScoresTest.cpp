@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/HighScoreTable.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/Label.h"
+#include "framework/scene/Scene.h"
+#include "framework/scene/Switch.h"
+#include "game/frontend/DialogHelp.h"
+#include "game/frontend/DialogHighScore.h"
+#include "game/frontend/Quorvel2ScoreEntry.h"
+#include "game/words/GameMode.h"
+#include "tests/game/frontend/DialogTestSupport.h"
+
+using namespace Qmv2;
+
+namespace {
+
+class HelpAndScoresTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        frontendtest::SetUpDialogWorld();
+        HighScoreManager::SetInstance(new HighScoreManager("1"));
+        SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+        scene = new Scene(empty.Get());
+    }
+    void TearDown() override
+    {
+        scene = nullptr;
+        GameMode::Set(GameMode::kTimed);
+        HighScoreManager::ReleaseInstance();
+        frontendtest::TearDownDialogWorld();
+    }
+    template <typename T>
+    T* Open(const std::string& key)
+    {
+        return frontendtest::OpenDialog<T>(*scene, key);
+    }
+    static void Fire(Dialog* dialog, const std::string& name) { frontendtest::Fire(dialog, name); }
+    static std::string Text(Label* label) { return label != nullptr ? label->GetText().GetString() : "<none>"; }
+
+    SmartPtr<Scene> scene;
+};
+
+}  // namespace
+
+TEST_F(HelpAndScoresTest, HelpOpensOnTheModesPageAndPagesOnlyThroughItsPictures)
+{
+    GameMode::Set(GameMode::kBlitz);
+    auto* help = Open<DialogHelp>("DIALOG_HELP");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->GetPageCount(), 4);    // five headers, four pictures
+    help->Show();
+    EXPECT_EQ(help->GetCurrentPage(), 2);
+    auto* prev = static_cast<Button*>(help->FindChild("BUTTON_PREV", true));
+    auto* next = static_cast<Button*>(help->FindChild("BUTTON_NEXT", true));
+    EXPECT_TRUE(prev->IsEnabled());
+    help->Show();    // shown again while open: the page stays
+    EXPECT_EQ(help->GetCurrentPage(), 2);
+    help->ChangePage(1);
+    EXPECT_FALSE(next->IsEnabled());
+    help->ChangePage(1);
+    EXPECT_EQ(help->GetCurrentPage(), 3);
+    for (int i = 0; i < 3; ++i) {
+        help->ChangePage(-1);
+    }
+    EXPECT_EQ(help->GetCurrentPage(), 0);
+    EXPECT_FALSE(prev->IsEnabled());
+    EXPECT_TRUE(next->IsEnabled());
+    auto* first = static_cast<Sprite*>(help->FindChild("HELP_PAGE01", true));
+    for (int i = 0; i < 3; ++i) {
+        first->Tick(100);
+    }
+    EXPECT_FLOAT_EQ(first->GetColor().a, 1.0f);
+}
+
+TEST_F(HelpAndScoresTest, CreditsShowTheBuildsVersionAndCloseOnAnyClick)
+{
+    auto* credits = Open<DialogCredits>("DIALOG_CREDITS");
+    ASSERT_NE(credits, nullptr);
+    const std::string version = Text(static_cast<Label*>(credits->FindChild("VERSION", true)));
+    EXPECT_TRUE(std::regex_match(version, std::regex("[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"))) << version;
+    credits->Show();
+    MouseMessageData click(250.0f, 10.0f, MouseMessageData::kLeftButton);
+    EXPECT_TRUE(credits->OnLeftButtonDown(&click));
+    for (int i = 0; i < 3; ++i) {
+        credits->Tick(100);
+    }
+    EXPECT_EQ(scene->FindDialog("DIALOG_CREDITS"), nullptr);
+}
+
+// A new table gets ten defaults, best first; a stored table of three without
+// a limit is topped up once, not at every fill, and shows its best ten.
+TEST_F(HelpAndScoresTest, TablesAreToppedUpOnceAndShowTenRows)
+{
+    HighScoreTable* fresh = DialogHighScore::GetTable("blitz");
+    ASSERT_EQ(fresh->GetCount(), 10);
+    EXPECT_EQ(fresh->GetEntries()[0]->GetScore(), 10000);
+    EXPECT_EQ(fresh->GetEntries()[9]->GetScore(), 1000);
+    for (int i = 0; i < 10; ++i) {
+        const std::string& name = fresh->GetEntries()[i]->GetName();
+        EXPECT_TRUE(name == "Ada" || name == "Bo" || name == "Cy") << name;
+    }
+
+    SmartPtr<HighScoreTable> stored(new HighScoreTable());
+    stored->SetDescending(true);
+    stored->SetMaxEntries(-1);
+    for (int score : {1500, 25000, 700}) {
+        stored->AddEntry(new Quorvel2ScoreEntry("Me", score, 1, 0, "WORDS"));
+    }
+    HighScoreManager::GetInstance()->GetTables()["untimed"] = stored;
+    EXPECT_EQ(DialogHighScore::GetTable("untimed")->GetCount(), 13);
+    EXPECT_EQ(DialogHighScore::GetTable("untimed")->GetCount(), 13);
+
+    GameMode::Set(GameMode::kUntimed);
+    auto* dialog = Open<DialogHighScore>("DIALOG_HIGHSCORES");
+    ASSERT_NE(dialog, nullptr);
+    dialog->Show();
+    EXPECT_EQ(Text(dialog->GetRowLabel(0, 1)), "25000");
+    EXPECT_EQ(Text(dialog->GetRowLabel(0, 2)), "WORDS");
+    EXPECT_EQ(Text(dialog->GetRowLabel(9, 1)), "2000");    // 1500 and 700 fall below the ten
+    EXPECT_EQ(dialog->GetRowLabel(1, 0)->GetY(), 0.0f);
+    EXPECT_EQ(dialog->GetRowLabel(1, 0)->GetParent()->GetY(), 130.0f);
+    EXPECT_TRUE(static_cast<Switch*>(dialog->FindChild("SWITCH_UNTIMED", true))->IsChecked());
+    EXPECT_FALSE(dialog->FindChild("BUTTON_OK", true)->IsVisible());    // in a game it leaves through the menu
+
+    // The word-of-the-day tab: a fresh table, the date over the extra column;
+    // the game's mode stays.
+    Fire(dialog, "SWITCH_WOD");
+    EXPECT_EQ(Text(static_cast<Label*>(dialog->FindChild("LABEL_EXTRA", true))), "Day");
+    EXPECT_EQ(Text(dialog->GetRowLabel(0, 1)), "10000");
+    EXPECT_EQ(static_cast<Sprite*>(dialog->FindChild("TAB_PAGE01", true))->GetFrame(), 2);
+    EXPECT_EQ(GameMode::Get(), GameMode::kUntimed);
+}
+
+TEST_F(HelpAndScoresTest, AShortTableFillsItsOtherRowsWithDashes)
+{
+    SmartPtr<HighScoreTable> stored(new HighScoreTable());
+    stored->SetDescending(true);
+    stored->SetMaxEntries(5);
+    HighScoreManager::GetInstance()->GetTables()["crossword"] = stored;
+    auto* dialog = Open<DialogHighScore>("DIALOG_HIGHSCORES");
+    ASSERT_NE(dialog, nullptr);
+    dialog->FillTable(GameMode::kCrisscross);
+    EXPECT_EQ(stored->GetCount(), 5);
+    EXPECT_EQ(Text(dialog->GetRowLabel(4, 1)), "6000");
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(Text(dialog->GetRowLabel(5, column)), "-");
+        EXPECT_EQ(Text(dialog->GetRowLabel(9, column)), "-");
+    }
+    dialog->SetFromMenu(true);
+    dialog->Show();
+    EXPECT_TRUE(dialog->FindChild("BUTTON_OK", true)->IsVisible());
+    EXPECT_FALSE(dialog->FindChild("BUTTON_MAINMENU", true)->IsVisible());
+}
