@@ -76,18 +76,29 @@ TEST(FileSystemTest, ModuleFileAndDirectory)
     EXPECT_EQ(Qmv2::GetModuleFileName(), own);
     EXPECT_EQ(Qmv2::GetModuleDirectory(), fs::path(own).parent_path().string());
     EXPECT_EQ(Qmv2::GetCurrentDirectory(), fs::current_path().string());
+
+    // A working folder deeper than the old fixed buffer is named whole.
+    testsupport::TempFolder base;
+    const fs::path deep = fs::path(base.Path()) / std::string(200, 'd') / std::string(200, 'e');
+    fs::create_directories(deep);
+    const fs::path before = fs::current_path();
+    fs::current_path(deep);
+    EXPECT_EQ(Qmv2::GetCurrentDirectory(), deep.string());
+    fs::current_path(before);
 }
 
 TEST(FileSystemTest, GameDataFolderIsMadeUnderTheCommonDataFolder)
 {
-    testsupport::TempFolder home;
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    // A data home longer than a Windows path may be is used whole.
+    testsupport::TempFolder base;
+    const std::string data = base / (std::string(150, 'h') + "/" + std::string(150, 'i') + "/data");
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
     Qmv2::SetDataFolderGameId("Quorvel/2: Deluxe");
-    EXPECT_EQ(Qmv2::SharedDataFolder(), home / "data/Orvendale/Games");
-    EXPECT_EQ(Qmv2::GameDataFolder(), home / "data/Orvendale/Games/Quorvel#2F2#3A Deluxe");
+    EXPECT_EQ(Qmv2::SharedDataFolder(), data + "/Orvendale/Games");
+    EXPECT_EQ(Qmv2::GameDataFolder(), data + "/Orvendale/Games/Quorvel#2F2#3A Deluxe");
     EXPECT_TRUE(fs::is_directory(Qmv2::GameDataFolder()));
     Qmv2::SetDataFolderGameId("Other");
-    EXPECT_EQ(Qmv2::GameDataFolder(), home / "data/Orvendale/Games/Other");
+    EXPECT_EQ(Qmv2::GameDataFolder(), data + "/Orvendale/Games/Other");
 }
 
 TEST(FileSystemTest, DataFolderFallsBackToTheUsersFolder)
