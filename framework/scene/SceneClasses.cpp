@@ -7,6 +7,7 @@
 #include "framework/scene/ButtonURL.h"
 #include "framework/scene/Slider.h"
 #include "framework/scene/Switch.h"
+#include "framework/scene/SoundNode.h"
 #include "framework/scene/SceneTransition.h"
 #include "framework/scene/ToolTipLabel.h"
 #include "framework/scene/Tooltip.h"
@@ -40,6 +41,7 @@ void RegisterSceneClasses()
     factory->Register<Slider>("Slider");
     factory->Register<LabelInput>("LabelInput");
     factory->Register<Tooltip>("Tooltip");
+    factory->Register<SoundNode>("SoundNode");
     factory->Register<SceneTransition>("SceneTransition");
     factory->Register<SceneTransitionAlpha>("AlphaTransition");
     factory->Register<SceneTransitionFadeBlack>("FadeBlackTransition");
