@@ -1,8 +1,13 @@
 #include "game/words/WordsClasses.h"
 
+#include "framework/core/object/ObjectFactory.h"
+#include "game/words/AnagramTable.h"
 #include "game/words/WordsRecords.h"
 
 void RegisterWordsClasses()
 {
     Qmv2::ClassIndex::AddRecords(Qmv2::ClassIndex::kWordsRecords);
+    if (Qmv2::ObjectFactory* factory = Qmv2::ObjectFactory::GetInstance()) {
+        factory->Register<AnagramTable>("AnagramTable");
+    }
 }

@@ -1,6 +1,9 @@
 #include "WordTestSupport.h"
 
 #include <array>
+#include <cstdio>
+#include <fstream>
+#include <memory>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -43,6 +46,34 @@ bool CanMake(const std::string& word, const std::string& letters)
             return false;
     }
     return true;
+}
+
+const char* const kAn = "/usr/games/an";
+
+std::vector<std::string> RunAn(const std::string& dictionary, const std::string& word)
+{
+    const std::string command = std::string(kAn) + " -w -d '" + dictionary + "' " + word;
+    std::vector<std::string> words;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return words;
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe.get())) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        if (!text.empty())
+            words.push_back(text);
+    }
+    return words;
+}
+
+void WriteDictionary(const WordTree& tree, const std::string& path)
+{
+    std::ofstream out(path);
+    const auto words = tree.CollectWords(1, 64);
+    for (const std::string& word : *words)
+        out << word << '\n';
 }
 
 } // namespace wordtest

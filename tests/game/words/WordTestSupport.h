@@ -24,4 +24,13 @@ std::string GameWordFile(const std::string& name);
 // True when every letter of `word` is available in `letters` (with repeats).
 bool CanMake(const std::string& word, const std::string& letters);
 
+// Debian's anagram lister, which the oracle tests compare with.
+extern const char* const kAn;
+
+// The words that `an -w -d <dictionary> <word>` lists, in its order.
+std::vector<std::string> RunAn(const std::string& dictionary, const std::string& word);
+
+// Writes every word of a tree, one a line, to `path` (a dictionary for `an`).
+void WriteDictionary(const WordTree& tree, const std::string& path);
+
 } // namespace wordtest

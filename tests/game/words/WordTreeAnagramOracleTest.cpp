@@ -16,40 +16,15 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-const char* const kAn = "/usr/games/an";
-
-Words RunAn(const std::string& dictionary, const std::string& word)
-{
-    const std::string command = std::string(kAn) + " -w -d '" + dictionary + "' " + word;
-    Words words;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe)
-        return words;
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe.get())) {
-        std::string text(line);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-        if (!text.empty())
-            words.push_back(text);
-    }
-    return words;
-}
-
 TEST(WordTreeAnagramOracle, ListsEqualThoseOfAn)
 {
-    ASSERT_TRUE(std::ifstream(kAn).good()) << kAn << " is missing: run scripts/setup.sh";
+    ASSERT_TRUE(std::ifstream(wordtest::kAn).good()) << wordtest::kAn << " is missing: run scripts/setup.sh";
     WordTree tree;
     std::string error;
     ASSERT_TRUE(tree.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
 
     const std::string dictionary = std::string(QMV_BINARY_DIR) + "/wordtree-oracle-dictionary.txt";
-    {
-        std::ofstream out(dictionary);
-        const auto words = tree.CollectWords(1, 64);
-        for (const std::string& word : *words)
-            out << word << '\n';
-    }
+    wordtest::WriteDictionary(tree, dictionary);
 
     const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
     const std::int32_t step = pool->GetCount() / 250;
@@ -57,7 +32,7 @@ TEST(WordTreeAnagramOracle, ListsEqualThoseOfAn)
     std::size_t nonTrivial = 0;
     for (std::int32_t i = 0; i < pool->GetCount(); i += step) {
         const std::string& source = (*pool)[i];
-        Words expected = RunAn(dictionary, source);
+        Words expected = wordtest::RunAn(dictionary, source);
         Words found = wordtest::Listed(*tree.FindAnagrams(source));
         std::sort(expected.begin(), expected.end());
         std::sort(found.begin(), found.end());
