@@ -5,6 +5,7 @@
 #include "platform/win32/WinRegistry.h"
 #include "sound/src/osnd_stream.h"
 #include "sound/src/osnd_string.h"
+#include "sound/src/osnd_systemmixer_win32.h"
 #include "sound/src/output_dsound.h"
 #include "sound/src/system_file.h"
 
@@ -275,6 +276,8 @@ bool MusicFormatMidi_SetVolume(MusicSong *song) {
   if (!SongData(song)) return Fail(OSND_ERR_FILE_BAD);
   int32_t value = OsndVolumeTable[std::clamp(song->masterVolume, 0, 255)] + 1000;
   gMusic.performance->SetGlobalParam(GUID_PerfMasterVolume, &value, 4);
+  // A hardware synthesizer's line of the system mixer follows the song too.
+  OsndSystemMixerWin32_SetVolume(OSND_SYSTEMMIXER_SYNTH, std::clamp(song->masterVolume, 0, 255));
   return true;
 }
 
