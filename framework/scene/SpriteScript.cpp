@@ -8,6 +8,7 @@
 #include "framework/core/script/Lua.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/scene/Sprite.h"
+#include "framework/scene/SpriteAnimation.h"
 
 namespace Qmv2 {
 
@@ -94,6 +95,54 @@ std::int32_t FrameCount(const Sprite& sprite)
     return sprite.GetImageSet() != nullptr && sprite.GetImageSet()->GetFrameCount() > 0
                ? sprite.GetImageSet()->GetFrameCount()
                : 1;
+}
+
+// A step: the style table's "sprite" (default self) animated for its
+// "duration"; the step becomes the one the next step waits for.
+int ScriptAddSequentialAnimation(lua_State* state)
+{
+    if (lua_gettop(state) != 2) {
+        luaL_argerror(state, 1, "wrong number of arguments");
+    }
+    Sprite* sprite = CheckSprite(state);
+    luaL_checktype(state, 2, LUA_TTABLE);
+    lua_getfield(state, 2, "sprite");
+    if (!lua_isnil(state, -1)) {
+        sprite = static_cast<Sprite*>(Lua::CheckObject(state, lua_gettop(state), &Sprite::s_Type, "not a Sprite"));
+    }
+    lua_pop(state, 1);
+    lua_getfield(state, 2, "duration");
+    const auto duration = static_cast<std::int32_t>(lua_tointeger(state, -1));
+    lua_pop(state, 1);
+    lua_pushvalue(state, 2);
+    Modifier* step = SpriteAnimation::Animate(*sprite, state, duration);
+    lua_settop(state, 2);
+    SpriteAnimation::SetLastStep(step);
+    return 0;
+}
+
+int ScriptBeginAnimation(lua_State* state)
+{
+    CheckSprite(state);
+    SpriteAnimation::BeginChain();
+    lua_pushvalue(state, 1);
+    return 1;
+}
+
+int ScriptBeginSimultaneousAnimation(lua_State* state)
+{
+    CheckSprite(state);
+    CheckAtMost(state, 1, 2, "wrong number of arguments");
+    SpriteAnimation::BeginGroup();
+    return 0;
+}
+
+int ScriptEndSimultaneousAnimation(lua_State* state)
+{
+    Sprite* sprite = CheckSprite(state);
+    CheckAtMost(state, 1, 2, "wrong number of arguments");
+    SpriteAnimation::EndGroup(sprite);
+    return 0;
 }
 
 int ScriptAlpha(lua_State* state)
@@ -305,7 +354,11 @@ int ScriptWidth(lua_State* state)
 }  // namespace
 
 const luaL_Reg Sprite::s_ScriptMethods[] = {
+    {"addSequentialAnimation", ScriptAddSequentialAnimation},
     {"alpha", ScriptAlpha},
+    {"beginAnimation", ScriptBeginAnimation},
+    {"beginSimultaneousAnimation", ScriptBeginSimultaneousAnimation},
+    {"endSimultaneousAnimation", ScriptEndSimultaneousAnimation},
     {"firstFrame", ScriptFirstFrame},
     {"frame", ScriptFrame},
     {"frameCount", ScriptFrameCount},

@@ -1,0 +1,117 @@
+// Style-table animation driven by a script file, checked frame by frame.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/core/object/SmartPtr.h"
+#include "framework/scene/AnimTree.h"
+#include "framework/scene/Sprite.h"
+#include "framework/scene/SpriteAnimation.h"
+#include "tests/framework/core/script/ScriptFixture.h"
+
+using Qmv2::AnimTree;
+using Qmv2::SmartPtr;
+using Qmv2::Sprite;
+
+namespace {
+
+class SpriteAnimationTest : public QmvTest::ScriptFixture {
+protected:
+    void SetUp() override
+    {
+        ScriptFixture::SetUp();
+        WriteScript("GameNode.lua", "qmv = qmv or {}\nqmv.GameNode = {}\n");
+        WriteScript("Sprite.lua", "qmv.Sprite = {}\n");
+        StartInterpreter();
+        AnimTree::SetInstance(new AnimTree());
+        stage = new Sprite(0.0f, 0.0f, 800.0f, 600.0f);
+        Publish("stage", *stage);
+    }
+    void TearDown() override
+    {
+        Qmv2::SpriteAnimation::SetLastStep(nullptr);
+        stage = nullptr;
+        AnimTree::ReleaseInstance();
+        ScriptFixture::TearDown();
+    }
+    void Tick(int ms)
+    {
+        for (int t = 0; t < ms; t += 50) {
+            AnimTree::GetInstance()->Update(50);
+        }
+    }
+    Sprite* Named(const char* name) const { return static_cast<Sprite*>(stage->FindChild(name, false)); }
+
+    SmartPtr<Sprite> stage;
+};
+
+TEST_F(SpriteAnimationTest, AScriptedSceneRunsItsStepsWithTheWorkedTimings)
+{
+    WriteScript("scene.lua",
+                "local ball = stage:newChildSprite{ name = 'ball', x = 100, y = 40 }\n"
+                "local box = stage:newChildSprite{ name = 'box', x = 0, y = 0 }\n"
+                "stage:beginAnimation()\n"
+                "ball:addSequentialAnimation{ x = 10, duration = 300 }\n"
+                "ball:addSequentialAnimation{ dx = 10, y = 50, rotation = 90, duration = 0 }\n"
+                "ball:addSequentialAnimation{ color = { red = 0 }, x = 20, delay = 400, duration = 100 }\n"
+                "stage:beginSimultaneousAnimation()\n"
+                "ball:addSequentialAnimation{ y = 0, duration = 300 }\n"
+                "box:addSequentialAnimation{ x = 80, duration = 800 }\n"
+                "stage:endSimultaneousAnimation()\n"
+                "box:addSequentialAnimation{ alpha = 0, duration = 200 }\n");
+    ASSERT_EQ(Eval("dofile('script/scene.lua') return 'built'"), "built");
+    Sprite* ball = Named("ball");
+    Sprite* box = Named("box");
+    ASSERT_NE(ball, nullptr);
+    ASSERT_NE(box, nullptr);
+
+    // A chained step starts in the tick in which the one it waits for ends,
+    // so the step of duration 0 and the step after it run at 300 ms.
+    // { x = 10 } over 300 ms, linearly, y kept.
+    Tick(150);
+    EXPECT_NEAR(ball->GetX(), 55.0f, 0.01f);
+    EXPECT_FLOAT_EQ(ball->GetY(), 40.0f);
+    Tick(100);
+    EXPECT_NEAR(ball->GetX(), 25.0f, 0.01f);
+    EXPECT_FLOAT_EQ(ball->GetRotation(), 0.0f);
+    // { dx = 10, y = 50 }: by (10, 0), the y overridden by the relative form;
+    // the rotation and the colour apply at their turn.
+    Tick(50);
+    EXPECT_NEAR(ball->GetX(), 20.0f, 0.01f);
+    EXPECT_FLOAT_EQ(ball->GetY(), 40.0f);
+    EXPECT_NEAR(ball->GetRotation(), 1.5707963f, 1e-5f);
+    EXPECT_FLOAT_EQ(ball->GetColor().r, 0.0f);
+    EXPECT_FLOAT_EQ(ball->GetColor().g, 1.0f);
+    // The next step waits for the delay (the last modifier made), not for
+    // the 100 ms move: the group starts when the 400 ms have run.
+    Tick(300);
+    EXPECT_FLOAT_EQ(ball->GetY(), 40.0f);
+    Tick(150);
+    EXPECT_NEAR(ball->GetY(), 20.0f, 0.01f) << "half-way through its 300 ms";
+    EXPECT_NEAR(box->GetX(), 15.0f, 0.01f) << "side by side with the ball";
+    Tick(150);
+    EXPECT_NEAR(ball->GetY(), 0.0f, 0.01f);
+    // The step after the group waits for its longest member, 800 ms.
+    Tick(450);
+    EXPECT_NEAR(box->GetX(), 75.0f, 0.01f);
+    EXPECT_FLOAT_EQ(box->GetColor().a, 1.0f);
+    Tick(50);
+    EXPECT_NEAR(box->GetX(), 80.0f, 0.01f);
+    EXPECT_NEAR(box->GetColor().a, 0.75f, 0.01f);
+    Tick(150);
+    EXPECT_FLOAT_EQ(box->GetColor().a, 0.0f);
+}
+
+TEST_F(SpriteAnimationTest, FrameRunsAndBadOptions)
+{
+    ASSERT_EQ(Eval("local s = stage:newChildSprite{ name = 's' } stage:beginAnimation()"
+                   " s:addSequentialAnimation{ startframe = 0, frametime = 40 } return 'ok'"),
+              "ok");
+    EXPECT_NE(Eval("stage:addSequentialAnimation{ startframe = 0, type = 'bounce' }").find("invalid option"),
+              std::string::npos);
+    EXPECT_NE(Eval("stage:addSequentialAnimation()").find("wrong number of arguments"), std::string::npos);
+    EXPECT_NE(Eval("stage.beginSimultaneousAnimation(stage, 1)").find("wrong number of arguments"),
+              std::string::npos);
+}
+
+}  // namespace
