@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,7 @@ class JackServer {
     name = "qmv-test-" + std::to_string(getpid());
     pid = fork();
     if (pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, even a crashed one
       execlp("jackd", "jackd", "-n", name.c_str(), "-r", "-d", "dummy", "-r", "44100", "-p", "256", "-C", "0", "-P",
              "2", static_cast<char *>(nullptr));
       _exit(127);

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,7 @@ class PulseServer {
     socket = (folder / "native").string();
     pid = fork();
     if (pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, even a crashed one
       setenv("HOME", (folder / "home").c_str(), 1);
       setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
       setenv("PULSE_RUNTIME_PATH", folder.c_str(), 1);
