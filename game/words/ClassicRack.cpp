@@ -1,0 +1,60 @@
+#include "game/words/ClassicRack.h"
+
+#include "framework/scene/Scene.h"
+#include "game/words/LetterBall.h"
+#include "game/words/LetterBox.h"
+
+using namespace Qmv2;
+
+ClassicRack::ClassicRack(Scene* owner, const UTF8String& word, const AnagramTable::WordList* answers,
+                         const AnagramTable::WordList* accepted, std::int32_t rackIndex, bool smallBalls,
+                         bool isSolved)
+    : solved(isSolved), scene(owner), index(rackIndex), sourceWord(word)
+{
+    table = new AnagramTable(0.0f, 0.0f);
+    if (scene != nullptr) {
+        scene->AddChild(table.Get());
+    }
+    table->Build(answers, accepted);
+    table->SetPosition(kScreenCentre - table->GetTableWidth() / 2.0f, kTableTop);
+
+    for (Utf8Iterator it(sourceWord); it.codePoint != 0; Utf8Advance(it, 1)) {
+        SmartPtr<LetterBall> ball(new LetterBall(it.codePoint, smallBalls));
+        ball->SetVisible(true);
+        if (scene != nullptr) {
+            scene->AddChild(ball.Get());
+        }
+        balls.PushBack(ball);
+    }
+
+    const std::int32_t slots = balls.GetCount();
+    const float left = kScreenCentre - static_cast<float>(slots) * LetterBox::kSlotPitch / 2.0f;
+    rackBox = new LetterBox(scene, slots, false, true);
+    answerBox = new LetterBox(scene, slots, false, false);
+    answerBox->SetPosition(left, kAnswerRowTop);
+    rackBox->SetPosition(left, kRackRowTop);
+    if (scene != nullptr) {
+        scene->AddChild(answerBox.Get());
+        scene->AddChild(rackBox.Get());
+    }
+    for (const SmartPtr<LetterBall>& ball : balls) {
+        rackBox->PlaceBall(ball.Get(), false, -1, 1.0f);
+    }
+}
+
+ClassicRack::~ClassicRack()
+{
+    for (const SmartPtr<LetterBall>& ball : balls) {
+        ball->SetObsolete(true);
+    }
+    table->SetObsolete(true);
+    rackBox->SetObsolete(true);
+    answerBox->SetObsolete(true);
+}
+
+void ClassicRack::FinishMoves()
+{
+    for (const SmartPtr<LetterBall>& ball : balls) {
+        ball->FinishMove();
+    }
+}
