@@ -12,6 +12,7 @@
 #include "framework/scene/ModifierAlpha.h"
 #include "framework/scene/ModifierDelay.h"
 #include "framework/scene/ModifierLocationLine.h"
+#include "framework/scene/ModifierMethod.h"
 #include "framework/scene/Scene.h"
 #include "game/words/LetterBall.h"
 #include "game/words/iDialogOwnerScene.h"
@@ -46,8 +47,8 @@ void PlayLetterBalls(Dialog& dialog, Modifier* animations, const std::string& te
     ResourceManager* resources = ResourceManager::GetInstance();
     Image* particles = resources != nullptr ? resources->GetImage("IMAGE_PARTICLEBALL", "gamescene") : nullptr;
     ImageFrame* particle = particles != nullptr ? particles->GetFirstFrame() : nullptr;
-    Rand local;
-    Rand& random = Random::GetInstance() != nullptr ? static_cast<Rand&>(*Random::GetInstance()) : local;
+    static Rand fallback;
+    Rand& random = Random::GetInstance() != nullptr ? static_cast<Rand&>(*Random::GetInstance()) : fallback;
 
     std::int32_t delay = kFirstDelay;
     std::int32_t placeholder = 0;
@@ -63,6 +64,8 @@ void PlayLetterBalls(Dialog& dialog, Modifier* animations, const std::string& te
             auto* ball = new LetterBall(static_cast<unsigned char>(c), false);
             ball->SetPosition(x, y);
             ball->PlayLoadAnimation(delay, true);
+            // The ball's sheet has no letters: the letter shows once it has rolled in.
+            ball->AddModifier(new ModifierMethod<LetterBall>(ball, &LetterBall::ShowOverlay));
             dialog.AddChild(ball);
             for (int i = 0; i < kParticlesPerBall; ++i) {
                 auto* dot = new Sprite(x, y, nullptr);

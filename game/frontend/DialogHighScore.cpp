@@ -47,8 +47,9 @@ std::string DefaultName(std::vector<std::int32_t>& used)
     if (count <= 0) {
         return std::string();
     }
-    Rand local;
-    Rand& random = Random::GetInstance() != nullptr ? static_cast<Rand&>(*Random::GetInstance()) : local;
+    // Without the program's generator one of our own keeps drawing on.
+    static Rand fallback;
+    Rand& random = Random::GetInstance() != nullptr ? static_cast<Rand&>(*Random::GetInstance()) : fallback;
     std::int32_t index = random.Range(0, count);
     for (int redraw = 0; redraw < kNameRedraws && std::find(used.begin(), used.end(), index) != used.end();
          ++redraw) {
