@@ -158,3 +158,31 @@ TEST_F(HelpAndScoresTest, AShortTableFillsItsOtherRowsWithDashes)
     EXPECT_TRUE(dialog->FindChild("BUTTON_OK", true)->IsVisible());
     EXPECT_FALSE(dialog->FindChild("BUTTON_MAINMENU", true)->IsVisible());
 }
+
+// Stored tables as the score file gives them: empty, or longer than the ten
+// rows (a stored limit above ten). The empty one gets ten defaults; the long
+// one keeps its entries, gets none added, and shows its best ten.
+TEST_F(HelpAndScoresTest, EmptyAndLongStoredTablesShowTenRows)
+{
+    SmartPtr<HighScoreTable> empty(new HighScoreTable());
+    empty->SetDescending(true);
+    empty->SetMaxEntries(-1);
+    SmartPtr<HighScoreTable> longer(new HighScoreTable());
+    longer->SetDescending(true);
+    longer->SetMaxEntries(30);
+    for (int i = 1; i <= 25; ++i) {
+        longer->AddEntry(new Quorvel2ScoreEntry("P" + std::to_string(i), 100 * i, 0, 0, ""));
+    }
+    HighScoreManager::GetInstance()->GetTables()["timed"] = empty;
+    HighScoreManager::GetInstance()->GetTables()["blitz"] = longer;
+    auto* dialog = Open<DialogHighScore>("DIALOG_HIGHSCORES");
+    ASSERT_NE(dialog, nullptr);
+    dialog->FillTable(GameMode::kTimed);
+    dialog->FillTable(GameMode::kTimed);
+    EXPECT_EQ(empty->GetCount(), 10);
+    EXPECT_EQ(Text(dialog->GetRowLabel(0, 1)), "10000");
+    dialog->FillTable(GameMode::kBlitz);
+    EXPECT_EQ(longer->GetCount(), 25);
+    EXPECT_EQ(Text(dialog->GetRowLabel(0, 0)), "P25");
+    EXPECT_EQ(Text(dialog->GetRowLabel(9, 1)), "1600");
+}
