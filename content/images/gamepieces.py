@@ -16,6 +16,9 @@ from PIL import Image
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import letterballs  # noqa: E402
+
 NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL = "#1d3557", "#457b9d", "#a8dadc", "#fff8e7", "#e9c46a", "#e63946", "#2a9d8f"
 SLOT = 69
 TILE_W, TILE_H = 24, 28
@@ -27,18 +30,9 @@ OUTPUTS = [n + ext for n in SHEETS for ext in (".png", ".xml")] + SINGLES
 
 
 def small_letter(frame):
-    """The letter a small-letter frame shows: 1..26 A..Z, 28..50 and 51..55
-    the accented capitals, 57 the sharp s; other frames are blank."""
-    index = frame - 1
-    if 0 <= index < 26:
-        return chr(ord("A") + index)
-    if 27 <= index <= 49:
-        return chr(192 + index - 27)
-    if 50 <= index <= 54:
-        return chr(217 + index - 50)
-    if index == 56:
-        return "\u00df"
-    return ""
+    """The letter a small-letter frame shows: the letter balls' row plus one
+    (frame 0 is blank)."""
+    return letterballs.letter_of(frame - 1) if frame >= 1 else ""
 
 
 def svg(width, height, body):
