@@ -4,6 +4,7 @@
 
 #include "sound/src/osnd_stream_net.h"
 
+#include "sound/src/format_asf.h"
 #include "sound/src/format_oggvorbis.h"
 #include "sound/src/format_wav.h"
 #include "sound/src/osnd_dsp.h"
@@ -498,6 +499,16 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     uint32_t reached = uint32_t(samples);
     if (!FormatOggVorbis_Seek(s->formatState, true, int64_t(samples), !resetCursor, &reached)) return false;
     samples = reached;
+  } else if (s->source == OSND_SOURCE_ASF) {
+    const int ms = int(samples * 1000 / uint64_t(frequency));
+    FormatAsf_SetPosition(s->formatState, ms);
+    // The reader starts at the millisecond: the samples before the one asked for are skipped.
+    const uint64_t reached = uint64_t(ms) * uint64_t(frequency) / 1000;
+    const int frame = FrameBytes(s->mode & OSND_MODE_FORCE_MONO ? (s->mode | OSND_MODE_STEREO) & ~OSND_MODE_MONO
+                                                                : s->mode,
+                                 s->channels);
+    s->decodeSkip = int((samples - reached) * uint64_t(frame));
+    if (s->mode & OSND_MODE_FORCE_MONO) s->decodeSkip /= 2;
   } else if (s->source == OSND_SOURCE_NET) {
     // A network stream plays as it arrives: it has no other position to go to.
     if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);

@@ -36,7 +36,8 @@ enum OsndStreamSource {
   OSND_SOURCE_AIFF,
   OSND_SOURCE_OSB,
   OSND_SOURCE_MPEG,
-  OSND_SOURCE_NET
+  OSND_SOURCE_NET,
+  OSND_SOURCE_ASF
 };
 
 // Read or decode step of a format: fills destination with up to *bytes bytes
