@@ -113,27 +113,27 @@ void PutHuffmanPair(Bits &b, int table, int x, int y) {
 
 }  // namespace
 
-MpegBytes Layer3Frame(const Layer3Spec &spec) {
-  const int granules = spec.lsf ? 1 : 2;
+MpegBytes Layer3Frame(const Layer3Layout &layout) {
+  const int granules = layout.lsf ? 1 : 2;
   Bits main[2][2];
   for (int gr = 0; gr < granules; ++gr)
     for (int ch = 0; ch < 2; ++ch) {
-      const Layer3Part &p = spec.parts[gr][ch];
+      const Layer3Part &p = layout.parts[gr][ch];
       for (const auto &[value, bits] : p.scalefactors) Put(main[gr][ch], uint32_t(value), bits);
       for (size_t i = 0; i + 1 < p.lines.size(); i += 2) PutHuffmanPair(main[gr][ch], p.table, p.lines[i], p.lines[i + 1]);
     }
   Bits side;
-  Put(side, uint32_t(spec.mainDataBegin), spec.lsf ? 8 : 9);
-  Put(side, 0, spec.lsf ? 2 : 3);
-  if (!spec.lsf)
-    for (int ch = 0; ch < 2; ++ch) Put(side, uint32_t(spec.scfsi[ch]), 4);
+  Put(side, uint32_t(layout.mainDataBegin), layout.lsf ? 8 : 9);
+  Put(side, 0, layout.lsf ? 2 : 3);
+  if (!layout.lsf)
+    for (int ch = 0; ch < 2; ++ch) Put(side, uint32_t(layout.scfsi[ch]), 4);
   for (int gr = 0; gr < granules; ++gr)
     for (int ch = 0; ch < 2; ++ch) {
-      const Layer3Part &p = spec.parts[gr][ch];
+      const Layer3Part &p = layout.parts[gr][ch];
       Put(side, uint32_t(int(main[gr][ch].size()) + p.part23Adjust), 12);
       Put(side, uint32_t(p.bigValuesOverride >= 0 ? p.bigValuesOverride : int(p.lines.size() / 2)), 9);
       Put(side, uint32_t(p.globalGain), 8);
-      Put(side, uint32_t(p.scalefacCompress), spec.lsf ? 9 : 4);
+      Put(side, uint32_t(p.scalefacCompress), layout.lsf ? 9 : 4);
       const bool switched = p.blockType != 0 || p.switchedTypeZero;
       Put(side, switched, 1);
       if (switched) {
@@ -147,27 +147,27 @@ MpegBytes Layer3Frame(const Layer3Spec &spec) {
         Put(side, uint32_t(p.region0), 4);
         Put(side, uint32_t(p.region1), 3);
       }
-      if (!spec.lsf) Put(side, p.preflag, 1);
+      if (!layout.lsf) Put(side, p.preflag, 1);
       Put(side, p.scalefacScale, 1);
       Put(side, 0, 1);  // count1 table A (no count1 lines are written)
     }
-  const size_t frameBytes = spec.lsf ? 208 : 417;
+  const size_t frameBytes = layout.lsf ? 208 : 417;
   Bits all = side;
   for (int gr = 0; gr < granules; ++gr)
     for (int ch = 0; ch < 2; ++ch) all.insert(all.end(), main[gr][ch].begin(), main[gr][ch].end());
   if (all.size() > (frameBytes - 4) * 8) return {};
-  MpegBytes frame = {0xFF, uint8_t(spec.lsf ? 0xF3 : 0xFB), uint8_t(spec.lsf ? 0x80 : 0x90),
-                     uint8_t(0x44 | spec.modeExtension << 4)};
+  MpegBytes frame = {0xFF, uint8_t(layout.lsf ? 0xF3 : 0xFB), uint8_t(layout.lsf ? 0x80 : 0x90),
+                     uint8_t(0x44 | layout.modeExtension << 4)};
   frame.resize(frameBytes, 0);
   for (size_t i = 0; i < all.size(); ++i)
     if (all[i]) frame[4 + i / 8] |= uint8_t(0x80 >> (i % 8));
   return frame;
 }
 
-Layer3Spec Layer3Noise(uint32_t seed) {
-  Layer3Spec spec;
+Layer3Layout Layer3Noise(uint32_t seed) {
+  Layer3Layout layout;
   uint32_t state = seed * 2654435761u + 1;
-  for (auto &granule : spec.parts)
+  for (auto &granule : layout.parts)
     for (Layer3Part &p : granule) {
       p.globalGain = 178;
       for (int i = 0; i < 160; ++i) {
@@ -176,5 +176,5 @@ Layer3Spec Layer3Noise(uint32_t seed) {
         p.lines.push_back(r % 3 ? 0 : r / 3 % 9 - 4);
       }
     }
-  return spec;
+  return layout;
 }

@@ -38,7 +38,7 @@ struct Layer3Part {
   bool switchedTypeZero = false;                  // window switching with block type 0 (invalid)
 };
 
-struct Layer3Spec {
+struct Layer3Layout {
   bool lsf = false;        // false: MPEG-1 44.1 kHz 128 kbit/s; true: MPEG-2 22.05 kHz 64 kbit/s
   int modeExtension = 0;   // joint stereo: 1 intensity, 2 mid/side
   int mainDataBegin = 0;
@@ -48,7 +48,7 @@ struct Layer3Spec {
 
 // A joint-stereo layer 3 frame (417 bytes MPEG-1, 208 bytes MPEG-2); empty
 // when the main data does not fit.
-MpegBytes Layer3Frame(const Layer3Spec &spec);
-// An MPEG-1 stereo frame spec of long blocks with pseudo-random lines (no
+MpegBytes Layer3Frame(const Layer3Layout &layout);
+// An MPEG-1 stereo frame layout of long blocks with pseudo-random lines (no
 // scale factors, main data in the frame itself), different per seed.
-Layer3Spec Layer3Noise(uint32_t seed);
+Layer3Layout Layer3Noise(uint32_t seed);

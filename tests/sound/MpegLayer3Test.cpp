@@ -50,7 +50,7 @@ TEST(MpegLayer3, DamagedSideInformationCostsOnlyItsFrame) {
   }
 
   // big_values above 288: the frame is refused.
-  Layer3Spec tooBig = Layer3Noise(3);
+  Layer3Layout tooBig = Layer3Noise(3);
   tooBig.parts[1][0].bigValuesOverride = 289;
   std::vector<MpegBytes> frames = good;
   frames[3] = Layer3Frame(tooBig);
@@ -61,7 +61,7 @@ TEST(MpegLayer3, DamagedSideInformationCostsOnlyItsFrame) {
   for (size_t i = 5; i < got.size(); ++i) EXPECT_EQ(got[i], reference[i]) << i;
 
   // Window switching announced with block type 0 (no such block): refused too.
-  Layer3Spec typeZero = Layer3Noise(6);
+  Layer3Layout typeZero = Layer3Noise(6);
   typeZero.parts[0][1].switchedTypeZero = true;
   frames = good;
   frames[6] = Layer3Frame(typeZero);
@@ -71,7 +71,7 @@ TEST(MpegLayer3, DamagedSideInformationCostsOnlyItsFrame) {
 
   // Huffman data running past part2_3_length: the frame keeps its length
   // and is silent from that granule on.
-  Layer3Spec overrun = Layer3Noise(2);
+  Layer3Layout overrun = Layer3Noise(2);
   overrun.parts[0][1].part23Adjust = -30;
   frames = good;
   frames[2] = Layer3Frame(overrun);
@@ -83,7 +83,7 @@ TEST(MpegLayer3, DamagedSideInformationCostsOnlyItsFrame) {
   // Main data said to begin further back than the frames the decoder has
   // seen (here 400 bytes; frame 0 holds 381): silent, not noise from the
   // wrong bits, even where the granules' lengths leave room for any bits.
-  Layer3Spec orphan = Layer3Noise(1);
+  Layer3Layout orphan = Layer3Noise(1);
   orphan.mainDataBegin = 400;
   for (auto &granule : orphan.parts)
     for (Layer3Part &p : granule) p.part23Adjust = 1500;

@@ -323,9 +323,9 @@ TEST_F(MpegOracle, LayerThreeIntensityStereoAndMixedBlocks) {
         // short bands from the wrong places (it counts the long part as
         // MPEG-1's eight bands), so it is no judge of those frames.
         if (lsf && c.blocks == Blocks::Mixed && (c.extension & 1)) continue;
-        Layer3Spec spec;
-        spec.lsf = lsf;
-        spec.modeExtension = c.extension;
+        Layer3Layout layout;
+        layout.lsf = lsf;
+        layout.modeExtension = c.extension;
         const bool intensity = c.extension & 1;
         for (int gr = 0; gr < (lsf ? 1 : 2); ++gr) {
           // MPEG-2 left: slen 3, 3, 2, 2 (compress 298); right with
@@ -339,11 +339,11 @@ TEST_F(MpegOracle, LayerThreeIntensityStereoAndMixedBlocks) {
               intensity ? std::vector<std::pair<int, int>>{{rightCounts[kind][0], 3}, {rightCounts[kind][1], 3},
                                                            {rightCounts[kind][2], 3}}
                         : left;
-          spec.parts[gr][0] = Part(lsf, c.blocks, lsf ? 120 : 180, 180, left, 298, r);
-          spec.parts[gr][1] =
+          layout.parts[gr][0] = Part(lsf, c.blocks, lsf ? 120 : 180, 180, left, 298, r);
+          layout.parts[gr][1] =
               Part(lsf, c.blocks, c.rightLines, 178, right, intensity ? 258 + (round & 1) : 298, r);
         }
-        const MpegBytes frame = Layer3Frame(spec);
+        const MpegBytes frame = Layer3Frame(layout);
         ASSERT_FALSE(frame.empty()) << "round " << round << " extension " << c.extension;
         file.insert(file.end(), frame.begin(), frame.end());
       }
