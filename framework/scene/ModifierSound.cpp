@@ -2,6 +2,7 @@
 
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/files/ResourceObject.h"
+#include "framework/scene/SoundNode.h"
 
 namespace Qmv2 {
 
@@ -17,12 +18,24 @@ ModifierSound::ModifierSound(const std::string& soundKey, const std::string& sec
 
 void ModifierSound::PlayOnce()
 {
-    if (m_Started || !m_Sound) {
+    if (m_Started) {
         return;
     }
-    m_Sound->Play(1.0f, 0.0f, 1.0f, false);
-    m_Remaining = m_Sound->GetLengthMs();
-    m_Started = true;
+    if (m_Sound) {
+        m_Sound->Play(1.0f, 0.0f, 1.0f, false);
+        m_Remaining = m_Sound->GetLengthMs();
+        m_Started = true;
+        return;
+    }
+    // Without a sound of its own the modifier plays a sound node it targets,
+    // with the node's own settings.
+    GameNode* target = GetTarget();
+    if (target != nullptr && target->IsOfType(&SoundNode::s_Type)) {
+        auto* node = static_cast<SoundNode*>(target);
+        node->Play(node->GetVolume(), node->GetPanning(), node->GetPitch());
+        m_Remaining = node->GetLengthMs();
+        m_Started = true;
+    }
 }
 
 void ModifierSound::Update(std::uint32_t dt)

@@ -4,6 +4,7 @@
 #include "DialogTestSupport.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
+#include "framework/scene/ModifierSound.h"
 #include "framework/scene/SoundNode.h"
 #include "framework/sound/Sound.h"
 #include "tests/framework/sound/SoundFixture.h"
@@ -103,6 +104,27 @@ TEST_F(SoundNodeTest, ForcedStopLoopingAndPanning)
     EXPECT_FALSE(OSND_IsPlaying(channel));
     parent->DetachAndReleaseChildren();
     Qmv2::GameWindow::ReleaseInstance();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SoundNodeTest, ASoundModifierWithoutItsOwnSoundPlaysTheNodeItTargets)
+{
+    Make({{"volume", "0.5"}, {"panning", "1"}, {"pitch", "2"}});
+    Qmv2::ModifierSound modifier("SOUND_NOT_KNOWN", "default");
+    modifier.SetTarget(node.Get());
+    modifier.SetFinishAtOnce(false);
+    modifier.Update(16);
+    const std::int32_t channel = node->GetChannel();
+    ASSERT_GE(channel, 0) << "the node played";
+    EXPECT_EQ(OSND_GetVolume(channel), 127);
+    EXPECT_EQ(Channel(channel).pan, 255);
+    EXPECT_EQ(OSND_GetFrequency(channel), 88200);
+    EXPECT_FALSE(modifier.IsFinished()) << "it waits for the node's sound";
+    modifier.Update(100);
+    EXPECT_TRUE(modifier.IsFinished());
 }
 
 }  // namespace
