@@ -563,12 +563,12 @@ void LabelInput::Render(Graphics& graphics)
     graphics.PushMatrix(m_Label->GetLocalMatrix());
     // A one-pixel outline around the selection, then its fill.
     graphics.SetColor(m_SelBorderColor);
-    graphics.DrawRect(RectF(x - 1.0f, y - 1.0f, width + 2.0f, 1.0f));
-    graphics.DrawRect(RectF(x - 1.0f, y + height, width + 2.0f, 1.0f));
-    graphics.DrawRect(RectF(x - 1.0f, y, 1.0f, height));
-    graphics.DrawRect(RectF(x + width, y, 1.0f, height));
+    graphics.DrawRect(RectF{x - 1.0f, y - 1.0f, width + 2.0f, 1.0f});
+    graphics.DrawRect(RectF{x - 1.0f, y + height, width + 2.0f, 1.0f});
+    graphics.DrawRect(RectF{x - 1.0f, y, 1.0f, height});
+    graphics.DrawRect(RectF{x + width, y, 1.0f, height});
     graphics.SetColor(m_SelColor);
-    graphics.DrawRect(RectF(x, y, width, height));
+    graphics.DrawRect(RectF{x, y, width, height});
     graphics.PopMatrix();
     graphics.PopMatrix();
 }

@@ -241,7 +241,7 @@ void SceneTransitionFadeBlack::Render(Graphics& graphics)
     }
     graphics.Reset();
     graphics.SetColor(GetColor());
-    graphics.DrawRect(RectF(GetX(), GetY(), GetWidth(), GetHeight()));
+    graphics.DrawRect(RectF{GetX(), GetY(), GetWidth(), GetHeight()});
 }
 
 void SceneTransitionFadeBlack::FadeOut()

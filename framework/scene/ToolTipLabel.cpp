@@ -65,9 +65,9 @@ void ToolTipLabel::Render(Graphics& graphics)
     const float h = GetHeight();
     const float p = m_Padding;
     graphics.SetRGB(m_Border);
-    graphics.DrawRect(RectF(-p, -p, w + 2.0f * p, h + 2.0f * p));
+    graphics.DrawRect(RectF{-p, -p, w + 2.0f * p, h + 2.0f * p});
     graphics.SetRGB(m_Background);
-    graphics.DrawRect(RectF(1.0f - p, 1.0f - p, w + 2.0f * p - 2.0f, h + 2.0f * p - 2.0f));
+    graphics.DrawRect(RectF{1.0f - p, 1.0f - p, w + 2.0f * p - 2.0f, h + 2.0f * p - 2.0f});
     graphics.PopMatrix();
     Label::Render(graphics);
 }
