@@ -2,6 +2,7 @@
 
 #include "framework/core/object/ObjectFactory.h"
 #include "game/words/AnagramTable.h"
+#include "game/words/CrosswordTable.h"
 #include "game/words/WordsRecords.h"
 
 void RegisterWordsClasses()
@@ -9,5 +10,6 @@ void RegisterWordsClasses()
     Qmv2::ClassIndex::AddRecords(Qmv2::ClassIndex::kWordsRecords);
     if (Qmv2::ObjectFactory* factory = Qmv2::ObjectFactory::GetInstance()) {
         factory->Register<AnagramTable>("AnagramTable");
+        factory->Register<CrosswordTable>("CrosswordTable");
     }
 }
