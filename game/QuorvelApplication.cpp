@@ -2,9 +2,13 @@
 
 #include "game/frontend/Quorvel2GameSettings.h"
 
+#include "framework/core/properties/DataManager.h"
 #include "framework/core/util/Color.h"
+#include "framework/core/util/Platform.h"
+#include "framework/core/util/Platform.h"
 #include "framework/scene/BackgroundNode.h"
 #include "framework/scene/GameTree.h"
+#include "framework/scene/SceneManager.h"
 
 namespace Quorvel {
 
@@ -19,6 +23,23 @@ void QuorvelApplication::BeforeMainLoop()
             backdrop->InsertBefore(first);
         } else {
             tree->AddChild(backdrop);
+        }
+    }
+}
+
+void QuorvelApplication::RegisterScenes()
+{
+    Qmv2::SceneManager* scenes = Qmv2::SceneManager::GetInstance();
+    if (scenes == nullptr) {
+        Qmv2::Platform::Log("The scenes cannot be made before the scene manager\n");
+        return;
+    }
+    for (const char* key :
+         {"SCENE_SPLASH", "SCENE_LOAD", "SCENE_SELECTION", "SCENE_TROPHY", "SCENE_GAME", "SCENE_BLITZ"}) {
+        // A scene the data does not define is left out, not made blank.
+        Qmv2::DataManager* data = Qmv2::DataManager::GetInstance();
+        if (data == nullptr || !data->GetScenes()->HasChild(key) || scenes->CreateScene(key, std::string()) == nullptr) {
+            Qmv2::Platform::Log("The game data defines no scene %s\n", key);
         }
     }
 }

@@ -15,8 +15,11 @@
 #include "game/frontend/DialogTutorial.h"
 #include "game/frontend/DialogYesNo.h"
 #include "game/frontend/FrontendRecords.h"
+#include "game/frontend/LoadScene.h"
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
+#include "game/frontend/SceneSplash.h"
+#include "game/frontend/SelectionScene.h"
 #include "game/words/WordsClasses.h"
 
 void RegisterFrontendClasses()
@@ -38,6 +41,9 @@ void RegisterFrontendClasses()
     factory->Register<DialogHelp>("DialogHelp");
     factory->Register<DialogCredits>("DialogCredits");
     factory->Register<DialogHighScore>("DialogHighScore");
+    factory->Register<SceneSplash>("SceneSplash");
+    factory->Register<LoadScene>("LoadScene");
+    factory->Register<SelectionScene>("SelectionScene");
 }
 
 void RegisterProgramClasses()

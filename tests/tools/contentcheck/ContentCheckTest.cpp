@@ -65,7 +65,7 @@ protected:
         m_Folder = fs::path(QMV_BINARY_DIR) / "test-home" / ("content-" + std::to_string(getpid()));
         fs::remove_all(m_Folder);
         fs::create_directories(m_Folder);
-        for (const char* folder : {"properties", "data", "fonts", "sounds", "music", "images"}) {
+        for (const char* folder : {"properties", "data", "fonts", "sounds", "music", "images", "splash"}) {
             fs::copy(fs::path(QMV_RUN_DIR) / folder, m_Folder / folder, fs::copy_options::recursive);
         }
     }

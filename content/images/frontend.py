@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""The front-end scenes' pictures: the backgrounds of the
+loading screen and the main menu, the progress bar, the loading logo (its
+letters rolling in, one frame each), the menu's two springing logos (a coil
+and a bouncing ball) and the menu's buttons (normal, hover, pressed,
+disabled).
+
+    frontend.py --list            the file names it writes
+    frontend.py <output folder>
+"""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
+import sheetpack  # noqa: E402
+from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, button_frames, render, svg  # noqa: E402,F401
+
+# name: (caption, colour, width)
+BUTTONS = {
+    "play": ("Timed game", TEAL, 260), "play_untimed": ("Untimed game", TEAL, 260),
+    "play_wod": ("Word of the day", TEAL, 260), "blitz": ("Blitz", TEAL, 260),
+    "crisscross": ("Crisscross", TEAL, 260), "trophy": ("Trophy room", INK, 220),
+    "highscores": ("High scores", INK, 220), "changename": ("Change player", INK, 220),
+    "quit": ("Quit", CORAL, 220),
+}
+TITLE = "QUORVEL"
+SINGLE = ["background_load.png", "background_menu.png", "progress_bar.png", "progress_frame.png"]
+SHEETS = ["logo_load", "logo_coil", "logo_bounce"] + ["button_" + b for b in BUTTONS]
+
+
+def outputs():
+    names = list(SINGLE)
+    for stem in SHEETS:
+        names += [stem + ".png", stem + ".xml"]
+    return names
+
+
+def gradient(width, height, extra=""):
+    return render(svg(width, height, (
+        f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="{INK}"/>'
+        f'<stop offset="1" stop-color="{NAVY}"/></linearGradient></defs>'
+        f'<rect width="{width}" height="{height}" fill="url(#g)"/>{extra}')))
+
+
+def ball(cx, cy, r, letter, fill=CREAM):
+    return (f'<circle cx="{cx + 3}" cy="{cy + 3}" r="{r}" fill="{NAVY}" opacity="0.4"/>'
+            f'<circle cx="{cx}" cy="{cy}" r="{r}" fill="{fill}" stroke="{NAVY}" stroke-width="2.5"/>'
+            f'<ellipse cx="{cx - r * 0.3}" cy="{cy - r * 0.45}" rx="{r * 0.45}" ry="{r * 0.22}" fill="#ffffff" '
+            f'opacity="0.5"/>'
+            f'<text x="{cx}" y="{cy + r * 0.36}" font-family="DejaVu Sans" font-weight="bold" font-size="{r * 1.05}" '
+            f'text-anchor="middle" fill="{NAVY}">{letter}</text>')
+
+
+def title_row(count, r, width, y):
+    step = 2 * r + 8
+    x0 = (width - step * (len(TITLE) - 1)) / 2
+    return "".join(ball(x0 + i * step, y, r, TITLE[i]) for i in range(count))
+
+
+def splash_card():
+    body = (f'<rect x="2" y="2" width="476" height="236" rx="12" fill="{CREAM}" stroke="{NAVY}" stroke-width="3"/>'
+            + title_row(len(TITLE), 26, 480, 100)
+            + f'<text x="240" y="190" font-family="DejaVu Sans" font-size="22" text-anchor="middle" '
+              f'fill="{NAVY}">a game of hidden words</text>')
+    return render(svg(480, 240, body))
+
+
+def load_background():
+    dots = "".join(f'<circle cx="{x}" cy="{y}" r="{r}" fill="{SKY}" opacity="0.12"/>'
+                   for x, y, r in ((90, 110, 60), (700, 480, 90), (640, 90, 40), (160, 520, 35)))
+    return gradient(800, 600, dots)
+
+
+def menu_background():
+    panel = (f'<rect x="290" y="120" width="300" height="440" rx="14" fill="{NAVY}" opacity="0.35"/>'
+             f'<rect x="20" y="120" width="250" height="440" rx="14" fill="{NAVY}" opacity="0.35"/>')
+    return gradient(800, 600, panel + title_row(len(TITLE), 24, 800, 60))
+
+
+def progress_bar():
+    return render(svg(400, 24, f'<rect x="1" y="1" width="398" height="22" rx="11" fill="{SUN}" '
+                               f'stroke="{NAVY}" stroke-width="2"/><rect x="12" y="5" width="376" height="5" '
+                               f'rx="2.5" fill="#ffffff" opacity="0.45"/>'))
+
+
+def progress_frame():
+    return render(svg(408, 32, f'<rect x="2" y="2" width="404" height="28" rx="14" fill="{NAVY}" '
+                               f'stroke="{CREAM}" stroke-width="2.5"/>'))
+
+
+def logo_frames():
+    """The title's letter balls rolling in one by one, then the whole title."""
+    return [render(svg(480, 80, title_row(n, 26, 480, 40))) for n in range(len(TITLE) + 1)]
+
+
+def coil_frames():
+    """A spring squeezed and let go: its height follows one bounce."""
+    frames = []
+    for h in (70, 50, 36, 56, 84, 76, 68, 70):
+        turns = 6
+        gap = h / turns
+        path = " ".join(f"L {20 if i % 2 else 60} {100 - i * gap:.1f}" for i in range(1, turns + 1))
+        frames.append(render(svg(80, 110, (
+            f'<path d="M 40 100 {path}" fill="none" stroke="{SUN}" stroke-width="5" stroke-linejoin="round" '
+            f'stroke-linecap="round"/>' + ball(40, 100 - h - 12, 14, "Q", SKY)))))
+    return frames
+
+
+def bounce_frames():
+    """A letter ball dropping, squashing on the floor and rising again."""
+    frames = []
+    for y, squash in ((20, 1.0), (45, 1.0), (72, 1.0), (86, 0.7), (72, 1.0), (45, 1.0), (20, 1.0)):
+        frames.append(render(svg(70, 110, (
+            f'<rect x="5" y="104" width="60" height="4" rx="2" fill="{NAVY}" opacity="0.5"/>'
+            f'<g transform="translate(35 {y}) scale({2 - squash} {squash})">{ball(0, 0, 16, "V")}</g>'))))
+    return frames
+
+
+def build(out):
+    os.makedirs(out, exist_ok=True)
+    for name, image in (("background_load.png", load_background()),
+                        ("background_menu.png", menu_background()), ("progress_bar.png", progress_bar()),
+                        ("progress_frame.png", progress_frame())):
+        image.save(os.path.join(out, name))
+    for stem, frames in (("logo_load", logo_frames()), ("logo_coil", coil_frames()),
+                         ("logo_bounce", bounce_frames())):
+        sheetpack.pack(frames, os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))
+    for name, (caption, colour, width) in BUTTONS.items():
+        stem = os.path.join(out, "button_" + name)
+        sheetpack.pack(button_frames(caption, colour, width), stem + ".png", stem + ".xml")
+
+
+def main(argv):
+    if argv[1:] == ["--list"]:
+        print("\n".join(outputs()))
+    elif len(argv) == 2:
+        build(argv[1])
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
