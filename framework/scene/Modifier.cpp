@@ -12,17 +12,19 @@ Modifier::~Modifier()
     if (m_Attached) {
         UnlinkFromParent();
         LeaveTarget();
-        // The children lose the tree's reference, last sibling first.
-        std::vector<Modifier*> children;
-        for (Modifier* child = m_FirstChild; child != nullptr; child = child->m_NextSibling) {
-            children.push_back(child);
-        }
-        m_FirstChild = nullptr;
-        for (auto it = children.rbegin(); it != children.rend(); ++it) {
-            (*it)->m_Parent = nullptr;
-            (*it)->m_NextSibling = nullptr;
-            (*it)->Release();
-        }
+    }
+    // Children hold a tree reference of their own whoever held this
+    // modifier (the tree, a node's own list or a scene), so they lose it
+    // here in every case, last sibling first.
+    std::vector<Modifier*> children;
+    for (Modifier* child = m_FirstChild; child != nullptr; child = child->m_NextSibling) {
+        children.push_back(child);
+    }
+    m_FirstChild = nullptr;
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        (*it)->m_Parent = nullptr;
+        (*it)->m_NextSibling = nullptr;
+        (*it)->Release();
     }
     if (s_LastAttached == this) {
         s_LastAttached = nullptr;

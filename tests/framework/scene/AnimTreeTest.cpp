@@ -116,6 +116,19 @@ TEST_F(AnimTreeTest, CancelledModifierHeldElsewhereLosesTheTreeReferenceOnce)
     EXPECT_EQ(destroyed, 2) << "the waiting child goes with it";
 }
 
+TEST_F(AnimTreeTest, ChainsUnderAModifierNoTreeHoldsGoWithIt)
+{
+    // A scene's own container and a node's own-list modifier are held by
+    // their owner alone; what is chained under them must not outlive them.
+    SmartPtr<Modifier> own(new ModifierContainer("own", false));
+    TimedModifier* step = Timed("step", 100);
+    Modifier::AttachTo(step, own.Get());
+    Modifier::AttachTo(Timed("after", 10), step);
+    Modifier::AttachTo(Timed("beside", 10), own.Get());
+    own.Reset();
+    EXPECT_EQ(destroyed, 3);
+}
+
 TEST_F(AnimTreeTest, DoneOptionsActOnTheTarget)
 {
     SmartPtr<GameNode> node(new GameNode("n"));
