@@ -138,6 +138,7 @@ class Profile final : public IWMProfile, public IWMHeaderInfo {
 
 class Reader final : public IWMSyncReader {
  public:
+  explicit Reader(bool anyContainer) : anyContainer(anyContainer) {}
   HRESULT QueryInterface(REFIID iid, void **object) override {
     if (!object) return E_INVALIDARG;
     *object = nullptr;
@@ -172,7 +173,7 @@ class Reader final : public IWMSyncReader {
     }
     format->pb = io;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format, nullptr, av_find_input_format("asf"), nullptr) < 0) {
+    if (avformat_open_input(&format, nullptr, anyContainer ? nullptr : av_find_input_format("asf"), nullptr) < 0) {
       format = nullptr;  // freed by the failed open
       Close();
       return E_FAIL;
@@ -354,6 +355,7 @@ class Reader final : public IWMSyncReader {
     }
   }
 
+  const bool anyContainer;
   IStream *source = nullptr;
   AVIOContext *io = nullptr;
   AVCodecContext *decoder = nullptr;
@@ -403,7 +405,13 @@ HRESULT Profile::GetAttributeByName(WORD *, const WCHAR *name, WMT_ATTR_DATATYPE
 
 HRESULT WMCreateSyncReader(void *, DWORD, IWMSyncReader **reader) {
   if (!reader) return E_INVALIDARG;
-  *reader = new Reader();
+  *reader = new Reader(false);
+  return S_OK;
+}
+
+HRESULT CreateAnyFormatReader(IWMSyncReader **reader) {
+  if (!reader) return E_INVALIDARG;
+  *reader = new Reader(true);
   return S_OK;
 }
 

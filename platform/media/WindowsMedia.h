@@ -138,4 +138,8 @@ struct IWMSyncReader {
 
 HRESULT WMCreateSyncReader(void *unknown, DWORD rights, IWMSyncReader **reader);
 
+// The same reader for any container and codec FFmpeg knows (not only ASF):
+// the media player's graph decodes through it, so both share one decoder.
+HRESULT CreateAnyFormatReader(IWMSyncReader **reader);
+
 }  // namespace wmf

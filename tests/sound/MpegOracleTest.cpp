@@ -37,14 +37,6 @@ std::string In(const std::string &name) { return (Folder() / name).string(); }
 
 bool Shell(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
 
-std::vector<int16_t> ReadPcm(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-  std::vector<int16_t> pcm(bytes.size() / 2);
-  std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
-  return pcm;
-}
-
 struct Difference {
   size_t compared = 0;
   int largest = 0;

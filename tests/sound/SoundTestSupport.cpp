@@ -1,7 +1,10 @@
 #include "SoundTestSupport.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <unistd.h>
 
@@ -88,3 +91,11 @@ std::string TestFile(const std::string &suite, const std::string &name) {
 void RemoveTestFiles(const std::string &suite) { std::filesystem::remove_all(TestFolder(suite)); }
 
 bool RunQuiet(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+std::vector<int16_t> ReadPcm(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<int16_t> pcm(bytes.size() / 2);
+  std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+  return pcm;
+}

@@ -47,3 +47,5 @@ class CapturedEngine : public ::testing::Test {
 std::string TestFile(const std::string &suite, const std::string &name);
 void RemoveTestFiles(const std::string &suite);
 bool RunQuiet(const std::string &command);
+// A file of raw 16-bit samples in this machine's byte order.
+std::vector<int16_t> ReadPcm(const std::string &path);

@@ -12,14 +12,6 @@
 
 namespace {
 
-std::vector<int16_t> ReadPcm(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  std::vector<int16_t> out(bytes.size() / 2);
-  std::memcpy(out.data(), bytes.data(), out.size() * 2);
-  return out;
-}
-
 std::vector<int16_t> Slice(const std::vector<int16_t> &v, size_t from, size_t count) {
   from = std::min(from, v.size());
   return std::vector<int16_t>(v.begin() + std::ptrdiff_t(from), v.begin() + std::ptrdiff_t(std::min(v.size(), from + count)));
