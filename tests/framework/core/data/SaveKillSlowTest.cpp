@@ -77,6 +77,9 @@ std::string SettingsProblem()
     const std::string music = node->GetString("musicvolume");
     const std::string fullscreen = node->GetString("fullscreen");
     const std::string hints = node->GetString("usehints");
+    if (sound.empty() && music.empty() && fullscreen.empty() && hints.empty()) {
+        return {};  // killed before its first save: nothing stored yet
+    }
     if (sound != music || fullscreen != hints || sound.empty() || fullscreen.empty()) {
         return "mixed settings: " + sound + " " + music + " " + fullscreen + " " + hints;
     }
