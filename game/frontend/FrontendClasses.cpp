@@ -8,6 +8,7 @@
 #include "game/frontend/DialogCongrats.h"
 #include "game/frontend/DialogEndGame.h"
 #include "game/frontend/DialogMenu.h"
+#include "game/frontend/DialogNameInput.h"
 #include "game/frontend/DialogHelp.h"
 #include "game/frontend/DialogHighScore.h"
 #include "game/frontend/DialogQuorvel2.h"
@@ -41,6 +42,7 @@ void RegisterFrontendClasses()
     factory->Register<DialogHelp>("DialogHelp");
     factory->Register<DialogCredits>("DialogCredits");
     factory->Register<DialogHighScore>("DialogHighScore");
+    factory->Register<DialogNameInput>("DialogNameInput");
     factory->Register<SceneSplash>("SceneSplash");
     factory->Register<LoadScene>("LoadScene");
     factory->Register<SelectionScene>("SelectionScene");
