@@ -7,6 +7,7 @@
 #include "framework/core/script/Lua.h"
 #include "framework/core/util/Color.h"
 #include "framework/scene/AnimTree.h"
+#include "framework/scene/Label.h"
 #include "framework/scene/ModifierAlpha.h"
 #include "framework/scene/ModifierContainer.h"
 #include "framework/scene/ModifierDelay.h"
@@ -143,6 +144,14 @@ void SpriteAnimation::EndGroup(Sprite* sprite)
 Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_t duration)
 {
     const int table = lua_gettop(state);
+    // A bad "text" is refused before anything is made: the error leaves
+    // this frame at once, so no step of the table is half added.
+    lua_getfield(state, table, "text");
+    const int textType = lua_type(state, -1);
+    if (textType != LUA_TNIL && textType != LUA_TSTRING && textType != LUA_TNUMBER) {
+        luaL_error(state, "bad field 'text' (string expected, got %s)", lua_typename(state, textType));
+    }
+    lua_pop(state, 1);
     Modifier* last = nullptr;
     auto add = [&](Modifier* modifier) { last = AddAnimationStep(modifier, &sprite, duration); };
 
@@ -325,6 +334,15 @@ Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_
     float delay = 0.0f;
     if (Number(state, table, "delay", delay)) {
         add(new ModifierDelay(static_cast<std::int32_t>(delay)));
+    }
+    // A label's text changes when its step finishes, like the sprite's own steps.
+    if (textType != LUA_TNIL && sprite.IsOfType(&Label::s_Type)) {
+        lua_getfield(state, table, "text");
+        // lua_tostring turns a number into its string form.
+        UTF8String text(lua_tostring(state, -1));
+        lua_pop(state, 1);
+        add(new ModifierMethodParamRef<Label, UTF8String>(static_cast<Label*>(&sprite), &Label::SetText,
+                                                          std::move(text)));
     }
     return last;
 }

@@ -5,11 +5,14 @@
 
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/AnimTree.h"
+#include "framework/scene/Label.h"
 #include "framework/scene/Sprite.h"
 #include "framework/scene/SpriteAnimation.h"
 #include "tests/framework/core/script/ScriptFixture.h"
+#include "tests/framework/scene/LabelTestSupport.h"
 
 using Qmv2::AnimTree;
+using Qmv2::Label;
 using Qmv2::SmartPtr;
 using Qmv2::Sprite;
 
@@ -22,6 +25,7 @@ protected:
         ScriptFixture::SetUp();
         WriteScript("GameNode.lua", "qmv = qmv or {}\nqmv.GameNode = {}\n");
         WriteScript("Sprite.lua", "qmv.Sprite = {}\n");
+        WriteScript("Label.lua", "qmv.Label = {}\n");
         StartInterpreter();
         AnimTree::SetInstance(new AnimTree());
         stage = new Sprite(0.0f, 0.0f, 800.0f, 600.0f);
@@ -112,6 +116,45 @@ TEST_F(SpriteAnimationTest, FrameRunsAndBadOptions)
     EXPECT_NE(Eval("stage:addSequentialAnimation()").find("wrong number of arguments"), std::string::npos);
     EXPECT_NE(Eval("stage.beginSimultaneousAnimation(stage, 1)").find("wrong number of arguments"),
               std::string::npos);
+}
+
+TEST_F(SpriteAnimationTest, ALabelTakesItsTextWhenItsStepIsReached)
+{
+    SmartPtr<Label> caption(new Label(new scenetest::FixedFont(), 0, 0, 100, 20));
+    caption->SetText("start");
+    stage->AddChild(caption.Get());
+    Publish("caption", *caption);
+    ASSERT_EQ(Eval("stage:beginAnimation()"
+                   " caption:addSequentialAnimation{ x = 30, duration = 200 }"
+                   " caption:addSequentialAnimation{ text = 42, duration = 0 }"
+                   " caption:addSequentialAnimation{ x = 0, duration = 200 }"
+                   " caption:addSequentialAnimation{ text = 'line\\none', x = 5, duration = 100 }"
+                   " stage:addSequentialAnimation{ text = 'ignored', duration = 0 } return 'ok'"),
+              "ok");
+    Tick(150);
+    EXPECT_EQ(caption->GetText().GetString(), "start");
+    // The number step is reached in the tick that ends the 200 ms move; its
+    // text is the number's string form, and the move back starts at once.
+    Tick(50);
+    EXPECT_EQ(caption->GetText().GetString(), "42");
+    EXPECT_NEAR(caption->GetX(), 22.5f, 0.01f);
+    Tick(100);
+    EXPECT_EQ(caption->GetText().GetString(), "42");
+    EXPECT_NEAR(caption->GetX(), 7.5f, 0.01f);
+    // The text joins the move of its own table and lands as soon as its
+    // step is reached; a written "\n" becomes a line break as with SetText.
+    Tick(50);
+    EXPECT_EQ(caption->GetText().GetString(), "line\none");
+    EXPECT_NEAR(caption->GetX(), 2.5f, 0.01f);
+    Tick(50);
+    EXPECT_NEAR(caption->GetX(), 5.0f, 0.01f);
+
+    // Another type is refused, and nothing of the table is added.
+    const std::string error = Eval("caption:addSequentialAnimation{ text = {}, x = 90, duration = 0 }");
+    EXPECT_NE(error.find("string expected, got table"), std::string::npos) << error;
+    Tick(100);
+    EXPECT_NEAR(caption->GetX(), 5.0f, 0.01f);
+    EXPECT_EQ(caption->GetText().GetString(), "line\none");
 }
 
 }  // namespace
