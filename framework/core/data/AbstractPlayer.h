@@ -14,9 +14,14 @@ namespace Qmv2 {
 class AbstractPlayer : public BaseObject {
     QMV_INDEXED_TYPE(AbstractPlayer)
 
-    explicit AbstractPlayer(const std::string& name = std::string()) : m_Name(name) {}
-    // Reads "name" from a players-list entry.
-    explicit AbstractPlayer(PropertyNode* node) : m_Name(PropertyNode::AsNode(node)->GetString("name")) {}
+    explicit AbstractPlayer(const std::string& name = std::string()) : m_Name(name), m_Named(!name.empty()) {}
+    // Reads "name" from a players-list entry; an entry without the key is
+    // a record that never received a name, even though an empty one reads
+    // the same.
+    explicit AbstractPlayer(PropertyNode* node)
+        : m_Name(PropertyNode::AsNode(node)->GetString("name")), m_Named(PropertyNode::AsNode(node)->HasChild("name"))
+    {
+    }
     ~AbstractPlayer() override = default;
 
     // The summary kept in the players list: the base writes "name".
@@ -28,9 +33,12 @@ class AbstractPlayer : public BaseObject {
     virtual void Deselect() {}
 
     const std::string& GetName() const { return m_Name; }
+    // Whether the record received its name.
+    bool IsNamed() const { return m_Named; }
 
 protected:
     std::string m_Name;
+    bool m_Named;
 };
 
 }  // namespace Qmv2

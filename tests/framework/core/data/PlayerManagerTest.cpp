@@ -299,3 +299,27 @@ TEST_F(PlayerManagerTest, UnreadableListsStayAsTheyAreAndFailedSavesAreSaid)
     EXPECT_EQ(said.find("[message box]", said.find("[message box]") + 1), std::string::npos)
         << "one message a run: " << said;
 }
+
+TEST(AbstractPlayerTest, ARecordIsNamedOnlyWhenItReceivedAName)
+{
+    EXPECT_TRUE(TestPlayer("Ann").IsNamed());
+    EXPECT_FALSE(TestPlayer("").IsNamed());
+
+    // An entry whose "name" is empty was still given one; an entry without
+    // the key was not, though both read as the empty name.
+    Qmv2::SmartPtr<Qmv2::PropertyNode> given(new Qmv2::PropertyNode("player"));
+    given->AddChild(new Qmv2::PropertyValue("name", "", true));
+    Qmv2::SmartPtr<Qmv2::PropertyNode> bare(new Qmv2::PropertyNode("player"));
+    TestPlayer fromGiven(given.Get());
+    TestPlayer fromBare(bare.Get());
+    EXPECT_TRUE(fromGiven.IsNamed());
+    EXPECT_FALSE(fromBare.IsNamed());
+    EXPECT_EQ(fromBare.GetName(), "");
+
+    // Saving writes the empty name as well, so the saved entry reads back named.
+    Qmv2::SmartPtr<Qmv2::PropertyNode> saved(new Qmv2::PropertyNode("player"));
+    fromBare.Save(saved.Get());
+    ASSERT_TRUE(saved->HasChild("name"));
+    EXPECT_TRUE(TestPlayer(saved.Get()).IsNamed());
+    EXPECT_EQ(saved->GetString("name"), "");
+}
