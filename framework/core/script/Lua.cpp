@@ -2,6 +2,9 @@
 
 #include <lua.hpp>
 
+#include <filesystem>
+#include <system_error>
+
 #include "framework/core/util/Platform.h"
 
 namespace Qmv2 {
@@ -79,6 +82,12 @@ void Lua::ReportError()
     Platform::ShowMessage(message, kErrorCaption);
 }
 
+bool Lua::ScriptExists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(path, error) || error;
+}
+
 bool Lua::RunScript(const std::string& path)
 {
     if (luaL_loadfile(m_State, path.c_str()) != 0 || lua_pcall(m_State, 0, 0, 0) != 0) {
@@ -143,12 +152,19 @@ int Lua::setupMetatableForClass(const char* baseName, const char* name, const ch
         }
         lua_pop(L, 1);
     }
-    if (scriptPath != nullptr && !RunScript(scriptPath)) {
+    // A class whose script file is absent is made of its base and its native
+    // methods alone: the content need not ship a script for every class.
+    const bool absent = scriptPath != nullptr && !ScriptExists(scriptPath);
+    if (scriptPath != nullptr && !absent && !RunScript(scriptPath)) {
         lua_settop(L, top);
         return 1;
     }
 
-    PushClassTable(className);
+    if (absent) {
+        lua_pushnil(L);
+    } else {
+        PushClassTable(className);
+    }
     int classTable = lua_gettop(L);
     bool hasClassTable = lua_istable(L, classTable);
     if (hasClassTable) {
@@ -217,7 +233,8 @@ int Lua::CreateScriptObject(BaseObject* object, const luaL_Reg* rootMethods)
         }
         // The class is stored even when its script fails, so that the script
         // is reported once and every node still gets the native methods.
-        if (RunScript(m_ScriptFolder + kRootScript)) {
+        const std::string rootScript = m_ScriptFolder + kRootScript;
+        if (ScriptExists(rootScript) && RunScript(rootScript)) {
             PushClassTable(kRootClass);
             if (lua_istable(L, -1)) {
                 CopyEntries(lua_gettop(L), metatable);

@@ -91,6 +91,9 @@ private:
     void PushClassTable(const char* className);
     // Loads and runs a class script; on failure reports it and pops the error.
     bool RunScript(const std::string& path);
+    // False only when the file is known to be absent: a file that cannot be
+    // checked is run, so that its problem is reported.
+    static bool ScriptExists(const std::string& path);
 
     lua_State* m_State = nullptr;
     std::string m_ScriptFolder;
