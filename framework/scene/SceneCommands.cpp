@@ -12,6 +12,7 @@
 #include "framework/scene/TaskPurge.h"
 #include "framework/scene/TaskRender.h"
 #include "framework/scene/TaskTickUpdate.h"
+#include "framework/scene/Sprite.h"
 
 namespace Qmv2 {
 
@@ -60,6 +61,7 @@ void RegisterSceneTrees()
     trees.createAnimTree = [] { AnimTree::SetInstance(new AnimTree); };
     trees.gameTree = []() -> InputTreeNode* { return GameTree::GetInstance(); };
     trees.release = [] {
+        Sprite::ReleaseHeld();
         AnimTree::ReleaseInstance();
         GameTree::ReleaseInstance();
     };

@@ -115,6 +115,11 @@ class Sprite : public GameNode, public GraphicsSettings, public iRenderable, pub
     // The native methods of the class "qmv.Sprite".
     static const luaL_Reg s_ScriptMethods[];
 
+    // A sprite a script made outside the tree is held until the next purge:
+    // by then it is linked and its parent keeps it, or it is freed.
+    static void HoldUntilPurge(Sprite* sprite);
+    static void ReleaseHeld();
+
 private:
     // Sizes the sprite to the displayed frame.
     void FitToFrame();

@@ -3,6 +3,7 @@
 #include <lua.hpp>
 
 #include <string>
+#include <vector>
 
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/script/Lua.h"
@@ -193,7 +194,9 @@ int ScriptLeft(lua_State* state)
 
 int ScriptNew(lua_State* state)
 {
-    PushSprite(state, SpriteFromTable(state, 1));
+    Sprite* sprite = SpriteFromTable(state, 1);
+    Sprite::HoldUntilPurge(sprite);
+    PushSprite(state, sprite);
     return 1;
 }
 
@@ -352,6 +355,29 @@ int ScriptWidth(lua_State* state)
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<SmartPtr<Sprite>>& HeldSprites()
+{
+    static std::vector<SmartPtr<Sprite>> held;
+    return held;
+}
+
+}  // namespace
+
+void Sprite::HoldUntilPurge(Sprite* sprite)
+{
+    HeldSprites().emplace_back(sprite);
+}
+
+void Sprite::ReleaseHeld()
+{
+    // Moved out first: a sprite freed here may run script code that makes more.
+    std::vector<SmartPtr<Sprite>> released;
+    released.swap(HeldSprites());
+    released.clear();
+}
 
 const luaL_Reg Sprite::s_ScriptMethods[] = {
     {"addSequentialAnimation", ScriptAddSequentialAnimation},

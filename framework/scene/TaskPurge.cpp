@@ -1,5 +1,7 @@
 #include "framework/scene/TaskPurge.h"
 
+#include "framework/scene/Sprite.h"
+
 namespace Qmv2 {
 
 void TaskPurge::Execute(std::int32_t)
@@ -10,6 +12,7 @@ void TaskPurge::Execute(std::int32_t)
     if (m_AnimTree) {
         m_AnimTree->Purge();
     }
+    Sprite::ReleaseHeld();
 }
 
 }  // namespace Qmv2

@@ -4,6 +4,7 @@
 
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/Sprite.h"
+#include "framework/scene/TaskPurge.h"
 #include "tests/framework/core/script/ScriptFixture.h"
 
 using Qmv2::GameNode;
@@ -26,6 +27,7 @@ protected:
     }
     void TearDown() override
     {
+        Sprite::ReleaseHeld();
         root = nullptr;
         ScriptFixture::TearDown();
     }
@@ -104,6 +106,29 @@ TEST_F(NodeScriptTest, ArgumentsAreCheckedAsScriptErrors)
     Eval("kept = plain");
     plain = nullptr;
     EXPECT_NE(Error("kept:x()").find("not a C++ object"), std::string::npos);
+}
+
+TEST_F(NodeScriptTest, ASpriteMadeOutsideTheTreeLivesUntilThePurgeUnlessLinked)
+{
+    ASSERT_EQ(Eval("kept = root.new{ name = 'kept', x = 3 } loose = root.new{ name = 'loose', x = 7 } return loose:x()"),
+              "7");
+    lua_State* state = State();
+    lua_getglobal(state, "kept");
+    lua_getfield(state, -1, "__c++");
+    auto* kept = static_cast<Sprite*>(static_cast<Qmv2::BaseObject*>(lua_touserdata(state, -1)));
+    lua_pop(state, 2);
+    ASSERT_NE(kept, nullptr);
+    root->AddChild(kept);
+
+    // Within the frame both still answer.
+    EXPECT_EQ(Eval("return loose:x() .. kept:x()"), "73");
+    Qmv2::TaskPurge(nullptr, nullptr).Execute(0);
+    // The unlinked one is freed, so its table no longer reaches it; the
+    // linked one lives on in the tree.
+    EXPECT_EQ(Eval("return loose['__c++']"), "nil");
+    EXPECT_NE(Eval("return loose:x()").find("not a C++ object"), std::string::npos);
+    EXPECT_EQ(root->FindChild("kept", false), kept);
+    EXPECT_EQ(Eval("return kept:x()"), "3");
 }
 
 }  // namespace
