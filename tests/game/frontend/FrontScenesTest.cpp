@@ -3,13 +3,18 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include <unistd.h>
 
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/data/DataTestSupport.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyNode.h"
+#include "framework/scene/Button.h"
 #include "framework/scene/SceneManager.h"
+#include "game/frontend/DialogNameInput.h"
 #include "game/frontend/LoadScene.h"
 #include "game/frontend/SceneSplash.h"
 #include "game/frontend/SelectionScene.h"
@@ -147,6 +152,84 @@ TEST_F(SelectionModes, AModeSetsTheCurrentModeAndGoesOnlyToASceneThatExists)
     menu->StartTrophy();
     EXPECT_EQ(GameMode::Get(), GameMode::kWordOfTheDay) << "the trophy room keeps the mode";
     EXPECT_EQ(scenes->GetPendingScene(), game) << "no trophy room: the earlier request stands";
+}
+
+}  // namespace
+
+namespace {
+
+class NameInput : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        frontendtest::SetUpDialogWorld();
+        scope = std::make_unique<QmvTest::DataFolderScope>(
+            std::string("FrontendNameInput_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PlayerManager::Create("3")->LoadPlayers();
+        SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+        scene = new Scene(empty.Get());
+    }
+    void TearDown() override
+    {
+        scene = nullptr;
+        PlayerManager::ReleaseInstance();
+        scope.reset();
+        frontendtest::TearDownDialogWorld();
+    }
+    DialogNameInput* Open()
+    {
+        return frontendtest::OpenDialog<DialogNameInput>(*scene, "DIALOG_NEWPLAYER");
+    }
+    static bool OkEnabled(DialogNameInput* dialog)
+    {
+        auto* ok = static_cast<Button*>(dialog->FindChild("BUTTON_OK", true));
+        return ok != nullptr && ok->IsEnabled();
+    }
+
+    std::unique_ptr<QmvTest::DataFolderScope> scope;
+    SmartPtr<Scene> scene;
+};
+
+TEST_F(NameInput, TheFirstPlayerIsNamedWithoutBlanksAndCannotBeCancelled)
+{
+    DialogNameInput* dialog = Open();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog->GetEntry(), nullptr);
+    GameNode* cancel = dialog->FindChild("BUTTON_CANCEL", true);
+    EXPECT_TRUE(cancel == nullptr || cancel->IsObsolete()) << "without a player there is nothing to go back to";
+    EXPECT_FALSE(OkEnabled(dialog));
+    dialog->GetEntry()->SetText(UTF8String(" \t "));
+    EXPECT_FALSE(OkEnabled(dialog)) << "blanks are no name";
+    dialog->OnCreate();
+    EXPECT_EQ(PlayerManager::GetInstance()->GetPlayers().GetCount(), 0);
+
+    dialog->GetEntry()->SetText(UTF8String("  Ann "));
+    EXPECT_TRUE(OkEnabled(dialog));
+    dialog->OnCreate();
+    ASSERT_EQ(PlayerManager::GetInstance()->GetPlayers().GetCount(), 1);
+    ASSERT_NE(PlayerManager::GetInstance()->GetCurrentPlayer(), nullptr);
+    EXPECT_EQ(PlayerManager::GetInstance()->GetCurrentPlayer()->GetName(), "Ann");
+    EXPECT_TRUE(std::filesystem::exists(PlayerManager::GetInstance()->GetPlayersListFile() + ".!"));
+}
+
+TEST_F(NameInput, ATakenNameIsRefusedWithANoticeAndTheDialogStays)
+{
+    DialogNameInput* first = Open();
+    ASSERT_NE(first, nullptr);
+    first->GetEntry()->SetText(UTF8String("Ann"));
+    first->OnCreate();
+    scene->CloseDialog(first);
+
+    DialogNameInput* second = Open();
+    ASSERT_NE(second, nullptr);
+    GameNode* cancel = second->FindChild("BUTTON_CANCEL", true);
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_FALSE(cancel->IsObsolete()) << "with a player the dialog may be cancelled";
+    second->GetEntry()->SetText(UTF8String("Ann"));
+    second->OnCreate();
+    EXPECT_EQ(PlayerManager::GetInstance()->GetPlayers().GetCount(), 1);
+    EXPECT_NE(scene->FindDialog("CTEXT_PLAYER_EXISTS"), nullptr);
+    EXPECT_EQ(scene->FindDialog("DIALOG_NEWPLAYER"), second);
 }
 
 }  // namespace
