@@ -6,6 +6,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/ModifierAlpha.h"
 #include "framework/scene/ModifierBlink.h"
+#include "framework/scene/ModifierContainer.h"
 #include "framework/scene/ModifierDelay.h"
 #include "framework/scene/ModifierFrame.h"
 #include "framework/scene/ModifierRotation.h"
@@ -187,6 +188,36 @@ TEST(ModifierKindsTest, FrameRunShowsEachFrameAndFinishesOnTheLast)
         EXPECT_TRUE(still->IsFinished());
         EXPECT_EQ(s->GetFrame(), 4);   // the finish shows the end frame
     }
+}
+
+
+// The log texts say what each kind does after the common part of the base.
+TEST(ModifierTextTest, EachKindDescribesItsOwnWork)
+{
+    SmartPtr<Modifier> alpha(new ModifierAlpha(200, 1.0f, 0.25f));
+    EXPECT_EQ(alpha->ToString(), alpha->Modifier::ToString() + "[1.00 -> 0.25] ");
+    SmartPtr<Modifier> rotation(new ModifierRotation(400, 0.0f, 1.5f));
+    EXPECT_EQ(rotation->ToString(), rotation->Modifier::ToString() + "[0.00 -> 1.50] in 400ms; ");
+    SmartPtr<ModifierRotation> spin(new ModifierRotation(1000, 0.0f, 1.0f));
+    spin->SetContinuous(true);
+    EXPECT_EQ(spin->ToString(), spin->Modifier::ToString() + "Continuously rotating in 1000ms; ");
+    SmartPtr<Modifier> counted(new ModifierFrame(3, 40, 0, 5, false, false));
+    EXPECT_EQ(counted->ToString(), counted->Modifier::ToString() + "[0 -> 5] x3");
+    SmartPtr<Modifier> looped(new ModifierFrame(-1, 40, 2, 4, false, true));
+    EXPECT_EQ(looped->ToString(), looped->Modifier::ToString() + "[2 -> 4] looped");
+    const char* modes[] = {"hide", "show", "flip"};
+    for (int mode = 0; mode < 3; ++mode) {
+        SmartPtr<Modifier> visible(new ModifierVisible(mode));
+        EXPECT_EQ(visible->ToString(), visible->Modifier::ToString() + modes[mode] + "; ");
+    }
+    SmartPtr<Modifier> kept(new ModifierContainer("kept", false));
+    SmartPtr<Modifier> dropped(new ModifierContainer("dropped", true));
+    EXPECT_EQ(kept->ToString(), kept->Modifier::ToString());
+    EXPECT_EQ(dropped->ToString(), dropped->Modifier::ToString() + "Remove when empty");
+    // The delay starts from the plain object text and tells its remaining time.
+    SmartPtr<Modifier> delay(new ModifierDelay(300));
+    delay->SetName("pause");
+    EXPECT_EQ(delay->ToString(), delay->BaseObject::ToString() + "\"pause\"; for 300ms; ");
 }
 
 }  // namespace
