@@ -61,13 +61,14 @@ std::string RunScript(const std::string& arguments)
     return output;
 }
 
-// The colour near the top left corner of the window with the X id `window`, as
+// The colour at (x, y) of the window with the X id `window`, as
 // ImageMagick names it; the first frames may still be on their way, so it
 // waits for `expected`.
-std::string CornerColour(const std::string& window, const std::string& expected, int seconds)
+std::string PixelColour(const std::string& window, int x, int y, const std::string& expected, int seconds)
 {
     std::string colour;
-    const std::string command = "import -window '" + window + "' -format '%[pixel:p{8,8}]' info: 2>/dev/null";
+    const std::string command = "import -window '" + window + "' -format '%[pixel:p{" + std::to_string(x) + "," +
+                                std::to_string(y) + "}]' info: 2>/dev/null";
     for (int i = 0; i < seconds * 10; ++i) {
         colour.clear();
         FILE* pipe = popen(command.c_str(), "r");
@@ -132,7 +133,7 @@ TEST_F(GameE2ETest, WindowOpensSecondInstanceEndsAndClosingEndsTheGame)
     std::string window = RunScript("Quorvel 5 --id-only" + ofGame);
     window = window.substr(0, window.find('\n'));
     // The splash picture lies in the middle: its surroundings show the backdrop.
-    EXPECT_EQ(CornerColour(window, "srgb(29,53,87)", 10), "srgb(29,53,87)") << "every frame draws the game's backdrop";
+    EXPECT_EQ(PixelColour(window, 8, 8, "srgb(29,53,87)", 10), "srgb(29,53,87)") << "every frame draws the game's backdrop";
     EXPECT_EQ(ShutdownCorrect(), "false") << "a running game marks its end as not yet orderly";
 
     const pid_t second = StartGame();
@@ -234,4 +235,49 @@ TEST_F(GameE2ETest, FailedStartsSayWhyAndEndWithAFailureStatus)
     EXPECT_EQ(strings.code, 1);
     EXPECT_NE(strings.errors.find("properties/strings.xml are damaged and could not be read"), std::string::npos)
         << strings.errors;
+}
+
+namespace {
+
+// Runs an xdotool command line; true when it succeeded.
+bool Xdo(const std::string& arguments)
+{
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+}  // namespace
+
+TEST_F(GameE2ETest, APlayerIsMadeInTheMenuAndQuittingAsksFirst)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const pid_t game = StartGame();
+    ASSERT_GT(game, 0);
+    const std::string ofGame = " --pid " + std::to_string(game);
+    std::string window = RunScript("Quorvel 60 --id-only" + ofGame);
+    window = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(window.empty());
+    // The splash card is cream in the middle of the window; after it and the
+    // loading screen (about seven seconds together) the menu opens the
+    // new-player dialog, whose cream panel lies at the same place.
+    EXPECT_EQ(PixelColour(window, 200, 200, "srgb(255,248,231)", 30), "srgb(255,248,231)") << "the splash shows";
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    const std::string panel = PixelColour(window, 200, 200, "srgb(255,248,231)", 30);
+    EXPECT_EQ(panel, "srgb(255,248,231)") << "the new-player dialog opens over the menu";
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    EXPECT_TRUE(Xdo("mousemove --window " + window + " 400 310 click 1"));
+    EXPECT_TRUE(Xdo("type --delay 60 ' Ann '"));
+    EXPECT_TRUE(Xdo("key Return"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(Xdo("mousemove --window " + window + " 110 522 click 1"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(Xdo("mousemove --window " + window + " 316 344 click 1"));
+    const int code = WaitExit(game, 15);
+    if (code == -1) {
+        kill(game, SIGKILL);
+        waitpid(game, nullptr, 0);
+    }
+    EXPECT_EQ(code, 0) << "yes to the quit question ends the game";
+    EXPECT_EQ(ShutdownCorrect(), "true");
+    EXPECT_TRUE(std::filesystem::exists(folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel/players/players.plrs.!"))
+        << "the new player is stored";
 }
