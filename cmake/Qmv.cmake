@@ -117,12 +117,18 @@ function(qmv_tests name)
       PROPERTIES
         LABELS ${label}
         TIMEOUT ${_timeout})
+    # The real program's tests share one display: typed keys and clicks would
+    # reach whichever game window has the focus, so they run one at a time.
+    set(_serial "")
+    if(label STREQUAL "e2e")
+      set(_serial "RUN_SERIAL TRUE")
+    endif()
     # The folder's label joins the group's once the tests are discovered (a
     # list passed through the discovery would be cut to its first element).
     set(_labels ${CMAKE_CURRENT_BINARY_DIR}/${_exe}_labels.cmake)
     file(WRITE ${_labels}
       "if(DEFINED ${_exe}_TESTS)\n"
-      "  set_tests_properties(\${${_exe}_TESTS} PROPERTIES LABELS \"${label};${name}\")\n"
+      "  set_tests_properties(\${${_exe}_TESTS} PROPERTIES LABELS \"${label};${name}\" ${_serial})\n"
       "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_labels})
   endforeach()
