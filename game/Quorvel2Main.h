@@ -8,7 +8,7 @@
 
 namespace Quorvel {
 
-class QuorvelApplication : public Qmv2::Application {
+class Quorvel2Main : public Qmv2::Application {
 public:
     // The backdrop colour: the deep blue of the game's palette (ARGB).
     static constexpr std::uint32_t kBackgroundColor = 0xFF1D3557;

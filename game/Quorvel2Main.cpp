@@ -1,10 +1,9 @@
-#include "game/QuorvelApplication.h"
+#include "game/Quorvel2Main.h"
 
 #include "game/frontend/Quorvel2GameSettings.h"
 
 #include "framework/core/properties/DataManager.h"
 #include "framework/core/util/Color.h"
-#include "framework/core/util/Platform.h"
 #include "framework/core/util/Platform.h"
 #include "framework/scene/BackgroundNode.h"
 #include "framework/scene/GameTree.h"
@@ -12,7 +11,7 @@
 
 namespace Quorvel {
 
-void QuorvelApplication::BeforeMainLoop()
+void Quorvel2Main::BeforeMainLoop()
 {
     Qmv2::Application::BeforeMainLoop();
     if (Qmv2::GameTree* tree = Qmv2::GameTree::GetInstance()) {
@@ -27,7 +26,7 @@ void QuorvelApplication::BeforeMainLoop()
     }
 }
 
-void QuorvelApplication::RegisterScenes()
+void Quorvel2Main::RegisterScenes()
 {
     Qmv2::SceneManager* scenes = Qmv2::SceneManager::GetInstance();
     if (scenes == nullptr) {
@@ -44,7 +43,7 @@ void QuorvelApplication::RegisterScenes()
     }
 }
 
-Qmv2::GameSettings* QuorvelApplication::CreateGameSettings()
+Qmv2::GameSettings* Quorvel2Main::CreateGameSettings()
 {
     return new Quorvel2GameSettings();
 }
