@@ -11,6 +11,16 @@
 
 namespace Quorvel {
 
+Quorvel2Main::~Quorvel2Main()
+{
+    Qmv2::Application::Shutdown();
+}
+
+void Quorvel2Main::Shutdown()
+{
+    Qmv2::Application::Shutdown();
+}
+
 void Quorvel2Main::BeforeMainLoop()
 {
     Qmv2::Application::BeforeMainLoop();

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The front-end scenes' pictures: the backgrounds of the
-loading screen and the main menu, the progress bar, the loading logo (its
-letters rolling in, one frame each), the menu's two springing logos (a coil
-and a bouncing ball) and the menu's buttons (normal, hover, pressed,
-disabled).
+loading screen, the main menu and the trophy room, the progress bar, the
+loading logo (its letters rolling in, one frame each), the menu's two
+springing logos (a coil and a bouncing ball), the menu's buttons (normal,
+hover, pressed, disabled), the trophy room's sparkle, and the player list's
+name rows, its border and its buttons.
 
     frontend.py --list            the file names it writes
     frontend.py <output folder>
@@ -22,10 +23,17 @@ BUTTONS = {
     "play_wod": ("Word of the day", TEAL, 260), "blitz": ("Blitz", TEAL, 260),
     "crisscross": ("Crisscross", TEAL, 260), "trophy": ("Trophy room", INK, 220),
     "highscores": ("High scores", INK, 220), "changename": ("Change player", INK, 220),
-    "quit": ("Quit", CORAL, 220),
+    "quit": ("Quit", CORAL, 220), "trophy_menu": ("Main menu", INK, 200),
+    "player_add": ("Add player", TEAL, 160), "player_remove": ("Remove", CORAL, 160),
+    # The player rows carry their name as a label of their own.
+    "player_name": ("", INK, 300),
 }
+# Where the trophy room's 24 trophies stand: six on each of four shelves.
+TROPHY_COLUMNS, TROPHY_ROWS = 6, 4
+TROPHY_X0, TROPHY_DX, TROPHY_Y0, TROPHY_DY = 125, 110, 140, 100
 TITLE = "QUORVEL"
-SINGLE = ["background_load.png", "background_menu.png", "progress_bar.png", "progress_frame.png"]
+SINGLE = ["background_load.png", "background_menu.png", "background_trophy.png", "progress_bar.png",
+          "progress_frame.png", "sparkle.png", "player_border.png"]
 SHEETS = ["logo_load", "logo_coil", "logo_bounce"] + ["button_" + b for b in BUTTONS]
 
 
@@ -78,6 +86,43 @@ def menu_background():
     return gradient(800, 600, panel + title_row(len(TITLE), 24, 800, 60))
 
 
+def trophy_spot(column, row):
+    """The centre of trophy `column`, `row`, as the trophy room's data places it."""
+    return TROPHY_X0 + column * TROPHY_DX, TROPHY_Y0 + row * TROPHY_DY
+
+
+def trophy_background():
+    shelves = "".join(
+        f'<rect x="80" y="{TROPHY_Y0 + row * TROPHY_DY + 38}" width="640" height="10" rx="4" fill="{INK}" '
+        f'stroke="{NAVY}" stroke-width="2"/>' for row in range(TROPHY_ROWS))
+    # A faint stand marks where each trophy will be, so an empty room still
+    # shows how much is left to earn.
+    spots = "".join(
+        f'<ellipse cx="{x}" cy="{y + 36}" rx="30" ry="6" fill="{SKY}" opacity="0.25"/>'
+        for x, y in (trophy_spot(c, r) for r in range(TROPHY_ROWS) for c in range(TROPHY_COLUMNS)))
+    panel = (f'<rect x="60" y="80" width="680" height="420" rx="16" fill="{NAVY}" opacity="0.45"/>'
+             f'<text x="400" y="58" font-family="DejaVu Sans" font-weight="bold" font-size="34" text-anchor="middle" '
+             f'fill="{CREAM}" stroke="{NAVY}" stroke-width="2" paint-order="stroke">Trophy room</text>'
+             f'<rect x="60" y="512" width="500" height="48" rx="10" fill="{CREAM}" opacity="0.92"/>')
+    return gradient(800, 600, panel + shelves + spots)
+
+
+def sparkle():
+    """A four-pointed glint with a soft halo, laid over an earned trophy."""
+    rays = "".join(f'<path d="M60 {60 - r} L{60 + r * 0.16} 60 L60 {60 + r} L{60 - r * 0.16} 60 Z" fill="#ffffff" '
+                   f'transform="rotate({angle} 60 60)" opacity="{alpha}"/>'
+                   for r, angle, alpha in ((56, 0, 0.95), (56, 90, 0.95), (34, 45, 0.7), (34, 135, 0.7)))
+    return render(svg(120, 120, (
+        '<defs><radialGradient id="h"><stop offset="0" stop-color="#fff1a8" stop-opacity="0.75"/>'
+        '<stop offset="1" stop-color="#fff1a8" stop-opacity="0"/></radialGradient></defs>'
+        f'<circle cx="60" cy="60" r="58" fill="url(#h)"/>{rays}')))
+
+
+def player_border():
+    return render(svg(312, 56, f'<rect x="3" y="3" width="306" height="50" rx="24" fill="none" stroke="{SUN}" '
+                               f'stroke-width="5"/>'))
+
+
 def progress_bar():
     return render(svg(400, 24, f'<rect x="1" y="1" width="398" height="22" rx="11" fill="{SUN}" '
                                f'stroke="{NAVY}" stroke-width="2"/><rect x="12" y="5" width="376" height="5" '
@@ -120,8 +165,10 @@ def bounce_frames():
 def build(out):
     os.makedirs(out, exist_ok=True)
     for name, image in (("background_load.png", load_background()),
-                        ("background_menu.png", menu_background()), ("progress_bar.png", progress_bar()),
-                        ("progress_frame.png", progress_frame())):
+                        ("background_menu.png", menu_background()),
+                        ("background_trophy.png", trophy_background()), ("progress_bar.png", progress_bar()),
+                        ("progress_frame.png", progress_frame()), ("sparkle.png", sparkle()),
+                        ("player_border.png", player_border())):
         image.save(os.path.join(out, name))
     for stem, frames in (("logo_load", logo_frames()), ("logo_coil", coil_frames()),
                          ("logo_bounce", bounce_frames())):

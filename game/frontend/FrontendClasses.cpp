@@ -9,6 +9,7 @@
 #include "game/frontend/DialogEndGame.h"
 #include "game/frontend/DialogMenu.h"
 #include "game/frontend/DialogNameInput.h"
+#include "game/frontend/DialogPlayerSelect.h"
 #include "game/frontend/DialogHelp.h"
 #include "game/frontend/DialogHighScore.h"
 #include "game/frontend/DialogQuorvel2.h"
@@ -21,6 +22,7 @@
 #include "game/frontend/Quorvel2ScoreEntry.h"
 #include "game/frontend/SceneSplash.h"
 #include "game/frontend/SelectionScene.h"
+#include "game/frontend/TrophyScene.h"
 #include "game/words/WordsClasses.h"
 
 void RegisterFrontendClasses()
@@ -43,9 +45,11 @@ void RegisterFrontendClasses()
     factory->Register<DialogCredits>("DialogCredits");
     factory->Register<DialogHighScore>("DialogHighScore");
     factory->Register<DialogNameInput>("DialogNameInput");
+    factory->Register<DialogPlayerSelect>("DialogPlayerSelect");
     factory->Register<SceneSplash>("SceneSplash");
     factory->Register<LoadScene>("LoadScene");
     factory->Register<SelectionScene>("SelectionScene");
+    factory->Register<TrophyScene>("TrophyScene");
 }
 
 void RegisterProgramClasses()
