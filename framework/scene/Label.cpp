@@ -13,6 +13,8 @@
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/scene/LabelLineBreaker.h"
+#include "framework/scene/ModifierMethod.h"
+#include "framework/scene/SpriteAnimation.h"
 
 namespace Qmv2 {
 
@@ -212,6 +214,28 @@ void Label::SetPadStyle(std::int32_t style)
         m_PadStyle = style;
         Invalidate();
     }
+}
+
+Modifier* Label::Animate(lua_State* state, std::int32_t duration)
+{
+    const int table = lua_gettop(state);
+    lua_getfield(state, table, "text");
+    const int textType = lua_type(state, -1);
+    lua_pop(state, 1);
+    // Raised before the sprite's step is built, so nothing is half added.
+    if (textType != LUA_TNIL && textType != LUA_TSTRING && textType != LUA_TNUMBER) {
+        luaL_error(state, "bad field 'text' (string expected, got %s)", lua_typename(state, textType));
+    }
+    Modifier* last = Sprite::Animate(state, duration);
+    if (textType == LUA_TNIL) {
+        return last;
+    }
+    lua_getfield(state, table, "text");
+    // lua_tostring turns a number into its string form.
+    UTF8String text(lua_tostring(state, -1));
+    lua_pop(state, 1);
+    return SpriteAnimation::AddAnimationStep(
+        new ModifierMethodParamRef<Label, UTF8String>(this, &Label::SetText, std::move(text)), this, duration);
 }
 
 void Label::SetText(const UTF8String& text)

@@ -63,6 +63,10 @@ class Label : public Sprite {
     // changes nothing.
     void SetText(const UTF8String& text);
     const UTF8String& GetText() const { return m_Text; }
+    // The sprite's step, then, for a "text" field (a string or a number),
+    // a step that sets that text at its turn. Any other "text" is a script
+    // error raised before anything is made.
+    Modifier* Animate(lua_State* state, std::int32_t duration) override;
     void SetLabelWidth(float width);
     float GetLabelWidth() const { return m_LabelWidth; }
     void SetLabelHeight(float height);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include <lua.hpp>
+
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyNode.h"
@@ -22,6 +24,25 @@ const char* const kFrameDirections[] = {"forward", "backward"};
 float ReadFloat(const PropertyNode& node, const char* key)
 {
     return node.GetValue(key)->GetFloat();
+}
+
+// Raw reads run no metamethod, so they cannot raise a script error.
+float RawNumber(lua_State* state, int table, const char* key)
+{
+    lua_pushstring(state, key);
+    lua_rawget(state, table);
+    const auto value = static_cast<float>(lua_tonumber(state, -1));
+    lua_pop(state, 1);
+    return value;
+}
+
+std::string RawText(lua_State* state, int table, const char* key)
+{
+    lua_pushstring(state, key);
+    lua_rawget(state, table);
+    std::string value = lua_isstring(state, -1) != 0 ? lua_tostring(state, -1) : "";
+    lua_pop(state, 1);
+    return value;
 }
 
 }  // namespace
@@ -47,6 +68,29 @@ Sprite::Sprite(float x, float y, float width, float height)
     SetX(x);
     SetY(y);
     SetSize(width, height);
+    SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", s_ScriptMethods);
+}
+
+Sprite::Sprite(lua_State* state, int table)
+{
+    if (table < 0) {
+        table = lua_gettop(state) + table + 1;
+    }
+    SetX(RawNumber(state, table, "x"));
+    SetY(RawNumber(state, table, "y"));
+    const std::string imageName = RawText(state, table, "image");
+    const std::string section = RawText(state, table, "section");
+    if (!imageName.empty() && !section.empty()) {
+        if (ResourceManager* resources = ResourceManager::GetInstance()) {
+            SetImage(resources->GetImage(imageName, section));
+        }
+    }
+    lua_pushstring(state, "name");
+    lua_rawget(state, table);
+    if (lua_isstring(state, -1) != 0) {
+        SetName(lua_tostring(state, -1));
+    }
+    lua_pop(state, 1);
     SetScriptClass("Sprite.lua", "qmv.Sprite", "qmv.GameNode", "Sprite", s_ScriptMethods);
 }
 

@@ -16,8 +16,11 @@
 #include "framework/graphics/image/Image.h"
 #include "framework/scene/GameNode.h"
 
+struct lua_State;
+
 namespace Qmv2 {
 
+class Modifier;
 class PropertyNode;
 
 class Sprite : public GameNode, public GraphicsSettings, public iRenderable, public iClippable {
@@ -30,6 +33,11 @@ class Sprite : public GameNode, public GraphicsSettings, public iRenderable, pub
     Sprite(float x, float y, Image* image);
     // At (x, y) with the given size and no image.
     Sprite(float x, float y, float width, float height);
+    // The script form: the fields "x", "y", "image", "section" and "name" of
+    // the script table at `table`; an image only when both its name and its
+    // section are given. Reads raw fields only, so it never raises a script
+    // error half-way through building.
+    Sprite(lua_State* state, int table);
     ~Sprite() override;
 
     Interface* GetInterface(const ClassType* type) override;
@@ -108,6 +116,15 @@ class Sprite : public GameNode, public GraphicsSettings, public iRenderable, pub
 
     // Copies the drawing state into the drawing object and draws the frame.
     void Render(Graphics& graphics) override;
+
+    // One step of an animation chain from the style table on top of the
+    // script stack: its modifiers, each added as a step part with this sprite
+    // as target. Answers the last one made, or null when the table yields none.
+    virtual Modifier* Animate(lua_State* state, std::int32_t duration);
+    // A straight move to (x, y), or by (x, y) when relative; eased in and out
+    // for the style "easeInOut".
+    virtual Modifier* CreateMoveModifier(float x, float y, bool relative, std::int32_t duration,
+                                         const std::string& style);
 
     // Applies the sprite keys of a property node, where present.
     void ReadProperties(PropertyNode* description);

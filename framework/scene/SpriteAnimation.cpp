@@ -7,7 +7,6 @@
 #include "framework/core/script/Lua.h"
 #include "framework/core/util/Color.h"
 #include "framework/scene/AnimTree.h"
-#include "framework/scene/Label.h"
 #include "framework/scene/ModifierAlpha.h"
 #include "framework/scene/ModifierContainer.h"
 #include "framework/scene/ModifierDelay.h"
@@ -50,6 +49,14 @@ bool Field(lua_State* state, int table, const char* key)
     return true;
 }
 
+bool Present(lua_State* state, int table, const char* key)
+{
+    lua_getfield(state, table, key);
+    const bool present = !lua_isnil(state, -1);
+    lua_pop(state, 1);
+    return present;
+}
+
 // A number field read into `value` where present (the field is popped).
 bool Number(lua_State* state, int table, const char* key, float& value)
 {
@@ -73,8 +80,8 @@ void SpriteAnimation::SetLastStep(Modifier* step)
     LastStep() = step;
 }
 
-Modifier* SpriteAnimation::CreateMoveModifier(float x, float y, bool relative, std::int32_t duration,
-                                              const std::string& style)
+Modifier* Sprite::CreateMoveModifier(float x, float y, bool relative, std::int32_t duration,
+                                     const std::string& style)
 {
     return new ModifierLocationLine(duration, x, y, relative, style == "easeInOut");
 }
@@ -141,19 +148,32 @@ void SpriteAnimation::EndGroup(Sprite* sprite)
     Modifier::SetSimultaneousAnchor(nullptr);
 }
 
-Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_t duration)
+Modifier* Sprite::Animate(lua_State* state, std::int32_t duration)
 {
+    Sprite& sprite = *this;
     const int table = lua_gettop(state);
-    // A bad "text" is refused before anything is made: the error leaves
-    // this frame at once, so no step of the table is half added.
-    lua_getfield(state, table, "text");
-    const int textType = lua_type(state, -1);
-    if (textType != LUA_TNIL && textType != LUA_TSTRING && textType != LUA_TNUMBER) {
-        luaL_error(state, "bad field 'text' (string expected, got %s)", lua_typename(state, textType));
-    }
-    lua_pop(state, 1);
     Modifier* last = nullptr;
-    auto add = [&](Modifier* modifier) { last = AddAnimationStep(modifier, &sprite, duration); };
+    auto add = [&](Modifier* modifier) { last = SpriteAnimation::AddAnimationStep(modifier, &sprite, duration); };
+
+    // The fields that can raise a script error are read before anything is
+    // made: the error leaves by a long jump, which must find no half-added
+    // step and no object with a destructor in this frame.
+    const bool frameRun = Present(state, table, "startframe") || Present(state, table, "startFrame");
+    bool backward = false;
+    bool pingPong = false;
+    if (frameRun && Field(state, table, "direction")) {
+        backward = luaL_checkoption(state, -1, nullptr, kDirections) == 1;
+        lua_pop(state, 1);
+    }
+    if (frameRun && Field(state, table, "type")) {
+        pingPong = luaL_checkoption(state, -1, nullptr, kFrameTypes) == 1;
+        lua_pop(state, 1);
+    }
+    GameNode* receiver = &sprite;
+    if (Field(state, table, "target")) {
+        receiver = static_cast<Sprite*>(Lua::CheckObject(state, lua_gettop(state), &Sprite::s_Type, "not a Sprite"));
+        lua_pop(state, 1);
+    }
 
     std::string style;
     if (Field(state, table, "style")) {
@@ -279,8 +299,6 @@ Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_
         float end = static_cast<float>(frames - 1);
         float frameTime = 40.0f;
         std::int32_t loops = 1;
-        bool backward = false;
-        bool pingPong = false;
         Number(state, table, "endframe", end);
         Number(state, table, "endFrame", end);
         Number(state, table, "frametime", frameTime);
@@ -292,14 +310,6 @@ Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_
                 const std::string word = lua_tostring(state, -1);
                 loops = (word == "forever" || word == "infinite") ? -1 : 1;
             }
-            lua_pop(state, 1);
-        }
-        if (Field(state, table, "direction")) {
-            backward = luaL_checkoption(state, -1, nullptr, kDirections) == 1;
-            lua_pop(state, 1);
-        }
-        if (Field(state, table, "type")) {
-            pingPong = luaL_checkoption(state, -1, nullptr, kFrameTypes) == 1;
             lua_pop(state, 1);
         }
         add(new ModifierFrame(loops, static_cast<std::int32_t>(frameTime), static_cast<std::int32_t>(start),
@@ -321,11 +331,6 @@ Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_
         // luaL_ref pops the function and keeps it in the registry.
         add(new ModifierLuaFunction(luaL_ref(state, LUA_REGISTRYINDEX)));
     }
-    GameNode* receiver = &sprite;
-    if (Field(state, table, "target")) {
-        receiver = static_cast<Sprite*>(Lua::CheckObject(state, lua_gettop(state), &Sprite::s_Type, "not a Sprite"));
-        lua_pop(state, 1);
-    }
     if (Field(state, table, "command")) {
         const std::string command = lua_isstring(state, -1) != 0 ? lua_tostring(state, -1) : "";
         lua_pop(state, 1);
@@ -334,15 +339,6 @@ Modifier* SpriteAnimation::Animate(Sprite& sprite, lua_State* state, std::int32_
     float delay = 0.0f;
     if (Number(state, table, "delay", delay)) {
         add(new ModifierDelay(static_cast<std::int32_t>(delay)));
-    }
-    // A label's text changes when its step finishes, like the sprite's own steps.
-    if (textType != LUA_TNIL && sprite.IsOfType(&Label::s_Type)) {
-        lua_getfield(state, table, "text");
-        // lua_tostring turns a number into its string form.
-        UTF8String text(lua_tostring(state, -1));
-        lua_pop(state, 1);
-        add(new ModifierMethodParamRef<Label, UTF8String>(static_cast<Label*>(&sprite), &Label::SetText,
-                                                          std::move(text)));
     }
     return last;
 }

@@ -6,9 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-
-struct lua_State;
 
 namespace Qmv2 {
 
@@ -17,13 +14,6 @@ class Sprite;
 
 class SpriteAnimation {
 public:
-    // The modifiers of the style table on top of the script stack, each
-    // added as a step part with the sprite as target; the last one made, or
-    // null when the table yields none.
-    static Modifier* Animate(Sprite& sprite, lua_State* state, std::int32_t duration);
-    // A straight move to (x, y), or by (x, y) when relative.
-    static Modifier* CreateMoveModifier(float x, float y, bool relative, std::int32_t duration,
-                                        const std::string& style);
     // Attaches one modifier of a step by the chaining state.
     static Modifier* AddAnimationStep(Modifier* modifier, Sprite* target, std::int32_t duration);
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/core/files/ResourceManager.h"
 #include "framework/core/script/Lua.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/scene/Sprite.h"
@@ -48,22 +47,6 @@ void PushSprite(lua_State* state, Sprite* sprite)
     lua->PushScriptObject(sprite->GetScriptRef());
 }
 
-std::string StringField(lua_State* state, int table, const char* key)
-{
-    lua_getfield(state, table, key);
-    std::string value = lua_isstring(state, -1) != 0 ? lua_tostring(state, -1) : "";
-    lua_pop(state, 1);
-    return value;
-}
-
-float NumberField(lua_State* state, int table, const char* key)
-{
-    lua_getfield(state, table, key);
-    const float value = static_cast<float>(lua_tonumber(state, -1));
-    lua_pop(state, 1);
-    return value;
-}
-
 // Entry `index` of the table at `arg` when it is a number, else `fallback`.
 float Entry(lua_State* state, int arg, int index, float fallback)
 {
@@ -71,24 +54,6 @@ float Entry(lua_State* state, int arg, int index, float fallback)
     const float value = lua_isnumber(state, -1) != 0 ? static_cast<float>(lua_tonumber(state, -1)) : fallback;
     lua_pop(state, 1);
     return value;
-}
-
-// A sprite from the fields "x", "y", "image", "section" and "name" of the
-// table at `arg`; an image only when both its name and section are given.
-Sprite* SpriteFromTable(lua_State* state, int arg)
-{
-    luaL_checktype(state, arg, LUA_TTABLE);
-    Image* image = nullptr;
-    const std::string imageName = StringField(state, arg, "image");
-    const std::string section = StringField(state, arg, "section");
-    if (!imageName.empty() && !section.empty()) {
-        if (ResourceManager* resources = ResourceManager::GetInstance()) {
-            image = resources->GetImage(imageName, section);
-        }
-    }
-    auto* sprite = new Sprite(NumberField(state, arg, "x"), NumberField(state, arg, "y"), image);
-    sprite->SetName(StringField(state, arg, "name"));
-    return sprite;
 }
 
 std::int32_t FrameCount(const Sprite& sprite)
@@ -116,7 +81,7 @@ int ScriptAddSequentialAnimation(lua_State* state)
     const auto duration = static_cast<std::int32_t>(lua_tointeger(state, -1));
     lua_pop(state, 1);
     lua_pushvalue(state, 2);
-    Modifier* step = SpriteAnimation::Animate(*sprite, state, duration);
+    Modifier* step = sprite->Animate(state, duration);
     lua_settop(state, 2);
     SpriteAnimation::SetLastStep(step);
     return 0;
@@ -194,7 +159,8 @@ int ScriptLeft(lua_State* state)
 
 int ScriptNew(lua_State* state)
 {
-    Sprite* sprite = SpriteFromTable(state, 1);
+    luaL_checktype(state, 1, LUA_TTABLE);
+    auto* sprite = new Sprite(state, 1);
     Sprite::HoldUntilPurge(sprite);
     PushSprite(state, sprite);
     return 1;
@@ -206,7 +172,8 @@ int ScriptNewChildSprite(lua_State* state)
     if (lua_gettop(state) != 2) {
         luaL_argerror(state, 3, "must have one table argument");
     }
-    Sprite* child = SpriteFromTable(state, 2);
+    luaL_checktype(state, 2, LUA_TTABLE);
+    auto* child = new Sprite(state, 2);
     parent->AddChild(child);
     PushSprite(state, child);
     return 1;

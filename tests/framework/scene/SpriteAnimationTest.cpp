@@ -113,6 +113,17 @@ TEST_F(SpriteAnimationTest, FrameRunsAndBadOptions)
               "ok");
     EXPECT_NE(Eval("stage:addSequentialAnimation{ startframe = 0, type = 'bounce' }").find("invalid option"),
               std::string::npos);
+    // A refused table adds none of its steps, not even those read before.
+    EXPECT_NE(Eval("s = stage:child('s') s:addSequentialAnimation{ x = 90, alpha = 0, startframe = 0,"
+                   " direction = 'sideways', duration = 100 }")
+                  .find("invalid option"),
+              std::string::npos);
+    EXPECT_NE(Eval("s:addSequentialAnimation{ x = 90, target = 5, command = 'go', duration = 100 }")
+                  .find("table expected, got number"),
+              std::string::npos);
+    Tick(300);
+    EXPECT_FLOAT_EQ(Named("s")->GetX(), 0.0f);
+    EXPECT_FLOAT_EQ(Named("s")->GetColor().a, 1.0f);
     EXPECT_NE(Eval("stage:addSequentialAnimation()").find("wrong number of arguments"), std::string::npos);
     EXPECT_NE(Eval("stage.beginSimultaneousAnimation(stage, 1)").find("wrong number of arguments"),
               std::string::npos);
@@ -155,6 +166,36 @@ TEST_F(SpriteAnimationTest, ALabelTakesItsTextWhenItsStepIsReached)
     Tick(100);
     EXPECT_NEAR(caption->GetX(), 5.0f, 0.01f);
     EXPECT_EQ(caption->GetText().GetString(), "line\none");
+}
+
+// A sprite kind that moves at once, whatever the step's length.
+class SnappingSprite : public Sprite {
+public:
+    SnappingSprite() : Sprite(0.0f, 0.0f, 10.0f, 10.0f) {}
+    Qmv2::Modifier* CreateMoveModifier(float x, float y, bool relative, std::int32_t,
+                                       const std::string& style) override
+    {
+        return Sprite::CreateMoveModifier(x, y, relative, 0, style);
+    }
+};
+
+TEST_F(SpriteAnimationTest, AStepIsBuiltByTheSpritesOwnMoveOfItsKind)
+{
+    SmartPtr<Sprite> snapper(new SnappingSprite());
+    stage->AddChild(snapper.Get());
+    Publish("snapper", *snapper);
+    ASSERT_EQ(Eval("stage:beginAnimation()"
+                   " snapper:addSequentialAnimation{ x = 40, y = 8, duration = 1000 }"
+                   " stage:addSequentialAnimation{ sprite = snapper, dx = 5, alpha = 0, duration = 200 } return 'ok'"),
+              "ok");
+    // Both moves land at once, so the second step starts in the first tick;
+    // the fade beside it runs its own length.
+    Tick(50);
+    EXPECT_FLOAT_EQ(snapper->GetX(), 45.0f);
+    EXPECT_FLOAT_EQ(snapper->GetY(), 8.0f);
+    EXPECT_NEAR(snapper->GetColor().a, 0.75f, 0.01f);
+    Tick(150);
+    EXPECT_FLOAT_EQ(snapper->GetColor().a, 0.0f);
 }
 
 }  // namespace
