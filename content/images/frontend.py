@@ -4,7 +4,8 @@ loading screen, the main menu and the trophy room, the progress bar, the
 loading logo (its letters rolling in, one frame each), the menu's two
 springing logos (a coil and a bouncing ball), the menu's buttons (normal,
 hover, pressed, disabled), the trophy room's sparkle, and the player list's
-name rows, its border and its buttons.
+name rows, its border and its buttons, and the box a new player's name is
+typed into.
 
     frontend.py --list            the file names it writes
     frontend.py <output folder>
@@ -33,7 +34,7 @@ TROPHY_COLUMNS, TROPHY_ROWS = 6, 4
 TROPHY_X0, TROPHY_DX, TROPHY_Y0, TROPHY_DY = 125, 110, 140, 100
 TITLE = "QUORVEL"
 SINGLE = ["background_load.png", "background_menu.png", "background_trophy.png", "progress_bar.png",
-          "progress_frame.png", "sparkle.png", "player_border.png"]
+          "progress_frame.png", "sparkle.png", "player_border.png", "input_field.png"]
 SHEETS = ["logo_load", "logo_coil", "logo_bounce"] + ["button_" + b for b in BUTTONS]
 
 
@@ -123,6 +124,13 @@ def player_border():
                                f'stroke-width="5"/>'))
 
 
+def input_field():
+    """The box a name is typed into: white, inset, with a navy rim."""
+    return render(svg(300, 34, f'<rect x="1" y="1" width="298" height="32" rx="6" fill="#ffffff" stroke="{NAVY}" '
+                               f'stroke-width="2"/><rect x="4" y="4" width="292" height="3" rx="1.5" fill="{NAVY}" '
+                               f'opacity="0.12"/>'))
+
+
 def progress_bar():
     return render(svg(400, 24, f'<rect x="1" y="1" width="398" height="22" rx="11" fill="{SUN}" '
                                f'stroke="{NAVY}" stroke-width="2"/><rect x="12" y="5" width="376" height="5" '
@@ -168,7 +176,7 @@ def build(out):
                         ("background_menu.png", menu_background()),
                         ("background_trophy.png", trophy_background()), ("progress_bar.png", progress_bar()),
                         ("progress_frame.png", progress_frame()), ("sparkle.png", sparkle()),
-                        ("player_border.png", player_border())):
+                        ("player_border.png", player_border()), ("input_field.png", input_field())):
         image.save(os.path.join(out, name))
     for stem, frames in (("logo_load", logo_frames()), ("logo_coil", coil_frames()),
                          ("logo_bounce", bounce_frames())):

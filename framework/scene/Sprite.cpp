@@ -370,7 +370,8 @@ void Sprite::SetClipRect(const RectF& rect)
 
 void Sprite::Render(Graphics& graphics)
 {
-    if (GraphicsSettings::GetImage() == nullptr) {
+    // A solid fill needs no image: it fills the sprite's bounds in its colour.
+    if (GraphicsSettings::GetImage() == nullptr && !IsSolidFill()) {
         return;
     }
     graphics.CopyFrom(*this);

@@ -27,6 +27,8 @@ void SceneSplash::Load()
     Scene::Load();
     m_Background = new Sprite(0.0f, 0.0f, static_cast<float>(kScreenWidth), static_cast<float>(kScreenHeight));
     m_Background->SetColor(Color(0xFF000000u));
+    // It has no picture: it is drawn as its bounds filled black.
+    m_Background->SetSolidFill(true);
     AddComponent(m_Background, false);
     ReadBranding();
     ShowNextImage();

@@ -261,6 +261,23 @@ TEST_F(SpriteTest, RenderHandsTheDrawingStateOver)
     EXPECT_FLOAT_EQ(s->GetClipPolygon()->GetBounds().width, 10.0f);
 }
 
+TEST_F(SpriteTest, AnImagelessSpriteDrawsOnlyWhenItIsASolidFill)
+{
+    SmartPtr<Sprite> cover(new Sprite(0.0f, 0.0f, 800.0f, 600.0f));
+    cover->SetColor(Qmv2::Color(0xFF000000u));
+    SmartPtr<Qmv2::Graphics> plain(new Qmv2::Graphics());
+    cover->Render(*plain);
+    EXPECT_EQ(plain->GetBoundsPolygon(), nullptr) << "no image and no fill: nothing to draw";
+
+    cover->SetSolidFill(true);
+    SmartPtr<Qmv2::Graphics> filled(new Qmv2::Graphics());
+    cover->Render(*filled);
+    EXPECT_TRUE(filled->IsSolidFill());
+    ASSERT_NE(filled->GetBoundsPolygon(), nullptr);
+    EXPECT_FLOAT_EQ(filled->GetBoundsPolygon()->GetBounds().width, 800.0f);
+    EXPECT_FLOAT_EQ(filled->GetColor().r, 0.0f);
+}
+
 TEST_F(SpriteTest, TooltipIsCreatedAndDroppedWithItsText)
 {
     SmartPtr<Sprite> s(new Sprite(0.0f, 0.0f, 1.0f, 1.0f));
