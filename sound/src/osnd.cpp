@@ -1,6 +1,7 @@
 // The engine's global state, configuration, initialisation, close and update.
 #include "sound/src/music_formatmidi.h"
 #include "sound/src/osnd_3d.h"
+#include "sound/src/osnd_cdda.h"
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_private.h"
@@ -299,6 +300,7 @@ void OSND_Close() {
     OsndStream_CloseAll();
     OsndStream_Shutdown();
   }
+  OsndCdda_CloseAll();
   OsndSystemMixerWin32_Close();
   // The socket thread frees the sockets the closed streams left.
   OsndStreamNet_Shutdown();
@@ -332,6 +334,7 @@ void OSND_Update() {
   Osnd_ResetError();
   if (!gOsnd.initialised) return;
   Osnd3d_UpdateAll();
+  OsndCdda_ScanDrives();
   if (gOsnd.initFlags & OSND_INIT_NONREALTIME) {
     const uint32_t now = SystemTime_GetMilliseconds();
     const uint32_t elapsed = gOsnd.haveLastUpdate ? now - gOsnd.lastUpdateMs : 0;

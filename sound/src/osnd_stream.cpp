@@ -5,6 +5,7 @@
 #include "sound/src/osnd_stream_net.h"
 
 #include "sound/src/format_asf.h"
+#include "sound/src/osnd_cdda.h"
 #include "sound/src/format_oggvorbis.h"
 #include "sound/src/format_wav.h"
 #include "sound/src/osnd_dsp.h"
@@ -279,15 +280,14 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   };
 
   const bool internet = !memory && (HasPrefix(name, "http://") || HasPrefix(name, "http:\\\\"));
-  // CD drives are a source of their own, not part of this build.
+  // A drive letter and a colon, alone or with options after a star, is a CD drive.
   const bool letter = (name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z');
-  if (!memory && letter && name[1] == ':' && (name[2] == '\0' || name[2] == '*'))
-    return cleanup(nullptr, nullptr, OSND_ERR_FILE_FORMAT);
+  const bool drive = !memory && !internet && letter && name[1] == ':' && (name[2] == '\0' || name[2] == '*');
 
   const char *path = name;
   if (kind == SYSTEMFILE_BUFFERED && HasPrefix(path, "file://")) path += 7;
   SystemFileHandle *file = nullptr;
-  if (!internet) {
+  if (!internet && !drive) {
     file = SystemFile_Open(path, kind, length);
     if (!file) return cleanup(nullptr, nullptr, OSND_ERR_FILE_NOT_FOUND);
     if (offset > 0) SystemFile_SetStartOffset(file, offset);
@@ -305,7 +305,15 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   info.syncPoints = &sync;
   info.tags = &tags;
   int inputSize = 0, decodeBlock = 0;
-  if (internet) {
+  if (drive) {
+    // A drive always opens: what went wrong is told by its "CD_ERROR" tag.
+    CddaDevice *device = nullptr;
+    info.mode = mode;
+    OsndCdda_OpenDevice(name, &info, &device);
+    mode = info.mode;
+    inputSize = info.inputSize;
+    decodeBlock = info.decodeBlock;
+  } else if (internet) {
     info.mode = mode;
     if (!OsndStreamNet_Open(reuse, name, &info)) {
       const int code = gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError);
@@ -509,6 +517,17 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
                                  s->channels);
     s->decodeSkip = int((samples - reached) * uint64_t(frame));
     if (s->mode & OSND_MODE_FORCE_MONO) s->decodeSkip /= 2;
+  } else if (s->source == OSND_SOURCE_CD) {
+    // Sectors are the drive's unit: the samples before the one asked for are skipped.
+    uint32_t reached = 0;
+    auto *device = static_cast<CddaDevice *>(s->formatState);
+    // A drive that opened no track has nothing to play, which position 0 is.
+    if (!device || !device->open) {
+      if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);
+    } else if (!OsndCdda_Seek(device, uint32_t(samples * 4), &reached)) {
+      return FailBool(OSND_ERR_INVALID_PARAM);
+    }
+    s->decodeSkip = int(samples * 4 - reached);
   } else if (s->source == OSND_SOURCE_NET) {
     // A network stream plays as it arrives: it has no other position to go to.
     if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);

@@ -37,7 +37,8 @@ enum OsndStreamSource {
   OSND_SOURCE_OSB,
   OSND_SOURCE_MPEG,
   OSND_SOURCE_NET,
-  OSND_SOURCE_ASF
+  OSND_SOURCE_ASF,
+  OSND_SOURCE_CD
 };
 
 // Read or decode step of a format: fills destination with up to *bytes bytes

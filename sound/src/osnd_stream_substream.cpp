@@ -1,6 +1,7 @@
 // Sub-streams of a stream: the entries of a sample-bank stream, chosen one at
 // a time or played in turn from a sentence list.
 #include "sound/src/format_osb.h"
+#include "sound/src/osnd_cdda.h"
 #include "sound/src/osnd_nonblocking.h"
 #include "sound/src/osnd_stream.h"
 #include "sound/src/osnd_string.h"
@@ -38,29 +39,27 @@ bool Selectable(OSND_STREAM *s, int index) {
   return bank && FormatOsb_GetEntry(bank, index, &e) && SameLayout(bank, e) && e.frequency >= 1;
 }
 
-}  // namespace
+// A CD stream's sub-streams are the disc's tracks.
+bool TrackSelectable(OSND_STREAM *s, int index) {
+  auto *device = static_cast<CddaDevice *>(s->formatState);
+  return device && index >= 0 && index < device->toc.count - 1;
+}
 
-bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool keepPlaying) {
-  if (!s) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!keepPlaying && !internal && !OsndStream_IsReady(s)) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!Selectable(s, index)) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!keepPlaying) OsndStream_Stop(s, false);
-  if (!internal && (s->mode & OSND_MODE_NONBLOCKING)) {
-    // The open thread selects it; the stream is not ready until then.
-    s->requestFlags |= OSND_REQUEST_SUBSTREAM;
-    s->pendingSubStream = index;
-    OsndStream_SetOpenState(s, false, false);
-    OsndNonBlocking_Queue(&s->queue, s, 0);
-    return true;
-  }
-  const bool lock = !internal && !OsndStream_OnStreamerThread();
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
-  if (!keepPlaying) {
-    s->nextHalf = 0;
-    s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
-    s->needsRefill = 0;
-    s->refillOnPlay = 0;
-  }
+// Opens the track (or, for a drive opened for its information only, takes
+// its length) and starts it from its beginning.
+bool SelectTrack(OSND_STREAM *s, int index, bool keepPlaying) {
+  auto *device = static_cast<CddaDevice *>(s->formatState);
+  const bool infoOnly = OsndCdda_IsInfoOnly(device);
+  const uint32_t bytes = infoOnly ? OsndCdda_GetTrackLength(device, index) : OsndCdda_OpenTrack(device, index);
+  if (!infoOnly && bytes == 0) return Fail(OSND_ERR_FILE_BAD);
+  s->dataLength = bytes;
+  s->lengthPcm = bytes / 4;
+  s->lengthMs = int((uint64_t(bytes) / 4 * 1000 + 999) / 44100);
+  return infoOnly || OsndStream_SetPosition(s, 0, true, keepPlaying);
+}
+
+// Makes a sample-bank entry the stream's data and starts it from its beginning.
+bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
   OsbBank *bank = BankOf(s);
   OsbEntry e;
   FormatOsb_GetEntry(bank, index, &e);
@@ -80,7 +79,34 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
     for (int k = 0; k < bank->syncCounts[index]; ++k)
       OsndStream_AddSyncPointNode(&s->sync, bank->syncs[index][k].position, bank->syncs[index][k].name);
   }
-  const bool ok = OsndStream_SetPosition(s, 0, true, keepPlaying);
+  return OsndStream_SetPosition(s, 0, true, keepPlaying);
+}
+
+}  // namespace
+
+bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool keepPlaying) {
+  if (!s) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!keepPlaying && !internal && !OsndStream_IsReady(s)) return Fail(OSND_ERR_INVALID_PARAM);
+  const bool track = s->source == OSND_SOURCE_CD;
+  if (!(track ? TrackSelectable(s, index) : Selectable(s, index))) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!keepPlaying) OsndStream_Stop(s, false);
+  if (!internal && (s->mode & OSND_MODE_NONBLOCKING)) {
+    // The open thread selects it; the stream is not ready until then.
+    s->requestFlags |= OSND_REQUEST_SUBSTREAM;
+    s->pendingSubStream = index;
+    OsndStream_SetOpenState(s, false, false);
+    OsndNonBlocking_Queue(&s->queue, s, 0);
+    return true;
+  }
+  const bool lock = !internal && !OsndStream_OnStreamerThread();
+  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  if (!keepPlaying) {
+    s->nextHalf = 0;
+    s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
+    s->needsRefill = 0;
+    s->refillOnPlay = 0;
+  }
+  const bool ok = track ? SelectTrack(s, index, keepPlaying) : SelectEntry(s, index, keepPlaying);
   if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return ok;
 }
