@@ -6,37 +6,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzWordTree.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/WordTree.h"
-#include "game/words/WordTreeWriter.h"
-
-#include <sstream>
-
-namespace {
 
 using namespace Qmv2;
-
-WordTree& Words()
-{
-    static WordTree* tree = [] {
-        auto* t = new WordTree();
-        std::ostringstream out;
-        std::string error;
-        WordTreeWriter::Write(out, {"ate", "eat", "tea", "seat", "east", "teas", "sated", "stead", "steady",
-                                    "ready", "dearest", "stared"},
-                              &error);
-        std::istringstream in(out.str());
-        t->Load(in, 0);
-        return t;
-    }();
-    return *tree;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -51,13 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ClassicRoundSave save;
     std::string why;
-    if (!ClassicRoundSave::Read(*store->GetNode("GAME"), Words(), untimed, save, why)) {
+    if (!ClassicRoundSave::Read(*store->GetNode("GAME"), FuzzWordTree(), untimed, save, why)) {
         return 0;
     }
     if (save.word.GetLength() < ClassicRoundSave::kMinWordLength || save.round < 1 || save.passCount > 2) {
         std::abort(); // the checks let through what they must refuse
     }
-    const auto answers = Words().FindAnagrams(save.word);
+    const auto answers = FuzzWordTree().FindAnagrams(save.word);
     SmartPtr<AnagramTable> table(new AnagramTable(0.0f, 0.0f));
     table->Build(answers.get(), answers.get());
     const std::int32_t placed = table->Load(save.foundWords.Get());

@@ -136,27 +136,33 @@ def tab_frames():
     return frames
 
 
+def pack_buttons(out, buttons):
+    """One sheet "button_<name>" per entry name: (caption, colour, width)."""
+    for name, (caption, colour, width) in buttons.items():
+        stem = os.path.join(out, "button_" + name)
+        sheetpack.pack(button_frames(caption, colour, width), stem + ".png", stem + ".xml")
+
+
+def run(argv, doc, outputs, build):
+    """The command line every picture script shares: --list, or an output folder."""
+    if argv[1:] == ["--list"]:
+        print("\n".join(outputs()))
+    elif len(argv) == 2:
+        build(argv[1])
+    else:
+        sys.exit(doc)
+
+
 def build(out):
     os.makedirs(out, exist_ok=True)
     for i, part in enumerate(panel_parts()):
         part.save(os.path.join(out, "panel_%d.png" % i))
-    for name, (caption, colour, width) in BUTTONS.items():
-        stem = os.path.join(out, "button_" + name)
-        sheetpack.pack(button_frames(caption, colour, width), stem + ".png", stem + ".xml")
+    pack_buttons(out, BUTTONS)
     for stem, frames in (("switch_box", switch_frames()), ("slider_knob", knob_frames()),
                          ("highscore_tabs", tab_frames())):
         sheetpack.pack(frames, os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))
     track().save(os.path.join(out, "slider_track.png"))
 
 
-def main(argv):
-    if argv[1:] == ["--list"]:
-        print("\n".join(outputs()))
-    elif len(argv) == 2:
-        build(argv[1])
-    else:
-        sys.exit(__doc__)
-
-
 if __name__ == "__main__":
-    main(sys.argv)
+    run(sys.argv, __doc__, outputs, build)

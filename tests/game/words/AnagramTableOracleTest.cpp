@@ -50,12 +50,9 @@ std::map<std::int32_t, std::int32_t> ExpectedSlots(const Words& listed)
 
 TEST(AnagramTableOracle, RoundsAgreeWithAn)
 {
-    ASSERT_TRUE(std::ifstream(wordtest::kAn).good()) << wordtest::kAn << " is missing: run scripts/setup.sh";
     WordTree main;
     WordTree second;
-    std::string error;
-    ASSERT_TRUE(main.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
-    ASSERT_TRUE(second.LoadFile(wordtest::GameWordFile("TollivaneWords.tree"), &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(wordtest::LoadGameWordTrees(main, second));
     const std::string mainDictionary = std::string(QMV_BINARY_DIR) + "/answers-oracle-main.txt";
     const std::string secondDictionary = std::string(QMV_BINARY_DIR) + "/answers-oracle-second.txt";
     wordtest::WriteDictionary(main, mainDictionary);
@@ -127,8 +124,9 @@ TEST(AnagramTableOracle, RoundsAgreeWithAn)
             placed += result == AnagramTable::kPlaced;
             bool again = false;
             const std::int32_t second = table->Guess(UTF8String(word), again);
-            if (result == AnagramTable::kPlaced)
+            if (result == AnagramTable::kPlaced) {
                 EXPECT_EQ(second, AnagramTable::kFoundBefore) << word;
+            }
         }
         EXPECT_EQ(placed, table->GetFoundCount());
         EXPECT_TRUE(table->IsComplete()) << source << ": every word typed, yet a slot is empty";

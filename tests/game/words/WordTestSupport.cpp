@@ -50,6 +50,14 @@ bool CanMake(const std::string& word, const std::string& letters)
 
 const char* const kAn = "/usr/games/an";
 
+void LoadGameWordTrees(WordTree& main, WordTree& second)
+{
+    ASSERT_TRUE(std::ifstream(kAn).good()) << kAn << " is missing: run scripts/setup.sh";
+    std::string error;
+    ASSERT_TRUE(main.LoadFile(GameWordFile("Quorvel2Words.tree"), &error)) << error;
+    ASSERT_TRUE(second.LoadFile(GameWordFile("TollivaneWords.tree"), &error)) << error;
+}
+
 std::vector<std::string> RunAn(const std::string& dictionary, const std::string& word)
 {
     const std::string command = std::string(kAn) + " -w -d '" + dictionary + "' " + word;

@@ -24,6 +24,10 @@ std::string GameWordFile(const std::string& name);
 // True when every letter of `word` is available in `letters` (with repeats).
 bool CanMake(const std::string& word, const std::string& letters);
 
+// Loads the game's two word files from the run folder; fails the test (and
+// checks that `an` is installed) when either is missing.
+void LoadGameWordTrees(WordTree& main, WordTree& second);
+
 // Debian's anagram lister, which the oracle tests compare with.
 extern const char* const kAn;
 

@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""The Blitz scene's own pictures: the clock bar (steady, and refilling), the
+buttons that move between words and ask for a hint (normal, hover, pressed,
+disabled), the veil laid over a paused game, the mark beside each word of the
+column (missed, found) and the pop-up that says time was added.
+
+    blitz.py --list            the file names it writes
+    blitz.py <output folder>
+"""
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
+import sheetpack  # noqa: E402
+from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, pack_buttons, render, run, svg  # noqa: E402,F401
+
+# name: (caption, colour, width)
+BUTTONS = {"prevword": ("\u25b2 Previous", INK, 150), "nextword": ("\u25bc Next", INK, 150),
+           "hint": ("Hint", SUN, 110)}
+SINGLE = ["pause_veil.png"]
+SHEETS = ["timer_bar", "blitz_mark", "popup_time_added"] + ["button_" + b for b in BUTTONS]
+BAR_WIDTH, BAR_HEIGHT = 360, 22
+
+
+def outputs():
+    names = list(SINGLE)
+    for stem in SHEETS:
+        names += [stem + ".png", stem + ".xml"]
+    return names
+
+
+def timer_frames():
+    """Frame 0 the running clock, frame 1 the clock while time is added."""
+    frames = []
+    for fill in (SUN, TEAL):
+        frames.append(render(svg(BAR_WIDTH, BAR_HEIGHT, (
+            f'<rect x="1" y="1" width="{BAR_WIDTH - 2}" height="{BAR_HEIGHT - 2}" rx="10" fill="{fill}" '
+            f'stroke="{NAVY}" stroke-width="2"/>'
+            f'<rect x="10" y="4" width="{BAR_WIDTH - 20}" height="5" rx="2.5" fill="#ffffff" opacity="0.45"/>'))))
+    return frames
+
+
+def mark_frames():
+    """Frame 0 a missed word (a coral cross), frame 1 a found one (a teal tick)."""
+    cross = (f'<path d="M10 10 L22 22 M22 10 L10 22" stroke="{CREAM}" stroke-width="4" '
+             f'stroke-linecap="round"/>')
+    tick = (f'<path d="M9 17 L14 22 L23 10" fill="none" stroke="{CREAM}" stroke-width="4" '
+            f'stroke-linecap="round" stroke-linejoin="round"/>')
+    frames = []
+    for fill, sign in ((CORAL, cross), (TEAL, tick)):
+        frames.append(render(svg(32, 32, (
+            f'<circle cx="17.5" cy="17.5" r="13" fill="{NAVY}" opacity="0.4"/>'
+            f'<circle cx="16" cy="16" r="13" fill="{fill}" stroke="{NAVY}" stroke-width="2.5"/>{sign}'))))
+    return frames
+
+
+def popup_frames():
+    body = (f'<rect x="4" y="4" width="232" height="60" rx="30" fill="{NAVY}" opacity="0.4"/>'
+            f'<rect x="2" y="2" width="230" height="58" rx="29" fill="{TEAL}" stroke="{NAVY}" stroke-width="3"/>'
+            f'<text x="117" y="41" font-family="DejaVu Sans" font-weight="bold" font-size="26" '
+            f'text-anchor="middle" fill="{CREAM}" stroke="{NAVY}" stroke-width="1.5" paint-order="stroke">'
+            f'+8 seconds</text>')
+    return [render(svg(240, 66, body))]
+
+
+def pause_veil():
+    return render(svg(800, 600, f'<rect width="800" height="600" fill="{NAVY}" opacity="0.7"/>'))
+
+
+def build(out):
+    os.makedirs(out, exist_ok=True)
+    pause_veil().save(os.path.join(out, "pause_veil.png"))
+    for stem, frames in (("timer_bar", timer_frames()), ("blitz_mark", mark_frames()),
+                         ("popup_time_added", popup_frames())):
+        sheetpack.pack(frames, os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))
+    pack_buttons(out, BUTTONS)
+
+
+if __name__ == "__main__":
+    run(sys.argv, __doc__, outputs, build)
