@@ -20,6 +20,7 @@
 #include "game/frontend/LoadScene.h"
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
+#include "game/frontend/RoundFrontEnd.h"
 #include "game/frontend/SceneSplash.h"
 #include "game/frontend/SelectionScene.h"
 #include "game/frontend/TrophyScene.h"
@@ -50,6 +51,7 @@ void RegisterFrontendClasses()
     factory->Register<LoadScene>("LoadScene");
     factory->Register<SelectionScene>("SelectionScene");
     factory->Register<TrophyScene>("TrophyScene");
+    RoundFrontEnd::InstallOnce();
 }
 
 void RegisterProgramClasses()

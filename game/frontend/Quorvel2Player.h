@@ -14,10 +14,11 @@
 #include <string>
 
 #include "framework/core/data/AbstractPlayer.h"
+#include "game/words/iRoundProfile.h"
 #include "game/words/iWordPoolPosition.h"
 #include "game/frontend/FrontendRecords.h"
 
-class Quorvel2Player : public Qmv2::AbstractPlayer, public iWordPoolPosition {
+class Quorvel2Player : public Qmv2::AbstractPlayer, public iWordPoolPosition, public iRoundProfile {
     QMV_INDEXED_TYPE(Quorvel2Player)
 
     static constexpr std::int32_t kAchievementCount = 24;
@@ -43,19 +44,19 @@ class Quorvel2Player : public Qmv2::AbstractPlayer, public iWordPoolPosition {
     void Save(Qmv2::PropertyNode* node) const override;
 
     // Words found in the current round: 5, 10, 20 earn 0, 1, 2.
-    std::int32_t CheckWordsFoundAchievement(std::int32_t wordsFound);
+    std::int32_t CheckWordsFoundAchievement(std::int32_t wordsFound) override;
     // Run of consecutive words that use the whole rack: 5, 10, 20 earn 11, 12, 13.
-    std::int32_t CheckStreakAchievement(std::int32_t runLength);
+    std::int32_t CheckStreakAchievement(std::int32_t runLength) override;
     // One rack shuffle more: 1000, 5000, 10000 earn 14, 15, 16.
-    std::int32_t CountMivel();
+    std::int32_t CountMivel() override;
     // One solved word more: 1000, 5000, 10000 earn 17, 18, 19.
-    std::int32_t CountSolved();
+    std::int32_t CountSolved() override;
     // One hard word more: 500 earns 23.
-    std::int32_t CountHardSolved();
+    std::int32_t CountHardSolved() override;
     // One game of the mode (0..4) more: the least of the five counts (capped
     // at 99) reaching 1, 10, 30 earns 20, 21, 22. A mode out of range counts
     // nothing and answers -1.
-    std::int32_t CountGamePlayed(std::int32_t mode);
+    std::int32_t CountGamePlayed(std::int32_t mode) override;
 
     // The pool position the word tree reads and advances.
     std::int32_t GetSeed() const override { return m_Seed; }
@@ -64,23 +65,23 @@ class Quorvel2Player : public Qmv2::AbstractPlayer, public iWordPoolPosition {
     void SetIndex(std::int32_t index) override { m_Index = index; }
 
     bool IsLoaded() const { return m_Loaded; }
-    std::int32_t GetWordOfDay() const { return m_WordOfDay; }
-    void SetWordOfDay(std::int32_t day) { m_WordOfDay = day; }
-    std::int32_t GetMaxLength() const { return m_MaxLength; }
+    std::int32_t GetWordOfDay() const override { return m_WordOfDay; }
+    void SetWordOfDay(std::int32_t day) override { m_WordOfDay = day; }
+    std::int32_t GetMaxLength() const override { return m_MaxLength; }
     void SetMaxLength(std::int32_t length) { m_MaxLength = length; }
 
     // 0 for an id out of range.
-    std::int32_t GetAchievement(std::int32_t id) const;
+    std::int32_t GetAchievement(std::int32_t id) const override;
     // Ignored for an id or a flag value out of range.
-    void SetAchievement(std::int32_t id, std::int32_t flag);
+    void SetAchievement(std::int32_t id, std::int32_t flag) override;
     std::int32_t GetMivels() const { return m_Mivels; }
     std::int32_t GetSolved() const { return m_Solved; }
     std::int32_t GetHardSolved() const { return m_HardSolved; }
     // 0 for a mode out of range.
     std::int32_t GetModeCount(std::int32_t mode) const;
     // False for a tutorial out of range.
-    bool IsTutorialSeen(std::int32_t tutorial) const;
-    void SetTutorialSeen(std::int32_t tutorial, bool seen);
+    bool IsTutorialSeen(std::int32_t tutorial) const override;
+    void SetTutorialSeen(std::int32_t tutorial, bool seen) override;
 
     // The longest source word a player may allow, and the shortest.
     static constexpr std::int32_t kMaxLengthDefault = 8;

@@ -23,6 +23,7 @@
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/QuitQuestion.h"
 #include "game/words/GameMode.h"
+#include "game/words/GameScene.h"
 
 using namespace Qmv2;
 
@@ -140,7 +141,7 @@ void SelectionScene::Deactivate()
 
 std::int32_t SelectionScene::DayIndex(std::time_t now)
 {
-    return static_cast<std::int32_t>(now / 86400) - kFirstDay;
+    return GameScene::DayNumber(now);
 }
 
 void SelectionScene::UpdateWelcome()

@@ -169,6 +169,16 @@ LetterBall* LetterBox::TakeBall(std::uint32_t letter)
     return nullptr;
 }
 
+LetterBall* LetterBox::TakeBallAt(std::int32_t slot)
+{
+    if (slot < 0 || slot >= slotCount) {
+        return nullptr;
+    }
+    LetterBall* ball = balls[slot];
+    balls[slot] = nullptr;
+    return ball;
+}
+
 LetterBall* LetterBox::TakeLastBall(bool force)
 {
     for (std::int32_t i = slotCount - 1; i >= 0; --i) {

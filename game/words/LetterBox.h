@@ -53,6 +53,8 @@ class LetterBox : public Qmv2::Sprite, public Qmv2::iInputListener {
     bool PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, float scale);
     // Removes the first ball with that letter (either case); null when none.
     LetterBall* TakeBall(std::uint32_t letter);
+    // Removes the ball of that slot; null when it is empty or out of range.
+    LetterBall* TakeBallAt(std::int32_t slot);
     // Removes the ball of the last filled slot; balls placed into an explicit
     // slot are kept unless `force`. The ball comes back unselected.
     LetterBall* TakeLastBall(bool force);

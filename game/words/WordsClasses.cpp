@@ -3,6 +3,7 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/CrosswordTable.h"
+#include "game/words/GameScene.h"
 #include "game/words/WordsRecords.h"
 
 void RegisterWordsClasses()
@@ -11,5 +12,7 @@ void RegisterWordsClasses()
     if (Qmv2::ObjectFactory* factory = Qmv2::ObjectFactory::GetInstance()) {
         factory->Register<AnagramTable>("AnagramTable");
         factory->Register<CrosswordTable>("CrosswordTable");
+        factory->Register<Quorvel2Scene>("Quorvel2Scene");
+        factory->Register<GameScene>("GameScene");
     }
 }

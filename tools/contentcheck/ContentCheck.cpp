@@ -90,7 +90,11 @@ bool HasDescendant(AbstractProperty* property, const std::string& name)
         }
     }
     for (AbstractProperty* child : children) {
-        if ((child->IsNode() && child->GetName() == name) || HasDescendant(child, name)) {
+        // A component is named by its id or, as the scenes' components are,
+        // by its "name" value.
+        const bool named = child->IsNode() && (child->GetName() == name ||
+                                               static_cast<PropertyNode*>(child)->GetString("name") == name);
+        if (named || HasDescendant(child, name)) {
             return true;
         }
     }
@@ -658,7 +662,14 @@ std::vector<std::string> ContentCheck::UndeclaredNames(const std::string& source
         std::ifstream in(it->path());
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         for (std::sregex_iterator m(text.begin(), text.end(), kName), end; m != end; ++m) {
-            if (!m_DeclaredNames.count((*m)[1].str())) {
+            const std::string name = (*m)[1].str();
+            // A name the code numbers ("IMAGE_TROPHY" + n) is declared by
+            // its numbered members.
+            auto next = m_DeclaredNames.upper_bound(name);
+            const bool family = next != m_DeclaredNames.end() && next->size() > name.size() &&
+                                next->compare(0, name.size(), name) == 0 &&
+                                std::isdigit(static_cast<unsigned char>((*next)[name.size()])) != 0;
+            if (!m_DeclaredNames.count(name) && !family) {
                 undeclared.insert((*m)[1].str() + " (" + fs::relative(it->path(), sourceFolder).generic_string() + ")");
             }
         }

@@ -222,7 +222,13 @@ void Application::ExecuteCommand(PropertyNode* node)
             unavailable();
         }
     } else if (name == "random") {
-        Random::SetInstance(new Random(static_cast<std::int64_t>(timeGetTime())));
+        // QMV_RANDOM_SEED fixes the framework's generator (shuffles, the
+        // round's word length), so that a test can replay a game.
+        std::int64_t seed = static_cast<std::int64_t>(timeGetTime());
+        if (const char* fixed = std::getenv("QMV_RANDOM_SEED"); fixed != nullptr && *fixed != '\0') {
+            seed = std::strtoll(fixed, nullptr, 10);
+        }
+        Random::SetInstance(new Random(seed));
     } else if (name == "inputhandler") {
         const auto& gameTree = GetRegistrations().trees.gameTree;
         InputTreeNode* root = gameTree ? gameTree() : nullptr;

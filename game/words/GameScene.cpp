@@ -1,0 +1,1457 @@
+#include "game/words/GameScene.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "framework/core/app/GameWindow.h"
+#include "framework/core/app/Message.h"
+#include "framework/core/app/MessageData.h"
+#include "framework/core/app/MessageHandler.h"
+#include "framework/core/data/AbstractPlayer.h"
+#include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/HighScoreTable.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/files/ResourceManager.h"
+#include "framework/core/files/ResourceObject.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/DataManager.h"
+#include "framework/core/properties/PropertyStore.h"
+#include "framework/core/properties/PropertyVector.h"
+#include "framework/core/util/Platform.h"
+#include "framework/core/util/Random.h"
+#include "framework/graphics/render/Renderer.h"
+#include "framework/graphics/text/Font.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/Label.h"
+#include "framework/scene/ModifierAlpha.h"
+#include "framework/scene/ModifierDelay.h"
+#include "framework/scene/ModifierFrame.h"
+#include "framework/scene/ModifierMethod.h"
+#include "framework/scene/ModifierScale.h"
+#include "framework/scene/SceneManager.h"
+#include "framework/scene/Sprite.h"
+#include "framework/sound/ResourceStream.h"
+#include "framework/sound/SoundManager.h"
+#include "game/words/ClassicRack.h"
+#include "game/words/ClassicRoundSave.h"
+#include "game/words/GameMode.h"
+#include "game/words/GameSound.h"
+#include "game/words/LetterBall.h"
+#include "game/words/WordTree.h"
+#include "game/words/iRoundFrontEnd.h"
+#include "game/words/iRoundProfile.h"
+
+using namespace Qmv2;
+
+namespace {
+
+constexpr const char* kMainWords = "data/Quorvel2Words.tree";
+constexpr const char* kSecondWords = "data/TollivaneWords.tree";
+
+// Framework key codes the scene acts on.
+constexpr std::int32_t kKeyBackspace = 1;
+constexpr std::int32_t kKeyDelete = 4;
+constexpr std::int32_t kKeyEnter = 5;
+constexpr std::int32_t kKeySpace = 17;
+
+template <typename T>
+T* FindTyped(const GameNode& scene, const char* name)
+{
+    GameNode* node = scene.FindChild(name, true);
+    return node != nullptr && node->IsOfType(&T::s_Type) ? static_cast<T*>(node) : nullptr;
+}
+
+MessageHandler* Messages()
+{
+    GameWindow* window = GameWindow::GetInstance();
+    return window != nullptr ? &window->GetMessageHandler() : nullptr;
+}
+
+AbstractPlayer* CurrentPlayer()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
+}
+
+void SavePlayers()
+{
+    if (PlayerManager* players = PlayerManager::GetInstance()) {
+        players->SavePlayers();
+    }
+}
+
+// Chains `modifier` on `target` after `after`.
+Modifier* Chain(Modifier* modifier, Modifier* after, GameNode* target)
+{
+    modifier->SetTarget(target);
+    return Modifier::AttachTo(modifier, after);
+}
+
+ModifierScale* Scale(std::int32_t duration, float from, float to, EaseFunction easing)
+{
+    auto* scale = new ModifierScale(duration, easing);
+    scale->SetFrom(from, from);
+    scale->SetTo(to, to);
+    return scale;
+}
+
+void QuestionYes(void* object, void*)
+{
+    static_cast<GameScene*>(object)->OnPassQuestionYes();
+}
+
+void QuestionNo(void* object, void*)
+{
+    static_cast<GameScene*>(object)->OnPassQuestionNo();
+}
+
+std::string Decimal(std::int32_t value)
+{
+    return std::to_string(value);
+}
+
+}  // namespace
+
+// --- Quorvel2Scene
+
+Quorvel2Scene::Quorvel2Scene(PropertyNode* description) : Scene(description) {}
+
+Quorvel2Scene::~Quorvel2Scene() = default;
+
+// --- construction
+
+GameScene::GameScene(PropertyNode* description)
+    : Quorvel2Scene(description),
+      m_WordTree(std::make_unique<WordTree>()),
+      m_SecondWordTree(std::make_unique<WordTree>()),
+      m_CommentLock(Mutex::Create("Comment")),
+      m_AchievementLock(Mutex::Create("Achievement"))
+{
+}
+
+GameScene::~GameScene()
+{
+    m_Rack.reset();
+    m_BallCursor.Set(false);
+    if (m_Listening) {
+        if (MessageHandler* messages = Messages()) {
+            messages->RemoveListener(this);
+        }
+    }
+}
+
+Interface* GameScene::GetInterface(const ClassType* type)
+{
+    if (type == &iMessageListener::s_Type) {
+        return static_cast<iMessageListener*>(this);
+    }
+    return Quorvel2Scene::GetInterface(type);
+}
+
+// --- the scene's life
+
+void GameScene::Load()
+{
+    Quorvel2Scene::Load();
+    m_MenuButton = FindTyped<Button>(*this, "BUTTON_Menu");
+    m_MivelButton = FindTyped<Button>(*this, "BUTTON_Mivel");
+    m_EnterButton = FindTyped<Button>(*this, "BUTTON_Enter");
+    m_LastWordButton = FindTyped<Button>(*this, "BUTTON_LastWord");
+    m_ClearButton = FindTyped<Button>(*this, "BUTTON_Clear");
+    m_NextRoundButton = FindTyped<Button>(*this, "BUTTON_NextRound");
+    m_GiveUpButton = FindTyped<Button>(*this, "BUTTON_GiveUp");
+    m_TimerMinutesLabel = FindTyped<Label>(*this, "LABEL_TimerMinutes");
+    m_TimerSecondsLabel = FindTyped<Label>(*this, "LABEL_TimerSeconds");
+    m_RoundLabel = FindTyped<Label>(*this, "LABEL_ROUND");
+    m_TimeLabel = FindTyped<Label>(*this, "TIME_LABEL");
+    m_ScoreLabel = FindTyped<Label>(*this, "LABEL_Score");
+    m_PanelLeft = FindTyped<Sprite>(*this, "PANEL_LEFT");
+    m_PanelLeftCorner = FindTyped<Sprite>(*this, "PANEL_LEFTCORNER");
+    m_PanelRight = FindTyped<Sprite>(*this, "PANEL_RIGHT");
+    m_PanelRightCorner = FindTyped<Sprite>(*this, "PANEL_RIGHTCORNER");
+    m_PanelBottom = FindTyped<Sprite>(*this, "PANEL_BOTTOM");
+    m_PanelBackground = FindTyped<Sprite>(*this, "PANEL_BG");
+    m_MinWordLength = 6;
+    m_MaxWordLength = 8;
+    m_Score = 0;
+
+    std::string problem;
+    m_WordsLoaded = m_WordTree->LoadFile(kMainWords, &problem);
+    if (m_WordsLoaded) {
+        m_WordsLoaded = m_SecondWordTree->LoadFile(kSecondWords, &problem);
+    }
+    if (!m_WordsLoaded) {
+        Platform::Log("The word files cannot be read: %s\n", problem.c_str());
+    }
+    m_Rack.reset();
+    m_PopupX = 400.0f;
+    m_PopupY = 150.0f;
+    if (BasicProperties* properties = BasicProperties::GetInstance()) {
+        m_TrophyTitles = properties->GetList("TEXT_TROPHY_TITLES");
+    }
+}
+
+bool GameScene::HasWords() const
+{
+    return m_WordsLoaded && !m_WordTree->IsEmpty() && !m_SecondWordTree->IsEmpty();
+}
+
+void GameScene::Show()
+{
+    Quorvel2Scene::Show();
+    if (SoundManager* sound = SoundManager::GetInstance()) {
+        if (ResourceManager* resources = ResourceManager::GetInstance()) {
+            auto* music = dynamic_cast<ResourceStream*>(resources->GetResource("MUSIC_in-game_1", "music"));
+            sound->PlayMusic(music != nullptr ? music->GetStream() : nullptr, 0.7f);
+        }
+    }
+    if (!m_Listening) {
+        if (MessageHandler* messages = Messages()) {
+            messages->AddListener(this);
+            m_Listening = true;
+        }
+    }
+    const std::int32_t mode = GameMode::Get();
+    const char* background = mode == GameMode::kTimed          ? "BACKGROUND_TIMED"
+                             : mode == GameMode::kWordOfTheDay ? "BACKGROUND_WOTD"
+                                                               : "BACKGROUND";
+    if (ResourceManager* resources = ResourceManager::GetInstance()) {
+        if (Image* image = resources->GetImage(background, "gamescene")) {
+            SetImage(image);
+        }
+    }
+    if (!HasWords()) {
+        // Without its word files the mode cannot be played: say so and go
+        // back to the menu instead of dealing from an empty dictionary.
+        Platform::ShowMessage("The word files of the game cannot be read, so this mode cannot be played.",
+                              "Quorvel");
+        QuitToSelection();
+        return;
+    }
+    StartMode();
+}
+
+void GameScene::Deactivate()
+{
+    CloseDialogs();
+    if (m_Listening) {
+        if (MessageHandler* messages = Messages()) {
+            messages->RemoveListener(this);
+        }
+        m_Listening = false;
+    }
+    m_BallCursor.Set(false);
+    Quorvel2Scene::Deactivate();
+}
+
+void GameScene::CloseDialogs()
+{
+    for (const char* name :
+         {"CTEXT_MENU_STOP", "DIALOG_MENU", "DIALOG_HIGHSCORES", "DIALOG_CONGRATS", "DIALOG_ENDGAME", "DIALOG_NEXTROUND"}) {
+        if (Dialog* dialog = FindDialog(name)) {
+            CloseDialog(dialog);
+        }
+    }
+    {
+        MutexLock lock(m_CommentLock.get());
+        m_CommentQueue.Clear();
+    }
+    {
+        MutexLock lock(m_AchievementLock.get());
+        m_AchievementQueue.Clear();
+    }
+    m_BingoStreak = 0;
+    m_WordsSinceMivel = 0;
+}
+
+// --- helpers
+
+void GameScene::Play(const char* key)
+{
+    PlayGameSound(key, "default");
+}
+
+std::int32_t GameScene::DayNumber(std::time_t now)
+{
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(now) / 86400 - kFirstDay);
+}
+
+iRoundProfile* GameScene::Profile()
+{
+    return dynamic_cast<iRoundProfile*>(CurrentPlayer());
+}
+
+void GameScene::SetButton(Button* button, bool shown, bool enabled)
+{
+    if (button != nullptr) {
+        button->SetVisible(shown);
+        button->SetEnabled(enabled);
+    }
+}
+
+void GameScene::SetLabel(Label* label, const std::string& text)
+{
+    if (label != nullptr) {
+        label->SetText(UTF8String(text));
+    }
+}
+
+Dialog* GameScene::OpenDialog(const std::string& key)
+{
+    DataManager* data = DataManager::GetInstance();
+    Dialog* dialog = data != nullptr && data->GetDialogs()->HasChild(key) ? GetDialog(key, std::string()) : nullptr;
+    if (dialog == nullptr) {
+        Platform::Log("The game data defines no dialog %s\n", key.c_str());
+        return nullptr;
+    }
+    m_LastOpened = key;
+    ShowDialog(dialog);
+    return dialog;
+}
+
+void GameScene::After(std::int32_t delay, void (GameScene::*method)())
+{
+    Modifier* wait = Modifier::AttachTo(new ModifierDelay(delay), GetAnimations());
+    Modifier::AttachTo(new ModifierMethod<GameScene>(this, method), wait);
+}
+
+bool GameScene::HasSavedGame() const
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    return players != nullptr && player != nullptr &&
+           players->SaveGameExists(SaveGameName(m_ModeName), PlayerName(player->GetName()));
+}
+
+void GameScene::DeleteSavedGame() const
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    if (AbstractPlayer* player = CurrentPlayer(); players != nullptr && player != nullptr) {
+        players->DeleteSaveGame(SaveGameName(m_ModeName), PlayerName(player->GetName()));
+    }
+}
+
+void GameScene::RecordDay()
+{
+    if (iRoundProfile* profile = Profile()) {
+        profile->SetWordOfDay(m_DayNumber);
+        SavePlayers();
+    }
+}
+
+// --- button states and labels
+
+void GameScene::RefreshState()
+{
+    Button* all[] = {m_MenuButton, m_MivelButton, m_EnterButton,   m_LastWordButton, m_ClearButton,
+                     m_NextRoundButton, m_GiveUpButton, m_PassButton, m_PassButton2};
+    if (m_DialogOpen || m_Busy) {
+        for (Button* button : all) {
+            if (button != nullptr) {
+                button->SetEnabled(false);
+            }
+        }
+        return;
+    }
+    if (m_MenuButton != nullptr) {
+        m_MenuButton->SetEnabled(true);
+    }
+    const UTF8String typed = m_Rack ? m_Rack->GetAnswerBox()->GetText() : UTF8String();
+    const UTF8String left = m_Rack ? m_Rack->GetRackBox()->GetText() : UTF8String();
+    const bool solved = m_Rack && m_Rack->solved;
+    if (m_MivelButton != nullptr) {
+        m_MivelButton->SetEnabled(left.GetLength() > 1);
+    }
+    if (m_EnterButton != nullptr) {
+        m_EnterButton->SetEnabled(!typed.IsEmpty());
+    }
+    if (m_ClearButton != nullptr) {
+        m_ClearButton->SetEnabled(!typed.IsEmpty());
+    }
+    if (m_LastWordButton != nullptr) {
+        m_LastWordButton->SetEnabled(typed.IsEmpty() && m_Rack && !m_Rack->lastWord.IsEmpty());
+    }
+    if (IsWordOfTheDay()) {
+        SetButton(m_PassButton, false, false);
+        SetButton(m_PassButton2, false, false);
+        SetButton(m_GiveUpButton, !solved, !solved);
+        SetButton(m_NextRoundButton, solved, solved);
+    } else if (solved) {
+        SetButton(m_PassButton, false, false);
+        SetButton(m_PassButton2, false, false);
+        SetButton(m_GiveUpButton, false, false);
+        SetButton(m_NextRoundButton, true, true);
+    } else {
+        SetButton(m_NextRoundButton, false, false);
+        SetButton(m_PassButton2, m_PassCount == 0, m_PassCount == 0);
+        SetButton(m_PassButton, m_PassCount == 1, m_PassCount == 1);
+        SetButton(m_GiveUpButton, m_PassCount == 2, m_PassCount == 2);
+    }
+}
+
+void GameScene::ShowClock()
+{
+    SetLabel(m_TimerMinutesLabel, Decimal(std::max(m_TimeLeft / 60000, 0)));
+    char seconds[16];
+    std::snprintf(seconds, sizeof seconds, ":%02d", std::max((m_TimeLeft / 1000) % 60, 0));
+    SetLabel(m_TimerSecondsLabel, seconds);
+}
+
+void GameScene::RefreshLabels()
+{
+    RefreshState();
+    SetLabel(m_ScoreLabel, Decimal(m_Score));
+    SetLabel(m_RoundLabel, Decimal(m_Round));
+    ShowClock();
+    const bool clockShown = !IsUntimed();
+    for (Label* label : {m_TimerMinutesLabel, m_TimerSecondsLabel, m_TimeLabel}) {
+        if (label != nullptr) {
+            label->SetVisible(clockShown);
+        }
+    }
+    if (!m_Rack) {
+        return;
+    }
+    const AnagramTable* table = m_Rack->GetTable();
+    const float x = table->GetX();
+    const float y = table->GetY();
+    const float w = table->GetTableWidth();
+    const float h = table->GetTableHeight();
+    if (m_PanelLeft != nullptr) {
+        m_PanelLeft->SetPosition(x - 10.0f, m_PanelLeft->GetY());
+        m_PanelLeft->SetScaleY(y + h);
+    }
+    if (m_PanelLeftCorner != nullptr) {
+        m_PanelLeftCorner->SetPosition(x - 10.0f, y + h);
+    }
+    if (m_PanelRight != nullptr) {
+        m_PanelRight->SetPosition(x + w, m_PanelRight->GetY());
+        m_PanelRight->SetScaleY(y + h);
+    }
+    if (m_PanelRightCorner != nullptr) {
+        m_PanelRightCorner->SetPosition(x + w, y + h);
+    }
+    if (m_PanelBottom != nullptr) {
+        m_PanelBottom->SetPosition(x, y + h);
+        m_PanelBottom->SetScaleX(w);
+    }
+    if (m_PanelBackground != nullptr) {
+        m_PanelBackground->SetPosition(x, 0.0f);
+        m_PanelBackground->SetScaleX(w / 800.0f);
+        m_PanelBackground->SetScaleY((y + h) / 195.0f);
+    }
+}
+
+// --- popups
+
+void GameScene::PushComment(std::int32_t code)
+{
+    MutexLock lock(m_CommentLock.get());
+    for (std::int32_t queued : m_CommentQueue) {
+        if (queued == code) {
+            return;
+        }
+    }
+    m_CommentQueue.PushBack(code);
+}
+
+std::int32_t GameScene::PopComment()
+{
+    MutexLock lock(m_CommentLock.get());
+    if (m_CommentQueue.IsEmpty()) {
+        return -1;
+    }
+    const std::int32_t code = m_CommentQueue[0];
+    m_CommentQueue.Erase(m_CommentQueue.begin(), m_CommentQueue.begin() + 1);
+    return code;
+}
+
+void GameScene::PushAchievement(std::int32_t number)
+{
+    MutexLock lock(m_AchievementLock.get());
+    m_AchievementQueue.PushBack(number);
+}
+
+std::int32_t GameScene::PopAchievement()
+{
+    MutexLock lock(m_AchievementLock.get());
+    if (m_AchievementQueue.IsEmpty()) {
+        return -1;
+    }
+    const std::int32_t number = m_AchievementQueue[0];
+    m_AchievementQueue.Erase(m_AchievementQueue.begin(), m_AchievementQueue.begin() + 1);
+    return number;
+}
+
+std::string GameScene::PopupImageKey(std::int32_t code)
+{
+    if (code == kCommentFirstBingo) {
+        return "IMAGE_POPUP_BINGO";
+    }
+    if (code == kCommentAllWords) {
+        return "IMAGE_POPUP_ALLWORDS";
+    }
+    return "IMAGE_IMAGE_POPUP_" + Decimal(code);
+}
+
+void GameScene::ShowPopup(std::int32_t code)
+{
+    if (code < 0) {
+        return;
+    }
+    ResourceManager* resources = ResourceManager::GetInstance();
+    Image* image = resources != nullptr ? resources->GetImage(PopupImageKey(code), "gamescene") : nullptr;
+    auto* popup = new Sprite(m_PopupX, m_PopupY, image);
+    popup->SetAnchor(4);
+    popup->SetPosition(m_PopupX, m_PopupY);
+    popup->SetScale(0.0f);
+    popup->SetAlpha(0.0f);
+    AddChild(popup);
+    m_CommentShowing = true;
+    Modifier* last = Chain(new ModifierAlpha(150, 0.0f, 1.0f), GetAnimations(), popup);
+    last = Chain(Scale(250, 0.0f, 1.2f, &SmoothStepEase), last, popup);
+    last = Chain(Scale(100, 1.2f, 1.0f, nullptr), last, popup);
+    if (code == kCommentAllWords || code == kCommentFirstBingo) {
+        last = Chain(new ModifierFrame(1, 50), last, popup);
+        last = Chain(new ModifierDelay(1000), last, popup);
+    } else {
+        last = Chain(new ModifierDelay(900), last, popup);
+    }
+    auto* fade = new ModifierAlpha(250, 1.0f, 0.0f);
+    fade->SetOptions(Modifier::kOptionRemoveTarget);
+    last = Chain(fade, last, popup);
+    Modifier::AttachTo(new ModifierMethod<GameScene>(this, &GameScene::OnCommentDone), last);
+}
+
+void GameScene::OnCommentDone()
+{
+    m_CommentShowing = false;
+}
+
+void GameScene::ShowTrophyPopup(std::int32_t number)
+{
+    if (number < 0) {
+        return;
+    }
+    Play("SOUND_game_trophy_won");
+    ResourceManager* resources = ResourceManager::GetInstance();
+    Image* image = resources != nullptr ? resources->GetImage("IMAGE_TROPHY" + Decimal(number), "trophyscene") : nullptr;
+    auto* trophy = new Sprite(725.0f, 475.0f, image);
+    trophy->SetAnchor(4);
+    trophy->SetPosition(725.0f, 475.0f);
+    trophy->SetAlpha(0.0f);
+    trophy->SetScale(0.05f);
+    AddChild(trophy);
+
+    Font* font = nullptr;
+    if (ResourceObject* resource =
+            resources != nullptr ? resources->GetResource("FONT_TROPHYNAMES", "default") : nullptr) {
+        BaseObject* content = resource->GetContent();
+        if (content != nullptr && content->IsOfType(&Font::s_Type)) {
+            font = static_cast<Font*>(content);
+        }
+    }
+    auto* title = new Label(font, 725.0f, 535.0f, 300.0f, 40.0f);
+    title->SetAnchor(4);
+    title->SetAlignH(Label::kCenter);
+    title->SetPosition(725.0f, 535.0f);
+    if (m_TrophyTitles && number < m_TrophyTitles->GetCount()) {
+        if (auto* text = dynamic_cast<PropertyValue*>(m_TrophyTitles->GetItem(number))) {
+            title->SetText(UTF8String(text->GetString()));
+        }
+    }
+    title->SetAlpha(0.0f);
+    title->SetScale(0.0f);
+    AddChild(title);
+    m_TrophyShowing = true;
+
+    Modifier* last = Chain(new ModifierAlpha(200, 0.0f, 1.0f), GetAnimations(), trophy);
+    last = Chain(Scale(500, 0.05f, 0.6f, &SmoothStepEase), last, trophy);
+    last = Chain(Scale(300, 0.6f, 0.5f, nullptr), last, trophy);
+    last = Chain(new ModifierDelay(2000), last, trophy);
+    auto* fade = new ModifierAlpha(500, 1.0f, 0.0f);
+    fade->SetOptions(Modifier::kOptionRemoveTarget);
+    last = Chain(fade, last, trophy);
+    Modifier::AttachTo(new ModifierMethod<GameScene>(this, &GameScene::OnTrophyDone), last);
+
+    last = Chain(new ModifierAlpha(200, 0.0f, 1.0f), GetAnimations(), title);
+    last = Chain(Scale(500, 0.05f, 1.2f, &SmoothStepEase), last, title);
+    last = Chain(Scale(300, 1.2f, 1.0f, nullptr), last, title);
+    last = Chain(new ModifierDelay(2000), last, title);
+    auto* titleFade = new ModifierAlpha(500, 1.0f, 0.0f);
+    titleFade->SetOptions(Modifier::kOptionRemoveTarget);
+    Chain(titleFade, last, title);
+}
+
+void GameScene::OnTrophyDone()
+{
+    m_TrophyShowing = false;
+}
+
+// --- window messages and the mouse
+
+bool GameScene::OnMouseMove(MouseMessageData* data)
+{
+    if (data == nullptr) {
+        return false;
+    }
+    if (m_Rack) {
+        for (const SmartPtr<LetterBall>& ball : m_Rack->GetBalls()) {
+            if (ball->HitTest(data->x, data->y)) {
+                m_BallCursor.Set(true);
+                return true;
+            }
+        }
+    }
+    if (!(m_Rack && m_Rack->GetTable()->OpenDefinition(data->x, data->y, false))) {
+        m_BallCursor.Set(false);
+    }
+    return false;
+}
+
+void GameScene::OnMessage(const Message& message)
+{
+    switch (message.GetId()) {
+    case Message::kQuit:
+        if (m_GameState == kPlaying && m_Rack) {
+            SaveRound();
+        }
+        break;
+    case Message::kActivationChanged: {
+        auto* active = MessageDataAs<TemplateMessageData<bool>>(message.GetData());
+        if (active != nullptr && !active->m_Value && FindDialog("DIALOG_MENU") == nullptr) {
+            m_PendingDialog = kMenuPause;
+        }
+        break;
+    }
+    case Message::kCtrlP:
+        m_PendingDialog = kMenuPause;
+        break;
+    case Message::kFrameClick:
+        OnTitleBarClick();
+        break;
+    default:
+        break;
+    }
+}
+
+void GameScene::OnTitleBarClick()
+{
+    if (Renderer* renderer = Renderer::GetInstance()) {
+        Color colour(1.0f, 10.0f / 255.0f, 79.0f / 255.0f, 203.0f / 255.0f);
+        renderer->Clear(colour);
+        renderer->Present();
+    }
+}
+
+// --- what the dialogs call
+
+void GameScene::SaveAndQuit(Dialog*, BaseObject*)
+{
+    if (m_GameState == kPlaying && m_Rack) {
+        SaveRound();
+    }
+    QuitToSelection();
+}
+
+void GameScene::Refresh(Dialog*, BaseObject*)
+{
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+void GameScene::NewRound()
+{
+    StartRound(1, nullptr);
+}
+
+bool GameScene::OpenDefinition(float, float)
+{
+    return false;
+}
+
+void GameScene::QuitToSelection()
+{
+    if (ResourceManager* resources = ResourceManager::GetInstance()) {
+        resources->LoadSection("sceneselection");
+    }
+    SceneManager* scenes = SceneManager::GetInstance();
+    Scene* menu = scenes != nullptr ? scenes->FindScene("SCENE_SELECTION") : nullptr;
+    if (menu == nullptr) {
+        Platform::Log("The game has no scene SCENE_SELECTION\n");
+        return;
+    }
+    scenes->StartTransition("TRANSITION_DEFAULT");
+    scenes->RequestScene(menu);
+}
+
+void GameScene::ShowHighScores()
+{
+    SceneManager* scenes = SceneManager::GetInstance();
+    Scene* current = scenes != nullptr && scenes->GetCurrentScene() != nullptr ? scenes->GetCurrentScene() : this;
+    DataManager* data = DataManager::GetInstance();
+    if (data == nullptr || !data->GetDialogs()->HasChild("DIALOG_HIGHSCORES")) {
+        Platform::Log("The game data defines no dialog DIALOG_HIGHSCORES\n");
+        return;
+    }
+    if (Dialog* scores = current->GetDialog("DIALOG_HIGHSCORES", std::string())) {
+        m_LastOpened = "DIALOG_HIGHSCORES";
+        current->ShowDialog(scores);
+    }
+}
+
+// --- dealing
+
+void GameScene::StartMode()
+{
+    const std::int32_t mode = GameMode::Get();
+    m_ModeName = mode == GameMode::kTimed ? "CLASSIC_TIMED" : mode == GameMode::kWordOfTheDay ? "WORD_OF_THE_DAY"
+                                                                                             : "CLASSIC_UNTIMED";
+    if (HasSavedGame()) {
+        LoadRound();
+    } else {
+        StartRound(1, nullptr);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+UTF8String GameScene::ChooseSourceWord(std::int32_t target, const std::function<UTF8String()>& draw)
+{
+    std::int32_t tries = kSourceTries;
+    UTF8String best;
+    UTF8String last;
+    for (std::int32_t draws = 0; draws < kMaxSourceDraws; ++draws) {
+        const UTF8String candidate = draw();
+        const std::int32_t n = candidate.GetLength();
+        last = candidate;
+        if (n > target) {
+            continue;
+        }
+        if (n == target) {
+            return candidate;
+        }
+        if (best.IsEmpty() || std::abs(n - target) < std::abs(best.GetLength() - target)) {
+            best = candidate;
+        }
+        if (--tries == 0) {
+            return best;
+        }
+    }
+    // Only longer words came: the last of them serves rather than no round.
+    return best.IsEmpty() ? last : best;
+}
+
+void GameScene::CapWordOfTheDayList(AnagramTable::WordList& list)
+{
+    constexpr std::int32_t kQuota = 5;
+    std::int32_t used[AnagramTable::kMaxWordLength + 1] = {};
+    AnagramTable::WordList kept;
+    for (const std::string& word : list) {
+        const auto length = static_cast<std::int32_t>(word.size());
+        if (length >= AnagramTable::kMinWordLength && length <= AnagramTable::kMaxWordLength &&
+            used[length] < kQuota) {
+            ++used[length];
+            kept.PushBack(word);
+        }
+    }
+    list = kept;
+}
+
+void GameScene::StartRound(std::int32_t round, const UTF8String* word)
+{
+    m_DialogOpen = false;
+    m_Busy = false;
+    m_GameState = kPlaying;
+    m_DayNumber = DayNumber(std::time(nullptr));
+    const std::int32_t mode = GameMode::Get();
+    iRoundProfile* profile = Profile();
+    if (profile != nullptr && !profile->IsTutorialSeen(mode)) {
+        m_PendingDialog = kTutorialDialog;
+    }
+    if (profile != nullptr) {
+        profile->SetTutorialSeen(mode, true);
+    }
+    m_Rack.reset();
+    {
+        MutexLock lock(m_CommentLock.get());
+        m_CommentQueue.Clear();
+    }
+    if (m_PassButton == nullptr) {
+        m_PassButton = FindTyped<Button>(*this, "BUTTON_Pass");
+        m_PassButton2 = FindTyped<Button>(*this, "BUTTON_Pass_2");
+        m_NextRoundButtonNormal = m_NextRoundButton;
+        m_WotdDoneButton = FindTyped<Button>(*this, "BUTTON_WOTD_DONE");
+    }
+    if (IsWordOfTheDay()) {
+        SetButton(m_NextRoundButtonNormal, false, false);
+        SetButton(m_WotdDoneButton, true, true);
+        m_NextRoundButton = m_WotdDoneButton;
+    } else {
+        SetButton(m_WotdDoneButton, false, false);
+        SetButton(m_NextRoundButtonNormal, true, true);
+        m_NextRoundButton = m_NextRoundButtonNormal;
+    }
+    m_Round = round;
+    m_TimeLeft = kRoundTime;
+    m_CountdownMark = kCountdownStart;
+    if (round == 1) {
+        m_Score = 0;
+        m_PassCount = 0;
+        m_BingoStreak = 0;
+        m_WordsSinceMivel = 0;
+    }
+    m_MivelUsed = false;
+    m_WordRejected = false;
+
+    auto* pool = dynamic_cast<iWordPoolPosition*>(CurrentPlayer());
+    m_WordTree->SetPoolPosition(pool != nullptr ? pool : &m_SparePool);
+    UTF8String source;
+    if (word != nullptr) {
+        source = *word;
+    } else if (IsWordOfTheDay()) {
+        source = m_WordTree->WordOfTheDay();
+    } else {
+        Random* random = Random::GetInstance();
+        std::int32_t target = random != nullptr ? random->Range(5, 9) : 6;
+        if (profile != nullptr && profile->GetMaxLength() < target) {
+            target = profile->GetMaxLength();
+        }
+        source = ChooseSourceWord(target, [this] { return m_WordTree->RandomWord(); });
+    }
+    Platform::Log("Round %d of %s: the source word is %s\n", static_cast<int>(m_Round), m_ModeName.c_str(),
+                  source.GetString().c_str());
+    SavePlayers();
+
+    std::unique_ptr<AnagramTable::WordList> answers = m_WordTree->FindAnagrams(source);
+    std::unique_ptr<AnagramTable::WordList> accepted = m_SecondWordTree->FindAnagrams(source);
+    if (answers && IsWordOfTheDay()) {
+        CapWordOfTheDayList(*answers);
+    }
+    m_Rack = std::make_unique<ClassicRack>(this, source, answers.get(), accepted.get(), 0, false, word != nullptr);
+    m_Rack->solved = false;
+    m_Rack->GetRackBox()->Mivel(source, false);
+    m_Rack->GetRackBox()->PlayLoadAnimation(true);
+    RefreshLabels();
+}
+
+void GameScene::NextRound()
+{
+    m_Busy = false;
+    if (m_Rack) {
+        m_Rack->FinishMoves();
+    }
+    if (m_GameState == kWon) {
+        if (iRoundProfile* profile = Profile()) {
+            if (IsTimed()) {
+                PushAchievement(profile->CountGamePlayed(GameMode::kTimed));
+            } else if (IsUntimed()) {
+                PushAchievement(profile->CountGamePlayed(GameMode::kUntimed));
+            }
+        }
+    }
+    StartRound(m_Round + 1, nullptr);
+}
+
+void GameScene::OnButton(const UTF8String& command, BaseObject*)
+{
+    const std::string& name = command.GetString();
+    if (name == "BUTTON_Menu") {
+        m_PendingDialog = kMenuButton;
+    } else if (name == "BUTTON_NextRound") {
+        RoundWon(3000);
+    } else if (name == "BUTTON_GiveUp" || name == "BUTTON_Pass") {
+        m_PendingDialog = kPassQuestion;
+    }
+    if (m_GameState != kPlaying) {
+        return;
+    }
+    if (name == "BUTTON_Clear") {
+        ClearLetters();
+    } else if (name == "BUTTON_Enter") {
+        SubmitWord();
+    } else if (name == "BUTTON_LastWord") {
+        LastWord();
+    } else if (name == "BUTTON_Mivel") {
+        Mivel();
+    }
+}
+
+// --- typing and scoring
+
+bool GameScene::OnKeyDown(KeyboardMessageData* data)
+{
+    if (data == nullptr || m_GameState != kPlaying || !m_Rack || m_DialogOpen || m_Busy) {
+        return false;
+    }
+    switch (data->m_KeyCode) {
+    case kKeyBackspace:
+        RemoveLetter();
+        break;
+    case kKeyDelete:
+        ClearLetters();
+        break;
+    case kKeyEnter:
+        if (!m_Rack->GetAnswerBox()->GetText().IsEmpty()) {
+            SubmitWord();
+        } else {
+            LastWord();
+        }
+        break;
+    case kKeySpace:
+        Mivel();
+        break;
+    default:
+        if (data->m_HasText) {
+            PlaceLetter(UTF8String(data->m_Text));
+        }
+        break;
+    }
+    return false;
+}
+
+void GameScene::PlaceLetter(const UTF8String& letter)
+{
+    if (m_Rack && !letter.IsEmpty()) {
+        Utf8Iterator it(letter);
+        if (LetterBall* ball = m_Rack->GetRackBox()->TakeBall(it.codePoint)) {
+            Play("SOUND_letter_place");
+            m_Rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
+        }
+    }
+    RefreshState();
+}
+
+void GameScene::RemoveLetter()
+{
+    Play("SOUND_letter_clear");
+    if (m_Rack) {
+        if (LetterBall* ball = m_Rack->GetAnswerBox()->TakeLastBall(false)) {
+            m_Rack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
+        }
+    }
+    RefreshState();
+}
+
+void GameScene::ClearLetters()
+{
+    Play("SOUND_letter_clear");
+    if (m_Rack) {
+        LetterBox* typed = m_Rack->GetAnswerBox();
+        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+            if (LetterBall* ball = typed->TakeLastBall(false)) {
+                m_Rack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
+            }
+        }
+    }
+    RefreshState();
+}
+
+void GameScene::LastWord()
+{
+    Play("SOUND_word_last");
+    if (m_Rack) {
+        const UTF8String word = m_Rack->lastWord;
+        for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
+            if (LetterBall* ball = m_Rack->GetRackBox()->TakeBall(it.codePoint)) {
+                m_Rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
+            }
+        }
+    }
+    RefreshState();
+}
+
+void GameScene::Mivel()
+{
+    Play("SOUND_word_mivel");
+    m_MivelUsed = true;
+    if (m_Rack) {
+        m_Rack->GetRackBox()->Mivel(m_Rack->GetSourceWord(), true);
+    }
+    m_WordsSinceMivel = 0;
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountMivel());
+    }
+}
+
+bool GameScene::OnLeftButtonDown(MouseMessageData* data)
+{
+    if (data == nullptr || !m_Rack) {
+        return Quorvel2Scene::OnLeftButtonDown(data);
+    }
+    if (m_Rack->GetTable()->OpenDefinition(data->x, data->y, true) || m_GameState != kPlaying) {
+        return true;
+    }
+    LetterBox* letters = m_Rack->GetRackBox();
+    LetterBox* typed = m_Rack->GetAnswerBox();
+    for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
+        LetterBall* ball = letters->GetBall(slot);
+        if (ball != nullptr && ball->HitTest(data->x, data->y)) {
+            letters->TakeBallAt(slot);
+            typed->PlaceBall(ball, true, -1, 1.0f);
+            Play("SOUND_letter_place");
+            RefreshState();
+            return false;
+        }
+    }
+    const std::int32_t count = typed->GetText().GetLength();
+    if (count > 0) {
+        LetterBall* last = typed->GetBall(count - 1);
+        if (last != nullptr && last->HitTest(data->x, data->y)) {
+            if (LetterBall* ball = typed->TakeLastBall(false)) {
+                letters->PlaceBall(ball, true, -1, 1.0f);
+            }
+            Play("SOUND_letter_clear");
+            RefreshState();
+        }
+    }
+    return false;
+}
+
+void GameScene::OnLetterBoxClick(LetterBox*, MouseMessageData* click)
+{
+    if (!m_DialogOpen && !m_Busy) {
+        OnLeftButtonDown(click);
+    }
+}
+
+void GameScene::SubmitWord()
+{
+    if (!m_Rack) {
+        return;
+    }
+    const UTF8String word = m_Rack->GetAnswerBox()->GetText();
+    m_Rack->lastWord = word;
+    AnagramTable* table = m_Rack->GetTable();
+    bool hard = false;
+    const std::int32_t result = table->Guess(word, hard);
+    iRoundProfile* profile = Profile();
+    if (result == AnagramTable::kPlaced) {
+        ++m_WordsSinceMivel;
+        if (profile != nullptr) {
+            PushAchievement(profile->CheckWordsFoundAchievement(m_WordsSinceMivel));
+            PushAchievement(profile->CountSolved());
+            if (hard) {
+                PushAchievement(profile->CountHardSolved());
+            }
+        }
+        const std::int32_t n = word.GetLength();
+        m_Score += 10 * n * n;
+        bool firstBingo = false;
+        const bool fullLength = n == m_Rack->GetSourceWord().GetLength();
+        if (fullLength) {
+            ++m_BingoStreak;
+            if (profile != nullptr) {
+                PushAchievement(profile->CheckStreakAchievement(m_BingoStreak));
+            }
+            if (!m_Rack->solved) {
+                m_Score += kBingoBonus;
+                firstBingo = true;
+            }
+            m_Rack->solved = true;
+        } else {
+            m_BingoStreak = 0;
+        }
+        const std::int32_t answers = static_cast<std::int32_t>(table->GetSlots().size());
+        if (table->GetFoundCount() == answers) {
+            m_Score += kAllWordsBonusPerSlot * answers;
+            if (!m_MivelUsed && profile != nullptr) {
+                if (profile->GetAchievement(kAchievementNoShuffle) == 0) {
+                    profile->SetAchievement(kAchievementNoShuffle, 1);
+                    PushAchievement(kAchievementNoShuffle);
+                } else {
+                    PushAchievement(-1);
+                }
+            }
+            RoundWon(1000);
+            Play("SOUND_game_all_words_submitted");
+            PushComment(kCommentAllWords);
+        } else {
+            if (fullLength) {
+                Play("SOUND_word_bingo");
+                if (firstBingo) {
+                    PushComment(IsWordOfTheDay() ? kCommentWordOfTheDayBingo : kCommentFirstBingo);
+                }
+            } else {
+                Play("SOUND_word_correct");
+            }
+            if (!firstBingo && !m_FirstWordCommented) {
+                PushComment(kCommentFirstWord);
+                m_FirstWordCommented = true;
+            }
+        }
+        SetLabel(m_ScoreLabel, Decimal(m_Score));
+    } else if (result == AnagramTable::kNoFreeSlot) {
+        PushComment(table->HasSlotOfLength(word.GetLength()) ? kCommentNoFreeSlot : kCommentNoSlotOfLength);
+    } else if (result == AnagramTable::kFoundBefore) {
+        Play("SOUND_word_reject");
+        PushComment(kCommentFoundBefore);
+    } else {
+        Play("SOUND_word_reject");
+        m_WordRejected = true;
+        PushComment(kCommentNoWord);
+    }
+    ClearLetters();
+    RefreshState();
+}
+
+// --- the clock, passes and the end of a round
+
+void GameScene::Update(std::int32_t dt)
+{
+    Quorvel2Scene::Update(dt);
+    if (m_PendingDialog != kNoDialog) {
+        if (m_DialogOpen) {
+            RefreshState();
+        } else {
+            m_DialogOpen = true;
+            const std::int32_t pending = m_PendingDialog;
+            m_PendingDialog = kNoDialog;
+            Dialog* opened = nullptr;
+            switch (pending) {
+            case kMenuButton:
+            case kMenuPause:
+                opened = OpenDialog("DIALOG_MENU");
+                break;
+            case kNextRoundDialog:
+                m_GameState = kWon;
+                if (!IsWordOfTheDay()) {
+                    Play("SOUND_game_next_round_acheived");
+                    opened = OpenDialog("DIALOG_NEXTROUND");
+                    if (opened == nullptr) {
+                        // Without the dialog the game goes straight on.
+                        OnNextRoundConfirmed();
+                        return;
+                    }
+                } else {
+                    if (iRoundProfile* profile = Profile()) {
+                        PushAchievement(profile->CountGamePlayed(GameMode::kWordOfTheDay));
+                    }
+                    FinishDay();
+                    EndGameSequence(false);
+                    opened = this;
+                }
+                break;
+            case kPassQuestion: {
+                const bool pass = !IsWordOfTheDay() && m_PassCount + 1 < kPassesPerGame;
+                const char* header = pass ? "TEXT_DIALOG_PASS_HEADER" : "TEXT_DIALOG_GIVEUP_HEADER";
+                const char* text = pass ? "TEXT_DIALOG_PASS" : "TEXT_DIALOG_GIVEUP";
+                if (iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get()) {
+                    opened = frontEnd->AskQuestion(this, text, header, this, &QuestionYes, &QuestionNo);
+                }
+                if (opened != nullptr) {
+                    m_LastOpened = text;
+                }
+                break;
+            }
+            case kTutorialDialog:
+                opened = OpenDialog("DIALOG_TUTORIAL");
+                break;
+            case kPassRoundDialog:
+                opened = OpenDialog("DIALOG_PASSROUND");
+                if (opened == nullptr) {
+                    OnNextRoundConfirmed();
+                    return;
+                }
+                break;
+            default:
+                break;
+            }
+            if (opened == nullptr) {
+                // Nothing came up that could close again: play on.
+                m_DialogOpen = false;
+            }
+            RefreshState();
+        }
+    }
+    if (m_DialogOpen) {
+        return;
+    }
+    bool achievements = false;
+    {
+        MutexLock lock(m_AchievementLock.get());
+        achievements = !m_AchievementQueue.IsEmpty();
+    }
+    if (achievements && !m_TrophyShowing) {
+        ShowTrophyPopup(PopAchievement());
+    }
+    bool comments = false;
+    {
+        MutexLock lock(m_CommentLock.get());
+        comments = !m_CommentQueue.IsEmpty();
+    }
+    if (comments && !m_CommentShowing) {
+        ShowPopup(PopComment());
+    }
+    if (m_DialogOpen || m_Busy || m_GameState != kPlaying || !m_Rack) {
+        return;
+    }
+    m_TimeLeft -= dt;
+    if (!IsTimed() && !IsWordOfTheDay()) {
+        return;
+    }
+    if (m_TimeLeft < m_CountdownMark) {
+        m_CountdownMark -= 1000;
+        Play("SOUND_game_clock_countdown");
+    }
+    ShowClock();
+    if (m_TimeLeft <= 0) {
+        Play("SOUND_game_clock_timeup");
+        if (m_Rack->solved) {
+            RoundWon(3000);
+        } else if (IsTimed()) {
+            Pass(true);
+        } else {
+            m_DialogOpen = true;
+            FinishDay();
+            EndGameSequence(true);
+        }
+    }
+}
+
+void GameScene::RoundWon(std::int32_t delay)
+{
+    m_Busy = true;
+    m_GameState = kWon;
+    if (m_TimeLeft >= kQuickWinTimeLeft && m_TimeLeft <= kRoundTime) {
+        iRoundProfile* profile = Profile();
+        if (profile != nullptr && profile->GetAchievement(kAchievementQuickWin) == 0) {
+            profile->SetAchievement(kAchievementQuickWin, 1);
+            PushAchievement(kAchievementQuickWin);
+        } else {
+            PushAchievement(-1);
+        }
+    }
+    if (m_Rack) {
+        m_Rack->GetTable()->RevealAll();
+    }
+    Play("SOUND_word_pass_reveal");
+    After(delay, &GameScene::OnBusyDoneNextRound);
+    if (m_NextRoundButton != nullptr) {
+        m_NextRoundButton->SetEnabled(false);
+    }
+    RefreshState();
+}
+
+void GameScene::OnBusyDoneNextRound()
+{
+    m_Busy = false;
+    m_PendingDialog = kNextRoundDialog;
+}
+
+void GameScene::OnBusyDonePassRound()
+{
+    m_Busy = false;
+    m_PendingDialog = kPassRoundDialog;
+}
+
+void GameScene::OnPassQuestionYes()
+{
+    for (const char* name : {"TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_PASS"}) {
+        if (Dialog* question = FindDialog(name)) {
+            CloseDialog(question);
+        }
+    }
+    PassOrGiveUp();
+}
+
+void GameScene::OnPassQuestionNo()
+{
+    for (const char* name : {"TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_PASS"}) {
+        if (Dialog* question = FindDialog(name)) {
+            CloseDialog(question);
+        }
+    }
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+void GameScene::PassOrGiveUp()
+{
+    if (!IsWordOfTheDay()) {
+        Pass(false);
+        return;
+    }
+    m_GameState = kLost;
+    DeleteSavedGame();
+    RecordDay();
+    EndGameSequence(true);
+}
+
+void GameScene::Pass(bool endOfTime)
+{
+    ++m_PassCount;
+    m_GameState = kLost;
+    Play("SOUND_game_lose_life");
+    if (m_PassCount < kPassesPerGame) {
+        m_Busy = true;
+        if (m_Rack) {
+            m_Rack->GetTable()->RevealAll();
+        }
+        Play("SOUND_word_pass_reveal");
+        if (endOfTime) {
+            After(3000, &GameScene::OnBusyDonePassRound);
+        } else {
+            After(3000, &GameScene::NextRound);
+        }
+    } else {
+        m_DialogOpen = true;
+        DeleteSavedGame();
+        if (IsWordOfTheDay()) {
+            RecordDay();
+        }
+        EndGameSequence(true);
+    }
+    RefreshState();
+}
+
+void GameScene::FinishDay()
+{
+    DeleteSavedGame();
+    if (IsWordOfTheDay()) {
+        RecordDay();
+    }
+}
+
+void GameScene::EndGameSequence(bool reveal)
+{
+    if (reveal) {
+        if (m_Rack) {
+            m_Rack->GetTable()->RevealAll();
+        }
+        Play("SOUND_word_pass_reveal");
+    }
+    After(3000, &GameScene::EndRound);
+}
+
+void GameScene::EndRound()
+{
+    m_DialogOpen = true;
+    AbstractPlayer* player = CurrentPlayer();
+    HighScoreManager* scores = HighScoreManager::GetInstance();
+    iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
+    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
+        std::string tableName = "untimed";
+        std::int32_t mode = 1;
+        std::string extra = Decimal(m_Round);
+        if (IsWordOfTheDay()) {
+            tableName = "wotd";
+            mode = 0;
+            // The day the round was played, as the player's calendar reads it.
+            const std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            char date[40];
+            std::snprintf(date, sizeof date, "%d-%d-%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+            extra = date;
+        } else if (IsTimed()) {
+            tableName = "timed";
+            mode = 0;
+        }
+        HighScoreTable* table = scores->FindTable(tableName);
+        if (table == nullptr) {
+            table = new HighScoreTable();
+            table->SetDescending(true);
+            table->SetLastScore(-1);
+            table->SetMaxEntries(10);
+            scores->GetTables()[tableName] = table;
+        }
+        SmartPtr<HighScoreEntry> entry(frontEnd->MakeScoreEntry(player->GetName(), m_Score, mode, m_TimeLeft, extra));
+        if (entry && table->AddEntry(entry.Get()) >= 0) {
+            Play("SOUND_game_high_score_achieved");
+            if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
+                return;
+            }
+        }
+    }
+    Dialog* opened = nullptr;
+    if (!IsWordOfTheDay()) {
+        opened = OpenDialog("DIALOG_ENDGAME");
+    } else if (m_Rack && m_Rack->solved) {
+        Play("SOUND_game_next_round_acheived");
+        opened = OpenDialog("DIALOG_NEXTROUND");
+    } else {
+        opened = OpenDialog("DIALOG_ENDGAME");
+    }
+    if (opened != nullptr && IsWordOfTheDay()) {
+        if (iRoundFrontEnd* form = iRoundFrontEnd::Get()) {
+            form->SetWordOfTheDayForm(opened);
+        }
+    }
+}
+
+void GameScene::OnNextRoundConfirmed()
+{
+    if (Dialog* dialog = FindDialog("DIALOG_NEXTROUND")) {
+        CloseDialog(dialog);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+    NextRound();
+}
+
+// --- saving
+
+void GameScene::SaveRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr || !m_Rack) {
+        return;
+    }
+    players->SavePlayers();
+    ClassicRoundSave save;
+    save.word = m_Rack->GetSourceWord();
+    save.round = m_Round;
+    save.timeLeft = m_TimeLeft;
+    save.longestWord = m_Rack->solved;
+    save.score = m_Score;
+    save.day = m_DayNumber;
+    save.passCount = m_PassCount;
+    save.foundWords = m_Rack->GetTable()->Save();
+    PropertyStore store;
+    store.AddChild(save.ToNode());
+    if (!players->SaveGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()))) {
+        Platform::Log("The round of %s could not be saved\n", m_ModeName.c_str());
+    }
+}
+
+void GameScene::LoadRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr) {
+        StartRound(1, nullptr);
+        return;
+    }
+    PropertyStore store;
+    const bool read = players->LoadGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()));
+    // A save is played once: it goes whether or not it can be used.
+    DeleteSavedGame();
+    ClassicRoundSave save;
+    std::string why = "the file cannot be read";
+    PropertyNode* game = read ? store.GetNode("GAME") : nullptr;
+    if (game == nullptr || !ClassicRoundSave::Read(*game, *m_WordTree, IsUntimed(), save, why)) {
+        Platform::Log("The saved game %s is not used: %s\n", m_ModeName.c_str(), why.c_str());
+        StartRound(1, nullptr);
+        return;
+    }
+    if (IsWordOfTheDay() && save.day != DayNumber(std::time(nullptr))) {
+        StartRound(1, nullptr);
+        return;
+    }
+    StartRound(1, &save.word);
+    m_Round = save.round;
+    m_TimeLeft = save.timeLeft;
+    m_Rack->solved = save.longestWord;
+    m_Score = save.score;
+    m_DayNumber = save.day;
+    m_PassCount = save.passCount;
+    m_CountdownMark = save.CountdownMark();
+    // The table places the words; the round counts them as found, so the
+    // all-words bonus, the win and the achievement still come.
+    AnagramTable* table = m_Rack->GetTable();
+    table->SetFoundCount(table->GetFoundCount() + table->Load(save.foundWords.Get()));
+    RefreshLabels();
+}

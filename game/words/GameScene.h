@@ -1,0 +1,303 @@
+// The playing scenes. Quorvel2Scene is the common base of the game's own
+// scenes. GameScene plays the classic modes (timed, untimed and word of the
+// day) and is the base of the other playing scenes, which keep its buttons,
+// labels, score, round and clock, both word trees, its pending dialogs, its
+// two popup queues and its listeners, and override part of its operations.
+//
+// A round: a source word is dealt as letter balls in the rack's letters box;
+// typed letters or clicked balls move into the typed-word box; Enter submits
+// the word to the answer table. A new word of n letters scores 10 n^2, the
+// round's first word as long as the source word 1000 more, and filling every
+// slot 100 per slot. The round is won by a full-length word (or by filling
+// every slot); it is passed when the player passes or the clock runs out
+// without one, and the third pass ends the game.
+//
+// Every delayed step runs as a modifier chain in the scene's own animations,
+// so leaving the scene suspends it with the scene.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "framework/core/app/iMessageListener.h"
+#include "framework/core/object/GFVector.h"
+#include "framework/core/object/MouseCursorCounter.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/core/util/Mutex.h"
+#include "framework/core/util/UTF8String.h"
+#include "framework/scene/Scene.h"
+#include "game/words/AnagramTable.h"
+#include "game/words/LetterBox.h"
+#include "game/words/WordsRecords.h"
+#include "game/words/iDialogOwnerScene.h"
+#include "game/words/iWordPoolPosition.h"
+
+namespace Qmv2 {
+class Button;
+class Label;
+class PropertyVector;
+class Sprite;
+}  // namespace Qmv2
+
+class ClassicRack;
+class WordTree;
+class iRoundProfile;
+struct ClassicRoundSave;
+
+class Quorvel2Scene : public Qmv2::Scene {
+    QMV_INDEXED_TYPE(Quorvel2Scene)
+
+    explicit Quorvel2Scene(Qmv2::PropertyNode* description);
+    ~Quorvel2Scene() override;
+};
+
+class GameScene : public Quorvel2Scene,
+                  public Qmv2::iMessageListener,
+                  public iDialogOwnerScene,
+                  public iLetterBoxOwner {
+    QMV_INDEXED_TYPE(GameScene)
+
+    // What Update opens on the next frame.
+    enum PendingDialog : std::int32_t {
+        kNoDialog = 0,
+        kMenuButton = 1,
+        kMenuPause = 2,
+        kNextRoundDialog = 3,
+        kPassQuestion = 4,
+        kTutorialDialog = 5,
+        kPassRoundDialog = 6,
+    };
+    enum GameState : std::int32_t { kPlaying = 0, kWon = 1, kLost = 2 };
+    // Word-result popup codes.
+    enum Comment : std::int32_t {
+        kCommentNoWord = 0,
+        kCommentAllWords = 1,
+        kCommentFirstBingo = 2,
+        kCommentFoundBefore = 3,
+        kCommentNoFreeSlot = 5,
+        kCommentNoSlotOfLength = 8,
+        kCommentFirstWord = 10,
+        kCommentWordOfTheDayBingo = 11,
+    };
+
+    static constexpr std::int32_t kRoundTime = 120000;
+    static constexpr std::int32_t kCountdownStart = 10000;
+    static constexpr std::int32_t kPassesPerGame = 3;
+    static constexpr std::int32_t kBingoBonus = 1000;
+    static constexpr std::int32_t kAllWordsBonusPerSlot = 100;
+    // Day 0 of the word of the day: 2008-09-03, in whole UTC days since 1970.
+    static constexpr std::int32_t kFirstDay = 14125;
+    // Achievements the scene grants itself.
+    static constexpr std::int32_t kAchievementQuickWin = 7;
+    static constexpr std::int32_t kAchievementNoShuffle = 10;
+    // A round won with at least this much of the clock left is a quick win.
+    static constexpr std::int32_t kQuickWinTimeLeft = 80000;
+    // Source-word draws a round may make at most, longer words included.
+    static constexpr std::int32_t kMaxSourceDraws = 10000;
+    static constexpr std::int32_t kSourceTries = 5;
+
+    explicit GameScene(Qmv2::PropertyNode* description);
+    ~GameScene() override;
+
+    Qmv2::Interface* GetInterface(const Qmv2::ClassType* type) override;
+
+    // --- the scene's life
+    // The components, the word trees, the locks and the trophy titles (the
+    // first entry).
+    void Load() override;
+    // Entering: music, message listening, the mode's background, then a
+    // new or restored game.
+    void Show() override;
+    // Leaving closes the dialogs, empties the popup queues and stops
+    // listening.
+    void Deactivate() override;
+    // Pending dialogs, popups and the clock.
+    void Update(std::int32_t dt) override;
+    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
+
+    // --- input and window messages
+    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
+    bool OnMouseMove(Qmv2::MouseMessageData* data) override;
+    bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
+    void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
+    void OnMessage(const Qmv2::Message& message) override;
+
+    // --- what the dialogs call
+    void OnNextRoundConfirmed() override;
+    void SaveAndQuit(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+    void Refresh(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+    void NewRound() override;
+    void ShowHighScores() override;
+    // Opens the definition of the word at a point; this scene has none to
+    // open and answers false.
+    virtual bool OpenDefinition(float x, float y);
+
+    // --- dealing
+    virtual void StartMode();
+    // Deals round `round`; `word` gives the source word (null: draw one).
+    virtual void StartRound(std::int32_t round, const Qmv2::UTF8String* word);
+    virtual void NextRound();
+    virtual void RefreshLabels();
+    virtual void RefreshState();
+
+    // --- typing and scoring
+    virtual void PlaceLetter(const Qmv2::UTF8String& letter);
+    virtual void RemoveLetter();
+    virtual void ClearLetters();
+    virtual void LastWord();
+    virtual void SubmitWord();
+    virtual void Mivel();
+
+    // --- clock, passes and the end of a round
+    virtual void RoundWon(std::int32_t delay);
+    virtual void Pass(bool endOfTime);
+    virtual void PassOrGiveUp();
+    virtual void EndGameSequence(bool reveal);
+    virtual void FinishDay();
+    virtual void EndRound();
+    void OnBusyDoneNextRound();
+    void OnBusyDonePassRound();
+    void OnPassQuestionYes();
+    void OnPassQuestionNo();
+
+    // --- saving
+    virtual void SaveRound();
+    virtual void LoadRound();
+
+    // --- popups and dialogs
+    void CloseDialogs();
+    void PushComment(std::int32_t code);
+    std::int32_t PopComment();
+    void PushAchievement(std::int32_t number);
+    std::int32_t PopAchievement();
+    virtual void ShowPopup(std::int32_t code);
+    virtual void ShowTrophyPopup(std::int32_t number);
+    void OnCommentDone();
+    void OnTrophyDone();
+    void QuitToSelection();
+    void OnTitleBarClick();
+
+    // --- helpers the scenes share
+    // The day the word of the day is kept under: whole UTC days since day 0.
+    static std::int32_t DayNumber(std::time_t now);
+    // The source word of a round: up to kSourceTries draws shorter than
+    // `target` (the nearest kept, the first of equally near ones), a word of
+    // exactly `target` letters at once, longer ones drawn again without a
+    // try; at most kMaxSourceDraws draws in all, then the best so far (or the
+    // last drawn when every draw was longer).
+    static Qmv2::UTF8String ChooseSourceWord(std::int32_t target, const std::function<Qmv2::UTF8String()>& draw);
+    // Keeps the first five words of each length 3 to 8, in order.
+    static void CapWordOfTheDayList(AnagramTable::WordList& list);
+    // The image key of a word-result popup.
+    static std::string PopupImageKey(std::int32_t code);
+    // The current player's record as a round sees it; null without one.
+    static iRoundProfile* Profile();
+    // Whether the current player has a saved game of this scene's mode.
+    bool HasSavedGame() const;
+    // Whether the word trees could be read; a scene without them refuses to
+    // deal and goes back to the menu.
+    bool HasWords() const;
+    // The key of the dialog or question last opened by the scene (for tests
+    // and the log).
+    const std::string& GetLastOpened() const noexcept { return m_LastOpened; }
+
+    // Read access for the subclasses' tests and the test suite.
+    ClassicRack* GetRack() const noexcept { return m_Rack.get(); }
+    std::int32_t GetScore() const noexcept { return m_Score; }
+    std::int32_t GetRound() const noexcept { return m_Round; }
+    std::int32_t GetTimeLeft() const noexcept { return m_TimeLeft; }
+    std::int32_t GetPassCount() const noexcept { return m_PassCount; }
+    std::int32_t GetGameState() const noexcept { return m_GameState; }
+    std::int32_t GetPendingDialog() const noexcept { return m_PendingDialog; }
+    std::int32_t GetDayNumber() const noexcept { return m_DayNumber; }
+    std::int32_t GetCountdownMark() const noexcept { return m_CountdownMark; }
+    std::int32_t GetBingoStreak() const noexcept { return m_BingoStreak; }
+    bool IsDialogOpen() const noexcept { return m_DialogOpen; }
+    bool IsBusy() const noexcept { return m_Busy; }
+    const std::string& GetModeName() const noexcept { return m_ModeName; }
+    WordTree* GetWordTree() const noexcept { return m_WordTree.get(); }
+    WordTree* GetSecondWordTree() const noexcept { return m_SecondWordTree.get(); }
+
+protected:
+    // Plays a sound of section "default".
+    static void Play(const char* key);
+    // Whether the scene plays the word of the day.
+    bool IsWordOfTheDay() const noexcept { return m_ModeName == "WORD_OF_THE_DAY"; }
+    bool IsTimed() const noexcept { return m_ModeName == "CLASSIC_TIMED"; }
+    bool IsUntimed() const noexcept { return m_ModeName == "CLASSIC_UNTIMED"; }
+    // Opens the scene's dialog `key` (made when missing) on top; null when
+    // the game data lacks it.
+    Qmv2::Dialog* OpenDialog(const std::string& key);
+    // Runs `method` on the scene after `delay` ms in the scene's animations.
+    void After(std::int32_t delay, void (GameScene::*method)());
+    // Deletes the current player's saved game of this mode.
+    void DeleteSavedGame() const;
+    // Records the day as the player's last word of the day.
+    void RecordDay();
+    static void SetButton(Qmv2::Button* button, bool shown, bool enabled);
+    static void SetLabel(Qmv2::Label* label, const std::string& text);
+    // The clock labels for the time left.
+    void ShowClock();
+
+    std::int32_t m_PassCount = 0;
+    std::int32_t m_DayNumber = 0;
+    bool m_FirstWordCommented = false;
+    std::unique_ptr<ClassicRack> m_Rack;
+    Qmv2::Button* m_NextRoundButtonNormal = nullptr;
+    Qmv2::Button* m_WotdDoneButton = nullptr;
+    Qmv2::MouseCursorCounter m_BallCursor{2};
+    std::int32_t m_PendingDialog = kNoDialog;
+    Qmv2::Button* m_MenuButton = nullptr;
+    Qmv2::Button* m_MivelButton = nullptr;
+    Qmv2::Button* m_EnterButton = nullptr;
+    Qmv2::Button* m_LastWordButton = nullptr;
+    Qmv2::Button* m_ClearButton = nullptr;
+    Qmv2::Button* m_NextRoundButton = nullptr;
+    Qmv2::Button* m_GiveUpButton = nullptr;
+    Qmv2::Button* m_PassButton = nullptr;
+    Qmv2::Button* m_PassButton2 = nullptr;
+    Qmv2::Label* m_TimerMinutesLabel = nullptr;
+    Qmv2::Label* m_TimerSecondsLabel = nullptr;
+    Qmv2::Label* m_ScoreLabel = nullptr;
+    Qmv2::Label* m_RoundLabel = nullptr;
+    Qmv2::Label* m_TimeLabel = nullptr;
+    Qmv2::Sprite* m_PanelLeft = nullptr;
+    Qmv2::Sprite* m_PanelLeftCorner = nullptr;
+    Qmv2::Sprite* m_PanelRight = nullptr;
+    Qmv2::Sprite* m_PanelRightCorner = nullptr;
+    Qmv2::Sprite* m_PanelBottom = nullptr;
+    Qmv2::Sprite* m_PanelBackground = nullptr;
+    bool m_DialogOpen = false;
+    std::int32_t m_GameState = kPlaying;
+    std::unique_ptr<WordTree> m_WordTree;
+    std::unique_ptr<WordTree> m_SecondWordTree;
+    std::int32_t m_MinWordLength = 6;
+    std::int32_t m_MaxWordLength = 8;
+    bool m_Busy = false;
+    std::int32_t m_TimeLeft = kRoundTime;
+    std::int32_t m_Round = 1;
+    std::int32_t m_CountdownMark = kCountdownStart;
+    std::int32_t m_Score = 0;
+    std::string m_ModeName;
+    Qmv2::SmartPtr<Qmv2::PropertyVector> m_TrophyTitles;
+    Qmv2::GFVector<std::int32_t> m_CommentQueue;
+    std::unique_ptr<Qmv2::Mutex> m_CommentLock;
+    bool m_CommentShowing = false;
+    float m_PopupX = 400.0f;
+    float m_PopupY = 150.0f;
+    Qmv2::GFVector<std::int32_t> m_AchievementQueue;
+    std::unique_ptr<Qmv2::Mutex> m_AchievementLock;
+    bool m_TrophyShowing = false;
+    std::int32_t m_WordsSinceMivel = 0;
+    bool m_MivelUsed = false;
+    bool m_WordRejected = false;
+    std::int32_t m_BingoStreak = 0;
+    bool m_Listening = false;
+    bool m_WordsLoaded = false;
+    std::string m_LastOpened;
+    // The word pool position when the player keeps none.
+    WordPoolPosition m_SparePool;
+};

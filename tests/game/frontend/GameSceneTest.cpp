@@ -1,0 +1,327 @@
+// The classic scene played through its own entry points with the real word
+// files, the game's player record and the round dialogs: every answer typed
+// key by key, the score counted independently of the scene, the clock and
+// the passes run out, and a round left mid-way and restored.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "framework/core/app/Message.h"
+#include "framework/core/app/MessageData.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/core/properties/PropertyStore.h"
+#include "framework/scene/AnimTree.h"
+#include "game/frontend/Quorvel2Player.h"
+#include "game/words/ClassicRack.h"
+#include "game/words/GameMode.h"
+#include "game/words/GameScene.h"
+#include "game/words/LetterBox.h"
+#include "tests/framework/core/data/DataTestSupport.h"
+#include "tests/game/frontend/DialogTestSupport.h"
+
+using namespace Qmv2;
+
+namespace {
+
+class GameSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        frontendtest::SetUpDialogWorld();
+        scope = std::make_unique<QmvTest::DataFolderScope>(
+            std::string("GameSceneTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PlayerManager* players = PlayerManager::Create("3");
+        players->LoadPlayers();
+        auto* ann = new Quorvel2Player("Ann");
+        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
+            ann->SetTutorialSeen(mode, true);
+        }
+        players->AddPlayer(ann);
+        players->SetCurrentPlayer("Ann");
+        // The scene opens its word files from the run folder, as the game does.
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(QMV_RUN_DIR);
+    }
+    void TearDown() override
+    {
+        scene = nullptr;
+        std::filesystem::current_path(previous);
+        PlayerManager::ReleaseInstance();
+        scope.reset();
+        GameMode::Set(GameMode::kTimed);
+        frontendtest::TearDownDialogWorld();
+    }
+
+    GameScene* Enter(std::int32_t mode)
+    {
+        GameMode::Set(mode);
+        SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+        scene = new GameScene(empty.Get());
+        scene->SetName("SCENE_GAME");
+        scene->Show();
+        scene->Activate();
+        return scene.Get();
+    }
+    static Quorvel2Player* Ann()
+    {
+        return static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+    }
+    // Runs the frame: the scene's timers and then its own update.
+    void Frame(std::int32_t dt)
+    {
+        AnimTree::UpdateTree(scene->GetAnimations(), static_cast<std::uint32_t>(dt));
+        scene->Update(dt);
+    }
+    void Key(std::int32_t code, std::uint32_t character = 0)
+    {
+        KeyboardMessageData data(character, code);
+        EXPECT_FALSE(scene->OnKeyDown(&data)) << "keys stay with the other listeners";
+    }
+    void Type(const std::string& word)
+    {
+        for (char c : word) {
+            Key(0, static_cast<unsigned char>(c));
+        }
+        Key(5);
+    }
+    std::string SavePath() const
+    {
+        return PlayerManager::GetInstance()->GetSaveGameFile(SaveGameName(scene->GetModeName()), PlayerName("Ann"));
+    }
+    static std::int32_t WordScore(const std::string& word)
+    {
+        const auto n = static_cast<std::int32_t>(word.size());
+        return 10 * n * n;
+    }
+
+    std::unique_ptr<QmvTest::DataFolderScope> scope;
+    std::filesystem::path previous;
+    SmartPtr<GameScene> scene;
+};
+
+}  // namespace
+
+// Every answer typed with its keys: each new word scores 10 n^2, the first
+// full-length word 1000 more, filling the table 100 per slot; a repeated
+// word and a non-word score nothing and refuse with their own popups; the
+// round is won, its missed words none, and the next-round dialog leads to
+// round 2 with the score kept and the won game counted.
+TEST_F(GameSceneTest, EveryAnswerTypedWinsTheRoundWithTheBonuses)
+{
+    Enter(GameMode::kTimed);
+    ASSERT_TRUE(scene->HasWords());
+    ClassicRack* rack = scene->GetRack();
+    ASSERT_NE(rack, nullptr);
+    const std::string source = rack->GetSourceWord().GetString();
+    EXPECT_GE(source.size(), 5u);
+    EXPECT_LE(source.size(), 8u);
+    EXPECT_EQ(rack->GetRackBox()->GetAllText().GetLength(), rack->GetSourceWord().GetLength());
+    EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime);
+
+    std::vector<std::string> words;
+    for (Anagram* slot : rack->GetTable()->GetSlots()) {
+        ASSERT_TRUE(slot->GetWord().IsEmpty());
+    }
+    for (const std::string& word : rack->GetTable()->GetAnswers()) {
+        words.push_back(word);
+    }
+    ASSERT_EQ(words.size(), rack->GetTable()->GetSlots().size());
+
+    // Three of the rack's letters in an order no list accepts.
+    std::string nonWord;
+    const auto& accepted = rack->GetTable()->GetAccepted();
+    for (std::size_t a = 0; a < source.size() && nonWord.empty(); ++a) {
+        for (std::size_t b = 0; b < source.size() && nonWord.empty(); ++b) {
+            for (std::size_t c = 0; c < source.size() && nonWord.empty(); ++c) {
+                const std::string candidate{source[a], source[b], source[c]};
+                if (a != b && b != c && a != c &&
+                    std::find(accepted.begin(), accepted.end(), candidate) == accepted.end()) {
+                    nonWord = candidate;
+                }
+            }
+        }
+    }
+    ASSERT_FALSE(nonWord.empty());
+    Type(nonWord);
+    EXPECT_EQ(scene->GetScore(), 0) << "a non-word scores nothing";
+    EXPECT_EQ(scene->PopComment(), GameScene::kCommentNoWord);
+    EXPECT_EQ(rack->GetAnswerBox()->GetText().GetLength(), 0) << "the typed word goes back to the rack";
+
+    std::int32_t expected = 0;
+    bool bingo = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        Type(words[i]);
+        expected += WordScore(words[i]);
+        if (words[i].size() == source.size() && !bingo) {
+            expected += GameScene::kBingoBonus;
+            bingo = true;
+        }
+        if (i + 1 < words.size()) {
+            EXPECT_EQ(scene->GetScore(), expected) << words[i];
+            EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+            if (i == 0) {
+                Type(words[0]);
+                EXPECT_EQ(scene->GetScore(), expected) << "a word already shown scores nothing";
+            }
+        }
+    }
+    expected += GameScene::kAllWordsBonusPerSlot * static_cast<std::int32_t>(words.size());
+    EXPECT_TRUE(bingo) << "the source word is one of its own answers";
+    EXPECT_EQ(scene->GetScore(), expected);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kWon);
+    EXPECT_TRUE(scene->IsBusy());
+    EXPECT_TRUE(rack->solved);
+    for (Anagram* slot : rack->GetTable()->GetSlots()) {
+        EXPECT_FALSE(slot->IsMissed()) << slot->GetWord().GetString();
+    }
+    // Typing is refused once the round is over.
+    Type(words[0]);
+    EXPECT_EQ(scene->GetScore(), expected);
+    EXPECT_EQ(Ann()->GetAchievement(GameScene::kAchievementQuickWin), Quorvel2Player::kEarned)
+        << "the round was won with the whole clock left";
+    EXPECT_EQ(Ann()->GetAchievement(GameScene::kAchievementNoShuffle), Quorvel2Player::kEarned);
+
+    Frame(999);
+    EXPECT_TRUE(scene->IsBusy()) << "the missed words show for a second";
+    Frame(2);
+    Frame(16);
+    EXPECT_TRUE(scene->IsDialogOpen());
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
+    ASSERT_NE(scene->FindDialog("DIALOG_NEXTROUND"), nullptr);
+    scene->OnNextRoundConfirmed();
+    EXPECT_EQ(scene->GetRound(), 2);
+    EXPECT_EQ(scene->GetScore(), expected);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime);
+    EXPECT_EQ(Ann()->GetModeCount(GameMode::kTimed), 1);
+    EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0) << "the new round's table is empty";
+}
+
+// The clock: one countdown tick per frame below ten seconds, however long
+// the frame; at zero the round is passed, its missed words revealed, and the
+// pass-round dialog leads on. Two passes by the question and the third by
+// the clock end the game, delete the save and open the end-of-game dialog.
+TEST_F(GameSceneTest, TheClockAndThreePassesEndTheGame)
+{
+    Enter(GameMode::kTimed);
+    Frame(110000);
+    EXPECT_EQ(scene->GetTimeLeft(), 10000);
+    EXPECT_EQ(scene->GetCountdownMark(), 10000);
+    Frame(1);
+    EXPECT_EQ(scene->GetCountdownMark(), 9000);
+    Frame(5000);
+    EXPECT_EQ(scene->GetCountdownMark(), 8000) << "a long frame moves the mark by one second only";
+    Frame(5000);
+    EXPECT_EQ(scene->GetPassCount(), 1);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kLost);
+    bool missed = false;
+    for (Anagram* slot : scene->GetRack()->GetTable()->GetSlots()) {
+        missed = missed || slot->IsMissed();
+    }
+    EXPECT_TRUE(missed) << "the missed words are revealed";
+    Frame(3000);
+    Frame(16);
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_PASSROUND");
+    scene->OnNextRoundConfirmed();
+    EXPECT_EQ(scene->GetRound(), 2);
+    EXPECT_EQ(scene->GetPassCount(), 1) << "passes carry over to the next round";
+
+    // The second pass through the question.
+    scene->OnButton(UTF8String("BUTTON_Pass"), nullptr);
+    Frame(16);
+    scene->OnPassQuestionYes();
+    EXPECT_EQ(scene->GetPassCount(), 2);
+    Frame(3000);
+    EXPECT_EQ(scene->GetRound(), 3) << "a pass by the question deals the next round itself";
+
+    // Saving is what leaving does; the third pass deletes the save.
+    scene->SaveRound();
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    scene->OnButton(UTF8String("BUTTON_GiveUp"), nullptr);
+    Frame(16);
+    scene->OnPassQuestionYes();
+    EXPECT_EQ(scene->GetPassCount(), 3);
+    EXPECT_FALSE(std::filesystem::exists(SavePath()));
+    Frame(3000);
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_ENDGAME");
+    Frame(100000);
+    EXPECT_EQ(scene->GetRound(), 3) << "nothing runs on after the end of the game";
+}
+
+// A round left mid-way comes back with its word, round, score, clock,
+// passes and found words; the restored words count as found, so finishing
+// the table still wins the round with its bonus. The file is played once.
+TEST_F(GameSceneTest, ALeftRoundComesBackAndCanStillBeWon)
+{
+    Enter(GameMode::kUntimed);
+    ClassicRack* rack = scene->GetRack();
+    const std::string source = rack->GetSourceWord().GetString();
+    std::vector<std::string> words;
+    for (const std::string& word : rack->GetTable()->GetAnswers()) {
+        if (word.size() < source.size()) {
+            words.push_back(word);
+        }
+    }
+    ASSERT_GE(words.size(), 3u);
+    Type(words[0]);
+    Type(words[1]);
+    Frame(30500);
+    const std::int32_t score = scene->GetScore();
+    ASSERT_EQ(score, WordScore(words[0]) + WordScore(words[1]));
+    scene->SaveAndQuit(nullptr, nullptr);
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    const std::string xml = QmvTest::ReadScrambled(SavePath());
+    EXPECT_NE(xml.find(source), std::string::npos);
+    scene->Deactivate();
+
+    scene->Show();
+    scene->Activate();
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a save is played once";
+    rack = scene->GetRack();
+    EXPECT_EQ(rack->GetSourceWord().GetString(), source);
+    EXPECT_EQ(scene->GetScore(), score);
+    EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime - 30500);
+    EXPECT_EQ(rack->GetTable()->GetFoundCount(), 2);
+    EXPECT_TRUE(rack->GetTable()->IsShown(UTF8String(words[0])));
+    EXPECT_EQ(rack->GetAnswerBox()->GetText().GetLength(), 0);
+    Type(words[0]);
+    EXPECT_EQ(scene->GetScore(), score) << "a restored word is already shown";
+
+    // The remaining words, the full-length one among them: its 1000 are paid
+    // once, since the saved round had none, and the full table pays its bonus.
+    std::int32_t expected = score + GameScene::kBingoBonus +
+                            GameScene::kAllWordsBonusPerSlot * static_cast<std::int32_t>(rack->GetTable()->GetSlots().size());
+    for (const std::string& word : rack->GetTable()->GetAnswers()) {
+        if (!rack->GetTable()->IsShown(UTF8String(word))) {
+            Type(word);
+            expected += WordScore(word);
+        }
+    }
+    EXPECT_EQ(scene->GetGameState(), GameScene::kWon) << "the restored words count towards the full table";
+    EXPECT_EQ(scene->GetScore(), expected);
+
+    // A word-of-the-day save of another day is dropped for a fresh round.
+    scene->Deactivate();
+    GameMode::Set(GameMode::kWordOfTheDay);
+    scene->Show();
+    const std::int32_t today = GameScene::DayNumber(std::time(nullptr));
+    EXPECT_EQ(scene->GetDayNumber(), today);
+    Type(scene->GetRack()->GetTable()->GetAnswers()[0]);
+    scene->SaveRound();
+    PropertyStore store;
+    ASSERT_TRUE(PlayerManager::GetInstance()->LoadGame(&store, SaveGameName("WORD_OF_THE_DAY"), PlayerName("Ann")));
+    store.GetNode("GAME")->GetValue("DAY")->SetInt(today - 1);
+    ASSERT_TRUE(PlayerManager::GetInstance()->SaveGame(&store, SaveGameName("WORD_OF_THE_DAY"), PlayerName("Ann")));
+    scene->Deactivate();
+    scene->Show();
+    EXPECT_EQ(scene->GetScore(), 0) << "yesterday's word of the day is not restored";
+    EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(SavePath()));
+}
