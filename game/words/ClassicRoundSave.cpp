@@ -1,11 +1,11 @@
 #include "game/words/ClassicRoundSave.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/properties/PropertyVector.h"
+#include "game/words/SavedFields.h"
 #include "game/words/WordTree.h"
 
 using namespace Qmv2;
@@ -13,34 +13,6 @@ using namespace Qmv2;
 namespace {
 
 constexpr std::int32_t kCountdownStart = 10000;
-
-// A missing or empty value is 0; anything but a whole decimal number in
-// range is refused.
-bool ReadInteger(const PropertyNode& node, const char* key, std::int32_t& value, std::string& why)
-{
-    const std::string text = node.GetString(key);
-    value = 0;
-    if (text.empty()) {
-        return true;
-    }
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) {
-        why = std::string(key) + " is not a number: " + text;
-        return false;
-    }
-    return true;
-}
-
-bool InRange(const char* key, std::int32_t value, std::int32_t low, std::int32_t high, std::string& why)
-{
-    if (value < low || value > high) {
-        why = std::string(key) + " " + std::to_string(value) + " is outside " + std::to_string(low) + ".." +
-              std::to_string(high);
-        return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -65,13 +37,13 @@ bool ClassicRoundSave::Read(const PropertyNode& game, WordTree& words, bool unti
     save.word = UTF8String(game.GetString("WORD"));
     const std::string flag = game.GetString("LONGESTWORD");
     save.longestWord = !flag.empty() && flag != "false";
-    if (!ReadInteger(game, "ROUND", save.round, why) || !ReadInteger(game, "TIME", save.timeLeft, why) ||
-        !ReadInteger(game, "SCORE", save.score, why) || !ReadInteger(game, "DAY", save.day, why) ||
-        !ReadInteger(game, "FAILCOUNT", save.passCount, why)) {
+    if (!ReadSavedInteger(game, "ROUND", save.round, why) || !ReadSavedInteger(game, "TIME", save.timeLeft, why) ||
+        !ReadSavedInteger(game, "SCORE", save.score, why) || !ReadSavedInteger(game, "DAY", save.day, why) ||
+        !ReadSavedInteger(game, "FAILCOUNT", save.passCount, why)) {
         return false;
     }
     const std::int32_t length = save.word.GetLength();
-    if (!InRange("WORD length", length, kMinWordLength, kMaxWordLength, why)) {
+    if (!SavedInRange("WORD length", length, kMinWordLength, kMaxWordLength, why)) {
         return false;
     }
     // A word is in the dictionary when its own letters make it.
@@ -80,9 +52,9 @@ bool ClassicRoundSave::Read(const PropertyNode& game, WordTree& words, bool unti
         why = "WORD " + save.word.GetString() + " is not in the word file";
         return false;
     }
-    if (!InRange("ROUND", save.round, 1, kMaxRound, why) ||
-        !InRange("TIME", save.timeLeft, untimed ? INT32_MIN : 0, kFullTime, why) ||
-        !InRange("SCORE", save.score, 0, INT32_MAX, why) || !InRange("FAILCOUNT", save.passCount, 0, kMaxPasses, why)) {
+    if (!SavedInRange("ROUND", save.round, 1, kMaxRound, why) ||
+        !SavedInRange("TIME", save.timeLeft, untimed ? INT32_MIN : 0, kFullTime, why) ||
+        !SavedInRange("SCORE", save.score, 0, INT32_MAX, why) || !SavedInRange("FAILCOUNT", save.passCount, 0, kMaxPasses, why)) {
         return false;
     }
     AbstractProperty* list = game.GetChild("WORD_LIST");

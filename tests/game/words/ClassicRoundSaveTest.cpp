@@ -21,12 +21,7 @@ namespace {
 // The "GAME" node after writing `save` as text and reading it back.
 SmartPtr<PropertyStore> ThroughText(const ClassicRoundSave& save)
 {
-    SmartPtr<PropertyStore> store(new PropertyStore());
-    store->AddChild(save.ToNode());
-    const std::string text = store->ToXml();
-    SmartPtr<PropertyStore> reread(new PropertyStore());
-    EXPECT_TRUE(PropertyXmlReader::ReadInto(*reread, text.c_str(), false)) << text;
-    return reread;
+    return wordtest::ThroughText(save.ToNode());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/core/properties/PropertyXmlReader.h"
 #include "game/words/WordTreeWriter.h"
 
 namespace wordtest {
@@ -16,6 +17,16 @@ void LoadFromBytes(WordTree& tree, const std::string& bytes)
 {
     std::istringstream in(bytes);
     ASSERT_GE(tree.Load(in, 0), 0) << "word file bytes did not load";
+}
+
+Qmv2::SmartPtr<Qmv2::PropertyStore> ThroughText(Qmv2::PropertyNode* game)
+{
+    Qmv2::SmartPtr<Qmv2::PropertyStore> store(new Qmv2::PropertyStore());
+    store->AddChild(game);
+    const std::string text = store->ToXml();
+    Qmv2::SmartPtr<Qmv2::PropertyStore> reread(new Qmv2::PropertyStore());
+    EXPECT_TRUE(Qmv2::PropertyXmlReader::ReadInto(*reread, text.c_str(), false)) << text;
+    return reread;
 }
 
 void LoadWords(WordTree& tree, const std::vector<std::string>& words)

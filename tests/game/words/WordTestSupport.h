@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/object/SmartPtr.h"
+#include "framework/core/properties/PropertyStore.h"
 #include "game/words/WordTree.h"
 
 namespace wordtest {
@@ -36,5 +38,9 @@ std::vector<std::string> RunAn(const std::string& dictionary, const std::string&
 
 // Writes every word of a tree, one a line, to `path` (a dictionary for `an`).
 void WriteDictionary(const WordTree& tree, const std::string& path);
+
+// A store holding the saved game node `game` (taken over), after writing it
+// as a property file's text and reading that back.
+Qmv2::SmartPtr<Qmv2::PropertyStore> ThroughText(Qmv2::PropertyNode* game);
 
 } // namespace wordtest
