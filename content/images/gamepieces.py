@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The pieces of a playing board: the answer table's tiles and small letters,
+"""The pieces of a playing board: the answer table's tiles and small letters
+(navy, and ink blue for words not guessed),
 the letter-box slots (classic and crossword look), their markers, the hint
 letters and the crossword highlight.
 
@@ -24,7 +25,7 @@ SLOT = 69
 TILE_W, TILE_H = 24, 28
 HINT = 50
 MAX_SLOTS = 8
-SHEETS = ["anagram_tile", "small_letters", "hint_letters", "crossword_highlight"]
+SHEETS = ["anagram_tile", "small_letters", "small_letters_unguessed", "hint_letters", "crossword_highlight"]
 SINGLES = ["letter_box.png", "xword_box.png", "blitz_dot.png", "xbox.png", "xword_overlay.png"]
 OUTPUTS = [n + ext for n in SHEETS for ext in (".png", ".xml")] + SINGLES
 
@@ -65,6 +66,10 @@ def build(out):
     letters = [render(svg(TILE_W, TILE_H, text(TILE_W / 2, TILE_H * 0.72, 17, small_letter(f), NAVY)))
                if small_letter(f) else blank for f in range(58)]
     sheetpack.pack(letters, os.path.join(out, "small_letters.png"), os.path.join(out, "small_letters.xml"))
+    unguessed = [render(svg(TILE_W, TILE_H, text(TILE_W / 2, TILE_H * 0.72, 17, small_letter(f), INK)))
+                 if small_letter(f) else blank for f in range(58)]
+    sheetpack.pack(unguessed, os.path.join(out, "small_letters_unguessed.png"),
+                   os.path.join(out, "small_letters_unguessed.xml"))
     hint_blank = Image.new("RGBA", (HINT, HINT), (0, 0, 0, 0))
     hints = [hint_blank] + [render(svg(HINT, HINT, text(HINT / 2, HINT * 0.72, 36, chr(ord("A") + i), INK)))
                             for i in range(26)]
