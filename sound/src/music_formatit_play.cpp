@@ -697,7 +697,12 @@ void UpdateChannel(MusicSong *song, int c) {
     if (rowTick == 0) rowTick = 1;
     if (song->tick < rowTick) return;
   }
+  // The channel plays its newest voice; once that one has ended, the voices
+  // left in the background are no longer the channel's, and the row's note
+  // cut, note off and volume column (which hold for every tick of the row)
+  // must not reach them.
   MusicVoice *v = Music_FirstVoice(ch);
+  if (IsBackground(v)) v = Music_DummyVoice();
   ForEachVoice(ch, [](MusicVoice *b) { b->periodDelta = 0; });
   const bool row = song->tick == rowTick;
   bool newNote = false;

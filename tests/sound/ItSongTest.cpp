@@ -16,6 +16,7 @@ struct VoiceTick {
   int voices = 0;      // voices of the channel that sound
   int foreground = 0;  // engine volume of the channel's current voice, 0 when silent
   int frequency = 0;
+  int background = 0;  // engine volume of the loudest background voice
 };
 
 class ItSongTest : public CapturedSong {
@@ -36,6 +37,7 @@ std::vector<std::vector<VoiceTick>> PlayTicks(MusicSong *song, int ticks) {
         MusicVoice *v = MusicVoice_FromLink(n);
         if (!OSND_IsPlaying(v->handle)) continue;
         ++vt.voices;
+        if (v->background) vt.background = std::max(vt.background, OSND_GetVolume(v->handle));
         if (!v->background && n == ch->voices.next) {
           vt.foreground = OSND_GetVolume(v->handle);
           vt.frequency = std::abs(OSND_GetFrequency(v->handle));
@@ -227,6 +229,34 @@ TEST_F(ItSongTest, NewNoteActionsLeaveVoicesInTheBackground) {
   EXPECT_EQ(t[16][1].voices, 1);  // faded out in four ticks
   EXPECT_EQ(t[0][2].voices, 0);
   EXPECT_EQ(t[20][2].voices, 0);
+}
+
+// A note cut or note off holds for every tick of its row, yet only ever
+// concerns the note the channel plays: a voice that a new-note action left
+// sounding goes on, also once the cut or faded note is gone.
+TEST_F(ItSongTest, CutAndNoteOffLeaveTheContinuedVoiceAlone) {
+  TrackerSong s = OneInstrumentSong(1);  // continue
+  for (int c = 0; c < 2; ++c) {
+    s.At(0, 0, c) = {C5, 1, 0, 0, 0};
+    s.At(0, 1, c) = {E5, 1, 0, 0, 0};
+    s.At(0, 2, c) = {c == 0 ? 254 : 255, 0, 0, 0, 0};
+  }
+  MusicSong *song = Load(s.It());
+  ASSERT_NE(song, nullptr);
+  const auto t = PlayTicks(song, 30);
+  ASSERT_EQ(t.size(), 30u);
+  for (int c = 0; c < 2; ++c) {
+    SCOPED_TRACE(c == 0 ? "note cut" : "note off");
+    EXPECT_EQ(t[11][c].voices, 2);
+    const int continued = t[11][c].background;
+    ASSERT_GT(continued, 100);
+    // The E fades out in four ticks after the note off (256 of 1024 a tick), or stops at once.
+    EXPECT_EQ(t[12][c].voices, c == 0 ? 1 : 2);
+    for (int k = 17; k < 30; ++k) {
+      EXPECT_EQ(t[size_t(k)][c].voices, 1) << "tick " << k;
+      EXPECT_EQ(t[size_t(k)][c].background, continued) << "tick " << k;
+    }
+  }
 }
 
 TEST_F(ItSongTest, PortamentoRunsAgainAfterAPlainNoteAndFineDelayLengthensTheRow) {
