@@ -8,13 +8,22 @@
 
 namespace {
 
-class MixLoops : public CapturedEngine, public ::testing::WithParamInterface<int> {};
-
 std::vector<int16_t> Ascending(int n, int slope) {
   std::vector<int16_t> v(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) v[size_t(i)] = int16_t(slope * (i + 1));
   return v;
 }
+
+class MixLoops : public CapturedEngine, public ::testing::WithParamInterface<int> {
+ protected:
+  // Plays 50 ascending frames (`slope` apart) looped from `first` to `last`.
+  int PlayLoop(int slope, unsigned mode, unsigned first, unsigned last, unsigned length) {
+    OSND_SAMPLE *s = MonoSample16(Ascending(50, slope), mode);
+    EXPECT_TRUE(OSND_Sample_SetLoopPoints(s, first, last));
+    EXPECT_EQ(s->loopLength, length);
+    return OSND_PlaySound(OSND_FREE, s);
+  }
+};
 
 }  // namespace
 
@@ -51,10 +60,7 @@ TEST_P(MixLoops, NormalLoopWrapsToLoopStart) {
 
 TEST_P(MixLoops, LoopOfOneSampleHoldsAnyStep) {
   ASSERT_TRUE(Start(GetParam()));
-  OSND_SAMPLE *s = MonoSample16(Ascending(50, 100), OSND_MODE_LOOP_NORMAL);
-  ASSERT_TRUE(OSND_Sample_SetLoopPoints(s, 49, 80));
-  EXPECT_EQ(s->loopLength, 1u);
-  const int h = OSND_PlaySound(OSND_FREE, s);
+  const int h = PlayLoop(100, OSND_MODE_LOOP_NORMAL, 49, 80, 1);
   OSND_SetFrequency(h, 400000);
   for (int i = 0; i < 5; ++i) {
     Step(1);
@@ -85,6 +91,28 @@ TEST_P(MixLoops, BidirectionalLoopStaysInsideAndTurns) {
     ASSERT_GE(Left(f), 5000 * 65280 / 65536 - 1) << f;
     ASSERT_LE(Left(f), 15000) << f;
   }
+}
+
+// A bidirectional loop turns exactly at each end with the fraction carried,
+// so one round trip covers twice the loop length, whatever the step: at
+// three quarters of a frame per output frame a 30-frame loop repeats every 80
+// output frames, sample for sample. A turn a frame early or late at either
+// end would shift every later round trip.
+TEST_P(MixLoops, BidirectionalRoundTripIsTwiceTheLoop) {
+  ASSERT_TRUE(Start(GetParam()));
+  const int h = PlayLoop(300, OSND_MODE_LOOP_BIDI, 10, 39, 30);
+  OSND_SetPan(h, -1);
+  OSND_SetFrequency(h, 44100 * 3 / 4);
+  ASSERT_EQ(Channel(h)->stepFrac, 0xC0000000u);
+  Step(3);
+  int lowest = 1 << 20, highest = 0;
+  for (size_t f = 400; f + 80 < captured.size() / 2; ++f) {
+    ASSERT_EQ(Left(f), Left(f + 80)) << f;
+    lowest = std::min(lowest, int(Left(f))), highest = std::max(highest, int(Left(f)));
+  }
+  // Both ends are reached: the loop's first and last frames (300 x 11 and 300 x 40).
+  EXPECT_LT(lowest, 300 * 12);
+  EXPECT_GT(highest, 300 * 39 * 65280 / 65536);
 }
 
 TEST_P(MixLoops, StepOfOneHalfInterpolates) {
