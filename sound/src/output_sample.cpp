@@ -28,3 +28,17 @@ bool OutputSample_Lock(OSND_SAMPLE *s, unsigned offset, unsigned length, void **
   }
   return true;
 }
+
+namespace {
+
+bool Unlock(OSND_SAMPLE *, void *, void *, unsigned, unsigned) { return true; }
+
+}  // namespace
+
+void OutputSample_SetOps(OSND_SAMPLE *s, bool (*create)(OSND_SAMPLE *), void (*release)(OSND_SAMPLE *)) {
+  s->ops.create = create;
+  s->ops.release = release;
+  s->ops.upload = nullptr;
+  s->ops.lock = OutputSample_Lock;
+  s->ops.unlock = Unlock;
+}

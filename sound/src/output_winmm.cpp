@@ -123,14 +123,8 @@ void SampleFree(OSND_SAMPLE *s) {
   s->driverData = nullptr;
 }
 
-bool SampleUnlock(OSND_SAMPLE *, void *, void *, unsigned, unsigned) { return true; }
-
 bool FillSampleOps(OSND_SAMPLE *s) {
-  s->ops.create = SampleCreate;
-  s->ops.release = SampleFree;
-  s->ops.upload = nullptr;
-  s->ops.lock = OutputSample_Lock;
-  s->ops.unlock = SampleUnlock;
+  OutputSample_SetOps(s, SampleCreate, SampleFree);
   return true;
 }
 
