@@ -2,6 +2,7 @@
 
 #include "framework/core/object/ObjectFactory.h"
 #include "game/words/AnagramTable.h"
+#include "game/words/BlitzScene.h"
 #include "game/words/CrosswordTable.h"
 #include "game/words/GameScene.h"
 #include "game/words/WordsRecords.h"
@@ -14,5 +15,6 @@ void RegisterWordsClasses()
         factory->Register<CrosswordTable>("CrosswordTable");
         factory->Register<Quorvel2Scene>("Quorvel2Scene");
         factory->Register<GameScene>("GameScene");
+        factory->Register<BlitzScene>("BlitzScene");
     }
 }

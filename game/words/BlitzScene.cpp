@@ -1,0 +1,1100 @@
+#include "game/words/BlitzScene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "framework/core/app/Message.h"
+#include "framework/core/app/MessageData.h"
+#include "framework/core/data/AbstractPlayer.h"
+#include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/HighScoreTable.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/files/ResourceManager.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/PropertyStore.h"
+#include "framework/core/util/Platform.h"
+#include "framework/core/util/Random.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/Label.h"
+#include "framework/scene/ModifierAlpha.h"
+#include "framework/scene/ModifierClipRect.h"
+#include "framework/scene/ModifierDelay.h"
+#include "framework/scene/ModifierLocationLine.h"
+#include "framework/scene/ModifierMethod.h"
+#include "framework/scene/ModifierScale.h"
+#include "framework/scene/Sprite.h"
+#include "game/words/BlitzRules.h"
+#include "game/words/BlitzSave.h"
+#include "game/words/ClassicRack.h"
+#include "game/words/GameMode.h"
+#include "game/words/LetterBall.h"
+#include "game/words/WordTree.h"
+#include "game/words/iRoundFrontEnd.h"
+#include "game/words/iRoundProfile.h"
+
+using namespace Qmv2;
+
+namespace {
+
+constexpr const char* kSaveName = "BLITZ";
+constexpr float kLargeCentre = 493.0f;
+constexpr float kLargeLettersTop = 280.0f;
+constexpr float kTypedTop = 212.0f;
+constexpr float kColumnLeft = 10.0f;
+constexpr float kMarkLeft = 207.0f;
+
+// Framework key codes the scene acts on.
+constexpr std::int32_t kKeyBackspace = 1;
+constexpr std::int32_t kKeyTab = 2;
+constexpr std::int32_t kKeyDelete = 4;
+constexpr std::int32_t kKeyEnter = 5;
+constexpr std::int32_t kKeySpace = 17;
+constexpr std::int32_t kKeyLeft = 20;
+constexpr std::int32_t kKeyUp = 21;
+constexpr std::int32_t kKeyRight = 22;
+constexpr std::int32_t kKeyDown = 23;
+
+template <typename T>
+T* FindTyped(const GameNode& scene, const char* name)
+{
+    GameNode* node = scene.FindChild(name, true);
+    return node != nullptr && node->IsOfType(&T::s_Type) ? static_cast<T*>(node) : nullptr;
+}
+
+AbstractPlayer* CurrentPlayer()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
+}
+
+void SavePlayers()
+{
+    if (PlayerManager* players = PlayerManager::GetInstance()) {
+        players->SavePlayers();
+    }
+}
+
+float Increment(const char* key)
+{
+    BasicProperties* properties = BasicProperties::GetInstance();
+    return properties != nullptr ? properties->GetFloat(key) : 0.0f;
+}
+
+Modifier* Run(Modifier* modifier, Modifier* after, GameNode* target)
+{
+    modifier->SetTarget(target);
+    return Modifier::AttachTo(modifier, after);
+}
+
+ModifierScale* ScaleTo(std::int32_t duration, float fromX, float fromY, float toX, float toY)
+{
+    auto* scale = new ModifierScale(duration);
+    scale->SetFrom(fromX, fromY);
+    scale->SetTo(toX, toY);
+    return scale;
+}
+
+float LargeLeft(const LetterBox& box)
+{
+    return kLargeCentre - static_cast<float>(box.GetSlotCount()) * LetterBox::kSlotPitch * 0.5f;
+}
+
+void GiveUpYesCall(void* object, void*)
+{
+    static_cast<BlitzScene*>(object)->GiveUpYes();
+}
+
+void GiveUpNoCall(void* object, void*)
+{
+    static_cast<BlitzScene*>(object)->GiveUpNo();
+}
+
+}  // namespace
+
+BlitzScene::BlitzScene(PropertyNode* description) : GameScene(description) {}
+
+BlitzScene::~BlitzScene()
+{
+    ClearWords();
+}
+
+// --- the scene's life
+
+void BlitzScene::Load()
+{
+    GameScene::Load();
+    timerSprite = FindTyped<Sprite>(*this, "SPRITE_TIMER");
+    nextWordButton = FindTyped<Button>(*this, "BUTTON_NEXTWORD");
+    prevWordButton = FindTyped<Button>(*this, "BUTTON_PREVWORD");
+    hintButton = FindTyped<Button>(*this, "BUTTON_Hint");
+    pauseVeil = FindChild("PAUSE_VEIL", true);
+    currentRack = nullptr;
+    columnTop = 0.0f;
+    if (pauseVeil != nullptr) {
+        pauseVeil->SetVisible(false);
+    }
+    m_PopupX = 400.0f;
+    m_PopupY = 55.0f;
+}
+
+void BlitzScene::StartMode()
+{
+    m_ModeName = kSaveName;
+    if (HasSavedGame()) {
+        LoadRound();
+    } else {
+        StartRound(1, nullptr);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+// --- dealing
+
+void BlitzScene::ClearWords()
+{
+    currentRack = nullptr;
+    racks.clear();
+    for (Sprite* mark : marks) {
+        mark->SetObsolete(true);
+    }
+    marks.Clear();
+    switching = false;
+}
+
+void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
+{
+    m_DialogOpen = false;
+    m_Busy = false;
+    m_GameState = kPlaying;
+    iRoundProfile* profile = Profile();
+    if (profile != nullptr && !profile->IsTutorialSeen(GameMode::kBlitz)) {
+        m_PendingDialog = kTutorialDialog;
+    }
+    if (profile != nullptr) {
+        profile->SetTutorialSeen(GameMode::kBlitz, true);
+    }
+    if (round == 1) {
+        m_Score = 0;
+    }
+    m_Round = round;
+    m_TimeLeft = BlitzRules::kFullClock;
+    m_CountdownMark = BlitzRules::kCountdownStart;
+    SetLabel(m_RoundLabel, std::to_string(m_Round));
+    ShowTimer(1.0f);
+    usedMivel = usedSkip = usedHint = false;
+    ClearWords();
+
+    const std::int32_t count = BlitzRules::WordCount(round, Increment("BLITZ_WORD_NUMBER_INCREMENT"));
+    columnTop = BlitzRules::ColumnTop(count);
+    auto* pool = dynamic_cast<iWordPoolPosition*>(CurrentPlayer());
+    m_WordTree->SetPoolPosition(pool != nullptr ? pool : &m_SparePool);
+    const float sizeIncrement = Increment("BLITZ_WORD_SIZE_INCREMENT");
+    const std::int32_t longest = profile != nullptr ? profile->GetMaxLength() : BlitzRules::kMaxLength;
+    for (std::int32_t i = 0; i < count; ++i) {
+        Random* random = Random::GetInstance();
+        const float unit = random != nullptr ? random->NextFloat() : 0.5f;
+        const std::int32_t target = BlitzRules::TargetLength(round, sizeIncrement, unit, longest);
+        const UTF8String word = ChooseSourceWord(target, [this] { return m_WordTree->RandomWord(); });
+        Platform::Log("Round %d of BLITZ, word %d: %s\n", static_cast<int>(round), static_cast<int>(i + 1),
+                      word.GetString().c_str());
+        AddWord(word, i, false);
+    }
+    SavePlayers();
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        racks[i]->GetRackBox()->PlayLoadAnimation(i == 0);
+    }
+    Play("SOUND_lightning_start_round");
+    SelectWord(0);
+    RefreshLabels();
+}
+
+void BlitzScene::AddWord(const UTF8String& word, std::int32_t index, bool solved)
+{
+    std::unique_ptr<AnagramTable::WordList> answers = m_WordTree->FindAnagrams(word);
+    const AnagramTable::WordList accepted = BlitzRules::AcceptedWords(*m_SecondWordTree, word);
+    auto rack = std::make_unique<ClassicRack>(this, word, answers.get(), &accepted, index, true, solved);
+    LetterBox* letters = rack->GetRackBox();
+    LetterBox* typed = rack->GetAnswerBox();
+    typed->SetHintWord(word);
+    letters->Mivel(word, false);
+    rack->hintCountdown = BlitzRules::kFirstHintDelay;
+    rack->hintsUsed = 0;
+    rack->GetTable()->SetVisible(false);
+    if (solved) {
+        // A found word waits in its typed-word box, as it was accepted.
+        for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
+            if (LetterBall* ball = letters->TakeBall(it.codePoint)) {
+                typed->PlaceBall(ball, false, -1, 1.0f);
+            }
+        }
+        typed->SetSelected(true);
+    }
+    const float y = static_cast<float>(index) * BlitzRules::kColumnPitch + columnTop;
+    letters->SetPosition(kColumnLeft, y);
+    letters->SetScale(kSmallScale);
+    letters->SetMarkersHidden(false);
+    typed->SetPosition(LargeLeft(*typed), kTypedTop);
+    typed->SetAlpha(0.0f);
+
+    ResourceManager* resources = ResourceManager::GetInstance();
+    auto* mark = new Sprite(0.0f, 0.0f,
+                            resources != nullptr ? resources->GetImage("IMAGE_BLITZ_MARK", "blitzscene") : nullptr);
+    mark->SetAlpha(solved ? 1.0f : 0.0f);
+    mark->SetFrame(solved ? 1 : 0);
+    mark->SetPosition(kMarkLeft, y);
+    AddChild(mark);
+    marks.PushBack(mark);
+    racks.push_back(std::move(rack));
+}
+
+std::int32_t BlitzScene::GetCurrentIndex() const
+{
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        if (racks[i].get() == currentRack) {
+            return static_cast<std::int32_t>(i);
+        }
+    }
+    return -1;
+}
+
+void BlitzScene::SelectWord(std::int32_t index)
+{
+    if (switching || index < 0 || index >= static_cast<std::int32_t>(racks.size())) {
+        return;
+    }
+    std::int32_t wait = 0;
+    if (currentRack != nullptr && !currentRack->solved && !currentRack->GetAnswerBox()->GetText().IsEmpty()) {
+        ClearLetters();
+        switching = true;
+        wait = kSwitchWait;
+    }
+    SwitchWord(currentRack, racks[index].get(), wait);
+    currentRack = racks[index].get();
+    RefreshState();
+}
+
+void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wait)
+{
+    Modifier* animations = GetAnimations();
+    if (wait > 0) {
+        Modifier* delay = Modifier::AttachTo(new ModifierDelay(wait), animations);
+        Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnSwitchDone), delay);
+    }
+    if (from != nullptr && from != to) {
+        LetterBox* letters = from->GetRackBox();
+        const float y = static_cast<float>(from->GetIndex()) * BlitzRules::kColumnPitch + columnTop;
+        Run(new ModifierLocationLine(kSwitchTime, kColumnLeft, y, false, true), animations, letters);
+        Modifier* scale = Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), kSmallScale, kSmallScale),
+                              animations, letters);
+        Run(new ModifierMethodParam<LetterBox, bool>(letters, &LetterBox::SetMarkersHidden, false), scale, letters);
+        LetterBox* typed = from->GetAnswerBox();
+        Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 0.0f), animations, typed);
+    }
+    if (to != nullptr) {
+        LetterBox* letters = to->GetRackBox();
+        Run(new ModifierLocationLine(kSwitchTime, LargeLeft(*letters), kLargeLettersTop, false, true), animations,
+            letters);
+        Modifier* scale =
+            Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), 1.0f, 1.0f), animations, letters);
+        Run(new ModifierMethodParam<LetterBox, bool>(letters, &LetterBox::SetMarkersHidden, true), scale, letters);
+        LetterBox* typed = to->GetAnswerBox();
+        Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 1.0f), animations, typed);
+    }
+}
+
+void BlitzScene::OnSwitchDone()
+{
+    switching = false;
+}
+
+void BlitzScene::StepWord(std::int32_t step)
+{
+    const auto n = static_cast<std::int32_t>(racks.size());
+    const std::int32_t p = GetCurrentIndex();
+    if (p < 0) {
+        return;
+    }
+    for (std::int32_t k = 1; k <= n; ++k) {
+        const std::int32_t candidate = ((p + step * k) % n + n) % n;
+        if (!racks[candidate]->solved) {
+            if (candidate != p) {
+                SelectWord(candidate);
+            }
+            return;
+        }
+    }
+}
+
+void BlitzScene::NextWord()
+{
+    StepWord(1);
+}
+
+void BlitzScene::PreviousWord()
+{
+    StepWord(-1);
+}
+
+void BlitzScene::Skip(bool forward)
+{
+    usedSkip = true;
+    Play("SOUND_lightning_skip");
+    StepWord(forward ? 1 : -1);
+}
+
+void BlitzScene::NextRound()
+{
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountGamePlayed(GameMode::kBlitz));
+    }
+    StartRound(m_Round + 1, nullptr);
+}
+
+void BlitzScene::OnButton(const UTF8String& command, BaseObject*)
+{
+    const std::string& name = command.GetString();
+    if (name == "BUTTON_Menu") {
+        m_PendingDialog = kMenuButton;
+    } else if (name == "BUTTON_NextRound") {
+        m_PendingDialog = kNextRoundDialog;
+    } else if (name == "BUTTON_GiveUp") {
+        m_PendingDialog = kPassQuestion;
+    }
+    if (m_GameState != kPlaying) {
+        return;
+    }
+    if (name == "BUTTON_Clear") {
+        ClearLetters();
+    } else if (name == "BUTTON_Enter") {
+        SubmitWord();
+    } else if (name == "BUTTON_LastWord") {
+        LastWord();
+    } else if (name == "BUTTON_Mivel") {
+        Mivel();
+    } else if (name == "BUTTON_Hint") {
+        Hint();
+    } else if (name == "BUTTON_NextWord" || name == "BUTTON_NEXTWORD") {
+        Skip(true);
+    } else if (name == "BUTTON_PrevWord" || name == "BUTTON_PREVWORD") {
+        Skip(false);
+    }
+}
+
+// --- buttons and labels
+
+void BlitzScene::RefreshState()
+{
+    Button* all[] = {m_MenuButton,      m_MivelButton,  m_EnterButton,  m_LastWordButton, m_ClearButton,
+                     m_NextRoundButton, m_GiveUpButton, nextWordButton, prevWordButton,   hintButton};
+    if (m_DialogOpen || m_Busy) {
+        for (Button* button : all) {
+            if (button != nullptr) {
+                button->SetEnabled(false);
+            }
+        }
+        return;
+    }
+    const UTF8String typed = currentRack != nullptr ? currentRack->GetAnswerBox()->GetText() : UTF8String();
+    const UTF8String left = currentRack != nullptr ? currentRack->GetRackBox()->GetText() : UTF8String();
+    const bool playing = m_GameState == kPlaying && currentRack != nullptr;
+    SetButton(m_MenuButton, true, true);
+    SetButton(m_MivelButton, true, playing && left.GetLength() > 1);
+    SetButton(m_EnterButton, true,
+              playing && typed.GetLength() == currentRack->GetSourceWord().GetLength());
+    SetButton(m_LastWordButton, true, playing && typed.IsEmpty() && !currentRack->lastWord.IsEmpty());
+    SetButton(m_ClearButton, true, playing && !typed.IsEmpty());
+    SetButton(m_GiveUpButton, true, true);
+    SetButton(nextWordButton, true, true);
+    SetButton(prevWordButton, true, true);
+    SetButton(hintButton, true, playing);
+    SetButton(m_NextRoundButton, false, false);
+}
+
+void BlitzScene::ShowTimer(float fraction)
+{
+    if (timerSprite == nullptr) {
+        return;
+    }
+    const float width = timerSprite->GetWidth() * std::clamp(fraction, 0.0f, 1.0f);
+    timerClip = RectF{timerSprite->GetX(), timerSprite->GetY(), width, timerSprite->GetHeight()};
+    timerSprite->SetClipRect(timerClip);
+}
+
+void BlitzScene::RefreshLabels()
+{
+    RefreshState();
+    SetLabel(m_ScoreLabel, std::to_string(m_Score));
+    SetLabel(m_RoundLabel, std::to_string(m_Round));
+    ShowClock();
+    for (Label* label : {m_TimerMinutesLabel, m_TimerSecondsLabel, m_TimeLabel}) {
+        if (label != nullptr) {
+            label->SetVisible(true);
+        }
+    }
+    // The frame round the column of words.
+    std::int32_t longest = 0;
+    for (const auto& rack : racks) {
+        longest = std::max(longest, rack->GetSourceWord().GetLength());
+    }
+    const float top = columnTop - 10.0f;
+    const float height = static_cast<float>(racks.size()) * BlitzRules::kColumnPitch;
+    const float width = 26.0f * static_cast<float>(longest) - 10.0f;
+    if (m_PanelLeft != nullptr) {
+        m_PanelLeft->SetPosition(m_PanelLeft->GetX(), top);
+        m_PanelLeft->SetScaleX(width);
+    }
+    if (m_PanelLeftCorner != nullptr) {
+        m_PanelLeftCorner->SetPosition(width, top);
+    }
+    if (m_PanelRight != nullptr) {
+        m_PanelRight->SetPosition(width, top + 10.0f);
+        m_PanelRight->SetScaleY(height - 20.0f);
+    }
+    if (m_PanelRightCorner != nullptr) {
+        m_PanelRightCorner->SetPosition(width, top + height - 10.0f);
+    }
+    if (m_PanelBottom != nullptr) {
+        m_PanelBottom->SetPosition(m_PanelBottom->GetX(), top + height - 10.0f);
+        m_PanelBottom->SetScaleX(width);
+    }
+    if (m_PanelBackground != nullptr) {
+        m_PanelBackground->SetScaleX(width / 195.0f);
+        m_PanelBackground->SetScaleY((height - 20.0f) / 600.0f);
+    }
+    for (Sprite* mark : marks) {
+        mark->SetPosition(width + 10.0f, mark->GetY());
+    }
+    if (prevWordButton != nullptr) {
+        const float below = nextWordButton != nullptr ? nextWordButton->GetHeight() : prevWordButton->GetHeight();
+        prevWordButton->SetPosition(std::floor(width * 0.5f - prevWordButton->GetWidth() * 0.5f), top - below);
+    }
+    if (nextWordButton != nullptr) {
+        nextWordButton->SetPosition(std::floor(width * 0.5f - nextWordButton->GetWidth() * 0.5f), top + height + 10.0f);
+    }
+    if (pauseVeil != nullptr) {
+        AddChild(pauseVeil);
+    }
+}
+
+// --- typing and scoring
+
+void BlitzScene::PlaceLetter(const UTF8String& letter)
+{
+    if (currentRack != nullptr && !letter.IsEmpty()) {
+        Utf8Iterator it(letter);
+        if (LetterBall* ball = currentRack->GetRackBox()->TakeBall(it.codePoint)) {
+            Play("SOUND_letter_place");
+            currentRack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
+        }
+    }
+    RefreshState();
+}
+
+void BlitzScene::RemoveLetter()
+{
+    if (currentRack != nullptr) {
+        if (LetterBall* ball = currentRack->GetAnswerBox()->TakeLastBall(false)) {
+            Play("SOUND_letter_clear");
+            currentRack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
+        }
+    }
+    RefreshState();
+}
+
+void BlitzScene::ClearLetters()
+{
+    Play("SOUND_letter_clear");
+    if (currentRack != nullptr) {
+        LetterBox* typed = currentRack->GetAnswerBox();
+        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+            if (LetterBall* ball = typed->TakeLastBall(false)) {
+                currentRack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
+            }
+        }
+    }
+    RefreshState();
+}
+
+void BlitzScene::LastWord()
+{
+    Play("SOUND_word_last");
+    if (currentRack != nullptr) {
+        const UTF8String word = currentRack->lastWord;
+        for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
+            PlaceLetter(UTF8String::FromCodePoint(it.codePoint));
+        }
+    }
+    RefreshState();
+}
+
+void BlitzScene::Mivel()
+{
+    Play("SOUND_word_mivel");
+    usedMivel = true;
+    if (currentRack != nullptr) {
+        currentRack->GetRackBox()->Mivel(currentRack->GetSourceWord(), true);
+    }
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountMivel());
+    }
+    RefreshState();
+}
+
+void BlitzScene::Hint()
+{
+    if (currentRack == nullptr) {
+        return;
+    }
+    if (currentRack->GetAnswerBox()->ShowHint() >= 0) {
+        Play("SOUND_lightning_hint");
+    }
+    currentRack->hintCountdown = BlitzRules::kNextHintDelay;
+    usedHint = true;
+    ++currentRack->hintsUsed;
+    RefreshState();
+}
+
+bool BlitzScene::AllWordsSolved() const
+{
+    return std::all_of(racks.begin(), racks.end(), [](const auto& rack) { return rack->solved; });
+}
+
+void BlitzScene::SubmitWord()
+{
+    if (currentRack == nullptr || currentRack->solved) {
+        return;
+    }
+    ClassicRack* rack = currentRack;
+    const UTF8String word = rack->GetAnswerBox()->GetText();
+    rack->lastWord = word;
+    const std::int32_t letters = word.GetLength();
+    if (letters != rack->GetSourceWord().GetLength()) {
+        return;
+    }
+    bool hard = false;
+    if (rack->GetTable()->Guess(word, hard) != AnagramTable::kPlaced) {
+        Play("SOUND_word_reject");
+        PushComment(kCommentNoWord);
+        ClearLetters();
+        RefreshState();
+        return;
+    }
+    m_Score += BlitzRules::WordScore(letters, rack->hintsUsed);
+    rack->solved = true;
+    rack->GetAnswerBox()->SetSelected(true);
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountSolved());
+        if (hard) {
+            PushAchievement(profile->CountHardSolved());
+        }
+    }
+    const std::int32_t index = rack->GetIndex();
+    if (index >= 0 && index < marks.GetCount()) {
+        Sprite* mark = marks[index];
+        mark->SetFrame(1);
+        Run(new ModifierAlpha(150, 0.0f, 1.0f), GetAnimations(), mark);
+    }
+    const bool all = AllWordsSolved();
+    Play("SOUND_word_bingo");
+    if (!all) {
+        m_TimeLeft = BlitzRules::Refill(m_TimeLeft);
+        m_CountdownMark = BlitzRules::CountdownMark(m_TimeLeft);
+        PushComment(kCommentTimeAdded);
+        Play("SOUND_lightning_time_added");
+        m_Busy = true;
+        // The clock stands still while its bar fills, bar or no bar.
+        const std::int32_t duration = (letters + 4) * 100;
+        Modifier* fill = nullptr;
+        if (timerSprite != nullptr) {
+            timerSprite->SetFrame(1);
+            const RectF from = timerClip;
+            timerClip.width = timerSprite->GetWidth() * static_cast<float>(m_TimeLeft) / BlitzRules::kFullClock;
+            fill = Run(new ModifierClipRect(duration, from, timerClip), GetAnimations(), timerSprite);
+        } else {
+            fill = Modifier::AttachTo(new ModifierDelay(duration), GetAnimations());
+        }
+        Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnRefillDone), fill);
+    } else {
+        m_Score += BlitzRules::kRoundBonus;
+        m_GameState = kWon;
+        EarnTrophies();
+        EndRound();
+    }
+    SetLabel(m_ScoreLabel, std::to_string(m_Score));
+    RefreshState();
+}
+
+void BlitzScene::OnRefillDone()
+{
+    m_Busy = false;
+    NextWord();
+    RefreshState();
+}
+
+void BlitzScene::EarnTrophies()
+{
+    iRoundProfile* profile = Profile();
+    for (std::int32_t trophy : BlitzRules::RoundTrophies(usedMivel, usedSkip, usedHint, m_TimeLeft)) {
+        if (profile != nullptr && profile->GetAchievement(trophy) == 0) {
+            profile->SetAchievement(trophy, 1);
+            PushAchievement(trophy);
+        } else {
+            PushAchievement(-1);
+        }
+    }
+}
+
+// --- input and window messages
+
+bool BlitzScene::OnKeyDown(KeyboardMessageData* data)
+{
+    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || currentRack == nullptr) {
+        return false;
+    }
+    switch (data->m_KeyCode) {
+    case kKeyBackspace:
+        RemoveLetter();
+        break;
+    case kKeyTab:
+    case kKeyRight:
+    case kKeyDown:
+        Skip(true);
+        break;
+    case kKeyLeft:
+    case kKeyUp:
+        Skip(false);
+        break;
+    case kKeyDelete:
+        ClearLetters();
+        break;
+    case kKeyEnter:
+        if (currentRack->GetAnswerBox()->GetText().IsEmpty()) {
+            LastWord();
+        } else {
+            SubmitWord();
+        }
+        break;
+    case kKeySpace:
+        Mivel();
+        break;
+    default:
+        if (data->m_HasText) {
+            PlaceLetter(UTF8String(data->m_Text));
+        }
+        break;
+    }
+    return false;
+}
+
+bool BlitzScene::OnMouseMove(MouseMessageData* data)
+{
+    if (data == nullptr) {
+        return false;
+    }
+    for (const auto& rack : racks) {
+        if (rack->solved && m_GameState == kPlaying) {
+            continue;
+        }
+        for (const SmartPtr<LetterBall>& ball : rack->GetBalls()) {
+            if (ball->HitTest(data->x, data->y)) {
+                m_BallCursor.Set(true);
+                return true;
+            }
+        }
+    }
+    m_BallCursor.Set(false);
+    return false;
+}
+
+bool BlitzScene::OnLeftButtonDown(MouseMessageData* data)
+{
+    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || currentRack == nullptr) {
+        return false;
+    }
+    LetterBox* letters = currentRack->GetRackBox();
+    LetterBox* typed = currentRack->GetAnswerBox();
+    for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
+        LetterBall* ball = letters->GetBall(slot);
+        if (ball != nullptr && ball->HitTest(data->x, data->y)) {
+            letters->TakeBallAt(slot);
+            typed->PlaceBall(ball, true, -1, 1.0f);
+            Play("SOUND_letter_place");
+            RefreshState();
+            return false;
+        }
+    }
+    const std::int32_t count = typed->GetText().GetLength();
+    LetterBall* last = count > 0 ? typed->GetBall(count - 1) : nullptr;
+    if (last != nullptr && last->HitTest(data->x, data->y)) {
+        if (LetterBall* ball = typed->TakeLastBall(false)) {
+            letters->PlaceBall(ball, true, -1, 1.0f);
+        }
+        Play("SOUND_letter_clear");
+        RefreshState();
+    }
+    return false;
+}
+
+void BlitzScene::OnLetterBoxClick(LetterBox* box, MouseMessageData* click)
+{
+    if (OpenDefinition(box)) {
+        return;
+    }
+    if (m_GameState == kPlaying && currentRack != nullptr &&
+        (box == currentRack->GetRackBox() || box == currentRack->GetAnswerBox())) {
+        OnLeftButtonDown(click);
+    }
+}
+
+bool BlitzScene::OpenDefinition(LetterBox* box)
+{
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        ClassicRack* rack = racks[i].get();
+        if (rack->GetRackBox() != box) {
+            continue;
+        }
+        if (m_GameState == kPlaying) {
+            if (rack != currentRack && !rack->solved && !m_Busy && !m_DialogOpen) {
+                usedSkip = true;
+                Play("SOUND_lightning_skip");
+                SelectWord(static_cast<std::int32_t>(i));
+                return true;
+            }
+        } else {
+            BasicProperties* properties = BasicProperties::GetInstance();
+            const std::string address = AnagramTable::DefinitionAddress(
+                properties != nullptr ? properties->GetString("BASE_URL") : std::string(),
+                box->GetText().GetString());
+            if (!address.empty()) {
+                OpenURL(address);
+            }
+        }
+    }
+    return false;
+}
+
+void BlitzScene::OnMessage(const Message& message)
+{
+    if (message.GetId() == Message::kQuit) {
+        if (m_GameState == kPlaying && !racks.empty()) {
+            SaveRound();
+        }
+        return;
+    }
+    GameScene::OnMessage(message);
+}
+
+// --- the clock, dialogs and the end of a round
+
+void BlitzScene::Update(std::int32_t dt)
+{
+    Quorvel2Scene::Update(dt);
+    if (m_PendingDialog != kNoDialog) {
+        if (!m_DialogOpen) {
+            m_DialogOpen = true;
+            const std::int32_t pending = m_PendingDialog;
+            m_PendingDialog = kNoDialog;
+            Dialog* opened = nullptr;
+            switch (pending) {
+            case kMenuButton:
+            case kMenuPause:
+                opened = OpenDialog("DIALOG_MENU");
+                if (opened != nullptr && pauseVeil != nullptr) {
+                    pauseVeil->SetVisible(true);
+                }
+                break;
+            case kNextRoundDialog:
+                Play("SOUND_game_next_round_acheived");
+                opened = OpenDialog("DIALOG_NEXTROUND");
+                if (opened == nullptr) {
+                    // Without the dialog the game goes straight on.
+                    OnNextRoundConfirmed();
+                    return;
+                }
+                break;
+            case kPassQuestion:
+                if (iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get()) {
+                    opened = frontEnd->AskQuestion(this, "TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_GIVEUP_HEADER", this,
+                                                   &GiveUpYesCall, &GiveUpNoCall);
+                }
+                break;
+            case kTutorialDialog:
+                opened = OpenDialog("DIALOG_TUTORIAL");
+                break;
+            default:
+                break;
+            }
+            if (opened == nullptr) {
+                m_DialogOpen = false;
+            }
+        }
+        RefreshState();
+    }
+    if (m_DialogOpen) {
+        return;
+    }
+    if (!m_TrophyShowing) {
+        bool waiting = false;
+        {
+            MutexLock lock(m_AchievementLock.get());
+            waiting = !m_AchievementQueue.IsEmpty();
+        }
+        if (waiting) {
+            ShowTrophyPopup(PopAchievement());
+        }
+    }
+    if (!m_CommentShowing) {
+        bool waiting = false;
+        {
+            MutexLock lock(m_CommentLock.get());
+            waiting = !m_CommentQueue.IsEmpty();
+        }
+        if (waiting) {
+            ShowPopup(PopComment());
+        }
+    }
+    if (m_Busy || m_GameState != kPlaying || currentRack == nullptr) {
+        return;
+    }
+    m_TimeLeft -= dt;
+    if (m_TimeLeft < m_CountdownMark) {
+        m_CountdownMark -= 1000;
+        Play("SOUND_lightning_time_low");
+    }
+    ShowClock();
+    if (timerSprite != nullptr) {
+        timerSprite->SetFrame(0);
+    }
+    ShowTimer(static_cast<float>(m_TimeLeft) / BlitzRules::kFullClock);
+    if (m_TimeLeft <= 0) {
+        TimeUp();
+        return;
+    }
+    currentRack->hintCountdown -= dt;
+    if (currentRack->hintCountdown <= 0 && currentRack->GetAnswerBox()->GetText().IsEmpty()) {
+        Hint();
+    }
+}
+
+void BlitzScene::TimeUp()
+{
+    m_GameState = kLost;
+    m_DialogOpen = true;
+    const bool typed = currentRack != nullptr && !currentRack->GetAnswerBox()->GetText().IsEmpty();
+    if (typed) {
+        ClearLetters();
+    }
+    After(typed ? 300 : 0, &GameScene::EndRound);
+    RefreshState();
+}
+
+void BlitzScene::EndRound()
+{
+    m_Busy = true;
+    SwitchWord(currentRack, nullptr, 0);
+    Modifier* animations = GetAnimations();
+    std::int32_t last = 0;
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        last = 400 + 100 * static_cast<std::int32_t>(i);
+        Modifier* delay = Modifier::AttachTo(new ModifierDelay(last), animations);
+        Modifier::AttachTo(new ModifierMethodParam<BlitzScene, std::int32_t>(this, &BlitzScene::RevealWord,
+                                                                             static_cast<std::int32_t>(i)),
+                           delay);
+    }
+    Modifier* delay = Modifier::AttachTo(new ModifierDelay(last + 2000), animations);
+    Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnRevealDone), delay);
+    RefreshState();
+}
+
+void BlitzScene::RevealWord(std::int32_t index)
+{
+    if (index < 0 || index >= static_cast<std::int32_t>(racks.size())) {
+        return;
+    }
+    ClassicRack* rack = racks[index].get();
+    LetterBox* letters = rack->GetRackBox();
+    LetterBox* typed = rack->GetAnswerBox();
+    Modifier* animations = GetAnimations();
+    if (rack->solved) {
+        // The column shows the word as it was typed.
+        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+            LetterBall* ball = typed->TakeBallAt(slot);
+            if (ball == nullptr) {
+                continue;
+            }
+            letters->TakeBallAt(slot);
+            letters->PlaceBall(ball, false, slot, 1.0f);
+            if (Sprite* overlay = ball->GetLetterOverlay()) {
+                overlay->SetVisible(true);
+                overlay->SetAlpha(1.0f);
+            }
+            Run(new ModifierAlpha(400, 0.0f, 1.0f), animations, ball);
+        }
+    } else {
+        // The missed word, letter by letter in its own order.
+        for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
+            letters->TakeBallAt(slot);
+        }
+        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+            typed->TakeBallAt(slot);
+        }
+        const auto& balls = rack->GetBalls();
+        for (std::int32_t slot = 0; slot < balls.GetCount() && slot < letters->GetSlotCount(); ++slot) {
+            letters->PlaceBall(balls[slot].Get(), false, slot, 1.0f);
+        }
+        letters->Realign();
+    }
+    if (index < marks.GetCount()) {
+        Sprite* mark = marks[index];
+        mark->SetFrame(rack->solved ? 1 : 0);
+        mark->SetScaleX(0.0f);
+        mark->SetScaleY(1.0f);
+        Run(new ModifierAlpha(150, 0.0f, 1.0f), animations, mark);
+        Modifier* grow = Run(ScaleTo(300, 0.0f, 1.0f, 1.2f, 1.0f), animations, mark);
+        Run(ScaleTo(100, 1.2f, 1.0f, 1.0f, 1.0f), grow, mark);
+    }
+}
+
+void BlitzScene::OnRevealDone()
+{
+    if (m_GameState == kLost) {
+        DeleteSavedGame();
+        EndGame();
+    } else if (m_GameState == kWon) {
+        m_Busy = false;
+        m_PendingDialog = kNextRoundDialog;
+    }
+}
+
+void BlitzScene::EndGame()
+{
+    AbstractPlayer* player = CurrentPlayer();
+    HighScoreManager* scores = HighScoreManager::GetInstance();
+    iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
+    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
+        HighScoreTable* table = scores->FindTable("blitz");
+        if (table == nullptr) {
+            table = new HighScoreTable();
+            table->SetDescending(true);
+            table->SetLastScore(-1);
+            table->SetMaxEntries(10);
+            scores->GetTables()["blitz"] = table;
+        }
+        SmartPtr<HighScoreEntry> entry(frontEnd->MakeScoreEntry(player->GetName(), m_Score, GameMode::kBlitz,
+                                                                m_TimeLeft, std::to_string(m_Round)));
+        if (entry && table->AddEntry(entry.Get()) >= 0) {
+            Play("SOUND_game_high_score_achieved");
+            if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
+                return;
+            }
+        }
+    }
+    OpenDialog("DIALOG_ENDGAME");
+}
+
+void BlitzScene::GiveUpYes()
+{
+    if (Dialog* question = FindDialog("TEXT_DIALOG_GIVEUP")) {
+        CloseDialog(question);
+    }
+    TimeUp();
+}
+
+void BlitzScene::GiveUpNo()
+{
+    if (Dialog* question = FindDialog("TEXT_DIALOG_GIVEUP")) {
+        CloseDialog(question);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+void BlitzScene::SaveAndQuit(Dialog*, BaseObject*)
+{
+    if (m_GameState == kPlaying && !racks.empty()) {
+        SaveRound();
+    }
+    QuitToSelection();
+}
+
+void BlitzScene::Refresh(Dialog* dialog, BaseObject* component)
+{
+    GameScene::Refresh(dialog, component);
+    if (pauseVeil != nullptr) {
+        pauseVeil->SetVisible(false);
+    }
+}
+
+// --- saving
+
+void BlitzScene::SaveRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr || racks.empty()) {
+        return;
+    }
+    players->SavePlayers();
+    BlitzSave save;
+    save.round = m_Round;
+    save.timeLeft = m_TimeLeft;
+    save.score = m_Score;
+    for (const auto& rack : racks) {
+        save.words.push_back({rack->GetSourceWord(), rack->solved});
+    }
+    PropertyStore store;
+    store.AddChild(save.ToNode());
+    if (!players->SaveGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()))) {
+        Platform::Log("The Blitz game could not be saved\n");
+    }
+}
+
+void BlitzScene::LoadRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr) {
+        StartRound(1, nullptr);
+        return;
+    }
+    PropertyStore store;
+    const bool read = players->LoadGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()));
+    // A save is played once: it goes whether or not it can be used.
+    DeleteSavedGame();
+    BlitzSave save;
+    std::string why = "the file cannot be read";
+    PropertyNode* game = read ? store.GetNode("GAME") : nullptr;
+    if (game == nullptr || !BlitzSave::Read(*game, *m_WordTree, save, why)) {
+        Platform::Log("The saved Blitz game is not used: %s\n", why.c_str());
+        StartRound(1, nullptr);
+        return;
+    }
+    m_GameState = kPlaying;
+    m_Busy = false;
+    usedMivel = usedSkip = usedHint = false;
+    m_Round = save.round;
+    SetLabel(m_RoundLabel, std::to_string(m_Round));
+    m_TimeLeft = save.timeLeft;
+    m_Score = save.score;
+    m_CountdownMark = BlitzRules::CountdownMark(m_TimeLeft);
+    ClearWords();
+    columnTop = BlitzRules::ColumnTop(static_cast<std::int32_t>(save.words.size()));
+    for (std::size_t i = 0; i < save.words.size(); ++i) {
+        AddWord(save.words[i].word, static_cast<std::int32_t>(i), save.words[i].completed);
+    }
+    std::int32_t first = -1;
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        if (racks[i]->solved) {
+            racks[i]->GetAnswerBox()->RefreshFrames();
+        } else {
+            racks[i]->GetRackBox()->PlayLoadAnimation(first < 0);
+            if (first < 0) {
+                first = static_cast<std::int32_t>(i);
+            }
+        }
+    }
+    ShowTimer(static_cast<float>(m_TimeLeft) / BlitzRules::kFullClock);
+    SelectWord(first);
+    RefreshLabels();
+}

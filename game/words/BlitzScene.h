@@ -1,0 +1,134 @@
+// The Blitz mode: a round deals several source words at once, each in its
+// own rack, and the player must find, for each, one word that uses all its
+// letters, against one clock that every found word refills. The words wait
+// as small letter boxes in a column at the left; the word being worked on is
+// shown large in the middle, and the player moves between words by button,
+// key or a click on a small box. Finding every word wins the round and deals
+// the next, with more and longer words; the clock running out ends the game.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "framework/core/object/GFVector.h"
+#include "framework/core/util/Rect.h"
+#include "game/words/AnagramTable.h"
+#include "game/words/GameScene.h"
+
+namespace Qmv2 {
+class GameNode;
+class Sprite;
+}  // namespace Qmv2
+
+class BlitzScene : public GameScene {
+    QMV_INDEXED_TYPE(BlitzScene)
+
+    static constexpr std::int32_t kCommentTimeAdded = 6;
+    static constexpr std::int32_t kSwitchWait = 500;
+    static constexpr std::int32_t kSwitchTime = 400;
+    static constexpr float kSmallScale = 0.33f;
+
+    explicit BlitzScene(Qmv2::PropertyNode* description);
+    ~BlitzScene() override;
+
+    // --- the scene's life
+    void Load() override;
+    void Update(std::int32_t dt) override;
+    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
+
+    // --- input and window messages
+    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
+    bool OnMouseMove(Qmv2::MouseMessageData* data) override;
+    bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
+    void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
+    void OnMessage(const Qmv2::Message& message) override;
+
+    // --- what the dialogs call
+    void SaveAndQuit(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+    void Refresh(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+
+    // --- dealing and moving between words
+    // Restores the player's saved Blitz game, or deals round 1.
+    void StartMode() override;
+    // Deals round `round`; the classic scene's source word is not used here.
+    void StartRound(std::int32_t round, const Qmv2::UTF8String* word) override;
+    void NextRound() override;
+    void RefreshLabels() override;
+    void RefreshState() override;
+    // Makes word `index` the one being worked on; nothing while a change is
+    // waiting or for an index outside the round.
+    void SelectWord(std::int32_t index);
+    void NextWord();
+    void PreviousWord();
+    // A click on a word's letters box: during play it selects that word
+    // (true); after the round it opens the word's definition.
+    bool OpenDefinition(LetterBox* box);
+
+    // --- typing and scoring
+    void PlaceLetter(const Qmv2::UTF8String& letter) override;
+    void RemoveLetter() override;
+    void ClearLetters() override;
+    void LastWord() override;
+    void SubmitWord() override;
+    void Mivel() override;
+    void Hint();
+    bool AllWordsSolved() const;
+
+    // --- the clock and the end of a round
+    void TimeUp();
+    // Reveals every word in the column, then ends the game or opens the
+    // next-round dialog.
+    void EndRound() override;
+    void EndGame();
+    void GiveUpYes();
+    void GiveUpNo();
+
+    // --- saving
+    void SaveRound() override;
+    void LoadRound() override;
+
+    // Read access for the tests.
+    const std::vector<std::unique_ptr<ClassicRack>>& GetRacks() const noexcept { return racks; }
+    ClassicRack* GetCurrentRack() const noexcept { return currentRack; }
+    std::int32_t GetCurrentIndex() const;
+    bool IsSwitching() const noexcept { return switching; }
+    bool UsedSkip() const noexcept { return usedSkip; }
+    bool UsedHint() const noexcept { return usedHint; }
+    bool UsedMivel() const noexcept { return usedMivel; }
+    float GetColumnTop() const noexcept { return columnTop; }
+
+private:
+    // Deals a word into a new rack at the end of the column.
+    void AddWord(const Qmv2::UTF8String& word, std::int32_t index, bool solved);
+    // Removes the round's racks and their marks.
+    void ClearWords();
+    // Moves `from` back into the column and `to` to the middle; after `wait`
+    // ms further changes are allowed again.
+    void SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wait);
+    void OnSwitchDone();
+    void OnRefillDone();
+    void OnRevealDone();
+    void RevealWord(std::int32_t index);
+    // Picks the next unsolved word after (step 1) or before (-1) the current.
+    void StepWord(std::int32_t step);
+    void Skip(bool forward);
+    void ShowTimer(float fraction);
+    void EarnTrophies();
+
+    Qmv2::GameNode* pauseVeil = nullptr;
+    Qmv2::Sprite* timerSprite = nullptr;
+    // The part of the clock bar shown.
+    Qmv2::RectF timerClip;
+    Qmv2::Button* nextWordButton = nullptr;
+    Qmv2::Button* prevWordButton = nullptr;
+    Qmv2::Button* hintButton = nullptr;
+    float columnTop = 0.0f;
+    bool switching = false;
+    ClassicRack* currentRack = nullptr;
+    std::vector<std::unique_ptr<ClassicRack>> racks;
+    Qmv2::GFVector<Qmv2::Sprite*> marks;
+    bool usedMivel = false;
+    bool usedSkip = false;
+    bool usedHint = false;
+};
