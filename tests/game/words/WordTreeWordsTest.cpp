@@ -1,5 +1,6 @@
 // Collecting words, anagram lists and the one-entry lookup cache.
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,56 @@ TEST(WordTreeWords, AnagramListsMatchBruteForceLetterCounts)
         ASSERT_EQ(found, expected) << source;
     }
     EXPECT_GE(compared, 300u);
+}
+
+// Word lists whose subtrees repeat (shared endings), searched in order, with a
+// small alphabet and with one of more than 64 letters; and a damaged node that
+// offers one letter twice, where only its first child counts.
+TEST(WordTreeWords, AnagramOrderHoldsForSharedEndingsLargeAlphabetsAndRepeatedChildren)
+{
+    std::mt19937 random(20261207);
+    Words words;
+    for (int i = 0; i < 400; ++i) {
+        std::string word(1 + random() % 7, 'a');
+        for (char& c : word)
+            c = static_cast<char>('a' + random() % 6);
+        words.push_back(word);
+        words.push_back(word + "ing");
+        words.push_back(word + "s");
+    }
+    Words wide = words;
+    std::string symbols;
+    for (char c = '!'; c <= '~'; ++c) {
+        if (c != '0' && c != '1' && (c < 'a' || c > 'z'))
+            symbols.push_back(c);
+    }
+    ASSERT_GT(symbols.size() + 26, 64u);
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        wide.push_back(std::string(1, symbols[i]) + "a");
+        wide.push_back(std::string(1, symbols[i]) + "a" + symbols[(i + 1) % symbols.size()]);
+    }
+
+    for (const Words* list : {&words, &wide}) {
+        WordTree tree;
+        wordtest::LoadWords(tree, *list);
+        std::size_t nonTrivial = 0;
+        for (int i = 0; i < 200; ++i) {
+            std::string source(3 + random() % 8, 'a');
+            for (char& c : source)
+                c = "abcdefings!#"[random() % 12];
+            Words expected;
+            std::string prefix, left = source;
+            ReferenceAnagrams(tree, 0, prefix, left, expected);
+            ASSERT_EQ(wordtest::Listed(*tree.FindAnagrams(source)), expected) << source;
+            nonTrivial += expected.size() > 3;
+        }
+        EXPECT_GT(nonTrivial, 100u);
+    }
+
+    // Root "aa": the first a ends "a" and leads to "ab"; the second would make "a" and "ac".
+    WordTree damaged;
+    wordtest::LoadFromBytes(damaged, std::string("aa0") + "b1" + "1" + "c1" + "1");
+    EXPECT_EQ(wordtest::Listed(*damaged.FindAnagrams("cab")), (Words{"a", "ab"}));
 }
 
 } // namespace
