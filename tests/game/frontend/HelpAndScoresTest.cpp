@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <regex>
+#include <vector>
 #include <string>
 
 #include "framework/core/data/HighScoreManager.h"
@@ -14,6 +20,7 @@
 #include "game/frontend/DialogHighScore.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
 #include "game/words/GameMode.h"
+#include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
 using namespace Qmv2;
@@ -185,4 +192,88 @@ TEST_F(HelpAndScoresTest, EmptyAndLongStoredTablesShowTenRows)
     EXPECT_EQ(longer->GetCount(), 25);
     EXPECT_EQ(Text(dialog->GetRowLabel(0, 0)), "P25");
     EXPECT_EQ(Text(dialog->GetRowLabel(9, 1)), "1600");
+}
+
+namespace {
+
+// The rows the dialog shows now, as "name score extra" lines.
+std::vector<std::string> Rows(const DialogHighScore& dialog)
+{
+    std::vector<std::string> rows;
+    for (int row = 0; row < 10; ++row) {
+        rows.push_back(dialog.GetRowLabel(row, 0)->GetText().GetString() + " " +
+                       dialog.GetRowLabel(row, 1)->GetText().GetString() + " " +
+                       dialog.GetRowLabel(row, 2)->GetText().GetString());
+    }
+    return rows;
+}
+
+}  // namespace
+
+// Score files as the game stores them (descrambled in the fixtures) with
+// 0, 3, 10 and 25 entries in each of the five tables: each tab shows its own
+// table's best ten, tables under ten are topped up with the defaults once,
+// and nothing is added to the full or longer ones, however often they show.
+TEST_F(HelpAndScoresTest, StoredScoreFilesOfEverySizeShowTheirBestTen)
+{
+    const std::string fixtures = std::string(QMV_TEST_DATA_DIR) + "/scores/";
+    const char* switches[] = {"SWITCH_TIMED", "SWITCH_UNTIMED", "SWITCH_BLITZ", "SWITCH_CROSSWORD", "SWITCH_WOD"};
+    // The fixtures' scores carry their table's place in name order.
+    const std::map<std::string, int> offset = {{"blitz", 0}, {"crossword", 1}, {"timed", 2}, {"untimed", 3}, {"wotd", 4}};
+    for (int size : {0, 3, 10, 25}) {
+        SCOPED_TRACE(size);
+        const std::string fixture = fixtures + "scores" + std::to_string(size) + ".xml";
+        ASSERT_EQ(std::system(("xmllint --noout " + fixture).c_str()), 0) << fixture << " is well formed";
+        QmvTest::DataFolderScope folder("DialogScores" + std::to_string(size));
+        std::ifstream in(fixture);
+        QmvTest::WriteScrambled(HighScoreManager::FilePath() + ".!",
+                                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+        HighScoreManager::ReleaseInstance();
+        HighScoreManager::SetInstance(new HighScoreManager("2"));
+        HighScoreManager::GetInstance()->Load();
+        ASSERT_EQ(HighScoreManager::GetInstance()->GetTables().size(), 5u);
+
+        scene = new Scene(SmartPtr<PropertyNode>(new PropertyNode("scene")).Get());
+        auto* dialog = Open<DialogHighScore>("DIALOG_HIGHSCORES");
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetFromMenu(true);
+        dialog->Show();
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int mode = 0; mode < 5; ++mode) {
+                Fire(dialog, switches[mode]);
+                const std::string table = DialogHighScore::TableName(mode);
+                const int t = offset.at(table);
+                const std::string first(1, static_cast<char>(std::toupper(table[0])));
+                const std::string extra = mode == 4 ? "2026-12-01" : "WORD0";
+                const std::vector<std::string> rows = Rows(*dialog);
+                HighScoreTable* stored = HighScoreManager::GetInstance()->FindTable(table);
+                switch (size) {
+                case 0:
+                    EXPECT_EQ(stored->GetCount(), 10) << table;
+                    EXPECT_NE(rows[0].find(" 10000 "), std::string::npos) << rows[0];
+                    EXPECT_NE(rows[9].find(" 1000 "), std::string::npos) << rows[9];
+                    break;
+                case 3:
+                    EXPECT_EQ(stored->GetCount(), 13) << table;
+                    EXPECT_EQ(rows[0], first + "0 " + std::to_string(15000 + t) + " " + extra);
+                    EXPECT_NE(rows[1].find(" 10000 "), std::string::npos) << rows[1];
+                    EXPECT_EQ(rows[6].substr(0, 2), first + "1") << "5500 between 6000 and 5000";
+                    EXPECT_NE(rows[9].find(" 3000 "), std::string::npos) << rows[9];
+                    break;
+                case 10:
+                    EXPECT_EQ(stored->GetCount(), 10) << table;
+                    EXPECT_EQ(rows[0], first + "0 " + std::to_string(8200 + t) + " " + extra);
+                    EXPECT_EQ(rows[9].substr(0, 3), first + "9 ");
+                    break;
+                default:
+                    EXPECT_EQ(stored->GetCount(), 25) << table;
+                    EXPECT_EQ(rows[0], first + "0 " + std::to_string(25000 + t) + " " + extra);
+                    EXPECT_EQ(rows[9], first + "9 " + std::to_string(16000 + t) + " " +
+                                           (mode == 4 ? "2026-12-10" : "WORD9"));
+                    break;
+                }
+            }
+        }
+        scene = nullptr;
+    }
 }
