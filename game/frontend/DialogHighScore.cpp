@@ -101,6 +101,9 @@ HighScoreTable* DialogHighScore::GetTable(const std::string& name)
         for (std::int32_t score = 1000; score <= 10000; score += 1000) {
             table->AddEntry(new Quorvel2ScoreEntry(DefaultName(used), score, -1, 0, std::string()));
         }
+        // A default is nobody's new score: the dialog must not highlight it
+        // (the last one added would otherwise blink on top as if just won).
+        table->SetLastScore(-1);
     }
     return table;
 }

@@ -21,6 +21,7 @@
 #include "game/frontend/DialogYesNo.h"
 #include "game/frontend/FrontendClasses.h"
 #include "game/words/GameMode.h"
+#include "tests/game/frontend/DialogTestSupport.h"
 
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
@@ -43,20 +44,8 @@ protected:
         }
         previous_ = fs::current_path();
         fs::current_path(QMV_RUN_DIR);
-        RegisterProgramClasses();
-        BasicProperties::SetInstance(new BasicProperties());
-        // Default high-score names and the burst's sparks drawn the same way every run.
-        Random::SetInstance(new Random(1));
-        GameTree::SetInstance(new GameTree());
-        AnimTree::SetInstance(new AnimTree());
-        auto* data = new DataManager();
-        DataManager::SetInstance(data);
-        data->AddFileName("properties/strings.xml");
-        data->AddFileName("properties/dialogs.xml");
-        data->Load();
-        ResourceManagerWin32::Create();
-        ResourceManager::GetInstance()->AddSectionFile("properties/resources.xml");
-        ResourceManager::GetInstance()->LoadSectionList();
+        frontendtest::SetUpShippedDialogWorld();
+        frontendtest::StartShippedResources();
         SceneManager::SetInstance(new SceneManager());
         SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
         scene_ = new Scene(empty.Get());
@@ -68,16 +57,8 @@ protected:
     {
         scene_ = nullptr;
         SceneManager::ReleaseInstance();
-        if (ResourceManager* resources = ResourceManager::GetInstance()) {
-            resources->StopThread();
-        }
-        ResourceManager::ReleaseInstance();
-        DataManager::ReleaseInstance();
-        AnimTree::ReleaseInstance();
-        GameTree::ReleaseInstance();
-        BasicProperties::ReleaseInstance();
-        Random::ReleaseInstance();
-        GameMode::Set(GameMode::kTimed);
+        frontendtest::StopShippedResources();
+        frontendtest::TearDownShippedDialogWorld();
         fs::current_path(previous_);
         ScreenFixture::TearDown();
     }
@@ -97,13 +78,7 @@ protected:
     }
     Picture Draw()
     {
-        EXPECT_TRUE(screen_->Begin());
-        screen_->Reset();
-        screen_->SetPackedColor(kBackground);
-        screen_->ClearTarget();
-        screen_->Reset();
-        TaskRender::RenderNode(scene_.Get(), *screen_);
-        EXPECT_TRUE(screen_->End());
+        frontendtest::DrawScene(*screen_, scene_.Get(), kBackground);
         return Capture();
     }
 

@@ -109,6 +109,7 @@ TEST_F(HelpAndScoresTest, TablesAreToppedUpOnceAndShowTenRows)
     ASSERT_EQ(fresh->GetCount(), 10);
     EXPECT_EQ(fresh->GetEntries()[0]->GetScore(), 10000);
     EXPECT_EQ(fresh->GetEntries()[9]->GetScore(), 1000);
+    EXPECT_EQ(fresh->GetLastScore(), -1) << "no default is highlighted as a new score";
     for (int i = 0; i < 10; ++i) {
         const std::string& name = fresh->GetEntries()[i]->GetName();
         EXPECT_TRUE(name == "Ada" || name == "Bo" || name == "Cy") << name;

@@ -28,22 +28,7 @@ using namespace Qmv2;
 
 namespace {
 
-// A playing scene that logs what its dialogs ask of it.
-class LoggingGameScene : public Scene, public iDialogOwnerScene {
-public:
-    explicit LoggingGameScene(PropertyNode* description) : Scene(description) {}
-    void OnNextRoundConfirmed() override
-    {
-        log.push_back("next round");
-        CloseDialog(FindDialog("DIALOG_NEXTROUND"));
-    }
-    void SaveAndQuit(Dialog* dialog, BaseObject*) override { log.push_back("save and quit " + dialog->GetName()); }
-    void Refresh(Dialog* dialog, BaseObject*) override { log.push_back("refresh " + dialog->GetName()); }
-    void NewRound() override { log.push_back("new round"); }
-    void ShowHighScores() override { log.push_back("high scores"); }
-
-    std::vector<std::string> log;
-};
+using frontendtest::LoggingGameScene;
 
 class RoundDialogsTest : public ::testing::Test {
 protected:
