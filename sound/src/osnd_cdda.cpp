@@ -436,7 +436,9 @@ bool OsndCdda_ParseFullToc(const uint8_t *data, int size, CddaToc *toc, CddaDisc
     if (point < first || point > last || point < 1 || point > 99) continue;
     if (position > discEnd) discEnd = position + 1;
     if (position < previous || position >= discEnd) continue;
-    if (toc->count >= OSND_CDDA_MAX_TRACKS - 1) break;
+    // Room is kept for the lead-out in the table and in the disc record,
+    // which also lists the data tracks the table leaves out.
+    if (toc->count >= OSND_CDDA_MAX_TRACKS - 1 || discIndex >= OSND_CDDA_MAX_TRACKS - 1) break;
     previous = position;
     const int32_t start = position - kMsfOffset;
     CloseOpenLength(toc, start);
@@ -477,11 +479,13 @@ bool OsndCdda_ParseToc(const uint8_t *data, int size, CddaToc *toc, CddaDiscReco
   const int entries = std::min(std::max(declared - 2, 0) / 8, (size - 4) / 8);
   StartTables(toc, disc);
   int discIndex = 0;
-  for (int i = 0; i < entries && toc->count < OSND_CDDA_MAX_TRACKS; ++i) {
+  for (int i = 0; i < entries; ++i) {
     const uint8_t *e = data + 4 + i * 8;
     const int control = e[1], track = e[2];
     int32_t start = int32_t(Be32(e + 4));
     if (start < 0 || start > 0x7FFFFFFF - kMsfOffset) continue;
+    if (track != kLeadOut && (toc->count >= OSND_CDDA_MAX_TRACKS - 1 || discIndex >= OSND_CDDA_MAX_TRACKS - 1))
+      continue;  // room is kept for the lead-out
     // The audio track before a data track ends where the data session's gap
     // begins, when there is room for one: a data track straight after the
     // audio in one session leaves the audio its whole length.

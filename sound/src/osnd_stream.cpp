@@ -5,6 +5,7 @@
 #include "sound/src/osnd_stream_net.h"
 
 #include "sound/src/format_asf.h"
+#include "sound/src/format_dshow.h"
 #include "sound/src/osnd_cdda.h"
 #include "sound/src/format_oggvorbis.h"
 #include "sound/src/format_wav.h"
@@ -160,6 +161,15 @@ bool AllocRing(OsndPositionRing *ring, int count, int block) {
   return ring->entries != nullptr;
 }
 
+bool CloseDshow(void *state) {
+  FormatDshow_Close(static_cast<DshowStream *>(state));
+  return true;
+}
+
+DshowStream *DshowOf(OSND_STREAM *s) {
+  return s->source == OSND_SOURCE_DSHOW ? static_cast<DshowStream *>(s->formatState) : nullptr;
+}
+
 }  // namespace
 
 
@@ -212,21 +222,24 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   }
   s->mode = mode;
   s->channels = channels;
-  const int samples = OsndStream_BytesToSamples(s, bufferBytes) * 2;
-  OSND_SAMPLE *sample = OsndSample_Create(-2, samples, mode | OSND_MODE_ONE_INSTANCE, rate, 255,
-                                          (mode & OSND_MODE_STEREO) ? -1 : 128, 255, channels);
-  if (!sample || samples < 2) {
-    if (sample) OsndSample_Destroy(sample);
-    if (reuse) {
-      OsndStream_MarkOpenFailed(s);
-    } else {
-      OSND_FREE_MEM(s);
+  OSND_SAMPLE *sample = nullptr;
+  if (bufferBytes != -1) {
+    const int samples = OsndStream_BytesToSamples(s, bufferBytes) * 2;
+    sample = OsndSample_Create(-2, samples, mode | OSND_MODE_ONE_INSTANCE, rate, 255,
+                               (mode & OSND_MODE_STEREO) ? -1 : 128, 255, channels);
+    if (!sample || samples < 2) {
+      if (sample) OsndSample_Destroy(sample);
+      if (reuse) {
+        OsndStream_MarkOpenFailed(s);
+      } else {
+        OSND_FREE_MEM(s);
+      }
+      return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
     }
-    return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
+    SystemString_Copy(sample->name, "Streamer Sample");
+    sample->mode = (sample->mode & ~(OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_BIDI)) | OSND_MODE_LOOP_NORMAL;
+    OSND_Sample_SetLoopPoints(sample, 0, samples - 1);
   }
-  SystemString_Copy(sample->name, "Streamer Sample");
-  sample->mode = (sample->mode & ~(OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_BIDI)) | OSND_MODE_LOOP_NORMAL;
-  OSND_Sample_SetLoopPoints(sample, 0, samples - 1);
 
   s->cpuUsage = 0.0f;
   s->callbacks = OsndStreamCallbacks{};
@@ -338,7 +351,37 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
     }
     if (!found) {
       const int code = gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError);
-      return cleanup(file, nullptr, code);
+      if (code != OSND_ERR_FILE_FORMAT || memory || (mode & OSND_MODE_INTERNET)) return cleanup(file, nullptr, code);
+      // Last, the system's media player: it reads the file by its name and
+      // plays it on a media channel of its own.
+      char media[260];
+      SystemString_CopyN(media, path, sizeof media - 1);
+      media[sizeof media - 1] = '\0';
+      DshowStream *player = nullptr;
+      uint32_t bytes = 0;
+      int ms = 0;
+      gOsnd.lastError = OSND_ERR_NONE;
+      const bool rendered = FormatDshow_Open(file, media, &bytes, &ms, &player);
+      SystemFile_Close(file);
+      if (!rendered) return cleanup(nullptr, nullptr, gOsnd.lastError ? int(gOsnd.lastError) : OSND_ERR_FILE_FORMAT);
+      OSND_STREAM *s = OsndStream_Create(reuse, nullptr, -1, mode, 44100, nullptr, 2);
+      if (!s) {
+        FormatDshow_Close(player);
+        return cleanup(nullptr, nullptr, OSND_ERR_MEMORY);
+      }
+      s->source = OSND_SOURCE_DSHOW;
+      s->formatState = player;
+      s->callbacks.close = CloseDshow;
+      s->dataLength = bytes;
+      s->lengthMs = ms;
+      s->lengthPcm = uint32_t(int64_t(ms) * 44100 / 1000);
+      s->tags = tags;
+      SystemString_CopyN(s->name, name, 255);
+      s->name[255] = '\0';
+      s->refillOnPlay = 0;
+      OsndStream_FreeSyncPoints(&sync);
+      OsndStream_Link(s);
+      return s;
     }
     mode = info.mode;
     if (info.callbacks.read) {
@@ -465,6 +508,11 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
 bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
   if (!gOsnd.initialised) return FailBool(OSND_ERR_UNINITIALISED);
   if (!s || !OsndStream_IsReady(s)) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (DshowStream *player = DshowOf(s)) {
+    if (player->channel) player->channel->ops.stop(player->channel);
+    if (callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
+    return true;
+  }
   if (!s->playing) return true;
   const bool streamer = OsndStream_OnStreamerThread();
   if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
@@ -501,7 +549,12 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
   if (samples >= pcmLength) samples = 0;  // beyond the data: its start, as for bytes
   s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
   s->sourceEnded = false;
-  if (s->source == OSND_SOURCE_OGG) {
+  if (DshowStream *player = DshowOf(s)) {
+    // The media player seeks in time, or in samples when asked in samples.
+    const bool ok = unit == 2 ? FormatDshow_SeekSamples(player, value)
+                              : FormatDshow_SeekMs(player, uint32_t(samples * 1000 / uint64_t(frequency)));
+    if (!ok) return false;
+  } else if (s->source == OSND_SOURCE_OGG) {
     // Byte positions of an Ogg stream are positions in the file; the library
     // reads ahead, so they are taken in proportion and sought by sample.
     uint32_t reached = uint32_t(samples);
@@ -701,6 +754,7 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
+  if (DshowStream *player = DshowOf(s)) return FormatDshow_Play(player, startPaused);
   if (s->prefilling || !s->sample) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
@@ -803,6 +857,7 @@ int OSND_Stream_GetPosition(OSND_STREAM *s) {
 
 int OSND_Stream_GetTime(OSND_STREAM *s) {
   Osnd_ResetError();
+  if (s && OsndStream_IsReady(s) && DshowOf(s)) return FormatDshow_GetPositionMs(DshowOf(s));
   if (!s || !s->sample || !s->ring.entries) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;

@@ -38,7 +38,8 @@ enum OsndStreamSource {
   OSND_SOURCE_MPEG,
   OSND_SOURCE_NET,
   OSND_SOURCE_ASF,
-  OSND_SOURCE_CD
+  OSND_SOURCE_CD,
+  OSND_SOURCE_DSHOW  // plays itself on a media channel; the stream has no streamer sample
 };
 
 // Read or decode step of a format: fills destination with up to *bytes bytes
@@ -205,6 +206,8 @@ int OsndStream_BytesToSamples(const OSND_STREAM *stream, int bytes);
 int OsndStream_SamplesToBytes(const OSND_STREAM *stream, int samples);
 
 OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *nameOrData, unsigned mode, int offset, int length);
+// A buffer of -1 bytes makes a record without a streamer sample, for a
+// source that plays by itself.
 OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int bufferBytes, unsigned mode,
                                int rate, void *userData, int channels);
 bool OsndStream_Stop(OSND_STREAM *stream, bool callEndCallback);

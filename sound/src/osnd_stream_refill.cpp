@@ -229,6 +229,7 @@ void OsndStream_FillHalf(OSND_STREAM *s) {
 }
 
 void OsndStream_Prefill(OSND_STREAM *s) {
+  if (!s->sample) return;  // a source that plays by itself has nothing to prefill
   s->prefilling = 1;
   if (s->channel != -1 && OSND_GetCurrentSample(s->channel) == s->sample) OSND_SetCurrentPosition(s->channel, 0);
   void *p1 = nullptr, *p2 = nullptr;

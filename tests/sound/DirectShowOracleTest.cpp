@@ -5,6 +5,7 @@
 #include "SoundTestSupport.h"
 #include "platform/media/DirectShow.h"
 #include "sound/src/format_dshow.h"
+#include "sound/src/osnd_stream.h"
 #include "sound/src/output_dsound.h"
 
 #include <chrono>
@@ -176,4 +177,54 @@ TEST_F(DirectShowOracle, NamesChannelsAndBalanceFollowTheEngineRules) {
   EXPECT_FALSE(FormatDshow_Open(nullptr, name.data(), nullptr, nullptr, &none));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
   for (int i = 0; i < 16; ++i) EXPECT_FALSE(gOsnd.channels[gOsnd.channelCount + i].flags & 0x40) << i;
+}
+
+// The stream opener hands a file that none of its readers takes to the media
+// player last: the stream plays, is sought, stopped and closed through the
+// ordinary stream calls. Memory data and internet-only opens never reach it.
+TEST_F(DirectShowOracle, AFileNoReaderTakesOpensAsAStreamThroughTheMediaPlayer) {
+  const std::string file = TestFile("dshow", "tone.flac");
+  const std::vector<int16_t> reference = Make(file, "flac");
+  ASSERT_GT(reference.size(), 2u * 70000);
+
+  OSND_STREAM *s = OSND_Stream_Open(file.c_str(), OSND_MODE_LOOP_OFF, 0, 0);
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  EXPECT_EQ(s->sample, nullptr);
+  EXPECT_NEAR(s->lengthMs, 1500, 30);
+  EXPECT_STREQ(s->name, file.c_str());
+  // A third of the file's bytes is a third of its time, to the millisecond.
+  ASSERT_TRUE(OSND_Stream_SetPosition(s, s->dataLength / 3));
+  const int sought = OSND_Stream_GetTime(s);
+  EXPECT_NEAR(sought, 500, 2);
+  const int handle = OSND_Stream_Play(OSND_FREE, s);
+  ASSERT_GT(handle, 0) << OSND_GetError();
+  ASSERT_TRUE(OSND_SetVolume(handle, 128));
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (OSND_IsPlaying(handle) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_FALSE(OSND_IsPlaying(handle));
+  EXPECT_GE(OSND_Stream_GetTime(s), 1490);
+  ASSERT_TRUE(OSND_Stream_Stop(s));
+  ASSERT_TRUE(OSND_Stream_Close(s));
+  for (int i = 0; i < 16; ++i) EXPECT_FALSE(gOsnd.channels[gOsnd.channelCount + i].flags & 0x40) << i;
+
+  // The device heard the file from where it was sought, from the first
+  // sound on; the volume came after the start, so only the part after the
+  // first tenth of a second is compared at that level.
+  const std::vector<int16_t> heard = FromSound(ReadPcm(device));
+  const std::vector<int16_t> later = FromSound(reference, 2 * 48 * size_t(sought));
+  ASSERT_GT(heard.size(), 2u * 40000);
+  const double level = Gain(OsndVolumeTable[128]);
+  int worst = 0;
+  for (size_t i = 2 * 9600; i < 2 * 40000; ++i)
+    worst = std::max(worst, std::abs(heard[i] - int(std::nearbyint(later[i] * level))));
+  EXPECT_LE(worst, 1);
+
+  // Data in memory and internet-only opens are not played by name.
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(OSND_Stream_Open(bytes.data(), OSND_MODE_MEMORY, 0, int(bytes.size())), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+  EXPECT_EQ(OSND_Stream_Open(file.c_str(), OSND_MODE_INTERNET, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
 }
