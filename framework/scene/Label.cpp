@@ -219,7 +219,7 @@ void Label::SetPadStyle(std::int32_t style)
 Modifier* Label::Animate(lua_State* state, std::int32_t duration)
 {
     const int table = lua_gettop(state);
-    lua_getfield(state, table, "text");
+    Lua::PushRawField(state, table, "text");
     const int textType = lua_type(state, -1);
     lua_pop(state, 1);
     // Raised before the sprite's step is built, so nothing is half added.
@@ -230,7 +230,7 @@ Modifier* Label::Animate(lua_State* state, std::int32_t duration)
     if (textType == LUA_TNIL) {
         return last;
     }
-    lua_getfield(state, table, "text");
+    Lua::PushRawField(state, table, "text");
     // lua_tostring turns a number into its string form.
     UTF8String text(lua_tostring(state, -1));
     lua_pop(state, 1);

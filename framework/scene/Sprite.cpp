@@ -10,6 +10,7 @@
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
+#include "framework/core/script/Lua.h"
 #include "framework/graphics/draw/Graphics.h"
 #include "framework/graphics/image/ResourceImage.h"
 #include "framework/scene/ModifierFrame.h"
@@ -29,8 +30,7 @@ float ReadFloat(const PropertyNode& node, const char* key)
 // Raw reads run no metamethod, so they cannot raise a script error.
 float RawNumber(lua_State* state, int table, const char* key)
 {
-    lua_pushstring(state, key);
-    lua_rawget(state, table);
+    Lua::PushRawField(state, table, key);
     const auto value = static_cast<float>(lua_tonumber(state, -1));
     lua_pop(state, 1);
     return value;
@@ -38,8 +38,7 @@ float RawNumber(lua_State* state, int table, const char* key)
 
 std::string RawText(lua_State* state, int table, const char* key)
 {
-    lua_pushstring(state, key);
-    lua_rawget(state, table);
+    Lua::PushRawField(state, table, key);
     std::string value = lua_isstring(state, -1) != 0 ? lua_tostring(state, -1) : "";
     lua_pop(state, 1);
     return value;
@@ -73,7 +72,7 @@ Sprite::Sprite(float x, float y, float width, float height)
 
 Sprite::Sprite(lua_State* state, int table)
 {
-    if (table < 0) {
+    if (table < 0 && table > LUA_REGISTRYINDEX) {
         table = lua_gettop(state) + table + 1;
     }
     SetX(RawNumber(state, table, "x"));
@@ -85,8 +84,7 @@ Sprite::Sprite(lua_State* state, int table)
             SetImage(resources->GetImage(imageName, section));
         }
     }
-    lua_pushstring(state, "name");
-    lua_rawget(state, table);
+    Lua::PushRawField(state, table, "name");
     if (lua_isstring(state, -1) != 0) {
         SetName(lua_tostring(state, -1));
     }

@@ -41,7 +41,7 @@ SmartPtr<Modifier>& LastStep()
 // The field `key` of the table at `table` is pushed; answers whether it is not nil.
 bool Field(lua_State* state, int table, const char* key)
 {
-    lua_getfield(state, table, key);
+    Lua::PushRawField(state, table, key);
     if (lua_isnil(state, -1)) {
         lua_pop(state, 1);
         return false;
@@ -51,7 +51,7 @@ bool Field(lua_State* state, int table, const char* key)
 
 bool Present(lua_State* state, int table, const char* key)
 {
-    lua_getfield(state, table, key);
+    Lua::PushRawField(state, table, key);
     const bool present = !lua_isnil(state, -1);
     lua_pop(state, 1);
     return present;

@@ -72,12 +72,12 @@ int ScriptAddSequentialAnimation(lua_State* state)
     }
     Sprite* sprite = CheckSprite(state);
     luaL_checktype(state, 2, LUA_TTABLE);
-    lua_getfield(state, 2, "sprite");
+    Lua::PushRawField(state, 2, "sprite");
     if (!lua_isnil(state, -1)) {
         sprite = static_cast<Sprite*>(Lua::CheckObject(state, lua_gettop(state), &Sprite::s_Type, "not a Sprite"));
     }
     lua_pop(state, 1);
-    lua_getfield(state, 2, "duration");
+    Lua::PushRawField(state, 2, "duration");
     const auto duration = static_cast<std::int32_t>(lua_tointeger(state, -1));
     lua_pop(state, 1);
     lua_pushvalue(state, 2);

@@ -298,4 +298,13 @@ BaseObject* Lua::CheckObject(lua_State* state, int arg, const ClassType* type, c
     return object;
 }
 
+void Lua::PushRawField(lua_State* state, int table, const char* key)
+{
+    if (table < 0 && table > LUA_REGISTRYINDEX) {
+        table = lua_gettop(state) + table + 1;
+    }
+    lua_pushstring(state, key);
+    lua_rawget(state, table);
+}
+
 }  // namespace Qmv2

@@ -81,6 +81,10 @@ public:
     // The native object of script argument `arg`, checked to be a table whose
     // object is alive and of `type`; raises a script argument error otherwise.
     static BaseObject* CheckObject(lua_State* state, int arg, const ClassType* type, const char* notTypeMessage);
+    // Pushes field `key` of the table at `table` as stored, without its
+    // metatable: a native function that reads fields while it owns objects
+    // cannot be left by a script error raised in a lookup.
+    static void PushRawField(lua_State* state, int table, const char* key);
 
 private:
     // Whether `object` is a live object that owns a script object.

@@ -124,6 +124,12 @@ TEST_F(SpriteAnimationTest, FrameRunsAndBadOptions)
     Tick(300);
     EXPECT_FLOAT_EQ(Named("s")->GetX(), 0.0f);
     EXPECT_FLOAT_EQ(Named("s")->GetColor().a, 1.0f);
+    // The table's own fields count; a lookup that would raise is never made.
+    ASSERT_EQ(Eval("local t = setmetatable({ x = 12, duration = 0 }, { __index = function() error('looked up') end })"
+                   " s:addSequentialAnimation(t) return 'ok'"),
+              "ok");
+    Tick(50);
+    EXPECT_FLOAT_EQ(Named("s")->GetX(), 12.0f);
     EXPECT_NE(Eval("stage:addSequentialAnimation()").find("wrong number of arguments"), std::string::npos);
     EXPECT_NE(Eval("stage.beginSimultaneousAnimation(stage, 1)").find("wrong number of arguments"),
               std::string::npos);
