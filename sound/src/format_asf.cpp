@@ -48,7 +48,7 @@ class CROStream final : public IStream {
   HRESULT Write(const void *, ULONG, ULONG *) override { return E_NOTIMPL; }
   HRESULT Seek(std::int64_t move, DWORD origin, std::uint64_t *position) override {
     if (origin > 2) return E_INVALIDARG;
-    SystemFile_Seek(m_File, int32_t(move), int(origin));
+    SystemFile_Seek(m_File, move, int(origin));
     if (position) *position = std::uint64_t(std::max<int64_t>(0, SystemFile_Tell(m_File)));
     return S_OK;
   }

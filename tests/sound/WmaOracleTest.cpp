@@ -4,6 +4,7 @@
 #include "SoundTestSupport.h"
 #include "sound/src/osnd_stream.h"
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -91,4 +92,22 @@ TEST_F(WmaOracle, DecodesAsFfmpegDoesAsSampleAndStream) {
     EXPECT_LE(Worst(after, Slice(expected, frame * size_t(c.channels), after.size())), 1);
     EXPECT_TRUE(OSND_Stream_Close(s));
   }
+}
+
+// A header object whose size runs past 4 GiB sends the reader seeking far
+// beyond the end of the file. Such a seek must land at the end, not wrap into
+// the file: wrapped, the reader walked the same bytes again for minutes.
+TEST_F(WmaOracle, AHeaderSizePastFourGigabytesEndsTheOpenAtOnce) {
+  static const unsigned char bytes[] = {
+      0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C,
+      0x52, 0x49, 0x46, 0x46, 0xE8, 0x05, 0x30, 0x26, 0xB2, 0x75, 0x8E, 0x52, 0x49, 0x46, 0x46, 0xC2,
+      0x01, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6D, 0x74, 0x20, 0x00, 0x00, 0x00, 0x00, 0x00,
+      0x00, 0x00, 0x12, 0x00, 0x00, 0x00, 0x07, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x49, 0xEB,
+  };
+  const auto start = std::chrono::steady_clock::now();
+  OSND_STREAM *stream = OSND_Stream_Open(reinterpret_cast<const char *>(bytes), OSND_MODE_MEMORY, 0, int(sizeof bytes));
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(stream, nullptr);
+  if (stream) OSND_Stream_Close(stream);
+  EXPECT_LT(seconds, 5.0);
 }
