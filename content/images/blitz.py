@@ -2,7 +2,9 @@
 """The Blitz scene's own pictures: the clock bar (steady, and refilling), the
 buttons that move between words and ask for a hint (normal, hover, pressed,
 disabled), the veil laid over a paused game, the mark beside each word of the
-column (missed, found) and the pop-up that says time was added.
+column (missed, found), the pop-up that says time was added, the scene's
+background and the pieces of the frame round the column of words that the
+classic scene's frame does not have (its top edge and corner, its inside).
 
     blitz.py --list            the file names it writes
     blitz.py <output folder>
@@ -18,7 +20,7 @@ from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, pack_buttons, rende
 # name: (caption, colour, width)
 BUTTONS = {"prevword": ("\u25b2 Previous", INK, 150), "nextword": ("\u25bc Next", INK, 150),
            "hint": ("Hint", SUN, 110)}
-SINGLE = ["pause_veil.png"]
+SINGLE = ["pause_veil.png", "background.png", "panel_top.png", "panel_topcorner.png", "panel_bg.png"]
 SHEETS = ["timer_bar", "blitz_mark", "popup_time_added"] + ["button_" + b for b in BUTTONS]
 BAR_WIDTH, BAR_HEIGHT = 360, 22
 
@@ -68,9 +70,37 @@ def pause_veil():
     return render(svg(800, 600, f'<rect width="800" height="600" fill="{NAVY}" opacity="0.7"/>'))
 
 
+FRAME = 10
+
+
+def background():
+    """Ink blue to navy, a soft band behind the word being solved and the mode's name."""
+    return render(svg(800, 600, (
+        f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="{INK}"/>'
+        f'<stop offset="1" stop-color="{NAVY}"/></linearGradient></defs>'
+        f'<rect width="800" height="600" fill="url(#g)"/>'
+        f'<rect x="207" y="200" width="572" height="165" rx="16" fill="{NAVY}" opacity="0.35"/>'
+        f'<rect x="0" y="515" width="800" height="85" fill="{NAVY}" opacity="0.5"/>'
+        f'<rect x="0" y="513" width="800" height="3" fill="{SUN}"/>'
+        f'<text x="788" y="504" font-family="DejaVu Sans" font-weight="bold" font-size="14" text-anchor="end" '
+        f'fill="{SUN}">BLITZ</text>')))
+
+
+def frame_pieces():
+    """The column's top edge (one pixel wide, stretched), its top-right corner and its inside."""
+    top = render(svg(1, FRAME, f'<rect width="1" height="{FRAME}" fill="{NAVY}"/>'
+                               f'<rect y="3" width="1" height="3" fill="{SKY}"/>'))
+    corner = render(svg(FRAME, FRAME, f'<path d="M0 0 H4 A6 6 0 0 1 {FRAME} 6 V{FRAME} H0 Z" fill="{NAVY}"/>'))
+    inside = render(svg(195, 600, f'<rect width="195" height="600" fill="{CREAM}" opacity="0.16"/>'))
+    return {"panel_top.png": top, "panel_topcorner.png": corner, "panel_bg.png": inside}
+
+
 def build(out):
     os.makedirs(out, exist_ok=True)
     pause_veil().save(os.path.join(out, "pause_veil.png"))
+    background().save(os.path.join(out, "background.png"))
+    for name, image in frame_pieces().items():
+        image.save(os.path.join(out, name))
     for stem, frames in (("timer_bar", timer_frames()), ("blitz_mark", mark_frames()),
                          ("popup_time_added", popup_frames())):
         sheetpack.pack(frames, os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))

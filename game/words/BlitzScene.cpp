@@ -139,6 +139,11 @@ void BlitzScene::Load()
 
 void BlitzScene::StartMode()
 {
+    if (ResourceManager* resources = ResourceManager::GetInstance()) {
+        if (Image* image = resources->GetImage("BACKGROUND_BLITZ", "blitzscene")) {
+            SetImage(image);
+        }
+    }
     m_ModeName = kSaveName;
     if (HasSavedGame()) {
         LoadRound();
@@ -233,7 +238,7 @@ void BlitzScene::AddWord(const UTF8String& word, std::int32_t index, bool solved
     const float y = static_cast<float>(index) * BlitzRules::kColumnPitch + columnTop;
     letters->SetPosition(kColumnLeft, y);
     letters->SetScale(kSmallScale);
-    letters->SetMarkersHidden(false);
+    SetLook(Look{letters, false});
     typed->SetPosition(LargeLeft(*typed), kTypedTop);
     typed->SetAlpha(0.0f);
 
@@ -287,7 +292,7 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
         Run(new ModifierLocationLine(kSwitchTime, kColumnLeft, y, false, true), animations, letters);
         Modifier* scale = Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), kSmallScale, kSmallScale),
                               animations, letters);
-        Run(new ModifierMethodParam<LetterBox, bool>(letters, &LetterBox::SetMarkersHidden, false), scale, letters);
+        Run(new ModifierMethodParam<BlitzScene, Look>(this, &BlitzScene::SetLook, Look{letters, false}), scale, letters);
         LetterBox* typed = from->GetAnswerBox();
         Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 0.0f), animations, typed);
     }
@@ -297,9 +302,20 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
             letters);
         Modifier* scale =
             Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), 1.0f, 1.0f), animations, letters);
-        Run(new ModifierMethodParam<LetterBox, bool>(letters, &LetterBox::SetMarkersHidden, true), scale, letters);
+        Run(new ModifierMethodParam<BlitzScene, Look>(this, &BlitzScene::SetLook, Look{letters, true}), scale, letters);
         LetterBox* typed = to->GetAnswerBox();
         Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 1.0f), animations, typed);
+    }
+}
+
+void BlitzScene::SetLook(Look look)
+{
+    // The slot markers belong to the small look only; the letters show in both.
+    look.box->SetMarkersHidden(look.large);
+    for (std::int32_t slot = 0; slot < look.box->GetSlotCount(); ++slot) {
+        if (LetterBall* ball = look.box->GetBall(slot)) {
+            ball->ShowOverlay();
+        }
     }
 }
 
@@ -396,7 +412,7 @@ void BlitzScene::RefreshState()
         return;
     }
     const UTF8String typed = currentRack != nullptr ? currentRack->GetAnswerBox()->GetText() : UTF8String();
-    const UTF8String left = currentRack != nullptr ? currentRack->GetRackBox()->GetText() : UTF8String();
+    const UTF8String left = currentRack != nullptr ? currentRack->GetRackBox()->GetAllText() : UTF8String();
     const bool playing = m_GameState == kPlaying && currentRack != nullptr;
     SetButton(m_MenuButton, true, true);
     SetButton(m_MivelButton, true, playing && left.GetLength() > 1);
@@ -459,6 +475,7 @@ void BlitzScene::RefreshLabels()
         m_PanelBottom->SetScaleX(width);
     }
     if (m_PanelBackground != nullptr) {
+        m_PanelBackground->SetPosition(m_PanelBackground->GetX(), top + 10.0f);
         m_PanelBackground->SetScaleX(width / 195.0f);
         m_PanelBackground->SetScaleY((height - 20.0f) / 600.0f);
     }

@@ -106,6 +106,12 @@ private:
     // Moves `from` back into the column and `to` to the middle; after `wait`
     // ms further changes are allowed again.
     void SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wait);
+    // A letters box in the column (small) or in the middle (large).
+    struct Look {
+        LetterBox* box;
+        bool large;
+    };
+    void SetLook(Look look);
     void OnSwitchDone();
     void OnRefillDone();
     void OnRevealDone();
