@@ -19,7 +19,7 @@ WINDOW = (85, 20, 715, 360)
 # Cells of the grid as the board shows them zoomed out (69-pixel slots at half size).
 CELL = 34.5
 # name: (caption, colour, width)
-BUTTONS = {"zoom": ("Zoom", INK, 120), "nextword": ("Next word", TEAL, 150), "prevword": ("Previous", INK, 150)}
+BUTTONS = {"zoom": ("Zoom", INK, 120), "xword_next": ("Next word", INK, 150), "xword_prev": ("Previous", INK, 150)}
 SINGLE = ["background.png", "overlay.png"]
 
 
@@ -66,8 +66,7 @@ def overlay():
         f'<rect x="{x0}" y="{y0}" width="{w}" height="{h}" rx="14" fill="none" stroke="{NAVY}" stroke-width="3"/>'
         f'<rect x="{x0 + 3}" y="{y0 + 3}" width="{w - 6}" height="{h - 6}" rx="12" fill="none" stroke="{SUN}" '
         f'stroke-width="1" opacity="0.6"/>'
-        f'<rect x="0" y="513" width="800" height="3" fill="{TEAL}"/>'
-        f'<text x="400" y="586" font-family="DejaVu Sans" font-weight="bold" font-size="16" text-anchor="middle" '
+        f'<text x="400" y="592" font-family="DejaVu Sans" font-weight="bold" font-size="14" text-anchor="middle" '
         f'fill="{TEAL}">Crisscross</text>')))
 
 

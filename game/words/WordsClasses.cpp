@@ -3,6 +3,7 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/BlitzScene.h"
+#include "game/words/CrisscrossScene.h"
 #include "game/words/CrosswordTable.h"
 #include "game/words/GameScene.h"
 #include "game/words/WordsRecords.h"
@@ -16,5 +17,6 @@ void RegisterWordsClasses()
         factory->Register<Quorvel2Scene>("Quorvel2Scene");
         factory->Register<GameScene>("GameScene");
         factory->Register<BlitzScene>("BlitzScene");
+        factory->Register<CrisscrossScene>("CrisscrossScene");
     }
 }

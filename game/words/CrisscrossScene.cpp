@@ -1,0 +1,1354 @@
+#include "game/words/CrisscrossScene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+#include "framework/core/app/Message.h"
+#include "framework/core/app/MessageData.h"
+#include "framework/core/data/AbstractPlayer.h"
+#include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/HighScoreTable.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/files/ResourceManager.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/PropertyStore.h"
+#include "framework/core/util/Platform.h"
+#include "framework/core/util/Random.h"
+#include "framework/graphics/render/Renderer.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/ClickableSprite.h"
+#include "framework/scene/Label.h"
+#include "framework/scene/ModifierDelay.h"
+#include "framework/scene/ModifierLocationLine.h"
+#include "framework/scene/ModifierMethod.h"
+#include "framework/scene/ModifierRotation.h"
+#include "framework/scene/ModifierScale.h"
+#include "game/words/CrisscrossRoundSave.h"
+#include "game/words/CrosswordDealer.h"
+#include "game/words/CrosswordRack.h"
+#include "game/words/CrosswordTable.h"
+#include "game/words/GameMode.h"
+#include "game/words/LetterBall.h"
+#include "game/words/LetterBox.h"
+#include "game/words/WordTree.h"
+#include "game/words/iRoundFrontEnd.h"
+#include "game/words/iRoundProfile.h"
+
+using namespace Qmv2;
+
+namespace {
+
+constexpr const char* kSaveName = "CROSSWORD";
+constexpr std::int32_t kKeyBackspace = 1;
+constexpr std::int32_t kKeyTab = 2;
+constexpr std::int32_t kKeyDelete = 4;
+constexpr std::int32_t kKeyEnter = 5;
+constexpr std::int32_t kKeySpace = 17;
+constexpr std::int32_t kKeyLeft = 20;
+constexpr std::int32_t kKeyUp = 21;
+constexpr std::int32_t kKeyRight = 22;
+constexpr std::int32_t kKeyDown = 23;
+// The highlight's frame n + 3 outlines a word of n slots; it turns coral
+// round a full word the board does not take.
+constexpr std::int32_t kHighlightFrame = 3;
+constexpr std::uint32_t kHighlightColour = 0xFFFFFFFFu;
+constexpr std::uint32_t kRefusedColour = 0xFFE63946u;
+constexpr float kHighlightX = 11.0f;
+constexpr float kHighlightY = 10.0f;
+constexpr float kHighlightPivot = 45.0f;
+
+AbstractPlayer* CurrentPlayer()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
+}
+
+void SavePlayers()
+{
+    if (PlayerManager* players = PlayerManager::GetInstance()) {
+        players->SavePlayers();
+    }
+}
+
+Image* GameImage(const char* name, const char* section)
+{
+    ResourceManager* resources = ResourceManager::GetInstance();
+    return resources != nullptr ? resources->GetImage(name, section) : nullptr;
+}
+
+std::uint32_t Letter(const UTF8String& text, std::int32_t index)
+{
+    if (index < 0 || index >= text.GetLength()) {
+        return 0;
+    }
+    return text.GetCodePointAt(text.GetByteOffset(index));
+}
+
+bool SameLetter(std::uint32_t a, std::uint32_t b)
+{
+    return a == b || CodePointToLower(a) == CodePointToLower(b);
+}
+
+// Every piece of an answer box that shows a letter or a slot.
+template <typename F>
+void ForEachPiece(LetterBox& box, F f)
+{
+    for (GameNode* child = box.GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+        if (child->IsOfType(&Sprite::s_Type)) {
+            f(*static_cast<Sprite*>(child));
+        }
+    }
+}
+
+}  // namespace
+
+CrisscrossScene::CrisscrossScene(PropertyNode* description) : GameScene(description)
+{
+    m_ModeName = kSaveName;
+}
+
+CrisscrossScene::~CrisscrossScene()
+{
+    DeleteRacks();
+}
+
+CrosswordRack* CrisscrossScene::GetCurrentRack() const
+{
+    return m_Current >= 0 && m_Current < static_cast<std::int32_t>(m_Racks.size()) ? m_Racks[m_Current].get()
+                                                                                    : nullptr;
+}
+
+const WordPlacement* CrisscrossScene::Placement(std::int32_t index) const
+{
+    if (!m_Table || index < 0 || index >= static_cast<std::int32_t>(m_Table->GetPlacements().size())) {
+        return nullptr;
+    }
+    return m_Table->GetPlacements()[index].Get();
+}
+
+bool CrisscrossScene::AllSolved() const
+{
+    return !m_Racks.empty() &&
+           std::all_of(m_Racks.begin(), m_Racks.end(), [](const auto& rack) { return rack->solved; });
+}
+
+void CrisscrossScene::DeleteRacks()
+{
+    m_Racks.clear();
+    m_Current = 0;
+}
+
+Modifier* CrisscrossScene::Run(Modifier* modifier, Modifier* after, GameNode* target)
+{
+    modifier->SetTarget(target);
+    return Modifier::AttachTo(modifier, after != nullptr ? after : GetAnimations());
+}
+
+Modifier* CrisscrossScene::Call(void (CrisscrossScene::*method)(), Modifier* after)
+{
+    return Modifier::AttachTo(new ModifierMethod<CrisscrossScene>(this, method),
+                              after != nullptr ? after : GetAnimations());
+}
+
+// --- the scene's life
+
+void CrisscrossScene::Load()
+{
+    GameScene::Load();
+    m_ModeName = kSaveName;
+    m_ZoomInPending = false;
+    m_ZoomButton = FindChild("BUTTON_Zoom", true);
+    if (m_Table) {
+        m_Table->SetObsolete(true);
+        m_Table = nullptr;
+    }
+    m_Board = new ClickableSprite(0.0f, 0.0f);
+    // Under the overlay, which frames the board's window and hides what of
+    // the board lies outside it.
+    AddChild(m_Board);
+    if (GameNode* overlay = FindChild("OVERLAY", true); overlay != nullptr && overlay != m_Board) {
+        m_Board->InsertBefore(overlay);
+    }
+    m_Highlight = new Sprite(0.0f, 0.0f, GameImage("IMAGE_CROSSWORDHIGHLIGHT", "gamescene"));
+    m_Highlight->SetPivotXY(kHighlightPivot, kHighlightPivot);
+    m_Highlight->SetVisible(false);
+    m_Board->AddChild(m_Highlight);
+    for (Label* label : {m_TimerMinutesLabel, m_TimerSecondsLabel, m_TimeLabel}) {
+        if (label != nullptr) {
+            label->SetVisible(false);
+        }
+    }
+    m_NextWordButton = FindChild("BUTTON_NEXTWORD", true);
+    m_PrevWordButton = FindChild("BUTTON_PREVWORD", true);
+    m_PopupX = 400.0f;
+    m_PopupY = 70.0f;
+    m_Loaded = true;
+}
+
+void CrisscrossScene::Show()
+{
+    GameScene::Show();
+    // The board's backdrop, in place of the classic scene's.
+    if (Image* backdrop = GameImage("IMAGE_CROSSWORD_BACKGROUND", "crosswordscene")) {
+        SetImage(backdrop);
+    }
+}
+
+void CrisscrossScene::Deactivate()
+{
+    GameScene::Deactivate();
+    if (Renderer* renderer = Renderer::GetInstance()) {
+        renderer->EvictManagedResources();
+    }
+    m_GameState = kLost;
+}
+
+void CrisscrossScene::StartMode()
+{
+    m_ModeName = kSaveName;
+    if (HasSavedGame()) {
+        LoadRound();
+    } else {
+        StartRound(1, nullptr);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+}
+
+// --- dealing
+
+void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
+{
+    m_DialogOpen = false;
+    m_Busy = false;
+    DeleteRacks();
+    {
+        MutexLock lock(m_CommentLock.get());
+        m_CommentQueue.Clear();
+    }
+    m_GameState = kPlaying;
+    iRoundProfile* profile = Profile();
+    if (profile != nullptr && !profile->IsTutorialSeen(GameMode::kCrisscross)) {
+        profile->SetTutorialSeen(GameMode::kCrisscross, true);
+        m_PendingDialog = kTutorialDialog;
+    }
+    m_TimeLeft = 0;
+    // The mode has no passes: the question is always whether to give up.
+    m_PassCount = kPassesPerGame - 1;
+    m_Round = round;
+    m_BoardHorizontal = true;
+    m_MivelUsed = false;
+    m_WordReopened = false;
+    if (round == 1) {
+        m_Score = 0;
+    }
+    SetLabel(m_RoundLabel, std::to_string(m_Round));
+    SetLabel(m_ScoreLabel, std::to_string(m_Score));
+
+    auto* pool = dynamic_cast<iWordPoolPosition*>(CurrentPlayer());
+    m_WordTree->SetPoolPosition(pool != nullptr ? pool : &m_SparePool);
+    Random* random = Random::GetInstance();
+    const std::int32_t maxLength = std::clamp(profile != nullptr ? profile->GetMaxLength() : 8,
+                                              CrosswordDealer::kMinSourceLength, CrosswordDealer::kMaxSourceLength);
+    CrosswordDealer::Sources sources;
+    sources.draw = [this, random, maxLength] {
+        const std::int32_t target = std::min(random != nullptr ? random->Range(5, 9) : 6, maxLength);
+        return ChooseSourceWord(target, [this] { return m_WordTree->RandomWord(); });
+    };
+    sources.shuffleRandom = [] { return static_cast<std::uint32_t>(std::rand()); };
+    sources.countRandom = [random] { return random != nullptr ? static_cast<std::uint32_t>(random->NextInt()) : 0u; };
+    float increment = 0.0f;
+    if (BasicProperties* properties = BasicProperties::GetInstance()) {
+        increment = properties->GetFloat("BLITZ_WORD_NUMBER_INCREMENT");
+    }
+
+    InstallTable(SmartPtr<CrosswordTable>(new CrosswordTable(0.0f, 0.0f)));
+    const UTF8String source =
+        CrosswordDealer::Deal(*m_Table, *m_WordTree, *m_SecondWordTree, sources, m_Round, increment);
+    std::string board;
+    for (const auto& placement : m_Table->GetPlacements()) {
+        board += " " + placement->word;
+    }
+    Platform::Log("Round %d of CROSSWORD: the source word is %s; the board:%s\n", static_cast<int>(m_Round),
+                  source.GetString().c_str(), board.c_str());
+    SavePlayers();
+
+    const auto& placements = m_Table->GetPlacements();
+    for (std::size_t i = 0; i < placements.size(); ++i) {
+        const UTF8String word(placements[i]->word);
+        auto rack = std::make_unique<CrosswordRack>(this, word, word.GetLength(), static_cast<std::int32_t>(i),
+                                                    nullptr, true);
+        rack->SetHint(word);
+        AddRack(std::move(rack));
+    }
+    ShowFirstWord();
+}
+
+void CrisscrossScene::AddRack(std::unique_ptr<CrosswordRack> rack)
+{
+    m_Board->AddChild(rack->GetAnswerBox());
+    rack->GetAnswerBox()->SetObsolete(false);
+    rack->GetRackBox()->PlayLoadAnimation(m_Racks.empty());
+    // Each ball shows its letter once it has rolled in.
+    for (const SmartPtr<LetterBall>& ball : rack->GetBalls()) {
+        ball->AddModifier(new ModifierMethod<LetterBall>(ball.Get(), &LetterBall::ShowOverlay));
+    }
+    m_Racks.push_back(std::move(rack));
+}
+
+void CrisscrossScene::ShowFirstWord()
+{
+    m_Current = 0;
+    if (CrosswordRack* first = GetCurrentRack()) {
+        first->GetRackBox()->SetVisible(!first->solved);
+    }
+    MarkCrossings();
+    m_BoardHorizontal = true;
+    m_Board->SetRotation(0.0f);
+    LayOutBoard();
+}
+
+void CrisscrossScene::InstallTable(SmartPtr<CrosswordTable> table)
+{
+    if (m_Table) {
+        m_Table->SetObsolete(true);
+    }
+    m_Table = std::move(table);
+    m_Table->scene = this;
+    AddChild(m_Table.Get());
+    m_Table->SetPosition(0.0f, 50.0f);
+    m_Table->SetVisible(false);
+}
+
+void CrisscrossScene::NextRound()
+{
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountGamePlayed(GameMode::kCrisscross));
+    }
+    StartRound(m_Round + 1, nullptr);
+}
+
+void CrisscrossScene::LayOutBoard()
+{
+    for (std::size_t i = 0; i < m_Racks.size(); ++i) {
+        const WordPlacement* p = Placement(static_cast<std::int32_t>(i));
+        LetterBox* box = m_Racks[i]->GetAnswerBox();
+        m_Board->AddChild(box);
+        box->SetObsolete(false);
+        if (p == nullptr) {
+            continue;
+        }
+        box->SetPosition(static_cast<float>(p->x) * kCell, static_cast<float>(p->y) * kCell);
+        if (!p->horizontal) {
+            // Turned about the centre of its first cell; its pieces turned
+            // back so that the letters stand upright. Set, never added, so a
+            // box laid out again turns no further.
+            box->SetPivotXY(LetterBox::kSlotCentre, LetterBox::kSlotCentre);
+            box->SetRotation(kQuarterTurn);
+            ForEachPiece(*box, [](Sprite& piece) { piece.SetRotation(-kQuarterTurn); });
+        }
+        ShowBoxLetters(false);
+    }
+    m_Board->SetScale(kZoomedOut);
+    if (!m_Racks.empty()) {
+        SelectWord(0);
+    }
+}
+
+void CrisscrossScene::MarkCrossings()
+{
+    const WordPlacement* first = Placement(0);
+    if (first == nullptr || m_Racks.empty()) {
+        return;
+    }
+    for (const auto& [other, k] : first->intersections) {
+        const WordPlacement* crossing = Placement(other);
+        if (crossing == nullptr || other >= static_cast<std::int32_t>(m_Racks.size())) {
+            continue;
+        }
+        m_Racks[0]->GetAnswerBox()->ShowHintAt(k);
+        const auto back = crossing->intersections.find(0);
+        if (back != crossing->intersections.end()) {
+            m_Racks[other]->GetAnswerBox()->ShowHintAt(back->second);
+        }
+    }
+}
+
+void CrisscrossScene::ShowBoxLetters(bool hidden)
+{
+    // The letters and hints of every answer box stay readable at either
+    // zoom: a ball without its letter would tell the player nothing.
+    (void)hidden;
+    for (const auto& rack : m_Racks) {
+        LetterBox* box = rack->GetAnswerBox();
+        for (std::int32_t i = 0; i < box->GetSlotCount(); ++i) {
+            if (LetterBall* ball = box->GetBall(i); ball != nullptr && ball->GetLetterOverlay() != nullptr) {
+                ball->GetLetterOverlay()->SetVisible(true);
+            }
+        }
+    }
+}
+
+float CrisscrossScene::BoardScale() const
+{
+    return m_Board != nullptr ? m_Board->GetScaleX() : kZoomedOut;
+}
+
+void CrisscrossScene::Zoom()
+{
+    const float scale = BoardScale();
+    if (scale == kZoomedIn) {
+        m_ZoomInPending = false;
+        m_Busy = true;
+        RefreshState();
+        ShowBoxLetters(false);
+        auto* out = new ModifierScale(kZoomTime);
+        out->SetFrom(kZoomedIn, kZoomedIn);
+        out->SetTo(kZoomedOut, kZoomedOut);
+        Modifier* last = Run(out, nullptr, m_Board);
+        Call(&CrisscrossScene::CentreOnFirstWord, last);
+    } else if (scale == kZoomedOut) {
+        m_ZoomInPending = true;
+        CentreOnCurrentWord();
+    }
+}
+
+void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)())
+{
+    if (index < 0 || index >= static_cast<std::int32_t>(m_Racks.size())) {
+        return;
+    }
+    LetterBox* box = m_Racks[index]->GetAnswerBox();
+    const PointF centre = box->GetLocalMatrix().Map(
+        PointF(static_cast<float>(box->GetSlotCount()) * kCell * 0.5f, LetterBox::kSlotCentre));
+    const float x = std::floor(centre.x);
+    const float y = std::floor(centre.y);
+    // The new pivot keeps the board where it stands; then the board slides
+    // so that the word's centre comes to rest in the middle of the window.
+    const PointF onScreen = m_Board->GetLocalMatrix().Map(PointF(x, y));
+    m_Board->SetPivotXY(x, y);
+    m_Board->SetPosition(onScreen.x - x, onScreen.y - y);
+    m_Busy = true;
+    RefreshState();
+    Modifier* move = Run(new ModifierLocationLine(kMoveTime, kWordCentreX - x, kWordCentreY - y, false, true),
+                         nullptr, m_Board);
+    Call(then, move);
+}
+
+void CrisscrossScene::CentreOnCurrentWord()
+{
+    CentreOn(m_Current, &CrisscrossScene::RotateWord);
+}
+
+void CrisscrossScene::CentreOnFirstWord()
+{
+    CentreOn(0, &CrisscrossScene::AfterFirstWordCentred);
+}
+
+void CrisscrossScene::AfterFirstWordCentred()
+{
+    m_Busy = false;
+    RefreshState();
+}
+
+void CrisscrossScene::TurnPieces(float angle)
+{
+    for (const auto& rack : m_Racks) {
+        ForEachPiece(*rack->GetAnswerBox(), [&](Sprite& piece) {
+            Modifier* wait = Run(new ModifierDelay(kTurnDelay), nullptr, &piece);
+            Run(new ModifierRotation(kTurnTime, piece.GetRotation(), piece.GetRotation() + angle), wait, &piece);
+        });
+    }
+}
+
+void CrisscrossScene::RotateWord()
+{
+    const WordPlacement* p = Placement(m_Current);
+    Modifier* last = nullptr;
+    if (p != nullptr && p->horizontal != m_BoardHorizontal) {
+        Play("SOUND_crossword_rotate_word");
+        const float angle = p->horizontal ? kQuarterTurn : -kQuarterTurn;
+        Modifier* wait = Run(new ModifierDelay(kTurnDelay), nullptr, m_Board);
+        last = Run(new ModifierRotation(kTurnTime, m_Board->GetRotation(), m_Board->GetRotation() + angle), wait,
+                   m_Board);
+        TurnPieces(-angle);
+        m_BoardHorizontal = p->horizontal;
+    }
+    if (m_ZoomInPending && BoardScale() == kZoomedOut) {
+        m_ZoomInPending = false;
+        auto* in = new ModifierScale(kZoomTime);
+        in->SetFrom(kZoomedOut, kZoomedOut);
+        in->SetTo(kZoomedIn, kZoomedIn);
+        last = Run(in, last, m_Board);
+    }
+    Call(&CrisscrossScene::AfterWordChange, last);
+}
+
+void CrisscrossScene::AfterWordChange()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    const WordPlacement* p = Placement(m_Current);
+    if (rack == nullptr || p == nullptr) {
+        m_Busy = false;
+        RefreshState();
+        return;
+    }
+    rack->GetRackBox()->SetVisible(!rack->solved);
+    for (const auto& [other, letter] : p->intersections) {
+        (void)letter;
+        if (other < static_cast<std::int32_t>(m_Racks.size()) &&
+            !m_Racks[other]->GetAnswerBox()->GetAllText().IsEmpty()) {
+            m_Board->AddChild(m_Racks[other]->GetAnswerBox());
+        }
+    }
+    LetterBox* answer = rack->GetAnswerBox();
+    m_Board->AddChild(answer);
+    for (const auto& [other, i] : p->intersections) {
+        const WordPlacement* crossing = Placement(other);
+        if (crossing == nullptr || other >= static_cast<std::int32_t>(m_Racks.size())) {
+            continue;
+        }
+        const CrosswordRack& across = *m_Racks[other];
+        LetterBall* held = answer->GetBall(i);
+        if (!across.solved) {
+            if (held != nullptr) {
+                held->SetPlacedExplicitly(false);
+            }
+            continue;
+        }
+        if (held != nullptr) {
+            held->SetPlacedExplicitly(true);
+            continue;
+        }
+        const auto back = crossing->intersections.find(m_Current);
+        const std::uint32_t fixed =
+            back != crossing->intersections.end() ? Letter(across.solvedText, back->second) : 0;
+        if (fixed != 0 && !rack->solved) {
+            if (LetterBall* ball = rack->GetRackBox()->TakeBall(fixed)) {
+                PutIntoAnswer(ball, i);
+            }
+        }
+    }
+    UpdateHighlightAfterTyping();
+    if (m_GameState == kWon || m_GameState == kLost) {
+        EndOfRoundAnimation();
+        return;
+    }
+    m_Busy = false;
+    RefreshState();
+}
+
+void CrisscrossScene::NextWord(bool skipSolved)
+{
+    const auto count = static_cast<std::int32_t>(m_Racks.size());
+    if (count == 0) {
+        return;
+    }
+    std::int32_t index = (m_Current + 1) % count;
+    if (skipSolved) {
+        for (std::int32_t k = 1; k <= count; ++k) {
+            index = (m_Current + k) % count;
+            if (!m_Racks[index]->solved) {
+                break;
+            }
+        }
+    }
+    if (index != m_Current) {
+        SelectWord(index);
+    }
+}
+
+void CrisscrossScene::NextUnsolvedWord()
+{
+    NextWord(true);
+}
+
+void CrisscrossScene::PrevWord()
+{
+    const auto count = static_cast<std::int32_t>(m_Racks.size());
+    if (count == 0) {
+        return;
+    }
+    const std::int32_t index = (m_Current + count - 1) % count;
+    if (index != m_Current) {
+        SelectWord(index);
+    }
+}
+
+void CrisscrossScene::SelectWord(std::int32_t index)
+{
+    if (index < 0 || index >= static_cast<std::int32_t>(m_Racks.size())) {
+        return;
+    }
+    if (CrosswordRack* rack = GetCurrentRack(); rack != nullptr && !rack->solved) {
+        ClearLettersFrom(true);
+    }
+    if (index != m_Current) {
+        if (CrosswordRack* rack = GetCurrentRack()) {
+            rack->GetRackBox()->SetVisible(false);
+        }
+        m_Current = index;
+        for (const auto& rack : m_Racks) {
+            if (rack->solved) {
+                m_Board->AddChild(rack->GetAnswerBox());
+            }
+        }
+    }
+    CentreOnCurrentWord();
+    RefreshState();
+    UpdateHighlight();
+}
+
+void CrisscrossScene::UpdateHighlight()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    const WordPlacement* p = Placement(m_Current);
+    if (rack == nullptr || p == nullptr || m_Highlight == nullptr) {
+        return;
+    }
+    LetterBox* box = rack->GetAnswerBox();
+    m_Board->AddChild(m_Highlight);
+    // The highlight stands round the box's first cell and turns with it.
+    m_Highlight->SetPosition(box->GetX() - kHighlightX, box->GetY() - kHighlightY);
+    m_Highlight->SetRotation(p->horizontal ? 0.0f : kQuarterTurn);
+    SetClampedFrame(*m_Highlight, rack->GetLength() + kHighlightFrame);
+    m_Highlight->SetPackedColor(kHighlightColour);
+    m_Highlight->SetVisible(true);
+}
+
+void CrisscrossScene::UpdateHighlightAfterTyping()
+{
+    UpdateHighlight();
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || rack->solved || m_Table == nullptr) {
+        return;
+    }
+    LetterBox* box = rack->GetAnswerBox();
+    const UTF8String typed = box->GetAllText();
+    if (typed.GetLength() == box->GetSlotCount() && std::find(m_Table->accepted.begin(), m_Table->accepted.end(), typed.GetString()) == m_Table->accepted.end()) {
+        m_Highlight->SetPackedColor(kRefusedColour);
+        PushComment(kCommentNotAWordHere);
+    }
+}
+
+// --- typing and scoring
+
+void CrisscrossScene::PutIntoAnswer(LetterBall* ball, std::int32_t slot)
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || ball == nullptr) {
+        return;
+    }
+    if (!rack->GetAnswerBox()->PlaceBall(ball, true, slot, BoardScale())) {
+        rack->GetRackBox()->PlaceBall(ball, false, -1, 1.0f);
+        return;
+    }
+    // Whatever the board's turn, the current word reads across on screen.
+    ball->SetRotation(0.0f);
+}
+
+void CrisscrossScene::AfterBallPlaced()
+{
+    if (!CheckCrossing()) {
+        PushComment(kCommentNoCrossing);
+        RemoveLetterFrom(false);
+        return;
+    }
+    if (CrosswordRack* rack = GetCurrentRack()) {
+        rack->letterRejected = false;
+    }
+    UpdateHighlightAfterTyping();
+    RefreshState();
+}
+
+void CrisscrossScene::PlaceLetter(const UTF8String& letter)
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || letter.IsEmpty() || rack->solved) {
+        return;
+    }
+    LetterBox* answer = rack->GetAnswerBox();
+    const std::int32_t filled = answer->GetAllText().GetLength();
+    if (filled >= answer->GetSlotCount()) {
+        return;
+    }
+    const std::uint32_t c = Utf8Iterator(letter).codePoint;
+    std::uint32_t fixed = 0;
+    if (answer->GetNextHintLetter(fixed) && !SameLetter(fixed, c)) {
+        PushComment(kCommentFixedLetter);
+        return;
+    }
+    const std::int32_t typed = answer->GetText().GetLength();
+    LetterBall* last = typed > 0 ? answer->GetBall(typed - 1) : nullptr;
+    if (last != nullptr && last->IsPlacedExplicitly() && SameLetter(last->GetLetter(), c) && !rack->letterRejected) {
+        rack->letterRejected = true;
+        return;
+    }
+    LetterBall* ball = rack->GetRackBox()->TakeBall(c);
+    if (ball == nullptr) {
+        return;
+    }
+    Play("SOUND_letter_place");
+    PutIntoAnswer(ball, -1);
+    AfterBallPlaced();
+}
+
+bool CrisscrossScene::CheckCrossing() const
+{
+    const CrosswordRack* rack = GetCurrentRack();
+    const WordPlacement* p = Placement(m_Current);
+    if (rack == nullptr || p == nullptr) {
+        return true;
+    }
+    const UTF8String typed = rack->GetAnswerBox()->GetText();
+    const std::int32_t n = typed.GetLength();
+    if (n == 0) {
+        return true;
+    }
+    for (const auto& [other, letterIndex] : p->intersections) {
+        const WordPlacement* crossing = Placement(other);
+        if (letterIndex != n - 1 || crossing == nullptr || other >= static_cast<std::int32_t>(m_Racks.size()) ||
+            m_Racks[other]->solved) {
+            continue;
+        }
+        // The letter just typed, and the letters the crossing word already
+        // owes to its own solved crossings.
+        std::vector<std::uint32_t> needed{Letter(typed, n - 1)};
+        for (const auto& [second, unused] : crossing->intersections) {
+            (void)unused;
+            const WordPlacement* far = Placement(second);
+            if (far == nullptr || second >= static_cast<std::int32_t>(m_Racks.size()) || !m_Racks[second]->solved) {
+                continue;
+            }
+            const auto at = far->intersections.find(other);
+            if (at != far->intersections.end()) {
+                needed.push_back(Letter(m_Racks[second]->solvedText, at->second));
+            }
+        }
+        if (needed.size() < 2) {
+            continue;
+        }
+        // The crossing word's own rack must hold every one of them, or it
+        // could never be finished across this letter.
+        std::vector<std::uint32_t> pool;
+        for (Utf8Iterator it(m_Racks[other]->GetLetters()); it.codePoint != 0; Utf8Advance(it, 1)) {
+            pool.push_back(it.codePoint);
+        }
+        for (const std::uint32_t c : needed) {
+            const auto found = std::find_if(pool.begin(), pool.end(), [c](std::uint32_t l) { return SameLetter(l, c); });
+            if (found == pool.end()) {
+                return false;
+            }
+            pool.erase(found);
+        }
+    }
+    return true;
+}
+
+void CrisscrossScene::RemoveLetter()
+{
+    RemoveLetterFrom(false);
+}
+
+void CrisscrossScene::RemoveLetterFrom(bool withFixed)
+{
+    Play("SOUND_letter_clear");
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr) {
+        return;
+    }
+    if (rack->solved) {
+        ReopenWord();
+        return;
+    }
+    if (LetterBall* ball = rack->GetAnswerBox()->TakeLastBall(withFixed)) {
+        // Emptied for a change of word, the balls go back at once.
+        rack->GetRackBox()->PlaceBall(ball, !withFixed, -1, 1.0f);
+        ball->SetRotation(0.0f);
+    }
+    RefreshState();
+}
+
+void CrisscrossScene::ClearLetters()
+{
+    ClearLettersFrom(false);
+}
+
+void CrisscrossScene::ClearLettersFrom(bool withFixed)
+{
+    Play("SOUND_letter_clear");
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || rack->solved) {
+        return;
+    }
+    for (std::int32_t i = 0; i < rack->GetLength(); ++i) {
+        RemoveLetterFrom(withFixed);
+    }
+}
+
+void CrisscrossScene::LastWord()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || rack->solved || rack->lastWord.IsEmpty() ||
+        rack->lastWord.GetLength() > rack->GetAnswerBox()->GetSlotCount()) {
+        return;
+    }
+    Play("SOUND_word_last");
+    LetterBox* answer = rack->GetAnswerBox();
+    for (std::int32_t i = 0; i < rack->lastWord.GetLength(); ++i) {
+        if (answer->GetBall(i) != nullptr) {
+            continue;
+        }
+        if (LetterBall* ball = rack->GetRackBox()->TakeBall(Letter(rack->lastWord, i))) {
+            PutIntoAnswer(ball, -1);
+        }
+    }
+    UpdateHighlightAfterTyping();
+    RefreshState();
+}
+
+void CrisscrossScene::Mivel()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr) {
+        return;
+    }
+    Play("SOUND_word_mivel");
+    rack->GetRackBox()->Mivel(rack->GetLetters(), true);
+    m_MivelUsed = true;
+    if (iRoundProfile* profile = Profile()) {
+        PushAchievement(profile->CountMivel());
+    }
+}
+
+void CrisscrossScene::SubmitWord()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || rack->solved || !m_Table) {
+        return;
+    }
+    const UTF8String typed = rack->GetAnswerBox()->GetText();
+    rack->lastWord = typed;
+    const std::int32_t n = typed.GetLength();
+    if (n != rack->GetLength()) {
+        return;
+    }
+    bool hard = false;
+    const std::int32_t result = m_Table->Guess(typed, rack->GetIndex(), hard);
+    if (result == CrosswordTable::kShown) {
+        if (iRoundProfile* profile = Profile()) {
+            PushAchievement(profile->CountSolved());
+            if (hard) {
+                PushAchievement(profile->CountHardSolved());
+            }
+        }
+        if (!rack->scored) {
+            m_Score += 10 * n * n;
+            rack->scored = true;
+        }
+        rack->solved = true;
+        Play(n == rack->GetLetters().GetLength() ? "SOUND_word_bingo" : "SOUND_word_correct");
+        WordAccepted();
+        if (AllSolved()) {
+            m_Score += kAllWordsBonus;
+        }
+        SetLabel(m_ScoreLabel, std::to_string(m_Score));
+    } else {
+        Play("SOUND_word_reject");
+        ClearLettersFrom(false);
+        PushComment(result == CrosswordTable::kFoundBefore ? kCommentFoundBefore : kCommentNoWord);
+    }
+    RefreshState();
+}
+
+void CrisscrossScene::WordAccepted()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    rack->SetSolved(true);
+    if (!AllSolved()) {
+        Modifier* wait = Run(new ModifierDelay(kNextWordDelay), nullptr, nullptr);
+        Call(&CrisscrossScene::NextUnsolvedWord, wait);
+    } else {
+        m_GameState = kWon;
+        SelectWord(0);
+        iRoundProfile* profile = Profile();
+        for (const auto& [earned, achievement] :
+             {std::pair{!m_MivelUsed, kAchievementNoShuffle}, std::pair{!m_WordReopened, kAchievementNoReopen}}) {
+            if (earned && profile != nullptr && profile->GetAchievement(achievement) == 0) {
+                profile->SetAchievement(achievement, 1);
+                PushAchievement(achievement);
+            } else {
+                PushAchievement(-1);
+            }
+        }
+    }
+    RefreshState();
+}
+
+void CrisscrossScene::ReopenWord()
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || !rack->solved) {
+        return;
+    }
+    rack->SetSolved(false);
+    ClearLettersFrom(false);
+    if (m_Table) {
+        m_Table->ClearSlot(rack->GetIndex());
+    }
+    rack->GetRackBox()->SetVisible(true);
+    RefreshState();
+    UpdateHighlight();
+    m_WordReopened = true;
+}
+
+// --- input
+
+bool CrisscrossScene::OnKeyDown(KeyboardMessageData* data)
+{
+    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || m_Racks.empty()) {
+        return false;
+    }
+    CrosswordRack* rack = GetCurrentRack();
+    switch (data->m_KeyCode) {
+    case kKeyBackspace:
+        RemoveLetterFrom(false);
+        break;
+    case kKeyTab:
+    case kKeyRight:
+        NextWord(false);
+        break;
+    case kKeyLeft:
+        PrevWord();
+        break;
+    case kKeyUp:
+    case kKeyDown:
+        Zoom();
+        break;
+    case kKeyDelete:
+        ClearLettersFrom(false);
+        break;
+    case kKeyEnter:
+        if (!rack->solved) {
+            if (!rack->GetAnswerBox()->GetText().IsEmpty()) {
+                SubmitWord();
+            } else {
+                LastWord();
+            }
+        }
+        break;
+    case kKeySpace:
+        Mivel();
+        break;
+    default:
+        if (data->m_HasText) {
+            PlaceLetter(UTF8String(data->m_Text));
+        }
+        break;
+    }
+    return false;
+}
+
+bool CrisscrossScene::OnLeftButtonDown(MouseMessageData* data)
+{
+    CrosswordRack* rack = GetCurrentRack();
+    if (data == nullptr || rack == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying) {
+        return false;
+    }
+    LetterBox* letters = rack->GetRackBox();
+    LetterBox* answer = rack->GetAnswerBox();
+    if (!rack->solved && answer->GetAllText().GetLength() < answer->GetSlotCount() && letters->IsVisible()) {
+        for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
+            LetterBall* ball = letters->GetBall(slot);
+            if (ball == nullptr || !ball->HitTest(data->x, data->y)) {
+                continue;
+            }
+            std::uint32_t fixed = 0;
+            if (answer->GetNextHintLetter(fixed) && !SameLetter(fixed, ball->GetLetter())) {
+                PushComment(kCommentFixedLetter);
+                return true;
+            }
+            letters->TakeBallAt(slot);
+            PutIntoAnswer(ball, -1);
+            Play("SOUND_letter_place");
+            AfterBallPlaced();
+            return true;
+        }
+    }
+    const std::int32_t typed = answer->GetText().GetLength();
+    if (typed > 0) {
+        LetterBall* last = answer->GetBall(typed - 1);
+        if (last != nullptr && last->HitTest(data->x, data->y)) {
+            RemoveLetterFrom(false);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CrisscrossScene::OnMouseMove(MouseMessageData* data)
+{
+    if (data == nullptr) {
+        return false;
+    }
+    bool over = false;
+    const bool onBoard = data->x >= kBoardLeft && data->x <= kBoardRight && data->y >= kBoardTop &&
+                         data->y <= kBoardBottom;
+    if (onBoard) {
+        for (const auto& rack : m_Racks) {
+            LetterBox* box = rack->GetAnswerBox();
+            const PointF local = box->GlobalToLocal(data->x, data->y);
+            over = over || box->ContainsPoint(local.x, local.y);
+        }
+    } else if (CrosswordRack* rack = GetCurrentRack(); rack != nullptr && !rack->solved) {
+        for (const auto& ball : rack->GetBalls()) {
+            over = over || (rack->GetRackBox()->FindBall(ball.Get()) >= 0 && ball->HitTest(data->x, data->y));
+        }
+    }
+    m_BallCursor.Set(over);
+    return over;
+}
+
+void CrisscrossScene::OnLetterBoxClick(LetterBox* box, MouseMessageData* click)
+{
+    OpenBoxDefinition(box, click);
+}
+
+bool CrisscrossScene::OpenBoxDefinition(LetterBox* box, MouseMessageData* click)
+{
+    if (m_Busy || click == nullptr || click->x < kBoardLeft || click->x > kBoardRight || click->y < kBoardTop ||
+        click->y > kBoardBottom) {
+        // A click on the rack box below the board is a letter for the word.
+        if (!m_Busy && click != nullptr && GetCurrentRack() != nullptr &&
+            box == GetCurrentRack()->GetRackBox()) {
+            return OnLeftButtonDown(click);
+        }
+        return false;
+    }
+    for (const auto& rack : m_Racks) {
+        if (rack->GetAnswerBox() != box) {
+            continue;
+        }
+        if (m_GameState == kPlaying) {
+            if (rack.get() == GetCurrentRack()) {
+                OnLeftButtonDown(click);
+            } else {
+                SelectWord(rack->GetIndex());
+            }
+            return true;
+        }
+        const UTF8String& word = m_GameState == kWon ? rack->solvedText : rack->GetHint();
+        BasicProperties* properties = BasicProperties::GetInstance();
+        const std::string address = AnagramTable::DefinitionAddress(
+            properties != nullptr ? properties->GetString("BASE_URL") : std::string(), word.GetString());
+        if (!address.empty()) {
+            OpenURL(address);
+        }
+        return false;
+    }
+    return false;
+}
+
+void CrisscrossScene::OnButton(const UTF8String& command, BaseObject*)
+{
+    const std::string& name = command.GetString();
+    if (name == "BUTTON_Menu") {
+        m_PendingDialog = kMenuButton;
+    } else if (name == "BUTTON_NextRound") {
+        m_PendingDialog = kNextRoundDialog;
+    } else if (name == "BUTTON_GiveUp") {
+        m_PendingDialog = kPassQuestion;
+    }
+    if (m_GameState != kPlaying || m_Busy) {
+        return;
+    }
+    if (name == "BUTTON_Clear") {
+        ClearLettersFrom(false);
+    } else if (name == "BUTTON_Enter") {
+        SubmitWord();
+    } else if (name == "BUTTON_LastWord") {
+        LastWord();
+    } else if (name == "BUTTON_Mivel") {
+        Mivel();
+    } else if (name == "BUTTON_Zoom") {
+        Zoom();
+    } else if (name == "BUTTON_NextWord" || name == "BUTTON_NEXTWORD") {
+        NextWord(false);
+    } else if (name == "BUTTON_PrevWord" || name == "BUTTON_PREVWORD") {
+        PrevWord();
+    }
+}
+
+void CrisscrossScene::OnMessage(const Message& message)
+{
+    switch (message.GetId()) {
+    case Message::kQuit:
+        if (m_GameState == kPlaying) {
+            SaveRound();
+        }
+        break;
+    default:
+        GameScene::OnMessage(message);
+        break;
+    }
+}
+
+// --- dialogs, button states and the end of a round
+
+void CrisscrossScene::RefreshState()
+{
+    Button* buttons[] = {m_MenuButton,   m_MivelButton, m_EnterButton, m_LastWordButton, m_ClearButton,
+                         m_NextRoundButton, m_GiveUpButton};
+    GameNode* moves[] = {m_NextWordButton, m_PrevWordButton, m_ZoomButton};
+    const auto enable = [](GameNode* node, bool enabled) {
+        if (node != nullptr && node->IsOfType(&Button::s_Type)) {
+            static_cast<Button*>(node)->SetEnabled(enabled);
+        }
+    };
+    if (m_DialogOpen || m_Busy) {
+        for (Button* button : buttons) {
+            enable(button, false);
+        }
+        for (GameNode* node : moves) {
+            enable(node, false);
+        }
+        return;
+    }
+    enable(m_MenuButton, true);
+    SetButton(m_PassButton, false, false);
+    SetButton(m_PassButton2, false, false);
+    CrosswordRack* rack = GetCurrentRack();
+    if (rack == nullptr || AllSolved()) {
+        for (Button* button : {m_MivelButton, m_EnterButton, m_LastWordButton, m_ClearButton}) {
+            enable(button, false);
+        }
+        for (GameNode* node : moves) {
+            enable(node, false);
+        }
+        SetButton(m_NextRoundButton, false, false);
+        SetButton(m_GiveUpButton, true, false);
+        return;
+    }
+    const UTF8String typed = rack->GetAnswerBox()->GetAllText();
+    enable(m_MivelButton, !rack->solved && rack->GetRackBox()->GetAllText().GetLength() >= 2);
+    enable(m_EnterButton, !rack->solved && !typed.IsEmpty());
+    enable(m_LastWordButton, typed.IsEmpty() && !rack->lastWord.IsEmpty());
+    enable(m_ClearButton, !typed.IsEmpty());
+    for (GameNode* node : moves) {
+        enable(node, m_GameState == kPlaying);
+    }
+    SetButton(m_NextRoundButton, false, false);
+    SetButton(m_GiveUpButton, true, m_GameState == kPlaying);
+}
+
+void CrisscrossScene::PassOrGiveUp()
+{
+    GiveUpConfirmed();
+}
+
+void CrisscrossScene::GiveUpConfirmed()
+{
+    if (Dialog* question = FindDialog("TEXT_DIALOG_GIVEUP")) {
+        CloseDialog(question);
+    }
+    m_GameState = kLost;
+    DeleteSavedGame();
+    // The reveal and the end of the game run while the dialog flag holds.
+    SelectWord(0);
+}
+
+void CrisscrossScene::EndOfRoundAnimation()
+{
+    m_Busy = true;
+    RefreshState();
+    if (BoardScale() == kZoomedIn) {
+        ShowBoxLetters(false);
+        auto* out = new ModifierScale(kZoomTime);
+        out->SetFrom(kZoomedIn, kZoomedIn);
+        out->SetTo(kZoomedOut, kZoomedOut);
+        Modifier* last = Run(out, nullptr, m_Board);
+        Call(&CrisscrossScene::AfterZoomOutAtEnd, last);
+        return;
+    }
+    AfterZoomOutAtEnd();
+}
+
+void CrisscrossScene::AfterZoomOutAtEnd()
+{
+    m_Busy = true;
+    Modifier* last = nullptr;
+    if (m_GameState == kWon) {
+        Play("SOUND_letter_sheen");
+        for (const auto& rack : m_Racks) {
+            last = Modifier::AttachTo(
+                new ModifierMethodParam<CrisscrossScene, LetterBox*>(this, &CrisscrossScene::SheenBox,
+                                                                      rack->GetAnswerBox()),
+                last != nullptr ? last : GetAnimations());
+            last = Run(new ModifierDelay(kSheenStep), last, nullptr);
+        }
+        last = Run(new ModifierDelay(kSheenDelay), last, nullptr);
+        Call(&CrisscrossScene::OnEndSheenDone, last);
+        return;
+    }
+    // Given up: each word shows its missing letters in its boxes, one word
+    // after the other.
+    Play("SOUND_word_pass_reveal");
+    for (const auto& rack : m_Racks) {
+        last = Run(new ModifierDelay(kRevealStep), last, nullptr);
+        last = Modifier::AttachTo(new ModifierMethodParam<CrisscrossScene, LetterBox*>(
+                                      this, &CrisscrossScene::RevealBox, rack->GetAnswerBox()),
+                                  last);
+    }
+    last = Run(new ModifierDelay(kRevealDelay), last, nullptr);
+    Call(&CrisscrossScene::OnEndRevealDone, last);
+}
+
+void CrisscrossScene::SheenBox(LetterBox* box)
+{
+    box->PlaySheen();
+}
+
+void CrisscrossScene::RevealBox(LetterBox* box)
+{
+    for (std::int32_t i = 0; i < box->GetSlotCount(); ++i) {
+        if (box->GetBall(i) == nullptr) {
+            box->ShowHintAt(i);
+        }
+    }
+}
+
+void CrisscrossScene::OnEndSheenDone()
+{
+    m_Busy = false;
+    m_PendingDialog = kNextRoundDialog;
+}
+
+void CrisscrossScene::OnEndRevealDone()
+{
+    m_Busy = false;
+    EndRound();
+}
+
+void CrisscrossScene::EndRound()
+{
+    m_DialogOpen = true;
+    AbstractPlayer* player = CurrentPlayer();
+    HighScoreManager* scores = HighScoreManager::GetInstance();
+    iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
+    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
+        if (HighScoreTable* table = scores->FindTable("crossword")) {
+            // The entry: the player, the score, the mode, no clock, and the
+            // round reached in the free column.
+            SmartPtr<HighScoreEntry> entry(
+                frontEnd->MakeScoreEntry(player->GetName(), m_Score, GameMode::kCrisscross, 0, std::to_string(m_Round)));
+            if (entry && table->AddEntry(entry.Get()) >= 0) {
+                Play("SOUND_game_high_score_achieved");
+                if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
+                    return;
+                }
+            }
+        }
+    }
+    if (OpenDialog("DIALOG_ENDGAME") == nullptr) {
+        m_DialogOpen = false;
+    }
+}
+
+void CrisscrossScene::OnNextRoundConfirmed()
+{
+    if (Dialog* dialog = FindDialog("DIALOG_NEXTROUND")) {
+        CloseDialog(dialog);
+    }
+    m_DialogOpen = false;
+    RefreshState();
+    NextRound();
+}
+
+void CrisscrossScene::SaveAndQuit(Dialog*, BaseObject*)
+{
+    if (m_GameState == kPlaying) {
+        SaveRound();
+    }
+    QuitToSelection();
+}
+
+// --- saving
+
+void CrisscrossScene::SaveRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr || m_Racks.empty() || !m_Table) {
+        return;
+    }
+    players->SavePlayers();
+    CrisscrossRoundSave save;
+    save.round = m_Round;
+    save.time = std::max(m_TimeLeft, 0);
+    save.score = m_Score;
+    save.word = m_Racks[0]->GetLetters();
+    for (const auto& rack : m_Racks) {
+        CrisscrossRoundSave::Rack saved;
+        saved.source = rack->GetLetters();
+        saved.hint = rack->GetHint();
+        saved.played = rack->solved ? rack->solvedText : UTF8String();
+        saved.length = rack->GetLength();
+        saved.scored = rack->scored;
+        save.racks.push_back(saved);
+    }
+    save.table = m_Table->Save();
+    PropertyStore store;
+    store.AddChild(save.ToNode());
+    if (!players->SaveGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()))) {
+        Platform::Log("The crossword round could not be saved\n");
+    }
+}
+
+void CrisscrossScene::LoadRound()
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr) {
+        StartRound(1, nullptr);
+        return;
+    }
+    PropertyStore store;
+    const bool read = players->LoadGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()));
+    // A save is played once: it goes whether or not it can be used.
+    DeleteSavedGame();
+    SmartPtr<CrosswordTable> table(new CrosswordTable(0.0f, 0.0f));
+    CrisscrossRoundSave save;
+    std::string why = "the file cannot be read";
+    PropertyNode* game = read && store.HasChild("GAME") ? store.GetNode("GAME") : nullptr;
+    if (game == nullptr || !CrisscrossRoundSave::Read(*game, *m_WordTree, *table, save, why)) {
+        Platform::Log("The saved game %s is not used: %s\n", kSaveName, why.c_str());
+        StartRound(1, nullptr);
+        return;
+    }
+    m_DialogOpen = false;
+    m_Busy = false;
+    m_GameState = kPlaying;
+    m_PassCount = kPassesPerGame - 1;
+    m_Round = save.round;
+    m_TimeLeft = save.time;
+    m_Score = save.score;
+    m_MivelUsed = false;
+    m_WordReopened = false;
+    SetLabel(m_RoundLabel, std::to_string(m_Round));
+    SetLabel(m_ScoreLabel, std::to_string(m_Score));
+    InstallTable(table);
+    CrosswordDealer::HandWords(*m_Table, *m_WordTree, *m_SecondWordTree, save.word);
+
+    DeleteRacks();
+    const auto& placements = m_Table->GetPlacements();
+    for (std::size_t i = 0; i < save.racks.size(); ++i) {
+        const CrisscrossRoundSave::Rack& saved = save.racks[i];
+        auto rack = std::make_unique<CrosswordRack>(this, saved.source, saved.length, static_cast<std::int32_t>(i),
+                                                    &saved.played, placements[i]->horizontal);
+        rack->SetHint(saved.hint);
+        rack->scored = saved.scored;
+        AddRack(std::move(rack));
+    }
+    ShowFirstWord();
+}

@@ -1,0 +1,175 @@
+// The crossword mode. A round is a small crossword of words made from the
+// letters of one source word; each word has its own rack, and its answer
+// box stands on a board that slides to the word being typed, turns so that
+// a word running down reads across, and zooms between the whole crossword
+// and that word. A solved word fixes its letters in the words crossing it.
+// The mode has no clock; a round ends when every word is found (the next
+// round follows) or when the player gives up (the game ends).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/core/object/SmartPtr.h"
+#include "game/words/GameScene.h"
+
+namespace Qmv2 {
+class ClickableSprite;
+class GameNode;
+}  // namespace Qmv2
+
+class CrosswordRack;
+class CrosswordTable;
+class WordPlacement;
+
+class CrisscrossScene : public GameScene {
+    QMV_INDEXED_TYPE(CrisscrossScene)
+
+    // Word-result popups of this mode.
+    enum CrossComment : std::int32_t { kCommentNoCrossing = 4, kCommentFixedLetter = 7, kCommentNotAWordHere = 9 };
+    // Achievements of a round played through.
+    static constexpr std::int32_t kAchievementNoShuffle = 8;
+    static constexpr std::int32_t kAchievementNoReopen = 9;
+    static constexpr std::int32_t kAllWordsBonus = 1000;
+    // The board: the whole crossword at half size, or the current word at full size.
+    static constexpr float kZoomedOut = 0.5f;
+    static constexpr float kZoomedIn = 1.0f;
+    static constexpr float kCell = 69.0f;
+    static constexpr float kQuarterTurn = 1.5707964f;
+    // Where the current word's centre comes to rest on the screen.
+    static constexpr float kWordCentreX = 400.0f;
+    static constexpr float kWordCentreY = 189.0f;
+    // The board's window on the screen, which clicks and the pointer read.
+    static constexpr float kBoardLeft = 85.0f;
+    static constexpr float kBoardTop = 20.0f;
+    static constexpr float kBoardRight = 715.0f;
+    static constexpr float kBoardBottom = 360.0f;
+    static constexpr std::int32_t kMoveTime = 400;
+    static constexpr std::int32_t kTurnDelay = 300;
+    static constexpr std::int32_t kTurnTime = 800;
+    static constexpr std::int32_t kZoomTime = 400;
+    static constexpr std::int32_t kNextWordDelay = 700;
+    static constexpr std::int32_t kSheenDelay = 2500;
+    static constexpr std::int32_t kRevealDelay = 2750;
+    static constexpr std::int32_t kRevealStep = 150;
+    static constexpr std::int32_t kSheenStep = 300;
+
+    explicit CrisscrossScene(Qmv2::PropertyNode* description);
+    ~CrisscrossScene() override;
+
+    // --- the scene's life
+    void Load() override;
+    void Show() override;
+    void Deactivate() override;
+    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
+
+    // --- input and window messages
+    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
+    bool OnMouseMove(Qmv2::MouseMessageData* data) override;
+    bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
+    void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
+    void OnMessage(const Qmv2::Message& message) override;
+
+    // --- what the dialogs call
+    void OnNextRoundConfirmed() override;
+    void SaveAndQuit(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+
+    // --- dealing and the board
+    void StartMode() override;
+    void StartRound(std::int32_t round, const Qmv2::UTF8String* word) override;
+    void NextRound() override;
+    void RefreshState() override;
+    void LayOutBoard();
+    void MarkCrossings();
+    void Zoom();
+    void NextWord(bool skipSolved);
+    void PrevWord();
+    void SelectWord(std::int32_t index);
+
+    // --- typing and scoring
+    void PlaceLetter(const Qmv2::UTF8String& letter) override;
+    void RemoveLetter() override;
+    void ClearLetters() override;
+    void LastWord() override;
+    void SubmitWord() override;
+    void Mivel() override;
+    void RemoveLetterFrom(bool withFixed);
+    void ClearLettersFrom(bool withFixed);
+    void ReopenWord();
+    // Whether the letters typed so far leave every crossing word makeable.
+    bool CheckCrossing() const;
+
+    // --- the end of a round, saving
+    // The give-up question's yes; its no is the classic scene's.
+    void PassOrGiveUp() override;
+    void GiveUpConfirmed();
+    void EndRound() override;
+    void SaveRound() override;
+    void LoadRound() override;
+    // Opens the definition of a box's word after the round, or selects its
+    // word while playing; false when the click is not the board's.
+    bool OpenBoxDefinition(LetterBox* box, Qmv2::MouseMessageData* click);
+
+    // Read access for the tests.
+    CrosswordTable* GetTable() const noexcept { return m_Table.Get(); }
+    const std::vector<std::unique_ptr<CrosswordRack>>& GetRacks() const noexcept { return m_Racks; }
+    std::int32_t GetCurrentIndex() const noexcept { return m_Current; }
+    CrosswordRack* GetCurrentRack() const;
+    Qmv2::ClickableSprite* GetBoard() const noexcept { return m_Board; }
+    Qmv2::Sprite* GetHighlight() const noexcept { return m_Highlight; }
+    bool IsBoardHorizontal() const noexcept { return m_BoardHorizontal; }
+    bool AllSolved() const;
+
+private:
+    const WordPlacement* Placement(std::int32_t index) const;
+    void DeleteRacks();
+    // A new rack: its answer box on the board, its balls rolling in.
+    void AddRack(std::unique_ptr<CrosswordRack> rack);
+    // The first word current, its crossings marked, the board laid out.
+    void ShowFirstWord();
+    // The round's table, hidden, in place of the last one.
+    void InstallTable(Qmv2::SmartPtr<CrosswordTable> table);
+    void ShowBoxLetters(bool hidden);
+    void CentreOn(std::int32_t index, void (CrisscrossScene::*then)());
+    void CentreOnCurrentWord();
+    void CentreOnFirstWord();
+    void RotateWord();
+    void AfterWordChange();
+    void AfterFirstWordCentred();
+    void UpdateHighlight();
+    void UpdateHighlightAfterTyping();
+    void WordAccepted();
+    void NextUnsolvedWord();
+    void EndOfRoundAnimation();
+    void AfterZoomOutAtEnd();
+    void OnEndSheenDone();
+    void SheenBox(LetterBox* box);
+    void RevealBox(LetterBox* box);
+    void OnEndRevealDone();
+    void OnBoardIdle();
+    // Places the ball into the current answer box (the next free slot, or
+    // `slot`) at the board's scale.
+    void PutIntoAnswer(LetterBall* ball, std::int32_t slot);
+    // Places a typed or clicked ball and checks the crossings.
+    void AfterBallPlaced();
+    float BoardScale() const;
+    // Turns every piece of every answer box by `angle`, after the turn delay.
+    void TurnPieces(float angle);
+    Qmv2::Modifier* Run(Qmv2::Modifier* modifier, Qmv2::Modifier* after, Qmv2::GameNode* target);
+    Qmv2::Modifier* Call(void (CrisscrossScene::*method)(), Qmv2::Modifier* after);
+
+    std::int32_t m_Current = 0;
+    std::vector<std::unique_ptr<CrosswordRack>> m_Racks;
+    Qmv2::GameNode* m_NextWordButton = nullptr;
+    Qmv2::GameNode* m_PrevWordButton = nullptr;
+    Qmv2::ClickableSprite* m_Board = nullptr;
+    Qmv2::Sprite* m_Highlight = nullptr;
+    Qmv2::SmartPtr<CrosswordTable> m_Table;
+    bool m_BoardHorizontal = true;
+    bool m_ZoomInPending = false;
+    Qmv2::GameNode* m_ZoomButton = nullptr;
+    bool m_WordReopened = false;
+    bool m_Loaded = false;
+};
