@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/win32/WinLastError.h"
+#include "tests/framework/core/app/GameProcess.h"
 #include "platform/win32/WinRegistry.h"
 
 #include <signal.h>
@@ -16,50 +17,11 @@
 
 namespace {
 
-const std::string kRunDir = QMV_RUN_DIR;
-const std::string kScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
-
-pid_t StartGame()
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir("/") != 0) {
-            _exit(126);
-        }
-        const std::string program = kRunDir + "/quorvel";
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-// Waits up to `seconds` for the process; -1 while it still runs.
-int WaitExit(pid_t pid, int seconds)
-{
-    for (int i = 0; i < seconds * 20; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return -1;
-}
-
-std::string RunScript(const std::string& arguments)
-{
-    std::string output;
-    FILE* pipe = popen(("/usr/bin/python3 " + kScript + " " + arguments).c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    pclose(pipe);
-    return output;
-}
+using gameprocess::kRunDir;
+using gameprocess::RunScript;
+using gameprocess::StartGame;
+using gameprocess::WaitExit;
+using gameprocess::Xdo;
 
 // The colour at (x, y) of the window with the X id `window`, as
 // ImageMagick names it; the first frames may still be on their way, so it
@@ -102,20 +64,9 @@ std::string ShutdownCorrect()
     return result == ERROR_SUCCESS && type == REG_SZ ? std::string(text) : "<missing>";
 }
 
-// The games this test starts get folders of their own for the registry, the
-// saved data and the single-instance lock, so that tests running meanwhile
-// cannot look like a first instance or change the recorded settings.
 class GameE2ETest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = std::filesystem::temp_directory_path() / ("qmv_e2e_" + std::to_string(getpid()));
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            const std::filesystem::path own = folder / name;
-            std::filesystem::create_directories(own);
-            setenv(name, own.c_str(), 1);
-        }
-    }
+    void SetUp() override { folder = gameprocess::UseOwnFolders("qmv_e2e_"); }
     void TearDown() override { std::filesystem::remove_all(folder); }
 
     std::filesystem::path folder;
@@ -244,16 +195,6 @@ TEST_F(GameE2ETest, FailedStartsSayWhyAndEndWithAFailureStatus)
     EXPECT_NE(strings.errors.find("properties/strings.xml are damaged and could not be read"), std::string::npos)
         << strings.errors;
 }
-
-namespace {
-
-// Runs an xdotool command line; true when it succeeded.
-bool Xdo(const std::string& arguments)
-{
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-}  // namespace
 
 TEST_F(GameE2ETest, APlayerIsMadeInTheMenuAndQuittingAsksFirst)
 {

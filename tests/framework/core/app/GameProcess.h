@@ -1,0 +1,94 @@
+// The real program run by the end-to-end tests: started in its own process,
+// its window found, closed and waited for, and driven by xdotool.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace gameprocess {
+
+inline const std::string kRunDir = QMV_RUN_DIR;
+inline const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
+
+// Gives the games a test starts folders of their own for the registry, the
+// saved data and the single-instance lock (under a temporary folder named
+// after `stem` and this process), so that tests running meanwhile cannot look
+// like a first instance or change the recorded settings; answers the folder.
+inline std::filesystem::path UseOwnFolders(const std::string& stem)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / (stem + std::to_string(getpid()));
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        const std::filesystem::path own = folder / name;
+        std::filesystem::create_directories(own);
+        setenv(name, own.c_str(), 1);
+    }
+    return folder;
+}
+
+// Starts the program from "/" (it finds its data beside itself); with
+// `errors` its stderr goes to that file.
+inline pid_t StartGame(const std::string& errors = std::string())
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!errors.empty()) {
+            const int file = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (file >= 0) {
+                dup2(file, STDERR_FILENO);
+                close(file);
+            }
+        }
+        if (chdir("/") != 0) {
+            _exit(126);
+        }
+        const std::string program = kRunDir + "/quorvel";
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `seconds` for the process; -1 while it still runs.
+inline int WaitExit(pid_t pid, int seconds)
+{
+    for (int i = 0; i < seconds * 20; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return -1;
+}
+
+// Runs the window script (close_window.py) and answers what it printed.
+inline std::string RunScript(const std::string& arguments)
+{
+    std::string output;
+    FILE* pipe = popen(("/usr/bin/python3 " + kCloseScript + " " + arguments).c_str(), "r");
+    if (pipe == nullptr) {
+        return output;
+    }
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        output += buffer;
+    }
+    pclose(pipe);
+    return output;
+}
+
+// Runs an xdotool command line; true when it succeeded.
+inline bool Xdo(const std::string& arguments)
+{
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+}  // namespace gameprocess
