@@ -697,12 +697,7 @@ void UpdateChannel(MusicSong *song, int c) {
     if (rowTick == 0) rowTick = 1;
     if (song->tick < rowTick) return;
   }
-  // The channel plays its newest voice; once that one has ended, the voices
-  // left in the background are no longer the channel's, and the row's note
-  // cut, note off and volume column (which hold for every tick of the row)
-  // must not reach them.
   MusicVoice *v = Music_FirstVoice(ch);
-  if (IsBackground(v)) v = Music_DummyVoice();
   ForEachVoice(ch, [](MusicVoice *b) { b->periodDelta = 0; });
   const bool row = song->tick == rowTick;
   bool newNote = false;
@@ -714,8 +709,13 @@ void UpdateChannel(MusicSong *song, int c) {
   }
   v->flags |= MUSIC_FLAG_VOLUME | MUSIC_FLAG_FREQUENCY;
   VolumeColumn(song, ch, v, cell, row);
-  if (Instruments(song) && cell.note == IT_NOTE_OFF) KeyOffAndFade(song, v);
-  if (cell.note == IT_NOTE_CUT) StopVoice(v);
+  // A note off or cut holds for every tick of its row but concerns only the
+  // channel's own note: once that has ended, the voices a new-note action
+  // left in the background head the list, and they go on.
+  if (!IsBackground(v)) {
+    if (Instruments(song) && cell.note == IT_NOTE_OFF) KeyOffAndFade(song, v);
+    if (cell.note == IT_NOTE_CUT) StopVoice(v);
+  }
   Effect(song, ch, v, cell, row, newNote);
 }
 
