@@ -48,6 +48,7 @@
 #include "game/words/GameMode.h"
 #include "game/words/iDialogOwnerScene.h"
 #include "platform/d3d9/Direct3D9Library.h"
+#include "sound/include/osnd.h"
 #include "platform/win32/WinMessages.h"
 #include "tests/framework/graphics/GoldenImage.h"
 #include "tests/game/frontend/DialogTestSupport.h"
@@ -500,6 +501,24 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
     EXPECT_FALSE(fullscreen->IsChecked()) << "the window is not in full screen";
     EXPECT_FLOAT_EQ(effects->GetValue(), 0.5f);
     EXPECT_TRUE(static_cast<Switch*>(dialog->FindChild("SWITCH_LENGTH_6", true))->IsChecked());
+    // Holding the effects knob plays the slider sound at most twice a second.
+    Button* held = effects->GetKnob();
+    MoveTo(held->LocalToGlobal(held->GetWidth() / 2, held->GetHeight() / 2));
+    EXPECT_TRUE(Xdo("mousedown 1"));
+    int starts = 0;
+    int playing = OSND_GetChannelsPlaying();
+    for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+         std::chrono::steady_clock::now() < until;) {
+        Frames(1, false);
+        const int now = OSND_GetChannelsPlaying();
+        starts += now > playing ? 1 : 0;
+        playing = now;
+    }
+    EXPECT_TRUE(Xdo("mouseup 1"));
+    Frames(6);
+    EXPECT_GE(starts, 3);
+    EXPECT_LE(starts, 4);
+    EXPECT_FLOAT_EQ(effects->GetValue(), 0.5f) << "a knob held still keeps its value";
     for (Slider* slider : {effects, musicSlider}) {
         Button* knob = slider->GetKnob();
         Drag(knob->LocalToGlobal(knob->GetWidth() / 2, knob->GetHeight() / 2),
@@ -528,8 +547,8 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
     const double effectsAfter = showSound();
     EXPECT_GT(effectsBefore, 0.01);
     EXPECT_LT(effectsAfter, effectsBefore * 0.5) << "before " << effectsBefore;
-    std::printf("effects RMS %.4f -> %.4f, music RMS %.4f -> %.4f\n", effectsBefore, effectsAfter, musicBefore,
-                musicAfter);
+    std::printf("effects RMS %.4f -> %.4f, music RMS %.4f -> %.4f, slider sounds in 2 s: %d\n", effectsBefore,
+                effectsAfter, musicBefore, musicAfter, starts);
 
     // A restart reads what OK stored.
     StopStores();
