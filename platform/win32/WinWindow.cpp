@@ -188,16 +188,17 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     if (className == nullptr || IS_INTRESOURCE(className) || !WindowTable::Instance().FindClass(className, windowClass)) {
         return nullptr;
     }
-    if (!platform::StartVideo()) {
+    const bool messageOnly = parent == HWND_MESSAGE;
+    if (!messageOnly && !platform::StartVideo()) {
         return nullptr;
     }
     const char* title = windowName != nullptr ? windowName : "";
-    SDL_Window* sdl = platform::TakeSdlWindow(title, width, height);
-    if (sdl == nullptr) {
+    SDL_Window* sdl = messageOnly ? nullptr : platform::TakeSdlWindow(title, width, height);
+    if (!messageOnly && sdl == nullptr) {
         return nullptr;
     }
     WindowInfo info;
-    info.hwnd = platform::RegisterSdlWindow(sdl);
+    info.hwnd = messageOnly ? platform::NewMessageWindowHandle() : platform::RegisterSdlWindow(sdl);
     info.sdl = sdl;
     info.windowClass = windowClass;
     info.title = title;
@@ -210,7 +211,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     info.y = y == CW_USEDEFAULT ? 0 : y;
     info.width = width == CW_USEDEFAULT ? 640 : width;
     info.height = height == CW_USEDEFAULT ? 480 : height;
-    platform::ApplyStyle(sdl, style, x, y, info.width, info.height);
+    if (!messageOnly) {
+        platform::ApplyStyle(sdl, style, x, y, info.width, info.height);
+    }
     WindowTable::Instance().Add(info);
 
     CREATESTRUCTA create{param, instance, menu, parent, info.height, info.width, info.y, info.x,
@@ -220,6 +223,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         SendMessageA(info.hwnd, WM_CREATE, 0, createParam) == -1) {
         DestroyWindow(info.hwnd);
         return nullptr;
+    }
+    if (messageOnly) {
+        return info.hwnd;
     }
     if ((style & WS_VISIBLE) != 0) {
         ShowWindow(info.hwnd, SW_SHOW);

@@ -74,6 +74,9 @@
 #define HWND_TOP (reinterpret_cast<HWND>(static_cast<LONG_PTR>(0)))
 #define HWND_TOPMOST (reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1)))
 #define HWND_NOTOPMOST (reinterpret_cast<HWND>(static_cast<LONG_PTR>(-2)))
+// As the parent of CreateWindowExA: a window that only receives messages. It
+// has no SDL window, is never shown and needs no display.
+#define HWND_MESSAGE (reinterpret_cast<HWND>(static_cast<LONG_PTR>(-3)))
 
 #define SPI_SETFOREGROUNDLOCKTIMEOUT 0x2001
 #define SPIF_UPDATEINIFILE 0x0001

@@ -13,6 +13,14 @@ std::uintptr_t g_next = 0x1000;
 
 }  // namespace
 
+HWND NewMessageWindowHandle()
+{
+    std::lock_guard<std::mutex> hold(g_lock);
+    HWND hwnd = reinterpret_cast<HWND>(g_next);
+    g_next += 0x10;
+    return hwnd;
+}
+
 HWND RegisterSdlWindow(SDL_Window* window)
 {
     if (window == nullptr) {

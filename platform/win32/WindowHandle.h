@@ -11,6 +11,8 @@ namespace platform {
 
 // Answers a new handle for the window; the same window always gets the same handle.
 HWND RegisterSdlWindow(SDL_Window* window);
+// Answers a new handle for a window that has no SDL window (a message-only window).
+HWND NewMessageWindowHandle();
 // Forgets the handle; later look-ups of it answer null.
 void UnregisterSdlWindow(HWND hwnd);
 // The SDL window of a registered handle, or null.

@@ -100,11 +100,14 @@ bool WindowTable::Find(HWND hwnd, WindowInfo& out) const
 bool WindowTable::FindFirst(WindowInfo& out) const
 {
     std::lock_guard<std::mutex> hold(m_lock);
-    if (m_windows.empty()) {
-        return false;
+    // Message-only windows (no SDL window) are never the program's window.
+    for (const WindowInfo& info : m_windows) {
+        if (info.sdl != nullptr) {
+            out = info;
+            return true;
+        }
     }
-    out = m_windows.front();
-    return true;
+    return false;
 }
 
 bool WindowTable::FindBySdlId(std::uint32_t sdlWindowId, WindowInfo& out) const

@@ -47,7 +47,7 @@ public:
     void Add(const WindowInfo& info);
     void Remove(HWND hwnd);
     bool Find(HWND hwnd, WindowInfo& out) const;
-    // The window created first among those that exist.
+    // The window created first among those that exist, message-only windows left out.
     bool FindFirst(WindowInfo& out) const;
     bool FindBySdlId(std::uint32_t sdlWindowId, WindowInfo& out) const;
     // The first window of the class (empty: any) and title (empty: any).

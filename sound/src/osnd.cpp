@@ -2,6 +2,7 @@
 #include "sound/src/music_formatmidi.h"
 #include "sound/src/osnd_3d.h"
 #include "sound/src/osnd_cdda.h"
+#include "sound/src/osnd_cdplayer.h"
 #include "sound/src/osnd_dsp.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_private.h"
@@ -266,6 +267,7 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   }
 
   OsndSystemMixerWin32_Init();
+  OsndCdda_InitDeviceTable();
   OsndNonBlocking_Init();
   if (Osnd_NonRealtime()) gOsnd.initFlags |= OSND_INIT_NONREALTIME;
 
@@ -301,6 +303,7 @@ void OSND_Close() {
     OsndStream_Shutdown();
   }
   OsndCdda_CloseAll();
+  OsndCdda_DestroyWindow();
   OsndSystemMixerWin32_Close();
   // The socket thread frees the sockets the closed streams left.
   OsndStreamNet_Shutdown();

@@ -112,6 +112,7 @@ int FakeCdDrive::Open(const char *path, int) {
     errno = ENOENT;
     return -1;
   }
+  ++gFake->opens;
   return kFd;
 }
 

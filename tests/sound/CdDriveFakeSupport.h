@@ -42,6 +42,7 @@ class FakeCdDrive {
   std::vector<Read> reads;  // multi-sector reads, in order
   int prevented = -1;       // last PREVENT/ALLOW MEDIUM REMOVAL
   int speedKb = -1;         // last SET CD SPEED
+  int opens = 0;            // device opens
 
   // The audio player: a clock in milliseconds the test moves.
   int64_t clockMs = 0;
