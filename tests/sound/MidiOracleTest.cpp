@@ -172,3 +172,15 @@ TEST_F(MidiSongTest, OtherRiffFilesAndBrokenMidiAreRefused) {
     SystemFile_Close(file);
   }
 }
+
+// Without a General MIDI sound font the synthesizer port cannot start: there
+// is no port, as on a machine without DirectMusic, and a MIDI file is refused
+// with that error instead of being handed to the other song formats.
+TEST_F(MidiSongTest, WithoutASoundFontThereIsNoPortAndSongsAreRefused) {
+  setenv("QMV_SOUNDFONT", In("missing.sf2").c_str(), 1);
+  EXPECT_EQ(dmusic::DirectMusicSynth_SoundFont(), nullptr);
+  MusicSong *song = LoadFile(In("song.mid"));
+  unsetenv("QMV_SOUNDFONT");
+  EXPECT_EQ(song, nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
+}

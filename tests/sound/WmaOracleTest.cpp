@@ -111,3 +111,31 @@ TEST_F(WmaOracle, AHeaderSizePastFourGigabytesEndsTheOpenAtOnce) {
   if (stream) OSND_Stream_Close(stream);
   EXPECT_LT(seconds, 5.0);
 }
+
+// A Windows Media file whose audio codec the decoder does not have: the
+// reader answers that the file is not its format, as the runtime does for a
+// codec it lacks, and so does every later source of a stream, the media
+// player included.
+TEST_F(WmaOracle, ACodecTheDecoderLacksIsNotThisFormat) {
+  const std::string wma = TestFile("wma", "tone.wma"), odd = TestFile("wma", "odd.wma");
+  ASSERT_TRUE(RunQuiet("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.5 -ar 44100 -ac 2 -c:a wmav2 " +
+                       wma));
+  std::ifstream in(wma, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  // The stream's wave format: tag 0x0161, two channels, 44100 Hz.
+  const std::string format("\x61\x01\x02\x00\x44\xac\x00\x00", 8);
+  const size_t at = bytes.find(format);
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_EQ(bytes.find(format, at + 1), std::string::npos);
+  bytes[at] = '\xFE';
+  bytes[at + 1] = '\x7F';
+  std::ofstream(odd, std::ios::binary) << bytes;
+
+  OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, wma.c_str(), 0, 0, 0);
+  ASSERT_NE(sample, nullptr) << OSND_GetError();
+  OSND_Sample_Free(sample);
+  EXPECT_EQ(OSND_Sample_Load(OSND_FREE, odd.c_str(), 0, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+  EXPECT_EQ(OSND_Stream_Open(odd.c_str(), 0, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+}
