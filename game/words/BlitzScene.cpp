@@ -14,6 +14,7 @@
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/util/Platform.h"
 #include "framework/core/util/Random.h"
+#include "framework/graphics/render/Renderer.h"
 #include "framework/scene/Button.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/ModifierAlpha.h"
@@ -135,6 +136,14 @@ void BlitzScene::Load()
     }
     m_PopupX = 400.0f;
     m_PopupY = 55.0f;
+}
+
+void BlitzScene::Deactivate()
+{
+    GameScene::Deactivate();
+    if (Renderer* renderer = Renderer::GetInstance()) {
+        renderer->EvictManagedResources();
+    }
 }
 
 void BlitzScene::StartMode()

@@ -34,6 +34,8 @@ class BlitzScene : public GameScene {
 
     // --- the scene's life
     void Load() override;
+    // Leaving also lets the renderer drop what it can load again.
+    void Deactivate() override;
     void Update(std::int32_t dt) override;
     void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
 

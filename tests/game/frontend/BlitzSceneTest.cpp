@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/core/data/HighScoreManager.h"
 #include "framework/core/data/HighScoreTable.h"
@@ -22,6 +23,7 @@
 #include "game/words/ClassicRack.h"
 #include "game/words/GameMode.h"
 #include "game/words/LetterBox.h"
+#include "platform/win32/WinShell.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
@@ -261,6 +263,23 @@ TEST_F(BlitzSceneTest, HintsTheClockAndTheEndOfTheGame)
     const std::int32_t round = scene->GetRound();
     Frame(100000);
     EXPECT_EQ(scene->GetRound(), round) << "nothing runs on after the end of the game";
+
+    // After the game a click on a word's box opens its definition: only an
+    // http(s) base, the word percent-encoded, and nothing in the game changes.
+    std::vector<std::string> opened;
+    platform::SetUrlOpener([&](const std::string& address) {
+        opened.push_back(address);
+        return true;
+    });
+    BasicProperties::GetInstance()->SetString("BASE_URL", "https://words.example/define?w=");
+    scene->OnLetterBoxClick(scene->GetRacks()[1]->GetRackBox(), nullptr);
+    BasicProperties::GetInstance()->SetString("BASE_URL", "file:///etc/");
+    scene->OnLetterBoxClick(scene->GetRacks()[2]->GetRackBox(), nullptr);
+    platform::SetUrlOpener({});
+    EXPECT_EQ(opened, std::vector<std::string>{"https://words.example/define?w=" + Word(1)});
+    EXPECT_EQ(scene->GetRacks()[1]->GetRackBox()->GetAllText().GetString(), Word(1)) << "the word stays shown";
+    EXPECT_EQ(scene->GetScore(), 10 * n * (n - 2));
+    EXPECT_EQ(scene->GetGameState(), GameScene::kLost);
 }
 
 // Leaving mid-game saves round, clock, score and the words with their found
