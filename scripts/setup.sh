@@ -16,7 +16,7 @@ packages=(
   # sound outputs: JACK for ASIO, ALSA's mixer for the system volume, and the servers tests start
   libjack-jackd2-dev jackd2 libasound2-dev alsa-utils pulseaudio pulseaudio-utils libasound2-plugins
   # running the real program headless and looking at and listening to it
-  xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils
+  xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils faketime
   sox libsox-fmt-all vorbis-tools
   # game content sources and oracles
   wamerican wamerican-small an fonts-dejavu-core unicode-data

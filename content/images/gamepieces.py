@@ -22,7 +22,8 @@ import letterballs  # noqa: E402
 
 NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL = "#1d3557", "#457b9d", "#a8dadc", "#fff8e7", "#e9c46a", "#e63946", "#2a9d8f"
 SLOT = 69
-TILE_W, TILE_H = 24, 28
+# Eight rows of tiles, the most a column holds, stand above the answer row.
+TILE_W, TILE_H = 24, 24
 HINT = 50
 MAX_SLOTS = 8
 SHEETS = ["anagram_tile", "small_letters", "small_letters_unguessed", "hint_letters", "crossword_highlight"]

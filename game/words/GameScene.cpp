@@ -306,6 +306,7 @@ Dialog* GameScene::OpenDialog(const std::string& key)
         return nullptr;
     }
     m_LastOpened = key;
+    Platform::Log("The game scene opens %s\n", key.c_str());
     ShowDialog(dialog);
     return dialog;
 }
@@ -614,9 +615,7 @@ void GameScene::OnMessage(const Message& message)
 {
     switch (message.GetId()) {
     case Message::kQuit:
-        if (m_GameState == kPlaying && m_Rack) {
-            SaveRound();
-        }
+        SaveGameInProgress();
         break;
     case Message::kActivationChanged: {
         auto* active = MessageDataAs<TemplateMessageData<bool>>(message.GetData());
@@ -649,10 +648,28 @@ void GameScene::OnTitleBarClick()
 
 void GameScene::SaveAndQuit(Dialog*, BaseObject*)
 {
-    if (m_GameState == kPlaying && m_Rack) {
+    SaveGameInProgress();
+    QuitToSelection();
+}
+
+void GameScene::SaveGameInProgress()
+{
+    if (!m_Rack) {
+        return;
+    }
+    if (m_GameState == kPlaying) {
+        SaveRound();
+        return;
+    }
+    // A round that is over while its game goes on (won, or passed with
+    // passes left) would otherwise leave nothing to come back to: the game
+    // is kept as the start of its next round, score and passes carried.
+    const bool goesOn =
+        !IsWordOfTheDay() && (m_GameState == kWon || (m_GameState == kLost && m_PassCount < kPassesPerGame));
+    if (goesOn) {
+        NextRound();
         SaveRound();
     }
-    QuitToSelection();
 }
 
 void GameScene::Refresh(Dialog*, BaseObject*)
@@ -833,6 +850,10 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_Rack->solved = false;
     m_Rack->GetRackBox()->Mivel(source, false);
     m_Rack->GetRackBox()->PlayLoadAnimation(true);
+    // Each ball shows its letter once it has rolled in.
+    for (const SmartPtr<LetterBall>& ball : m_Rack->GetBalls()) {
+        ball->AddModifier(new ModifierMethod<LetterBall>(ball.Get(), &LetterBall::ShowOverlay));
+    }
     RefreshLabels();
 }
 
@@ -1438,9 +1459,11 @@ void GameScene::LoadRound()
         return;
     }
     if (IsWordOfTheDay() && save.day != DayNumber(std::time(nullptr))) {
+        Platform::Log("The saved game %s is of another day and is not used\n", m_ModeName.c_str());
         StartRound(1, nullptr);
         return;
     }
+    Platform::Log("The saved game %s is restored\n", m_ModeName.c_str());
     StartRound(1, &save.word);
     m_Round = save.round;
     m_TimeLeft = save.timeLeft;

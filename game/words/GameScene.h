@@ -166,6 +166,10 @@ class GameScene : public Quorvel2Scene,
     // --- saving
     virtual void SaveRound();
     virtual void LoadRound();
+    // What leaving keeps: the round in play, or the start of the next round
+    // when the round is over but the game goes on; nothing once the game
+    // (or the day's word) is over.
+    virtual void SaveGameInProgress();
 
     // --- popups and dialogs
     void CloseDialogs();

@@ -142,6 +142,9 @@ bool LetterBox::PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, flo
             ball->GetLetterOverlay()->SetVisible(true);
         }
     } else {
+        // A move still on its way ends first, so the ball stands in the box
+        // it was last sent to before this move is measured from there.
+        ball->FinishMove();
         if (ball->GetLetterOverlay() != nullptr) {
             ball->GetLetterOverlay()->SetVisible(false);
         }

@@ -195,13 +195,18 @@ TEST_F(GameSceneTest, EveryAnswerTypedWinsTheRoundWithTheBonuses)
     EXPECT_TRUE(scene->IsDialogOpen());
     EXPECT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
     ASSERT_NE(scene->FindDialog("DIALOG_NEXTROUND"), nullptr);
-    scene->OnNextRoundConfirmed();
+    // Closing the window now keeps the game as the start of round 2.
+    scene->OnMessage(Message(Message::kQuit));
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    EXPECT_EQ(Ann()->GetModeCount(GameMode::kTimed), 1) << "the won round counts a played game";
+    scene->Deactivate();
+    scene->Show();
     EXPECT_EQ(scene->GetRound(), 2);
     EXPECT_EQ(scene->GetScore(), expected);
     EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
     EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime);
-    EXPECT_EQ(Ann()->GetModeCount(GameMode::kTimed), 1);
     EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0) << "the new round's table is empty";
+    EXPECT_EQ(Ann()->GetModeCount(GameMode::kTimed), 1);
 }
 
 // The clock: one countdown tick per frame below ten seconds, however long
@@ -232,6 +237,7 @@ TEST_F(GameSceneTest, TheClockAndThreePassesEndTheGame)
     scene->OnNextRoundConfirmed();
     EXPECT_EQ(scene->GetRound(), 2);
     EXPECT_EQ(scene->GetPassCount(), 1) << "passes carry over to the next round";
+    EXPECT_EQ(Ann()->GetModeCount(GameMode::kTimed), 0) << "a passed round counts no game";
 
     // The second pass through the question.
     scene->OnButton(UTF8String("BUTTON_Pass"), nullptr);

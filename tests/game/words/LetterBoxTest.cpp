@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/core/object/SmartPtr.h"
+#include "framework/scene/AnimTree.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
@@ -70,6 +71,29 @@ TEST(LetterBoxTest, BallsGoInAndComeOut)
     EXPECT_EQ(typed->TakeLastBall(true), a.Get());
     EXPECT_FALSE(a->IsPlacedExplicitly());
     EXPECT_FALSE(typed->GetPattern(pattern));
+}
+
+// A ball sent back before its first move has landed (a word typed and
+// submitted at once) lands in the box it was sent back to, at its slot.
+TEST(LetterBoxTest, ABallSentBackMidMoveLandsInItsNewBox)
+{
+    AnimTree::SetInstance(new AnimTree());
+    SmartPtr<LetterBox> rack = Filled("ab", 2, false);
+    SmartPtr<LetterBox> answer(new LetterBox(nullptr, 2, false, false));
+    answer->SetPosition(0.0f, -82.0f);
+    LetterBall* a = rack->TakeBall('a');
+    ASSERT_TRUE(answer->PlaceBall(a, true, -1, 1.0f));
+    AnimTree::GetInstance()->Update(50);
+    ASSERT_EQ(a->GetParent(), rack.Get()) << "still on its way";
+    ASSERT_EQ(answer->TakeLastBall(false), a);
+    ASSERT_TRUE(rack->PlaceBall(a, true, -1, 1.0f));
+    for (int i = 0; i < 10; ++i) {
+        AnimTree::GetInstance()->Update(50);
+    }
+    EXPECT_EQ(a->GetParent(), rack.Get());
+    EXPECT_EQ(a->GetX(), LetterBox::SlotCentre(0));
+    EXPECT_EQ(a->GetY(), LetterBox::kSlotCentre);
+    AnimTree::ReleaseInstance();
 }
 
 TEST(LetterBoxTest, ShufflesChangeTheOrderAndAlwaysEnd)

@@ -1,0 +1,431 @@
+// The real program plays classic rounds under Xvfb, driven with xdotool as a
+// player would: a stored player with a known pool seed and QMV_RANDOM_SEED
+// fix the dealt word, which the program logs. Every answer is typed; the
+// score the save keeps is counted here from the word files themselves. The
+// dealt rack, a half-solved board and the end of the round are compared
+// with golden pictures: every channel within kChannelTolerance, at most
+// kPixelShare of the pixels beyond it (QMV_UPDATE_GOLDEN=1 writes them).
+// A second game passes, lets the clock run out and gives up; a third checks
+// under libfaketime that a word-of-the-day save is kept on its own UTC day
+// only.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/core/object/SmartPtr.h"
+#include "game/words/AnagramTable.h"
+#include "game/words/GameScene.h"
+#include "game/words/WordTree.h"
+#include "tests/framework/core/data/DataTestSupport.h"
+#include "tests/framework/graphics/GoldenImage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kRunDir = QMV_RUN_DIR;
+const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
+constexpr int kChannelTolerance = 8;
+constexpr double kPixelShare = 0.005;
+// The player's stored pool position and the framework generator's seed.
+constexpr const char* kPlayerSeed = "20261207";
+constexpr const char* kRandomSeed = "7";
+
+std::string Output(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        pclose(pipe);
+    }
+    return output;
+}
+
+bool Xdo(const std::string& arguments)
+{
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void Sleep(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One run of the program, its stderr (the log) kept in a file.
+class Game {
+public:
+    Game(const fs::path& log, const std::vector<std::string>& environment) : m_Log(log)
+    {
+        m_Pid = fork();
+        if (m_Pid == 0) {
+            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, STDERR_FILENO);
+                close(fd);
+            }
+            for (const std::string& pair : environment) {
+                putenv(const_cast<char*>(pair.c_str()));
+            }
+            if (chdir("/") == 0) {
+                const std::string program = kRunDir + "/quorvel";
+                execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            }
+            _exit(127);
+        }
+        const std::string id = Output("/usr/bin/python3 " + kCloseScript + " Quorvel 60 --id-only --pid " +
+                                      std::to_string(m_Pid));
+        m_Window = id.substr(0, id.find('\n'));
+    }
+    ~Game()
+    {
+        if (m_Pid > 0 && Wait(0) == -1) {
+            kill(m_Pid, SIGKILL);
+            waitpid(m_Pid, nullptr, 0);
+        }
+    }
+    const std::string& Window() const { return m_Window; }
+    std::string Log() const { return ReadText(m_Log); }
+    // Waits up to `seconds` for the log to match; the first group of the match.
+    std::string WaitForLog(const std::string& pattern, int seconds) const
+    {
+        const std::regex re(pattern);
+        for (int i = 0; i <= seconds * 10; ++i) {
+            const std::string log = Log();
+            std::smatch match;
+            if (std::regex_search(log, match, re)) {
+                return match.size() > 1 ? match[1].str() : match[0].str();
+            }
+            Sleep(100);
+        }
+        return std::string();
+    }
+    void Click(int x, int y) const
+    {
+        Xdo("mousemove --window " + m_Window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+        // The pointer leaves the buttons, so no hover glow stays in a picture.
+        Xdo("mousemove --window " + m_Window + " 790 595");
+    }
+    void Type(const std::string& word) const
+    {
+        Xdo("type --delay 40 " + word);
+        Xdo("key Return");
+        Sleep(250);
+    }
+    graphicstest::Picture Shot(const fs::path& file) const
+    {
+        graphicstest::Picture picture;
+        std::system(("import -window " + m_Window + " png:" + file.string() + " 2>/dev/null").c_str());
+        graphicstest::ReadPng(file.string(), picture);
+        return picture;
+    }
+    // The window closed as a window manager would; the exit status.
+    int Close()
+    {
+        Output("/usr/bin/python3 " + kCloseScript + " Quorvel 10 --pid " + std::to_string(m_Pid));
+        return Wait(20);
+    }
+    int Wait(int seconds)
+    {
+        for (int i = 0; i <= seconds * 20; ++i) {
+            int status = 0;
+            if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
+                m_Pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            Sleep(50);
+        }
+        return -1;
+    }
+
+private:
+    fs::path m_Log;
+    pid_t m_Pid = -1;
+    std::string m_Window;
+};
+
+// Compares with the golden picture under the stated tolerance.
+std::string CompareGolden(const std::string& name, const graphicstest::Picture& picture)
+{
+    const std::string path = std::string(QMV_TEST_DATA_DIR) + "/golden/" + name + ".png";
+    const char* update = std::getenv("QMV_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        return graphicstest::WritePng(path, picture) ? std::string() : "cannot write " + path;
+    }
+    graphicstest::Picture golden;
+    if (!graphicstest::ReadPng(path, golden)) {
+        return "no golden picture " + path;
+    }
+    if (golden.width != picture.width || golden.height != picture.height) {
+        return "the size differs from " + path;
+    }
+    int differing = 0;
+    for (std::size_t i = 0; i < golden.argb.size(); ++i) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            const int a = static_cast<int>((golden.argb[i] >> shift) & 0xFF);
+            const int b = static_cast<int>((picture.argb[i] >> shift) & 0xFF);
+            if (std::abs(a - b) > kChannelTolerance) {
+                ++differing;
+                break;
+            }
+        }
+    }
+    const auto allowed = static_cast<int>(kPixelShare * static_cast<double>(golden.argb.size()));
+    return differing <= allowed ? std::string()
+                                : std::to_string(differing) + " pixels differ from " + path + " (at most " +
+                                      std::to_string(allowed) + " may)";
+}
+
+// The centre of the question's Yes button: the pure teal of an OK button in
+// the middle of the window (the scene's own teal buttons lie under the
+// question's darkening).
+bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
+{
+    int left = picture.width, right = -1, top = picture.height, bottom = -1;
+    for (int py = 150; py < std::min(picture.height, 520); ++py) {
+        for (int px = 150; px < std::min(picture.width, 650); ++px) {
+            const std::uint32_t c = picture.At(px, py);
+            const int r = static_cast<int>((c >> 16) & 0xFF), g = static_cast<int>((c >> 8) & 0xFF),
+                      b = static_cast<int>(c & 0xFF);
+            if (std::abs(r - 0x2a) <= 6 && std::abs(g - 0x9d) <= 6 && std::abs(b - 0x8f) <= 6) {
+                left = std::min(left, px);
+                right = std::max(right, px);
+                top = std::min(top, py);
+                bottom = std::max(bottom, py);
+            }
+        }
+    }
+    if (right < 0) {
+        return false;
+    }
+    x = (left + right) / 2;
+    y = (top + bottom) / 2;
+    return true;
+}
+
+// The answers a round of `word` gives slots, as the scene builds them.
+std::vector<std::string> Answers(const std::string& word)
+{
+    WordTree main;
+    WordTree second;
+    EXPECT_TRUE(main.LoadFile(kRunDir + "/data/Quorvel2Words.tree"));
+    EXPECT_TRUE(second.LoadFile(kRunDir + "/data/TollivaneWords.tree"));
+    const auto answers = main.FindAnagrams(Qmv2::UTF8String(word));
+    const auto accepted = second.FindAnagrams(Qmv2::UTF8String(word));
+    Qmv2::SmartPtr<AnagramTable> table(new AnagramTable(0.0f, 0.0f));
+    table->Build(answers.get(), accepted.get());
+    return {table->GetAnswers().begin(), table->GetAnswers().end()};
+}
+
+std::string Attribute(const std::string& xml, const std::string& name)
+{
+    std::smatch match;
+    return std::regex_search(xml, match, std::regex(" " + name + "=\"([^\"]*)\"")) ? match[1].str() : std::string();
+}
+
+class ClassicRoundE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path() / ("qmv_classic_e2e_" + std::to_string(getpid()));
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+            fs::create_directories(folder / name);
+            fs::permissions(folder / name, fs::perms::owner_all);
+            setenv(name, (folder / name).c_str(), 1);
+        }
+        setenv("QMV_RANDOM_SEED", kRandomSeed, 1);
+        game = folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel";
+        fs::create_directories(game / "players");
+        // Ann, with every tutorial seen and a known pool position.
+        std::string player = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<root>\n"
+                             "<Players id=\"players\" version=\"1\" currentplayer=\"Ann\"><Vector id=\"playernames\">"
+                             "<Quorvel2Player name=\"Ann\" SEED=\"";
+        player += kPlayerSeed;
+        player += "\" INDEX=\"0\" WOD=\"-1\" MAX=\"8\"><Node id=\"TRACKER\" TUTORIAL_0=\"true\" TUTORIAL_1=\"true\" "
+                  "TUTORIAL_2=\"true\" TUTORIAL_3=\"true\" TUTORIAL_4=\"true\" /></Quorvel2Player>"
+                  "</Vector></Players>\n</root>\n";
+        QmvTest::WriteScrambled((game / "players/players.plrs.!").string(), player);
+    }
+    void TearDown() override
+    {
+        if (std::getenv("QMV_KEEP_E2E") == nullptr) {
+            fs::remove_all(folder);
+        }
+    }
+    std::string SaveXml(const std::string& mode) const
+    {
+        const fs::path save = game / "savegames/Ann" / (mode + ".sav.!");
+        if (!fs::exists(save)) {
+            return std::string();
+        }
+        const std::string xml = QmvTest::ReadScrambled(save.string());
+        const fs::path plain = folder / (mode + ".xml");
+        std::ofstream(plain) << xml;
+        EXPECT_EQ(std::system(("xmllint --noout " + plain.string()).c_str()), 0) << xml;
+        return xml;
+    }
+    std::string PlayersXml() const
+    {
+        const std::string xml = QmvTest::ReadScrambled((game / "players/players.plrs.!").string());
+        const fs::path plain = folder / "players.xml";
+        std::ofstream(plain) << xml;
+        EXPECT_EQ(std::system(("xmllint --noout " + plain.string()).c_str()), 0) << xml;
+        return xml;
+    }
+
+    fs::path folder;
+    fs::path game;
+};
+
+}  // namespace
+
+// Every answer of an untimed round typed: all slots fill, the round is won,
+// and closing the window at the next-round dialog keeps the game as round 2
+// with the score counted here.
+TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    Game run(folder / "untimed.log", {});
+    ASSERT_FALSE(run.Window().empty());
+    Sleep(10000);   // the splash and the loading screen
+    Xdo("windowfocus --sync " + run.Window());
+    run.Click(440, 242);   // Untimed game
+    const std::string word = run.WaitForLog("Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)", 20);
+    ASSERT_FALSE(word.empty()) << run.Log();
+    const std::vector<std::string> answers = Answers(word);
+    ASSERT_GE(answers.size(), 3u);
+    Sleep(3000);   // the balls roll in
+    EXPECT_EQ(CompareGolden("classic_dealt", run.Shot(folder / "dealt.png")), "");
+
+    std::int32_t expected = 0;
+    const std::size_t half = answers.size() / 2;
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        run.Type(answers[i]);
+        expected += 10 * static_cast<std::int32_t>(answers[i].size() * answers[i].size());
+        if (i + 1 == half) {
+            Sleep(4500);   // the popups and the trophy have gone
+            EXPECT_EQ(CompareGolden("classic_half", run.Shot(folder / "half.png")), "");
+        }
+    }
+    expected += GameScene::kBingoBonus + GameScene::kAllWordsBonusPerSlot * static_cast<std::int32_t>(answers.size());
+    EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << run.Log();
+    Sleep(5000);   // the dialog's letter balls have landed
+    EXPECT_EQ(CompareGolden("classic_won", run.Shot(folder / "won.png")), "");
+    EXPECT_EQ(run.Close(), 0);
+
+    const std::string save = SaveXml("CLASSIC_UNTIMED");
+    ASSERT_FALSE(save.empty()) << "the game goes on at round 2";
+    EXPECT_EQ(Attribute(save, "ROUND"), "2");
+    EXPECT_EQ(Attribute(save, "SCORE"), std::to_string(expected));
+    EXPECT_EQ(Attribute(save, "TIME"), std::to_string(GameScene::kRoundTime));
+    EXPECT_EQ(Attribute(PlayersXml(), "MODE_1"), "1") << "the won round counts a played game";
+
+    // Back in the mode, the game goes on where it was left.
+    Game again(folder / "untimed2.log", {});
+    Sleep(10000);
+    again.Click(440, 242);
+    EXPECT_FALSE(again.WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << again.Log();
+    EXPECT_EQ(again.Close(), 0);
+    EXPECT_EQ(Attribute(SaveXml("CLASSIC_UNTIMED"), "SCORE"), std::to_string(expected));
+}
+
+// A timed game: a pass by the question, a pass when the clock runs out, then
+// the give-up ends the game, opens the end-of-game dialog and keeps no save.
+TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    Game run(folder / "timed.log", {});
+    ASSERT_FALSE(run.Window().empty());
+    Sleep(10000);
+    Xdo("windowfocus --sync " + run.Window());
+    run.Click(440, 172);   // Timed game
+    ASSERT_FALSE(run.WaitForLog("Round 1 of CLASSIC_TIMED", 20).empty()) << run.Log();
+    Sleep(2500);
+    auto answer = [&run](const std::string& pattern) {
+        run.Click(400, 467);   // the pass or give-up button
+        Sleep(1500);
+        int x = 0;
+        int y = 0;
+        EXPECT_TRUE(FindYes(run.Shot(fs::temp_directory_path() / "qmv_classic_question.png"), x, y)) << pattern;
+        run.Click(x, y);
+        return run.WaitForLog(pattern, 10);
+    };
+    EXPECT_FALSE(answer("Round 2 of CLASSIC_TIMED").empty()) << run.Log();
+    // The clock of round 2 runs out: the pass-round dialog, then round 3.
+    EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_PASSROUND)", 140).empty()) << run.Log();
+    Sleep(1000);
+    Xdo("key Return");
+    EXPECT_FALSE(run.WaitForLog("Round 3 of CLASSIC_TIMED", 10).empty()) << run.Log();
+    Sleep(2500);
+    EXPECT_FALSE(answer("The game scene opens (DIALOG_ENDGAME)").empty()) << run.Log();
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(SaveXml("CLASSIC_TIMED"), "") << "a finished game leaves no save";
+}
+
+// Under libfaketime: a word-of-the-day save comes back on its own UTC day
+// and is dropped the day after.
+TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const std::string library = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+    ASSERT_TRUE(fs::exists(library)) << "needs libfaketime (scripts/setup.sh installs it)";
+    auto day = [&](const char* when, const char* log) {
+        return std::make_unique<Game>(folder / log, std::vector<std::string>{
+                                                        "LD_PRELOAD=" + library, std::string("FAKETIME=@") + when,
+                                                        "FAKETIME_DONT_FAKE_MONOTONIC=1", "TZ=UTC"});
+    };
+    {
+        auto run = day("2026-03-01 23:30:00", "wotd1.log");
+        Sleep(10000);
+        Xdo("windowfocus --sync " + run->Window());
+        run->Click(440, 312);   // Word of the day
+        const std::string word = run->WaitForLog("Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)", 20);
+        ASSERT_FALSE(word.empty()) << run->Log();
+        Sleep(2500);
+        run->Type(Answers(word).front());
+        EXPECT_EQ(run->Close(), 0);
+    }
+    const std::string save = SaveXml("WORD_OF_THE_DAY");
+    ASSERT_FALSE(save.empty());
+    const std::time_t march1 = 1772323200;   // 2026-03-01 00:00:00 UTC
+    EXPECT_EQ(Attribute(save, "DAY"), std::to_string(GameScene::DayNumber(march1)));
+    {
+        auto run = day("2026-03-01 23:50:00", "wotd2.log");
+        Sleep(10000);
+        run->Click(440, 312);
+        EXPECT_FALSE(run->WaitForLog("The saved game WORD_OF_THE_DAY (is restored)", 20).empty()) << run->Log();
+        EXPECT_EQ(run->Close(), 0);
+    }
+    ASSERT_FALSE(SaveXml("WORD_OF_THE_DAY").empty()) << "leaving again keeps the round";
+    {
+        auto run = day("2026-03-02 00:10:00", "wotd3.log");
+        Sleep(10000);
+        run->Click(440, 312);
+        EXPECT_FALSE(run->WaitForLog("WORD_OF_THE_DAY (is of another day)", 20).empty()) << run->Log();
+        EXPECT_EQ(run->Close(), 0);
+    }
+}
