@@ -822,6 +822,16 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_MivelUsed = false;
     m_WordRejected = false;
 
+    // With QMV_RANDOM_SEED set every round starts its draws (the word's
+    // length, the shuffles) from that seed, however long the menu ran before,
+    // so that a test replays the same round.
+    if (const char* fixed = std::getenv("QMV_RANDOM_SEED"); fixed != nullptr && *fixed != '\0') {
+        const long long seed = std::strtoll(fixed, nullptr, 10) + round;
+        if (Random* random = Random::GetInstance()) {
+            random->Seed(seed);
+        }
+        std::srand(static_cast<unsigned>(seed));
+    }
     auto* pool = dynamic_cast<iWordPoolPosition*>(CurrentPlayer());
     m_WordTree->SetPoolPosition(pool != nullptr ? pool : &m_SparePool);
     UTF8String source;

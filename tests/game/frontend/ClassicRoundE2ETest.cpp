@@ -386,8 +386,9 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
     EXPECT_EQ(SaveXml("CLASSIC_TIMED"), "") << "a finished game leaves no save";
 }
 
-// Under libfaketime: a word-of-the-day save comes back on its own UTC day
-// and is dropped the day after.
+// Under libfaketime, for a player fourteen hours east of UTC: a
+// word-of-the-day save comes back on its own UTC day, even when the local
+// calendar has turned meanwhile, and is dropped on the next UTC day.
 TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
 {
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
@@ -396,10 +397,10 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     auto day = [&](const char* when, const char* log) {
         return std::make_unique<Game>(folder / log, std::vector<std::string>{
                                                         "LD_PRELOAD=" + library, std::string("FAKETIME=@") + when,
-                                                        "FAKETIME_DONT_FAKE_MONOTONIC=1", "TZ=UTC"});
+                                                        "FAKETIME_DONT_FAKE_MONOTONIC=1", "TZ=Pacific/Kiritimati"});
     };
     {
-        auto run = day("2026-03-01 23:30:00", "wotd1.log");
+        auto run = day("2026-03-01 23:00:00", "wotd1.log");   // 09:00 UTC
         Sleep(10000);
         Xdo("windowfocus --sync " + run->Window());
         run->Click(440, 312);   // Word of the day
@@ -414,7 +415,7 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     const std::time_t march1 = 1772323200;   // 2026-03-01 00:00:00 UTC
     EXPECT_EQ(Attribute(save, "DAY"), std::to_string(GameScene::DayNumber(march1)));
     {
-        auto run = day("2026-03-01 23:50:00", "wotd2.log");
+        auto run = day("2026-03-02 01:00:00", "wotd2.log");   // 11:00 UTC, March 1
         Sleep(10000);
         run->Click(440, 312);
         EXPECT_FALSE(run->WaitForLog("The saved game WORD_OF_THE_DAY (is restored)", 20).empty()) << run->Log();
@@ -422,7 +423,7 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     }
     ASSERT_FALSE(SaveXml("WORD_OF_THE_DAY").empty()) << "leaving again keeps the round";
     {
-        auto run = day("2026-03-02 00:10:00", "wotd3.log");
+        auto run = day("2026-03-02 14:30:00", "wotd3.log");   // 00:30 UTC, March 2
         Sleep(10000);
         run->Click(440, 312);
         EXPECT_FALSE(run->WaitForLog("WORD_OF_THE_DAY (is of another day)", 20).empty()) << run->Log();

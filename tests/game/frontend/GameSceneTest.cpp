@@ -27,6 +27,7 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 
 using namespace Qmv2;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -330,4 +331,35 @@ TEST_F(GameSceneTest, ALeftRoundComesBackAndCanStillBeWon)
     EXPECT_EQ(scene->GetScore(), 0) << "yesterday's word of the day is not restored";
     EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(SavePath()));
+}
+
+// Without readable word files the mode is refused: no round is dealt. A
+// save that fails its checks (a clock past the full two minutes) is dropped
+// for a fresh round instead of being played.
+TEST_F(GameSceneTest, NoWordFilesRefuseTheModeAndABadSaveGivesAFreshRound)
+{
+    const fs::path empty = fs::temp_directory_path() / ("qmv_no_words_" + std::to_string(getpid()));
+    fs::create_directories(empty);
+    fs::current_path(empty);
+    Enter(GameMode::kTimed);
+    EXPECT_FALSE(scene->HasWords());
+    EXPECT_EQ(scene->GetRack(), nullptr);
+    scene = nullptr;
+    fs::current_path(QMV_RUN_DIR);
+    fs::remove_all(empty);
+
+    Enter(GameMode::kTimed);
+    ClassicRack* rack = scene->GetRack();
+    Type(rack->GetTable()->GetAnswers()[0]);
+    scene->SaveRound();
+    PropertyStore store;
+    ASSERT_TRUE(PlayerManager::GetInstance()->LoadGame(&store, SaveGameName("CLASSIC_TIMED"), PlayerName("Ann")));
+    store.GetNode("GAME")->GetValue("TIME")->SetInt(GameScene::kRoundTime + 1);
+    ASSERT_TRUE(PlayerManager::GetInstance()->SaveGame(&store, SaveGameName("CLASSIC_TIMED"), PlayerName("Ann")));
+    scene->Deactivate();
+    scene->Show();
+    EXPECT_EQ(scene->GetScore(), 0);
+    EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime);
+    EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "the refused save is gone";
 }
