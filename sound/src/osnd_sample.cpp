@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -67,7 +68,17 @@ bool Convert(uint8_t *dst, unsigned dstBytes, const uint8_t *src, unsigned srcBy
   } else if ((srcMode & OSND_MODE_IMA_ADPCM) && !(dstMode & OSND_MODE_IMA_ADPCM)) {
     const int ch = std::max(1, channels);
     const int blocks = int(uint64_t(srcBytes) / 36 / unsigned(ch));
-    if (!OsndImaAdpcm_Decode(reinterpret_cast<int16_t *>(dst), src, blocks, ch)) return false;
+    // Each block decodes to 64 frames; near the sample's end the lock can
+    // hold fewer bytes than the blocks decode to, so the tail goes through a
+    // scratch buffer and only what fits is kept.
+    const uint64_t decoded = uint64_t(blocks) * 64 * 2 * unsigned(ch);
+    if (decoded <= dstBytes) {
+      if (!OsndImaAdpcm_Decode(reinterpret_cast<int16_t *>(dst), src, blocks, ch)) return false;
+    } else {
+      std::vector<int16_t> scratch(size_t(decoded / 2));
+      if (!OsndImaAdpcm_Decode(scratch.data(), src, blocks, ch)) return false;
+      std::memcpy(dst, scratch.data(), dstBytes);
+    }
   } else if (!src16 && dst16) {
     const unsigned n = std::min(srcBytes, dstBytes / 2);
     for (unsigned i = 0; i < n; ++i) {

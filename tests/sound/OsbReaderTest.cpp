@@ -282,4 +282,15 @@ TEST_F(OsbReader, ImaAdpcmBanksDecodeAsTheEngineDecoderDoes) {
   for (int at = 0; at < 192; at += 50) OsndStream_Decode(stream, out.data() + at, std::min(50, 192 - at) * 2, nullptr);
   EXPECT_EQ(out, expected);
   EXPECT_TRUE(OSND_Stream_Close(stream));
+
+  // An entry shorter than its blocks decode to keeps its own length; the
+  // decode of the last block must not run past the sample's storage.
+  e.length = 64 * 3 - 30;
+  s = Load(Bank({e}));
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  const std::vector<int16_t> kept = Words(s);
+  ASSERT_GE(kept.size(), size_t(e.length));
+  EXPECT_EQ(std::vector<int16_t>(kept.begin(), kept.begin() + e.length),
+            std::vector<int16_t>(expected.begin(), expected.begin() + e.length));
+  OSND_Sample_Free(s);
 }
