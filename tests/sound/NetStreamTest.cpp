@@ -310,7 +310,7 @@ TEST_F(NetStream, ASlowServerIsBridgedWithSilenceAndNothingIsLost) {
     HttpReply r = Serve(OkHead({"Content-Type: application/ogg"}), ogg);
     r.piece = 700;
     r.pauseAt = int(ogg.size() / 2);
-    r.pauseMs = 1500;  // long enough for the reader to drain the ring even on a busy machine
+    r.pauseMs = 3000;  // long enough for the reader to drain the ring even on a machine loaded several times over
     r.dripMs = 5;
     return r;
   });
