@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "PlainAnagrams.h"
 #include "WordTestSupport.h"
 #include "game/words/WordTree.h"
 
@@ -91,31 +92,6 @@ TEST(WordTreeWords, AnagramBranchesFollowTheUnusedLettersOfTheSourceWord)
               (Words{"a", "ab", "aba", "aa", "aab", "b", "ba", "baa"}));
 }
 
-// The search order by its plain rule: at each node the letters left in the
-// order they stand, a repeated one at its first place only; using a letter
-// takes out that place.
-void ReferenceAnagrams(const WordTree& tree, std::int32_t offset, std::string& prefix, std::string& left, Words& out)
-{
-    const std::uint8_t* node = tree.GetNodes() + offset;
-    if ((node[3] & 0x80) != 0) {
-        std::string text;
-        for (unsigned char c : prefix)
-            text += c < 0x80 ? std::string(1, char(c)) : std::string{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
-        out.push_back(text);
-    }
-    for (std::size_t i = 0; i < left.size(); ++i) {
-        const char c = left[i];
-        const std::int32_t child = tree.FindChild(offset, static_cast<std::uint8_t>(c));
-        if (left.find(c) != i || child < 0)
-            continue;
-        left.erase(i, 1);
-        prefix.push_back(c);
-        ReferenceAnagrams(tree, child, prefix, left, out);
-        prefix.pop_back();
-        left.insert(i, 1, c);
-    }
-}
-
 TEST(WordTreeWords, AnagramListsMatchBruteForceLetterCounts)
 {
     WordTree tree;
@@ -137,7 +113,7 @@ TEST(WordTreeWords, AnagramListsMatchBruteForceLetterCounts)
         Words found = wordtest::Listed(*tree.FindAnagrams(source));
         Words inOrder;
         std::string prefix, left = source;
-        ReferenceAnagrams(tree, 0, prefix, left, inOrder);
+        wordtest::PlainAnagrams(tree, 0, prefix, left, inOrder);
         ASSERT_EQ(found, inOrder) << source;
         const std::size_t listed = found.size();
         std::sort(found.begin(), found.end());
@@ -185,7 +161,7 @@ TEST(WordTreeWords, AnagramOrderHoldsForSharedEndingsLargeAlphabetsAndRepeatedCh
                 c = "abcdefings!#"[random() % 12];
             Words expected;
             std::string prefix, left = source;
-            ReferenceAnagrams(tree, 0, prefix, left, expected);
+            wordtest::PlainAnagrams(tree, 0, prefix, left, expected);
             ASSERT_EQ(wordtest::Listed(*tree.FindAnagrams(source)), expected) << source;
             nonTrivial += expected.size() > 3;
         }
