@@ -561,7 +561,9 @@ void CrisscrossScene::NextWord(bool skipSolved)
 
 void CrisscrossScene::NextUnsolvedWord()
 {
+    m_Busy = false;
     NextWord(true);
+    RefreshState();
 }
 
 void CrisscrossScene::PrevWord()
@@ -867,6 +869,8 @@ void CrisscrossScene::WordAccepted()
     CrosswordRack* rack = GetCurrentRack();
     rack->SetSolved(true);
     if (!AllSolved()) {
+        // Nothing is typed into the solved word while the next one comes.
+        m_Busy = true;
         Modifier* wait = Run(new ModifierDelay(kNextWordDelay), nullptr, nullptr);
         Call(&CrisscrossScene::NextUnsolvedWord, wait);
     } else {

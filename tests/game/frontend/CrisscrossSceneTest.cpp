@@ -1,0 +1,256 @@
+// The crossword scene played through its own entry points with the real
+// word files and the game's player record: every word typed key by key
+// (crossing letters typed again are swallowed once), the score counted
+// independently of the scene, a solved word reopened and found again for
+// nothing, a word one letter short ignored; a round left mid-way comes back
+// with its solved words, turned once where they run down; giving up reveals
+// the words not found and ends the game, and leaves nothing to restore.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "framework/core/app/MessageData.h"
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/core/properties/PropertyNode.h"
+#include "framework/scene/AnimTree.h"
+#include "framework/scene/ClickableSprite.h"
+#include "game/frontend/Quorvel2Player.h"
+#include "game/words/CrisscrossScene.h"
+#include "game/words/CrosswordRack.h"
+#include "game/words/CrosswordTable.h"
+#include "game/words/GameMode.h"
+#include "game/words/LetterBall.h"
+#include "game/words/LetterBox.h"
+#include "tests/framework/core/data/DataTestSupport.h"
+#include "tests/game/frontend/DialogTestSupport.h"
+
+using namespace Qmv2;
+
+namespace {
+
+constexpr std::int32_t kKeyBackspace = 1;
+constexpr std::int32_t kKeyDelete = 4;
+constexpr std::int32_t kKeyEnter = 5;
+constexpr std::int32_t kKeyLeft = 20;
+
+class CrisscrossSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        frontendtest::SetUpDialogWorld();
+        scope = std::make_unique<QmvTest::DataFolderScope>(
+            std::string("CrisscrossSceneTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PlayerManager* players = PlayerManager::Create("3");
+        players->LoadPlayers();
+        auto* ann = new Quorvel2Player("Ann");
+        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
+            ann->SetTutorialSeen(mode, true);
+        }
+        players->AddPlayer(ann);
+        players->SetCurrentPlayer("Ann");
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(QMV_RUN_DIR);
+        GameMode::Set(GameMode::kCrisscross);
+    }
+    void TearDown() override
+    {
+        scene = nullptr;
+        std::filesystem::current_path(previous);
+        PlayerManager::ReleaseInstance();
+        scope.reset();
+        GameMode::Set(GameMode::kTimed);
+        frontendtest::TearDownDialogWorld();
+    }
+
+    CrisscrossScene* Enter()
+    {
+        SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+        scene = new CrisscrossScene(empty.Get());
+        scene->SetName("SCENE_CRISSCROSS");
+        scene->Show();
+        scene->Activate();
+        Settle();
+        return scene.Get();
+    }
+    // Runs frames until the board's moves have ended.
+    void Settle()
+    {
+        for (int frame = 0; frame < 400 && (frame < 3 || scene->IsBusy()); ++frame) {
+            AnimTree::UpdateTree(scene->GetAnimations(), 50);
+            scene->TickTree(50);
+        }
+        ASSERT_FALSE(scene->IsBusy() && scene->GetGameState() == GameScene::kPlaying);
+    }
+    void Key(std::int32_t code, std::uint32_t character = 0)
+    {
+        KeyboardMessageData data(character, code);
+        scene->OnKeyDown(&data);
+    }
+    void Type(const std::string& text)
+    {
+        for (char c : text) {
+            Key(0, static_cast<unsigned char>(c));
+        }
+    }
+    std::string Word(std::size_t i) const { return scene->GetTable()->GetPlacements()[i]->word; }
+    std::string SavePath() const
+    {
+        return PlayerManager::GetInstance()->GetSaveGameFile(SaveGameName("CROSSWORD"), PlayerName("Ann"));
+    }
+    static Quorvel2Player* Ann()
+    {
+        return static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+    }
+
+    std::unique_ptr<QmvTest::DataFolderScope> scope;
+    std::filesystem::path previous;
+    SmartPtr<CrisscrossScene> scene;
+};
+
+std::int32_t WordScore(const std::string& word)
+{
+    const auto n = static_cast<std::int32_t>(word.size());
+    return 10 * n * n;
+}
+
+}  // namespace
+
+TEST_F(CrisscrossSceneTest, EveryWordTypedFinishesTheRoundWithItsScores)
+{
+    Enter();
+    ASSERT_TRUE(scene->HasWords());
+    const auto& racks = scene->GetRacks();
+    ASSERT_GE(racks.size(), 2u);
+    ASSERT_EQ(racks.size(), scene->GetTable()->GetPlacements().size());
+    EXPECT_EQ(scene->GetBoard()->GetScaleX(), CrisscrossScene::kZoomedOut);
+    EXPECT_EQ(scene->GetCurrentIndex(), 0);
+
+    // One letter short: Enter does nothing at all.
+    const std::string first = Word(0);
+    Type(first.substr(0, first.size() - 1));
+    Key(kKeyEnter);
+    EXPECT_FALSE(racks[0]->solved);
+    EXPECT_EQ(scene->GetScore(), 0);
+    EXPECT_EQ(scene->PopComment(), -1) << "no popup either";
+    Key(kKeyDelete);
+    EXPECT_TRUE(racks[0]->GetAnswerBox()->GetAllText().IsEmpty());
+
+    std::int32_t expected = 0;
+    for (std::size_t i = 0; i < racks.size(); ++i) {
+        if (i > 0) {
+            // The reopened first word was found again; the next unsolved
+            // word comes by itself.
+            ASSERT_EQ(scene->GetCurrentIndex(), static_cast<std::int32_t>(i)) << "the next word comes by itself";
+        }
+        Type(Word(i));
+        EXPECT_EQ(racks[i]->GetAnswerBox()->GetAllText().GetString(), Word(i))
+            << "crossing letters typed again are swallowed";
+        Key(kKeyEnter);
+        expected += WordScore(Word(i));
+        if (i + 1 == racks.size()) {
+            expected += CrisscrossScene::kAllWordsBonus;
+        }
+        EXPECT_TRUE(racks[i]->solved) << Word(i);
+        EXPECT_EQ(scene->GetScore(), expected) << Word(i);
+        Settle();
+        if (i == 0) {
+            // Back to the solved first word: Backspace reopens it, and
+            // finding it again adds nothing.
+            ASSERT_EQ(scene->GetCurrentIndex(), 1);
+            Key(kKeyLeft);
+            Settle();
+            ASSERT_EQ(scene->GetCurrentIndex(), 0);
+            Key(kKeyBackspace);
+            EXPECT_FALSE(racks[0]->solved);
+            EXPECT_TRUE(racks[0]->solvedText.IsEmpty());
+            Type(Word(0));
+            Key(kKeyEnter);
+            EXPECT_TRUE(racks[0]->solved);
+            EXPECT_EQ(scene->GetScore(), expected) << "a word found again scores nothing";
+            Settle();
+        }
+    }
+    EXPECT_EQ(scene->GetGameState(), GameScene::kWon);
+    EXPECT_EQ(Ann()->GetAchievement(CrisscrossScene::kAchievementNoShuffle), Quorvel2Player::kEarned);
+    EXPECT_NE(Ann()->GetAchievement(CrisscrossScene::kAchievementNoReopen), Quorvel2Player::kEarned)
+        << "a word was reopened";
+    for (int frame = 0; frame < 200 && scene->GetLastOpened() != "DIALOG_NEXTROUND"; ++frame) {
+        AnimTree::UpdateTree(scene->GetAnimations(), 50);
+        scene->TickTree(50);
+    }
+    ASSERT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
+    scene->OnNextRoundConfirmed();
+    Settle();
+    EXPECT_EQ(scene->GetRound(), 2);
+    EXPECT_EQ(scene->GetScore(), expected);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    for (const auto& rack : scene->GetRacks()) {
+        EXPECT_FALSE(rack->solved);
+    }
+}
+
+TEST_F(CrisscrossSceneTest, ALeftRoundComesBackAndGivingUpEndsTheGame)
+{
+    Enter();
+    const std::size_t count = scene->GetRacks().size();
+    ASSERT_GE(count, 2u);
+    // Every word that crosses the first one runs down.
+    for (std::size_t i = 0; i < 2; ++i) {
+        Type(Word(i));
+        Key(kKeyEnter);
+        Settle();
+    }
+    const std::int32_t score = scene->GetScore();
+    ASSERT_EQ(score, WordScore(Word(0)) + WordScore(Word(1)));
+    ASSERT_FALSE(scene->GetTable()->GetPlacements()[1]->horizontal);
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < count; ++i) {
+        words.push_back(Word(i));
+    }
+    scene->SaveAndQuit(nullptr, nullptr);
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    scene->Deactivate();
+
+    Enter();
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a save is played once";
+    const auto& racks = scene->GetRacks();
+    ASSERT_EQ(racks.size(), count);
+    EXPECT_EQ(scene->GetScore(), score);
+    for (std::size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(Word(i), words[i]);
+        EXPECT_EQ(racks[i]->solved, i < 2) << words[i];
+    }
+    EXPECT_EQ(racks[1]->solvedText.GetString(), words[1]);
+    // The word running down stands turned a quarter on the board and its
+    // balls turned back exactly once, so that its letters stay upright.
+    LetterBox* down = racks[1]->GetAnswerBox();
+    EXPECT_NEAR(down->GetRotation(), CrosswordRack::kUpright * -1.0f, 1e-6f);
+    for (std::int32_t slot = 0; slot < down->GetSlotCount(); ++slot) {
+        ASSERT_NE(down->GetBall(slot), nullptr);
+        const float turn = down->GetBall(slot)->GetRotation() + down->GetRotation() + scene->GetBoard()->GetRotation();
+        EXPECT_NEAR(std::remainder(turn, 6.2831853f), 0.0f, 1e-4f) << "upright on screen";
+    }
+    // Giving up: the words not found show their letters, then the game ends.
+    scene->PassOrGiveUp();
+    EXPECT_EQ(scene->GetGameState(), GameScene::kLost);
+    for (int frame = 0; frame < 400 && !scene->IsDialogOpen(); ++frame) {
+        AnimTree::UpdateTree(scene->GetAnimations(), 50);
+        scene->TickTree(50);
+    }
+    EXPECT_TRUE(scene->GetLastOpened() == "DIALOG_ENDGAME" || scene->GetLastOpened() == "DIALOG_CONGRATS")
+        << scene->GetLastOpened();
+    for (std::size_t i = 2; i < count; ++i) {
+        LetterBox* box = racks[i]->GetAnswerBox();
+        for (std::int32_t slot = 0; slot < box->GetSlotCount(); ++slot) {
+            if (box->GetBall(slot) == nullptr) {
+                EXPECT_TRUE(box->GetHintLetter(slot)->IsVisible()) << words[i] << " slot " << slot;
+            }
+        }
+    }
+    scene->Deactivate();
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a game given up leaves nothing to restore";
+}
