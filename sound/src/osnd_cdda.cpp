@@ -582,7 +582,12 @@ bool OsndCdda_OpenDevice(const char *name, OsndFormatInfo *info, CddaDevice **ou
   PreventRemoval(d, true);
   info->state = d;
   *out = d;
-  if (infoOnly) return true;
+  if (infoOnly) {
+    // The drive is this stream's while it is open, tracks or no tracks.
+    d->open = true;
+    d->rangeStart = d->rangeSectors = d->current = d->remaining = 0;
+    return true;
+  }
   const uint32_t bytes = OsndCdda_OpenTrack(d, 0);
   if (bytes == 0) {
     AddError(info, "ERROR: Couldn't open track 0");

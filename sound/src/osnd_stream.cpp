@@ -575,7 +575,7 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     uint32_t reached = 0;
     auto *device = static_cast<CddaDevice *>(s->formatState);
     // A drive that opened no track has nothing to play, which position 0 is.
-    if (!device || !device->open) {
+    if (!device || !device->open || device->rangeSectors == 0) {
       if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);
     } else if (!OsndCdda_Seek(device, uint32_t(samples * 4), &reached)) {
       return FailBool(OSND_ERR_INVALID_PARAM);

@@ -66,6 +66,12 @@ TEST_F(CdTocOracle, TheDiscRecordListsWhatCdInfoReadsFromTheCueSheet) {
       // Information only: the table is read, no track is opened.
       OSND_STREAM *s = OSND_Stream_Open("D:*!", 0, 0, 0);
       ASSERT_NE(s, nullptr);
+      EXPECT_EQ(OSND_GetError(), 0);
+      // The drive is the stream's until it is closed.
+      OSND_STREAM *other = OSND_Stream_Open("D:", 0, 0, 0);
+      ASSERT_NE(other, nullptr);
+      EXPECT_EQ(other->formatState, nullptr);
+      EXPECT_TRUE(OSND_Stream_Close(other));
       const void *value = nullptr;
       int length = 0;
       ASSERT_TRUE(OsndTag_Find(s->tags, "CD_TOC", OSND_TAG_CD, &value, &length));
