@@ -234,6 +234,15 @@ protected:
         frontendtest::DrawScene(*RendererD3D::GetD3D()->GetScreenGraphics(), scene_.Get(), kBackground);
         return graphicstest::CaptureScreen(*RendererD3D::GetD3D(), kWidth, kHeight);
     }
+    // Frames for at least `ms` of real time, so that what xdotool sent has
+    // reached the window however busy the machine is.
+    void FramesFor(int ms)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            Frames(1);
+        } while (std::chrono::steady_clock::now() < until);
+    }
     // Past a dialog's fade: about a second of frames.
     void Settle() { Frames(60); }
 
@@ -251,13 +260,13 @@ protected:
     {
         EXPECT_TRUE(Xdo("mousemove --window " + window_ + " " + std::to_string(static_cast<int>(point.x)) + " " +
                         std::to_string(static_cast<int>(point.y))));
-        Frames(3);
+        FramesFor(80);
     }
     void ClickAt(PointF point)
     {
         MoveTo(point);
         EXPECT_TRUE(Xdo("click 1"));
-        Frames(6);
+        FramesFor(150);
     }
     void Click(GameNode* dialog, const std::string& name) { ClickAt(Where(dialog, name)); }
     // Presses on the point, moves to the other with the button held, lets go.
@@ -265,18 +274,18 @@ protected:
     {
         MoveTo(from);
         EXPECT_TRUE(Xdo("mousedown 1"));
-        Frames(3);
+        FramesFor(80);
         for (int step = 1; step <= 4; ++step) {
             MoveTo(PointF(from.x + (to.x - from.x) * static_cast<float>(step) / 4.0f,
                           from.y + (to.y - from.y) * static_cast<float>(step) / 4.0f));
         }
         EXPECT_TRUE(Xdo("mouseup 1"));
-        Frames(6);
+        FramesFor(150);
     }
     void Key(const std::string& key)
     {
         EXPECT_TRUE(Xdo("key --window " + window_ + " " + key));
-        Frames(6);
+        FramesFor(150);
     }
 
     // The scene's dialog of that key, made, added and shown, past its fade.
@@ -515,7 +524,7 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
         playing = now;
     }
     EXPECT_TRUE(Xdo("mouseup 1"));
-    Frames(6);
+    FramesFor(150);
     EXPECT_GE(starts, 3);
     EXPECT_LE(starts, 4);
     EXPECT_FLOAT_EQ(effects->GetValue(), 0.5f) << "a knob held still keeps its value";
