@@ -1084,20 +1084,6 @@ void CrisscrossScene::OnButton(const UTF8String& command, BaseObject*)
     }
 }
 
-void CrisscrossScene::OnMessage(const Message& message)
-{
-    switch (message.GetId()) {
-    case Message::kQuit:
-        if (m_GameState == kPlaying) {
-            SaveRound();
-        }
-        break;
-    default:
-        GameScene::OnMessage(message);
-        break;
-    }
-}
-
 // --- dialogs, button states and the end of a round
 
 void CrisscrossScene::RefreshState()
@@ -1269,12 +1255,21 @@ void CrisscrossScene::OnNextRoundConfirmed()
     NextRound();
 }
 
-void CrisscrossScene::SaveAndQuit(Dialog*, BaseObject*)
+void CrisscrossScene::SaveGameInProgress()
 {
+    if (m_Racks.empty()) {
+        return;
+    }
     if (m_GameState == kPlaying) {
         SaveRound();
+        return;
     }
-    QuitToSelection();
+    // Every word found: the game goes on, so it is kept as the start of its
+    // next round with the score carried. A game given up is over.
+    if (m_GameState == kWon) {
+        NextRound();
+        SaveRound();
+    }
 }
 
 // --- saving

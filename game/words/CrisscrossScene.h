@@ -70,11 +70,10 @@ class CrisscrossScene : public GameScene {
     bool OnMouseMove(Qmv2::MouseMessageData* data) override;
     bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
     void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
-    void OnMessage(const Qmv2::Message& message) override;
 
     // --- what the dialogs call
     void OnNextRoundConfirmed() override;
-    void SaveAndQuit(Qmv2::Dialog* dialog, Qmv2::BaseObject* component) override;
+    void SaveGameInProgress() override;
 
     // --- dealing and the board
     void StartMode() override;

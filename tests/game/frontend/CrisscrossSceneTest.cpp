@@ -2,7 +2,8 @@
 // word files and the game's player record: every word typed key by key
 // (crossing letters typed again are swallowed once), the score counted
 // independently of the scene, a solved word reopened and found again for
-// nothing, a word one letter short ignored; a round left mid-way comes back
+// nothing, a word one letter short ignored, the game left after its round
+// kept as the start of the next; a round left mid-way comes back
 // with its solved words, turned once where they run down; giving up reveals
 // the words not found and ends the game, and leaves nothing to restore.
 #include <gtest/gtest.h>
@@ -183,14 +184,21 @@ TEST_F(CrisscrossSceneTest, EveryWordTypedFinishesTheRoundWithItsScores)
         scene->TickTree(50);
     }
     ASSERT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
-    scene->OnNextRoundConfirmed();
-    Settle();
+    // Leaving now keeps the game as the start of round 2, score carried.
+    scene->SaveAndQuit(nullptr, nullptr);
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    scene->Deactivate();
+    Enter();
     EXPECT_EQ(scene->GetRound(), 2);
     EXPECT_EQ(scene->GetScore(), expected);
     EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    ASSERT_FALSE(scene->GetRacks().empty());
     for (const auto& rack : scene->GetRacks()) {
         EXPECT_FALSE(rack->solved);
     }
+    scene->OnNextRoundConfirmed();
+    EXPECT_EQ(scene->GetRound(), 3) << "the next-round dialog deals the round after";
+    EXPECT_EQ(scene->GetScore(), expected);
 }
 
 TEST_F(CrisscrossSceneTest, ALeftRoundComesBackAndGivingUpEndsTheGame)
