@@ -165,8 +165,15 @@ void BlitzScene::StartMode()
 
 // --- dealing
 
+template <typename P>
+void BlitzScene::Later(Modifier* after, void (BlitzScene::*method)(P), P argument)
+{
+    Modifier::AttachTo(new ModifierMethodParam<BlitzScene, P>(this, method, argument), after);
+}
+
 void BlitzScene::ClearWords()
 {
+    ++deal;
     currentRack = nullptr;
     racks.clear();
     for (Sprite* mark : marks) {
@@ -292,8 +299,7 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
 {
     Modifier* animations = GetAnimations();
     if (wait > 0) {
-        Modifier* delay = Modifier::AttachTo(new ModifierDelay(wait), animations);
-        Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnSwitchDone), delay);
+        Later(Modifier::AttachTo(new ModifierDelay(wait), animations), &BlitzScene::OnSwitchDone, deal);
     }
     if (from != nullptr && from != to) {
         LetterBox* letters = from->GetRackBox();
@@ -328,9 +334,11 @@ void BlitzScene::SetLook(Look look)
     }
 }
 
-void BlitzScene::OnSwitchDone()
+void BlitzScene::OnSwitchDone(std::int32_t of)
 {
-    switching = false;
+    if (of == deal) {
+        switching = false;
+    }
 }
 
 void BlitzScene::StepWord(std::int32_t step)
@@ -640,7 +648,7 @@ void BlitzScene::SubmitWord()
         } else {
             fill = Modifier::AttachTo(new ModifierDelay(duration), GetAnimations());
         }
-        Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnRefillDone), fill);
+        Later(fill, &BlitzScene::OnRefillDone, deal);
     } else {
         m_Score += BlitzRules::kRoundBonus;
         m_GameState = kWon;
@@ -651,8 +659,11 @@ void BlitzScene::SubmitWord()
     RefreshState();
 }
 
-void BlitzScene::OnRefillDone()
+void BlitzScene::OnRefillDone(std::int32_t of)
 {
+    if (of != deal) {
+        return;
+    }
     m_Busy = false;
     NextWord();
     RefreshState();
@@ -911,8 +922,15 @@ void BlitzScene::TimeUp()
     if (typed) {
         ClearLetters();
     }
-    After(typed ? 300 : 0, &GameScene::EndRound);
+    Later(Modifier::AttachTo(new ModifierDelay(typed ? 300 : 0), GetAnimations()), &BlitzScene::EndRoundOf, deal);
     RefreshState();
+}
+
+void BlitzScene::EndRoundOf(std::int32_t of)
+{
+    if (of == deal) {
+        EndRound();
+    }
 }
 
 void BlitzScene::EndRound()
@@ -924,18 +942,16 @@ void BlitzScene::EndRound()
     for (std::size_t i = 0; i < racks.size(); ++i) {
         last = 400 + 100 * static_cast<std::int32_t>(i);
         Modifier* delay = Modifier::AttachTo(new ModifierDelay(last), animations);
-        Modifier::AttachTo(new ModifierMethodParam<BlitzScene, std::int32_t>(this, &BlitzScene::RevealWord,
-                                                                             static_cast<std::int32_t>(i)),
-                           delay);
+        Later(delay, &BlitzScene::RevealWord, Step{deal, static_cast<std::int32_t>(i)});
     }
-    Modifier* delay = Modifier::AttachTo(new ModifierDelay(last + 2000), animations);
-    Modifier::AttachTo(new ModifierMethod<BlitzScene>(this, &BlitzScene::OnRevealDone), delay);
+    Later(Modifier::AttachTo(new ModifierDelay(last + 2000), animations), &BlitzScene::OnRevealDone, deal);
     RefreshState();
 }
 
-void BlitzScene::RevealWord(std::int32_t index)
+void BlitzScene::RevealWord(Step step)
 {
-    if (index < 0 || index >= static_cast<std::int32_t>(racks.size())) {
+    const std::int32_t index = step.index;
+    if (step.deal != deal || index < 0 || index >= static_cast<std::int32_t>(racks.size())) {
         return;
     }
     ClassicRack* rack = racks[index].get();
@@ -982,8 +998,11 @@ void BlitzScene::RevealWord(std::int32_t index)
     }
 }
 
-void BlitzScene::OnRevealDone()
+void BlitzScene::OnRevealDone(std::int32_t of)
 {
+    if (of != deal) {
+        return;
+    }
     if (m_GameState == kLost) {
         DeleteSavedGame();
         EndGame();

@@ -18,6 +18,7 @@
 
 namespace Qmv2 {
 class GameNode;
+class Modifier;
 class Sprite;
 }  // namespace Qmv2
 
@@ -114,10 +115,20 @@ private:
         bool large;
     };
     void SetLook(Look look);
-    void OnSwitchDone();
-    void OnRefillDone();
-    void OnRevealDone();
-    void RevealWord(std::int32_t index);
+    // The delayed steps carry the deal they belong to: leaving the scene
+    // only suspends its animations, and a step of an earlier deal that comes
+    // due after a restore or a new round does nothing.
+    struct Step {
+        std::int32_t deal;
+        std::int32_t index;
+    };
+    template <typename P>
+    void Later(Qmv2::Modifier* after, void (BlitzScene::*method)(P), P argument);
+    void OnSwitchDone(std::int32_t deal);
+    void OnRefillDone(std::int32_t deal);
+    void OnRevealDone(std::int32_t deal);
+    void EndRoundOf(std::int32_t deal);
+    void RevealWord(Step step);
     // Picks the next unsolved word after (step 1) or before (-1) the current.
     void StepWord(std::int32_t step);
     void Skip(bool forward);
@@ -132,6 +143,8 @@ private:
     Qmv2::Button* prevWordButton = nullptr;
     Qmv2::Button* hintButton = nullptr;
     float columnTop = 0.0f;
+    // Counts the deals (new rounds and restores).
+    std::int32_t deal = 0;
     bool switching = false;
     ClassicRack* currentRack = nullptr;
     std::vector<std::unique_ptr<ClassicRack>> racks;

@@ -286,7 +286,8 @@ TEST_F(BlitzSceneTest, HintsTheClockAndTheEndOfTheGame)
 // flags; entering again restores them once, on the first open word, with a
 // countdown mark from the clock. A click on another open word's box selects
 // it; typed letters are cleared first and hold further changes for 500 ms.
-// A save whose words are all found, or unknown, gives a fresh game.
+// A save whose words are all found, or unknown, gives a fresh game; a game
+// lost and left during its reveal is neither saved nor revealed later.
 TEST_F(BlitzSceneTest, ALeftGameComesBackOnceAndBadSavesGiveAFreshOne)
 {
     Enter();
@@ -347,5 +348,24 @@ TEST_F(BlitzSceneTest, ALeftGameComesBackOnceAndBadSavesGiveAFreshOne)
         EXPECT_EQ(scene->GetScore(), 0) << word;
         EXPECT_EQ(scene->GetRacks().size(), 5u) << word;
         EXPECT_FALSE(std::filesystem::exists(SavePath())) << word;
+    }
+
+    // The clock runs out and the player leaves during the reveal: nothing is
+    // saved, and the reveal still waiting in the suspended scene does not
+    // show the words of the game dealt at the next entry.
+    Settle();
+    Frame(scene->GetTimeLeft());
+    AnimTree::UpdateTree(scene->GetAnimations(), 16u);
+    EXPECT_TRUE(scene->IsBusy()) << "the reveal is under way";
+    scene->SaveAndQuit(nullptr, nullptr);
+    scene->Deactivate();
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a lost game is not saved";
+    Enter();
+    Settle();
+    Frame(16);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    EXPECT_FALSE(scene->IsBusy());
+    for (std::size_t i = 0; i < scene->GetRacks().size(); ++i) {
+        EXPECT_NE(scene->GetRacks()[i]->GetRackBox()->GetAllText().GetString(), Word(i)) << "word " << i << " shown";
     }
 }
