@@ -194,3 +194,44 @@ TEST_F(CdAudio, WhatGoesWrongIsToldByTagsOfAStreamThatOpens) {
 }
 
 }  // namespace
+
+namespace {
+
+class CdPlayback : public CapturedEngine {
+ protected:
+  void TearDown() override {
+    CapturedEngine::TearDown();
+    RemoveTestFiles("cdplayback");
+  }
+};
+
+// Played as a player plays it: the track reaches the mix unchanged, every
+// sample once, although the drive lands each read somewhere else.
+TEST_F(CdPlayback, ATrackIsHeardAsTheDiscHoldsIt) {
+  ASSERT_TRUE(Start());
+  FakeCdDrive drive(TestFile("cdplayback", ""), {{true, 8}, {true, 120}});
+  drive.shift = [](int read) { return ((read * 53) % 301 - 150) * 4; };
+  OSND_STREAM *s = OSND_Stream_Open("D:", 0, 0, 0);
+  ASSERT_NE(s, nullptr);
+  const size_t first = drive.reads.size();  // the first read of track 2 comes next
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1)) << OSND_GetError();
+  ASSERT_GT(drive.reads.size(), first);
+  ASSERT_EQ(drive.reads[first].lba, drive.starts[1]);
+  const int64_t from = int64_t(drive.starts[1]) * kSector + drive.reads[first].shift;
+  const size_t frames = 116 * kSector / 4;
+  std::vector<int16_t> expected(frames * 2);
+  std::memcpy(expected.data(), drive.image.data() + from, frames * 4);
+
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(320);
+  int moved = 0;
+  for (size_t i = first; i < drive.reads.size(); ++i) moved += drive.reads[i].shift != drive.reads[first].shift;
+  EXPECT_GE(moved, 4);
+  const size_t start = Find(expected);
+  ASSERT_NE(start, size_t(-1));
+  EXPECT_EQ(Mismatches(start, expected), 0u);
+  EXPECT_FALSE(s->playing);  // the track ended
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+}  // namespace
