@@ -1338,6 +1338,8 @@ void CrisscrossScene::LoadRound()
     SetLabel(m_ScoreLabel, std::to_string(m_Score));
     InstallTable(table);
     CrosswordDealer::HandWords(*m_Table, *m_WordTree, *m_SecondWordTree, save.word);
+    Platform::Log("Round %d of CROSSWORD restored: the source word is %s\n", static_cast<int>(m_Round),
+                  save.word.GetString().c_str());
 
     DeleteRacks();
     const auto& placements = m_Table->GetPlacements();

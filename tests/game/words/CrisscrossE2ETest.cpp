@@ -30,6 +30,9 @@ namespace fs = std::filesystem;
 const std::string kRunDir = QMV_RUN_DIR;
 const std::string kClose = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
 const std::string kData = QMV_TEST_DATA_DIR;
+// Long enough for a word change (a slide, a turn and a zoom) to end even on
+// a slow software rasteriser, whose frames the animations wait for.
+constexpr int kSettle = 6000;
 // The board's window on the screen.
 const char* const kBoardCrop = "630x340+85+20";
 // The known board's words, in the order the round takes them.
@@ -134,12 +137,25 @@ protected:
               " sleep 0.3 mousedown 1 sleep 0.1 mouseup 1");
     }
 
-    // The menu is up once the splash and the loading screen are done.
+    // Clicks the menu's Crisscross button until the mode has dealt or
+    // restored a round (the splash and the loading screen come first), then
+    // lets the board settle.
     void StartCrisscross()
     {
-        Sleep(9000);
-        Click(440, 450);
-        Sleep(5000);
+        const auto rounds = [this] {
+            std::size_t count = 0;
+            for (std::size_t at = Log().find("of CROSSWORD"); at != std::string::npos;
+                 at = Log().find("of CROSSWORD", at + 1)) {
+                ++count;
+            }
+            return count;
+        };
+        const std::size_t before = rounds();
+        for (int tries = 0; tries < 30 && rounds() == before; ++tries) {
+            Click(440, 450);
+            Sleep(2000);
+        }
+        Sleep(kSettle);
     }
 
     std::string Log() const { return ReadFile(folder / "game.log"); }
@@ -182,7 +198,8 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     // A new player starts the mode; closing the window mid-round keeps it.
     ASSERT_FALSE(Start().empty());
-    Sleep(8000);
+    // The new-player dialog comes over the menu.
+    Sleep(10000);
     Type("Tester");
     Key("Return");
     Sleep(2000);
@@ -214,20 +231,20 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     // The first word runs across; the second runs down, so the board turns.
     Type(kWords[0]);
     Key("Return");
-    Sleep(3500);
+    Sleep(kSettle);
     ExpectBoard("crisscross_turned");
     Key("Up");
-    Sleep(2500);
+    Sleep(kSettle);
     ExpectBoard("crisscross_zoomed");
     Key("Down");
-    Sleep(2500);
+    Sleep(kSettle);
     for (std::size_t i = 1; i < kWords.size(); ++i) {
         Type(kWords[i]);
         Key("Return");
-        Sleep(3500);
+        Sleep(kSettle);
     }
     // The sheen over the finished board, then the next-round dialog.
-    Sleep(4000);
+    Sleep(kSettle);
     Key("Return");
     Sleep(500);
     Click(400, 404);
