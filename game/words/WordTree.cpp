@@ -35,7 +35,16 @@ std::string LettersOf(const Qmv2::UTF8String& text)
 
 // The search finds each child by a population count; on x86 it is compiled
 // twice, and processors with the instruction take the copy that uses it.
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+// The choice is made while the program is relocated, before the thread
+// sanitizer's run time exists, so a build with that sanitizer keeps one copy.
+#if defined(__SANITIZE_THREAD__)
+#define QMV_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QMV_THREAD_SANITIZER 1
+#endif
+#endif
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(QMV_THREAD_SANITIZER)
 #define QMV_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
 #else
 #define QMV_POPCOUNT_CLONES
