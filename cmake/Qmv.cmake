@@ -149,6 +149,7 @@ function(qmv_content_outputs)
   set_property(GLOBAL PROPERTY QMV_CONTENT_COUNT ${_count})
   add_custom_target(content_${_count} DEPENDS ${ARGN})
   add_dependencies(content content_${_count})
+  set_property(GLOBAL APPEND PROPERTY QMV_CONTENT_FILES ${ARGN})
 endfunction()
 
 # qmv_content_copy(<files...>)

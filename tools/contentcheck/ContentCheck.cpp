@@ -222,6 +222,14 @@ void ContentCheck::ReadManifest()
     for (const auto& entry : store->GetVector("commands")->GetItems()) {
         PropertyNode* command = PropertyNode::AsNode(entry.Get());
         const std::string name = command->GetString("name");
+        if (name == "filearchive") {
+            // The archive the command mounts is used as a whole.
+            const std::string archive = command->GetString("file").empty() ? "data.dat" : command->GetString("file");
+            if (Exists(archive)) {
+                Use(archive);
+            }
+            continue;
+        }
         if (name != "datamanager" && name != "resourcemanager") {
             continue;
         }

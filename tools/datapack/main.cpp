@@ -1,5 +1,6 @@
-// datapack FOLDER ARCHIVE
-// Packs every regular file under FOLDER into the ZIP data archive ARCHIVE,
+// datapack FOLDER ARCHIVE [PART...]
+// Packs every regular file under FOLDER (or, with PARTs, under those files and
+// folders of FOLDER) into the ZIP data archive ARCHIVE,
 // named by its path relative to FOLDER with "/" separators, deflated, in
 // name order and with a fixed date, so the same folder always gives the same
 // bytes. The archive is written beside its final name and renamed into place
@@ -48,22 +49,44 @@ bool AddEntry(zipFile archive, const std::string& name, const std::string& conte
     return zipCloseFileInZip(archive) == ZIP_OK && written ? true : Fail("cannot write " + name);
 }
 
-bool Pack(const fs::path& folder, const fs::path& output)
+// Adds the regular files at or under `part` to `names`, relative to `folder`.
+bool List(const fs::path& folder, const fs::path& part, std::vector<std::string>& names)
+{
+    std::error_code error;
+    if (fs::is_regular_file(part, error)) {
+        names.push_back(fs::relative(part, folder).generic_string());
+        return true;
+    }
+    if (!fs::is_directory(part, error)) {
+        return Fail("neither a file nor a folder: " + part.string());
+    }
+    for (fs::recursive_directory_iterator it(part, error), end; !error && it != end; it.increment(error)) {
+        if (it->is_regular_file(error)) {
+            names.push_back(fs::relative(it->path(), folder).generic_string());
+        }
+    }
+    return !error || Fail("cannot list " + part.string() + ": " + error.message());
+}
+
+bool Pack(const fs::path& folder, const fs::path& output, const std::vector<std::string>& parts)
 {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         return Fail("not a folder: " + folder.string());
     }
     std::vector<std::string> names;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file(error)) {
-            names.push_back(fs::relative(it->path(), folder).generic_string());
+    if (parts.empty()) {
+        if (!List(folder, folder, names)) {
+            return false;
         }
     }
-    if (error) {
-        return Fail("cannot list " + folder.string() + ": " + error.message());
+    for (const std::string& part : parts) {
+        if (!List(folder, folder / part, names)) {
+            return false;
+        }
     }
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
 
     const fs::path temporary = output.string() + ".tmp";
     zipFile archive = zipOpen(temporary.c_str(), APPEND_STATUS_CREATE);
@@ -96,9 +119,9 @@ bool Pack(const fs::path& folder, const fs::path& output)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: datapack FOLDER ARCHIVE\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: datapack FOLDER ARCHIVE [PART...]\n");
         return 2;
     }
-    return Pack(argv[1], argv[2]) ? 0 : 1;
+    return Pack(argv[1], argv[2], std::vector<std::string>(argv + 3, argv + argc)) ? 0 : 1;
 }

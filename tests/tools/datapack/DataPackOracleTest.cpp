@@ -17,9 +17,10 @@ using testsupport::ReadText;
 using testsupport::TempFolder;
 using testsupport::WriteText;
 
-int Pack(const std::string& folder, const std::string& archive)
+int Pack(const std::string& folder, const std::string& archive, const std::string& parts = std::string())
 {
-    const std::string command = std::string(QMV_DATAPACK) + " '" + folder + "' '" + archive + "' 2>/dev/null";
+    const std::string command =
+        std::string(QMV_DATAPACK) + " '" + folder + "' '" + archive + "' " + parts + " 2>/dev/null";
     return std::system(command.c_str());
 }
 
@@ -74,6 +75,16 @@ TEST_F(DataPackTest, PythonReadsTheArchiveBackFileForFile)
         EXPECT_EQ(ReadText(output / (std::string("x/") + name)), ReadText(source / name)) << name;
     }
     EXPECT_FALSE(std::filesystem::exists(archive + ".tmp"));
+}
+
+TEST_F(DataPackTest, NamedPartsPackOnlyWhatLiesUnderThemWithTheirFullNames)
+{
+    const std::string archive = output / "data.dat";
+    ASSERT_EQ(Pack(source.Path(), archive, "Images properties/application.xml Images/Menu"), 0);
+    EXPECT_EQ(PythonListing(archive, output / "x"), "Images/Menu/Button.PNG,properties/application.xml\n")
+        << "a part named twice is packed once; what no part names is left out";
+    EXPECT_NE(Pack(source.Path(), output / "other.dat", "Images nothing"), 0) << "a part that is not there fails";
+    EXPECT_FALSE(std::filesystem::exists(output / "other.dat"));
 }
 
 TEST_F(DataPackTest, TheGameReadsThePackedArchive)
