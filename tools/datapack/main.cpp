@@ -54,7 +54,7 @@ bool List(const fs::path& folder, const fs::path& part, std::vector<std::string>
 {
     std::error_code error;
     if (fs::is_regular_file(part, error)) {
-        names.push_back(fs::relative(part, folder).generic_string());
+        names.push_back(part.lexically_relative(folder).generic_string());
         return true;
     }
     if (!fs::is_directory(part, error)) {
@@ -62,7 +62,7 @@ bool List(const fs::path& folder, const fs::path& part, std::vector<std::string>
     }
     for (fs::recursive_directory_iterator it(part, error), end; !error && it != end; it.increment(error)) {
         if (it->is_regular_file(error)) {
-            names.push_back(fs::relative(it->path(), folder).generic_string());
+            names.push_back(it->path().lexically_relative(folder).generic_string());
         }
     }
     return !error || Fail("cannot list " + part.string() + ": " + error.message());

@@ -253,7 +253,7 @@ BaseObject* ResourceManager::LoadResourceNow(const std::string& resourceName, co
         return nullptr;
     }
     if (!resource->IsSettled()) {
-        LoadHeldResource(*resource);
+        LoadHeldResource(*resource, resourceName, sectionName);
     }
     return resource->GetContent();
 }
@@ -271,7 +271,7 @@ Image* ResourceManager::GetImage(const std::string& resourceName, const std::str
     return static_cast<ResourceObject*>(content)->GetFirstImage();
 }
 
-void ResourceManager::LoadHeldResource(ResourceObject& resource)
+void ResourceManager::LoadHeldResource(ResourceObject& resource, const std::string& key, const std::string& section)
 {
     try {
         resource.Load();
@@ -281,6 +281,11 @@ void ResourceManager::LoadHeldResource(ResourceObject& resource)
     }
     if (!resource.IsSettled()) {
         resource.SetError(ResourceObject::kErrorUnspecified);
+    }
+    // The key tells the maintainer which entry of the data to mend.
+    if (resource.HasFailed()) {
+        Platform::Log("Resource %s of section %s (%s) could not be loaded: %s\n", key.c_str(), section.c_str(),
+                      resource.GetFileName().c_str(), resource.GetStatusText().c_str());
     }
 }
 
@@ -330,6 +335,8 @@ void ResourceManager::LoaderLoop()
                 break;
             }
             ResourceObject* resource = nullptr;
+            std::string key;
+            std::string sectionName;
             {
                 MutexLock lock(m_Mutex.get());
                 ResourceSection* section = nullptr;
@@ -340,13 +347,22 @@ void ResourceManager::LoaderLoop()
                     section = UpdateLoadQueue(m_Background, false);
                 }
                 resource = section != nullptr ? section->NextToLoad() : nullptr;
+                if (resource != nullptr) {
+                    sectionName = section->GetName();
+                    for (const ResourceSection::Entry& entry : section->GetResources()) {
+                        if (entry.second.Get() == resource) {
+                            key = entry.first;
+                            break;
+                        }
+                    }
+                }
             }
             if (resource != nullptr) {
                 idle = false;
                 // The window thread keeps the manager meanwhile (its lock is
                 // free while the file loads); the loader lock keeps the
                 // resource and its section alive.
-                LoadHeldResource(*resource);
+                LoadHeldResource(*resource, key, sectionName);
             }
         }
         if (idle) {

@@ -113,7 +113,8 @@ protected:
 private:
     // Loads a resource under the loader lock; a kind that neither
     // loaded nor failed counts as failed, so no queue waits for it for ever.
-    static void LoadHeldResource(ResourceObject& resource);
+    // A failure is logged with the resource's key and section.
+    static void LoadHeldResource(ResourceObject& resource, const std::string& key, const std::string& section);
     ResourceObject* FindResource(const std::string& resourceName, const std::string& sectionName);
 
     std::unordered_map<std::string, SmartPtr<ResourceSection>> m_Sections;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -154,25 +155,45 @@ Ended RunToEnd(const std::string& program, bool display)
     return ended;
 }
 
-// A copy of the program beside the run folder's data, with its own
-// properties folder where one file is cut short.
-std::string ProgramWithDamaged(const std::filesystem::path& where, const std::string& damaged)
+// Packs the data archive of a run-folder copy from its own files, as the
+// content build packs the real one.
+bool PackArchive(const std::filesystem::path& where)
+{
+    const std::string command = std::string(QMV_BINARY_DIR) + "/tools/datapack/datapack '" + where.string() + "' '" +
+                                (where / "data.dat").string() + "' properties images fonts splash";
+    return std::system(command.c_str()) == 0;
+}
+
+// A copy of the program beside the run folder's data, with its own copies of
+// the folders in `own` (the rest linked) and its own data archive packed from
+// them once `change` has altered the copy.
+template <typename Change>
+std::string ProgramCopy(const std::filesystem::path& where, std::initializer_list<const char*> own, Change change)
 {
     namespace fs = std::filesystem;
-    fs::create_directories(where / "properties");
+    fs::create_directories(where);
     for (const auto& entry : fs::directory_iterator(kRunDir)) {
         const std::string name = entry.path().filename().string();
-        if (name != "properties" && name != "quorvel") {
+        const bool copied = std::find(own.begin(), own.end(), name) != own.end();
+        if (copied) {
+            fs::copy(entry.path(), where / name, fs::copy_options::recursive);
+        } else if (name != "quorvel" && name != "data.dat") {
             fs::create_directory_symlink(entry.path(), where / name);
         }
     }
     fs::copy_file(kRunDir + "/quorvel", where / "quorvel");
-    for (const auto& entry : fs::directory_iterator(kRunDir + "/properties")) {
-        fs::copy_file(entry.path(), where / "properties" / entry.path().filename());
-    }
-    const fs::path cut = where / "properties" / damaged;
-    fs::resize_file(cut, fs::file_size(cut) / 2);
+    change(where);
+    EXPECT_TRUE(PackArchive(where));
     return (where / "quorvel").string();
+}
+
+// A copy whose properties file `damaged` is cut short.
+std::string ProgramWithDamaged(const std::filesystem::path& where, const std::string& damaged)
+{
+    return ProgramCopy(where, {"properties"}, [&](const std::filesystem::path& copy) {
+        const std::filesystem::path cut = copy / "properties" / damaged;
+        std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    });
 }
 
 }  // namespace
@@ -229,4 +250,227 @@ TEST_F(GameE2ETest, APlayerIsMadeInTheMenuAndQuittingAsksFirst)
     EXPECT_EQ(ShutdownCorrect(), "true");
     EXPECT_TRUE(std::filesystem::exists(folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel/players/players.plrs.!"))
         << "the new player is stored";
+}
+
+namespace {
+
+// The window's picture, as ImageMagick grabs it, written to `path`.
+bool Screenshot(const std::string& window, const std::string& path)
+{
+    return std::system(("import -window '" + window + "' '" + path + "' 2>/dev/null").c_str()) == 0;
+}
+
+// Compares a screenshot with its golden picture in tests/framework/core/app/golden:
+// empty when at most `share` of the pixels differ by more than the colour
+// fuzz (animations that run on their own, such as the menu's logos, and a
+// frame's timing may move a few), else why not. QMV_UPDATE_GOLDEN=1 writes
+// the golden picture instead.
+std::string CompareWithSceneGolden(const std::string& name, const std::string& shot, double share = 0.05)
+{
+    const std::string golden = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/golden/" + name + ".png";
+    if (std::getenv("QMV_UPDATE_GOLDEN") != nullptr) {
+        std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+        return std::string();
+    }
+    if (!std::filesystem::exists(golden)) {
+        return "no golden picture " + golden + " (run with QMV_UPDATE_GOLDEN=1 to write it)";
+    }
+    std::string output;
+    FILE* pipe = popen(("compare -metric AE -fuzz 12% '" + golden + "' '" + shot + "' null: 2>&1").c_str(), "r");
+    if (pipe != nullptr) {
+        char buffer[128];
+        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            output += buffer;
+        }
+        pclose(pipe);
+    }
+    const double differing = std::atof(output.c_str());
+    if (output.empty() || output[0] < '0' || output[0] > '9') {
+        return name + ": compare failed: " + output;
+    }
+    const double limit = share * 800.0 * 600.0;
+    if (differing <= limit) {
+        return std::string();
+    }
+    // The test's folder goes with it; the screenshot is kept for a look.
+    const std::filesystem::path kept = std::filesystem::path(QMV_BINARY_DIR) / "e2e-failed" / (name + ".png");
+    std::filesystem::create_directories(kept.parent_path());
+    std::filesystem::copy_file(shot, kept, std::filesystem::copy_options::overwrite_existing);
+    return name + ": " + output + " pixels differ from the golden picture (at most " +
+           std::to_string(static_cast<int>(limit)) + "); the screenshot is kept as " + kept.string();
+}
+
+// Descrambles a stored ".!" file into `plain` with the project's scramble tool.
+bool Descramble(const std::string& scrambled, const std::string& plain)
+{
+    const std::string tool = std::string(QMV_BINARY_DIR) + "/tools/scramble/scramble";
+    return std::system((tool + " '" + scrambled + "' '" + plain + "'").c_str()) == 0;
+}
+
+pid_t StartProgram(const std::string& program, const std::string& errorLog)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Neither output stream may hold the test runner's pipe open.
+        if (freopen(errorLog.c_str(), "w", stderr) == nullptr || freopen("/dev/null", "w", stdout) == nullptr ||
+            chdir("/") != 0) {
+            _exit(126);
+        }
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Ends the game when the test leaves early, so no window outlives it.
+struct KillOnExit {
+    pid_t pid;
+    ~KillOnExit()
+    {
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string text;
+    if (FILE* file = std::fopen(path.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            text.append(buffer, got);
+        }
+        std::fclose(file);
+    }
+    return text;
+}
+
+// Colours of the game's scenes at points that tell them apart.
+const std::string kCream = "srgb(255,248,231)";      // the splash card, the dialogs' panels
+const std::string kFullBar = "srgb(233,196,106)";    // the loading bar's right end, once full
+const std::string kTrophyLabel = "srgb(238,234,220)";  // the trophy room's description box
+
+}  // namespace
+
+TEST_F(GameE2ETest, FromTheSplashThroughEveryFrontSceneToQuitting)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const std::string shots = (folder / "shots").string();
+    std::filesystem::create_directories(shots);
+    const std::string errors = (folder / "stderr.txt").string();
+    const pid_t game = StartProgram(kRunDir + "/quorvel", errors);
+    ASSERT_GT(game, 0);
+    KillOnExit guard{game};
+    std::string window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
+    window = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(window.empty());
+    auto shoot = [&](const std::string& name) {
+        const std::string path = shots + "/" + name + ".png";
+        EXPECT_TRUE(Screenshot(window, path)) << name;
+        EXPECT_EQ(CompareWithSceneGolden("e2e_" + name, path), "");
+    };
+    auto click = [&](int x, int y) {
+        EXPECT_TRUE(Xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+                        " click 1"));
+    };
+
+    ASSERT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash card shows";
+    shoot("splash");
+    ASSERT_EQ(PixelColour(window, 590, 420, kFullBar, 30), kFullBar) << "the loading bar fills";
+    // The logo's letters have rolled in well before the least loading time ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    shoot("load");
+    ASSERT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the menu asks for the first player";
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    shoot("newplayer");
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    click(400, 310);
+    EXPECT_TRUE(Xdo("type --delay 60 'Ann'"));
+    EXPECT_TRUE(Xdo("key Return"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    shoot("menu");
+
+    click(145, 457);    // Settings
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    shoot("settings");
+    click(210, 457);    // its OK
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+
+    click(145, 277);    // Trophy room
+    ASSERT_EQ(PixelColour(window, 300, 536, kTrophyLabel, 20), kTrophyLabel) << "the trophy room opens";
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_TRUE(Xdo("mousemove --window " + window + " 235 140"));    // over a trophy to be earned
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    shoot("trophy");
+    click(680, 536);    // Main menu
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_NE(PixelColour(window, 300, 536, kTrophyLabel, 1), kTrophyLabel) << "back in the menu";
+
+    click(145, 522);    // Quit
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    shoot("quit");
+    click(316, 344);    // Yes
+    const int code = WaitExit(game, 15);
+    if (code == -1) {
+        kill(game, SIGKILL);
+        waitpid(game, nullptr, 0);
+    }
+    EXPECT_EQ(code, 0) << "yes to the quit question ends the game";
+    EXPECT_EQ(ShutdownCorrect(), "true") << "an orderly end is recorded";
+    const std::string players = (folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel/players/players.plrs.!").string();
+    const std::string plain = (folder / "players.xml").string();
+    ASSERT_TRUE(Descramble(players, plain));
+    EXPECT_EQ(std::system(("xmllint --noout '" + plain + "'").c_str()), 0) << ReadWholeFile(plain);
+    EXPECT_NE(ReadWholeFile(plain).find("Ann"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(errors).find("cannot"), std::string::npos) << ReadWholeFile(errors);
+}
+
+TEST_F(GameE2ETest, DataWithoutOptionalFilesOrWithAMissingPictureStillRuns)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        std::string program;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"no branding or partners",
+         ProgramCopy(folder / "optional", {"splash", "properties"},
+                     [](const fs::path& copy) {
+                         fs::remove(copy / "splash/branding.xml");
+                         fs::remove(copy / "properties/partners.xml");
+                     }),
+         nullptr},
+        {"no menu background",
+         ProgramCopy(folder / "picture", {"images"},
+                     [](const fs::path& copy) { fs::remove(copy / "images/frontend/background_menu.png"); }),
+         "IMAGE_MENU_BACKGROUND"},
+    };
+    for (const Case& c : cases) {
+        const std::string errors = (folder / (std::string(c.name) + ".txt")).string();
+        const pid_t game = StartProgram(c.program, errors);
+        ASSERT_GT(game, 0);
+        KillOnExit guard{game};
+        std::string window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
+        window = window.substr(0, window.find('\n'));
+        ASSERT_FALSE(window.empty()) << c.name;
+        // The menu's new-player dialog shows that start-up went all the way.
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << c.name;
+        RunScript("Quorvel 10 --pid " + std::to_string(game));
+        const int code = WaitExit(game, 15);
+        if (code == -1) {
+            kill(game, SIGKILL);
+            waitpid(game, nullptr, 0);
+        }
+        EXPECT_EQ(code, 0) << c.name << ": " << ReadWholeFile(errors);
+        if (c.logged != nullptr) {
+            EXPECT_NE(ReadWholeFile(errors).find(c.logged), std::string::npos)
+                << c.name << ": the missing picture's key is logged: " << ReadWholeFile(errors);
+        }
+    }
 }
