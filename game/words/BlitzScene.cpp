@@ -1142,4 +1142,6 @@ void BlitzScene::LoadRound()
     ShowTimer(static_cast<float>(m_TimeLeft) / BlitzRules::kFullClock);
     SelectWord(first);
     RefreshLabels();
+    Platform::Log("Blitz game restored: round %d, %d words\n", static_cast<int>(m_Round),
+                  static_cast<int>(racks.size()));
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -24,6 +25,7 @@ using namespace gameprocess;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+const std::string kCream = "srgb(255,248,231)";
 
 class BlitzE2ETest : public ::testing::Test {
 protected:
@@ -64,6 +66,23 @@ protected:
         RunScript("Quorvel 10 --pid " + std::to_string(game));
         EXPECT_EQ(WaitExit(game, 20), 0);
         game = -1;
+    }
+    // Clicks the menu's Blitz button until the game says it entered Blitz:
+    // it logs the words it deals, or the restore of a saved game.
+    bool EnterBlitz(bool restore = false)
+    {
+        for (int second = 0; second < 40; ++second) {
+            if (second % 3 == 0) {
+                Click(440, 380);
+            }
+            Wait(1000);
+            std::ifstream in(folder / "errors.txt");
+            const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (restore ? log.find("Blitz game restored") != std::string::npos : Words().size() == 5) {
+                return true;
+            }
+        }
+        return false;
     }
     // The source words the game logged for round 1, in dealing order.
     std::vector<std::string> Words() const
@@ -108,16 +127,20 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
 {
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     ASSERT_NO_FATAL_FAILURE(Start());
-    // After the splash and the loading screen the menu asks for a player.
-    Wait(15000);
+    // The splash card is cream in the middle; after it and the loading
+    // screen the menu asks for a player in a cream panel at the same place.
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
+    Wait(8000);
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the new-player dialog opens";
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
     Keys("Return");
     Wait(1500);
-    Click(440, 380);  // Blitz
-    Wait(4000);
-    Click(285, 414);  // the tutorial's OK
+    ASSERT_TRUE(EnterBlitz());
+    // The first visit shows the tutorial, cream at the same place.
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 20), kCream) << "the tutorial opens";
+    Click(285, 414);  // its OK
     Wait(1500);
     const std::vector<std::string> words = Words();
     ASSERT_EQ(words.size(), 5u) << "round 1 deals five words";
@@ -167,10 +190,11 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     // The next start restores the game on its first open word; a fourth word
     // and giving up end the game with a score the table takes.
     ASSERT_NO_FATAL_FAILURE(Start());
-    Wait(12000);
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
+    Wait(7000);
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
-    Click(440, 380);
-    Wait(3000);
+    ASSERT_TRUE(EnterBlitz(true));
+    Wait(2000);
     EXPECT_FALSE(std::filesystem::exists(savedFile))
         << "a restored game is played once";
     Type(words[3]);

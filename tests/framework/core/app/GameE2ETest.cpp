@@ -19,36 +19,11 @@
 namespace {
 
 using gameprocess::kRunDir;
+using gameprocess::PixelColour;
 using gameprocess::RunScript;
 using gameprocess::StartGame;
 using gameprocess::WaitExit;
 using gameprocess::Xdo;
-
-// The colour at (x, y) of the window with the X id `window`, as
-// ImageMagick names it; the first frames may still be on their way, so it
-// waits for `expected`.
-std::string PixelColour(const std::string& window, int x, int y, const std::string& expected, int seconds)
-{
-    std::string colour;
-    const std::string command = "import -window '" + window + "' -format '%[pixel:p{" + std::to_string(x) + "," +
-                                std::to_string(y) + "}]' info: 2>/dev/null";
-    for (int i = 0; i < seconds * 10; ++i) {
-        colour.clear();
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe != nullptr) {
-            char buffer[128];
-            while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-                colour += buffer;
-            }
-            pclose(pipe);
-        }
-        if (colour == expected) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return colour;
-}
 
 // The game's "shutdowncorrect" registry text; "<missing>" when absent.
 std::string ShutdownCorrect()
