@@ -130,6 +130,20 @@ public:
         // The pointer leaves the buttons, so no hover glow stays in a picture.
         Xdo("mousemove --window " + m_Window + " 790 595");
     }
+    // Clicks a menu button until the log shows `pattern` (the menu may still
+    // be loading on a busy machine); the first group of the match.
+    std::string Choose(int x, int y, const std::string& pattern) const
+    {
+        Xdo("windowfocus --sync " + m_Window);
+        for (int attempt = 0; attempt < 30; ++attempt) {
+            Click(x, y);
+            const std::string found = WaitForLog(pattern, 2);
+            if (!found.empty()) {
+                return found;
+            }
+        }
+        return std::string();
+    }
     void Type(const std::string& word) const
     {
         Xdo("type --delay 40 " + word);
@@ -311,10 +325,8 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     Game run(folder / "untimed.log", {});
     ASSERT_FALSE(run.Window().empty());
-    Sleep(10000);   // the splash and the loading screen
-    Xdo("windowfocus --sync " + run.Window());
-    run.Click(440, 242);   // Untimed game
-    const std::string word = run.WaitForLog("Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)", 20);
+    Sleep(7000);   // the splash and the loading screen
+    const std::string word = run.Choose(440, 242, "Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)");
     ASSERT_FALSE(word.empty()) << run.Log();
     const std::vector<std::string> answers = Answers(word);
     ASSERT_GE(answers.size(), 3u);
@@ -346,9 +358,8 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
 
     // Back in the mode, the game goes on where it was left.
     Game again(folder / "untimed2.log", {});
-    Sleep(10000);
-    again.Click(440, 242);
-    EXPECT_FALSE(again.WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << again.Log();
+    Sleep(7000);
+    EXPECT_FALSE(again.Choose(440, 242, "The saved game CLASSIC_UNTIMED (is restored)").empty()) << again.Log();
     EXPECT_EQ(again.Close(), 0);
     EXPECT_EQ(Attribute(SaveXml("CLASSIC_UNTIMED"), "SCORE"), std::to_string(expected));
 }
@@ -360,10 +371,8 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     Game run(folder / "timed.log", {});
     ASSERT_FALSE(run.Window().empty());
-    Sleep(10000);
-    Xdo("windowfocus --sync " + run.Window());
-    run.Click(440, 172);   // Timed game
-    ASSERT_FALSE(run.WaitForLog("Round 1 of CLASSIC_TIMED", 20).empty()) << run.Log();
+    Sleep(7000);
+    ASSERT_FALSE(run.Choose(440, 172, "Round 1 of CLASSIC_TIMED").empty()) << run.Log();   // Timed game
     Sleep(2500);
     auto answer = [&run](const std::string& pattern) {
         run.Click(400, 467);   // the pass or give-up button
@@ -401,10 +410,8 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     };
     {
         auto run = day("2026-03-01 23:00:00", "wotd1.log");   // 09:00 UTC
-        Sleep(10000);
-        Xdo("windowfocus --sync " + run->Window());
-        run->Click(440, 312);   // Word of the day
-        const std::string word = run->WaitForLog("Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)", 20);
+        Sleep(7000);
+        const std::string word = run->Choose(440, 312, "Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)");
         ASSERT_FALSE(word.empty()) << run->Log();
         Sleep(2500);
         run->Type(Answers(word).front());
@@ -416,17 +423,15 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     EXPECT_EQ(Attribute(save, "DAY"), std::to_string(GameScene::DayNumber(march1)));
     {
         auto run = day("2026-03-02 01:00:00", "wotd2.log");   // 11:00 UTC, March 1
-        Sleep(10000);
-        run->Click(440, 312);
-        EXPECT_FALSE(run->WaitForLog("The saved game WORD_OF_THE_DAY (is restored)", 20).empty()) << run->Log();
+        Sleep(7000);
+        EXPECT_FALSE(run->Choose(440, 312, "The saved game WORD_OF_THE_DAY (is restored)").empty()) << run->Log();
         EXPECT_EQ(run->Close(), 0);
     }
     ASSERT_FALSE(SaveXml("WORD_OF_THE_DAY").empty()) << "leaving again keeps the round";
     {
         auto run = day("2026-03-02 14:30:00", "wotd3.log");   // 00:30 UTC, March 2
-        Sleep(10000);
-        run->Click(440, 312);
-        EXPECT_FALSE(run->WaitForLog("WORD_OF_THE_DAY (is of another day)", 20).empty()) << run->Log();
+        Sleep(7000);
+        EXPECT_FALSE(run->Choose(440, 312, "WORD_OF_THE_DAY (is of another day)").empty()) << run->Log();
         EXPECT_EQ(run->Close(), 0);
     }
 }
