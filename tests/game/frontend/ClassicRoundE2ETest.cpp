@@ -10,7 +10,6 @@
 // only.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -30,6 +30,7 @@
 #include "game/words/AnagramTable.h"
 #include "game/words/GameScene.h"
 #include "game/words/WordTree.h"
+#include "tests/framework/core/app/GameProcess.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -37,31 +38,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kRunDir = QMV_RUN_DIR;
-const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
+using gameprocess::kRunDir;
+using gameprocess::RunScript;
+using gameprocess::Xdo;
 constexpr int kChannelTolerance = 8;
 constexpr double kPixelShare = 0.005;
 // The player's stored pool position and the framework generator's seed.
 constexpr const char* kPlayerSeed = "20261207";
 constexpr const char* kRandomSeed = "7";
-
-std::string Output(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        pclose(pipe);
-    }
-    return output;
-}
-
-bool Xdo(const std::string& arguments)
-{
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 void Sleep(int milliseconds)
 {
@@ -79,26 +63,26 @@ std::string ReadText(const fs::path& path)
 // One run of the program, its stderr (the log) kept in a file.
 class Game {
 public:
+    // `environment` ("NAME=value") is given to this run of the program only.
     Game(const fs::path& log, const std::vector<std::string>& environment) : m_Log(log)
     {
-        m_Pid = fork();
-        if (m_Pid == 0) {
-            const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) {
-                dup2(fd, STDERR_FILENO);
-                close(fd);
-            }
-            for (const std::string& pair : environment) {
-                putenv(const_cast<char*>(pair.c_str()));
-            }
-            if (chdir("/") == 0) {
-                const std::string program = kRunDir + "/quorvel";
-                execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            }
-            _exit(127);
+        std::vector<std::pair<std::string, const char*>> kept;
+        for (const std::string& pair : environment) {
+            const std::string name = pair.substr(0, pair.find('='));
+            const char* before = std::getenv(name.c_str());
+            kept.emplace_back(name, before != nullptr ? strdup(before) : nullptr);
+            setenv(name.c_str(), pair.substr(name.size() + 1).c_str(), 1);
         }
-        const std::string id = Output("/usr/bin/python3 " + kCloseScript + " Quorvel 60 --id-only --pid " +
-                                      std::to_string(m_Pid));
+        m_Pid = gameprocess::StartGame(log.string());
+        for (const auto& [name, before] : kept) {
+            if (before != nullptr) {
+                setenv(name.c_str(), before, 1);
+                free(const_cast<char*>(before));
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+        const std::string id = RunScript("Quorvel 60 --id-only --pid " + std::to_string(m_Pid));
         m_Window = id.substr(0, id.find('\n'));
     }
     ~Game()
@@ -160,20 +144,24 @@ public:
     // The window closed as a window manager would; the exit status.
     int Close()
     {
-        Output("/usr/bin/python3 " + kCloseScript + " Quorvel 10 --pid " + std::to_string(m_Pid));
-        return Wait(20);
+        // A busy display may drop the first request: ask again while the
+        // program still runs.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RunScript("Quorvel 10 --pid " + std::to_string(m_Pid));
+            const int code = Wait(10);
+            if (code != -1) {
+                return code;
+            }
+        }
+        return -1;
     }
     int Wait(int seconds)
     {
-        for (int i = 0; i <= seconds * 20; ++i) {
-            int status = 0;
-            if (waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-                m_Pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            Sleep(50);
+        const int code = gameprocess::WaitExit(m_Pid, seconds);
+        if (code != -1) {
+            m_Pid = -1;
         }
-        return -1;
+        return code;
     }
 
 private:
@@ -265,12 +253,8 @@ class ClassicRoundE2ETest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("qmv_classic_e2e_" + std::to_string(getpid()));
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            fs::create_directories(folder / name);
-            fs::permissions(folder / name, fs::perms::owner_all);
-            setenv(name, (folder / name).c_str(), 1);
-        }
+        folder = gameprocess::UseOwnFolders("qmv_classic_e2e_");
+        fs::permissions(folder / "XDG_RUNTIME_DIR", fs::perms::owner_all);
         setenv("QMV_RANDOM_SEED", kRandomSeed, 1);
         game = folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel";
         fs::create_directories(game / "players");
