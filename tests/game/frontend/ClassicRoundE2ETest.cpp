@@ -348,8 +348,9 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     EXPECT_EQ(Attribute(SaveXml("CLASSIC_UNTIMED"), "SCORE"), std::to_string(expected));
 }
 
-// A timed game: a pass by the question, a pass when the clock runs out, then
-// the give-up ends the game, opens the end-of-game dialog and keeps no save.
+// A timed game: a pass by the question, a pass when the clock runs out, a
+// round won with its full-length word, and the give-up ends the game: its
+// score enters the high-score table (a well-formed file) and no save is kept.
 TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
 {
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
@@ -372,11 +373,31 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
     EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_PASSROUND)", 140).empty()) << run.Log();
     Sleep(1000);
     Xdo("key Return");
-    EXPECT_FALSE(run.WaitForLog("Round 3 of CLASSIC_TIMED", 10).empty()) << run.Log();
+    const std::string third = run.WaitForLog("Round 3 of CLASSIC_TIMED: the source word is ([a-z]+)", 10);
+    ASSERT_FALSE(third.empty()) << run.Log();
     Sleep(2500);
-    EXPECT_FALSE(answer("The game scene opens (DIALOG_ENDGAME)").empty()) << run.Log();
+    // The full-length word wins round 3 (its 1000 and more beat the lowest
+    // of the table's first scores); round 4 is given up.
+    run.Type(third);
+    const auto n = static_cast<std::int32_t>(third.size());
+    const std::int32_t score = 10 * n * n + GameScene::kBingoBonus;
+    Sleep(2000);
+    run.Click(400, 467);   // Next round
+    EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << run.Log();
+    Sleep(1500);
+    Xdo("key Return");
+    EXPECT_FALSE(run.WaitForLog("Round 4 of CLASSIC_TIMED", 10).empty()) << run.Log();
+    Sleep(2500);
+    EXPECT_FALSE(answer("The game scene opens (DIALOG_CONGRATS)").empty()) << run.Log();
     EXPECT_EQ(run.Close(), 0);
     EXPECT_EQ(SaveXml("CLASSIC_TIMED"), "") << "a finished game leaves no save";
+    const fs::path scores = game / "players/scores.xml.!";
+    ASSERT_TRUE(fs::exists(scores));
+    const std::string table = QmvTest::ReadScrambled(scores.string());
+    std::ofstream(folder / "scores.xml") << table;
+    EXPECT_EQ(std::system(("xmllint --noout " + (folder / "scores.xml").string()).c_str()), 0);
+    EXPECT_NE(table.find("scorevalue=\"" + std::to_string(score) + "\" playername=\"Ann\""), std::string::npos)
+        << "the score " << score << " is in the table:\n" << table;
 }
 
 // Under libfaketime, for a player fourteen hours east of UTC: a
