@@ -69,11 +69,11 @@ inline int WaitExit(pid_t pid, int seconds)
     return -1;
 }
 
-// Runs the window script (close_window.py) and answers what it printed.
-inline std::string RunScript(const std::string& arguments)
+// Runs a shell command and answers what it printed.
+inline std::string Output(const std::string& command)
 {
     std::string output;
-    FILE* pipe = popen(("/usr/bin/python3 " + kCloseScript + " " + arguments).c_str(), "r");
+    FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return output;
     }
@@ -83,6 +83,12 @@ inline std::string RunScript(const std::string& arguments)
     }
     pclose(pipe);
     return output;
+}
+
+// Runs the window script (close_window.py) and answers what it printed.
+inline std::string RunScript(const std::string& arguments)
+{
+    return Output("/usr/bin/python3 " + kCloseScript + " " + arguments);
 }
 
 // Runs an xdotool command line; true when it succeeded.

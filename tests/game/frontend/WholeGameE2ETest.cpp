@@ -1,0 +1,307 @@
+// The whole game as a player meets it: the real program under Xvfb with
+// folders of its own and its sound captured through SDL's disk driver. A
+// new player is made, the high scores are read, an untimed round is won by
+// typing every answer the answer table knows, and the window is closed at
+// the next-round dialog. Started again, the program goes on with the saved
+// game, which the in-game menu stops again; the settings turn the music
+// down to nothing and the longest source word to seven, and the menu's Quit
+// asks before the program ends with 0. The stored files are read back
+// descrambled and must be well-formed XML; sox measures the capture over
+// the stretches in which the menu music and the game music were due,
+// against the silent splash, and over the menu once the music was turned
+// down. With QMV_SCREENSHOT_DIR set the suite also
+// leaves its pictures there.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+
+#include "framework/core/object/SmartPtr.h"
+#include "game/words/AnagramTable.h"
+#include "game/words/WordTree.h"
+#include "tests/framework/core/app/GameProcess.h"
+#include "tests/framework/core/data/DataTestSupport.h"
+#include "tests/framework/graphics/GoldenImage.h"
+
+using namespace gameprocess;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The capture's format: what the sound engine opens the output with.
+constexpr int kBytesPerSecond = 44100 * 2 * 2;
+
+void Sleep(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+std::string ReadText(const fs::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The answers a round of `word` gives slots, as the scene builds them.
+std::vector<std::string> Answers(const std::string& word)
+{
+    WordTree main;
+    WordTree second;
+    EXPECT_TRUE(main.LoadFile(kRunDir + "/data/Quorvel2Words.tree"));
+    EXPECT_TRUE(second.LoadFile(kRunDir + "/data/TollivaneWords.tree"));
+    const auto answers = main.FindAnagrams(Qmv2::UTF8String(word));
+    const auto accepted = second.FindAnagrams(Qmv2::UTF8String(word));
+    Qmv2::SmartPtr<AnagramTable> table(new AnagramTable(0.0f, 0.0f));
+    table->Build(answers.get(), accepted.get());
+    return {table->GetAnswers().begin(), table->GetAnswers().end()};
+}
+
+class WholeGameE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = UseOwnFolders("qmv_wholegame_e2e_");
+        fs::permissions(folder / "XDG_RUNTIME_DIR", fs::perms::owner_all);
+        capture = folder / "capture.raw";
+        setenv("QMV_RANDOM_SEED", "7", 1);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+        stored = folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel";
+    }
+    void TearDown() override
+    {
+        if (game > 0 && WaitExit(game, 0) == -1) {
+            kill(game, SIGKILL);
+            waitpid(game, nullptr, 0);
+        }
+        for (const char* name : {"QMV_RANDOM_SEED", "SDL_AUDIODRIVER", "SDL_DISKAUDIOFILE"}) {
+            unsetenv(name);
+        }
+        if (std::getenv("QMV_KEEP_E2E") == nullptr) {
+            fs::remove_all(folder);
+        }
+    }
+
+    void Start(const std::string& log)
+    {
+        logFile = folder / log;
+        game = StartGame(logFile.string());
+        ASSERT_GT(game, 0);
+        window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
+        window = window.substr(0, window.find('\n'));
+        ASSERT_FALSE(window.empty());
+    }
+    void Click(int x, int y)
+    {
+        EXPECT_TRUE(Xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+                        " sleep 0.2 click 1"));
+        Xdo("mousemove --window " + window + " 790 595");
+    }
+    void Type(const std::string& word)
+    {
+        EXPECT_TRUE(Xdo("type --delay 40 " + word));
+        EXPECT_TRUE(Xdo("key Return"));
+    }
+    std::string WaitForLog(const std::string& pattern, int seconds) const
+    {
+        const std::regex re(pattern);
+        for (int i = 0; i <= seconds * 10; ++i) {
+            const std::string log = ReadText(logFile);
+            std::smatch match;
+            if (std::regex_search(log, match, re)) {
+                return match.size() > 1 ? match[1].str() : match[0].str();
+            }
+            Sleep(100);
+        }
+        return std::string();
+    }
+    graphicstest::Picture Shot(const std::string& name)
+    {
+        const fs::path file = folder / (name + ".png");
+        std::system(("import -window " + window + " png:" + file.string() + " 2>/dev/null").c_str());
+        graphicstest::Picture picture;
+        EXPECT_TRUE(graphicstest::ReadPng(file.string(), picture)) << name;
+        if (const char* keep = std::getenv("QMV_SCREENSHOT_DIR")) {
+            fs::create_directories(keep);
+            fs::copy_file(file, fs::path(keep) / (name + ".png"), fs::copy_options::overwrite_existing);
+        }
+        return picture;
+    }
+    // How far the capture has come, in seconds of sound.
+    double CaptureSeconds() const
+    {
+        std::error_code error;
+        const auto size = fs::file_size(capture, error);
+        return error ? 0.0 : static_cast<double>(size) / kBytesPerSecond;
+    }
+    // sox's RMS amplitude of the capture over [from, from + seconds).
+    double Rms(double from, double seconds) const
+    {
+        char command[512];
+        std::snprintf(command, sizeof command,
+                      "sox -t raw -r 44100 -e signed -b 16 -c 2 '%s' -n trim %.3f %.3f stat 2>&1",
+                      capture.c_str(), from, seconds);
+        const std::string report = Output(command);
+        std::smatch match;
+        const std::regex rms("RMS +amplitude: +([0-9.e+-]+)");
+        return std::regex_search(report, match, rms) ? std::stod(match[1]) : -1.0;
+    }
+    std::string StoredXml(const fs::path& file)
+    {
+        if (!fs::exists(file)) {
+            return std::string();
+        }
+        const std::string xml = QmvTest::ReadScrambled(file.string());
+        const fs::path plain = folder / (file.filename().string() + ".xml");
+        std::ofstream(plain) << xml;
+        EXPECT_EQ(std::system(("xmllint --noout '" + plain.string() + "'").c_str()), 0) << xml;
+        return xml;
+    }
+    // The number of pixels of `b` that differ clearly from `a`.
+    static int Changed(const graphicstest::Picture& a, const graphicstest::Picture& b)
+    {
+        if (a.argb.size() != b.argb.size()) {
+            return -1;
+        }
+        int changed = 0;
+        for (std::size_t i = 0; i < a.argb.size(); ++i) {
+            for (int shift = 0; shift < 24; shift += 8) {
+                if (std::abs(static_cast<int>((a.argb[i] >> shift) & 0xFF) -
+                             static_cast<int>((b.argb[i] >> shift) & 0xFF)) > 24) {
+                    ++changed;
+                    break;
+                }
+            }
+        }
+        return changed;
+    }
+
+    fs::path folder;
+    fs::path capture;
+    fs::path stored;
+    fs::path logFile;
+    pid_t game = -1;
+    std::string window;
+};
+
+}  // namespace
+
+TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsByTheQuestion)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    ASSERT_NO_FATAL_FAILURE(Start("first.log"));
+    // Before the menu's music starts, the splash is silent: the stretch that
+    // tells the floor of the capture.
+    Sleep(1500);
+    const double floor = Rms(0.2, 1.0);
+    Sleep(13500);   // the splash and the loading screen; the menu asks for a player
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    Click(400, 310);
+    EXPECT_TRUE(Xdo("type --delay 60 Ann"));
+    EXPECT_TRUE(Xdo("key Return"));
+    Sleep(2500);
+    const graphicstest::Picture menu = Shot("menu");
+    const double menuFrom = CaptureSeconds();
+    Sleep(2500);
+    const double menuMusic = Rms(menuFrom, 2.0);
+    EXPECT_GT(menuMusic, 0.01) << "the menu music plays (floor " << floor << ")";
+    EXPECT_GT(menuMusic, 10.0 * floor + 1e-4);
+
+    // The high scores open over the menu and their OK closes them again.
+    Click(144, 335);
+    Sleep(2000);
+    EXPECT_GT(Changed(menu, Shot("highscores")), 800 * 600 / 4) << "the high scores cover the menu";
+    Click(395, 510);
+    Sleep(1500);
+    EXPECT_LT(Changed(menu, Shot("menu_again")), 800 * 600 / 50) << "OK closes the high scores";
+
+    // An untimed round: every answer typed wins it.
+    Click(440, 242);
+    const std::string word = WaitForLog("Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)", 20);
+    ASSERT_FALSE(word.empty()) << ReadText(logFile);
+    const std::vector<std::string> answers = Answers(word);
+    ASSERT_GE(answers.size(), 3u);
+    Sleep(3500);   // the tutorial, then the balls roll in
+    Xdo("key Return");
+    Sleep(1500);
+    Shot("classic");
+    const double gameFrom = CaptureSeconds();
+    Sleep(2000);
+    const double gameMusic = Rms(gameFrom, 1.5);
+    EXPECT_GT(gameMusic, 10.0 * floor + 1e-4) << "the game music plays";
+    for (const std::string& answer : answers) {
+        Type(answer);
+        Sleep(600);
+    }
+    std::printf("capture RMS: floor %.5f, menu music %.5f, game music %.5f\n", floor, menuMusic, gameMusic);
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << ReadText(logFile);
+    Sleep(3000);
+    Shot("classic_won");
+    RunScript("Quorvel 10 --pid " + std::to_string(game));
+    EXPECT_EQ(WaitExit(game, 20), 0) << "closing the window at the next round saves and ends";
+    game = -1;
+
+    const std::string save = StoredXml(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!");
+    ASSERT_FALSE(save.empty()) << "the won round leaves round 2 to play";
+    EXPECT_NE(save.find("ROUND=\"2\""), std::string::npos) << save;
+    const std::string players = StoredXml(stored / "players/players.plrs.!");
+    EXPECT_NE(players.find("name=\"Ann\""), std::string::npos) << players;
+
+    // The second start goes on with the saved game; back in the menu, Quit
+    // asks first and Yes ends the program cleanly.
+    ASSERT_NO_FATAL_FAILURE(Start("second.log"));
+    Sleep(12000);
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    Click(440, 242);
+    EXPECT_FALSE(WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << ReadText(logFile);
+    Sleep(2000);
+    EXPECT_FALSE(fs::exists(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!")) << "a restored game is played once";
+    Click(90, 560);   // Menu
+    Sleep(2000);
+    Shot("game_menu");
+    Click(400, 352);   // Stop game
+    Sleep(2500);
+    Click(316, 366);   // Yes
+    Sleep(3000);
+    Shot("after_stop");
+    // Settings: the music slider pulled to nothing and the longest source
+    // word set to seven; OK keeps both, and the menu falls silent.
+    Click(144, 455);
+    Sleep(2000);
+    Shot("settings");
+    EXPECT_TRUE(Xdo("mousemove --window " + window + " 402 318 sleep 0.3 mousedown 1 sleep 0.2 mousemove --window " +
+                    window + " 330 318 sleep 0.2 mousemove --window " + window + " 240 318 sleep 0.3 mouseup 1"));
+    Sleep(500);
+    Click(380, 390);   // 7
+    Sleep(500);
+    Click(252, 458);   // OK
+    Sleep(1500);
+    const double quietFrom = CaptureSeconds();
+    Sleep(2500);
+    const double quietMenu = Rms(quietFrom, 2.0);
+    std::printf("capture RMS with the music at nothing: %.5f\n", quietMenu);
+    EXPECT_LT(quietMenu, menuMusic / 20.0) << "the music turned down to nothing is not heard";
+
+    // Quit asks first; Yes ends the program with 0.
+    Click(144, 520);
+    Sleep(2000);
+    Shot("quit");
+    Click(316, 344);   // Yes
+    EXPECT_EQ(WaitExit(game, 20), 0);
+    game = -1;
+    EXPECT_FALSE(StoredXml(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!").empty()) << "the stopped round is kept";
+    EXPECT_NE(StoredXml(stored / "players/players.plrs.!").find("MAX=\"7\""), std::string::npos)
+        << "the longest source word is the player's setting";
+}
