@@ -305,3 +305,68 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     EXPECT_NE(StoredXml(stored / "players/players.plrs.!").find("MAX=\"7\""), std::string::npos)
         << "the longest source word is the player's setting";
 }
+
+// The other modes from the same menu: the word of the day takes an answer
+// and goes back to the menu by its own Stop, Blitz takes its first dealt
+// word, and a crossword round is dealt; each is kept when the window closes,
+// with the score of what was typed.
+TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    auto score = [](const std::string& word) { return std::to_string(10 * word.size() * word.size()); };
+    ASSERT_NO_FATAL_FAILURE(Start("wotd.log"));
+    Sleep(15000);
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    Click(400, 310);
+    EXPECT_TRUE(Xdo("type --delay 60 Ann"));
+    EXPECT_TRUE(Xdo("key Return"));
+    Sleep(2500);
+    Click(440, 312);   // Word of the day
+    const std::string word = WaitForLog("Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)", 20);
+    ASSERT_FALSE(word.empty()) << ReadText(logFile);
+    Sleep(3500);
+    Xdo("key Return");   // the tutorial
+    Sleep(1500);
+    const std::string first = Answers(word).front();
+    Type(first);
+    Sleep(2500);
+    Shot("word_of_the_day");
+    Click(90, 560);    // Menu
+    Sleep(2000);
+    Click(400, 352);   // Stop game
+    Sleep(2000);
+    Click(316, 366);   // Yes
+    Sleep(3000);
+    const std::string wotd = StoredXml(stored / "savegames/Ann/WORD_OF_THE_DAY.sav.!");
+    EXPECT_NE(wotd.find("SCORE=\"" + score(first) + "\""), std::string::npos) << first << "\n" << wotd;
+
+    Click(440, 380);   // Blitz
+    Sleep(4000);
+    Click(285, 414);   // the tutorial's OK
+    const std::string blitzWord = WaitForLog("Round 1 of BLITZ, word 1: ([a-z]+)", 10);
+    ASSERT_FALSE(blitzWord.empty()) << ReadText(logFile);
+    Sleep(1500);
+    Type(blitzWord);
+    Sleep(2000);
+    Shot("blitz");
+    RunScript("Quorvel 10 --pid " + std::to_string(game));
+    EXPECT_EQ(WaitExit(game, 20), 0);
+    game = -1;
+    const std::string blitz = StoredXml(stored / "savegames/Ann/BLITZ.sav.!");
+    EXPECT_NE(blitz.find("SCORE=\"" + score(blitzWord) + "\""), std::string::npos) << blitzWord << "\n" << blitz;
+
+    ASSERT_NO_FATAL_FAILURE(Start("crisscross.log"));
+    Sleep(12000);
+    EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    Click(440, 450);   // Crisscross
+    EXPECT_FALSE(WaitForLog("Round 1 of CROSSWORD: the source word is ([a-z]+)", 20).empty()) << ReadText(logFile);
+    Sleep(4000);
+    Xdo("key Return");   // the tutorial
+    Sleep(2000);
+    Shot("crisscross");
+    RunScript("Quorvel 10 --pid " + std::to_string(game));
+    EXPECT_EQ(WaitExit(game, 20), 0);
+    game = -1;
+    EXPECT_NE(StoredXml(stored / "savegames/Ann/CROSSWORD.sav.!").find("ROUND"), std::string::npos);
+    EXPECT_FALSE(StoredXml(stored / "players/players.plrs.!").empty());
+}
