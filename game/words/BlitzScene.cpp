@@ -28,12 +28,14 @@
 #include "game/words/BlitzSave.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/GameMode.h"
+#include "game/words/GameSceneSupport.h"
 #include "game/words/LetterBall.h"
 #include "game/words/WordTree.h"
 #include "game/words/iRoundFrontEnd.h"
 #include "game/words/iRoundProfile.h"
 
 using namespace Qmv2;
+using namespace GameSceneSupport;
 
 namespace {
 
@@ -44,36 +46,6 @@ constexpr float kTypedTop = 212.0f;
 constexpr float kColumnLeft = 10.0f;
 constexpr float kMarkLeft = 207.0f;
 
-// Framework key codes the scene acts on.
-constexpr std::int32_t kKeyBackspace = 1;
-constexpr std::int32_t kKeyTab = 2;
-constexpr std::int32_t kKeyDelete = 4;
-constexpr std::int32_t kKeyEnter = 5;
-constexpr std::int32_t kKeySpace = 17;
-constexpr std::int32_t kKeyLeft = 20;
-constexpr std::int32_t kKeyUp = 21;
-constexpr std::int32_t kKeyRight = 22;
-constexpr std::int32_t kKeyDown = 23;
-
-template <typename T>
-T* FindTyped(const GameNode& scene, const char* name)
-{
-    GameNode* node = scene.FindChild(name, true);
-    return node != nullptr && node->IsOfType(&T::s_Type) ? static_cast<T*>(node) : nullptr;
-}
-
-AbstractPlayer* CurrentPlayer()
-{
-    PlayerManager* players = PlayerManager::GetInstance();
-    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
-}
-
-void SavePlayers()
-{
-    if (PlayerManager* players = PlayerManager::GetInstance()) {
-        players->SavePlayers();
-    }
-}
 
 float Increment(const char* key)
 {
@@ -1088,25 +1060,13 @@ void BlitzScene::SaveRound()
     for (const auto& rack : racks) {
         save.words.push_back({rack->GetSourceWord(), rack->solved});
     }
-    PropertyStore store;
-    store.AddChild(save.ToNode());
-    if (!players->SaveGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()))) {
-        Platform::Log("The Blitz game could not be saved\n");
-    }
+    WriteSavedGame(save.ToNode());
 }
 
 void BlitzScene::LoadRound()
 {
-    PlayerManager* players = PlayerManager::GetInstance();
-    AbstractPlayer* player = CurrentPlayer();
-    if (players == nullptr || player == nullptr) {
-        StartRound(1, nullptr);
-        return;
-    }
     PropertyStore store;
-    const bool read = players->LoadGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()));
-    // A save is played once: it goes whether or not it can be used.
-    DeleteSavedGame();
+    const bool read = TakeSavedGame(store);
     BlitzSave save;
     std::string why = "the file cannot be read";
     PropertyNode* game = read ? store.GetNode("GAME") : nullptr;

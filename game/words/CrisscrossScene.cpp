@@ -29,6 +29,7 @@
 #include "game/words/CrosswordRack.h"
 #include "game/words/CrosswordTable.h"
 #include "game/words/GameMode.h"
+#include "game/words/GameSceneSupport.h"
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
 #include "game/words/WordTree.h"
@@ -36,19 +37,11 @@
 #include "game/words/iRoundProfile.h"
 
 using namespace Qmv2;
+using namespace GameSceneSupport;
 
 namespace {
 
 constexpr const char* kSaveName = "CROSSWORD";
-constexpr std::int32_t kKeyBackspace = 1;
-constexpr std::int32_t kKeyTab = 2;
-constexpr std::int32_t kKeyDelete = 4;
-constexpr std::int32_t kKeyEnter = 5;
-constexpr std::int32_t kKeySpace = 17;
-constexpr std::int32_t kKeyLeft = 20;
-constexpr std::int32_t kKeyUp = 21;
-constexpr std::int32_t kKeyRight = 22;
-constexpr std::int32_t kKeyDown = 23;
 // The highlight's frame n + 3 outlines a word of n slots; it turns coral
 // round a full word the board does not take.
 constexpr std::int32_t kHighlightFrame = 3;
@@ -57,19 +50,6 @@ constexpr std::uint32_t kRefusedColour = 0xFFE63946u;
 constexpr float kHighlightX = 11.0f;
 constexpr float kHighlightY = 10.0f;
 constexpr float kHighlightPivot = 45.0f;
-
-AbstractPlayer* CurrentPlayer()
-{
-    PlayerManager* players = PlayerManager::GetInstance();
-    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
-}
-
-void SavePlayers()
-{
-    if (PlayerManager* players = PlayerManager::GetInstance()) {
-        players->SavePlayers();
-    }
-}
 
 Image* GameImage(const char* name, const char* section)
 {
@@ -1297,25 +1277,13 @@ void CrisscrossScene::SaveRound()
         save.racks.push_back(saved);
     }
     save.table = m_Table->Save();
-    PropertyStore store;
-    store.AddChild(save.ToNode());
-    if (!players->SaveGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()))) {
-        Platform::Log("The crossword round could not be saved\n");
-    }
+    WriteSavedGame(save.ToNode());
 }
 
 void CrisscrossScene::LoadRound()
 {
-    PlayerManager* players = PlayerManager::GetInstance();
-    AbstractPlayer* player = CurrentPlayer();
-    if (players == nullptr || player == nullptr) {
-        StartRound(1, nullptr);
-        return;
-    }
     PropertyStore store;
-    const bool read = players->LoadGame(&store, SaveGameName(kSaveName), PlayerName(player->GetName()));
-    // A save is played once: it goes whether or not it can be used.
-    DeleteSavedGame();
+    const bool read = TakeSavedGame(store);
     SmartPtr<CrosswordTable> table(new CrosswordTable(0.0f, 0.0f));
     CrisscrossRoundSave save;
     std::string why = "the file cannot be read";

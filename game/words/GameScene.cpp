@@ -36,6 +36,7 @@
 #include "game/words/ClassicRack.h"
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/GameMode.h"
+#include "game/words/GameSceneSupport.h"
 #include "game/words/GameSound.h"
 #include "game/words/LetterBall.h"
 #include "game/words/WordTree.h"
@@ -43,42 +44,18 @@
 #include "game/words/iRoundProfile.h"
 
 using namespace Qmv2;
+using namespace GameSceneSupport;
 
 namespace {
 
 constexpr const char* kMainWords = "data/Quorvel2Words.tree";
 constexpr const char* kSecondWords = "data/TollivaneWords.tree";
 
-// Framework key codes the scene acts on.
-constexpr std::int32_t kKeyBackspace = 1;
-constexpr std::int32_t kKeyDelete = 4;
-constexpr std::int32_t kKeyEnter = 5;
-constexpr std::int32_t kKeySpace = 17;
-
-template <typename T>
-T* FindTyped(const GameNode& scene, const char* name)
-{
-    GameNode* node = scene.FindChild(name, true);
-    return node != nullptr && node->IsOfType(&T::s_Type) ? static_cast<T*>(node) : nullptr;
-}
 
 MessageHandler* Messages()
 {
     GameWindow* window = GameWindow::GetInstance();
     return window != nullptr ? &window->GetMessageHandler() : nullptr;
-}
-
-AbstractPlayer* CurrentPlayer()
-{
-    PlayerManager* players = PlayerManager::GetInstance();
-    return players != nullptr ? players->GetCurrentPlayer() : nullptr;
-}
-
-void SavePlayers()
-{
-    if (PlayerManager* players = PlayerManager::GetInstance()) {
-        players->SavePlayers();
-    }
 }
 
 // Chains `modifier` on `target` after `after`.
@@ -331,6 +308,30 @@ void GameScene::DeleteSavedGame() const
     if (AbstractPlayer* player = CurrentPlayer(); players != nullptr && player != nullptr) {
         players->DeleteSaveGame(SaveGameName(m_ModeName), PlayerName(player->GetName()));
     }
+}
+
+void GameScene::WriteSavedGame(PropertyNode* game)
+{
+    PropertyStore store;
+    store.AddChild(game);
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr ||
+        !players->SaveGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()))) {
+        Platform::Log("The game %s could not be saved\n", m_ModeName.c_str());
+    }
+}
+
+bool GameScene::TakeSavedGame(PropertyStore& store)
+{
+    PlayerManager* players = PlayerManager::GetInstance();
+    AbstractPlayer* player = CurrentPlayer();
+    if (players == nullptr || player == nullptr) {
+        return false;
+    }
+    const bool read = players->LoadGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()));
+    DeleteSavedGame();
+    return read;
 }
 
 void GameScene::RecordDay()
@@ -1441,25 +1442,13 @@ void GameScene::SaveRound()
     save.day = m_DayNumber;
     save.passCount = m_PassCount;
     save.foundWords = m_Rack->GetTable()->Save();
-    PropertyStore store;
-    store.AddChild(save.ToNode());
-    if (!players->SaveGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()))) {
-        Platform::Log("The round of %s could not be saved\n", m_ModeName.c_str());
-    }
+    WriteSavedGame(save.ToNode());
 }
 
 void GameScene::LoadRound()
 {
-    PlayerManager* players = PlayerManager::GetInstance();
-    AbstractPlayer* player = CurrentPlayer();
-    if (players == nullptr || player == nullptr) {
-        StartRound(1, nullptr);
-        return;
-    }
     PropertyStore store;
-    const bool read = players->LoadGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()));
-    // A save is played once: it goes whether or not it can be used.
-    DeleteSavedGame();
+    const bool read = TakeSavedGame(store);
     ClassicRoundSave save;
     std::string why = "the file cannot be read";
     PropertyNode* game = read ? store.GetNode("GAME") : nullptr;

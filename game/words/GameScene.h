@@ -38,6 +38,8 @@
 namespace Qmv2 {
 class Button;
 class Label;
+class PropertyNode;
+class PropertyStore;
 class PropertyVector;
 class Sprite;
 }  // namespace Qmv2
@@ -239,6 +241,13 @@ protected:
     void After(std::int32_t delay, void (GameScene::*method)());
     // Deletes the current player's saved game of this mode.
     void DeleteSavedGame() const;
+    // Stores `game` (taken over) as the current player's saved game of this
+    // mode; a save that cannot be written is logged.
+    void WriteSavedGame(Qmv2::PropertyNode* game);
+    // Reads the current player's saved game of this mode into `store` and
+    // deletes it, since a save is played once whether or not it can be used;
+    // false when there is none to read.
+    bool TakeSavedGame(Qmv2::PropertyStore& store);
     // Records the day as the player's last word of the day.
     void RecordDay();
     static void SetButton(Qmv2::Button* button, bool shown, bool enabled);
