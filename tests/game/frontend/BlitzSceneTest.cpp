@@ -26,40 +26,25 @@
 #include "platform/win32/WinShell.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
+#include "tests/game/frontend/PlayingSceneTestSupport.h"
 
 using namespace Qmv2;
 
 namespace {
 
-class BlitzSceneTest : public ::testing::Test {
+class BlitzSceneTest : public frontendtest::PlayingSceneTest {
 protected:
     void SetUp() override
     {
-        frontendtest::SetUpDialogWorld();
-        scope = std::make_unique<QmvTest::DataFolderScope>(
-            std::string("BlitzSceneTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        PlayerManager* players = PlayerManager::Create("3");
-        players->LoadPlayers();
-        auto* ann = new Quorvel2Player("Ann");
-        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
-            ann->SetTutorialSeen(mode, true);
-        }
-        players->AddPlayer(ann);
-        players->SetCurrentPlayer("Ann");
+        PlayingSceneTest::SetUp();
         HighScoreManager::Create("1");
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(QMV_RUN_DIR);
         GameMode::Set(GameMode::kBlitz);
     }
     void TearDown() override
     {
         scene = nullptr;
-        std::filesystem::current_path(previous);
         HighScoreManager::ReleaseInstance();
-        PlayerManager::ReleaseInstance();
-        scope.reset();
-        GameMode::Set(GameMode::kTimed);
-        frontendtest::TearDownDialogWorld();
+        PlayingSceneTest::TearDown();
     }
 
     BlitzScene* Enter()
@@ -107,8 +92,6 @@ protected:
         return static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
     }
 
-    std::unique_ptr<QmvTest::DataFolderScope> scope;
-    std::filesystem::path previous;
     SmartPtr<BlitzScene> scene;
 };
 

@@ -28,6 +28,7 @@
 #include "game/words/LetterBox.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
+#include "tests/game/frontend/PlayingSceneTestSupport.h"
 
 using namespace Qmv2;
 
@@ -38,33 +39,17 @@ constexpr std::int32_t kKeyDelete = 4;
 constexpr std::int32_t kKeyEnter = 5;
 constexpr std::int32_t kKeyLeft = 20;
 
-class CrisscrossSceneTest : public ::testing::Test {
+class CrisscrossSceneTest : public frontendtest::PlayingSceneTest {
 protected:
     void SetUp() override
     {
-        frontendtest::SetUpDialogWorld();
-        scope = std::make_unique<QmvTest::DataFolderScope>(
-            std::string("CrisscrossSceneTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        PlayerManager* players = PlayerManager::Create("3");
-        players->LoadPlayers();
-        auto* ann = new Quorvel2Player("Ann");
-        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
-            ann->SetTutorialSeen(mode, true);
-        }
-        players->AddPlayer(ann);
-        players->SetCurrentPlayer("Ann");
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(QMV_RUN_DIR);
+        PlayingSceneTest::SetUp();
         GameMode::Set(GameMode::kCrisscross);
     }
     void TearDown() override
     {
         scene = nullptr;
-        std::filesystem::current_path(previous);
-        PlayerManager::ReleaseInstance();
-        scope.reset();
-        GameMode::Set(GameMode::kTimed);
-        frontendtest::TearDownDialogWorld();
+        PlayingSceneTest::TearDown();
     }
 
     CrisscrossScene* Enter()
@@ -107,8 +92,6 @@ protected:
         return static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
     }
 
-    std::unique_ptr<QmvTest::DataFolderScope> scope;
-    std::filesystem::path previous;
     SmartPtr<CrisscrossScene> scene;
 };
 

@@ -25,39 +25,23 @@
 #include "game/words/LetterBox.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
+#include "tests/game/frontend/PlayingSceneTestSupport.h"
 
 using namespace Qmv2;
 namespace fs = std::filesystem;
 
 namespace {
 
-class GameSceneTest : public ::testing::Test {
+class GameSceneTest : public frontendtest::PlayingSceneTest {
 protected:
     void SetUp() override
     {
-        frontendtest::SetUpDialogWorld();
-        scope = std::make_unique<QmvTest::DataFolderScope>(
-            std::string("GameSceneTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        PlayerManager* players = PlayerManager::Create("3");
-        players->LoadPlayers();
-        auto* ann = new Quorvel2Player("Ann");
-        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
-            ann->SetTutorialSeen(mode, true);
-        }
-        players->AddPlayer(ann);
-        players->SetCurrentPlayer("Ann");
-        // The scene opens its word files from the run folder, as the game does.
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(QMV_RUN_DIR);
+        PlayingSceneTest::SetUp();
     }
     void TearDown() override
     {
         scene = nullptr;
-        std::filesystem::current_path(previous);
-        PlayerManager::ReleaseInstance();
-        scope.reset();
-        GameMode::Set(GameMode::kTimed);
-        frontendtest::TearDownDialogWorld();
+        PlayingSceneTest::TearDown();
     }
 
     GameScene* Enter(std::int32_t mode)
@@ -102,8 +86,6 @@ protected:
         return 10 * n * n;
     }
 
-    std::unique_ptr<QmvTest::DataFolderScope> scope;
-    std::filesystem::path previous;
     SmartPtr<GameScene> scene;
 };
 
