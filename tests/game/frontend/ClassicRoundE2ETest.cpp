@@ -31,6 +31,7 @@
 #include "game/words/GameScene.h"
 #include "game/words/WordTree.h"
 #include "tests/framework/core/app/GameProcess.h"
+#include "tests/game/frontend/RoundAnswers.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -39,6 +40,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using gameprocess::kRunDir;
+using gameprocess::ReadText;
+using gameprocess::Sleep;
 using gameprocess::RunScript;
 using gameprocess::Xdo;
 constexpr int kChannelTolerance = 8;
@@ -46,19 +49,6 @@ constexpr double kPixelShare = 0.005;
 // The player's stored pool position and the framework generator's seed.
 constexpr const char* kPlayerSeed = "20261207";
 constexpr const char* kRandomSeed = "7";
-
-void Sleep(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // One run of the program, its stderr (the log) kept in a file.
 class Game {
@@ -232,15 +222,7 @@ bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
 // The answers a round of `word` gives slots, as the scene builds them.
 std::vector<std::string> Answers(const std::string& word)
 {
-    WordTree main;
-    WordTree second;
-    EXPECT_TRUE(main.LoadFile(kRunDir + "/data/Quorvel2Words.tree"));
-    EXPECT_TRUE(second.LoadFile(kRunDir + "/data/TollivaneWords.tree"));
-    const auto answers = main.FindAnagrams(Qmv2::UTF8String(word));
-    const auto accepted = second.FindAnagrams(Qmv2::UTF8String(word));
-    Qmv2::SmartPtr<AnagramTable> table(new AnagramTable(0.0f, 0.0f));
-    table->Build(answers.get(), accepted.get());
-    return {table->GetAnswers().begin(), table->GetAnswers().end()};
+    return frontendtest::RoundAnswers(kRunDir, word);
 }
 
 std::string Attribute(const std::string& xml, const std::string& name)

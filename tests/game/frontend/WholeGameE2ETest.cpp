@@ -30,6 +30,7 @@
 #include "game/words/AnagramTable.h"
 #include "game/words/WordTree.h"
 #include "tests/framework/core/app/GameProcess.h"
+#include "tests/game/frontend/RoundAnswers.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -41,31 +42,10 @@ namespace {
 // The capture's format: what the sound engine opens the output with.
 constexpr int kBytesPerSecond = 44100 * 2 * 2;
 
-void Sleep(int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The answers a round of `word` gives slots, as the scene builds them.
 std::vector<std::string> Answers(const std::string& word)
 {
-    WordTree main;
-    WordTree second;
-    EXPECT_TRUE(main.LoadFile(kRunDir + "/data/Quorvel2Words.tree"));
-    EXPECT_TRUE(second.LoadFile(kRunDir + "/data/TollivaneWords.tree"));
-    const auto answers = main.FindAnagrams(Qmv2::UTF8String(word));
-    const auto accepted = second.FindAnagrams(Qmv2::UTF8String(word));
-    Qmv2::SmartPtr<AnagramTable> table(new AnagramTable(0.0f, 0.0f));
-    table->Build(answers.get(), accepted.get());
-    return {table->GetAnswers().begin(), table->GetAnswers().end()};
+    return frontendtest::RoundAnswers(kRunDir, word);
 }
 
 class WholeGameE2ETest : public ::testing::Test {

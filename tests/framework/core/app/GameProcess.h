@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -14,6 +16,20 @@
 #include <unistd.h>
 
 namespace gameprocess {
+
+inline void Sleep(int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// A file's whole text (empty when it cannot be read).
+inline std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 inline const std::string kRunDir = QMV_RUN_DIR;
 inline const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
