@@ -401,6 +401,9 @@ TEST_F(GameE2ETest, FromTheSplashThroughEveryFrontSceneToQuitting)
     EXPECT_EQ(std::system(("xmllint --noout '" + plain + "'").c_str()), 0) << ReadWholeFile(plain);
     EXPECT_NE(ReadWholeFile(plain).find("Ann"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(errors).find("cannot"), std::string::npos) << ReadWholeFile(errors);
+    // Every picture, sound and text the data names was found where the file
+    // layer looks for it (the archive, once mounted).
+    EXPECT_EQ(ReadWholeFile(errors).find("could not be loaded"), std::string::npos) << ReadWholeFile(errors);
 }
 
 TEST_F(GameE2ETest, DataWithoutOptionalFilesOrWithAMissingPictureStillRuns)
