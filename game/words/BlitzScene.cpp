@@ -43,7 +43,11 @@ constexpr const char* kSaveName = "BLITZ";
 constexpr float kLargeCentre = 493.0f;
 constexpr float kLargeLettersTop = 280.0f;
 constexpr float kTypedTop = 212.0f;
-constexpr float kColumnLeft = 10.0f;
+// The column's frame keeps this far off the window's left edge; its own
+// left side fills the gap up to the words.
+constexpr float kColumnInset = 12.0f;
+constexpr float kFrameSide = 10.0f;
+constexpr float kColumnLeft = kColumnInset + 10.0f;
 constexpr float kMarkLeft = 207.0f;
 
 
@@ -101,6 +105,7 @@ void BlitzScene::Load()
     prevWordButton = FindTyped<Button>(*this, "BUTTON_PREVWORD");
     hintButton = FindTyped<Button>(*this, "BUTTON_Hint");
     pauseVeil = FindChild("PAUSE_VEIL", true);
+    frameSide = FindTyped<Sprite>(*this, "PANEL_SIDE");
     currentRack = nullptr;
     columnTop = 0.0f;
     if (pauseVeil != nullptr) {
@@ -215,13 +220,14 @@ void BlitzScene::AddWord(const UTF8String& word, std::int32_t index, bool solved
     rack->hintsUsed = 0;
     rack->GetTable()->SetVisible(false);
     if (solved) {
-        // A found word waits in its typed-word box, as it was accepted.
+        // A found word is spelled out in the column, as it was accepted.
         for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
             if (LetterBall* ball = letters->TakeBall(it.codePoint)) {
                 typed->PlaceBall(ball, false, -1, 1.0f);
             }
         }
         typed->SetSelected(true);
+        SpellFoundWord(*rack);
     }
     const float y = static_cast<float>(index) * BlitzRules::kColumnPitch + columnTop;
     letters->SetPosition(kColumnLeft, y);
@@ -279,7 +285,8 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
         Run(new ModifierLocationLine(kSwitchTime, kColumnLeft, y, false, true), animations, letters);
         Modifier* scale = Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), kSmallScale, kSmallScale),
                               animations, letters);
-        Run(new ModifierMethodParam<BlitzScene, Look>(this, &BlitzScene::SetLook, Look{letters, false}), scale, letters);
+        Run(new ModifierMethodParam<BlitzScene, Step>(this, &BlitzScene::OnBackInColumn, Step{deal, from->GetIndex()}),
+            scale, letters);
         LetterBox* typed = from->GetAnswerBox();
         Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 0.0f), animations, typed);
     }
@@ -304,6 +311,31 @@ void BlitzScene::SetLook(Look look)
             ball->ShowOverlay();
         }
     }
+}
+
+void BlitzScene::SpellFoundWord(ClassicRack& rack)
+{
+    LetterBox* letters = rack.GetRackBox();
+    LetterBox* typed = rack.GetAnswerBox();
+    for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+        LetterBall* ball = typed->TakeBallAt(slot);
+        // A slot already taken would lose the ball: it goes to a free one.
+        if (ball != nullptr && !letters->PlaceBall(ball, false, slot, 1.0f)) {
+            letters->PlaceBall(ball, false, -1, 1.0f);
+        }
+    }
+}
+
+void BlitzScene::OnBackInColumn(Step step)
+{
+    if (step.deal != deal || step.index < 0 || step.index >= static_cast<std::int32_t>(racks.size())) {
+        return;
+    }
+    ClassicRack& rack = *racks[step.index];
+    if (rack.solved) {
+        SpellFoundWord(rack);
+    }
+    SetLook(Look{rack.GetRackBox(), false});
 }
 
 void BlitzScene::OnSwitchDone(std::int32_t of)
@@ -437,7 +469,9 @@ void BlitzScene::RefreshLabels()
             label->SetVisible(true);
         }
     }
-    // The frame round the column of words.
+    // The frame round the column of words: its inside runs from the inset
+    // to `right`, its left side stands in the inset, and the buttons above
+    // and below it never leave the window.
     std::int32_t longest = 0;
     for (const auto& rack : racks) {
         longest = std::max(longest, rack->GetSourceWord().GetLength());
@@ -445,38 +479,47 @@ void BlitzScene::RefreshLabels()
     const float top = columnTop - 10.0f;
     const float height = static_cast<float>(racks.size()) * BlitzRules::kColumnPitch;
     const float width = 26.0f * static_cast<float>(longest) - 10.0f;
+    const float left = kColumnInset - kFrameSide;
+    const float right = kColumnInset + width;
     if (m_PanelLeft != nullptr) {
-        m_PanelLeft->SetPosition(m_PanelLeft->GetX(), top);
-        m_PanelLeft->SetScaleX(width);
+        m_PanelLeft->SetPosition(left, top);
+        m_PanelLeft->SetScaleX(right - left);
     }
     if (m_PanelLeftCorner != nullptr) {
-        m_PanelLeftCorner->SetPosition(width, top);
+        m_PanelLeftCorner->SetPosition(right, top);
     }
     if (m_PanelRight != nullptr) {
-        m_PanelRight->SetPosition(width, top + 10.0f);
+        m_PanelRight->SetPosition(right, top + 10.0f);
         m_PanelRight->SetScaleY(height - 20.0f);
     }
     if (m_PanelRightCorner != nullptr) {
-        m_PanelRightCorner->SetPosition(width, top + height - 10.0f);
+        m_PanelRightCorner->SetPosition(right, top + height - 10.0f);
     }
     if (m_PanelBottom != nullptr) {
-        m_PanelBottom->SetPosition(m_PanelBottom->GetX(), top + height - 10.0f);
-        m_PanelBottom->SetScaleX(width);
+        m_PanelBottom->SetPosition(left, top + height - 10.0f);
+        m_PanelBottom->SetScaleX(right - left);
+    }
+    if (frameSide != nullptr) {
+        frameSide->SetPosition(left, top + 10.0f);
+        frameSide->SetScaleY(height - 20.0f);
     }
     if (m_PanelBackground != nullptr) {
-        m_PanelBackground->SetPosition(m_PanelBackground->GetX(), top + 10.0f);
+        m_PanelBackground->SetPosition(kColumnInset, top + 10.0f);
         m_PanelBackground->SetScaleX(width / 195.0f);
         m_PanelBackground->SetScaleY((height - 20.0f) / 600.0f);
     }
     for (Sprite* mark : marks) {
-        mark->SetPosition(width + 10.0f, mark->GetY());
+        mark->SetPosition(right + 10.0f, mark->GetY());
     }
+    const auto centreOver = [&](const Button& button) {
+        return std::max(left, std::floor(kColumnInset + width * 0.5f - button.GetWidth() * 0.5f));
+    };
     if (prevWordButton != nullptr) {
         const float below = nextWordButton != nullptr ? nextWordButton->GetHeight() : prevWordButton->GetHeight();
-        prevWordButton->SetPosition(std::floor(width * 0.5f - prevWordButton->GetWidth() * 0.5f), top - below);
+        prevWordButton->SetPosition(centreOver(*prevWordButton), top - below);
     }
     if (nextWordButton != nullptr) {
-        nextWordButton->SetPosition(std::floor(width * 0.5f - nextWordButton->GetWidth() * 0.5f), top + height + 10.0f);
+        nextWordButton->SetPosition(centreOver(*nextWordButton), top + height + 10.0f);
     }
     if (pauseVeil != nullptr) {
         AddChild(pauseVeil);
@@ -932,13 +975,12 @@ void BlitzScene::RevealWord(Step step)
     Modifier* animations = GetAnimations();
     if (rack->solved) {
         // The column shows the word as it was typed.
-        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
-            LetterBall* ball = typed->TakeBallAt(slot);
+        SpellFoundWord(*rack);
+        for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
+            LetterBall* ball = letters->GetBall(slot);
             if (ball == nullptr) {
                 continue;
             }
-            letters->TakeBallAt(slot);
-            letters->PlaceBall(ball, false, slot, 1.0f);
             if (Sprite* overlay = ball->GetLetterOverlay()) {
                 overlay->SetVisible(true);
                 overlay->SetAlpha(1.0f);
@@ -1091,7 +1133,7 @@ void BlitzScene::LoadRound()
     std::int32_t first = -1;
     for (std::size_t i = 0; i < racks.size(); ++i) {
         if (racks[i]->solved) {
-            racks[i]->GetAnswerBox()->RefreshFrames();
+            racks[i]->GetRackBox()->RefreshFrames();
         } else {
             racks[i]->GetRackBox()->PlayLoadAnimation(first < 0);
             if (first < 0) {

@@ -124,6 +124,11 @@ private:
     };
     template <typename P>
     void Later(Qmv2::Modifier* after, void (BlitzScene::*method)(P), P argument);
+    // A found word leaves its typed-word box for the letters box, spelled in
+    // the order it was typed, so that the column shows it.
+    void SpellFoundWord(ClassicRack& rack);
+    // The end of a word's move back into the column.
+    void OnBackInColumn(Step step);
     void OnSwitchDone(std::int32_t deal);
     void OnRefillDone(std::int32_t deal);
     void OnRevealDone(std::int32_t deal);
@@ -136,6 +141,8 @@ private:
     void EarnTrophies();
 
     Qmv2::GameNode* pauseVeil = nullptr;
+    // The left side of the column's frame.
+    Qmv2::Sprite* frameSide = nullptr;
     Qmv2::Sprite* timerSprite = nullptr;
     // The part of the clock bar shown.
     Qmv2::RectF timerClip;

@@ -99,7 +99,8 @@ protected:
 
 // Round 1 deals five words of five or six letters, each accepting exactly
 // the full-length words of the second dictionary. Solving them refills the
-// clock by 8 s up to the full clock and moves on to the next open word; a
+// clock by 8 s up to the full clock, leaves the word spelled in the column
+// and moves on to the next open word; a
 // word too short is ignored; the last word pays the round bonus, wins the
 // round with its trophies, and the next-round dialog deals round 2 with the
 // score kept.
@@ -155,6 +156,10 @@ TEST_F(BlitzSceneTest, SolvingEveryWordRefillsTheClockAndWinsTheRound)
         Settle();
         Frame(0);
         EXPECT_FALSE(scene->IsBusy());
+        Settle();
+        // Back in the column the found word is spelled in its small boxes.
+        EXPECT_EQ(scene->GetRacks()[i]->GetRackBox()->GetAllText().GetString(), Word(i));
+        EXPECT_TRUE(scene->GetRacks()[i]->GetAnswerBox()->GetText().IsEmpty());
     }
     // Moving on skips solved words both ways.
     EXPECT_EQ(scene->GetCurrentIndex(), 4);
@@ -295,6 +300,7 @@ TEST_F(BlitzSceneTest, ALeftGameComesBackOnceAndBadSavesGiveAFreshOne)
         EXPECT_EQ(Word(i), words[i]);
         EXPECT_EQ(scene->GetRacks()[i]->solved, i == 0) << i;
     }
+    EXPECT_EQ(scene->GetRacks()[0]->GetRackBox()->GetAllText().GetString(), words[0]) << "a found word is shown";
     EXPECT_EQ(scene->GetScore(), score);
     EXPECT_EQ(scene->GetTimeLeft(), 7400);
     EXPECT_EQ(scene->GetCountdownMark(), 7000);

@@ -18,6 +18,20 @@
 
 namespace frontendtest {
 
+// The player manager with one current player "Ann" who has seen every
+// tutorial.
+inline void StartPlayerAnn()
+{
+    Qmv2::PlayerManager* players = Qmv2::PlayerManager::Create("3");
+    players->LoadPlayers();
+    auto* ann = new Quorvel2Player("Ann");
+    for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
+        ann->SetTutorialSeen(mode, true);
+    }
+    players->AddPlayer(ann);
+    players->SetCurrentPlayer("Ann");
+}
+
 class PlayingSceneTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -25,14 +39,7 @@ protected:
         SetUpDialogWorld();
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         scope = std::make_unique<QmvTest::DataFolderScope>(std::string(test->test_suite_name()) + "_" + test->name());
-        Qmv2::PlayerManager* players = Qmv2::PlayerManager::Create("3");
-        players->LoadPlayers();
-        auto* ann = new Quorvel2Player("Ann");
-        for (std::int32_t mode = 0; mode < Quorvel2Player::kTutorialCount; ++mode) {
-            ann->SetTutorialSeen(mode, true);
-        }
-        players->AddPlayer(ann);
-        players->SetCurrentPlayer("Ann");
+        StartPlayerAnn();
         previous = std::filesystem::current_path();
         std::filesystem::current_path(QMV_RUN_DIR);
     }
