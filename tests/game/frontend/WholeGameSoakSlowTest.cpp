@@ -195,6 +195,7 @@ TEST(WholeGameSoak, EveryModePlayedForHalfAnHourInOneProcess)
     EXPECT_EQ(status, 0) << text.substr(text.size() > 4000 ? text.size() - 4000 : 0);
     EXPECT_EQ(text.find("Sanitizer"), std::string::npos) << text;
     EXPECT_EQ(text.find("runtime error"), std::string::npos) << text;
+    EXPECT_EQ(text.find("could not be loaded"), std::string::npos) << "every sound played was loaded: " << text;
     ASSERT_GT(resident.size(), 5u);
     EXPECT_GT(rounds, minutes) << "every mode was entered again and again";
     EXPECT_LT(resident.back() - resident[5], 10 * 1024) << "memory grew between minute 5 and the end";
