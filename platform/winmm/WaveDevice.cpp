@@ -70,6 +70,24 @@ WaveDevice::~WaveDevice() {
     CloseDevice();
 }
 
+MMRESULT WaveDevice::Adopt(WaveDevice* created, UINT device) {
+    if (!created) return MMSYSERR_NOMEM;
+    const MMRESULT result = created->OpenDevice(device);
+    if (result != MMSYSERR_NOERROR) {
+        delete created;
+        return result;
+    }
+    created->Register();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT WaveDevice::CloseHandle(WaveDevice* device) {
+    if (!device) return MMSYSERR_INVALHANDLE;
+    device->Reset();
+    delete device;
+    return MMSYSERR_NOERROR;
+}
+
 void WaveDevice::Register() {
     std::lock_guard<std::mutex> guard(RegistryLock());
     Registry().insert(this);

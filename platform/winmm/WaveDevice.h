@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,22 @@ class WaveDevice {
     // Finds a live device of this direction from its handle; null for stale handles.
     static WaveDevice* FromHandle(void* handle, bool capture);
 
+    // Checks an open's arguments, opens a device of one direction (Device says
+    // which through its kCapture) and hands out its handle, null on failure.
+    template <class Device, class Handle>
+    static MMRESULT OpenHandle(Handle* handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                               DWORD_PTR instance, DWORD flags) {
+        if (!handle) return MMSYSERR_INVALPARAM;
+        *handle = nullptr;
+        if (!IsPlayableFormat(format)) return WAVERR_BADFORMAT;
+        WaveDevice* d = new (std::nothrow) Device(Device::kCapture, *format, callback, instance, flags);
+        const MMRESULT result = Adopt(d, device);
+        if (result == MMSYSERR_NOERROR) *handle = reinterpret_cast<Handle>(d);
+        return result;
+    }
+    // Returns every queued header and frees the device; null answers a bad handle.
+    static MMRESULT CloseHandle(WaveDevice* device);
+
     bool capture() const { return m_Capture; }
     const WAVEFORMATEX& format() const { return m_Format; }
 
@@ -59,6 +76,9 @@ class WaveDevice {
                DWORD flags);
     // Opens the SDL device (paused); answers an MMRESULT.
     MMRESULT OpenDevice(UINT device);
+    // Opens and registers a newly created device (null when memory ran out);
+    // one that does not open is deleted.
+    static MMRESULT Adopt(WaveDevice* created, UINT device);
     void CloseDevice();
     void Pause(bool paused);
     // Called on the SDL audio thread with the lock held.

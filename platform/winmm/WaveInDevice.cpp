@@ -2,21 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-
-MMRESULT WaveInDevice::Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
-                            DWORD flags, WaveInDevice** out) {
-    auto* d = new (std::nothrow) WaveInDevice(true, format, callback, instance, flags);
-    if (!d) return MMSYSERR_NOMEM;
-    const MMRESULT result = d->OpenDevice(device);
-    if (result != MMSYSERR_NOERROR) {
-        delete d;
-        return result;
-    }
-    d->Register();
-    *out = d;
-    return MMSYSERR_NOERROR;
-}
 
 WaveInDevice* WaveInDevice::From(HWAVEIN handle) {
     return static_cast<WaveInDevice*>(WaveDevice::FromHandle(handle, true));
@@ -58,13 +43,7 @@ MMRESULT waveInGetDevCapsA(UINT_PTR device, WAVEINCAPSA* caps, UINT size) {
 
 MMRESULT waveInOpen(LPHWAVEIN handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
                     DWORD_PTR instance, DWORD flags) {
-    if (!handle) return MMSYSERR_INVALPARAM;
-    *handle = nullptr;
-    if (!WaveDevice::IsPlayableFormat(format)) return WAVERR_BADFORMAT;
-    WaveInDevice* d = nullptr;
-    const MMRESULT result = WaveInDevice::Open(device, *format, callback, instance, flags, &d);
-    if (result == MMSYSERR_NOERROR) *handle = reinterpret_cast<HWAVEIN>(static_cast<WaveDevice*>(d));
-    return result;
+    return WaveDevice::OpenHandle<WaveInDevice>(handle, device, format, callback, instance, flags);
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN handle, LPWAVEHDR header, UINT size) {
@@ -100,9 +79,5 @@ MMRESULT waveInReset(HWAVEIN handle) {
 }
 
 MMRESULT waveInClose(HWAVEIN handle) {
-    WaveInDevice* d = WaveInDevice::From(handle);
-    if (!d) return MMSYSERR_INVALHANDLE;
-    d->Reset();
-    delete d;
-    return MMSYSERR_NOERROR;
+    return WaveDevice::CloseHandle(WaveInDevice::From(handle));
 }

@@ -6,8 +6,8 @@
 
 class WaveInDevice : public WaveDevice {
  public:
-    static MMRESULT Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
-                         DWORD flags, WaveInDevice** out);
+    static constexpr bool kCapture = true;
+
     static WaveInDevice* From(HWAVEIN handle);
 
     MMRESULT Start();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -11,20 +10,6 @@ bool IsLoop(const WAVEHDR* h) {
 }
 
 }  // namespace
-
-MMRESULT WaveOutDevice::Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
-                             DWORD flags, WaveOutDevice** out) {
-    auto* d = new (std::nothrow) WaveOutDevice(false, format, callback, instance, flags);
-    if (!d) return MMSYSERR_NOMEM;
-    const MMRESULT result = d->OpenDevice(device);
-    if (result != MMSYSERR_NOERROR) {
-        delete d;
-        return result;
-    }
-    d->Register();
-    *out = d;
-    return MMSYSERR_NOERROR;
-}
 
 WaveOutDevice* WaveOutDevice::From(HWAVEOUT handle) {
     return static_cast<WaveOutDevice*>(WaveDevice::FromHandle(handle, false));
@@ -86,13 +71,7 @@ MMRESULT waveOutGetDevCapsA(UINT_PTR device, WAVEOUTCAPSA* caps, UINT size) {
 
 MMRESULT waveOutOpen(LPHWAVEOUT handle, UINT device, LPCWAVEFORMATEX format, DWORD_PTR callback,
                      DWORD_PTR instance, DWORD flags) {
-    if (!handle) return MMSYSERR_INVALPARAM;
-    *handle = nullptr;
-    if (!WaveDevice::IsPlayableFormat(format)) return WAVERR_BADFORMAT;
-    WaveOutDevice* d = nullptr;
-    const MMRESULT result = WaveOutDevice::Open(device, *format, callback, instance, flags, &d);
-    if (result == MMSYSERR_NOERROR) *handle = reinterpret_cast<HWAVEOUT>(static_cast<WaveDevice*>(d));
-    return result;
+    return WaveDevice::OpenHandle<WaveOutDevice>(handle, device, format, callback, instance, flags);
 }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
@@ -140,9 +119,5 @@ MMRESULT waveOutReset(HWAVEOUT handle) {
 }
 
 MMRESULT waveOutClose(HWAVEOUT handle) {
-    WaveOutDevice* d = WaveOutDevice::From(handle);
-    if (!d) return MMSYSERR_INVALHANDLE;
-    d->Reset();
-    delete d;
-    return MMSYSERR_NOERROR;
+    return WaveDevice::CloseHandle(WaveOutDevice::From(handle));
 }

@@ -9,8 +9,8 @@
 
 class WaveOutDevice : public WaveDevice {
  public:
-    static MMRESULT Open(UINT device, const WAVEFORMATEX& format, DWORD_PTR callback, DWORD_PTR instance,
-                         DWORD flags, WaveOutDevice** out);
+    static constexpr bool kCapture = false;
+
     static WaveOutDevice* From(HWAVEOUT handle);
 
     MMRESULT Write(WAVEHDR* header);
