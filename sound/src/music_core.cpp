@@ -678,6 +678,18 @@ void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowU
   }
 }
 
+void Music_TickEffects(MusicSong *song, MusicTickEffect effect) {
+  for (int c = 0; c < song->channelCount; ++c) {
+    MusicChannel *ch = &song->songChannels[c];
+    MusicVoice *v = Music_FirstVoice(ch);
+    v->volumeDelta = 0;
+    v->periodDelta = 0;
+    v->flags = 0;
+    effect(song, ch, v, *Music_CurrentCell(song, c));
+    Music_ApplyVoices(song, ch);
+  }
+}
+
 void Music_PositionJump(MusicSong *song, int order) {
   song->nextOrder = order;
   song->nextRow = 0;

@@ -359,6 +359,12 @@ void Music_ApplyVoices(MusicSong *song, MusicChannel *channel, const MusicVoiceL
 typedef void (*MusicRowFunction)(MusicSong *song);
 void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate,
                       MusicRowFunction tickEffects);
+// The ticks after a row's first (MOD and S3M): per song channel, the first
+// voice's deltas and flags are cleared, the format's effect step runs on it
+// (a note delay may put another voice in its place) and the channel's voices
+// are applied.
+typedef void (*MusicTickEffect)(MusicSong *song, MusicChannel *channel, MusicVoice *&voice, const MusicNote &cell);
+void Music_TickEffects(MusicSong *song, MusicTickEffect effect);
 // The first tick of a row: moves to the pending order and row, fires their
 // callbacks, runs the row update and works out the next position.
 void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate);

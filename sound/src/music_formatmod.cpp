@@ -90,29 +90,10 @@ void SlideVolume(MusicVoice *v, int x, int y) {
     v->volume = std::max(0, v->volume - y);
 }
 
+// MOD has no random waveform: its waveform 3 is the sine.
 void Tremolo(MusicChannel *ch, MusicVoice *v) {
-  const int8_t q = ch->tremoloPosition;
-  int value;
-  switch ((ch->waveControl >> 4) & 3) {
-    case 1: {
-      const int ramp = uint8_t((q & 31) * 8);
-      value = q < 0 ? 255 - ramp : ramp;
-      break;
-    }
-    case 2: value = 255; break;
-    default: value = kMusicSineTable[q & 31]; break;
-  }
-  int d = (ch->tremoloDepth * value) >> 6;
-  if (q >= 0) {
-    v->volumeDelta = std::min(d, 64 - v->volume);
-  } else {
-    d = std::min(d, v->volume);
-    v->volumeDelta = -d;
-  }
-  int next = q + ch->tremoloSpeed;
-  while (next > 31) next -= 64;
-  ch->tremoloPosition = int8_t(next);
-  v->flags |= MUSIC_FLAG_VOLUME;
+  const int waveform = (ch->waveControl >> 4) & 3;
+  S3m_TremoloWith(ch, v, waveform == 3 ? 0 : waveform);
 }
 
 void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote &cell) {
@@ -120,17 +101,13 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
   switch (cell.effect) {
     case 3:
       if (p) ch->portaSpeed = p;
-      ch->portaTarget = ch->period;
-      v->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
+      S3m_HoldForPortamento(ch, v);
       break;
     case 4:
       if (x) ch->vibratoSpeed = x;
       if (y) ch->vibratoDepth = y;
       break;
-    case 5:
-      ch->portaTarget = ch->period;
-      v->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
-      break;
+    case 5: S3m_HoldForPortamento(ch, v); break;
     case 7:
       if (x) ch->tremoloSpeed = x;
       if (y) ch->tremoloDepth = y;
@@ -190,7 +167,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
   }
 }
 
-void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote &cell, int channel) {
+void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *&v, const MusicNote &cell) {
   const int p = cell.parameter, x = p >> 4, y = p & 15;
   const int tick = song->tick;
   switch (cell.effect) {
@@ -242,9 +219,8 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNot
           v->flags = 0;
           break;
         }
-        MusicChannel *songChannel = &song->songChannels[channel];
         if (v == Music_DummyVoice()) {
-          MusicVoice *fresh = Music_AllocVoice(song, songChannel, Music_ChannelSample(song, ch));
+          MusicVoice *fresh = Music_AllocVoice(song, ch, Music_ChannelSample(song, ch));
           if (fresh) v = fresh;
         }
         if (cell.instrument > 0) {
@@ -272,8 +248,7 @@ void RowUpdate(MusicSong *song) {
       ch->note = cell.note;
       ch->period = Music_NotePeriod(cell.note, sample->defFrequency);
       v->pan = ch->defaultPan;
-      if ((ch->waveControl & 0x0F) < 4) ch->vibratoPosition = 0;
-      if ((ch->waveControl >> 4) < 4) ch->tremoloPosition = 0;
+      S3m_RestartWaves(ch);
       if (cell.effect != 3 && cell.effect != 5) v->period = ch->period;
       v->sampleToPlay = sample;
       v->flags = MUSIC_FLAG_TRIGGER;
@@ -286,17 +261,7 @@ void RowUpdate(MusicSong *song) {
   }
 }
 
-void TickEffects(MusicSong *song) {
-  for (int c = 0; c < song->channelCount; ++c) {
-    MusicChannel *ch = &song->songChannels[c];
-    MusicVoice *v = Music_FirstVoice(ch);
-    v->volumeDelta = 0;
-    v->periodDelta = 0;
-    v->flags = 0;
-    TickEffect(song, ch, v, *Music_CurrentCell(song, c), c);
-    Music_ApplyVoices(song, ch);
-  }
-}
+void TickEffects(MusicSong *song) { Music_TickEffects(song, TickEffect); }
 
 void Tick(MusicSong *song) { Music_CommonTick(song, kRows, RowUpdate, TickEffects); }
 

@@ -65,8 +65,12 @@ void S3m_VolumeSlide(MusicChannel *channel, MusicVoice *voice) {
 }
 
 void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice) {
+  S3m_TremoloWith(channel, voice, (channel->waveControl >> 4) & 3);
+}
+
+void S3m_TremoloWith(MusicChannel *channel, MusicVoice *voice, int waveform) {
   const int8_t q = channel->tremoloPosition;
-  int d = (channel->tremoloDepth * S3m_WaveValue((channel->waveControl >> 4) & 3, q)) >> 6;
+  int d = (channel->tremoloDepth * S3m_WaveValue(waveform, q)) >> 6;
   if (q >= 0) {
     voice->volumeDelta = std::min(d, 64 - voice->volume);
   } else {
@@ -75,6 +79,31 @@ void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice) {
   }
   channel->tremoloPosition = S3m_Advance(q, channel->tremoloSpeed);
   voice->flags |= MUSIC_FLAG_VOLUME;
+}
+
+void S3m_Tremor(MusicChannel *channel, MusicVoice *voice) {
+  if (channel->tremorCounter >= channel->tremorOn) voice->volumeDelta = -voice->volume;
+  if (++channel->tremorCounter >= channel->tremorOn + channel->tremorOff) channel->tremorCounter = 0;
+  voice->flags |= MUSIC_FLAG_VOLUME;
+}
+
+void S3m_HoldForPortamento(MusicChannel *channel, MusicVoice *voice) {
+  channel->portaTarget = channel->period;
+  voice->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
+}
+
+void S3m_SampleOffset(MusicVoice *voice, const OSND_SAMPLE *sample, unsigned start) {
+  if (start >= sample->loopStart + sample->loopLength) {
+    voice->flags &= ~MUSIC_FLAG_TRIGGER;
+    voice->flags |= MUSIC_FLAG_STOP;
+  } else if (voice->channel) {
+    voice->channel->startOffset = start;
+  }
+}
+
+void S3m_RestartWaves(MusicChannel *channel) {
+  if ((channel->waveControl & 0x0F) < 4) channel->vibratoPosition = 0;
+  if ((channel->waveControl >> 4) < 4) channel->tremoloPosition = 0;
 }
 
 namespace {
@@ -95,14 +124,7 @@ bool HasNote(const MusicNote &cell) { return cell.note >= 1 && cell.note <= 254;
 void ResetForInstrument(MusicChannel *ch, MusicVoice *v, OSND_SAMPLE *sample) {
   v->volume = std::clamp(sample->defVolume, 0, 64);
   ch->tremorCounter = 0;
-  if ((ch->waveControl & 0x0F) < 4) ch->vibratoPosition = 0;
-  if ((ch->waveControl >> 4) < 4) ch->tremoloPosition = 0;
-}
-
-void TremorStep(MusicChannel *ch, MusicVoice *v) {
-  if (ch->tremorCounter >= ch->tremorOn) v->volumeDelta = -v->volume;
-  if (++ch->tremorCounter >= ch->tremorOn + ch->tremorOff) ch->tremorCounter = 0;
-  v->flags |= MUSIC_FLAG_VOLUME;
+  S3m_RestartWaves(ch);
 }
 
 void RetriggerVolume(MusicVoice *v, int code) {
@@ -176,8 +198,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
     case kPortaSlide:
       if (cell.effect == kTonePorta && p) ch->portaSpeed = p;
       if (cell.effect == kPortaSlide && p) ch->volumeSlideMemory = uint8_t(p);
-      ch->portaTarget = ch->period;
-      v->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
+      S3m_HoldForPortamento(ch, v);
       break;
     case kVibrato:
     case kFineVibrato:
@@ -189,7 +210,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
         ch->tremorOn = x + 1;
         ch->tremorOff = y + 1;
       }
-      TremorStep(ch, v);
+      S3m_Tremor(ch, v);
       break;
     case kArpeggio:
       if (p) ch->arpeggioMemory = uint8_t(p);
@@ -197,17 +218,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
     case kVibratoSlide:
       if (p) ch->volumeSlideMemory = uint8_t(p);
       break;
-    case kOffset: {
-      const OSND_SAMPLE *s = Music_ChannelSample(song, ch);
-      const unsigned start = unsigned(p) * 256;
-      if (start >= s->loopStart + s->loopLength) {
-        v->flags &= ~MUSIC_FLAG_TRIGGER;
-        v->flags |= MUSIC_FLAG_STOP;
-      } else if (v->channel) {
-        v->channel->startOffset = start;
-      }
-      break;
-    }
+    case kOffset: S3m_SampleOffset(v, Music_ChannelSample(song, ch), unsigned(p) * 256); break;
     case kRetrigger:
       if (p) {
         ch->retriggerCode = x;
@@ -270,7 +281,7 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *&v, const MusicNo
     case kTonePorta: S3m_TonePortamento(ch, v); break;
     case kVibrato: S3m_Vibrato(ch, v); break;
     case kFineVibrato: S3m_FineVibrato(ch, v); break;
-    case kTremor: TremorStep(ch, v); break;
+    case kTremor: S3m_Tremor(ch, v); break;
     case kArpeggio:
       if (ch->arpeggioMemory) {
         const int c = Music_ChannelSample(song, ch)->defFrequency;
@@ -340,21 +351,9 @@ void RowUpdate(MusicSong *song) {
   }
 }
 
-void TickEffects(MusicSong *song) {
-  for (int c = 0; c < song->channelCount; ++c) {
-    MusicChannel *ch = &song->songChannels[c];
-    MusicVoice *v = Music_FirstVoice(ch);
-    v->volumeDelta = 0;
-    v->periodDelta = 0;
-    v->flags = 0;
-    TickEffect(song, ch, v, *Music_CurrentCell(song, c));
-    Music_ApplyVoices(song, ch);
-  }
-}
-
 void Tick(MusicSong *song) {
   if (song->tick != 0)
-    TickEffects(song);
+    Music_TickEffects(song, TickEffect);
   else if ((song->finished && !song->looping) || song->orderCount <= 0)
     Music_StopSong(song);  // an order list of only markers has nothing to play
   else

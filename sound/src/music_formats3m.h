@@ -13,6 +13,19 @@ void S3m_FineVibrato(MusicChannel *channel, MusicVoice *voice);
 void S3m_VolumeSlide(MusicChannel *channel, MusicVoice *voice);
 // Sets the voice's volume delta from the channel's tremolo and advances it.
 void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice);
+// As S3m_Tremolo with the given waveform (0..3) in place of the channel's.
+void S3m_TremoloWith(MusicChannel *channel, MusicVoice *voice, int waveform);
+// One tick of tremor: the voice is silent for the off ticks after the on ticks.
+void S3m_Tremor(MusicChannel *channel, MusicVoice *voice);
+// A tone portamento's row: the channel's note becomes the target and the
+// voice neither restarts nor jumps to it.
+void S3m_HoldForPortamento(MusicChannel *channel, MusicVoice *voice);
+// Sample offset: the voice starts `start` frames into the sample, or stops
+// when that lies at or past the sample's loop end.
+void S3m_SampleOffset(MusicVoice *voice, const OSND_SAMPLE *sample, unsigned start);
+// A new instrument restarts the vibrato and tremolo waves whose waveform
+// (below 4) asks for it.
+void S3m_RestartWaves(MusicChannel *channel);
 // Vibrato and tremolo waveform value (0..255) at a position q (-32..31):
 // sine, ramp, square or random.
 int S3m_WaveValue(int waveform, int8_t q);

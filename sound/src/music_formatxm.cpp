@@ -189,8 +189,7 @@ void InstrumentRow(MusicSong *song, MusicChannel *ch, MusicVoice *v, const Music
     v->autoVibratoPosition = 0;
     v->autoVibratoSweep = 0;
     v->keyOff = 0;
-    if ((ch->waveControl & 0x0F) < 4) ch->vibratoPosition = 0;
-    if ((ch->waveControl >> 4) < 4) ch->tremoloPosition = 0;
+    S3m_RestartWaves(ch);
     ch->tremorCounter = 0;
     v->flags |= MUSIC_FLAG_VOLUME | MUSIC_FLAG_PAN;
   }
@@ -236,13 +235,6 @@ void EnvelopePosition(MusicSong *song, MusicChannel *ch, MusicVoice *v, int p) {
     st.value = st.current << 16;
     st.finished = 1;
   }
-}
-
-// Tremor: silent for the off ticks after the on ticks.
-void TremorStep(MusicChannel *ch, MusicVoice *v) {
-  if (ch->tremorCounter >= ch->tremorOn) v->volumeDelta = -v->volume;
-  if (++ch->tremorCounter >= ch->tremorOn + ch->tremorOff) ch->tremorCounter = 0;
-  v->flags |= MUSIC_FLAG_VOLUME;
 }
 
 int RetriggerVolume(int volume, int code) {
@@ -313,8 +305,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
     case kPortaSlide:
       if (cell.effect == kTonePorta && p) ch->portaSpeed = p;
       if (cell.effect == kPortaSlide && p) ch->volumeSlideMemory = uint8_t(p);
-      ch->portaTarget = ch->period;
-      v->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
+      S3m_HoldForPortamento(ch, v);
       break;
     case kVibrato:
       if (x) ch->vibratoSpeed = x;
@@ -336,14 +327,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
     case kOffset: {
       if (p) ch->sampleOffset = p;
       // The channel's sample: the dummy voice may still name a sample of a song freed since.
-      const OSND_SAMPLE *s = SampleAt(song, ch->sampleIndex);
-      const unsigned start = unsigned(ch->sampleOffset) * 256;
-      if (start >= s->loopStart + s->loopLength) {
-        v->flags &= ~MUSIC_FLAG_TRIGGER;
-        v->flags |= MUSIC_FLAG_STOP;
-      } else if (v->channel) {
-        v->channel->startOffset = start;
-      }
+      S3m_SampleOffset(v, SampleAt(song, ch->sampleIndex), unsigned(ch->sampleOffset) * 256);
       break;
     }
     case kVolumeSlide:
@@ -387,7 +371,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
         ch->tremorOn = x + 1;
         ch->tremorOff = y + 1;
       }
-      TremorStep(ch, v);
+      S3m_Tremor(ch, v);
       break;
     case kExtraFine:
       if (x == 1) {
@@ -490,7 +474,7 @@ void TickEffect(MusicSong *song, MusicChannel *ch, MusicVoice *&v, const MusicNo
         v->flags |= MUSIC_FLAG_TRIGGER | MUSIC_FLAG_VOLUME;
       }
       break;
-    case kTremor: TremorStep(ch, v); break;
+    case kTremor: S3m_Tremor(ch, v); break;
     default: break;
   }
 }
