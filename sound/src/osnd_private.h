@@ -290,6 +290,10 @@ extern OsndSystem gOsnd;
 void Osnd_ResetError();
 void Osnd_SetError(int code);
 bool Osnd_OnInitThread();
+// Appends a name to the engine's list of output (or recording) drivers, cut to
+// the list's width; answers its index, or -1 when the list is full.
+int Osnd_AddDriverName(const char *name);
+int Osnd_AddRecordDriverName(const char *name);
 inline bool Osnd_NonRealtime() { return gOsnd.outputType == OSND_OUTPUT_NOSOUND_NONREALTIME; }
 
 // Channel lookup by handle; sets error 2 or 14 and answers null.

@@ -57,12 +57,9 @@ unsigned Scale(const OSND_SAMPLE *s) {
 
 BOOL EnumerateCallback(GUID *guid, LPCSTR description, LPCSTR, void *) {
   if (gOsnd.numRecordDrivers < kMaxDevices) {
-    const int i = gOsnd.numRecordDrivers;
-    SystemString_CopyN(gOsnd.recordDriverNames[i], description, 80);
-    gOsnd.recordDriverNames[i][80] = '\0';
+    const int i = Osnd_AddRecordDriverName(description);
     gCapture.hasGuid[i] = guid != nullptr;
     gCapture.guids[i] = guid ? *guid : GUID{};
-    ++gOsnd.numRecordDrivers;
   }
   return TRUE;
 }

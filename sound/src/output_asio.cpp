@@ -307,9 +307,7 @@ bool Enumerate() {
       for (int l = 0; l <= gAsio.outputs - 2 && gOsnd.numDrivers < OSND_MAX_DRIVER_NAMES; ++l) {
         char device[160];
         std::snprintf(device, sizeof device, "%s: Left = ASIO CH %d Right = ASIO CH %d", name, l, l + 1);
-        SystemString_CopyN(gOsnd.driverNames[gOsnd.numDrivers], device, 79);
-        gOsnd.driverNames[gOsnd.numDrivers][79] = '\0';
-        ++gOsnd.numDrivers;
+        Osnd_AddDriverName(device);
       }
     }
     AsioExit();

@@ -111,12 +111,9 @@ void Unload() {
 
 BOOL EnumerateCallback(GUID *guid, LPCSTR description, LPCSTR, void *) {
   if (gOsnd.numDrivers < kMaxDevices) {
-    const int i = gOsnd.numDrivers;
-    SystemString_CopyN(gOsnd.driverNames[i], description, 79);
-    gOsnd.driverNames[i][79] = '\0';
+    const int i = Osnd_AddDriverName(description);
     gDs.hasGuid[i] = guid != nullptr;
     gDs.guids[i] = guid ? *guid : GUID{};
-    ++gOsnd.numDrivers;
   }
   return TRUE;
 }

@@ -21,9 +21,8 @@ bool TrueInt(int) { return true; }
 void *NoHandle() { return nullptr; }
 
 bool Enumerate() {
-  SystemString_CopyN(gOsnd.driverNames[0], "No Sound Driver", 79);
-  gOsnd.driverNames[0][79] = '\0';
-  gOsnd.numDrivers = 1;
+  gOsnd.numDrivers = 0;
+  Osnd_AddDriverName("No Sound Driver");
   return true;
 }
 
@@ -114,9 +113,8 @@ bool GetReverb(int32_t *properties) {
 }
 
 bool RecordEnumerate() {
-  SystemString_CopyN(gOsnd.recordDriverNames[0], "No Sound Driver", 80);
-  gOsnd.recordDriverNames[0][80] = '\0';
-  gOsnd.numRecordDrivers = 1;
+  gOsnd.numRecordDrivers = 0;
+  Osnd_AddRecordDriverName("No Sound Driver");
   return true;
 }
 

@@ -56,9 +56,7 @@ bool Enumerate() {
   for (int i = 0; i < count; ++i) {
     WAVEOUTCAPSA caps{};
     if (waveOutGetDevCapsA(UINT_PTR(i), &caps, sizeof caps) != MMSYSERR_NOERROR) continue;
-    SystemString_CopyN(gOsnd.driverNames[gOsnd.numDrivers], caps.szPname, 79);
-    gOsnd.driverNames[gOsnd.numDrivers][79] = '\0';
-    ++gOsnd.numDrivers;
+    Osnd_AddDriverName(caps.szPname);
   }
   return true;
 }
@@ -174,9 +172,7 @@ bool RecordEnumerate() {
   for (int i = 0; i < count; ++i) {
     WAVEINCAPSA caps{};
     if (waveInGetDevCapsA(UINT_PTR(i), &caps, sizeof caps) != MMSYSERR_NOERROR) continue;
-    SystemString_CopyN(gOsnd.recordDriverNames[gOsnd.numRecordDrivers], caps.szPname, 80);
-    gOsnd.recordDriverNames[gOsnd.numRecordDrivers][80] = '\0';
-    ++gOsnd.numRecordDrivers;
+    Osnd_AddRecordDriverName(caps.szPname);
   }
   return true;
 }

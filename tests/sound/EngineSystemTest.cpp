@@ -218,3 +218,24 @@ TEST(EngineRealtime, NonRealtimeRunClearsTheMixerThreadWord) {
   OSND_Close();
   OsndOutputNoSound.mixerThread = 1;
 }
+
+// Both driver lists take names cut to their width and refuse a name once full,
+// so that no device list, however long, writes past them.
+TEST_F(EngineSystem, DriverListsCutLongNamesAndStopWhenFull) {
+  const std::string longName(300, 'n');
+  gOsnd.numDrivers = 0;
+  gOsnd.numRecordDrivers = 0;
+  EXPECT_EQ(Osnd_AddDriverName(longName.c_str()), 0);
+  EXPECT_EQ(Osnd_AddRecordDriverName(longName.c_str()), 0);
+  EXPECT_EQ(std::strlen(gOsnd.driverNames[0]), sizeof gOsnd.driverNames[0] - 1);
+  EXPECT_EQ(std::strlen(gOsnd.recordDriverNames[0]), sizeof gOsnd.recordDriverNames[0] - 1);
+  for (int i = 1; i < OSND_MAX_DRIVER_NAMES; ++i) {
+    ASSERT_EQ(Osnd_AddDriverName("short"), i);
+    ASSERT_EQ(Osnd_AddRecordDriverName("short"), i);
+  }
+  EXPECT_EQ(Osnd_AddDriverName("one too many"), -1);
+  EXPECT_EQ(Osnd_AddRecordDriverName("one too many"), -1);
+  EXPECT_EQ(gOsnd.numDrivers, OSND_MAX_DRIVER_NAMES);
+  EXPECT_EQ(gOsnd.numRecordDrivers, OSND_MAX_DRIVER_NAMES);
+  EXPECT_STREQ(gOsnd.driverNames[OSND_MAX_DRIVER_NAMES - 1], "short");
+}
