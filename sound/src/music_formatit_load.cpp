@@ -102,10 +102,7 @@ bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t at
   song->samples[index] = s;
   for (int k = 0; k < 26; ++k) s->name[k] = char(f.Byte(at + 20 + size_t(k)));
   s->name[26] = '\0';
-  OsndSample_RestoreGuard(s);
-  s->loopStart = loopStart;
-  s->loopLength = loopLength;
-  OsndSample_UpdateGuard(s);
+  OsndSample_SetLoop(s, loopStart, loopLength);
   MusicSampleInfo &info = song->sampleInfo[index];
   info.globalVolume = std::min(f.Byte(at + 17), 64);
   info.defaultPan = uint8_t(f.Byte(at + 47));

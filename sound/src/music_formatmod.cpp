@@ -58,19 +58,11 @@ bool LoadSample(MusicSong *song, int index, const uint8_t *h) {
   for (int k = 0; k < 22; ++k) name[k] = h[k] < 32 ? '\0' : char(h[k]);
   std::memcpy(s->name, name, sizeof(name));
   if (loopStart + loopLength > length) loopLength = loopStart < length ? length - loopStart : 0;
-  OsndSample_RestoreGuard(s);
-  s->mode &= ~(OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_BIDI);
-  if (loopLength <= 2) {
-    // Without a loop the whole sample plays once from its start.
-    s->mode |= OSND_MODE_LOOP_OFF;
-    s->loopStart = 0;
-    s->loopLength = length;
-  } else {
-    s->mode |= OSND_MODE_LOOP_NORMAL;
-    s->loopStart = loopStart;
-    s->loopLength = loopLength;
-  }
-  OsndSample_UpdateGuard(s);
+  // Without a loop the whole sample plays once from its start.
+  if (loopLength <= 2)
+    OsndSample_SetLoop(s, 0, length, OSND_MODE_LOOP_OFF);
+  else
+    OsndSample_SetLoop(s, loopStart, loopLength, OSND_MODE_LOOP_NORMAL);
   return true;
 }
 

@@ -406,18 +406,10 @@ bool LoadInstrument(MusicSong *song, int index, const Bytes &file, size_t at, si
   }
   s->name[28] = '\0';
   const uint32_t loopLength = loopEnd > loopStart ? loopEnd - loopStart : 0;
-  OsndSample_RestoreGuard(s);
-  s->mode &= ~(OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_BIDI);
-  if (!(flags & 1) || loopLength < 3 || loopStart >= length) {
-    s->mode |= OSND_MODE_LOOP_OFF;
-    s->loopStart = 0;
-    s->loopLength = length;
-  } else {
-    s->mode |= OSND_MODE_LOOP_NORMAL;
-    s->loopStart = loopStart;
-    s->loopLength = std::min(loopLength, length - loopStart);
-  }
-  OsndSample_UpdateGuard(s);
+  if (!(flags & 1) || loopLength < 3 || loopStart >= length)
+    OsndSample_SetLoop(s, 0, length, OSND_MODE_LOOP_OFF);
+  else
+    OsndSample_SetLoop(s, loopStart, std::min(loopLength, length - loopStart), OSND_MODE_LOOP_NORMAL);
   dataAt = position;
   return true;
 }

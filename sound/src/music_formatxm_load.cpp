@@ -103,10 +103,7 @@ bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t h,
   song->sampleInfo[index].relativeNote = int8_t(f.Byte(h + 16));
   for (int k = 0; k < 22; ++k) s->name[k] = char(f.Byte(h + 18 + size_t(k)));
   s->name[22] = '\0';
-  OsndSample_RestoreGuard(s);
-  s->loopStart = loopStart;
-  s->loopLength = loopLength;
-  OsndSample_UpdateGuard(s);
+  OsndSample_SetLoop(s, loopStart, loopLength);
   pending = PendingData{s, dataAt, bytes, (sixteen ? OSND_MODE_16BITS : OSND_MODE_8BITS) |
                                                (stereo ? OSND_MODE_STEREO : 0u) | OSND_MODE_SIGNED |
                                                OSND_MODE_DELTA};
@@ -131,15 +128,10 @@ bool LoadOggSample(MusicSong *song, int index, const uint8_t *data, size_t bytes
   s->defVolume = volume;
   s->defPan = pan;
   std::memcpy(s->name, name, sizeof(name));
-  OsndSample_RestoreGuard(s);
-  if (looping && loopStart < s->length) {
-    s->loopStart = loopStart;
-    s->loopLength = std::min(loopLength, s->length - loopStart);
-  } else {
-    s->loopStart = 0;
-    s->loopLength = s->length;
-  }
-  OsndSample_UpdateGuard(s);
+  if (looping && loopStart < s->length)
+    OsndSample_SetLoop(s, loopStart, std::min(loopLength, s->length - loopStart));
+  else
+    OsndSample_SetLoop(s, 0, s->length);
   song->samples[index] = s;
   return true;
 }

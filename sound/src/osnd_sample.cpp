@@ -357,6 +357,14 @@ void OsndSample_UpdateGuard(OSND_SAMPLE *s) {
   s->guardPos = int(end);
 }
 
+void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigned loopMode) {
+  OsndSample_RestoreGuard(s);
+  if (loopMode & kLoopBits) s->mode = (s->mode & ~kLoopBits) | (loopMode & kLoopBits);
+  s->loopStart = start;
+  s->loopLength = length;
+  OsndSample_UpdateGuard(s);
+}
+
 extern "C" {
 
 OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int frequency, int volume,
@@ -442,10 +450,8 @@ bool OSND_Sample_SetLoopPoints(OSND_SAMPLE *sample, int loopStart, int loopEnd) 
   Osnd_ResetError();
   if (!sample || loopStart < 0 || loopEnd < 0 || unsigned(loopStart) >= sample->length || loopStart >= loopEnd)
     return Fail(OSND_ERR_INVALID_PARAM);
-  OsndSample_RestoreGuard(sample);
-  sample->loopStart = unsigned(loopStart);
-  sample->loopLength = std::min(unsigned(loopEnd), sample->length - 1) - unsigned(loopStart) + 1;
-  OsndSample_UpdateGuard(sample);
+  OsndSample_SetLoop(sample, unsigned(loopStart),
+                     std::min(unsigned(loopEnd), sample->length - 1) - unsigned(loopStart) + 1);
   return true;
 }
 

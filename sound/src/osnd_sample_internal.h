@@ -20,3 +20,6 @@ unsigned OsndSample_NormaliseMode(int index, unsigned mode);
 // rewrites the frame behind the loop that interpolation reads.
 void OsndSample_RestoreGuard(OSND_SAMPLE *sample);
 void OsndSample_UpdateGuard(OSND_SAMPLE *sample);
+// Sets the loop (start and length in frames) and, when loopMode names one of
+// the loop kinds, replaces the sample's loop kind; the guard follows.
+void OsndSample_SetLoop(OSND_SAMPLE *sample, unsigned start, unsigned length, unsigned loopMode = 0);
