@@ -80,6 +80,22 @@ bool FindFirstFrame(SystemFileHandle *file, MpegDecoder *d, int64_t start, int64
   return false;
 }
 
+// Decodes the frame at byte `at` and drops its sound, for what it leaves in
+// the decoder; a frame that does not read whole leaves the decoder without one.
+void DecodeFrameFor(MpegStreamState *s, SystemFileHandle *file, int64_t at) {
+  MpegDecoder *d = s->decoder;
+  SystemFile_Seek(file, at, SEEK_SET);
+  int length = 0;
+  if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length) ||
+      length > MPEG_MAX_BODY || !ReadExact(file, s->frame + 4, length)) {
+    d->frameLength = 0;
+    return;
+  }
+  uint8_t scratch[MPEG_MAX_FRAME_OUTPUT];
+  int written = 0;
+  MpegDecoder_DecodeFrame(d, s->frame, 4 + length, scratch, &written);
+}
+
 // Before layer 3 frame `index` decodes after a seek, the frames before it are
 // decoded and their sound dropped: they refill the bit reservoir the frame's
 // main data may begin in, the IMDCT overlap and the synthesis history, so
@@ -91,19 +107,7 @@ void PrimeLayer3(MpegStreamState *s, SystemFileHandle *file, int64_t dataStart, 
   const uint32_t *offsets = s->frames.offsets;
   int first = index - 1;
   while (first > 0 && index - first < kMostFrames && offsets[index - 1] - offsets[first] < kReach) --first;
-  MpegDecoder *d = s->decoder;
-  uint8_t scratch[MPEG_MAX_FRAME_OUTPUT];
-  for (int i = first; i < index; ++i) {
-    SystemFile_Seek(file, dataStart + offsets[i], SEEK_SET);
-    int length = 0;
-    if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length) ||
-        length > MPEG_MAX_BODY || !ReadExact(file, s->frame + 4, length)) {
-      d->frameLength = 0;
-      continue;
-    }
-    int written = 0;
-    MpegDecoder_DecodeFrame(d, s->frame, 4 + length, scratch, &written);
-  }
+  for (int i = first; i < index; ++i) DecodeFrameFor(s, file, dataStart + offsets[i]);
 }
 
 // The same for streams without a frame table, landing at byte p: the frames
@@ -128,18 +132,7 @@ bool PrimeLayer3Before(MpegStreamState *s, SystemFileHandle *file, int64_t dataS
     }
     d->frameLength = 0;
     if (r != p || count == 0) continue;
-    uint8_t scratch[MPEG_MAX_FRAME_OUTPUT];
-    for (int i = 0; i < count; ++i) {
-      int length = 0;
-      SystemFile_Seek(file, chain[i], SEEK_SET);
-      if (!ReadExact(file, s->frame, 4) || !MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, &length) ||
-          length > MPEG_MAX_BODY || !ReadExact(file, s->frame + 4, length)) {
-        d->frameLength = 0;
-        continue;
-      }
-      int written = 0;
-      MpegDecoder_DecodeFrame(d, s->frame, 4 + length, scratch, &written);
-    }
+    for (int i = 0; i < count; ++i) DecodeFrameFor(s, file, chain[i]);
     return true;
   }
   return false;
