@@ -178,38 +178,41 @@ bool OsndStream_OnStreamerThread() {
   return streamer != 0 && SystemThread_CurrentId() == streamer;
 }
 
-int OsndStream_BytesToSamples(const OSND_STREAM *s, int bytes) {
-  int64_t n = bytes;
+namespace {
+
+// A stream's data size: `bytes` bytes hold `frames` sample frames of one
+// channel, and a sample holds `channels` of them.
+struct DataSize {
+  int64_t bytes = 1, frames = 1, channels = 1;
+};
+
+DataSize DataSizeOf(const OSND_STREAM *s) {
+  DataSize size;
   if (s->mode & OSND_MODE_VAG_ADPCM)
-    n = n * 28 / 16;
+    size.bytes = 16, size.frames = 28;
   else if (s->mode & OSND_MODE_IMA_ADPCM)
-    n = n * 64 / 36;
+    size.bytes = 36, size.frames = 64;
   else if (s->mode & OSND_MODE_GC_ADPCM)
-    n = n * 14 / 8;
+    size.bytes = 8, size.frames = 14;
   else if (s->mode & OSND_MODE_16BITS)
-    n /= 2;
+    size.bytes = 2;
   if (s->mode & OSND_MODE_MULTICHANNEL)
-    n /= std::max(1, s->channels);
+    size.channels = std::max(1, s->channels);
   else if (s->mode & OSND_MODE_STEREO)
-    n /= 2;
-  return int(n);
+    size.channels = 2;
+  return size;
+}
+
+}  // namespace
+
+int OsndStream_BytesToSamples(const OSND_STREAM *s, int bytes) {
+  const DataSize size = DataSizeOf(s);
+  return int(int64_t(bytes) * size.frames / size.bytes / size.channels);
 }
 
 int OsndStream_SamplesToBytes(const OSND_STREAM *s, int samples) {
-  int64_t n = samples;
-  if (s->mode & OSND_MODE_VAG_ADPCM)
-    n = n * 16 / 28;
-  else if (s->mode & OSND_MODE_IMA_ADPCM)
-    n = n * 36 / 64;
-  else if (s->mode & OSND_MODE_GC_ADPCM)
-    n = n * 8 / 14;
-  else if (s->mode & OSND_MODE_16BITS)
-    n *= 2;
-  if (s->mode & OSND_MODE_MULTICHANNEL)
-    n *= std::max(1, s->channels);
-  else if (s->mode & OSND_MODE_STEREO)
-    n *= 2;
-  return int(n);
+  const DataSize size = DataSizeOf(s);
+  return int(int64_t(samples) * size.bytes / size.frames * size.channels);
 }
 
 OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int bufferBytes, unsigned mode, int rate,
