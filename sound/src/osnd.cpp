@@ -37,6 +37,15 @@ int AddName(char (&names)[OSND_MAX_DRIVER_NAMES][Width], int &count, const char 
   return index;
 }
 
+// Output, mixer and driver are chosen before Init; once it has run, a choice
+// is refused with its own error.
+bool ChosenBeforeInit() {
+  Osnd_ResetError();
+  if (!gOsnd.initialised) return true;
+  Osnd_SetError(OSND_ERR_INITIALISED);
+  return false;
+}
+
 }  // namespace
 
 int Osnd_AddDriverName(const char *name) { return AddName(gOsnd.driverNames, gOsnd.numDrivers, name); }
@@ -60,11 +69,7 @@ float OSND_GetVersion() { return OSND_VERSION; }
 int OSND_GetError() { return gOsnd.lastError; }
 
 bool OSND_SetOutput(int outputType) {
-  Osnd_ResetError();
-  if (gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_INITIALISED);
-    return false;
-  }
+  if (!ChosenBeforeInit()) return false;
   // Autodetect: the older wave output only on systems that lack the newer one;
   // this platform is never such a system.
   if (outputType == OSND_OUTPUT_AUTODETECT) outputType = OSND_OUTPUT_DSOUND;
@@ -76,11 +81,7 @@ bool OSND_SetOutput(int outputType) {
 }
 
 bool OSND_SetMixer(int mixerType) {
-  Osnd_ResetError();
-  if (gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_INITIALISED);
-    return false;
-  }
+  if (!ChosenBeforeInit()) return false;
   if (mixerType < OSND_MIXER_QUALITY_AUTODETECT || mixerType > OSND_MIXER_QUALITY_MMXP6) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
@@ -90,11 +91,7 @@ bool OSND_SetMixer(int mixerType) {
 }
 
 bool OSND_SetDriver(int driver) {
-  Osnd_ResetError();
-  if (gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_INITIALISED);
-    return false;
-  }
+  if (!ChosenBeforeInit()) return false;
   gOsnd.driver = driver;
   return true;
 }
