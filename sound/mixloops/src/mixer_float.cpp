@@ -225,16 +225,22 @@ static float ClampToSixteenBits(float x) {
   return x > 32767.0f ? 32767.0f : x;
 }
 
+// The whole vector blocks of a clip copy go through the vector loop where
+// there is one; answers the samples (two a frame) it wrote.
+static int VectorClipCopy(int16_t *destination, const float *p, int frames) {
+  const MixVectorLoops *vector = MixVector_Loops();
+  if (!vector) return 0;
+  const int blocks = frames / MixVector_kFrames * MixVector_kFrames;
+  vector->floatClipCopy(destination, p, blocks);
+  return blocks * 2;
+}
+
 // Clamped first, then rounded to nearest with ties to even (by adding 1.5 * 2^52
 // in double precision and keeping the low 32 bits).
 void MixerFpu_ClipCopy(int16_t *destination, const void *buffer, int samples) {
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
-  int i = 0;
-  if (const MixVectorLoops *vector = MixVector_Loops()) {
-    i = samples / MixVector_kFrames * MixVector_kFrames * 2;
-    vector->floatClipCopy(destination, p, i / 2);
-  }
+  int i = VectorClipCopy(destination, p, samples);
   for (; i < samples * 2; ++i) {
     const double shifted = double(ClampToSixteenBits(p[i])) + 6755399441055744.0;
     uint64_t bits;
@@ -246,10 +252,6 @@ void MixerFpu_ClipCopy(int16_t *destination, const void *buffer, int samples) {
 void MixerFpu_ClipCopyP6(int16_t *destination, const void *buffer, int samples) {
   if (samples <= 0 || !buffer || !destination) return;
   const float *p = static_cast<const float *>(buffer);
-  int i = 0;
-  if (const MixVectorLoops *vector = MixVector_Loops()) {
-    i = samples / MixVector_kFrames * MixVector_kFrames * 2;
-    vector->floatClipCopy(destination, p, i / 2);
-  }
+  int i = VectorClipCopy(destination, p, samples);
   for (; i < samples * 2; ++i) destination[i] = int16_t(std::lrint(double(ClampToSixteenBits(p[i]))));
 }
