@@ -72,6 +72,14 @@ bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position)
   return false;
 }
 
+bool MixPass_Finish(OsndChannel *c, const OSND_SAMPLE *s, const MixPass &pass, int *stalls, int64_t *position) {
+  if (pass.frames == 0 && ++*stalls > kMixPassMaxStalls) {
+    MixPass_Stop(c);
+    return false;
+  }
+  return !pass.endReached || MixPass_ResolveEnd(c, s, position);
+}
+
 void MixPass_Stop(OsndChannel *c) {
   c->posWhole = c->posFrac = 0;
   c->currentSample = nullptr;

@@ -34,6 +34,10 @@ void MixPass_Stop(OsndChannel *c);
 // Passes of no frames in a row after which a channel is stopped rather than
 // mixed for ever (a loop whose points leave nothing to play).
 constexpr int kMixPassMaxStalls = 16;
+// Ends a pass: stops the channel after too many passes in a row of no frames,
+// and applies the loop rule when the pass reached the end point. False when
+// the channel is stopped.
+bool MixPass_Finish(OsndChannel *c, const OSND_SAMPLE *s, const MixPass &pass, int *stalls, int64_t *position);
 
 // Counts a ramp down by the frames of a pass; at its end the current volumes
 // are exactly the targets and the steps are cleared.

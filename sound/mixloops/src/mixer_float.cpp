@@ -163,11 +163,7 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
     if (ramp.running) MixPass_CountRamp(c, pass.frames);
     left -= pass.frames;
     out += 2 * pass.frames;
-    if (pass.frames == 0 && ++stalls > kMixPassMaxStalls) {
-      MixPass_Stop(c);
-      return;
-    }
-    if (pass.endReached && !MixPass_ResolveEnd(c, s, &pos)) return;
+    if (!MixPass_Finish(c, s, pass, &stalls, &pos)) return;
   }
   MixPass_Store(c, pos);
 }
