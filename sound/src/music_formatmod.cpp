@@ -236,14 +236,8 @@ void RowUpdate(MusicSong *song) {
     MusicVoice *v = Music_BeginRow(song, ch, cell, 7);
     OSND_SAMPLE *sample = Music_ChannelSample(song, ch);
     if (cell.note > 0) {
-      v = Music_VoiceForNote(song, ch, v, sample);
-      ch->note = cell.note;
-      ch->period = Music_NotePeriod(cell.note, sample->defFrequency);
-      v->pan = ch->defaultPan;
+      v = S3m_StartNote(song, ch, v, sample, cell.note, cell.effect == 3 || cell.effect == 5);
       S3m_RestartWaves(ch);
-      if (cell.effect != 3 && cell.effect != 5) v->period = ch->period;
-      v->sampleToPlay = sample;
-      v->flags = MUSIC_FLAG_TRIGGER;
     }
     if (cell.instrument > 0) v->volume = std::clamp(sample->defVolume, 0, 64);
     v->flags |= MUSIC_FLAG_FREQUENCY | MUSIC_FLAG_VOLUME | MUSIC_FLAG_PAN;

@@ -87,6 +87,26 @@ void S3m_Tremor(MusicChannel *channel, MusicVoice *voice) {
   voice->flags |= MUSIC_FLAG_VOLUME;
 }
 
+void S3m_TremorRow(MusicChannel *channel, MusicVoice *voice, int parameter) {
+  if (parameter) {
+    channel->tremorOn = (parameter >> 4) + 1;
+    channel->tremorOff = (parameter & 15) + 1;
+  }
+  S3m_Tremor(channel, voice);
+}
+
+MusicVoice *S3m_StartNote(MusicSong *song, MusicChannel *channel, MusicVoice *voice, OSND_SAMPLE *sample, int note,
+                          bool portamento) {
+  MusicVoice *v = Music_VoiceForNote(song, channel, voice, sample);
+  channel->note = uint8_t(note);
+  channel->period = Music_NotePeriod(note, sample->defFrequency);
+  v->pan = channel->defaultPan;
+  if (!portamento) v->period = channel->period;
+  v->sampleToPlay = sample;
+  v->flags = MUSIC_FLAG_TRIGGER;
+  return v;
+}
+
 void S3m_HoldForPortamento(MusicChannel *channel, MusicVoice *voice) {
   channel->portaTarget = channel->period;
   voice->flags &= ~(MUSIC_FLAG_TRIGGER | MUSIC_FLAG_FREQUENCY);
@@ -205,13 +225,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
       if (x) ch->vibratoSpeed = x;
       if (y) ch->vibratoDepth = y;
       break;
-    case kTremor:
-      if (p) {
-        ch->tremorOn = x + 1;
-        ch->tremorOff = y + 1;
-      }
-      S3m_Tremor(ch, v);
-      break;
+    case kTremor: S3m_TremorRow(ch, v, p); break;
     case kArpeggio:
       if (p) ch->arpeggioMemory = uint8_t(p);
       break;
@@ -332,15 +346,8 @@ void RowUpdate(MusicSong *song) {
     const MusicNote cell = *Music_CurrentCell(song, c);
     MusicVoice *v = Music_BeginRow(song, ch, cell, kTremolo);
     OSND_SAMPLE *sample = Music_ChannelSample(song, ch);
-    if (HasNote(cell)) {
-      v = Music_VoiceForNote(song, ch, v, sample);
-      ch->note = cell.note;
-      ch->period = Music_NotePeriod(cell.note, sample->defFrequency);
-      v->pan = ch->defaultPan;
-      if (cell.effect != kTonePorta && cell.effect != kPortaSlide) v->period = ch->period;
-      v->sampleToPlay = sample;
-      v->flags = MUSIC_FLAG_TRIGGER;
-    }
+    if (HasNote(cell))
+      v = S3m_StartNote(song, ch, v, sample, cell.note, cell.effect == kTonePorta || cell.effect == kPortaSlide);
     if (cell.instrument > 0) ResetForInstrument(ch, v, sample);
     v->flags |= MUSIC_FLAG_FREQUENCY | MUSIC_FLAG_VOLUME | MUSIC_FLAG_PAN;
     v->periodDelta = 0;

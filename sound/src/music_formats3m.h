@@ -17,6 +17,14 @@ void S3m_Tremolo(MusicChannel *channel, MusicVoice *voice);
 void S3m_TremoloWith(MusicChannel *channel, MusicVoice *voice, int waveform);
 // One tick of tremor: the voice is silent for the off ticks after the on ticks.
 void S3m_Tremor(MusicChannel *channel, MusicVoice *voice);
+// Tremor's row: a parameter xy other than 0 sets x + 1 on and y + 1 off
+// ticks; then one tick of tremor.
+void S3m_TremorRow(MusicChannel *channel, MusicVoice *voice, int parameter);
+// A row's note (MOD and S3M): the voice it plays on (a fresh one when the
+// channel has none), the channel's note and period, the default pan and a
+// trigger. A tone portamento leaves the voice's period to slide to the note.
+MusicVoice *S3m_StartNote(MusicSong *song, MusicChannel *channel, MusicVoice *voice, OSND_SAMPLE *sample, int note,
+                          bool portamento);
 // A tone portamento's row: the channel's note becomes the target and the
 // voice neither restarts nor jumps to it.
 void S3m_HoldForPortamento(MusicChannel *channel, MusicVoice *voice);

@@ -366,13 +366,7 @@ void RowEffect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote
         ch->retriggerInterval = y;
       }
       break;
-    case kTremor:
-      if (p) {
-        ch->tremorOn = x + 1;
-        ch->tremorOff = y + 1;
-      }
-      S3m_Tremor(ch, v);
-      break;
+    case kTremor: S3m_TremorRow(ch, v, p); break;
     case kExtraFine:
       if (x == 1) {
         if (y) ch->extraFineUpMemory = uint8_t(y);
