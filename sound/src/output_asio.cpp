@@ -324,11 +324,7 @@ bool Init(int) {
   char name[80];
   std::memcpy(name, gOsnd.driverNames[device], sizeof name);
   if (!OpenStep(name, gOsnd.mixRate)) return false;
-  OsndOutputAsio.hardware3d = 0;
-  OsndOutputAsio.hardware2d = 0;
-  gOsnd.hardware3dChannels = 0;
-  gOsnd.hardware2dChannels = 0;
-  gOsnd.extraChannels = OSND_EXTRA_CHANNELS;
+  OsndOutput_SoftwareOnly(&OsndOutputAsio);
   return true;
 }
 

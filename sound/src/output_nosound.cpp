@@ -169,6 +169,14 @@ OsndOutputDriver OsndOutputNoSound = {
     RecordPosition, RecordLock, RecordUnlock};
 
 
+void OsndOutput_SoftwareOnly(OsndOutputDriver *driver) {
+  driver->hardware3d = 0;
+  driver->hardware2d = 0;
+  gOsnd.hardware3dChannels = 0;
+  gOsnd.hardware2dChannels = 0;
+  gOsnd.extraChannels = OSND_EXTRA_CHANNELS;
+}
+
 OsndOutputDriver *Osnd_OutputDriverForType(int outputType) {
   switch (outputType) {
     case OSND_OUTPUT_WINMM:

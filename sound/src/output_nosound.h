@@ -11,6 +11,10 @@ OsndOutputDriver *Osnd_OutputDriverForType(int outputType);
 
 void OsndChannel_SetDefaultOps(OsndChannel *channel);
 
+// After an output's Init: it has no hardware channels, so every channel is
+// mixed in software, with the engine's extra channels beside them.
+void OsndOutput_SoftwareOnly(OsndOutputDriver *driver);
+
 // Capture tap of the no-sound output: while installed, the primary mix buffer
 // keeps its 16-bit data and every block the clip-and-copy unit writes is handed
 // to the tap (frames of interleaved left/right samples). Install it before

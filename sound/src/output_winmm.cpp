@@ -78,11 +78,7 @@ bool Init(int mixRate) {
     gState.out = nullptr;
     return Fail(result == MMSYSERR_ALLOCATED ? 4 : OSND_ERR_INIT);
   }
-  OsndOutputWinMM.hardware3d = 0;
-  OsndOutputWinMM.hardware2d = 0;
-  gOsnd.hardware3dChannels = 0;
-  gOsnd.hardware2dChannels = 0;
-  gOsnd.extraChannels = OSND_EXTRA_CHANNELS;
+  OsndOutput_SoftwareOnly(&OsndOutputWinMM);
   return true;
 }
 
