@@ -3,10 +3,12 @@
 #include <minizip/unzip.h>
 
 #include <cstring>
+#include <vector>
 
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/files/FilePath.h"
 #include "framework/core/util/FileSystem.h"
+#include "platform/win32/AsciiCase.h"
 #include "platform/win32/WinFiles.h"
 
 namespace Qmv2 {
@@ -15,8 +17,6 @@ namespace {
 constexpr const char* kDefaultArchive = "data.dat";
 // Names of this length or more are not in any archive we read.
 constexpr std::size_t kMaxEntryName = 256;
-// minizip's "ignore ASCII case" (its default on Linux would compare exactly).
-constexpr int kIgnoreCase = 2;
 
 }  // namespace
 
@@ -82,6 +82,31 @@ void FileArchive::Open()
     }
     m_Handle = m_Path.empty() ? nullptr : unzOpen(platform::NativePath(m_Path).c_str());
     m_IsOpen = true;
+    IndexEntries();
+}
+
+void FileArchive::IndexEntries()
+{
+    m_Index.clear();
+    if (m_Handle == nullptr) {
+        return;
+    }
+    std::vector<char> name(kMaxEntryName);
+    for (int status = unzGoToFirstFile(m_Handle); status == UNZ_OK; status = unzGoToNextFile(m_Handle)) {
+        unz_file_info info{};
+        unz64_file_pos position{};
+        if (unzGetCurrentFileInfo(m_Handle, &info, name.data(), name.size(), nullptr, 0, nullptr, 0) != UNZ_OK ||
+            unzGetFilePos64(m_Handle, &position) != UNZ_OK) {
+            break;
+        }
+        // Longer names are never looked up (see LocateFile).
+        if (info.size_filename < kMaxEntryName) {
+            m_Index.emplace(platform::AsciiLower(std::string(name.data(), info.size_filename)),
+                            EntryPosition{position.pos_in_zip_directory, position.num_of_file});
+        }
+    }
+    // As freshly opened: the first entry is the current one.
+    unzGoToFirstFile(m_Handle);
 }
 
 void FileArchive::Close()
@@ -96,6 +121,7 @@ void FileArchive::Close()
     m_Handle = nullptr;
     m_IsOpen = false;
     m_IsFileOpen = false;
+    m_Index.clear();
 }
 
 bool FileArchive::GoToFirstFile()
@@ -118,7 +144,12 @@ bool FileArchive::LocateFile(const std::string& name)
     if (normal.size() >= kMaxEntryName) {
         return false;
     }
-    if (unzLocateFile(m_Handle, normal.c_str(), kIgnoreCase) != UNZ_OK) {
+    const auto found = m_Index.find(platform::AsciiLower(normal));
+    if (found == m_Index.end()) {
+        return false;
+    }
+    const unz64_file_pos position{found->second.directoryOffset, found->second.entryNumber};
+    if (unzGoToFilePos64(m_Handle, &position) != UNZ_OK) {
         return false;
     }
     return GetCurrentFileInfo();

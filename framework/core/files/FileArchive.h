@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "framework/core/files/iLoadBuffer.h"
 #include "framework/core/object/BaseObject.h"
@@ -99,7 +100,15 @@ class FileArchive : public BaseObject, public iInstance<FileArchive> {
     Mutex* GetMutex() const { return m_Mutex.get(); }
 
 private:
+    // One pass over the central directory when the archive opens, so that a
+    // look-up does not walk every entry before it.
+    void IndexEntries();
     void ClearRecord();
+
+    struct EntryPosition {
+        std::uint64_t directoryOffset = 0;
+        std::uint64_t entryNumber = 0;
+    };
 
     GFVector<std::string> m_Names;
     void* m_Handle = nullptr;
@@ -110,6 +119,8 @@ private:
     std::string m_CurrentName;
     std::string m_CurrentExtra;
     std::string m_CurrentComment;
+    // Entries by their ASCII-lower-cased name; the first of equal names wins.
+    std::unordered_map<std::string, EntryPosition> m_Index;
     std::unique_ptr<Mutex> m_Mutex;
 };
 

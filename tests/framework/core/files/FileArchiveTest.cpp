@@ -125,6 +125,26 @@ TEST_F(FileArchiveTest, MixedCaseNamesStoredDeflatedAndEmptyEntries)
     EXPECT_EQ(names, (std::vector<std::string>{"Images/Logo.PNG", "Properties/App.xml", "empty.txt"}));
 }
 
+TEST_F(FileArchiveTest, NamesEqualButForCaseFindTheFirstInTheDirectory)
+{
+    const std::string path = MakeArchive("twins.dat", Entry("stored", "Twin.txt", "first")
+                                                          + Entry("stored", "filler.txt", "filler")
+                                                          + Entry("stored", "TWIN.TXT", "second"));
+    FileArchive archive(path);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(archive.LocateFile("twin.txt"));
+        EXPECT_EQ(archive.GetCurrentFileName(), "Twin.txt");
+        ASSERT_TRUE(archive.LocateFile("Filler.TXT"));
+        EXPECT_EQ(archive.GetCurrentFileName(), "filler.txt");
+        ASSERT_TRUE(archive.OpenCurrentFile());
+        TestBuffer buffer;
+        ASSERT_EQ(archive.ReadAll(buffer), 6);
+        EXPECT_EQ(buffer.Text(), "filler");
+        EXPECT_TRUE(archive.CloseCurrentFile());
+        archive.Close();  // the names are found again after a reopen
+    }
+}
+
 TEST_F(FileArchiveTest, ByteReadsAndReadsWithoutAnOpenEntry)
 {
     const std::string path = MakeArchive("a.dat", Entry("deflated", "abc.txt", "abc"));
