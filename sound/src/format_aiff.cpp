@@ -186,16 +186,13 @@ OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *file, int index, unsign
     return nullptr;
   }
   const unsigned m = info.mode;
-  const bool stereo = m & OSND_MODE_STEREO;
   const int frameBytes = info.blockSize;
   const uint32_t samples = info.dataLength / uint32_t(frameBytes);
   if (samples < 1) {
     Osnd_SetError(OSND_ERR_FILE_BAD);
     return nullptr;
   }
-  unsigned allocMode = m;
-  if ((mode & OSND_MODE_FORCE_MONO) && stereo) allocMode &= ~OSND_MODE_HW3D;
-  OSND_SAMPLE *sample = OSND_Sample_Alloc(index, int(samples), allocMode, info.rate, 255, stereo ? -1 : 128, 255);
+  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, int(samples), m, mode, info.rate);
   if (!sample) return nullptr;
   OSND_Sample_SetLoopPoints(sample, 0, int(samples) - 1);
 
@@ -222,12 +219,7 @@ OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *file, int index, unsign
     OSND_Sample_SetLoopPoints(sample, int(info.loopStart), int(std::min(info.loopEnd, samples - 1)));
     if (!(mode & OSND_MODE_LOOP_OFF)) OSND_Sample_SetMode(sample, OSND_MODE_LOOP_NORMAL);
   }
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+  return OsndFormat_LoadedSample(sample, name);
 }
 
 bool OsndFormatAiff_OpenStream(OsndFormatInfo *info) { return FormatAiff_OpenStream(info); }

@@ -275,11 +275,8 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *file, int index, unsigne
     Osnd_SetError(OSND_ERR_FILE_FORMAT);
     return nullptr;
   }
-  const bool stereo = open.mode & OSND_MODE_STEREO;
-  unsigned allocMode = open.mode;
-  if ((mode & OSND_MODE_FORCE_MONO) && stereo) allocMode &= ~OSND_MODE_HW3D;
   const int samples = int(open.decodedLength / uint32_t(open.frameBytes));
-  OSND_SAMPLE *sample = OSND_Sample_Alloc(index, samples, allocMode, open.rate, 255, stereo ? -1 : 128, 255);
+  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, samples, open.mode, mode, open.rate);
   if (!sample) {
     FormatAsf_Close(open.record);
     return nullptr;
@@ -288,21 +285,9 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *file, int index, unsigne
   void *p1 = nullptr, *p2 = nullptr;
   unsigned l1 = 0, l2 = 0;
   if (OSND_Sample_Lock(sample, 0, int(open.decodedLength), &p1, &p2, &l1, &l2) && p1) {
-    auto *out = static_cast<uint8_t *>(p1);
-    unsigned done = 0;
-    while (done < l1) {
-      int got = int(l1 - done);
-      if (!FormatAsf_Read(open.record, out + done, &got) || got <= 0) break;
-      done += unsigned(got);
-    }
-    if (done < l1) std::memset(out + done, 0, l1 - done);
+    OsndFormat_FillSample(static_cast<uint8_t *>(p1), l1, FormatAsf_Read, open.record);
     OSND_Sample_Unlock(sample, p1, p2, l1, l2);
   }
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
   FormatAsf_Close(open.record);
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+  return OsndFormat_LoadedSample(sample, name);
 }

@@ -432,11 +432,6 @@ OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *file, int index, unsign
   } else if (length > 1) {
     OSND_Sample_SetLoopPoints(sample, 0, length - 1);
   }
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
   FreeState(state);
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+  return OsndFormat_LoadedSample(sample, name);
 }

@@ -129,10 +129,8 @@ OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *file, int index, u
   }
   if (tags) OsndTag_FreeList(&tags);
   const bool stereo = info.mode & OSND_MODE_STEREO;
-  unsigned allocMode = info.mode;
-  if ((mode & OSND_MODE_FORCE_MONO) && stereo) allocMode &= ~OSND_MODE_HW3D;
   const int samples = int(info.decodedLength);
-  OSND_SAMPLE *sample = OSND_Sample_Alloc(index, samples, allocMode, info.rate, 255, stereo ? -1 : 128, 255);
+  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, samples, info.mode, mode, info.rate);
   if (!sample) {
     FormatOggVorbis_Close(info.state);
     return nullptr;
@@ -141,22 +139,10 @@ OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *file, int index, u
   void *p1 = nullptr, *p2 = nullptr;
   unsigned l1 = 0, l2 = 0;
   if (OSND_Sample_Lock(sample, 0, bytes, &p1, &p2, &l1, &l2) && p1) {
-    auto *out = static_cast<uint8_t *>(p1);
-    int done = 0;
-    while (done < int(l1)) {
-      int got = int(l1) - done;
-      if (!FormatOggVorbis_Read(info.state, out + done, &got) || got <= 0) break;
-      done += got;
-    }
-    if (done < int(l1)) std::memset(out + done, 0, l1 - unsigned(done));
+    OsndFormat_FillSample(static_cast<uint8_t *>(p1), l1, FormatOggVorbis_Read, info.state);
     OSND_Sample_Unlock(sample, p1, p2, l1, l2);
   }
   if (samples > 1) OSND_Sample_SetLoopPoints(sample, 0, samples - 1);
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
   FormatOggVorbis_Close(info.state);
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+  return OsndFormat_LoadedSample(sample, name);
 }

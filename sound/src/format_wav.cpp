@@ -239,15 +239,13 @@ OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *file, int index, unsigne
   uint32_t samples = info.decodedLength;
   if (m & OSND_MODE_16BITS) samples /= 2;
   if (m & OSND_MODE_STEREO) samples /= 2;
-  unsigned allocMode = m & ~(OSND_MODE_UNSIGNED | OSND_MODE_IMA_ADPCM);
-  if ((mode & OSND_MODE_FORCE_MONO) && (m & OSND_MODE_STEREO)) allocMode &= ~OSND_MODE_HW3D;
   if (samples < 1) {
     FormatWav_Close(info.state);
     Osnd_SetError(OSND_ERR_FILE_BAD);
     return nullptr;
   }
-  OSND_SAMPLE *sample = OSND_Sample_Alloc(index, int(samples), allocMode, info.rate, 255,
-                                          (m & OSND_MODE_STEREO) ? -1 : 128, 255);
+  OSND_SAMPLE *sample =
+      OsndFormat_AllocSample(index, int(samples), m & ~(OSND_MODE_UNSIGNED | OSND_MODE_IMA_ADPCM), mode, info.rate);
   if (!sample) {
     FormatWav_Close(info.state);
     return nullptr;
@@ -294,11 +292,6 @@ OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *file, int index, unsigne
   } else if (samples > 1) {
     OSND_Sample_SetLoopPoints(sample, 0, int(samples) - 1);
   }
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
   FormatWav_Close(info.state);
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+  return OsndFormat_LoadedSample(sample, name);
 }

@@ -33,6 +33,17 @@ OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *, int, unsigned, c
 OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *, int, unsigned, const char *);
 OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *, int, unsigned, const char *);
 OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *, int, unsigned, const char *);
+// What the readers that decode a whole file into a sample share: the sample
+// of `frames` frames in the stream's mode, centred unless stereo (a stereo
+// sample the caller forces to mono gives up hardware 3D)...
+OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate);
+// ...its bytes filled from the reader until the reader ends, silence behind
+// (answers the bytes read)...
+unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
+                               void *state);
+// ...and, once loaded, its name and a clear error (the readers tried before
+// left theirs); answers the sample.
+OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name);
 
 // Stream opening of readers not part of this build (not this format).
 struct OsndFormatInfo;

@@ -365,6 +365,34 @@ void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigne
   OsndSample_UpdateGuard(s);
 }
 
+OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate) {
+  const bool stereo = streamMode & OSND_MODE_STEREO;
+  unsigned mode = streamMode;
+  if ((requestedMode & OSND_MODE_FORCE_MONO) && stereo) mode &= ~OSND_MODE_HW3D;
+  return OSND_Sample_Alloc(index, frames, mode, rate, 255, stereo ? -1 : 128, 255);
+}
+
+unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
+                               void *state) {
+  unsigned done = 0;
+  while (done < bytes) {
+    int got = int(bytes - done);
+    if (!read(state, out + done, &got) || got <= 0) break;
+    done += unsigned(got);
+  }
+  if (done < bytes) std::memset(out + done, 0, bytes - done);
+  return done;
+}
+
+OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name) {
+  if (name) {
+    SystemString_CopyN(sample->name, name, 255);
+    sample->name[255] = '\0';
+  }
+  gOsnd.lastError = OSND_ERR_NONE;
+  return sample;
+}
+
 extern "C" {
 
 OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int frequency, int volume,

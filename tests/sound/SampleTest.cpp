@@ -1,5 +1,6 @@
 #include "SoundTestSupport.h"
 
+#include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_sample_internal.h"
 
 #include <cstring>
@@ -248,4 +249,24 @@ TEST_F(Samples, MultichannelDataIsSplitAndPlaysOnAGroup) {
   EXPECT_TRUE(first->subChannel->subChannel->flags & OSND_CHANFLAG_PAUSED);
   EXPECT_TRUE(OSND_StopSound(h));
   EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+}
+
+// The readers' sample for a decoded stream: with hardware 3D at hand, a
+// stereo stream keeps it unless the caller forces mono; a mono stream keeps
+// it either way.
+TEST_F(Samples, ReadersDropHardware3dOnlyForStereoForcedToMono) {
+  gOsnd.hardware3dChannels = 8;
+  const unsigned stereo = OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_HW3D;
+  const unsigned mono = OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_HW3D;
+  OSND_SAMPLE *kept = OsndFormat_AllocSample(OSND_FREE, 16, stereo, 0, 22050);
+  OSND_SAMPLE *forced = OsndFormat_AllocSample(OSND_FREE, 16, stereo, OSND_MODE_FORCE_MONO, 22050);
+  OSND_SAMPLE *monoForced = OsndFormat_AllocSample(OSND_FREE, 16, mono, OSND_MODE_FORCE_MONO, 22050);
+  gOsnd.hardware3dChannels = 0;
+  ASSERT_TRUE(kept && forced && monoForced);
+  EXPECT_TRUE(kept->mode & OSND_MODE_HW3D);
+  EXPECT_FALSE(forced->mode & OSND_MODE_HW3D);
+  EXPECT_TRUE(monoForced->mode & OSND_MODE_HW3D);
+  EXPECT_EQ(monoForced->defPan, 128);
+  EXPECT_EQ(monoForced->defFrequency, 22050);
+  for (OSND_SAMPLE *s : {kept, forced, monoForced}) OSND_Sample_Free(s);
 }
