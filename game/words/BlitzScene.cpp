@@ -6,8 +6,6 @@
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/AbstractPlayer.h"
-#include "framework/core/data/HighScoreManager.h"
-#include "framework/core/data/HighScoreTable.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/BasicProperties.h"
@@ -76,16 +74,6 @@ float LargeLeft(const LetterBox& box)
     return kLargeCentre - static_cast<float>(box.GetSlotCount()) * LetterBox::kSlotPitch * 0.5f;
 }
 
-void GiveUpYesCall(void* object, void*)
-{
-    static_cast<BlitzScene*>(object)->GiveUpYes();
-}
-
-void GiveUpNoCall(void* object, void*)
-{
-    static_cast<BlitzScene*>(object)->GiveUpNo();
-}
-
 }  // namespace
 
 BlitzScene::BlitzScene(PropertyNode* description) : GameScene(description) {}
@@ -131,13 +119,7 @@ void BlitzScene::StartMode()
         }
     }
     m_ModeName = kSaveName;
-    if (HasSavedGame()) {
-        LoadRound();
-    } else {
-        StartRound(1, nullptr);
-    }
-    m_DialogOpen = false;
-    RefreshState();
+    RestoreOrDeal();
 }
 
 // --- dealing
@@ -165,13 +147,8 @@ void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
+    OfferTutorial(GameMode::kBlitz);
     iRoundProfile* profile = Profile();
-    if (profile != nullptr && !profile->IsTutorialSeen(GameMode::kBlitz)) {
-        m_PendingDialog = kTutorialDialog;
-    }
-    if (profile != nullptr) {
-        profile->SetTutorialSeen(GameMode::kBlitz, true);
-    }
     if (round == 1) {
         m_Score = 0;
     }
@@ -388,28 +365,14 @@ void BlitzScene::NextRound()
     StartRound(m_Round + 1, nullptr);
 }
 
-void BlitzScene::OnButton(const UTF8String& command, BaseObject*)
+void BlitzScene::OnNextRoundButton()
 {
-    const std::string& name = command.GetString();
-    if (name == "BUTTON_Menu") {
-        m_PendingDialog = kMenuButton;
-    } else if (name == "BUTTON_NextRound") {
-        m_PendingDialog = kNextRoundDialog;
-    } else if (name == "BUTTON_GiveUp") {
-        m_PendingDialog = kPassQuestion;
-    }
-    if (m_GameState != kPlaying) {
-        return;
-    }
-    if (name == "BUTTON_Clear") {
-        ClearLetters();
-    } else if (name == "BUTTON_Enter") {
-        SubmitWord();
-    } else if (name == "BUTTON_LastWord") {
-        LastWord();
-    } else if (name == "BUTTON_Mivel") {
-        Mivel();
-    } else if (name == "BUTTON_Hint") {
+    m_PendingDialog = kNextRoundDialog;
+}
+
+void BlitzScene::OnPlayCommand(const std::string& name)
+{
+    if (name == "BUTTON_Hint") {
         Hint();
     } else if (name == "BUTTON_NextWord" || name == "BUTTON_NEXTWORD") {
         Skip(true);
@@ -528,38 +491,12 @@ void BlitzScene::RefreshLabels()
 
 // --- typing and scoring
 
-void BlitzScene::PlaceLetter(const UTF8String& letter)
-{
-    if (currentRack != nullptr && !letter.IsEmpty()) {
-        Utf8Iterator it(letter);
-        if (LetterBall* ball = currentRack->GetRackBox()->TakeBall(it.codePoint)) {
-            Play("SOUND_letter_place");
-            currentRack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
-        }
-    }
-    RefreshState();
-}
-
 void BlitzScene::RemoveLetter()
 {
     if (currentRack != nullptr) {
         if (LetterBall* ball = currentRack->GetAnswerBox()->TakeLastBall(false)) {
             Play("SOUND_letter_clear");
             currentRack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
-        }
-    }
-    RefreshState();
-}
-
-void BlitzScene::ClearLetters()
-{
-    Play("SOUND_letter_clear");
-    if (currentRack != nullptr) {
-        LetterBox* typed = currentRack->GetAnswerBox();
-        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
-            if (LetterBall* ball = typed->TakeLastBall(false)) {
-                currentRack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
-            }
         }
     }
     RefreshState();
@@ -699,44 +636,26 @@ void BlitzScene::EarnTrophies()
 
 // --- input and window messages
 
-bool BlitzScene::OnKeyDown(KeyboardMessageData* data)
+ClassicRack* BlitzScene::RackInPlay() const
 {
-    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || currentRack == nullptr) {
-        return false;
-    }
-    switch (data->m_KeyCode) {
-    case kKeyBackspace:
-        RemoveLetter();
-        break;
+    return currentRack;
+}
+
+bool BlitzScene::OnMoveKey(std::int32_t keyCode)
+{
+    switch (keyCode) {
     case kKeyTab:
     case kKeyRight:
     case kKeyDown:
         Skip(true);
-        break;
+        return true;
     case kKeyLeft:
     case kKeyUp:
         Skip(false);
-        break;
-    case kKeyDelete:
-        ClearLetters();
-        break;
-    case kKeyEnter:
-        if (currentRack->GetAnswerBox()->GetText().IsEmpty()) {
-            LastWord();
-        } else {
-            SubmitWord();
-        }
-        break;
-    case kKeySpace:
-        Mivel();
-        break;
+        return true;
     default:
-        if (data->m_HasText) {
-            PlaceLetter(UTF8String(data->m_Text));
-        }
-        break;
+        return false;
     }
-    return false;
 }
 
 bool BlitzScene::OnMouseMove(MouseMessageData* data)
@@ -764,27 +683,7 @@ bool BlitzScene::OnLeftButtonDown(MouseMessageData* data)
     if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || currentRack == nullptr) {
         return false;
     }
-    LetterBox* letters = currentRack->GetRackBox();
-    LetterBox* typed = currentRack->GetAnswerBox();
-    for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
-        LetterBall* ball = letters->GetBall(slot);
-        if (ball != nullptr && ball->HitTest(data->x, data->y)) {
-            letters->TakeBallAt(slot);
-            typed->PlaceBall(ball, true, -1, 1.0f);
-            Play("SOUND_letter_place");
-            RefreshState();
-            return false;
-        }
-    }
-    const std::int32_t count = typed->GetText().GetLength();
-    LetterBall* last = count > 0 ? typed->GetBall(count - 1) : nullptr;
-    if (last != nullptr && last->HitTest(data->x, data->y)) {
-        if (LetterBall* ball = typed->TakeLastBall(false)) {
-            letters->PlaceBall(ball, true, -1, 1.0f);
-        }
-        Play("SOUND_letter_clear");
-        RefreshState();
-    }
+    ClickBall(*currentRack, data->x, data->y);
     return false;
 }
 
@@ -839,74 +738,26 @@ void BlitzScene::OnMessage(const Message& message)
 
 // --- the clock, dialogs and the end of a round
 
-void BlitzScene::Update(std::int32_t dt)
+bool BlitzScene::OffersPass() const
 {
-    Quorvel2Scene::Update(dt);
-    if (m_PendingDialog != kNoDialog) {
-        if (!m_DialogOpen) {
-            m_DialogOpen = true;
-            const std::int32_t pending = m_PendingDialog;
-            m_PendingDialog = kNoDialog;
-            Dialog* opened = nullptr;
-            switch (pending) {
-            case kMenuButton:
-            case kMenuPause:
-                opened = OpenDialog("DIALOG_MENU");
-                if (opened != nullptr && pauseVeil != nullptr) {
-                    pauseVeil->SetVisible(true);
-                }
-                break;
-            case kNextRoundDialog:
-                Play("SOUND_game_next_round_acheived");
-                opened = OpenDialog("DIALOG_NEXTROUND");
-                if (opened == nullptr) {
-                    // Without the dialog the game goes straight on.
-                    OnNextRoundConfirmed();
-                    return;
-                }
-                break;
-            case kPassQuestion:
-                if (iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get()) {
-                    opened = frontEnd->AskQuestion(this, "TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_GIVEUP_HEADER", this,
-                                                   &GiveUpYesCall, &GiveUpNoCall);
-                }
-                break;
-            case kTutorialDialog:
-                opened = OpenDialog("DIALOG_TUTORIAL");
-                break;
-            default:
-                break;
-            }
-            if (opened == nullptr) {
-                m_DialogOpen = false;
-            }
-        }
-        RefreshState();
+    return false;
+}
+
+void BlitzScene::OnMenuOpened()
+{
+    if (pauseVeil != nullptr) {
+        pauseVeil->SetVisible(true);
     }
-    if (m_DialogOpen) {
-        return;
-    }
-    if (!m_TrophyShowing) {
-        bool waiting = false;
-        {
-            MutexLock lock(m_AchievementLock.get());
-            waiting = !m_AchievementQueue.IsEmpty();
-        }
-        if (waiting) {
-            ShowTrophyPopup(PopAchievement());
-        }
-    }
-    if (!m_CommentShowing) {
-        bool waiting = false;
-        {
-            MutexLock lock(m_CommentLock.get());
-            waiting = !m_CommentQueue.IsEmpty();
-        }
-        if (waiting) {
-            ShowPopup(PopComment());
-        }
-    }
-    if (m_Busy || m_GameState != kPlaying || currentRack == nullptr) {
+}
+
+void BlitzScene::PassOrGiveUp()
+{
+    TimeUp();
+}
+
+void BlitzScene::RunClock(std::int32_t dt)
+{
+    if (currentRack == nullptr) {
         return;
     }
     m_TimeLeft -= dt;
@@ -1028,45 +879,9 @@ void BlitzScene::OnRevealDone(std::int32_t of)
 
 void BlitzScene::EndGame()
 {
-    AbstractPlayer* player = CurrentPlayer();
-    HighScoreManager* scores = HighScoreManager::GetInstance();
-    iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
-    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
-        HighScoreTable* table = scores->FindTable("blitz");
-        if (table == nullptr) {
-            table = new HighScoreTable();
-            table->SetDescending(true);
-            table->SetLastScore(-1);
-            table->SetMaxEntries(10);
-            scores->GetTables()["blitz"] = table;
-        }
-        SmartPtr<HighScoreEntry> entry(frontEnd->MakeScoreEntry(player->GetName(), m_Score, GameMode::kBlitz,
-                                                                m_TimeLeft, std::to_string(m_Round)));
-        if (entry && table->AddEntry(entry.Get()) >= 0) {
-            Play("SOUND_game_high_score_achieved");
-            if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
-                return;
-            }
-        }
+    if (!EnterHighScore("blitz", true, GameMode::kBlitz, m_TimeLeft, std::to_string(m_Round))) {
+        OpenDialog("DIALOG_ENDGAME");
     }
-    OpenDialog("DIALOG_ENDGAME");
-}
-
-void BlitzScene::GiveUpYes()
-{
-    if (Dialog* question = FindDialog("TEXT_DIALOG_GIVEUP")) {
-        CloseDialog(question);
-    }
-    TimeUp();
-}
-
-void BlitzScene::GiveUpNo()
-{
-    if (Dialog* question = FindDialog("TEXT_DIALOG_GIVEUP")) {
-        CloseDialog(question);
-    }
-    m_DialogOpen = false;
-    RefreshState();
 }
 
 void BlitzScene::SaveAndQuit(Dialog*, BaseObject*)

@@ -37,11 +37,8 @@ class BlitzScene : public GameScene {
     void Load() override;
     // Leaving also lets the renderer drop what it can load again.
     void Deactivate() override;
-    void Update(std::int32_t dt) override;
-    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
 
     // --- input and window messages
-    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
     bool OnMouseMove(Qmv2::MouseMessageData* data) override;
     bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
     void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
@@ -69,9 +66,7 @@ class BlitzScene : public GameScene {
     bool OpenDefinition(LetterBox* box);
 
     // --- typing and scoring
-    void PlaceLetter(const Qmv2::UTF8String& letter) override;
     void RemoveLetter() override;
-    void ClearLetters() override;
     void LastWord() override;
     void SubmitWord() override;
     void Mivel() override;
@@ -84,8 +79,8 @@ class BlitzScene : public GameScene {
     // next-round dialog.
     void EndRound() override;
     void EndGame();
-    void GiveUpYes();
-    void GiveUpNo();
+    // The give-up question's yes: the round is lost and the game ends.
+    void PassOrGiveUp() override;
 
     // --- saving
     void SaveRound() override;
@@ -100,6 +95,22 @@ class BlitzScene : public GameScene {
     bool UsedHint() const noexcept { return usedHint; }
     bool UsedMivel() const noexcept { return usedMivel; }
     float GetColumnTop() const noexcept { return columnTop; }
+
+protected:
+    // The next-round button opens the next-round dialog.
+    void OnNextRoundButton() override;
+    // The hint and the buttons that move between words.
+    void OnPlayCommand(const std::string& name) override;
+    // The word being worked on.
+    ClassicRack* RackInPlay() const override;
+    // Tab, Right and Down move to the next open word; Left and Up back.
+    bool OnMoveKey(std::int32_t keyCode) override;
+    // Giving up ends the game; there is no pass.
+    bool OffersPass() const override;
+    // The veil over the words while the menu is up.
+    void OnMenuOpened() override;
+    // The clock, its warnings and its bar, and the word's automatic hint.
+    void RunClock(std::int32_t dt) override;
 
 private:
     // Deals a word into a new rack at the end of the column.

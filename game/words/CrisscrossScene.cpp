@@ -7,8 +7,6 @@
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/AbstractPlayer.h"
-#include "framework/core/data/HighScoreManager.h"
-#include "framework/core/data/HighScoreTable.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/BasicProperties.h"
@@ -33,7 +31,6 @@
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
 #include "game/words/WordTree.h"
-#include "game/words/iRoundFrontEnd.h"
 #include "game/words/iRoundProfile.h"
 
 using namespace Qmv2;
@@ -187,13 +184,7 @@ void CrisscrossScene::Deactivate()
 void CrisscrossScene::StartMode()
 {
     m_ModeName = kSaveName;
-    if (HasSavedGame()) {
-        LoadRound();
-    } else {
-        StartRound(1, nullptr);
-    }
-    m_DialogOpen = false;
-    RefreshState();
+    RestoreOrDeal();
 }
 
 // --- dealing
@@ -208,11 +199,8 @@ void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
         m_CommentQueue.Clear();
     }
     m_GameState = kPlaying;
+    OfferTutorial(GameMode::kCrisscross);
     iRoundProfile* profile = Profile();
-    if (profile != nullptr && !profile->IsTutorialSeen(GameMode::kCrisscross)) {
-        profile->SetTutorialSeen(GameMode::kCrisscross, true);
-        m_PendingDialog = kTutorialDialog;
-    }
     m_TimeLeft = 0;
     // The mode has no passes: the question is always whether to give up.
     m_PassCount = kPassesPerGame - 1;
@@ -889,49 +877,29 @@ void CrisscrossScene::ReopenWord()
 
 // --- input
 
-bool CrisscrossScene::OnKeyDown(KeyboardMessageData* data)
+LetterBox* CrisscrossScene::TypedWordBox() const
 {
-    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || m_Racks.empty()) {
-        return false;
-    }
     CrosswordRack* rack = GetCurrentRack();
-    switch (data->m_KeyCode) {
-    case kKeyBackspace:
-        RemoveLetterFrom(false);
-        break;
+    return rack != nullptr ? rack->GetAnswerBox() : nullptr;
+}
+
+bool CrisscrossScene::OnMoveKey(std::int32_t keyCode)
+{
+    switch (keyCode) {
     case kKeyTab:
     case kKeyRight:
         NextWord(false);
-        break;
+        return true;
     case kKeyLeft:
         PrevWord();
-        break;
+        return true;
     case kKeyUp:
     case kKeyDown:
         Zoom();
-        break;
-    case kKeyDelete:
-        ClearLettersFrom(false);
-        break;
-    case kKeyEnter:
-        if (!rack->solved) {
-            if (!rack->GetAnswerBox()->GetText().IsEmpty()) {
-                SubmitWord();
-            } else {
-                LastWord();
-            }
-        }
-        break;
-    case kKeySpace:
-        Mivel();
-        break;
+        return true;
     default:
-        if (data->m_HasText) {
-            PlaceLetter(UTF8String(data->m_Text));
-        }
-        break;
+        return false;
     }
-    return false;
 }
 
 bool CrisscrossScene::OnLeftButtonDown(MouseMessageData* data)
@@ -1034,28 +1002,19 @@ bool CrisscrossScene::OpenBoxDefinition(LetterBox* box, MouseMessageData* click)
     return false;
 }
 
-void CrisscrossScene::OnButton(const UTF8String& command, BaseObject*)
+void CrisscrossScene::OnNextRoundButton()
 {
-    const std::string& name = command.GetString();
-    if (name == "BUTTON_Menu") {
-        m_PendingDialog = kMenuButton;
-    } else if (name == "BUTTON_NextRound") {
-        m_PendingDialog = kNextRoundDialog;
-    } else if (name == "BUTTON_GiveUp") {
-        m_PendingDialog = kPassQuestion;
-    }
-    if (m_GameState != kPlaying || m_Busy) {
-        return;
-    }
-    if (name == "BUTTON_Clear") {
-        ClearLettersFrom(false);
-    } else if (name == "BUTTON_Enter") {
-        SubmitWord();
-    } else if (name == "BUTTON_LastWord") {
-        LastWord();
-    } else if (name == "BUTTON_Mivel") {
-        Mivel();
-    } else if (name == "BUTTON_Zoom") {
+    m_PendingDialog = kNextRoundDialog;
+}
+
+bool CrisscrossScene::TakesPlayCommands() const
+{
+    return m_GameState == kPlaying && !m_Busy;
+}
+
+void CrisscrossScene::OnPlayCommand(const std::string& name)
+{
+    if (name == "BUTTON_Zoom") {
         Zoom();
     } else if (name == "BUTTON_NextWord" || name == "BUTTON_NEXTWORD") {
         NextWord(false);
@@ -1203,36 +1162,14 @@ void CrisscrossScene::OnEndRevealDone()
 void CrisscrossScene::EndRound()
 {
     m_DialogOpen = true;
-    AbstractPlayer* player = CurrentPlayer();
-    HighScoreManager* scores = HighScoreManager::GetInstance();
-    iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
-    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
-        if (HighScoreTable* table = scores->FindTable("crossword")) {
-            // The entry: the player, the score, the mode, no clock, and the
-            // round reached in the free column.
-            SmartPtr<HighScoreEntry> entry(
-                frontEnd->MakeScoreEntry(player->GetName(), m_Score, GameMode::kCrisscross, 0, std::to_string(m_Round)));
-            if (entry && table->AddEntry(entry.Get()) >= 0) {
-                Play("SOUND_game_high_score_achieved");
-                if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
-                    return;
-                }
-            }
-        }
+    // The entry: the player, the score, the mode, no clock, and the round
+    // reached in the free column; only into a table the scores already have.
+    if (EnterHighScore("crossword", false, GameMode::kCrisscross, 0, std::to_string(m_Round))) {
+        return;
     }
     if (OpenDialog("DIALOG_ENDGAME") == nullptr) {
         m_DialogOpen = false;
     }
-}
-
-void CrisscrossScene::OnNextRoundConfirmed()
-{
-    if (Dialog* dialog = FindDialog("DIALOG_NEXTROUND")) {
-        CloseDialog(dialog);
-    }
-    m_DialogOpen = false;
-    RefreshState();
-    NextRound();
 }
 
 void CrisscrossScene::SaveGameInProgress()

@@ -63,16 +63,13 @@ class CrisscrossScene : public GameScene {
     void Load() override;
     void Show() override;
     void Deactivate() override;
-    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
 
     // --- input and window messages
-    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
     bool OnMouseMove(Qmv2::MouseMessageData* data) override;
     bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
     void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
 
     // --- what the dialogs call
-    void OnNextRoundConfirmed() override;
     void SaveGameInProgress() override;
 
     // --- dealing and the board
@@ -120,6 +117,17 @@ class CrisscrossScene : public GameScene {
     Qmv2::Sprite* GetHighlight() const noexcept { return m_Highlight; }
     bool IsBoardHorizontal() const noexcept { return m_BoardHorizontal; }
     bool AllSolved() const;
+
+protected:
+    // The next-round button opens the next-round dialog.
+    void OnNextRoundButton() override;
+    // No command is taken while an animation runs.
+    bool TakesPlayCommands() const override;
+    // The zoom and the buttons that move between words.
+    void OnPlayCommand(const std::string& name) override;
+    LetterBox* TypedWordBox() const override;
+    // Tab and Right: the next word; Left: the one before; Up and Down zoom.
+    bool OnMoveKey(std::int32_t keyCode) override;
 
 private:
     const WordPlacement* Placement(std::int32_t index) const;

@@ -726,6 +726,22 @@ void GameScene::StartMode()
     const std::int32_t mode = GameMode::Get();
     m_ModeName = mode == GameMode::kTimed ? "CLASSIC_TIMED" : mode == GameMode::kWordOfTheDay ? "WORD_OF_THE_DAY"
                                                                                              : "CLASSIC_UNTIMED";
+    RestoreOrDeal();
+}
+
+void GameScene::OfferTutorial(std::int32_t mode)
+{
+    iRoundProfile* profile = Profile();
+    if (profile != nullptr && !profile->IsTutorialSeen(mode)) {
+        m_PendingDialog = kTutorialDialog;
+    }
+    if (profile != nullptr) {
+        profile->SetTutorialSeen(mode, true);
+    }
+}
+
+void GameScene::RestoreOrDeal()
+{
     if (HasSavedGame()) {
         LoadRound();
     } else {
@@ -785,12 +801,7 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_DayNumber = DayNumber(std::time(nullptr));
     const std::int32_t mode = GameMode::Get();
     iRoundProfile* profile = Profile();
-    if (profile != nullptr && !profile->IsTutorialSeen(mode)) {
-        m_PendingDialog = kTutorialDialog;
-    }
-    if (profile != nullptr) {
-        profile->SetTutorialSeen(mode, true);
-    }
+    OfferTutorial(mode);
     m_Rack.reset();
     {
         MutexLock lock(m_CommentLock.get());
@@ -892,11 +903,11 @@ void GameScene::OnButton(const UTF8String& command, BaseObject*)
     if (name == "BUTTON_Menu") {
         m_PendingDialog = kMenuButton;
     } else if (name == "BUTTON_NextRound") {
-        RoundWon(3000);
+        OnNextRoundButton();
     } else if (name == "BUTTON_GiveUp" || name == "BUTTON_Pass") {
         m_PendingDialog = kPassQuestion;
     }
-    if (m_GameState != kPlaying) {
+    if (!TakesPlayCommands()) {
         return;
     }
     if (name == "BUTTON_Clear") {
@@ -907,14 +918,48 @@ void GameScene::OnButton(const UTF8String& command, BaseObject*)
         LastWord();
     } else if (name == "BUTTON_Mivel") {
         Mivel();
+    } else {
+        OnPlayCommand(name);
     }
+}
+
+void GameScene::OnNextRoundButton()
+{
+    RoundWon(3000);
+}
+
+bool GameScene::TakesPlayCommands() const
+{
+    return m_GameState == kPlaying;
+}
+
+void GameScene::OnPlayCommand(const std::string&) {}
+
+ClassicRack* GameScene::RackInPlay() const
+{
+    return m_Rack.get();
+}
+
+LetterBox* GameScene::TypedWordBox() const
+{
+    ClassicRack* rack = RackInPlay();
+    return rack != nullptr ? rack->GetAnswerBox() : nullptr;
+}
+
+bool GameScene::OnMoveKey(std::int32_t)
+{
+    return false;
 }
 
 // --- typing and scoring
 
 bool GameScene::OnKeyDown(KeyboardMessageData* data)
 {
-    if (data == nullptr || m_GameState != kPlaying || !m_Rack || m_DialogOpen || m_Busy) {
+    LetterBox* typed = TypedWordBox();
+    if (data == nullptr || m_GameState != kPlaying || typed == nullptr || m_DialogOpen || m_Busy) {
+        return false;
+    }
+    if (OnMoveKey(data->m_KeyCode)) {
         return false;
     }
     switch (data->m_KeyCode) {
@@ -925,7 +970,7 @@ bool GameScene::OnKeyDown(KeyboardMessageData* data)
         ClearLetters();
         break;
     case kKeyEnter:
-        if (!m_Rack->GetAnswerBox()->GetText().IsEmpty()) {
+        if (!typed->GetText().IsEmpty()) {
             SubmitWord();
         } else {
             LastWord();
@@ -945,11 +990,12 @@ bool GameScene::OnKeyDown(KeyboardMessageData* data)
 
 void GameScene::PlaceLetter(const UTF8String& letter)
 {
-    if (m_Rack && !letter.IsEmpty()) {
+    ClassicRack* rack = RackInPlay();
+    if (rack != nullptr && !letter.IsEmpty()) {
         Utf8Iterator it(letter);
-        if (LetterBall* ball = m_Rack->GetRackBox()->TakeBall(it.codePoint)) {
+        if (LetterBall* ball = rack->GetRackBox()->TakeBall(it.codePoint)) {
             Play("SOUND_letter_place");
-            m_Rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
+            rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
         }
     }
     RefreshState();
@@ -969,11 +1015,11 @@ void GameScene::RemoveLetter()
 void GameScene::ClearLetters()
 {
     Play("SOUND_letter_clear");
-    if (m_Rack) {
-        LetterBox* typed = m_Rack->GetAnswerBox();
+    if (ClassicRack* rack = RackInPlay()) {
+        LetterBox* typed = rack->GetAnswerBox();
         for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
             if (LetterBall* ball = typed->TakeLastBall(false)) {
-                m_Rack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
+                rack->GetRackBox()->PlaceBall(ball, true, -1, 1.0f);
             }
         }
     }
@@ -1015,30 +1061,33 @@ bool GameScene::OnLeftButtonDown(MouseMessageData* data)
     if (m_Rack->GetTable()->OpenDefinition(data->x, data->y, true) || m_GameState != kPlaying) {
         return true;
     }
-    LetterBox* letters = m_Rack->GetRackBox();
-    LetterBox* typed = m_Rack->GetAnswerBox();
+    ClickBall(*m_Rack, data->x, data->y);
+    return false;
+}
+
+void GameScene::ClickBall(ClassicRack& rack, float x, float y)
+{
+    LetterBox* letters = rack.GetRackBox();
+    LetterBox* typed = rack.GetAnswerBox();
     for (std::int32_t slot = 0; slot < letters->GetSlotCount(); ++slot) {
         LetterBall* ball = letters->GetBall(slot);
-        if (ball != nullptr && ball->HitTest(data->x, data->y)) {
+        if (ball != nullptr && ball->HitTest(x, y)) {
             letters->TakeBallAt(slot);
             typed->PlaceBall(ball, true, -1, 1.0f);
             Play("SOUND_letter_place");
             RefreshState();
-            return false;
+            return;
         }
     }
     const std::int32_t count = typed->GetText().GetLength();
-    if (count > 0) {
-        LetterBall* last = typed->GetBall(count - 1);
-        if (last != nullptr && last->HitTest(data->x, data->y)) {
-            if (LetterBall* ball = typed->TakeLastBall(false)) {
-                letters->PlaceBall(ball, true, -1, 1.0f);
-            }
-            Play("SOUND_letter_clear");
-            RefreshState();
+    LetterBall* last = count > 0 ? typed->GetBall(count - 1) : nullptr;
+    if (last != nullptr && last->HitTest(x, y)) {
+        if (LetterBall* ball = typed->TakeLastBall(false)) {
+            letters->PlaceBall(ball, true, -1, 1.0f);
         }
+        Play("SOUND_letter_clear");
+        RefreshState();
     }
-    return false;
 }
 
 void GameScene::OnLetterBoxClick(LetterBox*, MouseMessageData* click)
@@ -1145,6 +1194,9 @@ void GameScene::Update(std::int32_t dt)
             case kMenuButton:
             case kMenuPause:
                 opened = OpenDialog("DIALOG_MENU");
+                if (opened != nullptr) {
+                    OnMenuOpened();
+                }
                 break;
             case kNextRoundDialog:
                 m_GameState = kWon;
@@ -1166,7 +1218,7 @@ void GameScene::Update(std::int32_t dt)
                 }
                 break;
             case kPassQuestion: {
-                const bool pass = !IsWordOfTheDay() && m_PassCount + 1 < kPassesPerGame;
+                const bool pass = OffersPass();
                 const char* header = pass ? "TEXT_DIALOG_PASS_HEADER" : "TEXT_DIALOG_GIVEUP_HEADER";
                 const char* text = pass ? "TEXT_DIALOG_PASS" : "TEXT_DIALOG_GIVEUP";
                 if (iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get()) {
@@ -1200,23 +1252,23 @@ void GameScene::Update(std::int32_t dt)
     if (m_DialogOpen) {
         return;
     }
-    bool achievements = false;
-    {
-        MutexLock lock(m_AchievementLock.get());
-        achievements = !m_AchievementQueue.IsEmpty();
+    ShowWaitingPopups();
+    if (m_DialogOpen || m_Busy || m_GameState != kPlaying) {
+        return;
     }
-    if (achievements && !m_TrophyShowing) {
-        ShowTrophyPopup(PopAchievement());
-    }
-    bool comments = false;
-    {
-        MutexLock lock(m_CommentLock.get());
-        comments = !m_CommentQueue.IsEmpty();
-    }
-    if (comments && !m_CommentShowing) {
-        ShowPopup(PopComment());
-    }
-    if (m_DialogOpen || m_Busy || m_GameState != kPlaying || !m_Rack) {
+    RunClock(dt);
+}
+
+bool GameScene::OffersPass() const
+{
+    return !IsWordOfTheDay() && m_PassCount + 1 < kPassesPerGame;
+}
+
+void GameScene::OnMenuOpened() {}
+
+void GameScene::RunClock(std::int32_t dt)
+{
+    if (!m_Rack) {
         return;
     }
     m_TimeLeft -= dt;
@@ -1239,6 +1291,26 @@ void GameScene::Update(std::int32_t dt)
             FinishDay();
             EndGameSequence(true);
         }
+    }
+}
+
+void GameScene::ShowWaitingPopups()
+{
+    bool achievements = false;
+    {
+        MutexLock lock(m_AchievementLock.get());
+        achievements = !m_AchievementQueue.IsEmpty();
+    }
+    if (achievements && !m_TrophyShowing) {
+        ShowTrophyPopup(PopAchievement());
+    }
+    bool comments = false;
+    {
+        MutexLock lock(m_CommentLock.get());
+        comments = !m_CommentQueue.IsEmpty();
+    }
+    if (comments && !m_CommentShowing) {
+        ShowPopup(PopComment());
     }
 }
 
@@ -1357,13 +1429,38 @@ void GameScene::EndGameSequence(bool reveal)
     After(3000, &GameScene::EndRound);
 }
 
-void GameScene::EndRound()
+bool GameScene::EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
+                               const std::string& extra)
 {
-    m_DialogOpen = true;
     AbstractPlayer* player = CurrentPlayer();
     HighScoreManager* scores = HighScoreManager::GetInstance();
     iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get();
-    if (m_Score > 0 && player != nullptr && scores != nullptr && frontEnd != nullptr) {
+    if (m_Score <= 0 || player == nullptr || scores == nullptr || frontEnd == nullptr) {
+        return false;
+    }
+    HighScoreTable* table = scores->FindTable(tableName);
+    if (table == nullptr && create) {
+        table = new HighScoreTable();
+        table->SetDescending(true);
+        table->SetLastScore(-1);
+        table->SetMaxEntries(10);
+        scores->GetTables()[tableName] = table;
+    }
+    if (table == nullptr) {
+        return false;
+    }
+    SmartPtr<HighScoreEntry> entry(frontEnd->MakeScoreEntry(player->GetName(), m_Score, mode, time, extra));
+    if (!entry || table->AddEntry(entry.Get()) < 0) {
+        return false;
+    }
+    Play("SOUND_game_high_score_achieved");
+    return OpenDialog("DIALOG_CONGRATS") != nullptr;
+}
+
+void GameScene::EndRound()
+{
+    m_DialogOpen = true;
+    if (m_Score > 0) {
         std::string tableName = "untimed";
         std::int32_t mode = 1;
         std::string extra = Decimal(m_Round);
@@ -1381,20 +1478,8 @@ void GameScene::EndRound()
             tableName = "timed";
             mode = 0;
         }
-        HighScoreTable* table = scores->FindTable(tableName);
-        if (table == nullptr) {
-            table = new HighScoreTable();
-            table->SetDescending(true);
-            table->SetLastScore(-1);
-            table->SetMaxEntries(10);
-            scores->GetTables()[tableName] = table;
-        }
-        SmartPtr<HighScoreEntry> entry(frontEnd->MakeScoreEntry(player->GetName(), m_Score, mode, m_TimeLeft, extra));
-        if (entry && table->AddEntry(entry.Get()) >= 0) {
-            Play("SOUND_game_high_score_achieved");
-            if (OpenDialog("DIALOG_CONGRATS") != nullptr) {
-                return;
-            }
+        if (EnterHighScore(tableName, true, mode, m_TimeLeft, extra)) {
+            return;
         }
     }
     Dialog* opened = nullptr;

@@ -118,6 +118,9 @@ class GameScene : public Quorvel2Scene,
     void Deactivate() override;
     // Pending dialogs, popups and the clock.
     void Update(std::int32_t dt) override;
+    // The scene's commands: the menu, the next round and giving up at any
+    // time, the typing commands while the scene takes them, and then the
+    // scene's own (OnPlayCommand).
     void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
 
     // --- input and window messages
@@ -139,6 +142,11 @@ class GameScene : public Quorvel2Scene,
 
     // --- dealing
     virtual void StartMode();
+    // The player's saved game of the mode when there is one, else round 1.
+    void RestoreOrDeal();
+    // The mode's tutorial opens with the first round the player ever plays
+    // in it.
+    void OfferTutorial(std::int32_t mode);
     // Deals round `round`; `word` gives the source word (null: draw one).
     virtual void StartRound(std::int32_t round, const Qmv2::UTF8String* word);
     virtual void NextRound();
@@ -174,6 +182,13 @@ class GameScene : public Quorvel2Scene,
     virtual void SaveGameInProgress();
 
     // --- popups and dialogs
+    // One trophy and one word-result popup at a time, from their queues.
+    void ShowWaitingPopups();
+    // Offers the game's score to the high-score table `tableName` (made
+    // when missing and `create`); true when the table took it and the
+    // congratulations opened. A score of 0 enters nothing.
+    bool EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
+                        const std::string& extra);
     void CloseDialogs();
     void PushComment(std::int32_t code);
     std::int32_t PopComment();
@@ -228,6 +243,33 @@ class GameScene : public Quorvel2Scene,
     WordTree* GetSecondWordTree() const noexcept { return m_SecondWordTree.get(); }
 
 protected:
+    // What the playing scenes differ in when they take commands and keys.
+    // The next-round button: this scene wins the round after a pause.
+    virtual void OnNextRoundButton();
+    // Whether the typing commands are taken now.
+    virtual bool TakesPlayCommands() const;
+    // A command none of the shared ones is.
+    virtual void OnPlayCommand(const std::string& name);
+    // The classic rack of the word in play, which the shared typing
+    // commands act on; null when none is.
+    virtual ClassicRack* RackInPlay() const;
+    // The typed-word box of the word in play; null when none is, and then
+    // no key is taken.
+    virtual LetterBox* TypedWordBox() const;
+    // Tab and the arrows, in the scenes that move between words; true when
+    // the key was taken.
+    virtual bool OnMoveKey(std::int32_t keyCode);
+    // Whether the give-up button asks to pass the round rather than to end
+    // the game.
+    virtual bool OffersPass() const;
+    // The menu dialog has just come up.
+    virtual void OnMenuOpened();
+    // The clock of a round in play, once a frame while no dialog is open
+    // and nothing is busy.
+    virtual void RunClock(std::int32_t dt);
+    // A click on a ball of the rack: one in the letters box goes to the
+    // typed word, the typed word's last one goes back.
+    void ClickBall(ClassicRack& rack, float x, float y);
     // Plays a sound of section "default".
     static void Play(const char* key);
     // Whether the scene plays the word of the day.
