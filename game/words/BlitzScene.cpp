@@ -45,6 +45,7 @@ constexpr float kTypedTop = 212.0f;
 // left side fills the gap up to the words.
 constexpr float kColumnInset = 12.0f;
 constexpr float kFrameSide = 10.0f;
+constexpr float kFrameAir = 4.0f;
 constexpr float kColumnLeft = kColumnInset + 10.0f;
 constexpr float kMarkLeft = 207.0f;
 
@@ -441,7 +442,12 @@ void BlitzScene::RefreshLabels()
     }
     const float top = columnTop - 10.0f;
     const float height = static_cast<float>(racks.size()) * BlitzRules::kColumnPitch;
-    const float width = 26.0f * static_cast<float>(longest) - 10.0f;
+    // 26 a letter is a little short of the small slots for five- and
+    // six-letter words: the inside always holds the longest word's box, the
+    // 10 in front of it and some air behind it.
+    const float slots = static_cast<float>(longest) * LetterBox::kSlotPitch * kSmallScale;
+    const float width = std::max(26.0f * static_cast<float>(longest) - 10.0f,
+                                 std::ceil(kColumnLeft - kColumnInset + slots + kFrameAir));
     const float left = kColumnInset - kFrameSide;
     const float right = kColumnInset + width;
     if (m_PanelLeft != nullptr) {

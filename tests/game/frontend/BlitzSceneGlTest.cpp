@@ -127,12 +127,24 @@ TEST_F(BlitzSceneGlTest, TheColumnStaysInsideTheWindowAndTheClockReadsAsOneTime)
                      std::max(frame.bottom, b.bottom)};
         }
     }
-    // The words sit inside their frame; the word in the middle is outside it.
+    // The small boxes stand between the frame's two sides; the word in the
+    // middle is out of the column.
+    const GameNode* leftSide = scene->FindChild("PANEL_SIDE", true);
+    const GameNode* rightSide = scene->FindChild("PANEL_RIGHT", true);
+    ASSERT_NE(rightSide, nullptr);
+    const float inner = OnScreen(*rightSide).left;
+    const float outer = leftSide != nullptr ? OnScreen(*leftSide).right : frame.left;
     for (std::size_t i = 0; i < scene->GetRacks().size(); ++i) {
-        const NodeBounds b = OnScreen(*scene->GetRacks()[i]->GetRackBox());
-        const bool inColumn = b.right <= frame.right && b.left >= frame.left && b.top >= frame.top &&
-                              b.bottom <= frame.bottom;
-        EXPECT_EQ(inColumn, i != 1) << "word " << i;
+        const LetterBox& box = *scene->GetRacks()[i]->GetRackBox();
+        const NodeBounds b = OnScreen(box);
+        if (i == 1) {
+            EXPECT_GT(b.left, inner) << "the word in play is in the middle";
+            continue;
+        }
+        EXPECT_GT(b.left, outer) << "word " << i;
+        EXPECT_LE(b.right, inner) << "word " << i << " of " << box.GetSlotCount() << " letters";
+        EXPECT_GE(b.top, frame.top) << "word " << i;
+        EXPECT_LE(b.bottom, frame.bottom) << "word " << i;
     }
     // The found word is spelled in its small boxes.
     EXPECT_EQ(scene->GetRacks()[0]->GetRackBox()->GetAllText().GetString(), first);
