@@ -3,48 +3,29 @@
 #include "sound/src/osnd_stream.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
-namespace fs = std::filesystem;
-
-class AiffOracle : public ::testing::Test {
+class AiffOracle : public NonRealtimeEngine {
  protected:
-  static fs::path Folder() {
-    return fs::path(QMV_BINARY_DIR) / "test-home" / ("aiff-oracle-" + std::to_string(getpid()));
-  }
-  static std::string In(const std::string &name) { return (Folder() / name).string(); }
-  static bool Shell(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
-  static std::vector<uint8_t> ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-  }
-  void SetUp() override {
-    fs::create_directories(Folder());
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
-  }
+  static std::string In(const std::string &name) { return TestFile("aiff-oracle", name); }
   void TearDown() override {
-    OSND_Close();
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
-    fs::remove_all(Folder());
+    NonRealtimeEngine::TearDown();
+    RemoveTestFiles("aiff-oracle");
   }
 
   // Makes an AIFF file with sox and compares the sample and the stream with
   // sox's own reading of it as signed machine-order samples.
   void Check(const std::string &synth, int bits, const std::string &name) {
     const std::string file = In(name + ".aiff"), reference = In(name + ".raw");
-    ASSERT_TRUE(Shell("sox -n -b " + std::to_string(bits) + " " + synth.substr(0, synth.find('|')) + " " + file +
+    ASSERT_TRUE(RunShell("sox -n -b " + std::to_string(bits) + " " + synth.substr(0, synth.find('|')) + " " + file +
                       " " + synth.substr(synth.find('|') + 1)));
-    ASSERT_TRUE(Shell("sox " + file + " -t raw -e signed -b " + std::to_string(bits) + " " + reference));
-    const std::vector<uint8_t> expected = ReadAll(reference);
+    ASSERT_TRUE(RunShell("sox " + file + " -t raw -e signed -b " + std::to_string(bits) + " " + reference));
+    const std::vector<uint8_t> expected = ReadBytes(reference);
     ASSERT_FALSE(expected.empty());
 
     OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, file.c_str(), 0, 0, 0);

@@ -291,13 +291,7 @@ int FakeCdDrive::Command(const uint8_t *cdb, uint8_t *data, uint32_t size, uint8
   }
 }
 
-void CdDriveTest::SetUp() {
-  OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-  ASSERT_TRUE(OSND_Init(44100, 8, 0));
-}
-
 void CdDriveTest::TearDown() {
-  OSND_Close();
-  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+  NonRealtimeEngine::TearDown();
   RemoveTestFiles(suite);
 }

@@ -67,10 +67,9 @@ class FakeCdDrive {
 
 // An engine on the non-realtime output for the CD tests, with a folder of
 // test files of its own.
-class CdDriveTest : public ::testing::Test {
+class CdDriveTest : public NonRealtimeEngine {
  protected:
   explicit CdDriveTest(const char *suite) : suite(suite) {}
-  void SetUp() override;
   void TearDown() override;
   std::string Folder() const { return TestFile(suite, ""); }
   const char *suite;

@@ -29,19 +29,17 @@ std::vector<int16_t> FromSound(const std::vector<int16_t> &v, size_t from = 0) {
 
 double Gain(int hundredths) { return std::pow(10.0, hundredths / 2000.0); }
 
-class DirectShowOracle : public ::testing::Test {
+class DirectShowOracle : public NonRealtimeEngine {
  protected:
   void SetUp() override {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    NonRealtimeEngine::SetUp();
     device = TestFile("dshow", "device.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
   }
   void TearDown() override {
-    OSND_Close();
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+    NonRealtimeEngine::TearDown();
     RemoveTestFiles("dshow");
   }
 

@@ -12,30 +12,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
-namespace fs = std::filesystem;
-
-const fs::path &Folder() {
-  static const fs::path folder = [] {
-    fs::path p = fs::path(QMV_BINARY_DIR) / "test-home" / ("mpeg-oracle-" + std::to_string(getpid()));
-    fs::create_directories(p);
-    return p;
-  }();
-  return folder;
-}
-
-std::string In(const std::string &name) { return (Folder() / name).string(); }
-
-bool Shell(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
+std::string In(const std::string &name) { return TestFile("mpeg-oracle", name); }
 
 struct Difference {
   size_t compared = 0;
@@ -54,17 +38,9 @@ Difference Compare(const int16_t *ours, size_t count, const std::vector<int16_t>
   return d;
 }
 
-class MpegOracle : public ::testing::Test {
+class MpegOracle : public NonRealtimeEngine {
  protected:
-  static void TearDownTestSuite() { fs::remove_all(Folder()); }
-  void SetUp() override {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
-  }
-  void TearDown() override {
-    OSND_Close();
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
-  }
+  static void TearDownTestSuite() { RemoveTestFiles("mpeg-oracle"); }
 
   // Encodes a two-tone source with twolame and checks both decoding paths.
   void Check(const std::string &name, int rate, int channels, const std::string &options) {
@@ -82,10 +58,10 @@ class MpegOracle : public ::testing::Test {
                     const std::string &encoder, int sourceRate = 0) {
     SCOPED_TRACE(name);
     const std::string wav = In(name + ".wav"), mp2 = In(name + ".mpa"), raw = In(name + ".raw");
-    ASSERT_TRUE(Shell("sox -n -r " + std::to_string(sourceRate ? sourceRate : rate) + " -c " +
+    ASSERT_TRUE(RunShell("sox -n -r " + std::to_string(sourceRate ? sourceRate : rate) + " -c " +
                       std::to_string(channels) + " -b 16 " + wav + " " + source));
-    ASSERT_TRUE(Shell(encoder + " " + wav + " " + mp2));
-    ASSERT_TRUE(Shell("mpg123 --no-gapless --no-infoframe -q -s " + mp2 + " > " + raw));
+    ASSERT_TRUE(RunShell(encoder + " " + wav + " " + mp2));
+    ASSERT_TRUE(RunShell("mpg123 --no-gapless --no-infoframe -q -s " + mp2 + " > " + raw));
     const std::vector<int16_t> reference = ReadPcm(raw);
     ASSERT_GT(reference.size(), size_t(rate));
 
@@ -173,8 +149,8 @@ TEST_F(MpegOracle, LayerThreeLowSamplingFrequencies) {
 TEST_F(MpegOracle, LayerThreeStreamsSeekToTheSoundOfTheWholeDecode) {
   // VBR with bursts: frames lean on the reservoir and on short blocks.
   const std::string wav = In("seek.wav"), mp3 = In("seek.mp3");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 " + wav + " " + kBursts));
-  ASSERT_TRUE(Shell("lame --quiet -V 5 " + wav + " " + mp3));
+  ASSERT_TRUE(RunShell("sox -n -r 44100 -c 2 -b 16 " + wav + " " + kBursts));
+  ASSERT_TRUE(RunShell("lame --quiet -V 5 " + wav + " " + mp3));
   OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, mp3.c_str(), 0, 0, 0);
   ASSERT_NE(sample, nullptr) << OSND_GetError();
   const auto *whole = reinterpret_cast<const int16_t *>(sample->data);
@@ -223,9 +199,9 @@ TEST_F(MpegOracle, LayerThreeStreamsSeekToTheSoundOfTheWholeDecode) {
 
 TEST_F(MpegOracle, LayerThreeInsideAWaveFileKeepsItsLoop) {
   const std::string wav = In("inner.wav"), mp3 = In("inner.mp3"), raw = In("inner.raw"), outer = In("outer.wav");
-  ASSERT_TRUE(Shell("sox -n -r 22050 -c 1 -b 16 " + wav + " synth 1 sine 300 gain -3"));
-  ASSERT_TRUE(Shell("lame --quiet -m m -b 48 " + wav + " " + mp3));
-  ASSERT_TRUE(Shell("mpg123 --no-gapless --no-infoframe -q -s " + mp3 + " > " + raw));
+  ASSERT_TRUE(RunShell("sox -n -r 22050 -c 1 -b 16 " + wav + " synth 1 sine 300 gain -3"));
+  ASSERT_TRUE(RunShell("lame --quiet -m m -b 48 " + wav + " " + mp3));
+  ASSERT_TRUE(RunShell("mpg123 --no-gapless --no-infoframe -q -s " + mp3 + " > " + raw));
   std::ifstream in(mp3, std::ios::binary);
   const MpegBytes data((std::istreambuf_iterator<char>(in)), {});
   const MpegBytes file = WaveWrapper(data, 0x55, 1000, 9000);
@@ -342,7 +318,7 @@ TEST_F(MpegOracle, LayerThreeIntensityStereoAndMixedBlocks) {
     }
     const std::string mp3 = In(lsf ? "built2.mp3" : "built1.mp3"), raw = In(lsf ? "built2.raw" : "built1.raw");
     std::ofstream(mp3, std::ios::binary).write(reinterpret_cast<const char *>(file.data()), std::streamsize(file.size()));
-    ASSERT_TRUE(Shell("mpg123 --no-gapless --no-infoframe -q -s " + mp3 + " > " + raw));
+    ASSERT_TRUE(RunShell("mpg123 --no-gapless --no-infoframe -q -s " + mp3 + " > " + raw));
     const std::vector<int16_t> reference = ReadPcm(raw);
     OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, mp3.c_str(), 0, 0, 0);
     ASSERT_NE(sample, nullptr) << OSND_GetError();

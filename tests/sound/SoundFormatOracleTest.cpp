@@ -5,53 +5,23 @@
 #include "sound/src/osnd_tag.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace {
 
-namespace fs = std::filesystem;
+std::string In(const std::string &name) { return TestFile("sound-oracle", name); }
 
-const fs::path &Folder() {
-  static const fs::path folder = [] {
-    // One folder per process: the tests run in parallel processes.
-    fs::path p = fs::path(QMV_BINARY_DIR) / "test-home" / ("sound-oracle-" + std::to_string(getpid()));
-    fs::create_directories(p);
-    return p;
-  }();
-  return folder;
-}
-
-std::string In(const std::string &name) { return (Folder() / name).string(); }
-
-bool Shell(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
-
-std::vector<uint8_t> ReadAll(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-class FormatOracle : public ::testing::Test {
+class FormatOracle : public NonRealtimeEngine {
  protected:
-  static void TearDownTestSuite() { fs::remove_all(Folder()); }
+  static void TearDownTestSuite() { RemoveTestFiles("sound-oracle"); }
   static void SetUpTestSuite() {
     // Two tones, one per side, so that a swapped or mixed channel shows.
-    ASSERT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 " + In("source.wav") +
+    ASSERT_TRUE(RunShell("sox -n -r 44100 -c 2 -b 16 " + In("source.wav") +
                     " synth 0.7 sine 440 sine 1250 gain -2"));
-    ASSERT_TRUE(Shell("sox -n -r 22050 -c 1 -b 16 " + In("mono.wav") + " synth 0.4 sine 300 gain -1"));
-  }
-  void SetUp() override {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
-  }
-  void TearDown() override {
-    OSND_Close();
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+    ASSERT_TRUE(RunShell("sox -n -r 22050 -c 1 -b 16 " + In("mono.wav") + " synth 0.4 sine 300 gain -1"));
   }
 
   // The sample's data as stored (all frames, interleaved).
@@ -79,9 +49,9 @@ class FormatOracle : public ::testing::Test {
   // Converts with sox and checks the sample loader and the stream against its decode.
   void CheckWav(const std::string &source, const std::string &encoding, const std::string &name) {
     const std::string file = In(name + ".wav"), reference = In(name + ".raw");
-    ASSERT_TRUE(Shell("sox " + In(source) + " " + encoding + " " + file));
-    ASSERT_TRUE(Shell("sox -D " + file + " -t raw -e signed -b 16 " + reference));
-    const std::vector<uint8_t> expected = ReadAll(reference);
+    ASSERT_TRUE(RunShell("sox " + In(source) + " " + encoding + " " + file));
+    ASSERT_TRUE(RunShell("sox -D " + file + " -t raw -e signed -b 16 " + reference));
+    const std::vector<uint8_t> expected = ReadBytes(reference);
     ASSERT_FALSE(expected.empty());
 
     OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, file.c_str(), 0, 0, 0);
@@ -118,22 +88,22 @@ TEST_F(FormatOracle, CompandedAndAdpcmWavDecodeLikeSox) {
 
 TEST_F(FormatOracle, EightBitWavLoadsAsSignedBytes) {
   const std::string file = In("pcm8.wav"), reference = In("pcm8.raw");
-  ASSERT_TRUE(Shell("sox " + In("mono.wav") + " -b 8 " + file));
-  ASSERT_TRUE(Shell("sox " + file + " -t raw -e signed -b 8 " + reference));
+  ASSERT_TRUE(RunShell("sox " + In("mono.wav") + " -b 8 " + file));
+  ASSERT_TRUE(RunShell("sox " + file + " -t raw -e signed -b 8 " + reference));
   OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, file.c_str(), 0, 0, 0);
   ASSERT_NE(sample, nullptr);
   EXPECT_TRUE(sample->mode & OSND_MODE_8BITS);
   EXPECT_TRUE(sample->mode & OSND_MODE_SIGNED);
-  EXPECT_EQ(SampleBytes(sample), ReadAll(reference));
+  EXPECT_EQ(SampleBytes(sample), ReadBytes(reference));
   OSND_Sample_Free(sample);
 }
 
 TEST_F(FormatOracle, OggVorbisDecodesLikeOggdec) {
   for (const std::string source : {"source", "mono"}) {
     const std::string file = In(source + ".ogg"), reference = In(source + "-ogg.raw");
-    ASSERT_TRUE(Shell("oggenc -Q -q 3 -o " + file + " " + In(source + ".wav")));
-    ASSERT_TRUE(Shell("oggdec -Q -R -b 16 -o " + reference + " " + file));
-    const std::vector<uint8_t> expected = ReadAll(reference);
+    ASSERT_TRUE(RunShell("oggenc -Q -q 3 -o " + file + " " + In(source + ".wav")));
+    ASSERT_TRUE(RunShell("oggdec -Q -R -b 16 -o " + reference + " " + file));
+    const std::vector<uint8_t> expected = ReadBytes(reference);
     ASSERT_FALSE(expected.empty());
 
     OSND_SAMPLE *sample = OSND_Sample_Load(OSND_FREE, file.c_str(), 0, 0, 0);
@@ -150,8 +120,8 @@ TEST_F(FormatOracle, OggVorbisDecodesLikeOggdec) {
 
 TEST_F(FormatOracle, VorbisCommentsBecomeTagsAndTheTitle) {
   const std::string file = In("tagged.ogg");
-  ASSERT_TRUE(Shell("oggenc -Q -q 1 -o " + file + " " + In("mono.wav")));
-  ASSERT_TRUE(Shell("vorbiscomment -w -t ARTIST=Quillon -t TITLE=Lantern -t GENRE=Folk " + file));
+  ASSERT_TRUE(RunShell("oggenc -Q -q 1 -o " + file + " " + In("mono.wav")));
+  ASSERT_TRUE(RunShell("vorbiscomment -w -t ARTIST=Quillon -t TITLE=Lantern -t GENRE=Folk " + file));
   OSND_STREAM *stream = OSND_Stream_Open(file.c_str(), 0, 0, 0);
   ASSERT_NE(stream, nullptr);
   EXPECT_STREQ(stream->sample->name, "Quillon - Lantern");
@@ -165,8 +135,8 @@ TEST_F(FormatOracle, VorbisCommentsBecomeTagsAndTheTitle) {
 
 TEST_F(FormatOracle, SixChannelOggIsRefusedAsNotThisFormat) {
   const std::string wav = In("six.wav"), file = In("six.ogg");
-  ASSERT_TRUE(Shell("sox -n -r 44100 -c 6 -b 16 " + wav + " synth 0.1 sine 500"));
-  ASSERT_TRUE(Shell("oggenc -Q -o " + file + " " + wav));
+  ASSERT_TRUE(RunShell("sox -n -r 44100 -c 6 -b 16 " + wav + " synth 0.1 sine 500"));
+  ASSERT_TRUE(RunShell("oggenc -Q -o " + file + " " + wav));
   EXPECT_EQ(OSND_Sample_Load(OSND_FREE, file.c_str(), 0, 0, 0), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
   // As a stream it is refused by every reader of the engine; the media

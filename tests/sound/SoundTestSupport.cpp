@@ -92,6 +92,23 @@ void RemoveTestFiles(const std::string &suite) { std::filesystem::remove_all(Tes
 
 bool RunQuiet(const std::string &command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
+bool RunShell(const std::string &command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
+
+std::vector<uint8_t> ReadBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void NonRealtimeEngine::SetUp() {
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+}
+
+void NonRealtimeEngine::TearDown() {
+  OSND_Close();
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+}
+
 std::vector<int16_t> ReadPcm(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});

@@ -41,11 +41,24 @@ class CapturedEngine : public ::testing::Test {
   std::vector<int16_t> captured;
 };
 
+// Test fixture: the engine on the non-realtime no-sound output, started for
+// each test and closed behind it.
+class NonRealtimeEngine : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
 // Files made at test time: a folder of this process under the build's test
 // home, named after the suite (tests run in parallel processes), and a shell
 // command run with its output discarded.
 std::string TestFile(const std::string &suite, const std::string &name);
 void RemoveTestFiles(const std::string &suite);
 bool RunQuiet(const std::string &command);
+// A shell command run with only its error output discarded, so that the
+// command may redirect its standard output to a file.
+bool RunShell(const std::string &command);
+// The bytes of a file (none when it cannot be read).
+std::vector<uint8_t> ReadBytes(const std::string &path);
 // A file of raw 16-bit samples in this machine's byte order.
 std::vector<int16_t> ReadPcm(const std::string &path);

@@ -18,15 +18,10 @@ std::vector<int16_t> Slice(const std::vector<int16_t> &v, size_t from, size_t co
   return std::vector<int16_t>(v.begin() + std::ptrdiff_t(from), v.begin() + std::ptrdiff_t(std::min(v.size(), from + count)));
 }
 
-class WmaOracle : public ::testing::Test {
+class WmaOracle : public NonRealtimeEngine {
  protected:
-  void SetUp() override {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
-  }
   void TearDown() override {
-    OSND_Close();
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+    NonRealtimeEngine::TearDown();
     RemoveTestFiles("wma");
   }
 
