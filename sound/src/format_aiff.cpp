@@ -15,11 +15,6 @@ constexpr int kMaxRate = 1000000;
 uint32_t Be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 uint16_t Be16(const uint8_t *p) { return uint16_t(p[0] << 8 | p[1]); }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool ReadExact(SystemFileHandle *f, void *buffer, int bytes) { return SystemFile_Read(buffer, 1, bytes, f) == bytes; }
 
 void SwapWords(uint8_t *data, size_t bytes) {
@@ -36,17 +31,17 @@ struct LoopMarkers {
 bool ReadMarkers(SystemFileHandle *f, AiffInfo *info, bool framesKnown, const LoopMarkers &loop,
                  OsndSyncList *sync) {
   uint8_t c[2];
-  if (!ReadExact(f, c, 2)) return Fail(OSND_ERR_FILE_BAD);
+  if (!ReadExact(f, c, 2)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int count = Be16(c);
   if (count == 0) return true;
   if (sync) OsndStream_FreeSyncPoints(sync);
   for (int n = 1; n <= count; ++n) {
     uint8_t head[7];
-    if (!ReadExact(f, head, 7)) return Fail(OSND_ERR_FILE_BAD);
+    if (!ReadExact(f, head, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     uint32_t position = Be32(head + 2);
     const int length = head[6];
     char name[256] = {};
-    if (length > 0 && !ReadExact(f, name, length)) return Fail(OSND_ERR_FILE_BAD);
+    if (length > 0 && !ReadExact(f, name, length)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     // The length byte and the text together take an even number of bytes.
     if ((length & 1) == 0) SystemFile_Seek(f, 1, SEEK_CUR);
     if (framesKnown && position >= info->frames) position = info->frames > 0 ? info->frames - 1 : 0;
@@ -54,7 +49,7 @@ bool ReadMarkers(SystemFileHandle *f, AiffInfo *info, bool framesKnown, const Lo
       info->loopStart = position;
     else if (n == loop.end)
       info->loopEnd = position;
-    if (sync && !OsndStream_AddSyncPointNode(sync, position, name)) return Fail(OSND_ERR_MEMORY);
+    if (sync && !OsndStream_AddSyncPointNode(sync, position, name)) return Osnd_Fail(OSND_ERR_MEMORY);
   }
   return true;
 }
@@ -77,8 +72,9 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
   // A short file is damaged only when what it holds begins as an AIFF file does.
   const bool prefix = std::memcmp(form, "FORM", std::min(got, 4)) == 0 &&
                       (got <= 8 || std::memcmp(form + 8, "AIFF", size_t(got - 8)) == 0);
-  if (got < 12) return Fail(prefix && got > 0 ? OSND_ERR_FILE_BAD : OSND_ERR_FILE_FORMAT);
-  if (std::memcmp(form, "FORM", 4) != 0 || std::memcmp(form + 8, "AIFF", 4) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (got < 12) return Osnd_Fail(prefix && got > 0 ? OSND_ERR_FILE_BAD : OSND_ERR_FILE_FORMAT);
+  if (std::memcmp(form, "FORM", 4) != 0 || std::memcmp(form + 8, "AIFF", 4) != 0)
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   const int64_t formSize = Be32(form + 4);
 
   info->dataOffset = -1;
@@ -92,12 +88,12 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
   for (int64_t header = 12; header < formSize;) {
     SystemFile_Seek(f, header, SEEK_SET);
     uint8_t h[8];
-    if (!ReadExact(f, h, 8)) return Fail(OSND_ERR_FILE_BAD);
+    if (!ReadExact(f, h, 8)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     const int32_t size = int32_t(Be32(h + 4));
     if (size < 0) break;
     if (std::memcmp(h, "COMM", 4) == 0) {
       uint8_t c[18];
-      if (!ReadExact(f, c, 18)) return Fail(OSND_ERR_FILE_BAD);
+      if (!ReadExact(f, c, 18)) return Osnd_Fail(OSND_ERR_FILE_BAD);
       const int channels = Be16(c), bits = Be16(c + 6);
       info->frames = Be32(c + 2);
       framesKnown = true;
@@ -110,12 +106,12 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
       if (channels == 1) mode |= OSND_MODE_MONO;
     } else if (std::memcmp(h, "SSND", 4) == 0 && info->dataOffset < 0) {
       uint8_t s[8];
-      if (size < 8 || !ReadExact(f, s, 8)) return Fail(OSND_ERR_FILE_BAD);
+      if (size < 8 || !ReadExact(f, s, 8)) return Osnd_Fail(OSND_ERR_FILE_BAD);
       info->dataOffset = header + 16;
       info->dataLength = uint32_t(size) - 8;
     } else if (std::memcmp(h, "INST", 4) == 0) {
       uint8_t in[20];
-      if (!ReadExact(f, in, 20)) return Fail(OSND_ERR_FILE_BAD);
+      if (!ReadExact(f, in, 20)) return Osnd_Fail(OSND_ERR_FILE_BAD);
       loop.begin = int16_t(Be16(in + 10));
       loop.end = int16_t(Be16(in + 12));
       if (loop.begin == 0) {
@@ -139,7 +135,7 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
 
 bool FormatAiff_OpenStream(OsndFormatInfo *out) {
   out->dataOffset = uint32_t(-1);
-  if (!out->file) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!out->file) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   AiffInfo info{};
   info.mode = out->mode;
   if (!FormatAiff_WalkChunks(out->file, &info, out->syncPoints)) {

@@ -88,11 +88,6 @@ struct FormatAsfRecord {
 
 namespace {
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 struct AsfOpen {
   unsigned mode;
   int rate;
@@ -104,21 +99,22 @@ struct AsfOpen {
 };
 
 bool Open(SystemFileHandle *file, unsigned mode, AsfOpen *out) {
-  if (!file) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!file) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   uint8_t id[16];
   SystemFile_Seek(file, 0, SEEK_SET);
-  if (SystemFile_Read(id, 1, 16, file) != 16 || std::memcmp(id, kAsfHeader, 16) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(id, 1, 16, file) != 16 || std::memcmp(id, kAsfHeader, 16) != 0)
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   auto *r = static_cast<FormatAsfRecord *>(OSND_ALLOC(int(sizeof(FormatAsfRecord))));
-  if (!r) return Fail(OSND_ERR_MEMORY);
+  if (!r) return Osnd_Fail(OSND_ERR_MEMORY);
   SystemFile_Seek(file, 0, SEEK_SET);
   if (FAILED(WMCreateSyncReader(nullptr, 0, &r->reader)) || !r->reader) {
     OSND_FREE_MEM(r);
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   r->stream = new CROStream(file);
   auto fail = [&](int code) {
     FormatAsf_Close(r);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   if (FAILED(r->reader->OpenStream(r->stream))) return fail(OSND_ERR_FILE_FORMAT);
   void *object = nullptr;

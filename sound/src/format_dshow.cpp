@@ -25,11 +25,6 @@ void ReleaseAll(DshowStream *s) {
   ReleaseOne(s->graph);
 }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 DshowStream *StreamOf(OsndChannel *c) { return static_cast<DshowStream *>(c->driverChannel); }
 
 bool EndsWithMp3(const char *name) {
@@ -41,14 +36,14 @@ bool EndsWithMp3(const char *name) {
 
 bool Stop(OsndChannel *c) {
   DshowStream *s = StreamOf(c);
-  if (!s || !s->control) return Fail(OSND_ERR_MEDIA_PLAYER);
-  return SUCCEEDED(s->control->Stop()) || Fail(OSND_ERR_MEDIA_PLAYER);
+  if (!s || !s->control) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
+  return SUCCEEDED(s->control->Stop()) || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
 bool SetVolume(OsndChannel *c, int volume) {
   DshowStream *s = StreamOf(c);
-  if (!s || !s->audio || volume < 0 || volume > 255) return Fail(OSND_ERR_MEDIA_PLAYER);
-  return SUCCEEDED(s->audio->put_Volume(long(OsndVolumeTable[volume]))) || Fail(OSND_ERR_MEDIA_PLAYER);
+  if (!s || !s->audio || volume < 0 || volume > 255) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
+  return SUCCEEDED(s->audio->put_Volume(long(OsndVolumeTable[volume]))) || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
 // The balance for an engine pan: the centre (128) and "no pan" (-1) are 0;
@@ -62,41 +57,41 @@ long BalanceForPan(int pan) {
 
 bool SetPan(OsndChannel *c, int pan) {
   DshowStream *s = StreamOf(c);
-  if (!s || !s->audio || pan < -1 || pan > 255) return Fail(OSND_ERR_MEDIA_PLAYER);
-  return SUCCEEDED(s->audio->put_Balance(BalanceForPan(pan))) || Fail(OSND_ERR_MEDIA_PLAYER);
+  if (!s || !s->audio || pan < -1 || pan > 255) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
+  return SUCCEEDED(s->audio->put_Balance(BalanceForPan(pan))) || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
 bool SetPaused(OsndChannel *c, bool pause) {
   DshowStream *s = StreamOf(c);
-  if (!s || !s->control) return Fail(OSND_ERR_MEDIA_PLAYER);
+  if (!s || !s->control) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
   const HRESULT r = pause ? s->control->Pause() : s->control->Run();
-  return r == S_OK || Fail(OSND_ERR_MEDIA_PLAYER);
+  return r == S_OK || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
 bool IsPlaying(OsndChannel *c) {
   DshowStream *s = StreamOf(c);
   LONGLONG current = 0, stop = 0;
-  if (!s || !s->seeking || FAILED(s->seeking->GetPositions(&current, &stop))) return Fail(OSND_ERR_MEDIA_PLAYER);
+  if (!s || !s->seeking || FAILED(s->seeking->GetPositions(&current, &stop))) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
   return current < stop;
 }
 
 bool Seek(DshowStream *s, const GUID &format, LONGLONG position) {
   if (!s || !s->seeking || FAILED(s->seeking->SetTimeFormat(&format)) ||
       FAILED(s->seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning)))
-    return Fail(OSND_ERR_MEDIA_PLAYER);
+    return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
   return true;
 }
 
 }  // namespace
 
 bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes, int *lengthMs, DshowStream **out) {
-  if (!name || !out) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!name || !out) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   *out = nullptr;
   if (!EndsWithMp3(name) && (std::strncmp(name, "http://", 7) == 0 || std::strncmp(name, "http:\\", 6) == 0))
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
 
   auto *s = new (std::nothrow) DshowStream{};
-  if (!s) return Fail(OSND_ERR_MEMORY);
+  if (!s) return Osnd_Fail(OSND_ERR_MEMORY);
   OsndChannel *channel = nullptr;
   for (int i = gOsnd.channelCount; gOsnd.channels && i < gOsnd.channelCount + gOsnd.extraChannels; ++i) {
     if (!(gOsnd.channels[i].flags & OSND_CHANFLAG_MEDIA)) {
@@ -106,12 +101,12 @@ bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes,
   }
   if (!channel) {
     delete s;
-    return Fail(OSND_ERR_CREATE_BUFFER);
+    return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   }
   auto failAll = [&](int code) {
     ReleaseAll(s);
     delete s;
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   if (FAILED(dshow::CoCreateInstance(dshow::CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, dshow::IID_IGraphBuilder,
                                      reinterpret_cast<void **>(&s->graph))))

@@ -13,11 +13,6 @@ constexpr int kSearchWindow = 4096;  // positions tried for the first frame
 constexpr int kResyncWindow = 65536; // bytes skipped looking for the next frame
 constexpr int kTableGrowth = 4096;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool ReadExact(SystemFileHandle *file, void *destination, int bytes) {
   return SystemFile_Read(destination, 1, bytes, file) == bytes;
 }
@@ -282,18 +277,18 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
 
 bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info) {
   SystemFileHandle *file = info->file;
-  if (!file) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!file) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   auto *state = static_cast<MpegStreamState *>(OSND_ALLOC(int(sizeof(MpegStreamState))));
   MpegDecoder *d = state ? FormatMpeg_CreateDecoder() : nullptr;
   if (!d) {
     if (state) OSND_FREE_MEM(state);
-    return Fail(OSND_ERR_MEMORY);
+    return Osnd_Fail(OSND_ERR_MEMORY);
   }
   state->decoder = d;
   auto refuse = [&](int code) {
     if (info->syncPoints) OsndStream_FreeSyncPoints(info->syncPoints);
     FreeState(state);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
 
   SystemFile_Seek(file, 0, SEEK_END);

@@ -13,11 +13,6 @@ namespace {
 const int kLayer3Bitrates[2][16] = {{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
                                     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}};
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 // Accepts a layer 3 header only; the frame's whole size comes back.
 bool Layer3Header(MpegDecoder *probe, const uint8_t *bytes, int *rate, int *channels, int *frameSize) {
   if (bytes[0] != 0xFF || (bytes[1] & 0xE0) != 0xE0 || ((bytes[1] >> 1) & 3) != 1) return false;
@@ -149,13 +144,13 @@ bool FormatMpegNet_Open(OsndNetStream *r, OsndFormatInfo *info) {
   if (!r->decoder || !r->probe) {
     OSND_FREE_MEM(r->decoder);
     r->decoder = nullptr;
-    return Fail(OSND_ERR_MEMORY);
+    return Osnd_Fail(OSND_ERR_MEMORY);
   }
   int channels = 0, rate = 0, frameSize = 0;
   if (!FormatMpegNet_FindFrame(r, &channels, &rate, &frameSize)) {
     OSND_FREE_MEM(r->decoder);
     r->decoder = nullptr;
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   const int decodedFrame = (r->probe->lsf ? 576 : 1152) * 2 * channels;
   r->frameRate = rate;

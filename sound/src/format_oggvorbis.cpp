@@ -31,33 +31,29 @@ long TellProc(void *source) { return long(SystemFile_Tell(static_cast<SystemFile
 
 const ov_callbacks kCallbacks = {ReadProc, SeekProc, nullptr, TellProc};
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 }  // namespace
 
 bool FormatOggVorbis_OpenStream(OsndFormatInfo *info) {
   SystemFileHandle *file = info->file;
-  if (!file) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!file) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   char magic[4] = {};
   SystemFile_Seek(file, 0, SEEK_SET);
-  if (SystemFile_Read(magic, 1, 4, file) != 4 || std::memcmp(magic, "OggS", 4) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(magic, 1, 4, file) != 4 || std::memcmp(magic, "OggS", 4) != 0)
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   auto *vf = static_cast<OggVorbis_File *>(OSND_ALLOC(int(sizeof(OggVorbis_File))));
-  if (!vf) return Fail(OSND_ERR_MEMORY);
+  if (!vf) return Osnd_Fail(OSND_ERR_MEMORY);
   SystemFile_Seek(file, 0, SEEK_END);
   const int64_t fileLength = SystemFile_Tell(file);
   SystemFile_Seek(file, 0, SEEK_SET);
   if (ov_open_callbacks(file, vf, nullptr, 0, kCallbacks) < 0) {
     OSND_FREE_MEM(vf);
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   vorbis_info *vi = ov_info(vf, -1);
   const ogg_int64_t total = ov_pcm_total(vf, 0);
   if (!vi || vi->channels < 1 || vi->channels > 2 || total <= 0 || total > 0x7FFFFFFF || vi->rate < 1) {
     FormatOggVorbis_Close(vf);
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   if (info->tags) OsndTag_AddVorbisComments(ov_comment(vf, -1), info->tags);
   unsigned mode = info->mode & ~(OSND_MODE_8BITS | OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_UNSIGNED);

@@ -10,11 +10,6 @@
 
 namespace {
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 size_t SocketRead(void *buffer, size_t size, size_t count, void *source) {
   auto *r = static_cast<OsndNetStream *>(source);
   if (size == 0 || count == 0) return 0;
@@ -57,16 +52,16 @@ void ReportComments(OsndNetStream *r) {
 
 bool FormatOggVorbisNet_Open(OsndNetStream *r, OsndFormatInfo *info) {
   auto *vf = static_cast<OggVorbis_File *>(OSND_ALLOC(int(sizeof(OggVorbis_File))));
-  if (!vf) return Fail(OSND_ERR_MEMORY);
+  if (!vf) return Osnd_Fail(OSND_ERR_MEMORY);
   if (ov_open_callbacks(r, vf, nullptr, 0, kCallbacks) < 0) {
     OSND_FREE_MEM(vf);
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   vorbis_info *vi = ov_info(vf, -1);
   if (!vi || vi->channels < 1 || vi->channels > 2 || vi->rate < 1 || vi->rate > 0x7FFFFFFF) {
     ov_clear(vf);
     OSND_FREE_MEM(vf);
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
   r->decoder = vf;
   r->metaInterval = OSND_NET_OGG_REPORT_BYTES;

@@ -28,11 +28,6 @@ constexpr unsigned kFormatBits = OSND_MODE_8BITS | OSND_MODE_16BITS | OSND_MODE_
 uint32_t U32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t U16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 OSND_SAMPLE *FailSample(int code) {
   Osnd_SetError(code);
   return nullptr;
@@ -56,22 +51,22 @@ bool IndexHeaders(OsbBank *bank, uint32_t dataStart) {
   for (int i = 0; i < bank->count; ++i) {
     const bool full = i == 0 || !Basic(bank);
     if (full) {
-      if (end - p < fixed) return Fail(OSND_ERR_FILE_BAD);
+      if (end - p < fixed) return Osnd_Fail(OSND_ERR_FILE_BAD);
       const int size = U16(p);
-      if (size < fixed || size > end - p) return Fail(OSND_ERR_FILE_BAD);
+      if (size < fixed || size > end - p) return Osnd_Fail(OSND_ERR_FILE_BAD);
       if (i == 0 && (U32(p + 48) & OSND_MODE_GC_ADPCM)) extra = size - fixed;
       bank->headerOf[i] = p;
       bank->dataOffsets[i] = uint32_t(offset);
       offset += U32(p + 36);
       p += size;
     } else {
-      if (end - p < kBasicHeaderBytes + extra) return Fail(OSND_ERR_FILE_BAD);
+      if (end - p < kBasicHeaderBytes + extra) return Osnd_Fail(OSND_ERR_FILE_BAD);
       bank->headerOf[i] = p;
       bank->dataOffsets[i] = uint32_t(offset);
       offset += U32(p + 4);
       p += kBasicHeaderBytes + extra;
     }
-    if (offset > 0x7FFFFFFF) return Fail(OSND_ERR_FILE_BAD);
+    if (offset > 0x7FFFFFFF) return Osnd_Fail(OSND_ERR_FILE_BAD);
   }
   return true;
 }
@@ -87,7 +82,7 @@ bool ReadSyncPoints(OsbBank *bank) {
     const uint32_t count = std::min<uint32_t>(U32(h + fixed + 4), uint32_t(size - fixed - 8) / kSyncEntryBytes);
     if (count == 0) continue;
     auto *points = static_cast<OsbSyncPoint *>(OSND_ALLOC(int(count * sizeof(OsbSyncPoint))));
-    if (!points) return Fail(OSND_ERR_MEMORY);
+    if (!points) return Osnd_Fail(OSND_ERR_MEMORY);
     const uint8_t *e = h + fixed + 8;
     for (uint32_t k = 0; k < count; ++k, e += kSyncEntryBytes) {
       points[k].position = U32(e);
@@ -128,7 +123,7 @@ OSND_SAMPLE *LoadSourceFormat(SystemFileHandle *file, unsigned mode, const char 
 // sample: it is read and staged in a single upload.
 bool UploadPacked(OSND_SAMPLE *sample, SystemFileHandle *file, const OsbEntry &e, unsigned mode) {
   auto *buffer = static_cast<uint8_t *>(OSND_ALLOC(int(std::max<uint32_t>(e.storedBytes, 1))));
-  if (!buffer) return Fail(OSND_ERR_MEMORY);
+  if (!buffer) return Osnd_Fail(OSND_ERR_MEMORY);
   const int got = std::max(0, SystemFile_Read(buffer, 1, int(e.storedBytes), file));
   const bool ok = got <= 0 || OsndSample_UploadRange(sample, buffer, 0, unsigned(got), mode);
   OSND_FREE_MEM(buffer);
@@ -259,7 +254,7 @@ bool FormatOsb_Close(void *p) {
 }
 
 bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList *sync) {
-  if (!file) return Fail(OSND_ERR_FILE_NOT_FOUND);
+  if (!file) return Osnd_Fail(OSND_ERR_FILE_NOT_FOUND);
   uint8_t head[kFileHeaderBytes] = {};
   SystemFile_Seek(file, 0, SEEK_SET);
   const int got = std::max(0, SystemFile_Read(head, 1, kFileHeaderBytes, file));
@@ -268,15 +263,15 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
   if (!osb2 && !osb3) {
     // A file too short to tell is damaged only when what it holds begins as a bank does.
     const bool prefix = got > 0 && got < 4 && (std::memcmp(head, "OSB3", size_t(got)) == 0);
-    return Fail(prefix ? OSND_ERR_FILE_BAD : OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(prefix ? OSND_ERR_FILE_BAD : OSND_ERR_FILE_FORMAT);
   }
-  if (got < (osb2 ? kOsb2HeaderBytes : kFileHeaderBytes)) return Fail(OSND_ERR_FILE_BAD);
+  if (got < (osb2 ? kOsb2HeaderBytes : kFileHeaderBytes)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   auto *bank = AllocTable<OsbBank>(1);
-  if (!bank) return Fail(OSND_ERR_MEMORY);
+  if (!bank) return Osnd_Fail(OSND_ERR_MEMORY);
   auto fail = [&](int code) {
     bank->count = std::max(bank->count, 0);
     FormatOsb_Close(bank);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   std::memcpy(bank->fileHeader, head, sizeof head);
   const int32_t count = int32_t(U32(head + 4));
@@ -387,7 +382,7 @@ bool FormatOsb_OpenStream(OsndFormatInfo *info) {
   auto refuse = [&](int code) {
     FormatOsb_Close(bank);
     if (info->syncPoints) OsndStream_FreeSyncPoints(info->syncPoints);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   // Samples stored as sound files of their own are loaded, never streamed.
   if (bank->flags & OSB_FLAG_SOURCE_FORMAT) return refuse(OSND_ERR_FILE_FORMAT);

@@ -24,11 +24,6 @@ struct WavState {
 uint32_t U32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t U16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool ReadExact(SystemFileHandle *f, void *buffer, int bytes) { return SystemFile_Read(buffer, 1, bytes, f) == bytes; }
 
 void ReadLabels(SystemFileHandle *f, int64_t listData, uint32_t listSize, OsndSyncList *sync, uint32_t cueCount) {
@@ -72,7 +67,7 @@ bool FormatWav_WalkChunks(SystemFileHandle *f, WavFormat *format, int64_t *dataO
                           OsndSyncList *sync, uint32_t *loopStart, uint32_t *loopEnd) {
   uint8_t riff[12];
   SystemFile_Seek(f, 0, SEEK_SET);
-  if (!ReadExact(f, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (!ReadExact(f, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   const int64_t riffEnd = 8 + int64_t(U32(riff + 4));
   int64_t data = -1;
   uint32_t dataSize = 0, cueCount = 0;
@@ -128,7 +123,7 @@ bool FormatWav_WalkChunks(SystemFileHandle *f, WavFormat *format, int64_t *dataO
     }
     header += 8 + int64_t(size) + (size & 1);
   }
-  if (format && !haveFormat) return Fail(OSND_ERR_FILE_FORMAT);
+  if (format && !haveFormat) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   if (data < 0) return false;
   // A "data" size beyond the end of the file is cut to what the file holds.
   SystemFile_Seek(f, 0, SEEK_END);
@@ -150,7 +145,7 @@ bool FormatWav_OpenStream(OsndFormatInfo *info) {
   }
   auto refuse = [&](int code) {
     if (info->syncPoints) OsndStream_FreeSyncPoints(info->syncPoints);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   if (w.tag == 0x50 || w.tag == 0x55) return refuse(OSND_ERR_FILE_FORMAT);  // MPEG audio: the MPEG reader's
   if (!Validate(w)) return refuse(OSND_ERR_FILE_FORMAT);

@@ -14,11 +14,6 @@ namespace {
 constexpr int kHeaderBytes = 192;
 constexpr int kMaxRows = 200;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool Tag(const MusicBytes &f, size_t at, const char *tag) {
   for (int k = 0; k < 4; ++k)
     if (f.Byte(at + size_t(k)) != uint8_t(tag[k])) return false;
@@ -48,7 +43,7 @@ void ReadEnvelope(MusicEnvelope &e, const MusicBytes &f, size_t at, bool pitch) 
 // Past the file's signature a missing record is damage, not another format:
 // "not this format" would hand the half-made song to the next loader.
 bool LoadInstrument(MusicInstrument &ins, const MusicBytes &f, size_t at) {
-  if (!Tag(f, at, "IMPI")) return Fail(OSND_ERR_FILE_BAD);
+  if (!Tag(f, at, "IMPI")) return Osnd_Fail(OSND_ERR_FILE_BAD);
   ins.newNoteAction = uint8_t(std::min(f.Byte(at + 17), 3));
   ins.duplicateCheckType = uint8_t(std::min(f.Byte(at + 18), 3));
   ins.duplicateCheckAction = uint8_t(std::min(f.Byte(at + 19), 2));
@@ -75,7 +70,7 @@ struct SampleData {
 };
 
 bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t at, SampleData &data) {
-  if (!Tag(f, at, "IMPS")) return Fail(OSND_ERR_FILE_BAD);
+  if (!Tag(f, at, "IMPS")) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int flags = f.Byte(at + 18);
   const bool sixteen = flags & 2, stereo = flags & 4;
   const int convert = f.Byte(at + 46);
@@ -98,7 +93,7 @@ bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t at
     mode |= OSND_MODE_LOOP_OFF;
   }
   OSND_SAMPLE *s = OsndSample_Create(-2, int(length), mode, c5, std::min(f.Byte(at + 19), 64), 128, 255, 1);
-  if (!s) return Fail(OSND_ERR_MEMORY);
+  if (!s) return Osnd_Fail(OSND_ERR_MEMORY);
   song->samples[index] = s;
   for (int k = 0; k < 26; ++k) s->name[k] = char(f.Byte(at + 20 + size_t(k)));
   s->name[26] = '\0';
@@ -164,9 +159,9 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
   char signature[4];
   SystemFile_Seek(file, 0, SEEK_SET);
   if (SystemFile_Read(signature, 1, 4, file) != 4 || std::memcmp(signature, "IMPM", 4) != 0)
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   std::vector<uint8_t> data;
-  if (!Music_ReadWholeFile(file, data, kHeaderBytes)) return Fail(OSND_ERR_FILE_BAD);
+  if (!Music_ReadWholeFile(file, data, kHeaderBytes)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const MusicBytes f{data};
 
   song->type = MUSIC_TYPE_IT;
@@ -176,7 +171,7 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
   const int instrumentCount = f.Word(34), sampleCount = f.Word(36), filePatterns = f.Word(38);
   // Files listing more than the tables hold are refused.
   if (instrumentCount > IT_MAX_TABLE || sampleCount > IT_MAX_TABLE || filePatterns > IT_MAX_TABLE)
-    return Fail(OSND_ERR_FILE_BAD);
+    return Osnd_Fail(OSND_ERR_FILE_BAD);
   song->itFlags = uint8_t(f.Word(44) & (IT_INSTRUMENTS | IT_LINEAR | IT_OLD_EFFECTS | IT_OWN_G_MEMORY));
   song->initialGlobalVolume = std::min(f.Byte(48), 128);
   song->globalVolume = song->initialGlobalVolume;
@@ -200,14 +195,14 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
   at += size_t(orderCount);
   const size_t instrumentTable = at, sampleTable = at + 4 * size_t(instrumentCount);
   const size_t patternTable = sampleTable + 4 * size_t(sampleCount);
-  if (patternTable + 4 * size_t(filePatterns) > f.Size()) return Fail(OSND_ERR_FILE_BAD);
+  if (patternTable + 4 * size_t(filePatterns) > f.Size()) return Osnd_Fail(OSND_ERR_FILE_BAD);
   if (!Music_AllocChannels(song, IT_CHANNELS)) return false;
 
   const int instruments = std::max(instrumentCount, 1), samples = std::max(sampleCount, 1);
   song->instruments = static_cast<MusicInstrument *>(OSND_ALLOC(instruments * int(sizeof(MusicInstrument))));
   song->samples = static_cast<OSND_SAMPLE **>(OSND_ALLOC(samples * int(sizeof(OSND_SAMPLE *))));
   song->sampleInfo = static_cast<MusicSampleInfo *>(OSND_ALLOC(samples * int(sizeof(MusicSampleInfo))));
-  if (!song->instruments || !song->samples || !song->sampleInfo) return Fail(OSND_ERR_MEMORY);
+  if (!song->instruments || !song->samples || !song->sampleInfo) return Osnd_Fail(OSND_ERR_MEMORY);
   std::memset(song->instruments, 0, size_t(instruments) * sizeof(MusicInstrument));
   std::memset(song->samples, 0, size_t(samples) * sizeof(OSND_SAMPLE *));
   std::memset(song->sampleInfo, 0, size_t(samples) * sizeof(MusicSampleInfo));
@@ -258,7 +253,7 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
       ok = OSND_Sample_Upload(s, source, d.mode);
     }
     // A sample whose compressed data is damaged keeps what was decoded.
-    if (!ok && gOsnd.lastError == OSND_ERR_MEMORY) return Fail(OSND_ERR_MEMORY);
+    if (!ok && gOsnd.lastError == OSND_ERR_MEMORY) return Osnd_Fail(OSND_ERR_MEMORY);
   }
   Osnd_SetError(OSND_ERR_NONE);
   It_InstallPlayer(song);

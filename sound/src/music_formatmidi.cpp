@@ -37,11 +37,6 @@ struct DirectMusicState {
 };
 DirectMusicState gMusic;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 MidiSong *SongData(MusicSong *song) { return song ? static_cast<MidiSong *>(song->midi) : nullptr; }
 
 // The name of the port the MIDI mapper chose, empty when none is set.
@@ -170,18 +165,18 @@ void StartHook(MusicSong *song) { MusicFormatMidi_Play(song); }
 bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *name) {
   char magic[12] = {};
   SystemFile_Seek(file, 0, SEEK_SET);
-  if (SystemFile_Read(magic, 1, 4, file) != 4) return Fail(OSND_ERR_FILE_FORMAT);
-  if (std::memcmp(magic, "MThd", 4) != 0 && std::memcmp(magic, "RIFF", 4) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(magic, 1, 4, file) != 4) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
+  if (std::memcmp(magic, "MThd", 4) != 0 && std::memcmp(magic, "RIFF", 4) != 0) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   if (std::memcmp(magic, "RIFF", 4) == 0) {
     SystemFile_Seek(file, 8, SEEK_SET);
     if (SystemFile_Read(magic + 4, 1, 8, file) != 8 || std::memcmp(magic + 4, "WAVEfmt", 7) == 0 ||
         std::memcmp(magic + 4, "AVI LIST", 8) == 0)
-      return Fail(OSND_ERR_FILE_FORMAT);
+      return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }
-  if (!MakeDirectMusic()) return Fail(OSND_ERR_UNINITIALISED);
+  if (!MakeDirectMusic()) return Osnd_Fail(OSND_ERR_UNINITIALISED);
 
   auto *midi = static_cast<MidiSong *>(OSND_ALLOC(int(sizeof(MidiSong))));
-  if (!midi) return Fail(OSND_ERR_MEMORY);
+  if (!midi) return Osnd_Fail(OSND_ERR_MEMORY);
   song->type = MUSIC_TYPE_MIDI;
   SystemString_CopyN(song->name, ((file->kind & SYSTEMFILE_KIND_MASK) == SYSTEMFILE_MEMORY || !name) ? "" : name, 255);
   song->name[255] = '\0';
@@ -195,7 +190,7 @@ bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *n
   auto failSong = [&](int code) {
     OSND_FREE_MEM(midi->data);
     OSND_FREE_MEM(midi);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   const unsigned kind = file->kind & SYSTEMFILE_KIND_MASK;
   if (kind == SYSTEMFILE_MEMORY) {
@@ -226,9 +221,9 @@ bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *n
 }
 
 bool MusicFormatMidi_Play(MusicSong *song) {
-  if (!MakeDirectMusic()) return Fail(OSND_ERR_UNINITIALISED);
+  if (!MakeDirectMusic()) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   MidiSong *midi = SongData(song);
-  if (!midi || !midi->segment) return Fail(OSND_ERR_FILE_BAD);
+  if (!midi || !midi->segment) return Osnd_Fail(OSND_ERR_FILE_BAD);
   if (gMusic.caps.dwFlags & DMUS_PC_DLS) {
     if (!midi->standardMidiSet) {
       midi->segment->SetParam(GUID_StandardMIDIFile, DMUS_SEG_ALLTRACKS, 0, 0, nullptr);
@@ -240,13 +235,13 @@ bool MusicFormatMidi_Play(MusicSong *song) {
   }
   midi->segment->SetRepeats(song->looping ? DMUS_SEG_REPEAT_INFINITE : 0);
   MusicFormatMidi_SetVolume(song);
-  if (!StartStream()) return Fail(OSND_ERR_PLAY);
+  if (!StartStream()) return Osnd_Fail(OSND_ERR_PLAY);
   if (midi->state) midi->state->Release();
   midi->state = nullptr;
   // The stream decodes under this lock: the song starts between two refills.
   SystemLockGuard guard(gOsndStreams.decodeLock);
   if (FAILED(gMusic.performance->PlaySegment(midi->segment, DMUS_SEGF_DEFAULT, 0, &midi->state)))
-    return Fail(OSND_ERR_PLAY);
+    return Osnd_Fail(OSND_ERR_PLAY);
   if (midi->state && SUCCEEDED(midi->state->GetStartTime(&midi->musicStart)))
     gMusic.performance->MusicToReferenceTime(midi->musicStart, &midi->referenceStart);
   return true;
@@ -272,8 +267,8 @@ void MusicFormatMidi_Stop(MusicSong *song) {
 }
 
 bool MusicFormatMidi_SetVolume(MusicSong *song) {
-  if (!gMusic.port) return Fail(OSND_ERR_UNINITIALISED);
-  if (!SongData(song)) return Fail(OSND_ERR_FILE_BAD);
+  if (!gMusic.port) return Osnd_Fail(OSND_ERR_UNINITIALISED);
+  if (!SongData(song)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   int32_t value = OsndVolumeTable[std::clamp(song->masterVolume, 0, 255)] + 1000;
   gMusic.performance->SetGlobalParam(GUID_PerfMasterVolume, &value, 4);
   // A hardware synthesizer's line of the system mixer follows the song too.

@@ -17,11 +17,6 @@ constexpr int kPatternOffset = 1084;
 constexpr int kMinPeriod = 56;
 constexpr int kMaxPeriod = 1 << 24;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Channel count of a signature, or 0 when it is not a MOD signature.
@@ -52,7 +47,7 @@ bool LoadSample(MusicSong *song, int index, const uint8_t *h) {
   unsigned loopLength = unsigned(ReadBigWord(h + 28)) * 2;
   const unsigned mode = (0x2130u & ~OSND_MODE_16BITS) | OSND_MODE_8BITS;
   OSND_SAMPLE *s = OsndSample_Create(-2, int(length), mode, Music_FinetuneToSpeed(finetune), volume, 128, 255, 1);
-  if (!s) return Fail(gOsnd.lastError == OSND_ERR_FILE_FORMAT ? OSND_ERR_MEMORY : gOsnd.lastError.load());
+  if (!s) return Osnd_Fail(gOsnd.lastError == OSND_ERR_FILE_FORMAT ? OSND_ERR_MEMORY : gOsnd.lastError.load());
   song->samples[index] = s;
   char name[23] = {};
   for (int k = 0; k < 22; ++k) name[k] = h[k] < 32 ? '\0' : char(h[k]);
@@ -256,13 +251,13 @@ void Tick(MusicSong *song) { Music_CommonTick(song, kRows, RowUpdate, TickEffect
 bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file) {
   uint8_t signature[4];
   SystemFile_Seek(file, kSignatureOffset, SEEK_SET);
-  if (SystemFile_Read(signature, 1, 4, file) != 4) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(signature, 1, 4, file) != 4) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   const int channels = ChannelsOf(signature);
-  if (channels < 1 || channels > MUSIC_MAX_CHANNELS) return Fail(OSND_ERR_FILE_FORMAT);
+  if (channels < 1 || channels > MUSIC_MAX_CHANNELS) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
 
   uint8_t header[kPatternOffset];
   SystemFile_Seek(file, 0, SEEK_SET);
-  if (SystemFile_Read(header, 1, kPatternOffset, file) != kPatternOffset) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(header, 1, kPatternOffset, file) != kPatternOffset) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   song->type = MUSIC_TYPE_MOD;
   song->masterVolume = 256;
   song->defaultSpeed = 6;
@@ -273,7 +268,7 @@ bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file) {
   song->name[20] = '\0';
 
   song->samples = static_cast<OSND_SAMPLE **>(OSND_ALLOC(kSamples * int(sizeof(OSND_SAMPLE *))));
-  if (!song->samples) return Fail(OSND_ERR_MEMORY);
+  if (!song->samples) return Osnd_Fail(OSND_ERR_MEMORY);
   std::memset(song->samples, 0, kSamples * sizeof(OSND_SAMPLE *));
   song->sampleCount = kSamples;
   for (int i = 0; i < kSamples; ++i)
@@ -317,7 +312,7 @@ bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file) {
     const int got = SystemFile_Read(scratch.data(), 1, int(s->length), file);
     std::fill(scratch.begin() + std::max(got, 0), scratch.begin() + s->length, uint8_t(0));
     if (!OSND_Sample_Upload(s, scratch.data(), OSND_MODE_8BITS | OSND_MODE_SIGNED))
-      return Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
   }
   song->tickCallback = Tick;
   return true;

@@ -383,11 +383,6 @@ constexpr int kInstrumentBytes = 80;
 constexpr int kMaxInstruments = 255;
 constexpr int kMaxPatterns = 254;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 using Bytes = MusicBytes;
 
 bool LoadInstrument(MusicSong *song, int index, const Bytes &file, size_t at, size_t &dataAt) {
@@ -405,7 +400,7 @@ bool LoadInstrument(MusicSong *song, int index, const Bytes &file, size_t at, si
   unsigned mode = 0x2130u & ~(OSND_MODE_8BITS | OSND_MODE_16BITS);
   mode |= sixteen ? OSND_MODE_16BITS : OSND_MODE_8BITS;
   OSND_SAMPLE *s = OsndSample_Create(-2, int(length), mode, cSpeed, volume, 128, 255, 1);
-  if (!s) return Fail(OSND_ERR_MEMORY);
+  if (!s) return Osnd_Fail(OSND_ERR_MEMORY);
   song->samples[index] = s;
   for (int k = 0; k < 28; ++k) {
     const int c = file.Byte(at + 48 + size_t(k));
@@ -456,9 +451,9 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
   uint8_t signature[4];
   SystemFile_Seek(file, 44, SEEK_SET);
   if (SystemFile_Read(signature, 1, 4, file) != 4 || std::memcmp(signature, "SCRM", 4) != 0)
-    return Fail(OSND_ERR_FILE_FORMAT);
+    return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   std::vector<uint8_t> data;
-  if (!Music_ReadWholeFile(file, data, kHeaderBytes)) return Fail(OSND_ERR_FILE_BAD);
+  if (!Music_ReadWholeFile(file, data, kHeaderBytes)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const Bytes f{data};
 
   song->type = MUSIC_TYPE_S3M;
@@ -493,10 +488,10 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
     song->orders[song->orderCount++] = uint8_t(order);
     highest = std::max(highest, order);
   }
-  if (at > f.Size()) return Fail(OSND_ERR_FILE_BAD);
+  if (at > f.Size()) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const size_t pointers = at;
   at += 2 * (size_t(instrumentCount) + size_t(filePatterns));
-  if (at > f.Size()) return Fail(OSND_ERR_FILE_BAD);
+  if (at > f.Size()) return Osnd_Fail(OSND_ERR_FILE_BAD);
   if (panTable)
     for (int k = 0; k < 32; ++k)
       if (map[k] >= 0 && (f.Byte(at + size_t(k)) & 0x10)) song->defaultPan[map[k]] = uint8_t(f.Byte(at + size_t(k)) << 4);
@@ -508,7 +503,7 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
 
   const int samples = std::min(instrumentCount, kMaxInstruments);
   song->samples = static_cast<OSND_SAMPLE **>(OSND_ALLOC(std::max(samples, 1) * int(sizeof(OSND_SAMPLE *))));
-  if (!song->samples) return Fail(OSND_ERR_MEMORY);
+  if (!song->samples) return Osnd_Fail(OSND_ERR_MEMORY);
   std::memset(song->samples, 0, size_t(std::max(samples, 1)) * sizeof(OSND_SAMPLE *));
   song->sampleCount = samples;
   std::vector<size_t> dataAt(size_t(samples), 0);
@@ -532,7 +527,7 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
     // Loading clamped the length to the file, so the data lies inside it.
     const uint8_t *source = data.data() + dataAt[size_t(i)];
     if (!OSND_Sample_Upload(s, source, (sixteen ? OSND_MODE_16BITS : OSND_MODE_8BITS) | OSND_MODE_UNSIGNED))
-      return Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
   }
   song->tickCallback = Tick;
   return true;

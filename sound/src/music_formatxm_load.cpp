@@ -15,11 +15,6 @@ constexpr int kSignatureBytes = 17;
 constexpr int kMaxRows = 256;
 constexpr int kSampleHeaderBytes = 40;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 // Unpacks a pattern's cells, never reading past its packed bytes or the file.
 void UnpackPattern(MusicSong *song, int pattern, int fileChannels, const MusicBytes &f, size_t at, size_t end) {
   end = std::min(end, f.Size());
@@ -97,7 +92,7 @@ bool LoadSampleHeader(MusicSong *song, int index, const MusicBytes &f, size_t h,
   }
   const int pan = f.Byte(h + 15);
   OSND_SAMPLE *s = OsndSample_Create(-2, int(length), mode, 8363, std::min(f.Byte(h + 12), 64), pan, 255, 1);
-  if (!s) return Fail(OSND_ERR_MEMORY);
+  if (!s) return Osnd_Fail(OSND_ERR_MEMORY);
   song->samples[index] = s;
   song->sampleInfo[index].finetune = int8_t(f.Byte(h + 13));
   song->sampleInfo[index].relativeNote = int8_t(f.Byte(h + 16));
@@ -141,13 +136,13 @@ bool LoadOggSample(MusicSong *song, int index, const uint8_t *data, size_t bytes
 bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
   char signature[kSignatureBytes];
   SystemFile_Seek(file, 0, SEEK_SET);
-  if (SystemFile_Read(signature, 1, kSignatureBytes, file) != kSignatureBytes) return Fail(OSND_ERR_FILE_BAD);
-  if (std::memcmp(signature, kSignature, kSignatureBytes) != 0) return Fail(OSND_ERR_FILE_FORMAT);
+  if (SystemFile_Read(signature, 1, kSignatureBytes, file) != kSignatureBytes) return Osnd_Fail(OSND_ERR_FILE_BAD);
+  if (std::memcmp(signature, kSignature, kSignatureBytes) != 0) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   std::vector<uint8_t> data;
-  if (!Music_ReadWholeFile(file, data, kSignatureBytes + 21)) return Fail(OSND_ERR_FILE_BAD);
+  if (!Music_ReadWholeFile(file, data, kSignatureBytes + 21)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const MusicBytes f{data};
-  if (f.Byte(37) != 26) return Fail(OSND_ERR_FILE_FORMAT);
-  if (f.Size() < 80) return Fail(OSND_ERR_FILE_BAD);
+  if (f.Byte(37) != 26) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
+  if (f.Size() < 80) return Osnd_Fail(OSND_ERR_FILE_BAD);
 
   song->type = MUSIC_TYPE_XM;
   song->masterVolume = 256;
@@ -165,7 +160,7 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
   song->defaultTempo = std::clamp(f.Word(78), 32, 255);
   song->restartOrder = f.Word(66) < song->orderCount ? f.Word(66) : 0;
   // More channels than the engine plays in one song: refused rather than cut.
-  if (fileChannels > XM_MAX_CHANNELS) return Fail(OSND_ERR_FILE_BAD);
+  if (fileChannels > XM_MAX_CHANNELS) return Osnd_Fail(OSND_ERR_FILE_BAD);
   int highest = -1;
   for (int k = 0; k < MUSIC_ORDERS; ++k) {
     song->orders[k] = uint8_t(f.Byte(80 + size_t(k)));
@@ -222,7 +217,7 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
   song->samples = static_cast<OSND_SAMPLE **>(OSND_ALLOC(std::max(totalSamples, 1) * int(sizeof(OSND_SAMPLE *))));
   song->sampleInfo = static_cast<MusicSampleInfo *>(
       OSND_ALLOC(std::max(totalSamples, 1) * int(sizeof(MusicSampleInfo))));
-  if (!song->instruments || !song->samples || !song->sampleInfo) return Fail(OSND_ERR_MEMORY);
+  if (!song->instruments || !song->samples || !song->sampleInfo) return Osnd_Fail(OSND_ERR_MEMORY);
   std::memset(song->instruments, 0, size_t(std::max(instrumentCount, 1)) * sizeof(MusicInstrument));
   std::memset(song->samples, 0, size_t(std::max(totalSamples, 1)) * sizeof(OSND_SAMPLE *));
   std::memset(song->sampleInfo, 0, size_t(std::max(totalSamples, 1)) * sizeof(MusicSampleInfo));
@@ -269,7 +264,7 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
       continue;
     }
     if (!OSND_Sample_Upload(d.sample, source, d.mode))
-      return Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
   }
   Xm_InstallPlayer(song);
   return true;

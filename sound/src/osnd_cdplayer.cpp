@@ -23,11 +23,6 @@ bool gTableReady = false;  // the table holds closed drives from the first Init 
 int gDefault = -1;
 HWND gWindow = nullptr;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 DWORD Status(const McdDrive &d, DWORD item, DWORD track = 0, bool *ok = nullptr) {
   MCI_STATUS_PARMS p{};
   p.dwItem = item;
@@ -200,13 +195,13 @@ void MakeWindow() {
 
 McdDrive *FindDrive(int letter) {
   if (!gOsnd.initialised) {
-    Fail(OSND_ERR_UNINITIALISED);
+    Osnd_Fail(OSND_ERR_UNINITIALISED);
     return nullptr;
   }
   if (letter >= 'a' && letter <= 'z') letter -= 'a' - 'A';
   const int index = letter == 0 ? -1 : letter - 'A';
   if (letter != 0 && (index < 0 || index > 25)) {
-    Fail(OSND_ERR_INVALID_PARAM);
+    Osnd_Fail(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
   if (index >= 0 && gDrives[index].id != -1) return &gDrives[index];
@@ -216,12 +211,12 @@ McdDrive *FindDrive(int letter) {
     for (int i = 3; i < 26 && gDefault < 0; ++i)
       if (gDrives[i].id != -1 || OpenDrive(i)) gDefault = i;
     if (gDefault < 0) {
-      Fail(OSND_ERR_CD_DEVICE);
+      Osnd_Fail(OSND_ERR_CD_DEVICE);
       return nullptr;
     }
   }
   if (index >= 0 && index != gDefault && gDrives[index].id == -1 && !OpenDrive(index)) {
-    Fail(OSND_ERR_CD_DEVICE);
+    Osnd_Fail(OSND_ERR_CD_DEVICE);
     return nullptr;
   }
   MakeWindow();

@@ -30,11 +30,6 @@ const GUID &ListenerSet(int version) { return version == 3 ? kEax3Listener : kEa
 ULONG RoomProperty(int version) { return version == 3 ? 5 : 2; }
 bool Supported(int version, ULONG property) { return (gEax.mask[version] >> property) & 1u; }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 void ReleaseListener() {
   if (gEax.listener) gEax.listener->Release();
   gEax.listener = nullptr;
@@ -153,8 +148,8 @@ void OsndEax_Close(int version) {
 }
 
 bool OsndEax_SetProperties(int version, const OsndReverbProperties *p) {
-  if (!p) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!gEax.listener || !Supported(version, kAllParameters)) return Fail(OSND_ERR_NO_EAX);
+  if (!p) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!gEax.listener || !Supported(version, kAllParameters)) return Osnd_Fail(OSND_ERR_NO_EAX);
   HRESULT result;
   if (version == 3) {
     uint8_t data[kEax3Bytes];
@@ -167,24 +162,24 @@ bool OsndEax_SetProperties(int version, const OsndReverbProperties *p) {
                    p->environmentDiffusion, p->airAbsorptionHF, p->flags};
     result = gEax.listener->Set(kEax2Listener, kAllParameters, nullptr, 0, &e, sizeof e);
   }
-  return SUCCEEDED(result) || Fail(OSND_ERR_NO_EAX);
+  return SUCCEEDED(result) || Osnd_Fail(OSND_ERR_NO_EAX);
 }
 
 bool OsndEax_GetProperties(int version, OsndReverbProperties *p) {
-  if (!p) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!gEax.listener || !Supported(version, kAllParameters)) return Fail(OSND_ERR_NO_EAX);
+  if (!p) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!gEax.listener || !Supported(version, kAllParameters)) return Osnd_Fail(OSND_ERR_NO_EAX);
   ULONG returned = 0;
   if (version == 3) {
     uint8_t data[kEax3Bytes];
     if (FAILED(gEax.listener->Get(kEax3Listener, kAllParameters, nullptr, 0, data, sizeof data, &returned)))
-      return Fail(OSND_ERR_NO_EAX);
+      return Osnd_Fail(OSND_ERR_NO_EAX);
     std::memcpy(p, data, kEax3Head);
     std::memcpy(&p->flags, data + kEax3Head, sizeof p->flags);
     return true;
   }
   Eax2Listener e{};
   if (FAILED(gEax.listener->Get(kEax2Listener, kAllParameters, nullptr, 0, &e, sizeof e, &returned)))
-    return Fail(OSND_ERR_NO_EAX);
+    return Osnd_Fail(OSND_ERR_NO_EAX);
   const float diffusion = p->diffusion, density = p->density;
   *p = OsndReverbProperties{};
   p->diffusion = diffusion;
@@ -207,9 +202,9 @@ bool OsndEax_GetProperties(int version, OsndReverbProperties *p) {
 }
 
 bool OsndEax_SetChannelProperties(int version, OsndChannel *c, const OsndReverbChannelProperties *p) {
-  if (!p) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!p) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   auto *d = static_cast<OsndDsChannel *>(c ? c->driverChannel : nullptr);
-  if (!d || !d->buffer3d) return Fail(OSND_ERR_NO_EAX);
+  if (!d || !d->buffer3d) return Osnd_Fail(OSND_ERR_NO_EAX);
   if (!d->reverbSet) {
     if ((c->flags & OSND_CHANFLAG_PENDING) && OutputDSound_DirectXVersion() >= 8) {
       IDirectSoundBuffer8 *b8 = nullptr;
@@ -220,7 +215,7 @@ bool OsndEax_SetChannelProperties(int version, OsndChannel *c, const OsndReverbC
     }
     if (FAILED(d->buffer3d->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void **>(&d->reverbSet)))) {
       d->reverbSet = nullptr;
-      return Fail(OSND_ERR_NO_EAX);
+      return Osnd_Fail(OSND_ERR_NO_EAX);
     }
   }
   HRESULT result;
@@ -233,7 +228,7 @@ bool OsndEax_SetChannelProperties(int version, OsndChannel *c, const OsndReverbC
                  p->outsideVolumeHF, p->airAbsorptionFactor, p->flags};
     result = d->reverbSet->Set(kEax2Buffer, kAllParameters, nullptr, 0, &e, sizeof e);
   }
-  return SUCCEEDED(result) || Fail(OSND_ERR_NO_EAX);
+  return SUCCEEDED(result) || Osnd_Fail(OSND_ERR_NO_EAX);
 }
 
 void OsndEax_ReleaseChannel(OsndChannel *c) {

@@ -289,6 +289,11 @@ extern OsndSystem gOsnd;
 // The error channel: calls on the Init thread start by clearing it.
 void Osnd_ResetError();
 void Osnd_SetError(int code);
+// Sets the error and answers false, for the failure paths of calls that answer success.
+inline bool Osnd_Fail(int code) {
+  Osnd_SetError(code);
+  return false;
+}
 bool Osnd_OnInitThread();
 // Appends a name to the engine's list of output (or recording) drivers, cut to
 // the list's width; answers its index, or -1 when the list is full.

@@ -41,11 +41,6 @@ struct CaptureState {
 RecordState gRecord;
 CaptureState gCapture;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool Available() { return gCapture.create && gCapture.enumerate; }
 
 unsigned Scale(const OSND_SAMPLE *s) {
@@ -169,13 +164,14 @@ extern "C" bool OSND_Record_Stop() { return OsndRecord_Stop(); }
 
 extern "C" bool OSND_Record_StartSample(int driver, OSND_SAMPLE *sample, bool loop) {
   Osnd_ResetError();
-  if (!gOsnd.initialised || !gOsnd.output) return Fail(OSND_ERR_UNINITIALISED);
-  if (!sample || sample->length == 0 || (sample->mode & OSND_MODE_MULTICHANNEL)) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!gOsnd.initialised || !gOsnd.output) return Osnd_Fail(OSND_ERR_UNINITIALISED);
+  if (!sample || sample->length == 0 || (sample->mode & OSND_MODE_MULTICHANNEL))
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   gOsnd.output->recordStop();
   gOsnd.recording = false;
   gOsnd.numRecordDrivers = 0;
   gOsnd.output->recordEnumerate();
-  if (driver < 0 || driver >= std::max(gOsnd.numRecordDrivers, 1)) return Fail(OSND_ERR_INVALID_PARAM);
+  if (driver < 0 || driver >= std::max(gOsnd.numRecordDrivers, 1)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   gOsnd.recordDriver = driver;
   if (!gOsnd.output->recordInit(driver)) return false;
   gRecord.sample = sample;
@@ -224,14 +220,14 @@ bool OsndRecordDSound_Init(int driver) {
       (driver != 0 && driver >= 0 && driver < kMaxDevices && gCapture.hasGuid[driver]) ? &gCapture.guids[driver] : nullptr;
   if (FAILED(gCapture.create(device, &gCapture.object, nullptr))) {
     gCapture.object = nullptr;
-    return Fail(OSND_ERR_RECORD);
+    return Osnd_Fail(OSND_ERR_RECORD);
   }
   return true;
 }
 
 bool OsndRecordDSound_Start(int length, unsigned mode, int rate) {
   if (!Available()) return OsndOutputNoSound.recordStart(length, mode, rate);
-  if (!gCapture.object) return Fail(OSND_ERR_RECORD);
+  if (!gCapture.object) return Osnd_Fail(OSND_ERR_RECORD);
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = (mode & OSND_MODE_STEREO) ? 2 : 1;
@@ -247,11 +243,11 @@ bool OsndRecordDSound_Start(int length, unsigned mode, int rate) {
   gCapture.bufferBytes = int(description.dwBufferBytes);
   if (FAILED(gCapture.object->CreateCaptureBuffer(&description, &gCapture.buffer, nullptr))) {
     gCapture.buffer = nullptr;
-    return Fail(OSND_ERR_RECORD);
+    return Osnd_Fail(OSND_ERR_RECORD);
   }
   // The thread starts once the buffer it reads exists.
   gCapture.thread = SystemThread_Create("ZIVE DSound record thread", RecordThread, nullptr, 2, 0);
-  if (!gCapture.thread) return Fail(OSND_ERR_MEMORY);
+  if (!gCapture.thread) return Osnd_Fail(OSND_ERR_MEMORY);
   return gCapture.buffer->Start(DSCBSTART_LOOPING) == DS_OK;
 }
 
@@ -289,7 +285,7 @@ bool OsndRecordDSound_Lock(unsigned offset, unsigned bytes, void **p1, void **p2
   *l1 = *l2 = 0;
   if (!gCapture.buffer) return true;
   DWORD b1 = 0, b2 = 0;
-  if (FAILED(gCapture.buffer->Lock(offset, bytes, p1, &b1, p2, &b2, 0))) return Fail(OSND_ERR_RECORD);
+  if (FAILED(gCapture.buffer->Lock(offset, bytes, p1, &b1, p2, &b2, 0))) return Osnd_Fail(OSND_ERR_RECORD);
   *l1 = b1;
   *l2 = b2;
   return true;
@@ -298,5 +294,5 @@ bool OsndRecordDSound_Lock(unsigned offset, unsigned bytes, void **p1, void **p2
 bool OsndRecordDSound_Unlock(void *p1, void *p2, unsigned l1, unsigned l2) {
   if (!Available()) return OsndOutputNoSound.recordUnlock(p1, p2, l1, l2);
   if (!gCapture.buffer) return true;
-  return SUCCEEDED(gCapture.buffer->Unlock(p1, l1, p2, l2)) || Fail(OSND_ERR_RECORD);
+  return SUCCEEDED(gCapture.buffer->Unlock(p1, l1, p2, l2)) || Osnd_Fail(OSND_ERR_RECORD);
 }

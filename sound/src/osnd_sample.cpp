@@ -24,11 +24,6 @@ std::recursive_mutex &SlotLock() {
 constexpr unsigned kHardware = OSND_MODE_HW3D | OSND_MODE_HW2D;
 constexpr unsigned kLoopBits = OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_BIDI;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 int FrameWidth(unsigned mode) {
   int w = (mode & OSND_MODE_16BITS) ? 2 : 1;
   if ((mode & OSND_MODE_STEREO) && !(mode & OSND_MODE_MULTICHANNEL)) w *= 2;
@@ -289,7 +284,7 @@ void OsndSample_Destroy(OSND_SAMPLE *s) {
 
 bool OsndSample_UploadRange(OSND_SAMPLE *s, const void *data, unsigned offset, unsigned bytes,
                             unsigned sourceMode) {
-  if (!s || !data) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!s || !data) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (sourceMode & OSND_MODE_16BITS) sourceMode &= ~OSND_MODE_8BITS;
   if (sourceMode & OSND_MODE_STEREO) sourceMode &= ~(OSND_MODE_MONO | OSND_MODE_MULTICHANNEL);
   unsigned sourceBytes = bytes;
@@ -427,7 +422,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
 
 bool OSND_Sample_Upload(OSND_SAMPLE *sample, const void *data, unsigned int mode) {
   Osnd_ResetError();
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return OsndSample_UploadRange(sample, data, 0, SourceBytes(sample, mode), mode);
 }
 
@@ -443,20 +438,20 @@ bool OSND_Sample_Lock(OSND_SAMPLE *sample, int offset, int length, void **ptr1, 
   *ptr1 = *ptr2 = nullptr;
   *len1 = *len2 = 0;
   if (!sample || offset < 0 || unsigned(offset) > SoundSoftware_SampleBytes(sample) || length < 0)
-    return Fail(OSND_ERR_INVALID_PARAM);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return sample->ops.lock(sample, unsigned(offset), unsigned(length), ptr1, ptr2, len1, len2);
 }
 
 bool OSND_Sample_Unlock(OSND_SAMPLE *sample, void *ptr1, void *ptr2, unsigned int len1,
                         unsigned int len2) {
   Osnd_ResetError();
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return sample->ops.unlock(sample, ptr1, ptr2, len1, len2);
 }
 
 bool OSND_Sample_SetMode(OSND_SAMPLE *sample, unsigned int mode) {
   Osnd_ResetError();
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (mode & kLoopBits) {
     unsigned loop = (mode & OSND_MODE_LOOP_NORMAL) ? OSND_MODE_LOOP_NORMAL
                     : (mode & OSND_MODE_LOOP_BIDI) ? OSND_MODE_LOOP_BIDI
@@ -477,7 +472,7 @@ bool OSND_Sample_SetMode(OSND_SAMPLE *sample, unsigned int mode) {
 bool OSND_Sample_SetLoopPoints(OSND_SAMPLE *sample, int loopStart, int loopEnd) {
   Osnd_ResetError();
   if (!sample || loopStart < 0 || loopEnd < 0 || unsigned(loopStart) >= sample->length || loopStart >= loopEnd)
-    return Fail(OSND_ERR_INVALID_PARAM);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   OsndSample_SetLoop(sample, unsigned(loopStart),
                      std::min(unsigned(loopEnd), sample->length - 1) - unsigned(loopStart) + 1);
   return true;
@@ -486,7 +481,7 @@ bool OSND_Sample_SetLoopPoints(OSND_SAMPLE *sample, int loopStart, int loopEnd) 
 bool OSND_Sample_SetDefaultsEx(OSND_SAMPLE *sample, int frequency, int volume, int pan, int priority,
                                int frequencyVariation, int volumeVariation, int panVariation) {
   Osnd_ResetError();
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (frequency > 100) sample->defFrequency = frequency;
   if (volume >= 0) sample->defVolume = std::min(volume, 255);
   if (pan >= 0) sample->defPan = std::min(pan, 255);
@@ -500,7 +495,7 @@ bool OSND_Sample_SetDefaultsEx(OSND_SAMPLE *sample, int frequency, int volume, i
 bool OSND_Sample_GetDefaultsEx(OSND_SAMPLE *sample, int *frequency, int *volume, int *pan, int *priority,
                                int *frequencyVariation, int *volumeVariation, int *panVariation) {
   Osnd_ResetError();
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (frequency) *frequency = sample->defFrequency;
   if (volume) *volume = sample->defVolume;
   if (pan) *pan = sample->defPan;
@@ -517,9 +512,9 @@ bool OSND_Sample_GetDefaults(OSND_SAMPLE *sample, int *frequency, int *volume, i
 
 bool OSND_Sample_SetMinMaxDistance(OSND_SAMPLE *sample, float minDistance, float maxDistance) {
   Osnd_ResetError();
-  if (!gOsnd.initialised) return Fail(OSND_ERR_UNINITIALISED);
+  if (!gOsnd.initialised) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   if (!sample || minDistance < 0 || maxDistance < 0 || minDistance > maxDistance)
-    return Fail(OSND_ERR_INVALID_PARAM);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   sample->minDistance = minDistance;
   sample->maxDistance = maxDistance;
   return true;
@@ -527,8 +522,8 @@ bool OSND_Sample_SetMinMaxDistance(OSND_SAMPLE *sample, float minDistance, float
 
 bool OSND_Sample_GetMinMaxDistance(OSND_SAMPLE *sample, float *minDistance, float *maxDistance) {
   Osnd_ResetError();
-  if (!gOsnd.initialised) return Fail(OSND_ERR_UNINITIALISED);
-  if (!sample) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!gOsnd.initialised) return Osnd_Fail(OSND_ERR_UNINITIALISED);
+  if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (minDistance) *minDistance = sample->minDistance;
   if (maxDistance) *maxDistance = sample->maxDistance;
   return true;

@@ -27,11 +27,6 @@ std::atomic<bool> gAbortAll{false};
 
 void NetSleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 char *CopyString(const char *text) {
   const size_t length = std::strlen(text);
   char *copy = static_cast<char *>(OSND_ALLOC(int(length) + 1));
@@ -246,12 +241,12 @@ int OsndStreamNet_ReadHeaders(OSND_STREAM *stream, OsndNetStream *record, OsndTa
 
 bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *info) {
   char *current = CopyString(url);
-  if (!current) return Fail(OSND_ERR_MEMORY);
+  if (!current) return Osnd_Fail(OSND_ERR_MEMORY);
   OsndNetStream *record = nullptr;
   for (int redirects = 0;; ++redirects) {
     if (redirects > kMaxRedirects) {
       OSND_FREE_MEM(current);
-      return Fail(OSND_ERR_FILE_FORMAT);
+      return Osnd_Fail(OSND_ERR_FILE_FORMAT);
     }
     record = Connect(current, &info->mode);
     if (!record) {
@@ -267,7 +262,7 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
     if (result < 0) {
       OsndStreamNet_FreeRecord(record);
       OSND_FREE_MEM(current);
-      return Fail(OSND_ERR_FILE_FORMAT);
+      return Osnd_Fail(OSND_ERR_FILE_FORMAT);
     }
     OSND_FREE_MEM(current);
     current = record->host;
@@ -281,7 +276,7 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
   auto fail = [&](int code) {
     Publish(stream, nullptr);
     OsndStreamNet_FreeRecord(record);
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   record->status = OSND_NET_BUFFERING;
   SystemNetSocket_StartBuffering(record->socket, false);
@@ -310,11 +305,11 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
 }
 
 bool OsndStreamNet_Stop(OSND_STREAM *stream) {
-  if (!stream) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!stream) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   {
     std::lock_guard<std::mutex> guard(gOpenLock);
     auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
-    if (!record) return Fail(OSND_ERR_INVALID_PARAM);
+    if (!record) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     const int status = record->status;
     if (status != OSND_NET_CONNECTING && status != OSND_NET_BUFFERING) return false;
     gSystemNetAbortStream = stream;
@@ -362,7 +357,7 @@ extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_ME
                                                    void *userData) {
   Osnd_ResetError();
   if (!stream || !OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
-    return Fail(OSND_ERR_INVALID_PARAM);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The readers call it on the streamer thread, under the stream-decode lock.
   const bool lock = !OsndStream_OnStreamerThread();
   if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 OsbBank *BankOf(OSND_STREAM *s) {
   return s->source == OSND_SOURCE_OSB ? static_cast<OsbBank *>(s->formatState) : nullptr;
 }
@@ -51,7 +46,7 @@ bool SelectTrack(OSND_STREAM *s, int index, bool keepPlaying) {
   auto *device = static_cast<CddaDevice *>(s->formatState);
   const bool infoOnly = OsndCdda_IsInfoOnly(device);
   const uint32_t bytes = infoOnly ? OsndCdda_GetTrackLength(device, index) : OsndCdda_OpenTrack(device, index);
-  if (!infoOnly && bytes == 0) return Fail(OSND_ERR_FILE_BAD);
+  if (!infoOnly && bytes == 0) return Osnd_Fail(OSND_ERR_FILE_BAD);
   s->dataLength = bytes;
   s->lengthPcm = bytes / 4;
   s->lengthMs = int((uint64_t(bytes) / 4 * 1000 + 999) / 44100);
@@ -85,10 +80,10 @@ bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
 }  // namespace
 
 bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool keepPlaying) {
-  if (!s) return Fail(OSND_ERR_INVALID_PARAM);
-  if (!keepPlaying && !internal && !OsndStream_IsReady(s)) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!keepPlaying && !internal && !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   const bool track = s->source == OSND_SOURCE_CD;
-  if (!(track ? TrackSelectable(s, index) : Selectable(s, index))) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!(track ? TrackSelectable(s, index) : Selectable(s, index))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (!keepPlaying) OsndStream_Stop(s, false);
   if (!internal && (s->mode & OSND_MODE_NONBLOCKING)) {
     // The open thread selects it; the stream is not ready until then.
@@ -135,13 +130,13 @@ bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
   if (!stream || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
-    return Fail(OSND_ERR_INVALID_PARAM);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   for (int k = 0; k < count; ++k)
-    if (!Selectable(stream, list[k])) return Fail(OSND_ERR_INVALID_PARAM);
+    if (!Selectable(stream, list[k])) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   int *copy = nullptr;
   if (count > 0) {
     copy = static_cast<int *>(OSND_ALLOC(count * int(sizeof(int))));
-    if (!copy) return Fail(OSND_ERR_MEMORY);
+    if (!copy) return Osnd_Fail(OSND_ERR_MEMORY);
     std::memcpy(copy, list, size_t(count) * sizeof(int));
   }
   OsndStream_Stop(stream, false);

@@ -20,11 +20,6 @@ struct OwnedTag {
   int owned;
 };
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool ReadExact(SystemFileHandle *f, void *buffer, int bytes) {
   return SystemFile_Read(buffer, 1, bytes, f) == bytes;
 }
@@ -52,7 +47,7 @@ bool AddNumber(const char *name, int value, OsndTag **head) {
 bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
   SystemFile_Seek(f, tagStart + 3, SEEK_SET);
   uint8_t h[7];
-  if (!ReadExact(f, h, 7)) return Fail(OSND_ERR_FILE_BAD);
+  if (!ReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int major = h[0];
   uint32_t size = SyncSafe(h + 3);
   if (h[2] & 0x10) size += 10;
@@ -79,7 +74,7 @@ bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
       auto *data = static_cast<uint8_t *>(OSND_ALLOC(int(frameSize)));
       if (!data) {
         SystemFile_Seek(f, tagEnd, SEEK_SET);
-        return Fail(OSND_ERR_MEMORY);
+        return Osnd_Fail(OSND_ERR_MEMORY);
       }
       const bool complete = ReadExact(f, data, int(frameSize));
       bool added = true;
@@ -111,7 +106,7 @@ bool IsAsfHeader(const uint8_t *b) {
 
 bool OsndTag_Append(OsndTag **head, OsndTag *node) {
   Osnd_ResetError();
-  if (!head || !node) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!head || !node) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   node->next = nullptr;
   OsndTag **link = head;
   while (*link) link = &(*link)->next;
@@ -120,10 +115,10 @@ bool OsndTag_Append(OsndTag **head, OsndTag *node) {
 }
 
 bool OsndTag_Add(int type, const char *name, const void *value, int valueLength, OsndTag **head) {
-  if (!head || !name || valueLength < 0 || (valueLength > 0 && !value)) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!head || !name || valueLength < 0 || (valueLength > 0 && !value)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   const int nameLength = int(SystemString_Length(name));
   auto *node = static_cast<OwnedTag *>(OSND_ALLOC(int(sizeof(OwnedTag)) + nameLength + 1 + valueLength + 1));
-  if (!node) return Fail(OSND_ERR_MEMORY);
+  if (!node) return Osnd_Fail(OSND_ERR_MEMORY);
   char *text = reinterpret_cast<char *>(node + 1);
   std::memcpy(text, name, size_t(nameLength) + 1);
   uint8_t *bytes = reinterpret_cast<uint8_t *>(text + nameLength + 1);
@@ -138,7 +133,7 @@ bool OsndTag_Add(int type, const char *name, const void *value, int valueLength,
 
 bool OsndTag_FreeList(OsndTag **head) {
   Osnd_ResetError();
-  if (!head || !*head) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!head || !*head) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   OsndTag *node = *head;
   while (node) {
     OsndTag *next = node->next;
@@ -165,7 +160,7 @@ bool OsndTag_Find(OsndTag *first, const char *name, int type, const void **value
 
 bool OsndTag_ReadId3v1(SystemFileHandle *f, OsndTag **head) {
   char b[125];
-  if (!ReadExact(f, b, 125)) return Fail(OSND_ERR_FILE_BAD);
+  if (!ReadExact(f, b, 125)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   bool ok = AddText(OSND_TAG_ID3V1, "TITLE", b, 30, head) && AddText(OSND_TAG_ID3V1, "ARTIST", b + 30, 30, head) &&
             AddText(OSND_TAG_ID3V1, "ALBUM", b + 60, 30, head) && AddText(OSND_TAG_ID3V1, "YEAR", b + 90, 4, head) &&
             AddText(OSND_TAG_ID3V1, "COMMENT", b + 94, 30, head);
@@ -182,9 +177,9 @@ bool OsndTag_ReadId3v2(SystemFileHandle *f, OsndTag **head) {
 bool OsndTag_ReadId3v2Footer(SystemFileHandle *f, OsndTag **head) {
   const int64_t footerStart = SystemFile_Tell(f) - 3;
   uint8_t h[7];
-  if (!ReadExact(f, h, 7)) return Fail(OSND_ERR_FILE_BAD);
+  if (!ReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int64_t tagStart = footerStart - int64_t(SyncSafe(h + 3)) - 10;
-  if (tagStart < 0) return Fail(OSND_ERR_FILE_BAD);
+  if (tagStart < 0) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const bool ok = ReadId3v2Body(f, head, tagStart);
   SystemFile_Seek(f, tagStart, SEEK_SET);
   return ok;
@@ -286,7 +281,7 @@ bool ReadExtendedDescription(const std::vector<uint8_t> &o, OsndTag **head) {
 }  // namespace
 
 bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
-  if (!f || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!f || !head) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   SystemFile_Seek(f, 0, SEEK_END);
   const int64_t end = SystemFile_Tell(f);
   int64_t position = 0;
@@ -295,7 +290,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
   // damaged size can never make it stand still or go back.
   while (position + 24 <= end) {
     SystemFile_Seek(f, position, SEEK_SET);
-    if (!ReadExact(f, object, 24)) return Fail(OSND_ERR_FILE_BAD);
+    if (!ReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     const uint64_t size = Le64(object + 16);
     if (size < 24 || size > uint64_t(end - position)) break;
     if (IsAsfHeader(object) && size >= 30) {
@@ -303,7 +298,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
       const int64_t headerEnd = position + int64_t(size);
       while (sub + 24 <= headerEnd) {
         SystemFile_Seek(f, sub, SEEK_SET);
-        if (!ReadExact(f, object, 24)) return Fail(OSND_ERR_FILE_BAD);
+        if (!ReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
         const uint64_t subSize = Le64(object + 16);
         if (subSize < 24 || subSize > uint64_t(headerEnd - sub)) break;
         const bool content = std::memcmp(object, kAsfContentDescription, 16) == 0;
@@ -311,9 +306,9 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
         if ((content || extended) && subSize <= kAsfMaxDescription) {
           std::vector<uint8_t> bytes(subSize);
           SystemFile_Seek(f, sub, SEEK_SET);
-          if (!ReadExact(f, bytes.data(), int(subSize))) return Fail(OSND_ERR_FILE_BAD);
+          if (!ReadExact(f, bytes.data(), int(subSize))) return Osnd_Fail(OSND_ERR_FILE_BAD);
           if (!(content ? ReadContentDescription(bytes, head) : ReadExtendedDescription(bytes, head)))
-            return Fail(OSND_ERR_MEMORY);
+            return Osnd_Fail(OSND_ERR_MEMORY);
         }
         sub += int64_t(subSize);
       }
@@ -324,7 +319,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
 }
 
 bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
-  if (!f || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!f || !head) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   SystemFile_Seek(f, 0, SEEK_END);
   const int64_t end = SystemFile_Tell(f);
   int64_t tail = 0;
@@ -332,7 +327,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
     char id[3];
     if (end - tail - 128 >= 0) {
       SystemFile_Seek(f, end - tail - 128, SEEK_SET);
-      if (!ReadExact(f, id, 3)) return Fail(OSND_ERR_FILE_BAD);
+      if (!ReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
       if (std::memcmp(id, "TAG", 3) == 0) {
         if (!OsndTag_ReadId3v1(f, head)) return false;
         tail += 128;
@@ -342,7 +337,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
     }
     if (end - tail - 10 < 0) break;
     SystemFile_Seek(f, end - tail - 10, SEEK_SET);
-    if (!ReadExact(f, id, 3)) return Fail(OSND_ERR_FILE_BAD);
+    if (!ReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     if (std::memcmp(id, "3DI", 3) != 0) break;
     if (!OsndTag_ReadId3v2Footer(f, head)) return false;
     const int64_t tagStart = SystemFile_Tell(f);
@@ -355,7 +350,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
     SystemFile_Seek(f, position, SEEK_SET);
     if (!ReadExact(f, b, 16)) {
       SystemFile_Seek(f, position, SEEK_SET);
-      return end == position ? true : Fail(OSND_ERR_FILE_BAD);
+      return end == position ? true : Osnd_Fail(OSND_ERR_FILE_BAD);
     }
     if (std::memcmp(b, "TAG", 3) == 0) {
       SystemFile_Seek(f, position + 3, SEEK_SET);
@@ -375,7 +370,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
 }
 
 bool OsndTag_AddVorbisComments(vorbis_comment *vc, OsndTag **head) {
-  if (!vc || !head) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!vc || !head) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   for (int i = 0; i < vc->comments; ++i) {
     char *comment = vc->user_comments[i];
     if (!comment || !*comment) continue;

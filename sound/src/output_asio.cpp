@@ -252,14 +252,9 @@ struct AsioState {
 
 AsioState gAsio;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 // Opens the driver a device name names, at the given rate.
 bool OpenStep(const char *deviceName, int rate) {
-  if (!gList && ListCreate() != 0) return Fail(OSND_ERR_MEMORY);
+  if (!gList && ListCreate() != 0) return Osnd_Fail(OSND_ERR_MEMORY);
   gInfo = AsioDriverInfo{};
   SystemString_CopyN(gInfo.name, "No ASIO Driver", 31);
   gInfo.systemReference = nullptr;
@@ -280,16 +275,16 @@ bool OpenStep(const char *deviceName, int rate) {
   if (!LoadDriver(name) || AsioInit(&gInfo) != 0 || !gDriver ||
       gDriver->getBufferSize(&gAsio.minimum, &gAsio.maximum, &gAsio.preferred, &gAsio.granularity) != ASE_OK ||
       gDriver->getSampleRate(&current) != ASE_OK)
-    return Fail(OSND_ERR_INIT);
+    return Osnd_Fail(OSND_ERR_INIT);
   if (current <= 0.0 || current > 96000.0) {
     if (gDriver->setSampleRate(double(rate)) != ASE_OK || gDriver->getSampleRate(&current) != ASE_OK)
-      return Fail(OSND_ERR_INIT);
+      return Osnd_Fail(OSND_ERR_INIT);
   }
   gOsnd.mixRate = int(current);
   gOsnd.blockLength = gAsio.preferred;
   gOsnd.bufferLengthSamples = 2 * gAsio.preferred;
   gAsio.outputReady = gDriver->outputReady() == ASE_OK;
-  if (gDriver->getChannels(&gAsio.inputs, &gAsio.outputs) != ASE_OK) return Fail(OSND_ERR_INIT);
+  if (gDriver->getChannels(&gAsio.inputs, &gAsio.outputs) != ASE_OK) return Osnd_Fail(OSND_ERR_INIT);
   return true;
 }
 
@@ -319,7 +314,7 @@ bool Enumerate() {
 bool Init(int) {
   gOsnd.driversEnumerated = 0;
   OsndEnumerateDrivers();
-  if (gOsnd.numDrivers < 1) return Fail(OSND_ERR_INIT);
+  if (gOsnd.numDrivers < 1) return Osnd_Fail(OSND_ERR_INIT);
   const int device = gOsnd.driver < 0 || gOsnd.driver >= gOsnd.numDrivers ? 0 : gOsnd.driver;
   char name[80];
   std::memcpy(name, gOsnd.driverNames[device], sizeof name);
@@ -444,7 +439,7 @@ void SampleFree(OSND_SAMPLE *s) {
 }
 
 bool SampleCreate(OSND_SAMPLE *s) {
-  if (!gDriver) return Fail(OSND_ERR_CREATE_BUFFER);
+  if (!gDriver) return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   s->length = unsigned(gAsio.preferred);
   s->loopStart = 0;
   s->loopLength = s->length;
@@ -457,7 +452,7 @@ bool SampleCreate(OSND_SAMPLE *s) {
     FreeTables();
     OSND_FREE_MEM(s->driverData);
     s->driverData = nullptr;
-    return Fail(OSND_ERR_MEMORY);
+    return Osnd_Fail(OSND_ERR_MEMORY);
   }
   for (int i = 0; i < total; ++i) {
     const bool input = i < gAsio.inputs;
@@ -468,7 +463,7 @@ bool SampleCreate(OSND_SAMPLE *s) {
     FreeTables();
     OSND_FREE_MEM(s->driverData);
     s->driverData = nullptr;
-    return Fail(OSND_ERR_CREATE_BUFFER);
+    return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   }
   for (int i = 0; i < total; ++i) {
     ASIOChannelInfo &c = gAsio.channels[i];
@@ -486,7 +481,7 @@ bool FillSampleOps(OSND_SAMPLE *s) {
 }
 
 bool ChannelPlay(OSND_DSPUNIT *, OsndChannel *, OSND_SAMPLE *) {
-  if (!gDriver || gDriver->start() != ASE_OK) return Fail(OSND_ERR_PLAY);
+  if (!gDriver || gDriver->start() != ASE_OK) return Osnd_Fail(OSND_ERR_PLAY);
   return true;
 }
 

@@ -67,11 +67,6 @@ struct DSoundState {
 
 DSoundState gDs;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 DsSample *SampleOf(const OSND_SAMPLE *s) { return static_cast<DsSample *>(s->driverData); }
 OsndDsChannel *ChannelOf(const OsndChannel *c) { return static_cast<OsndDsChannel *>(c->driverChannel); }
 
@@ -148,7 +143,7 @@ bool Init(int mixRate) {
     OutputDSound_CloseCapture();
     Unload();  // the next init loads the library afresh
     DestroyLock();
-    return Fail(code);
+    return Osnd_Fail(code);
   };
   if (gOsnd.numDrivers == 0) return failed(OSND_ERR_INIT);
   gDs.com = true;  // COM needs no set-up here
@@ -255,11 +250,11 @@ void SampleFree(OSND_SAMPLE *s) {
 
 bool SampleCreate(OSND_SAMPLE *s) {
   SystemLockGuard guard(gDs.lock);
-  if (s->mode & OSND_MODE_MULTICHANNEL) return Fail(OSND_ERR_CREATE_BUFFER);
-  if (!gDs.object) return Fail(OSND_ERR_CREATE_BUFFER);
+  if (s->mode & OSND_MODE_MULTICHANNEL) return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
+  if (!gDs.object) return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   if (!SampleOf(s)) {
     s->driverData = OSND_ALLOC(int(sizeof(DsSample)));
-    if (!s->driverData) return Fail(OSND_ERR_MEMORY);
+    if (!s->driverData) return Osnd_Fail(OSND_ERR_MEMORY);
   }
   DsSample *d = SampleOf(s);
   ReleaseSample(d);
@@ -303,12 +298,12 @@ bool SampleCreate(OSND_SAMPLE *s) {
   }
   if (FAILED(gDs.object->CreateSoundBuffer(&description, &d->buffer, nullptr))) {
     d->buffer = nullptr;
-    return Fail(OSND_ERR_CREATE_BUFFER);
+    return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   }
   if ((s->mode & OSND_MODE_HW3D) && (s->mode & OSND_MODE_ONE_INSTANCE) &&
       FAILED(d->buffer->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void **>(&d->buffer3d)))) {
     ReleaseSample(d);
-    return Fail(OSND_ERR_CREATE_BUFFER);
+    return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   }
   if (gDs.directXVersion >= 8) d->buffer->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void **>(&d->buffer8));
 
@@ -329,7 +324,7 @@ bool SampleLock(OSND_SAMPLE *s, unsigned offset, unsigned length, void **p1, voi
   *p1 = *p2 = nullptr;
   *l1 = *l2 = 0;
   DsSample *d = SampleOf(s);
-  if (!d || !d->buffer) return Fail(OSND_ERR_MEMORY);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_MEMORY);
   DWORD b1 = 0, b2 = 0;
   HRESULT result = d->buffer->Lock(offset, length, p1, &b1, p2, &b2, 0);
   if (result == DSERR_BUFFERLOST) {
@@ -348,7 +343,7 @@ bool SampleLock(OSND_SAMPLE *s, unsigned offset, unsigned length, void **p1, voi
 
 bool SampleUnlock(OSND_SAMPLE *s, void *p1, void *p2, unsigned l1, unsigned l2) {
   DsSample *d = SampleOf(s);
-  if (!d || !d->buffer) return Fail(OSND_ERR_MEMORY);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_MEMORY);
   // The engine holds 8-bit data signed; an 8-bit buffer plays it unsigned.
   if (s->mode & OSND_MODE_8BITS) {
     for (unsigned i = 0; p1 && i < l1; ++i) static_cast<uint8_t *>(p1)[i] ^= 0x80;
@@ -375,7 +370,7 @@ bool OwnBuffer(const OsndChannel *c) {
 bool ChannelInit(OsndChannel *c) {
   if (!c->driverChannel) {
     c->driverChannel = OSND_ALLOC(int(sizeof(OsndDsChannel)));
-    if (!c->driverChannel) return Fail(OSND_ERR_MEMORY);
+    if (!c->driverChannel) return Osnd_Fail(OSND_ERR_MEMORY);
   }
   ChannelOf(c)->sentPan = -2;
   return true;
@@ -420,7 +415,7 @@ bool ChannelStart(OsndChannel *c, OSND_SAMPLE *s) {
   OsndDsChannel *d = ChannelOf(c);
   DsSample *ds = SampleOf(s);
   c->driverSample = s;
-  if (!d || !ds || !ds->buffer || !gDs.object) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !ds || !ds->buffer || !gDs.object) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // A one-instance sample plays on its own buffer; every other channel on a
   // duplicate. The channel holds a reference either way.
   if (s->mode & OSND_MODE_ONE_INSTANCE) {
@@ -428,7 +423,7 @@ bool ChannelStart(OsndChannel *c, OSND_SAMPLE *s) {
     d->buffer->AddRef();
   } else if (FAILED(gDs.object->DuplicateSoundBuffer(ds->buffer, &d->buffer))) {
     d->buffer = nullptr;
-    return Fail(OSND_ERR_PLAY);
+    return Osnd_Fail(OSND_ERR_PLAY);
   }
   if (gOsnd.hardware3dChannels > 0 && (s->mode & OSND_MODE_HW3D)) {
     if ((s->mode & OSND_MODE_ONE_INSTANCE) && ds->buffer3d) {
@@ -436,7 +431,7 @@ bool ChannelStart(OsndChannel *c, OSND_SAMPLE *s) {
       d->buffer3d->AddRef();
     } else if (FAILED(d->buffer->QueryInterface(IID_IDirectSound3DBuffer, reinterpret_cast<void **>(&d->buffer3d)))) {
       d->buffer3d = nullptr;
-      return Fail(OSND_ERR_PLAY);
+      return Osnd_Fail(OSND_ERR_PLAY);
     }
   }
   return true;
@@ -452,13 +447,13 @@ bool PlayBuffer(OsndChannel *c) {
 bool ChannelPlay(OSND_DSPUNIT *, OsndChannel *c, OSND_SAMPLE *) {
   SystemLockGuard guard(gDs.lock);
   OsndDsChannel *d = ChannelOf(c);
-  if (!d || !d->buffer) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if ((gOsnd.initFlags & kInitDeferred3d) && gDs.listener) gDs.listener->CommitDeferredSettings();
   if (c->flags & OSND_CHANFLAG_PAUSED) {
     c->flags |= OSND_CHANFLAG_PENDING;
     return true;
   }
-  if (!PlayBuffer(c)) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!PlayBuffer(c)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return true;
 }
 
@@ -470,10 +465,10 @@ bool IsEffectBuffer(const OsndChannel *c) {
 bool SetFrequency(OsndChannel *c, int hz) {
   SystemLockGuard guard(gDs.lock);
   OsndDsChannel *d = ChannelOf(c);
-  if (IsEffectBuffer(c) && gDs.directXVersion < 9) return Fail(OSND_ERR_INVALID_PARAM);
+  if (IsEffectBuffer(c) && gDs.directXVersion < 9) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (!d || !d->buffer) return true;
   if (c->driverSample && (c->driverSample->mode & OSND_MODE_HW3D)) hz = std::clamp(hz, gDs.hwMinFrequency, gDs.hwMaxFrequency);
-  if (hz < 0 || FAILED(d->buffer->SetFrequency(DWORD(hz)))) return Fail(OSND_ERR_INVALID_PARAM);
+  if (hz < 0 || FAILED(d->buffer->SetFrequency(DWORD(hz)))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return true;
 }
 
@@ -499,7 +494,7 @@ bool SetPan(OsndChannel *c, int pan) {
   OsndDsChannel *d = ChannelOf(c);
   if (pan == -1) pan = 128;
   pan = std::clamp(pan, 0, 255);
-  if (d && d->buffer3d) return Fail(OSND_ERR_INVALID_PARAM);
+  if (d && d->buffer3d) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // Compared with what the buffer was last given: the channel's own pan field
   // already holds the new value when this slot runs.
   if (!d || !d->buffer || pan == d->sentPan) return true;
@@ -512,11 +507,11 @@ bool SetPan(OsndChannel *c, int pan) {
 bool SetPosition(OsndChannel *c, unsigned samples) {
   OsndDsChannel *d = ChannelOf(c);
   const OSND_SAMPLE *s = c->driverSample;
-  if (!d || !d->buffer || !s) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer || !s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   DWORD bytes = samples;
   if (s->mode & OSND_MODE_16BITS) bytes *= 2;
   if (s->mode & OSND_MODE_STEREO) bytes *= 2;
-  if (FAILED(d->buffer->SetCurrentPosition(bytes))) return Fail(OSND_ERR_INVALID_PARAM);
+  if (FAILED(d->buffer->SetCurrentPosition(bytes))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return true;
 }
 
@@ -537,7 +532,7 @@ unsigned GetPosition(OsndChannel *c) {
 bool IsPlaying(OsndChannel *c) {
   SystemLockGuard guard(gDs.lock);
   OsndDsChannel *d = ChannelOf(c);
-  if (!d || !d->buffer) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (c->flags & (OSND_CHANFLAG_PENDING | OSND_CHANFLAG_PAUSED)) return true;
   DWORD status = 0;
   return SUCCEEDED(d->buffer->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
@@ -545,7 +540,7 @@ bool IsPlaying(OsndChannel *c) {
 
 bool SetPaused(OsndChannel *c, bool pause) {
   OsndDsChannel *d = ChannelOf(c);
-  if (!d || !d->buffer) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (pause) {
     if (!IsPlaying(c)) return false;
     DWORD status = 0;
@@ -557,14 +552,14 @@ bool SetPaused(OsndChannel *c, bool pause) {
   bool result = true;
   if ((c->flags & OSND_CHANFLAG_PAUSED) && (c->flags & OSND_CHANFLAG_PENDING)) result = PlayBuffer(c);
   c->flags &= ~OSND_CHANFLAG_PENDING;
-  if (!result) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!result) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return true;
 }
 
 bool Set3D(OsndChannel *c) {
   SystemLockGuard guard(gDs.lock);
   OsndDsChannel *d = ChannelOf(c);
-  if (!d || !d->buffer3d) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer3d) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   DS3DBUFFER p{};
   p.dwSize = sizeof p;
   d->buffer3d->GetAllParameters(&p);
@@ -706,7 +701,7 @@ int OutputDSound_EnableEffect(OsndChannel *c, int type) {
 
 bool OutputDSound_DisableEffects(OsndChannel *c) {
   OsndDsChannel *d = ChannelOf(c);
-  if (!d || !d->buffer) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || !d->buffer) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   for (int i = 0; i < d->effectCount; ++i) {
     if (d->effects[i]) static_cast<IUnknown *>(d->effects[i])->Release();
     d->effects[i] = nullptr;
@@ -726,7 +721,7 @@ bool OutputDSound_SetEffectParameters(OsndChannel *c, unsigned id, void *paramet
   OsndDsChannel *d = ChannelOf(c);
   const int index = int(id >> 24);
   const int type = int((id >> 16) & 0xFF);
-  if (!d || index >= d->effectCount || !d->effects[index]) return Fail(OSND_ERR_INVALID_PARAM);
+  if (!d || index >= d->effectCount || !d->effects[index]) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (type > 8) return false;
   return SUCCEEDED(static_cast<IDirectSoundFX *>(d->effects[index])->SetAllParameters(parameters));
 }

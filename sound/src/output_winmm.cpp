@@ -45,11 +45,6 @@ struct WinMMState {
 
 WinMMState gState;
 
-bool Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-
 bool Enumerate() {
   const int count = std::min<int>(int(waveOutGetNumDevs()), kMaxDevices);
   gOsnd.numDrivers = 0;
@@ -63,7 +58,7 @@ bool Enumerate() {
 
 bool Init(int mixRate) {
   OsndEnumerateDrivers();
-  if (gOsnd.numDrivers < 1) return Fail(OSND_ERR_INIT);
+  if (gOsnd.numDrivers < 1) return Osnd_Fail(OSND_ERR_INIT);
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.wBitsPerSample = 16;
@@ -76,7 +71,7 @@ bool Init(int mixRate) {
   const MMRESULT result = waveOutOpen(&gState.out, device, &format, 0, 0, CALLBACK_NULL);
   if (result != MMSYSERR_NOERROR) {
     gState.out = nullptr;
-    return Fail(result == MMSYSERR_ALLOCATED ? 4 : OSND_ERR_INIT);
+    return Osnd_Fail(result == MMSYSERR_ALLOCATED ? 4 : OSND_ERR_INIT);
   }
   OsndOutput_SoftwareOnly(&OsndOutputWinMM);
   return true;
@@ -91,7 +86,7 @@ bool Close() {
 bool SampleCreate(OSND_SAMPLE *s) {
   const unsigned bytes = OutputSample_Bytes(s);
   auto *data = static_cast<char *>(OSND_ALLOC(int(bytes)));
-  if (!data) return Fail(OSND_ERR_MEMORY);
+  if (!data) return Osnd_Fail(OSND_ERR_MEMORY);
   s->driverData = data;
   gState.outData = data;
   WAVEHDR &h = gState.outHeader;
@@ -102,7 +97,7 @@ bool SampleCreate(OSND_SAMPLE *s) {
   h.dwLoops = 0xFFFFFFFFu;
   if (waveOutPrepareHeader(gState.out, &h, sizeof h) != MMSYSERR_NOERROR) {
     gState.playing = false;
-    return Fail(OSND_ERR_PLAY);
+    return Osnd_Fail(OSND_ERR_PLAY);
   }
   return true;
 }
@@ -128,7 +123,7 @@ bool ChannelPlay(OSND_DSPUNIT *, OsndChannel *, OSND_SAMPLE *) {
   gState.wrappedBytes = 0;
   if (!gState.out || waveOutWrite(gState.out, &gState.outHeader, sizeof gState.outHeader) != MMSYSERR_NOERROR) {
     gState.playing = false;
-    return Fail(OSND_ERR_PLAY);
+    return Osnd_Fail(OSND_ERR_PLAY);
   }
   return true;
 }
@@ -211,7 +206,7 @@ unsigned RecordThreadProc(void *) {
 bool RecordStop();
 
 bool RecordStart(int length, unsigned mode, int rate) {
-  if (length < 1) return Fail(OSND_ERR_INVALID_PARAM);
+  if (length < 1) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   RecordStop();
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
@@ -224,7 +219,7 @@ bool RecordStart(int length, unsigned mode, int rate) {
                                      reinterpret_cast<DWORD_PTR>(&RecordCallback), 0, CALLBACK_FUNCTION);
   if (result != MMSYSERR_NOERROR) {
     gState.in = nullptr;
-    return Fail(result == MMSYSERR_ALLOCATED ? 4 : result == WAVERR_BADFORMAT ? OSND_ERR_OUTPUT_FORMAT
+    return Osnd_Fail(result == MMSYSERR_ALLOCATED ? 4 : result == WAVERR_BADFORMAT ? OSND_ERR_OUTPUT_FORMAT
                                                                                 : OSND_ERR_CREATE_BUFFER);
   }
   gState.frameBytes = format.nBlockAlign;
@@ -232,7 +227,7 @@ bool RecordStart(int length, unsigned mode, int rate) {
   gState.ring = static_cast<uint8_t *>(OSND_ALLOC(gState.pieceBytes * kPieces));
   if (!gState.ring || gState.pieceBytes <= 0) {
     RecordStop();
-    return Fail(OSND_ERR_MEMORY);
+    return Osnd_Fail(OSND_ERR_MEMORY);
   }
   for (int i = 0; i < kPieces; ++i) {
     WAVEHDR &h = gState.headers[i].header;
@@ -243,7 +238,7 @@ bool RecordStart(int length, unsigned mode, int rate) {
     if (waveInPrepareHeader(gState.in, &h, sizeof h) != MMSYSERR_NOERROR ||
         waveInAddBuffer(gState.in, &h, sizeof h) != MMSYSERR_NOERROR) {
       RecordStop();
-      return Fail(OSND_ERR_CREATE_BUFFER);
+      return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
     }
   }
   gState.readIndex = 0;
@@ -252,16 +247,16 @@ bool RecordStart(int length, unsigned mode, int rate) {
   gState.event = SystemThread_CreateEvent();
   if (!gState.event) {
     RecordStop();
-    return Fail(OSND_ERR_MEMORY);
+    return Osnd_Fail(OSND_ERR_MEMORY);
   }
   gState.thread = SystemThread_Create("ZIVE WinMM record thread", RecordThreadProc, nullptr, 3, 0);
   if (!gState.thread) {
     RecordStop();
-    return Fail(OSND_ERR_PLAY);
+    return Osnd_Fail(OSND_ERR_PLAY);
   }
   if (waveInStart(gState.in) != MMSYSERR_NOERROR) {
     RecordStop();
-    return Fail(OSND_ERR_INIT);
+    return Osnd_Fail(OSND_ERR_INIT);
   }
   return true;
 }
