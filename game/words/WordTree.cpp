@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <cstring>
 #include <fstream>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,33 +29,6 @@ std::string LettersOf(const Qmv2::UTF8String& text)
     for (Qmv2::Utf8Iterator it(text); it.byteOffset < text.GetByteLength(); Qmv2::Utf8Advance(it, 1))
         letters.push_back(static_cast<char>(it.codePoint & 0xFFu));
     return letters;
-}
-
-// The search finds each child by a population count; on x86 it is compiled
-// twice, and processors with the instruction take the copy that uses it.
-// The choice is made while the program is relocated, before the thread
-// sanitizer's run time exists, so a build with that sanitizer keeps one copy.
-#if defined(__SANITIZE_THREAD__)
-#define QMV_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define QMV_THREAD_SANITIZER 1
-#endif
-#endif
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(QMV_THREAD_SANITIZER)
-#define QMV_POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default")))
-#else
-#define QMV_POPCOUNT_CLONES
-#endif
-
-// Set bits of a letter set: a branch's child stands after those of the lower
-// letters. (The compiler makes this one instruction where the target has it.)
-inline std::uint32_t LetterCount(std::uint64_t letters)
-{
-    letters -= (letters >> 1) & 0x5555555555555555u;
-    letters = (letters & 0x3333333333333333u) + ((letters >> 2) & 0x3333333333333333u);
-    letters = (letters + (letters >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-    return static_cast<std::uint32_t>((letters * 0x0101010101010101u) >> 56);
 }
 
 // Letter bytes taken as code points 0..255, as UTF-8 text.
@@ -92,7 +63,7 @@ void WordTree::Clear()
 {
     nodes.reset();
     capacity = 0;
-    index.clear();
+    anagramIndex.Clear();
     wordList.reset();
     wordListMinLength = 0;
     wordListMaxLength = 0;
@@ -126,7 +97,7 @@ std::uint32_t WordTree::Header(std::int32_t offset) const
 
 std::int32_t WordTree::Load(std::istream& stream, std::int32_t offset)
 {
-    index.clear();
+    anagramIndex.Clear();
     const std::int32_t end = LoadNode(stream, offset, 0);
     if (offset == 0 && end >= 0)
         BuildIndex();
@@ -135,105 +106,41 @@ std::int32_t WordTree::Load(std::istream& stream, std::int32_t offset)
 
 void WordTree::BuildIndex()
 {
-    index.clear();
-    bool used[256] = {};
-    std::vector<std::int32_t> pending{0};
-    std::int32_t nodeCount = 0;
-    while (!pending.empty()) {
-        const std::int32_t offset = pending.back();
-        pending.pop_back();
-        ++nodeCount;
-        const std::int32_t count = ChildCount(Header(offset));
-        std::int32_t child = offset + kHeaderSize + count;
-        for (std::int32_t i = 0; i < count; ++i) {
-            used[nodes[offset + kHeaderSize + i]] = true;
-            pending.push_back(child);
-            child += SubtreeLength(Header(child));
-        }
-    }
-    alphabetOf.fill(-1);
-    std::int32_t letters = 0;
-    for (int c = 0; c < 256; ++c) {
-        if (!used[c])
+    // The words the buffer walk can reach: a letter twice among a node's
+    // children counts at its first child only.
+    std::vector<std::string> words;
+    std::string prefix;
+    struct Step {
+        std::int32_t offset;
+        std::int32_t child;    // offset of the next child to consider
+        std::int32_t next;     // its number among the node's children
+        std::uint32_t letters[8]; // bit set of the letters already taken at this node
+    };
+    std::vector<Step> path;
+    path.push_back({0, kHeaderSize + ChildCount(Header(0)), 0, {}});
+    while (!path.empty()) {
+        Step& step = path.back();
+        const std::int32_t count = ChildCount(Header(step.offset));
+        if (step.next == count || prefix.size() == AnagramIndex::kMaxSourceLetters) {
+            path.pop_back();
+            if (!prefix.empty())
+                prefix.pop_back();
             continue;
-        if (letters == kMaxIndexLetters)
-            return;
-        const std::string text =
-            c < 0x80 ? std::string(1, static_cast<char>(c)) : Qmv2::EncodeCodePoint(static_cast<std::uint32_t>(c));
-        alphabetOf[static_cast<std::size_t>(c)] = static_cast<std::int8_t>(letters);
-        std::copy(text.begin(), text.end(), letterText[static_cast<std::size_t>(letters)].begin());
-        letterTextBytes[static_cast<std::size_t>(letters)] = static_cast<std::uint8_t>(text.size());
-        ++letters;
-    }
-    // The root's entry first; the children's blocks follow, each kept once.
-    index.reserve(static_cast<std::size_t>(nodeCount));
-    index.push_back({});
-    BlockSet blocks(0, BlockHash{&index}, BlockEqual{&index});
-    index[0] = IndexNode(0, blocks);
-    index.shrink_to_fit();
-}
-
-namespace {
-
-// A block of index entries, the children of a node, as (first, count).
-std::uint64_t BlockKey(std::uint32_t first, std::uint32_t count) { return std::uint64_t{first} << 32 | count; }
-
-} // namespace
-
-std::size_t WordTree::BlockHash::operator()(std::uint64_t key) const
-{
-    const auto first = static_cast<std::size_t>(key >> 32);
-    const auto count = static_cast<std::size_t>(key & 0xFFFFFFFFu);
-    return std::hash<std::string_view>()(std::string_view(reinterpret_cast<const char*>(index->data() + first),
-                                                          count * sizeof(IndexEntry)));
-}
-
-bool WordTree::BlockEqual::operator()(std::uint64_t a, std::uint64_t b) const
-{
-    const auto count = static_cast<std::size_t>(a & 0xFFFFFFFFu);
-    return count == (b & 0xFFFFFFFFu) &&
-           std::memcmp(index->data() + (a >> 32), index->data() + (b >> 32), count * sizeof(IndexEntry)) == 0;
-}
-
-// The entry of the node at `offset`, its children's block made first. A letter
-// twice among a node's children is indexed at its first child only, as the
-// buffer walk takes it. Subtrees alike (many words end alike) have equal
-// entries and so equal blocks, which are stored once.
-WordTree::IndexEntry WordTree::IndexNode(std::int32_t offset, BlockSet& blocks)
-{
-    const std::uint32_t header = Header(offset);
-    const std::int32_t count = ChildCount(header);
-    const std::uint8_t* const childLetters = nodes.get() + offset + kHeaderSize;
-    std::uint64_t letters = 0;
-    for (std::int32_t i = 0; i < count; ++i)
-        letters |= std::uint64_t{1} << alphabetOf[childLetters[i]];
-    IndexEntry block[kMaxIndexLetters];
-    // The letters every word of the subtree needs past this node: all when it holds none.
-    std::uint32_t needs = (header & kWordEndFlag) != 0 ? 0u : ~kIndexWordEnd;
-    std::uint64_t indexed = 0;
-    std::int32_t child = offset + kHeaderSize + count;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint64_t bit = std::uint64_t{1} << alphabetOf[childLetters[i]];
-        if ((indexed & bit) == 0) {
-            indexed |= bit;
-            IndexEntry& entry = block[LetterCount(letters & (bit - 1))];
-            entry = IndexNode(child, blocks);
-            needs &= static_cast<std::uint32_t>(bit) | (entry.wordEndAndNeeds & ~kIndexWordEnd);
         }
-        child += SubtreeLength(Header(child));
+        const std::uint8_t letter = nodes[step.offset + kHeaderSize + step.next];
+        const std::int32_t child = step.offset + step.child;
+        step.child += SubtreeLength(Header(child));
+        ++step.next;
+        std::uint32_t& taken = step.letters[letter / 32];
+        if ((taken >> (letter % 32) & 1u) != 0)
+            continue;
+        taken |= 1u << (letter % 32);
+        prefix.push_back(static_cast<char>(letter));
+        if ((Header(child) & kWordEndFlag) != 0)
+            words.push_back(prefix);
+        path.push_back({child, kHeaderSize + ChildCount(Header(child)), 0, {}});
     }
-    const std::uint32_t size = LetterCount(letters);
-    std::uint32_t first = 0; // a leaf's, never read
-    if (size > 0) {
-        first = static_cast<std::uint32_t>(index.size());
-        index.insert(index.end(), block, block + size);
-        const auto [kept, added] = blocks.insert(BlockKey(first, size));
-        if (!added) {
-            index.resize(first);
-            first = static_cast<std::uint32_t>(*kept >> 32);
-        }
-    }
-    return {letters, first, ((header & kWordEndFlag) != 0 ? kIndexWordEnd : 0u) | (needs & ~kIndexWordEnd)};
+    anagramIndex.Build(words, (Header(0) & kWordEndFlag) != 0);
 }
 
 std::int32_t WordTree::LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth)
@@ -424,113 +331,14 @@ private:
     std::string prefix;
 };
 
-// The same search, and the same order, on the child index, for a source word
-// of at most 64 letters. The search's whole state is the set of the source
-// word's unused places: a node's branches are its children's letters that the
-// search still holds (one AND of two bit sets), each taken at its letter's
-// first unused place, so walking the places in order gives the branch order.
-class WordTree::IndexedAnagramWalk {
-public:
-    static constexpr std::size_t kMaxPlaces = 64;
-
-    IndexedAnagramWalk(const WordTree& tree, const std::string& letters, WordList& list)
-        : tree(tree), list(list)
-    {
-        for (std::size_t p = 0; p < letters.size(); ++p) {
-            const std::int8_t a = tree.alphabetOf[static_cast<std::uint8_t>(letters[p])];
-            if (a < 0)
-                continue; // no word has this letter
-            placesOf[a] |= std::uint64_t{1} << p;
-            letterAt[p] = a;
-            unused |= std::uint64_t{1} << p;
-            held |= std::uint64_t{1} << a;
-        }
-    }
-
-    // The words are gathered as text ends in one buffer and made strings once
-    // their number is known, so the list never grows while the walk runs.
-    void Walk()
-    {
-        text.resize(1024);
-        ends.resize(64);
-        Visit(tree.index[0], 0, unused, held);
-        list.Reserve(static_cast<std::int32_t>(count));
-        std::size_t start = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            list.PushBack(std::string(text.data() + start, ends[k] - start));
-            start = ends[k];
-        }
-    }
-
-private:
-    // `unused`: the places not used on the way here; `held`: the letters that have one.
-    QMV_POPCOUNT_CLONES void Visit(const IndexEntry& node, std::size_t length, std::uint64_t unused,
-                                   std::uint64_t held)
-    {
-        // The prefix is copied at every node and kept where a word ends: no
-        // branch on the word-end flag, which follows no pattern.
-        if (text.size() < used + sizeof(prefix))
-            text.resize(2 * text.size() + sizeof(prefix));
-        if (length <= 16)
-            std::memcpy(text.data() + used, prefix, 16);
-        else
-            std::memcpy(text.data() + used, prefix, length);
-        const std::size_t isWord = node.wordEndAndNeeds >> 31;
-        if (count == ends.size())
-            ends.resize(ends.size() * 2 + 16);
-        ends[count] = static_cast<std::uint32_t>(used + length);
-        count += isWord;
-        used += isWord * length;
-        const std::uint64_t childLetters = node.childLetters;
-        const IndexEntry* const children = tree.index.data() + node.firstChild;
-        // Each branch at its letter's first unused place, unless the child's
-        // words need a letter that taking this one leaves none of.
-        std::uint64_t places = 0;
-        for (std::uint64_t letters = childLetters & held; letters != 0; letters &= letters - 1) {
-            const std::uint64_t bit = letters & (0 - letters);
-            const std::uint64_t mine = placesOf[__builtin_ctzll(letters)] & unused;
-            const std::uint64_t place = mine & (0 - mine);
-            const std::uint64_t leftLetters = mine != place ? held : held & ~bit;
-            const IndexEntry& child = children[LetterCount(childLetters & (bit - 1))];
-            const auto leftLow = static_cast<std::uint32_t>(leftLetters);
-            const std::uint32_t missing = child.wordEndAndNeeds & ~kIndexWordEnd & ~leftLow;
-            places |= missing == 0 ? place : 0;
-        }
-        for (; places != 0; places &= places - 1) {
-            const std::uint64_t place = places & (0 - places);
-            const std::int32_t a = letterAt[__builtin_ctzll(places)];
-            const std::uint64_t bit = std::uint64_t{1} << a;
-            const std::uint64_t left = unused & ~place;
-            const std::uint64_t leftLetters = (placesOf[a] & left) != 0 ? held : held & ~bit;
-            const auto& letter = tree.letterText[static_cast<std::size_t>(a)];
-            prefix[length] = letter[0];
-            prefix[length + 1] = letter[1];
-            const std::size_t grown = length + tree.letterTextBytes[static_cast<std::size_t>(a)];
-            Visit(children[LetterCount(childLetters & (bit - 1))], grown, left, leftLetters);
-        }
-    }
-
-    const WordTree& tree;
-    WordList& list;
-    std::uint64_t placesOf[kMaxIndexLetters] = {}; // per alphabet letter, its places in the source word
-    std::int8_t letterAt[kMaxPlaces] = {};         // per place, its alphabet letter
-    std::uint64_t unused = 0;                      // the places of letters some word has
-    std::uint64_t held = 0;                        // their letters
-    char prefix[2 * kMaxDepth + 2] = {};           // the branch's word so far, as UTF-8 (two bytes a letter at most)
-    std::vector<char> text;           // the words found, one after the other
-    std::size_t used = 0;             // bytes of them in `text`
-    std::vector<std::uint32_t> ends;  // where each ends in `text`
-    std::size_t count = 0;            // words found
-};
-
 std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const Qmv2::UTF8String& word) const
 {
     auto list = std::make_unique<WordList>();
     if (IsEmpty())
         return list;
     const std::string letters = LettersOf(word);
-    if (!index.empty() && letters.size() <= IndexedAnagramWalk::kMaxPlaces)
-        IndexedAnagramWalk(*this, letters, *list).Walk();
+    if (anagramIndex.Covers(letters.size()))
+        anagramIndex.Find(letters, *list);
     else
         AnagramWalk(*this, letters, *list).Walk(0);
     return list;

@@ -6,27 +6,22 @@
 // word-end flag), one letter byte per child, then the children's subtrees in
 // the order of their letters. The root stands for the empty prefix.
 //
-// Beside the buffer, a tree loaded whole keeps a child index for the anagram
-// search: per node a bit set of its children's letters (letters numbered in a
-// tree-wide alphabet of at most 64) and where its children's entries stand, in
-// alphabet order, in one array; so a child is found with one population count,
-// and the letters a node offers and the search still holds meet in one AND.
-// Subtrees alike share their entries, which keeps the index a third of the
-// trie's node count for a word list, small enough to stay in the cache.
+// Beside the buffer, a tree loaded whole keeps its words grouped by their
+// letters for the anagram search (AnagramIndex); a source word longer than
+// that index serves is searched by a walk of the buffer.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/GFVector.h"
 #include "framework/core/util/Random.h"
 #include "framework/core/util/UTF8String.h"
+#include "game/words/AnagramIndex.h"
 #include "game/words/iWordPoolPosition.h"
 
 class WordTree : public Qmv2::BaseObject {
@@ -108,21 +103,8 @@ private:
     void Collect(std::int32_t offset, std::string& prefix, std::int32_t minLength,
                  std::int32_t maxLength, WordList& list) const;
     class AnagramWalk;
-    class IndexedAnagramWalk;
-    // Builds the child index of the tree loaded at offset 0; none when the
-    // tree uses more than kMaxIndexLetters letters (the buffer walk serves then).
+    // Indexes the words of the tree loaded at offset 0 for the anagram search.
     void BuildIndex();
-    struct IndexEntry;
-    struct BlockHash {
-        const std::vector<IndexEntry>* index;
-        std::size_t operator()(std::uint64_t key) const;
-    };
-    struct BlockEqual {
-        const std::vector<IndexEntry>* index;
-        bool operator()(std::uint64_t a, std::uint64_t b) const;
-    };
-    using BlockSet = std::unordered_set<std::uint64_t, BlockHash, BlockEqual>;
-    IndexEntry IndexNode(std::int32_t offset, BlockSet& blocks);
     void Shuffle(WordList& list, std::int32_t seed);
     void SetCurrent(const Qmv2::UTF8String& word);
     iWordPoolPosition& Position();
@@ -131,19 +113,7 @@ private:
     std::unique_ptr<std::uint8_t[]> nodes;
     std::int32_t capacity = 0;
 
-    static constexpr std::int32_t kMaxIndexLetters = 64;
-    struct IndexEntry {
-        std::uint64_t childLetters; // bit per alphabet letter
-        std::uint32_t firstChild;   // index of the first child; the others follow in alphabet order
-        // Bit 31: a word ends here. Bits 0..30: alphabet letters 0..30 that every
-        // word below this node still needs, so a search without them skips it.
-        std::uint32_t wordEndAndNeeds;
-    };
-    static constexpr std::uint32_t kIndexWordEnd = 0x80000000u;
-    std::vector<IndexEntry> index;
-    std::array<std::int8_t, 256> alphabetOf{};                    // letter byte to alphabet number, -1 when unused
-    std::array<std::array<char, 2>, kMaxIndexLetters> letterText{}; // each alphabet letter as UTF-8
-    std::array<std::uint8_t, kMaxIndexLetters> letterTextBytes{};
+    AnagramIndex anagramIndex;
     std::unique_ptr<WordList> wordList;
     std::int32_t wordListMinLength = 0;
     std::int32_t wordListMaxLength = 0;
