@@ -112,19 +112,22 @@ void WordTree::BuildIndex()
     std::string prefix;
     struct Step {
         std::int32_t offset;
-        std::int32_t child;    // offset of the next child to consider
+        std::int32_t child;    // where the next child to consider stands, from `offset`
         std::int32_t next;     // its number among the node's children
         std::uint32_t letters[8]; // bit set of the letters already taken at this node
     };
-    std::vector<Step> path;
-    path.push_back({0, kHeaderSize + ChildCount(Header(0)), 0, {}});
-    while (!path.empty()) {
-        Step& step = path.back();
+    // One step a letter, and no word longer than the index takes is followed.
+    Step path[AnagramIndex::kMaxSourceLetters + 1];
+    std::size_t depth = 0;
+    path[0] = {0, kHeaderSize + ChildCount(Header(0)), 0, {}};
+    for (;;) {
+        Step& step = path[depth];
         const std::int32_t count = ChildCount(Header(step.offset));
-        if (step.next == count || prefix.size() == AnagramIndex::kMaxSourceLetters) {
-            path.pop_back();
-            if (!prefix.empty())
-                prefix.pop_back();
+        if (step.next == count || depth == AnagramIndex::kMaxSourceLetters) {
+            if (depth == 0)
+                break;
+            --depth;
+            prefix.pop_back();
             continue;
         }
         const std::uint8_t letter = nodes[step.offset + kHeaderSize + step.next];
@@ -138,7 +141,7 @@ void WordTree::BuildIndex()
         prefix.push_back(static_cast<char>(letter));
         if ((Header(child) & kWordEndFlag) != 0)
             words.push_back(prefix);
-        path.push_back({child, kHeaderSize + ChildCount(Header(child)), 0, {}});
+        path[++depth] = {child, kHeaderSize + ChildCount(Header(child)), 0, {}};
     }
     anagramIndex.Build(words, (Header(0) & kWordEndFlag) != 0);
 }
