@@ -1,6 +1,10 @@
 #include "game/words/AnagramIndex.h"
 
 #include <algorithm>
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <tmmintrin.h>
+#endif
+#include <vector>
 
 #include "framework/core/util/UTF8String.h"
 
@@ -28,8 +32,42 @@ std::uint64_t OrderOf(std::uint64_t places, std::uint64_t positions)
     return order;
 }
 
-// Sorts `values` (distinct) by their top 32 bits, each put where the
-// number of smaller ones says: no branch that follows the data, and the
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QMV_ORDER_BY_SHUFFLE 1
+
+// The same order numbers, each in a few instructions: the 4-bit places and
+// positions spread to one byte each, one byte shuffle reads every letter's
+// place, and the bytes go back to 4 bits each, the first letter's on top.
+// For processors with the shuffle instruction (nearly all); the others take
+// the loop above. Appends `order | number` for `count` words from `first`,
+// whose positions stand `step` 64-bit words apart.
+[[gnu::target("ssse3")]] inline __m128i SpreadNibbles(std::uint64_t nibbles)
+{
+    const __m128i packed = _mm_cvtsi64_si128(static_cast<long long>(nibbles));
+    const __m128i low = _mm_and_si128(packed, _mm_set1_epi8(0x0F));
+    const __m128i high = _mm_and_si128(_mm_srli_epi16(packed, 4), _mm_set1_epi8(0x0F));
+    return _mm_unpacklo_epi8(low, high);
+}
+
+[[gnu::target("ssse3")]] void OrdersByShuffle(std::uint64_t places, const std::uint64_t* positions, std::size_t step,
+                                              std::uint32_t first, std::uint32_t count,
+                                              std::vector<std::uint64_t>& found)
+{
+    const __m128i placeBytes = SpreadNibbles(places);
+    const __m128i pairWeights = _mm_set1_epi16(0x0110); // a pair's first byte times 16, its second times 1
+    for (std::uint32_t w = 0; w < count; ++w, positions += step) {
+        const __m128i picked = _mm_shuffle_epi8(placeBytes, SpreadNibbles(*positions));
+        const __m128i pairs = _mm_maddubs_epi16(picked, pairWeights);
+        const auto bytes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(pairs, pairs)));
+        // The lowest 16 bits come from positions that hold no letter.
+        found.push_back((__builtin_bswap64(bytes) & ~std::uint64_t{0xFFFF}) | (first + w));
+    }
+}
+#endif
+
+// Sorts `values` (distinct in their top 32 bits) by those bits: first by
+// their top 4 bits into buckets, then each value put where the number of
+// smaller ones in its bucket says. No branch follows the data, and the
 // compiler does several comparisons at a time. The lists of an 8-letter word
 // are this short; a longer list is sorted by comparisons.
 constexpr std::size_t kMaxRanked = 256;
@@ -41,17 +79,28 @@ void SortByTopHalf(std::vector<std::uint64_t>& values)
         std::sort(values.begin(), values.end());
         return;
     }
+    std::uint32_t start[17] = {};
+    for (const std::uint64_t value : values)
+        ++start[(value >> 60) + 1];
+    for (std::size_t b = 1; b < 17; ++b)
+        start[b] += start[b - 1];
     std::uint32_t top[kMaxRanked];
-    for (std::size_t i = 0; i < n; ++i)
-        top[i] = static_cast<std::uint32_t>(values[i] >> 32);
-    std::uint64_t sorted[kMaxRanked];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t rank = 0;
-        for (std::size_t j = 0; j < n; ++j)
-            rank += top[j] < top[i] ? 1u : 0u;
-        sorted[rank] = values[i];
+    std::uint64_t bucketed[kMaxRanked];
+    std::uint32_t fill[16];
+    std::copy(start, start + 16, fill);
+    for (const std::uint64_t value : values) {
+        const std::uint32_t at = fill[value >> 60]++;
+        bucketed[at] = value;
+        top[at] = static_cast<std::uint32_t>(value >> 32);
     }
-    std::copy(sorted, sorted + n, values.begin());
+    for (std::size_t b = 0; b < 16; ++b) {
+        for (std::size_t i = start[b]; i < start[b + 1]; ++i) {
+            std::uint32_t rank = start[b];
+            for (std::size_t j = start[b]; j < start[b + 1]; ++j)
+                rank += top[j] < top[i] ? 1u : 0u;
+            values[rank] = bucketed[i];
+        }
+    }
 }
 
 } // namespace
@@ -125,51 +174,55 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
             key = key << letterBits | sorted[k];
         keyed.push_back({key, positions, static_cast<std::uint32_t>(w)});
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const Keyed& a, const Keyed& b) { return a.key != b.key ? a.key < b.key : a.word < b.word; });
-
-    words.reserve(keyed.size());
-    std::vector<std::uint32_t> groupFirst;
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        if (i == 0 || keyed[i].key != keyed[i - 1].key)
-            groupFirst.push_back(static_cast<std::uint32_t>(i));
-        Word word{keyed[i].positions, {}};
-        std::size_t bytes = 0;
-        for (const char c : source[keyed[i].word]) {
-            const auto letter = static_cast<std::uint8_t>(c);
-            if (letter < 0x80) {
-                word.text[bytes++] = c;
-            } else {
-                word.text[bytes++] = static_cast<char>(0xC0 | letter >> 6);
-                word.text[bytes++] = static_cast<char>(0x80 | (letter & 0x3F));
-            }
-        }
-        word.positions |= std::uint64_t{bytes} << 56;
-        words.push_back(word);
-    }
-    const std::size_t groups = groupFirst.size();
-    groupFirst.push_back(static_cast<std::uint32_t>(words.size()));
-
-    // At most three quarters of the slots taken; the filter has 16 bits a group.
+    // Each word's group is found (or made) in the table and counted; the
+    // groups then get their ranges of `words` in slot order, and the words are
+    // put in their group's range in the order they came.
     std::uint32_t slotBits = 4;
-    while ((std::size_t{3} << slotBits) < 4 * groups)
+    while ((std::size_t{3} << slotBits) < 4 * keyed.size())
         ++slotBits;
     std::uint32_t filterBits = 10;
-    while ((std::size_t{1} << filterBits) < 16 * groups)
+    while ((std::size_t{1} << filterBits) < 16 * keyed.size())
         ++filterBits;
     slotShift = 64 - slotBits;
     filterShift = 64 - filterBits;
     slots.assign(std::size_t{1} << slotBits, Slot{0, 0, 0});
     filter.assign((std::size_t{1} << filterBits) / 64, 0);
     const std::size_t mask = slots.size() - 1;
-    for (std::size_t g = 0; g < groups; ++g) {
-        const std::uint64_t key = keyed[groupFirst[g]].key;
-        const std::uint64_t hash = HashOf(key);
-        filter[hash >> (filterShift + 6)] |= std::uint64_t{1} << ((hash >> filterShift) & 63);
+    std::vector<std::uint32_t> slotOf(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        const std::uint64_t hash = HashOf(keyed[i].key);
         std::size_t slot = hash >> slotShift;
-        while (slots[slot].key != 0)
+        while (slots[slot].hash != 0 && slots[slot].hash != hash)
             slot = (slot + 1) & mask;
-        slots[slot] = {key, groupFirst[g], groupFirst[g + 1] - groupFirst[g]};
+        if (slots[slot].hash == 0) {
+            slots[slot].hash = hash;
+            filter[hash >> (filterShift + 6)] |= std::uint64_t{1} << ((hash >> filterShift) & 63);
+        }
+        ++slots[slot].count;
+        slotOf[i] = static_cast<std::uint32_t>(slot);
+    }
+    std::uint32_t next = 0;
+    for (Slot& slot : slots) {
+        slot.first = next;
+        next += slot.count;
+        slot.count = 0;
+    }
+    words.resize(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        Slot& slot = slots[slotOf[i]];
+        Word& word = words[slot.first + slot.count++];
+        word.positions = keyed[i].positions;
+        std::size_t bytes = 0;
+        for (const char c : source[keyed[i].word]) {
+            const auto letter = static_cast<std::uint8_t>(c);
+            if (letter < 0x80) {
+                word.text[bytes++] = c;
+            } else {
+                for (const char byte : Qmv2::EncodeCodePoint(letter))
+                    word.text[bytes++] = byte;
+            }
+        }
+        word.positions |= std::uint64_t{bytes} << 56;
     }
     built = true;
 }
@@ -185,30 +238,44 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
         if (a != 0)
             held[count++] = static_cast<std::uint16_t>(a << 8 | p);
     }
-    std::sort(held, held + count);
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::uint16_t value = held[i];
+        std::size_t j = i;
+        for (; j > 0 && held[j - 1] > value; --j)
+            held[j] = held[j - 1];
+        held[j] = value;
+    }
+    // Room for every multiset, kept by the thread from one search to the next.
+    const std::size_t most = std::size_t{1} << count;
+    thread_local std::vector<std::uint64_t> scratch;
+    if (scratch.size() < 5 * most)
+        scratch.resize(5 * most);
 
-    // Every distinct multiset of the held letters, as keys: each letter in
-    // turn extends all made so far by one, two, ... of it. Beside each key, the
-    // places its letters use (one more than each, 4 bits each, the last
+    // Every distinct multiset of the held letters, by the hash of its key:
+    // each letter in turn extends all made so far by one, two, ... of it, and
+    // as a key grows by a letter (shifted up, the letter added), its hash
+    // grows alike, the multiplication being spread over the sum. Beside each,
+    // the places its letters use (one more than each, 4 bits each, the last
     // letter's lowest): the k-th of a letter uses its k-th place.
-    std::uint64_t keys[std::size_t{1} << kMaxSourceLetters];
-    std::uint64_t placeSets[std::size_t{1} << kMaxSourceLetters];
+    std::uint64_t* const hashes = scratch.data();
+    std::uint64_t* const placeSets = hashes + most;
     std::size_t made = 1;
-    keys[0] = 0;
+    hashes[0] = 0;
     placeSets[0] = 0;
     for (std::size_t i = 0; i < count;) {
         const std::uint8_t a = static_cast<std::uint8_t>(held[i] >> 8);
+        const std::uint64_t letterHash = HashOf(a);
         std::size_t j = i + 1;
         while (j < count && held[j] >> 8 == a)
             ++j;
         const std::size_t before = made;
         for (std::size_t e = 0; e < before; ++e) {
-            std::uint64_t key = keys[e];
+            std::uint64_t hash = hashes[e];
             std::uint64_t places = placeSets[e];
             for (std::size_t r = i; r < j; ++r) {
-                key = key << letterBits | a;
+                hash = (hash << letterBits) + letterHash;
                 places = places << kPlaceBits | ((held[r] & 0xFFu) + 1);
-                keys[made] = key;
+                hashes[made] = hash;
                 placeSets[made++] = places;
             }
         }
@@ -216,30 +283,28 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     }
 
     // The filter first: a bit already in the cache turns most of them away.
-    std::uint32_t candidates[std::size_t{1} << kMaxSourceLetters];
+    std::uint64_t* const candidates = placeSets + most;
     std::size_t candidateCount = 0;
     for (std::size_t e = 1; e < made; ++e) {
-        const std::uint64_t hash = HashOf(keys[e]);
-        candidates[candidateCount] = static_cast<std::uint32_t>(e);
+        const std::uint64_t hash = hashes[e];
+        candidates[candidateCount] = e;
         candidateCount += (filter[hash >> (filterShift + 6)] >> ((hash >> filterShift) & 63)) & 1u;
     }
     // The slots of all asked for before any is read, so that their reads overlap.
     for (std::size_t c = 0; c < candidateCount; ++c)
-        __builtin_prefetch(&slots[HashOf(keys[candidates[c]]) >> slotShift]);
-    struct Hit {
-        const Slot* slot;
-        std::uint64_t places;
-    };
-    Hit hits[std::size_t{1} << kMaxSourceLetters];
+        __builtin_prefetch(&slots[hashes[candidates[c]] >> slotShift]);
+    std::uint64_t* const hitSlots = candidates + most;
+    std::uint64_t* const hitPlaces = hitSlots + most;
     std::size_t hitCount = 0;
     const std::size_t mask = slots.size() - 1;
     for (std::size_t c = 0; c < candidateCount; ++c) {
-        const std::uint64_t key = keys[candidates[c]];
-        std::size_t slot = HashOf(key) >> slotShift;
-        while (slots[slot].key != key && slots[slot].key != 0)
+        const std::uint64_t hash = hashes[candidates[c]];
+        std::size_t slot = hash >> slotShift;
+        while (slots[slot].hash != hash && slots[slot].hash != 0)
             slot = (slot + 1) & mask;
-        if (slots[slot].key != 0) {
-            hits[hitCount++] = {&slots[slot], placeSets[candidates[c]]};
+        if (slots[slot].hash != 0) {
+            hitSlots[hitCount] = slot;
+            hitPlaces[hitCount++] = placeSets[candidates[c]];
             __builtin_prefetch(&words[slots[slot].first]);
         }
     }
@@ -253,10 +318,23 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     std::vector<std::uint64_t> found;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> wide;
     found.reserve(64);
+#if defined(QMV_ORDER_BY_SHUFFLE)
+    static const bool shuffles = __builtin_cpu_supports("ssse3") != 0;
+#else
+    constexpr bool shuffles = false;
+#endif
     for (std::size_t h = 0; h < hitCount; ++h) {
-        const std::uint64_t places = hits[h].places;
-        const std::uint32_t first = hits[h].slot->first;
-        for (std::uint32_t w = first; w < first + hits[h].slot->count; ++w) {
+        const std::uint64_t places = hitPlaces[h];
+        const Slot& slot = slots[hitSlots[h]];
+#if defined(QMV_ORDER_BY_SHUFFLE)
+        if (packed && shuffles) {
+            static_assert(sizeof(Word) % sizeof(std::uint64_t) == 0, "a word's positions are a whole number of steps apart");
+            OrdersByShuffle(places, &words[slot.first].positions, sizeof(Word) / sizeof(std::uint64_t), slot.first,
+                            slot.count, found);
+            continue;
+        }
+#endif
+        for (std::uint32_t w = slot.first; w < slot.first + slot.count; ++w) {
             const std::uint64_t order = orderBits == kPlaceBits * kShortSource
                                             ? OrderOf<kShortSource>(places, words[w].positions)
                                             : OrderOf<kMaxSourceLetters>(places, words[w].positions);
@@ -266,12 +344,14 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
                 wide.emplace_back(order, w);
         }
     }
-    list.Reserve(list.GetCount() + static_cast<std::int32_t>(found.size() + wide.size()) + (hasEmptyWord ? 1 : 0));
+    // The list's strings are made empty and then filled, one copy of each text.
+    std::int32_t next = list.GetCount();
+    list.Resize(next + static_cast<std::int32_t>(found.size() + wide.size()) + (hasEmptyWord ? 1 : 0));
     if (hasEmptyWord)
-        list.PushBack(std::string());
+        ++next;
     const auto emit = [&](std::uint64_t w) {
         const Word& word = words[static_cast<std::size_t>(w)];
-        list.PushBack(std::string(word.text, static_cast<std::size_t>(word.positions >> 56)));
+        list[next++].assign(word.text, static_cast<std::size_t>(word.positions >> 56));
     };
     if (orderBits == 32)
         SortByTopHalf(found);

@@ -43,8 +43,11 @@ public:
     std::size_t WordCount() const { return words.size(); }
 
 private:
+    // A slot holds its group's key by the key's hash: the multiplication by an
+    // odd number loses nothing, so two keys never share one, and only the
+    // empty key hashes to 0.
     struct Slot {
-        std::uint64_t key; // 0 where the slot is free
+        std::uint64_t hash; // 0 where the slot is free
         std::uint32_t first; // the group's first word
         std::uint32_t count;
     };

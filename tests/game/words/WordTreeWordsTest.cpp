@@ -174,4 +174,33 @@ TEST(WordTreeWords, AnagramOrderHoldsForSharedEndingsLargeAlphabetsAndRepeatedCh
     EXPECT_EQ(wordtest::Listed(*damaged.FindAnagrams("cab")), (Words{"a", "ab"}));
 }
 
+// Every word of up to 8 letters over four letters: an 8-letter source lists
+// hundreds of words, a 12-letter one tens of thousands from a dictionary of
+// more than 65 536 words; both in the plain walk's order.
+TEST(WordTreeWords, DenseDictionariesKeepTheOrderForLongListsAndSources)
+{
+    Words words;
+    Words last{""};
+    for (int length = 1; length <= 8; ++length) {
+        Words longer;
+        for (const std::string& word : last) {
+            for (const char c : std::string("abcd"))
+                longer.push_back(word + c);
+        }
+        words.insert(words.end(), longer.begin(), longer.end());
+        last = longer;
+    }
+    ASSERT_GT(words.size(), 65536u);
+    WordTree tree;
+    wordtest::LoadWords(tree, words);
+    for (const std::string source : {"abcddcba", "aabbbcdz", "abcdabcdabcd", "aaaabbbbcdzz"}) {
+        Words expected;
+        std::string prefix, left = source;
+        wordtest::PlainAnagrams(tree, 0, prefix, left, expected);
+        const Words found = wordtest::Listed(*tree.FindAnagrams(source));
+        ASSERT_GT(found.size(), 256u) << source;
+        ASSERT_EQ(found, expected) << source;
+    }
+}
+
 } // namespace
