@@ -18,6 +18,18 @@ constexpr std::uint32_t kPlaceBits = 4;
 static_assert(AnagramIndex::kMaxSourceLetters < (1u << kPlaceBits), "a place and one more fit a place's bits");
 static_assert(AnagramIndex::kMaxSourceLetters * kPlaceBits <= 64, "a whole word's places fit an order number");
 
+// Sorts the few letters of one word, each tagged with its place.
+void SortFew(std::uint16_t* values, std::size_t count)
+{
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::uint16_t value = values[i];
+        std::size_t j = i;
+        for (; j > 0 && values[j - 1] > value; --j)
+            values[j] = values[j - 1];
+        values[j] = value;
+    }
+}
+
 // The usual source word is this short, and its order numbers need no more letters.
 constexpr std::size_t kShortSource = 8;
 
@@ -152,26 +164,23 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
         const std::string& word = source[w];
         if (word.empty() || word.size() > maxLetters)
             continue;
-        std::uint8_t numbers[kMaxSourceLetters];
+        // Each letter's number with its place in the word below it, sorted:
+        // the key's letters in order, and the k-th of a letter in the word at
+        // the k-th of its places in the key. The word's positions are counted
+        // from the key's end; past the word's end they are 15.
         const std::size_t n = word.size();
+        std::uint16_t tagged[kMaxSourceLetters];
         for (std::size_t k = 0; k < n; ++k)
-            numbers[k] = alphabetOf[static_cast<std::uint8_t>(word[k])];
-        // The k-th of a letter in the word stands in the sorted key after every
-        // smaller letter and the letter's earlier ones. The word's positions
-        // are counted from the key's end; past the word's end they are 15.
-        std::uint8_t sorted[kMaxSourceLetters];
+            tagged[k] = static_cast<std::uint16_t>(alphabetOf[static_cast<std::uint8_t>(word[k])] << 4 | k);
+        SortFew(tagged, n);
+        std::uint64_t key = 0;
         std::uint64_t positions = ~std::uint64_t{0} >> (64 - kPlaceBits * kMaxSourceLetters);
-        for (std::size_t k = 0; k < n; ++k) {
-            std::size_t at = 0;
-            for (std::size_t m = 0; m < n; ++m)
-                at += static_cast<std::size_t>((numbers[m] < numbers[k]) | ((m < k) & (numbers[m] == numbers[k])));
-            sorted[at] = numbers[k];
+        for (std::size_t at = 0; at < n; ++at) {
+            const std::size_t k = tagged[at] & 0xFu;
+            key = key << letterBits | tagged[at] >> 4;
             positions &= ~(std::uint64_t{0xF} << (kPlaceBits * k));
             positions |= std::uint64_t{n - 1 - at} << (kPlaceBits * k);
         }
-        std::uint64_t key = 0;
-        for (std::size_t k = 0; k < n; ++k)
-            key = key << letterBits | sorted[k];
         keyed.push_back({key, positions, static_cast<std::uint32_t>(w)});
     }
     // Each word's group is found (or made) in the table and counted; the
@@ -238,13 +247,7 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
         if (a != 0)
             held[count++] = static_cast<std::uint16_t>(a << 8 | p);
     }
-    for (std::size_t i = 1; i < count; ++i) {
-        const std::uint16_t value = held[i];
-        std::size_t j = i;
-        for (; j > 0 && held[j - 1] > value; --j)
-            held[j] = held[j - 1];
-        held[j] = value;
-    }
+    SortFew(held, count);
     // Room for every multiset, kept by the thread from one search to the next.
     const std::size_t most = std::size_t{1} << count;
     thread_local std::vector<std::uint64_t> scratch;
