@@ -183,42 +183,45 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
         }
         keyed.push_back({key, positions, static_cast<std::uint32_t>(w)});
     }
-    // Each word's group is found (or made) in the table and counted; the
-    // groups then get their ranges of `words` in slot order, and the words are
-    // put in their group's range in the order they came.
-    std::uint32_t slotBits = 4;
-    while ((std::size_t{3} << slotBits) < 4 * keyed.size())
-        ++slotBits;
-    std::uint32_t filterBits = 10;
-    while ((std::size_t{1} << filterBits) < 16 * keyed.size())
-        ++filterBits;
-    slotShift = 64 - slotBits;
-    filterShift = 64 - filterBits;
-    slots.assign(std::size_t{1} << slotBits, Slot{0, 0, 0});
-    filter.assign((std::size_t{1} << filterBits) / 64, 0);
-    const std::size_t mask = slots.size() - 1;
+    // Each word's group is found (or made) in a table sized for one group a
+    // word and counted; the groups then get their ranges of `words` in slot
+    // order, and the words are put in their group's range in the order they
+    // came. The groups, now known in number, then go into the table kept.
+    std::vector<Slot> counting;
+    std::uint32_t countingShift = 0;
+    const auto place = [](std::vector<Slot>& table, std::uint32_t& shift, std::size_t entries) {
+        std::uint32_t bits = 4;
+        while ((std::size_t{3} << bits) < 4 * entries)
+            ++bits;
+        shift = 64 - bits;
+        table.assign(std::size_t{1} << bits, Slot{0, 0, 0});
+    };
+    // The slot of `hash` in `table`, taken for it when it has none.
+    const auto slotFor = [](std::vector<Slot>& table, std::uint32_t shift, std::uint64_t hash) {
+        std::size_t slot = hash >> shift;
+        while (table[slot].hash != 0 && table[slot].hash != hash)
+            slot = (slot + 1) & (table.size() - 1);
+        table[slot].hash = hash;
+        return slot;
+    };
+    place(counting, countingShift, keyed.size());
     std::vector<std::uint32_t> slotOf(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
-        const std::uint64_t hash = HashOf(keyed[i].key);
-        std::size_t slot = hash >> slotShift;
-        while (slots[slot].hash != 0 && slots[slot].hash != hash)
-            slot = (slot + 1) & mask;
-        if (slots[slot].hash == 0) {
-            slots[slot].hash = hash;
-            filter[hash >> (filterShift + 6)] |= std::uint64_t{1} << ((hash >> filterShift) & 63);
-        }
-        ++slots[slot].count;
+        const std::size_t slot = slotFor(counting, countingShift, HashOf(keyed[i].key));
+        ++counting[slot].count;
         slotOf[i] = static_cast<std::uint32_t>(slot);
     }
     std::uint32_t next = 0;
-    for (Slot& slot : slots) {
+    std::size_t groups = 0;
+    for (Slot& slot : counting) {
         slot.first = next;
         next += slot.count;
+        groups += slot.count != 0 ? 1 : 0;
         slot.count = 0;
     }
     words.resize(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
-        Slot& slot = slots[slotOf[i]];
+        Slot& slot = counting[slotOf[i]];
         Word& word = words[slot.first + slot.count++];
         word.positions = keyed[i].positions;
         std::size_t bytes = 0;
@@ -232,6 +235,20 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
             }
         }
         word.positions |= std::uint64_t{bytes} << 56;
+    }
+
+    // Three slots in four at most are taken; the filter has 16 bits a group.
+    place(slots, slotShift, groups);
+    std::uint32_t filterBits = 10;
+    while ((std::size_t{1} << filterBits) < 16 * groups)
+        ++filterBits;
+    filterShift = 64 - filterBits;
+    filter.assign((std::size_t{1} << filterBits) / 64, 0);
+    for (const Slot& group : counting) {
+        if (group.count == 0)
+            continue;
+        slots[slotFor(slots, slotShift, group.hash)] = group;
+        filter[group.hash >> (filterShift + 6)] |= std::uint64_t{1} << ((group.hash >> filterShift) & 63);
     }
     built = true;
 }
