@@ -201,19 +201,6 @@ bool ImaRead(OSND_STREAM *s, uint8_t *input, int inputSize, uint8_t *destination
   return whole == blocks && position + got < end;
 }
 
-// The bounded straight read of a raw entry's data.
-bool PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
-  const int64_t position = SystemFile_Tell(s->file);
-  const int64_t end = int64_t(s->dataStart) + s->dataLength;
-  const bool sixteen = s->mode & OSND_MODE_16BITS;
-  int want = int(std::min<int64_t>(std::max(*bytes, 0), std::max<int64_t>(0, end - position)));
-  if (sixteen) want &= ~1;
-  const int got = std::max(0, sixteen ? SystemFile_Read(destination, 2, want / 2, s->file)
-                                      : SystemFile_Read(destination, 1, want, s->file));
-  *bytes = got;
-  return got > 0 && position + got < end;
-}
-
 }  // namespace
 
 bool FormatOsb_GetEntry(const OsbBank *bank, int index, OsbEntry *e) {
@@ -391,7 +378,7 @@ bool FormatOsb_OpenStream(OsndFormatInfo *info) {
   if ((r.mode & OSND_MODE_MULTICHANNEL) && (r.mode & kHardware)) return refuse(OSND_ERR_INVALID_PARAM);
   const int channels = ChannelCount(r.mode, first.channels);
   unsigned mode = r.mode;
-  info->callbacks = OsndStreamCallbacks{PcmRead, nullptr, FormatOsb_Close, nullptr};
+  info->callbacks = OsndStreamCallbacks{OsndStream_PcmRead, nullptr, FormatOsb_Close, nullptr};
   if (mode & OSND_MODE_IMA_ADPCM) {
     const int blockAlign = 36 * channels;
     int input = blockAlign;

@@ -45,21 +45,6 @@ int FrameBytes(unsigned mode, int channels) {
   return bytes;
 }
 
-// Reads raw PCM (also WAV PCM) bounded by the end of the data.
-bool PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
-  const int64_t position = SystemFile_Tell(s->file);
-  const int64_t end = int64_t(s->dataStart) + s->dataLength;
-  const int64_t available = std::max<int64_t>(0, end - position);
-  int want = int(std::min<int64_t>(*bytes, available));
-  int got;
-  if (s->mode & OSND_MODE_16BITS) {
-    got = SystemFile_Read(destination, 2, want / 2, s->file);
-  } else {
-    got = SystemFile_Read(destination, 1, want, s->file);
-  }
-  *bytes = std::max(got, 0);
-  return got > 0 && position + got < end;
-}
 
 // Reads compressed input and lets the format's decode step convert it.
 bool DecodingRead(OSND_STREAM *s, uint8_t *input, int inputSize, uint8_t *destination, int *bytes) {
@@ -204,6 +189,21 @@ DataSize DataSizeOf(const OSND_STREAM *s) {
 }
 
 }  // namespace
+
+bool OsndStream_PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
+  const int64_t position = SystemFile_Tell(s->file);
+  const int64_t end = int64_t(s->dataStart) + s->dataLength;
+  const int64_t available = std::max<int64_t>(0, end - position);
+  int want = int(std::min<int64_t>(*bytes, available));
+  int got;
+  if (s->mode & OSND_MODE_16BITS) {
+    got = SystemFile_Read(destination, 2, want / 2, s->file);
+  } else {
+    got = SystemFile_Read(destination, 1, want, s->file);
+  }
+  *bytes = std::max(got, 0);
+  return got > 0 && position + got < end;
+}
 
 int OsndStream_BytesToSamples(const OSND_STREAM *s, int bytes) {
   const DataSize size = DataSizeOf(s);
@@ -398,7 +398,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
       decodeBlock = int((pcm + 1) * 3 / 2);
       info.callbacks.read = DecodingRead;
     } else if (info.source == OSND_SOURCE_WAV) {
-      info.callbacks.read = PcmRead;
+      info.callbacks.read = OsndStream_PcmRead;
     } else {
       info.callbacks.read = OggRead;
     }
@@ -411,7 +411,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
     info.channels = (mode & OSND_MODE_STEREO) ? 2 : 1;
     info.blockSize = FrameBytes(mode, 1);
     info.source = OSND_SOURCE_PCM;
-    info.callbacks.read = PcmRead;
+    info.callbacks.read = OsndStream_PcmRead;
     if (!(mode & (OSND_MODE_8BITS | OSND_MODE_16BITS))) mode |= OSND_MODE_8BITS;
     if (!(mode & (OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL))) mode |= OSND_MODE_MONO;
   }

@@ -203,6 +203,9 @@ bool OsndStream_OnStreamerThread();
 
 // Conversions between bytes of the stream's data and PCM samples.
 int OsndStream_BytesToSamples(const OSND_STREAM *stream, int bytes);
+// The read of plain PCM data (raw files, WAV, bank entries) from the stream's
+// file, bounded by the end of its data; 16-bit data is read in whole samples.
+bool OsndStream_PcmRead(OSND_STREAM *stream, uint8_t *input, int inputSize, uint8_t *destination, int *bytes);
 int OsndStream_SamplesToBytes(const OSND_STREAM *stream, int samples);
 
 OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *nameOrData, unsigned mode, int offset, int length);
