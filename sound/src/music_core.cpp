@@ -638,15 +638,18 @@ void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpda
   }
   song->jumped = false;
   rowUpdate(song);
-  if (rowsPerPattern <= 0) {
-    const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
-    const int pattern = song->orders[order];
-    rowsPerPattern = pattern < song->patternsAllocated ? song->patterns[pattern].rows : 64;
-    if (rowsPerPattern < 1) rowsPerPattern = 64;
-  }
+  Music_NextPosition(song, rowsPerPattern > 0 ? rowsPerPattern : Music_PatternRows(song, song->order));
+}
+
+int Music_PatternRows(const MusicSong *song, int order) {
+  const int pattern = song->orders[std::clamp(order, 0, MUSIC_ORDERS - 1)];
+  return pattern < song->patternsAllocated && song->patterns[pattern].rows > 0 ? song->patterns[pattern].rows : 64;
+}
+
+void Music_NextPosition(MusicSong *song, int rowsInPattern) {
   if (song->nextRow < 0) {
     song->nextRow = song->row + 1;
-    if (song->nextRow >= rowsPerPattern) {
+    if (song->nextRow >= rowsInPattern) {
       if (song->nextOrder < 0) song->nextOrder = song->order + 1;
       song->nextRow = 0;
     }

@@ -368,6 +368,11 @@ void Music_TickEffects(MusicSong *song, MusicTickEffect effect);
 // The first tick of a row: moves to the pending order and row, fires their
 // callbacks, runs the row update and works out the next position.
 void Music_RowTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowUpdate);
+// Rows of the pattern an order plays (64 for a missing or empty pattern).
+int Music_PatternRows(const MusicSong *song, int order);
+// After a row's update: the next row and order unless an effect chose them,
+// and past the order list's end the restart order, with the song finished.
+void Music_NextPosition(MusicSong *song, int rowsInPattern);
 // Position jump and pattern break as MOD (B, D) and S3M (B, C) share them.
 void Music_PositionJump(MusicSong *song, int order);
 void Music_PatternBreak(MusicSong *song, int parameter);

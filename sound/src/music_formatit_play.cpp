@@ -328,11 +328,6 @@ bool ActsOnSong(int effect, int x) {
   }
 }
 
-int RowsOf(const MusicSong *song, int order) {
-  const int pattern = song->orders[std::clamp(order, 0, MUSIC_ORDERS - 1)];
-  return pattern < song->patternsAllocated && song->patterns[pattern].rows > 0 ? song->patterns[pattern].rows : 64;
-}
-
 void Effect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote &cell, bool row, bool newNote) {
   int p = cell.parameter;
   const int effect = cell.effect;
@@ -355,7 +350,7 @@ void Effect(MusicSong *song, MusicChannel *ch, MusicVoice *v, const MusicNote &c
     case kC:
       if (row) {
         song->nextRow = p;
-        if (song->nextRow >= RowsOf(song, song->order)) song->nextRow = 0;
+        if (song->nextRow >= Music_PatternRows(song, song->order)) song->nextRow = 0;
         if (!song->jumped) song->nextOrder = song->order + 1;
         if (song->nextOrder >= song->orderCount) {
           song->nextOrder = 0;
@@ -837,17 +832,7 @@ void Tick(MusicSong *song) {
     song->nextRow = -1;
     song->jumped = false;
     UpdateRow(song);
-    if (song->nextRow < 0) {
-      song->nextRow = song->row + 1;
-      if (song->nextRow >= RowsOf(song, song->order)) {
-        if (song->nextOrder < 0) song->nextOrder = song->order + 1;
-        song->nextRow = 0;
-      }
-    }
-    if (song->nextOrder >= song->orderCount) {
-      song->nextOrder = song->restartOrder;
-      song->finished = 1;
-    }
+    Music_NextPosition(song, Music_PatternRows(song, song->order));
     Music_QueueCallback(song, MUSIC_CALLBACK_ROW, song->row);
   }
   if (++song->tick >= song->speed + song->patternDelay + song->finePatternDelay) {
