@@ -859,8 +859,11 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
         }
         source = ChooseSourceWord(target, [this] { return m_WordTree->RandomWord(); });
     }
-    Platform::Log("Round %d of %s: the source word is %s\n", static_cast<int>(m_Round), m_ModeName.c_str(),
-                  source.GetString().c_str());
+    // A restored round is dealt as round 1 and takes its number afterwards;
+    // LoadRound logs it then, so the log never names the wrong round.
+    if (word == nullptr) {
+        LogRound(source);
+    }
     SavePlayers();
 
     std::unique_ptr<AnagramTable::WordList> answers = m_WordTree->FindAnagrams(source);
@@ -1561,4 +1564,11 @@ void GameScene::LoadRound()
     AnagramTable* table = m_Rack->GetTable();
     table->SetFoundCount(table->GetFoundCount() + table->Load(save.foundWords.Get()));
     RefreshLabels();
+    LogRound(save.word);
+}
+
+void GameScene::LogRound(const UTF8String& source) const
+{
+    Platform::Log("Round %d of %s: the source word is %s\n", static_cast<int>(m_Round), m_ModeName.c_str(),
+                  source.GetString().c_str());
 }

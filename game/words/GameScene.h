@@ -176,6 +176,8 @@ class GameScene : public Quorvel2Scene,
     // --- saving
     virtual void SaveRound();
     virtual void LoadRound();
+    // The log line a dealt or restored round leaves: its number, mode and word.
+    void LogRound(const Qmv2::UTF8String& source) const;
     // What leaving keeps: the round in play, or the start of the next round
     // when the round is over but the game goes on; nothing once the game
     // (or the day's word) is over.

@@ -269,9 +269,19 @@ TEST_F(GameSceneTest, ALeftRoundComesBackAndCanStillBeWon)
     const std::string xml = QmvTest::ReadScrambled(SavePath());
     EXPECT_NE(xml.find(source), std::string::npos);
     scene->Deactivate();
+    // Left at round 2, the game comes back as round 2, and the log says so.
+    PropertyStore left;
+    ASSERT_TRUE(PlayerManager::GetInstance()->LoadGame(&left, SaveGameName("CLASSIC_UNTIMED"), PlayerName("Ann")));
+    left.GetNode("GAME")->GetValue("ROUND")->SetInt(2);
+    ASSERT_TRUE(PlayerManager::GetInstance()->SaveGame(&left, SaveGameName("CLASSIC_UNTIMED"), PlayerName("Ann")));
 
+    testing::internal::CaptureStderr();
     scene->Show();
     scene->Activate();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(scene->GetRound(), 2);
+    EXPECT_NE(log.find("Round 2 of CLASSIC_UNTIMED: the source word is " + source + "\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Round 1 of"), std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a save is played once";
     rack = scene->GetRack();
     EXPECT_EQ(rack->GetSourceWord().GetString(), source);
