@@ -32,6 +32,7 @@
 #include "game/words/WordTree.h"
 #include "tests/framework/core/app/GameProcess.h"
 #include "tests/game/frontend/RoundAnswers.h"
+#include "tests/game/frontend/YesButton.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -192,33 +193,6 @@ std::string CompareGolden(const std::string& name, const graphicstest::Picture& 
                                       std::to_string(allowed) + " may)";
 }
 
-// The centre of the question's Yes button: the pure teal of an OK button in
-// the middle of the window (the scene's own teal buttons lie under the
-// question's darkening).
-bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
-{
-    int left = picture.width, right = -1, top = picture.height, bottom = -1;
-    for (int py = 150; py < std::min(picture.height, 520); ++py) {
-        for (int px = 150; px < std::min(picture.width, 650); ++px) {
-            const std::uint32_t c = picture.At(px, py);
-            const int r = static_cast<int>((c >> 16) & 0xFF), g = static_cast<int>((c >> 8) & 0xFF),
-                      b = static_cast<int>(c & 0xFF);
-            if (std::abs(r - 0x2a) <= 6 && std::abs(g - 0x9d) <= 6 && std::abs(b - 0x8f) <= 6) {
-                left = std::min(left, px);
-                right = std::max(right, px);
-                top = std::min(top, py);
-                bottom = std::max(bottom, py);
-            }
-        }
-    }
-    if (right < 0) {
-        return false;
-    }
-    x = (left + right) / 2;
-    y = (top + bottom) / 2;
-    return true;
-}
-
 // The answers a round of `word` gives slots, as the scene builds them.
 std::vector<std::string> Answers(const std::string& word)
 {
@@ -346,7 +320,8 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
         Sleep(1500);
         int x = 0;
         int y = 0;
-        EXPECT_TRUE(FindYes(run.Shot(fs::temp_directory_path() / "qmv_classic_question.png"), x, y)) << pattern;
+        const graphicstest::Picture question = run.Shot(fs::temp_directory_path() / "qmv_classic_question.png");
+        EXPECT_TRUE(frontendtest::FindYes(question, x, y)) << pattern;
         run.Click(x, y);
         return run.WaitForLog(pattern, 10);
     };

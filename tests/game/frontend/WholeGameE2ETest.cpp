@@ -3,14 +3,18 @@
 // new player is made, the high scores are read, an untimed round is won by
 // typing every answer the answer table knows, and the window is closed at
 // the next-round dialog. Started again, the program goes on with the saved
-// game, which the in-game menu stops again; the settings turn the music
-// down to nothing and the longest source word to seven, and the menu's Quit
-// asks before the program ends with 0. The stored files are read back
-// descrambled and must be well-formed XML; sox measures the capture over
-// the stretches in which the menu music and the game music were due,
-// against the silent splash, and over the menu once the music was turned
-// down. With QMV_SCREENSHOT_DIR set the suite also
-// leaves its pictures there.
+// game at its round, shows the in-game menu, and the game is given up after
+// two passes, its score entering the high scores; the settings turn the
+// music down to nothing and the longest source word to seven and show the
+// credits; a timed round is won against its clock and its second round is
+// stopped and kept; the menu's Quit asks before the program ends with 0. A
+// third start visits the trophy room, how to play and the player selection.
+// The stored files are read back descrambled and must be well-formed XML;
+// sox measures the capture over the stretches in which the menu music and
+// the game music were due, against the silent splash, over the menu once the
+// music was turned down, and around the Return that enters a word, whose
+// sound must follow it out of silence. With QMV_SCREENSHOT_DIR set the suite
+// also leaves its pictures there.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -31,6 +35,7 @@
 #include "game/words/WordTree.h"
 #include "tests/framework/core/app/GameProcess.h"
 #include "tests/game/frontend/RoundAnswers.h"
+#include "tests/game/frontend/YesButton.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -88,6 +93,16 @@ protected:
         EXPECT_TRUE(Xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
                         " sleep 0.2 click 1"));
         Xdo("mousemove --window " + window + " 790 595");
+    }
+    // The in-game menu's Stop, answered Yes: back to the main menu.
+    void StopFromTheGameMenu()
+    {
+        Click(90, 560);    // Menu
+        Sleep(2000);
+        Click(400, 352);   // Stop game
+        Sleep(2500);
+        Click(316, 366);   // Yes
+        Sleep(3000);
     }
     void Type(const std::string& word)
     {
@@ -239,40 +254,110 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     const std::string players = StoredXml(stored / "players/players.plrs.!");
     EXPECT_NE(players.find("name=\"Ann\""), std::string::npos) << players;
 
-    // The second start goes on with the saved game; back in the menu, Quit
-    // asks first and Yes ends the program cleanly.
+    // The second start goes on with the saved game at its own round, shows
+    // the in-game menu and resumes, then passes twice and gives up: the game
+    // ends, its score takes a place in the untimed table, and the
+    // high scores lead back to the menu.
     ASSERT_NO_FATAL_FAILURE(Start("second.log"));
     Sleep(12000);
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(440, 242);
     EXPECT_FALSE(WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << ReadText(logFile);
-    Sleep(2000);
+    EXPECT_EQ(WaitForLog("Round ([0-9]+) of CLASSIC_UNTIMED: the source word is ([a-z]+)", 5), "2")
+        << "the restored round is logged as round 2\n" << ReadText(logFile);
+    Sleep(2500);
     EXPECT_FALSE(fs::exists(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!")) << "a restored game is played once";
+    const graphicstest::Picture restored = Shot("restored");
     Click(90, 560);   // Menu
     Sleep(2000);
-    Shot("game_menu");
-    Click(400, 352);   // Stop game
-    Sleep(2500);
-    Click(316, 366);   // Yes
+    EXPECT_GT(Changed(restored, Shot("game_menu")), 800 * 600 / 4) << "the in-game menu darkens the round";
+    Click(400, 412);   // Resume
+    Sleep(1500);
+    EXPECT_LT(Changed(restored, Shot("resumed")), 800 * 600 / 20) << "Resume closes the in-game menu";
+    for (const char* next : {"Round 3 of CLASSIC_UNTIMED", "Round 4 of CLASSIC_UNTIMED",
+                             "The game scene opens (DIALOG_CONGRATS)"}) {
+        Click(400, 467);   // Pass, and the third time Give up
+        Sleep(1500);
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(frontendtest::FindYes(Shot("question"), x, y)) << next;
+        Click(x, y);
+        ASSERT_FALSE(WaitForLog(next, 15).empty()) << ReadText(logFile);
+        Sleep(2500);
+    }
+    Shot("gave_up");
+    Click(402, 400);   // the congratulation's OK: the high scores
+    Sleep(2000);
+    Shot("gave_up_scores");
+    Click(385, 510);   // Main menu
     Sleep(3000);
-    Shot("after_stop");
+    const graphicstest::Picture menuAgain = Shot("menu_after_give_up");
     // Settings: the music slider pulled to nothing and the longest source
-    // word set to seven; OK keeps both, and the menu falls silent.
+    // word set to seven; Info shows the credits over them; OK keeps both,
+    // and the menu falls silent.
     Click(144, 455);
     Sleep(2000);
-    Shot("settings");
+    const graphicstest::Picture settings = Shot("settings");
+    EXPECT_GT(Changed(menuAgain, settings), 800 * 600 / 4) << "the settings darken the menu";
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 402 318 sleep 0.3 mousedown 1 sleep 0.2 mousemove --window " +
                     window + " 330 318 sleep 0.2 mousemove --window " + window + " 240 318 sleep 0.3 mouseup 1"));
     Sleep(500);
     Click(380, 390);   // 7
     Sleep(500);
+    const graphicstest::Picture chosen = Shot("settings_chosen");
+    Click(552, 458);   // Info
+    Sleep(1500);
+    EXPECT_GT(Changed(chosen, Shot("credits")), 300 * 200) << "the credits show over the settings";
+    Click(402, 418);   // the credits' OK
+    Sleep(1500);
+    EXPECT_LT(Changed(chosen, Shot("settings_again")), 800 * 600 / 50) << "OK closes the credits";
     Click(252, 458);   // OK
     Sleep(1500);
-    const double quietFrom = CaptureSeconds();
+
+    // A timed round against its clock. With the music at nothing the round
+    // is silent until a sound is made, so the first word's sound stands
+    // alone: the letters are typed and die away, the capture is silent for a
+    // second, and the sound is there within the stretch the capture gains
+    // after Return. Then every other answer is typed at speed and wins the
+    // round before the clock runs out.
+    Click(440, 172);
+    const std::string timed = WaitForLog("Round 1 of CLASSIC_TIMED: the source word is ([a-z]+)", 20);
+    ASSERT_FALSE(timed.empty()) << ReadText(logFile);
+    const std::vector<std::string> timedAnswers = Answers(timed);
+    ASSERT_GE(timedAnswers.size(), 3u);
+    Sleep(3500);
+    Xdo("key Return");   // the tutorial
     Sleep(2500);
-    const double quietMenu = Rms(quietFrom, 2.0);
-    std::printf("capture RMS with the music at nothing: %.5f\n", quietMenu);
-    EXPECT_LT(quietMenu, menuMusic / 20.0) << "the music turned down to nothing is not heard";
+    Shot("classic_timed");
+    EXPECT_TRUE(Xdo("type --delay 40 " + timedAnswers.front()));
+    Sleep(1500);
+    const double silentFrom = CaptureSeconds();
+    Sleep(1000);
+    const double keyAt = CaptureSeconds();
+    EXPECT_TRUE(Xdo("key Return"));
+    Sleep(1500);
+    const double effectTo = CaptureSeconds();
+    const double silent = Rms(silentFrom, keyAt - silentFrom);
+    const double effect = Rms(keyAt, effectTo - keyAt);
+    std::printf("capture RMS with the music at nothing: before Return %.5f (%.2f s to %.2f s), after it %.5f "
+                "(to %.2f s)\n",
+                silent, silentFrom, keyAt, effect, effectTo);
+    EXPECT_GT(keyAt - silentFrom, 0.5) << "the capture keeps pace with the clock";
+    EXPECT_LT(silent, gameMusic / 20.0) << "the music turned down to nothing is not heard";
+    EXPECT_GT(effect, 0.005) << "the word's sound follows its Return";
+    EXPECT_GT(effect, 10.0 * silent + 1e-4);
+    for (std::size_t i = 1; i < timedAnswers.size(); ++i) {
+        EXPECT_TRUE(Xdo("type --delay 30 " + timedAnswers[i]));
+        EXPECT_TRUE(Xdo("key Return"));
+        Sleep(350);
+    }
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << ReadText(logFile);
+    Sleep(3000);
+    Shot("classic_timed_won");
+    Xdo("key Return");
+    EXPECT_FALSE(WaitForLog("Round 2 of CLASSIC_TIMED", 10).empty()) << ReadText(logFile);
+    Sleep(2500);
+    StopFromTheGameMenu();   // the round is kept for the next time
 
     // Quit asks first; Yes ends the program with 0.
     Click(144, 520);
@@ -281,7 +366,14 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     Click(316, 344);   // Yes
     EXPECT_EQ(WaitExit(game, 20), 0);
     game = -1;
-    EXPECT_FALSE(StoredXml(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!").empty()) << "the stopped round is kept";
+    EXPECT_TRUE(StoredXml(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!").empty()) << "the given-up game is over";
+    const std::string timedSave = StoredXml(stored / "savegames/Ann/CLASSIC_TIMED.sav.!");
+    EXPECT_NE(timedSave.find("ROUND=\"2\""), std::string::npos) << "the stopped round is kept\n" << timedSave;
+    const std::string scores = StoredXml(stored / "players/scores.xml.!");
+    std::smatch kept;
+    ASSERT_TRUE(std::regex_search(save, kept, std::regex(" SCORE=\"([0-9]+)\""))) << save;
+    EXPECT_NE(scores.find("scorevalue=\"" + kept[1].str() + "\" playername=\"Ann\""), std::string::npos)
+        << "the given-up game's score " << kept[1] << " is in the table\n" << scores;
     EXPECT_NE(StoredXml(stored / "players/players.plrs.!").find("MAX=\"7\""), std::string::npos)
         << "the longest source word is the player's setting";
 }
@@ -311,12 +403,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     Type(first);
     Sleep(2500);
     Shot("word_of_the_day");
-    Click(90, 560);    // Menu
-    Sleep(2000);
-    Click(400, 352);   // Stop game
-    Sleep(2000);
-    Click(316, 366);   // Yes
-    Sleep(3000);
+    StopFromTheGameMenu();
     const std::string wotd = StoredXml(stored / "savegames/Ann/WORD_OF_THE_DAY.sav.!");
     EXPECT_NE(wotd.find("SCORE=\"" + score(first) + "\""), std::string::npos) << first << "\n" << wotd;
 
@@ -335,9 +422,30 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     const std::string blitz = StoredXml(stored / "savegames/Ann/BLITZ.sav.!");
     EXPECT_NE(blitz.find("SCORE=\"" + score(blitzWord) + "\""), std::string::npos) << blitzWord << "\n" << blitz;
 
+    // The third start visits the rest of the front end before Crisscross:
+    // the trophy room, how to play and the player selection each cover the
+    // menu and give it back when left.
     ASSERT_NO_FATAL_FAILURE(Start("crisscross.log"));
     Sleep(12000);
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    Xdo("mousemove --window " + window + " 790 595");
+    Sleep(500);
+    const graphicstest::Picture menu = Shot("menu_third");
+    struct Visit {
+        const char* name;
+        int openX, openY;
+        int closeX, closeY;
+    };
+    for (const Visit& visit : {Visit{"trophy_room", 144, 275, 680, 536}, Visit{"how_to_play", 144, 395, 402, 464},
+                               Visit{"player_select", 144, 215, 402, 489}}) {
+        Click(visit.openX, visit.openY);
+        Sleep(2500);
+        EXPECT_GT(Changed(menu, Shot(visit.name)), 800 * 600 / 4) << visit.name << " covers the menu";
+        Click(visit.closeX, visit.closeY);
+        Sleep(2500);
+        EXPECT_LT(Changed(menu, Shot(std::string(visit.name) + "_left")), 800 * 600 / 50)
+            << "the menu is back after " << visit.name;
+    }
     Click(440, 450);   // Crisscross
     EXPECT_FALSE(WaitForLog("Round 1 of CROSSWORD: the source word is ([a-z]+)", 20).empty()) << ReadText(logFile);
     Sleep(4000);
