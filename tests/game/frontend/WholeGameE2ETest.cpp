@@ -94,6 +94,20 @@ protected:
                         " sleep 0.2 click 1"));
         Xdo("mousemove --window " + window + " 790 595");
     }
+    // The window closed as a window manager would; the exit status. A busy
+    // display may drop a request, so it is asked again while the program runs.
+    int Close()
+    {
+        int code = -1;
+        for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
+            RunScript("Quorvel 10 --pid " + std::to_string(game));
+            code = WaitExit(game, 10);
+        }
+        if (code != -1) {
+            game = -1;
+        }
+        return code;
+    }
     // The in-game menu's Stop, answered Yes: back to the main menu.
     void StopFromTheGameMenu()
     {
@@ -244,9 +258,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << ReadText(logFile);
     Sleep(3000);
     Shot("classic_won");
-    RunScript("Quorvel 10 --pid " + std::to_string(game));
-    EXPECT_EQ(WaitExit(game, 20), 0) << "closing the window at the next round saves and ends";
-    game = -1;
+    EXPECT_EQ(Close(), 0) << "closing the window at the next round saves and ends";
 
     const std::string save = StoredXml(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!");
     ASSERT_FALSE(save.empty()) << "the won round leaves round 2 to play";
@@ -416,9 +428,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     Type(blitzWord);
     Sleep(2000);
     Shot("blitz");
-    RunScript("Quorvel 10 --pid " + std::to_string(game));
-    EXPECT_EQ(WaitExit(game, 20), 0);
-    game = -1;
+    EXPECT_EQ(Close(), 0);
     const std::string blitz = StoredXml(stored / "savegames/Ann/BLITZ.sav.!");
     EXPECT_NE(blitz.find("SCORE=\"" + score(blitzWord) + "\""), std::string::npos) << blitzWord << "\n" << blitz;
 
@@ -452,9 +462,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     Xdo("key Return");   // the tutorial
     Sleep(2000);
     Shot("crisscross");
-    RunScript("Quorvel 10 --pid " + std::to_string(game));
-    EXPECT_EQ(WaitExit(game, 20), 0);
-    game = -1;
+    EXPECT_EQ(Close(), 0);
     EXPECT_NE(StoredXml(stored / "savegames/Ann/CROSSWORD.sav.!").find("ROUND"), std::string::npos);
     EXPECT_FALSE(StoredXml(stored / "players/players.plrs.!").empty());
 }
