@@ -31,9 +31,14 @@ T *Fail(int code) {
   return nullptr;
 }
 
-bool FailBool(int code) {
-  Osnd_SetError(code);
-  return false;
+// A stream whose open failed: a record the caller handed in stays, marked
+// failed (the application closes it); one made here is freed.
+OSND_STREAM *OpenFailed(OSND_STREAM *s, bool handedIn, int code) {
+  if (handedIn)
+    OsndStream_MarkOpenFailed(s);
+  else
+    OSND_FREE_MEM(s);
+  return Fail<OSND_STREAM>(code);
 }
 
 int FrameBytes(unsigned mode, int channels) {
@@ -232,12 +237,7 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
                                (mode & OSND_MODE_STEREO) ? -1 : 128, 255, channels);
     if (!sample || samples < 2) {
       if (sample) OsndSample_Destroy(sample);
-      if (reuse) {
-        OsndStream_MarkOpenFailed(s);
-      } else {
-        OSND_FREE_MEM(s);
-      }
-      return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
+      return OpenFailed(s, reuse != nullptr, OSND_ERR_MEMORY);
     }
     SystemString_Copy(sample->name, "Streamer Sample");
     sample->mode = (sample->mode & ~(OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_BIDI)) | OSND_MODE_LOOP_NORMAL;
@@ -476,12 +476,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   if (!ringsOk || (inputSize > 0 && !s->input) || (decodeBlock > 0 && !s->decode)) {
     // A background record belongs to the application, which closes it later.
     OsndStream_Release(s);
-    if (reuse) {
-      OsndStream_MarkOpenFailed(s);
-    } else {
-      OSND_FREE_MEM(s);
-    }
-    return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
+    return OpenFailed(s, reuse != nullptr, OSND_ERR_MEMORY);
   }
 
   MakeTitle(s->tags, memory ? nullptr : name, title);
@@ -509,8 +504,8 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
 }
 
 bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
-  if (!gOsnd.initialised) return FailBool(OSND_ERR_UNINITIALISED);
-  if (!s || !OsndStream_IsReady(s)) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!gOsnd.initialised) return Osnd_Fail(OSND_ERR_UNINITIALISED);
+  if (!s || !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (DshowStream *player = DshowOf(s)) {
     if (player->channel) player->channel->ops.stop(player->channel);
     if (callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
@@ -579,14 +574,14 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     auto *device = static_cast<CddaDevice *>(s->formatState);
     // A drive that opened no track has nothing to play, which position 0 is.
     if (!device || !device->open || device->rangeSectors == 0) {
-      if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);
+      if (samples != 0) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     } else if (!OsndCdda_Seek(device, uint32_t(samples * 4), &reached)) {
-      return FailBool(OSND_ERR_INVALID_PARAM);
+      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     }
     s->decodeSkip = int(samples * 4 - reached);
   } else if (s->source == OSND_SOURCE_NET) {
     // A network stream plays as it arrives: it has no other position to go to.
-    if (samples != 0) return FailBool(OSND_ERR_INVALID_PARAM);
+    if (samples != 0) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   } else {
     uint64_t bytes = unit == 0 ? value : samples * dataLength / pcmLength;
     bytes = bytes / uint64_t(s->blockAlign) * uint64_t(s->blockAlign);
@@ -609,8 +604,8 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
 }
 
 bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bool noRefill) {
-  if (!s || (!internal && !OsndStream_IsReady(s))) return FailBool(OSND_ERR_INVALID_PARAM);
-  if (position != 0 && position >= s->dataLength) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!s || (!internal && !OsndStream_IsReady(s))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (position != 0 && position >= s->dataLength) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The seek and the prefill after it run under the stream-decode lock, which
   // the streamer holds for a whole pass: no refill meets a half-changed stream.
   const bool lock = !internal && !OsndStream_OnStreamerThread();
@@ -820,16 +815,16 @@ bool OSND_Stream_Stop(OSND_STREAM *stream) {
 
 bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
-  if (!s) return FailBool(OSND_ERR_INVALID_PARAM);
+  if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   const bool ready = OsndStream_IsReady(s);
   if (!ready && !OsndStream_OpenFailed(s)) {
     // An internet stream still opening is asked to give up; once its open
     // has failed the record is freed here like any failed open.
     if (s->memory || !(HasPrefix(s->name, "http://") || HasPrefix(s->name, "http:\\\\")) ||
         !OsndStreamNet_Stop(s))
-      return FailBool(OSND_ERR_INVALID_PARAM);
+      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     OsndNonBlocking_WaitUntilDone(s);
-    if (OsndStream_IsReady(s)) return FailBool(OSND_ERR_INVALID_PARAM);
+    if (OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   }
   if (s->closing) return true;
   // A failed background open may still be finishing on the open thread.
