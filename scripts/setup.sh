@@ -17,6 +17,8 @@ packages=(
   libjack-jackd2-dev jackd2 libasound2-dev alsa-utils pulseaudio pulseaudio-utils libasound2-plugins
   # running the real program headless and looking at and listening to it
   xvfb xauth xdotool python3 python3-xlib python3-pil imagemagick x11-utils faketime
+  # a small window manager for the full-screen test (started on a display of its own)
+  evilwm
   sox libsox-fmt-all vorbis-tools
   # game content sources and oracles
   wamerican wamerican-small an fonts-dejavu-core unicode-data

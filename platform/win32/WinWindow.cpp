@@ -75,11 +75,32 @@ bool FullScreenStyle(DWORD style)
     return (style & WS_POPUP) != 0;
 }
 
+// Some window managers read the full-screen request only from a mapped window
+// and ignore the state a window is mapped with, so a hidden window is put into
+// full screen when it is shown. Minimising leaves full screen while the window
+// still counts as full screen, so a restored window asks again (again).
+void EnterFullScreenWhenShown(SDL_Window* sdl, bool again = false)
+{
+    if ((SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN) == 0) {
+        return;
+    }
+    const bool asked = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (asked && again) {
+        SDL_SetWindowFullscreen(sdl, 0);
+    }
+    if ((!asked || again) && SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+        std::fprintf(stderr, "Cannot switch the window to full screen: %s\n", SDL_GetError());
+    }
+}
+
 // Puts the SDL window into the state the style asks for, at the client rectangle.
 void ApplyStyle(SDL_Window* sdl, DWORD style, int x, int y, int width, int height)
 {
     if (FullScreenStyle(style)) {
-        SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if ((SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN) == 0) {
+            SDL_SetWindowFullscreen(sdl, 0);
+        }
+        EnterFullScreenWhenShown(sdl);
         return;
     }
     SDL_SetWindowFullscreen(sdl, 0);
@@ -304,6 +325,10 @@ BOOL ShowWindow(HWND hwnd, int command)
         SDL_ShowWindow(sdl);
         break;
     }
+    const bool minimized = command == SW_SHOWMINIMIZED || command == SW_MINIMIZE || command == SW_SHOWMINNOACTIVE;
+    if (command != SW_HIDE && !minimized && platform::FullScreenStyle(info.style)) {
+        platform::EnterFullScreenWhenShown(sdl, command == SW_RESTORE);
+    }
     return wasVisible;
 }
 
@@ -361,6 +386,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
     }
     if ((flags & SWP_SHOWWINDOW) != 0) {
         SDL_ShowWindow(info.sdl);
+        if (platform::FullScreenStyle(info.style)) {
+            platform::EnterFullScreenWhenShown(info.sdl);
+        }
     } else if ((flags & SWP_HIDEWINDOW) != 0) {
         SDL_HideWindow(info.sdl);
     }

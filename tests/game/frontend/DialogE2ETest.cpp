@@ -50,6 +50,7 @@
 #include "platform/d3d9/Direct3D9Library.h"
 #include "sound/include/osnd.h"
 #include "platform/win32/WinMessages.h"
+#include "ShellOutput.h"
 #include "tests/framework/graphics/GoldenImage.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
@@ -68,19 +69,6 @@ constexpr int kRate = 44100;
 
 using frontendtest::LoggingGameScene;
 
-std::string RunCommand(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            output += buffer;
-        }
-        pclose(pipe);
-    }
-    return output;
-}
-
 bool Xdo(const std::string& arguments)
 {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
@@ -93,7 +81,7 @@ double Rms(const std::string& file, double from, double seconds)
     std::snprintf(command, sizeof command,
                   "sox -t raw -r %d -e signed -b 16 -c 2 '%s' -n trim %.3f %.3f stat 2>&1", kRate, file.c_str(),
                   from, seconds);
-    const std::string text = RunCommand(command);
+    const std::string text = ShellOutput(command);
     const std::size_t at = text.find("RMS     amplitude");
     return at == std::string::npos ? -1.0 : std::atof(text.c_str() + text.find(':', at) + 1);
 }
@@ -196,7 +184,7 @@ protected:
     void FindWindow()
     {
         const std::string script = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
-        std::string id = RunCommand("/usr/bin/python3 " + script + " '" + kTitle + "' 20 --id-only --pid " +
+        std::string id = ShellOutput("/usr/bin/python3 " + script + " '" + kTitle + "' 20 --id-only --pid " +
                              std::to_string(getpid()));
         window_ = id.substr(0, id.find('\n'));
         ASSERT_EQ(window_.rfind("0x", 0), 0u) << id;

@@ -1,0 +1,143 @@
+// Full screen under a window manager that takes the request only from a window
+// already on the screen and ignores the state a window is mapped with: the
+// test starts its own X server and such a window manager, so that the shared
+// test display stays without one.
+#include "platform/win32/Letterbox.h"
+#include "platform/win32/WinMessages.h"
+#include "platform/win32/WinWindow.h"
+#include "platform/win32/WindowHandle.h"
+
+#include "ChildProcess.h"
+#include "ShellOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+// After the test framework: the X headers define names it uses.
+#include <SDL_syswm.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+
+template <typename Done>
+bool WaitFor(Done done, int milliseconds = 5000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end) {
+        SDL_PumpEvents();
+        MSG msg{};
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// The size of the window as the X server has it, not as SDL believes it.
+std::string ServerGeometry(SDL_Window* sdl)
+{
+    SDL_SysWMinfo wm;
+    SDL_VERSION(&wm.version);
+    if (SDL_GetWindowWMInfo(sdl, &wm) != SDL_TRUE || wm.subsystem != SDL_SYSWM_X11) {
+        return "not an X window";
+    }
+    const std::string info = ShellOutput("xwininfo -id " + std::to_string(wm.info.x11.window) + " 2>/dev/null");
+    const auto field = [&](const char* name) {
+        const std::size_t at = info.find(name);
+        return at == std::string::npos ? std::string("?") : std::to_string(std::atoi(info.c_str() + at + std::string(name).size()));
+    };
+    return field("Width:") + "x" + field("Height:");
+}
+
+}  // namespace
+
+TEST(WindowFullScreenGlTest, RecreatedFullScreenWindowCoversTheScreenAndLeavesItAtItsOwnSize)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+        GTEST_SKIP() << "needs a process of its own (ctest runs each test alone)";
+    }
+    if (!ShellOutput("for t in Xvfb evilwm xwininfo xprop; do command -v $t >/dev/null || echo $t; done").empty()) {
+        GTEST_SKIP() << "Xvfb, evilwm, xwininfo and xprop are installed by scripts/setup.sh";
+    }
+    int displayPipe[2];
+    ASSERT_EQ(pipe(displayPipe), 0);
+    ChildProcess server([&] {
+        dup2(displayPipe[1], 3);
+        const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+    });
+    close(displayPipe[1]);
+    char number[16] = {};
+    ASSERT_GT(read(displayPipe[0], number, sizeof number - 1), 0) << "the X server gives its display number";
+    close(displayPipe[0]);
+    const std::string display = ":" + std::to_string(std::atoi(number));
+    setenv("DISPLAY", display.c_str(), 1);
+    ChildProcess manager([] { execlp("evilwm", "evilwm", "-fn", "fixed", static_cast<char*>(nullptr)); });
+    ASSERT_TRUE(WaitFor([] { return ShellOutput("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; }))
+        << "the window manager starts on " << display;
+
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "WindowFullScreenGlTest";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    const auto create = [](DWORD style) {
+        return CreateWindowExA(0, "WindowFullScreenGlTest", "Full screen", style, 10, 20, 800, 600,
+                               (style & WS_POPUP) != 0 ? nullptr : GetDesktopWindow(), nullptr, nullptr, nullptr);
+    };
+
+    // Windowed first, then re-created full screen and shown, as the game's switch does.
+    HWND hwnd = create(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOWDEFAULT);
+    SDL_Window* sdl = platform::SdlWindowFromHwnd(hwnd);
+    ASSERT_TRUE(WaitFor([&] { return ServerGeometry(sdl) == "800x600"; })) << ServerGeometry(sdl);
+    ASSERT_TRUE(DestroyWindow(hwnd));
+    hwnd = create(WS_POPUP);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_SHOWDEFAULT);
+    sdl = platform::SdlWindowFromHwnd(hwnd);
+    const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight);
+    EXPECT_TRUE(WaitFor([&] { return ServerGeometry(sdl) == screen; })) << "full screen: " << ServerGeometry(sdl);
+
+    // The picture keeps its shape on the whole screen: 800x600 scaled by 1.6, bars above and below.
+    platform::Letterbox box;
+    ASSERT_TRUE(platform::DrawableLetterbox(hwnd, box));
+    EXPECT_EQ(box.ViewportX(), 0);
+    EXPECT_EQ(box.ViewportY(), (kScreenHeight - 960) / 2);
+    EXPECT_EQ(box.ViewportWidth(), kScreenWidth);
+    EXPECT_EQ(box.ViewportHeight(), 960);
+
+    // A stray deactivation minimises a full-screen window; restoring it comes back to full screen.
+    ShowWindow(hwnd, SW_MINIMIZE);
+    ShowWindow(hwnd, SW_RESTORE);
+    EXPECT_TRUE(WaitFor([&] { return ServerGeometry(sdl) == screen; })) << "restored: " << ServerGeometry(sdl);
+
+    // Leaving full screen gives the window its own size back.
+    ASSERT_TRUE(DestroyWindow(hwnd));
+    hwnd = create(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+    ShowWindow(hwnd, SW_SHOWDEFAULT);
+    sdl = platform::SdlWindowFromHwnd(hwnd);
+    EXPECT_TRUE(WaitFor([&] { return ServerGeometry(sdl) == "800x600"; })) << "windowed: " << ServerGeometry(sdl);
+    ASSERT_TRUE(platform::DrawableLetterbox(hwnd, box));
+    EXPECT_EQ(box.ViewportY(), 0);
+    EXPECT_EQ(box.ViewportHeight(), 600);
+    DestroyWindow(hwnd);
+    UnregisterClassA("WindowFullScreenGlTest", nullptr);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
