@@ -348,6 +348,14 @@ void Application::CreateGameWindow(PropertyNode* command)
     const bool screenLarger = GetSystemMetrics(SM_CXSCREEN) > width && GetSystemMetrics(SM_CYSCREEN) > height;
     m_Fullscreen = modeMatches;
     const bool maximizeAllowed = modeMatches && screenLarger;
+    // Says why the settings' full-screen box is greyed out.
+    if (!modeMatches) {
+        Platform::Log("Full screen is not offered: the display has no %dx%d mode at its current colour depth and "
+                      "refresh rate; the game runs in a window\n",
+                      width, height);
+    } else if (!screenLarger) {
+        Platform::Log("The screen is no larger than the game's %dx%d: the game runs full screen\n", width, height);
+    }
     SettingsManager* settings = SettingsManager::GetInstance();
     if (maximizeAllowed) {
         if (settings != nullptr) {
