@@ -48,7 +48,13 @@ constexpr float kFrameSide = 10.0f;
 constexpr float kFrameAir = 4.0f;
 constexpr float kColumnLeft = kColumnInset + 10.0f;
 constexpr float kMarkLeft = 207.0f;
-
+constexpr float kMarkGap = 10.0f;
+// The play buttons under the word in the middle begin a little right of
+// this x; the column, its frame and the marks beside it end before it.
+constexpr float kPlayLeft = 236.0f;
+// The least air between a large word and the marks or the window's edge.
+constexpr float kLargeAir = 6.0f;
+constexpr float kWindowRight = 800.0f;
 
 float Increment(const char* key)
 {
@@ -68,11 +74,6 @@ ModifierScale* ScaleTo(std::int32_t duration, float fromX, float fromY, float to
     scale->SetFrom(fromX, fromY);
     scale->SetTo(toX, toY);
     return scale;
-}
-
-float LargeLeft(const LetterBox& box)
-{
-    return kLargeCentre - static_cast<float>(box.GetSlotCount()) * LetterBox::kSlotPitch * 0.5f;
 }
 
 }  // namespace
@@ -176,6 +177,7 @@ void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
                       word.GetString().c_str());
         AddWord(word, i, false);
     }
+    LayOutWords();
     SavePlayers();
     for (std::size_t i = 0; i < racks.size(); ++i) {
         racks[i]->GetRackBox()->PlayLoadAnimation(i == 0);
@@ -211,7 +213,6 @@ void BlitzScene::AddWord(const UTF8String& word, std::int32_t index, bool solved
     letters->SetPosition(kColumnLeft, y);
     letters->SetScale(kSmallScale);
     SetLook(Look{letters, false});
-    typed->SetPosition(LargeLeft(*typed), kTypedTop);
     typed->SetAlpha(0.0f);
 
     ResourceManager* resources = ResourceManager::GetInstance();
@@ -223,6 +224,62 @@ void BlitzScene::AddWord(const UTF8String& word, std::int32_t index, bool solved
     AddChild(mark);
     marks.PushBack(mark);
     racks.push_back(std::move(rack));
+}
+
+BlitzScene::ColumnFit BlitzScene::FitColumn() const
+{
+    std::int32_t longest = 0;
+    for (const auto& rack : racks) {
+        longest = std::max(longest, rack->GetSourceWord().GetLength());
+    }
+    const float markWidth = marks.IsEmpty() ? 0.0f : marks[0]->GetWidth();
+    const float letters = static_cast<float>(longest) * LetterBox::kSlotPitch;
+    // 26 a letter is a little short of the small slots for five- and
+    // six-letter words: the inside always holds the longest word's box, the
+    // 10 in front of it and some air behind it.
+    ColumnFit fit{kSmallScale, 0.0f, 0.0f, 0.0f};
+    fit.width = std::max(26.0f * static_cast<float>(longest) - 10.0f,
+                         std::ceil(kColumnLeft - kColumnInset + letters * kSmallScale + kFrameAir));
+    // Eight letters at the usual size would push the marks into the play
+    // area: the column keeps its edge and its words get smaller.
+    const float room = kPlayLeft - kMarkGap - markWidth - kColumnInset;
+    if (fit.width > room && letters > 0.0f) {
+        fit.width = room;
+        fit.smallScale = std::min(kSmallScale, (room - (kColumnLeft - kColumnInset) - kFrameAir) / letters);
+    }
+    fit.marksLeft = kColumnInset + fit.width + kMarkGap;
+    fit.end = fit.marksLeft + markWidth;
+    return fit;
+}
+
+float BlitzScene::LargeScale(const LetterBox& box) const
+{
+    const float width = static_cast<float>(box.GetSlotCount()) * LetterBox::kSlotPitch;
+    const float half = std::min(kLargeCentre - FitColumn().end - kLargeAir, kWindowRight - kLargeAir - kLargeCentre);
+    return width > 0.0f ? std::clamp(2.0f * half / width, 0.1f, 1.0f) : 1.0f;
+}
+
+PointF BlitzScene::LargePlace(const LetterBox& box, float top) const
+{
+    // Centred on the middle and on the row the full-size box would fill.
+    const float scale = LargeScale(box);
+    return PointF{kLargeCentre - static_cast<float>(box.GetSlotCount()) * LetterBox::kSlotPitch * scale * 0.5f,
+                  top + LetterBox::kSlotCentre * (1.0f - scale)};
+}
+
+void BlitzScene::LayOutWords()
+{
+    const ColumnFit fit = FitColumn();
+    for (const auto& rack : racks) {
+        rack->GetRackBox()->SetScale(fit.smallScale);
+        LetterBox* typed = rack->GetAnswerBox();
+        const PointF place = LargePlace(*typed, kTypedTop);
+        typed->SetPosition(place.x, place.y);
+        typed->SetScale(LargeScale(*typed));
+    }
+    for (Sprite* mark : marks) {
+        mark->SetPosition(fit.marksLeft, mark->GetY());
+    }
 }
 
 std::int32_t BlitzScene::GetCurrentIndex() const
@@ -261,8 +318,9 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
         LetterBox* letters = from->GetRackBox();
         const float y = static_cast<float>(from->GetIndex()) * BlitzRules::kColumnPitch + columnTop;
         Run(new ModifierLocationLine(kSwitchTime, kColumnLeft, y, false, true), animations, letters);
-        Modifier* scale = Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), kSmallScale, kSmallScale),
-                              animations, letters);
+        const float small = FitColumn().smallScale;
+        Modifier* scale =
+            Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), small, small), animations, letters);
         Run(new ModifierMethodParam<BlitzScene, Step>(this, &BlitzScene::OnBackInColumn, Step{deal, from->GetIndex()}),
             scale, letters);
         LetterBox* typed = from->GetAnswerBox();
@@ -270,10 +328,11 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
     }
     if (to != nullptr) {
         LetterBox* letters = to->GetRackBox();
-        Run(new ModifierLocationLine(kSwitchTime, LargeLeft(*letters), kLargeLettersTop, false, true), animations,
-            letters);
+        const PointF place = LargePlace(*letters, kLargeLettersTop);
+        const float large = LargeScale(*letters);
+        Run(new ModifierLocationLine(kSwitchTime, place.x, place.y, false, true), animations, letters);
         Modifier* scale =
-            Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), 1.0f, 1.0f), animations, letters);
+            Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), large, large), animations, letters);
         Run(new ModifierMethodParam<BlitzScene, Look>(this, &BlitzScene::SetLook, Look{letters, true}), scale, letters);
         LetterBox* typed = to->GetAnswerBox();
         Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 1.0f), animations, typed);
@@ -436,18 +495,10 @@ void BlitzScene::RefreshLabels()
     // The frame round the column of words: its inside runs from the inset
     // to `right`, its left side stands in the inset, and the buttons above
     // and below it never leave the window.
-    std::int32_t longest = 0;
-    for (const auto& rack : racks) {
-        longest = std::max(longest, rack->GetSourceWord().GetLength());
-    }
+    const ColumnFit fit = FitColumn();
     const float top = columnTop - 10.0f;
     const float height = static_cast<float>(racks.size()) * BlitzRules::kColumnPitch;
-    // 26 a letter is a little short of the small slots for five- and
-    // six-letter words: the inside always holds the longest word's box, the
-    // 10 in front of it and some air behind it.
-    const float slots = static_cast<float>(longest) * LetterBox::kSlotPitch * kSmallScale;
-    const float width = std::max(26.0f * static_cast<float>(longest) - 10.0f,
-                                 std::ceil(kColumnLeft - kColumnInset + slots + kFrameAir));
+    const float width = fit.width;
     const float left = kColumnInset - kFrameSide;
     const float right = kColumnInset + width;
     if (m_PanelLeft != nullptr) {
@@ -478,7 +529,7 @@ void BlitzScene::RefreshLabels()
         m_PanelBackground->SetScaleY((height - 20.0f) / 600.0f);
     }
     for (Sprite* mark : marks) {
-        mark->SetPosition(right + 10.0f, mark->GetY());
+        mark->SetPosition(fit.marksLeft, mark->GetY());
     }
     const auto centreOver = [&](const Button& button) {
         return std::max(left, std::floor(kColumnInset + width * 0.5f - button.GetWidth() * 0.5f));
@@ -951,6 +1002,7 @@ void BlitzScene::LoadRound()
     for (std::size_t i = 0; i < save.words.size(); ++i) {
         AddWord(save.words[i].word, static_cast<std::int32_t>(i), save.words[i].completed);
     }
+    LayOutWords();
     std::int32_t first = -1;
     for (std::size_t i = 0; i < racks.size(); ++i) {
         if (racks[i]->solved) {

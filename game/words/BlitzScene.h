@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/core/object/GFVector.h"
+#include "framework/core/util/Point.h"
 #include "framework/core/util/Rect.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/GameScene.h"
@@ -95,6 +96,7 @@ class BlitzScene : public GameScene {
     bool UsedHint() const noexcept { return usedHint; }
     bool UsedMivel() const noexcept { return usedMivel; }
     float GetColumnTop() const noexcept { return columnTop; }
+    const Qmv2::GFVector<Qmv2::Sprite*>& GetMarks() const noexcept { return marks; }
 
 protected:
     // The next-round button opens the next-round dialog.
@@ -126,6 +128,22 @@ private:
         bool large;
     };
     void SetLook(Look look);
+    // The column's fit to the round's longest word: the small boxes' scale,
+    // the inside width of its frame, and the marks' left and right edges.
+    struct ColumnFit {
+        float smallScale;
+        float width;
+        float marksLeft;
+        float end;
+    };
+    ColumnFit FitColumn() const;
+    // A word in the middle is as large as fits between the marks and the
+    // window's edge, at most full size; its box's top left for a full-size
+    // row at `top`.
+    float LargeScale(const LetterBox& box) const;
+    Qmv2::PointF LargePlace(const LetterBox& box, float top) const;
+    // Once a round's words are dealt: the column's scale and the typed rows.
+    void LayOutWords();
     // The delayed steps carry the deal they belong to: leaving the scene
     // only suspends its animations, and a step of an earlier deal that comes
     // due after a restore or a new round does nothing.

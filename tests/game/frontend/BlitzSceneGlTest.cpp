@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,11 +16,15 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/ScreenFixture.h"
 #include "framework/scene/AnimTree.h"
+#include "framework/scene/Button.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/SceneManager.h"
+#include "framework/scene/Sprite.h"
+#include "game/frontend/Quorvel2Player.h"
 #include "game/words/BlitzScene.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/GameMode.h"
+#include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
@@ -68,6 +73,11 @@ protected:
     static NodeBounds OnScreen(const GameNode& node)
     {
         return node.GetBounds(node.GetParent()->GetGlobalMatrix(nullptr, true));
+    }
+
+    static bool Overlap(const NodeBounds& a, const NodeBounds& b)
+    {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
     }
 
     fs::path previous;
@@ -180,4 +190,107 @@ TEST_F(BlitzSceneGlTest, TheColumnStaysInsideTheWindowAndTheClockReadsAsOneTime)
     }
     EXPECT_LE(widestGap, 12) << "the clock's ink runs from x " << ink.front() << " to " << ink.back();
     EXPECT_LE(ink.back(), 800 - 2);
+}
+
+// However long the round's words, each word brought to the middle sits clear
+// of the column, its frame and marks, and of the play buttons, and nothing
+// leaves the window. The player's longest-word setting and a late round
+// make every word of the deal as long as the setting allows.
+TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
+{
+    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
+    ASSERT_NE(made, nullptr);
+    auto* scene = static_cast<BlitzScene*>(made);
+    scene->Show();
+    scene->Activate();
+    auto* ann = dynamic_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+    ASSERT_NE(ann, nullptr);
+    std::vector<const GameNode*> buttons;
+    for (const char* name : {"BUTTON_Mivel", "BUTTON_LastWord", "BUTTON_Clear", "BUTTON_Enter", "BUTTON_Hint",
+                             "BUTTON_GiveUp", "BUTTON_Menu"}) {
+        const GameNode* node = scene->FindChild(name, true);
+        ASSERT_NE(node, nullptr) << name;
+        buttons.push_back(node);
+    }
+    const auto inside = [](const NodeBounds& b) {
+        return b.left >= 0.0f && b.top >= 0.0f && b.right <= 800.0f && b.bottom <= 600.0f;
+    };
+    for (std::int32_t length = 5; length <= 8; ++length) {
+        ann->SetMaxLength(length);
+        scene->StartRound(30, nullptr);
+        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+        const auto& racks = scene->GetRacks();
+        ASSERT_EQ(racks.size(), 10u);
+        std::int32_t longest = 0;
+        for (const auto& rack : racks) {
+            longest = std::max(longest, rack->GetSourceWord().GetLength());
+        }
+        ASSERT_EQ(longest, length) << "the deal reaches the player's longest words";
+        float smallestScale = 1.0f;
+        frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+
+        // The column: its frame, the marks beside it and its two buttons.
+        std::vector<const GameNode*> column;
+        for (const char* name : {"PANEL_BG", "PANEL_LEFT", "PANEL_RIGHT", "PANEL_LEFTCORNER", "PANEL_RIGHTCORNER",
+                                 "PANEL_BOTTOM", "PANEL_SIDE", "BUTTON_PREVWORD", "BUTTON_NEXTWORD"}) {
+            const GameNode* node = scene->FindChild(name, true);
+            ASSERT_NE(node, nullptr) << name;
+            column.push_back(node);
+        }
+        ASSERT_EQ(scene->GetMarks().GetCount(), 10);
+        for (const Sprite* mark : scene->GetMarks()) {
+            column.push_back(mark);
+        }
+        for (const GameNode* a : column) {
+            EXPECT_TRUE(inside(OnScreen(*a))) << a->GetName() << " in a round of " << length << "-letter words";
+            for (const GameNode* b : buttons) {
+                EXPECT_FALSE(Overlap(OnScreen(*a), OnScreen(*b)))
+                    << a->GetName() << " and " << b->GetName() << " in a round of " << length << "-letter words";
+            }
+        }
+
+        for (std::size_t i = 0; i < racks.size(); ++i) {
+            scene->SelectWord(static_cast<std::int32_t>(i));
+            AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+            ASSERT_EQ(scene->GetCurrentIndex(), static_cast<std::int32_t>(i));
+            const ClassicRack& rack = *racks[i];
+            const std::string word = rack.GetSourceWord().GetString();
+            // The middle: both rows of slots and every ball.
+            std::vector<const GameNode*> middle = {rack.GetRackBox(), rack.GetAnswerBox()};
+            for (const auto& ball : rack.GetBalls()) {
+                middle.push_back(ball.Get());
+            }
+            smallestScale = std::min(smallestScale, rack.GetRackBox()->GetScaleX());
+            const NodeBounds letters = OnScreen(*rack.GetRackBox());
+            const NodeBounds typed = OnScreen(*rack.GetAnswerBox());
+            EXPECT_NEAR(letters.right - letters.left, typed.right - typed.left, 0.5f) << word;
+            EXPECT_LT(typed.top, letters.top) << word << ": the typed word stands above its letters";
+            for (const GameNode* m : middle) {
+                const NodeBounds b = OnScreen(*m);
+                EXPECT_TRUE(inside(b)) << word << ": " << b.left << ".." << b.right;
+                for (const GameNode* c : column) {
+                    EXPECT_FALSE(Overlap(b, OnScreen(*c)))
+                        << word << " at x " << b.left << " and " << c->GetName() << " ending at x "
+                        << OnScreen(*c).right;
+                }
+                for (const GameNode* button : buttons) {
+                    EXPECT_FALSE(Overlap(b, OnScreen(*button))) << word << " and " << button->GetName();
+                }
+            }
+            // The words left in the column stay between its frame's sides.
+            const float inner = OnScreen(*scene->FindChild("PANEL_RIGHT", true)).left;
+            for (std::size_t k = 0; k < racks.size(); ++k) {
+                if (k != i) {
+                    EXPECT_LE(OnScreen(*racks[k]->GetRackBox()).right, inner) << "word " << k << " of " << length;
+                }
+            }
+        }
+        if (length <= 6) {
+            EXPECT_FLOAT_EQ(smallestScale, 1.0f) << "words of " << length << " letters keep their full size";
+        }
+        if (const char* folder = std::getenv("QMV_SHOT_DIR")) {
+            frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+            graphicstest::WritePng(std::string(folder) + "/blitz-" + std::to_string(length) + ".png", Capture());
+        }
+    }
 }
