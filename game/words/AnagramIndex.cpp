@@ -1,6 +1,7 @@
 #include "game/words/AnagramIndex.h"
 
 #include <algorithm>
+#include <string_view>
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <tmmintrin.h>
 #endif
@@ -131,24 +132,29 @@ void AnagramIndex::Clear()
     words.clear();
 }
 
-void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
+void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint32_t>& ends, bool emptyWord)
 {
+    const auto wordAt = [&](std::size_t w) {
+        const std::size_t start = w == 0 ? 0 : ends[w - 1];
+        return std::string_view(letters).substr(start, ends[w] - start);
+    };
     Clear();
     hasEmptyWord = emptyWord;
     bool used[256] = {};
-    for (const std::string& word : source) {
+    for (std::size_t w = 0; w < ends.size(); ++w) {
+        const std::string_view word = wordAt(w);
         if (word.size() <= kMaxSourceLetters) {
             for (const char c : word)
                 used[static_cast<std::uint8_t>(c)] = true;
         }
     }
-    std::uint32_t letters = 0;
+    std::uint32_t alphabetSize = 0;
     for (std::size_t c = 0; c < 256; ++c) {
         if (used[c])
-            alphabetOf[c] = static_cast<std::uint8_t>(++letters);
+            alphabetOf[c] = static_cast<std::uint8_t>(++alphabetSize);
     }
     letterBits = 1;
-    while ((1u << letterBits) <= letters)
+    while ((1u << letterBits) <= alphabetSize)
         ++letterBits;
     // A key of a letter multiset is never 0 (the free slot's mark): every letter's number is 1 or more.
     maxLetters = std::min<std::size_t>(kMaxSourceLetters, 64 / letterBits);
@@ -159,9 +165,9 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
         std::uint32_t word;
     };
     std::vector<Keyed> keyed;
-    keyed.reserve(source.size());
-    for (std::size_t w = 0; w < source.size(); ++w) {
-        const std::string& word = source[w];
+    keyed.reserve(ends.size());
+    for (std::size_t w = 0; w < ends.size(); ++w) {
+        const std::string_view word = wordAt(w);
         if (word.empty() || word.size() > maxLetters)
             continue;
         // Each letter's number with its place in the word below it, sorted:
@@ -225,7 +231,7 @@ void AnagramIndex::Build(const std::vector<std::string>& source, bool emptyWord)
         Word& word = words[slot.first + slot.count++];
         word.positions = keyed[i].positions;
         std::size_t bytes = 0;
-        for (const char c : source[keyed[i].word]) {
+        for (const char c : wordAt(keyed[i].word)) {
             const auto letter = static_cast<std::uint8_t>(c);
             if (letter < 0x80) {
                 word.text[bytes++] = c;

@@ -23,10 +23,11 @@ public:
     // to a walk of the trie, whose time does not double with every letter.
     static constexpr std::size_t kMaxSourceLetters = 12;
 
-    // Indexes `words` (letter bytes each, one letter per code point), the
-    // dictionary's words of at most kMaxSourceLetters letters, each once;
-    // `emptyWord` when the empty word is one of them.
-    void Build(const std::vector<std::string>& words, bool emptyWord);
+    // Indexes the dictionary's words of at most kMaxSourceLetters letters,
+    // each once: `letters` holds them one after the other (letter bytes, one
+    // letter per code point), and `ends` where each ends there; `emptyWord`
+    // when the empty word is one of them.
+    void Build(const std::string& letters, const std::vector<std::uint32_t>& ends, bool emptyWord);
     void Clear();
 
     // Whether a source word of `letters` letters is served.

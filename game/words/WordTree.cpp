@@ -108,7 +108,8 @@ void WordTree::BuildIndex()
 {
     // The words the buffer walk can reach: a letter twice among a node's
     // children counts at its first child only.
-    std::vector<std::string> words;
+    std::string letters;
+    std::vector<std::uint32_t> ends;
     std::string prefix;
     struct Step {
         std::int32_t offset;
@@ -139,11 +140,13 @@ void WordTree::BuildIndex()
             continue;
         taken |= 1u << (letter % 32);
         prefix.push_back(static_cast<char>(letter));
-        if ((Header(child) & kWordEndFlag) != 0)
-            words.push_back(prefix);
+        if ((Header(child) & kWordEndFlag) != 0) {
+            letters += prefix;
+            ends.push_back(static_cast<std::uint32_t>(letters.size()));
+        }
         path[++depth] = {child, kHeaderSize + ChildCount(Header(child)), 0, {}};
     }
-    anagramIndex.Build(words, (Header(0) & kWordEndFlag) != 0);
+    anagramIndex.Build(letters, ends, (Header(0) & kWordEndFlag) != 0);
 }
 
 std::int32_t WordTree::LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth)
