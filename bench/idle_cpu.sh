@@ -8,9 +8,17 @@ program=$(realpath "${1:?usage: idle_cpu.sh <program>}")
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 cd "$(dirname "$program")"
-SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" "$program" >/dev/null 2>&1 &
+# Its own runtime folder: the single-instance lock lives there, so a copy of
+# the game running elsewhere on the machine cannot make this one end at once.
+mkdir -m 700 "$home/runtime"
+SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+    "$program" >/dev/null 2>&1 &
 pid=$!
 sleep 6
+if ! kill -0 "$pid" 2>/dev/null; then
+    echo "idle_cpu.sh: the game ended before it was measured" >&2
+    exit 1
+fi
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 t0=$(ticks)
 sleep 10
