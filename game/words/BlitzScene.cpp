@@ -785,9 +785,7 @@ bool BlitzScene::OpenDefinition(LetterBox* box)
 void BlitzScene::OnMessage(const Message& message)
 {
     if (message.GetId() == Message::kQuit) {
-        if (m_GameState == kPlaying && !racks.empty()) {
-            SaveRound();
-        }
+        SaveGameInProgress();
         return;
     }
     GameScene::OnMessage(message);
@@ -943,9 +941,7 @@ void BlitzScene::EndGame()
 
 void BlitzScene::SaveAndQuit(Dialog*, BaseObject*)
 {
-    if (m_GameState == kPlaying && !racks.empty()) {
-        SaveRound();
-    }
+    SaveGameInProgress();
     QuitToSelection();
 }
 
@@ -958,6 +954,21 @@ void BlitzScene::Refresh(Dialog* dialog, BaseObject* component)
 }
 
 // --- saving
+
+void BlitzScene::SaveGameInProgress()
+{
+    if (racks.empty()) {
+        return;
+    }
+    // A won round left at its next-round dialog would otherwise lose the
+    // whole game, score and round with it.
+    if (m_GameState == kWon) {
+        NextRound();
+    }
+    if (m_GameState == kPlaying) {
+        SaveRound();
+    }
+}
 
 void BlitzScene::SaveRound()
 {

@@ -84,6 +84,9 @@ class BlitzScene : public GameScene {
     void PassOrGiveUp() override;
 
     // --- saving
+    // The round in play, or after a won round the start of the next one
+    // with the score carried; nothing once the game is lost.
+    void SaveGameInProgress() override;
     void SaveRound() override;
     void LoadRound() override;
 

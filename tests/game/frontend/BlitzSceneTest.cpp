@@ -103,7 +103,7 @@ protected:
 // and moves on to the next open word; a
 // word too short is ignored; the last word pays the round bonus, wins the
 // round with its trophies, and the next-round dialog deals round 2 with the
-// score kept.
+// score kept. Round 2 won and left at once keeps the game for round 3.
 TEST_F(BlitzSceneTest, SolvingEveryWordRefillsTheClockAndWinsTheRound)
 {
     Enter();
@@ -194,6 +194,30 @@ TEST_F(BlitzSceneTest, SolvingEveryWordRefillsTheClockAndWinsTheRound)
     EXPECT_EQ(scene->GetRacks().size(), 5u);
     EXPECT_FALSE(scene->UsedSkip()) << "each round starts without its flags";
     EXPECT_EQ(Ann()->GetModeCount(GameMode::kBlitz), 1);
+
+    // Round 2 won and left before its next-round dialog is answered: the
+    // game comes back as round 3 with the score, not lost with the round.
+    Settle();
+    for (std::size_t i = 0; i < scene->GetRacks().size(); ++i) {
+        ASSERT_EQ(scene->GetCurrentIndex(), static_cast<std::int32_t>(i));
+        Type(Word(i));
+        const auto letters = static_cast<std::int32_t>(Word(i).size());
+        expected += 10 * letters * letters;
+        Settle();
+        Frame(0);
+        Settle();
+    }
+    expected += BlitzRules::kRoundBonus;
+    ASSERT_EQ(scene->GetGameState(), GameScene::kWon);
+    ASSERT_EQ(scene->GetScore(), expected);
+    scene->SaveAndQuit(nullptr, nullptr);
+    scene->Deactivate();
+    ASSERT_TRUE(std::filesystem::exists(SavePath())) << "a won round keeps its game";
+    Enter();
+    EXPECT_EQ(scene->GetRound(), 3);
+    EXPECT_EQ(scene->GetScore(), expected);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    EXPECT_EQ(scene->GetTimeLeft(), BlitzRules::kFullClock);
 }
 
 // Hints come on their own after 9 s, then every 4 s, but wait while letters
