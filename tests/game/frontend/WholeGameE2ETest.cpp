@@ -391,9 +391,9 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
 }
 
 // The other modes from the same menu: the word of the day takes an answer
-// and goes back to the menu by its own Stop, Blitz takes its first dealt
-// word, and a crossword round is dealt; each is kept when the window closes,
-// with the score of what was typed.
+// and goes back to the menu by its own Stop; a Blitz round and a crossword
+// round are each played to a win; each game is kept with the score of what
+// was typed.
 TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
 {
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
@@ -419,18 +419,42 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     const std::string wotd = StoredXml(stored / "savegames/Ann/WORD_OF_THE_DAY.sav.!");
     EXPECT_NE(wotd.find("SCORE=\"" + score(first) + "\""), std::string::npos) << first << "\n" << wotd;
 
+    // A whole Blitz round: every dealt word typed, each after the clock's
+    // refill and the move to the next word. The round is won with its bonus
+    // and the next-round dialog comes; the window closed over it keeps the
+    // game as round 2 with that score.
     Click(440, 380);   // Blitz
     Sleep(4000);
     Click(285, 414);   // the tutorial's OK
-    const std::string blitzWord = WaitForLog("Round 1 of BLITZ, word 1: ([a-z]+)", 10);
-    ASSERT_FALSE(blitzWord.empty()) << ReadText(logFile);
+    ASSERT_FALSE(WaitForLog("Round 1 of BLITZ, word 1: ([a-z]+)", 10).empty()) << ReadText(logFile);
+    std::vector<std::string> blitzWords;
+    for (std::size_t i = 1;; ++i) {
+        const std::string dealt = WaitForLog("Round 1 of BLITZ, word " + std::to_string(i) + ": ([a-z]+)", 0);
+        if (dealt.empty()) {
+            break;
+        }
+        blitzWords.push_back(dealt);
+    }
+    ASSERT_GE(blitzWords.size(), 5u) << ReadText(logFile);
     Sleep(1500);
-    Type(blitzWord);
+    long blitzScore = 1000;   // the round's bonus
+    for (std::size_t i = 0; i < blitzWords.size(); ++i) {
+        Type(blitzWords[i]);
+        blitzScore += 10L * static_cast<long>(blitzWords[i].size() * blitzWords[i].size());
+        Sleep(2000);
+        if (i == 0) {
+            Shot("blitz");
+        }
+    }
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 15).empty())
+        << "every word found wins the round\n" << ReadText(logFile);
     Sleep(2000);
-    Shot("blitz");
+    Shot("blitz_won");
     EXPECT_EQ(Close(), 0);
     const std::string blitz = StoredXml(stored / "savegames/Ann/BLITZ.sav.!");
-    EXPECT_NE(blitz.find("SCORE=\"" + score(blitzWord) + "\""), std::string::npos) << blitzWord << "\n" << blitz;
+    EXPECT_NE(blitz.find("ROUND=\"2\""), std::string::npos) << blitz;
+    EXPECT_NE(blitz.find("SCORE=\"" + std::to_string(blitzScore) + "\""), std::string::npos)
+        << "the words' scores and the round's bonus are kept\n" << blitz;
 
     // The third start visits the rest of the front end before Crisscross:
     // the trophy room, how to play and the player selection each cover the
@@ -456,13 +480,41 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
         EXPECT_LT(Changed(menu, Shot(std::string(visit.name) + "_left")), 800 * 600 / 50)
             << "the menu is back after " << visit.name;
     }
+    // A crossword round played to its end: the log names the board's words
+    // in the order the round takes them; each is typed whole (a crossing
+    // letter already on the board is taken as typed) and given time for the
+    // board to turn and zoom. The finished board leads to the next-round
+    // dialog, and closing the window there keeps the game as round 2 with
+    // every word's score and the bonus for a full board.
     Click(440, 450);   // Crisscross
-    EXPECT_FALSE(WaitForLog("Round 1 of CROSSWORD: the source word is ([a-z]+)", 20).empty()) << ReadText(logFile);
+    const std::string board =
+        WaitForLog("Round 1 of CROSSWORD: the source word is [a-z]+; the board:((?: [a-z]+)+)", 20);
+    ASSERT_FALSE(board.empty()) << ReadText(logFile);
+    std::vector<std::string> boardWords;
+    std::istringstream split(board);
+    for (std::string placed; split >> placed;) {
+        boardWords.push_back(placed);
+    }
+    ASSERT_GE(boardWords.size(), 2u) << board;
     Sleep(4000);
     Xdo("key Return");   // the tutorial
     Sleep(2000);
     Shot("crisscross");
+    long crossScore = 1000;   // the full board's bonus
+    for (const std::string& placed : boardWords) {
+        EXPECT_TRUE(Xdo("type --delay 100 " + placed));
+        EXPECT_TRUE(Xdo("key Return"));
+        crossScore += 10L * static_cast<long>(placed.size() * placed.size());
+        Sleep(6000);
+    }
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 20).empty())
+        << "the whole board found ends the round\n" << ReadText(logFile);
+    Sleep(2000);
+    Shot("crisscross_won");
     EXPECT_EQ(Close(), 0);
-    EXPECT_NE(StoredXml(stored / "savegames/Ann/CROSSWORD.sav.!").find("ROUND"), std::string::npos);
+    const std::string cross = StoredXml(stored / "savegames/Ann/CROSSWORD.sav.!");
+    EXPECT_NE(cross.find("ROUND=\"2\""), std::string::npos) << cross;
+    EXPECT_NE(cross.find("SCORE=\"" + std::to_string(crossScore) + "\""), std::string::npos)
+        << "every word's score and the board's bonus are kept\n" << cross;
     EXPECT_FALSE(StoredXml(stored / "players/players.plrs.!").empty());
 }
