@@ -162,7 +162,7 @@ protected:
         std::snprintf(command, sizeof command,
                       "sox -t raw -r 44100 -e signed -b 16 -c 2 '%s' -n trim %.3f %.3f stat 2>&1",
                       capture.c_str(), from, seconds);
-        const std::string report = Output(command);
+        const std::string report = ShellOutput(command);
         std::smatch match;
         const std::regex rms("RMS +amplitude: +([0-9.e+-]+)");
         return std::regex_search(report, match, rms) ? std::stod(match[1]) : -1.0;

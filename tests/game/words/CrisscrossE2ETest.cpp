@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "framework/core/files/Descramble.h"
+#include "tests/ShellOutput.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -37,21 +38,6 @@ constexpr int kSettle = 6000;
 const char* const kBoardCrop = "630x340+85+20";
 // The known board's words, in the order the round takes them.
 const std::vector<std::string> kWords = {"slotted", "soled", "lets", "dole", "dotes", "doles", "tost", "doe"};
-
-std::string Shell(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    pclose(pipe);
-    return output;
-}
 
 void Sleep(int ms)
 {
@@ -113,27 +99,27 @@ protected:
             _exit(127);
         }
         const std::string id =
-            Shell("/usr/bin/python3 " + kClose + " Quorvel 60 --id-only --pid " + std::to_string(game));
+            ShellOutput("/usr/bin/python3 " + kClose + " Quorvel 60 --id-only --pid " + std::to_string(game));
         window = id.substr(0, id.find('\n'));
-        Shell("xdotool mousemove --window " + window + " 400 300");
+        ShellOutput("xdotool mousemove --window " + window + " 400 300");
         return window;
     }
 
     int Close()
     {
-        Shell("/usr/bin/python3 " + kClose + " Quorvel 10 --pid " + std::to_string(game));
+        ShellOutput("/usr/bin/python3 " + kClose + " Quorvel 10 --pid " + std::to_string(game));
         const int code = WaitExit(game, 20);
         game = -1;
         return code;
     }
 
-    static void Key(const std::string& key) { Shell("xdotool key --delay 120 " + key); }
-    static void Type(const std::string& text) { Shell("xdotool type --delay 150 " + text); }
+    static void Key(const std::string& key) { ShellOutput("xdotool key --delay 120 " + key); }
+    static void Type(const std::string& text) { ShellOutput("xdotool type --delay 150 " + text); }
     // A click at a point of the game's window (which also has the pointer,
     // and so the keys, from then on).
     void Click(int x, int y)
     {
-        Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+        ShellOutput("xdotool mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
               " sleep 0.3 mousedown 1 sleep 0.1 mouseup 1");
     }
 
@@ -166,7 +152,7 @@ protected:
     {
         const fs::path shot = folder / (name + ".png");
         const fs::path golden = fs::path(kData) / "golden" / (name + ".png");
-        Shell("import -window '" + window + "' -crop " + kBoardCrop + " +repage '" + shot.string() + "'");
+        ShellOutput("import -window '" + window + "' -crop " + kBoardCrop + " +repage '" + shot.string() + "'");
         ASSERT_TRUE(fs::exists(shot)) << name;
         const char* update = std::getenv("QMV_UPDATE_GOLDEN");
         if (update != nullptr && std::string(update) == "1") {
@@ -178,7 +164,7 @@ protected:
         // Differing pixels beyond a small colour tolerance (the software
         // rasteriser may round edges differently).
         const std::string count =
-            Shell("compare -metric AE -fuzz 8% '" + shot.string() + "' '" + golden.string() + "' null: 2>&1");
+            ShellOutput("compare -metric AE -fuzz 8% '" + shot.string() + "' '" + golden.string() + "' null: 2>&1");
         const double differing = std::atof(count.c_str());
         EXPECT_LT(differing, 630.0 * 340.0 * 0.01) << name << ": " << count << " pixels differ; see " << shot;
         if (differing >= 630.0 * 340.0 * 0.01) {

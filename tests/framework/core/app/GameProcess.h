@@ -15,6 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/ShellOutput.h"
+
 namespace gameprocess {
 
 inline void Sleep(int milliseconds)
@@ -85,26 +87,11 @@ inline int WaitExit(pid_t pid, int seconds)
     return -1;
 }
 
-// Runs a shell command and answers what it printed.
-inline std::string Output(const std::string& command)
-{
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return output;
-    }
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        output += buffer;
-    }
-    pclose(pipe);
-    return output;
-}
 
 // Runs the window script (close_window.py) and answers what it printed.
 inline std::string RunScript(const std::string& arguments)
 {
-    return Output("/usr/bin/python3 " + kCloseScript + " " + arguments);
+    return ShellOutput("/usr/bin/python3 " + kCloseScript + " " + arguments);
 }
 
 // Runs an xdotool command line; true when it succeeded.
