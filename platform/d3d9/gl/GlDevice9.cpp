@@ -144,6 +144,7 @@ GlDevice9::GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, con
     maxTextureSize_ = static_cast<DWORD>(limits.maxTextureSize);
     backBuffer_ = new GlTexture9(context_, parameters_.BackBufferWidth, parameters_.BackBufferHeight,
                                  D3DUSAGE_RENDERTARGET, parameters_.BackBufferFormat, D3DPOOL_DEFAULT);
+    backBuffer_->StoreAsWindowPixels();
     Rebind(renderTarget_, backBuffer_);
     SetDefaultStates();
     SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
@@ -251,6 +252,7 @@ HRESULT GlDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
         backBuffer_->Release();
         backBuffer_ = new GlTexture9(context_, resolved.BackBufferWidth, resolved.BackBufferHeight,
                                      D3DUSAGE_RENDERTARGET, resolved.BackBufferFormat, D3DPOOL_DEFAULT);
+        backBuffer_->StoreAsWindowPixels();
         Rebind(renderTarget_, backBuffer_);
     }
     if (resolved.hDeviceWindow != nullptr) {
@@ -398,6 +400,9 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     }
     GLfloat rgba[4];
     ArgbToFloats(color, rgba);
+    if (renderTarget_->HoldsUnusedAlpha()) {
+        rgba[3] = 1.0f;
+    }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
     if (count == 0) {
@@ -622,7 +627,8 @@ void GlDevice9::ApplyRenderStates()
         glDisable(GL_CULL_FACE);
     }
     DWORD mask = renderStates_[D3DRS_COLORWRITEENABLE];
-    glColorMask((mask & 1u) != 0, (mask & 2u) != 0, (mask & 4u) != 0, (mask & 8u) != 0);
+    glColorMask((mask & 1u) != 0, (mask & 2u) != 0, (mask & 4u) != 0,
+                (mask & 8u) != 0 && !renderTarget_->HoldsUnusedAlpha());
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
     glDisable(GL_ALPHA_TEST);

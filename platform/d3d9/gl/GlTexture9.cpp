@@ -156,7 +156,10 @@ unsigned GlTexture9::Realise()
     if (texture_ == 0) {
         glGenTextures(1, &texture_);
         glBindTexture(GL_TEXTURE_2D, texture_);
-        glTexImage2D(GL_TEXTURE_2D, 0, gl.internalFormat, static_cast<GLsizei>(width_),
+        // An unsized RGBA with the BGRA layout lets the driver keep the bytes
+        // exactly as the window does; a sized format may store them otherwise.
+        const GLint internalFormat = HoldsUnusedAlpha() ? GL_RGBA : gl.internalFormat;
+        glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, static_cast<GLsizei>(width_),
                      static_cast<GLsizei>(height_), 0, gl.format, gl.type, nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -191,6 +194,13 @@ unsigned GlTexture9::Framebuffer()
             gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
             gl.DeleteFramebuffers(1, &framebuffer_);
             framebuffer_ = 0;
+        } else if (HoldsUnusedAlpha()) {
+            // The alpha that no draw will write starts at 1 (callers set the
+            // clear colour, mask and scissor again before they use them).
+            glDisable(GL_SCISSOR_TEST);
+            glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
         }
     }
     return framebuffer_;

@@ -34,6 +34,17 @@ public:
     bool IsRenderTarget() const { return (usage_ & D3DUSAGE_RENDERTARGET) != 0; }
     bool HasHostPixels() const { return pool_ == D3DPOOL_MANAGED || pool_ == D3DPOOL_SYSTEMMEM; }
     GlSurface9* Surface() { return &surface_; }
+
+    // For the back buffer, before its first use: a format without alpha is
+    // stored with an alpha byte all the same, as the window keeps its pixels,
+    // so that showing the picture is a plain copy on a software rasteriser
+    // instead of a pass through its pixel pipeline. The alpha stays 1: it is
+    // cleared so and never written (see HoldsUnusedAlpha).
+    void StoreAsWindowPixels() { windowLayout_ = true; }
+    // Whether the storage has an alpha channel that the format lacks: the
+    // device then never writes it, so that reading the target's alpha (in
+    // blending, in a copy) gives 1 as a format without alpha does.
+    bool HoldsUnusedAlpha() const { return windowLayout_ && format_ == D3DFMT_X8R8G8B8; }
     const std::shared_ptr<GlContext>& Context() const { return context_; }
 
     // Copies the host pixels of a texture of the same size and format into this
@@ -70,6 +81,7 @@ private:
 
     unsigned texture_ = 0;
     unsigned framebuffer_ = 0;
+    bool windowLayout_ = false;
 };
 
 }  // namespace platform::d3d9

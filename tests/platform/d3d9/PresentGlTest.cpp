@@ -62,5 +62,28 @@ TEST_F(PresentGlTest, ANarrowerBackBufferIsLetterboxedBetweenBlackBars)
     EXPECT_EQ(WindowPixel(kWidth - 5, kHeight - kHeight / 4 + 2), 0xFF000000u);
 }
 
+// The back buffer has no alpha: however it is drawn, reading its alpha gives
+// 1, in blending as in the picture the window gets.
+TEST_F(PresentGlTest, TheBackBuffersAlphaReadsOneWhateverIsDrawn)
+{
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_ARGB(0x00, 0x20, 0x40, 0x60), 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
+    Draw(Quad(0, 0, kWidth / 2, kHeight, D3DCOLOR_ARGB(0x40, 0xFF, 0x00, 0x00)));
+    // Source times the target's alpha: all of it when that alpha is 1.
+    ASSERT_EQ(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTALPHA), D3D_OK);
+    ASSERT_EQ(device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO), D3D_OK);
+    Draw(Quad(0, 0, kWidth, kHeight, D3DCOLOR_ARGB(0xFF, 0x00, 0xFF, 0x00)));
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    for (int x : {5, static_cast<int>(kWidth) - 5}) {
+        EXPECT_TRUE(ColorNear(BackBufferPixel(x, 5) | 0xFF000000u, 0xFF00FF00u)) << "x " << x;
+        GLubyte rgba[4] = {};
+        glReadBuffer(GL_BACK);
+        glReadPixels(x, static_cast<GLint>(kHeight) - 6, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+        EXPECT_EQ(rgba[1], 0xFF) << "x " << x;
+        EXPECT_EQ(rgba[3], 0xFF) << "the window's alpha at x " << x;
+    }
+}
+
 }  // namespace
 }  // namespace d3d9test
