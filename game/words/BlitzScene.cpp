@@ -232,7 +232,8 @@ BlitzScene::ColumnFit BlitzScene::FitColumn() const
     for (const auto& rack : racks) {
         longest = std::max(longest, rack->GetSourceWord().GetLength());
     }
-    const float markWidth = marks.IsEmpty() ? 0.0f : marks[0]->GetWidth();
+    // The room a mark takes at its widest, as it stretches at the round's end.
+    const float markWidth = marks.IsEmpty() ? 0.0f : marks[0]->GetWidth() * kMarkStretch;
     const float letters = static_cast<float>(longest) * LetterBox::kSlotPitch;
     // 26 a letter is a little short of the small slots for five- and
     // six-letter words: the inside always holds the longest word's box, the
@@ -913,8 +914,8 @@ void BlitzScene::RevealWord(Step step)
         mark->SetScaleX(0.0f);
         mark->SetScaleY(1.0f);
         Run(new ModifierAlpha(150, 0.0f, 1.0f), animations, mark);
-        Modifier* grow = Run(ScaleTo(300, 0.0f, 1.0f, 1.2f, 1.0f), animations, mark);
-        Run(ScaleTo(100, 1.2f, 1.0f, 1.0f, 1.0f), grow, mark);
+        Modifier* grow = Run(ScaleTo(300, 0.0f, 1.0f, kMarkStretch, 1.0f), animations, mark);
+        Run(ScaleTo(100, kMarkStretch, 1.0f, 1.0f, 1.0f), grow, mark);
     }
 }
 

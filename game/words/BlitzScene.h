@@ -30,6 +30,8 @@ class BlitzScene : public GameScene {
     static constexpr std::int32_t kSwitchWait = 500;
     static constexpr std::int32_t kSwitchTime = 400;
     static constexpr float kSmallScale = 0.33f;
+    // A word's mark, shown as the round ends, stretches this wide for a moment.
+    static constexpr float kMarkStretch = 1.2f;
 
     explicit BlitzScene(Qmv2::PropertyNode* description);
     ~BlitzScene() override;

@@ -248,6 +248,22 @@ TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
                     << a->GetName() << " and " << b->GetName() << " in a round of " << length << "-letter words";
             }
         }
+        // As the round ends each mark stretches for a moment; at its widest
+        // it keeps clear of the buttons and of the word in the middle too.
+        std::vector<NodeBounds> stretched;
+        for (Sprite* mark : scene->GetMarks()) {
+            const float rest = mark->GetScaleX();
+            const NodeBounds narrow = OnScreen(*mark);
+            mark->SetScaleX(BlitzScene::kMarkStretch);
+            stretched.push_back(OnScreen(*mark));
+            mark->SetScaleX(rest);
+            EXPECT_GT(stretched.back().right - stretched.back().left, narrow.right - narrow.left + 1.0f);
+            EXPECT_TRUE(inside(stretched.back()));
+            for (const GameNode* b : buttons) {
+                EXPECT_FALSE(Overlap(stretched.back(), OnScreen(*b)))
+                    << "a stretched mark and " << b->GetName() << " in a round of " << length << "-letter words";
+            }
+        }
 
         for (std::size_t i = 0; i < racks.size(); ++i) {
             scene->SelectWord(static_cast<std::int32_t>(i));
@@ -275,6 +291,9 @@ TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
                 }
                 for (const GameNode* button : buttons) {
                     EXPECT_FALSE(Overlap(b, OnScreen(*button))) << word << " and " << button->GetName();
+                }
+                for (const NodeBounds& mark : stretched) {
+                    EXPECT_FALSE(Overlap(b, mark)) << word << " and a stretched mark ending at x " << mark.right;
                 }
             }
             // The words left in the column stay between its frame's sides.
