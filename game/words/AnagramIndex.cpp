@@ -31,29 +31,34 @@ void SortFew(std::uint16_t* values, std::size_t count)
     }
 }
 
-// The usual source word is this short, and its order numbers need no more letters.
-constexpr std::size_t kShortSource = 8;
-
-// Reads the places of a word's letters out of its multiset's `places`; a
-// position of 15 stands past the word's end and reads 0.
-template <std::size_t kLetters>
+// Reads the places of a word's letters out of its multiset's `places`: its
+// order number, the first letter's place on top. A position of 15 stands past
+// the word's end and reads 0.
 std::uint64_t OrderOf(std::uint64_t places, std::uint64_t positions)
 {
     std::uint64_t order = 0;
-    for (std::size_t k = 0; k < kLetters; ++k, positions >>= kPlaceBits)
+    for (std::size_t k = 0; k < 64 / kPlaceBits; ++k, positions >>= kPlaceBits)
         order = order << kPlaceBits | ((places >> (kPlaceBits * (positions & 0xFu))) & 0xFu);
     return order;
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define QMV_ORDER_BY_SHUFFLE 1
+// Asked once at start; before that (from another file's start-up code) the loops serve.
+const bool shuffles = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+}();
+#else
+constexpr bool shuffles = false;
+#endif
+#if defined(QMV_ORDER_BY_SHUFFLE)
 
 // The same order numbers, each in a few instructions: the 4-bit places and
 // positions spread to one byte each, one byte shuffle reads every letter's
 // place, and the bytes go back to 4 bits each, the first letter's on top.
 // For processors with the shuffle instruction (nearly all); the others take
-// the loop above. Appends `order | number` for `count` words from `first`,
-// whose positions stand `step` 64-bit words apart.
+// the loop above.
 [[gnu::target("ssse3")]] inline __m128i SpreadNibbles(std::uint64_t nibbles)
 {
     const __m128i packed = _mm_cvtsi64_si128(static_cast<long long>(nibbles));
@@ -62,55 +67,110 @@ std::uint64_t OrderOf(std::uint64_t places, std::uint64_t positions)
     return _mm_unpacklo_epi8(low, high);
 }
 
-[[gnu::target("ssse3")]] void OrdersByShuffle(std::uint64_t places, const std::uint64_t* positions, std::size_t step,
-                                              std::uint32_t first, std::uint32_t count,
-                                              std::vector<std::uint64_t>& found)
+[[gnu::target("ssse3")]] std::uint64_t* OrdersByShuffle(std::uint64_t places, const std::uint64_t* positions,
+                                                        std::uint32_t count, std::uint64_t* out)
 {
     const __m128i placeBytes = SpreadNibbles(places);
     const __m128i pairWeights = _mm_set1_epi16(0x0110); // a pair's first byte times 16, its second times 1
-    for (std::uint32_t w = 0; w < count; ++w, positions += step) {
-        const __m128i picked = _mm_shuffle_epi8(placeBytes, SpreadNibbles(*positions));
+    for (std::uint32_t w = 0; w < count; ++w) {
+        const __m128i picked = _mm_shuffle_epi8(placeBytes, SpreadNibbles(positions[w]));
         const __m128i pairs = _mm_maddubs_epi16(picked, pairWeights);
         const auto bytes = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(pairs, pairs)));
-        // The lowest 16 bits come from positions that hold no letter.
-        found.push_back((__builtin_bswap64(bytes) & ~std::uint64_t{0xFFFF}) | (first + w));
+        *out++ = __builtin_bswap64(bytes);
     }
+    return out;
 }
 #endif
 
-// Sorts `values` (distinct in their top 32 bits) by those bits: first by
-// their top 4 bits into buckets, then each value put where the number of
-// smaller ones in its bucket says. No branch follows the data, and the
-// compiler does several comparisons at a time. The lists of an 8-letter word
-// are this short; a longer list is sorted by comparisons.
+// Makes the text of a word from its order number: each place's letter of the
+// source word (letter bytes, taken as code points) as UTF-8. Where every
+// letter is one byte, one byte shuffle makes the whole text.
+class TextMaker {
+public:
+    explicit TextMaker(const std::string& letters)
+    {
+        for (std::size_t p = 0; p < letters.size(); ++p) {
+            const auto letter = static_cast<std::uint8_t>(letters[p]);
+            ascii = ascii && letter < 0x80;
+            if (letter < 0x80) {
+                utf8[p + 1][0] = static_cast<char>(letter);
+                utf8Length[p + 1] = 1;
+            } else {
+                utf8[p + 1][0] = static_cast<char>(0xC0 | letter >> 6);
+                utf8[p + 1][1] = static_cast<char>(0x80 | (letter & 0x3F));
+                utf8Length[p + 1] = 2;
+            }
+            bytes[p + 1] = utf8[p + 1][0];
+        }
+    }
+
+    // Writes the text of `order` (not 0) to `text` (room for two bytes a
+    // letter) and answers its length in bytes.
+    std::size_t Make(std::uint64_t order, char* text) const
+    {
+#if defined(QMV_ORDER_BY_SHUFFLE)
+        if (ascii && shuffles)
+            return MakeByShuffle(order, text);
+#endif
+        std::size_t length = 0;
+        for (; order != 0; order <<= kPlaceBits) {
+            const std::size_t place = order >> (64 - kPlaceBits);
+            text[length++] = utf8[place][0];
+            if (utf8Length[place] == 2)
+                text[length++] = utf8[place][1];
+        }
+        return length;
+    }
+
+private:
+#if defined(QMV_ORDER_BY_SHUFFLE)
+    [[gnu::target("ssse3")]] std::size_t MakeByShuffle(std::uint64_t order, char* text) const
+    {
+        // The first letter's place is the top nibble: bytes reversed, then each byte's high nibble first.
+        const __m128i packed = _mm_cvtsi64_si128(static_cast<long long>(__builtin_bswap64(order)));
+        const __m128i low = _mm_and_si128(packed, _mm_set1_epi8(0x0F));
+        const __m128i high = _mm_and_si128(_mm_srli_epi16(packed, 4), _mm_set1_epi8(0x0F));
+        const __m128i places = _mm_unpacklo_epi8(high, low);
+        const __m128i table = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(text), _mm_shuffle_epi8(table, places));
+        return 16 - static_cast<std::size_t>(__builtin_ctzll(order)) / kPlaceBits;
+    }
+#endif
+
+    bool ascii = true;
+    char bytes[16] = {};                       // per place, the letter's first byte; place 0 none
+    char utf8[1 + AnagramIndex::kMaxSourceLetters][2] = {};
+    std::uint8_t utf8Length[1 + AnagramIndex::kMaxSourceLetters] = {};
+};
+
+// Sorts distinct 32-bit values: first by their top 4 bits into buckets, then
+// each value put where the number of smaller ones in its bucket says. No
+// branch follows the data, and the compiler does several comparisons at a
+// time. The lists of an 8-letter word are this short; a longer list is sorted
+// by comparisons.
 constexpr std::size_t kMaxRanked = 256;
 
-void SortByTopHalf(std::vector<std::uint64_t>& values)
+void SortDistinct(std::uint32_t* values, std::size_t n)
 {
-    const std::size_t n = values.size();
     if (n > kMaxRanked) {
-        std::sort(values.begin(), values.end());
+        std::sort(values, values + n);
         return;
     }
     std::uint32_t start[17] = {};
-    for (const std::uint64_t value : values)
-        ++start[(value >> 60) + 1];
+    for (std::size_t i = 0; i < n; ++i)
+        ++start[(values[i] >> 28) + 1];
     for (std::size_t b = 1; b < 17; ++b)
         start[b] += start[b - 1];
-    std::uint32_t top[kMaxRanked];
-    std::uint64_t bucketed[kMaxRanked];
+    std::uint32_t bucketed[kMaxRanked];
     std::uint32_t fill[16];
     std::copy(start, start + 16, fill);
-    for (const std::uint64_t value : values) {
-        const std::uint32_t at = fill[value >> 60]++;
-        bucketed[at] = value;
-        top[at] = static_cast<std::uint32_t>(value >> 32);
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        bucketed[fill[values[i] >> 28]++] = values[i];
     for (std::size_t b = 0; b < 16; ++b) {
         for (std::size_t i = start[b]; i < start[b + 1]; ++i) {
             std::uint32_t rank = start[b];
             for (std::size_t j = start[b]; j < start[b + 1]; ++j)
-                rank += top[j] < top[i] ? 1u : 0u;
+                rank += bucketed[j] < bucketed[i] ? 1u : 0u;
             values[rank] = bucketed[i];
         }
     }
@@ -162,7 +222,6 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
     struct Keyed {
         std::uint64_t key;
         std::uint64_t positions;
-        std::uint32_t word;
     };
     std::vector<Keyed> keyed;
     keyed.reserve(ends.size());
@@ -173,21 +232,21 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
         // Each letter's number with its place in the word below it, sorted:
         // the key's letters in order, and the k-th of a letter in the word at
         // the k-th of its places in the key. The word's positions are counted
-        // from the key's end; past the word's end they are 15.
+        // from the key's end; past the word's end they are 15, which reads no place.
         const std::size_t n = word.size();
         std::uint16_t tagged[kMaxSourceLetters];
         for (std::size_t k = 0; k < n; ++k)
             tagged[k] = static_cast<std::uint16_t>(alphabetOf[static_cast<std::uint8_t>(word[k])] << 4 | k);
         SortFew(tagged, n);
         std::uint64_t key = 0;
-        std::uint64_t positions = ~std::uint64_t{0} >> (64 - kPlaceBits * kMaxSourceLetters);
+        std::uint64_t positions = ~std::uint64_t{0};
         for (std::size_t at = 0; at < n; ++at) {
             const std::size_t k = tagged[at] & 0xFu;
             key = key << letterBits | tagged[at] >> 4;
             positions &= ~(std::uint64_t{0xF} << (kPlaceBits * k));
             positions |= std::uint64_t{n - 1 - at} << (kPlaceBits * k);
         }
-        keyed.push_back({key, positions, static_cast<std::uint32_t>(w)});
+        keyed.push_back({key, positions});
     }
     // Each word's group is found (or made) in a table sized for one group a
     // word and counted; the groups then get their ranges of `words` in slot
@@ -228,19 +287,7 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
     words.resize(keyed.size());
     for (std::size_t i = 0; i < keyed.size(); ++i) {
         Slot& slot = counting[slotOf[i]];
-        Word& word = words[slot.first + slot.count++];
-        word.positions = keyed[i].positions;
-        std::size_t bytes = 0;
-        for (const char c : wordAt(keyed[i].word)) {
-            const auto letter = static_cast<std::uint8_t>(c);
-            if (letter < 0x80) {
-                word.text[bytes++] = c;
-            } else {
-                for (const char byte : Qmv2::EncodeCodePoint(letter))
-                    word.text[bytes++] = byte;
-            }
-        }
-        word.positions |= std::uint64_t{bytes} << 56;
+        words[slot.first + slot.count++] = keyed[i].positions;
     }
 
     // Three slots in four at most are taken; the filter has 16 bits a group.
@@ -322,6 +369,7 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     std::uint64_t* const hitSlots = candidates + most;
     std::uint64_t* const hitPlaces = hitSlots + most;
     std::size_t hitCount = 0;
+    std::size_t wordCount = 0;
     const std::size_t mask = slots.size() - 1;
     for (std::size_t c = 0; c < candidateCount; ++c) {
         const std::uint64_t hash = hashes[candidates[c]];
@@ -331,61 +379,55 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
         if (slots[slot].hash != 0) {
             hitSlots[hitCount] = slot;
             hitPlaces[hitCount++] = placeSets[candidates[c]];
+            wordCount += slots[slot].count;
             __builtin_prefetch(&words[slots[slot].first]);
         }
     }
 
     // Each word's order number: one more than the place each of its letters
-    // uses, 4 bits each from the top, and its number in the index below them.
-    const std::size_t orderBits = kPlaceBits * (letters.size() <= kShortSource ? kShortSource : kMaxSourceLetters);
-    const std::uint64_t indexMask = (std::uint64_t{1} << (64 - orderBits)) - 1;
-    // Only a very large index has numbers too wide; its order numbers are sorted beside them.
-    const bool packed = words.size() <= indexMask;
-    std::vector<std::uint64_t> found;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> wide;
-    found.reserve(64);
-#if defined(QMV_ORDER_BY_SHUFFLE)
-    static const bool shuffles = __builtin_cpu_supports("ssse3") != 0;
-#else
-    constexpr bool shuffles = false;
-#endif
+    // uses, 4 bits each from the top. The numbers of two words differ, and
+    // each number also says the word's letters.
+    thread_local std::vector<std::uint64_t> orders;
+    if (orders.size() < wordCount)
+        orders.resize(wordCount);
+    std::uint64_t* end = orders.data();
     for (std::size_t h = 0; h < hitCount; ++h) {
         const std::uint64_t places = hitPlaces[h];
         const Slot& slot = slots[hitSlots[h]];
+        const std::uint64_t* const positions = words.data() + slot.first;
 #if defined(QMV_ORDER_BY_SHUFFLE)
-        if (packed && shuffles) {
-            static_assert(sizeof(Word) % sizeof(std::uint64_t) == 0, "a word's positions are a whole number of steps apart");
-            OrdersByShuffle(places, &words[slot.first].positions, sizeof(Word) / sizeof(std::uint64_t), slot.first,
-                            slot.count, found);
+        if (shuffles) {
+            end = OrdersByShuffle(places, positions, slot.count, end);
             continue;
         }
 #endif
-        for (std::uint32_t w = slot.first; w < slot.first + slot.count; ++w) {
-            const std::uint64_t order = orderBits == kPlaceBits * kShortSource
-                                            ? OrderOf<kShortSource>(places, words[w].positions)
-                                            : OrderOf<kMaxSourceLetters>(places, words[w].positions);
-            if (packed)
-                found.push_back(order << (64 - orderBits) | w);
-            else
-                wide.emplace_back(order, w);
-        }
+        for (std::uint32_t w = 0; w < slot.count; ++w)
+            *end++ = OrderOf(places, positions[w]);
     }
+
     // The list's strings are made empty and then filled, one copy of each text.
     std::int32_t next = list.GetCount();
-    list.Resize(next + static_cast<std::int32_t>(found.size() + wide.size()) + (hasEmptyWord ? 1 : 0));
+    list.Resize(next + static_cast<std::int32_t>(wordCount) + (hasEmptyWord ? 1 : 0));
     if (hasEmptyWord)
         ++next;
-    const auto emit = [&](std::uint64_t w) {
-        const Word& word = words[static_cast<std::size_t>(w)];
-        list[next++].assign(word.text, static_cast<std::size_t>(word.positions >> 56));
+    const TextMaker maker(letters);
+    const auto emit = [&](std::uint64_t order) {
+        char text[2 * kMaxSourceLetters];
+        list[next++].assign(text, maker.Make(order, text));
     };
-    if (orderBits == 32)
-        SortByTopHalf(found);
-    else
-        std::sort(found.begin(), found.end());
-    for (const std::uint64_t entry : found)
-        emit(entry & indexMask);
-    std::sort(wide.begin(), wide.end());
-    for (const auto& entry : wide)
-        emit(entry.second);
+    // A source word of up to 8 letters has its order numbers in their top 32 bits.
+    if (letters.size() <= 32 / kPlaceBits) {
+        thread_local std::vector<std::uint32_t> shortOrders;
+        if (shortOrders.size() < wordCount)
+            shortOrders.resize(wordCount);
+        for (std::size_t w = 0; w < wordCount; ++w)
+            shortOrders[w] = static_cast<std::uint32_t>(orders[w] >> 32);
+        SortDistinct(shortOrders.data(), wordCount);
+        for (std::size_t w = 0; w < wordCount; ++w)
+            emit(std::uint64_t{shortOrders[w]} << 32);
+    } else {
+        std::sort(orders.data(), end);
+        for (std::size_t w = 0; w < wordCount; ++w)
+            emit(orders[w]);
+    }
 }

@@ -7,7 +7,9 @@
 // multisets that the source word holds (at most 2^n for n letters, fewer when
 // letters repeat) and looks each up; the words found are then put in the order
 // of the trie walk that the game's lists have always had, from a small number
-// per word that says where each of its letters stands in its group's key.
+// per word that says where each of its letters stands in its group's key;
+// that number also names the source word's letter each of its letters is, so
+// the words' texts are made from the source word alone.
 #pragma once
 
 #include <array>
@@ -52,13 +54,6 @@ private:
         std::uint32_t first; // the group's first word
         std::uint32_t count;
     };
-    struct Word {
-        // Per letter of the word, 4 bits from the lowest: the letter's
-        // position in the group's sorted key; the top byte: the text's bytes.
-        std::uint64_t positions;
-        char text[2 * kMaxSourceLetters]; // UTF-8, two bytes a letter at most
-    };
-
     std::uint64_t HashOf(std::uint64_t key) const { return key * 0x9E3779B97F4A7C15u; }
 
     bool built = false;
@@ -73,5 +68,9 @@ private:
     std::vector<std::uint64_t> filter;
     std::uint32_t slotShift = 64;
     std::vector<Slot> slots;
-    std::vector<Word> words; // grouped
+    // Per word, grouped: for each of its letters, 4 bits from the lowest, the
+    // letter's position in its group's sorted key counted from the key's end;
+    // 15 past the word's end. The word's text is not kept: a search reads it
+    // from the source word's places that its letters use.
+    std::vector<std::uint64_t> words;
 };
