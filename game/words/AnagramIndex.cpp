@@ -187,8 +187,8 @@ void AnagramIndex::Clear()
     maxLetters = 0;
     filterShift = 64;
     filter.clear();
-    slotShift = 64;
-    slots.clear();
+    bucketShift = 64;
+    buckets.clear();
     words.clear();
 }
 
@@ -290,18 +290,28 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
         words[slot.first + slot.count++] = keyed[i].positions;
     }
 
-    // Three slots in four at most are taken; the filter has 16 bits a group.
-    place(slots, slotShift, groups);
+    // Three slots in four at most are taken, and the filter has 16 bits a group.
+    std::uint32_t bucketBits = 0;
+    while ((std::size_t{3} * kBucketSlots << bucketBits) < 4 * groups)
+        ++bucketBits;
+    bucketShift = 64 - bucketBits;
+    buckets.assign(std::size_t{1} << bucketBits, Bucket{});
     std::uint32_t filterBits = 10;
     while ((std::size_t{1} << filterBits) < 16 * groups)
         ++filterBits;
-    filterShift = 64 - filterBits;
+    filterShift = 64 - (filterBits - 6);
     filter.assign((std::size_t{1} << filterBits) / 64, 0);
     for (const Slot& group : counting) {
         if (group.count == 0)
             continue;
-        slots[slotFor(slots, slotShift, group.hash)] = group;
-        filter[group.hash >> (filterShift + 6)] |= std::uint64_t{1} << ((group.hash >> filterShift) & 63);
+        std::size_t b = bucketBits == 0 ? 0 : group.hash >> bucketShift;
+        std::size_t i = 0;
+        for (; buckets[b].slot[kBucketSlots - 1].hash != 0; b = (b + 1) & (buckets.size() - 1)) {
+        }
+        while (buckets[b].slot[i].hash != 0)
+            ++i;
+        buckets[b].slot[i] = group;
+        filter[group.hash >> filterShift] |= FilterMask(group.hash);
     }
     built = true;
 }
@@ -361,28 +371,40 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     for (std::size_t e = 1; e < made; ++e) {
         const std::uint64_t hash = hashes[e];
         candidates[candidateCount] = e;
-        candidateCount += (filter[hash >> (filterShift + 6)] >> ((hash >> filterShift) & 63)) & 1u;
+        const std::uint64_t mask = FilterMask(hash);
+        candidateCount += (filter[hash >> filterShift] & mask) == mask ? 1u : 0u;
     }
-    // The slots of all asked for before any is read, so that their reads overlap.
+    // The buckets of all asked for before any is read, so that their reads
+    // overlap. A bucket holds a group, or is full and the next may, or has
+    // free slots and so none further; a free slot has no words, so a
+    // multiset that is no group takes one and lists nothing.
+    const auto bucketOf = [&](std::uint64_t hash) { return bucketShift == 64 ? 0 : hash >> bucketShift; };
     for (std::size_t c = 0; c < candidateCount; ++c)
-        __builtin_prefetch(&slots[hashes[candidates[c]] >> slotShift]);
-    std::uint64_t* const hitSlots = candidates + most;
-    std::uint64_t* const hitPlaces = hitSlots + most;
-    std::size_t hitCount = 0;
+        __builtin_prefetch(&buckets[bucketOf(hashes[candidates[c]])]);
+    std::uint64_t* const hitSlots = candidates + most; // bucket and slot
+    std::uint64_t* const hitPlaces = candidates + 2 * most;
     std::size_t wordCount = 0;
-    const std::size_t mask = slots.size() - 1;
     for (std::size_t c = 0; c < candidateCount; ++c) {
         const std::uint64_t hash = hashes[candidates[c]];
-        std::size_t slot = hash >> slotShift;
-        while (slots[slot].hash != hash && slots[slot].hash != 0)
-            slot = (slot + 1) & mask;
-        if (slots[slot].hash != 0) {
-            hitSlots[hitCount] = slot;
-            hitPlaces[hitCount++] = placeSets[candidates[c]];
-            wordCount += slots[slot].count;
-            __builtin_prefetch(&words[slots[slot].first]);
+        std::size_t b = bucketOf(hash);
+        unsigned match;
+        for (;;) {
+            const Slot* const slot = buckets[b].slot;
+            match = 0;
+            for (std::size_t i = 0; i < kBucketSlots; ++i)
+                match |= (slot[i].hash == hash ? 1u : 0u) << i;
+            if (match != 0 || slot[kBucketSlots - 1].hash == 0)
+                break;
+            b = (b + 1) & (buckets.size() - 1);
         }
+        const std::size_t i = match != 0 ? static_cast<std::size_t>(__builtin_ctz(match)) : kBucketSlots - 1;
+        const Slot& found = buckets[b].slot[i];
+        hitSlots[c] = b * kBucketSlots + i;
+        hitPlaces[c] = placeSets[candidates[c]];
+        wordCount += found.count;
+        __builtin_prefetch(&words[found.first]);
     }
+    const std::size_t hitCount = candidateCount;
 
     // Each word's order number: one more than the place each of its letters
     // uses, 4 bits each from the top. The numbers of two words differ, and
@@ -393,7 +415,7 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     std::uint64_t* end = orders.data();
     for (std::size_t h = 0; h < hitCount; ++h) {
         const std::uint64_t places = hitPlaces[h];
-        const Slot& slot = slots[hitSlots[h]];
+        const Slot& slot = buckets[hitSlots[h] / kBucketSlots].slot[hitSlots[h] % kBucketSlots];
         const std::uint64_t* const positions = words.data() + slot.first;
 #if defined(QMV_ORDER_BY_SHUFFLE)
         if (shuffles) {

@@ -61,13 +61,25 @@ private:
     std::array<std::uint8_t, 256> alphabetOf{}; // letter byte to its number 1.., 0 when no indexed word has it
     std::uint32_t letterBits = 0;               // bits of a letter in a key
     std::size_t maxLetters = 0;                 // longest key
-    // A bit per value of a hash's top bits, set where a group's key hashes:
+    // Per group, three bits of one 64-bit word, both chosen by its key's hash:
     // most multisets a search makes are no group's, and this small table,
     // which stays in the cache, turns nearly all of them away.
-    std::uint32_t filterShift = 64;
+    std::uint32_t filterShift = 64; // the top bits of a hash that choose the word
+    std::uint64_t FilterMask(std::uint64_t hash) const
+    {
+        const std::uint64_t rest = hash << (64 - filterShift);
+        return std::uint64_t{1} << (rest >> 58) | std::uint64_t{1} << (rest >> 52 & 63) |
+               std::uint64_t{1} << (rest >> 46 & 63);
+    }
     std::vector<std::uint64_t> filter;
-    std::uint32_t slotShift = 64;
-    std::vector<Slot> slots;
+    // The groups' slots, four to a cache line: a group stands in the bucket
+    // its hash's top bits choose, or when that is full in the next that is not.
+    static constexpr std::size_t kBucketSlots = 4;
+    struct alignas(64) Bucket {
+        Slot slot[kBucketSlots];
+    };
+    std::uint32_t bucketShift = 64;
+    std::vector<Bucket> buckets;
     // Per word, grouped: for each of its letters, 4 bits from the lowest, the
     // letter's position in its group's sorted key counted from the key's end;
     // 15 past the word's end. The word's text is not kept: a search reads it
