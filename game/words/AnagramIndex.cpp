@@ -335,34 +335,32 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
         scratch.resize(5 * most);
 
     // Every distinct multiset of the held letters, by the hash of its key:
-    // each letter in turn extends all made so far by one, two, ... of it, and
-    // as a key grows by a letter (shifted up, the letter added), its hash
-    // grows alike, the multiplication being spread over the sum. Beside each,
-    // the places its letters use (one more than each, 4 bits each, the last
-    // letter's lowest): the k-th of a letter uses its k-th place.
-    std::uint64_t* const hashes = scratch.data();
-    std::uint64_t* const placeSets = hashes + most;
+    // each letter in turn extends all made so far by one of it, then those
+    // just made by one more, and so on; as a key grows by a letter (shifted
+    // up, the letter added), its hash grows alike, the multiplication being
+    // spread over the sum. Beside each, the places its letters use (one more
+    // than each, 4 bits each, the last letter's lowest): the k-th of a letter
+    // uses its k-th place. Each step is one plain loop over a row of
+    // multisets, which the compiler does two or more at a time.
+    std::uint64_t* __restrict const hashes = scratch.data();
+    std::uint64_t* __restrict const placeSets = hashes + most;
     std::size_t made = 1;
     hashes[0] = 0;
     placeSets[0] = 0;
     for (std::size_t i = 0; i < count;) {
         const std::uint8_t a = static_cast<std::uint8_t>(held[i] >> 8);
         const std::uint64_t letterHash = HashOf(a);
-        std::size_t j = i + 1;
-        while (j < count && held[j] >> 8 == a)
-            ++j;
-        const std::size_t before = made;
-        for (std::size_t e = 0; e < before; ++e) {
-            std::uint64_t hash = hashes[e];
-            std::uint64_t places = placeSets[e];
-            for (std::size_t r = i; r < j; ++r) {
-                hash = (hash << letterBits) + letterHash;
-                places = places << kPlaceBits | ((held[r] & 0xFFu) + 1);
-                hashes[made] = hash;
-                placeSets[made++] = places;
+        std::size_t from = 0;
+        std::size_t row = made;
+        for (; i < count && held[i] >> 8 == a; ++i) {
+            const std::uint64_t place = (held[i] & 0xFFu) + 1;
+            for (std::size_t e = 0; e < row; ++e) {
+                hashes[made + e] = (hashes[from + e] << letterBits) + letterHash;
+                placeSets[made + e] = placeSets[from + e] << kPlaceBits | place;
             }
+            from = made;
+            made += row;
         }
-        i = j;
     }
 
     // The filter first: a bit already in the cache turns most of them away.
