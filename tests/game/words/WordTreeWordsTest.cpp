@@ -1,6 +1,7 @@
 // Collecting words, anagram lists and the one-entry lookup cache.
 #include <algorithm>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "PlainAnagrams.h"
 #include "WordTestSupport.h"
 #include "game/words/WordTree.h"
+#include "game/words/WordTreeWriter.h"
 
 namespace {
 
@@ -201,6 +203,72 @@ TEST(WordTreeWords, DenseDictionariesKeepTheOrderForLongListsAndSources)
         ASSERT_GT(found.size(), 256u) << source;
         ASSERT_EQ(found, expected) << source;
     }
+}
+
+// The search by letter groups against the plain walk, list and order: on the
+// main word file for source words of every length the groups serve (and one
+// more), as they are, with a letter twice and with a letter no word has; and
+// on a small tree whose letters are partly above ASCII, so that each letter
+// of a listed word is one or two bytes of text.
+TEST(WordTreeWords, GroupSearchListsWhatTheWalkListsForEveryLengthAndLetter)
+{
+    const auto expectWalkOrder = [](const WordTree& tree, const std::string& letters, std::size_t& nonTrivial) {
+        std::string source;
+        for (const unsigned char c : letters)
+            source += Qmv2::EncodeCodePoint(c);
+        Words expected;
+        std::string prefix, left = letters;
+        wordtest::PlainAnagrams(tree, 0, prefix, left, expected);
+        EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams(source)), expected) << source;
+        nonTrivial += expected.size() > 2 ? 1 : 0;
+    };
+
+    WordTree main;
+    std::string error;
+    ASSERT_TRUE(main.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+    std::size_t nonTrivial = 0;
+    // Its words have 3 to 8 letters: a source is a word's beginning, or a word
+    // and the beginning of another.
+    const auto all = main.CollectWords(1, 64);
+    const std::int32_t step = all->GetCount() / 37;
+    for (std::size_t length = 1; length <= 13; ++length) {
+        for (std::int32_t i = static_cast<std::int32_t>(length); i + step < all->GetCount(); i += step) {
+            const std::string word = ((*all)[i] + (*all)[i + step]).substr(0, length);
+            expectWalkOrder(main, word, nonTrivial);
+            expectWalkOrder(main, word.substr(0, 1) + word, nonTrivial);
+            expectWalkOrder(main, word.substr(0, word.size() / 2) + "#" + word.substr(word.size() / 2), nonTrivial);
+        }
+    }
+    EXPECT_GT(nonTrivial, 200u);
+
+    // Written with capitals, which then become the letters E9, DF and F6.
+    std::mt19937 random(20261208);
+    const std::string alphabet = "abnABC";
+    Words words;
+    for (int i = 0; i < 300; ++i) {
+        std::string word(1 + random() % 7, 'a');
+        for (char& c : word)
+            c = alphabet[random() % alphabet.size()];
+        words.push_back(word);
+    }
+    std::ostringstream out;
+    ASSERT_TRUE(WordTreeWriter::Write(out, words, &error)) << error;
+    std::string bytes = out.str();
+    const std::string high = "\xE9\xDF\xF6";
+    for (char& c : bytes) {
+        if (c >= 'A' && c <= 'C')
+            c = high[c - 'A'];
+    }
+    WordTree accented;
+    wordtest::LoadFromBytes(accented, bytes);
+    nonTrivial = 0;
+    for (int i = 0; i < 300; ++i) {
+        std::string letters(1 + random() % 12, 'a');
+        for (char& c : letters)
+            c = (alphabet.substr(0, 3) + high + "z")[random() % 7];
+        expectWalkOrder(accented, letters, nonTrivial);
+    }
+    EXPECT_GT(nonTrivial, 150u);
 }
 
 } // namespace
