@@ -1,8 +1,10 @@
 #include "game/words/AnagramIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 #if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #include <tmmintrin.h>
 #endif
 #include <vector>
@@ -18,6 +20,27 @@ namespace {
 constexpr std::uint32_t kPlaceBits = 4;
 static_assert(AnagramIndex::kMaxSourceLetters < (1u << kPlaceBits), "a place and one more fit a place's bits");
 static_assert(AnagramIndex::kMaxSourceLetters * kPlaceBits <= 64, "a whole word's places fit an order number");
+
+// The filter's three bits of a key, from the hash bits just below those that
+// choose its 64-bit word: one of a table of masks of three different bits,
+// made once by a fixed generator, so that a test is one read of the table.
+constexpr std::size_t kFilterMaskBits = 10;
+constexpr std::array<std::uint64_t, std::size_t{1} << kFilterMaskBits> kFilterMasks = [] {
+    std::array<std::uint64_t, std::size_t{1} << kFilterMaskBits> masks{};
+    std::uint64_t state = 0x2545F4914F6CDD1Du;
+    for (std::uint64_t& mask : masks) {
+        while (__builtin_popcountll(mask) < 3) {
+            state = state * 6364136223846793005u + 1442695040888963407u;
+            mask |= std::uint64_t{1} << (state >> 58);
+        }
+    }
+    return masks;
+}();
+
+std::uint64_t FilterMask(std::uint64_t hash, std::uint32_t wordShift)
+{
+    return kFilterMasks[(hash >> (wordShift - kFilterMaskBits)) & (kFilterMasks.size() - 1)];
+}
 
 // Sorts the few letters of one word, each tagged with its place.
 void SortFew(std::uint16_t* values, std::size_t count)
@@ -146,11 +169,10 @@ private:
 // Sorts distinct 32-bit values: first by their top 4 bits into buckets, then
 // each value put where the number of smaller ones in its bucket says. No
 // branch follows the data, and the compiler does several comparisons at a
-// time. The lists of an 8-letter word are this short; a longer list is sorted
-// by comparisons.
+// time. A longer list is sorted by comparisons.
 constexpr std::size_t kMaxRanked = 256;
 
-void SortDistinct(std::uint32_t* values, std::size_t n)
+void SortByBuckets(std::uint32_t* values, std::size_t n)
 {
     if (n > kMaxRanked) {
         std::sort(values, values + n);
@@ -174,6 +196,60 @@ void SortDistinct(std::uint32_t* values, std::size_t n)
             values[rank] = bucketed[i];
         }
     }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QMV_RANK_BY_AVX2 1
+const bool avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+
+// The usual list, of an 8-letter word, sorted with no bucket at all: each
+// value put where the number of all smaller ones says, counted eight at a
+// time in two running sums (so that no sum waits on the one before). The
+// compare is a signed one, so the values are taken with their top bit
+// flipped, and padded to whole steps with the greatest.
+constexpr std::size_t kMaxRankedAtOnce = 128;
+
+[[gnu::target("avx2")]] void SortByRanks(std::uint32_t* values, std::size_t n)
+{
+    constexpr std::size_t kStep = 16;
+    alignas(32) std::int32_t flipped[kMaxRankedAtOnce + kStep];
+    const std::size_t padded = (n + kStep - 1) / kStep * kStep;
+    for (std::size_t i = 0; i < n; ++i)
+        flipped[i] = static_cast<std::int32_t>(values[i] ^ 0x80000000u);
+    for (std::size_t i = n; i < padded; ++i)
+        flipped[i] = 0x7FFFFFFF;
+    for (std::size_t i = 0; i < n; ++i) {
+        const __m256i value = _mm256_set1_epi32(flipped[i]);
+        __m256i below0 = _mm256_setzero_si256();
+        __m256i below1 = _mm256_setzero_si256();
+        for (std::size_t j = 0; j < padded; j += kStep) {
+            const auto* const step = reinterpret_cast<const __m256i*>(flipped + j);
+            below0 = _mm256_sub_epi32(below0, _mm256_cmpgt_epi32(value, _mm256_load_si256(step)));
+            below1 = _mm256_sub_epi32(below1, _mm256_cmpgt_epi32(value, _mm256_load_si256(step + 1)));
+        }
+        const __m256i below = _mm256_add_epi32(below0, below1);
+        __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(below), _mm256_extracti128_si256(below, 1));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
+        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
+        values[_mm_cvtsi128_si32(sum)] = static_cast<std::uint32_t>(flipped[i]) ^ 0x80000000u;
+    }
+}
+#endif
+
+// Sorts distinct 32-bit values. Longer lists go to the buckets, where fewer
+// values are compared with each.
+void SortDistinct(std::uint32_t* values, std::size_t n)
+{
+#if defined(QMV_RANK_BY_AVX2)
+    if (avx2 && n <= kMaxRankedAtOnce) {
+        SortByRanks(values, n);
+        return;
+    }
+#endif
+    SortByBuckets(values, n);
 }
 
 } // namespace
@@ -311,7 +387,7 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
         while (buckets[b].slot[i].hash != 0)
             ++i;
         buckets[b].slot[i] = group;
-        filter[group.hash >> filterShift] |= FilterMask(group.hash);
+        filter[group.hash >> filterShift] |= FilterMask(group.hash, filterShift);
     }
     built = true;
 }
@@ -369,7 +445,7 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     for (std::size_t e = 1; e < made; ++e) {
         const std::uint64_t hash = hashes[e];
         candidates[candidateCount] = e;
-        const std::uint64_t mask = FilterMask(hash);
+        const std::uint64_t mask = FilterMask(hash, filterShift);
         candidateCount += (filter[hash >> filterShift] & mask) == mask ? 1u : 0u;
     }
     // The buckets of all asked for before any is read, so that their reads

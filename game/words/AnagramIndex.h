@@ -65,12 +65,6 @@ private:
     // most multisets a search makes are no group's, and this small table,
     // which stays in the cache, turns nearly all of them away.
     std::uint32_t filterShift = 64; // the top bits of a hash that choose the word
-    std::uint64_t FilterMask(std::uint64_t hash) const
-    {
-        const std::uint64_t rest = hash << (64 - filterShift);
-        return std::uint64_t{1} << (rest >> 58) | std::uint64_t{1} << (rest >> 52 & 63) |
-               std::uint64_t{1} << (rest >> 46 & 63);
-    }
     std::vector<std::uint64_t> filter;
     // The groups' slots, four to a cache line: a group stands in the bucket
     // its hash's top bits choose, or when that is full in the next that is not.
