@@ -23,7 +23,8 @@ static_assert(AnagramIndex::kMaxSourceLetters * kPlaceBits <= 64, "a whole word'
 
 // The filter's three bits of a key, from the hash bits just below those that
 // choose its 64-bit word: one of a table of masks of three different bits,
-// made once by a fixed generator, so that a test is one read of the table.
+// made by a fixed generator as the program is compiled, so that a test is one
+// read of the table.
 constexpr std::size_t kFilterMaskBits = 10;
 constexpr std::array<std::uint64_t, std::size_t{1} << kFilterMaskBits> kFilterMasks = [] {
     std::array<std::uint64_t, std::size_t{1} << kFilterMaskBits> masks{};
@@ -200,6 +201,7 @@ void SortByBuckets(std::uint32_t* values, std::size_t n)
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define QMV_RANK_BY_AVX2 1
+// Asked once at start; before that (from another file's start-up code) the buckets serve.
 const bool avx2 = [] {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") != 0;
