@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -45,6 +46,59 @@ EventTranslator& Translator()
 {
     static EventTranslator translator(LookUpTarget);
     return translator;
+}
+
+// Translates one event and posts its messages to the threads of their windows.
+void Deliver(SDL_Event& event)
+{
+    std::vector<MSG> messages;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        Translator().Translate(event, messages);
+    }
+    if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
+        SDL_free(event.drop.file);
+    }
+    POINT cursor{0, 0};
+    GetCursorPos(&cursor);
+    for (MSG& msg : messages) {
+        msg.time = timeGetTime();
+        msg.pt = cursor;
+        WindowInfo info;
+        if (!WindowTable::Instance().Find(msg.hwnd, info)) {
+            continue;
+        }
+        if (auto queue = MessageQueue::ForThread(info.owner)) {
+            queue->Post(msg);
+        }
+    }
+}
+
+bool IsFocusEvent(const SDL_Event& event, Uint8 which)
+{
+    return event.type == SDL_WINDOWEVENT && event.window.event == which;
+}
+
+// A window's focus lost and found again at once is kept from it: window
+// managers move the focus away and back while they put up a new or a
+// full-screen window, and a full-screen game told so would minimise and come
+// straight back, a visible flicker. A loss not followed by the same window's
+// regain within this time is told then.
+constexpr Uint32 kFocusRegainGrace = 100;
+
+struct HeldFocusLoss {
+    bool held = false;
+    SDL_Event event{};
+    Uint32 since = 0;
+};
+HeldFocusLoss g_heldLoss;  // the event thread's only
+
+void DeliverHeldLoss()
+{
+    if (g_heldLoss.held) {
+        g_heldLoss.held = false;
+        Deliver(g_heldLoss.event);
+    }
 }
 
 }  // namespace
@@ -87,29 +141,24 @@ void PumpEvents()
         }
     }
     SDL_Event event;
-    std::vector<MSG> messages;
     while (SDL_PollEvent(&event) != 0) {
-        messages.clear();
-        {
-            std::lock_guard<std::mutex> hold(g_lock);
-            Translator().Translate(event, messages);
+        if (IsFocusEvent(event, SDL_WINDOWEVENT_FOCUS_LOST)) {
+            DeliverHeldLoss();  // another window's, told before this one is held
+            g_heldLoss = {true, event, SDL_GetTicks()};
+            continue;
         }
-        if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
-            SDL_free(event.drop.file);
+        if (g_heldLoss.held && IsFocusEvent(event, SDL_WINDOWEVENT_FOCUS_GAINED) &&
+            event.window.windowID == g_heldLoss.event.window.windowID) {
+            g_heldLoss.held = false;  // never away: neither is told
+            continue;
         }
-        POINT cursor{0, 0};
-        GetCursorPos(&cursor);
-        for (MSG& msg : messages) {
-            msg.time = timeGetTime();
-            msg.pt = cursor;
-            WindowInfo info;
-            if (!WindowTable::Instance().Find(msg.hwnd, info)) {
-                continue;
-            }
-            if (auto queue = MessageQueue::ForThread(info.owner)) {
-                queue->Post(msg);
-            }
+        if (IsFocusEvent(event, SDL_WINDOWEVENT_FOCUS_GAINED)) {
+            DeliverHeldLoss();  // focus moved to another window: the loss comes first
         }
+        Deliver(event);
+    }
+    if (g_heldLoss.held && SDL_GetTicks() - g_heldLoss.since >= kFocusRegainGrace) {
+        DeliverHeldLoss();
     }
 }
 

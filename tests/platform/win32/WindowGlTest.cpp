@@ -14,10 +14,14 @@
 namespace {
 
 std::vector<UINT> g_seen;
+std::vector<WPARAM> g_activations;  // WM_ACTIVATE's state, in order
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     g_seen.push_back(message);
+    if (message == WM_ACTIVATE) {
+        g_activations.push_back(LOWORD(wParam));
+    }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -100,6 +104,42 @@ TEST_F(WindowGlTest, CloseRequestReachesTheWindowProcedureAndDestroysTheWindow)
     EXPECT_TRUE(Seen(WM_DESTROY)) << "the default procedure destroys a window asked to close";
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(PostMessageA(hwnd, WM_USER, 0, 0));
+}
+
+// A window manager putting a window up takes its focus away and gives it
+// straight back; the window is not told (a full-screen game would minimise and
+// come back). A loss that lasts is told a moment later.
+TEST_F(WindowGlTest, AFocusLossIsToldOnlyWhenTheFocusStaysAway)
+{
+    HWND hwnd = Create();
+    ASSERT_NE(hwnd, nullptr);
+    SDL_Window* sdl = platform::SdlWindowFromHwnd(hwnd);
+    ASSERT_NE(sdl, nullptr);
+    const auto push = [&](Uint8 which) {
+        SDL_Event focus{};
+        focus.type = SDL_WINDOWEVENT;
+        focus.window.event = which;
+        focus.window.windowID = SDL_GetWindowID(sdl);
+        return SDL_PushEvent(&focus) == 1;
+    };
+    PumpUntilSeen(WM_USER + 1);  // a second for what the server says of the new window
+    g_activations.clear();
+    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_LOST));
+    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_GAINED));
+    PumpUntilSeen(WM_USER + 1);
+    for (WPARAM state : g_activations) {
+        EXPECT_NE(state, static_cast<WPARAM>(WA_INACTIVE)) << "a focus given straight back was told as lost";
+    }
+
+    g_activations.clear();
+    g_seen.clear();
+    const auto lost = std::chrono::steady_clock::now();
+    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_LOST));
+    ASSERT_TRUE(PumpUntilSeen(WM_ACTIVATE));
+    EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(90));
+    ASSERT_EQ(g_activations.size(), 1u);
+    EXPECT_EQ(g_activations[0], static_cast<WPARAM>(WA_INACTIVE));
+    DestroyWindow(hwnd);
 }
 
 TEST_F(WindowGlTest, QuitRequestClosesTheWindow)
