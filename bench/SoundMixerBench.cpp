@@ -4,6 +4,7 @@
 // loopback device doing the same work with its linear resampler. The counter
 // voice_frames/s is voices x output frames mixed per second.
 #include "sound/include/osnd.h"
+#include "sound/mixloops/src/mix_vector.h"
 #include "sound/src/output_nosound.h"
 
 #include <AL/al.h>
@@ -62,8 +63,13 @@ void SetCounters(benchmark::State &state, int voices, int64_t frames) {
   state.counters["voices"] = voices;
 }
 
-void EngineMix(benchmark::State &state, int mixer) {
+void EngineMix(benchmark::State &state, int mixer, MixVectorLevel level = MixVectorLevel::Avx2) {
   const int voices = int(state.range(0));
+  if (MixVector_Best() < level) {
+    state.SkipWithError("the processor lacks these vector loops");
+    return;
+  }
+  MixVector_Limit(level);
   Capture capture;
   OsndOutputNoSound_SetCaptureTap(Tap, &capture);
   OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
@@ -95,11 +101,21 @@ void EngineMix(benchmark::State &state, int mixer) {
   }
   OSND_Close();
   OsndOutputNoSound_SetCaptureTap(nullptr, nullptr);
+  MixVector_Limit(MixVectorLevel::Avx2);
 }
 
+// At the best vector level of the processor, as the engine runs; the Sse2
+// forms hold the loops to SSE2 for the side-by-side figures.
 void BM_EngineFpu(benchmark::State &state) { EngineMix(state, OSND_MIXER_QUALITY_FPU); }
 void BM_EngineMmxP5(benchmark::State &state) { EngineMix(state, OSND_MIXER_QUALITY_MMXP5); }
 void BM_EngineMmxP6(benchmark::State &state) { EngineMix(state, OSND_MIXER_QUALITY_MMXP6); }
+void BM_EngineFpuSse2(benchmark::State &state) { EngineMix(state, OSND_MIXER_QUALITY_FPU, MixVectorLevel::Sse2); }
+void BM_EngineMmxP5Sse2(benchmark::State &state) {
+  EngineMix(state, OSND_MIXER_QUALITY_MMXP5, MixVectorLevel::Sse2);
+}
+void BM_EngineMmxP6Sse2(benchmark::State &state) {
+  EngineMix(state, OSND_MIXER_QUALITY_MMXP6, MixVectorLevel::Sse2);
+}
 
 // OpenAL Soft on a loopback device: same voices, format and block size; no
 // effect sends, no HRTF, no output limiter; the linear resampler when offered.
@@ -245,6 +261,9 @@ void Voices(benchmark::internal::Benchmark *b) {
 BENCHMARK(BM_EngineFpu)->Apply(Voices);
 BENCHMARK(BM_EngineMmxP5)->Apply(Voices);
 BENCHMARK(BM_EngineMmxP6)->Apply(Voices);
+BENCHMARK(BM_EngineFpuSse2)->Apply(Voices);
+BENCHMARK(BM_EngineMmxP5Sse2)->Apply(Voices);
+BENCHMARK(BM_EngineMmxP6Sse2)->Apply(Voices);
 BENCHMARK(BM_OpenAlSoft)->Apply(Voices);
 
 BENCHMARK_MAIN();

@@ -336,7 +336,7 @@ TEST_F(BusyScene, FloatAndIntegerMixersAgreeClosely) {
 // checksums were taken from the plain per-frame loops; the vector loops must
 // give the same bits, and so must the plain loops where they still run. A
 // deliberate change to what is mixed (gains, pan law) is recorded anew from the
-// per-frame loops, with MixVector_Enable(false).
+// per-frame loops, with MixVector_Limit(MixVectorLevel::Off).
 class LongMix : public CapturedEngine {
  protected:
   uint32_t seed = 0x2545F491u;
@@ -398,18 +398,41 @@ class LongMix : public CapturedEngine {
   }
 };
 
-TEST_F(LongMix, EveryLoopGivesTheRecordedBits) {
-#if defined(__SSE2__)
-  ASSERT_NE(MixVector_Loops(), nullptr);
-#endif
-  for (bool vector : {true, false}) {
-    MixVector_Enable(vector);
-    EXPECT_EQ(Run(OSND_MIXER_QUALITY_FPU), 10801173687134227790u) << vector;
-    TearDown();
-    EXPECT_EQ(Run(OSND_MIXER_QUALITY_MMXP5), 9106573241438140310u) << vector;
-    TearDown();
-    EXPECT_EQ(Run(OSND_MIXER_QUALITY_MMXP6), 9106573241438140310u) << vector;
-    TearDown();
+// At each vector level (the AVX2 loops mix eight frames at a time, the SSE2
+// loops four) and with the per-frame loops alone.
+class LongMixAtLevel : public LongMix, public ::testing::WithParamInterface<MixVectorLevel> {
+ protected:
+  void TearDown() override {
+    LongMix::TearDown();
+    MixVector_Limit(MixVectorLevel::Avx2);
   }
-  MixVector_Enable(true);
+};
+
+TEST_P(LongMixAtLevel, EveryLoopGivesTheRecordedBits) {
+#if defined(__SSE2__)
+  ASSERT_GE(MixVector_Best(), MixVectorLevel::Sse2);
+#endif
+  const MixVectorLevel level = GetParam();
+  if (level > MixVector_Best()) GTEST_SKIP() << "the processor lacks this level";
+  MixVector_Limit(level);
+  const MixVectorLoops *loops = MixVector_Loops();
+  if (level == MixVectorLevel::Off) {
+    ASSERT_EQ(loops, nullptr);
+  } else {
+    ASSERT_NE(loops, nullptr);
+    ASSERT_EQ(loops->frames, level == MixVectorLevel::Avx2 ? 8 : 4);
+  }
+  EXPECT_EQ(Run(OSND_MIXER_QUALITY_FPU), 10801173687134227790u);
+  LongMix::TearDown();
+  EXPECT_EQ(Run(OSND_MIXER_QUALITY_MMXP5), 9106573241438140310u);
+  LongMix::TearDown();
+  EXPECT_EQ(Run(OSND_MIXER_QUALITY_MMXP6), 9106573241438140310u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, LongMixAtLevel,
+                         ::testing::Values(MixVectorLevel::Avx2, MixVectorLevel::Sse2, MixVectorLevel::Off),
+                         [](const ::testing::TestParamInfo<MixVectorLevel> &info) {
+                           return std::string(info.param == MixVectorLevel::Avx2   ? "Avx2"
+                                              : info.param == MixVectorLevel::Sse2 ? "Sse2"
+                                                                                   : "PerFrame");
+                         });

@@ -1,5 +1,6 @@
 #include "sound/mixloops/src/mix_vector.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -8,7 +9,7 @@
 
 namespace {
 
-bool gEnabled = true;
+MixVectorLevel gLimit = MixVectorLevel::Avx2;
 
 #if defined(__SSE2__)
 
@@ -287,19 +288,38 @@ void FloatClipCopy(int16_t *destination, const float *buffer, int frames) {
   }
 }
 
-constexpr MixVectorLoops kSse2 = {IntMono8,   IntMono16,  IntStereo8, IntStereo16, FloatMono8, FloatMono16,
+constexpr MixVectorLoops kSse2 = {4, IntMono8,   IntMono16,  IntStereo8, IntStereo16, FloatMono8, FloatMono16,
                                   FloatStereo<FloatStereoData8>, FloatStereo<FloatStereoData16>, FloatClipCopy};
 
 #endif
 
 }  // namespace
 
-const MixVectorLoops *MixVector_Loops() {
+MixVectorLevel MixVector_Best() {
 #if defined(__SSE2__)
-  return gEnabled ? &kSse2 : nullptr;
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool avx2 = [] {
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  if (avx2) return MixVectorLevel::Avx2;
+#endif
+  return MixVectorLevel::Sse2;
 #else
-  return nullptr;
+  return MixVectorLevel::Off;
 #endif
 }
 
-void MixVector_Enable(bool enabled) { gEnabled = enabled; }
+void MixVector_Limit(MixVectorLevel level) { gLimit = level; }
+
+const MixVectorLoops *MixVector_Loops() {
+  const MixVectorLevel level = std::min(gLimit, MixVector_Best());
+#if defined(__SSE2__)
+  if (level == MixVectorLevel::Avx2) {
+    static const MixVectorLoops avx2 = MixVectorAvx2_Loops(kSse2);
+    return &avx2;
+  }
+  if (level == MixVectorLevel::Sse2) return &kSse2;
+#endif
+  return nullptr;
+}

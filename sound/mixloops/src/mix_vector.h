@@ -1,15 +1,14 @@
 // Vector forms of the mix loops' steady passes (volume constant over the
 // pass): the very arithmetic of the per-frame loops, several frames at a
-// time, so that the output is the same to the bit. Each loop mixes the
-// largest multiple of MixVector_kFrames not above `frames` and answers the
-// position reached; the caller mixes the rest with the per-frame loop.
+// time, so that the output is the same to the bit. Each loop is given a
+// multiple of the table's `frames` and answers the position reached; the
+// caller mixes the rest of a pass with the per-frame loop.
 #pragma once
 
 #include <cstdint>
 
-constexpr int MixVector_kFrames = 4;
-
 struct MixVectorLoops {
+  int frames;  // frames mixed at a time: 4 in SSE2, 8 where AVX2 pays
   // Saturated 16-bit stereo buffer; volumes are 8.8 words taken as unsigned.
   // 8-bit data is signed, 16-bit data little-endian; stereo data interleaved.
   int64_t (*intMono8)(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t left,
@@ -30,14 +29,24 @@ struct MixVectorLoops {
   int64_t (*floatStereo16)(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, float left,
                            float right, bool surround);
   // Clamps the float buffer to 16 bits and rounds to nearest, ties to even;
-  // whole multiples of MixVector_kFrames frames only.
+  // whole multiples of `frames` frames only.
   void (*floatClipCopy)(int16_t *destination, const float *buffer, int frames);
 };
 
-// The vector loops of this processor, or null where the per-frame loops are
-// all there is (or the vector loops were switched off).
+// Instruction sets the vector loops are written in, lowest first.
+enum class MixVectorLevel { Off, Sse2, Avx2 };
+
+// The vector loops in use, or null where the per-frame loops are all there is
+// (or the vector loops were switched off).
 const MixVectorLoops *MixVector_Loops();
 
-// On by default where the processor has them; tests switch them off to run
-// the per-frame loops side by side.
-void MixVector_Enable(bool enabled);
+// The highest level this processor has; the processor is asked once.
+MixVectorLevel MixVector_Best();
+
+// Uses the loops of at most `level` (never above the best); the best is the
+// default. Tests and benchmarks run the levels side by side with it.
+void MixVector_Limit(MixVectorLevel level);
+
+// Loops of the AVX2 level: the SSE2 table with the loops where eight frames
+// at a time pay put in. For the selection above only.
+MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2);

@@ -130,7 +130,7 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
       int done = 0;
       const MixVectorLoops *vector = MixVector_Loops();
       if (vector && (stereo || !ramp.running)) {
-        done = pass.frames / MixVector_kFrames * MixVector_kFrames;
+        done = pass.frames / vector->frames * vector->frames;
         const auto loop = stereo ? (sixteen ? vector->floatStereo16 : vector->floatStereo8)
                                  : (sixteen ? vector->floatMono16 : vector->floatMono8);
         pos = loop(out, c->data, pos, backward ? -step : step, done, float(c->leftGain) / 255.0f,
@@ -226,7 +226,7 @@ static float ClampToSixteenBits(float x) {
 static int VectorClipCopy(int16_t *destination, const float *p, int frames) {
   const MixVectorLoops *vector = MixVector_Loops();
   if (!vector) return 0;
-  const int blocks = frames / MixVector_kFrames * MixVector_kFrames;
+  const int blocks = frames / vector->frames * vector->frames;
   vector->floatClipCopy(destination, p, blocks);
   return blocks * 2;
 }

@@ -141,7 +141,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
       int done = 0;
       const MixVectorLoops *vector = MixVector_Loops();
       if (vector && (stereo || !ramp)) {
-        done = pass.frames / MixVector_kFrames * MixVector_kFrames;
+        done = pass.frames / vector->frames * vector->frames;
         const auto loop = stereo ? (sixteen ? vector->intStereo16 : vector->intStereo8)
                                  : (sixteen ? vector->intMono16 : vector->intMono8);
         pos = loop(out, c->data, pos, backward ? -step : step, done, c->leftGain * 256, c->rightGain * 256);
