@@ -46,6 +46,29 @@ const std::vector<int16_t> &SampleData() {
 double Pitch(int voice) { return 0.5 + 1.5 * std::fmod(voice * 0.6180339887, 1.0); }
 int StartOffset(int voice) { return int((int64_t(voice) * 7919) % kSampleFrames); }
 
+// The sample's data kinds: 16-bit mono (the tone above, as OpenAL Soft is
+// given it), 8-bit mono, and 16- and 8-bit stereo (the right side the tone a
+// second later).
+enum Kind { kMono16, kMono8, kStereo16, kStereo8 };
+const char *const kKindNames[] = {"16-bit mono", "8-bit mono", "16-bit stereo", "8-bit stereo"};
+
+std::vector<uint8_t> KindData(int kind) {
+  const std::vector<int16_t> &tone = SampleData();
+  const bool stereo = kind == kStereo16 || kind == kStereo8, eight = kind == kMono8 || kind == kStereo8;
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < kSampleFrames; ++i)
+    for (int side = 0; side < (stereo ? 2 : 1); ++side) {
+      const int16_t v = tone[size_t((i + side * kRate) % kSampleFrames)];
+      if (eight) {
+        bytes.push_back(uint8_t(v >> 8));
+      } else {
+        bytes.push_back(uint8_t(uint16_t(v)));
+        bytes.push_back(uint8_t(uint16_t(v) >> 8));
+      }
+    }
+  return bytes;
+}
+
 struct Capture {
   int64_t frames = 0;
   int32_t peak = 0;
@@ -63,7 +86,7 @@ void SetCounters(benchmark::State &state, int voices, int64_t frames) {
   state.counters["voices"] = voices;
 }
 
-void EngineMix(benchmark::State &state, int mixer, MixVectorLevel level = MixVectorLevel::Avx2) {
+void EngineMix(benchmark::State &state, int mixer, MixVectorLevel level = MixVectorLevel::Avx2, int kind = kMono16) {
   const int voices = int(state.range(0));
   if (MixVector_Best() < level) {
     state.SkipWithError("the processor lacks these vector loops");
@@ -79,10 +102,11 @@ void EngineMix(benchmark::State &state, int mixer, MixVectorLevel level = MixVec
     OsndOutputNoSound_SetCaptureTap(nullptr, nullptr);
     return;
   }
-  const std::vector<int16_t> &data = SampleData();
-  const unsigned mode = OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_LOOP_NORMAL;
-  OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, kSampleFrames, mode, kRate, kVolume, 128, 128);
-  bool ok = sample && OSND_Sample_Upload(sample, data.data(), OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_SIGNED);
+  const std::vector<uint8_t> data = KindData(kind);
+  const unsigned format = (kind == kMono8 || kind == kStereo8 ? OSND_MODE_8BITS : OSND_MODE_16BITS) |
+                          (kind == kStereo16 || kind == kStereo8 ? OSND_MODE_STEREO : OSND_MODE_MONO);
+  OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, kSampleFrames, format | OSND_MODE_LOOP_NORMAL, kRate, kVolume, 128, 128);
+  bool ok = sample && OSND_Sample_Upload(sample, data.data(), format | OSND_MODE_SIGNED);
   for (int v = 0; ok && v < voices; ++v) {
     const int h = OSND_PlaySoundEx(OSND_FREE, sample, nullptr, true);
     ok = h >= 0 && OSND_SetFrequency(h, int(std::lrint(kRate * Pitch(v)))) &&
@@ -98,6 +122,7 @@ void EngineMix(benchmark::State &state, int mixer, MixVectorLevel level = MixVec
     for (auto _ : state) OSND_Update();
     if (OSND_GetChannelsPlaying() != voices) state.SkipWithError("a voice stopped");
     SetCounters(state, voices, capture.frames);
+    state.SetLabel(kKindNames[kind]);
   }
   OSND_Close();
   OsndOutputNoSound_SetCaptureTap(nullptr, nullptr);
@@ -115,6 +140,12 @@ void BM_EngineMmxP5Sse2(benchmark::State &state) {
 }
 void BM_EngineMmxP6Sse2(benchmark::State &state) {
   EngineMix(state, OSND_MIXER_QUALITY_MMXP6, MixVectorLevel::Sse2);
+}
+
+// The other data kinds (second argument), each vector level side by side.
+template <int Mixer, MixVectorLevel Level>
+void BM_EngineKind(benchmark::State &state) {
+  EngineMix(state, Mixer, Level, int(state.range(1)));
 }
 
 // OpenAL Soft on a loopback device: same voices, format and block size; no
@@ -265,5 +296,15 @@ BENCHMARK(BM_EngineFpuSse2)->Apply(Voices);
 BENCHMARK(BM_EngineMmxP5Sse2)->Apply(Voices);
 BENCHMARK(BM_EngineMmxP6Sse2)->Apply(Voices);
 BENCHMARK(BM_OpenAlSoft)->Apply(Voices);
+
+void VoicesAndKinds(benchmark::internal::Benchmark *b) {
+  for (int kind : {kMono8, kStereo16, kStereo8})
+    for (int v : {32, 512}) b->Args({v, kind});
+  b->Unit(benchmark::kMicrosecond);
+}
+BENCHMARK(BM_EngineKind<OSND_MIXER_QUALITY_FPU, MixVectorLevel::Avx2>)->Apply(VoicesAndKinds);
+BENCHMARK(BM_EngineKind<OSND_MIXER_QUALITY_FPU, MixVectorLevel::Sse2>)->Apply(VoicesAndKinds);
+BENCHMARK(BM_EngineKind<OSND_MIXER_QUALITY_MMXP6, MixVectorLevel::Avx2>)->Apply(VoicesAndKinds);
+BENCHMARK(BM_EngineKind<OSND_MIXER_QUALITY_MMXP6, MixVectorLevel::Sse2>)->Apply(VoicesAndKinds);
 
 BENCHMARK_MAIN();
