@@ -15,21 +15,9 @@ MixVectorLevel gLimit = MixVectorLevel::Avx2;
 
 // SSE2 is part of every x86-64 processor, so these loops need no run-time test.
 
-uint16_t Load16(const uint8_t *p) {
-  uint16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-uint32_t Load32(const uint8_t *p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-int64_t Load64(const uint8_t *p) {
-  int64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+using mixvector::Load16;
+using mixvector::Load32;
+using mixvector::Load64;
 
 // The next four positions' whole parts through fetch, one 32-bit lane each.
 template <typename Fetch>

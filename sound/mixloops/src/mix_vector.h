@@ -6,6 +6,26 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+
+// Sample data read at any byte, as the vector loops' fetches do.
+namespace mixvector {
+inline uint16_t Load16(const uint8_t *p) {
+  uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline uint32_t Load32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+inline int64_t Load64(const uint8_t *p) {
+  int64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+}  // namespace mixvector
 
 struct MixVectorLoops {
   int frames;  // frames mixed at a time: 4 in SSE2, 8 where AVX2 pays

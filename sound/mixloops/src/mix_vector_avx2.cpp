@@ -14,21 +14,9 @@
 
 namespace {
 
-uint16_t Load16(const uint8_t *p) {
-  uint16_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-uint32_t Load32(const uint8_t *p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-int64_t Load64(const uint8_t *p) {
-  int64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+using mixvector::Load16;
+using mixvector::Load32;
+using mixvector::Load64;
 
 // What one frame's position fetches: the frame and the next one.
 int32_t Mono16Pair(const uint8_t *data, int64_t whole) { return int32_t(Load32(data + 2 * whole)); }
