@@ -382,7 +382,7 @@ void AnagramIndex::Build(const std::string& letters, const std::vector<std::uint
     for (const Slot& group : counting) {
         if (group.count == 0)
             continue;
-        std::size_t b = bucketBits == 0 ? 0 : group.hash >> bucketShift;
+        std::size_t b = BucketOf(group.hash);
         std::size_t i = 0;
         for (; buckets[b].slot[kBucketSlots - 1].hash != 0; b = (b + 1) & (buckets.size() - 1)) {
         }
@@ -454,15 +454,14 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     // overlap. A bucket holds a group, or is full and the next may, or has
     // free slots and so none further; a free slot has no words, so a
     // multiset that is no group takes one and lists nothing.
-    const auto bucketOf = [&](std::uint64_t hash) { return bucketShift == 64 ? 0 : hash >> bucketShift; };
     for (std::size_t c = 0; c < candidateCount; ++c)
-        __builtin_prefetch(&buckets[bucketOf(hashes[candidates[c]])]);
+        __builtin_prefetch(&buckets[BucketOf(hashes[candidates[c]])]);
     std::uint64_t* const hitSlots = candidates + most; // bucket and slot
     std::uint64_t* const hitPlaces = candidates + 2 * most;
     std::size_t wordCount = 0;
     for (std::size_t c = 0; c < candidateCount; ++c) {
         const std::uint64_t hash = hashes[candidates[c]];
-        std::size_t b = bucketOf(hash);
+        std::size_t b = BucketOf(hash);
         unsigned match;
         for (;;) {
             const Slot* const slot = buckets[b].slot;
@@ -480,7 +479,6 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
         wordCount += found.count;
         __builtin_prefetch(&words[found.first]);
     }
-    const std::size_t hitCount = candidateCount;
 
     // Each word's order number: one more than the place each of its letters
     // uses, 4 bits each from the top. The numbers of two words differ, and
@@ -489,7 +487,7 @@ void AnagramIndex::Find(const std::string& letters, Qmv2::GFVector<std::string>&
     if (orders.size() < wordCount)
         orders.resize(wordCount);
     std::uint64_t* end = orders.data();
-    for (std::size_t h = 0; h < hitCount; ++h) {
+    for (std::size_t h = 0; h < candidateCount; ++h) {
         const std::uint64_t places = hitPlaces[h];
         const Slot& slot = buckets[hitSlots[h] / kBucketSlots].slot[hitSlots[h] % kBucketSlots];
         const std::uint64_t* const positions = words.data() + slot.first;

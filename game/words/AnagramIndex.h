@@ -74,6 +74,8 @@ private:
     };
     std::uint32_t bucketShift = 64;
     std::vector<Bucket> buckets;
+    // The bucket a group of this hash stands in first (a table of one bucket has no bits to choose by).
+    std::size_t BucketOf(std::uint64_t hash) const { return bucketShift == 64 ? 0 : hash >> bucketShift; }
     // Per word, grouped: for each of its letters, 4 bits from the lowest, the
     // letter's position in its group's sorted key counted from the key's end;
     // 15 past the word's end. The word's text is not kept: a search reads it
