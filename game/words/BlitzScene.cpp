@@ -121,6 +121,10 @@ void BlitzScene::StartMode()
         }
     }
     m_ModeName = kSaveName;
+    // Left by the menu's Stop, the scene kept the veil the menu put up.
+    if (pauseVeil != nullptr) {
+        pauseVeil->SetVisible(false);
+    }
     RestoreOrDeal();
 }
 
@@ -750,8 +754,15 @@ void BlitzScene::OnLetterBoxClick(LetterBox* box, MouseMessageData* click)
     if (OpenDefinition(box)) {
         return;
     }
-    if (m_GameState == kPlaying && currentRack != nullptr &&
-        (box == currentRack->GetRackBox() || box == currentRack->GetAnswerBox())) {
+    if (m_GameState != kPlaying || currentRack == nullptr) {
+        return;
+    }
+    // Every word's typed-word box stands in the same row, faded out but for
+    // the current one's, and the last drawn of them takes the click: a click
+    // there is always meant for the word in play.
+    const bool typedRow = std::any_of(racks.begin(), racks.end(),
+                                      [box](const auto& rack) { return rack->GetAnswerBox() == box; });
+    if (box == currentRack->GetRackBox() || typedRow) {
         OnLeftButtonDown(click);
     }
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/app/InputHandler.h"
+#include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
@@ -312,4 +314,78 @@ TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
             graphicstest::WritePng(std::string(folder) + "/blitz-" + std::to_string(length) + ".png", Capture());
         }
     }
+}
+
+// The mouse as the input handler delivers it, to whatever the walk of the
+// scene's tree finds under the pointer: a ball of the word in play goes to
+// its typed-word box, and the last ball typed comes back when clicked, on
+// every word of the round, though each word keeps a faded typed-word box in
+// the same row.
+TEST_F(BlitzSceneGlTest, ClicksReachTheWordInPlayWhicheverWordItIs)
+{
+    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
+    ASSERT_NE(made, nullptr);
+    auto* scene = static_cast<BlitzScene*>(made);
+    scene->Show();
+    scene->Activate();
+    SmartPtr<GameNode> root(new GameNode("root"));
+    root->AddChild(scene);
+    SmartPtr<InputHandler> input(new InputHandler(root.Get()));
+    input->SetRunning(true);
+    const auto click = [&](const GameNode& node) {
+        const NodeBounds b = OnScreen(node);
+        input->OnMessage(Message(Message::kLeftButtonDown,
+                                 new MouseMessageData((b.left + b.right) * 0.5f, (b.top + b.bottom) * 0.5f, 1)));
+        input->Execute(16);
+        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+    };
+    AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+    const std::size_t count = scene->GetRacks().size();
+    ASSERT_GE(count, 2u);
+    for (std::size_t i = 0; i < count; ++i) {
+        scene->SelectWord(static_cast<std::int32_t>(i));
+        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+        ASSERT_EQ(scene->GetCurrentIndex(), static_cast<std::int32_t>(i));
+        LetterBox* letters = scene->GetRacks()[i]->GetRackBox();
+        LetterBox* typed = scene->GetRacks()[i]->GetAnswerBox();
+        for (std::int32_t n = 1; n <= 2; ++n) {
+            LetterBall* ball = nullptr;
+            for (std::int32_t slot = 0; slot < letters->GetSlotCount() && ball == nullptr; ++slot) {
+                ball = letters->GetBall(slot);
+            }
+            ASSERT_NE(ball, nullptr);
+            click(*ball);
+            EXPECT_EQ(typed->GetText().GetLength(), n) << "word " << i << ": a letter clicked is typed";
+        }
+        const std::string before = typed->GetText().GetString();
+        click(*typed->GetBall(1));
+        EXPECT_EQ(typed->GetText().GetString(), before.substr(0, 1))
+            << "word " << i << " of " << count << ": the last letter typed, clicked, goes back";
+        scene->ClearLetters();
+        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+    }
+    root->DetachAndReleaseChildren();
+}
+
+// A game stopped from the in-game menu is kept; coming back to it shows the
+// words, not the veil the menu drew over them.
+TEST_F(BlitzSceneGlTest, AGameStoppedFromTheMenuComesBackUnveiled)
+{
+    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
+    ASSERT_NE(made, nullptr);
+    auto* scene = static_cast<BlitzScene*>(made);
+    scene->Show();
+    scene->Activate();
+    const GameNode* veil = scene->FindChild("PAUSE_VEIL", true);
+    ASSERT_NE(veil, nullptr);
+    EXPECT_FALSE(veil->IsVisible());
+    scene->OnButton(UTF8String("BUTTON_Menu"), nullptr);
+    scene->Update(0);
+    ASSERT_TRUE(veil->IsVisible()) << "the menu veils the words";
+    scene->SaveAndQuit(nullptr, nullptr);
+    scene->Deactivate();
+    scene->Show();
+    scene->Activate();
+    EXPECT_FALSE(veil->IsVisible()) << "the game comes back in view";
+    EXPECT_FALSE(scene->GetRacks().empty());
 }
