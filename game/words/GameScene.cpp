@@ -50,6 +50,10 @@ namespace {
 
 constexpr const char* kMainWords = "data/Quorvel2Words.tree";
 constexpr const char* kSecondWords = "data/TollivaneWords.tree";
+constexpr float kWindowWidth = 800.0f;
+// A trophy's title grows to this scale before it settles at full size.
+constexpr float kTrophyTitlePop = 1.2f;
+constexpr float kTrophyTitleMargin = 4.0f;
 
 
 MessageHandler* Messages()
@@ -563,6 +567,10 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
             title->SetText(UTF8String(text->GetString()));
         }
     }
+    // Centred under the trophy near the window's right edge, a long title
+    // would run out of the window at its largest: it moves left just enough.
+    const float widest = title->GetTextWidth(title->GetText(), 0, -1) * kTrophyTitlePop;
+    title->SetX(std::min(725.0f, kWindowWidth - kTrophyTitleMargin - widest * 0.5f));
     title->SetAlpha(0.0f);
     title->SetScale(0.0f);
     AddChild(title);
@@ -578,8 +586,8 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     Modifier::AttachTo(new ModifierMethod<GameScene>(this, &GameScene::OnTrophyDone), last);
 
     last = Chain(new ModifierAlpha(200, 0.0f, 1.0f), GetAnimations(), title);
-    last = Chain(Scale(500, 0.05f, 1.2f, &SmoothStepEase), last, title);
-    last = Chain(Scale(300, 1.2f, 1.0f, nullptr), last, title);
+    last = Chain(Scale(500, 0.05f, kTrophyTitlePop, &SmoothStepEase), last, title);
+    last = Chain(Scale(300, kTrophyTitlePop, 1.0f, nullptr), last, title);
     last = Chain(new ModifierDelay(2000), last, title);
     auto* titleFade = new ModifierAlpha(500, 1.0f, 0.0f);
     titleFade->SetOptions(Modifier::kOptionRemoveTarget);

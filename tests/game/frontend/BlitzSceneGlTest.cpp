@@ -16,6 +16,8 @@
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/PropertyVector.h"
 #include "framework/graphics/ScreenFixture.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/Button.h"
@@ -71,6 +73,19 @@ protected:
         ScreenFixture::TearDown();
     }
 
+    // SCENE_BLITZ made from the shipped layout and entered: round 1 dealt.
+    static BlitzScene* EnterBlitz()
+    {
+        Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
+        if (made == nullptr || !made->IsOfType(&BlitzScene::s_Type)) {
+            return nullptr;
+        }
+        auto* scene = static_cast<BlitzScene*>(made);
+        scene->Show();
+        scene->Activate();
+        return scene;
+    }
+
     // The node's rectangle on the screen (the scene stands at the origin).
     static NodeBounds OnScreen(const GameNode& node)
     {
@@ -90,12 +105,8 @@ protected:
 
 TEST_F(BlitzSceneGlTest, TheColumnStaysInsideTheWindowAndTheClockReadsAsOneTime)
 {
-    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
-    ASSERT_NE(made, nullptr);
-    ASSERT_TRUE(made->IsOfType(&BlitzScene::s_Type));
-    auto* scene = static_cast<BlitzScene*>(made);
-    scene->Show();
-    scene->Activate();
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
     ASSERT_EQ(scene->GetRacks().size(), 5u);
     AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
     const std::string first = scene->GetRacks()[0]->GetSourceWord().GetString();
@@ -200,11 +211,8 @@ TEST_F(BlitzSceneGlTest, TheColumnStaysInsideTheWindowAndTheClockReadsAsOneTime)
 // make every word of the deal as long as the setting allows.
 TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
 {
-    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
-    ASSERT_NE(made, nullptr);
-    auto* scene = static_cast<BlitzScene*>(made);
-    scene->Show();
-    scene->Activate();
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
     auto* ann = dynamic_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
     ASSERT_NE(ann, nullptr);
     std::vector<const GameNode*> buttons;
@@ -323,11 +331,8 @@ TEST_F(BlitzSceneGlTest, EveryWordLengthFitsBesideTheColumn)
 // the same row.
 TEST_F(BlitzSceneGlTest, ClicksReachTheWordInPlayWhicheverWordItIs)
 {
-    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
-    ASSERT_NE(made, nullptr);
-    auto* scene = static_cast<BlitzScene*>(made);
-    scene->Show();
-    scene->Activate();
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
     SmartPtr<GameNode> root(new GameNode("root"));
     root->AddChild(scene);
     SmartPtr<InputHandler> input(new InputHandler(root.Get()));
@@ -371,11 +376,8 @@ TEST_F(BlitzSceneGlTest, ClicksReachTheWordInPlayWhicheverWordItIs)
 // words, not the veil the menu drew over them.
 TEST_F(BlitzSceneGlTest, AGameStoppedFromTheMenuComesBackUnveiled)
 {
-    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_BLITZ", std::string());
-    ASSERT_NE(made, nullptr);
-    auto* scene = static_cast<BlitzScene*>(made);
-    scene->Show();
-    scene->Activate();
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
     const GameNode* veil = scene->FindChild("PAUSE_VEIL", true);
     ASSERT_NE(veil, nullptr);
     EXPECT_FALSE(veil->IsVisible());
@@ -388,4 +390,39 @@ TEST_F(BlitzSceneGlTest, AGameStoppedFromTheMenuComesBackUnveiled)
     scene->Activate();
     EXPECT_FALSE(veil->IsVisible()) << "the game comes back in view";
     EXPECT_FALSE(scene->GetRacks().empty());
+}
+
+// A trophy's title pops up under its trophy near the window's right edge;
+// every title, however long, stays inside the window, also at the largest
+// scale of its pop.
+TEST_F(BlitzSceneGlTest, EveryTrophyTitleStaysInsideTheWindow)
+{
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
+    const PropertyVector* titles = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_TITLES");
+    const std::int32_t count = titles != nullptr ? titles->GetCount() : 0;
+    ASSERT_GT(count, 0);
+    const auto lastChild = [scene] {
+        GameNode* last = nullptr;
+        for (GameNode* child = scene->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+            last = child;
+        }
+        return last;
+    };
+    float widest = 0.0f;
+    for (std::int32_t number = 0; number < count; ++number) {
+        scene->ShowTrophyPopup(number);
+        auto* title = dynamic_cast<Label*>(lastChild());
+        ASSERT_NE(title, nullptr);
+        ASSERT_FALSE(title->GetText().IsEmpty()) << number;
+        title->SetAlpha(1.0f);
+        title->SetScale(1.2f);
+        frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+        const NodeBounds b = OnScreen(*title);
+        widest = std::max(widest, b.right - b.left);
+        EXPECT_GE(b.left, 0.0f) << title->GetText().GetString();
+        EXPECT_LE(b.right, 800.0f) << title->GetText().GetString() << " ends at x " << b.right;
+        title->SetObsolete(true);
+    }
+    EXPECT_GT(widest, 2.0f * (800.0f - 725.0f)) << "some title is wider than fits round the trophy's centre";
 }
