@@ -60,14 +60,15 @@ void LoadScene::Load()
     if (store.CanLoad(partners) && store.Load() && store.HasChild("partners")) {
         CreateComponents(store.GetVector("partners"));
     }
-    GameNode* bar = FindChild("PROGRESS_BAR", false);
+    // The scene's components sit below its component node, not beside it.
+    GameNode* bar = FindChild("PROGRESS_BAR", true);
     m_ProgressBar = bar != nullptr && bar->IsOfType(&Sprite::s_Type) ? static_cast<Sprite*>(bar) : nullptr;
     ClipBar(0.0f);
     m_BusyCursor.Set(true);
     for (const char* table : {"timed", "untimed", "blitz", "crossword", "wotd"}) {
         DialogHighScore::GetTable(table);
     }
-    GameNode* logo = FindChild("LOGO", false);
+    GameNode* logo = FindChild("LOGO", true);
     if (logo != nullptr) {
         auto* wait = new ModifierDelay(500);
         Modifier::AttachTo(wait, GetAnimations());

@@ -12,6 +12,7 @@
 #include "framework/core/data/DataTestSupport.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyNode.h"
+#include "framework/scene/AnimTree.h"
 #include "framework/scene/Button.h"
 #include "framework/scene/SceneManager.h"
 #include "game/frontend/DialogNameInput.h"
@@ -19,6 +20,7 @@
 #include "game/frontend/SceneSplash.h"
 #include "game/frontend/SelectionScene.h"
 #include "game/words/GameMode.h"
+#include "tests/framework/scene/SpriteTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
 using namespace Qmv2;
@@ -130,6 +132,36 @@ protected:
         frontendtest::TearDownDialogWorld();
     }
 };
+
+// The scene built from its data, as the program builds it: its bar starts
+// hidden and its logo spells itself out after half a second.
+TEST_F(SelectionModes, TheLoadScenesBarStartsEmptyAndItsLogoSpellsItself)
+{
+    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_LOAD", std::string());
+    ASSERT_NE(made, nullptr);
+    ASSERT_TRUE(made->IsOfType(&LoadScene::s_Type));
+    made->Load();
+    auto* bar = static_cast<Sprite*>(made->FindChild("PROGRESS_BAR", true));
+    auto* logo = static_cast<Sprite*>(made->FindChild("LOGO", true));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(logo, nullptr);
+    ASSERT_NE(bar->GetClipPolygon(), nullptr) << "the bar is clipped from the start";
+    EXPECT_FLOAT_EQ(bar->GetClipPolygon()->GetBounds().width, 0.0f);
+
+    SmartPtr<Image> spelled = scenetest::MakeImage(8, 480, 80);
+    logo->SetImage(spelled.Get());
+    logo->SetFrame(0);
+    made->Activate();
+    for (int step = 0; step < 4; ++step) {
+        AnimTree::UpdateTree(made->GetAnimations(), 100u);
+    }
+    EXPECT_EQ(logo->GetFrame(), 0) << "the logo waits half a second";
+    for (int step = 0; step < 14; ++step) {
+        AnimTree::UpdateTree(made->GetAnimations(), 100u);
+    }
+    EXPECT_EQ(logo->GetFrame(), 7) << "then it steps to its last frame and stays";
+    SceneManager::GetInstance()->RemoveScene(made);
+}
 
 TEST_F(SelectionModes, AModeSetsTheCurrentModeAndGoesOnlyToASceneThatExists)
 {
