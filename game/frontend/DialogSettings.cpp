@@ -214,5 +214,10 @@ void DialogSettings::OnInfo()
     if (credits != nullptr) {
         AddChild(credits);
         credits->Show();
+        // A dialog places itself in screen coordinates, but this one hangs
+        // below the settings dialog: take the settings' own place off again,
+        // so that the credits stand where they would over the scene.
+        credits->SetPosition(2.0f * credits->GetX() - credits->GetGlobalX(),
+                             2.0f * credits->GetY() - credits->GetGlobalY());
     }
 }

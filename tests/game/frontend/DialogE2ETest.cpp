@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -524,6 +525,19 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
     EXPECT_LT(effects->GetValue(), 0.2f);
     EXPECT_LT(musicSlider->GetValue(), 0.2f);
     EXPECT_FLOAT_EQ(sound->GetSoundVolume(), effects->GetValue()) << "the effects follow the slider at once";
+    // The credits open over the settings where they stand over the scene,
+    // in the middle of the screen; a click closes them and the settings stay.
+    Click(dialog, "BUTTON_INFO");
+    Settle();
+    Dialog* credits = scene_->FindDialog("DIALOG_CREDITS");
+    ASSERT_NE(credits, nullptr);
+    EXPECT_EQ(credits->GetParent(), dialog);
+    EXPECT_FLOAT_EQ(credits->GetGlobalX(), std::floor((kWidth - credits->GetWidth()) / 2.0f));
+    EXPECT_FLOAT_EQ(credits->GetGlobalY(), std::floor((kHeight - credits->GetHeight()) / 2.0f));
+    ClickAt(PointF(20.0f, 580.0f));
+    Settle();
+    EXPECT_FALSE(IsOpen("DIALOG_CREDITS"));
+    EXPECT_TRUE(IsOpen("DIALOG_SETTINGS"));
     Click(dialog, "SWITCH_FULLSCREEN");
     EXPECT_TRUE(fullscreen->IsChecked());
     Click(dialog, "SWITCH_LENGTH_8");
