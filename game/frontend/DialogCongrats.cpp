@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "framework/core/app/MessageData.h"
+#include "framework/core/data/HighScoreManager.h"
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/util/Random.h"
@@ -104,6 +105,12 @@ DialogCongrats::DialogCongrats(PropertyNode* description) : DialogQuorvel2(descr
 
 void DialogCongrats::Show()
 {
+    // The congratulation follows a score that has just entered its table:
+    // store the tables now, so that the score outlives a crash or a kill
+    // before the orderly exit, which is the only other time they are written.
+    if (HighScoreManager* scores = HighScoreManager::GetInstance()) {
+        scores->Save();
+    }
     DialogQuorvel2::Show();
     FadeIn();
     PlayLetterBalls(*this, SceneAnimations(*this), "TEXT_CONGRATS_LETTERBALLS");

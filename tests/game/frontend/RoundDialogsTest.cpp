@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/core/app/MessageData.h"
+#include "framework/core/data/HighScoreManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/DataManager.h"
@@ -19,6 +20,7 @@
 #include "game/frontend/DialogMenu.h"
 #include "game/frontend/DialogTutorial.h"
 #include "game/frontend/DialogYesNo.h"
+#include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "game/words/GameMode.h"
 #include "game/words/LetterBall.h"
@@ -111,6 +113,35 @@ TEST_F(RoundDialogsTest, TheBurstSpellsItsTextOnThePlaceholders)
         EXPECT_NE(m->GetFirstChild(), nullptr);
     }
     EXPECT_EQ(waits, 6 * 8);
+}
+
+// The score behind a congratulation is on disk as soon as the dialog shows:
+// a program killed there finds it in its table on the next start.
+TEST_F(RoundDialogsTest, TheScoreBehindACongratulationIsStoredAtOnce)
+{
+    QmvTest::DataFolderScope folder("FrontendCongratsScores");
+    HighScoreManager::SetInstance(new HighScoreManager("1"));
+    auto* table = new HighScoreTable();
+    table->SetDescending(true);
+    table->SetMaxEntries(10);
+    HighScoreManager::GetInstance()->GetTables()["untimed"] = table;
+    SmartPtr<HighScoreEntry> entry(new HighScoreEntry("Ann", 4321));
+    ASSERT_GE(table->AddEntry(entry.Get()), 0);
+
+    // The test data has no congratulation of its own (the game scenes'
+    // tests rely on that): one made from an empty description stands in.
+    SmartPtr<PropertyNode> empty(new PropertyNode("DIALOG_CONGRATS"));
+    SmartPtr<DialogCongrats> congrats(new DialogCongrats(empty.Get()));
+    scene->AddChild(congrats.Get());
+    congrats->Show();
+    SmartPtr<HighScoreManager> restarted(new HighScoreManager("1"));
+    restarted->Load();
+    HighScoreManager::ReleaseInstance();
+    HighScoreTable* stored = restarted->FindTable("untimed");
+    ASSERT_NE(stored, nullptr) << "nothing was written";
+    ASSERT_EQ(stored->GetCount(), 1);
+    EXPECT_EQ(stored->GetEntries()[0]->GetName(), "Ann");
+    EXPECT_EQ(stored->GetEntries()[0]->GetScore(), 4321);
 }
 
 TEST_F(RoundDialogsTest, OkAndEnterGoOnToTheNextRoundOrLeaveOnTheWordOfTheDay)
