@@ -296,6 +296,20 @@ void GameScene::After(std::int32_t delay, void (GameScene::*method)())
 {
     Modifier* wait = Modifier::AttachTo(new ModifierDelay(delay), GetAnimations());
     Modifier::AttachTo(new ModifierMethod<GameScene>(this, method), wait);
+    m_RoundWaits.emplace_back(wait);
+}
+
+void GameScene::DropRoundEnd()
+{
+    // A cancelled wait never runs its method and leaves the animations at
+    // the next purge; one that has run already is not harmed.
+    for (const SmartPtr<Modifier>& wait : m_RoundWaits) {
+        wait->SetCancelled(true);
+    }
+    m_RoundWaits.clear();
+    if (m_PendingDialog == kNextRoundDialog || m_PendingDialog == kPassRoundDialog) {
+        m_PendingDialog = kNoDialog;
+    }
 }
 
 bool GameScene::HasSavedGame() const
@@ -806,6 +820,7 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
+    DropRoundEnd();
     m_DayNumber = DayNumber(std::time(nullptr));
     const std::int32_t mode = GameMode::Get();
     iRoundProfile* profile = Profile();

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/core/app/iMessageListener.h"
 #include "framework/core/object/GFVector.h"
@@ -38,6 +39,7 @@
 namespace Qmv2 {
 class Button;
 class Label;
+class Modifier;
 class PropertyNode;
 class PropertyStore;
 class PropertyVector;
@@ -281,8 +283,14 @@ protected:
     // Opens the scene's dialog `key` (made when missing) on top; null when
     // the game data lacks it.
     Qmv2::Dialog* OpenDialog(const std::string& key);
-    // Runs `method` on the scene after `delay` ms in the scene's animations.
+    // Runs `method` on the scene after `delay` ms in the scene's animations;
+    // the wait belongs to the round and ends with it (DropRoundEnd).
     void After(std::int32_t delay, void (GameScene::*method)());
+    // A new round drops what the last one's end still had on its way: the
+    // waits of After and a next-round or pass-round dialog not yet shown.
+    // Leaving the game during that end deals the next round, and neither
+    // may then finish it unplayed.
+    void DropRoundEnd();
     // Deletes the current player's saved game of this mode.
     void DeleteSavedGame() const;
     // Stores `game` (taken over) as the current player's saved game of this
@@ -355,6 +363,8 @@ protected:
     bool m_Listening = false;
     bool m_WordsLoaded = false;
     std::string m_LastOpened;
+    // The waits After started in this round.
+    std::vector<Qmv2::SmartPtr<Qmv2::Modifier>> m_RoundWaits;
     // The word pool position when the player keeps none.
     WordPoolPosition m_SparePool;
 };

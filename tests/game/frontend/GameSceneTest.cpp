@@ -355,3 +355,60 @@ TEST_F(GameSceneTest, NoWordFilesRefuseTheModeAndABadSaveGivesAFreshRound)
     EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "the refused save is gone";
 }
+
+// What the end of a round still has on its way (the reveal's wait, the
+// dialog it leads to) belongs to that round. Stopping the game from the
+// menu meanwhile keeps the game at its next round; coming back to it plays
+// that round instead of finishing it unseen.
+TEST_F(GameSceneTest, LeavingDuringTheEndOfARoundKeepsTheNextRoundToPlay)
+{
+    struct Leave {
+        const char* why;
+        bool won;             // won by its full-length word, else passed by the clock
+        std::int32_t waited;  // time spent in the menu before stopping
+    };
+    for (const Leave& leave : {Leave{"stopped during the reveal", true, 500},
+                               Leave{"stopped after the reveal", true, 4000},
+                               Leave{"passed by the clock, stopped after the reveal", false, 4000}}) {
+        SCOPED_TRACE(leave.why);
+        Enter(GameMode::kTimed);
+        if (leave.won) {
+            Type(scene->GetRack()->GetSourceWord().GetString());
+            ASSERT_TRUE(scene->GetRack()->solved);
+            scene->OnButton(UTF8String("BUTTON_NextRound"), nullptr);
+        } else {
+            Frame(GameScene::kRoundTime);
+            ASSERT_EQ(scene->GetPassCount(), 1);
+        }
+        ASSERT_TRUE(scene->IsBusy());
+        // Ctrl+P brings the menu up over the reveal; the stop question is
+        // answered yes after a while.
+        scene->OnMessage(Message(Message::kCtrlP));
+        Frame(16);
+        ASSERT_EQ(scene->GetLastOpened(), "DIALOG_MENU");
+        Frame(leave.waited);
+        scene->SaveAndQuit(nullptr, nullptr);
+        Frame(16);
+        EXPECT_NE(scene->GetLastOpened(), leave.won ? "DIALOG_NEXTROUND" : "DIALOG_PASSROUND")
+            << "the next round is dealt: the last one's dialog does not come up on the way out";
+        scene->Deactivate();
+
+        scene->Show();
+        scene->Activate();
+        EXPECT_EQ(scene->GetRound(), 2);
+        const std::int32_t score = scene->GetScore();
+        for (std::int32_t frame = 0; frame < 300; ++frame) {
+            Frame(16);
+        }
+        EXPECT_EQ(scene->GetRound(), 2);
+        EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying) << "the restored round is still to be played";
+        EXPECT_FALSE(scene->IsDialogOpen());
+        EXPECT_FALSE(scene->GetRack()->solved);
+        EXPECT_EQ(scene->GetScore(), score);
+        EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime - 300 * 16);
+        scene->Deactivate();
+        scene = nullptr;
+        std::filesystem::remove(PlayerManager::GetInstance()->GetSaveGameFile(SaveGameName("CLASSIC_TIMED"),
+                                                                                  PlayerName("Ann")));
+    }
+}
