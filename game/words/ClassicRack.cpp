@@ -16,7 +16,15 @@ ClassicRack::ClassicRack(Scene* owner, const UTF8String& word, const AnagramTabl
         scene->AddChild(table.Get());
     }
     table->Build(answers, accepted);
-    table->SetPosition(kScreenCentre - table->GetTableWidth() / 2.0f, kTableTop);
+    // Long words in every column can lay the table out wider than the
+    // screen: it is then drawn smaller, so that every slot and the frame
+    // round it stay in the window.
+    const float width = table->GetTableWidth();
+    const float room = 2.0f * (kScreenCentre - kTableFrame);
+    if (width > room) {
+        table->SetScale(room / width);
+    }
+    table->SetPosition(kScreenCentre - width * table->GetScaleX() / 2.0f, kTableTop);
 
     for (Utf8Iterator it(sourceWord); it.codePoint != 0; Utf8Advance(it, 1)) {
         SmartPtr<LetterBall> ball(new LetterBall(it.codePoint, smallBalls));

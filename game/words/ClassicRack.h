@@ -22,6 +22,8 @@ class ClassicRack {
 public:
     static constexpr float kScreenCentre = 400.0f;
     static constexpr float kTableTop = 15.0f;
+    // The frame the scene draws round the table, on each side.
+    static constexpr float kTableFrame = 10.0f;
     static constexpr float kAnswerRowTop = 213.0f;
     static constexpr float kRackRowTop = 295.0f;
 

@@ -436,8 +436,8 @@ void GameScene::RefreshLabels()
     const AnagramTable* table = m_Rack->GetTable();
     const float x = table->GetX();
     const float y = table->GetY();
-    const float w = table->GetTableWidth();
-    const float h = table->GetTableHeight();
+    const float w = table->GetTableWidth() * table->GetScaleX();
+    const float h = table->GetTableHeight() * table->GetScaleY();
     if (m_PanelLeft != nullptr) {
         m_PanelLeft->SetPosition(x - 10.0f, m_PanelLeft->GetY());
         m_PanelLeft->SetScaleY(y + h);
