@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,44 +32,20 @@
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
+#include "tests/game/frontend/ShippedSceneTestSupport.h"
 
 using namespace Qmv2;
-namespace fs = std::filesystem;
 
 namespace {
 
-class BlitzSceneGlTest : public graphicstest::ScreenFixture {
+class BlitzSceneGlTest : public frontendtest::ShippedSceneGlTest {
 protected:
-    BlitzSceneGlTest() : ScreenFixture("blitz test", 800, 600) {}
+    BlitzSceneGlTest() : ShippedSceneGlTest("blitz test") {}
 
     void SetUp() override
     {
-        ScreenFixture::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        previous = fs::current_path();
-        fs::current_path(QMV_RUN_DIR);
-        frontendtest::SetUpShippedDialogWorld();
-        DataManager::GetInstance()->AddFileName("properties/scenes.xml");
-        DataManager::GetInstance()->Load();
-        frontendtest::StartShippedResources();
-        SceneManager::SetInstance(new SceneManager());
-        scope = std::make_unique<QmvTest::DataFolderScope>("BlitzSceneGlTest");
-        frontendtest::StartPlayerAnn();
+        ShippedSceneGlTest::SetUp();
         GameMode::Set(GameMode::kBlitz);
-    }
-    void TearDown() override
-    {
-        SceneManager::ReleaseInstance();
-        PlayerManager::ReleaseInstance();
-        scope.reset();
-        frontendtest::StopShippedResources();
-        frontendtest::TearDownShippedDialogWorld();
-        if (!previous.empty()) {
-            fs::current_path(previous);
-        }
-        ScreenFixture::TearDown();
     }
 
     // SCENE_BLITZ made from the shipped layout and entered: round 1 dealt.
@@ -86,19 +61,10 @@ protected:
         return scene;
     }
 
-    // The node's rectangle on the screen (the scene stands at the origin).
-    static NodeBounds OnScreen(const GameNode& node)
-    {
-        return node.GetBounds(node.GetParent()->GetGlobalMatrix(nullptr, true));
-    }
-
     static bool Overlap(const NodeBounds& a, const NodeBounds& b)
     {
         return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
     }
-
-    fs::path previous;
-    std::unique_ptr<QmvTest::DataFolderScope> scope;
 };
 
 }  // namespace

@@ -6,14 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <memory>
 #include <string>
 
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyStore.h"
-#include "framework/graphics/ScreenFixture.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/SceneManager.h"
 #include "framework/scene/Sprite.h"
@@ -22,56 +19,16 @@
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameScene.h"
-#include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
-#include "tests/game/frontend/PlayingSceneTestSupport.h"
+#include "tests/game/frontend/ShippedSceneTestSupport.h"
 
 using namespace Qmv2;
-namespace fs = std::filesystem;
 
 namespace {
 
-class GameSceneGlTest : public graphicstest::ScreenFixture {
+class GameSceneGlTest : public frontendtest::ShippedSceneGlTest {
 protected:
-    GameSceneGlTest() : ScreenFixture("classic test", 800, 600) {}
-
-    void SetUp() override
-    {
-        ScreenFixture::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        previous = fs::current_path();
-        fs::current_path(QMV_RUN_DIR);
-        frontendtest::SetUpShippedDialogWorld();
-        DataManager::GetInstance()->AddFileName("properties/scenes.xml");
-        DataManager::GetInstance()->Load();
-        frontendtest::StartShippedResources();
-        SceneManager::SetInstance(new SceneManager());
-        scope = std::make_unique<QmvTest::DataFolderScope>("GameSceneGlTest");
-        frontendtest::StartPlayerAnn();
-    }
-    void TearDown() override
-    {
-        SceneManager::ReleaseInstance();
-        PlayerManager::ReleaseInstance();
-        scope.reset();
-        frontendtest::StopShippedResources();
-        frontendtest::TearDownShippedDialogWorld();
-        if (!previous.empty()) {
-            fs::current_path(previous);
-        }
-        ScreenFixture::TearDown();
-    }
-
-    // The node's rectangle on the screen (the scene stands at the origin).
-    static NodeBounds OnScreen(const GameNode& node)
-    {
-        return node.GetBounds(node.GetParent()->GetGlobalMatrix(nullptr, true));
-    }
-
-    fs::path previous;
-    std::unique_ptr<QmvTest::DataFolderScope> scope;
+    GameSceneGlTest() : ShippedSceneGlTest("classic test") {}
 };
 
 }  // namespace
