@@ -167,6 +167,9 @@ void DialogPlayerSelect::PickSlot(std::int32_t slot)
     }
     // SetCurrentPlayer loads the chosen player's profile.
     players->SetCurrentPlayer(players->GetPlayers()[slot]->GetName());
+    // The records and the name of the current player are kept in the players
+    // list: store it now, so that the choice outlives a crash or a kill.
+    players->SavePlayers();
     MoveBorderTo(slot);
     for (Button* button : m_NameButtons) {
         if (button != nullptr) {

@@ -237,6 +237,10 @@ TEST_F(PlayerList, RemovingTheCurrentPlayerHandsOnToTheNextRowOrTheOneBefore)
     dialog->PickSlot(0);
     EXPECT_EQ(CurrentName(), "Ann");
     EXPECT_FLOAT_EQ(dialog->GetBorder()->GetY(), BorderY(dialog, 0));
+    // The choice is stored at once: a program killed now starts with Ann.
+    PlayerManager::Create("3")->LoadPlayers();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Ann", "Bo"}));
+    EXPECT_EQ(CurrentName(), "Ann");
 }
 
 TEST_F(PlayerList, TheOnlyPlayerRemovedLeavesNobodyCurrentAndAsksForANewOne)
