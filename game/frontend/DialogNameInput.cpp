@@ -35,6 +35,10 @@ DialogNameInput::DialogNameInput(PropertyNode* description) : DialogQuorvel2(des
     if (m_Entry != nullptr) {
         m_Entry->SetMethod(AsTarget(), &Call<&DialogNameInput::OnTyped>);
         m_Entry->GetEndMethod(LabelInput::kEndEnter)->SetMethod(AsTarget(), &Call<&DialogNameInput::OnCreate>);
+        // The name is the dialog's only field: Tab or Escape must not leave
+        // the keys the player types going nowhere.
+        m_Entry->GetEndMethod(LabelInput::kEndTab)->SetMethod(AsTarget(), &Call<&DialogNameInput::Focus>);
+        m_Entry->GetEndMethod(LabelInput::kEndEscape)->SetMethod(AsTarget(), &Call<&DialogNameInput::Focus>);
     }
     Button* cancel = FindTyped<Button>(*this, "BUTTON_CANCEL");
     Button* ok = FindTyped<Button>(*this, "BUTTON_OK");

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "framework/core/app/MessageData.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/data/DataTestSupport.h"
 #include "framework/core/object/SmartPtr.h"
@@ -235,6 +236,13 @@ TEST_F(NameInput, TheFirstPlayerIsNamedWithoutBlanksAndCannotBeCancelled)
     dialog->OnCreate();
     EXPECT_EQ(PlayerManager::GetInstance()->GetPlayers().GetCount(), 0);
 
+    // Tab and Escape leave the only field ready for typing.
+    dialog->Show();
+    for (const std::int32_t key : {LabelInput::kEndTab, LabelInput::kEndEscape}) {
+        KeyboardMessageData press(0, key);
+        EXPECT_TRUE(dialog->GetEntry()->OnKeyUp(&press));
+        EXPECT_TRUE(dialog->GetEntry()->IsFocused()) << key;
+    }
     dialog->GetEntry()->SetText(UTF8String("  Ann "));
     EXPECT_TRUE(OkEnabled(dialog));
     dialog->OnCreate();
