@@ -1313,6 +1313,9 @@ void GameScene::RunClock(std::int32_t dt)
         } else if (IsTimed()) {
             Pass(true);
         } else {
+            // The day's round is lost: like a give-up it leaves no save
+            // behind when the player goes back to the menu.
+            m_GameState = kLost;
             m_DialogOpen = true;
             FinishDay();
             EndGameSequence(true);

@@ -412,3 +412,24 @@ TEST_F(GameSceneTest, LeavingDuringTheEndOfARoundKeepsTheNextRoundToPlay)
                                                                                   PlayerName("Ann")));
     }
 }
+
+// A word of the day whose clock runs out without its full-length word is
+// over: its day is recorded, and leaving it from the end-of-game dialog, or
+// closing the window, keeps no save of it.
+TEST_F(GameSceneTest, AWordOfTheDayLostOnTheClockLeavesNoSave)
+{
+    Enter(GameMode::kWordOfTheDay);
+    Type(scene->GetRack()->GetTable()->GetAnswers()[0]);
+    ASSERT_FALSE(scene->GetRack()->solved);
+    ASSERT_GT(scene->GetScore(), 0);
+    Frame(GameScene::kRoundTime);
+    EXPECT_EQ(Ann()->GetWordOfDay(), scene->GetDayNumber()) << "the day is done";
+    Frame(3000);
+    Frame(16);
+    EXPECT_TRUE(scene->GetLastOpened() == "DIALOG_CONGRATS" || scene->GetLastOpened() == "DIALOG_ENDGAME")
+        << "the game ends: " << scene->GetLastOpened();
+    scene->OnMessage(Message(Message::kQuit));
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "closing the window keeps no save";
+    scene->SaveAndQuit(nullptr, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "leaving keeps no save";
+}
