@@ -139,6 +139,10 @@ void BlitzScene::Later(Modifier* after, void (BlitzScene::*method)(P), P argumen
 void BlitzScene::ClearWords()
 {
     ++deal;
+    // A next-round dialog still due belongs to the round just dropped: the
+    // game was left during its reveal, with the menu up, and kept as the
+    // next round, which must not be passed over unplayed when it comes back.
+    DropRoundEnd();
     currentRack = nullptr;
     racks.clear();
     for (Sprite* mark : marks) {

@@ -17,6 +17,7 @@
 #include "framework/scene/Button.h"
 #include "framework/scene/ClickableSprite.h"
 #include "framework/scene/Label.h"
+#include "framework/scene/ModifierContainer.h"
 #include "framework/scene/ModifierDelay.h"
 #include "framework/scene/ModifierLocationLine.h"
 #include "framework/scene/ModifierMethod.h"
@@ -119,13 +120,34 @@ void CrisscrossScene::DeleteRacks()
 Modifier* CrisscrossScene::Run(Modifier* modifier, Modifier* after, GameNode* target)
 {
     modifier->SetTarget(target);
-    return Modifier::AttachTo(modifier, after != nullptr ? after : GetAnimations());
+    return Attach(modifier, after);
 }
 
 Modifier* CrisscrossScene::Call(void (CrisscrossScene::*method)(), Modifier* after)
 {
-    return Modifier::AttachTo(new ModifierMethod<CrisscrossScene>(this, method),
-                              after != nullptr ? after : GetAnimations());
+    return Attach(new ModifierMethod<CrisscrossScene>(this, method), after);
+}
+
+Modifier* CrisscrossScene::Attach(Modifier* modifier, Modifier* after)
+{
+    if (after != nullptr) {
+        return Modifier::AttachTo(modifier, after);
+    }
+    if (!m_RoundSteps) {
+        m_RoundSteps = new ModifierContainer("Round");
+        Modifier::AttachTo(m_RoundSteps.Get(), GetAnimations());
+    }
+    return Modifier::AttachTo(modifier, m_RoundSteps.Get());
+}
+
+void CrisscrossScene::DropRoundSteps()
+{
+    // Cancelled, the container takes everything below it out of the tree.
+    if (m_RoundSteps) {
+        m_RoundSteps->SetCancelled(true);
+        m_RoundSteps = nullptr;
+    }
+    DropRoundEnd();
 }
 
 // --- the scene's life
@@ -191,6 +213,7 @@ void CrisscrossScene::StartMode()
 
 void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
 {
+    DropRoundSteps();
     m_DialogOpen = false;
     m_Busy = false;
     DeleteRacks();
@@ -1110,10 +1133,9 @@ void CrisscrossScene::AfterZoomOutAtEnd()
     if (m_GameState == kWon) {
         Play("SOUND_letter_sheen");
         for (const auto& rack : m_Racks) {
-            last = Modifier::AttachTo(
-                new ModifierMethodParam<CrisscrossScene, LetterBox*>(this, &CrisscrossScene::SheenBox,
-                                                                      rack->GetAnswerBox()),
-                last != nullptr ? last : GetAnimations());
+            last = Attach(new ModifierMethodParam<CrisscrossScene, LetterBox*>(this, &CrisscrossScene::SheenBox,
+                                                                                rack->GetAnswerBox()),
+                          last);
             last = Run(new ModifierDelay(kSheenStep), last, nullptr);
         }
         last = Run(new ModifierDelay(kSheenDelay), last, nullptr);
@@ -1230,6 +1252,7 @@ void CrisscrossScene::LoadRound()
         StartRound(1, nullptr);
         return;
     }
+    DropRoundSteps();
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;

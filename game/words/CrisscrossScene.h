@@ -18,6 +18,7 @@
 namespace Qmv2 {
 class ClickableSprite;
 class GameNode;
+class ModifierContainer;
 }  // namespace Qmv2
 
 class CrosswordRack;
@@ -164,11 +165,22 @@ private:
     float BoardScale() const;
     // Turns every piece of every answer box by `angle`, after the turn delay.
     void TurnPieces(float angle);
+    // Attaches `modifier` after `after`, or as a new chain of the round's
+    // animations when `after` is null.
     Qmv2::Modifier* Run(Qmv2::Modifier* modifier, Qmv2::Modifier* after, Qmv2::GameNode* target);
     Qmv2::Modifier* Call(void (CrisscrossScene::*method)(), Qmv2::Modifier* after);
+    Qmv2::Modifier* Attach(Qmv2::Modifier* modifier, Qmv2::Modifier* after);
+    // A new deal drops what the last round still had on its way: leaving the
+    // scene only suspends its animations, so a word change or the end of a
+    // round left running would otherwise go on in the round dealt or
+    // restored at the next entry, and a next-round dialog still due would
+    // pass that round over unplayed.
+    void DropRoundSteps();
 
     std::int32_t m_Current = 0;
     std::vector<std::unique_ptr<CrosswordRack>> m_Racks;
+    // Holds the round's animation chains, beside the popups of the scene.
+    Qmv2::SmartPtr<Qmv2::ModifierContainer> m_RoundSteps;
     Qmv2::GameNode* m_NextWordButton = nullptr;
     Qmv2::GameNode* m_PrevWordButton = nullptr;
     Qmv2::ClickableSprite* m_Board = nullptr;

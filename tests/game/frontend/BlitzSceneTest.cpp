@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/core/app/Message.h"
 #include "framework/core/data/HighScoreManager.h"
 #include "framework/core/data/HighScoreTable.h"
 #include "framework/core/data/PlayerManager.h"
@@ -197,19 +198,29 @@ TEST_F(BlitzSceneTest, SolvingEveryWordRefillsTheClockAndWinsTheRound)
 
     // Round 2 won and left before its next-round dialog is answered: the
     // game comes back as round 3 with the score, not lost with the round.
+    // The menu comes up (Ctrl+P) while the round's words are revealed, and
+    // the game is stopped from it once the reveal has ended.
     Settle();
-    for (std::size_t i = 0; i < scene->GetRacks().size(); ++i) {
+    const std::size_t count = scene->GetRacks().size();
+    for (std::size_t i = 0; i < count; ++i) {
         ASSERT_EQ(scene->GetCurrentIndex(), static_cast<std::int32_t>(i));
         Type(Word(i));
         const auto letters = static_cast<std::int32_t>(Word(i).size());
         expected += 10 * letters * letters;
-        Settle();
-        Frame(0);
-        Settle();
+        if (i + 1 < count) {
+            Settle();
+            Frame(0);
+            Settle();
+        }
     }
     expected += BlitzRules::kRoundBonus;
     ASSERT_EQ(scene->GetGameState(), GameScene::kWon);
     ASSERT_EQ(scene->GetScore(), expected);
+    scene->OnMessage(Message(Message::kCtrlP, nullptr));
+    Frame(0);
+    ASSERT_EQ(scene->GetLastOpened(), "DIALOG_MENU");
+    Settle();
+    Frame(0);
     scene->SaveAndQuit(nullptr, nullptr);
     scene->Deactivate();
     ASSERT_TRUE(std::filesystem::exists(SavePath())) << "a won round keeps its game";
@@ -218,6 +229,11 @@ TEST_F(BlitzSceneTest, SolvingEveryWordRefillsTheClockAndWinsTheRound)
     EXPECT_EQ(scene->GetScore(), expected);
     EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
     EXPECT_EQ(scene->GetTimeLeft(), BlitzRules::kFullClock);
+    // Round 3 is there to be played: round 2's next-round dialog, due when
+    // the game was left, does not come now to deal round 4.
+    Frame(16);
+    EXPECT_FALSE(scene->IsDialogOpen()) << scene->GetLastOpened();
+    EXPECT_EQ(scene->GetRound(), 3);
 }
 
 // Hints come on their own after 9 s, then every 4 s, but wait while letters

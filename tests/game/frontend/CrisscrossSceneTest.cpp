@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
@@ -244,4 +245,60 @@ TEST_F(CrisscrossSceneTest, ALeftRoundComesBackAndGivingUpEndsTheGame)
     }
     scene->Deactivate();
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "a game given up leaves nothing to restore";
+}
+
+// The end of a round runs for a few seconds after its last word or after
+// giving up; the menu can come up meanwhile (Ctrl+P or the window losing
+// focus) and the player can stop the game from it. The game comes back as
+// it was kept: the round found whole comes back as the next round, to be
+// played, and a game given up gives a new game, with no word of it changed,
+// no dialog of the old round's end and no next round dealt unplayed.
+TEST_F(CrisscrossSceneTest, AGameStoppedDuringItsRoundsEndComesBackToBePlayed)
+{
+    const auto stopDuringTheEnd = [this] {
+        scene->OnMessage(Message(Message::kCtrlP, nullptr));
+        scene->Update(0);
+        ASSERT_EQ(scene->GetLastOpened(), "DIALOG_MENU");
+        for (int frame = 0; frame < 40; ++frame) {
+            AnimTree::UpdateTree(scene->GetAnimations(), 50);
+            scene->TickTree(50);
+        }
+        scene->SaveAndQuit(nullptr, nullptr);
+        scene->Deactivate();
+        // The same scene entered again, as the game does.
+        scene->Show();
+        scene->Activate();
+        for (int frame = 0; frame < 200; ++frame) {
+            AnimTree::UpdateTree(scene->GetAnimations(), 50);
+            scene->TickTree(50);
+        }
+    };
+    Enter();
+    const std::size_t count = scene->GetRacks().size();
+    for (std::size_t i = 0; i < count; ++i) {
+        Type(Word(i));
+        Key(kKeyEnter);
+        if (i + 1 < count) {
+            Settle();
+        }
+    }
+    ASSERT_EQ(scene->GetGameState(), GameScene::kWon);
+    ASSERT_TRUE(scene->IsBusy()) << "the round's end is running";
+    const std::int32_t score = scene->GetScore();
+    stopDuringTheEnd();
+    EXPECT_EQ(scene->GetRound(), 2);
+    EXPECT_EQ(scene->GetScore(), score);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    EXPECT_NE(scene->GetLastOpened(), "DIALOG_NEXTROUND") << "round 2 is there to be played";
+    EXPECT_FALSE(scene->IsDialogOpen());
+
+    // Given up in round 2, and left while its words are being shown.
+    scene->PassOrGiveUp();
+    AnimTree::UpdateTree(scene->GetAnimations(), 50);
+    scene->TickTree(50);
+    ASSERT_TRUE(scene->IsBusy());
+    stopDuringTheEnd();
+    EXPECT_EQ(scene->GetRound(), 1) << "a game given up is over";
+    EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
+    EXPECT_FALSE(scene->IsDialogOpen()) << scene->GetLastOpened();
 }
