@@ -906,6 +906,17 @@ LetterBox* CrisscrossScene::TypedWordBox() const
     return rack != nullptr ? rack->GetAnswerBox() : nullptr;
 }
 
+bool CrisscrossScene::HasTypedLetters() const
+{
+    const LetterBox* answer = TypedWordBox();
+    for (std::int32_t slot = 0; answer != nullptr && slot < answer->GetSlotCount(); ++slot) {
+        if (const LetterBall* ball = answer->GetBall(slot); ball != nullptr && !ball->IsPlacedExplicitly()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CrisscrossScene::OnMoveKey(std::int32_t keyCode)
 {
     switch (keyCode) {
@@ -1082,11 +1093,13 @@ void CrisscrossScene::RefreshState()
         SetButton(m_GiveUpButton, true, false);
         return;
     }
-    const UTF8String typed = rack->GetAnswerBox()->GetAllText();
+    // A solved word's letters are all the player's; an open word's fixed
+    // crossing letters are not, and neither Enter nor Clear acts on them.
+    const bool typed = rack->solved ? !rack->GetAnswerBox()->GetAllText().IsEmpty() : HasTypedLetters();
     enable(m_MivelButton, !rack->solved && rack->GetRackBox()->GetAllText().GetLength() >= 2);
-    enable(m_EnterButton, !rack->solved && !typed.IsEmpty());
-    enable(m_LastWordButton, typed.IsEmpty() && !rack->lastWord.IsEmpty());
-    enable(m_ClearButton, !typed.IsEmpty());
+    enable(m_EnterButton, !rack->solved && typed);
+    enable(m_LastWordButton, !typed && !rack->lastWord.IsEmpty());
+    enable(m_ClearButton, typed);
     for (GameNode* node : moves) {
         enable(node, m_GameState == kPlaying);
     }

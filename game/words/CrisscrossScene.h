@@ -127,6 +127,8 @@ protected:
     // The zoom and the buttons that move between words.
     void OnPlayCommand(const std::string& name) override;
     LetterBox* TypedWordBox() const override;
+    // The letters fixed by solved crossing words are not the player's.
+    bool HasTypedLetters() const override;
     // Tab and Right: the next word; Left: the one before; Up and Down zoom.
     bool OnMoveKey(std::int32_t keyCode) override;
 

@@ -972,6 +972,12 @@ LetterBox* GameScene::TypedWordBox() const
     return rack != nullptr ? rack->GetAnswerBox() : nullptr;
 }
 
+bool GameScene::HasTypedLetters() const
+{
+    const LetterBox* typed = TypedWordBox();
+    return typed != nullptr && !typed->GetText().IsEmpty();
+}
+
 bool GameScene::OnMoveKey(std::int32_t)
 {
     return false;
@@ -996,7 +1002,7 @@ bool GameScene::OnKeyDown(KeyboardMessageData* data)
         ClearLetters();
         break;
     case kKeyEnter:
-        if (!typed->GetText().IsEmpty()) {
+        if (HasTypedLetters()) {
             SubmitWord();
         } else {
             LastWord();

@@ -260,6 +260,9 @@ protected:
     // The typed-word box of the word in play; null when none is, and then
     // no key is taken.
     virtual LetterBox* TypedWordBox() const;
+    // Whether the player has typed into that box: Enter submits then, and
+    // brings the last word back otherwise.
+    virtual bool HasTypedLetters() const;
     // Tab and the arrows, in the scenes that move between words; true when
     // the key was taken.
     virtual bool OnMoveKey(std::int32_t keyCode);

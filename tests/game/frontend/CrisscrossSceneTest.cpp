@@ -302,3 +302,45 @@ TEST_F(CrisscrossSceneTest, AGameStoppedDuringItsRoundsEndComesBackToBePlayed)
     EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
     EXPECT_FALSE(scene->IsDialogOpen()) << scene->GetLastOpened();
 }
+
+// A word that crosses a solved one starts with that crossing's letter fixed
+// in its box. What the player types around it is what Enter and Delete act
+// on: a word typed short and cleared comes back with Enter, as on a word
+// with no fixed letter, also when the fixed letter is the word's first.
+TEST_F(CrisscrossSceneTest, EnterBringsTheLastWordBackAroundAFixedFirstLetter)
+{
+    Enter();
+    std::int32_t crossing = -1;
+    for (int deal = 0; deal < 40 && crossing < 0; ++deal) {
+        if (deal > 0) {
+            scene->StartRound(1, nullptr);
+            Settle();
+        }
+        const auto& placements = scene->GetTable()->GetPlacements();
+        for (std::size_t i = 1; i < placements.size() && crossing < 0; ++i) {
+            const auto at = placements[i]->intersections.find(0);
+            if (at != placements[i]->intersections.end() && at->second == 0) {
+                crossing = static_cast<std::int32_t>(i);
+            }
+        }
+    }
+    ASSERT_GE(crossing, 0) << "a board with a word whose first letter crosses the first word";
+    Type(Word(0));
+    Key(kKeyEnter);
+    ASSERT_TRUE(scene->GetRacks()[0]->solved);
+    Settle();
+    scene->SelectWord(crossing);
+    Settle();
+    LetterBox* box = scene->GetRacks()[crossing]->GetAnswerBox();
+    const std::string word = Word(crossing);
+    ASSERT_NE(box->GetBall(0), nullptr) << word << ": the crossing letter stands fixed";
+    EXPECT_TRUE(box->GetBall(0)->IsPlacedExplicitly());
+    Type(word.substr(0, 2));
+    ASSERT_EQ(box->GetAllText().GetString(), word.substr(0, 2)) << "the fixed letter typed again is swallowed";
+    Key(kKeyEnter);
+    EXPECT_FALSE(scene->GetRacks()[crossing]->solved) << "too short";
+    Key(kKeyDelete);
+    ASSERT_EQ(box->GetAllText().GetString(), word.substr(0, 1)) << "the fixed letter stays";
+    Key(kKeyEnter);
+    EXPECT_EQ(box->GetAllText().GetString(), word.substr(0, 2)) << "Enter brings the last word back";
+}
