@@ -216,6 +216,9 @@ void GameScene::Show()
 void GameScene::Deactivate()
 {
     CloseDialogs();
+    // A dialog still waiting for the one on screen (a pause asked for behind
+    // the end-of-game dialog) belongs to the visit that ends here.
+    m_PendingDialog = kNoDialog;
     if (m_Listening) {
         if (MessageHandler* messages = Messages()) {
             messages->RemoveListener(this);

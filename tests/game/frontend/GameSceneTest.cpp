@@ -433,3 +433,27 @@ TEST_F(GameSceneTest, AWordOfTheDayLostOnTheClockLeavesNoSave)
     scene->SaveAndQuit(nullptr, nullptr);
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "leaving keeps no save";
 }
+
+// A pause asked for while a dialog is up (the window lost its focus behind
+// the in-game menu or the end-of-game dialog) waits for that dialog; when
+// the player leaves the game from it, the wait ends with the visit, and the
+// next game starts without the menu over it.
+TEST_F(GameSceneTest, APauseAskedForBeforeLeavingDoesNotGreetTheNextGame)
+{
+    Enter(GameMode::kTimed);
+    scene->OnButton(UTF8String("BUTTON_Menu"), nullptr);
+    Frame(16);
+    ASSERT_TRUE(scene->IsDialogOpen());
+    ASSERT_NE(scene->FindDialog("DIALOG_MENU"), nullptr);
+    scene->OnMessage(Message(Message::kCtrlP));
+    scene->SaveAndQuit(nullptr, nullptr);
+    scene->Deactivate();
+
+    scene->Show();
+    scene->Activate();
+    Frame(16);
+    Frame(16);
+    EXPECT_FALSE(scene->IsDialogOpen());
+    EXPECT_EQ(scene->FindDialog("DIALOG_MENU"), nullptr) << "no menu greets the game";
+    EXPECT_LT(scene->GetTimeLeft(), GameScene::kRoundTime) << "the clock runs";
+}
