@@ -5,7 +5,7 @@ loading logo (its letters rolling in, one frame each), the menu's two
 springing logos (a coil and a bouncing ball), the menu's buttons (normal,
 hover, pressed, disabled), the trophy room's sparkle, and the player list's
 name rows, its border and its buttons, and the box a new player's name is
-typed into.
+typed into with its blinking text cursor.
 
     frontend.py --list            the file names it writes
     frontend.py <output folder>
@@ -34,7 +34,8 @@ TROPHY_COLUMNS, TROPHY_ROWS = 6, 4
 TROPHY_X0, TROPHY_DX, TROPHY_Y0, TROPHY_DY = 125, 110, 140, 100
 TITLE = "QUORVEL"
 SINGLE = ["background_load.png", "background_menu.png", "background_trophy.png", "progress_bar.png",
-          "progress_frame.png", "sparkle.png", "player_border.png", "input_field.png"]
+          "progress_frame.png", "sparkle.png", "player_border.png", "input_field.png",
+          "text_cursor.png"]
 SHEETS = ["logo_load", "logo_coil", "logo_bounce"] + ["button_" + b for b in BUTTONS]
 
 
@@ -104,7 +105,7 @@ def trophy_background():
     panel = (f'<rect x="60" y="80" width="680" height="420" rx="16" fill="{NAVY}" opacity="0.45"/>'
              f'<text x="400" y="58" font-family="DejaVu Sans" font-weight="bold" font-size="34" text-anchor="middle" '
              f'fill="{CREAM}" stroke="{NAVY}" stroke-width="2" paint-order="stroke">Trophy room</text>'
-             f'<rect x="60" y="512" width="500" height="48" rx="10" fill="{CREAM}" opacity="0.92"/>')
+             f'<rect x="60" y="504" width="500" height="62" rx="10" fill="{CREAM}" opacity="0.92"/>')
     return gradient(800, 600, panel + shelves + spots)
 
 
@@ -129,6 +130,11 @@ def input_field():
     return render(svg(300, 34, f'<rect x="1" y="1" width="298" height="32" rx="6" fill="#ffffff" stroke="{NAVY}" '
                                f'stroke-width="2"/><rect x="4" y="4" width="292" height="3" rx="1.5" fill="{NAVY}" '
                                f'opacity="0.12"/>'))
+
+
+def text_cursor():
+    """The text cursor of a name box: a thin navy bar as tall as a line of body text."""
+    return render(svg(3, 22, f'<rect x="0.5" y="0" width="2" height="22" rx="1" fill="{NAVY}"/>'))
 
 
 def progress_bar():
@@ -176,7 +182,8 @@ def build(out):
                         ("background_menu.png", menu_background()),
                         ("background_trophy.png", trophy_background()), ("progress_bar.png", progress_bar()),
                         ("progress_frame.png", progress_frame()), ("sparkle.png", sparkle()),
-                        ("player_border.png", player_border()), ("input_field.png", input_field())):
+                        ("player_border.png", player_border()), ("input_field.png", input_field()),
+                        ("text_cursor.png", text_cursor())):
         image.save(os.path.join(out, name))
     for stem, frames in (("logo_load", logo_frames()), ("logo_coil", coil_frames()),
                          ("logo_bounce", bounce_frames())):

@@ -1,0 +1,233 @@
+// The menu, the trophy room, the name entry and the high-score table built
+// from the shipped layout, strings and fonts, measured as the player sees
+// them: every text shows whole and clear of its neighbours, and every text
+// input shows where typing goes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/core/data/PlayerManager.h"
+#include "framework/core/object/ObjectFactory.h"
+#include "framework/core/object/SmartPtr.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/DataManager.h"
+#include "framework/core/properties/PropertyNode.h"
+#include "framework/core/properties/PropertyVector.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/Dialog.h"
+#include "framework/scene/Label.h"
+#include "framework/scene/LabelInput.h"
+#include "framework/scene/SceneManager.h"
+#include "game/frontend/Quorvel2Player.h"
+#include "game/frontend/SelectionScene.h"
+#include "game/frontend/TrophyScene.h"
+#include "game/words/GameMode.h"
+#include "tests/game/frontend/ShippedSceneTestSupport.h"
+
+using namespace Qmv2;
+
+namespace {
+
+class FrontScenesGlTest : public frontendtest::ShippedSceneGlTest {
+protected:
+    FrontScenesGlTest() : ShippedSceneGlTest("front scenes test") {}
+
+    static Label* FindLabel(GameNode& root, const char* name)
+    {
+        GameNode* node = root.FindChild(name, true);
+        return node != nullptr && node->IsOfType(&Label::s_Type) ? static_cast<Label*>(node) : nullptr;
+    }
+    // Where `label` draws `text`, after laying it out; every line must fit
+    // the label's box, or the text is cut or runs past it.
+    static NodeBounds Laid(Label& label, const std::string& text)
+    {
+        label.SetText(UTF8String(text));
+        label.UpdateLayout();
+        for (const FontLine& line : label.GetLines()) {
+            EXPECT_LE(line.width, label.GetLabelWidth()) << '"' << text << "\" has a line wider than its box";
+        }
+        return OnScreen(label);
+    }
+    static bool Overlap(const NodeBounds& a, const NodeBounds& b)
+    {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    }
+    static std::string Show(const NodeBounds& b)
+    {
+        return "(" + std::to_string(b.left) + ", " + std::to_string(b.top) + ")-(" + std::to_string(b.right) +
+               ", " + std::to_string(b.bottom) + ")";
+    }
+    // Every node of the shipped data made by the factory under `type`.
+    static void Collect(AbstractProperty* property, const std::string& type, std::vector<PropertyNode*>& found)
+    {
+        if (property == nullptr) {
+            return;
+        }
+        if (property->IsVector()) {
+            for (std::int32_t i = 0; i < static_cast<PropertyVector*>(property)->GetCount(); ++i) {
+                Collect(static_cast<PropertyVector*>(property)->GetItem(i), type, found);
+            }
+        } else if (property->IsNode()) {
+            if (property->GetTypeWord() == type) {
+                found.push_back(static_cast<PropertyNode*>(property));
+            }
+            for (const auto& child : static_cast<PropertyNode*>(property)->GetChildren()) {
+                Collect(child.Get(), type, found);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(FrontScenesGlTest, EveryTrophyDescriptionShowsWholeBelowTheTrophiesAndBesideTheMenuButton)
+{
+    Scene* made = SceneManager::GetInstance()->CreateScene("SCENE_TROPHY", std::string());
+    ASSERT_NE(made, nullptr);
+    ASSERT_TRUE(made->IsOfType(&TrophyScene::s_Type));
+    auto* room = static_cast<TrophyScene*>(made);
+    room->Show();
+    Label* label = room->GetDescriptionLabel();
+    ASSERT_NE(label, nullptr);
+    GameNode* menu = room->FindChild("BUTTON_Menu", true);
+    ASSERT_NE(menu, nullptr);
+    const NodeBounds button = OnScreen(*menu);
+    float shelves = 0.0f;
+    for (std::int32_t id = 0; room->GetTrophy(id) != nullptr; ++id) {
+        shelves = std::max(shelves, OnScreen(*room->GetTrophy(id)).bottom);
+    }
+    ASSERT_GT(shelves, 0.0f);
+
+    BasicProperties* strings = BasicProperties::GetInstance();
+    std::vector<std::string> texts{strings->GetString("TEXT_TROPHY_DESCRIPTION_DEFAULT"),
+                                   strings->GetString("HIDDEN_ACHIEVEMENT")};
+    PropertyVector* descriptions = strings->GetList("TEXT_TROPHY_DESCRIPTIONS");
+    ASSERT_NE(descriptions, nullptr);
+    for (std::int32_t i = 0; i < descriptions->GetCount(); ++i) {
+        texts.push_back(descriptions->GetAt(i) != nullptr ? descriptions->GetAt(i)->GetText() : std::string());
+    }
+    for (const std::string& text : texts) {
+        const NodeBounds drawn = Laid(*label, text);
+        EXPECT_GE(drawn.left, 0.0f) << text;
+        EXPECT_LE(drawn.bottom, 600.0f) << text;
+        EXPECT_GE(drawn.top, shelves) << text << " " << Show(drawn) << " reaches the trophies";
+        EXPECT_FALSE(Overlap(drawn, button)) << text << " " << Show(drawn) << " runs into the menu button "
+                                             << Show(button);
+    }
+}
+
+TEST_F(FrontScenesGlTest, TheWidestNameTheEntryTakesIsWelcomedAboveTheChangePlayerButton)
+{
+    Scene* menu = SceneManager::GetInstance()->CreateScene("SCENE_SELECTION", std::string());
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->IsOfType(&SelectionScene::s_Type));
+    menu->Show();
+    Label* welcome = FindLabel(*menu, "LABEL_PLAYERNAME");
+    ASSERT_NE(welcome, nullptr);
+    GameNode* change = menu->FindChild("BUTTON_CHANGENAME", true);
+    ASSERT_NE(change, nullptr);
+    const NodeBounds button = OnScreen(*change);
+
+    // The longest name of each character the name entry takes, as typed in
+    // the entry itself, so its length and width limits both apply.
+    Dialog* naming = menu->GetDialog("DIALOG_NEWPLAYER", std::string());
+    ASSERT_NE(naming, nullptr);
+    GameNode* entryNode = naming->FindChild("INPUT_NAME", true);
+    ASSERT_TRUE(entryNode != nullptr && entryNode->IsOfType(&LabelInput::s_Type));
+    auto* entry = static_cast<LabelInput*>(entryNode);
+    std::string widest;
+    float widestWidth = 0.0f;
+    for (std::uint32_t c = 0x21; c < 0x250; ++c) {
+        entry->SetText(UTF8String());
+        for (int typed = 0; typed < 40; ++typed) {
+            entry->InsertText(UTF8String::FromCodePoint(c));
+        }
+        const std::string name = entry->GetText().GetString();
+        const float width = welcome->GetTextWidth(UTF8String(name), 0, -1);
+        if (width > widestWidth) {
+            widest = name;
+            widestWidth = width;
+        }
+    }
+    ASSERT_FALSE(widest.empty());
+    ASSERT_GE(UTF8String(widest).GetLength(), 14) << "the entry takes long names of wide letters: " << widest;
+
+    // Greeted the way a player read back from the player files is.
+    PlayerManager* players = PlayerManager::GetInstance();
+    players->AddPlayer(new Quorvel2Player(widest));
+    players->SetCurrentPlayer(widest);
+    ASSERT_TRUE(players->SavePlayers());
+    PlayerManager::ReleaseInstance();
+    players = PlayerManager::Create("3");
+    players->LoadPlayers();
+    ASSERT_NE(players->GetCurrentPlayer(), nullptr);
+    ASSERT_EQ(players->GetCurrentPlayer()->GetName(), widest);
+    static_cast<SelectionScene*>(menu)->UpdateWelcome();
+    const std::string greeting = welcome->GetText().GetString();
+    ASSERT_EQ(greeting, BasicProperties::GetInstance()->GetString("TEXT_WELCOME_BACK") + " " + widest);
+    const NodeBounds drawn = Laid(*welcome, greeting);
+    EXPECT_GE(welcome->GetLines().GetCount(), 2) << "the greeting wraps rather than running out of the panel";
+    EXPECT_LT(drawn.bottom, button.top) << greeting << " " << Show(drawn) << " touches the button " << Show(button);
+    EXPECT_GE(drawn.top, 0.0f);
+    EXPECT_GE(drawn.left, 0.0f);
+}
+
+TEST_F(FrontScenesGlTest, EveryTextInputShowsAnImageCursorAfterTheText)
+{
+    std::vector<PropertyNode*> inputs;
+    Collect(DataManager::GetInstance()->GetDialogs(), "LabelInput", inputs);
+    Collect(DataManager::GetInstance()->GetScenes(), "LabelInput", inputs);
+    ASSERT_FALSE(inputs.empty());
+    for (PropertyNode* node : inputs) {
+        const std::string name = node->GetString("name");
+        SmartPtr<BaseObject> made(ObjectFactory::GetInstance()->Create("LabelInput", node));
+        ASSERT_TRUE(made && made->IsOfType(&LabelInput::s_Type)) << name;
+        auto* entry = static_cast<LabelInput*>(made.Get());
+        entry->SetPosition(100.0f, 100.0f);
+        entry->SetFocus(true);
+        Sprite* cursor = entry->GetCursorSprite();
+        ASSERT_NE(cursor, nullptr) << name << " shows no cursor";
+        EXPECT_NE(cursor->GetImageFrame(), nullptr) << name << "'s cursor has no picture";
+        EXPECT_TRUE(cursor->IsVisible()) << name;
+        entry->InsertText(UTF8String("Ann"));
+        const NodeBounds box = entry->GetBounds(Matrix3x3());
+        const NodeBounds drawn = OnScreen(*cursor);
+        const NodeBounds text = OnScreen(*entry->GetLabel());
+        EXPECT_GE(drawn.left, text.right - 1.0f) << name << " " << Show(drawn) << " sits inside the text "
+                                                 << Show(text);
+        EXPECT_LE(drawn.right, box.right) << name;
+        EXPECT_GE(drawn.top, box.top) << name << " " << Show(drawn) << " outside " << Show(box);
+        EXPECT_LE(drawn.bottom, box.bottom) << name << " " << Show(drawn) << " outside " << Show(box);
+    }
+}
+
+TEST_F(FrontScenesGlTest, TheScoreTablesExtraColumnIsHeadedAsTheGameNamesWhatItHolds)
+{
+    // Every mode but the word of the day writes the round reached into the
+    // column; the playing scenes caption that number the same way.
+    const std::string header = BasicProperties::GetInstance()->GetString("TEXT_HIGHSCORE_EXTRA");
+    for (const char* key : {"SCENE_GAME", "SCENE_BLITZ"}) {
+        PropertyNode* scene = DataManager::GetInstance()->GetScenes()->GetNode(key);
+        std::vector<PropertyNode*> labels;
+        Collect(scene, "Label", labels);
+        std::string caption;
+        for (PropertyNode* label : labels) {
+            if (label->GetString("name") == "CAPTION_ROUND") {
+                caption = label->GetString("text");
+            }
+        }
+        ASSERT_FALSE(caption.empty()) << key;
+        EXPECT_EQ(header, caption) << key;
+    }
+    Dialog* scores = nullptr;
+    SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+    SmartPtr<Scene> scene(new Scene(empty.Get()));
+    scores = scene->GetDialog("DIALOG_HIGHSCORES", std::string());
+    ASSERT_NE(scores, nullptr);
+    Label* column = FindLabel(*scores, "LABEL_EXTRA");
+    ASSERT_NE(column, nullptr);
+    Laid(*column, header);
+    EXPECT_EQ(column->GetLines().GetCount(), 1);
+}
