@@ -13,6 +13,10 @@
 
 namespace {
 
+// Long enough for a sentence, short enough that a box of it stays inside a
+// small screen.
+constexpr std::size_t kMessageColumns = 60;
+
 struct Button {
     int id;
     const char* label;
@@ -94,7 +98,8 @@ int Show(HWND owner, const std::string& text, const std::string& caption, UINT t
     box.flags = icon;
     box.window = platform::SdlWindowFromHwnd(owner);
     box.title = caption.c_str();
-    box.message = text.c_str();
+    const std::string wrapped = platform::WrapMessageText(text, kMessageColumns);
+    box.message = wrapped.c_str();
     box.numbuttons = static_cast<int>(data.size());
     box.buttons = data.data();
     int pressed = -1;
@@ -109,6 +114,60 @@ int Show(HWND owner, const std::string& text, const std::string& caption, UINT t
 }
 
 }  // namespace
+
+namespace platform {
+
+std::string WrapMessageText(const std::string& text, std::size_t columns)
+{
+    const auto isContinuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+    std::string result;
+    std::size_t lineLength = 0; // characters on the line being written
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (text[pos] == '\n') {
+            result += '\n';
+            lineLength = 0;
+            ++pos;
+            continue;
+        }
+        if (text[pos] == ' ') {
+            // A space at a line's end becomes the break; others stay.
+            if (lineLength > 0 && lineLength < columns) {
+                result += ' ';
+                ++lineLength;
+            }
+            ++pos;
+            continue;
+        }
+        std::size_t end = pos;
+        std::size_t wordLength = 0;
+        while (end < text.size() && text[end] != ' ' && text[end] != '\n') {
+            wordLength += isContinuation(text[end]) ? 0 : 1;
+            ++end;
+        }
+        if (lineLength > 0 && lineLength + wordLength > columns) {
+            while (!result.empty() && result.back() == ' ') {
+                result.pop_back();
+            }
+            result += '\n';
+            lineLength = 0;
+        }
+        // A word longer than a whole line is cut where each line ends.
+        for (; pos < end; ++pos) {
+            if (!isContinuation(text[pos])) {
+                if (lineLength == columns) {
+                    result += '\n';
+                    lineLength = 0;
+                }
+                ++lineLength;
+            }
+            result += text[pos];
+        }
+    }
+    return result;
+}
+
+}  // namespace platform
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {

@@ -5,6 +5,9 @@
 
 #include "platform/win32/WinTypes.h"
 
+#include <cstddef>
+#include <string>
+
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
 #define MB_YESNOCANCEL 0x00000003L
@@ -25,3 +28,13 @@
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+namespace platform {
+
+// The text as lines of at most `columns` characters, broken at spaces (a word
+// longer than a line is broken where the line ends; line breaks already there
+// stay): the box shows each line whole on one row and would otherwise run a
+// long message out of itself and off the screen.
+std::string WrapMessageText(const std::string& text, std::size_t columns);
+
+}  // namespace platform
