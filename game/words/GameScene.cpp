@@ -54,6 +54,10 @@ constexpr float kWindowWidth = 800.0f;
 // A trophy's title grows to this scale before it settles at full size.
 constexpr float kTrophyTitlePop = 1.2f;
 constexpr float kTrophyTitleMargin = 4.0f;
+// Where a trophy pops up, and its title under it.
+constexpr float kTrophyX = 725.0f;
+constexpr float kTrophyY = 475.0f;
+constexpr float kTrophyTitleY = 535.0f;
 
 
 MessageHandler* Messages()
@@ -560,9 +564,9 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     Play("SOUND_game_trophy_won");
     ResourceManager* resources = ResourceManager::GetInstance();
     Image* image = resources != nullptr ? resources->GetImage("IMAGE_TROPHY" + Decimal(number), "trophyscene") : nullptr;
-    auto* trophy = new Sprite(725.0f, 475.0f, image);
+    auto* trophy = new Sprite(kTrophyX, kTrophyY, image);
     trophy->SetAnchor(4);
-    trophy->SetPosition(725.0f, 475.0f);
+    trophy->SetPosition(kTrophyX, kTrophyY);
     trophy->SetAlpha(0.0f);
     trophy->SetScale(0.05f);
     AddChild(trophy);
@@ -575,10 +579,9 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
             font = static_cast<Font*>(content);
         }
     }
-    auto* title = new Label(font, 725.0f, 535.0f, 300.0f, 40.0f);
+    auto* title = new Label(font, kTrophyX, kTrophyTitleY, 300.0f, 40.0f);
     title->SetAnchor(4);
     title->SetAlignH(Label::kCenter);
-    title->SetPosition(725.0f, 535.0f);
     if (m_TrophyTitles && number < m_TrophyTitles->GetCount()) {
         if (auto* text = dynamic_cast<PropertyValue*>(m_TrophyTitles->GetItem(number))) {
             title->SetText(UTF8String(text->GetString()));
@@ -587,7 +590,7 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     // Centred under the trophy near the window's right edge, a long title
     // would run out of the window at its largest: it moves left just enough.
     const float widest = title->GetTextWidth(title->GetText(), 0, -1) * kTrophyTitlePop;
-    title->SetX(std::min(725.0f, kWindowWidth - kTrophyTitleMargin - widest * 0.5f));
+    title->SetPosition(std::min(kTrophyX, kWindowWidth - kTrophyTitleMargin - widest * 0.5f), kTrophyTitleY);
     title->SetAlpha(0.0f);
     title->SetScale(0.0f);
     AddChild(title);
