@@ -303,14 +303,18 @@ TEST_F(NetStream, IcyTitlesReachTheMetadataCallbackInOrderAndAudioSkipsTheBlocks
 TEST_F(NetStream, ASlowServerIsBridgedWithSilenceAndNothingIsLost) {
   const std::vector<int16_t> expected = FileDecode(In("tone.ogg"));
   // A ring smaller than the stream that must fill to 60 percent, and a
-  // server that drips and stalls.
-  gSystemNetSettings.receiveSize = 16000;
+  // server that drips and stalls. The fill the open waits for is reached
+  // before the stall, so the stall falls while the stream plays: were it
+  // reached only after, the open would wait out the stall and a slow reader
+  // would find the rest already there, hearing no gap at all.
+  gSystemNetSettings.receiveSize = 8000;
   gSystemNetSettings.prebuffer = gSystemNetSettings.rebuffer = 60;
+  ASSERT_LT(gSystemNetSettings.receiveSize * 60 / 100, int(ogg.size() / 2));
   HttpTestServer server([&](const std::string &) {
     HttpReply r = Serve(OkHead({"Content-Type: application/ogg"}), ogg);
     r.piece = 700;
     r.pauseAt = int(ogg.size() / 2);
-    r.pauseMs = 3000;  // long enough for the reader to drain the ring even on a machine loaded several times over
+    r.pauseMs = 2000;  // long enough for the reader to drain the ring even on a machine loaded several times over
     r.dripMs = 5;
     return r;
   });
