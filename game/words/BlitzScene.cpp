@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
@@ -157,6 +158,7 @@ void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
+    m_ScoreOwed = false;
     OfferTutorial(GameMode::kBlitz);
     iRoundProfile* profile = Profile();
     if (round == 1) {
@@ -854,6 +856,7 @@ void BlitzScene::RunClock(std::int32_t dt)
 void BlitzScene::TimeUp()
 {
     m_GameState = kLost;
+    m_ScoreOwed = true;
     m_DialogOpen = true;
     const bool typed = currentRack != nullptr && !currentRack->GetAnswerBox()->GetText().IsEmpty();
     if (typed) {
@@ -948,9 +951,15 @@ void BlitzScene::OnRevealDone(std::int32_t of)
     }
 }
 
+bool BlitzScene::EnterFinalScore(bool congratulate)
+{
+    return EnterHighScore("blitz", true, GameMode::kBlitz, m_TimeLeft, std::to_string(m_Round), congratulate);
+}
+
 void BlitzScene::EndGame()
 {
-    if (!EnterHighScore("blitz", true, GameMode::kBlitz, m_TimeLeft, std::to_string(m_Round))) {
+    // A score already kept by leaving is not entered twice.
+    if (!(std::exchange(m_ScoreOwed, false) && EnterFinalScore(true))) {
         OpenDialog("DIALOG_ENDGAME");
     }
 }
@@ -973,6 +982,7 @@ void BlitzScene::Refresh(Dialog* dialog, BaseObject* component)
 
 void BlitzScene::SaveGameInProgress()
 {
+    KeepOwedScore();
     if (racks.empty()) {
         return;
     }

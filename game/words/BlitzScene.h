@@ -82,6 +82,7 @@ class BlitzScene : public GameScene {
     // next-round dialog.
     void EndRound() override;
     void EndGame();
+    bool EnterFinalScore(bool congratulate) override;
     // The give-up question's yes: the round is lost and the game ends.
     void PassOrGiveUp() override;
 

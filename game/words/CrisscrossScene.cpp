@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
@@ -214,6 +215,7 @@ void CrisscrossScene::StartMode()
 void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
 {
     DropRoundSteps();
+    m_ScoreOwed = false;
     m_DialogOpen = false;
     m_Busy = false;
     DeleteRacks();
@@ -1118,6 +1120,7 @@ void CrisscrossScene::GiveUpConfirmed()
         CloseDialog(question);
     }
     m_GameState = kLost;
+    m_ScoreOwed = true;
     DeleteSavedGame();
     // The reveal and the end of the game run while the dialog flag holds.
     SelectWord(0);
@@ -1194,12 +1197,18 @@ void CrisscrossScene::OnEndRevealDone()
     EndRound();
 }
 
+bool CrisscrossScene::EnterFinalScore(bool congratulate)
+{
+    // The entry: the player, the score, the mode, no clock, and the round
+    // reached in the free column; only into a table the scores already have.
+    return EnterHighScore("crossword", false, GameMode::kCrisscross, 0, std::to_string(m_Round), congratulate);
+}
+
 void CrisscrossScene::EndRound()
 {
     m_DialogOpen = true;
-    // The entry: the player, the score, the mode, no clock, and the round
-    // reached in the free column; only into a table the scores already have.
-    if (EnterHighScore("crossword", false, GameMode::kCrisscross, 0, std::to_string(m_Round))) {
+    // A score already kept by leaving is not entered twice.
+    if (std::exchange(m_ScoreOwed, false) && EnterFinalScore(true)) {
         return;
     }
     if (OpenDialog("DIALOG_ENDGAME") == nullptr) {
@@ -1209,6 +1218,7 @@ void CrisscrossScene::EndRound()
 
 void CrisscrossScene::SaveGameInProgress()
 {
+    KeepOwedScore();
     if (m_Racks.empty()) {
         return;
     }

@@ -103,6 +103,7 @@ class CrisscrossScene : public GameScene {
     void PassOrGiveUp() override;
     void GiveUpConfirmed();
     void EndRound() override;
+    bool EnterFinalScore(bool congratulate) override;
     void SaveRound() override;
     void LoadRound() override;
     // Opens the definition of a box's word after the round, or selects its

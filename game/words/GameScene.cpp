@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/Message.h"
@@ -219,6 +220,7 @@ void GameScene::Show()
 
 void GameScene::Deactivate()
 {
+    KeepOwedScore();
     CloseDialogs();
     // A dialog still waiting for the one on screen (a pause asked for behind
     // the end-of-game dialog) belongs to the visit that ends here.
@@ -683,6 +685,7 @@ void GameScene::SaveAndQuit(Dialog*, BaseObject*)
 
 void GameScene::SaveGameInProgress()
 {
+    KeepOwedScore();
     if (!m_Rack) {
         return;
     }
@@ -826,6 +829,7 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
+    m_ScoreOwed = false;
     DropRoundEnd();
     m_DayNumber = DayNumber(std::time(nullptr));
     const std::int32_t mode = GameMode::Get();
@@ -1467,11 +1471,22 @@ void GameScene::EndGameSequence(bool reveal)
         }
         Play("SOUND_word_pass_reveal");
     }
+    m_ScoreOwed = true;
     After(3000, &GameScene::EndRound);
 }
 
+void GameScene::KeepOwedScore()
+{
+    if (!m_ScoreOwed) {
+        return;
+    }
+    m_ScoreOwed = false;
+    DeleteSavedGame();
+    EnterFinalScore(false);
+}
+
 bool GameScene::EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
-                               const std::string& extra)
+                               const std::string& extra, bool congratulate)
 {
     AbstractPlayer* player = CurrentPlayer();
     HighScoreManager* scores = HighScoreManager::GetInstance();
@@ -1494,34 +1509,42 @@ bool GameScene::EnterHighScore(const std::string& tableName, bool create, std::i
     if (!entry || table->AddEntry(entry.Get()) < 0) {
         return false;
     }
+    if (!congratulate) {
+        scores->Save();
+        return true;
+    }
     Play("SOUND_game_high_score_achieved");
     return OpenDialog("DIALOG_CONGRATS") != nullptr;
+}
+
+bool GameScene::EnterFinalScore(bool congratulate)
+{
+    std::string tableName = "untimed";
+    std::int32_t mode = 1;
+    std::string extra = Decimal(m_Round);
+    if (IsWordOfTheDay()) {
+        tableName = "wotd";
+        mode = 0;
+        // The day the round was played, as the player's calendar reads it.
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        char date[40];
+        std::snprintf(date, sizeof date, "%d-%d-%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        extra = date;
+    } else if (IsTimed()) {
+        tableName = "timed";
+        mode = 0;
+    }
+    return EnterHighScore(tableName, true, mode, m_TimeLeft, extra, congratulate);
 }
 
 void GameScene::EndRound()
 {
     m_DialogOpen = true;
-    if (m_Score > 0) {
-        std::string tableName = "untimed";
-        std::int32_t mode = 1;
-        std::string extra = Decimal(m_Round);
-        if (IsWordOfTheDay()) {
-            tableName = "wotd";
-            mode = 0;
-            // The day the round was played, as the player's calendar reads it.
-            const std::time_t now = std::time(nullptr);
-            std::tm local{};
-            localtime_r(&now, &local);
-            char date[40];
-            std::snprintf(date, sizeof date, "%d-%d-%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-            extra = date;
-        } else if (IsTimed()) {
-            tableName = "timed";
-            mode = 0;
-        }
-        if (EnterHighScore(tableName, true, mode, m_TimeLeft, extra)) {
-            return;
-        }
+    // A score already kept by leaving is not entered twice.
+    if (std::exchange(m_ScoreOwed, false) && EnterFinalScore(true)) {
+        return;
     }
     Dialog* opened = nullptr;
     if (!IsWordOfTheDay()) {

@@ -192,7 +192,16 @@ class GameScene : public Quorvel2Scene,
     // when missing and `create`); true when the table took it and the
     // congratulations opened. A score of 0 enters nothing.
     bool EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
-                        const std::string& extra);
+                        const std::string& extra, bool congratulate = true);
+    // Offers the score of the game that has just ended to the mode's
+    // table; with `congratulate` a score it takes is cheered with the
+    // congratulations, else the tables are only written. True when taken.
+    virtual bool EnterFinalScore(bool congratulate);
+    // Leaving (or closing the window) while the end of a game still shows
+    // would drop the score that end was about to offer, and the game's save
+    // is already gone or no longer wanted: the score goes to its table at
+    // once, quietly, and any save of the ended game is deleted.
+    void KeepOwedScore();
     void CloseDialogs();
     void PushComment(std::int32_t code);
     std::int32_t PopComment();
@@ -368,6 +377,9 @@ protected:
     std::string m_LastOpened;
     // The waits After started in this round.
     std::vector<Qmv2::SmartPtr<Qmv2::Modifier>> m_RoundWaits;
+    // The game is over and its end is showing: its score is yet to be
+    // offered to the high-score table (KeepOwedScore).
+    bool m_ScoreOwed = false;
     // The word pool position when the player keeps none.
     WordPoolPosition m_SparePool;
 };

@@ -310,6 +310,40 @@ TEST_F(BlitzSceneTest, HintsTheClockAndTheEndOfTheGame)
     EXPECT_EQ(scene->GetGameState(), GameScene::kLost);
 }
 
+// Closing the window during the reveal that ends a game enters the score at
+// once and deletes the game's save: the lost game cannot come back to be
+// played on, its score is not lost, and the end still to come does not
+// enter it again.
+TEST_F(BlitzSceneTest, ClosingTheWindowDuringTheLastRevealKeepsTheScoreNotTheGame)
+{
+    Enter();
+    Settle();
+    Type(Word(0));
+    Settle();
+    Frame(0);
+    const std::int32_t score = scene->GetScore();
+    ASSERT_GT(score, 0);
+    scene->SaveRound();
+    ASSERT_TRUE(std::filesystem::exists(SavePath()));
+    for (int i = 0; i < 200 && scene->GetGameState() != GameScene::kLost; ++i) {
+        Frame(1000);
+    }
+    ASSERT_EQ(scene->GetGameState(), GameScene::kLost);
+    Frame(500);
+    ASSERT_EQ(HighScoreManager::GetInstance()->FindTable("blitz"), nullptr) << "the reveal is still running";
+    scene->OnMessage(Message(Message::kQuit));
+    EXPECT_FALSE(std::filesystem::exists(SavePath()));
+    HighScoreTable* table = HighScoreManager::GetInstance()->FindTable("blitz");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->GetCount(), 1);
+    EXPECT_EQ(table->GetEntries()[0]->GetScore(), score);
+    for (int i = 0; i < 40; ++i) {
+        Frame(100);
+    }
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_ENDGAME");
+    EXPECT_EQ(table->GetCount(), 1) << "the score is entered once";
+}
+
 // Leaving mid-game saves round, clock, score and the words with their found
 // flags; entering again restores them once, on the first open word, with a
 // countdown mark from the clock. A click on another open word's box selects

@@ -15,6 +15,7 @@
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
+#include "framework/core/data/HighScoreManager.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyNode.h"
@@ -50,6 +51,7 @@ protected:
     void TearDown() override
     {
         scene = nullptr;
+        HighScoreManager::ReleaseInstance();
         PlayingSceneTest::TearDown();
     }
 
@@ -252,9 +254,15 @@ TEST_F(CrisscrossSceneTest, ALeftRoundComesBackAndGivingUpEndsTheGame)
 // focus) and the player can stop the game from it. The game comes back as
 // it was kept: the round found whole comes back as the next round, to be
 // played, and a game given up gives a new game, with no word of it changed,
-// no dialog of the old round's end and no next round dealt unplayed.
+// no dialog of the old round's end and no next round dealt unplayed; the
+// score of the game given up is in the high-score table, once.
 TEST_F(CrisscrossSceneTest, AGameStoppedDuringItsRoundsEndComesBackToBePlayed)
 {
+    HighScoreManager::Create("1");
+    auto* scores = new HighScoreTable();
+    scores->SetDescending(true);
+    scores->SetMaxEntries(10);
+    HighScoreManager::GetInstance()->GetTables()["crossword"] = scores;
     const auto stopDuringTheEnd = [this] {
         scene->OnMessage(Message(Message::kCtrlP, nullptr));
         scene->Update(0);
@@ -301,6 +309,8 @@ TEST_F(CrisscrossSceneTest, AGameStoppedDuringItsRoundsEndComesBackToBePlayed)
     EXPECT_EQ(scene->GetRound(), 1) << "a game given up is over";
     EXPECT_EQ(scene->GetGameState(), GameScene::kPlaying);
     EXPECT_FALSE(scene->IsDialogOpen()) << scene->GetLastOpened();
+    ASSERT_EQ(scores->GetCount(), 1) << "the game's score is kept, once";
+    EXPECT_EQ(scores->GetEntries()[0]->GetScore(), score);
 }
 
 // A word that crosses a solved one starts with that crossing's letter fixed

@@ -14,6 +14,7 @@
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
+#include "framework/core/data/HighScoreManager.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyStore.h"
@@ -41,6 +42,7 @@ protected:
     void TearDown() override
     {
         scene = nullptr;
+        HighScoreManager::ReleaseInstance();
         PlayingSceneTest::TearDown();
     }
 
@@ -432,6 +434,41 @@ TEST_F(GameSceneTest, AWordOfTheDayLostOnTheClockLeavesNoSave)
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "closing the window keeps no save";
     scene->SaveAndQuit(nullptr, nullptr);
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "leaving keeps no save";
+}
+
+// Closing the window while the end of a game still shows, before its score
+// has gone to the high-score table, enters the score there and then, written
+// to disk; the end that would have followed enters it no second time.
+TEST_F(GameSceneTest, ClosingTheWindowAsTheGameEndsKeepsItsScore)
+{
+    HighScoreManager::Create("1");
+    Enter(GameMode::kTimed);
+    Type(scene->GetRack()->GetTable()->GetAnswers()[0]);
+    const std::int32_t score = scene->GetScore();
+    ASSERT_GT(score, 0);
+    for (std::int32_t pass = 1; pass <= GameScene::kPassesPerGame; ++pass) {
+        scene->OnButton(UTF8String("BUTTON_GiveUp"), nullptr);
+        Frame(16);
+        scene->OnPassQuestionYes();
+        Frame(pass < GameScene::kPassesPerGame ? 3000 : 1000);
+    }
+    ASSERT_EQ(scene->GetPassCount(), GameScene::kPassesPerGame);
+    ASSERT_EQ(HighScoreManager::GetInstance()->FindTable("timed"), nullptr) << "the end is still showing";
+    scene->OnMessage(Message(Message::kQuit));
+    EXPECT_FALSE(std::filesystem::exists(SavePath())) << "an ended game is not kept";
+
+    HighScoreManager::ReleaseInstance();
+    HighScoreManager::Create("1")->Load();
+    const HighScoreTable* table = HighScoreManager::GetInstance()->FindTable("timed");
+    ASSERT_NE(table, nullptr) << "the score was written";
+    ASSERT_EQ(table->GetCount(), 1);
+    EXPECT_EQ(table->GetEntries()[0]->GetScore(), score);
+    Frame(2000);
+    Frame(16);
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_ENDGAME");
+    table = HighScoreManager::GetInstance()->FindTable("timed");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetCount(), 1) << "the score is entered once";
 }
 
 // A pause asked for while a dialog is up (the window lost its focus behind
