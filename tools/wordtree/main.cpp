@@ -3,7 +3,8 @@
 //   wordtree -o OUT [--min N] [--max N] [--warn-below N] LIST...
 //
 // Keeps the words of lower-case letters a-z only, of --min..--max letters
-// (3..8 by default), from all lists together, and writes their trie. It then
+// (3..8 by default), from all lists together, and writes their trie. Roman
+// numerals, which the lists carry as words ("xiv", "lvii"), are left out. It then
 // reads the file back to check it, and counts for each source-word length
 // (5..8) the words whose letters make at least 15 dictionary words, the least
 // a round needs; a length with fewer than --warn-below such words (100 by
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,6 +69,15 @@ bool ParseOptions(int argc, char** argv, Options& options)
            options.minLength <= options.maxLength;
 }
 
+// A round that asks for "xiv" or "lvi" as an answer looks broken to the
+// player, so numerals written the standard way are not words. "mix" reads as
+// 1009 too, and is a word.
+bool IsRomanNumeral(const std::string& word)
+{
+    static const std::regex numeral("m{0,3}(cm|cd|d?c{0,3})(xc|xl|l?x{0,3})(ix|iv|v?i{0,3})");
+    return word != "mix" && std::regex_match(word, numeral);
+}
+
 bool IsGameWord(const std::string& word, const Options& options)
 {
     if (word.size() < options.minLength || word.size() > options.maxLength)
@@ -75,7 +86,7 @@ bool IsGameWord(const std::string& word, const Options& options)
         if (c < 'a' || c > 'z')
             return false;
     }
-    return true;
+    return !IsRomanNumeral(word);
 }
 
 bool ReadLists(const Options& options, std::set<std::string>& words)

@@ -1,4 +1,5 @@
 // Reading word files into the trie buffer, and walking it.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -184,6 +185,15 @@ TEST(WordTreeLoad, GameWordFilesLoadAndTheSecondHoldsTheFirst)
             node = accepted.FindChild(node, static_cast<std::uint8_t>(c));
         ASSERT_GE(node, 0) << word;
         ASSERT_TRUE(accepted.GetNodes()[node + 3] & 0x80) << word;
+    }
+    // The word lists carry Roman numerals as words; neither file does, but a
+    // word that only reads like one stays.
+    for (const WordTree* tree : {&main, &accepted}) {
+        const auto words = tree->CollectWords(1, 64);
+        for (const char* numeral : {"iii", "vii", "xiv", "lvi", "xxxviii", "clxix"})
+            EXPECT_EQ(std::find(words->begin(), words->end(), numeral), words->end()) << numeral;
+        for (const char* word : {"mix", "civic", "vivid", "mild", "dim"})
+            EXPECT_NE(std::find(words->begin(), words->end(), word), words->end()) << word;
     }
 }
 
