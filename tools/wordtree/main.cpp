@@ -4,7 +4,8 @@
 //
 // Keeps the words of lower-case letters a-z only, of --min..--max letters
 // (3..8 by default), from all lists together, and writes their trie. Roman
-// numerals, which the lists carry as words ("xiv", "lvii"), are left out. It then
+// numerals and abbreviations, which the lists carry as words ("xiv", "rpm"),
+// are left out. It then
 // reads the file back to check it, and counts for each source-word length
 // (5..8) the words whose letters make at least 15 dictionary words, the least
 // a round needs; a length with fewer than --warn-below such words (100 by
@@ -78,6 +79,14 @@ bool IsRomanNumeral(const std::string& word)
     return word != "mix" && std::regex_match(word, numeral);
 }
 
+// Abbreviations ("rpm", "mph", "tbsp") are the lists' words without a vowel;
+// a few such words are words all the same.
+bool IsAbbreviation(const std::string& word)
+{
+    static const std::set<std::string> words = {"brr", "nth", "psst"};
+    return word.find_first_of("aeiouy") == std::string::npos && words.count(word) == 0;
+}
+
 bool IsGameWord(const std::string& word, const Options& options)
 {
     if (word.size() < options.minLength || word.size() > options.maxLength)
@@ -86,7 +95,7 @@ bool IsGameWord(const std::string& word, const Options& options)
         if (c < 'a' || c > 'z')
             return false;
     }
-    return !IsRomanNumeral(word);
+    return !IsRomanNumeral(word) && !IsAbbreviation(word);
 }
 
 bool ReadLists(const Options& options, std::set<std::string>& words)

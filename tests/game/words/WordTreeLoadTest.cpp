@@ -186,15 +186,17 @@ TEST(WordTreeLoad, GameWordFilesLoadAndTheSecondHoldsTheFirst)
         ASSERT_GE(node, 0) << word;
         ASSERT_TRUE(accepted.GetNodes()[node + 3] & 0x80) << word;
     }
-    // The word lists carry Roman numerals as words; neither file does, but a
-    // word that only reads like one stays.
+    // The word lists carry Roman numerals and abbreviations as words;
+    // neither file does, but a word that only reads like one stays.
     for (const WordTree* tree : {&main, &accepted}) {
         const auto words = tree->CollectWords(1, 64);
-        for (const char* numeral : {"iii", "vii", "xiv", "lvi", "xxxviii", "clxix"})
-            EXPECT_EQ(std::find(words->begin(), words->end(), numeral), words->end()) << numeral;
-        for (const char* word : {"mix", "civic", "vivid", "mild", "dim"})
+        for (const char* junk : {"iii", "vii", "xiv", "lvi", "xxxviii", "clxix", "rpm", "mph", "tbsp"})
+            EXPECT_EQ(std::find(words->begin(), words->end(), junk), words->end()) << junk;
+        for (const char* word : {"mix", "civic", "vivid", "mild", "dim", "shy", "myth"})
             EXPECT_NE(std::find(words->begin(), words->end(), word), words->end()) << word;
     }
+    const auto acceptedList = accepted.CollectWords(1, 64);
+    EXPECT_NE(std::find(acceptedList->begin(), acceptedList->end(), "brr"), acceptedList->end());
 }
 
 } // namespace
