@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
@@ -958,8 +957,7 @@ bool BlitzScene::EnterFinalScore(bool congratulate)
 
 void BlitzScene::EndGame()
 {
-    // A score already kept by leaving is not entered twice.
-    if (!(std::exchange(m_ScoreOwed, false) && EnterFinalScore(true))) {
+    if (!OfferOwedScore()) {
         OpenDialog("DIALOG_ENDGAME");
     }
 }

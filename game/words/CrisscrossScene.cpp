@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
-#include <utility>
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
@@ -1207,8 +1206,7 @@ bool CrisscrossScene::EnterFinalScore(bool congratulate)
 void CrisscrossScene::EndRound()
 {
     m_DialogOpen = true;
-    // A score already kept by leaving is not entered twice.
-    if (std::exchange(m_ScoreOwed, false) && EnterFinalScore(true)) {
+    if (OfferOwedScore()) {
         return;
     }
     if (OpenDialog("DIALOG_ENDGAME") == nullptr) {

@@ -1485,6 +1485,11 @@ void GameScene::KeepOwedScore()
     EnterFinalScore(false);
 }
 
+bool GameScene::OfferOwedScore()
+{
+    return std::exchange(m_ScoreOwed, false) && EnterFinalScore(true);
+}
+
 bool GameScene::EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
                                const std::string& extra, bool congratulate)
 {
@@ -1542,8 +1547,7 @@ bool GameScene::EnterFinalScore(bool congratulate)
 void GameScene::EndRound()
 {
     m_DialogOpen = true;
-    // A score already kept by leaving is not entered twice.
-    if (std::exchange(m_ScoreOwed, false) && EnterFinalScore(true)) {
+    if (OfferOwedScore()) {
         return;
     }
     Dialog* opened = nullptr;

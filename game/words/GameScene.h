@@ -190,7 +190,8 @@ class GameScene : public Quorvel2Scene,
     void ShowWaitingPopups();
     // Offers the game's score to the high-score table `tableName` (made
     // when missing and `create`); true when the table took it and the
-    // congratulations opened. A score of 0 enters nothing.
+    // congratulations opened (without `congratulate`: the tables were
+    // written instead). A score of 0 enters nothing.
     bool EnterHighScore(const std::string& tableName, bool create, std::int32_t mode, std::int32_t time,
                         const std::string& extra, bool congratulate = true);
     // Offers the score of the game that has just ended to the mode's
@@ -202,6 +203,9 @@ class GameScene : public Quorvel2Scene,
     // is already gone or no longer wanted: the score goes to its table at
     // once, quietly, and any save of the ended game is deleted.
     void KeepOwedScore();
+    // The end of a game offers its score with the congratulations, unless
+    // leaving kept it already; true when the table took it.
+    bool OfferOwedScore();
     void CloseDialogs();
     void PushComment(std::int32_t code);
     std::int32_t PopComment();
