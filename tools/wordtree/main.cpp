@@ -5,11 +5,11 @@
 // Keeps the words of lower-case letters a-z only, of --min..--max letters
 // (3..8 by default), from all lists together, and writes their trie. Roman
 // numerals and abbreviations, which the lists carry as words ("xiv", "rpm"),
-// are left out. It then
-// reads the file back to check it, and counts for each source-word length
-// (5..8) the words whose letters make at least 15 dictionary words, the least
-// a round needs; a length with fewer than --warn-below such words (100 by
-// default) gets a warning, since the game would run short of rounds there.
+// are left out. It then reads the file back to check it, and counts for each
+// source-word length (5..8) the words whose letters make at least 15
+// dictionary words, the least a round needs; a length with fewer than
+// --warn-below such words (100 by default) gets a warning, since the game
+// would run short of rounds there.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
