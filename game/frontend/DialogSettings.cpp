@@ -7,6 +7,7 @@
 #include "framework/scene/Scene.h"
 #include "framework/scene/SceneManager.h"
 #include "framework/scene/Slider.h"
+#include "framework/scene/Sprite.h"
 #include "framework/scene/Switch.h"
 #include "framework/sound/SoundManager.h"
 #include "game/frontend/Quorvel2Player.h"
@@ -18,6 +19,7 @@ using namespace Qmv2;
 namespace {
 
 constexpr const char* kLengthSwitches[] = {"SWITCH_LENGTH_6", "SWITCH_LENGTH_7", "SWITCH_LENGTH_8"};
+constexpr float kDisabledLabelAlpha = 0.6f;
 
 DialogSettings* AsSettings(void* target)
 {
@@ -105,6 +107,11 @@ DialogSettings::DialogSettings(PropertyNode* description)
         GameWindow* window = GameWindow::GetInstance();
         if (window != nullptr && !window->IsMaximizeAllowed()) {
             fullscreen->SetEnabled(false);
+            // The label is dimmed with the greyed box, so that neither looks
+            // as if a click could change it.
+            if (auto* label = dynamic_cast<Sprite*>(fullscreen->GetLinkedNode())) {
+                label->SetAlpha(kDisabledLabelAlpha);
+            }
         }
     }
     // No current player: the shortest length shows.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "framework/core/app/GameWindow.h"
 #include "framework/core/data/SettingsManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/Scene.h"
@@ -11,6 +12,7 @@
 #include "framework/scene/Switch.h"
 #include "game/frontend/DialogSettings.h"
 #include "game/frontend/Quorvel2GameSettings.h"
+#include "tests/framework/scene/DialogTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
 using namespace Qmv2;
@@ -36,6 +38,7 @@ protected:
     void TearDown() override
     {
         scene = nullptr;
+        GameWindow::ReleaseInstance();
         SettingsManager::ReleaseInstance();
         frontendtest::TearDownDialogWorld();
         std::filesystem::remove_all(home);
@@ -86,4 +89,29 @@ TEST_F(DialogSettingsTest, TheWidgetsCarryTheSettingsInAndOut)
     // Stored: a new manager reads the same values back.
     SettingsManager::SetInstance(new SettingsManager(new Quorvel2GameSettings()));
     EXPECT_FLOAT_EQ(SettingsManager::GetInstance()->GetSettings()->GetMusicVolume(), 0.125f);
+}
+
+// On a screen no larger than the game the full-screen switch cannot be
+// used: its box is greyed and its label dimmed with it; where the window
+// may grow, both are left as they are.
+TEST_F(DialogSettingsTest, TheFullScreenSwitchAndItsLabelAreGreyedWhereItCannotBeUsed)
+{
+    class SmallScreenWindow : public scenetest::FixedWindow {
+    public:
+        explicit SmallScreenWindow(bool maximizeAllowed) : FixedWindow(800, 600)
+        {
+            m_MaximizeAllowed = maximizeAllowed;
+        }
+    };
+    for (const bool allowed : {true, false}) {
+        GameWindow::SetInstance(new SmallScreenWindow(allowed));
+        SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+        scene = new Scene(empty.Get());
+        DialogSettings* dialog = Open();
+        ASSERT_NE(dialog, nullptr);
+        auto* label = Widget<Sprite>(dialog, "LABEL_FULLSCREEN");
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(Widget<Switch>(dialog, "SWITCH_FULLSCREEN")->IsEnabled(), allowed);
+        EXPECT_EQ(label->GetColor().a < 1.0f, !allowed) << label->GetColor().a;
+    }
 }
