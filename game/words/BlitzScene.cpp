@@ -157,7 +157,6 @@ void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
-    m_ScoreOwed = false;
     OfferTutorial(GameMode::kBlitz);
     iRoundProfile* profile = Profile();
     if (round == 1) {

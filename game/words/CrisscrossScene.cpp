@@ -214,7 +214,6 @@ void CrisscrossScene::StartMode()
 void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
 {
     DropRoundSteps();
-    m_ScoreOwed = false;
     m_DialogOpen = false;
     m_Busy = false;
     DeleteRacks();

@@ -316,6 +316,8 @@ void GameScene::DropRoundEnd()
         wait->SetCancelled(true);
     }
     m_RoundWaits.clear();
+    // Leaving kept the last game's score if it was still owed.
+    m_ScoreOwed = false;
     if (m_PendingDialog == kNextRoundDialog || m_PendingDialog == kPassRoundDialog) {
         m_PendingDialog = kNoDialog;
     }
@@ -829,7 +831,6 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     m_DialogOpen = false;
     m_Busy = false;
     m_GameState = kPlaying;
-    m_ScoreOwed = false;
     DropRoundEnd();
     m_DayNumber = DayNumber(std::time(nullptr));
     const std::int32_t mode = GameMode::Get();

@@ -303,7 +303,8 @@ protected:
     // the wait belongs to the round and ends with it (DropRoundEnd).
     void After(std::int32_t delay, void (GameScene::*method)());
     // A new round drops what the last one's end still had on its way: the
-    // waits of After and a next-round or pass-round dialog not yet shown.
+    // waits of After, a next-round or pass-round dialog not yet shown, and
+    // the owed score.
     // Leaving the game during that end deals the next round, and neither
     // may then finish it unplayed.
     void DropRoundEnd();
