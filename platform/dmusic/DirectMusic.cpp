@@ -35,6 +35,7 @@ namespace {
 const GUID kSynthPort = {0x51a40100, 0x7c1e, 0x4d0a, {0x9a, 0x10, 0, 0, 0, 0, 1, 0}};
 const GUID kNone = {};
 constexpr size_t kMaxMidiBytes = 16u << 20;
+constexpr int kSynthBlock = 64;  // frames FluidSynth renders between two steps of its file player
 
 DirectMusicSynthSettings gSettings;
 std::mutex gSettingsLock;
@@ -248,10 +249,16 @@ class Performance final : public IDirectMusicPerformance {
     StopLocked(p);
     player = new_fluid_player(p->synth);
     if (!player) return E_OUTOFMEMORY;
-    // Repeats count the plays after the first; FluidSynth's loop counts plays.
-    const int plays = seg->repeats == DMUS_SEG_REPEAT_INFINITE ? -1 : int(std::min<DWORD>(seg->repeats, 0x7FFFFFFE)) + 1;
+    // FluidSynth's player starts the next pass of a song inside the render
+    // that ended the last one: a song of no length (or one its reader
+    // refuses) would start pass after pass without end there. The first pass
+    // is therefore played alone; the repeats are handed to the player by the
+    // render once it has read the song and found that it lasts.
+    // Repeats count the passes after the first (-1: without end).
+    repeatsLeft = seg->repeats == DMUS_SEG_REPEAT_INFINITE ? -1 : int(std::min<DWORD>(seg->repeats, 0x7FFFFFFE));
+    sincePlay = 0;
     if (fluid_player_add_mem(player, seg->data.data(), seg->data.size()) != FLUID_OK ||
-        fluid_player_set_loop(player, plays) != FLUID_OK || (seg->startPoint > 0 && fluid_player_seek(player, seg->startPoint) != FLUID_OK) ||
+        fluid_player_set_loop(player, 1) != FLUID_OK || (seg->startPoint > 0 && fluid_player_seek(player, seg->startPoint) != FLUID_OK) ||
         fluid_player_play(player) != FLUID_OK) {
       delete_fluid_player(player);
       player = nullptr;
@@ -309,7 +316,23 @@ class Performance final : public IDirectMusicPerformance {
       return;
     }
     std::lock_guard<std::mutex> guard(p->lock);
-    fluid_synth_write_s16(p->synth, count, frames, 0, 2, frames, 1, 2);
+    int done = 0;
+    if (player && repeatsLeft != 0) {
+      // The player takes its first step, which reads the song, at the start
+      // of the first block the synthesizer renders after the play, and its
+      // next step only at the next block: within one block's frames from the
+      // play the song is read and cannot have ended yet. The synthesizer
+      // keeps its own blocks, so the split write sounds as one would have.
+      done = std::min(count, std::max(0, kSynthBlock - sincePlay));
+      fluid_synth_write_s16(p->synth, done, frames, 0, 2, frames, 1, 2);
+      sincePlay += done;
+      if (sincePlay >= kSynthBlock) {
+        if (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && fluid_player_get_total_ticks(player) > 0)
+          fluid_player_set_loop(player, repeatsLeft);
+        repeatsLeft = 0;
+      }
+    }
+    fluid_synth_write_s16(p->synth, count - done, frames + 2 * done, 0, 2, frames + 2 * done, 1, 2);
     rendered += count;
     double hz = 44100.0;
     fluid_settings_getnum(p->settings, "synth.sample-rate", &hz);
@@ -333,6 +356,8 @@ class Performance final : public IDirectMusicPerformance {
   std::mutex portLock;
   SynthPort *port = nullptr;
   fluid_player_t *player = nullptr;
+  int repeatsLeft = 0;  // passes still to hand to the player once it has read the song
+  int sincePlay = 0;    // frames rendered since the song started, up to one block
   float gain = 0.2f;
   HANDLE notification = nullptr;
   std::int64_t rendered = 0;
