@@ -79,6 +79,7 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
 
   info->dataOffset = -1;
   info->dataLength = 0;
+  info->dataCut = false;
   info->frames = 0;
   info->loopStart = info->loopEnd = 0;
   info->rate = 0;
@@ -130,13 +131,23 @@ bool FormatAiff_WalkChunks(SystemFileHandle *f, AiffInfo *info, OsndSyncList *sy
     info->dataOffset = 0;
     return false;
   }
+  // A sound chunk's size is only a claim: what lies past the end of the file
+  // is not sound data, and must not be allocated or played as such.
+  SystemFile_Seek(f, 0, SEEK_END);
+  const int64_t held = std::max<int64_t>(0, SystemFile_Tell(f) - info->dataOffset);
+  if (int64_t(info->dataLength) > held) {
+    info->dataLength = uint32_t(held);
+    info->dataCut = true;
+  }
   return true;
 }
 
-bool FormatAiff_OpenStream(OsndFormatInfo *out) {
+namespace {
+
+bool OpenStream(OsndFormatInfo *out, AiffInfo &info) {
   out->dataOffset = uint32_t(-1);
   if (!out->file) return Osnd_Fail(OSND_ERR_FILE_FORMAT);
-  AiffInfo info{};
+  info = AiffInfo{};
   info.mode = out->mode;
   if (!FormatAiff_WalkChunks(out->file, &info, out->syncPoints)) {
     if (out->syncPoints) OsndStream_FreeSyncPoints(out->syncPoints);
@@ -161,6 +172,13 @@ bool FormatAiff_OpenStream(OsndFormatInfo *out) {
   return true;
 }
 
+}  // namespace
+
+bool FormatAiff_OpenStream(OsndFormatInfo *out) {
+  AiffInfo info;
+  return OpenStream(out, info);
+}
+
 bool FormatAiff_Read(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
   const int64_t position = SystemFile_Tell(s->file);
   const int64_t end = int64_t(s->dataStart) + s->dataLength;
@@ -177,14 +195,17 @@ OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *file, int index, unsign
   OsndFormatInfo info{};
   info.file = file;
   info.mode = mode;
-  if (!FormatAiff_OpenStream(&info)) {
+  AiffInfo chunks;
+  if (!OpenStream(&info, chunks)) {
     Osnd_SetError(OSND_ERR_FILE_FORMAT);
     return nullptr;
   }
   const unsigned m = info.mode;
   const int frameBytes = info.blockSize;
   const uint32_t samples = info.dataLength / uint32_t(frameBytes);
-  if (samples < 1) {
+  // Sound data shorter than its chunk says is damaged: refused before any
+  // allocation of the size claimed.
+  if (samples < 1 || chunks.dataCut) {
     Osnd_SetError(OSND_ERR_FILE_BAD);
     return nullptr;
   }

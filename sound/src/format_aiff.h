@@ -9,7 +9,8 @@ struct AiffInfo {
   unsigned mode;        // in/out: size and channel bits are the file's
   int rate;
   int64_t dataOffset;   // -1 until an "SSND" chunk is found
-  uint32_t dataLength;
+  uint32_t dataLength;  // cut to what the file holds
+  bool dataCut;         // the "SSND" chunk claims more than the file holds
   uint32_t frames;      // sample frames the "COMM" chunk names
   uint32_t loopStart, loopEnd;  // both 0 when the file names no loop
 };

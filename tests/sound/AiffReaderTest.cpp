@@ -310,3 +310,30 @@ TEST_F(AiffReader, StreamsSwapWordsAndCarryMarkersAndLoop) {
   for (int i = 0; i < 3000; ++i) ASSERT_EQ(out[size_t(i)], int16_t(i * 3)) << i;
   EXPECT_TRUE(OSND_Stream_Close(s));
 }
+
+// A sound chunk that claims far more than the file holds (here a 118-byte
+// file whose "SSND" says 2,147,483,000 bytes) costs no allocation of that
+// size: a sample load refuses it as damaged before allocating, and a stream
+// plays what the file holds, with its length cut to that.
+TEST_F(AiffReader, ASoundChunkClaimingMoreThanTheFileIsCutToTheFile) {
+  Bytes file = Form({{"COMM", Comm(1, 32, 16, 8000)}, {"SSND", Ssnd(Frames(32))}});
+  ASSERT_EQ(file.size(), 118u);
+  const uint32_t claim = 2147483000u;
+  for (int i = 0; i < 4; ++i) file[42 + size_t(i)] = uint8_t(claim >> (24 - 8 * i));
+  ASSERT_EQ(std::string(file.begin() + 38, file.begin() + 42), "SSND");
+
+  AiffInfo info;
+  ASSERT_TRUE(Walk(file, &info));
+  EXPECT_EQ(info.dataOffset, 54);
+  EXPECT_EQ(info.dataLength, 64u);  // 118 - 54
+
+  gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
+  const int64_t before = gOsnd.memory.bytesInUse;
+  EXPECT_EQ(Load(file), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
+  OSND_STREAM *s = Stream(file);
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  EXPECT_EQ(s->lengthPcm, 32u);
+  EXPECT_TRUE(OSND_Stream_Close(s));
+  EXPECT_LT(gOsnd.memory.peakBytes - before, 4 << 20) << "bytes allocated for a 118-byte file";
+}
