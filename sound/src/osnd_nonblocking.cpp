@@ -2,6 +2,7 @@
 
 #include "sound/src/music_core.h"
 #include "sound/src/osnd_pending.h"
+#include "sound/src/system_net.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -9,39 +10,50 @@
 
 namespace {
 
-struct NonBlockingState {
+// Opens of internet streams wait on servers for seconds; they have a queue
+// and a thread of their own, so that they never hold up the opens of local
+// files, the song loads and the sub-stream selections, which share the other.
+enum Lane { kLocal, kNetwork, kLanes };
+const char *const kThreadNames[kLanes] = {"ZIVE OSND_NONBLOCKING thread", "ZIVE OSND_NONBLOCKING net thread"};
+
+struct LaneState {
   OsndQueueNode head{&head, &head, nullptr, 0};
   SystemThreadHandle thread = nullptr;
-  std::atomic<int> stopByte{2};
-  // The application appends while the thread takes nodes off.
-  std::mutex lock;
-  // The record the thread works on; a close of it waits until it is done.
+  // The record the lane's thread works on; a close of it waits until it is done.
   void *working = nullptr;
+};
+
+struct NonBlockingState {
+  LaneState lanes[kLanes];
+  std::atomic<int> stopByte{2};
+  // The application appends while the threads take nodes off.
+  std::mutex lock;
   std::condition_variable workDone;
 };
 
 NonBlockingState gQueue;
-thread_local bool tOnOpenThread = false;
+thread_local LaneState *tLane = nullptr;  // the lane whose thread this is
 
-// Takes the first node off the queue; its object becomes the one being worked on.
-bool TakeFirst(void **object, int *kind) {
+// Takes the first node off a lane's queue; its object becomes the one being
+// worked on.
+bool TakeFirst(LaneState &lane, void **object, int *kind) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
-  OsndQueueNode *node = gQueue.head.next;
-  if (node == &gQueue.head) return false;
+  OsndQueueNode *node = lane.head.next;
+  if (node == &lane.head) return false;
   node->prev->next = node->next;
   node->next->prev = node->prev;
   node->next = node->prev = node;
   *object = node->object;
   *kind = node->kind;
   node->object = nullptr;
-  gQueue.working = *object;
+  lane.working = *object;
   return true;
 }
 
-void FinishWork() {
+void FinishWork(LaneState &lane) {
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
-    gQueue.working = nullptr;
+    lane.working = nullptr;
   }
   gQueue.workDone.notify_all();
 }
@@ -63,14 +75,15 @@ void OpenStream(OSND_STREAM *s) {
   if (opened) opened(s, nullptr, 0, nullptr);
 }
 
-unsigned ThreadProc(void *) {
-  tOnOpenThread = true;
+unsigned ThreadProc(void *argument) {
+  LaneState &lane = *static_cast<LaneState *>(argument);
+  tLane = &lane;
   while (gQueue.stopByte == 0) {
     void *object = nullptr;
     int kind = 0;
-    while (TakeFirst(&object, &kind)) {
+    while (TakeFirst(lane, &object, &kind)) {
       if (!object) {
-        FinishWork();
+        FinishWork(lane);
         SystemTime_Sleep(25);
         continue;
       }
@@ -78,14 +91,22 @@ unsigned ThreadProc(void *) {
         OpenStream(static_cast<OSND_STREAM *>(object));
       else
         Music_LoadQueued(static_cast<MusicSong *>(object));
-      FinishWork();
+      FinishWork(lane);
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
     SystemTime_Sleep(50);
   }
-  gQueue.stopByte = 2;
   return 0;
+}
+
+// Internet streams still to be opened go to the network lane; everything
+// else (and an opened internet stream's later requests) to the local one.
+Lane LaneFor(void *object, int kind) {
+  if (kind != 0) return kLocal;
+  const auto *s = static_cast<const OSND_STREAM *>(object);
+  const bool opening = s->requestFlags & OSND_REQUEST_OPEN;
+  return opening && !(s->mode & OSND_MODE_MEMORY) && SystemNet_IsHttpUrl(s->name) ? kNetwork : kLocal;
 }
 
 }  // namespace
@@ -93,46 +114,56 @@ unsigned ThreadProc(void *) {
 void OsndNonBlocking_Init() {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   gQueue.stopByte = 0;
-  gQueue.head.next = gQueue.head.prev = &gQueue.head;
+  for (LaneState &lane : gQueue.lanes) lane.head.next = lane.head.prev = &lane.head;
 }
 
 bool OsndNonBlocking_StartThread() {
-  if (!gQueue.thread) {
-    // The open thread links the records it opened into the stream list, which
-    // the application walks too: the list needs its locks even when the output
-    // makes none of its own.
-    OsndStream_CreateLocks(true);
-    gQueue.stopByte = 0;
-    gQueue.thread = SystemThread_Create("ZIVE OSND_NONBLOCKING thread", ThreadProc, nullptr, 1, 16384);
+  bool started = true;
+  for (int i = 0; i < kLanes; ++i) {
+    LaneState &lane = gQueue.lanes[i];
+    if (!lane.thread) {
+      // The open threads link the records they opened into the stream list,
+      // which the application walks too: the list needs its locks even when
+      // the output makes none of its own.
+      OsndStream_CreateLocks(true);
+      gQueue.stopByte = 0;
+      lane.thread = SystemThread_Create(kThreadNames[i], ThreadProc, &lane, 1, 16384);
+    }
+    started = started && lane.thread;
   }
-  if (!gQueue.thread) Osnd_SetError(OSND_ERR_MEMORY);
-  return gQueue.thread != nullptr;
+  if (!started) Osnd_SetError(OSND_ERR_MEMORY);
+  return started;
 }
 
 void OsndNonBlocking_Shutdown() {
   gQueue.stopByte = 1;
-  if (gQueue.thread) {
-    SystemThread_CloseThread(gQueue.thread);  // joins
-    gQueue.thread = nullptr;
+  for (LaneState &lane : gQueue.lanes) {
+    if (lane.thread) {
+      SystemThread_CloseThread(lane.thread);  // joins
+      lane.thread = nullptr;
+    }
   }
   gQueue.stopByte = 2;
-  void *object = nullptr;
-  int kind = 0;
-  while (TakeFirst(&object, &kind)) {
-    if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
-    if (kind == 1 && object) Music_MarkLoadFailed(static_cast<MusicSong *>(object));
-    FinishWork();
+  for (LaneState &lane : gQueue.lanes) {
+    void *object = nullptr;
+    int kind = 0;
+    while (TakeFirst(lane, &object, &kind)) {
+      if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
+      if (kind == 1 && object) Music_MarkLoadFailed(static_cast<MusicSong *>(object));
+      FinishWork(lane);
+    }
   }
 }
 
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
+  LaneState &lane = gQueue.lanes[LaneFor(object, kind)];
   std::lock_guard<std::mutex> guard(gQueue.lock);
   node->object = object;
   node->kind = kind;
-  node->prev = gQueue.head.prev;
-  node->next = &gQueue.head;
-  gQueue.head.prev->next = node;
-  gQueue.head.prev = node;
+  node->prev = lane.head.prev;
+  node->next = &lane.head;
+  lane.head.prev->next = node;
+  lane.head.prev = node;
 }
 
 void OsndNonBlocking_Unqueue(OsndQueueNode *node) {
@@ -145,7 +176,11 @@ void OsndNonBlocking_Unqueue(OsndQueueNode *node) {
 }
 
 void OsndNonBlocking_WaitUntilDone(void *object) {
-  if (tOnOpenThread) return;  // a callback of the open itself
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  gQueue.workDone.wait(guard, [object] { return gQueue.working != object; });
+  // A callback of an open on its own thread does not wait for that open.
+  gQueue.workDone.wait(guard, [object] {
+    for (const LaneState &lane : gQueue.lanes)
+      if (&lane != tLane && lane.working == object) return false;
+    return true;
+  });
 }

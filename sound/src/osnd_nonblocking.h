@@ -1,5 +1,7 @@
-// The background open queue: one engine thread opens queued streams and
-// loads queued songs, so that the caller returns at once.
+// The background open queues: engine threads open queued streams and load
+// queued songs, so that the caller returns at once. Internet streams are
+// opened on a thread of their own, in the order they were asked for; local
+// files, songs and sub-stream selections on the other, in theirs.
 #pragma once
 
 #include "sound/src/osnd_stream.h"
@@ -13,6 +15,6 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn).
 void OsndNonBlocking_Unqueue(OsndQueueNode *node);
-// Returns once the open thread no longer works on the record (at once when
-// called from that thread).
+// Returns once no open thread works on the record (a callback of the record's
+// own open does not wait for it).
 void OsndNonBlocking_WaitUntilDone(void *object);

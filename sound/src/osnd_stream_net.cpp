@@ -56,9 +56,9 @@ bool Aborted(OSND_STREAM *stream, OsndNetStream *record) {
   return record->socket && (record->socket->flags & SYSTEMNET_ABORT);
 }
 
-// Makes the record and its connected socket for one attempt; null on failure
-// with the last error set.
-OsndNetStream *Connect(const char *url, unsigned *mode) {
+// Makes the record and its connected socket for one attempt, which gives up
+// at the open's deadline; null on failure with the last error set.
+OsndNetStream *Connect(const char *url, unsigned *mode, int64_t deadlineMs) {
   char host[1024], path[1024];
   char *credentials = static_cast<char *>(OSND_ALLOC(4096));
   if (!credentials) return Osnd_SetError(OSND_ERR_MEMORY), nullptr;
@@ -87,10 +87,12 @@ OsndNetStream *Connect(const char *url, unsigned *mode) {
   }
   const winsock::SOCKET socket = SystemNet_CreateSocket(0);
   const bool proxy = gOsndNet.proxyHost && gOsndNet.proxyHost[0];
+  const int timeoutMs =
+      int(std::clamp<int64_t>(deadlineMs - SystemNet_NowMs(), 1, std::max(gSystemNetSettings.connectTimeoutMs, 1)));
   const int failed = socket == winsock::INVALID_SOCKET
                          ? -1
                          : SystemNet_Connect(socket, proxy ? gOsndNet.proxyHost : host,
-                                             proxy && gOsndNet.proxyPort ? gOsndNet.proxyPort : port);
+                                             proxy && gOsndNet.proxyPort ? gOsndNet.proxyPort : port, timeoutMs);
   if (failed) {
     OSND_FREE_MEM(credentials);
     OsndStreamNet_FreeRecord(record);
@@ -106,6 +108,7 @@ OsndNetStream *Connect(const char *url, unsigned *mode) {
   record->status = OSND_NET_CONNECTING;
 
   SystemNetSocket *s = record->socket;
+  s->deadlineMs = deadlineMs;
   SystemNetSocket_Printf(s, "GET %s HTTP/1.1\r\n", proxy ? url : path);
   SystemNetSocket_Printf(s, "Host: %s\r\n", host);
   SystemNetSocket_Printf(s, "User-Agent: ZIVE/%.2f\r\n", 3.75);
@@ -173,7 +176,7 @@ int OsndStreamNet_ReadHeaders(OSND_STREAM *stream, OsndNetStream *record, OsndTa
   if (code == 200) {
     result = 0;
     for (int n = 0;; ++n) {
-      if (n >= kMaxHeaderLines || Aborted(stream, record)) {
+      if (n >= kMaxHeaderLines || Aborted(stream, record) || SystemNetSocket_Expired(s)) {
         result = -1;
         break;
       }
@@ -215,7 +218,7 @@ int OsndStreamNet_ReadHeaders(OSND_STREAM *stream, OsndNetStream *record, OsndTa
       }
     }
   } else if (code == 301 || code == 302 || code == 303 || code == 305 || code == 307) {
-    for (int n = 0; n < kMaxHeaderLines && !Aborted(stream, record); ++n) {
+    for (int n = 0; n < kMaxHeaderLines && !Aborted(stream, record) && !SystemNetSocket_Expired(s); ++n) {
       if (SystemNetSocket_ReadLine(s, line, kLineBytes) == 0) break;
       if (StartsWith(line, "Location: ")) {
         char *next = CopyString(line + 10);
@@ -240,15 +243,19 @@ int OsndStreamNet_ReadHeaders(OSND_STREAM *stream, OsndNetStream *record, OsndTa
 }
 
 bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *info) {
+  // One deadline for the whole open: a server that answers a byte at a time,
+  // or redirects again and again, each within its own limits, still cannot
+  // hold it longer.
+  const int64_t deadlineMs = SystemNet_NowMs() + std::max(gSystemNetSettings.openTimeoutMs, 0);
   char *current = CopyString(url);
   if (!current) return Osnd_Fail(OSND_ERR_MEMORY);
   OsndNetStream *record = nullptr;
   for (int redirects = 0;; ++redirects) {
-    if (redirects > kMaxRedirects) {
+    if (redirects > kMaxRedirects || SystemNet_NowMs() >= deadlineMs) {
       OSND_FREE_MEM(current);
       return Osnd_Fail(OSND_ERR_FILE_FORMAT);
     }
-    record = Connect(current, &info->mode);
+    record = Connect(current, &info->mode, deadlineMs);
     if (!record) {
       OSND_FREE_MEM(current);
       if (gOsnd.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
@@ -283,7 +290,7 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
   bool buffered = false;
   for (int i = 0; i < 10000; ++i) {
     const unsigned flags = record->socket->flags;
-    if ((flags & SYSTEMNET_ERROR) || Aborted(stream, record)) break;
+    if ((flags & SYSTEMNET_ERROR) || Aborted(stream, record) || SystemNetSocket_Expired(record->socket)) break;
     if (!(flags & SYSTEMNET_BUFFERING)) {
       buffered = true;
       break;

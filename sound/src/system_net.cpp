@@ -28,10 +28,14 @@ NetState gNet;
 // engine sleep returns at once.
 void NetSleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool HasHttpPrefix(const char *url) {
-  return std::strlen(url) >= 7 && (url[0] | 0x20) == 'h' && (url[1] | 0x20) == 't' && (url[2] | 0x20) == 't' && (url[3] | 0x20) == 'p' &&
+}  // namespace
+
+bool SystemNet_IsHttpUrl(const char *url) {
+  return url && std::strlen(url) >= 7 && (url[0] | 0x20) == 'h' && (url[1] | 0x20) == 't' && (url[2] | 0x20) == 't' && (url[3] | 0x20) == 'p' &&
          url[4] == ':' && ((url[5] == '/' && url[6] == '/') || (url[5] == '\\' && url[6] == '\\'));
 }
+
+namespace {
 
 int Used(const uint8_t *start, const uint8_t *end, const uint8_t *write, const uint8_t *read) {
   const long used = write >= read ? write - read : (end - start) - (read - write);
@@ -183,7 +187,7 @@ int SystemNet_GetLastError() { return winsock::WSAGetLastError(); }
 
 bool SystemNet_SplitUrl(const char *url, char *host, int hostSize, char *credentials, int credentialsSize, int *port,
                         char *path, int pathSize) {
-  if (!url || !host || hostSize <= 0 || !port || !path || pathSize <= 0 || !HasHttpPrefix(url)) return false;
+  if (!url || !host || hostSize <= 0 || !port || !path || pathSize <= 0 || !SystemNet_IsHttpUrl(url)) return false;
   const char *p = url + 7;
   const char *slash = std::strchr(p, '/');
   const char *at = std::strchr(p, '@');
@@ -206,6 +210,8 @@ bool SystemNet_SplitUrl(const char *url, char *host, int hostSize, char *credent
     long value = 0;
     for (int digits = 0; digits < 256 && *p >= '0' && *p <= '9'; ++digits, ++p)
       value = std::min<long>(value * 10 + (*p - '0'), 0x7FFFFFFF);
+    // Only 1 to 65535 name a port: a larger number must not wrap to another.
+    if (value < 1 || value > 65535) return false;
     *port = int(value);
   }
   if (*p == '\0' || *p == ' ') {
@@ -265,7 +271,9 @@ bool SystemNet_IsDottedAddress(const char *name, uint32_t *address) {
   return true;
 }
 
-char *SystemNet_Resolve(const char *name, char *output, int outputSize) {
+namespace {
+
+char *Resolve(const char *name, char *output, int outputSize, int timeoutMs) {
   if (!name || !output || outputSize <= 0) return nullptr;
   if (SystemNet_IsDottedAddress(name, nullptr)) {
     std::strncpy(output, name, size_t(outputSize) - 1);
@@ -276,7 +284,7 @@ char *SystemNet_Resolve(const char *name, char *output, int outputSize) {
   HANDLE request = winsock::WSAAsyncGetHostByName(nullptr, 0, name, entry, sizeof(entry));
   if (!request) return nullptr;
   auto *host = reinterpret_cast<winsock::hostent *>(entry);
-  const int polls = std::max(1, gSystemNetSettings.connectTimeoutMs / 10);
+  const int polls = std::max(1, timeoutMs / 10);
   for (int i = 0; i < polls; ++i) {
     if (std::atomic_ref<char *>(host->h_name).load(std::memory_order_acquire)) {
       if (!host->h_addr_list || !host->h_addr_list[0]) return nullptr;
@@ -293,14 +301,26 @@ char *SystemNet_Resolve(const char *name, char *output, int outputSize) {
   return nullptr;
 }
 
-int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port) {
+}  // namespace
+
+char *SystemNet_Resolve(const char *name, char *output, int outputSize) {
+  return Resolve(name, output, outputSize, gSystemNetSettings.connectTimeoutMs);
+}
+
+int64_t SystemNet_NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs) {
+  if (timeoutMs < 0) timeoutMs = gSystemNetSettings.connectTimeoutMs;
   if (!host || !host[0] || socket == winsock::INVALID_SOCKET) {
     if (socket != winsock::INVALID_SOCKET) winsock::closesocket(socket);
     return -1;
   }
   char dotted[46];
   uint32_t address = 0;
-  if (!SystemNet_Resolve(host, dotted, sizeof(dotted)) || !SystemNet_IsDottedAddress(dotted, &address)) {
+  if (!Resolve(host, dotted, sizeof(dotted), timeoutMs) || !SystemNet_IsDottedAddress(dotted, &address)) {
     winsock::closesocket(socket);
     return -1;
   }
@@ -308,7 +328,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port) {
   target.sin_family = winsock::AF_INET;
   target.sin_port = winsock::htons(winsock::u_short(port));
   target.sin_addr.s_addr = address;
-  const winsock::timeval timeout{gSystemNetSettings.connectTimeoutMs / 1000, (gSystemNetSettings.connectTimeoutMs % 1000) * 1000};
+  const winsock::timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   winsock::u_long nonBlocking = 1;
   winsock::ioctlsocket(socket, winsock::FIONBIO, &nonBlocking);
   if (winsock::connect(socket, reinterpret_cast<const winsock::sockaddr *>(&target), sizeof(target)) != 0) {
@@ -369,6 +389,7 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
   s->sendSize = std::max(2, gSystemNetSettings.sendSize);
   s->prebuffer = gSystemNetSettings.prebuffer;
   s->rebuffer = gSystemNetSettings.rebuffer;
+  s->deadlineMs = 0;
   s->lock = SystemThread_CreateCriticalSection(true);
   if (!s->lock || !AllocRing(s->receiveSize, &s->receiveStart, &s->receiveEnd) ||
       !AllocRing(s->sendSize, &s->sendStart, &s->sendEnd)) {
@@ -500,6 +521,7 @@ int SystemNetSocket_ReadLine(SystemNetSocket *s, char *line, int size) {
       gSystemNetAbortStream = nullptr;
       break;
     }
+    if (SystemNetSocket_Expired(s)) break;
     char c;
     const int got = SystemNetSocket_Read(s, &c, 1);
     if (got < 0) break;
@@ -518,6 +540,10 @@ int SystemNetSocket_ReadLine(SystemNetSocket *s, char *line, int size) {
   }
   line[length] = '\0';
   return length;
+}
+
+bool SystemNetSocket_Expired(const SystemNetSocket *s) {
+  return s && s->deadlineMs != 0 && SystemNet_NowMs() >= s->deadlineMs;
 }
 
 int SystemNetSocket_Printf(SystemNetSocket *s, const char *format, ...) {

@@ -33,6 +33,9 @@ struct SystemNetSocket {
   uint8_t *receiveStart, *receiveEnd, *receiveWrite, *receiveRead;
   uint8_t *sendStart, *sendEnd, *sendWrite, *sendRead;
   SystemCriticalSection lock;
+  // The steady-clock time (SystemNet_NowMs) at which the open this socket
+  // serves gives up; 0 when none. The line reader stops waiting then.
+  int64_t deadlineMs;
 };
 
 constexpr int SYSTEMNET_SLOTS = 32;
@@ -46,6 +49,9 @@ struct SystemNetSettings {
   int rebuffer = 95;
   // A header line that waits longer than this for its next byte ends.
   int lineIdleMs = 5000;
+  // The whole open of an internet stream (connects, redirects, headers and
+  // buffering together) fails when it has not ended within this.
+  int openTimeoutMs = 30000;
 };
 extern SystemNetSettings gSystemNetSettings;
 // The stream whose open is being aborted (set by the stream layer, cleared by
@@ -57,14 +63,19 @@ void SystemNet_Stop();
 winsock::SOCKET SystemNet_CreateSocket(int kind);
 void SystemNet_CloseSocket(winsock::SOCKET socket);
 int SystemNet_GetLastError();
+// Whether a name begins with "http://" or "http:\\" (case ignored).
+bool SystemNet_IsHttpUrl(const char *name);
 bool SystemNet_SplitUrl(const char *url, char *host, int hostSize, char *credentials, int credentialsSize,
                         int *port, char *path, int pathSize);
 // A new string from the engine allocator, null when memory runs out.
 char *SystemNet_Base64Encode(const char *text);
 bool SystemNet_IsDottedAddress(const char *name, uint32_t *address);
 char *SystemNet_Resolve(const char *name, char *output, int outputSize);
-// 0 on success; otherwise non-zero and the socket is closed.
-int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port);
+// 0 on success; otherwise non-zero and the socket is closed. The look-up and
+// the connect each wait at most timeoutMs (the connect time-out when negative).
+int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs = -1);
+// Milliseconds of a steady clock, for deadlines.
+int64_t SystemNet_NowMs();
 
 bool SystemNet_StartThread();
 void SystemNet_StopThread();
@@ -78,6 +89,8 @@ bool SystemNetSocket_StartBuffering(SystemNetSocket *socket, bool wait);
 int SystemNetSocket_Read(SystemNetSocket *socket, void *destination, int bytes);
 int SystemNetSocket_Write(SystemNetSocket *socket, const void *bytes, int count);
 int SystemNetSocket_ReadLine(SystemNetSocket *socket, char *line, int size);
+// Whether the socket's deadline has passed.
+bool SystemNetSocket_Expired(const SystemNetSocket *socket);
 int SystemNetSocket_Printf(SystemNetSocket *socket, const char *format, ...)
     __attribute__((format(printf, 2, 3)));
 bool SystemNetSocket_Lock(SystemNetSocket *socket, uint8_t **start, uint8_t **end, uint8_t **write,

@@ -164,6 +164,14 @@ TEST(SystemNetUrl, SplitsHostPortPathAndEncodesCredentials) {
   EXPECT_FALSE(SystemNet_SplitUrl("ftp://host/", host, 64, credentials, 128, &port, path, 64));
   EXPECT_FALSE(SystemNet_SplitUrl("http://host/too-long-for-the-path-buffer", host, 64, credentials, 128, &port, path,
                                   16));
+  // A port is 1 to 65535: anything else is refused, never taken modulo 65536.
+  ASSERT_TRUE(SystemNet_SplitUrl("http://host:65535/", host, 64, credentials, 128, &port, path, 64));
+  EXPECT_EQ(port, 65535);
+  ASSERT_TRUE(SystemNet_SplitUrl("http://host:1", host, 64, credentials, 128, &port, path, 64));
+  EXPECT_EQ(port, 1);
+  for (const char *url : {"http://host:0/", "http://host:/", "http://host:65536/", "http://host:84301/x",
+                          "http://host:4294967376/", "http://host:99999999999999999999/"})
+    EXPECT_FALSE(SystemNet_SplitUrl(url, host, 64, credentials, 128, &port, path, 64)) << url;
   for (auto [plain, encoded] : {std::pair{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}}) {
     char *text = SystemNet_Base64Encode(plain);
     ASSERT_NE(text, nullptr);
@@ -211,10 +219,14 @@ TEST_F(NetStream, OggOverHttpDecodesExactlyAsTheFileWhateverSelectsIt) {
 }
 
 TEST_F(NetStream, RedirectsAreFollowedUpToSixteenAndFailuresRefuseTheOpen) {
+  std::atomic<int> wrapTo{0};
   HttpTestServer server([&](const std::string &request) {
     if (request.rfind("GET /missing", 0) == 0) return Serve("HTTP/1.1 404 Not Found\r\n\r\n", "gone");
     if (request.rfind("GET /bad", 0) == 0) return Serve("HTTP/2 200 OK\r\n\r\n", ogg);
     if (request.rfind("GET /nowhere", 0) == 0) return Serve("HTTP/1.0 302 Found\r\nServer: x\r\n\r\n", "");
+    // The chain server's port plus 65536: a port that wrapped would reach it.
+    if (request.rfind("GET /wrap", 0) == 0)
+      return Serve("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(wrapTo + 65536) + "/hop/0\r\n\r\n", "");
     return Serve("HTTP/1.1 500 Error\r\n\r\n", "");
   });
   // /hop/N redirects to /hop/N-1 (the codes taking turns); /hop/0 answers the stream.
@@ -234,6 +246,9 @@ TEST_F(NetStream, RedirectsAreFollowedUpToSixteenAndFailuresRefuseTheOpen) {
   EXPECT_EQ(Open(chain.Url("/hop/17")), nullptr) << "the seventeenth redirect fails";
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
   EXPECT_EQ(chain.Requests().size(), 17u + 17u);
+  wrapTo = chain.Port();
+  EXPECT_EQ(Open(server.Url("/wrap")), nullptr);
+  EXPECT_EQ(chain.Requests().size(), 17u + 17u) << "a redirect to a port past 65535 reached another port";
   for (const char *path : {"/missing", "/bad", "/nowhere", "/other"}) {
     SCOPED_TRACE(path);
     EXPECT_EQ(Open(server.Url(path)), nullptr);
@@ -368,6 +383,78 @@ TEST_F(NetStream, HostileServersNeverCrashOrHang) {
   const auto start = Clock::now();
   EXPECT_EQ(Open(server.Url("/")), nullptr);
   EXPECT_LT(Seconds(start), 3.0);
+}
+
+// Servers that keep each of the open's own limits (the next header byte
+// always comes before the line reader gives up; the body never stops) but
+// never let it finish: the open fails with the network error at its one
+// deadline. The servers stop after 10 s, which ends an open without one.
+TEST_F(NetStream, AnOpenThatServersDripIntoEndsAtItsDeadline) {
+  gSystemNetSettings.openTimeoutMs = 1500;
+  ASSERT_GT(gSystemNetSettings.lineIdleMs, 1000);
+  std::string filler;
+  for (int i = 0; i < 1000; ++i) filler += "X-Filler: " + std::to_string(i) + "\r\n";
+  struct Case {
+    const char *name;
+    HttpReply reply;
+  };
+  Case cases[] = {{"a header byte every 0.4 s", Serve("HTTP/1.1 200 OK\r\n", filler)},
+                  {"a redirect byte every 0.4 s", Serve("HTTP/1.1 302 Found\r\n", filler)},
+                  {"a status line byte every 0.4 s", Serve("", "HTTP/1.1 200 OK\r\n" + filler)},
+                  {"a body too slow to buffer", Serve(OkHead({"Content-Type: application/ogg"}), ogg)}};
+  cases[0].reply.piece = cases[1].reply.piece = cases[2].reply.piece = 1;
+  cases[0].reply.dripMs = cases[1].reply.dripMs = cases[2].reply.dripMs = 400;
+  cases[3].reply.piece = 10;
+  cases[3].reply.dripMs = 20;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpTestServer server([&](const std::string &) { return c.reply; }, 64, 10000);
+    const auto start = Clock::now();
+    EXPECT_EQ(Open(server.Url("/slow")), nullptr);
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
+    EXPECT_GT(Seconds(start), 1.3);
+    EXPECT_LT(Seconds(start), 3.5);
+  }
+}
+
+// A background open of an internet stream that a server holds (a header
+// byte every 0.4 s) does not hold up the background opens of local files
+// asked for after it; closing the internet stream still ends its open.
+TEST_F(NetStream, ASlowInternetOpenDoesNotHoldUpLocalBackgroundOpens) {
+  gSystemNetSettings.openTimeoutMs = 8000;
+  std::string filler;
+  for (int i = 0; i < 1000; ++i) filler += "X-Filler: " + std::to_string(i) + "\r\n";
+  HttpReply slow = Serve("HTTP/1.1 200 OK\r\n", filler);
+  slow.piece = 1;
+  slow.dripMs = 400;
+  HttpTestServer server([&](const std::string &) { return slow; }, 64, 10000);
+  OSND_STREAM *net = Open(server.Url("/held"), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(net, nullptr);
+  auto record = [&] { return static_cast<OsndNetStream *>(std::atomic_ref<void *>(net->netRecord).load()); };
+  for (auto start = Clock::now(); !record() && Seconds(start) < 5;) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_NE(record(), nullptr) << "the internet open has not started";
+
+  OSND_STREAM *file = Open(In("tone.wav"), OSND_MODE_NONBLOCKING);
+  OSND_STREAM *memory = OSND_Stream_Open(ogg.data(), OSND_MODE_NONBLOCKING | OSND_MODE_MEMORY, 0, int(ogg.size()));
+  ASSERT_NE(file, nullptr);
+  ASSERT_NE(memory, nullptr);
+  const auto asked = Clock::now();
+  while (!(OsndStream_IsReady(file) && OsndStream_IsReady(memory)) && Seconds(asked) < 3)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(OsndStream_IsReady(file)) << "the local file waited behind the internet open";
+  EXPECT_TRUE(OsndStream_IsReady(memory)) << "the stream from memory waited behind the internet open";
+  EXPECT_FALSE(OsndStream_IsReady(net));
+  EXPECT_FALSE(OsndStream_OpenFailed(net));
+
+  const auto closing = Clock::now();
+  EXPECT_TRUE(OSND_Stream_Close(net));
+  EXPECT_LT(Seconds(closing), 2.0);
+  // Closed once their opens have ended, however they ended.
+  for (OSND_STREAM *s : {file, memory}) {
+    for (auto start = Clock::now(); !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s) && Seconds(start) < 15;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  }
 }
 
 TEST_F(NetStream, ClosingAnOpenThatIsBufferingAbortsIt) {
