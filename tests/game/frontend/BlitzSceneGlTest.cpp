@@ -171,6 +171,16 @@ TEST_F(BlitzSceneGlTest, TheColumnStaysInsideTheWindowAndTheClockReadsAsOneTime)
     EXPECT_LE(ink.back(), 800 - 2);
 }
 
+// The bottom bar reads as the classic one does: round and score centred under
+// their captions, the Time caption over the clock.
+TEST_F(BlitzSceneGlTest, TheBottomBarCentresEachValueUnderItsCaption)
+{
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
+    frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+    ExpectBottomBarCentred(*scene);
+}
+
 // However long the round's words, each word brought to the middle sits clear
 // of the column, its frame and marks, and of the play buttons, and nothing
 // leaves the window. The player's longest-word setting and a late round

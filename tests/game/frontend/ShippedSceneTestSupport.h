@@ -38,8 +38,9 @@ protected:
         Qmv2::DataManager::GetInstance()->Load();
         StartShippedResources();
         Qmv2::SceneManager::SetInstance(new Qmv2::SceneManager());
-        scope = std::make_unique<QmvTest::DataFolderScope>(
-            ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name());
+        // A folder per test: ctest runs the tests of one suite side by side.
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        scope = std::make_unique<QmvTest::DataFolderScope>(std::string(test->test_suite_name()) + "_" + test->name());
         StartPlayerAnn();
     }
     void TearDown() override
@@ -59,6 +60,32 @@ protected:
     static Qmv2::NodeBounds OnScreen(const Qmv2::GameNode& node)
     {
         return node.GetBounds(node.GetParent()->GetGlobalMatrix(nullptr, true));
+    }
+
+    // The bottom bar of a playing scene, drawn once: each value stands
+    // centred under its caption, and the Time caption over the clock.
+    static void ExpectBottomBarCentred(const Qmv2::GameNode& scene)
+    {
+        const auto centre = [&scene](const char* name) {
+            const Qmv2::GameNode* node = scene.FindChild(name, true);
+            EXPECT_NE(node, nullptr) << name;
+            if (node == nullptr) {
+                return 0.0f;
+            }
+            const Qmv2::NodeBounds b = OnScreen(*node);
+            EXPECT_GT(b.right - b.left, 1.0f) << name << " is drawn";
+            return (b.left + b.right) / 2.0f;
+        };
+        EXPECT_NEAR(centre("LABEL_ROUND"), centre("CAPTION_ROUND"), 1.0f) << "the round under its caption";
+        EXPECT_NEAR(centre("LABEL_Score"), centre("CAPTION_SCORE"), 1.0f) << "the score under its caption";
+        const Qmv2::GameNode* minutes = scene.FindChild("LABEL_TimerMinutes", true);
+        const Qmv2::GameNode* seconds = scene.FindChild("LABEL_TimerSeconds", true);
+        ASSERT_NE(minutes, nullptr);
+        ASSERT_NE(seconds, nullptr);
+        const float clock = (OnScreen(*minutes).left + OnScreen(*seconds).right) / 2.0f;
+        // The clock's digits change its width; the caption stays within a
+        // digit's width of its middle.
+        EXPECT_NEAR(centre("TIME_LABEL"), clock, 24.0f) << "the Time caption over the clock";
     }
 
     std::filesystem::path previous;
