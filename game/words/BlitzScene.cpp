@@ -101,8 +101,12 @@ void BlitzScene::Load()
     if (pauseVeil != nullptr) {
         pauseVeil->SetVisible(false);
     }
-    m_PopupX = 400.0f;
+    // Above the word in play: the comments left of the middle, a trophy and
+    // its title right of them.
+    m_PopupX = 350.0f;
     m_PopupY = 55.0f;
+    m_TrophyX = 578.0f;
+    m_TrophyY = 70.0f;
 }
 
 void BlitzScene::Deactivate()

@@ -68,6 +68,30 @@ bool SameLetter(std::uint32_t a, std::uint32_t b)
     return a == b || CodePointToLower(a) == CodePointToLower(b);
 }
 
+// Whether two screen rectangles share any area.
+bool Overlap(const NodeBounds& a, const NodeBounds& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// How many of the visible pictures under `node` (the node itself not
+// counted) touch `area` on the screen.
+std::int32_t CountCovered(const GameNode& node, const NodeBounds& area)
+{
+    std::int32_t count = 0;
+    for (GameNode* child = node.GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+        if (!child->IsVisible()) {
+            continue;
+        }
+        if (child->IsOfType(&Sprite::s_Type) && static_cast<Sprite*>(child)->GetImageFrame() != nullptr &&
+            Overlap(child->GetBounds(node.GetGlobalMatrix(nullptr, true)), area)) {
+            ++count;
+        }
+        count += CountCovered(*child, area);
+    }
+    return count;
+}
+
 // Every piece of an answer box that shows a letter or a slot.
 template <typename F>
 void ForEachPiece(LetterBox& box, F f)
@@ -183,6 +207,25 @@ void CrisscrossScene::Load()
     m_PopupX = 400.0f;
     m_PopupY = 70.0f;
     m_Loaded = true;
+}
+
+PointF CrisscrossScene::TrophyPlace() const
+{
+    // The board's window is the only room, and its top belongs to the
+    // comments: of its two bottom corners, the one where the trophy and its
+    // title hide fewer cells of the board.
+    const PointF left(kTrophyLeftX, kTrophyY);
+    const PointF right(kTrophyRightX, kTrophyY);
+    if (m_Board == nullptr) {
+        return left;
+    }
+    return CountCovered(*m_Board, TrophyFootprint(right)) < CountCovered(*m_Board, TrophyFootprint(left)) ? right
+                                                                                                           : left;
+}
+
+std::int32_t CrisscrossScene::CellsCovered(const NodeBounds& area) const
+{
+    return m_Board != nullptr ? CountCovered(*m_Board, area) : 0;
 }
 
 void CrisscrossScene::Show()

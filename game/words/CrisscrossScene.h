@@ -47,6 +47,10 @@ class CrisscrossScene : public GameScene {
     static constexpr float kBoardTop = 20.0f;
     static constexpr float kBoardRight = 715.0f;
     static constexpr float kBoardBottom = 360.0f;
+    // Where a trophy may pop up: the bottom corners of the board's window.
+    static constexpr float kTrophyLeftX = kBoardLeft + 55.0f;
+    static constexpr float kTrophyRightX = kBoardRight - 285.0f;
+    static constexpr float kTrophyY = kBoardBottom - 60.0f;
     static constexpr std::int32_t kMoveTime = 400;
     static constexpr std::int32_t kTurnDelay = 300;
     static constexpr std::int32_t kTurnTime = 800;
@@ -119,6 +123,11 @@ class CrisscrossScene : public GameScene {
     Qmv2::Sprite* GetHighlight() const noexcept { return m_Highlight; }
     bool IsBoardHorizontal() const noexcept { return m_BoardHorizontal; }
     bool AllSolved() const;
+    // The bottom corner of the board's window where a trophy hides fewer
+    // cells of the board.
+    Qmv2::PointF TrophyPlace() const override;
+    // How many pictures of the board touch `area` on the screen.
+    std::int32_t CellsCovered(const Qmv2::NodeBounds& area) const;
 
 protected:
     // The next-round button opens the next-round dialog.

@@ -51,14 +51,6 @@ namespace {
 
 constexpr const char* kMainWords = "data/Quorvel2Words.tree";
 constexpr const char* kSecondWords = "data/TollivaneWords.tree";
-constexpr float kWindowWidth = 800.0f;
-// A trophy's title grows to this scale before it settles at full size.
-constexpr float kTrophyTitlePop = 1.2f;
-constexpr float kTrophyTitleMargin = 4.0f;
-// Where a trophy pops up, and its title under it.
-constexpr float kTrophyX = 725.0f;
-constexpr float kTrophyY = 475.0f;
-constexpr float kTrophyTitleY = 535.0f;
 
 
 MessageHandler* Messages()
@@ -173,6 +165,9 @@ void GameScene::Load()
     m_Rack.reset();
     m_PopupX = 400.0f;
     m_PopupY = 150.0f;
+    // Under the play buttons, left of the pass button.
+    m_TrophyX = 60.0f;
+    m_TrophyY = 468.0f;
     if (BasicProperties* properties = BasicProperties::GetInstance()) {
         m_TrophyTitles = properties->GetList("TEXT_TROPHY_TITLES");
     }
@@ -568,9 +563,10 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     Play("SOUND_game_trophy_won");
     ResourceManager* resources = ResourceManager::GetInstance();
     Image* image = resources != nullptr ? resources->GetImage("IMAGE_TROPHY" + Decimal(number), "trophyscene") : nullptr;
-    auto* trophy = new Sprite(kTrophyX, kTrophyY, image);
-    trophy->SetAnchor(4);
-    trophy->SetPosition(kTrophyX, kTrophyY);
+    const PointF place = TrophyPlace();
+    auto* trophy = new Sprite(place.x, place.y, image);
+    trophy->SetAnchor(AnchorPoint::Center);
+    trophy->SetPosition(place.x, place.y);
     trophy->SetAlpha(0.0f);
     trophy->SetScale(0.05f);
     AddChild(trophy);
@@ -583,26 +579,25 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
             font = static_cast<Font*>(content);
         }
     }
-    auto* title = new Label(font, kTrophyX, kTrophyTitleY, 300.0f, 40.0f);
-    title->SetAnchor(4);
-    title->SetAlignH(Label::kCenter);
+    // The title stands beside the trophy, to its right, in at most two lines
+    // that grow from their left edge, so that the pair keeps to its place.
+    auto* title = new Label(font, place.x + kTrophyTitleLeft, place.y, kTrophyTitleWidth, kTrophyTitleHeight);
+    title->SetAnchor(AnchorPoint::Left);
+    title->SetAlignH(Label::kLeft);
+    title->SetWrapStyle(Label::kWordWrap);
     if (m_TrophyTitles && number < m_TrophyTitles->GetCount()) {
         if (auto* text = dynamic_cast<PropertyValue*>(m_TrophyTitles->GetItem(number))) {
             title->SetText(UTF8String(text->GetString()));
         }
     }
-    // Centred under the trophy near the window's right edge, a long title
-    // would run out of the window at its largest: it moves left just enough.
-    const float widest = title->GetTextWidth(title->GetText(), 0, -1) * kTrophyTitlePop;
-    title->SetPosition(std::min(kTrophyX, kWindowWidth - kTrophyTitleMargin - widest * 0.5f), kTrophyTitleY);
     title->SetAlpha(0.0f);
     title->SetScale(0.0f);
     AddChild(title);
     m_TrophyShowing = true;
 
     Modifier* last = Chain(new ModifierAlpha(200, 0.0f, 1.0f), GetAnimations(), trophy);
-    last = Chain(Scale(500, 0.05f, 0.6f, &SmoothStepEase), last, trophy);
-    last = Chain(Scale(300, 0.6f, 0.5f, nullptr), last, trophy);
+    last = Chain(Scale(500, 0.05f, kTrophyPop, &SmoothStepEase), last, trophy);
+    last = Chain(Scale(300, kTrophyPop, kTrophyScale, nullptr), last, trophy);
     last = Chain(new ModifierDelay(2000), last, trophy);
     auto* fade = new ModifierAlpha(500, 1.0f, 0.0f);
     fade->SetOptions(Modifier::kOptionRemoveTarget);
@@ -616,6 +611,20 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     auto* titleFade = new ModifierAlpha(500, 1.0f, 0.0f);
     titleFade->SetOptions(Modifier::kOptionRemoveTarget);
     Chain(titleFade, last, title);
+}
+
+PointF GameScene::TrophyPlace() const
+{
+    return PointF(m_TrophyX, m_TrophyY);
+}
+
+NodeBounds GameScene::TrophyFootprint(PointF place)
+{
+    const float half = kTrophySize * kTrophyPop * 0.5f;
+    const float titleTop = place.y - kTrophyTitleHeight * kTrophyTitlePop * 0.5f;
+    return NodeBounds{place.x - half, std::min(place.y - half, titleTop),
+                      place.x + kTrophyTitleLeft + kTrophyTitleWidth * kTrophyTitlePop,
+                      std::max(place.y + half, place.y + kTrophyTitleHeight * kTrophyTitlePop * 0.5f)};
 }
 
 void GameScene::OnTrophyDone()

@@ -102,6 +102,16 @@ class GameScene : public Quorvel2Scene,
     // Source-word draws a round may make at most, longer words included.
     static constexpr std::int32_t kMaxSourceDraws = 10000;
     static constexpr std::int32_t kSourceTries = 5;
+    // A trophy pops up at kTrophyPop of its drawn size and settles at
+    // kTrophyScale; its title, beside it, wraps within kTrophyTitleWidth and
+    // grows to kTrophyTitlePop before it settles at full size.
+    static constexpr float kTrophySize = 160.0f;
+    static constexpr float kTrophyPop = 0.55f;
+    static constexpr float kTrophyScale = 0.5f;
+    static constexpr float kTrophyTitlePop = 1.2f;
+    static constexpr float kTrophyTitleLeft = 52.0f;
+    static constexpr float kTrophyTitleWidth = 140.0f;
+    static constexpr float kTrophyTitleHeight = 48.0f;
 
     explicit GameScene(Qmv2::PropertyNode* description);
     ~GameScene() override;
@@ -213,6 +223,11 @@ class GameScene : public Quorvel2Scene,
     std::int32_t PopAchievement();
     virtual void ShowPopup(std::int32_t code);
     virtual void ShowTrophyPopup(std::int32_t number);
+    // Where a trophy pops up (its centre); its title stands to its right.
+    virtual Qmv2::PointF TrophyPlace() const;
+    // What a trophy popping up at `place` covers at the largest scale of
+    // its pop, title included.
+    static Qmv2::NodeBounds TrophyFootprint(Qmv2::PointF place);
     void OnCommentDone();
     void OnTrophyDone();
     void QuitToSelection();
@@ -370,6 +385,8 @@ protected:
     bool m_CommentShowing = false;
     float m_PopupX = 400.0f;
     float m_PopupY = 150.0f;
+    float m_TrophyX = 60.0f;
+    float m_TrophyY = 468.0f;
     Qmv2::GFVector<std::int32_t> m_AchievementQueue;
     std::unique_ptr<Qmv2::Mutex> m_AchievementLock;
     bool m_TrophyShowing = false;

@@ -367,38 +367,3 @@ TEST_F(BlitzSceneGlTest, AGameStoppedFromTheMenuComesBackUnveiled)
     EXPECT_FALSE(veil->IsVisible()) << "the game comes back in view";
     EXPECT_FALSE(scene->GetRacks().empty());
 }
-
-// A trophy's title pops up under its trophy near the window's right edge;
-// every title, however long, stays inside the window, also at the largest
-// scale of its pop.
-TEST_F(BlitzSceneGlTest, EveryTrophyTitleStaysInsideTheWindow)
-{
-    BlitzScene* scene = EnterBlitz();
-    ASSERT_NE(scene, nullptr);
-    const PropertyVector* titles = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_TITLES");
-    const std::int32_t count = titles != nullptr ? titles->GetCount() : 0;
-    ASSERT_GT(count, 0);
-    const auto lastChild = [scene] {
-        GameNode* last = nullptr;
-        for (GameNode* child = scene->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
-            last = child;
-        }
-        return last;
-    };
-    float widest = 0.0f;
-    for (std::int32_t number = 0; number < count; ++number) {
-        scene->ShowTrophyPopup(number);
-        auto* title = dynamic_cast<Label*>(lastChild());
-        ASSERT_NE(title, nullptr);
-        ASSERT_FALSE(title->GetText().IsEmpty()) << number;
-        title->SetAlpha(1.0f);
-        title->SetScale(1.2f);
-        frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
-        const NodeBounds b = OnScreen(*title);
-        widest = std::max(widest, b.right - b.left);
-        EXPECT_GE(b.left, 0.0f) << title->GetText().GetString();
-        EXPECT_LE(b.right, 800.0f) << title->GetText().GetString() << " ends at x " << b.right;
-        title->SetObsolete(true);
-    }
-    EXPECT_GT(widest, 2.0f * (800.0f - 725.0f)) << "some title is wider than fits round the trophy's centre";
-}

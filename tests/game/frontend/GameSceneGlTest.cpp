@@ -1,8 +1,9 @@
-// The classic scene built from the shipped layout, pictures and fonts, as the
-// player sees it: a round whose answers put long words in every column lays
-// out a table wider than the window, and still every tile, the frame round
-// the table and its found words stand inside the window where they answer
-// the pointer.
+// The playing scenes built from the shipped layout, pictures and fonts, as
+// the player sees them: a classic round whose answers put long words in every
+// column lays out a table wider than the window, and still every tile, the
+// frame round the table and its found words stand inside the window where
+// they answer the pointer; in every playing scene a trophy pops up where it
+// hides no text, no button and no ball.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,14 +12,21 @@
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyStore.h"
+#include "framework/core/properties/BasicProperties.h"
+#include "framework/core/properties/PropertyVector.h"
 #include "framework/scene/AnimTree.h"
+#include "framework/scene/Button.h"
+#include "framework/scene/ClickableSprite.h"
+#include "framework/scene/Label.h"
 #include "framework/scene/SceneManager.h"
 #include "framework/scene/Sprite.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/ClassicRoundSave.h"
+#include "game/words/CrisscrossScene.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameScene.h"
+#include "game/words/LetterBall.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
@@ -29,6 +37,49 @@ namespace {
 class GameSceneGlTest : public frontendtest::ShippedSceneGlTest {
 protected:
     GameSceneGlTest() : ShippedSceneGlTest("classic test") {}
+
+    // The scene of that key in the mode, entered: round 1 dealt, its balls
+    // rolled in.
+    static GameScene* Enter(const char* key, std::int32_t mode)
+    {
+        GameMode::Set(mode);
+        Scene* made = SceneManager::GetInstance()->CreateScene(key, std::string());
+        if (made == nullptr || !made->IsOfType(&GameScene::s_Type)) {
+            return nullptr;
+        }
+        auto* scene = static_cast<GameScene*>(made);
+        scene->Show();
+        scene->Activate();
+        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+        AnimTree::GetInstance()->Update(5000u);
+        return scene;
+    }
+    static bool Overlap(const NodeBounds& a, const NodeBounds& b)
+    {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    }
+    // Every visible text, button and ball under `node`, by name.
+    static void CollectShown(const GameNode& node, std::vector<const GameNode*>& shown)
+    {
+        for (GameNode* child = node.GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+            if (!child->IsVisible()) {
+                continue;
+            }
+            if (child->IsOfType(&Label::s_Type) || child->IsOfType(&Button::s_Type) ||
+                child->IsOfType(&LetterBall::s_Type)) {
+                shown.push_back(child);
+            }
+            CollectShown(*child, shown);
+        }
+    }
+    static GameNode* LastChild(const GameNode& node)
+    {
+        GameNode* last = nullptr;
+        for (GameNode* child = node.GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+            last = child;
+        }
+        return last;
+    }
 };
 
 }  // namespace
@@ -104,5 +155,88 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
             const NodeBounds b = OnScreen(*slot->GetTile(slot->GetLength() - 1));
             EXPECT_TRUE(table->OpenDefinition((b.left + b.right) / 2.0f, (b.top + b.bottom) / 2.0f, false));
         }
+    }
+}
+
+// Each trophy of the game popping up in each playing scene, at the largest
+// scale of its pop: the trophy and its title stay inside the window and hide
+// no text, no button and no ball, nor a comment popping up at the same time;
+// in Crisscross they take the bottom corner of the board that hides fewer
+// cells.
+TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
+{
+    const PropertyVector* titles = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_TITLES");
+    const std::int32_t count = titles != nullptr ? titles->GetCount() : 0;
+    ASSERT_GT(count, 0);
+    struct Case {
+        const char* key;
+        std::int32_t mode;
+    };
+    for (const Case c : {Case{"SCENE_GAME", GameMode::kTimed}, Case{"SCENE_GAME", GameMode::kWordOfTheDay},
+                         Case{"SCENE_BLITZ", GameMode::kBlitz}, Case{"SCENE_CRISSCROSS", GameMode::kCrisscross}}) {
+        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode));
+        GameScene* scene = Enter(c.key, c.mode);
+        ASSERT_NE(scene, nullptr);
+        frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+        if (c.mode != GameMode::kCrisscross) {
+            ExpectBottomBarCentred(*scene);
+        }
+        std::vector<const GameNode*> shown;
+        CollectShown(*scene, shown);
+        ASSERT_GT(shown.size(), 10u);
+        scene->ShowPopup(GameScene::kCommentNoWord);
+        auto* comment = dynamic_cast<Sprite*>(LastChild(*scene));
+        ASSERT_NE(comment, nullptr);
+        comment->SetScale(1.2f);
+        for (std::int32_t number = 0; number < count; ++number) {
+            scene->ShowTrophyPopup(number);
+            auto* title = dynamic_cast<Label*>(LastChild(*scene));
+            ASSERT_NE(title, nullptr);
+            Sprite* trophy = nullptr;
+            for (GameNode* child = scene->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+                if (child->GetNextSibling() == title) {
+                    trophy = dynamic_cast<Sprite*>(child);
+                }
+            }
+            ASSERT_NE(trophy, nullptr);
+            ASSERT_FALSE(title->GetText().IsEmpty()) << number;
+            trophy->SetAlpha(1.0f);
+            trophy->SetScale(GameScene::kTrophyPop);
+            title->SetAlpha(1.0f);
+            title->SetScale(GameScene::kTrophyTitlePop);
+            frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+            const std::string name = title->GetText().GetString();
+            for (const Sprite* popped : {static_cast<const Sprite*>(trophy), static_cast<const Sprite*>(title)}) {
+                const NodeBounds b = OnScreen(*popped);
+                EXPECT_GE(b.left, 0.0f) << name;
+                EXPECT_GE(b.top, 0.0f) << name;
+                EXPECT_LE(b.right, 800.0f) << name << " ends at x " << b.right;
+                EXPECT_LE(b.bottom, 600.0f) << name;
+                const NodeBounds t = OnScreen(*comment);
+                EXPECT_FALSE(Overlap(b, t)) << name << " and the comment at (" << t.left << "," << t.top << ")-(" << t.right << "," << t.bottom << ")";
+                for (const GameNode* other : shown) {
+                    const NodeBounds o = OnScreen(*other);
+                    EXPECT_FALSE(Overlap(b, o)) << name << " (" << b.left << "," << b.top << ")-(" << b.right << ","
+                                                << b.bottom << ") hides " << other->GetName() << " at (" << o.left
+                                                << "," << o.top << ")-(" << o.right << "," << o.bottom << ")";
+                }
+            }
+            EXPECT_FALSE(Overlap(OnScreen(*trophy), OnScreen(*title))) << name << " beside its trophy";
+            // On the crossword's board, of the two corners it may take, the
+            // one that hides fewer cells.
+            if (auto* crossword = dynamic_cast<CrisscrossScene*>(scene)) {
+                const PointF place(trophy->GetX(), trophy->GetY());
+                const PointF other(place.x == CrisscrossScene::kTrophyLeftX ? CrisscrossScene::kTrophyRightX
+                                                                             : CrisscrossScene::kTrophyLeftX,
+                                   CrisscrossScene::kTrophyY);
+                EXPECT_EQ(place.y, CrisscrossScene::kTrophyY);
+                EXPECT_LE(crossword->CellsCovered(GameScene::TrophyFootprint(place)),
+                          crossword->CellsCovered(GameScene::TrophyFootprint(other)));
+            }
+            trophy->SetObsolete(true);
+            title->SetObsolete(true);
+        }
+        comment->SetObsolete(true);
+        scene->Deactivate();
     }
 }
