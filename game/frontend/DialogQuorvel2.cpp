@@ -34,9 +34,35 @@ void DialogQuorvel2::Show()
     if (m_PlaySounds) {
         PlayGameSound("SOUND_DIALOG_SHOW");
     }
-    if (m_DarkenBackground) {
+    // Over another dialog the veil is always drawn, so that what lies below
+    // does not read as part of this one.
+    if (m_DarkenBackground || StandsOverDialog()) {
         DarkenBackground();
+    } else {
+        SetBackdrop(0.0f, 0.0f, 0.0f, 0.0f);
     }
+}
+
+bool DialogQuorvel2::StandsOverDialog() const
+{
+    for (GameNode* n = GetParent(); n != nullptr; n = n->GetParent()) {
+        if (n->IsOfType(&Scene::s_Type)) {
+            break;
+        }
+        if (n->IsOfType(&Dialog::s_Type) && n->IsVisible()) {
+            return true;
+        }
+    }
+    Scene* scene = GetOwnerScene();
+    if (scene == nullptr) {
+        return false;
+    }
+    for (GameNode* child = scene->GetFirstChild(); child != nullptr && child != this; child = child->GetNextSibling()) {
+        if (child->IsOfType(&Dialog::s_Type) && child->IsVisible() && !child->IsObsolete()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void DialogQuorvel2::DarkenBackground()

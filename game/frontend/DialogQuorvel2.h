@@ -27,8 +27,11 @@ class DialogQuorvel2 : public Qmv2::Dialog {
     explicit DialogQuorvel2(Qmv2::PropertyNode* description);
 
     // Shows the dialog, plays its show sound and darkens the backdrop when
-    // asked to.
+    // asked to or when it stands over another dialog.
     void Show() override;
+    // Whether another dialog, shown, lies below this one: one it hangs
+    // from, or one shown before it in the scene that holds it.
+    bool StandsOverDialog() const;
     void DarkenBackground();
     // Fades the dialog in from transparent; input comes back at the end.
     void FadeIn();

@@ -121,3 +121,67 @@ TEST_F(DialogGlTest, AQuestionGrowsWithItsMessage)
     Show(question);
     EXPECT_EQ(CompareWithGolden("dialog_yesno", Draw(), 8), "");
 }
+
+// A dialog opened over another dialog darkens what lies below it, so that the
+// lower dialog's panel does not read as part of the upper one: wherever the
+// lower panel shows beside the upper one, it is drawn darker than its cream.
+TEST_F(DialogGlTest, ADialogOverAnotherDarkensTheOneBelow)
+{
+    struct Case {
+        const char* lower;
+        const char* upper;
+        bool hangs;   // the upper one is the lower one's child, as the credits are the settings'
+    };
+    // The pairs a player meets where the lower panel shows beside the upper
+    // one: the credits over the settings, the Stop question over the menu.
+    for (const Case c : {Case{"DIALOG_SETTINGS", "DIALOG_CREDITS", true}, Case{"DIALOG_MENU", "CTEXT_MENU_STOP", false}}) {
+        SCOPED_TRACE(std::string(c.upper) + " over " + c.lower);
+        Dialog* lower = Show(scene_->GetDialog(c.lower, std::string()));
+        ASSERT_NE(lower, nullptr);
+        const Picture alone = Draw();
+        Dialog* upper = std::string(c.upper).rfind("DIALOG_", 0) == 0
+                            ? scene_->GetDialog(c.upper, std::string())
+                            : DialogYesNo::Open(scene_.Get(), c.upper, std::string(c.upper) + "_HEADER", nullptr,
+                                                nullptr, nullptr, nullptr);
+        ASSERT_NE(upper, nullptr);
+        if (c.hangs) {
+            lower->AddChild(upper);
+            upper->Show();
+            for (int i = 0; i < 30; ++i) {
+                upper->TickTree(100);
+            }
+        } else {
+            Show(upper);
+        }
+        const Picture over = Draw();
+        // A point of the lower panel's cream that the upper panel leaves free.
+        int x = -1;
+        int y = -1;
+        const auto inside = [](const Dialog& d, int px, int py) {
+            return px >= d.GetGlobalX() && px < d.GetGlobalX() + d.GetWidth() && py >= d.GetGlobalY() &&
+                   py < d.GetGlobalY() + d.GetHeight();
+        };
+        for (int py = static_cast<int>(lower->GetGlobalY()) + 8; py < lower->GetGlobalY() + lower->GetHeight() - 8 && x < 0;
+             py += 4) {
+            for (int px = static_cast<int>(lower->GetGlobalX()) + 8; px < lower->GetGlobalX() + lower->GetWidth() - 8;
+                 px += 4) {
+                if (!inside(*upper, px, py) && (alone.At(px, py) & 0xFFFFFF) == 0xFFF8E7u) {
+                    x = px;
+                    y = py;
+                    break;
+                }
+            }
+        }
+        ASSERT_GE(x, 0) << "some of the lower panel shows beside the upper one";
+        const std::uint32_t seen = over.At(x, y);
+        const int green = static_cast<int>((seen >> 8) & 0xFF);
+        EXPECT_LT(green, 0xF8 * 2 / 3) << "the lower panel at (" << x << "," << y << ") is veiled, not cream: " << std::hex
+                                       << seen;
+        scene_->CloseDialog(upper);
+        if (c.hangs) {
+            upper->RemoveFromParent();
+        }
+        scene_->CloseDialog(lower);
+        scene_->PurgeTree();
+    }
+}
