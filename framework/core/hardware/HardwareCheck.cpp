@@ -16,6 +16,7 @@ namespace {
 // The generic frame-buffer driver: no acceleration behind it.
 constexpr const char* kFrameBufferDriver = "framebuf";
 constexpr const char* kCaptionKey = "CTEXT_ERROR";
+constexpr const char* kNoDisplayKey = "CTEXT_ERROR_NO_DISPLAY";
 constexpr const char* kNoDriverKey = "CTEXT_ERROR_NO_DRIVER";
 constexpr const char* kWrongRuntimeKey = "CTEXT_ERROR_WRONG_DIRECTX";
 constexpr const char* kNoHardwareKey = "CTEXT_ERROR_NO_HARDWARESUPPORT";
@@ -110,7 +111,14 @@ bool HardwareCheck::RunStartupCheck()
 
 bool HardwareCheck::Run()
 {
-    if (!HasRealDisplayDriver()) {
+    DEVMODEA current{};
+    current.dmSize = sizeof current;
+    // No settings at all means no display was opened; a display that only
+    // the generic frame buffer drives has no graphics driver behind it.
+    if (m_DisplaySettings == nullptr || !m_DisplaySettings(nullptr, ENUM_CURRENT_SETTINGS, &current)) {
+        return Fail(kNoDisplayKey);
+    }
+    if (!HasRealDisplayDriver(current)) {
         return Fail(kNoDriverKey);
     }
     if (!LoadRuntime()) {
@@ -125,13 +133,8 @@ bool HardwareCheck::Run()
     return true;
 }
 
-bool HardwareCheck::HasRealDisplayDriver()
+bool HardwareCheck::HasRealDisplayDriver(const DEVMODEA& mode)
 {
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    if (m_DisplaySettings == nullptr || !m_DisplaySettings(nullptr, ENUM_CURRENT_SETTINGS, &mode)) {
-        return false;
-    }
     char name[CCHDEVICENAME + 1] = {};
     std::memcpy(name, mode.dmDeviceName, CCHDEVICENAME);
     return std::strcmp(name, kFrameBufferDriver) != 0;

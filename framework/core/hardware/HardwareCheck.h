@@ -37,7 +37,7 @@ public:
     static bool RunStartupCheck();
 
 private:
-    bool HasRealDisplayDriver();
+    static bool HasRealDisplayDriver(const DEVMODEA& mode);
     bool LoadRuntime();
     bool CreateTestDevice();
     bool HasTrueColorMode();

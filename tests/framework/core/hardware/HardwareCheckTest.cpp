@@ -63,6 +63,7 @@ protected:
         BasicProperties::SetInstance(new BasicProperties);
         BasicProperties* strings = BasicProperties::GetInstance();
         strings->SetString("CTEXT_ERROR", "Problem");
+        strings->SetString("CTEXT_ERROR_NO_DISPLAY", "No display");
         strings->SetString("CTEXT_ERROR_NO_DRIVER", "No driver");
         strings->SetString("CTEXT_ERROR_WRONG_DIRECTX", "Wrong runtime");
         strings->SetString("CTEXT_ERROR_NO_HARDWARESUPPORT", "No hardware");
@@ -240,9 +241,10 @@ TEST_F(HardwareCheckTest, GenericFrameBufferDriverOrNoSettingsFailBeforeTheRunti
     ExpectFailure(Check(), "Problem: No driver");
     EXPECT_EQ(Fake().Count("Direct3DCreate9"), 0u);
 
+    // No settings at all: no display was opened, which is not a missing driver.
     g_display = FakeDisplay();
     g_display.currentFails = true;
-    ExpectFailure(Check(), "Problem: No driver");
+    ExpectFailure(Check(), "Problem: No display");
     EXPECT_EQ(Fake().Count("Direct3DCreate9"), 0u);
 
     // Only the exact name is the generic driver.
