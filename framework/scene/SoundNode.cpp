@@ -132,8 +132,8 @@ void SoundNode::Update(std::int32_t dt)
     if (m_Remaining > 0) {
         m_Remaining -= dt;
         if (!m_Looped && m_Remaining <= 0 && m_Users > 0) {
-            // The sound has played out: every user is done with it.
-            m_Users = 1;
+            // The sound has played out: that is one user's stop; the sound
+            // ends when no other user still counts on it (or on a forced stop).
             Stop();
         }
     }

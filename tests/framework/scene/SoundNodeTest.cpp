@@ -81,6 +81,26 @@ TEST_F(SoundNodeTest, PlaysWithItsOwnSettingsAndLimitsOverlappingStarts)
     EXPECT_FALSE(OSND_IsPlaying(channel));
 }
 
+TEST_F(SoundNodeTest, RunningOutIsOneUsersStopAndLeavesTheOthersTheirs)
+{
+    Make({{"maxusers", "1"}, {"minstartinterval", "200"}});
+    const std::int32_t channel = node->Play(1.0f, 0.0f, 1.0f);
+    ASSERT_GE(channel, 0);
+    node->Update(50);
+    EXPECT_EQ(node->Play(1.0f, 0.0f, 1.0f), channel);
+    EXPECT_EQ(node->GetUsers(), 2);
+
+    // The length runs out with two users: it counts as one of them stopping.
+    node->Update(60);
+    EXPECT_EQ(node->GetUsers(), 1);
+    EXPECT_EQ(node->GetChannel(), channel) << "the other user still holds the sound";
+
+    // The last user's stop ends it.
+    node->Stop();
+    EXPECT_EQ(node->GetUsers(), 0);
+    EXPECT_EQ(node->GetChannel(), -1);
+}
+
 TEST_F(SoundNodeTest, ForcedStopLoopingAndPanning)
 {
     Make({{"forcedstop", "true"}, {"maxusers", "3"}, {"looped", "true"}, {"screenpospanning", "1"}});
