@@ -1,5 +1,6 @@
 // The ASIO output through the JACK driver, against a dummy-driver JACK server
 // of the test's own, read back by a JACK client of the test.
+#include "ServerProcessSupport.h"
 #include "platform/asio/JackAsioDriver.h"
 #include "platform/win32/WinCom.h"
 #include "platform/win32/WinRegistry.h"
@@ -16,61 +17,43 @@
 #include <cstdio>
 #include <cstring>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int kRate = 44100;
 constexpr int kFrames = 4000;
 
-// A JACK server on the dummy driver under a name of its own, ended by the destructor.
+// A JACK server on the dummy driver under a name no other run shares, without
+// D-Bus or real-time scheduling; clients never start one of their own.
 class JackServer {
  public:
-  JackServer() {
-    name = "qmv-test-" + std::to_string(getpid());
-    pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, even a crashed one
-      execlp("jackd", "jackd", "-n", name.c_str(), "-r", "-d", "dummy", "-r", "44100", "-p", "256", "-C", "0", "-P",
-             "2", static_cast<char *>(nullptr));
-      _exit(127);
-    }
-    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+  JackServer() : process("jack") {
+    const std::string name = process.UniqueName();
+    const std::string noBus = "unix:path=" + process.Folder() + "/no-bus";
     setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < limit) {
-      int status = 0;
-      if (pid < 0 || waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return;
-      }
-      jack_status_t jackStatus{};
-      if (jack_client_t *probe = jack_client_open("qmv-probe", JackNoStartServer, &jackStatus)) {
-        jack_client_close(probe);
-        running = true;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    process.Start({"jackd", "-n", name, "-r", "-d", "dummy", "-r", "44100", "-p", "256", "-C", "0", "-P", "2"},
+                  {{"DBUS_SESSION_BUS_ADDRESS", noBus}, {"DBUS_SYSTEM_BUS_ADDRESS", noBus}, {"DISPLAY", ""}});
+    setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
+    running = process.WaitUntil(
+        [] {
+          jack_status_t status{};
+          jack_client_t *probe = jack_client_open("qmv-probe", JackNoStartServer, &status);
+          if (probe) jack_client_close(probe);
+          return probe != nullptr;
+        },
+        ServerProcess::kStartLimit);
   }
-  ~JackServer() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-    unsetenv("JACK_DEFAULT_SERVER");
-  }
-  std::string name;
-  pid_t pid = -1;
+  ~JackServer() { unsetenv("JACK_DEFAULT_SERVER"); }
+  std::string Output() const { return process.Output(); }
+
+  ServerProcess process;
   bool running = false;
 };
 
@@ -161,7 +144,10 @@ int RampRun(const std::vector<float> &left, const std::vector<float> &right) {
 
 TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
   JackServer server;
-  if (!server.running) GTEST_SKIP() << "jackd could not be started";
+  if (!server.running) {
+    if (ServerProcess::UnderCi()) FAIL() << "jackd did not start:\n" << server.Output();
+    GTEST_SKIP() << "jackd could not be started:\n" << server.Output();
+  }
   EngineReset reset;
   platform::asio::RegisterJackAsioDriver();
   platform::asio::SetClientName("Quorvel");

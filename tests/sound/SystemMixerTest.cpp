@@ -1,26 +1,17 @@
 // The system mixer volume through the ALSA mixer stand-in, against a
 // PulseAudio server of the test's own with a null sink, reached through
 // ALSA's pulse plugin and read back with amixer and pactl.
+#include "PulseServerSupport.h"
 #include "sound/include/osnd.h"
 #include "sound/src/osnd_systemmixer_win32.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <thread>
-
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Run(const std::string &command) {
   std::string text;
@@ -32,59 +23,9 @@ std::string Run(const std::string &command) {
   return text;
 }
 
-// A PulseAudio server in a folder of its own, ended by the destructor.
-class PulseServer {
- public:
-  PulseServer() {
-    folder = fs::path(QMV_BINARY_DIR) / "test-home" / ("pulse-" + std::to_string(getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder / "home");
-    socket = (folder / "native").string();
-    pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);  // the server ends with the test, even a crashed one
-      setenv("HOME", (folder / "home").c_str(), 1);
-      setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-      setenv("PULSE_RUNTIME_PATH", folder.c_str(), 1);
-      setenv("PULSE_STATE_PATH", folder.c_str(), 1);
-      const std::string protocol = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
-      execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--disallow-exit", "--log-target=stderr", "--load=module-null-sink sink_name=qmvnull",
-             ("--load=" + protocol).c_str(), static_cast<char *>(nullptr));
-      _exit(127);
-    }
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < limit) {
-      int status = 0;
-      if (pid < 0 || waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return;  // the server could not start
-      }
-      if (fs::exists(socket)) {
-        setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-  ~PulseServer() {
-    unsetenv("PULSE_SERVER");
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-    fs::remove_all(folder);
-  }
-  bool Running() const { return pid > 0 && fs::exists(socket); }
-
-  fs::path folder;
-  std::string socket;
-  pid_t pid = -1;
-};
-
 // The null sink's volume in PulseAudio's units (65536 = 100 %), -1 unread.
 long SinkVolume() {
-  const std::string text = Run("pactl get-sink-volume qmvnull");
+  const std::string text = Run("pactl get-sink-volume " + std::string(PulseServer::kSink));
   const size_t colon = text.find("front-left:");
   return colon == std::string::npos ? -1 : std::atol(text.c_str() + colon + 11);
 }
@@ -100,7 +41,10 @@ long MasterValue() {
 
 TEST(SystemMixer, VolumeMovesTheMappedElementOfTheSinkAndNothingElse) {
   PulseServer server;
-  if (!server.Running()) GTEST_SKIP() << "pulseaudio could not be started";
+  if (!server.Running()) {
+    if (ServerProcess::UnderCi()) FAIL() << "pulseaudio did not start:\n" << server.Output();
+    GTEST_SKIP() << "pulseaudio could not be started:\n" << server.Output();
+  }
   setenv("QMV_MIXER_DEVICE", "pulse", 1);
   setenv("QMV_MIXER_SYNTH_ELEMENT", "Master", 1);
   ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
