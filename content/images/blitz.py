@@ -33,9 +33,10 @@ def outputs():
 
 
 def timer_frames():
-    """Frame 0 the running clock, frame 1 the clock while time is added."""
+    """Frame 0 the running clock, frame 1 the clock while time is added, frame 2
+    the clock in its last seconds."""
     frames = []
-    for fill in (SUN, TEAL):
+    for fill in (SUN, TEAL, CORAL):
         frames.append(render(svg(BAR_WIDTH, BAR_HEIGHT, (
             f'<rect x="1" y="1" width="{BAR_WIDTH - 2}" height="{BAR_HEIGHT - 2}" rx="10" fill="{fill}" '
             f'stroke="{NAVY}" stroke-width="2"/>'

@@ -55,6 +55,10 @@ constexpr float kPlayLeft = 236.0f;
 // The least air between a large word and the marks or the window's edge.
 constexpr float kLargeAir = 6.0f;
 constexpr float kWindowRight = 800.0f;
+// The timer bar's frame for the clock's last seconds, which turn coral
+// when the ticks begin, as the classic clock does.
+constexpr std::int32_t kTimerLowFrame = 2;
+static_assert(BlitzRules::kCountdownStart == GameScene::kCountdownStart);
 
 float Increment(const char* key)
 {
@@ -842,7 +846,8 @@ void BlitzScene::RunClock(std::int32_t dt)
     }
     ShowClock();
     if (timerSprite != nullptr) {
-        timerSprite->SetFrame(0);
+        // The bar turns coral with the clock's digits.
+        timerSprite->SetFrame(ClockRunsOut() ? kTimerLowFrame : 0);
     }
     ShowTimer(static_cast<float>(m_TimeLeft) / BlitzRules::kFullClock);
     if (m_TimeLeft <= 0) {

@@ -89,6 +89,15 @@ std::string Decimal(std::int32_t value)
     return std::to_string(value);
 }
 
+// The font resource of that key in the default section, or null.
+Font* GameFont(const char* key)
+{
+    ResourceManager* resources = ResourceManager::GetInstance();
+    ResourceObject* resource = resources != nullptr ? resources->GetResource(key, "default") : nullptr;
+    BaseObject* content = resource != nullptr ? resource->GetContent() : nullptr;
+    return content != nullptr && content->IsOfType(&Font::s_Type) ? static_cast<Font*>(content) : nullptr;
+}
+
 }  // namespace
 
 // --- Quorvel2Scene
@@ -141,6 +150,8 @@ void GameScene::Load()
     m_GiveUpButton = FindTyped<Button>(*this, "BUTTON_GiveUp");
     m_TimerMinutesLabel = FindTyped<Label>(*this, "LABEL_TimerMinutes");
     m_TimerSecondsLabel = FindTyped<Label>(*this, "LABEL_TimerSeconds");
+    m_ClockFont = m_TimerSecondsLabel != nullptr ? m_TimerSecondsLabel->GetFont() : nullptr;
+    m_ClockLowFont = GameFont("FONT_CLOCK_LOW");
     m_RoundLabel = FindTyped<Label>(*this, "LABEL_ROUND");
     m_TimeLabel = FindTyped<Label>(*this, "TIME_LABEL");
     m_ScoreLabel = FindTyped<Label>(*this, "LABEL_Score");
@@ -422,6 +433,18 @@ void GameScene::ShowClock()
     char seconds[16];
     std::snprintf(seconds, sizeof seconds, ":%02d", std::max((m_TimeLeft / 1000) % 60, 0));
     SetLabel(m_TimerSecondsLabel, seconds);
+    // The digits turn coral for the last seconds, which the ticks count.
+    Font* font = ClockRunsOut() ? m_ClockLowFont.Get() : m_ClockFont.Get();
+    for (Label* label : {m_TimerMinutesLabel, m_TimerSecondsLabel}) {
+        if (label != nullptr && font != nullptr && label->GetFont() != font) {
+            label->SetFont(font);
+        }
+    }
+}
+
+bool GameScene::ClockRunsOut() const
+{
+    return m_TimeLeft < kCountdownStart;
 }
 
 void GameScene::RefreshLabels()
@@ -571,14 +594,7 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     trophy->SetScale(0.05f);
     AddChild(trophy);
 
-    Font* font = nullptr;
-    if (ResourceObject* resource =
-            resources != nullptr ? resources->GetResource("FONT_TROPHYNAMES", "default") : nullptr) {
-        BaseObject* content = resource->GetContent();
-        if (content != nullptr && content->IsOfType(&Font::s_Type)) {
-            font = static_cast<Font*>(content);
-        }
-    }
+    Font* font = GameFont("FONT_TROPHYNAMES");
     // The title stands beside the trophy, to its right, in at most two lines
     // that grow from their left edge, so that the pair keeps to its place.
     auto* title = new Label(font, place.x + kTrophyTitleLeft, place.y, kTrophyTitleWidth, kTrophyTitleHeight);

@@ -38,6 +38,7 @@
 
 namespace Qmv2 {
 class Button;
+class Font;
 class Label;
 class Modifier;
 class PropertyNode;
@@ -228,6 +229,8 @@ class GameScene : public Quorvel2Scene,
     // What a trophy popping up at `place` covers at the largest scale of
     // its pop, title included.
     static Qmv2::NodeBounds TrophyFootprint(Qmv2::PointF place);
+    // Whether the clock is in the last seconds that its ticks count.
+    bool ClockRunsOut() const;
     void OnCommentDone();
     void OnTrophyDone();
     void QuitToSelection();
@@ -385,6 +388,9 @@ protected:
     bool m_CommentShowing = false;
     float m_PopupX = 400.0f;
     float m_PopupY = 150.0f;
+    // The clock's font, and the one of its last seconds.
+    Qmv2::SmartPtr<Qmv2::Font> m_ClockFont;
+    Qmv2::SmartPtr<Qmv2::Font> m_ClockLowFont;
     float m_TrophyX = 60.0f;
     float m_TrophyY = 468.0f;
     Qmv2::GFVector<std::int32_t> m_AchievementQueue;

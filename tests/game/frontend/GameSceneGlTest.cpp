@@ -240,3 +240,59 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
         scene->Deactivate();
     }
 }
+
+// The clock of a timed round and of Blitz, and Blitz's bar, turn coral when
+// the ticks of the last ten seconds begin, and not before.
+TEST_F(GameSceneGlTest, TheClockTurnsCoralWithItsLastTicks)
+{
+    struct Case {
+        const char* key;
+        std::int32_t mode;
+        std::int32_t fullClock;
+    };
+    for (const Case c : {Case{"SCENE_GAME", GameMode::kTimed, GameScene::kRoundTime},
+                         Case{"SCENE_GAME", GameMode::kWordOfTheDay, GameScene::kRoundTime},
+                         Case{"SCENE_BLITZ", GameMode::kBlitz, 80300}}) {
+        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode));
+        GameScene* scene = Enter(c.key, c.mode);
+        ASSERT_NE(scene, nullptr);
+        const GameNode* minutes = scene->FindChild("LABEL_TimerMinutes", true);
+        const GameNode* seconds = scene->FindChild("LABEL_TimerSeconds", true);
+        const GameNode* bar = scene->FindChild("SPRITE_TIMER", true);
+        ASSERT_NE(minutes, nullptr);
+        ASSERT_NE(seconds, nullptr);
+        // Coral pixels drawn over the clock's digits and over the bar.
+        const auto coral = [&](const GameNode* node) {
+            frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+            const graphicstest::Picture picture = Capture();
+            const NodeBounds b = OnScreen(*node);
+            int count = 0;
+            for (int y = std::max(0, static_cast<int>(b.top)); y < std::min(600, static_cast<int>(b.bottom)); ++y) {
+                for (int x = std::max(0, static_cast<int>(b.left)); x < std::min(800, static_cast<int>(b.right)); ++x) {
+                    const std::uint32_t p = picture.At(x, y);
+                    const int r = static_cast<int>((p >> 16) & 0xFF);
+                    const int g = static_cast<int>((p >> 8) & 0xFF);
+                    const int bl = static_cast<int>(p & 0xFF);
+                    if (r > 190 && g < 110 && bl < 120) {
+                        ++count;
+                    }
+                }
+            }
+            return count;
+        };
+        scene->Update(c.fullClock - 10500);
+        EXPECT_EQ(scene->GetCountdownMark(), 10000) << "no tick yet";
+        EXPECT_EQ(coral(minutes) + coral(seconds), 0) << "10 s left: the digits are not yet coral";
+        if (bar != nullptr) {
+            EXPECT_EQ(coral(bar), 0);
+        }
+        scene->Update(1000);
+        EXPECT_EQ(scene->GetCountdownMark(), 9000) << "the first tick is played";
+        EXPECT_GT(coral(seconds), 100) << "9 s left: the digits are coral";
+        EXPECT_GT(coral(minutes), 20);
+        if (bar != nullptr) {
+            EXPECT_GT(coral(bar), 500) << "and so is the bar";
+        }
+        scene->Deactivate();
+    }
+}
