@@ -1063,3 +1063,8 @@ void BlitzScene::LoadRound()
     Platform::Log("Blitz game restored: round %d, %d words\n", static_cast<int>(m_Round),
                   static_cast<int>(racks.size()));
 }
+
+const char* BlitzScene::NextRoundBodyKey() const
+{
+    return "TEXT_NEXT_ROUND_BODY_BLITZ";
+}

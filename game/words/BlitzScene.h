@@ -26,6 +26,9 @@ class Sprite;
 class BlitzScene : public GameScene {
     QMV_INDEXED_TYPE(BlitzScene)
 
+    // A round is won by solving every word of it.
+    const char* NextRoundBodyKey() const override;
+
     static constexpr std::int32_t kCommentTimeAdded = 6;
     static constexpr std::int32_t kSwitchWait = 500;
     static constexpr std::int32_t kSwitchTime = 400;

@@ -1344,3 +1344,8 @@ void CrisscrossScene::LoadRound()
     }
     ShowFirstWord();
 }
+
+const char* CrisscrossScene::NextRoundBodyKey() const
+{
+    return "TEXT_NEXT_ROUND_BODY_CRISSCROSS";
+}

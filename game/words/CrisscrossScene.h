@@ -28,6 +28,9 @@ class WordPlacement;
 class CrisscrossScene : public GameScene {
     QMV_INDEXED_TYPE(CrisscrossScene)
 
+    // A round is won by solving the whole board.
+    const char* NextRoundBodyKey() const override;
+
     // Word-result popups of this mode.
     enum CrossComment : std::int32_t { kCommentNoCrossing = 4, kCommentFixedLetter = 7, kCommentNotAWordHere = 9 };
     // Achievements of a round played through.

@@ -1276,6 +1276,12 @@ void GameScene::Update(std::int32_t dt)
                         OnNextRoundConfirmed();
                         return;
                     }
+                    // Each mode says what the player did to win its round.
+                    if (auto* body = FindTyped<Label>(*opened, "BODY_TEXT")) {
+                        if (BasicProperties* texts = BasicProperties::GetInstance()) {
+                            body->SetText(UTF8String(texts->GetString(NextRoundBodyKey())));
+                        }
+                    }
                 } else {
                     if (iRoundProfile* profile = Profile()) {
                         PushAchievement(profile->CountGamePlayed(GameMode::kWordOfTheDay));
@@ -1325,6 +1331,11 @@ void GameScene::Update(std::int32_t dt)
         return;
     }
     RunClock(dt);
+}
+
+const char* GameScene::NextRoundBodyKey() const
+{
+    return "TEXT_NEXT_ROUND_BODY";
 }
 
 bool GameScene::OffersPass() const

@@ -231,6 +231,8 @@ class GameScene : public Quorvel2Scene,
     static Qmv2::NodeBounds TrophyFootprint(Qmv2::PointF place);
     // Whether the clock is in the last seconds that its ticks count.
     bool ClockRunsOut() const;
+    // The text key of what the next-round dialog says the player did.
+    virtual const char* NextRoundBodyKey() const;
     void OnCommentDone();
     void OnTrophyDone();
     void QuitToSelection();

@@ -21,6 +21,7 @@
 #include "framework/scene/SceneManager.h"
 #include "framework/scene/Sprite.h"
 #include "game/words/AnagramTable.h"
+#include "game/words/BlitzScene.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/CrisscrossScene.h"
@@ -295,4 +296,66 @@ TEST_F(GameSceneGlTest, TheClockTurnsCoralWithItsLastTicks)
         }
         scene->Deactivate();
     }
+}
+
+// The dialogs at a round's end say what happened in that mode: the classic
+// clock run out is not a pass the player chose, a Blitz round is won by
+// every word of it and a crossword by the whole board, and the end of a game
+// names the buttons it offers.
+TEST_F(GameSceneGlTest, EachRoundsEndSaysWhatHappened)
+{
+    BasicProperties* texts = BasicProperties::GetInstance();
+    const auto body = [](const GameScene& scene, const char* dialog) {
+        const Dialog* shown = scene.FindDialog(dialog);
+        const auto* label = shown != nullptr ? dynamic_cast<const Label*>(shown->FindChild("BODY_TEXT", true)) : nullptr;
+        return label != nullptr ? label->GetText().GetString() : std::string("(no ") + dialog + ")";
+    };
+
+    GameScene* classic = Enter("SCENE_GAME", GameMode::kTimed);
+    ASSERT_NE(classic, nullptr);
+    classic->Update(GameScene::kRoundTime + 100);
+    AnimTree::UpdateTree(classic->GetAnimations(), 3500u);
+    classic->Update(0);
+    ASSERT_EQ(classic->GetLastOpened(), "DIALOG_PASSROUND");
+    const std::string timeUp = body(*classic, "DIALOG_PASSROUND");
+    EXPECT_NE(timeUp.find("clock"), std::string::npos) << "the clock ran out: " << timeUp;
+    EXPECT_EQ(timeUp.find("You passed"), std::string::npos) << timeUp;
+    classic->Deactivate();
+
+    auto* blitz = dynamic_cast<BlitzScene*>(Enter("SCENE_BLITZ", GameMode::kBlitz));
+    ASSERT_NE(blitz, nullptr);
+    for (std::size_t i = 0; i < blitz->GetRacks().size(); ++i) {
+        const std::string word = blitz->GetRacks()[static_cast<std::size_t>(blitz->GetCurrentIndex())]->GetSourceWord().GetString();
+        for (char c : word) {
+            KeyboardMessageData key(static_cast<unsigned char>(c), 0);
+            blitz->OnKeyDown(&key);
+        }
+        KeyboardMessageData enter(0, 5);
+        blitz->OnKeyDown(&enter);
+        for (int frame = 0; frame < 10; ++frame) {
+            AnimTree::UpdateTree(blitz->GetAnimations(), 500u);
+            blitz->Update(0);
+        }
+    }
+    ASSERT_EQ(blitz->GetLastOpened(), "DIALOG_NEXTROUND");
+    const std::string blitzWon = body(*blitz, "DIALOG_NEXTROUND");
+    EXPECT_EQ(blitzWon, texts->GetString("TEXT_NEXT_ROUND_BODY_BLITZ"));
+    blitz->Deactivate();
+
+    // Three modes, three ways of winning a round, each with its own words.
+    GameScene* crossword = Enter("SCENE_CRISSCROSS", GameMode::kCrisscross);
+    ASSERT_NE(crossword, nullptr);
+    const std::string classicWon = texts->GetString(classic->NextRoundBodyKey());
+    const std::string crosswordWon = texts->GetString(crossword->NextRoundBodyKey());
+    EXPECT_FALSE(classicWon.empty());
+    EXPECT_FALSE(crosswordWon.empty());
+    EXPECT_NE(classicWon, blitzWon);
+    EXPECT_NE(classicWon, crosswordWon);
+    EXPECT_NE(blitzWon, crosswordWon);
+    crossword->Deactivate();
+
+    // The end of a game offers OK and Play again, and says what each does.
+    const std::string over = texts->GetString("TEXT_END_ROUND_BODY");
+    EXPECT_NE(over.find("Play again"), std::string::npos) << over;
+    EXPECT_NE(over.find("OK"), std::string::npos) << over;
 }
