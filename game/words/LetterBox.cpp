@@ -144,10 +144,9 @@ bool LetterBox::PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, flo
     } else {
         // A move still on its way ends first, so the ball stands in the box
         // it was last sent to before this move is measured from there.
+        // A ball that shows its letter keeps it on the way: its own frames
+        // carry none, so hiding the letter would fly a blank ball.
         ball->FinishMove();
-        if (ball->GetLetterOverlay() != nullptr) {
-            ball->GetLetterOverlay()->SetVisible(false);
-        }
         // The move runs in screen coordinates, the parent's space of the ball
         // until it lands here.
         GameNode* parent = ball->GetParent();

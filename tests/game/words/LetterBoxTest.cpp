@@ -96,6 +96,31 @@ TEST(LetterBoxTest, ABallSentBackMidMoveLandsInItsNewBox)
     AnimTree::ReleaseInstance();
 }
 
+// A ball that shows its letter keeps showing it on its way to the typed word
+// and on its way back to the rack: no blank ball flies between them.
+TEST(LetterBoxTest, ABallKeepsItsLetterOnTheWayThereAndBack)
+{
+    AnimTree::SetInstance(new AnimTree());
+    SmartPtr<LetterBox> rack = Filled("ab", 2, false);
+    SmartPtr<LetterBox> answer(new LetterBox(nullptr, 2, false, false));
+    answer->SetPosition(0.0f, -82.0f);
+    LetterBall* a = rack->TakeBall('a');
+    a->ShowOverlay();   // rolled in
+    for (LetterBox* to : {answer.Get(), rack.Get()}) {
+        if (to == rack.Get()) {
+            ASSERT_EQ(answer->TakeLastBall(false), a);
+        }
+        ASSERT_TRUE(to->PlaceBall(a, true, -1, 1.0f));
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_TRUE(a->GetLetterOverlay()->IsVisible()) << "after " << i * 50 << " ms";
+            AnimTree::GetInstance()->Update(50);
+        }
+        EXPECT_EQ(a->GetParent(), to);
+        EXPECT_TRUE(a->GetLetterOverlay()->IsVisible());
+    }
+    AnimTree::ReleaseInstance();
+}
+
 TEST(LetterBoxTest, ShufflesChangeTheOrderAndAlwaysEnd)
 {
     SmartPtr<LetterBox> same = Filled("aa", 2, false);
