@@ -341,6 +341,7 @@ bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info) {
   } else {
     const unsigned fullLength = unsigned(4 + length + 1) & ~1u;
     decoded = uint32_t(double(unsigned(perFrame)) / double(fullLength) * double(dataFromFirst));
+    info->lengthEstimated = true;
   }
 
   info->mode = mode;

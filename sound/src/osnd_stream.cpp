@@ -346,6 +346,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
       info.mode = mode;
       info.callbacks = OsndStreamCallbacks{};
       info.inputSize = info.decodeBlock = 0;
+      info.lengthEstimated = false;
       if (reader(&info)) {
         found = true;
         break;
@@ -489,9 +490,11 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   else
     s->lengthPcm = info.decodedLength / uint32_t(std::max(frame, 1));
   if (s->lengthMs <= 0) s->lengthMs = int((int64_t(s->lengthPcm) * 1000 + 999) / info.rate);
+  s->lengthEstimated = info.lengthEstimated;
   // Loop points come from the file: an end past the sound is cut to its last
-  // sample, and a start after the end leaves the whole sound as the loop.
-  if (s->loopEnd >= s->lengthPcm) s->loopEnd = s->lengthPcm > 0 ? s->lengthPcm - 1 : 0;
+  // sample (once the sound's length is known), and a start after the end
+  // leaves the whole sound as the loop.
+  if (!s->lengthEstimated && s->loopEnd >= s->lengthPcm) s->loopEnd = s->lengthPcm > 0 ? s->lengthPcm - 1 : 0;
   if (s->loopStart > s->loopEnd) s->loopStart = s->loopEnd = 0;
 
   s->refillOnPlay = 1;
@@ -544,7 +547,10 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
     samples = uint64_t(value) * uint64_t(frequency) / 1000;
   else
     samples = value;
-  if (samples >= pcmLength) samples = 0;  // beyond the data: its start, as for bytes
+  // Beyond the data: its start, as for bytes (an estimated length may end
+  // before the data does).
+  if (samples >= pcmLength && !s->lengthEstimated) samples = 0;
+  s->decodedFromStart = samples == 0;
   s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
   s->sourceEnded = false;
   if (DshowStream *player = DshowOf(s)) {
@@ -862,7 +868,9 @@ int OSND_Stream_GetTime(OSND_STREAM *s) {
   }
   const OsndPositionEntry now = OsndStream_GetPcmPosition(s, false);
   const int64_t ms = int64_t(now.pcm) * 1000 / std::max(s->sample->defFrequency, 1);
-  return int(std::min<int64_t>(ms, s->lengthMs));
+  // An estimated length may end before the sound does: it bounds nothing.
+  if (std::atomic_ref<bool>(s->lengthEstimated).load(std::memory_order_relaxed)) return int(std::min<int64_t>(ms, 0x7FFFFFFF));
+  return int(std::min<int64_t>(ms, std::atomic_ref<int>(s->lengthMs).load(std::memory_order_relaxed)));
 }
 
 

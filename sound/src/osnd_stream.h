@@ -76,6 +76,9 @@ struct OsndFormatInfo {
   OsndStreamCallbacks callbacks;
   int inputSize;
   int decodeBlock;
+  // The decoded length is an estimate (an MPEG file opened without a frame
+  // scan): the stream learns the real one when it reaches the end.
+  bool lengthEstimated;
 };
 
 struct OsndPositionEntry {
@@ -145,6 +148,11 @@ struct OSND_STREAM {
   float cpuUsage;
   int lengthMs;
   uint32_t lengthPcm;
+  // While the lengths above are an estimate: set, and whether the decode has
+  // run from the start without a jump, so that its count at the end is the
+  // real length.
+  bool lengthEstimated;
+  bool decodedFromStart;
   int64_t endCountdown;  // milliseconds x 256, -1 when not counting
   uint32_t pcmWritten;
   uint32_t fillPosition;  // streamer-sample frame the decode writes next

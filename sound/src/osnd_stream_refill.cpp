@@ -7,6 +7,7 @@
 #include "sound/src/osnd_stream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -45,6 +46,19 @@ void SignConvert(const OSND_STREAM *s, uint8_t *data, int bytes) {
     for (int i = 1; i < bytes; i += 2) data[i] ^= 0x80;
   else
     for (int i = 0; i < bytes; ++i) data[i] ^= 0x80;
+}
+
+// A decode that ran from the start to the end of an estimated source has
+// counted its real length: the stream's lengths become that count.
+void LearnLength(OSND_STREAM *s) {
+  if (!s->lengthEstimated || !s->decodedFromStart || (s->file && s->file->error)) return;
+  const int rate = std::max(s->sample->defFrequency, 1);
+  std::atomic_ref<int>(s->lengthMs).store(int(std::min<int64_t>(int64_t(s->pcmWritten) * 1000 / rate, 0x7FFFFFFF)),
+                                          std::memory_order_relaxed);
+  s->lengthPcm = s->pcmWritten;
+  if (s->loopEnd >= s->lengthPcm) s->loopEnd = s->lengthPcm > 0 ? s->lengthPcm - 1 : 0;
+  if (s->loopStart > s->loopEnd) s->loopStart = s->loopEnd = 0;
+  std::atomic_ref<bool>(s->lengthEstimated).store(false, std::memory_order_relaxed);
 }
 
 void StartCountdown(OSND_STREAM *s, int decoded, int asked) {
@@ -176,6 +190,7 @@ bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
     const bool atLoopEnd = cutAtLoop && s->pcmWritten > s->loopEnd;
     const bool exhausted = s->sourceEnded && s->decodeHeld == 0;
     if (!atLoopEnd && !exhausted) continue;
+    if (exhausted && !atLoopEnd) LearnLength(s);
     const bool fileError = s->file && s->file->error;
     // A loop that gave no sound since the last loop back would spin for ever.
     const bool emptyLoop = lastLoopAt == written;

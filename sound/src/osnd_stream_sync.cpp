@@ -157,7 +157,7 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
   }
   int frequency = stream->sample->defFrequency;
   if (stream->playing && stream->channel != -1) frequency = OSND_GetFrequency(stream->channel);
-  int64_t lengthMs = stream->lengthMs;
+  int64_t lengthMs = std::atomic_ref<int>(stream->lengthMs).load(std::memory_order_relaxed);
   if (lengthMs < 0 && frequency > 0) lengthMs = (int64_t(stream->lengthPcm) * 1000 + 999) / frequency;
   const int64_t lengthSamples = lengthMs * frequency / 1000;
   if (int64_t(pcmOffset) >= lengthSamples) {

@@ -333,3 +333,91 @@ TEST_F(MpegOracle, LayerThreeIntensityStereoAndMixedBlocks) {
     OSND_Sample_Free(sample);
   }
 }
+
+namespace {
+
+// Streams opened without a frame scan, played through the engine to their end.
+class MpegStreamEnd : public CapturedEngine {
+ protected:
+  static void TearDownTestSuite() { RemoveTestFiles("mpeg-stream-end"); }
+
+  struct Played {
+    size_t referenceFrames = 0;   // what mpg123 decodes the file to
+    uint32_t lengthAtOpen = 0;    // the stream's length before it played
+    uint32_t lengthAtEnd = 0;     // and once it had ended
+    int lengthMsAtEnd = 0;
+    int lastTime = 0;             // the last time the stream gave while playing
+    size_t heardFrames = 0;       // from the first sound to the last
+    size_t referenceSound = 0;    // the same span in mpg123's decode
+    int ends = 0;
+  };
+
+  Played Play(const std::string &name, int rate, int channels, const std::string &encoder) {
+    Played p;
+    const std::string wav = TestFile("mpeg-stream-end", name + ".wav"),
+                      file = TestFile("mpeg-stream-end", name + ".mpa"),
+                      raw = TestFile("mpeg-stream-end", name + ".raw");
+    EXPECT_TRUE(RunShell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 " + wav +
+                         " synth 2.3 sine 440 sine 2500 gain -3"));
+    EXPECT_TRUE(RunShell(encoder + " " + wav + " " + file));
+    EXPECT_TRUE(RunShell("mpg123 --no-gapless --no-infoframe -q -s " + file + " > " + raw));
+    const std::vector<int16_t> reference = ReadPcm(raw);
+    p.referenceFrames = reference.size() / size_t(channels);
+    p.referenceSound = SoundSpan(reference, channels);
+    OSND_STREAM *s = OSND_Stream_Open(file.c_str(), 0, 0, 0);
+    EXPECT_NE(s, nullptr) << OSND_GetError();
+    if (!s) return p;
+    p.lengthAtOpen = s->lengthPcm;
+    OsndStream_SetEndCallback(
+        s, [](OSND_STREAM *, void *, int, void *user) { return ++*static_cast<int *>(user), true; }, &p.ends);
+    EXPECT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+    for (int block = 0; block < 2000 && p.ends == 0; ++block) {
+      Step();
+      if (s->playing) p.lastTime = OSND_Stream_GetTime(s);
+    }
+    Step(20);
+    p.lengthAtEnd = s->lengthPcm;
+    p.lengthMsAtEnd = s->lengthMs;
+    p.heardFrames = SoundSpan(captured, 2);
+    OSND_Stream_Close(s);
+    return p;
+  }
+
+  // Frames from the first non-zero frame to the last one.
+  static size_t SoundSpan(const std::vector<int16_t> &pcm, int channels) {
+    size_t first = size_t(-1), last = 0;
+    for (size_t i = 0; i < pcm.size(); ++i) {
+      if (pcm[i] == 0) continue;
+      first = std::min(first, i / size_t(channels));
+      last = i / size_t(channels);
+    }
+    return first == size_t(-1) ? 0 : last - first + 1;
+  }
+};
+
+}  // namespace
+
+TEST_F(MpegStreamEnd, StreamsWithAnEstimatedLengthPlayEveryFrameAndLearnTheRealLength) {
+  struct Case {
+    const char *name;
+    int rate, channels;
+    const char *encoder;
+  };
+  // The estimate from the first frame's length falls short of the file for
+  // the first two and goes beyond it for the third.
+  for (const Case &c : {Case{"l2mono22", 22050, 1, "twolame --quiet -m m -b 48"},
+                        Case{"l3vbr", 44100, 2, "lame --quiet -V 2"}, Case{"l3vbrhigh", 44100, 2, "lame --quiet -V 0"}}) {
+    SCOPED_TRACE(c.name);
+    CapturedEngine::TearDown();
+    captured.clear();
+    ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU, c.rate));
+    const Played p = Play(c.name, c.rate, c.channels, c.encoder);
+    ASSERT_GT(p.referenceFrames, size_t(c.rate));
+    EXPECT_NE(p.lengthAtOpen, p.referenceFrames) << "the open reports the estimate";
+    EXPECT_EQ(p.ends, 1);
+    EXPECT_EQ(p.heardFrames, p.referenceSound) << "every frame of the file is heard";
+    EXPECT_EQ(p.lengthAtEnd, p.referenceFrames) << "at its end the stream knows its real length";
+    EXPECT_EQ(p.lengthMsAtEnd, int(p.referenceFrames * 1000 / size_t(c.rate)));
+    EXPECT_GE(p.lastTime, int(p.referenceFrames * 1000 / size_t(c.rate)) - 100) << "the time runs to the real end";
+  }
+}
