@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace platform::dsound {
@@ -43,6 +44,7 @@ DirectSoundBuffer* DirectSoundBuffer::Create(std::shared_ptr<AlDevice> device, c
     data->format.nAvgBytesPerSec = align * f->nSamplesPerSec;
     data->format.cbSize = 0;
     data->bytes.assign(d.dwBufferBytes / align * align, f->wBitsPerSample == 8 ? 0x80 : 0);
+    data->committed = data->bytes;
     *result = DS_OK;
     return new DirectSoundBuffer(std::move(device), std::move(data), d.dwFlags);
 }
@@ -169,10 +171,29 @@ HRESULT DirectSoundBuffer::Lock(DWORD offset, DWORD bytes, void** part1, DWORD* 
     return DS_OK;
 }
 
-HRESULT DirectSoundBuffer::Unlock(void*, DWORD, void*, DWORD)
+HRESULT DirectSoundBuffer::Unlock(void* part1, DWORD bytes1, void* part2, DWORD bytes2)
 {
-    // What was written is handed to OpenAL by the feeder, under this lock.
+    // Each part must lie inside the bytes Lock hands out.
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(m_Data->bytes.data());
+    const std::size_t size = m_Data->bytes.size();
+    auto offset = [&](void* part, DWORD bytes, std::size_t* at) {
+        const std::uintptr_t p = reinterpret_cast<std::uintptr_t>(part);
+        if (!part) {
+            return bytes == 0;
+        }
+        *at = std::size_t(p - base);
+        return p >= base && *at <= size && bytes <= size - *at;
+    };
+    std::size_t at1 = 0, at2 = 0;
+    if (!part1 || !offset(part1, bytes1, &at1) || !offset(part2, bytes2, &at2)) {
+        return DSERR_INVALIDPARAM;
+    }
+    // What was written becomes what the voices hand to OpenAL, whole.
     std::lock_guard<std::recursive_mutex> guard(AlDevice::Lock());
+    std::memcpy(m_Data->committed.data() + at1, m_Data->bytes.data() + at1, bytes1);
+    if (part2) {
+        std::memcpy(m_Data->committed.data() + at2, m_Data->bytes.data() + at2, bytes2);
+    }
     return DS_OK;
 }
 

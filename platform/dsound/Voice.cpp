@@ -285,7 +285,7 @@ void Voice::Upload()
         m_Read = Size();
         return;
     }
-    const std::uint8_t* source = m_Data->bytes.data() + m_Read;
+    const std::uint8_t* source = m_Data->committed.data() + m_Read;
     std::vector<std::int16_t> pcm(m_Positional ? frames : 2 * frames);
     const int channels = format.nChannels;
     for (DWORD f = 0; f < frames; ++f, source += align) {

@@ -16,8 +16,13 @@
 namespace platform::dsound {
 
 // The bytes and format of a buffer, shared by the buffer and its duplicates.
+// Lock hands out `bytes`, which only the writers touch; Unlock copies what was
+// written into `committed` under AlDevice::Lock(), and the voices stream from
+// that copy alone, so that a block being written on another thread (the
+// engine's mixer) is never heard, nor read, half-written.
 struct BufferData {
     std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t> committed;
     WAVEFORMATEX format{};
 };
 
