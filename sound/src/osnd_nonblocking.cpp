@@ -1,5 +1,6 @@
 #include "sound/src/osnd_nonblocking.h"
 
+#include "sound/src/format_osb.h"
 #include "sound/src/music_core.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/system_net.h"
@@ -66,6 +67,9 @@ void OpenStream(OSND_STREAM *s) {
     s->requestFlags &= ~unsigned(OSND_REQUEST_OPEN);
   }
   if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
+    // A bank is set on its current entry first, then on the one asked for.
+    if (s->source == OSND_SOURCE_OSB && s->formatState)
+      OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
     if (s->pendingSubStream >= 0) OsndStream_SetSubStreamEx(s, s->pendingSubStream, true, false);
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);

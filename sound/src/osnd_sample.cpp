@@ -271,6 +271,27 @@ OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequen
   return s;
 }
 
+bool OsndSample_Relayout(OSND_SAMPLE *s, unsigned channelBits, int channels) {
+  constexpr unsigned kChannelBits = OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL;
+  const unsigned oldMode = s->mode;
+  const int oldChannels = s->channels;
+  OsndSample_RestoreGuard(s);
+  if (s->ops.release) s->ops.release(s);
+  s->guardPos = -1;
+  s->mode = (oldMode & ~kChannelBits) | (channelBits & kChannelBits);
+  s->channels = std::clamp(channels, 1, OSND_MAX_SUBCHANNELS);
+  if (s->length == 0 || s->ops.create(s)) {
+    OsndSample_UpdateGuard(s);
+    return true;
+  }
+  const int error = gOsnd.lastError;
+  s->mode = oldMode;
+  s->channels = oldChannels;
+  if (s->length > 0) s->ops.create(s);
+  OsndSample_UpdateGuard(s);
+  return Osnd_Fail(error == OSND_ERR_NONE ? OSND_ERR_MEMORY : error);
+}
+
 void OsndSample_Destroy(OSND_SAMPLE *s) {
   if (!s) return;
   if (s->ops.release) s->ops.release(s);

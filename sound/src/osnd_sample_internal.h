@@ -11,6 +11,11 @@ void OsndSample_FreeAllSlots();
 OSND_SAMPLE *OsndSample_AllocSlot(int index, unsigned mode);
 OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequency, int volume,
                                int pan, int priority, int channels);
+// Gives a sample a new channel layout (the mono, stereo and multichannel mode
+// bits and the channel count) for the same number of frames: the output
+// prepares its data again, silent. On failure the old layout is prepared
+// again and false is answered with the error set.
+bool OsndSample_Relayout(OSND_SAMPLE *sample, unsigned channelBits, int channels);
 // Releases a record's data and the record itself (and empties its slot).
 void OsndSample_Destroy(OSND_SAMPLE *sample);
 bool OsndSample_UploadRange(OSND_SAMPLE *sample, const void *data, unsigned offset, unsigned bytes,

@@ -511,7 +511,10 @@ bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
   if (!s || !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (DshowStream *player = DshowOf(s)) {
     if (player->channel) player->channel->ops.stop(player->channel);
-    if (callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
+    const bool wasPlaying = s->playing;
+    s->playing = 0;
+    s->channel = -1;
+    if (wasPlaying && callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
     return true;
   }
   if (!s->playing) return true;
@@ -758,7 +761,18 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
-  if (DshowStream *player = DshowOf(s)) return FormatDshow_Play(player, startPaused);
+  if (DshowStream *player = DshowOf(s)) {
+    // The media player plays by itself: its channel says whether it still does.
+    s->playing = s->channel != -1 && OSND_IsPlaying(s->channel);
+    if (s->playing) return s->channel;
+    const int handle = FormatDshow_Play(player, startPaused);
+    if (handle > -1) {
+      s->channel = handle;
+      s->playing = 1;
+      s->ended = 0;
+    }
+    return handle;
+  }
   if (s->prefilling || !s->sample) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
@@ -852,6 +866,11 @@ bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
 
 int OSND_Stream_GetPosition(OSND_STREAM *s) {
   Osnd_ResetError();
+  if (s && OsndStream_IsReady(s) && DshowOf(s)) {
+    // The media player knows its time only: the bytes in proportion.
+    const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));
+    return s->lengthMs > 0 ? int(std::min<int64_t>(ms * s->dataLength / s->lengthMs, s->dataLength)) : 0;
+  }
   if (!s || !s->file) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;

@@ -3,6 +3,7 @@
 #include "sound/src/format_osb.h"
 #include "sound/src/osnd_cdda.h"
 #include "sound/src/osnd_nonblocking.h"
+#include "sound/src/osnd_sample_internal.h"
 #include "sound/src/osnd_stream.h"
 #include "sound/src/osnd_string.h"
 
@@ -15,23 +16,89 @@ OsbBank *BankOf(OSND_STREAM *s) {
   return s->source == OSND_SOURCE_OSB ? static_cast<OsbBank *>(s->formatState) : nullptr;
 }
 
-unsigned Layout(unsigned mode) {
-  return mode & (OSND_MODE_8BITS | OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL |
-                 OSND_MODE_IMA_ADPCM | OSND_MODE_UNSIGNED);
+constexpr unsigned kChannelBits = OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL;
+
+// How an entry's samples are stored: what the stream's read callback decodes.
+unsigned Storage(unsigned mode) {
+  return mode & (OSND_MODE_8BITS | OSND_MODE_16BITS | OSND_MODE_IMA_ADPCM | OSND_MODE_UNSIGNED);
 }
 
-// An entry plays through the stream's buffers and read callback only when it
-// is stored as the first entry is.
-bool SameLayout(const OsbBank *bank, const OsbEntry &e) {
-  OsbEntry first;
-  FormatOsb_GetEntry(bank, 0, &first);
-  return Layout(e.mode) == Layout(first.mode) && std::max(e.channels, 1) == std::max(first.channels, 1);
+int ChannelsOf(const OsbEntry &e) {
+  if (e.mode & OSND_MODE_MULTICHANNEL) return std::clamp(e.channels, 1, OSND_MAX_SUBCHANNELS);
+  return (e.mode & OSND_MODE_STEREO) ? 2 : 1;
 }
 
-bool Selectable(OSND_STREAM *s, int index) {
+bool SameChannels(const OsbEntry &a, const OsbEntry &b) {
+  return (a.mode & kChannelBits) == (b.mode & kChannelBits) && ChannelsOf(a) == ChannelsOf(b);
+}
+
+// The entry's channel layout is that of the stream's buffers.
+bool FitsBuffers(const OSND_STREAM *s, const OsbEntry &e) {
+  return (s->sample->mode & kChannelBits) == (e.mode & kChannelBits) && s->sample->channels == ChannelsOf(e);
+}
+
+// Whether the stream's buffers may take the entry's channel layout: not for
+// a stream mixed down to mono (its buffers follow the first entry's layout)
+// nor for multichannel data on a hardware stream.
+bool CanRelayout(const OSND_STREAM *s, const OsbEntry &e) {
+  if (s->mode & OSND_MODE_FORCE_MONO) return false;
+  return !((e.mode & OSND_MODE_MULTICHANNEL) && (s->mode & (OSND_MODE_HW3D | OSND_MODE_HW2D)));
+}
+
+// An entry plays through the stream's read callback when it is stored as the
+// first entry is; one of another channel layout needs the buffers laid out
+// anew (relayout), or, for a stream mixed down to mono, the first entry's.
+bool Selectable(OSND_STREAM *s, int index, bool relayout) {
   const OsbBank *bank = BankOf(s);
-  OsbEntry e;
-  return bank && FormatOsb_GetEntry(bank, index, &e) && SameLayout(bank, e) && e.frequency >= 1;
+  OsbEntry e, first;
+  if (!bank || !FormatOsb_GetEntry(bank, index, &e) || e.frequency < 1) return false;
+  FormatOsb_GetEntry(bank, 0, &first);
+  if (Storage(e.mode) != Storage(first.mode)) return false;
+  if (s->mode & OSND_MODE_FORCE_MONO) return SameChannels(e, first);
+  return FitsBuffers(s, e) || (relayout && CanRelayout(s, e));
+}
+
+// Lays the stream's buffers out for the entry's channels: the input and
+// decode buffers in proportion to the channel count, the mode's channel bits,
+// the streamer sample prepared again by the output. Nothing changes on failure.
+bool Relayout(OSND_STREAM *s, const OsbEntry &e) {
+  const int from = std::max(s->channels, 1), to = ChannelsOf(e);
+  const int inputSize = int(int64_t(s->inputSize) * to / from);
+  const int decodeBlock = int(int64_t(s->decodeBlock) * to / from);
+  auto *input = inputSize > 0 ? static_cast<uint8_t *>(OSND_ALLOC(inputSize)) : nullptr;
+  auto *decode = decodeBlock > 0 ? static_cast<uint8_t *>(OSND_ALLOC(decodeBlock)) : nullptr;
+  if ((inputSize > 0 && !input) || (decodeBlock > 0 && !decode)) {
+    OSND_FREE_MEM(input);
+    OSND_FREE_MEM(decode);
+    return Osnd_Fail(OSND_ERR_MEMORY);
+  }
+  if (!OsndSample_Relayout(s->sample, e.mode, to)) {
+    OSND_FREE_MEM(input);
+    OSND_FREE_MEM(decode);
+    return false;
+  }
+  OSND_FREE_MEM(s->input);
+  OSND_FREE_MEM(s->decode);
+  s->input = input;
+  s->decode = decode;
+  s->inputSize = inputSize;
+  s->decodeBlock = decodeBlock;
+  s->mode = (s->mode & ~kChannelBits) | (e.mode & kChannelBits);
+  s->channels = to;
+  s->blockAlign = ((e.mode & OSND_MODE_IMA_ADPCM) ? 36 : 16) * to;
+  // Stereo and multichannel data play at full volume on both sides, as an
+  // open of such an entry plays them.
+  if (to > 1)
+    s->sample->defPan = -1;
+  else if (s->sample->defPan == -1)
+    s->sample->defPan = 128;
+  return true;
+}
+
+bool BankHasSyncPoints(const OsbBank *bank) {
+  for (int i = 0; i < bank->count; ++i)
+    if (bank->syncCounts[i] > 0) return true;
+  return false;
 }
 
 // A CD stream's sub-streams are the disc's tracks.
@@ -58,6 +125,7 @@ bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
   OsbBank *bank = BankOf(s);
   OsbEntry e;
   FormatOsb_GetEntry(bank, index, &e);
+  if (!FitsBuffers(s, e) && !Relayout(s, e)) return false;
   bank->current = index;
   s->dataStart = e.dataOffset;
   s->dataLength = e.storedBytes;
@@ -69,7 +137,8 @@ bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
   const bool loop = !s->sentence && e.loopEnd > e.loopStart && e.loopEnd < e.length;
   s->loopStart = loop ? e.loopStart : 0;
   s->loopEnd = loop ? e.loopEnd : 0;
-  if (bank->syncCounts[index] > 0) {
+  // In a bank with sync points every entry brings its own, none included.
+  if (BankHasSyncPoints(bank)) {
     OsndStream_FreeSyncPoints(&s->sync);
     for (int k = 0; k < bank->syncCounts[index]; ++k)
       OsndStream_AddSyncPointNode(&s->sync, bank->syncs[index][k].position, bank->syncs[index][k].name);
@@ -83,7 +152,9 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (!keepPlaying && !internal && !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   const bool track = s->source == OSND_SOURCE_CD;
-  if (!(track ? TrackSelectable(s, index) : Selectable(s, index))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  // A stream that keeps playing (a sentence going on) keeps its buffers' layout.
+  if (!(track ? TrackSelectable(s, index) : Selectable(s, index, !keepPlaying)))
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (!keepPlaying) OsndStream_Stop(s, false);
   if (!internal && (s->mode & OSND_MODE_NONBLOCKING)) {
     // The open thread selects it; the stream is not ready until then.
@@ -131,8 +202,14 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
   if (Osnd_OnInitThread()) Osnd_ResetError();
   if (!stream || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  // The entries play one after another through the same buffers: all of the
+  // first one's channel layout, which the buffers take when it is selected.
+  const OsbBank *bank = BankOf(stream);
+  OsbEntry lead{}, entry{};
+  if (count > 0) FormatOsb_GetEntry(bank, list[0], &lead);
   for (int k = 0; k < count; ++k)
-    if (!Selectable(stream, list[k])) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    if (!Selectable(stream, list[k], true) || !FormatOsb_GetEntry(bank, list[k], &entry) || !SameChannels(entry, lead))
+      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   int *copy = nullptr;
   if (count > 0) {
     copy = static_cast<int *>(OSND_ALLOC(count * int(sizeof(int))));
@@ -148,7 +225,6 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
   stream->sentenceCurrent = 0;
   if (copy) {
     // The length of a sentence is the length of its entries together.
-    const OsbBank *bank = BankOf(stream);
     uint64_t ms = 0;
     for (int k = 0; k < count; ++k) {
       OsbEntry e;

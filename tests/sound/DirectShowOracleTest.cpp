@@ -194,8 +194,14 @@ TEST_F(DirectShowOracle, AFileNoReaderTakesOpensAsAStreamThroughTheMediaPlayer) 
   ASSERT_TRUE(OSND_Stream_SetPosition(s, s->dataLength / 3));
   const int sought = OSND_Stream_GetTime(s);
   EXPECT_NEAR(sought, 500, 2);
+  // The byte position is the time's share of the bytes.
+  EXPECT_NEAR(OSND_Stream_GetPosition(s), int64_t(sought) * s->dataLength / s->lengthMs, 1);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_NONE);
+  EXPECT_FALSE(s->playing);
   const int handle = OSND_Stream_Play(OSND_FREE, s);
   ASSERT_GT(handle, 0) << OSND_GetError();
+  EXPECT_TRUE(s->playing);
+  EXPECT_EQ(OSND_Stream_Play(OSND_FREE, s), handle) << "playing already: its channel";
   ASSERT_TRUE(OSND_SetVolume(handle, 128));
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (OSND_IsPlaying(handle) && std::chrono::steady_clock::now() < until)
@@ -203,6 +209,7 @@ TEST_F(DirectShowOracle, AFileNoReaderTakesOpensAsAStreamThroughTheMediaPlayer) 
   EXPECT_FALSE(OSND_IsPlaying(handle));
   EXPECT_GE(OSND_Stream_GetTime(s), 1490);
   ASSERT_TRUE(OSND_Stream_Stop(s));
+  EXPECT_FALSE(s->playing);
   ASSERT_TRUE(OSND_Stream_Close(s));
   for (int i = 0; i < 16; ++i) EXPECT_FALSE(gOsnd.channels[gOsnd.channelCount + i].flags & 0x40) << i;
 

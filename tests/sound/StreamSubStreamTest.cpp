@@ -71,17 +71,23 @@ TEST_F(StreamSubStream, PlaysTheEntryAskedFor) {
 }
 
 TEST_F(StreamSubStream, RefusesWhatItCannotPlay) {
+  // 8-bit samples where the stream decodes 16-bit ones, and a stereo entry.
+  Entry eight = Level(0, 0);
+  eight.mode = (eight.mode & ~OSND_MODE_16BITS) | OSND_MODE_8BITS;
+  eight.length = 1000;
+  eight.data.assign(1000, 40);
   Entry stereo = Level(5000, 1000);
   stereo.mode = (stereo.mode & ~OSND_MODE_MONO) | OSND_MODE_STEREO;
   stereo.channels = 2;
-  OSND_STREAM *s = Open(Bank({Level(3000, 1000), stereo}));
+  OSND_STREAM *s = Open(Bank({Level(3000, 1000), eight, stereo}));
   ASSERT_NE(s, nullptr);
-  EXPECT_FALSE(OSND_Stream_SetSubStream(s, 2));
+  EXPECT_FALSE(OSND_Stream_SetSubStream(s, 3));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
   EXPECT_FALSE(OSND_Stream_SetSubStream(s, -1));
-  // An entry stored in another layout than the stream's buffers.
+  // An entry stored otherwise than the stream decodes.
   EXPECT_FALSE(OSND_Stream_SetSubStream(s, 1));
-  const int list[] = {0, 1};
+  // A sentence plays its entries through one layout of the buffers.
+  const int list[] = {0, 2};
   EXPECT_FALSE(OSND_Stream_SetSubStreamSentence(s, list, 2));
   EXPECT_FALSE(OSND_Stream_SetSubStream(nullptr, 0));
   EXPECT_TRUE(OSND_Stream_Close(s));
@@ -95,6 +101,53 @@ TEST_F(StreamSubStream, RefusesWhatItCannotPlay) {
   EXPECT_FALSE(OSND_Stream_SetSubStream(raw, 0));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
   EXPECT_TRUE(OSND_Stream_Close(raw));
+}
+
+TEST_F(StreamSubStream, AnEntryOfAnotherChannelLayoutLaysTheBuffersOutAnew) {
+  // Mono, then stereo with its sides apart, then mono again; only the mono
+  // entries have sync points, which a stereo entry does not inherit.
+  Entry first = Level(3000, 20000);
+  first.sync = {{100, "mono"}};
+  Entry stereo;
+  stereo.length = 20000;
+  for (int i = 0; i < 20000; ++i) {
+    Put16(stereo.data, uint32_t(uint16_t(int16_t(2000))));
+    Put16(stereo.data, uint32_t(uint16_t(int16_t(8000))));
+  }
+  stereo.mode = OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_SIGNED | OSND_MODE_LOOP_OFF;
+  stereo.channels = 2;
+  stereo.frequency = 44100;
+  stereo.volume = 255;
+  stereo.pan = 128;
+  OSND_STREAM *s = Open(Bank({first, stereo, Level(6000, 20000)}));
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  ASSERT_NE(s->sync.head.next, &s->sync.tail);
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1)) << OSND_GetError();
+  EXPECT_TRUE(s->mode & OSND_MODE_STEREO);
+  EXPECT_EQ(s->sample->channels, 2);
+  EXPECT_TRUE(s->sample->mode & OSND_MODE_STEREO);
+  EXPECT_EQ(s->sync.head.next, &s->sync.tail) << "the stereo entry has no sync points";
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(20);
+  // Both sides heard, each its own, at the full level of a stereo open.
+  const size_t at = captured.size() / 4;
+  EXPECT_NEAR(Left(at), 2000, 2);
+  EXPECT_NEAR(Right(at), 8000, 2);
+  EXPECT_TRUE(OSND_Stream_Stop(s));
+
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 2)) << OSND_GetError();
+  EXPECT_TRUE(s->mode & OSND_MODE_MONO);
+  EXPECT_EQ(s->sample->channels, 1);
+  captured.clear();
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  Step(20);
+  const std::vector<int> runs = Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  // Mono at the centre: 180 and 181 of 255 on the two sides.
+  EXPECT_NEAR(Left(captured.size() / 4), 6000 * 180 / 255, 2);
+  EXPECT_NEAR(Right(captured.size() / 4), 6000 * 181 / 255, 2);
+  EXPECT_GT(runs[0], 3000);
+  EXPECT_TRUE(OSND_Stream_Close(s));
 }
 
 TEST_F(StreamSubStream, ASentencePlaysItsEntriesInTurnThenEnds) {
