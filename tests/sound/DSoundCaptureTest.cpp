@@ -102,14 +102,23 @@ TEST(DSoundCapture, WhatIsPlayedIntoTheSinkIsRecordedFromItsMonitor) {
   // The last half second, well after any start-up silence, is the tone: the
   // same wave (the monitor mixes the sink's two sides into the recorded one)
   // at a level the output's centre pan and the mix-down leave within 10 dB.
-  const size_t from = kRecorded / 2, frames = kRecorded / 2;
-  const Match match = BestMatch(heard, from, frames, tone);
-  EXPECT_GT(match.correlation, 0.99) << "gain " << match.gain;
-  EXPECT_GT(match.gain, 0.3);
-  EXPECT_LT(match.gain, 3.0);
-  // Silence would correlate with nothing; a recording of the wrong device
-  // would hold silence: the level says the tone itself was recorded.
-  double energy = 0;
-  for (size_t i = from; i < from + frames; ++i) energy += double(heard[i]) * heard[i];
-  EXPECT_GT(std::sqrt(energy / double(frames)), kAmplitude * 0.1);
+  // It is compared in windows of 50 ms, each at its own phase: on a loaded
+  // machine the output may miss a period now and then, which shifts the phase
+  // of what follows without changing what is heard.
+  const size_t window = kRate / 20;
+  int matching = 0, windows = 0;
+  std::vector<double> gains;
+  for (size_t from = kRecorded / 2; from + window <= size_t(kRecorded); from += window, ++windows) {
+    const Match match = BestMatch(heard, from, window, tone);
+    if (match.correlation > 0.99) {
+      ++matching;
+      gains.push_back(match.gain);
+    }
+  }
+  EXPECT_GE(matching, windows - 2) << "of " << windows << " windows";
+  ASSERT_FALSE(gains.empty());
+  std::sort(gains.begin(), gains.end());
+  const double gain = gains[gains.size() / 2];
+  EXPECT_GT(gain, 0.3);
+  EXPECT_LT(gain, 3.0);
 }
