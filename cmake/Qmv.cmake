@@ -109,26 +109,26 @@ function(qmv_tests name)
     if(QMV_SANITIZE MATCHES "thread")
       list(APPEND _env "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp:print_suppressions=0")
     endif()
-    set_target_properties(${_exe} PROPERTIES CROSSCOMPILING_EMULATOR
-      "${CMAKE_COMMAND};-E;env;${_env}")
+    set(_emulator "${CMAKE_COMMAND};-E;env;${_env}")
+    # The real program's tests each get an X server, a home and runtime
+    # folder of their own (tests/own_display.sh), so that they run side by
+    # side without one test's keys reaching another's window.
+    if(label STREQUAL "e2e")
+      list(APPEND _emulator "${CMAKE_SOURCE_DIR}/tests/own_display.sh")
+    endif()
+    set_target_properties(${_exe} PROPERTIES CROSSCOMPILING_EMULATOR "${_emulator}")
     gtest_discover_tests(${_exe}
       DISCOVERY_MODE PRE_TEST
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       PROPERTIES
         LABELS ${label}
         TIMEOUT ${_timeout})
-    # The real program's tests share one display: typed keys and clicks would
-    # reach whichever game window has the focus, so they run one at a time.
-    set(_serial "")
-    if(label STREQUAL "e2e")
-      set(_serial "RUN_SERIAL TRUE")
-    endif()
     # The folder's label joins the group's once the tests are discovered (a
     # list passed through the discovery would be cut to its first element).
     set(_labels ${CMAKE_CURRENT_BINARY_DIR}/${_exe}_labels.cmake)
     file(WRITE ${_labels}
       "if(DEFINED ${_exe}_TESTS)\n"
-      "  set_tests_properties(\${${_exe}_TESTS} PROPERTIES LABELS \"${label};${name}\" ${_serial})\n"
+      "  set_tests_properties(\${${_exe}_TESTS} PROPERTIES LABELS \"${label};${name}\")\n"
       "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_labels})
   endforeach()
