@@ -117,6 +117,7 @@ void SelectionScene::Show()
     UpdateWelcome();
     m_FirstEnter = false;
     GameMode::Set(GameMode::kTimed);
+    Platform::Log("The menu shows%s\n", PlayerCount() == 0 ? " and asks for a new player" : "");
     bool showMoreGames = false;
     if (SettingsManager* settings = SettingsManager::GetInstance()) {
         if (auto* game = dynamic_cast<Quorvel2GameSettings*>(settings->GetSettings())) {

@@ -130,7 +130,7 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     // The splash card is cream in the middle; after it and the loading
     // screen the menu asks for a player in a cream panel at the same place.
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
-    Wait(8000);
+    ASSERT_TRUE(WaitForText(folder / "errors.txt", kMenuShows, 90));
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the new-player dialog opens";
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
@@ -191,7 +191,7 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     // and giving up end the game with a score the table takes.
     ASSERT_NO_FATAL_FAILURE(Start());
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
-    Wait(7000);
+    ASSERT_TRUE(WaitForText(folder / "errors.txt", kMenuShows, 90));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     ASSERT_TRUE(EnterBlitz(true));
     Wait(2000);

@@ -123,6 +123,17 @@ protected:
         EXPECT_TRUE(Xdo("type --delay 40 " + word));
         EXPECT_TRUE(Xdo("key Return"));
     }
+    // Waits out the splash and the loading screen; with `newPlayer`, also for
+    // the new-player dialog's cream panel.
+    void WaitForMenu(bool newPlayer)
+    {
+        ASSERT_FALSE(WaitForLog(kMenuShows, 90).empty()) << ReadText(logFile);
+        if (newPlayer) {
+            const std::string cream = "srgb(255,248,231)";
+            ASSERT_EQ(PixelColour(window, 200, 200, cream, 30), cream) << "the new-player dialog opens";
+        }
+        WaitForStill();
+    }
     std::string WaitForLog(const std::string& pattern, int seconds) const
     {
         const std::regex re(pattern);
@@ -136,12 +147,34 @@ protected:
         }
         return std::string();
     }
-    graphicstest::Picture Shot(const std::string& name)
+    graphicstest::Picture Grab(const std::string& name)
     {
         const fs::path file = folder / (name + ".png");
         std::system(("import -window " + window + " png:" + file.string() + " 2>/dev/null").c_str());
         graphicstest::Picture picture;
         EXPECT_TRUE(graphicstest::ReadPng(file.string(), picture)) << name;
+        return picture;
+    }
+    // Waits until the window's picture holds still (a scene's fade has
+    // ended): two grabs half a second apart differ in few pixels.
+    void WaitForStill()
+    {
+        graphicstest::Picture before = Grab("still");
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            Sleep(500);
+            graphicstest::Picture now = Grab("still");
+            const int changed = Changed(before, now);
+            if (changed >= 0 && changed < 800 * 600 / 200) {
+                return;
+            }
+            before = std::move(now);
+        }
+        ADD_FAILURE() << "the window's picture never held still";
+    }
+    graphicstest::Picture Shot(const std::string& name)
+    {
+        const fs::path file = folder / (name + ".png");
+        graphicstest::Picture picture = Grab(name);
         if (const char* keep = std::getenv("QMV_SCREENSHOT_DIR")) {
             fs::create_directories(keep);
             fs::copy_file(file, fs::path(keep) / (name + ".png"), fs::copy_options::overwrite_existing);
@@ -215,7 +248,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     // tells the floor of the capture.
     Sleep(1500);
     const double floor = Rms(0.2, 1.0);
-    Sleep(13500);   // the splash and the loading screen; the menu asks for a player
+    ASSERT_NO_FATAL_FAILURE(WaitForMenu(true));   // the menu asks for a player
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
@@ -271,7 +304,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     // ends, its score takes a place in the untimed table, and the
     // high scores lead back to the menu.
     ASSERT_NO_FATAL_FAILURE(Start("second.log"));
-    Sleep(12000);
+    ASSERT_NO_FATAL_FAILURE(WaitForMenu(false));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(440, 242);
     EXPECT_FALSE(WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << ReadText(logFile);
@@ -401,7 +434,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     auto score = [](const std::string& word) { return std::to_string(10 * word.size() * word.size()); };
     ASSERT_NO_FATAL_FAILURE(Start("wotd.log"));
-    Sleep(15000);
+    ASSERT_NO_FATAL_FAILURE(WaitForMenu(true));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
@@ -462,7 +495,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     // the trophy room, how to play and the player selection each cover the
     // menu and give it back when left.
     ASSERT_NO_FATAL_FAILURE(Start("crisscross.log"));
-    Sleep(12000);
+    ASSERT_NO_FATAL_FAILURE(WaitForMenu(false));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Xdo("mousemove --window " + window + " 790 595");
     Sleep(500);

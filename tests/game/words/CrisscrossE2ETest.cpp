@@ -145,6 +145,23 @@ protected:
     }
 
     std::string Log() const { return ReadFile(folder / "game.log"); }
+    // Waits out the splash and the loading screen: true once the menu shows
+    // and its new-player dialog's cream panel is there.
+    bool WaitForMenu() const
+    {
+        for (int i = 0; i < 900 && Log().find("The menu shows") == std::string::npos; ++i) {
+            Sleep(100);
+        }
+        const std::string cream = "srgb(255,248,231)";
+        const std::string command = "import -window '" + window + "' -format '%[pixel:p{200,200}]' info: 2>/dev/null";
+        for (int i = 0; i < 300; ++i) {
+            if (ShellOutput(command) == cream) {
+                return true;
+            }
+            Sleep(100);
+        }
+        return false;
+    }
 
     // Compares the board's window with a golden picture; QMV_UPDATE_GOLDEN=1
     // writes the picture as the golden one.
@@ -185,7 +202,7 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     // A new player starts the mode; closing the window mid-round keeps it.
     ASSERT_FALSE(Start().empty());
     // The new-player dialog comes over the menu.
-    Sleep(10000);
+    ASSERT_TRUE(WaitForMenu()) << Log();
     Type("Tester");
     Key("Return");
     Sleep(2000);

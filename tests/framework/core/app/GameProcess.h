@@ -33,6 +33,23 @@ inline std::string ReadText(const std::filesystem::path& path)
     return text.str();
 }
 
+// Waits up to `seconds` for `text` to appear in the file (the program's log);
+// true once it has.
+inline bool WaitForText(const std::filesystem::path& path, const std::string& text, int seconds)
+{
+    for (int i = 0; i <= seconds * 10; ++i) {
+        if (ReadText(path).find(text) != std::string::npos) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return false;
+}
+
+// What the program logs once its menu shows after the splash and the loading
+// screen (and, with no player yet, has opened the new-player dialog).
+inline const std::string kMenuShows = "The menu shows";
+
 inline const std::string kRunDir = QMV_RUN_DIR;
 inline const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
 
