@@ -36,6 +36,7 @@
 #include "framework/sound/SoundManager.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/ClassicRoundSave.h"
+#include "game/words/ClockRate.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameSceneSupport.h"
 #include "game/words/GameSound.h"
@@ -1330,7 +1331,7 @@ void GameScene::Update(std::int32_t dt)
     if (m_DialogOpen || m_Busy || m_GameState != kPlaying) {
         return;
     }
-    RunClock(dt);
+    RunClock(ClockRate::Step(dt));
 }
 
 const char* GameScene::NextRoundBodyKey() const

@@ -84,6 +84,8 @@ public:
         }
     }
     const std::string& Window() const { return m_Window; }
+    // Waits out the splash and the loading screen: true once the menu shows.
+    bool WaitForMenu() const { return gameprocess::WaitForText(m_Log, gameprocess::kMenuShows, 90); }
     std::string Log() const { return ReadText(m_Log); }
     // Waits up to `seconds` for the log to match; the first group of the match.
     std::string WaitForLog(const std::string& pattern, int seconds) const
@@ -265,7 +267,7 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
     Game run(folder / "untimed.log", {});
     ASSERT_FALSE(run.Window().empty());
-    Sleep(7000);   // the splash and the loading screen
+    ASSERT_TRUE(run.WaitForMenu()) << run.Log();
     const std::string word = run.Choose(440, 242, "Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)");
     ASSERT_FALSE(word.empty()) << run.Log();
     const std::vector<std::string> answers = Answers(word);
@@ -298,7 +300,7 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
 
     // Back in the mode, the game goes on where it was left.
     Game again(folder / "untimed2.log", {});
-    Sleep(7000);
+    ASSERT_TRUE(again.WaitForMenu()) << again.Log();
     EXPECT_FALSE(again.Choose(440, 242, "The saved game CLASSIC_UNTIMED (is restored)").empty()) << again.Log();
     EXPECT_EQ(again.Close(), 0);
     EXPECT_EQ(Attribute(SaveXml("CLASSIC_UNTIMED"), "SCORE"), std::to_string(expected));
@@ -307,20 +309,25 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
 // A timed game: a pass by the question, a pass when the clock runs out, a
 // round won with its full-length word, and the give-up ends the game: its
 // score enters the high-score table (a well-formed file) and no save is kept.
+// The round clocks run fast here; the Blitz and whole-game tests keep real
+// time.
 TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
 {
     ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
-    Game run(folder / "timed.log", {});
+    // The round clocks run six times as fast: round 2's two minutes run out
+    // in twenty seconds.
+    Game run(folder / "timed.log", {"QMV_CLOCK_RATE=6"});
     ASSERT_FALSE(run.Window().empty());
-    Sleep(7000);
+    ASSERT_TRUE(run.WaitForMenu()) << run.Log();
     ASSERT_FALSE(run.Choose(440, 172, "Round 1 of CLASSIC_TIMED").empty()) << run.Log();   // Timed game
+    EXPECT_FALSE(run.WaitForLog("The round clocks run 6 times as fast", 10).empty()) << run.Log();
     Sleep(2500);
-    auto answer = [&run](const std::string& pattern) {
+    auto answer = [&run, this](const std::string& pattern) {
         run.Click(400, 467);   // the pass or give-up button
         Sleep(1500);
         int x = 0;
         int y = 0;
-        const graphicstest::Picture question = run.Shot(fs::temp_directory_path() / "qmv_classic_question.png");
+        const graphicstest::Picture question = run.Shot(folder / "question.png");
         EXPECT_TRUE(frontendtest::FindYes(question, x, y)) << pattern;
         run.Click(x, y);
         return run.WaitForLog(pattern, 10);
@@ -372,7 +379,7 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     };
     {
         auto run = day("2026-03-01 23:00:00", "wotd1.log");   // 09:00 UTC
-        Sleep(7000);
+        ASSERT_TRUE(run->WaitForMenu()) << run->Log();
         const std::string word = run->Choose(440, 312, "Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)");
         ASSERT_FALSE(word.empty()) << run->Log();
         Sleep(2500);
@@ -385,14 +392,14 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
     EXPECT_EQ(Attribute(save, "DAY"), std::to_string(GameScene::DayNumber(march1)));
     {
         auto run = day("2026-03-02 01:00:00", "wotd2.log");   // 11:00 UTC, March 1
-        Sleep(7000);
+        ASSERT_TRUE(run->WaitForMenu()) << run->Log();
         EXPECT_FALSE(run->Choose(440, 312, "The saved game WORD_OF_THE_DAY (is restored)").empty()) << run->Log();
         EXPECT_EQ(run->Close(), 0);
     }
     ASSERT_FALSE(SaveXml("WORD_OF_THE_DAY").empty()) << "leaving again keeps the round";
     {
         auto run = day("2026-03-02 14:30:00", "wotd3.log");   // 00:30 UTC, March 2
-        Sleep(7000);
+        ASSERT_TRUE(run->WaitForMenu()) << run->Log();
         EXPECT_FALSE(run->Choose(440, 312, "WORD_OF_THE_DAY (is of another day)").empty()) << run->Log();
         EXPECT_EQ(run->Close(), 0);
     }
