@@ -200,17 +200,12 @@ class Reader final : public IWMSyncReader {
       Close();
       return E_FAIL;
     }
-    AVChannelLayout layout;
-    av_channel_layout_copy(&layout, &decoder->ch_layout);
-    if (layout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&layout, channels);
-    if (swr_alloc_set_opts2(&resampler, &layout, AV_SAMPLE_FMT_S16, rate, &layout, decoder->sample_fmt, rate, 0,
-                            nullptr) < 0 ||
-        swr_init(resampler) < 0) {
-      av_channel_layout_uninit(&layout);
+    av_channel_layout_copy(&outLayout, &decoder->ch_layout);
+    if (outLayout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&outLayout, channels);
+    if (!Resample(outLayout, decoder->sample_fmt, rate)) {
       Close();
       return E_FAIL;
     }
-    av_channel_layout_uninit(&layout);
     packet = av_packet_alloc();
     frame = av_frame_alloc();
     if (!packet || !frame) {
@@ -282,9 +277,12 @@ class Reader final : public IWMSyncReader {
         if (size > 0) start = (start + size / 2) / size * size;
       }
       nextSample = start + frame->nb_samples;
-      std::vector<uint8_t> converted(size_t(frame->nb_samples) * 2 * size_t(channels));
+      if (!ResampleFrame()) continue;  // a frame that cannot be converted is dropped
+      const int room = swr_get_out_samples(resampler, frame->nb_samples);
+      if (room <= 0) continue;
+      std::vector<uint8_t> converted(size_t(room) * 2 * size_t(channels));
       uint8_t *out[1] = {converted.data()};
-      const int made = swr_convert(resampler, out, frame->nb_samples, const_cast<const uint8_t **>(frame->extended_data),
+      const int made = swr_convert(resampler, out, room, const_cast<const uint8_t **>(frame->extended_data),
                                    frame->nb_samples);
       if (made <= 0) continue;
       converted.resize(size_t(made) * 2 * size_t(channels));
@@ -310,6 +308,10 @@ class Reader final : public IWMSyncReader {
     }
     avcodec_free_context(&decoder);
     swr_free(&resampler);
+    av_channel_layout_uninit(&outLayout);
+    av_channel_layout_uninit(&inLayout);
+    inFormat = -1;
+    inRate = 0;
     av_packet_free(&packet);
     av_frame_free(&frame);
     if (source) source->Release();
@@ -336,6 +338,39 @@ class Reader final : public IWMSyncReader {
   int audio = -1;
 
  private:
+  // Converts from the given sound to the stream's own layout and rate.
+  bool Resample(AVChannelLayout &from, int fromFormat, int fromRate) {
+    swr_free(&resampler);
+    av_channel_layout_uninit(&inLayout);
+    inFormat = -1;
+    if (swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate, &from, AVSampleFormat(fromFormat),
+                            fromRate, 0, nullptr) < 0 ||
+        swr_init(resampler) < 0) {
+      swr_free(&resampler);
+      return false;
+    }
+    av_channel_layout_copy(&inLayout, &from);
+    inFormat = fromFormat;
+    inRate = fromRate;
+    return true;
+  }
+
+  // A damaged or joined file may change its sample format, channels or rate
+  // from one frame to the next: the converter follows the frame, so that it
+  // never reads planes the frame does not have.
+  bool ResampleFrame() {
+    if (frame->ch_layout.nb_channels < 1 || frame->nb_samples < 1 || !frame->extended_data) return false;
+    AVChannelLayout from{};
+    av_channel_layout_copy(&from, &frame->ch_layout);
+    if (from.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&from, from.nb_channels);
+    const int fromRate = frame->sample_rate > 0 ? frame->sample_rate : rate;
+    const bool ok = (resampler && frame->format == inFormat && fromRate == inRate &&
+                     av_channel_layout_compare(&from, &inLayout) == 0) ||
+                    Resample(from, frame->format, fromRate);
+    av_channel_layout_uninit(&from);
+    return ok;
+  }
+
   bool DecodeFrame() {
     while (true) {
       const int got = avcodec_receive_frame(decoder, frame);
@@ -360,6 +395,9 @@ class Reader final : public IWMSyncReader {
   AVIOContext *io = nullptr;
   AVCodecContext *decoder = nullptr;
   SwrContext *resampler = nullptr;
+  AVChannelLayout outLayout{};  // the stream's, as opened
+  AVChannelLayout inLayout{};   // what the converter takes now
+  int inFormat = -1, inRate = 0;
   AVPacket *packet = nullptr;
   AVFrame *frame = nullptr;
   int channels = 0, rate = 0;
