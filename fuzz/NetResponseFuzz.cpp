@@ -1,16 +1,19 @@
 // An internet stream's server answer from arbitrary bytes: the status line
 // and headers (redirects, tags, metadata interval, content kind), then the
-// body through the metadata-aware reader and the MPEG frame search, the way
-// a live stream's first seconds are read. The bytes sit in a socket record's
-// receive ring as if the socket thread had received them and the peer had
-// closed; no network is used. The first byte picks a metadata interval when
-// the headers set none.
+// body through the reader the headers chose, opened and read as a playing
+// stream reads it: the MPEG reader (frame search, metadata-aware reads, frame
+// decoding) or the Ogg Vorbis one (comments reported as metadata). The bytes
+// sit in a socket record's receive ring as if the socket thread had received
+// them and the peer had closed; no network is used. The first byte picks a
+// metadata interval when the headers set none, and the bytes before an Ogg
+// Vorbis stream's first comment report.
 #include "sound/include/osnd.h"
 #include "sound/src/format_mpeg.h"
 #include "sound/src/osnd_stream_net.h"
 #include "sound/src/osnd_tag.h"
 #include "sound/src/system_memory.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -38,21 +41,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   record->buffer = static_cast<char *>(OSND_ALLOC(OSND_NET_BUFFER_BYTES));
   record->bufferSize = OSND_NET_BUFFER_BYTES;
   record->path = static_cast<char *>(OSND_ALLOC(2));
-  record->probe = static_cast<MpegDecoder *>(OSND_ALLOC(int(sizeof(MpegDecoder))));
-  if (record->buffer && record->path && record->probe) {
-    std::strcpy(record->path, "/");
-    OsndTag *tags = nullptr;
-    const int result = OsndStreamNet_ReadHeaders(nullptr, record, &tags);
-    if (tags) OsndTag_FreeList(&tags);
-    if (result == 0) {
-      if (record->metaInterval == 0) record->metaInterval = record->metaLeft = data[0] * 4;
-      int channels = 0, rate = 0, frameSize = 0;
-      FormatMpegNet_FindFrame(record, &channels, &rate, &frameSize);
-      uint8_t audio[1500];
-      for (int i = 0; i < 256 && FormatMpegNet_ParseMetadata(record, (i & 1) ? audio : nullptr, 1 + i * 7) > 0; ++i) {
-      }
-    }
+  if (!record->buffer || !record->path) {
+    OsndStreamNet_FreeRecord(record);
+    return 0;
   }
-  OsndStreamNet_FreeRecord(record);  // frees the socket too: no socket thread runs here
+  std::strcpy(record->path, "/");
+  OsndTag *tags = nullptr;
+  const int result = OsndStreamNet_ReadHeaders(nullptr, record, &tags);
+  if (tags) OsndTag_FreeList(&tags);
+  OsndFormatInfo info{};
+  bool opened = false;
+  if (result == 0) {
+    record->metadataCallback = [](char *, char *, void *) { return true; };
+    if (record->metaInterval == 0) record->metaInterval = record->metaLeft = data[0] * 4;
+    opened = (record->flags & OSND_NET_OGG) ? FormatOggVorbisNet_Open(record, &info) : FormatMpegNet_Open(record, &info);
+  }
+  // An Ogg Vorbis stream reports its comments after every so many bytes:
+  // the first byte brings the first report within reach of a short input.
+  if (opened && (record->flags & OSND_NET_OGG)) record->metaLeft = std::min(record->metaLeft, 1 + data[0] * 4);
+  if (!opened) {
+    OsndStreamNet_FreeRecord(record);  // frees the socket too: no socket thread runs here
+    return 0;
+  }
+  // Read as the streamer reads a playing stream, until the ring runs dry.
+  static OSND_STREAM stream;
+  stream.formatState = record;
+  stream.channel = -1;
+  static uint8_t pcm[MPEG_MAX_FRAME_OUTPUT + 8192];
+  for (int i = 0; i < 2048; ++i) {
+    int bytes = info.decodeBlock > 0 ? info.decodeBlock : 4096;
+    if (!info.callbacks.read(&stream, nullptr, 0, pcm, &bytes)) break;
+  }
+  info.callbacks.close(record);
   return 0;
 }

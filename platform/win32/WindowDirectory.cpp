@@ -65,6 +65,11 @@ WindowDirectory& WindowDirectory::Shared()
     return directory;
 }
 
+socklen_t WindowDirectory::RequestAddress(pid_t pid, sockaddr_un& address) const
+{
+    return SocketAddress(m_folder, pid, address);
+}
+
 std::string WindowDirectory::WindowFile(pid_t pid, std::uintptr_t handle) const
 {
     return m_folder + "/" + std::to_string(pid) + "-" + std::to_string(handle) + ".window";
@@ -74,7 +79,7 @@ void WindowDirectory::Announce(HWND hwnd, const std::string& className, const st
 {
     if (m_socket < 0) {
         sockaddr_un address;
-        const socklen_t length = SocketAddress(m_folder, getpid(), address);
+        const socklen_t length = RequestAddress(getpid(), address);
         m_socket = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (m_socket >= 0 && bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0) {
             close(m_socket);
@@ -158,7 +163,7 @@ bool WindowDirectory::Alive(const Entry& entry) const
 bool WindowDirectory::Send(const Entry& entry, Request request) const
 {
     sockaddr_un address;
-    const socklen_t length = SocketAddress(m_folder, entry.pid, address);
+    const socklen_t length = RequestAddress(entry.pid, address);
     const int sender = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (sender < 0) {
         return false;

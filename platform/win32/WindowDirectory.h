@@ -11,6 +11,8 @@
 #include "platform/win32/WinTypes.h"
 
 #include <cstdint>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -45,6 +47,8 @@ public:
     bool Send(const Entry& entry, Request request) const;
     // The requests that arrived for this process's windows, without waiting.
     std::vector<std::pair<HWND, Request>> Receive();
+    // The address of a process's request socket, where Send delivers.
+    socklen_t RequestAddress(pid_t pid, sockaddr_un& address) const;
 
 private:
     std::string WindowFile(pid_t pid, std::uintptr_t handle) const;
