@@ -5,9 +5,8 @@
 // graph's FFmpeg reader from memory, decoded as the graph's audio device
 // pulls them, with a seek to the middle. No audio device is opened. The file
 // is written under /dev/shm.
+#include "fuzz/FuzzStreamEngine.h"
 #include "platform/media/MemoryStream.h"
-#include "sound/include/osnd.h"
-#include "sound/src/osnd_stream.h"
 
 #include <unistd.h>
 
@@ -40,12 +39,7 @@ std::uint64_t Decode(wmf::IWMSyncReader *reader, int limit) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const std::string path = "/dev/shm/qmv-fuzz-media-" + std::to_string(getpid());
-  static const bool ready = [] {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    const bool started = OSND_Init(8000, 4, 0);
-    gOsndStreams.bufferMs = 20;
-    return started;
-  }();
+  static const bool ready = StartFuzzStreamEngine();
   if (!ready || size == 0 || size > (1u << 20)) return 0;
 
   if (std::FILE *f = std::fopen(path.c_str(), "wb")) {

@@ -2,19 +2,13 @@
 // that the decoders run over the data too. The stream buffer is kept short and
 // the output runs at a low rate without real time, so an input costs a few
 // decoded frames rather than the 400 ms a player's stream decodes ahead.
-#include "sound/include/osnd.h"
-#include "sound/src/osnd_stream.h"
+#include "fuzz/FuzzStreamEngine.h"
 
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static const bool ready = [] {
-    OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);
-    const bool started = OSND_Init(8000, 4, 0);
-    gOsndStreams.bufferMs = 20;
-    return started;
-  }();
+  static const bool ready = StartFuzzStreamEngine();
   if (!ready || size == 0 || size > (1u << 20)) return 0;
   OSND_STREAM *stream = OSND_Stream_Open(reinterpret_cast<const char *>(data), OSND_MODE_MEMORY | OSND_MODE_LOOP_NORMAL,
                                          0, int(size));
