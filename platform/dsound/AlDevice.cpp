@@ -170,6 +170,23 @@ void AlDevice::SetReverb(const EaxListener& r)
     alAuxiliaryEffectSloti(m_Slot, AL_EFFECTSLOT_EFFECT, ALint(e));
 }
 
+AlDevice::Sources AlDevice::CountSources()
+{
+    std::lock_guard<std::recursive_mutex> guard(Lock());
+    Sources s;
+    ALCint mono = 0, stereo = 0;
+    alcGetIntegerv(m_Device, ALC_MONO_SOURCES, 1, &mono);
+    alcGetIntegerv(m_Device, ALC_STEREO_SOURCES, 1, &stereo);
+    s.mono = std::max(mono, 0);
+    s.stereo = std::max(stereo, 0);
+    for (const Voice* voice : m_Voices) {
+        if (!voice->HoldsSource()) continue;
+        ++s.held;
+        if (voice->Positional()) ++s.heldPositional;
+    }
+    return s;
+}
+
 void AlDevice::Add(Voice* voice)
 {
     std::lock_guard<std::recursive_mutex> guard(Lock());

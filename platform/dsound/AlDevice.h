@@ -47,6 +47,15 @@ public:
     void SetReverb(const EaxListener& reverb);
     ALuint ReverbSlot() const { return m_Slot; }
 
+    // What OpenAL grants this device: its sources for mono and for stereo
+    // data, the sources its voices hold now (positional ones apart), and
+    // whether it has effects (EFX) for the reverb.
+    struct Sources {
+        int mono = 0, stereo = 0, held = 0, heldPositional = 0;
+    };
+    Sources CountSources();
+    bool HasEffects() const { return m_Slot != 0; }
+
     bool IsLoopback() const { return m_Loopback; }
     ALCdevice* Device() const { return m_Device; }
 

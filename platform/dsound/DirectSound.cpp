@@ -134,10 +134,19 @@ public:
         caps->dwMinSecondarySampleRate = DSBFREQUENCY_MIN;
         caps->dwMaxSecondarySampleRate = DSBFREQUENCY_MAX;
         caps->dwPrimaryBuffers = 1;
-        caps->dwMaxHwMixingAllBuffers = caps->dwMaxHwMixingStreamingBuffers = kVoices;
-        caps->dwFreeHwMixingAllBuffers = caps->dwFreeHwMixingStreamingBuffers = kVoices;
-        caps->dwMaxHw3DAllBuffers = caps->dwMaxHw3DStreamingBuffers = kVoices;
-        caps->dwFreeHw3DAllBuffers = caps->dwFreeHw3DStreamingBuffers = kVoices;
+        // Every buffer plays on an OpenAL source: the device's sources are
+        // the hardware buffers, those its voices hold are in use. Positional
+        // buffers play mono sources, of which at most kVoices are given to
+        // them, so that a device that grants hundreds still counts as one
+        // with hardware 3D.
+        const AlDevice::Sources s = m_Device->CountSources();
+        const DWORD all = DWORD(s.mono + s.stereo), held = std::min(DWORD(s.held), all);
+        const DWORD positional = std::min(DWORD(s.mono), kVoices);
+        caps->dwMaxHwMixingAllBuffers = caps->dwMaxHwMixingStreamingBuffers = all;
+        caps->dwFreeHwMixingAllBuffers = caps->dwFreeHwMixingStreamingBuffers = all - held;
+        caps->dwMaxHw3DAllBuffers = caps->dwMaxHw3DStreamingBuffers = positional;
+        caps->dwFreeHw3DAllBuffers = caps->dwFreeHw3DStreamingBuffers =
+            std::min(positional - std::min(DWORD(s.heldPositional), positional), all - held);
         return DS_OK;
     }
 

@@ -120,7 +120,8 @@ HRESULT EaxPropertySet::QuerySupport(REFGUID set, ULONG id, ULONG* support)
     *support = 0;
     const bool known = (set == DSPROPSETID_EAX30_ListenerProperties && id <= 25) ||
                        (set == DSPROPSETID_EAX20_ListenerProperties && id <= 15) || (IsBufferSet(set) && id <= 1);
-    if (!known || (gSupportHook && !gSupportHook(set, id))) {
+    // The reverb and the sends behind every property are the device's effects.
+    if (!known || !m_Device->HasEffects() || (gSupportHook && !gSupportHook(set, id))) {
         return E_NOTIMPL;
     }
     *support = KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET;

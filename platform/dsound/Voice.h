@@ -37,6 +37,10 @@ public:
     void Stop();
     bool Playing() const { return m_Playing; }
     bool Looping() const { return m_Looping; }
+    // Whether the voice holds one of the device's sources now, and whether
+    // that source is a positional one.
+    bool HoldsSource() const { return m_Source != 0; }
+    bool Positional() const { return m_Positional; }
     // Byte offsets in the buffer: where OpenAL plays now, and the first byte
     // not yet handed to it.
     DWORD PlayCursor();

@@ -194,7 +194,9 @@ struct OsndOutputDriver {
   bool (*close)();
   bool (*fillSampleOps)(OSND_SAMPLE *);
   bool (*fillChannelOps)(OsndChannel *);
-  bool (*getCaps)();
+  // What the device at a driver index can do (bits: 1 hardware 3D, 2 EAX 2.0,
+  // 16 EAX 3.0); only DirectSound answers, the others leave the bits 0.
+  bool (*getCaps)(unsigned *bits, int driver);
   void *(*outputHandle)();
   bool (*setSpeakerMode)(int);
   bool (*update)();

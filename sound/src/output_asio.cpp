@@ -526,6 +526,6 @@ void OutputAsio_Channels(int *left, int *right) {
 }
 
 OsndOutputDriver OsndOutputAsio = {
-    0, 0, 0, Enumerate, Init, Close, FillSampleOps, FillChannelOps, True, OutputHandle, TrueInt, NoSoundUpdate,
+    0, 0, 0, Enumerate, Init, Close, FillSampleOps, FillChannelOps, OsndOutput_NoCaps, OutputHandle, TrueInt, NoSoundUpdate,
     NoReverbInit, NoSetReverb, NoGetReverb, NoRecordEnumerate, NoRecordInit, NoRecordStart, NoRecordStop,
     NoRecordPosition, NoRecordLock, NoRecordUnlock};

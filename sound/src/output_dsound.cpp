@@ -437,12 +437,14 @@ bool ChannelStart(OsndChannel *c, OSND_SAMPLE *s) {
   return true;
 }
 
-bool PlayBuffer(OsndChannel *c) {
+HRESULT PlayBufferResult(OsndChannel *c) {
   OsndDsChannel *d = ChannelOf(c);
   const bool looping = (c->mode & (OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_BIDI)) != 0;
   const OSND_SAMPLE *s = c->driverSample ? c->driverSample : c->currentSample;
-  return SUCCEEDED(d->buffer->Play(0, 0, (looping ? DSBPLAY_LOOPING : 0) | (s ? LocationFlags(s) : 0)));
+  return d->buffer->Play(0, 0, (looping ? DSBPLAY_LOOPING : 0) | (s ? LocationFlags(s) : 0));
 }
+
+bool PlayBuffer(OsndChannel *c) { return SUCCEEDED(PlayBufferResult(c)); }
 
 bool ChannelPlay(OSND_DSPUNIT *, OsndChannel *c, OSND_SAMPLE *) {
   SystemLockGuard guard(gDs.lock);
@@ -546,13 +548,22 @@ bool SetPaused(OsndChannel *c, bool pause) {
     DWORD status = 0;
     d->buffer->GetStatus(&status);
     if (status & DSBSTATUS_PLAYING) c->flags |= OSND_CHANFLAG_PENDING;
-    d->buffer->Stop();
+    const HRESULT stopped = d->buffer->Stop();
+    if (FAILED(stopped)) return Osnd_Fail(stopped == E_OUTOFMEMORY ? OSND_ERR_MEMORY : OSND_ERR_INVALID_PARAM);
     return true;
   }
-  bool result = true;
-  if ((c->flags & OSND_CHANFLAG_PAUSED) && (c->flags & OSND_CHANFLAG_PENDING)) result = PlayBuffer(c);
+  const bool resume = (c->flags & OSND_CHANFLAG_PAUSED) && (c->flags & OSND_CHANFLAG_PENDING);
+  HRESULT result = resume ? PlayBufferResult(c) : DS_OK;
   c->flags &= ~OSND_CHANFLAG_PENDING;
-  if (!result) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  // A buffer with effects may not start although Play answered: its status
+  // says whether it plays.
+  if (resume && SUCCEEDED(result) && IsEffectBuffer(c)) {
+    DWORD status = 0;
+    result = d->buffer->GetStatus(&status);
+    if (SUCCEEDED(result) && !(status & DSBSTATUS_PLAYING)) result = DSERR_GENERIC;
+  }
+  // Out of memory (no voice left on the device) is said as such.
+  if (FAILED(result)) return Osnd_Fail(result == E_OUTOFMEMORY ? OSND_ERR_MEMORY : OSND_ERR_INVALID_PARAM);
   return true;
 }
 
@@ -631,7 +642,47 @@ bool Update() {
 
 void *OutputHandle() { return gDs.object; }
 
-bool GetCaps() { return true; }
+// What the device at the driver index offers, read on a DirectSound object of
+// its own that the close slot ends again: hardware 3D buffers (bit 1) when the
+// device has 1 to 128 of them free and is not emulated, then EAX 3.0 (16) or
+// else EAX 2.0 (2) on them. A running driver is not asked: the close would
+// end its object.
+bool GetCaps(unsigned *bits, int driver) {
+  if (bits) *bits = 0;
+  if (gDs.object) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  Load();
+  if (!gDs.lock) gDs.lock = SystemThread_CreateCriticalSection(true);
+  Enumerate();
+  if (!CreateObject(driver, &gDs.object)) {
+    Unload();
+    DestroyLock();
+    return Osnd_Fail(OSND_ERR_INIT);
+  }
+  gDs.object->SetCooperativeLevel(Window(), DSSCL_PRIORITY);
+  DSCAPS caps{};
+  caps.dwSize = sizeof caps;
+  gDs.object->GetCaps(&caps);
+  gOsnd.hardware3dChannels = int(caps.dwFreeHw3DStreamingBuffers);
+  unsigned result = 0;
+  if (caps.dwMaxHw3DAllBuffers >= 1 && caps.dwMaxHw3DAllBuffers <= 128 && !(caps.dwFlags & DSCAPS_EMULDRIVER) &&
+      gOsnd.hardware3dChannels != 0) {
+    OsndOutputDSound.hardware3d = 1;
+    result |= 1;
+    // The reverb's probe makes a sample through this driver's slots.
+    if (gOsnd.output == &OsndOutputDSound) {
+      if (OsndEax_Init(3)) {
+        result |= 16;
+        OsndEax_Close(3);
+      } else if (OsndEax_Init(2)) {
+        result |= 2;
+        OsndEax_Close(2);
+      }
+    }
+  }
+  Close();
+  if (bits) *bits = result;
+  return true;
+}
 
 bool SetSpeakerMode(int mode) {
   if (!gDs.object) return true;

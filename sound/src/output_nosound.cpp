@@ -163,8 +163,13 @@ int DefMinusOne(OsndChannel *) { return -1; }
 
 }  // namespace
 
+bool OsndOutput_NoCaps(unsigned *bits, int) {
+  if (bits) *bits = 0;
+  return true;
+}
+
 OsndOutputDriver OsndOutputNoSound = {
-    1, 1, 1, Enumerate, Init, True, FillSampleOps, FillChannelOps, True, NoHandle, TrueInt,
+    1, 1, 1, Enumerate, Init, True, FillSampleOps, FillChannelOps, OsndOutput_NoCaps, NoHandle, TrueInt,
     Update, True, SetReverb, GetReverb, RecordEnumerate, RecordInit, RecordStart, True,
     RecordPosition, RecordLock, RecordUnlock};
 

@@ -14,6 +14,8 @@ void OsndChannel_SetDefaultOps(OsndChannel *channel);
 // After an output's Init: it has no hardware channels, so every channel is
 // mixed in software, with the engine's extra channels beside them.
 void OsndOutput_SoftwareOnly(OsndOutputDriver *driver);
+// The capabilities slot of an output with no hardware to report: no bits.
+bool OsndOutput_NoCaps(unsigned *bits, int driver);
 
 // Capture tap of the no-sound output: while installed, the primary mix buffer
 // keeps its 16-bit data and every block the clip-and-copy unit writes is handed

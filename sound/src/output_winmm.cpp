@@ -320,7 +320,7 @@ int OutputWinMM_RecordPieceBytes() { return gState.pieceBytes; }
 int OutputWinMM_RecordRingBytes() { return gState.pieceBytes * kPieces; }
 
 OsndOutputDriver OsndOutputWinMM = {
-    0, 0, 1, Enumerate, Init, Close, FillSampleOps, FillChannelOps, True, OutputHandle, TrueInt,
+    0, 0, 1, Enumerate, Init, Close, FillSampleOps, FillChannelOps, OsndOutput_NoCaps, OutputHandle, TrueInt,
     OsndOutputNoSound.update, OsndOutputNoSound.reverbInit, OsndOutputNoSound.setReverb,
     OsndOutputNoSound.getReverb, RecordEnumerate, RecordInit, RecordStart, RecordStop, RecordPosition,
     RecordLock, RecordUnlock};

@@ -467,3 +467,84 @@ TEST(DSoundBuffer, WrittenBytesAreHeardOnlyOnceUnlocked) {
   sound->Release();
   platform::dsound::UseLoopbackDevice(0);
 }
+
+TEST(DSoundCaps, TheDeviceAnswersWithItsSourcesAndItsEffects) {
+  platform::dsound::RegisterDirectSoundLibrary();
+  platform::dsound::UseLoopbackDevice(kRate);
+  // The device's own figures: OpenAL's sources, fewer free while one plays.
+  IDirectSound8 *object = nullptr;
+  ASSERT_EQ(DirectSoundCreate8(nullptr, &object, nullptr), DS_OK);
+  ASSERT_EQ(object->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DS_OK);
+  DSCAPS caps{};
+  caps.dwSize = sizeof caps;
+  ASSERT_EQ(object->GetCaps(&caps), DS_OK);
+  EXPECT_GT(caps.dwMaxHwMixingAllBuffers, 32u) << "OpenAL's sources, not a fixed count";
+  EXPECT_EQ(caps.dwFreeHwMixingAllBuffers, caps.dwMaxHwMixingAllBuffers);
+  EXPECT_EQ(caps.dwMaxHw3DAllBuffers, 32u);
+  WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
+  DSBUFFERDESC description{};
+  description.dwSize = sizeof description;
+  description.dwFlags = DSBCAPS_CTRL3D | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLFREQUENCY;
+  description.dwBufferBytes = 4096;
+  description.lpwfxFormat = &format;
+  IDirectSoundBuffer *buffer = nullptr;
+  ASSERT_EQ(object->CreateSoundBuffer(&description, &buffer, nullptr), DS_OK);
+  ASSERT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+  ASSERT_EQ(object->GetCaps(&caps), DS_OK);
+  EXPECT_EQ(caps.dwFreeHwMixingAllBuffers, caps.dwMaxHwMixingAllBuffers - 1);
+  EXPECT_EQ(caps.dwFreeHw3DStreamingBuffers, 31u) << "a positional buffer holds one of the 3D sources";
+  buffer->Release();
+  object->Release();
+
+  // The engine's capabilities slot: hardware 3D, then EAX 3.0, else 2.0, on
+  // an object of its own that it closes again.
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_DSOUND));
+  unsigned bits = 99;
+  ASSERT_TRUE(OsndOutputDSound.getCaps(&bits, 0)) << OSND_GetError();
+  EXPECT_EQ(bits, 1u | 16u);
+  EXPECT_EQ(OutputDSound_Object(), nullptr);
+  platform::dsound::SetEaxSupportHook(
+      [](const GUID &set, ULONG) { return set != platform::dsound::DSPROPSETID_EAX30_ListenerProperties; });
+  ASSERT_TRUE(OsndOutputDSound.getCaps(&bits, 0));
+  EXPECT_EQ(bits, 1u | 2u);
+  platform::dsound::SetEaxSupportHook([](const GUID &, ULONG) { return false; });
+  ASSERT_TRUE(OsndOutputDSound.getCaps(&bits, 0));
+  EXPECT_EQ(bits, 1u);
+  platform::dsound::SetEaxSupportHook(nullptr);
+  // A running driver is not asked: its object would be closed under it.
+  ASSERT_TRUE(OSND_Init(kRate, 8, 0));
+  EXPECT_FALSE(OsndOutputDSound.getCaps(&bits, 0));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_NE(OutputDSound_Object(), nullptr);
+  OSND_Close();
+  platform::dsound::UseLoopbackDevice(0);
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+}
+
+TEST_F(DSoundOutput, AResumeThatFindsNoVoiceLeftIsOutOfMemory) {
+  OSND_SAMPLE *s = Sample(Sine(100, 441, 8000), OSND_MODE_HW2D);
+  ASSERT_NE(s, nullptr);
+  const int channel = OSND_PlaySoundEx(OSND_FREE, s, nullptr, true);
+  ASSERT_GE(channel, 0) << OSND_GetError();
+  // Buffers of the test's own take every source the device has.
+  WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
+  DSBUFFERDESC description{};
+  description.dwSize = sizeof description;
+  description.dwFlags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLFREQUENCY;
+  description.dwBufferBytes = 4096;
+  description.lpwfxFormat = &format;
+  std::vector<IDirectSoundBuffer *> taken;
+  for (int i = 0; i < 4096; ++i) {
+    IDirectSoundBuffer *b = nullptr;
+    ASSERT_EQ(OutputDSound_Object()->CreateSoundBuffer(&description, &b, nullptr), DS_OK);
+    if (b->Play(0, 0, DSBPLAY_LOOPING) != DS_OK) {
+      b->Release();
+      break;
+    }
+    taken.push_back(b);
+  }
+  ASSERT_LT(taken.size(), 4096u) << "the device's sources ran out";
+  EXPECT_FALSE(OSND_SetPaused(channel, false));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_MEMORY);
+  for (IDirectSoundBuffer *b : taken) b->Release();
+}
