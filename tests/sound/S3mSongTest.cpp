@@ -525,3 +525,22 @@ TEST_F(S3mSongTest, FuzzSeedLoadsAndPlays) {
 }
 
 }  // namespace
+
+// The mix level: a full-scale note at volume 64, global volume 64 and master
+// volume 256 is engine volume (64 x 64 x 256) >> 13 = 128; at the centre the
+// software channel takes 180 and 181 of 255 of it, truncated: 90 and 90; the
+// mixer then gives a full-scale sample 32767 x 90 / 255 on each side.
+TEST_F(S3mSongTest, AFullVolumeNotePlaysAtTheMixLevelOfTheVolumeFormula) {
+  S3mFile f;
+  f.stereo = false;  // every channel at the centre
+  f.samples.push_back(Square(256, 127));
+  f.At(0, 0, 0) = {kC4, 1, kNone, 0, 0};
+  MusicSong *song = Load(f.Bytes());
+  ASSERT_NE(song, nullptr);
+  ASSERT_TRUE(Music_PlaySong(song));
+  PlayFrames(size_t(kRowFrames) * 2);
+  constexpr int kVolume = (64 * 64 * 256) >> 13, kSide = 180 * kVolume / 255;
+  ASSERT_EQ(kSide, 90);
+  EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2), 32767 * kSide / 255, 2);
+  EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2, true), 32767 * kSide / 255, 2);
+}

@@ -296,3 +296,32 @@ TEST_F(XmSongTest, DelayedNoteKeepsItsEnvelopeRunning) {
 }
 
 }  // namespace
+
+// The mix level: a full-scale note at volume 64 with its envelope at 64,
+// fade-out 65536, global volume 64 and master volume 256 is engine volume
+// 64 x 64 x 65536 x 64 x 256 x 255 / 2^43 = 127.5, rounded 128; at the centre
+// the software channel takes 180 and 181 of 255 of it, truncated: 90 and 90;
+// the mixer then gives a full-scale sample 32767 x 90 / 255 on each side.
+TEST_F(XmSongTest, AFullVolumeNotePlaysAtTheMixLevelOfTheVolumeFormula) {
+  TrackerSong s;
+  s.channels = 1;
+  TrackerInstrument ins;
+  TrackerSample square;
+  square.sixteen = true;
+  for (int i = 0; i < 256; ++i) square.pcm.push_back(int16_t((i % 32) < 16 ? 32767 : -32767));
+  square.loopLength = 256;
+  ins.samples.push_back(square);
+  ins.sampleMap.assign(96, 0);
+  ins.volumeEnvelope.on = false;
+  s.instruments.push_back(ins);
+  s.At(0, 0, 0) = {49, 1, 0, 0, 0};
+  MusicSong *song = Load(s.Xm());
+  ASSERT_NE(song, nullptr);
+  ASSERT_TRUE(Music_PlaySong(song));
+  PlayFrames(size_t(kRowFrames) * 2);
+  const int volume = int(std::lround(64.0 * 64 * 65536 * 64 * 256 * 255 / 8796093022208.0));
+  ASSERT_EQ(volume, 128);
+  const int side = 180 * volume / 255;
+  EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2), 32767 * side / 255, 2);
+  EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2, true), 32767 * side / 255, 2);
+}
