@@ -271,18 +271,12 @@ OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *file, int index, unsigne
     Osnd_SetError(OSND_ERR_FILE_FORMAT);
     return nullptr;
   }
-  const int samples = int(open.decodedLength / uint32_t(open.frameBytes));
-  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, samples, open.mode, mode, open.rate);
+  FormatAsf_SetPosition(open.record, 0);
+  OSND_SAMPLE *sample = OsndFormat_DecodeSample(index, open.decodedLength, open.frameBytes, open.blockSize, open.mode,
+                                                mode, open.rate, FormatAsf_Read, open.record);
   if (!sample) {
     FormatAsf_Close(open.record);
     return nullptr;
-  }
-  FormatAsf_SetPosition(open.record, 0);
-  void *p1 = nullptr, *p2 = nullptr;
-  unsigned l1 = 0, l2 = 0;
-  if (OSND_Sample_Lock(sample, 0, int(open.decodedLength), &p1, &p2, &l1, &l2) && p1) {
-    OsndFormat_FillSample(static_cast<uint8_t *>(p1), l1, FormatAsf_Read, open.record);
-    OSND_Sample_Unlock(sample, p1, p2, l1, l2);
   }
   FormatAsf_Close(open.record);
   return OsndFormat_LoadedSample(sample, name);

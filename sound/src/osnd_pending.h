@@ -41,6 +41,15 @@ OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, 
 // (answers the bytes read)...
 unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
                                void *state);
+// ...or, for a length the file's header claims but cannot back (a duration),
+// made from what the reader decodes, up to the bytes the file's header
+// claims: decoded into memory first, so that the sample is as long as what
+// decodes and a claim alone never sizes an allocation (a read never asks for
+// less than readBytes, the most one read may give); null with code 11 when
+// not a frame decodes...
+OSND_SAMPLE *OsndFormat_DecodeSample(int index, uint32_t claimedBytes, int frameBytes, int readBytes,
+                                     unsigned streamMode, unsigned requestedMode, int rate,
+                                     bool (*read)(void *state, uint8_t *out, int *bytes), void *state);
 // ...and, once loaded, its name and a clear error (the readers tried before
 // left theirs); answers the sample.
 OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name);

@@ -52,6 +52,8 @@ bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
   uint32_t size = SyncSafe(h + 3);
   if (h[2] & 0x10) size += 10;
   const int64_t tagEnd = tagStart + 10 + size;
+  SystemFile_Seek(f, 0, SEEK_END);
+  const int64_t fileEnd = SystemFile_Tell(f);
   const int headerBytes = major < 3 ? 6 : 10;
   int64_t offset = 10;
   while (offset + headerBytes <= int64_t(size) + 10) {
@@ -70,6 +72,9 @@ bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
     bool plausible = frameSize >= 1 && frameSize <= 1048575;
     for (int i = 0; i < (major < 3 ? 3 : 4); ++i)
       if (id[i] != 0 && (uint8_t(id[i]) < 32 || uint8_t(id[i]) > 127)) plausible = false;
+    // A frame that claims more than the file holds can never be read whole:
+    // nothing of its size is allocated, and nothing after it is a frame.
+    if (plausible && tagStart + offset + headerBytes + int64_t(frameSize) > fileEnd) break;
     if (plausible) {
       auto *data = static_cast<uint8_t *>(OSND_ALLOC(int(frameSize)));
       if (!data) {

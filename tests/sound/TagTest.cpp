@@ -211,3 +211,22 @@ TEST_F(Tags, SampleLoadSkipsLeadingTagsAndDamagedTagsFailCleanly) {
   EXPECT_EQ(tags, nullptr);
   SystemFile_Close(f);
 }
+
+// An ID3v2 frame that claims far more than its file holds (a million bytes in
+// a 22-byte file) costs no allocation of that size, and no tag.
+TEST_F(Tags, AFrameClaimingMoreThanTheFileIsNotAllocated) {
+  ASSERT_TRUE(Start());
+  Bytes file = {'I', 'D', '3', 3, 0, 0};
+  PutSyncSafe(file, 2000000);
+  Put(file, "TIT2");
+  Put32BE(file, 1000000);
+  file.insert(file.end(), {0, 0, 'a', 'b'});
+  ASSERT_EQ(file.size(), 22u);
+  gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
+  const int64_t before = gOsnd.memory.bytesInUse;
+  SystemFileHandle *f = SystemFile_Open(file.data(), SYSTEMFILE_MEMORY, int(file.size()));
+  OsndTag_ReadTags(f, &tags);
+  SystemFile_Close(f);
+  EXPECT_EQ(tags, nullptr);
+  EXPECT_LT(gOsnd.memory.peakBytes - before, 65536) << "bytes allocated for a 22-byte file";
+}
