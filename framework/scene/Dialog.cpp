@@ -321,7 +321,16 @@ void Dialog::Render(Graphics& graphics)
     if (m_BackdropAlpha > 0.0f) {
         graphics.Reset();
         graphics.SetColor(Color(GetColor().a * m_BackdropAlpha, m_BackdropRed, m_BackdropGreen, m_BackdropBlue));
-        graphics.DrawRect(graphics.GetViewRect());
+        // The backdrop covers the whole view, also under a dialog that hangs
+        // from another one: the view is drawn in the parent's space.
+        RectF view = graphics.GetViewRect();
+        if (const GameNode* parent = GetParent()) {
+            const Matrix3x3 toParent = parent->GetInverseGlobalMatrix(nullptr, true);
+            const PointF from = toParent.Map(PointF(view.x, view.y));
+            const PointF to = toParent.Map(PointF(view.x + view.width, view.y + view.height));
+            view = RectF{from.x, from.y, to.x - from.x, to.y - from.y};
+        }
+        graphics.DrawRect(view);
     }
     Sprite::Render(graphics);
 }

@@ -173,6 +173,9 @@ TEST_F(DialogGlTest, ADialogOverAnotherDarkensTheOneBelow)
             }
         }
         ASSERT_GE(x, 0) << "some of the lower panel shows beside the upper one";
+        // The veil covers the whole window, beyond both panels too.
+        EXPECT_LT((over.At(2, 2) >> 8) & 0xFF, (alone.At(2, 2) >> 8) & 0xFF) << "the window's corner is veiled";
+        EXPECT_LT((over.At(797, 597) >> 8) & 0xFF, (alone.At(797, 597) >> 8) & 0xFF);
         const std::uint32_t seen = over.At(x, y);
         const int green = static_cast<int>((seen >> 8) & 0xFF);
         EXPECT_LT(green, 0xF8 * 2 / 3) << "the lower panel at (" << x << "," << y << ") is veiled, not cream: " << std::hex
