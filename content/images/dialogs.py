@@ -19,9 +19,11 @@ import sheetpack  # noqa: E402
 
 NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL = "#1d3557", "#457b9d", "#a8dadc", "#fff8e7", "#e9c46a", "#e63946", "#2a9d8f"
 
-# name: (caption, colour, width)
+# name: (caption, colour, width). Every question asks whether to quit, stop,
+# give up, pass or remove: its Yes is coral, its No the ink blue of the
+# other actions.
 BUTTONS = {
-    "ok": ("OK", TEAL, 140), "yes": ("Yes", TEAL, 140), "no": ("No", CORAL, 140),
+    "ok": ("OK", TEAL, 140), "yes": ("Yes", CORAL, 140), "no": ("No", INK, 140),
     "resume": ("Resume", TEAL, 220), "howtoplay": ("How to play", INK, 220), "settings": ("Settings", INK, 220),
     "stop": ("Stop game", CORAL, 220), "replay": ("Play again", TEAL, 160), "mainmenu": ("Main menu", INK, 160),
     "cancel": ("Cancel", CORAL, 140), "info": ("Credits", INK, 140), "help": ("Help", INK, 140),

@@ -102,9 +102,8 @@ def trophy_background():
     spots = "".join(
         f'<ellipse cx="{x}" cy="{y + 36}" rx="30" ry="6" fill="{SKY}" opacity="0.25"/>'
         for x, y in (trophy_spot(c, r) for r in range(TROPHY_ROWS) for c in range(TROPHY_COLUMNS)))
+    # The room's title is a label of the scene, in the title font.
     panel = (f'<rect x="60" y="80" width="680" height="420" rx="16" fill="{NAVY}" opacity="0.45"/>'
-             f'<text x="400" y="58" font-family="DejaVu Sans" font-weight="bold" font-size="34" text-anchor="middle" '
-             f'fill="{CREAM}" stroke="{NAVY}" stroke-width="2" paint-order="stroke">Trophy room</text>'
              f'<rect x="60" y="504" width="500" height="62" rx="10" fill="{CREAM}" opacity="0.92"/>')
     return gradient(800, 600, panel + shelves + spots)
 

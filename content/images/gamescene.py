@@ -33,7 +33,8 @@ ANIMATED = {"popup_bingo": "Full word!", "popup_allwords": "All words found!"}
 FRAME = 10  # thickness of the frame round the answer table
 
 SINGLE = (["background.png", "background_timed.png", "background_wotd.png", "panel_left.png", "panel_right.png",
-           "panel_leftcorner.png", "panel_rightcorner.png", "panel_bottom.png", "panel_bg.png"]
+           "panel_leftcorner.png", "panel_rightcorner.png", "panel_bottom.png", "panel_bg.png", "panel_top.png",
+           "panel_topleft.png", "panel_topright.png"]
           + [f"popup_{code}.png" for code in POPUPS])
 SHEETS = ["button_" + b for b in BUTTONS] + list(ANIMATED)
 
@@ -63,19 +64,24 @@ def panel(width, height, body):
 
 
 def frame_pieces():
-    """Navy sides one pixel tall (the scene stretches them), rounded corners."""
+    """Navy sides one pixel tall or wide (the scene stretches them), rounded corners."""
     side = panel(FRAME, 1, f'<rect width="{FRAME}" height="1" fill="{NAVY}"/>'
                            f'<rect x="3" width="3" height="1" fill="{SKY}"/>')
     right = panel(FRAME, 1, f'<rect width="{FRAME}" height="1" fill="{NAVY}"/>'
                             f'<rect x="4" width="3" height="1" fill="{SKY}"/>')
     bottom = panel(1, FRAME, f'<rect width="1" height="{FRAME}" fill="{NAVY}"/>'
                              f'<rect y="4" width="1" height="3" fill="{SKY}"/>')
+    top = panel(1, FRAME, f'<rect width="1" height="{FRAME}" fill="{NAVY}"/>'
+                          f'<rect y="3" width="1" height="3" fill="{SKY}"/>')
     left_corner = panel(FRAME, FRAME, f'<path d="M0 0 H{FRAME} V{FRAME} H6 A6 6 0 0 1 0 4 Z" fill="{NAVY}"/>')
     right_corner = panel(FRAME, FRAME, f'<path d="M0 0 H{FRAME} V4 A6 6 0 0 1 4 {FRAME} H0 Z" fill="{NAVY}"/>')
+    top_left = panel(FRAME, FRAME, f'<path d="M0 {FRAME} V6 A6 6 0 0 1 6 0 H{FRAME} V{FRAME} Z" fill="{NAVY}"/>')
+    top_right = panel(FRAME, FRAME, f'<path d="M0 0 H4 A6 6 0 0 1 {FRAME} 6 V{FRAME} H0 Z" fill="{NAVY}"/>')
     # Behind the table: 800 x 195, stretched to the table's size.
     back = panel(800, 195, f'<rect width="800" height="195" fill="{CREAM}" opacity="0.16"/>')
     return {"panel_left.png": side, "panel_right.png": right, "panel_bottom.png": bottom,
-            "panel_leftcorner.png": left_corner, "panel_rightcorner.png": right_corner, "panel_bg.png": back}
+            "panel_leftcorner.png": left_corner, "panel_rightcorner.png": right_corner, "panel_bg.png": back,
+            "panel_top.png": top, "panel_topleft.png": top_left, "panel_topright.png": top_right}
 
 
 def bubble(text, colour, scale=1.0, glow=0.0):

@@ -52,7 +52,14 @@ namespace {
 
 constexpr const char* kMainWords = "data/Quorvel2Words.tree";
 constexpr const char* kSecondWords = "data/TollivaneWords.tree";
+// The thickness of the frame round the answer table.
+constexpr float kFrame = 10.0f;
 
+
+// The questions the Pass and Give up buttons ask, by their texts' keys.
+constexpr const char* kPassText = "TEXT_DIALOG_PASS";
+constexpr const char* kLastPassText = "TEXT_DIALOG_PASS_LAST";
+constexpr const char* kGiveUpText = "TEXT_DIALOG_GIVEUP";
 
 MessageHandler* Messages()
 {
@@ -162,6 +169,9 @@ void GameScene::Load()
     m_PanelRightCorner = FindTyped<Sprite>(*this, "PANEL_RIGHTCORNER");
     m_PanelBottom = FindTyped<Sprite>(*this, "PANEL_BOTTOM");
     m_PanelBackground = FindTyped<Sprite>(*this, "PANEL_BG");
+    m_PanelTop = FindTyped<Sprite>(*this, "PANEL_TOP");
+    m_PanelTopLeft = FindTyped<Sprite>(*this, "PANEL_TOPLEFT");
+    m_PanelTopRight = FindTyped<Sprite>(*this, "PANEL_TOPRIGHT");
     m_MinWordLength = 6;
     m_MaxWordLength = 8;
     m_Score = 0;
@@ -468,16 +478,29 @@ void GameScene::RefreshLabels()
     const float y = table->GetY();
     const float w = table->GetTableWidth() * table->GetScaleX();
     const float h = table->GetTableHeight() * table->GetScaleY();
+    // The frame closes round the table: its top edge runs along the
+    // window's top, its sides from under the top corners down to the bottom.
+    const float sidesTop = m_PanelTop != nullptr ? kFrame : 0.0f;
+    if (m_PanelTop != nullptr) {
+        m_PanelTop->SetPosition(x, 0.0f);
+        m_PanelTop->SetScaleX(w);
+    }
+    if (m_PanelTopLeft != nullptr) {
+        m_PanelTopLeft->SetPosition(x - kFrame, 0.0f);
+    }
+    if (m_PanelTopRight != nullptr) {
+        m_PanelTopRight->SetPosition(x + w, 0.0f);
+    }
     if (m_PanelLeft != nullptr) {
-        m_PanelLeft->SetPosition(x - 10.0f, m_PanelLeft->GetY());
-        m_PanelLeft->SetScaleY(y + h);
+        m_PanelLeft->SetPosition(x - 10.0f, sidesTop);
+        m_PanelLeft->SetScaleY(y + h - sidesTop);
     }
     if (m_PanelLeftCorner != nullptr) {
         m_PanelLeftCorner->SetPosition(x - 10.0f, y + h);
     }
     if (m_PanelRight != nullptr) {
-        m_PanelRight->SetPosition(x + w, m_PanelRight->GetY());
-        m_PanelRight->SetScaleY(y + h);
+        m_PanelRight->SetPosition(x + w, sidesTop);
+        m_PanelRight->SetScaleY(y + h - sidesTop);
     }
     if (m_PanelRightCorner != nullptr) {
         m_PanelRightCorner->SetPosition(x + w, y + h);
@@ -1295,7 +1318,8 @@ void GameScene::Update(std::int32_t dt)
             case kPassQuestion: {
                 const bool pass = OffersPass();
                 const char* header = pass ? "TEXT_DIALOG_PASS_HEADER" : "TEXT_DIALOG_GIVEUP_HEADER";
-                const char* text = pass ? "TEXT_DIALOG_PASS" : "TEXT_DIALOG_GIVEUP";
+                // The question tells how many passes the game has left.
+                const char* text = !pass ? kGiveUpText : m_PassCount == 0 ? kPassText : kLastPassText;
                 if (iRoundFrontEnd* frontEnd = iRoundFrontEnd::Get()) {
                     opened = frontEnd->AskQuestion(this, text, header, this, &QuestionYes, &QuestionNo);
                 }
@@ -1435,7 +1459,7 @@ void GameScene::OnBusyDonePassRound()
 
 void GameScene::OnPassQuestionYes()
 {
-    for (const char* name : {"TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_PASS"}) {
+    for (const char* name : {kGiveUpText, kPassText, kLastPassText}) {
         if (Dialog* question = FindDialog(name)) {
             CloseDialog(question);
         }
@@ -1445,7 +1469,7 @@ void GameScene::OnPassQuestionYes()
 
 void GameScene::OnPassQuestionNo()
 {
-    for (const char* name : {"TEXT_DIALOG_GIVEUP", "TEXT_DIALOG_PASS"}) {
+    for (const char* name : {kGiveUpText, kPassText, kLastPassText}) {
         if (Dialog* question = FindDialog(name)) {
             CloseDialog(question);
         }
@@ -1510,7 +1534,9 @@ void GameScene::EndGameSequence(bool reveal)
         Play("SOUND_word_pass_reveal");
     }
     m_ScoreOwed = true;
-    After(3000, &GameScene::EndRound);
+    // A reveal is given time to be read; without one (the day's word found,
+    // its round already shown whole) the end comes at once.
+    After(reveal ? 3000 : 0, &GameScene::EndRound);
 }
 
 void GameScene::KeepOwedScore()

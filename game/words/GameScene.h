@@ -372,6 +372,10 @@ protected:
     Qmv2::Sprite* m_PanelRightCorner = nullptr;
     Qmv2::Sprite* m_PanelBottom = nullptr;
     Qmv2::Sprite* m_PanelBackground = nullptr;
+    // The classic scene's top edge of the frame and its two top corners.
+    Qmv2::Sprite* m_PanelTop = nullptr;
+    Qmv2::Sprite* m_PanelTopLeft = nullptr;
+    Qmv2::Sprite* m_PanelTopRight = nullptr;
     bool m_DialogOpen = false;
     std::int32_t m_GameState = kPlaying;
     std::unique_ptr<WordTree> m_WordTree;

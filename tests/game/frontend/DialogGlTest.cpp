@@ -119,7 +119,29 @@ TEST_F(DialogGlTest, AQuestionGrowsWithItsMessage)
     ASSERT_NE(question, nullptr);
     EXPECT_GT(question->GetHeight(), 170.0f);
     Show(question);
-    EXPECT_EQ(CompareWithGolden("dialog_yesno", Draw(), 8), "");
+    const Picture picture = Draw();
+    EXPECT_EQ(CompareWithGolden("dialog_yesno", picture, 8), "");
+    // Every question asks whether to quit, stop, give up, pass or remove:
+    // its Yes is coral, its No is not.
+    const auto coralShare = [&](const char* name) {
+        const GameNode* button = question->FindChild(name, true);
+        EXPECT_NE(button, nullptr) << name;
+        if (button == nullptr) {
+            return 0.0;
+        }
+        const NodeBounds b = button->GetBounds(button->GetParent()->GetGlobalMatrix(nullptr, true));
+        int coral = 0;
+        int all = 0;
+        for (int y = static_cast<int>(b.top); y < static_cast<int>(b.bottom); ++y) {
+            for (int x = static_cast<int>(b.left); x < static_cast<int>(b.right); ++x, ++all) {
+                const std::uint32_t c = picture.At(x, y) & 0xFFFFFF;
+                coral += c == 0xE63946u ? 1 : 0;
+            }
+        }
+        return all > 0 ? static_cast<double>(coral) / all : 0.0;
+    };
+    EXPECT_GT(coralShare("BUTTON_YES"), 0.3);
+    EXPECT_LT(coralShare("BUTTON_NO"), 0.05);
 }
 
 // A dialog opened over another dialog darkens what lies below it, so that the

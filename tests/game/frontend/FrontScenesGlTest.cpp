@@ -91,6 +91,20 @@ TEST_F(FrontScenesGlTest, EveryTrophyDescriptionShowsWholeBelowTheTrophiesAndBes
     room->Show();
     Label* label = room->GetDescriptionLabel();
     ASSERT_NE(label, nullptr);
+    // The room is headed in the title font that heads every dialog, above
+    // its shelves and inside the window.
+    Label* title = FindLabel(*room, "TITLE");
+    ASSERT_NE(title, nullptr) << "the room's title is a text of the title style";
+    EXPECT_EQ(title->GetText().GetString(), "Trophy room");
+    SmartPtr<Dialog> menuDialog(static_cast<Dialog*>(DataManager::GetInstance()->CreateObject("DIALOG_MENU")));
+    ASSERT_NE(menuDialog, nullptr);
+    const Label* dialogTitle = FindLabel(*menuDialog, "TITLE");
+    ASSERT_NE(dialogTitle, nullptr);
+    EXPECT_EQ(title->GetFont(), dialogTitle->GetFont());
+    title->UpdateLayout();
+    const NodeBounds heading = OnScreen(*title);
+    EXPECT_GE(heading.top, 0.0f);
+    EXPECT_NEAR((heading.left + heading.right) / 2.0f, 400.0f, 1.0f);
     GameNode* menu = room->FindChild("BUTTON_Menu", true);
     ASSERT_NE(menu, nullptr);
     const NodeBounds button = OnScreen(*menu);
@@ -99,6 +113,7 @@ TEST_F(FrontScenesGlTest, EveryTrophyDescriptionShowsWholeBelowTheTrophiesAndBes
         shelves = std::max(shelves, OnScreen(*room->GetTrophy(id)).bottom);
     }
     ASSERT_GT(shelves, 0.0f);
+    EXPECT_LT(heading.bottom, OnScreen(*room->GetTrophy(0)).top) << "the title stands above the trophies";
 
     BasicProperties* strings = BasicProperties::GetInstance();
     std::vector<std::string> texts{strings->GetString("TEXT_TROPHY_DESCRIPTION_DEFAULT"),
@@ -174,6 +189,27 @@ TEST_F(FrontScenesGlTest, TheWidestNameTheEntryTakesIsWelcomedAboveTheChangePlay
     EXPECT_GE(drawn.left, 0.0f);
 }
 
+// The name entry stops taking letters at its limit: its prompt says where
+// that limit lies, on one line of its box, so the stop is no surprise.
+TEST_F(FrontScenesGlTest, TheNamePromptSaysHowLongANameMayBe)
+{
+    std::vector<PropertyNode*> inputs;
+    Collect(DataManager::GetInstance()->GetDialogs(), "LabelInput", inputs);
+    const auto input = std::find_if(inputs.begin(), inputs.end(),
+                                    [](PropertyNode* node) { return node->GetString("name") == "INPUT_NAME"; });
+    ASSERT_NE(input, inputs.end());
+    const std::string limit = (*input)->GetString("maxlength");
+    ASSERT_FALSE(limit.empty());
+    SmartPtr<BaseObject> made(DataManager::GetInstance()->CreateObject("DIALOG_NEWPLAYER"));
+    ASSERT_TRUE(made && made->IsOfType(&Dialog::s_Type));
+    Label* prompt = FindLabel(*static_cast<Dialog*>(made.Get()), "PROMPT");
+    ASSERT_NE(prompt, nullptr);
+    const std::string text = prompt->GetText().GetString();
+    EXPECT_NE(text.find(" " + limit + " "), std::string::npos) << '"' << text << "\" names no limit of " << limit;
+    Laid(*prompt, text);
+    EXPECT_EQ(prompt->GetLines().GetCount(), 1) << text;
+}
+
 TEST_F(FrontScenesGlTest, EveryTextInputShowsAnImageCursorAfterTheText)
 {
     std::vector<PropertyNode*> inputs;
@@ -230,4 +266,50 @@ TEST_F(FrontScenesGlTest, TheScoreTablesExtraColumnIsHeadedAsTheGameNamesWhatItH
     ASSERT_NE(column, nullptr);
     Laid(*column, header);
     EXPECT_EQ(column->GetLines().GetCount(), 1);
+}
+
+// Every dialog's title stands at one place: left-aligned at the same margin
+// from the panel's left edge, whichever dialog it heads.
+TEST_F(FrontScenesGlTest, EveryDialogTitleStandsAtTheSameLeftMargin)
+{
+    SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+    SmartPtr<Scene> scene(new Scene(empty.Get()));
+    scene->SetSize(800.0f, 600.0f);
+    scene->SetVisible(true);
+    Font* title = nullptr;
+    const char* first = nullptr;
+    PointF firstMargin;
+    for (const char* key : {"DIALOG_YESNO", "DIALOG_MENU", "DIALOG_PAUSE", "DIALOG_TUTORIAL", "DIALOG_NEXTROUND",
+                            "DIALOG_CONGRATS", "DIALOG_ENDGAME", "DIALOG_PASSROUND", "DIALOG_HELP", "DIALOG_CREDITS",
+                            "DIALOG_SETTINGS", "DIALOG_HIGHSCORES", "DIALOG_NEWPLAYER", "DIALOG_PLAYERSELECT"}) {
+        Dialog* dialog = scene->GetDialog(key, std::string());
+        ASSERT_NE(dialog, nullptr) << key;
+        scene->AddChild(dialog);
+        dialog->Show();
+        Label* header = FindLabel(*dialog, "TITLE");
+        if (header == nullptr) {
+            header = FindLabel(*dialog, "HEADER");
+        }
+        ASSERT_NE(header, nullptr) << key;
+        if (title == nullptr) {
+            title = header->GetFont();
+        }
+        EXPECT_EQ(header->GetFont(), title) << key << " is headed in the title font";
+        if (header->GetText().IsEmpty()) {
+            header->SetText(UTF8String("Title"));
+        }
+        header->UpdateLayout();
+        const NodeBounds b = OnScreen(*header);
+        const PointF margin(b.left - dialog->GetGlobalX(), b.top - dialog->GetGlobalY());
+        if (first == nullptr) {
+            first = key;
+            firstMargin = margin;
+        }
+        EXPECT_NEAR(margin.x, firstMargin.x, 1.0f) << key << " title at " << Show(b) << ", unlike " << first;
+        EXPECT_NEAR(margin.y, firstMargin.y, 1.0f) << key << " title at " << Show(b) << ", unlike " << first;
+        // Left-aligned: the title's box starts where its text does.
+        EXPECT_LT(margin.x, 30.0f) << key;
+        scene->CloseDialog(dialog);
+        scene->PurgeTree();
+    }
 }

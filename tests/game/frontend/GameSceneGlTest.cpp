@@ -130,7 +130,8 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
         }
     }
     NodeBounds frame = tiles;
-    for (const char* name : {"PANEL_LEFT", "PANEL_RIGHT", "PANEL_LEFTCORNER", "PANEL_RIGHTCORNER", "PANEL_BOTTOM"}) {
+    for (const char* name : {"PANEL_LEFT", "PANEL_RIGHT", "PANEL_LEFTCORNER", "PANEL_RIGHTCORNER", "PANEL_BOTTOM",
+                             "PANEL_TOP", "PANEL_TOPLEFT", "PANEL_TOPRIGHT"}) {
         const GameNode* panel = scene->FindChild(name, true);
         if (panel == nullptr) {
             ADD_FAILURE() << "no " << name;
@@ -148,6 +149,15 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
     EXPECT_LT(frame.left, tiles.left) << "the frame stands round the tiles";
     EXPECT_GT(frame.right, tiles.right);
     EXPECT_GE(frame.bottom, tiles.bottom);
+    // The frame closes above the tiles too, inside the window: the table
+    // does not hang from the window's top edge.
+    const GameNode* top = scene->FindChild("PANEL_TOP", true);
+    ASSERT_NE(top, nullptr);
+    const NodeBounds edge = OnScreen(*top);
+    EXPECT_GE(edge.top, 0.0f);
+    EXPECT_LE(edge.bottom, tiles.top);
+    EXPECT_LE(edge.left, tiles.left + 0.5f);
+    EXPECT_GE(edge.right + 0.5f, tiles.right);
     EXPECT_LE(frame.bottom, OnScreen(*rack->GetAnswerBox()).top + 5.0f) << "the table stays above the typed word";
 
     // The found word answers the pointer where its letters are drawn.
@@ -358,4 +368,62 @@ TEST_F(GameSceneGlTest, EachRoundsEndSaysWhatHappened)
     const std::string over = texts->GetString("TEXT_END_ROUND_BODY");
     EXPECT_NE(over.find("Play again"), std::string::npos) << over;
     EXPECT_NE(over.find("OK"), std::string::npos) << over;
+}
+
+// A timed game shows how many passes are left where the player passes: the
+// first Pass asks with one more pass to come, the second says it is the
+// last, the third asks to give up.
+TEST_F(GameSceneGlTest, ThePassQuestionTellsThePassesLeft)
+{
+    GameScene* scene = Enter("SCENE_GAME", GameMode::kTimed);
+    ASSERT_NE(scene, nullptr);
+    BasicProperties* texts = BasicProperties::GetInstance();
+    std::vector<std::string> asked;
+    for (int pass = 0; pass < 3; ++pass) {
+        scene->OnButton(UTF8String(pass < 2 ? "BUTTON_Pass" : "BUTTON_GiveUp"), nullptr);
+        scene->Update(0);
+        const std::string key = scene->GetLastOpened();
+        const Dialog* question = scene->FindDialog(key);
+        ASSERT_NE(question, nullptr) << "pass " << pass;
+        const auto* message = dynamic_cast<const Label*>(question->FindChild("MESSAGE", true));
+        ASSERT_NE(message, nullptr);
+        EXPECT_EQ(message->GetText().GetString(), texts->GetString(key));
+        asked.push_back(message->GetText().GetString());
+        if (pass < 2) {
+            scene->OnPassQuestionYes();
+            AnimTree::UpdateTree(scene->GetAnimations(), 3500u);
+            scene->Update(0);
+        }
+    }
+    EXPECT_NE(asked[0].find("One more pass"), std::string::npos) << asked[0];
+    EXPECT_NE(asked[1].find("last pass"), std::string::npos) << asked[1];
+    EXPECT_NE(asked[2].find("Give up"), std::string::npos) << asked[2];
+    scene->Deactivate();
+}
+
+// The word of the day found and Done pressed: its round is shown whole, and
+// the dialog that ends the day follows that reveal without a second wait.
+TEST_F(GameSceneGlTest, DoneLeadsToTheDaysDialogRightAfterTheReveal)
+{
+    GameScene* scene = Enter("SCENE_GAME", GameMode::kWordOfTheDay);
+    ASSERT_NE(scene, nullptr);
+    ASSERT_NE(scene->GetRack(), nullptr);
+    for (char c : scene->GetRack()->GetSourceWord().GetString()) {
+        KeyboardMessageData key(static_cast<unsigned char>(c), 0);
+        scene->OnKeyDown(&key);
+    }
+    KeyboardMessageData enter(0, 5);
+    scene->OnKeyDown(&enter);
+    ASSERT_TRUE(scene->GetRack()->solved);
+    scene->Update(0);
+    scene->OnButton(UTF8String("BUTTON_NextRound"), nullptr);
+    std::int32_t waited = 0;
+    for (; waited < 8000 && scene->GetLastOpened().rfind("DIALOG_", 0) != 0; waited += 100) {
+        AnimTree::UpdateTree(scene->GetAnimations(), 100u);
+        scene->Update(100);
+    }
+    EXPECT_TRUE(scene->GetLastOpened() == "DIALOG_CONGRATS" || scene->GetLastOpened() == "DIALOG_NEXTROUND")
+        << scene->GetLastOpened();
+    EXPECT_LE(waited, 3300) << "ms from Done to the day's dialog";
+    scene->Deactivate();
 }

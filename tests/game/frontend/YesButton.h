@@ -10,9 +10,9 @@
 
 namespace frontendtest {
 
-// The centre of the question's Yes button: the pure teal of an OK button in
-// the middle of the window (the scene's own teal buttons lie under the
-// question's darkening).
+// The centre of the question's Yes button: the pure coral of a quitting
+// button in the middle of the window (the scene's own coral buttons lie
+// under the question's darkening).
 inline bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
 {
     int left = picture.width, right = -1, top = picture.height, bottom = -1;
@@ -21,7 +21,7 @@ inline bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
             const std::uint32_t c = picture.At(px, py);
             const int r = static_cast<int>((c >> 16) & 0xFF), g = static_cast<int>((c >> 8) & 0xFF),
                       b = static_cast<int>(c & 0xFF);
-            if (std::abs(r - 0x2a) <= 6 && std::abs(g - 0x9d) <= 6 && std::abs(b - 0x8f) <= 6) {
+            if (std::abs(r - 0xe6) <= 6 && std::abs(g - 0x39) <= 6 && std::abs(b - 0x46) <= 6) {
                 left = std::min(left, px);
                 right = std::max(right, px);
                 top = std::min(top, py);
