@@ -92,8 +92,11 @@ bool WriteFileAtomically(const std::string& path, const std::string& contents)
     });
 }
 
-bool KeepDamagedCopy(const std::string& path, std::string* reason)
+std::string KeepDamagedCopy(const std::string& path, const std::string& what, const std::string& instead)
 {
+    if (IsProtectedFile(path)) {
+        return std::string();  // the player was told when it was first met
+    }
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bool read = false;
@@ -102,15 +105,17 @@ bool KeepDamagedCopy(const std::string& path, std::string* reason)
         read = !in.bad();
     }
     const int readError = errno;
+    std::string said = what + " " + path + " could not be read";
     if (read && WriteFileAtomically(path + ".damaged", bytes.str())) {
-        return true;
+        said += ". A copy is kept as " + path + ".damaged; " + instead + ".";
+    } else {
+        said += " (" + std::string(std::strerror(read ? errno : readError)) +
+                "), and no copy of it could be made. It is left as it is, and nothing is saved over it until the "
+                "game is started again; " + instead + ".";
+        std::lock_guard<std::mutex> hold(g_protectedLock);
+        g_protected.insert(Canonical(path));
     }
-    if (reason != nullptr) {
-        *reason = std::strerror(read ? errno : readError);
-    }
-    std::lock_guard<std::mutex> hold(g_protectedLock);
-    g_protected.insert(Canonical(path));
-    return false;
+    return said;
 }
 
 bool IsProtectedFile(const std::string& path)

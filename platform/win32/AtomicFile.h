@@ -21,8 +21,11 @@ void SyncFolderOf(const std::string& path);
 // "<path>.damaged" before anything may replace it. When no such copy can be
 // made the file is protected: every later WriteFileAtomically over it fails,
 // for the rest of the run, so that nothing the player had is lost. Answers
-// whether the copy exists; the reason of a failure goes to *reason.
-bool KeepDamagedCopy(const std::string& path, std::string* reason);
+// what the player is to be told: `what` begins the sentence and names the
+// file for the player ("The saved game"), `instead` says what the game does
+// without it. A file protected before is left alone and the answer is empty:
+// the player was told then.
+std::string KeepDamagedCopy(const std::string& path, const std::string& what, const std::string& instead);
 bool IsProtectedFile(const std::string& path);
 // Removes temporary files that writes of ours left behind in the folder and
 // every folder below it when they were cut short (older than a minute, so

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -185,33 +186,26 @@ void AddKey(Hive& hive, const std::string& path)
     }
 }
 
-// What became of registry files that could not be read, by file: each is
-// handled once a run, and its report waits until the program asks for it.
-std::map<std::string, std::string> g_damaged;
+// Registry files that could not be read, each handled once a run, and the
+// report of them that waits until the program asks for it.
+std::set<std::string> g_damaged;
 std::string g_problems;
 std::map<std::string, bool> g_swept;
 
-// A user hive that exists but cannot be read (no permission, not ours) is
-// copied aside before any change may rewrite it; without a copy it is never
-// rewritten in this run.
+// A user hive that exists but cannot be read whole (no permission, not ours,
+// a damaged line) is copied aside before any change may rewrite it; without a
+// copy it is never rewritten in this run.
 void KeepDamagedHive(const std::string& file)
 {
-    if (g_damaged.count(file) != 0) {
+    if (!g_damaged.insert(file).second) {
         return;
     }
-    std::string reason;
-    std::string text;
-    if (platform::KeepDamagedCopy(file, &reason)) {
-        text = "The settings file " + file + " could not be read. A copy is kept as " + file +
-               ".damaged; the game goes on with default settings.";
-    } else {
-        text = "The settings file " + file + " could not be read (" + reason +
-               "), and no copy of it could be made. It is left as it is, and no settings are saved over it "
-               "until the game is started again; the game goes on with default settings.";
+    const std::string text = platform::KeepDamagedCopy(
+        file, "The settings file", "the settings it could not read are back to their defaults");
+    if (!text.empty()) {
+        g_problems += (g_problems.empty() ? "" : "\n") + text;
+        std::fprintf(stderr, "%s\n", text.c_str());
     }
-    g_damaged[file] = text;
-    g_problems += (g_problems.empty() ? "" : "\n") + text;
-    std::fprintf(stderr, "%s\n", text.c_str());
 }
 
 // The direct sub-keys of a key, in the order of their folded names.

@@ -24,17 +24,6 @@ std::int32_t DrawUid()
     return local.Range(0, kUidLimit);
 }
 
-// A stored file that exists but cannot be read is copied aside before the
-// next save replaces it.
-void KeepDamagedFile(const std::string& path)
-{
-    std::uint32_t flags = LOAD_SCRAMBLED;
-    const std::string stored = GetLoadFileName(flags, path);
-    if (FileExists(stored)) {
-        FileProblems::KeepDamagedFile(stored);
-    }
-}
-
 }  // namespace
 
 HighScoreManager* HighScoreManager::Create(const std::string& version)
@@ -77,27 +66,31 @@ void HighScoreManager::Load()
     }
     SmartPtr<PropertyStore> store(new PropertyStore());
     store->SetLoadFlags(LOAD_SCRAMBLED);
-    if (!store->CanLoad(path)) {
-        KeepDamagedFile(path);
+    // A file that cannot be read is copied aside before the next save
+    // replaces it; one of another version or kind is copied aside and
+    // replaced at once.
+    const std::string what = "The high-score file";
+    const std::string instead = "the game goes on with empty high-score tables";
+    if (!store->CanLoad(path) || !store->AddFile(path)) {
+        FileProblems::KeepDamagedFile(path, LOAD_SCRAMBLED, what, instead);
         return;
     }
-    if (store->AddFile(path)) {
-        PropertyNode* root = PropertyNode::AsNode(store->GetChild("highscoretables"));
-        if (root->GetString("version") == m_Version) {
-            if (root->HasChild("uid")) {
-                m_Uid = root->GetValue("uid")->GetInt();
+    PropertyNode* root = PropertyNode::AsNode(store->GetChild("highscoretables"));
+    if (root->GetString("version") != m_Version) {
+        Platform::Log("The high-score file has version '%s', not '%s'; its tables are not read\n",
+                      root->GetString("version").c_str(), m_Version.c_str());
+        FileProblems::KeepDamagedFile(path, LOAD_SCRAMBLED, what, instead);
+    } else {
+        if (root->HasChild("uid")) {
+            m_Uid = root->GetValue("uid")->GetInt();
+        }
+        for (const SmartPtr<AbstractProperty>& item : root->GetVector("scoretables")->GetItems()) {
+            if (!item->IsNode()) {
+                continue;
             }
-            for (const SmartPtr<AbstractProperty>& item : root->GetVector("scoretables")->GetItems()) {
-                if (!item->IsNode()) {
-                    continue;
-                }
-                SmartPtr<HighScoreTable> table(new HighScoreTable(static_cast<PropertyNode*>(item.Get())));
-                table->SetLastScore(-1);
-                m_Tables[item->GetName()] = table;
-            }
-        } else {
-            Platform::Log("The high-score file has version '%s', not '%s'; its tables are replaced\n",
-                          root->GetString("version").c_str(), m_Version.c_str());
+            SmartPtr<HighScoreTable> table(new HighScoreTable(static_cast<PropertyNode*>(item.Get())));
+            table->SetLastScore(-1);
+            m_Tables[item->GetName()] = table;
         }
     }
     Save();

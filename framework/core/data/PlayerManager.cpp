@@ -130,15 +130,6 @@ bool PlayerManager::SaveGame(PropertyStore* store, const SaveGameName& save, con
     return target->SaveFile();
 }
 
-void PlayerManager::KeepDamagedFile(const std::string& path) const
-{
-    std::uint32_t flags = Flags();
-    const std::string stored = GetLoadFileName(flags, path);
-    if (FileExists(stored)) {
-        FileProblems::KeepDamagedFile(stored);
-    }
-}
-
 void PlayerManager::LoadFromNode(PropertyNode* node)
 {
     node = PropertyNode::AsNode(node);
@@ -176,6 +167,11 @@ void PlayerManager::SaveToNode(PropertyNode* node) const
     }
 }
 
+void PlayerManager::KeepDamagedList(const std::string& path) const
+{
+    FileProblems::KeepDamagedFile(path, Flags(), "The list of players", "the game goes on without the players in it");
+}
+
 void PlayerManager::LoadPlayers()
 {
     const std::string path = GetPlayersListFile();
@@ -185,14 +181,14 @@ void PlayerManager::LoadPlayers()
     SmartPtr<PropertyStore> store(new PropertyStore());
     store->SetLoadFlags(Flags());
     if (!store->CanLoad(path) || !store->AddFile(path)) {
-        KeepDamagedFile(path);
+        KeepDamagedList(path);
         return;
     }
     PropertyNode* players = PropertyNode::AsNode(store->GetChild("players"));
     if (players->GetString("version") != m_Version) {
         Platform::Log("The players list has version '%s', not '%s'; not read\n",
                       players->GetString("version").c_str(), m_Version.c_str());
-        KeepDamagedFile(path);
+        KeepDamagedList(path);
         return;
     }
     LoadFromNode(players);
@@ -232,7 +228,7 @@ void PlayerManager::LoadPlayer()
     SmartPtr<PropertyStore> store(new PropertyStore());
     store->SetLoadFlags(Flags());
     if (!store->CanLoad(path) || !store->AddFile(path)) {
-        KeepDamagedFile(path);
+        FileProblems::KeepDamagedFile(path, Flags(), "The player profile", "the player goes on with a new profile");
         return;
     }
     if (!store->HasChild("version") || store->GetString("version") != m_Version) {

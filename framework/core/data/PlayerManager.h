@@ -88,8 +88,7 @@ private:
     std::uint32_t Flags() const;
     std::string PlayersFolder() const;
     std::string SaveGamePath(const SaveGameName& save, const PlayerName& player) const;
-    // Keeps a copy of a stored file that could not be read, before it is replaced.
-    void KeepDamagedFile(const std::string& path) const;
+    void KeepDamagedList(const std::string& path) const;
 
     Players m_Players;
     std::string m_Version;

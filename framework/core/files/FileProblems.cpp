@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "framework/core/files/FileLoader.h"
+#include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
 #include "platform/win32/AtomicFile.h"
 
@@ -15,18 +17,18 @@ std::atomic<bool> g_writeFailureSaid{false};
 
 }  // namespace
 
-bool FileProblems::KeepDamagedFile(const std::string& storedPath)
+bool FileProblems::KeepDamagedFile(const std::string& path, std::uint32_t flags, const std::string& what,
+                                   const std::string& instead)
 {
-    std::string reason;
-    if (platform::KeepDamagedCopy(storedPath, &reason)) {
-        Report("The file " + storedPath + " could not be read. A copy is kept as " + storedPath +
-               ".damaged; the game goes on with default values.");
+    const std::string stored = GetLoadFileName(flags, path);
+    if (!FileExists(stored)) {
         return true;
     }
-    Report("The file " + storedPath + " could not be read (" + reason +
-           "), and no copy of it could be made. It is left as it is, and nothing is saved over it until the game "
-           "is started again; the game goes on with default values.");
-    return false;
+    const std::string said = platform::KeepDamagedCopy(stored, what, instead);
+    if (!said.empty()) {
+        Report(said);
+    }
+    return !platform::IsProtectedFile(stored);
 }
 
 void FileProblems::ReportWriteFailure(const std::string& path, const std::string& reason)

@@ -165,17 +165,32 @@ TEST_F(HighScoreManagerTest, TablesRoundTripThroughTheScrambledFile)
     EXPECT_EQ(loaded->GetLastScore(), -1) << "no entry is the last one added after a load";
 }
 
-TEST_F(HighScoreManagerTest, AnotherVersionIsReplacedAtOnce)
+// A file of another version, or a well-formed file of another kind, is kept
+// as "<file>.damaged", said, and replaced at once.
+TEST_F(HighScoreManagerTest, AnotherVersionOrKindIsKeptAsideAndReplacedAtOnce)
 {
-    QmvTest::WriteScrambled(stored, "<root><HighScoreTables id=\"highscoretables\" version=\"1\" uid=\"5\">"
-                                    "<Vector id=\"scoretables\"><ScoreTable id=\"old\"/></Vector>"
-                                    "</HighScoreTables></root>");
-    HighScoreManager* manager = Start("2");
-    EXPECT_EQ(manager->FindTable("old"), nullptr);
-    EXPECT_NE(manager->GetUid(), 5);
-    const std::string written = QmvTest::ReadScrambled(stored);
-    EXPECT_NE(written.find("version=\"2\""), std::string::npos);
-    EXPECT_EQ(written.find("old"), std::string::npos);
+    const char* foreign[] = {"<root><HighScoreTables id=\"highscoretables\" version=\"1\" uid=\"5\">"
+                             "<Vector id=\"scoretables\"><ScoreTable id=\"old\"/></Vector></HighScoreTables></root>",
+                             "<root><Players id=\"players\" version=\"2\" uid=\"5\"><Vector id=\"playernames\">"
+                             "<TestPlayer name=\"old\"/></Vector></Players></root>"};
+    for (const char* text : foreign) {
+        QmvTest::WriteScrambled(stored, text);
+        const std::string before = QmvTest::ReadBytes(stored);
+        ::testing::internal::CaptureStderr();
+        HighScoreManager* manager = Start("2");
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(manager->FindTable("old"), nullptr) << text;
+        EXPECT_NE(manager->GetUid(), 5) << text;
+        const std::string written = QmvTest::ReadScrambled(stored);
+        EXPECT_NE(written.find("version=\"2\""), std::string::npos) << text;
+        EXPECT_EQ(written.find("old"), std::string::npos) << text;
+        EXPECT_EQ(QmvTest::ReadBytes(stored + ".damaged"), before) << text;
+        EXPECT_NE(said.find("The high-score file " + stored + " could not be read. A copy is kept as " + stored +
+                            ".damaged; the game goes on with empty high-score tables."),
+                  std::string::npos)
+            << said;
+        HighScoreManager::ReleaseInstance();
+    }
 }
 
 TEST_F(HighScoreManagerTest, HostileEntriesAreSkippedAndDamagedFilesKept)
