@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -245,7 +246,31 @@ Hive Load(HKEY root)
     return hive;
 }
 
-// Reads a hive; a damaged line is skipped, never trusted.
+// Reads the next line into `line`; false at the end of the file. A line that
+// the end of the file cuts short, or one longer than kMaxLine (skipped to its
+// end, never held whole), sets `damaged`: every line we write ends with a
+// newline and is far shorter.
+bool NextLine(std::istream& in, std::string& line, bool& damaged)
+{
+    line.clear();
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        if (c == '\n') {
+            return true;
+        }
+        if (line.size() == kMaxLine) {
+            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            line.clear();
+            damaged = true;
+            return true;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    damaged = damaged || !line.empty();
+    return !line.empty();
+}
+
+// Reads a hive; a damaged line is skipped, never trusted, and the file is
+// kept aside before a change rewrites it without that line.
 Hive LoadFile(HKEY root)
 {
     Hive hive;
@@ -267,20 +292,19 @@ Hive LoadFile(HKEY root)
         return hive;
     }
     std::string line;
-    if (!std::getline(in, line) || line != kMagic) {
+    bool damaged = false;
+    if (!NextLine(in, line, damaged) || line != kMagic) {
         if (Writable(root) && !(in.eof() && line.empty())) {
             KeepDamagedHive(file);
         }
         return hive;
     }
     Key* current = nullptr;
-    while (std::getline(in, line)) {
-        if (line.size() > kMaxLine) {
-            continue;
-        }
+    while (NextLine(in, line, damaged)) {
         std::istringstream fields(line);
         std::string kind;
         fields >> kind;
+        bool read = line.empty();
         if (kind == "key") {
             std::string encoded;
             std::string path;
@@ -288,6 +312,7 @@ Hive LoadFile(HKEY root)
             if (fields >> encoded && Decode(encoded, path)) {
                 AddKey(hive, path);
                 current = &hive[Folded(CleanPath(path))];
+                read = true;
             }
         } else if (kind == "value" && current != nullptr) {
             DWORD type = 0;
@@ -297,8 +322,14 @@ Hive LoadFile(HKEY root)
             std::string encodedData;
             if (fields >> type >> encodedName >> encodedData && Decode(encodedName, name) && Decode(encodedData, data)) {
                 current->values.push_back(Value{name, type, data});
+                read = true;
             }
         }
+        damaged = damaged || !read;
+    }
+    // What was lost with the lines that could not be read is kept in the copy.
+    if (damaged && Writable(root)) {
+        KeepDamagedHive(file);
     }
     return hive;
 }

@@ -207,4 +207,54 @@ TEST_F(WinRegistry, DamagedFileReadsAsEmptyOrSkipsBadLines)
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, "Good", 0, KEY_READ, &key));
 }
 
+// A user file whose first line is good but which holds a line that cannot be
+// read (bad fields, one far too long, one the end of the file cuts short) is
+// read without it, copied whole to "<file>.damaged" and reported once; a
+// sound file is neither copied nor reported.
+TEST_F(WinRegistry, AFileWithADamagedLineIsKeptAsideAndSaidOnce)
+{
+    const std::string good = "qmv-registry 1\nkey Good\nvalue 1 ok %41%00\n";
+    const struct {
+        const char* name;
+        std::string text;
+        bool damaged;
+    } cases[] = {
+        {"sound", good, false},
+        {"fields", good + "value 1 bad %4\n", true},
+        {"long", good + std::string(5u << 20, 'x') + "\nvalue 1 after %42%00\n", true},
+        {"cut", good + "value 1 after %4", true},
+    };
+    platform::TakeRegistryProblems();  // what earlier tests of this run left
+    for (const auto& c : cases) {
+        setenv("XDG_CONFIG_HOME", (m_home / c.name).c_str(), 1);
+        const std::string file = platform::RegistryFileOf(HKEY_CURRENT_USER);
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        testsupport::WriteText(file, c.text);
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Good", 0, KEY_READ, &key)) << c.name;
+        EXPECT_EQ(GetText(key, "ok"), "A") << c.name;
+        RegCloseKey(key);
+        const std::string problems = platform::TakeRegistryProblems();
+        if (!c.damaged) {
+            EXPECT_EQ(problems, "") << c.name;
+            EXPECT_FALSE(std::filesystem::exists(file + ".damaged")) << c.name;
+            continue;
+        }
+        EXPECT_EQ(testsupport::ReadText(file + ".damaged"), c.text) << c.name;
+        EXPECT_NE(problems.find("The settings file " + file + " could not be read. A copy is kept as " + file +
+                                ".damaged"),
+                  std::string::npos)
+            << c.name << ": " << problems;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Good", 0, KEY_READ, &key)) << c.name;
+        RegCloseKey(key);
+        EXPECT_EQ(platform::TakeRegistryProblems(), "") << c.name << ": said once";
+    }
+    // The long line is skipped to its end: the line after it is read.
+    setenv("XDG_CONFIG_HOME", (m_home / "long").c_str(), 1);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Good", 0, KEY_READ, &key));
+    EXPECT_EQ(GetText(key, "after"), "B");
+    RegCloseKey(key);
+}
+
 }  // namespace

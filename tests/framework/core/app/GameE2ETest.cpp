@@ -10,6 +10,7 @@
 
 #include "platform/win32/WinLastError.h"
 #include "tests/framework/core/app/GameProcess.h"
+#include "tests/framework/core/data/DataTestSupport.h"
 #include "platform/win32/WinRegistry.h"
 
 #include <signal.h>
@@ -25,8 +26,8 @@ using gameprocess::StartGame;
 using gameprocess::WaitExit;
 using gameprocess::Xdo;
 
-// The game's "shutdowncorrect" registry text; "<missing>" when absent.
-std::string ShutdownCorrect()
+// A text setting of the game as the registry holds it; "<missing>" when absent.
+std::string StoredSetting(const char* name)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Orvendale\\Quorvel", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
@@ -35,9 +36,14 @@ std::string ShutdownCorrect()
     char text[64] = {};
     DWORD size = sizeof text - 1;
     DWORD type = 0;
-    const LONG result = RegQueryValueExA(key, "shutdowncorrect", nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    const LONG result = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
     RegCloseKey(key);
     return result == ERROR_SUCCESS && type == REG_SZ ? std::string(text) : "<missing>";
+}
+
+std::string ShutdownCorrect()
+{
+    return StoredSetting("shutdowncorrect");
 }
 
 class GameE2ETest : public ::testing::Test {
@@ -459,4 +465,85 @@ TEST_F(GameE2ETest, DataWithoutOptionalFilesOrWithAMissingPictureStillRuns)
                 << c.name << ": the missing picture's key is logged: " << ReadWholeFile(errors);
         }
     }
+}
+
+namespace {
+
+// Starts `program` with its stderr in `errors`, waits for the menu's
+// new-player dialog (start-up went all the way) and closes the window;
+// answers the exit status.
+int RunToTheMenu(const std::string& program, const std::string& errors)
+{
+    const pid_t game = StartProgram(program, errors);
+    if (game <= 0) {
+        return -1;
+    }
+    KillOnExit guard{game};
+    std::string window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
+    window = window.substr(0, window.find('\n'));
+    if (window.empty()) {
+        return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the menu asks for the first player";
+    RunScript("Quorvel 10 --pid " + std::to_string(game));
+    return WaitExit(game, 15);
+}
+
+// The number of message boxes the game showed (on stderr, headless).
+std::size_t MessageBoxes(const std::string& errors)
+{
+    std::size_t count = 0;
+    for (std::size_t at = errors.find("[message box]"); at != std::string::npos;
+         at = errors.find("[message box]", at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+// Stored files the game cannot use are kept beside themselves as
+// "<file>.damaged" and the player is told, before anything replaces them: a
+// high-score file of another kind (a players list), and a settings file
+// whose first line is good but which holds an over-long line and ends in a
+// cut one. The settings its good lines held are still read.
+TEST_F(GameE2ETest, StoredFilesThatCannotBeUsedAreKeptAsDamagedAndSaid)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    namespace fs = std::filesystem;
+    const fs::path players = folder / "XDG_DATA_HOME/Orvendale/Games/Quorvel/players";
+    fs::create_directories(players);
+    const std::string scores = (players / "scores.xml.!").string();
+    QmvTest::WriteScrambled(scores, "<root><Players id=\"players\" version=\"1\"><Vector id=\"playernames\">"
+                                    "<Quorvel2Player name=\"Ann\" /></Vector></Players></root>");
+    const std::string scoresBefore = QmvTest::ReadBytes(scores);
+
+    const std::string settings = platform::RegistryFileOf(HKEY_CURRENT_USER);
+    fs::create_directories(fs::path(settings).parent_path());
+    const std::string settingsBefore = "qmv-registry 1\nkey Software\\Orvendale\\Quorvel\n"
+                                       "value 1 usehints false%00\n" +
+                                       std::string(6u << 20, 'x') + "\nvalue 1 musicvolume 0.";
+    QmvTest::WriteBytes(settings, settingsBefore);
+
+    const std::string errors = (folder / "stored.txt").string();
+    EXPECT_EQ(RunToTheMenu(kRunDir + "/quorvel", errors), 0);
+    const std::string said = ReadWholeFile(errors);
+
+    EXPECT_EQ(QmvTest::ReadBytes(scores + ".damaged"), scoresBefore);
+    EXPECT_NE(said.find("The high-score file " + scores + " could not be read. A copy is kept as " + scores +
+                        ".damaged"),
+              std::string::npos)
+        << said;
+    const std::string scoresAfter = QmvTest::ReadScrambled(scores);
+    EXPECT_NE(scoresAfter.find("highscoretables"), std::string::npos) << "the game's own scores replace it";
+
+    EXPECT_EQ(QmvTest::ReadBytes(settings + ".damaged"), settingsBefore);
+    EXPECT_NE(said.find("The settings file " + settings + " could not be read. A copy is kept as " + settings +
+                        ".damaged"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(StoredSetting("usehints"), "false") << "a good line's setting is kept";
+    EXPECT_LT(fs::file_size(settings), 4096u) << "the rewritten file holds no damaged line";
+    EXPECT_EQ(MessageBoxes(said), 2u) << said;
 }
