@@ -1022,13 +1022,10 @@ void BlitzScene::SaveRound()
 
 void BlitzScene::LoadRound()
 {
-    PropertyStore store;
-    const bool read = TakeSavedGame(store);
     BlitzSave save;
-    std::string why = "the file cannot be read";
-    PropertyNode* game = read ? store.GetNode("GAME") : nullptr;
-    if (game == nullptr || !BlitzSave::Read(*game, *m_WordTree, save, why)) {
-        Platform::Log("The saved Blitz game is not used: %s\n", why.c_str());
+    if (!TakeSavedGame([&](PropertyNode& game, std::string& why) {
+            return BlitzSave::Read(game, *m_WordTree, save, why);
+        })) {
         StartRound(1, nullptr);
         return;
     }

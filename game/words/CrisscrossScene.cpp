@@ -1304,14 +1304,11 @@ void CrisscrossScene::SaveRound()
 
 void CrisscrossScene::LoadRound()
 {
-    PropertyStore store;
-    const bool read = TakeSavedGame(store);
     SmartPtr<CrosswordTable> table(new CrosswordTable(0.0f, 0.0f));
     CrisscrossRoundSave save;
-    std::string why = "the file cannot be read";
-    PropertyNode* game = read && store.HasChild("GAME") ? store.GetNode("GAME") : nullptr;
-    if (game == nullptr || !CrisscrossRoundSave::Read(*game, *m_WordTree, *table, save, why)) {
-        Platform::Log("The saved game %s is not used: %s\n", kSaveName, why.c_str());
+    if (!TakeSavedGame([&](PropertyNode& game, std::string& why) {
+            return CrisscrossRoundSave::Read(game, *m_WordTree, *table, save, why);
+        })) {
         StartRound(1, nullptr);
         return;
     }

@@ -368,16 +368,25 @@ void GameScene::WriteSavedGame(PropertyNode* game)
     }
 }
 
-bool GameScene::TakeSavedGame(PropertyStore& store)
+bool GameScene::TakeSavedGame(const std::function<bool(PropertyNode& game, std::string& why)>& read)
 {
     PlayerManager* players = PlayerManager::GetInstance();
     AbstractPlayer* player = CurrentPlayer();
     if (players == nullptr || player == nullptr) {
         return false;
     }
-    const bool read = players->LoadGame(&store, SaveGameName(m_ModeName), PlayerName(player->GetName()));
+    const SaveGameName save(m_ModeName);
+    const PlayerName name(player->GetName());
+    PropertyStore store;
+    std::string why = "the file cannot be read";
+    const bool loaded = players->LoadGame(&store, save, name) && store.HasChild("GAME");
+    const bool used = loaded && read(*store.GetNode("GAME"), why);
+    if (!used) {
+        Platform::Log("The saved game %s is not used: %s\n", m_ModeName.c_str(), why.c_str());
+        players->KeepDamagedSaveGame(save, name);
+    }
     DeleteSavedGame();
-    return read;
+    return used;
 }
 
 void GameScene::RecordDay()
@@ -1664,13 +1673,10 @@ void GameScene::SaveRound()
 
 void GameScene::LoadRound()
 {
-    PropertyStore store;
-    const bool read = TakeSavedGame(store);
     ClassicRoundSave save;
-    std::string why = "the file cannot be read";
-    PropertyNode* game = read ? store.GetNode("GAME") : nullptr;
-    if (game == nullptr || !ClassicRoundSave::Read(*game, *m_WordTree, IsUntimed(), save, why)) {
-        Platform::Log("The saved game %s is not used: %s\n", m_ModeName.c_str(), why.c_str());
+    if (!TakeSavedGame([&](PropertyNode& game, std::string& why) {
+            return ClassicRoundSave::Read(game, *m_WordTree, IsUntimed(), save, why);
+        })) {
         StartRound(1, nullptr);
         return;
     }

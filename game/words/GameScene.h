@@ -333,10 +333,12 @@ protected:
     // Stores `game` (taken over) as the current player's saved game of this
     // mode; a save that cannot be written is logged.
     void WriteSavedGame(Qmv2::PropertyNode* game);
-    // Reads the current player's saved game of this mode into `store` and
-    // deletes it, since a save is played once whether or not it can be used;
-    // false when there is none to read.
-    bool TakeSavedGame(Qmv2::PropertyStore& store);
+    // Reads the current player's saved game of this mode and hands its GAME
+    // node to `read`, which answers whether it can be used (and why not),
+    // then deletes it, since a save is played once. A save that cannot be
+    // read or used is first kept as "<file>.damaged" and the player told; one
+    // that cannot be copied stays as it is. False when none is used.
+    bool TakeSavedGame(const std::function<bool(Qmv2::PropertyNode& game, std::string& why)>& read);
     // Records the day as the player's last word of the day.
     void RecordDay();
     static void SetButton(Qmv2::Button* button, bool shown, bool enabled);

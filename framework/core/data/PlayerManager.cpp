@@ -7,6 +7,7 @@
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/util/FileSystem.h"
 #include "framework/core/util/Platform.h"
+#include "platform/win32/AtomicFile.h"
 
 namespace Qmv2 {
 
@@ -100,9 +101,15 @@ bool PlayerManager::SaveGameExists(const SaveGameName& save, const PlayerName& p
 
 void PlayerManager::DeleteSaveGame(const SaveGameName& save, const PlayerName& player) const
 {
-    if (SaveGameExists(save, player)) {
+    if (SaveGameExists(save, player) && !platform::IsProtectedFile(GetSaveGameFile(save, player))) {
         DeleteFile(GetSaveGameFile(save, player));
     }
+}
+
+bool PlayerManager::KeepDamagedSaveGame(const SaveGameName& save, const PlayerName& player) const
+{
+    const std::string path = SaveGamePath(save, player);
+    return path.empty() || FileProblems::KeepDamagedFile(path, Flags(), "The saved game", "a new game starts instead");
 }
 
 bool PlayerManager::LoadGame(PropertyStore* store, const SaveGameName& save, const PlayerName& player) const

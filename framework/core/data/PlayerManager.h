@@ -78,7 +78,12 @@ class PlayerManager : public BaseObject, public iInstance<PlayerManager> {
     // The stored name of a saved game (with ".!" when scrambling).
     std::string GetSaveGameFile(const SaveGameName& save, const PlayerName& player) const;
     bool SaveGameExists(const SaveGameName& save, const PlayerName& player) const;
+    // Removes the saved game, unless it is a damaged one that could not be
+    // copied aside (KeepDamagedSaveGame): that stays as it is.
     void DeleteSaveGame(const SaveGameName& save, const PlayerName& player) const;
+    // A saved game that could not be read or used: kept as "<file>.damaged"
+    // and the player told. False when no copy could be made.
+    bool KeepDamagedSaveGame(const SaveGameName& save, const PlayerName& player) const;
     // Reads the saved game into the store; false when it is missing or damaged.
     bool LoadGame(PropertyStore* store, const SaveGameName& save, const PlayerName& player) const;
     // Writes the store's contents as the saved game; false on failure.

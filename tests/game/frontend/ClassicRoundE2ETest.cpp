@@ -404,3 +404,37 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
         EXPECT_EQ(run->Close(), 0);
     }
 }
+
+// A saved game cut short (as a full disk or a copy gone wrong leaves it)
+// cannot be played: the mode deals a new game, the file is kept as
+// "<file>.damaged" and the player is told once, even when the mode is
+// entered again in the same run.
+TEST_F(ClassicRoundE2ETest, ADamagedSaveIsKeptAsideSaidOnceAndANewGameIsDealt)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    const fs::path save = game / "savegames/Ann/CLASSIC_UNTIMED.sav.!";
+    fs::create_directories(save.parent_path());
+    QmvTest::WriteScrambled(save.string(), "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<root>\n"
+                                           "<Node id=\"GAME\" ROUND=\"3\" SCORE=\"1200\" TIME=\"-1\" WO");
+    const std::string damaged = QmvTest::ReadBytes(save.string());
+    Game run(folder / "damaged.log", {});
+    ASSERT_FALSE(run.Window().empty());
+    Sleep(7000);
+    EXPECT_FALSE(run.Choose(440, 242, "Round 1 of CLASSIC_UNTIMED").empty()) << run.Log();
+    EXPECT_EQ(QmvTest::ReadBytes(save.string() + ".damaged"), damaged);
+    const std::string told = "[message box] Saved data: The saved game " + save.string() +
+                             " could not be read. A copy is kept as " + save.string() +
+                             ".damaged; a new game starts instead.";
+    EXPECT_NE(run.Log().find(told), std::string::npos) << run.Log();
+    EXPECT_EQ(run.Log().find("[message box]", run.Log().find(told) + 1), std::string::npos) << run.Log();
+    EXPECT_EQ(run.Close(), 0);
+    EXPECT_EQ(Attribute(SaveXml("CLASSIC_UNTIMED"), "ROUND"), "1") << "the new game is kept in its place";
+
+    // Entered again, the mode goes on with the new game and says nothing more.
+    Game again(folder / "again.log", {});
+    Sleep(7000);
+    EXPECT_FALSE(again.Choose(440, 242, "The saved game CLASSIC_UNTIMED (is restored)").empty()) << again.Log();
+    EXPECT_EQ(again.Log().find("[message box]"), std::string::npos) << again.Log();
+    EXPECT_EQ(again.Close(), 0);
+    EXPECT_EQ(QmvTest::ReadBytes(save.string() + ".damaged"), damaged) << "the copy stays as it was";
+}

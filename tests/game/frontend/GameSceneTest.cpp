@@ -325,11 +325,12 @@ TEST_F(GameSceneTest, ALeftRoundComesBackAndCanStillBeWon)
     EXPECT_EQ(scene->GetScore(), 0) << "yesterday's word of the day is not restored";
     EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(SavePath()));
+    EXPECT_FALSE(std::filesystem::exists(SavePath() + ".damaged")) << "a save of another day is not damaged";
 }
 
 // Without readable word files the mode is refused: no round is dealt. A
-// save that fails its checks (a clock past the full two minutes) is dropped
-// for a fresh round instead of being played.
+// save that fails its checks (a clock past the full two minutes) is kept as
+// "<file>.damaged", the player is told, and a fresh round is dealt instead.
 TEST_F(GameSceneTest, NoWordFilesRefuseTheModeAndABadSaveGivesAFreshRound)
 {
     const fs::path empty = fs::temp_directory_path() / ("qmv_no_words_" + std::to_string(getpid()));
@@ -350,12 +351,20 @@ TEST_F(GameSceneTest, NoWordFilesRefuseTheModeAndABadSaveGivesAFreshRound)
     ASSERT_TRUE(PlayerManager::GetInstance()->LoadGame(&store, SaveGameName("CLASSIC_TIMED"), PlayerName("Ann")));
     store.GetNode("GAME")->GetValue("TIME")->SetInt(GameScene::kRoundTime + 1);
     ASSERT_TRUE(PlayerManager::GetInstance()->SaveGame(&store, SaveGameName("CLASSIC_TIMED"), PlayerName("Ann")));
+    const std::string refused = QmvTest::ReadBytes(SavePath());
     scene->Deactivate();
+    ::testing::internal::CaptureStderr();
     scene->Show();
+    const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(scene->GetScore(), 0);
     EXPECT_EQ(scene->GetTimeLeft(), GameScene::kRoundTime);
     EXPECT_EQ(scene->GetRack()->GetTable()->GetFoundCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "the refused save is gone";
+    EXPECT_EQ(QmvTest::ReadBytes(SavePath() + ".damaged"), refused);
+    EXPECT_NE(said.find("[message box] Saved data: The saved game " + SavePath() + " could not be read. A copy is kept as " +
+                        SavePath() + ".damaged; a new game starts instead."),
+              std::string::npos)
+        << said;
 }
 
 // What the end of a round still has on its way (the reveal's wait, the
