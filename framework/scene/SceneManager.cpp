@@ -3,6 +3,8 @@
 #include <lua.hpp>
 
 #include "framework/core/app/InputHandler.h"
+#include "framework/core/files/LoadFailures.h"
+#include "framework/core/files/ResourceManager.h"
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/DataManager.h"
 #include "framework/core/script/Lua.h"
@@ -177,6 +179,12 @@ void SceneManager::Switch()
     }
     m_Current->Activate();
     m_Current->SetLoadState(Scene::kActive);
+    // Parts that could not be loaded are told once a scene has come in and
+    // nothing is loading any more, so that a start-up says them all at once.
+    ResourceManager* resources = ResourceManager::GetInstance();
+    if (!transitionInUse && (resources == nullptr || resources->IsLoadQueueDone())) {
+        LoadFailures::Report();
+    }
 }
 
 void SceneManager::WindDown()

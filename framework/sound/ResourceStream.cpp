@@ -3,6 +3,7 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/util/FileSystem.h"
+#include "framework/sound/SoundManager.h"
 
 namespace Qmv2 {
 
@@ -43,6 +44,16 @@ void ResourceStream::Load()
     if (GetFileName().empty() || !FileExists(InCurrentDirectory(GetFileName()))) {
         SetError(kErrorFileNotFound);
         return;
+    }
+    // A piece the engine cannot open fails here, with the rest of the game's
+    // data, rather than in silence when it is due.
+    if (SoundManager::IsSoundUp()) {
+        OSND_STREAM* trial = OSND_Stream_Open(GetFileName().c_str(), SoundManager::kMusicMode, 0, 0);
+        if (trial == nullptr) {
+            SetError(kErrorInvalidFormat);
+            return;
+        }
+        OSND_Stream_Close(trial);
     }
     m_Stream->SetFileName(GetFileName());
     m_Stream->SetVolume(m_Volume);

@@ -21,7 +21,9 @@ class ResourceStream : public ResourceObject {
     // "Object: NULL|not 0; SyncPoints: \"<file>\"" and the resource's own text.
     std::string ToString() const override;
     // Makes the stream object; the engine stream opens only when the music
-    // plays. A missing music file is error 2, an unreadable sync-point file 5.
+    // plays (with sound up, the file is opened once here to try it). A
+    // missing music file is error 2, one the engine cannot open error 4, an
+    // unreadable sync-point file 5.
     void Load() override;
     BaseObject* GetContent() override { return m_Stream.Get(); }
     void Unload() override;

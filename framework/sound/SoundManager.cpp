@@ -4,6 +4,7 @@
 
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/MessageData.h"
+#include "framework/core/files/LoadFailures.h"
 #include "platform/dsound/DirectSoundLibrary.h"
 
 namespace Qmv2 {
@@ -212,6 +213,7 @@ bool SoundManager::PlayStream(SoundStream* stream, SoundStream* other, std::uint
     if (!stream->IsOpen()) {
         OSND_STREAM* opened = OSND_Stream_Open(stream->GetFileName().c_str(), mode, 0, 0);
         if (opened == nullptr) {
+            LoadFailures::Note(stream->GetFileName());
             return false;
         }
         stream->SetStream(opened);

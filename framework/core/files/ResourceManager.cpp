@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "framework/core/app/Application.h"
+#include "framework/core/files/LoadFailures.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/PropertyVector.h"
 #include "framework/core/util/Platform.h"
@@ -286,6 +287,7 @@ void ResourceManager::LoadHeldResource(ResourceObject& resource, const std::stri
     if (resource.HasFailed()) {
         Platform::Log("Resource %s of section %s (%s) could not be loaded: %s\n", key.c_str(), section.c_str(),
                       resource.GetFileName().c_str(), resource.GetStatusText().c_str());
+        LoadFailures::Note(resource.GetFileName().empty() ? key : resource.GetFileName());
     }
 }
 

@@ -1,5 +1,6 @@
 #include "framework/core/properties/DataManager.h"
 
+#include "framework/core/files/LoadFailures.h"
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/util/Platform.h"
@@ -66,6 +67,7 @@ void DataManager::Load()
         if (!store->Load()) {
             Platform::Log("Error: the data file %s is damaged and could not be read\n", name.c_str());
             m_DamagedFiles.PushBack(name);
+            LoadFailures::Note(name);
         }
         stores.PushBack(store);
         m_LoadedStores->AddItem(store.Get());

@@ -1,6 +1,7 @@
 // The sound manager over the engine's no-sound output: set-up, volumes, the
 // mute rules and music with fades and cross-fades stepped with chosen frame
 // times.
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -362,6 +363,14 @@ TEST_F(SoundManagerTest, StreamResourceErrors)
     SmartPtr<Qmv2::ResourceStream> missing(new Qmv2::ResourceStream(node.Get()));
     missing->Load();
     EXPECT_EQ(missing->GetErrorCode(), Qmv2::ResourceObject::kErrorFileNotFound);
+
+    // A piece the engine cannot open fails with the rest of the data, not
+    // when it is due to play.
+    std::ofstream("sounds/none.ogg", std::ios::binary) << std::string("OggS\0\x02", 6);
+    SmartPtr<Qmv2::ResourceStream> damaged(new Qmv2::ResourceStream(node.Get()));
+    damaged->Load();
+    EXPECT_EQ(damaged->GetErrorCode(), Qmv2::ResourceObject::kErrorInvalidFormat);
+    std::remove("sounds/none.ogg");
 
     WriteWav("sounds/game.wav", Constant(4410, 8000));
     std::ofstream("sounds/broken.xml") << "<root><Node id=\"Other\" /></root>\n";

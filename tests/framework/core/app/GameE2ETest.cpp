@@ -501,7 +501,55 @@ std::size_t MessageBoxes(const std::string& errors)
     return count;
 }
 
+// Flips a byte in the middle of the stored data of the archive's entry
+// `name`, as a damaged copy of the data or a hand-made change would.
+bool ChangeArchiveEntry(const std::filesystem::path& archive, const std::string& name)
+{
+    std::string bytes = QmvTest::ReadBytes(archive.string());
+    const std::size_t at = bytes.find(name);
+    if (at == std::string::npos || at < 30 || bytes.compare(at - 30, 4, "PK\x03\x04") != 0) {
+        return false;
+    }
+    const auto field = [&bytes](std::size_t offset, int size) {
+        std::uint32_t value = 0;
+        for (int i = size - 1; i >= 0; --i) {
+            value = value << 8 | static_cast<unsigned char>(bytes[offset + static_cast<std::size_t>(i)]);
+        }
+        return static_cast<std::size_t>(value);
+    };
+    const std::size_t header = at - 30;
+    const std::size_t data = header + 30 + field(header + 26, 2) + field(header + 28, 2);
+    bytes[data + field(header + 18, 4) / 2] ^= '\xFF';
+    QmvTest::WriteBytes(archive.string(), bytes);
+    return true;
+}
+
 }  // namespace
+
+// A damaged sound effect, a damaged piece of music and a changed entry of
+// the data archive: the game still starts, and says once which of its
+// files could not be loaded.
+TEST_F(GameE2ETest, DamagedGameDataIsSaidOnceAndTheGameStillStarts)
+{
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (run under xvfb-run)";
+    namespace fs = std::filesystem;
+    const std::string program = ProgramCopy(folder / "damaged", {"sounds", "music"}, [](const fs::path& copy) {
+        QmvTest::WriteBytes((copy / "sounds/dialog_show.wav").string(), "RIFF\x10\0\0\0WAVEfmt not a sound");
+        fs::resize_file(copy / "music/menu.ogg", 100);
+    });
+    ASSERT_TRUE(ChangeArchiveEntry(folder / "damaged/data.dat", "fonts/trophynames.xml"));
+    const std::string errors = (folder / "damaged.txt").string();
+    EXPECT_EQ(RunToTheMenu(program, errors), 0);
+    const std::string said = ReadWholeFile(errors);
+    EXPECT_EQ(MessageBoxes(said), 1u) << said;
+    const std::size_t box = said.find("[message box]");
+    ASSERT_NE(box, std::string::npos) << said;
+    const std::string message = said.substr(box, said.find('\n', box) - box);
+    for (const char* part : {"sounds/dialog_show.wav", "music/menu.ogg", "fonts/trophynames.xml"}) {
+        EXPECT_NE(message.find(part), std::string::npos) << part << ": " << message;
+    }
+    EXPECT_NE(message.find("could not be loaded"), std::string::npos) << message;
+}
 
 // Stored files the game cannot use are kept beside themselves as
 // "<file>.damaged" and the player is told, before anything replaces them: a
