@@ -419,7 +419,7 @@ TEST_F(ClassicRoundE2ETest, ADamagedSaveIsKeptAsideSaidOnceAndANewGameIsDealt)
     const std::string damaged = QmvTest::ReadBytes(save.string());
     Game run(folder / "damaged.log", {});
     ASSERT_FALSE(run.Window().empty());
-    Sleep(7000);
+    ASSERT_TRUE(run.WaitForMenu()) << run.Log();
     EXPECT_FALSE(run.Choose(440, 242, "Round 1 of CLASSIC_UNTIMED").empty()) << run.Log();
     EXPECT_EQ(QmvTest::ReadBytes(save.string() + ".damaged"), damaged);
     const std::string told = "[message box] Saved data: The saved game " + save.string() +
@@ -432,7 +432,7 @@ TEST_F(ClassicRoundE2ETest, ADamagedSaveIsKeptAsideSaidOnceAndANewGameIsDealt)
 
     // Entered again, the mode goes on with the new game and says nothing more.
     Game again(folder / "again.log", {});
-    Sleep(7000);
+    ASSERT_TRUE(again.WaitForMenu()) << again.Log();
     EXPECT_FALSE(again.Choose(440, 242, "The saved game CLASSIC_UNTIMED (is restored)").empty()) << again.Log();
     EXPECT_EQ(again.Log().find("[message box]"), std::string::npos) << again.Log();
     EXPECT_EQ(again.Close(), 0);

@@ -470,9 +470,9 @@ TEST_F(GameE2ETest, DataWithoutOptionalFilesOrWithAMissingPictureStillRuns)
 namespace {
 
 // Starts `program` with its stderr in `errors`, waits for the menu's
-// new-player dialog (start-up went all the way) and closes the window;
-// answers the exit status.
-int RunToTheMenu(const std::string& program, const std::string& errors)
+// new-player dialog (start-up went all the way) and for `awaited` on stderr,
+// and closes the window; answers the exit status.
+int RunToTheMenu(const std::string& program, const std::string& errors, const std::string& awaited)
 {
     const pid_t game = StartProgram(program, errors);
     if (game <= 0) {
@@ -484,10 +484,17 @@ int RunToTheMenu(const std::string& program, const std::string& errors)
     if (window.empty()) {
         return -1;
     }
-    std::this_thread::sleep_for(std::chrono::seconds(6));
+    EXPECT_TRUE(gameprocess::WaitForText(errors, gameprocess::kMenuShows, 90)) << ReadWholeFile(errors);
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the menu asks for the first player";
-    RunScript("Quorvel 10 --pid " + std::to_string(game));
-    return WaitExit(game, 15);
+    EXPECT_TRUE(gameprocess::WaitForText(errors, awaited, 30)) << ReadWholeFile(errors);
+    // A busy display may drop the close request: it is asked again while the
+    // program still runs.
+    int code = -1;
+    for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
+        RunScript("Quorvel 10 --pid " + std::to_string(game));
+        code = WaitExit(game, 10);
+    }
+    return code;
 }
 
 // The number of message boxes the game showed (on stderr, headless).
@@ -539,7 +546,7 @@ TEST_F(GameE2ETest, DamagedGameDataIsSaidOnceAndTheGameStillStarts)
     });
     ASSERT_TRUE(ChangeArchiveEntry(folder / "damaged/data.dat", "fonts/trophynames.xml"));
     const std::string errors = (folder / "damaged.txt").string();
-    EXPECT_EQ(RunToTheMenu(program, errors), 0);
+    EXPECT_EQ(RunToTheMenu(program, errors, "[message box] Game data"), 0);
     const std::string said = ReadWholeFile(errors);
     EXPECT_EQ(MessageBoxes(said), 1u) << said;
     const std::size_t box = said.find("[message box]");
@@ -575,7 +582,7 @@ TEST_F(GameE2ETest, StoredFilesThatCannotBeUsedAreKeptAsDamagedAndSaid)
     QmvTest::WriteBytes(settings, settingsBefore);
 
     const std::string errors = (folder / "stored.txt").string();
-    EXPECT_EQ(RunToTheMenu(kRunDir + "/quorvel", errors), 0);
+    EXPECT_EQ(RunToTheMenu(kRunDir + "/quorvel", errors, "[message box] Saved data"), 0);
     const std::string said = ReadWholeFile(errors);
 
     EXPECT_EQ(QmvTest::ReadBytes(scores + ".damaged"), scoresBefore);
