@@ -194,6 +194,42 @@ TEST_F(PlayerManagerTest, SavedGamesRoundTripAndCanBeDeleted)
     EXPECT_FALSE(manager->LoadGame(none.Get(), save, bob));
 }
 
+// A saved game the player may not read cannot be copied aside: it is said
+// once, and neither the next save nor the deletion that ends a game touch it.
+TEST_F(PlayerManagerTest, AnUnreadableSavedGameIsSaidOnceAndNeverDeletedOrSavedOver)
+{
+    PlayerManager* manager = Start();
+    Qmv2::SmartPtr<Qmv2::PropertyStore> round(new Qmv2::PropertyStore());
+    round->AddChild(new Qmv2::PropertyValue("word", "String", "rivets"));
+    ASSERT_TRUE(manager->SaveGame(round.Get(), SaveGameName("blitz"), PlayerName("Bob")));
+    const std::string file = manager->GetSaveGameFile(SaveGameName("blitz"), PlayerName("Bob"));
+    const std::string whole = QmvTest::ReadBytes(file);
+    fs::permissions(file, fs::perms::none);
+    std::string said;
+    EXPECT_EQ(QmvTest::AsPlayer(
+                  [] {
+                      PlayerManager* player = PlayerManager::GetInstance();
+                      const SaveGameName save("blitz");
+                      const PlayerName bob("Bob");
+                      Qmv2::SmartPtr<Qmv2::PropertyStore> store(new Qmv2::PropertyStore());
+                      if (player->LoadGame(store.Get(), save, bob) || player->KeepDamagedSaveGame(save, bob) ||
+                          player->KeepDamagedSaveGame(save, bob)) {
+                          return 1;
+                      }
+                      player->DeleteSaveGame(save, bob);
+                      return player->SaveGame(store.Get(), save, bob) ? 2 : 0;
+                  },
+                  &said),
+              0);
+    std::error_code gone;
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, gone);
+    EXPECT_EQ(QmvTest::ReadBytes(file), whole) << "the saved game is still there";
+    EXPECT_FALSE(fs::exists(file + ".damaged"));
+    EXPECT_NE(said.find("The saved game " + file + " could not be read ("), std::string::npos) << said;
+    EXPECT_NE(said.find("no copy of it could be made"), std::string::npos) << said;
+    EXPECT_EQ(said.find("[message box]", said.find("[message box]") + 1), std::string::npos) << "said once: " << said;
+}
+
 TEST_F(PlayerManagerTest, HostileEntriesMakeNoPlayersAndAreKept)
 {
     Qmv2::BasicProperties::SetInstance(new Qmv2::BasicProperties);
