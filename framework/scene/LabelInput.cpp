@@ -298,6 +298,16 @@ UTF8String LabelInput::GetSelectedText() const
     return m_Text.SubString(m_SelStart, m_SelEnd - m_SelStart);
 }
 
+bool LabelInput::IsFull(const UTF8String& letter) const
+{
+    if (m_MaxLength > 0 && m_Text.GetLength() + letter.GetLength() > m_MaxLength) {
+        return true;
+    }
+    return m_MaxWidth > 0 && m_Label != nullptr &&
+           m_Label->GetTextWidth(UTF8String(m_Text.GetString() + letter.GetString()), 0, -1) >
+               static_cast<float>(m_MaxWidth);
+}
+
 void LabelInput::InsertText(const UTF8String& text)
 {
     UTF8String candidate = m_Text;

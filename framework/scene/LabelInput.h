@@ -56,6 +56,9 @@ class LabelInput : public Sprite, public iInputListener, public iGuiMethod {
     void SetAllowedCharacters(const UTF8String& allowed) { m_Allowed = allowed; }
     void SetMaxLength(std::int32_t length) { m_MaxLength = length; }
     void SetMaxWidth(std::int32_t width) { m_MaxWidth = width; }
+    // Whether the text has no room left for `letter`, by its length or by
+    // its width.
+    bool IsFull(const UTF8String& letter) const;
     // A new cursor sprite with its blink; null removes both.
     void SetCursorImage(Image* image);
     void SetFocus(bool focused);

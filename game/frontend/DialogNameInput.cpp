@@ -103,6 +103,10 @@ void DialogNameInput::OnTyped()
     if (Button* ok = FindTyped<Button>(*this, "BUTTON_OK")) {
         ok->SetEnabled(m_Entry != nullptr && !CleanName(m_Entry->GetText()).empty());
     }
+    // A full name takes no more letters: the prompt says so, instead of the
+    // keys going nowhere without a sign. The widest letter decides.
+    const bool full = m_Entry != nullptr && m_Entry->IsFull(UTF8String("W"));
+    SetLabelText(FindLabel("PROMPT"), full ? "TEXT_NEWPLAYER_FULL" : "TEXT_NEWPLAYER_PROMPT");
 }
 
 void DialogNameInput::OnCreate()

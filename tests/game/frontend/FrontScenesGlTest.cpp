@@ -208,6 +208,28 @@ TEST_F(FrontScenesGlTest, TheNamePromptSaysHowLongANameMayBe)
     EXPECT_NE(text.find(" " + limit + " "), std::string::npos) << '"' << text << "\" names no limit of " << limit;
     Laid(*prompt, text);
     EXPECT_EQ(prompt->GetLines().GetCount(), 1) << text;
+
+    // At the limit, by count or by width, the prompt says the name is full;
+    // a letter taken back makes room again.
+    auto* entry = dynamic_cast<LabelInput*>(made->IsOfType(&Dialog::s_Type)
+                                                ? static_cast<Dialog*>(made.Get())->FindChild("INPUT_NAME", true)
+                                                : nullptr);
+    ASSERT_NE(entry, nullptr);
+    const std::string full = BasicProperties::GetInstance()->GetString("TEXT_NEWPLAYER_FULL");
+    ASSERT_FALSE(full.empty());
+    for (const std::string& name : {std::string("abcdefghijklmnopqrstuvwxyz"), std::string(40, 'W')}) {
+        entry->SetText(UTF8String());
+        entry->SetFocus(true);
+        for (char c : name) {
+            entry->InsertText(UTF8String(std::string(1, c)));
+        }
+        EXPECT_LT(entry->GetText().GetLength(), static_cast<std::int32_t>(name.size())) << "typing stopped";
+        EXPECT_EQ(prompt->GetText().GetString(), full) << entry->GetText().GetString();
+        Laid(*prompt, full);
+        entry->DeleteChar(true);
+        entry->DeleteChar(true);
+        EXPECT_EQ(prompt->GetText().GetString(), text) << entry->GetText().GetString();
+    }
 }
 
 TEST_F(FrontScenesGlTest, EveryTextInputShowsAnImageCursorAfterTheText)
