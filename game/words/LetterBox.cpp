@@ -113,6 +113,19 @@ std::int32_t LetterBox::FindBall(const LetterBall* ball) const
     return -1;
 }
 
+bool LetterBox::DrawnAfter(const GameNode* other) const
+{
+    if (other == nullptr || other->GetParent() == nullptr || other->GetParent() != GetParent()) {
+        return false;
+    }
+    for (const GameNode* next = other->GetNextSibling(); next != nullptr; next = next->GetNextSibling()) {
+        if (next == this) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool LetterBox::PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, float scale)
 {
     if (ball == nullptr || slot >= slotCount) {
@@ -147,6 +160,12 @@ bool LetterBox::PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, flo
         // A ball that shows its letter keeps it on the way: its own frames
         // carry none, so hiding the letter would fly a blank ball.
         ball->FinishMove();
+        // Coming from a box drawn before this one, the ball flies as this
+        // box's child already, so that this box's slots do not hide it on
+        // its way in.
+        if (scale == 1.0f && DrawnAfter(ball->GetParent())) {
+            ball->Reparent(this);
+        }
         // The move runs in screen coordinates, the parent's space of the ball
         // until it lands here.
         GameNode* parent = ball->GetParent();

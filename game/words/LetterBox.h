@@ -48,6 +48,9 @@ class LetterBox : public Qmv2::Sprite, public Qmv2::iInputListener {
     Qmv2::Interface* GetInterface(const Qmv2::ClassType* type) override;
     Qmv2::BaseObject* GetOwner() override { return this; }
 
+    // Whether this box is drawn after `other`, a box beside it under one
+    // parent.
+    bool DrawnAfter(const Qmv2::GameNode* other) const;
     // Puts a ball into `slot` (the first empty one when negative); false when
     // no slot is free or `slot` is out of range or taken.
     bool PlaceBall(LetterBall* ball, bool animate, std::int32_t slot, float scale);

@@ -9,6 +9,7 @@
 
 #include "framework/core/object/SmartPtr.h"
 #include "framework/scene/AnimTree.h"
+#include "framework/scene/GameNode.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
@@ -97,25 +98,38 @@ TEST(LetterBoxTest, ABallSentBackMidMoveLandsInItsNewBox)
 }
 
 // A ball that shows its letter keeps showing it on its way to the typed word
-// and on its way back to the rack: no blank ball flies between them.
-TEST(LetterBoxTest, ABallKeepsItsLetterOnTheWayThereAndBack)
+// and on its way back to the rack, and flies above both rows' slots: no
+// blank or hidden ball flies between them. The rack is drawn after the typed
+// word, as in the classic scene, so a ball flies as the rack's child.
+TEST(LetterBoxTest, ABallKeepsItsLetterAndStaysInSightOnTheWayThereAndBack)
 {
     AnimTree::SetInstance(new AnimTree());
-    SmartPtr<LetterBox> rack = Filled("ab", 2, false);
+    SmartPtr<GameNode> scene(new GameNode("scene"));
     SmartPtr<LetterBox> answer(new LetterBox(nullptr, 2, false, false));
+    SmartPtr<LetterBox> rack = Filled("ab", 2, false);
+    scene->AddChild(answer.Get());
+    scene->AddChild(rack.Get());
     answer->SetPosition(0.0f, -82.0f);
+    EXPECT_TRUE(rack->DrawnAfter(answer.Get()));
+    EXPECT_FALSE(answer->DrawnAfter(rack.Get()));
     LetterBall* a = rack->TakeBall('a');
     a->ShowOverlay();   // rolled in
     for (LetterBox* to : {answer.Get(), rack.Get()}) {
         if (to == rack.Get()) {
             ASSERT_EQ(answer->TakeLastBall(false), a);
         }
+        const float fromY = a->GetGlobalMatrix(nullptr, false).Map(a->GetPosition()).y;
         ASSERT_TRUE(to->PlaceBall(a, true, -1, 1.0f));
+        EXPECT_FLOAT_EQ(a->GetGlobalMatrix(nullptr, false).Map(a->GetPosition()).y, fromY) << "no jump";
         for (int i = 0; i < 6; ++i) {
             EXPECT_TRUE(a->GetLetterOverlay()->IsVisible()) << "after " << i * 50 << " ms";
+            if (i > 0 && i < 4) {
+                EXPECT_EQ(a->GetParent(), rack.Get()) << "in flight after " << i * 50 << " ms, drawn last";
+            }
             AnimTree::GetInstance()->Update(50);
         }
         EXPECT_EQ(a->GetParent(), to);
+        EXPECT_EQ(a->GetX(), LetterBox::SlotCentre(0));
         EXPECT_TRUE(a->GetLetterOverlay()->IsVisible());
     }
     AnimTree::ReleaseInstance();
