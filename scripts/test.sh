@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" -DQMV_TESTS=ON
 cd "$root/build"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --output-on-failure --no-tests=error --parallel "${QMV_JOBS:-$(nproc)}" "$@"
