@@ -472,6 +472,19 @@ void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)
 
 void CrisscrossScene::CentreOnCurrentWord()
 {
+    // Zoomed in, a word that lies across the board's direction would reach
+    // past the board's window when it comes to the middle upright and turns,
+    // its cells cut at the window's edges: the board zooms out while the
+    // word slides in, turns, and zooms in again.
+    const WordPlacement* p = Placement(m_Current);
+    static_assert(kZoomTime <= kMoveTime, "the board is zoomed out when the word has slid in");
+    if (p != nullptr && p->horizontal != m_BoardHorizontal && BoardScale() == kZoomedIn) {
+        auto* out = new ModifierScale(kZoomTime);
+        out->SetFrom(kZoomedIn, kZoomedIn);
+        out->SetTo(kZoomedOut, kZoomedOut);
+        Run(out, nullptr, m_Board);
+        m_ZoomInPending = true;
+    }
     CentreOn(m_Current, &CrisscrossScene::RotateWord);
 }
 

@@ -23,8 +23,11 @@
 #include "game/words/AnagramTable.h"
 #include "game/words/BlitzScene.h"
 #include "game/words/ClassicRack.h"
+#include "game/frontend/Quorvel2Player.h"
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/CrisscrossScene.h"
+#include "game/words/CrosswordRack.h"
+#include "game/words/LetterBox.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameScene.h"
 #include "game/words/LetterBall.h"
@@ -426,4 +429,62 @@ TEST_F(GameSceneGlTest, DoneLeadsToTheDaysDialogRightAfterTheReveal)
         << scene->GetLastOpened();
     EXPECT_LE(waited, 3300) << "ms from Done to the day's dialog";
     scene->Deactivate();
+}
+
+// Zoomed in on the crossword, the player moves from word to word: once the
+// next word has slid to the middle, the board turns and zooms so that the
+// word stays inside the board's window at every moment, its cells never cut
+// by the window's edges.
+TEST_F(GameSceneGlTest, TheCrosswordTurnsWithoutCuttingTheWordInPlay)
+{
+    int turns = 0;
+    // Boards of several fixed deals, so that long words turn.
+    for (std::int32_t seed = 1; seed <= 4; ++seed) {
+        auto* ann = static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+        ann->SetSeed(seed);
+        ann->SetIndex(0);
+        auto* scene = dynamic_cast<CrisscrossScene*>(Enter("SCENE_CRISSCROSS", GameMode::kCrisscross));
+        ASSERT_NE(scene, nullptr);
+        const auto step = [scene](int ms) {
+            for (int t = 0; t < ms; t += 50) {
+                AnimTree::UpdateTree(scene->GetAnimations(), 50u);
+                scene->Update(50);
+            }
+        };
+        step(3000);
+        scene->OnButton(UTF8String("BUTTON_Zoom"), nullptr);
+        step(3000);
+        ASSERT_FLOAT_EQ(scene->GetBoard()->GetScaleX(), CrisscrossScene::kZoomedIn);
+        for (std::size_t word = 1; word < scene->GetRacks().size(); ++word) {
+            const bool horizontal = scene->IsBoardHorizontal();
+            scene->OnButton(UTF8String("BUTTON_NextWord"), nullptr);
+            for (int t = 0; t < 3000; t += 50) {
+                step(50);
+                const LetterBox* box = scene->GetCurrentRack()->GetAnswerBox();
+                NodeBounds cells{1e9f, 1e9f, -1e9f, -1e9f};
+                for (GameNode* piece = box->GetFirstChild(); piece != nullptr; piece = piece->GetNextSibling()) {
+                    if (piece->IsVisible() && piece->IsOfType(&Sprite::s_Type) &&
+                        static_cast<Sprite*>(piece)->GetImageFrame() != nullptr) {
+                        const NodeBounds b = OnScreen(*piece);
+                        cells = {std::min(cells.left, b.left), std::min(cells.top, b.top),
+                                 std::max(cells.right, b.right), std::max(cells.bottom, b.bottom)};
+                    }
+                }
+                ASSERT_LT(cells.left, cells.right);
+                if (t < CrisscrossScene::kMoveTime) {
+                    continue;   // the next word slides in from wherever it lies on the board
+                }
+                const std::string at = "deal " + std::to_string(seed) + ", word " + std::to_string(word) + " after " +
+                                       std::to_string(t) + " ms";
+                EXPECT_GE(cells.top, CrisscrossScene::kBoardTop - 1.0f) << at;
+                EXPECT_LE(cells.bottom, CrisscrossScene::kBoardBottom + 1.0f) << at;
+                EXPECT_GE(cells.left, CrisscrossScene::kBoardLeft - 1.0f) << at;
+                EXPECT_LE(cells.right, CrisscrossScene::kBoardRight + 1.0f) << at;
+            }
+            turns += scene->IsBoardHorizontal() != horizontal ? 1 : 0;
+            EXPECT_FLOAT_EQ(scene->GetBoard()->GetScaleX(), CrisscrossScene::kZoomedIn) << "zoomed in again";
+        }
+        scene->Deactivate();
+    }
+    EXPECT_GT(turns, 0) << "the board turned at least once";
 }
