@@ -30,6 +30,7 @@ std::vector<Round> Rounds(benchmark::State& state, std::size_t length)
         state.SkipWithError("word file missing: build the target content");
         return rounds;
     }
+    tree.WaitForIndex();
     const auto pool = tree.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
     for (const std::string& word : *pool) {
         if (word.size() != length)

@@ -43,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WordTree tree;
     std::string error;
     if (tree.LoadFile(path, &error)) {
+        // Searches before the index is ready walk the buffer, which longer
+        // sources below still do; the rest are the index's.
+        tree.WaitForIndex();
         const auto words = tree.CollectWords(WordTree::kLookupMinLength, WordTree::kLookupMaxLength);
         tree.FindAnagrams("stones");
         tree.Lookup("letters");

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -57,13 +58,16 @@ std::int64_t UtcSeconds() { return static_cast<std::int64_t>(std::time(nullptr))
 
 WordTree::WordTree() : clock{SteadyMilliseconds, UtcSeconds} {}
 
-WordTree::~WordTree() = default;
+WordTree::~WordTree()
+{
+    WaitForIndex();
+}
 
 void WordTree::Clear()
 {
+    DropIndex();
     nodes.reset();
     capacity = 0;
-    anagramIndex.Clear();
     wordList.reset();
     wordListMinLength = 0;
     wordListMaxLength = 0;
@@ -97,11 +101,41 @@ std::uint32_t WordTree::Header(std::int32_t offset) const
 
 std::int32_t WordTree::Load(std::istream& stream, std::int32_t offset)
 {
-    anagramIndex.Clear();
-    const std::int32_t end = LoadNode(stream, offset, 0);
+    DropIndex();
+    // Byte by byte from the stream's buffer: the stream's own get() costs a
+    // sentry a byte, a third of the reading.
+    std::streambuf* bytes = stream.good() ? stream.rdbuf() : nullptr;
+    const std::int32_t end = bytes != nullptr ? LoadNode(*bytes, offset, 0) : -1;
     if (offset == 0 && end >= 0)
-        BuildIndex();
+        StartIndex();
     return end;
+}
+
+void WordTree::StartIndex()
+{
+    const auto build = [this] {
+        BuildIndex();
+        indexReady.store(true, std::memory_order_release);
+    };
+    try {
+        indexThread = std::thread(build);
+    } catch (const std::system_error&) {
+        build();
+    }
+}
+
+void WordTree::DropIndex()
+{
+    WaitForIndex();
+    indexReady.store(false, std::memory_order_relaxed);
+    anagramIndex.Clear();
+}
+
+bool WordTree::WaitForIndex()
+{
+    if (indexThread.joinable())
+        indexThread.join();
+    return indexReady.load(std::memory_order_acquire);
 }
 
 void WordTree::BuildIndex()
@@ -149,7 +183,7 @@ void WordTree::BuildIndex()
     anagramIndex.Build(letters, ends, (Header(0) & kWordEndFlag) != 0);
 }
 
-std::int32_t WordTree::LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth)
+std::int32_t WordTree::LoadNode(std::streambuf& stream, std::int32_t offset, std::int32_t depth)
 {
     if (offset < 0 || offset > kMaxBufferBytes || depth > kMaxDepth)
         return -1;
@@ -159,7 +193,7 @@ std::int32_t WordTree::LoadNode(std::istream& stream, std::int32_t offset, std::
     std::int32_t count = 0;
     bool wordEnd = false;
     for (;;) {
-        const int c = stream.get();
+        const int c = stream.sbumpc();
         if (c == std::char_traits<char>::eof())
             return -1;
         if (c == '0' || c == '1') {
@@ -343,7 +377,7 @@ std::unique_ptr<WordTree::WordList> WordTree::FindAnagrams(const Qmv2::UTF8Strin
     if (IsEmpty())
         return list;
     const std::string letters = LettersOf(word);
-    if (anagramIndex.Covers(letters.size()))
+    if (indexReady.load(std::memory_order_acquire) && anagramIndex.Covers(letters.size()))
         anagramIndex.Find(letters, *list);
     else
         AnagramWalk(*this, letters, *list).Walk(0);

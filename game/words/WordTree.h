@@ -7,15 +7,20 @@
 // the order of their letters. The root stands for the empty prefix.
 //
 // Beside the buffer, a tree loaded whole keeps its words grouped by their
-// letters for the anagram search (AnagramIndex); a source word longer than
-// that index serves is searched by a walk of the buffer.
+// letters for the anagram search (AnagramIndex). The index is built on a
+// thread of its own once the buffer is read, so that a load costs only the
+// reading: a game scene loads its trees and deals its first round in the same
+// frame. Until the index is ready, and for source words longer than it
+// serves, a search walks the buffer; both give the same list in the same order.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <istream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/GFVector.h"
@@ -64,6 +69,10 @@ public:
     // left empty and `error` says why.
     bool LoadFile(const std::string& path, std::string* error = nullptr);
 
+    // Waits until the anagram index of the tree loaded last is built, and
+    // answers whether it is ready (false when nothing was loaded whole).
+    bool WaitForIndex();
+
     bool IsEmpty() const { return capacity == 0; }
     std::int32_t GetCapacity() const { return capacity; }
     const std::uint8_t* GetNodes() const { return nodes.get(); }
@@ -95,7 +104,7 @@ public:
     void SetClock(Clock newClock) { clock = std::move(newClock); }
 
 private:
-    std::int32_t LoadNode(std::istream& stream, std::int32_t offset, std::int32_t depth);
+    std::int32_t LoadNode(std::streambuf& stream, std::int32_t offset, std::int32_t depth);
     bool Reserve(std::int32_t bytes);
     std::uint32_t Header(std::int32_t offset) const;
     // Prefixes are kept as letter bytes, one per code point, and turned into
@@ -105,6 +114,10 @@ private:
     class AnagramWalk;
     // Indexes the words of the tree loaded at offset 0 for the anagram search.
     void BuildIndex();
+    // Starts BuildIndex on the index thread (on this one when no thread can be had).
+    void StartIndex();
+    // Waits for the index thread and leaves no index.
+    void DropIndex();
     void Shuffle(WordList& list, std::int32_t seed);
     void SetCurrent(const Qmv2::UTF8String& word);
     iWordPoolPosition& Position();
@@ -113,7 +126,12 @@ private:
     std::unique_ptr<std::uint8_t[]> nodes;
     std::int32_t capacity = 0;
 
+    // Written by the index thread only while it runs, and read by searches
+    // only once `indexReady` says it is done; the thread reads the buffer,
+    // which nothing changes before the thread is joined.
     AnagramIndex anagramIndex;
+    std::atomic<bool> indexReady{false};
+    std::thread indexThread;
     std::unique_ptr<WordList> wordList;
     std::int32_t wordListMinLength = 0;
     std::int32_t wordListMaxLength = 0;

@@ -17,6 +17,9 @@ void LoadFromBytes(WordTree& tree, const std::string& bytes)
 {
     std::istringstream in(bytes);
     ASSERT_GE(tree.Load(in, 0), 0) << "word file bytes did not load";
+    // The searches the tests check are then the index's, not the walk's that
+    // serves while the index is still being built.
+    ASSERT_TRUE(tree.WaitForIndex());
 }
 
 Qmv2::SmartPtr<Qmv2::PropertyStore> ThroughText(Qmv2::PropertyNode* game)

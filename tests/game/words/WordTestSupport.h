@@ -11,7 +11,8 @@
 
 namespace wordtest {
 
-// Loads a tree from the bytes of a word file; fails the test when Load does.
+// Loads a tree from the bytes of a word file and waits for its anagram index;
+// fails the test when Load does.
 void LoadFromBytes(WordTree& tree, const std::string& bytes);
 
 // Builds a tree of these words through the word-file writer.

@@ -226,6 +226,7 @@ TEST(WordTreeWords, GroupSearchListsWhatTheWalkListsForEveryLengthAndLetter)
     WordTree main;
     std::string error;
     ASSERT_TRUE(main.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+    ASSERT_TRUE(main.WaitForIndex());
     std::size_t nonTrivial = 0;
     // Its words have 3 to 8 letters: a source is a word's beginning, or a word
     // and the beginning of another.
@@ -269,6 +270,43 @@ TEST(WordTreeWords, GroupSearchListsWhatTheWalkListsForEveryLengthAndLetter)
         expectWalkOrder(accented, letters, nonTrivial);
     }
     EXPECT_GT(nonTrivial, 150u);
+}
+
+// A round is dealt in the frame its scene loads the word files, while their
+// index is still being built on its own thread: the searches made meanwhile
+// (and under the thread sanitizer, their reads of the tree) list what the
+// index lists once it is ready. Loading again, or a file that does not load,
+// waits for the thread and leaves no index behind.
+TEST(WordTreeWords, SearchesWhileTheIndexIsBuiltListWhatTheIndexLists)
+{
+    WordTree reference;
+    std::string error;
+    ASSERT_TRUE(reference.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+    ASSERT_TRUE(reference.WaitForIndex());
+    const auto pool = reference.CollectWords(WordTree::kPoolMinLength, WordTree::kPoolMaxLength);
+    std::vector<Words> indexed;
+    for (std::int32_t i = 0; i < pool->GetCount(); i += 97)
+        indexed.push_back(wordtest::Listed(*reference.FindAnagrams((*pool)[i])));
+    ASSERT_GT(indexed.size(), 100u);
+
+    for (int load = 0; load < 3; ++load) {
+        WordTree tree;
+        ASSERT_TRUE(tree.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+        for (std::size_t k = 0; k < indexed.size(); ++k)
+            ASSERT_EQ(wordtest::Listed(*tree.FindAnagrams((*pool)[static_cast<std::int32_t>(k) * 97])), indexed[k]);
+        // Loaded again before the first index is waited for.
+        ASSERT_TRUE(tree.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+        EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams((*pool)[0])), indexed[0]);
+        EXPECT_TRUE(tree.WaitForIndex());
+        EXPECT_EQ(wordtest::Listed(*tree.FindAnagrams((*pool)[0])), indexed[0]);
+    }
+
+    WordTree damaged;
+    ASSERT_TRUE(damaged.LoadFile(wordtest::GameWordFile("Quorvel2Words.tree"), &error)) << error;
+    std::istringstream cut("abc0d");
+    EXPECT_EQ(damaged.Load(cut, 0), -1);
+    EXPECT_FALSE(damaged.WaitForIndex());
+    EXPECT_FALSE(WordTree().WaitForIndex());
 }
 
 } // namespace
