@@ -244,9 +244,15 @@ function(qmv_content_generate script folder)
     foreach(name IN LISTS _names)
       list(APPEND _outputs ${_target}/${name})
     endforeach()
+    # Where the script's pictures carry text (tools/content/textnotes.py), for
+    # the screen check; not part of the run folder.
+    string(REPLACE "/" "_" _notes ${folder})
+    set(_notes ${CMAKE_BINARY_DIR}/content-texts/${_notes}.txt)
     add_custom_command(OUTPUT ${_outputs}
+      BYPRODUCTS ${_notes}
       COMMAND ${CMAKE_COMMAND} -E rm -rf ${_target}
-      COMMAND ${QMV_PYTHON} ${_script} ${_target}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/content-texts
+      COMMAND ${CMAKE_COMMAND} -E env QMV_CONTENT_TEXTS=${_notes} ${QMV_PYTHON} ${_script} ${_target}
       DEPENDS ${_script} ${_helpers} ${ARG_DEPENDS}
       COMMENT "Making ${folder}"
       VERBATIM)

@@ -15,6 +15,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
+import textnotes  # noqa: E402
 from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, pack_buttons, render, run, svg  # noqa: E402,F401
 
 # name: (caption, colour, width)
@@ -99,7 +100,7 @@ def frame_pieces():
 def build(out):
     os.makedirs(out, exist_ok=True)
     pause_veil().save(os.path.join(out, "pause_veil.png"))
-    background().save(os.path.join(out, "background.png"))
+    textnotes.save(background(), os.path.join(out, "background.png"))
     for name, image in frame_pieces().items():
         image.save(os.path.join(out, name))
     for stem, frames in (("timer_bar", timer_frames()), ("blitz_mark", mark_frames()),

@@ -12,6 +12,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
+import textnotes  # noqa: E402
 from dialogs import NAVY, INK, SKY, CREAM, SUN, TEAL, pack_buttons, render, run, svg  # noqa: E402
 
 # The board's window on the screen; the scene reads clicks there too.
@@ -72,7 +73,7 @@ def overlay():
 
 def build(out):
     os.makedirs(out, exist_ok=True)
-    background().save(os.path.join(out, "background.png"))
+    textnotes.save(background(), os.path.join(out, "background.png"))
     overlay().save(os.path.join(out, "overlay.png"))
     pack_buttons(out, BUTTONS)
 

@@ -16,6 +16,7 @@ from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
+import textnotes  # noqa: E402
 
 NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL = "#1d3557", "#457b9d", "#a8dadc", "#fff8e7", "#e9c46a", "#e63946", "#2a9d8f"
 
@@ -52,7 +53,7 @@ def render(svg):
     result = subprocess.run(["rsvg-convert", "-f", "png"], input=svg.encode(), capture_output=True)
     if result.returncode != 0:
         sys.exit("rsvg-convert failed: " + result.stderr.decode())
-    return Image.open(io.BytesIO(result.stdout)).convert("RGBA")
+    return textnotes.note(svg, Image.open(io.BytesIO(result.stdout)).convert("RGBA"))
 
 
 def svg(width, height, body):

@@ -16,6 +16,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
+import textnotes  # noqa: E402
 from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, button_frames, render, svg  # noqa: E402,F401
 
 # name: (caption, colour, width)
@@ -183,7 +184,7 @@ def build(out):
                         ("progress_frame.png", progress_frame()), ("sparkle.png", sparkle()),
                         ("player_border.png", player_border()), ("input_field.png", input_field()),
                         ("text_cursor.png", text_cursor())):
-        image.save(os.path.join(out, name))
+        textnotes.save(image, os.path.join(out, name))
     for stem, frames in (("logo_load", logo_frames()), ("logo_coil", coil_frames()),
                          ("logo_bounce", bounce_frames())):
         sheetpack.pack(frames, os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))

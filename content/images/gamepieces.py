@@ -16,6 +16,7 @@ from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
+import textnotes  # noqa: E402
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import letterballs  # noqa: E402
@@ -51,7 +52,7 @@ def render(source):
     result = subprocess.run(["rsvg-convert", "-f", "png"], input=source.encode(), capture_output=True)
     if result.returncode != 0:
         sys.exit("rsvg-convert failed: " + result.stderr.decode())
-    return Image.open(io.BytesIO(result.stdout)).convert("RGBA")
+    return textnotes.note(source, Image.open(io.BytesIO(result.stdout)).convert("RGBA"))
 
 
 def tile(face):

@@ -14,6 +14,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "content"))
 import sheetpack  # noqa: E402
+import textnotes  # noqa: E402
 from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, pack_buttons, render, run, svg  # noqa: E402
 
 # name: (caption, colour, width)
@@ -109,11 +110,11 @@ def build(out):
     for name, image in (("background.png", background(SKY, "UNTIMED")),
                         ("background_timed.png", background(SUN, "TIMED")),
                         ("background_wotd.png", background(TEAL, "WORD OF THE DAY"))):
-        image.save(os.path.join(out, name))
+        textnotes.save(image, os.path.join(out, name))
     for name, image in frame_pieces().items():
         image.save(os.path.join(out, name))
     for code, (text, colour) in POPUPS.items():
-        bubble(text, colour).save(os.path.join(out, f"popup_{code}.png"))
+        textnotes.save(bubble(text, colour), os.path.join(out, f"popup_{code}.png"))
     for stem, text in ANIMATED.items():
         sheetpack.pack(animated(text), os.path.join(out, stem + ".png"), os.path.join(out, stem + ".xml"))
     pack_buttons(out, BUTTONS)

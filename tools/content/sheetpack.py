@@ -15,6 +15,8 @@ import sys
 
 from PIL import Image
 
+import textnotes
+
 MAX_SIDE = 1024
 GAP = 1  # clear pixels between frames and from the edges, so filtering never mixes neighbours
 
@@ -77,6 +79,8 @@ def pack(frames, sheet_path, description_path):
     for frame, position in zip(unique, positions):
         sheet.paste(frame, position)
     sheet.save(sheet_path, "PNG", optimize=True)
+    for i, frame in enumerate(frames):
+        textnotes.saved(frame, sheet_path, i)
     folder = os.path.dirname(os.path.abspath(description_path))
     relative = os.path.relpath(os.path.abspath(sheet_path), folder)
     lines = ['<?xml version="1.0" encoding="utf-8" ?>', "<root>",
