@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The pieces of a playing board: the answer table's tiles and small letters
-(navy, and ink blue for words not guessed),
+"""The pieces of a playing board: the answer table's tiles (cream, and sky
+for words not guessed) and small letters,
 the letter-box slots (classic and crossword look), their markers, the hint
 letters and the crossword highlight.
 
@@ -62,18 +62,18 @@ def tile(face):
 
 def build(out):
     os.makedirs(out, exist_ok=True)
-    sheetpack.pack([tile(CREAM), tile("#f4b6ba")], os.path.join(out, "anagram_tile.png"),
+    sheetpack.pack([tile(CREAM), tile(SKY)], os.path.join(out, "anagram_tile.png"),
                    os.path.join(out, "anagram_tile.xml"))
     blank = Image.new("RGBA", (TILE_W, TILE_H), (0, 0, 0, 0))
     letters = [render(svg(TILE_W, TILE_H, text(TILE_W / 2, TILE_H * 0.72, 17, small_letter(f), NAVY)))
                if small_letter(f) else blank for f in range(58)]
     sheetpack.pack(letters, os.path.join(out, "small_letters.png"), os.path.join(out, "small_letters.xml"))
-    unguessed = [render(svg(TILE_W, TILE_H, text(TILE_W / 2, TILE_H * 0.72, 17, small_letter(f), INK)))
-                 if small_letter(f) else blank for f in range(58)]
-    sheetpack.pack(unguessed, os.path.join(out, "small_letters_unguessed.png"),
+    # The letters of a missed word read as well as the found ones: the sky
+    # tile under them tells them apart.
+    sheetpack.pack(letters, os.path.join(out, "small_letters_unguessed.png"),
                    os.path.join(out, "small_letters_unguessed.xml"))
     hint_blank = Image.new("RGBA", (HINT, HINT), (0, 0, 0, 0))
-    hints = [hint_blank] + [render(svg(HINT, HINT, text(HINT / 2, HINT * 0.72, 36, chr(ord("A") + i), INK)))
+    hints = [hint_blank] + [render(svg(HINT, HINT, text(HINT / 2, HINT * 0.72, 36, chr(ord("A") + i), NAVY)))
                             for i in range(26)]
     sheetpack.pack(hints, os.path.join(out, "hint_letters.png"), os.path.join(out, "hint_letters.xml"))
     # Frame n outlines the first n - 3 slots of a crossword word.

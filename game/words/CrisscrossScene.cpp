@@ -1234,7 +1234,7 @@ void CrisscrossScene::RevealBox(LetterBox* box)
 {
     for (std::int32_t i = 0; i < box->GetSlotCount(); ++i) {
         if (box->GetBall(i) == nullptr) {
-            box->ShowHintAt(i);
+            box->ShowHintAt(i, false);
         }
     }
 }

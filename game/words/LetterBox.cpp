@@ -356,7 +356,7 @@ std::int32_t LetterBox::ShowHint()
     return -1;
 }
 
-std::int32_t LetterBox::ShowHintAt(std::int32_t index)
+std::int32_t LetterBox::ShowHintAt(std::int32_t index, bool faint)
 {
     if (index < 0 || index >= slotCount) {
         return -1;
@@ -367,6 +367,9 @@ std::int32_t LetterBox::ShowHintAt(std::int32_t index)
     const Image* image = hint->GetImageSet();
     const std::int32_t last = image != nullptr ? std::max(image->GetFrameCount() - 1, 0) : 0;
     const std::int32_t frame = std::clamp(static_cast<std::int32_t>(letter) - 0x60, 0, last);
+    if (!faint) {
+        hint->SetAlpha(1.0f);
+    }
     Modifier* tree = Animations();
     if (tree == nullptr) {
         hint->SetFrame(frame);
@@ -379,9 +382,11 @@ std::int32_t LetterBox::ShowHintAt(std::int32_t index)
     auto* show = new ModifierVisible(1);
     show->SetTarget(hint);
     Modifier::AttachTo(show, setFrame);
-    auto* fade = new ModifierAlpha(kHintFadeTime, 1.0f, kHintAlpha);
-    fade->SetTarget(hint);
-    Modifier::AttachTo(fade, setFrame);
+    if (faint) {
+        auto* fade = new ModifierAlpha(kHintFadeTime, 1.0f, kHintAlpha);
+        fade->SetTarget(hint);
+        Modifier::AttachTo(fade, setFrame);
+    }
     // Shown at once, so that the next hint goes to the next slot.
     hint->SetVisible(true);
     return index;

@@ -81,7 +81,9 @@ class LetterBox : public Qmv2::Sprite, public Qmv2::iInputListener {
     void PlayLoadAnimation(bool withSound);
     // Shows the next hint letter; its slot, or -1 when all show.
     std::int32_t ShowHint();
-    std::int32_t ShowHintAt(std::int32_t index);
+    // A hint fades to kHintAlpha, a ghost of the letter to type; a letter
+    // revealed at the end of a round stays at full strength, to be read.
+    std::int32_t ShowHintAt(std::int32_t index, bool faint = true);
     void SetMarkersHidden(bool hide);
     void RotateVertical();
     void PlaySheen();
