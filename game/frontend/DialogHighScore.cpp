@@ -177,7 +177,9 @@ void DialogHighScore::FillTable(std::int32_t mode)
             }
         }
         if (entry != nullptr && m_HighlightPending && i == table->GetLastScore()) {
-            auto* blink = new ModifierBlink(300, 0.5f, 1.0f, 300, 200, 0);
+            // The new entry blinks between full strength and a shade that
+            // still reads as body text on the panel.
+            auto* blink = new ModifierBlink(300, kHighlightFaintest, 1.0f, 300, 200, 0);
             for (Label* label : row) {
                 if (label != nullptr) {
                     blink->AddGraphicsSettings(label);

@@ -19,6 +19,9 @@ class DialogHighScore : public DialogQuorvel2 {
     QMV_INDEXED_TYPE(DialogHighScore)
 
     static constexpr int kRows = 10;
+    // The faintest the blinking new entry gets: its navy still reads on the
+    // panel at more than 4.5:1 (a label's alpha reaches its letters twice).
+    static constexpr float kHighlightFaintest = 0.9f;
 
     explicit DialogHighScore(Qmv2::PropertyNode* description);
 

@@ -1608,7 +1608,7 @@ bool GameScene::EnterFinalScore(bool congratulate)
         std::tm local{};
         localtime_r(&now, &local);
         char date[40];
-        std::snprintf(date, sizeof date, "%d-%d-%d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
         extra = date;
     } else if (IsTimed()) {
         tableName = "timed";

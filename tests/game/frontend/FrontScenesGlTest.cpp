@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "framework/scene/Label.h"
 #include "framework/scene/LabelInput.h"
 #include "framework/scene/SceneManager.h"
+#include "game/frontend/DialogHighScore.h"
 #include "game/frontend/Quorvel2Player.h"
 #include "game/frontend/SelectionScene.h"
 #include "game/frontend/TrophyScene.h"
@@ -334,4 +336,29 @@ TEST_F(FrontScenesGlTest, EveryDialogTitleStandsAtTheSameLeftMargin)
         scene->CloseDialog(dialog);
         scene->PurgeTree();
     }
+}
+
+// The score column reads as numbers do: 10000 and 9000 end at one edge, and
+// the column's header ends there too.
+TEST_F(FrontScenesGlTest, TheHighScoresLineUpTheirNumbersOnTheRight)
+{
+    SmartPtr<PropertyNode> empty(new PropertyNode("scene"));
+    SmartPtr<Scene> scene(new Scene(empty.Get()));
+    Dialog* made = scene->GetDialog("DIALOG_HIGHSCORES", std::string());
+    ASSERT_TRUE(made != nullptr && made->IsOfType(&DialogHighScore::s_Type));
+    auto* scores = static_cast<DialogHighScore*>(made);
+    scores->FillTable(GameMode::kTimed);
+    Label* header = FindLabel(*scores, "LABEL_SCORE_HEADER");
+    ASSERT_NE(header, nullptr);
+    header->UpdateLayout();
+    const float edge = OnScreen(*header).right;
+    std::set<std::size_t> lengths;
+    for (int row = 0; row < DialogHighScore::kRows; ++row) {
+        Label* score = scores->GetRowLabel(row, 1);
+        ASSERT_NE(score, nullptr);
+        score->UpdateLayout();
+        lengths.insert(score->GetText().GetString().size());
+        EXPECT_NEAR(OnScreen(*score).right, edge, 1.0f) << "row " << row << ": " << score->GetText().GetString();
+    }
+    EXPECT_GT(lengths.size(), 1u) << "numbers of more than one length";
 }

@@ -15,11 +15,13 @@
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/core/data/HighScoreManager.h"
+#include "framework/core/data/HighScoreTable.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/scene/AnimTree.h"
 #include "game/frontend/Quorvel2Player.h"
+#include "game/frontend/Quorvel2ScoreEntry.h"
 #include "game/words/ClassicRack.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameScene.h"
@@ -429,6 +431,7 @@ TEST_F(GameSceneTest, LeavingDuringTheEndOfARoundKeepsTheNextRoundToPlay)
 // closing the window, keeps no save of it.
 TEST_F(GameSceneTest, AWordOfTheDayLostOnTheClockLeavesNoSave)
 {
+    HighScoreManager::SetInstance(new HighScoreManager("1"));
     Enter(GameMode::kWordOfTheDay);
     Type(scene->GetRack()->GetTable()->GetAnswers()[0]);
     ASSERT_FALSE(scene->GetRack()->solved);
@@ -443,6 +446,19 @@ TEST_F(GameSceneTest, AWordOfTheDayLostOnTheClockLeavesNoSave)
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "closing the window keeps no save";
     scene->SaveAndQuit(nullptr, nullptr);
     EXPECT_FALSE(std::filesystem::exists(SavePath())) << "leaving keeps no save";
+    // The score's day reads as the calendar writes it, zero-padded, so that
+    // the days of a month line up in the table.
+    HighScoreTable* days = HighScoreManager::GetInstance()->FindTable("wotd");
+    ASSERT_NE(days, nullptr);
+    ASSERT_GE(days->GetLastScore(), 0);
+    const auto* entry = dynamic_cast<const Quorvel2ScoreEntry*>(days->GetEntries()[days->GetLastScore()].Get());
+    ASSERT_NE(entry, nullptr);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char today[16];
+    std::strftime(today, sizeof today, "%Y-%m-%d", &local);
+    EXPECT_EQ(entry->GetExtra(), today);
 }
 
 // Closing the window while the end of a game still shows, before its score
