@@ -20,7 +20,7 @@ from dialogs import NAVY, INK, SKY, CREAM, SUN, CORAL, TEAL, pack_buttons, rende
 
 # name: (caption, colour, width)
 BUTTONS = {"prevword": ("\u25b2 Previous", INK, 150), "nextword": ("\u25bc Next", INK, 150),
-           "hint": ("Hint", SUN, 110)}
+           "hint": ("Hint", INK, 110)}
 SINGLE = ["pause_veil.png", "background.png", "panel_top.png", "panel_topcorner.png", "panel_bg.png"]
 SHEETS = ["timer_bar", "blitz_mark", "popup_time_added"] + ["button_" + b for b in BUTTONS]
 BAR_WIDTH, BAR_HEIGHT = 360, 22

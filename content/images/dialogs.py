@@ -31,8 +31,10 @@ BUTTONS = {
     "prev": ("\u2039 Back", INK, 140), "next": ("Next \u203a", INK, 140),
 }
 BUTTON_HEIGHT = 44
-TABS = ["Untimed", "Timed", "Word of the day", "Blitz", "Crisscross"]
-TAB_WIDTH, TAB_HEIGHT = 110, 36
+# Each tab as wide as its name at 14 px needs; properties/dialogs.xml lays
+# the switches of DIALOG_HIGHSCORES over them at the same widths.
+TABS = [("Untimed", 100), ("Timed", 90), ("Word of the day", 150), ("Blitz", 90), ("Crisscross", 120)]
+TAB_HEIGHT = 36
 PANEL_PART = 16
 
 
@@ -87,7 +89,7 @@ def button_frames(caption, colour, width):
             f'stroke="{NAVY}" stroke-width="2.5"/>'
             f'<ellipse cx="{width / 2 - 2}" cy="{12 + dy}" rx="{width / 2 - 20}" ry="5" fill="#ffffff" opacity="0.25"/>'
             f'<text x="{width / 2 - 1}" y="{h / 2 + 5 + dy}" font-family="DejaVu Sans" font-weight="bold" '
-            f'font-size="19" text-anchor="middle" fill="#ffffff" stroke="{NAVY}" stroke-width="1.2" '
+            f'font-size="19" text-anchor="middle" fill="#ffffff" stroke="{NAVY}" stroke-width="2.5" '
             f'paint-order="stroke" opacity="{text_alpha}">{caption}</text>'))))
     return frames
 
@@ -123,18 +125,18 @@ def track():
 
 def tab_frames():
     """One frame per selected tab: the row of tabs with that one raised."""
-    width = TAB_WIDTH * len(TABS)
+    width = sum(w for _, w in TABS)
     frames = []
     for selected in range(len(TABS)):
         body = ""
-        for i, name in enumerate(TABS):
+        x = 0
+        for i, (name, w) in enumerate(TABS):
             up = i == selected
-            x = i * TAB_WIDTH
-            body += (f'<rect x="{x + 2}" y="{2 if up else 8}" width="{TAB_WIDTH - 4}" height="{TAB_HEIGHT}" rx="8" '
+            body += (f'<rect x="{x + 2}" y="{2 if up else 8}" width="{w - 4}" height="{TAB_HEIGHT}" rx="8" '
                      f'fill="{CREAM if up else SKY}" stroke="{NAVY}" stroke-width="2"/>'
-                     f'<text x="{x + TAB_WIDTH / 2}" y="{24 if up else 29}" font-family="DejaVu Sans" '
-                     f'font-weight="bold" font-size="{14 if len(name) < 12 else 11}" text-anchor="middle" '
-                     f'fill="{NAVY}">{name}</text>')
+                     f'<text x="{x + w / 2}" y="{24 if up else 29}" font-family="DejaVu Sans" '
+                     f'font-weight="bold" font-size="14" text-anchor="middle" fill="{NAVY}">{name}</text>')
+            x += w
         frames.append(render(svg(width, TAB_HEIGHT + 4, body)))
     return frames
 

@@ -47,8 +47,9 @@ def outputs():
     return names
 
 
-def background(accent, caption):
-    """Ink blue to navy, a soft band behind the letter rows and the mode's name."""
+def background(accent, caption, ink=None):
+    """Ink blue to navy, a soft band behind the letter rows and the mode's name
+    (in the accent, or in `ink` where the accent reads too faintly on navy)."""
     return render(svg(800, 600, (
         f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="{INK}"/>'
         f'<stop offset="1" stop-color="{NAVY}"/></linearGradient></defs>'
@@ -57,7 +58,7 @@ def background(accent, caption):
         f'<rect x="0" y="515" width="800" height="85" fill="{NAVY}" opacity="0.5"/>'
         f'<rect x="0" y="513" width="800" height="3" fill="{accent}"/>'
         f'<text x="788" y="504" font-family="DejaVu Sans" font-weight="bold" font-size="14" text-anchor="end" '
-        f'fill="{accent}">{caption}</text>')))
+        f'fill="{ink or accent}">{caption}</text>')))
 
 
 def panel(width, height, body):
@@ -97,7 +98,7 @@ def bubble(text, colour, scale=1.0, glow=0.0):
           f'<rect x="9" y="11" width="284" height="52" rx="26" fill="{NAVY}" opacity="0.4"/>'
           f'<rect x="6" y="8" width="284" height="52" rx="26" fill="{colour}" stroke="{NAVY}" stroke-width="3"/>'
           f'<text x="148" y="42" font-family="DejaVu Sans" font-weight="bold" font-size="22" text-anchor="middle" '
-          f'fill="{CREAM}" stroke="{NAVY}" stroke-width="0.8">{text}</text></g>')))
+          f'fill="{CREAM}" stroke="{NAVY}" stroke-width="3" paint-order="stroke">{text}</text></g>')))
 
 
 def animated(text):
@@ -109,7 +110,7 @@ def build(out):
     os.makedirs(out, exist_ok=True)
     for name, image in (("background.png", background(SKY, "UNTIMED")),
                         ("background_timed.png", background(SUN, "TIMED")),
-                        ("background_wotd.png", background(TEAL, "WORD OF THE DAY"))):
+                        ("background_wotd.png", background(TEAL, "WORD OF THE DAY", CREAM))):
         textnotes.save(image, os.path.join(out, name))
     for name, image in frame_pieces().items():
         image.save(os.path.join(out, name))
