@@ -229,6 +229,13 @@ bool OsndStreamRead_MpegNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destin
     }
     r->headerHeld = 0;
     if (attempt > 0 || !FormatMpegNet_FindFrame(r, &channels, &rate, &size)) {
+      // Once the peer has closed, bytes in which no frame is found never
+      // become one: the stream ends there, rather than play silence while
+      // the reader drops them four at a time.
+      if (s->flags & SYSTEMNET_END_OF_DATA) {
+        *bytes = 0;
+        return false;
+      }
       if (s->flags & SYSTEMNET_BUFFERING || !drained()) {
         Silence(destination, bytes);
         return true;

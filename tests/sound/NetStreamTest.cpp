@@ -457,6 +457,24 @@ TEST_F(NetStream, ASlowInternetOpenDoesNotHoldUpLocalBackgroundOpens) {
   }
 }
 
+// A server that sends an MP3 stream, then 30000 bytes in which no frame can
+// be found, and closes: the stream ends after the audio, with no more than a
+// few frames of silence, instead of playing silence while the reader works
+// through the rest four bytes at a time.
+TEST_F(NetStream, BytesWithoutAFrameAfterTheServerClosedEndTheStream) {
+  HttpTestServer server([&](const std::string &) { return Serve(OkHead({}), mp3 + std::string(30000, 'U')); });
+  OSND_STREAM *s = Open(server.Url("/tail"));
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  const std::vector<int16_t> heard = Decode(s, 10);
+  size_t last = 0;
+  for (size_t i = 0; i < heard.size(); ++i)
+    if (heard[i] != 0) last = i;
+  const size_t channels = (s->mode & OSND_MODE_STEREO) ? 2 : 1;
+  EXPECT_GT(last / channels, size_t(22050) * 3) << "the audio is heard";
+  EXPECT_LT((heard.size() - last) / channels, size_t(22050) / 2) << "silence after the audio";
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
 TEST_F(NetStream, ClosingAnOpenThatIsBufferingAbortsIt) {
   HttpReply stalled = Serve(OkHead({"Content-Type: application/ogg"}), ogg.substr(0, 200));
   stalled.holdOpen = true;
