@@ -76,6 +76,7 @@ class Dialog : public Sprite, public iInputListener {
 
     // A fill of the whole target drawn before the dialog (alpha 0: none).
     void SetBackdrop(float alpha, float red, float green, float blue);
+    float GetBackdropAlpha() const { return m_BackdropAlpha; }
 
     void Render(Graphics& graphics) override;
 
