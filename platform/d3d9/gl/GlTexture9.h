@@ -2,6 +2,11 @@
 // pixels in host memory, which is the truth: the GL texture is made or brought
 // up to date on the window thread when it is next used, so textures can be made
 // and filled on any thread. Render targets live in GL only, with a framebuffer.
+//
+// A managed texture keeps its pixels deflated while no lock is held: the game's
+// pictures are mostly flat colour and empty space, about 30 times smaller so,
+// and a texture that is drawn is held a second time by the driver. A lock
+// inflates them for its length, and an upload into a passing buffer.
 #pragma once
 
 #include "platform/d3d9/IDirect3DTexture9.h"
@@ -62,6 +67,12 @@ private:
     ~GlTexture9() override;
     void Upload(const std::vector<BYTE>& pixels);
     void DropGlObjects();
+    bool PacksPixels() const { return pool_ == D3DPOOL_MANAGED; }
+    size_t HostBytes() const { return static_cast<size_t>(pitch_) * height_; }
+    // With mutex_ held: the pixels, inflated from packed_ for a texture that packs them.
+    bool UnpackInto(std::vector<BYTE>& pixels) const;
+    // With mutex_ held: host_ deflated into packed_, and host_ given up.
+    void Pack();
 
     std::shared_ptr<GlContext> context_;
     UINT width_;
@@ -73,7 +84,8 @@ private:
     GlSurface9 surface_;
 
     std::mutex mutex_;
-    std::vector<BYTE> host_;     // lockable pools: the pixels
+    std::vector<BYTE> host_;     // system memory: the pixels; managed: the pixels while locked
+    std::vector<BYTE> packed_;   // managed: the pixels deflated; none while they are all 0
     std::vector<BYTE> pending_;  // others: pixels copied in off the window thread
     bool stale_ = true;          // host pixels newer than the GL texture
     bool locked_ = false;

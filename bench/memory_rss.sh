@@ -1,0 +1,56 @@
+#!/bin/bash
+# Resident memory of the game at its main menu and in a classic round. A
+# stored player (every tutorial seen, so no dialog opens over the menu) starts
+# the game; 10 s after the start the menu is measured, then the untimed
+# classic button is clicked until the log names the round's word, and 6 s
+# later (the letter balls have rolled in) the round is measured. Each time
+# VmRSS and its anonymous and file-backed parts from /proc/PID/status, and the
+# proportional share from /proc/PID/smaps_rollup, in kB. Run under a display,
+# from the repository root, after a build:
+#   xvfb-run -a -s "-screen 0 1280x1024x24" bench/memory_rss.sh build
+set -euo pipefail
+build=$(realpath "${1:?usage: memory_rss.sh <build folder>}")
+program="$build/run/quorvel"
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+mkdir -m 700 "$home/runtime"
+players="$home/data/Orvendale/Games/Quorvel/players"
+mkdir -p "$players" "$home/config"
+cat > "$home/players.xml" <<'XML'
+<?xml version="1.0" encoding="utf-8" ?>
+<root>
+<Players id="players" version="1" currentplayer="Ann"><Vector id="playernames"><Quorvel2Player name="Ann" SEED="20261207" INDEX="0" WOD="-1" MAX="8"><Node id="TRACKER" TUTORIAL_0="true" TUTORIAL_1="true" TUTORIAL_2="true" TUTORIAL_3="true" TUTORIAL_4="true" /></Quorvel2Player></Vector></Players>
+</root>
+XML
+"$build/tools/scramble/scramble" "$home/players.xml" "$players/players.plrs.!"
+cd "$(dirname "$program")"
+SDL_AUDIODRIVER=dummy QMV_RANDOM_SEED=7 XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" \
+    XDG_CONFIG_HOME="$home/config" "$program" 2>"$home/log" >/dev/null &
+pid=$!
+report() {
+    if ! kill -0 "$pid" 2>/dev/null; then
+        echo "memory_rss.sh: the game ended before it was measured" >&2
+        exit 1
+    fi
+    awk -v at="$1" '/^(VmRSS|RssAnon|RssFile):/ { v[$1] = $2 }
+        END { printf "%s VmRSS=%d RssAnon=%d RssFile=%d", at, v["VmRSS:"], v["RssAnon:"], v["RssFile:"] }' \
+        "/proc/$pid/status"
+    awk '/^Pss:/ { printf " Pss=%d\n", $2 }' "/proc/$pid/smaps_rollup"
+}
+sleep 10
+report menu
+window=$(xdotool search --sync --pid "$pid" | tail -1)
+for attempt in $(seq 30); do
+    xdotool mousemove --window "$window" 440 242 click 1
+    sleep 2
+    grep -q "Round 1 of CLASSIC_UNTIMED" "$home/log" && break
+done
+if ! grep -q "Round 1 of CLASSIC_UNTIMED" "$home/log"; then
+    echo "memory_rss.sh: no round was started" >&2
+    kill "$pid"
+    exit 1
+fi
+sleep 6
+report round
+kill "$pid"
+wait "$pid" 2>/dev/null || true
