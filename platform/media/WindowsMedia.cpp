@@ -1,12 +1,6 @@
 #include "platform/media/WindowsMedia.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "platform/media/FfmpegLibrary.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,6 +20,9 @@ const GUID WMFORMAT_WaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x0
 namespace {
 
 constexpr int kIoBuffer = 32768;
+
+// Readers are made only once the libraries are open (see WMCreateSyncReader).
+const FfmpegLibrary &Ff() { return *FfmpegLibrary::Get(); }
 
 int ReadPacket(void *opaque, uint8_t *buffer, int size) {
   ULONG got = 0;
@@ -159,38 +156,38 @@ class Reader final : public IWMSyncReader {
     Close();
     source = stream;
     source->AddRef();
-    auto *ioBuffer = static_cast<uint8_t *>(av_malloc(kIoBuffer));
-    io = ioBuffer ? avio_alloc_context(ioBuffer, kIoBuffer, 0, source, ReadPacket, nullptr, SeekStream) : nullptr;
+    auto *ioBuffer = static_cast<uint8_t *>(Ff().av_malloc(kIoBuffer));
+    io = ioBuffer ? Ff().avio_alloc_context(ioBuffer, kIoBuffer, 0, source, ReadPacket, nullptr, SeekStream) : nullptr;
     if (!io) {
-      av_free(ioBuffer);
+      Ff().av_free(ioBuffer);
       Close();
       return E_OUTOFMEMORY;
     }
-    format = avformat_alloc_context();
+    format = Ff().avformat_alloc_context();
     if (!format) {
       Close();
       return E_OUTOFMEMORY;
     }
     format->pb = io;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format, nullptr, anyContainer ? nullptr : av_find_input_format("asf"), nullptr) < 0) {
+    if (Ff().avformat_open_input(&format, nullptr, anyContainer ? nullptr : Ff().av_find_input_format("asf"), nullptr) < 0) {
       format = nullptr;  // freed by the failed open
       Close();
       return E_FAIL;
     }
-    if (avformat_find_stream_info(format, nullptr) < 0) {
+    if (Ff().avformat_find_stream_info(format, nullptr) < 0) {
       Close();
       return E_FAIL;
     }
-    audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    audio = Ff().av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (audio < 0) {
       Close();
       return E_FAIL;
     }
     const AVCodecParameters *parameters = format->streams[audio]->codecpar;
-    const AVCodec *codec = avcodec_find_decoder(parameters->codec_id);
-    decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
-    if (!decoder || avcodec_parameters_to_context(decoder, parameters) < 0 || avcodec_open2(decoder, codec, nullptr) < 0) {
+    const AVCodec *codec = Ff().avcodec_find_decoder(parameters->codec_id);
+    decoder = codec ? Ff().avcodec_alloc_context3(codec) : nullptr;
+    if (!decoder || Ff().avcodec_parameters_to_context(decoder, parameters) < 0 || Ff().avcodec_open2(decoder, codec, nullptr) < 0) {
       Close();
       return E_FAIL;
     }
@@ -200,14 +197,14 @@ class Reader final : public IWMSyncReader {
       Close();
       return E_FAIL;
     }
-    av_channel_layout_copy(&outLayout, &decoder->ch_layout);
-    if (outLayout.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&outLayout, channels);
+    Ff().av_channel_layout_copy(&outLayout, &decoder->ch_layout);
+    if (outLayout.order == AV_CHANNEL_ORDER_UNSPEC) Ff().av_channel_layout_default(&outLayout, channels);
     if (!Resample(outLayout, decoder->sample_fmt, rate)) {
       Close();
       return E_FAIL;
     }
-    packet = av_packet_alloc();
-    frame = av_frame_alloc();
+    packet = Ff().av_packet_alloc();
+    frame = Ff().av_frame_alloc();
     if (!packet || !frame) {
       Close();
       return E_OUTOFMEMORY;
@@ -220,12 +217,12 @@ class Reader final : public IWMSyncReader {
     // The decoder overlaps each frame with the one before: reading starts a
     // few frames early so that the sound at the position is whole.
     const int frameSize = decoder->frame_size > 0 ? decoder->frame_size : 2048;
-    const int64_t lead = av_rescale(4 * frameSize, AV_TIME_BASE, rate);
+    const int64_t lead = Ff().av_rescale(4 * frameSize, AV_TIME_BASE, rate);
     const int64_t target = std::max<int64_t>(0, int64_t(start / 10) - lead);  // 100 ns units to microseconds
-    if (av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
+    if (Ff().av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+        Ff().av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY) < 0)
       return E_FAIL;
-    avcodec_flush_buffers(decoder);
+    Ff().avcodec_flush_buffers(decoder);
     ended = false;
     // Sound before the position asked for is dropped as it is decoded.
     skipUntil = int64_t(start) * rate / 10000000;
@@ -272,17 +269,17 @@ class Reader final : public IWMSyncReader {
         int64_t pts = firstPacketPts != AV_NOPTS_VALUE ? firstPacketPts : frame->pts;
         if (pts == AV_NOPTS_VALUE) pts = 0;
         if (stream->start_time != AV_NOPTS_VALUE) pts -= stream->start_time;
-        start = std::max<int64_t>(0, av_rescale_q(pts, stream->time_base, AVRational{1, rate}));
+        start = std::max<int64_t>(0, Ff().av_rescale_q(pts, stream->time_base, AVRational{1, rate}));
         const int size = decoder->frame_size > 0 ? decoder->frame_size : frame->nb_samples;
         if (size > 0) start = (start + size / 2) / size * size;
       }
       nextSample = start + frame->nb_samples;
       if (!ResampleFrame()) continue;  // a frame that cannot be converted is dropped
-      const int room = swr_get_out_samples(resampler, frame->nb_samples);
+      const int room = Ff().swr_get_out_samples(resampler, frame->nb_samples);
       if (room <= 0) continue;
       std::vector<uint8_t> converted(size_t(room) * 2 * size_t(channels));
       uint8_t *out[1] = {converted.data()};
-      const int made = swr_convert(resampler, out, room, const_cast<const uint8_t **>(frame->extended_data),
+      const int made = Ff().swr_convert(resampler, out, room, const_cast<const uint8_t **>(frame->extended_data),
                                    frame->nb_samples);
       if (made <= 0) continue;
       converted.resize(size_t(made) * 2 * size_t(channels));
@@ -300,20 +297,20 @@ class Reader final : public IWMSyncReader {
   }
 
   HRESULT Close() override {
-    if (format) avformat_close_input(&format);
+    if (format) Ff().avformat_close_input(&format);
     format = nullptr;
     if (io) {
-      av_freep(&io->buffer);
-      avio_context_free(&io);
+      Ff().av_freep(&io->buffer);
+      Ff().avio_context_free(&io);
     }
-    avcodec_free_context(&decoder);
-    swr_free(&resampler);
-    av_channel_layout_uninit(&outLayout);
-    av_channel_layout_uninit(&inLayout);
+    Ff().avcodec_free_context(&decoder);
+    Ff().swr_free(&resampler);
+    Ff().av_channel_layout_uninit(&outLayout);
+    Ff().av_channel_layout_uninit(&inLayout);
     inFormat = -1;
     inRate = 0;
-    av_packet_free(&packet);
-    av_frame_free(&frame);
+    Ff().av_packet_free(&packet);
+    Ff().av_frame_free(&frame);
     if (source) source->Release();
     source = nullptr;
     audio = -1;
@@ -330,7 +327,7 @@ class Reader final : public IWMSyncReader {
     if (!format) return -1;
     if (format->duration != AV_NOPTS_VALUE && format->duration > 0) return format->duration * 10;
     const AVStream *s = format->streams[audio];
-    if (s->duration != AV_NOPTS_VALUE && s->duration > 0) return av_rescale_q(s->duration, s->time_base, {1, 10000000});
+    if (s->duration != AV_NOPTS_VALUE && s->duration > 0) return Ff().av_rescale_q(s->duration, s->time_base, {1, 10000000});
     return -1;
   }
 
@@ -340,16 +337,16 @@ class Reader final : public IWMSyncReader {
  private:
   // Converts from the given sound to the stream's own layout and rate.
   bool Resample(AVChannelLayout &from, int fromFormat, int fromRate) {
-    swr_free(&resampler);
-    av_channel_layout_uninit(&inLayout);
+    Ff().swr_free(&resampler);
+    Ff().av_channel_layout_uninit(&inLayout);
     inFormat = -1;
-    if (swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate, &from, AVSampleFormat(fromFormat),
+    if (Ff().swr_alloc_set_opts2(&resampler, &outLayout, AV_SAMPLE_FMT_S16, rate, &from, AVSampleFormat(fromFormat),
                             fromRate, 0, nullptr) < 0 ||
-        swr_init(resampler) < 0) {
-      swr_free(&resampler);
+        Ff().swr_init(resampler) < 0) {
+      Ff().swr_free(&resampler);
       return false;
     }
-    av_channel_layout_copy(&inLayout, &from);
+    Ff().av_channel_layout_copy(&inLayout, &from);
     inFormat = fromFormat;
     inRate = fromRate;
     return true;
@@ -361,32 +358,32 @@ class Reader final : public IWMSyncReader {
   bool ResampleFrame() {
     if (frame->ch_layout.nb_channels < 1 || frame->nb_samples < 1 || !frame->extended_data) return false;
     AVChannelLayout from{};
-    av_channel_layout_copy(&from, &frame->ch_layout);
-    if (from.order == AV_CHANNEL_ORDER_UNSPEC) av_channel_layout_default(&from, from.nb_channels);
+    Ff().av_channel_layout_copy(&from, &frame->ch_layout);
+    if (from.order == AV_CHANNEL_ORDER_UNSPEC) Ff().av_channel_layout_default(&from, from.nb_channels);
     const int fromRate = frame->sample_rate > 0 ? frame->sample_rate : rate;
     const bool ok = (resampler && frame->format == inFormat && fromRate == inRate &&
-                     av_channel_layout_compare(&from, &inLayout) == 0) ||
+                     Ff().av_channel_layout_compare(&from, &inLayout) == 0) ||
                     Resample(from, frame->format, fromRate);
-    av_channel_layout_uninit(&from);
+    Ff().av_channel_layout_uninit(&from);
     return ok;
   }
 
   bool DecodeFrame() {
     while (true) {
-      const int got = avcodec_receive_frame(decoder, frame);
+      const int got = Ff().avcodec_receive_frame(decoder, frame);
       if (got == 0) return true;
       if (got == AVERROR_EOF || ended) return false;
-      const int read = av_read_frame(format, packet);
+      const int read = Ff().av_read_frame(format, packet);
       if (read < 0) {
         ended = true;
-        avcodec_send_packet(decoder, nullptr);
+        Ff().avcodec_send_packet(decoder, nullptr);
         continue;
       }
       if (packet->stream_index == audio) {
         if (firstPacketPts == AV_NOPTS_VALUE) firstPacketPts = packet->pts;
-        avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
+        Ff().avcodec_send_packet(decoder, packet);  // a damaged packet is skipped
       }
-      av_packet_unref(packet);
+      Ff().av_packet_unref(packet);
     }
   }
 
@@ -443,12 +440,16 @@ HRESULT Profile::GetAttributeByName(WORD *, const WCHAR *name, WMT_ATTR_DATATYPE
 
 HRESULT WMCreateSyncReader(void *, DWORD, IWMSyncReader **reader) {
   if (!reader) return E_INVALIDARG;
+  *reader = nullptr;
+  if (!FfmpegLibrary::Get()) return E_FAIL;  // no decoder can be had
   *reader = new Reader(false);
   return S_OK;
 }
 
 HRESULT CreateAnyFormatReader(IWMSyncReader **reader) {
   if (!reader) return E_INVALIDARG;
+  *reader = nullptr;
+  if (!FfmpegLibrary::Get()) return E_FAIL;  // no decoder can be had
   *reader = new Reader(true);
   return S_OK;
 }
