@@ -51,8 +51,9 @@ endfunction()
 # Groups the test sources under the calling folder by their suffix:
 #   *GlTest.cpp -> label gl (needs a display), *E2ETest.cpp -> e2e,
 #   *OracleTest.cpp -> oracle, *SlowTest.cpp -> slow, other *Test.cpp -> unit.
-# Each group becomes one GoogleTest executable; every test runs headless
-# (message boxes go to stderr) with SDL's dummy audio driver, from the run folder.
+# Each group becomes one GoogleTest executable (unit_tests builds every unit
+# group); every test runs headless (message boxes go to stderr) with SDL's
+# dummy audio driver, from the run folder.
 function(qmv_tests name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
@@ -85,6 +86,9 @@ function(qmv_tests name)
     set(_exe ${name}_${label}_tests)
     add_executable(${_exe} ${_files_${label}} ${_support})
     add_dependencies(${name}_tests ${_exe})
+    if(label STREQUAL "unit" AND TARGET unit_tests)
+      add_dependencies(unit_tests ${_exe})
+    endif()
     target_compile_options(${_exe} PRIVATE ${QMV_WARNINGS})
     # The tests' own code is not optimised: half of a test build's time went
     # into optimising GoogleTest's expansions, while the code under test (the
