@@ -39,9 +39,11 @@ struct ExplicitAccess {
     DWORD inheritance;
     Trustee trustee;
 };
-using AllocateAndInitializeSidFn = BOOL (*)(SidAuthority*, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
-                                            DWORD, void**);
-using SetEntriesInAclFn = DWORD (*)(ULONG, ExplicitAccess*, void*, void**);
+// The structures go to the entry points as untyped pointers: a function found
+// by name is called through these types, which must be its own exactly.
+using AllocateAndInitializeSidFn = BOOL (*)(void*, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                                            void**);
+using SetEntriesInAclFn = DWORD (*)(ULONG, void*, void*, void**);
 using InitializeSecurityDescriptorFn = BOOL (*)(void*, DWORD);
 using SetSecurityDescriptorDaclFn = BOOL (*)(void*, BOOL, void*, BOOL);
 using SetFileSecurityFn = BOOL (*)(LPCSTR, DWORD, void*);

@@ -134,7 +134,7 @@ int FakeAllocateSid(void*, unsigned char count, unsigned, unsigned, unsigned, un
     *sid = count == 1 ? &world : nullptr;
     return 1;
 }
-unsigned FakeSetEntries(unsigned long, void*, void*, void** acl)
+unsigned FakeSetEntries(unsigned, void*, void*, void** acl)
 {
     static int list;
     *acl = &list;
