@@ -50,6 +50,12 @@ bool GlTexture9::UnpackInto(std::vector<BYTE>& pixels) const
     if (packed_.empty()) {
         return true;
     }
+    if (oneColour_) {
+        for (size_t at = 0; at + 4 <= pixels.size(); at += 4) {
+            std::memcpy(pixels.data() + at, packed_.data(), 4);
+        }
+        return true;
+    }
     uLongf length = static_cast<uLongf>(pixels.size());
     return uncompress(pixels.data(), &length, packed_.data(), static_cast<uLong>(packed_.size())) == Z_OK &&
            length == pixels.size();
@@ -57,6 +63,19 @@ bool GlTexture9::UnpackInto(std::vector<BYTE>& pixels) const
 
 void GlTexture9::Pack()
 {
+    // A texture as it is made, cleared to one colour before it is filled,
+    // is kept as that colour: no deflating for the loader to pay twice.
+    const size_t bytes = host_.size();
+    size_t same = bytes >= 4 && bytes % 4 == 0 ? 4 : bytes;
+    while (same < bytes && std::memcmp(host_.data() + same, host_.data(), 4) == 0) {
+        same += 4;
+    }
+    if (same == bytes && bytes >= 4) {
+        packed_.assign(host_.begin(), host_.begin() + 4);
+        oneColour_ = true;
+        std::vector<BYTE>().swap(host_);
+        return;
+    }
     // The fastest level: its output is within a third of the best's here, at
     // twice the speed, and the loader thread pays it for every picture.
     std::vector<BYTE> packed(compressBound(static_cast<uLong>(host_.size())));
@@ -67,6 +86,7 @@ void GlTexture9::Pack()
     packed.resize(length);
     packed.shrink_to_fit();
     packed_ = std::move(packed);
+    oneColour_ = false;
     std::vector<BYTE>().swap(host_);
 }
 
@@ -321,6 +341,7 @@ void GlTexture9::Resize(UINT width, UINT height)
     height_ = height;
     pitch_ = SurfacePitch(format_, width);
     packed_.clear();
+    oneColour_ = false;
     if (HasHostPixels() && !PacksPixels()) {
         host_.assign(HostBytes(), 0);
     }

@@ -86,6 +86,7 @@ private:
     std::mutex mutex_;
     std::vector<BYTE> host_;     // system memory: the pixels; managed: the pixels while locked
     std::vector<BYTE> packed_;   // managed: the pixels deflated; none while they are all 0
+    bool oneColour_ = false;     // packed_ is one pixel's 4 bytes, repeated over the whole texture
     std::vector<BYTE> pending_;  // others: pixels copied in off the window thread
     bool stale_ = true;          // host pixels newer than the GL texture
     bool locked_ = false;
