@@ -8,7 +8,11 @@
 // - text whose contrast with what is drawn behind it, measured on the frame
 //   (relative luminance), is under 4.5:1, or 3:1 from 24 px up;
 // - anything drawn across the window's edge, or a button cut by the edge of a
-//   dialog drawn over it (again unless it lies under a veil).
+//   dialog drawn over it (again unless it lies under a veil);
+// - a value not centred under its caption in a bar of captions over values
+//   (CAPTION_X or X_LABEL over the labels LABEL_X...), their letters' middles
+//   more than 2 px apart (a clock drawn as minutes and seconds: the caption's
+//   middle beyond the place where they meet and the middle of the whole).
 // Texts are the labels and the texts the picture scripts draw into pictures
 // (noted in build/content-texts by tools/content/textnotes.py). What is not
 // seen is not measured: a text or piece covered where it meets another by a
@@ -83,6 +87,7 @@ constexpr float kHeight = 600.0f;
 constexpr float kSmallestText = 14.0f;
 constexpr float kLargeText = 24.0f;
 constexpr float kOutlineWidth = 1.0f;
+constexpr float kCentred = 2.0f;   // px between a caption's and its value's middles
 
 struct Rgb {
     float r = 0.0f;
@@ -243,6 +248,9 @@ public:
             for (std::size_t j = i + 1; j < m_Items.size(); ++j) {
                 CheckPair(where, m_Items[i], m_Items[j]);
             }
+        }
+        for (const Item& item : m_Items) {
+            CheckCaption(where, item);
         }
     }
 
@@ -717,6 +725,82 @@ private:
         if (button != nullptr && panel->order > button->order && button->dialog != panel->node &&
             Overlap(button->box, panel->box) && !Contains(panel->box, button->box)) {
             Add(where, "button cut by a panel's edge", *button, panel, Show(button->box) + " and " + Show(panel->box));
+        }
+    }
+
+    static std::string Upper(std::string name)
+    {
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+        return name;
+    }
+
+    // What a caption names, upper-cased: X of CAPTION_X or X_LABEL; empty
+    // when the label is no caption.
+    static std::string CaptionOf(const Item& item)
+    {
+        const std::string name = Upper(item.name);
+        if (name.rfind("CAPTION_", 0) == 0) {
+            return name.substr(8);
+        }
+        const std::string suffix = "_LABEL";
+        if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            return name.substr(0, name.size() - suffix.size());
+        }
+        return std::string();
+    }
+
+    // A caption over its value in a bar: the value's letters stand centred
+    // under the caption's. The value is what its sibling labels named
+    // LABEL_X... draw below the caption's middle, taken as one. A value drawn
+    // in parts (a clock's minutes and seconds) keeps the place where its
+    // parts meet while their digits change width: the caption is centred
+    // when its middle lies between that place and the middle of the whole.
+    void CheckCaption(const std::string& where, const Item& caption)
+    {
+        const std::string key = CaptionOf(caption);
+        if (caption.kind != Kind::kLabel || !caption.drawn || key.empty()) {
+            return;
+        }
+        Item value;
+        std::vector<NodeBounds> parts;
+        for (const Item& item : m_Items) {
+            const std::string name = Upper(item.name);
+            if (item.kind != Kind::kLabel || !item.drawn || item.node->GetParent() != caption.node->GetParent() ||
+                name.rfind("LABEL_" + key, 0) != 0 || item.box.top < (caption.box.top + caption.box.bottom) / 2.0f) {
+                continue;
+            }
+            value.kind = Kind::kLabel;
+            value.name += (value.name.empty() ? "" : "+") + item.name;
+            value.text += item.text;
+            parts.push_back(item.box);
+        }
+        if (parts.empty()) {
+            return;
+        }
+        std::sort(parts.begin(), parts.end(), [](const NodeBounds& a, const NodeBounds& b) { return a.left < b.left; });
+        value.box = parts.front();
+        for (const NodeBounds& part : parts) {
+            value.box = {std::min(value.box.left, part.left), std::min(value.box.top, part.top),
+                         std::max(value.box.right, part.right), std::max(value.box.bottom, part.bottom)};
+        }
+        // Under a veil or a dialog drawn over them, their letters are not all
+        // to be seen.
+        for (const Item& item : m_Items) {
+            if ((item.kind == Kind::kVeil || item.kind == Kind::kPanel) && item.order > caption.order &&
+                (Overlap(item.box, caption.box) || Overlap(item.box, value.box))) {
+                return;
+            }
+        }
+        const float middle = (caption.box.left + caption.box.right) / 2.0f;
+        const float whole = (value.box.left + value.box.right) / 2.0f;
+        const float meet = parts.size() > 1 ? (parts[0].right + parts[1].left) / 2.0f : whole;
+        if (middle < std::min(whole, meet) - kCentred || middle > std::max(whole, meet) + kCentred) {
+            std::ostringstream detail;
+            detail << Show(caption.box) << " and " << Show(value.box) << ", middles at " << middle << " and " << whole;
+            if (parts.size() > 1) {
+                detail << " (its parts meet at " << meet << ")";
+            }
+            Add(where, "value not centred under its caption", caption, &value, detail.str());
         }
     }
 
