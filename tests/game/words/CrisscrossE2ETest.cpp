@@ -53,8 +53,6 @@ int WaitExit(pid_t pid, int seconds)
         }
         Sleep(50);
     }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
     return -1;
 }
 
@@ -107,8 +105,17 @@ protected:
 
     int Close()
     {
-        ShellOutput("/usr/bin/python3 " + kClose + " Quorvel 10 --pid " + std::to_string(game));
-        const int code = WaitExit(game, 20);
+        // A busy display may drop the close request: it is asked again while
+        // the program still runs.
+        int code = -1;
+        for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
+            ShellOutput("/usr/bin/python3 " + kClose + " Quorvel 10 --pid " + std::to_string(game));
+            code = WaitExit(game, 10);
+        }
+        if (code == -1) {
+            kill(game, SIGKILL);
+            waitpid(game, nullptr, 0);
+        }
         game = -1;
         return code;
     }
