@@ -500,7 +500,6 @@ bool FillChannelOps(OsndChannel *c) {
   return true;
 }
 
-bool True() { return true; }
 bool TrueInt(int) { return true; }
 void *OutputHandle() { return gList; }
 

@@ -310,7 +310,6 @@ bool RecordLock(unsigned offset, unsigned bytes, void **p1, void **p2, unsigned 
 
 bool RecordUnlock(void *, void *, unsigned, unsigned) { return true; }
 
-bool True() { return true; }
 bool TrueInt(int) { return true; }
 void *OutputHandle() { return gState.out; }
 
