@@ -98,8 +98,3 @@ std::string ServerProcess::Output() const {
   }
   return text.str();
 }
-
-bool ServerProcess::UnderCi() {
-  const char *ci = std::getenv("CI");
-  return ci && std::strcmp(ci, "true") == 0;
-}

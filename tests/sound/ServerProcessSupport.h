@@ -37,8 +37,6 @@ class ServerProcess {
   // counts up within the process.
   std::string UniqueName() const { return name; }
 
-  // True in a CI run (CI=true): a test of a real back end must not skip there.
-  static bool UnderCi();
   // The longest wait for a server that a test with a 120 s limit can afford.
   static constexpr std::chrono::milliseconds kStartLimit{90000};
 

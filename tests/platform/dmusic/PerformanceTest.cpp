@@ -3,6 +3,8 @@
 // and a stop from another thread must not wait on it for ever.
 #include "platform/dmusic/DirectMusic.h"
 
+#include "tests/SkipOutsideCi.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -31,7 +33,7 @@ std::vector<uint8_t> MidiFile(const std::vector<uint8_t> &events) {
 class PerformanceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!DirectMusicSynth_SoundFont()) GTEST_SKIP() << "no General MIDI sound font installed";
+    if (!DirectMusicSynth_SoundFont()) QMV_SKIP_OUTSIDE_CI("no General MIDI sound font installed");
     DirectMusicSynthSettings settings;
     settings.reverb = settings.chorus = false;
     DirectMusicSynth_Configure(settings);
