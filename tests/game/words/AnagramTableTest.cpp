@@ -213,10 +213,13 @@ TEST(AnagramTableTest, SavedWordsComeBackAtOnce)
         filled += !slot->GetWord().IsEmpty();
     EXPECT_EQ(filled, 2);
     animation.Run(320);
-    for (Anagram* slot : restored->GetSlots())
-        if (!slot->GetWord().IsEmpty())
-            for (int i = 0; i < slot->GetLength(); ++i)
+    for (Anagram* slot : restored->GetSlots()) {
+        if (!slot->GetWord().IsEmpty()) {
+            for (int i = 0; i < slot->GetLength(); ++i) {
                 EXPECT_TRUE(slot->GetLetter(i)->IsVisible()) << slot->GetWord().GetString() << " " << i;
+            }
+        }
+    }
 }
 
 TEST(AnagramTableTest, LetterFramesAndDefinitionAddresses)

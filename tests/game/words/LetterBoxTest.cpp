@@ -162,9 +162,11 @@ TEST(LetterBoxTest, ShufflesChangeTheOrderAndAlwaysEnd)
         EXPECT_NE(after, before);
         EXPECT_NE(after, "crate");
         EXPECT_EQ(std::multiset<char>(after.begin(), after.end()), std::multiset<char>(before.begin(), before.end()));
-        for (std::int32_t i = 0; i < 6; ++i)
-            if (LetterBall* ball = rack->GetBall(i))
+        for (std::int32_t i = 0; i < 6; ++i) {
+            if (LetterBall* ball = rack->GetBall(i)) {
                 EXPECT_EQ(ball->GetX(), LetterBox::SlotCentre(i)) << "balls stand at their new slots";
+            }
+        }
     }
 }
 
