@@ -63,19 +63,7 @@ protected:
         ScreenFixture::TearDown();
     }
 
-    Dialog* Show(Dialog* dialog)
-    {
-        if (dialog == nullptr) {
-            return nullptr;
-        }
-        scene_->AddChild(dialog);
-        dialog->Show();
-        // Past the fade-in and past the last ball of a burst.
-        for (int i = 0; i < 30; ++i) {
-            dialog->TickTree(100);
-        }
-        return dialog;
-    }
+    Dialog* Show(Dialog* dialog) { return frontendtest::ShowSettled(scene_.Get(), dialog); }
     Picture Draw()
     {
         frontendtest::DrawScene(*screen_, scene_.Get(), kBackground);

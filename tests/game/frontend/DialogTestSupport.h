@@ -40,6 +40,21 @@ inline void SetUpDialogWorld()
 // The same over the shipped texts and dialog definitions of the run folder
 // (the current folder), with a generator of a fixed seed, so that default
 // names and sparks are drawn alike every run.
+// Hangs `dialog` (null passes through) under `owner`, shows it and runs it
+// past its fade-in and past the last ball of a burst.
+inline Qmv2::Dialog* ShowSettled(Qmv2::GameNode* owner, Qmv2::Dialog* dialog)
+{
+    if (dialog == nullptr) {
+        return nullptr;
+    }
+    owner->AddChild(dialog);
+    dialog->Show();
+    for (int i = 0; i < 30; ++i) {
+        dialog->TickTree(100);
+    }
+    return dialog;
+}
+
 inline void SetUpShippedDialogWorld()
 {
     RegisterProgramClasses();

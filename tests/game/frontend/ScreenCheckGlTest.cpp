@@ -1033,16 +1033,7 @@ protected:
 
     static Dialog* ShowDialog(Scene* scene, const std::string& key)
     {
-        Dialog* dialog = scene->GetDialog(key, std::string());
-        if (dialog == nullptr) {
-            return nullptr;
-        }
-        scene->AddChild(dialog);
-        dialog->Show();
-        for (int i = 0; i < 30; ++i) {
-            dialog->TickTree(100);
-        }
-        return dialog;
+        return frontendtest::ShowSettled(scene, scene->GetDialog(key, std::string()));
     }
 
     // The word typed key by key, then Enter.
