@@ -95,6 +95,25 @@ bool ReadSyncPoints(OsbBank *bank) {
   return true;
 }
 
+// PCM bytes an entry's samples take once decoded.
+uint64_t DecodedBytes(const OsbEntry &e) {
+  const uint64_t width = (e.mode & (OSND_MODE_IMA_ADPCM | OSND_MODE_16BITS)) ? 2 : 1;
+  return uint64_t(e.length) * width * uint64_t(ChannelCount(e.mode, e.channels));
+}
+
+// The most PCM bytes an entry's stored bytes can decode to: raw data no more
+// than its stored bytes, IMA ADPCM 128 bytes per channel from each block of
+// 36, tracker-packed data one sample per stored bit at most, the console
+// ADPCM kinds 1.75 samples a byte. (A sample kept as a sound file of its own
+// is sized by its own reader.)
+uint64_t HeldBytes(const OsbEntry &e) {
+  const uint64_t stored = e.storedBytes, channels = uint64_t(ChannelCount(e.mode, e.channels));
+  if (e.mode & kAdpcmStored) return stored * 4;
+  if (e.mode & OSND_MODE_IMA_ADPCM) return (stored + 36 * channels - 1) / (36 * channels) * 128 * channels;
+  if (e.mode & (OSND_MODE_TRACKER_PACKED | OSND_MODE_TRACKER_PACKED2)) return stored * 8 * 2 * channels;
+  return stored;
+}
+
 template <typename T>
 T *AllocTable(int count) {
   auto *table = static_cast<T *>(OSND_ALLOC(int(sizeof(T)) * count));
@@ -312,29 +331,19 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
   if ((first.mode & OSND_MODE_IMA_ADPCM) && ((first.mode & OSND_MODE_MULTICHANNEL) || channels > 2))
     return fail(OSND_ERR_FILE_FORMAT);
 
+  // Nor can any sample claim more than its stored bytes decode to: a bank's
+  // later samples are loaded as songs' samples from the same headers.
+  for (int i = 0; i < count; ++i) {
+    OsbEntry e;
+    FormatOsb_GetEntry(bank, i, &e);
+    const uint64_t claim = DecodedBytes(e);
+    if (claim > 0x7FFFFFFF || (!(bank->flags & OSB_FLAG_SOURCE_FORMAT) && claim > HeldBytes(e)))
+      return fail(OSND_ERR_FILE_BAD);
+  }
+
   unsigned callerMode = result->mode;
-  uint64_t decoded = first.length;
-  if (first.mode & OSND_MODE_IMA_ADPCM) {
-    decoded *= 2;
-    callerMode &= ~OSND_MODE_FORCE_MONO;
-  } else if (first.mode & OSND_MODE_16BITS) {
-    decoded *= 2;
-  }
-  decoded *= uint64_t(channels);
-  if (decoded > 0x7FFFFFFF) return fail(OSND_ERR_FILE_BAD);
-  // Raw data decodes to no more than its stored bytes, IMA ADPCM to 128 bytes
-  // per channel from each block of 36, tracker-packed data to one sample per
-  // stored bit at most; a sample kept as a sound file of its own is sized by
-  // its own reader.
-  if (!(bank->flags & OSB_FLAG_SOURCE_FORMAT)) {
-    const uint64_t stored = first.storedBytes;
-    uint64_t held = stored;
-    if (first.mode & OSND_MODE_IMA_ADPCM)
-      held = (stored + 36 * channels - 1) / (36 * channels) * 128 * channels;
-    else if (first.mode & (OSND_MODE_TRACKER_PACKED | OSND_MODE_TRACKER_PACKED2))
-      held = stored * 8 * 2 * uint64_t(channels);
-    if (decoded > held) return fail(OSND_ERR_FILE_BAD);
-  }
+  if (first.mode & OSND_MODE_IMA_ADPCM) callerMode &= ~OSND_MODE_FORCE_MONO;
+  const uint64_t decoded = DecodedBytes(first);
 
   if (sync && bank->syncCounts[0] > 0) {
     OsndStream_FreeSyncPoints(sync);

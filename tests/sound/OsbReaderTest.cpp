@@ -2,6 +2,7 @@
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 #include "sound/src/format_osb.h"
+#include "sound/src/music_core.h"
 #include "sound/src/osnd_pending.h"
 #include "sound/src/osnd_stream.h"
 #include "sound/src/system_file.h"
@@ -155,6 +156,33 @@ TEST_F(OsbReader, DamagedBanksAreRefusedCleanly) {
   gOsnd.lastError = OSND_ERR_NONE;
   EXPECT_FALSE(FormatOsb_Open(nullptr, &r, nullptr));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_NOT_FOUND);
+}
+
+// Every sample of a bank, not only the first, holds no more samples than its
+// stored bytes can give: a later entry claiming 100 MB of samples from 8
+// stored bytes, behind a full header or a basic one, has the bank refused
+// before anything is sized from the claim, loaded as one sample or as a song.
+TEST_F(OsbReader, EveryEntryClaimingMoreThanItStoresIsRefused) {
+  Entry claims = Pcm16(4);
+  claims.length = 50000000;
+  for (uint32_t flags : {0u, unsigned(OSB_FLAG_BASIC_HEADERS)}) {
+    const Bytes bank = Bank({Pcm16(4), claims}, OSB_VERSION_31, flags);
+    OsbOpenResult r;
+    EXPECT_FALSE(Open(bank, &r)) << flags;
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD) << flags;
+
+    gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
+    const int64_t before = gOsnd.memory.bytesInUse;
+    MusicSong *song = Music_CreateSong();
+    ASSERT_NE(song, nullptr);
+    EXPECT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY, 0,
+                             int(bank.size()), nullptr, 0),
+              nullptr)
+        << flags;
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD) << flags;
+    Music_FreeSong(song);
+    EXPECT_LT(gOsnd.memory.peakBytes - before, 4 << 20) << "bytes allocated for a bank of " << bank.size();
+  }
 }
 
 TEST_F(OsbReader, SyncPointsReachTheStreamAndTheirCountIsBounded) {

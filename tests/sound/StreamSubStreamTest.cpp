@@ -76,7 +76,8 @@ TEST_F(StreamSubStream, RefusesWhatItCannotPlay) {
   eight.mode = (eight.mode & ~OSND_MODE_16BITS) | OSND_MODE_8BITS;
   eight.length = 1000;
   eight.data.assign(1000, 40);
-  Entry stereo = Level(5000, 1000);
+  Entry stereo = Level(5000, 2000);  // 1000 frames of two sides
+  stereo.length = 1000;
   stereo.mode = (stereo.mode & ~OSND_MODE_MONO) | OSND_MODE_STEREO;
   stereo.channels = 2;
   OSND_STREAM *s = Open(Bank({Level(3000, 1000), eight, stereo}));
