@@ -2,7 +2,10 @@
 // 800 x 600 through the framework's 2D drawing object on the Direct3D
 // stand-in, side by side with SDL2's own accelerated renderer (the "opengl"
 // driver, batching on, linear filtering) on the same GL driver, same texture,
-// same places.
+// same places. Then the case a game has: the sprites as nodes of a scene
+// under a background, drawn by the framework's render task, of which some
+// move each frame, side by side with SDL2 drawing the same moving sprites
+// (SDL2's renderer draws every sprite each frame).
 // Run under a display: xvfb-run -a -s "-screen 0 1280x1024x24" sprites_bench
 #include <algorithm>
 #include <cstdint>
@@ -24,6 +27,10 @@
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/render/ImageData.h"
 #include "framework/graphics/render/Renderer.h"
+#include "framework/scene/BackgroundNode.h"
+#include "framework/scene/GameNode.h"
+#include "framework/scene/Sprite.h"
+#include "framework/scene/TaskRender.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
 namespace {
@@ -88,6 +95,22 @@ const std::vector<Place>& Places()
     return places;
 }
 
+// Whether sprite `index` of `count` is one of the `moving` that move, spread
+// evenly through the drawing order.
+bool Moves(std::size_t index, std::size_t count, std::size_t moving)
+{
+    return moving != 0 && index % (count / moving) == 0 && index / (count / moving) < moving;
+}
+
+// Where a moving sprite stands in frame `frame`: its place shifted back and
+// forth by up to 8 pixels in both directions, in steps of 3/4 of a pixel.
+Place MovedPlace(const Place& place, std::int64_t frame)
+{
+    const auto phase = static_cast<int>(frame % 32);
+    const float offset = (static_cast<float>(phase < 16 ? phase : 32 - phase) - 8.0f) * 0.75f;
+    return {place.x + offset, place.y - offset};
+}
+
 // The framework's renderer with its window and one sprite image, made once.
 struct FrameworkScene {
     Qmv2::SmartPtr<Qmv2::Image> image;
@@ -120,9 +143,16 @@ struct FrameworkScene {
     }
 };
 
-void FrameworkSprites(benchmark::State& state)
+// One framework window and renderer for every framework case.
+FrameworkScene& Framework()
 {
     static FrameworkScene scene;
+    return scene;
+}
+
+void FrameworkSprites(benchmark::State& state)
+{
+    FrameworkScene& scene = Framework();
     if (!scene.ready) {
         state.SkipWithError("the framework's renderer could not start");
         return;
@@ -151,6 +181,47 @@ void FrameworkSprites(benchmark::State& state)
     }
     CountCpu(state, start);
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// The game's case: `count` sprite nodes over a background node in one tree,
+// drawn by the framework's render task as a scene is; `moving` of them are
+// moved each frame before the tree is drawn.
+void FrameworkSceneSprites(benchmark::State& state)
+{
+    FrameworkScene& scene = Framework();
+    if (!scene.ready) {
+        state.SkipWithError("the framework's renderer could not start");
+        return;
+    }
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto moving = static_cast<std::size_t>(state.range(1));
+    const std::vector<Place>& places = Places();
+    Qmv2::SmartPtr<Qmv2::GameNode> root(new Qmv2::GameNode("sprites"));
+    root->AddChild(new Qmv2::BackgroundNode(Qmv2::Color(0xFF202020u)));
+    std::vector<Qmv2::Sprite*> sprites;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto* sprite = new Qmv2::Sprite(places[i].x, places[i].y, scene.image.Get());
+        root->AddChild(sprite);
+        sprites.push_back(sprite);
+    }
+    Qmv2::TaskRender render(root.Get());
+    // The first frame draws everything; the frames timed draw what changes.
+    render.Execute(16);
+    std::int64_t frame = 0;
+    const double start = ProcessCpuSeconds();
+    for (auto _ : state) {
+        ++frame;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (Moves(i, count, moving)) {
+                const Place to = MovedPlace(places[i], frame);
+                sprites[i]->SetPosition(to.x, to.y);
+            }
+        }
+        render.Execute(16);
+    }
+    CountCpu(state, start);
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    root->DetachAndReleaseChildren();
 }
 
 // SDL2's renderer in a window of its own, with the same texture, made once.
@@ -183,9 +254,16 @@ struct SdlScene {
     }
 };
 
-void SdlSprites(benchmark::State& state)
+// One SDL window and renderer for every SDL case.
+SdlScene& Sdl()
 {
     static SdlScene scene;
+    return scene;
+}
+
+void SdlSprites(benchmark::State& state)
+{
+    SdlScene& scene = Sdl();
     if (scene.texture == nullptr) {
         state.SkipWithError(SDL_GetError());
         return;
@@ -206,13 +284,58 @@ void SdlSprites(benchmark::State& state)
     state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// SDL2's side of the game's case: every sprite drawn each frame, `moving` of
+// them at their moved places.
+void SdlMovingSprites(benchmark::State& state)
+{
+    SdlScene& scene = Sdl();
+    if (scene.texture == nullptr) {
+        state.SkipWithError(SDL_GetError());
+        return;
+    }
+    const auto count = static_cast<std::size_t>(state.range(0));
+    const auto moving = static_cast<std::size_t>(state.range(1));
+    const std::vector<Place>& places = Places();
+    std::int64_t frame = 0;
+    const double start = ProcessCpuSeconds();
+    for (auto _ : state) {
+        ++frame;
+        SDL_SetRenderDrawColor(scene.renderer, 0x20, 0x20, 0x20, 0xFF);
+        SDL_RenderClear(scene.renderer);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Place at = Moves(i, count, moving) ? MovedPlace(places[i], frame) : places[i];
+            const SDL_FRect to{at.x, at.y, static_cast<float>(kSprite), static_cast<float>(kSprite)};
+            SDL_RenderCopyF(scene.renderer, scene.texture, nullptr, &to);
+        }
+        SDL_RenderPresent(scene.renderer);
+    }
+    CountCpu(state, start);
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 }  // namespace
 
 // Argument: sprites a frame; 0 is clear and present alone, the fixed cost.
 // The framework's runs come first: once SDL's renderer has made its GL
 // context current, the framework's is not used again.
 BENCHMARK(FrameworkSprites)->Arg(0)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()->Unit(benchmark::kMillisecond);
+// Arguments: sprite nodes, and how many of them move each frame.
+BENCHMARK(FrameworkSceneSprites)
+    ->Args({1000, 50})
+    ->Args({1000, 0})
+    ->Args({100, 100})
+    ->Args({1000, 1000})
+    ->Args({10000, 10000})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(SdlSprites)->Arg(0)->Arg(100)->Arg(1000)->Arg(10000)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(SdlMovingSprites)
+    ->Args({1000, 50})
+    ->Args({100, 100})
+    ->Args({1000, 1000})
+    ->Args({10000, 10000})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
