@@ -86,7 +86,8 @@ void LoadScene::Load()
 
 void LoadScene::ClipBar(float width)
 {
-    if (m_ProgressBar != nullptr) {
+    if (m_ProgressBar != nullptr && width != m_BarWidth) {
+        m_BarWidth = width;
         m_ProgressBar->SetClipRect(RectF{m_ProgressBar->GetX(), m_ProgressBar->GetY(), width, m_ProgressBar->GetHeight()});
     }
 }
