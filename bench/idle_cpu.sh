@@ -1,28 +1,121 @@
 #!/bin/bash
-# CPU seconds the game uses over 10 s at its start screen (all its threads,
-# the software rasteriser's included), after 6 s to settle. Run under a
-# display, e.g.:
-#   xvfb-run -a -s "-screen 0 1280x1024x24" bench/idle_cpu.sh build/run/quorvel
+# CPU seconds the game uses over 10 s while nobody touches it (all its
+# threads, the software rasteriser's included, from the process's own account
+# in /proc/<pid>/stat), in three states:
+#   newplayer  the main menu under the new-player dialog (no stored player);
+#   menu       the main menu of a stored player who has seen every tutorial;
+#   timed      a timed classic round of that player, its clock running.
+# Each state is measured with damage-tracked drawing and with full redraws
+# (QMV_FULL_REDRAW=1), one after the other, the pair's order alternating from
+# round to round, so that both see the same load. Timing starts once the log
+# says the menu shows and SETTLE seconds more have passed (the fade into the
+# menu and the dialog's fade-in); the round is started by one click on the
+# menu's "Timed game" button, once the log names its word the pointer leaves
+# the window, and timing starts SETTLE seconds after the letter balls have
+# rolled in. Run under a display, from the repository root, after a build:
+#   xvfb-run -a -s "-screen 0 1280x1024x24" bench/idle_cpu.sh build [rounds]
 set -euo pipefail
-program=$(realpath "${1:?usage: idle_cpu.sh <program>}")
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-cd "$(dirname "$program")"
-# Its own runtime folder: the single-instance lock lives there, so a copy of
-# the game running elsewhere on the machine cannot make this one end at once.
-mkdir -m 700 "$home/runtime"
-SDL_AUDIODRIVER=dummy XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
-    "$program" >/dev/null 2>&1 &
-pid=$!
-sleep 6
-if ! kill -0 "$pid" 2>/dev/null; then
-    echo "idle_cpu.sh: the game ended before it was measured" >&2
+build=$(realpath "${1:?usage: idle_cpu.sh <build folder> [rounds]}")
+rounds=${2:-3}
+program="$build/run/quorvel"
+scramble="$build/tools/scramble/scramble"
+settle=${SETTLE:-2}
+measure=10
+work=$(mktemp -d)
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cat > "$work/players.xml" <<'XML'
+<?xml version="1.0" encoding="utf-8" ?>
+<root>
+<Players id="players" version="1" currentplayer="Ann"><Vector id="playernames"><Quorvel2Player name="Ann" SEED="20261207" INDEX="0" WOD="-1" MAX="8"><Node id="TRACKER" TUTORIAL_0="true" TUTORIAL_1="true" TUTORIAL_2="true" TUTORIAL_3="true" TUTORIAL_4="true" /></Quorvel2Player></Vector></Players>
+</root>
+XML
+
+fail() {
+    echo "idle_cpu.sh: $1" >&2
     exit 1
-fi
-ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-t0=$(ticks)
-sleep 10
-t1=$(ticks)
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-awk -v t="$((t1 - t0))" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "cpu_seconds_per_10s=%.2f\n", t / hz }'
+}
+
+# Waits up to $2 seconds for the log to hold the text $1.
+wait_for_log() {
+    for _ in $(seq $(($2 * 10))); do
+        grep -qs "$1" "$home/log" && return 0
+        kill -0 "$pid" 2>/dev/null || fail "the game ended (log: $home/log)"
+        sleep 0.1
+    done
+    fail "the log did not say \"$1\" in $2 s"
+}
+
+ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }
+
+# One measurement: state $1, drawing $2 (damage or full); sets `seconds`.
+measure() {
+    home="$work/$1-$2"
+    rm -rf "$home"
+    mkdir -p "$home/data" "$home/config"
+    mkdir -m 700 "$home/runtime"
+    if [ "$1" != newplayer ]; then
+        local players="$home/data/Orvendale/Games/Quorvel/players"
+        mkdir -p "$players"
+        "$scramble" "$work/players.xml" "$players/players.plrs.!"
+    fi
+    local switch=(-u QMV_FULL_REDRAW)
+    [ "$2" = full ] && switch=(QMV_FULL_REDRAW=1)
+    # Its own runtime folder: the single-instance lock lives there, so a copy
+    # of the game running elsewhere cannot make this one end at once.
+    (cd "$(dirname "$program")" && exec env "${switch[@]}" SDL_AUDIODRIVER=dummy QMV_RANDOM_SEED=7 \
+        XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
+        "$program" 2>"$home/log" >/dev/null) &
+    pid=$!
+    wait_for_log "The menu shows" 60
+    if [ "$1" = timed ]; then
+        local window
+        window=$(xdotool search --sync --pid "$pid" | tail -1)
+        for _ in $(seq 15); do
+            xdotool mousemove --window "$window" 440 172 click 1
+            sleep 1
+            grep -qs "Round 1 of CLASSIC_TIMED" "$home/log" && break
+        done
+        wait_for_log "Round 1 of CLASSIC_TIMED" 1
+        xdotool mousemove 1279 1023
+        sleep 3   # the letter balls roll in
+    fi
+    sleep "$settle"
+    kill -0 "$pid" 2>/dev/null || fail "the game ended before it was measured (log: $home/log)"
+    local t0 t1
+    t0=$(ticks)
+    sleep "$measure"
+    t1=$(ticks)
+    kill "$pid"
+    wait "$pid" 2>/dev/null || true
+    pid=
+    seconds=$(awk -v t="$((t1 - t0))" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }')
+}
+
+declare -A figures
+for round in $(seq "$rounds"); do
+    for state in newplayer menu timed; do
+        if [ $((round % 2)) = 1 ]; then order="damage full"; else order="full damage"; fi
+        for drawing in $order; do
+            measure "$state" "$drawing"
+            echo "round $round: $state, $drawing drawing: $seconds CPU-s per ${measure} s"
+            figures[$state-$drawing]+="$seconds "
+        done
+    done
+done
+echo
+echo "CPU seconds per ${measure} s (each run; median):"
+for state in newplayer menu timed; do
+    for drawing in damage full; do
+        runs=${figures[$state-$drawing]}
+        median=$(printf '%s\n' $runs | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+        printf '%-10s %-6s %s; %s\n' "$state" "$drawing" "$runs" "$median"
+    done
+done
