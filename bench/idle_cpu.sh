@@ -18,7 +18,6 @@ set -euo pipefail
 build=$(realpath "${1:?usage: idle_cpu.sh <build folder> [rounds]}")
 rounds=${2:-3}
 program="$build/run/quorvel"
-scramble="$build/tools/scramble/scramble"
 settle=${SETTLE:-2}
 measure=10
 work=$(mktemp -d)
@@ -31,12 +30,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-cat > "$work/players.xml" <<'XML'
-<?xml version="1.0" encoding="utf-8" ?>
-<root>
-<Players id="players" version="1" currentplayer="Ann"><Vector id="playernames"><Quorvel2Player name="Ann" SEED="20261207" INDEX="0" WOD="-1" MAX="8"><Node id="TRACKER" TUTORIAL_0="true" TUTORIAL_1="true" TUTORIAL_2="true" TUTORIAL_3="true" TUTORIAL_4="true" /></Quorvel2Player></Vector></Players>
-</root>
-XML
+source "$(dirname "$0")/game_run.sh"
 
 fail() {
     echo "idle_cpu.sh: $1" >&2
@@ -61,11 +55,7 @@ measure() {
     rm -rf "$home"
     mkdir -p "$home/data" "$home/config"
     mkdir -m 700 "$home/runtime"
-    if [ "$1" != newplayer ]; then
-        local players="$home/data/Orvendale/Games/Quorvel/players"
-        mkdir -p "$players"
-        "$scramble" "$work/players.xml" "$players/players.plrs.!"
-    fi
+    [ "$1" = newplayer ] || store_player "$home/data" "$build/tools/scramble/scramble"
     local switch=(-u QMV_FULL_REDRAW)
     [ "$2" = full ] && switch=(QMV_FULL_REDRAW=1)
     # Its own runtime folder: the single-instance lock lives there, so a copy
@@ -76,14 +66,7 @@ measure() {
     pid=$!
     wait_for_log "The menu shows" 60
     if [ "$1" = timed ]; then
-        local window
-        window=$(xdotool search --sync --pid "$pid" | tail -1)
-        for _ in $(seq 15); do
-            xdotool mousemove --window "$window" 440 172 click 1
-            sleep 1
-            grep -qs "Round 1 of CLASSIC_TIMED" "$home/log" && break
-        done
-        wait_for_log "Round 1 of CLASSIC_TIMED" 1
+        choose_mode "$pid" "$home/log" 440 172 "Round 1 of CLASSIC_TIMED" 15 1 || fail "no round was started"
         xdotool mousemove 1279 1023
         sleep 3   # the letter balls roll in
     fi

@@ -14,15 +14,9 @@ program="$build/run/quorvel"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 mkdir -m 700 "$home/runtime"
-players="$home/data/Orvendale/Games/Quorvel/players"
-mkdir -p "$players" "$home/config"
-cat > "$home/players.xml" <<'XML'
-<?xml version="1.0" encoding="utf-8" ?>
-<root>
-<Players id="players" version="1" currentplayer="Ann"><Vector id="playernames"><Quorvel2Player name="Ann" SEED="20261207" INDEX="0" WOD="-1" MAX="8"><Node id="TRACKER" TUTORIAL_0="true" TUTORIAL_1="true" TUTORIAL_2="true" TUTORIAL_3="true" TUTORIAL_4="true" /></Quorvel2Player></Vector></Players>
-</root>
-XML
-"$build/tools/scramble/scramble" "$home/players.xml" "$players/players.plrs.!"
+source "$(dirname "$0")/game_run.sh"
+store_player "$home/data" "$build/tools/scramble/scramble"
+mkdir -p "$home/config"
 cd "$(dirname "$program")"
 SDL_AUDIODRIVER=dummy QMV_RANDOM_SEED=7 XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" \
     XDG_CONFIG_HOME="$home/config" "$program" 2>"$home/log" >/dev/null &
@@ -39,13 +33,7 @@ report() {
 }
 sleep 10
 report menu
-window=$(xdotool search --sync --pid "$pid" | tail -1)
-for attempt in $(seq 30); do
-    xdotool mousemove --window "$window" 440 242 click 1
-    sleep 2
-    grep -q "Round 1 of CLASSIC_UNTIMED" "$home/log" && break
-done
-if ! grep -q "Round 1 of CLASSIC_UNTIMED" "$home/log"; then
+if ! choose_mode "$pid" "$home/log" 440 242 "Round 1 of CLASSIC_UNTIMED" 30 2; then
     echo "memory_rss.sh: no round was started" >&2
     kill "$pid"
     exit 1
