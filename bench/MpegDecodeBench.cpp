@@ -2,7 +2,7 @@
 // from memory: the engine's MPEG decoder frame by frame, next to libmpg123
 // (its default decoder, chosen for the processor) on the same bytes. The
 // files are made once per run with sox and lame / twolame.
-#include "sound/src/format_mpeg_decoder.h"
+#include "sound/src/format/mpeg/mpeg_decoder.h"
 
 #include <benchmark/benchmark.h>
 #include <mpg123.h>

@@ -5,8 +5,8 @@
 #include "TrackerWriterSupport.h"
 
 #include "sound/include/osnd.h"
-#include "sound/src/music_core.h"
-#include "sound/src/output_nosound.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/output/output_nosound.h"
 
 #include <benchmark/benchmark.h>
 #include <xmp.h>

@@ -4,8 +4,8 @@
 // loopback device doing the same work with its linear resampler. The counter
 // voice_frames/s is voices x output frames mixed per second.
 #include "sound/include/osnd.h"
-#include "sound/mixloops/src/mix_vector.h"
-#include "sound/src/output_nosound.h"
+#include "sound/src/mixer/mix_vector.h"
+#include "sound/src/output/output_nosound.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>

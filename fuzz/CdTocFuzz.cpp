@@ -3,7 +3,7 @@
 // or another table, and the same bytes as sense data. The first byte picks
 // the form. What comes back must be a table the reader can walk: at most 100
 // entries, the lead-out last, no negative length, a disc record that fits.
-#include "sound/src/osnd_cdda.h"
+#include "sound/src/source/source_cdda.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 inline bool StartFuzzStreamEngine() {
   OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME);

@@ -8,10 +8,10 @@
 // metadata interval when the headers set none, and the bytes before an Ogg
 // Vorbis stream's first comment report.
 #include "sound/include/osnd.h"
-#include "sound/src/format_mpeg.h"
-#include "sound/src/osnd_stream_net.h"
-#include "sound/src/osnd_tag.h"
-#include "sound/src/system_memory.h"
+#include "sound/src/format/mpeg/format_mpeg.h"
+#include "sound/src/source/source_net.h"
+#include "sound/src/format/format_tag.h"
+#include "sound/src/system/system_memory.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Music_LoadSong on arbitrary bytes from memory: every song loader in turn; a
 // loaded song plays a few blocks through the non-realtime output.
 #include "sound/include/osnd.h"
-#include "sound/src/music_core.h"
+#include "sound/src/song/music_core.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // AIFF files written by sox load and stream to exactly the samples sox reads from them.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <cstdlib>
 #include <fstream>

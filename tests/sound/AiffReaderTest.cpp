@@ -1,8 +1,8 @@
 // The AIFF reader on files built chunk by chunk here.
 #include "SoundTestSupport.h"
-#include "sound/src/format_aiff.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/system_file.h"
+#include "sound/src/format/format_aiff.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // ASF tags of Windows Media files made by ffmpeg, read by the engine's tag
 // reader, compared with what ffprobe reads from the same files.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_tag.h"
-#include "sound/src/system_file.h"
+#include "sound/src/format/format_tag.h"
+#include "sound/src/system/system_file.h"
 
 #include <cstdio>
 #include <fstream>

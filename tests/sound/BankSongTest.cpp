@@ -3,8 +3,8 @@
 #include "SongTestSupport.h"
 #include "TrackerWriterSupport.h"
 
-#include "sound/src/music_core.h"
-#include "sound/src/system_thread.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/system/system_thread.h"
 
 #include <algorithm>
 #include <atomic>

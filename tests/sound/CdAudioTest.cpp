@@ -4,8 +4,8 @@
 #include "CdDriveFakeSupport.h"
 #include "SoundTestSupport.h"
 #include "platform/cdrom/CdDrive.h"
-#include "sound/src/osnd_cdda.h"
-#include "sound/src/osnd_tag.h"
+#include "sound/src/source/source_cdda.h"
+#include "sound/src/format/format_tag.h"
 
 #include <cerrno>
 #include <cstring>

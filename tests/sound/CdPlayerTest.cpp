@@ -5,7 +5,7 @@
 // queue, as the program's window thread does.
 #include "CdDriveFakeSupport.h"
 #include "platform/win32/WinMessages.h"
-#include "sound/src/osnd_cdplayer.h"
+#include "sound/src/source/source_cdplayer.h"
 
 #include <chrono>
 #include <functional>

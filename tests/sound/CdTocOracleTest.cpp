@@ -3,8 +3,8 @@
 // and the lead-out, from the drive's full TOC and from its plain one.
 #include "CdDriveFakeSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_cdda.h"
-#include "sound/src/osnd_tag.h"
+#include "sound/src/source/source_cdda.h"
+#include "sound/src/format/format_tag.h"
 
 #include <cstdio>
 #include <cstring>

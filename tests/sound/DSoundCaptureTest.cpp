@@ -5,7 +5,7 @@
 #include "PulseServerSupport.h"
 #include "platform/dsound/DirectSoundLibrary.h"
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_private.h"
+#include "sound/src/core/osnd_records.h"
 
 #include "tests/SkipOutsideCi.h"
 

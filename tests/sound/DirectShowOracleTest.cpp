@@ -4,9 +4,9 @@
 // volume and balance the channel was given, from where it was sought to.
 #include "SoundTestSupport.h"
 #include "platform/media/DirectShow.h"
-#include "sound/src/format_dshow.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/output_dsound.h"
+#include "sound/src/format/format_dshow.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/output/output_dsound.h"
 
 #include <chrono>
 #include <cmath>

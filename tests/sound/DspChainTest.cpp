@@ -1,6 +1,6 @@
 #include "SoundTestSupport.h"
 
-#include "sound/src/osnd_dsp.h"
+#include "sound/src/channel/osnd_dsp.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sound/src/format_imaadpcm.h"
+#include "sound/src/format/format_imaadpcm.h"
 
 #include <gtest/gtest.h>
 

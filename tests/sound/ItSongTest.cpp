@@ -2,7 +2,7 @@
 #include "SongTestSupport.h"
 #include "TrackerWriterSupport.h"
 
-#include "sound/src/music_core.h"
+#include "sound/src/song/music_core.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // `fluidsynth -F` rendering the same file with the same font and settings.
 #include "SongTestSupport.h"
 #include "platform/dmusic/DirectMusic.h"
-#include "sound/src/music_formatmidi.h"
-#include "sound/src/output_dsound.h"
+#include "sound/src/song/song_midi.h"
+#include "sound/src/output/output_dsound.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "SoundTestSupport.h"
 
-#include "sound/mixloops/src/mix_vector.h"
-#include "sound/mixloops/src/mixer_float.h"
-#include "sound/mixloops/src/mixer_mmx.h"
+#include "sound/src/mixer/mix_vector.h"
+#include "sound/src/mixer/mixer_float.h"
+#include "sound/src/mixer/mixer_mmx.h"
 
 #include <algorithm>
 #include "tests/SkipOutsideCi.h"

@@ -3,7 +3,7 @@
 // ThreadSanitizer and AddressSanitizer as well as plainly.
 #include "SoundTestSupport.h"
 
-#include "sound/src/system_memory.h"
+#include "sound/src/system/system_memory.h"
 
 #include <algorithm>
 #include <atomic>

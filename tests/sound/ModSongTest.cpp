@@ -2,7 +2,7 @@
 // captured non-realtime output.
 #include "SongTestSupport.h"
 
-#include "sound/src/music_core.h"
+#include "sound/src/song/music_core.h"
 
 #include <algorithm>
 #include <cmath>

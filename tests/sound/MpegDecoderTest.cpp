@@ -1,8 +1,8 @@
 // The MPEG frame decoder: headers, the frame store, layer 2 dequantisation and
 // the synthesis filterbank's range, on frames built here.
 #include "MpegFrameSupport.h"
-#include "sound/src/format_mpeg.h"
-#include "sound/src/format_mpeg_tables.h"
+#include "sound/src/format/mpeg/format_mpeg.h"
+#include "sound/src/format/mpeg/mpeg_tables.h"
 
 #include <gtest/gtest.h>
 

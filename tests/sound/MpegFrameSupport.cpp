@@ -1,6 +1,6 @@
 #include "MpegFrameSupport.h"
 
-#include "sound/src/format_mpeg_tables.h"
+#include "sound/src/format/mpeg/mpeg_tables.h"
 
 #include <cmath>
 #include <string>

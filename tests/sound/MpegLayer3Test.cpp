@@ -3,7 +3,7 @@
 // hang or noise from the wrong bits.
 #include "MpegFrameSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/format_mpeg.h"
+#include "sound/src/format/mpeg/format_mpeg.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 // which moves a result across a rounding boundary now and then.
 #include "MpegFrameSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <cstdlib>
 #include <algorithm>

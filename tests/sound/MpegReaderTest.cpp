@@ -2,7 +2,7 @@
 // layer 2 streams built frame by frame.
 #include "MpegFrameSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/format_mpeg.h"
+#include "sound/src/format/mpeg/format_mpeg.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The standard's layer 3 figures as written by tools/mpegtables: every
 // Huffman table is a complete prefix code over values in range, and the
 // scale-factor bands of every rate tile the granule.
-#include "sound/src/format_mpeg_tables.h"
+#include "sound/src/format/mpeg/mpeg_tables.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the errors of the song operations.
 #include "SoundTestSupport.h"
 
-#include "sound/src/music_core.h"
+#include "sound/src/song/music_core.h"
 
 #include <vector>
 

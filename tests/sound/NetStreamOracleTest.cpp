@@ -2,8 +2,8 @@
 // compared with what mpg123 reports from the same server.
 #include "HttpTestServerSupport.h"
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/osnd_stream_net.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/source/source_net.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // Fixture sounds are made with sox, oggenc and lame at test time.
 #include "HttpTestServerSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/osnd_stream_net.h"
-#include "sound/src/osnd_tag.h"
-#include "sound/src/system_net.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/source/source_net.h"
+#include "sound/src/format/format_tag.h"
+#include "sound/src/system/system_net.h"
 
 #include <chrono>
 #include <cstdlib>

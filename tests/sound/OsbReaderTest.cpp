@@ -1,11 +1,11 @@
 // The sample-bank reader on banks built here.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
-#include "sound/src/format_osb.h"
-#include "sound/src/music_core.h"
-#include "sound/src/osnd_pending.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/system_file.h"
+#include "sound/src/format/format_osb.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/core/osnd_pending.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
 
 #include <string>
 #include <vector>

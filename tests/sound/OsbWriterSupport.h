@@ -2,7 +2,7 @@
 #pragma once
 
 #include "sound/include/osnd.h"
-#include "sound/src/format_osb.h"
+#include "sound/src/format/format_osb.h"
 
 #include <cstdint>
 #include <string>

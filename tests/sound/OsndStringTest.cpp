@@ -1,4 +1,4 @@
-#include "sound/src/osnd_string.h"
+#include "sound/src/system/system_string.h"
 
 #include <gtest/gtest.h>
 

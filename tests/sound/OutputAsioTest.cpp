@@ -5,7 +5,7 @@
 #include "platform/win32/WinCom.h"
 #include "platform/win32/WinRegistry.h"
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_private.h"
+#include "sound/src/core/osnd_records.h"
 
 #include "tests/SkipOutsideCi.h"
 

@@ -5,9 +5,9 @@
 #include "platform/dsound/DirectSoundLibrary.h"
 #include "platform/win32/WinLibrary.h"
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_private.h"
-#include "sound/src/osnd_eax.h"
-#include "sound/src/output_dsound.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/output/output_dsound_eax.h"
+#include "sound/src/output/output_dsound.h"
 #include "platform/dsound/EaxPropertySet.h"
 
 #include <gtest/gtest.h>

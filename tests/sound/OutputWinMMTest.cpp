@@ -1,7 +1,7 @@
 // The WinMM output on SDL's dummy audio driver, and without any audio driver.
 #include "SoundTestSupport.h"
-#include "sound/src/output_winmm.h"
-#include "sound/src/system_memory.h"
+#include "sound/src/output/output_winmm.h"
+#include "sound/src/system/system_memory.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Recording through the WinMM output's wave-in stand-in, fed by SDL's disk
 // audio driver from a file of known frames.
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_private.h"
+#include "sound/src/core/osnd_records.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "SoundTestSupport.h"
 
-#include "sound/src/music_core.h"
+#include "sound/src/song/music_core.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "SoundTestSupport.h"
 
-#include "sound/src/osnd_3d.h"
+#include "sound/src/channel/osnd_3d.h"
 
 namespace {
 

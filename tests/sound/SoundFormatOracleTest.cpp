@@ -1,8 +1,8 @@
 // Readers compared with sox and oggdec: files made at test time in several
 // encodings decode to exactly what the tools decode them to.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/osnd_tag.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_tag.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_private.h"
-#include "sound/src/output_nosound.h"
-#include "sound/src/sound_software.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/output/output_nosound.h"
+#include "sound/src/mixer/software_mixer.h"
 
 #include <gtest/gtest.h>
 

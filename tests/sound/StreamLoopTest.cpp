@@ -2,7 +2,7 @@
 // sync points on the edges of the position ring's blocks, and WAV cue lists
 // that claim more than they hold; played on the non-realtime output.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <string>
 #include <vector>

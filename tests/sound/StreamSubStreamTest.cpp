@@ -3,7 +3,7 @@
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,9 +1,9 @@
 // Streams played through the software mixer on the non-realtime output, one
 // mix block per update, with the mixed blocks captured.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
-#include "sound/src/system_file.h"
+#include "sound/src/system/system_file.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,9 +2,9 @@
 // the mixer thread mixes and runs the sync scan, and the calling thread plays,
 // seeks, stops and closes. Run under ThreadSanitizer and AddressSanitizer too.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/system_file.h"
-#include "sound/src/system_memory.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
+#include "sound/src/system/system_memory.h"
 
 #include <atomic>
 #include <chrono>

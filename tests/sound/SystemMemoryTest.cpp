@@ -1,5 +1,5 @@
-#include "sound/src/osnd_private.h"
-#include "sound/src/system_memory.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/system/system_memory.h"
 
 #include <gtest/gtest.h>
 

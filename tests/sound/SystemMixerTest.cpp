@@ -3,7 +3,7 @@
 // ALSA's pulse plugin and read back with amixer and pactl.
 #include "PulseServerSupport.h"
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_systemmixer_win32.h"
+#include "sound/src/source/source_systemmixer.h"
 
 #include "tests/SkipOutsideCi.h"
 

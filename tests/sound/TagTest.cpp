@@ -1,8 +1,8 @@
 // Tag lists and the ID3 readers, on files built byte by byte here.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
-#include "sound/src/osnd_tag.h"
-#include "sound/src/system_file.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_tag.h"
+#include "sound/src/system/system_file.h"
 
 #include <vorbis/codec.h>
 

@@ -1,7 +1,7 @@
 // The WAV reader on files built chunk by chunk here.
 #include "SoundTestSupport.h"
-#include "sound/src/format_wav.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/format/format_wav.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The Windows Media sample loader on a file made by ffmpeg at test time.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_private.h"
+#include "sound/src/core/osnd_records.h"
 
 #include <cstdint>
 #include <fstream>

@@ -2,7 +2,7 @@
 // Windows Media reader, as a sample and as a stream, to what ffmpeg decodes
 // them to, within one step of the last bit.
 #include "SoundTestSupport.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <chrono>
 #include <cstring>

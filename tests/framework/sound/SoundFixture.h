@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/sound/SoundManager.h"
-#include "sound/src/osnd_private.h"
+#include "sound/src/core/osnd_records.h"
 
 namespace QmvTest {
 

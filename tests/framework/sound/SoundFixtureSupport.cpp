@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "framework/core/files/FileLoader.h"
-#include "sound/src/osnd_pending.h"
-#include "sound/src/output_nosound.h"
+#include "sound/src/core/osnd_pending.h"
+#include "sound/src/output/output_nosound.h"
 
 namespace QmvTest {
 

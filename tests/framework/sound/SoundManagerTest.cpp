@@ -13,7 +13,7 @@
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/sound/ResourceStream.h"
 #include "framework/sound/SoundManager.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 namespace {
 

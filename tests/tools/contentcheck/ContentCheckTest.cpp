@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "sound/include/osnd.h"
-#include "sound/src/osnd_stream.h"
+#include "sound/src/stream/osnd_stream.h"
 
 namespace {
 

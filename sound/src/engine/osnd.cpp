@@ -1,0 +1,371 @@
+// The engine's global state, configuration, initialisation, close and update.
+#include "sound/src/song/song_midi.h"
+#include "sound/src/channel/osnd_3d.h"
+#include "sound/src/source/source_cdda.h"
+#include "sound/src/source/source_cdplayer.h"
+#include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/core/osnd_pending.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/channel/osnd_sample.h"
+#include "sound/src/source/source_net.h"
+#include "sound/src/source/source_record.h"
+#include "sound/src/system/system_string.h"
+#include "sound/src/source/source_systemmixer.h"
+#include "sound/src/output/output_nosound.h"
+#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/system/system_file.h"
+#include "sound/src/system/system_thread.h"
+
+OsndSystem gOsnd;
+
+bool Osnd_OnInitThread() { return SystemThread_CurrentId() == gOsnd.initThread; }
+
+void Osnd_ResetError() {
+  if (Osnd_OnInitThread()) gOsnd.lastError = OSND_ERR_NONE;
+}
+
+void Osnd_SetError(int code) { gOsnd.lastError = code; }
+
+namespace {
+
+template <size_t Width>
+int AddName(char (&names)[OSND_MAX_DRIVER_NAMES][Width], int &count, const char *name) {
+  if (count >= OSND_MAX_DRIVER_NAMES) return -1;
+  const int index = count++;
+  SystemString_CopyN(names[index], name, int(Width) - 1);
+  names[index][Width - 1] = '\0';
+  return index;
+}
+
+// Output, mixer and driver are chosen before Init; once it has run, a choice
+// is refused with its own error.
+bool ChosenBeforeInit() {
+  Osnd_ResetError();
+  if (!gOsnd.initialised) return true;
+  Osnd_SetError(OSND_ERR_INITIALISED);
+  return false;
+}
+
+}  // namespace
+
+int Osnd_AddDriverName(const char *name) { return AddName(gOsnd.driverNames, gOsnd.numDrivers, name); }
+
+int Osnd_AddRecordDriverName(const char *name) {
+  return AddName(gOsnd.recordDriverNames, gOsnd.numRecordDrivers, name);
+}
+
+void OsndEnumerateDrivers() {
+  if (!gOsnd.output) return;
+  if (gOsnd.driversEnumerated && gOsnd.numDrivers > 0) return;
+  gOsnd.numDrivers = 0;
+  gOsnd.output->enumerate();
+  gOsnd.driversEnumerated = 1;
+}
+
+extern "C" {
+
+float OSND_GetVersion() { return OSND_VERSION; }
+
+int OSND_GetError() { return gOsnd.lastError; }
+
+bool OSND_SetOutput(int outputType) {
+  if (!ChosenBeforeInit()) return false;
+  // Autodetect: the older wave output only on systems that lack the newer one;
+  // this platform is never such a system.
+  if (outputType == OSND_OUTPUT_AUTODETECT) outputType = OSND_OUTPUT_DSOUND;
+  if (outputType == gOsnd.outputType && gOsnd.output) return true;
+  gOsnd.outputType = outputType;
+  gOsnd.output = Osnd_OutputDriverForType(outputType);
+  gOsnd.driversEnumerated = 0;
+  return true;
+}
+
+bool OSND_SetMixer(int mixerType) {
+  if (!ChosenBeforeInit()) return false;
+  if (mixerType < OSND_MIXER_QUALITY_AUTODETECT || mixerType > OSND_MIXER_QUALITY_MMXP6) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return false;
+  }
+  gOsnd.mixerType = mixerType;
+  return true;
+}
+
+bool OSND_SetDriver(int driver) {
+  if (!ChosenBeforeInit()) return false;
+  gOsnd.driver = driver;
+  return true;
+}
+
+void OSND_SetPanSeperation(float separation) {
+  Osnd_ResetError();
+  if (!(separation >= 0.0f)) separation = 0.0f;  // also catches NaN
+  if (separation > 1.0f) separation = 1.0f;
+  gOsnd.panSeparation = separation;
+}
+
+int OSND_GetNumDrivers() {
+  Osnd_ResetError();
+  OsndEnumerateDrivers();
+  return gOsnd.numDrivers;
+}
+
+int OSND_GetMixer() { return gOsnd.mixerType; }
+int OSND_GetOutputRate() { return gOsnd.mixRate; }
+int OSND_GetMaxChannels() { return gOsnd.channelCount; }
+
+int OSND_GetChannelsPlaying() {
+  Osnd_ResetError();
+  if (!gOsnd.initialised) {
+    Osnd_SetError(OSND_ERR_UNINITIALISED);
+    return 0;
+  }
+  int playing = 0;
+  for (int i = 0; i < gOsnd.channelCount; ++i)
+    if (OSND_IsPlaying(i)) ++playing;
+  return playing;
+}
+
+void OSND_SetSFXMasterVolume(int volume) {
+  Osnd_ResetError();
+  gOsnd.sfxMasterVolume = volume < 0 ? 0 : (volume > 255 ? 255 : volume);
+  if (!gOsnd.channels) return;
+  for (int i = 0; i < gOsnd.channelCount; ++i) {
+    OsndChannel &c = gOsnd.channels[i];
+    if (c.currentSample && !c.currentSample->songSample && !(c.flags & OSND_CHANFLAG_ABSOLUTE))
+      OSND_SetVolume(i, OSND_GetVolume(i));
+  }
+}
+
+bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
+  gOsnd.lastError = OSND_ERR_NONE;
+  if (maxSoftwareChannels < 0 || maxSoftwareChannels > 1024 || mixRate < 4000 || mixRate > 65535) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return false;
+  }
+  OSND_Close();
+
+  gOsnd.initialised = false;
+  gOsnd.initThread = SystemThread_CurrentId();
+  gOsnd.lastError = OSND_ERR_NONE;
+  gOsnd.sampleCapacity = 256;
+  gOsnd.softwareChannels = maxSoftwareChannels;
+  gOsnd.mixRate = mixRate;
+  gOsnd.initFlags = flags;
+  gOsnd.extraChannels = OSND_EXTRA_CHANNELS;
+  gOsnd.sfxMasterVolume = 255;
+  gOsnd.haveLastUpdate = false;
+
+  OsndDsp_ResetChain();
+  OSND_SetOutput(gOsnd.outputType);
+  OsndOutputDriver *out = gOsnd.output;
+
+  out->hardware3d = 1;
+  out->hardware2d = 1;
+  gOsnd.emulatedOutput = 0;
+  if (!out->init(mixRate)) return false;
+
+  if (out->hardware3d && gOsnd.outputType == OSND_OUTPUT_DSOUND && out->reverbInit() &&
+      gOsnd.hardware3dChannels > 0)
+    --gOsnd.hardware3dChannels;
+  auto limit = [](int &count, int &support) {
+    if (count > gOsnd.maxHardwareChannels) count = gOsnd.maxHardwareChannels;
+    if (count < gOsnd.minHardwareChannels) count = 0;
+    if (count < 1) support = 0;
+  };
+  limit(gOsnd.hardware3dChannels, out->hardware3d);
+  limit(gOsnd.hardware2dChannels, out->hardware2d);
+
+  if (gOsnd.bufferLengthMs == -1)
+    gOsnd.bufferLengthMs =
+        (gOsnd.outputType == OSND_OUTPUT_WINMM || gOsnd.emulatedOutput) ? 100 : 50;
+  gOsnd.blockLengthMs = gOsnd.bufferLengthMs;
+  gOsnd.bufferLengthMs *= 2;
+
+  if (!SoundSoftware_Init()) return false;
+
+  gOsnd.channelCount = gOsnd.softwareChannels + gOsnd.hardware3dChannels + gOsnd.hardware2dChannels;
+
+  if (!OsndSample_InitSlots()) {
+    Osnd_SetError(OSND_ERR_MEMORY);
+    return false;
+  }
+  const int records = gOsnd.channelCount + OSND_EXTRA_CHANNELS;
+  gOsnd.channels = static_cast<OsndChannel *>(OSND_ALLOC(int(sizeof(OsndChannel)) * records));
+  if (!gOsnd.channels) {
+    Osnd_SetError(OSND_ERR_MEMORY);
+    return false;
+  }
+
+  gOsnd.swRange = {0, gOsnd.softwareChannels - 1, 0};
+  const int hw3dFirst = gOsnd.softwareChannels;
+  gOsnd.hw3dRange = {hw3dFirst, hw3dFirst + gOsnd.hardware3dChannels - 1, hw3dFirst};
+  const int hw2dFirst = hw3dFirst + gOsnd.hardware3dChannels;
+  gOsnd.hw2dRange = {hw2dFirst, hw2dFirst + gOsnd.hardware2dChannels - 1, hw2dFirst};
+
+  auto setUp = [](OsndChannel &c, int index) {
+    OsndList_Init(&c.link);
+    c.index = index;
+    c.volume = 255;
+    c.mixerLevel = 255;
+    c.mixerGain = 1.0f;
+    c.minDistance = 1.0f;
+    c.maxDistance = 1000000.0f;
+    c.useCounter = 1;
+    c.currentHandle = 0;
+    c.currentSample = nullptr;
+    c.priority = 0;
+    c.subChannel = nullptr;
+    c.isSubChannel = 0;
+    c.flags = 0;
+    c.frequency = 44100;
+    c.pan = 128;
+    c.volume3d = 255;
+    c.frequencyScale = 1.0f;
+    c.direction = OSND_DIR_FORWARD;
+  };
+  for (int i = 0; i < gOsnd.channelCount; ++i) {
+    OsndChannel &c = gOsnd.channels[i];
+    setUp(c, i);
+    OsndChannel_SetDefaultOps(&c);
+    if (i < gOsnd.softwareChannels)
+      SoundSoftware_SetChannelOps(&c);
+    else
+      out->fillChannelOps(&c);
+    c.ops.init(&c);
+    c.ops.stop(&c);
+    c.ops.setVolume(&c, 255);
+    c.ops.setFrequency(&c, 44100);
+    c.ops.setPan(&c, 128);
+  }
+  for (int i = gOsnd.channelCount; i < records; ++i) {
+    OsndChannel &c = gOsnd.channels[i];
+    OsndList_Init(&c.link);
+    OsndChannel_SetDefaultOps(&c);
+    c.flags &= ~OSND_CHANFLAG_MEDIA;
+    c.index = i;
+    c.useCounter = 1;
+    c.volume3d = 255;
+    c.frequencyScale = 1.0f;
+    c.ops.init(&c);
+  }
+
+  // Before the primary channel starts: an output that mixes from a callback of
+  // its own begins mixing the songs as soon as it plays.
+  Music_ReapplyTempo();
+  if (gOsnd.softwareChannels > 0) {
+    gOsnd.primary = static_cast<OsndChannel *>(OSND_ALLOC(int(sizeof(OsndChannel))));
+    if (!gOsnd.primary) {
+      Osnd_SetError(OSND_ERR_MEMORY);
+      return false;
+    }
+    OsndChannel &p = *gOsnd.primary;
+    setUp(p, OSND_PRIMARY);
+    OsndChannel_SetDefaultOps(&p);
+    out->fillChannelOps(&p);
+    p.ops.init(&p);
+    p.ops.stop(&p);
+    p.ops.setVolume(&p, 255);
+    p.ops.setFrequency(&p, mixRate);
+    p.ops.setPan(&p, -1);
+    unsigned mode = OSND_MODE_HW2D | OSND_MODE_ONE_INSTANCE | OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL;
+    if (flags & OSND_INIT_ENABLE_FX) mode |= OSND_MODE_ENABLE_FX;
+    const bool mono = gOsnd.mixerType == OSND_MIXER_MONO || gOsnd.mixerType == OSND_MIXER_QUALITY_MONO;
+    mode |= mono ? OSND_MODE_MONO : OSND_MODE_STEREO;
+    gOsnd.primarySample =
+        OSND_Sample_Alloc(OSND_PRIMARY, gOsnd.bufferLengthSamples, mode, mixRate, 255, -1, 255);
+    if (!gOsnd.primarySample) return false;
+    SystemString_CopyN(gOsnd.primarySample->name, "OSND Primary MixBuffer", 255);
+    gOsnd.initialised = true;
+    OSND_PlaySound(OSND_PRIMARY, gOsnd.primarySample);
+    OSND_SetReserved(OSND_PRIMARY, true);
+  } else {
+    gOsnd.initialised = true;
+  }
+
+  OsndSystemMixerWin32_Init();
+  OsndCdda_InitDeviceTable();
+  OsndNonBlocking_Init();
+  if (Osnd_NonRealtime()) gOsnd.initFlags |= OSND_INIT_NONREALTIME;
+
+  if (!OsndStream_StartThread()) {
+    Osnd_SetError(OSND_ERR_INIT);
+    return false;
+  }
+  // Last: the mixer runs the whole DSP chain, the streams' sync scan included.
+  if (gOsnd.primary) SoundSoftware_StartThread();
+  OSND_Update();
+  return true;
+}
+
+void OSND_Close() {
+  gOsnd.lastError = OSND_ERR_NONE;
+  // Every engine thread ends before anything it uses is freed: the mixer
+  // (which runs the sync scan over the streams), the streamer, the open queue.
+  SoundSoftware_StopThread();
+  OsndStream_StopThread();
+  // An internet stream opening in the background gives up at its next check.
+  OsndStreamNet_AbortAll(true);
+  OsndNonBlocking_Shutdown();
+  OsndStreamNet_AbortAll(false);
+  if (gOsnd.initialised) {
+    gOsnd.driversEnumerated = 0;
+    gOsnd.bufferLengthMs = -1;
+    if (gOsnd.output) gOsnd.output->recordStop();
+    OsndRecord_Forget();
+    Music_StopAllSongs();
+    MusicFormatMidi_Shutdown();
+    OSND_StopSound(OSND_ALL);
+    OsndStream_CloseAll();
+    OsndStream_Shutdown();
+  }
+  OsndCdda_CloseAll();
+  OsndCdda_DestroyWindow();
+  OsndSystemMixerWin32_Close();
+  // The socket thread frees the sockets the closed streams left.
+  OsndStreamNet_Shutdown();
+  if (gOsnd.primary) {
+    if (gOsnd.initialised) OSND_StopSound(OSND_PRIMARY);
+    gOsnd.primary->ops.release(gOsnd.primary);
+  }
+  // The mixer thread ends before anything it reads is released.
+  SoundSoftware_Close();
+  gOsnd.initialised = false;
+  if (gOsnd.primarySample) {
+    OsndSample_Destroy(gOsnd.primarySample);
+    gOsnd.primarySample = nullptr;
+  }
+  OsndSample_FreeAllSlots();
+  if (gOsnd.channels) {
+    for (int i = 0; i < gOsnd.channelCount; ++i) gOsnd.channels[i].ops.release(&gOsnd.channels[i]);
+  }
+  if (gOsnd.output && (gOsnd.channels || gOsnd.primary)) gOsnd.output->close();
+  OSND_FREE_MEM(gOsnd.channels);
+  gOsnd.channels = nullptr;
+  OSND_FREE_MEM(gOsnd.primary);
+  gOsnd.primary = nullptr;
+  gOsnd.channelCount = 0;
+  gOsnd.driversEnumerated = 0;
+  gOsnd.numDrivers = 0;
+  SystemFile_StopThread();
+}
+
+void OSND_Update() {
+  Osnd_ResetError();
+  if (!gOsnd.initialised) return;
+  Osnd3d_UpdateAll();
+  OsndCdda_ScanDrives();
+  if (gOsnd.initFlags & OSND_INIT_NONREALTIME) {
+    const uint32_t now = SystemTime_GetMilliseconds();
+    const uint32_t elapsed = gOsnd.haveLastUpdate ? now - gOsnd.lastUpdateMs : 0;
+    gOsnd.lastUpdateMs = now;
+    gOsnd.haveLastUpdate = true;
+    // Without a thread of its own the streamer runs here, one mix step at a time.
+    float passMs = float(elapsed < 0x80000000u ? elapsed : 0);
+    if (Osnd_NonRealtime()) passMs = gOsnd.nonRealtimeStepMs > 0 ? gOsnd.nonRealtimeStepMs : gOsnd.blockLengthMsF;
+    if (passMs <= 0.0f) passMs = 10.0f;
+    OsndStream_UpdatePass(passMs);
+  }
+  gOsnd.output->update();
+}
+
+}  // extern "C"

@@ -1,0 +1,12 @@
+// Windows Media (ASF) files decoded by the Windows Media runtime's synchronous
+// reader over the engine's own file handle, for streams and sample loading.
+#pragma once
+
+#include "sound/src/stream/osnd_stream.h"
+
+struct FormatAsfRecord;
+
+bool FormatAsf_Read(void *record, uint8_t *destination, int *bytes);
+// Moves to a time in milliseconds; answers it.
+int FormatAsf_SetPosition(void *record, int ms);
+bool FormatAsf_Close(void *record);

@@ -1,0 +1,302 @@
+// AVX2 forms of the vector loops, eight frames at a time: the same lane
+// arithmetic as the SSE2 loops (and so as the per-frame loops), only twice as
+// wide. Every function here carries the avx2 target, so the rest of the
+// program stays runnable on processors without it; the selection asks the
+// processor before any of them is called.
+#include "sound/src/mixer/mix_vector.h"
+
+#include <cstring>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+
+#define MIXVECTOR_AVX2 [[gnu::target("avx2")]]
+
+namespace {
+
+using mixvector::Load16;
+using mixvector::Load32;
+using mixvector::Load64;
+
+// What one frame's position fetches: the frame and the next one.
+int32_t Mono16Pair(const uint8_t *data, int64_t whole) { return int32_t(Load32(data + 2 * whole)); }
+int32_t Mono8Pair(const uint8_t *data, int64_t whole) { return int32_t(Load16(data + whole)); }
+int32_t Stereo8Frames(const uint8_t *data, int64_t whole) { return int32_t(Load32(data + 2 * whole)); }
+int64_t Stereo16Frames(const uint8_t *data, int64_t whole) { return Load64(data + 4 * whole); }
+
+// The next eight positions' fetches; the position moves on by eight steps.
+template <typename T>
+void Fetch8(T *x, const uint8_t *data, int64_t *pos, int64_t delta, T (*fetch)(const uint8_t *, int64_t)) {
+  int64_t p = *pos;
+  for (int k = 0; k < 8; ++k, p += delta) x[k] = fetch(data, p >> 32);
+  *pos = p;
+}
+
+// The same, one 32-bit lane each.
+MIXVECTOR_AVX2 inline __m256i Gather8(const uint8_t *data, int64_t *pos, int64_t delta,
+                                      int32_t (*fetch)(const uint8_t *, int64_t)) {
+  int32_t w[8];
+  Fetch8(w, data, pos, delta, fetch);
+  return _mm256_setr_epi32(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+}
+
+// Position fractions (the low 32 bits) of eight frames, and their step over eight.
+struct Fractions8 {
+  __m256i now, step8;
+  MIXVECTOR_AVX2 Fractions8(int64_t pos, int64_t delta) {
+    const uint32_t f = uint32_t(pos), d = uint32_t(delta);
+    now = _mm256_add_epi32(_mm256_set1_epi32(int(f)), _mm256_mullo_epi32(_mm256_set1_epi32(int(d)),
+                                                                        _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+    step8 = _mm256_set1_epi32(int(8 * d));
+  }
+  MIXVECTOR_AVX2 __m256i Next() {
+    const __m256i v = now;
+    now = _mm256_add_epi32(now, step8);
+    return v;
+  }
+};
+
+// ---- integer loops (see the SSE2 forms for the arithmetic) ----
+
+MIXVECTOR_AVX2 inline __m256i IntWeights(__m256i fraction) {
+  const __m256i w1 = _mm256_srli_epi32(fraction, 17);
+  return _mm256_or_si256(_mm256_slli_epi32(w1, 16), _mm256_sub_epi32(_mm256_set1_epi32(32767), w1));
+}
+
+MIXVECTOR_AVX2 inline __m256i IntInterpolate(__m256i pairs, __m256i weights) {
+  const __m256i s0 = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+  return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, weights), s0), 15);
+}
+
+struct IntVolume8 {
+  __m256i words, high;
+  MIXVECTOR_AVX2 IntVolume8(int32_t left, int32_t right) {
+    words = _mm256_set1_epi32(int((uint32_t(uint16_t(right)) << 16) | uint16_t(left)));
+    high = _mm256_srai_epi16(words, 15);
+  }
+  MIXVECTOR_AVX2 void AddTo(int16_t *out, __m256i v) const {
+    const __m256i scaled = _mm256_add_epi16(_mm256_mulhi_epi16(v, words), _mm256_and_si256(v, high));
+    __m256i *o = reinterpret_cast<__m256i *>(out);
+    _mm256_storeu_si256(o, _mm256_adds_epi16(_mm256_loadu_si256(o), scaled));
+  }
+};
+
+// Eight values to (v0 v0 v1 v1 ... v7 v7) words: packing and unpacking stay
+// within each 128-bit half, which holds four frames in order.
+MIXVECTOR_AVX2 inline __m256i MonoToFrames(__m256i v) {
+  const __m256i words = _mm256_packs_epi32(v, v);
+  return _mm256_unpacklo_epi16(words, words);
+}
+
+MIXVECTOR_AVX2 int64_t IntMono16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                 int32_t left, int32_t right) {
+  const IntVolume8 volume(left, right);
+  Fractions8 fraction(pos, delta);
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    const __m256i pairs = Gather8(data, &pos, delta, Mono16Pair);
+    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
+  }
+  return pos;
+}
+
+MIXVECTOR_AVX2 int64_t IntMono8(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                int32_t left, int32_t right) {
+  const IntVolume8 volume(left, right);
+  Fractions8 fraction(pos, delta);
+  const __m256i lowByte = _mm256_set1_epi32(0x0000FF00), highByte = _mm256_set1_epi32(int(0xFF000000u));
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    const __m256i bytes = Gather8(data, &pos, delta, Mono8Pair);
+    const __m256i pairs = _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(bytes, 8), lowByte),
+                                          _mm256_and_si256(_mm256_slli_epi32(bytes, 16), highByte));
+    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
+  }
+  return pos;
+}
+
+MIXVECTOR_AVX2 inline __m256i StereoPairs(__m256i frames) {
+  constexpr int kSwapMiddle = (3 << 6) | (1 << 4) | (2 << 2) | 0;
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(frames, kSwapMiddle), kSwapMiddle);
+}
+
+// Eight frames of stereo pairs: frames 0 1 | 4 5 in one vector, 2 3 | 6 7 in
+// the other, as the per-half unpacking of the weights lays them out; the pack
+// puts the frames back in order.
+MIXVECTOR_AVX2 inline void IntStereoAdd(int16_t *out, __m256i ab, __m256i cd, __m256i fraction,
+                                        const IntVolume8 &volume) {
+  const __m256i weights = IntWeights(fraction);
+  const __m256i vab = IntInterpolate(StereoPairs(ab), _mm256_unpacklo_epi32(weights, weights));
+  const __m256i vcd = IntInterpolate(StereoPairs(cd), _mm256_unpackhi_epi32(weights, weights));
+  volume.AddTo(out, _mm256_packs_epi32(vab, vcd));
+}
+
+MIXVECTOR_AVX2 int64_t IntStereo16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                   int32_t left, int32_t right) {
+  const IntVolume8 volume(left, right);
+  Fractions8 fraction(pos, delta);
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    int64_t x[8];
+    Fetch8(x, data, &pos, delta, Stereo16Frames);
+    IntStereoAdd(out + 2 * i, _mm256_setr_epi64x(x[0], x[1], x[4], x[5]), _mm256_setr_epi64x(x[2], x[3], x[6], x[7]),
+                 fraction.Next(), volume);
+  }
+  return pos;
+}
+
+MIXVECTOR_AVX2 int64_t IntStereo8(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                  int32_t left, int32_t right) {
+  const IntVolume8 volume(left, right);
+  Fractions8 fraction(pos, delta);
+  const __m256i zero = _mm256_setzero_si256();
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    // Bytes to words of byte << 8: the low halves' frames 0 1 | 4 5, the high halves' 2 3 | 6 7.
+    const __m256i x = Gather8(data, &pos, delta, Stereo8Frames);
+    IntStereoAdd(out + 2 * i, _mm256_unpacklo_epi8(zero, x), _mm256_unpackhi_epi8(zero, x), fraction.Next(), volume);
+  }
+  return pos;
+}
+
+// ---- float loops ----
+
+MIXVECTOR_AVX2 inline __m256 FloatWeights(__m256i fraction) {
+  return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)),
+                       _mm256_set1_ps(4.656612873077392578125e-10f));
+}
+
+// No fused multiply-add: the target leaves it out, so the rounding stays the
+// per-frame loops'.
+MIXVECTOR_AVX2 inline __m256 FloatInterpolate(__m256 s0, __m256 s1, __m256 t) {
+  return _mm256_add_ps(s0, _mm256_mul_ps(_mm256_sub_ps(s1, s0), t));
+}
+
+MIXVECTOR_AVX2 inline void FloatAdd(float *out, __m256 v) {
+  _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), v));
+}
+
+// Eight values, each twice (left and right), times the volume pair.
+MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 volume) {
+  const __m256 low = _mm256_unpacklo_ps(v, v), high = _mm256_unpackhi_ps(v, v);  // frames 0 1 4 5, 2 3 6 7
+  FloatAdd(out, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), volume));
+  FloatAdd(out + 8, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), volume));
+}
+
+MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
+  const __m256 f = _mm256_cvtepi32_ps(v);
+  const __m256 up = _mm256_div_ps(_mm256_mul_ps(f, _mm256_set1_ps(32767.0f)), _mm256_set1_ps(127.0f));
+  const __m256 down = _mm256_mul_ps(f, _mm256_set1_ps(256.0f));
+  const __m256 positive = _mm256_castsi256_ps(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1)));
+  return _mm256_or_ps(_mm256_and_ps(positive, up), _mm256_andnot_ps(positive, down));
+}
+
+MIXVECTOR_AVX2 inline __m256 VolumePairs(float left, float right, bool surround) {
+  const float l = surround ? -left : left;
+  return _mm256_setr_ps(l, right, l, right, l, right, l, right);
+}
+
+// Eight mono frames' fetched pairs to the floats of the frame and of the next one.
+struct FloatMonoData16 {
+  static constexpr auto Fetch = Mono16Pair;
+  MIXVECTOR_AVX2 static void Split(__m256i pairs, __m256 *s0, __m256 *s1) {
+    *s0 = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
+    *s1 = _mm256_cvtepi32_ps(_mm256_srai_epi32(pairs, 16));
+  }
+};
+
+struct FloatMonoData8 {
+  static constexpr auto Fetch = Mono8Pair;
+  MIXVECTOR_AVX2 static void Split(__m256i bytes, __m256 *s0, __m256 *s1) {
+    *s0 = FloatFrom8(_mm256_srai_epi32(_mm256_slli_epi32(bytes, 24), 24));
+    *s1 = FloatFrom8(_mm256_srai_epi32(_mm256_slli_epi32(bytes, 16), 24));
+  }
+};
+
+template <typename Data>
+MIXVECTOR_AVX2 int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                 float left, float right, bool surround) {
+  const __m256 volume = VolumePairs(left, right, surround);
+  Fractions8 fraction(pos, delta);
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    __m256 s0, s1;
+    Data::Split(Gather8(data, &pos, delta, Data::Fetch), &s0, &s1);
+    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), volume);
+  }
+  return pos;
+}
+
+// Four stereo frames of 16-bit data to (L0 R0) of each in order, then (L1 R1) of each.
+struct FloatStereoData16 {
+  using Frame = int64_t;
+  static constexpr auto Fetch = Stereo16Frames;
+  MIXVECTOR_AVX2 static void Split(const int64_t *x, __m256 *s0, __m256 *s1) {
+    const __m128i ab = _mm_shuffle_epi32(_mm_set_epi64x(x[1], x[0]), 0xD8);  // L0a R0a L0b R0b L1a R1a L1b R1b
+    const __m128i cd = _mm_shuffle_epi32(_mm_set_epi64x(x[3], x[2]), 0xD8);
+    *s0 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_unpacklo_epi64(ab, cd)));
+    *s1 = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(_mm_unpackhi_epi64(ab, cd)));
+  }
+};
+
+// The same of 8-bit data, on the 16-bit scale.
+struct FloatStereoData8 {
+  using Frame = int32_t;
+  static constexpr auto Fetch = Stereo8Frames;
+  MIXVECTOR_AVX2 static void Split(const int32_t *x, __m256 *s0, __m256 *s1) {
+    const __m128i order = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+    const __m128i bytes = _mm_shuffle_epi8(_mm_setr_epi32(x[0], x[1], x[2], x[3]), order);
+    *s0 = FloatFrom8(_mm256_cvtepi8_epi32(bytes));
+    *s1 = FloatFrom8(_mm256_cvtepi8_epi32(_mm_srli_si128(bytes, 8)));
+  }
+};
+
+template <typename Data>
+MIXVECTOR_AVX2 int64_t FloatStereo(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                   float left, float right, bool surround) {
+  const __m256 volume = VolumePairs(left, right, surround);
+  Fractions8 fraction(pos, delta);
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    typename Data::Frame x[8];
+    Fetch8(x, data, &pos, delta, Data::Fetch);
+    const __m256 t = FloatWeights(fraction.Next());
+    const __m256 low = _mm256_unpacklo_ps(t, t), high = _mm256_unpackhi_ps(t, t);  // frames 0 1 4 5, 2 3 6 7
+    __m256 s0, s1;
+    Data::Split(x, &s0, &s1);
+    FloatAdd(out + 2 * i, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x20)), volume));
+    Data::Split(x + 4, &s0, &s1);
+    FloatAdd(out + 2 * i + 8,
+             _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x31)), volume));
+  }
+  return pos;
+}
+
+// Eight frames (sixteen floats) clamped, rounded and packed; the pack works
+// per 128-bit half, so the quarters are put back in order after it.
+MIXVECTOR_AVX2 void FloatClipCopy(int16_t *destination, const float *buffer, int frames) {
+  const __m256 low = _mm256_set1_ps(-32768.0f), high = _mm256_set1_ps(32767.0f);
+  for (int i = 0; i + 8 <= frames; i += 8) {
+    const __m256 a = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(buffer + 2 * i), low), high);
+    const __m256 b = _mm256_min_ps(_mm256_max_ps(_mm256_loadu_ps(buffer + 2 * i + 8), low), high);
+    const __m256i packed = _mm256_packs_epi32(_mm256_cvtps_epi32(a), _mm256_cvtps_epi32(b));
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(destination + 2 * i), _mm256_permute4x64_epi64(packed, 0xD8));
+  }
+}
+
+}  // namespace
+
+MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2) {
+  MixVectorLoops loops = sse2;
+  loops.frames = 8;
+  loops.intMono8 = IntMono8;
+  loops.intMono16 = IntMono16;
+  loops.intStereo8 = IntStereo8;
+  loops.intStereo16 = IntStereo16;
+  loops.floatMono8 = FloatMono<FloatMonoData8>;
+  loops.floatMono16 = FloatMono<FloatMonoData16>;
+  loops.floatStereo8 = FloatStereo<FloatStereoData8>;
+  loops.floatStereo16 = FloatStereo<FloatStereoData16>;
+  loops.floatClipCopy = FloatClipCopy;
+  return loops;
+}
+
+#else
+
+MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2) { return sse2; }
+
+#endif

@@ -1,0 +1,190 @@
+#include "sound/src/stream/osnd_nonblocking.h"
+
+#include "sound/src/format/format_osb.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/core/osnd_pending.h"
+#include "sound/src/system/system_net.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// Opens of internet streams wait on servers for seconds; they have a queue
+// and a thread of their own, so that they never hold up the opens of local
+// files, the song loads and the sub-stream selections, which share the other.
+enum Lane { kLocal, kNetwork, kLanes };
+const char *const kThreadNames[kLanes] = {"ZIVE OSND_NONBLOCKING thread", "ZIVE OSND_NONBLOCKING net thread"};
+
+struct LaneState {
+  OsndQueueNode head{&head, &head, nullptr, 0};
+  SystemThreadHandle thread = nullptr;
+  // The record the lane's thread works on; a close of it waits until it is done.
+  void *working = nullptr;
+};
+
+struct NonBlockingState {
+  LaneState lanes[kLanes];
+  std::atomic<int> stopByte{2};
+  // The application appends while the threads take nodes off.
+  std::mutex lock;
+  std::condition_variable workDone;
+};
+
+NonBlockingState gQueue;
+thread_local LaneState *tLane = nullptr;  // the lane whose thread this is
+
+// Takes the first node off a lane's queue; its object becomes the one being
+// worked on.
+bool TakeFirst(LaneState &lane, void **object, int *kind) {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  OsndQueueNode *node = lane.head.next;
+  if (node == &lane.head) return false;
+  node->prev->next = node->next;
+  node->next->prev = node->prev;
+  node->next = node->prev = node;
+  *object = node->object;
+  *kind = node->kind;
+  node->object = nullptr;
+  lane.working = *object;
+  return true;
+}
+
+void FinishWork(LaneState &lane) {
+  {
+    std::lock_guard<std::mutex> guard(gQueue.lock);
+    lane.working = nullptr;
+  }
+  gQueue.workDone.notify_all();
+}
+
+void OpenStream(OSND_STREAM *s) {
+  bool failed = false;
+  if (s->requestFlags & OSND_REQUEST_OPEN) {
+    const char *source = (s->mode & OSND_MODE_MEMORY) ? static_cast<const char *>(s->memory) : s->name;
+    failed = OsndStream_Open(s, source, s->mode & ~OSND_MODE_NONBLOCKING, s->offset, s->length) == nullptr;
+    s->requestFlags &= ~unsigned(OSND_REQUEST_OPEN);
+  }
+  if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
+    // A bank is set on its current entry first, then on the one asked for.
+    if (s->source == OSND_SOURCE_OSB && s->formatState)
+      OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
+    if (s->pendingSubStream >= 0) OsndStream_SetSubStreamEx(s, s->pendingSubStream, true, false);
+    s->pendingSubStream = -1;
+    s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
+  }
+  const OSND_STREAMCALLBACK opened = OsndStream_GetOpenCallback(s);
+  OsndStream_SetOpenState(s, !failed, failed);
+  if (opened) opened(s, nullptr, 0, nullptr);
+}
+
+unsigned ThreadProc(void *argument) {
+  LaneState &lane = *static_cast<LaneState *>(argument);
+  tLane = &lane;
+  while (gQueue.stopByte == 0) {
+    void *object = nullptr;
+    int kind = 0;
+    while (TakeFirst(lane, &object, &kind)) {
+      if (!object) {
+        FinishWork(lane);
+        SystemTime_Sleep(25);
+        continue;
+      }
+      if (kind == 0)
+        OpenStream(static_cast<OSND_STREAM *>(object));
+      else
+        Music_LoadQueued(static_cast<MusicSong *>(object));
+      FinishWork(lane);
+      if (gQueue.stopByte != 0) break;
+    }
+    if (gQueue.stopByte != 0) break;
+    SystemTime_Sleep(50);
+  }
+  return 0;
+}
+
+// Internet streams still to be opened go to the network lane; everything
+// else (and an opened internet stream's later requests) to the local one.
+Lane LaneFor(void *object, int kind) {
+  if (kind != 0) return kLocal;
+  const auto *s = static_cast<const OSND_STREAM *>(object);
+  const bool opening = s->requestFlags & OSND_REQUEST_OPEN;
+  return opening && !(s->mode & OSND_MODE_MEMORY) && SystemNet_IsHttpUrl(s->name) ? kNetwork : kLocal;
+}
+
+}  // namespace
+
+void OsndNonBlocking_Init() {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  gQueue.stopByte = 0;
+  for (LaneState &lane : gQueue.lanes) lane.head.next = lane.head.prev = &lane.head;
+}
+
+bool OsndNonBlocking_StartThread() {
+  bool started = true;
+  for (int i = 0; i < kLanes; ++i) {
+    LaneState &lane = gQueue.lanes[i];
+    if (!lane.thread) {
+      // The open threads link the records they opened into the stream list,
+      // which the application walks too: the list needs its locks even when
+      // the output makes none of its own.
+      OsndStream_CreateLocks(true);
+      gQueue.stopByte = 0;
+      lane.thread = SystemThread_Create(kThreadNames[i], ThreadProc, &lane, 1, 16384);
+    }
+    started = started && lane.thread;
+  }
+  if (!started) Osnd_SetError(OSND_ERR_MEMORY);
+  return started;
+}
+
+void OsndNonBlocking_Shutdown() {
+  gQueue.stopByte = 1;
+  for (LaneState &lane : gQueue.lanes) {
+    if (lane.thread) {
+      SystemThread_CloseThread(lane.thread);  // joins
+      lane.thread = nullptr;
+    }
+  }
+  gQueue.stopByte = 2;
+  for (LaneState &lane : gQueue.lanes) {
+    void *object = nullptr;
+    int kind = 0;
+    while (TakeFirst(lane, &object, &kind)) {
+      if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
+      if (kind == 1 && object) Music_MarkLoadFailed(static_cast<MusicSong *>(object));
+      FinishWork(lane);
+    }
+  }
+}
+
+void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
+  LaneState &lane = gQueue.lanes[LaneFor(object, kind)];
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  node->object = object;
+  node->kind = kind;
+  node->prev = lane.head.prev;
+  node->next = &lane.head;
+  lane.head.prev->next = node;
+  lane.head.prev = node;
+}
+
+void OsndNonBlocking_Unqueue(OsndQueueNode *node) {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (!node->next || node->next == node) return;
+  node->prev->next = node->next;
+  node->next->prev = node->prev;
+  node->next = node->prev = node;
+  node->object = nullptr;
+}
+
+void OsndNonBlocking_WaitUntilDone(void *object) {
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  // A callback of an open on its own thread does not wait for that open.
+  gQueue.workDone.wait(guard, [object] {
+    for (const LaneState &lane : gQueue.lanes)
+      if (&lane != tLane && lane.working == object) return false;
+    return true;
+  });
+}

@@ -1,0 +1,387 @@
+// Stream refill: the decode procedure that fills a half of the streamer
+// sample (loops, end countdown, positions), the prefill, the streamer pass
+// and the streamer thread.
+#include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/stream/osnd_nonblocking.h"
+#include "sound/src/core/osnd_pending.h"
+#include "sound/src/stream/osnd_stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxEmptyReads = 64;
+
+int OutputFrame(const OSND_STREAM *s) {
+  int bytes = (s->mode & OSND_MODE_16BITS) ? 2 : 1;
+  if (s->mode & OSND_MODE_MULTICHANNEL)
+    bytes *= std::max(1, s->channels);
+  else if (s->mode & OSND_MODE_STEREO)
+    bytes *= 2;
+  return bytes;
+}
+
+bool IsLooping(const OSND_STREAM *s) {
+  return (s->mode & (OSND_MODE_LOOP_NORMAL | OSND_MODE_LOOP_BIDI)) && s->loopsLeft != 0;
+}
+
+void Downmix(OSND_STREAM *s, uint8_t *data, int *bytes) {
+  if (s->mode & OSND_MODE_16BITS) {
+    auto *p = reinterpret_cast<int16_t *>(data);
+    const int frames = *bytes / 4;
+    for (int i = 0; i < frames; ++i) p[i] = int16_t((int(p[2 * i]) + int(p[2 * i + 1])) >> 1);
+    *bytes = frames * 2;
+  } else {
+    auto *p = reinterpret_cast<int8_t *>(data);
+    const int frames = *bytes / 2;
+    for (int i = 0; i < frames; ++i) p[i] = int8_t((int(p[2 * i]) + int(p[2 * i + 1])) >> 1);
+    *bytes = frames;
+  }
+}
+
+void SignConvert(const OSND_STREAM *s, uint8_t *data, int bytes) {
+  if (s->mode & OSND_MODE_16BITS)
+    for (int i = 1; i < bytes; i += 2) data[i] ^= 0x80;
+  else
+    for (int i = 0; i < bytes; ++i) data[i] ^= 0x80;
+}
+
+// A decode that ran from the start to the end of an estimated source has
+// counted its real length: the stream's lengths become that count.
+void LearnLength(OSND_STREAM *s) {
+  if (!s->lengthEstimated || !s->decodedFromStart || (s->file && s->file->error)) return;
+  const int rate = std::max(s->sample->defFrequency, 1);
+  std::atomic_ref<int>(s->lengthMs).store(int(std::min<int64_t>(int64_t(s->pcmWritten) * 1000 / rate, 0x7FFFFFFF)),
+                                          std::memory_order_relaxed);
+  s->lengthPcm = s->pcmWritten;
+  if (s->loopEnd >= s->lengthPcm) s->loopEnd = s->lengthPcm > 0 ? s->lengthPcm - 1 : 0;
+  if (s->loopStart > s->loopEnd) s->loopStart = s->loopEnd = 0;
+  std::atomic_ref<bool>(s->lengthEstimated).store(false, std::memory_order_relaxed);
+}
+
+void StartCountdown(OSND_STREAM *s, int decoded, int asked) {
+  if (s->mode & OSND_MODE_VAG_ADPCM) {
+    s->endCountdown = 0;
+    return;
+  }
+  const OSND_SAMPLE *sample = s->sample;
+  const int64_t bufferMs = (int64_t(sample->length) * 1000 + 999) / std::max(sample->defFrequency, 1);
+  int64_t ms = asked > 0 ? int64_t(decoded) * (bufferMs / 2) / asked : 0;
+  if (!s->prefilling) ms += bufferMs / 2;
+  // Software-mixed: the output's latency, which the sync scan's latency ring
+  // also waits out, plus the block the scan runs in and the pass that
+  // announces what it found, so that a point on the
+  // last sample is still reported before the stop.
+  if (gOsnd.primary && gOsnd.mixRate > 0)
+    ms += (int64_t(gOsnd.bufferLengthSamples + 2 * gOsnd.blockLength) * 1000 + gOsnd.mixRate - 1) / gOsnd.mixRate;
+  s->endCountdown = ms * 256;
+}
+
+unsigned ThreadProc(void *) {
+  gOsndStreams.threadId = SystemThread_CurrentId();
+  while (gOsndStreams.stopByte == 0) {
+    const uint32_t t0 = SystemTime_GetMilliseconds();
+    SystemTime_Sleep(0);
+    SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+    OsndStream_UpdatePass(10.0f);
+    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+    if (gOsndStreams.stopByte != 0) break;
+    SystemTime_Sleep(10);
+    const uint32_t dt = SystemTime_GetMilliseconds() - t0;
+    if (!gOsnd.primary && dt > 0 && dt < 20) {
+      gOsndStreams.passMs = float(dt);
+      gOsndStreams.passSamples = int(dt * 48000 / 1000);
+    }
+  }
+  gOsndStreams.usage = 0.0f;
+  gOsndStreams.stopByte = 2;
+  return 0;
+}
+
+void *SyncScanUnit(void *, void *buffer, int, void *) {
+  OsndStream_SyncScan();
+  return buffer;
+}
+
+}  // namespace
+
+void OsndStream_RecordPosition(OSND_STREAM *s, uint32_t samples) {
+  if (s->mode & OSND_MODE_VAG_ADPCM) return;
+  OsndPositionRing &ring = s->ring;
+  if (ring.entries && ring.block > 0) {
+    const uint32_t start = s->fillPosition, end = start + samples;
+    uint32_t k = (start + uint32_t(ring.block) - 1) / uint32_t(ring.block);
+    for (; k * uint32_t(ring.block) < end; ++k) {
+      if (int(k) >= ring.count) break;
+      ring.entries[k] = OsndPositionEntry{s->pcmWritten + (k * uint32_t(ring.block) - start), s->loopCounter};
+      ring.write = int(k);
+    }
+  }
+  s->fillPosition += samples;
+  s->pcmWritten += samples;
+}
+
+OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *s, bool fromLatency) {
+  if (fromLatency && s->latency.entries && s->latency.count > 0) return s->latency.entries[s->latency.write];
+  if (!s->ring.entries || s->ring.block <= 0) return OsndPositionEntry{0, s->loopCounter};
+  uint32_t position = 0;
+  if (s->channel != -1 && s->playing) position = OSND_GetCurrentPosition(s->channel);
+  const int index = std::min(int(position / uint32_t(s->ring.block)), s->ring.count - 1);
+  // The entry of the half the channel plays, which the streamer is not refilling.
+  OsndPositionEntry result = s->ring.entries[index];
+  result.pcm += position % uint32_t(s->ring.block);
+  return result;
+}
+
+bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
+  auto *out = static_cast<uint8_t *>(destination);
+  const int asked = bytes;
+  const int frame = OutputFrame(s);
+  const bool downmix = s->mode & OSND_MODE_FORCE_MONO;
+  int written = 0, emptyReads = 0, lastLoopAt = -1;
+  while (written < bytes) {
+    int want = bytes - written;
+    bool cutAtLoop = false;
+    if (IsLooping(s) && (s->loopStart || s->loopEnd) && !(s->mode & OSND_MODE_VAG_ADPCM) &&
+        s->pcmWritten <= s->loopEnd) {
+      const int64_t left = (int64_t(s->loopEnd) + 1 - s->pcmWritten) * frame;
+      if (left <= want) {
+        want = int(left);
+        cutAtLoop = true;
+      }
+    }
+    int produced = 0;
+    if (want > 0) {
+      if (s->decodeHeld == 0 && !s->sourceEnded) {
+        if (s->decodeBlock == 0 || (want >= s->decodeBlock && !downmix && s->decodeSkip == 0)) {
+          produced = want;
+          if (!s->callbacks.read(s, s->input, s->inputSize, out + written, &produced)) s->sourceEnded = true;
+          produced = std::clamp(produced, 0, want);
+        } else {
+          int got = s->decodeBlock;
+          if (!s->callbacks.read(s, s->input, s->inputSize, s->decode, &got)) s->sourceEnded = true;
+          got = std::clamp(got, 0, s->decodeBlock);
+          if (downmix) Downmix(s, s->decode, &got);
+          s->decodeHeld = got;
+          s->decodeOffset = 0;
+        }
+      }
+      if (s->decodeHeld > 0) {
+        const int skip = std::min(s->decodeSkip, s->decodeHeld);
+        s->decodeOffset += skip;
+        s->decodeHeld -= skip;
+        s->decodeSkip -= skip;
+        produced = std::min(want, s->decodeHeld);
+        std::memcpy(out + written, s->decode + s->decodeOffset, size_t(produced));
+        s->decodeOffset += produced;
+        s->decodeHeld -= produced;
+      }
+      if (produced > 0) {
+        if (s->mode & OSND_MODE_UNSIGNED) SignConvert(s, out + written, produced);
+        OsndStream_RecordPosition(s, uint32_t(produced / frame));
+        written += produced;
+        emptyReads = 0;
+      } else if (!s->sourceEnded && ++emptyReads > kMaxEmptyReads) {
+        s->sourceEnded = true;  // a source that keeps producing nothing has ended
+      }
+    }
+    const bool atLoopEnd = cutAtLoop && s->pcmWritten > s->loopEnd;
+    const bool exhausted = s->sourceEnded && s->decodeHeld == 0;
+    if (!atLoopEnd && !exhausted) continue;
+    if (exhausted && !atLoopEnd) LearnLength(s);
+    const bool fileError = s->file && s->file->error;
+    // A loop that gave no sound since the last loop back would spin for ever.
+    const bool emptyLoop = lastLoopAt == written;
+    if (s->sentence) {
+      // A sentence goes on with its next entry; its loops are rounds of the list.
+      if (!fileError && !emptyLoop && OsndStream_NextSentenceEntry(s)) {
+        lastLoopAt = written;
+        continue;
+      }
+    } else if (IsLooping(s) && !fileError && !emptyLoop) {
+      lastLoopAt = written;
+      if (s->loopStart)
+        OsndStream_Seek(s, 2, s->loopStart, false);
+      else
+        OsndStream_Seek(s, 0, 0, false);
+      if (s->loopsLeft > 0) --s->loopsLeft;
+      ++s->loopCounter;
+      continue;
+    }
+    std::memset(out + written, 0, size_t(bytes - written));
+    StartCountdown(s, written, asked);
+    OsndStream_RecordPosition(s, uint32_t((bytes - written) / frame));
+    written = bytes;
+  }
+  return true;
+}
+
+void OsndStream_FillHalf(OSND_STREAM *s) {
+  OSND_SAMPLE *sample = s->sample;
+  const int half = int(sample->length / 2);
+  void *p1 = nullptr, *p2 = nullptr;
+  unsigned l1 = 0, l2 = 0;
+  if (!OSND_Sample_Lock(sample, OsndStream_SamplesToBytes(s, s->nextHalf * half), OsndStream_SamplesToBytes(s, half),
+                        &p1, &p2, &l1, &l2))
+    return;
+  s->fillPosition = uint32_t(s->nextHalf * half);
+  if (s->endCountdown == -1) {
+    if (s->callbacks.fill && !s->callbacks.fill(s, p1, int(l1), s->userData)) s->ended = 1;
+  } else {
+    std::memset(p1, 0, l1);
+    OsndStream_RecordPosition(s, uint32_t(half));
+  }
+  void *current = p1;
+  for (OsndListNode *n = s->dspUnits.next; n && n != &s->dspUnits; n = n->next) {
+    OSND_DSPUNIT *unit = OsndDsp_FromLink(n);
+    if (unit->active && unit->callback) current = unit->callback(p1, current, half, unit->userData);
+  }
+  if (current && current != p1) std::memcpy(p1, current, l1);
+  OSND_Sample_Unlock(sample, p1, p2, l1, l2);
+  s->nextHalf = 1 - s->nextHalf;
+}
+
+void OsndStream_Prefill(OSND_STREAM *s) {
+  if (!s->sample) return;  // a source that plays by itself has nothing to prefill
+  s->prefilling = 1;
+  if (s->channel != -1 && OSND_GetCurrentSample(s->channel) == s->sample) OSND_SetCurrentPosition(s->channel, 0);
+  void *p1 = nullptr, *p2 = nullptr;
+  unsigned l1 = 0, l2 = 0;
+  if (OSND_Sample_Lock(s->sample, 0, OsndStream_SamplesToBytes(s, int(s->sample->length)), &p1, &p2, &l1, &l2)) {
+    if (p1) std::memset(p1, 0, l1);
+    if (p2) std::memset(p2, 0, l2);
+    OSND_Sample_Unlock(s->sample, p1, p2, l1, l2);
+  }
+  if (s->callbacks.reset && s->formatState) s->callbacks.reset(s->formatState);
+  s->endCountdown = -1;
+  s->nextHalf = 0;
+  s->decodeHeld = s->decodeOffset = 0;
+  s->ring.write = 0;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's scan writes these too
+    s->latency.write = 0;
+    s->pendingSyncCount = 0;
+  }
+  OsndStream_FillHalf(s);
+  if (s->ring.entries) {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    s->lastLoopSeen = s->ring.entries[0].loop;
+    for (int i = 0; i < s->latency.count && s->latency.entries; ++i) s->latency.entries[i] = s->ring.entries[0];
+  }
+  s->prefilling = 0;
+}
+
+void OsndStream_UpdatePass(float milliseconds) {
+  OsndListNode *head = &gOsndStreams.streams;
+  if (!head->next) return;
+  float usage = 0.0f;
+  // Points the mixer passed since the last pass are announced first, so that
+  // those heard just before a stream's end are not lost by its stop.
+  for (OsndListNode *n = head->next; n != head;) {
+    OsndListNode *next = n->next;
+    OSND_STREAM *s = OsndStream_FromLink(n);
+    OsndStream_DeliverSyncs(s);  // the count is read under the list lock
+    n = next;
+  }
+  for (OsndListNode *n = head->next; n != head;) {
+    OsndListNode *next = n->next;
+    OSND_STREAM *s = OsndStream_FromLink(n);
+    const bool ours = s->channel != -1 && OSND_GetCurrentSample(s->channel) == s->sample;
+    if (s->callbacks.fill && !s->seeking && ours && s->sample->length >= 2) {
+      const uint32_t half = s->sample->length / 2;
+      const int playingHalf = std::min(int(OSND_GetCurrentPosition(s->channel) / half), 1);
+      if (OSND_GetFrequency(s->channel) >= 1 && playingHalf != s->nextHalf) {
+        SystemTime_StartMeasure(&s->decodeMeter);
+        OsndStream_FillHalf(s);
+        s->cpuUsage = SystemTime_EndMeasure(&s->decodeMeter, 80);
+      }
+    }
+    const bool paused = s->channel == -1 || OSND_GetPaused(s->channel);
+    if (!s->playing || paused) s->cpuUsage = 0.0f;
+    usage += s->cpuUsage;
+    if (s->endCountdown >= 0 && !paused) {
+      s->endCountdown -= int64_t(milliseconds * 256.0f);
+      if (s->endCountdown < 1) {
+        s->endCountdown = 0;
+        s->ended = 1;
+      }
+    }
+    if (s->ended) OsndStream_Stop(s, true);
+    n = next;
+  }
+  if (!gOsndStreams.syncUnit) {
+    OsndStream_SyncScan();
+    for (OsndListNode *n = head->next; n != head;) {
+      OsndListNode *next = n->next;
+      OSND_STREAM *s = OsndStream_FromLink(n);
+      OsndStream_DeliverSyncs(s);  // the count is read under the list lock
+      n = next;
+    }
+  }
+  gOsndStreams.usage = usage;
+}
+
+bool OsndStream_StartThread() {
+  if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
+  gOsndStreams.stopByte = 0;
+  // Everything the streamer and the mixer's sync scan read exists before
+  // either of them can run: the locks first, then the sync unit.
+  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) OsndStream_CreateLocks(false);
+  if (!gOsnd.primary) {
+    gOsndStreams.passMs = 10.0f;
+    gOsndStreams.passSamples = 256;
+  } else {
+    gOsndStreams.passMs = gOsnd.blockLengthMsF;
+    gOsndStreams.syncUnit = OSND_DSP_Create(SyncScanUnit, 0, nullptr);
+    if (gOsndStreams.syncUnit) OSND_DSP_SetActive(gOsndStreams.syncUnit, true);
+  }
+  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME) && !gOsndStreams.thread) {
+    gOsndStreams.thread = SystemThread_Create("ZIVE Streamer thread", ThreadProc, nullptr, 2, 0);
+    if (!gOsndStreams.thread) return false;
+  }
+  return true;
+}
+
+void OsndStream_CreateLocks(bool evenNonRealtime) {
+  if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection(evenNonRealtime);
+  if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection(evenNonRealtime);
+}
+
+void OsndStream_StopThread() {
+  gOsndStreams.stopByte = 1;
+  if (gOsndStreams.thread) {
+    // Joined, not abandoned: the thread walks the streams that are freed after it.
+    SystemThread_CloseThread(gOsndStreams.thread);
+    gOsndStreams.thread = nullptr;
+    gOsndStreams.threadId = 0;
+  }
+  gOsndStreams.stopByte = 2;
+}
+
+void OsndStream_CloseAll() {
+  // No record may still be opening in the background while streams are freed.
+  OsndNonBlocking_Shutdown();
+  OsndListNode *head = &gOsndStreams.streams;
+  if (!head->next) return;
+  while (!OsndList_IsEmpty(head)) {
+    OSND_STREAM *s = OsndStream_FromLink(head->next);
+    if (!OsndStream_IsReady(s) && !OsndStream_OpenFailed(s)) OsndStream_MarkOpenFailed(s);  // closed all the same
+    if (!OSND_Stream_Close(s)) OsndList_Unlink(&s->link);
+  }
+}
+
+void OsndStream_Shutdown() {
+  OsndStream_StopThread();
+  if (gOsndStreams.syncUnit) {
+    OSND_DSP_Free(gOsndStreams.syncUnit);
+    gOsndStreams.syncUnit = nullptr;
+  }
+  OsndListNode *head = &gOsndStreams.streams;
+  if (head->next)
+    for (OsndListNode *n = head->next; n != head; n = n->next) OsndStream_Stop(OsndStream_FromLink(n), false);
+  SystemThread_DeleteCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_DeleteCriticalSection(gOsndStreams.listLock);
+  gOsndStreams.decodeLock = gOsndStreams.listLock = nullptr;
+}

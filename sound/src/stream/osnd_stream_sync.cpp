@@ -1,0 +1,191 @@
+// Stream sync points: the sorted list, adding and deleting, and the scan that
+// finds the points playback has passed.
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_string.h"
+
+#include <cstring>
+
+namespace {
+
+void InitNode(OsndSyncPoint *node, const char *name, uint32_t offset) {
+  node->offset = offset;
+  node->id = 0;
+  SystemString_CopyN(node->name, name, 255);
+  node->name[255] = '\0';
+}
+
+bool IsSentinel(const OsndSyncList *list, const OsndSyncPoint *p) { return p == &list->head || p == &list->tail; }
+
+}  // namespace
+
+bool OsndStream_InitSyncPointList(OsndSyncList *list) {
+  if (!list) return false;
+  InitNode(&list->head, "head", 0);
+  InitNode(&list->tail, "tail", 0xFFFFFFFFu);
+  list->head.next = &list->tail;
+  list->head.prev = &list->tail;
+  list->tail.next = &list->head;
+  list->tail.prev = &list->head;
+  list->cursor = &list->head;
+  return true;
+}
+
+OsndSyncPoint *OsndStream_AddSyncPointNode(OsndSyncList *list, uint32_t offset, const char *name) {
+  auto *point = static_cast<OsndSyncPoint *>(OSND_ALLOC(int(sizeof(OsndSyncPoint))));
+  if (!point) {
+    Osnd_SetError(OSND_ERR_MEMORY);
+    return nullptr;
+  }
+  InitNode(point, name ? name : "", offset);
+  OsndSyncPoint *at = list->head.next;
+  while (at != &list->tail && at->offset < offset) at = at->next;
+  // Equal offsets keep the order they were added in.
+  while (at != &list->tail && at->offset == offset) at = at->next;
+  point->next = at;
+  point->prev = at->prev;
+  at->prev->next = point;
+  at->prev = point;
+  return point;
+}
+
+void OsndStream_FreeSyncPoints(OsndSyncList *list) {
+  if (!list || !list->head.next) return;
+  OsndSyncPoint *p = list->head.next;
+  while (p != &list->tail) {
+    OsndSyncPoint *next = p->next;
+    OSND_FREE_MEM(p);
+    p = next;
+  }
+  list->head.next = &list->tail;
+  list->tail.prev = &list->head;
+  list->cursor = &list->head;
+}
+
+void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from) {
+  OsndStream_FreeSyncPoints(to);
+  if (from->head.next == &from->tail) return;
+  OsndSyncPoint *first = from->head.next, *last = from->tail.prev;
+  to->head.next = first;
+  first->prev = &to->head;
+  to->tail.prev = last;
+  last->next = &to->tail;
+  from->head.next = &from->tail;
+  from->tail.prev = &from->head;
+  from->cursor = &from->head;
+  to->cursor = &to->head;
+}
+
+OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index) {
+  if (!list || index < 1) return nullptr;
+  OsndSyncPoint *p = &list->head;
+  for (int i = 0; i < index; ++i) {
+    p = p->next;
+    if (p == &list->head) return nullptr;
+  }
+  return p;
+}
+
+void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset) {
+  OsndSyncList &list = stream->sync;
+  OsndSyncPoint *p = list.head.next;
+  while (p != &list.tail && p->offset < offset) p = p->next;
+  list.cursor = (list.head.next == &list.tail) ? &list.head : p;
+}
+
+void OsndStream_SyncScan() {
+  SystemLockGuard guard(gOsndStreams.listLock);
+  OsndListNode *head = &gOsndStreams.streams;
+  if (!head->next) return;
+  for (OsndListNode *n = head->next; n != head;) {
+    OsndListNode *next = n->next;
+    OSND_STREAM *s = OsndStream_FromLink(n);
+    // Fields a playing stream shares with the scan are written under the list
+    // lock (play, stop, prefill); the streamer keeps the processor usage.
+    const bool paused = s->channel == -1 || OSND_GetPaused(s->channel);
+    if (s->playing && !paused) {
+      const OsndPositionEntry now = OsndStream_GetPcmPosition(s, true);
+      if (now.loop != s->lastLoopSeen) s->sync.cursor = &s->sync.head;
+      s->lastLoopSeen = now.loop;
+      OsndSyncList &list = s->sync;
+      if (list.head.next != &list.tail) {
+        if (list.cursor == &list.head) list.cursor = list.head.next;
+        while (!IsSentinel(&list, list.cursor) && now.pcm >= list.cursor->offset) {
+          OsndSyncPoint *passed = list.cursor;
+          list.cursor = passed->next;
+          // Announced later by the streamer, outside the mixer's and the list's
+          // locks, so that a callback may stop its stream.
+          if (s->pendingSyncCount < OSND_PENDING_SYNCS) {
+            OsndPendingSync &p = s->pendingSyncs[s->pendingSyncCount++];
+            p.offset = passed->offset;
+            std::memcpy(p.name, passed->name, sizeof p.name);
+          }
+        }
+      }
+      // Only while the stream plays: a stopped, paused or seeking stream has
+      // its position ring rewritten by a prefill on another thread.
+      if (s->latency.entries && s->latency.count > 0) {
+        s->latency.entries[s->latency.write] = OsndStream_GetPcmPosition(s, false);
+        s->latency.write = (s->latency.write + 1) % s->latency.count;
+      }
+    }
+    n = next;
+  }
+}
+
+void OsndStream_DeliverSyncs(OSND_STREAM *stream) {
+  OsndPendingSync due[OSND_PENDING_SYNCS];
+  int count;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    count = stream->pendingSyncCount;
+    std::memcpy(due, stream->pendingSyncs, sizeof(OsndPendingSync) * size_t(count));
+    stream->pendingSyncCount = 0;
+  }
+  if (count == 0) return;
+  const OSND_STREAMCALLBACK callback = stream->syncCallback;
+  void *user = stream->sync.userData;
+  for (int i = 0; i < count && callback; ++i) callback(stream, due[i].name, int(due[i].offset), user);
+}
+
+extern "C" {
+
+OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name) {
+  Osnd_ResetError();
+  if (!stream || !OsndStream_IsReady(stream) || !stream->sample) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return nullptr;
+  }
+  int frequency = stream->sample->defFrequency;
+  if (stream->playing && stream->channel != -1) frequency = OSND_GetFrequency(stream->channel);
+  int64_t lengthMs = std::atomic_ref<int>(stream->lengthMs).load(std::memory_order_relaxed);
+  if (lengthMs < 0 && frequency > 0) lengthMs = (int64_t(stream->lengthPcm) * 1000 + 999) / frequency;
+  const int64_t lengthSamples = lengthMs * frequency / 1000;
+  if (int64_t(pcmOffset) >= lengthSamples) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return nullptr;
+  }
+  SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's scan may walk the list
+  return OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
+}
+
+bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point) {
+  Osnd_ResetError();
+  if (!point || !point->next || !point->prev) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return false;
+  }
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    OsndListNode *head = &gOsndStreams.streams;
+    for (OsndListNode *n = head->next; n && n != head; n = n->next) {
+      OSND_STREAM *s = OsndStream_FromLink(n);
+      if (s->sync.cursor == point) s->sync.cursor = point->next;
+    }
+    point->prev->next = point->next;
+    point->next->prev = point->prev;
+  }
+  OSND_FREE_MEM(point);
+  return true;
+}
+
+}  // extern "C"
