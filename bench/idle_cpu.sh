@@ -98,7 +98,7 @@ echo "CPU seconds per ${measure} s:"
 for state in newplayer menu timed; do
     for drawing in damage full; do
         runs=${figures[$state-$drawing]}
-        median=$(printf '%s\n' $runs | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
+        median=$(printf '%s\n' $runs | sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
         printf '%-10s %-6s median %5s  (runs: %s)\n' "$state" "$drawing" "$median" "${runs% }"
     done
 done
