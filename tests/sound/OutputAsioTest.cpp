@@ -2,6 +2,7 @@
 // of the test's own, read back by a JACK client of the test.
 #include "ServerProcessSupport.h"
 #include "platform/asio/JackAsioDriver.h"
+#include "platform/dsound/ComObject.h"
 #include "platform/win32/WinCom.h"
 #include "platform/win32/WinRegistry.h"
 #include "sound/include/osnd.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -142,7 +144,167 @@ int RampRun(const std::vector<float> &left, const std::vector<float> &right) {
   return longest;
 }
 
+// An ASIO driver that behaves as drivers on the original platform do: its own
+// thread calls the buffer switch every 5 ms, and stop() returns only once the
+// switch in progress has ended. A period may come while a stop is under way:
+// the thread makes one last switch after the stop began. A stop that waits
+// more than 3 s for it is counted as stuck (the wait then gives up, so that a
+// deadlock fails the test instead of hanging it).
+class StrictAsioDriver final : public platform::dsound::ComObject<IASIO> {
+ public:
+  static constexpr GUID kClsid = {0x5d1e7c42, 0x9a0b, 0x4c3d, {0x8e, 0x2f, 0x51, 0x54, 0x52, 0x49, 0x43, 0x54}};
+  static std::atomic<int> switches, stuckStops;
+  static std::atomic<bool> present;  // an absent driver fails its init, as when unplugged
+
+  void *Find(REFIID iid) override { return iid == IID_IUnknown || iid == kClsid ? static_cast<IASIO *>(this) : nullptr; }
+  ASIOBool init(void *) override { return present ? ASIOTrue : ASIOFalse; }
+  void getDriverName(char *name) override { std::snprintf(name, 32, "Strict"); }
+  LONG getDriverVersion() override { return 1; }
+  void getErrorMessage(char *text) override { text[0] = '\0'; }
+  ASIOError start() override {
+    std::lock_guard<std::mutex> hold(lock);
+    if (thread.joinable()) return ASE_OK;
+    running = true;
+    finished = false;
+    thread = std::thread([this] { Loop(); });
+    return ASE_OK;
+  }
+  ASIOError stop() override {
+    std::unique_lock<std::mutex> hold(lock);
+    if (!thread.joinable()) return ASE_OK;
+    running = false;
+    changed.notify_all();
+    if (!changed.wait_for(hold, std::chrono::seconds(3), [this] { return finished; })) ++stuckStops;
+    return ASE_OK;
+  }
+  ASIOError getChannels(LONG *inputs, LONG *outputs) override {
+    *inputs = 0;
+    *outputs = 2;
+    return ASE_OK;
+  }
+  ASIOError getLatencies(LONG *input, LONG *output) override {
+    *input = 0;
+    *output = kSize;
+    return ASE_OK;
+  }
+  ASIOError getBufferSize(LONG *minimum, LONG *maximum, LONG *preferred, LONG *granularity) override {
+    *minimum = *maximum = *preferred = kSize;
+    *granularity = 0;
+    return ASE_OK;
+  }
+  ASIOError canSampleRate(ASIOSampleRate rate) override { return rate == kRate ? ASE_OK : ASE_NoClock; }
+  ASIOError getSampleRate(ASIOSampleRate *rate) override {
+    *rate = kRate;
+    return ASE_OK;
+  }
+  ASIOError setSampleRate(ASIOSampleRate rate) override { return canSampleRate(rate); }
+  ASIOError getClockSources(void *, LONG *count) override {
+    if (count) *count = 0;
+    return ASE_OK;
+  }
+  ASIOError setClockSource(LONG) override { return ASE_OK; }
+  ASIOError getSamplePosition(ASIOSamples *, ASIOTimeStamp *) override { return ASE_NotPresent; }
+  ASIOError getChannelInfo(ASIOChannelInfo *info) override {
+    info->isActive = ASIOTrue;
+    info->channelGroup = 0;
+    info->type = ASIOSTInt16LSB;
+    std::snprintf(info->name, sizeof info->name, "out %d", int(info->channel) + 1);
+    return ASE_OK;
+  }
+  ASIOError createBuffers(ASIOBufferInfo *infos, LONG count, LONG size, ASIOCallbacks *host) override {
+    for (LONG i = 0; i < count; ++i)
+      for (int h = 0; h < 2; ++h) infos[i].buffers[h] = infos[i].isInput ? nullptr : halves[infos[i].channelNum & 1][h];
+    (void)size;
+    callbacks = host;
+    return ASE_OK;
+  }
+  ASIOError disposeBuffers() override {
+    stop();
+    if (thread.joinable()) thread.join();
+    callbacks = nullptr;
+    return ASE_OK;
+  }
+  ASIOError controlPanel() override { return ASE_NotPresent; }
+  ASIOError future(LONG, void *) override { return ASE_InvalidParameter; }
+  ASIOError outputReady() override { return ASE_NotPresent; }
+
+ private:
+  static constexpr LONG kSize = 256;
+  ~StrictAsioDriver() override {
+    if (thread.joinable()) thread.join();
+  }
+  void Loop() {
+    for (int half = 0;; half ^= 1) {
+      bool last;
+      {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait_for(hold, std::chrono::milliseconds(5), [this] { return !running; });
+        last = !running;
+      }
+      callbacks->bufferSwitch(half, ASIOTrue);
+      ++switches;
+      if (last) break;
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    finished = true;
+    changed.notify_all();
+  }
+
+  std::mutex lock;
+  std::condition_variable changed;
+  std::thread thread;
+  bool running = false, finished = true;
+  ASIOCallbacks *callbacks = nullptr;
+  int16_t halves[2][2][kSize] = {};
+};
+
+std::atomic<int> StrictAsioDriver::switches{0};
+std::atomic<int> StrictAsioDriver::stuckStops{0};
+std::atomic<bool> StrictAsioDriver::present{false};
+
 }  // namespace
+
+// The engine stops the driver while it holds the mixer's lock: a buffer switch
+// waiting for that lock then must give up, or a driver whose stop waits for
+// the switch in progress never returns.
+TEST(AsioOutput, AStopEndsWhileABufferSwitchWaitsForTheMixer) {
+  EngineReset reset;
+  platform::AddInstalledRegistryValues(HKEY_LOCAL_MACHINE, "software\\asio\\Strict",
+                                       {platform::RegistryValue{"clsid", REG_SZ, "{5D1E7C42-9A0B-4C3D-8E2F-515452494354}"},
+                                        platform::RegistryValue{"description", REG_SZ, "Strict"}});
+  platform::AddInstalledRegistryValues(HKEY_CLASSES_ROOT,
+                                       "clsid\\{5D1E7C42-9A0B-4C3D-8E2F-515452494354}\\InprocServer32",
+                                       {platform::RegistryValue{"", REG_SZ, "/proc/self/exe"}});
+  // Registered for the rest of the run, it is present only in this test.
+  StrictAsioDriver::present = true;
+  struct Absent {
+    ~Absent() { StrictAsioDriver::present = false; }
+  } absent;
+  platform::RegisterComClass(StrictAsioDriver::kClsid, [](REFIID iid, void **object) -> HRESULT {
+    IASIO *driver = new StrictAsioDriver();
+    const HRESULT result = driver->QueryInterface(iid, object);
+    driver->Release();
+    return result;
+  });
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
+  bool listed = false;
+  for (int i = 0; i < OSND_GetNumDrivers(); ++i) {
+    if (std::strcmp(gOsnd.driverNames[i], "Strict: Left = ASIO CH 0 Right = ASIO CH 1") != 0) continue;
+    listed = true;
+    OSND_SetDriver(i);
+  }
+  ASSERT_TRUE(listed);
+  for (int round = 0; round < 3; ++round) {
+    StrictAsioDriver::switches = 0;
+    StrictAsioDriver::stuckStops = 0;
+    ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
+    for (int wait = 0; wait < 200 && StrictAsioDriver::switches < 4; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_GE(StrictAsioDriver::switches, 4);
+    OSND_Close();
+    EXPECT_EQ(StrictAsioDriver::stuckStops, 0) << "round " << round;
+  }
+}
 
 TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
   JackServer server;

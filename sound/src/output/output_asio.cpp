@@ -13,8 +13,11 @@
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -252,6 +255,9 @@ struct AsioState {
 
 AsioState gAsio;
 
+// Set from the moment the engine stops the driver until it starts it again.
+std::atomic<bool> gStopping{false};
+
 // Opens the driver a device name names, at the given rate.
 bool OpenStep(const char *deviceName, int rate) {
   if (!gList && ListCreate() != 0) return Osnd_Fail(OSND_ERR_MEMORY);
@@ -373,21 +379,40 @@ int TypeBytes(ASIOSampleType type) {
   }
 }
 
+// The engine stops the driver while it holds the mixer's lock, and a driver's
+// stop waits for the buffer switch in progress (a JACK server ends the thread
+// that runs it): a switch waiting for that lock would never end, so once a
+// stop has begun it gives up the wait. True when the lock is held.
+bool LockMixerUnlessStopping(SystemCriticalSection lock) {
+  while (!SystemThread_TryEnterCriticalSection(lock)) {
+    if (gStopping) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return true;
+}
+
 ASIOTime *BufferSwitchTimeInfo(ASIOTime *, LONG half, ASIOBool) {
   SystemTime_StartMeasure(&gOsnd.cpuMeter);
   if (gOsnd.mixer) gOsnd.mixer->currentBlock = 0;
-  SoundSoftware_MixBlock(0, gAsio.preferred);
+  const SystemCriticalSection lock = gOsnd.mixer ? gOsnd.mixer->lock : nullptr;
+  const bool mixed = LockMixerUnlessStopping(lock);
+  if (mixed) {
+    SoundSoftware_MixBlock(0, gAsio.preferred);
+    SystemThread_LeaveCriticalSection(lock);
+  }
+  // A switch that gave up leaves its half silent.
   const OSND_SAMPLE *primary = gOsnd.primarySample;
-  const auto *mix = primary ? static_cast<const int16_t *>(primary->driverData) : nullptr;
+  const auto *mix = primary && mixed ? static_cast<const int16_t *>(primary->driverData) : nullptr;
   const int total = int(gAsio.inputs + gAsio.outputs);
-  for (int i = 0; mix && gAsio.buffers && i < total; ++i) {
+  for (int i = 0; (mix || !mixed) && gAsio.buffers && i < total; ++i) {
     const ASIOBufferInfo &b = gAsio.buffers[i];
     if (b.isInput || (b.channelNum != gAsio.left && b.channelNum != gAsio.right) || !b.buffers[half & 1]) continue;
     const int side = b.channelNum == gAsio.left ? 0 : 1;
     const ASIOSampleType type = gAsio.channels ? gAsio.channels[i].type : gAsio.type;
     const int bytes = TypeBytes(type);
     auto *out = static_cast<uint8_t *>(b.buffers[half & 1]);
-    for (LONG f = 0; f < gAsio.preferred; ++f) WriteSample(type, out + size_t(f) * size_t(bytes), mix[2 * f + side]);
+    for (LONG f = 0; f < gAsio.preferred; ++f)
+      WriteSample(type, out + size_t(f) * size_t(bytes), mix ? mix[2 * f + side] : 0);
   }
   if (gAsio.outputReady && gDriver) gDriver->outputReady();
   gOsnd.cpuUsage = SystemTime_EndMeasure(&gOsnd.cpuMeter, 90);
@@ -432,6 +457,7 @@ void FreeTables() {
 }
 
 void SampleFree(OSND_SAMPLE *s) {
+  gStopping = true;  // disposing of the buffers stops a running driver
   if (gDriver) gDriver->disposeBuffers();
   FreeTables();
   OSND_FREE_MEM(s->driverData);
@@ -481,11 +507,13 @@ bool FillSampleOps(OSND_SAMPLE *s) {
 }
 
 bool ChannelPlay(OSND_DSPUNIT *, OsndChannel *, OSND_SAMPLE *) {
+  gStopping = false;
   if (!gDriver || gDriver->start() != ASE_OK) return Osnd_Fail(OSND_ERR_PLAY);
   return true;
 }
 
 bool ChannelStop(OsndChannel *) {
+  gStopping = true;
   if (gDriver) gDriver->stop();
   return true;
 }

@@ -117,6 +117,10 @@ void SystemThread_EnterCriticalSection(SystemCriticalSection section) {
   if (section) static_cast<std::recursive_mutex *>(section)->lock();
 }
 
+bool SystemThread_TryEnterCriticalSection(SystemCriticalSection section) {
+  return !section || static_cast<std::recursive_mutex *>(section)->try_lock();
+}
+
 void SystemThread_LeaveCriticalSection(SystemCriticalSection section) {
   if (section) static_cast<std::recursive_mutex *>(section)->unlock();
 }

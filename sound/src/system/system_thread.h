@@ -28,6 +28,9 @@ uint64_t SystemThread_CurrentId();
 SystemCriticalSection SystemThread_CreateCriticalSection(bool evenNonRealtime = false);
 void SystemThread_DeleteCriticalSection(SystemCriticalSection section);
 void SystemThread_EnterCriticalSection(SystemCriticalSection section);
+// Enters the section only when that needs no wait; true when entered (always
+// for a null section).
+bool SystemThread_TryEnterCriticalSection(SystemCriticalSection section);
 void SystemThread_LeaveCriticalSection(SystemCriticalSection section);
 
 SystemEventHandle SystemThread_CreateEvent();
