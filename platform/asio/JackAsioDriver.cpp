@@ -120,6 +120,13 @@ public:
             return ASE_NotPresent;
         }
         m_Running = false;
+        // As a driver's stop on the original platform, this returns only once
+        // the buffer switch in progress has ended: the server ends the thread
+        // of the process callback at deactivation wherever it stands, which
+        // inside the host's code ends the program.
+        {
+            std::lock_guard<std::mutex> wait(m_Lock);
+        }
         jack_deactivate(m_Client);
         return ASE_OK;
     }
