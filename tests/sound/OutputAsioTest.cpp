@@ -116,6 +116,19 @@ struct EngineReset {
   }
 };
 
+// Selects the device of the driver's first two outputs; false when the
+// driver is not listed.
+bool SelectFirstPair(const std::string &driver) {
+  const std::string device = driver + ": Left = ASIO CH 0 Right = ASIO CH 1";
+  bool listed = false;
+  for (int i = 0; i < OSND_GetNumDrivers(); ++i) {
+    if (device != gOsnd.driverNames[i]) continue;
+    listed = true;
+    OSND_SetDriver(i);
+  }
+  return listed;
+}
+
 int16_t Left(int i) { return int16_t(i * 7 - 20000); }
 int16_t Right(int i) { return int16_t(15000 - i * 3); }
 
@@ -287,13 +300,7 @@ TEST(AsioOutput, AStopEndsWhileABufferSwitchWaitsForTheMixer) {
     return result;
   });
   ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
-  bool listed = false;
-  for (int i = 0; i < OSND_GetNumDrivers(); ++i) {
-    if (std::strcmp(gOsnd.driverNames[i], "Strict: Left = ASIO CH 0 Right = ASIO CH 1") != 0) continue;
-    listed = true;
-    OSND_SetDriver(i);
-  }
-  ASSERT_TRUE(listed);
+  ASSERT_TRUE(SelectFirstPair("Strict"));
   for (int round = 0; round < 3; ++round) {
     StrictAsioDriver::switches = 0;
     StrictAsioDriver::stuckStops = 0;
@@ -331,13 +338,7 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_ASIO));
     ASSERT_TRUE(OSND_SetMixer(OSND_MIXER_QUALITY_FPU));  // the mixer that keeps 16-bit values whole
     ASSERT_GE(OSND_GetNumDrivers(), 1);
-    bool listed = false;
-    for (int i = 0; i < OSND_GetNumDrivers(); ++i) {
-      if (std::strcmp(gOsnd.driverNames[i], "JACK: Left = ASIO CH 0 Right = ASIO CH 1") != 0) continue;
-      listed = true;
-      OSND_SetDriver(i);
-    }
-    ASSERT_TRUE(listed);
+    ASSERT_TRUE(SelectFirstPair("JACK"));
     ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
     EXPECT_EQ(gOsnd.blockLength, 256);
     OSND_SAMPLE *s = OSND_Sample_Alloc(-1, kFrames, OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
