@@ -263,11 +263,11 @@ TEST_F(AiffReader, OtherFormsAndSampleSizesAreRefused) {
   // A file cut inside a chunk header or the "COMM" chunk is damaged.
   Bytes cut = Form({{"COMM", Comm(1, 8, 16)}, {"SSND", data}});
   cut.resize(12 + 8 + 10);
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   EXPECT_FALSE(Walk(cut, &info));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
   // Too short to be anything but the start of a FORM.
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   EXPECT_FALSE(Walk(Bytes{'F', 'O', 'R', 'M', 0, 0}, &info));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
   EXPECT_FALSE(Walk(Bytes{'R', 'I', 'F', 'F'}, &info));
@@ -327,13 +327,13 @@ TEST_F(AiffReader, ASoundChunkClaimingMoreThanTheFileIsCutToTheFile) {
   EXPECT_EQ(info.dataOffset, 54);
   EXPECT_EQ(info.dataLength, 64u);  // 118 - 54
 
-  gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
-  const int64_t before = gOsnd.memory.bytesInUse;
+  gOsndMemory.peakBytes = gOsndMemory.bytesInUse;
+  const int64_t before = gOsndMemory.bytesInUse;
   EXPECT_EQ(Load(file), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
   OSND_STREAM *s = Stream(file);
   ASSERT_NE(s, nullptr) << OSND_GetError();
   EXPECT_EQ(s->lengthPcm, 32u);
   EXPECT_TRUE(OSND_Stream_Close(s));
-  EXPECT_LT(gOsnd.memory.peakBytes - before, 4 << 20) << "bytes allocated for a 118-byte file";
+  EXPECT_LT(gOsndMemory.peakBytes - before, 4 << 20) << "bytes allocated for a 118-byte file";
 }

@@ -1,7 +1,6 @@
 // Compressed IT sample blocks written bit by bit and decoded.
 #include "sound/include/osnd.h"
 #include "sound/src/format/format_it_sample.h"
-#include "sound/src/core/osnd_pending.h"
 
 #include <gtest/gtest.h>
 

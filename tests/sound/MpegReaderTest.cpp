@@ -3,6 +3,7 @@
 #include "MpegFrameSupport.h"
 #include "SoundTestSupport.h"
 #include "sound/src/format/mpeg/format_mpeg.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <cstring>
 

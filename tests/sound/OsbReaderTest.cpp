@@ -1,9 +1,10 @@
 // The sample-bank reader on banks built here.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/format/format_imaadpcm.h"
 #include "sound/src/format/format_osb.h"
 #include "sound/src/song/music_core.h"
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
 
@@ -28,7 +29,7 @@ class OsbReader : public CapturedEngine {
     SystemFileHandle *f = SystemFile_Open(b.data(), SYSTEMFILE_MEMORY, int(b.size()));
     EXPECT_NE(f, nullptr);
     *r = OsbOpenResult{};
-    gOsnd.lastError = OSND_ERR_NONE;
+    gOsndError.lastError = OSND_ERR_NONE;
     const bool ok = FormatOsb_Open(f, r, nullptr);
     SystemFile_Close(f);
     return ok;
@@ -153,7 +154,7 @@ TEST_F(OsbReader, DamagedBanksAreRefusedCleanly) {
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD);
   EXPECT_FALSE(Open(Bytes{'R', 'I', 'F', 'F'}, &r));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   EXPECT_FALSE(FormatOsb_Open(nullptr, &r, nullptr));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_NOT_FOUND);
 }
@@ -171,8 +172,8 @@ TEST_F(OsbReader, EveryEntryClaimingMoreThanItStoresIsRefused) {
     EXPECT_FALSE(Open(bank, &r)) << flags;
     EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD) << flags;
 
-    gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
-    const int64_t before = gOsnd.memory.bytesInUse;
+    gOsndMemory.peakBytes = gOsndMemory.bytesInUse;
+    const int64_t before = gOsndMemory.bytesInUse;
     MusicSong *song = Music_CreateSong();
     ASSERT_NE(song, nullptr);
     EXPECT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY, 0,
@@ -181,7 +182,7 @@ TEST_F(OsbReader, EveryEntryClaimingMoreThanItStoresIsRefused) {
         << flags;
     EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_BAD) << flags;
     Music_FreeSong(song);
-    EXPECT_LT(gOsnd.memory.peakBytes - before, 4 << 20) << "bytes allocated for a bank of " << bank.size();
+    EXPECT_LT(gOsndMemory.peakBytes - before, 4 << 20) << "bytes allocated for a bank of " << bank.size();
   }
 }
 

@@ -1,7 +1,7 @@
 #include "SoundTestSupport.h"
 
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/format/format_load.h"
 
 #include <cstring>
 

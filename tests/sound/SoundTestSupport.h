@@ -3,6 +3,7 @@
 #pragma once
 
 #include "sound/include/osnd.h"
+#include "sound/src/channel/software_channel.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/output/output_nosound.h"
 #include "sound/src/mixer/software_mixer.h"

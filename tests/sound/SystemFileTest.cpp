@@ -1,5 +1,6 @@
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -117,8 +118,8 @@ TEST(FileLayerMemory, MissingFileFailsWithoutLeaking) {
 }
 
 TEST_F(FileLayer, QueuedRequestsRunInOrderOnTheFileThread) {
-  const int saved = gOsnd.outputType;
-  gOsnd.outputType = OSND_OUTPUT_NOSOUND;
+  const bool saved = SystemThread_NonRealtime();
+  SystemThread_SetNonRealtime(false);
   SystemFileHandle *h = SystemFile_Open(path.c_str(), SYSTEMFILE_BUFFERED, 0);
   ASSERT_NE(h, nullptr);
   ASSERT_TRUE(SystemFile_SetSynchronous(h, false));
@@ -137,9 +138,9 @@ TEST_F(FileLayer, QueuedRequestsRunInOrderOnTheFileThread) {
   SystemFile_Close(h);
   SystemFile_StopThread();
   SystemFile_StopThread();  // harmless when no thread runs
-  gOsnd.outputType = OSND_OUTPUT_NOSOUND_NONREALTIME;
+  SystemThread_SetNonRealtime(true);
   SystemFileHandle *n = SystemFile_Open(path.c_str(), SYSTEMFILE_BUFFERED, 0);
   EXPECT_FALSE(SystemFile_SetSynchronous(n, false));  // no threads without realtime output
   SystemFile_Close(n);
-  gOsnd.outputType = saved;
+  SystemThread_SetNonRealtime(saved);
 }

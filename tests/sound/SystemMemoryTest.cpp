@@ -27,7 +27,7 @@ TEST(SystemMemory, AllocClearsAndStatisticsFollowEveryCall) {
   ASSERT_NE(q, nullptr);
   for (int i = 0; i < 64; ++i) ASSERT_EQ(q[i], 0) << i;
   EXPECT_EQ(SystemMemory_BytesInUse(), before + 64);
-  EXPECT_GE(gOsnd.memory.peakBytes, before + 64);
+  EXPECT_GE(gOsndMemory.peakBytes, before + 64);
 
   q[0] = 7;
   q = static_cast<uint8_t *>(SystemMemory_Realloc(nullptr, q, 1000, __FILE__, __LINE__));

@@ -1,4 +1,5 @@
-#include "sound/src/core/osnd_records.h"
+#include "sound/include/osnd.h"
+#include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_thread.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +8,13 @@
 
 namespace {
 
+// The thread layer as the engine sets it for a chosen output.
 struct OutputTypeScope {
-  explicit OutputTypeScope(int type) : saved(gOsnd.outputType) { gOsnd.outputType = type; }
-  ~OutputTypeScope() { gOsnd.outputType = saved; }
-  int saved;
+  explicit OutputTypeScope(int type) : saved(SystemThread_NonRealtime()) {
+    SystemThread_SetNonRealtime(type == OSND_OUTPUT_NOSOUND_NONREALTIME);
+  }
+  ~OutputTypeScope() { SystemThread_SetNonRealtime(saved); }
+  bool saved;
 };
 
 unsigned CountTo(void *parameter) {

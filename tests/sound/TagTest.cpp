@@ -222,11 +222,11 @@ TEST_F(Tags, AFrameClaimingMoreThanTheFileIsNotAllocated) {
   Put32BE(file, 1000000);
   file.insert(file.end(), {0, 0, 'a', 'b'});
   ASSERT_EQ(file.size(), 22u);
-  gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
-  const int64_t before = gOsnd.memory.bytesInUse;
+  gOsndMemory.peakBytes = gOsndMemory.bytesInUse;
+  const int64_t before = gOsndMemory.bytesInUse;
   SystemFileHandle *f = SystemFile_Open(file.data(), SYSTEMFILE_MEMORY, int(file.size()));
   OsndTag_ReadTags(f, &tags);
   SystemFile_Close(f);
   EXPECT_EQ(tags, nullptr);
-  EXPECT_LT(gOsnd.memory.peakBytes - before, 65536) << "bytes allocated for a 22-byte file";
+  EXPECT_LT(gOsndMemory.peakBytes - before, 65536) << "bytes allocated for a 22-byte file";
 }

@@ -24,13 +24,13 @@ TEST_F(NonRealtimeEngine, AWindowsMediaSampleIsAsLongAsWhatDecodesNotAsItsHeader
   const uint64_t tenHours = uint64_t(36000) * 10000000;
   for (int i = 0; i < 8; ++i) file[at + 64 + size_t(i)] = char(uint8_t(tenHours >> (8 * i)));
 
-  gOsnd.memory.peakBytes = gOsnd.memory.bytesInUse;
-  const int64_t before = gOsnd.memory.bytesInUse;
+  gOsndMemory.peakBytes = gOsndMemory.bytesInUse;
+  const int64_t before = gOsndMemory.bytesInUse;
   OSND_SAMPLE *s = OSND_Sample_Load(OSND_FREE, file.data(), OSND_MODE_MEMORY, 0, int(file.size()));
   ASSERT_NE(s, nullptr) << OSND_GetError();
   // The encoder's priming and last block add a little.
   EXPECT_NEAR(OSND_Sample_GetLength(s), 22050 * 3 / 10, 22050 / 5);
   OSND_Sample_Free(s);
-  EXPECT_LT(gOsnd.memory.peakBytes - before, 16 << 20) << "bytes allocated for a file of " << file.size();
+  EXPECT_LT(gOsndMemory.peakBytes - before, 16 << 20) << "bytes allocated for a file of " << file.size();
   RemoveTestFiles("wmareader");
 }

@@ -1,7 +1,6 @@
 #include "sound/src/channel/osnd_3d.h"
 
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/channel/software_channel.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>

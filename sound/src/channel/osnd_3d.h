@@ -35,3 +35,6 @@ void Osnd3d_UpdateChannel(OsndChannel *channel, bool apply);
 void Osnd3d_UpdateAll();
 // Distance from the channel to the nearest listener; 10000 without a listener.
 float Osnd3d_NearestListenerDistance(const OsndChannel *channel);
+
+// The software channels' 3D slot: runs the 3D update while the channel is paused.
+bool SoundSoftware_Update3D(OsndChannel *channel);

@@ -3,7 +3,6 @@
 #include "sound/src/channel/osnd_3d.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/core/osnd_records.h"
-#include "sound/src/mixer/software_mixer.h"
 #include "sound/src/system/system_thread.h"
 
 #include <cstdlib>
@@ -518,6 +517,18 @@ bool OSND_IsPlaying(int channel) {
   SystemLockGuard guard(MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c && c->ops.isPlaying(c);
+}
+
+int OSND_GetChannelsPlaying() {
+  Osnd_ResetError();
+  if (!gOsnd.initialised) {
+    Osnd_SetError(OSND_ERR_UNINITIALISED);
+    return 0;
+  }
+  int playing = 0;
+  for (int i = 0; i < gOsnd.channelCount; ++i)
+    if (OSND_IsPlaying(i)) ++playing;
+  return playing;
 }
 
 }  // extern "C"

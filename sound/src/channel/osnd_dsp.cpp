@@ -1,6 +1,6 @@
 #include "sound/src/channel/osnd_dsp.h"
 
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/channel/software_channel.h"
 #include "sound/src/system/system_thread.h"
 
 namespace {

@@ -12,6 +12,5 @@ void OsndDsp_MakeChannelUnit(OSND_DSPUNIT *unit);
 
 void *OsndDsp_ClearUnitProc(void *blockStart, void *buffer, int length, void *userData);
 void *OsndDsp_SfxUnitProc(void *blockStart, void *buffer, int length, void *userData);
-void *OsndDsp_MusicUnitProc(void *blockStart, void *buffer, int length, void *userData);
 void *OsndDsp_ClipAndCopyUnitProc(void *blockStart, void *buffer, int length, void *userData);
 void *OsndDsp_LevelsUnitProc(void *blockStart, void *buffer, int length, void *userData);

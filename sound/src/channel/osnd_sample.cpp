@@ -1,11 +1,10 @@
 // Samples: slots, creation, mode normalisation, upload with conversion, lock,
 // defaults, loop points with their guard frames, freeing and loading.
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/core/osnd_records.h"
 #include "sound/src/channel/osnd_sample.h"
-#include "sound/src/system/system_string.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/channel/software_channel.h"
+#include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>
@@ -14,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+OsndSampleHooks gHooks{};
 
 // Samples are created on the loader thread as well as on the Init thread.
 std::recursive_mutex &SlotLock() {
@@ -58,9 +59,11 @@ bool Convert(uint8_t *dst, unsigned dstBytes, const uint8_t *src, unsigned srcBy
   const bool dst16 = dstMode & OSND_MODE_16BITS;
   const bool src16 = srcMode & OSND_MODE_16BITS;
   if (srcMode & (OSND_MODE_TRACKER_PACKED | OSND_MODE_TRACKER_PACKED2)) {
-    if (!OsndTracker_Decompress(dst, src, srcBytes, dstBytes, src16, srcMode & OSND_MODE_TRACKER_PACKED2))
+    if (!gHooks.trackerDecompress ||
+        !gHooks.trackerDecompress(dst, src, srcBytes, dstBytes, src16, srcMode & OSND_MODE_TRACKER_PACKED2))
       return false;
   } else if ((srcMode & OSND_MODE_IMA_ADPCM) && !(dstMode & OSND_MODE_IMA_ADPCM)) {
+    if (!gHooks.imaAdpcmDecode) return false;
     const int ch = std::max(1, channels);
     const int blocks = int(uint64_t(srcBytes) / 36 / unsigned(ch));
     // Each block decodes to 64 frames; near the sample's end the lock can
@@ -68,10 +71,10 @@ bool Convert(uint8_t *dst, unsigned dstBytes, const uint8_t *src, unsigned srcBy
     // scratch buffer and only what fits is kept.
     const uint64_t decoded = uint64_t(blocks) * 64 * 2 * unsigned(ch);
     if (decoded <= dstBytes) {
-      if (!OsndImaAdpcm_Decode(reinterpret_cast<int16_t *>(dst), src, blocks, ch)) return false;
+      if (!gHooks.imaAdpcmDecode(reinterpret_cast<int16_t *>(dst), src, blocks, ch)) return false;
     } else {
       std::vector<int16_t> scratch(size_t(decoded / 2));
-      if (!OsndImaAdpcm_Decode(scratch.data(), src, blocks, ch)) return false;
+      if (!gHooks.imaAdpcmDecode(scratch.data(), src, blocks, ch)) return false;
       std::memcpy(dst, scratch.data(), dstBytes);
     }
   } else if (!src16 && dst16) {
@@ -110,47 +113,9 @@ bool Convert(uint8_t *dst, unsigned dstBytes, const uint8_t *src, unsigned srcBy
   return true;
 }
 
-// Gives a sample the slot of another index (used when a converted copy replaces a load).
-void MoveToSlot(OSND_SAMPLE *s, int index) {
-  std::lock_guard<std::recursive_mutex> guard(SlotLock());
-  if (s->index >= 0 && s->index < gOsnd.sampleCapacity && gOsnd.samples[s->index] == s)
-    gOsnd.samples[s->index] = nullptr;
-  if (index >= 0 && index < gOsnd.sampleCapacity) gOsnd.samples[index] = s;
-  s->index = index;
-}
-
-OSND_SAMPLE *ConvertedCopy(OSND_SAMPLE *loaded, bool toEightBit) {
-  unsigned mode = loaded->mode & ~(OSND_MODE_IMA_ADPCM | OSND_MODE_UNSIGNED);
-  if (toEightBit)
-    mode = (mode & ~OSND_MODE_16BITS) | OSND_MODE_8BITS;
-  else
-    mode = (mode & ~OSND_MODE_STEREO) | OSND_MODE_MONO;
-  OSND_SAMPLE *copy = OsndSample_Create(-1, int(loaded->length), mode, loaded->defFrequency,
-                                        loaded->defVolume, toEightBit ? loaded->defPan : 128,
-                                        toEightBit ? 255 : loaded->defPriority, 1);
-  if (!copy) return nullptr;
-  copy->loopStart = loaded->loopStart;
-  copy->loopLength = loaded->loopLength;
-  const unsigned frames = loaded->length;
-  if (toEightBit) {
-    OSND_Sample_Upload(copy, loaded->data, loaded->mode);
-  } else {
-    const unsigned bytes = SoundSoftware_SampleBytes(copy);
-    auto *mono = static_cast<uint8_t *>(OSND_ALLOC(int(bytes) + 1));
-    if (!mono) {
-      OsndSample_Destroy(copy);
-      Osnd_SetError(OSND_ERR_MEMORY);
-      return nullptr;
-    }
-    Osnd_DownmixStereoToMono(mono, loaded->data, int(frames), loaded->mode);
-    OSND_Sample_Upload(copy, mono, copy->mode);
-    OSND_FREE_MEM(mono);
-  }
-  SystemString_Copy(copy->name, loaded->name);
-  return copy;
-}
-
 }  // namespace
+
+void OsndSample_SetHooks(const OsndSampleHooks &hooks) { gHooks = hooks; }
 
 bool OsndSample_InitSlots() {
   std::lock_guard<std::recursive_mutex> guard(SlotLock());
@@ -262,7 +227,7 @@ OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequen
   SetInitialDefaults(s, length, frequency, volume, pan, priority);
   s->channels = std::clamp(channels, 1, OSND_MAX_SUBCHANNELS);
   if (length > 0 && !s->ops.create(s)) {
-    const int error = gOsnd.lastError;
+    const int error = gOsndError.lastError;
     OsndSample_Destroy(s);
     Osnd_SetError(error);
     return nullptr;
@@ -284,7 +249,7 @@ bool OsndSample_Relayout(OSND_SAMPLE *s, unsigned channelBits, int channels) {
     OsndSample_UpdateGuard(s);
     return true;
   }
-  const int error = gOsnd.lastError;
+  const int error = gOsndError.lastError;
   s->mode = oldMode;
   s->channels = oldChannels;
   if (s->length > 0) s->ops.create(s);
@@ -381,58 +346,12 @@ void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigne
   OsndSample_UpdateGuard(s);
 }
 
-OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate) {
-  const bool stereo = streamMode & OSND_MODE_STEREO;
-  unsigned mode = streamMode;
-  if ((requestedMode & OSND_MODE_FORCE_MONO) && stereo) mode &= ~OSND_MODE_HW3D;
-  return OSND_Sample_Alloc(index, frames, mode, rate, 255, stereo ? -1 : 128, 255);
-}
-
-unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
-                               void *state) {
-  unsigned done = 0;
-  while (done < bytes) {
-    int got = int(bytes - done);
-    if (!read(state, out + done, &got) || got <= 0) break;
-    done += unsigned(got);
-  }
-  if (done < bytes) std::memset(out + done, 0, bytes - done);
-  return done;
-}
-
-OSND_SAMPLE *OsndFormat_DecodeSample(int index, uint32_t claimedBytes, int frameBytes, int readBytes,
-                                     unsigned streamMode, unsigned requestedMode, int rate,
-                                     bool (*read)(void *state, uint8_t *out, int *bytes), void *state) {
-  std::vector<uint8_t> pcm;
-  while (pcm.size() < claimedBytes) {
-    const size_t done = pcm.size();
-    const size_t want = std::min<size_t>(claimedBytes - done, size_t(std::max(readBytes, 1 << 16)));
-    pcm.resize(done + want);
-    int got = int(want);
-    const bool more = read(state, pcm.data() + done, &got);
-    pcm.resize(done + size_t(std::clamp(got, 0, int(want))));
-    if (!more || got <= 0) break;
-  }
-  const int frames = int(pcm.size() / size_t(std::max(frameBytes, 1)));
-  if (frames < 1) return Osnd_Fail(OSND_ERR_FILE_BAD), nullptr;
-  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, frames, streamMode, requestedMode, rate);
-  if (!sample) return nullptr;
-  void *p1 = nullptr, *p2 = nullptr;
-  unsigned l1 = 0, l2 = 0;
-  if (OSND_Sample_Lock(sample, 0, frames * frameBytes, &p1, &p2, &l1, &l2) && p1) {
-    std::memcpy(p1, pcm.data(), std::min<size_t>(l1, pcm.size()));
-    OSND_Sample_Unlock(sample, p1, p2, l1, l2);
-  }
-  return sample;
-}
-
-OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name) {
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
-  gOsnd.lastError = OSND_ERR_NONE;
-  return sample;
+void OsndSample_MoveToSlot(OSND_SAMPLE *s, int index) {
+  std::lock_guard<std::recursive_mutex> guard(SlotLock());
+  if (s->index >= 0 && s->index < gOsnd.sampleCapacity && gOsnd.samples[s->index] == s)
+    gOsnd.samples[s->index] = nullptr;
+  if (index >= 0 && index < gOsnd.sampleCapacity) gOsnd.samples[index] = s;
+  s->index = index;
 }
 
 extern "C" {
@@ -463,7 +382,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
     for (int i = 0; i < gOsnd.channelCount + OSND_EXTRA_CHANNELS; ++i)
       if (gOsnd.channels[i].currentSample == sample) gOsnd.channels[i].currentSample = nullptr;
   }
-  Music_ReleaseSample(sample);
+  if (gHooks.release) gHooks.release(sample);
   OsndSample_Destroy(sample);
 }
 
@@ -583,93 +502,6 @@ int OSND_Sample_GetLength(OSND_SAMPLE *sample) {
     return 0;
   }
   return int(sample->length);
-}
-
-OSND_SAMPLE *OSND_Sample_Load(int index, const char *nameOrData, unsigned int mode, int offset, int length) {
-  Osnd_ResetError();
-  if (!gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_UNINITIALISED);
-    return nullptr;
-  }
-  if (!nameOrData || offset < 0) {
-    Osnd_SetError(OSND_ERR_INVALID_PARAM);
-    return nullptr;
-  }
-  SystemFileHandle *file = SystemFile_Open(nameOrData, SystemFile_KindForMode(mode), length);
-  if (!file) {
-    Osnd_SetError(OSND_ERR_FILE_NOT_FOUND);
-    return nullptr;
-  }
-  if (!OsndTag_SkipId3v2(file)) SystemFile_Seek(file, 0, SEEK_SET);
-  const int64_t start = offset + SystemFile_Tell(file);
-  SystemFile_SetStartOffset(file, start);
-  if (length > 0 && !(mode & OSND_MODE_MEMORY)) SystemFile_SetEndOffset(file, start + length - 1);
-  SystemFile_Seek(file, 0, SEEK_SET);
-  const char *name = (mode & OSND_MODE_MEMORY) ? "Memory file" : nameOrData;
-
-  OSND_SAMPLE *sample = nullptr;
-  if (mode & OSND_MODE_RAW) {
-    const int64_t end = file->endOffset >= 0 ? std::min(file->endOffset + 1, file->length) : file->length;
-    const int64_t size = std::max<int64_t>(0, end - start);
-    if (size == 0 || size > 0x7FFFFFFF) {
-      Osnd_SetError(OSND_ERR_FILE_BAD);
-    } else {
-      int64_t samples = size;
-      if (mode & OSND_MODE_STEREO) samples /= 2;
-      if (mode & OSND_MODE_16BITS) samples /= 2;
-      unsigned allocMode = mode;
-      if ((mode & OSND_MODE_FORCE_MONO) && (mode & OSND_MODE_STEREO)) allocMode &= ~OSND_MODE_HW3D;
-      sample = samples > 0 ? OSND_Sample_Alloc(index, int(samples), allocMode, 44100, 255,
-                                               (mode & OSND_MODE_STEREO) ? -1 : 128, 255)
-                           : nullptr;
-      if (!sample && samples == 0) Osnd_SetError(OSND_ERR_FILE_BAD);
-      if (sample) {
-        OSND_Sample_SetLoopPoints(sample, 0, int(samples) - 1);
-        SystemString_CopyN(sample->name, name, 255);
-        auto *buffer = static_cast<uint8_t *>(OSND_ALLOC(int(size)));
-        if (!buffer) {
-          Osnd_SetError(OSND_ERR_MEMORY);
-          OSND_Sample_Free(sample);
-          sample = nullptr;
-        } else {
-          const int element = (mode & OSND_MODE_16BITS) ? 2 : 1;
-          SystemFile_Read(buffer, element, int(size / element), file);
-          OSND_Sample_Upload(sample, buffer, mode);
-          OSND_FREE_MEM(buffer);
-        }
-      }
-    }
-  } else {
-    static const OsndSampleReader readers[] = {
-        OsndFormatOsb_LoadSample, OsndFormatAiff_LoadSample, OsndFormatOggVorbis_LoadSample,
-        OsndFormatMpeg_LoadSample, OsndFormatWav_LoadSample, OsndFormatAsf_LoadSample};
-    for (OsndSampleReader reader : readers) {
-      gOsnd.lastError = OSND_ERR_NONE;
-      SystemFile_Seek(file, 0, SEEK_SET);
-      sample = reader(file, index, mode, name);
-      if (sample || gOsnd.lastError != OSND_ERR_FILE_FORMAT) break;
-    }
-  }
-  SystemFile_Close(file);
-  if (!sample) return nullptr;
-  if (sample->mode & (OSND_MODE_IMA_ADPCM | OSND_MODE_VAG_ADPCM)) return sample;
-  gOsnd.lastError = OSND_ERR_NONE;
-
-  const bool toEightBit = (mode & OSND_MODE_8BITS) && (sample->mode & OSND_MODE_16BITS);
-  const bool toMono = (mode & OSND_MODE_FORCE_MONO) && (sample->mode & OSND_MODE_STEREO);
-  for (bool eight : {true, false}) {
-    if (eight ? !toEightBit : !(toMono && (sample->mode & OSND_MODE_STEREO))) continue;
-    OSND_SAMPLE *copy = ConvertedCopy(sample, eight);
-    if (!copy) {
-      OSND_Sample_Free(sample);
-      return nullptr;
-    }
-    const int slot = sample->index;
-    OSND_Sample_Free(sample);
-    MoveToSlot(copy, slot);
-    sample = copy;
-  }
-  return sample;
 }
 
 }  // extern "C"

@@ -28,3 +28,17 @@ void OsndSample_UpdateGuard(OSND_SAMPLE *sample);
 // Sets the loop (start and length in frames) and, when loopMode names one of
 // the loop kinds, replaces the sample's loop kind; the guard follows.
 void OsndSample_SetLoop(OSND_SAMPLE *sample, unsigned start, unsigned length, unsigned loopMode = 0);
+
+// What sample uploads and frees reach in the layers above: the decoders of
+// packed upload data (tracker-packed, IMA ADPCM), and the song player, which
+// lets go of a sample being freed. The engine fills them at Init; an upload
+// of packed data fails while its decoder is missing.
+struct OsndSampleHooks {
+  bool (*trackerDecompress)(void *destination, const void *source, unsigned sourceBytes, unsigned destinationBytes,
+                            bool sixteenBit, bool variant2);
+  bool (*imaAdpcmDecode)(int16_t *destination, const uint8_t *source, int blocks, int channels);
+  void (*release)(OSND_SAMPLE *sample);
+};
+void OsndSample_SetHooks(const OsndSampleHooks &hooks);
+// Gives a sample the slot of another index (a converted copy replacing a load).
+void OsndSample_MoveToSlot(OSND_SAMPLE *sample, int index);

@@ -1,8 +1,8 @@
 // Software channels and samples: what the public channel calls become in the
 // mixing state the mix loops read, and the sample storage they read from.
-#include "sound/src/core/osnd_pending.h"
+#include "sound/src/channel/osnd_3d.h"
 #include "sound/src/channel/osnd_sample.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/channel/software_channel.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>
@@ -21,7 +21,6 @@ int OsndPanTable(int i) {
 namespace {
 
 SystemCriticalSection Lock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 
 void ComputeGains(OsndChannel *c) {
   if (c->swPan == -1) {

@@ -3,27 +3,14 @@
 #pragma once
 
 #include "sound/include/osnd.h"
+#include "sound/src/system/system_error.h"
+#include "sound/src/system/system_list.h"
 #include "sound/src/system/system_memory.h"
 
 #include <atomic>
 #include <cstdint>
 
 struct OsndChannel;
-
-// Links of the engine's circular doubly linked lists (channel lists, DSP chain).
-// Records kept in such lists start with this node.
-struct OsndListNode {
-  OsndListNode *next;
-  OsndListNode *prev;
-};
-
-void OsndList_Init(OsndListNode *head);
-bool OsndList_IsEmpty(const OsndListNode *head);
-void OsndList_Unlink(OsndListNode *node);  // leaves the node linked to itself
-void OsndList_InsertBefore(OsndListNode *before, OsndListNode *node);
-inline void OsndList_Append(OsndListNode *head, OsndListNode *node) {
-  OsndList_InsertBefore(head, node);
-}
 
 // Channel flags.
 enum : uint32_t {
@@ -228,7 +215,6 @@ struct OsndSystem {
   int sfxMasterVolume = 255;
   float panSeparation = 1.0f;
   int driver = 0;
-  uint64_t initThread = 0;
   std::atomic<bool> initialised{false};
   int mixerType = OSND_MIXER_QUALITY_AUTODETECT;
   int mixRate = 44100;
@@ -258,7 +244,6 @@ struct OsndSystem {
   OSND_SAMPLE **samples = nullptr;
   OSND_SAMPLE *primarySample = nullptr;
   int sampleCapacity = 256;
-  std::atomic<int> lastError{0};
   uint32_t lastUpdateMs = 0;
   bool haveLastUpdate = false;
 
@@ -281,22 +266,10 @@ struct OsndSystem {
 
   // DSP chain head; both links null until the first Init.
   OsndListNode dspChain{nullptr, nullptr};
-
-  // Memory statistics of the engine allocator.
-  OsndMemoryPool memory;
 };
 
 extern OsndSystem gOsnd;
 
-// The error channel: calls on the Init thread start by clearing it.
-void Osnd_ResetError();
-void Osnd_SetError(int code);
-// Sets the error and answers false, for the failure paths of calls that answer success.
-inline bool Osnd_Fail(int code) {
-  Osnd_SetError(code);
-  return false;
-}
-bool Osnd_OnInitThread();
 // Appends a name to the engine's list of output (or recording) drivers, cut to
 // the list's width; answers its index, or -1 when the list is full.
 int Osnd_AddDriverName(const char *name);

@@ -1,41 +1,26 @@
 // The engine's global state, configuration, initialisation, close and update.
-#include "sound/src/song/song_midi.h"
 #include "sound/src/channel/osnd_3d.h"
+#include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/channel/osnd_sample.h"
+#include "sound/src/channel/software_channel.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/engine/osnd_register.h"
+#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/output/output_nosound.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/song/song_midi.h"
 #include "sound/src/source/source_cdda.h"
 #include "sound/src/source/source_cdplayer.h"
-#include "sound/src/channel/osnd_dsp.h"
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/core/osnd_records.h"
-#include "sound/src/channel/osnd_sample.h"
 #include "sound/src/source/source_net.h"
 #include "sound/src/source/source_record.h"
-#include "sound/src/system/system_string.h"
 #include "sound/src/source/source_systemmixer.h"
-#include "sound/src/output/output_nosound.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/stream/osnd_nonblocking.h"
+#include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
-OsndSystem gOsnd;
-
-bool Osnd_OnInitThread() { return SystemThread_CurrentId() == gOsnd.initThread; }
-
-void Osnd_ResetError() {
-  if (Osnd_OnInitThread()) gOsnd.lastError = OSND_ERR_NONE;
-}
-
-void Osnd_SetError(int code) { gOsnd.lastError = code; }
-
 namespace {
-
-template <size_t Width>
-int AddName(char (&names)[OSND_MAX_DRIVER_NAMES][Width], int &count, const char *name) {
-  if (count >= OSND_MAX_DRIVER_NAMES) return -1;
-  const int index = count++;
-  SystemString_CopyN(names[index], name, int(Width) - 1);
-  names[index][Width - 1] = '\0';
-  return index;
-}
 
 // Output, mixer and driver are chosen before Init; once it has run, a choice
 // is refused with its own error.
@@ -48,25 +33,11 @@ bool ChosenBeforeInit() {
 
 }  // namespace
 
-int Osnd_AddDriverName(const char *name) { return AddName(gOsnd.driverNames, gOsnd.numDrivers, name); }
-
-int Osnd_AddRecordDriverName(const char *name) {
-  return AddName(gOsnd.recordDriverNames, gOsnd.numRecordDrivers, name);
-}
-
-void OsndEnumerateDrivers() {
-  if (!gOsnd.output) return;
-  if (gOsnd.driversEnumerated && gOsnd.numDrivers > 0) return;
-  gOsnd.numDrivers = 0;
-  gOsnd.output->enumerate();
-  gOsnd.driversEnumerated = 1;
-}
-
 extern "C" {
 
 float OSND_GetVersion() { return OSND_VERSION; }
 
-int OSND_GetError() { return gOsnd.lastError; }
+int OSND_GetError() { return gOsndError.lastError; }
 
 bool OSND_SetOutput(int outputType) {
   if (!ChosenBeforeInit()) return false;
@@ -75,6 +46,7 @@ bool OSND_SetOutput(int outputType) {
   if (outputType == OSND_OUTPUT_AUTODETECT) outputType = OSND_OUTPUT_DSOUND;
   if (outputType == gOsnd.outputType && gOsnd.output) return true;
   gOsnd.outputType = outputType;
+  SystemThread_SetNonRealtime(outputType == OSND_OUTPUT_NOSOUND_NONREALTIME);
   gOsnd.output = Osnd_OutputDriverForType(outputType);
   gOsnd.driversEnumerated = 0;
   return true;
@@ -113,18 +85,6 @@ int OSND_GetMixer() { return gOsnd.mixerType; }
 int OSND_GetOutputRate() { return gOsnd.mixRate; }
 int OSND_GetMaxChannels() { return gOsnd.channelCount; }
 
-int OSND_GetChannelsPlaying() {
-  Osnd_ResetError();
-  if (!gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_UNINITIALISED);
-    return 0;
-  }
-  int playing = 0;
-  for (int i = 0; i < gOsnd.channelCount; ++i)
-    if (OSND_IsPlaying(i)) ++playing;
-  return playing;
-}
-
 void OSND_SetSFXMasterVolume(int volume) {
   Osnd_ResetError();
   gOsnd.sfxMasterVolume = volume < 0 ? 0 : (volume > 255 ? 255 : volume);
@@ -137,7 +97,8 @@ void OSND_SetSFXMasterVolume(int volume) {
 }
 
 bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
-  gOsnd.lastError = OSND_ERR_NONE;
+  Osnd_RegisterLayers();
+  gOsndError.lastError = OSND_ERR_NONE;
   if (maxSoftwareChannels < 0 || maxSoftwareChannels > 1024 || mixRate < 4000 || mixRate > 65535) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
@@ -145,8 +106,8 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   OSND_Close();
 
   gOsnd.initialised = false;
-  gOsnd.initThread = SystemThread_CurrentId();
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.initThread = SystemThread_CurrentId();
+  gOsndError.lastError = OSND_ERR_NONE;
   gOsnd.sampleCapacity = 256;
   gOsnd.softwareChannels = maxSoftwareChannels;
   gOsnd.mixRate = mixRate;
@@ -298,7 +259,7 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
 }
 
 void OSND_Close() {
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   // Every engine thread ends before anything it uses is freed: the mixer
   // (which runs the sync scan over the streams), the streamer, the open queue.
   SoundSoftware_StopThread();

@@ -1,6 +1,6 @@
 #include "sound/src/format/format_aiff.h"
 
-#include "sound/src/core/osnd_pending.h"
+#include "sound/src/format/format_load.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // sustain loop the loop.
 #pragma once
 
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_reader.h"
 
 struct AiffInfo {
   unsigned mode;        // in/out: size and channel bits are the file's
@@ -26,3 +26,7 @@ bool FormatAiff_OpenStream(OsndFormatInfo *info);
 // Stream read: the bounded straight read of the sound data, with every 16-bit
 // sample brought to the machine's byte order.
 bool FormatAiff_Read(OSND_STREAM *stream, uint8_t *input, int inputSize, uint8_t *destination, int *bytes);
+
+// The reader's sample load and stream open (the reader contract).
+OSND_SAMPLE *OsndFormatAiff_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);
+bool OsndFormatAiff_OpenStream(OsndFormatInfo *info);

@@ -2,7 +2,7 @@
 // reader over the engine's own file handle, for streams and sample loading.
 #pragma once
 
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_reader.h"
 
 struct FormatAsfRecord;
 
@@ -10,3 +10,7 @@ bool FormatAsf_Read(void *record, uint8_t *destination, int *bytes);
 // Moves to a time in milliseconds; answers it.
 int FormatAsf_SetPosition(void *record, int ms);
 bool FormatAsf_Close(void *record);
+
+// The reader's sample load and stream open (the reader contract).
+OSND_SAMPLE *OsndFormatAsf_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);
+bool OsndFormatAsf_OpenStream(OsndFormatInfo *info);

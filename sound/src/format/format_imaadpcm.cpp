@@ -1,6 +1,6 @@
 #include "sound/src/format/format_imaadpcm.h"
 
-#include "sound/src/core/osnd_pending.h"
+#include "sound/src/core/osnd_records.h"
 
 #include <algorithm>
 

@@ -15,3 +15,7 @@ bool ImaAdpcm_DecodeStereo(const uint8_t *source, int16_t *destination, int bloc
                            int samplesPerBlock);
 // Bytes a block needs to hold its samples: header(s) plus the codes.
 int ImaAdpcm_MinimumBlockAlign(int channels, int samplesPerBlock);
+
+// The decode of a sample upload in the IMA ADPCM mode: blocks of 36 bytes a
+// channel; false when the data cannot be decoded.
+bool OsndImaAdpcm_Decode(int16_t *destination, const uint8_t *source, int blocks, int channels);

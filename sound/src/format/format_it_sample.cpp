@@ -1,6 +1,5 @@
 #include "sound/src/format/format_it_sample.h"
 
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/core/osnd_records.h"
 
 #include <algorithm>

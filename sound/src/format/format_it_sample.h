@@ -13,3 +13,8 @@ bool FormatIt_Decompress8(const uint8_t *source, size_t sourceBytes, int8_t *des
                           bool secondOrder);
 bool FormatIt_Decompress16(const uint8_t *source, size_t sourceBytes, int16_t *destination, size_t count,
                            bool secondOrder);
+
+// The decode of a sample upload in the tracker-packed modes (two variants),
+// into the sample's representation; false when the data cannot be decoded.
+bool OsndTracker_Decompress(void *destination, const void *source, unsigned sourceBytes,
+                            unsigned destinationBytes, bool sixteenBit, bool variant2);

@@ -1,8 +1,8 @@
 #include "sound/src/format/format_oggvorbis.h"
 
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/system/system_string.h"
+#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_tag.h"
+#include "sound/src/system/system_string.h"
 
 #include <vorbis/vorbisfile.h>
 

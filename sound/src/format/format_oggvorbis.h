@@ -1,7 +1,7 @@
 // Ogg Vorbis files decoded by libvorbisfile over the engine's file layer.
 #pragma once
 
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_reader.h"
 
 struct OggVorbis_File;
 
@@ -13,3 +13,6 @@ bool FormatOggVorbis_Close(void *state);
 // Seeks by PCM sample or raw byte (from the file's start); the lapping
 // variants keep the transition smooth.
 bool FormatOggVorbis_Seek(void *state, bool bySample, int64_t value, bool lapping, uint32_t *pcmPosition);
+
+// The reader's sample load (the reader contract).
+OSND_SAMPLE *OsndFormatOggVorbis_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);

@@ -1,10 +1,11 @@
 #include "sound/src/format/format_osb.h"
 
-#include "sound/src/format/format_oggvorbis.h"
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/channel/software_channel.h"
+#include "sound/src/format/format_imaadpcm.h"
+#include "sound/src/format/format_load.h"
+#include "sound/src/format/format_oggvorbis.h"
 #include "sound/src/system/system_string.h"
-#include "sound/src/mixer/software_mixer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -121,20 +122,10 @@ T *AllocTable(int count) {
   return table;
 }
 
-// The readers a bank's source-format sample may be stored in; banks inside
-// banks are not read, so that a file cannot nest them without end.
+// A bank's sample stored in a source format, read by the other readers.
 OSND_SAMPLE *LoadSourceFormat(SystemFileHandle *file, unsigned mode, const char *name) {
-  static const OsndSampleReader readers[] = {OsndFormatAiff_LoadSample, OsndFormatOggVorbis_LoadSample,
-                                             OsndFormatMpeg_LoadSample, OsndFormatWav_LoadSample,
-                                             OsndFormatAsf_LoadSample};
-  OSND_SAMPLE *sample = nullptr;
-  for (OsndSampleReader reader : readers) {
-    gOsnd.lastError = OSND_ERR_NONE;
-    SystemFile_Seek(file, 0, SEEK_SET);
-    sample = reader(file, -2, mode, name);
-    if (sample || gOsnd.lastError != OSND_ERR_FILE_FORMAT) break;
-  }
-  if (!sample && gOsnd.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
+  OSND_SAMPLE *sample = OsndFormat_TryReaders(false, file, -2, mode, name);
+  if (!sample && gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
   return sample;
 }
 
@@ -312,8 +303,8 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
     return fail(OSND_ERR_FILE_BAD);
 
   const uint32_t dataStart = bank->headerBytes + (bank->version != 0 ? kFileHeaderBytes : kOsb2HeaderBytes);
-  if (!IndexHeaders(bank, dataStart)) return fail(gOsnd.lastError);
-  if (!ReadSyncPoints(bank)) return fail(gOsnd.lastError);
+  if (!IndexHeaders(bank, dataStart)) return fail(gOsndError.lastError);
+  if (!ReadSyncPoints(bank)) return fail(gOsndError.lastError);
   // Every sample's stored data lies inside the file, so that no header can
   // make the reader size memory for data the file does not hold.
   for (int i = 0; i < count; ++i) {
@@ -437,7 +428,7 @@ OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, in
     SystemFile_SetStartOffset(file, start + e.dataOffset);
     SystemFile_SetEndOffset(file, start + int64_t(e.dataOffset) + std::max<int64_t>(int64_t(e.storedBytes), 1) - 1);
     sample = LoadSourceFormat(file, working & ~kFormatBits, e.name);
-    const int error = gOsnd.lastError;
+    const int error = gOsndError.lastError;
     SystemFile_SetStartOffset(file, start);
     SystemFile_SetEndOffset(file, end);
     SystemFile_Seek(file, int64_t(e.dataOffset) + e.storedBytes, SEEK_SET);
@@ -445,8 +436,8 @@ OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, in
   } else {
     sample = OsndSample_Create(-2, int(e.length), working, e.frequency, e.volume, e.pan, e.priority,
                                ChannelCount(working, e.channels));
-    if (!sample) return fail(nullptr, gOsnd.lastError);
-    if (!UploadData(sample, file, e, working)) return fail(sample, gOsnd.lastError);
+    if (!sample) return fail(nullptr, gOsndError.lastError);
+    if (!UploadData(sample, file, e, working)) return fail(sample, gOsndError.lastError);
     OSND_Sample_SetLoopPoints(sample, int(e.loopStart), int(e.loopEnd));
   }
   SystemString_CopyN(sample->name, e.name, 30);
@@ -455,11 +446,11 @@ OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, in
   if (forceMono && !(bank->flags & OSB_FLAG_SOURCE_FORMAT)) {
     if (working & (OSND_MODE_IMA_ADPCM | OSND_MODE_VAG_ADPCM)) return fail(sample, OSND_ERR_INVALID_PARAM);
     OSND_SAMPLE *mono = MixDown(sample);
-    if (!mono) return fail(sample, gOsnd.lastError);
+    if (!mono) return fail(sample, gOsndError.lastError);
     OSND_Sample_Free(sample);
     sample = mono;
   }
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   return sample;
 }
 
@@ -473,9 +464,9 @@ OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode
     return FailSample(OSND_ERR_FILE_FORMAT);
   }
   OSND_SAMPLE *sample = FormatOsb_LoadEntry(file, bank, 0, mode);
-  const int error = gOsnd.lastError;
+  const int error = gOsndError.lastError;
   FormatOsb_Close(bank);
   if (!sample) return FailSample(error == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : error);
-  gOsnd.lastError = OSND_ERR_NONE;
+  gOsndError.lastError = OSND_ERR_NONE;
   return sample;
 }

@@ -2,7 +2,7 @@
 // stored as raw engine sample data or as whole sound files of another format.
 #pragma once
 
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_reader.h"
 
 enum { OSB_FLAG_SOURCE_FORMAT = 1, OSB_FLAG_BASIC_HEADERS = 2 };
 constexpr uint32_t OSB_VERSION_30 = 0x00030000;
@@ -59,3 +59,7 @@ bool FormatOsb_GetEntry(const OsbBank *bank, int index, OsbEntry *entry);
 // bank, with the caller's mode merged in; null with the error set.
 OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode);
 bool FormatOsb_OpenStream(OsndFormatInfo *info);
+
+// The reader's sample load and stream open (the reader contract).
+OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);
+bool OsndFormatOsb_OpenStream(OsndFormatInfo *info);

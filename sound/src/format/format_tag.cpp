@@ -1,6 +1,5 @@
 #include "sound/src/format/format_tag.h"
 
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/system/system_string.h"
 
 #include <vorbis/codec.h>

@@ -38,3 +38,6 @@ bool OsndTag_ReadId3v2Footer(SystemFileHandle *file, OsndTag **head);
 bool OsndTag_ReadAsf(SystemFileHandle *file, OsndTag **head);
 // Adds the comments as nodes that point into the comment storage (split at '=').
 bool OsndTag_AddVorbisComments(vorbis_comment *comments, OsndTag **head);
+
+// Skips an ID3v2 header at the file's position; false leaves the position alone.
+bool OsndTag_SkipId3v2(SystemFileHandle *file);

@@ -1,8 +1,8 @@
 #include "sound/src/format/format_wav.h"
 
 #include "sound/src/format/format_imaadpcm.h"
+#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_wav_convert.h"
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
@@ -140,7 +140,7 @@ bool FormatWav_OpenStream(OsndFormatInfo *info) {
   uint32_t dataLength = 0, loopStart = 0, loopEnd = 0;
   if (!FormatWav_WalkChunks(info->file, &w, &dataOffset, &dataLength, info->syncPoints, &loopStart, &loopEnd)) {
     if (info->syncPoints) OsndStream_FreeSyncPoints(info->syncPoints);
-    if (gOsnd.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
+    if (gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
     return false;
   }
   auto refuse = [&](int code) {

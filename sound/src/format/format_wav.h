@@ -3,7 +3,7 @@
 // own converters (WavConverter).
 #pragma once
 
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/format/format_reader.h"
 
 struct WavFormat {
   int tag;  // effective tag (the sub-format's for extensible files)
@@ -26,3 +26,6 @@ bool FormatWav_Close(void *state);
 // is the room on entry and the bytes produced on return.
 bool FormatWav_DecodeBlock(void *state, const uint8_t *source, int sourceBytes, uint8_t *destination,
                            int *destinationBytes);
+
+// The reader's sample load (the reader contract).
+OSND_SAMPLE *OsndFormatWav_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);

@@ -1,9 +1,9 @@
 #include "sound/src/mixer/software_mixer.h"
 
-#include "sound/src/mixer/mixer_float.h"
-#include "sound/src/mixer/mixer_mmx.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_dsp_fft.h"
+#include "sound/src/mixer/mixer_float.h"
+#include "sound/src/mixer/mixer_mmx.h"
 #include "sound/src/system/system_thread.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -95,6 +95,12 @@ bool Osnd_CpuIsP6() {
   return CpuidLeaf1(&eax, &edx) && ((eax >> 8) & 0xF) >= 6;
 }
 
+namespace {
+OSND_DSPCALLBACK gMusicUnitProc = nullptr;
+}  // namespace
+
+void SoundSoftware_SetMusicUnitProc(OSND_DSPCALLBACK proc) { gMusicUnitProc = proc; }
+
 bool SoundSoftware_Init() {
   if (gOsnd.softwareChannels <= 0) return true;
   gOsnd.cpuHasCpuid = Osnd_CpuHasCpuid();
@@ -148,7 +154,7 @@ bool SoundSoftware_Init() {
   if (gOsnd.initFlags & OSND_INIT_LEVEL_METER)
     gOsnd.unitLevels = OSND_DSP_Create(OsndDsp_LevelsUnitProc, 0, nullptr);
   gOsnd.unitSfx = OSND_DSP_Create(OsndDsp_SfxUnitProc, 100, nullptr);
-  gOsnd.unitMusic = OSND_DSP_Create(OsndDsp_MusicUnitProc, 200, nullptr);
+  gOsnd.unitMusic = OSND_DSP_Create(gMusicUnitProc, 200, nullptr);
   gOsnd.unitClipCopy = OSND_DSP_Create(OsndDsp_ClipAndCopyUnitProc, 1000, nullptr);
   if (!gOsnd.unitClear || !gOsnd.unitSfx || !gOsnd.unitMusic || !gOsnd.unitClipCopy ||
       ((gOsnd.initFlags & OSND_INIT_LEVEL_METER) && !gOsnd.unitLevels)) {

@@ -1,12 +1,10 @@
 // The software mixer: mixer choice, block and buffer sizes, the mixer thread,
-// the mixing of one block; and the software channel and sample operations.
+// the mixing of one block.
 #pragma once
 
 #include "sound/src/core/osnd_records.h"
 
 extern OsndMixer gOsndMixers[14];
-// Pan gains: entry i = floor(16 * sqrt(i)).
-int OsndPanTable(int i);
 
 bool Osnd_CpuHasCpuid();
 bool Osnd_CpuHasMmx();
@@ -14,24 +12,12 @@ bool Osnd_CpuIsP6();
 // Processor features as the mixer choice sees them; tests may override them.
 void SoundSoftware_OverrideCpu(int hasCpuid, int hasMmx, int isP6);  // -1 = detect
 
+// The procedure of the music DSP unit, which steps the songs (the song
+// player's); the engine sets it before Init.
+void SoundSoftware_SetMusicUnitProc(OSND_DSPCALLBACK proc);
 bool SoundSoftware_Init();
 bool SoundSoftware_StartThread();
 // Stops the mixer thread and waits for it to end.
 void SoundSoftware_StopThread();
 void SoundSoftware_MixBlock(int offset, int length);
 void SoundSoftware_Close();
-
-void SoundSoftware_SetChannelOps(OsndChannel *channel);
-void SoundSoftware_SetSampleOps(OSND_SAMPLE *sample);
-void SoundSoftware_AppendIdle(OsndChannel *channel);
-// The software volume and pan routines of a channel's slots, called directly.
-bool SoundSoftware_SetVolume(OsndChannel *channel, int volume);
-bool SoundSoftware_SetPan(OsndChannel *channel, int pan);
-bool SoundSoftware_GetLevels(OsndChannel *channel, float *left, float *right);
-void SoundSoftware_PeakLevels(OsndChannel *channel, int *left, int *right);
-// Sample bytes as the software storage holds them (all channel areas, no guards).
-unsigned SoundSoftware_SampleBytes(const OSND_SAMPLE *sample);
-// Start of channel area k of a sample's data.
-uint8_t *SoundSoftware_ChannelArea(const OSND_SAMPLE *sample, int k);
-
-void Osnd_DownmixStereoToMono(void *destination, const void *source, int frames, unsigned mode);

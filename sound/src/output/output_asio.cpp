@@ -6,10 +6,10 @@
 #include "platform/win32/WinLastError.h"
 #include "platform/win32/WinRegistry.h"
 #include "platform/win32/WinText.h"
-#include "sound/src/system/system_string.h"
+#include "sound/src/mixer/software_mixer.h"
 #include "sound/src/output/output_nosound.h"
 #include "sound/src/output/output_sample.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>

@@ -4,10 +4,10 @@
 #include "platform/win32/WinLibrary.h"
 #include "platform/win32/WinWindow.h"
 #include "sound/src/channel/osnd_3d.h"
+#include "sound/src/output/output_dsound_capture.h"
 #include "sound/src/output/output_dsound_eax.h"
-#include "sound/src/source/source_record.h"
-#include "sound/src/system/system_string.h"
 #include "sound/src/output/output_nosound.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 #include "sound/src/output/output_nosound.h"
 
-#include "sound/src/system/system_string.h"
+#include "sound/src/mixer/software_mixer.h"
 #include "sound/src/output/output_asio.h"
 #include "sound/src/output/output_dsound.h"
 #include "sound/src/output/output_sample.h"
 #include "sound/src/output/output_winmm.h"
-#include "sound/src/mixer/software_mixer.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
 #include <cstring>
@@ -162,6 +162,16 @@ int DefReserved(OsndChannel *) { return 1; }
 int DefMinusOne(OsndChannel *) { return -1; }
 
 }  // namespace
+
+namespace {
+OsndRecordSink gRecordSink = nullptr;
+}  // namespace
+
+void OsndOutput_SetRecordSink(OsndRecordSink sink) { gRecordSink = sink; }
+
+void OsndOutput_PassRecorded(int offset, int samples) {
+  if (gRecordSink) gRecordSink(offset, samples);
+}
 
 bool OsndOutput_NoCaps(unsigned *bits, int) {
   if (bits) *bits = 0;

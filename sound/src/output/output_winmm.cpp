@@ -1,10 +1,9 @@
 #include "sound/src/output/output_winmm.h"
 
 #include "platform/winmm/WinMM.h"
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/system/system_string.h"
 #include "sound/src/output/output_nosound.h"
 #include "sound/src/output/output_sample.h"
+#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>
@@ -188,7 +187,7 @@ unsigned RecordThreadProc(void *) {
     if (!gOsnd.recording) break;
     while (gState.readIndex < gState.filled && gOsnd.recording) {
       const int piece = int(gState.readIndex % kPieces);
-      OsndRecord_CopyToSample(piece * pieceSamples, pieceSamples);
+      OsndOutput_PassRecorded(piece * pieceSamples, pieceSamples);
       waveInUnprepareHeader(gState.in, &gState.headers[piece].header, sizeof(WAVEHDR));
       const int previous = piece == 0 ? kPieces - 1 : piece - 1;
       WAVEHDR *h = &gState.headers[previous].header;

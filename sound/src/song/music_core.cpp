@@ -3,11 +3,12 @@
 #include "sound/src/song/song_midi.h"
 
 #include "sound/src/channel/osnd_dsp.h"
-#include "sound/src/stream/osnd_nonblocking.h"
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/channel/software_channel.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/stream/osnd_nonblocking.h"
+#include "sound/src/system/system_file.h"
 #include "sound/src/system/system_string.h"
-#include "sound/src/mixer/software_mixer.h"
 #include "sound/src/system/system_thread.h"
 
 #include <algorithm>
@@ -216,7 +217,9 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
     song->pendingList = sampleList;
     song->pendingListCount = sampleListCount;
     __atomic_store_n(&song->loadFailed, uint8_t(0), __ATOMIC_RELEASE);
-    OsndNonBlocking_Queue(&song->queueNode, song, 1);
+    OsndNonBlocking_QueueWork(
+        &song->queueNode, song, [](void *queued) { Music_LoadQueued(static_cast<MusicSong *>(queued)); },
+        [](void *queued) { Music_MarkLoadFailed(static_cast<MusicSong *>(queued)); });
     return song;
   }
   SystemFileHandle *file = SystemFile_Open(nameOrData, SystemFile_KindForMode(mode), length);
@@ -232,7 +235,7 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   // loader that made something and then answered "not this format" ends the
   // chain as a damaged file rather than hand a half-made song on.
   auto untried = [song] {
-    if (gOsnd.lastError != OSND_ERR_FILE_FORMAT) return false;
+    if (gOsndError.lastError != OSND_ERR_FILE_FORMAT) return false;
     if (!song->songChannels && !song->patterns && !song->samples && !song->instruments && !song->sampleInfo)
       return true;
     Osnd_SetError(OSND_ERR_FILE_BAD);
@@ -246,7 +249,7 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   if (!ok && untried()) ok = (rewind(), MusicFormatIt_Load(song, file));
   if (!ok && untried()) ok = (rewind(), MusicFormatMidi_Load(song, file, nameOrData));
   if (!ok && untried()) ok = (rewind(), MusicFormatMod_Load(song, file));
-  const int error = gOsnd.lastError;
+  const int error = gOsndError.lastError;
   SystemFile_Close(file);
 
   if (ok && song->type != MUSIC_TYPE_SAMPLEBANK && song->samples)

@@ -404,3 +404,10 @@ bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *n
 bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file);
 // Stops a MIDI song through its own player.
 void MusicFormatMidi_Stop(MusicSong *song);
+
+// Lets go of a sample a song plays (the sample is being freed).
+void Music_ReleaseSample(OSND_SAMPLE *sample);
+// Every song's samples per tick again, after the output rate changed.
+void Music_ReapplyTempo();
+// The music DSP unit's procedure: steps every playing song by the block.
+void *OsndDsp_MusicUnitProc(void *blockStart, void *buffer, int length, void *userData);

@@ -253,7 +253,7 @@ bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file) {
       ok = OSND_Sample_Upload(s, source, d.mode);
     }
     // A sample whose compressed data is damaged keeps what was decoded.
-    if (!ok && gOsnd.lastError == OSND_ERR_MEMORY) return Osnd_Fail(OSND_ERR_MEMORY);
+    if (!ok && gOsndError.lastError == OSND_ERR_MEMORY) return Osnd_Fail(OSND_ERR_MEMORY);
   }
   Osnd_SetError(OSND_ERR_NONE);
   It_InstallPlayer(song);

@@ -3,11 +3,11 @@
 #include "platform/dmusic/DirectMusic.h"
 #include "platform/win32/WinLastError.h"
 #include "platform/win32/WinRegistry.h"
-#include "sound/src/stream/osnd_stream.h"
-#include "sound/src/system/system_string.h"
-#include "sound/src/source/source_systemmixer.h"
 #include "sound/src/output/output_dsound.h"
+#include "sound/src/source/source_systemmixer.h"
+#include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <cstring>

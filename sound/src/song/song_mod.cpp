@@ -1,8 +1,8 @@
 // MOD modules: 4 to 32 channels, 31 samples of 8-bit signed data, 64-row
 // patterns of 4-byte cells holding Amiga periods.
+#include "sound/src/channel/osnd_sample.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/song/song_s3m.h"
-#include "sound/src/channel/osnd_sample.h"
 
 #include <algorithm>
 #include <cstring>
@@ -47,7 +47,7 @@ bool LoadSample(MusicSong *song, int index, const uint8_t *h) {
   unsigned loopLength = unsigned(ReadBigWord(h + 28)) * 2;
   const unsigned mode = (0x2130u & ~OSND_MODE_16BITS) | OSND_MODE_8BITS;
   OSND_SAMPLE *s = OsndSample_Create(-2, int(length), mode, Music_FinetuneToSpeed(finetune), volume, 128, 255, 1);
-  if (!s) return Osnd_Fail(gOsnd.lastError == OSND_ERR_FILE_FORMAT ? OSND_ERR_MEMORY : gOsnd.lastError.load());
+  if (!s) return Osnd_Fail(gOsndError.lastError == OSND_ERR_FILE_FORMAT ? OSND_ERR_MEMORY : gOsndError.lastError.load());
   song->samples[index] = s;
   char name[23] = {};
   for (int k = 0; k < 22; ++k) name[k] = h[k] < 32 ? '\0' : char(h[k]);
@@ -312,7 +312,7 @@ bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file) {
     const int got = SystemFile_Read(scratch.data(), 1, int(s->length), file);
     std::fill(scratch.begin() + std::max(got, 0), scratch.begin() + s->length, uint8_t(0));
     if (!OSND_Sample_Upload(s, scratch.data(), OSND_MODE_8BITS | OSND_MODE_SIGNED))
-      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsndError.lastError ? gOsndError.lastError.load() : OSND_ERR_MEMORY);
   }
   song->tickCallback = Tick;
   return true;

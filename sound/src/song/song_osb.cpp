@@ -99,7 +99,7 @@ bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode,
     OSND_SAMPLE *s = FormatOsb_LoadEntry(file, bank, k, loadMode);
     // The bank was recognised: a sample it cannot give ends the loader
     // chain as a damaged file, never as "not this format".
-    const int error = gOsnd.lastError;
+    const int error = gOsndError.lastError;
     if (!s) return Fail(bank, error == OSND_ERR_NONE || error == OSND_ERR_FILE_FORMAT ? OSND_ERR_FILE_BAD : error);
     song->samples[k] = s;
   }

@@ -527,7 +527,7 @@ bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file) {
     // Loading clamped the length to the file, so the data lies inside it.
     const uint8_t *source = data.data() + dataAt[size_t(i)];
     if (!OSND_Sample_Upload(s, source, (sixteen ? OSND_MODE_16BITS : OSND_MODE_8BITS) | OSND_MODE_UNSIGNED))
-      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsndError.lastError ? gOsndError.lastError.load() : OSND_ERR_MEMORY);
   }
   song->tickCallback = Tick;
   return true;

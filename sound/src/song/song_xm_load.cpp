@@ -264,7 +264,7 @@ bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file) {
       continue;
     }
     if (!OSND_Sample_Upload(d.sample, source, d.mode))
-      return Osnd_Fail(gOsnd.lastError ? gOsnd.lastError.load() : OSND_ERR_MEMORY);
+      return Osnd_Fail(gOsndError.lastError ? gOsndError.lastError.load() : OSND_ERR_MEMORY);
   }
   Xm_InstallPlayer(song);
   return true;

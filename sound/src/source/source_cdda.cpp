@@ -5,9 +5,9 @@
 
 #include "platform/cdrom/CdDrive.h"
 #include "platform/win32/WinLibrary.h"
-#include "sound/src/system/system_string.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -622,6 +622,30 @@ bool OsndCdda_Seek(CddaDevice *d, uint32_t offset, uint32_t *reached) {
   d->firstRead = true;
   if (reached) *reached = uint32_t(sector) * OSND_CDDA_SECTOR;
   return true;
+}
+
+void OsndCdda_StreamOpen(const char *name, OsndFormatInfo *info) {
+  CddaDevice *device = nullptr;
+  OsndCdda_OpenDevice(name, info, &device);
+}
+
+bool OsndCdda_StreamSeek(void *device, uint64_t samples, uint32_t *reached) {
+  auto *d = static_cast<CddaDevice *>(device);
+  *reached = 0;
+  // A drive that opened no track has nothing to play, which position 0 is.
+  if (!d || !d->open || d->rangeSectors == 0) return samples == 0;
+  return OsndCdda_Seek(d, uint32_t(samples * 4), reached);
+}
+
+int OsndCdda_StreamTrackCount(void *device) {
+  auto *d = static_cast<CddaDevice *>(device);
+  return d ? d->toc.count - 1 : 0;
+}
+
+uint32_t OsndCdda_StreamSelectTrack(void *device, int track, bool *infoOnly) {
+  auto *d = static_cast<CddaDevice *>(device);
+  *infoOnly = OsndCdda_IsInfoOnly(d);
+  return *infoOnly ? OsndCdda_GetTrackLength(d, track) : OsndCdda_OpenTrack(d, track);
 }
 
 int OsndCdda_ReadBlock(CddaDevice *d) {

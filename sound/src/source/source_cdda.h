@@ -80,6 +80,11 @@ bool OsndCdda_IsInfoOnly(CddaDevice *device);
 // Moves to a byte offset of the open track; false at or past its end.
 bool OsndCdda_Seek(CddaDevice *device, uint32_t offset, uint32_t *reached);
 bool OsndCdda_CloseDevice(void *device);
+// The stream side as the stream code reaches it, through its source table.
+void OsndCdda_StreamOpen(const char *name, OsndFormatInfo *info);
+bool OsndCdda_StreamSeek(void *device, uint64_t samples, uint32_t *reached);
+int OsndCdda_StreamTrackCount(void *device);
+uint32_t OsndCdda_StreamSelectTrack(void *device, int track, bool *infoOnly);
 // Checks every open drive for its disc, each at most once a second.
 void OsndCdda_ScanDrives();
 void OsndCdda_CloseAll();

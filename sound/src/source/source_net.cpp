@@ -1,8 +1,8 @@
 #include "sound/src/source/source_net.h"
 
-#include "sound/src/system/system_string.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <chrono>
@@ -258,7 +258,7 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
     record = Connect(current, &info->mode, deadlineMs);
     if (!record) {
       OSND_FREE_MEM(current);
-      if (gOsnd.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
+      if (gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
       return false;
     }
     record->stream = stream;
@@ -302,7 +302,7 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
   record->dataUserData = gOsndNet.dataUserData;
   const bool opened = (record->flags & OSND_NET_OGG) ? FormatOggVorbisNet_Open(record, info)
                                                      : FormatMpegNet_Open(record, info);
-  if (!opened) return fail(gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError));
+  if (!opened) return fail(gOsndError.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsndError.lastError));
   record->status = OSND_NET_PLAYING;
   Publish(stream, nullptr);
   info->source = OSND_SOURCE_NET;

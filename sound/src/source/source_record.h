@@ -1,5 +1,5 @@
-// Recording: the core that copies captured sound into the record sample, and
-// the DirectSound capture slots of the DirectSound output.
+// Recording: the core that copies what an output captured into the record
+// sample.
 #pragma once
 
 #include "sound/src/core/osnd_records.h"
@@ -7,20 +7,10 @@
 bool OsndRecord_Stop();
 // Drops the record sample after the output's recording has stopped (close).
 void OsndRecord_Forget();
-
-// Looks the capture entry points up in the loaded DirectSound module; without
-// them the DirectSound output records nothing (its record slots answer as the
-// no-sound output's).
-void OutputDSound_LoadCapture(void *module, bool version8);
-void OutputDSound_CloseCapture();
-
-bool OsndRecordDSound_Enumerate();
-bool OsndRecordDSound_Init(int driver);
-bool OsndRecordDSound_Start(int length, unsigned mode, int rate);
-bool OsndRecordDSound_Stop();
-int OsndRecordDSound_Position();
-bool OsndRecordDSound_Lock(unsigned offset, unsigned bytes, void **p1, void **p2, unsigned *l1, unsigned *l2);
-bool OsndRecordDSound_Unlock(void *p1, void *p2, unsigned l1, unsigned l2);
+// Takes a piece of the output's record ring (offset and length in samples)
+// into the record sample; the outputs' record threads reach it through the
+// record sink it installs when a recording starts.
+void OsndRecord_CopyToSample(int offset, int samples);
 
 // The record sample's write position, in samples.
 int OsndRecord_WritePosition();

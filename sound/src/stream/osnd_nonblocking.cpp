@@ -1,8 +1,8 @@
 #include "sound/src/stream/osnd_nonblocking.h"
 
+#include "sound/src/core/osnd_records.h"
 #include "sound/src/format/format_osb.h"
-#include "sound/src/song/music_core.h"
-#include "sound/src/core/osnd_pending.h"
+#include "sound/src/system/system_file.h"
 #include "sound/src/system/system_net.h"
 
 #include <atomic>
@@ -18,7 +18,7 @@ enum Lane { kLocal, kNetwork, kLanes };
 const char *const kThreadNames[kLanes] = {"ZIVE OSND_NONBLOCKING thread", "ZIVE OSND_NONBLOCKING net thread"};
 
 struct LaneState {
-  OsndQueueNode head{&head, &head, nullptr, 0};
+  OsndQueueNode head{&head, &head, nullptr, 0, nullptr, nullptr};
   SystemThreadHandle thread = nullptr;
   // The record the lane's thread works on; a close of it waits until it is done.
   void *working = nullptr;
@@ -35,19 +35,18 @@ struct NonBlockingState {
 NonBlockingState gQueue;
 thread_local LaneState *tLane = nullptr;  // the lane whose thread this is
 
-// Takes the first node off a lane's queue; its object becomes the one being
-// worked on.
-bool TakeFirst(LaneState &lane, void **object, int *kind) {
+// Takes the first node off a lane's queue (a copy of it into taken); its
+// object becomes the one being worked on.
+bool TakeFirst(LaneState &lane, OsndQueueNode *taken) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   OsndQueueNode *node = lane.head.next;
   if (node == &lane.head) return false;
   node->prev->next = node->next;
   node->next->prev = node->prev;
   node->next = node->prev = node;
-  *object = node->object;
-  *kind = node->kind;
+  *taken = *node;
   node->object = nullptr;
-  lane.working = *object;
+  lane.working = taken->object;
   return true;
 }
 
@@ -83,18 +82,17 @@ unsigned ThreadProc(void *argument) {
   LaneState &lane = *static_cast<LaneState *>(argument);
   tLane = &lane;
   while (gQueue.stopByte == 0) {
-    void *object = nullptr;
-    int kind = 0;
-    while (TakeFirst(lane, &object, &kind)) {
-      if (!object) {
+    OsndQueueNode taken{};
+    while (TakeFirst(lane, &taken)) {
+      if (!taken.object) {
         FinishWork(lane);
         SystemTime_Sleep(25);
         continue;
       }
-      if (kind == 0)
-        OpenStream(static_cast<OSND_STREAM *>(object));
+      if (taken.kind == 0)
+        OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
-        Music_LoadQueued(static_cast<MusicSong *>(object));
+        taken.run(taken.object);
       FinishWork(lane);
       if (gQueue.stopByte != 0) break;
     }
@@ -149,11 +147,10 @@ void OsndNonBlocking_Shutdown() {
   }
   gQueue.stopByte = 2;
   for (LaneState &lane : gQueue.lanes) {
-    void *object = nullptr;
-    int kind = 0;
-    while (TakeFirst(lane, &object, &kind)) {
-      if (kind == 0 && object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(object));
-      if (kind == 1 && object) Music_MarkLoadFailed(static_cast<MusicSong *>(object));
+    OsndQueueNode taken{};
+    while (TakeFirst(lane, &taken)) {
+      if (taken.kind == 0 && taken.object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(taken.object));
+      if (taken.kind == 1 && taken.object) taken.fail(taken.object);
       FinishWork(lane);
     }
   }
@@ -168,6 +165,12 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   node->next = &lane.head;
   lane.head.prev->next = node;
   lane.head.prev = node;
+}
+
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*fail)(void *)) {
+  node->run = run;
+  node->fail = fail;
+  OsndNonBlocking_Queue(node, object, 1);
 }
 
 void OsndNonBlocking_Unqueue(OsndQueueNode *node) {

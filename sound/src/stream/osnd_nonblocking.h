@@ -12,6 +12,9 @@ bool OsndNonBlocking_StartThread();
 void OsndNonBlocking_Shutdown();
 // Appends a record's node at the tail of the queue.
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
+// Appends other work than a stream open (a song load): the open thread calls
+// run in its turn; fail marks it failed when the queue ends before its turn.
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*fail)(void *));
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn).
 void OsndNonBlocking_Unqueue(OsndQueueNode *node);

@@ -2,24 +2,28 @@
 // streamer sample, stopping, closing, positions and seeking.
 #include "sound/src/stream/osnd_stream.h"
 
-#include "sound/src/source/source_net.h"
-
+#include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/channel/osnd_sample.h"
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/format/format_aiff.h"
 #include "sound/src/format/format_asf.h"
 #include "sound/src/format/format_dshow.h"
-#include "sound/src/source/source_cdda.h"
 #include "sound/src/format/format_oggvorbis.h"
-#include "sound/src/format/format_wav.h"
-#include "sound/src/channel/osnd_dsp.h"
-#include "sound/src/stream/osnd_nonblocking.h"
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/channel/osnd_sample.h"
-#include "sound/src/system/system_string.h"
+#include "sound/src/format/format_osb.h"
 #include "sound/src/format/format_tag.h"
+#include "sound/src/format/format_wav.h"
+#include "sound/src/format/mpeg/format_mpeg.h"
+#include "sound/src/stream/osnd_nonblocking.h"
+#include "sound/src/system/system_file.h"
+#include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <cstring>
 
 OsndStreamSystem gOsndStreams;
+OsndStreamSources gOsndStreamSources{};
+
+void OsndStream_SetSources(const OsndStreamSources &sources) { gOsndStreamSources = sources; }
 
 namespace {
 
@@ -50,7 +54,6 @@ int FrameBytes(unsigned mode, int channels) {
   return bytes;
 }
 
-
 // Reads compressed input and lets the format's decode step convert it.
 bool DecodingRead(OSND_STREAM *s, uint8_t *input, int inputSize, uint8_t *destination, int *bytes) {
   const int64_t position = SystemFile_Tell(s->file);
@@ -71,8 +74,7 @@ bool OggRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
 
 typedef bool (*StreamReader)(OsndFormatInfo *);
 
-// Readers in the order the stream opener tries them; formats whose readers
-// are not part of this build answer "not this format" from osnd_pending.
+// Readers in the order the stream opener tries them.
 const StreamReader kReaders[] = {OsndFormatOsb_OpenStream, FormatWav_OpenStream,     OsndFormatAiff_OpenStream,
                                  FormatOggVorbis_OpenStream, OsndFormatMpeg_OpenStream, OsndFormatAsf_OpenStream};
 
@@ -162,7 +164,6 @@ DshowStream *DshowOf(OSND_STREAM *s) {
 
 }  // namespace
 
-
 bool OsndStream_OnStreamerThread() {
   const uint64_t streamer = gOsndStreams.threadId;
   return streamer != 0 && SystemThread_CurrentId() == streamer;
@@ -194,21 +195,6 @@ DataSize DataSizeOf(const OSND_STREAM *s) {
 }
 
 }  // namespace
-
-bool OsndStream_PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
-  const int64_t position = SystemFile_Tell(s->file);
-  const int64_t end = int64_t(s->dataStart) + s->dataLength;
-  const int64_t available = std::max<int64_t>(0, end - position);
-  int want = int(std::min<int64_t>(*bytes, available));
-  int got;
-  if (s->mode & OSND_MODE_16BITS) {
-    got = SystemFile_Read(destination, 2, want / 2, s->file);
-  } else {
-    got = SystemFile_Read(destination, 1, want, s->file);
-  }
-  *bytes = std::max(got, 0);
-  return got > 0 && position + got < end;
-}
 
 int OsndStream_BytesToSamples(const OSND_STREAM *s, int bytes) {
   const DataSize size = DataSizeOf(s);
@@ -323,16 +309,15 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   int inputSize = 0, decodeBlock = 0;
   if (drive) {
     // A drive always opens: what went wrong is told by its "CD_ERROR" tag.
-    CddaDevice *device = nullptr;
     info.mode = mode;
-    OsndCdda_OpenDevice(name, &info, &device);
+    gOsndStreamSources.cdOpen(name, &info);
     mode = info.mode;
     inputSize = info.inputSize;
     decodeBlock = info.decodeBlock;
   } else if (internet) {
     info.mode = mode;
-    if (!OsndStreamNet_Open(reuse, name, &info)) {
-      const int code = gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError);
+    if (!gOsndStreamSources.netOpen(reuse, name, &info)) {
+      const int code = gOsndError.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsndError.lastError);
       return cleanup(nullptr, nullptr, code);
     }
     mode = info.mode;
@@ -341,7 +326,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   } else if (!(mode & OSND_MODE_RAW)) {
     bool found = false;
     for (StreamReader reader : kReaders) {
-      gOsnd.lastError = OSND_ERR_FILE_FORMAT;
+      gOsndError.lastError = OSND_ERR_FILE_FORMAT;
       SystemFile_Seek(file, 0, SEEK_SET);
       info.mode = mode;
       info.callbacks = OsndStreamCallbacks{};
@@ -351,10 +336,10 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
         found = true;
         break;
       }
-      if (gOsnd.lastError != OSND_ERR_FILE_FORMAT) break;
+      if (gOsndError.lastError != OSND_ERR_FILE_FORMAT) break;
     }
     if (!found) {
-      const int code = gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError);
+      const int code = gOsndError.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsndError.lastError);
       if (code != OSND_ERR_FILE_FORMAT || memory || (mode & OSND_MODE_INTERNET)) return cleanup(file, nullptr, code);
       // Last, the system's media player: it reads the file by its name and
       // plays it on a media channel of its own.
@@ -364,10 +349,10 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
       DshowStream *player = nullptr;
       uint32_t bytes = 0;
       int ms = 0;
-      gOsnd.lastError = OSND_ERR_NONE;
+      gOsndError.lastError = OSND_ERR_NONE;
       const bool rendered = FormatDshow_Open(file, media, &bytes, &ms, &player);
       SystemFile_Close(file);
-      if (!rendered) return cleanup(nullptr, nullptr, gOsnd.lastError ? int(gOsnd.lastError) : OSND_ERR_FILE_FORMAT);
+      if (!rendered) return cleanup(nullptr, nullptr, gOsndError.lastError ? int(gOsndError.lastError) : OSND_ERR_FILE_FORMAT);
       OSND_STREAM *s = OsndStream_Create(reuse, nullptr, -1, mode, 44100, nullptr, 2);
       if (!s) {
         FormatDshow_Close(player);
@@ -580,13 +565,7 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
   } else if (s->source == OSND_SOURCE_CD) {
     // Sectors are the drive's unit: the samples before the one asked for are skipped.
     uint32_t reached = 0;
-    auto *device = static_cast<CddaDevice *>(s->formatState);
-    // A drive that opened no track has nothing to play, which position 0 is.
-    if (!device || !device->open || device->rangeSectors == 0) {
-      if (samples != 0) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-    } else if (!OsndCdda_Seek(device, uint32_t(samples * 4), &reached)) {
-      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-    }
+    if (!gOsndStreamSources.cdSeek(s->formatState, samples, &reached)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     s->decodeSkip = int(samples * 4 - reached);
   } else if (s->source == OSND_SOURCE_NET) {
     // A network stream plays as it arrives: it has no other position to go to.
@@ -841,7 +820,7 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
     // An internet stream still opening is asked to give up; once its open
     // has failed the record is freed here like any failed open.
     if (s->memory || !(HasPrefix(s->name, "http://") || HasPrefix(s->name, "http:\\\\")) ||
-        !OsndStreamNet_Stop(s))
+        !gOsndStreamSources.netStop(s))
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     OsndNonBlocking_WaitUntilDone(s);
     if (OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
@@ -891,6 +870,5 @@ int OSND_Stream_GetTime(OSND_STREAM *s) {
   if (std::atomic_ref<bool>(s->lengthEstimated).load(std::memory_order_relaxed)) return int(std::min<int64_t>(ms, 0x7FFFFFFF));
   return int(std::min<int64_t>(ms, std::atomic_ref<int>(s->lengthMs).load(std::memory_order_relaxed)));
 }
-
 
 }  // extern "C"

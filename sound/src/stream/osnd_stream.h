@@ -1,173 +1,15 @@
-// Streams: the stream record, its sync points, the format reader contract the
-// stream opener and the sample loaders share, and the streamer's state.
+// Streams: opening, playing, seeking and closing, sub-streams, the refill
+// and the streamer's state. The stream record and the format reader contract
+// are the readers' (format_reader.h).
 #pragma once
 
 #include "sound/src/core/osnd_records.h"
+#include "sound/src/format/format_reader.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_thread.h"
 
 #include <atomic>
 #include <cstdint>
-
-struct OsndTag;
-
-// A named position of a stream in PCM samples.
-struct OsndSyncPoint {
-  OsndSyncPoint *next;
-  OsndSyncPoint *prev;
-  uint32_t offset;
-  uint32_t id;  // the cue identifier a WAV label refers to
-  char name[256];
-};
-
-// Sorted circular list between the "head" and "tail" sentinels.
-struct OsndSyncList {
-  void *userData;
-  OsndSyncPoint head;
-  OsndSyncPoint tail;
-  OsndSyncPoint *cursor;  // the next point to report
-};
-
-// Where a stream's data comes from; seeks are done per source.
-enum OsndStreamSource {
-  OSND_SOURCE_PCM = 0,
-  OSND_SOURCE_WAV,
-  OSND_SOURCE_OGG,
-  OSND_SOURCE_AIFF,
-  OSND_SOURCE_OSB,
-  OSND_SOURCE_MPEG,
-  OSND_SOURCE_NET,
-  OSND_SOURCE_ASF,
-  OSND_SOURCE_CD,
-  OSND_SOURCE_DSHOW  // plays itself on a media channel; the stream has no streamer sample
-};
-
-// Read or decode step of a format: fills destination with up to *bytes bytes
-// (in: wanted, out: produced) and answers whether more data follows.
-typedef bool (*OsndStreamReadProc)(OSND_STREAM *stream, uint8_t *input, int inputSize, uint8_t *destination,
-                                   int *bytes);
-typedef bool (*OsndStreamFillProc)(OSND_STREAM *stream, void *destination, int bytes, void *userData);
-
-struct OsndStreamCallbacks {
-  OsndStreamReadProc read;
-  bool (*reset)(void *state);
-  bool (*close)(void *state);
-  OsndStreamFillProc fill;
-};
-
-// What a format reader reports about a file it recognises.
-struct OsndFormatInfo {
-  SystemFileHandle *file;
-  unsigned mode;          // in/out
-  int rate;
-  int channels;
-  uint32_t dataLength;    // encoded bytes in the file (Ogg: the file length)
-  uint32_t decodedLength; // PCM bytes (Ogg: PCM samples)
-  uint32_t dataOffset;
-  void *state;            // the reader's decoding state
-  int blockSize;          // source bytes per decode step
-  int lengthMs;           // 0 when the reader does not know it
-  uint32_t loopStart, loopEnd;
-  OsndSyncList *syncPoints;  // null: not wanted
-  OsndTag **tags;            // null: not wanted
-  int source;                // OsndStreamSource
-  // A reader that sets callbacks.read decodes for itself; it may ask for an
-  // input buffer and a decode block of these sizes (0: none).
-  OsndStreamCallbacks callbacks;
-  int inputSize;
-  int decodeBlock;
-  // The decoded length is an estimate (an MPEG file opened without a frame
-  // scan): the stream learns the real one when it reaches the end.
-  bool lengthEstimated;
-};
-
-struct OsndPositionEntry {
-  uint32_t pcm;
-  int loop;
-};
-
-struct OsndPositionRing {
-  int count;
-  int block;
-  int write;
-  OsndPositionEntry *entries;
-};
-
-struct OsndQueueNode {
-  OsndQueueNode *next;
-  OsndQueueNode *prev;
-  void *object;
-  int kind;  // 0 stream, 1 song
-};
-
-// A sync point passed by the mixer, waiting for the streamer to announce it.
-struct OsndPendingSync {
-  uint32_t offset;
-  char name[256];
-};
-constexpr int OSND_PENDING_SYNCS = 32;
-
-struct OSND_STREAM {
-  OsndListNode link;  // the engine's stream list
-  OsndListNode dspUnits;
-  OsndQueueNode queue;
-  OSND_SAMPLE *sample;
-  SystemFileHandle *file;
-  OsndCpuMeter decodeMeter;
-  OsndSyncList sync;
-  OSND_STREAMCALLBACK syncCallback;
-  OsndPendingSync pendingSyncs[OSND_PENDING_SYNCS];
-  int pendingSyncCount;
-  OsndStreamCallbacks callbacks;
-  void *formatState;
-  int source;
-  void *netRecord;  // an internet stream's record while its open runs
-  OSND_STREAMCALLBACK endCallback;
-  void *endUserData;
-  OSND_STREAMCALLBACK openCallback;
-  OsndTag *tags;
-  int nextHalf;
-  unsigned mode;
-  int channel;
-  int extraChannels[16];
-  unsigned requestFlags;
-  int pendingSubStream;
-  int *sentence;  // sub-stream indices played one after another
-  int sentenceCount;
-  int sentenceCurrent;
-  uint8_t *input;
-  int inputSize;
-  uint8_t *decode;
-  int decodeBlock;
-  int decodeHeld;
-  int decodeOffset;
-  int decodeSkip;
-  bool sourceEnded;
-  int loopCount;
-  int loopsLeft;
-  float cpuUsage;
-  int lengthMs;
-  uint32_t lengthPcm;
-  // While the lengths above are an estimate: set, and whether the decode has
-  // run from the start without a jump, so that its count at the end is the
-  // real length.
-  bool lengthEstimated;
-  bool decodedFromStart;
-  int64_t endCountdown;  // milliseconds x 256, -1 when not counting
-  uint32_t pcmWritten;
-  uint32_t fillPosition;  // streamer-sample frame the decode writes next
-  uint32_t loopStart, loopEnd;
-  OsndPositionRing ring, latency;
-  int loopCounter, lastLoopSeen;
-  char name[256];
-  const void *memory;
-  int offset, length;
-  uint32_t dataLength, dataStart;
-  int blockAlign;
-  int channels;
-  void *userData;
-  uint8_t playing, ended, ready, seeking, needsRefill, refillOnPlay, prefilling, openFailed, closing;
-};
 
 enum { OSND_REQUEST_OPEN = 1, OSND_REQUEST_SUBSTREAM = 2 };
 
@@ -211,9 +53,6 @@ bool OsndStream_OnStreamerThread();
 
 // Conversions between bytes of the stream's data and PCM samples.
 int OsndStream_BytesToSamples(const OSND_STREAM *stream, int bytes);
-// The read of plain PCM data (raw files, WAV, bank entries) from the stream's
-// file, bounded by the end of its data; 16-bit data is read in whole samples.
-bool OsndStream_PcmRead(OSND_STREAM *stream, uint8_t *input, int inputSize, uint8_t *destination, int *bytes);
 int OsndStream_SamplesToBytes(const OSND_STREAM *stream, int samples);
 
 OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *nameOrData, unsigned mode, int offset, int length);
@@ -250,12 +89,6 @@ void OsndStream_UpdatePass(float milliseconds);
 OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *stream, bool fromLatency);
 
 // Sync points.
-bool OsndStream_InitSyncPointList(OsndSyncList *list);
-OsndSyncPoint *OsndStream_AddSyncPointNode(OsndSyncList *list, uint32_t offset, const char *name);
-void OsndStream_FreeSyncPoints(OsndSyncList *list);
-// Moves every point of one list to another (emptied first).
-void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from);
-OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index);
 void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset);
 void OsndStream_SyncScan();
 // Announces the sync points the mixer found passed (streamer side).
@@ -269,3 +102,35 @@ void OsndStream_SetOpenCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callbac
 OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *stream);
 // -1 endless (with a looping mode), else the number of loops back.
 void OsndStream_SetLoopCount(OSND_STREAM *stream, int count);
+
+// The streamer thread and the stream list, for the engine's Init and Close.
+bool OsndStream_StartThread();
+// Stops the streamer thread and waits for it to end.
+void OsndStream_StopThread();
+void OsndStream_CloseAll();
+// Stops the streamer thread, frees the sync unit and deletes the stream locks.
+void OsndStream_Shutdown();
+
+// The sources a stream may come from besides files and memory, which live in
+// the layer above: CD drives ("D:" and so on) and internet streams. The
+// engine fills the table at Init.
+struct OsndStreamSources {
+  // Opens a drive (a drive always opens: what went wrong is told by its
+  // tags); the device becomes the format state.
+  void (*cdOpen)(const char *name, OsndFormatInfo *info);
+  // Moves a drive's stream to a sample of its open track (the bytes reached
+  // are a sector's start); a drive that opened no track has only position 0.
+  bool (*cdSeek)(void *device, uint64_t samples, uint32_t *reached);
+  // The disc's tracks, which are a drive stream's sub-streams.
+  int (*cdTrackCount)(void *device);
+  // Opens a track (or, for a drive opened for its information only, takes
+  // its length): its bytes, 0 when it cannot be opened.
+  uint32_t (*cdSelectTrack)(void *device, int track, bool *infoOnly);
+  // Opens the internet stream a URL names, filling the format info as a
+  // reader does; false with the last error set when no reader took it.
+  bool (*netOpen)(OSND_STREAM *stream, const char *url, OsndFormatInfo *info);
+  // Asks an internet stream's open to give up.
+  bool (*netStop)(OSND_STREAM *stream);
+};
+void OsndStream_SetSources(const OsndStreamSources &sources);
+extern OsndStreamSources gOsndStreamSources;

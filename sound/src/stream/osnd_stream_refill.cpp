@@ -2,9 +2,10 @@
 // sample (loops, end countdown, positions), the prefill, the streamer pass
 // and the streamer thread.
 #include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/core/osnd_records.h"
 #include "sound/src/stream/osnd_nonblocking.h"
-#include "sound/src/core/osnd_pending.h"
 #include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,8 @@
 // Sub-streams of a stream: the entries of a sample-bank stream, chosen one at
 // a time or played in turn from a sentence list.
-#include "sound/src/format/format_osb.h"
-#include "sound/src/source/source_cdda.h"
-#include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/format/format_osb.h"
+#include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_string.h"
 
@@ -103,16 +102,14 @@ bool BankHasSyncPoints(const OsbBank *bank) {
 
 // A CD stream's sub-streams are the disc's tracks.
 bool TrackSelectable(OSND_STREAM *s, int index) {
-  auto *device = static_cast<CddaDevice *>(s->formatState);
-  return device && index >= 0 && index < device->toc.count - 1;
+  return index >= 0 && index < gOsndStreamSources.cdTrackCount(s->formatState);
 }
 
 // Opens the track (or, for a drive opened for its information only, takes
 // its length) and starts it from its beginning.
 bool SelectTrack(OSND_STREAM *s, int index, bool keepPlaying) {
-  auto *device = static_cast<CddaDevice *>(s->formatState);
-  const bool infoOnly = OsndCdda_IsInfoOnly(device);
-  const uint32_t bytes = infoOnly ? OsndCdda_GetTrackLength(device, index) : OsndCdda_OpenTrack(device, index);
+  bool infoOnly = false;
+  const uint32_t bytes = gOsndStreamSources.cdSelectTrack(s->formatState, index, &infoOnly);
   if (!infoOnly && bytes == 0) return Osnd_Fail(OSND_ERR_FILE_BAD);
   s->dataLength = bytes;
   s->lengthPcm = bytes / 4;

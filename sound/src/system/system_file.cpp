@@ -1,6 +1,8 @@
 #include "sound/src/system/system_file.h"
 
-#include "sound/src/core/osnd_records.h"
+#include "sound/include/osnd.h"
+#include "sound/src/system/system_error.h"
+#include "sound/src/system/system_memory.h"
 
 #include "sound/src/system/system_thread.h"
 
@@ -200,7 +202,7 @@ bool SystemFile_SetSynchronous(SystemFileHandle *h, bool synchronous) {
     h->synchronous = 1;
     return true;
   }
-  if (Osnd_NonRealtime() || !StartFileThread()) return false;
+  if (SystemThread_NonRealtime() || !StartFileThread()) return false;
   h->logicalPosition = h->position;
   h->synchronous = 0;
   return true;

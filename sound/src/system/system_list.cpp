@@ -1,4 +1,4 @@
-#include "sound/src/core/osnd_records.h"
+#include "sound/src/system/system_list.h"
 
 void OsndList_Init(OsndListNode *head) { head->next = head->prev = head; }
 

@@ -1,12 +1,14 @@
 #include "sound/src/system/system_memory.h"
 
-#include "sound/src/core/osnd_records.h"
+#include "sound/src/system/system_thread.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
+
+OsndMemoryPool gOsndMemory;
 
 namespace {
 
@@ -33,7 +35,7 @@ std::mutex &StatsLock() {
 
 OsndMemoryPool *Resolve(OsndMemoryPool *pool) {
   if (pool) return pool;
-  OsndMemoryPool *own = &gOsnd.memory;
+  OsndMemoryPool *own = &gOsndMemory;
   if (!own->alloc) SystemMemory_ResetPool(own);
   return own;
 }
@@ -123,7 +125,7 @@ uint32_t SystemTime_GetMicroseconds() {
 uint32_t SystemTime_GetMilliseconds() { return SystemTime_GetMicroseconds() / 1000; }
 
 void SystemTime_Sleep(int milliseconds) {
-  if (Osnd_NonRealtime()) return;
+  if (SystemThread_NonRealtime()) return;
   if (milliseconds <= 0) {
     std::this_thread::yield();
     return;

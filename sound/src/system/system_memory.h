@@ -32,7 +32,9 @@ struct OsndCpuMeter {
   float period;
 };
 
-// A null pool means the engine's own pool.
+// The engine's own pool; a null pool below means this one.
+extern OsndMemoryPool gOsndMemory;
+
 void *SystemMemory_Alloc(OsndMemoryPool *pool, int size, const char *file, int line);
 void *SystemMemory_PoolAlloc(OsndMemoryPool *pool, int size);
 void SystemMemory_Free(OsndMemoryPool *pool, void *pointer, const char *file, int line);

@@ -1,7 +1,8 @@
 #include "sound/src/system/system_thread.h"
 
-#include "sound/src/core/osnd_records.h"
+#include "sound/src/system/system_memory.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -98,10 +99,18 @@ int SystemThread_GetPriority(SystemThreadHandle thread) {
   return thread ? static_cast<ThreadRecord *>(thread)->systemPriority : 0;
 }
 
+namespace {
+std::atomic<bool> gNonRealtime{false};
+}  // namespace
+
+void SystemThread_SetNonRealtime(bool nonRealtime) { gNonRealtime = nonRealtime; }
+
+bool SystemThread_NonRealtime() { return gNonRealtime; }
+
 uint64_t SystemThread_CurrentId() { return uint64_t(pthread_self()); }
 
 SystemCriticalSection SystemThread_CreateCriticalSection(bool evenNonRealtime) {
-  if (Osnd_NonRealtime() && !evenNonRealtime) return nullptr;
+  if (SystemThread_NonRealtime() && !evenNonRealtime) return nullptr;
   void *storage = SystemMemory_PoolAlloc(nullptr, int(sizeof(std::recursive_mutex)));
   if (!storage) return nullptr;
   return new (storage) std::recursive_mutex;
@@ -126,7 +135,7 @@ void SystemThread_LeaveCriticalSection(SystemCriticalSection section) {
 }
 
 SystemEventHandle SystemThread_CreateEvent() {
-  if (Osnd_NonRealtime()) return nullptr;
+  if (SystemThread_NonRealtime()) return nullptr;
   return new (std::nothrow) EventRecord;
 }
 

@@ -9,6 +9,12 @@ typedef void *SystemCriticalSection;     // 0 = no lock
 typedef void *SystemEventHandle;         // 0 = no event
 typedef unsigned (*SystemThreadProc)(void *parameter);
 
+// The engine runs without threads of its own with the non-realtime output:
+// then no lock or event is made and sleeps return at once. The engine sets
+// this when its output is chosen.
+void SystemThread_SetNonRealtime(bool nonRealtime);
+bool SystemThread_NonRealtime();
+
 // Priority codes: -1 below normal, 0 above normal, 1 normal, 2 highest, 3 time critical.
 // Answers whether a priority is set for the code, and which system priority.
 bool SystemThread_MapPriority(int code, int *systemPriority);

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include "framework/core/files/FileLoader.h"
-#include "sound/src/core/osnd_pending.h"
+#include "sound/src/core/osnd_records.h"
 #include "sound/src/output/output_nosound.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
 
 namespace QmvTest {
 

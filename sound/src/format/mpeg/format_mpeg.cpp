@@ -1,8 +1,9 @@
 #include "sound/src/format/mpeg/format_mpeg.h"
 
+#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_wav.h"
-#include "sound/src/system/system_string.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <cstring>
@@ -297,13 +298,13 @@ bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info) {
   WavFormat wav{};
   int64_t dataOffset = 0;
   uint32_t dataLength = 0, loopStart = 0, loopEnd = 0;
-  const int lastError = gOsnd.lastError;
+  const int lastError = gOsndError.lastError;
   if (FormatWav_WalkChunks(file, &wav, &dataOffset, &dataLength, info->syncPoints, &loopStart, &loopEnd)) {
     if (wav.tag != 0x50 && wav.tag != 0x55) return refuse(OSND_ERR_FILE_FORMAT);
   } else {
     // Not RIFF, or no "data" chunk: the file itself is searched.
     if (info->syncPoints) OsndStream_FreeSyncPoints(info->syncPoints);
-    gOsnd.lastError = lastError;
+    gOsndError.lastError = lastError;
     dataOffset = 0;
     dataLength = 0;
     loopStart = loopEnd = 0;
@@ -336,7 +337,7 @@ bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info) {
   if (info->mode & FORMAT_MPEG_EXACT) {
     SystemFile_Seek(file, first, SEEK_SET);
     decoded = FormatMpeg_ScanFrames(file, dataFromFirst, perFrame, &state->frames);
-    if (decoded == 0) return refuse(gOsnd.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsnd.lastError));
+    if (decoded == 0) return refuse(gOsndError.lastError == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : int(gOsndError.lastError));
     d->exactTotal = decoded;
   } else {
     const unsigned fullLength = unsigned(4 + length + 1) & ~1u;
@@ -385,7 +386,7 @@ OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *file, int index, unsign
   }
   if (total == 0 || total / unsigned(frameBytes) > 0x7FFFFFFFu) {
     FreeState(state);
-    if (gOsnd.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_BAD);
+    if (gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_BAD);
     return nullptr;
   }
   const int samples = int(total / unsigned(frameBytes));

@@ -3,9 +3,10 @@
 // and the stream's frame-by-frame read step.
 #pragma once
 
+#include "sound/src/core/osnd_records.h"
+#include "sound/src/format/format_reader.h"
 #include "sound/src/format/mpeg/mpeg_decoder.h"
-#include "sound/src/core/osnd_pending.h"
-#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
 
 // Open mode asking for an exact decoded length and frame-exact seeking; the
 // open then scans every frame.
@@ -41,3 +42,7 @@ uint32_t FormatMpeg_ScanFrames(SystemFileHandle *file, uint32_t dataLength, int 
 // destination (room for MPEG_MAX_FRAME_OUTPUT bytes). False when no frame follows.
 bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int64_t dataEnd,
                      uint8_t *destination, int *bytes);
+
+// The reader's sample load and stream open (the reader contract).
+OSND_SAMPLE *OsndFormatMpeg_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);
+bool OsndFormatMpeg_OpenStream(OsndFormatInfo *info);

@@ -1,0 +1,99 @@
+#include "sound/src/format/format_reader.h"
+
+#include "sound/src/system/system_string.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool OsndStream_PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
+  const int64_t position = SystemFile_Tell(s->file);
+  const int64_t end = int64_t(s->dataStart) + s->dataLength;
+  const int64_t available = std::max<int64_t>(0, end - position);
+  int want = int(std::min<int64_t>(*bytes, available));
+  int got;
+  if (s->mode & OSND_MODE_16BITS) {
+    got = SystemFile_Read(destination, 2, want / 2, s->file);
+  } else {
+    got = SystemFile_Read(destination, 1, want, s->file);
+  }
+  *bytes = std::max(got, 0);
+  return got > 0 && position + got < end;
+}
+
+namespace {
+
+void InitNode(OsndSyncPoint *node, const char *name, uint32_t offset) {
+  node->offset = offset;
+  node->id = 0;
+  SystemString_CopyN(node->name, name, 255);
+  node->name[255] = '\0';
+}
+
+}  // namespace
+
+bool OsndStream_InitSyncPointList(OsndSyncList *list) {
+  if (!list) return false;
+  InitNode(&list->head, "head", 0);
+  InitNode(&list->tail, "tail", 0xFFFFFFFFu);
+  list->head.next = &list->tail;
+  list->head.prev = &list->tail;
+  list->tail.next = &list->head;
+  list->tail.prev = &list->head;
+  list->cursor = &list->head;
+  return true;
+}
+
+OsndSyncPoint *OsndStream_AddSyncPointNode(OsndSyncList *list, uint32_t offset, const char *name) {
+  auto *point = static_cast<OsndSyncPoint *>(OSND_ALLOC(int(sizeof(OsndSyncPoint))));
+  if (!point) {
+    Osnd_SetError(OSND_ERR_MEMORY);
+    return nullptr;
+  }
+  InitNode(point, name ? name : "", offset);
+  OsndSyncPoint *at = list->head.next;
+  while (at != &list->tail && at->offset < offset) at = at->next;
+  // Equal offsets keep the order they were added in.
+  while (at != &list->tail && at->offset == offset) at = at->next;
+  point->next = at;
+  point->prev = at->prev;
+  at->prev->next = point;
+  at->prev = point;
+  return point;
+}
+
+void OsndStream_FreeSyncPoints(OsndSyncList *list) {
+  if (!list || !list->head.next) return;
+  OsndSyncPoint *p = list->head.next;
+  while (p != &list->tail) {
+    OsndSyncPoint *next = p->next;
+    OSND_FREE_MEM(p);
+    p = next;
+  }
+  list->head.next = &list->tail;
+  list->tail.prev = &list->head;
+  list->cursor = &list->head;
+}
+
+void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from) {
+  OsndStream_FreeSyncPoints(to);
+  if (from->head.next == &from->tail) return;
+  OsndSyncPoint *first = from->head.next, *last = from->tail.prev;
+  to->head.next = first;
+  first->prev = &to->head;
+  to->tail.prev = last;
+  last->next = &to->tail;
+  from->head.next = &from->tail;
+  from->tail.prev = &from->head;
+  from->cursor = &from->head;
+  to->cursor = &to->head;
+}
+
+OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index) {
+  if (!list || index < 1) return nullptr;
+  OsndSyncPoint *p = &list->head;
+  for (int i = 0; i < index; ++i) {
+    p = p->next;
+    if (p == &list->head) return nullptr;
+  }
+  return p;
+}

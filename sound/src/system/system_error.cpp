@@ -1,0 +1,13 @@
+#include "sound/src/system/system_error.h"
+
+#include "sound/src/system/system_thread.h"
+
+OsndErrorState gOsndError;
+
+bool Osnd_OnInitThread() { return SystemThread_CurrentId() == gOsndError.initThread; }
+
+void Osnd_ResetError() {
+  if (Osnd_OnInitThread()) gOsndError.lastError = 0;
+}
+
+void Osnd_SetError(int code) { gOsndError.lastError = code; }
