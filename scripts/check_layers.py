@@ -11,6 +11,11 @@ folders may link one another, the other platform folders the Win32 one), and
 a source or header may include only headers of its own folder or of a layer
 below it. Link-multiplicity settings, which only hide a cycle, are refused.
 
+The sound engine's sources are layered inside sound/src too, one folder per
+layer (SOUND_LAYERS, from the bottom up): a source there may include only
+headers of its own folder or of a folder below it, and every source of
+sound/src stands in one of those folders.
+
 Usage: check_layers.py <source root>. Prints every offence and exits 1 when
 there is one.
 """
@@ -31,6 +36,9 @@ LAYERS = [
     ("game/frontend", 7),
     ("game", 8),
 ]
+
+# The sound engine's folders under sound/src, from the bottom up.
+SOUND_LAYERS = ["system", "core", "channel", "mixer", "output", "format", "stream", "source", "song", "engine"]
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cpp", ".inc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
@@ -57,6 +65,14 @@ def may_use(user, used):
         # Every platform stand-in may build on the Win32 one; the Win32 one on none.
         return user[1] != "platform/win32"
     return used[0] < user[0]
+
+
+def sound_layer(path):
+    """The folder of sound/src a path lies in and its rank, (None, None) outside sound/src."""
+    if not path.startswith("sound/src/"):
+        return None, None
+    folder = path.split("/")[2]
+    return folder, SOUND_LAYERS.index(folder) if folder in SOUND_LAYERS else None
 
 
 def source_files(root, folder):
@@ -116,6 +132,15 @@ def main():
                 used = layer_of(header)
                 if used is not None and not may_use(user, used):
                     offences.append(f"{rel}: includes {header} of {used[1]}, a layer above {user[1]}")
+            folder, rank = sound_layer(rel)
+            if folder is not None and rank is None:
+                offences.append(f"{rel}: lies outside the sound engine's layer folders")
+                continue
+            for header in INCLUDE.findall(text) if rank is not None else []:
+                used_folder, used_rank = sound_layer(header)
+                if used_rank is not None and used_rank > rank:
+                    offences.append(f"{rel}: includes {header} of sound/src/{used_folder}, "
+                                    f"a layer above sound/src/{folder}")
 
     for offence in offences:
         print(offence)
