@@ -15,6 +15,26 @@ bool SimulateDeviceLoss(IDirect3DDevice9* device, unsigned lostReports)
     return true;
 }
 
+bool GetFrameCounts(IDirect3DDevice9* device, FrameCounts* counts)
+{
+    auto* gl = dynamic_cast<GlDevice9*>(device);
+    if (gl == nullptr || counts == nullptr) {
+        return false;
+    }
+    *counts = gl->Counts();
+    return true;
+}
+
+bool SetFullRedraw(IDirect3DDevice9* device, bool full)
+{
+    auto* gl = dynamic_cast<GlDevice9*>(device);
+    if (gl == nullptr) {
+        return false;
+    }
+    gl->SetFullRedraw(full);
+    return true;
+}
+
 void SetCapsFilter(std::function<void(D3DCAPS9&)> filter)
 {
     GlDirect3D9::SetCapsFilter(std::move(filter));

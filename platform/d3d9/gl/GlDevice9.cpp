@@ -12,6 +12,9 @@
 #include <GL/glext.h>
 #include <SDL.h>
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace platform::d3d9 {
@@ -81,6 +84,34 @@ GLenum GlPrimitive(D3DPRIMITIVETYPE type)
     }
 }
 
+// Window events after which the window must be shown again though the
+// picture is unchanged: it was uncovered, shown or resized.
+std::atomic<unsigned long> g_exposures{0};
+
+int CountExposure(void*, SDL_Event* event)
+{
+    if (event->type == SDL_WINDOWEVENT) {
+        switch (event->window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            ++g_exposures;
+            break;
+        default:
+            break;
+        }
+    }
+    return 1;
+}
+
+void WatchExposures()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { SDL_AddEventWatch(CountExposure, nullptr); });
+}
+
 void ArgbToFloats(D3DCOLOR color, GLfloat out[4])
 {
     out[0] = static_cast<GLfloat>((color >> 16) & 0xff) / 255.0f;
@@ -148,10 +179,35 @@ GlDevice9::GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, con
     Rebind(renderTarget_, backBuffer_);
     SetDefaultStates();
     SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    if (const char* full = std::getenv("QMV_FULL_REDRAW"); full != nullptr && std::strcmp(full, "1") == 0) {
+        trackDamage_ = false;
+    }
+    WatchExposures();
+}
+
+void GlDevice9::SetFullRedraw(bool full)
+{
+    if (context_->MakeCurrent()) {
+        DrawWaiting();
+    }
+    ForgetFrames();
+    trackDamage_ = !full;
+}
+
+void GlDevice9::ForgetFrames()
+{
+    frame_.clear();
+    previous_.clear();
+    waitingTextures_.clear();
+    drawnAsTheyCome_ = false;
+    disturbed_ = false;
+    foreignWrite_ = false;
+    previousValid_ = false;
 }
 
 GlDevice9::~GlDevice9()
 {
+    ForgetFrames();
     ReleaseBindings();
     Rebind(renderTarget_, static_cast<GlTexture9*>(nullptr));
     backBuffer_->Release();
@@ -245,6 +301,10 @@ HRESULT GlDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
         return D3DERR_INVALIDCALL;
     }
     *parameters = resolved;
+    // Draws still waiting go where they would have gone; the frame after a
+    // reset is drawn whole.
+    DrawWaiting();
+    ForgetFrames();
     ReleaseBindings();
     if (resolved.BackBufferWidth != parameters_.BackBufferWidth ||
         resolved.BackBufferHeight != parameters_.BackBufferHeight ||
@@ -299,6 +359,7 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     if (!context_->MakeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    const bool changed = !trackDamage_ || FinishFrame();
     unsigned source = backBuffer_->Framebuffer();
     if (source == 0) {
         return D3DERR_INVALIDCALL;
@@ -315,6 +376,18 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     }
     RECT dest{box.ViewportX(), box.ViewportY(), box.ViewportX() + box.ViewportWidth(),
               box.ViewportY() + box.ViewportHeight()};
+    // The window keeps what it was last shown while it is neither uncovered nor resized.
+    const unsigned long exposures = g_exposures.load();
+    if (!changed && exposures == shownExposures_ && windowWidth == shownWindowWidth_ &&
+        windowHeight == shownWindowHeight_ && dest.left == shownDest_.left && dest.top == shownDest_.top &&
+        dest.right == shownDest_.right && dest.bottom == shownDest_.bottom) {
+        ++counts_.unchanged;
+        return D3D_OK;
+    }
+    shownExposures_ = exposures;
+    shownWindowWidth_ = windowWidth;
+    shownWindowHeight_ = windowHeight;
+    shownDest_ = dest;
     const GlFunctions& gl = context_->Gl();
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
@@ -331,7 +404,154 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
                        sameSize ? GL_NEAREST : GL_LINEAR);
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     SDL_GL_SwapWindow(context_->Window());
+    ++counts_.presents;
     return D3D_OK;
+}
+
+bool GlDevice9::FinishFrame()
+{
+    const int width = static_cast<int>(backBuffer_->Width());
+    const int height = static_cast<int>(backBuffer_->Height());
+    const bool cleared = DamageTracker::StartsWithFullClear(frame_, width, height);
+    bool changed = true;
+    if (!drawnAsTheyCome_) {
+        if (disturbed_ || !previousValid_ || !cleared) {
+            for (const RecordedDraw& draw : frame_) {
+                Replay(draw, nullptr);
+            }
+        } else {
+            const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_);
+            changed = !damage.empty();
+            for (const PixelRect& rect : damage) {
+                for (const RecordedDraw& draw : frame_) {
+                    if (draw.bounds.Intersects(rect)) {
+                        Replay(draw, &rect);
+                    }
+                }
+            }
+        }
+    }
+    // A picture that did not start from a whole clear depends on the one before it.
+    previousValid_ = cleared && !foreignWrite_;
+    for (RecordedDraw& draw : frame_) {
+        draw.DropTexture();
+    }
+    previous_ = std::move(frame_);
+    frame_.clear();
+    waitingTextures_.clear();
+    drawnAsTheyCome_ = false;
+    disturbed_ = false;
+    foreignWrite_ = false;
+    return changed;
+}
+
+void GlDevice9::DrawWaiting()
+{
+    if (!trackDamage_ || drawnAsTheyCome_ || frame_.empty()) {
+        return;
+    }
+    for (RecordedDraw& draw : frame_) {
+        Replay(draw, nullptr);
+        draw.DropTexture();
+    }
+    waitingTextures_.clear();
+    drawnAsTheyCome_ = true;
+    disturbed_ = true;
+}
+
+void GlDevice9::BeforeGlWrite(GlTexture9* texture)
+{
+    if (texture != nullptr && waitingTextures_.count(texture) != 0) {
+        DrawWaiting();
+    }
+}
+
+void GlDevice9::Keep(RecordedDraw draw)
+{
+    if (draw.clear && draw.rects.empty()) {
+        // Nothing drawn before a whole clear shows: the frame starts again here.
+        frame_.clear();
+        waitingTextures_.clear();
+        drawnAsTheyCome_ = false;
+    }
+    if (drawnAsTheyCome_) {
+        Replay(draw, nullptr);
+        draw.DropTexture();
+        disturbed_ = true;
+    } else if (draw.texture != nullptr) {
+        waitingTextures_[draw.texture] = draw.textureStamp;
+    }
+    frame_.push_back(std::move(draw));
+}
+
+RecordedDraw GlDevice9::RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& layout, const BYTE* firstVertex,
+                                   UINT vertexCount, std::vector<std::uint32_t> indices, long long count)
+{
+    RecordedDraw draw;
+    draw.type = type;
+    draw.layout = layout;
+    draw.stride = streamStride_;
+    draw.vertices.assign(firstVertex,
+                         firstVertex + static_cast<size_t>(vertexCount - 1) * streamStride_ + layout.size);
+    draw.indexed = !indices.empty();
+    draw.indices = std::move(indices);
+    draw.count = count;
+    std::copy(std::begin(renderStates_), std::end(renderStates_), draw.renderStates.begin());
+    std::copy(std::begin(stageStates_[0]), std::end(stageStates_[0]), draw.stageStates.begin());
+    std::copy(std::begin(samplerStates_[0]), std::end(samplerStates_[0]), draw.samplerStates.begin());
+    draw.bounds = DamageTracker::DrawBounds(layout, streamStride_, draw.vertices,
+                                            static_cast<int>(backBuffer_->Width()),
+                                            static_cast<int>(backBuffer_->Height()));
+    return draw;
+}
+
+void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut)
+{
+    GlTexture9* target = renderTarget_;
+    renderTarget_ = backBuffer_;
+    if (FAILED(BindTarget())) {
+        renderTarget_ = target;
+        return;
+    }
+    ++counts_.backBufferDraws;
+    if (draw.clear) {
+        ClearTarget(draw.color, static_cast<DWORD>(draw.rects.size()), draw.rects.empty() ? nullptr : draw.rects.data(),
+                    cut);
+        renderTarget_ = target;
+        return;
+    }
+    // The draw's own states stand in for the device's for its length.
+    DWORD savedRender[D3DRS_MAX_STATE];
+    DWORD savedStage[D3DTSS_MAX_STATE];
+    DWORD savedSampler[D3DSAMP_MAX_STATE];
+    std::copy(std::begin(renderStates_), std::end(renderStates_), savedRender);
+    std::copy(std::begin(stageStates_[0]), std::end(stageStates_[0]), savedStage);
+    std::copy(std::begin(samplerStates_[0]), std::end(samplerStates_[0]), savedSampler);
+    GlTexture9* savedTexture = textures_[0];
+    std::copy(draw.renderStates.begin(), draw.renderStates.end(), renderStates_);
+    std::copy(draw.stageStates.begin(), draw.stageStates.end(), stageStates_[0]);
+    std::copy(draw.samplerStates.begin(), draw.samplerStates.end(), samplerStates_[0]);
+    textures_[0] = draw.texture;
+    ApplyRenderStates();
+    if (SUCCEEDED(ApplyTexture(false))) {
+        if (cut != nullptr) {
+            glEnable(GL_SCISSOR_TEST);
+            glScissor(cut->left, cut->top, cut->right - cut->left, cut->bottom - cut->top);
+        }
+        SetArrays(draw.layout, draw.stride, draw.vertices.data());
+        if (draw.indexed) {
+            glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(draw.count), GL_UNSIGNED_INT,
+                           draw.indices.data());
+        } else {
+            glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(draw.count));
+        }
+        glDisable(GL_SCISSOR_TEST);
+    }
+    std::copy(std::begin(savedRender), std::end(savedRender), renderStates_);
+    std::copy(std::begin(savedStage), std::end(savedStage), stageStates_[0]);
+    std::copy(std::begin(savedSampler), std::end(savedSampler), samplerStates_[0]);
+    textures_[0] = savedTexture;
+    renderTarget_ = target;
 }
 
 HRESULT GlDevice9::EvictManagedResources()
@@ -339,6 +559,8 @@ HRESULT GlDevice9::EvictManagedResources()
     if (!context_->MakeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    // Waiting draws show their textures as they were when drawn.
+    DrawWaiting();
     context_->ForEachManaged([](GlTexture9& texture) { texture.Evict(); });
     return D3D_OK;
 }
@@ -394,10 +616,39 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     if ((flags & D3DCLEAR_TARGET) == 0) {
         return D3D_OK;
     }
+    if (KeepsBackBufferDraws()) {
+        RecordedDraw draw;
+        draw.clear = true;
+        draw.color = color;
+        const PixelRect whole{0, 0, static_cast<int>(backBuffer_->Width()), static_cast<int>(backBuffer_->Height())};
+        draw.bounds = count == 0 ? whole : PixelRect{};
+        for (DWORD i = 0; i < count; ++i) {
+            draw.rects.push_back(rects[i]);
+            const PixelRect r{static_cast<int>(std::clamp<LONG>(rects[i].x1, 0, whole.right)),
+                              static_cast<int>(std::clamp<LONG>(rects[i].y1, 0, whole.bottom)),
+                              static_cast<int>(std::clamp<LONG>(rects[i].x2, 0, whole.right)),
+                              static_cast<int>(std::clamp<LONG>(rects[i].y2, 0, whole.bottom))};
+            draw.bounds = draw.bounds.Union(r);
+        }
+        Keep(std::move(draw));
+        return D3D_OK;
+    }
+    BeforeGlWrite(renderTarget_);
     HRESULT bound = BindTarget();
     if (FAILED(bound)) {
         return bound;
     }
+    ClearTarget(color, count, rects, nullptr);
+    if (renderTarget_ == backBuffer_) {
+        ++counts_.backBufferDraws;
+    } else {
+        renderTarget_->Touch();
+    }
+    return D3D_OK;
+}
+
+void GlDevice9::ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects, const PixelRect* cut)
+{
     GLfloat rgba[4];
     ArgbToFloats(color, rgba);
     if (renderTarget_->HoldsUnusedAlpha()) {
@@ -405,26 +656,36 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
-    if (count == 0) {
+    if (count == 0 && cut == nullptr) {
         glDisable(GL_SCISSOR_TEST);
         glClear(GL_COLOR_BUFFER_BIT);
-        return D3D_OK;
+        return;
     }
     LONG width = static_cast<LONG>(renderTarget_->Width());
     LONG height = static_cast<LONG>(renderTarget_->Height());
+    const D3DRECT whole{0, 0, width, height};
+    if (count == 0) {
+        count = 1;
+        rects = &whole;
+    }
     glEnable(GL_SCISSOR_TEST);
     for (DWORD i = 0; i < count; ++i) {
         LONG x1 = std::clamp(rects[i].x1, 0, width);
         LONG y1 = std::clamp(rects[i].y1, 0, height);
         LONG x2 = std::clamp(rects[i].x2, 0, width);
         LONG y2 = std::clamp(rects[i].y2, 0, height);
+        if (cut != nullptr) {
+            x1 = std::max<LONG>(x1, cut->left);
+            y1 = std::max<LONG>(y1, cut->top);
+            x2 = std::min<LONG>(x2, cut->right);
+            y2 = std::min<LONG>(y2, cut->bottom);
+        }
         if (x2 > x1 && y2 > y1) {
             glScissor(x1, y1, x2 - x1, y2 - y1);
             glClear(GL_COLOR_BUFFER_BIT);
         }
     }
     glDisable(GL_SCISSOR_TEST);
-    return D3D_OK;
 }
 
 HRESULT GlDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
@@ -636,7 +897,7 @@ void GlDevice9::ApplyRenderStates()
     glShadeModel(GL_SMOOTH);
 }
 
-HRESULT GlDevice9::ApplyTexture()
+HRESULT GlDevice9::ApplyTexture(bool realise)
 {
     const DWORD* s = stageStates_[0];
     StageState stage{s[D3DTSS_COLOROP], s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2],
@@ -650,7 +911,10 @@ HRESULT GlDevice9::ApplyTexture()
         glDisable(GL_TEXTURE_2D);
         return D3D_OK;
     }
-    unsigned name = texture->Realise();
+    unsigned name = realise ? texture->Realise() : texture->Name();
+    if (name == 0 && !realise) {
+        name = texture->Realise();
+    }
     if (name == 0) {
         return D3DERR_INVALIDCALL;
     }
@@ -720,9 +984,9 @@ HRESULT GlDevice9::CheckVertexRange(const VertexLayout& layout, long long first,
     return end <= static_cast<long long>(stream_->Buffer().Length()) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
-void GlDevice9::SetArrays(const VertexLayout& layout, const BYTE* base)
+void GlDevice9::SetArrays(const VertexLayout& layout, UINT vertexStride, const BYTE* base)
 {
-    GLsizei stride = static_cast<GLsizei>(streamStride_);
+    GLsizei stride = static_cast<GLsizei>(vertexStride);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(2, GL_FLOAT, stride, base + layout.positionOffset);
     if (layout.colorOffset >= 0) {
@@ -749,6 +1013,7 @@ HRESULT GlDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
         return D3DERR_INVALIDCALL;
     }
     VertexLayout layout;
+    const std::uint64_t stamp = BeforeDraw();
     HRESULT result = PrepareDraw(&layout);
     if (FAILED(result) || primitiveCount == 0) {
         return result;
@@ -757,9 +1022,45 @@ HRESULT GlDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
     if (FAILED(result)) {
         return result;
     }
-    SetArrays(layout, stream_->Buffer().Data() + streamOffset_);
+    const BYTE* base = stream_->Buffer().Data() + streamOffset_;
+    if (KeepsBackBufferDraws()) {
+        RecordedDraw draw = RecordDraw(type, layout, base + static_cast<size_t>(startVertex) * streamStride_,
+                                       static_cast<UINT>(count), {}, count);
+        draw.HoldTexture(textures_[0], stamp);
+        Keep(std::move(draw));
+        return D3D_OK;
+    }
+    SetArrays(layout, streamStride_, base);
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(count));
+    AfterDraw();
     return D3D_OK;
+}
+
+std::uint64_t GlDevice9::BeforeDraw()
+{
+    // A texture that waiting draws show and whose pixels changed since would
+    // be brought up to date under them: they are drawn first.
+    GlTexture9* texture = textures_[0];
+    const std::uint64_t stamp = texture != nullptr ? texture->Stamp() : 0;
+    if (texture != nullptr) {
+        auto waiting = waitingTextures_.find(texture);
+        if (waiting != waitingTextures_.end() && waiting->second != stamp) {
+            DrawWaiting();
+        }
+    }
+    if (renderTarget_ != backBuffer_) {
+        BeforeGlWrite(renderTarget_);
+    }
+    return stamp;
+}
+
+void GlDevice9::AfterDraw()
+{
+    if (renderTarget_ == backBuffer_) {
+        ++counts_.backBufferDraws;
+    } else {
+        renderTarget_->Touch();
+    }
 }
 
 HRESULT GlDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT, UINT, UINT startIndex,
@@ -770,6 +1071,7 @@ HRESULT GlDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexInd
         return D3DERR_INVALIDCALL;
     }
     VertexLayout layout;
+    const std::uint64_t stamp = BeforeDraw();
     HRESULT result = PrepareDraw(&layout);
     if (FAILED(result) || primitiveCount == 0) {
         return result;
@@ -791,12 +1093,25 @@ HRESULT GlDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexInd
     if (FAILED(result)) {
         return result;
     }
-    SetArrays(layout, stream_->Buffer().Data() + streamOffset_);
+    if (KeepsBackBufferDraws()) {
+        // The vertices from the lowest named to the highest, and the indices counted from there.
+        std::vector<std::uint32_t> kept(static_cast<size_t>(count));
+        for (long long i = 0; i < count; ++i) {
+            kept[static_cast<size_t>(i)] = indices_->IndexAt(static_cast<UINT>(startIndex + i)) - lowest;
+        }
+        const BYTE* from = stream_->Buffer().Data() + streamOffset_ + static_cast<size_t>(first) * streamStride_;
+        RecordedDraw draw = RecordDraw(type, layout, from, static_cast<UINT>(last - first + 1), std::move(kept), count);
+        draw.HoldTexture(textures_[0], stamp);
+        Keep(std::move(draw));
+        return D3D_OK;
+    }
+    SetArrays(layout, streamStride_, stream_->Buffer().Data() + streamOffset_);
     GLenum mode = GlPrimitive(type);
     if (baseVertexIndex == 0) {
         const BYTE* at = indices_->Buffer().Data() + static_cast<size_t>(startIndex) * indices_->IndexSize();
         glDrawElements(mode, static_cast<GLsizei>(count),
                        indices_->IndexSize() == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, at);
+        AfterDraw();
         return D3D_OK;
     }
     std::vector<GLuint> rebased(static_cast<size_t>(count));
@@ -806,6 +1121,7 @@ HRESULT GlDevice9::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexInd
                                 baseVertexIndex);
     }
     glDrawElements(mode, static_cast<GLsizei>(count), GL_UNSIGNED_INT, rebased.data());
+    AfterDraw();
     return D3D_OK;
 }
 
@@ -837,6 +1153,13 @@ HRESULT GlDevice9::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3
         dest->Owner().Pool() != D3DPOOL_SYSTEMMEM || !context_->MakeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
+    // The back buffer is read as the draws so far made it.
+    if (&source->Owner() == backBuffer_) {
+        DrawWaiting();
+    } else if (auto waiting = waitingTextures_.find(&source->Owner());
+               waiting != waitingTextures_.end() && waiting->second != source->Owner().Stamp()) {
+        DrawWaiting();
+    }
     return source->Owner().ReadPixelsInto(dest->Owner());
 }
 
@@ -850,6 +1173,7 @@ HRESULT GlDevice9::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceRe
         from->Owner().Pool() != D3DPOOL_SYSTEMMEM || to->Owner().Pool() != D3DPOOL_DEFAULT) {
         return D3DERR_INVALIDCALL;
     }
+    BeforeCopyInto(&to->Owner());
     return to->Owner().CopyPixelsFrom(from->Owner());
 }
 
@@ -860,7 +1184,22 @@ HRESULT GlDevice9::UpdateTexture(IDirect3DBaseTexture9* source, IDirect3DBaseTex
     if (from == nullptr || to == nullptr || from->Pool() != D3DPOOL_SYSTEMMEM || to->Pool() != D3DPOOL_DEFAULT) {
         return D3DERR_INVALIDCALL;
     }
+    BeforeCopyInto(to);
     return to->CopyPixelsFrom(*from);
+}
+
+void GlDevice9::BeforeCopyInto(GlTexture9* texture)
+{
+    if (!context_->OnGlThread()) {
+        return;  // applied at the texture's next use, which BeforeDraw watches
+    }
+    BeforeGlWrite(texture);
+    if (texture == backBuffer_ && trackDamage_) {
+        // Pixels put straight into the back buffer: no kept draw explains them.
+        DrawWaiting();
+        disturbed_ = true;
+        foreignWrite_ = true;
+    }
 }
 
 HRESULT GlDevice9::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,

@@ -5,12 +5,17 @@
 #pragma once
 
 #include "platform/d3d9/IDirect3DDevice9.h"
+#include "platform/d3d9/TestHooks.h"
 #include "platform/d3d9/gl/ComObject.h"
+#include "platform/d3d9/gl/DamageTracker.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/VertexLayout.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <unordered_map>
+#include <vector>
 
 namespace platform::d3d9 {
 
@@ -75,8 +80,10 @@ public:
     HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements,
                                     IDirect3DVertexDeclaration9** declaration) override;
 
-    // Test hook: see SimulateDeviceLoss.
+    // Test hooks: see SimulateDeviceLoss, GetFrameCounts and SetFullRedraw.
     void SimulateLoss(unsigned lostReports);
+    const FrameCounts& Counts() const { return counts_; }
+    void SetFullRedraw(bool full);
 
 private:
     // Clears the window outside the picture's rectangle (window coordinates, rows top-down).
@@ -87,8 +94,31 @@ private:
     HRESULT BindTarget();
     HRESULT PrepareDraw(VertexLayout* layout);
     void ApplyRenderStates();
-    HRESULT ApplyTexture();
-    void SetArrays(const VertexLayout& layout, const BYTE* firstVertex);
+    // `realise`: bring the texture up to date first; a replayed draw shows it as it was.
+    HRESULT ApplyTexture(bool realise = true);
+    void SetArrays(const VertexLayout& layout, UINT stride, const BYTE* firstVertex);
+    void ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects, const PixelRect* cut);
+
+    // Damage tracking (see the top of this file).
+    bool KeepsBackBufferDraws() const { return trackDamage_ && renderTarget_ == backBuffer_; }
+    // A draw of the current states over `count` vertices (or indices) as the back buffer would get it.
+    RecordedDraw RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& layout, const BYTE* firstVertex,
+                            UINT vertexCount, std::vector<std::uint32_t> indices, long long count);
+    void Keep(RecordedDraw draw);
+    // Before a draw: the stamp of the texture it shows (0: none), after drawing
+    // the waiting draws where the draw would change what they show.
+    std::uint64_t BeforeDraw();
+    void AfterDraw();
+    void BeforeCopyInto(GlTexture9* texture);
+    // Before `texture`'s GL pixels change: the waiting draws that show it are drawn now.
+    void BeforeGlWrite(GlTexture9* texture);
+    // Draws every waiting draw at once; the frame is drawn as it comes from here on.
+    void DrawWaiting();
+    // Draws a kept draw into the back buffer, cut to `cut` (null: not cut).
+    void Replay(const RecordedDraw& draw, const PixelRect* cut);
+    // Draws the waiting frame (whole or where it changed); false when nothing changed.
+    bool FinishFrame();
+    void ForgetFrames();
     HRESULT CheckVertexRange(const VertexLayout& layout, long long first, long long count) const;
 
     std::shared_ptr<GlContext> context_;
@@ -114,6 +144,20 @@ private:
     bool inScene_ = false;
     bool lost_ = false;
     unsigned lostReports_ = 0;
+
+    bool trackDamage_ = true;
+    std::vector<RecordedDraw> frame_;      // this frame's back-buffer draws since its last whole clear
+    std::vector<RecordedDraw> previous_;   // the last frame shown, textures let go
+    std::unordered_map<GlTexture9*, std::uint64_t> waitingTextures_;  // shown by waiting draws, with their stamps
+    bool drawnAsTheyCome_ = false;  // frame_ is already in the back buffer
+    bool disturbed_ = false;        // the back buffer no longer holds the frame last shown
+    bool foreignWrite_ = false;     // the back buffer was written other than by kept draws
+    bool previousValid_ = false;    // previous_ alone makes the picture last shown
+    RECT shownDest_{};
+    int shownWindowWidth_ = -1;
+    int shownWindowHeight_ = -1;
+    unsigned long shownExposures_ = 0;
+    FrameCounts counts_;
 };
 
 }  // namespace platform::d3d9

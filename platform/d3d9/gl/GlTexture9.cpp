@@ -12,6 +12,8 @@ namespace {
 
 // Host rows are stored top row first and so are framebuffer rows (the picture
 // is flipped only at present), so pixels move without reordering.
+std::atomic<std::uint64_t> g_lastStamp{0};
+
 void SetRowLength(GLenum which, UINT pitch, D3DFORMAT format)
 {
     glPixelStorei(which == GL_UNPACK_ROW_LENGTH ? GL_UNPACK_ALIGNMENT : GL_PACK_ALIGNMENT, 1);
@@ -37,6 +39,18 @@ GlTexture9::GlTexture9(std::shared_ptr<GlContext> context, UINT width, UINT heig
     if (pool_ == D3DPOOL_MANAGED) {
         context_->RegisterManaged(this);
     }
+    Touch();
+}
+
+void GlTexture9::Touch()
+{
+    stamp_.store(++g_lastStamp);
+}
+
+unsigned GlTexture9::Name()
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    return texture_;
 }
 
 bool GlTexture9::UnpackInto(std::vector<BYTE>& pixels) const
@@ -147,6 +161,7 @@ HRESULT GlTexture9::UnlockRect(UINT level)
     locked_ = false;
     if (!lockedReadOnly_) {
         stale_ = true;
+        Touch();
     }
     if (PacksPixels()) {
         if (lockedReadOnly_) {
@@ -163,6 +178,7 @@ HRESULT GlTexture9::AddDirtyRect(const RECT*)
     std::lock_guard<std::mutex> hold(mutex_);
     if (HasHostPixels()) {
         stale_ = true;
+        Touch();
     }
     return D3D_OK;
 }
@@ -194,6 +210,7 @@ HRESULT GlTexture9::CopyPixelsFrom(GlTexture9& source)
         } else {
             pending_ = std::move(pixels);
         }
+        Touch();
     }
     if (context_->OnGlThread() && context_->MakeCurrent()) {
         // Apply now, so a later draw into the target is not overwritten by the copy.
@@ -309,6 +326,7 @@ HRESULT GlTexture9::ReadPixelsInto(GlTexture9& destination)
         destination.Pack();
     }
     destination.stale_ = true;
+    destination.Touch();
     return glGetError() == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -346,6 +364,7 @@ void GlTexture9::Resize(UINT width, UINT height)
         host_.assign(HostBytes(), 0);
     }
     pending_.clear();
+    Touch();
 }
 
 }  // namespace platform::d3d9

@@ -14,6 +14,8 @@
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/GlSurface9.h"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -52,12 +54,19 @@ public:
     bool HoldsUnusedAlpha() const { return windowLayout_ && format_ == D3DFMT_X8R8G8B8; }
     const std::shared_ptr<GlContext>& Context() const { return context_; }
 
+    // A number that changes whenever the pixels may have changed, and that no
+    // other texture ever has: two draws of the same stamp show the same pixels.
+    std::uint64_t Stamp() const { return stamp_.load(); }
+    // Gives the texture a new stamp (its pixels were written).
+    void Touch();
+
     // Copies the host pixels of a texture of the same size and format into this
     // one: at once on the window thread, else at this texture's next use.
     HRESULT CopyPixelsFrom(GlTexture9& source);
 
     // Window thread, context current:
     unsigned Realise();      // the GL texture, up to date; 0 on failure
+    unsigned Name();         // the GL texture as it is, without bringing it up to date; 0 for none
     unsigned Framebuffer();  // render targets: the framebuffer over the texture; 0 on failure
     HRESULT ReadPixelsInto(GlTexture9& destination);
     void Evict();            // managed: give up the GL texture, keep the pixels
@@ -94,6 +103,7 @@ private:
 
     unsigned texture_ = 0;
     unsigned framebuffer_ = 0;
+    std::atomic<std::uint64_t> stamp_{0};
     bool windowLayout_ = false;
 };
 
