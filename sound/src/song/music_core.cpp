@@ -1,7 +1,5 @@
 #include "sound/src/song/music_core.h"
 
-#include "sound/src/song/song_midi.h"
-
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
@@ -29,6 +27,12 @@ const int kMusicPeriodTable[MUSIC_NOTES + 1] = {
 const uint8_t kMusicSineTable[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
                                      224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
                                      212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+
+namespace {
+MusicFormats gFormats{};
+}  // namespace
+
+void Music_SetFormats(const MusicFormats &formats) { gFormats = formats; }
 
 namespace {
 
@@ -171,7 +175,7 @@ void Music_FreeSong(MusicSong *song) {
     for (int i = 0; i < song->sampleCount; ++i) OsndSample_Destroy(song->samples[i]);
     OSND_FREE_MEM(song->samples);
   }
-  if (song->midi) MusicFormatMidi_Free(song);
+  if (song->midi) gFormats.midiFree(song);
   OSND_FREE_MEM(song->songChannels);
   OSND_FREE_MEM(song->instruments);
   OSND_FREE_MEM(song->sampleInfo);
@@ -243,12 +247,11 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
   };
   bool ok = false;
   auto rewind = [file] { SystemFile_Seek(file, 0, SEEK_SET); };
-  if (untried()) ok = MusicFormatOsb_Load(song, file, mode, sampleList, sampleListCount);
-  if (!ok && untried()) ok = (rewind(), MusicFormatS3m_Load(song, file));
-  if (!ok && untried()) ok = (rewind(), MusicFormatXm_Load(song, file));
-  if (!ok && untried()) ok = (rewind(), MusicFormatIt_Load(song, file));
-  if (!ok && untried()) ok = (rewind(), MusicFormatMidi_Load(song, file, nameOrData));
-  if (!ok && untried()) ok = (rewind(), MusicFormatMod_Load(song, file));
+  const MusicLoadRequest request{mode, sampleList, sampleListCount, nameOrData};
+  for (int i = 0; i < gFormats.loaderCount && !ok && untried(); ++i) {
+    if (i > 0) rewind();
+    ok = gFormats.loaders[i](song, file, request);
+  }
   const int error = gOsndError.lastError;
   SystemFile_Close(file);
 
@@ -283,11 +286,11 @@ bool Music_PlaySong(MusicSong *song) {
 bool Music_StopSong(MusicSong *song) {
   if (!SongUsable(song)) return false;
   if (song->type == MUSIC_TYPE_MIDI) {
-    MusicFormatMidi_Stop(song);
+    gFormats.midiStop(song);
     return true;
   }
   // A bank song's sound is on the shared bank channel, not on voices.
-  if (song->type == MUSIC_TYPE_SAMPLEBANK) MusicFormatOsb_Stop(song);
+  if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
   // Under the mixer's lock rather than waiting for a busy flag: the lock is
   // recursive, so a song that stops itself from its tick does not wait forever.
   SystemLockGuard guard(MixerLock());

@@ -392,18 +392,35 @@ struct MusicBytes {
   uint32_t Dword(size_t at) const { return uint32_t(Word(at)) | (uint32_t(Word(at + 2)) << 16); }
 };
 
-// Format loaders, tried by Music_LoadSong in this order. Each answers true
-// when it loaded the song, else false with the last error (10: not this format).
+// Format loaders. Each answers true when it loaded the song, else false with
+// the last error (10: not this format).
 bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode, const int *sampleList, int count);
 // Stops the sound a sample-bank song plays on the shared bank channel.
 void MusicFormatOsb_Stop(MusicSong *song);
 bool MusicFormatS3m_Load(MusicSong *song, SystemFileHandle *file);
 bool MusicFormatXm_Load(MusicSong *song, SystemFileHandle *file);
 bool MusicFormatIt_Load(MusicSong *song, SystemFileHandle *file);
-bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *name);
 bool MusicFormatMod_Load(MusicSong *song, SystemFileHandle *file);
-// Stops a MIDI song through its own player.
-void MusicFormatMidi_Stop(MusicSong *song);
+
+// What the core reaches of the song formats, which build on it: the loaders
+// Music_LoadSong tries in turn, and the formats that play outside the core's
+// voices (MIDI songs through their synthesizer, sample-bank songs on the
+// shared bank channel). The engine fills it at Init.
+struct MusicLoadRequest {
+  unsigned mode;
+  const int *sampleList;
+  int sampleListCount;
+  const char *name;  // the file's name (null for memory)
+};
+typedef bool (*MusicLoader)(MusicSong *song, SystemFileHandle *file, const MusicLoadRequest &request);
+struct MusicFormats {
+  const MusicLoader *loaders;
+  int loaderCount;
+  void (*midiStop)(MusicSong *song);  // stops a MIDI song through its own player
+  void (*midiFree)(MusicSong *song);  // frees a MIDI song's player data
+  void (*bankStop)(MusicSong *song);  // stops a bank song's shared channel
+};
+void Music_SetFormats(const MusicFormats &formats);
 
 // Lets go of a sample a song plays (the sample is being freed).
 void Music_ReleaseSample(OSND_SAMPLE *sample);

@@ -7,6 +7,9 @@
 
 struct MidiSong;
 
+bool MusicFormatMidi_Load(MusicSong *song, SystemFileHandle *file, const char *name);
+// Stops a MIDI song through its own player.
+void MusicFormatMidi_Stop(MusicSong *song);
 bool MusicFormatMidi_Play(MusicSong *song);
 bool MusicFormatMidi_SetVolume(MusicSong *song);
 // Frees the song's MIDI data (the song record is being freed).
