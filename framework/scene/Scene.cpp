@@ -2,6 +2,7 @@
 
 #include "framework/core/properties/DataManager.h"
 #include "framework/core/properties/PropertyVector.h"
+#include "framework/core/util/Platform.h"
 #include "framework/graphics/render/Renderer.h"
 
 namespace Qmv2 {
@@ -113,6 +114,7 @@ void Scene::ShowDialog(Dialog* dialog)
     SmartPtr<Dialog> keep(dialog);
     AddChild(dialog);
     dialog->Show();
+    Platform::Log("The dialog %s opens\n", dialog->GetName().c_str());
 }
 
 void Scene::CloseDialog(Dialog* dialog)
@@ -123,6 +125,7 @@ void Scene::CloseDialog(Dialog* dialog)
     SmartPtr<Dialog> keep(dialog);
     dialog->Close();
     dialog->SetObsolete(true);
+    Platform::Log("The dialog %s is closed\n", dialog->GetName().c_str());
     for (SmartPtr<Dialog>* it = m_Dialogs.begin(); it != m_Dialogs.end(); ++it) {
         if (it->Get() == dialog) {
             m_Dialogs.Erase(it, it + 1);

@@ -8,6 +8,7 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/DataManager.h"
 #include "framework/core/script/Lua.h"
+#include "framework/core/util/Platform.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/GameTree.h"
 
@@ -179,6 +180,9 @@ void SceneManager::Switch()
     }
     m_Current->Activate();
     m_Current->SetLoadState(Scene::kActive);
+    if (!transitionInUse) {
+        Platform::Log("The scene %s takes input\n", m_Current->GetName().c_str());
+    }
     // Parts that could not be loaded are told once a scene has come in and
     // nothing is loading any more, so that a start-up says them all at once.
     ResourceManager* resources = ResourceManager::GetInstance();

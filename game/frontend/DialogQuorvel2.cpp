@@ -2,6 +2,7 @@
 
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyValue.h"
+#include "framework/core/util/Platform.h"
 #include "framework/core/app/MessageData.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/ModifierAlpha.h"
@@ -153,6 +154,7 @@ void DialogQuorvel2::EnableInput(void* target, void*)
     auto* dialog = static_cast<DialogQuorvel2*>(target);
     dialog->m_AcceptsInput = true;
     dialog->m_ChildrenAcceptInput = true;
+    Platform::Log("The dialog %s takes input\n", dialog->GetName().c_str());
 }
 
 Dialog* DialogQuorvel2::OpenOver(const std::string& key)

@@ -188,6 +188,7 @@ void SelectionScene::StartScene(const char* sceneKey, std::initializer_list<cons
     }
     scenes->StartTransition("TRANSITION_DEFAULT");
     scenes->RequestScene(target);
+    Platform::Log("The menu starts %s\n", sceneKey);
 }
 
 void SelectionScene::StartTimed()

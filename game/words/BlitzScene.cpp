@@ -322,6 +322,7 @@ void BlitzScene::SelectWord(std::int32_t index)
     }
     SwitchWord(currentRack, racks[index].get(), wait);
     currentRack = racks[index].get();
+    Platform::Log("Round %d of BLITZ, word %d in play\n", static_cast<int>(m_Round), static_cast<int>(index + 1));
     RefreshState();
 }
 
@@ -642,6 +643,8 @@ void BlitzScene::SubmitWord()
     }
     m_Score += BlitzRules::WordScore(letters, rack->hintsUsed);
     rack->solved = true;
+    Platform::Log("Round %d of BLITZ, word %d solved\n", static_cast<int>(m_Round),
+                  static_cast<int>(rack->GetIndex() + 1));
     rack->GetAnswerBox()->SetSelected(true);
     if (iRoundProfile* profile = Profile()) {
         PushAchievement(profile->CountSolved());
