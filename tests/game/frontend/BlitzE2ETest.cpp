@@ -46,6 +46,7 @@ protected:
 
     void Start()
     {
+        seen = 0;
         game = StartGame((folder / "errors.txt").string());
         ASSERT_GT(game, 0);
         window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
@@ -60,6 +61,23 @@ protected:
         Keys("Return");
     }
     static void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    // Waits for the game to log `text` after what the last wait saw: a word
+    // solved or in play, a dialog that takes input. A busy machine slows the
+    // game's clock and its animations, so each step waits for the game
+    // rather than for a fixed time.
+    bool Logged(const std::string& text, int seconds = 90)
+    {
+        if (WaitForTextAfter(folder / "errors.txt", text, seen, seconds)) {
+            return true;
+        }
+        ADD_FAILURE() << "waited " << seconds << " s for \"" << text << "\" in the log:\n"
+                      << ReadText(folder / "errors.txt");
+        return false;
+    }
+    static std::string Event(const char* what, std::size_t word)
+    {
+        return "Round 1 of BLITZ, word " + std::to_string(word) + " " + what + "\n";
+    }
     // Closes the window as a window manager would; the game ends with 0. A
     // busy display may drop the request: it is asked again while the game runs.
     void Close()
@@ -76,22 +94,22 @@ protected:
         }
         game = -1;
     }
-    // Clicks the menu's Blitz button until the game says it entered Blitz:
-    // it logs the words it deals, or the restore of a saved game.
+    // Clicks the menu's Blitz button until the menu says it starts Blitz (a
+    // click before the menu takes input is lost), then waits for the game to
+    // say it entered Blitz: it logs the words it deals, or the restore of a
+    // saved game.
     bool EnterBlitz(bool restore = false)
     {
-        for (int second = 0; second < 40; ++second) {
-            if (second % 3 == 0) {
-                Click(440, 380);
-            }
-            Wait(1000);
-            std::ifstream in(folder / "errors.txt");
-            const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (restore ? log.find("Blitz game restored") != std::string::npos : Words().size() == 5) {
-                return true;
-            }
+        bool started = false;
+        for (int attempt = 0; attempt < 10 && !started; ++attempt) {
+            Click(440, 380);
+            started = WaitForTextAfter(folder / "errors.txt", "The menu starts SCENE_BLITZ", seen, 6);
         }
-        return false;
+        // Keys reach the scene once the transition to it is over; the first
+        // visit's tutorial may open before that.
+        std::size_t entered = seen;
+        return started && Logged(restore ? "Blitz game restored" : "Round 1 of BLITZ, word 5: ") &&
+               WaitForTextAfter(folder / "errors.txt", "The scene SCENE_BLITZ takes input", entered, 90);
     }
     // The source words the game logged for round 1, in dealing order.
     std::vector<std::string> Words() const
@@ -122,6 +140,7 @@ protected:
     std::filesystem::path folder;
     pid_t game = -1;
     std::string window;
+    std::size_t seen = 0;  // how far the waits have read the log
 };
 
 std::int32_t Score(const std::string& word)
@@ -139,18 +158,18 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     // The splash card is cream in the middle; after it and the loading
     // screen the menu asks for a player in a cream panel at the same place.
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
-    ASSERT_TRUE(WaitForText(folder / "errors.txt", kMenuShows, 90));
+    ASSERT_TRUE(WaitForMenu(folder / "errors.txt", 90));
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the new-player dialog opens";
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
     Keys("Return");
-    Wait(1500);
     ASSERT_TRUE(EnterBlitz());
     // The first visit shows the tutorial, cream at the same place.
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 20), kCream) << "the tutorial opens";
+    ASSERT_TRUE(Logged("The dialog DIALOG_TUTORIAL takes input"));
     Click(285, 414);  // its OK
-    Wait(1500);
+    ASSERT_TRUE(Logged("The dialog DIALOG_TUTORIAL is closed"));
     const std::vector<std::string> words = Words();
     ASSERT_EQ(words.size(), 5u) << "round 1 deals five words";
     for (const std::string& word : words) {
@@ -163,15 +182,18 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     Wait(6000);
     Type(words[0]);
     const Clock::time_point refilled = Clock::now();
-    Wait(1500);
+    ASSERT_TRUE(Logged(Event("solved", 1)));
+    ASSERT_TRUE(Logged(Event("in play", 2))) << "the refill ends on the next word";
     Keys("Down");
-    Wait(700);
+    ASSERT_TRUE(Logged(Event("in play", 3)));
     Type(words[2]);
-    Wait(1500);
+    ASSERT_TRUE(Logged(Event("solved", 3)));
+    ASSERT_TRUE(Logged(Event("in play", 4)));
     Keys("Up");
-    Wait(700);
+    ASSERT_TRUE(Logged(Event("in play", 2)));
     Type(words[1]);
-    Wait(1500);
+    ASSERT_TRUE(Logged(Event("solved", 2)));
+    ASSERT_TRUE(Logged(Event("in play", 4)));
     Close();
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - refilled).count();
 
@@ -200,18 +222,18 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     // and giving up end the game with a score the table takes.
     ASSERT_NO_FATAL_FAILURE(Start());
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash shows";
-    ASSERT_TRUE(WaitForText(folder / "errors.txt", kMenuShows, 90));
+    ASSERT_TRUE(WaitForMenu(folder / "errors.txt", 90));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     ASSERT_TRUE(EnterBlitz(true));
-    Wait(2000);
     EXPECT_FALSE(std::filesystem::exists(savedFile))
         << "a restored game is played once";
     Type(words[3]);
-    Wait(1500);
+    ASSERT_TRUE(Logged(Event("solved", 4)));
+    ASSERT_TRUE(Logged(Event("in play", 5)));
     Click(525, 463);  // Give up
-    Wait(1000);
+    ASSERT_TRUE(Logged("The dialog TEXT_DIALOG_GIVEUP takes input"));
     Click(316, 344);  // yes
-    Wait(4500);
+    ASSERT_TRUE(Logged("The game scene opens DIALOG_CONGRATS")) << "the score goes into the table";
     Close();
     const std::int32_t score = Score(words[0]) + Score(words[1]) + Score(words[2]) + Score(words[3]);
     const std::string scores = Stored("scores.xml.!");

@@ -85,7 +85,7 @@ public:
     }
     const std::string& Window() const { return m_Window; }
     // Waits out the splash and the loading screen: true once the menu shows.
-    bool WaitForMenu() const { return gameprocess::WaitForText(m_Log, gameprocess::kMenuShows, 90); }
+    bool WaitForMenu() const { return gameprocess::WaitForMenu(m_Log, 90); }
     std::string Log() const { return ReadText(m_Log); }
     // Waits up to `seconds` for the log to match; the first group of the match.
     std::string WaitForLog(const std::string& pattern, int seconds) const

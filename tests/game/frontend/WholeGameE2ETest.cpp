@@ -127,7 +127,7 @@ protected:
     // the new-player dialog's cream panel.
     void WaitForMenu(bool newPlayer)
     {
-        ASSERT_FALSE(WaitForLog(kMenuShows, 90).empty()) << ReadText(logFile);
+        ASSERT_TRUE(gameprocess::WaitForMenu(logFile, 90)) << ReadText(logFile);
         if (newPlayer) {
             const std::string cream = "srgb(255,248,231)";
             ASSERT_EQ(PixelColour(window, 200, 200, cream, 30), cream) << "the new-player dialog opens";

@@ -213,16 +213,22 @@ TEST_F(GameE2ETest, APlayerIsMadeInTheMenuAndQuittingAsksFirst)
     // loading screen the menu opens the new-player dialog, whose cream panel
     // lies at the same place.
     EXPECT_EQ(PixelColour(window, 200, 200, "srgb(255,248,231)", 30), "srgb(255,248,231)") << "the splash shows";
-    ASSERT_TRUE(gameprocess::WaitForText(log, gameprocess::kMenuShows, 90)) << gameprocess::ReadText(log);
+    ASSERT_TRUE(gameprocess::WaitForMenu(log, 90)) << gameprocess::ReadText(log);
     const std::string panel = PixelColour(window, 200, 200, "srgb(255,248,231)", 30);
     EXPECT_EQ(panel, "srgb(255,248,231)") << "the new-player dialog opens over the menu";
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
+    // Each step waits for the game to say that the one before it is done.
+    std::size_t seen = 0;
+    ASSERT_TRUE(gameprocess::WaitForTextAfter(log, "The dialog DIALOG_NEWPLAYER takes input", seen, 60))
+        << gameprocess::ReadText(log);
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 400 310 click 1"));
     EXPECT_TRUE(Xdo("type --delay 60 ' Ann '"));
     EXPECT_TRUE(Xdo("key Return"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(gameprocess::WaitForTextAfter(log, "The dialog DIALOG_NEWPLAYER is closed", seen, 60))
+        << gameprocess::ReadText(log);
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 110 522 click 1"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(gameprocess::WaitForTextAfter(log, "The dialog CTEXT_QUESTION_QUIT opens", seen, 60))
+        << gameprocess::ReadText(log);
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 316 344 click 1"));
     const int code = WaitExit(game, 15);
     if (code == -1) {
@@ -335,6 +341,8 @@ std::string ReadWholeFile(const std::string& path)
 const std::string kCream = "srgb(255,248,231)";      // the splash card, the dialogs' panels
 const std::string kFullBar = "srgb(233,196,106)";    // the loading bar's right end, once full
 const std::string kTrophyLabel = "srgb(238,234,220)";  // the trophy room's description box
+const std::string kTrophyText = "srgb(29,53,87)";      // its text
+const std::string kMenuBackdrop = "srgb(69,123,157)";  // the menu's backdrop left of its buttons
 
 }  // namespace
 
@@ -360,41 +368,51 @@ TEST_F(GameE2ETest, FromTheSplashThroughEveryFrontSceneToQuitting)
                         " click 1"));
     };
 
+    // Each step waits for the game to say that the one before it is done (a
+    // dialog's fade-in or fade-out, a scene's transition), and a picture is
+    // taken once the window shows what the game said.
+    std::size_t seen = 0;
+    auto logged = [&](const std::string& text) {
+        const bool found = gameprocess::WaitForTextAfter(errors, text, seen, 90);
+        EXPECT_TRUE(found) << "waited for \"" << text << "\" in\n" << ReadWholeFile(errors);
+        return found;
+    };
+
     ASSERT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the splash card shows";
     shoot("splash");
     ASSERT_EQ(PixelColour(window, 590, 420, kFullBar, 30), kFullBar) << "the loading bar fills";
-    // The logo's letters have rolled in well before the least loading time ends.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     shoot("load");
-    ASSERT_TRUE(gameprocess::WaitForText(errors, gameprocess::kMenuShows, 90)) << ReadWholeFile(errors);
+    ASSERT_TRUE(gameprocess::WaitForMenu(errors, 90)) << ReadWholeFile(errors);
     ASSERT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the menu asks for the first player";
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(logged("The dialog DIALOG_NEWPLAYER takes input"));
     shoot("newplayer");
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 'Ann'"));
     EXPECT_TRUE(Xdo("key Return"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    ASSERT_TRUE(logged("The dialog DIALOG_NEWPLAYER is closed"));
+    EXPECT_EQ(PixelColour(window, 200, 200, kMenuBackdrop, 20), kMenuBackdrop) << "the menu shows";
     shoot("menu");
 
     click(145, 457);    // Settings
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(logged("The dialog DIALOG_SETTINGS takes input"));
     shoot("settings");
     click(210, 457);    // its OK
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(logged("The dialog DIALOG_SETTINGS is closed"));
 
     click(145, 277);    // Trophy room
     ASSERT_EQ(PixelColour(window, 300, 536, kTrophyLabel, 20), kTrophyLabel) << "the trophy room opens";
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(logged("The scene SCENE_TROPHY takes input"));
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 235 140"));    // over a trophy to be earned
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(PixelColour(window, 150, 524, kTrophyText, 20), kTrophyText) << "the trophy's description shows";
     shoot("trophy");
     click(680, 536);    // Main menu
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(logged("The scene SCENE_SELECTION takes input"));
     EXPECT_NE(PixelColour(window, 300, 536, kTrophyLabel, 1), kTrophyLabel) << "back in the menu";
 
     click(145, 522);    // Quit
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ASSERT_TRUE(logged("The dialog CTEXT_QUESTION_QUIT opens"));
+    EXPECT_EQ(PixelColour(window, 200, 200, kCream, 20), kCream) << "the quit question shows";
     shoot("quit");
     click(316, 344);    // Yes
     const int code = WaitExit(game, 15);
@@ -446,7 +464,7 @@ TEST_F(GameE2ETest, DataWithoutOptionalFilesOrWithAMissingPictureStillRuns)
         window = window.substr(0, window.find('\n'));
         ASSERT_FALSE(window.empty()) << c.name;
         // The menu's new-player dialog shows that start-up went all the way.
-        EXPECT_TRUE(gameprocess::WaitForText(errors, gameprocess::kMenuShows, 90)) << c.name;
+        EXPECT_TRUE(gameprocess::WaitForMenu(errors, 90)) << c.name;
         EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << c.name;
         // A busy display may drop the close request: it is asked again while
         // the program still runs.
@@ -484,7 +502,7 @@ int RunToTheMenu(const std::string& program, const std::string& errors, const st
     if (window.empty()) {
         return -1;
     }
-    EXPECT_TRUE(gameprocess::WaitForText(errors, gameprocess::kMenuShows, 90)) << ReadWholeFile(errors);
+    EXPECT_TRUE(gameprocess::WaitForMenu(errors, 90)) << ReadWholeFile(errors);
     EXPECT_EQ(PixelColour(window, 200, 200, kCream, 30), kCream) << "the menu asks for the first player";
     EXPECT_TRUE(gameprocess::WaitForText(errors, awaited, 30)) << ReadWholeFile(errors);
     // A busy display may drop the close request: it is asked again while the

@@ -33,12 +33,18 @@ inline std::string ReadText(const std::filesystem::path& path)
     return text.str();
 }
 
-// Waits up to `seconds` for `text` to appear in the file (the program's log);
-// true once it has.
-inline bool WaitForText(const std::filesystem::path& path, const std::string& text, int seconds)
+// Waits up to `seconds` for `text` to appear in the file (the program's log)
+// at or after the offset `from`; once it has, moves `from` past it and answers
+// true. Events awaited one after another this way are never confused with an
+// earlier line of the same words.
+inline bool WaitForTextAfter(const std::filesystem::path& path, const std::string& text, std::size_t& from,
+                             int seconds)
 {
     for (int i = 0; i <= seconds * 10; ++i) {
-        if (ReadText(path).find(text) != std::string::npos) {
+        const std::string log = ReadText(path);
+        const std::size_t found = from <= log.size() ? log.find(text, from) : std::string::npos;
+        if (found != std::string::npos) {
+            from = found + text.size();
             return true;
         }
         Sleep(100);
@@ -46,9 +52,24 @@ inline bool WaitForText(const std::filesystem::path& path, const std::string& te
     return false;
 }
 
+// Waits up to `seconds` for `text` to appear anywhere in the file.
+inline bool WaitForText(const std::filesystem::path& path, const std::string& text, int seconds)
+{
+    std::size_t from = 0;
+    return WaitForTextAfter(path, text, from, seconds);
+}
+
 // What the program logs once its menu shows after the splash and the loading
 // screen (and, with no player yet, has opened the new-player dialog).
 inline const std::string kMenuShows = "The menu shows";
+
+// Waits up to `seconds` for the menu to show and to take input, the
+// transition to it over (it shows first): what a test waits for before it
+// clicks or types into the menu after the program started.
+inline bool WaitForMenu(const std::filesystem::path& path, int seconds)
+{
+    return WaitForText(path, kMenuShows, seconds) && WaitForText(path, "The scene SCENE_SELECTION takes input", seconds);
+}
 
 inline const std::string kRunDir = QMV_RUN_DIR;
 inline const std::string kCloseScript = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
