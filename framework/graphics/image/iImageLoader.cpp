@@ -1,6 +1,7 @@
 #include "framework/graphics/image/iImageLoader.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "framework/graphics/image/DecodedImage.h"
 #include "framework/graphics/render/Renderer.h"
@@ -36,22 +37,37 @@ bool iImageLoader::WriteFrame(ImageData& texture, const DecodedImage& image, std
     const bool padX = (m_Flags & kPadding) != 0 && texture.GetTextureWidth() > width;
     const bool padY = (m_Flags & kPadding) != 0 && texture.GetTextureHeight() > height;
     auto* bits = static_cast<std::uint8_t*>(texture.GetBits());
-    bool hasAlpha = maskOnly;
+    const auto channels = static_cast<std::size_t>(image.channels);
+    // All alpha bytes of a four-channel picture ANDed: 0xFF when it is opaque.
+    std::uint8_t alphas = 0xFFu;
     for (std::int32_t y = 0; y < height + (padY ? 1 : 0); ++y) {
-        const std::int32_t sourceY = top + std::min(y, height - 1);
+        // The padding row and column repeat the last ones.
+        const std::uint8_t* source = image.Row(top + std::min(y, height - 1)) + static_cast<std::size_t>(left) * channels;
         auto* row = reinterpret_cast<std::uint32_t*>(bits + static_cast<std::ptrdiff_t>(y) * texture.GetPitch());
-        for (std::int32_t x = 0; x < width + (padX ? 1 : 0); ++x) {
-            const std::int32_t sourceX = left + std::min(x, width - 1);
-            if (maskOnly) {
-                // Only alpha is drawn from an alpha-only texture; the colour
-                // comes from the vertices.
-                row[x] = 0x00FFFFFFu | (std::uint32_t{image.MaskValue(sourceX, sourceY)} << 24);
-            } else {
-                row[x] = image.Argb(sourceX, sourceY);
-                hasAlpha = hasAlpha || (row[x] >> 24) != 0xFFu;
+        if (maskOnly) {
+            // Only alpha is drawn from an alpha-only texture; the colour
+            // comes from the vertices. The mask reads alpha of a
+            // four-channel picture, else red.
+            for (std::int32_t x = 0; x < width; ++x) {
+                row[x] = 0x00FFFFFFu | (std::uint32_t{source[static_cast<std::size_t>(x) * channels]} << 24);
+            }
+        } else if (channels == 4) {
+            for (std::int32_t x = 0; x < width; ++x) {
+                const std::uint8_t* p = source + static_cast<std::size_t>(x) * 4;
+                row[x] = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+                alphas &= p[0];
+            }
+        } else {
+            for (std::int32_t x = 0; x < width; ++x) {
+                const std::uint8_t* p = source + static_cast<std::size_t>(x) * channels;
+                row[x] = 0xFF000000u | (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
             }
         }
+        if (padX && width > 0) {
+            row[width] = row[width - 1];
+        }
     }
+    const bool hasAlpha = maskOnly || alphas != 0xFFu;
     texture.SetHasAlpha(hasAlpha);
     texture.SetAlphaOnly(maskOnly);
     texture.Unlock();
