@@ -24,6 +24,12 @@ HWND g_capture = nullptr;
 std::map<WORD, HICON__> g_cursors;
 HCURSOR g_current = nullptr;
 int g_showCount = 0;
+// What the display was last given: the program sets the same cursor each
+// frame, and each time the display would be told again (a round trip to the
+// X server), so an unchanged cursor is not passed on.
+bool g_applied = false;
+HCURSOR g_appliedCursor = nullptr;
+bool g_appliedVisible = false;
 
 SDL_SystemCursor SystemCursor(WORD id)
 {
@@ -49,6 +55,13 @@ void ApplyCursor()
         return;
     }
     const bool visible = g_current != nullptr && g_showCount >= 0;
+    if (g_applied && g_appliedCursor == g_current && g_appliedVisible == visible &&
+        (!visible || g_current->sdl != nullptr)) {
+        return;
+    }
+    g_applied = true;
+    g_appliedCursor = g_current;
+    g_appliedVisible = visible;
     if (visible) {
         if (g_current->sdl == nullptr) {
             g_current->sdl = SDL_CreateSystemCursor(SystemCursor(g_current->id));
