@@ -1,5 +1,6 @@
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_time.h"
 
 #include <gtest/gtest.h>
 

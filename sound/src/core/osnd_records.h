@@ -6,6 +6,7 @@
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_list.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_time.h"
 
 #include <atomic>
 #include <cstdint>

@@ -19,6 +19,7 @@
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_time.h"
 
 #include <cstdint>
 

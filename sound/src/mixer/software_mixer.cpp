@@ -5,6 +5,7 @@
 #include "sound/src/mixer/mixer_float.h"
 #include "sound/src/mixer/mixer_mmx.h"
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>

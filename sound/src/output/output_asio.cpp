@@ -11,6 +11,7 @@
 #include "sound/src/output/output_sample.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 #include <atomic>

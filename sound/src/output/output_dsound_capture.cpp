@@ -7,6 +7,7 @@
 #include "sound/src/output/output_dsound.h"
 #include "sound/src/output/output_nosound.h"
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 #include <atomic>

@@ -7,6 +7,7 @@
 #include "sound/src/output/output_winmm.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 #include <cstring>
 

@@ -8,6 +8,7 @@
 #include "sound/src/format/format_tag.h"
 #include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_string.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include "platform/win32/WinWindow.h"
 #include "platform/winmm/MultimediaTimer.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 

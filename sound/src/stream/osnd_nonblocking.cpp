@@ -4,6 +4,7 @@
 #include "sound/src/format/format_osb.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_net.h"
+#include "sound/src/system/system_time.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -6,6 +6,7 @@
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 #include <atomic>

@@ -5,6 +5,7 @@
 #include "sound/src/system/system_memory.h"
 
 #include "sound/src/system/system_thread.h"
+#include "sound/src/system/system_time.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,4 @@
-// The engine allocator (16-byte header, usage statistics, source tags), its
-// clock, sleep and the smoothed processor-usage meter.
+// The engine allocator (16-byte header, usage statistics, source tags).
 #pragma once
 
 #include <cstddef>
@@ -23,15 +22,6 @@ struct OsndMemoryPool {
   void (*free)(void *) = nullptr;
 };
 
-struct OsndCpuMeter {
-  uint32_t start;
-  uint32_t end;
-  uint32_t previousEnd;
-  uint32_t endCopy;
-  float busy;
-  float period;
-};
-
 // The engine's own pool; a null pool below means this one.
 extern OsndMemoryPool gOsndMemory;
 
@@ -41,14 +31,6 @@ void SystemMemory_Free(OsndMemoryPool *pool, void *pointer, const char *file, in
 void *SystemMemory_Realloc(OsndMemoryPool *pool, void *pointer, int size, const char *file, int line);
 void SystemMemory_ResetPool(OsndMemoryPool *pool);  // statistics 0, C-runtime callbacks
 int64_t SystemMemory_BytesInUse();
-
-uint32_t SystemTime_GetMicroseconds();
-uint32_t SystemTime_GetMilliseconds();
-void SystemTime_Sleep(int milliseconds);
-void SystemTime_StartMeasure(OsndCpuMeter *meter);
-float SystemTime_EndMeasure(OsndCpuMeter *meter, int weight);
-// The meter's arithmetic for a given "now", so that it can be checked without a clock.
-float SystemTime_EndMeasureAt(OsndCpuMeter *meter, int weight, uint32_t now);
 
 #define OSND_ALLOC(size) SystemMemory_Alloc(nullptr, (size), __FILE__, __LINE__)
 #define OSND_FREE_MEM(ptr) SystemMemory_Free(nullptr, (ptr), __FILE__, __LINE__)
