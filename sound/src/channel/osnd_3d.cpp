@@ -1,5 +1,6 @@
 #include "sound/src/channel/osnd_3d.h"
 
+#include "sound/src/channel/osnd_channel.h"
 #include "sound/src/channel/software_channel.h"
 #include "sound/src/system/system_thread.h"
 

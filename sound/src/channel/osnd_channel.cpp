@@ -1,5 +1,7 @@
 // Channels: handles, the choice of a channel by priority, playing, and the
 // per-channel setters and getters. What a channel does is left to its slots.
+#include "sound/src/channel/osnd_channel.h"
+
 #include "sound/src/channel/osnd_3d.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/core/osnd_records.h"

@@ -277,8 +277,4 @@ int Osnd_AddDriverName(const char *name);
 int Osnd_AddRecordDriverName(const char *name);
 inline bool Osnd_NonRealtime() { return gOsnd.outputType == OSND_OUTPUT_NOSOUND_NONREALTIME; }
 
-// Channel lookup by handle; sets error 2 or 14 and answers null.
-OsndChannel *Osnd_GetChannel(int handle);
-int Osnd_PlaySoundCore(const int *requests, int count, OSND_SAMPLE *sample, OSND_DSPUNIT *unit,
-                       bool startPaused);
 void OsndEnumerateDrivers();

@@ -2,6 +2,7 @@
 // streamer sample, stopping, closing, positions and seeking.
 #include "sound/src/stream/osnd_stream.h"
 
+#include "sound/src/channel/osnd_channel.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/core/osnd_records.h"
