@@ -1,0 +1,144 @@
+// The back buffer's draws wait until Present, which draws only where the frame
+// differs from the one before. A texture changed after a draw showed it, within
+// the frame or between frames, and a vertex buffer written again, still show
+// what they held when drawn; an unchanged frame draws and shows nothing.
+#include "tests/platform/d3d9/DeviceFixture.h"
+
+#include "platform/d3d9/TestHooks.h"
+
+namespace {
+
+using d3d9test::ColorNear;
+using d3d9test::Quad;
+
+constexpr DWORD kBlack = 0xFF000000u;
+constexpr DWORD kRed = 0xFFFF0000u;
+constexpr DWORD kGreen = 0xFF00FF00u;
+constexpr DWORD kBlue = 0xFF0000FFu;
+constexpr DWORD kWhite = 0xFFFFFFFFu;
+
+class DamageGlTest : public d3d9test::DeviceFixture {
+protected:
+    void ClearBackBuffer()
+    {
+        ASSERT_EQ(device_->BeginScene(), D3D_OK);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kBlack, 0.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->EndScene(), D3D_OK);
+    }
+    void Fill(IDirect3DTexture9* texture, DWORD colour)
+    {
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 8; ++y) {
+            auto* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch);
+            for (int x = 0; x < 8; ++x) {
+                row[x] = colour;
+            }
+        }
+        ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    }
+    platform::d3d9::FrameCounts Counts()
+    {
+        platform::d3d9::FrameCounts counts;
+        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &counts));
+        return counts;
+    }
+};
+
+TEST_F(DamageGlTest, TexturesChangedAfterTheyWereDrawnShowWhatTheyHeldThen)
+{
+    // A render target drawn red, then cleared blue and drawn again in the
+    // same frame; a managed texture drawn red, then filled green and drawn.
+    IDirect3DTexture9* target = nullptr;
+    IDirect3DSurface9* surface = nullptr;
+    MakeTarget(8, 8, &target, &surface);
+    IDirect3DTexture9* managed = MakeTexture(8, 8, std::vector<DWORD>(64, kRed));
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device_->SetRenderTarget(0, surface), D3D_OK);
+    ClearBackBuffer();  // the target, red below
+    ASSERT_EQ(device_->BeginScene(), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 0.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->EndScene(), D3D_OK);
+    ASSERT_EQ(device_->SetRenderTarget(0, back), D3D_OK);
+
+    for (int frame = 0; frame < 2; ++frame) {
+        ClearBackBuffer();
+        ASSERT_EQ(device_->SetTexture(0, target), D3D_OK);
+        Draw(Quad(0, 0, 8, 8, kWhite));
+        ASSERT_EQ(device_->SetRenderTarget(0, surface), D3D_OK);
+        ASSERT_EQ(device_->BeginScene(), D3D_OK);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, frame == 0 ? kBlue : kRed, 0.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->EndScene(), D3D_OK);
+        ASSERT_EQ(device_->SetRenderTarget(0, back), D3D_OK);
+        Draw(Quad(10, 0, 18, 8, kWhite));
+
+        ASSERT_EQ(device_->SetTexture(0, managed), D3D_OK);
+        Fill(managed, kRed);
+        Draw(Quad(0, 10, 8, 18, kWhite));
+        Fill(managed, kGreen);
+        Draw(Quad(10, 10, 18, 18, kWhite));
+        ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+        SCOPED_TRACE(frame);
+        // The second frame starts from the target blue, the first from red.
+        EXPECT_TRUE(ColorNear(BackBufferPixel(4, 4), frame == 0 ? kRed : kBlue));
+        EXPECT_TRUE(ColorNear(BackBufferPixel(14, 4), frame == 0 ? kBlue : kRed));
+        EXPECT_TRUE(ColorNear(BackBufferPixel(4, 14), kRed));
+        EXPECT_TRUE(ColorNear(BackBufferPixel(14, 14), kGreen));
+        EXPECT_TRUE(ColorNear(BackBufferPixel(30, 30), kBlack));
+    }
+    back->Release();
+    surface->Release();
+    target->Release();
+    managed->Release();
+}
+
+TEST_F(DamageGlTest, OnlyChangedFramesDrawAndAreShown)
+{
+    IDirect3DTexture9* managed = MakeTexture(8, 8, std::vector<DWORD>(64, kRed));
+    const auto frame = [&](float x) {
+        ClearBackBuffer();
+        ASSERT_EQ(device_->SetTexture(0, managed), D3D_OK);
+        Draw(Quad(x, 20, x + 8, 28, kWhite));
+        ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+        Draw(Quad(60, 60, 70, 70, kBlue));
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame(20);
+    EXPECT_TRUE(ColorNear(BackBufferPixel(24, 24), kRed));
+    const platform::d3d9::FrameCounts shown = Counts();
+
+    // The same frame again: nothing drawn, nothing shown.
+    frame(20);
+    EXPECT_EQ(Counts().presents, shown.presents);
+    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws);
+    EXPECT_EQ(Counts().unchanged, shown.unchanged + 1);
+
+    // The texture's pixels changed between frames: drawn again, and only
+    // there (the clear and the sprite, not the blue square far away).
+    Fill(managed, kGreen);
+    frame(20);
+    EXPECT_TRUE(ColorNear(BackBufferPixel(24, 24), kGreen));
+    EXPECT_EQ(Counts().presents, shown.presents + 1);
+    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws + 2);
+
+    // Moved: the old place is cleared, the new one drawn.
+    frame(40);
+    EXPECT_TRUE(ColorNear(BackBufferPixel(24, 24), kBlack));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(44, 24), kGreen));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(65, 65), kBlue));
+
+    // Drawn whole when asked, every frame shown.
+    ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, true));
+    const platform::d3d9::FrameCounts whole = Counts();
+    frame(40);
+    frame(40);
+    EXPECT_EQ(Counts().presents, whole.presents + 2);
+    EXPECT_EQ(Counts().backBufferDraws, whole.backBufferDraws + 6);
+    EXPECT_TRUE(ColorNear(BackBufferPixel(44, 24), kGreen));
+    managed->Release();
+}
+
+}  // namespace
