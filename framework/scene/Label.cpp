@@ -500,8 +500,11 @@ void Label::Render(Graphics& graphics)
     if (!m_Font || m_Lines.IsEmpty()) {
         return;
     }
+    // The copied settings carry the label's alpha; the font's layers set
+    // their own colours, which the label's tints. Its alpha counts once.
     graphics.CopyFrom(*this);
-    graphics.PushColor(GetColor());
+    const Color& color = GetColor();
+    graphics.PushRGB(color.r, color.g, color.b);
     m_Font->Draw(graphics, TextBlock());
     graphics.PopColor();
 }

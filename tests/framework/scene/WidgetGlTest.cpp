@@ -230,6 +230,35 @@ TEST_F(WidgetGlTest, ATextInputWithASelectionAndItsCursor)
     EXPECT_EQ(CompareWithGolden("text_input_selection", picture), "");
 }
 
+// A label's alpha counts once, as a sprite's does: a text at half alpha is
+// drawn half as bright over the background.
+TEST_F(WidgetGlTest, ALabelAtHalfAlphaIsDrawnHalfBright)
+{
+    SmartPtr<Qmv2::Label> label = MakeWidget<Qmv2::Label>(R"(<Label name="TEXT" x="20" y="40" width="300" height="60"/>)");
+    label->SetFont(Font());
+    label->SetText(Qmv2::UTF8String("Quorvel words"));
+    root_->AddChild(label.Get());
+    // The brightest change a text makes over the background, in one channel.
+    const auto brightest = [this]() {
+        const Picture picture = Draw();
+        int most = 0;
+        for (int y = 30; y < 110; ++y) {
+            for (int x = 10; x < 330; ++x) {
+                const std::uint32_t p = picture.At(x, y);
+                for (int shift : {16, 8, 0}) {
+                    most = std::max(most, std::abs(static_cast<int>((p >> shift) & 0xFFu) -
+                                                   static_cast<int>((kBackground >> shift) & 0xFFu)));
+                }
+            }
+        }
+        return most;
+    };
+    const int whole = brightest();
+    ASSERT_GT(whole, 100);
+    label->SetAlpha(0.5f);
+    EXPECT_NEAR(brightest(), whole / 2, 3);
+}
+
 TEST_F(WidgetGlTest, TheClipboardKeysCopyCutAndPaste)
 {
     SmartPtr<Qmv2::LabelInput> entry = MakeWidget<Qmv2::LabelInput>(
