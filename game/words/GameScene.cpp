@@ -1210,6 +1210,8 @@ void GameScene::SubmitWord()
     const std::int32_t result = table->Guess(word, hard);
     iRoundProfile* profile = Profile();
     if (result == AnagramTable::kPlaced) {
+        Platform::Log("Round %d of %s: %s found\n", static_cast<int>(m_Round), m_ModeName.c_str(),
+                      word.GetString().c_str());
         ++m_WordsSinceMivel;
         if (profile != nullptr) {
             PushAchievement(profile->CheckWordsFoundAchievement(m_WordsSinceMivel));

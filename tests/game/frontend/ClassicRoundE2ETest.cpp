@@ -87,6 +87,14 @@ public:
     // Waits out the splash and the loading screen: true once the menu shows.
     bool WaitForMenu() const { return gameprocess::WaitForMenu(m_Log, 90); }
     std::string Log() const { return ReadText(m_Log); }
+    // Waits for the program to log `text` after what the last wait saw (a
+    // scene or a dialog that takes input, a dialog closed): a busy machine
+    // slows the game's animations, so each step waits for the game rather
+    // than for a fixed time.
+    bool Await(const std::string& text, int seconds = 90)
+    {
+        return gameprocess::WaitForTextAfter(m_Log, text, m_Seen, seconds);
+    }
     // Waits up to `seconds` for the log to match; the first group of the match.
     std::string WaitForLog(const std::string& pattern, int seconds) const
     {
@@ -159,6 +167,7 @@ public:
 
 private:
     fs::path m_Log;
+    std::size_t m_Seen = 0;  // how far Await has read the log
     pid_t m_Pid = -1;
     std::string m_Window;
 };
@@ -272,7 +281,8 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     ASSERT_FALSE(word.empty()) << run.Log();
     const std::vector<std::string> answers = Answers(word);
     ASSERT_GE(answers.size(), 3u);
-    Sleep(3000);   // the balls roll in
+    ASSERT_TRUE(run.Await("The scene SCENE_GAME takes input")) << run.Log();
+    EXPECT_TRUE(gameprocess::WaitForStill(run.Window(), folder, 60)) << "the balls roll in";
     EXPECT_EQ(CompareGolden("classic_dealt", run.Shot(folder / "dealt.png")), "");
 
     std::int32_t expected = 0;
@@ -287,7 +297,8 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     }
     expected += GameScene::kBingoBonus + GameScene::kAllWordsBonusPerSlot * static_cast<std::int32_t>(answers.size());
     EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << run.Log();
-    Sleep(5000);   // the dialog's letter balls have landed
+    EXPECT_TRUE(run.Await("The dialog DIALOG_NEXTROUND takes input")) << run.Log();
+    EXPECT_TRUE(gameprocess::WaitForStill(run.Window(), folder, 60)) << "the dialog's letter balls land";
     EXPECT_EQ(CompareGolden("classic_won", run.Shot(folder / "won.png")), "");
     EXPECT_EQ(run.Close(), 0);
 
@@ -321,10 +332,11 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
     ASSERT_TRUE(run.WaitForMenu()) << run.Log();
     ASSERT_FALSE(run.Choose(440, 172, "Round 1 of CLASSIC_TIMED").empty()) << run.Log();   // Timed game
     EXPECT_FALSE(run.WaitForLog("The round clocks run 6 times as fast", 10).empty()) << run.Log();
-    Sleep(2500);
+    ASSERT_TRUE(run.Await("The scene SCENE_GAME takes input")) << run.Log();
     auto answer = [&run, this](const std::string& pattern) {
         run.Click(400, 467);   // the pass or give-up button
-        Sleep(1500);
+        EXPECT_TRUE(run.Await("The dialog TEXT_DIALOG_")) << run.Log();
+        EXPECT_TRUE(run.Await(" takes input")) << run.Log();
         int x = 0;
         int y = 0;
         const graphicstest::Picture question = run.Shot(folder / "question.png");
@@ -335,23 +347,23 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
     EXPECT_FALSE(answer("Round 2 of CLASSIC_TIMED").empty()) << run.Log();
     // The clock of round 2 runs out: the pass-round dialog, then round 3.
     EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_PASSROUND)", 140).empty()) << run.Log();
-    Sleep(1000);
+    ASSERT_TRUE(run.Await("The dialog DIALOG_PASSROUND takes input", 140)) << run.Log();
     Xdo("key Return");
     const std::string third = run.WaitForLog("Round 3 of CLASSIC_TIMED: the source word is ([a-z]+)", 10);
     ASSERT_FALSE(third.empty()) << run.Log();
-    Sleep(2500);
+    ASSERT_TRUE(run.Await("The dialog DIALOG_PASSROUND is closed")) << run.Log();
     // The full-length word wins round 3 (its 1000 and more beat the lowest
     // of the table's first scores); round 4 is given up.
     run.Type(third);
     const auto n = static_cast<std::int32_t>(third.size());
     const std::int32_t score = 10 * n * n + GameScene::kBingoBonus;
-    Sleep(2000);
+    ASSERT_TRUE(run.Await("Round 3 of CLASSIC_TIMED: " + third + " found")) << run.Log();
     run.Click(400, 467);   // Next round
     EXPECT_FALSE(run.WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << run.Log();
-    Sleep(1500);
+    ASSERT_TRUE(run.Await("The dialog DIALOG_NEXTROUND takes input")) << run.Log();
     Xdo("key Return");
     EXPECT_FALSE(run.WaitForLog("Round 4 of CLASSIC_TIMED", 10).empty()) << run.Log();
-    Sleep(2500);
+    ASSERT_TRUE(run.Await("The dialog DIALOG_NEXTROUND is closed")) << run.Log();
     EXPECT_FALSE(answer("The game scene opens (DIALOG_CONGRATS)").empty()) << run.Log();
     EXPECT_EQ(run.Close(), 0);
     EXPECT_EQ(SaveXml("CLASSIC_TIMED"), "") << "a finished game leaves no save";
@@ -382,7 +394,7 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
         ASSERT_TRUE(run->WaitForMenu()) << run->Log();
         const std::string word = run->Choose(440, 312, "Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)");
         ASSERT_FALSE(word.empty()) << run->Log();
-        Sleep(2500);
+        ASSERT_TRUE(run->Await("The scene SCENE_GAME takes input")) << run->Log();
         run->Type(Answers(word).front());
         EXPECT_EQ(run->Close(), 0);
     }

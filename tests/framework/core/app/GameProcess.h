@@ -164,4 +164,32 @@ inline std::string PixelColour(const std::string& window, int x, int y, const st
     return colour;
 }
 
+// Waits up to `seconds` until the window's picture holds still (its
+// animations have ended): two grabs half a second apart, written into
+// `folder`, differ in fewer than `pixels` pixels by more than a tenth of a
+// channel's range. True once they do.
+inline bool WaitForStill(const std::string& window, const std::filesystem::path& folder, int seconds,
+                         int pixels = 800 * 600 / 200)
+{
+    const std::string before = (folder / "still-before.png").string();
+    const std::string now = (folder / "still-now.png").string();
+    const auto grab = [&window](const std::string& file) {
+        return std::system(("import -window '" + window + "' png:'" + file + "' 2>/dev/null").c_str()) == 0;
+    };
+    grab(before);
+    for (int i = 0; i < seconds * 2; ++i) {
+        Sleep(500);
+        if (!grab(now)) {
+            continue;
+        }
+        const std::string counted =
+            ShellOutput("compare -metric AE -fuzz 10% '" + before + "' '" + now + "' null: 2>&1");
+        if (!counted.empty() && counted[0] >= '0' && counted[0] <= '9' && std::atof(counted.c_str()) < pixels) {
+            return true;
+        }
+        std::filesystem::rename(now, before);
+    }
+    return false;
+}
+
 }  // namespace gameprocess
