@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace platform::d3d9 {
@@ -82,34 +81,6 @@ GLenum GlPrimitive(D3DPRIMITIVETYPE type)
     default:
         return GL_TRIANGLE_FAN;
     }
-}
-
-// Window events after which the window must be shown again though the
-// picture is unchanged: it was uncovered, shown or resized.
-std::atomic<unsigned long> g_exposures{0};
-
-int CountExposure(void*, SDL_Event* event)
-{
-    if (event->type == SDL_WINDOWEVENT) {
-        switch (event->window.event) {
-        case SDL_WINDOWEVENT_EXPOSED:
-        case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-        case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_MAXIMIZED:
-            ++g_exposures;
-            break;
-        default:
-            break;
-        }
-    }
-    return 1;
-}
-
-void WatchExposures()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { SDL_AddEventWatch(CountExposure, nullptr); });
 }
 
 void ArgbToFloats(D3DCOLOR color, GLfloat out[4])
@@ -182,7 +153,27 @@ GlDevice9::GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, con
     if (const char* full = std::getenv("QMV_FULL_REDRAW"); full != nullptr && std::strcmp(full, "1") == 0) {
         trackDamage_ = false;
     }
-    WatchExposures();
+    SDL_AddEventWatch(CountExposure, this);
+}
+
+// Window events after which the window must be shown again though the
+// picture is unchanged: it was uncovered, shown or resized.
+int GlDevice9::CountExposure(void* device, SDL_Event* event)
+{
+    if (event->type == SDL_WINDOWEVENT) {
+        switch (event->window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            ++static_cast<GlDevice9*>(device)->exposures_;
+            break;
+        default:
+            break;
+        }
+    }
+    return 1;
 }
 
 void GlDevice9::SetFullRedraw(bool full)
@@ -207,6 +198,7 @@ void GlDevice9::ForgetFrames()
 
 GlDevice9::~GlDevice9()
 {
+    SDL_DelEventWatch(CountExposure, this);
     ForgetFrames();
     ReleaseBindings();
     Rebind(renderTarget_, static_cast<GlTexture9*>(nullptr));
@@ -377,7 +369,7 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     RECT dest{box.ViewportX(), box.ViewportY(), box.ViewportX() + box.ViewportWidth(),
               box.ViewportY() + box.ViewportHeight()};
     // The window keeps what it was last shown while it is neither uncovered nor resized.
-    const unsigned long exposures = g_exposures.load();
+    const unsigned long exposures = exposures_.load();
     if (!changed && exposures == shownExposures_ && windowWidth == shownWindowWidth_ &&
         windowHeight == shownWindowHeight_ && dest.left == shownDest_.left && dest.top == shownDest_.top &&
         dest.right == shownDest_.right && dest.bottom == shownDest_.bottom) {

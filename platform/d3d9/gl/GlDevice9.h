@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+union SDL_Event;
+
 namespace platform::d3d9 {
 
 class GlTexture9;
@@ -119,6 +121,7 @@ private:
     // Draws the waiting frame (whole or where it changed); false when nothing changed.
     bool FinishFrame();
     void ForgetFrames();
+    static int CountExposure(void* device, SDL_Event* event);
     HRESULT CheckVertexRange(const VertexLayout& layout, long long first, long long count) const;
 
     std::shared_ptr<GlContext> context_;
@@ -157,6 +160,7 @@ private:
     int shownWindowWidth_ = -1;
     int shownWindowHeight_ = -1;
     unsigned long shownExposures_ = 0;
+    std::atomic<unsigned long> exposures_{0};  // counted by CountExposure on the event thread
     FrameCounts counts_;
 };
 
