@@ -79,6 +79,15 @@ void RecordedDraw::DropTexture()
     }
 }
 
+bool RecordedDraw::SameStateAs(const RecordedDraw& other) const
+{
+    return !clear && !other.clear && type == other.type && layout.pretransformed == other.layout.pretransformed &&
+           layout.positionOffset == other.layout.positionOffset && layout.colorOffset == other.layout.colorOffset &&
+           layout.texCoordOffset == other.layout.texCoordOffset && layout.size == other.layout.size &&
+           stride == other.stride && textureStamp == other.textureStamp && renderStates == other.renderStates &&
+           stageStates == other.stageStates && samplerStates == other.samplerStates;
+}
+
 bool RecordedDraw::SameAs(const RecordedDraw& other) const
 {
     if (clear != other.clear) {
@@ -97,13 +106,8 @@ bool RecordedDraw::SameAs(const RecordedDraw& other) const
         }
         return true;
     }
-    return type == other.type && layout.pretransformed == other.layout.pretransformed &&
-           layout.positionOffset == other.layout.positionOffset && layout.colorOffset == other.layout.colorOffset &&
-           layout.texCoordOffset == other.layout.texCoordOffset && layout.size == other.layout.size &&
-           stride == other.stride && indexed == other.indexed && count == other.count &&
-           textureStamp == other.textureStamp && vertices == other.vertices && indices == other.indices &&
-           renderStates == other.renderStates && stageStates == other.stageStates &&
-           samplerStates == other.samplerStates;
+    return SameStateAs(other) && indexed == other.indexed && count == other.count && vertices == other.vertices &&
+           indices == other.indices;
 }
 
 PixelRect DamageTracker::DrawBounds(const VertexLayout& layout, UINT stride, const std::vector<BYTE>& vertices,
@@ -158,27 +162,110 @@ bool DamageTracker::StartsWithFullClear(const std::vector<RecordedDraw>& frame, 
     return false;
 }
 
-std::vector<PixelRect> DamageTracker::Damage(const std::vector<RecordedDraw>& before,
-                                             const std::vector<RecordedDraw>& after)
+namespace {
+
+// A part of a frame compared on its own: a clear or a draw whole, or one
+// triangle of a triangle list (a batch of sprites is one draw, and one sprite
+// of it moving should not damage them all).
+struct Piece {
+    const RecordedDraw* draw = nullptr;
+    long long triangle = -1;  // -1: the whole operation
+    PixelRect bounds;
+};
+
+const BYTE* Corner(const RecordedDraw& draw, long long corner)
 {
+    const size_t vertex = draw.indexed ? draw.indices[static_cast<size_t>(corner)] : static_cast<size_t>(corner);
+    return draw.vertices.data() + vertex * draw.stride;
+}
+
+void Split(const std::vector<RecordedDraw>& frame, int width, int height, std::vector<Piece>& pieces)
+{
+    std::vector<BYTE> corners;
+    for (const RecordedDraw& draw : frame) {
+        if (draw.clear || draw.type != D3DPT_TRIANGLELIST || draw.count % 3 != 0) {
+            pieces.push_back({&draw, -1, draw.bounds});
+            continue;
+        }
+        for (long long t = 0; t < draw.count / 3; ++t) {
+            corners.clear();
+            for (long long c = 0; c < 3; ++c) {
+                const BYTE* vertex = Corner(draw, 3 * t + c);
+                corners.insert(corners.end(), vertex, vertex + draw.layout.size);
+            }
+            pieces.push_back({&draw, t, DamageTracker::DrawBounds(draw.layout, draw.layout.size, corners, width, height)});
+        }
+    }
+}
+
+// Compares pieces, remembering the last pair of draws whose states were compared.
+class PieceComparer {
+public:
+    bool Same(const Piece& a, const Piece& b)
+    {
+        if ((a.triangle < 0) != (b.triangle < 0)) {
+            return false;
+        }
+        if (a.triangle < 0) {
+            return a.draw->SameAs(*b.draw);
+        }
+        if (a.draw != m_A || b.draw != m_B) {
+            m_A = a.draw;
+            m_B = b.draw;
+            m_SameState = a.draw->SameStateAs(*b.draw);
+        }
+        if (!m_SameState) {
+            return false;
+        }
+        for (long long c = 0; c < 3; ++c) {
+            if (std::memcmp(Corner(*a.draw, 3 * a.triangle + c), Corner(*b.draw, 3 * b.triangle + c),
+                            a.draw->layout.size) != 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    const RecordedDraw* m_A = nullptr;
+    const RecordedDraw* m_B = nullptr;
+    bool m_SameState = false;
+};
+
+}  // namespace
+
+std::vector<PixelRect> DamageTracker::Damage(const std::vector<RecordedDraw>& before,
+                                             const std::vector<RecordedDraw>& after, int width, int height)
+{
+    std::vector<Piece> old;
+    std::vector<Piece> now;
+    Split(before, width, height, old);
+    Split(after, width, height, now);
+    // Pieces are paired in order: from the start, from the end, and what is
+    // left between place by place. A pixel under no unpaired or changed piece
+    // is drawn by the same pieces in the same order in both frames.
+    PieceComparer comparer;
     size_t head = 0;
-    const size_t shorter = std::min(before.size(), after.size());
-    while (head < shorter && after[head].SameAs(before[head])) {
+    const size_t shorter = std::min(old.size(), now.size());
+    while (head < shorter && comparer.Same(old[head], now[head])) {
         ++head;
     }
     size_t tail = 0;
-    while (tail < shorter - head && after[after.size() - 1 - tail].SameAs(before[before.size() - 1 - tail])) {
+    while (tail < shorter - head && comparer.Same(old[old.size() - 1 - tail], now[now.size() - 1 - tail])) {
         ++tail;
     }
     std::vector<PixelRect> rects;
-    for (size_t i = head; i + tail < before.size(); ++i) {
-        if (!before[i].bounds.Empty()) {
-            rects.push_back(before[i].bounds);
+    const size_t oldEnd = old.size() - tail;
+    const size_t nowEnd = now.size() - tail;
+    for (size_t i = head; i < oldEnd || i < nowEnd; ++i) {
+        if (i < oldEnd && i < nowEnd && comparer.Same(old[i], now[i])) {
+            continue;
         }
-    }
-    for (size_t i = head; i + tail < after.size(); ++i) {
-        if (!after[i].bounds.Empty()) {
-            rects.push_back(after[i].bounds);
+        if (i < oldEnd && !old[i].bounds.Empty()) {
+            rects.push_back(old[i].bounds);
+        }
+        if (i < nowEnd && !now[i].bounds.Empty()) {
+            rects.push_back(now[i].bounds);
         }
     }
     return Merge(std::move(rects));

@@ -4,8 +4,8 @@
 // texture by a stamp that changes with the texture's pixels. Where the kept
 // operations of two frames are the same in the same order, so are the pixels:
 // a pixel can differ only under an operation that one frame has and the other
-// lacks (matched from both ends of the lists), so the damage is the union of
-// those operations' rectangles. That holds when each frame starts with a clear
+// lacks (matched in order), so the damage is the union of those operations'
+// rectangles. That holds when each frame starts with a clear
 // of the whole target, which makes its picture independent of the one before.
 #pragma once
 
@@ -51,6 +51,8 @@ struct RecordedDraw {
     void DropTexture();
     // Whether the two put the same pixels in the same places.
     bool SameAs(const RecordedDraw& other) const;
+    // Whether two draws draw alike: the same states, texture and vertex layout.
+    bool SameStateAs(const RecordedDraw& other) const;
 
     bool clear = false;
     // A clear: its colour and rectangles (none: the whole target).
@@ -89,9 +91,10 @@ public:
     // Whether the first operation clears the whole target.
     static bool StartsWithFullClear(const std::vector<RecordedDraw>& frame, int width, int height);
     // The rectangles where `after` may differ from `before`, at most kMaxRects,
-    // cut to the target; none when the two draw the same.
+    // cut to the target; none when the two draw the same. Triangle lists are
+    // compared triangle by triangle.
     static std::vector<PixelRect> Damage(const std::vector<RecordedDraw>& before,
-                                         const std::vector<RecordedDraw>& after);
+                                         const std::vector<RecordedDraw>& after, int width, int height);
     // Rectangles merged where they overlap, and into fewer while there are too many.
     static std::vector<PixelRect> Merge(std::vector<PixelRect> rects);
 };

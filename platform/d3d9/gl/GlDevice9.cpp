@@ -412,7 +412,7 @@ bool GlDevice9::FinishFrame()
                 Replay(draw, nullptr);
             }
         } else {
-            const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_);
+            const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_, width, height);
             changed = !damage.empty();
             for (const PixelRect& rect : damage) {
                 for (const RecordedDraw& draw : frame_) {

@@ -104,7 +104,7 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
         draws.push_back(Quad(500, 500, 520, 520));
         return Frame(std::move(draws));
     };
-    EXPECT_TRUE(DamageTracker::Damage(before(), before()).empty()) << "the same frame again";
+    EXPECT_TRUE(DamageTracker::Damage(before(), before(), kWidth, kHeight).empty()) << "the same frame again";
     EXPECT_TRUE(DamageTracker::StartsWithFullClear(before(), kWidth, kHeight));
 
     // One quad's alpha changes: only its rectangle, not the others'.
@@ -112,7 +112,7 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
     faded.push_back(Quad(0, 0, 100, 100));
     faded.push_back(Quad(200, 200, 220, 220, 0x80FFFFFFu));
     faded.push_back(Quad(500, 500, 520, 520));
-    std::vector<PixelRect> damage = DamageTracker::Damage(before(), Frame(std::move(faded)));
+    std::vector<PixelRect> damage = DamageTracker::Damage(before(), Frame(std::move(faded)), kWidth, kHeight);
     ASSERT_EQ(damage.size(), 1u);
     EXPECT_TRUE(Covers(damage, 200, 200));
     EXPECT_TRUE(Covers(damage, 219, 219));
@@ -124,7 +124,7 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
     moved.push_back(Quad(0, 0, 100, 100));
     moved.push_back(Quad(300, 100, 320, 120));
     moved.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(moved)));
+    damage = DamageTracker::Damage(before(), Frame(std::move(moved)), kWidth, kHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     EXPECT_TRUE(Covers(damage, 310, 110));
     EXPECT_FALSE(Covers(damage, 510, 510));
@@ -135,28 +135,58 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
     added.push_back(Quad(600, 50, 650, 90));
     added.push_back(Quad(200, 200, 220, 220));
     added.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(added)));
+    damage = DamageTracker::Damage(before(), Frame(std::move(added)), kWidth, kHeight);
     EXPECT_TRUE(Covers(damage, 620, 70));
     EXPECT_FALSE(Covers(damage, 210, 210));
     EXPECT_FALSE(Covers(damage, 50, 50));
     std::vector<RecordedDraw> removed;
     removed.push_back(Quad(0, 0, 100, 100));
     removed.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(removed)));
+    damage = DamageTracker::Damage(before(), Frame(std::move(removed)), kWidth, kHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     EXPECT_FALSE(Covers(damage, 510, 510));
 
     // A state that decides the pixels (here the blend) counts as a change.
     std::vector<RecordedDraw> blended = before();
     blended[2].renderStates[D3DRS_SRCBLEND] = 2;
-    damage = DamageTracker::Damage(before(), blended);
+    damage = DamageTracker::Damage(before(), blended, kWidth, kHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     // So does a texture's stamp (its pixels changed).
     std::vector<RecordedDraw> restamped = before();
     restamped[3].textureStamp = 99;
-    damage = DamageTracker::Damage(before(), restamped);
+    damage = DamageTracker::Damage(before(), restamped, kWidth, kHeight);
     EXPECT_TRUE(Covers(damage, 510, 510));
     EXPECT_FALSE(Covers(damage, 210, 210));
+}
+
+// Sprites of one texture are drawn as one triangle list: one sprite moving
+// damages its old and new place, not the whole batch.
+TEST(DamageTrackerTest, OneSpriteOfABatchMovingDamagesOnlyItsPlaces)
+{
+    const auto batch = [](float movedX) {
+        RecordedDraw list;
+        list.type = D3DPT_TRIANGLELIST;
+        list.layout = Layout();
+        list.stride = 20;
+        for (float x : {100.0f, movedX, 600.0f}) {
+            const RecordedDraw quad = Quad(x, 100, x + 20, 120);
+            const BYTE* v = quad.vertices.data();
+            for (int corner : {0, 1, 2, 0, 2, 3}) {
+                list.vertices.insert(list.vertices.end(), v + corner * 20, v + corner * 20 + 20);
+            }
+        }
+        list.count = 18;
+        list.bounds = DamageTracker::DrawBounds(list.layout, list.stride, list.vertices, kWidth, kHeight);
+        std::vector<RecordedDraw> draws;
+        draws.push_back(std::move(list));
+        return Frame(std::move(draws));
+    };
+    EXPECT_TRUE(DamageTracker::Damage(batch(300), batch(300), kWidth, kHeight).empty());
+    const std::vector<PixelRect> damage = DamageTracker::Damage(batch(300), batch(350), kWidth, kHeight);
+    EXPECT_TRUE(Covers(damage, 305, 110));
+    EXPECT_TRUE(Covers(damage, 365, 110));
+    EXPECT_FALSE(Covers(damage, 110, 110));
+    EXPECT_FALSE(Covers(damage, 610, 110));
 }
 
 TEST(DamageTrackerTest, RectanglesMergeWhereTheyOverlapAndIntoAFewAtMost)
