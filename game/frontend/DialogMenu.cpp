@@ -65,8 +65,7 @@ void DialogMenu::OnStop(void* target, void*)
     DialogYesNo* question = DialogYesNo::Open(scene, "CTEXT_MENU_STOP", "CTEXT_MENU_STOP_HEADER", target,
                                               &DialogMenu::OnStopConfirmed, nullptr, &DialogQuorvel2::HideSelf);
     if (question != nullptr) {
-        scene->AddChild(question);
-        question->Show();
+        scene->ShowDialog(question);
     }
 }
 

@@ -162,8 +162,7 @@ Dialog* DialogQuorvel2::OpenOver(const std::string& key)
     Scene* scene = GetOwnerScene();
     Dialog* dialog = scene != nullptr ? scene->GetDialog(key, std::string()) : nullptr;
     if (dialog != nullptr) {
-        scene->AddChild(dialog);
-        dialog->Show();
+        scene->ShowDialog(dialog);
     }
     return dialog;
 }

@@ -3,6 +3,7 @@
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/data/SettingsManager.h"
+#include "framework/core/util/Platform.h"
 #include "framework/scene/Button.h"
 #include "framework/scene/Scene.h"
 #include "framework/scene/SceneManager.h"
@@ -226,5 +227,6 @@ void DialogSettings::OnInfo()
         // so that the credits stand where they would over the scene.
         credits->SetPosition(2.0f * credits->GetX() - credits->GetGlobalX(),
                              2.0f * credits->GetY() - credits->GetGlobalY());
+        Platform::Log("The dialog %s opens\n", credits->GetName().c_str());
     }
 }

@@ -496,7 +496,14 @@ void CrisscrossScene::CentreOnFirstWord()
 void CrisscrossScene::AfterFirstWordCentred()
 {
     m_Busy = false;
+    SayWordInPlay();
     RefreshState();
+}
+
+void CrisscrossScene::SayWordInPlay() const
+{
+    Platform::Log("Round %d of %s, word %d in play\n", static_cast<int>(m_Round), m_ModeName.c_str(),
+                  static_cast<int>(m_Current + 1));
 }
 
 void CrisscrossScene::TurnPieces(float angle)
@@ -538,6 +545,7 @@ void CrisscrossScene::AfterWordChange()
     const WordPlacement* p = Placement(m_Current);
     if (rack == nullptr || p == nullptr) {
         m_Busy = false;
+        SayWordInPlay();
         RefreshState();
         return;
     }
@@ -583,6 +591,7 @@ void CrisscrossScene::AfterWordChange()
         return;
     }
     m_Busy = false;
+    SayWordInPlay();
     RefreshState();
 }
 
@@ -886,6 +895,8 @@ void CrisscrossScene::SubmitWord()
     bool hard = false;
     const std::int32_t result = m_Table->Guess(typed, rack->GetIndex(), hard);
     if (result == CrosswordTable::kShown) {
+        Platform::Log("Round %d of %s: %s found\n", static_cast<int>(m_Round), m_ModeName.c_str(),
+                      typed.GetString().c_str());
         if (iRoundProfile* profile = Profile()) {
             PushAchievement(profile->CountSolved());
             if (hard) {

@@ -161,6 +161,9 @@ private:
     void RotateWord();
     void AfterWordChange();
     void AfterFirstWordCentred();
+    // Says in the log that the word in the middle takes typing (the board has
+    // come to rest), for whoever drives the game from outside.
+    void SayWordInPlay() const;
     void UpdateHighlight();
     void UpdateHighlightAfterTyping();
     void WordAccepted();

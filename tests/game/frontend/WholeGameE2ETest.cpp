@@ -82,6 +82,7 @@ protected:
     void Start(const std::string& log)
     {
         logFile = folder / log;
+        seen = 0;
         game = StartGame(logFile.string());
         ASSERT_GT(game, 0);
         window = RunScript("Quorvel 60 --id-only --pid " + std::to_string(game));
@@ -108,15 +109,33 @@ protected:
         }
         return code;
     }
+    // Waits for the program to log `text` after what the last wait saw (a
+    // scene or a dialog that takes input, a dialog closed, a word found): a
+    // busy machine slows the game's animations, so each step waits for the
+    // game rather than for a fixed time.
+    void Await(const std::string& text, int seconds = 90)
+    {
+        EXPECT_TRUE(WaitForTextAfter(logFile, text, seen, seconds)) << "waited for \"" << text << "\" in\n"
+                                                                    << ReadText(logFile);
+    }
+    // Waits until the capture holds `seconds` of sound more than at `from`.
+    void AwaitCapture(double from, double seconds)
+    {
+        for (int i = 0; i < 600 && CaptureSeconds() < from + seconds; ++i) {
+            Sleep(100);
+        }
+        EXPECT_GE(CaptureSeconds(), from + seconds) << "the capture stopped growing";
+    }
     // The in-game menu's Stop, answered Yes: back to the main menu.
     void StopFromTheGameMenu()
     {
         Click(90, 560);    // Menu
-        Sleep(2000);
+        Await("The dialog DIALOG_MENU takes input");
         Click(400, 352);   // Stop game
-        Sleep(2500);
+        Await("The dialog CTEXT_MENU_STOP opens");
         Click(316, 366);   // Yes
-        Sleep(3000);
+        Await("The scene SCENE_SELECTION takes input");
+        WaitForStill();
     }
     void Type(const std::string& word)
     {
@@ -155,22 +174,9 @@ protected:
         EXPECT_TRUE(graphicstest::ReadPng(file.string(), picture)) << name;
         return picture;
     }
-    // Waits until the window's picture holds still (a scene's fade has
-    // ended): two grabs half a second apart differ in few pixels.
-    void WaitForStill()
-    {
-        graphicstest::Picture before = Grab("still");
-        for (int attempt = 0; attempt < 60; ++attempt) {
-            Sleep(500);
-            graphicstest::Picture now = Grab("still");
-            const int changed = Changed(before, now);
-            if (changed >= 0 && changed < 800 * 600 / 200) {
-                return;
-            }
-            before = std::move(now);
-        }
-        ADD_FAILURE() << "the window's picture never held still";
-    }
+    // Waits until the window's picture holds still (a fade or the balls'
+    // roll has ended).
+    void WaitForStill() { EXPECT_TRUE(gameprocess::WaitForStill(window, folder, 60)) << "the picture holds still"; }
     graphicstest::Picture Shot(const std::string& name)
     {
         const fs::path file = folder / (name + ".png");
@@ -234,6 +240,7 @@ protected:
     fs::path capture;
     fs::path stored;
     fs::path logFile;
+    std::size_t seen = 0;  // how far Await has read the log
     pid_t game = -1;
     std::string window;
 };
@@ -246,27 +253,29 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     ASSERT_NO_FATAL_FAILURE(Start("first.log"));
     // Before the menu's music starts, the splash is silent: the stretch that
     // tells the floor of the capture.
-    Sleep(1500);
+    AwaitCapture(0.0, 1.2);
     const double floor = Rms(0.2, 1.0);
     ASSERT_NO_FATAL_FAILURE(WaitForMenu(true));   // the menu asks for a player
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
     EXPECT_TRUE(Xdo("key Return"));
-    Sleep(2500);
+    Await("The dialog DIALOG_NEWPLAYER is closed");
+    WaitForStill();
     const graphicstest::Picture menu = Shot("menu");
     const double menuFrom = CaptureSeconds();
-    Sleep(2500);
+    AwaitCapture(menuFrom, 2.0);
     const double menuMusic = Rms(menuFrom, 2.0);
     EXPECT_GT(menuMusic, 0.01) << "the menu music plays (floor " << floor << ")";
     EXPECT_GT(menuMusic, 10.0 * floor + 1e-4);
 
     // The high scores open over the menu and their OK closes them again.
     Click(144, 335);
-    Sleep(2000);
+    Await("The dialog DIALOG_HIGHSCORES takes input");
     EXPECT_GT(Changed(menu, Shot("highscores")), 800 * 600 / 4) << "the high scores cover the menu";
     Click(395, 510);
-    Sleep(1500);
+    Await("The dialog DIALOG_HIGHSCORES is closed");
+    WaitForStill();
     EXPECT_LT(Changed(menu, Shot("menu_again")), 800 * 600 / 50) << "OK closes the high scores";
 
     // An untimed round: every answer typed wins it.
@@ -275,21 +284,21 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     ASSERT_FALSE(word.empty()) << ReadText(logFile);
     const std::vector<std::string> answers = Answers(word);
     ASSERT_GE(answers.size(), 3u);
-    Sleep(3500);   // the tutorial, then the balls roll in
+    Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");
-    Sleep(1500);
+    Await("The dialog DIALOG_TUTORIAL is closed");
     Shot("classic");
     const double gameFrom = CaptureSeconds();
-    Sleep(2000);
+    AwaitCapture(gameFrom, 1.5);
     const double gameMusic = Rms(gameFrom, 1.5);
     EXPECT_GT(gameMusic, 10.0 * floor + 1e-4) << "the game music plays";
     for (const std::string& answer : answers) {
         Type(answer);
-        Sleep(600);
+        Await("Round 1 of CLASSIC_UNTIMED: " + answer + " found");
     }
     std::printf("capture RMS: floor %.5f, menu music %.5f, game music %.5f\n", floor, menuMusic, gameMusic);
     EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << ReadText(logFile);
-    Sleep(3000);
+    Await("The dialog DIALOG_NEXTROUND takes input");
     Shot("classic_won");
     EXPECT_EQ(Close(), 0) << "closing the window at the next round saves and ends";
 
@@ -310,56 +319,70 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     EXPECT_FALSE(WaitForLog("The saved game CLASSIC_UNTIMED (is restored)", 20).empty()) << ReadText(logFile);
     EXPECT_EQ(WaitForLog("Round ([0-9]+) of CLASSIC_UNTIMED: the source word is ([a-z]+)", 5), "2")
         << "the restored round is logged as round 2\n" << ReadText(logFile);
-    Sleep(2500);
+    Await("The scene SCENE_GAME takes input");
+    WaitForStill();
     EXPECT_FALSE(fs::exists(stored / "savegames/Ann/CLASSIC_UNTIMED.sav.!")) << "a restored game is played once";
     const graphicstest::Picture restored = Shot("restored");
     Click(90, 560);   // Menu
-    Sleep(2000);
+    Await("The dialog DIALOG_MENU takes input");
     EXPECT_GT(Changed(restored, Shot("game_menu")), 800 * 600 / 4) << "the in-game menu darkens the round";
     Click(400, 412);   // Resume
-    Sleep(1500);
+    Await("The dialog DIALOG_MENU is closed");
+    WaitForStill();
     EXPECT_LT(Changed(restored, Shot("resumed")), 800 * 600 / 20) << "Resume closes the in-game menu";
-    for (const char* next : {"Round 3 of CLASSIC_UNTIMED", "Round 4 of CLASSIC_UNTIMED",
-                             "The game scene opens (DIALOG_CONGRATS)"}) {
+    struct Step {
+        const char* question;   // the dialog the button opens
+        const char* next;       // what its Yes leads to
+    };
+    for (const Step& step : {Step{"TEXT_DIALOG_PASS", "Round 3 of CLASSIC_UNTIMED"},
+                             Step{"TEXT_DIALOG_PASS_LAST", "Round 4 of CLASSIC_UNTIMED"},
+                             Step{"TEXT_DIALOG_GIVEUP", "The game scene opens (DIALOG_CONGRATS)"}}) {
+        const std::string next = step.next;
         Click(400, 467);   // Pass, and the third time Give up
-        Sleep(1500);
+        Await(std::string("The dialog ") + step.question + " takes input");
         int x = 0;
         int y = 0;
         ASSERT_TRUE(frontendtest::FindYes(Shot("question"), x, y)) << next;
         Click(x, y);
-        ASSERT_FALSE(WaitForLog(next, 15).empty()) << ReadText(logFile);
-        Sleep(2500);
+        ASSERT_FALSE(WaitForLog(next, 90).empty()) << ReadText(logFile);
+        if (next.find("DIALOG_CONGRATS") != std::string::npos) {
+            Await("The dialog DIALOG_CONGRATS takes input");
+        } else {
+            WaitForStill();   // the next round's balls have rolled in
+        }
     }
     Shot("gave_up");
     Click(402, 400);   // the congratulation's OK: the high scores
-    Sleep(2000);
+    Await("The dialog DIALOG_HIGHSCORES takes input");
     Shot("gave_up_scores");
     Click(385, 510);   // Main menu
-    Sleep(3000);
+    Await("The scene SCENE_SELECTION takes input");
+    WaitForStill();
     const graphicstest::Picture menuAgain = Shot("menu_after_give_up");
     // Settings: the music slider pulled to nothing and the longest source
     // word set to seven; Info shows the credits over them; OK keeps both,
     // and the menu falls silent.
     Click(144, 455);
-    Sleep(2000);
+    Await("The dialog DIALOG_SETTINGS takes input");
     const graphicstest::Picture settings = Shot("settings");
     EXPECT_GT(Changed(menuAgain, settings), 800 * 600 / 4) << "the settings darken the menu";
     EXPECT_TRUE(Xdo("mousemove --window " + window + " 402 318 sleep 0.3 mousedown 1 sleep 0.2 mousemove --window " +
                     window + " 330 318 sleep 0.2 mousemove --window " + window + " 240 318 sleep 0.3 mouseup 1"));
-    Sleep(500);
     Click(380, 390);   // 7
-    Sleep(500);
+    WaitForStill();
     const graphicstest::Picture chosen = Shot("settings_chosen");
     Click(552, 458);   // Info
-    Sleep(1500);
+    Await("The dialog DIALOG_CREDITS opens");
+    WaitForStill();
     // Centred on the screen, the credits' panel lies mostly on the settings'
     // panel of the same colour: their frame and text are what changes.
     EXPECT_GT(Changed(chosen, Shot("credits")), 800 * 600 / 24) << "the credits show over the settings";
     Click(402, 418);   // the credits' OK
-    Sleep(1500);
+    Await("The dialog DIALOG_CREDITS is closed");
+    WaitForStill();
     EXPECT_LT(Changed(chosen, Shot("settings_again")), 800 * 600 / 50) << "OK closes the credits";
     Click(252, 458);   // OK
-    Sleep(1500);
+    Await("The dialog DIALOG_SETTINGS is closed");
 
     // A timed round against its clock. With the music at nothing the round
     // is silent until a sound is made, so the first word's sound stands
@@ -372,17 +395,18 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     ASSERT_FALSE(timed.empty()) << ReadText(logFile);
     const std::vector<std::string> timedAnswers = Answers(timed);
     ASSERT_GE(timedAnswers.size(), 3u);
-    Sleep(3500);
+    Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");   // the tutorial
-    Sleep(2500);
+    Await("The dialog DIALOG_TUTORIAL is closed");
+    WaitForStill();
     Shot("classic_timed");
     EXPECT_TRUE(Xdo("type --delay 40 " + timedAnswers.front()));
-    Sleep(1500);
+    AwaitCapture(CaptureSeconds(), 1.5);   // the letters' sounds die away
     const double silentFrom = CaptureSeconds();
-    Sleep(1000);
+    Sleep(1000);   // a second by the clock
     const double keyAt = CaptureSeconds();
     EXPECT_TRUE(Xdo("key Return"));
-    Sleep(1500);
+    AwaitCapture(keyAt, 1.5);
     const double effectTo = CaptureSeconds();
     const double silent = Rms(silentFrom, keyAt - silentFrom);
     const double effect = Rms(keyAt, effectTo - keyAt);
@@ -393,22 +417,26 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     EXPECT_LT(silent, gameMusic / 20.0) << "the music turned down to nothing is not heard";
     EXPECT_GT(effect, 0.005) << "the word's sound follows its Return";
     EXPECT_GT(effect, 10.0 * silent + 1e-4);
-    for (std::size_t i = 1; i < timedAnswers.size(); ++i) {
-        EXPECT_TRUE(Xdo("type --delay 30 " + timedAnswers[i]));
-        EXPECT_TRUE(Xdo("key Return"));
-        Sleep(350);
+    for (std::size_t i = 0; i < timedAnswers.size(); ++i) {
+        if (i > 0) {
+            EXPECT_TRUE(Xdo("type --delay 30 " + timedAnswers[i]));
+            EXPECT_TRUE(Xdo("key Return"));
+        }
+        Await("Round 1 of CLASSIC_TIMED: " + timedAnswers[i] + " found");
     }
-    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 10).empty()) << ReadText(logFile);
-    Sleep(3000);
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 90).empty()) << ReadText(logFile);
+    Await("The dialog DIALOG_NEXTROUND takes input");
     Shot("classic_timed_won");
     Xdo("key Return");
-    EXPECT_FALSE(WaitForLog("Round 2 of CLASSIC_TIMED", 10).empty()) << ReadText(logFile);
-    Sleep(2500);
+    EXPECT_FALSE(WaitForLog("Round 2 of CLASSIC_TIMED", 90).empty()) << ReadText(logFile);
+    Await("The dialog DIALOG_NEXTROUND is closed");
+    WaitForStill();
     StopFromTheGameMenu();   // the round is kept for the next time
 
     // Quit asks first; Yes ends the program with 0.
     Click(144, 520);
-    Sleep(2000);
+    Await("The dialog CTEXT_QUESTION_QUIT opens");
+    WaitForStill();
     Shot("quit");
     Click(316, 344);   // Yes
     EXPECT_EQ(WaitExit(game, 20), 0);
@@ -439,16 +467,17 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     Click(400, 310);
     EXPECT_TRUE(Xdo("type --delay 60 Ann"));
     EXPECT_TRUE(Xdo("key Return"));
-    Sleep(2500);
+    Await("The dialog DIALOG_NEWPLAYER is closed");
     Click(440, 312);   // Word of the day
     const std::string word = WaitForLog("Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)", 20);
     ASSERT_FALSE(word.empty()) << ReadText(logFile);
-    Sleep(3500);
+    Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");   // the tutorial
-    Sleep(1500);
+    Await("The dialog DIALOG_TUTORIAL is closed");
     const std::string first = Answers(word).front();
     Type(first);
-    Sleep(2500);
+    Await("Round 1 of WORD_OF_THE_DAY: " + first + " found");
+    WaitForStill();
     Shot("word_of_the_day");
     StopFromTheGameMenu();
     const std::string wotd = StoredXml(stored / "savegames/Ann/WORD_OF_THE_DAY.sav.!");
@@ -459,8 +488,12 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     // and the next-round dialog comes; the window closed over it keeps the
     // game as round 2 with that score.
     Click(440, 380);   // Blitz
-    Sleep(4000);
+    // The tutorial may take input before the transition to the scene ends.
+    std::size_t entered = seen;
+    Await("The dialog DIALOG_TUTORIAL takes input");
     Click(285, 414);   // the tutorial's OK
+    Await("The dialog DIALOG_TUTORIAL is closed");
+    EXPECT_TRUE(WaitForTextAfter(logFile, "The scene SCENE_BLITZ takes input", entered, 90)) << ReadText(logFile);
     ASSERT_FALSE(WaitForLog("Round 1 of BLITZ, word 1: ([a-z]+)", 10).empty()) << ReadText(logFile);
     std::vector<std::string> blitzWords;
     for (std::size_t i = 1;; ++i) {
@@ -471,19 +504,22 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
         blitzWords.push_back(dealt);
     }
     ASSERT_GE(blitzWords.size(), 5u) << ReadText(logFile);
-    Sleep(1500);
     long blitzScore = 1000;   // the round's bonus
     for (std::size_t i = 0; i < blitzWords.size(); ++i) {
         Type(blitzWords[i]);
         blitzScore += 10L * static_cast<long>(blitzWords[i].size() * blitzWords[i].size());
-        Sleep(2000);
+        // Solved, the word refills the clock and the next one comes into play.
+        Await("Round 1 of BLITZ, word " + std::to_string(i + 1) + " solved");
+        if (i + 1 < blitzWords.size()) {
+            Await("Round 1 of BLITZ, word " + std::to_string(i + 2) + " in play");
+        }
         if (i == 0) {
             Shot("blitz");
         }
     }
-    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 15).empty())
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 90).empty())
         << "every word found wins the round\n" << ReadText(logFile);
-    Sleep(2000);
+    Await("The dialog DIALOG_NEXTROUND takes input");
     Shot("blitz_won");
     EXPECT_EQ(Close(), 0);
     const std::string blitz = StoredXml(stored / "savegames/Ann/BLITZ.sav.!");
@@ -498,20 +534,28 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     ASSERT_NO_FATAL_FAILURE(WaitForMenu(false));
     EXPECT_TRUE(Xdo("windowfocus --sync " + window));
     Xdo("mousemove --window " + window + " 790 595");
-    Sleep(500);
+    WaitForStill();
     const graphicstest::Picture menu = Shot("menu_third");
     struct Visit {
         const char* name;
         int openX, openY;
         int closeX, closeY;
+        const char* opened;   // what the game says once the visit shows
+        const char* left;     // and once it is left
     };
-    for (const Visit& visit : {Visit{"trophy_room", 144, 275, 680, 536}, Visit{"how_to_play", 144, 395, 402, 464},
-                               Visit{"player_select", 144, 215, 402, 489}}) {
+    for (const Visit& visit :
+         {Visit{"trophy_room", 144, 275, 680, 536, "The scene SCENE_TROPHY takes input",
+                "The scene SCENE_SELECTION takes input"},
+          Visit{"how_to_play", 144, 395, 402, 464, "The dialog DIALOG_HELP opens", "The dialog DIALOG_HELP is closed"},
+          Visit{"player_select", 144, 215, 402, 489, "The dialog DIALOG_PLAYERSELECT opens",
+                "The dialog DIALOG_PLAYERSELECT is closed"}}) {
         Click(visit.openX, visit.openY);
-        Sleep(2500);
+        Await(visit.opened);
+        WaitForStill();
         EXPECT_GT(Changed(menu, Shot(visit.name)), 800 * 600 / 4) << visit.name << " covers the menu";
         Click(visit.closeX, visit.closeY);
-        Sleep(2500);
+        Await(visit.left);
+        WaitForStill();
         EXPECT_LT(Changed(menu, Shot(std::string(visit.name) + "_left")), 800 * 600 / 50)
             << "the menu is back after " << visit.name;
     }
@@ -531,20 +575,35 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
         boardWords.push_back(placed);
     }
     ASSERT_GE(boardWords.size(), 2u) << board;
-    Sleep(4000);
+    // The tutorial may take input before the transition to the scene ends,
+    // and the first word may come into play before or after it opens.
+    const std::size_t dealt = seen;
+    Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");   // the tutorial
-    Sleep(2000);
+    Await("The dialog DIALOG_TUTORIAL is closed");
+    for (const char* ready : {"The scene SCENE_CRISSCROSS takes input", "Round 1 of CROSSWORD, word 1 in play"}) {
+        std::size_t from = dealt;
+        EXPECT_TRUE(WaitForTextAfter(logFile, ready, from, 90)) << ReadText(logFile);
+    }
+    WaitForStill();
     Shot("crisscross");
     long crossScore = 1000;   // the full board's bonus
-    for (const std::string& placed : boardWords) {
+    for (std::size_t i = 0; i < boardWords.size(); ++i) {
+        const std::string& placed = boardWords[i];
         EXPECT_TRUE(Xdo("type --delay 100 " + placed));
         EXPECT_TRUE(Xdo("key Return"));
         crossScore += 10L * static_cast<long>(placed.size() * placed.size());
-        Sleep(6000);
+        // Found, the word gives way to the next once the board has turned
+        // and zoomed to it.
+        Await("Round 1 of CROSSWORD: " + placed + " found");
+        if (i + 1 < boardWords.size()) {
+            Await("Round 1 of CROSSWORD, word ");
+            Await(" in play");
+        }
     }
-    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 20).empty())
+    EXPECT_FALSE(WaitForLog("The game scene opens (DIALOG_NEXTROUND)", 90).empty())
         << "the whole board found ends the round\n" << ReadText(logFile);
-    Sleep(2000);
+    Await("The dialog DIALOG_NEXTROUND takes input");
     Shot("crisscross_won");
     EXPECT_EQ(Close(), 0);
     const std::string cross = StoredXml(stored / "savegames/Ann/CROSSWORD.sav.!");

@@ -19,6 +19,7 @@
 
 #include "framework/core/files/Descramble.h"
 #include "tests/ShellOutput.h"
+#include "tests/framework/core/app/GameProcess.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,9 +32,6 @@ namespace fs = std::filesystem;
 const std::string kRunDir = QMV_RUN_DIR;
 const std::string kClose = std::string(QMV_SOURCE_DIR) + "/tests/framework/core/app/close_window.py";
 const std::string kData = QMV_TEST_DATA_DIR;
-// Long enough for a word change (a slide, a turn and a zoom) to end even on
-// a slow software rasteriser, whose frames the animations wait for.
-constexpr int kSettle = 6000;
 // The board's window on the screen.
 const char* const kBoardCrop = "630x340+85+20";
 // The known board's words, in the order the round takes them.
@@ -130,9 +128,26 @@ protected:
               " sleep 0.3 mousedown 1 sleep 0.1 mouseup 1");
     }
 
+    // Waits for the program to log `text` after what the last wait saw (the
+    // scene or a dialog taking input, a word found or in play): a word change
+    // (a slide, a turn and a zoom) takes long on a slow software rasteriser,
+    // whose frames the animations wait for, so each step waits for the game
+    // rather than for a fixed time.
+    void Await(const std::string& text)
+    {
+        EXPECT_TRUE(gameprocess::WaitForTextAfter(folder / "game.log", text, seen, 90))
+            << "waited for \"" << text << "\" in\n" << Log();
+    }
+    // Waits for the next word to come into play and the board to hold still.
+    void AwaitWordInPlay()
+    {
+        Await("Round 1 of CROSSWORD, word ");
+        Await(" in play");
+        EXPECT_TRUE(gameprocess::WaitForStill(window, folder, 60)) << "the board comes to rest";
+    }
     // Clicks the menu's Crisscross button until the mode has dealt or
     // restored a round (the splash and the loading screen come first), then
-    // lets the board settle.
+    // waits for the scene to take input and the board to settle.
     void StartCrisscross()
     {
         const auto rounds = [this] {
@@ -148,7 +163,8 @@ protected:
             Click(440, 450);
             Sleep(2000);
         }
-        Sleep(kSettle);
+        Await("The scene SCENE_CRISSCROSS takes input");
+        EXPECT_TRUE(gameprocess::WaitForStill(window, folder, 60)) << "the board comes to rest";
     }
 
     std::string Log() const { return ReadFile(folder / "game.log"); }
@@ -199,6 +215,7 @@ protected:
     fs::path folder;
     pid_t game = -1;
     std::string window;
+    std::size_t seen = 0;  // how far Await has read the log (kept across starts)
 };
 
 }  // namespace
@@ -212,11 +229,16 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     ASSERT_TRUE(WaitForMenu()) << Log();
     Type("Tester");
     Key("Return");
-    Sleep(2000);
+    Await("The dialog DIALOG_NEWPLAYER is closed");
+    // The tutorial may take input before the transition to the scene ends.
+    std::size_t tutorial = seen;
     StartCrisscross();
     ASSERT_NE(Log().find("Round 1 of CROSSWORD"), std::string::npos) << Log();
+    EXPECT_TRUE(gameprocess::WaitForTextAfter(folder / "game.log", "The dialog DIALOG_TUTORIAL takes input", tutorial,
+                                              90))
+        << Log();
     Key("Return");  // the mode's tutorial
-    Sleep(1000);
+    Await("The dialog DIALOG_TUTORIAL is closed");
     ASSERT_EQ(Close(), 0);
     fs::path save;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
@@ -241,24 +263,27 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     // The first word runs across; the second runs down, so the board turns.
     Type(kWords[0]);
     Key("Return");
-    Sleep(kSettle);
+    Await("Round 1 of CROSSWORD: " + kWords[0] + " found");
+    AwaitWordInPlay();
     ExpectBoard("crisscross_turned");
     Key("Up");
-    Sleep(kSettle);
+    AwaitWordInPlay();
     ExpectBoard("crisscross_zoomed");
     Key("Down");
-    Sleep(kSettle);
+    AwaitWordInPlay();
     for (std::size_t i = 1; i < kWords.size(); ++i) {
         Type(kWords[i]);
         Key("Return");
-        Sleep(kSettle);
+        Await("Round 1 of CROSSWORD: " + kWords[i] + " found");
+        if (i + 1 < kWords.size()) {
+            Await("Round 1 of CROSSWORD, word ");
+            Await(" in play");
+        }
     }
     // The sheen over the finished board, then the next-round dialog.
-    Sleep(kSettle);
+    Await("The dialog DIALOG_NEXTROUND takes input");
     Key("Return");
-    Sleep(500);
     Click(400, 404);
-    Sleep(3000);
-    EXPECT_NE(Log().find("Round 2 of CROSSWORD"), std::string::npos) << Log();
+    Await("Round 2 of CROSSWORD");
     EXPECT_EQ(Close(), 0);
 }
