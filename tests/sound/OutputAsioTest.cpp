@@ -75,7 +75,15 @@ class Reader {
     jack_activate(client);
   }
   ~Reader() {
-    if (client) jack_client_close(client);
+    if (!client) return;
+    // The server ends the process thread at deactivation wherever it stands,
+    // which inside the callback ends the program: the callback stops taking
+    // frames, and the one in progress ends, first.
+    closing = true;
+    {
+      std::lock_guard<std::mutex> wait(lock);
+    }
+    jack_client_close(client);
   }
   bool Connect() {
     return client && jack_connect(client, "Quorvel:out_1", "qmv-reader:in_1") == 0 &&
@@ -92,6 +100,7 @@ class Reader {
  private:
   static int Process(jack_nframes_t frames, void *self) {
     auto *r = static_cast<Reader *>(self);
+    if (r->closing) return 0;
     std::lock_guard<std::mutex> hold(r->lock);
     for (int side = 0; side < 2; ++side) {
       const auto *in = static_cast<const float *>(jack_port_get_buffer(r->ports[side], frames));
@@ -101,6 +110,7 @@ class Reader {
   }
   jack_client_t *client = nullptr;
   jack_port_t *ports[2] = {};
+  std::atomic<bool> closing{false};
   std::mutex lock;
   std::vector<float> heard[2];
 };
