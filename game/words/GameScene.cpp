@@ -591,6 +591,8 @@ void GameScene::ShowPopup(std::int32_t code)
     popup->SetAlpha(0.0f);
     AddChild(popup);
     m_CommentShowing = true;
+    m_CommentCode = code;
+    Platform::Log("The comment pop-up %d shows\n", static_cast<int>(code));
     Modifier* last = Chain(new ModifierAlpha(150, 0.0f, 1.0f), GetAnimations(), popup);
     last = Chain(Scale(250, 0.0f, 1.2f, &SmoothStepEase), last, popup);
     last = Chain(Scale(100, 1.2f, 1.0f, nullptr), last, popup);
@@ -609,6 +611,7 @@ void GameScene::ShowPopup(std::int32_t code)
 void GameScene::OnCommentDone()
 {
     m_CommentShowing = false;
+    Platform::Log("The comment pop-up %d has gone\n", static_cast<int>(m_CommentCode));
 }
 
 void GameScene::ShowTrophyPopup(std::int32_t number)
@@ -643,6 +646,8 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     title->SetScale(0.0f);
     AddChild(title);
     m_TrophyShowing = true;
+    m_TrophyNumber = number;
+    Platform::Log("The trophy pop-up %d shows\n", static_cast<int>(number));
 
     Modifier* last = Chain(new ModifierAlpha(200, 0.0f, 1.0f), GetAnimations(), trophy);
     last = Chain(Scale(500, 0.05f, kTrophyPop, &SmoothStepEase), last, trophy);
@@ -679,6 +684,7 @@ NodeBounds GameScene::TrophyFootprint(PointF place)
 void GameScene::OnTrophyDone()
 {
     m_TrophyShowing = false;
+    Platform::Log("The trophy pop-up %d has gone\n", static_cast<int>(m_TrophyNumber));
 }
 
 // --- window messages and the mouse

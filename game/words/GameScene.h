@@ -394,6 +394,7 @@ protected:
     Qmv2::GFVector<std::int32_t> m_CommentQueue;
     std::unique_ptr<Qmv2::Mutex> m_CommentLock;
     bool m_CommentShowing = false;
+    std::int32_t m_CommentCode = -1;  // the comment showing or last shown
     float m_PopupX = 400.0f;
     float m_PopupY = 150.0f;
     // The clock's font, and the one of its last seconds.
@@ -404,6 +405,7 @@ protected:
     Qmv2::GFVector<std::int32_t> m_AchievementQueue;
     std::unique_ptr<Qmv2::Mutex> m_AchievementLock;
     bool m_TrophyShowing = false;
+    std::int32_t m_TrophyNumber = -1;  // the trophy showing or last shown
     std::int32_t m_WordsSinceMivel = 0;
     bool m_MivelUsed = false;
     bool m_WordRejected = false;

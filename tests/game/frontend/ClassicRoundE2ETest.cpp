@@ -95,6 +95,12 @@ public:
     {
         return gameprocess::WaitForTextAfter(m_Log, text, m_Seen, seconds);
     }
+    // Waits until the comments and trophies shown have gone and the picture
+    // holds still.
+    bool WaitForPopupsGone(const fs::path& folder) const
+    {
+        return gameprocess::WaitForPopupsGone(m_Log, m_Window, folder, 90);
+    }
     // Waits up to `seconds` for the log to match; the first group of the match.
     std::string WaitForLog(const std::string& pattern, int seconds) const
     {
@@ -291,7 +297,8 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
         run.Type(answers[i]);
         expected += 10 * static_cast<std::int32_t>(answers[i].size() * answers[i].size());
         if (i + 1 == half) {
-            Sleep(4500);   // the popups and the trophy have gone
+            ASSERT_TRUE(run.Await("Round 1 of CLASSIC_UNTIMED: " + answers[i] + " found")) << run.Log();
+            EXPECT_TRUE(run.WaitForPopupsGone(folder)) << "the comments and the trophies have gone\n" << run.Log();
             EXPECT_EQ(CompareGolden("classic_half", run.Shot(folder / "half.png")), "");
         }
     }

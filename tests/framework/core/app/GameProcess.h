@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -188,6 +190,36 @@ inline bool WaitForStill(const std::string& window, const std::filesystem::path&
             return true;
         }
         std::filesystem::rename(now, before);
+    }
+    return false;
+}
+
+// How many lines of the log say that a pop-up (a comment or a trophy) `what`
+// ("shows" or "has gone").
+inline std::size_t CountPopups(const std::string& log, const std::string& what)
+{
+    const std::regex line("pop-up -?[0-9]+ " + what + "\n");
+    return static_cast<std::size_t>(
+        std::distance(std::sregex_iterator(log.begin(), log.end(), line), std::sregex_iterator()));
+}
+
+// Waits up to `seconds` until every pop-up the program showed has gone and
+// the window's picture holds still. A pop-up queued by the last move shows a
+// frame later: the picture holding still gives it the time to, and the log
+// is read again after it.
+inline bool WaitForPopupsGone(const std::filesystem::path& log, const std::string& window,
+                              const std::filesystem::path& folder, int seconds)
+{
+    const auto balanced = [&log]() {
+        const std::string text = ReadText(log);
+        return CountPopups(text, "shows") == CountPopups(text, "has gone");
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (balanced() && WaitForStill(window, folder, seconds) && balanced()) {
+            return true;
+        }
+        Sleep(100);
     }
     return false;
 }
