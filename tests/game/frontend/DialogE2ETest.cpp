@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +88,41 @@ double Rms(const std::string& file, double from, double seconds)
     return at == std::string::npos ? -1.0 : std::atof(text.c_str() + text.find(':', at) + 1);
 }
 
+// Sees every input event first, before the dialogs, and takes none: what the
+// tests wait for after each xdotool command.
+class InputProbe : public iInputListener {
+public:
+    bool OnMouseMove(MouseMessageData* data) override
+    {
+        if (data != nullptr) {
+            x = data->x;
+            y = data->y;
+        }
+        return false;
+    }
+    bool OnLeftButtonDown(MouseMessageData*) override
+    {
+        ++downs;
+        return false;
+    }
+    bool OnLeftButtonUp(MouseMessageData*) override
+    {
+        ++ups;
+        return false;
+    }
+    bool OnKeyUp(KeyboardMessageData*) override
+    {
+        ++keyUps;
+        return false;
+    }
+
+    float x = -1.0f;
+    float y = -1.0f;
+    int downs = 0;
+    int ups = 0;
+    int keyUps = 0;
+};
+
 class DialogE2ETest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -131,12 +167,18 @@ protected:
         handler_ = new InputHandler(scene_.Get());
         InputHandler::SetInstance(handler_.Get());
         handler_->SetRunning(true);
+        probe_ = std::make_unique<InputProbe>();
+        handler_->RegisterListener(probe_.get());
         FindWindow();
         Frames(5);
     }
 
     void TearDown() override
     {
+        if (handler_ && probe_) {
+            handler_->UnregisterListener(probe_.get());
+        }
+        probe_.reset();
         InputHandler::ReleaseInstance();
         handler_ = nullptr;
         scene_ = nullptr;
@@ -223,14 +265,19 @@ protected:
         frontendtest::DrawScene(*RendererD3D::GetD3D()->GetScreenGraphics(), scene_.Get(), kBackground);
         return graphicstest::CaptureScreen(*RendererD3D::GetD3D(), kWidth, kHeight);
     }
-    // Frames for at least `ms` of real time, so that what xdotool sent has
-    // reached the window however busy the machine is.
-    void FramesFor(int ms)
+    // Frames until `done` holds, for at most half a minute of real time,
+    // however busy the machine is; answers whether it held.
+    template <typename Done>
+    bool FramesUntil(Done done)
     {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        do {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > until) {
+                return false;
+            }
             Frames(1);
-        } while (std::chrono::steady_clock::now() < until);
+        }
+        return true;
     }
     // Past a dialog's fade: about a second of frames.
     void Settle() { Frames(60); }
@@ -245,36 +292,53 @@ protected:
         }
         return widget->LocalToGlobal(widget->GetWidth() * fx, widget->GetHeight() * fy);
     }
+    // Each command waits until the input handler has handed its event to
+    // the dialogs: the pointer seen at the point, the button or key let go.
     void MoveTo(PointF point)
     {
-        EXPECT_TRUE(Xdo("mousemove --window " + window_ + " " + std::to_string(static_cast<int>(point.x)) + " " +
-                        std::to_string(static_cast<int>(point.y))));
-        FramesFor(80);
+        const int x = static_cast<int>(point.x);
+        const int y = static_cast<int>(point.y);
+        EXPECT_TRUE(Xdo("mousemove --window " + window_ + " " + std::to_string(x) + " " + std::to_string(y)));
+        EXPECT_TRUE(FramesUntil([this, x, y] {
+            return std::fabs(probe_->x - static_cast<float>(x)) < 1.0f && std::fabs(probe_->y - static_cast<float>(y)) < 1.0f;
+        })) << "the pointer reaches " << x << ", " << y << "; last seen at " << probe_->x << ", " << probe_->y;
+    }
+    void Press()
+    {
+        const int downs = probe_->downs;
+        EXPECT_TRUE(Xdo("mousedown 1"));
+        EXPECT_TRUE(FramesUntil([this, downs] { return probe_->downs > downs; })) << "the button goes down";
+    }
+    void Release()
+    {
+        const int ups = probe_->ups;
+        EXPECT_TRUE(Xdo("mouseup 1"));
+        EXPECT_TRUE(FramesUntil([this, ups] { return probe_->ups > ups; })) << "the button comes up";
     }
     void ClickAt(PointF point)
     {
         MoveTo(point);
+        const int ups = probe_->ups;
         EXPECT_TRUE(Xdo("click 1"));
-        FramesFor(150);
+        EXPECT_TRUE(FramesUntil([this, ups] { return probe_->ups > ups; })) << "the click arrives";
     }
     void Click(GameNode* dialog, const std::string& name) { ClickAt(Where(dialog, name)); }
     // Presses on the point, moves to the other with the button held, lets go.
     void Drag(PointF from, PointF to)
     {
         MoveTo(from);
-        EXPECT_TRUE(Xdo("mousedown 1"));
-        FramesFor(80);
+        Press();
         for (int step = 1; step <= 4; ++step) {
             MoveTo(PointF(from.x + (to.x - from.x) * static_cast<float>(step) / 4.0f,
                           from.y + (to.y - from.y) * static_cast<float>(step) / 4.0f));
         }
-        EXPECT_TRUE(Xdo("mouseup 1"));
-        FramesFor(150);
+        Release();
     }
     void Key(const std::string& key)
     {
+        const int ups = probe_->keyUps;
         EXPECT_TRUE(Xdo("key --window " + window_ + " " + key));
-        FramesFor(150);
+        EXPECT_TRUE(FramesUntil([this, ups] { return probe_->keyUps > ups; })) << "the key " << key << " arrives";
     }
 
     // The scene's dialog of that key, made, added and shown, past its fade.
@@ -313,6 +377,7 @@ protected:
     std::string window_;
     SmartPtr<LoggingGameScene> scene_;
     SmartPtr<InputHandler> handler_;
+    std::unique_ptr<InputProbe> probe_;
 };
 
 void CountCall(void* counter, void*)
@@ -502,6 +567,8 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
     // Holding the effects knob plays the slider sound at most twice a second.
     Button* held = effects->GetKnob();
     MoveTo(held->LocalToGlobal(held->GetWidth() / 2, held->GetHeight() / 2));
+    // The press is counted in the loop: its first sound starts on the frame
+    // that hands it on.
     EXPECT_TRUE(Xdo("mousedown 1"));
     int starts = 0;
     int playing = OSND_GetChannelsPlaying();
@@ -512,8 +579,7 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
         starts += now > playing ? 1 : 0;
         playing = now;
     }
-    EXPECT_TRUE(Xdo("mouseup 1"));
-    FramesFor(150);
+    Release();
     EXPECT_GE(starts, 3);
     EXPECT_LE(starts, 4);
     EXPECT_FLOAT_EQ(effects->GetValue(), 0.5f) << "a knob held still keeps its value";
