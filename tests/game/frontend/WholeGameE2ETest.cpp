@@ -403,7 +403,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     EXPECT_TRUE(Xdo("type --delay 40 " + timedAnswers.front()));
     AwaitCapture(CaptureSeconds(), 1.5);   // the letters' sounds die away
     const double silentFrom = CaptureSeconds();
-    Sleep(1000);   // a second by the clock
+    AwaitCapture(silentFrom, 1.0);   // a second of the output's silence
     const double keyAt = CaptureSeconds();
     EXPECT_TRUE(Xdo("key Return"));
     AwaitCapture(keyAt, 1.5);

@@ -145,9 +145,9 @@ protected:
         Await(" in play");
         EXPECT_TRUE(gameprocess::WaitForStill(window, folder, 60)) << "the board comes to rest";
     }
-    // Clicks the menu's Crisscross button until the mode has dealt or
-    // restored a round (the splash and the loading screen come first), then
-    // waits for the scene to take input and the board to settle.
+    // Clicks the menu's Crisscross button (the menu taking input) until the
+    // mode has dealt or restored a round, each click given ten seconds to,
+    // then waits for the scene to take input and the board to settle.
     void StartCrisscross()
     {
         const auto rounds = [this] {
@@ -159,9 +159,11 @@ protected:
             return count;
         };
         const std::size_t before = rounds();
-        for (int tries = 0; tries < 30 && rounds() == before; ++tries) {
+        for (int tries = 0; tries < 9 && rounds() == before; ++tries) {
             Click(440, 450);
-            Sleep(2000);
+            for (int i = 0; i < 100 && rounds() == before; ++i) {
+                Sleep(100);
+            }
         }
         Await("The scene SCENE_CRISSCROSS takes input");
         EXPECT_TRUE(gameprocess::WaitForStill(window, folder, 60)) << "the board comes to rest";
@@ -255,6 +257,7 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     std::ofstream(save, std::ios::binary | std::ios::trunc) << known;
 
     ASSERT_FALSE(Start().empty());
+    Await("The scene SCENE_SELECTION takes input");
     StartCrisscross();
     EXPECT_EQ(Log().find("is not used"), std::string::npos) << Log();
     EXPECT_FALSE(fs::exists(save)) << "a restored round is played once";
