@@ -53,6 +53,7 @@ RecordedDraw& RecordedDraw::operator=(RecordedDraw&& other) noexcept
         texture = std::exchange(other.texture, nullptr);
         textureStamp = other.textureStamp;
         bounds = other.bounds;
+        triangleBounds = std::move(other.triangleBounds);
     }
     return *this;
 }
@@ -110,6 +111,23 @@ bool RecordedDraw::SameAs(const RecordedDraw& other) const
            indices == other.indices;
 }
 
+namespace {
+
+// The pixels a box of positions may touch: rounded outward, grown by the
+// margin and cut to the target.
+PixelRect BoxBounds(float left, float top, float right, float bottom, int width, int height)
+{
+    const auto grow = [](float value, int margin, int limit) {
+        const double moved = static_cast<double>(margin < 0 ? std::floor(value) : std::ceil(value)) + margin;
+        return static_cast<int>(std::clamp(moved, -1.0, static_cast<double>(limit) + 1.0));
+    };
+    const PixelRect bounds{grow(left, -DamageTracker::kMargin, width), grow(top, -DamageTracker::kMargin, height),
+                           grow(right, DamageTracker::kMargin, width), grow(bottom, DamageTracker::kMargin, height)};
+    return bounds.Intersection(PixelRect{0, 0, width, height});
+}
+
+}  // namespace
+
 PixelRect DamageTracker::DrawBounds(const VertexLayout& layout, UINT stride, const std::vector<BYTE>& vertices,
                                     int width, int height)
 {
@@ -136,13 +154,45 @@ PixelRect DamageTracker::DrawBounds(const VertexLayout& layout, UINT stride, con
     if (left > right) {
         return PixelRect{};
     }
-    const auto grow = [](float value, int margin, int limit) {
-        const double moved = static_cast<double>(margin < 0 ? std::floor(value) : std::ceil(value)) + margin;
-        return static_cast<int>(std::clamp(moved, -1.0, static_cast<double>(limit) + 1.0));
-    };
-    PixelRect bounds{grow(left, -kMargin, width), grow(top, -kMargin, height), grow(right, kMargin, width),
-                     grow(bottom, kMargin, height)};
-    return bounds.Intersection(target);
+    return BoxBounds(left, top, right, bottom, width, height);
+}
+
+void DamageTracker::SetTriangleBounds(RecordedDraw& draw, int width, int height)
+{
+    draw.triangleBounds.clear();
+    if (draw.clear || draw.type != D3DPT_TRIANGLELIST || draw.count % 3 != 0) {
+        return;
+    }
+    const PixelRect target{0, 0, width, height};
+    const size_t triangles = static_cast<size_t>(draw.count / 3);
+    draw.triangleBounds.reserve(triangles);
+    for (size_t t = 0; t < triangles; ++t) {
+        float left = std::numeric_limits<float>::max();
+        float top = left;
+        float right = std::numeric_limits<float>::lowest();
+        float bottom = right;
+        bool finite = true;
+        for (size_t c = 0; c < 3; ++c) {
+            const size_t corner = 3 * t + c;
+            const size_t vertex = draw.indexed ? draw.indices[corner] : corner;
+            const size_t at = vertex * draw.stride + draw.layout.positionOffset;
+            if (at + 2 * sizeof(float) > draw.vertices.size()) {
+                finite = false;
+                break;
+            }
+            float xy[2];
+            std::memcpy(xy, draw.vertices.data() + at, sizeof xy);
+            if (!std::isfinite(xy[0]) || !std::isfinite(xy[1])) {
+                finite = false;
+                break;
+            }
+            left = std::min(left, xy[0]);
+            top = std::min(top, xy[1]);
+            right = std::max(right, xy[0]);
+            bottom = std::max(bottom, xy[1]);
+        }
+        draw.triangleBounds.push_back(finite ? BoxBounds(left, top, right, bottom, width, height) : target);
+    }
 }
 
 bool DamageTracker::StartsWithFullClear(const std::vector<RecordedDraw>& frame, int width, int height)
@@ -181,19 +231,27 @@ const BYTE* Corner(const RecordedDraw& draw, long long corner)
 
 void Split(const std::vector<RecordedDraw>& frame, int width, int height, std::vector<Piece>& pieces)
 {
-    std::vector<BYTE> corners;
+    RecordedDraw measured;
     for (const RecordedDraw& draw : frame) {
         if (draw.clear || draw.type != D3DPT_TRIANGLELIST || draw.count % 3 != 0) {
             pieces.push_back({&draw, -1, draw.bounds});
             continue;
         }
-        for (long long t = 0; t < draw.count / 3; ++t) {
-            corners.clear();
-            for (long long c = 0; c < 3; ++c) {
-                const BYTE* vertex = Corner(draw, 3 * t + c);
-                corners.insert(corners.end(), vertex, vertex + draw.layout.size);
-            }
-            pieces.push_back({&draw, t, DamageTracker::DrawBounds(draw.layout, draw.layout.size, corners, width, height)});
+        const std::vector<PixelRect>* bounds = &draw.triangleBounds;
+        if (bounds->size() != static_cast<size_t>(draw.count / 3)) {
+            // Kept without its triangles' rectangles: measured here.
+            measured.type = draw.type;
+            measured.layout = draw.layout;
+            measured.stride = draw.stride;
+            measured.vertices = draw.vertices;
+            measured.indexed = draw.indexed;
+            measured.indices = draw.indices;
+            measured.count = draw.count;
+            DamageTracker::SetTriangleBounds(measured, width, height);
+            bounds = &measured.triangleBounds;
+        }
+        for (size_t t = 0; t < bounds->size(); ++t) {
+            pieces.push_back({&draw, static_cast<long long>(t), (*bounds)[t]});
         }
     }
 }
@@ -273,46 +331,38 @@ std::vector<PixelRect> DamageTracker::Damage(const std::vector<RecordedDraw>& be
 
 std::vector<PixelRect> DamageTracker::Merge(std::vector<PixelRect> rects)
 {
-    // Overlapping rectangles become their union until none overlap; then the
-    // pair whose union adds the least area is merged while there are too many.
-    // Very many become one: finding pairs would cost more than it saves.
-    if (rects.size() > kManyRects) {
-        PixelRect all;
-        for (const PixelRect& r : rects) {
-            all = all.Union(r);
+    // Each rectangle is drawn again on its own, so two are merged where the
+    // union costs no more pixels than the two (or they overlap, and the
+    // overlap would be drawn twice); beyond kMaxRects, one holds them all.
+    const auto all = [](const std::vector<PixelRect>& parts) {
+        PixelRect whole;
+        for (const PixelRect& r : parts) {
+            whole = whole.Union(r);
         }
-        return {all};
+        return std::vector<PixelRect>{whole};
+    };
+    if (rects.size() > kManyRects) {
+        return all(rects);
     }
     bool merged = true;
     while (merged) {
         merged = false;
-        for (size_t i = 0; i < rects.size() && !merged; ++i) {
-            for (size_t j = i + 1; j < rects.size(); ++j) {
-                if (rects[i].Intersects(rects[j])) {
-                    rects[i] = rects[i].Union(rects[j]);
+        for (size_t i = 0; i < rects.size(); ++i) {
+            for (size_t j = i + 1; j < rects.size();) {
+                const PixelRect both = rects[i].Union(rects[j]);
+                if (rects[i].Intersects(rects[j]) || both.Area() <= rects[i].Area() + rects[j].Area()) {
+                    rects[i] = both;
                     rects.erase(rects.begin() + static_cast<long>(j));
                     merged = true;
-                    break;
+                    j = i + 1;
+                } else {
+                    ++j;
                 }
             }
         }
     }
-    while (rects.size() > kMaxRects) {
-        size_t bestI = 0;
-        size_t bestJ = 1;
-        long long bestGrowth = std::numeric_limits<long long>::max();
-        for (size_t i = 0; i < rects.size(); ++i) {
-            for (size_t j = i + 1; j < rects.size(); ++j) {
-                const long long growth = rects[i].Union(rects[j]).Area() - rects[i].Area() - rects[j].Area();
-                if (growth < bestGrowth) {
-                    bestGrowth = growth;
-                    bestI = i;
-                    bestJ = j;
-                }
-            }
-        }
-        rects[bestI] = rects[bestI].Union(rects[bestJ]);
-        rects.erase(rects.begin() + static_cast<long>(bestJ));
+    if (rects.size() > kMaxRects) {
+        return all(rects);
     }
     return rects;
 }

@@ -73,13 +73,18 @@ struct RecordedDraw {
     std::uint64_t textureStamp = 0;
     // Every pixel the operation may touch, within the target.
     PixelRect bounds;
+    // A triangle list's rectangle of each triangle, in order (empty for other operations).
+    std::vector<PixelRect> triangleBounds;
 };
 
 class DamageTracker {
 public:
-    // The most rectangles a damage is drawn as; more are merged.
-    static constexpr size_t kMaxRects = 4;
-    static constexpr size_t kManyRects = 64;
+    // The most rectangles a damage is drawn as; beyond it, one rectangle
+    // holding them all. Each is drawn again on its own, from the clear on.
+    static constexpr size_t kMaxRects = 64;
+    // More rectangles than this before merging become one at once: merging
+    // them pair by pair would cost more than it saves.
+    static constexpr size_t kManyRects = 256;
 
     // Pixels around a draw's vertices that it may still touch: the rasteriser's
     // half-pixel centres and a line's width.
@@ -88,6 +93,8 @@ public:
     // The rectangle of the vertices, grown by the margin and cut to the target.
     static PixelRect DrawBounds(const VertexLayout& layout, UINT stride, const std::vector<BYTE>& vertices,
                                 int width, int height);
+    // Fills `draw.triangleBounds` for a triangle list, one rectangle per triangle.
+    static void SetTriangleBounds(RecordedDraw& draw, int width, int height);
     // Whether the first operation clears the whole target.
     static bool StartsWithFullClear(const std::vector<RecordedDraw>& frame, int width, int height);
     // The rectangles where `after` may differ from `before`, at most kMaxRects,
@@ -95,7 +102,8 @@ public:
     // compared triangle by triangle.
     static std::vector<PixelRect> Damage(const std::vector<RecordedDraw>& before,
                                          const std::vector<RecordedDraw>& after, int width, int height);
-    // Rectangles merged where they overlap, and into fewer while there are too many.
+    // Rectangles merged where they overlap or where their union is no larger
+    // than the two; more than kMaxRects left become their union.
     static std::vector<PixelRect> Merge(std::vector<PixelRect> rects);
 };
 

@@ -409,15 +409,33 @@ bool GlDevice9::FinishFrame()
     if (!drawnAsTheyCome_) {
         if (disturbed_ || !previousValid_ || !cleared) {
             for (const RecordedDraw& draw : frame_) {
-                Replay(draw, nullptr);
+                Replay(draw, nullptr, nullptr);
             }
         } else {
             const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_, width, height);
             changed = !damage.empty();
+            // Each rectangle again from the clear on, with only the triangles
+            // of a list that may reach it: a batch of many sprites sends a few.
+            std::vector<std::uint32_t> reaching;
             for (const PixelRect& rect : damage) {
                 for (const RecordedDraw& draw : frame_) {
-                    if (draw.bounds.Intersects(rect)) {
-                        Replay(draw, &rect);
+                    if (!draw.bounds.Intersects(rect)) {
+                        continue;
+                    }
+                    if (draw.triangleBounds.empty()) {
+                        Replay(draw, &rect, nullptr);
+                        continue;
+                    }
+                    reaching.clear();
+                    for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
+                        if (draw.triangleBounds[t].Intersects(rect)) {
+                            for (size_t c = 3 * t; c < 3 * t + 3; ++c) {
+                                reaching.push_back(draw.indexed ? draw.indices[c] : static_cast<std::uint32_t>(c));
+                            }
+                        }
+                    }
+                    if (!reaching.empty()) {
+                        Replay(draw, &rect, &reaching);
                     }
                 }
             }
@@ -443,7 +461,7 @@ void GlDevice9::DrawWaiting()
         return;
     }
     for (RecordedDraw& draw : frame_) {
-        Replay(draw, nullptr);
+        Replay(draw, nullptr, nullptr);
         draw.DropTexture();
     }
     waitingTextures_.clear();
@@ -467,7 +485,7 @@ void GlDevice9::Keep(RecordedDraw draw)
         drawnAsTheyCome_ = false;
     }
     if (drawnAsTheyCome_) {
-        Replay(draw, nullptr);
+        Replay(draw, nullptr, nullptr);
         draw.DropTexture();
         disturbed_ = true;
     } else if (draw.texture != nullptr) {
@@ -494,10 +512,12 @@ RecordedDraw GlDevice9::RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& la
     draw.bounds = DamageTracker::DrawBounds(layout, streamStride_, draw.vertices,
                                             static_cast<int>(backBuffer_->Width()),
                                             static_cast<int>(backBuffer_->Height()));
+    DamageTracker::SetTriangleBounds(draw, static_cast<int>(backBuffer_->Width()),
+                                     static_cast<int>(backBuffer_->Height()));
     return draw;
 }
 
-void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut)
+void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut, const std::vector<std::uint32_t>* only)
 {
     GlTexture9* target = renderTarget_;
     renderTarget_ = backBuffer_;
@@ -531,7 +551,9 @@ void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut)
             glScissor(cut->left, cut->top, cut->right - cut->left, cut->bottom - cut->top);
         }
         SetArrays(draw.layout, draw.stride, draw.vertices.data());
-        if (draw.indexed) {
+        if (only != nullptr) {
+            glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(only->size()), GL_UNSIGNED_INT, only->data());
+        } else if (draw.indexed) {
             glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(draw.count), GL_UNSIGNED_INT,
                            draw.indices.data());
         } else {

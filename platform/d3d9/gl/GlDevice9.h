@@ -116,8 +116,9 @@ private:
     void BeforeGlWrite(GlTexture9* texture);
     // Draws every waiting draw at once; the frame is drawn as it comes from here on.
     void DrawWaiting();
-    // Draws a kept draw into the back buffer, cut to `cut` (null: not cut).
-    void Replay(const RecordedDraw& draw, const PixelRect* cut);
+    // Draws a kept draw into the back buffer, cut to `cut` (null: not cut),
+    // only the vertices `only` lists, in order (null: all it draws).
+    void Replay(const RecordedDraw& draw, const PixelRect* cut, const std::vector<std::uint32_t>* only);
     // Draws the waiting frame (whole or where it changed); false when nothing changed.
     bool FinishFrame();
     void ForgetFrames();

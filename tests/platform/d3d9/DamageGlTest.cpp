@@ -141,4 +141,41 @@ TEST_F(DamageGlTest, OnlyChangedFramesDrawAndAreShown)
     managed->Release();
 }
 
+// Two sprites of a batch move far apart: each is drawn again in a rectangle of
+// its own, and a bar of the same batch lying across both must be drawn again
+// in each, though each rectangle is sent only the triangles that reach it.
+TEST_F(DamageGlTest, ATriangleOfABatchIsDrawnAgainInEveryRectangleItReaches)
+{
+    const auto frame = [&](float x) {
+        std::vector<d3d9test::Vertex> list;
+        const auto add = [&list](const std::vector<d3d9test::Vertex>& quad) {
+            for (int corner : {0, 1, 2, 0, 2, 3}) {
+                list.push_back(quad[static_cast<size_t>(corner)]);
+            }
+        };
+        add(Quad(x, 10, x + 8, 18, kRed));
+        add(Quad(0, 13, 156, 15, kGreen));
+        add(Quad(130 + x, 10, 138 + x, 18, kBlue));
+        add(Quad(70, 60, 78, 68, kWhite));
+        ClearBackBuffer();
+        Draw(list, D3DPT_TRIANGLELIST);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame(10);
+    const platform::d3d9::FrameCounts shown = Counts();
+    frame(14);
+    // Two rectangles, each the clear and the list's triangles that reach it.
+    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws + 4);
+    for (int x : {8, 12, 16, 20, 140, 142, 153}) {
+        SCOPED_TRACE(x);
+        EXPECT_TRUE(ColorNear(BackBufferPixel(x, 14), kGreen));
+    }
+    EXPECT_TRUE(ColorNear(BackBufferPixel(11, 11), kBlack));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(20, 11), kRed));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(141, 11), kBlack));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(150, 11), kBlue));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(74, 64), kWhite));
+    EXPECT_TRUE(ColorNear(BackBufferPixel(60, 14), kGreen));
+}
+
 }  // namespace

@@ -208,4 +208,36 @@ TEST(DamageTrackerTest, RectanglesMergeWhereTheyOverlapAndIntoAFewAtMost)
     }
 }
 
+// Scattered sprites moving: each one's old and new place become one
+// rectangle, the rest stay apart (each is drawn again on its own, so merging
+// far ones would draw the pixels between); past the cap, one holds them all.
+TEST(DamageTrackerTest, ScatteredRectanglesStayApartUpToTheCapAndBeyondItBecomeOne)
+{
+    const auto scattered = [](int count) {
+        std::vector<PixelRect> rects;
+        for (int i = 0; i < count; ++i) {
+            const int x = (i % 12) * 66;
+            const int y = (i / 12) * 50;
+            rects.push_back({x, y, x + 36, y + 36});          // the old place
+            rects.push_back({x + 3, y + 1, x + 39, y + 37});  // the new one
+        }
+        return rects;
+    };
+    std::vector<PixelRect> merged = DamageTracker::Merge(scattered(50));
+    ASSERT_EQ(merged.size(), 50u);
+    long long area = 0;
+    for (const PixelRect& r : merged) {
+        area += r.Area();
+    }
+    EXPECT_EQ(area, 50LL * 39 * 37) << "no pixel between the sprites";
+
+    const size_t beyond = DamageTracker::kMaxRects + 1;
+    const std::vector<PixelRect> many = scattered(static_cast<int>(beyond));
+    merged = DamageTracker::Merge(many);
+    ASSERT_EQ(merged.size(), 1u);
+    for (const PixelRect& r : many) {
+        EXPECT_TRUE(Covers(merged, r.left, r.top) && Covers(merged, r.right - 1, r.bottom - 1));
+    }
+}
+
 }  // namespace
