@@ -331,9 +331,9 @@ std::vector<PixelRect> DamageTracker::Damage(const std::vector<RecordedDraw>& be
 
 std::vector<PixelRect> DamageTracker::Merge(std::vector<PixelRect> rects)
 {
-    // Each rectangle is drawn again on its own, so two are merged where the
-    // union costs no more pixels than the two (or they overlap, and the
-    // overlap would be drawn twice); beyond kMaxRects, one holds them all.
+    // Each rectangle is drawn again on its own, at a cost of its own, so two
+    // are merged where they overlap (the overlap would be drawn twice) or the
+    // union costs little more than the two; beyond kMaxRects, one holds them all.
     const auto all = [](const std::vector<PixelRect>& parts) {
         PixelRect whole;
         for (const PixelRect& r : parts) {
@@ -350,7 +350,7 @@ std::vector<PixelRect> DamageTracker::Merge(std::vector<PixelRect> rects)
         for (size_t i = 0; i < rects.size(); ++i) {
             for (size_t j = i + 1; j < rects.size();) {
                 const PixelRect both = rects[i].Union(rects[j]);
-                if (rects[i].Intersects(rects[j]) || both.Area() <= rects[i].Area() + rects[j].Area()) {
+                if (rects[i].Intersects(rects[j]) || both.Area() <= rects[i].Area() + rects[j].Area() + kPassArea) {
                     rects[i] = both;
                     rects.erase(rects.begin() + static_cast<long>(j));
                     merged = true;

@@ -80,11 +80,14 @@ struct RecordedDraw {
 class DamageTracker {
 public:
     // The most rectangles a damage is drawn as; beyond it, one rectangle
-    // holding them all. Each is drawn again on its own, from the clear on.
+    // holding them all. Each costs every operation that meets it drawn again, cut to it.
     static constexpr size_t kMaxRects = 64;
     // More rectangles than this before merging become one at once: merging
     // them pair by pair would cost more than it saves.
     static constexpr size_t kManyRects = 256;
+    // What drawing one more rectangle costs, in pixels drawn: two are merged
+    // where their union adds no more than this.
+    static constexpr long long kPassArea = 2048;
 
     // Pixels around a draw's vertices that it may still touch: the rasteriser's
     // half-pixel centres and a line's width.
@@ -102,8 +105,9 @@ public:
     // compared triangle by triangle.
     static std::vector<PixelRect> Damage(const std::vector<RecordedDraw>& before,
                                          const std::vector<RecordedDraw>& after, int width, int height);
-    // Rectangles merged where they overlap or where their union is no larger
-    // than the two; more than kMaxRects left become their union.
+    // Rectangles merged where they overlap or where their union adds at most
+    // kPassArea to the two; more than kMaxRects left become their union. The
+    // rectangles returned do not overlap.
     static std::vector<PixelRect> Merge(std::vector<PixelRect> rects);
 };
 

@@ -409,35 +409,16 @@ bool GlDevice9::FinishFrame()
     if (!drawnAsTheyCome_) {
         if (disturbed_ || !previousValid_ || !cleared) {
             for (const RecordedDraw& draw : frame_) {
-                Replay(draw, nullptr, nullptr);
+                Replay(draw, nullptr);
             }
         } else {
             const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_, width, height);
             changed = !damage.empty();
-            // Each rectangle again from the clear on, with only the triangles
-            // of a list that may reach it: a batch of many sprites sends a few.
-            std::vector<std::uint32_t> reaching;
-            for (const PixelRect& rect : damage) {
-                for (const RecordedDraw& draw : frame_) {
-                    if (!draw.bounds.Intersects(rect)) {
-                        continue;
-                    }
-                    if (draw.triangleBounds.empty()) {
-                        Replay(draw, &rect, nullptr);
-                        continue;
-                    }
-                    reaching.clear();
-                    for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
-                        if (draw.triangleBounds[t].Intersects(rect)) {
-                            for (size_t c = 3 * t; c < 3 * t + 3; ++c) {
-                                reaching.push_back(draw.indexed ? draw.indices[c] : static_cast<std::uint32_t>(c));
-                            }
-                        }
-                    }
-                    if (!reaching.empty()) {
-                        Replay(draw, &rect, &reaching);
-                    }
-                }
+            // Every operation again, in order, cut to each rectangle it meets;
+            // the rectangles do not overlap, so each pixel sees the same
+            // operations in the same order as in a whole redraw.
+            for (const RecordedDraw& draw : frame_) {
+                Replay(draw, &damage);
             }
         }
     }
@@ -461,7 +442,7 @@ void GlDevice9::DrawWaiting()
         return;
     }
     for (RecordedDraw& draw : frame_) {
-        Replay(draw, nullptr, nullptr);
+        Replay(draw, nullptr);
         draw.DropTexture();
     }
     waitingTextures_.clear();
@@ -485,7 +466,7 @@ void GlDevice9::Keep(RecordedDraw draw)
         drawnAsTheyCome_ = false;
     }
     if (drawnAsTheyCome_) {
-        Replay(draw, nullptr, nullptr);
+        Replay(draw, nullptr);
         draw.DropTexture();
         disturbed_ = true;
     } else if (draw.texture != nullptr) {
@@ -517,7 +498,7 @@ RecordedDraw GlDevice9::RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& la
     return draw;
 }
 
-void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut, const std::vector<std::uint32_t>* only)
+void GlDevice9::Replay(const RecordedDraw& draw, const std::vector<PixelRect>* cuts)
 {
     GlTexture9* target = renderTarget_;
     renderTarget_ = backBuffer_;
@@ -525,10 +506,20 @@ void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut, const std
         renderTarget_ = target;
         return;
     }
-    ++counts_.backBufferDraws;
     if (draw.clear) {
-        ClearTarget(draw.color, static_cast<DWORD>(draw.rects.size()), draw.rects.empty() ? nullptr : draw.rects.data(),
-                    cut);
+        const DWORD count = static_cast<DWORD>(draw.rects.size());
+        const D3DRECT* rects = draw.rects.empty() ? nullptr : draw.rects.data();
+        if (cuts == nullptr) {
+            ++counts_.backBufferDraws;
+            ClearTarget(draw.color, count, rects, nullptr);
+        } else {
+            for (const PixelRect& cut : *cuts) {
+                if (draw.bounds.Intersects(cut)) {
+                    ++counts_.backBufferDraws;
+                    ClearTarget(draw.color, count, rects, &cut);
+                }
+            }
+        }
         renderTarget_ = target;
         return;
     }
@@ -546,26 +537,62 @@ void GlDevice9::Replay(const RecordedDraw& draw, const PixelRect* cut, const std
     textures_[0] = draw.texture;
     ApplyRenderStates();
     if (SUCCEEDED(ApplyTexture(false))) {
-        if (cut != nullptr) {
-            glEnable(GL_SCISSOR_TEST);
-            glScissor(cut->left, cut->top, cut->right - cut->left, cut->bottom - cut->top);
-        }
-        SetArrays(draw.layout, draw.stride, draw.vertices.data());
-        if (only != nullptr) {
-            glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(only->size()), GL_UNSIGNED_INT, only->data());
-        } else if (draw.indexed) {
-            glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(draw.count), GL_UNSIGNED_INT,
-                           draw.indices.data());
+        if (cuts == nullptr) {
+            ++counts_.backBufferDraws;
+            DrawKept(draw, draw.vertices, true);
         } else {
-            glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(draw.count));
+            glEnable(GL_SCISSOR_TEST);
+            for (const PixelRect& cut : *cuts) {
+                if (!draw.bounds.Intersects(cut)) {
+                    continue;
+                }
+                glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+                if (draw.triangleBounds.empty()) {
+                    ++counts_.backBufferDraws;
+                    DrawKept(draw, draw.vertices, true);
+                    continue;
+                }
+                // Only the triangles of a list that may reach the rectangle, their
+                // corners gathered in order: a batch of many sprites sends a few,
+                // and the driver reads every vertex between the lowest and
+                // highest index it is given.
+                reaching_.clear();
+                for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
+                    if (draw.triangleBounds[t].Intersects(cut)) {
+                        for (size_t c = 3 * t; c < 3 * t + 3; ++c) {
+                            const BYTE* vertex =
+                                draw.vertices.data() + (draw.indexed ? draw.indices[c] : c) * draw.stride;
+                            // The last vertex kept ends with its own size.
+                            reaching_.insert(reaching_.end(), vertex, vertex + draw.layout.size);
+                            reaching_.resize(reaching_.size() + (draw.stride - draw.layout.size));
+                        }
+                    }
+                }
+                if (!reaching_.empty()) {
+                    ++counts_.backBufferDraws;
+                    DrawKept(draw, reaching_, false);
+                }
+            }
+            glDisable(GL_SCISSOR_TEST);
         }
-        glDisable(GL_SCISSOR_TEST);
     }
     std::copy(std::begin(savedRender), std::end(savedRender), renderStates_);
     std::copy(std::begin(savedStage), std::end(savedStage), stageStates_[0]);
     std::copy(std::begin(savedSampler), std::end(savedSampler), samplerStates_[0]);
     textures_[0] = savedTexture;
     renderTarget_ = target;
+}
+
+void GlDevice9::DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own)
+{
+    SetArrays(draw.layout, draw.stride, vertices.data());
+    if (!own) {
+        glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(vertices.size() / draw.stride));
+    } else if (draw.indexed) {
+        glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(draw.count), GL_UNSIGNED_INT, draw.indices.data());
+    } else {
+        glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(draw.count));
+    }
 }
 
 HRESULT GlDevice9::EvictManagedResources()

@@ -116,9 +116,12 @@ private:
     void BeforeGlWrite(GlTexture9* texture);
     // Draws every waiting draw at once; the frame is drawn as it comes from here on.
     void DrawWaiting();
-    // Draws a kept draw into the back buffer, cut to `cut` (null: not cut),
-    // only the vertices `only` lists, in order (null: all it draws).
-    void Replay(const RecordedDraw& draw, const PixelRect* cut, const std::vector<std::uint32_t>* only);
+    // Draws a kept operation into the back buffer, cut to each of `cuts` it
+    // meets (null: not cut); of a triangle list, only the triangles that may
+    // reach the cut.
+    void Replay(const RecordedDraw& draw, const std::vector<PixelRect>* cuts);
+    // Draws `vertices`: the draw's own (`own`), or a triangle list's gathered corners.
+    void DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own);
     // Draws the waiting frame (whole or where it changed); false when nothing changed.
     bool FinishFrame();
     void ForgetFrames();
@@ -152,6 +155,7 @@ private:
     bool trackDamage_ = true;
     std::vector<RecordedDraw> frame_;      // this frame's back-buffer draws since its last whole clear
     std::vector<RecordedDraw> previous_;   // the last frame shown, textures let go
+    std::vector<BYTE> reaching_;           // corners gathered by Replay, kept for their capacity
     std::unordered_map<GlTexture9*, std::uint64_t> waitingTextures_;  // shown by waiting draws, with their stamps
     bool drawnAsTheyCome_ = false;  // frame_ is already in the back buffer
     bool disturbed_ = false;        // the back buffer no longer holds the frame last shown

@@ -209,15 +209,15 @@ TEST(DamageTrackerTest, RectanglesMergeWhereTheyOverlapAndIntoAFewAtMost)
 }
 
 // Scattered sprites moving: each one's old and new place become one
-// rectangle, the rest stay apart (each is drawn again on its own, so merging
-// far ones would draw the pixels between); past the cap, one holds them all.
+// rectangle, the rest stay apart (merging far ones would draw all the pixels
+// between); past the cap, one holds them all.
 TEST(DamageTrackerTest, ScatteredRectanglesStayApartUpToTheCapAndBeyondItBecomeOne)
 {
     const auto scattered = [](int count) {
         std::vector<PixelRect> rects;
         for (int i = 0; i < count; ++i) {
-            const int x = (i % 12) * 66;
-            const int y = (i / 12) * 50;
+            const int x = (i % 8) * 120;
+            const int y = (i / 8) * 120;
             rects.push_back({x, y, x + 36, y + 36});          // the old place
             rects.push_back({x + 3, y + 1, x + 39, y + 37});  // the new one
         }
