@@ -86,8 +86,7 @@ void LoadScene::Load()
 
 void LoadScene::ClipBar(float width)
 {
-    if (m_ProgressBar != nullptr && width != m_BarWidth) {
-        m_BarWidth = width;
+    if (m_ProgressBar != nullptr) {
         m_ProgressBar->SetClipRect(RectF{m_ProgressBar->GetX(), m_ProgressBar->GetY(), width, m_ProgressBar->GetHeight()});
     }
 }

@@ -39,12 +39,9 @@ class LoadScene : public Qmv2::Scene {
     bool IsDone() const noexcept { return m_Done; }
 
 private:
-    // Clips the bar to `width`; a width it already shows changes nothing, so
-    // a frame of the wait leaves the bar's picture untouched.
     void ClipBar(float width);
 
     Qmv2::Sprite* m_ProgressBar = nullptr;
-    float m_BarWidth = -1.0f;
     float m_StartProgress = -1.0f;
     std::int32_t m_Elapsed = 0;
     bool m_Done = false;
