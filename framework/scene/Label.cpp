@@ -471,7 +471,10 @@ bool Label::RenderToImage()
     graphics->ClearTarget();
     graphics->SetBlendMode(6);
     graphics->SetAlpha(1.0f);
-    graphics->PushColor(GetColor());
+    // The label's alpha is applied when the image is drawn; kept out of the
+    // image, it counts once and a later change of it needs no new image.
+    const Color& color = GetColor();
+    graphics->PushRGB(color.r, color.g, color.b);
     m_Font->Draw(*graphics, TextBlock());
     graphics->PopColor();
     return graphics->End();

@@ -231,13 +231,10 @@ TEST_F(WidgetGlTest, ATextInputWithASelectionAndItsCursor)
 }
 
 // A label's alpha counts once, as a sprite's does: a text at half alpha is
-// drawn half as bright over the background.
+// drawn half as bright over the background, drawn directly or through its own
+// image, and whether the alpha was set before or after the text.
 TEST_F(WidgetGlTest, ALabelAtHalfAlphaIsDrawnHalfBright)
 {
-    SmartPtr<Qmv2::Label> label = MakeWidget<Qmv2::Label>(R"(<Label name="TEXT" x="20" y="40" width="300" height="60"/>)");
-    label->SetFont(Font());
-    label->SetText(Qmv2::UTF8String("Quorvel words"));
-    root_->AddChild(label.Get());
     // The brightest change a text makes over the background, in one channel.
     const auto brightest = [this]() {
         const Picture picture = Draw();
@@ -253,10 +250,30 @@ TEST_F(WidgetGlTest, ALabelAtHalfAlphaIsDrawnHalfBright)
         }
         return most;
     };
-    const int whole = brightest();
-    ASSERT_GT(whole, 100);
-    label->SetAlpha(0.5f);
-    EXPECT_NEAR(brightest(), whole / 2, 3);
+    int direct = 0;
+    for (const bool image : {false, true}) {
+        SCOPED_TRACE(image ? "drawn through its image" : "drawn directly");
+        SmartPtr<Qmv2::Label> label =
+            MakeWidget<Qmv2::Label>(R"(<Label name="TEXT" x="20" y="40" width="300" height="60"/>)");
+        label->SetFont(Font());
+        label->SetRenderToImage(image);
+        label->SetAlpha(0.5f);
+        label->SetText(Qmv2::UTF8String("Quorvel words"));
+        root_->AddChild(label.Get());
+        const int halfFirst = brightest();
+        label->SetAlpha(1.0f);
+        const int whole = brightest();
+        label->SetAlpha(0.5f);
+        const int half = brightest();
+        label->RemoveFromParent();
+        if (!image) {
+            direct = whole;
+            ASSERT_GT(whole, 100);
+        }
+        EXPECT_NEAR(whole, direct, 3);
+        EXPECT_NEAR(half, whole / 2, 3);
+        EXPECT_NEAR(halfFirst, whole / 2, 3);
+    }
 }
 
 TEST_F(WidgetGlTest, TheClipboardKeysCopyCutAndPaste)
