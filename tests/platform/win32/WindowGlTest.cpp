@@ -35,10 +35,11 @@ bool Seen(UINT message)
     return false;
 }
 
-// Pumps and dispatches until the window procedure has seen the message or a second has passed.
+// Pumps and dispatches until the window procedure has seen the message; false
+// when it has not within a deadline generous enough for a loaded machine.
 bool PumpUntilSeen(UINT message)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < end) {
         MSG msg{};
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -109,12 +110,20 @@ TEST_F(WindowGlTest, CloseRequestReachesTheWindowProcedureAndDestroysTheWindow)
 // A window manager putting a window up takes its focus away and gives it
 // straight back; the window is not told (a full-screen game would minimise and
 // come back). A loss that lasts is told a moment later.
+// The window stays hidden: a shown window takes the display's focus, and any
+// window another program shows on the same display takes it away again, a
+// real loss the window is rightly told, in the middle of these.
 TEST_F(WindowGlTest, AFocusLossIsToldOnlyWhenTheFocusStaysAway)
 {
-    HWND hwnd = Create();
+    HWND hwnd = Create(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     ASSERT_NE(hwnd, nullptr);
     SDL_Window* sdl = platform::SdlWindowFromHwnd(hwnd);
     ASSERT_NE(sdl, nullptr);
+    if ((SDL_GetWindowFlags(sdl) & SDL_WINDOW_INPUT_FOCUS) != 0) {
+        // A window kept from an earlier test that had the focus is told its
+        // loss first, once the server has said it.
+        ASSERT_TRUE(PumpUntilSeen(WM_ACTIVATE));
+    }
     const auto push = [&](Uint8 which) {
         SDL_Event focus{};
         focus.type = SDL_WINDOWEVENT;
@@ -122,22 +131,17 @@ TEST_F(WindowGlTest, AFocusLossIsToldOnlyWhenTheFocusStaysAway)
         focus.window.windowID = SDL_GetWindowID(sdl);
         return SDL_PushEvent(&focus) == 1;
     };
-    PumpUntilSeen(WM_USER + 1);  // a second for what the server says of the new window
-    g_activations.clear();
-    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_LOST));
-    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_GAINED));
-    PumpUntilSeen(WM_USER + 1);
-    for (WPARAM state : g_activations) {
-        EXPECT_NE(state, static_cast<WPARAM>(WA_INACTIVE)) << "a focus given straight back was told as lost";
-    }
-
     g_activations.clear();
     g_seen.clear();
+    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_LOST));
+    ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_GAINED));
     const auto lost = std::chrono::steady_clock::now();
     ASSERT_TRUE(push(SDL_WINDOWEVENT_FOCUS_LOST));
+    // The loss given straight back, had it been told, would come before the
+    // lasting one, and with its regain.
     ASSERT_TRUE(PumpUntilSeen(WM_ACTIVATE));
     EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(90));
-    ASSERT_EQ(g_activations.size(), 1u);
+    ASSERT_EQ(g_activations.size(), 1u) << "a focus given straight back was told";
     EXPECT_EQ(g_activations[0], static_cast<WPARAM>(WA_INACTIVE));
     DestroyWindow(hwnd);
 }
