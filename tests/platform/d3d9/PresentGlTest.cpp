@@ -1,6 +1,9 @@
 // Present flips the back buffer once into the window, letterboxed or into the
 // rectangle the window layer sets.
 #include "DeviceFixture.h"
+#include "WindowPixels.h"
+
+#include "platform/d3d9/TestHooks.h"
 
 #include <GL/gl.h>
 
@@ -82,6 +85,93 @@ TEST_F(PresentGlTest, TheBackBuffersAlphaReadsOneWhateverIsDrawn)
         glReadPixels(x, static_cast<GLint>(kHeight) - 6, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
         EXPECT_EQ(rgba[1], 0xFF) << "x " << x;
         EXPECT_EQ(rgba[3], 0xFF) << "the window's alpha at x " << x;
+    }
+}
+
+// Frames that change a few small places are drawn only there, and frames
+// that change nothing are not shown again. What the window shows, read back
+// from the display, must still be the whole picture after each: the places
+// changed in earlier frames, the bars beside a letterboxed picture, and, once
+// the window was painted over and uncovered, everything again; a scaled
+// picture ends as a whole redraw shows it.
+TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
+{
+    const auto counts = [&] {
+        platform::d3d9::FrameCounts c;
+        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &c));
+        return c;
+    };
+    struct Case {
+        UINT width, height;
+        bool oneToOne;  // the window holds the back buffer's pixels as they are
+    };
+    for (const Case& c : {Case{kWidth, kHeight, true}, Case{kWidth / 2, kHeight, true},
+                          Case{kWidth / 2, kHeight / 2, false}}) {
+        SCOPED_TRACE(testing::Message() << "back buffer " << c.width << " x " << c.height);
+        D3DPRESENT_PARAMETERS p = Parameters();
+        p.BackBufferWidth = c.width;
+        p.BackBufferHeight = c.height;
+        ASSERT_EQ(device_->Reset(&p), D3D_OK);
+        const float w = static_cast<float>(c.width);
+        const float h = static_cast<float>(c.height);
+        // A still square, one that moves right a step a frame, one that
+        // changes colour; steps 3 and 4 change nothing.
+        const auto frame = [&](int step) {
+            const int moved = std::min(step, 2) + std::max(step - 4, 0);
+            const bool white = step >= 2 && (step < 5 || step % 2 == 1);
+            ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF101820u, 1.0f, 0), D3D_OK);
+            Draw(Quad(4, 4, 14, 14, 0xFF0000FFu));
+            const float x = 6.0f + 9.0f * static_cast<float>(moved);
+            Draw(Quad(x, h / 2, x + 7, h / 2 + 9, 0xFFFF0000u));
+            Draw(Quad(w - 16, h - 12, w - 6, h - 4, white ? 0xFFFFFFFFu : 0xFF00FF00u));
+            ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        };
+        // The window as it should be: black bars, the back buffer one to one in between.
+        const auto expected = [&] {
+            IDirect3DSurface9* back = nullptr;
+            EXPECT_EQ(device_->GetRenderTarget(0, &back), D3D_OK);
+            const std::vector<DWORD> picture = ReadPixels(back, c.width, c.height, D3DFMT_X8R8G8B8);
+            back->Release();
+            std::vector<std::uint32_t> window(static_cast<size_t>(kWidth) * kHeight, 0xFF000000u);
+            const UINT left = (kWidth - c.width) / 2;
+            for (UINT y = 0; y < c.height && !picture.empty(); ++y) {
+                for (UINT x = 0; x < c.width; ++x) {
+                    window[y * kWidth + left + x] = picture[y * c.width + x] | 0xFF000000u;
+                }
+            }
+            return window;
+        };
+        const platform::d3d9::FrameCounts before = counts();
+        std::vector<std::uint32_t> lastShown;
+        for (int step = 0; step < 7; ++step) {
+            if (step == 3) {
+                // Painted over behind the device's back, then uncovered.
+                ASSERT_TRUE(ScribbleOnWindow(s_window, kWidth, kHeight));
+                SDL_Event exposed{};
+                exposed.type = SDL_WINDOWEVENT;
+                exposed.window.event = SDL_WINDOWEVENT_EXPOSED;
+                exposed.window.windowID = SDL_GetWindowID(s_window);
+                SDL_PushEvent(&exposed);
+            }
+            frame(step);
+            lastShown = ShownPixels(s_window, kWidth, kHeight);
+            ASSERT_EQ(lastShown.size(), static_cast<size_t>(kWidth) * kHeight);
+            if (c.oneToOne) {
+                ASSERT_EQ(lastShown, expected()) << "step " << step;
+            }
+        }
+        SDL_FlushEvent(SDL_WINDOWEVENT);
+        const platform::d3d9::FrameCounts after = counts();
+        // Step 4 changed nothing and was not shown; step 3 neither, but the
+        // window had been uncovered.
+        EXPECT_EQ(after.presents - before.presents, 6u);
+        EXPECT_LT(after.backBufferDraws - before.backBufferDraws, 7u * 4u) << "drawn in parts";
+
+        // The same picture drawn and shown whole.
+        ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, true));
+        frame(6);
+        ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, false));
+        EXPECT_EQ(ShownPixels(s_window, kWidth, kHeight), lastShown);
     }
 }
 
