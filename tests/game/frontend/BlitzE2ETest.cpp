@@ -78,15 +78,10 @@ protected:
     {
         return "Round 1 of BLITZ, word " + std::to_string(word) + " " + what + "\n";
     }
-    // Closes the window as a window manager would; the game ends with 0. A
-    // busy display may drop the request: it is asked again while the game runs.
+    // Closes the window as a window manager would; the game ends with 0.
     void Close()
     {
-        int code = -1;
-        for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
-            RunScript("Quorvel 10 --pid " + std::to_string(game));
-            code = WaitExit(game, 10);
-        }
+        const int code = gameprocess::CloseAndWait(game);
         EXPECT_EQ(code, 0);
         if (code == -1) {
             kill(game, SIGKILL);

@@ -151,16 +151,11 @@ public:
     // The window closed as a window manager would; the exit status.
     int Close()
     {
-        // A busy display may drop the first request: ask again while the
-        // program still runs.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            RunScript("Quorvel 10 --pid " + std::to_string(m_Pid));
-            const int code = Wait(10);
-            if (code != -1) {
-                return code;
-            }
+        const int code = gameprocess::CloseAndWait(m_Pid);
+        if (code != -1) {
+            m_Pid = -1;
         }
-        return -1;
+        return code;
     }
     int Wait(int seconds)
     {

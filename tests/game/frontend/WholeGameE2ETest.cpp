@@ -95,15 +95,10 @@ protected:
                         " sleep 0.2 click 1"));
         Xdo("mousemove --window " + window + " 790 595");
     }
-    // The window closed as a window manager would; the exit status. A busy
-    // display may drop a request, so it is asked again while the program runs.
+    // The window closed as a window manager would; the exit status.
     int Close()
     {
-        int code = -1;
-        for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
-            RunScript("Quorvel 10 --pid " + std::to_string(game));
-            code = WaitExit(game, 10);
-        }
+        const int code = gameprocess::CloseAndWait(game);
         if (code != -1) {
             game = -1;
         }

@@ -42,18 +42,6 @@ void Sleep(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-int WaitExit(pid_t pid, int seconds)
-{
-    for (int i = 0; i < seconds * 20; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        Sleep(50);
-    }
-    return -1;
-}
-
 std::string ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -103,13 +91,7 @@ protected:
 
     int Close()
     {
-        // A busy display may drop the close request: it is asked again while
-        // the program still runs.
-        int code = -1;
-        for (int attempt = 0; attempt < 3 && code == -1; ++attempt) {
-            ShellOutput("/usr/bin/python3 " + kClose + " Quorvel 10 --pid " + std::to_string(game));
-            code = WaitExit(game, 10);
-        }
+        const int code = gameprocess::CloseAndWait(game);
         if (code == -1) {
             kill(game, SIGKILL);
             waitpid(game, nullptr, 0);

@@ -134,6 +134,15 @@ inline std::string RunScript(const std::string& arguments)
     return ShellOutput("/usr/bin/python3 " + kCloseScript + " " + arguments);
 }
 
+// Closes the window of the game `pid` as a window manager would, once (the
+// script returns only when the X server has taken the request), and waits up
+// to `seconds` for the game to end; its exit status, -1 while it still runs.
+inline int CloseAndWait(pid_t pid, int seconds = 60)
+{
+    RunScript("Quorvel 60 --pid " + std::to_string(pid));
+    return WaitExit(pid, seconds);
+}
+
 // Runs an xdotool command line; true when it succeeded.
 inline bool Xdo(const std::string& arguments)
 {
