@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace platform::d3d9 {
@@ -202,6 +203,7 @@ GlDevice9::~GlDevice9()
     ForgetFrames();
     ReleaseBindings();
     Rebind(renderTarget_, static_cast<GlTexture9*>(nullptr));
+    Rebind(idleTarget_, static_cast<GlTexture9*>(nullptr));
     backBuffer_->Release();
     // The context goes with the last resource that still holds it.
 }
@@ -374,6 +376,9 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
         windowHeight == shownWindowHeight_ && dest.left == shownDest_.left && dest.top == shownDest_.top &&
         dest.right == shownDest_.right && dest.bottom == shownDest_.bottom) {
         ++counts_.unchanged;
+        if (std::exchange(retirePending_, false)) {
+            RetireShownFrames();
+        }
         return D3D_OK;
     }
     shownExposures_ = exposures;
@@ -397,7 +402,36 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     SDL_GL_SwapWindow(context_->Window());
     ++counts_.presents;
+    retirePending_ = true;
     return D3D_OK;
+}
+
+// The driver lets go of what its finished frames drew from (textures the game
+// has released since, scratch buffers) only when it next draws. Where the
+// picture then stands still nothing is drawn for seconds, and a scene's
+// released render targets would stay resident all that time; one clear of a
+// pixel of our own, drawn the way the back buffer is, makes the driver take
+// its next frame and return them.
+void GlDevice9::RetireShownFrames()
+{
+    if (idleTarget_ == nullptr) {
+        idleTarget_ = new GlTexture9(context_, 1, 1, D3DUSAGE_RENDERTARGET, parameters_.BackBufferFormat,
+                                     D3DPOOL_DEFAULT);
+        idleTarget_->StoreAsWindowPixels();
+    }
+    const unsigned framebuffer = idleTarget_->Framebuffer();
+    if (framebuffer == 0) {
+        return;
+    }
+    const GlFunctions& gl = context_->Gl();
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glFlush();
+    // The state a shown frame leaves.
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 bool GlDevice9::FinishFrame()

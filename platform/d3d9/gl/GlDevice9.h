@@ -124,6 +124,8 @@ private:
     void DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own);
     // Draws the waiting frame (whole or where it changed); false when nothing changed.
     bool FinishFrame();
+    // Has the driver let go of its finished frames' resources, drawing nothing visible.
+    void RetireShownFrames();
     void ForgetFrames();
     static int CountExposure(void* device, SDL_Event* event);
     HRESULT CheckVertexRange(const VertexLayout& layout, long long first, long long count) const;
@@ -165,6 +167,8 @@ private:
     int shownWindowWidth_ = -1;
     int shownWindowHeight_ = -1;
     unsigned long shownExposures_ = 0;
+    bool retirePending_ = false;        // a frame was shown since the driver last let go of finished ones
+    GlTexture9* idleTarget_ = nullptr;  // the pixel RetireShownFrames clears
     std::atomic<unsigned long> exposures_{0};  // counted by CountExposure on the event thread
     FrameCounts counts_;
 };

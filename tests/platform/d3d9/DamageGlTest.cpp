@@ -1,10 +1,14 @@
 // The back buffer's draws wait until Present, which draws only where the frame
 // differs from the one before. A texture changed after a draw showed it, within
 // the frame or between frames, and a vertex buffer written again, still show
-// what they held when drawn; an unchanged frame draws and shows nothing.
+// what they held when drawn; an unchanged frame draws and shows nothing, and
+// lets the driver return what the frames before it drew from.
 #include "tests/platform/d3d9/DeviceFixture.h"
 
 #include "platform/d3d9/TestHooks.h"
+
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -177,6 +181,62 @@ TEST_F(DamageGlTest, ATriangleOfABatchIsDrawnAgainInEveryRectangleItReaches)
     EXPECT_TRUE(ColorNear(BackBufferPixel(80, 104), kBlue));
     EXPECT_TRUE(ColorNear(BackBufferPixel(124, 24), kWhite));
     EXPECT_TRUE(ColorNear(BackBufferPixel(150, 10), kBlack));
+}
+
+
+// Anonymous resident memory of this process, in kB.
+long ResidentAnonKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            return std::stol(line.substr(8));
+        }
+    }
+    return -1;
+}
+
+// A large render target drawn in one frame and released: once a frame shows
+// without it, the picture may stand still for seconds with nothing drawn, and
+// its memory must not stay resident all that time.
+TEST_F(DamageGlTest, WhatShownFramesDrewFromIsLetGoWhileThePictureStandsStill)
+{
+    constexpr UINT kSide = 2048;  // 16 MB of pixels
+    constexpr long kPixelsKb = kSide * kSide * 4 / 1024;
+    IDirect3DTexture9* target = nullptr;
+    IDirect3DSurface9* surface = nullptr;
+    MakeTarget(kSide, kSide, &target, &surface);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetRenderTarget(0, &back), D3D_OK);
+    ASSERT_EQ(device_->SetRenderTarget(0, surface), D3D_OK);
+    ASSERT_EQ(device_->BeginScene(), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 0.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->EndScene(), D3D_OK);
+    ASSERT_EQ(device_->SetRenderTarget(0, back), D3D_OK);
+    back->Release();
+
+    ClearBackBuffer();
+    ASSERT_EQ(device_->SetTexture(0, target), D3D_OK);
+    Draw(Quad(0, 0, 64, 64, kWhite));
+    ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    const long held = ResidentAnonKb();
+    surface->Release();
+    target->Release();
+
+    const auto frame = [&]() {
+        ClearBackBuffer();
+        Draw(Quad(0, 0, 64, 64, kBlue));
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame();  // shown without the target
+    const platform::d3d9::FrameCounts shown = Counts();
+    frame();  // the same again: the picture stands still
+    EXPECT_EQ(Counts().presents, shown.presents);
+    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws);
+    EXPECT_TRUE(ColorNear(BackBufferPixel(10, 10), kBlue));
+    EXPECT_LT(ResidentAnonKb(), held - kPixelsKb * 3 / 4) << "resident before: " << held << " kB";
 }
 
 }  // namespace
