@@ -156,6 +156,23 @@ function(qmv_tests name)
   endforeach()
 endfunction()
 
+# qmv_serial_tests(<executable> <test names...>)
+# Runs the named tests of a test executable of the calling folder alone, with
+# no other test beside them (the names are known only once the tests are
+# discovered, so the property is set then).
+function(qmv_serial_tests exe)
+  set(_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_serial.cmake)
+  file(WRITE ${_file} "")
+  foreach(_name IN LISTS ARGN)
+    file(APPEND ${_file}
+      "list(FIND ${exe}_TESTS ${_name} _found)\n"
+      "if(NOT _found EQUAL -1)\n"
+      "  set_tests_properties(${_name} PROPERTIES RUN_SERIAL TRUE)\n"
+      "endif()\n")
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_file})
+endfunction()
+
 # The game's content lands in the run folder through the target `content`
 # (content/CMakeLists.txt creates it; call these from there or below it).
 #
