@@ -90,6 +90,21 @@ bool ReadRacks(const PropertyNode& game, const std::vector<SmartPtr<WordPlacemen
     return true;
 }
 
+// Every word shown on the board is one the round accepts, so it is made of
+// the round's letters. A shown word with anything else (a stray control
+// character, say) would not come back from the save the game writes again.
+bool ReadShownWords(const CrosswordTable& board, const std::string& word, std::string& why)
+{
+    const std::vector<Anagram*>& slots = board.GetSlots();
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const std::string& shown = slots[i]->GetWord().GetString();
+        if (!shown.empty() && !MadeFrom(shown, word)) {
+            return Refuse(why, "word " + std::to_string(i) + " on the board, " + shown + ", is not made of " + word);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 PropertyNode* CrisscrossRoundSave::ToNode() const
@@ -140,7 +155,7 @@ bool CrisscrossRoundSave::Read(const PropertyNode& game, WordTree& words, Crossw
     save.table = table;
     const auto& placements = board.GetPlacements();
 
-    if (!ReadRacks(game, placements, save, why)) {
+    if (!ReadShownWords(board, save.word.GetString(), why) || !ReadRacks(game, placements, save, why)) {
         board.Load(nullptr);  // a refused save leaves no board behind
         return false;
     }

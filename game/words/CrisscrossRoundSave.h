@@ -44,9 +44,10 @@ struct CrisscrossRoundSave {
     // Reads a "GAME" node and rebuilds the board into `board` (a table that
     // holds nothing yet). A missing value reads as 0, false or empty; the
     // save is refused when a number is no number or out of range, the
-    // source word is no word a round is dealt from, the board does not load,
-    // the racks are not one per placed word, or a rack's letters, length,
-    // hint or solved word do not fit its word on the board.
+    // source word is no word a round is dealt from, the board does not load
+    // or shows a word not made of the source word's letters, the racks are
+    // not one per placed word, or a rack's letters, length, hint or solved
+    // word do not fit its word on the board.
     static bool Read(const Qmv2::PropertyNode& game, WordTree& words, CrosswordTable& board,
                      CrisscrossRoundSave& out, std::string& why);
 };

@@ -197,6 +197,14 @@ TEST(CrisscrossRoundSaveTest, ADamagedSaveIsRefusedWhole)
         EXPECT_NE(at, std::string::npos) << from;
         return at == std::string::npos ? text : text.replace(at, from.size(), to);
     };
+    // The solved word the board shows (its first slot), written as `to`.
+    const auto shownAs = [&](const std::string& to) {
+        std::string text = good;
+        const std::string from = "id=\"WORD\">orange<";
+        const std::size_t at = text.find(from, text.find("\"ANAGRAM\""));
+        EXPECT_NE(at, std::string::npos);
+        return at == std::string::npos ? text : text.replace(at, from.size(), "id=\"WORD\">" + to + "<");
+    };
     std::vector<std::pair<std::string, std::string>> damaged = {
         {"round not a number", replaced("ROUND=\"3\"", "ROUND=\"3x\"")},
         {"round 0", replaced("ROUND=\"3\"", "ROUND=\"0\"")},
@@ -211,6 +219,10 @@ TEST(CrisscrossRoundSaveTest, ADamagedSaveIsRefusedWhole)
         {"crossing letter out of range", replaced("\"LETTER_INDEX\">", "\"LETTER_INDEX\">9")},
         {"crossing word out of range", replaced("\"WORD_INDEX\">", "\"WORD_INDEX\">4")},
         {"hint not the board's word", replaced("id=\"HINT\">" + second + "<", "id=\"HINT\">" + Reversed(second) + "<")},
+        // A save must come back from the file the game writes again, which
+        // cannot hold a control character.
+        {"shown word with a control character", shownAs("orang\x0e")},
+        {"shown word of foreign letters", shownAs("orangx")},
     };
     damaged.insert(damaged.begin(), {"", good});
     for (const auto& [what, text] : damaged) {
