@@ -341,8 +341,8 @@ TEST_F(ClassicRoundE2ETest, PassingTheClockAndGivingUpEndTheGame)
         EXPECT_TRUE(run.Await(" takes input")) << run.Log();
         int x = 0;
         int y = 0;
-        const graphicstest::Picture question = run.Shot(folder / "question.png");
-        EXPECT_TRUE(frontendtest::FindYes(question, x, y)) << pattern;
+        EXPECT_TRUE(frontendtest::AwaitYes([&run, this] { return run.Shot(folder / "question.png"); }, x, y))
+            << pattern;
         run.Click(x, y);
         return run.WaitForLog(pattern, 10);
     };

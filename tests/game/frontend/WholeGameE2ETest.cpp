@@ -337,7 +337,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
         Await(std::string("The dialog ") + step.question + " takes input");
         int x = 0;
         int y = 0;
-        ASSERT_TRUE(frontendtest::FindYes(Shot("question"), x, y)) << next;
+        ASSERT_TRUE(frontendtest::AwaitYes([this] { return Shot("question"); }, x, y)) << next;
         Click(x, y);
         ASSERT_FALSE(WaitForLog(next, 90).empty()) << ReadText(logFile);
         if (next.find("DIALOG_CONGRATS") != std::string::npos) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 #include "tests/framework/graphics/GoldenImage.h"
 
@@ -35,6 +37,31 @@ inline bool FindYes(const graphicstest::Picture& picture, int& x, int& y)
     x = (left + right) / 2;
     y = (top + bottom) / 2;
     return true;
+}
+
+// The Yes button of a question that has just said it takes input, looked for
+// in fresh pictures (from `shot`) until two in a row show it in the same
+// place: on a busy machine the question's first frames may not be on the
+// screen yet when it takes input, or may still be fading in.
+template <typename Shot>
+bool AwaitYes(Shot shot, int& x, int& y, int seconds = 60)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int lastX = -1;
+    int lastY = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (FindYes(shot(), x, y)) {
+            if (x == lastX && y == lastY) {
+                return true;
+            }
+            lastX = x;
+            lastY = y;
+        } else {
+            lastX = lastY = -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 }  // namespace frontendtest
