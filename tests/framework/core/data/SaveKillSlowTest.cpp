@@ -71,6 +71,12 @@ std::string SettingsProblem()
 {
     Qmv2::SmartPtr<Qmv2::PropertyNode> node(new Qmv2::PropertyNode("settings"));
     if (Qmv2::ReadRegistryKey(HKEY_CURRENT_USER, Qmv2::SettingsRegistryRoot(), node.Get()) != ERROR_SUCCESS) {
+        // Killed before its first save (a busy machine may take longer to
+        // start the saver than the kill waits): no file was ever written.
+        const std::string file = platform::RegistryFileOf(HKEY_CURRENT_USER);
+        if (!fs::exists(file) && !fs::exists(file + ".damaged")) {
+            return {};
+        }
         return "the settings key cannot be read";
     }
     const std::string sound = node->GetString("soundvolume");
