@@ -206,3 +206,70 @@ TEST_F(MpegReader, DamagedFramesNeverProduceMoreThanTheFileHolds) {
     }
   }
 }
+
+TEST_F(MpegReader, ByteSeeksLandOnTheFramesOfTheStreamPastHeaderLikeBytes) {
+  ASSERT_TRUE(Start());
+  // 32 layer 3 frames of 522 bytes (44.1 kHz stereo, 160 kbit/s), whose
+  // main data ends within 230 bytes: the rest of each frame is unused.
+  MpegBytes clean;
+  for (uint32_t i = 0; i < 32; ++i) {
+    MpegBytes frame = Layer3Frame(Layer3Noise(i));
+    frame[2] = 0xA0;
+    frame.resize(522, 0);
+    clean = Concat(clean, frame);
+  }
+  MpegBytes file = clean;
+  auto plant = [&](size_t at, const MpegBytes &bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      ASSERT_EQ(file[at + i], 0) << "byte " << at + i << " is not unused";
+      file[at + i] = bytes[i];
+    }
+  };
+  // Byte 5000 lies in frame 9, 220 bytes before frame 10. Right on it, a
+  // header like the stream's (160 kbit/s, 522 bytes) that another one
+  // (112 kbit/s, 365 bytes) leads to, but whose own length leads to bytes
+  // that only begin like a header.
+  plant(5000 - 365, {0xFF, 0xFB, 0x80, 0x44});
+  plant(5000, {0xFF, 0xFB, 0xA0, 0x44});
+  plant(5000 + 522, {0xFF, 0xFF});
+  // Further on, one (32 kbit/s, 104 bytes) whose length leads to frame 10,
+  // though nothing leads to it.
+  plant(5220 - 104, {0xFF, 0xFB, 0x10, 0x44});
+  // Byte 15000 lies in frame 28, 138 bytes before frame 29. There, two
+  // headers of another rate (32 kHz, 128 kbit/s, 576 bytes), each between
+  // one of its rate and one of the stream's: the first led to by a header
+  // like the stream's, the second leading to one.
+  const MpegBytes ownRate = {0xFF, 0xFB, 0x10, 0x44}, otherRate = {0xFF, 0xFB, 0x98, 0x44};
+  plant(15010 - 104, ownRate);
+  plant(15010, otherRate);
+  plant(15010 + 576, otherRate);
+  plant(15030 - 576, otherRate);
+  plant(15030, otherRate);
+  plant(15030 + 576, ownRate);
+
+  OSND_SAMPLE *reference = Load(clean);
+  OSND_SAMPLE *sample = Load(file);
+  ASSERT_NE(reference, nullptr) << OSND_GetError();
+  ASSERT_NE(sample, nullptr) << OSND_GetError();
+  ASSERT_EQ(OSND_Sample_GetLength(sample), 32 * 1152);
+  const auto *whole = reinterpret_cast<const int16_t *>(sample->data);
+  // Unused bytes do not change the sound: the whole decode is the clean file's.
+  ASSERT_TRUE(std::equal(whole, whole + 2 * 32 * 1152, reinterpret_cast<const int16_t *>(reference->data)));
+
+  OSND_STREAM *stream = Open(file);
+  ASSERT_NE(stream, nullptr) << OSND_GetError();
+  for (uint32_t target : {5000u, 15000u}) {
+    ASSERT_TRUE(OsndStream_Seek(stream, 0, target, true));
+    stream->callbacks.reset(stream->formatState);
+    std::vector<int16_t> out(2 * 2 * 1152);
+    OsndStream_Decode(stream, out.data(), int(out.size() * 2), nullptr);
+    // The first frame heard is the first one of the stream after the
+    // position, sounding as it does in the whole decode.
+    const size_t landing = (target + 521) / 522;
+    ASSERT_LE(landing + 2, 32u);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), whole + 2 * 1152 * landing)) << target;
+  }
+  OSND_Stream_Close(stream);
+  OSND_Sample_Free(sample);
+  OSND_Sample_Free(reference);
+}

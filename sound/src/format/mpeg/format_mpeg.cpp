@@ -134,6 +134,52 @@ bool PrimeLayer3Before(MpegStreamState *s, SystemFileHandle *file, int64_t dataS
   return false;
 }
 
+// Header bits the frames of one stream share: sync, version, layer and
+// sample rate; and whether it is mono.
+bool SameKind(uint32_t a, uint32_t b) {
+  constexpr uint32_t kFixed = 0xFFFE0C00u;
+  return (a & kFixed) == (b & kFixed) && ((a >> 6 & 3) == 3) == ((b >> 6 & 3) == 3);
+}
+
+// After a byte seek the landing frame is searched for inside other frames'
+// data, where bytes that read as a header are common, and now and then one
+// whose length even leads to a true frame. The header just decoded at p
+// counts only when one frame further on lies a header of its kind (or the
+// data ends there) and one frame before it lies a header of its kind whose
+// length leads to p (or p is where the data starts). The decoder is left
+// with the fields of the header at p.
+bool LandsOnFrame(MpegStreamState *s, SystemFileHandle *file, int64_t dataStart, int64_t dataEnd, int64_t p,
+                  int length) {
+  MpegDecoder *d = s->decoder;
+  const uint32_t header = d->header;
+  auto ofItsKind = [&](const uint8_t *h, int *bodyLength) {
+    return MpegDecoder_DecodeHeader(d, h, nullptr, nullptr, bodyLength) && SameKind(d->header, header);
+  };
+  bool framed = true;
+  const int64_t next = p + 4 + length;
+  if (next + 4 <= dataEnd) {
+    uint8_t h[4];
+    SystemFile_Seek(file, next, SEEK_SET);
+    framed = ReadExact(file, h, 4) && ofItsKind(h, nullptr);
+  }
+  if (framed && p > dataStart) {
+    uint8_t before[4 + MPEG_MAX_BODY];
+    const int64_t from = std::max(dataStart, p - int64_t(sizeof before));
+    const int count = int(p - from);
+    SystemFile_Seek(file, from, SEEK_SET);
+    framed = false;
+    if (ReadExact(file, before, count)) {
+      for (int i = 0; i + 4 <= count && !framed; ++i) {
+        int bodyLength = 0;
+        framed = ofItsKind(before + i, &bodyLength) && i + 4 + bodyLength == count;
+      }
+    }
+  }
+  MpegDecoder_DecodeHeader(d, s->frame, nullptr, nullptr, nullptr);
+  SystemFile_Seek(file, p + 4, SEEK_SET);
+  return framed;
+}
+
 // The stream's read step: one whole frame into the decode buffer.
 bool StreamRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
   auto *state = static_cast<MpegStreamState *>(s->formatState);
@@ -236,7 +282,8 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
     if (d->layer == 3) PrimeLayer3(s, file, dataStart, index);
   }
   // Without a frame table the frames before the landing one are found once it is.
-  bool prime = s->resync && s->frames.count == 0 && d->layer == 3;
+  const bool landing = s->resync && s->frames.count == 0;
+  bool prime = landing && d->layer == 3;
   s->resync = false;
   for (int skipped = 0; skipped < kResyncWindow && p + 4 <= dataEnd; ++skipped, ++p) {
     SystemFile_Seek(file, p, SEEK_SET);
@@ -247,7 +294,12 @@ bool FormatMpeg_Read(void *state, SystemFileHandle *file, int64_t dataStart, int
       d->frameLength = 0;
       continue;
     }
-    if (skipped > 0 && p + 4 + length + 2 <= dataEnd) {
+    if (landing) {
+      if (!LandsOnFrame(s, file, dataStart, dataEnd, p, length)) {
+        d->frameLength = 0;
+        continue;
+      }
+    } else if (skipped > 0 && p + 4 + length + 2 <= dataEnd) {
       // After skipped bytes a header is trusted only when another frame follows it.
       uint8_t next[2];
       SystemFile_Seek(file, p + 4 + length, SEEK_SET);
