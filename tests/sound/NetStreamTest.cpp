@@ -6,6 +6,7 @@
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/source/source_net.h"
 #include "sound/src/format/format_tag.h"
+#include "sound/src/format/mpeg/mpeg_decoder.h"
 #include "sound/src/system/system_net.h"
 
 #include <chrono>
@@ -17,6 +18,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include <sched.h>
 
 namespace {
 
@@ -341,6 +344,71 @@ TEST_F(NetStream, ASlowServerIsBridgedWithSilenceAndNothingIsLost) {
   EXPECT_TRUE(sawBuffering);
   EXPECT_GT(inserted, 2048u) << "the stall is heard as silence";
   EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+// A server that sends all but the last bytes of an ICY stream, pauses, then
+// sends the rest and closes, again and again: each stream ends only once the
+// server has closed and all it sent has been decoded. The reader asks for
+// more without pause while it waits, and the reader, the socket thread and
+// the server share one core, as on a single-core machine: the last bytes and
+// the close then often come in the midst of the reader's check for the end.
+TEST_F(NetStream, AStreamEndsOnlyAfterEverythingTheServerSentIsDecoded) {
+  const int interval = 2000;
+  std::vector<std::string> blocks;
+  for (size_t b = 0; b <= mp3.size() / interval; ++b)
+    blocks.push_back("StreamTitle='Round Artist - Song " + std::to_string(b) + "';");
+  const std::string body = IcyBody(mp3, interval, blocks);
+  const size_t titles = mp3.size() / interval;
+  // A small ring that lets the stream play before the pause; a tail smaller
+  // than the refill threshold, so only the close ends the buffering.
+  gSystemNetSettings.receiveSize = 8000;
+  gSystemNetSettings.prebuffer = gSystemNetSettings.rebuffer = 50;
+  const size_t tail = 1500;
+  cpu_set_t saved, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof(saved), &saved), 0);
+  CPU_ZERO(&one);
+  CPU_SET(sched_getcpu(), &one);
+  ASSERT_EQ(sched_setaffinity(0, sizeof(one), &one), 0);  // threads started from here on inherit it
+  [&] {
+    HttpTestServer server([&](const std::string &) {
+      HttpReply r = Serve(OkHead({"icy-metaint:" + std::to_string(interval)}, "ICY 200 OK"), body);
+      r.pauseAt = int(body.size() - tail);
+      r.pauseMs = 30;
+      return r;
+    }, 80);
+    for (int round = 0; round < 80 && !HasFailure(); ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      OSND_STREAM *s = Open(server.Url("/live"));
+      ASSERT_NE(s, nullptr) << OSND_GetError();
+      auto *record = static_cast<OsndNetStream *>(s->formatState);
+      Events events;
+      ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(s, OnMetadata, &events));
+      std::string frames;
+      record->dataCallback = [](void *bytes, int count, void *user) {
+        static_cast<std::string *>(user)->append(static_cast<char *>(bytes), size_t(count));
+        return true;
+      };
+      record->dataUserData = &frames;
+      std::vector<uint8_t> piece(MPEG_MAX_FRAME_OUTPUT);
+      const auto start = Clock::now();
+      while (!(s->sourceEnded && s->decodeHeld == 0) && Seconds(start) < 10)
+        OsndStream_Decode(s, piece.data(), int(piece.size()), nullptr);
+      EXPECT_TRUE(s->sourceEnded) << "the stream did not end";
+      EXPECT_EQ(record->received, mp3.size()) << "audio bytes read before the end";
+      // Every frame up to the file's last was decoded, in order.
+      ASSERT_GT(frames.size(), mp3.size() / 2);
+      EXPECT_EQ(mp3.compare(mp3.size() - frames.size(), frames.size(), frames), 0) << "frames decoded";
+      // Every title came, in order (the first may have come during the open).
+      std::vector<std::string> heard;
+      for (const auto &[name, value] : events)
+        if (name == "TITLE") heard.push_back(value);
+      ASSERT_GE(heard.size() + 1, titles);
+      for (size_t i = 0; i < heard.size(); ++i)
+        EXPECT_EQ(heard[i], "Song " + std::to_string(titles - heard.size() + i));
+      EXPECT_TRUE(OSND_Stream_Close(s));
+    }
+  }();
+  EXPECT_EQ(sched_setaffinity(0, sizeof(saved), &saved), 0);
 }
 
 TEST_F(NetStream, HostileServersNeverCrashOrHang) {

@@ -192,13 +192,8 @@ bool OsndStreamRead_MpegNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destin
     *bytes = 0;
     return false;
   }
-  auto drained = [&] {
-    int held = 0;
-    SystemNetSocket_GetFill(s, &held, nullptr);
-    return (s->flags & SYSTEMNET_END_OF_DATA) && held == 0;
-  };
   // A socket that has ended still plays what its ring holds.
-  if ((flags & SYSTEMNET_BUFFERING) && drained()) {
+  if ((flags & SYSTEMNET_BUFFERING) && SystemNetSocket_Drained(s)) {
     *bytes = 0;
     return false;
   }
@@ -211,7 +206,7 @@ bool OsndStreamRead_MpegNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destin
   // Too few bytes so far: silence now, the partial frame is kept; a socket
   // that has ended and has nothing left ends the stream.
   auto waitMore = [&] {
-    if (drained()) {
+    if (SystemNetSocket_Drained(s)) {
       *bytes = 0;
       return false;
     }
@@ -228,15 +223,18 @@ bool OsndStreamRead_MpegNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destin
       break;
     }
     r->headerHeld = 0;
+    // Looked at before the search: bytes that come with the close after the
+    // search has looked at the ring may hold the frame it did not find.
+    const bool closed = s->flags & SYSTEMNET_END_OF_DATA;
     if (attempt > 0 || !FormatMpegNet_FindFrame(r, &channels, &rate, &size)) {
       // Once the peer has closed, bytes in which no frame is found never
       // become one: the stream ends there, rather than play silence while
       // the reader drops them four at a time.
-      if (s->flags & SYSTEMNET_END_OF_DATA) {
+      if (closed) {
         *bytes = 0;
         return false;
       }
-      if (s->flags & SYSTEMNET_BUFFERING || !drained()) {
+      if (s->flags & SYSTEMNET_BUFFERING || !SystemNetSocket_Drained(s)) {
         Silence(destination, bytes);
         return true;
       }

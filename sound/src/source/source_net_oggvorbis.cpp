@@ -96,9 +96,7 @@ bool OsndStreamRead_OggNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destina
     got = ov_read(vf, reinterpret_cast<char *>(destination), want, 0, 2, 1, &section);
   } while (got == OV_HOLE && ++holes < 64);
   if (r->metaToRead) ReportComments(r);
-  int held = 0;
-  SystemNetSocket_GetFill(s, &held, nullptr);
-  const bool drained = (s->flags & SYSTEMNET_END_OF_DATA) && held == 0;
+  const bool drained = SystemNetSocket_Drained(s);
   // The library reads ahead: the stream has ended at its length only once
   // what it took in has been decoded.
   if (got <= 0 && (r->flags & OSND_NET_HTTP) && r->contentLength > 0 && r->received >= r->contentLength) {

@@ -444,6 +444,14 @@ bool SystemNetSocket_GetFill(SystemNetSocket *s, int *received, int *toSend) {
   return true;
 }
 
+bool SystemNetSocket_Drained(SystemNetSocket *s) {
+  if (!s || (s->flags & SYSTEMNET_CLOSE)) return true;
+  // The socket thread sets the end of the data under this lock, after the
+  // last bytes are in the ring.
+  SystemLockGuard guard(s->lock);
+  return (s->flags & SYSTEMNET_END_OF_DATA) && s->receiveRead == s->receiveWrite;
+}
+
 bool SystemNetSocket_GetFillPercent(SystemNetSocket *s, int *receivePercent, int *sendPercent) {
   int received = 0, toSend = 0;
   if (!SystemNetSocket_GetFill(s, &received, &toSend)) return false;
@@ -526,7 +534,9 @@ int SystemNetSocket_ReadLine(SystemNetSocket *s, char *line, int size) {
     const int got = SystemNetSocket_Read(s, &c, 1);
     if (got < 0) break;
     if (got == 0) {
-      if (!(s->flags & SYSTEMNET_HEADER_MODE) || (s->flags & (SYSTEMNET_END_OF_DATA | SYSTEMNET_ERROR))) break;
+      if (!(s->flags & SYSTEMNET_HEADER_MODE) || (s->flags & SYSTEMNET_ERROR) || SystemNetSocket_Drained(s)) break;
+      // The rest of the line came with the peer's close since the read.
+      if (s->flags & SYSTEMNET_END_OF_DATA) continue;
       if (idleMs >= gSystemNetSettings.lineIdleMs) break;
       NetSleep(10);
       idleMs += 10;

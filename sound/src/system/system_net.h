@@ -84,6 +84,10 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket);
 bool SystemNetSocket_RequestClose(SystemNetSocket *socket);
 void SystemNetSocket_Free(SystemNetSocket *socket);
 bool SystemNetSocket_GetFill(SystemNetSocket *socket, int *received, int *toSend);
+// Whether the peer has closed and every byte received has been read: the
+// close and the ring's fill are looked at together, so bytes that arrive
+// with the close are never taken for an empty ring.
+bool SystemNetSocket_Drained(SystemNetSocket *socket);
 bool SystemNetSocket_GetFillPercent(SystemNetSocket *socket, int *receivePercent, int *sendPercent);
 bool SystemNetSocket_StartBuffering(SystemNetSocket *socket, bool wait);
 int SystemNetSocket_Read(SystemNetSocket *socket, void *destination, int bytes);
