@@ -543,6 +543,40 @@ TEST_F(NetStream, BytesWithoutAFrameAfterTheServerClosedEndTheStream) {
   EXPECT_TRUE(OSND_Stream_Close(s));
 }
 
+// Bytes that are no frame, put between two frames in the middle of a stream
+// the server has sent whole and closed: the reader finds the next frame and
+// goes on from it, and every frame after the bytes is decoded as in the
+// stream without them.
+TEST_F(NetStream, AFrameFoundAgainAfterBytesThatAreNoFrameIsDecodedAndSoIsTheRest) {
+  auto decodedFrames = [&](const std::string &body, std::vector<size_t> *sizes) {
+    HttpTestServer server([&](const std::string &) { return Serve(OkHead({}), body); });
+    OSND_STREAM *s = Open(server.Url("/stream"));
+    EXPECT_NE(s, nullptr) << OSND_GetError();
+    if (!s) return std::vector<std::string>();
+    std::vector<std::string> frames;
+    auto *record = static_cast<OsndNetStream *>(s->formatState);
+    record->dataCallback = [](void *bytes, int count, void *user) {
+      static_cast<std::vector<std::string> *>(user)->emplace_back(static_cast<char *>(bytes), size_t(count));
+      return true;
+    };
+    record->dataUserData = &frames;
+    Decode(s, 10);
+    EXPECT_TRUE(OSND_Stream_Close(s));
+    if (sizes)
+      for (const std::string &frame : frames) sizes->push_back(frame.size());
+    return frames;
+  };
+  std::vector<size_t> sizes;
+  const std::vector<std::string> clean = decodedFrames(mp3, &sizes);
+  ASSERT_GT(clean.size(), 20u);
+  // The byte at which the middle frame starts.
+  size_t at = mp3.size();
+  for (size_t i = sizes.size(); i-- > sizes.size() / 2;) at -= sizes[i];
+  const std::vector<std::string> heard = decodedFrames(mp3.substr(0, at) + std::string(300, 'U') + mp3.substr(at), nullptr);
+  ASSERT_EQ(heard.size(), clean.size());
+  EXPECT_TRUE(heard == clean);
+}
+
 TEST_F(NetStream, ClosingAnOpenThatIsBufferingAbortsIt) {
   HttpReply stalled = Serve(OkHead({"Content-Type: application/ogg"}), ogg.substr(0, 200));
   stalled.holdOpen = true;

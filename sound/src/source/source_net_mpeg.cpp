@@ -217,7 +217,9 @@ bool OsndStreamRead_MpegNet(OSND_STREAM *stream, uint8_t *, int, uint8_t *destin
     r->headerHeld += FormatMpegNet_ParseMetadata(r, r->frame + r->headerHeld, 4 - r->headerHeld);
     if (r->headerHeld < 4) return waitMore();
     int rate = 0, channels = 0, size = 0;
-    if (attempt == 0 && Layer3Header(r->probe, r->frame, &rate, &channels, &size)) {
+    // The header read first, or the one the search below stepped to, starts
+    // the frame.
+    if (Layer3Header(r->probe, r->frame, &rate, &channels, &size)) {
       r->frameSize = size;
       r->frameHeld = 4;
       break;
