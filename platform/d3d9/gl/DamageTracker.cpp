@@ -113,23 +113,31 @@ bool RecordedDraw::SameAs(const RecordedDraw& other) const
 
 namespace {
 
-// The pixels a box of positions may touch: rounded outward, grown by the
-// margin and cut to the target.
-PixelRect BoxBounds(float left, float top, float right, float bottom, int width, int height)
+// The pixels whose centres (whole coordinates) lie within `reach` of a box of
+// positions, cut to the target.
+PixelRect BoxBounds(float left, float top, float right, float bottom, double reach, int width, int height)
 {
-    const auto grow = [](float value, int margin, int limit) {
-        const double moved = static_cast<double>(margin < 0 ? std::floor(value) : std::ceil(value)) + margin;
-        return static_cast<int>(std::clamp(moved, -1.0, static_cast<double>(limit) + 1.0));
+    const auto first = [reach](float value, int limit) {
+        return static_cast<int>(std::clamp(std::ceil(value - reach), -1.0, limit + 1.0));
     };
-    const PixelRect bounds{grow(left, -DamageTracker::kMargin, width), grow(top, -DamageTracker::kMargin, height),
-                           grow(right, DamageTracker::kMargin, width), grow(bottom, DamageTracker::kMargin, height)};
+    const auto end = [reach](float value, int limit) {
+        return static_cast<int>(std::clamp(std::floor(value + reach) + 1.0, -1.0, limit + 1.0));
+    };
+    const PixelRect bounds{first(left, width), first(top, height), end(right, width), end(bottom, height)};
     return bounds.Intersection(PixelRect{0, 0, width, height});
+}
+
+// How far from its vertices a primitive of the type may reach.
+double Reach(D3DPRIMITIVETYPE type)
+{
+    const bool thin = type == D3DPT_POINTLIST || type == D3DPT_LINELIST || type == D3DPT_LINESTRIP;
+    return (thin ? 0.5 : 0.0) + DamageTracker::kSnap;
 }
 
 }  // namespace
 
-PixelRect DamageTracker::DrawBounds(const VertexLayout& layout, UINT stride, const std::vector<BYTE>& vertices,
-                                    int width, int height)
+PixelRect DamageTracker::DrawBounds(D3DPRIMITIVETYPE type, const VertexLayout& layout, UINT stride,
+                                    const std::vector<BYTE>& vertices, int width, int height)
 {
     const PixelRect target{0, 0, width, height};
     if (stride == 0 || vertices.size() < layout.positionOffset + 2 * sizeof(float)) {
@@ -154,7 +162,7 @@ PixelRect DamageTracker::DrawBounds(const VertexLayout& layout, UINT stride, con
     if (left > right) {
         return PixelRect{};
     }
-    return BoxBounds(left, top, right, bottom, width, height);
+    return BoxBounds(left, top, right, bottom, Reach(type), width, height);
 }
 
 void DamageTracker::SetTriangleBounds(RecordedDraw& draw, int width, int height)
@@ -191,7 +199,7 @@ void DamageTracker::SetTriangleBounds(RecordedDraw& draw, int width, int height)
             right = std::max(right, xy[0]);
             bottom = std::max(bottom, xy[1]);
         }
-        draw.triangleBounds.push_back(finite ? BoxBounds(left, top, right, bottom, width, height) : target);
+        draw.triangleBounds.push_back(finite ? BoxBounds(left, top, right, bottom, kSnap, width, height) : target);
     }
 }
 

@@ -87,15 +87,19 @@ public:
     static constexpr size_t kManyRects = 256;
     // What drawing one more rectangle costs, in pixels drawn: two are merged
     // where their union adds no more than this.
-    static constexpr long long kPassArea = 2048;
+    static constexpr long long kPassArea = 512;
 
-    // Pixels around a draw's vertices that it may still touch: the rasteriser's
-    // half-pixel centres and a line's width.
-    static constexpr int kMargin = 2;
+    // How far past its corners a triangle may still be drawn, in pixels: the
+    // rasteriser snaps corners to its sub-pixel grid (1/256 of a pixel).
+    static constexpr double kSnap = 1.0 / 32;
 
-    // The rectangle of the vertices, grown by the margin and cut to the target.
-    static PixelRect DrawBounds(const VertexLayout& layout, UINT stride, const std::vector<BYTE>& vertices,
-                                int width, int height);
+    // Every pixel that primitives of `type` over the vertices may touch, cut to
+    // the target. Pixel x covers [x - 0.5, x + 0.5] in vertex coordinates: a
+    // triangle takes the pixels whose centres it holds, x from the least to the
+    // greatest of its corners; a line or a point (one pixel wide, the only
+    // width drawn) reaches half a pixel further.
+    static PixelRect DrawBounds(D3DPRIMITIVETYPE type, const VertexLayout& layout, UINT stride,
+                                const std::vector<BYTE>& vertices, int width, int height);
     // Fills `draw.triangleBounds` for a triangle list, one rectangle per triangle.
     static void SetTriangleBounds(RecordedDraw& draw, int width, int height);
     // Whether the first operation clears the whole target.

@@ -446,13 +446,17 @@ bool GlDevice9::FinishFrame()
                 Replay(draw, nullptr);
             }
         } else {
-            const std::vector<PixelRect> damage = DamageTracker::Damage(previous_, frame_, width, height);
-            changed = !damage.empty();
-            // Every operation again, in order, cut to each rectangle it meets;
-            // the rectangles do not overlap, so each pixel sees the same
-            // operations in the same order as in a whole redraw.
-            for (const RecordedDraw& draw : frame_) {
-                Replay(draw, &damage);
+            const DamageRegion damage(DamageTracker::Damage(previous_, frame_, width, height), width, height);
+            changed = !damage.Rects().empty();
+            // Every operation again, in order, cut to each damaged rectangle it
+            // meets; the rectangles do not overlap, so each pixel sees the same
+            // operations in the same order as in a whole redraw. Damage over
+            // the whole target is drawn uncut (a whole clear is the cheap one).
+            const bool whole = damage.Rects().size() == 1 && damage.Rects().front().Area() == 1LL * width * height;
+            if (changed) {
+                for (const RecordedDraw& draw : frame_) {
+                    Replay(draw, whole ? nullptr : &damage);
+                }
             }
         }
     }
@@ -524,7 +528,7 @@ RecordedDraw GlDevice9::RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& la
     std::copy(std::begin(renderStates_), std::end(renderStates_), draw.renderStates.begin());
     std::copy(std::begin(stageStates_[0]), std::end(stageStates_[0]), draw.stageStates.begin());
     std::copy(std::begin(samplerStates_[0]), std::end(samplerStates_[0]), draw.samplerStates.begin());
-    draw.bounds = DamageTracker::DrawBounds(layout, streamStride_, draw.vertices,
+    draw.bounds = DamageTracker::DrawBounds(type, layout, streamStride_, draw.vertices,
                                             static_cast<int>(backBuffer_->Width()),
                                             static_cast<int>(backBuffer_->Height()));
     DamageTracker::SetTriangleBounds(draw, static_cast<int>(backBuffer_->Width()),
@@ -532,7 +536,34 @@ RecordedDraw GlDevice9::RecordDraw(D3DPRIMITIVETYPE type, const VertexLayout& la
     return draw;
 }
 
-void GlDevice9::Replay(const RecordedDraw& draw, const std::vector<PixelRect>* cuts)
+void GlDevice9::FillRects(const std::vector<PixelRect>& rects, const float* rgba)
+{
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    // Pixel x covers [x - 0.5, x + 0.5] in vertex coordinates: a rectangle's
+    // corners half a pixel up and left take exactly its pixels.
+    std::vector<GLfloat>& corners = corners_;
+    corners.clear();
+    for (const PixelRect& r : rects) {
+        const GLfloat left = static_cast<GLfloat>(r.left) - 0.5f;
+        const GLfloat top = static_cast<GLfloat>(r.top) - 0.5f;
+        const GLfloat right = static_cast<GLfloat>(r.right) - 0.5f;
+        const GLfloat bottom = static_cast<GLfloat>(r.bottom) - 0.5f;
+        corners.insert(corners.end(), {left, top, right, top, right, bottom, left, top, right, bottom, left, bottom});
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, corners.data());
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glColor4f(rgba[0], rgba[1], rgba[2], rgba[3]);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(corners.size() / 2));
+}
+
+void GlDevice9::Replay(const RecordedDraw& draw, const DamageRegion* damage)
 {
     GlTexture9* target = renderTarget_;
     renderTarget_ = backBuffer_;
@@ -543,15 +574,37 @@ void GlDevice9::Replay(const RecordedDraw& draw, const std::vector<PixelRect>* c
     if (draw.clear) {
         const DWORD count = static_cast<DWORD>(draw.rects.size());
         const D3DRECT* rects = draw.rects.empty() ? nullptr : draw.rects.data();
-        if (cuts == nullptr) {
+        if (damage == nullptr) {
             ++counts_.backBufferDraws;
             ClearTarget(draw.color, count, rects, nullptr);
         } else {
-            for (const PixelRect& cut : *cuts) {
-                if (draw.bounds.Intersects(cut)) {
-                    ++counts_.backBufferDraws;
-                    ClearTarget(draw.color, count, rects, &cut);
+            // The damage within the clear's rectangles filled with its colour
+            // in one draw: a clear cut to each rectangle would set up the
+            // driver's state once a rectangle.
+            const PixelRect whole{0, 0, static_cast<int>(backBuffer_->Width()),
+                                  static_cast<int>(backBuffer_->Height())};
+            pieces_.clear();
+            for (DWORD i = 0; i < std::max<DWORD>(count, 1); ++i) {
+                const PixelRect cleared =
+                    count == 0 ? whole
+                               : PixelRect{static_cast<int>(rects[i].x1), static_cast<int>(rects[i].y1),
+                                           static_cast<int>(rects[i].x2), static_cast<int>(rects[i].y2)}
+                                     .Intersection(whole);
+                for (const PixelRect& cut : damage->Rects()) {
+                    const PixelRect piece = cleared.Intersection(cut);
+                    if (!piece.Empty()) {
+                        pieces_.push_back(piece);
+                    }
                 }
+            }
+            if (!pieces_.empty()) {
+                GLfloat rgba[4];
+                ArgbToFloats(draw.color, rgba);
+                if (backBuffer_->HoldsUnusedAlpha()) {
+                    rgba[3] = 1.0f;
+                }
+                ++counts_.backBufferDraws;
+                FillRects(pieces_, rgba);
             }
         }
         renderTarget_ = target;
@@ -571,43 +624,11 @@ void GlDevice9::Replay(const RecordedDraw& draw, const std::vector<PixelRect>* c
     textures_[0] = draw.texture;
     ApplyRenderStates();
     if (SUCCEEDED(ApplyTexture(false))) {
-        if (cuts == nullptr) {
+        if (damage == nullptr) {
             ++counts_.backBufferDraws;
             DrawKept(draw, draw.vertices, true);
         } else {
-            glEnable(GL_SCISSOR_TEST);
-            for (const PixelRect& cut : *cuts) {
-                if (!draw.bounds.Intersects(cut)) {
-                    continue;
-                }
-                glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
-                if (draw.triangleBounds.empty()) {
-                    ++counts_.backBufferDraws;
-                    DrawKept(draw, draw.vertices, true);
-                    continue;
-                }
-                // Only the triangles of a list that may reach the rectangle, their
-                // corners gathered in order: a batch of many sprites sends a few,
-                // and the driver reads every vertex between the lowest and
-                // highest index it is given.
-                reaching_.clear();
-                for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
-                    if (draw.triangleBounds[t].Intersects(cut)) {
-                        for (size_t c = 3 * t; c < 3 * t + 3; ++c) {
-                            const BYTE* vertex =
-                                draw.vertices.data() + (draw.indexed ? draw.indices[c] : c) * draw.stride;
-                            // The last vertex kept ends with its own size.
-                            reaching_.insert(reaching_.end(), vertex, vertex + draw.layout.size);
-                            reaching_.resize(reaching_.size() + (draw.stride - draw.layout.size));
-                        }
-                    }
-                }
-                if (!reaching_.empty()) {
-                    ++counts_.backBufferDraws;
-                    DrawKept(draw, reaching_, false);
-                }
-            }
-            glDisable(GL_SCISSOR_TEST);
+            ReplayInto(draw, *damage);
         }
     }
     std::copy(std::begin(savedRender), std::end(savedRender), renderStates_);
@@ -615,6 +636,60 @@ void GlDevice9::Replay(const RecordedDraw& draw, const std::vector<PixelRect>* c
     std::copy(std::begin(savedSampler), std::end(savedSampler), samplerStates_[0]);
     textures_[0] = savedTexture;
     renderTarget_ = target;
+}
+
+void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
+{
+    const std::vector<PixelRect>& cuts = damage.Rects();
+    glEnable(GL_SCISSOR_TEST);
+    if (draw.triangleBounds.empty()) {
+        for (const PixelRect& cut : cuts) {
+            if (draw.bounds.Intersects(cut)) {
+                glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+                ++counts_.backBufferDraws;
+                DrawKept(draw, draw.vertices, true);
+            }
+        }
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    // Each rectangle is sent only the triangles of the list that may reach
+    // it, their corners gathered in order: a batch of many sprites sends a
+    // few, and the driver reads every vertex between the lowest and highest
+    // index it is given.
+    if (reachingCuts_.size() < cuts.size()) {
+        reachingCuts_.resize(cuts.size());
+    }
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        reachingCuts_[i].clear();
+    }
+    for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
+        std::uint64_t met = damage.Met(draw.triangleBounds[t]);
+        for (size_t i = 0; met != 0; ++i, met >>= 1) {
+            if ((met & 1u) != 0) {
+                reachingCuts_[i].push_back(static_cast<std::uint32_t>(t));
+            }
+        }
+    }
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        if (reachingCuts_[i].empty()) {
+            continue;
+        }
+        reaching_.clear();
+        for (std::uint32_t t : reachingCuts_[i]) {
+            for (size_t c = 3 * size_t{t}; c < 3 * size_t{t} + 3; ++c) {
+                const BYTE* vertex = draw.vertices.data() + (draw.indexed ? draw.indices[c] : c) * draw.stride;
+                // The last vertex kept ends with its own size.
+                reaching_.insert(reaching_.end(), vertex, vertex + draw.layout.size);
+                reaching_.resize(reaching_.size() + (draw.stride - draw.layout.size));
+            }
+        }
+        const PixelRect& cut = cuts[i];
+        glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+        ++counts_.backBufferDraws;
+        DrawKept(draw, reaching_, false);
+    }
+    glDisable(GL_SCISSOR_TEST);
 }
 
 void GlDevice9::DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own)

@@ -7,6 +7,7 @@
 #include "platform/d3d9/IDirect3DDevice9.h"
 #include "platform/d3d9/TestHooks.h"
 #include "platform/d3d9/gl/ComObject.h"
+#include "platform/d3d9/gl/DamageRegion.h"
 #include "platform/d3d9/gl/DamageTracker.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/VertexLayout.h"
@@ -116,12 +117,17 @@ private:
     void BeforeGlWrite(GlTexture9* texture);
     // Draws every waiting draw at once; the frame is drawn as it comes from here on.
     void DrawWaiting();
-    // Draws a kept operation into the back buffer, cut to each of `cuts` it
-    // meets (null: not cut); of a triangle list, only the triangles that may
-    // reach the cut.
-    void Replay(const RecordedDraw& draw, const std::vector<PixelRect>* cuts);
+    // Draws a kept operation into the back buffer, whole (`damage` null) or
+    // cut to each damaged rectangle it meets.
+    void Replay(const RecordedDraw& draw, const DamageRegion* damage);
     // Draws `vertices`: the draw's own (`own`), or a triangle list's gathered corners.
     void DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own);
+    // Draws a kept draw, its states applied, cut to each damaged rectangle it
+    // meets; of a triangle list, only the triangles that may reach the rectangle.
+    void ReplayInto(const RecordedDraw& draw, const DamageRegion& damage);
+    // Fills `rects` of the bound target (pixels) with a colour (red, green,
+    // blue, alpha from 0 to 1), in one draw.
+    void FillRects(const std::vector<PixelRect>& rects, const float* rgba);
     // Draws the waiting frame (whole or where it changed); false when nothing changed.
     bool FinishFrame();
     // Has the driver let go of its finished frames' resources, drawing nothing visible.
@@ -158,6 +164,9 @@ private:
     std::vector<RecordedDraw> frame_;      // this frame's back-buffer draws since its last whole clear
     std::vector<RecordedDraw> previous_;   // the last frame shown, textures let go
     std::vector<BYTE> reaching_;           // corners gathered by Replay, kept for their capacity
+    std::vector<PixelRect> pieces_;        // rectangles gathered by Replay, kept for their capacity
+    std::vector<float> corners_;           // corners drawn by FillRects, kept for their capacity
+    std::vector<std::vector<std::uint32_t>> reachingCuts_;  // a list's triangles reaching each rectangle
     std::unordered_map<GlTexture9*, std::uint64_t> waitingTextures_;  // shown by waiting draws, with their stamps
     bool drawnAsTheyCome_ = false;  // frame_ is already in the back buffer
     bool disturbed_ = false;        // the back buffer no longer holds the frame last shown

@@ -7,6 +7,7 @@
 
 #include "platform/d3d9/TestHooks.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -173,8 +174,9 @@ TEST_F(DamageGlTest, ATriangleOfABatchIsDrawnAgainInEveryRectangleItReaches)
     frame(10);
     const platform::d3d9::FrameCounts shown = Counts();
     frame(14);
-    // Two rectangles, each the clear and the list's triangles that reach it.
-    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws + 4);
+    // Two rectangles: the clear once over both, and in each the list's
+    // triangles that reach it.
+    EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws + 3);
     EXPECT_TRUE(ColorNear(BackBufferPixel(11, 24), kGreen)) << "the old place of the first sprite";
     EXPECT_TRUE(ColorNear(BackBufferPixel(71, 104), kGreen)) << "the old place of the second";
     EXPECT_TRUE(ColorNear(BackBufferPixel(20, 24), kRed));
@@ -183,6 +185,75 @@ TEST_F(DamageGlTest, ATriangleOfABatchIsDrawnAgainInEveryRectangleItReaches)
     EXPECT_TRUE(ColorNear(BackBufferPixel(150, 10), kBlack));
 }
 
+
+// Frames drawn only where they changed equal, pixel for pixel, the same frames
+// drawn whole: odd clear colours (a whole clear and a clear of a rectangle),
+// soft sprites at fractional places, filtered and blended over a sprite that
+// stands still, and one-pixel lines, one lying exactly on a row, moving by
+// fractions of a pixel.
+TEST_F(DamageGlTest, FramesDrawnWhereTheyChangedEqualTheFramesDrawnWhole)
+{
+    std::vector<DWORD> soft(64);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const int edge = std::min(std::min(x, 7 - x), std::min(y, 7 - y));
+            const DWORD alpha = static_cast<DWORD>(std::min(255, 40 + 70 * edge));
+            soft[static_cast<size_t>(y * 8 + x)] = alpha << 24 | static_cast<DWORD>(30 * x) << 16 |
+                                                   static_cast<DWORD>(30 * y) << 8 | 0xC0u;
+        }
+    }
+    IDirect3DTexture9* texture = MakeTexture(8, 8, soft);
+    const auto frame = [&](int f) {
+        ASSERT_EQ(device_->BeginScene(), D3D_OK);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF7A3D11u, 0.0f, 0), D3D_OK);
+        const D3DRECT box{20, 70, 61, 101};
+        ASSERT_EQ(device_->Clear(1, &box, D3DCLEAR_TARGET, 0xFF10E0A0u, 0.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->EndScene(), D3D_OK);
+        std::vector<d3d9test::Vertex> list;
+        const auto add = [&list](float left, float top, float side, D3DCOLOR colour) {
+            const std::vector<d3d9test::Vertex> quad = Quad(left, top, left + side, top + side, colour);
+            for (int corner : {0, 1, 2, 0, 2, 3}) {
+                list.push_back(quad[static_cast<size_t>(corner)]);
+            }
+        };
+        const float t = static_cast<float>(f);
+        add(30, 30, 16, kWhite);                                 // stands still
+        add(24 + 0.75f * t, 28.3f, 12, 0xC0FFFFFFu);              // moves over it
+        add(52.4f + 0.5f * t, 90.6f + 0.25f * t, 14, 0xFFFF8040u);  // over the cleared box's edge
+        add(130, 10, 10, kWhite);                                // stands still, far away
+        ASSERT_EQ(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+        ASSERT_EQ(device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), D3D_OK);
+        ASSERT_EQ(device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), D3D_OK);
+        ASSERT_EQ(device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), D3D_OK);
+        ASSERT_EQ(device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), D3D_OK);
+        ASSERT_EQ(device_->SetTexture(0, texture), D3D_OK);
+        Draw(list, D3DPT_TRIANGLELIST);
+        ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+        ASSERT_EQ(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
+        const auto vertex = [](float x, float y) { return d3d9test::Vertex{x, y, 0.0f, 1.0f, 0xFFFFFF00u, 0, 0}; };
+        Draw({vertex(90.3f + 0.5f * t, 20), vertex(120.3f + 0.5f * t, 20)}, D3DPT_LINELIST);
+        Draw({vertex(70 + 0.25f * t, 30.3f), vertex(70 + 0.25f * t, 60.3f)}, D3DPT_LINELIST);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    constexpr int kFrames = 12;
+    std::vector<std::vector<DWORD>> tracked;
+    for (int f = 0; f < kFrames; ++f) {
+        frame(f);
+        tracked.push_back(ReadBackBuffer());
+    }
+    ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, true));
+    for (int f = 0; f < kFrames; ++f) {
+        frame(f);
+        const std::vector<DWORD> whole = ReadBackBuffer();
+        ASSERT_EQ(whole.size(), static_cast<size_t>(kWidth) * kHeight);
+        ASSERT_EQ(tracked[static_cast<size_t>(f)].size(), whole.size());
+        for (size_t i = 0; i < whole.size(); ++i) {
+            ASSERT_EQ(tracked[static_cast<size_t>(f)][i], whole[i])
+                << "frame " << f << ", pixel (" << i % kWidth << ", " << i / kWidth << ")";
+        }
+    }
+    texture->Release();
+}
 
 // Anonymous resident memory of this process, in kB.
 long ResidentAnonKb()

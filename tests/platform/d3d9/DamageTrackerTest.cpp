@@ -45,7 +45,7 @@ RecordedDraw Quad(float left, float top, float right, float bottom, DWORD colour
         const auto* colourBytes = reinterpret_cast<const BYTE*>(&colour);
         draw.vertices.insert(draw.vertices.end(), colourBytes, colourBytes + sizeof colour);
     }
-    draw.bounds = DamageTracker::DrawBounds(draw.layout, draw.stride, draw.vertices, kWidth, kHeight);
+    draw.bounds = DamageTracker::DrawBounds(draw.type, draw.layout, draw.stride, draw.vertices, kWidth, kHeight);
     return draw;
 }
 
@@ -80,12 +80,21 @@ bool Covers(const std::vector<PixelRect>& rects, int x, int y)
 
 TEST(DamageTrackerTest, ADrawsRectangleHoldsEveryPixelItMayTouchWithinTheTarget)
 {
+    // Pixel x covers [x - 0.5, x + 0.5]: a triangle takes the pixels whose
+    // centres it holds (one on its edge may be taken), a line reaches half a
+    // pixel further.
     const RecordedDraw quad = Quad(10.2f, 20.7f, 30.5f, 40.0f);
-    EXPECT_LE(quad.bounds.left, 9);
-    EXPECT_LE(quad.bounds.top, 19);
-    EXPECT_GE(quad.bounds.right, 32);
-    EXPECT_GE(quad.bounds.bottom, 41);
-    EXPECT_LT(quad.bounds.Area(), 30 * 30) << "and not much more";
+    EXPECT_EQ(quad.bounds.left, 11);
+    EXPECT_EQ(quad.bounds.top, 21);
+    EXPECT_EQ(quad.bounds.right, 31);
+    EXPECT_EQ(quad.bounds.bottom, 41);
+    RecordedDraw lines = Quad(10.2f, 20.7f, 30.5f, 40.0f);
+    lines.type = D3DPT_LINESTRIP;
+    lines.bounds = DamageTracker::DrawBounds(lines.type, lines.layout, lines.stride, lines.vertices, kWidth, kHeight);
+    EXPECT_EQ(lines.bounds.left, 10);
+    EXPECT_EQ(lines.bounds.top, 21);
+    EXPECT_EQ(lines.bounds.right, 32);
+    EXPECT_EQ(lines.bounds.bottom, 41);
     const RecordedDraw outside = Quad(-50.0f, -50.0f, 900.0f, 700.0f);
     EXPECT_EQ(outside.bounds.left, 0);
     EXPECT_EQ(outside.bounds.top, 0);
@@ -176,7 +185,8 @@ TEST(DamageTrackerTest, OneSpriteOfABatchMovingDamagesOnlyItsPlaces)
             }
         }
         list.count = 18;
-        list.bounds = DamageTracker::DrawBounds(list.layout, list.stride, list.vertices, kWidth, kHeight);
+        list.bounds =
+            DamageTracker::DrawBounds(list.type, list.layout, list.stride, list.vertices, kWidth, kHeight);
         std::vector<RecordedDraw> draws;
         draws.push_back(std::move(list));
         return Frame(std::move(draws));

@@ -1,0 +1,55 @@
+#include "platform/d3d9/gl/DamageRegion.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace platform::d3d9 {
+
+DamageRegion::DamageRegion(std::vector<PixelRect> rects, int width, int height)
+    : rects_(std::move(rects)),
+      columns_((std::max(width, 0) + kCell - 1) / kCell),
+      rows_((std::max(height, 0) + kCell - 1) / kCell),
+      cells_(static_cast<size_t>(columns_) * static_cast<size_t>(rows_), 0)
+{
+    for (size_t i = 0; i < rects_.size(); ++i) {
+        const PixelRect& r = rects_[i];
+        if (r.Empty()) {
+            continue;
+        }
+        const int left = std::clamp(r.left / kCell, 0, columns_ - 1);
+        const int right = std::clamp((r.right - 1) / kCell, 0, columns_ - 1);
+        const int top = std::clamp(r.top / kCell, 0, rows_ - 1);
+        const int bottom = std::clamp((r.bottom - 1) / kCell, 0, rows_ - 1);
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = left; x <= right; ++x) {
+                cells_[static_cast<size_t>(y * columns_ + x)] |= std::uint64_t{1} << i;
+            }
+        }
+    }
+}
+
+std::uint64_t DamageRegion::Met(const PixelRect& rect) const
+{
+    if (rect.Empty() || cells_.empty()) {
+        return 0;
+    }
+    const int left = std::clamp(rect.left / kCell, 0, columns_ - 1);
+    const int right = std::clamp((rect.right - 1) / kCell, 0, columns_ - 1);
+    const int top = std::clamp(rect.top / kCell, 0, rows_ - 1);
+    const int bottom = std::clamp((rect.bottom - 1) / kCell, 0, rows_ - 1);
+    std::uint64_t near = 0;
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            near |= cells_[static_cast<size_t>(y * columns_ + x)];
+        }
+    }
+    std::uint64_t met = 0;
+    for (size_t i = 0; near != 0; ++i, near >>= 1) {
+        if ((near & 1u) != 0 && rects_[i].Intersects(rect)) {
+            met |= std::uint64_t{1} << i;
+        }
+    }
+    return met;
+}
+
+}  // namespace platform::d3d9
