@@ -52,4 +52,34 @@ std::uint64_t DamageRegion::Met(const PixelRect& rect) const
     return met;
 }
 
+bool DamageRegion::CheaperWhole(const std::vector<RecordedDraw>& frame) const
+{
+    long long whole = 0;
+    long long cut = 0;
+    const auto within = [this](const PixelRect& bounds, std::uint64_t met) {
+        long long area = 0;
+        for (size_t i = 0; met != 0; ++i, met >>= 1) {
+            if ((met & 1u) != 0) {
+                area += bounds.Intersection(rects_[i]).Area() + DamageTracker::kPassArea;
+            }
+        }
+        return area;
+    };
+    for (const RecordedDraw& draw : frame) {
+        if (draw.clear && draw.rects.empty()) {
+            whole += draw.bounds.Area() / kWholeClearShare;
+            cut += within(draw.bounds, Met(draw.bounds));
+        } else if (draw.triangleBounds.empty()) {
+            whole += draw.bounds.Area();
+            cut += within(draw.bounds, Met(draw.bounds));
+        } else {
+            for (const PixelRect& triangle : draw.triangleBounds) {
+                whole += triangle.Area();
+                cut += within(triangle, Met(triangle));
+            }
+        }
+    }
+    return whole <= cut;
+}
+
 }  // namespace platform::d3d9

@@ -18,9 +18,15 @@ public:
     const std::vector<PixelRect>& Rects() const { return rects_; }
     // Bit i set: `rect` meets Rects()[i].
     std::uint64_t Met(const PixelRect& rect) const;
+    // Whether drawing `frame` whole costs less than drawing it cut to the
+    // rectangles: counted in pixels filled, each rectangle an operation
+    // meets costing a draw of its own, and a whole clear a fraction of its
+    // pixels (it is a fill of memory, not a pass through the pixel pipeline).
+    bool CheaperWhole(const std::vector<RecordedDraw>& frame) const;
 
 private:
     static constexpr int kCell = 32;  // pixels a side
+    static constexpr long long kWholeClearShare = 4;  // a whole clear costs 1/4 of its pixels filled
     static_assert(DamageTracker::kMaxRects <= 64, "a cell holds its rectangles as bits of 64");
 
     std::vector<PixelRect> rects_;

@@ -450,9 +450,9 @@ bool GlDevice9::FinishFrame()
             changed = !damage.Rects().empty();
             // Every operation again, in order, cut to each damaged rectangle it
             // meets; the rectangles do not overlap, so each pixel sees the same
-            // operations in the same order as in a whole redraw. Damage over
-            // the whole target is drawn uncut (a whole clear is the cheap one).
-            const bool whole = damage.Rects().size() == 1 && damage.Rects().front().Area() == 1LL * width * height;
+            // operations in the same order as in a whole redraw. Where most of
+            // what the frame draws is damaged, it is drawn whole instead.
+            const bool whole = changed && damage.CheaperWhole(frame_);
             if (changed) {
                 for (const RecordedDraw& draw : frame_) {
                     Replay(draw, whole ? nullptr : &damage);
