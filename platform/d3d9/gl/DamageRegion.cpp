@@ -1,6 +1,7 @@
 #include "platform/d3d9/gl/DamageRegion.h"
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace platform::d3d9 {
@@ -44,8 +45,9 @@ std::uint64_t DamageRegion::Met(const PixelRect& rect) const
         }
     }
     std::uint64_t met = 0;
-    for (size_t i = 0; near != 0; ++i, near >>= 1) {
-        if ((near & 1u) != 0 && rects_[i].Intersects(rect)) {
+    for (; near != 0; near &= near - 1) {
+        const int i = std::countr_zero(near);
+        if (rects_[static_cast<size_t>(i)].Intersects(rect)) {
             met |= std::uint64_t{1} << i;
         }
     }
@@ -58,10 +60,9 @@ bool DamageRegion::CheaperWhole(const std::vector<RecordedDraw>& frame) const
     long long cut = 0;
     const auto within = [this](const PixelRect& bounds, std::uint64_t met) {
         long long area = 0;
-        for (size_t i = 0; met != 0; ++i, met >>= 1) {
-            if ((met & 1u) != 0) {
-                area += bounds.Intersection(rects_[i]).Area() + DamageTracker::kPassArea;
-            }
+        for (; met != 0; met &= met - 1) {
+            area += bounds.Intersection(rects_[static_cast<size_t>(std::countr_zero(met))]).Area() +
+                    DamageTracker::kPassArea;
         }
         return area;
     };

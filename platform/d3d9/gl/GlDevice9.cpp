@@ -12,6 +12,7 @@
 #include <GL/glext.h>
 #include <SDL.h>
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -664,11 +665,8 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
         reachingCuts_[i].clear();
     }
     for (size_t t = 0; t < draw.triangleBounds.size(); ++t) {
-        std::uint64_t met = damage.Met(draw.triangleBounds[t]);
-        for (size_t i = 0; met != 0; ++i, met >>= 1) {
-            if ((met & 1u) != 0) {
-                reachingCuts_[i].push_back(static_cast<std::uint32_t>(t));
-            }
+        for (std::uint64_t met = damage.Met(draw.triangleBounds[t]); met != 0; met &= met - 1) {
+            reachingCuts_[static_cast<size_t>(std::countr_zero(met))].push_back(static_cast<std::uint32_t>(t));
         }
     }
     for (size_t i = 0; i < cuts.size(); ++i) {
