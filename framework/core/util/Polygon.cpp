@@ -180,9 +180,12 @@ bool PolygonF::IsConvex() const
         m_IsConvex = true;
         const int n = GetVertexCount();
         for (int i = 0; n > 2 && i < n; ++i) {
-            const PolygonPointF& a = At(i);
-            const PolygonPointF& b = At(i + 1);
-            const PolygonPointF& c = At(i + 2);
+            // The two vertices after i, wrapping round without a division.
+            const int j = i + 1 < n ? i + 1 : i + 1 - n;
+            const int k = j + 1 < n ? j + 1 : j + 1 - n;
+            const PolygonPointF& a = m_Vertices[i];
+            const PolygonPointF& b = m_Vertices[j];
+            const PolygonPointF& c = m_Vertices[k];
             if ((a.x - c.x) * (b.y - c.y) - (a.y - c.y) * (b.x - c.x) < 0) {
                 m_IsConvex = false;
                 break;
