@@ -527,6 +527,9 @@ void Graphics::CopyFrom(GraphicsSettings& other)
 {
     GraphicsSettings::CopyFrom(other);
     m_Position = PointF(other.GetDrawX(), other.GetDrawY());
+    // A node drawn frame after frame keeps its matrices between frames; every
+    // value they are made from is now the same here.
+    CopyMatrixFrom(other);
 }
 
 void Graphics::Reset()

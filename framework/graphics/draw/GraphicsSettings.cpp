@@ -154,6 +154,15 @@ void GraphicsSettings::UpdateMatrix()
     m_MatrixDirty = false;
 }
 
+void GraphicsSettings::CopyMatrixFrom(GraphicsSettings& other)
+{
+    other.UpdateMatrix();
+    m_LocalMatrix = other.m_LocalMatrix;
+    m_InverseLocalMatrix = other.m_InverseLocalMatrix;
+    m_HasTransform = other.m_HasTransform;
+    m_MatrixDirty = false;
+}
+
 bool GraphicsSettings::HasTransform()
 {
     UpdateMatrix();

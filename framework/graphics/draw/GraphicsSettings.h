@@ -102,6 +102,10 @@ protected:
     void MarkDirty() { m_MatrixDirty = true; }
     void SetScalar(float& field, float value);
     void SetBounds(PolygonF* bounds);
+    // Takes the matrices `other` keeps for its drawing state instead of working
+    // them out again. Only right when this object's draw position and transform
+    // settings were just copied from `other`.
+    void CopyMatrixFrom(GraphicsSettings& other);
 
     float m_SkewX = 0.0f;
     float m_SkewY = 0.0f;

@@ -269,3 +269,66 @@ TEST_F(GraphicsTest, FailedBufferLockMarksTheDeviceLost)
     EXPECT_EQ(graphics_->GetSlicesUsed(), 0u);
     EXPECT_FALSE(graphics_->End());
 }
+
+namespace {
+
+// Settings with a place of their own, as a node has.
+class PlacedSettings : public GraphicsSettings {
+public:
+    float GetX() const override { return x_; }
+    float GetY() const override { return y_; }
+    void Place(float x, float y)
+    {
+        x_ = x;
+        y_ = y;
+        MarkDirty();
+    }
+
+private:
+    float x_ = 0.0f;
+    float y_ = 0.0f;
+};
+
+void ExpectSameMatrix(const Matrix3x3& a, const Matrix3x3& b)
+{
+    const float left[] = {a.m00, a.m01, a.m02, a.m10, a.m11, a.m12, a.m20, a.m21, a.m22};
+    const float right[] = {b.m00, b.m01, b.m02, b.m10, b.m11, b.m12, b.m20, b.m21, b.m22};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(left[i], right[i]) << "entry " << i;
+    }
+}
+
+}  // namespace
+
+TEST_F(GraphicsTest, CopiedSettingsTransformAsTheSourceDoesNow)
+{
+    PlacedSettings source;
+    source.SetRotation(0.5f);
+    source.SetAnchorXY(4, 2);
+    source.Place(10.25f, 20.0f);
+    // The source works its matrices out, then changes: what is copied after
+    // must be the changed transform, never the one worked out before.
+    source.UpdateMatrix();
+    for (int step = 0; step < 2; ++step) {
+        if (step == 1) {
+            source.Place(30.75f, -5.0f);
+            source.SetScale(2.0f);
+        }
+        graphics_->CopyFrom(source);
+        graphics_->UpdateMatrix();
+        PlacedSettings fresh;
+        fresh.SetRotation(0.5f);
+        fresh.SetAnchorXY(4, 2);
+        fresh.SetScale(step == 1 ? 2.0f : 1.0f);
+        fresh.Place(step == 1 ? 30.75f : 10.25f, step == 1 ? -5.0f : 20.0f);
+        fresh.UpdateMatrix();
+        ASSERT_TRUE(graphics_->HasTransform());
+        ExpectSameMatrix(graphics_->GetLocalMatrix(), fresh.GetLocalMatrix());
+        ExpectSameMatrix(graphics_->GetInverseLocalMatrix(), fresh.GetInverseLocalMatrix());
+        Matrix3x3 drawn;
+        Matrix3x3 expected;
+        graphics_->GraphicsSettings::ApplyTransform(drawn);
+        fresh.ApplyTransform(expected);
+        ExpectSameMatrix(drawn, expected);
+    }
+}
