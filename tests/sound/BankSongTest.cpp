@@ -162,6 +162,46 @@ TEST_F(BankSongTest, SongsLoadThroughTheBackgroundQueueInOrder) {
   EXPECT_GT(Peak(1000, 4410), 1000);
 }
 
+// The engine's calls on this thread set and clear its error code while the
+// background thread loads; a loader there that reads the code to choose the
+// next reader must still read its own, and every song load.
+TEST_F(BankSongTest, SongsLoadInTheBackgroundWhileThisThreadsCallsFail) {
+  gDone = 0;
+  gDoneOrder.clear();
+  TrackerSong xm;
+  xm.channels = 1;
+  TrackerInstrument ins;
+  ins.samples.push_back(SineSample(256, 32, 100));
+  ins.sampleMap.assign(96, 0);
+  xm.instruments = {ins};
+  xm.At(0, 0, 0) = {49, 1, 0, 0, 0};
+  const std::vector<uint8_t> module = xm.Xm();
+  MusicSong *unloaded = Music_CreateSong();
+  songs.push_back(unloaded);
+  constexpr int kSongs = 200;
+  std::vector<MusicSong *> queued;
+  for (int k = 0; k < kSongs; ++k) {
+    MusicSong *song = Music_CreateSong();
+    songs.push_back(song);
+    song->loadDone = LoadDone;
+    ASSERT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(module.data()),
+                             OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(module.size()), nullptr, 0),
+              song);
+    queued.push_back(song);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (gDone < kSongs && std::chrono::steady_clock::now() < deadline) {
+    EXPECT_FALSE(Music_PlaySong(unloaded));  // clears the code, then sets "invalid parameter"
+  }
+  ASSERT_EQ(gDone, kSongs);
+  int loaded = 0;
+  for (MusicSong *song : queued) loaded += Music_IsLoaded(song) && song->type == MUSIC_TYPE_XM;
+  EXPECT_EQ(loaded, kSongs);
+  // A call of this thread still reports its own failure.
+  EXPECT_FALSE(Music_PlaySong(unloaded));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+}
+
 TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
   gDone = 0;
   gDoneOrder.clear();

@@ -38,7 +38,7 @@ extern "C" {
 
 float OSND_GetVersion() { return OSND_VERSION; }
 
-int OSND_GetError() { return gOsndError.lastError; }
+int OSND_GetError() { return gOsndError.lastError.Last(); }
 
 bool OSND_SetOutput(int outputType) {
   if (!ChosenBeforeInit()) return false;

@@ -2,6 +2,7 @@
 
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/format/format_osb.h"
+#include "sound/src/system/system_error.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_net.h"
 #include "sound/src/system/system_time.h"
@@ -90,6 +91,7 @@ unsigned ThreadProc(void *argument) {
         SystemTime_Sleep(25);
         continue;
       }
+      gOsndError.lastError.ClearOwn();
       if (taken.kind == 0)
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else

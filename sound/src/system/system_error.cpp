@@ -2,6 +2,8 @@
 
 #include "sound/src/system/system_thread.h"
 
+thread_local int OsndErrorCode::own_ = 0;
+
 OsndErrorState gOsndError;
 
 bool Osnd_OnInitThread() { return SystemThread_CurrentId() == gOsndError.initThread; }
