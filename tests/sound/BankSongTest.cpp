@@ -117,9 +117,8 @@ bool WaitFor(int count) {
   return gDone >= count;
 }
 
-TEST_F(BankSongTest, SongsLoadThroughTheBackgroundQueueInOrder) {
-  gDone = 0;
-  gDoneOrder.clear();
+// An XM module of one channel playing one sine note.
+std::vector<uint8_t> OneNoteXm() {
   TrackerSong xm;
   xm.channels = 1;
   TrackerInstrument ins;
@@ -127,7 +126,13 @@ TEST_F(BankSongTest, SongsLoadThroughTheBackgroundQueueInOrder) {
   ins.sampleMap.assign(96, 0);
   xm.instruments = {ins};
   xm.At(0, 0, 0) = {49, 1, 0, 0, 0};
-  const std::vector<uint8_t> module = xm.Xm();
+  return xm.Xm();
+}
+
+TEST_F(BankSongTest, SongsLoadThroughTheBackgroundQueueInOrder) {
+  gDone = 0;
+  gDoneOrder.clear();
+  const std::vector<uint8_t> module = OneNoteXm();
   const std::vector<uint8_t> bank = Bank({Level(4000, 100)});
   std::vector<MusicSong *> queued;
   for (int k = 0; k < 3; ++k) {
@@ -168,14 +173,7 @@ TEST_F(BankSongTest, SongsLoadThroughTheBackgroundQueueInOrder) {
 TEST_F(BankSongTest, SongsLoadInTheBackgroundWhileThisThreadsCallsFail) {
   gDone = 0;
   gDoneOrder.clear();
-  TrackerSong xm;
-  xm.channels = 1;
-  TrackerInstrument ins;
-  ins.samples.push_back(SineSample(256, 32, 100));
-  ins.sampleMap.assign(96, 0);
-  xm.instruments = {ins};
-  xm.At(0, 0, 0) = {49, 1, 0, 0, 0};
-  const std::vector<uint8_t> module = xm.Xm();
+  const std::vector<uint8_t> module = OneNoteXm();
   MusicSong *unloaded = Music_CreateSong();
   songs.push_back(unloaded);
   constexpr int kSongs = 200;
