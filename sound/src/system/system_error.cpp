@@ -2,7 +2,22 @@
 
 #include "sound/src/system/system_thread.h"
 
-thread_local int OsndErrorCode::own_ = 0;
+namespace {
+// Kept in this file alone: a thread_local member read from inline code in
+// every file goes through gcc's per-file access wrappers, which its
+// undefined-behaviour checks report as stores to a null pointer.
+thread_local int tOwnError = 0;
+}  // namespace
+
+int OsndErrorCode::load() const { return tOwnError; }
+
+OsndErrorCode &OsndErrorCode::operator=(int code) {
+  tOwnError = code;
+  last_.store(code);
+  return *this;
+}
+
+void OsndErrorCode::ClearOwn() { tOwnError = 0; }
 
 OsndErrorState gOsndError;
 

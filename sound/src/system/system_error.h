@@ -13,22 +13,17 @@
 class OsndErrorCode {
 public:
   // The calling thread's own code.
-  operator int() const { return own_; }
-  int load() const { return own_; }
+  operator int() const { return load(); }
+  int load() const;
   // Sets the calling thread's code and the engine's last.
-  OsndErrorCode &operator=(int code) {
-    own_ = code;
-    last_.store(code);
-    return *this;
-  }
+  OsndErrorCode &operator=(int code);
   // The last code set on any thread.
   int Last() const { return last_.load(); }
   // Clears the calling thread's code alone, as a background thread does
   // before each piece of work so that no earlier work's code is read as its.
-  void ClearOwn() { own_ = 0; }
+  void ClearOwn();
 
 private:
-  static thread_local int own_;
   std::atomic<int> last_{0};
 };
 
