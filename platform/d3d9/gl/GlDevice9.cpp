@@ -93,6 +93,24 @@ void ArgbToFloats(D3DCOLOR color, GLfloat out[4])
     out[3] = static_cast<GLfloat>((color >> 24) & 0xff) / 255.0f;
 }
 
+// The colour a clear of `target` writes: a target whose alpha is unused holds 1 there.
+void ClearColour(D3DCOLOR color, const GlTexture9& target, GLfloat out[4])
+{
+    ArgbToFloats(color, out);
+    if (target.HoldsUnusedAlpha()) {
+        out[3] = 1.0f;
+    }
+}
+
+// A clear's rectangle cut to the target.
+PixelRect ClampedRect(const D3DRECT& r, const PixelRect& whole)
+{
+    return PixelRect{static_cast<int>(std::clamp<LONG>(r.x1, 0, whole.right)),
+                     static_cast<int>(std::clamp<LONG>(r.y1, 0, whole.bottom)),
+                     static_cast<int>(std::clamp<LONG>(r.x2, 0, whole.right)),
+                     static_cast<int>(std::clamp<LONG>(r.y2, 0, whole.bottom))};
+}
+
 }  // namespace
 
 HRESULT GlDevice9::ResolveParameters(D3DPRESENT_PARAMETERS* p, SDL_Window* window)
@@ -577,7 +595,7 @@ void GlDevice9::Replay(const RecordedDraw& draw, const DamageRegion* damage)
         const D3DRECT* rects = draw.rects.empty() ? nullptr : draw.rects.data();
         if (damage == nullptr) {
             ++counts_.backBufferDraws;
-            ClearTarget(draw.color, count, rects, nullptr);
+            ClearTarget(draw.color, count, rects);
         } else {
             // The damage within the clear's rectangles filled with its colour
             // in one draw: a clear cut to each rectangle would set up the
@@ -586,11 +604,7 @@ void GlDevice9::Replay(const RecordedDraw& draw, const DamageRegion* damage)
                                   static_cast<int>(backBuffer_->Height())};
             pieces_.clear();
             for (DWORD i = 0; i < std::max<DWORD>(count, 1); ++i) {
-                const PixelRect cleared =
-                    count == 0 ? whole
-                               : PixelRect{static_cast<int>(rects[i].x1), static_cast<int>(rects[i].y1),
-                                           static_cast<int>(rects[i].x2), static_cast<int>(rects[i].y2)}
-                                     .Intersection(whole);
+                const PixelRect cleared = count == 0 ? whole : ClampedRect(rects[i], whole);
                 for (const PixelRect& cut : damage->Rects()) {
                     const PixelRect piece = cleared.Intersection(cut);
                     if (!piece.Empty()) {
@@ -600,10 +614,7 @@ void GlDevice9::Replay(const RecordedDraw& draw, const DamageRegion* damage)
             }
             if (!pieces_.empty()) {
                 GLfloat rgba[4];
-                ArgbToFloats(draw.color, rgba);
-                if (backBuffer_->HoldsUnusedAlpha()) {
-                    rgba[3] = 1.0f;
-                }
+                ClearColour(draw.color, *backBuffer_, rgba);
                 ++counts_.backBufferDraws;
                 FillRects(pieces_, rgba);
             }
@@ -772,11 +783,7 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
         draw.bounds = count == 0 ? whole : PixelRect{};
         for (DWORD i = 0; i < count; ++i) {
             draw.rects.push_back(rects[i]);
-            const PixelRect r{static_cast<int>(std::clamp<LONG>(rects[i].x1, 0, whole.right)),
-                              static_cast<int>(std::clamp<LONG>(rects[i].y1, 0, whole.bottom)),
-                              static_cast<int>(std::clamp<LONG>(rects[i].x2, 0, whole.right)),
-                              static_cast<int>(std::clamp<LONG>(rects[i].y2, 0, whole.bottom))};
-            draw.bounds = draw.bounds.Union(r);
+            draw.bounds = draw.bounds.Union(ClampedRect(rects[i], whole));
         }
         Keep(std::move(draw));
         return D3D_OK;
@@ -786,7 +793,7 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     if (FAILED(bound)) {
         return bound;
     }
-    ClearTarget(color, count, rects, nullptr);
+    ClearTarget(color, count, rects);
     if (renderTarget_ == backBuffer_) {
         ++counts_.backBufferDraws;
     } else {
@@ -795,41 +802,23 @@ HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLO
     return D3D_OK;
 }
 
-void GlDevice9::ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects, const PixelRect* cut)
+void GlDevice9::ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects)
 {
     GLfloat rgba[4];
-    ArgbToFloats(color, rgba);
-    if (renderTarget_->HoldsUnusedAlpha()) {
-        rgba[3] = 1.0f;
-    }
+    ClearColour(color, *renderTarget_, rgba);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
-    if (count == 0 && cut == nullptr) {
+    if (count == 0) {
         glDisable(GL_SCISSOR_TEST);
         glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    LONG width = static_cast<LONG>(renderTarget_->Width());
-    LONG height = static_cast<LONG>(renderTarget_->Height());
-    const D3DRECT whole{0, 0, width, height};
-    if (count == 0) {
-        count = 1;
-        rects = &whole;
-    }
+    const PixelRect whole{0, 0, static_cast<int>(renderTarget_->Width()), static_cast<int>(renderTarget_->Height())};
     glEnable(GL_SCISSOR_TEST);
     for (DWORD i = 0; i < count; ++i) {
-        LONG x1 = std::clamp(rects[i].x1, 0, width);
-        LONG y1 = std::clamp(rects[i].y1, 0, height);
-        LONG x2 = std::clamp(rects[i].x2, 0, width);
-        LONG y2 = std::clamp(rects[i].y2, 0, height);
-        if (cut != nullptr) {
-            x1 = std::max<LONG>(x1, cut->left);
-            y1 = std::max<LONG>(y1, cut->top);
-            x2 = std::min<LONG>(x2, cut->right);
-            y2 = std::min<LONG>(y2, cut->bottom);
-        }
-        if (x2 > x1 && y2 > y1) {
-            glScissor(x1, y1, x2 - x1, y2 - y1);
+        const PixelRect r = ClampedRect(rects[i], whole);
+        if (!r.Empty()) {
+            glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
             glClear(GL_COLOR_BUFFER_BIT);
         }
     }

@@ -100,7 +100,8 @@ private:
     // `realise`: bring the texture up to date first; a replayed draw shows it as it was.
     HRESULT ApplyTexture(bool realise = true);
     void SetArrays(const VertexLayout& layout, UINT stride, const BYTE* firstVertex);
-    void ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects, const PixelRect* cut);
+    // Clears `rects` of the bound target (none: all of it) to `color`.
+    void ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects);
 
     // Damage tracking (see the top of this file).
     bool KeepsBackBufferDraws() const { return trackDamage_ && renderTarget_ == backBuffer_; }
