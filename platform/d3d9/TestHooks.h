@@ -17,10 +17,12 @@ namespace platform::d3d9 {
 bool SimulateDeviceLoss(IDirect3DDevice9* device, unsigned lostReports);
 
 // What a device has done since it was made: windows shown (a copy of the back
-// buffer and a swap), presents that showed nothing new because nothing changed,
-// and draws and clears carried out into the back buffer.
+// buffer and a swap), of those the ones shown straight from the window's own
+// back buffer, which held the picture, presents that showed nothing new because
+// nothing changed, and draws and clears carried out into the back buffer.
 struct FrameCounts {
     unsigned long presents = 0;
+    unsigned long shownInPlace = 0;
     unsigned long unchanged = 0;
     unsigned long backBufferDraws = 0;
 };

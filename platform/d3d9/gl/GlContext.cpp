@@ -147,6 +147,14 @@ GlContext::~GlContext()
     }
 }
 
+void GlContext::SetClipOrigin(GLenum origin)
+{
+    if (origin != clipOrigin_ && gl_.ClipControl != nullptr) {
+        gl_.ClipControl(origin, GL_NEGATIVE_ONE_TO_ONE);
+        clipOrigin_ = origin;
+    }
+}
+
 bool GlContext::MakeCurrent()
 {
     if (!OnGlThread()) {

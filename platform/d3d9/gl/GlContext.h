@@ -50,6 +50,10 @@ public:
     const GlFunctions& Gl() const { return gl_; }
     SDL_Window* Window() const { return window_; }
 
+    // Sets where clip space's top lands (GL_LOWER_LEFT or GL_UPPER_LEFT), where
+    // the driver can choose; the last choice is remembered, so a repeat costs nothing.
+    void SetClipOrigin(GLenum origin);
+
     void DeleteTexture(unsigned name);
     void DeleteFramebuffer(unsigned name);
 
@@ -67,6 +71,7 @@ private:
     bool ownsContext_ = false;
     std::thread::id thread_;
     GlFunctions gl_;
+    GLenum clipOrigin_ = GL_LOWER_LEFT;
 
     std::recursive_mutex mutex_;
     std::vector<unsigned> deadTextures_;

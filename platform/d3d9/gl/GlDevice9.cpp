@@ -169,7 +169,7 @@ GlDevice9::GlDevice9(std::shared_ptr<GlContext> context, HWND presentWindow, con
     backBuffer_->StoreAsWindowPixels();
     Rebind(renderTarget_, backBuffer_);
     SetDefaultStates();
-    SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    ChoosePresentation();
     if (const char* full = std::getenv("QMV_FULL_REDRAW"); full != nullptr && std::strcmp(full, "1") == 0) {
         trackDamage_ = false;
     }
@@ -333,10 +333,72 @@ HRESULT GlDevice9::Reset(D3DPRESENT_PARAMETERS* parameters)
     }
     parameters_ = resolved;
     SetDefaultStates();
-    SDL_GL_SetSwapInterval(parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    ChoosePresentation();
+    windowStamp_ = backBuffer_->Stamp();
     lost_ = false;
     lostReports_ = 0;
     return D3D_OK;
+}
+
+void GlDevice9::ChoosePresentation()
+{
+    const int interval = parameters_.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1;
+    const bool swapWaits = SDL_GL_SetSwapInterval(interval) == 0 && interval != 0;
+    // Showing the window's back buffer without a swap does not wait for the
+    // retrace, so where swaps do, they are kept. Clip space must be turnable:
+    // the window's rows run bottom-up.
+    windowPictureAllowed_ = !swapWaits && context_->MakeCurrent() && context_->Gl().ClipControl != nullptr &&
+                            WindowStoresPicture() && windowShow_.Open();
+    if (!windowPictureAllowed_) {
+        HomePicture(false);
+    }
+}
+
+bool GlDevice9::WindowStoresPicture() const
+{
+    context_->Gl().BindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint red = 0;
+    GLint green = 0;
+    GLint blue = 0;
+    GLint alpha = 0;
+    glGetIntegerv(GL_RED_BITS, &red);
+    glGetIntegerv(GL_GREEN_BITS, &green);
+    glGetIntegerv(GL_BLUE_BITS, &blue);
+    glGetIntegerv(GL_ALPHA_BITS, &alpha);
+    // Where the back buffer's alpha is unused, a window without alpha reads
+    // 1 there, as the back buffer does.
+    return red == 8 && green == 8 && blue == 8 && (alpha == 8 || backBuffer_->HoldsUnusedAlpha());
+}
+
+void GlDevice9::HomePicture(bool inWindow)
+{
+    if (inWindow == pictureInWindow_) {
+        return;
+    }
+    CopyPicture(inWindow);
+    pictureInWindow_ = inWindow;
+    windowStamp_ = backBuffer_->Stamp();
+    // A resize may have taken the picture from the window's back buffer: this frame is drawn whole.
+    previousValid_ = false;
+}
+
+bool GlDevice9::CopyPicture(bool toWindow)
+{
+    const unsigned framebuffer = backBuffer_->Framebuffer();
+    if (framebuffer == 0) {
+        return false;
+    }
+    const GlFunctions& gl = context_->Gl();
+    const auto width = static_cast<GLint>(backBuffer_->Width());
+    const auto height = static_cast<GLint>(backBuffer_->Height());
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, toWindow ? framebuffer : 0);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, toWindow ? 0 : framebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    // The window's rows run bottom-up, the framebuffer object's top-down.
+    gl.BlitFramebuffer(0, 0, width, height, 0, height, width, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    return true;
 }
 
 // Only the bars around the picture are cleared: the picture covers the rest,
@@ -372,11 +434,6 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     if (!context_->MakeCurrent()) {
         return D3DERR_INVALIDCALL;
     }
-    const bool changed = !trackDamage_ || FinishFrame();
-    unsigned source = backBuffer_->Framebuffer();
-    if (source == 0) {
-        return D3DERR_INVALIDCALL;
-    }
     int windowWidth = 0;
     int windowHeight = 0;
     SDL_GL_GetDrawableSize(context_->Window(), &windowWidth, &windowHeight);
@@ -389,6 +446,20 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     }
     RECT dest{box.ViewportX(), box.ViewportY(), box.ViewportX() + box.ViewportWidth(),
               box.ViewportY() + box.ViewportHeight()};
+    const auto width = static_cast<LONG>(parameters_.BackBufferWidth);
+    const auto height = static_cast<LONG>(parameters_.BackBufferHeight);
+    HomePicture(windowPictureAllowed_ && windowWidth == width && windowHeight == height && dest.left == 0 &&
+                dest.top == 0 && dest.right == width && dest.bottom == height);
+    if (pictureInWindow_ && backBuffer_->Stamp() != windowStamp_) {
+        // Pixels put into the back buffer from another thread since.
+        CopyPicture(true);
+        windowStamp_ = backBuffer_->Stamp();
+    }
+    const bool changed = !trackDamage_ || FinishFrame();
+    const unsigned source = pictureInWindow_ ? 0 : backBuffer_->Framebuffer();
+    if (!pictureInWindow_ && source == 0) {
+        return D3DERR_INVALIDCALL;
+    }
     // The window keeps what it was last shown while it is neither uncovered nor resized.
     const unsigned long exposures = exposures_.load();
     if (!changed && exposures == shownExposures_ && windowWidth == shownWindowWidth_ &&
@@ -404,6 +475,13 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     shownWindowWidth_ = windowWidth;
     shownWindowHeight_ = windowHeight;
     shownDest_ = dest;
+    ++counts_.presents;
+    retirePending_ = true;
+    if (pictureInWindow_) {
+        ++counts_.shownInPlace;
+        windowShow_.Show(0, 0, windowWidth, windowHeight);
+        return D3D_OK;
+    }
     const GlFunctions& gl = context_->Gl();
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
@@ -411,17 +489,12 @@ HRESULT GlDevice9::Present(const RECT* sourceRect, const RECT* destRect, HWND de
     glViewport(0, 0, windowWidth, windowHeight);
     ClearBars(dest, windowWidth, windowHeight);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, source);
-    bool sameSize = dest.right - dest.left == static_cast<LONG>(parameters_.BackBufferWidth) &&
-                    dest.bottom - dest.top == static_cast<LONG>(parameters_.BackBufferHeight);
+    const bool sameSize = dest.right - dest.left == width && dest.bottom - dest.top == height;
     // The window's rows run bottom-up: the back buffer's top row goes to the top.
-    gl.BlitFramebuffer(0, 0, static_cast<GLint>(parameters_.BackBufferWidth),
-                       static_cast<GLint>(parameters_.BackBufferHeight), dest.left, windowHeight - dest.top,
-                       dest.right, windowHeight - dest.bottom, GL_COLOR_BUFFER_BIT,
-                       sameSize ? GL_NEAREST : GL_LINEAR);
+    gl.BlitFramebuffer(0, 0, width, height, dest.left, windowHeight - dest.top, dest.right,
+                       windowHeight - dest.bottom, GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
     SDL_GL_SwapWindow(context_->Window());
-    ++counts_.presents;
-    retirePending_ = true;
     return D3D_OK;
 }
 
@@ -657,7 +730,7 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
     if (draw.triangleBounds.empty()) {
         for (const PixelRect& cut : cuts) {
             if (draw.bounds.Intersects(cut)) {
-                glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+                ScissorTo(cut);
                 ++counts_.backBufferDraws;
                 DrawKept(draw, draw.vertices, true);
             }
@@ -694,7 +767,7 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
             }
         }
         const PixelRect& cut = cuts[i];
-        glScissor(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+        ScissorTo(cut);
         ++counts_.backBufferDraws;
         DrawKept(draw, reaching_, false);
     }
@@ -744,11 +817,14 @@ HRESULT GlDevice9::EndScene()
 
 HRESULT GlDevice9::BindTarget()
 {
-    unsigned framebuffer = renderTarget_->Framebuffer();
-    if (framebuffer == 0) {
+    windowBound_ = renderTarget_ == backBuffer_ && pictureInWindow_;
+    const unsigned framebuffer = windowBound_ ? 0 : renderTarget_->Framebuffer();
+    if (!windowBound_ && framebuffer == 0) {
         return D3DERR_INVALIDCALL;
     }
     context_->Gl().BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    // Clip space's top comes out as the first row in memory either way.
+    context_->SetClipOrigin(windowBound_ ? GL_UPPER_LEFT : GL_LOWER_LEFT);
     GLsizei width = static_cast<GLsizei>(renderTarget_->Width());
     GLsizei height = static_cast<GLsizei>(renderTarget_->Height());
     glViewport(0, 0, width, height);
@@ -759,6 +835,13 @@ HRESULT GlDevice9::BindTarget()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     return D3D_OK;
+}
+
+void GlDevice9::ScissorTo(const PixelRect& r) const
+{
+    // Scissors count rows bottom-up in the window whatever the clip origin.
+    const int top = windowBound_ ? static_cast<int>(backBuffer_->Height()) - r.bottom : r.top;
+    glScissor(r.left, top, r.right - r.left, r.bottom - r.top);
 }
 
 HRESULT GlDevice9::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float, DWORD)
@@ -818,7 +901,7 @@ void GlDevice9::ClearTarget(D3DCOLOR color, DWORD count, const D3DRECT* rects)
     for (DWORD i = 0; i < count; ++i) {
         const PixelRect r = ClampedRect(rects[i], whole);
         if (!r.Empty()) {
-            glScissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
+            ScissorTo(r);
             glClear(GL_COLOR_BUFFER_BIT);
         }
     }
@@ -1293,6 +1376,9 @@ HRESULT GlDevice9::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3
     // The back buffer is read as the draws so far made it.
     if (&source->Owner() == backBuffer_) {
         DrawWaiting();
+        if (pictureInWindow_ && !CopyPicture(false)) {
+            return D3DERR_INVALIDCALL;
+        }
     } else if (auto waiting = waitingTextures_.find(&source->Owner());
                waiting != waitingTextures_.end() && waiting->second != source->Owner().Stamp()) {
         DrawWaiting();
@@ -1331,6 +1417,10 @@ void GlDevice9::BeforeCopyInto(GlTexture9* texture)
         return;  // applied at the texture's next use, which BeforeDraw watches
     }
     BeforeGlWrite(texture);
+    if (texture == backBuffer_) {
+        // The copy replaces the framebuffer object's pixels; the picture lives there until the next present.
+        HomePicture(false);
+    }
     if (texture == backBuffer_ && trackDamage_) {
         // Pixels put straight into the back buffer: no kept draw explains them.
         DrawWaiting();

@@ -1,6 +1,8 @@
-// The device on a GL context. Every render target, the back buffer included,
-// is a framebuffer object drawn top row first; Present flips the back buffer
-// once into the window. Drawing calls belong to the window thread (the one that
+// The device on a GL context. Every render target is a framebuffer object
+// drawn top row first. The back buffer is one too, which Present flips into the
+// window, except where the window's own back buffer can hold the picture from
+// frame to frame and shows it one to one: there it is drawn into directly, clip
+// space turned so its rows come out top-down, and Present only shows it. Drawing calls belong to the window thread (the one that
 // made the device); resource creation and locking work on any thread.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include "platform/d3d9/gl/DamageTracker.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/VertexLayout.h"
+#include "platform/d3d9/gl/WindowShow.h"
 
 #include <atomic>
 #include <map>
@@ -95,6 +98,16 @@ private:
     void SetDefaultStates();
     void ReleaseBindings();
     HRESULT BindTarget();
+    // Sets the bound target's scissor to `r` (its pixels, rows top-down).
+    void ScissorTo(const PixelRect& r) const;
+    // Sets the swap interval and whether the window's back buffer may hold the picture.
+    void ChoosePresentation();
+    // Whether the window's back buffer stores the back buffer's pixels exactly.
+    bool WindowStoresPicture() const;
+    // Moves the picture into the window's back buffer or out of it, copying it across.
+    void HomePicture(bool inWindow);
+    // Copies the picture from the framebuffer object into the window's back buffer, or back.
+    bool CopyPicture(bool toWindow);
     HRESULT PrepareDraw(VertexLayout* layout);
     void ApplyRenderStates();
     // `realise`: bring the texture up to date first; a replayed draw shows it as it was.
@@ -143,6 +156,11 @@ private:
     DWORD maxTextureSize_ = 0;
 
     GlTexture9* backBuffer_ = nullptr;   // a hidden texture whose surface is the back buffer
+    WindowShow windowShow_;
+    bool windowPictureAllowed_ = false;  // the window's back buffer may hold the picture
+    bool pictureInWindow_ = false;       // the back buffer's pixels are the window's back buffer's
+    bool windowBound_ = false;           // the bound target is the window's back buffer
+    std::uint64_t windowStamp_ = 0;      // the back buffer's stamp when its pixels last went to the window
     GlTexture9* renderTarget_ = nullptr;
     GlTexture9* textures_[kStages] = {};
     GlVertexDeclaration9* declaration_ = nullptr;

@@ -27,6 +27,11 @@ bool GlFunctions::Load()
     Find(BlendFuncSeparate, "glBlendFuncSeparate", "glBlendFuncSeparateEXT");
     Find(BlendEquationSeparate, "glBlendEquationSeparate", "glBlendEquationSeparateEXT");
     Find(BlendEquation, "glBlendEquation", "glBlendEquationEXT");
+    // The driver hands out an entry point for any name; only a listed extension is there.
+    ClipControl = nullptr;
+    if (SDL_GL_ExtensionSupported("GL_ARB_clip_control") == SDL_TRUE) {
+        Find(ClipControl, "glClipControl", nullptr);
+    }
     return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && FramebufferTexture2D &&
            CheckFramebufferStatus && BlitFramebuffer && BlendEquation;
 }

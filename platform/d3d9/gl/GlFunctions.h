@@ -17,6 +17,7 @@ struct GlFunctions {
     PFNGLBLENDFUNCSEPARATEPROC BlendFuncSeparate = nullptr;
     PFNGLBLENDEQUATIONSEPARATEPROC BlendEquationSeparate = nullptr;
     PFNGLBLENDEQUATIONPROC BlendEquation = nullptr;
+    PFNGLCLIPCONTROLPROC ClipControl = nullptr;  // null where the driver lacks it
 
     // Looks everything up; false when framebuffer objects or blending are missing.
     bool Load();

@@ -1,9 +1,11 @@
 // Present flips the back buffer once into the window, letterboxed or into the
-// rectangle the window layer sets.
+// rectangle the window layer sets, or shows the window's own back buffer where
+// that holds the picture.
 #include "DeviceFixture.h"
 #include "WindowPixels.h"
 
 #include "platform/d3d9/TestHooks.h"
+#include "tests/SkipOutsideCi.h"
 
 #include <GL/gl.h>
 
@@ -173,6 +175,85 @@ TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
         ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, false));
         EXPECT_EQ(ShownPixels(s_window, kWidth, kHeight), lastShown);
     }
+}
+
+// Where the window shows the back buffer one to one, the window's own back
+// buffer holds the picture and is shown as it is; once the window is resized,
+// the picture moves out to be shown letterboxed, and back in when the window
+// fits again. A frame drawn over the last one without clearing it must find
+// that picture wherever it lives.
+TEST_F(PresentGlTest, ThePictureFollowsTheWindowOutOfAndBackIntoPlace)
+{
+    const auto counts = [&] {
+        platform::d3d9::FrameCounts c;
+        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &c));
+        return c;
+    };
+    const auto resize = [&](int width) {
+        SDL_SetWindowSize(s_window, width, static_cast<int>(kHeight));
+        SDL_PumpEvents();
+        int w = 0;
+        int h = 0;
+        SDL_GL_GetDrawableSize(s_window, &w, &h);
+        ASSERT_EQ(w, width);
+    };
+    const auto present = [&] { ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK); };
+    const auto clearAndDraw = [&](float x) {
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF101820u, 1.0f, 0), D3D_OK);
+        Draw(Quad(4, 4, 14, 14, 0xFF0000FFu));
+        Draw(Quad(x, 50, x + 7, 59, 0xFFFF0000u));
+    };
+    const auto inPlace = [&] { return counts().shownInPlace; };
+    const auto windowShowsBackBuffer = [&] {
+        const std::vector<DWORD> picture = ReadBackBuffer();
+        std::vector<std::uint32_t> window(picture.size());
+        for (size_t i = 0; i < picture.size(); ++i) {
+            window[i] = picture[i] | 0xFF000000u;
+        }
+        EXPECT_EQ(ShownPixels(s_window, kWidth, kHeight), window);
+    };
+
+    clearAndDraw(10);
+    const unsigned long before = inPlace();
+    present();
+    clearAndDraw(19);
+    present();
+    if (inPlace() == before) {
+        QMV_SKIP_OUTSIDE_CI("this GL cannot keep the picture in the window's back buffer");
+    }
+    EXPECT_EQ(inPlace(), before + 2);
+    windowShowsBackBuffer();
+
+    // Wider: the picture sits between bars and is no longer shown in place.
+    resize(static_cast<int>(kWidth) + 40);
+    clearAndDraw(28);
+    present();
+    EXPECT_EQ(inPlace(), before + 2);
+    const std::vector<DWORD> letterboxed = ReadBackBuffer();
+    ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, true));
+    clearAndDraw(28);
+    present();
+    ASSERT_TRUE(platform::d3d9::SetFullRedraw(device_, false));
+    EXPECT_EQ(ReadBackBuffer(), letterboxed) << "as drawn whole";
+
+    // Back to fitting: a frame that only adds a square finds the picture.
+    resize(static_cast<int>(kWidth));
+    Draw(Quad(100, 80, 110, 90, 0xFFFFFFFFu));
+    present();
+    EXPECT_EQ(inPlace(), before + 3);
+    windowShowsBackBuffer();
+    std::vector<DWORD> expected = letterboxed;
+    for (int y = 80; y < 90; ++y) {
+        for (int x = 100; x < 110; ++x) {
+            expected[static_cast<size_t>(y) * kWidth + x] = 0xFFFFFFFFu;
+        }
+    }
+    const std::vector<DWORD> shown = ReadBackBuffer();
+    ASSERT_EQ(shown.size(), expected.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        ASSERT_EQ(shown[i] | 0xFF000000u, expected[i] | 0xFF000000u) << "pixel " << i % kWidth << ", " << i / kWidth;
+    }
+    SDL_FlushEvent(SDL_WINDOWEVENT);
 }
 
 }  // namespace
