@@ -143,16 +143,25 @@ TEST_F(RenderTargetGlTest, TextureCreationChecksItsArguments)
     EXPECT_EQ(device_->CreateTexture(1u << 20, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device_->CreateTexture(4, 4, 1, 0, D3DFMT_D16, D3DPOOL_MANAGED, &texture, nullptr), D3DERR_INVALIDCALL);
-    // A lock of a part answers the pixel at that corner, rows a pitch apart.
+    // A lock of a part answers the pixel at that corner, rows a pitch apart
+    // (each lock may hand out other memory: the pixels are packed between locks).
     ASSERT_EQ(device_->CreateTexture(5, 3, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
     D3DLOCKED_RECT whole{};
     D3DLOCKED_RECT part{};
     ASSERT_EQ(texture->LockRect(0, &whole, nullptr, 0), D3D_OK);
     EXPECT_GE(whole.Pitch, 5 * 4);
+    for (int y = 0; y < 3; ++y) {
+        auto* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(whole.pBits) + y * whole.Pitch);
+        for (int x = 0; x < 5; ++x) {
+            row[x] = static_cast<DWORD>(0xFF000000u | (y << 8) | x);
+        }
+    }
     ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
     RECT corner{2, 1, 5, 3};
     ASSERT_EQ(texture->LockRect(0, &part, &corner, 0), D3D_OK);
-    EXPECT_EQ(static_cast<BYTE*>(part.pBits) - static_cast<BYTE*>(whole.pBits), whole.Pitch + 2 * 4);
+    EXPECT_EQ(part.Pitch, whole.Pitch);
+    EXPECT_EQ(*static_cast<DWORD*>(part.pBits), 0xFF000102u);
+    EXPECT_EQ(*reinterpret_cast<DWORD*>(static_cast<BYTE*>(part.pBits) + part.Pitch + 2 * 4), 0xFF000204u);
     ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
     RECT outside{2, 1, 6, 3};
     EXPECT_EQ(texture->LockRect(0, &part, &outside, 0), D3DERR_INVALIDCALL);
