@@ -711,7 +711,7 @@ void GlDevice9::Replay(const RecordedDraw& draw, const DamageRegion* damage)
     if (SUCCEEDED(ApplyTexture(false))) {
         if (damage == nullptr) {
             ++counts_.backBufferDraws;
-            DrawKept(draw, draw.vertices, true);
+            DrawKept(draw);
         } else {
             ReplayInto(draw, *damage);
         }
@@ -732,7 +732,7 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
             if (draw.bounds.Intersects(cut)) {
                 ScissorTo(cut);
                 ++counts_.backBufferDraws;
-                DrawKept(draw, draw.vertices, true);
+                DrawKept(draw);
             }
         }
         glDisable(GL_SCISSOR_TEST);
@@ -741,7 +741,8 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
     // Each rectangle is sent only the triangles of the list that may reach
     // it, their corners gathered in order: a batch of many sprites sends a
     // few, and the driver reads every vertex between the lowest and highest
-    // index it is given.
+    // index it is given. The rectangles' corners lie one after another in one
+    // array, so the arrays are set once for all of them.
     if (reachingCuts_.size() < cuts.size()) {
         reachingCuts_.resize(cuts.size());
     }
@@ -753,33 +754,35 @@ void GlDevice9::ReplayInto(const RecordedDraw& draw, const DamageRegion& damage)
             reachingCuts_[static_cast<size_t>(std::countr_zero(met))].push_back(static_cast<std::uint32_t>(t));
         }
     }
+    reaching_.clear();
     for (size_t i = 0; i < cuts.size(); ++i) {
-        if (reachingCuts_[i].empty()) {
-            continue;
-        }
-        reaching_.clear();
         for (std::uint32_t t : reachingCuts_[i]) {
             for (size_t c = 3 * size_t{t}; c < 3 * size_t{t} + 3; ++c) {
                 const BYTE* vertex = draw.vertices.data() + (draw.indexed ? draw.indices[c] : c) * draw.stride;
-                // The last vertex kept ends with its own size.
                 reaching_.insert(reaching_.end(), vertex, vertex + draw.layout.size);
                 reaching_.resize(reaching_.size() + (draw.stride - draw.layout.size));
             }
         }
-        const PixelRect& cut = cuts[i];
-        ScissorTo(cut);
+    }
+    SetArrays(draw.layout, draw.stride, reaching_.data());
+    GLint first = 0;
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        const auto corners = static_cast<GLsizei>(3 * reachingCuts_[i].size());
+        if (corners == 0) {
+            continue;
+        }
+        ScissorTo(cuts[i]);
         ++counts_.backBufferDraws;
-        DrawKept(draw, reaching_, false);
+        glDrawArrays(GL_TRIANGLES, first, corners);
+        first += corners;
     }
     glDisable(GL_SCISSOR_TEST);
 }
 
-void GlDevice9::DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own)
+void GlDevice9::DrawKept(const RecordedDraw& draw)
 {
-    SetArrays(draw.layout, draw.stride, vertices.data());
-    if (!own) {
-        glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(vertices.size() / draw.stride));
-    } else if (draw.indexed) {
+    SetArrays(draw.layout, draw.stride, draw.vertices.data());
+    if (draw.indexed) {
         glDrawElements(GlPrimitive(draw.type), static_cast<GLsizei>(draw.count), GL_UNSIGNED_INT, draw.indices.data());
     } else {
         glDrawArrays(GlPrimitive(draw.type), 0, static_cast<GLsizei>(draw.count));

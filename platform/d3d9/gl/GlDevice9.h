@@ -134,8 +134,8 @@ private:
     // Draws a kept operation into the back buffer, whole (`damage` null) or
     // cut to each damaged rectangle it meets.
     void Replay(const RecordedDraw& draw, const DamageRegion* damage);
-    // Draws `vertices`: the draw's own (`own`), or a triangle list's gathered corners.
-    void DrawKept(const RecordedDraw& draw, const std::vector<BYTE>& vertices, bool own);
+    // Draws a kept draw's own vertices, its states already applied.
+    void DrawKept(const RecordedDraw& draw);
     // Draws a kept draw, its states applied, cut to each damaged rectangle it
     // meets; of a triangle list, only the triangles that may reach the rectangle.
     void ReplayInto(const RecordedDraw& draw, const DamageRegion& damage);
@@ -182,7 +182,7 @@ private:
     bool trackDamage_ = true;
     std::vector<RecordedDraw> frame_;      // this frame's back-buffer draws since its last whole clear
     std::vector<RecordedDraw> previous_;   // the last frame shown, textures let go
-    std::vector<BYTE> reaching_;           // corners gathered by Replay, kept for their capacity
+    std::vector<BYTE> reaching_;           // corners gathered by ReplayInto, kept for their capacity
     std::vector<PixelRect> pieces_;        // rectangles gathered by Replay, kept for their capacity
     std::vector<float> corners_;           // corners drawn by FillRects, kept for their capacity
     std::vector<std::vector<std::uint32_t>> reachingCuts_;  // a list's triangles reaching each rectangle
