@@ -2,8 +2,9 @@
 // drawn top row first. The back buffer is one too, which Present flips into the
 // window, except where the window's own back buffer can hold the picture from
 // frame to frame and shows it one to one: there it is drawn into directly, clip
-// space turned so its rows come out top-down, and Present only shows it. Drawing calls belong to the window thread (the one that
-// made the device); resource creation and locking work on any thread.
+// space turned so its rows come out top-down, and Present only shows it.
+// Drawing calls belong to the window thread (the one that made the device);
+// resource creation and locking work on any thread.
 #pragma once
 
 #include "platform/d3d9/IDirect3DDevice9.h"
