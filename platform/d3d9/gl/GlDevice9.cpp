@@ -820,14 +820,14 @@ HRESULT GlDevice9::EndScene()
 
 HRESULT GlDevice9::BindTarget()
 {
-    windowBound_ = renderTarget_ == backBuffer_ && pictureInWindow_;
-    const unsigned framebuffer = windowBound_ ? 0 : renderTarget_->Framebuffer();
-    if (!windowBound_ && framebuffer == 0) {
+    const bool window = DrawsIntoWindow();
+    const unsigned framebuffer = window ? 0 : renderTarget_->Framebuffer();
+    if (!window && framebuffer == 0) {
         return D3DERR_INVALIDCALL;
     }
     context_->Gl().BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     // Clip space's top comes out as the first row in memory either way.
-    context_->SetClipOrigin(windowBound_ ? GL_UPPER_LEFT : GL_LOWER_LEFT);
+    context_->SetClipOrigin(window ? GL_UPPER_LEFT : GL_LOWER_LEFT);
     GLsizei width = static_cast<GLsizei>(renderTarget_->Width());
     GLsizei height = static_cast<GLsizei>(renderTarget_->Height());
     glViewport(0, 0, width, height);
@@ -843,7 +843,7 @@ HRESULT GlDevice9::BindTarget()
 void GlDevice9::ScissorTo(const PixelRect& r) const
 {
     // Scissors count rows bottom-up in the window whatever the clip origin.
-    const int top = windowBound_ ? static_cast<int>(backBuffer_->Height()) - r.bottom : r.top;
+    const int top = DrawsIntoWindow() ? static_cast<int>(backBuffer_->Height()) - r.bottom : r.top;
     glScissor(r.left, top, r.right - r.left, r.bottom - r.top);
 }
 

@@ -99,6 +99,8 @@ private:
     void SetDefaultStates();
     void ReleaseBindings();
     HRESULT BindTarget();
+    // Whether the target drawn into is the window's own back buffer.
+    bool DrawsIntoWindow() const { return renderTarget_ == backBuffer_ && pictureInWindow_; }
     // Sets the bound target's scissor to `r` (its pixels, rows top-down).
     void ScissorTo(const PixelRect& r) const;
     // Sets the swap interval and whether the window's back buffer may hold the picture.
@@ -160,7 +162,6 @@ private:
     WindowShow windowShow_;
     bool windowPictureAllowed_ = false;  // the window's back buffer may hold the picture
     bool pictureInWindow_ = false;       // the back buffer's pixels are the window's back buffer's
-    bool windowBound_ = false;           // the bound target is the window's back buffer
     std::uint64_t windowStamp_ = 0;      // the back buffer's stamp when its pixels last went to the window
     GlTexture9* renderTarget_ = nullptr;
     GlTexture9* textures_[kStages] = {};

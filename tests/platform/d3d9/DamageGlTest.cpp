@@ -42,12 +42,6 @@ protected:
         }
         ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
     }
-    platform::d3d9::FrameCounts Counts()
-    {
-        platform::d3d9::FrameCounts counts;
-        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &counts));
-        return counts;
-    }
 };
 
 TEST_F(DamageGlTest, TexturesChangedAfterTheyWereDrawnShowWhatTheyHeldThen)

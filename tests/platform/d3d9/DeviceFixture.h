@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/d3d9/IDirect3D9.h"
+#include "platform/d3d9/TestHooks.h"
 
 #include <SDL.h>
 #include <cstring>
@@ -51,6 +52,8 @@ protected:
     std::vector<DWORD> ReadPixels(IDirect3DSurface9* target, UINT width, UINT height, D3DFORMAT format);
     std::vector<DWORD> ReadBackBuffer();
     DWORD BackBufferPixel(int x, int y);
+    // What the device has done so far (see GetFrameCounts).
+    platform::d3d9::FrameCounts Counts();
 
     static SDL_Window* s_window;
     static HWND s_hwnd;

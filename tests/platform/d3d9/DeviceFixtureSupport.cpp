@@ -175,6 +175,13 @@ DWORD DeviceFixture::BackBufferPixel(int x, int y)
     return pixels.empty() ? 0 : pixels[static_cast<size_t>(y) * kWidth + x];
 }
 
+platform::d3d9::FrameCounts DeviceFixture::Counts()
+{
+    platform::d3d9::FrameCounts counts;
+    EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &counts));
+    return counts;
+}
+
 int Channel(DWORD argb, int shift)
 {
     return static_cast<int>((argb >> shift) & 0xffu);

@@ -98,11 +98,6 @@ TEST_F(PresentGlTest, TheBackBuffersAlphaReadsOneWhateverIsDrawn)
 // picture ends as a whole redraw shows it.
 TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
 {
-    const auto counts = [&] {
-        platform::d3d9::FrameCounts c;
-        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &c));
-        return c;
-    };
     struct Case {
         UINT width, height;
         bool oneToOne;  // the window holds the back buffer's pixels as they are
@@ -143,7 +138,7 @@ TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
             }
             return window;
         };
-        const platform::d3d9::FrameCounts before = counts();
+        const platform::d3d9::FrameCounts before = Counts();
         std::vector<std::uint32_t> lastShown;
         for (int step = 0; step < 7; ++step) {
             if (step == 3) {
@@ -163,7 +158,7 @@ TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
             }
         }
         SDL_FlushEvent(SDL_WINDOWEVENT);
-        const platform::d3d9::FrameCounts after = counts();
+        const platform::d3d9::FrameCounts after = Counts();
         // Step 4 changed nothing and was not shown; step 3 neither, but the
         // window had been uncovered.
         EXPECT_EQ(after.presents - before.presents, 6u);
@@ -184,11 +179,6 @@ TEST_F(PresentGlTest, TheWindowShowsTheWholePictureAfterFramesDrawnInParts)
 // that picture wherever it lives.
 TEST_F(PresentGlTest, ThePictureFollowsTheWindowOutOfAndBackIntoPlace)
 {
-    const auto counts = [&] {
-        platform::d3d9::FrameCounts c;
-        EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &c));
-        return c;
-    };
     const auto resize = [&](int width) {
         SDL_SetWindowSize(s_window, width, static_cast<int>(kHeight));
         SDL_PumpEvents();
@@ -203,7 +193,7 @@ TEST_F(PresentGlTest, ThePictureFollowsTheWindowOutOfAndBackIntoPlace)
         Draw(Quad(4, 4, 14, 14, 0xFF0000FFu));
         Draw(Quad(x, 50, x + 7, 59, 0xFFFF0000u));
     };
-    const auto inPlace = [&] { return counts().shownInPlace; };
+    const auto inPlace = [&] { return Counts().shownInPlace; };
     const auto windowShowsBackBuffer = [&] {
         const std::vector<DWORD> picture = ReadBackBuffer();
         std::vector<std::uint32_t> window(picture.size());
