@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <string>
 #include <vector>
@@ -132,6 +133,28 @@ TEST_F(FrontScenesGlTest, EveryTrophyDescriptionShowsWholeBelowTheTrophiesAndBes
         EXPECT_GE(drawn.top, shelves) << text << " " << Show(drawn) << " reaches the trophies";
         EXPECT_FALSE(Overlap(drawn, button)) << text << " " << Show(drawn) << " runs into the menu button "
                                              << Show(button);
+    }
+}
+
+// An unearned trophy's description is read before the trophy is won, so
+// each says what earns it ("Find 5 words in one round.") rather than what
+// the player did: no "You ..." and no verb in the past.
+TEST_F(FrontScenesGlTest, EveryTrophyDescriptionSaysWhatEarnsIt)
+{
+    PropertyVector* descriptions = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_DESCRIPTIONS");
+    ASSERT_NE(descriptions, nullptr);
+    ASSERT_EQ(descriptions->GetCount(), Quorvel2Player::kAchievementCount) << "one description a trophy";
+    const std::set<std::string> pastForms{"found", "won", "made", "got", "took", "kept", "beat", "did", "had"};
+    for (std::int32_t i = 0; i < descriptions->GetCount(); ++i) {
+        const std::string text = descriptions->GetAt(i) != nullptr ? descriptions->GetAt(i)->GetText() : std::string();
+        ASSERT_FALSE(text.empty()) << "trophy " << i;
+        EXPECT_EQ(text.back(), '.') << text;
+        std::string first = text.substr(0, text.find(' '));
+        std::transform(first.begin(), first.end(), first.begin(), [](unsigned char c) { return std::tolower(c); });
+        EXPECT_NE(first, "you") << text;
+        const bool past = pastForms.count(first) != 0 || (first.size() > 3 && first.compare(first.size() - 2, 2, "ed") == 0);
+        EXPECT_FALSE(past) << text << " tells of something done";
+        EXPECT_TRUE(std::isupper(static_cast<unsigned char>(text[0]))) << text;
     }
 }
 
