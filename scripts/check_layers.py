@@ -14,7 +14,10 @@ below it. Link-multiplicity settings, which only hide a cycle, are refused.
 The sound engine's sources are layered inside sound/src too, one folder per
 layer (SOUND_LAYERS, from the bottom up): a source there may include only
 headers of its own folder or of a folder below it, and every source of
-sound/src stands in one of those folders.
+sound/src stands in one of those folders. Inside a folder, the files that
+gather the whole folder (TOP_FILES: the sample loader, which lists every
+format reader, and the table of outputs, which lists every output) stand
+above the folder's other files: none of those includes them.
 
 Usage: check_layers.py <source root>. Prints every offence and exits 1 when
 there is one.
@@ -39,6 +42,9 @@ LAYERS = [
 
 # The sound engine's folders under sound/src, from the bottom up.
 SOUND_LAYERS = ["system", "core", "channel", "mixer", "output", "format", "stream", "source", "song", "engine"]
+
+# Headers of sound/src that only their own source and the folders above include.
+TOP_FILES = ["sound/src/format/format_load.h", "sound/src/output/output_table.h"]
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cpp", ".inc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
@@ -141,6 +147,9 @@ def main():
                 if used_rank is not None and used_rank > rank:
                     offences.append(f"{rel}: includes {header} of sound/src/{used_folder}, "
                                     f"a layer above sound/src/{folder}")
+                if header in TOP_FILES and used_folder == folder and rel not in (header, header[:-2] + ".cpp"):
+                    offences.append(f"{rel}: includes {header}, which gathers its folder and stands above "
+                                    f"the folder's other files")
 
     for offence in offences:
         print(offence)

@@ -7,6 +7,7 @@
 #include "sound/src/engine/osnd_register.h"
 #include "sound/src/mixer/software_mixer.h"
 #include "sound/src/output/output_nosound.h"
+#include "sound/src/output/output_table.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/song/song_midi.h"
 #include "sound/src/source/source_cdda.h"

@@ -1,6 +1,5 @@
 #include "sound/src/format/format_aiff.h"
 
-#include "sound/src/format/format_load.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>

@@ -1,7 +1,6 @@
 #include "sound/src/format/format_asf.h"
 
 #include "platform/media/WindowsMedia.h"
-#include "sound/src/format/format_load.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Sample loading from files and memory: the format readers are tried in
 // order, each going on while a reader answers that the data is not its
-// format; and what the readers that decode a whole file into a sample share.
+// format.
 #include "sound/src/format/format_load.h"
 
 #include "sound/src/channel/osnd_sample.h"
@@ -52,13 +52,23 @@ OSND_SAMPLE *ConvertedCopy(OSND_SAMPLE *loaded, bool toEightBit) {
   return copy;
 }
 
+// The bank reader reads the entries a bank keeps in a source format through
+// the other readers.
+OSND_SAMPLE *BankReader(SystemFileHandle *file, int index, unsigned mode, const char *name) {
+  return OsndFormatOsb_LoadSample(file, index, mode, name, OsndFormat_LoadSourceFormat);
+}
+
 }  // namespace
+
+OSND_SAMPLE *OsndFormat_LoadSourceFormat(SystemFileHandle *file, int index, unsigned mode, const char *name) {
+  return OsndFormat_TryReaders(false, file, index, mode, name);
+}
 
 OSND_SAMPLE *OsndFormat_TryReaders(bool withBanks, SystemFileHandle *file, int index, unsigned mode,
                                    const char *name) {
   // The bank reader first: a bank may hold data another reader would take.
   static const OsndSampleReader readers[] = {
-      OsndFormatOsb_LoadSample, OsndFormatAiff_LoadSample, OsndFormatOggVorbis_LoadSample,
+      BankReader, OsndFormatAiff_LoadSample, OsndFormatOggVorbis_LoadSample,
       OsndFormatMpeg_LoadSample, OsndFormatWav_LoadSample, OsndFormatAsf_LoadSample};
   OSND_SAMPLE *sample = nullptr;
   for (size_t i = withBanks ? 0 : 1; i < sizeof readers / sizeof readers[0]; ++i) {
@@ -67,60 +77,6 @@ OSND_SAMPLE *OsndFormat_TryReaders(bool withBanks, SystemFileHandle *file, int i
     sample = readers[i](file, index, mode, name);
     if (sample || gOsndError.lastError != OSND_ERR_FILE_FORMAT) break;
   }
-  return sample;
-}
-
-OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate) {
-  const bool stereo = streamMode & OSND_MODE_STEREO;
-  unsigned mode = streamMode;
-  if ((requestedMode & OSND_MODE_FORCE_MONO) && stereo) mode &= ~OSND_MODE_HW3D;
-  return OSND_Sample_Alloc(index, frames, mode, rate, 255, stereo ? -1 : 128, 255);
-}
-
-unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
-                               void *state) {
-  unsigned done = 0;
-  while (done < bytes) {
-    int got = int(bytes - done);
-    if (!read(state, out + done, &got) || got <= 0) break;
-    done += unsigned(got);
-  }
-  if (done < bytes) std::memset(out + done, 0, bytes - done);
-  return done;
-}
-
-OSND_SAMPLE *OsndFormat_DecodeSample(int index, uint32_t claimedBytes, int frameBytes, int readBytes,
-                                     unsigned streamMode, unsigned requestedMode, int rate,
-                                     bool (*read)(void *state, uint8_t *out, int *bytes), void *state) {
-  std::vector<uint8_t> pcm;
-  while (pcm.size() < claimedBytes) {
-    const size_t done = pcm.size();
-    const size_t want = std::min<size_t>(claimedBytes - done, size_t(std::max(readBytes, 1 << 16)));
-    pcm.resize(done + want);
-    int got = int(want);
-    const bool more = read(state, pcm.data() + done, &got);
-    pcm.resize(done + size_t(std::clamp(got, 0, int(want))));
-    if (!more || got <= 0) break;
-  }
-  const int frames = int(pcm.size() / size_t(std::max(frameBytes, 1)));
-  if (frames < 1) return Osnd_Fail(OSND_ERR_FILE_BAD), nullptr;
-  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, frames, streamMode, requestedMode, rate);
-  if (!sample) return nullptr;
-  void *p1 = nullptr, *p2 = nullptr;
-  unsigned l1 = 0, l2 = 0;
-  if (OSND_Sample_Lock(sample, 0, frames * frameBytes, &p1, &p2, &l1, &l2) && p1) {
-    std::memcpy(p1, pcm.data(), std::min<size_t>(l1, pcm.size()));
-    OSND_Sample_Unlock(sample, p1, p2, l1, l2);
-  }
-  return sample;
-}
-
-OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name) {
-  if (name) {
-    SystemString_CopyN(sample->name, name, 255);
-    sample->name[255] = '\0';
-  }
-  gOsndError.lastError = OSND_ERR_NONE;
   return sample;
 }
 

@@ -1,6 +1,5 @@
 #include "sound/src/format/format_oggvorbis.h"
 
-#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/system/system_string.h"
 

@@ -3,7 +3,6 @@
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
 #include "sound/src/format/format_imaadpcm.h"
-#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_oggvorbis.h"
 #include "sound/src/system/system_string.h"
 
@@ -123,8 +122,8 @@ T *AllocTable(int count) {
 }
 
 // A bank's sample stored in a source format, read by the other readers.
-OSND_SAMPLE *LoadSourceFormat(SystemFileHandle *file, unsigned mode, const char *name) {
-  OSND_SAMPLE *sample = OsndFormat_TryReaders(false, file, -2, mode, name);
+OSND_SAMPLE *LoadSourceFormat(OsndSampleReader sourceReader, SystemFileHandle *file, unsigned mode, const char *name) {
+  OSND_SAMPLE *sample = sourceReader(file, -2, mode, name);
   if (!sample && gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
   return sample;
 }
@@ -407,7 +406,8 @@ bool FormatOsb_OpenStream(OsndFormatInfo *info) {
 
 bool OsndFormatOsb_OpenStream(OsndFormatInfo *info) { return FormatOsb_OpenStream(info); }
 
-OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode) {
+OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode,
+                                 OsndSampleReader sourceReader) {
   OsbEntry e;
   if (!FormatOsb_GetEntry(bank, index, &e)) return FailSample(OSND_ERR_INVALID_PARAM);
   unsigned working = e.mode;
@@ -427,7 +427,7 @@ OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, in
     const int64_t start = file->startOffset, end = file->endOffset;
     SystemFile_SetStartOffset(file, start + e.dataOffset);
     SystemFile_SetEndOffset(file, start + int64_t(e.dataOffset) + std::max<int64_t>(int64_t(e.storedBytes), 1) - 1);
-    sample = LoadSourceFormat(file, working & ~kFormatBits, e.name);
+    sample = LoadSourceFormat(sourceReader, file, working & ~kFormatBits, e.name);
     const int error = gOsndError.lastError;
     SystemFile_SetStartOffset(file, start);
     SystemFile_SetEndOffset(file, end);
@@ -454,7 +454,8 @@ OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, in
   return sample;
 }
 
-OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode, const char *) {
+OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode, const char *,
+                                      OsndSampleReader sourceReader) {
   OsbOpenResult r{};
   r.mode = mode;
   if (!FormatOsb_Open(file, &r, nullptr)) return FailSample(OSND_ERR_FILE_FORMAT);
@@ -463,7 +464,7 @@ OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int, unsigned mode
     FormatOsb_Close(bank);
     return FailSample(OSND_ERR_FILE_FORMAT);
   }
-  OSND_SAMPLE *sample = FormatOsb_LoadEntry(file, bank, 0, mode);
+  OSND_SAMPLE *sample = FormatOsb_LoadEntry(file, bank, 0, mode, sourceReader);
   const int error = gOsndError.lastError;
   FormatOsb_Close(bank);
   if (!sample) return FailSample(error == OSND_ERR_NONE ? OSND_ERR_FILE_FORMAT : error);

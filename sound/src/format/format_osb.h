@@ -56,10 +56,13 @@ bool FormatOsb_Open(SystemFileHandle *file, OsbOpenResult *result, OsndSyncList 
 bool FormatOsb_Close(void *bank);
 bool FormatOsb_GetEntry(const OsbBank *bank, int index, OsbEntry *entry);
 // Makes an engine sample (outside the sample list) of one entry of an open
-// bank, with the caller's mode merged in; null with the error set.
-OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode);
+// bank, with the caller's mode merged in; null with the error set. An entry
+// kept in a source format is read by sourceReader.
+OSND_SAMPLE *FormatOsb_LoadEntry(SystemFileHandle *file, const OsbBank *bank, int index, unsigned mode,
+                                 OsndSampleReader sourceReader);
 bool FormatOsb_OpenStream(OsndFormatInfo *info);
 
 // The reader's sample load and stream open (the reader contract).
-OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name);
+OSND_SAMPLE *OsndFormatOsb_LoadSample(SystemFileHandle *file, int index, unsigned mode, const char *name,
+                                      OsndSampleReader sourceReader);
 bool OsndFormatOsb_OpenStream(OsndFormatInfo *info);

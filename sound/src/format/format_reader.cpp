@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 bool OsndStream_PcmRead(OSND_STREAM *s, uint8_t *, int, uint8_t *destination, int *bytes) {
   const int64_t position = SystemFile_Tell(s->file);
@@ -96,4 +97,58 @@ OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index) {
     if (p == &list->head) return nullptr;
   }
   return p;
+}
+
+OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate) {
+  const bool stereo = streamMode & OSND_MODE_STEREO;
+  unsigned mode = streamMode;
+  if ((requestedMode & OSND_MODE_FORCE_MONO) && stereo) mode &= ~OSND_MODE_HW3D;
+  return OSND_Sample_Alloc(index, frames, mode, rate, 255, stereo ? -1 : 128, 255);
+}
+
+unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
+                               void *state) {
+  unsigned done = 0;
+  while (done < bytes) {
+    int got = int(bytes - done);
+    if (!read(state, out + done, &got) || got <= 0) break;
+    done += unsigned(got);
+  }
+  if (done < bytes) std::memset(out + done, 0, bytes - done);
+  return done;
+}
+
+OSND_SAMPLE *OsndFormat_DecodeSample(int index, uint32_t claimedBytes, int frameBytes, int readBytes,
+                                     unsigned streamMode, unsigned requestedMode, int rate,
+                                     bool (*read)(void *state, uint8_t *out, int *bytes), void *state) {
+  std::vector<uint8_t> pcm;
+  while (pcm.size() < claimedBytes) {
+    const size_t done = pcm.size();
+    const size_t want = std::min<size_t>(claimedBytes - done, size_t(std::max(readBytes, 1 << 16)));
+    pcm.resize(done + want);
+    int got = int(want);
+    const bool more = read(state, pcm.data() + done, &got);
+    pcm.resize(done + size_t(std::clamp(got, 0, int(want))));
+    if (!more || got <= 0) break;
+  }
+  const int frames = int(pcm.size() / size_t(std::max(frameBytes, 1)));
+  if (frames < 1) return Osnd_Fail(OSND_ERR_FILE_BAD), nullptr;
+  OSND_SAMPLE *sample = OsndFormat_AllocSample(index, frames, streamMode, requestedMode, rate);
+  if (!sample) return nullptr;
+  void *p1 = nullptr, *p2 = nullptr;
+  unsigned l1 = 0, l2 = 0;
+  if (OSND_Sample_Lock(sample, 0, frames * frameBytes, &p1, &p2, &l1, &l2) && p1) {
+    std::memcpy(p1, pcm.data(), std::min<size_t>(l1, pcm.size()));
+    OSND_Sample_Unlock(sample, p1, p2, l1, l2);
+  }
+  return sample;
+}
+
+OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name) {
+  if (name) {
+    SystemString_CopyN(sample->name, name, 255);
+    sample->name[255] = '\0';
+  }
+  gOsndError.lastError = OSND_ERR_NONE;
+  return sample;
 }

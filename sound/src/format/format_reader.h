@@ -1,6 +1,7 @@
 // The format reader contract: what a reader reports about a file it
 // recognises, the stream record its read steps work on, the sorted lists of
-// sync points it fills, and the plain PCM read the readers of raw data share.
+// sync points it fills, the plain PCM read the readers of raw data share, and
+// what the readers that decode a whole file into a sample share.
 #pragma once
 
 #include "sound/src/core/osnd_records.h"
@@ -185,3 +186,27 @@ void OsndStream_FreeSyncPoints(OsndSyncList *list);
 // Moves every point of one list to another (emptied first).
 void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from);
 OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index);
+
+// A format reader's sample load: the loaded sample, or null with the last
+// error set (10: not this format).
+typedef OSND_SAMPLE *(*OsndSampleReader)(SystemFileHandle *file, int index, unsigned mode,
+                                         const char *name);
+// The sample of `frames` frames in the stream's mode, centred unless stereo
+// (a stereo sample the caller forces to mono gives up hardware 3D)...
+OSND_SAMPLE *OsndFormat_AllocSample(int index, int frames, unsigned streamMode, unsigned requestedMode, int rate);
+// ...its bytes filled from the reader until the reader ends, silence behind
+// (answers the bytes read)...
+unsigned OsndFormat_FillSample(uint8_t *out, unsigned bytes, bool (*read)(void *state, uint8_t *out, int *bytes),
+                               void *state);
+// ...or, for a length the file's header claims but cannot back (a duration),
+// made from what the reader decodes, up to the bytes the file's header
+// claims: decoded into memory first, so that the sample is as long as what
+// decodes and a claim alone never sizes an allocation (a read never asks for
+// less than readBytes, the most one read may give); null with code 11 when
+// not a frame decodes...
+OSND_SAMPLE *OsndFormat_DecodeSample(int index, uint32_t claimedBytes, int frameBytes, int readBytes,
+                                     unsigned streamMode, unsigned requestedMode, int rate,
+                                     bool (*read)(void *state, uint8_t *out, int *bytes), void *state);
+// ...and, once loaded, its name and a clear error (the readers tried before
+// left theirs); answers the sample.
+OSND_SAMPLE *OsndFormat_LoadedSample(OSND_SAMPLE *sample, const char *name);

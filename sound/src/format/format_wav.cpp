@@ -1,7 +1,6 @@
 #include "sound/src/format/format_wav.h"
 
 #include "sound/src/format/format_imaadpcm.h"
-#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_wav_convert.h"
 #include "sound/src/system/system_string.h"
 

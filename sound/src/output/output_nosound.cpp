@@ -1,10 +1,7 @@
 #include "sound/src/output/output_nosound.h"
 
 #include "sound/src/mixer/software_mixer.h"
-#include "sound/src/output/output_asio.h"
-#include "sound/src/output/output_dsound.h"
 #include "sound/src/output/output_sample.h"
-#include "sound/src/output/output_winmm.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 #include "sound/src/system/system_time.h"
@@ -191,19 +188,6 @@ void OsndOutput_SoftwareOnly(OsndOutputDriver *driver) {
   gOsnd.hardware3dChannels = 0;
   gOsnd.hardware2dChannels = 0;
   gOsnd.extraChannels = OSND_EXTRA_CHANNELS;
-}
-
-OsndOutputDriver *Osnd_OutputDriverForType(int outputType) {
-  switch (outputType) {
-    case OSND_OUTPUT_WINMM:
-      return &OsndOutputWinMM;
-    case OSND_OUTPUT_DSOUND:
-      return &OsndOutputDSound;
-    case OSND_OUTPUT_ASIO:
-      return &OsndOutputAsio;
-    default:
-      return &OsndOutputNoSound;
-  }
 }
 
 void OsndChannel_SetDefaultOps(OsndChannel *c) {

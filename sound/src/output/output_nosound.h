@@ -1,13 +1,10 @@
-// Output driver tables: the no-sound output (which also supplies every channel's
-// default operations).
+// The no-sound output, which also supplies every channel's default operations
+// and the slots the other outputs share.
 #pragma once
 
 #include "sound/src/core/osnd_records.h"
 
 extern OsndOutputDriver OsndOutputNoSound;
-
-// The table OSND_SetOutput selects for an output type.
-OsndOutputDriver *Osnd_OutputDriverForType(int outputType);
 
 void OsndChannel_SetDefaultOps(OsndChannel *channel);
 

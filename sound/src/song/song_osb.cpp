@@ -2,6 +2,7 @@
 // another on a single engine channel that all bank songs share.
 #include "sound/src/song/music_core.h"
 
+#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_osb.h"
 #include "sound/src/system/system_string.h"
 
@@ -96,7 +97,7 @@ bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode,
                                      OSND_MODE_LOOP_OFF | OSND_MODE_LOOP_BIDI);
   for (int k = 0; k < samples; ++k) {
     if (!Listed(sampleList, count, k)) continue;
-    OSND_SAMPLE *s = FormatOsb_LoadEntry(file, bank, k, loadMode);
+    OSND_SAMPLE *s = FormatOsb_LoadEntry(file, bank, k, loadMode, OsndFormat_LoadSourceFormat);
     // The bank was recognised: a sample it cannot give ends the loader
     // chain as a damaged file, never as "not this format".
     const int error = gOsndError.lastError;

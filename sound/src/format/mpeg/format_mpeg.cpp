@@ -1,6 +1,5 @@
 #include "sound/src/format/mpeg/format_mpeg.h"
 
-#include "sound/src/format/format_load.h"
 #include "sound/src/format/format_wav.h"
 #include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_string.h"
