@@ -1,6 +1,7 @@
 // The DirectSound output heard through an OpenAL Soft loopback device.
 #include "platform/dsound/AlDevice.h"
 #include "platform/dsound/CaptureSource.h"
+#include "platform/dsound/ComObject.h"
 #include "platform/dsound/DSound.h"
 #include "platform/dsound/DirectSoundLibrary.h"
 #include "platform/win32/WinLibrary.h"
@@ -17,8 +18,11 @@
 #include <cstddef>
 #include <cstring>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -211,6 +215,120 @@ TEST(DSoundOutputDoubles, DeviceListStopsAt64AndAFailedCreateFailsInit) {
   EXPECT_FALSE(OSND_Init(kRate, 8, 0));
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INIT);
   OSND_Close();
+  OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+  platform::dsound::RegisterDirectSoundLibrary();
+}
+
+namespace {
+
+// The stand-in's device behind an older interface: it keeps the first
+// secondary buffer made on it (with a reference of its own) and, as a device
+// whose hardware 3D buffers are used up by their making, can report one free
+// hardware 3D buffer fewer for every buffer made.
+struct OldDeviceLog {
+  bool buffersTakeHardware = false;
+  int made = 0;
+  DSBUFFERDESC first{};
+  WAVEFORMATEX firstFormat{};
+  IDirectSoundBuffer *firstBuffer = nullptr;
+};
+OldDeviceLog gOldDevice;
+
+class OldDevice final : public platform::dsound::ComObject<IDirectSound8> {
+ public:
+  explicit OldDevice(IDirectSound8 *inner) : m_Inner(inner) {}
+  ~OldDevice() override { m_Inner->Release(); }
+  void *Find(REFIID iid) override { return iid == IID_IUnknown ? static_cast<IDirectSound8 *>(this) : nullptr; }
+  HRESULT CreateSoundBuffer(const DSBUFFERDESC *d, IDirectSoundBuffer **buffer, IUnknown *outer) override {
+    const HRESULT result = m_Inner->CreateSoundBuffer(d, buffer, outer);
+    if (SUCCEEDED(result) && !(d->dwFlags & DSBCAPS_PRIMARYBUFFER) && gOldDevice.made++ == 0) {
+      gOldDevice.first = *d;
+      gOldDevice.firstFormat = *d->lpwfxFormat;
+      gOldDevice.firstBuffer = *buffer;
+      gOldDevice.firstBuffer->AddRef();
+    }
+    return result;
+  }
+  HRESULT GetCaps(DSCAPS *caps) override {
+    const HRESULT result = m_Inner->GetCaps(caps);
+    if (gOldDevice.buffersTakeHardware)
+      caps->dwFreeHw3DStreamingBuffers -= std::min(caps->dwFreeHw3DStreamingBuffers, DWORD(gOldDevice.made));
+    return result;
+  }
+  HRESULT DuplicateSoundBuffer(IDirectSoundBuffer *original, IDirectSoundBuffer **duplicate) override {
+    return m_Inner->DuplicateSoundBuffer(original, duplicate);
+  }
+  HRESULT SetCooperativeLevel(HWND window, DWORD level) override { return m_Inner->SetCooperativeLevel(window, level); }
+  HRESULT SetSpeakerConfig(DWORD config) override { return m_Inner->SetSpeakerConfig(config); }
+
+ private:
+  IDirectSound8 *m_Inner;
+};
+
+HRESULT OldCreate(const GUID *guid, IDirectSound8 **object, IUnknown *outer) {
+  IDirectSound8 *inner = nullptr;
+  const HRESULT result = DirectSoundCreate8(guid, &inner, outer);
+  *object = SUCCEEDED(result) ? new OldDevice(inner) : nullptr;
+  return result;
+}
+
+// Starts the engine on the older interface and tells what the device saw
+// before the mix buffer: the first secondary buffer's layout, whether the
+// engine let go of it by the end of the start, and whether hardware 3D stayed.
+std::string StartOnOldInterface(bool buffersTakeHardware) {
+  gOldDevice = OldDeviceLog{};
+  gOldDevice.buffersTakeHardware = buffersTakeHardware;
+  if (!OSND_Init(kRate, 8, 0)) return "init failed, error " + std::to_string(OSND_GetError());
+  const DSBUFFERDESC &d = gOldDevice.first;
+  const WAVEFORMATEX &f = gOldDevice.firstFormat;
+  const bool released = gOldDevice.firstBuffer && gOldDevice.firstBuffer->Release() == 0;
+  char line[256];
+  std::snprintf(line, sizeof line, "%u bytes %d ch %d bit %u Hz%s%s, hardware 3D %s (%d channels), error %d",
+                unsigned(d.dwBufferBytes), f.nChannels, f.wBitsPerSample, unsigned(f.nSamplesPerSec),
+                (d.dwFlags & DSBCAPS_CTRL3D) ? " 3D" : "", released ? " released" : " kept",
+                OsndOutputDSound.hardware3d ? "on" : "off", gOsnd.hardware3dChannels, OSND_GetError());
+  OSND_Close();
+  return line;
+}
+
+}  // namespace
+
+// Before interface version 8 the engine makes one hardware 3D buffer of its
+// own at the start and keeps hardware 3D only when the device's count of free
+// hardware 3D buffers does not move. The interface version is worked out once
+// per process, so the older library is loaded in a process of its own.
+TEST(DSoundOutputDeathTest, BeforeVersion8AHardwareBufferIsTriedAndADeviceWhoseFreeCountMovesLosesHardware3D) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        platform::RegisterLibrary("dsound.dll",
+                                  {{"DirectSoundCreate", platform::EntryPoint(&OldCreate)},
+                                   {"DirectSoundEnumerateA", platform::EntryPoint(&DirectSoundEnumerateA)}});
+        platform::dsound::UseLoopbackDevice(kRate);
+        OSND_SetOutput(OSND_OUTPUT_DSOUND);
+        const std::string steady = StartOnOldInterface(false);
+        const std::string moving = StartOnOldInterface(true);
+        std::fprintf(stderr, "version %d\nsteady: %s\nmoving: %s\n", OutputDSound_DirectXVersion(), steady.c_str(),
+                     moving.c_str());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "version 3\n"
+      "steady: 512 bytes 1 ch 16 bit 44100 Hz 3D released, hardware 3D on \\([1-9][0-9]* channels\\), error 0\n"
+      "moving: 512 bytes 1 ch 16 bit 44100 Hz 3D released, hardware 3D off \\(0 channels\\), error 0\n");
+}
+
+// From version 8 on no such buffer is made: the first one is the mix buffer.
+TEST(DSoundOutputDoubles, FromVersion8NoHardwareBufferIsTried) {
+  platform::RegisterLibrary("dsound.dll", {{"DirectSoundCreate8", platform::EntryPoint(&OldCreate)},
+                                           {"DirectSoundEnumerateA", platform::EntryPoint(&DirectSoundEnumerateA)}});
+  platform::dsound::UseLoopbackDevice(kRate);
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_DSOUND));
+  const std::string started = StartOnOldInterface(true);
+  EXPECT_GE(OutputDSound_DirectXVersion(), 8);
+  EXPECT_EQ(started.find("512 bytes"), std::string::npos) << started;
+  EXPECT_NE(started.find("hardware 3D on"), std::string::npos) << started;
+  platform::dsound::UseLoopbackDevice(0);
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
   platform::dsound::RegisterDirectSoundLibrary();
 }

@@ -4,6 +4,7 @@
 #include "platform/win32/WinLibrary.h"
 #include "platform/win32/WinWindow.h"
 #include "sound/src/channel/osnd_3d.h"
+#include "sound/src/channel/osnd_sample.h"
 #include "sound/src/output/output_dsound_capture.h"
 #include "sound/src/output/output_dsound_eax.h"
 #include "sound/src/output/output_nosound.h"
@@ -132,6 +133,27 @@ bool CreateObject(int driver, IDirectSound8 **object) {
   return create && SUCCEEDED(create(device, object, nullptr));
 }
 
+// Whether the device's hardware 3D buffers are real, for interfaces before
+// version 8: one is made, and hardware stays on only when the free count the
+// device reports has not moved. A probe that cannot make its buffer answers
+// no and leaves no error behind.
+bool HardwareBufferProbe() {
+  DSCAPS caps{};
+  caps.dwSize = sizeof caps;
+  gDs.object->GetCaps(&caps);
+  const DWORD freeBefore = caps.dwFreeHw3DStreamingBuffers;
+  // The create slot makes a 3D buffer only while the device has 3D channels.
+  gOsnd.hardware3dChannels = int(freeBefore);
+  const int error = gOsndError.lastError;
+  constexpr unsigned kProbeMode = OSND_MODE_HW3D | OSND_MODE_MONO | OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL;
+  OSND_SAMPLE *probe = OsndSample_Create(-2, 256, kProbeMode, 44100, 255, 128, 255, 1);
+  gOsndError.lastError = error;
+  if (!probe) return false;
+  gDs.object->GetCaps(&caps);
+  OsndSample_Destroy(probe);
+  return caps.dwFreeHw3DStreamingBuffers == freeBefore;
+}
+
 bool Init(int mixRate) {
   Load();
   gDs.lock = SystemThread_CreateCriticalSection(true);
@@ -159,6 +181,8 @@ bool Init(int mixRate) {
   if (emulated) gOsnd.emulatedOutput = 1;
   gDs.hwMinFrequency = int(caps.dwMinSecondarySampleRate);
   gDs.hwMaxFrequency = int(caps.dwMaxSecondarySampleRate);
+  if (gDs.directXVersion < 8 && OsndOutputDSound.hardware3d)
+    OsndOutputDSound.hardware3d = HardwareBufferProbe() ? 1 : 0;
 
   gOsnd.hardware2dChannels = 32;
   gOsnd.hardware3dChannels = int(caps.dwFreeHw3DStreamingBuffers);
