@@ -1,10 +1,11 @@
 // Bit reader of the MPEG decoder's hot loops: reads big-endian bits from a
-// byte range through a 64-bit cache refilled a byte at a time, zeros past
-// the range's end.
+// byte range through a 64-bit cache, zeros past the range's end.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 class MpegBitReader {
  public:
@@ -39,6 +40,19 @@ class MpegBitReader {
 
  private:
   void Refill() {
+    if (next_ + 8 <= bytes_) {
+      // Whole bytes from one load. The bits below the whole bytes taken are
+      // those of the next byte, where the next refill puts the same bits.
+      uint64_t word;
+      std::memcpy(&word, data_ + next_, 8);
+      if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+      cache_ |= word >> cached_;
+      const int taken = (64 - cached_) >> 3;
+      next_ += size_t(taken);
+      cached_ += 8 * taken;
+      return;
+    }
+    // The range's last bytes one at a time.
     while (cached_ <= 56) {
       const uint64_t byte = next_ < bytes_ ? data_[next_] : 0u;
       cache_ |= byte << (56 - cached_);

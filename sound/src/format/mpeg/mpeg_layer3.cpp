@@ -48,6 +48,12 @@ struct Layer3Tables {
   float intensity2[2][32];     // MPEG-2 factors 2^(-k/4) and 2^(-k/2)
 };
 
+#if defined(__GNUC__)
+#define MPEG_LAYER3_INLINE [[gnu::always_inline]] inline
+#else
+#define MPEG_LAYER3_INLINE inline
+#endif
+
 Layer3Tables *gTables;
 std::once_flag gTablesOnce;
 
@@ -147,9 +153,9 @@ const Layer3Tables &Tables() {
   return *gTables;
 }
 
-// One Huffman code word through its lookup tables.
-int DecodeCode(const Layer3Tables &t, MpegBitReader &bits, const Lookup &lookup) {
-  uint32_t word = bits.Peek();
+// One Huffman code word, at the front of the 32 bits `word`, through its
+// lookup tables: its value, and its length in *length.
+MPEG_LAYER3_INLINE int LookUpCode(const Layer3Tables &t, uint32_t word, const Lookup &lookup, int *length) {
   int width = lookup.rootBits;
   const LookupEntry *e = &t.entries[size_t(lookup.first) + (word >> (32 - width))];
   int used = 0;
@@ -159,8 +165,18 @@ int DecodeCode(const Layer3Tables &t, MpegBitReader &bits, const Lookup &lookup)
     width = e->childBits;
     e = &t.entries[size_t(e->value) + (word >> (32 - width))];
   }
-  bits.Skip(used + e->length);
+  *length = used + e->length;
   return e->value;
+}
+
+// Gives v the sign bit at the front of *word when v is not 0 (the bit is
+// there only then), and moves *word and *used past it.
+MPEG_LAYER3_INLINE int Signed(int v, uint32_t *word, int *used) {
+  const int present = v != 0;
+  const int negative = int(*word >> 31) & present;
+  *word <<= present;
+  *used += present;
+  return (v ^ -negative) + negative;
 }
 
 struct GranuleChannel {
@@ -341,12 +357,24 @@ int DecodeLines(const Layer3Tables &t, MpegBitReader &bits, const GranuleChannel
     }
     const int linbits = table.linbits;
     for (; i < stop; i += 2) {
-      const int value = DecodeCode(t, bits, lookup);
+      // A code word takes at most 19 bits: with its two sign bits it is
+      // within one peek, unless an escape brings extra bits between them.
+      uint32_t word = bits.Peek();
+      int used = 0;
+      const int value = LookUpCode(t, word, lookup, &used);
       int x = value >> 4, y = value & 15;
-      if (x == 15 && linbits) x += int(bits.Get(linbits));
-      if (x && bits.Get(1)) x = -x;
-      if (y == 15 && linbits) y += int(bits.Get(linbits));
-      if (y && bits.Get(1)) y = -y;
+      if (linbits && (x == 15 || y == 15)) {
+        bits.Skip(used);
+        if (x == 15) x += int(bits.Get(linbits));
+        if (x && bits.Get(1)) x = -x;
+        if (y == 15) y += int(bits.Get(linbits));
+        if (y && bits.Get(1)) y = -y;
+      } else {
+        word <<= used;
+        x = Signed(x, &word, &used);
+        y = Signed(y, &word, &used);
+        bits.Skip(used);
+      }
       lines[i] = x;
       lines[i + 1] = y;
     }
@@ -354,17 +382,19 @@ int DecodeLines(const Layer3Tables &t, MpegBitReader &bits, const GranuleChannel
   }
   if (bits.Position() > end) return -1;
   const Lookup &quad = t.quads[g.count1Table];
-  while (bits.Position() < end && i + 4 <= 576) {
-    const size_t before = bits.Position();
-    const int value = DecodeCode(t, bits, quad);
+  size_t position = bits.Position();
+  while (position < end && i + 4 <= 576) {
+    // At most 6 bits of code and 4 sign bits: one peek.
+    uint32_t word = bits.Peek();
+    int used = 0;
+    const int value = LookUpCode(t, word, quad, &used);
+    word <<= used;
     int v[4] = {(value >> 3) & 1, (value >> 2) & 1, (value >> 1) & 1, value & 1};
-    for (int &x : v)
-      if (x && bits.Get(1)) x = -x;
-    if (bits.Position() > end) {
-      // A quadruple that runs past the granule's bits is not part of it.
-      bits.Seek(before);
-      break;
-    }
+    for (int &x : v) x = Signed(x, &word, &used);
+    // A quadruple that runs past the granule's bits is not part of it.
+    if (position + size_t(used) > end) break;
+    bits.Skip(used);
+    position += size_t(used);
     lines[i] = v[0], lines[i + 1] = v[1], lines[i + 2] = v[2], lines[i + 3] = v[3];
     i += 4;
   }
