@@ -14,6 +14,8 @@ namespace {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+constexpr png_alloc_size_t kChunkMallocMax = png_alloc_size_t{1} << 20;
+
 }  // namespace
 
 void PngReadFromMemory(png_structp png, png_bytep data, png_size_t length)
@@ -56,6 +58,22 @@ void PngDecoder::Create()
         return;
     }
     png_set_user_limits(m_Png, DecodedImage::kMaxSide, DecodedImage::kMaxSide);
+    // The picture is made from IHDR, PLTE, tRNS, IDAT and IEND alone. Every other chunk libpng
+    // knows (text, profiles, suggested palettes, calibration) it would read whole into a cleared
+    // buffer of the length the chunk claims, and a length past the chunk limit below only earns a
+    // warning when reading: a 512-byte file claiming a 2 GB text chunk would cost 2 GB and
+    // seconds. Those chunks are skipped unread, in small pieces, whatever length they claim.
+    png_set_keep_unknown_chunks(m_Png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    // The limits on what libpng keeps or decompresses of a chunk. No text, suggested palette or
+    // unknown chunk is kept (a cache of one holds none). No chunk the picture is read from needs
+    // more than a 256-entry palette (768 bytes) whole. Image data is no chunk allocation: libpng
+    // reads it in 8 KB pieces whatever the chunk's length and sizes its two row buffers from the
+    // header (at most 256 KB each, for the widest accepted picture at 16-bit RGBA). 1 MB is far
+    // above the profiles and texts editors write (kilobytes), so a reader that refused a chunk
+    // past the limit outright would refuse no real picture, and it caps what a compressed
+    // profile or text would decompress to, were one read.
+    png_set_chunk_cache_max(m_Png, 1);
+    png_set_chunk_malloc_max(m_Png, kChunkMallocMax);
 }
 
 PngDecoder::~PngDecoder()

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +12,7 @@
 #include "ImageFixtures.h"
 #include "framework/graphics/image/ImageLoaderJPG.h"
 #include "framework/graphics/image/ImageLoaderPNG.h"
+#include "framework/graphics/image/MaskData.h"
 
 using namespace Qmv2;
 using namespace imagetest;
@@ -70,6 +75,7 @@ const std::vector<PngCase>& PngCases()
         {"rgb8.png", [](std::size_t i) { return Colour(i); }},
         {"rgb16.png", [](std::size_t i) { return Colour(i); }},
         {"rgba8.png", [](std::size_t i) { return Colour(i, kAlpha[i]); }},
+        {"rgba8text.png", [](std::size_t i) { return Colour(i, kAlpha[i]); }},
         {"rgba16.png", [](std::size_t i) { return Colour(i, kAlpha[i]); }},
         {"interlaced.png", [](std::size_t i) { return Colour(i, kAlpha[i]); }},
     };
@@ -94,6 +100,52 @@ void ExpectPixels(ImageData& data, const Expected& expected, const std::string& 
     EXPECT_EQ(data.HasAlpha(), anyAlpha) << what;
     EXPECT_FALSE(data.IsAlphaOnly()) << what;
     EXPECT_FALSE(data.IsModified()) << what;
+}
+
+// What a piece of work cost when run in a child process: whether it returned
+// true, how far the child's peak resident size rose above what it held at the
+// start, and the processor time it took (not wall time, which load stretches).
+struct ChildCost {
+    bool passed = false;
+    long peakGrowthKb = 0;
+    double cpuSeconds = 0;
+};
+
+double CpuSeconds(const rusage& usage)
+{
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+ChildCost CostInChild(const std::function<bool()>& work)
+{
+    int channel[2];
+    if (::pipe(channel) != 0) {
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        ChildCost cost;
+        cost.passed = work();
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        cost.peakGrowthKb = after.ru_maxrss - before.ru_maxrss;
+        cost.cpuSeconds = CpuSeconds(after) - CpuSeconds(before);
+        const bool written = ::write(channel[1], &cost, sizeof(cost)) == static_cast<ssize_t>(sizeof(cost));
+        ::_exit(written ? 0 : 1);  // no exit handlers: they belong to the parent (the fixture folder)
+    }
+    ::close(channel[1]);
+    ChildCost cost;
+    const bool read = child > 0 && ::read(channel[0], &cost, sizeof(cost)) == static_cast<ssize_t>(sizeof(cost));
+    ::close(channel[0]);
+    int status = 0;
+    if (child > 0) {
+        ::waitpid(child, &status, 0);
+    }
+    return read && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? cost : ChildCost{};
 }
 
 class ImageLoaderTest : public graphicstest::RendererFixture {
@@ -214,6 +266,43 @@ TEST_F(PaddingLoaderTest, PaddingRepeatsTheLastColumnAndRow)
     ImageData& plain = *loader.GetImageData()[0];
     EXPECT_EQ(PixelAt(plain, 100, 40), 0x00FFFFFFu);
     EXPECT_EQ(PixelAt(plain, 30, 100), 0x00FFFFFFu);
+}
+
+// 512-byte pictures whose text, compressed text, international text,
+// suggested palette, calibration or scale chunk claims 1.75 GB: each is
+// refused as the damaged file it is, from memory and from disk, as an image
+// and as a mask, without taking memory or time for the length it claims. (The
+// same picture with small text chunks decodes as without them: rgba8text.png
+// among the colour types above.)
+TEST_F(ImageLoaderTest, PngChunksClaimingGigabytesCostNeitherMemoryNorTime)
+{
+    const std::vector<std::string> files = {"claimtext.png", "claimztxt.png", "claimitxt.png",
+                                            "claimsplt.png", "claimpcal.png", "claimscal.png"};
+    std::vector<std::vector<std::uint8_t>> contents;
+    for (const std::string& file : files) {
+        contents.push_back(ReadBytes(Fixture(file)));
+        ASSERT_EQ(contents.back().size(), 512u) << file;
+    }
+    const ChildCost cost = CostInChild([&] {
+        bool refused = true;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            for (const bool fromMemory : {false, true}) {
+                ImageLoaderPNG loader;
+                loader.SetPath(Fixture(files[i]));
+                loader.SetMemory(fromMemory ? contents[i].data() : nullptr, 512);
+                std::int32_t width = 0;
+                std::int32_t height = 0;
+                refused = refused && !loader.ReadSize(width, height) && !loader.Load();
+            }
+            const std::unique_ptr<MaskData> fromMemory(ReadPngMaskMemory(contents[i].data(), 512, 0));
+            const std::unique_ptr<MaskData> fromDisk(ReadPngMaskFile(Fixture(files[i]), 0));
+            refused = refused && fromMemory == nullptr && fromDisk == nullptr;
+        }
+        return refused;
+    });
+    EXPECT_TRUE(cost.passed);
+    EXPECT_LT(cost.peakGrowthKb, 64 * 1024) << "peak resident size grew by " << cost.peakGrowthKb << " KB";
+    EXPECT_LT(cost.cpuSeconds, 1.0);
 }
 
 TEST_F(ImageLoaderTest, JpegColourAndGreyDecodeToRgb)

@@ -5,10 +5,13 @@ Small pictures use the 4 x 2 tables below (the C++ tests hold the same
 tables); PIL writes what it can, ImageMagick the low-depth grey and 16-bit
 files. Larger sheets carry their coordinates in their colours."""
 import os
+import struct
 import subprocess
 import sys
+import zlib
 
 from PIL import Image
+from PIL.PngImagePlugin import PngInfo
 
 GREY = [0, 85, 170, 255, 255, 170, 85, 0]
 ALPHA = [255, 0, 128, 255, 64, 255, 255, 10]
@@ -33,6 +36,17 @@ def palette(entries, indices):
     image = small("P", indices)
     image.putpalette([c for entry in entries for c in entry])
     return image
+
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def claim(kind):
+    """512 bytes: a 1 x 1 picture's header, then a chunk that claims 1.75 GB and holds the rest."""
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
+    png += struct.pack(">I", 0x70000000) + kind + b"Comment\0"
+    return png + b"x" * (512 - len(png))
 
 
 def magick(out, *arguments):
@@ -68,6 +82,14 @@ def main(out):
     rgb.save(path("rgb8.png"))
     rgba = small("RGBA", [c + (a,) for c, a in zip(COLOURS, ALPHA)])
     rgba.save(path("rgba8.png"))
+    texts = PngInfo()
+    texts.add_text("Title", "Quorvel")
+    texts.add_text("Comment", "letters " * 40, zip=True)
+    texts.add_itxt("Description", "a word game", lang="en", tkey="Description")
+    rgba.save(path("rgba8text.png"), pnginfo=texts)
+    for kind in (b"tEXt", b"zTXt", b"iTXt", b"sPLT", b"pCAL", b"sCAL"):
+        with open(path("claim" + kind.decode().lower() + ".png"), "wb") as f:
+            f.write(claim(kind))
     magick(out, "rgb8.png", "-depth", "16", "PNG48:rgb16.png")
     magick(out, "rgba8.png", "-depth", "16", "PNG64:rgba16.png")
     magick(out, "rgba8.png", "-interlace", "PNG", "interlaced.png")
