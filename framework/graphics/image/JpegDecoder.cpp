@@ -66,6 +66,19 @@ void TermSource(j_decompress_ptr) {}
 
 void OutputNothing(j_common_ptr) {}
 
+// Encoders write about ten scans (a few per component). Every scan walks all
+// the blocks of the components it covers, holding data or not, so a few
+// kilobytes of empty scans over a large picture cost seconds; a hundred cost
+// about what decoding the picture itself does.
+constexpr int kMaxScans = 100;
+
+void RefuseEndlessScans(j_common_ptr info)
+{
+    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans) {
+        JpegErrorExit(info);
+    }
+}
+
 }  // namespace
 
 void JpegErrorExit(j_common_ptr info)
@@ -108,6 +121,8 @@ void JpegDecoder::Begin()
     m_Error.pub.output_message = OutputNothing;
     jpeg_create_decompress(&m_Info);
     m_Created = true;
+    m_Progress.progress_monitor = RefuseEndlessScans;
+    m_Info.progress = &m_Progress;
     if (m_File != nullptr) {
         jpeg_stdio_src(&m_Info, m_File);
     } else {

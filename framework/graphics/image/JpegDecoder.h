@@ -2,8 +2,8 @@
 // its end; a stream cut short ends as if its end-of-image marker followed) or
 // from an open file. The output is always 8-bit red, green, blue: grey
 // pictures are converted, colour spaces libjpeg cannot turn into RGB are
-// refused. A libjpeg error ends the call as a failure. One decoder reads one
-// stream once.
+// refused, and so is a picture of more than a hundred scans. A libjpeg error
+// ends the call as a failure. One decoder reads one stream once.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +47,7 @@ private:
 
     jpeg_decompress_struct m_Info{};
     JpegErrorManager m_Error{};
+    jpeg_progress_mgr m_Progress{};
     bool m_Created = false;
     const std::uint8_t* m_Memory = nullptr;
     std::size_t m_Size = 0;

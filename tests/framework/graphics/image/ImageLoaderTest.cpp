@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,7 @@
 #include "ImageFixtures.h"
 #include "framework/graphics/image/ImageLoaderJPG.h"
 #include "framework/graphics/image/ImageLoaderPNG.h"
+#include "framework/graphics/image/JpegDecoder.h"
 #include "framework/graphics/image/MaskData.h"
 
 using namespace Qmv2;
@@ -398,6 +400,25 @@ TEST_F(ImageLoaderTest, CorruptPngFails)
     std::int32_t height = 0;
     EXPECT_FALSE(loader.ReadSize(width, height));
     EXPECT_FALSE(loader.Load());
+}
+
+// 16 KB of empty scans over an 8192 x 1024 progressive picture: each scan
+// walks every block of its component, so the file is refused after the first
+// hundred scans, not decoded over seconds.
+TEST_F(ImageLoaderTest, JpegOfThousandsOfEmptyScansIsRefusedQuickly)
+{
+    const std::vector<std::uint8_t> bytes = ReadBytes(Fixture("manyscans.jpg"));
+    ASSERT_GT(bytes.size(), 16000u);
+    const ChildCost cost = CostInChild([&] {
+        JpegDecoder fromMemory(bytes.data(), bytes.size());
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(Fixture("manyscans.jpg").c_str(), "rb"),
+                                                             std::fclose);
+        JpegDecoder fromDisk(file.get());
+        DecodedImage image;
+        return file != nullptr && !fromMemory.Decode(image) && !fromDisk.Decode(image);
+    });
+    EXPECT_TRUE(cost.passed);
+    EXPECT_LT(cost.cpuSeconds, 0.5);
 }
 
 TEST_F(ImageLoaderTest, TruncatedJpegEndsCleanly)

@@ -49,6 +49,22 @@ def claim(kind):
     return png + b"x" * (512 - len(png))
 
 
+def segment(marker, data):
+    return b"\xff" + bytes([marker]) + struct.pack(">H", len(data) + 2) + data
+
+
+def many_scans():
+    """16 KB: a progressive 8192 x 1024 colour picture's headers, then empty scans to the end."""
+    jpeg = b"\xff\xd8" + segment(0xDB, b"\x00" + bytes([1] * 64))
+    jpeg += segment(0xC2, b"\x08" + struct.pack(">HHB", 1024, 8192, 3) + b"\x01\x11\x00\x02\x11\x00\x03\x11\x00")
+    table = bytes([1] + [0] * 15) + b"\x00"  # one code of one bit, for symbol 0
+    jpeg += segment(0xC4, b"\x00" + table + b"\x10" + table)
+    scan = segment(0xDA, b"\x01\x01\x00\x01\x3f\x00")  # the first component's coefficients 1 to 63
+    while len(jpeg) + len(scan) + 2 <= 16384:
+        jpeg += scan
+    return jpeg + b"\xff\xd9"
+
+
 def magick(out, *arguments):
     subprocess.run(["convert", *arguments], check=True, cwd=out)
 
@@ -107,6 +123,8 @@ def main(out):
     greyblocks.save(path("grey.jpg"), quality=100)
     blocks.save(path("progressive.jpg"), quality=100, subsampling=0, progressive=True)
     Image.new("CMYK", (8, 8), (0, 255, 0, 0)).save(path("cmyk.jpg"))
+    with open(path("manyscans.jpg"), "wb") as f:
+        f.write(many_scans())
     coordinates(256, 64, 7).save(path("sheet.png"))
     coordinates(100, 100, 9).save(path("pad100.png"))
     coordinates(2048, 512, 3, step=8).save(path("wide.png"))
