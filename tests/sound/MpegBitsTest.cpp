@@ -1,5 +1,6 @@
 // The MPEG decoder's cached bit reader against a plain bit-by-bit reading of
-// the same bytes: reads of every width, peeks with partial skips and seeks,
+// the same bytes: reads of every width, peeks of 32 and 48 bits with partial
+// skips, and seeks,
 // over ranges of every length up to past the point where whole 8-byte loads
 // stop, and the zeros that follow a range's end.
 #include "sound/src/format/mpeg/mpeg_bits.h"
@@ -43,11 +44,18 @@ TEST(MpegBitReader, ReadsWhatABitByBitReadingReads) {
       }
       while (position < 8 * length + 70) {
         ASSERT_EQ(reader.Position(), position);
-        const int n = int(next() % 33);
-        if (next() % 2) {
+        int n = int(next() % 33);
+        const uint32_t kind = next() % 3;
+        if (kind == 0) {
           ASSERT_EQ(reader.Get(n), n ? Bits(bytes, position, n) : 0u) << "at " << position << ", " << n << " bits";
-        } else {
+        } else if (kind == 1) {
           ASSERT_EQ(reader.Peek(), Bits(bytes, position, 32)) << "at " << position;
+          reader.Skip(n);
+        } else {
+          const uint64_t wide = reader.PeekWide() >> 16;
+          ASSERT_EQ(wide >> 24, Bits(bytes, position, 24)) << "at " << position;
+          ASSERT_EQ(wide & 0xFFFFFF, Bits(bytes, position + 24, 24)) << "at " << position;
+          n = int(next() % 49);
           reader.Skip(n);
         }
         position += size_t(n);

@@ -25,7 +25,12 @@ class MpegBitReader {
     if (cached_ < 32) Refill();
     return uint32_t(cache_ >> 32);
   }
-  // Drops n (0..32) bits; only after a Peek that covered them.
+  // The next 48 bits, left-aligned in 64 (the low 16 bits undefined).
+  uint64_t PeekWide() {
+    if (cached_ < 48) Refill();
+    return cache_;
+  }
+  // Drops n (0..48) bits; only after a Peek or PeekWide that covered them.
   void Skip(int n) {
     cache_ <<= n;
     cached_ -= n;

@@ -153,6 +153,38 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
         if (!width[ch][sb]) width[ch][sb] = SampleBits(steps[ch][sb]);
       }
 
+  // The coded samples of each group of three rows, in the order they are
+  // read: per subband, per channel that reads its own (above the bound the
+  // first channel's samples serve both, each with its own scale).
+  struct Coded {
+    int sb, first, last;              // subband, first and last channel written
+    int width;                        // bits of one code (grouped: of the three)
+    const uint8_t (*split)[3];        // grouped codes' samples, or null
+  };
+  Coded coded[64];
+  int codedCount = 0;
+  // Columns (channel, subband) no code writes: zero in every row.
+  int silent[64];
+  int silentCount = 0;
+  for (int sb = 0; sb < 32; ++sb) {
+    const int readChannels = sb < bound ? channels : 1;
+    for (int ch = 0; ch < channels; ++ch) {
+      const int source = ch < readChannels ? ch : 0;
+      const int n = sb < limit ? steps[source][sb] : 0;
+      if (!n) {
+        silent[silentCount++] = ch * 32 + sb;
+        continue;
+      }
+      if (ch >= readChannels) continue;  // written with the first channel
+      Coded &c = coded[codedCount++];
+      c.sb = sb;
+      c.first = ch;
+      c.last = sb < bound ? ch : channels - 1;
+      c.width = width[ch][sb];
+      c.split = n == 3 ? t.group3 : n == 5 ? t.group5 : n == 9 ? t.group9 : nullptr;
+    }
+  }
+
   auto *out = reinterpret_cast<int16_t *>(output);
   // Code c of n levels stands for (2c - (n - 1)) / n, times the scale:
   // c x slope - offset, both per part, subband and channel.
@@ -171,26 +203,26 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
         }
     }
     float(*groupRows)[2][32] = rows + 3 * group;
-    std::memset(groupRows, 0, 3 * sizeof rows[0]);
-    for (int sb = 0; sb < limit; ++sb) {
-      const int readChannels = sb < bound ? channels : 1;
-      for (int ch = 0; ch < readChannels; ++ch) {
-        const int n = steps[ch][sb];
-        if (!n) continue;
-        int codes[3];
-        if (n == 3 || n == 5 || n == 9) {
-          const unsigned c = bits.Get(width[ch][sb]);
-          const uint8_t *split = n == 3 ? t.group3[c] : n == 5 ? t.group5[c] : t.group9[c];
-          for (int i = 0; i < 3; ++i) codes[i] = split[i];
-        } else {
-          for (int &c : codes) c = int(bits.Get(width[ch][sb]));
-        }
-        // Above the bound both channels share the samples, each with its own scale.
-        const int last = sb < bound ? ch : channels - 1;
-        for (int target = ch; target <= last; ++target)
-          for (int row = 0; row < 3; ++row)
-            groupRows[row][target][sb] = float(codes[row]) * slope[target][sb] - offset[target][sb];
+    for (int k = 0; k < silentCount; ++k)
+      for (int row = 0; row < 3; ++row) (&groupRows[row][0][0])[silent[k]] = 0.0f;
+    for (int k = 0; k < codedCount; ++k) {
+      const Coded &c = coded[k];
+      int codes[3];
+      if (c.split) {
+        const uint8_t *split = c.split[bits.Get(c.width)];
+        codes[0] = split[0], codes[1] = split[1], codes[2] = split[2];
+      } else {
+        // Three codes of at most 16 bits: one wide peek.
+        const uint64_t word = bits.PeekWide();
+        const uint64_t mask = (uint64_t(1) << c.width) - 1;
+        codes[0] = int(word >> (64 - c.width));
+        codes[1] = int(word >> (64 - 2 * c.width) & mask);
+        codes[2] = int(word >> (64 - 3 * c.width) & mask);
+        bits.Skip(3 * c.width);
       }
+      for (int target = c.first; target <= c.last; ++target)
+        for (int row = 0; row < 3; ++row)
+          groupRows[row][target][c.sb] = float(codes[row]) * slope[target][c.sb] - offset[target][c.sb];
     }
   }
   MpegDecoder_SynthesisRows(d, out, rows, 36, channels);
