@@ -9,7 +9,8 @@
 // engine's side also reports how far its samples are from libmpg123's
 // (max_lsb, largest difference; off_share, the share not equal) and a hash
 // of its PCM in the label, so that a change that should not move a sample
-// can be checked on every file.
+// can be checked on every file. QMV_MPEG_SYNTHESIS=baseline makes the
+// engine use its baseline synthesis path instead of the widest.
 #include "sound/src/format/mpeg/mpeg_decoder.h"
 
 #include <benchmark/benchmark.h>
@@ -166,6 +167,9 @@ void Register(const std::string &path) {
 int main(int argc, char **argv) {
   MpegDecoder_InitTables();
   mpg123_init();
+  // QMV_MPEG_SYNTHESIS=baseline: the baseline synthesis path instead of the widest.
+  if (const char *path = std::getenv("QMV_MPEG_SYNTHESIS"); path && std::string(path) == "baseline")
+    MpegDecoder_UseWideSynthesis(false);
   Register(Synthetic("music.mp3", false));
   Register(Synthetic("music.mp2", false));
   Register(Synthetic("music-22k-mono.mp3", true));
