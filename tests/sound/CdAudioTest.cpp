@@ -6,10 +6,13 @@
 #include "platform/cdrom/CdDrive.h"
 #include "sound/src/source/source_cdda.h"
 #include "sound/src/format/format_tag.h"
+#include "sound/src/stream/osnd_stream.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -102,6 +105,45 @@ TEST_F(CdAudio, ShiftedReadsAreJoinedIntoExactlyTheDiscsSamples) {
   EXPECT_EQ(Mismatches(buffered, drive.image, size_t(drive.starts[1]) * kSector + position, 8192), 0u);
 
   EXPECT_FALSE(OSND_Stream_SetSubStream(s, 3));  // past the last track
+  ASSERT_TRUE(OSND_Stream_Close(s));
+  EXPECT_EQ(drive.prevented, 0);
+}
+
+// A drive opened in the background: the open thread opens it, and selects a
+// track asked for while the stream is not yet playing once, then once more,
+// each time from the track's first sector; the stream then holds that track
+// from its start.
+TEST_F(CdAudio, ADriveOpenedInTheBackgroundPlaysTheTrackAskedFor) {
+  FakeCdDrive drive(dir, {{true, 120}, {true, 90}, {true, 60}});
+  OSND_STREAM *s = OSND_Stream_Open("D:", OSND_MODE_NONBLOCKING, 0, 0);
+  ASSERT_NE(s, nullptr);
+  auto ready = [&] {
+    for (int k = 0; k < 1000 && !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s); ++k)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return OsndStream_IsReady(s);
+  };
+  ASSERT_TRUE(ready());
+  EXPECT_EQ(Tag(s, "CD_ERROR"), "<none>");
+  EXPECT_EQ(s->dataLength, 120u * kSector);
+
+  const size_t before = drive.reads.size();
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 2)) << OSND_GetError();
+  ASSERT_TRUE(ready());
+  EXPECT_EQ(s->dataLength, 60u * kSector);
+  EXPECT_EQ(s->lengthMs, int((60 * kSector / 4 * 1000 + 999) / 44100));
+  int fromStart = 0;
+  for (size_t i = before; i < drive.reads.size(); ++i) {
+    EXPECT_GE(drive.reads[i].lba, drive.starts[2]) << "a read outside the track asked for";
+    fromStart += drive.reads[i].lba == drive.starts[2];
+  }
+  EXPECT_EQ(fromStart, 2) << "reads from the track's first sector: one for each selection";
+  void *one = nullptr, *two = nullptr;
+  unsigned length1 = 0, length2 = 0;
+  ASSERT_TRUE(OSND_Sample_Lock(s->sample, 0, 8192, &one, &two, &length1, &length2));
+  const std::vector<uint8_t> buffered(static_cast<uint8_t *>(one), static_cast<uint8_t *>(one) + length1);
+  OSND_Sample_Unlock(s->sample, one, two, length1, length2);
+  ASSERT_EQ(buffered.size(), 8192u);
+  EXPECT_EQ(Mismatches(buffered, drive.image, size_t(drive.starts[2]) * kSector, 8192), 0u);
   ASSERT_TRUE(OSND_Stream_Close(s));
   EXPECT_EQ(drive.prevented, 0);
 }

@@ -64,14 +64,23 @@ void OpenStream(OSND_STREAM *s) {
   bool failed = false;
   if (s->requestFlags & OSND_REQUEST_OPEN) {
     const char *source = (s->mode & OSND_MODE_MEMORY) ? static_cast<const char *>(s->memory) : s->name;
-    failed = OsndStream_Open(s, source, s->mode & ~OSND_MODE_NONBLOCKING, s->offset, s->length) == nullptr;
+    // The mode keeps its background bit: the opened stream's sub-stream
+    // selections are asked of this thread too.
+    failed = OsndStream_Open(s, source, s->mode, s->offset, s->length) == nullptr;
     s->requestFlags &= ~unsigned(OSND_REQUEST_OPEN);
   }
   if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
-    // A bank is set on its current entry first, then on the one asked for.
-    if (s->source == OSND_SOURCE_OSB && s->formatState)
-      OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
-    if (s->pendingSubStream >= 0) OsndStream_SetSubStreamEx(s, s->pendingSubStream, true, false);
+    const int index = s->pendingSubStream;
+    if (s->source == OSND_SOURCE_CD) {
+      // A drive's track is selected, and once more once it is.
+      OsndStream_SetSubStreamEx(s, index, true, false);
+      if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
+    } else {
+      // A bank is set on its current entry first, then on the one asked for.
+      if (s->source == OSND_SOURCE_OSB && s->formatState)
+        OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
+      if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
+    }
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
   }
