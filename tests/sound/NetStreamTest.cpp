@@ -7,19 +7,27 @@
 #include "sound/src/source/source_net.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/format/mpeg/mpeg_decoder.h"
+#include "sound/src/stream/osnd_nonblocking.h"
+#include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_net.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -583,8 +591,7 @@ TEST_F(NetStream, ClosingAnOpenThatIsBufferingAbortsIt) {
   HttpTestServer server([&](const std::string &) { return stalled; });
   OSND_STREAM *s = Open(server.Url("/"), OSND_MODE_NONBLOCKING);
   ASSERT_NE(s, nullptr);
-  // Wait until the open is buffering; closing a stream before its net record
-  // exists is refused (nothing to abort yet).
+  // Wait until the open is buffering.
   const auto start = Clock::now();
   while (Seconds(start) < 5) {
     auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(s->netRecord).load());
@@ -627,4 +634,194 @@ TEST_F(NetStream, ReceiveRingKeepsAByteFreeAndAnEmptyRingRebuffers) {
   }
   EXPECT_EQ(got, payload);
   SystemNetSocket_RequestClose(s);
+}
+
+namespace {
+
+// A listener on 127.0.0.1 that never accepts, with its one-place queue taken
+// by a connection of its own: a connect to it waits for an answer that never
+// comes, as to a host that does not answer.
+class UnansweringHost {
+ public:
+  UnansweringHost() {
+    listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0 ||
+        listen(listener, 0) != 0 || getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+      return;
+    filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (filler >= 0 && connect(filler, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0)
+      port = ntohs(address.sin_port);
+  }
+  ~UnansweringHost() {
+    if (filler >= 0) close(filler);
+    if (listener >= 0) close(listener);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port) + "/"; }
+  int port = 0;
+
+ private:
+  int listener = -1, filler = -1;
+};
+
+// The net record of a background open, once the open has made it.
+OsndNetStream *NetRecordOf(OSND_STREAM *s) {
+  return static_cast<OsndNetStream *>(std::atomic_ref<void *>(s->netRecord).load());
+}
+
+bool WaitUntil(const std::function<bool()> &done, double seconds) {
+  for (auto start = Clock::now(); !done();) {
+    if (Seconds(start) > seconds) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+HttpReply HeaderDrip() {
+  // One header line that never ends, a byte every 0.3 s: each byte comes
+  // long before the line reader's idle limit.
+  HttpReply r;
+  r.head = "HTTP/1.1 200 OK\r\n";
+  r.body = "X-Filler: " + std::string(200, 'x');
+  r.piece = 1;
+  r.dripMs = 300;
+  return r;
+}
+
+}  // namespace
+
+// The engine closed while internet streams open in the background, in each
+// phase of an open: waiting for its connect, reading its header lines,
+// buffering, and still waiting in the queue behind as many slow opens as may
+// run at once. The close returns at once (not at the opens' deadline) and
+// frees every record, the unopened ones included.
+TEST_F(NetStream, ClosingTheEngineInAnyPhaseOfAnOpenEndsItAtOnceAndFreesEverything) {
+  gSystemNetSettings.openTimeoutMs = 8000;
+  UnansweringHost unanswering;
+  ASSERT_NE(unanswering.port, 0);
+  HttpTestServer dripping([](const std::string &) { return HeaderDrip(); }, 64, 12000);
+  HttpReply stalled;
+  stalled.head = OkHead({"Content-Type: application/ogg"});
+  stalled.body = ogg.substr(0, 200);
+  stalled.holdOpen = true;
+  HttpTestServer buffering([&](const std::string &) { return stalled; }, 64, 12000);
+  struct Phase {
+    const char *name;
+    std::function<bool()> run;  // opens, and waits until the phase is reached
+  };
+  std::vector<OSND_STREAM *> opened;
+  auto open = [&](const std::string &url) {
+    OSND_STREAM *s = Open(url, OSND_MODE_NONBLOCKING);
+    if (s) opened.push_back(s);
+    return s;
+  };
+  auto reaches = [&](OSND_STREAM *s, int status) {
+    return s && WaitUntil([&] { return NetRecordOf(s) && NetRecordOf(s)->status == status; }, 5);
+  };
+  const Phase phases[] = {
+      {"connecting", [&] { return open(unanswering.Url()) && (std::this_thread::sleep_for(std::chrono::milliseconds(300)), true); }},
+      {"reading header lines",
+       [&] {
+         OSND_STREAM *s = open(dripping.Url("/drip"));
+         return reaches(s, OSND_NET_CONNECTING) && (std::this_thread::sleep_for(std::chrono::milliseconds(700)), true);
+       }},
+      {"buffering", [&] { return reaches(open(buffering.Url("/stalled")), OSND_NET_BUFFERING); }},
+      {"waiting in the queue",
+       [&] {
+         for (int i = 0; i < OSND_NONBLOCKING_NET_THREADS; ++i)
+           if (!reaches(open(dripping.Url("/drip")), OSND_NET_CONNECTING)) return false;
+         OSND_STREAM *queued = open(dripping.Url("/queued"));
+         std::this_thread::sleep_for(std::chrono::milliseconds(200));
+         return queued && !NetRecordOf(queued);
+       }},
+  };
+  OSND_Close();
+  for (const Phase &phase : phases) {
+    SCOPED_TRACE(phase.name);
+    const int64_t before = SystemMemory_BytesInUse();
+    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    opened.clear();
+    EXPECT_TRUE(phase.run());
+    const auto closing = Clock::now();
+    OSND_Close();
+    EXPECT_LT(Seconds(closing), 1.0);
+    EXPECT_EQ(SystemMemory_BytesInUse(), before) << "bytes the engine left allocated";
+  }
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+}
+
+// Internet streams open each in its own time: two stations that drip their
+// headers, asked for first, hold up neither a quick station asked for after
+// them nor local files, which still open in the order they were asked for.
+// Closing a station that is connecting, reading headers or still queued
+// ends its open at once.
+TEST_F(NetStream, AStationOpensInItsOwnTimeWhateverSlowOnesWereAskedForFirst) {
+  gSystemNetSettings.openTimeoutMs = 8000;
+  HttpTestServer dripping([](const std::string &) { return HeaderDrip(); }, 64, 12000);
+  HttpTestServer quick([&](const std::string &) { return Serve(OkHead({"Content-Type: application/ogg"}), ogg); });
+  OSND_STREAM *slow[2] = {Open(dripping.Url("/one"), OSND_MODE_NONBLOCKING), Open(dripping.Url("/two"), OSND_MODE_NONBLOCKING)};
+  ASSERT_NE(slow[0], nullptr);
+  ASSERT_NE(slow[1], nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return NetRecordOf(slow[0]) != nullptr; }, 5)) << "the slow open has not started";
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto asked = Clock::now();
+  OSND_STREAM *fast = Open(quick.Url("/tone.ogg"), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(fast, nullptr);
+  static std::mutex lock;
+  static std::vector<OSND_STREAM *> completed;
+  completed.clear();
+  OSND_STREAMCALLBACK done = [](OSND_STREAM *s, void *, int, void *) {
+    std::lock_guard<std::mutex> guard(lock);
+    completed.push_back(s);
+    return true;
+  };
+  std::vector<OSND_STREAM *> local;
+  for (int i = 0; i < 3; ++i) {
+    local.push_back(Open(In("tone.wav"), OSND_MODE_NONBLOCKING));
+    ASSERT_NE(local.back(), nullptr);
+    OsndStream_SetOpenCallback(local.back(), done);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(fast); }, 3)) << "the quick station waited for the slow ones";
+  EXPECT_LT(Seconds(asked), 3.0);
+  EXPECT_NE(NetRecordOf(slow[1]), nullptr) << "the second slow station waits for the first";
+  ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(lock); return completed.size() == 3; }, 5));
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    EXPECT_EQ(completed, local) << "local opens complete in the order they were asked for";
+  }
+  for (OSND_STREAM *s : local) EXPECT_TRUE(OsndStream_IsReady(s));
+  EXPECT_FALSE(OsndStream_IsReady(slow[0]) || OsndStream_IsReady(slow[1]) || OsndStream_OpenFailed(slow[0]) ||
+               OsndStream_OpenFailed(slow[1]));
+
+  // Closing: a station reading its headers, one still connecting, one
+  // waiting in the queue behind as many slow opens as may run at once.
+  UnansweringHost unanswering;
+  ASSERT_NE(unanswering.port, 0);
+  OSND_STREAM *connecting = Open(unanswering.Url(), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(connecting, nullptr);
+  std::vector<OSND_STREAM *> filling;
+  for (int i = 3; i < OSND_NONBLOCKING_NET_THREADS; ++i) {
+    filling.push_back(Open(dripping.Url("/fill"), OSND_MODE_NONBLOCKING));
+    ASSERT_NE(filling.back(), nullptr);
+  }
+  ASSERT_TRUE(WaitUntil([&] {
+    for (OSND_STREAM *s : filling)
+      if (!NetRecordOf(s)) return false;
+    return true;
+  }, 5));
+  OSND_STREAM *queued = Open(dripping.Url("/queued"), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(queued, nullptr);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(NetRecordOf(queued), nullptr) << "the last station is not waiting in the queue";
+  for (OSND_STREAM *s : {queued, connecting, slow[0], slow[1]}) {
+    const auto closing = Clock::now();
+    EXPECT_TRUE(OSND_Stream_Close(s)) << OSND_GetError();
+    EXPECT_LT(Seconds(closing), 1.0);
+  }
+  for (OSND_STREAM *s : filling) EXPECT_TRUE(OSND_Stream_Close(s));
+  for (OSND_STREAM *s : local) EXPECT_TRUE(OSND_Stream_Close(s));
+  EXPECT_TRUE(OSND_Stream_Close(fast));
 }

@@ -1,6 +1,7 @@
 #include "sound/src/source/source_net.h"
 
 #include "sound/src/format/format_tag.h"
+#include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_string.h"
 
@@ -23,7 +24,7 @@ constexpr unsigned kNetMode = 0x80000000u;
 // Guards the published net record of an open against its release while an
 // abort request touches it.
 std::mutex gOpenLock;
-std::atomic<bool> gAbortAll{false};
+std::mutex gStatusLock;  // the last status line
 
 void NetSleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -48,17 +49,13 @@ void Publish(OSND_STREAM *stream, OsndNetStream *record) {
 }
 
 bool Aborted(OSND_STREAM *stream, OsndNetStream *record) {
-  if (gAbortAll) return true;
-  if (stream && gSystemNetAbortStream.load() == stream) {
-    gSystemNetAbortStream = nullptr;
-    return true;
-  }
-  return record->socket && (record->socket->flags & SYSTEMNET_ABORT);
+  if (SystemNet_AbortRequested(stream)) return true;
+  return record && record->socket && (record->socket->flags & SYSTEMNET_ABORT);
 }
 
 // Makes the record and its connected socket for one attempt, which gives up
 // at the open's deadline; null on failure with the last error set.
-OsndNetStream *Connect(const char *url, unsigned *mode, int64_t deadlineMs) {
+OsndNetStream *Connect(OSND_STREAM *stream, const char *url, unsigned *mode, int64_t deadlineMs) {
   char host[1024], path[1024];
   char *credentials = static_cast<char *>(OSND_ALLOC(4096));
   if (!credentials) return Osnd_SetError(OSND_ERR_MEMORY), nullptr;
@@ -92,7 +89,8 @@ OsndNetStream *Connect(const char *url, unsigned *mode, int64_t deadlineMs) {
   const int failed = socket == winsock::INVALID_SOCKET
                          ? -1
                          : SystemNet_Connect(socket, proxy ? gOsndNet.proxyHost : host,
-                                             proxy && gOsndNet.proxyPort ? gOsndNet.proxyPort : port, timeoutMs);
+                                             proxy && gOsndNet.proxyPort ? gOsndNet.proxyPort : port, timeoutMs,
+                                             stream);
   if (failed) {
     OSND_FREE_MEM(credentials);
     OsndStreamNet_FreeRecord(record);
@@ -109,6 +107,7 @@ OsndNetStream *Connect(const char *url, unsigned *mode, int64_t deadlineMs) {
 
   SystemNetSocket *s = record->socket;
   s->deadlineMs = deadlineMs;
+  s->owner = stream;
   SystemNetSocket_Printf(s, "GET %s HTTP/1.1\r\n", proxy ? url : path);
   SystemNetSocket_Printf(s, "Host: %s\r\n", host);
   SystemNetSocket_Printf(s, "User-Agent: ZIVE/%.2f\r\n", 3.75);
@@ -171,7 +170,11 @@ int OsndStreamNet_ReadHeaders(OSND_STREAM *stream, OsndNetStream *record, OsndTa
   s->flags |= SYSTEMNET_HEADER_MODE;
   int result = -1;
   SystemNetSocket_ReadLine(s, line, kLineBytes);
-  SystemString_CopyN(gOsndNet.lastStatus, line, sizeof(gOsndNet.lastStatus) - 1);
+  {
+    // Opens on several threads each store theirs whole.
+    std::lock_guard<std::mutex> guard(gStatusLock);
+    SystemString_CopyN(gOsndNet.lastStatus, line, sizeof(gOsndNet.lastStatus) - 1);
+  }
   const int code = OsndStreamNet_ParseStatusLine(line);
   if (code == 200) {
     result = 0;
@@ -251,11 +254,11 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
   if (!current) return Osnd_Fail(OSND_ERR_MEMORY);
   OsndNetStream *record = nullptr;
   for (int redirects = 0;; ++redirects) {
-    if (redirects > kMaxRedirects || SystemNet_NowMs() >= deadlineMs) {
+    if (redirects > kMaxRedirects || SystemNet_NowMs() >= deadlineMs || Aborted(stream, nullptr)) {
       OSND_FREE_MEM(current);
       return Osnd_Fail(OSND_ERR_FILE_FORMAT);
     }
-    record = Connect(current, &info->mode, deadlineMs);
+    record = Connect(stream, current, &info->mode, deadlineMs);
     if (!record) {
       OSND_FREE_MEM(current);
       if (gOsndError.lastError == OSND_ERR_NONE) Osnd_SetError(OSND_ERR_FILE_FORMAT);
@@ -314,24 +317,24 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
 bool OsndStreamNet_Stop(OSND_STREAM *stream) {
   if (!stream) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   {
+    // Named in whatever phase the open is (its look-up, connect, header
+    // lines, buffering, or before it began); the socket's flag ends a line
+    // being read.
     std::lock_guard<std::mutex> guard(gOpenLock);
-    auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
-    if (!record) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-    const int status = record->status;
-    if (status != OSND_NET_CONNECTING && status != OSND_NET_BUFFERING) return false;
     gSystemNetAbortStream = stream;
-    record->socket->flags |= SYSTEMNET_ABORT;
+    auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
+    if (record && record->socket) record->socket->flags |= SYSTEMNET_ABORT;
   }
-  for (int i = 0; i < 500; ++i) {
-    if (gSystemNetAbortStream.load() != stream) return true;
-    NetSleep(10);
-  }
+  // Every wait of the open ends at the name, so this is short; the name is
+  // cleared once the open has ended, before the record can be freed and its
+  // address be another stream's.
+  OsndNonBlocking_WaitUntilDone(stream);
   void *expected = stream;
   gSystemNetAbortStream.compare_exchange_strong(expected, nullptr);
-  return false;
+  return true;
 }
 
-void OsndStreamNet_AbortAll(bool abort) { gAbortAll = abort; }
+void OsndStreamNet_AbortAll(bool abort) { gSystemNetAbortAll = abort; }
 
 void OsndStreamNet_Shutdown() {
   OSND_FREE_MEM(gOsndNet.proxyHost);

@@ -73,6 +73,8 @@ extern OsndNetSettings gOsndNet;
 // Opens the internet stream named by url; fills the format info as a reader
 // does. False with the last error set when no reader accepted it.
 bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *info);
+// Makes a background open of the stream give up at its next check, in any
+// phase, and returns once that open has ended.
 bool OsndStreamNet_Stop(OSND_STREAM *stream);
 void OsndStreamNet_Shutdown();
 bool OsndStreamNet_CallMetadata(OsndNetStream *record, const char *name, const char *value);

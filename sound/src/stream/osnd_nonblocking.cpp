@@ -13,21 +13,26 @@
 
 namespace {
 
-// Opens of internet streams wait on servers for seconds; they have a queue
-// and a thread of their own, so that they never hold up the opens of local
-// files, the song loads and the sub-stream selections, which share the other.
+// Opens of internet streams wait on servers for seconds. They have a queue of
+// their own, served by a thread for each open under way (up to a bound), so
+// that a slow server holds up only its own stream: never another station,
+// nor the opens of local files, the song loads and the sub-stream selections,
+// which one thread does in turn from the other queue.
 enum Lane { kLocal, kNetwork, kLanes };
+constexpr int kWorkers = 1 + OSND_NONBLOCKING_NET_THREADS;
 const char *const kThreadNames[kLanes] = {"ZIVE OSND_NONBLOCKING thread", "ZIVE OSND_NONBLOCKING net thread"};
 
-struct LaneState {
-  OsndQueueNode head{&head, &head, nullptr, 0, nullptr, nullptr};
+struct Worker {
   SystemThreadHandle thread = nullptr;
-  // The record the lane's thread works on; a close of it waits until it is done.
+  // The record the thread works on; a close of it waits until it is done.
   void *working = nullptr;
 };
 
 struct NonBlockingState {
-  LaneState lanes[kLanes];
+  OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr},
+                                 {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr}};
+  // workers[0] serves the local queue, the others the network queue.
+  Worker workers[kWorkers];
   std::atomic<int> stopByte{2};
   // The application appends while the threads take nodes off.
   std::mutex lock;
@@ -35,27 +40,30 @@ struct NonBlockingState {
 };
 
 NonBlockingState gQueue;
-thread_local LaneState *tLane = nullptr;  // the lane whose thread this is
+thread_local Worker *tWorker = nullptr;  // the worker whose thread this is
 
-// Takes the first node off a lane's queue (a copy of it into taken); its
+Lane LaneOf(const Worker &worker) { return &worker == &gQueue.workers[0] ? kLocal : kNetwork; }
+
+// Takes the first node off a worker's queue (a copy of it into taken); its
 // object becomes the one being worked on.
-bool TakeFirst(LaneState &lane, OsndQueueNode *taken) {
+bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
-  OsndQueueNode *node = lane.head.next;
-  if (node == &lane.head) return false;
+  OsndQueueNode &head = gQueue.heads[LaneOf(worker)];
+  OsndQueueNode *node = head.next;
+  if (node == &head) return false;
   node->prev->next = node->next;
   node->next->prev = node->prev;
   node->next = node->prev = node;
   *taken = *node;
   node->object = nullptr;
-  lane.working = taken->object;
+  worker.working = taken->object;
   return true;
 }
 
-void FinishWork(LaneState &lane) {
+void FinishWork(Worker &worker) {
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
-    lane.working = nullptr;
+    worker.working = nullptr;
   }
   gQueue.workDone.notify_all();
 }
@@ -68,6 +76,9 @@ void OpenStream(OSND_STREAM *s) {
     // selections are asked of this thread too.
     failed = OsndStream_Open(s, source, s->mode, s->offset, s->length) == nullptr;
     s->requestFlags &= ~unsigned(OSND_REQUEST_OPEN);
+    // A failed record stays the application's to close; in the stream list
+    // the engine's close frees it too when the application does not.
+    if (failed) OsndStream_Link(s);
   }
   if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
     const int index = s->pendingSubStream;
@@ -90,13 +101,13 @@ void OpenStream(OSND_STREAM *s) {
 }
 
 unsigned ThreadProc(void *argument) {
-  LaneState &lane = *static_cast<LaneState *>(argument);
-  tLane = &lane;
+  Worker &worker = *static_cast<Worker *>(argument);
+  tWorker = &worker;
   while (gQueue.stopByte == 0) {
     OsndQueueNode taken{};
-    while (TakeFirst(lane, &taken)) {
+    while (TakeFirst(worker, &taken)) {
       if (!taken.object) {
-        FinishWork(lane);
+        FinishWork(worker);
         SystemTime_Sleep(25);
         continue;
       }
@@ -105,7 +116,7 @@ unsigned ThreadProc(void *argument) {
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
         taken.run(taken.object);
-      FinishWork(lane);
+      FinishWork(worker);
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
@@ -114,7 +125,7 @@ unsigned ThreadProc(void *argument) {
   return 0;
 }
 
-// Internet streams still to be opened go to the network lane; everything
+// Internet streams still to be opened go to the network queue; everything
 // else (and an opened internet stream's later requests) to the local one.
 Lane LaneFor(void *object, int kind) {
   if (kind != 0) return kLocal;
@@ -123,60 +134,89 @@ Lane LaneFor(void *object, int kind) {
   return opening && !(s->mode & OSND_MODE_MEMORY) && SystemNet_IsHttpUrl(s->name) ? kNetwork : kLocal;
 }
 
+// Under the queue lock: creates the worker's thread when it has none.
+bool StartWorker(int index) {
+  Worker &worker = gQueue.workers[index];
+  if (worker.thread) return true;
+  // The open threads link the records they opened into the stream list,
+  // which the application walks too: the list needs its locks even when the
+  // output makes none of its own.
+  OsndStream_CreateLocks(true);
+  gQueue.stopByte = 0;
+  worker.thread = SystemThread_Create(kThreadNames[LaneOf(worker)], ThreadProc, &worker, 1, 16384);
+  return worker.thread != nullptr;
+}
+
+// Under the queue lock: one more network thread when the queued opens
+// outnumber the network threads free to take them, while the bound allows.
+void GrowNetworkWorkers() {
+  int queued = 0, free = 0;
+  const OsndQueueNode &head = gQueue.heads[kNetwork];
+  for (const OsndQueueNode *n = head.next; n != &head; n = n->next) queued += n->object != nullptr;
+  for (int i = 1; i < kWorkers; ++i) free += gQueue.workers[i].thread && !gQueue.workers[i].working;
+  if (queued <= free) return;
+  for (int i = 1; i < kWorkers; ++i) {
+    if (!gQueue.workers[i].thread) {
+      StartWorker(i);  // when it cannot be made, the open waits for a thread that exists
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 void OsndNonBlocking_Init() {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   gQueue.stopByte = 0;
-  for (LaneState &lane : gQueue.lanes) lane.head.next = lane.head.prev = &lane.head;
+  for (OsndQueueNode &head : gQueue.heads) head.next = head.prev = &head;
 }
 
 bool OsndNonBlocking_StartThread() {
-  bool started = true;
-  for (int i = 0; i < kLanes; ++i) {
-    LaneState &lane = gQueue.lanes[i];
-    if (!lane.thread) {
-      // The open threads link the records they opened into the stream list,
-      // which the application walks too: the list needs its locks even when
-      // the output makes none of its own.
-      OsndStream_CreateLocks(true);
-      gQueue.stopByte = 0;
-      lane.thread = SystemThread_Create(kThreadNames[i], ThreadProc, &lane, 1, 16384);
-    }
-    started = started && lane.thread;
-  }
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  // The local thread and the first network thread; more network threads are
+  // made as internet opens are queued.
+  const bool started = StartWorker(0) && StartWorker(1);
   if (!started) Osnd_SetError(OSND_ERR_MEMORY);
   return started;
 }
 
 void OsndNonBlocking_Shutdown() {
   gQueue.stopByte = 1;
-  for (LaneState &lane : gQueue.lanes) {
-    if (lane.thread) {
-      SystemThread_CloseThread(lane.thread);  // joins
-      lane.thread = nullptr;
+  for (Worker &worker : gQueue.workers) {
+    if (worker.thread) {
+      SystemThread_CloseThread(worker.thread);  // joins
+      worker.thread = nullptr;
     }
   }
   gQueue.stopByte = 2;
-  for (LaneState &lane : gQueue.lanes) {
+  // What is left in either queue: workers[0] takes from the local one,
+  // workers[1] from the network one.
+  for (int i = 0; i < 2; ++i) {
+    Worker &worker = gQueue.workers[i];
     OsndQueueNode taken{};
-    while (TakeFirst(lane, &taken)) {
-      if (taken.kind == 0 && taken.object) OsndStream_MarkOpenFailed(static_cast<OSND_STREAM *>(taken.object));
+    while (TakeFirst(worker, &taken)) {
+      if (taken.kind == 0 && taken.object) {
+        auto *s = static_cast<OSND_STREAM *>(taken.object);
+        OsndStream_MarkOpenFailed(s);
+        OsndStream_Link(s);
+      }
       if (taken.kind == 1 && taken.object) taken.fail(taken.object);
-      FinishWork(lane);
+      FinishWork(worker);
     }
   }
 }
 
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
-  LaneState &lane = gQueue.lanes[LaneFor(object, kind)];
+  const Lane lane = LaneFor(object, kind);
+  OsndQueueNode &head = gQueue.heads[lane];
   std::lock_guard<std::mutex> guard(gQueue.lock);
   node->object = object;
   node->kind = kind;
-  node->prev = lane.head.prev;
-  node->next = &lane.head;
-  lane.head.prev->next = node;
-  lane.head.prev = node;
+  node->prev = head.prev;
+  node->next = &head;
+  head.prev->next = node;
+  head.prev = node;
+  if (lane == kNetwork && gQueue.stopByte == 0) GrowNetworkWorkers();
 }
 
 void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*fail)(void *)) {
@@ -185,21 +225,22 @@ void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(vo
   OsndNonBlocking_Queue(node, object, 1);
 }
 
-void OsndNonBlocking_Unqueue(OsndQueueNode *node) {
+bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
-  if (!node->next || node->next == node) return;
+  if (!node->next || node->next == node) return false;
   node->prev->next = node->next;
   node->next->prev = node->prev;
   node->next = node->prev = node;
   node->object = nullptr;
+  return true;
 }
 
 void OsndNonBlocking_WaitUntilDone(void *object) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
   // A callback of an open on its own thread does not wait for that open.
   gQueue.workDone.wait(guard, [object] {
-    for (const LaneState &lane : gQueue.lanes)
-      if (&lane != tLane && lane.working == object) return false;
+    for (const Worker &worker : gQueue.workers)
+      if (&worker != tWorker && worker.working == object) return false;
     return true;
   });
 }

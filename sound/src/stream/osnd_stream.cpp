@@ -816,15 +816,19 @@ bool OSND_Stream_Stop(OSND_STREAM *stream) {
 bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  const bool ready = OsndStream_IsReady(s);
+  bool ready = OsndStream_IsReady(s);
   if (!ready && !OsndStream_OpenFailed(s)) {
-    // An internet stream still opening is asked to give up; once its open
-    // has failed the record is freed here like any failed open.
-    if (s->memory || !(HasPrefix(s->name, "http://") || HasPrefix(s->name, "http:\\\\")) ||
-        !gOsndStreamSources.netStop(s))
+    // An internet stream still queued never opens; one opening is asked to
+    // give up, and the stop returns once its open has ended. Either is then
+    // freed here like any failed open (or closed like any opened stream when
+    // the open ended before it saw the stop).
+    if (s->memory || !(HasPrefix(s->name, "http://") || HasPrefix(s->name, "http:\\\\")))
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-    OsndNonBlocking_WaitUntilDone(s);
-    if (OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    if (OsndNonBlocking_Unqueue(&s->queue))
+      OsndStream_MarkOpenFailed(s);
+    else if (!gOsndStreamSources.netStop(s))
+      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    ready = OsndStream_IsReady(s);
   }
   if (s->closing) return true;
   // A failed background open may still be finishing on the open thread.

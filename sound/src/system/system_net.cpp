@@ -7,11 +7,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 
 SystemNetSettings gSystemNetSettings;
 std::atomic<void *> gSystemNetAbortStream{nullptr};
+std::atomic<bool> gSystemNetAbortAll{false};
+
+bool SystemNet_AbortRequested(const void *owner) {
+  return gSystemNetAbortAll || (owner && gSystemNetAbortStream.load() == owner);
+}
 
 namespace {
 
@@ -21,6 +27,8 @@ struct NetState {
   SystemThreadHandle thread = nullptr;
   std::atomic<bool> started{false}, stop{false}, running{false};
   bool networkStarted = false;
+  // Opens on several threads start the network and the socket thread.
+  std::mutex startLock;
 };
 NetState gNet;
 
@@ -163,6 +171,7 @@ bool AllocRing(int size, uint8_t **start, uint8_t **end) {
 }  // namespace
 
 bool SystemNet_Start() {
+  std::lock_guard<std::mutex> guard(gNet.startLock);
   if (gNet.networkStarted) return true;
   winsock::WSADATA data;
   if (winsock::WSAStartup(0x0002, &data) != 0) return false;
@@ -171,6 +180,7 @@ bool SystemNet_Start() {
 }
 
 void SystemNet_Stop() {
+  std::lock_guard<std::mutex> guard(gNet.startLock);
   if (!gNet.networkStarted) return;
   winsock::WSACleanup();
   gNet.networkStarted = false;
@@ -273,7 +283,7 @@ bool SystemNet_IsDottedAddress(const char *name, uint32_t *address) {
 
 namespace {
 
-char *Resolve(const char *name, char *output, int outputSize, int timeoutMs) {
+char *Resolve(const char *name, char *output, int outputSize, int timeoutMs, const void *owner) {
   if (!name || !output || outputSize <= 0) return nullptr;
   if (SystemNet_IsDottedAddress(name, nullptr)) {
     std::strncpy(output, name, size_t(outputSize) - 1);
@@ -285,7 +295,7 @@ char *Resolve(const char *name, char *output, int outputSize, int timeoutMs) {
   if (!request) return nullptr;
   auto *host = reinterpret_cast<winsock::hostent *>(entry);
   const int polls = std::max(1, timeoutMs / 10);
-  for (int i = 0; i < polls; ++i) {
+  for (int i = 0; i < polls && !SystemNet_AbortRequested(owner); ++i) {
     if (std::atomic_ref<char *>(host->h_name).load(std::memory_order_acquire)) {
       if (!host->h_addr_list || !host->h_addr_list[0]) return nullptr;
       winsock::in_addr address;
@@ -304,7 +314,7 @@ char *Resolve(const char *name, char *output, int outputSize, int timeoutMs) {
 }  // namespace
 
 char *SystemNet_Resolve(const char *name, char *output, int outputSize) {
-  return Resolve(name, output, outputSize, gSystemNetSettings.connectTimeoutMs);
+  return Resolve(name, output, outputSize, gSystemNetSettings.connectTimeoutMs, nullptr);
 }
 
 int64_t SystemNet_NowMs() {
@@ -312,7 +322,7 @@ int64_t SystemNet_NowMs() {
       .count();
 }
 
-int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs) {
+int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs, const void *owner) {
   if (timeoutMs < 0) timeoutMs = gSystemNetSettings.connectTimeoutMs;
   if (!host || !host[0] || socket == winsock::INVALID_SOCKET) {
     if (socket != winsock::INVALID_SOCKET) winsock::closesocket(socket);
@@ -320,7 +330,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
   }
   char dotted[46];
   uint32_t address = 0;
-  if (!Resolve(host, dotted, sizeof(dotted), timeoutMs) || !SystemNet_IsDottedAddress(dotted, &address)) {
+  if (!Resolve(host, dotted, sizeof(dotted), timeoutMs, owner) || !SystemNet_IsDottedAddress(dotted, &address)) {
     winsock::closesocket(socket);
     return -1;
   }
@@ -328,7 +338,6 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
   target.sin_family = winsock::AF_INET;
   target.sin_port = winsock::htons(winsock::u_short(port));
   target.sin_addr.s_addr = address;
-  const winsock::timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
   winsock::u_long nonBlocking = 1;
   winsock::ioctlsocket(socket, winsock::FIONBIO, &nonBlocking);
   if (winsock::connect(socket, reinterpret_cast<const winsock::sockaddr *>(&target), sizeof(target)) != 0) {
@@ -338,10 +347,18 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
       return error ? error : -1;
     }
   }
-  winsock::fd_set writeSet;
-  winsock::FdZero(&writeSet);
-  winsock::FdSet(socket, &writeSet);
-  const int ready = winsock::select(0, nullptr, &writeSet, nullptr, &timeout);
+  // Waited for in short slices, so that an abort of the open ends the wait.
+  constexpr int64_t kSliceMs = 20;
+  const int64_t until = SystemNet_NowMs() + timeoutMs;
+  int ready = 0;
+  for (int64_t left = timeoutMs; ready == 0 && left > 0 && !SystemNet_AbortRequested(owner);
+       left = until - SystemNet_NowMs()) {
+    const winsock::timeval timeout{0, long(std::min(kSliceMs, left) * 1000)};
+    winsock::fd_set writeSet;
+    winsock::FdZero(&writeSet);
+    winsock::FdSet(socket, &writeSet);
+    ready = winsock::select(0, nullptr, &writeSet, nullptr, &timeout);
+  }
   if (ready > 0) {
     // A refused connect also reports the socket writable: its pending error
     // tells the two apart.
@@ -360,6 +377,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
 }
 
 bool SystemNet_StartThread() {
+  std::lock_guard<std::mutex> guard(gNet.startLock);
   if (gNet.started) return true;
   gNet.stop = false;
   for (auto &slot : gNet.slots) slot = nullptr;
@@ -370,6 +388,7 @@ bool SystemNet_StartThread() {
 }
 
 void SystemNet_StopThread() {
+  std::lock_guard<std::mutex> guard(gNet.startLock);
   if (!gNet.started) return;
   gNet.stop = true;
   SystemThread_CloseThread(gNet.thread);  // joins: nothing it uses is freed under it
@@ -390,6 +409,7 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
   s->prebuffer = gSystemNetSettings.prebuffer;
   s->rebuffer = gSystemNetSettings.rebuffer;
   s->deadlineMs = 0;
+  s->owner = nullptr;
   s->lock = SystemThread_CreateCriticalSection(true);
   if (!s->lock || !AllocRing(s->receiveSize, &s->receiveStart, &s->receiveEnd) ||
       !AllocRing(s->sendSize, &s->sendStart, &s->sendEnd)) {
@@ -525,8 +545,9 @@ int SystemNetSocket_ReadLine(SystemNetSocket *s, char *line, int size) {
   // any header line holds: a hostile server cannot hold the open for ever.
   const int maxConsumed = std::max(size, 65536);
   while (s && consumed < maxConsumed) {
-    if (s->flags & SYSTEMNET_ABORT) {
-      gSystemNetAbortStream = nullptr;
+    if ((s->flags & SYSTEMNET_ABORT) || SystemNet_AbortRequested(s->owner)) {
+      // Kept: the open's later checks see the abort on the socket.
+      s->flags |= SYSTEMNET_ABORT;
       break;
     }
     if (SystemNetSocket_Expired(s)) break;
