@@ -5,6 +5,7 @@
 #include "sound/src/mixer/mixer_mmx.h"
 
 #include <algorithm>
+#include <cstring>
 #include "tests/SkipOutsideCi.h"
 
 namespace {
@@ -444,4 +445,209 @@ INSTANTIATE_TEST_SUITE_P(Levels, LongMixAtLevel,
                            return std::string(info.param == MixVectorLevel::Avx2   ? "Avx2"
                                               : info.param == MixVectorLevel::Sse2 ? "Sse2"
                                                                                    : "PerFrame");
+                         });
+
+// Volume ramps through the vector loops against the per-frame loops, both run
+// by the mixers themselves on hand-made channels: random data (8- and 16-bit,
+// full scale), positions, steps, loops, pass lengths, volumes and ramp steps,
+// ramps begun by a volume change or part-way through (so that they end inside
+// a vector block), and output buffers already holding loud sums. Every output
+// bit and the channel's state after the pass must be the per-frame loops'.
+class RampPasses : public CapturedEngine, public ::testing::WithParamInterface<MixVectorLevel> {
+ protected:
+  void TearDown() override {
+    CapturedEngine::TearDown();
+    MixVector_Limit(MixVectorLevel::Avx2);
+  }
+
+  uint32_t seed = 0x9E3779B9u;
+  int Next(int n) {
+    seed = seed * 1664525u + 1013904223u;
+    return int((uint64_t(seed >> 8) * uint64_t(n)) >> 24);
+  }
+
+  OSND_SAMPLE *RandomSample(bool sixteen) {
+    const int length = 40 + Next(3000);
+    const unsigned loops[] = {OSND_MODE_LOOP_OFF, OSND_MODE_LOOP_NORMAL, OSND_MODE_LOOP_BIDI};
+    const unsigned mode = (sixteen ? OSND_MODE_16BITS : OSND_MODE_8BITS) | loops[Next(3)];
+    std::vector<int16_t> wave16(static_cast<size_t>(length));
+    std::vector<int8_t> wave8(static_cast<size_t>(length));
+    for (int i = 0; i < length; ++i) {
+      wave16[size_t(i)] = int16_t(Next(65536) - 32768);
+      wave8[size_t(i)] = int8_t(Next(256) - 128);
+    }
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, unsigned(length), mode, 44100, 255, 128, 128);
+    const void *data = sixteen ? static_cast<const void *>(wave16.data()) : static_cast<const void *>(wave8.data());
+    if (!s || !OSND_Sample_Upload(s, data, (mode & ~7u) | OSND_MODE_SIGNED)) return nullptr;
+    if ((mode & 7u) != OSND_MODE_LOOP_OFF) {
+      const unsigned start = unsigned(Next(length / 2));
+      const unsigned end = start + 1 + unsigned(Next(length - int(start) - 1));
+      OSND_Sample_SetLoopPoints(s, start, end);
+    }
+    return s;
+  }
+
+  OsndChannel RandomChannel(OSND_SAMPLE *s, bool floatMixer) {
+    OsndChannel c{};
+    c.currentSample = s;
+    c.data = s->data;
+    c.mode = s->mode;
+    c.posWhole = uint32_t(Next(int(s->length)));
+    c.posFrac = uint32_t(Next(1 << 16)) << 16 | uint32_t(Next(1 << 16));
+    c.stepWhole = uint32_t(Next(4));
+    c.stepFrac = uint32_t(Next(1 << 16)) << 16 | uint32_t(Next(1 << 16));
+    c.direction = (s->mode & 7u) == OSND_MODE_LOOP_BIDI && Next(2) ? OSND_DIR_BACKWARD : OSND_DIR_FORWARD;
+    if (floatMixer && Next(4) == 0) c.flags |= OSND_CHANFLAG_SURROUND;
+    c.leftGain = Next(256);
+    c.rightGain = Next(256);
+    c.curVolLeft = Next(256 * 256);
+    c.curVolRight = Next(256 * 256);
+    if (Next(2)) {
+      // A ramp under way: its targets are the gains, its steps anything a ramp
+      // of up to 255 volume steps takes, and it ends at any frame.
+      c.rampTargetLeft = c.leftGain;
+      c.rampTargetRight = c.rightGain;
+      c.rampSamplesLeft = 1 + Next(gOsnd.rampLength);
+      c.rampStepLeftI = Next(2 * 512) - 512;
+      c.rampStepRightI = Next(2 * 512) - 512;
+      c.rampStepLeftF = float(Next(2 * 65536) - 65536) / 65536.0f / 128.0f;
+      c.rampStepRightF = Next(8) == 0 ? 0.0f : float(Next(2 * 65536) - 65536) / 65536.0f / 128.0f;
+    }
+    return c;
+  }
+
+  // Mixes `frames` frames of the channel at a vector level into a copy of the
+  // buffer; answers the buffer's bytes and leaves the channel as the mix left it.
+  template <typename T>
+  std::vector<T> Mix(int mixer, MixVectorLevel level, OsndChannel *c, const std::vector<T> &start, int frames) {
+    MixVector_Limit(level);
+    std::vector<T> out = start;
+    OsndListNode head{&head, &head};
+    OsndList_Append(&head, &c->link);
+    if (mixer == OSND_MIXER_QUALITY_FPU)
+      MixerFpu_Mix(out.data(), &head, frames, 0);
+    else if (mixer == OSND_MIXER_QUALITY_MMXP5)
+      MixerMmx_MixP5(out.data(), &head, frames, 0);
+    else
+      MixerMmx_MixP6(out.data(), &head, frames, 0);
+    return out;
+  }
+};
+
+TEST_P(RampPasses, VectorRampsGiveThePerFrameBits) {
+  const MixVectorLevel level = GetParam();
+  if (level > MixVector_Best()) QMV_SKIP_OUTSIDE_CI("the processor lacks this level");
+  for (int mixer : {OSND_MIXER_QUALITY_FPU, OSND_MIXER_QUALITY_MMXP5, OSND_MIXER_QUALITY_MMXP6}) {
+    ASSERT_TRUE(Start(mixer));
+    const bool floatMixer = mixer == OSND_MIXER_QUALITY_FPU;
+    int ramps = 0, changed = 0;
+    for (int round = 0; round < 400; ++round) {
+      SCOPED_TRACE(::testing::Message() << "mixer " << mixer << ", round " << round);
+      OSND_SAMPLE *s = RandomSample(round % 2 == 0);
+      ASSERT_NE(s, nullptr);
+      const OsndChannel channel = RandomChannel(s, floatMixer);
+      const int frames = 1 + Next(700);
+      OsndChannel plain = channel, vector = channel;
+      if (floatMixer) {
+        std::vector<float> start(size_t(2 * frames));
+        for (float &v : start) v = float(Next(80000) - 40000) + float(Next(256)) / 256.0f;
+        const std::vector<float> a = Mix(mixer, MixVectorLevel::Off, &plain, start, frames);
+        const std::vector<float> b = Mix(mixer, level, &vector, start, frames);
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(float)), 0);
+        changed += a != start;
+      } else {
+        std::vector<int16_t> start(size_t(2 * frames));
+        for (int16_t &v : start) v = int16_t(Next(65536) - 32768);
+        const std::vector<int16_t> a = Mix(mixer, MixVectorLevel::Off, &plain, start, frames);
+        const std::vector<int16_t> b = Mix(mixer, level, &vector, start, frames);
+        ASSERT_EQ(a, b);
+        changed += a != start;
+      }
+      ASSERT_EQ(plain.posWhole, vector.posWhole);
+      ASSERT_EQ(plain.posFrac, vector.posFrac);
+      ASSERT_EQ(plain.curVolLeft, vector.curVolLeft);
+      ASSERT_EQ(plain.curVolRight, vector.curVolRight);
+      ASSERT_EQ(plain.rampSamplesLeft, vector.rampSamplesLeft);
+      ASSERT_EQ(plain.currentSample, vector.currentSample);
+      if (channel.rampSamplesLeft > 0 || channel.leftGain != channel.curVolLeft >> 8) ++ramps;
+      OSND_Sample_Free(s);
+    }
+    EXPECT_GT(ramps, 200);    // most rounds ramp
+    EXPECT_GT(changed, 300);  // and most mix something
+    CapturedEngine::TearDown();
+  }
+}
+
+// The table's ramp loops called alone, over whole vector blocks of a ramp that
+// nothing else ends, against what the per-frame loops mix of the same channel:
+// the same output and the same volumes reached.
+TEST_P(RampPasses, RampLoopsMixWhatThePerFrameLoopsMix) {
+  const MixVectorLevel level = GetParam();
+  if (level > MixVector_Best()) QMV_SKIP_OUTSIDE_CI("the processor lacks this level");
+  MixVector_Limit(level);
+  const MixVectorLoops *loops = MixVector_Loops();
+  ASSERT_NE(loops, nullptr);
+  for (int mixer : {OSND_MIXER_QUALITY_FPU, OSND_MIXER_QUALITY_MMXP6}) {
+    ASSERT_TRUE(Start(mixer));
+    const bool floatMixer = mixer == OSND_MIXER_QUALITY_FPU;
+    for (int round = 0; round < 200; ++round) {
+      SCOPED_TRACE(::testing::Message() << "mixer " << mixer << ", round " << round);
+      const bool sixteen = round % 2 == 0;
+      OSND_SAMPLE *s = RandomSample(sixteen);
+      ASSERT_NE(s, nullptr);
+      OsndChannel channel = RandomChannel(s, floatMixer);
+      // Forward from the start with steps below 1: the sample outlasts the ramp.
+      channel.mode = (channel.mode & ~7u) | OSND_MODE_LOOP_OFF;
+      channel.direction = OSND_DIR_FORWARD;
+      channel.posWhole = 0;
+      channel.stepWhole = 0;
+      channel.rampTargetLeft = channel.leftGain;
+      channel.rampTargetRight = channel.rightGain;
+      channel.rampSamplesLeft = gOsnd.rampLength;
+      const int most = std::min(int(s->length) / 2, gOsnd.rampLength) / loops->frames;
+      const int frames = (1 + Next(most)) * loops->frames;
+      OsndChannel plain = channel;
+      const int64_t pos = int64_t(uint64_t(channel.posWhole) << 32 | channel.posFrac);
+      if (floatMixer) {
+        std::vector<float> start(size_t(2 * frames));
+        for (float &v : start) v = float(Next(80000) - 40000);
+        const std::vector<float> a = Mix(mixer, MixVectorLevel::Off, &plain, start, frames);
+        std::vector<float> b = start;
+        float left = float(channel.curVolLeft) / 256.0f / 255.0f, right = float(channel.curVolRight) / 256.0f / 255.0f;
+        const int64_t step = int64_t(uint64_t(channel.stepWhole) << 32 | channel.stepFrac);
+        const auto loop = sixteen ? loops->floatRampMono16 : loops->floatRampMono8;
+        const int64_t reached = loop(b.data(), s->data, pos, step, frames, &left, &right, channel.rampStepLeftF,
+                                     channel.rampStepRightF, channel.flags & OSND_CHANFLAG_SURROUND);
+        ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(float)), 0);
+        ASSERT_EQ(reached, pos + step * frames);
+        if (plain.rampSamplesLeft > 0) {
+          ASSERT_EQ(plain.curVolLeft, int(left * 255.0f * 256.0f));
+          ASSERT_EQ(plain.curVolRight, int(right * 255.0f * 256.0f));
+        }
+      } else {
+        std::vector<int16_t> start(size_t(2 * frames));
+        for (int16_t &v : start) v = int16_t(Next(65536) - 32768);
+        const std::vector<int16_t> a = Mix(mixer, MixVectorLevel::Off, &plain, start, frames);
+        std::vector<int16_t> b = start;
+        int32_t left = channel.curVolLeft, right = channel.curVolRight;
+        const int64_t step = int64_t(uint64_t(channel.stepWhole) << 32 | (channel.stepFrac & 0xFFFF0000u));
+        const auto loop = sixteen ? loops->intRampMono16 : loops->intRampMono8;
+        const int64_t reached = loop(b.data(), s->data, pos & ~int64_t(0xFFFF), step, frames, &left, &right,
+                                     channel.rampStepLeftI, channel.rampStepRightI);
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(reached, (pos & ~int64_t(0xFFFF)) + step * frames);
+        if (plain.rampSamplesLeft > 0) {
+          ASSERT_EQ(plain.curVolLeft, left);
+          ASSERT_EQ(plain.curVolRight, right);
+        }
+      }
+      OSND_Sample_Free(s);
+    }
+    CapturedEngine::TearDown();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, RampPasses, ::testing::Values(MixVectorLevel::Avx2, MixVectorLevel::Sse2),
+                         [](const ::testing::TestParamInfo<MixVectorLevel> &info) {
+                           return std::string(info.param == MixVectorLevel::Avx2 ? "Avx2" : "Sse2");
                          });

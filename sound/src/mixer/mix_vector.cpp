@@ -75,18 +75,38 @@ __m128i IntInterpolate(__m128i pairs, __m128i weights) {
   return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, weights), s0), 15);
 }
 
+// out + ((v * unsigned word) >> 16), saturated: the signed high product is
+// short by v where the word's top bit is set.
+void IntAdd(int16_t *out, __m128i v, __m128i words) {
+  const __m128i scaled = _mm_add_epi16(_mm_mulhi_epi16(v, words), _mm_and_si128(v, _mm_srai_epi16(words, 15)));
+  __m128i *o = reinterpret_cast<__m128i *>(out);
+  _mm_storeu_si128(o, _mm_adds_epi16(_mm_loadu_si128(o), scaled));
+}
+
+__m128i VolumeWords(int32_t left, int32_t right) {
+  return _mm_set1_epi32(int((uint32_t(uint16_t(right)) << 16) | uint16_t(left)));
+}
+
+// Volume words (left, right) x 4 frames, the same for every frame.
 struct IntVolume {
-  __m128i words, high;  // (left, right) x 4, and all ones where a word is 32768 or more
-  IntVolume(int32_t left, int32_t right) {
-    words = _mm_set1_epi32(int((uint32_t(uint16_t(right)) << 16) | uint16_t(left)));
-    high = _mm_srai_epi16(words, 15);
-  }
-  // out + ((v * unsigned word) >> 16), saturated: the signed high product is
-  // short by v where the word's top bit is set.
-  void AddTo(int16_t *out, __m128i v) const {
-    const __m128i scaled = _mm_add_epi16(_mm_mulhi_epi16(v, words), _mm_and_si128(v, high));
-    __m128i *o = reinterpret_cast<__m128i *>(out);
-    _mm_storeu_si128(o, _mm_adds_epi16(_mm_loadu_si128(o), scaled));
+  __m128i words;
+  IntVolume(int32_t left, int32_t right) : words(VolumeWords(left, right)) {}
+  void AddTo(int16_t *out, __m128i v) const { IntAdd(out, v, words); }
+  __m128i Next() { return words; }
+};
+
+// Volume words of a ramp: frame k's are left + k x stepLeft and right + k x
+// stepRight, whose low 16 bits 16-bit lanes add exactly.
+struct IntRamp {
+  __m128i words, step4;
+  IntRamp(int32_t left, int32_t right, int32_t stepLeft, int32_t stepRight)
+      : words(_mm_add_epi16(VolumeWords(left, right),
+                            _mm_mullo_epi16(VolumeWords(stepLeft, stepRight), _mm_setr_epi16(0, 0, 1, 1, 2, 2, 3, 3)))),
+        step4(VolumeWords(4 * stepLeft, 4 * stepRight)) {}
+  __m128i Next() {
+    const __m128i v = words;
+    words = _mm_add_epi16(words, step4);
+    return v;
   }
 };
 
@@ -96,29 +116,41 @@ __m128i MonoToFrames(__m128i v) {
   return _mm_unpacklo_epi16(words, words);
 }
 
-int64_t IntMono16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t left,
-                  int32_t right) {
-  const IntVolume volume(left, right);
+// What one mono frame's position fetches, as a word pair (s0, s1) in a lane.
+__m128i Mono16Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
+  return Gather4(data, pos, delta, [](const uint8_t *d, int64_t w) { return Load32(d + 2 * w); });
+}
+
+__m128i Mono8Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
+  const __m128i bytes = Gather4(data, pos, delta, [](const uint8_t *d, int64_t w) { return uint32_t(Load16(d + w)); });
+  // (b0, b1) to the word pair (b0 << 8, b1 << 8).
+  return _mm_or_si128(_mm_and_si128(_mm_slli_epi32(bytes, 8), _mm_set1_epi32(0x0000FF00)),
+                      _mm_and_si128(_mm_slli_epi32(bytes, 16), _mm_set1_epi32(int(0xFF000000u))));
+}
+
+template <__m128i (*Pairs)(const uint8_t *, int64_t *, int64_t), typename Volume>
+int64_t IntMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, Volume volume) {
   Fractions fraction(pos, delta);
   for (int i = 0; i + 4 <= frames; i += 4) {
-    const __m128i pairs = Gather4(data, &pos, delta, [](const uint8_t *d, int64_t w) { return Load32(d + 2 * w); });
-    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
+    const __m128i pairs = Pairs(data, &pos, delta);
+    IntAdd(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))), volume.Next());
   }
   return pos;
 }
 
-int64_t IntMono8(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t left,
-                 int32_t right) {
-  const IntVolume volume(left, right);
-  Fractions fraction(pos, delta);
-  const __m128i lowByte = _mm_set1_epi32(0x0000FF00), highByte = _mm_set1_epi32(int(0xFF000000u));
-  for (int i = 0; i + 4 <= frames; i += 4) {
-    const __m128i bytes = Gather4(data, &pos, delta, [](const uint8_t *d, int64_t w) { return uint32_t(Load16(d + w)); });
-    // (b0, b1) to the word pair (b0 << 8, b1 << 8).
-    const __m128i pairs = _mm_or_si128(_mm_and_si128(_mm_slli_epi32(bytes, 8), lowByte),
-                                       _mm_and_si128(_mm_slli_epi32(bytes, 16), highByte));
-    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
-  }
+template <__m128i (*Pairs)(const uint8_t *, int64_t *, int64_t)>
+int64_t IntSteadyMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t left,
+                      int32_t right) {
+  return IntMono<Pairs>(out, data, pos, delta, frames, IntVolume(left, right));
+}
+
+template <__m128i (*Pairs)(const uint8_t *, int64_t *, int64_t)>
+int64_t IntRampMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t *left,
+                    int32_t *right, int32_t stepLeft, int32_t stepRight) {
+  pos = IntMono<Pairs>(out, data, pos, delta, frames, IntRamp(*left, *right, stepLeft, stepRight));
+  const int done = frames / 4 * 4;
+  *left += done * stepLeft;
+  *right += done * stepRight;
   return pos;
 }
 
@@ -183,41 +215,96 @@ __m128 FloatFrom8(__m128i v) {
   return _mm_or_ps(_mm_and_ps(positive, up), _mm_andnot_ps(positive, down));
 }
 
-// Adding v * -left is subtracting v * left, to the bit.
+// Adding v * -left is subtracting v * left, to the bit; the left volumes of
+// surround are negated by their sign bit.
+__m128 SurroundSign(bool surround) {
+  const int bit = surround ? int(0x80000000u) : 0;
+  return _mm_castsi128_ps(_mm_setr_epi32(bit, 0, bit, 0));
+}
+
 __m128 FloatVolume(float left, float right, bool surround) {
-  return _mm_setr_ps(surround ? -left : left, right, surround ? -left : left, right);
+  return _mm_xor_ps(_mm_setr_ps(left, right, left, right), SurroundSign(surround));
 }
 
 void FloatAdd(float *out, __m128 v) { _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), v)); }
 
-void FloatMonoAdd(float *out, __m128 v, __m128 volume) {
-  FloatAdd(out, _mm_mul_ps(_mm_unpacklo_ps(v, v), volume));
-  FloatAdd(out + 4, _mm_mul_ps(_mm_unpackhi_ps(v, v), volume));
+// The volume pairs of four frames, (L0 R0 L1 R1) and (L2 R2 L3 R3).
+struct FloatSteady {
+  __m128 volume;
+  FloatSteady(float left, float right, bool surround) : volume(FloatVolume(left, right, surround)) {}
+  void Next(__m128 *v01, __m128 *v23) { *v01 = *v23 = volume; }
+};
+
+struct FloatRamp {
+  mixvector::FloatRampSide left, right;
+  __m128 sign;
+  FloatRamp(float l, float r, float stepLeft, float stepRight, bool surround)
+      : left(l, stepLeft), right(r, stepRight), sign(SurroundSign(surround)) {}
+  void Next(__m128 *v01, __m128 *v23) {
+    if (left.linear >= 4 && right.linear >= 4) {
+      const __m128 start = _mm_setr_ps(left.volume, right.volume, left.volume, right.volume);
+      const __m128 step = _mm_setr_ps(left.gridStep, right.gridStep, left.gridStep, right.gridStep);
+      *v01 = _mm_add_ps(start, _mm_mul_ps(step, _mm_setr_ps(0, 0, 1, 1)));
+      *v23 = _mm_add_ps(start, _mm_mul_ps(step, _mm_setr_ps(2, 2, 3, 3)));
+      left.Advance(4);
+      right.Advance(4);
+    } else {
+      float volumes[8];
+      mixvector::FloatRampFrames(&left, &right, 4, volumes);
+      *v01 = _mm_loadu_ps(volumes);
+      *v23 = _mm_loadu_ps(volumes + 4);
+    }
+    *v01 = _mm_xor_ps(*v01, sign);
+    *v23 = _mm_xor_ps(*v23, sign);
+  }
+};
+
+void FloatMonoAdd(float *out, __m128 v, __m128 v01, __m128 v23) {
+  FloatAdd(out, _mm_mul_ps(_mm_unpacklo_ps(v, v), v01));
+  FloatAdd(out + 4, _mm_mul_ps(_mm_unpackhi_ps(v, v), v23));
 }
 
-int64_t FloatMono16(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, float left, float right,
-                    bool surround) {
-  const __m128 volume = FloatVolume(left, right, surround);
+// Four mono frames' fetches to the floats of each frame and of the next one.
+void FloatMono16Samples(const uint8_t *data, int64_t *pos, int64_t delta, __m128 *s0, __m128 *s1) {
+  const __m128i pairs = Gather4(data, pos, delta, [](const uint8_t *d, int64_t w) { return Load32(d + 2 * w); });
+  *s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
+  *s1 = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
+}
+
+void FloatMono8Samples(const uint8_t *data, int64_t *pos, int64_t delta, __m128 *s0, __m128 *s1) {
+  const __m128i bytes = Gather4(data, pos, delta, [](const uint8_t *d, int64_t w) { return uint32_t(Load16(d + w)); });
+  *s0 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 24), 24));
+  *s1 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 16), 24));
+}
+
+using FloatSamples = void (*)(const uint8_t *, int64_t *, int64_t, __m128 *, __m128 *);
+
+template <FloatSamples Samples, typename Volume>
+int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, Volume *volume) {
   Fractions fraction(pos, delta);
   for (int i = 0; i + 4 <= frames; i += 4) {
-    const __m128i pairs = Gather4(data, &pos, delta, [](const uint8_t *d, int64_t w) { return Load32(d + 2 * w); });
-    const __m128 s0 = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
-    const __m128 s1 = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
-    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), volume);
+    __m128 s0, s1, v01, v23;
+    Samples(data, &pos, delta, &s0, &s1);
+    volume->Next(&v01, &v23);
+    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), v01, v23);
   }
   return pos;
 }
 
-int64_t FloatMono8(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, float left, float right,
-                   bool surround) {
-  const __m128 volume = FloatVolume(left, right, surround);
-  Fractions fraction(pos, delta);
-  for (int i = 0; i + 4 <= frames; i += 4) {
-    const __m128i bytes = Gather4(data, &pos, delta, [](const uint8_t *d, int64_t w) { return uint32_t(Load16(d + w)); });
-    const __m128 s0 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 24), 24));
-    const __m128 s1 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 16), 24));
-    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), volume);
-  }
+template <FloatSamples Samples>
+int64_t FloatSteadyMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, float left,
+                        float right, bool surround) {
+  FloatSteady volume(left, right, surround);
+  return FloatMono<Samples>(out, data, pos, delta, frames, &volume);
+}
+
+template <FloatSamples Samples>
+int64_t FloatRampMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, float *left,
+                      float *right, float stepLeft, float stepRight, bool surround) {
+  FloatRamp volume(*left, *right, stepLeft, stepRight, surround);
+  pos = FloatMono<Samples>(out, data, pos, delta, frames, &volume);
+  *left = volume.left.volume;
+  *right = volume.right.volume;
   return pos;
 }
 
@@ -276,8 +363,20 @@ void FloatClipCopy(int16_t *destination, const float *buffer, int frames) {
   }
 }
 
-constexpr MixVectorLoops kSse2 = {4, IntMono8,   IntMono16,  IntStereo8, IntStereo16, FloatMono8, FloatMono16,
-                                  FloatStereo<FloatStereoData8>, FloatStereo<FloatStereoData16>, FloatClipCopy};
+constexpr MixVectorLoops kSse2 = {4,
+                                  IntSteadyMono<Mono8Pairs>,
+                                  IntSteadyMono<Mono16Pairs>,
+                                  IntStereo8,
+                                  IntStereo16,
+                                  FloatSteadyMono<FloatMono8Samples>,
+                                  FloatSteadyMono<FloatMono16Samples>,
+                                  FloatStereo<FloatStereoData8>,
+                                  FloatStereo<FloatStereoData16>,
+                                  IntRampMono<Mono8Pairs>,
+                                  IntRampMono<Mono16Pairs>,
+                                  FloatRampMono<FloatMono8Samples>,
+                                  FloatRampMono<FloatMono16Samples>,
+                                  FloatClipCopy};
 
 #endif
 

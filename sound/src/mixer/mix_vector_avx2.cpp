@@ -68,16 +68,37 @@ MIXVECTOR_AVX2 inline __m256i IntInterpolate(__m256i pairs, __m256i weights) {
   return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, weights), s0), 15);
 }
 
+MIXVECTOR_AVX2 inline void IntAdd(int16_t *out, __m256i v, __m256i words) {
+  const __m256i scaled =
+      _mm256_add_epi16(_mm256_mulhi_epi16(v, words), _mm256_and_si256(v, _mm256_srai_epi16(words, 15)));
+  __m256i *o = reinterpret_cast<__m256i *>(out);
+  _mm256_storeu_si256(o, _mm256_adds_epi16(_mm256_loadu_si256(o), scaled));
+}
+
+MIXVECTOR_AVX2 inline __m256i VolumeWords(int32_t left, int32_t right) {
+  return _mm256_set1_epi32(int((uint32_t(uint16_t(right)) << 16) | uint16_t(left)));
+}
+
 struct IntVolume8 {
-  __m256i words, high;
-  MIXVECTOR_AVX2 IntVolume8(int32_t left, int32_t right) {
-    words = _mm256_set1_epi32(int((uint32_t(uint16_t(right)) << 16) | uint16_t(left)));
-    high = _mm256_srai_epi16(words, 15);
-  }
-  MIXVECTOR_AVX2 void AddTo(int16_t *out, __m256i v) const {
-    const __m256i scaled = _mm256_add_epi16(_mm256_mulhi_epi16(v, words), _mm256_and_si256(v, high));
-    __m256i *o = reinterpret_cast<__m256i *>(out);
-    _mm256_storeu_si256(o, _mm256_adds_epi16(_mm256_loadu_si256(o), scaled));
+  __m256i words;
+  MIXVECTOR_AVX2 IntVolume8(int32_t left, int32_t right) : words(VolumeWords(left, right)) {}
+  MIXVECTOR_AVX2 void AddTo(int16_t *out, __m256i v) const { IntAdd(out, v, words); }
+  MIXVECTOR_AVX2 __m256i Next() { return words; }
+};
+
+// Volume words of a ramp: frame k's are left + k x stepLeft and right + k x
+// stepRight, whose low 16 bits 16-bit lanes add exactly.
+struct IntRamp8 {
+  __m256i words, step8;
+  MIXVECTOR_AVX2 IntRamp8(int32_t left, int32_t right, int32_t stepLeft, int32_t stepRight)
+      : words(_mm256_add_epi16(VolumeWords(left, right),
+                               _mm256_mullo_epi16(VolumeWords(stepLeft, stepRight),
+                                                  _mm256_setr_epi16(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7)))),
+        step8(VolumeWords(8 * stepLeft, 8 * stepRight)) {}
+  MIXVECTOR_AVX2 __m256i Next() {
+    const __m256i v = words;
+    words = _mm256_add_epi16(words, step8);
+    return v;
   }
 };
 
@@ -88,28 +109,45 @@ MIXVECTOR_AVX2 inline __m256i MonoToFrames(__m256i v) {
   return _mm256_unpacklo_epi16(words, words);
 }
 
-MIXVECTOR_AVX2 int64_t IntMono16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
-                                 int32_t left, int32_t right) {
-  const IntVolume8 volume(left, right);
+// Eight mono frames' fetches as word pairs (s0, s1), one 32-bit lane each.
+struct IntMonoData16 {
+  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
+    return Gather8(data, pos, delta, Mono16Pair);
+  }
+};
+
+struct IntMonoData8 {
+  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
+    const __m256i bytes = Gather8(data, pos, delta, Mono8Pair);
+    return _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(bytes, 8), _mm256_set1_epi32(0x0000FF00)),
+                           _mm256_and_si256(_mm256_slli_epi32(bytes, 16), _mm256_set1_epi32(int(0xFF000000u))));
+  }
+};
+
+template <typename Data, typename Volume>
+MIXVECTOR_AVX2 inline int64_t IntMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                      Volume volume) {
   Fractions8 fraction(pos, delta);
   for (int i = 0; i + 8 <= frames; i += 8) {
-    const __m256i pairs = Gather8(data, &pos, delta, Mono16Pair);
-    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
+    const __m256i pairs = Data::Pairs(data, &pos, delta);
+    IntAdd(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))), volume.Next());
   }
   return pos;
 }
 
-MIXVECTOR_AVX2 int64_t IntMono8(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
-                                int32_t left, int32_t right) {
-  const IntVolume8 volume(left, right);
-  Fractions8 fraction(pos, delta);
-  const __m256i lowByte = _mm256_set1_epi32(0x0000FF00), highByte = _mm256_set1_epi32(int(0xFF000000u));
-  for (int i = 0; i + 8 <= frames; i += 8) {
-    const __m256i bytes = Gather8(data, &pos, delta, Mono8Pair);
-    const __m256i pairs = _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(bytes, 8), lowByte),
-                                          _mm256_and_si256(_mm256_slli_epi32(bytes, 16), highByte));
-    volume.AddTo(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))));
-  }
+template <typename Data>
+MIXVECTOR_AVX2 int64_t IntSteadyMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                     int32_t left, int32_t right) {
+  return IntMono<Data>(out, data, pos, delta, frames, IntVolume8(left, right));
+}
+
+template <typename Data>
+MIXVECTOR_AVX2 int64_t IntRampMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                   int32_t *left, int32_t *right, int32_t stepLeft, int32_t stepRight) {
+  pos = IntMono<Data>(out, data, pos, delta, frames, IntRamp8(*left, *right, stepLeft, stepRight));
+  const int done = frames / 8 * 8;
+  *left += done * stepLeft;
+  *right += done * stepRight;
   return pos;
 }
 
@@ -172,13 +210,6 @@ MIXVECTOR_AVX2 inline void FloatAdd(float *out, __m256 v) {
   _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), v));
 }
 
-// Eight values, each twice (left and right), times the volume pair.
-MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 volume) {
-  const __m256 low = _mm256_unpacklo_ps(v, v), high = _mm256_unpackhi_ps(v, v);  // frames 0 1 4 5, 2 3 6 7
-  FloatAdd(out, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), volume));
-  FloatAdd(out + 8, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), volume));
-}
-
 MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
   const __m256 f = _mm256_cvtepi32_ps(v);
   const __m256 up = _mm256_div_ps(_mm256_mul_ps(f, _mm256_set1_ps(32767.0f)), _mm256_set1_ps(127.0f));
@@ -187,9 +218,54 @@ MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
   return _mm256_or_ps(_mm256_and_ps(positive, up), _mm256_andnot_ps(positive, down));
 }
 
+// Adding v * -left is subtracting v * left, to the bit; the left volumes of
+// surround are negated by their sign bit.
+MIXVECTOR_AVX2 inline __m256 SurroundSign(bool surround) {
+  const int bit = surround ? int(0x80000000u) : 0;
+  return _mm256_castsi256_ps(_mm256_setr_epi32(bit, 0, bit, 0, bit, 0, bit, 0));
+}
+
 MIXVECTOR_AVX2 inline __m256 VolumePairs(float left, float right, bool surround) {
-  const float l = surround ? -left : left;
-  return _mm256_setr_ps(l, right, l, right, l, right, l, right);
+  return _mm256_xor_ps(_mm256_setr_ps(left, right, left, right, left, right, left, right), SurroundSign(surround));
+}
+
+// The volume pairs of eight frames: frames 0 to 3, then 4 to 7.
+struct FloatSteady8 {
+  __m256 volume;
+  MIXVECTOR_AVX2 FloatSteady8(float left, float right, bool surround) : volume(VolumePairs(left, right, surround)) {}
+  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567) { *v0123 = *v4567 = volume; }
+};
+
+struct FloatRamp8 {
+  mixvector::FloatRampSide left, right;
+  __m256 sign;
+  MIXVECTOR_AVX2 FloatRamp8(float l, float r, float stepLeft, float stepRight, bool surround)
+      : left(l, stepLeft), right(r, stepRight), sign(SurroundSign(surround)) {}
+  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567) {
+    if (left.linear >= 8 && right.linear >= 8) {
+      const float l = left.volume, r = right.volume, dl = left.gridStep, dr = right.gridStep;
+      const __m256 start = _mm256_setr_ps(l, r, l, r, l, r, l, r);
+      const __m256 step = _mm256_setr_ps(dl, dr, dl, dr, dl, dr, dl, dr);
+      *v0123 = _mm256_add_ps(start, _mm256_mul_ps(step, _mm256_setr_ps(0, 0, 1, 1, 2, 2, 3, 3)));
+      *v4567 = _mm256_add_ps(start, _mm256_mul_ps(step, _mm256_setr_ps(4, 4, 5, 5, 6, 6, 7, 7)));
+      left.Advance(8);
+      right.Advance(8);
+    } else {
+      float volumes[16];
+      mixvector::FloatRampFrames(&left, &right, 8, volumes);
+      *v0123 = _mm256_loadu_ps(volumes);
+      *v4567 = _mm256_loadu_ps(volumes + 8);
+    }
+    *v0123 = _mm256_xor_ps(*v0123, sign);
+    *v4567 = _mm256_xor_ps(*v4567, sign);
+  }
+};
+
+// Eight values, each twice (left and right), times the volume pairs.
+MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 v0123, __m256 v4567) {
+  const __m256 low = _mm256_unpacklo_ps(v, v), high = _mm256_unpackhi_ps(v, v);  // frames 0 1 4 5, 2 3 6 7
+  FloatAdd(out, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), v0123));
+  FloatAdd(out + 8, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), v4567));
 }
 
 // Eight mono frames' fetched pairs to the floats of the frame and of the next one.
@@ -209,16 +285,33 @@ struct FloatMonoData8 {
   }
 };
 
-template <typename Data>
-MIXVECTOR_AVX2 int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
-                                 float left, float right, bool surround) {
-  const __m256 volume = VolumePairs(left, right, surround);
+template <typename Data, typename Volume>
+MIXVECTOR_AVX2 inline int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                        Volume *volume) {
   Fractions8 fraction(pos, delta);
   for (int i = 0; i + 8 <= frames; i += 8) {
-    __m256 s0, s1;
+    __m256 s0, s1, v0123, v4567;
     Data::Split(Gather8(data, &pos, delta, Data::Fetch), &s0, &s1);
-    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), volume);
+    volume->Next(&v0123, &v4567);
+    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), v0123, v4567);
   }
+  return pos;
+}
+
+template <typename Data>
+MIXVECTOR_AVX2 int64_t FloatSteadyMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                       float left, float right, bool surround) {
+  FloatSteady8 volume(left, right, surround);
+  return FloatMono<Data>(out, data, pos, delta, frames, &volume);
+}
+
+template <typename Data>
+MIXVECTOR_AVX2 int64_t FloatRampMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
+                                     float *left, float *right, float stepLeft, float stepRight, bool surround) {
+  FloatRamp8 volume(*left, *right, stepLeft, stepRight, surround);
+  pos = FloatMono<Data>(out, data, pos, delta, frames, &volume);
+  *left = volume.left.volume;
+  *right = volume.right.volume;
   return pos;
 }
 
@@ -283,14 +376,18 @@ MIXVECTOR_AVX2 void FloatClipCopy(int16_t *destination, const float *buffer, int
 MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2) {
   MixVectorLoops loops = sse2;
   loops.frames = 8;
-  loops.intMono8 = IntMono8;
-  loops.intMono16 = IntMono16;
+  loops.intMono8 = IntSteadyMono<IntMonoData8>;
+  loops.intMono16 = IntSteadyMono<IntMonoData16>;
   loops.intStereo8 = IntStereo8;
   loops.intStereo16 = IntStereo16;
-  loops.floatMono8 = FloatMono<FloatMonoData8>;
-  loops.floatMono16 = FloatMono<FloatMonoData16>;
+  loops.floatMono8 = FloatSteadyMono<FloatMonoData8>;
+  loops.floatMono16 = FloatSteadyMono<FloatMonoData16>;
   loops.floatStereo8 = FloatStereo<FloatStereoData8>;
   loops.floatStereo16 = FloatStereo<FloatStereoData16>;
+  loops.intRampMono8 = IntRampMono<IntMonoData8>;
+  loops.intRampMono16 = IntRampMono<IntMonoData16>;
+  loops.floatRampMono8 = FloatRampMono<FloatMonoData8>;
+  loops.floatRampMono16 = FloatRampMono<FloatMonoData16>;
   loops.floatClipCopy = FloatClipCopy;
   return loops;
 }

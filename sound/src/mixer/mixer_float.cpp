@@ -125,30 +125,35 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
     if (!ramp.running && c->leftGain == 0 && c->rightGain == 0) {
       pos = MixPass_Advance(c, pos, step, pass.frames);
     } else {
-      // Stereo data takes no ramp; a steady pass goes through the vector loop
-      // where there is one, and its last few frames through the per-frame loop.
+      // Stereo data takes no ramp. The vector loops mix the whole vector
+      // blocks of a pass, the per-frame loop the last few frames.
       int done = 0;
-      const MixVectorLoops *vector = MixVector_Loops();
-      if (vector && (stereo || !ramp.running)) {
+      const bool ramped = ramp.running && !stereo;
+      float vl = ramped ? ramp.left : float(c->leftGain) / 255.0f;
+      float vr = ramped ? ramp.right : float(c->rightGain) / 255.0f;
+      const float sl = ramped ? ramp.stepLeft : 0.0f;
+      const float sr = ramped ? ramp.stepRight : 0.0f;
+      const int64_t delta = backward ? -step : step;
+      if (const MixVectorLoops *vector = MixVector_Loops()) {
         done = pass.frames / vector->frames * vector->frames;
-        const auto loop = stereo ? (sixteen ? vector->floatStereo16 : vector->floatStereo8)
-                                 : (sixteen ? vector->floatMono16 : vector->floatMono8);
-        pos = loop(out, c->data, pos, backward ? -step : step, done, float(c->leftGain) / 255.0f,
-                   float(c->rightGain) / 255.0f, surround);
+        if (stereo)
+          pos = (sixteen ? vector->floatStereo16 : vector->floatStereo8)(out, c->data, pos, delta, done, vl, vr,
+                                                                           surround);
+        else if (ramped)
+          pos = (sixteen ? vector->floatRampMono16 : vector->floatRampMono8)(out, c->data, pos, delta, done, &vl,
+                                                                               &vr, sl, sr, surround);
+        else
+          pos = (sixteen ? vector->floatMono16 : vector->floatMono8)(out, c->data, pos, delta, done, vl, vr,
+                                                                       surround);
       }
       float *const rest = out + 2 * done;
       const int frames = pass.frames - done;
       if (stereo) {
-        const float vl = float(c->leftGain) / 255.0f, vr = float(c->rightGain) / 255.0f;
         pos = sixteen ? MixStereo(rest, reinterpret_cast<const int16_t *>(c->data), pos, step, backward, frames,
                                   vl, vr, surround)
                       : MixStereo(rest, reinterpret_cast<const int8_t *>(c->data), pos, step, backward, frames,
                                   vl, vr, surround);
       } else {
-        const float vl = ramp.running ? ramp.left : float(c->leftGain) / 255.0f;
-        const float vr = ramp.running ? ramp.right : float(c->rightGain) / 255.0f;
-        const float sl = ramp.running ? ramp.stepLeft : 0.0f;
-        const float sr = ramp.running ? ramp.stepRight : 0.0f;
         Ramp reached{};
         pos = sixteen ? MixMono(rest, reinterpret_cast<const int16_t *>(c->data), pos, step, backward, frames, vl,
                                 vr, sl, sr, surround, &reached)

@@ -136,26 +136,30 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
     if (!ramp && c->leftGain == 0 && c->rightGain == 0) {
       pos = MixPass_Advance(c, pos, step, pass.frames);
     } else {
-      // Stereo data takes no ramp; a steady pass goes through the vector loop
-      // where there is one, and its last few frames through the per-frame loop.
+      // Stereo data takes no ramp. The vector loops mix the whole vector
+      // blocks of a pass, the per-frame loop the last few frames.
       int done = 0;
-      const MixVectorLoops *vector = MixVector_Loops();
-      if (vector && (stereo || !ramp)) {
+      const bool ramped = ramp && !stereo;
+      int32_t vl = ramped ? c->curVolLeft : c->leftGain * 256;
+      int32_t vr = ramped ? c->curVolRight : c->rightGain * 256;
+      const int32_t sl = ramped ? c->rampStepLeftI : 0, sr = ramped ? c->rampStepRightI : 0;
+      const int64_t delta = backward ? -step : step;
+      if (const MixVectorLoops *vector = MixVector_Loops()) {
         done = pass.frames / vector->frames * vector->frames;
-        const auto loop = stereo ? (sixteen ? vector->intStereo16 : vector->intStereo8)
-                                 : (sixteen ? vector->intMono16 : vector->intMono8);
-        pos = loop(out, c->data, pos, backward ? -step : step, done, c->leftGain * 256, c->rightGain * 256);
+        if (stereo)
+          pos = (sixteen ? vector->intStereo16 : vector->intStereo8)(out, c->data, pos, delta, done, vl, vr);
+        else if (ramped)
+          pos = (sixteen ? vector->intRampMono16 : vector->intRampMono8)(out, c->data, pos, delta, done, &vl, &vr,
+                                                                           sl, sr);
+        else
+          pos = (sixteen ? vector->intMono16 : vector->intMono8)(out, c->data, pos, delta, done, vl, vr);
       }
       int16_t *const rest = out + 2 * done;
       const int frames = pass.frames - done;
       if (stereo) {
-        const int32_t vl = c->leftGain * 256, vr = c->rightGain * 256;
         pos = sixteen ? MixStereo<Loads, true>(rest, c->data, pos, step, backward, frames, vl, vr)
                       : MixStereo<Loads, false>(rest, c->data, pos, step, backward, frames, vl, vr);
       } else {
-        const int32_t vl = ramp ? c->curVolLeft : c->leftGain * 256;
-        const int32_t vr = ramp ? c->curVolRight : c->rightGain * 256;
-        const int32_t sl = ramp ? c->rampStepLeftI : 0, sr = ramp ? c->rampStepRightI : 0;
         int32_t reachedLeft = 0, reachedRight = 0;
         pos = sixteen ? MixMono<Loads, true>(rest, c->data, pos, step, backward, frames, vl, vr, sl, sr,
                                              &reachedLeft, &reachedRight)
