@@ -577,18 +577,6 @@ void BlitzScene::RemoveLetter()
     RefreshState();
 }
 
-void BlitzScene::LastWord()
-{
-    Play("SOUND_word_last");
-    if (currentRack != nullptr) {
-        const UTF8String word = currentRack->lastWord;
-        for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
-            PlaceLetter(UTF8String::FromCodePoint(it.codePoint));
-        }
-    }
-    RefreshState();
-}
-
 void BlitzScene::Mivel()
 {
     Play("SOUND_word_mivel");

@@ -73,7 +73,6 @@ class BlitzScene : public GameScene {
 
     // --- typing and scoring
     void RemoveLetter() override;
-    void LastWord() override;
     void SubmitWord() override;
     void Mivel() override;
     void Hint();

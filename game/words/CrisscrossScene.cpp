@@ -811,21 +811,27 @@ void CrisscrossScene::RemoveLetter()
 
 void CrisscrossScene::RemoveLetterFrom(bool withFixed)
 {
-    Play("SOUND_letter_clear");
     CrosswordRack* rack = GetCurrentRack();
-    if (rack == nullptr) {
-        return;
-    }
-    if (rack->solved) {
+    if (rack != nullptr && rack->solved) {
+        // Reopening clears the word, and that clear is the one sound.
         ReopenWord();
         return;
     }
-    if (LetterBall* ball = rack->GetAnswerBox()->TakeLastBall(withFixed)) {
+    Play("SOUND_letter_clear");
+    if (rack == nullptr) {
+        return;
+    }
+    TakeBackLastLetter(*rack, withFixed);
+    RefreshState();
+}
+
+void CrisscrossScene::TakeBackLastLetter(CrosswordRack& rack, bool withFixed)
+{
+    if (LetterBall* ball = rack.GetAnswerBox()->TakeLastBall(withFixed)) {
         // Emptied for a change of word, the balls go back at once.
-        rack->GetRackBox()->PlaceBall(ball, !withFixed, -1, 1.0f);
+        rack.GetRackBox()->PlaceBall(ball, !withFixed, -1, 1.0f);
         ball->SetRotation(0.0f);
     }
-    RefreshState();
 }
 
 void CrisscrossScene::ClearLetters()
@@ -835,14 +841,17 @@ void CrisscrossScene::ClearLetters()
 
 void CrisscrossScene::ClearLettersFrom(bool withFixed)
 {
+    // A clear sounds once, however many letters it takes back: a sound a
+    // letter would start them all in one frame and clip the mix.
     Play("SOUND_letter_clear");
     CrosswordRack* rack = GetCurrentRack();
     if (rack == nullptr || rack->solved) {
         return;
     }
     for (std::int32_t i = 0; i < rack->GetLength(); ++i) {
-        RemoveLetterFrom(withFixed);
+        TakeBackLastLetter(*rack, withFixed);
     }
+    RefreshState();
 }
 
 void CrisscrossScene::LastWord()

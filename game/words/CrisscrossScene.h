@@ -101,6 +101,8 @@ class CrisscrossScene : public GameScene {
     void Mivel() override;
     void RemoveLetterFrom(bool withFixed);
     void ClearLettersFrom(bool withFixed);
+    // The answer box's last letter back into the rack box, without a sound.
+    void TakeBackLastLetter(CrosswordRack& rack, bool withFixed);
     void ReopenWord();
     // Whether the letters typed so far leave every crossing word makeable.
     bool CheckCrossing() const;

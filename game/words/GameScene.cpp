@@ -1135,12 +1135,14 @@ void GameScene::ClearLetters()
 
 void GameScene::LastWord()
 {
+    // The word comes back with its own sound, not a letter's sound a ball,
+    // which would start them all in one frame.
     Play("SOUND_word_last");
-    if (m_Rack) {
-        const UTF8String word = m_Rack->lastWord;
+    if (ClassicRack* rack = RackInPlay()) {
+        const UTF8String word = rack->lastWord;
         for (Utf8Iterator it(word); it.codePoint != 0; Utf8Advance(it, 1)) {
-            if (LetterBall* ball = m_Rack->GetRackBox()->TakeBall(it.codePoint)) {
-                m_Rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
+            if (LetterBall* ball = rack->GetRackBox()->TakeBall(it.codePoint)) {
+                rack->GetAnswerBox()->PlaceBall(ball, true, -1, 1.0f);
             }
         }
     }

@@ -27,11 +27,13 @@
 #include "game/words/ClassicRoundSave.h"
 #include "game/words/CrisscrossScene.h"
 #include "game/words/CrosswordRack.h"
+#include "game/words/CrosswordTable.h"
 #include "game/words/LetterBox.h"
 #include "game/words/GameMode.h"
 #include "game/words/GameScene.h"
 #include "game/words/LetterBall.h"
 #include "tests/game/frontend/DialogTestSupport.h"
+#include "tests/game/frontend/MixedSound.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
 using namespace Qmv2;
@@ -43,8 +45,9 @@ protected:
     GameSceneGlTest() : ShippedSceneGlTest("classic test") {}
 
     // The scene of that key in the mode, entered: round 1 dealt, its balls
-    // rolled in.
-    static GameScene* Enter(const char* key, std::int32_t mode)
+    // rolled in; with `heard`, played in frames until then with the mix
+    // keeping pace.
+    static GameScene* Enter(const char* key, std::int32_t mode, frontendtest::MixedSound* heard = nullptr)
     {
         GameMode::Set(mode);
         Scene* made = SceneManager::GetInstance()->CreateScene(key, std::string());
@@ -54,9 +57,59 @@ protected:
         auto* scene = static_cast<GameScene*>(made);
         scene->Show();
         scene->Activate();
-        AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
-        AnimTree::GetInstance()->Update(5000u);
+        if (heard != nullptr) {
+            Play(scene, *heard, 3000);
+        } else {
+            AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
+            AnimTree::GetInstance()->Update(5000u);
+        }
         return scene;
+    }
+    // Runs `ms` of play in frames of 50 ms, the mix keeping pace with them
+    // (the scene's animations run under the scene manager's, in the tree).
+    static void Play(GameScene* scene, frontendtest::MixedSound& sound, std::int32_t ms)
+    {
+        for (std::int32_t t = 0; t < ms; t += 50) {
+            AnimTree::GetInstance()->Update(50u);
+            scene->Update(50);
+            sound.Mix(50);
+        }
+    }
+    static void Key(GameScene* scene, std::int32_t code, std::uint32_t character = 0)
+    {
+        KeyboardMessageData data(character, code);
+        scene->OnKeyDown(&data);
+    }
+    // `word` typed key by key, a frame a key as a quick typist types, then
+    // Enter.
+    static void Submit(GameScene* scene, frontendtest::MixedSound& sound, const std::string& word)
+    {
+        for (char c : word) {
+            Key(scene, 0, static_cast<unsigned char>(c));
+            Play(scene, sound, 50);
+        }
+        Key(scene, 5);
+    }
+    // Every letter of `word` in an order that no list accepts.
+    static std::string Scrambled(const std::string& word, const AnagramTable::WordList& accepted)
+    {
+        std::string scrambled = word;
+        std::sort(scrambled.begin(), scrambled.end());
+        while (scrambled == word || accepted.Contains(scrambled)) {
+            std::next_permutation(scrambled.begin(), scrambled.end());
+        }
+        return scrambled;
+    }
+    // The clock run down to its last ticks and its end, heard; the scene is
+    // left.
+    static void HearTheLastTicks(GameScene* scene, frontendtest::MixedSound& sound)
+    {
+        scene->Update(scene->GetTimeLeft() - 12000);
+        const std::size_t mark = sound.Frames();
+        Play(scene, sound, 12000 + 4000);
+        EXPECT_NE(scene->GetGameState(), GameScene::kPlaying) << "the clock ran out";
+        sound.ExpectUnclipped(mark, "the clock's last ticks and its end");
+        scene->Deactivate();
     }
     static bool Overlap(const NodeBounds& a, const NodeBounds& b)
     {
@@ -487,4 +540,136 @@ TEST_F(GameSceneGlTest, TheCrosswordTurnsWithoutCuttingTheWordInPlay)
         scene->Deactivate();
     }
     EXPECT_GT(turns, 0) << "the board turned at least once";
+}
+
+// A crossword dealt, its typed letters cleared by the Clear button and by
+// Delete, a word refused and the game given up: every clear sounds once, so
+// no moment of the mix clips, and the clear is still heard.
+TEST_F(GameSceneGlTest, ACrosswordsDealClearsAndGiveUpSoundWithoutClipping)
+{
+    frontendtest::MixedSound sound;
+    ASSERT_TRUE(sound.IsUp());
+    auto* scene = dynamic_cast<CrisscrossScene*>(Enter("SCENE_CRISSCROSS", GameMode::kCrisscross, &sound));
+    ASSERT_NE(scene, nullptr);
+    sound.ExpectUnclipped(0, "the deal");
+    const auto typeAllButTheLastLetter = [scene, &sound]() {
+        const std::string word = scene->GetTable()->GetPlacements()[static_cast<std::size_t>(scene->GetCurrentIndex())]->word;
+        for (std::size_t i = 0; i + 1 < word.size(); ++i) {
+            Key(scene, 0, static_cast<unsigned char>(word[i]));
+            Play(scene, sound, 50);
+        }
+        return !scene->GetCurrentRack()->GetAnswerBox()->GetAllText().IsEmpty();
+    };
+    ASSERT_TRUE(typeAllButTheLastLetter());
+    Play(scene, sound, 1000);
+    std::size_t mark = sound.Frames();
+    scene->OnButton(UTF8String("BUTTON_Clear"), nullptr);
+    EXPECT_TRUE(scene->GetCurrentRack()->GetAnswerBox()->GetAllText().IsEmpty());
+    Play(scene, sound, 1000);
+    sound.ExpectUnclipped(mark, "the Clear button");
+    EXPECT_GT(sound.PeakDbfs(mark), -30.0) << "the clear is heard";
+
+    ASSERT_TRUE(typeAllButTheLastLetter());
+    Play(scene, sound, 1000);
+    mark = sound.Frames();
+    Key(scene, 4);
+    Play(scene, sound, 1000);
+    sound.ExpectUnclipped(mark, "Delete");
+
+    mark = sound.Frames();
+    Submit(scene, sound,
+           Scrambled(scene->GetTable()->GetPlacements()[static_cast<std::size_t>(scene->GetCurrentIndex())]->word,
+                     scene->GetTable()->accepted));
+    Play(scene, sound, 1500);
+    sound.ExpectUnclipped(mark, "a refused word");
+
+    mark = sound.Frames();
+    scene->OnButton(UTF8String("BUTTON_GiveUp"), nullptr);
+    Play(scene, sound, 500);
+    scene->GiveUpConfirmed();
+    Play(scene, sound, 8000);
+    EXPECT_EQ(scene->GetGameState(), GameScene::kLost);
+    sound.ExpectUnclipped(mark, "giving up");
+    scene->Deactivate();
+}
+
+// A classic round's busiest moments: the fifth word of the round is the
+// full-length word, with its pop-up, its bingo and the trophy for five
+// words; then the words that fill the table; then, in a new timed round, the
+// clock's last ticks and its end. No moment of the mix clips.
+TEST_F(GameSceneGlTest, AClassicRoundsWordsTrophyAndLastTicksSoundWithoutClipping)
+{
+    frontendtest::MixedSound sound;
+    ASSERT_TRUE(sound.IsUp());
+    GameScene* scene = Enter("SCENE_GAME", GameMode::kTimed, &sound);
+    ASSERT_NE(scene, nullptr);
+    ClassicRack* rack = scene->GetRack();
+    ASSERT_NE(rack, nullptr);
+    const std::string source = rack->GetSourceWord().GetString();
+    std::vector<std::string> others;
+    for (const std::string& answer : rack->GetTable()->GetAnswers()) {
+        if (answer != source) {
+            others.push_back(answer);
+        }
+    }
+    ASSERT_GE(others.size(), 4u) << source;
+    for (std::size_t i = 0; i < 4; ++i) {
+        Submit(scene, sound, others[i]);
+        Play(scene, sound, 2000);
+    }
+    std::size_t mark = sound.Frames();
+    Submit(scene, sound, source);
+    Play(scene, sound, 4000);
+    auto* ann = static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+    EXPECT_NE(ann->GetAchievement(0), 0) << "the trophy for five words came with the full word";
+    sound.ExpectUnclipped(mark, "a full word with its pop-ups and a trophy");
+
+    mark = sound.Frames();
+    for (std::size_t i = 4; i < others.size(); ++i) {
+        Submit(scene, sound, others[i]);
+        Play(scene, sound, 1500);
+    }
+    Play(scene, sound, 2500);
+    EXPECT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
+    sound.ExpectUnclipped(mark, "the table filled and the round won");
+    scene->Deactivate();
+
+    scene = Enter("SCENE_GAME", GameMode::kTimed, &sound);
+    ASSERT_NE(scene, nullptr);
+    HearTheLastTicks(scene, sound);
+}
+
+// Blitz's busiest moments: a refused word, the last word typed again with
+// Enter, the words of a round found, and the clock's last ticks to the end
+// of the game. No moment of the mix clips.
+TEST_F(GameSceneGlTest, BlitzsLastWordRoundAndLastTicksSoundWithoutClipping)
+{
+    frontendtest::MixedSound sound;
+    ASSERT_TRUE(sound.IsUp());
+    auto* blitz = dynamic_cast<BlitzScene*>(Enter("SCENE_BLITZ", GameMode::kBlitz, &sound));
+    ASSERT_NE(blitz, nullptr);
+    const auto current = [blitz]() { return blitz->GetCurrentRack()->GetSourceWord().GetString(); };
+    std::size_t mark = sound.Frames();
+    Submit(blitz, sound, Scrambled(current(), blitz->GetCurrentRack()->GetTable()->GetAccepted()));
+    Play(blitz, sound, 1500);
+    Key(blitz, 5);
+    Play(blitz, sound, 1500);
+    EXPECT_FALSE(blitz->GetCurrentRack()->GetAnswerBox()->GetAllText().IsEmpty()) << "the last word came back";
+    sound.ExpectUnclipped(mark, "a refused word and the last word again");
+    Key(blitz, 4);
+    Play(blitz, sound, 500);
+
+    mark = sound.Frames();
+    for (std::size_t i = 0; i < blitz->GetRacks().size(); ++i) {
+        Submit(blitz, sound, current());
+        Play(blitz, sound, 1500);
+    }
+    Play(blitz, sound, 3000);
+    EXPECT_EQ(blitz->GetLastOpened(), "DIALOG_NEXTROUND");
+    sound.ExpectUnclipped(mark, "a round's words found");
+    blitz->Deactivate();
+
+    blitz = dynamic_cast<BlitzScene*>(Enter("SCENE_BLITZ", GameMode::kBlitz, &sound));
+    ASSERT_NE(blitz, nullptr);
+    HearTheLastTicks(blitz, sound);
 }
