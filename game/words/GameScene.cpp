@@ -1553,9 +1553,11 @@ void GameScene::EndGameSequence(bool reveal)
         Play("SOUND_word_pass_reveal");
     }
     m_ScoreOwed = true;
-    // A reveal is given time to be read; without one (the day's word found,
-    // its round already shown whole) the end comes at once.
-    After(reveal ? 3000 : 0, &GameScene::EndRound);
+    // A reveal is given time to be read, and so is a word-result pop-up still
+    // on screen (the day's last word: "All words found!"); otherwise (the
+    // day's word found and Done pressed, its round already shown whole) the
+    // end comes at once.
+    After(reveal || m_CommentShowing ? 3000 : 0, &GameScene::EndRound);
 }
 
 void GameScene::KeepOwedScore()

@@ -269,6 +269,7 @@ class GameScene : public Quorvel2Scene,
     std::int32_t GetTimeLeft() const noexcept { return m_TimeLeft; }
     std::int32_t GetPassCount() const noexcept { return m_PassCount; }
     std::int32_t GetGameState() const noexcept { return m_GameState; }
+    bool IsCommentShowing() const noexcept { return m_CommentShowing; }
     std::int32_t GetPendingDialog() const noexcept { return m_PendingDialog; }
     std::int32_t GetDayNumber() const noexcept { return m_DayNumber; }
     std::int32_t GetCountdownMark() const noexcept { return m_CountdownMark; }

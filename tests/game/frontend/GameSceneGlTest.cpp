@@ -673,3 +673,49 @@ TEST_F(GameSceneGlTest, BlitzsLastWordRoundAndLastTicksSoundWithoutClipping)
     ASSERT_NE(blitz, nullptr);
     HearTheLastTicks(blitz, sound);
 }
+
+// The word of the day's last word fills the table: the "All words found!"
+// pop-up runs its course before the dialog that ends the day comes over it,
+// within the three seconds the end waits, and the end sounds unclipped.
+TEST_F(GameSceneGlTest, TheDaysAllWordsPopUpIsSeenBeforeTheDialogComes)
+{
+    frontendtest::MixedSound sound;
+    ASSERT_TRUE(sound.IsUp());
+    GameScene* scene = Enter("SCENE_GAME", GameMode::kWordOfTheDay, &sound);
+    ASSERT_NE(scene, nullptr);
+    ASSERT_NE(scene->GetRack(), nullptr);
+    const std::vector<std::string> answers(scene->GetRack()->GetTable()->GetAnswers().begin(),
+                                           scene->GetRack()->GetTable()->GetAnswers().end());
+    ASSERT_GE(answers.size(), 2u);
+    for (std::size_t i = 0; i + 1 < answers.size(); ++i) {
+        Submit(scene, sound, answers[i]);
+        Play(scene, sound, 2500);
+    }
+    ASSERT_FALSE(scene->IsCommentShowing());
+    const std::size_t mark = sound.Frames();
+    Submit(scene, sound, answers.back());
+    std::int32_t shown = -1;
+    std::int32_t gone = -1;
+    std::int32_t dialog = -1;
+    for (std::int32_t t = 0; t <= 8000 && dialog < 0; t += 50) {
+        Play(scene, sound, 50);
+        if (shown < 0 && scene->IsCommentShowing()) {
+            shown = t;
+        }
+        if (shown >= 0 && gone < 0 && !scene->IsCommentShowing()) {
+            gone = t;
+        }
+        if (scene->GetLastOpened().rfind("DIALOG_", 0) == 0) {
+            dialog = t;
+        }
+    }
+    EXPECT_EQ(scene->GetGameState(), GameScene::kWon);
+    ASSERT_GE(shown, 0) << "the pop-up shows";
+    ASSERT_GE(dialog, 0) << "the day's dialog comes";
+    EXPECT_TRUE(gone >= 0 && gone <= dialog) << "the pop-up, shown at " << shown << " ms, still runs when the dialog comes at "
+                                             << dialog << " ms";
+    EXPECT_LE(dialog, 4100) << "ms from the last word to the day's dialog";
+    Play(scene, sound, 2000);
+    sound.ExpectUnclipped(mark, "the day's last word and its end");
+    scene->Deactivate();
+}
