@@ -364,6 +364,7 @@ void FloatClipCopy(int16_t *destination, const float *buffer, int frames) {
 }
 
 constexpr MixVectorLoops kSse2 = {4,
+                                  false,
                                   IntSteadyMono<Mono8Pairs>,
                                   IntSteadyMono<Mono16Pairs>,
                                   IntStereo8,

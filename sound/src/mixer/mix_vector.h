@@ -1,8 +1,8 @@
 // Vector forms of the mix loops' passes: the very arithmetic of the per-frame
 // loops, several frames at a time, so that the output is the same to the bit.
-// Each loop is given a multiple of the table's `frames` and answers the
-// position reached; the caller mixes the rest of a pass with the per-frame
-// loop.
+// Each loop answers the position reached. Where the table's `anyLength` is
+// false it is given a multiple of `frames`, and the caller mixes the rest of a
+// pass with the per-frame loop.
 #pragma once
 
 #include <algorithm>
@@ -106,7 +106,8 @@ inline void FloatRampFrames(FloatRampSide *left, FloatRampSide *right, int n, fl
 }  // namespace mixvector
 
 struct MixVectorLoops {
-  int frames;  // frames mixed at a time: 4 in SSE2, 8 where AVX2 pays
+  int frames;      // frames mixed at a time: 4 in SSE2, 8 where AVX2 pays
+  bool anyLength;  // the loops take passes of any length (AVX2 masks the last block)
   // Saturated 16-bit stereo buffer; volumes are 8.8 words taken as unsigned.
   // 8-bit data is signed, 16-bit data little-endian; stereo data interleaved.
   int64_t (*intMono8)(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames, int32_t left,

@@ -1,16 +1,23 @@
 // AVX2 forms of the vector loops, eight frames at a time: the same lane
 // arithmetic as the SSE2 loops (and so as the per-frame loops), only twice as
-// wide. Every function here carries the avx2 target, so the rest of the
+// wide. They take passes of any length: the frames past the last whole block
+// are mixed as one more block whose loads and stores leave out the lanes past
+// the end, so the per-frame loops have nothing left to do. Every function here carries the avx2 target, so the rest of the
 // program stays runnable on processors without it; the selection asks the
 // processor before any of them is called.
 #include "sound/src/mixer/mix_vector.h"
 
 #include <cstring>
+#include <type_traits>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 
 #define MIXVECTOR_AVX2 [[gnu::target("avx2")]]
+
+// The loops' block lambdas take the target from here, as no attribute reaches them.
+#pragma GCC push_options
+#pragma GCC target("avx2")
 
 namespace {
 
@@ -32,12 +39,71 @@ void Fetch8(T *x, const uint8_t *data, int64_t *pos, int64_t delta, T (*fetch)(c
   *pos = p;
 }
 
+// The first `count` of them; the lanes past those fetch the first position
+// again, which is inside the data, and the position moves on by `count` steps.
+template <typename T>
+void FetchFirst(T *x, const uint8_t *data, int64_t *pos, int64_t delta, T (*fetch)(const uint8_t *, int64_t),
+                int count) {
+  const int64_t p = *pos;
+  for (int k = 0; k < 8; ++k) x[k] = fetch(data, (k < count ? p + k * delta : p) >> 32);
+  *pos = p + count * delta;
+}
+
 // The same, one 32-bit lane each.
+template <bool Whole>
 MIXVECTOR_AVX2 inline __m256i Gather8(const uint8_t *data, int64_t *pos, int64_t delta,
-                                      int32_t (*fetch)(const uint8_t *, int64_t)) {
+                                      int32_t (*fetch)(const uint8_t *, int64_t), int count) {
   int32_t w[8];
-  Fetch8(w, data, pos, delta, fetch);
+  if (Whole)
+    Fetch8(w, data, pos, delta, fetch);
+  else
+    FetchFirst(w, data, pos, delta, fetch, count);
   return _mm256_setr_epi32(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]);
+}
+
+// Where a block's frames go: all eight of them to the buffer ...
+struct AllFrames {
+  static constexpr bool kWhole = true;
+  int count = 8;
+  MIXVECTOR_AVX2 __m256i Load(const int16_t *out) const {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(out));
+  }
+  MIXVECTOR_AVX2 void Store(int16_t *out, __m256i v) const {
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), v);
+  }
+  // Float frames: four to a half.
+  MIXVECTOR_AVX2 __m256 Load(const float *out, int) const { return _mm256_loadu_ps(out); }
+  MIXVECTOR_AVX2 void Store(float *out, int, __m256 v) const { _mm256_storeu_ps(out, v); }
+};
+
+// ... or the first `count` (1 to 7): the buffer past them is neither read nor written.
+struct FirstFrames {
+  static constexpr bool kWhole = false;
+  int count;
+  __m256i frames, halves[2];  // lanes of the frames kept: 16-bit pairs, float pairs of each half
+  MIXVECTOR_AVX2 explicit FirstFrames(int n) : count(n) {
+    const __m256i limit = _mm256_set1_epi32(n);
+    frames = _mm256_cmpgt_epi32(limit, _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    halves[0] = _mm256_cmpgt_epi32(limit, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+    halves[1] = _mm256_cmpgt_epi32(limit, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
+  }
+  MIXVECTOR_AVX2 __m256i Load(const int16_t *out) const {
+    return _mm256_maskload_epi32(reinterpret_cast<const int *>(out), frames);
+  }
+  MIXVECTOR_AVX2 void Store(int16_t *out, __m256i v) const {
+    _mm256_maskstore_epi32(reinterpret_cast<int *>(out), frames, v);
+  }
+  MIXVECTOR_AVX2 __m256 Load(const float *out, int half) const { return _mm256_maskload_ps(out, halves[half]); }
+  MIXVECTOR_AVX2 void Store(float *out, int half, __m256 v) const { _mm256_maskstore_ps(out, halves[half], v); }
+};
+
+// Mixes a pass block by block: whole blocks, then the frames left as one
+// block of fewer.
+template <typename Block>
+MIXVECTOR_AVX2 inline void ForBlocks(int frames, Block block) {
+  int i = 0;
+  for (; i + 8 <= frames; i += 8) block(i, AllFrames());
+  if (i < frames) block(i, FirstFrames(frames - i));
 }
 
 // Position fractions (the low 32 bits) of eight frames, and their step over eight.
@@ -68,11 +134,11 @@ MIXVECTOR_AVX2 inline __m256i IntInterpolate(__m256i pairs, __m256i weights) {
   return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs, weights), s0), 15);
 }
 
-MIXVECTOR_AVX2 inline void IntAdd(int16_t *out, __m256i v, __m256i words) {
+template <typename Out>
+MIXVECTOR_AVX2 inline void IntAdd(int16_t *out, __m256i v, __m256i words, const Out &to) {
   const __m256i scaled =
       _mm256_add_epi16(_mm256_mulhi_epi16(v, words), _mm256_and_si256(v, _mm256_srai_epi16(words, 15)));
-  __m256i *o = reinterpret_cast<__m256i *>(out);
-  _mm256_storeu_si256(o, _mm256_adds_epi16(_mm256_loadu_si256(o), scaled));
+  to.Store(out, _mm256_adds_epi16(to.Load(out), scaled));
 }
 
 MIXVECTOR_AVX2 inline __m256i VolumeWords(int32_t left, int32_t right) {
@@ -82,7 +148,6 @@ MIXVECTOR_AVX2 inline __m256i VolumeWords(int32_t left, int32_t right) {
 struct IntVolume8 {
   __m256i words;
   MIXVECTOR_AVX2 IntVolume8(int32_t left, int32_t right) : words(VolumeWords(left, right)) {}
-  MIXVECTOR_AVX2 void AddTo(int16_t *out, __m256i v) const { IntAdd(out, v, words); }
   MIXVECTOR_AVX2 __m256i Next() { return words; }
 };
 
@@ -111,14 +176,16 @@ MIXVECTOR_AVX2 inline __m256i MonoToFrames(__m256i v) {
 
 // Eight mono frames' fetches as word pairs (s0, s1), one 32-bit lane each.
 struct IntMonoData16 {
-  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
-    return Gather8(data, pos, delta, Mono16Pair);
+  template <bool Whole>
+  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta, int count) {
+    return Gather8<Whole>(data, pos, delta, Mono16Pair, count);
   }
 };
 
 struct IntMonoData8 {
-  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta) {
-    const __m256i bytes = Gather8(data, pos, delta, Mono8Pair);
+  template <bool Whole>
+  MIXVECTOR_AVX2 static __m256i Pairs(const uint8_t *data, int64_t *pos, int64_t delta, int count) {
+    const __m256i bytes = Gather8<Whole>(data, pos, delta, Mono8Pair, count);
     return _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi32(bytes, 8), _mm256_set1_epi32(0x0000FF00)),
                            _mm256_and_si256(_mm256_slli_epi32(bytes, 16), _mm256_set1_epi32(int(0xFF000000u))));
   }
@@ -128,10 +195,11 @@ template <typename Data, typename Volume>
 MIXVECTOR_AVX2 inline int64_t IntMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                       Volume volume) {
   Fractions8 fraction(pos, delta);
-  for (int i = 0; i + 8 <= frames; i += 8) {
-    const __m256i pairs = Data::Pairs(data, &pos, delta);
-    IntAdd(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))), volume.Next());
-  }
+  ForBlocks(frames, [&](int i, const auto &to) {
+    using To = std::decay_t<decltype(to)>;
+    const __m256i pairs = Data::template Pairs<To::kWhole>(data, &pos, delta, to.count);
+    IntAdd(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))), volume.Next(), to);
+  });
   return pos;
 }
 
@@ -145,9 +213,8 @@ template <typename Data>
 MIXVECTOR_AVX2 int64_t IntRampMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                    int32_t *left, int32_t *right, int32_t stepLeft, int32_t stepRight) {
   pos = IntMono<Data>(out, data, pos, delta, frames, IntRamp8(*left, *right, stepLeft, stepRight));
-  const int done = frames / 8 * 8;
-  *left += done * stepLeft;
-  *right += done * stepRight;
+  *left += frames * stepLeft;
+  *right += frames * stepRight;
   return pos;
 }
 
@@ -159,24 +226,35 @@ MIXVECTOR_AVX2 inline __m256i StereoPairs(__m256i frames) {
 // Eight frames of stereo pairs: frames 0 1 | 4 5 in one vector, 2 3 | 6 7 in
 // the other, as the per-half unpacking of the weights lays them out; the pack
 // puts the frames back in order.
+template <typename Out>
 MIXVECTOR_AVX2 inline void IntStereoAdd(int16_t *out, __m256i ab, __m256i cd, __m256i fraction,
-                                        const IntVolume8 &volume) {
+                                        const IntVolume8 &volume, const Out &to) {
   const __m256i weights = IntWeights(fraction);
   const __m256i vab = IntInterpolate(StereoPairs(ab), _mm256_unpacklo_epi32(weights, weights));
   const __m256i vcd = IntInterpolate(StereoPairs(cd), _mm256_unpackhi_epi32(weights, weights));
-  volume.AddTo(out, _mm256_packs_epi32(vab, vcd));
+  IntAdd(out, _mm256_packs_epi32(vab, vcd), volume.words, to);
+}
+
+// The next eight (or fewer) positions' fetches.
+template <typename T, typename Out>
+MIXVECTOR_AVX2 inline void FetchBlock(T *x, const uint8_t *data, int64_t *pos, int64_t delta,
+                                      T (*fetch)(const uint8_t *, int64_t), const Out &to) {
+  if constexpr (Out::kWhole)
+    Fetch8(x, data, pos, delta, fetch);
+  else
+    FetchFirst(x, data, pos, delta, fetch, to.count);
 }
 
 MIXVECTOR_AVX2 int64_t IntStereo16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                    int32_t left, int32_t right) {
   const IntVolume8 volume(left, right);
   Fractions8 fraction(pos, delta);
-  for (int i = 0; i + 8 <= frames; i += 8) {
+  ForBlocks(frames, [&](int i, const auto &to) {
     int64_t x[8];
-    Fetch8(x, data, &pos, delta, Stereo16Frames);
+    FetchBlock(x, data, &pos, delta, Stereo16Frames, to);
     IntStereoAdd(out + 2 * i, _mm256_setr_epi64x(x[0], x[1], x[4], x[5]), _mm256_setr_epi64x(x[2], x[3], x[6], x[7]),
-                 fraction.Next(), volume);
-  }
+                 fraction.Next(), volume, to);
+  });
   return pos;
 }
 
@@ -185,11 +263,13 @@ MIXVECTOR_AVX2 int64_t IntStereo8(int16_t *out, const uint8_t *data, int64_t pos
   const IntVolume8 volume(left, right);
   Fractions8 fraction(pos, delta);
   const __m256i zero = _mm256_setzero_si256();
-  for (int i = 0; i + 8 <= frames; i += 8) {
+  ForBlocks(frames, [&](int i, const auto &to) {
+    using To = std::decay_t<decltype(to)>;
     // Bytes to words of byte << 8: the low halves' frames 0 1 | 4 5, the high halves' 2 3 | 6 7.
-    const __m256i x = Gather8(data, &pos, delta, Stereo8Frames);
-    IntStereoAdd(out + 2 * i, _mm256_unpacklo_epi8(zero, x), _mm256_unpackhi_epi8(zero, x), fraction.Next(), volume);
-  }
+    const __m256i x = Gather8<To::kWhole>(data, &pos, delta, Stereo8Frames, to.count);
+    IntStereoAdd(out + 2 * i, _mm256_unpacklo_epi8(zero, x), _mm256_unpackhi_epi8(zero, x), fraction.Next(), volume,
+                 to);
+  });
   return pos;
 }
 
@@ -206,8 +286,10 @@ MIXVECTOR_AVX2 inline __m256 FloatInterpolate(__m256 s0, __m256 s1, __m256 t) {
   return _mm256_add_ps(s0, _mm256_mul_ps(_mm256_sub_ps(s1, s0), t));
 }
 
-MIXVECTOR_AVX2 inline void FloatAdd(float *out, __m256 v) {
-  _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), v));
+// Adds eight floats, the half `half` of a block's sixteen.
+template <typename Out>
+MIXVECTOR_AVX2 inline void FloatAdd(float *out, int half, __m256 v, const Out &to) {
+  to.Store(out + 8 * half, half, _mm256_add_ps(to.Load(out + 8 * half, half), v));
 }
 
 MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
@@ -233,7 +315,7 @@ MIXVECTOR_AVX2 inline __m256 VolumePairs(float left, float right, bool surround)
 struct FloatSteady8 {
   __m256 volume;
   MIXVECTOR_AVX2 FloatSteady8(float left, float right, bool surround) : volume(VolumePairs(left, right, surround)) {}
-  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567) { *v0123 = *v4567 = volume; }
+  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567, int) { *v0123 = *v4567 = volume; }
 };
 
 struct FloatRamp8 {
@@ -241,8 +323,10 @@ struct FloatRamp8 {
   __m256 sign;
   MIXVECTOR_AVX2 FloatRamp8(float l, float r, float stepLeft, float stepRight, bool surround)
       : left(l, stepLeft), right(r, stepRight), sign(SurroundSign(surround)) {}
-  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567) {
-    if (left.linear >= 8 && right.linear >= 8) {
+  // The volumes of the next eight frames, or of the first `count` where
+  // fewer: the ramp moves on by those.
+  MIXVECTOR_AVX2 void Next(__m256 *v0123, __m256 *v4567, int count) {
+    if (count == 8 && left.linear >= 8 && right.linear >= 8) {
       const float l = left.volume, r = right.volume, dl = left.gridStep, dr = right.gridStep;
       const __m256 start = _mm256_setr_ps(l, r, l, r, l, r, l, r);
       const __m256 step = _mm256_setr_ps(dl, dr, dl, dr, dl, dr, dl, dr);
@@ -251,8 +335,8 @@ struct FloatRamp8 {
       left.Advance(8);
       right.Advance(8);
     } else {
-      float volumes[16];
-      mixvector::FloatRampFrames(&left, &right, 8, volumes);
+      float volumes[16] = {};
+      mixvector::FloatRampFrames(&left, &right, count, volumes);
       *v0123 = _mm256_loadu_ps(volumes);
       *v4567 = _mm256_loadu_ps(volumes + 8);
     }
@@ -262,10 +346,11 @@ struct FloatRamp8 {
 };
 
 // Eight values, each twice (left and right), times the volume pairs.
-MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 v0123, __m256 v4567) {
+template <typename Out>
+MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 v0123, __m256 v4567, const Out &to) {
   const __m256 low = _mm256_unpacklo_ps(v, v), high = _mm256_unpackhi_ps(v, v);  // frames 0 1 4 5, 2 3 6 7
-  FloatAdd(out, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), v0123));
-  FloatAdd(out + 8, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), v4567));
+  FloatAdd(out, 0, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), v0123), to);
+  FloatAdd(out, 1, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), v4567), to);
 }
 
 // Eight mono frames' fetched pairs to the floats of the frame and of the next one.
@@ -289,12 +374,13 @@ template <typename Data, typename Volume>
 MIXVECTOR_AVX2 inline int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                         Volume *volume) {
   Fractions8 fraction(pos, delta);
-  for (int i = 0; i + 8 <= frames; i += 8) {
+  ForBlocks(frames, [&](int i, const auto &to) {
+    using To = std::decay_t<decltype(to)>;
     __m256 s0, s1, v0123, v4567;
-    Data::Split(Gather8(data, &pos, delta, Data::Fetch), &s0, &s1);
-    volume->Next(&v0123, &v4567);
-    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), v0123, v4567);
-  }
+    Data::Split(Gather8<To::kWhole>(data, &pos, delta, Data::Fetch, to.count), &s0, &s1);
+    volume->Next(&v0123, &v4567, to.count);
+    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), v0123, v4567, to);
+  });
   return pos;
 }
 
@@ -344,18 +430,19 @@ MIXVECTOR_AVX2 int64_t FloatStereo(float *out, const uint8_t *data, int64_t pos,
                                    float left, float right, bool surround) {
   const __m256 volume = VolumePairs(left, right, surround);
   Fractions8 fraction(pos, delta);
-  for (int i = 0; i + 8 <= frames; i += 8) {
+  ForBlocks(frames, [&](int i, const auto &to) {
     typename Data::Frame x[8];
-    Fetch8(x, data, &pos, delta, Data::Fetch);
+    FetchBlock(x, data, &pos, delta, Data::Fetch, to);
     const __m256 t = FloatWeights(fraction.Next());
     const __m256 low = _mm256_unpacklo_ps(t, t), high = _mm256_unpackhi_ps(t, t);  // frames 0 1 4 5, 2 3 6 7
     __m256 s0, s1;
     Data::Split(x, &s0, &s1);
-    FloatAdd(out + 2 * i, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x20)), volume));
+    FloatAdd(out + 2 * i, 0, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x20)), volume),
+             to);
     Data::Split(x + 4, &s0, &s1);
-    FloatAdd(out + 2 * i + 8,
-             _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x31)), volume));
-  }
+    FloatAdd(out + 2 * i, 1, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x31)), volume),
+             to);
+  });
   return pos;
 }
 
@@ -373,9 +460,12 @@ MIXVECTOR_AVX2 void FloatClipCopy(int16_t *destination, const float *buffer, int
 
 }  // namespace
 
+#pragma GCC pop_options
+
 MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2) {
   MixVectorLoops loops = sse2;
   loops.frames = 8;
+  loops.anyLength = true;
   loops.intMono8 = IntSteadyMono<IntMonoData8>;
   loops.intMono16 = IntSteadyMono<IntMonoData16>;
   loops.intStereo8 = IntStereo8;

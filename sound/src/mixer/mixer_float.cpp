@@ -135,7 +135,7 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
       const float sr = ramped ? ramp.stepRight : 0.0f;
       const int64_t delta = backward ? -step : step;
       if (const MixVectorLoops *vector = MixVector_Loops()) {
-        done = pass.frames / vector->frames * vector->frames;
+        done = vector->anyLength ? pass.frames : pass.frames / vector->frames * vector->frames;
         if (stereo)
           pos = (sixteen ? vector->floatStereo16 : vector->floatStereo8)(out, c->data, pos, delta, done, vl, vr,
                                                                            surround);

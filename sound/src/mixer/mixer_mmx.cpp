@@ -145,7 +145,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
       const int32_t sl = ramped ? c->rampStepLeftI : 0, sr = ramped ? c->rampStepRightI : 0;
       const int64_t delta = backward ? -step : step;
       if (const MixVectorLoops *vector = MixVector_Loops()) {
-        done = pass.frames / vector->frames * vector->frames;
+        done = vector->anyLength ? pass.frames : pass.frames / vector->frames * vector->frames;
         if (stereo)
           pos = (sixteen ? vector->intStereo16 : vector->intStereo8)(out, c->data, pos, delta, done, vl, vr);
         else if (ramped)
