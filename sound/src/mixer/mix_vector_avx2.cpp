@@ -8,16 +8,11 @@
 #include "sound/src/mixer/mix_vector.h"
 
 #include <cstring>
-#include <type_traits>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 
 #define MIXVECTOR_AVX2 [[gnu::target("avx2")]]
-
-// The loops' block lambdas take the target from here, as no attribute reaches them.
-#pragma GCC push_options
-#pragma GCC target("avx2")
 
 namespace {
 
@@ -96,15 +91,6 @@ struct FirstFrames {
   MIXVECTOR_AVX2 __m256 Load(const float *out, int half) const { return _mm256_maskload_ps(out, halves[half]); }
   MIXVECTOR_AVX2 void Store(float *out, int half, __m256 v) const { _mm256_maskstore_ps(out, halves[half], v); }
 };
-
-// Mixes a pass block by block: whole blocks, then the frames left as one
-// block of fewer.
-template <typename Block>
-MIXVECTOR_AVX2 inline void ForBlocks(int frames, Block block) {
-  int i = 0;
-  for (; i + 8 <= frames; i += 8) block(i, AllFrames());
-  if (i < frames) block(i, FirstFrames(frames - i));
-}
 
 // Position fractions (the low 32 bits) of eight frames, and their step over eight.
 struct Fractions8 {
@@ -191,15 +177,22 @@ struct IntMonoData8 {
   }
 };
 
+template <typename Data, typename Volume, typename Out>
+MIXVECTOR_AVX2 inline void IntMonoBlock(int16_t *out, const uint8_t *data, int64_t *pos, int64_t delta,
+                                        Fractions8 *fraction, Volume *volume, const Out &to) {
+  const __m256i pairs = Data::template Pairs<Out::kWhole>(data, pos, delta, to.count);
+  IntAdd(out, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction->Next()))), volume->Next(), to);
+}
+
 template <typename Data, typename Volume>
 MIXVECTOR_AVX2 inline int64_t IntMono(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                       Volume volume) {
   Fractions8 fraction(pos, delta);
-  ForBlocks(frames, [&](int i, const auto &to) {
-    using To = std::decay_t<decltype(to)>;
-    const __m256i pairs = Data::template Pairs<To::kWhole>(data, &pos, delta, to.count);
-    IntAdd(out + 2 * i, MonoToFrames(IntInterpolate(pairs, IntWeights(fraction.Next()))), volume.Next(), to);
-  });
+  // Whole blocks, then the frames left as one block of fewer (the same in
+  // each loop below; written out, as a shared lambda compiled slower here).
+  int i = 0;
+  for (; i + 8 <= frames; i += 8) IntMonoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, &volume, AllFrames());
+  if (i < frames) IntMonoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, &volume, FirstFrames(frames - i));
   return pos;
 }
 
@@ -245,31 +238,41 @@ MIXVECTOR_AVX2 inline void FetchBlock(T *x, const uint8_t *data, int64_t *pos, i
     FetchFirst(x, data, pos, delta, fetch, to.count);
 }
 
+template <typename Out>
+MIXVECTOR_AVX2 inline void IntStereo16Block(int16_t *out, const uint8_t *data, int64_t *pos, int64_t delta,
+                                            Fractions8 *fraction, const IntVolume8 &volume, const Out &to) {
+  int64_t x[8];
+  FetchBlock(x, data, pos, delta, Stereo16Frames, to);
+  IntStereoAdd(out, _mm256_setr_epi64x(x[0], x[1], x[4], x[5]), _mm256_setr_epi64x(x[2], x[3], x[6], x[7]),
+               fraction->Next(), volume, to);
+}
+
 MIXVECTOR_AVX2 int64_t IntStereo16(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                    int32_t left, int32_t right) {
   const IntVolume8 volume(left, right);
   Fractions8 fraction(pos, delta);
-  ForBlocks(frames, [&](int i, const auto &to) {
-    int64_t x[8];
-    FetchBlock(x, data, &pos, delta, Stereo16Frames, to);
-    IntStereoAdd(out + 2 * i, _mm256_setr_epi64x(x[0], x[1], x[4], x[5]), _mm256_setr_epi64x(x[2], x[3], x[6], x[7]),
-                 fraction.Next(), volume, to);
-  });
+  int i = 0;
+  for (; i + 8 <= frames; i += 8) IntStereo16Block(out + 2 * i, data, &pos, delta, &fraction, volume, AllFrames());
+  if (i < frames) IntStereo16Block(out + 2 * i, data, &pos, delta, &fraction, volume, FirstFrames(frames - i));
   return pos;
+}
+
+template <typename Out>
+MIXVECTOR_AVX2 inline void IntStereo8Block(int16_t *out, const uint8_t *data, int64_t *pos, int64_t delta,
+                                           Fractions8 *fraction, const IntVolume8 &volume, const Out &to) {
+  // Bytes to words of byte << 8: the low halves' frames 0 1 | 4 5, the high halves' 2 3 | 6 7.
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i x = Gather8<Out::kWhole>(data, pos, delta, Stereo8Frames, to.count);
+  IntStereoAdd(out, _mm256_unpacklo_epi8(zero, x), _mm256_unpackhi_epi8(zero, x), fraction->Next(), volume, to);
 }
 
 MIXVECTOR_AVX2 int64_t IntStereo8(int16_t *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                   int32_t left, int32_t right) {
   const IntVolume8 volume(left, right);
   Fractions8 fraction(pos, delta);
-  const __m256i zero = _mm256_setzero_si256();
-  ForBlocks(frames, [&](int i, const auto &to) {
-    using To = std::decay_t<decltype(to)>;
-    // Bytes to words of byte << 8: the low halves' frames 0 1 | 4 5, the high halves' 2 3 | 6 7.
-    const __m256i x = Gather8<To::kWhole>(data, &pos, delta, Stereo8Frames, to.count);
-    IntStereoAdd(out + 2 * i, _mm256_unpacklo_epi8(zero, x), _mm256_unpackhi_epi8(zero, x), fraction.Next(), volume,
-                 to);
-  });
+  int i = 0;
+  for (; i + 8 <= frames; i += 8) IntStereo8Block(out + 2 * i, data, &pos, delta, &fraction, volume, AllFrames());
+  if (i < frames) IntStereo8Block(out + 2 * i, data, &pos, delta, &fraction, volume, FirstFrames(frames - i));
   return pos;
 }
 
@@ -370,17 +373,22 @@ struct FloatMonoData8 {
   }
 };
 
+template <typename Data, typename Volume, typename Out>
+MIXVECTOR_AVX2 inline void FloatMonoBlock(float *out, const uint8_t *data, int64_t *pos, int64_t delta,
+                                          Fractions8 *fraction, Volume *volume, const Out &to) {
+  __m256 s0, s1, v0123, v4567;
+  Data::Split(Gather8<Out::kWhole>(data, pos, delta, Data::Fetch, to.count), &s0, &s1);
+  volume->Next(&v0123, &v4567, to.count);
+  FloatMonoAdd(out, FloatInterpolate(s0, s1, FloatWeights(fraction->Next())), v0123, v4567, to);
+}
+
 template <typename Data, typename Volume>
 MIXVECTOR_AVX2 inline int64_t FloatMono(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                         Volume *volume) {
   Fractions8 fraction(pos, delta);
-  ForBlocks(frames, [&](int i, const auto &to) {
-    using To = std::decay_t<decltype(to)>;
-    __m256 s0, s1, v0123, v4567;
-    Data::Split(Gather8<To::kWhole>(data, &pos, delta, Data::Fetch, to.count), &s0, &s1);
-    volume->Next(&v0123, &v4567, to.count);
-    FloatMonoAdd(out + 2 * i, FloatInterpolate(s0, s1, FloatWeights(fraction.Next())), v0123, v4567, to);
-  });
+  int i = 0;
+  for (; i + 8 <= frames; i += 8) FloatMonoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, volume, AllFrames());
+  if (i < frames) FloatMonoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, volume, FirstFrames(frames - i));
   return pos;
 }
 
@@ -425,24 +433,29 @@ struct FloatStereoData8 {
   }
 };
 
+template <typename Data, typename Out>
+MIXVECTOR_AVX2 inline void FloatStereoBlock(float *out, const uint8_t *data, int64_t *pos, int64_t delta,
+                                            Fractions8 *fraction, __m256 volume, const Out &to) {
+  typename Data::Frame x[8];
+  FetchBlock(x, data, pos, delta, Data::Fetch, to);
+  const __m256 t = FloatWeights(fraction->Next());
+  const __m256 low = _mm256_unpacklo_ps(t, t), high = _mm256_unpackhi_ps(t, t);  // frames 0 1 4 5, 2 3 6 7
+  __m256 s0, s1;
+  Data::Split(x, &s0, &s1);
+  FloatAdd(out, 0, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x20)), volume), to);
+  Data::Split(x + 4, &s0, &s1);
+  FloatAdd(out, 1, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x31)), volume), to);
+}
+
 template <typename Data>
 MIXVECTOR_AVX2 int64_t FloatStereo(float *out, const uint8_t *data, int64_t pos, int64_t delta, int frames,
                                    float left, float right, bool surround) {
   const __m256 volume = VolumePairs(left, right, surround);
   Fractions8 fraction(pos, delta);
-  ForBlocks(frames, [&](int i, const auto &to) {
-    typename Data::Frame x[8];
-    FetchBlock(x, data, &pos, delta, Data::Fetch, to);
-    const __m256 t = FloatWeights(fraction.Next());
-    const __m256 low = _mm256_unpacklo_ps(t, t), high = _mm256_unpackhi_ps(t, t);  // frames 0 1 4 5, 2 3 6 7
-    __m256 s0, s1;
-    Data::Split(x, &s0, &s1);
-    FloatAdd(out + 2 * i, 0, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x20)), volume),
-             to);
-    Data::Split(x + 4, &s0, &s1);
-    FloatAdd(out + 2 * i, 1, _mm256_mul_ps(FloatInterpolate(s0, s1, _mm256_permute2f128_ps(low, high, 0x31)), volume),
-             to);
-  });
+  int i = 0;
+  for (; i + 8 <= frames; i += 8)
+    FloatStereoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, volume, AllFrames());
+  if (i < frames) FloatStereoBlock<Data>(out + 2 * i, data, &pos, delta, &fraction, volume, FirstFrames(frames - i));
   return pos;
 }
 
@@ -459,8 +472,6 @@ MIXVECTOR_AVX2 void FloatClipCopy(int16_t *destination, const float *buffer, int
 }
 
 }  // namespace
-
-#pragma GCC pop_options
 
 MixVectorLoops MixVectorAvx2_Loops(const MixVectorLoops &sse2) {
   MixVectorLoops loops = sse2;
