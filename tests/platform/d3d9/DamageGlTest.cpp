@@ -2,19 +2,22 @@
 // differs from the one before. A texture changed after a draw showed it, within
 // the frame or between frames, and a vertex buffer written again, still show
 // what they held when drawn; an unchanged frame draws and shows nothing, and
-// lets the driver return what the frames before it drew from.
+// lets the driver return what the frames before it drew from and the heap its
+// free pages.
 #include "tests/platform/d3d9/DeviceFixture.h"
 
 #include "platform/d3d9/TestHooks.h"
 
 #include <algorithm>
-#include <fstream>
-#include <string>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 
 using d3d9test::ColorNear;
 using d3d9test::Quad;
+using d3d9test::ResidentAnonKb;
 
 constexpr DWORD kBlack = 0xFF000000u;
 constexpr DWORD kRed = 0xFFFF0000u;
@@ -249,19 +252,6 @@ TEST_F(DamageGlTest, FramesDrawnWhereTheyChangedEqualTheFramesDrawnWhole)
     texture->Release();
 }
 
-// Anonymous resident memory of this process, in kB.
-long ResidentAnonKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("RssAnon:", 0) == 0) {
-            return std::stol(line.substr(8));
-        }
-    }
-    return -1;
-}
-
 // A large render target drawn in one frame and released: once a frame shows
 // without it, the picture may stand still for seconds with nothing drawn, and
 // its memory must not stay resident all that time.
@@ -302,6 +292,40 @@ TEST_F(DamageGlTest, WhatShownFramesDrewFromIsLetGoWhileThePictureStandsStill)
     EXPECT_EQ(Counts().backBufferDraws, shown.backBufferDraws);
     EXPECT_TRUE(ColorNear(BackBufferPixel(10, 10), kBlue));
     EXPECT_LT(ResidentAnonKb(), held - kPixelsKb * 3 / 4) << "resident before: " << held << " kB";
+}
+
+// Blocks freed in the middle of the heap stay resident (the allocator trims
+// only its top); once the picture stands still they are given back.
+TEST_F(DamageGlTest, TheHeapsFreePagesAreGivenBackWhileThePictureStandsStill)
+{
+    // Below the size the allocator maps on its own, so they come from the heap.
+    constexpr size_t kBlock = 96 * 1024;
+    constexpr size_t kBlocks = 200;  // about 19 MB
+    constexpr long kFreedKb = static_cast<long>(kBlock * kBlocks / 1024);
+    const auto frame = [&]() {
+        ClearBackBuffer();
+        Draw(Quad(0, 0, 64, 64, kBlue));
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    frame();
+    std::vector<void*> blocks;
+    // One more than are freed: the last, kept, lies above them, so that freeing
+    // them leaves a hole below the heap's top.
+    for (size_t i = 0; i <= kBlocks; ++i) {
+        blocks.push_back(std::malloc(kBlock));
+        ASSERT_NE(blocks.back(), nullptr);
+        std::memset(blocks.back(), 0x5a, kBlock);
+    }
+    const long filled = ResidentAnonKb();
+    for (size_t i = 0; i < kBlocks; ++i) {
+        std::free(blocks[i]);
+    }
+    const long held = ResidentAnonKb();
+    ASSERT_GT(held, filled - kFreedKb / 4) << "freeing them gave them back already";
+    frame();  // the same again: the picture stands still
+    EXPECT_TRUE(ColorNear(BackBufferPixel(10, 10), kBlue));
+    EXPECT_LT(ResidentAnonKb(), held - kFreedKb * 3 / 4) << "resident before: " << held << " kB";
+    std::free(blocks.back());
 }
 
 }  // namespace

@@ -62,6 +62,9 @@ protected:
     IDirect3DVertexBuffer9* vertices_ = nullptr;
 };
 
+// Anonymous resident memory of this process, in kB (-1 where it cannot be read).
+long ResidentAnonKb();
+
 // Channels of an ARGB value, for tolerant comparisons of blended results.
 int Channel(DWORD argb, int shift);
 ::testing::AssertionResult ColorNear(DWORD actual, DWORD expected, int tolerance = 2);

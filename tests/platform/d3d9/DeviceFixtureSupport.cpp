@@ -2,8 +2,10 @@
 
 #include "platform/win32/WindowHandle.h"
 
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
 
 namespace d3d9test {
 
@@ -180,6 +182,18 @@ platform::d3d9::FrameCounts DeviceFixture::Counts()
     platform::d3d9::FrameCounts counts;
     EXPECT_TRUE(platform::d3d9::GetFrameCounts(device_, &counts));
     return counts;
+}
+
+long ResidentAnonKb()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("RssAnon:", 0) == 0) {
+            return std::stol(line.substr(8));
+        }
+    }
+    return -1;
 }
 
 int Channel(DWORD argb, int shift)
