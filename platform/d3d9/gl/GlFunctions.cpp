@@ -32,6 +32,8 @@ bool GlFunctions::Load()
     if (SDL_GL_ExtensionSupported("GL_ARB_clip_control") == SDL_TRUE) {
         Find(ClipControl, "glClipControl", nullptr);
     }
+    textureSwizzle = SDL_GL_ExtensionSupported("GL_ARB_texture_swizzle") == SDL_TRUE ||
+                     SDL_GL_ExtensionSupported("GL_EXT_texture_swizzle") == SDL_TRUE;
     return GenFramebuffers && DeleteFramebuffers && BindFramebuffer && FramebufferTexture2D &&
            CheckFramebufferStatus && BlitFramebuffer && BlendEquation;
 }

@@ -18,6 +18,7 @@ struct GlFunctions {
     PFNGLBLENDEQUATIONSEPARATEPROC BlendEquationSeparate = nullptr;
     PFNGLBLENDEQUATIONPROC BlendEquation = nullptr;
     PFNGLCLIPCONTROLPROC ClipControl = nullptr;  // null where the driver lacks it
+    bool textureSwizzle = false;  // GL_TEXTURE_SWIZZLE_*: a texture's channels can be read as others, 0 or 1
 
     // Looks everything up; false when framebuffer objects or blending are missing.
     bool Load();

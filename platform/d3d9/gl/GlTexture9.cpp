@@ -252,14 +252,49 @@ HRESULT GlTexture9::CopyPixelsFrom(GlTexture9& source)
     return D3D_OK;
 }
 
+void GlTexture9::Specify(const GlPixelFormat& gl, bool alphaOnly)
+{
+    // An unsized RGBA with the BGRA layout lets the driver keep the bytes
+    // exactly as the window does; a sized format may store them otherwise.
+    const GLint internalFormat = alphaOnly ? GL_ALPHA8 : HoldsUnusedAlpha() ? GL_RGBA : gl.internalFormat;
+    glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), 0,
+                 gl.format, gl.type, nullptr);
+    if (alphaOnly || alphaOnly_) {
+        // An alpha texture reads its colour as black; this one's is white.
+        static constexpr GLint kWhite[4] = {GL_ONE, GL_ONE, GL_ONE, GL_ALPHA};
+        static constexpr GLint kAsStored[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
+        glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, alphaOnly ? kWhite : kAsStored);
+    }
+    alphaOnly_ = alphaOnly;
+}
+
 void GlTexture9::Upload(const std::vector<BYTE>& pixels)
 {
     GlPixelFormat gl{};
     GlFormatOf(format_, &gl);
     SetRowLength(GL_UNPACK_ROW_LENGTH, pitch_, format_);
+    // Into an alpha texture the driver takes each pixel's alpha.
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), gl.format,
                     gl.type, pixels.data());
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+bool GlTexture9::AlphaAlone(const std::vector<BYTE>& pixels) const
+{
+    if (!PacksPixels() || format_ != D3DFMT_A8R8G8B8 || !context_->Gl().textureSwizzle) {
+        return false;
+    }
+    for (UINT y = 0; y < height_; ++y) {
+        const BYTE* row = pixels.data() + static_cast<size_t>(y) * pitch_;
+        for (UINT x = 0; x < width_; ++x) {
+            // B, G, R, A in memory.
+            const BYTE* pixel = row + 4 * static_cast<size_t>(x);
+            if ((pixel[0] & pixel[1] & pixel[2]) != 0xff) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 unsigned GlTexture9::Realise()
@@ -269,31 +304,35 @@ unsigned GlTexture9::Realise()
     if (!GlFormatOf(format_, &gl)) {
         return 0;
     }
-    if (texture_ == 0) {
+    const bool made = texture_ == 0;
+    if (made) {
         glGenTextures(1, &texture_);
         glBindTexture(GL_TEXTURE_2D, texture_);
-        // An unsized RGBA with the BGRA layout lets the driver keep the bytes
-        // exactly as the window does; a sized format may store them otherwise.
-        const GLint internalFormat = HoldsUnusedAlpha() ? GL_RGBA : gl.internalFormat;
-        glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, static_cast<GLsizei>(width_),
-                     static_cast<GLsizei>(height_), 0, gl.format, gl.type, nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        alphaOnly_ = false;
         stale_ = true;
     } else {
         glBindTexture(GL_TEXTURE_2D, texture_);
     }
+    std::vector<BYTE> unpacked;
+    const std::vector<BYTE>* pixels = nullptr;
     if (HasHostPixels() && stale_ && !locked_) {
-        if (PacksPixels()) {
-            std::vector<BYTE> pixels;
-            if (UnpackInto(pixels)) {
-                Upload(pixels);
-            }
-        } else {
-            Upload(host_);
+        if (!PacksPixels()) {
+            pixels = &host_;
+        } else if (UnpackInto(unpacked)) {
+            pixels = &unpacked;
         }
         stale_ = false;
+    }
+    // The storage follows the pixels: a texture written anew may lose or gain its alpha-only form.
+    const bool alphaOnly = pixels != nullptr ? AlphaAlone(*pixels) : alphaOnly_;
+    if (made || alphaOnly != alphaOnly_) {
+        Specify(gl, alphaOnly);
+    }
+    if (pixels != nullptr) {
+        Upload(*pixels);
     }
     if (!pending_.empty()) {
         Upload(pending_);

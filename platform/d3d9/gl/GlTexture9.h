@@ -6,13 +6,17 @@
 // A managed texture keeps its pixels deflated while no lock is held: the game's
 // pictures are mostly flat colour and empty space, about 30 times smaller so,
 // and a texture that is drawn is held a second time by the driver. A lock
-// inflates them for its length, and an upload into a passing buffer.
+// inflates them for its length, and an upload into a passing buffer. Where
+// every pixel's colour is white (a font's pages, whose glyphs are coloured as
+// they are drawn), the driver is given the alpha alone, a quarter of the
+// memory, and reads the colour as white.
 #pragma once
 
 #include "platform/d3d9/IDirect3DTexture9.h"
 #include "platform/d3d9/gl/ComObject.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/GlSurface9.h"
+#include "platform/d3d9/gl/PixelFormat.h"
 
 #include <atomic>
 #include <cstdint>
@@ -74,7 +78,13 @@ public:
 
 private:
     ~GlTexture9() override;
+    // Gives the bound GL texture storage of its size, of the alpha alone read
+    // with a white colour or of the whole format.
+    void Specify(const GlPixelFormat& gl, bool alphaOnly);
     void Upload(const std::vector<BYTE>& pixels);
+    // Whether a managed A8R8G8B8 texture of these pixels can be held as its
+    // alpha alone: every pixel's colour is white and the driver can read it so.
+    bool AlphaAlone(const std::vector<BYTE>& pixels) const;
     void DropGlObjects();
     bool PacksPixels() const { return pool_ == D3DPOOL_MANAGED; }
     size_t HostBytes() const { return static_cast<size_t>(pitch_) * height_; }
@@ -102,6 +112,7 @@ private:
     bool lockedReadOnly_ = false;
 
     unsigned texture_ = 0;
+    bool alphaOnly_ = false;  // texture_ holds the alpha alone (see AlphaAlone)
     unsigned framebuffer_ = 0;
     std::atomic<std::uint64_t> stamp_{0};
     bool windowLayout_ = false;
