@@ -16,6 +16,32 @@ XML
     rm "$players/players.xml"
 }
 
+# Starts the game of the build folder $1 with folders of its own under $2
+# (made here; its log is $2/log) and, unless $3 is "newplayer", the stored
+# player above; the arguments after $3 go to env before the game's own
+# settings (QMV_FULL_REDRAW=1, -u NAME). Sets `pid`.
+start_game() {
+    local build="$1" home="$2" state="$3"
+    shift 3
+    mkdir -p "$home/data" "$home/config"
+    mkdir -m 700 "$home/runtime"
+    [ "$state" = newplayer ] || store_player "$home/data" "$build/tools/scramble/scramble"
+    # Its own runtime folder: the single-instance lock lives there, so a copy
+    # of the game running elsewhere cannot make this one end at once.
+    (cd "$build/run" && exec env "$@" SDL_AUDIODRIVER=dummy QMV_RANDOM_SEED=7 XDG_RUNTIME_DIR="$home/runtime" \
+        XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" "$build/run/quorvel" 2>"$home/log" >/dev/null) &
+    pid=$!
+}
+
+# Ends the game start_game started last, if it still runs.
+stop_game() {
+    if [ -n "${pid:-}" ]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
+    pid=
+}
+
 # Clicks the menu button at ($3, $4) of the game $1 until its log $2 holds the
 # text $5 (the menu may still be fading in), at most $6 times, $7 s apart.
 # Fails when the text never shows.

@@ -17,20 +17,12 @@
 set -euo pipefail
 build=$(realpath "${1:?usage: idle_cpu.sh <build folder> [rounds]}")
 rounds=${2:-3}
-program="$build/run/quorvel"
 settle=${SETTLE:-2}
 measure=10
 work=$(mktemp -d)
 pid=
-cleanup() {
-    if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
 source "$(dirname "$0")/game_run.sh"
+trap 'stop_game; rm -rf "$work"' EXIT
 
 fail() {
     echo "idle_cpu.sh: $1" >&2
@@ -53,17 +45,9 @@ ticks() { awk '{ sub(/.*\) /, ""); print $12 + $13 }' "/proc/$pid/stat"; }
 measure() {
     home="$work/$1-$2"
     rm -rf "$home"
-    mkdir -p "$home/data" "$home/config"
-    mkdir -m 700 "$home/runtime"
-    [ "$1" = newplayer ] || store_player "$home/data" "$build/tools/scramble/scramble"
     local switch=(-u QMV_FULL_REDRAW)
     [ "$2" = full ] && switch=(QMV_FULL_REDRAW=1)
-    # Its own runtime folder: the single-instance lock lives there, so a copy
-    # of the game running elsewhere cannot make this one end at once.
-    (cd "$(dirname "$program")" && exec env "${switch[@]}" SDL_AUDIODRIVER=dummy QMV_RANDOM_SEED=7 \
-        XDG_RUNTIME_DIR="$home/runtime" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
-        "$program" 2>"$home/log" >/dev/null) &
-    pid=$!
+    start_game "$build" "$home" "$1" "${switch[@]}"
     wait_for_log "The menu shows" 60
     if [ "$1" = timed ]; then
         choose_mode "$pid" "$home/log" 440 172 "Round 1 of CLASSIC_TIMED" 15 1 || fail "no round was started"
@@ -76,9 +60,7 @@ measure() {
     t0=$(ticks)
     sleep "$measure"
     t1=$(ticks)
-    kill "$pid"
-    wait "$pid" 2>/dev/null || true
-    pid=
+    stop_game
     seconds=$(awk -v t="$((t1 - t0))" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }')
 }
 
