@@ -657,3 +657,40 @@ INSTANTIATE_TEST_SUITE_P(Levels, RampPasses, ::testing::Values(MixVectorLevel::A
                          [](const ::testing::TestParamInfo<MixVectorLevel> &info) {
                            return std::string(info.param == MixVectorLevel::Avx2 ? "Avx2" : "Sse2");
                          });
+
+// The vector loops convert 8-bit data to the 16-bit float scale with a
+// multiply-add where the per-frame loops read the conversion table: every byte
+// value, played at a step of 1 (no interpolation between values), at full
+// volume, must mix to the per-frame bits.
+class EightBitFloatData : public RampPasses {};
+
+TEST_P(EightBitFloatData, EveryByteMixesAsTheTableHasIt) {
+  const MixVectorLevel level = GetParam();
+  if (level > MixVector_Best()) QMV_SKIP_OUTSIDE_CI("the processor lacks this level");
+  ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU));
+  std::vector<int8_t> bytes;
+  for (int i = 0; i < 257; ++i) bytes.push_back(int8_t(uint8_t(i)));
+  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, 257, OSND_MODE_8BITS | OSND_MODE_LOOP_OFF, 44100, 255, 128, 128);
+  ASSERT_TRUE(s && OSND_Sample_Upload(s, bytes.data(), OSND_MODE_8BITS | OSND_MODE_SIGNED));
+  OsndChannel channel{};
+  channel.currentSample = s;
+  channel.data = s->data;
+  channel.mode = s->mode;
+  channel.stepWhole = 1;
+  channel.direction = OSND_DIR_FORWARD;
+  channel.leftGain = channel.rightGain = 255;
+  channel.curVolLeft = channel.curVolRight = 255 * 256;
+  OsndChannel plain = channel, vector = channel;
+  const std::vector<float> silence(2 * 256);
+  const std::vector<float> a = Mix(OSND_MIXER_QUALITY_FPU, MixVectorLevel::Off, &plain, silence, 256);
+  const std::vector<float> b = Mix(OSND_MIXER_QUALITY_FPU, level, &vector, silence, 256);
+  for (size_t i = 0; i < a.size(); ++i) {
+    ASSERT_EQ(std::memcmp(&a[i], &b[i], sizeof(float)), 0) << "byte " << i / 2;
+    ASSERT_EQ(a[i], MixerFpu_Table8(int8_t(uint8_t(i / 2)))) << "byte " << i / 2;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, EightBitFloatData, ::testing::Values(MixVectorLevel::Avx2, MixVectorLevel::Sse2),
+                         [](const ::testing::TestParamInfo<MixVectorLevel> &info) {
+                           return std::string(info.param == MixVectorLevel::Avx2 ? "Avx2" : "Sse2");
+                         });

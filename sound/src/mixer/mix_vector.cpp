@@ -206,13 +206,21 @@ __m128 FloatWeights(__m128i fraction) {
 __m128 FloatInterpolate(__m128 s0, __m128 s1, __m128 t) { return _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), t)); }
 
 // Signed bytes (sign-extended in 32-bit lanes) on the 16-bit scale, as the
-// conversion table has them: v * 32767 / 127 from 0 up, v * 256 below.
+// conversion table has them: v * 32767 / 127 from 0 up, v * 256 below. The
+// quotient is v * 258 + v * (1 / 127), rounded once more, without a division:
+// 258 v is exact, and the product's error is far below the distance of any
+// v / 127 (v from 0 to 127) from a rounding boundary of the sum, so the sum
+// rounds as the quotient does (the conversion test checks every byte). Below
+// 0 the factors are 256 and 0 (adding -0 changes nothing), so both sides take
+// the same two products and sum, the factors chosen with integer masks.
 __m128 FloatFrom8(__m128i v) {
+  const __m128i positive = _mm_cmpgt_epi32(v, _mm_set1_epi32(-1));
+  const __m128i wholeBits = _mm_castps_si128(_mm_set1_ps(256.0f));
+  const __m128i extraBits = _mm_xor_si128(_mm_castps_si128(_mm_set1_ps(258.0f)), wholeBits);
+  const __m128 whole = _mm_castsi128_ps(_mm_xor_si128(wholeBits, _mm_and_si128(positive, extraBits)));
+  const __m128 part = _mm_castsi128_ps(_mm_and_si128(positive, _mm_castps_si128(_mm_set1_ps(1.0f / 127.0f))));
   const __m128 f = _mm_cvtepi32_ps(v);
-  const __m128 up = _mm_div_ps(_mm_mul_ps(f, _mm_set1_ps(32767.0f)), _mm_set1_ps(127.0f));
-  const __m128 down = _mm_mul_ps(f, _mm_set1_ps(256.0f));
-  const __m128 positive = _mm_castsi128_ps(_mm_cmpgt_epi32(v, _mm_set1_epi32(-1)));
-  return _mm_or_ps(_mm_and_ps(positive, up), _mm_andnot_ps(positive, down));
+  return _mm_add_ps(_mm_mul_ps(f, whole), _mm_mul_ps(f, part));
 }
 
 // Adding v * -left is subtracting v * left, to the bit; the left volumes of

@@ -295,12 +295,16 @@ MIXVECTOR_AVX2 inline void FloatAdd(float *out, int half, __m256 v, const Out &t
   to.Store(out + 8 * half, half, _mm256_add_ps(to.Load(out + 8 * half, half), v));
 }
 
+// See the SSE2 form for the factors.
 MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
+  const __m256i positive = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1));
+  const __m256 whole = _mm256_castsi256_ps(
+      _mm256_blendv_epi8(_mm256_castps_si256(_mm256_set1_ps(256.0f)), _mm256_castps_si256(_mm256_set1_ps(258.0f)),
+                         positive));
+  const __m256 part =
+      _mm256_castsi256_ps(_mm256_and_si256(positive, _mm256_castps_si256(_mm256_set1_ps(1.0f / 127.0f))));
   const __m256 f = _mm256_cvtepi32_ps(v);
-  const __m256 up = _mm256_div_ps(_mm256_mul_ps(f, _mm256_set1_ps(32767.0f)), _mm256_set1_ps(127.0f));
-  const __m256 down = _mm256_mul_ps(f, _mm256_set1_ps(256.0f));
-  const __m256 positive = _mm256_castsi256_ps(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1)));
-  return _mm256_or_ps(_mm256_and_ps(positive, up), _mm256_andnot_ps(positive, down));
+  return _mm256_add_ps(_mm256_mul_ps(f, whole), _mm256_mul_ps(f, part));
 }
 
 // Adding v * -left is subtracting v * left, to the bit; the left volumes of
@@ -351,9 +355,12 @@ struct FloatRamp8 {
 // Eight values, each twice (left and right), times the volume pairs.
 template <typename Out>
 MIXVECTOR_AVX2 inline void FloatMonoAdd(float *out, __m256 v, __m256 v0123, __m256 v4567, const Out &to) {
-  const __m256 low = _mm256_unpacklo_ps(v, v), high = _mm256_unpackhi_ps(v, v);  // frames 0 1 4 5, 2 3 6 7
-  FloatAdd(out, 0, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x20), v0123), to);
-  FloatAdd(out, 1, _mm256_mul_ps(_mm256_permute2f128_ps(low, high, 0x31), v4567), to);
+  // One lane-crossing permutation for each half: fewer shuffles, which share
+  // the float pipes with the arithmetic.
+  const __m256 first = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  const __m256 second = _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
+  FloatAdd(out, 0, _mm256_mul_ps(first, v0123), to);
+  FloatAdd(out, 1, _mm256_mul_ps(second, v4567), to);
 }
 
 // Eight mono frames' fetched pairs to the floats of the frame and of the next one.
