@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <mutex>
 
 namespace {
@@ -157,9 +156,9 @@ int MpegDecoder_DecodeLayer2(MpegDecoder *d, uint8_t *output, int *written) {
   // read: per subband, per channel that reads its own (above the bound the
   // first channel's samples serve both, each with its own scale).
   struct Coded {
-    int sb, first, last;              // subband, first and last channel written
-    int width;                        // bits of one code (grouped: of the three)
-    const uint8_t (*split)[3];        // grouped codes' samples, or null
+    int sb, first, last;        // subband, first and last channel written
+    int width;                  // bits of one code (grouped: of the three)
+    const uint8_t (*split)[3];  // grouped codes' samples, or null
   };
   Coded coded[64];
   int codedCount = 0;
