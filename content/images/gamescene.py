@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The classic game scene's pictures: its three backgrounds (untimed, timed,
-word of the day), the frame round the answer table (sides, corners, bottom
-and the panel behind the table), the scene's buttons (normal, hover,
+word of the day), the panel behind the letter rows, the frame round the
+answer table (sides, corners, bottom and the panel behind the table), the scene's buttons (normal, hover,
 pressed, disabled) and the word-result popups (the full-length and
 all-words popups as short frame animations).
 
@@ -35,7 +35,7 @@ FRAME = 10  # thickness of the frame round the answer table
 
 SINGLE = (["background.png", "background_timed.png", "background_wotd.png", "panel_left.png", "panel_right.png",
            "panel_leftcorner.png", "panel_rightcorner.png", "panel_bottom.png", "panel_bg.png", "panel_top.png",
-           "panel_topleft.png", "panel_topright.png"]
+           "panel_topleft.png", "panel_topright.png", "rack_panel.png"]
           + [f"popup_{code}.png" for code in POPUPS])
 SHEETS = ["button_" + b for b in BUTTONS] + list(ANIMATED)
 
@@ -48,17 +48,22 @@ def outputs():
 
 
 def background(accent, caption, ink=None):
-    """Ink blue to navy, a soft band behind the letter rows and the mode's name
-    (in the accent, or in `ink` where the accent reads too faintly on navy)."""
+    """Ink blue to navy and the mode's name (in the accent, or in `ink` where
+    the accent reads too faintly on navy)."""
     return render(svg(800, 600, (
         f'<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="{INK}"/>'
         f'<stop offset="1" stop-color="{NAVY}"/></linearGradient></defs>'
         f'<rect width="800" height="600" fill="url(#g)"/>'
-        f'<rect x="100" y="205" width="600" height="170" rx="16" fill="{NAVY}" opacity="0.35"/>'
         f'<rect x="0" y="515" width="800" height="85" fill="{NAVY}" opacity="0.5"/>'
         f'<rect x="0" y="513" width="800" height="3" fill="{accent}"/>'
         f'<text x="788" y="504" font-family="DejaVu Sans" font-weight="bold" font-size="14" text-anchor="end" '
         f'fill="{ink or accent}">{caption}</text>')))
+
+
+def rack_panel():
+    """The soft band behind the letter rows; the scene places it, and the
+    answer table is fitted above it."""
+    return panel(600, 170, f'<rect width="600" height="170" rx="16" fill="{NAVY}" opacity="0.35"/>')
 
 
 def panel(width, height, body):
@@ -112,6 +117,7 @@ def build(out):
                         ("background_timed.png", background(SUN, "TIMED")),
                         ("background_wotd.png", background(TEAL, "WORD OF THE DAY", CREAM))):
         textnotes.save(image, os.path.join(out, name))
+    rack_panel().save(os.path.join(out, "rack_panel.png"))
     for name, image in frame_pieces().items():
         image.save(os.path.join(out, name))
     for code, (text, colour) in POPUPS.items():

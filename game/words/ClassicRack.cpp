@@ -1,5 +1,8 @@
 #include "game/words/ClassicRack.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "framework/scene/Scene.h"
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
@@ -16,15 +19,7 @@ ClassicRack::ClassicRack(Scene* owner, const UTF8String& word, const AnagramTabl
         scene->AddChild(table.Get());
     }
     table->Build(answers, accepted);
-    // Long words in every column can lay the table out wider than the
-    // screen: it is then drawn smaller, so that every slot and the frame
-    // round it stay in the window.
-    const float width = table->GetTableWidth();
-    const float room = 2.0f * (kScreenCentre - kTableFrame);
-    if (width > room) {
-        table->SetScale(room / width);
-    }
-    table->SetPosition(kScreenCentre - width * table->GetScaleX() / 2.0f, kTableTop);
+    FitTable(std::numeric_limits<float>::infinity());
 
     for (Utf8Iterator it(sourceWord); it.codePoint != 0; Utf8Advance(it, 1)) {
         SmartPtr<LetterBall> ball(new LetterBall(it.codePoint, smallBalls));
@@ -58,6 +53,24 @@ ClassicRack::~ClassicRack()
     table->SetObsolete(true);
     rackBox->SetObsolete(true);
     answerBox->SetObsolete(true);
+}
+
+void ClassicRack::FitTable(float bottom)
+{
+    // Long words in every column can lay the table out wider than the
+    // window, eight rows taller than the room above the letter rows.
+    const float width = table->GetTableWidth();
+    const float height = table->GetTableHeight();
+    const float inset = kTableFrame + kTableMargin;
+    float scale = 1.0f;
+    if (width > 0.0f) {
+        scale = std::min(scale, 2.0f * (kScreenCentre - inset) / width);
+    }
+    if (height > 0.0f) {
+        scale = std::min(scale, (bottom - inset - kTableTop) / height);
+    }
+    table->SetScale(scale);
+    table->SetPosition(kScreenCentre - width * scale / 2.0f, kTableTop);
 }
 
 void ClassicRack::FinishMoves()

@@ -24,6 +24,9 @@ public:
     static constexpr float kTableTop = 15.0f;
     // The frame the scene draws round the table, on each side.
     static constexpr float kTableFrame = 10.0f;
+    // Between the tiles and the frame, on every side as under the frame's
+    // top edge, which runs along the window's top.
+    static constexpr float kTableMargin = kTableTop - kTableFrame;
     static constexpr float kAnswerRowTop = 213.0f;
     static constexpr float kRackRowTop = 295.0f;
 
@@ -37,6 +40,10 @@ public:
 
     // Every ball's running move jumps to its end.
     void FinishMoves();
+    // The table centred under the window's top at full size where it fits,
+    // else drawn smaller: with its margins and the frame round them it stays
+    // inside the window's width and its frame ends above `bottom`.
+    void FitTable(float bottom);
 
     AnagramTable* GetTable() const noexcept { return table.Get(); }
     LetterBox* GetRackBox() const noexcept { return rackBox.Get(); }

@@ -52,8 +52,12 @@ namespace {
 
 constexpr const char* kMainWords = "data/Quorvel2Words.tree";
 constexpr const char* kSecondWords = "data/TollivaneWords.tree";
-// The thickness of the frame round the answer table.
-constexpr float kFrame = 10.0f;
+// The thickness of the frame round the answer table, and the margin between
+// the table's tiles and the frame.
+constexpr float kFrame = ClassicRack::kTableFrame;
+constexpr float kMargin = ClassicRack::kTableMargin;
+// Between the frame's bottom edge and the panel behind the letter rows.
+constexpr float kFrameAboveRackPanel = 5.0f;
 
 
 // The questions the Pass and Give up buttons ask, by their texts' keys.
@@ -172,6 +176,7 @@ void GameScene::Load()
     m_PanelTop = FindTyped<Sprite>(*this, "PANEL_TOP");
     m_PanelTopLeft = FindTyped<Sprite>(*this, "PANEL_TOPLEFT");
     m_PanelTopRight = FindTyped<Sprite>(*this, "PANEL_TOPRIGHT");
+    m_RackPanel = FindTyped<Sprite>(*this, "RACK_PANEL");
     m_MinWordLength = 6;
     m_MaxWordLength = 8;
     m_Score = 0;
@@ -482,13 +487,13 @@ void GameScene::RefreshLabels()
     if (!m_Rack) {
         return;
     }
+    // The frame closes round the table and its margins: its top edge runs
+    // along the window's top, its sides from under the top corners down to
+    // the bottom.
     const AnagramTable* table = m_Rack->GetTable();
-    const float x = table->GetX();
-    const float y = table->GetY();
-    const float w = table->GetTableWidth() * table->GetScaleX();
-    const float h = table->GetTableHeight() * table->GetScaleY();
-    // The frame closes round the table: its top edge runs along the
-    // window's top, its sides from under the top corners down to the bottom.
+    const float x = table->GetX() - kMargin;
+    const float w = table->GetTableWidth() * table->GetScaleX() + 2.0f * kMargin;
+    const float bottom = table->GetY() + table->GetTableHeight() * table->GetScaleY() + kMargin;
     const float sidesTop = m_PanelTop != nullptr ? kFrame : 0.0f;
     if (m_PanelTop != nullptr) {
         m_PanelTop->SetPosition(x, 0.0f);
@@ -501,27 +506,27 @@ void GameScene::RefreshLabels()
         m_PanelTopRight->SetPosition(x + w, 0.0f);
     }
     if (m_PanelLeft != nullptr) {
-        m_PanelLeft->SetPosition(x - 10.0f, sidesTop);
-        m_PanelLeft->SetScaleY(y + h - sidesTop);
+        m_PanelLeft->SetPosition(x - kFrame, sidesTop);
+        m_PanelLeft->SetScaleY(bottom - sidesTop);
     }
     if (m_PanelLeftCorner != nullptr) {
-        m_PanelLeftCorner->SetPosition(x - 10.0f, y + h);
+        m_PanelLeftCorner->SetPosition(x - kFrame, bottom);
     }
     if (m_PanelRight != nullptr) {
         m_PanelRight->SetPosition(x + w, sidesTop);
-        m_PanelRight->SetScaleY(y + h - sidesTop);
+        m_PanelRight->SetScaleY(bottom - sidesTop);
     }
     if (m_PanelRightCorner != nullptr) {
-        m_PanelRightCorner->SetPosition(x + w, y + h);
+        m_PanelRightCorner->SetPosition(x + w, bottom);
     }
     if (m_PanelBottom != nullptr) {
-        m_PanelBottom->SetPosition(x, y + h);
+        m_PanelBottom->SetPosition(x, bottom);
         m_PanelBottom->SetScaleX(w);
     }
     if (m_PanelBackground != nullptr) {
         m_PanelBackground->SetPosition(x, 0.0f);
         m_PanelBackground->SetScaleX(w / 800.0f);
-        m_PanelBackground->SetScaleY((y + h) / 195.0f);
+        m_PanelBackground->SetScaleY(bottom / 195.0f);
     }
 }
 
@@ -970,6 +975,9 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
         CapWordOfTheDayList(*answers);
     }
     m_Rack = std::make_unique<ClassicRack>(this, source, answers.get(), accepted.get(), 0, false, word != nullptr);
+    if (m_RackPanel != nullptr) {
+        m_Rack->FitTable(m_RackPanel->GetY() - kFrameAboveRackPanel);
+    }
     m_Rack->solved = false;
     m_Rack->GetRackBox()->Mivel(source, false);
     m_Rack->GetRackBox()->PlayLoadAnimation(true);

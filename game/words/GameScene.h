@@ -379,6 +379,8 @@ protected:
     Qmv2::Sprite* m_PanelTop = nullptr;
     Qmv2::Sprite* m_PanelTopLeft = nullptr;
     Qmv2::Sprite* m_PanelTopRight = nullptr;
+    // The panel behind the letter rows: the answer table's frame ends above it.
+    Qmv2::Sprite* m_RackPanel = nullptr;
     bool m_DialogOpen = false;
     std::int32_t m_GameState = kPlaying;
     std::unique_ptr<WordTree> m_WordTree;

@@ -9,6 +9,10 @@
 //   (relative luminance), is under 4.5:1, or 3:1 from 24 px up;
 // - anything drawn across the window's edge, or a button cut by the edge of a
 //   dialog drawn over it (again unless it lies under a veil);
+// - panels, frames and boards (the scene's sprites named ..PANEL.., the
+//   answer table's tiles) that overlap or come within 2 px of one another,
+//   unless one lies whole on the other (the table on the panel behind it) or
+//   both are pieces of one frame (PANEL_ siblings, joined edge to edge);
 // - a value not centred under its caption in a bar of captions over values
 //   (CAPTION_X or X_LABEL over the labels LABEL_X...), their letters' middles
 //   more than 2 px apart (a clock drawn as minutes and seconds: the caption's
@@ -19,7 +23,10 @@
 // third thing drawn over both, or cut off by a clipping node. The exceptions,
 // each where it is decided: text with an outline at least 1 px wide round its
 // letters is measured against that outline, which stands between it and
-// whatever lies behind; text under a veil is not measured; the caption of a
+// whatever lies behind; a picture's text is measured against the ring of
+// pixels round it, or, where that falls short and the picture draws nothing
+// but its text (a small letter over its tile), against what lies behind it;
+// text under a veil is not measured; the caption of a
 // disabled button and a label dimmed with the disabled switch it names are
 // greyed on purpose; a hint letter's ghost (faint by design) while its round
 // is played; one letter of two crossing words drawn twice in one place; a
@@ -88,6 +95,7 @@ constexpr float kSmallestText = 14.0f;
 constexpr float kLargeText = 24.0f;
 constexpr float kOutlineWidth = 1.0f;
 constexpr float kCentred = 2.0f;   // px between a caption's and its value's middles
+constexpr float kSurfaceGap = 2.0f;   // px at least between panels, frames and boards
 
 struct Rgb {
     float r = 0.0f;
@@ -259,7 +267,8 @@ public:
     int Texts() const { return m_TextsMeasured; }
 
 private:
-    enum class Kind { kLabel, kPictureText, kButton, kBall, kPanel, kVeil, kOther };
+    // kPanel: a dialog's panel; kSurface: a scene's panel, frame piece or board.
+    enum class Kind { kLabel, kPictureText, kButton, kBall, kPanel, kVeil, kSurface, kOther };
     struct Item {
         Kind kind = Kind::kOther;
         GameNode* node = nullptr;
@@ -342,11 +351,27 @@ private:
             }
         } else if (node->IsOfType(&LetterBall::s_Type)) {
             Push(Kind::kBall, node, dialog, OnScreen(*node), true);
+        } else if (node->IsOfType(&AnagramTable::s_Type)) {
+            // The board is where its tiles are.
+            NodeBounds tiles{1e9f, 1e9f, -1e9f, -1e9f};
+            for (const Anagram* slot : static_cast<AnagramTable*>(node)->GetSlots()) {
+                for (std::int32_t i = 0; i < slot->GetLength(); ++i) {
+                    const NodeBounds b = OnScreen(*slot->GetTile(i));
+                    tiles = {std::min(tiles.left, b.left), std::min(tiles.top, b.top),
+                             std::max(tiles.right, b.right), std::max(tiles.bottom, b.bottom)};
+                }
+            }
+            if (tiles.left < tiles.right) {
+                Push(Kind::kSurface, node, dialog, tiles, true).name = "the answer table";
+            }
         } else if (node->IsOfType(&Sprite::s_Type)) {
             auto* sprite = static_cast<Sprite*>(node);
             const bool drawn = sprite->GetImageSet() != nullptr && sprite->GetImageFrame() != nullptr;
             const NodeBounds box = OnScreen(*node);
-            Push(node->IsOfType(&Button::s_Type) ? Kind::kButton : Kind::kOther, node, dialog, box, drawn);
+            const Kind kind = node->IsOfType(&Button::s_Type)                 ? Kind::kButton
+                              : node->GetName().find("PANEL") != std::string::npos ? Kind::kSurface
+                                                                                   : Kind::kOther;
+            Push(kind, node, dialog, box, drawn);
             if (drawn) {
                 AddPictureTexts(*sprite, box, dialog);
             }
@@ -514,9 +539,62 @@ private:
                 pixels.emplace_back(Distance(c, face), Contrast(c, against));
             }
         }
+        return Cores(pixels);
+    }
+
+    // The text of a picture that draws nothing beyond its text's box and the
+    // letters' soft edge round it, measured pixel by pixel against the frame
+    // drawn without the picture; -1 for a picture that draws more, 0 when
+    // the picture changes nothing where its text is (something covers it).
+    float MeasureOverWhatLiesBehind(const Item& item, const NotedText& note)
+    {
+        item.node->SetVisible(false);
+        frontendtest::DrawScene(m_Screen, m_Root, 0xFF000000u);
+        const graphicstest::Picture without = m_Capture();
+        item.node->SetVisible(true);
+        const graphicstest::Picture& shown = *m_Shown;
+        const auto changed = [&](int x, int y) {
+            return Distance(FromPixel(shown.At(x, y)), FromPixel(without.At(x, y))) >= 0.1f;
+        };
+        const int x0 = std::max(0, static_cast<int>(std::floor(item.box.left)));
+        const int y0 = std::max(0, static_cast<int>(std::floor(item.box.top)));
+        const int x1 = std::min(shown.width, static_cast<int>(std::ceil(item.box.right)));
+        const int y1 = std::min(shown.height, static_cast<int>(std::ceil(item.box.bottom)));
+        constexpr int kSoftEdge = 3;
+        const NodeBounds picture = OnScreen(*item.node);
+        for (int y = std::max(0, static_cast<int>(std::floor(picture.top)));
+             y < std::min(shown.height, static_cast<int>(std::ceil(picture.bottom))); ++y) {
+            for (int x = std::max(0, static_cast<int>(std::floor(picture.left)));
+                 x < std::min(shown.width, static_cast<int>(std::ceil(picture.right))); ++x) {
+                const bool near = x >= x0 - kSoftEdge && x < x1 + kSoftEdge && y >= y0 - kSoftEdge && y < y1 + kSoftEdge;
+                if (!near && changed(x, y)) {
+                    return -1.0f;
+                }
+            }
+        }
+        std::vector<std::pair<float, float>> pixels;   // (distance to the face colour, contrast)
+        bool seen = false;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const Rgb c = FromPixel(shown.At(x, y));
+                const Rgb back = FromPixel(without.At(x, y));
+                const float a = note.opacity;
+                const Rgb face{note.fill.r * a + back.r * (1 - a), note.fill.g * a + back.g * (1 - a),
+                               note.fill.b * a + back.b * (1 - a)};
+                seen = seen || changed(x, y);
+                pixels.emplace_back(Distance(c, face), Contrast(c, back));
+            }
+        }
+        return seen ? Cores(pixels) : 0.0f;
+    }
+
+    // The contrast of the letters' cores: the twentieth of the pixels nearest
+    // the face colour; 0 when none is near it (something covers the letters).
+    static float Cores(std::vector<std::pair<float, float>>& pixels)
+    {
         std::sort(pixels.begin(), pixels.end());
         if (pixels.empty() || pixels.front().first > 0.3f) {
-            return 0.0f;   // the letters are not to be seen: something covers them
+            return 0.0f;
         }
         const std::size_t cores = std::max<std::size_t>(1, pixels.size() / 20);
         return pixels[cores / 2].second;
@@ -527,15 +605,30 @@ private:
         if (!item.drawn && item.kind == Kind::kLabel) {
             return;
         }
+        // Text under a veil is not meant to be read while the veil is up.
+        for (const Item& veil : m_Items) {
+            if (veil.kind == Kind::kVeil && veil.order > item.order && Overlap(veil.box, item.box)) {
+                return;
+            }
+        }
         if (item.kind == Kind::kPictureText) {
             // A disabled button's caption is greyed on purpose: it is not
             // there to be read but to say that the button does nothing now.
             if (item.node->IsOfType(&Button::s_Type) && !static_cast<Button*>(item.node)->IsEnabled()) {
                 return;
             }
-            item.contrast = MeasurePictureText(item, m_PictureNotes.at(item.order), shown);
+            const NotedText& note = m_PictureNotes.at(item.order);
+            item.contrast = MeasurePictureText(item, note, shown);
             if (item.contrast == 0.0f) {
                 return;
+            }
+            // The ring round a letter that fills its tile, the table drawn
+            // smaller, can fall on the tile's outline: a picture that draws
+            // nothing but its text is measured against what lies behind it.
+            if (item.contrast < (item.size >= kLargeText ? 3.0f : 4.5f) && !item.outlined) {
+                if (const float behind = MeasureOverWhatLiesBehind(item, note); behind >= 0.0f) {
+                    item.contrast = behind;
+                }
             }
         }
         // A label dimmed with the disabled switch or button it names (LABEL_X
@@ -555,12 +648,6 @@ private:
         if (item.name.rfind("HINT_LETTER", 0) == 0 &&
             std::fabs(Alpha(item.node) - LetterBox::kHintAlpha) < 0.01f && Playing(*item.node)) {
             return;
-        }
-        // Text under a veil is not meant to be read while the veil is up.
-        for (const Item& veil : m_Items) {
-            if (veil.kind == Kind::kVeil && veil.order > item.order && Overlap(veil.box, item.box)) {
-                return;
-            }
         }
         ++m_TextsMeasured;
         if (item.size > 0.0f && item.size < kSmallestText - 0.25f) {
@@ -717,6 +804,9 @@ private:
                 Add(where, "overlap", a, &b, Show(a.box) + " and " + Show(b.box));
             }
         }
+        if (a.kind == Kind::kSurface && b.kind == Kind::kSurface) {
+            CheckSurfaces(where, a, b);
+        }
         // A button under a dialog's panel whose edge cuts it.
         const Item* button = a.kind == Kind::kButton && b.kind == Kind::kPanel   ? &a
                              : b.kind == Kind::kButton && a.kind == Kind::kPanel ? &b
@@ -725,6 +815,21 @@ private:
         if (button != nullptr && panel->order > button->order && button->dialog != panel->node &&
             Overlap(button->box, panel->box) && !Contains(panel->box, button->box)) {
             Add(where, "button cut by a panel's edge", *button, panel, Show(button->box) + " and " + Show(panel->box));
+        }
+    }
+
+    // Two panels, frames or boards keep apart, unless one lies whole on the
+    // other or both are pieces of one frame.
+    void CheckSurfaces(const std::string& where, const Item& a, const Item& b)
+    {
+        const auto piece = [](const Item& i) { return i.node->GetName().rfind("PANEL_", 0) == 0; };
+        const bool oneFrame = piece(a) && piece(b) && a.node->GetParent() == b.node->GetParent();
+        if (!a.drawn || !b.drawn || oneFrame || Contains(a.box, b.box) || Contains(b.box, a.box)) {
+            return;
+        }
+        if (Overlap(a.box, b.box, -kSurfaceGap)) {
+            Add(where, "panels, frames or boards overlapping or closer than 2 px", a, &b,
+                Show(a.box) + " and " + Show(b.box));
         }
     }
 
@@ -1058,6 +1163,18 @@ protected:
         return word;
     }
 
+    // A refused word's pop-up (`refused`, the scene's code for it), then a
+    // trophy's, each at the height of its show.
+    void CheckPopUps(const std::string& name, GameScene* scene, std::int32_t refused)
+    {
+        scene->ShowPopup(refused);
+        Run(scene, 450);
+        Check(name, "a refused word's pop-up", scene);
+        scene->ShowTrophyPopup(0);
+        Run(scene, 600);
+        Check(name, "a trophy's pop-up", scene);
+    }
+
     // Every dialog a playing scene opens, over the scene, and those opened
     // from the in-game menu over the menu.
     void CheckDialogs(const std::string& name, Scene* scene, const std::vector<std::string>& keys)
@@ -1099,71 +1216,109 @@ protected:
 
 }  // namespace
 
+// The rows of the answer table's tallest column.
+std::int32_t Rows(const AnagramTable& table)
+{
+    std::map<float, std::int32_t> columns;
+    std::int32_t rows = 0;
+    for (const Anagram* slot : table.GetSlots()) {
+        rows = std::max(rows, ++columns[slot->GetX()]);
+    }
+    return rows;
+}
+
 // The classic scene in its three modes and every round length: dealt, with
 // a refused word's and a trophy's pop-ups, with the clock running out, won,
 // given up with its missed words revealed, and under each of its dialogs.
+// Each mode also deals the fullest board: eight rows of answers, the longest
+// of eight letters (the day's list keeps five words of each length).
 TEST_F(ScreenCheckGlTest, TheClassicScene)
 {
+    struct Deal {
+        std::int32_t mode;
+        std::int32_t length;
+        const char* word;   // null: a word drawn at random, or the day's
+    };
+    std::vector<Deal> deals;
     for (std::int32_t mode : {GameMode::kUntimed, GameMode::kTimed, GameMode::kWordOfTheDay}) {
         for (std::int32_t length = 5; length <= 8; ++length) {
-            if (mode == GameMode::kWordOfTheDay && length != 8) {
-                continue;   // the day's word is the same whatever the setting
+            if (mode != GameMode::kWordOfTheDay || length == 8) {   // the day's word is the same whatever the setting
+                deals.push_back({mode, length, nullptr});
             }
-            GameMode::Set(mode);
-            Ann()->SetMaxLength(length);
-            auto* scene = Enter<GameScene>("SCENE_GAME");
-            ASSERT_NE(scene, nullptr);
-            // A round of a source word of `length` letters (the game draws
-            // the length at random up to the player's longest).
-            if (mode != GameMode::kWordOfTheDay) {
-                scene->StartRound(1, &WordOf(*scene, length));
-            }
-            Run(scene, 3000);
-            const std::int32_t dealt = scene->GetRack()->GetSourceWord().GetLength();
-            if (mode != GameMode::kWordOfTheDay) {
-                ASSERT_EQ(dealt, length);
-            }
-            const std::string name = "classic " + scene->GetModeName() + " " + std::to_string(dealt) + " letters";
-            Check(name, "dealt", scene);
-            scene->ShowPopup(0);
-            Run(scene, 450);
-            Check(name, "a refused word's pop-up", scene);
-            scene->ShowTrophyPopup(0);
-            Run(scene, 600);
-            Check(name, "a trophy's pop-up", scene);
-            Run(scene, 6000);
-            if (mode != GameMode::kUntimed) {
-                for (int frame = 0; frame < 4000 && scene->GetTimeLeft() > 8000; ++frame) {
-                    Run(scene, 50);
-                }
-                Check(name, "the clock running out", scene);
-            }
-            if (length == 8 || mode != GameMode::kUntimed) {
-                CheckDialogs(name, scene, {"DIALOG_PAUSE", "DIALOG_TUTORIAL", "DIALOG_PASSROUND", "DIALOG_NEXTROUND",
-                                           "DIALOG_CONGRATS", "DIALOG_ENDGAME", "DIALOG_YESNO"});
-            }
-            // Won: every answer typed.
-            const AnagramTable::WordList answers = scene->GetRack()->GetTable()->GetAnswers();
-            for (std::int32_t i = 0; i < answers.GetCount(); ++i) {
-                Type(*scene, answers[i]);
-                Run(scene, 100);
-            }
-            Run(scene, 1500);
-            Check(name, "round won", scene);
-            scene->Deactivate();
-
-            // Given up: the words not found are shown.
-            auto* again = Enter<GameScene>("SCENE_GAME");
-            ASSERT_NE(again, nullptr);
-            if (mode != GameMode::kWordOfTheDay) {
-                again->StartRound(1, &WordOf(*again, length));
-            }
-            Run(again, 3000);
-            again->EndGameSequence(true);
-            Run(again, 2500);
-            Check(name, "given up, the missed words shown", again);
-            again->Deactivate();
         }
+    }
+    for (std::int32_t mode : {GameMode::kUntimed, GameMode::kTimed, GameMode::kWordOfTheDay}) {
+        deals.push_back({mode, 8, mode == GameMode::kWordOfTheDay ? "triangle" : "scenario"});
+    }
+    for (const Deal& deal : deals) {
+        const std::int32_t mode = deal.mode;
+        const std::int32_t length = deal.length;
+        GameMode::Set(mode);
+        Ann()->SetMaxLength(length);
+        auto* scene = Enter<GameScene>("SCENE_GAME");
+        ASSERT_NE(scene, nullptr);
+        // A round of a source word of `length` letters (the game draws
+        // the length at random up to the player's longest).
+        const UTF8String fullest(deal.word != nullptr ? deal.word : "");
+        const UTF8String* word = deal.word != nullptr ? &fullest : nullptr;
+        if (word != nullptr) {
+            scene->StartRound(1, word);
+        } else if (mode != GameMode::kWordOfTheDay) {
+            word = &WordOf(*scene, length);
+            scene->StartRound(1, word);
+        }
+        Run(scene, 3000);
+        const std::int32_t dealt = scene->GetRack()->GetSourceWord().GetLength();
+        if (mode != GameMode::kWordOfTheDay) {
+            ASSERT_EQ(dealt, length);
+        }
+        std::string name = "classic " + scene->GetModeName() + " " + std::to_string(dealt) + " letters";
+        if (deal.word != nullptr) {
+            // Every trophy held already: none fades over the full board when
+            // it is won (a trophy's pop-up is shown on its own below).
+            for (std::int32_t trophy = 0; trophy < Quorvel2Player::kAchievementCount; ++trophy) {
+                Ann()->SetAchievement(trophy, 1);
+            }
+            ASSERT_EQ(dealt, 8);
+            ASSERT_EQ(Rows(*scene->GetRack()->GetTable()), 8) << deal.word;
+            name += ", eight rows";
+        }
+        Check(name, "dealt", scene);
+        CheckPopUps(name, scene, 0);
+        Run(scene, 6000);
+        if (mode != GameMode::kUntimed) {
+            for (int frame = 0; frame < 4000 && scene->GetTimeLeft() > 8000; ++frame) {
+                Run(scene, 50);
+            }
+            Check(name, "the clock running out", scene);
+        }
+        if (deal.word == nullptr && (length == 8 || mode != GameMode::kUntimed)) {
+            CheckDialogs(name, scene, {"DIALOG_PAUSE", "DIALOG_TUTORIAL", "DIALOG_PASSROUND", "DIALOG_NEXTROUND",
+                                       "DIALOG_CONGRATS", "DIALOG_ENDGAME", "DIALOG_YESNO"});
+        }
+        // Won: every answer typed.
+        const AnagramTable::WordList answers = scene->GetRack()->GetTable()->GetAnswers();
+        for (std::int32_t i = 0; i < answers.GetCount(); ++i) {
+            Type(*scene, answers[i]);
+            Run(scene, 100);
+        }
+        Run(scene, 1500);
+        Check(name, "round won", scene);
+        scene->Deactivate();
+
+        // Given up: the words not found are shown.
+        auto* again = Enter<GameScene>("SCENE_GAME");
+        ASSERT_NE(again, nullptr);
+        if (deal.word != nullptr) {
+            again->StartRound(1, &fullest);
+        } else if (mode != GameMode::kWordOfTheDay) {
+            again->StartRound(1, &WordOf(*again, length));
+        }
+        Run(again, 3000);
+        again->EndGameSequence(true);
+        Run(again, 2500);
+        Check(name, "given up, the missed words shown", again);
+        again->Deactivate();
     }
     Report();
 }
@@ -1214,12 +1369,7 @@ TEST_F(ScreenCheckGlTest, TheCrisscrossScene)
         Type(*scene, scene->GetTable()->GetPlacements()[0]->word);
         Run(scene, 300);
         Check(name, "a word found", scene);
-        scene->ShowPopup(9);
-        Run(scene, 450);
-        Check(name, "a refused word's pop-up", scene);
-        scene->ShowTrophyPopup(0);
-        Run(scene, 600);
-        Check(name, "a trophy's pop-up", scene);
+        CheckPopUps(name, scene, 9);
         Run(scene, 3000);
         scene->Zoom();
         Run(scene, 1000);
