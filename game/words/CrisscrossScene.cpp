@@ -11,6 +11,7 @@
 #include "framework/core/files/ResourceManager.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyStore.h"
+#include "framework/core/util/Matrix3x3.h"
 #include "framework/core/util/Platform.h"
 #include "framework/core/util/Random.h"
 #include "framework/graphics/render/Renderer.h"
@@ -444,8 +445,16 @@ void CrisscrossScene::Zoom()
         Call(&CrisscrossScene::CentreOnFirstWord, last);
     } else if (scale == kZoomedOut) {
         m_ZoomInPending = true;
-        CentreOnCurrentWord();
+        CentreOnCurrentWord(kNoWord);
     }
+}
+
+PointF CrisscrossScene::WordCentre(std::int32_t index) const
+{
+    const LetterBox* box = m_Racks[index]->GetAnswerBox();
+    const PointF centre = box->GetLocalMatrix().Map(
+        PointF(static_cast<float>(box->GetSlotCount()) * kCell * 0.5f, LetterBox::kSlotCentre));
+    return PointF(std::floor(centre.x), std::floor(centre.y));
 }
 
 void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)())
@@ -453,11 +462,9 @@ void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)
     if (index < 0 || index >= static_cast<std::int32_t>(m_Racks.size())) {
         return;
     }
-    LetterBox* box = m_Racks[index]->GetAnswerBox();
-    const PointF centre = box->GetLocalMatrix().Map(
-        PointF(static_cast<float>(box->GetSlotCount()) * kCell * 0.5f, LetterBox::kSlotCentre));
-    const float x = std::floor(centre.x);
-    const float y = std::floor(centre.y);
+    const PointF centre = WordCentre(index);
+    const float x = centre.x;
+    const float y = centre.y;
     // The new pivot keeps the board where it stands; then the board slides
     // so that the word's centre comes to rest in the middle of the window.
     const PointF onScreen = m_Board->GetLocalMatrix().Map(PointF(x, y));
@@ -470,21 +477,92 @@ void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)
     Call(then, move);
 }
 
-void CrisscrossScene::CentreOnCurrentWord()
+float CrisscrossScene::FittingScale(std::int32_t left, float scale) const
 {
-    // Zoomed in, a word that lies across the board's direction would reach
-    // past the board's window when it comes to the middle upright and turns,
-    // its cells cut at the window's edges: the board zooms out while the
-    // word slides in, turns, and zooms in again.
     const WordPlacement* p = Placement(m_Current);
-    static_assert(kZoomTime <= kMoveTime, "the board is zoomed out when the word has slid in");
-    if (p != nullptr && p->horizontal != m_BoardHorizontal && BoardScale() == kZoomedIn) {
-        auto* out = new ModifierScale(kZoomTime);
-        out->SetFrom(kZoomedIn, kZoomedIn);
-        out->SetTo(kZoomedOut, kZoomedOut);
-        Run(out, nullptr, m_Board);
+    if (p == nullptr) {
+        return scale;
+    }
+    const PointF middle(kWordCentreX, kWordCentreY);
+    // Where the corners of the words lie from the window's middle at scale 1
+    // with the board turned to `rotation` and its point `at` in the middle.
+    std::vector<PointF> reach;
+    const auto add = [&](std::int32_t word, const PointF& at, float rotation) {
+        const LetterBox& box = *m_Racks[word]->GetAnswerBox();
+        const float length = static_cast<float>(box.GetSlotCount()) * kCell;
+        const Matrix3x3 place = box.GetLocalMatrix();
+        Matrix3x3 turn;
+        turn.SetTransform(0.0f, 0.0f, rotation, 1.0f, 1.0f, 0.0f, 0.0f, at);
+        for (const PointF& corner : {PointF(0.0f, 0.0f), PointF(length, 0.0f), PointF(0.0f, kCell), PointF(length, kCell)}) {
+            const PointF q = turn.Map(place.Map(corner));
+            reach.emplace_back(q.x - at.x, q.y - at.y);
+        }
+    };
+    std::vector<std::int32_t> words{m_Current};
+    if (left >= 0 && left != m_Current && left < static_cast<std::int32_t>(m_Racks.size())) {
+        words.push_back(left);
+    }
+    const float from = m_Board->GetRotation();
+    // The slide starts with the board's point now in the middle there.
+    if (left >= 0) {
+        const PointF now = m_Board->GetInverseLocalMatrix().Map(middle);
+        for (std::int32_t word : words) {
+            add(word, now, from);
+        }
+    }
+    // It ends with the word brought in in the middle, where the board turns
+    // to it: every degree of the turn.
+    const PointF centre = WordCentre(m_Current);
+    const float turn = p->horizontal == m_BoardHorizontal ? 0.0f : p->horizontal ? kQuarterTurn : -kQuarterTurn;
+    constexpr int kSteps = 90;
+    for (int step = 0; step <= (turn != 0.0f ? kSteps : 0); ++step) {
+        for (std::int32_t word : words) {
+            add(word, centre, from + turn * static_cast<float>(step) / kSteps);
+        }
+    }
+    for (const PointF& v : reach) {
+        if (v.x > 0.0f) {
+            scale = std::min(scale, (kBoardRight - middle.x) / v.x);
+        } else if (v.x < 0.0f) {
+            scale = std::min(scale, (kBoardLeft - middle.x) / v.x);
+        }
+        if (v.y > 0.0f) {
+            scale = std::min(scale, (kBoardBottom - middle.y) / v.y);
+        } else if (v.y < 0.0f) {
+            scale = std::min(scale, (kBoardTop - middle.y) / v.y);
+        }
+    }
+    return scale;
+}
+
+void CrisscrossScene::CentreOnCurrentWord(std::int32_t left)
+{
+    // The word brought in and the word left stay whole inside the board's
+    // window while the board slides and turns: where they would reach past
+    // it, the board first zooms out about the window's middle, and zooms back
+    // once it has turned.
+    const float scale = BoardScale();
+    const float fit = FittingScale(left, scale);
+    if (fit >= scale) {
+        SlideToCurrentWord();
+        return;
+    }
+    if (scale == kZoomedIn) {
         m_ZoomInPending = true;
     }
+    const PointF middle = m_Board->GetInverseLocalMatrix().Map(PointF(kWordCentreX, kWordCentreY));
+    m_Board->SetPivotXY(middle.x, middle.y);
+    m_Board->SetPosition(kWordCentreX - middle.x, kWordCentreY - middle.y);
+    m_Busy = true;
+    RefreshState();
+    auto* out = new ModifierScale(kZoomTime);
+    out->SetFrom(scale, scale);
+    out->SetTo(fit, fit);
+    Call(&CrisscrossScene::SlideToCurrentWord, Run(out, nullptr, m_Board));
+}
+
+void CrisscrossScene::SlideToCurrentWord()
+{
     CentreOn(m_Current, &CrisscrossScene::RotateWord);
 }
 
@@ -529,11 +607,14 @@ void CrisscrossScene::RotateWord()
         TurnPieces(-angle);
         m_BoardHorizontal = p->horizontal;
     }
-    if (m_ZoomInPending && BoardScale() == kZoomedOut) {
-        m_ZoomInPending = false;
+    // Back to the board's scale: zoomed in when the player asked for it,
+    // else the whole crossword's.
+    const float rest = m_ZoomInPending ? kZoomedIn : kZoomedOut;
+    m_ZoomInPending = false;
+    if (const float scale = BoardScale(); scale < rest) {
         auto* in = new ModifierScale(kZoomTime);
-        in->SetFrom(kZoomedOut, kZoomedOut);
-        in->SetTo(kZoomedIn, kZoomedIn);
+        in->SetFrom(scale, scale);
+        in->SetTo(rest, rest);
         last = Run(in, last, m_Board);
     }
     Call(&CrisscrossScene::AfterWordChange, last);
@@ -642,6 +723,7 @@ void CrisscrossScene::SelectWord(std::int32_t index)
     if (CrosswordRack* rack = GetCurrentRack(); rack != nullptr && !rack->solved) {
         ClearLettersFrom(true);
     }
+    const std::int32_t left = index != m_Current ? m_Current : kNoWord;
     if (index != m_Current) {
         if (CrosswordRack* rack = GetCurrentRack()) {
             rack->GetRackBox()->SetVisible(false);
@@ -653,7 +735,7 @@ void CrisscrossScene::SelectWord(std::int32_t index)
             }
         }
     }
-    CentreOnCurrentWord();
+    CentreOnCurrentWord(left);
     RefreshState();
     UpdateHighlight();
 }

@@ -58,6 +58,7 @@ class CrisscrossScene : public GameScene {
     static constexpr std::int32_t kTurnDelay = 300;
     static constexpr std::int32_t kTurnTime = 800;
     static constexpr std::int32_t kZoomTime = 400;
+    static constexpr std::int32_t kNoWord = -1;
     static constexpr std::int32_t kNextWordDelay = 700;
     static constexpr std::int32_t kSheenDelay = 2500;
     static constexpr std::int32_t kRevealDelay = 2750;
@@ -157,8 +158,17 @@ private:
     // The round's table, hidden, in place of the last one.
     void InstallTable(Qmv2::SmartPtr<CrosswordTable> table);
     void ShowBoxLetters(bool hidden);
+    // The centre of the word's answer box on the board, in whole pixels.
+    Qmv2::PointF WordCentre(std::int32_t index) const;
     void CentreOn(std::int32_t index, void (CrisscrossScene::*then)());
-    void CentreOnCurrentWord();
+    // `left`: the word the player leaves, kNoWord when none (a deal, a zoom).
+    void CentreOnCurrentWord(std::int32_t left);
+    void SlideToCurrentWord();
+    // The largest board scale, at most `scale`, at which the current word and
+    // the word `left` stay whole inside the board's window from the start
+    // of the slide to the current word (none when `left` is kNoWord: the
+    // board comes from anywhere) to the end of its turn.
+    float FittingScale(std::int32_t left, float scale) const;
     void CentreOnFirstWord();
     void RotateWord();
     void AfterWordChange();

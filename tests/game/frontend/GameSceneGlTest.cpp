@@ -137,7 +137,59 @@ protected:
         }
         return last;
     }
+
+    // The Crisscross scene entered with a fixed deal.
+    static CrisscrossScene* DealCrossword(std::int32_t seed)
+    {
+        auto* ann = static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
+        ann->SetSeed(seed);
+        ann->SetIndex(0);
+        return dynamic_cast<CrisscrossScene*>(Enter("SCENE_CRISSCROSS", GameMode::kCrisscross));
+    }
+
+    // The scene's animations and its own update run for `ms`, 50 ms a frame.
+    static void Step(CrisscrossScene& scene, int ms)
+    {
+        for (int t = 0; t < ms; t += 50) {
+            AnimTree::UpdateTree(scene.GetAnimations(), 50u);
+            scene.Update(50);
+        }
+    }
+
+    // Where a crossword word's cells and balls are drawn on the screen.
+    static NodeBounds Cells(const LetterBox& box)
+    {
+        NodeBounds cells{1e9f, 1e9f, -1e9f, -1e9f};
+        for (GameNode* piece = box.GetFirstChild(); piece != nullptr; piece = piece->GetNextSibling()) {
+            if (piece->IsVisible() && piece->IsOfType(&Sprite::s_Type) &&
+                static_cast<Sprite*>(piece)->GetImageFrame() != nullptr) {
+                const NodeBounds b = OnScreen(*piece);
+                cells = {std::min(cells.left, b.left), std::min(cells.top, b.top), std::max(cells.right, b.right),
+                         std::max(cells.bottom, b.bottom)};
+            }
+        }
+        return cells;
+    }
+
+    // Whole inside the board's window (a pixel's rounding allowed).
+    static bool InsideTheBoard(const NodeBounds& cells)
+    {
+        return cells.left < cells.right && cells.top >= CrisscrossScene::kBoardTop - 1.0f &&
+               cells.bottom <= CrisscrossScene::kBoardBottom + 1.0f && cells.left >= CrisscrossScene::kBoardLeft - 1.0f &&
+               cells.right <= CrisscrossScene::kBoardRight + 1.0f;
+    }
 };
+
+// The word typed key by key, then Enter.
+void Type(GameScene& scene, const std::string& word)
+{
+    for (char c : word) {
+        KeyboardMessageData key(static_cast<unsigned char>(c), 0);
+        scene.OnKeyDown(&key);
+    }
+    KeyboardMessageData enter(0, 5);
+    scene.OnKeyDown(&enter);
+}
 
 }  // namespace
 
@@ -166,12 +218,7 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
     // One found word, revealed; one frame lays everything out.
     const AnagramTable::WordList& answers = table->GetAnswers();
     const std::string found = answers[answers.GetCount() - 1];
-    for (char c : found) {
-        KeyboardMessageData key(static_cast<unsigned char>(c), 0);
-        scene->OnKeyDown(&key);
-    }
-    KeyboardMessageData enter(0, 5);
-    scene->OnKeyDown(&enter);
+    Type(*scene, found);
     ASSERT_TRUE(table->IsShown(UTF8String(found)));
     AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
     AnimTree::GetInstance()->Update(5000u);
@@ -392,12 +439,7 @@ TEST_F(GameSceneGlTest, EachRoundsEndSaysWhatHappened)
     ASSERT_NE(blitz, nullptr);
     for (std::size_t i = 0; i < blitz->GetRacks().size(); ++i) {
         const std::string word = blitz->GetRacks()[static_cast<std::size_t>(blitz->GetCurrentIndex())]->GetSourceWord().GetString();
-        for (char c : word) {
-            KeyboardMessageData key(static_cast<unsigned char>(c), 0);
-            blitz->OnKeyDown(&key);
-        }
-        KeyboardMessageData enter(0, 5);
-        blitz->OnKeyDown(&enter);
+        Type(*blitz, word);
         for (int frame = 0; frame < 10; ++frame) {
             AnimTree::UpdateTree(blitz->GetAnimations(), 500u);
             blitz->Update(0);
@@ -464,12 +506,7 @@ TEST_F(GameSceneGlTest, DoneLeadsToTheDaysDialogRightAfterTheReveal)
     GameScene* scene = Enter("SCENE_GAME", GameMode::kWordOfTheDay);
     ASSERT_NE(scene, nullptr);
     ASSERT_NE(scene->GetRack(), nullptr);
-    for (char c : scene->GetRack()->GetSourceWord().GetString()) {
-        KeyboardMessageData key(static_cast<unsigned char>(c), 0);
-        scene->OnKeyDown(&key);
-    }
-    KeyboardMessageData enter(0, 5);
-    scene->OnKeyDown(&enter);
+    Type(*scene, scene->GetRack()->GetSourceWord().GetString());
     ASSERT_TRUE(scene->GetRack()->solved);
     scene->Update(0);
     scene->OnButton(UTF8String("BUTTON_NextRound"), nullptr);
@@ -493,17 +530,9 @@ TEST_F(GameSceneGlTest, TheCrosswordTurnsWithoutCuttingTheWordInPlay)
     int turns = 0;
     // Boards of several fixed deals, so that long words turn.
     for (std::int32_t seed = 1; seed <= 4; ++seed) {
-        auto* ann = static_cast<Quorvel2Player*>(PlayerManager::GetInstance()->GetCurrentPlayer());
-        ann->SetSeed(seed);
-        ann->SetIndex(0);
-        auto* scene = dynamic_cast<CrisscrossScene*>(Enter("SCENE_CRISSCROSS", GameMode::kCrisscross));
+        CrisscrossScene* scene = DealCrossword(seed);
         ASSERT_NE(scene, nullptr);
-        const auto step = [scene](int ms) {
-            for (int t = 0; t < ms; t += 50) {
-                AnimTree::UpdateTree(scene->GetAnimations(), 50u);
-                scene->Update(50);
-            }
-        };
+        const auto step = [scene](int ms) { Step(*scene, ms); };
         step(3000);
         scene->OnButton(UTF8String("BUTTON_Zoom"), nullptr);
         step(3000);
@@ -513,16 +542,7 @@ TEST_F(GameSceneGlTest, TheCrosswordTurnsWithoutCuttingTheWordInPlay)
             scene->OnButton(UTF8String("BUTTON_NextWord"), nullptr);
             for (int t = 0; t < 3000; t += 50) {
                 step(50);
-                const LetterBox* box = scene->GetCurrentRack()->GetAnswerBox();
-                NodeBounds cells{1e9f, 1e9f, -1e9f, -1e9f};
-                for (GameNode* piece = box->GetFirstChild(); piece != nullptr; piece = piece->GetNextSibling()) {
-                    if (piece->IsVisible() && piece->IsOfType(&Sprite::s_Type) &&
-                        static_cast<Sprite*>(piece)->GetImageFrame() != nullptr) {
-                        const NodeBounds b = OnScreen(*piece);
-                        cells = {std::min(cells.left, b.left), std::min(cells.top, b.top),
-                                 std::max(cells.right, b.right), std::max(cells.bottom, b.bottom)};
-                    }
-                }
+                const NodeBounds cells = Cells(*scene->GetCurrentRack()->GetAnswerBox());
                 ASSERT_LT(cells.left, cells.right);
                 if (t < CrisscrossScene::kMoveTime) {
                     continue;   // the next word slides in from wherever it lies on the board
@@ -718,4 +738,80 @@ TEST_F(GameSceneGlTest, TheDaysAllWordsPopUpIsSeenBeforeTheDialogComes)
     Play(scene, sound, 2000);
     sound.ExpectUnclipped(mark, "the day's last word and its end");
     scene->Deactivate();
+}
+
+// Each word of fixed deals solved in turn, zoomed out and zoomed in: at every
+// frame of the board's move to the next word, the word just solved stays
+// whole inside the board's window until the board zooms back to its scale,
+// and the word brought in from the moment the board has zoomed out as far
+// as the move takes (at once where it takes no zoom) to the end.
+TEST_F(GameSceneGlTest, TheCrosswordMovesWithoutCuttingTheWordsItLeavesAndBrings)
+{
+    int moves = 0;
+    int zoomedOut = 0;
+    for (bool zoomedIn : {false, true}) {
+        for (std::int32_t seed = 1; seed <= 4; ++seed) {
+            CrisscrossScene* scene = DealCrossword(seed);
+            ASSERT_NE(scene, nullptr);
+            const auto step = [scene](int ms) { Step(*scene, ms); };
+            step(3000);
+            if (zoomedIn) {
+                scene->OnButton(UTF8String("BUTTON_Zoom"), nullptr);
+                step(3000);
+            }
+            const std::size_t words = scene->GetRacks().size();
+            for (std::size_t solved = 1; solved < words; ++solved) {
+                const CrosswordRack* left = scene->GetCurrentRack();
+                const std::string word = scene->GetTable()->GetPlacements()[left->GetIndex()]->word;
+                Type(*scene, word);
+                ASSERT_TRUE(left->solved) << word;
+                struct Frame {
+                    float scale;
+                    bool moving;   // the next word chosen
+                    bool leftInside;
+                    bool broughtInside;
+                };
+                std::vector<Frame> frames;
+                const CrosswordRack* brought = nullptr;
+                for (int t = 0; t < 4000; t += 50) {
+                    step(50);
+                    if (scene->GetCurrentRack() != left) {
+                        brought = scene->GetCurrentRack();
+                    }
+                    frames.push_back({scene->GetBoard()->GetScaleX(), brought != nullptr,
+                                      InsideTheBoard(Cells(*left->GetAnswerBox())),
+                                      brought != nullptr && InsideTheBoard(Cells(*brought->GetAnswerBox()))});
+                }
+                ASSERT_NE(brought, nullptr) << "deal " << seed << ": no move after " << word;
+                ASSERT_FALSE(scene->IsBusy());
+                const float rest = frames.back().scale;
+                EXPECT_FLOAT_EQ(rest, zoomedIn ? CrisscrossScene::kZoomedIn : CrisscrossScene::kZoomedOut);
+                float least = rest;
+                for (const Frame& f : frames) {
+                    least = std::min(least, f.scale);
+                }
+                ++moves;
+                zoomedOut += least < rest ? 1 : 0;
+                bool out = false;         // the board has zoomed out as far as it goes
+                bool zoomingBack = false;
+                for (std::size_t i = 0; i < frames.size(); ++i) {
+                    const std::string at = std::string(zoomedIn ? "zoomed in" : "zoomed out") + ", deal " +
+                                           std::to_string(seed) + ", after solving " + word + ", " +
+                                           std::to_string(50 * (i + 1)) + " ms";
+                    out = out || (frames[i].moving && frames[i].scale == least);
+                    zoomingBack = zoomingBack || (i > 0 && frames[i].scale > frames[i - 1].scale);
+                    if (!zoomingBack) {
+                        EXPECT_TRUE(frames[i].leftInside) << "the word solved cut, " << at;
+                    }
+                    if (out) {
+                        EXPECT_TRUE(frames[i].broughtInside) << "the word brought in cut, " << at;
+                    }
+                }
+                EXPECT_TRUE(out);
+            }
+            scene->Deactivate();
+        }
+    }
+    EXPECT_GT(moves, 8);
+    EXPECT_GT(zoomedOut, 0) << "no move needed the board zoomed out";
 }
