@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -212,6 +213,22 @@ protected:
         EXPECT_EQ(std::system(("xmllint --noout '" + plain.string() + "'").c_str()), 0) << xml;
         return xml;
     }
+    // The number of pixels within `radius` of (x, y), in a square, dark
+    // enough to be a ball's letter: no channel above 95, where the rack's
+    // panel, its slots and the balls are all lighter.
+    static int InkPixels(const graphicstest::Picture& picture, int x, int y, int radius)
+    {
+        int ink = 0;
+        for (int py = y - radius; py <= y + radius; ++py) {
+            for (int px = x - radius; px <= x + radius; ++px) {
+                const std::uint32_t argb = picture.At(px, py);
+                if (((argb >> 16) & 0xFF) < 95 && ((argb >> 8) & 0xFF) < 95 && (argb & 0xFF) < 95) {
+                    ++ink;
+                }
+            }
+        }
+        return ink;
+    }
     // The number of pixels of `b` that differ clearly from `a`.
     static int Changed(const graphicstest::Picture& a, const graphicstest::Picture& b)
     {
@@ -282,7 +299,13 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");
     Await("The dialog DIALOG_TUTORIAL is closed");
-    Shot("classic");
+    WaitForStill();   // the balls have rolled in and show their letters
+    const graphicstest::Picture dealt = Shot("classic");
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        // The rack's slots are 69 pixels apart, centred on the window.
+        const int x = 400 + static_cast<int>(std::lround((i - (word.size() - 1) / 2.0) * 69));
+        EXPECT_GE(InkPixels(dealt, x, 330, 14), 20) << "ball " << i + 1 << " shows its letter";
+    }
     const double gameFrom = CaptureSeconds();
     AwaitCapture(gameFrom, 1.5);
     const double gameMusic = Rms(gameFrom, 1.5);
