@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include "tests/SkipOutsideCi.h"
 
 namespace {
@@ -659,34 +660,64 @@ INSTANTIATE_TEST_SUITE_P(Levels, RampPasses, ::testing::Values(MixVectorLevel::A
                          });
 
 // The vector loops convert 8-bit data to the 16-bit float scale with a
-// multiply-add where the per-frame loops read the conversion table: every byte
-// value, played at a step of 1 (no interpolation between values), at full
-// volume, must mix to the per-frame bits.
-class EightBitFloatData : public RampPasses {};
+// multiply-add where the per-frame loops read the conversion table, the frame
+// at the position and the next one each in its own lanes, mono and stereo.
+// Every byte value must mix to the per-frame bits and to the table's value: at
+// full volume, read as the frame at a step of 1 with no fraction, and as the
+// next frame after a frame of zeros, at a step of 2 with the largest fraction
+// (whose weight rounds to 1, so the mix is exactly the next frame's value).
+class EightBitFloatData : public RampPasses {
+ protected:
+  // Mixes 256 frames of the data at the level and with the per-frame loops;
+  // answers both.
+  std::pair<std::vector<float>, std::vector<float>> MixBoth(MixVectorLevel level, const std::vector<int8_t> &bytes,
+                                                            bool stereo, bool nextFrame) {
+    const unsigned mode = OSND_MODE_8BITS | OSND_MODE_LOOP_OFF | (stereo ? OSND_MODE_STEREO : OSND_MODE_MONO);
+    const unsigned length = unsigned(bytes.size()) / (stereo ? 2 : 1);
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, length, mode, 44100, 255, 128, 128);
+    EXPECT_TRUE(s && OSND_Sample_Upload(s, bytes.data(), (mode & ~7u) | OSND_MODE_SIGNED));
+    if (!s) return {};
+    OsndChannel channel{};
+    channel.currentSample = s;
+    channel.data = s->data;
+    channel.mode = s->mode;
+    channel.stepWhole = nextFrame ? 2 : 1;
+    channel.posFrac = nextFrame ? 0xFFFFFFFFu : 0;
+    channel.direction = OSND_DIR_FORWARD;
+    channel.leftGain = channel.rightGain = 255;
+    channel.curVolLeft = channel.curVolRight = 255 * 256;
+    OsndChannel plain = channel, vector = channel;
+    const std::vector<float> silence(2 * 256);
+    return {Mix(OSND_MIXER_QUALITY_FPU, MixVectorLevel::Off, &plain, silence, 256),
+            Mix(OSND_MIXER_QUALITY_FPU, level, &vector, silence, 256)};
+  }
+};
 
 TEST_P(EightBitFloatData, EveryByteMixesAsTheTableHasIt) {
   const MixVectorLevel level = GetParam();
   if (level > MixVector_Best()) QMV_SKIP_OUTSIDE_CI("the processor lacks this level");
   ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU));
-  std::vector<int8_t> bytes;
-  for (int i = 0; i < 257; ++i) bytes.push_back(int8_t(uint8_t(i)));
-  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, 257, OSND_MODE_8BITS | OSND_MODE_LOOP_OFF, 44100, 255, 128, 128);
-  ASSERT_TRUE(s && OSND_Sample_Upload(s, bytes.data(), OSND_MODE_8BITS | OSND_MODE_SIGNED));
-  OsndChannel channel{};
-  channel.currentSample = s;
-  channel.data = s->data;
-  channel.mode = s->mode;
-  channel.stepWhole = 1;
-  channel.direction = OSND_DIR_FORWARD;
-  channel.leftGain = channel.rightGain = 255;
-  channel.curVolLeft = channel.curVolRight = 255 * 256;
-  OsndChannel plain = channel, vector = channel;
-  const std::vector<float> silence(2 * 256);
-  const std::vector<float> a = Mix(OSND_MIXER_QUALITY_FPU, MixVectorLevel::Off, &plain, silence, 256);
-  const std::vector<float> b = Mix(OSND_MIXER_QUALITY_FPU, level, &vector, silence, 256);
-  for (size_t i = 0; i < a.size(); ++i) {
-    ASSERT_EQ(std::memcmp(&a[i], &b[i], sizeof(float)), 0) << "byte " << i / 2;
-    ASSERT_EQ(a[i], MixerFpu_Table8(int8_t(uint8_t(i / 2)))) << "byte " << i / 2;
+  for (const bool stereo : {false, true}) {
+    for (const bool nextFrame : {false, true}) {
+      // Frame i holds byte i (and byte 255 - i on the right of stereo data),
+      // after a frame of zeros where the next frame is read.
+      std::vector<int8_t> bytes;
+      for (int i = 0; i < 257; ++i) {
+        if (nextFrame) bytes.insert(bytes.end(), stereo ? 2 : 1, int8_t(0));
+        bytes.push_back(int8_t(uint8_t(i)));
+        if (stereo) bytes.push_back(int8_t(uint8_t(255 - i)));
+      }
+      const auto [a, b] = MixBoth(level, bytes, stereo, nextFrame);
+      ASSERT_EQ(a.size(), 512u);
+      ASSERT_EQ(b.size(), 512u);
+      for (size_t i = 0; i < a.size(); ++i) {
+        const int byte = stereo && i % 2 ? 255 - int(i / 2) : int(i / 2);
+        SCOPED_TRACE(::testing::Message() << (stereo ? "stereo" : "mono") << (nextFrame ? ", next frame" : "")
+                                          << ", byte " << byte);
+        ASSERT_EQ(std::memcmp(&a[i], &b[i], sizeof(float)), 0);
+        ASSERT_EQ(a[i], MixerFpu_Table8(int8_t(uint8_t(byte))));
+      }
+    }
   }
 }
 

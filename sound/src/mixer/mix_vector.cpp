@@ -205,22 +205,11 @@ __m128 FloatWeights(__m128i fraction) {
 
 __m128 FloatInterpolate(__m128 s0, __m128 s1, __m128 t) { return _mm_add_ps(s0, _mm_mul_ps(_mm_sub_ps(s1, s0), t)); }
 
-// Signed bytes (sign-extended in 32-bit lanes) on the 16-bit scale, as the
-// conversion table has them: v * 32767 / 127 from 0 up, v * 256 below. The
-// quotient is v * 258 + v * (1 / 127), rounded once more, without a division:
-// 258 v is exact, and the product's error is far below the distance of any
-// v / 127 (v from 0 to 127) from a rounding boundary of the sum, so the sum
-// rounds as the quotient does (the conversion test checks every byte). Below
-// 0 the factors are 256 and 0 (adding -0 changes nothing), so both sides take
-// the same two products and sum, the factors chosen with integer masks.
-__m128 FloatFrom8(__m128i v) {
-  const __m128i positive = _mm_cmpgt_epi32(v, _mm_set1_epi32(-1));
-  const __m128i wholeBits = _mm_castps_si128(_mm_set1_ps(256.0f));
-  const __m128i extraBits = _mm_xor_si128(_mm_castps_si128(_mm_set1_ps(258.0f)), wholeBits);
-  const __m128 whole = _mm_castsi128_ps(_mm_xor_si128(wholeBits, _mm_and_si128(positive, extraBits)));
-  const __m128 part = _mm_castsi128_ps(_mm_and_si128(positive, _mm_castps_si128(_mm_set1_ps(1.0f / 127.0f))));
-  const __m128 f = _mm_cvtepi32_ps(v);
-  return _mm_add_ps(_mm_mul_ps(f, whole), _mm_mul_ps(f, part));
+// Bytes times 256 (sign-extended in 32-bit lanes) on the 16-bit scale; see kByteExtra.
+__m128 FloatFromByteWords(__m128i w) {
+  const __m128 f = _mm_cvtepi32_ps(w);
+  const __m128 extra = _mm_mul_ps(f, _mm_set1_ps(mixvector::kByteExtra));
+  return _mm_add_ps(f, _mm_max_ps(extra, _mm_setzero_ps()));
 }
 
 // Adding v * -left is subtracting v * left, to the bit; the left volumes of
@@ -281,8 +270,8 @@ void FloatMono16Samples(const uint8_t *data, int64_t *pos, int64_t delta, __m128
 
 void FloatMono8Samples(const uint8_t *data, int64_t *pos, int64_t delta, __m128 *s0, __m128 *s1) {
   const __m128i bytes = Gather4(data, pos, delta, [](const uint8_t *d, int64_t w) { return uint32_t(Load16(d + w)); });
-  *s0 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 24), 24));
-  *s1 = FloatFrom8(_mm_srai_epi32(_mm_slli_epi32(bytes, 16), 24));
+  *s0 = FloatFromByteWords(_mm_srai_epi32(_mm_slli_epi32(bytes, 24), 16));
+  *s1 = FloatFromByteWords(_mm_slli_epi32(_mm_srai_epi32(_mm_slli_epi32(bytes, 16), 24), 8));
 }
 
 using FloatSamples = void (*)(const uint8_t *, int64_t *, int64_t, __m128 *, __m128 *);
@@ -332,14 +321,15 @@ struct FloatStereoData16 {
   }
 };
 
-// The same of 8-bit data: each byte spread over a lane and sign-extended.
+// The same of 8-bit data: each byte times 256 spread over a lane, sign-extended
+// from the lane's upper word.
 struct FloatStereoData8 {
   static __m128i Fetch(const uint8_t *data, int64_t whole) { return Stereo8Frames(data, whole); }
   static void Split(__m128i a, __m128i b, __m128 *s0, __m128 *s1) {
     const __m128i bytes = _mm_unpacklo_epi16(a, b);
-    const __m128i wide = _mm_unpacklo_epi8(bytes, bytes);
-    *s0 = FloatFrom8(_mm_srai_epi32(_mm_unpacklo_epi16(wide, wide), 24));
-    *s1 = FloatFrom8(_mm_srai_epi32(_mm_unpackhi_epi16(wide, wide), 24));
+    const __m128i words = _mm_unpacklo_epi8(_mm_setzero_si128(), bytes);
+    *s0 = FloatFromByteWords(_mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16));
+    *s1 = FloatFromByteWords(_mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16));
   }
 };
 

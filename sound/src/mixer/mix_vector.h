@@ -28,6 +28,17 @@ inline int64_t Load64(const uint8_t *p) {
   return v;
 }
 
+// Signed bytes go to the 16-bit float scale as the conversion table has them:
+// v * 32767 / 127 from 0 up, v * 256 below. The vector loops take w = 256 v
+// (the byte's bits above eight zero bits) and compute w + max(w * kByteExtra,
+// 0), one product, where v * 258 + v / 127 took two and masks: below 0 the
+// product is clamped to 0 and the sum is w; from 0 up the quotient is w +
+// v * (2 + 1/127), and with this factor (the float nearest (2 + 1/127) / 256
+// as float arithmetic rounds it) the product's rounding and the sum's give the
+// quotient's float for every v from 0 to 127 (the conversion test checks each
+// byte).
+constexpr float kByteExtra = 0x1.010204p-7f;
+
 // One side of a float volume ramp. The per-frame loop adds the step to the
 // volume frame by frame, each sum rounded to float, so frame k's volume is in
 // general not volume + k x step. But while the sums stay strictly inside the

@@ -296,16 +296,11 @@ MIXVECTOR_AVX2 inline void FloatAdd(float *out, int half, __m256 v, const Out &t
   to.Store(out + 8 * half, half, _mm256_add_ps(to.Load(out + 8 * half, half), v));
 }
 
-// See the SSE2 form for the factors.
-MIXVECTOR_AVX2 inline __m256 FloatFrom8(__m256i v) {
-  const __m256i positive = _mm256_cmpgt_epi32(v, _mm256_set1_epi32(-1));
-  const __m256 whole = _mm256_castsi256_ps(
-      _mm256_blendv_epi8(_mm256_castps_si256(_mm256_set1_ps(256.0f)), _mm256_castps_si256(_mm256_set1_ps(258.0f)),
-                         positive));
-  const __m256 part =
-      _mm256_castsi256_ps(_mm256_and_si256(positive, _mm256_castps_si256(_mm256_set1_ps(1.0f / 127.0f))));
-  const __m256 f = _mm256_cvtepi32_ps(v);
-  return _mm256_add_ps(_mm256_mul_ps(f, whole), _mm256_mul_ps(f, part));
+// Bytes times 256 (sign-extended in 32-bit lanes) on the 16-bit scale; see kByteExtra.
+MIXVECTOR_AVX2 inline __m256 FloatFromByteWords(__m256i w) {
+  const __m256 f = _mm256_cvtepi32_ps(w);
+  const __m256 extra = _mm256_mul_ps(f, _mm256_set1_ps(mixvector::kByteExtra));
+  return _mm256_add_ps(f, _mm256_max_ps(extra, _mm256_setzero_ps()));
 }
 
 // Adding v * -left is subtracting v * left, to the bit; the left volumes of
@@ -376,8 +371,12 @@ struct FloatMonoData16 {
 struct FloatMonoData8 {
   static constexpr auto Fetch = Mono8Pair;
   MIXVECTOR_AVX2 static void Split(__m256i bytes, __m256 *s0, __m256 *s1) {
-    *s0 = FloatFrom8(_mm256_srai_epi32(_mm256_slli_epi32(bytes, 24), 24));
-    *s1 = FloatFrom8(_mm256_srai_epi32(_mm256_slli_epi32(bytes, 16), 24));
+    // Each lane's second byte moved to the top with one byte shuffle.
+    const __m256i second =
+        _mm256_shuffle_epi8(bytes, _mm256_setr_epi8(-1, -1, -1, 1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13, -1, -1,
+                                                    -1, 1, -1, -1, -1, 5, -1, -1, -1, 9, -1, -1, -1, 13));
+    *s0 = FloatFromByteWords(_mm256_srai_epi32(_mm256_slli_epi32(bytes, 24), 16));
+    *s1 = FloatFromByteWords(_mm256_srai_epi32(second, 16));
   }
 };
 
@@ -436,8 +435,8 @@ struct FloatStereoData8 {
   MIXVECTOR_AVX2 static void Split(const int32_t *x, __m256 *s0, __m256 *s1) {
     const __m128i order = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
     const __m128i bytes = _mm_shuffle_epi8(_mm_setr_epi32(x[0], x[1], x[2], x[3]), order);
-    *s0 = FloatFrom8(_mm256_cvtepi8_epi32(bytes));
-    *s1 = FloatFrom8(_mm256_cvtepi8_epi32(_mm_srli_si128(bytes, 8)));
+    *s0 = FloatFromByteWords(_mm256_cvtepi16_epi32(_mm_unpacklo_epi8(_mm_setzero_si128(), bytes)));
+    *s1 = FloatFromByteWords(_mm256_cvtepi16_epi32(_mm_unpackhi_epi8(_mm_setzero_si128(), bytes)));
   }
 };
 
