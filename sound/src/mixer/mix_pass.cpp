@@ -4,6 +4,11 @@ namespace {
 
 unsigned LoopMode(const OsndChannel *c) { return c->mode & 7u; }
 
+// The loop lengths that bring a position `over` past a loop's end back
+// inside it: over / length + 1, without the division in the usual case of a
+// position less than one length past.
+int64_t WholeLoops(int64_t over, int64_t length) { return over < length ? 1 : over / length + 1; }
+
 }  // namespace
 
 MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t position, int64_t step,
@@ -26,7 +31,11 @@ MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t positio
   if (distance <= 0) return {0, true};
   int64_t fixedStep = ((step >> 32) << 24) + ((step & 0xFFFFFFFFll) >> 8);
   if (fixedStep == 0) fixedStep = 0x17C6F8C >> 8;
-  const int64_t frames = ((distance << 16) + fixedStep - 1) / fixedStep;
+  // Most passes of a long sample stop short of the end: then the frames left
+  // are the pass, and the product (below 2^62) answers without a division.
+  const int64_t reach = distance << 16;
+  if (fixedStep < (int64_t(1) << 31) && reach > int64_t(framesLeft) * fixedStep) return {framesLeft, false};
+  const int64_t frames = (reach + fixedStep - 1) / fixedStep;
   if (frames <= framesLeft) return {int(frames), true};
   return {framesLeft, false};
 }
@@ -38,9 +47,9 @@ bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position)
   if (s->loopLength > 0 && mode == OSND_MODE_LOOP_NORMAL) {
     // Wrap by whole loop lengths; a backward pass wraps from the loop start to its end.
     const int64_t length = int64_t(s->loopLength) << 32;
-    if (*position >= loopEnd) *position -= ((*position - loopEnd) / length + 1) * length;
+    if (*position >= loopEnd) *position -= WholeLoops(*position - loopEnd, length) * length;
     if (c->direction == OSND_DIR_BACKWARD && *position <= loopStart)
-      *position += ((loopStart - *position) / length + 1) * length;
+      *position += WholeLoops(loopStart - *position, length) * length;
     return true;
   }
   if (s->loopLength > 0 && mode == OSND_MODE_LOOP_BIDI) {

@@ -41,8 +41,9 @@ Ramp BeginRamp(OsndChannel *c) {
     }
     if (any) c->rampSamplesLeft = gOsnd.rampLength;
   }
-  Ramp r;
+  Ramp r{};
   r.running = c->rampSamplesLeft > 0;
+  if (!r.running) return r;  // the values below are read only while a ramp runs: no divisions otherwise
   r.left = float(c->curVolLeft) / 256.0f / 255.0f;
   r.right = float(c->curVolRight) / 256.0f / 255.0f;
   r.stepLeft = c->rampStepLeftF;
@@ -114,6 +115,9 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
   const int64_t step = MixPass_Step(c);
   int left = samples;
   int stalls = 0;
+  const MixVectorLoops *const vector = MixVector_Loops();
+  // The gains hold for the whole call: divided once, not on every pass.
+  const float gainLeft = float(c->leftGain) / 255.0f, gainRight = float(c->rightGain) / 255.0f;
   while (left > 0) {
     MixPass pass = MixPass_Plan(c, s, pos, step, left);
     Ramp ramp = BeginRamp(c);
@@ -129,12 +133,12 @@ void MixChannel(OsndChannel *c, float *out, int samples) {
       // blocks of a pass, the per-frame loop the last few frames.
       int done = 0;
       const bool ramped = ramp.running && !stereo;
-      float vl = ramped ? ramp.left : float(c->leftGain) / 255.0f;
-      float vr = ramped ? ramp.right : float(c->rightGain) / 255.0f;
+      float vl = ramped ? ramp.left : gainLeft;
+      float vr = ramped ? ramp.right : gainRight;
       const float sl = ramped ? ramp.stepLeft : 0.0f;
       const float sr = ramped ? ramp.stepRight : 0.0f;
       const int64_t delta = backward ? -step : step;
-      if (const MixVectorLoops *vector = MixVector_Loops()) {
+      if (vector) {
         done = vector->anyLength ? pass.frames : pass.frames / vector->frames * vector->frames;
         if (stereo)
           pos = (sixteen ? vector->floatStereo16 : vector->floatStereo8)(out, c->data, pos, delta, done, vl, vr,

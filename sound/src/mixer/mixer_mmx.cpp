@@ -121,6 +121,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
   int left = samples;
   int64_t pos = MixPass_Position(c);
   int stalls = 0;
+  const MixVectorLoops *const vector = MixVector_Loops();
   while (left > 0) {
     // The integer mixers work with 16-bit fractions; the channel keeps the cut values.
     pos &= ~int64_t(0xFFFF);
@@ -144,7 +145,7 @@ void MixChannel(OsndChannel *c, int16_t *out, int samples) {
       int32_t vr = ramped ? c->curVolRight : c->rightGain * 256;
       const int32_t sl = ramped ? c->rampStepLeftI : 0, sr = ramped ? c->rampStepRightI : 0;
       const int64_t delta = backward ? -step : step;
-      if (const MixVectorLoops *vector = MixVector_Loops()) {
+      if (vector) {
         done = vector->anyLength ? pass.frames : pass.frames / vector->frames * vector->frames;
         if (stereo)
           pos = (sixteen ? vector->intStereo16 : vector->intStereo8)(out, c->data, pos, delta, done, vl, vr);
