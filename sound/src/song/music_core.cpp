@@ -464,13 +464,6 @@ void Music_EmptyPattern(MusicSong *song, int index, int rows) {
   song->patterns[index].rows = rows;
 }
 
-MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel) {
-  if (!song->patterns || pattern < 0 || pattern >= song->patternsAllocated) return nullptr;
-  MusicPattern &p = song->patterns[pattern];
-  if (!p.cells || row < 0 || row >= p.rows || channel < 0 || channel >= song->channelCount) return nullptr;
-  return &p.cells[row * song->channelCount + channel];
-}
-
 bool Music_AllocChannels(MusicSong *song, int count) {
   song->songChannels = static_cast<MusicChannel *>(OSND_ALLOC(count * int(sizeof(MusicChannel))));
   if (!song->songChannels) {
@@ -545,13 +538,6 @@ OSND_SAMPLE *Music_ChannelSample(MusicSong *song, const MusicChannel *channel) {
   if (channel->instrument < song->sampleCount && song->samples[channel->instrument])
     return song->samples[channel->instrument];
   return Music_InvalidSample();
-}
-
-const MusicNote *Music_CurrentCell(MusicSong *song, int channel) {
-  static const MusicNote kEmpty{};
-  const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
-  const MusicNote *cell = Music_Cell(song, song->orders[order], song->row, channel);
-  return cell ? cell : &kEmpty;
 }
 
 MusicVoice *Music_BeginRow(MusicSong *song, MusicChannel *channel, const MusicNote &cell, int tremoloEffect) {

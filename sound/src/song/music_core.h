@@ -7,6 +7,7 @@
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -322,7 +323,13 @@ bool Music_AllocPatterns(MusicSong *song, int count);
 bool Music_AllocPattern(MusicSong *song, int index, int rows);
 // A pattern of empty rows only: it holds no cells (its cells read as empty).
 void Music_EmptyPattern(MusicSong *song, int index, int rows);
-MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel);
+// Inline, as the players ask for a cell of every channel on every tick.
+inline MusicNote *Music_Cell(MusicSong *song, int pattern, int row, int channel) {
+  if (!song->patterns || pattern < 0 || pattern >= song->patternsAllocated) return nullptr;
+  MusicPattern &p = song->patterns[pattern];
+  if (!p.cells || row < 0 || row >= p.rows || channel < 0 || channel >= song->channelCount) return nullptr;
+  return &p.cells[row * song->channelCount + channel];
+}
 bool Music_AllocChannels(MusicSong *song, int count);
 
 // Voices.
@@ -336,7 +343,12 @@ MusicVoice *Music_FirstVoice(MusicChannel *channel);
 // The sample the channel's instrument names, or the invalid sample.
 OSND_SAMPLE *Music_ChannelSample(MusicSong *song, const MusicChannel *channel);
 // The cell of the current order and row for a song channel (an empty one when missing).
-const MusicNote *Music_CurrentCell(MusicSong *song, int channel);
+inline const MusicNote *Music_CurrentCell(MusicSong *song, int channel) {
+  static const MusicNote kEmpty{};
+  const int order = std::clamp(song->order, 0, MUSIC_ORDERS - 1);
+  const MusicNote *cell = Music_Cell(song, song->orders[order], song->row, channel);
+  return cell ? cell : &kEmpty;
+}
 // Start of a row for a channel (MOD and S3M): takes the instrument byte,
 // keeps the voice's volume and period for a note delay, folds an ending
 // tremolo into the volume and records the effect. Answers the first voice.
