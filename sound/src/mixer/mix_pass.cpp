@@ -11,35 +11,6 @@ int64_t WholeLoops(int64_t over, int64_t length) { return over < length ? 1 : ov
 
 }  // namespace
 
-MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t position, int64_t step,
-                     int framesLeft) {
-  const int64_t loopEnd = int64_t(s->loopStart) + s->loopLength;
-  int64_t end;
-  const bool backward = c->direction == OSND_DIR_BACKWARD;
-  if (backward)
-    end = LoopMode(c) == OSND_MODE_LOOP_OFF ? 0 : s->loopStart;
-  else if (LoopMode(c) == OSND_MODE_LOOP_OFF || (position >> 32) >= loopEnd)
-    end = s->length;  // a one-shot sample plays to the end of its data
-  else
-    end = loopEnd;
-  // Distance and step in fixed point (distance 24.8, step 8.24), in 64 bits so
-  // that long samples and large steps cannot overflow.
-  // Rounded towards the end point's far side so that a position short of it
-  // never reads as already there.
-  const int64_t here = backward ? (position + 0xFFFFFF) >> 24 : position >> 24;
-  const int64_t distance = backward ? here - (end << 8) : (end << 8) - here;
-  if (distance <= 0) return {0, true};
-  int64_t fixedStep = ((step >> 32) << 24) + ((step & 0xFFFFFFFFll) >> 8);
-  if (fixedStep == 0) fixedStep = 0x17C6F8C >> 8;
-  // Most passes of a long sample stop short of the end: then the frames left
-  // are the pass, and the product (below 2^62) answers without a division.
-  const int64_t reach = distance << 16;
-  if (fixedStep < (int64_t(1) << 31) && reach > int64_t(framesLeft) * fixedStep) return {framesLeft, false};
-  const int64_t frames = (reach + fixedStep - 1) / fixedStep;
-  if (frames <= framesLeft) return {int(frames), true};
-  return {framesLeft, false};
-}
-
 bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position) {
   const int64_t loopStart = int64_t(s->loopStart) << 32;
   const int64_t loopEnd = (int64_t(s->loopStart) + s->loopLength) << 32;
@@ -79,14 +50,6 @@ bool MixPass_ResolveEnd(OsndChannel *c, const OSND_SAMPLE *s, int64_t *position)
   MixPass_Stop(c);
   *position = 0;
   return false;
-}
-
-bool MixPass_Finish(OsndChannel *c, const OSND_SAMPLE *s, const MixPass &pass, int *stalls, int64_t *position) {
-  if (pass.frames == 0 && ++*stalls > kMixPassMaxStalls) {
-    MixPass_Stop(c);
-    return false;
-  }
-  return !pass.endReached || MixPass_ResolveEnd(c, s, position);
 }
 
 void MixPass_Stop(OsndChannel *c) {

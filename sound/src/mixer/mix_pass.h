@@ -21,9 +21,36 @@ inline void MixPass_Store(OsndChannel *c, int64_t position) {
   c->posFrac = uint32_t(uint64_t(position));
 }
 
-// Frames until the end point (rounded up), capped to the frames left.
-MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t position, int64_t step,
-                     int framesLeft);
+// Frames until the end point (rounded up), capped to the frames left. Inline:
+// songs of short loops plan many short passes.
+inline MixPass MixPass_Plan(const OsndChannel *c, const OSND_SAMPLE *s, int64_t position, int64_t step,
+                            int framesLeft) {
+  const int64_t loopEnd = int64_t(s->loopStart) + s->loopLength;
+  int64_t end;
+  const bool backward = c->direction == OSND_DIR_BACKWARD;
+  if (backward)
+    end = (c->mode & 7u) == OSND_MODE_LOOP_OFF ? 0 : s->loopStart;
+  else if ((c->mode & 7u) == OSND_MODE_LOOP_OFF || (position >> 32) >= loopEnd)
+    end = s->length;  // a one-shot sample plays to the end of its data
+  else
+    end = loopEnd;
+  // Distance and step in fixed point (distance 24.8, step 8.24), in 64 bits so
+  // that long samples and large steps cannot overflow.
+  // Rounded towards the end point's far side so that a position short of it
+  // never reads as already there.
+  const int64_t here = backward ? (position + 0xFFFFFF) >> 24 : position >> 24;
+  const int64_t distance = backward ? here - (end << 8) : (end << 8) - here;
+  if (distance <= 0) return {0, true};
+  int64_t fixedStep = ((step >> 32) << 24) + ((step & 0xFFFFFFFFll) >> 8);
+  if (fixedStep == 0) fixedStep = 0x17C6F8C >> 8;
+  // Most passes of a long sample stop short of the end: then the frames left
+  // are the pass, and the product (below 2^62) answers without a division.
+  const int64_t reach = distance << 16;
+  if (fixedStep < (int64_t(1) << 31) && reach > int64_t(framesLeft) * fixedStep) return {framesLeft, false};
+  const int64_t frames = (reach + fixedStep - 1) / fixedStep;
+  if (frames <= framesLeft) return {int(frames), true};
+  return {framesLeft, false};
+}
 
 // Applies the loop rule at the end point. False when the channel has stopped
 // (one-shot end): its sample is cleared and its position is 0.
@@ -37,7 +64,14 @@ constexpr int kMixPassMaxStalls = 16;
 // Ends a pass: stops the channel after too many passes in a row of no frames,
 // and applies the loop rule when the pass reached the end point. False when
 // the channel is stopped.
-bool MixPass_Finish(OsndChannel *c, const OSND_SAMPLE *s, const MixPass &pass, int *stalls, int64_t *position);
+inline bool MixPass_Finish(OsndChannel *c, const OSND_SAMPLE *s, const MixPass &pass, int *stalls,
+                           int64_t *position) {
+  if (pass.frames == 0 && ++*stalls > kMixPassMaxStalls) {
+    MixPass_Stop(c);
+    return false;
+  }
+  return !pass.endReached || MixPass_ResolveEnd(c, s, position);
+}
 
 // Counts a ramp down by the frames of a pass; at its end the current volumes
 // are exactly the targets and the steps are cleared.
