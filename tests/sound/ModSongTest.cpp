@@ -254,6 +254,43 @@ TEST_F(ModSongTest, VolumeEffects) {
   EXPECT_NEAR(double(tickPeak(5, 3)) / full, 56 / 64.0, 0.02);
 }
 
+// An instrument callback hears each note of its instrument once the mix has
+// played it, and those of no other instrument.
+std::vector<std::pair<int, float>> *gInstrumentCalls = nullptr;
+
+void RecordInstrument(MusicSong *song, int instrument) {
+  if (gInstrumentCalls) gInstrumentCalls->push_back({instrument, song->clock});
+}
+
+// Started without the flag that calls callbacks at once, so that they wait
+// in their rings for the mix to hear them.
+class HeardCallbacks : public ModSongTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(Start(OSND_MIXER_QUALITY_FPU, kRate, 8, 0)); }
+};
+
+TEST_F(HeardCallbacks, InstrumentCallbacksHearTheirNotes) {
+  ModFile mod;
+  mod.samples.push_back(Looped(Square(256, 60)));
+  mod.samples.push_back(Looped(Square(256, 30)));
+  mod.At(0, 0, 0) = {428, 2, 0, 0};
+  mod.At(0, 2, 1) = {428, 1, 0, 0};
+  mod.At(0, 5, 0) = {428, 2, 0, 0};
+  MusicSong *song = Load(mod.Bytes());
+  ASSERT_NE(song, nullptr);
+  std::vector<std::pair<int, float>> calls;
+  gInstrumentCalls = &calls;
+  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 2, RecordInstrument, 1));
+  ASSERT_TRUE(Music_PlaySong(song));
+  PlayFrames(size_t(kRowFrames) * 10);
+  gInstrumentCalls = nullptr;
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].first, 2);
+  EXPECT_EQ(calls[1].first, 2);
+  // Heard a buffer's length after their rows began: rows 0 and 5, 5 rows apart.
+  EXPECT_NEAR(calls[1].second - calls[0].second, 5 * 1000.0 * kRowFrames / kRate, 30.0);
+}
+
 TEST_F(ModSongTest, PatternBreakJumpAndSongEnd) {
   ModFile mod;
   mod.samples.push_back(Looped(Square(256, 60)));

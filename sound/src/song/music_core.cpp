@@ -109,7 +109,8 @@ void FireAllDue(MusicSong *song) {
   FireDue(song, song->rowCallback);
   FireDue(song, song->orderCallback);
   FireDue(song, song->zxxCallback);
-  for (MusicCallback *cb : song->instrumentCallbacks) FireDue(song, cb);
+  if (song->instrumentCallbackSet)
+    for (MusicCallback *cb : song->instrumentCallbacks) FireDue(song, cb);
 }
 
 void FreeCallback(MusicCallback *&cb) {
@@ -378,6 +379,7 @@ bool Music_SetCallback(MusicSong *song, int type, int number, MusicCallbackFunct
     for (MusicCallbackEntry &e : (*slot)->ring) e.due = -1.0f;
   }
   (*slot)->function = function;
+  if (type == MUSIC_CALLBACK_INSTRUMENT) song->instrumentCallbackSet = true;
   (*slot)->step = step < 1 ? 1 : step;
   return true;
 }

@@ -267,6 +267,9 @@ struct MusicSong {
   MusicTickFunction tickCallback;
   MusicCallback *rowCallback, *orderCallback, *zxxCallback;
   MusicCallback *instrumentCallbacks[256];
+  // Set once any instrument callback has been: until then the mix does not
+  // look through all 256 slots on every block.
+  bool instrumentCallbackSet;
   uint8_t loaded, loadFailed;  // written by the open thread: read them with Music_IsLoaded / Music_LoadFailed
   // A load queued for the background open thread and its arguments.
   OsndQueueNode queueNode;
