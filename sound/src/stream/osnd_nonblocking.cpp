@@ -82,16 +82,13 @@ void OpenStream(OSND_STREAM *s) {
   }
   if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
     const int index = s->pendingSubStream;
-    if (s->source == OSND_SOURCE_CD) {
-      // A drive's track is selected, and once more once it is.
+    // A drive's track is selected, and once more below; a bank is set on its
+    // current entry first, then on the one asked for.
+    if (s->source == OSND_SOURCE_CD)
       OsndStream_SetSubStreamEx(s, index, true, false);
-      if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
-    } else {
-      // A bank is set on its current entry first, then on the one asked for.
-      if (s->source == OSND_SOURCE_OSB && s->formatState)
-        OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
-      if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
-    }
+    else if (s->source == OSND_SOURCE_OSB && s->formatState)
+      OsndStream_SetSubStreamEx(s, static_cast<OsbBank *>(s->formatState)->current, true, false);
+    if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
   }
