@@ -1143,7 +1143,7 @@ void GameScene::ClearLetters()
 
 void GameScene::LastWord()
 {
-    // The word comes back with its own sound, not a letter's sound a ball,
+    // The word comes back with its own sound, not a letter's sound for each ball,
     // which would start them all in one frame.
     Play("SOUND_word_last");
     if (ClassicRack* rack = RackInPlay()) {
