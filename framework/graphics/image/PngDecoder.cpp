@@ -16,33 +16,89 @@ void OnPngWarning(png_structp, png_const_charp) {}
 
 constexpr png_alloc_size_t kChunkMallocMax = png_alloc_size_t{1} << 20;
 
+// Once the last row is decoded, libpng still reads to the end of the
+// compressed data, inflating whatever it holds: data running on past the
+// picture (megabytes that inflate to gigabytes) would cost seconds a megabyte.
+// A picture's data ends within bytes of its last row (the last block's end,
+// the checksum, the chunk's CRC, at most a few chunk headers); libpng has read
+// at most 8 KB ahead, and past that the end may take this much more.
+constexpr std::size_t kEndBytes = 4096;
+
+PngInput& InputOf(png_structp png, png_size_t length)
+{
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (input == nullptr || length > input->endLeft) {
+        png_error(png, "image data runs on past the picture");
+    }
+    if (input->endLeft != SIZE_MAX) {
+        input->endLeft -= length;
+    }
+    return *input;
+}
+
+// libpng's last transform of every row it has inflated: the last row starts
+// the count of the bytes left to the end.
+void OnRowDecoded(png_structp png, png_row_infop, png_bytep)
+{
+    auto* input = static_cast<PngInput*>(png_get_io_ptr(png));
+    if (input->rowsLeft > 0 && --input->rowsLeft == 0) {
+        input->endLeft = kEndBytes;
+    }
+}
+
+// The rows libpng decodes: every row, or for an interlaced picture every row
+// of each pass that has pixels.
+std::size_t DecodedRows(png_structp png, png_infop info)
+{
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) {
+        return height;
+    }
+    std::size_t rows = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        if (PNG_PASS_COLS(width, pass) != 0) {
+            rows += PNG_PASS_ROWS(height, pass);
+        }
+    }
+    return rows;
+}
+
 }  // namespace
 
 void PngReadFromMemory(png_structp png, png_bytep data, png_size_t length)
 {
-    auto* memory = static_cast<PngMemory*>(png_get_io_ptr(png));
-    if (memory == nullptr || length > memory->size - memory->position) {
+    PngInput& memory = InputOf(png, length);
+    if (length > memory.size - memory.position) {
         png_error(png, "read past the end of the data");
     }
-    std::memcpy(data, memory->data + memory->position, length);
-    memory->position += length;
+    std::memcpy(data, memory.data + memory.position, length);
+    memory.position += length;
+}
+
+void PngReadFromFile(png_structp png, png_bytep data, png_size_t length)
+{
+    if (std::fread(data, 1, length, InputOf(png, length).file) != length) {
+        png_error(png, "read past the end of the file");
+    }
 }
 
 PngDecoder::PngDecoder(const std::uint8_t* memory, std::size_t size)
 {
-    m_Memory.data = memory;
-    m_Memory.size = memory != nullptr ? size : 0;
+    m_Input.data = memory;
+    m_Input.size = memory != nullptr ? size : 0;
     Create();
     if (m_Png != nullptr) {
-        png_set_read_fn(m_Png, &m_Memory, PngReadFromMemory);
+        png_set_read_fn(m_Png, &m_Input, PngReadFromMemory);
     }
 }
 
 PngDecoder::PngDecoder(std::FILE* file)
 {
+    m_Input.file = file;
     Create();
     if (m_Png != nullptr) {
-        png_init_io(m_Png, file);
+        png_set_read_fn(m_Png, &m_Input, PngReadFromFile);
     }
 }
 
@@ -118,6 +174,8 @@ bool PngDecoder::PrepareTransforms()
     }
     png_set_swap_alpha(m_Png);
     png_set_interlace_handling(m_Png);
+    png_set_read_user_transform_fn(m_Png, OnRowDecoded);
+    m_Input.rowsLeft = DecodedRows(m_Png, m_Info);
     png_read_update_info(m_Png, m_Info);
     return png_get_bit_depth(m_Png, m_Info) == 8;
 }

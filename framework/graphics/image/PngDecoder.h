@@ -3,7 +3,8 @@
 // 8-bit red, green, blue or alpha, red, green, blue: palettes and low-depth
 // grey are expanded, 16-bit channels are cut to 8, grey becomes colour and a
 // tRNS chunk becomes an alpha channel. A libpng error ends the call as a
-// failure. One decoder reads one stream once.
+// failure, and so does compressed data that runs on past the picture's last
+// row by more than its end can take. One decoder reads one stream once.
 #pragma once
 
 #include <png.h>
@@ -17,15 +18,23 @@
 
 namespace Qmv2 {
 
-// The remaining bytes of a PNG held in memory.
-struct PngMemory {
+// The bytes libpng reads: a PNG held in memory, or an open file, and how much
+// of them the picture may still take.
+struct PngInput {
     const std::uint8_t* data = nullptr;
     std::size_t size = 0;
     std::size_t position = 0;
+    std::FILE* file = nullptr;
+    // Rows still to be decoded; once none is left, the bytes that may still be
+    // read to end the compressed data (unbounded until then).
+    std::size_t rowsLeft = 0;
+    std::size_t endLeft = SIZE_MAX;
 };
 
-// libpng's read callback over a PngMemory; a read past the end is a libpng error.
+// libpng's read callbacks over a PngInput; a read past the end of the data or
+// the file, or past what the picture's end may take, is a libpng error.
 void PngReadFromMemory(png_structp png, png_bytep data, png_size_t length);
+void PngReadFromFile(png_structp png, png_bytep data, png_size_t length);
 
 class PngDecoder {
 public:
@@ -49,7 +58,7 @@ private:
 
     png_structp m_Png = nullptr;
     png_infop m_Info = nullptr;
-    PngMemory m_Memory;
+    PngInput m_Input;
     std::vector<png_bytep> m_Rows;
 };
 

@@ -307,6 +307,30 @@ TEST_F(ImageLoaderTest, PngChunksClaimingGigabytesCostNeitherMemoryNorTime)
     EXPECT_LT(cost.cpuSeconds, 1.0);
 }
 
+// A 1 x 1 picture whose compressed data runs on past its pixel (512 KB that
+// inflate to 480 MB) is refused without inflating what runs on, from memory
+// and from disk, as an image and as a mask. (Pictures whose data ends where it
+// should decode as before: those above, including an interlaced one.)
+TEST_F(ImageLoaderTest, PngDataRunningOnPastThePictureCostsNoTime)
+{
+    const std::string file = Fixture("runon.png");
+    const std::vector<std::uint8_t> contents = ReadBytes(file);
+    const ChildCost cost = CostInChild([&] {
+        bool refused = true;
+        for (const bool fromMemory : {false, true}) {
+            ImageLoaderPNG loader;
+            loader.SetPath(file);
+            loader.SetMemory(fromMemory ? contents.data() : nullptr, static_cast<std::int32_t>(contents.size()));
+            refused = refused && !loader.Load();
+        }
+        const std::unique_ptr<MaskData> fromMemory(ReadPngMaskMemory(contents.data(), contents.size(), 0));
+        const std::unique_ptr<MaskData> fromDisk(ReadPngMaskFile(file, 0));
+        return refused && fromMemory == nullptr && fromDisk == nullptr;
+    });
+    EXPECT_TRUE(cost.passed);
+    EXPECT_LT(cost.cpuSeconds, 0.5);
+}
+
 TEST_F(ImageLoaderTest, JpegColourAndGreyDecodeToRgb)
 {
     struct Block {

@@ -49,6 +49,37 @@ def claim(kind):
     return png + b"x" * (512 - len(png))
 
 
+def run_on_parts():
+    """The compressed data of a 1 x 1 colour picture that runs on past its one pixel: the start
+    (the header and the pixel's row) and a block of 200 KB of zeros to repeat (219 bytes; it
+    begins and ends on a byte and refers to nothing before it)."""
+    compressor = zlib.compressobj(9)
+    start = compressor.compress(b"\x00\x10\x20\x30") + compressor.flush(zlib.Z_FULL_FLUSH)
+    unit = compressor.compress(bytes(200 << 10)) + compressor.flush(zlib.Z_FULL_FLUSH)
+    return start, unit
+
+
+def run_on(units):
+    """A well-formed 1 x 1 picture whose data runs on with the block repeated, then ends."""
+    start, unit = run_on_parts()
+    check = zlib.adler32(b"\x00\x10\x20\x30")
+    for _ in range(units):
+        check = zlib.adler32(bytes(200 << 10), check)
+    data = start + unit * units + b"\x03\x00" + struct.pack(">I", check)  # an empty last block
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
+    return png + chunk(b"IDAT", data) + chunk(b"IEND", b"")
+
+
+def run_on_seed(count):
+    """The fuzz target's input for run_on: its first byte asks for the repeat, and its last two
+    bytes (the block's length, the count) have the block written 64 x count times. The file
+    stops inside its data chunk, whose length counts the repeated blocks."""
+    start, unit = run_on_parts()
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
+    png += struct.pack(">I", len(start) + len(unit) * 64 * count) + b"IDAT" + start
+    return b"\x25" + png + unit + bytes([len(unit), count])
+
+
 def segment(marker, data):
     return b"\xff" + bytes([marker]) + struct.pack(">H", len(data) + 2) + data
 
@@ -106,6 +137,10 @@ def main(out):
     for kind in (b"tEXt", b"zTXt", b"iTXt", b"sPLT", b"pCAL", b"sCAL"):
         with open(path("claim" + kind.decode().lower() + ".png"), "wb") as f:
             f.write(claim(kind))
+    with open(path("runon.png"), "wb") as f:
+        f.write(run_on(2400))  # 512 KB, 480 MB inflated
+    with open(path("runon.seed"), "wb") as f:
+        f.write(run_on_seed(255))  # 3.4 MB, 3.2 GB inflated
     magick(out, "rgb8.png", "-depth", "16", "PNG48:rgb16.png")
     magick(out, "rgba8.png", "-depth", "16", "PNG64:rgba16.png")
     magick(out, "rgba8.png", "-interlace", "PNG", "interlaced.png")
