@@ -1139,16 +1139,19 @@ HRESULT GlDevice9::ApplyTexture(bool realise)
         glDisable(GL_TEXTURE_2D);
         return D3D_OK;
     }
-    unsigned name = realise ? texture->Realise() : texture->Name();
-    if (name == 0 && !realise) {
-        name = texture->Realise();
+    const DWORD* sampler = samplerStates_[0];
+    const bool showsBorder =
+        sampler[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || sampler[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER;
+    // A replayed draw takes the texture as it is, unless the border shows.
+    unsigned name = realise || showsBorder ? 0 : texture->Name();
+    if (name == 0) {
+        name = texture->Realise(showsBorder);
     }
     if (name == 0) {
         return D3DERR_INVALIDCALL;
     }
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, name);
-    const DWORD* sampler = samplerStates_[0];
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, *GlWrapMode(sampler[D3DSAMP_ADDRESSU]));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, *GlWrapMode(sampler[D3DSAMP_ADDRESSV]));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GlFilter(sampler[D3DSAMP_MAGFILTER]));

@@ -297,7 +297,7 @@ bool GlTexture9::AlphaAlone(const std::vector<BYTE>& pixels) const
     return true;
 }
 
-unsigned GlTexture9::Realise()
+unsigned GlTexture9::Realise(bool showsBorder)
 {
     std::lock_guard<std::mutex> hold(mutex_);
     GlPixelFormat gl{};
@@ -316,6 +316,9 @@ unsigned GlTexture9::Realise()
     } else {
         glBindTexture(GL_TEXTURE_2D, texture_);
     }
+    if (showsBorder && alphaOnly_) {
+        stale_ = true;  // given again, whole
+    }
     std::vector<BYTE> unpacked;
     const std::vector<BYTE>* pixels = nullptr;
     if (HasHostPixels() && stale_ && !locked_) {
@@ -327,7 +330,7 @@ unsigned GlTexture9::Realise()
         stale_ = false;
     }
     // The storage follows the pixels: a texture written anew may lose or gain its alpha-only form.
-    const bool alphaOnly = pixels != nullptr ? AlphaAlone(*pixels) : alphaOnly_;
+    const bool alphaOnly = pixels != nullptr ? !showsBorder && AlphaAlone(*pixels) : alphaOnly_;
     if (made || alphaOnly != alphaOnly_) {
         Specify(gl, alphaOnly);
     }

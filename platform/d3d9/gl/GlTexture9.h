@@ -9,7 +9,8 @@
 // inflates them for its length, and an upload into a passing buffer. Where
 // every pixel's colour is white (a font's pages, whose glyphs are coloured as
 // they are drawn), the driver is given the alpha alone, a quarter of the
-// memory, and reads the colour as white.
+// memory, and reads the colour as white, unless it is drawn with border
+// addressing.
 #pragma once
 
 #include "platform/d3d9/IDirect3DTexture9.h"
@@ -69,7 +70,10 @@ public:
     HRESULT CopyPixelsFrom(GlTexture9& source);
 
     // Window thread, context current:
-    unsigned Realise();      // the GL texture, up to date; 0 on failure
+    // The GL texture, up to date; 0 on failure. Where the border colour shows
+    // (border addressing) the texture is held whole: one held as its alpha
+    // alone would read the border's colour as white too.
+    unsigned Realise(bool showsBorder = false);
     unsigned Name();         // the GL texture as it is, without bringing it up to date; 0 for none
     unsigned Framebuffer();  // render targets: the framebuffer over the texture; 0 on failure
     HRESULT ReadPixelsInto(GlTexture9& destination);

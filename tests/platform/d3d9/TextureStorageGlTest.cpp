@@ -4,6 +4,9 @@
 // it does held whole; written anew with colours, it is held whole again.
 #include "tests/platform/d3d9/DeviceFixture.h"
 
+#include "platform/d3d9/gl/GlTexture9.h"
+
+#include <GL/gl.h>
 #include <vector>
 
 namespace d3d9test {
@@ -125,6 +128,44 @@ TEST_F(TextureStorageGlTest, AWhiteTextureWrittenWithColoursDrawsThemAndWhiteAga
         EXPECT_EQ(BackBufferPixel(1, 1), colour | 0xFF000000u) << std::hex << colour;
     }
     ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+    texture->Release();
+}
+
+// The bits of red the driver holds for a texture: none for one held as its alpha alone.
+GLint HeldRedBits(IDirect3DTexture9* texture)
+{
+    glBindTexture(GL_TEXTURE_2D, static_cast<platform::d3d9::GlTexture9*>(texture)->Name());
+    GLint bits = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_RED_SIZE, &bits);
+    return bits;
+}
+
+// Drawn with clamping, a white texture is held as its alpha alone; sampled
+// outside with border addressing, it answers the sampler's border colour, as
+// one held whole does (it is then held whole).
+TEST_F(TextureStorageGlTest, AWhiteTextureIsHeldAsItsAlphaWhereClampedAndShowsTheBorderColour)
+{
+    constexpr DWORD kRed = 0xFFFF0000u;
+    IDirect3DTexture9* texture = MakeTexture(4, 4, std::vector<DWORD>(16, kWhite));
+    ASSERT_NE(texture, nullptr);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(device_->SetSamplerState(0, D3DSAMP_BORDERCOLOR, kRed), D3D_OK);
+    ASSERT_EQ(device_->SetTexture(0, texture), D3D_OK);
+    // The texture covers the middle third of each quad, the rest lies outside it.
+    GLint redBits[2] = {-1, -1};
+    for (const DWORD address : {D3DTADDRESS_CLAMP, D3DTADDRESS_BORDER}) {
+        const bool border = address == D3DTADDRESS_BORDER;
+        ASSERT_EQ(device_->SetSamplerState(0, D3DSAMP_ADDRESSU, address), D3D_OK);
+        ASSERT_EQ(device_->SetSamplerState(0, D3DSAMP_ADDRESSV, address), D3D_OK);
+        Draw(Quad(border ? 40.0f : 0.0f, 0, border ? 70.0f : 30.0f, 30, kWhite, -1.0f, -1.0f, 2.0f, 2.0f));
+        redBits[border] = HeldRedBits(texture);
+    }
+    ASSERT_EQ(device_->SetTexture(0, nullptr), D3D_OK);
+    EXPECT_EQ(redBits[0], 0);
+    EXPECT_EQ(redBits[1], 8);
+    EXPECT_EQ(BackBufferPixel(3, 3), kWhite) << std::hex << BackBufferPixel(3, 3);
+    EXPECT_EQ(BackBufferPixel(43, 3), kRed) << std::hex << BackBufferPixel(43, 3);
+    EXPECT_EQ(BackBufferPixel(55, 15), kWhite) << std::hex << BackBufferPixel(55, 15);
     texture->Release();
 }
 
