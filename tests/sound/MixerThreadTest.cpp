@@ -3,7 +3,9 @@
 // ThreadSanitizer and AddressSanitizer as well as plainly.
 #include "SoundTestSupport.h"
 
+#include "sound/src/channel/osnd_3d.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_thread.h"
 
 #include <algorithm>
 #include <atomic>
@@ -102,4 +104,44 @@ TEST_F(MixerThread, FreeingAPlayingSampleStopsItsChannels) {
   while (tap.blocks.load() < blocks + 2 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   EXPECT_GE(tap.blocks.load(), blocks + 2);
+}
+
+// OSND_Update's 3D pass sets the steps and gains of the channels the mixer
+// thread is mixing, while another thread moves them.
+TEST_F(MixerThread, ThreeDChannelsMovedWhileMixingTakeTheirGains) {
+  Osnd3d_ResetListeners();
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  std::vector<int16_t> data(4096, 16000);
+  OSND_SAMPLE *s = OSND_Sample_Alloc(-1, 4096, OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+  ASSERT_NE(s, nullptr);
+  ASSERT_TRUE(OSND_Sample_Upload(s, data.data(), OSND_MODE_16BITS));
+  int handles[4];
+  for (int &h : handles) ASSERT_GE(h = OSND_PlaySound(OSND_FREE, s), 0);
+  ASSERT_TRUE(WaitForSound(tap));
+  std::atomic<bool> moved{false};
+  std::thread mover([&] {
+    for (int i = 0; i < 400; ++i) {
+      const float position[3] = {float(i % 7) - 3.0f, 0.0f, float(i % 5) + 1.0f};
+      const float velocity[3] = {0.0f, 0.0f, float(i % 3)};
+      OSND_3D_SetAttributes(handles[i % 4], position, velocity);
+      if (i % 8 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    moved = true;
+  });
+  while (!moved) OSND_Update();
+  mover.join();
+  // The last places given take effect at the next update: 5 ahead is a fifth
+  // of full volume, centred; 2 to the right half, on the right only.
+  const float ahead[3] = {0, 0, 5}, right[3] = {2, 0, 0}, still[3] = {0, 0, 0};
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(OSND_3D_SetAttributes(handles[i], i % 2 ? right : ahead, still));
+  OSND_Update();
+  SystemLockGuard guard(gOsnd.mixer->lock);  // read between two blocks
+  for (int i = 0; i < 4; ++i) {
+    const OsndChannel &c = gOsnd.channels[handles[i] & 0xFFF];
+    EXPECT_FLOAT_EQ(c.frequencyScale, 1.0f);
+    EXPECT_EQ(c.leftGain, i % 2 ? 0 : 180 * 51 / 255) << i;
+    EXPECT_EQ(c.rightGain, i % 2 ? 127 : 181 * 51 / 255) << i;
+    EXPECT_EQ(c.stepWhole, 1u);
+    EXPECT_EQ(c.stepFrac, 0u);
+  }
 }

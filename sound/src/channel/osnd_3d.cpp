@@ -102,6 +102,10 @@ void Osnd3d_UpdateChannel(OsndChannel *c, bool apply) {
 
 void Osnd3d_UpdateAll() {
   if (!gOsnd.channels) return;
+  // The pass sets steps and gains that the mixer reads while it mixes a block,
+  // and reads samples that other threads' stops take away: it holds the
+  // mixer's lock throughout, once per update.
+  SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
   for (int i = 0; i < gOsnd.softwareChannels; ++i) Osnd3d_UpdateChannel(&gOsnd.channels[i], true);
 }
 
