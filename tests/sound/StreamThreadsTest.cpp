@@ -152,3 +152,41 @@ TEST_F(StreamThreads, PlaySeekStopAndCloseWhileTheThreadsRun) {
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
+
+// Streams and samples are closed and freed from several threads at once while
+// the mixer mixes and OSND_Update runs.
+TEST_F(StreamThreads, StreamsAndSamplesClosedFromSeveralThreadsBesideUpdate) {
+  ASSERT_TRUE(OSND_Init(44100, 16, 0));
+  std::atomic<int> rounds{0}, failures{0}, finished{0};
+  std::vector<std::thread> closers;
+  const std::vector<int16_t> level(2048, 12000);
+  for (int t = 0; t < 3; ++t) {
+    closers.emplace_back([&, t] {
+      for (int round = 0; round < 8; ++round) {
+        OSND_STREAM *s = Open();
+        OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, 2048, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+        if (!s || !sample || !OSND_Sample_Upload(sample, level.data(), OSND_MODE_16BITS) ||
+            OSND_Stream_Play(OSND_FREE, s) < 0 || OSND_PlaySound(OSND_FREE, sample) < 0 ||
+            OSND_PlaySound(OSND_FREE, sample) < 0) {
+          ++failures;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 * ((t + round) % 4)));
+        if (!OSND_Stream_Close(s)) ++failures;
+        OSND_Sample_Free(sample);
+        ++rounds;
+      }
+      ++finished;
+    });
+  }
+  while (finished.load() < 3) {
+    OSND_Update();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  for (std::thread &t : closers) t.join();
+  EXPECT_EQ(rounds.load(), 24);
+  EXPECT_EQ(failures.load(), 0);
+  // Nothing freed is still played.
+  EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}

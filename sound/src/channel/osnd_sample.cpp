@@ -375,10 +375,12 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
   Osnd_ResetError();
   if (!sample) return;
   if (gOsnd.channels) {
+    // Under the mixer's lock, which every play and stop takes too, so that no
+    // other thread starts or stops a channel between the look and the stop.
+    SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
     for (int i = 0; i < gOsnd.channelCount; ++i)
       if (gOsnd.channels[i].currentSample == sample) OSND_StopSound(i);
-    // A channel still naming it (a stop slot that kept it) lets go under the mixer's lock.
-    SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+    // A channel still naming it (a stop slot that kept it) lets go.
     for (int i = 0; i < gOsnd.channelCount + OSND_EXTRA_CHANNELS; ++i)
       if (gOsnd.channels[i].currentSample == sample) gOsnd.channels[i].currentSample = nullptr;
   }
