@@ -57,6 +57,15 @@ bool WaitFor(Pred pred, int milliseconds = 3000) {
   return true;
 }
 
+// A raw file of the stereo ramp.
+void WriteRamp(const std::string &name, int frames) {
+  const std::vector<int16_t> data = StereoRamp(frames);
+  FILE *f = std::fopen(name.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(data.data(), 2, data.size(), f);
+  std::fclose(f);
+}
+
 class StreamThreads : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -66,11 +75,7 @@ class StreamThreads : public ::testing::Test {
     gFiles = &files;
     SystemFile_SetUserCallbacks(SlowOpen, SlowClose, SlowRead, SlowSeek, SlowTell);
     path = std::string(QMV_BINARY_DIR) + "/test-home/stream-threads-" + std::to_string(getpid()) + ".raw";
-    const std::vector<int16_t> data = StereoRamp(60000);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(data.data(), 2, data.size(), f);
-    std::fclose(f);
+    WriteRamp(path, 60000);
   }
   void TearDown() override {
     files.slow = false;
@@ -150,6 +155,53 @@ TEST_F(StreamThreads, PlaySeekStopAndCloseWhileTheThreadsRun) {
   EXPECT_TRUE(WaitFor([&] { return syncs.load() == 1; }));
   EXPECT_TRUE(OSND_Stream_Close(s));
   OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+// OSND_Update runs the 3D pass (and, on the non-realtime output, the stream
+// pass) on the calling thread while open threads link records into the stream
+// list, the streamer stops the streams that end and the mixer mixes.
+TEST_F(StreamThreads, StreamsOpenPlayAndEndBesideUpdateOnEitherOutput) {
+  const std::string shortPath = path + ".short";
+  WriteRamp(shortPath, 3000);
+  for (const int output : {OSND_OUTPUT_NOSOUND_NONREALTIME, OSND_OUTPUT_NOSOUND}) {
+    SCOPED_TRACE(output);
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(output));
+    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    const bool realtime = output == OSND_OUTPUT_NOSOUND;
+    constexpr int kStreams = 16;
+    std::vector<OSND_STREAM *> streams;
+    std::atomic<int> ends[kStreams] = {};
+    std::vector<bool> playing(kStreams, false);
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    int ended = 0;
+    while (ended < kStreams && Clock::now() < until) {
+      // At most six opening or playing at once, so that every one finds a channel.
+      if (int(streams.size()) < kStreams && int(streams.size()) - ended < 6) {
+        const unsigned mode = OSND_MODE_NONBLOCKING | OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO;
+        OSND_STREAM *s = OSND_Stream_Open(shortPath.c_str(), mode, 0, 0);
+        ASSERT_NE(s, nullptr);
+        streams.push_back(s);
+      }
+      for (size_t i = 0; i < streams.size(); ++i) {
+        if (playing[i] || !OsndStream_IsReady(streams[i])) continue;
+        OsndStream_SetEndCallback(streams[i], CountSync, &ends[i]);
+        ASSERT_GE(OSND_Stream_Play(OSND_FREE, streams[i]), 0) << OSND_GetError();
+        playing[i] = true;
+      }
+      OSND_Update();
+      if (realtime) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ended = 0;
+      for (int i = 0; i < kStreams; ++i) ended += ends[i].load() > 0;
+    }
+    // Every stream played to its end, and its end was announced once.
+    for (int i = 0; i < kStreams; ++i) EXPECT_EQ(ends[i].load(), 1) << "stream " << i;
+    EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+    for (OSND_STREAM *s : streams) EXPECT_TRUE(OSND_Stream_Close(s));
+    OSND_Close();
+  }
+  std::remove(shortPath.c_str());
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
 

@@ -86,9 +86,7 @@ unsigned ThreadProc(void *) {
   while (gOsndStreams.stopByte == 0) {
     const uint32_t t0 = SystemTime_GetMilliseconds();
     SystemTime_Sleep(0);
-    SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
     OsndStream_UpdatePass(10.0f);
-    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
     if (gOsndStreams.stopByte != 0) break;
     SystemTime_Sleep(10);
     const uint32_t dt = SystemTime_GetMilliseconds() - t0;
@@ -276,6 +274,9 @@ void OsndStream_Prefill(OSND_STREAM *s) {
 }
 
 void OsndStream_UpdatePass(float milliseconds) {
+  // The whole pass holds the stream-decode lock, on the streamer thread as in
+  // OSND_Update: the open threads link records into the list under it.
+  SystemLockGuard guard(gOsndStreams.decodeLock);
   OsndListNode *head = &gOsndStreams.streams;
   if (!head->next) return;
   float usage = 0.0f;
@@ -330,7 +331,9 @@ bool OsndStream_StartThread() {
   gOsndStreams.stopByte = 0;
   // Everything the streamer and the mixer's sync scan read exists before
   // either of them can run: the locks first, then the sync unit.
-  if (!(gOsnd.initFlags & OSND_INIT_NONREALTIME)) OsndStream_CreateLocks(false);
+  // The non-realtime output needs them too: OSND_Update's pass walks the list
+  // that the background open threads link records into.
+  OsndStream_CreateLocks(true);
   if (!gOsnd.primary) {
     gOsndStreams.passMs = 10.0f;
     gOsndStreams.passSamples = 256;
