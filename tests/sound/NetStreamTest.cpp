@@ -383,7 +383,7 @@ TEST_F(NetStream, AStreamEndsOnlyAfterEverythingTheServerSentIsDecoded) {
       r.pauseAt = int(body.size() - tail);
       r.pauseMs = 30;
       return r;
-    }, 80);
+    }, 80, 120000);  // 80 rounds outlast the default 30 s under ThreadSanitizer on a busy machine
     for (int round = 0; round < 80 && !HasFailure(); ++round) {
       SCOPED_TRACE("round " + std::to_string(round));
       OSND_STREAM *s = Open(server.Url("/live"));
