@@ -277,3 +277,22 @@ TEST_F(CdPlayback, ATrackIsHeardAsTheDiscHoldsIt) {
 }
 
 }  // namespace
+
+// OSND_Update's drive scan runs on the calling thread while the open thread
+// finds the drives and opens one.
+TEST_F(CdAudio, ADriveOpensInTheBackgroundWhileUpdateScansTheDrives) {
+  FakeCdDrive drive(dir, {{true, 120}, {true, 90}});
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    OSND_STREAM *s = OSND_Stream_Open("D:", OSND_MODE_NONBLOCKING, 0, 0);
+    ASSERT_NE(s, nullptr);
+    for (int k = 0; k < 5000 && !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s); ++k) {
+      OSND_Update();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(OsndStream_IsReady(s));
+    EXPECT_EQ(Tag(s, "CD_ERROR"), "<none>");
+    EXPECT_EQ(s->dataLength, 120u * kSector);
+    ASSERT_TRUE(OSND_Stream_Close(s));
+  }
+}

@@ -42,8 +42,15 @@ struct CddaSystem {
 };
 CddaSystem gCdda;
 // Reads run on the streamer thread, the disc check on the caller's: one
-// command at a time, so that each command's sense data stays its own.
+// command at a time, so that each command's sense data stays its own. The
+// device table and each device's open mark change under it too, as the
+// disc check reads them.
 std::recursive_mutex gCommandLock;
+
+void SetOpen(CddaDevice *d, bool open) {
+  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  d->open = open;
+}
 
 const struct {
   int code;
@@ -223,6 +230,8 @@ void FreeDevice(CddaDevice *d) {
 }
 
 int Initialise(bool forceAspi) {
+  // The table is filled on the open thread while OSND_Update's scan reads it.
+  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
   if (gCdda.initialised) return 0;
   gCdda.aspi = nullptr;
   int found = 0, counter = 0;
@@ -321,7 +330,7 @@ bool OpenRange(CddaDevice *d, int start, int sectors) {
   d->remaining = sectors;
   d->data = nullptr;
   d->left = 0;
-  d->open = true;
+  SetOpen(d, true);
   if (!d->buffer) d->buffer = static_cast<uint8_t *>(OSND_ALLOC(d->sectorsPerRead * OSND_CDDA_SECTOR));
   if (!d->buffer) return false;
   if (d->overlapMatching) {
@@ -585,7 +594,7 @@ bool OsndCdda_OpenDevice(const char *name, OsndFormatInfo *info, CddaDevice **ou
   *out = d;
   if (infoOnly) {
     // The drive is this stream's while it is open, tracks or no tracks.
-    d->open = true;
+    SetOpen(d, true);
     d->rangeStart = d->rangeSectors = d->current = d->remaining = 0;
     return true;
   }
@@ -732,11 +741,13 @@ bool OsndCdda_CloseDevice(void *state) {
   d->buffer = d->lastSector = nullptr;
   d->data = nullptr;
   d->left = 0;
-  d->open = false;
+  SetOpen(d, false);
   return true;
 }
 
 void OsndCdda_ScanDrives() {
+  // Beside the open thread, which finds, opens and closes the drives.
+  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
   const uint32_t now = SystemTime_GetMilliseconds();
   for (int i = 0; i < gCdda.deviceCount; ++i) {
     CddaDevice *d = gCdda.devices[i];
@@ -749,6 +760,7 @@ void OsndCdda_ScanDrives() {
 }
 
 void OsndCdda_CloseAll() {
+  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
   for (int i = 0; i < gCdda.deviceCount; ++i) {
     if (gCdda.devices[i]->open) OsndCdda_CloseDevice(gCdda.devices[i]);
     FreeDevice(gCdda.devices[i]);
