@@ -825,3 +825,34 @@ TEST_F(NetStream, AStationOpensInItsOwnTimeWhateverSlowOnesWereAskedForFirst) {
   for (OSND_STREAM *s : local) EXPECT_TRUE(OSND_Stream_Close(s));
   EXPECT_TRUE(OSND_Stream_Close(fast));
 }
+
+// Stations closed from as many threads as may open at once, each close 5 ms
+// after the one before, while half of them connect to a host that never
+// answers and the others read header lines that trickle in: each close ends
+// its own open at once, whatever the closes before and after it named.
+TEST_F(NetStream, ClosesFromSeveralThreadsAtOnceEachEndTheirOwnOpenAtOnce) {
+  gSystemNetSettings.openTimeoutMs = 8000;
+  UnansweringHost unanswering;
+  ASSERT_NE(unanswering.port, 0);
+  HttpTestServer dripping([](const std::string &) { return HeaderDrip(); }, 64, 12000);
+  std::vector<OSND_STREAM *> stations;
+  for (int i = 0; i < OSND_NONBLOCKING_NET_THREADS; ++i) {
+    stations.push_back(Open(i % 2 ? dripping.Url("/drip") : unanswering.Url(), OSND_MODE_NONBLOCKING));
+    ASSERT_NE(stations.back(), nullptr);
+  }
+  for (size_t i = 1; i < stations.size(); i += 2)
+    ASSERT_TRUE(WaitUntil([&] { return NetRecordOf(stations[i]) != nullptr; }, 5)) << "station " << i;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::vector<double> took(stations.size(), -1);
+  std::vector<std::thread> closers;
+  for (size_t i = 0; i < stations.size(); ++i)
+    closers.emplace_back([&, i] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5 * i));
+      const auto closing = Clock::now();
+      EXPECT_TRUE(OSND_Stream_Close(stations[i]));
+      took[i] = Seconds(closing);
+    });
+  for (std::thread &closer : closers) closer.join();
+  for (size_t i = 0; i < stations.size(); ++i)
+    EXPECT_LT(took[i], 1.0) << "the close of station " << i << (i % 2 ? ", reading headers" : ", connecting");
+}

@@ -8,6 +8,7 @@
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_time.h"
 
+#include <atomic>
 #include <cstdint>
 
 struct OsndTag;
@@ -128,6 +129,8 @@ struct OSND_STREAM {
   void *formatState;
   int source;
   void *netRecord;  // an internet stream's record while its open runs
+  // Set by a close of the stream while its open runs: that open gives up.
+  std::atomic<bool> netAbort;
   OSND_STREAMCALLBACK endCallback;
   void *endUserData;
   OSND_STREAMCALLBACK openCallback;

@@ -48,8 +48,10 @@ void Publish(OSND_STREAM *stream, OsndNetStream *record) {
   std::atomic_ref<void *>(stream->netRecord).store(record, std::memory_order_release);
 }
 
+const std::atomic<bool> *AbortMark(OSND_STREAM *stream) { return stream ? &stream->netAbort : nullptr; }
+
 bool Aborted(OSND_STREAM *stream, OsndNetStream *record) {
-  if (SystemNet_AbortRequested(stream)) return true;
+  if (SystemNet_AbortRequested(AbortMark(stream))) return true;
   return record && record->socket && (record->socket->flags & SYSTEMNET_ABORT);
 }
 
@@ -90,7 +92,7 @@ OsndNetStream *Connect(OSND_STREAM *stream, const char *url, unsigned *mode, int
                          ? -1
                          : SystemNet_Connect(socket, proxy ? gOsndNet.proxyHost : host,
                                              proxy && gOsndNet.proxyPort ? gOsndNet.proxyPort : port, timeoutMs,
-                                             stream);
+                                             AbortMark(stream));
   if (failed) {
     OSND_FREE_MEM(credentials);
     OsndStreamNet_FreeRecord(record);
@@ -107,7 +109,7 @@ OsndNetStream *Connect(OSND_STREAM *stream, const char *url, unsigned *mode, int
 
   SystemNetSocket *s = record->socket;
   s->deadlineMs = deadlineMs;
-  s->owner = stream;
+  s->abort = AbortMark(stream);
   SystemNetSocket_Printf(s, "GET %s HTTP/1.1\r\n", proxy ? url : path);
   SystemNetSocket_Printf(s, "Host: %s\r\n", host);
   SystemNetSocket_Printf(s, "User-Agent: ZIVE/%.2f\r\n", 3.75);
@@ -317,20 +319,18 @@ bool OsndStreamNet_Open(OSND_STREAM *stream, const char *url, OsndFormatInfo *in
 bool OsndStreamNet_Stop(OSND_STREAM *stream) {
   if (!stream) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   {
-    // Named in whatever phase the open is (its look-up, connect, header
+    // Marked in whatever phase the open is (its look-up, connect, header
     // lines, buffering, or before it began); the socket's flag ends a line
     // being read.
     std::lock_guard<std::mutex> guard(gOpenLock);
-    gSystemNetAbortStream = stream;
+    stream->netAbort = true;
     auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
     if (record && record->socket) record->socket->flags |= SYSTEMNET_ABORT;
   }
-  // Every wait of the open ends at the name, so this is short; the name is
-  // cleared once the open has ended, before the record can be freed and its
-  // address be another stream's.
+  // Every wait of the open ends at the mark, so this is short. The mark is
+  // the stream's own and goes with it: a close of another stream meanwhile
+  // leaves it set.
   OsndNonBlocking_WaitUntilDone(stream);
-  void *expected = stream;
-  gSystemNetAbortStream.compare_exchange_strong(expected, nullptr);
   return true;
 }
 

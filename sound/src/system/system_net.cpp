@@ -12,12 +12,9 @@
 
 
 SystemNetSettings gSystemNetSettings;
-std::atomic<void *> gSystemNetAbortStream{nullptr};
 std::atomic<bool> gSystemNetAbortAll{false};
 
-bool SystemNet_AbortRequested(const void *owner) {
-  return gSystemNetAbortAll || (owner && gSystemNetAbortStream.load() == owner);
-}
+bool SystemNet_AbortRequested(const std::atomic<bool> *abort) { return gSystemNetAbortAll || (abort && *abort); }
 
 namespace {
 
@@ -283,7 +280,7 @@ bool SystemNet_IsDottedAddress(const char *name, uint32_t *address) {
 
 namespace {
 
-char *Resolve(const char *name, char *output, int outputSize, int timeoutMs, const void *owner) {
+char *Resolve(const char *name, char *output, int outputSize, int timeoutMs, const std::atomic<bool> *abort) {
   if (!name || !output || outputSize <= 0) return nullptr;
   if (SystemNet_IsDottedAddress(name, nullptr)) {
     std::strncpy(output, name, size_t(outputSize) - 1);
@@ -295,7 +292,7 @@ char *Resolve(const char *name, char *output, int outputSize, int timeoutMs, con
   if (!request) return nullptr;
   auto *host = reinterpret_cast<winsock::hostent *>(entry);
   const int polls = std::max(1, timeoutMs / 10);
-  for (int i = 0; i < polls && !SystemNet_AbortRequested(owner); ++i) {
+  for (int i = 0; i < polls && !SystemNet_AbortRequested(abort); ++i) {
     if (std::atomic_ref<char *>(host->h_name).load(std::memory_order_acquire)) {
       if (!host->h_addr_list || !host->h_addr_list[0]) return nullptr;
       winsock::in_addr address;
@@ -322,7 +319,8 @@ int64_t SystemNet_NowMs() {
       .count();
 }
 
-int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs, const void *owner) {
+int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs,
+                      const std::atomic<bool> *abort) {
   if (timeoutMs < 0) timeoutMs = gSystemNetSettings.connectTimeoutMs;
   if (!host || !host[0] || socket == winsock::INVALID_SOCKET) {
     if (socket != winsock::INVALID_SOCKET) winsock::closesocket(socket);
@@ -330,7 +328,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
   }
   char dotted[46];
   uint32_t address = 0;
-  if (!Resolve(host, dotted, sizeof(dotted), timeoutMs, owner) || !SystemNet_IsDottedAddress(dotted, &address)) {
+  if (!Resolve(host, dotted, sizeof(dotted), timeoutMs, abort) || !SystemNet_IsDottedAddress(dotted, &address)) {
     winsock::closesocket(socket);
     return -1;
   }
@@ -351,7 +349,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
   constexpr int64_t kSliceMs = 20;
   const int64_t until = SystemNet_NowMs() + timeoutMs;
   int ready = 0;
-  for (int64_t left = timeoutMs; ready == 0 && left > 0 && !SystemNet_AbortRequested(owner);
+  for (int64_t left = timeoutMs; ready == 0 && left > 0 && !SystemNet_AbortRequested(abort);
        left = until - SystemNet_NowMs()) {
     const winsock::timeval timeout{0, long(std::min(kSliceMs, left) * 1000)};
     winsock::fd_set writeSet;
@@ -409,7 +407,7 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
   s->prebuffer = gSystemNetSettings.prebuffer;
   s->rebuffer = gSystemNetSettings.rebuffer;
   s->deadlineMs = 0;
-  s->owner = nullptr;
+  s->abort = nullptr;
   s->lock = SystemThread_CreateCriticalSection(true);
   if (!s->lock || !AllocRing(s->receiveSize, &s->receiveStart, &s->receiveEnd) ||
       !AllocRing(s->sendSize, &s->sendStart, &s->sendEnd)) {
@@ -545,7 +543,7 @@ int SystemNetSocket_ReadLine(SystemNetSocket *s, char *line, int size) {
   // any header line holds: a hostile server cannot hold the open for ever.
   const int maxConsumed = std::max(size, 65536);
   while (s && consumed < maxConsumed) {
-    if ((s->flags & SYSTEMNET_ABORT) || SystemNet_AbortRequested(s->owner)) {
+    if ((s->flags & SYSTEMNET_ABORT) || SystemNet_AbortRequested(s->abort)) {
       // Kept: the open's later checks see the abort on the socket.
       s->flags |= SYSTEMNET_ABORT;
       break;

@@ -36,9 +36,8 @@ struct SystemNetSocket {
   // The steady-clock time (SystemNet_NowMs) at which the open this socket
   // serves gives up; 0 when none. The line reader stops waiting then.
   int64_t deadlineMs;
-  // What the open this socket serves is known by in the abort name (below);
-  // null when none.
-  const void *owner;
+  // The abort mark of the open this socket serves (below); null when none.
+  const std::atomic<bool> *abort;
 };
 
 constexpr int SYSTEMNET_SLOTS = 32;
@@ -57,14 +56,13 @@ struct SystemNetSettings {
   int openTimeoutMs = 30000;
 };
 extern SystemNetSettings gSystemNetSettings;
-// The stream whose open is being aborted (named and cleared by the stream
-// layer, which waits for the open to end in between).
-extern std::atomic<void *> gSystemNetAbortStream;
 // While set, every open gives up at its next check: the engine is closing.
 extern std::atomic<bool> gSystemNetAbortAll;
-// Whether the open known by owner is to give up (the engine-wide abort, or
-// the abort name naming it); every wait of an open asks this.
-bool SystemNet_AbortRequested(const void *owner);
+// Whether an open is to give up: the engine-wide abort, or the open's own
+// abort mark, which whoever ends that open sets (null: none). Each open has a
+// mark of its own, so that opens ended side by side never undo one another's
+// end. Every wait of an open asks this.
+bool SystemNet_AbortRequested(const std::atomic<bool> *abort);
 
 bool SystemNet_Start();
 void SystemNet_Stop();
@@ -81,9 +79,9 @@ bool SystemNet_IsDottedAddress(const char *name, uint32_t *address);
 char *SystemNet_Resolve(const char *name, char *output, int outputSize);
 // 0 on success; otherwise non-zero and the socket is closed. The look-up and
 // the connect each wait at most timeoutMs (the connect time-out when negative),
-// and no longer than until the open known by owner is aborted.
+// and no longer than until the open whose abort mark is given is aborted.
 int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int timeoutMs = -1,
-                      const void *owner = nullptr);
+                      const std::atomic<bool> *abort = nullptr);
 // Milliseconds of a steady clock, for deadlines.
 int64_t SystemNet_NowMs();
 
