@@ -856,3 +856,23 @@ TEST_F(NetStream, ClosesFromSeveralThreadsAtOnceEachEndTheirOwnOpenAtOnce) {
   for (size_t i = 0; i < stations.size(); ++i)
     EXPECT_LT(took[i], 1.0) << "the close of station " << i << (i % 2 ? ", reading headers" : ", connecting");
 }
+
+// Every socket of the network layer taken by an open station: one more
+// station is refused at once, with the error that says why, rather than left
+// unserved until its open gives up; a station closed gives its socket back.
+TEST_F(NetStream, AStationBeyondTheSocketTableIsRefusedAtOnceAndSaysWhy) {
+  HttpTestServer server([&](const std::string &) { return Serve(OkHead({}), mp3); }, 2 * SYSTEMNET_SLOTS);
+  std::vector<OSND_STREAM *> open;
+  for (int i = 0; i < SYSTEMNET_SLOTS; ++i) {
+    open.push_back(Open(server.Url("/tone.mp3")));
+    ASSERT_NE(open.back(), nullptr) << "station " << i << ", error " << OSND_GetError();
+  }
+  const auto asked = Clock::now();
+  EXPECT_EQ(Open(server.Url("/one-too-many.mp3")), nullptr);
+  EXPECT_LT(Seconds(asked), 1.0);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_NET_SOCKETS);
+  EXPECT_TRUE(OSND_Stream_Close(open.back()));
+  open.back() = Open(server.Url("/after-a-close.mp3"));
+  EXPECT_NE(open.back(), nullptr) << "error " << OSND_GetError();
+  for (OSND_STREAM *s : open) EXPECT_TRUE(!s || OSND_Stream_Close(s));
+}

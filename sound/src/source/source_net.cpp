@@ -99,11 +99,11 @@ OsndNetStream *Connect(OSND_STREAM *stream, const char *url, unsigned *mode, int
     return Osnd_SetError(OSND_ERR_FILE_FORMAT), nullptr;
   }
   record->socket = SystemNetSocket_Create(socket);
-  if (!record->socket) {
+  if (!record->socket) {  // the error says why: memory, or a full socket table
     SystemNet_CloseSocket(socket);
     OSND_FREE_MEM(credentials);
     OsndStreamNet_FreeRecord(record);
-    return Osnd_SetError(OSND_ERR_MEMORY), nullptr;
+    return nullptr;
   }
   record->status = OSND_NET_CONNECTING;
 

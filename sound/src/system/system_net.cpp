@@ -1,5 +1,7 @@
 #include "sound/src/system/system_net.h"
 
+#include "sound/include/osnd.h"
+#include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
 
 #include <algorithm>
@@ -21,6 +23,9 @@ namespace {
 struct NetState {
   // Filled by the creating threads, emptied by the socket thread.
   std::atomic<SystemNetSocket *> slots[SYSTEMNET_SLOTS] = {};
+  // Sockets whose close the socket thread is still to carry out: their slots
+  // come free within one of its passes.
+  std::atomic<int> closing{0};
   SystemThreadHandle thread = nullptr;
   std::atomic<bool> started{false}, stop{false}, running{false};
   bool networkStarted = false;
@@ -120,6 +125,7 @@ unsigned ThreadProc(void *) {
       if (s->flags & SYSTEMNET_CLOSE) {
         gNet.slots[i] = nullptr;
         SystemNetSocket_Free(s);
+        --gNet.closing;
         continue;
       }
       SystemLockGuard guard(s->lock);
@@ -156,6 +162,20 @@ unsigned ThreadProc(void *) {
   }
   gNet.running = false;
   return 0;
+}
+
+// Puts the socket into the first free slot. Slots of sockets being closed
+// are waited for, so that a station closed just before is no reason to
+// refuse; a table that stays full refuses at once.
+bool TakeSlot(SystemNetSocket *s) {
+  for (const int64_t until = SystemNet_NowMs() + 1000;;) {
+    for (auto &slot : gNet.slots) {
+      SystemNetSocket *empty = nullptr;
+      if (slot.compare_exchange_strong(empty, s)) return true;
+    }
+    if (gNet.closing == 0 || !gNet.running || SystemNet_NowMs() >= until) return false;
+    NetSleep(5);
+  }
 }
 
 bool AllocRing(int size, uint8_t **start, uint8_t **end) {
@@ -379,6 +399,7 @@ bool SystemNet_StartThread() {
   if (gNet.started) return true;
   gNet.stop = false;
   for (auto &slot : gNet.slots) slot = nullptr;
+  gNet.closing = 0;
   gNet.thread = SystemThread_Create("ZIVE network socket thread", ThreadProc, nullptr, 0, 8192);
   if (!gNet.thread) return false;
   gNet.started = true;
@@ -399,7 +420,7 @@ void SystemNet_StopThread() {
 
 SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
   auto *s = static_cast<SystemNetSocket *>(OSND_ALLOC(int(sizeof(SystemNetSocket))));
-  if (!s) return nullptr;
+  if (!s) return Osnd_SetError(OSND_ERR_MEMORY), nullptr;
   new (&s->flags) std::atomic<unsigned>(0);
   s->socket = socket;
   s->receiveSize = std::max(2, gSystemNetSettings.receiveSize);
@@ -409,19 +430,19 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
   s->deadlineMs = 0;
   s->abort = nullptr;
   s->lock = SystemThread_CreateCriticalSection(true);
-  if (!s->lock || !AllocRing(s->receiveSize, &s->receiveStart, &s->receiveEnd) ||
-      !AllocRing(s->sendSize, &s->sendStart, &s->sendEnd)) {
+  const bool made = s->lock && AllocRing(s->receiveSize, &s->receiveStart, &s->receiveEnd) &&
+                    AllocRing(s->sendSize, &s->sendStart, &s->sendEnd);
+  if (made) {
+    s->receiveWrite = s->receiveRead = s->receiveStart;
+    s->sendWrite = s->sendRead = s->sendStart;
+  }
+  // A socket without a slot would never be served: its readers would wait
+  // out their time limits as if the server had stopped answering.
+  if (!made || !TakeSlot(s)) {
     s->socket = winsock::INVALID_SOCKET;  // the caller keeps its socket
     SystemNetSocket_Free(s);
+    Osnd_SetError(made ? OSND_ERR_NET_SOCKETS : OSND_ERR_MEMORY);
     return nullptr;
-  }
-  s->receiveWrite = s->receiveRead = s->receiveStart;
-  s->sendWrite = s->sendRead = s->sendStart;
-  // Slots are taken before the thread sees them: a full table leaves the
-  // record unserved (its readers then wait until their time limits).
-  for (auto &slot : gNet.slots) {
-    SystemNetSocket *empty = nullptr;
-    if (slot.compare_exchange_strong(empty, s)) break;
   }
   return s;
 }
@@ -439,6 +460,7 @@ bool SystemNetSocket_RequestClose(SystemNetSocket *s) {
     SystemNetSocket_Free(s);
     return true;
   }
+  ++gNet.closing;
   s->flags |= SYSTEMNET_CLOSE;
   return true;
 }

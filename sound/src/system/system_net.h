@@ -88,6 +88,9 @@ int64_t SystemNet_NowMs();
 bool SystemNet_StartThread();
 void SystemNet_StopThread();
 
+// The socket's record in a slot of the socket thread's table; null with the
+// engine's error set when memory runs out or when every slot stays taken
+// (OSND_ERR_NET_SOCKETS). The caller keeps its socket then.
 SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket);
 bool SystemNetSocket_RequestClose(SystemNetSocket *socket);
 void SystemNetSocket_Free(SystemNetSocket *socket);
