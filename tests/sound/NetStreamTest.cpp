@@ -857,6 +857,83 @@ TEST_F(NetStream, ClosesFromSeveralThreadsAtOnceEachEndTheirOwnOpenAtOnce) {
     EXPECT_LT(took[i], 1.0) << "the close of station " << i << (i % 2 ? ", reading headers" : ", connecting");
 }
 
+namespace {
+
+// Open-complete callbacks: each notes its stream and whether another callback
+// was running when it began. One holds until the test lets it go; another
+// closes a stream.
+struct CallbackLog {
+  std::mutex lock;
+  std::vector<OSND_STREAM *> order;
+  std::atomic<int> inside{0}, overlaps{0};
+  OSND_STREAM *holder = nullptr, *closer = nullptr, *closed = nullptr;
+  std::atomic<bool> release{false};
+};
+CallbackLog *gCallbacks = nullptr;
+
+bool LoggedOpenCallback(OSND_STREAM *s, void *, int, void *) {
+  CallbackLog &log = *gCallbacks;
+  if (log.inside.fetch_add(1) > 0) ++log.overlaps;
+  {
+    std::lock_guard<std::mutex> guard(log.lock);
+    log.order.push_back(s);
+  }
+  if (s == log.holder) WaitUntil([&] { return log.release.load(); }, 5);
+  if (s == log.closer) {
+    EXPECT_TRUE(OSND_Stream_Close(log.closed));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  --log.inside;
+  return true;
+}
+
+}  // namespace
+
+// Stations that open side by side and a local file finish one after another
+// while the first station's callback still runs: their open-complete
+// callbacks run one at a time, in the order the opens finished, as on a
+// single open thread. The local file's callback closes the second station,
+// whose open is done and whose callback waits its turn: that callback is
+// never made, and nothing waits for it.
+TEST_F(NetStream, OpenCallbacksRunOneAtATimeInTheOrderTheOpensFinished) {
+  CallbackLog log;
+  gCallbacks = &log;
+  std::atomic<bool> answer[4] = {true, false, false, false};
+  HttpTestServer stations([&](const std::string &request) {
+    const size_t at = request.find("/station");
+    const int index = at == std::string::npos ? 0 : request[at + 8] - '0';
+    WaitUntil([&] { return answer[index].load(); }, 5);
+    return Serve(OkHead({"Content-Type: application/ogg"}), ogg);
+  });
+  std::vector<OSND_STREAM *> station;
+  for (int i = 0; i < 4; ++i) {
+    station.push_back(Open(stations.Url("/station" + std::to_string(i)), OSND_MODE_NONBLOCKING));
+    ASSERT_NE(station.back(), nullptr);
+    OsndStream_SetOpenCallback(station.back(), LoggedOpenCallback);
+  }
+  log.holder = station[0];
+  ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return !log.order.empty(); }, 5));
+  OSND_STREAM *local = Open(In("tone.wav"), OSND_MODE_NONBLOCKING);
+  ASSERT_NE(local, nullptr);
+  log.closer = local;
+  log.closed = station[1];
+  OsndStream_SetOpenCallback(local, LoggedOpenCallback);
+  EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(local); }, 5));
+  answer[1] = true;  // its callback waits its turn, or its open is still running, when it is closed
+  for (int i = 2; i < 4; ++i) {
+    answer[i] = true;
+    EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(station[size_t(i)]); }, 5)) << "station " << i;
+  }
+  log.release = true;
+  EXPECT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return log.order.size() >= 4; }, 5));
+  EXPECT_TRUE(WaitUntil([&] { return log.inside == 0; }, 5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(log.overlaps, 0) << "callbacks ran side by side";
+  EXPECT_EQ(log.order, (std::vector<OSND_STREAM *>{station[0], local, station[2], station[3]}));
+  for (OSND_STREAM *s : {station[0], station[2], station[3], local}) EXPECT_TRUE(OSND_Stream_Close(s));
+  gCallbacks = nullptr;
+}
+
 // Every socket of the network layer taken by an open station: one more
 // station is refused at once, with the error that says why, rather than left
 // unserved until its open gives up; a station closed gives its socket back.

@@ -97,13 +97,15 @@ struct OsndPositionRing {
 
 // A record waiting in the background open queue. A stream (kind 0) is opened
 // by the queue itself; other work (kind 1, a song load) names what the open
-// thread runs for it, and what marks it failed when the queue ends first.
+// thread runs for it, what makes its open-complete callback once it has run,
+// and what marks it failed when the queue ends first.
 struct OsndQueueNode {
   OsndQueueNode *next;
   OsndQueueNode *prev;
   void *object;
   int kind;  // 0 stream, 1 other work
   void (*run)(void *object);
+  void (*done)(void *object);
   void (*fail)(void *object);
 };
 

@@ -196,7 +196,6 @@ void Music_LoadQueued(MusicSong *song) {
   if (!Music_LoadSong(song, source, song->pendingMode & ~OSND_MODE_NONBLOCKING, song->pendingOffset,
                       song->pendingLength, song->pendingList, song->pendingListCount))
     Music_MarkLoadFailed(song);
-  if (song->loadDone) song->loadDone(song, 0);
 }
 
 void Music_MarkLoadFailed(MusicSong *song) { __atomic_store_n(&song->loadFailed, uint8_t(1), __ATOMIC_RELEASE); }
@@ -224,6 +223,10 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
     __atomic_store_n(&song->loadFailed, uint8_t(0), __ATOMIC_RELEASE);
     OsndNonBlocking_QueueWork(
         &song->queueNode, song, [](void *queued) { Music_LoadQueued(static_cast<MusicSong *>(queued)); },
+        [](void *queued) {
+          auto *loaded = static_cast<MusicSong *>(queued);
+          if (loaded->loadDone) loaded->loadDone(loaded, 0);
+        },
         [](void *queued) { Music_MarkLoadFailed(static_cast<MusicSong *>(queued)); });
     return song;
   }

@@ -306,7 +306,8 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
 // The open thread's flags, read safely from any thread.
 bool Music_IsLoaded(const MusicSong *song);
 bool Music_LoadFailed(const MusicSong *song);
-// The background open thread's part: loads a queued song and reports the result.
+// The background open thread's part: loads a queued song and marks the result
+// (the queue then calls its load-done callback).
 void Music_LoadQueued(MusicSong *song);
 // A song still queued or loading when the engine stops: marked failed.
 void Music_MarkLoadFailed(MusicSong *song);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 
 namespace {
@@ -28,19 +29,32 @@ struct Worker {
   void *working = nullptr;
 };
 
+// A finished open whose open-complete callback is still to be made.
+struct Completion {
+  void *object;
+  void (*done)(void *object);
+};
+
 struct NonBlockingState {
-  OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr},
-                                 {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr}};
+  OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr, nullptr},
+                                 {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr, nullptr}};
   // workers[0] serves the local queue, the others the network queue.
   Worker workers[kWorkers];
   std::atomic<int> stopByte{2};
+  // Callers may count on the open-complete callbacks never running side by
+  // side, as when one thread did every open: the callbacks of the opens that
+  // finished wait here, in the order they finished, and one thread at a time
+  // makes them (whichever open thread found none being made).
+  std::deque<Completion> completions;
+  bool delivering = false;
+  void *calling = nullptr;  // the record whose callback runs now
   // The application appends while the threads take nodes off.
   std::mutex lock;
   std::condition_variable workDone;
 };
 
 NonBlockingState gQueue;
-thread_local Worker *tWorker = nullptr;  // the worker whose thread this is
+thread_local bool tDelivering = false;  // this thread makes the callbacks
 
 Lane LaneOf(const Worker &worker) { return &worker == &gQueue.workers[0] ? kLocal : kNetwork; }
 
@@ -60,12 +74,44 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   return true;
 }
 
-void FinishWork(Worker &worker) {
+// Makes the waiting callbacks one after another, those that join meanwhile
+// too; the queue lock is not held while one runs, so that a callback may
+// close records and open others.
+void Deliver() {
+  tDelivering = true;
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  while (!gQueue.completions.empty()) {
+    const Completion next = gQueue.completions.front();
+    gQueue.completions.pop_front();
+    gQueue.calling = next.object;
+    guard.unlock();
+    next.done(next.object);
+    guard.lock();
+    gQueue.calling = nullptr;
+    gQueue.workDone.notify_all();
+  }
+  gQueue.delivering = false;
+  tDelivering = false;
+}
+
+// The worker's record is done with; its callback (done, when not null) waits
+// its turn behind those of the opens that finished before it.
+void FinishWork(Worker &worker, void (*done)(void *)) {
+  bool deliver = false;
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
+    if (done && worker.working) gQueue.completions.push_back({worker.working, done});
     worker.working = nullptr;
+    deliver = !gQueue.delivering && !gQueue.completions.empty();
+    gQueue.delivering = gQueue.delivering || deliver;
   }
   gQueue.workDone.notify_all();
+  if (deliver) Deliver();
+}
+
+void CallOpenCallback(void *object) {
+  auto *s = static_cast<OSND_STREAM *>(object);
+  if (const OSND_STREAMCALLBACK opened = OsndStream_GetOpenCallback(s)) opened(s, nullptr, 0, nullptr);
 }
 
 void OpenStream(OSND_STREAM *s) {
@@ -92,19 +138,16 @@ void OpenStream(OSND_STREAM *s) {
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
   }
-  const OSND_STREAMCALLBACK opened = OsndStream_GetOpenCallback(s);
   OsndStream_SetOpenState(s, !failed, failed);
-  if (opened) opened(s, nullptr, 0, nullptr);
 }
 
 unsigned ThreadProc(void *argument) {
   Worker &worker = *static_cast<Worker *>(argument);
-  tWorker = &worker;
   while (gQueue.stopByte == 0) {
     OsndQueueNode taken{};
     while (TakeFirst(worker, &taken)) {
       if (!taken.object) {
-        FinishWork(worker);
+        FinishWork(worker, nullptr);
         SystemTime_Sleep(25);
         continue;
       }
@@ -113,7 +156,7 @@ unsigned ThreadProc(void *argument) {
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
         taken.run(taken.object);
-      FinishWork(worker);
+      FinishWork(worker, taken.kind == 0 ? CallOpenCallback : taken.done);
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
@@ -166,6 +209,7 @@ void OsndNonBlocking_Init() {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   gQueue.stopByte = 0;
   for (OsndQueueNode &head : gQueue.heads) head.next = head.prev = &head;
+  gQueue.completions.clear();
 }
 
 bool OsndNonBlocking_StartThread() {
@@ -198,7 +242,7 @@ void OsndNonBlocking_Shutdown() {
         OsndStream_Link(s);
       }
       if (taken.kind == 1 && taken.object) taken.fail(taken.object);
-      FinishWork(worker);
+      FinishWork(worker, nullptr);
     }
   }
 }
@@ -216,8 +260,10 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   if (lane == kNetwork && gQueue.stopByte == 0) GrowNetworkWorkers();
 }
 
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*fail)(void *)) {
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*done)(void *),
+                               void (*fail)(void *)) {
   node->run = run;
+  node->done = done;
   node->fail = fail;
   OsndNonBlocking_Queue(node, object, 1);
 }
@@ -234,10 +280,12 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {
 
 void OsndNonBlocking_WaitUntilDone(void *object) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  // A callback of an open on its own thread does not wait for that open.
   gQueue.workDone.wait(guard, [object] {
+    // A callback that has not begun is dropped, not waited for: the one
+    // running now may be the one closing this record.
+    std::erase_if(gQueue.completions, [object](const Completion &c) { return c.object == object; });
     for (const Worker &worker : gQueue.workers)
-      if (&worker != tWorker && worker.working == object) return false;
-    return true;
+      if (worker.working == object) return false;
+    return gQueue.calling != object || tDelivering;
   });
 }

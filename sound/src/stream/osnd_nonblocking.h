@@ -2,6 +2,8 @@
 // queued songs, so that the caller returns at once. Local files, songs and
 // sub-stream selections are done by one thread, in the order they were asked
 // for; internet streams each open on a thread of their own, up to a bound.
+// The open-complete callbacks run one at a time all the same, in the order the
+// opens finished.
 #pragma once
 
 #include "sound/src/stream/osnd_stream.h"
@@ -17,11 +19,15 @@ void OsndNonBlocking_Shutdown();
 // Appends a record's node at the tail of the queue.
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
 // Appends other work than a stream open (a song load): the open thread calls
-// run in its turn; fail marks it failed when the queue ends before its turn.
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*fail)(void *));
+// run in its turn, and done once run has returned, as it makes the other
+// open-complete callbacks; fail marks it failed when the queue ends before its
+// turn.
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*done)(void *),
+                               void (*fail)(void *));
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn); true when it was.
 bool OsndNonBlocking_Unqueue(OsndQueueNode *node);
-// Returns once no open thread works on the record (a callback of the record's
-// own open does not wait for it).
+// Returns once no open thread works on the record and its open-complete
+// callback is not running (a callback does not wait for itself). The record
+// is being closed or freed: a callback of it that has not begun is not made.
 void OsndNonBlocking_WaitUntilDone(void *object);
