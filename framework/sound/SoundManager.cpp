@@ -1,6 +1,7 @@
 #include "framework/sound/SoundManager.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "framework/core/app/GameWindow.h"
 #include "framework/core/app/MessageData.h"
@@ -100,6 +101,15 @@ void SoundManager::OnMessage(const Message& message)
     ApplyVolumes();
 }
 
+float SoundManager::Level(float volume)
+{
+    volume = Clamp01(volume);
+    if (volume <= kKneeVolume) {
+        return volume;
+    }
+    return kKneeVolume * std::pow(kTopLevel / kKneeVolume, (volume - kKneeVolume) / (1.0f - kKneeVolume));
+}
+
 void SoundManager::SetSoundVolume(float volume)
 {
     if (!IsSoundUp()) {
@@ -107,7 +117,7 @@ void SoundManager::SetSoundVolume(float volume)
     }
     m_SoundVolume = Clamp01(volume);
     if (!m_GameMute) {
-        OSND_SetSFXMasterVolume(static_cast<std::int32_t>(m_SoundVolume * 255.0f));
+        OSND_SetSFXMasterVolume(static_cast<std::int32_t>(Level(m_SoundVolume) * 255.0f));
     }
 }
 
@@ -145,7 +155,7 @@ void SoundManager::UpdateStreamVolume(SoundStream* stream, float volume)
 {
     stream->SetFadeVolume(Clamp01(volume));
     if (!IsMuted() && stream->IsOpen()) {
-        const float level = stream->GetFadeVolume() * stream->GetVolume() * m_MusicVolume * 255.0f;
+        const float level = stream->GetFadeVolume() * stream->GetVolume() * Level(m_MusicVolume) * 255.0f;
         OSND_SetVolumeAbsolute(stream->GetChannel(), static_cast<std::int32_t>(level));
     }
 }

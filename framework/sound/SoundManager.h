@@ -39,6 +39,12 @@ class SoundManager : public iTask, public iMessageListener, public iInstance<Sou
     static constexpr std::int32_t kCrossFadeInMs = 100;
     static constexpr std::int32_t kCrossFadeDelayMs = 600;
     static constexpr std::int32_t kSameMusicFadeMs = 1000;
+    // A new player's volumes, below which a slider's place is its level.
+    static constexpr float kKneeVolume = 0.5f;
+    // The level at a slider's right end, 1.6 dB above a new player's: there
+    // the game's busiest moments (a dialog's chime over the logo's springs
+    // and the menu's music) peak near -2 dBFS instead of clipping.
+    static constexpr float kTopLevel = 0.6f;
 
     // Starts the engine (a failure leaves the game silent, never an error),
     // then makes the manager the singleton in every case.
@@ -58,7 +64,13 @@ class SoundManager : public iTask, public iMessageListener, public iInstance<Sou
     void Execute(std::int32_t elapsed) override { Update(elapsed); }
     void OnMessage(const Message& message) override;
 
-    // Clamped to 0..1 and stored; applied at once unless the game mute is on.
+    // The level the engine plays at for a volume (a slider's place, 0..1):
+    // up to the knee the volume itself, above it rising in even steps of
+    // loudness to the top level. The engine's mixer saturates every channel
+    // it adds, so headroom cannot be won back after the mix: it is kept here.
+    static float Level(float volume);
+    // Clamped to 0..1 and stored; its level applied at once unless the game
+    // mute is on.
     void SetSoundVolume(float volume);
     // Clamped to 0..1 and stored; the music follows at the next update.
     void SetMusicVolume(float volume);

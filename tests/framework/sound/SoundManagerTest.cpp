@@ -39,7 +39,9 @@ protected:
 
     void Post(std::uint32_t id, bool value) { Manager()->OnMessage(Message(id, new Qmv2::TemplateMessageData<bool>(value))); }
 
-    // The channel's volume as the engine holds it (absolute for streams).
+    // The channel's volume as the engine holds it (absolute for streams). A
+    // new manager's volumes are the sliders' top: a whole fade is heard at
+    // the top level, 153.
     static int Heard(const SoundStream& stream) { return Channel(stream.GetChannel()).volume; }
 
     void Frames(int count, int elapsed)
@@ -94,7 +96,7 @@ TEST_F(SoundManagerTest, EffectsVolumeIsClampedAndHeldBackWhileTheGameIsMuted)
     ASSERT_TRUE(StartManager());
     Manager()->SetSoundVolume(1.7f);
     EXPECT_FLOAT_EQ(Manager()->GetSoundVolume(), 1.0f);
-    EXPECT_EQ(gOsnd.sfxMasterVolume, 255);
+    EXPECT_EQ(gOsnd.sfxMasterVolume, 153);
     Manager()->SetSoundVolume(-1.0f);
     EXPECT_FLOAT_EQ(Manager()->GetSoundVolume(), 0.0f);
     EXPECT_EQ(gOsnd.sfxMasterVolume, 0);
@@ -106,7 +108,34 @@ TEST_F(SoundManagerTest, EffectsVolumeIsClampedAndHeldBackWhileTheGameIsMuted)
     EXPECT_EQ(gOsnd.sfxMasterVolume, 0);
     Manager()->SetGameMute(false);
     Manager()->ApplyVolumes();
-    EXPECT_EQ(gOsnd.sfxMasterVolume, 153);
+    EXPECT_EQ(gOsnd.sfxMasterVolume, 132);
+}
+
+// Up to a new player's volumes a slider's place is the engine's level, as
+// it always was; above it the level rises in even steps of loudness to a top
+// that leaves the mix its headroom, for the effects and the music alike.
+TEST_F(SoundManagerTest, TheSlidersLowerHalfIsTheLevelAndTheirTopLeavesHeadroom)
+{
+    ASSERT_TRUE(StartManager());
+    SmartPtr<SoundStream> music = Music("menu.wav");
+    ASSERT_TRUE(Manager()->PlayStream(music.Get(), nullptr, SoundManager::kMusicMode));
+    const auto levels = [this, &music](float volume) {
+        Manager()->SetSoundVolume(volume);
+        Manager()->SetMusicVolume(volume);
+        Frames(1, 16);
+        EXPECT_EQ(Heard(*music), gOsnd.sfxMasterVolume) << volume;
+        return gOsnd.sfxMasterVolume;
+    };
+    EXPECT_EQ(levels(0.25f), 63);
+    EXPECT_EQ(levels(0.5f), 127);
+    EXPECT_EQ(levels(1.0f), 153);
+    EXPECT_FLOAT_EQ(Manager()->GetSoundVolume(), 1.0f) << "the slider's place is kept";
+    int last = 0;
+    for (int step = 0; step <= 100; ++step) {
+        const int level = levels(step / 100.0f);
+        EXPECT_GE(level, last) << "rises with the slider, at " << step;
+        last = level;
+    }
 }
 
 TEST_F(SoundManagerTest, TheLatestWindowReportDecidesTheMute)
@@ -128,7 +157,7 @@ TEST_F(SoundManagerTest, TheLatestWindowReportDecidesTheMute)
     // Re-activated while still minimised: the latest report unmutes.
     Post(Message::kActivationChanged, true);
     EXPECT_FALSE(Manager()->IsWindowMute());
-    EXPECT_EQ(gOsnd.sfxMasterVolume, 204);
+    EXPECT_EQ(gOsnd.sfxMasterVolume, 142);
     EXPECT_EQ(Heard(*music), 127);
 
     Post(Message::kActivationChanged, false);
@@ -152,16 +181,16 @@ TEST_F(SoundManagerTest, AFadeReachesItsTargetOnTheSeventhSixteenMillisecondFram
     music->SetFade(0.0f, 1.0f, 100);
     Frames(6, 16);
     EXPECT_NEAR(music->GetFadeVolume(), 0.96f, 1e-4f);
-    EXPECT_EQ(Heard(*music), 244);
+    EXPECT_EQ(Heard(*music), 146);
     Frames(1, 16);
     EXPECT_FLOAT_EQ(music->GetFadeVolume(), 1.0f);
-    EXPECT_EQ(Heard(*music), 255);
+    EXPECT_EQ(Heard(*music), 153);
 
     // Downwards, and a duration of 0 counts as 1 ms.
     music->SetFade(1.0f, 0.25f, 0);
     Frames(1, 16);
     EXPECT_FLOAT_EQ(music->GetFadeVolume(), 0.25f);
-    EXPECT_EQ(Heard(*music), 63);
+    EXPECT_EQ(Heard(*music), 38);
 }
 
 TEST_F(SoundManagerTest, CrossFadeDelaysTheNewMusicThenSwaps)
@@ -175,12 +204,12 @@ TEST_F(SoundManagerTest, CrossFadeDelaysTheNewMusicThenSwaps)
     EXPECT_EQ(Manager()->GetCurrentStream(), nullptr);
     EXPECT_EQ(Heard(*menu), 0);
     Frames(13, 50);  // 600 ms of delay, then half the fade
-    EXPECT_EQ(Heard(*menu), 127);
+    EXPECT_EQ(Heard(*menu), 76);
     EXPECT_TRUE(Manager()->IsCrossFading());
     Frames(1, 50);
     EXPECT_EQ(Manager()->GetCurrentStream(), menu.Get());
     EXPECT_FALSE(Manager()->IsCrossFading());
-    EXPECT_EQ(Heard(*menu), 255);
+    EXPECT_EQ(Heard(*menu), 153);
 
     Manager()->PlayMusic(game.Get(), 0.8f);
     EXPECT_TRUE(Manager()->IsCrossFading());
@@ -203,7 +232,7 @@ TEST_F(SoundManagerTest, CrossFadeDelaysTheNewMusicThenSwaps)
     // The new one fades in over 100 ms, then waits for the old one.
     Frames(2, 70);
     EXPECT_NEAR(game->GetFadeVolume(), 0.8f, 1e-4f);
-    EXPECT_EQ(Heard(*game), 204);
+    EXPECT_EQ(Heard(*game), 122);
     EXPECT_TRUE(Manager()->IsCrossFading());
     Frames(3, 70);
     EXPECT_TRUE(Manager()->IsCrossFading());
@@ -342,7 +371,7 @@ TEST_F(SoundManagerTest, SyncPointsAreAddedAtEveryOpenInFileOrder)
 
     for (int pass = 0; pass < 2; ++pass) {
         ASSERT_TRUE(Manager()->PlayStream(stream, nullptr, SoundManager::kMusicMode));
-        EXPECT_EQ(Heard(*stream), 127);  // the resource's volume 0.5
+        EXPECT_EQ(Heard(*stream), 76);  // the resource's volume 0.5
         OsndSyncList* list = &stream->GetStream()->sync;
         ASSERT_NE(list, nullptr);
         std::vector<std::uint32_t> offsets;

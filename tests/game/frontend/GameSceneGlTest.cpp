@@ -20,6 +20,7 @@
 #include "framework/scene/Label.h"
 #include "framework/scene/SceneManager.h"
 #include "framework/scene/Sprite.h"
+#include "game/frontend/DialogYesNo.h"
 #include "game/words/AnagramTable.h"
 #include "game/words/BlitzScene.h"
 #include "game/words/ClassicRack.h"
@@ -67,7 +68,7 @@ protected:
     }
     // Runs `ms` of play in frames of 50 ms, the mix keeping pace with them
     // (the scene's animations run under the scene manager's, in the tree).
-    static void Play(GameScene* scene, frontendtest::MixedSound& sound, std::int32_t ms)
+    static void Play(Scene* scene, frontendtest::MixedSound& sound, std::int32_t ms)
     {
         for (std::int32_t t = 0; t < ms; t += 50) {
             AnimTree::GetInstance()->Update(50u);
@@ -692,6 +693,42 @@ TEST_F(GameSceneGlTest, BlitzsLastWordRoundAndLastTicksSoundWithoutClipping)
     blitz = dynamic_cast<BlitzScene*>(Enter("SCENE_BLITZ", GameMode::kBlitz, &sound));
     ASSERT_NE(blitz, nullptr);
     HearTheLastTicks(blitz, sound);
+}
+
+// Both sliders at their right end, the busiest moments a player meets: the
+// menu's music with the logo's springs and bounces, the quit question over
+// it, and a Blitz round's words solved one after another. No moment of the
+// mix clips.
+TEST_F(GameSceneGlTest, AtTheSlidersTopTheMenuTheQuitQuestionAndBlitzsSolvesSoundWithoutClipping)
+{
+    frontendtest::MixedSound sound(1.0f, 1.0f);
+    ASSERT_TRUE(sound.IsUp());
+    Scene* menu = SceneManager::GetInstance()->CreateScene("SCENE_SELECTION", std::string());
+    ASSERT_NE(menu, nullptr);
+    menu->Show();
+    menu->Activate();
+    Play(menu, sound, 24000);
+    sound.ExpectUnclipped(0, "the menu");
+    std::size_t mark = sound.Frames();
+    DialogYesNo* question =
+        DialogYesNo::Open(menu, "CTEXT_QUESTION_QUIT", "CTEXT_QUIT_HEADER", nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(question, nullptr);
+    menu->ShowDialog(question);
+    Play(menu, sound, 3000);
+    sound.ExpectUnclipped(mark, "the quit question over the menu");
+    menu->Deactivate();
+
+    auto* blitz = dynamic_cast<BlitzScene*>(Enter("SCENE_BLITZ", GameMode::kBlitz, &sound));
+    ASSERT_NE(blitz, nullptr);
+    mark = sound.Frames();
+    for (std::size_t i = 0; i < blitz->GetRacks().size(); ++i) {
+        Submit(blitz, sound, blitz->GetCurrentRack()->GetSourceWord().GetString());
+        Play(blitz, sound, 1500);
+    }
+    Play(blitz, sound, 3000);
+    EXPECT_EQ(blitz->GetLastOpened(), "DIALOG_NEXTROUND");
+    sound.ExpectUnclipped(mark, "a Blitz round's words solved");
+    blitz->Deactivate();
 }
 
 // The word of the day's last word fills the table: the "All words found!"

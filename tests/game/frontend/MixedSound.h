@@ -1,6 +1,6 @@
-// The game's sound as a new player hears it, mixed offline: the sound manager
+// The game's sound as a player hears it, mixed offline: the sound manager
 // on the engine's non-realtime no-sound output at the volumes of a new
-// player's settings, with every mixed block kept, so
+// player's settings (or at the volumes given), with every mixed block kept, so
 // that a scripted stretch of play can be measured for clipping. Make it
 // before the scene under test plays its first sound; the shipped sound
 // resources then load into this manager as the scene asks for them.
@@ -21,6 +21,8 @@ public:
     static constexpr std::int32_t kMostFullScalePer100Ms = 20;
 
     MixedSound();
+    // At these effects and music volumes (the sliders' values) instead.
+    MixedSound(float soundVolume, float musicVolume);
     ~MixedSound();
     MixedSound(const MixedSound&) = delete;
     MixedSound& operator=(const MixedSound&) = delete;

@@ -31,7 +31,9 @@ void MixedSound::Tap(const std::int16_t* frames, int count, void* user)
     samples->insert(samples->end(), frames, frames + 2 * count);
 }
 
-MixedSound::MixedSound()
+MixedSound::MixedSound() : MixedSound(Qmv2::GameSettings().GetSoundVolume(), Qmv2::GameSettings().GetMusicVolume()) {}
+
+MixedSound::MixedSound(float soundVolume, float musicVolume)
 {
     OsndOutputNoSound_SetCaptureTap(&MixedSound::Tap, &m_Samples);
     Qmv2::SoundManager::EngineSetup setup;
@@ -39,10 +41,8 @@ MixedSound::MixedSound()
     setup.mixRate = kRate;
     Qmv2::SoundManager::Create(setup);
     m_Up = Qmv2::SoundManager::IsSoundUp();
-    // The volumes a new player's settings give the effects and the music.
-    const Qmv2::GameSettings settings;
-    Qmv2::SoundManager::GetInstance()->SetSoundVolume(settings.GetSoundVolume());
-    Qmv2::SoundManager::GetInstance()->SetMusicVolume(settings.GetMusicVolume());
+    Qmv2::SoundManager::GetInstance()->SetSoundVolume(soundVolume);
+    Qmv2::SoundManager::GetInstance()->SetMusicVolume(musicVolume);
     m_Samples.clear();
 }
 
