@@ -462,19 +462,53 @@ void CrisscrossScene::CentreOn(std::int32_t index, void (CrisscrossScene::*then)
     if (index < 0 || index >= static_cast<std::int32_t>(m_Racks.size())) {
         return;
     }
+    // The board slides so that the word's centre comes to rest in the
+    // middle of the window.
     const PointF centre = WordCentre(index);
-    const float x = centre.x;
-    const float y = centre.y;
-    // The new pivot keeps the board where it stands; then the board slides
-    // so that the word's centre comes to rest in the middle of the window.
-    const PointF onScreen = m_Board->GetLocalMatrix().Map(PointF(x, y));
-    m_Board->SetPivotXY(x, y);
-    m_Board->SetPosition(onScreen.x - x, onScreen.y - y);
+    PivotAt(centre);
     m_Busy = true;
     RefreshState();
-    Modifier* move = Run(new ModifierLocationLine(kMoveTime, kWordCentreX - x, kWordCentreY - y, false, true),
-                         nullptr, m_Board);
+    Modifier* move = Run(
+        new ModifierLocationLine(kMoveTime, kWordCentreX - centre.x, kWordCentreY - centre.y, false, true), nullptr,
+        m_Board);
     Call(then, move);
+}
+
+void CrisscrossScene::PivotAt(const PointF& point)
+{
+    const PointF onScreen = m_Board->GetLocalMatrix().Map(point);
+    m_Board->SetPivotXY(point.x, point.y);
+    m_Board->SetPosition(onScreen.x - point.x, onScreen.y - point.y);
+}
+
+void CrisscrossScene::AddReach(std::vector<PointF>& reach, std::int32_t word, const PointF& at, float rotation) const
+{
+    const LetterBox& box = *m_Racks[word]->GetAnswerBox();
+    const float length = static_cast<float>(box.GetSlotCount()) * kCell;
+    const Matrix3x3 place = box.GetLocalMatrix();
+    Matrix3x3 turn;
+    turn.SetTransform(0.0f, 0.0f, rotation, 1.0f, 1.0f, 0.0f, 0.0f, at);
+    for (const PointF& corner : {PointF(0.0f, 0.0f), PointF(length, 0.0f), PointF(0.0f, kCell), PointF(length, kCell)}) {
+        const PointF q = turn.Map(place.Map(corner));
+        reach.emplace_back(q.x - at.x, q.y - at.y);
+    }
+}
+
+float CrisscrossScene::Fit(const std::vector<PointF>& reach, float scale)
+{
+    for (const PointF& v : reach) {
+        if (v.x > 0.0f) {
+            scale = std::min(scale, (kClearRight - kWordCentreX) / v.x);
+        } else if (v.x < 0.0f) {
+            scale = std::min(scale, (kClearLeft - kWordCentreX) / v.x);
+        }
+        if (v.y > 0.0f) {
+            scale = std::min(scale, (kClearBottom - kWordCentreY) / v.y);
+        } else if (v.y < 0.0f) {
+            scale = std::min(scale, (kClearTop - kWordCentreY) / v.y);
+        }
+    }
+    return scale;
 }
 
 float CrisscrossScene::FittingScale(std::int32_t left, float scale) const
@@ -483,21 +517,7 @@ float CrisscrossScene::FittingScale(std::int32_t left, float scale) const
     if (p == nullptr) {
         return scale;
     }
-    const PointF middle(kWordCentreX, kWordCentreY);
-    // Where the corners of the words lie from the window's middle at scale 1
-    // with the board turned to `rotation` and its point `at` in the middle.
     std::vector<PointF> reach;
-    const auto add = [&](std::int32_t word, const PointF& at, float rotation) {
-        const LetterBox& box = *m_Racks[word]->GetAnswerBox();
-        const float length = static_cast<float>(box.GetSlotCount()) * kCell;
-        const Matrix3x3 place = box.GetLocalMatrix();
-        Matrix3x3 turn;
-        turn.SetTransform(0.0f, 0.0f, rotation, 1.0f, 1.0f, 0.0f, 0.0f, at);
-        for (const PointF& corner : {PointF(0.0f, 0.0f), PointF(length, 0.0f), PointF(0.0f, kCell), PointF(length, kCell)}) {
-            const PointF q = turn.Map(place.Map(corner));
-            reach.emplace_back(q.x - at.x, q.y - at.y);
-        }
-    };
     std::vector<std::int32_t> words{m_Current};
     if (left >= 0 && left != m_Current && left < static_cast<std::int32_t>(m_Racks.size())) {
         words.push_back(left);
@@ -505,9 +525,9 @@ float CrisscrossScene::FittingScale(std::int32_t left, float scale) const
     const float from = m_Board->GetRotation();
     // The slide starts with the board's point now in the middle there.
     if (left >= 0) {
-        const PointF now = m_Board->GetInverseLocalMatrix().Map(middle);
+        const PointF now = m_Board->GetInverseLocalMatrix().Map(PointF(kWordCentreX, kWordCentreY));
         for (std::int32_t word : words) {
-            add(word, now, from);
+            AddReach(reach, word, now, from);
         }
     }
     // It ends with the word brought in in the middle, where the board turns
@@ -517,22 +537,10 @@ float CrisscrossScene::FittingScale(std::int32_t left, float scale) const
     constexpr int kSteps = 90;
     for (int step = 0; step <= (turn != 0.0f ? kSteps : 0); ++step) {
         for (std::int32_t word : words) {
-            add(word, centre, from + turn * static_cast<float>(step) / kSteps);
+            AddReach(reach, word, centre, from + turn * static_cast<float>(step) / kSteps);
         }
     }
-    for (const PointF& v : reach) {
-        if (v.x > 0.0f) {
-            scale = std::min(scale, (kBoardRight - middle.x) / v.x);
-        } else if (v.x < 0.0f) {
-            scale = std::min(scale, (kBoardLeft - middle.x) / v.x);
-        }
-        if (v.y > 0.0f) {
-            scale = std::min(scale, (kBoardBottom - middle.y) / v.y);
-        } else if (v.y < 0.0f) {
-            scale = std::min(scale, (kBoardTop - middle.y) / v.y);
-        }
-    }
-    return scale;
+    return Fit(reach, scale);
 }
 
 void CrisscrossScene::CentreOnCurrentWord(std::int32_t left)
@@ -550,9 +558,7 @@ void CrisscrossScene::CentreOnCurrentWord(std::int32_t left)
     if (scale == kZoomedIn) {
         m_ZoomInPending = true;
     }
-    const PointF middle = m_Board->GetInverseLocalMatrix().Map(PointF(kWordCentreX, kWordCentreY));
-    m_Board->SetPivotXY(middle.x, middle.y);
-    m_Board->SetPosition(kWordCentreX - middle.x, kWordCentreY - middle.y);
+    PivotAt(m_Board->GetInverseLocalMatrix().Map(PointF(kWordCentreX, kWordCentreY)));
     m_Busy = true;
     RefreshState();
     auto* out = new ModifierScale(kZoomTime);
@@ -608,10 +614,11 @@ void CrisscrossScene::RotateWord()
         m_BoardHorizontal = p->horizontal;
     }
     // Back to the board's scale: zoomed in when the player asked for it,
-    // else the whole crossword's.
+    // else the whole crossword's. At a round's end the board zooms onto the
+    // whole crossword from where it stands instead.
     const float rest = m_ZoomInPending ? kZoomedIn : kZoomedOut;
     m_ZoomInPending = false;
-    if (const float scale = BoardScale(); scale < rest) {
+    if (const float scale = BoardScale(); scale < rest && m_GameState == kPlaying) {
         auto* in = new ModifierScale(kZoomTime);
         in->SetFrom(scale, scale);
         in->SetTo(rest, rest);
@@ -1286,16 +1293,40 @@ void CrisscrossScene::EndOfRoundAnimation()
 {
     m_Busy = true;
     RefreshState();
-    if (BoardScale() == kZoomedIn) {
-        ShowBoxLetters(false);
-        auto* out = new ModifierScale(kZoomTime);
-        out->SetFrom(kZoomedIn, kZoomedIn);
-        out->SetTo(kZoomedOut, kZoomedOut);
-        Modifier* last = Run(out, nullptr, m_Board);
-        Call(&CrisscrossScene::AfterZoomOutAtEnd, last);
+    ShowBoxLetters(false);
+    if (m_Racks.empty()) {
+        AfterZoomOutAtEnd();
         return;
     }
-    AfterZoomOutAtEnd();
+    // The whole crossword: its middle slides to the window's middle while
+    // the board scales to the whole crossword's scale, or below where the
+    // crossword would reach past the clear window. Both run in step, so
+    // every point of the board goes in a straight line from where it was,
+    // and what was seen whole stays whole.
+    const auto reachOfAll = [this](const PointF& at, float rotation) {
+        std::vector<PointF> reach;
+        for (std::int32_t word = 0; word < static_cast<std::int32_t>(m_Racks.size()); ++word) {
+            AddReach(reach, word, at, rotation);
+        }
+        return reach;
+    };
+    const std::vector<PointF> corners = reachOfAll(PointF(0.0f, 0.0f), 0.0f);
+    PointF low = corners.front();
+    PointF high = corners.front();
+    for (const PointF& c : corners) {
+        low = PointF(std::min(low.x, c.x), std::min(low.y, c.y));
+        high = PointF(std::max(high.x, c.x), std::max(high.y, c.y));
+    }
+    const PointF middle(std::floor((low.x + high.x) * 0.5f), std::floor((low.y + high.y) * 0.5f));
+    const float whole = Fit(reachOfAll(middle, m_Board->GetRotation()), kZoomedOut);
+    PivotAt(middle);
+    Run(new ModifierLocationLine(kZoomTime, kWordCentreX - middle.x, kWordCentreY - middle.y, false, true), nullptr,
+        m_Board);
+    const float scale = BoardScale();
+    auto* zoom = new ModifierScale(kZoomTime, SmoothStepEase);
+    zoom->SetFrom(scale, scale);
+    zoom->SetTo(whole, whole);
+    Call(&CrisscrossScene::AfterZoomOutAtEnd, Run(zoom, nullptr, m_Board));
 }
 
 void CrisscrossScene::AfterZoomOutAtEnd()

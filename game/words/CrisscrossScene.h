@@ -50,6 +50,13 @@ class CrisscrossScene : public GameScene {
     static constexpr float kBoardTop = 20.0f;
     static constexpr float kBoardRight = 715.0f;
     static constexpr float kBoardBottom = 360.0f;
+    // The part of the board's window that its frame leaves clear: inside the
+    // rim, the rim's shadow at the top and left, the hairline and the rounded
+    // corners. The board's moves keep their words inside it.
+    static constexpr float kClearLeft = kBoardLeft + 10.0f;
+    static constexpr float kClearTop = kBoardTop + 8.0f;
+    static constexpr float kClearRight = kBoardRight - 8.0f;
+    static constexpr float kClearBottom = kBoardBottom - 6.0f;
     // Where a trophy may pop up: the bottom corners of the board's window.
     static constexpr float kTrophyLeftX = kBoardLeft + 55.0f;
     static constexpr float kTrophyRightX = kBoardRight - 285.0f;
@@ -161,14 +168,23 @@ private:
     // The centre of the word's answer box on the board, in whole pixels.
     Qmv2::PointF WordCentre(std::int32_t index) const;
     void CentreOn(std::int32_t index, void (CrisscrossScene::*then)());
+    // The board's pivot moved to its point `point`, the board left where it
+    // stands on the screen.
+    void PivotAt(const Qmv2::PointF& point);
     // `left`: the word the player leaves, kNoWord when none (a deal, a zoom).
     void CentreOnCurrentWord(std::int32_t left);
     void SlideToCurrentWord();
     // The largest board scale, at most `scale`, at which the current word and
-    // the word `left` stay whole inside the board's window from the start
-    // of the slide to the current word (none when `left` is kNoWord: the
-    // board comes from anywhere) to the end of its turn.
+    // the word `left` stay whole inside the board's clear window from the
+    // start of the slide to the current word (none when `left` is kNoWord:
+    // the board comes from anywhere) to the end of its turn.
     float FittingScale(std::int32_t left, float scale) const;
+    // Where the corners of the word lie from the board's point `at` at scale
+    // 1 with the board turned to `rotation`, added to `reach`.
+    void AddReach(std::vector<Qmv2::PointF>& reach, std::int32_t word, const Qmv2::PointF& at, float rotation) const;
+    // The largest scale, at most `scale`, at which every point of `reach`,
+    // taken from the window's middle, lies inside the clear window.
+    static float Fit(const std::vector<Qmv2::PointF>& reach, float scale);
     void CentreOnFirstWord();
     void RotateWord();
     void AfterWordChange();
