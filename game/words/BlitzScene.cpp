@@ -158,6 +158,8 @@ void BlitzScene::ClearWords()
     }
     marks.Clear();
     switching = false;
+    arriving = false;
+    heldInput.clear();
 }
 
 void BlitzScene::StartRound(std::int32_t round, const UTF8String*)
@@ -352,6 +354,8 @@ void BlitzScene::SwitchWord(ClassicRack* from, ClassicRack* to, std::int32_t wai
         Modifier* scale =
             Run(ScaleTo(kSwitchTime, letters->GetScaleX(), letters->GetScaleY(), large, large), animations, letters);
         Run(new ModifierMethodParam<BlitzScene, Look>(this, &BlitzScene::SetLook, Look{letters, true}), scale, letters);
+        arriving = true;
+        Later(scale, &BlitzScene::OnArrived, ++arrival);
         LetterBox* typed = to->GetAnswerBox();
         Run(new ModifierAlpha(kSwitchTime, typed->GetColor().a, 1.0f), animations, typed);
     }
@@ -397,6 +401,29 @@ void BlitzScene::OnSwitchDone(std::int32_t of)
 {
     if (of == deal) {
         switching = false;
+    }
+}
+
+void BlitzScene::OnArrived(std::int32_t of)
+{
+    if (of == arrival) {
+        arriving = false;
+        TakeHeldInput(of);
+    }
+}
+
+void BlitzScene::TakeHeldInput(std::int32_t of)
+{
+    if (of != arrival || arriving || heldInput.empty()) {
+        return;
+    }
+    const std::function<void()> input = std::move(heldInput.front());
+    heldInput.pop_front();
+    input();
+    // Input that brought another word: the rest waits for that one.
+    if (!arriving && !heldInput.empty()) {
+        Later(Modifier::AttachTo(new ModifierDelay(kHeldInputGap), GetAnimations()), &BlitzScene::TakeHeldInput,
+              arrival);
     }
 }
 
@@ -723,6 +750,31 @@ bool BlitzScene::OnMoveKey(std::int32_t keyCode)
     }
 }
 
+bool BlitzScene::OnKeyDown(KeyboardMessageData* data)
+{
+    if (data == nullptr || !InputWaits() || !TakesKeys()) {
+        return GameScene::OnKeyDown(data);
+    }
+    heldInput.push_back([this, stroke = KeyStroke(*data)] {
+        KeyboardMessageData key(0, 0);
+        static_cast<KeyStroke&>(key) = stroke;
+        GameScene::OnKeyDown(&key);
+    });
+    return false;
+}
+
+void BlitzScene::OnButton(const UTF8String& command, BaseObject* parameter)
+{
+    // The menu, the next round and giving up go at once: they act on no word.
+    const std::string& name = command.GetString();
+    if (InputWaits() && TakesPlayCommands() && name != "BUTTON_Menu" && name != "BUTTON_NextRound" &&
+        name != "BUTTON_GiveUp") {
+        heldInput.push_back([this, command] { GameScene::OnButton(command, nullptr); });
+        return;
+    }
+    GameScene::OnButton(command, parameter);
+}
+
 bool BlitzScene::OnMouseMove(MouseMessageData* data)
 {
     if (data == nullptr) {
@@ -745,11 +797,38 @@ bool BlitzScene::OnMouseMove(MouseMessageData* data)
 
 bool BlitzScene::OnLeftButtonDown(MouseMessageData* data)
 {
-    if (data == nullptr || m_Busy || m_DialogOpen || m_GameState != kPlaying || currentRack == nullptr) {
+    if (data == nullptr || !InputWaits() || !TakesKeys()) {
+        if (data != nullptr) {
+            ClickWordInPlay(data->x, data->y);
+        }
         return false;
     }
-    ClickBall(*currentRack, data->x, data->y);
+    // A letter clicked on its way to the middle is taken where it lands;
+    // the typed-word row stands still.
+    SmartPtr<LetterBall> aimed;
+    const LetterBox* letters = currentRack->GetRackBox();
+    for (std::int32_t slot = 0; slot < letters->GetSlotCount() && !aimed; ++slot) {
+        LetterBall* ball = letters->GetBall(slot);
+        if (ball != nullptr && ball->HitTest(data->x, data->y)) {
+            aimed = ball;
+        }
+    }
+    heldInput.push_back([this, aimed, at = PointF(data->x, data->y)] {
+        if (!aimed) {
+            ClickWordInPlay(at.x, at.y);
+        } else if (currentRack != nullptr && currentRack->GetRackBox()->FindBall(aimed.Get()) >= 0) {
+            const PointF landed = aimed->GetParent()->LocalToGlobal(aimed->GetX(), aimed->GetY());
+            ClickWordInPlay(landed.x, landed.y);
+        }
+    });
     return false;
+}
+
+void BlitzScene::ClickWordInPlay(float x, float y)
+{
+    if (TakesKeys()) {
+        ClickBall(*currentRack, x, y);
+    }
 }
 
 void BlitzScene::OnLetterBoxClick(LetterBox* box, MouseMessageData* click)

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,6 +34,9 @@ class BlitzScene : public GameScene {
     static constexpr std::int32_t kCommentTimeAdded = 6;
     static constexpr std::int32_t kSwitchWait = 500;
     static constexpr std::int32_t kSwitchTime = 400;
+    // Input that waited for a word to land is taken this far apart, as a
+    // quick player types.
+    static constexpr std::int32_t kHeldInputGap = 30;
     static constexpr float kSmallScale = 0.33f;
     // A word's mark, shown as the round ends, stretches this wide for a moment.
     static constexpr float kMarkStretch = 1.2f;
@@ -45,6 +50,13 @@ class BlitzScene : public GameScene {
     void Deactivate() override;
 
     // --- input and window messages
+    // While the word in play slides and grows into the middle, what the
+    // player does to it (keys, clicks, the play buttons) waits for it to
+    // land: a ball sent off from a box still on its way would fly to where
+    // its slot was at the key or click. Input that comes while older input
+    // waits queues behind it.
+    bool OnKeyDown(Qmv2::KeyboardMessageData* data) override;
+    void OnButton(const Qmv2::UTF8String& command, Qmv2::BaseObject* parameter) override;
     bool OnMouseMove(Qmv2::MouseMessageData* data) override;
     bool OnLeftButtonDown(Qmv2::MouseMessageData* data) override;
     void OnLetterBoxClick(LetterBox* box, Qmv2::MouseMessageData* click) override;
@@ -167,6 +179,14 @@ private:
     // The end of a word's move back into the column.
     void OnBackInColumn(Step step);
     void OnSwitchDone(std::int32_t deal);
+    // The word brought in has landed in the middle (slide `of`): the input
+    // that waited for it is taken, one every kHeldInputGap ms.
+    void OnArrived(std::int32_t of);
+    void TakeHeldInput(std::int32_t of);
+    bool InputWaits() const noexcept { return arriving || !heldInput.empty(); }
+    // A click during play: a letter of the word in play is typed, or the
+    // last letter typed goes back.
+    void ClickWordInPlay(float x, float y);
     void OnRefillDone(std::int32_t deal);
     void OnRevealDone(std::int32_t deal);
     void EndRoundOf(std::int32_t deal);
@@ -190,6 +210,11 @@ private:
     // Counts the deals (new rounds and restores).
     std::int32_t deal = 0;
     bool switching = false;
+    // Counts the words brought to the middle; the one of the last count is
+    // on its way while `arriving` is set.
+    std::int32_t arrival = 0;
+    bool arriving = false;
+    std::deque<std::function<void()>> heldInput;
     ClassicRack* currentRack = nullptr;
     std::vector<std::unique_ptr<ClassicRack>> racks;
     Qmv2::GFVector<Qmv2::Sprite*> marks;

@@ -1068,10 +1068,14 @@ bool GameScene::OnMoveKey(std::int32_t)
 
 // --- typing and scoring
 
+bool GameScene::TakesKeys() const
+{
+    return m_GameState == kPlaying && TypedWordBox() != nullptr && !m_DialogOpen && !m_Busy;
+}
+
 bool GameScene::OnKeyDown(KeyboardMessageData* data)
 {
-    LetterBox* typed = TypedWordBox();
-    if (data == nullptr || m_GameState != kPlaying || typed == nullptr || m_DialogOpen || m_Busy) {
+    if (data == nullptr || !TakesKeys()) {
         return false;
     }
     if (OnMoveKey(data->m_KeyCode)) {

@@ -286,6 +286,9 @@ protected:
     virtual void OnNextRoundButton();
     // Whether the typing commands are taken now.
     virtual bool TakesPlayCommands() const;
+    // Whether a key is taken now: during play, with a word in play, no
+    // dialog up and nothing running that stops the clock.
+    bool TakesKeys() const;
     // A command none of the shared ones is.
     virtual void OnPlayCommand(const std::string& name);
     // The classic rack of the word in play, which the shared typing

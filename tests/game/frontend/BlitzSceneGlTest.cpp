@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/core/app/InputHandler.h"
@@ -370,6 +371,74 @@ TEST_F(BlitzSceneGlTest, ClicksReachTheWordInPlayWhicheverWordItIs)
         AnimTree::UpdateTree(scene->GetAnimations(), 5000u);
     }
     root->DetachAndReleaseChildren();
+}
+
+// A quick player types the next word as it slides and grows into the middle:
+// from the slide's first frame, from half-way and from its last frame, a
+// letter a frame; and clicks its letters from half-way. Once it has landed,
+// each letter stands in its slot of the typed-word box, drawn there at full
+// size and strength, and Enter takes the word.
+TEST_F(BlitzSceneGlTest, LettersTypedAsTheNextWordSlidesInLandInTheirSlots)
+{
+    BlitzScene* scene = EnterBlitz();
+    ASSERT_NE(scene, nullptr);
+    const auto frames = [&](std::int32_t ms) {
+        for (; ms > 0; ms -= 16) {
+            AnimTree::UpdateTree(scene->GetAnimations(), static_cast<std::uint32_t>(std::min(ms, 16)));
+        }
+    };
+    const auto press = [&](std::uint32_t character, std::int32_t code) {
+        KeyboardMessageData key(character, code);
+        scene->OnKeyDown(&key);
+    };
+    frames(3000);
+    const auto& racks = scene->GetRacks();
+    constexpr std::int32_t kHalfWay = BlitzScene::kSwitchTime / 2;
+    for (const auto& [into, clicked] : {std::pair{0, false}, std::pair{kHalfWay, false},
+                                        std::pair{BlitzScene::kSwitchTime - 16, false}, std::pair{kHalfWay, true}}) {
+        std::int32_t next = 0;
+        while (racks[next]->solved || next == scene->GetCurrentIndex()) {
+            ++next;
+        }
+        const ClassicRack& rack = *racks[next];
+        const std::string word = rack.GetSourceWord().GetString();
+        SCOPED_TRACE(word + (clicked ? " clicked" : " typed") + " from " + std::to_string(into) + " ms into its slide");
+        scene->SelectWord(next);
+        frames(into);
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            if (clicked) {
+                const NodeBounds b = OnScreen(*rack.GetBalls()[i]);
+                MouseMessageData click((b.left + b.right) * 0.5f, (b.top + b.bottom) * 0.5f, 1);
+                scene->OnLeftButtonDown(&click);
+            } else {
+                press(static_cast<unsigned char>(word[i]), 0);
+            }
+            frames(16);
+        }
+        frames(1000);
+        LetterBox* typed = rack.GetAnswerBox();
+        ASSERT_EQ(typed->GetText().GetString(), word);
+        for (std::int32_t slot = 0; slot < typed->GetSlotCount(); ++slot) {
+            LetterBall* ball = typed->GetBall(slot);
+            EXPECT_EQ(ball->GetParent(), typed) << "slot " << slot;
+            const NodeBounds drawn = OnScreen(*ball);
+            const PointF centre = typed->LocalToGlobal(LetterBox::SlotCentre(slot), LetterBox::kSlotCentre);
+            EXPECT_NEAR((drawn.left + drawn.right) * 0.5f, centre.x, 0.5f) << "slot " << slot;
+            EXPECT_NEAR((drawn.top + drawn.bottom) * 0.5f, centre.y, 0.5f) << "slot " << slot;
+            EXPECT_FLOAT_EQ(ball->GetScaleX(), 1.0f) << "slot " << slot;
+            float alpha = 1.0f;
+            for (GameNode* node = ball; node != nullptr; node = node->GetParent()) {
+                if (auto* sprite = dynamic_cast<Sprite*>(node)) {
+                    alpha *= sprite->GetColor().a;
+                }
+            }
+            EXPECT_FLOAT_EQ(alpha, 1.0f) << "slot " << slot;
+            EXPECT_TRUE(ball->IsVisible() && ball->GetLetterOverlay()->IsVisible()) << "slot " << slot;
+        }
+        press(0, 5);
+        EXPECT_TRUE(rack.solved) << "Enter takes the word";
+        frames(3000);
+    }
 }
 
 // A game stopped from the in-game menu is kept; coming back to it shows the
