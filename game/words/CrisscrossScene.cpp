@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
+#include <optional>
 
 #include "framework/core/app/Message.h"
 #include "framework/core/app/MessageData.h"
@@ -69,28 +71,26 @@ bool SameLetter(std::uint32_t a, std::uint32_t b)
     return a == b || CodePointToLower(a) == CodePointToLower(b);
 }
 
-// Whether two screen rectangles share any area.
-bool Overlap(const NodeBounds& a, const NodeBounds& b)
+// Where the visible pictures under `node` (the node itself not counted)
+// stand on the screen.
+void CollectPieces(const GameNode& node, std::vector<NodeBounds>& pieces)
 {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
-// How many of the visible pictures under `node` (the node itself not
-// counted) touch `area` on the screen.
-std::int32_t CountCovered(const GameNode& node, const NodeBounds& area)
-{
-    std::int32_t count = 0;
     for (GameNode* child = node.GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
         if (!child->IsVisible()) {
             continue;
         }
-        if (child->IsOfType(&Sprite::s_Type) && static_cast<Sprite*>(child)->GetImageFrame() != nullptr &&
-            Overlap(child->GetBounds(node.GetGlobalMatrix(nullptr, true)), area)) {
-            ++count;
+        if (child->IsOfType(&Sprite::s_Type) && static_cast<Sprite*>(child)->GetImageFrame() != nullptr) {
+            pieces.push_back(child->GetBounds(node.GetGlobalMatrix(nullptr, true)));
         }
-        count += CountCovered(*child, area);
+        CollectPieces(*child, pieces);
     }
-    return count;
+}
+
+// How many of `pieces` touch `area`.
+std::int32_t CountCovered(const std::vector<NodeBounds>& pieces, const NodeBounds& area)
+{
+    return static_cast<std::int32_t>(
+        std::count_if(pieces.begin(), pieces.end(), [&](const NodeBounds& piece) { return Overlap(piece, area); }));
 }
 
 // Every piece of an answer box that shows a letter or a slot.
@@ -212,21 +212,68 @@ void CrisscrossScene::Load()
 
 PointF CrisscrossScene::TrophyPlace() const
 {
-    // The board's window is the only room, and its top belongs to the
-    // comments: of its two bottom corners, the one where the trophy and its
-    // title hide fewer cells of the board.
-    const PointF left(kTrophyLeftX, kTrophyY);
-    const PointF right(kTrophyRightX, kTrophyY);
-    if (m_Board == nullptr) {
-        return left;
+    // The board's window is the only room: near its bottom corners, clear of
+    // a comment showing.
+    return FreePlace({{kTrophyLeftX, kTrophyY}, {kTrophyRightX, kTrophyY}}, &GameScene::TrophyFootprint,
+                     m_CommentShowing ? &m_CommentAt : nullptr, &GameScene::CommentFootprint);
+}
+
+PointF CrisscrossScene::CommentPlace() const
+{
+    // Near the middle of the window's top, clear of a trophy showing.
+    return FreePlace({{m_PopupX, m_PopupY}}, &GameScene::CommentFootprint, m_TrophyShowing ? &m_TrophyAt : nullptr,
+                     &GameScene::TrophyFootprint);
+}
+
+PointF CrisscrossScene::FreePlace(std::initializer_list<PointF> usual, Footprint footprint, const PointF* other,
+                                  Footprint otherFootprint) const
+{
+    const NodeBounds around = footprint(PointF(0.0f, 0.0f));
+    // Where the centre may go for the pop-up to stand inside the clear window.
+    const NodeBounds centres{kClearLeft - around.left, kClearTop - around.top, kClearRight - around.right,
+                             kClearBottom - around.bottom};
+    const std::optional<NodeBounds> keepClear =
+        other != nullptr ? std::optional<NodeBounds>(otherFootprint(*other)) : std::nullopt;
+    std::vector<NodeBounds> pieces;
+    if (m_Board != nullptr) {
+        CollectPieces(*m_Board, pieces);
     }
-    return CountCovered(*m_Board, TrophyFootprint(right)) < CountCovered(*m_Board, TrophyFootprint(left)) ? right
-                                                                                                           : left;
+    PointF best = *usual.begin();
+    std::int32_t fewest = std::numeric_limits<std::int32_t>::max();
+    float nearest = 0.0f;
+    const auto consider = [&](PointF place) {
+        float distance = std::numeric_limits<float>::max();
+        for (const PointF& u : usual) {
+            distance = std::min(distance, (place.x - u.x) * (place.x - u.x) + (place.y - u.y) * (place.y - u.y));
+        }
+        const NodeBounds covers = footprint(place);
+        // Over the other pop-up counts as over more cells than any board has.
+        const std::int32_t covered =
+            CountCovered(pieces, covers) + (keepClear && Overlap(covers, *keepClear) ? kOverOtherPopUp : 0);
+        if (covered < fewest || (covered == fewest && distance < nearest)) {
+            best = place;
+            fewest = covered;
+            nearest = distance;
+        }
+    };
+    for (const PointF& u : usual) {
+        consider(u);
+    }
+    for (float y = centres.top; y <= centres.bottom; y += kPlaceStep) {
+        for (float x = centres.left; x <= centres.right; x += kPlaceStep) {
+            consider(PointF(x, y));
+        }
+    }
+    return best;
 }
 
 std::int32_t CrisscrossScene::CellsCovered(const NodeBounds& area) const
 {
-    return m_Board != nullptr ? CountCovered(*m_Board, area) : 0;
+    std::vector<NodeBounds> pieces;
+    if (m_Board != nullptr) {
+        CollectPieces(*m_Board, pieces);
+    }
+    return CountCovered(pieces, area);
 }
 
 void CrisscrossScene::Show()

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ class CrisscrossScene : public GameScene {
     static constexpr float kTrophyLeftX = kBoardLeft + 55.0f;
     static constexpr float kTrophyRightX = kBoardRight - 285.0f;
     static constexpr float kTrophyY = kBoardBottom - 60.0f;
+    // The places tried for a pop-up lie this far apart.
+    static constexpr float kPlaceStep = 10.0f;
+    static constexpr std::int32_t kOverOtherPopUp = 1000000;
     static constexpr std::int32_t kMoveTime = 400;
     static constexpr std::int32_t kTurnDelay = 300;
     static constexpr std::int32_t kTurnTime = 800;
@@ -136,9 +140,12 @@ class CrisscrossScene : public GameScene {
     Qmv2::Sprite* GetHighlight() const noexcept { return m_Highlight; }
     bool IsBoardHorizontal() const noexcept { return m_BoardHorizontal; }
     bool AllSolved() const;
-    // The bottom corner of the board's window where a trophy hides fewer
-    // cells of the board.
+    // Near a bottom corner of the board's window, where a trophy and its
+    // title hide no cell of the board.
     Qmv2::PointF TrophyPlace() const override;
+    // Near the middle of the window's top, where a comment hides no cell of
+    // the board.
+    Qmv2::PointF CommentPlace() const override;
     // How many pictures of the board touch `area` on the screen.
     std::int32_t CellsCovered(const Qmv2::NodeBounds& area) const;
 
@@ -156,6 +163,14 @@ protected:
     bool OnMoveKey(std::int32_t keyCode) override;
 
 private:
+    using Footprint = Qmv2::NodeBounds (*)(Qmv2::PointF);
+    // Where a pop-up covering `footprint` round its centre hides no piece of
+    // the board (a cell, a letter, the highlight round the word in play) and
+    // keeps clear of the other pop-up (at `other`, when it shows): of the
+    // places inside the board's clear window, the one nearest a `usual` one;
+    // where every place hides some, one that hides the fewest.
+    Qmv2::PointF FreePlace(std::initializer_list<Qmv2::PointF> usual, Footprint footprint, const Qmv2::PointF* other,
+                           Footprint otherFootprint) const;
     const WordPlacement* Placement(std::int32_t index) const;
     void DeleteRacks();
     // A new rack: its answer box on the board, its balls rolling in.

@@ -265,10 +265,7 @@ void GameScene::CloseDialogs()
             CloseDialog(dialog);
         }
     }
-    {
-        MutexLock lock(m_CommentLock.get());
-        m_CommentQueue.Clear();
-    }
+    DropWaitingComments();
     {
         MutexLock lock(m_AchievementLock.get());
         m_AchievementQueue.Clear();
@@ -338,6 +335,7 @@ void GameScene::DropRoundEnd()
         wait->SetCancelled(true);
     }
     m_RoundWaits.clear();
+    m_DialogAfterComments = false;
     // Leaving kept the last game's score if it was still owed.
     m_ScoreOwed = false;
     if (m_PendingDialog == kNextRoundDialog || m_PendingDialog == kPassRoundDialog) {
@@ -543,6 +541,18 @@ void GameScene::PushComment(std::int32_t code)
     m_CommentQueue.PushBack(code);
 }
 
+void GameScene::DropWaitingComments()
+{
+    MutexLock lock(m_CommentLock.get());
+    m_CommentQueue.Clear();
+}
+
+bool GameScene::CommentsWaiting() const
+{
+    MutexLock lock(m_CommentLock.get());
+    return !m_CommentQueue.IsEmpty();
+}
+
 std::int32_t GameScene::PopComment()
 {
     MutexLock lock(m_CommentLock.get());
@@ -589,9 +599,12 @@ void GameScene::ShowPopup(std::int32_t code)
     }
     ResourceManager* resources = ResourceManager::GetInstance();
     Image* image = resources != nullptr ? resources->GetImage(PopupImageKey(code), "gamescene") : nullptr;
-    auto* popup = new Sprite(m_PopupX, m_PopupY, image);
+    const PointF place = CommentPlace();
+    m_CommentAt = place;
+    auto* popup = new Sprite(place.x, place.y, image);
+    popup->SetName("COMMENT_POPUP");
     popup->SetAnchor(4);
-    popup->SetPosition(m_PopupX, m_PopupY);
+    popup->SetPosition(place.x, place.y);
     popup->SetScale(0.0f);
     popup->SetAlpha(0.0f);
     AddChild(popup);
@@ -599,8 +612,8 @@ void GameScene::ShowPopup(std::int32_t code)
     m_CommentCode = code;
     Platform::Log("The comment pop-up %d shows\n", static_cast<int>(code));
     Modifier* last = Chain(new ModifierAlpha(150, 0.0f, 1.0f), GetAnimations(), popup);
-    last = Chain(Scale(250, 0.0f, 1.2f, &SmoothStepEase), last, popup);
-    last = Chain(Scale(100, 1.2f, 1.0f, nullptr), last, popup);
+    last = Chain(Scale(250, 0.0f, kCommentPop, &SmoothStepEase), last, popup);
+    last = Chain(Scale(100, kCommentPop, 1.0f, nullptr), last, popup);
     if (code == kCommentAllWords || code == kCommentFirstBingo) {
         last = Chain(new ModifierFrame(1, 50), last, popup);
         last = Chain(new ModifierDelay(1000), last, popup);
@@ -613,10 +626,40 @@ void GameScene::ShowPopup(std::int32_t code)
     Modifier::AttachTo(new ModifierMethod<GameScene>(this, &GameScene::OnCommentDone), last);
 }
 
+PointF GameScene::CommentPlace() const
+{
+    const PointF usual(m_PopupX, m_PopupY);
+    const AnagramTable* table = m_Rack ? m_Rack->GetTable() : nullptr;
+    if (table == nullptr || !table->IsVisible()) {
+        return usual;
+    }
+    // A table of five rows or more reaches down to the usual place: the
+    // pop-up stands below it instead, on the typed word's row, which the word
+    // it speaks of has just left.
+    const NodeBounds tiles{table->GetX(), table->GetY(), table->GetX() + table->GetTableWidth() * table->GetScaleX(),
+                           table->GetY() + table->GetTableHeight() * table->GetScaleY()};
+    if (!Overlap(CommentFootprint(usual), tiles)) {
+        return usual;
+    }
+    return PointF(usual.x, ClassicRack::kAnswerRowTop + LetterBox::kSlotCentre);
+}
+
+NodeBounds GameScene::CommentFootprint(PointF place)
+{
+    // The picture as it stands once settled; the pop's brief overshoot may
+    // brush what lies next to it.
+    return NodeBounds{place.x - kCommentWidth * 0.5f, place.y - kCommentHeight * 0.5f, place.x + kCommentWidth * 0.5f,
+                      place.y + kCommentHeight * 0.5f};
+}
+
 void GameScene::OnCommentDone()
 {
     m_CommentShowing = false;
     Platform::Log("The comment pop-up %d has gone\n", static_cast<int>(m_CommentCode));
+    if (m_DialogAfterComments) {
+        m_DialogAfterComments = false;
+        OnBusyDoneNextRound();
+    }
 }
 
 void GameScene::ShowTrophyPopup(std::int32_t number)
@@ -628,7 +671,9 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     ResourceManager* resources = ResourceManager::GetInstance();
     Image* image = resources != nullptr ? resources->GetImage("IMAGE_TROPHY" + Decimal(number), "trophyscene") : nullptr;
     const PointF place = TrophyPlace();
+    m_TrophyAt = place;
     auto* trophy = new Sprite(place.x, place.y, image);
+    trophy->SetName("TROPHY_POPUP");
     trophy->SetAnchor(AnchorPoint::Center);
     trophy->SetPosition(place.x, place.y);
     trophy->SetAlpha(0.0f);
@@ -639,6 +684,7 @@ void GameScene::ShowTrophyPopup(std::int32_t number)
     // The title stands beside the trophy, to its right, in at most two lines
     // that grow from their left edge, so that the pair keeps to its place.
     auto* title = new Label(font, place.x + kTrophyTitleLeft, place.y, kTrophyTitleWidth, kTrophyTitleHeight);
+    title->SetName("TROPHY_POPUP_TITLE");
     title->SetAnchor(AnchorPoint::Left);
     title->SetAlignH(Label::kLeft);
     title->SetWrapStyle(Label::kWordWrap);
@@ -906,10 +952,7 @@ void GameScene::StartRound(std::int32_t round, const UTF8String* word)
     iRoundProfile* profile = Profile();
     OfferTutorial(mode);
     m_Rack.reset();
-    {
-        MutexLock lock(m_CommentLock.get());
-        m_CommentQueue.Clear();
-    }
+    DropWaitingComments();
     if (m_PassButton == nullptr) {
         m_PassButton = FindTyped<Button>(*this, "BUTTON_Pass");
         m_PassButton2 = FindTyped<Button>(*this, "BUTTON_Pass_2");
@@ -1270,6 +1313,9 @@ void GameScene::SubmitWord()
             }
             RoundWon(1000);
             Play("SOUND_game_all_words_submitted");
+            // What else waited to be said is old news once the table is full,
+            // and the round's dialog waits for what is said.
+            DropWaitingComments();
             PushComment(kCommentAllWords);
         } else {
             if (fullLength) {
@@ -1442,12 +1488,7 @@ void GameScene::ShowWaitingPopups()
     if (achievements && !m_TrophyShowing) {
         ShowTrophyPopup(PopAchievement());
     }
-    bool comments = false;
-    {
-        MutexLock lock(m_CommentLock.get());
-        comments = !m_CommentQueue.IsEmpty();
-    }
-    if (comments && !m_CommentShowing) {
+    if (CommentsWaiting() && !m_CommentShowing) {
         ShowPopup(PopComment());
     }
 }
@@ -1478,6 +1519,13 @@ void GameScene::RoundWon(std::int32_t delay)
 
 void GameScene::OnBusyDoneNextRound()
 {
+    // The dialog would come over a word-result pop-up still on screen or
+    // waiting its turn: the last word's "All words found!" runs two seconds
+    // where the end of the round waits one. It comes once that has gone.
+    if (m_CommentShowing || CommentsWaiting()) {
+        m_DialogAfterComments = true;
+        return;
+    }
     m_Busy = false;
     m_PendingDialog = kNextRoundDialog;
 }
@@ -1565,11 +1613,10 @@ void GameScene::EndGameSequence(bool reveal)
         Play("SOUND_word_pass_reveal");
     }
     m_ScoreOwed = true;
-    // A reveal is given time to be read, and so is a word-result pop-up still
-    // on screen (the day's last word: "All words found!"); otherwise (the
-    // day's word found and Done pressed, its round already shown whole) the
-    // end comes at once.
-    After(reveal || m_CommentShowing ? 3000 : 0, &GameScene::EndRound);
+    // A reveal is given time to be read; without one (the day's word found,
+    // its round already shown whole and its pop-ups gone) the end comes at
+    // once.
+    After(reveal ? 3000 : 0, &GameScene::EndRound);
 }
 
 void GameScene::KeepOwedScore()

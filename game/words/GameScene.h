@@ -113,6 +113,11 @@ class GameScene : public Quorvel2Scene,
     static constexpr float kTrophyTitleLeft = 52.0f;
     static constexpr float kTrophyTitleWidth = 140.0f;
     static constexpr float kTrophyTitleHeight = 48.0f;
+    // A word-result pop-up's picture, drawn at its full size once it has
+    // grown to kCommentPop and settled.
+    static constexpr float kCommentWidth = 300.0f;
+    static constexpr float kCommentHeight = 70.0f;
+    static constexpr float kCommentPop = 1.2f;
 
     explicit GameScene(Qmv2::PropertyNode* description);
     ~GameScene() override;
@@ -220,10 +225,18 @@ class GameScene : public Quorvel2Scene,
     void CloseDialogs();
     void PushComment(std::int32_t code);
     std::int32_t PopComment();
+    // Whether a word-result pop-up waits in the queue.
+    bool CommentsWaiting() const;
+    void DropWaitingComments();
     void PushAchievement(std::int32_t number);
     std::int32_t PopAchievement();
     virtual void ShowPopup(std::int32_t code);
     virtual void ShowTrophyPopup(std::int32_t number);
+    // Where a word-result pop-up stands (its centre): where it hides no
+    // answer of the board.
+    virtual Qmv2::PointF CommentPlace() const;
+    // What a word-result pop-up standing at `place` covers.
+    static Qmv2::NodeBounds CommentFootprint(Qmv2::PointF place);
     // Where a trophy pops up (its centre); its title stands to its right.
     virtual Qmv2::PointF TrophyPlace() const;
     // What a trophy popping up at `place` covers at the largest scale of
@@ -403,6 +416,9 @@ protected:
     std::int32_t m_CommentCode = -1;  // the comment showing or last shown
     float m_PopupX = 400.0f;
     float m_PopupY = 150.0f;
+    // Where the comment and the trophy showing (or last shown) stand.
+    Qmv2::PointF m_CommentAt;
+    Qmv2::PointF m_TrophyAt;
     // The clock's font, and the one of its last seconds.
     Qmv2::SmartPtr<Qmv2::Font> m_ClockFont;
     Qmv2::SmartPtr<Qmv2::Font> m_ClockLowFont;
@@ -421,6 +437,8 @@ protected:
     std::string m_LastOpened;
     // The waits After started in this round.
     std::vector<Qmv2::SmartPtr<Qmv2::Modifier>> m_RoundWaits;
+    // The won round's dialog waits for the word-result pop-ups to go.
+    bool m_DialogAfterComments = false;
     // The game is over and its end is showing: its score is yet to be
     // offered to the high-score table (KeepOwedScore).
     bool m_ScoreOwed = false;

@@ -1,5 +1,6 @@
 // What every playing scene's code shares: the framework's key codes the
-// scenes act on, a typed component lookup and the current player.
+// scenes act on, a rectangle test, a typed component lookup and the current
+// player.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,12 @@ constexpr std::int32_t kKeyLeft = 20;
 constexpr std::int32_t kKeyUp = 21;
 constexpr std::int32_t kKeyRight = 22;
 constexpr std::int32_t kKeyDown = 23;
+
+// Whether two screen rectangles share any area.
+inline bool Overlap(const Qmv2::NodeBounds& a, const Qmv2::NodeBounds& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
 
 // The scene's component of that name, or null when it is missing or of
 // another kind.

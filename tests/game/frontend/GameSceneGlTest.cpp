@@ -116,6 +116,12 @@ protected:
         sound.ExpectUnclipped(mark, "the clock's last ticks and its end");
         scene->Deactivate();
     }
+    struct TableFilled {
+        std::int32_t shown = -1;
+        std::int32_t gone = -1;
+        std::int32_t dialog = -1;
+    };
+    static TableFilled FillTheTable(GameScene* scene, frontendtest::MixedSound& sound, std::size_t& mark);
     static bool Overlap(const NodeBounds& a, const NodeBounds& b)
     {
         return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
@@ -309,8 +315,8 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
 // Each trophy of the game popping up in each playing scene, at the largest
 // scale of its pop: the trophy and its title stay inside the window and hide
 // no text, no button and no ball, nor a comment popping up at the same time;
-// in Crisscross they take the bottom corner of the board that hides fewer
-// cells.
+// in Crisscross they hide no more cells of the board than at either bottom
+// corner clear of the comment.
 TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
 {
     const PropertyVector* titles = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_TITLES");
@@ -370,16 +376,18 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
                 }
             }
             EXPECT_FALSE(Overlap(OnScreen(*trophy), OnScreen(*title))) << name << " beside its trophy";
-            // On the crossword's board, of the two corners it may take, the
-            // one that hides fewer cells.
+            // On the crossword's board, a place that hides no more cells than
+            // either of its bottom corners clear of the comment.
             if (auto* crossword = dynamic_cast<CrisscrossScene*>(scene)) {
                 const PointF place(trophy->GetX(), trophy->GetY());
-                const PointF other(place.x == CrisscrossScene::kTrophyLeftX ? CrisscrossScene::kTrophyRightX
-                                                                             : CrisscrossScene::kTrophyLeftX,
-                                   CrisscrossScene::kTrophyY);
-                EXPECT_EQ(place.y, CrisscrossScene::kTrophyY);
-                EXPECT_LE(crossword->CellsCovered(GameScene::TrophyFootprint(place)),
-                          crossword->CellsCovered(GameScene::TrophyFootprint(other)));
+                const NodeBounds said = GameScene::CommentFootprint(PointF(comment->GetX(), comment->GetY()));
+                for (float x : {CrisscrossScene::kTrophyLeftX, CrisscrossScene::kTrophyRightX}) {
+                    const NodeBounds corner = GameScene::TrophyFootprint(PointF(x, CrisscrossScene::kTrophyY));
+                    if (!Overlap(corner, said)) {
+                        EXPECT_LE(crossword->CellsCovered(GameScene::TrophyFootprint(place)),
+                                  crossword->CellsCovered(corner));
+                    }
+                }
             }
             trophy->SetObsolete(true);
             title->SetObsolete(true);
@@ -764,6 +772,47 @@ TEST_F(GameSceneGlTest, AtTheSlidersTopTheMenuTheQuitQuestionAndBlitzsSolvesSoun
     blitz->Deactivate();
 }
 
+// The round's answers typed but the last; once no comment shows or waits,
+// the last: when its "All words found!" pop-up shows and has gone, and when
+// a dialog comes, in ms after its Enter (-1: not within 8 s). `mark` is the
+// mix's frame at the last word.
+GameSceneGlTest::TableFilled GameSceneGlTest::FillTheTable(GameScene* scene, frontendtest::MixedSound& sound,
+                                                           std::size_t& mark)
+{
+    TableFilled at;
+    const std::vector<std::string> answers(scene->GetRack()->GetTable()->GetAnswers().begin(),
+                                           scene->GetRack()->GetTable()->GetAnswers().end());
+    EXPECT_GE(answers.size(), 2u);
+    for (std::size_t i = 0; i + 1 < answers.size(); ++i) {
+        Submit(scene, sound, answers[i]);
+        Play(scene, sound, 100);
+    }
+    for (std::int32_t t = 0; t < 8000 && (scene->IsCommentShowing() || scene->CommentsWaiting()); t += 50) {
+        Play(scene, sound, 50);
+    }
+    EXPECT_FALSE(scene->IsCommentShowing());
+    mark = sound.Frames();
+    Submit(scene, sound, answers.back());
+    for (std::int32_t t = 0; t <= 8000 && at.dialog < 0; t += 50) {
+        Play(scene, sound, 50);
+        if (at.shown < 0 && scene->IsCommentShowing()) {
+            at.shown = t;
+        }
+        if (at.shown >= 0 && at.gone < 0 && !scene->IsCommentShowing()) {
+            at.gone = t;
+        }
+        if (scene->GetLastOpened().rfind("DIALOG_", 0) == 0) {
+            at.dialog = t;
+        }
+    }
+    EXPECT_EQ(scene->GetGameState(), GameScene::kWon);
+    EXPECT_GE(at.shown, 0) << "the pop-up shows";
+    EXPECT_GE(at.dialog, 0) << "the dialog comes";
+    EXPECT_TRUE(at.gone >= 0 && at.gone <= at.dialog)
+        << "the pop-up, shown at " << at.shown << " ms, still runs when the dialog comes at " << at.dialog << " ms";
+    return at;
+}
+
 // The word of the day's last word fills the table: the "All words found!"
 // pop-up runs its course before the dialog that ends the day comes over it,
 // within the three seconds the end waits, and the end sounds unclipped.
@@ -774,40 +823,32 @@ TEST_F(GameSceneGlTest, TheDaysAllWordsPopUpIsSeenBeforeTheDialogComes)
     GameScene* scene = Enter("SCENE_GAME", GameMode::kWordOfTheDay, &sound);
     ASSERT_NE(scene, nullptr);
     ASSERT_NE(scene->GetRack(), nullptr);
-    const std::vector<std::string> answers(scene->GetRack()->GetTable()->GetAnswers().begin(),
-                                           scene->GetRack()->GetTable()->GetAnswers().end());
-    ASSERT_GE(answers.size(), 2u);
-    for (std::size_t i = 0; i + 1 < answers.size(); ++i) {
-        Submit(scene, sound, answers[i]);
-        Play(scene, sound, 2500);
-    }
-    ASSERT_FALSE(scene->IsCommentShowing());
-    const std::size_t mark = sound.Frames();
-    Submit(scene, sound, answers.back());
-    std::int32_t shown = -1;
-    std::int32_t gone = -1;
-    std::int32_t dialog = -1;
-    for (std::int32_t t = 0; t <= 8000 && dialog < 0; t += 50) {
-        Play(scene, sound, 50);
-        if (shown < 0 && scene->IsCommentShowing()) {
-            shown = t;
-        }
-        if (shown >= 0 && gone < 0 && !scene->IsCommentShowing()) {
-            gone = t;
-        }
-        if (scene->GetLastOpened().rfind("DIALOG_", 0) == 0) {
-            dialog = t;
-        }
-    }
-    EXPECT_EQ(scene->GetGameState(), GameScene::kWon);
-    ASSERT_GE(shown, 0) << "the pop-up shows";
-    ASSERT_GE(dialog, 0) << "the day's dialog comes";
-    EXPECT_TRUE(gone >= 0 && gone <= dialog) << "the pop-up, shown at " << shown << " ms, still runs when the dialog comes at "
-                                             << dialog << " ms";
-    EXPECT_LE(dialog, 4100) << "ms from the last word to the day's dialog";
+    std::size_t mark = 0;
+    const TableFilled at = FillTheTable(scene, sound, mark);
+    EXPECT_LE(at.dialog, 4100) << "ms from the last word to the day's dialog";
     Play(scene, sound, 2000);
     sound.ExpectUnclipped(mark, "the day's last word and its end");
     scene->Deactivate();
+}
+
+// A classic round's last word fills the table: its "All words found!" pop-up
+// runs its course, and the next-round dialog comes as it goes, not a second
+// after the word over the pop-up.
+TEST_F(GameSceneGlTest, TheClassicAllWordsPopUpIsSeenBeforeTheNextRoundDialog)
+{
+    frontendtest::MixedSound sound;
+    ASSERT_TRUE(sound.IsUp());
+    for (std::int32_t mode : {GameMode::kUntimed, GameMode::kTimed}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        GameScene* scene = Enter("SCENE_GAME", mode, &sound);
+        ASSERT_NE(scene, nullptr);
+        ASSERT_NE(scene->GetRack(), nullptr);
+        std::size_t mark = 0;
+        const TableFilled at = FillTheTable(scene, sound, mark);
+        EXPECT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");
+        EXPECT_LE(at.dialog - at.gone, 100) << "ms from the pop-up's end to the dialog";
+        scene->Deactivate();
+    }
 }
 
 // Every word of many dealt boards solved in turn, zoomed out and zoomed in,

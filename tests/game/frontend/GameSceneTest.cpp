@@ -175,9 +175,17 @@ TEST_F(GameSceneTest, EveryAnswerTypedWinsTheRoundWithTheBonuses)
         << "the round was won with the whole clock left";
     EXPECT_EQ(Ann()->GetAchievement(GameScene::kAchievementNoShuffle), Quorvel2Player::kEarned);
 
+    // "All words found!" is the one comment still to come.
+    EXPECT_EQ(scene->PopComment(), GameScene::kCommentAllWords);
+    EXPECT_FALSE(scene->CommentsWaiting());
+    scene->PushComment(GameScene::kCommentAllWords);
     Frame(999);
     EXPECT_TRUE(scene->IsBusy()) << "the missed words show for a second";
-    Frame(2);
+    // and the dialog waits for its pop-up to go.
+    for (int frame = 0; frame < 300 && (scene->IsCommentShowing() || scene->CommentsWaiting()); ++frame) {
+        EXPECT_FALSE(scene->IsDialogOpen());
+        Frame(16);
+    }
     Frame(16);
     EXPECT_TRUE(scene->IsDialogOpen());
     EXPECT_EQ(scene->GetLastOpened(), "DIALOG_NEXTROUND");

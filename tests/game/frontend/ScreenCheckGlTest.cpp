@@ -13,6 +13,9 @@
 //   answer table's tiles) that overlap or come within 2 px of one another,
 //   unless one lies whole on the other (the table on the panel behind it) or
 //   both are pieces of one frame (PANEL_ siblings, joined edge to edge);
+// - a pop-up (a word's comment, a trophy and its title) over any piece of an
+//   answer of the board: the answer table's tiles and letters, the
+//   crossword's cells and letters, Blitz's words;
 // - a value not centred under its caption in a bar of captions over values
 //   (CAPTION_X or X_LABEL over the labels LABEL_X...), their letters' middles
 //   more than 2 px apart (a clock drawn as minutes and seconds: the caption's
@@ -61,6 +64,7 @@
 #include "framework/graphics/image/ImageFrame.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/Button.h"
+#include "framework/scene/ClickableSprite.h"
 #include "framework/scene/Dialog.h"
 #include "framework/scene/Label.h"
 #include "framework/scene/SceneManager.h"
@@ -206,6 +210,8 @@ public:
             graphicstest::WritePng(std::string(folder) + "/" + name + ".png", shown);
         }
         m_Items.clear();
+        m_Answers.clear();
+        CollectAnswers(root);
         Walk(root, 1.0f, nullptr, {-1e9f, -1e9f, 1e9f, 1e9f});
         // The frame with every label hidden: what lies behind each text.
         std::vector<Label*> hidden;
@@ -260,6 +266,11 @@ public:
         for (const Item& item : m_Items) {
             CheckCaption(where, item);
         }
+        for (const Item& item : m_Items) {
+            if (item.popup && item.drawn) {
+                CheckPopUp(where, item);
+            }
+        }
     }
 
     const std::vector<std::string>& Findings() const { return m_Findings; }
@@ -281,6 +292,8 @@ private:
         float contrast = 0.0f;        // text: measured contrast, 0 when not found
         bool outlined = false;
         std::string text;
+        bool popup = false;    // a word's comment, a trophy or its title popping up
+        bool answer = false;   // a piece of an answer of the board
     };
 
     static std::string NameOf(const GameNode& node)
@@ -387,6 +400,8 @@ private:
         item.kind = kind;
         item.node = node;
         item.name = NameOf(*node);
+        item.popup = kind != Kind::kPictureText && (item.name == "COMMENT_POPUP" || item.name.rfind("TROPHY_POPUP", 0) == 0);
+        item.answer = kind != Kind::kPictureText && m_Answers.count(node) > 0;
         item.box = {std::max(box.left, m_Clip.left), std::max(box.top, m_Clip.top), std::min(box.right, m_Clip.right),
                     std::min(box.bottom, m_Clip.bottom)};
         // Cut off whole: nothing of it is drawn.
@@ -818,6 +833,76 @@ private:
         }
     }
 
+    // The pieces of the answers on the board of a playing scene: the answer
+    // table's tiles and letters, the crossword's cells and letters (not the
+    // highlight round the word in play), Blitz's words, in the column and in
+    // play.
+    void CollectAnswers(GameNode* root)
+    {
+        const auto all = [this](const auto& self, GameNode* node, const GameNode* besides) -> void {
+            for (GameNode* child = node->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+                if (child != besides) {
+                    m_Answers.insert(child);
+                    self(self, child, besides);
+                }
+            }
+        };
+        if (auto* crossword = dynamic_cast<CrisscrossScene*>(root)) {
+            if (crossword->GetBoard() != nullptr) {
+                all(all, crossword->GetBoard(), crossword->GetHighlight());
+            }
+        } else if (auto* blitz = dynamic_cast<BlitzScene*>(root)) {
+            for (const auto& rack : blitz->GetRacks()) {
+                all(all, rack->GetRackBox(), nullptr);
+                for (const auto& ball : rack->GetBalls()) {
+                    m_Answers.insert(ball.Get());
+                }
+            }
+        } else if (auto* classic = dynamic_cast<GameScene*>(root); classic != nullptr && classic->GetRack() != nullptr) {
+            all(all, classic->GetRack()->GetTable(), nullptr);
+        }
+    }
+
+    // A pop-up hides the answers it lies over where it shows: drawn without
+    // it, the frame differs there.
+    void CheckPopUp(const std::string& where, const Item& popup)
+    {
+        std::vector<const Item*> under;
+        for (const Item& item : m_Items) {
+            if (item.answer && item.drawn && item.order < popup.order && Overlap(item.box, popup.box) &&
+                !Veiled(item, popup)) {
+                under.push_back(&item);
+            }
+        }
+        if (under.empty()) {
+            return;
+        }
+        popup.node->SetVisible(false);
+        frontendtest::DrawScene(m_Screen, m_Root, 0xFF000000u);
+        const graphicstest::Picture without = m_Capture();
+        popup.node->SetVisible(true);
+        std::vector<const Item*> hidden;
+        for (const Item* piece : under) {
+            const NodeBounds meet = Meet(piece->box, popup.box);
+            bool changed = false;
+            for (int y = std::max(0, static_cast<int>(std::floor(meet.top)));
+                 y < std::min(without.height, static_cast<int>(std::ceil(meet.bottom))) && !changed; ++y) {
+                for (int x = std::max(0, static_cast<int>(std::floor(meet.left)));
+                     x < std::min(without.width, static_cast<int>(std::ceil(meet.right))) && !changed; ++x) {
+                    changed = Distance(FromPixel(without.At(x, y)), FromPixel(m_Shown->At(x, y))) >= 0.1f;
+                }
+            }
+            if (changed) {
+                hidden.push_back(piece);
+            }
+        }
+        if (!hidden.empty()) {
+            Add(where, "a pop-up over an answer of the board", popup, hidden.front(),
+                Show(popup.box) + " over " + std::to_string(hidden.size()) + " pieces, the first at " +
+                    Show(hidden.front()->box));
+        }
+    }
+
     // Two panels, frames or boards keep apart, unless one lies whole on the
     // other or both are pieces of one frame.
     void CheckSurfaces(const std::string& where, const Item& a, const Item& b)
@@ -1054,6 +1139,7 @@ private:
     std::vector<std::pair<ResourceObject*, std::string>> m_Resources;
     std::map<const BaseObject*, std::string> m_ImageFiles;
     std::vector<Item> m_Items;
+    std::set<const GameNode*> m_Answers;
     NodeBounds m_Clip{};
     GameNode* m_Root = nullptr;
     const graphicstest::Picture* m_Shown = nullptr;
@@ -1285,6 +1371,15 @@ TEST_F(ScreenCheckGlTest, TheClassicScene)
         }
         Check(name, "dealt", scene);
         CheckPopUps(name, scene, 0);
+        if (deal.word != nullptr) {
+            // A word of the seventh row found, then typed again.
+            const std::string found = scene->GetRack()->GetTable()->GetAnswers()[6];
+            Type(*scene, found);
+            Run(scene, 3000);
+            Type(*scene, found);
+            Run(scene, 450);
+            Check(name, "a found word typed again, its pop-up", scene);
+        }
         Run(scene, 6000);
         if (mode != GameMode::kUntimed) {
             for (int frame = 0; frame < 4000 && scene->GetTimeLeft() > 8000; ++frame) {
@@ -1354,8 +1449,9 @@ TEST_F(ScreenCheckGlTest, TheBlitzScene)
     Report();
 }
 
-// Crisscross at every longest word: dealt, a word found, a trophy's pop-up,
-// given up with the missed letters revealed, and under its dialogs.
+// Crisscross at every longest word: dealt, a word found, a refused word's
+// and a trophy's pop-ups over the board at rest, given up with the missed
+// letters revealed, and under its dialogs.
 TEST_F(ScreenCheckGlTest, TheCrisscrossScene)
 {
     GameMode::Set(GameMode::kCrisscross);
@@ -1369,6 +1465,9 @@ TEST_F(ScreenCheckGlTest, TheCrisscrossScene)
         Type(*scene, scene->GetTable()->GetPlacements()[0]->word);
         Run(scene, 300);
         Check(name, "a word found", scene);
+        for (int frame = 0; frame < 100 && scene->IsBusy(); ++frame) {
+            Run(scene, 50);
+        }
         CheckPopUps(name, scene, 9);
         Run(scene, 3000);
         scene->Zoom();
