@@ -41,10 +41,12 @@ constexpr const char* kSaveName = "BLITZ";
 constexpr float kLargeCentre = 493.0f;
 constexpr float kLargeLettersTop = 280.0f;
 constexpr float kTypedTop = 212.0f;
-// The column's frame keeps this far off the window's left edge; its own
-// left side fills the gap up to the words.
-constexpr float kColumnInset = 12.0f;
+// The column's frame stands this far off the window's left edge, its
+// corners rounded all round as the other frames' are; its inside begins a
+// side's width further in.
+constexpr float kFrameMargin = 12.0f;
 constexpr float kFrameSide = 10.0f;
+constexpr float kColumnInset = kFrameMargin + kFrameSide;
 constexpr float kFrameAir = 4.0f;
 constexpr float kColumnLeft = kColumnInset + 10.0f;
 constexpr float kMarkLeft = 207.0f;
@@ -100,6 +102,7 @@ void BlitzScene::Load()
     hintButton = FindTyped<Button>(*this, "BUTTON_Hint");
     pauseVeil = FindChild("PAUSE_VEIL", true);
     frameSide = FindTyped<Sprite>(*this, "PANEL_SIDE");
+    frameBottomLeft = FindTyped<Sprite>(*this, "PANEL_BOTTOMLEFT");
     currentRack = nullptr;
     columnTop = 0.0f;
     if (pauseVeil != nullptr) {
@@ -538,17 +541,23 @@ void BlitzScene::RefreshLabels()
         }
     }
     // The frame round the column of words: its inside runs from the inset
-    // to `right`, its left side stands in the inset, and the buttons above
-    // and below it never leave the window.
+    // to `right`, its left side and left corners stand in the inset, and the
+    // buttons above and below it never leave the window.
     const ColumnFit fit = FitColumn();
     const float top = columnTop - 10.0f;
     const float height = static_cast<float>(racks.size()) * BlitzRules::kColumnPitch;
     const float width = fit.width;
-    const float left = kColumnInset - kFrameSide;
+    const float left = kFrameMargin;
     const float right = kColumnInset + width;
     if (m_PanelLeft != nullptr) {
-        m_PanelLeft->SetPosition(left, top);
-        m_PanelLeft->SetScaleX(right - left);
+        m_PanelLeft->SetPosition(kColumnInset, top);
+        m_PanelLeft->SetScaleX(width);
+    }
+    if (m_PanelTopLeft != nullptr) {
+        m_PanelTopLeft->SetPosition(left, top);
+    }
+    if (frameBottomLeft != nullptr) {
+        frameBottomLeft->SetPosition(left, top + height - 10.0f);
     }
     if (m_PanelLeftCorner != nullptr) {
         m_PanelLeftCorner->SetPosition(right, top);
@@ -561,8 +570,8 @@ void BlitzScene::RefreshLabels()
         m_PanelRightCorner->SetPosition(right, top + height - 10.0f);
     }
     if (m_PanelBottom != nullptr) {
-        m_PanelBottom->SetPosition(left, top + height - 10.0f);
-        m_PanelBottom->SetScaleX(right - left);
+        m_PanelBottom->SetPosition(kColumnInset, top + height - 10.0f);
+        m_PanelBottom->SetScaleX(width);
     }
     if (frameSide != nullptr) {
         frameSide->SetPosition(left, top + 10.0f);

@@ -198,8 +198,9 @@ private:
     void EarnTrophies();
 
     Qmv2::GameNode* pauseVeil = nullptr;
-    // The left side of the column's frame.
+    // The left side of the column's frame and its bottom left corner.
     Qmv2::Sprite* frameSide = nullptr;
+    Qmv2::Sprite* frameBottomLeft = nullptr;
     Qmv2::Sprite* timerSprite = nullptr;
     // The part of the clock bar shown.
     Qmv2::RectF timerClip;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -194,6 +195,27 @@ void BlitzSceneGlTest::CheckColumnAndClock()
     }
     EXPECT_LE(widestGap, 12) << "the clock's ink runs from x " << ink.front() << " to " << ink.back();
     EXPECT_LE(ink.back(), 800 - 2);
+
+    // The column's frame keeps at least its own width off the window's
+    // edge, and its four corners are rounded alike: drawn without the
+    // frame, each of its outer corner pixels shows the same.
+    EXPECT_GE(frame.left, 10.0f) << "the frame's left edge";
+    const auto hideFrame = [](GameNode& parent, const auto& self) -> void {
+        for (GameNode* node = parent.GetFirstChild(); node != nullptr; node = node->GetNextSibling()) {
+            node->SetVisible(node->IsVisible() && (node->GetName().rfind("PANEL_", 0) != 0 || node->GetName() == "PANEL_BG"));
+            self(*node, self);
+        }
+    };
+    hideFrame(*scene, hideFrame);
+    frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
+    const graphicstest::Picture bare = Capture();
+    const int left = static_cast<int>(std::lround(frame.left));
+    const int top = static_cast<int>(std::lround(frame.top));
+    const int right = static_cast<int>(std::lround(frame.right)) - 1;
+    const int bottom = static_cast<int>(std::lround(frame.bottom)) - 1;
+    for (const auto& [x, y] : {std::pair{left, top}, std::pair{right, top}, std::pair{left, bottom}, std::pair{right, bottom}}) {
+        EXPECT_EQ(shown.At(x, y), bare.At(x, y)) << "the frame's corner at " << x << ", " << y << " is rounded";
+    }
 }
 
 // The bottom bar reads as the classic one does: round and score centred under
