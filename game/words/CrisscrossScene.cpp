@@ -479,6 +479,16 @@ float CrisscrossScene::BoardScale() const
 
 void CrisscrossScene::Zoom()
 {
+    // A letter still flying into the word lands first: its flight ends where
+    // the slot stood on screen when it set off, not where the zoom takes it.
+    if (CrosswordRack* rack = GetCurrentRack()) {
+        LetterBox* answer = rack->GetAnswerBox();
+        for (std::int32_t slot = 0; slot < answer->GetSlotCount(); ++slot) {
+            if (LetterBall* ball = answer->GetBall(slot)) {
+                ball->FinishMove();
+            }
+        }
+    }
     const float scale = BoardScale();
     if (scale == kZoomedIn) {
         m_ZoomInPending = false;

@@ -40,6 +40,7 @@ constexpr std::int32_t kKeyBackspace = 1;
 constexpr std::int32_t kKeyDelete = 4;
 constexpr std::int32_t kKeyEnter = 5;
 constexpr std::int32_t kKeyLeft = 20;
+constexpr std::int32_t kKeyUp = 21;
 
 class CrisscrossSceneTest : public frontendtest::PlayingSceneTest {
 protected:
@@ -353,4 +354,30 @@ TEST_F(CrisscrossSceneTest, EnterBringsTheLastWordBackAroundAFixedFirstLetter)
     ASSERT_EQ(box->GetAllText().GetString(), word.substr(0, 1)) << "the fixed letter stays";
     Key(kKeyEnter);
     EXPECT_EQ(box->GetAllText().GetString(), word.substr(0, 2)) << "Enter brings the last word back";
+}
+
+// A letter typed zoomed in, and Up pressed while its ball still flies: the
+// board zooms out, and the ball stands in its slot of the word, at the
+// board's scale, not where the slot was on screen when the key went down.
+TEST_F(CrisscrossSceneTest, ALetterStillFlyingWhenTheBoardZoomsOutLandsInItsSlot)
+{
+    Enter();
+    Key(kKeyUp);
+    Settle();
+    ASSERT_EQ(scene->GetBoard()->GetScaleX(), CrisscrossScene::kZoomedIn);
+    LetterBox* answer = scene->GetRacks()[0]->GetAnswerBox();
+    std::int32_t slot = 0;
+    while (answer->GetBall(slot) != nullptr) {
+        ++slot;
+    }
+    Key(0, static_cast<unsigned char>(Word(0)[static_cast<std::size_t>(slot)]));
+    AnimTree::UpdateTree(scene->GetAnimations(), 16);
+    Key(kKeyUp);
+    Settle();
+    EXPECT_EQ(scene->GetBoard()->GetScaleX(), CrisscrossScene::kZoomedOut);
+    LetterBall* ball = answer->GetBall(slot);
+    ASSERT_NE(ball, nullptr);
+    EXPECT_EQ(ball->GetParent(), answer);
+    EXPECT_NEAR(ball->GetX(), LetterBox::SlotCentre(slot), 0.5f);
+    EXPECT_NEAR(ball->GetY(), LetterBox::kSlotCentre, 0.5f);
 }
