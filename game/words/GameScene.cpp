@@ -634,14 +634,14 @@ PointF GameScene::CommentPlace() const
         return usual;
     }
     // A table of five rows or more reaches down to the usual place: the
-    // pop-up stands below it instead, on the typed word's row, which the word
-    // it speaks of has just left.
+    // pop-up stands below the rack instead, beside the round's button, where
+    // it hides neither an answer nor the letters a quick player types next.
     const NodeBounds tiles{table->GetX(), table->GetY(), table->GetX() + table->GetTableWidth() * table->GetScaleX(),
                            table->GetY() + table->GetTableHeight() * table->GetScaleY()};
     if (!Overlap(CommentFootprint(usual), tiles)) {
         return usual;
     }
-    return PointF(usual.x, ClassicRack::kAnswerRowTop + LetterBox::kSlotCentre);
+    return PointF(kLowCommentX, kLowCommentY);
 }
 
 NodeBounds GameScene::CommentFootprint(PointF place)

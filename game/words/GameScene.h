@@ -118,6 +118,11 @@ class GameScene : public Quorvel2Scene,
     static constexpr float kCommentWidth = 300.0f;
     static constexpr float kCommentHeight = 70.0f;
     static constexpr float kCommentPop = 1.2f;
+    // Where a word-result pop-up stands when the answer table reaches its
+    // usual place: right of the round's button, between the play buttons and
+    // the bottom bar.
+    static constexpr float kLowCommentX = 640.0f;
+    static constexpr float kLowCommentY = 460.0f;
 
     explicit GameScene(Qmv2::PropertyNode* description);
     ~GameScene() override;

@@ -14,8 +14,8 @@
 //   unless one lies whole on the other (the table on the panel behind it) or
 //   both are pieces of one frame (PANEL_ siblings, joined edge to edge);
 // - a pop-up (a word's comment, a trophy and its title) over any piece of an
-//   answer of the board: the answer table's tiles and letters, the
-//   crossword's cells and letters, Blitz's words;
+//   answer of the board (the answer table's tiles and letters, the
+//   crossword's cells and letters, Blitz's words), a letter ball or a button;
 // - a value not centred under its caption in a bar of captions over values
 //   (CAPTION_X or X_LABEL over the labels LABEL_X...), their letters' middles
 //   more than 2 px apart (a clock drawn as minutes and seconds: the caption's
@@ -869,7 +869,8 @@ private:
     {
         std::vector<const Item*> under;
         for (const Item& item : m_Items) {
-            if (item.answer && item.drawn && item.order < popup.order && Overlap(item.box, popup.box) &&
+            const bool kept = item.answer || item.kind == Kind::kBall || item.kind == Kind::kButton;
+            if (kept && item.drawn && item.order < popup.order && Overlap(item.box, popup.box) &&
                 !Veiled(item, popup)) {
                 under.push_back(&item);
             }
@@ -897,7 +898,7 @@ private:
             }
         }
         if (!hidden.empty()) {
-            Add(where, "a pop-up over an answer of the board", popup, hidden.front(),
+            Add(where, "a pop-up over an answer of the board, a letter or a button", popup, hidden.front(),
                 Show(popup.box) + " over " + std::to_string(hidden.size()) + " pieces, the first at " +
                     Show(hidden.front()->box));
         }
@@ -1378,6 +1379,12 @@ TEST_F(ScreenCheckGlTest, TheClassicScene)
             Run(scene, 3000);
             Type(*scene, found);
             Run(scene, 450);
+            // A quick player already types the next word under it.
+            for (char c : std::string(found, 0, 2)) {
+                KeyboardMessageData key(static_cast<unsigned char>(c), 0);
+                scene->OnKeyDown(&key);
+            }
+            Run(scene, 300);
             Check(name, "a found word typed again, its pop-up", scene);
         }
         Run(scene, 6000);
