@@ -532,6 +532,8 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
             Await("Round 1 of BLITZ, word " + std::to_string(i + 2) + " in play");
         }
         if (i == 0) {
+            // The next word has slid into the middle once the solve's pop-up has gone.
+            Await("The comment pop-up 6 has gone");
             Shot("blitz");
         }
     }
