@@ -442,7 +442,9 @@ TEST_F(ImageLoaderTest, JpegOfThousandsOfEmptyScansIsRefusedQuickly)
         return file != nullptr && !fromMemory.Decode(image) && !fromDisk.Decode(image);
     });
     EXPECT_TRUE(cost.passed);
-    EXPECT_LT(cost.cpuSeconds, 0.5);
+    // The hundred scans read cost about 0.3 s of processor time, all of them
+    // about 3 s: the bound leaves room for a machine loaded by other tests.
+    EXPECT_LT(cost.cpuSeconds, 1.0);
 }
 
 TEST_F(ImageLoaderTest, TruncatedJpegEndsCleanly)
