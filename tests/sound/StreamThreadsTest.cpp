@@ -242,3 +242,50 @@ TEST_F(StreamThreads, StreamsAndSamplesClosedFromSeveralThreadsBesideUpdate) {
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
+
+// On the non-realtime output OSND_Update mixes on the caller's thread, while
+// one thread opens, plays and closes streams and samples and another restarts
+// channels by number and changes their frequency.
+TEST_F(StreamThreads, SoundsPlayedAndFreedBesideUpdateMixingWithoutAMixerThread) {
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME));
+  ASSERT_TRUE(OSND_Init(44100, 32, 0));
+  std::atomic<bool> stop{false};
+  std::atomic<int> rounds{0}, failures{0};
+  const std::vector<int16_t> level(4096, 9000);
+  auto sampleOf = [&](int frames, unsigned loop) {
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, frames, OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
+    if (!s || !OSND_Sample_Upload(s, level.data(), OSND_MODE_16BITS)) ++failures;
+    return s;
+  };
+  std::thread player([&] {
+    for (int round = 0; !stop; ++round) {
+      OSND_STREAM *s = Open();
+      OSND_SAMPLE *sample = sampleOf(4096, OSND_MODE_LOOP_NORMAL);
+      if (!s || OSND_Stream_Play(OSND_FREE, s) < 0 || OSND_PlaySound(OSND_FREE, sample) < 0) ++failures;
+      std::this_thread::sleep_for(std::chrono::milliseconds(round % 3));
+      if (!OSND_Stream_Close(s)) ++failures;
+      OSND_Sample_Free(sample);
+      ++rounds;
+    }
+  });
+  std::thread restarter([&] {
+    OSND_SAMPLE *mine = sampleOf(512, OSND_MODE_LOOP_OFF);
+    for (int n = 0; !stop; n = (n + 1) % 8) {
+      OSND_PlaySound(n, mine);  // whatever the channel played, it now plays this
+      OSND_SetFrequency(n, 22050 + 1000 * n);
+    }
+    OSND_Sample_Free(mine);
+  });
+  for (const auto until = Clock::now() + std::chrono::seconds(3); Clock::now() < until;) {
+    OSND_Update();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stop = true;
+  player.join();
+  restarter.join();
+  EXPECT_GT(rounds.load(), 20);
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}

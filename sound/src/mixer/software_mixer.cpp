@@ -148,7 +148,11 @@ bool SoundSoftware_Init() {
     return false;
   }
   m->buffer = reinterpret_cast<void *>((reinterpret_cast<uintptr_t>(m->rawBuffer) + 15) & ~uintptr_t(15));
-  m->lock = SystemThread_CreateCriticalSection();
+  // Made on the non-realtime output too: OSND_Update mixes there on the
+  // caller's thread, while other threads (the caller's own, and the engine's
+  // open threads making open-complete callbacks) play, stop and free sounds.
+  // Uncontended, it costs a lock per block to a program of one thread.
+  m->lock = SystemThread_CreateCriticalSection(true);
   m->currentBlock = 0;
 
   gOsnd.unitClear = OSND_DSP_Create(OsndDsp_ClearUnitProc, 0, nullptr);
