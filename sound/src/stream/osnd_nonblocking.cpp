@@ -22,6 +22,7 @@ namespace {
 enum Lane { kLocal, kNetwork, kLanes };
 constexpr int kWorkers = 1 + OSND_NONBLOCKING_NET_THREADS;
 const char *const kThreadNames[kLanes] = {"ZIVE OSND_NONBLOCKING thread", "ZIVE OSND_NONBLOCKING net thread"};
+const char *const kCallbackThreadName = "ZIVE OSND_NONBLOCKING callback thread";
 
 struct Worker {
   SystemThreadHandle thread = nullptr;
@@ -43,14 +44,20 @@ struct NonBlockingState {
   std::atomic<int> stopByte{2};
   // Callers may count on the open-complete callbacks never running side by
   // side, as when one thread did every open: the callbacks of the opens that
-  // finished wait here, in the order they finished, and one thread at a time
-  // makes them (whichever open thread found none being made).
+  // finished wait here, in the order they finished, and a thread of their own
+  // makes them, so that a slow callback holds up no open.
   std::deque<Completion> completions;
-  bool delivering = false;
+  SystemThreadHandle caller = nullptr;
+  // The callback thread leaves once no callback waits. A callback that closes
+  // the engine cannot join its own thread: the thread then ends after it, and
+  // the next start or close joins it; a callback that starts the engine again
+  // keeps it on.
+  bool callerStop = false;
   void *calling = nullptr;  // the record whose callback runs now
   // The application appends while the threads take nodes off.
   std::mutex lock;
   std::condition_variable workDone;
+  std::condition_variable completed;
 };
 
 NonBlockingState gQueue;
@@ -74,13 +81,15 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   return true;
 }
 
-// Makes the waiting callbacks one after another, those that join meanwhile
-// too; the queue lock is not held while one runs, so that a callback may
-// close records and open others.
-void Deliver() {
+// The callback thread: makes the waiting callbacks one after another; the
+// queue lock is not held while one runs, so that a callback may close records,
+// open others, and close the engine and start it again.
+unsigned CallbackThreadProc(void *) {
   tDelivering = true;
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  while (!gQueue.completions.empty()) {
+  for (;;) {
+    gQueue.completed.wait(guard, [] { return !gQueue.completions.empty() || gQueue.callerStop; });
+    if (gQueue.completions.empty()) break;
     const Completion next = gQueue.completions.front();
     gQueue.completions.pop_front();
     gQueue.calling = next.object;
@@ -90,23 +99,32 @@ void Deliver() {
     gQueue.calling = nullptr;
     gQueue.workDone.notify_all();
   }
-  gQueue.delivering = false;
-  tDelivering = false;
+  return 0;
+}
+
+// Asks the callback thread to leave once no callback waits, and joins it
+// unless it is the calling thread (a callback closing the engine).
+void StopCallbackThread() {
+  SystemThreadHandle thread = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(gQueue.lock);
+    gQueue.callerStop = true;
+    if (!tDelivering) std::swap(thread, gQueue.caller);
+  }
+  gQueue.completed.notify_all();
+  SystemThread_CloseThread(thread);  // joins
 }
 
 // The worker's record is done with; its callback (done, when not null) waits
 // its turn behind those of the opens that finished before it.
 void FinishWork(Worker &worker, void (*done)(void *)) {
-  bool deliver = false;
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
     if (done && worker.working) gQueue.completions.push_back({worker.working, done});
     worker.working = nullptr;
-    deliver = !gQueue.delivering && !gQueue.completions.empty();
-    gQueue.delivering = gQueue.delivering || deliver;
   }
   gQueue.workDone.notify_all();
-  if (deliver) Deliver();
+  gQueue.completed.notify_all();
 }
 
 void CallOpenCallback(void *object) {
@@ -213,10 +231,23 @@ void OsndNonBlocking_Init() {
 }
 
 bool OsndNonBlocking_StartThread() {
+  // A callback thread the engine's last close asked to leave is joined
+  // first; the one calling here, from a callback, goes on serving.
+  bool ended = false;
+  {
+    std::lock_guard<std::mutex> guard(gQueue.lock);
+    if (tDelivering) gQueue.callerStop = false;
+    ended = gQueue.callerStop;
+  }
+  if (ended) StopCallbackThread();
   std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (!gQueue.caller) {
+    gQueue.callerStop = false;
+    gQueue.caller = SystemThread_Create(kCallbackThreadName, CallbackThreadProc, nullptr, 1, 16384);
+  }
   // The local thread and the first network thread; more network threads are
   // made as internet opens are queued.
-  const bool started = StartWorker(0) && StartWorker(1);
+  const bool started = gQueue.caller && StartWorker(0) && StartWorker(1);
   if (!started) Osnd_SetError(OSND_ERR_MEMORY);
   return started;
 }
@@ -229,6 +260,8 @@ void OsndNonBlocking_Shutdown() {
       worker.thread = nullptr;
     }
   }
+  // The callbacks of the opens that finished are made before it leaves.
+  StopCallbackThread();
   gQueue.stopByte = 2;
   // What is left in either queue: workers[0] takes from the local one,
   // workers[1] from the network one.

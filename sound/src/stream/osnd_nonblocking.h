@@ -3,7 +3,7 @@
 // sub-stream selections are done by one thread, in the order they were asked
 // for; internet streams each open on a thread of their own, up to a bound.
 // The open-complete callbacks run one at a time all the same, in the order the
-// opens finished.
+// opens finished, on a thread of their own.
 #pragma once
 
 #include "sound/src/stream/osnd_stream.h"
