@@ -145,6 +145,9 @@ void OpenStream(OSND_STREAM *s) {
     if (failed) OsndStream_Link(s);
   }
   if ((s->requestFlags & OSND_REQUEST_SUBSTREAM) && s->sample) {
+    // The stream is in the stream list: the selection seeks and refills it
+    // under the stream-decode lock, as the streamer's pass reads it.
+    SystemLockGuard decode(gOsndStreams.decodeLock);
     const int index = s->pendingSubStream;
     // A drive's track is selected, and once more below; a bank is set on its
     // current entry first, then on the one asked for.

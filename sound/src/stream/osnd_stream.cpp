@@ -253,9 +253,13 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   for (int &c : s->extraChannels) c = -1;
   OsndStream_InitSyncPointList(&s->sync);
   OsndList_Init(&s->dspUnits);
-  s->queue.next = s->queue.prev = &s->queue;
-  s->queue.object = nullptr;
-  s->queue.kind = 0;
+  // A record opened in the background keeps its queue node, which the open
+  // queue owns (a close reads it under the queue's lock).
+  if (!reuse) {
+    s->queue.next = s->queue.prev = &s->queue;
+    s->queue.object = nullptr;
+    s->queue.kind = 0;
+  }
   // Linked once the open has filled it (OsndStream_Link): the streamer and the
   // mixer's sync scan never see a record that is still being opened.
   return s;
