@@ -2,6 +2,8 @@
 // the mixer thread mixes and runs the sync scan, and the calling thread plays,
 // seeks, stops and closes. Run under ThreadSanitizer and AddressSanitizer too.
 #include "SoundTestSupport.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/song/song_midi.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_memory.h"
@@ -286,6 +288,36 @@ TEST_F(StreamThreads, SoundsPlayedAndFreedBesideUpdateMixingWithoutAMixerThread)
   EXPECT_GT(rounds.load(), 20);
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+// A MIDI song starts the synthesizer's stream from the song's start, while
+// the streamer refills another stream and the mixer mixes: both take the
+// stream-decode lock and the mixer's, in the one order.
+TEST_F(StreamThreads, AMidiSongStartsAndStopsBesideTheStreamer) {
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  // One note of half a second: header, then a track of note on, note off, end.
+  const unsigned char midi[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+                                'M', 'T', 'r', 'k', 0, 0, 0, 13, 0x00, 0x90, 60, 100,
+                                0x83, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
+  MusicSong *song = Music_CreateSong();
+  ASSERT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(midi), OSND_MODE_MEMORY, 0, int(sizeof midi), nullptr, 0),
+            song)
+      << OSND_GetError();
+  OSND_STREAM *s = Open(OSND_MODE_LOOP_NORMAL);
+  ASSERT_NE(s, nullptr);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(Music_PlaySong(song)) << OSND_GetError();
+    ASSERT_NE(MusicFormatMidi_Stream(), nullptr);
+    EXPECT_TRUE(OSND_IsPlaying(MusicFormatMidi_Stream()->channel));
+    std::this_thread::sleep_for(std::chrono::milliseconds(40 * round));
+    EXPECT_TRUE(Music_StopSong(song));
+  }
+  Music_FreeSong(song);
+  EXPECT_TRUE(OSND_Stream_Close(s));
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }

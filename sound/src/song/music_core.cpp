@@ -270,6 +270,9 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
 
 bool Music_PlaySong(MusicSong *song) {
   if (!SongUsable(song)) return false;
+  // A MIDI song's start links and plays the synthesizer's stream, which takes
+  // the stream-decode lock: it is taken first, in the engine's one order.
+  SystemLockGuard decode(song->type == MUSIC_TYPE_MIDI ? gOsndStreams.decodeLock : nullptr);
   SystemLockGuard guard(MixerLock());
   song->order = 0;
   song->row = 0;
@@ -290,6 +293,11 @@ bool Music_PlaySong(MusicSong *song) {
 bool Music_StopSong(MusicSong *song) {
   if (!SongUsable(song)) return false;
   if (song->type == MUSIC_TYPE_MIDI) {
+    // Between two refills of the synthesizer's stream, and with the song's
+    // playing mark written under the mixer's lock that the music unit reads
+    // it under.
+    SystemLockGuard decode(gOsndStreams.decodeLock);
+    SystemLockGuard guard(MixerLock());
     gFormats.midiStop(song);
     return true;
   }

@@ -349,6 +349,10 @@ bool OsndStream_StartThread() {
   return true;
 }
 
+// The engine's locks are taken in one order wherever several are held: the
+// stream-decode lock, then the mixer's, then the stream-list lock; the CD
+// command lock last. The queue lock of the background opens is held around
+// none of them.
 void OsndStream_CreateLocks(bool evenNonRealtime) {
   if (!gOsndStreams.decodeLock) gOsndStreams.decodeLock = SystemThread_CreateCriticalSection(evenNonRealtime);
   if (!gOsndStreams.listLock) gOsndStreams.listLock = SystemThread_CreateCriticalSection(evenNonRealtime);
