@@ -331,6 +331,21 @@ TEST_F(ImageLoaderTest, PngDataRunningOnPastThePictureCostsNoTime)
     EXPECT_LT(cost.cpuSeconds, 0.5);
 }
 
+// The bound on data running on past the last row holds whatever libpng has
+// read ahead of the row: 300 bytes decode, past 4 KB is refused, in one IDAT
+// chunk or in 512-byte ones.
+TEST_F(ImageLoaderTest, PngDataRunningOnPastFourKilobytesIsRefused)
+{
+    for (const bool fromMemory : {false, true}) {
+        ImageLoaderPNG loader;
+        ASSERT_TRUE(LoadWith(loader, "runon300.png", fromMemory));
+        EXPECT_EQ(PixelAt(*loader.GetImageData()[0], 0, 0), Argb(255, 0x10, 0x20, 0x30));
+        for (const char* file : {"runon5120.png", "runon8192.png", "runon11264.png", "runon5120split.png"}) {
+            EXPECT_FALSE(LoadWith(loader, file, fromMemory)) << file << (fromMemory ? " memory" : " disk");
+        }
+    }
+}
+
 TEST_F(ImageLoaderTest, JpegColourAndGreyDecodeToRgb)
 {
     struct Block {

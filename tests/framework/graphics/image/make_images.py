@@ -66,8 +66,25 @@ def run_on(units):
     for _ in range(units):
         check = zlib.adler32(bytes(200 << 10), check)
     data = start + unit * units + b"\x03\x00" + struct.pack(">I", check)  # an empty last block
+    return one_pixel(data)
+
+
+def run_on_by(extra, piece):
+    """The picture of run_on whose data runs on `extra` bytes past its flushed pixel (a stored block
+    of zeros, an empty last block and the checksum), in IDAT chunks of `piece` bytes."""
+    start, _ = run_on_parts()
+    zeros = extra - 11
+    check = zlib.adler32(bytes(zeros), zlib.adler32(b"\x00\x10\x20\x30"))
+    data = start + b"\x00" + struct.pack("<HH", zeros, zeros ^ 0xFFFF) + bytes(zeros)
+    return one_pixel(data + b"\x03\x00" + struct.pack(">I", check), piece)
+
+
+def one_pixel(data, piece=1 << 20):
+    """A 1 x 1 colour picture of the compressed data, in IDAT chunks of `piece` bytes."""
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
-    return png + chunk(b"IDAT", data) + chunk(b"IEND", b"")
+    for at in range(0, len(data), piece):
+        png += chunk(b"IDAT", data[at:at + piece])
+    return png + chunk(b"IEND", b"")
 
 
 def run_on_seed(count):
@@ -139,6 +156,11 @@ def main(out):
             f.write(claim(kind))
     with open(path("runon.png"), "wb") as f:
         f.write(run_on(2400))  # 512 KB, 480 MB inflated
+    for extra in (300, 5 << 10, 8 << 10, 11 << 10):
+        with open(path("runon%d.png" % extra), "wb") as f:
+            f.write(run_on_by(extra, 1 << 20))
+    with open(path("runon5120split.png"), "wb") as f:
+        f.write(run_on_by(5 << 10, 512))
     with open(path("runon.seed"), "wb") as f:
         f.write(run_on_seed(255))  # 3.4 MB, 3.2 GB inflated
     magick(out, "rgb8.png", "-depth", "16", "PNG48:rgb16.png")
