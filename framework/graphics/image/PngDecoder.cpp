@@ -1,5 +1,6 @@
 #include "framework/graphics/image/PngDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -71,6 +72,43 @@ std::size_t DecodedRows(png_structp png, png_infop info)
         }
     }
     return rows;
+}
+
+// The next chunk's length and type, as libpng would read them; false past the
+// end of the input.
+bool ReadChunkHeader(PngInput& input, png_byte (&header)[8])
+{
+    if (input.file != nullptr) {
+        return std::fread(header, 1, sizeof header, input.file) == sizeof header;
+    }
+    if (input.size - input.position < sizeof header) {
+        return false;
+    }
+    std::memcpy(header, input.data + input.position, sizeof header);
+    input.position += sizeof header;
+    return true;
+}
+
+// libpng's own reads stop at the end of an IDAT chunk whose data inflates to
+// nothing past the last row (block headers, empty blocks), leaving the IDAT
+// chunks after it unread. They run on past the picture all the same: their
+// bytes count against what its end may take, and are passed over unread.
+bool EndsWithinBound(PngInput& input)
+{
+    png_byte header[8];
+    while (ReadChunkHeader(input, header) && std::memcmp(header + 4, "IDAT", 4) == 0) {
+        const std::size_t rest = std::size_t{png_get_uint_32(header)} + 4;  // the data and its CRC
+        if (sizeof header + rest > input.endLeft) {
+            return false;
+        }
+        input.endLeft -= sizeof header + rest;
+        if (input.file != nullptr) {
+            std::fseek(input.file, static_cast<long>(rest), SEEK_CUR);
+        } else {
+            input.position += std::min(rest, input.size - input.position);
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -217,7 +255,7 @@ bool PngDecoder::Decode(DecodedImage& image)
         m_Rows[static_cast<std::size_t>(y)] = image.Row(y);
     }
     png_read_image(m_Png, m_Rows.data());
-    return true;
+    return EndsWithinBound(m_Input);
 }
 
 }  // namespace Qmv2

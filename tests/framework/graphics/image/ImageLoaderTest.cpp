@@ -346,6 +346,16 @@ TEST_F(ImageLoaderTest, PngDataRunningOnPastFourKilobytesIsRefused)
     }
 }
 
+// libpng stops reading at the IDAT chunk that holds only the head of the block
+// that runs on: the 5 KB in the chunk after it are refused all the same.
+TEST_F(ImageLoaderTest, PngDataRunningOnInChunksLibpngLeavesUnreadIsRefused)
+{
+    for (const bool fromMemory : {false, true}) {
+        ImageLoaderPNG loader;
+        EXPECT_FALSE(LoadWith(loader, "runon5120head.png", fromMemory)) << (fromMemory ? "memory" : "disk");
+    }
+}
+
 TEST_F(ImageLoaderTest, JpegColourAndGreyDecodeToRgb)
 {
     struct Block {

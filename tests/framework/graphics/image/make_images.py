@@ -69,21 +69,25 @@ def run_on(units):
     return one_pixel(data)
 
 
-def run_on_by(extra, piece):
+def run_on_by(extra, piece=1 << 20, head_alone=False):
     """The picture of run_on whose data runs on `extra` bytes past its flushed pixel (a stored block
-    of zeros, an empty last block and the checksum), in IDAT chunks of `piece` bytes."""
+    of zeros, an empty last block and the checksum), in IDAT chunks of `piece` bytes; with
+    head_alone, the stored block's 5-byte head has an IDAT chunk of its own."""
     start, _ = run_on_parts()
     zeros = extra - 11
     check = zlib.adler32(bytes(zeros), zlib.adler32(b"\x00\x10\x20\x30"))
     data = start + b"\x00" + struct.pack("<HH", zeros, zeros ^ 0xFFFF) + bytes(zeros)
-    return one_pixel(data + b"\x03\x00" + struct.pack(">I", check), piece)
+    cuts = (len(start), len(start) + 5) if head_alone else ()
+    return one_pixel(data + b"\x03\x00" + struct.pack(">I", check), piece, cuts)
 
 
-def one_pixel(data, piece=1 << 20):
-    """A 1 x 1 colour picture of the compressed data, in IDAT chunks of `piece` bytes."""
+def one_pixel(data, piece=1 << 20, cuts=()):
+    """A 1 x 1 colour picture of the compressed data, in IDAT chunks of `piece` bytes, also cut
+    where `cuts` says."""
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
-    for at in range(0, len(data), piece):
-        png += chunk(b"IDAT", data[at:at + piece])
+    bounds = sorted(set(range(0, len(data), piece)) | set(cuts)) + [len(data)]
+    for at, end in zip(bounds, bounds[1:]):
+        png += chunk(b"IDAT", data[at:end])
     return png + chunk(b"IEND", b"")
 
 
@@ -156,11 +160,11 @@ def main(out):
             f.write(claim(kind))
     with open(path("runon.png"), "wb") as f:
         f.write(run_on(2400))  # 512 KB, 480 MB inflated
-    for extra in (300, 5 << 10, 8 << 10, 11 << 10):
-        with open(path("runon%d.png" % extra), "wb") as f:
-            f.write(run_on_by(extra, 1 << 20))
-    with open(path("runon5120split.png"), "wb") as f:
-        f.write(run_on_by(5 << 10, 512))
+    for name, picture in (("300", run_on_by(300)), ("5120", run_on_by(5 << 10)), ("8192", run_on_by(8 << 10)),
+                          ("11264", run_on_by(11 << 10)), ("5120split", run_on_by(5 << 10, 512)),
+                          ("5120head", run_on_by(5 << 10, head_alone=True))):
+        with open(path("runon%s.png" % name), "wb") as f:
+            f.write(picture)
     with open(path("runon.seed"), "wb") as f:
         f.write(run_on_seed(255))  # 3.4 MB, 3.2 GB inflated
     magick(out, "rgb8.png", "-depth", "16", "PNG48:rgb16.png")
