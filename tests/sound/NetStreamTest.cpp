@@ -955,95 +955,73 @@ TEST_F(NetStream, AStationBeyondTheSocketTableIsRefusedAtOnceAndSaysWhy) {
   for (OSND_STREAM *s : open) EXPECT_TRUE(!s || OSND_Stream_Close(s));
 }
 
-// While one station's open-complete callback runs for a long time, the opens
-// asked for meanwhile go on: a station and a local file are ready at once;
-// their callbacks wait their turn behind it.
-TEST_F(NetStream, OpensAskedForDuringASlowCallbackAreReadyAtOnce) {
-  CallbackLog log;
-  gCallbacks = &log;
-  HttpTestServer stations([&](const std::string &) { return Serve(OkHead({"Content-Type: application/ogg"}), ogg); });
-  OSND_STREAM *holder = Open(stations.Url("/holder"), OSND_MODE_NONBLOCKING);
-  ASSERT_NE(holder, nullptr);
-  log.holder = holder;
-  OsndStream_SetOpenCallback(holder, LoggedOpenCallback);
-  ASSERT_TRUE(WaitUntil([&] { return log.inside.load() == 1; }, 5));
-  const auto asked = Clock::now();
-  OSND_STREAM *station = Open(stations.Url("/station"), OSND_MODE_NONBLOCKING);
-  OSND_STREAM *local = Open(In("tone.ogg"), OSND_MODE_NONBLOCKING);
-  ASSERT_TRUE(station && local);
-  OsndStream_SetOpenCallback(station, LoggedOpenCallback);
-  OsndStream_SetOpenCallback(local, LoggedOpenCallback);
-  EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(station) && OsndStream_IsReady(local); }, 5));
-  EXPECT_LT(Seconds(asked), 0.5);
-  log.release = true;
-  EXPECT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return log.order.size() == 3; }, 5));
-  EXPECT_TRUE(WaitUntil([&] { return log.inside == 0; }, 5));
-  EXPECT_EQ(log.overlaps, 0);
-  for (OSND_STREAM *s : {holder, station, local}) EXPECT_TRUE(OSND_Stream_Close(s));
-  gCallbacks = nullptr;
-}
-
 namespace {
 
-// An open-complete callback that closes the engine (and starts it again)
-// when the stream it announces is the one chosen.
-struct Restart {
-  std::atomic<bool> armed{false}, init{false}, done{false};
-  std::atomic<int> calls{0};
-};
-Restart *gRestart = nullptr;
-
-bool RestartingCallback(OSND_STREAM *, void *, int, void *) {
-  if (++gRestart->calls == 3 && gRestart->armed.exchange(false)) {
-    OSND_Close();
-    if (gRestart->init) {
-      EXPECT_TRUE(OSND_Init(44100, 8, 0));
-    }
-    gRestart->done = true;
-  }
+std::function<void(OSND_STREAM *)> gOnOpen;
+bool CallOnOpen(OSND_STREAM *s, void *, int, void *) {
+  gOnOpen(s);
   return true;
 }
 
 }  // namespace
 
-// The engine closed inside an open-complete callback, and started again there
-// or by the caller afterwards: the opens asked for later all open, and each
-// gets its callback.
-TEST_F(NetStream, AnEngineRestartedInsideAnOpenCallbackMakesEveryLaterCallback) {
-  Restart restart;
-  gRestart = &restart;
-  std::atomic<bool> answer{false};
+// A station's open-complete callback that runs for a long time holds up no
+// open: a station and a local file asked for meanwhile are ready at once.
+// The engine closed inside a callback, and started again there or by the
+// caller: every later open gets its callback.
+TEST_F(NetStream, OpenCallbacksHoldUpNoOpenAndMayRestartTheEngine) {
+  std::atomic<bool> answer{true}, hold{true}, release{false}, restart{false}, initInside{false}, restarted{false};
+  std::atomic<int> calls{0};
   HttpTestServer stations([&](const std::string &) {
     WaitUntil([&] { return answer.load(); }, 5);
     return Serve(OkHead({"Content-Type: application/ogg"}), ogg);
   });
-  for (const bool insideCallback : {true, false}) {
-    SCOPED_TRACE(insideCallback ? "started again in the callback" : "started again by the caller");
-    restart.init = insideCallback;
-    restart.done = false;
-    restart.calls = 0;
-    restart.armed = true;
-    answer = false;
-    for (int i = 0; i < 3; ++i) {
-      OSND_STREAM *s = Open(stations.Url("/first" + std::to_string(i)), OSND_MODE_NONBLOCKING);
-      ASSERT_NE(s, nullptr);
-      OsndStream_SetOpenCallback(s, RestartingCallback);  // the engine's close in the third frees all three
+  gOnOpen = [&](OSND_STREAM *) {
+    const int n = ++calls;
+    if (n == 1 && hold) WaitUntil([&] { return release.load(); }, 5);
+    if (n == 3 && restart.exchange(false)) {
+      OSND_Close();  // frees the three streams
+      if (initInside) OSND_Init(44100, 8, 0);
+      restarted = true;
     }
+  };
+  auto open = [&](const std::string &name) {
+    OSND_STREAM *s = Open(name, OSND_MODE_NONBLOCKING);
+    if (s) OsndStream_SetOpenCallback(s, CallOnOpen);
+    return s;
+  };
+  OSND_STREAM *holder = open(stations.Url("/holder"));
+  ASSERT_TRUE(WaitUntil([&] { return calls.load() == 1; }, 5));
+  const auto asked = Clock::now();
+  OSND_STREAM *station = open(stations.Url("/station")), *local = open(In("tone.ogg"));
+  EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(station) && OsndStream_IsReady(local); }, 5));
+  EXPECT_LT(Seconds(asked), 0.5);
+  release = true;
+  EXPECT_TRUE(WaitUntil([&] { return calls.load() == 3; }, 5));
+  for (OSND_STREAM *s : {holder, station, local}) EXPECT_TRUE(OSND_Stream_Close(s));
+  hold = false;
+  for (const bool inside : {true, false}) {
+    SCOPED_TRACE(inside ? "started again in the callback" : "started again by the caller");
+    calls = 0;
+    initInside = inside;
+    restarted = false;
+    restart = true;
+    answer = false;  // the three finish together
+    for (int i = 0; i < 3; ++i) ASSERT_NE(open(stations.Url("/first")), nullptr);
     answer = true;
-    ASSERT_TRUE(WaitUntil([&] { return restart.done.load(); }, 5));
-    if (!insideCallback) {
-      ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    ASSERT_TRUE(WaitUntil([&] { return restarted.load(); }, 5));
+    if (!inside) {
+      ASSERT_TRUE(OSND_Init(44100, 8, 0)) << OSND_GetError();
     }
-    restart.calls = 0;
+    calls = 0;
     std::vector<OSND_STREAM *> later;
     for (int i = 0; i < 6; ++i) {
-      later.push_back(Open(stations.Url("/station" + std::to_string(i)), OSND_MODE_NONBLOCKING));
-      ASSERT_NE(later.back(), nullptr);
-      OsndStream_SetOpenCallback(later.back(), RestartingCallback);
+      later.push_back(open(stations.Url("/later")));
+      ASSERT_NE(later.back(), nullptr) << OSND_GetError();
     }
     EXPECT_TRUE(WaitUntil([&] { return std::all_of(later.begin(), later.end(), OsndStream_IsReady); }, 5));
-    EXPECT_TRUE(WaitUntil([&] { return restart.calls.load() == 6; }, 5)) << restart.calls.load() << " callbacks";
+    EXPECT_TRUE(WaitUntil([&] { return calls.load() == 6; }, 5)) << calls.load() << " callbacks";
     for (OSND_STREAM *s : later) EXPECT_TRUE(OSND_Stream_Close(s));
   }
-  gRestart = nullptr;
+  gOnOpen = nullptr;
 }
