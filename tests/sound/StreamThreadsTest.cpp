@@ -89,6 +89,27 @@ class StreamThreads : public ::testing::Test {
   OSND_STREAM *Open(unsigned extra = 0) {
     return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | extra, 0, 0);
   }
+  // A 16-bit sample holding `level`, or null.
+  static OSND_SAMPLE *SampleOf(const std::vector<int16_t> &level, unsigned loop) {
+    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, int(level.size()), OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
+    if (s && !OSND_Sample_Upload(s, level.data(), OSND_MODE_16BITS)) {
+      OSND_Sample_Free(s);
+      return nullptr;
+    }
+    return s;
+  }
+  // A stream and a looping sample of `level` (played `plays` times) sound
+  // for a while, then are closed and freed; answers how many steps failed.
+  int PlayThenClose(const std::vector<int16_t> &level, int plays, int milliseconds) {
+    OSND_STREAM *s = Open();
+    OSND_SAMPLE *sample = SampleOf(level, OSND_MODE_LOOP_NORMAL);
+    bool played = s && sample && OSND_Stream_Play(OSND_FREE, s) >= 0;
+    for (int i = 0; i < plays; ++i) played = played && OSND_PlaySound(OSND_FREE, sample) >= 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    const bool closed = OSND_Stream_Close(s);
+    OSND_Sample_Free(sample);
+    return !played + !closed;
+  }
 
   SlowFiles files;
   std::string path;
@@ -216,19 +237,7 @@ TEST_F(StreamThreads, StreamsAndSamplesClosedFromSeveralThreadsBesideUpdate) {
   const std::vector<int16_t> level(2048, 12000);
   for (int t = 0; t < 3; ++t) {
     closers.emplace_back([&, t] {
-      for (int round = 0; round < 8; ++round) {
-        OSND_STREAM *s = Open();
-        OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, 2048, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
-        if (!s || !sample || !OSND_Sample_Upload(sample, level.data(), OSND_MODE_16BITS) ||
-            OSND_Stream_Play(OSND_FREE, s) < 0 || OSND_PlaySound(OSND_FREE, sample) < 0 ||
-            OSND_PlaySound(OSND_FREE, sample) < 0) {
-          ++failures;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5 * ((t + round) % 4)));
-        if (!OSND_Stream_Close(s)) ++failures;
-        OSND_Sample_Free(sample);
-        ++rounds;
-      }
+      for (int round = 0; round < 8; ++round, ++rounds) failures += PlayThenClose(level, 2, 5 * ((t + round) % 4));
       ++finished;
     });
   }
@@ -254,23 +263,12 @@ TEST_F(StreamThreads, SoundsPlayedAndFreedBesideUpdateMixingWithoutAMixerThread)
   std::atomic<bool> stop{false};
   std::atomic<int> rounds{0}, failures{0};
   const std::vector<int16_t> level(4096, 9000);
-  auto sampleOf = [&](int frames, unsigned loop) {
-    OSND_SAMPLE *s = OSND_Sample_Alloc(-1, frames, OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
-    if (!s || !OSND_Sample_Upload(s, level.data(), OSND_MODE_16BITS)) ++failures;
-    return s;
-  };
   std::thread player([&] {
-    for (; !stop; ++rounds) {
-      OSND_STREAM *s = Open();
-      OSND_SAMPLE *sample = sampleOf(4096, OSND_MODE_LOOP_NORMAL);
-      failures += !s || OSND_Stream_Play(OSND_FREE, s) < 0 || OSND_PlaySound(OSND_FREE, sample) < 0;
-      std::this_thread::sleep_for(std::chrono::milliseconds(rounds % 3));
-      failures += !OSND_Stream_Close(s);
-      OSND_Sample_Free(sample);
-    }
+    for (; !stop; ++rounds) failures += PlayThenClose(level, 1, rounds % 3);
   });
   std::thread restarter([&] {
-    OSND_SAMPLE *mine = sampleOf(512, OSND_MODE_LOOP_OFF);
+    OSND_SAMPLE *mine = SampleOf(std::vector<int16_t>(512, 9000), OSND_MODE_LOOP_OFF);
+    failures += !mine;
     for (int n = 0; !stop; n = (n + 1) % 8) {
       OSND_PlaySound(n, mine);  // whatever the channel played, it now plays this
       OSND_SetFrequency(n, 22050 + 1000 * n);

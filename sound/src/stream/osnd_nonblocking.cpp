@@ -234,16 +234,15 @@ void OsndNonBlocking_Init() {
 }
 
 bool OsndNonBlocking_StartThread() {
-  // A callback thread the engine's last close asked to leave is joined
-  // first; the one calling here, from a callback, goes on serving.
-  bool ended = false;
-  {
-    std::lock_guard<std::mutex> guard(gQueue.lock);
-    if (tDelivering) gQueue.callerStop = false;
-    ended = gQueue.callerStop;
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  // The callback thread calling here, from a callback that closed the engine,
+  // goes on serving; one the engine's last close asked to leave is joined.
+  if (tDelivering) gQueue.callerStop = false;
+  if (gQueue.callerStop) {
+    guard.unlock();
+    StopCallbackThread();
+    guard.lock();
   }
-  if (ended) StopCallbackThread();
-  std::lock_guard<std::mutex> guard(gQueue.lock);
   if (!gQueue.caller) {
     gQueue.callerStop = false;
     gQueue.caller = SystemThread_Create(kCallbackThreadName, CallbackThreadProc, nullptr, 1, 16384);
