@@ -34,7 +34,8 @@ enum {
   OSND_ERR_RECORD = 17,
   OSND_ERR_MEDIA_PLAYER = 18,
   OSND_ERR_CD_DEVICE = 19,
-  OSND_ERR_NET_SOCKETS = 20    /* every socket of the network layer serves an internet stream */
+  OSND_ERR_NET_SOCKETS = 20,   /* every socket of the network layer serves an internet stream */
+  OSND_ERR_CALLBACK = 21       /* a call this kind of callback may not make (see the README) */
 };
 
 /* Output types. Any value not listed selects the no-sound output. */

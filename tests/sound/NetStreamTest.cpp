@@ -1025,3 +1025,126 @@ TEST_F(NetStream, OpenCallbacksHoldUpNoOpenAndMayRestartTheEngine) {
   }
   gOnOpen = nullptr;
 }
+
+namespace {
+
+// Closes the engine and starts it again on the real-time or the non-realtime
+// no-sound output.
+void StartOn(bool realtime) {
+  OSND_Close();
+  OsndOutputNoSound.mixerThread = 1;
+  ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
+  ASSERT_TRUE(OSND_Init(44100, 8, 0)) << OSND_GetError();
+}
+
+// Runs the engine until done holds: the real-time output plays by itself,
+// the non-realtime one is mixed here.
+bool PlayUntil(bool realtime, const std::function<bool()> &done, double seconds) {
+  return WaitUntil([&] {
+    if (!realtime) OSND_Update();
+    return done();
+  }, seconds);
+}
+
+}  // namespace
+
+// A play-list whose open-complete callbacks each open the next entry in the
+// background while the application closes the engine: the close returns, an
+// open asked for once the close began is refused as on a closed engine, no
+// callback comes after it and no engine thread is left, on either output.
+TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
+  HttpTestServer stations([&](const std::string &) { return Serve(OkHead({"Content-Type: application/ogg"}), ogg); });
+  struct {
+    std::atomic<bool> closing{false};
+    std::atomic<int> calls{0}, refused{0}, wrong{0};
+    std::string next;
+  } list;
+  gOnOpen = [&](OSND_STREAM *s) {
+    ++list.calls;
+    if (OSND_STREAM *next = Open(list.next, OSND_MODE_NONBLOCKING))
+      OsndStream_SetOpenCallback(next, CallOnOpen);
+    else
+      ++(list.closing && OSND_GetError() == OSND_ERR_UNINITIALISED ? list.refused : list.wrong);
+    OSND_Stream_Close(s);
+  };
+  for (const bool realtime : {true, false}) {
+    for (const std::string &entry : {In("tone.ogg"), stations.Url("/entry")}) {
+      SCOPED_TRACE(entry + (realtime ? " real-time" : " non-realtime"));
+      StartOn(realtime);
+      list.closing = false;
+      list.calls = list.wrong = 0;
+      list.next = entry;
+      OSND_STREAM *first = Open(entry, OSND_MODE_NONBLOCKING);
+      ASSERT_NE(first, nullptr);
+      OsndStream_SetOpenCallback(first, CallOnOpen);
+      ASSERT_TRUE(WaitUntil([&] { return list.calls.load() >= 4; }, 5));
+      list.closing = true;
+      {
+        Watchdog dog(15, "OSND_Close beside open callbacks that open");
+        OSND_Close();
+      }
+      const int calls = list.calls;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      EXPECT_EQ(list.calls.load(), calls) << "callbacks after the close";
+      EXPECT_EQ(list.wrong.load(), 0);
+      EXPECT_EQ(EngineThreadCount(), 0);
+    }
+  }
+  gOnOpen = nullptr;
+}
+
+namespace {
+std::atomic<OSND_STREAM *> gCloseInCallback{nullptr};
+std::atomic<int> gClosedInCallback{0};
+void CloseTheNamedStream() {
+  if (OSND_STREAM *s = gCloseInCallback.exchange(nullptr)) gClosedInCallback += OSND_Stream_Close(s) ? 1 : 100;
+}
+bool CloseOnEnd(OSND_STREAM *, void *, int, void *) {
+  CloseTheNamedStream();
+  return true;
+}
+bool CloseOnTitle(char *, char *, void *) {
+  CloseTheNamedStream();
+  return true;
+}
+}  // namespace
+
+// A callback the streamer makes (a stream's end, a station's title) closes a
+// station whose open still waits on its server: the close returns, on either
+// output.
+TEST_F(NetStream, StreamerCallbacksMayCloseAStationStillOpening) {
+  std::atomic<bool> answer{false};
+  const std::string titled = IcyBody(mp3, 2000, {"StreamTitle='One';"});
+  HttpTestServer server([&](const std::string &request) {
+    if (request.find("/held") == std::string::npos) return Serve(OkHead({"icy-metaint:2000"}, "ICY 200 OK"), titled);
+    WaitUntil([&] { return answer.load(); }, 20);
+    return Serve(OkHead({"Content-Type: application/ogg"}), ogg);
+  });
+  for (const bool realtime : {true, false}) {
+    for (const bool byEnd : {true, false}) {
+      SCOPED_TRACE(std::string(byEnd ? "end" : "title") + (realtime ? " real-time" : " non-realtime"));
+      StartOn(realtime);
+      OSND_STREAM *held = Open(server.Url("/held"), OSND_MODE_NONBLOCKING);
+      ASSERT_NE(held, nullptr);
+      ASSERT_TRUE(WaitUntil([&] { return NetRecordOf(held) != nullptr; }, 5));
+      OSND_STREAM *player = byEnd ? Open(In("tone.wav")) : Open(server.Url("/titled"));
+      ASSERT_NE(player, nullptr) << OSND_GetError();
+      if (byEnd) {
+        ASSERT_TRUE(OSND_Stream_SetPosition(player, player->dataLength - 4000));
+        OsndStream_SetEndCallback(player, CloseOnEnd, nullptr);
+      } else {
+        ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(player, CloseOnTitle, nullptr));
+      }
+      gClosedInCallback = 0;
+      gCloseInCallback = held;
+      ASSERT_GE(OSND_Stream_Play(OSND_FREE, player), 0);
+      {
+        Watchdog dog(20, "a streamer callback closing a station still opening");
+        EXPECT_TRUE(PlayUntil(realtime, [] { return gClosedInCallback.load() != 0; }, 10));
+        EXPECT_EQ(gClosedInCallback.load(), 1);
+        EXPECT_TRUE(OSND_Stream_Close(player));
+      }
+    }
+  }
+  answer = true;
+}

@@ -1,5 +1,7 @@
 #include "SoundTestSupport.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -115,4 +117,32 @@ std::vector<int16_t> ReadPcm(const std::string &path) {
   std::vector<int16_t> pcm(bytes.size() / 2);
   std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
   return pcm;
+}
+
+Watchdog::Watchdog(int seconds, std::string what)
+    : m_Thread([this, seconds, what = std::move(what)] {
+        std::unique_lock<std::mutex> lock(m_Lock);
+        if (m_Done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_Ended; })) return;
+        std::fprintf(stderr, "Hung for %d s: %s\n", seconds, what.c_str());
+        std::abort();
+      }) {}
+
+Watchdog::~Watchdog() {
+  {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    m_Ended = true;
+  }
+  m_Done.notify_all();
+  m_Thread.join();
+}
+
+int EngineThreadCount() {
+  int count = 0;
+  for (const auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    count += name.rfind("ZIVE", 0) == 0;
+  }
+  return count;
 }

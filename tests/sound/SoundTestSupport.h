@@ -11,8 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Interleaved 16-bit stereo that never repeats within 65536 frames, the two
@@ -63,3 +66,22 @@ bool RunShell(const std::string &command);
 std::vector<uint8_t> ReadBytes(const std::string &path);
 // A file of raw 16-bit samples in this machine's byte order.
 std::vector<int16_t> ReadPcm(const std::string &path);
+
+// Fails the run, rather than stalling it, when the scope it guards has not
+// ended within its time: a hung engine call aborts the process with `what`.
+class Watchdog {
+ public:
+  Watchdog(int seconds, std::string what);
+  ~Watchdog();
+  Watchdog(const Watchdog &) = delete;
+  Watchdog &operator=(const Watchdog &) = delete;
+
+ private:
+  std::mutex m_Lock;
+  std::condition_variable m_Done;
+  bool m_Ended = false;
+  std::thread m_Thread;
+};
+
+// The engine's own threads now alive (they are named after the engine).
+int EngineThreadCount();

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -311,8 +312,171 @@ TEST_F(StreamThreads, AMidiSongStartsAndStopsBesideTheStreamer) {
     std::this_thread::sleep_for(std::chrono::milliseconds(40 * round));
     EXPECT_TRUE(Music_StopSong(song));
   }
-  Music_FreeSong(song);
+  // The engine's close stops a song that still plays beside the streamer.
+  ASSERT_TRUE(Music_PlaySong(song));
   EXPECT_TRUE(OSND_Stream_Close(s));
   OSND_Close();
+  Music_FreeSong(song);
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+namespace {
+
+// What the callbacks of the re-entry scenarios close and free, and what they
+// saw: every call a callback makes that the engine answers otherwise than its
+// contract says counts as wrong.
+struct Reentry {
+  OSND_STREAM *closedOnEnd[2] = {}, *closedOnSync = nullptr, *played = nullptr;
+  OSND_DSPUNIT *freedNext = nullptr;
+  OSND_SAMPLE *sample = nullptr;
+  std::string path;
+  std::atomic<int> ends{0}, syncs{0}, nextCalls{0}, nextCallsAtFree{-1}, refused{0}, rounds{0}, wrong{0};
+};
+Reentry *gRe = nullptr;
+
+void Expect(bool ok) { gRe->wrong += !ok; }
+void ExpectRefused(bool failed) {
+  const bool refused = failed && OSND_GetError() == OSND_ERR_CALLBACK;
+  Expect(refused);
+  gRe->refused += refused;
+}
+
+bool EndClosesTheStreamsAfterIt(OSND_STREAM *, void *, int, void *) {
+  if (gRe->ends++ == 0)
+    for (OSND_STREAM *s : gRe->closedOnEnd) Expect(OSND_Stream_Close(s));
+  ExpectRefused(!OSND_Init(44100, 8, 0));
+  return true;
+}
+
+bool SyncClosesAnotherAndItself(OSND_STREAM *own, void *, int, void *) {
+  ++gRe->syncs;
+  Expect(OSND_Stream_Close(gRe->closedOnSync));
+  Expect(OSND_Stream_Close(own));
+  return true;
+}
+
+void *FreesTheNextUnit(void *, void *buffer, int, void *) {
+  if (gRe->freedNext) {
+    gRe->nextCallsAtFree = gRe->nextCalls.load();
+    OSND_DSP_Free(std::exchange(gRe->freedNext, nullptr));
+    OSND_Close();
+    ExpectRefused(true);
+  }
+  return buffer;
+}
+
+void *CountsItsCalls(void *, void *buffer, int, void *) {
+  ++gRe->nextCalls;
+  return buffer;
+}
+
+// Stream calls are refused inside a unit's callback; sample calls work there.
+void *CallsStreamsAndSamples(void *, void *buffer, int, void *) {
+  OSND_STREAM *s = gRe->played;
+  ExpectRefused(!OSND_Stream_SetPosition(s, 0));
+  ExpectRefused(!OSND_Stream_Stop(s));
+  ExpectRefused(OSND_Stream_Play(OSND_FREE, s) < 0);
+  ExpectRefused(!OSND_Stream_Close(s));
+  ExpectRefused(OSND_Stream_Open(gRe->path.c_str(), OSND_MODE_NONBLOCKING, 0, 0) == nullptr);
+  const int channel = OSND_PlaySound(OSND_FREE, gRe->sample);
+  Expect(channel >= 0 && OSND_StopSound(channel));
+  ++gRe->rounds;
+  return buffer;
+}
+
+}  // namespace
+
+// Callbacks close and free what the engine visits next: an end callback the
+// streams after its own in the list, a sync callback another stream and its
+// own while more of its points are due, a unit's callback the unit after it
+// in the chain. None of them is visited again, nothing is freed twice, and a
+// close of the engine from a unit's callback (or a start from a stream's) is
+// refused; on either output.
+TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
+  const std::string shortPath = path + ".short";
+  WriteRamp(shortPath, 3000);
+  for (const bool realtime : {true, false}) {
+    SCOPED_TRACE(realtime ? "real-time" : "non-realtime");
+    Reentry re;
+    gRe = &re;
+    ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
+    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    OSND_STREAM *ending = OSND_Stream_Open(shortPath.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
+    OSND_STREAM *synced = Open();
+    re.closedOnEnd[0] = Open();
+    re.closedOnSync = Open();
+    re.closedOnEnd[1] = Open();
+    for (OSND_STREAM *s : {ending, synced, re.closedOnEnd[0], re.closedOnSync, re.closedOnEnd[1]}) {
+      ASSERT_NE(s, nullptr);
+      ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+    }
+    OsndStream_SetEndCallback(ending, EndClosesTheStreamsAfterIt, nullptr);
+    OsndStream_SetSyncCallback(synced, SyncClosesAnotherAndItself, nullptr);
+    for (unsigned at : {100u, 101u, 102u}) ASSERT_NE(OSND_Stream_AddSyncPoint(synced, at, "due"), nullptr);
+    OSND_DSPUNIT *freeing = OSND_DSP_Create(FreesTheNextUnit, 300, nullptr);
+    re.freedNext = OSND_DSP_Create(CountsItsCalls, 301, nullptr);
+    OSND_DSP_SetActive(freeing, true);
+    OSND_DSP_SetActive(re.freedNext, true);
+    {
+      Watchdog dog(20, "callbacks closing and freeing what comes next");
+      EXPECT_TRUE(WaitFor([&] {
+        if (!realtime) OSND_Update();
+        return re.ends.load() > 0 && re.syncs.load() > 0 && re.nextCallsAtFree.load() >= 0;
+      }, 10000));
+      for (int i = 0; i < 20; ++i) realtime ? std::this_thread::sleep_for(std::chrono::milliseconds(5)) : OSND_Update();
+    }
+    EXPECT_EQ(re.ends.load(), 1);
+    EXPECT_EQ(re.syncs.load(), 1) << "a sync callback after its stream was closed";
+    EXPECT_EQ(re.nextCalls.load(), re.nextCallsAtFree.load()) << "a freed unit called";
+    EXPECT_EQ(re.refused.load(), 2);
+    EXPECT_EQ(re.wrong.load(), 0);
+    EXPECT_TRUE(OSND_Stream_Close(ending));
+    OSND_Close();
+    EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+  }
+  std::remove(shortPath.c_str());
+}
+
+// A unit's callback that calls stream functions, while another thread plays
+// and stops streams: the stream calls are refused there (they would take the
+// stream lock inside the mixer's), the sample calls work; on either output.
+TEST_F(StreamThreads, AUnitsCallbackHasItsStreamCallsRefusedAndItsSampleCallsDone) {
+  for (const bool realtime : {true, false}) {
+    SCOPED_TRACE(realtime ? "real-time" : "non-realtime");
+    Reentry re;
+    gRe = &re;
+    re.path = path;
+    ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
+    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    re.played = Open(OSND_MODE_LOOP_NORMAL);
+    OSND_STREAM *other = Open(OSND_MODE_LOOP_NORMAL);
+    re.sample = SampleOf(std::vector<int16_t>(512, 1000), OSND_MODE_LOOP_NORMAL);
+    ASSERT_TRUE(re.played && other && re.sample);
+    ASSERT_GE(OSND_Stream_Play(OSND_FREE, re.played), 0);
+    OSND_DSPUNIT *unit = OSND_DSP_Create(CallsStreamsAndSamples, 300, nullptr);
+    OSND_DSP_SetActive(unit, true);
+    std::atomic<bool> stop{false};
+    std::thread player([&] {
+      while (!stop) {
+        re.wrong += OSND_Stream_Play(OSND_FREE, other) < 0;
+        re.wrong += !OSND_Stream_Stop(other);
+      }
+    });
+    {
+      Watchdog dog(20, "a unit's callback calling stream functions");
+      const auto until = Clock::now() + std::chrono::milliseconds(500);
+      while (Clock::now() < until) realtime ? std::this_thread::sleep_for(std::chrono::milliseconds(5)) : OSND_Update();
+      stop = true;
+      player.join();
+    }
+    EXPECT_GT(re.rounds.load(), 10);
+    EXPECT_EQ(re.refused.load(), 5 * re.rounds.load());
+    EXPECT_EQ(re.wrong.load(), 0);
+    EXPECT_TRUE(OSND_Stream_Close(re.played));
+    EXPECT_TRUE(OSND_Stream_Close(other));
+    OSND_Sample_Free(re.sample);
+    OSND_DSP_Free(unit);
+    OSND_Close();
+    EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+  }
 }

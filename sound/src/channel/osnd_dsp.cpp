@@ -7,9 +7,19 @@ namespace {
 
 SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
 
+// Under the mixer's lock, before a unit leaves its place in the chain: a mix
+// whose next unit it is goes on with the one after it.
+void LeaveWalk(OSND_DSPUNIT *unit) {
+  if (gOsnd.dspWalkNext == &unit->link) gOsnd.dspWalkNext = unit->link.next;
+}
+
 }  // namespace
 
-void OsndDsp_ResetChain() { OsndList_Init(&gOsnd.dspChain); }
+// Units made while the engine was closed stay: they join the next engine's
+// chain, which frees them at its close.
+void OsndDsp_ResetChain() {
+  if (!gOsnd.dspChain.next) OsndList_Init(&gOsnd.dspChain);
+}
 
 bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
   if (!unit) return true;
@@ -28,6 +38,7 @@ bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
 void OsndDsp_Insert(OsndListNode *head, OSND_DSPUNIT *unit, int priority) {
   SystemLockGuard guard(MixerLock());
   unit->priority = priority < 0 ? 0 : priority;
+  LeaveWalk(unit);
   OsndList_Unlink(&unit->link);
   if (!head->next) return;
   OsndListNode *n = head->next;
@@ -44,6 +55,12 @@ extern "C" {
 
 OSND_DSPUNIT *OSND_DSP_Create(OSND_DSPCALLBACK callback, int priority, void *userData) {
   Osnd_ResetError();
+  // Before the engine first starts there is no chain to join, and a unit
+  // left out of it could never be freed.
+  if (!gOsnd.dspChain.next) {
+    Osnd_SetError(OSND_ERR_UNINITIALISED);
+    return nullptr;
+  }
   auto *unit = static_cast<OSND_DSPUNIT *>(OSND_ALLOC(int(sizeof(OSND_DSPUNIT))));
   if (!unit) return nullptr;
   unit->callback = callback;
@@ -97,6 +114,7 @@ void OSND_DSP_Free(OSND_DSPUNIT *unit) {
   if (unit == gOsnd.unitMusic) gOsnd.unitMusic = nullptr;
   if (unit == gOsnd.unitClipCopy) gOsnd.unitClipCopy = nullptr;
   if (unit == gOsnd.unitLevels) gOsnd.unitLevels = nullptr;
+  LeaveWalk(unit);
   OsndList_Unlink(&unit->link);
   OSND_FREE_MEM(unit);
 }

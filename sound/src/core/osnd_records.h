@@ -267,6 +267,9 @@ struct OsndSystem {
 
   // DSP chain head; both links null until the first Init.
   OsndListNode dspChain{nullptr, nullptr};
+  // The unit the mix visits after the one whose callback runs: a callback
+  // that frees or moves that unit moves this on past it.
+  OsndListNode *dspWalkNext = nullptr;
 };
 
 extern OsndSystem gOsnd;

@@ -3,6 +3,7 @@
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/engine/osnd_register.h"
 #include "sound/src/mixer/software_mixer.h"
@@ -21,6 +22,8 @@
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 #include "sound/src/system/system_time.h"
+
+#include <mutex>
 
 namespace {
 
@@ -99,12 +102,17 @@ void OSND_SetSFXMasterVolume(int volume) {
 }
 
 bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
-  Osnd_RegisterLayers();
+  // Not from inside the engine's own work (it closes the engine first).
+  if (Osnd_RefuseEngineCall()) return false;
   gOsndError.lastError = OSND_ERR_NONE;
   if (maxSoftwareChannels < 0 || maxSoftwareChannels > 1024 || mixRate < 4000 || mixRate > 65535) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
   }
+  // Before anything is read or set: a callback thread still ending after a
+  // callback closed the engine is joined (the close below begins so too).
+  OsndNonBlocking_BeginClose();
+  Osnd_RegisterLayers();
   OSND_Close();
 
   gOsnd.initialised = false;
@@ -261,6 +269,10 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
 }
 
 void OSND_Close() {
+  if (Osnd_RefuseEngineCall()) return;
+  // From here on the engine's own threads and callbacks start no new work:
+  // background opens and song loads fail at once.
+  OsndNonBlocking_BeginClose();
   gOsndError.lastError = OSND_ERR_NONE;
   // Every engine thread ends before anything it uses is freed: the mixer
   // (which runs the sync scan over the streams), the streamer, the open queue.
@@ -314,6 +326,11 @@ void OSND_Close() {
 
 void OSND_Update() {
   Osnd_ResetError();
+  if (Osnd_RefuseEngineCall()) return;
+  // One update at a time: several threads may call it, and the
+  // non-realtime output mixes a block in each.
+  static std::mutex updating;
+  std::lock_guard<std::mutex> one(updating);
   if (!gOsnd.initialised) return;
   Osnd3d_UpdateAll();
   OsndCdda_ScanDrives();

@@ -116,6 +116,8 @@ struct OsndPendingSync {
 };
 constexpr int OSND_PENDING_SYNCS = 32;
 
+struct OsndQueuedTitle;
+
 struct OSND_STREAM {
   OsndListNode link;  // the engine's stream list
   OsndListNode dspUnits;
@@ -178,6 +180,15 @@ struct OSND_STREAM {
   int channels;
   void *userData;
   uint8_t playing, ended, ready, seeking, needsRefill, refillOnPlay, prefilling, openFailed, closing;
+  // The streamer makes a stream's end and title callbacks after its pass,
+  // outside the stream locks: the end found in the pass and the titles the
+  // refills found wait here (under the stream-list lock).
+  uint8_t endDue, dueMark;
+  OsndQueuedTitle *titles;
+  // Threads making a callback of the stream hold it: a close meanwhile
+  // releases everything but the record, which the last of them frees.
+  int holds;
+  bool freeWhenLetGo;
 };
 
 // The read of plain PCM data (raw files, WAV, bank entries) from the stream's

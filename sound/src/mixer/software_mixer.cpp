@@ -1,6 +1,7 @@
 #include "sound/src/mixer/software_mixer.h"
 
 #include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/channel/osnd_dsp_fft.h"
 #include "sound/src/mixer/mixer_float.h"
 #include "sound/src/mixer/mixer_mmx.h"
@@ -194,12 +195,16 @@ void SoundSoftware_MixBlock(int offset, int length) {
   void *blockStart = static_cast<uint8_t *>(m->buffer) + size_t(offset) * (m->bits / 8) * m->channels;
   void *buffer = blockStart;
   OsndListNode *head = &gOsnd.dspChain;
-  for (OsndListNode *n = head->next; n && n != head;) {
+  // A callback may free or move any unit, itself included: the chain's edits
+  // keep the walk's next unit one that is still in the chain. Stream calls
+  // are refused inside, as they would take the stream lock under this one.
+  OsndCallbackScope scope(OSND_IN_UNIT_CALLBACK);
+  for (OsndListNode *n = head->next; n && n != head; n = gOsnd.dspWalkNext) {
     OSND_DSPUNIT *u = OsndDsp_FromLink(n);
-    OsndListNode *next = n->next;  // a unit may free itself from its callback
+    gOsnd.dspWalkNext = n->next;
     if (u->active && u->callback) buffer = u->callback(blockStart, buffer, length, u->userData);
-    n = next;
   }
+  gOsnd.dspWalkNext = nullptr;
   gOsnd.mixingInProgress = false;
 }
 

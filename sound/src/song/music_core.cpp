@@ -3,6 +3,7 @@
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_file.h"
@@ -158,11 +159,14 @@ MusicSong *Music_CreateSong() {
 }
 
 void Music_FreeSong(MusicSong *song) {
-  if (!song) return;
+  if (!song || Osnd_RefuseStreamCall()) return;
   // A song still waiting in the background queue leaves it; one being
-  // loaded is waited for.
+  // loaded is waited for; one whose loaded callback runs on another thread
+  // is freed by that thread once the callback has returned.
   OsndNonBlocking_Unqueue(&song->queueNode);
   OsndNonBlocking_WaitUntilDone(song);
+  if (OsndNonBlocking_FreeAfterCallback(song, [](void *later) { Music_FreeSong(static_cast<MusicSong *>(later)); }))
+    return;
   if (Music_IsLoaded(song)) Music_StopSong(song);
   {
     SystemLockGuard guard(MixerLock());
@@ -203,6 +207,7 @@ void Music_MarkLoadFailed(MusicSong *song) { __atomic_store_n(&song->loadFailed,
 MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode, int offset, int length,
                           const int *sampleList, int sampleListCount) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return nullptr;
   if (!gOsnd.initialised) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return nullptr;
@@ -270,6 +275,8 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
 
 bool Music_PlaySong(MusicSong *song) {
   if (!SongUsable(song)) return false;
+  // A MIDI song plays through a stream: not from a DSP unit's callback.
+  if (song->type == MUSIC_TYPE_MIDI && Osnd_RefuseStreamCall()) return false;
   // A MIDI song's start links and plays the synthesizer's stream, which takes
   // the stream-decode lock: it is taken first, in the engine's one order.
   SystemLockGuard decode(song->type == MUSIC_TYPE_MIDI ? gOsndStreams.decodeLock : nullptr);
@@ -292,6 +299,7 @@ bool Music_PlaySong(MusicSong *song) {
 
 bool Music_StopSong(MusicSong *song) {
   if (!SongUsable(song)) return false;
+  if (song->type == MUSIC_TYPE_MIDI && Osnd_RefuseStreamCall()) return false;
   if (song->type == MUSIC_TYPE_MIDI) {
     // Between two refills of the synthesizer's stream, and with the song's
     // playing mark written under the mixer's lock that the music unit reads
@@ -322,6 +330,9 @@ bool Music_StopSong(MusicSong *song) {
 }
 
 void Music_StopAllSongs() {
+  // A MIDI song's stop takes the stream-decode lock: first, in the engine's
+  // one order.
+  SystemLockGuard decode(gOsndStreams.decodeLock);
   SystemLockGuard guard(MixerLock());
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
@@ -336,7 +347,8 @@ void Music_ReleaseSample(OSND_SAMPLE *sample) {
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
-    if (!song->samples) continue;
+    // A song still loading on the open thread owns its samples alone.
+    if (!Music_IsLoaded(song) || !song->samples) continue;
     for (int i = 0; i < song->sampleCount; ++i)
       if (song->samples[i] == sample) song->samples[i] = nullptr;
   }

@@ -1,5 +1,6 @@
 #include "sound/src/source/source_net.h"
 
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_memory.h"
@@ -347,8 +348,9 @@ void OsndStreamNet_Shutdown() {
 
 bool OsndStreamNet_CallMetadata(OsndNetStream *record, const char *name, const char *value) {
   if (!record || !name || !value) return false;
-  if (record->metadataCallback)
-    record->metadataCallback(const_cast<char *>(name), const_cast<char *>(value), record->metadataUserData);
+  // A title found in a refill waits for the end of the streamer's pass: the
+  // callback may then close streams, this one included.
+  OsndStream_CallTitle(&record->metadataCallback, &record->metadataUserData, name, value);
   return true;
 }
 
@@ -366,14 +368,15 @@ void OsndStreamNet_FreeRecord(OsndNetStream *record) {
 extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_METADATACALLBACK callback,
                                                    void *userData) {
   Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return false;
   if (!stream || !OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  // The readers call it on the streamer thread, under the stream-decode lock.
-  const bool lock = !OsndStream_OnStreamerThread();
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  // The readers find titles during a refill, under the stream-decode lock;
+  // the streamer reads the callback for a title waiting under the list lock.
+  SystemLockGuard decode(gOsndStreams.decodeLock);
+  SystemLockGuard list(gOsndStreams.listLock);
   auto *record = static_cast<OsndNetStream *>(stream->formatState);
   record->metadataCallback = callback;
   record->metadataUserData = userData;
-  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return true;
 }

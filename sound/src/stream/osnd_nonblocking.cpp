@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -36,6 +37,13 @@ struct Completion {
   void (*done)(void *object);
 };
 
+// The callback thread's life: none; serving the callbacks; or leaving once
+// none waits, as a close of the engine asked. A close made by one of its own
+// callbacks cannot join it: it is left leaving, and the next start or close
+// of the engine on another thread joins it; a callback that starts the engine
+// again keeps it serving.
+enum class Caller { kNone, kServing, kLeaving };
+
 struct NonBlockingState {
   OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr, nullptr},
                                  {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr, nullptr}};
@@ -48,12 +56,15 @@ struct NonBlockingState {
   // makes them, so that a slow callback holds up no open.
   std::deque<Completion> completions;
   SystemThreadHandle caller = nullptr;
-  // The callback thread leaves once no callback waits. A callback that closes
-  // the engine cannot join its own thread: the thread then ends after it, and
-  // the next start or close joins it; a callback that starts the engine again
-  // keeps it on.
-  bool callerStop = false;
+  Caller callerState = Caller::kNone;
+  bool callerJoined = false;  // a thread is joining the leaving one
+  // Opens are taken from the engine's start until its close begins; after
+  // that one fails at once and starts no thread.
+  bool accepting = false;
   void *calling = nullptr;  // the record whose callback runs now
+  // What frees that record once its callback has returned, when another
+  // thread freed it meanwhile (a song; a stream's record waits on its hold).
+  void (*freeAfterCall)(void *) = nullptr;
   // The application appends while the threads take nodes off.
   std::mutex lock;
   std::condition_variable workDone;
@@ -81,38 +92,65 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   return true;
 }
 
+void CallOpenCallback(void *object);
+
 // The callback thread: makes the waiting callbacks one after another; the
 // queue lock is not held while one runs, so that a callback may close records,
-// open others, and close the engine and start it again.
+// open others, and close the engine and start it again. A stream is held
+// while its callback runs, so that a close from another thread frees its
+// record only afterwards, without waiting for the callback.
 unsigned CallbackThreadProc(void *) {
   tDelivering = true;
   std::unique_lock<std::mutex> guard(gQueue.lock);
   for (;;) {
-    gQueue.completed.wait(guard, [] { return !gQueue.completions.empty() || gQueue.callerStop; });
+    gQueue.completed.wait(guard,
+                          [] { return !gQueue.completions.empty() || gQueue.callerState == Caller::kLeaving; });
     if (gQueue.completions.empty()) break;
     const Completion next = gQueue.completions.front();
     gQueue.completions.pop_front();
     gQueue.calling = next.object;
+    auto *stream = next.done == CallOpenCallback ? static_cast<OSND_STREAM *>(next.object) : nullptr;
+    if (stream) OsndStream_Hold(stream);
     guard.unlock();
     next.done(next.object);
+    if (stream) OsndStream_LetGo(stream);
     guard.lock();
     gQueue.calling = nullptr;
+    if (void (*const free)(void *) = std::exchange(gQueue.freeAfterCall, nullptr)) {
+      guard.unlock();
+      free(next.object);
+      guard.lock();
+    }
     gQueue.workDone.notify_all();
   }
   return 0;
 }
 
+// Under the queue lock, which it leaves while it waits: joins a callback
+// thread that a callback's close of the engine left leaving.
+void JoinLeavingCaller(std::unique_lock<std::mutex> &guard) {
+  if (tDelivering) return;
+  // The thread stays marked leaving until it has ended; a second thread
+  // that comes meanwhile waits for the first one's join.
+  while (gQueue.callerState == Caller::kLeaving && gQueue.callerJoined) gQueue.workDone.wait(guard);
+  if (gQueue.callerState != Caller::kLeaving) return;
+  gQueue.callerJoined = true;
+  guard.unlock();
+  SystemThread_CloseThread(gQueue.caller);  // joins
+  guard.lock();
+  gQueue.caller = nullptr;
+  gQueue.callerState = Caller::kNone;
+  gQueue.callerJoined = false;
+  gQueue.workDone.notify_all();
+}
+
 // Asks the callback thread to leave once no callback waits, and joins it
 // unless it is the calling thread (a callback closing the engine).
 void StopCallbackThread() {
-  SystemThreadHandle thread = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(gQueue.lock);
-    gQueue.callerStop = true;
-    if (!tDelivering) std::swap(thread, gQueue.caller);
-  }
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  if (gQueue.callerState == Caller::kServing) gQueue.callerState = Caller::kLeaving;
   gQueue.completed.notify_all();
-  SystemThread_CloseThread(thread);  // joins
+  JoinLeavingCaller(guard);
 }
 
 // The worker's record is done with; its callback (done, when not null) waits
@@ -231,35 +269,45 @@ void OsndNonBlocking_Init() {
   gQueue.stopByte = 0;
   for (OsndQueueNode &head : gQueue.heads) head.next = head.prev = &head;
   gQueue.completions.clear();
+  gQueue.accepting = true;
+}
+
+void OsndNonBlocking_BeginClose() {
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  gQueue.accepting = false;
+  JoinLeavingCaller(guard);
 }
 
 bool OsndNonBlocking_StartThread() {
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  // The callback thread calling here, from a callback that closed the engine,
-  // goes on serving; one the engine's last close asked to leave is joined.
-  if (tDelivering) gQueue.callerStop = false;
-  if (gQueue.callerStop) {
-    guard.unlock();
-    StopCallbackThread();
-    guard.lock();
-  }
-  if (!gQueue.caller) {
-    gQueue.callerStop = false;
+  if (!gQueue.accepting) return Osnd_Fail(OSND_ERR_UNINITIALISED);
+  // A callback that closed the engine and started it again keeps its thread.
+  if (tDelivering) gQueue.callerState = Caller::kServing;
+  JoinLeavingCaller(guard);
+  if (gQueue.callerState == Caller::kNone) {
     gQueue.caller = SystemThread_Create(kCallbackThreadName, CallbackThreadProc, nullptr, 1, 16384);
+    if (gQueue.caller) gQueue.callerState = Caller::kServing;
   }
   // The local thread and the first network thread; more network threads are
   // made as internet opens are queued.
-  const bool started = gQueue.caller && StartWorker(0) && StartWorker(1);
+  const bool started = gQueue.callerState == Caller::kServing && StartWorker(0) && StartWorker(1);
   if (!started) Osnd_SetError(OSND_ERR_MEMORY);
   return started;
 }
 
 void OsndNonBlocking_Shutdown() {
-  gQueue.stopByte = 1;
-  for (Worker &worker : gQueue.workers) {
-    if (worker.thread) {
-      SystemThread_CloseThread(worker.thread);  // joins
-      worker.thread = nullptr;
+  Worker *workers[kWorkers] = {};
+  {
+    // No thread starts from here on: the workers' handles stay as taken.
+    std::lock_guard<std::mutex> guard(gQueue.lock);
+    gQueue.accepting = false;
+    gQueue.stopByte = 1;
+    for (int i = 0; i < kWorkers; ++i) workers[i] = &gQueue.workers[i];
+  }
+  for (Worker *worker : workers) {
+    if (worker->thread) {
+      SystemThread_CloseThread(worker->thread);  // joins
+      worker->thread = nullptr;
     }
   }
   // The callbacks of the opens that finished are made before it leaves.
@@ -292,7 +340,7 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   node->next = &head;
   head.prev->next = node;
   head.prev = node;
-  if (lane == kNetwork && gQueue.stopByte == 0) GrowNetworkWorkers();
+  if (lane == kNetwork && gQueue.accepting) GrowNetworkWorkers();
 }
 
 void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*done)(void *),
@@ -316,11 +364,18 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {
 void OsndNonBlocking_WaitUntilDone(void *object) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
   gQueue.workDone.wait(guard, [object] {
-    // A callback that has not begun is dropped, not waited for: the one
-    // running now may be the one closing this record.
+    // A callback that has not begun is dropped. One running is not waited
+    // for: it may be waiting for this thread.
     std::erase_if(gQueue.completions, [object](const Completion &c) { return c.object == object; });
     for (const Worker &worker : gQueue.workers)
       if (worker.working == object) return false;
-    return gQueue.calling != object || tDelivering;
+    return true;
   });
+}
+
+bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *)) {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (gQueue.calling != object || tDelivering) return false;
+  gQueue.freeAfterCall = free;
+  return true;
 }

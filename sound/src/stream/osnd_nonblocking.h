@@ -11,7 +11,15 @@
 // The most internet streams that open at once; more wait in their queue.
 constexpr int OSND_NONBLOCKING_NET_THREADS = 8;
 
+// The engine has started: opens are taken.
 void OsndNonBlocking_Init();
+// The engine's close has begun: from here on an open fails at once (as on a
+// closed engine) and starts no thread. Joins a callback thread that a
+// callback's close of the engine left ending.
+void OsndNonBlocking_BeginClose();
+// Makes the open threads and the callback thread when they are not running;
+// false, with the error set, once a close has begun or when one cannot be
+// made.
 bool OsndNonBlocking_StartThread();
 // Ends the threads (joined); records still queued are marked as failed opens
 // and left in the stream list for the engine's close.
@@ -27,7 +35,11 @@ void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(vo
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn); true when it was.
 bool OsndNonBlocking_Unqueue(OsndQueueNode *node);
-// Returns once no open thread works on the record and its open-complete
-// callback is not running (a callback does not wait for itself). The record
-// is being closed or freed: a callback of it that has not begun is not made.
+// Returns once no open thread works on the record. The record is being
+// closed or freed: an open-complete callback of it that has not begun is not
+// made; one running is not waited for (see below and OsndStream_Hold).
 void OsndNonBlocking_WaitUntilDone(void *object);
+// When the record's open-complete callback runs now on the callback thread
+// (not the calling one), leaves its free to that thread, which calls `free`
+// once the callback has returned; true then.
+bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *));

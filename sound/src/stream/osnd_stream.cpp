@@ -5,6 +5,7 @@
 #include "sound/src/channel/osnd_channel.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/format/format_aiff.h"
 #include "sound/src/format/format_asf.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 OsndStreamSystem gOsndStreams;
 OsndStreamSources gOsndStreamSources{};
@@ -80,25 +82,23 @@ const StreamReader kReaders[] = {OsndFormatOsb_OpenStream, FormatWav_OpenStream,
                                  FormatOggVorbis_OpenStream, OsndFormatMpeg_OpenStream, OsndFormatAsf_OpenStream};
 
 void LinkStream(OSND_STREAM *s) {
-  const bool streamer = OsndStream_OnStreamerThread();
-  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
     if (s->link.next) OsndList_Unlink(&s->link);
     OsndList_Append(&gOsndStreams.streams, &s->link);
   }
-  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
 }
 
 void UnlinkStream(OSND_STREAM *s) {
-  const bool streamer = OsndStream_OnStreamerThread();
-  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     if (s->link.next) OsndList_Unlink(&s->link);
   }
-  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
 }
 
 bool HasPrefix(const char *name, const char *prefix) {
@@ -162,15 +162,6 @@ bool CloseDshow(void *state) {
 DshowStream *DshowOf(OSND_STREAM *s) {
   return s->source == OSND_SOURCE_DSHOW ? static_cast<DshowStream *>(s->formatState) : nullptr;
 }
-
-}  // namespace
-
-bool OsndStream_OnStreamerThread() {
-  const uint64_t streamer = gOsndStreams.threadId;
-  return streamer != 0 && SystemThread_CurrentId() == streamer;
-}
-
-namespace {
 
 // A stream's data size: `bytes` bytes hold `frames` sample frames of one
 // channel, and a sample holds `channels` of them.
@@ -496,20 +487,18 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   return s;
 }
 
-bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
+bool OsndStream_Stop(OSND_STREAM *s) {
   if (!gOsnd.initialised) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   if (!s || !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (DshowStream *player = DshowOf(s)) {
     if (player->channel) player->channel->ops.stop(player->channel);
-    const bool wasPlaying = s->playing;
     s->playing = 0;
     s->channel = -1;
-    if (wasPlaying && callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
     return true;
   }
+  // Playing is read under the lock every play and stop holds to write it.
+  SystemLockGuard decode(gOsndStreams.decodeLock);
   if (!s->playing) return true;
-  const bool streamer = OsndStream_OnStreamerThread();
-  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   const int channel = s->channel;
   // The channel is stopped outside the list lock: stopping takes the mixer's
   // lock, which the mixer holds while its sync scan takes the list lock.
@@ -524,8 +513,6 @@ bool OsndStream_Stop(OSND_STREAM *s, bool callEnd) {
     s->needsRefill = 1;
     s->endCountdown = -1;
   }
-  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
-  if (callEnd && s->endCallback) s->endCallback(s, nullptr, 0, s->endUserData);
   return true;
 }
 
@@ -601,7 +588,7 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
   if (position != 0 && position >= s->dataLength) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The seek and the prefill after it run under the stream-decode lock, which
   // the streamer holds for a whole pass: no refill meets a half-changed stream.
-  const bool lock = !internal && !OsndStream_OnStreamerThread();
+  const bool lock = !internal;
   if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   bool paused = false;
   if (!noRefill) {
@@ -649,21 +636,43 @@ void OsndStream_Release(OSND_STREAM *s) {
   OSND_FREE_MEM(s->sentence);
   s->sentence = nullptr;
   s->sentenceCount = 0;
+  OsndStream_DropTitles(s);
 }
 
-void OsndStream_Free(OSND_STREAM *s) {
-  OsndStream_Release(s);
-  OSND_FREE_MEM(s);
+namespace {
+// Guards the holds and the free of a held record; taken under no other
+// lock's protection of its own, and around none.
+std::mutex gHoldLock;
+}  // namespace
+
+void OsndStream_Hold(OSND_STREAM *s) {
+  std::lock_guard<std::mutex> guard(gHoldLock);
+  ++s->holds;
 }
 
+void OsndStream_LetGo(OSND_STREAM *s) {
+  bool free;
+  {
+    std::lock_guard<std::mutex> guard(gHoldLock);
+    free = --s->holds == 0 && s->freeWhenLetGo;
+  }
+  if (free) OSND_FREE_MEM(s);
+}
+
+bool OsndStream_Closing(OSND_STREAM *s) { return std::atomic_ref<uint8_t>(s->closing).load() != 0; }
+
+// The streamer reads the callbacks under the stream-list lock as it takes
+// what is due.
 void OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
   if (!s) return;
+  SystemLockGuard guard(gOsndStreams.listLock);
   s->endCallback = callback;
   s->endUserData = userData;
 }
 
 void OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
   if (!s) return;
+  SystemLockGuard guard(gOsndStreams.listLock);
   s->syncCallback = callback;
   s->sync.userData = userData;
 }
@@ -678,8 +687,7 @@ OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
 
 void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
   if (!s) return;
-  const bool streamer = OsndStream_OnStreamerThread();
-  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
   // The buffer prefilled before the count was known may already hold a loop
   // back (a loop shorter than half the buffer): a stream that is not playing
@@ -688,13 +696,14 @@ void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
     s->loopCounter = 0;
     if (OsndStream_Seek(s, 2, s->ring.entries[0].pcm, true)) OsndStream_Prefill(s);
   }
-  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
 }
 
 extern "C" {
 
 OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int offset, int length) {
   Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return nullptr;
   if (!gOsnd.initialised) return Fail<OSND_STREAM>(OSND_ERR_UNINITIALISED);
   if (!(mode & OSND_MODE_NONBLOCKING)) {
     OSND_STREAM *s = OsndStream_Open(nullptr, nameOrData, mode, offset, length);
@@ -706,7 +715,7 @@ OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int off
   // is refused, since a cut name would open another file.
   if (!(mode & OSND_MODE_MEMORY) && std::strlen(nameOrData) >= sizeof(OSND_STREAM::name))
     return Fail<OSND_STREAM>(OSND_ERR_INVALID_PARAM);
-  if (!OsndNonBlocking_StartThread()) return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
+  if (!OsndNonBlocking_StartThread()) return nullptr;  // it says why
   auto *s = static_cast<OSND_STREAM *>(OSND_ALLOC(int(sizeof(OSND_STREAM))));
   if (!s) return Fail<OSND_STREAM>(OSND_ERR_MEMORY);
   if (mode & OSND_MODE_MEMORY) {
@@ -731,6 +740,7 @@ int OSND_Stream_Play(int channel, OSND_STREAM *stream) { return OSND_Stream_Play
 
 int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool startPaused) {
   Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return -1;
   if (!s) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
@@ -765,15 +775,17 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   if (s->playing) {
     if (s->channel != -1 && OSND_GetCurrentSample(s->channel) != s->sample) {
       const int again = OSND_PlaySound(s->channel & 0xFFF, s->sample);
+      SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's sync scan reads it
       if (again >= 0) s->channel = again;
     }
-    return s->channel;
+    const int channel = s->channel;
+    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+    return channel;
   }
-  const bool streamer = OsndStream_OnStreamerThread();
-  if (!streamer) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   s->ended = 0;
   s->cpuUsage = 0.0f;
   if (s->refillOnPlay || s->needsRefill) {
@@ -796,7 +808,7 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   const int handle = Osnd_PlaySoundCore(requests, count, s->sample, dsp, true);
   if (handle < 0) {
     s->needsRefill = 1;
-    if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
     Osnd_SetError(OSND_ERR_PLAY);
     return -1;
   }
@@ -808,17 +820,19 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   }
   s->needsRefill = 1;
   OSND_SetPaused(handle, startPaused);
-  if (!streamer) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return handle;
 }
 
 bool OSND_Stream_Stop(OSND_STREAM *stream) {
   Osnd_ResetError();
-  return OsndStream_Stop(stream, false);
+  if (Osnd_RefuseStreamCall()) return false;
+  return OsndStream_Stop(stream);
 }
 
 bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return false;
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   bool ready = OsndStream_IsReady(s);
   if (!ready && !OsndStream_OpenFailed(s)) {
@@ -834,21 +848,33 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     ready = OsndStream_IsReady(s);
   }
-  if (s->closing) return true;
-  // A failed background open may still be finishing on the open thread.
+  if (OsndStream_Closing(s)) return true;
+  // A failed background open may still be finishing on the open thread; an
+  // open-complete callback of it that has not begun is not made.
   OsndNonBlocking_WaitUntilDone(s);
-  s->closing = 1;
-  if (ready) OsndStream_Stop(s, false);
+  std::atomic_ref<uint8_t>(s->closing).store(1);
+  if (ready) OsndStream_Stop(s);
   UnlinkStream(s);
   s->endCallback = nullptr;
   s->endUserData = nullptr;
   if (s->playing && s->channel != -1) OSND_StopSound(s->channel);
-  OsndStream_Free(s);
+  OsndStream_Release(s);
+  // A callback of it running now (this one's, or on another thread, which
+  // is not waited for: it may be waiting for this thread) keeps the record
+  // until it returns.
+  bool held;
+  {
+    std::lock_guard<std::mutex> guard(gHoldLock);
+    held = s->holds > 0;
+    s->freeWhenLetGo = held;
+  }
+  if (!held) OSND_FREE_MEM(s);
   return true;
 }
 
 bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
   Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return false;
   return OsndStream_SetPosition(stream, position, false, false);
 }
 

@@ -17,7 +17,6 @@ enum { OSND_REQUEST_OPEN = 1, OSND_REQUEST_SUBSTREAM = 2 };
 struct OsndStreamSystem {
   OsndListNode streams{nullptr, nullptr};
   SystemThreadHandle thread = nullptr;
-  std::atomic<uint64_t> threadId{0};  // set by the thread itself, read by every caller
   std::atomic<int> stopByte{2};  // 0 run, 1 stop requested, 2 stopped
   SystemCriticalSection decodeLock = nullptr;
   SystemCriticalSection listLock = nullptr;
@@ -49,7 +48,6 @@ inline void OsndStream_MarkOpenFailed(OSND_STREAM *s) { OsndStream_SetOpenState(
 // The stream-decode and stream-list locks; evenNonRealtime makes them for the
 // non-realtime output too, once a background open thread shares the list.
 void OsndStream_CreateLocks(bool evenNonRealtime);
-bool OsndStream_OnStreamerThread();
 
 // Conversions between bytes of the stream's data and PCM samples.
 int OsndStream_BytesToSamples(const OSND_STREAM *stream, int bytes);
@@ -60,7 +58,9 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *nameOrData, unsigne
 // source that plays by itself.
 OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int bufferBytes, unsigned mode,
                                int rate, void *userData, int channels);
-bool OsndStream_Stop(OSND_STREAM *stream, bool callEndCallback);
+// Stops a playing stream. Its end callback is the streamer's to make, after
+// its pass, for a stream that ended by itself.
+bool OsndStream_Stop(OSND_STREAM *stream);
 bool OsndStream_SetPosition(OSND_STREAM *stream, unsigned position, bool internal, bool noRefill);
 // unit: 0 bytes, 1 milliseconds, 2 samples.
 bool OsndStream_Seek(OSND_STREAM *stream, int unit, uint32_t value, bool resetSyncCursor);
@@ -74,7 +74,15 @@ bool OsndStream_NextSentenceEntry(OSND_STREAM *stream);
 // Releases what an open made (format state, file, buffers, sample, points,
 // tags); the record itself stays. Safe to call twice.
 void OsndStream_Release(OSND_STREAM *stream);
-void OsndStream_Free(OSND_STREAM *stream);
+// A thread about to make a callback of the stream holds it, taken while the
+// stream can be closed by no one (under the stream-list lock, with the
+// stream in the list, or under the open queue's lock before its close sees
+// it); it lets go once the callback has returned, which frees the record of
+// a stream closed meanwhile.
+void OsndStream_Hold(OSND_STREAM *stream);
+void OsndStream_LetGo(OSND_STREAM *stream);
+// Whether the stream has been closed (it may still be held).
+bool OsndStream_Closing(OSND_STREAM *stream);
 // Links an opened record into the engine's stream list.
 void OsndStream_Link(OSND_STREAM *stream);
 
@@ -84,15 +92,21 @@ void OsndStream_FillHalf(OSND_STREAM *stream);
 void OsndStream_Prefill(OSND_STREAM *stream);
 void OsndStream_RecordPosition(OSND_STREAM *stream, uint32_t samples);
 void OsndStream_UpdatePass(float milliseconds);
+// A title an internet stream's reader found: one found while a stream
+// refills (under the stream-decode lock) waits for the end of the
+// streamer's pass and goes to the callback its record names at that time;
+// one found outside a refill goes to it at once.
+void OsndStream_CallTitle(OSND_METADATACALLBACK *callback, void **userData, const char *name, const char *value);
+// Frees the titles still waiting (a stream released).
+void OsndStream_DropTitles(OSND_STREAM *stream);
 // (PCM position, loop counter) of what the channel plays; from the latency
 // ring when asked and present.
 OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *stream, bool fromLatency);
 
 // Sync points.
 void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset);
+// Finds the points playback has passed; the streamer announces them.
 void OsndStream_SyncScan();
-// Announces the sync points the mixer found passed (streamer side).
-void OsndStream_DeliverSyncs(OSND_STREAM *stream);
 
 // Callbacks and playback settings a stream's owner sets.
 void OsndStream_SetEndCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);

@@ -2,6 +2,7 @@
 // sample (loops, end countdown, positions), the prefill, the streamer pass
 // and the streamer thread.
 #include "sound/src/channel/osnd_dsp.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
@@ -11,6 +12,20 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
+#include <vector>
+
+// A title waiting for the streamer; its strings follow it in one block.
+struct OsndQueuedTitle {
+  OsndQueuedTitle *next;
+  // Where the internet stream's record keeps its callback, read as the
+  // title is taken for its call.
+  OSND_METADATACALLBACK *callback;
+  void **userData;
+  OSND_METADATACALLBACK call;
+  void *user;
+  char *name, *value;
+};
 
 namespace {
 
@@ -82,7 +97,6 @@ void StartCountdown(OSND_STREAM *s, int decoded, int asked) {
 }
 
 unsigned ThreadProc(void *) {
-  gOsndStreams.threadId = SystemThread_CurrentId();
   while (gOsndStreams.stopByte == 0) {
     const uint32_t t0 = SystemTime_GetMilliseconds();
     SystemTime_Sleep(0);
@@ -105,12 +119,131 @@ void *SyncScanUnit(void *, void *buffer, int, void *) {
   return buffer;
 }
 
+// The stream this thread refills, under the stream-decode lock: a title a
+// reader finds then waits for the streamer.
+thread_local OSND_STREAM *tRefilling = nullptr;
+
+// The refills and end countdowns of one pass, under the stream-decode lock;
+// answers the processor usage of the streams' decoding.
+float RefillPass(float milliseconds);
+
+// Which callbacks a delivery makes: the sync points the mixer found passed,
+// or the ends and titles the pass found.
+enum Due { kSyncs, kEndsAndTitles };
+
+bool HasDue(const OSND_STREAM *s, Due due) {
+  return due == kSyncs ? s->pendingSyncCount > 0 : (s->endDue || s->titles);
+}
+
+// What one stream's delivery takes out of it, under the stream-list lock.
+struct Delivery {
+  OsndPendingSync syncs[OSND_PENDING_SYNCS];
+  int syncCount = 0;
+  OSND_STREAMCALLBACK syncCallback = nullptr, endCallback = nullptr;
+  void *syncUser = nullptr, *endUser = nullptr;
+  OsndQueuedTitle *titles = nullptr;
+};
+
+// Makes the callbacks that are due, with no stream lock held, so that a
+// callback may call any stream function and close any stream (its own
+// included) or wait for a thread that needs those locks. The streams that
+// have callbacks due are marked first; then each is found again in the list
+// for its turn, so that one closed by an earlier callback is never visited,
+// and is held while its callbacks run, so that a close frees its record only
+// afterwards. A stream closed in one of its callbacks gets no more.
+void DeliverDue(Due due) {
+  OsndListNode *head = &gOsndStreams.streams;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    if (!head->next) return;
+    bool any = false;
+    for (OsndListNode *n = head->next; n != head; n = n->next) {
+      OSND_STREAM *s = OsndStream_FromLink(n);
+      s->dueMark = HasDue(s, due);
+      any = any || s->dueMark;
+    }
+    if (!any) return;
+  }
+  OsndCallbackScope scope(OSND_IN_STREAM_CALLBACK);
+  for (;;) {
+    OSND_STREAM *s = nullptr;
+    Delivery d;
+    {
+      SystemLockGuard guard(gOsndStreams.listLock);
+      for (OsndListNode *n = head->next; n != head && !s; n = n->next)
+        if (OsndStream_FromLink(n)->dueMark) s = OsndStream_FromLink(n);
+      if (!s) return;
+      s->dueMark = 0;
+      if (due == kSyncs) {
+        d.syncCount = s->pendingSyncCount;
+        std::memcpy(d.syncs, s->pendingSyncs, sizeof(OsndPendingSync) * size_t(d.syncCount));
+        s->pendingSyncCount = 0;
+        d.syncCallback = s->syncCallback;
+        d.syncUser = s->sync.userData;
+      } else {
+        if (s->endDue) d.endCallback = s->endCallback, d.endUser = s->endUserData;
+        s->endDue = 0;
+        // The record's callback as it is now (it is set under this lock
+        // too): the record may be released once the lock is left.
+        d.titles = std::exchange(s->titles, nullptr);
+        for (OsndQueuedTitle *title = d.titles; title; title = title->next) {
+          title->call = *title->callback;
+          title->user = *title->userData;
+        }
+      }
+      OsndStream_Hold(s);
+    }
+    for (int i = 0; i < d.syncCount && d.syncCallback && !OsndStream_Closing(s); ++i)
+      d.syncCallback(s, d.syncs[i].name, int(d.syncs[i].offset), d.syncUser);
+    while (OsndQueuedTitle *title = d.titles) {
+      d.titles = title->next;
+      if (!OsndStream_Closing(s) && title->call) title->call(title->name, title->value, title->user);
+      OSND_FREE_MEM(title);
+    }
+    if (d.endCallback && !OsndStream_Closing(s)) d.endCallback(s, nullptr, 0, d.endUser);
+    OsndStream_LetGo(s);
+  }
+}
+
 }  // namespace
+
+void OsndStream_CallTitle(OSND_METADATACALLBACK *callback, void **userData, const char *name, const char *value) {
+  OSND_STREAM *s = tRefilling;
+  if (!s) {
+    if (*callback) (*callback)(const_cast<char *>(name), const_cast<char *>(value), *userData);
+    return;
+  }
+  const size_t nameBytes = std::strlen(name) + 1, valueBytes = std::strlen(value) + 1;
+  auto *title = static_cast<OsndQueuedTitle *>(OSND_ALLOC(int(sizeof(OsndQueuedTitle) + nameBytes + valueBytes)));
+  if (!title) return;
+  title->callback = callback;
+  title->userData = userData;
+  title->name = reinterpret_cast<char *>(title + 1);
+  title->value = title->name + nameBytes;
+  std::memcpy(title->name, name, nameBytes);
+  std::memcpy(title->value, value, valueBytes);
+  SystemLockGuard guard(gOsndStreams.listLock);
+  OsndQueuedTitle **tail = &s->titles;
+  while (*tail) tail = &(*tail)->next;
+  *tail = title;
+}
+
+void OsndStream_DropTitles(OSND_STREAM *s) {
+  OsndQueuedTitle *titles;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    titles = std::exchange(s->titles, nullptr);
+  }
+  while (titles) OSND_FREE_MEM(std::exchange(titles, titles->next));
+}
 
 void OsndStream_RecordPosition(OSND_STREAM *s, uint32_t samples) {
   if (s->mode & OSND_MODE_VAG_ADPCM) return;
   OsndPositionRing &ring = s->ring;
   if (ring.entries && ring.block > 0) {
+    // The mixer's sync scan reads the entries of the half the channel plays
+    // under its lock: a refill that runs late may be writing that half.
+    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
     const uint32_t start = s->fillPosition, end = start + samples;
     uint32_t k = (start + uint32_t(ring.block) - 1) / uint32_t(ring.block);
     for (; k * uint32_t(ring.block) < end; ++k) {
@@ -219,6 +352,10 @@ bool OsndStream_Decode(OSND_STREAM *s, void *destination, int bytes, void *) {
 }
 
 void OsndStream_FillHalf(OSND_STREAM *s) {
+  struct Restore {
+    OSND_STREAM *outer;
+    ~Restore() { tRefilling = outer; }
+  } restore{std::exchange(tRefilling, s)};
   OSND_SAMPLE *sample = s->sample;
   const int half = int(sample->length / 2);
   void *p1 = nullptr, *p2 = nullptr;
@@ -227,19 +364,27 @@ void OsndStream_FillHalf(OSND_STREAM *s) {
                         &p1, &p2, &l1, &l2))
     return;
   s->fillPosition = uint32_t(s->nextHalf * half);
+  // Decoded aside, then copied in under the mixer's lock: a pass that runs
+  // late refills the half the mixer may already be reading into.
+  thread_local std::vector<uint8_t> decoded;
+  decoded.resize(l1);
+  void *out = decoded.data();
   if (s->endCountdown == -1) {
-    if (s->callbacks.fill && !s->callbacks.fill(s, p1, int(l1), s->userData)) s->ended = 1;
+    if (s->callbacks.fill && !s->callbacks.fill(s, out, int(l1), s->userData)) s->ended = 1;
   } else {
-    std::memset(p1, 0, l1);
+    std::memset(out, 0, l1);
     OsndStream_RecordPosition(s, uint32_t(half));
   }
-  void *current = p1;
+  void *current = out;
   for (OsndListNode *n = s->dspUnits.next; n && n != &s->dspUnits; n = n->next) {
     OSND_DSPUNIT *unit = OsndDsp_FromLink(n);
-    if (unit->active && unit->callback) current = unit->callback(p1, current, half, unit->userData);
+    if (unit->active && unit->callback) current = unit->callback(out, current, half, unit->userData);
   }
-  if (current && current != p1) std::memcpy(p1, current, l1);
-  OSND_Sample_Unlock(sample, p1, p2, l1, l2);
+  {
+    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+    std::memcpy(p1, current ? current : out, l1);
+    OSND_Sample_Unlock(sample, p1, p2, l1, l2);
+  }
   s->nextHalf = 1 - s->nextHalf;
 }
 
@@ -274,20 +419,29 @@ void OsndStream_Prefill(OSND_STREAM *s) {
 }
 
 void OsndStream_UpdatePass(float milliseconds) {
-  // The whole pass holds the stream-decode lock, on the streamer thread as in
-  // OSND_Update: the open threads link records into the list under it.
-  SystemLockGuard guard(gOsndStreams.decodeLock);
-  OsndListNode *head = &gOsndStreams.streams;
-  if (!head->next) return;
-  float usage = 0.0f;
   // Points the mixer passed since the last pass are announced first, so that
   // those heard just before a stream's end are not lost by its stop.
-  for (OsndListNode *n = head->next; n != head;) {
-    OsndListNode *next = n->next;
-    OSND_STREAM *s = OsndStream_FromLink(n);
-    OsndStream_DeliverSyncs(s);  // the count is read under the list lock
-    n = next;
+  DeliverDue(kSyncs);
+  float usage = 0.0f;
+  {
+    // The refills hold the stream-decode lock, on the streamer thread as in
+    // OSND_Update: the open threads link records into the list under it.
+    SystemLockGuard guard(gOsndStreams.decodeLock);
+    OsndListNode *head = &gOsndStreams.streams;
+    if (!head->next) return;
+    usage = RefillPass(milliseconds);
+    if (!gOsndStreams.syncUnit) OsndStream_SyncScan();
   }
+  DeliverDue(kEndsAndTitles);
+  if (!gOsndStreams.syncUnit) DeliverDue(kSyncs);
+  gOsndStreams.usage = usage;
+}
+
+namespace {
+
+float RefillPass(float milliseconds) {
+  OsndListNode *head = &gOsndStreams.streams;
+  float usage = 0.0f;
   for (OsndListNode *n = head->next; n != head;) {
     OsndListNode *next = n->next;
     OSND_STREAM *s = OsndStream_FromLink(n);
@@ -311,20 +465,19 @@ void OsndStream_UpdatePass(float milliseconds) {
         s->ended = 1;
       }
     }
-    if (s->ended) OsndStream_Stop(s, true);
+    if (s->ended) {
+      // Its end callback comes after the pass.
+      const bool wasPlaying = s->playing;
+      OsndStream_Stop(s);
+      SystemLockGuard list(gOsndStreams.listLock);
+      if (wasPlaying && s->endCallback) s->endDue = 1;
+    }
     n = next;
   }
-  if (!gOsndStreams.syncUnit) {
-    OsndStream_SyncScan();
-    for (OsndListNode *n = head->next; n != head;) {
-      OsndListNode *next = n->next;
-      OSND_STREAM *s = OsndStream_FromLink(n);
-      OsndStream_DeliverSyncs(s);  // the count is read under the list lock
-      n = next;
-    }
-  }
-  gOsndStreams.usage = usage;
+  return usage;
 }
+
+}  // namespace
 
 bool OsndStream_StartThread() {
   if (!gOsndStreams.streams.next) OsndList_Init(&gOsndStreams.streams);
@@ -364,7 +517,6 @@ void OsndStream_StopThread() {
     // Joined, not abandoned: the thread walks the streams that are freed after it.
     SystemThread_CloseThread(gOsndStreams.thread);
     gOsndStreams.thread = nullptr;
-    gOsndStreams.threadId = 0;
   }
   gOsndStreams.stopByte = 2;
 }
@@ -389,7 +541,7 @@ void OsndStream_Shutdown() {
   }
   OsndListNode *head = &gOsndStreams.streams;
   if (head->next)
-    for (OsndListNode *n = head->next; n != head; n = n->next) OsndStream_Stop(OsndStream_FromLink(n), false);
+    for (OsndListNode *n = head->next; n != head; n = n->next) OsndStream_Stop(OsndStream_FromLink(n));
   SystemThread_DeleteCriticalSection(gOsndStreams.decodeLock);
   SystemThread_DeleteCriticalSection(gOsndStreams.listLock);
   gOsndStreams.decodeLock = gOsndStreams.listLock = nullptr;

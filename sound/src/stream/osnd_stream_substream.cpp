@@ -1,6 +1,7 @@
 // Sub-streams of a stream: the entries of a sample-bank stream, chosen one at
 // a time or played in turn from a sentence list.
 #include "sound/src/channel/osnd_sample.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/format/format_osb.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
@@ -152,7 +153,7 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
   // A stream that keeps playing (a sentence going on) keeps its buffers' layout.
   if (!(track ? TrackSelectable(s, index) : Selectable(s, index, !keepPlaying)))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  if (!keepPlaying) OsndStream_Stop(s, false);
+  if (!keepPlaying) OsndStream_Stop(s);
   if (!internal && (s->mode & OSND_MODE_NONBLOCKING)) {
     // The open thread selects it; the stream is not ready until then.
     s->requestFlags |= OSND_REQUEST_SUBSTREAM;
@@ -161,7 +162,7 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
     OsndNonBlocking_Queue(&s->queue, s, 0);
     return true;
   }
-  const bool lock = !internal && !OsndStream_OnStreamerThread();
+  const bool lock = !internal;
   if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   if (!keepPlaying) {
     s->nextHalf = 0;
@@ -192,11 +193,13 @@ bool OsndStream_NextSentenceEntry(OSND_STREAM *s) {
 
 bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return false;
   return OsndStream_SetSubStreamEx(stream, index, false, false);
 }
 
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
+  if (Osnd_RefuseStreamCall()) return false;
   if (!stream || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The entries play one after another through the same buffers: all of the
@@ -213,9 +216,8 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
     if (!copy) return Osnd_Fail(OSND_ERR_MEMORY);
     std::memcpy(copy, list, size_t(count) * sizeof(int));
   }
-  OsndStream_Stop(stream, false);
-  const bool lock = !OsndStream_OnStreamerThread();
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  OsndStream_Stop(stream);
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   OSND_FREE_MEM(stream->sentence);
   stream->sentence = copy;
   stream->sentenceCount = count;
@@ -230,7 +232,7 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
     }
     stream->lengthMs = int(std::min<uint64_t>(ms, 0x7FFFFFFF));
   }
-  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return OsndStream_SetSubStreamEx(stream, copy ? copy[0] : static_cast<OsbBank *>(stream->formatState)->current,
                                    false, false);
 }

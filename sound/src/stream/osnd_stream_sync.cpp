@@ -58,21 +58,6 @@ void OsndStream_SyncScan() {
   }
 }
 
-void OsndStream_DeliverSyncs(OSND_STREAM *stream) {
-  OsndPendingSync due[OSND_PENDING_SYNCS];
-  int count;
-  {
-    SystemLockGuard guard(gOsndStreams.listLock);
-    count = stream->pendingSyncCount;
-    std::memcpy(due, stream->pendingSyncs, sizeof(OsndPendingSync) * size_t(count));
-    stream->pendingSyncCount = 0;
-  }
-  if (count == 0) return;
-  const OSND_STREAMCALLBACK callback = stream->syncCallback;
-  void *user = stream->sync.userData;
-  for (int i = 0; i < count && callback; ++i) callback(stream, due[i].name, int(due[i].offset), user);
-}
-
 extern "C" {
 
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name) {

@@ -1,0 +1,45 @@
+// The user callbacks the engine makes from inside its own work, and the calls
+// they may not make back. A stream callback (a stream's end, a sync point, an
+// internet stream's title) runs in the middle of the streamer's pass or of
+// OSND_Update: it may not start, close or update the engine. A DSP unit's
+// callback runs under the mixer's lock, which every stream call takes after
+// the stream-decode lock: it may not call a stream or song function either.
+// Open-complete and song-loaded callbacks run on a thread of their own, in no
+// such scope, and may call anything.
+#pragma once
+
+#include "sound/src/system/system_error.h"
+
+#include "sound/include/osnd.h"
+
+enum OsndCallbackKind { OSND_IN_NO_CALLBACK, OSND_IN_STREAM_CALLBACK, OSND_IN_UNIT_CALLBACK };
+
+// The kind of callback the calling thread is inside.
+inline thread_local int tOsndInCallback = OSND_IN_NO_CALLBACK;
+
+// Marks the calling thread as inside a callback of `kind` for its lifetime.
+class OsndCallbackScope {
+ public:
+  explicit OsndCallbackScope(int kind) : m_Outer(tOsndInCallback) { tOsndInCallback = kind; }
+  ~OsndCallbackScope() { tOsndInCallback = m_Outer; }
+  OsndCallbackScope(const OsndCallbackScope &) = delete;
+  OsndCallbackScope &operator=(const OsndCallbackScope &) = delete;
+
+ private:
+  int m_Outer;
+};
+
+// True, with OSND_ERR_CALLBACK set, when the calling thread is inside a
+// callback that may not make an engine-wide call (start, close, update)...
+inline bool Osnd_RefuseEngineCall() {
+  if (tOsndInCallback == OSND_IN_NO_CALLBACK) return false;
+  Osnd_SetError(OSND_ERR_CALLBACK);
+  return true;
+}
+
+// ...or a stream or song call.
+inline bool Osnd_RefuseStreamCall() {
+  if (tOsndInCallback != OSND_IN_UNIT_CALLBACK) return false;
+  Osnd_SetError(OSND_ERR_CALLBACK);
+  return true;
+}
