@@ -1,6 +1,7 @@
 // Streams with the engine's own threads running: the streamer refills while
 // the mixer thread mixes and runs the sync scan, and the calling thread plays,
 // seeks, stops and closes. Run under ThreadSanitizer and AddressSanitizer too.
+#include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/song/song_midi.h"
@@ -8,6 +9,7 @@
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_memory.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -119,6 +121,41 @@ class StreamThreads : public ::testing::Test {
 
 bool CountSync(OSND_STREAM *, void *, int, void *user) {
   ++*static_cast<std::atomic<int> *>(user);
+  return true;
+}
+
+// A mono 16-bit bank entry holding one level.
+Entry Level(int level, int frames, int rate) {
+  Entry e;
+  e.length = uint32_t(frames);
+  for (int i = 0; i < frames; ++i) Put16(e.data, uint32_t(uint16_t(int16_t(level))));
+  e.frequency = rate;
+  return e;
+}
+
+// A sync callback that chooses the stream's next entry, on the streamer
+// thread in the midst of its pass, then reads the level its buffer holds
+// (-1 for several): the choice leaves the stream as it is until the pass ends.
+struct Chooser {
+  int next = 1;
+  std::atomic<int> choices{0};
+  std::atomic<int> level{0};
+  std::atomic<bool> failed{false};
+};
+bool ChooseNextEntry(OSND_STREAM *s, void *, int, void *user) {
+  auto &chooser = *static_cast<Chooser *>(user);
+  chooser.next = 3 - chooser.next;
+  if (!OSND_Stream_SetSubStream(s, chooser.next)) chooser.failed = true;
+  void *p1 = nullptr, *p2 = nullptr;
+  unsigned l1 = 0, l2 = 0;
+  int level = -1;
+  if (OSND_Sample_Lock(s->sample, 0, 2 * OSND_Sample_GetLength(s->sample), &p1, &p2, &l1, &l2)) {
+    const auto *data = static_cast<const int16_t *>(p1);
+    if (l1 >= 2 && std::all_of(data, data + l1 / 2, [&](int16_t v) { return v == data[0]; })) level = data[0];
+    OSND_Sample_Unlock(s->sample, p1, p2, l1, l2);
+  }
+  chooser.level = level;
+  ++chooser.choices;
   return true;
 }
 
@@ -479,4 +516,37 @@ TEST_F(StreamThreads, AUnitsCallbackHasItsStreamCallsRefusedAndItsSampleCallsDon
     OSND_Close();
     EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
   }
+}
+
+// A bank stream in background mode whose sync callback chooses the next entry
+// while the streamer refills it: the open thread makes each choice once the
+// streamer's pass is over, and it is the entry played next. The first entry's
+// low rate sizes the stream's buffer (about 2000 samples), whose halves the
+// others' rate plays in some 23 ms each: the streamer refills one about every
+// other pass.
+TEST_F(StreamThreads, AnEntryChosenInASyncCallbackIsMadeOnceTheStreamersPassIsOver) {
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  const std::vector<uint8_t> bank =
+      Bank({Level(1000, 8000, 4410), Level(5000, 30000, 44100), Level(9000, 30000, 44100)});
+  OSND_STREAM *s = OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()),
+                                    OSND_MODE_MEMORY | OSND_MODE_2D | OSND_MODE_NONBLOCKING, 0, int(bank.size()));
+  ASSERT_NE(s, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+  Chooser chooser;
+  OsndStream_SetSyncCallback(s, ChooseNextEntry, &chooser);
+  ASSERT_NE(OSND_Stream_AddSyncPoint(s, 1100, "choose"), nullptr);
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1));
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+    ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0) << OSND_GetError();
+    ASSERT_TRUE(WaitFor([&] { return chooser.choices.load() == round + 1; }));
+    EXPECT_FALSE(chooser.failed.load());
+    // Decoded up to the callback: the entry chosen last (here at first).
+    EXPECT_EQ(chooser.level.load(), round % 2 == 0 ? 5000 : 9000);
+  }
+  ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+  EXPECT_TRUE(OSND_Stream_Close(s));
+  OSND_Close();
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
