@@ -1,10 +1,10 @@
 // Random engine calls from application threads and from inside every kind of
-// engine callback (open-complete, song-loaded, end, sync, metadata, DSP),
-// with the engine closed and started again now and then, on either no-sound
-// output. Callbacks make the calls their thread allows and, now and then, one
-// it refuses; whatever breaks a callback rule is counted and reported at the
-// end, and a hang aborts the process with what each thread was doing.
-// QMV_TORTURE_SEED and QMV_TORTURE_MS replay a run.
+// callback (open-complete, song-loaded, end, sync, title, DSP unit), with the
+// engine closed and started again now and then, on either no-sound output.
+// A callback also makes, now and then, a call its kind may not make, which
+// must be refused. A hang aborts the run with what each thread was doing; at
+// the end no engine thread and no engine memory is left.
+// QMV_TORTURE_SEED and QMV_TORTURE_MS replay or lengthen a run.
 #include "HttpTestServerSupport.h"
 #include "MpegFrameSupport.h"
 #include "OsbWriterSupport.h"
@@ -23,535 +23,290 @@
 #include <shared_mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 #include <vector>
-
-// The refusal code of calls a callback may not make; older headers lack it.
-// Qualified lookup finds the header's own enumerator first when it has one.
-namespace torture_fallback {
-enum { OSND_ERR_CALLBACK = 21 };
-}
-using namespace torture_fallback;
 
 namespace {
 
-constexpr int kErrCallback = ::OSND_ERR_CALLBACK;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+enum Kind { kStream, kSample, kUnit, kSong, kKinds };
+enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kFiredKinds };
+const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "title", "DSP unit"};
+// Where a call is made from: what it may call depends on it.
 enum Where { kApp, kCallbackThread, kStreamer, kMixer };
-enum Fired { kOpenDone, kSongDone, kEnd, kSync, kMeta, kDsp, kFiredKinds };
-const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "metadata", "dsp"};
-enum Kind { kStream, kSample, kUnit, kSong };
-enum Op {
-  kOpenLocal, kOpenBackground, kOpenStation, kPlay, kStop, kSeek, kClose, kHooks, kSampleAlloc, kSamplePlay,
-  kSampleStop, kSampleFree, kUnitCreate, kUnitFree, kUnitTweak, kSongLoad, kSongFree, kUpdate, kOps
-};
-const char *const kOpNames[] = {"open local", "open background", "open station", "stream play", "stream stop",
-                                "stream seek", "stream close", "stream callbacks", "sample alloc", "sample play",
-                                "sample stop", "sample free", "dsp create", "dsp free", "dsp tweak", "song load",
-                                "song free", "update"};
-
-struct Obj {
-  Kind kind;
-  void *p = nullptr;
-  int id = 0;
-  bool busy = false, station = false;
-  int channel = -1;
-};
-
-struct Slot {  // an application thread as the watchdog sees it
-  std::atomic<const char *> doing{"idle"};
-  std::atomic<int64_t> progressMs{0}, calls{0};
-  std::atomic<bool> watched{false};
-};
 
 int64_t NowMs() { return std::chrono::duration_cast<milliseconds>(Clock::now().time_since_epoch()).count(); }
-
-thread_local bool tApp = false, tInUpdate = false;
 
 struct Torture {
   unsigned seed = 0;
   bool realtime = true;
-  std::string shortRaw, longRaw, plainUrl, icyUrl, slowUrl;
+  std::string shortRaw, longRaw, station, titled, slow;
   std::vector<uint8_t> bank;
   std::vector<int16_t> level = std::vector<int16_t>(2048, 6000);
-  // Ordinary application calls take it shared, a restart exclusively.
-  std::shared_mutex appLock;
-  std::atomic<bool> restartPending{false}, stop{false};
-  // The registry of live objects; never held across an engine call.
+  // The application's calls take it shared, a restart of the engine alone.
+  std::shared_mutex app;
+  // The objects no thread acts on now: a thread takes one out to act on it
+  // and puts it back. Never held across an engine call.
   std::mutex lock;
-  std::vector<Obj> objs;
-  std::unordered_map<int, Clock::time_point> goneIds;
-  std::unordered_map<void *, Clock::time_point> gonePtrs;
-  unsigned gen = 0;  // odd while the engine closes and starts again
-  int nextId = 1;
-  bool songsFrozen = false;
-  std::atomic<int> violations{0}, restarts{0}, refusals{0}, onCallbackThread{0}, rngSerial{0};
+  std::vector<void *> idle[kKinds];
+  unsigned generation = 0;  // a restart forgets the old engine's objects
+  std::atomic<int> violations{0}, restarts{0}, refusals{0};
   std::atomic<long> fired[kFiredKinds] = {};
-  std::atomic<long> opsIn[4] = {};
-  Slot slots[5];  // 0..3 threads, 4 the final close
-  std::atomic<const char *> callbackDoing[4] = {"-", "-", "-", "-"};
+  std::atomic<long> calls[3] = {};
+  std::atomic<bool> restarting{false};  // an application thread waits to restart
+  std::atomic<int64_t> progress[4] = {};
+  // What each application thread, then each callback thread, is doing.
+  std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
 };
 Torture *gT = nullptr;
 
-// Each thread draws from its own generator, seeded from the run's seed.
 std::mt19937 &Rng() {
   thread_local std::mt19937 rng;
   thread_local const Torture *seededFor = nullptr;
-  if (seededFor != gT) {
-    rng.seed(gT->seed * 7919u + unsigned(++gT->rngSerial));
-    seededFor = gT;
-  }
+  static std::atomic<unsigned> serial{0};
+  if (seededFor != gT) rng.seed(gT->seed * 7919u + ++serial), seededFor = gT;
   return rng;
 }
 int Pick(int n) { return int(Rng()() % unsigned(n)); }
 
 void Violation(const std::string &what) {
-  if (++gT->violations <= 20) std::fprintf(stderr, "[torture seed %u] violation: %s\n", gT->seed, what.c_str());
+  if (++gT->violations <= 20) std::fprintf(stderr, "[torture seed %u] %s\n", gT->seed, what.c_str());
 }
 
-// Registry. A creator reads the generation before it makes an object and adds
-// it with that generation: one made across a restart is dropped, since the
-// engine it came from freed it (or will).
-// Objects are not made while the engine restarts.
-bool Creatable(unsigned *gen, int *id) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  *gen = gT->gen;
-  *id = gT->nextId++;
-  return !(gT->gen & 1);
+unsigned Generation() {
+  std::lock_guard<std::mutex> guard(gT->lock);
+  return gT->generation;
 }
-bool Add(Obj o, unsigned madeGen) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  if (o.kind != kSong && madeGen != gT->gen) return false;
-  o.busy = true;  // the creator's until it puts it back
-  gT->gonePtrs.erase(o.p);
-  gT->objs.push_back(o);
-  return true;
-}
-bool Take(Kind kind, Obj *out, void *p = nullptr, int id = 0) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  if (kind == kSong && gT->songsFrozen) return false;
-  std::vector<size_t> free;
-  for (size_t i = 0; i < gT->objs.size(); ++i) {
-    const Obj &o = gT->objs[i];
-    if (o.kind == kind && !o.busy && (!p || o.p == p) && (!id || o.id == id)) free.push_back(i);
+
+// An object out of the registry: a random one of its kind, or `wanted`.
+void *Take(Kind kind, unsigned *generation, void *wanted = nullptr) {
+  std::lock_guard<std::mutex> guard(gT->lock);
+  std::vector<void *> &idle = gT->idle[kind];
+  *generation = gT->generation;
+  if (idle.empty()) return nullptr;
+  size_t i = idle.size();
+  if (wanted) {
+    while (i-- > 0 && idle[i] != wanted) continue;
+    if (i == size_t(-1)) return nullptr;
+  } else {
+    i = size_t(Pick(int(idle.size())));
   }
-  if (free.empty()) return false;
-  Obj &o = gT->objs[free[size_t(Pick(int(free.size())))]];
-  o.busy = true;
-  *out = o;
-  return true;
+  void *p = idle[i];
+  idle.erase(idle.begin() + long(i));
+  return p;
 }
-// Takes the object a callback is about (half the time), else any of the kind.
-bool TakeOwnOrAny(Kind kind, Obj *out, void *ownP, int ownId) {
-  return ((ownP || ownId) && Pick(2) && Take(kind, out, ownP, ownId)) || Take(kind, out);
-}
-void Put(const Obj &o, bool gone) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  for (size_t i = 0; i < gT->objs.size(); ++i) {
-    if (gT->objs[i].id != o.id) continue;
-    if (gone) {
-      gT->goneIds[o.id] = Clock::now();
-      if (o.kind == kStream || o.kind == kSong) gT->gonePtrs[o.p] = Clock::now();
-      gT->objs.erase(gT->objs.begin() + long(i));
-    } else {
-      gT->objs[i].busy = false;
-      gT->objs[i].channel = o.channel;
-    }
-    return;  // not found: dropped by a restart
-  }
-}
-// A callback of an object closed or freed before it: strictly for DSP units
-// (freed under the mixer's lock), else once the close is well past, since a
-// callback may have begun just before the close returned.
-void CheckNotGone(int id, void *p, bool strict, const char *kind) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  const auto late = [&](Clock::time_point when) { return strict || Clock::now() - when > milliseconds(500); };
-  const auto byId = gT->goneIds.find(id);
-  const auto byPtr = gT->gonePtrs.find(p);
-  if ((id && byId != gT->goneIds.end() && late(byId->second)) || (p && byPtr != gT->gonePtrs.end() && late(byPtr->second)))
-    Violation(std::string(kind) + " callback of an object already closed or freed");
+// Puts an object back (or a new one in) unless the engine it came from has
+// been closed since: that close freed it.
+void Put(Kind kind, void *p, unsigned generation) {
+  std::lock_guard<std::mutex> guard(gT->lock);
+  if (p && generation == gT->generation) gT->idle[kind].push_back(p);
 }
 
-void OnCallback(Fired fired, Where where, int id, void *p) {
-  ++gT->fired[fired];
-  gT->callbackDoing[where] = kFiredNames[fired];
-  const bool right = where == kCallbackThread ? !tApp && !tInUpdate : gT->realtime ? !tApp : tInUpdate;
-  if (!right)
-    Violation(std::string(kFiredNames[fired]) + " callback " +
-              (tApp ? (tInUpdate ? "inside OSND_Update" : "on an application thread outside OSND_Update")
-                    : "on an engine thread"));
-  CheckNotGone(id, p, fired == kDsp, kFiredNames[fired]);
+bool EndCb(OSND_STREAM *, void *, int, void *);
+bool SyncCb(OSND_STREAM *, void *, int, void *);
+bool TitleCb(char *, char *, void *);
+bool OpenedCb(OSND_STREAM *, void *, int, void *);
+void LoadedCb(MusicSong *, int);
+void *UnitCb(void *, void *buffer, int, void *);
+
+void SetCallbacks(OSND_STREAM *s) {
+  OsndStream_SetEndCallback(s, EndCb, nullptr);
+  OsndStream_SetSyncCallback(s, SyncCb, nullptr);
+  OSND_Stream_AddSyncPoint(s, unsigned(Pick(2500)), "point");
+  OSND_Stream_Net_SetMetadataCallback(s, TitleCb, nullptr);  // refused but for stations
 }
 
-bool EndCb(OSND_STREAM *, void *, int, void *user);
-bool SyncCb(OSND_STREAM *, void *, int, void *user);
-bool MetaCb(char *, char *, void *user);
-void *DspCb(void *, void *buffer, int, void *user);
-bool OpenDoneCb(OSND_STREAM *s, void *, int, void *);
-void SongDoneCb(MusicSong *song, int);
-void StartRepeater();
-
-void SetHooks(OSND_STREAM *s, int id, bool station) {
-  void *user = reinterpret_cast<void *>(intptr_t(id));
-  OsndStream_SetEndCallback(s, EndCb, user);
-  OsndStream_SetSyncCallback(s, SyncCb, user);
-  OSND_Stream_AddSyncPoint(s, unsigned(Pick(2500)), "torture");
-  if (station) OSND_Stream_Net_SetMetadataCallback(s, MetaCb, user);
-}
-
-void OpenStream(Op op, Where where) {
-  unsigned gen;
-  int id;
-  if (!Creatable(&gen, &id)) return;
-  // Stations open blocking from application threads only: a slow one would
-  // hold a callback's thread for its whole answer.
-  const int source = op == kOpenLocal ? Pick(2) : op == kOpenStation && where == kApp ? 2 + Pick(2) : Pick(5);
+void OpenStream(Where where) {
+  const unsigned generation = Generation();
+  const int source = Pick(5);
   const bool station = source >= 2;
-  const std::string &name = source == 0 ? gT->shortRaw : source == 1 ? gT->longRaw
-                          : source == 2 ? gT->plainUrl : source == 3 ? gT->icyUrl : gT->slowUrl;
+  const std::string &name = source == 0   ? gT->shortRaw
+                            : source == 1 ? gT->longRaw
+                            : source == 2 ? gT->station
+                            : source == 3 ? gT->titled
+                                          : gT->slow;
   unsigned mode = station ? 0 : OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO;
   if (source == 1 && Pick(4) == 0) mode |= OSND_MODE_LOOP_NORMAL;
-  if (op == kOpenBackground || (station && where != kApp)) mode |= OSND_MODE_NONBLOCKING;
+  // A station opens in the background but from the application, whose
+  // blocking open would hold up an engine thread for its server's answer.
+  if (Pick(2) || (station && where != kApp)) mode |= OSND_MODE_NONBLOCKING;
   OSND_STREAM *s = OSND_Stream_Open(name.c_str(), mode, 0, 0);
   if (!s) return;
-  Obj o{kStream, s, id, false, station};
-  if (!Add(o, gen)) return;
   if (mode & OSND_MODE_NONBLOCKING) {
-    OsndStream_SetOpenCallback(s, OpenDoneCb);
+    OsndStream_SetOpenCallback(s, OpenedCb);
   } else {
-    SetHooks(s, o.id, station);
+    SetCallbacks(s);
     if (Pick(2)) OSND_Stream_Play(OSND_FREE, s);
   }
-  Put(o, false);
+  Put(kStream, s, generation);
 }
 
-void StreamOp(Op op, void *ownP, int ownId) {
-  Obj o{kStream};
-  if (!TakeOwnOrAny(kStream, &o, ownP, ownId)) return;
-  auto *s = static_cast<OSND_STREAM *>(o.p);
-  bool gone = false;
-  if (op == kClose) {
-    gone = OSND_Stream_Close(s);  // refused for a local file still opening: it stays
-  } else if (OsndStream_IsReady(s)) {
-    if (op == kPlay) OSND_Stream_Play(OSND_FREE, s);
-    if (op == kStop) OSND_Stream_Stop(s);
-    if (op == kSeek) OSND_Stream_SetPosition(s, unsigned(Pick(8000)) * 4);
-    if (op == kHooks) SetHooks(s, o.id, o.station);
+// One random call of those `where` may make, on an object it takes.
+void RandomCall(Where where, void *own = nullptr) {
+  const int op = where == kMixer ? 9 + Pick(5) : Pick(where == kApp ? 16 : 14);
+  unsigned generation;
+  if (op < 2) return OpenStream(where);
+  if (op < 7) {
+    // Played in real time a stream reaches its end only if left alone a while.
+    if (gT->realtime && op >= 3 && op <= 5 && Pick(8)) return;
+    auto *s = static_cast<OSND_STREAM *>(Take(kStream, &generation, Pick(2) ? own : nullptr));
+    if (!s) return;
+    // A local file still opening in the background may not be closed yet.
+    if (op == 3 && OSND_Stream_Close(s)) return;
+    if (op == 2 && OsndStream_IsReady(s)) OSND_Stream_Play(OSND_FREE, s);
+    if (op == 4 && OsndStream_IsReady(s)) OSND_Stream_Stop(s);
+    if (op == 5 && OsndStream_IsReady(s)) OSND_Stream_SetPosition(s, unsigned(Pick(8000)) * 4);
+    if (op == 6 && OsndStream_IsReady(s)) SetCallbacks(s);
+    return Put(kStream, s, generation);
   }
-  Put(o, gone);
-}
-
-void SampleOp(Op op) {
-  Obj o{kSample};
-  unsigned gen;
-  if (op == kSampleAlloc && Creatable(&gen, &o.id)) {
+  if (op == 7 || op == 8) {
+    generation = Generation();
     const unsigned loop = Pick(3) ? OSND_MODE_LOOP_OFF : OSND_MODE_LOOP_NORMAL;
-    o.p = OSND_Sample_Alloc(-1, int(gT->level.size()), OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
-    if (o.p) OSND_Sample_Upload(static_cast<OSND_SAMPLE *>(o.p), gT->level.data(), OSND_MODE_16BITS);
-    if (o.p && Add(o, gen)) Put(o, false);
+    OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, int(gT->level.size()), OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
+    if (sample) OSND_Sample_Upload(sample, gT->level.data(), OSND_MODE_16BITS);
+    return Put(kSample, sample, generation);
   }
-  if (op == kSampleAlloc) return;
-  if (!Take(kSample, &o)) return;
-  auto *s = static_cast<OSND_SAMPLE *>(o.p);
-  if (op == kSamplePlay) {
-    o.channel = OSND_PlaySound(OSND_FREE, s);
-    OSND_SetVolume(o.channel, Pick(256));
-    OSND_SetFrequency(o.channel, 11025 + Pick(44100));
-    OSND_SetPan(o.channel, Pick(256));
+  if (op <= 10) {
+    auto *sample = static_cast<OSND_SAMPLE *>(Take(kSample, &generation));
+    if (!sample) return;
+    if (op == 10) return OSND_Sample_Free(sample);
+    const int channel = OSND_PlaySound(OSND_FREE, sample);
+    OSND_SetFrequency(channel, 11025 + Pick(44100));
+    if (Pick(2)) OSND_StopSound(channel);
+    return Put(kSample, sample, generation);
   }
-  if (op == kSampleStop && o.channel >= 0) OSND_StopSound(o.channel);
-  if (op == kSampleFree) OSND_Sample_Free(s);
-  Put(o, op == kSampleFree);
+  if (op == 11) {
+    generation = Generation();
+    OSND_DSPUNIT *unit = OSND_DSP_Create(UnitCb, Pick(1000), nullptr);
+    OSND_DSP_SetActive(unit, true);
+    return Put(kUnit, unit, generation);
+  }
+  if (op <= 13) {
+    auto *unit = static_cast<OSND_DSPUNIT *>(Take(kUnit, &generation));
+    if (!unit) return;
+    if (op == 12) return OSND_DSP_Free(unit);
+    OSND_DSP_SetPriority(unit, Pick(1000));
+    OSND_DSP_SetActive(unit, Pick(4) != 0);
+    return Put(kUnit, unit, generation);
+  }
+  // Songs are loaded and freed by the application alone: a restart frees
+  // them all first, since the engine's close takes their samples.
+  if (op == 14) {
+    generation = Generation();
+    MusicSong *song = Music_CreateSong();
+    song->loadDone = LoadedCb;
+    Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0,
+                   int(gT->bank.size()), nullptr, 0);
+    return Put(kSong, song, generation);
+  }
+  if (auto *song = static_cast<MusicSong *>(Take(kSong, &generation))) Music_FreeSong(song);
 }
 
-void UnitOp(Op op, int ownId) {
-  Obj o{kUnit};
-  unsigned gen;
-  if (op == kUnitCreate && Creatable(&gen, &o.id)) {
-    o.p = OSND_DSP_Create(DspCb, Pick(1000), reinterpret_cast<void *>(intptr_t(o.id)));
-    if (o.p) OSND_DSP_SetActive(static_cast<OSND_DSPUNIT *>(o.p), true);
-    if (o.p && Add(o, gen)) Put(o, false);
-  }
-  if (op == kUnitCreate) return;
-  if (!TakeOwnOrAny(kUnit, &o, nullptr, ownId)) return;
-  auto *u = static_cast<OSND_DSPUNIT *>(o.p);
-  if (op == kUnitFree) OSND_DSP_Free(u);
-  if (op == kUnitTweak && Pick(2)) OSND_DSP_SetActive(u, Pick(4) != 0);
-  if (op == kUnitTweak) OSND_DSP_SetPriority(u, Pick(1000));
-  Put(o, op == kUnitFree);
+// A call this callback may not make: it fails at once with the callback
+// error (read on this thread: other threads set errors of their own).
+void ForbiddenCall(Where where) {
+  gOsndError.lastError.ClearOwn();
+  const int pick = Pick(where == kMixer ? 4 : 3);
+  bool failed = true;
+  if (pick == 0) failed = !OSND_Init(44100, 32, 0);
+  if (pick == 1) OSND_Close();
+  if (pick == 2) OSND_Update();
+  if (pick == 3) failed = !OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
+  ++gT->refusals;
+  if (!failed || gOsndError.lastError.load() != OSND_ERR_CALLBACK)
+    Violation("call " + std::to_string(pick) + " not refused in a callback of kind " + std::to_string(where));
 }
 
-void SongOp(Op op, void *own) {
-  Obj o{kSong};
-  unsigned gen;
-  if (op == kSongLoad) {
-    MusicSong *song = Creatable(&gen, &o.id) ? Music_CreateSong() : nullptr;
-    if (!song) return;
-    song->loadDone = SongDoneCb;
-    o.p = song;
-    Add(o, gen);
-    Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING,
-                   0, int(gT->bank.size()), nullptr, 0);
-    Put(o, false);
-    return;
-  }
-  if (!TakeOwnOrAny(kSong, &o, own, 0)) return;
-  Music_FreeSong(static_cast<MusicSong *>(o.p));
-  Put(o, true);
-}
-
-// Frees every song (they outlive the engine), waiting a while for those a
-// callback holds; false, with none freed, when one is still held.
-bool FreeAllSongs() {
+// Forgets every object: those made before (and, once the engine is closed,
+// while) it was called are the engine's to free; answers the songs.
+std::vector<void *> Forget() {
   std::vector<void *> songs;
-  for (int waited = 0;; ++waited) {
-    std::lock_guard<std::mutex> g(gT->lock);
-    gT->songsFrozen = true;
-    bool busy = false;
-    for (const Obj &o : gT->objs) busy |= o.kind == kSong && o.busy;
-    if (!busy) {
-      for (size_t i = gT->objs.size(); i-- > 0;) {
-        if (gT->objs[i].kind != kSong) continue;
-        songs.push_back(gT->objs[i].p);
-        gT->gonePtrs[gT->objs[i].p] = Clock::now();
-        gT->objs.erase(gT->objs.begin() + long(i));
-      }
-      break;
-    }
-    if (waited == 2000) {
-      gT->songsFrozen = false;
-      return false;
-    }
-    std::this_thread::sleep_for(milliseconds(1));  // outside the lock: the guard ends first
-  }
-  for (void *song : songs) Music_FreeSong(static_cast<MusicSong *>(song));
-  return true;
+  std::lock_guard<std::mutex> guard(gT->lock);
+  ++gT->generation;
+  songs.swap(gT->idle[kSong]);
+  for (std::vector<void *> &idle : gT->idle) idle.clear();
+  return songs;
 }
 
-// Forgets every engine object; they are gone once the close has returned.
-void ForgetEngineObjects(std::vector<Obj> *into) {
-  std::lock_guard<std::mutex> g(gT->lock);
-  ++gT->gen;
-  for (size_t i = gT->objs.size(); i-- > 0;) {
-    if (gT->objs[i].kind == kSong) continue;
-    if (into) into->push_back(gT->objs[i]);
-    gT->objs.erase(gT->objs.begin() + long(i));
-  }
-}
-
-// The caller holds the application lock exclusively.
+// Frees every song, then closes the engine and starts it again; the caller
+// holds the application lock alone.
 void Restart() {
-  if (!FreeAllSongs()) return;
-  std::vector<Obj> old;
-  ForgetEngineObjects(&old);
+  for (void *song : Forget()) Music_FreeSong(static_cast<MusicSong *>(song));
   OSND_Close();
-  {
-    std::lock_guard<std::mutex> g(gT->lock);
-    for (const Obj &o : old) {
-      gT->goneIds[o.id] = Clock::now();
-      if (o.kind == kStream) gT->gonePtrs[o.p] = Clock::now();
-    }
-  }
-  const bool started = OSND_Init(44100, 32, 0);
-  if (started) StartRepeater();
-  ForgetEngineObjects(nullptr);  // whatever was made while it restarted
-  {
-    std::lock_guard<std::mutex> g(gT->lock);
-    gT->songsFrozen = false;
+  Forget();  // made by callbacks during the close
+  if (!OSND_Init(44100, 32, 0)) Violation("a restart failed with error " + std::to_string(OSND_GetError()));
+  // A short stream outside the registry plays again from its own end
+  // callback, so that ends come however busy the others are kept.
+  if (OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0)) {
+    OsndStream_SetEndCallback(s, [](OSND_STREAM *again, void *, int, void *) {
+      EndCb(again, nullptr, 0, nullptr);
+      OSND_Stream_Play(OSND_FREE, again);
+      return true;
+    }, nullptr);
+    OSND_Stream_Play(OSND_FREE, s);
   }
   ++gT->restarts;
-  if (!started) Violation("OSND_Init failed on a restart, error " + std::to_string(OSND_GetError()));
 }
 
-// A callback restarts only if no application thread is inside the engine:
-// waiting for the lock could wait for the application thread that waits for
-// this callback.
-void TryRestartFromCallback() {
-  bool expected = false;
-  if (gT->stop || !gT->restartPending.compare_exchange_strong(expected, true)) return;
-  for (int tries = 0; tries < 20; ++tries) {
-    if (gT->appLock.try_lock()) {
-      Restart();
-      gT->appLock.unlock();
-      break;
-    }
-    std::this_thread::sleep_for(milliseconds(1));
+void Callback(Fired fired, Where where, void *own = nullptr) {
+  ++gT->fired[fired];
+  gT->doing[4 + where] = kFiredNames[fired];
+  for (int n = Pick(3); n > 0; --n) RandomCall(where, own);
+  if (where != kCallbackThread && Pick(8) == 0) ForbiddenCall(where);
+  // Only when no application thread is inside the engine: waiting for them
+  // could wait for one that waits for this callback.
+  if (where == kCallbackThread && Pick(150) == 0 && gT->app.try_lock()) {
+    Restart();
+    gT->app.unlock();
   }
-  gT->restartPending = false;
+  gT->doing[4 + where] = "-";
 }
-
-// A call the callback's thread may not make: it fails at once with the
-// callback error and changes nothing.
-void Forbidden(Where where) {
-  const int pick = Pick(where == kMixer ? 5 : 3);
-  gOsndError.lastError.ClearOwn();
-  bool refused = true;
-  const char *what = "OSND_Update";
-  if (pick == 0) {
-    what = "OSND_Init";
-    refused = !OSND_Init(44100, 32, 0);
-  } else if (pick == 1) {
-    what = "OSND_Close";
-    OSND_Close();  // refused: the code says so (a close that ran clears it)
-  } else if (pick == 2) {
-    OSND_Update();
-  } else if (pick == 3) {
-    what = "OSND_Stream_Open";
-    refused = !OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
-  } else {
-    what = "OSND_Stream_Stop";
-    Obj o{kStream};
-    if (!Take(kStream, &o)) return;
-    const bool ready = OsndStream_IsReady(static_cast<OSND_STREAM *>(o.p));
-    refused = !OSND_Stream_Stop(static_cast<OSND_STREAM *>(o.p)) || !ready;
-    Put(o, false);
-    if (!ready) return;
+bool EndCb(OSND_STREAM *s, void *, int, void *) { return Callback(kEnd, kStreamer, s), true; }
+bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStreamer, s), true; }
+bool TitleCb(char *, char *, void *) { return Callback(kTitle, kStreamer), true; }
+bool OpenedCb(OSND_STREAM *s, void *, int, void *) {
+  unsigned generation;
+  // Its callbacks set on its own once opened, when no other thread acts on it.
+  if (Take(kStream, &generation, s)) {
+    if (OsndStream_IsReady(s)) SetCallbacks(s);
+    Put(kStream, s, generation);
   }
-  const int code = gOsndError.lastError.load();
-  ++gT->refusals;
-  if (!refused || code != kErrCallback)
-    Violation(std::string(what) + (where == kMixer ? " in a DSP callback" : " in a streamer callback") +
-              (refused ? " failed with error " + std::to_string(code) : " was not refused"));
+  return Callback(kOpened, kCallbackThread, s), true;
 }
-
-void RandomOp(Where where, void *ownP, int ownId, Op op) {
-  static const std::vector<Op> kMixerOps = {kSamplePlay, kSampleStop, kSampleFree, kUnitCreate, kUnitFree, kUnitTweak};
-  if (where == kMixer) op = kMixerOps[size_t(Pick(int(kMixerOps.size())))];
-  if (where != kApp && (op == kSongLoad || op == kUpdate)) op = kOpenBackground;
-  // Played in real time, a stream reaches its end only if it is left alone
-  // for a few hundred milliseconds.
-  if (gT->realtime && (op == kStop || op == kSeek || op == kClose) && Pick(8)) op = kPlay;
-  ++gT->opsIn[where];
-  switch (op) {
-    case kOpenLocal: case kOpenBackground: case kOpenStation: OpenStream(op, where); break;
-    case kPlay: case kStop: case kSeek: case kClose: case kHooks: StreamOp(op, ownP, ownId); break;
-    case kSampleAlloc: case kSamplePlay: case kSampleStop: case kSampleFree: SampleOp(op); break;
-    case kUnitCreate: case kUnitFree: case kUnitTweak: UnitOp(op, where == kMixer ? ownId : 0); break;
-    case kSongLoad: case kSongFree: SongOp(op, ownP); break;
-    case kUpdate:
-      tInUpdate = true;
-      OSND_Update();
-      tInUpdate = false;
-      break;
-    case kOps: break;
-  }
-}
-
-void CallbackCalls(Where where, void *ownP, int ownId) {
-  for (int n = Pick(3); n > 0; --n) RandomOp(where, ownP, ownId, Op(Pick(kOps)));
-  if ((where == kStreamer || where == kMixer) && Pick(8) == 0) Forbidden(where);
-}
-
-bool StreamerCallback(Fired kind, void *user) {
-  const int id = int(intptr_t(user));
-  OnCallback(kind, kStreamer, id, nullptr);
-  CallbackCalls(kStreamer, nullptr, id);
-  gT->callbackDoing[kStreamer] = "-";
-  return true;
-}
-bool EndCb(OSND_STREAM *, void *, int, void *user) { return StreamerCallback(kEnd, user); }
-// A short stream outside the registry that plays again from its own end
-// callback, so that ends come however busy the other threads keep theirs.
-bool RepeatCb(OSND_STREAM *s, void *, int, void *) {
-  StreamerCallback(kEnd, nullptr);
-  OSND_Stream_Play(OSND_FREE, s);
-  return true;
-}
-void StartRepeater() {
-  OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
-  if (!s) return;
-  OsndStream_SetEndCallback(s, RepeatCb, nullptr);
-  OSND_Stream_Play(OSND_FREE, s);
-}
-bool SyncCb(OSND_STREAM *, void *, int, void *user) { return StreamerCallback(kSync, user); }
-bool MetaCb(char *, char *, void *user) { return StreamerCallback(kMeta, user); }
-
-void *DspCb(void *, void *buffer, int, void *user) {
-  const int id = int(intptr_t(user));
-  OnCallback(kDsp, kMixer, id, nullptr);
-  if (Pick(4) == 0) CallbackCalls(kMixer, nullptr, id);
-  gT->callbackDoing[kMixer] = "-";
+void LoadedCb(MusicSong *, int) { Callback(kLoaded, kCallbackThread); }
+void *UnitCb(void *, void *buffer, int, void *) {
+  if (Pick(4) == 0)
+    Callback(kUnitCall, kMixer);
+  else
+    ++gT->fired[kUnitCall];
   return buffer;
 }
 
-// Open-complete and song-loaded callbacks share one thread, one at a time.
-void CallbackThreadCalls(Fired kind, void *own) {
-  OnCallback(kind, kCallbackThread, 0, own);
-  if (gT->onCallbackThread.fetch_add(1) > 0) Violation("open-complete or song-loaded callbacks overlap");
-  if (kind == kOpenDone && Pick(2)) {
-    Obj o{kStream};
-    if (Take(kStream, &o, own) && OsndStream_IsReady(static_cast<OSND_STREAM *>(own))) {
-      SetHooks(static_cast<OSND_STREAM *>(own), o.id, o.station);
-      OSND_Stream_Play(OSND_FREE, static_cast<OSND_STREAM *>(own));
-    }
-    if (o.p) Put(o, false);
-  }
-  CallbackCalls(kCallbackThread, own, 0);
-  if (Pick(150) == 0) TryRestartFromCallback();
-  --gT->onCallbackThread;
-  gT->callbackDoing[kCallbackThread] = "-";
-}
-bool OpenDoneCb(OSND_STREAM *s, void *, int, void *) {
-  CallbackThreadCalls(kOpenDone, s);
-  return true;
-}
-void SongDoneCb(MusicSong *song, int) { CallbackThreadCalls(kSongDone, song); }
-
-// An application thread: random calls, the engine calls on the non-realtime
-// output (update), now and then a restart.
-void AppThread(int index, bool updater, int64_t untilMs) {
-  tApp = true;
-  Slot &slot = gT->slots[index];
-  slot.progressMs = NowMs();
-  slot.watched = true;
-  while (NowMs() < untilMs) {
-    while (gT->restartPending) std::this_thread::sleep_for(milliseconds(1));
-    if (!updater && Pick(1500) == 0) {
-      bool expected = false;
-      if (gT->restartPending.compare_exchange_strong(expected, true)) {
-        slot.doing = "restart";
-        std::unique_lock<std::shared_mutex> exclusive(gT->appLock);
-        Restart();
-        exclusive.unlock();
-        gT->restartPending = false;
-      }
+void AppThread(int index, bool updater, int64_t until) {
+  while (NowMs() < until) {
+    // The others hold back while one waits to restart, which it would not
+    // get its turn to otherwise.
+    while (gT->restarting) std::this_thread::sleep_for(milliseconds(1));
+    if (!updater && Pick(1500) == 0 && !gT->restarting.exchange(true)) {
+      gT->doing[index] = "restart";
+      std::unique_lock<std::shared_mutex> alone(gT->app);
+      Restart();
+      gT->restarting = false;
     } else {
-      std::shared_lock<std::shared_mutex> shared(gT->appLock);
-      if (updater) {
-        slot.doing = "update";
-        tInUpdate = true;
-        OSND_Update();
-        tInUpdate = false;
-      } else {
-        const Op op = Op(Pick(kOps));
-        slot.doing = kOpNames[op];
-        RandomOp(kApp, nullptr, 0, op);
-      }
+      std::shared_lock<std::shared_mutex> shared(gT->app);
+      gT->doing[index] = updater ? "update" : "a call";
+      if (updater) OSND_Update();
+      else RandomCall(kApp);
     }
-    ++slot.calls;
-    slot.progressMs = NowMs();
-    slot.doing = "between calls";
+    gT->progress[index] = NowMs();
+    if (!updater) ++gT->calls[index];
     if (updater || Pick(8) == 0) std::this_thread::sleep_for(milliseconds(1));
   }
-  slot.watched = false;
+  gT->progress[index] = 0;
 }
 
-[[noreturn]] void Dump(const char *why) {
-  std::fprintf(stderr, "[torture] %s; seed %u (QMV_TORTURE_SEED=%u replays), %s output\n", why, gT->seed, gT->seed,
-               gT->realtime ? "realtime" : "non-realtime");
-  for (int i = 0; i < 5; ++i)
-    if (gT->slots[i].progressMs != 0)
-      std::fprintf(stderr, "  thread %d: %s, %lld ms since progress, %ld calls\n", i, gT->slots[i].doing.load(),
-                 static_cast<long long>(NowMs() - gT->slots[i].progressMs), gT->slots[i].calls.load());
-  const char *const where[] = {"application", "callback thread", "streamer", "mixer"};
-  for (int i = 1; i < 4; ++i) std::fprintf(stderr, "  %s callback: %s\n", where[i], gT->callbackDoing[i].load());
-  std::fflush(stderr);
-  std::abort();
-}
-
-std::string WriteRamp(const std::string &name, int frames) {
+std::string RawFile(const std::string &name, int frames) {
   const std::string path = TestFile("torture", name);
   const std::vector<int16_t> data = StereoRamp(frames);
   if (FILE *f = std::fopen(path.c_str(), "wb")) {
@@ -564,97 +319,88 @@ std::string WriteRamp(const std::string &name, int frames) {
 void RunTorture(int output) {
   Torture t;
   gT = &t;
-  const char *seedText = std::getenv("QMV_TORTURE_SEED"), *msText = std::getenv("QMV_TORTURE_MS");
-  t.seed = seedText ? unsigned(std::strtoul(seedText, nullptr, 10)) : 20240611u;
+  const char *seed = std::getenv("QMV_TORTURE_SEED"), *ms = std::getenv("QMV_TORTURE_MS");
+  t.seed = seed ? unsigned(std::strtoul(seed, nullptr, 10)) : 20240611u;
 #ifdef __SANITIZE_THREAD__
-  const int defaultMs = 6000;  // the sanitizer runs the same calls several times slower
+  const int runMs = ms ? std::atoi(ms) : 6000;  // the sanitizer makes each call several times slower
 #else
-  const int defaultMs = 2500;
+  const int runMs = ms ? std::atoi(ms) : 2500;
 #endif
-  const int runMs = msText ? std::atoi(msText) : defaultMs;
   t.realtime = output == OSND_OUTPUT_NOSOUND;
   std::printf("[ torture  ] seed %u, %d ms (QMV_TORTURE_SEED, QMV_TORTURE_MS)\n", t.seed, runMs);
-  std::fflush(stdout);
-  t.shortRaw = WriteRamp("short.raw", 3000);
-  t.longRaw = WriteRamp("long.raw", 30000);
+  t.shortRaw = RawFile("short.raw", 3000);
+  t.longRaw = RawFile("long.raw", 30000);
   t.bank = Bank({Pcm16(400)});
   std::string mp3;
-  for (int i = 0; i < 60; ++i) {
-    const MpegBytes frame = Layer3Frame(Layer3Noise(uint32_t(i)));
+  for (uint32_t i = 0; i < 60; ++i) {
+    const MpegBytes frame = Layer3Frame(Layer3Noise(i));
     mp3.append(frame.begin(), frame.end());
   }
-  const std::string icy = IcyBody(mp3, 2000, {"StreamTitle='Torture - One';", "", "StreamTitle='Two';StreamUrl='x';"});
+  const std::string titled = IcyBody(mp3, 2000, {"StreamTitle='One';", "", "StreamTitle='Two';StreamUrl='x';"});
   const int64_t baseline = SystemMemory_BytesInUse();
-  {
-    HttpTestServer server(
-        [&](const std::string &request) {
-          HttpReply r;
-          const bool withTitles = request.find("/icy") != std::string::npos;
-          r.head = withTitles ? OkHead({"icy-metaint:2000"}, "ICY 200 OK") : OkHead({"Content-Type: audio/mpeg"});
-          r.body = withTitles ? icy : mp3;
-          if (request.find("/slow") != std::string::npos) {  // its open is still buffering when closes come
-            r.pauseAt = 0;
-            r.pauseMs = 400;
-            r.piece = 1024;
-            r.dripMs = 15;
-          }
-          return r;
-        },
-        1 << 20, runMs + 60000);
-    t.plainUrl = server.Url("/plain.mp3");
-    t.icyUrl = server.Url("/icy");
-    t.slowUrl = server.Url("/slow/icy");
-    OsndOutputNoSound.mixerThread = 1;
-    ASSERT_TRUE(OSND_SetOutput(output));
-    ASSERT_TRUE(OSND_Init(44100, 32, 0)) << OSND_GetError();
-    StartRepeater();
-    const int64_t start = NowMs(), until = start + runMs;
-    std::atomic<bool> finished{false};
-    std::thread watchdog([&] {
-      while (!finished) {
-        std::this_thread::sleep_for(milliseconds(100));
-        for (Slot &slot : t.slots)
-          if (slot.watched && NowMs() - slot.progressMs > 15000) Dump("no progress for 15 s");
-        if (NowMs() > until + 60000) Dump("the run took a minute longer than asked");
+  HttpTestServer server(
+      [&](const std::string &request) {
+        HttpReply r;
+        const bool titles = request.find("/titled") != std::string::npos;
+        r.head = titles ? OkHead({"icy-metaint:2000"}, "ICY 200 OK") : OkHead({"Content-Type: audio/mpeg"});
+        r.body = titles ? titled : mp3;
+        if (request.find("/slow") != std::string::npos) {  // still opening when closes come
+          r.pauseAt = 0;
+          r.pauseMs = 400;
+          r.dripMs = 15;
+        }
+        return r;
+      },
+      1 << 20, runMs + 60000);
+  t.station = server.Url("/station");
+  t.titled = server.Url("/titled");
+  t.slow = server.Url("/slow/titled");
+  OsndOutputNoSound.mixerThread = 1;
+  ASSERT_TRUE(OSND_SetOutput(output));
+  Restart();
+  const int64_t until = NowMs() + runMs;
+  std::atomic<bool> finished{false};
+  std::thread watchdog([&] {
+    for (; !finished; std::this_thread::sleep_for(milliseconds(100))) {
+      for (int i = 0; i < 4; ++i) {
+        if (t.progress[i] == 0 || NowMs() - t.progress[i] < 15000) continue;
+        std::fprintf(stderr, "[torture] hung: seed %u (QMV_TORTURE_SEED replays it), %s output\n", t.seed,
+                     t.realtime ? "real-time" : "non-realtime");
+        const char *const names[] = {"thread 0", "thread 1", "thread 2", "updater",
+                                     "-", "callback thread", "streamer", "mixer"};
+        for (int k = 0; k < 8; ++k)
+          if (k != 4) std::fprintf(stderr, "  %s: %s\n", names[k], t.doing[k].load());
+        std::abort();
       }
-    });
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 4; ++i)
-      if (i < 3 || !t.realtime) threads.emplace_back(AppThread, i, !t.realtime && i == 3, until);
-    for (std::thread &thread : threads) thread.join();
-    t.stop = true;
-    {
-      Slot &slot = t.slots[4];
-      slot.progressMs = NowMs();
-      slot.watched = true;
-      std::unique_lock<std::shared_mutex> exclusive(t.appLock);
-      slot.doing = "freeing the songs";
-      EXPECT_TRUE(FreeAllSongs()) << "a song stayed held by a callback";
-      ForgetEngineObjects(nullptr);
-      slot.doing = "final OSND_Close";
-      OSND_Close();
-      slot.watched = false;
     }
-    // Once closed, a background open or song load fails at once.
-    EXPECT_EQ(OSND_Stream_Open(t.shortRaw.c_str(), OSND_MODE_NONBLOCKING | OSND_MODE_RAW, 0, 0), nullptr);
-    EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
-    MusicSong *song = Music_CreateSong();
-    EXPECT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(t.bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING,
-                             0, int(t.bank.size()), nullptr, 0), nullptr);
-    Music_FreeSong(song);
-    server.Stop();
-    finished = true;
-    watchdog.join();
+  });
+  std::vector<std::thread> threads;
+  for (int i = 0; i < (t.realtime ? 3 : 4); ++i) {
+    t.progress[i] = NowMs();
+    threads.emplace_back(AppThread, i, i == 3, until);
   }
-  EXPECT_EQ(EngineThreadCount(), 0) << "engine threads left running after the close";
+  for (std::thread &thread : threads) thread.join();
+  {
+    std::unique_lock<std::shared_mutex> alone(t.app);
+    for (void *song : t.idle[kSong]) Music_FreeSong(static_cast<MusicSong *>(song));
+    t.progress[0] = NowMs();
+    t.doing[0] = "the last close";
+    OSND_Close();
+    t.progress[0] = 0;
+  }
+  finished = true;
+  watchdog.join();
+  // Once closed, a background open fails at once.
+  EXPECT_EQ(OSND_Stream_Open(t.shortRaw.c_str(), OSND_MODE_NONBLOCKING | OSND_MODE_RAW, 0, 0), nullptr);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
+  EXPECT_EQ(EngineThreadCount(), 0);
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline) << "bytes the engine left allocated";
   for (int k = 0; k < kFiredKinds; ++k) EXPECT_GT(t.fired[k].load(), 0) << kFiredNames[k] << " callbacks never ran";
-  for (int i = 0; i < 3; ++i) EXPECT_GT(t.slots[i].calls.load(), 50) << "thread " << i;
-  EXPECT_GT(t.opsIn[kCallbackThread].load() + t.opsIn[kStreamer].load() + t.opsIn[kMixer].load(), 100);
+  for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
-  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals checked; callbacks:", t.slots[0].calls.load(),
-              t.slots[1].calls.load(), t.slots[2].calls.load(), t.restarts.load(), t.refusals.load());
+  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals; callbacks:", t.calls[0].load(),
+              t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load());
   for (int k = 0; k < kFiredKinds; ++k) std::printf(" %s %ld", kFiredNames[k], t.fired[k].load());
   std::printf("\n");
   RemoveTestFiles("torture");
