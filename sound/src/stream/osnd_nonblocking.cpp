@@ -296,18 +296,17 @@ bool OsndNonBlocking_StartThread() {
 }
 
 void OsndNonBlocking_Shutdown() {
-  Worker *workers[kWorkers] = {};
   {
-    // No thread starts from here on: the workers' handles stay as taken.
+    // No thread is made from here on (a callback's open is refused), so the
+    // workers' handles are read without the lock below.
     std::lock_guard<std::mutex> guard(gQueue.lock);
     gQueue.accepting = false;
     gQueue.stopByte = 1;
-    for (int i = 0; i < kWorkers; ++i) workers[i] = &gQueue.workers[i];
   }
-  for (Worker *worker : workers) {
-    if (worker->thread) {
-      SystemThread_CloseThread(worker->thread);  // joins
-      worker->thread = nullptr;
+  for (Worker &worker : gQueue.workers) {
+    if (worker.thread) {
+      SystemThread_CloseThread(worker.thread);  // joins
+      worker.thread = nullptr;
     }
   }
   // The callbacks of the opens that finished are made before it leaves.

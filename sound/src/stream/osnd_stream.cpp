@@ -640,8 +640,8 @@ void OsndStream_Release(OSND_STREAM *s) {
 }
 
 namespace {
-// Guards the holds and the free of a held record; taken under no other
-// lock's protection of its own, and around none.
+// Guards the holds and the free of a held record. Innermost: no other lock
+// is taken while it is held.
 std::mutex gHoldLock;
 }  // namespace
 
