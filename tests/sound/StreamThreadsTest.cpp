@@ -134,8 +134,9 @@ Entry Level(int level, int frames, int rate) {
 }
 
 // A sync callback that chooses the stream's next entry, on the streamer
-// thread in the midst of its pass, then reads the level its buffer holds
-// (-1 for several): the choice leaves the stream as it is until the pass ends.
+// thread between its passes, then reads the level its buffer holds (-1 for
+// several): the open thread makes the choice under the stream-decode lock,
+// so not before the streamer's next pass takes and leaves it.
 struct Chooser {
   int next = 1;
   std::atomic<int> choices{0};
@@ -373,7 +374,7 @@ Reentry *gRe = nullptr;
 
 void Expect(bool ok) { gRe->wrong += !ok; }
 void ExpectRefused(bool failed) {
-  const bool refused = failed && OSND_GetError() == OSND_ERR_CALLBACK;
+  const bool refused = failed && gOsndError.lastError.load() == OSND_ERR_CALLBACK;  // this thread's own
   Expect(refused);
   gRe->refused += refused;
 }
@@ -426,9 +427,12 @@ void *CallsStreamsAndSamples(void *, void *buffer, int, void *) {
 // Callbacks close and free what the engine visits next: an end callback the
 // streams after its own in the list, a sync callback another stream and its
 // own while more of its points are due, a unit's callback the unit after it
-// in the chain. None of them is visited again, nothing is freed twice, and a
-// close of the engine from a unit's callback (or a start from a stream's) is
-// refused; on either output.
+// in the chain. None of them is visited again and nothing is freed twice. A
+// unit's callback, run under the mixer's lock while another thread plays and
+// stops a stream, has its stream calls and a close of the engine refused (a
+// stream call would take the stream lock inside the mixer's) and its sample
+// calls done; a stream callback has a start of the engine refused. On either
+// output.
 TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
   const std::string shortPath = path + ".short";
   WriteRamp(shortPath, 3000);
@@ -436,14 +440,18 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
     SCOPED_TRACE(realtime ? "real-time" : "non-realtime");
     Reentry re;
     gRe = &re;
+    re.path = path;
     ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
     OSND_STREAM *ending = OSND_Stream_Open(shortPath.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
-    OSND_STREAM *synced = Open();
+    OSND_STREAM *synced = Open(), *other = Open(OSND_MODE_LOOP_NORMAL);
     re.closedOnEnd[0] = Open();
     re.closedOnSync = Open();
     re.closedOnEnd[1] = Open();
-    for (OSND_STREAM *s : {ending, synced, re.closedOnEnd[0], re.closedOnSync, re.closedOnEnd[1]}) {
+    re.played = Open(OSND_MODE_LOOP_NORMAL);
+    re.sample = SampleOf(std::vector<int16_t>(512, 1000), OSND_MODE_LOOP_NORMAL);
+    ASSERT_TRUE(other && re.sample);
+    for (OSND_STREAM *s : {ending, synced, re.closedOnEnd[0], re.closedOnSync, re.closedOnEnd[1], re.played}) {
       ASSERT_NE(s, nullptr);
       ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
     }
@@ -452,70 +460,32 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
     for (unsigned at : {100u, 101u, 102u}) ASSERT_NE(OSND_Stream_AddSyncPoint(synced, at, "due"), nullptr);
     OSND_DSPUNIT *freeing = OSND_DSP_Create(FreesTheNextUnit, 300, nullptr);
     re.freedNext = OSND_DSP_Create(CountsItsCalls, 301, nullptr);
-    OSND_DSP_SetActive(freeing, true);
-    OSND_DSP_SetActive(re.freedNext, true);
+    OSND_DSPUNIT *calling = OSND_DSP_Create(CallsStreamsAndSamples, 302, nullptr);
+    for (OSND_DSPUNIT *unit : {freeing, re.freedNext, calling}) OSND_DSP_SetActive(unit, true);
+    std::atomic<bool> stop{false};
+    std::thread player([&] {
+      while (!stop) re.wrong += (OSND_Stream_Play(OSND_FREE, other) < 0) + !OSND_Stream_Stop(other);
+    });
     {
-      Watchdog dog(20, "callbacks closing and freeing what comes next");
+      Watchdog dog(20, "callbacks closing and freeing what comes next, or calling stream functions");
       EXPECT_TRUE(WaitFor([&] {
         if (!realtime) OSND_Update();
-        return re.ends.load() > 0 && re.syncs.load() > 0 && re.nextCallsAtFree.load() >= 0;
+        return re.ends.load() > 0 && re.syncs.load() > 0 && re.nextCallsAtFree.load() >= 0 && re.rounds > 10;
       }, 10000));
       for (int i = 0; i < 20; ++i) realtime ? std::this_thread::sleep_for(std::chrono::milliseconds(5)) : OSND_Update();
+      stop = true;
+      player.join();
     }
     EXPECT_EQ(re.ends.load(), 1);
     EXPECT_EQ(re.syncs.load(), 1) << "a sync callback after its stream was closed";
     EXPECT_EQ(re.nextCalls.load(), re.nextCallsAtFree.load()) << "a freed unit called";
-    EXPECT_EQ(re.refused.load(), 2);
+    EXPECT_EQ(re.refused.load(), 2 + 5 * re.rounds.load());
     EXPECT_EQ(re.wrong.load(), 0);
-    EXPECT_TRUE(OSND_Stream_Close(ending));
+    for (OSND_STREAM *s : {ending, other, re.played}) EXPECT_TRUE(OSND_Stream_Close(s));
     OSND_Close();
     EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
   }
   std::remove(shortPath.c_str());
-}
-
-// A unit's callback that calls stream functions, while another thread plays
-// and stops streams: the stream calls are refused there (they would take the
-// stream lock inside the mixer's), the sample calls work; on either output.
-TEST_F(StreamThreads, AUnitsCallbackHasItsStreamCallsRefusedAndItsSampleCallsDone) {
-  for (const bool realtime : {true, false}) {
-    SCOPED_TRACE(realtime ? "real-time" : "non-realtime");
-    Reentry re;
-    gRe = &re;
-    re.path = path;
-    ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
-    ASSERT_TRUE(OSND_Init(44100, 8, 0));
-    re.played = Open(OSND_MODE_LOOP_NORMAL);
-    OSND_STREAM *other = Open(OSND_MODE_LOOP_NORMAL);
-    re.sample = SampleOf(std::vector<int16_t>(512, 1000), OSND_MODE_LOOP_NORMAL);
-    ASSERT_TRUE(re.played && other && re.sample);
-    ASSERT_GE(OSND_Stream_Play(OSND_FREE, re.played), 0);
-    OSND_DSPUNIT *unit = OSND_DSP_Create(CallsStreamsAndSamples, 300, nullptr);
-    OSND_DSP_SetActive(unit, true);
-    std::atomic<bool> stop{false};
-    std::thread player([&] {
-      while (!stop) {
-        re.wrong += OSND_Stream_Play(OSND_FREE, other) < 0;
-        re.wrong += !OSND_Stream_Stop(other);
-      }
-    });
-    {
-      Watchdog dog(20, "a unit's callback calling stream functions");
-      const auto until = Clock::now() + std::chrono::milliseconds(500);
-      while (Clock::now() < until) realtime ? std::this_thread::sleep_for(std::chrono::milliseconds(5)) : OSND_Update();
-      stop = true;
-      player.join();
-    }
-    EXPECT_GT(re.rounds.load(), 10);
-    EXPECT_EQ(re.refused.load(), 5 * re.rounds.load());
-    EXPECT_EQ(re.wrong.load(), 0);
-    EXPECT_TRUE(OSND_Stream_Close(re.played));
-    EXPECT_TRUE(OSND_Stream_Close(other));
-    OSND_Sample_Free(re.sample);
-    OSND_DSP_Free(unit);
-    OSND_Close();
-    EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
-  }
 }
 
 // A bank stream in background mode whose sync callback chooses the next entry
