@@ -133,10 +133,9 @@ Entry Level(int level, int frames, int rate) {
   return e;
 }
 
-// A sync callback that chooses the stream's next entry, on the streamer
-// thread between its passes, then reads the level its buffer holds (-1 for
-// several): the open thread makes the choice under the stream-decode lock,
-// so not before the streamer's next pass takes and leaves it.
+// A sync callback that chooses the stream's next entry, then reads the level
+// its buffer holds (-1 for several) as the streamer reads a stream: under the
+// stream-decode lock, which the open thread's choice must wait for.
 struct Chooser {
   int next = 1;
   std::atomic<int> choices{0};
@@ -145,6 +144,7 @@ struct Chooser {
 };
 bool ChooseNextEntry(OSND_STREAM *s, void *, int, void *user) {
   auto &chooser = *static_cast<Chooser *>(user);
+  SystemLockGuard decode(gOsndStreams.decodeLock);
   chooser.next = 3 - chooser.next;
   if (!OSND_Stream_SetSubStream(s, chooser.next)) chooser.failed = true;
   void *p1 = nullptr, *p2 = nullptr;
@@ -489,12 +489,12 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
 }
 
 // A bank stream in background mode whose sync callback chooses the next entry
-// while the streamer refills it: the open thread makes each choice once the
-// streamer's pass is over, and it is the entry played next. The first entry's
+// and reads the stream under the stream-decode lock: the open thread makes
+// each choice only once that lock is free, and it is the entry played next. The first entry's
 // low rate sizes the stream's buffer (about 2000 samples), whose halves the
 // others' rate plays in some 23 ms each: the streamer refills one about every
 // other pass.
-TEST_F(StreamThreads, AnEntryChosenInASyncCallbackIsMadeOnceTheStreamersPassIsOver) {
+TEST_F(StreamThreads, AnEntryChosenInTheBackgroundWaitsForTheStreamLock) {
   ASSERT_TRUE(OSND_Init(44100, 8, 0));
   const std::vector<uint8_t> bank =
       Bank({Level(1000, 8000, 4410), Level(5000, 30000, 44100), Level(9000, 30000, 44100)});
