@@ -308,11 +308,7 @@ void AppThread(int index, bool updater, int64_t until) {
 
 std::string RawFile(const std::string &name, int frames) {
   const std::string path = TestFile("torture", name);
-  const std::vector<int16_t> data = StereoRamp(frames);
-  if (FILE *f = std::fopen(path.c_str(), "wb")) {
-    std::fwrite(data.data(), 2, data.size(), f);
-    std::fclose(f);
-  }
+  EXPECT_TRUE(WriteRawRamp(path, frames));
   return path;
 }
 

@@ -63,6 +63,14 @@ std::vector<int16_t> StereoRamp(int frames) {
   return data;
 }
 
+bool WriteRawRamp(const std::string &path, int frames) {
+  const std::vector<int16_t> data = StereoRamp(frames);
+  FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool written = std::fwrite(data.data(), 2, data.size(), f) == data.size();
+  return std::fclose(f) == 0 && written;
+}
+
 size_t CapturedEngine::Find(const std::vector<int16_t> &frames, size_t from) const {
   for (size_t f = from; f + 1 < captured.size() / 2; ++f)
     if (Left(f) == frames[0] && Right(f) == frames[1] && Left(f + 1) == frames[2]) return f;

@@ -21,6 +21,8 @@
 // Interleaved 16-bit stereo that never repeats within 65536 frames, the two
 // sides distinct.
 std::vector<int16_t> StereoRamp(int frames);
+// Writes `frames` of the ramp as a raw file; false when it cannot.
+bool WriteRawRamp(const std::string &path, int frames);
 
 class CapturedEngine : public ::testing::Test {
  protected:

@@ -63,13 +63,7 @@ bool WaitFor(Pred pred, int milliseconds = 3000) {
 }
 
 // A raw file of the stereo ramp.
-void WriteRamp(const std::string &name, int frames) {
-  const std::vector<int16_t> data = StereoRamp(frames);
-  FILE *f = std::fopen(name.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(data.data(), 2, data.size(), f);
-  std::fclose(f);
-}
+void WriteRamp(const std::string &name, int frames) { ASSERT_TRUE(WriteRawRamp(name, frames)); }
 
 class StreamThreads : public ::testing::Test {
  protected:

@@ -1,7 +1,7 @@
 // The user callbacks the engine makes from inside its own work, and the calls
 // they may not make back. A stream callback (a stream's end, a sync point, an
-// internet stream's title) runs in the middle of the streamer's pass or of
-// OSND_Update: it may not start, close or update the engine. A DSP unit's
+// internet stream's title) runs on the streamer thread after its pass, or
+// inside OSND_Update: it may not start, close or update the engine. A DSP unit's
 // callback runs under the mixer's lock, which every stream call takes after
 // the stream-decode lock: it may not call a stream or song function either.
 // Open-complete and song-loaded callbacks run on a thread of their own, in no

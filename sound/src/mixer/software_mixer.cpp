@@ -1,8 +1,8 @@
 #include "sound/src/mixer/software_mixer.h"
 
 #include "sound/src/channel/osnd_dsp.h"
-#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/channel/osnd_dsp_fft.h"
+#include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/mixer/mixer_float.h"
 #include "sound/src/mixer/mixer_mmx.h"
 #include "sound/src/system/system_thread.h"

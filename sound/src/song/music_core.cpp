@@ -299,8 +299,8 @@ bool Music_PlaySong(MusicSong *song) {
 
 bool Music_StopSong(MusicSong *song) {
   if (!SongUsable(song)) return false;
-  if (song->type == MUSIC_TYPE_MIDI && Osnd_RefuseStreamCall()) return false;
   if (song->type == MUSIC_TYPE_MIDI) {
+    if (Osnd_RefuseStreamCall()) return false;  // it plays through a stream
     // Between two refills of the synthesizer's stream, and with the song's
     // playing mark written under the mixer's lock that the music unit reads
     // it under.

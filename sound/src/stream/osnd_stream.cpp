@@ -587,7 +587,7 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
   if (!s || (!internal && !OsndStream_IsReady(s))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (position != 0 && position >= s->dataLength) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The seek and the prefill after it run under the stream-decode lock, which
-  // the streamer holds for a whole pass: no refill meets a half-changed stream.
+  // the streamer holds while it refills: no refill meets a half-changed stream.
   const bool lock = !internal;
   if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   bool paused = false;
@@ -650,14 +650,27 @@ void OsndStream_Hold(OSND_STREAM *s) {
   ++s->holds;
 }
 
-void OsndStream_LetGo(OSND_STREAM *s) {
+namespace {
+
+// Frees a closed record, or leaves it to the last hold when a callback of it
+// runs now (this thread's, or another's, which is not waited for: it may be
+// waiting for this thread). `letGo` is one hold ending.
+void FreeUnlessHeld(OSND_STREAM *s, bool letGo) {
   bool free;
   {
     std::lock_guard<std::mutex> guard(gHoldLock);
-    free = --s->holds == 0 && s->freeWhenLetGo;
+    if (letGo)
+      --s->holds;
+    else
+      s->freeWhenLetGo = true;
+    free = s->holds == 0 && s->freeWhenLetGo;
   }
   if (free) OSND_FREE_MEM(s);
 }
+
+}  // namespace
+
+void OsndStream_LetGo(OSND_STREAM *s) { FreeUnlessHeld(s, true); }
 
 bool OsndStream_Closing(OSND_STREAM *s) { return std::atomic_ref<uint8_t>(s->closing).load() != 0; }
 
@@ -859,16 +872,7 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   s->endUserData = nullptr;
   if (s->playing && s->channel != -1) OSND_StopSound(s->channel);
   OsndStream_Release(s);
-  // A callback of it running now (this one's, or on another thread, which
-  // is not waited for: it may be waiting for this thread) keeps the record
-  // until it returns.
-  bool held;
-  {
-    std::lock_guard<std::mutex> guard(gHoldLock);
-    held = s->holds > 0;
-    s->freeWhenLetGo = held;
-  }
-  if (!held) OSND_FREE_MEM(s);
+  FreeUnlessHeld(s, false);
   return true;
 }
 
