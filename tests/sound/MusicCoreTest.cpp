@@ -102,4 +102,33 @@ TEST_F(MusicCoreTest, CallbacksAreQueuedUntilHeardAndRingDropsOldest) {
   EXPECT_EQ(ring->read, ring->write);  // the oldest entries were overwritten
 }
 
+int gRemoving = 0;  // the callback kind the next call removes
+void RemoveItself(MusicSong *song, int parameter) {
+  gCalls->push_back(parameter);
+  Music_SetCallback(song, gRemoving, 5, nullptr, 0);
+}
+void NoTick(MusicSong *) {}
+
+// A song callback that removes itself while more of its calls are due in the
+// same block is not called again (nor read again, which AddressSanitizer
+// would report), whatever its kind.
+TEST_F(MusicCoreTest, ACallbackThatRemovesItselfIsNotCalledAgain) {
+  ASSERT_TRUE(Start());
+  song = Music_CreateSong();
+  gCalls = &calls;
+  song->tickCallback = NoTick;
+  song->playing = 1;
+  std::vector<int16_t> block(2 * 256);
+  for (const int kind : {MUSIC_CALLBACK_ROW, MUSIC_CALLBACK_ORDER, MUSIC_CALLBACK_ZXX, MUSIC_CALLBACK_INSTRUMENT}) {
+    SCOPED_TRACE(kind);
+    calls.clear();
+    gRemoving = kind;
+    ASSERT_TRUE(Music_SetCallback(song, kind, 5, RemoveItself, 1));
+    for (const int parameter : {5, 5, 5}) Music_QueueCallback(song, kind, parameter);
+    song->clock += 10000.0f;  // all three due in the next block
+    OsndDsp_MusicUnitProc(nullptr, block.data(), 256, nullptr);
+    EXPECT_EQ(calls, std::vector<int>{5});
+  }
+}
+
 }  // namespace

@@ -94,9 +94,13 @@ void AttachToSong(MusicSong *song, OsndChannel *c) {
   c->unit = gOsnd.unitMusic;
 }
 
-void FireDue(MusicSong *song, MusicCallback *cb) {
-  if (!cb || !cb->function) return;
+// Makes the slot's due calls. The function may remove its own callback (or
+// set another): the slot is read again after each call, and a callback that
+// is no longer the slot's is not visited again.
+void FireDue(MusicSong *song, MusicCallback *const *slot) {
   for (int guard = 0; guard < MUSIC_CALLBACK_RING; ++guard) {
+    MusicCallback *cb = *slot;
+    if (!cb || !cb->function) return;
     MusicCallbackEntry &e = cb->ring[cb->read];
     if (e.due < 0.0f || e.due > song->clock) return;
     const int parameter = e.parameter;
@@ -107,11 +111,11 @@ void FireDue(MusicSong *song, MusicCallback *cb) {
 }
 
 void FireAllDue(MusicSong *song) {
-  FireDue(song, song->rowCallback);
-  FireDue(song, song->orderCallback);
-  FireDue(song, song->zxxCallback);
+  FireDue(song, &song->rowCallback);
+  FireDue(song, &song->orderCallback);
+  FireDue(song, &song->zxxCallback);
   if (song->instrumentCallbackSet)
-    for (MusicCallback *cb : song->instrumentCallbacks) FireDue(song, cb);
+    for (MusicCallback *const &cb : song->instrumentCallbacks) FireDue(song, &cb);
 }
 
 void FreeCallback(MusicCallback *&cb) {
