@@ -402,7 +402,10 @@ void *CountsItsCalls(void *, void *buffer, int, void *) {
   return buffer;
 }
 
-// Stream calls are refused inside a unit's callback; sample calls work there.
+// Stream calls that change a stream are refused inside a unit's callback
+// (the loop count's too, which no list of refusals named: it is refused
+// where the stream lock is taken); position, time and sync-point calls and
+// sample calls work there.
 void *CallsStreamsAndSamples(void *, void *buffer, int, void *) {
   OSND_STREAM *s = gRe->played;
   ExpectRefused(!OSND_Stream_SetPosition(s, 0));
@@ -410,6 +413,12 @@ void *CallsStreamsAndSamples(void *, void *buffer, int, void *) {
   ExpectRefused(OSND_Stream_Play(OSND_FREE, s) < 0);
   ExpectRefused(!OSND_Stream_Close(s));
   ExpectRefused(OSND_Stream_Open(gRe->path.c_str(), OSND_MODE_NONBLOCKING, 0, 0) == nullptr);
+  ExpectRefused(!OsndStream_SetLoopCount(s, 2));
+  gOsndError.lastError.ClearOwn();
+  OSND_Stream_GetTime(s);
+  OSND_Stream_GetPosition(s);
+  Expect(OSND_Stream_DeleteSyncPoint(OSND_Stream_AddSyncPoint(s, 10, "unit")));
+  Expect(gOsndError.lastError.load() == OSND_ERR_NONE);
   const int channel = OSND_PlaySound(OSND_FREE, gRe->sample);
   Expect(channel >= 0 && OSND_StopSound(channel));
   ++gRe->rounds;
@@ -473,7 +482,7 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
     EXPECT_EQ(re.ends.load(), 1);
     EXPECT_EQ(re.syncs.load(), 1) << "a sync callback after its stream was closed";
     EXPECT_EQ(re.nextCalls.load(), re.nextCallsAtFree.load()) << "a freed unit called";
-    EXPECT_EQ(re.refused.load(), 2 + 5 * re.rounds.load());
+    EXPECT_EQ(re.refused.load(), 2 + 6 * re.rounds.load());
     EXPECT_EQ(re.wrong.load(), 0);
     for (OSND_STREAM *s : {ending, other, re.played}) EXPECT_TRUE(OSND_Stream_Close(s));
     OSND_Close();

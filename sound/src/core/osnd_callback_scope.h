@@ -2,8 +2,11 @@
 // they may not make back. A stream callback (a stream's end, a sync point, an
 // internet stream's title) runs on the streamer thread after its pass, or
 // inside OSND_Update: it may not start, close or update the engine. A DSP unit's
-// callback runs under the mixer's lock, which every stream call takes after
-// the stream-decode lock: it may not call a stream or song function either.
+// callback (and a song's row, order, Zxx and instrument callbacks, made from
+// the music unit) runs under the mixer's lock, which comes after the
+// stream-decode lock: every call that needs that lock is refused there where
+// the lock is taken (OsndDecodeLock), and opens, closes and song loads and
+// frees, which wait for engine threads, are refused at their start.
 // Open-complete and song-loaded callbacks run on a thread of their own, in no
 // such scope, and may call anything.
 #pragma once
@@ -37,7 +40,7 @@ inline bool Osnd_RefuseEngineCall() {
   return true;
 }
 
-// ...or a stream or song call.
+// ...or an open, a close, or a song load or free.
 inline bool Osnd_RefuseStreamCall() {
   if (tOsndInCallback != OSND_IN_UNIT_CALLBACK) return false;
   Osnd_SetError(OSND_ERR_CALLBACK);

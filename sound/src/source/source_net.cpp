@@ -368,13 +368,16 @@ void OsndStreamNet_FreeRecord(OsndNetStream *record) {
 extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_METADATACALLBACK callback,
                                                    void *userData) {
   Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return false;
-  if (!stream || !OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
-    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The readers find titles during a refill, under the stream-decode lock;
   // the streamer reads the callback for a title waiting under the list lock.
-  SystemLockGuard decode(gOsndStreams.decodeLock);
+  OsndStreamCall call(stream);
+  if (!call) return false;
+  OsndDecodeLock decode;
+  if (!decode) return false;
   SystemLockGuard list(gOsndStreams.listLock);
+  if (OsndStream_Closing(stream) || !OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET ||
+      !stream->formatState)
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   auto *record = static_cast<OsndNetStream *>(stream->formatState);
   record->metadataCallback = callback;
   record->metadataUserData = userData;

@@ -167,6 +167,7 @@ void FinishWork(Worker &worker, void (*done)(void *)) {
 
 void CallOpenCallback(void *object) {
   auto *s = static_cast<OSND_STREAM *>(object);
+  if (OsndStream_Closing(s)) return;  // a close began before its turn
   if (const OSND_STREAMCALLBACK opened = OsndStream_GetOpenCallback(s)) opened(s, nullptr, 0, nullptr);
 }
 

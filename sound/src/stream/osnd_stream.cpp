@@ -20,8 +20,10 @@
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 OsndStreamSystem gOsndStreams;
 OsndStreamSources gOsndStreamSources{};
@@ -234,7 +236,8 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   s->blockAlign = 4;
   s->nextHalf = 0;
   s->channel = -1;
-  s->playing = s->ended = s->seeking = s->needsRefill = s->prefilling = s->closing = 0;
+  // Not `closing`: a close of a background record may have begun.
+  s->playing = s->ended = s->seeking = s->needsRefill = s->prefilling = 0;
   OsndStream_SetOpenState(s, false, false);
   s->refillOnPlay = 1;
   s->userData = userData;
@@ -490,14 +493,15 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
 bool OsndStream_Stop(OSND_STREAM *s) {
   if (!gOsnd.initialised) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   if (!s || !OsndStream_IsReady(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  // Playing is read under the lock every play and stop holds to write it.
+  OsndDecodeLock decode;
+  if (!decode) return false;
   if (DshowStream *player = DshowOf(s)) {
     if (player->channel) player->channel->ops.stop(player->channel);
     s->playing = 0;
     s->channel = -1;
     return true;
   }
-  // Playing is read under the lock every play and stop holds to write it.
-  SystemLockGuard decode(gOsndStreams.decodeLock);
   if (!s->playing) return true;
   const int channel = s->channel;
   // The channel is stopped outside the list lock: stopping takes the mixer's
@@ -585,11 +589,12 @@ bool OsndStream_Seek(OSND_STREAM *s, int unit, uint32_t value, bool resetCursor)
 
 bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bool noRefill) {
   if (!s || (!internal && !OsndStream_IsReady(s))) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  if (position != 0 && position >= s->dataLength) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The seek and the prefill after it run under the stream-decode lock, which
   // the streamer holds while it refills: no refill meets a half-changed stream.
-  const bool lock = !internal;
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  OsndDecodeLock decode(!internal);
+  if (!decode) return false;
+  if (!internal && OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (position != 0 && position >= s->dataLength) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   bool paused = false;
   if (!noRefill) {
     if (s->channel != -1) {
@@ -611,38 +616,70 @@ bool OsndStream_SetPosition(OSND_STREAM *s, unsigned position, bool internal, bo
     if (s->channel != -1) OSND_SetPaused(s->channel, paused);
     s->needsRefill = 0;
   }
-  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return ok;
 }
 
 void OsndStream_Link(OSND_STREAM *s) { LinkStream(s); }
 
+namespace {
+
+// What a stream's release frees, taken out of its record.
+struct ReleasedParts {
+  bool (*close)(void *) = nullptr;
+  void *formatState = nullptr;
+  SystemFileHandle *file = nullptr;
+  OsndSyncList sync;
+  OSND_SAMPLE *sample = nullptr;
+  void *buffers[4] = {};
+  OsndTag *tags = nullptr;
+};
+
+}  // namespace
+
 void OsndStream_Release(OSND_STREAM *s) {
-  if (s->callbacks.close && s->formatState) s->callbacks.close(s->formatState);
-  s->formatState = nullptr;
-  if (s->file) SystemFile_Close(s->file);
-  s->file = nullptr;
-  OsndStream_FreeSyncPoints(&s->sync);
-  if (s->sample) OSND_Sample_Free(s->sample);
-  s->sample = nullptr;
-  OSND_FREE_MEM(s->input);
-  OSND_FREE_MEM(s->decode);
-  OSND_FREE_MEM(s->ring.entries);
-  OSND_FREE_MEM(s->latency.entries);
-  s->input = s->decode = nullptr;
-  s->ring.entries = s->latency.entries = nullptr;
-  s->ring.count = s->latency.count = 0;
-  if (s->tags) OsndTag_FreeList(&s->tags);
-  OSND_FREE_MEM(s->sentence);
-  s->sentence = nullptr;
-  s->sentenceCount = 0;
+  ReleasedParts parts;
+  OsndStream_InitSyncPointList(&parts.sync);
+  {
+    SystemLockGuard decode(gOsndStreams.decodeLock);
+    SystemLockGuard list(gOsndStreams.listLock);
+    parts.close = s->callbacks.close;
+    parts.formatState = std::exchange(s->formatState, nullptr);
+    parts.file = std::exchange(s->file, nullptr);
+    OsndStream_MoveSyncPoints(&parts.sync, &s->sync);
+    parts.sample = std::exchange(s->sample, nullptr);
+    parts.buffers[0] = std::exchange(s->input, nullptr);
+    parts.buffers[1] = std::exchange(s->decode, nullptr);
+    parts.buffers[2] = std::exchange(s->ring.entries, nullptr);
+    parts.buffers[3] = std::exchange(s->latency.entries, nullptr);
+    s->ring.count = s->latency.count = 0;
+    parts.tags = std::exchange(s->tags, nullptr);
+    OSND_FREE_MEM(std::exchange(s->sentence, nullptr));
+    s->sentenceCount = 0;
+  }
+  if (parts.close && parts.formatState) parts.close(parts.formatState);
+  if (parts.file) SystemFile_Close(parts.file);
+  OsndStream_FreeSyncPoints(&parts.sync);
+  if (parts.sample) OSND_Sample_Free(parts.sample);
+  for (void *buffer : parts.buffers) OSND_FREE_MEM(buffer);
+  if (parts.tags) OsndTag_FreeList(&parts.tags);
   OsndStream_DropTitles(s);
 }
 
 namespace {
-// Guards the holds and the free of a held record. Innermost: no other lock
-// is taken while it is held.
+// Guards the holds, the closing mark and the free of a held record.
+// Innermost: no other lock is taken while it is held.
 std::mutex gHoldLock;
+
+// Marks the stream as closing and holds it for the close; false when another
+// close has begun (test and mark are one step, so that one close wins).
+bool BeginClose(OSND_STREAM *s) {
+  std::lock_guard<std::mutex> guard(gHoldLock);
+  if (std::atomic_ref<uint8_t>(s->closing).load()) return false;
+  std::atomic_ref<uint8_t>(s->closing).store(1);
+  ++s->holds;
+  return true;
+}
+
 }  // namespace
 
 void OsndStream_Hold(OSND_STREAM *s) {
@@ -650,29 +687,51 @@ void OsndStream_Hold(OSND_STREAM *s) {
   ++s->holds;
 }
 
-namespace {
-
-// Frees a closed record, or leaves it to the last hold when a callback of it
-// runs now (this thread's, or another's, which is not waited for: it may be
-// waiting for this thread). `letGo` is one hold ending.
-void FreeUnlessHeld(OSND_STREAM *s, bool letGo) {
-  bool free;
+// The last hold of a closed stream frees its record: the close's own hold
+// when nothing else held it, else the callback or call that ends last.
+void OsndStream_LetGo(OSND_STREAM *s) {
+  bool last;
   {
     std::lock_guard<std::mutex> guard(gHoldLock);
-    if (letGo)
-      --s->holds;
-    else
-      s->freeWhenLetGo = true;
-    free = s->holds == 0 && s->freeWhenLetGo;
+    last = --s->holds == 0 && std::atomic_ref<uint8_t>(s->closing).load();
   }
-  if (free) OSND_FREE_MEM(s);
+  if (last) OSND_FREE_MEM(s);
 }
 
-}  // namespace
-
-void OsndStream_LetGo(OSND_STREAM *s) { FreeUnlessHeld(s, true); }
-
 bool OsndStream_Closing(OSND_STREAM *s) { return std::atomic_ref<uint8_t>(s->closing).load() != 0; }
+
+OsndStreamCall::OsndStreamCall(OSND_STREAM *s) : m_Stream(nullptr) {
+  if (!s) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return;
+  }
+  std::lock_guard<std::mutex> guard(gHoldLock);
+  if (std::atomic_ref<uint8_t>(s->closing).load()) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return;
+  }
+  ++s->holds;
+  m_Stream = s;
+}
+
+OsndStreamCall::~OsndStreamCall() {
+  if (m_Stream) OsndStream_LetGo(m_Stream);
+}
+
+OsndDecodeLock::OsndDecodeLock(bool wanted) {
+  if (!wanted) return;
+  if (tOsndInCallback == OSND_IN_UNIT_CALLBACK) {
+    Osnd_SetError(OSND_ERR_CALLBACK);
+    m_Refused = true;
+    return;
+  }
+  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  m_Taken = true;
+}
+
+OsndDecodeLock::~OsndDecodeLock() {
+  if (m_Taken) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+}
 
 // The streamer reads the callbacks under the stream-list lock as it takes
 // what is due.
@@ -698,9 +757,12 @@ OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
   return std::atomic_ref<OSND_STREAMCALLBACK>(s->openCallback).load(std::memory_order_acquire);
 }
 
-void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
-  if (!s) return;
-  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+bool OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
+  OsndStreamCall call(s);
+  if (!call) return false;
+  OsndDecodeLock decode;
+  if (!decode) return false;
+  if (OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
   // The buffer prefilled before the count was known may already hold a loop
   // back (a loop shorter than half the buffer): a stream that is not playing
@@ -709,7 +771,7 @@ void OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
     s->loopCounter = 0;
     if (OsndStream_Seek(s, 2, s->ring.entries[0].pcm, true)) OsndStream_Prefill(s);
   }
-  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
+  return true;
 }
 
 extern "C" {
@@ -753,19 +815,25 @@ int OSND_Stream_Play(int channel, OSND_STREAM *stream) { return OSND_Stream_Play
 
 int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool startPaused) {
   Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return -1;
   if (!s) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
+  OsndStreamCall call(s);
+  if (!call) return -1;
   // A record still opening in the background is not touched beyond its state.
   if (!OsndStream_IsReady(s)) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
   }
-  if (s->closing) return -1;
   if (!gOsnd.initialised || gOsndStreams.stopByte == 1) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
+    return -1;
+  }
+  OsndDecodeLock decode;
+  if (!decode) return -1;
+  if (OsndStream_Closing(s)) {
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
   }
   if (DshowStream *player = DshowOf(s)) {
@@ -788,16 +856,13 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
-  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   if (s->playing) {
     if (s->channel != -1 && OSND_GetCurrentSample(s->channel) != s->sample) {
       const int again = OSND_PlaySound(s->channel & 0xFFF, s->sample);
       SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's sync scan reads it
       if (again >= 0) s->channel = again;
     }
-    const int channel = s->channel;
-    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
-    return channel;
+    return s->channel;
   }
   s->ended = 0;
   s->cpuUsage = 0.0f;
@@ -821,7 +886,6 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   const int handle = Osnd_PlaySoundCore(requests, count, s->sample, dsp, true);
   if (handle < 0) {
     s->needsRefill = 1;
-    SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
     Osnd_SetError(OSND_ERR_PLAY);
     return -1;
   }
@@ -833,22 +897,23 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
   }
   s->needsRefill = 1;
   OSND_SetPaused(handle, startPaused);
-  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return handle;
 }
 
 bool OSND_Stream_Stop(OSND_STREAM *stream) {
   Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return false;
-  return OsndStream_Stop(stream);
+  OsndStreamCall call(stream);
+  return call && OsndStream_Stop(stream);
 }
 
 bool OSND_Stream_Close(OSND_STREAM *s) {
   Osnd_ResetError();
+  // It waits for the open threads, which may need the mixer's lock that a
+  // unit's callback holds: refused there before anything is marked.
   if (Osnd_RefuseStreamCall()) return false;
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   bool ready = OsndStream_IsReady(s);
-  if (!ready && !OsndStream_OpenFailed(s)) {
+  if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s)) {
     // An internet stream still queued never opens; one opening is asked to
     // give up, and the stop returns once its open has ended. Either is then
     // freed here like any failed open (or closed like any opened stream when
@@ -861,35 +926,48 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     ready = OsndStream_IsReady(s);
   }
-  if (OsndStream_Closing(s)) return true;
-  // A failed background open may still be finishing on the open thread; an
-  // open-complete callback of it that has not begun is not made.
+  // A second close, from another thread or from a callback of the stream,
+  // returns at once: the first one frees it.
+  if (!BeginClose(s)) return true;
+  // A sub-stream selection still queued is dropped; one under way, or a
+  // failed background open still finishing, is waited for; an open-complete
+  // callback that has not begun is not made.
+  OsndNonBlocking_Unqueue(&s->queue);
   OsndNonBlocking_WaitUntilDone(s);
-  std::atomic_ref<uint8_t>(s->closing).store(1);
-  if (ready) OsndStream_Stop(s);
-  UnlinkStream(s);
-  s->endCallback = nullptr;
-  s->endUserData = nullptr;
-  if (s->playing && s->channel != -1) OSND_StopSound(s->channel);
+  {
+    // Calls under way on other threads end first; the ones after see the mark.
+    SystemLockGuard decode(gOsndStreams.decodeLock);
+    if (ready) OsndStream_Stop(s);
+    UnlinkStream(s);
+    {
+      SystemLockGuard list(gOsndStreams.listLock);
+      s->endCallback = nullptr;
+      s->endUserData = nullptr;
+    }
+    if (s->playing && s->channel != -1) OSND_StopSound(s->channel);
+  }
   OsndStream_Release(s);
-  FreeUnlessHeld(s, false);
+  OsndStream_LetGo(s);  // the close's own hold: the record goes with the last one
   return true;
 }
 
 bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
   Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return false;
-  return OsndStream_SetPosition(stream, position, false, false);
+  OsndStreamCall call(stream);
+  return call && OsndStream_SetPosition(stream, position, false, false);
 }
 
 int OSND_Stream_GetPosition(OSND_STREAM *s) {
   Osnd_ResetError();
-  if (s && OsndStream_IsReady(s) && DshowOf(s)) {
+  OsndStreamCall call(s);
+  if (!call) return 0;
+  OsndStreamReadLocks locks;
+  if (OsndStream_IsReady(s) && DshowOf(s)) {
     // The media player knows its time only: the bytes in proportion.
     const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));
     return s->lengthMs > 0 ? int(std::min<int64_t>(ms * s->dataLength / s->lengthMs, s->dataLength)) : 0;
   }
-  if (!s || !s->file) {
+  if (!s->file) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
@@ -898,8 +976,11 @@ int OSND_Stream_GetPosition(OSND_STREAM *s) {
 
 int OSND_Stream_GetTime(OSND_STREAM *s) {
   Osnd_ResetError();
-  if (s && OsndStream_IsReady(s) && DshowOf(s)) return FormatDshow_GetPositionMs(DshowOf(s));
-  if (!s || !s->sample || !s->ring.entries) {
+  OsndStreamCall call(s);
+  if (!call) return 0;
+  OsndStreamReadLocks locks;
+  if (OsndStream_IsReady(s) && DshowOf(s)) return FormatDshow_GetPositionMs(DshowOf(s));
+  if (!s->sample || !s->ring.entries) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }

@@ -72,17 +72,67 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *stream, int index, bool internal, bo
 // list (round again while the stream loops); false when there is none.
 bool OsndStream_NextSentenceEntry(OSND_STREAM *stream);
 // Releases what an open made (format state, file, buffers, sample, points,
-// tags); the record itself stays. Safe to call twice.
+// tags); the record itself stays. Safe to call twice. What it frees is taken
+// out of the record under both stream locks first, so that a call or a scan
+// holding either of them sees it whole or not at all.
 void OsndStream_Release(OSND_STREAM *stream);
 // A thread about to make a callback of the stream holds it, taken while the
-// stream can be closed by no one (under the stream-list lock, with the
+// stream can be freed by no one (under the stream-list lock, with the
 // stream in the list, or under the open queue's lock before its close sees
 // it); it lets go once the callback has returned, which frees the record of
 // a stream closed meanwhile.
 void OsndStream_Hold(OSND_STREAM *stream);
 void OsndStream_LetGo(OSND_STREAM *stream);
-// Whether the stream has been closed (it may still be held).
+// Whether the stream is being or has been closed (it may still be held).
 bool OsndStream_Closing(OSND_STREAM *stream);
+
+// A public call on a stream holds the record for the call's length, so that
+// a close made meanwhile by another party (a callback of the stream, or the
+// application) frees the record only afterwards. A stream already being
+// closed is not held: the call fails (false) with OSND_ERR_INVALID_PARAM.
+// What the call reads or changes of the stream beyond the record, it reads
+// under the stream-decode lock or the stream-list lock, after checking
+// OsndStream_Closing there: the close releases those parts under both.
+class OsndStreamCall {
+ public:
+  explicit OsndStreamCall(OSND_STREAM *stream);
+  ~OsndStreamCall();
+  OsndStreamCall(const OsndStreamCall &) = delete;
+  OsndStreamCall &operator=(const OsndStreamCall &) = delete;
+  explicit operator bool() const { return m_Stream != nullptr; }
+
+ private:
+  OSND_STREAM *m_Stream;
+};
+
+// The position, time and sync-point calls read a stream under the
+// stream-list lock, which its close takes to release what they read; the
+// mixer's lock comes first, in the engine's order, since they ask the
+// stream's channel too. Inside a DSP unit's callback both may be taken:
+// these calls work there.
+struct OsndStreamReadLocks {
+  SystemLockGuard mixing{gOsnd.mixer ? gOsnd.mixer->lock : nullptr};
+  SystemLockGuard list{gOsndStreams.listLock};
+};
+
+// The stream-decode lock, as every call that decodes, seeks, plays, stops or
+// closes a stream takes it. On a thread inside a DSP unit's callback the
+// mixer's lock is held, which comes after this one in the engine's order:
+// there it is refused rather than taken (false, OSND_ERR_CALLBACK), so that
+// whatever call needs it fails there instead of deadlocking. `wanted` false
+// takes nothing.
+class OsndDecodeLock {
+ public:
+  explicit OsndDecodeLock(bool wanted = true);
+  ~OsndDecodeLock();
+  OsndDecodeLock(const OsndDecodeLock &) = delete;
+  OsndDecodeLock &operator=(const OsndDecodeLock &) = delete;
+  explicit operator bool() const { return !m_Refused; }
+
+ private:
+  bool m_Taken = false, m_Refused = false;
+};
+
 // Links an opened record into the engine's stream list.
 void OsndStream_Link(OSND_STREAM *stream);
 
@@ -114,8 +164,9 @@ void OsndStream_SetSyncCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callbac
 // May be set while the open runs in the background.
 void OsndStream_SetOpenCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback);
 OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *stream);
-// -1 endless (with a looping mode), else the number of loops back.
-void OsndStream_SetLoopCount(OSND_STREAM *stream, int count);
+// -1 endless (with a looping mode), else the number of loops back; false
+// for a stream being closed or inside a DSP unit's callback.
+bool OsndStream_SetLoopCount(OSND_STREAM *stream, int count);
 
 // The streamer thread and the stream list, for the engine's Init and Close.
 bool OsndStream_StartThread();

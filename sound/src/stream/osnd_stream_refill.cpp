@@ -529,7 +529,8 @@ void OsndStream_CloseAll() {
   while (!OsndList_IsEmpty(head)) {
     OSND_STREAM *s = OsndStream_FromLink(head->next);
     if (!OsndStream_IsReady(s) && !OsndStream_OpenFailed(s)) OsndStream_MarkOpenFailed(s);  // closed all the same
-    if (!OSND_Stream_Close(s)) OsndList_Unlink(&s->link);
+    // A stream whose close has begun elsewhere is that close's to free.
+    if (OsndStream_Closing(s) || !OSND_Stream_Close(s)) OsndList_Unlink(&s->link);
   }
 }
 

@@ -162,17 +162,15 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
     OsndNonBlocking_Queue(&s->queue, s, 0);
     return true;
   }
-  const bool lock = !internal;
-  if (lock) SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
+  OsndDecodeLock decode(!internal);
+  if (!decode) return false;
   if (!keepPlaying) {
     s->nextHalf = 0;
     s->decodeHeld = s->decodeOffset = s->decodeSkip = 0;
     s->needsRefill = 0;
     s->refillOnPlay = 0;
   }
-  const bool ok = track ? SelectTrack(s, index, keepPlaying) : SelectEntry(s, index, keepPlaying);
-  if (lock) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
-  return ok;
+  return track ? SelectTrack(s, index, keepPlaying) : SelectEntry(s, index, keepPlaying);
 }
 
 bool OsndStream_NextSentenceEntry(OSND_STREAM *s) {
@@ -193,14 +191,24 @@ bool OsndStream_NextSentenceEntry(OSND_STREAM *s) {
 
 bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return false;
+  // The selection reads the stream's bank or drive: under the decode lock, as
+  // its close releases them, and never for a stream being closed.
+  OsndStreamCall call(stream);
+  if (!call) return false;
+  OsndDecodeLock decode;
+  if (!decode) return false;
+  if (OsndStream_Closing(stream)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   return OsndStream_SetSubStreamEx(stream, index, false, false);
 }
 
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
-  if (Osnd_RefuseStreamCall()) return false;
-  if (!stream || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
+  OsndStreamCall call(stream);
+  if (!call) return false;
+  OsndDecodeLock decode;
+  if (!decode) return false;
+  if (OsndStream_Closing(stream) || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 ||
+      (count > 0 && !list))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The entries play one after another through the same buffers: all of the
   // first one's channel layout, which the buffers take when it is selected.
@@ -217,7 +225,6 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
     std::memcpy(copy, list, size_t(count) * sizeof(int));
   }
   OsndStream_Stop(stream);
-  SystemThread_EnterCriticalSection(gOsndStreams.decodeLock);
   OSND_FREE_MEM(stream->sentence);
   stream->sentence = copy;
   stream->sentenceCount = count;
@@ -232,7 +239,6 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
     }
     stream->lengthMs = int(std::min<uint64_t>(ms, 0x7FFFFFFF));
   }
-  SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
   return OsndStream_SetSubStreamEx(stream, copy ? copy[0] : static_cast<OsbBank *>(stream->formatState)->current,
                                    false, false);
 }

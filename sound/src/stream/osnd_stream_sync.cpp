@@ -1,8 +1,10 @@
 // Stream sync points: adding and deleting, and the scan that finds the
 // points playback has passed (the sorted lists are format_reader.cpp's).
 #include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_error.h"
 #include "sound/src/system/system_string.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -60,9 +62,16 @@ void OsndStream_SyncScan() {
 
 extern "C" {
 
+// Sync point calls work inside a DSP unit's callback: they read the stream
+// under the stream-list lock, taken after the mixer's (the channel is asked
+// for its frequency), as its close releases the points and the sample under
+// it.
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name) {
   Osnd_ResetError();
-  if (!stream || !OsndStream_IsReady(stream) || !stream->sample) {
+  OsndStreamCall call(stream);
+  if (!call) return nullptr;
+  OsndStreamReadLocks locks;  // the streamer writes playing and channel under the list lock too
+  if (OsndStream_Closing(stream) || !OsndStream_IsReady(stream) || !stream->sample) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
@@ -75,23 +84,26 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
-  SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's scan may walk the list
   return OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
 }
 
+// A point is deleted only when it is found in a stream of the list: one
+// whose stream has been closed (and its points freed) is refused, never
+// touched, whichever thread closed it.
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point) {
   Osnd_ResetError();
-  if (!point || !point->next || !point->prev) {
-    Osnd_SetError(OSND_ERR_INVALID_PARAM);
-    return false;
-  }
+  if (!point) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     OsndListNode *head = &gOsndStreams.streams;
-    for (OsndListNode *n = head->next; n && n != head; n = n->next) {
+    OSND_STREAM *owner = nullptr;
+    for (OsndListNode *n = head->next; n && n != head && !owner; n = n->next) {
       OSND_STREAM *s = OsndStream_FromLink(n);
-      if (s->sync.cursor == point) s->sync.cursor = point->next;
+      for (OsndSyncPoint *p = s->sync.head.next; p && p != &s->sync.tail && !owner; p = p->next)
+        if (p == point) owner = s;
     }
+    if (!owner) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    if (owner->sync.cursor == point) owner->sync.cursor = point->next;
     point->prev->next = point->next;
     point->next->prev = point->prev;
   }

@@ -1,0 +1,161 @@
+// Two parties acting on one object at the same moment, as the callback
+// contract allows: a stream's own callback and an application thread (both
+// closing it, or one using it while the other closes it). Run under
+// ThreadSanitizer and AddressSanitizer too.
+#include "SoundTestSupport.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_error.h"
+#include "sound/src/system/system_memory.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <typename Pred>
+bool WaitFor(Pred pred, int milliseconds = 3000) {
+  const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!pred()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
+
+// Two parties meet in a callback: it says it runs (1), waits for the
+// application to begin its part (2), does its own, and says it is done (3).
+struct Meeting {
+  std::atomic<int> step{0};
+  std::function<void(void *)> inCallback;
+  std::atomic<int> wrong{0};
+  void Callback(void *object) {
+    step = 1;
+    if (!WaitFor([&] { return step.load() == 2; })) ++wrong;
+    inCallback(object);
+    step = 3;
+  }
+};
+Meeting *gMeeting = nullptr;
+
+bool MeetOnStream(OSND_STREAM *s, void *, int, void *) {
+  gMeeting->Callback(s);
+  return true;
+}
+
+class TwoParties : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;
+    baseline = SystemMemory_BytesInUse();
+    path = TestFile("two-parties", "ramp.raw");
+    ASSERT_TRUE(WriteRawRamp(path, 4000));
+    gMeeting = &meeting;
+  }
+  void TearDown() override {
+    StopUpdater();
+    OSND_Close();
+    OSND_SetOutput(OSND_OUTPUT_NOSOUND);
+    gMeeting = nullptr;
+    RemoveTestFiles("two-parties");
+  }
+  // With the non-realtime output the streamer's callbacks come inside
+  // OSND_Update: a thread of their own calls it, so that the test's thread is
+  // free to be the other party.
+  void Start(bool realtime) {
+    ASSERT_TRUE(OSND_SetOutput(realtime ? OSND_OUTPUT_NOSOUND : OSND_OUTPUT_NOSOUND_NONREALTIME));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
+    if (realtime) return;
+    updating = true;
+    updater = std::thread([this] {
+      while (updating) {
+        OSND_Update();
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+      }
+    });
+  }
+  void StopUpdater() {
+    updating = false;
+    if (updater.joinable()) updater.join();
+  }
+  void Stop() {
+    StopUpdater();
+    OSND_Close();
+  }
+  // A stream whose open-complete callback (background open) or end callback
+  // (played near its end) will meet the test's thread.
+  OSND_STREAM *OpenMeeting(bool onOpen) {
+    const unsigned mode = OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO;
+    OSND_STREAM *s = OSND_Stream_Open(path.c_str(), mode | (onOpen ? OSND_MODE_NONBLOCKING : 0), 0, 0);
+    if (!s) return nullptr;
+    if (onOpen) {
+      OsndStream_SetOpenCallback(s, MeetOnStream);
+    } else {
+      OsndStream_SetEndCallback(s, MeetOnStream, nullptr);
+      if (!OSND_Stream_SetPosition(s, 4 * 3500) || OSND_Stream_Play(OSND_FREE, s) < 0) ++meeting.wrong;
+    }
+    return s;
+  }
+
+  Meeting meeting;
+  std::string path;
+  int64_t baseline = 0;
+  std::atomic<bool> updating{false};
+  std::thread updater;
+};
+
+}  // namespace
+
+// A stream's open-complete or end callback closes its stream, or seeks,
+// plays and stops it, while the application closes the same stream: both
+// closes answer true and the stream is freed once; the callback's other
+// calls either finish before its parts are released or fail. On either
+// output, many rounds, so that the two meet at every point of the close.
+TEST_F(TwoParties, AStreamClosedWhileItsOwnCallbackUsesOrClosesIt) {
+  for (const bool realtime : {true, false}) {
+    for (const bool onOpen : {true, false}) {
+      for (const bool callbackCloses : {true, false}) {
+        SCOPED_TRACE(std::string(realtime ? "real-time" : "non-realtime") + (onOpen ? ", open" : ", end") +
+                     (callbackCloses ? ", closes" : ", seeks"));
+        Start(realtime);
+        std::atomic<int> closedByCallback{0};
+        meeting.inCallback = [&](void *object) {
+          auto *s = static_cast<OSND_STREAM *>(object);
+          if (callbackCloses) {
+            closedByCallback += OSND_Stream_Close(s);
+            return;
+          }
+          for (int i = 0; i < 30; ++i) {
+            OSND_Stream_SetPosition(s, 4 * unsigned(i * 50));
+            OSND_Stream_Play(OSND_FREE, s);
+            OSND_Stream_GetTime(s);
+            OSND_Stream_Stop(s);
+          }
+        };
+        Watchdog dog(30, "a stream closed by two parties");
+        for (int round = 0; round < 12; ++round) {
+          meeting.step = 0;
+          OSND_STREAM *s = OpenMeeting(onOpen);
+          ASSERT_NE(s, nullptr);
+          ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; })) << "round " << round;
+          meeting.step = 2;
+          // Spread over the callback's part: at once, or a little later.
+          if (round % 3) std::this_thread::sleep_for(std::chrono::microseconds(100 * (round % 3)));
+          EXPECT_TRUE(OSND_Stream_Close(s));
+          ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 3; }));
+        }
+        if (callbackCloses) {
+          EXPECT_EQ(closedByCallback.load(), 12) << "a close from the callback answered false";
+        }
+        Stop();
+        EXPECT_EQ(meeting.wrong.load(), 0);
+        EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+      }
+    }
+  }
+}
