@@ -279,11 +279,11 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
 
 bool Music_PlaySong(MusicSong *song) {
   if (!SongUsable(song)) return false;
-  // A MIDI song plays through a stream: not from a DSP unit's callback.
-  if (song->type == MUSIC_TYPE_MIDI && Osnd_RefuseStreamCall()) return false;
   // A MIDI song's start links and plays the synthesizer's stream, which takes
-  // the stream-decode lock: it is taken first, in the engine's one order.
-  SystemLockGuard decode(song->type == MUSIC_TYPE_MIDI ? gOsndStreams.decodeLock : nullptr);
+  // the stream-decode lock: it is taken first, in the engine's one order (and
+  // refused inside a DSP unit's callback, under the mixer's lock).
+  OsndDecodeLock decode(song->type == MUSIC_TYPE_MIDI);
+  if (!decode) return false;
   SystemLockGuard guard(MixerLock());
   song->order = 0;
   song->row = 0;
@@ -304,11 +304,11 @@ bool Music_PlaySong(MusicSong *song) {
 bool Music_StopSong(MusicSong *song) {
   if (!SongUsable(song)) return false;
   if (song->type == MUSIC_TYPE_MIDI) {
-    if (Osnd_RefuseStreamCall()) return false;  // it plays through a stream
     // Between two refills of the synthesizer's stream, and with the song's
     // playing mark written under the mixer's lock that the music unit reads
     // it under.
-    SystemLockGuard decode(gOsndStreams.decodeLock);
+    OsndDecodeLock decode;
+    if (!decode) return false;
     SystemLockGuard guard(MixerLock());
     gFormats.midiStop(song);
     return true;
