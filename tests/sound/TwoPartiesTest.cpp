@@ -1,10 +1,12 @@
 // Two parties acting on one object at the same moment, as the callback
 // contract allows: a stream's own callback and an application thread (both
-// closing it, or one using it while the other closes it). Run under
+// closing it, or one using it while the other closes it), a song's loaded
+// callback and the application (both freeing it). Run under
 // ThreadSanitizer and AddressSanitizer too.
+#include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_stream.h"
-#include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
 
 #include <atomic>
@@ -47,6 +49,7 @@ bool MeetOnStream(OSND_STREAM *s, void *, int, void *) {
   gMeeting->Callback(s);
   return true;
 }
+void MeetOnSong(MusicSong *song, int) { gMeeting->Callback(song); }
 
 class TwoParties : public ::testing::Test {
  protected:
@@ -156,6 +159,48 @@ TEST_F(TwoParties, AStreamClosedWhileItsOwnCallbackUsesOrClosesIt) {
         EXPECT_EQ(meeting.wrong.load(), 0);
         EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
       }
+    }
+  }
+}
+
+// A song freed by the application while its loaded callback runs, then by
+// that callback (or by the callback first, then by the application while
+// the callback still runs): freed once, whichever comes first.
+TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) {
+  const std::vector<uint8_t> bank = Bank({Pcm16(400)});
+  for (const bool realtime : {true, false}) {
+    for (const bool applicationFirst : {true, false}) {
+      SCOPED_TRACE(std::string(realtime ? "real-time" : "non-realtime") +
+                   (applicationFirst ? ", application first" : ", callback first"));
+      Start(realtime);
+      std::atomic<int> callbackFreed{0};
+      meeting.inCallback = [&](void *song) {
+        // The application's free has begun, or waits for this one.
+        if (applicationFirst) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        Music_FreeSong(static_cast<MusicSong *>(song));
+        ++callbackFreed;
+        if (!applicationFirst) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      };
+      Watchdog dog(20, "a song freed by two parties");
+      for (int round = 0; round < 8; ++round) {
+        meeting.step = 0;
+        const int freed = callbackFreed;
+        MusicSong *song = Music_CreateSong();
+        song->loadDone = MeetOnSong;
+        ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
+                                 OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
+                  nullptr);
+        ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
+        meeting.step = 2;
+        if (!applicationFirst) {
+          ASSERT_TRUE(WaitFor([&] { return callbackFreed.load() > freed; }));
+        }
+        Music_FreeSong(song);
+        ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 3; }));
+      }
+      Stop();
+      EXPECT_EQ(meeting.wrong.load(), 0);
+      EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
     }
   }
 }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 const int kMusicPeriodTable[MUSIC_NOTES + 1] = {
     0,     27392, 25856, 24384, 23040, 21696, 20480, 19328, 18240, 17216, 16256, 15360, 14496, 13696, 12928,
@@ -162,15 +163,12 @@ MusicSong *Music_CreateSong() {
   return song;
 }
 
-void Music_FreeSong(MusicSong *song) {
-  if (!song || Osnd_RefuseStreamCall()) return;
-  // A song still waiting in the background queue leaves it; one being
-  // loaded is waited for; one whose loaded callback runs on another thread
-  // is freed by that thread once the callback has returned.
-  OsndNonBlocking_Unqueue(&song->queueNode);
-  OsndNonBlocking_WaitUntilDone(song);
-  if (OsndNonBlocking_FreeAfterCallback(song, [](void *later) { Music_FreeSong(static_cast<MusicSong *>(later)); }))
-    return;
+namespace {
+
+// Stops the song and frees what it holds; the record stays, for a callback
+// that still runs on it.
+void ReleaseSong(MusicSong *song) {
+  if (std::exchange(song->released, uint8_t(1))) return;
   if (Music_IsLoaded(song)) Music_StopSong(song);
   {
     SystemLockGuard guard(MixerLock());
@@ -192,7 +190,32 @@ void Music_FreeSong(MusicSong *song) {
   FreeCallback(song->orderCallback);
   FreeCallback(song->zxxCallback);
   for (MusicCallback *&cb : song->instrumentCallbacks) FreeCallback(cb);
+}
+
+void FreeSongNow(void *song) {
+  ReleaseSong(static_cast<MusicSong *>(song));
   OSND_FREE_MEM(song);
+}
+
+}  // namespace
+
+void Music_FreeSong(MusicSong *song) {
+  if (!song || Osnd_RefuseStreamCall()) return;
+  // The first free wins; another (the application's beside the song's loaded
+  // callback, or that callback's beside the application's) returns at once.
+  if (__atomic_exchange_n(&song->freeing, uint8_t(1), __ATOMIC_ACQ_REL)) return;
+  // A song still waiting in the background queue leaves it; one being
+  // loaded is waited for.
+  OsndNonBlocking_Unqueue(&song->queueNode);
+  OsndNonBlocking_WaitUntilDone(song);
+  // One whose loaded callback runs now is freed by the callback thread once
+  // the callback has returned: wholly when another thread freed it, as the
+  // callback may still use it; only its record when the callback freed it.
+  if (OsndNonBlocking_FreeAfterCallback(song, FreeSongNow)) {
+    if (OsndNonBlocking_IsCallbackThread()) ReleaseSong(song);
+    return;
+  }
+  FreeSongNow(song);
 }
 
 bool Music_IsLoaded(const MusicSong *song) { return __atomic_load_n(&song->loaded, __ATOMIC_ACQUIRE) != 0; }

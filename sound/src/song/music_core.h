@@ -271,6 +271,9 @@ struct MusicSong {
   // look through all 256 slots on every block.
   bool instrumentCallbackSet;
   uint8_t loaded, loadFailed;  // written by the open thread: read them with Music_IsLoaded / Music_LoadFailed
+  // Set by the first free (atomically: a song's loaded callback and the
+  // application may both free it); `released` once its contents are freed.
+  uint8_t freeing, released;
   // A load queued for the background open thread and its arguments.
   OsndQueueNode queueNode;
   char pendingName[256];

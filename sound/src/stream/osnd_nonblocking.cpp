@@ -373,9 +373,11 @@ void OsndNonBlocking_WaitUntilDone(void *object) {
   });
 }
 
+bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }
+
 bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *)) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
-  if (gQueue.calling != object || tDelivering) return false;
+  if (gQueue.calling != object) return false;
   gQueue.freeAfterCall = free;
   return true;
 }

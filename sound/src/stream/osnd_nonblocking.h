@@ -40,6 +40,10 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node);
 // made; one running is not waited for (see below and OsndStream_Hold).
 void OsndNonBlocking_WaitUntilDone(void *object);
 // When the record's open-complete callback runs now on the callback thread
-// (not the calling one), leaves its free to that thread, which calls `free`
-// once the callback has returned; true then.
+// (made there by another thread or by the callback itself), leaves its free
+// to that thread, which calls `free` once the callback has returned; true
+// then.
 bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *));
+// Whether the calling thread is the one that makes the open-complete and
+// song-loaded callbacks.
+bool OsndNonBlocking_IsCallbackThread();
