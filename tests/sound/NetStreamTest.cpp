@@ -1055,30 +1055,37 @@ bool PlayUntil(bool realtime, const std::function<bool()> &done, double seconds)
 TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
   HttpTestServer stations([&](const std::string &) { return Serve(OkHead({"Content-Type: application/ogg"}), ogg); });
   struct {
-    std::atomic<bool> closing{false};
+    std::atomic<bool> closing{false}, sawClosing{false};
     std::atomic<int> calls{0}, refused{0}, wrong{0};
     std::string next;
   } list;
   gOnOpen = [&](OSND_STREAM *s) {
     ++list.calls;
-    if (OSND_STREAM *next = Open(list.next, OSND_MODE_NONBLOCKING))
+    // The first callback to see the close coming lets it begin, then opens:
+    // that open must be refused.
+    const bool late = list.closing && !list.sawClosing.exchange(true);
+    if (late) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (OSND_STREAM *next = Open(list.next, OSND_MODE_NONBLOCKING)) {
       OsndStream_SetOpenCallback(next, CallOnOpen);
-    else
+      list.wrong += late;
+    } else {
       ++(list.closing && OSND_GetError() == OSND_ERR_UNINITIALISED ? list.refused : list.wrong);
+    }
     OSND_Stream_Close(s);
   };
   for (const bool realtime : {true, false}) {
     for (const std::string &entry : {In("tone.ogg"), stations.Url("/entry")}) {
       SCOPED_TRACE(entry + (realtime ? " real-time" : " non-realtime"));
       StartOn(realtime);
-      list.closing = false;
-      list.calls = list.wrong = 0;
+      list.closing = list.sawClosing = false;
+      list.calls = list.wrong = list.refused = 0;
       list.next = entry;
       OSND_STREAM *first = Open(entry, OSND_MODE_NONBLOCKING);
       ASSERT_NE(first, nullptr);
       OsndStream_SetOpenCallback(first, CallOnOpen);
       ASSERT_TRUE(WaitUntil([&] { return list.calls.load() >= 4; }, 5));
       list.closing = true;
+      ASSERT_TRUE(WaitUntil([&] { return list.sawClosing.load(); }, 5));
       {
         Watchdog dog(15, "OSND_Close beside open callbacks that open");
         OSND_Close();
@@ -1086,6 +1093,7 @@ TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
       const int calls = list.calls;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       EXPECT_EQ(list.calls.load(), calls) << "callbacks after the close";
+      EXPECT_GT(list.refused.load(), 0);
       EXPECT_EQ(list.wrong.load(), 0);
       EXPECT_EQ(EngineThreadCount(), 0);
     }

@@ -1,12 +1,14 @@
 // Two parties acting on one object at the same moment, as the callback
 // contract allows: a stream's own callback and an application thread (both
 // closing it, or one using it while the other closes it), a song's loaded
-// callback and the application (both freeing it). Run under
+// callback and the application (both freeing it), and the application's
+// close of the engine beside the callbacks that close makes. Run under
 // ThreadSanitizer and AddressSanitizer too.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
 
 #include <atomic>
@@ -203,4 +205,97 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
       EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
     }
   }
+}
+
+// The application's close makes the open-complete and song-loaded callbacks
+// still waiting; one that closes the engine, or closes it, starts it and
+// opens in the background, is refused (the close under way closes it) and
+// the application's close returns, with the engine closed and no engine
+// thread left. A close made inside such a callback when no other close runs
+// drops the callbacks still waiting: none comes after it.
+TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
+  const std::vector<uint8_t> bank = Bank({Pcm16(400)});
+  for (const bool restart : {false, true}) {
+    SCOPED_TRACE(restart ? "close, start and open" : "close");
+    Start(true);
+    std::atomic<bool> closing{false};
+    std::atomic<int> refused{0}, waited{0};
+    meeting.inCallback = [&](void *) {};
+    // The first callback holds the callback thread until the close has begun,
+    // so that the second one is made by the close.
+    OSND_STREAM *first = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
+    ASSERT_NE(first, nullptr);
+    OsndStream_SetOpenCallback(first, [](OSND_STREAM *, void *, int, void *) {
+      gMeeting->Callback(nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      return true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
+    MusicSong *song = Music_CreateSong();
+    static std::function<void()> gOnLoaded;
+    gOnLoaded = [&] {
+      ++waited;
+      if (!closing) return;
+      gOsndError.lastError.ClearOwn();
+      OSND_Close();
+      refused += gOsndError.lastError.load() == OSND_ERR_CALLBACK;
+      if (!restart) return;
+      gOsndError.lastError.ClearOwn();
+      refused += !OSND_Init(44100, 16, 0) && gOsndError.lastError.load() == OSND_ERR_CALLBACK;
+      refused += !OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0) &&
+                 gOsndError.lastError.load() == OSND_ERR_UNINITIALISED;
+    };
+    song->loadDone = [](MusicSong *, int) { gOnLoaded(); };
+    ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
+                             OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
+              nullptr);
+    ASSERT_TRUE(WaitFor([&] { return Music_IsLoaded(song); }));
+    closing = true;
+    meeting.step = 2;
+    {
+      Watchdog dog(15, "the application's close beside a callback that closes the engine");
+      Stop();
+    }
+    EXPECT_EQ(waited.load(), 1);
+    EXPECT_EQ(refused.load(), restart ? 3 : 1);
+    EXPECT_EQ(EngineThreadCount(), 0);
+    gOsndError.lastError.ClearOwn();
+    EXPECT_EQ(OSND_Stream_Open(path.c_str(), OSND_MODE_RAW, 0, 0), nullptr) << "the engine is open after its close";
+    Music_FreeSong(song);
+    gOnLoaded = nullptr;
+  }
+
+  // Without a close under way, a loaded callback's close drops the loaded
+  // callbacks still waiting.
+  Start(true);
+  std::vector<MusicSong *> songs;
+  static std::atomic<int> gLoadedAfterClose;
+  gLoadedAfterClose = -1;
+  for (int i = 0; i < 4; ++i) {
+    songs.push_back(Music_CreateSong());
+    songs.back()->loadDone = [](MusicSong *, int) {
+      if (gLoadedAfterClose >= 0) {
+        ++gLoadedAfterClose;
+        return;
+      }
+      gMeeting->Callback(nullptr);  // holds the thread until all four have loaded
+      OSND_Close();
+      gLoadedAfterClose = 0;
+    };
+    ASSERT_NE(Music_LoadSong(songs.back(), reinterpret_cast<const char *>(bank.data()),
+                             OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
+              nullptr);
+  }
+  ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
+  ASSERT_TRUE(WaitFor([&] {
+    for (MusicSong *song : songs)
+      if (!Music_IsLoaded(song)) return false;
+    return true;
+  }));
+  meeting.step = 2;
+  ASSERT_TRUE(WaitFor([&] { return gLoadedAfterClose.load() >= 0; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(gLoadedAfterClose.load(), 0) << "loaded callbacks after the close";
+  OSND_Close();
+  for (MusicSong *song : songs) Music_FreeSong(song);
 }

@@ -111,9 +111,12 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   }
   // Before anything is read or set: a callback thread still ending after a
   // callback closed the engine is joined (the close below begins so too).
-  OsndNonBlocking_BeginClose();
+  // An open-complete or song-loaded callback that the application's close
+  // makes may not start the engine that close is closing.
+  if (!OsndNonBlocking_BeginClose()) return false;
   Osnd_RegisterLayers();
   OSND_Close();
+  OsndNonBlocking_EndClose();
 
   gOsnd.initialised = false;
   gOsndError.initThread = SystemThread_CurrentId();
@@ -271,8 +274,10 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
 void OSND_Close() {
   if (Osnd_RefuseEngineCall()) return;
   // From here on the engine's own threads and callbacks start no new work:
-  // background opens and song loads fail at once.
-  OsndNonBlocking_BeginClose();
+  // background opens and song loads fail at once. Refused in an open-complete
+  // or song-loaded callback that another thread's close makes: that close
+  // joins the threads this one would join too.
+  if (!OsndNonBlocking_BeginClose()) return;
   gOsndError.lastError = OSND_ERR_NONE;
   // Every engine thread ends before anything it uses is freed: the mixer
   // (which runs the sync scan over the streams), the streamer, the open queue.
@@ -322,6 +327,7 @@ void OSND_Close() {
   gOsnd.driversEnumerated = 0;
   gOsnd.numDrivers = 0;
   SystemFile_StopThread();
+  OsndNonBlocking_EndClose();
 }
 
 void OSND_Update() {

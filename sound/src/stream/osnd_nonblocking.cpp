@@ -61,9 +61,12 @@ struct NonBlockingState {
   // Opens are taken from the engine's start until its close begins; after
   // that one fails at once and starts no thread.
   bool accepting = false;
+  // Closes of the engine under way on threads other than the callback
+  // thread: the application's, whose own callbacks may not close it too.
+  int outsideCloses = 0;
   void *calling = nullptr;  // the record whose callback runs now
-  // What frees that record once its callback has returned, when another
-  // thread freed it meanwhile (a song; a stream's record waits on its hold).
+  // What frees that record once its callback has returned, when it was freed
+  // meanwhile (a song; a stream's record waits on its hold).
   void (*freeAfterCall)(void *) = nullptr;
   // The application appends while the threads take nodes off.
   std::mutex lock;
@@ -145,9 +148,12 @@ void JoinLeavingCaller(std::unique_lock<std::mutex> &guard) {
 }
 
 // Asks the callback thread to leave once no callback waits, and joins it
-// unless it is the calling thread (a callback closing the engine).
+// unless it is the calling thread (a callback closing the engine). Such a
+// close cannot make the callbacks still waiting, one inside another: they are
+// dropped, so that none comes after the close.
 void StopCallbackThread() {
   std::unique_lock<std::mutex> guard(gQueue.lock);
+  if (tDelivering) gQueue.completions.clear();
   if (gQueue.callerState == Caller::kServing) gQueue.callerState = Caller::kLeaving;
   gQueue.completed.notify_all();
   JoinLeavingCaller(guard);
@@ -273,10 +279,18 @@ void OsndNonBlocking_Init() {
   gQueue.accepting = true;
 }
 
-void OsndNonBlocking_BeginClose() {
+bool OsndNonBlocking_BeginClose() {
   std::unique_lock<std::mutex> guard(gQueue.lock);
+  if (tDelivering && gQueue.outsideCloses > 0) return Osnd_Fail(OSND_ERR_CALLBACK);
+  if (!tDelivering) ++gQueue.outsideCloses;
   gQueue.accepting = false;
   JoinLeavingCaller(guard);
+  return true;
+}
+
+void OsndNonBlocking_EndClose() {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (!tDelivering) --gQueue.outsideCloses;
 }
 
 bool OsndNonBlocking_StartThread() {

@@ -13,10 +13,15 @@ constexpr int OSND_NONBLOCKING_NET_THREADS = 8;
 
 // The engine has started: opens are taken.
 void OsndNonBlocking_Init();
-// The engine's close has begun: from here on an open fails at once (as on a
-// closed engine) and starts no thread. Joins a callback thread that a
-// callback's close of the engine left ending.
-void OsndNonBlocking_BeginClose();
+// The engine's close (or start, which closes first) has begun: from here on
+// an open fails at once (as on a closed engine) and starts no thread. Joins a
+// callback thread that a callback's close of the engine left ending. Made on
+// the callback thread while a close made on another thread is under way (an
+// open-complete or song-loaded callback that the application's close makes),
+// it is refused: false, with OSND_ERR_CALLBACK, and the caller does nothing.
+bool OsndNonBlocking_BeginClose();
+// The close (or the start's close) that BeginClose began has ended.
+void OsndNonBlocking_EndClose();
 // Makes the open threads and the callback thread when they are not running;
 // false, with the error set, once a close has begun or when one cannot be
 // made.
