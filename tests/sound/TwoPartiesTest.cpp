@@ -32,17 +32,31 @@ bool WaitFor(Pred pred, int milliseconds = 3000) {
   return true;
 }
 
-// Two parties meet in a callback: it says it runs (1), waits for the
-// application to begin its part (2), does its own, and says it is done (3).
+// Two parties meet in a callback: it says it runs, waits for the
+// application to begin its part, does its own, and returns only once the
+// application's part has returned too. The engine keeps a stream's or a
+// song's record while its callback runs, and no longer: a close or free
+// made after that would use a freed handle, the test's fault.
 struct Meeting {
-  std::atomic<int> step{0};
-  std::function<void(void *)> inCallback;
+  std::atomic<bool> inside{false}, go{false}, applicationDone{false}, callbackDone{false};
+  std::function<void(void *)> inCallback = [](void *) {};
   std::atomic<int> wrong{0};
   void Callback(void *object) {
-    step = 1;
-    if (!WaitFor([&] { return step.load() == 2; })) ++wrong;
+    inside = true;
+    if (!WaitFor([&] { return go.load(); })) ++wrong;
     inCallback(object);
-    step = 3;
+    if (!WaitFor([&] { return applicationDone.load(); })) ++wrong;
+    callbackDone = true;
+  }
+  void Reset() { inside = go = applicationDone = callbackDone = false; }
+  // The application's side: lets the callback go on, makes its own part
+  // beside it and waits for the callback to end.
+  bool Meet(const std::function<void()> &part) {
+    if (!WaitFor([&] { return inside.load(); })) return false;
+    go = true;
+    part();
+    applicationDone = true;
+    return WaitFor([&] { return callbackDone.load(); });
   }
 };
 Meeting *gMeeting = nullptr;
@@ -144,15 +158,14 @@ TEST_F(TwoParties, AStreamClosedWhileItsOwnCallbackUsesOrClosesIt) {
         };
         Watchdog dog(30, "a stream closed by two parties");
         for (int round = 0; round < 12; ++round) {
-          meeting.step = 0;
+          meeting.Reset();
           OSND_STREAM *s = OpenMeeting(onOpen);
           ASSERT_NE(s, nullptr);
-          ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; })) << "round " << round;
-          meeting.step = 2;
-          // Spread over the callback's part: at once, or a little later.
-          if (round % 3) std::this_thread::sleep_for(std::chrono::microseconds(100 * (round % 3)));
-          EXPECT_TRUE(OSND_Stream_Close(s));
-          ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 3; }));
+          ASSERT_TRUE(meeting.Meet([&] {
+            // Spread over the callback's part: at once, or a little later.
+            if (round % 3) std::this_thread::sleep_for(std::chrono::microseconds(100 * (round % 3)));
+            EXPECT_TRUE(OSND_Stream_Close(s));
+          })) << "round " << round;
         }
         if (callbackCloses) {
           EXPECT_EQ(closedByCallback.load(), 12) << "a close from the callback answered false";
@@ -181,24 +194,22 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
         if (applicationFirst) std::this_thread::sleep_for(std::chrono::milliseconds(2));
         Music_FreeSong(static_cast<MusicSong *>(song));
         ++callbackFreed;
-        if (!applicationFirst) std::this_thread::sleep_for(std::chrono::milliseconds(2));
       };
       Watchdog dog(20, "a song freed by two parties");
       for (int round = 0; round < 8; ++round) {
-        meeting.step = 0;
+        meeting.Reset();
         const int freed = callbackFreed;
         MusicSong *song = Music_CreateSong();
         song->loadDone = MeetOnSong;
         ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
                                  OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
                   nullptr);
-        ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
-        meeting.step = 2;
-        if (!applicationFirst) {
-          ASSERT_TRUE(WaitFor([&] { return callbackFreed.load() > freed; }));
-        }
-        Music_FreeSong(song);
-        ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 3; }));
+        ASSERT_TRUE(meeting.Meet([&] {
+          if (!applicationFirst) {
+            EXPECT_TRUE(WaitFor([&] { return callbackFreed.load() > freed; }));
+          }
+          Music_FreeSong(song);
+        }));
       }
       Stop();
       EXPECT_EQ(meeting.wrong.load(), 0);
@@ -220,7 +231,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     Start(true);
     std::atomic<bool> closing{false};
     std::atomic<int> refused{0}, waited{0};
-    meeting.inCallback = [&](void *) {};
+    meeting.Reset();
     // The first callback holds the callback thread until the close has begun,
     // so that the second one is made by the close.
     OSND_STREAM *first = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
@@ -230,7 +241,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       return true;
     });
-    ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return meeting.inside.load(); }));
     MusicSong *song = Music_CreateSong();
     static std::function<void()> gOnLoaded;
     gOnLoaded = [&] {
@@ -251,7 +262,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
               nullptr);
     ASSERT_TRUE(WaitFor([&] { return Music_IsLoaded(song); }));
     closing = true;
-    meeting.step = 2;
+    meeting.go = meeting.applicationDone = true;
     {
       Watchdog dog(15, "the application's close beside a callback that closes the engine");
       Stop();
@@ -268,6 +279,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
   // Without a close under way, a loaded callback's close drops the loaded
   // callbacks still waiting.
   Start(true);
+  meeting.Reset();
   std::vector<MusicSong *> songs;
   static std::atomic<int> gLoadedAfterClose;
   gLoadedAfterClose = -1;
@@ -286,13 +298,13 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
                              OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
               nullptr);
   }
-  ASSERT_TRUE(WaitFor([&] { return meeting.step.load() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return meeting.inside.load(); }));
   ASSERT_TRUE(WaitFor([&] {
     for (MusicSong *song : songs)
       if (!Music_IsLoaded(song)) return false;
     return true;
   }));
-  meeting.step = 2;
+  meeting.go = meeting.applicationDone = true;
   ASSERT_TRUE(WaitFor([&] { return gLoadedAfterClose.load() >= 0; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(gLoadedAfterClose.load(), 0) << "loaded callbacks after the close";
