@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -84,6 +85,17 @@ class Watchdog {
   bool m_Ended = false;
   std::thread m_Thread;
 };
+
+// Polls `pred` until it holds (true) or `milliseconds` have passed (false).
+template <typename Pred>
+bool PollUntil(Pred pred, int milliseconds = 3000) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
+}
 
 // The engine's own threads now alive (they are named after the engine).
 int EngineThreadCount();

@@ -52,16 +52,6 @@ int SlowRead(void *buffer, int bytes, void *handle) {
 int SlowSeek(void *handle, int offset, int whence) { return std::fseek(static_cast<FILE *>(handle), offset, whence); }
 int SlowTell(void *handle) { return int(std::ftell(static_cast<FILE *>(handle))); }
 
-template <typename Pred>
-bool WaitFor(Pred pred, int milliseconds = 3000) {
-  const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!pred()) {
-    if (Clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 // A raw file of the stereo ramp.
 void WriteRamp(const std::string &name, int frames) { ASSERT_TRUE(WriteRawRamp(name, frames)); }
 
@@ -164,7 +154,7 @@ TEST_F(StreamThreads, CloseWhileTheStreamerRefillsWaitsForTheRefill) {
   files.slow = true;
   // The channel leaves the first half after about 200 ms; the streamer then
   // refills it through a slow read.
-  ASSERT_TRUE(WaitFor([&] { return files.inRead.load() > 0; }));
+  ASSERT_TRUE(PollUntil([&] { return files.inRead.load() > 0; }));
   EXPECT_TRUE(OSND_Stream_Close(s));
   files.closed = true;
   // The close waited for the read that was under way, and the file was
@@ -208,7 +198,7 @@ TEST_F(StreamThreads, PlaySeekStopAndCloseWhileTheThreadsRun) {
   OsndStream_SetSyncCallback(s, CountSync, &syncs);
   ASSERT_NE(OSND_Stream_AddSyncPoint(s, 2000, "early"), nullptr);
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
-  EXPECT_TRUE(WaitFor([&] { return syncs.load() == 1; }));
+  EXPECT_TRUE(PollUntil([&] { return syncs.load() == 1; }));
   EXPECT_TRUE(OSND_Stream_Close(s));
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
@@ -471,7 +461,7 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
     });
     {
       Watchdog dog(20, "callbacks closing and freeing what comes next, or calling stream functions");
-      EXPECT_TRUE(WaitFor([&] {
+      EXPECT_TRUE(PollUntil([&] {
         if (!realtime) OSND_Update();
         return re.ends.load() > 0 && re.syncs.load() > 0 && re.nextCallsAtFree.load() >= 0 && re.rounds > 10;
       }, 10000));
@@ -504,21 +494,21 @@ TEST_F(StreamThreads, AnEntryChosenInTheBackgroundWaitsForTheStreamLock) {
   OSND_STREAM *s = OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()),
                                     OSND_MODE_MEMORY | OSND_MODE_2D | OSND_MODE_NONBLOCKING, 0, int(bank.size()));
   ASSERT_NE(s, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+  ASSERT_TRUE(PollUntil([&] { return OsndStream_IsReady(s); }));
   Chooser chooser;
   OsndStream_SetSyncCallback(s, ChooseNextEntry, &chooser);
   ASSERT_NE(OSND_Stream_AddSyncPoint(s, 1100, "choose"), nullptr);
   ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1));
   for (int round = 0; round < 4; ++round) {
     SCOPED_TRACE(round);
-    ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+    ASSERT_TRUE(PollUntil([&] { return OsndStream_IsReady(s); }));
     ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0) << OSND_GetError();
-    ASSERT_TRUE(WaitFor([&] { return chooser.choices.load() == round + 1; }));
+    ASSERT_TRUE(PollUntil([&] { return chooser.choices.load() == round + 1; }));
     EXPECT_FALSE(chooser.failed.load());
     // Decoded up to the callback: the entry chosen last (here at first).
     EXPECT_EQ(chooser.level.load(), round % 2 == 0 ? 5000 : 9000);
   }
-  ASSERT_TRUE(WaitFor([&] { return OsndStream_IsReady(s); }));
+  ASSERT_TRUE(PollUntil([&] { return OsndStream_IsReady(s); }));
   EXPECT_TRUE(OSND_Stream_Close(s));
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);

@@ -20,18 +20,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-template <typename Pred>
-bool WaitFor(Pred pred, int milliseconds = 3000) {
-  const auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!pred()) {
-    if (Clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  return true;
-}
-
 // Two parties meet in a callback: it says it runs, waits for the
 // application to begin its part, does its own, and returns only once the
 // application's part has returned too. The engine keeps a stream's or a
@@ -43,20 +31,20 @@ struct Meeting {
   std::atomic<int> wrong{0};
   void Callback(void *object) {
     inside = true;
-    if (!WaitFor([&] { return go.load(); })) ++wrong;
+    if (!PollUntil([&] { return go.load(); })) ++wrong;
     inCallback(object);
-    if (!WaitFor([&] { return applicationDone.load(); })) ++wrong;
+    if (!PollUntil([&] { return applicationDone.load(); })) ++wrong;
     callbackDone = true;
   }
   void Reset() { inside = go = applicationDone = callbackDone = false; }
   // The application's side: lets the callback go on, makes its own part
   // beside it and waits for the callback to end.
   bool Meet(const std::function<void()> &part) {
-    if (!WaitFor([&] { return inside.load(); })) return false;
+    if (!PollUntil([&] { return inside.load(); })) return false;
     go = true;
     part();
     applicationDone = true;
-    return WaitFor([&] { return callbackDone.load(); });
+    return PollUntil([&] { return callbackDone.load(); });
   }
 };
 Meeting *gMeeting = nullptr;
@@ -206,7 +194,7 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
                   nullptr);
         ASSERT_TRUE(meeting.Meet([&] {
           if (!applicationFirst) {
-            EXPECT_TRUE(WaitFor([&] { return callbackFreed.load() > freed; }));
+            EXPECT_TRUE(PollUntil([&] { return callbackFreed.load() > freed; }));
           }
           Music_FreeSong(song);
         }));
@@ -241,7 +229,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       return true;
     });
-    ASSERT_TRUE(WaitFor([&] { return meeting.inside.load(); }));
+    ASSERT_TRUE(PollUntil([&] { return meeting.inside.load(); }));
     MusicSong *song = Music_CreateSong();
     static std::function<void()> gOnLoaded;
     gOnLoaded = [&] {
@@ -260,7 +248,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
                              OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
               nullptr);
-    ASSERT_TRUE(WaitFor([&] { return Music_IsLoaded(song); }));
+    ASSERT_TRUE(PollUntil([&] { return Music_IsLoaded(song); }));
     closing = true;
     meeting.go = meeting.applicationDone = true;
     {
@@ -298,14 +286,14 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
                              OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
               nullptr);
   }
-  ASSERT_TRUE(WaitFor([&] { return meeting.inside.load(); }));
-  ASSERT_TRUE(WaitFor([&] {
+  ASSERT_TRUE(PollUntil([&] { return meeting.inside.load(); }));
+  ASSERT_TRUE(PollUntil([&] {
     for (MusicSong *song : songs)
       if (!Music_IsLoaded(song)) return false;
     return true;
   }));
   meeting.go = meeting.applicationDone = true;
-  ASSERT_TRUE(WaitFor([&] { return gLoadedAfterClose.load() >= 0; }));
+  ASSERT_TRUE(PollUntil([&] { return gLoadedAfterClose.load() >= 0; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(gLoadedAfterClose.load(), 0) << "loaded callbacks after the close";
   OSND_Close();
