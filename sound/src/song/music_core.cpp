@@ -336,11 +336,12 @@ bool Music_StopSong(MusicSong *song) {
     gFormats.midiStop(song);
     return true;
   }
-  // A bank song's sound is on the shared bank channel, not on voices.
-  if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
   // Under the mixer's lock rather than waiting for a busy flag: the lock is
   // recursive, so a song that stops itself from its tick does not wait forever.
   SystemLockGuard guard(MixerLock());
+  // A bank song's sound is on the shared bank channel, not on voices; the
+  // music unit's ticks choose that channel's song under the same lock.
+  if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
   song->playing = 0;
   song->finished = 1;
   if (!song->songChannels) return true;
