@@ -179,7 +179,8 @@ void ReleaseSong(MusicSong *song) {
     OSND_FREE_MEM(song->patterns);
   }
   if (song->samples) {
-    for (int i = 0; i < song->sampleCount; ++i) OsndSample_Destroy(song->samples[i]);
+    // As any freed sample: no channel, a stopped one included, keeps naming it.
+    for (int i = 0; i < song->sampleCount; ++i) OSND_Sample_Free(song->samples[i]);
     OSND_FREE_MEM(song->samples);
   }
   if (song->midi) gFormats.midiFree(song);
