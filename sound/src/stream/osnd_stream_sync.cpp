@@ -14,6 +14,9 @@ bool IsSentinel(const OsndSyncList *list, const OsndSyncPoint *p) { return p == 
 }  // namespace
 
 void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset) {
+  // Under the list lock, which the scan and the sync-point calls hold to
+  // walk and edit the list.
+  SystemLockGuard guard(gOsndStreams.listLock);
   OsndSyncList &list = stream->sync;
   OsndSyncPoint *p = list.head.next;
   while (p != &list.tail && p->offset < offset) p = p->next;
