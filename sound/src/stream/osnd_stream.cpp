@@ -957,11 +957,15 @@ bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
   return call && OsndStream_SetPosition(stream, position, false, false);
 }
 
+// The file's position moves as the streamer reads it under the stream-decode
+// lock: read under that lock (and so refused inside a DSP unit's callback).
 int OSND_Stream_GetPosition(OSND_STREAM *s) {
   Osnd_ResetError();
   OsndStreamCall call(s);
   if (!call) return 0;
-  OsndStreamReadLocks locks;
+  OsndDecodeLock decode;
+  if (!decode) return 0;
+  if (OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   if (OsndStream_IsReady(s) && DshowOf(s)) {
     // The media player knows its time only: the bytes in proportion.
     const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));

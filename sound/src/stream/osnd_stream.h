@@ -105,11 +105,10 @@ class OsndStreamCall {
   OSND_STREAM *m_Stream;
 };
 
-// The position, time and sync-point calls read a stream under the
-// stream-list lock, which its close takes to release what they read; the
-// mixer's lock comes first, in the engine's order, since they ask the
-// stream's channel too. Inside a DSP unit's callback both may be taken:
-// these calls work there.
+// The time and sync-point calls read a stream under the stream-list lock,
+// which its close takes to release what they read; the mixer's lock comes
+// first, in the engine's order, since they ask the stream's channel too.
+// Inside a DSP unit's callback both may be taken: these calls work there.
 struct OsndStreamReadLocks {
   SystemLockGuard mixing{gOsnd.mixer ? gOsnd.mixer->lock : nullptr};
   SystemLockGuard list{gOsndStreams.listLock};
