@@ -4,7 +4,10 @@
 // A callback also makes, now and then, a call its kind may not make, which
 // must be refused. A hang aborts the run with what each thread was doing; at
 // the end no engine thread and no engine memory is left.
-// QMV_TORTURE_SEED and QMV_TORTURE_MS replay or lengthen a run.
+// QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run. A seed fixes
+// what each application thread, and each kind of callback, picks from one
+// call to the next, not how the threads interleave: a run cannot be replayed
+// exactly, but a seed that failed makes the same kinds of calls again.
 #include "HttpTestServerSupport.h"
 #include "MpegFrameSupport.h"
 #include "OsbWriterSupport.h"
@@ -23,6 +26,7 @@
 #include <shared_mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -35,6 +39,11 @@ enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kFiredKinds };
 const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "title", "DSP unit"};
 // Where a call is made from: what it may call depends on it.
 enum Where { kApp, kCallbackThread, kStreamer, kMixer };
+
+struct Rng {
+  std::mutex lock;
+  std::mt19937 draws;
+};
 
 int64_t NowMs() { return std::chrono::duration_cast<milliseconds>(Clock::now().time_since_epoch()).count(); }
 
@@ -58,17 +67,25 @@ struct Torture {
   std::atomic<int64_t> progress[4] = {};
   // What each application thread, then each callback thread, is doing.
   std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
+  // The random sequences of the application threads, of the main thread
+  // (where a callback's would be), then of each kind of callback.
+  Rng rngs[8];
 };
 Torture *gT = nullptr;
 
-std::mt19937 &Rng() {
-  thread_local std::mt19937 rng;
-  thread_local const Torture *seededFor = nullptr;
-  static std::atomic<unsigned> serial{0};
-  if (seededFor != gT) rng.seed(gT->seed * 7919u + ++serial), seededFor = gT;
-  return rng;
+// The sequence the calling thread draws from: an application thread's own,
+// or, inside a callback, its kind's, which the threads running that kind of
+// callback share.
+thread_local Rng *tRng = nullptr;
+int Pick(int n) {
+  std::lock_guard<std::mutex> guard(tRng->lock);
+  return int(tRng->draws() % unsigned(n));
 }
-int Pick(int n) { return int(Rng()() % unsigned(n)); }
+struct Drawing {
+  Rng *outer;
+  explicit Drawing(int sequence) : outer(std::exchange(tRng, &gT->rngs[sequence])) {}
+  ~Drawing() { tRng = outer; }
+};
 
 void Violation(const std::string &what) {
   if (++gT->violations <= 20) std::fprintf(stderr, "[torture seed %u] %s\n", gT->seed, what.c_str());
@@ -81,6 +98,7 @@ unsigned Generation() {
 
 // An object out of the registry: a random one of its kind, or `wanted`.
 void *Take(Kind kind, unsigned *generation, void *wanted = nullptr) {
+  const int draw = Pick(1 << 20);
   std::lock_guard<std::mutex> guard(gT->lock);
   std::vector<void *> &idle = gT->idle[kind];
   *generation = gT->generation;
@@ -90,7 +108,7 @@ void *Take(Kind kind, unsigned *generation, void *wanted = nullptr) {
     while (i-- > 0 && idle[i] != wanted) continue;
     if (i == size_t(-1)) return nullptr;
   } else {
-    i = size_t(Pick(int(idle.size())));
+    i = size_t(draw) % idle.size();
   }
   void *p = idle[i];
   idle.erase(idle.begin() + long(i));
@@ -250,6 +268,7 @@ void Restart() {
 }
 
 void Callback(Fired fired, Where where, void *own = nullptr) {
+  Drawing rng(4 + where);
   ++gT->fired[fired];
   gT->doing[4 + where] = kFiredNames[fired];
   for (int n = Pick(3); n > 0; --n) RandomCall(where, own);
@@ -266,6 +285,7 @@ bool EndCb(OSND_STREAM *s, void *, int, void *) { return Callback(kEnd, kStreame
 bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStreamer, s), true; }
 bool TitleCb(char *, char *, void *) { return Callback(kTitle, kStreamer), true; }
 bool OpenedCb(OSND_STREAM *s, void *, int, void *) {
+  Drawing rng(4 + kCallbackThread);
   unsigned generation;
   // Its callbacks set on its own once opened, when no other thread acts on it.
   if (Take(kStream, &generation, s)) {
@@ -276,6 +296,7 @@ bool OpenedCb(OSND_STREAM *s, void *, int, void *) {
 }
 void LoadedCb(MusicSong *, int) { Callback(kLoaded, kCallbackThread); }
 void *UnitCb(void *, void *buffer, int, void *) {
+  Drawing rng(4 + kMixer);
   if (Pick(4) == 0)
     Callback(kUnitCall, kMixer);
   else
@@ -284,6 +305,7 @@ void *UnitCb(void *, void *buffer, int, void *) {
 }
 
 void AppThread(int index, bool updater, int64_t until) {
+  tRng = &gT->rngs[index];
   while (NowMs() < until) {
     // The others hold back while one waits to restart, which it would not
     // get its turn to otherwise.
@@ -322,6 +344,8 @@ void RunTorture(int output) {
 #else
   const int runMs = ms ? std::atoi(ms) : 2500;
 #endif
+  for (unsigned i = 0; i < 8; ++i) t.rngs[i].draws.seed(t.seed * 7919u + i);
+  tRng = &t.rngs[4];
   t.realtime = output == OSND_OUTPUT_NOSOUND;
   std::printf("[ torture  ] seed %u, %d ms (QMV_TORTURE_SEED, QMV_TORTURE_MS)\n", t.seed, runMs);
   t.shortRaw = RawFile("short.raw", 3000);
