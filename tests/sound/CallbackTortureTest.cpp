@@ -17,6 +17,7 @@
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -40,6 +41,16 @@ const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync"
 // Where a call is made from: what it may call depends on it.
 enum Where { kApp, kCallbackThread, kStreamer, kMixer };
 
+// An object of the registry. A thread takes it to act on it alone, but a
+// callback acts on its own stream or song without taking it, beside any
+// thread that took it.
+struct Held {
+  void *p;
+  bool taken, closing;  // by a thread, to close or free it
+  bool dead;            // closed or freed by its callback: the taker drops it
+  int calls;            // its callbacks running now
+};
+
 struct Rng {
   std::mutex lock;
   std::mt19937 draws;
@@ -55,12 +66,13 @@ struct Torture {
   std::vector<int16_t> level = std::vector<int16_t>(2048, 6000);
   // The application's calls take it shared, a restart of the engine alone.
   std::shared_mutex app;
-  // The objects no thread acts on now: a thread takes one out to act on it
-  // and puts it back. Never held across an engine call.
+  // The objects of each kind. Never held across an engine call.
   std::mutex lock;
-  std::vector<void *> idle[kKinds];
+  std::vector<Held> held[kKinds];
   unsigned generation = 0;  // a restart forgets the old engine's objects
-  std::atomic<int> violations{0}, restarts{0}, refusals{0};
+  // `shared`: objects a callback closed or freed while a thread held or had
+  // closed them.
+  std::atomic<int> violations{0}, restarts{0}, refusals{0}, shared{0};
   std::atomic<long> fired[kFiredKinds] = {};
   std::atomic<long> calls[3] = {};
   std::atomic<bool> restarting{false};  // an application thread waits to restart
@@ -96,29 +108,97 @@ unsigned Generation() {
   return gT->generation;
 }
 
-// An object out of the registry: a random one of its kind, or `wanted`.
-void *Take(Kind kind, unsigned *generation, void *wanted = nullptr) {
+// Under the lock.
+Held *Find(Kind kind, void *p) {
+  for (Held &h : gT->held[kind])
+    if (h.p == p) return &h;
+  return nullptr;
+}
+void Erase(Kind kind, Held *h) { gT->held[kind].erase(gT->held[kind].begin() + (h - gT->held[kind].data())); }
+
+// A new object of the engine of `generation`, taken by its maker when its
+// callbacks may come before the maker is done with it.
+void Add(Kind kind, void *p, unsigned generation, bool taken) {
+  std::lock_guard<std::mutex> guard(gT->lock);
+  if (p && generation == gT->generation) gT->held[kind].push_back({p, taken, false, false, 0});
+}
+// A random object of a kind that no thread has taken, half the time one
+// whose callback runs now when there is one.
+void *Take(Kind kind, unsigned *generation, bool closing = false) {
   const int draw = Pick(1 << 20);
   std::lock_guard<std::mutex> guard(gT->lock);
-  std::vector<void *> &idle = gT->idle[kind];
   *generation = gT->generation;
-  if (idle.empty()) return nullptr;
-  size_t i = idle.size();
-  if (wanted) {
-    while (i-- > 0 && idle[i] != wanted) continue;
-    if (i == size_t(-1)) return nullptr;
-  } else {
-    i = size_t(draw) % idle.size();
-  }
-  void *p = idle[i];
-  idle.erase(idle.begin() + long(i));
-  return p;
+  int untaken = 0, busy = 0;
+  for (const Held &h : gT->held[kind]) untaken += !h.taken, busy += !h.taken && h.calls;
+  const bool toBusy = busy && draw % 2;
+  for (int k = untaken ? draw / 2 % (toBusy ? busy : untaken) : -1; Held &h : gT->held[kind])
+    if (!h.taken && (h.calls || !toBusy) && k-- == 0) return h.taken = true, h.closing = closing, h.p;
+  return nullptr;
 }
-// Puts an object back (or a new one in) unless the engine it came from has
-// been closed since: that close freed it.
-void Put(Kind kind, void *p, unsigned generation) {
+// Counts a callback of an object as running (by `step`).
+void Running(Kind kind, void *p, int step) {
   std::lock_guard<std::mutex> guard(gT->lock);
-  if (p && generation == gT->generation) gT->idle[kind].push_back(p);
+  if (Held *h = p ? Find(kind, p) : nullptr) h->calls += step;
+}
+// Ends a take: the object goes back, or out when it was closed or freed (by
+// the taker, `gone`, or by its callback meanwhile) or when the engine it came
+// from has been closed since.
+void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
+  std::lock_guard<std::mutex> guard(gT->lock);
+  Held *h = generation == gT->generation ? Find(kind, p) : nullptr;
+  if (h && (gone || h->dead)) Erase(kind, h);
+  if (h && !gone && !h->dead) h->taken = h->closing = false;
+}
+// The engine frees the record of a callback's own object once the callback
+// has returned, so a callback that closed or freed it waits until no thread
+// holds it taken (calls on it end without waiting for callbacks).
+void WaitUntilDropped(Kind kind, void *p) {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(gT->lock);
+      if (!Find(kind, p)) return;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
+// A callback closes its own stream, which a thread may hold taken or have
+// closed.
+void CloseOwn(OSND_STREAM *own) {
+  {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    Held *h = Find(kStream, own);
+    gT->shared += !h || h->taken;
+    if (h && h->taken) h->dead = true;
+    if (h && !h->taken) Erase(kStream, h);
+  }
+  if (!OSND_Stream_Close(own)) Violation("a callback could not close its own stream");
+  WaitUntilDropped(kStream, own);
+}
+// A song-loaded callback frees its song unless a thread took it to play or
+// stop it; a thread that took it to free it frees it first: the engine then
+// frees it once this callback has returned, but only once.
+void FreeOwn(MusicSong *song) {
+  {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    Held *h = Find(kSong, song);
+    if (h && h->taken && !h->closing) return;
+    gT->shared += !h || h->taken;
+    if (h && !h->taken) Erase(kSong, h);
+  }
+  WaitUntilDropped(kSong, song);
+  Music_FreeSong(song);
+}
+// Takes every object of a kind to free it, once no callback holds one (the
+// caller holds the application lock alone).
+std::vector<void *> TakeAll(Kind kind) {
+  for (;; std::this_thread::sleep_for(milliseconds(1))) {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    std::vector<void *> all;
+    for (Held &h : gT->held[kind]) all.push_back(h.taken ? nullptr : h.p);
+    if (std::find(all.begin(), all.end(), nullptr) != all.end()) continue;
+    for (Held &h : gT->held[kind]) h.taken = h.closing = true;
+    return all;
+  }
 }
 
 bool EndCb(OSND_STREAM *, void *, int, void *);
@@ -127,12 +207,13 @@ bool TitleCb(char *, char *, void *);
 bool OpenedCb(OSND_STREAM *, void *, int, void *);
 void LoadedCb(MusicSong *, int);
 void *UnitCb(void *, void *buffer, int, void *);
+void Callback(Fired fired, Where where, OSND_STREAM *own = nullptr, MusicSong *song = nullptr);
 
 void SetCallbacks(OSND_STREAM *s) {
   OsndStream_SetEndCallback(s, EndCb, nullptr);
   OsndStream_SetSyncCallback(s, SyncCb, nullptr);
   OSND_Stream_AddSyncPoint(s, unsigned(Pick(2500)), "point");
-  OSND_Stream_Net_SetMetadataCallback(s, TitleCb, nullptr);  // refused but for stations
+  OSND_Stream_Net_SetMetadataCallback(s, TitleCb, s);  // refused but for stations
 }
 
 void OpenStream(Where where) {
@@ -150,6 +231,7 @@ void OpenStream(Where where) {
   // blocking open would hold up an engine thread for its server's answer.
   if (Pick(2) || (station && where != kApp)) mode |= OSND_MODE_NONBLOCKING;
   OSND_STREAM *s = OSND_Stream_Open(name.c_str(), mode, 0, 0);
+  Add(kStream, s, generation, true);
   if (!s) return;
   if (mode & OSND_MODE_NONBLOCKING) {
     OsndStream_SetOpenCallback(s, OpenedCb);
@@ -160,35 +242,39 @@ void OpenStream(Where where) {
   Put(kStream, s, generation);
 }
 
-// One random call of those `where` may make, on an object it takes.
-void RandomCall(Where where, void *own = nullptr) {
+// One random call of those `where` may make, on an object it takes or on
+// the callback's own stream.
+void RandomCall(Where where, OSND_STREAM *own = nullptr) {
   const int op = where == kMixer ? 9 + Pick(5) : Pick(where == kApp ? 16 : 14);
   unsigned generation;
   if (op < 2) return OpenStream(where);
   if (op < 7) {
     // Played in real time a stream reaches its end only if left alone a while.
     if (gT->realtime && op >= 3 && op <= 5 && Pick(8)) return;
-    auto *s = static_cast<OSND_STREAM *>(Take(kStream, &generation, Pick(2) ? own : nullptr));
+    const bool mine = own && Pick(2);
+    auto *s = mine ? own : static_cast<OSND_STREAM *>(Take(kStream, &generation, op == 3));
     if (!s) return;
+    if (op == 3 && mine) return CloseOwn(own);
     // A local file still opening in the background may not be closed yet.
-    if (op == 3 && OSND_Stream_Close(s)) return;
+    if (op == 3 && OSND_Stream_Close(s)) return Put(kStream, s, generation, true);
     if (op == 2 && OsndStream_IsReady(s)) OSND_Stream_Play(OSND_FREE, s);
     if (op == 4 && OsndStream_IsReady(s)) OSND_Stream_Stop(s);
     if (op == 5 && OsndStream_IsReady(s)) OSND_Stream_SetPosition(s, unsigned(Pick(8000)) * 4);
     if (op == 6 && OsndStream_IsReady(s)) SetCallbacks(s);
-    return Put(kStream, s, generation);
+    if (!mine) Put(kStream, s, generation);
+    return;
   }
   if (op == 7 || op == 8) {
     generation = Generation();
     const unsigned loop = Pick(3) ? OSND_MODE_LOOP_OFF : OSND_MODE_LOOP_NORMAL;
     OSND_SAMPLE *sample = OSND_Sample_Alloc(-1, int(gT->level.size()), OSND_MODE_16BITS | loop, 44100, 255, 128, 255);
     if (sample) OSND_Sample_Upload(sample, gT->level.data(), OSND_MODE_16BITS);
-    return Put(kSample, sample, generation);
+    return Add(kSample, sample, generation, false);
   }
   if (op <= 10) {
     auto *sample = static_cast<OSND_SAMPLE *>(Take(kSample, &generation));
     if (!sample) return;
-    if (op == 10) return OSND_Sample_Free(sample);
+    if (op == 10) return OSND_Sample_Free(sample), Put(kSample, sample, generation, true);
     const int channel = OSND_PlaySound(OSND_FREE, sample);
     OSND_SetFrequency(channel, 11025 + Pick(44100));
     if (Pick(2)) OSND_StopSound(channel);
@@ -198,27 +284,34 @@ void RandomCall(Where where, void *own = nullptr) {
     generation = Generation();
     OSND_DSPUNIT *unit = OSND_DSP_Create(UnitCb, Pick(1000), nullptr);
     OSND_DSP_SetActive(unit, true);
-    return Put(kUnit, unit, generation);
+    return Add(kUnit, unit, generation, false);
   }
   if (op <= 13) {
     auto *unit = static_cast<OSND_DSPUNIT *>(Take(kUnit, &generation));
     if (!unit) return;
-    if (op == 12) return OSND_DSP_Free(unit);
+    if (op == 12) return OSND_DSP_Free(unit), Put(kUnit, unit, generation, true);
     OSND_DSP_SetPriority(unit, Pick(1000));
     OSND_DSP_SetActive(unit, Pick(4) != 0);
     return Put(kUnit, unit, generation);
   }
-  // Songs are loaded and freed by the application alone: a restart frees
-  // them all first, since the engine's close takes their samples.
+  // Songs are loaded, played and freed by the application (and their own
+  // loaded callbacks): a restart frees them all first, since the engine's
+  // close takes their samples.
   if (op == 14) {
     generation = Generation();
     MusicSong *song = Music_CreateSong();
+    Add(kSong, song, generation, true);
     song->loadDone = LoadedCb;
     Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0,
                    int(gT->bank.size()), nullptr, 0);
     return Put(kSong, song, generation);
   }
-  if (auto *song = static_cast<MusicSong *>(Take(kSong, &generation))) Music_FreeSong(song);
+  const bool free = Pick(3) == 0;
+  auto *song = static_cast<MusicSong *>(Take(kSong, &generation, free));
+  if (!song) return;
+  if (free) return Music_FreeSong(song), Put(kSong, song, generation, true);
+  if (Music_IsLoaded(song)) Pick(2) ? Music_PlaySong(song) : Music_StopSong(song);
+  Put(kSong, song, generation);
 }
 
 // A call this callback may not make: it fails at once with the callback
@@ -236,29 +329,32 @@ void ForbiddenCall(Where where) {
     Violation("call " + std::to_string(pick) + " not refused in a callback of kind " + std::to_string(where));
 }
 
-// Forgets every object: those made before (and, once the engine is closed,
-// while) it was called are the engine's to free; answers the songs.
-std::vector<void *> Forget() {
-  std::vector<void *> songs;
-  std::lock_guard<std::mutex> guard(gT->lock);
-  ++gT->generation;
-  songs.swap(gT->idle[kSong]);
-  for (std::vector<void *> &idle : gT->idle) idle.clear();
-  return songs;
+// Frees every song; the caller holds the application lock alone.
+void FreeSongs() {
+  const unsigned generation = Generation();
+  for (void *song : TakeAll(kSong)) {
+    Music_FreeSong(static_cast<MusicSong *>(song));
+    Put(kSong, song, generation, true);
+  }
 }
 
 // Frees every song, then closes the engine and starts it again; the caller
 // holds the application lock alone.
 void Restart() {
-  for (void *song : Forget()) Music_FreeSong(static_cast<MusicSong *>(song));
+  FreeSongs();
   OSND_Close();
-  Forget();  // made by callbacks during the close
+  {
+    // Every object, made before the close or by callbacks during it, is freed.
+    std::lock_guard<std::mutex> guard(gT->lock);
+    ++gT->generation;
+    for (std::vector<Held> &held : gT->held) held.clear();
+  }
   if (!OSND_Init(44100, 32, 0)) Violation("a restart failed with error " + std::to_string(OSND_GetError()));
   // A short stream outside the registry plays again from its own end
   // callback, so that ends come however busy the others are kept.
   if (OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0)) {
     OsndStream_SetEndCallback(s, [](OSND_STREAM *again, void *, int, void *) {
-      EndCb(again, nullptr, 0, nullptr);
+      Callback(kEnd, kStreamer);
       OSND_Stream_Play(OSND_FREE, again);
       return true;
     }, nullptr);
@@ -267,11 +363,25 @@ void Restart() {
   ++gT->restarts;
 }
 
-void Callback(Fired fired, Where where, void *own = nullptr) {
+void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   Drawing rng(4 + where);
   ++gT->fired[fired];
   gT->doing[4 + where] = kFiredNames[fired];
+  const Kind kind = song ? kSong : kStream;
+  void *const mine = song ? static_cast<void *>(song) : own;
+  Running(kind, mine, 1);
+  // Its callbacks set once it has opened, while a thread may act on it too.
+  if (fired == kOpened && OsndStream_IsReady(own)) SetCallbacks(own);
   for (int n = Pick(3); n > 0; --n) RandomCall(where, own);
+  if (song && Music_IsLoaded(song) && Pick(2)) Music_PlaySong(song);
+  const bool close = mine && Pick(4) == 0;
+  // Closed or freed as soon as a thread takes it, if one does so soon.
+  for (auto until = Clock::now() + milliseconds(close); Clock::now() < until; std::this_thread::yield()) {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    if (Held *h = Find(kind, mine); !h || h->taken) break;
+  }
+  Running(kind, mine, -1);  // before a free, after which a new song may have its address
+  if (close) song ? FreeOwn(song) : CloseOwn(own);
   if (where != kCallbackThread && Pick(8) == 0) ForbiddenCall(where);
   // Only when no application thread is inside the engine: waiting for them
   // could wait for one that waits for this callback.
@@ -283,18 +393,9 @@ void Callback(Fired fired, Where where, void *own = nullptr) {
 }
 bool EndCb(OSND_STREAM *s, void *, int, void *) { return Callback(kEnd, kStreamer, s), true; }
 bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStreamer, s), true; }
-bool TitleCb(char *, char *, void *) { return Callback(kTitle, kStreamer), true; }
-bool OpenedCb(OSND_STREAM *s, void *, int, void *) {
-  Drawing rng(4 + kCallbackThread);
-  unsigned generation;
-  // Its callbacks set on its own once opened, when no other thread acts on it.
-  if (Take(kStream, &generation, s)) {
-    if (OsndStream_IsReady(s)) SetCallbacks(s);
-    Put(kStream, s, generation);
-  }
-  return Callback(kOpened, kCallbackThread, s), true;
-}
-void LoadedCb(MusicSong *, int) { Callback(kLoaded, kCallbackThread); }
+bool TitleCb(char *, char *, void *s) { return Callback(kTitle, kStreamer, static_cast<OSND_STREAM *>(s)), true; }
+bool OpenedCb(OSND_STREAM *s, void *, int, void *) { return Callback(kOpened, kCallbackThread, s), true; }
+void LoadedCb(MusicSong *song, int) { Callback(kLoaded, kCallbackThread, nullptr, song); }
 void *UnitCb(void *, void *buffer, int, void *) {
   Drawing rng(4 + kMixer);
   if (Pick(4) == 0)
@@ -402,7 +503,7 @@ void RunTorture(int output) {
   for (std::thread &thread : threads) thread.join();
   {
     std::unique_lock<std::shared_mutex> alone(t.app);
-    for (void *song : t.idle[kSong]) Music_FreeSong(static_cast<MusicSong *>(song));
+    FreeSongs();
     t.progress[0] = NowMs();
     t.doing[0] = "the last close";
     OSND_Close();
@@ -419,8 +520,8 @@ void RunTorture(int output) {
   for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
-  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals; callbacks:", t.calls[0].load(),
-              t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load());
+  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared; callbacks:", t.calls[0].load(),
+              t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load(), t.shared.load());
   for (int k = 0; k < kFiredKinds; ++k) std::printf(" %s %ld", kFiredNames[k], t.fired[k].load());
   std::printf("\n");
   RemoveTestFiles("torture");
