@@ -12,6 +12,7 @@
 #include "MpegFrameSupport.h"
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "TrackerWriterSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_error.h"
@@ -35,9 +36,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-enum Kind { kStream, kSample, kUnit, kSong, kKinds };
-enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kFiredKinds };
-const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "title", "DSP unit"};
+enum Kind { kStream, kSample, kUnit, kSong, kMidi, kKinds };
+enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kRow, kInstrument, kFiredKinds };
+const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "title", "DSP unit", "song row", "instrument"};
 // Where a call is made from: what it may call depends on it.
 enum Where { kApp, kCallbackThread, kStreamer, kMixer };
 
@@ -49,7 +50,12 @@ struct Held {
   bool taken, closing;  // by a thread, to close or free it
   bool dead;            // closed or freed by its callback: the taker drops it
   int calls;            // its callbacks running now
+  uint8_t gone;         // a song's callbacks that removed themselves (bits of kRow, kInstrument)
 };
+
+// A MIDI song of one note of half a second.
+const unsigned char kOneNote[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0,
+                                  0, 13, 0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
 
 struct Rng {
   std::mutex lock;
@@ -62,7 +68,7 @@ struct Torture {
   unsigned seed = 0;
   bool realtime = true;
   std::string shortRaw, longRaw, station, titled, slow;
-  std::vector<uint8_t> bank;
+  std::vector<uint8_t> bank, xm;
   std::vector<int16_t> level = std::vector<int16_t>(2048, 6000);
   // The application's calls take it shared, a restart of the engine alone.
   std::shared_mutex app;
@@ -120,7 +126,7 @@ void Erase(Kind kind, Held *h) { gT->held[kind].erase(gT->held[kind].begin() + (
 // callbacks may come before the maker is done with it.
 void Add(Kind kind, void *p, unsigned generation, bool taken) {
   std::lock_guard<std::mutex> guard(gT->lock);
-  if (p && generation == gT->generation) gT->held[kind].push_back({p, taken, false, false, 0});
+  if (p && generation == gT->generation) gT->held[kind].push_back({p, taken, false, false, 0, 0});
 }
 // A random object of a kind that no thread has taken, half the time one
 // whose callback runs now when there is one.
@@ -208,6 +214,13 @@ bool OpenedCb(OSND_STREAM *, void *, int, void *);
 void LoadedCb(MusicSong *, int);
 void *UnitCb(void *, void *buffer, int, void *);
 void Callback(Fired fired, Where where, OSND_STREAM *own = nullptr, MusicSong *song = nullptr);
+void SongCallback(MusicSong *song, Fired fired);
+void RowCb(MusicSong *song, int) { SongCallback(song, kRow); }
+void InstrumentCb(MusicSong *song, int) { SongCallback(song, kInstrument); }
+void SetSongCallback(MusicSong *song, Fired which, bool on) {
+  if (which == kRow) Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, on ? RowCb : nullptr, 1 + Pick(2));
+  else Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 1, on ? InstrumentCb : nullptr, 1);
+}
 
 void SetCallbacks(OSND_STREAM *s) {
   OsndStream_SetEndCallback(s, EndCb, nullptr);
@@ -245,7 +258,7 @@ void OpenStream(Where where) {
 // One random call of those `where` may make, on an object it takes or on
 // the callback's own stream.
 void RandomCall(Where where, OSND_STREAM *own = nullptr) {
-  const int op = where == kMixer ? 9 + Pick(5) : Pick(where == kApp ? 16 : 14);
+  const int op = where == kMixer ? 9 + Pick(5) : Pick(where == kApp ? 17 : 14);
   unsigned generation;
   if (op < 2) return OpenStream(where);
   if (op < 7) {
@@ -302,9 +315,17 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
     MusicSong *song = Music_CreateSong();
     Add(kSong, song, generation, true);
     song->loadDone = LoadedCb;
-    Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0,
-                   int(gT->bank.size()), nullptr, 0);
+    SetSongCallback(song, kRow, true);
+    SetSongCallback(song, kInstrument, true);
+    const std::vector<uint8_t> &data = Pick(4) ? gT->xm : gT->bank;
+    Music_LoadSong(song, reinterpret_cast<const char *>(data.data()),
+                   OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING | OSND_MODE_LOOP_NORMAL, 0, int(data.size()), nullptr, 0);
     return Put(kSong, song, generation);
+  }
+  if (op == 16) {
+    auto *midi = static_cast<MusicSong *>(Take(kMidi, &generation));
+    if (midi) Pick(2) ? Music_PlaySong(midi) : Music_StopSong(midi);
+    return Put(kMidi, midi, generation);
   }
   const bool free = Pick(3) == 0;
   auto *song = static_cast<MusicSong *>(Take(kSong, &generation, free));
@@ -332,9 +353,11 @@ void ForbiddenCall(Where where) {
 // Frees every song; the caller holds the application lock alone.
 void FreeSongs() {
   const unsigned generation = Generation();
-  for (void *song : TakeAll(kSong)) {
-    Music_FreeSong(static_cast<MusicSong *>(song));
-    Put(kSong, song, generation, true);
+  for (Kind kind : {kSong, kMidi}) {
+    for (void *song : TakeAll(kind)) {
+      Music_FreeSong(static_cast<MusicSong *>(song));
+      Put(kind, song, generation, true);
+    }
   }
 }
 
@@ -360,6 +383,11 @@ void Restart() {
     }, nullptr);
     OSND_Stream_Play(OSND_FREE, s);
   }
+  MusicSong *midi = Music_CreateSong();
+  if (Music_LoadSong(midi, reinterpret_cast<const char *>(kOneNote), OSND_MODE_MEMORY, 0, sizeof kOneNote, nullptr, 0))
+    Add(kMidi, midi, Generation(), false);
+  else
+    Music_FreeSong(midi);
   ++gT->restarts;
 }
 
@@ -396,6 +424,34 @@ bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStrea
 bool TitleCb(char *, char *, void *s) { return Callback(kTitle, kStreamer, static_cast<OSND_STREAM *>(s)), true; }
 bool OpenedCb(OSND_STREAM *s, void *, int, void *) { return Callback(kOpened, kCallbackThread, s), true; }
 void LoadedCb(MusicSong *song, int) { Callback(kLoaded, kCallbackThread, nullptr, song); }
+// A song's row or instrument callback, in the mixer, with rows coming several
+// to a mixed block: it removes itself now and then, after which it must not
+// be called again, or sets itself again; and it sets the other again when
+// that one has removed itself.
+void SongCallback(MusicSong *song, Fired fired) {
+  Drawing rng(4 + kMixer);
+  const Fired other = Fired(kRow + kInstrument - fired);
+  const uint8_t self = uint8_t(1 << (fired - kRow)), others = uint8_t(3 - self);
+  const int choice = Pick(8);
+  uint8_t gone = 0;
+  bool known = false;
+  {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    if (Held *h = Find(kSong, song)) {
+      known = true;
+      gone = h->gone;
+      if (choice == 0) h->gone |= self;
+      if (choice < 3) h->gone &= uint8_t(~others);
+    }
+  }
+  if (gone & self) Violation(std::string(kFiredNames[fired]) + " callback called after it removed itself");
+  if (known && choice < 2) SetSongCallback(song, fired, choice == 1);
+  if (known && choice < 3 && (gone & others)) SetSongCallback(song, other, true);
+  if (Pick(4) == 0)
+    Callback(fired, kMixer);
+  else
+    ++gT->fired[fired];
+}
 void *UnitCb(void *, void *buffer, int, void *) {
   Drawing rng(4 + kMixer);
   if (Pick(4) == 0)
@@ -452,6 +508,18 @@ void RunTorture(int output) {
   t.shortRaw = RawFile("short.raw", 3000);
   t.longRaw = RawFile("long.raw", 30000);
   t.bank = Bank({Pcm16(400)});
+  // Rows shorter than half a mixed block, each with a note of instrument 1.
+  TrackerSong song;
+  song.channels = 1;
+  song.speed = 1;
+  song.tempo = 255;
+  song.instruments.resize(1);
+  song.instruments[0].samples.push_back(SineSample(64, 16, 3000));
+  song.instruments[0].sampleMap.assign(96, 0);
+  song.patterns.resize(1);
+  song.patterns[0].rows = 8;
+  for (int row = 0; row < 8; ++row) song.At(0, row, 0) = {49, 1, 0, 0, 0};
+  t.xm = song.Xm();
   std::string mp3;
   for (uint32_t i = 0; i < 60; ++i) {
     const MpegBytes frame = Layer3Frame(Layer3Noise(i));
