@@ -335,19 +335,69 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
   Put(kSong, song, generation);
 }
 
-// A call this callback may not make: it fails at once with the callback
-// error (read on this thread: other threads set errors of their own).
-void ForbiddenCall(Where where) {
+// A call a callback may not make fails at once with the callback error (read
+// on this thread: other threads set errors of their own).
+void Refused(bool failed, const char *what) {
+  const bool refused = failed && gOsndError.lastError.load() == OSND_ERR_CALLBACK;
+  gT->refusals += refused;
+  if (!refused) Violation(std::string(what) + " not refused in a callback");
+}
+
+// In the mixer (a unit's or a song's callback), a call that changes a stream
+// is refused; one that reads its position or sets a sync point is not.
+void StreamCallInMixer() {
+  unsigned generation;
+  auto *s = static_cast<OSND_STREAM *>(Take(kStream, &generation));
+  if (!s) return;
+  const int pick = OsndStream_IsReady(s) ? Pick(9) : -1;
+  bool closed = false;
   gOsndError.lastError.ClearOwn();
-  const int pick = Pick(where == kMixer ? 4 : 3);
-  bool failed = true;
-  if (pick == 0) failed = !OSND_Init(44100, 32, 0);
-  if (pick == 1) OSND_Close();
-  if (pick == 2) OSND_Update();
-  if (pick == 3) failed = !OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
-  ++gT->refusals;
-  if (!failed || gOsndError.lastError.load() != OSND_ERR_CALLBACK)
-    Violation("call " + std::to_string(pick) + " not refused in a callback of kind " + std::to_string(where));
+  auto works = [](const char *what) {
+    if (gOsndError.lastError.load() == OSND_ERR_CALLBACK) Violation(std::string(what) + " refused in the mixer");
+  };
+  if (pick == 0) OSND_Stream_GetPosition(s), works("a stream's position");
+  if (pick == 0) OSND_Stream_GetTime(s), works("a stream's time");
+  OSND_SYNCPOINT *point = pick == 1 ? OSND_Stream_AddSyncPoint(s, 100, "mixer") : nullptr;
+  if (pick == 1) works("a sync point's addition");
+  if (point) OSND_Stream_DeleteSyncPoint(point), works("a sync point's removal");
+  if (pick == 2) Refused(OSND_Stream_Play(OSND_FREE, s) < 0, "a stream's play");
+  if (pick == 3) Refused(!OSND_Stream_Stop(s), "a stream's stop");
+  if (pick == 4) Refused(!OSND_Stream_SetPosition(s, 0), "a stream's seek");
+  if (pick == 5) Refused(!(closed = OSND_Stream_Close(s)), "a stream's close");
+  if (pick == 6) Refused(!OSND_Stream_SetSubStream(s, 0), "a sub-stream's choice");
+  if (pick == 7) OsndStream_SetLoopCount(s, 2), Refused(true, "a stream's loop count");
+  if (pick == 8) Refused(!OSND_Stream_Net_SetMetadataCallback(s, TitleCb, s), "a title callback");
+  Put(kStream, s, generation, closed);
+}
+
+// ...as is every load or free of a song, and the MIDI song's start and stop.
+void SongCallInMixer() {
+  unsigned generation;
+  auto *midi = static_cast<MusicSong *>(Take(kMidi, &generation));
+  if (!midi) return;
+  const int pick = Pick(4);
+  bool freed = false;
+  gOsndError.lastError.ClearOwn();
+  if (pick == 0) Refused(!Music_PlaySong(midi), "a MIDI song's start");
+  if (pick == 1) Refused(!Music_StopSong(midi), "a MIDI song's stop");
+  if (pick == 2)
+    Refused(!Music_LoadSong(midi, reinterpret_cast<const char *>(gT->xm.data()), OSND_MODE_MEMORY, 0, int(gT->xm.size()),
+                            nullptr, 0),
+            "a song's load");
+  if (pick == 3) Music_FreeSong(midi), freed = gOsndError.lastError.load() != OSND_ERR_CALLBACK;
+  if (pick == 3) Refused(!freed, "a song's free");
+  Put(kMidi, midi, generation, freed);
+}
+
+void ForbiddenCall(Where where) {
+  const int pick = Pick(where == kMixer ? 8 : 3);
+  gOsndError.lastError.ClearOwn();
+  if (pick == 0) Refused(!OSND_Init(44100, 32, 0), "OSND_Init");
+  if (pick == 1) OSND_Close(), Refused(true, "OSND_Close");
+  if (pick == 2) OSND_Update(), Refused(true, "OSND_Update");
+  if (pick == 3)
+    Refused(!OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0), "a background open");
+  if (pick >= 4) pick < 7 ? StreamCallInMixer() : SongCallInMixer();
 }
 
 // Frees every song; the caller holds the application lock alone.
@@ -410,7 +460,7 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   }
   Running(kind, mine, -1);  // before a free, after which a new song may have its address
   if (close) song ? FreeOwn(song) : CloseOwn(own);
-  if (where != kCallbackThread && Pick(8) == 0) ForbiddenCall(where);
+  if (where != kCallbackThread && Pick(where == kMixer ? 2 : 8) == 0) ForbiddenCall(where);
   // Only when no application thread is inside the engine: waiting for them
   // could wait for one that waits for this callback.
   if (where == kCallbackThread && Pick(150) == 0 && gT->app.try_lock()) {
@@ -474,8 +524,10 @@ void AppThread(int index, bool updater, int64_t until) {
       gT->restarting = false;
     } else {
       std::shared_lock<std::shared_mutex> shared(gT->app);
-      gT->doing[index] = updater ? "update" : "a call";
-      if (updater) OSND_Update();
+      // A second thread updates too, beside the updater of the non-realtime output.
+      const bool update = updater || (index == 2 && Pick(20) == 0);
+      gT->doing[index] = update ? "update" : "a call";
+      if (update) OSND_Update();
       else RandomCall(kApp);
     }
     gT->progress[index] = NowMs();
