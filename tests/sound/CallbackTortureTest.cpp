@@ -78,10 +78,13 @@ struct Torture {
   unsigned generation = 0;  // a restart forgets the old engine's objects
   // `shared`: objects a callback closed or freed while a thread held or had
   // closed them.
-  std::atomic<int> violations{0}, restarts{0}, refusals{0}, shared{0};
+  // `beside`: closes from a callback refused during the application's close.
+  std::atomic<int> violations{0}, restarts{0}, refusals{0}, shared{0}, beside{0};
   std::atomic<long> fired[kFiredKinds] = {};
   std::atomic<long> calls[3] = {};
   std::atomic<bool> restarting{false};  // an application thread waits to restart
+  std::atomic<bool> appClosing{false};  // an application thread closes the engine
+  std::atomic<bool> closed{false};      // no callback may come
   std::atomic<int64_t> progress[4] = {};
   // What each application thread, then each callback thread, is doing.
   std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
@@ -255,6 +258,20 @@ void OpenStream(Where where) {
   Put(kStream, s, generation);
 }
 
+// A song loaded in the background, its callbacks set before it loads.
+void LoadSong() {
+  const unsigned generation = Generation();
+  MusicSong *song = Music_CreateSong();
+  Add(kSong, song, generation, true);
+  song->loadDone = LoadedCb;
+  SetSongCallback(song, kRow, true);
+  SetSongCallback(song, kInstrument, true);
+  const std::vector<uint8_t> &data = Pick(4) ? gT->xm : gT->bank;
+  Music_LoadSong(song, reinterpret_cast<const char *>(data.data()),
+                 OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING | OSND_MODE_LOOP_NORMAL, 0, int(data.size()), nullptr, 0);
+  Put(kSong, song, generation);
+}
+
 // One random call of those `where` may make, on an object it takes or on
 // the callback's own stream.
 void RandomCall(Where where, OSND_STREAM *own = nullptr) {
@@ -310,18 +327,7 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
   // Songs are loaded, played and freed by the application (and their own
   // loaded callbacks): a restart frees them all first, since the engine's
   // close takes their samples.
-  if (op == 14) {
-    generation = Generation();
-    MusicSong *song = Music_CreateSong();
-    Add(kSong, song, generation, true);
-    song->loadDone = LoadedCb;
-    SetSongCallback(song, kRow, true);
-    SetSongCallback(song, kInstrument, true);
-    const std::vector<uint8_t> &data = Pick(4) ? gT->xm : gT->bank;
-    Music_LoadSong(song, reinterpret_cast<const char *>(data.data()),
-                   OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING | OSND_MODE_LOOP_NORMAL, 0, int(data.size()), nullptr, 0);
-    return Put(kSong, song, generation);
-  }
+  if (op == 14) return LoadSong();
   if (op == 16) {
     auto *midi = static_cast<MusicSong *>(Take(kMidi, &generation));
     if (midi) Pick(2) ? Music_PlaySong(midi) : Music_StopSong(midi);
@@ -389,6 +395,26 @@ void SongCallInMixer() {
   Put(kMidi, midi, generation, freed);
 }
 
+// The application's close is under way. Once it has begun (a background open
+// fails then), a close or a start from this callback is refused.
+void CloseBeside() {
+  const unsigned generation = Generation();
+  const unsigned mode = OSND_MODE_RAW | OSND_MODE_NONBLOCKING;
+  gOsndError.lastError.ClearOwn();
+  OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0);
+  if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) return Add(kStream, s, generation, false);
+  ++gT->beside;
+  gOsndError.lastError.ClearOwn();
+  OSND_Close();
+  Refused(true, "OSND_Close beside the application's");
+  if (Pick(2)) return;
+  gOsndError.lastError.ClearOwn();
+  Refused(!OSND_Init(44100, 32, 0), "OSND_Init beside the application's close");
+  s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0);
+  if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) Violation("a background open while the engine closes");
+  Add(kStream, s, generation, false);
+}
+
 void ForbiddenCall(Where where) {
   const int pick = Pick(where == kMixer ? 8 : 3);
   gOsndError.lastError.ClearOwn();
@@ -412,16 +438,26 @@ void FreeSongs() {
 }
 
 // Frees every song, then closes the engine and starts it again; the caller
-// holds the application lock alone.
-void Restart() {
-  FreeSongs();
+// holds the application lock alone. A callback now and then leaves the engine
+// closed and the songs loaded, one of which has just loaded, for a thread to
+// free them and start it: no song-loaded callback may come meanwhile.
+void Restart(bool fromCallback = false) {
+  const bool leave = fromCallback && Pick(2);
+  if (!leave) FreeSongs();
+  if (leave) LoadSong(), std::this_thread::sleep_for(milliseconds(60));
+  gT->appClosing = !fromCallback;
   OSND_Close();
+  gT->closed = true;
+  gT->appClosing = false;
   {
-    // Every object, made before the close or by callbacks during it, is freed.
+    // Every other object, made before the close or by callbacks during it,
+    // is freed.
     std::lock_guard<std::mutex> guard(gT->lock);
     ++gT->generation;
-    for (std::vector<Held> &held : gT->held) held.clear();
+    for (Kind kind : {kStream, kSample, kUnit}) gT->held[kind].clear();
   }
+  if (leave) return;
+  gT->closed = false;
   if (!OSND_Init(44100, 32, 0)) Violation("a restart failed with error " + std::to_string(OSND_GetError()));
   // A short stream outside the registry plays again from its own end
   // callback, so that ends come however busy the others are kept.
@@ -441,10 +477,17 @@ void Restart() {
   ++gT->restarts;
 }
 
+// Every callback: none may come once the engine's close has returned.
+void Began(Fired fired) {
+  ++gT->fired[fired];
+  if (gT->closed) Violation(std::string(kFiredNames[fired]) + " callback after the engine's close");
+}
+
 void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   Drawing rng(4 + where);
-  ++gT->fired[fired];
+  Began(fired);
   gT->doing[4 + where] = kFiredNames[fired];
+  if (where == kCallbackThread && gT->appClosing && Pick(2)) CloseBeside();
   const Kind kind = song ? kSong : kStream;
   void *const mine = song ? static_cast<void *>(song) : own;
   Running(kind, mine, 1);
@@ -461,11 +504,17 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   Running(kind, mine, -1);  // before a free, after which a new song may have its address
   if (close) song ? FreeOwn(song) : CloseOwn(own);
   if (where != kCallbackThread && Pick(where == kMixer ? 2 : 8) == 0) ForbiddenCall(where);
-  // Only when no application thread is inside the engine: waiting for them
-  // could wait for one that waits for this callback.
-  if (where == kCallbackThread && Pick(150) == 0 && gT->app.try_lock()) {
-    Restart();
-    gT->app.unlock();
+  // Only once no application thread is inside the engine, as the threads
+  // hold back: waiting for them without bound could wait for one that waits
+  // for this callback.
+  if (where == kCallbackThread && Pick(150) == 0 && !gT->restarting.exchange(true)) {
+    for (int tries = 0; tries < 100; ++tries, std::this_thread::sleep_for(milliseconds(1))) {
+      if (!gT->app.try_lock()) continue;
+      Restart(true);
+      gT->app.unlock();
+      break;
+    }
+    gT->restarting = false;
   }
   gT->doing[4 + where] = "-";
 }
@@ -500,14 +549,14 @@ void SongCallback(MusicSong *song, Fired fired) {
   if (Pick(4) == 0)
     Callback(fired, kMixer);
   else
-    ++gT->fired[fired];
+    Began(fired);
 }
 void *UnitCb(void *, void *buffer, int, void *) {
   Drawing rng(4 + kMixer);
   if (Pick(4) == 0)
     Callback(kUnitCall, kMixer);
   else
-    ++gT->fired[kUnitCall];
+    Began(kUnitCall);
   return buffer;
 }
 
@@ -517,7 +566,8 @@ void AppThread(int index, bool updater, int64_t until) {
     // The others hold back while one waits to restart, which it would not
     // get its turn to otherwise.
     while (gT->restarting) std::this_thread::sleep_for(milliseconds(1));
-    if (!updater && Pick(1500) == 0 && !gT->restarting.exchange(true)) {
+    const bool restart = (!updater && Pick(1500) == 0) || gT->closed;
+    if (restart && !gT->restarting.exchange(true)) {
       gT->doing[index] = "restart";
       std::unique_lock<std::shared_mutex> alone(gT->app);
       Restart();
@@ -527,6 +577,7 @@ void AppThread(int index, bool updater, int64_t until) {
       // A second thread updates too, beside the updater of the non-realtime output.
       const bool update = updater || (index == 2 && Pick(20) == 0);
       gT->doing[index] = update ? "update" : "a call";
+      if (gT->closed) continue;  // left closed by a callback: restarted above
       if (update) OSND_Update();
       else RandomCall(kApp);
     }
@@ -626,7 +677,10 @@ void RunTorture(int output) {
     FreeSongs();
     t.progress[0] = NowMs();
     t.doing[0] = "the last close";
+    t.appClosing = true;
     OSND_Close();
+    t.closed = true;
+    t.appClosing = false;
     t.progress[0] = 0;
   }
   finished = true;
@@ -640,8 +694,9 @@ void RunTorture(int output) {
   for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
-  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared; callbacks:", t.calls[0].load(),
-              t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load(), t.shared.load());
+  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared, %d beside; callbacks:",
+              t.calls[0].load(), t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load(),
+              t.shared.load(), t.beside.load());
   for (int k = 0; k < kFiredKinds; ++k) std::printf(" %s %ld", kFiredNames[k], t.fired[k].load());
   std::printf("\n");
   RemoveTestFiles("torture");
