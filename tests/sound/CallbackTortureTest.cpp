@@ -1,8 +1,10 @@
 // Random engine calls from application threads and from inside every kind of
-// callback (open-complete, song-loaded, end, sync, title, DSP unit), with the
-// engine closed and started again now and then, on either no-sound output.
-// A callback also makes, now and then, a call its kind may not make, which
-// must be refused. A hang aborts the run with what each thread was doing; at
+// callback (open-complete, song-loaded, end, sync, title, DSP unit, a song's
+// row and instrument), with the engine closed and started again now and then,
+// on either no-sound output. A callback acts on its own stream or song while
+// threads use, close or free it too; it also makes, now and then, a call its
+// kind may not make, which must be refused; no callback may come while the
+// engine is closed. A hang aborts the run with what each thread was doing; at
 // the end no engine thread and no engine memory is left.
 // QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run. A seed fixes
 // what each application thread, and each kind of callback, picks from one
@@ -38,7 +40,8 @@ using std::chrono::milliseconds;
 
 enum Kind { kStream, kSample, kUnit, kSong, kMidi, kKinds };
 enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kRow, kInstrument, kFiredKinds };
-const char *const kFiredNames[] = {"open-complete", "song-loaded", "end", "sync", "title", "DSP unit", "song row", "instrument"};
+const char *const kFiredNames[] = {"open-complete", "song-loaded", "end",      "sync",
+                                   "title",         "DSP unit",    "song row", "instrument"};
 // Where a call is made from: what it may call depends on it.
 enum Where { kApp, kCallbackThread, kStreamer, kMixer };
 
@@ -53,7 +56,7 @@ struct Held {
   uint8_t gone;         // a song's callbacks that removed themselves (bits of kRow, kInstrument)
 };
 
-// A MIDI song of one note of half a second.
+// A MIDI song of one note.
 const unsigned char kOneNote[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0,
                                   0, 13, 0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0, 0x00, 0xFF, 0x2F, 0x00};
 
@@ -76,15 +79,14 @@ struct Torture {
   std::mutex lock;
   std::vector<Held> held[kKinds];
   unsigned generation = 0;  // a restart forgets the old engine's objects
-  // `shared`: objects a callback closed or freed while a thread held or had
-  // closed them.
-  // `beside`: closes from a callback refused during the application's close.
+  // `shared`: own objects a callback closed or freed while a thread held or
+  // had closed them; `beside`: closes it made during the application's.
   std::atomic<int> violations{0}, restarts{0}, refusals{0}, shared{0}, beside{0};
   std::atomic<long> fired[kFiredKinds] = {};
   std::atomic<long> calls[3] = {};
-  std::atomic<bool> restarting{false};  // an application thread waits to restart
-  std::atomic<bool> appClosing{false};  // an application thread closes the engine
-  std::atomic<bool> closed{false};      // no callback may come
+  // An application thread waits to restart; one closes the engine; it is
+  // closed (no callback may come).
+  std::atomic<bool> restarting{false}, appClosing{false}, closed{false};
   std::atomic<int64_t> progress[4] = {};
   // What each application thread, then each callback thread, is doing.
   std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
@@ -162,40 +164,27 @@ void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
 // has returned, so a callback that closed or freed it waits until no thread
 // holds it taken (calls on it end without waiting for callbacks).
 void WaitUntilDropped(Kind kind, void *p) {
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> guard(gT->lock);
-      if (!Find(kind, p)) return;
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  for (;; std::this_thread::sleep_for(std::chrono::microseconds(200))) {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    if (!Find(kind, p)) return;
   }
 }
-// A callback closes its own stream, which a thread may hold taken or have
-// closed.
-void CloseOwn(OSND_STREAM *own) {
+// A callback closes its own stream, or frees its own song, which a thread may
+// hold taken or have closed or freed. A song taken to be played is left
+// alone; one taken to be freed is freed by that thread first, so that the
+// engine frees it once this callback has returned, but only once.
+void CloseOwn(Kind kind, void *own) {
   {
     std::lock_guard<std::mutex> guard(gT->lock);
-    Held *h = Find(kStream, own);
+    Held *h = Find(kind, own);
+    if (kind == kSong && h && h->taken && !h->closing) return;
     gT->shared += !h || h->taken;
     if (h && h->taken) h->dead = true;
-    if (h && !h->taken) Erase(kStream, h);
+    if (h && !h->taken) Erase(kind, h);
   }
-  if (!OSND_Stream_Close(own)) Violation("a callback could not close its own stream");
-  WaitUntilDropped(kStream, own);
-}
-// A song-loaded callback frees its song unless a thread took it to play or
-// stop it; a thread that took it to free it frees it first: the engine then
-// frees it once this callback has returned, but only once.
-void FreeOwn(MusicSong *song) {
-  {
-    std::lock_guard<std::mutex> guard(gT->lock);
-    Held *h = Find(kSong, song);
-    if (h && h->taken && !h->closing) return;
-    gT->shared += !h || h->taken;
-    if (h && !h->taken) Erase(kSong, h);
-  }
-  WaitUntilDropped(kSong, song);
-  Music_FreeSong(song);
+  if (kind == kSong) return WaitUntilDropped(kind, own), Music_FreeSong(static_cast<MusicSong *>(own));
+  if (!OSND_Stream_Close(static_cast<OSND_STREAM *>(own))) Violation("a callback could not close its own stream");
+  WaitUntilDropped(kind, own);
 }
 // Takes every object of a kind to free it, once no callback holds one (the
 // caller holds the application lock alone).
@@ -210,14 +199,14 @@ std::vector<void *> TakeAll(Kind kind) {
   }
 }
 
-bool EndCb(OSND_STREAM *, void *, int, void *);
-bool SyncCb(OSND_STREAM *, void *, int, void *);
-bool TitleCb(char *, char *, void *);
-bool OpenedCb(OSND_STREAM *, void *, int, void *);
-void LoadedCb(MusicSong *, int);
-void *UnitCb(void *, void *buffer, int, void *);
 void Callback(Fired fired, Where where, OSND_STREAM *own = nullptr, MusicSong *song = nullptr);
 void SongCallback(MusicSong *song, Fired fired);
+void *UnitCb(void *, void *buffer, int, void *);
+bool EndCb(OSND_STREAM *s, void *, int, void *) { return Callback(kEnd, kStreamer, s), true; }
+bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStreamer, s), true; }
+bool TitleCb(char *, char *, void *s) { return Callback(kTitle, kStreamer, static_cast<OSND_STREAM *>(s)), true; }
+bool OpenedCb(OSND_STREAM *s, void *, int, void *) { return Callback(kOpened, kCallbackThread, s), true; }
+void LoadedCb(MusicSong *song, int) { Callback(kLoaded, kCallbackThread, nullptr, song); }
 void RowCb(MusicSong *song, int) { SongCallback(song, kRow); }
 void InstrumentCb(MusicSong *song, int) { SongCallback(song, kInstrument); }
 void SetSongCallback(MusicSong *song, Fired which, bool on) {
@@ -284,7 +273,7 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
     const bool mine = own && Pick(2);
     auto *s = mine ? own : static_cast<OSND_STREAM *>(Take(kStream, &generation, op == 3));
     if (!s) return;
-    if (op == 3 && mine) return CloseOwn(own);
+    if (op == 3 && mine) return CloseOwn(kStream, own);
     // A local file still opening in the background may not be closed yet.
     if (op == 3 && OSND_Stream_Close(s)) return Put(kStream, s, generation, true);
     if (op == 2 && OsndStream_IsReady(s)) OSND_Stream_Play(OSND_FREE, s);
@@ -349,81 +338,58 @@ void Refused(bool failed, const char *what) {
   if (!refused) Violation(std::string(what) + " not refused in a callback");
 }
 
-// In the mixer (a unit's or a song's callback), a call that changes a stream
-// is refused; one that reads its position or sets a sync point is not.
-void StreamCallInMixer() {
-  unsigned generation;
-  auto *s = static_cast<OSND_STREAM *>(Take(kStream, &generation));
-  if (!s) return;
-  const int pick = OsndStream_IsReady(s) ? Pick(9) : -1;
-  bool closed = false;
-  gOsndError.lastError.ClearOwn();
-  auto works = [](const char *what) {
-    if (gOsndError.lastError.load() == OSND_ERR_CALLBACK) Violation(std::string(what) + " refused in the mixer");
-  };
-  if (pick == 0) OSND_Stream_GetPosition(s), works("a stream's position");
-  if (pick == 0) OSND_Stream_GetTime(s), works("a stream's time");
-  OSND_SYNCPOINT *point = pick == 1 ? OSND_Stream_AddSyncPoint(s, 100, "mixer") : nullptr;
-  if (pick == 1) works("a sync point's addition");
-  if (point) OSND_Stream_DeleteSyncPoint(point), works("a sync point's removal");
-  if (pick == 2) Refused(OSND_Stream_Play(OSND_FREE, s) < 0, "a stream's play");
-  if (pick == 3) Refused(!OSND_Stream_Stop(s), "a stream's stop");
-  if (pick == 4) Refused(!OSND_Stream_SetPosition(s, 0), "a stream's seek");
-  if (pick == 5) Refused(!(closed = OSND_Stream_Close(s)), "a stream's close");
-  if (pick == 6) Refused(!OSND_Stream_SetSubStream(s, 0), "a sub-stream's choice");
-  if (pick == 7) OsndStream_SetLoopCount(s, 2), Refused(true, "a stream's loop count");
-  if (pick == 8) Refused(!OSND_Stream_Net_SetMetadataCallback(s, TitleCb, s), "a title callback");
-  Put(kStream, s, generation, closed);
-}
-
-// ...as is every load or free of a song, and the MIDI song's start and stop.
-void SongCallInMixer() {
-  unsigned generation;
-  auto *midi = static_cast<MusicSong *>(Take(kMidi, &generation));
-  if (!midi) return;
-  const int pick = Pick(4);
-  bool freed = false;
-  gOsndError.lastError.ClearOwn();
-  if (pick == 0) Refused(!Music_PlaySong(midi), "a MIDI song's start");
-  if (pick == 1) Refused(!Music_StopSong(midi), "a MIDI song's stop");
-  if (pick == 2)
-    Refused(!Music_LoadSong(midi, reinterpret_cast<const char *>(gT->xm.data()), OSND_MODE_MEMORY, 0, int(gT->xm.size()),
-                            nullptr, 0),
-            "a song's load");
-  if (pick == 3) Music_FreeSong(midi), freed = gOsndError.lastError.load() != OSND_ERR_CALLBACK;
-  if (pick == 3) Refused(!freed, "a song's free");
-  Put(kMidi, midi, generation, freed);
-}
-
 // The application's close is under way. Once it has begun (a background open
 // fails then), a close or a start from this callback is refused.
 void CloseBeside() {
-  const unsigned generation = Generation();
-  const unsigned mode = OSND_MODE_RAW | OSND_MODE_NONBLOCKING;
-  gOsndError.lastError.ClearOwn();
+  const unsigned generation = Generation(), mode = OSND_MODE_RAW | OSND_MODE_NONBLOCKING;
   OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0);
   if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) return Add(kStream, s, generation, false);
   ++gT->beside;
-  gOsndError.lastError.ClearOwn();
-  OSND_Close();
-  Refused(true, "OSND_Close beside the application's");
+  OSND_Close(), Refused(true, "OSND_Close beside the application's");
   if (Pick(2)) return;
-  gOsndError.lastError.ClearOwn();
   Refused(!OSND_Init(44100, 32, 0), "OSND_Init beside the application's close");
-  s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0);
-  if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) Violation("a background open while the engine closes");
+  if ((s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0)) || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED)
+    Violation("a background open while the engine closes");
   Add(kStream, s, generation, false);
 }
 
+// In the mixer (a unit's or a song's callback) no call may change a stream,
+// load or free a song, or start or stop the MIDI song; a stream's position and
+// time may be read there and its sync points set.
 void ForbiddenCall(Where where) {
-  const int pick = Pick(where == kMixer ? 8 : 3);
+  const int pick = Pick(where == kMixer ? 17 : 3);
+  const Kind kind = pick < 4 ? kKinds : pick < 13 ? kStream : kMidi;
+  unsigned generation;
+  void *const p = kind == kKinds ? nullptr : Take(kind, &generation);
+  auto *s = static_cast<OSND_STREAM *>(p);
+  auto *midi = static_cast<MusicSong *>(p);
+  if (kind != kKinds && (!p || (kind == kStream && !OsndStream_IsReady(s)))) return Put(kind, p, generation);
+  auto works = [](const char *what) {
+    if (gOsndError.lastError.load() == OSND_ERR_CALLBACK) Violation(std::string(what) + " refused in the mixer");
+  };
+  bool gone = false;
   gOsndError.lastError.ClearOwn();
   if (pick == 0) Refused(!OSND_Init(44100, 32, 0), "OSND_Init");
   if (pick == 1) OSND_Close(), Refused(true, "OSND_Close");
   if (pick == 2) OSND_Update(), Refused(true, "OSND_Update");
-  if (pick == 3)
-    Refused(!OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0), "a background open");
-  if (pick >= 4) pick < 7 ? StreamCallInMixer() : SongCallInMixer();
+  if (pick == 3) Refused(!OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_NONBLOCKING, 0, 0), "an open");
+  if (pick == 4) OSND_Stream_GetPosition(s), works("a stream's position"), OSND_Stream_GetTime(s), works("its time");
+  OSND_SYNCPOINT *point = pick == 5 ? OSND_Stream_AddSyncPoint(s, 100, "mixer") : nullptr;
+  if (pick == 5) works("a sync point's addition");
+  if (point) OSND_Stream_DeleteSyncPoint(point), works("a sync point's removal");
+  if (pick == 6) Refused(OSND_Stream_Play(OSND_FREE, s) < 0, "a stream's play");
+  if (pick == 7) Refused(!OSND_Stream_Stop(s), "a stream's stop");
+  if (pick == 8) Refused(!OSND_Stream_SetPosition(s, 0), "a stream's seek");
+  if (pick == 9) Refused(!(gone = OSND_Stream_Close(s)), "a stream's close");
+  if (pick == 10) Refused(!OSND_Stream_SetSubStream(s, 0), "a sub-stream's choice");
+  if (pick == 11) OsndStream_SetLoopCount(s, 2), Refused(true, "a stream's loop count");
+  if (pick == 12) Refused(!OSND_Stream_Net_SetMetadataCallback(s, TitleCb, s), "a title callback");
+  if (pick == 13) Refused(!Music_PlaySong(midi), "a MIDI song's start");
+  if (pick == 14) Refused(!Music_StopSong(midi), "a MIDI song's stop");
+  if (pick == 15) Refused(!Music_LoadSong(midi, gT->shortRaw.c_str(), 0, 0, 0, nullptr, 0), "a song's load");
+  if (pick == 16) Music_FreeSong(midi), gone = gOsndError.lastError.load() != OSND_ERR_CALLBACK;
+  if (pick == 16) Refused(!gone, "a song's free");
+  if (p) Put(kind, p, generation, gone);
 }
 
 // Frees every song; the caller holds the application lock alone.
@@ -450,8 +416,7 @@ void Restart(bool fromCallback = false) {
   gT->closed = true;
   gT->appClosing = false;
   {
-    // Every other object, made before the close or by callbacks during it,
-    // is freed.
+    // The close freed every other object, made before or by callbacks during it.
     std::lock_guard<std::mutex> guard(gT->lock);
     ++gT->generation;
     for (Kind kind : {kStream, kSample, kUnit}) gT->held[kind].clear();
@@ -502,27 +467,21 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
     if (Held *h = Find(kind, mine); !h || h->taken) break;
   }
   Running(kind, mine, -1);  // before a free, after which a new song may have its address
-  if (close) song ? FreeOwn(song) : CloseOwn(own);
+  if (close) CloseOwn(kind, mine);
   if (where != kCallbackThread && Pick(where == kMixer ? 2 : 8) == 0) ForbiddenCall(where);
   // Only once no application thread is inside the engine, as the threads
   // hold back: waiting for them without bound could wait for one that waits
   // for this callback.
   if (where == kCallbackThread && Pick(150) == 0 && !gT->restarting.exchange(true)) {
-    for (int tries = 0; tries < 100; ++tries, std::this_thread::sleep_for(milliseconds(1))) {
-      if (!gT->app.try_lock()) continue;
-      Restart(true);
-      gT->app.unlock();
-      break;
-    }
+    bool alone = false;
+    for (int tries = 0; tries < 100 && !(alone = gT->app.try_lock()); ++tries)
+      std::this_thread::sleep_for(milliseconds(1));
+    if (alone) Restart(true), gT->app.unlock();
     gT->restarting = false;
   }
   gT->doing[4 + where] = "-";
 }
-bool EndCb(OSND_STREAM *s, void *, int, void *) { return Callback(kEnd, kStreamer, s), true; }
-bool SyncCb(OSND_STREAM *s, void *, int, void *) { return Callback(kSync, kStreamer, s), true; }
-bool TitleCb(char *, char *, void *s) { return Callback(kTitle, kStreamer, static_cast<OSND_STREAM *>(s)), true; }
-bool OpenedCb(OSND_STREAM *s, void *, int, void *) { return Callback(kOpened, kCallbackThread, s), true; }
-void LoadedCb(MusicSong *song, int) { Callback(kLoaded, kCallbackThread, nullptr, song); }
+
 // A song's row or instrument callback, in the mixer, with rows coming several
 // to a mixed block: it removes itself now and then, after which it must not
 // be called again, or sets itself again; and it sets the other again when
@@ -546,17 +505,11 @@ void SongCallback(MusicSong *song, Fired fired) {
   if (gone & self) Violation(std::string(kFiredNames[fired]) + " callback called after it removed itself");
   if (known && choice < 2) SetSongCallback(song, fired, choice == 1);
   if (known && choice < 3 && (gone & others)) SetSongCallback(song, other, true);
-  if (Pick(4) == 0)
-    Callback(fired, kMixer);
-  else
-    Began(fired);
+  Pick(4) == 0 ? Callback(fired, kMixer) : Began(fired);
 }
 void *UnitCb(void *, void *buffer, int, void *) {
   Drawing rng(4 + kMixer);
-  if (Pick(4) == 0)
-    Callback(kUnitCall, kMixer);
-  else
-    Began(kUnitCall);
+  Pick(4) == 0 ? Callback(kUnitCall, kMixer) : Began(kUnitCall);
   return buffer;
 }
 
@@ -611,17 +564,13 @@ void RunTorture(int output) {
   t.shortRaw = RawFile("short.raw", 3000);
   t.longRaw = RawFile("long.raw", 30000);
   t.bank = Bank({Pcm16(400)});
-  // Rows shorter than half a mixed block, each with a note of instrument 1.
-  TrackerSong song;
-  song.channels = 1;
-  song.speed = 1;
+  TrackerSong song;  // rows shorter than half a mixed block, each with a note of instrument 1
+  song.channels = song.speed = 1;
   song.tempo = 255;
   song.instruments.resize(1);
-  song.instruments[0].samples.push_back(SineSample(64, 16, 3000));
+  song.instruments[0].samples = {SineSample(64, 16, 3000)};
   song.instruments[0].sampleMap.assign(96, 0);
-  song.patterns.resize(1);
-  song.patterns[0].rows = 8;
-  for (int row = 0; row < 8; ++row) song.At(0, row, 0) = {49, 1, 0, 0, 0};
+  song.patterns = {{8, std::vector<TrackerCell>(8, TrackerCell{49, 1, 0, 0, 0})}};
   t.xm = song.Xm();
   std::string mp3;
   for (uint32_t i = 0; i < 60; ++i) {
@@ -656,7 +605,7 @@ void RunTorture(int output) {
     for (; !finished; std::this_thread::sleep_for(milliseconds(100))) {
       for (int i = 0; i < 4; ++i) {
         if (t.progress[i] == 0 || NowMs() - t.progress[i] < 15000) continue;
-        std::fprintf(stderr, "[torture] hung: seed %u (QMV_TORTURE_SEED replays it), %s output\n", t.seed,
+        std::fprintf(stderr, "[torture] hung: seed %u (QMV_TORTURE_SEED repeats its picks), %s output\n", t.seed,
                      t.realtime ? "real-time" : "non-realtime");
         const char *const names[] = {"thread 0", "thread 1", "thread 2", "updater",
                                      "-", "callback thread", "streamer", "mixer"};
