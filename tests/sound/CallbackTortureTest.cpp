@@ -471,7 +471,7 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   if (song && Music_IsLoaded(song) && Pick(2)) Music_PlaySong(song);
   const bool close = mine && Pick(4) == 0;
   // Closed or freed as soon as a thread takes it, if one does so soon.
-  for (auto until = Clock::now() + milliseconds(close); Clock::now() < until; std::this_thread::yield()) {
+  for (auto until = Clock::now() + milliseconds(3 * close); Clock::now() < until; std::this_thread::yield()) {
     std::lock_guard<std::mutex> guard(gT->lock);
     if (Held *h = Find(kind, mine); !h || h->taken) break;
   }
@@ -651,6 +651,7 @@ void RunTorture(int output) {
   for (int k = 0; k < kFiredKinds; ++k) EXPECT_GT(t.fired[k].load(), 0) << kFiredNames[k] << " callbacks never ran";
   for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
+  EXPECT_GT(t.shared.load(), 0) << "no callback closed or freed its own object beside a thread";
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
   std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared, %d beside; callbacks:",
               t.calls[0].load(), t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load(),
