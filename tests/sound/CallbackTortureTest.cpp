@@ -355,8 +355,9 @@ void CloseBeside() {
 }
 
 // In the mixer (a unit's or a song's callback) no call may change a stream,
-// load or free a song, or start or stop the MIDI song; a stream's position and
-// time may be read there and its sync points set.
+// read its file position (the streamer moves it), load or free a song, or
+// start or stop the MIDI song; a stream's time may be read there and its sync
+// points set.
 void ForbiddenCall(Where where) {
   const int pick = Pick(where == kMixer ? 17 : 3);
   const Kind kind = pick < 4 ? kKinds : pick < 13 ? kStream : kMidi;
@@ -375,7 +376,8 @@ void ForbiddenCall(Where where) {
   if (pick == 1) OSND_Close(), what = "OSND_Close";
   if (pick == 2) OSND_Update(), what = "OSND_Update";
   if (pick == 3) failed = !OSND_Stream_Open(gT->shortRaw.c_str(), OSND_MODE_NONBLOCKING, 0, 0), what = "an open";
-  if (pick == 4) OSND_Stream_GetPosition(s), works("a stream's position"), OSND_Stream_GetTime(s), works("its time");
+  if (pick == 4) OSND_Stream_GetTime(s), works("a stream's time");
+  if (pick == 4) failed = OSND_Stream_GetPosition(s) == 0, what = "a stream's file position";
   OSND_SYNCPOINT *point = pick == 5 ? OSND_Stream_AddSyncPoint(s, 100, "mixer") : nullptr;
   if (pick == 5) works("a sync point's addition");
   if (point) OSND_Stream_DeleteSyncPoint(point), works("a sync point's removal");
