@@ -157,8 +157,11 @@ void Running(Kind kind, void *p, int step) {
 void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
   std::lock_guard<std::mutex> guard(gT->lock);
   Held *h = generation == gT->generation ? Find(kind, p) : nullptr;
-  if (h && (gone || h->dead)) Erase(kind, h);
-  if (h && !gone && !h->dead) h->taken = h->closing = false;
+  if (!h) return;
+  // Either, never both: once erased, `h` points at the next object, which
+  // another thread may have taken.
+  if (gone || h->dead) Erase(kind, h);
+  else h->taken = h->closing = false;
 }
 // The engine frees the record of a callback's own object once the callback
 // has returned, so a callback that closed or freed it waits until no thread
