@@ -39,6 +39,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 enum Kind { kStream, kSample, kUnit, kSong, kMidi, kKinds };
+const char *const kKindNames[] = {"stream", "sample", "unit", "song", "MIDI song"};
 enum Fired { kOpened, kLoaded, kEnd, kSync, kTitle, kUnitCall, kRow, kInstrument, kFiredKinds };
 const char *const kFiredNames[] = {"open-complete", "song-loaded", "end",      "sync",
                                    "title",         "DSP unit",    "song row", "instrument"};
@@ -54,6 +55,7 @@ struct Held {
   bool dead;            // closed or freed by its callback: the taker drops it
   int calls;            // its callbacks running now
   uint8_t gone;         // a song's callbacks that removed themselves (bits of kRow, kInstrument)
+  std::thread::id taker;
 };
 
 // A MIDI song of one note.
@@ -119,10 +121,12 @@ unsigned Generation() {
   return gT->generation;
 }
 
-// Under the lock.
+// Under the lock. The newest entry of an address is the live object: an
+// older one is of an object its taker has just freed and not yet put, whose
+// address the engine may have given out again meanwhile.
 Held *Find(Kind kind, void *p) {
-  for (Held &h : gT->held[kind])
-    if (h.p == p) return &h;
+  for (auto h = gT->held[kind].rbegin(); h != gT->held[kind].rend(); ++h)
+    if (h->p == p) return &*h;
   return nullptr;
 }
 void Erase(Kind kind, Held *h) { gT->held[kind].erase(gT->held[kind].begin() + (h - gT->held[kind].data())); }
@@ -131,7 +135,13 @@ void Erase(Kind kind, Held *h) { gT->held[kind].erase(gT->held[kind].begin() + (
 // callbacks may come before the maker is done with it.
 void Add(Kind kind, void *p, unsigned generation, bool taken) {
   std::lock_guard<std::mutex> guard(gT->lock);
-  if (p && generation == gT->generation) gT->held[kind].push_back({p, taken, false, false, 0, 0});
+  if (!p || generation != gT->generation) return;
+  // An object no thread holds is alive, so its address cannot be given out
+  // again: the engine freed it without the registry knowing.
+  for (const Held &h : gT->held[kind])
+    if (h.p == p && !h.taken)
+      Violation(std::string("a new ") + kKindNames[kind] + " has the address of one still listed");
+  gT->held[kind].push_back({p, taken, false, false, 0, 0, std::this_thread::get_id()});
 }
 // A random object of a kind that no thread has taken, half the time one
 // whose callback runs now when there is one.
@@ -143,7 +153,8 @@ void *Take(Kind kind, unsigned *generation, bool closing = false) {
   for (const Held &h : gT->held[kind]) untaken += !h.taken, busy += !h.taken && h.calls;
   const bool toBusy = busy && draw % 2;
   for (int k = untaken ? draw / 2 % (toBusy ? busy : untaken) : -1; Held &h : gT->held[kind])
-    if (!h.taken && (h.calls || !toBusy) && k-- == 0) return h.taken = true, h.closing = closing, h.p;
+    if (!h.taken && (h.calls || !toBusy) && k-- == 0)
+      return h.taken = true, h.closing = closing, h.taker = std::this_thread::get_id(), h.p;
   return nullptr;
 }
 // Counts a callback of an object as running (by `step`).
@@ -156,8 +167,14 @@ void Running(Kind kind, void *p, int step) {
 // from has been closed since.
 void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
   std::lock_guard<std::mutex> guard(gT->lock);
-  Held *h = generation == gT->generation ? Find(kind, p) : nullptr;
-  if (!h) return;
+  if (!p || generation != gT->generation) return;
+  // The entry this thread took: a newer one of the same address is another
+  // object, made since this thread freed its own.
+  Held *h = nullptr;
+  for (Held &entry : gT->held[kind])
+    if (entry.p == p && entry.taken && entry.taker == std::this_thread::get_id()) h = &entry;
+  // Only a restart drops an object while a thread holds it.
+  if (!h) return Violation(std::string("a ") + kKindNames[kind] + " put back that this thread had not taken");
   // Either, never both: once erased, `h` points at the next object, which
   // another thread may have taken.
   if (gone || h->dead) Erase(kind, h);
@@ -197,7 +214,7 @@ std::vector<void *> TakeAll(Kind kind) {
     std::vector<void *> all;
     for (Held &h : gT->held[kind]) all.push_back(h.taken ? nullptr : h.p);
     if (std::find(all.begin(), all.end(), nullptr) != all.end()) continue;
-    for (Held &h : gT->held[kind]) h.taken = h.closing = true;
+    for (Held &h : gT->held[kind]) h.taken = h.closing = true, h.taker = std::this_thread::get_id();
     return all;
   }
 }
