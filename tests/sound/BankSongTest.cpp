@@ -213,11 +213,14 @@ TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
               song);
     batch.push_back(song);
   }
-  // Freed at once, queued or loading: none is loaded after it is gone.
+  // Freed at once, queued or loading: none is loaded after it is gone. A
+  // free returns without waiting for a loaded callback that already runs
+  // (its song is freed once it returns): that one, at most, ends after.
   for (MusicSong *song : batch) Music_FreeSong(song);
   const int seen = gDone;
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
-  EXPECT_EQ(gDone, seen);
+  const int done = gDone;  // read after the last callback's entry was written
+  EXPECT_LE(done, seen + 1);
   for (MusicSong *song : gDoneOrder) EXPECT_NE(std::find(batch.begin(), batch.end(), song), batch.end());
 }
 
