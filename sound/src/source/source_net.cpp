@@ -371,12 +371,9 @@ extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_ME
   // The readers find titles during a refill, under the stream-decode lock;
   // the streamer reads the callback for a title waiting under the list lock.
   OsndStreamCall call(stream);
-  if (!call) return false;
-  OsndDecodeLock decode;
-  if (!decode) return false;
+  if (!call || !call.LockDecode()) return false;
   SystemLockGuard list(gOsndStreams.listLock);
-  if (OsndStream_Closing(stream) || !OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET ||
-      !stream->formatState)
+  if (!OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   auto *record = static_cast<OsndNetStream *>(stream->formatState);
   record->metadataCallback = callback;

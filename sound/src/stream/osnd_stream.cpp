@@ -715,7 +715,13 @@ OsndStreamCall::OsndStreamCall(OSND_STREAM *s) : m_Stream(nullptr) {
 }
 
 OsndStreamCall::~OsndStreamCall() {
+  m_Decode.reset();
   if (m_Stream) OsndStream_LetGo(m_Stream);
+}
+
+bool OsndStreamCall::LockDecode() {
+  if (!m_Decode.emplace()) return false;
+  return !OsndStream_Closing(m_Stream) || Osnd_Fail(OSND_ERR_INVALID_PARAM);
 }
 
 OsndDecodeLock::OsndDecodeLock(bool wanted) {
@@ -759,10 +765,7 @@ OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
 
 bool OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
   OsndStreamCall call(s);
-  if (!call) return false;
-  OsndDecodeLock decode;
-  if (!decode) return false;
-  if (OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!call || !call.LockDecode()) return false;
   s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
   // The buffer prefilled before the count was known may already hold a loop
   // back (a loop shorter than half the buffer): a stream that is not playing
@@ -830,12 +833,7 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
-  OsndDecodeLock decode;
-  if (!decode) return -1;
-  if (OsndStream_Closing(s)) {
-    Osnd_SetError(OSND_ERR_INVALID_PARAM);
-    return -1;
-  }
+  if (!call.LockDecode()) return -1;
   if (DshowStream *player = DshowOf(s)) {
     // The media player plays by itself: its channel says whether it still does.
     s->playing = s->channel != -1 && OSND_IsPlaying(s->channel);
@@ -962,10 +960,7 @@ bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
 int OSND_Stream_GetPosition(OSND_STREAM *s) {
   Osnd_ResetError();
   OsndStreamCall call(s);
-  if (!call) return 0;
-  OsndDecodeLock decode;
-  if (!decode) return 0;
-  if (OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!call || !call.LockDecode()) return 0;
   if (OsndStream_IsReady(s) && DshowOf(s)) {
     // The media player knows its time only: the bytes in proportion.
     const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));

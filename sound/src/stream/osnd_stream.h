@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 enum { OSND_REQUEST_OPEN = 1, OSND_REQUEST_SUBSTREAM = 2 };
 
@@ -86,25 +87,6 @@ void OsndStream_LetGo(OSND_STREAM *stream);
 // Whether the stream is being or has been closed (it may still be held).
 bool OsndStream_Closing(OSND_STREAM *stream);
 
-// A public call on a stream holds the record for the call's length, so that
-// a close made meanwhile by another party (a callback of the stream, or the
-// application) frees the record only afterwards. A stream already being
-// closed is not held: the call fails (false) with OSND_ERR_INVALID_PARAM.
-// What the call reads or changes of the stream beyond the record, it reads
-// under the stream-decode lock or the stream-list lock, after checking
-// OsndStream_Closing there: the close releases those parts under both.
-class OsndStreamCall {
- public:
-  explicit OsndStreamCall(OSND_STREAM *stream);
-  ~OsndStreamCall();
-  OsndStreamCall(const OsndStreamCall &) = delete;
-  OsndStreamCall &operator=(const OsndStreamCall &) = delete;
-  explicit operator bool() const { return m_Stream != nullptr; }
-
- private:
-  OSND_STREAM *m_Stream;
-};
-
 // The time and sync-point calls read a stream under the stream-list lock,
 // which its close takes to release what they read; the mixer's lock comes
 // first, in the engine's order, since they ask the stream's channel too.
@@ -130,6 +112,30 @@ class OsndDecodeLock {
 
  private:
   bool m_Taken = false, m_Refused = false;
+};
+
+// A public call on a stream holds the record for the call's length, so that
+// a close made meanwhile by another party (a callback of the stream, or the
+// application) frees the record only afterwards. A stream already being
+// closed is not held: the call fails (false) with OSND_ERR_INVALID_PARAM.
+// What the call reads or changes of the stream beyond the record, it reads
+// under the stream-decode lock (LockDecode) or the stream-list lock, after
+// checking OsndStream_Closing there: the close releases those parts under
+// both.
+class OsndStreamCall {
+ public:
+  explicit OsndStreamCall(OSND_STREAM *stream);
+  ~OsndStreamCall();
+  OsndStreamCall(const OsndStreamCall &) = delete;
+  OsndStreamCall &operator=(const OsndStreamCall &) = delete;
+  explicit operator bool() const { return m_Stream != nullptr; }
+  // Takes the stream-decode lock for the rest of the call; false when it is
+  // refused (inside a DSP unit's callback) or the stream's close has begun.
+  bool LockDecode();
+
+ private:
+  OSND_STREAM *m_Stream;
+  std::optional<OsndDecodeLock> m_Decode;
 };
 
 // Links an opened record into the engine's stream list.

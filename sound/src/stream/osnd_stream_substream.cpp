@@ -194,21 +194,15 @@ bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
   // The selection reads the stream's bank or drive: under the decode lock, as
   // its close releases them, and never for a stream being closed.
   OsndStreamCall call(stream);
-  if (!call) return false;
-  OsndDecodeLock decode;
-  if (!decode) return false;
-  if (OsndStream_Closing(stream)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (!call || !call.LockDecode()) return false;
   return OsndStream_SetSubStreamEx(stream, index, false, false);
 }
 
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
   OsndStreamCall call(stream);
-  if (!call) return false;
-  OsndDecodeLock decode;
-  if (!decode) return false;
-  if (OsndStream_Closing(stream) || !OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 ||
-      (count > 0 && !list))
+  if (!call || !call.LockDecode()) return false;
+  if (!OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The entries play one after another through the same buffers: all of the
   // first one's channel layout, which the buffers take when it is selected.
