@@ -6,6 +6,7 @@
 // ThreadSanitizer and AddressSanitizer too.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "TrackerWriterSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_error.h"
@@ -199,6 +200,69 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
           Music_FreeSong(song);
         }));
       }
+      Stop();
+      EXPECT_EQ(meeting.wrong.load(), 0);
+      EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+    }
+  }
+}
+
+// A song freed by its own loaded callback while the application uses it, and
+// the other way round: the song, its channels and callbacks stay whole until
+// the callback has returned, every call made after the free fails with
+// OSND_ERR_INVALID_PARAM, and the song goes once the last party lets go, with
+// nothing left allocated. An IT song: its start writes into its channels.
+TEST_F(TwoParties, ASongFreedWhileTheOtherPartyUsesItIsReleasedAfterBoth) {
+  TrackerSong tracker;
+  tracker.itSamples = {SineSample(2000, 32, 8000, true)};
+  tracker.itInstruments = false;
+  tracker.At(0, 0, 0) = TrackerCell{60, 1};
+  const std::vector<uint8_t> it = tracker.It();
+  auto refusedCalls = [](MusicSong *song) {
+    int refused = 0;
+    gOsndError.lastError.ClearOwn();
+    refused += !Music_StopSong(song) && gOsndError.lastError.load() == OSND_ERR_INVALID_PARAM;
+    refused += !Music_PlaySong(song) && gOsndError.lastError.load() == OSND_ERR_INVALID_PARAM;
+    refused += !Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, [](MusicSong *, int) {}, 1);
+    refused += Music_SetLooping(song, true) == -1;
+    return refused;
+  };
+  for (const bool realtime : {true, false}) {
+    for (const bool callbackFrees : {true, false}) {
+      SCOPED_TRACE(std::string(realtime ? "real-time" : "non-realtime") +
+                   (callbackFrees ? ", the callback frees" : ", the application frees"));
+      Start(realtime);
+      std::atomic<int> refusedInCallback{0};
+      meeting.Reset();
+      meeting.inCallback = [&](void *object) {
+        auto *song = static_cast<MusicSong *>(object);
+        if (callbackFrees) {
+          Music_FreeSong(song);
+          return;
+        }
+        // The application's free has returned: the record is still this
+        // callback's to read, but the song is no longer usable.
+        ASSERT_TRUE(PollUntil([&] { return meeting.applicationDone.load(); }));
+        EXPECT_EQ(song->type, MUSIC_TYPE_IT);
+        refusedInCallback = refusedCalls(song);
+      };
+      MusicSong *song = Music_CreateSong();
+      song->loadDone = MeetOnSong;
+      ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()),
+                               OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(it.size()), nullptr, 0),
+                nullptr);
+      Watchdog dog(20, "a song freed while the other party uses it");
+      int refused = 0;
+      ASSERT_TRUE(meeting.Meet([&] {
+        if (!callbackFrees) {
+          Music_FreeSong(song);
+          return;
+        }
+        // The callback's free has begun; its song is used here meanwhile.
+        EXPECT_TRUE(PollUntil([&] { return OsndLifetime_Closing(&song->life); }));
+        refused = refusedCalls(song);
+      }));
+      EXPECT_EQ(callbackFrees ? refused : refusedInCallback.load(), 4);
       Stop();
       EXPECT_EQ(meeting.wrong.load(), 0);
       EXPECT_EQ(SystemMemory_BytesInUse(), baseline);

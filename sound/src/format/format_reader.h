@@ -4,6 +4,7 @@
 // what the readers that decode a whole file into a sample share.
 #pragma once
 
+#include "sound/src/core/osnd_lifetime.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_time.h"
@@ -107,6 +108,10 @@ struct OsndQueueNode {
   void (*run)(void *object);
   void (*done)(void *object);
   void (*fail)(void *object);
+  // The record's lifetime, which the callback thread holds while done runs,
+  // and what lets go of that hold (other work than a stream's open).
+  OsndLifetime *life;
+  void (*letGo)(void *object);
 };
 
 // A sync point passed by the mixer, waiting for the streamer to announce it.
@@ -179,16 +184,16 @@ struct OSND_STREAM {
   int blockAlign;
   int channels;
   void *userData;
-  uint8_t playing, ended, ready, seeking, needsRefill, refillOnPlay, prefilling, openFailed, closing;
+  uint8_t playing, ended, ready, seeking, needsRefill, refillOnPlay, prefilling, openFailed;
   // The streamer makes a stream's end and title callbacks after its pass,
   // outside the stream locks: the end found in the pass and the titles the
   // refills found wait here (under the stream-list lock).
   uint8_t endDue, dueMark;
   OsndQueuedTitle *titles;
-  // Threads making a callback of the stream hold it: a close meanwhile
-  // releases everything but the record, which the last of them frees.
-  int holds;
-  bool freeWhenLetGo;
+  // Held by every call and callback on it; its close marks it, releases what
+  // the record owns under both stream locks and lets go: the last hold frees
+  // the record.
+  OsndLifetime life;
 };
 
 // The read of plain PCM data (raw files, WAV, bank entries) from the stream's

@@ -7,6 +7,7 @@
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
@@ -58,14 +59,43 @@ MusicSong *SongFromLink(OsndListNode *n) { return reinterpret_cast<MusicSong *>(
 // so a song is never changed while one of its blocks is mixed.
 SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
 
-bool SongUsable(MusicSong *song) {
-  if (Osnd_OnInitThread()) Osnd_ResetError();
-  if (!song || !Music_IsLoaded(song)) {
-    Osnd_SetError(OSND_ERR_INVALID_PARAM);
-    return false;
+// A song call keeps the song for its length: outside the mixer's lock it
+// holds the song, and one asked for once the free has begun fails. Inside a
+// DSP unit's callback (a song's row, order, Zxx or instrument callback
+// included) the thread holds the mixer's lock throughout, and the song's
+// release takes that lock before it frees anything: there the call looks at
+// the free mark under it instead, and takes no hold, so that the release is
+// never the mixer's to make.
+class SongCall {
+ public:
+  explicit SongCall(MusicSong *song) {
+    if (Osnd_OnInitThread()) Osnd_ResetError();
+    if (!song) {
+      Osnd_SetError(OSND_ERR_INVALID_PARAM);
+      return;
+    }
+    m_Held = tOsndInCallback != OSND_IN_UNIT_CALLBACK;
+    if (m_Held ? !OsndLifetime_HoldOpen(&song->life) : OsndLifetime_Closing(&song->life)) {
+      m_Held = false;
+      Osnd_SetError(OSND_ERR_INVALID_PARAM);
+      return;
+    }
+    m_Song = song;
+    OSND_PAUSE_POINT("song.call.held");
   }
-  return true;
-}
+  ~SongCall() {
+    if (m_Held) Music_LetGoSong(m_Song);
+  }
+  SongCall(const SongCall &) = delete;
+  SongCall &operator=(const SongCall &) = delete;
+  explicit operator bool() const { return m_Song != nullptr; }
+  // A call that needs the song loaded.
+  bool Loaded() const { return m_Song && (Music_IsLoaded(m_Song) || Osnd_Fail(OSND_ERR_INVALID_PARAM)); }
+
+ private:
+  MusicSong *m_Song = nullptr;
+  bool m_Held = false;
+};
 
 void ResetVoice(MusicVoice *v) {
   v->background = 0;
@@ -165,11 +195,13 @@ MusicSong *Music_CreateSong() {
 
 namespace {
 
-// Stops the song and frees what it holds; the record stays, for a callback
-// that still runs on it.
+// Stops the song and frees what it holds, the record last: made by whichever
+// party lets go of a freed song last. Every step that frees takes the mixer's
+// lock first (the stop, the unlink), so that a call under that lock ends
+// before anything goes.
 void ReleaseSong(MusicSong *song) {
-  if (std::exchange(song->released, uint8_t(1))) return;
-  if (Music_IsLoaded(song)) Music_StopSong(song);
+  OSND_PAUSE_POINT("song.release");
+  if (Music_IsLoaded(song)) Music_StopPlaying(song);
   {
     SystemLockGuard guard(MixerLock());
     OsndList_Unlink(&song->link);
@@ -191,32 +223,26 @@ void ReleaseSong(MusicSong *song) {
   FreeCallback(song->orderCallback);
   FreeCallback(song->zxxCallback);
   for (MusicCallback *&cb : song->instrumentCallbacks) FreeCallback(cb);
-}
-
-void FreeSongNow(void *song) {
-  ReleaseSong(static_cast<MusicSong *>(song));
   OSND_FREE_MEM(song);
 }
 
 }  // namespace
 
+void Music_LetGoSong(MusicSong *song) {
+  if (OsndLifetime_LetGo(&song->life)) ReleaseSong(song);
+}
+
 void Music_FreeSong(MusicSong *song) {
   if (!song || Osnd_RefuseStreamCall()) return;
   // The first free wins; another (the application's beside the song's loaded
   // callback, or that callback's beside the application's) returns at once.
-  if (__atomic_exchange_n(&song->freeing, uint8_t(1), __ATOMIC_ACQ_REL)) return;
+  if (!OsndLifetime_BeginClose(&song->life)) return;
+  OSND_PAUSE_POINT("song.free.marked");
   // A song still waiting in the background queue leaves it; one being
-  // loaded is waited for.
+  // loaded is waited for; a loaded callback that has not begun is not made.
   OsndNonBlocking_Unqueue(&song->queueNode);
   OsndNonBlocking_WaitUntilDone(song);
-  // One whose loaded callback runs now is freed by the callback thread once
-  // the callback has returned: wholly when another thread freed it, as the
-  // callback may still use it; only its record when the callback freed it.
-  if (OsndNonBlocking_FreeAfterCallback(song, FreeSongNow)) {
-    if (OsndNonBlocking_IsCallbackThread()) ReleaseSong(song);
-    return;
-  }
-  FreeSongNow(song);
+  Music_LetGoSong(song);
 }
 
 bool Music_IsLoaded(const MusicSong *song) { return __atomic_load_n(&song->loaded, __ATOMIC_ACQUIRE) != 0; }
@@ -240,7 +266,8 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return nullptr;
   }
-  if (!song || !nameOrData || Music_IsLoaded(song)) {
+  SongCall call(song);
+  if (!call || !nameOrData || Music_IsLoaded(song)) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
@@ -255,12 +282,15 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
     song->pendingListCount = sampleListCount;
     __atomic_store_n(&song->loadFailed, uint8_t(0), __ATOMIC_RELEASE);
     OsndNonBlocking_QueueWork(
-        &song->queueNode, song, [](void *queued) { Music_LoadQueued(static_cast<MusicSong *>(queued)); },
-        [](void *queued) {
-          auto *loaded = static_cast<MusicSong *>(queued);
-          if (loaded->loadDone) loaded->loadDone(loaded, 0);
-        },
-        [](void *queued) { Music_MarkLoadFailed(static_cast<MusicSong *>(queued)); });
+        &song->queueNode, song,
+        OsndQueueWork{[](void *queued) { Music_LoadQueued(static_cast<MusicSong *>(queued)); },
+                      [](void *queued) {
+                        // A song whose free began before its turn gets no callback.
+                        auto *loaded = static_cast<MusicSong *>(queued);
+                        if (!OsndLifetime_Closing(&loaded->life) && loaded->loadDone) loaded->loadDone(loaded, 0);
+                      },
+                      [](void *queued) { Music_MarkLoadFailed(static_cast<MusicSong *>(queued)); }, &song->life,
+                      [](void *queued) { Music_LetGoSong(static_cast<MusicSong *>(queued)); }});
     return song;
   }
   SystemFileHandle *file = SystemFile_Open(nameOrData, SystemFile_KindForMode(mode), length);
@@ -302,7 +332,8 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
 }
 
 bool Music_PlaySong(MusicSong *song) {
-  if (!SongUsable(song)) return false;
+  SongCall call(song);
+  if (!call.Loaded()) return false;
   // A MIDI song's start links and plays the synthesizer's stream, which takes
   // the stream-decode lock: it is taken first, in the engine's one order (and
   // refused inside a DSP unit's callback, under the mixer's lock).
@@ -326,16 +357,25 @@ bool Music_PlaySong(MusicSong *song) {
 }
 
 bool Music_StopSong(MusicSong *song) {
-  if (!SongUsable(song)) return false;
+  SongCall call(song);
+  if (!call.Loaded()) return false;
+  // A MIDI song's stop waits for the synthesizer's stream between two of its
+  // refills: refused inside a DSP unit's callback.
+  OsndDecodeLock decode(song->type == MUSIC_TYPE_MIDI);
+  if (!decode) return false;
+  Music_StopPlaying(song);
+  return true;
+}
+
+void Music_StopPlaying(MusicSong *song) {
   if (song->type == MUSIC_TYPE_MIDI) {
     // Between two refills of the synthesizer's stream, and with the song's
     // playing mark written under the mixer's lock that the music unit reads
     // it under.
-    OsndDecodeLock decode;
-    if (!decode) return false;
+    SystemLockGuard decode(gOsndStreams.decodeLock);
     SystemLockGuard guard(MixerLock());
     gFormats.midiStop(song);
-    return true;
+    return;
   }
   // Under the mixer's lock rather than waiting for a busy flag: the lock is
   // recursive, so a song that stops itself from its tick does not wait forever.
@@ -345,7 +385,7 @@ bool Music_StopSong(MusicSong *song) {
   if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
   song->playing = 0;
   song->finished = 1;
-  if (!song->songChannels) return true;
+  if (!song->songChannels) return;
   for (int i = 0; i < song->channelCount; ++i) {
     MusicChannel *ch = &song->songChannels[i];
     for (OsndListNode *n = ch->voices.next; n && n != &ch->voices;) {
@@ -355,7 +395,6 @@ bool Music_StopSong(MusicSong *song) {
       n = at ? at->link.next : ch->voices.next;
     }
   }
-  return true;
 }
 
 void Music_StopAllSongs() {
@@ -366,7 +405,7 @@ void Music_StopAllSongs() {
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
-    if (Music_IsLoaded(song)) Music_StopSong(song);
+    if (Music_IsLoaded(song)) Music_StopPlaying(song);
   }
 }
 
@@ -392,7 +431,8 @@ void Music_ReapplyTempo() {
 }
 
 int Music_SetLooping(MusicSong *song, bool looping) {
-  if (!SongUsable(song)) return -1;
+  SongCall call(song);
+  if (!call.Loaded()) return -1;
   song->looping = looping ? 1 : 0;
   return 1;
 }
@@ -407,7 +447,8 @@ void Music_SetTempo(MusicSong *song, int bpm) {
 }
 
 bool Music_SetCallback(MusicSong *song, int type, int number, MusicCallbackFunction function, int step) {
-  if (!song) return false;
+  SongCall call(song);
+  if (!call) return false;
   MusicCallback **slot = nullptr;
   switch (type) {
     case MUSIC_CALLBACK_ROW: slot = &song->rowCallback; break;
@@ -713,7 +754,7 @@ void Music_CommonTick(MusicSong *song, int rowsPerPattern, MusicRowFunction rowU
   } else if (!song->finished || song->looping) {
     Music_RowTick(song, rowsPerPattern, rowUpdate);
   } else {
-    Music_StopSong(song);
+    Music_StopPlaying(song);
     return;
   }
   if (song->speed != 0) {

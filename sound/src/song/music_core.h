@@ -3,6 +3,7 @@
 // a song channel to engine channels, stopping songs and the song callbacks.
 #pragma once
 
+#include "sound/src/core/osnd_lifetime.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
@@ -271,9 +272,9 @@ struct MusicSong {
   // look through all 256 slots on every block.
   bool instrumentCallbackSet;
   uint8_t loaded, loadFailed;  // written by the open thread: read them with Music_IsLoaded / Music_LoadFailed
-  // Set by the first free (atomically: a song's loaded callback and the
-  // application may both free it); `released` once its contents are freed.
-  uint8_t freeing, released;
+  // Held by every song call made outside the mixer's lock and by its loaded
+  // callback; the first free marks it, and the last hold releases the song.
+  OsndLifetime life;
   // A load queued for the background open thread and its arguments.
   OsndQueueNode queueNode;
   char pendingName[256];
@@ -297,8 +298,15 @@ int Music_PeriodToFrequency(int period);
 
 // Song records. A created song is linked into the engine's song list.
 MusicSong *Music_CreateSong();
-// Stops, unlinks and frees the song with its patterns and samples.
+// Stops, unlinks and frees the song with its patterns and samples. A song
+// keeps the engine's one lifetime rule (core/osnd_lifetime.h): the first free
+// marks it, a second returns at once, and the release comes when the last
+// holder lets go (the free itself, the song's loaded callback, or a song call
+// under way on another thread). A song call asked for once the free has
+// begun fails with OSND_ERR_INVALID_PARAM.
 void Music_FreeSong(MusicSong *song);
+// Lets go of a hold on the song; the last hold of a freed song releases it.
+void Music_LetGoSong(MusicSong *song);
 // Loads into a created song. The sample list (indices) picks the samples a
 // sample bank loads; null loads them all. With OSND_MODE_NONBLOCKING the song
 // is queued for the background open thread and returned at once: its loaded
@@ -317,6 +325,9 @@ void Music_MarkLoadFailed(MusicSong *song);
 // Starts a loaded song from order 0 with its default speed and tempo.
 bool Music_PlaySong(MusicSong *song);
 bool Music_StopSong(MusicSong *song);
+// The stop itself, for the engine's own callers that own the song at the
+// time (its ticks, its loaders, its release).
+void Music_StopPlaying(MusicSong *song);
 void Music_StopAllSongs();
 int Music_SetLooping(MusicSong *song, bool looping);
 void Music_SetTempo(MusicSong *song, int bpm);

@@ -800,7 +800,7 @@ bool SettleOrder(MusicSong *song) {
   for (int guard = 0; guard <= MUSIC_ORDERS; ++guard) {
     if (song->order >= song->orderCount || song->orders[song->order] == 255) {
       if (!song->looping && song->order >= song->orderCount) {
-        Music_StopSong(song);
+        Music_StopPlaying(song);
         return false;
       }
       song->order = song->restartOrder;
@@ -811,7 +811,7 @@ bool SettleOrder(MusicSong *song) {
       return true;
     }
   }
-  Music_StopSong(song);  // nothing but markers
+  Music_StopPlaying(song);  // nothing but markers
   return false;
 }
 
@@ -819,7 +819,7 @@ void Tick(MusicSong *song) {
   if (song->tick != 0) {
     UpdateRow(song);
   } else if (song->finished && !song->looping) {
-    Music_StopSong(song);
+    Music_StopPlaying(song);
     return;
   } else {
     if (song->nextOrder >= 0) {

@@ -46,7 +46,7 @@ void Tick(MusicSong *song) {
       if (!song->looping) {
         MusicFormatOsb_Stop(song);
         song->finished = 1;
-        Music_StopSong(song);
+        Music_StopPlaying(song);
         return;
       }
     }

@@ -362,7 +362,7 @@ void Tick(MusicSong *song) {
   if (song->tick != 0)
     Music_TickEffects(song, TickEffect);
   else if ((song->finished && !song->looping) || song->orderCount <= 0)
-    Music_StopSong(song);  // an order list of only markers has nothing to play
+    Music_StopPlaying(song);  // an order list of only markers has nothing to play
   else
     Music_RowTick(song, kRows, RowUpdate);
   // A speed of 0 makes every tick a row.

@@ -371,7 +371,7 @@ extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_ME
   // The readers find titles during a refill, under the stream-decode lock;
   // the streamer reads the callback for a title waiting under the list lock.
   OsndStreamCall call(stream);
-  if (!call || !call.LockDecode()) return false;
+  if (!call || !call.LockDecodeIfOpen()) return false;
   SystemLockGuard list(gOsndStreams.listLock);
   if (!OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);

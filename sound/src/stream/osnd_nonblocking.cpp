@@ -5,13 +5,13 @@
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_net.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_time.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <utility>
 
 namespace {
 
@@ -35,6 +35,10 @@ struct Worker {
 struct Completion {
   void *object;
   void (*done)(void *object);
+  // The callback thread holds the record while its callback runs, so that a
+  // close or free made meanwhile by another party releases it only after.
+  OsndLifetime *life;
+  void (*letGo)(void *object);
 };
 
 // The callback thread's life: none; serving the callbacks; or leaving once
@@ -64,10 +68,6 @@ struct NonBlockingState {
   // Closes of the engine under way on threads other than the callback
   // thread: the application's, whose own callbacks may not close it too.
   int outsideCloses = 0;
-  void *calling = nullptr;  // the record whose callback runs now
-  // What frees that record once its callback has returned, when it was freed
-  // meanwhile (a song; a stream's record waits on its hold).
-  void (*freeAfterCall)(void *) = nullptr;
   // The application appends while the threads take nodes off.
   std::mutex lock;
   std::condition_variable workDone;
@@ -99,9 +99,10 @@ void CallOpenCallback(void *object);
 
 // The callback thread: makes the waiting callbacks one after another; the
 // queue lock is not held while one runs, so that a callback may close records,
-// open others, and close the engine and start it again. A stream is held
-// while its callback runs, so that a close from another thread frees its
-// record only afterwards, without waiting for the callback.
+// open others, and close the engine and start it again. A record (stream or
+// song) is held while its callback runs, so that a close or free from
+// another thread releases it only afterwards, without waiting for the
+// callback.
 unsigned CallbackThreadProc(void *) {
   tDelivering = true;
   std::unique_lock<std::mutex> guard(gQueue.lock);
@@ -111,19 +112,14 @@ unsigned CallbackThreadProc(void *) {
     if (gQueue.completions.empty()) break;
     const Completion next = gQueue.completions.front();
     gQueue.completions.pop_front();
-    gQueue.calling = next.object;
-    auto *stream = next.done == CallOpenCallback ? static_cast<OSND_STREAM *>(next.object) : nullptr;
-    if (stream) OsndStream_Hold(stream);
+    // Taken under the queue lock, where a close or free that has not yet
+    // dropped the waiting callbacks cannot have released the record.
+    OsndLifetime_Hold(next.life);
     guard.unlock();
+    OSND_PAUSE_POINT("callbacks.record-held");
     next.done(next.object);
-    if (stream) OsndStream_LetGo(stream);
+    next.letGo(next.object);  // the last hold of a record freed meanwhile releases it
     guard.lock();
-    gQueue.calling = nullptr;
-    if (void (*const free)(void *) = std::exchange(gQueue.freeAfterCall, nullptr)) {
-      guard.unlock();
-      free(next.object);
-      guard.lock();
-    }
     gQueue.workDone.notify_all();
   }
   return 0;
@@ -161,15 +157,17 @@ void StopCallbackThread() {
 
 // The worker's record is done with; its callback (done, when not null) waits
 // its turn behind those of the opens that finished before it.
-void FinishWork(Worker &worker, void (*done)(void *)) {
+void FinishWork(Worker &worker, void (*done)(void *), OsndLifetime *life, void (*letGo)(void *)) {
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
-    if (done && worker.working) gQueue.completions.push_back({worker.working, done});
+    if (done && worker.working) gQueue.completions.push_back({worker.working, done, life, letGo});
     worker.working = nullptr;
   }
   gQueue.workDone.notify_all();
   gQueue.completed.notify_all();
 }
+
+void LetGoOfStream(void *object) { OsndStream_LetGo(static_cast<OSND_STREAM *>(object)); }
 
 void CallOpenCallback(void *object) {
   auto *s = static_cast<OSND_STREAM *>(object);
@@ -213,7 +211,7 @@ unsigned ThreadProc(void *argument) {
     OsndQueueNode taken{};
     while (TakeFirst(worker, &taken)) {
       if (!taken.object) {
-        FinishWork(worker, nullptr);
+        FinishWork(worker, nullptr, nullptr, nullptr);
         SystemTime_Sleep(25);
         continue;
       }
@@ -222,7 +220,10 @@ unsigned ThreadProc(void *argument) {
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
         taken.run(taken.object);
-      FinishWork(worker, taken.kind == 0 ? CallOpenCallback : taken.done);
+      if (taken.kind == 0)
+        FinishWork(worker, CallOpenCallback, &static_cast<OSND_STREAM *>(taken.object)->life, LetGoOfStream);
+      else
+        FinishWork(worker, taken.done, taken.life, taken.letGo);
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
@@ -339,7 +340,7 @@ void OsndNonBlocking_Shutdown() {
         OsndStream_Link(s);
       }
       if (taken.kind == 1 && taken.object) taken.fail(taken.object);
-      FinishWork(worker, nullptr);
+      FinishWork(worker, nullptr, nullptr, nullptr);
     }
   }
 }
@@ -357,11 +358,12 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   if (lane == kNetwork && gQueue.accepting) GrowNetworkWorkers();
 }
 
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*done)(void *),
-                               void (*fail)(void *)) {
-  node->run = run;
-  node->done = done;
-  node->fail = fail;
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work) {
+  node->run = work.run;
+  node->done = work.done;
+  node->fail = work.fail;
+  node->life = work.life;
+  node->letGo = work.letGo;
   OsndNonBlocking_Queue(node, object, 1);
 }
 
@@ -389,9 +391,3 @@ void OsndNonBlocking_WaitUntilDone(void *object) {
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }
 
-bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *)) {
-  std::lock_guard<std::mutex> guard(gQueue.lock);
-  if (gQueue.calling != object) return false;
-  gQueue.freeAfterCall = free;
-  return true;
-}

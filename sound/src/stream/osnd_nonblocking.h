@@ -31,24 +31,26 @@ bool OsndNonBlocking_StartThread();
 void OsndNonBlocking_Shutdown();
 // Appends a record's node at the tail of the queue.
 void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
-// Appends other work than a stream open (a song load): the open thread calls
-// run in its turn, and done once run has returned, as it makes the other
-// open-complete callbacks; fail marks it failed when the queue ends before its
-// turn.
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, void (*run)(void *), void (*done)(void *),
-                               void (*fail)(void *));
+// Other work than a stream open (a song load): the open thread calls run in
+// its turn, and the callback thread done once run has returned, as it makes
+// the other open-complete callbacks, holding the record's lifetime while done
+// runs and calling letGo after; fail marks it failed when the queue ends
+// before its turn.
+struct OsndQueueWork {
+  void (*run)(void *object);
+  void (*done)(void *object);
+  void (*fail)(void *object);
+  OsndLifetime *life;
+  void (*letGo)(void *object);
+};
+void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work);
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn); true when it was.
 bool OsndNonBlocking_Unqueue(OsndQueueNode *node);
 // Returns once no open thread works on the record. The record is being
 // closed or freed: an open-complete callback of it that has not begun is not
-// made; one running is not waited for (see below and OsndStream_Hold).
+// made; one running is not waited for: it holds the record (core/osnd_lifetime.h).
 void OsndNonBlocking_WaitUntilDone(void *object);
-// When the record's open-complete callback runs now on the callback thread
-// (made there by another thread or by the callback itself), leaves its free
-// to that thread, which calls `free` once the callback has returned; true
-// then.
-bool OsndNonBlocking_FreeAfterCallback(void *object, void (*free)(void *));
 // Whether the calling thread is the one that makes the open-complete and
 // song-loaded callbacks.
 bool OsndNonBlocking_IsCallbackThread();

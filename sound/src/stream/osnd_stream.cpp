@@ -17,12 +17,12 @@
 #include "sound/src/format/mpeg/format_mpeg.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <mutex>
 #include <utility>
 
 OsndStreamSystem gOsndStreams;
@@ -665,53 +665,23 @@ void OsndStream_Release(OSND_STREAM *s) {
   OsndStream_DropTitles(s);
 }
 
-namespace {
-// Guards the holds, the closing mark and the free of a held record.
-// Innermost: no other lock is taken while it is held.
-std::mutex gHoldLock;
+void OsndStream_Hold(OSND_STREAM *s) { OsndLifetime_Hold(&s->life); }
 
-// Marks the stream as closing and holds it for the close; false when another
-// close has begun (test and mark are one step, so that one close wins).
-bool BeginClose(OSND_STREAM *s) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
-  if (std::atomic_ref<uint8_t>(s->closing).load()) return false;
-  std::atomic_ref<uint8_t>(s->closing).store(1);
-  ++s->holds;
-  return true;
-}
-
-}  // namespace
-
-void OsndStream_Hold(OSND_STREAM *s) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
-  ++s->holds;
-}
-
-// The last hold of a closed stream frees its record: the close's own hold
-// when nothing else held it, else the callback or call that ends last.
 void OsndStream_LetGo(OSND_STREAM *s) {
-  bool last;
-  {
-    std::lock_guard<std::mutex> guard(gHoldLock);
-    last = --s->holds == 0 && std::atomic_ref<uint8_t>(s->closing).load();
-  }
-  if (last) OSND_FREE_MEM(s);
+  if (OsndLifetime_LetGo(&s->life)) OSND_FREE_MEM(s);
 }
 
-bool OsndStream_Closing(OSND_STREAM *s) { return std::atomic_ref<uint8_t>(s->closing).load() != 0; }
+bool OsndStream_Closing(OSND_STREAM *s) { return OsndLifetime_Closing(&s->life); }
 
 OsndStreamCall::OsndStreamCall(OSND_STREAM *s) : m_Stream(nullptr) {
-  if (!s) {
+  if (!s || !OsndLifetime_HoldOpen(&s->life)) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return;
   }
-  std::lock_guard<std::mutex> guard(gHoldLock);
-  if (std::atomic_ref<uint8_t>(s->closing).load()) {
-    Osnd_SetError(OSND_ERR_INVALID_PARAM);
-    return;
-  }
-  ++s->holds;
   m_Stream = s;
+  // Held, not yet locked: a close that begins now must still wait for this
+  // call, or see it fail at the lock.
+  OSND_PAUSE_POINT("stream.call.held");
 }
 
 OsndStreamCall::~OsndStreamCall() {
@@ -719,9 +689,13 @@ OsndStreamCall::~OsndStreamCall() {
   if (m_Stream) OsndStream_LetGo(m_Stream);
 }
 
-bool OsndStreamCall::LockDecode() {
+bool OsndStreamCall::LockDecodeIfOpen() {
   if (!m_Decode.emplace()) return false;
-  return !OsndStream_Closing(m_Stream) || Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  if (OsndStream_Closing(m_Stream)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  // Locked and open: a close that begins now releases nothing before the
+  // call has ended.
+  OSND_PAUSE_POINT("stream.call.locked");
+  return true;
 }
 
 OsndDecodeLock::OsndDecodeLock(bool wanted) {
@@ -765,7 +739,7 @@ OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *s) {
 
 bool OsndStream_SetLoopCount(OSND_STREAM *s, int count) {
   OsndStreamCall call(s);
-  if (!call || !call.LockDecode()) return false;
+  if (!call || !call.LockDecodeIfOpen()) return false;
   s->loopCount = s->loopsLeft = count < -1 ? -1 : count;
   // The buffer prefilled before the count was known may already hold a loop
   // back (a loop shorter than half the buffer): a stream that is not playing
@@ -833,7 +807,7 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
-  if (!call.LockDecode()) return -1;
+  if (!call.LockDecodeIfOpen()) return -1;
   if (DshowStream *player = DshowOf(s)) {
     // The media player plays by itself: its channel says whether it still does.
     s->playing = s->channel != -1 && OSND_IsPlaying(s->channel);
@@ -900,8 +874,10 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
 
 bool OSND_Stream_Stop(OSND_STREAM *stream) {
   Osnd_ResetError();
+  // What the stop changes, the close releases: the mark is checked under
+  // the lock both take.
   OsndStreamCall call(stream);
-  return call && OsndStream_Stop(stream);
+  return call && call.LockDecodeIfOpen() && OsndStream_Stop(stream);
 }
 
 bool OSND_Stream_Close(OSND_STREAM *s) {
@@ -926,7 +902,8 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   }
   // A second close, from another thread or from a callback of the stream,
   // returns at once: the first one frees it.
-  if (!BeginClose(s)) return true;
+  if (!OsndLifetime_BeginClose(&s->life)) return true;
+  OSND_PAUSE_POINT("stream.close.marked");
   // A sub-stream selection still queued is dropped; one under way, or a
   // failed background open still finishing, is waited for; an open-complete
   // callback that has not begun is not made.
@@ -960,7 +937,7 @@ bool OSND_Stream_SetPosition(OSND_STREAM *stream, unsigned int position) {
 int OSND_Stream_GetPosition(OSND_STREAM *s) {
   Osnd_ResetError();
   OsndStreamCall call(s);
-  if (!call || !call.LockDecode()) return 0;
+  if (!call || !call.LockDecodeIfOpen()) return 0;
   if (OsndStream_IsReady(s) && DshowOf(s)) {
     // The media player knows its time only: the bytes in proportion.
     const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));

@@ -77,7 +77,8 @@ bool OsndStream_NextSentenceEntry(OSND_STREAM *stream);
 // out of the record under both stream locks first, so that a call or a scan
 // holding either of them sees it whole or not at all.
 void OsndStream_Release(OSND_STREAM *stream);
-// A thread about to make a callback of the stream holds it, taken while the
+// A stream keeps the engine's one lifetime rule (core/osnd_lifetime.h). A
+// thread about to make a callback of the stream holds it, taken while the
 // stream can be freed by no one (under the stream-list lock, with the
 // stream in the list, or under the open queue's lock before its close sees
 // it); it lets go once the callback has returned, which frees the record of
@@ -119,9 +120,9 @@ class OsndDecodeLock {
 // application) frees the record only afterwards. A stream already being
 // closed is not held: the call fails (false) with OSND_ERR_INVALID_PARAM.
 // What the call reads or changes of the stream beyond the record, it reads
-// under the stream-decode lock (LockDecode) or the stream-list lock, after
-// checking OsndStream_Closing there: the close releases those parts under
-// both.
+// under the stream-decode lock (LockDecodeIfOpen) or the stream-list lock,
+// after checking OsndStream_Closing there: the close releases those parts
+// under both.
 class OsndStreamCall {
  public:
   explicit OsndStreamCall(OSND_STREAM *stream);
@@ -129,9 +130,10 @@ class OsndStreamCall {
   OsndStreamCall(const OsndStreamCall &) = delete;
   OsndStreamCall &operator=(const OsndStreamCall &) = delete;
   explicit operator bool() const { return m_Stream != nullptr; }
-  // Takes the stream-decode lock for the rest of the call; false when it is
-  // refused (inside a DSP unit's callback) or the stream's close has begun.
-  bool LockDecode();
+  // Takes the stream-decode lock for the rest of the call and checks the
+  // close mark under it; false (with the error set) when the lock is refused
+  // (inside a DSP unit's callback) or the stream's close has begun.
+  bool LockDecodeIfOpen();
 
  private:
   OSND_STREAM *m_Stream;

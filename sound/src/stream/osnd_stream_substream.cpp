@@ -194,14 +194,14 @@ bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index) {
   // The selection reads the stream's bank or drive: under the decode lock, as
   // its close releases them, and never for a stream being closed.
   OsndStreamCall call(stream);
-  if (!call || !call.LockDecode()) return false;
+  if (!call || !call.LockDecodeIfOpen()) return false;
   return OsndStream_SetSubStreamEx(stream, index, false, false);
 }
 
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count) {
   if (Osnd_OnInitThread()) Osnd_ResetError();
   OsndStreamCall call(stream);
-  if (!call || !call.LockDecode()) return false;
+  if (!call || !call.LockDecodeIfOpen()) return false;
   if (!OsndStream_IsReady(stream) || !BankOf(stream) || count < 0 || (count > 0 && !list))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   // The entries play one after another through the same buffers: all of the

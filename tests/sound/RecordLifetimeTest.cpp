@@ -1,0 +1,103 @@
+// The lifetime rule streams and songs share, one step at a time: a call that
+// holds its stream or song when another thread's close or free begins keeps
+// the record whole, and the record goes when the last party lets go. Each
+// test stops the call at the exact step (a pause point) while the other
+// party acts, so that it fails at once with a hold undone (AddressSanitizer:
+// a use of freed memory; plain: a wrong answer or a leak).
+#include "SoundTestSupport.h"
+#include "TrackerWriterSupport.h"
+#include "sound/src/song/music_core.h"
+#include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Pause points armed by these tests stop the test's second thread only.
+thread_local bool tSecondParty = false;
+bool OnSecondParty() { return tSecondParty; }
+
+class RecordLifetime : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
+    baseline = SystemMemory_BytesInUse();
+  }
+  void TearDown() override {
+    if (second.joinable()) second.join();
+    OSND_Close();
+    RemoveTestFiles("record-lifetime");
+  }
+  void OnSecond(std::function<void()> part) {
+    second = std::thread([part] {
+      tSecondParty = true;
+      part();
+    });
+  }
+
+  int64_t baseline = 0;
+  std::thread second;
+};
+
+// A stream call stopped between its hold and its lock while the application
+// closes the stream: the close returns at once, the record stays for the
+// call, the call then fails with OSND_ERR_INVALID_PARAM (it sees the close
+// mark under the lock the close took) and frees the record as it lets go.
+TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLast) {
+  const std::string path = TestFile("record-lifetime", "ramp.raw");
+  ASSERT_TRUE(WriteRawRamp(path, 4000));
+  OSND_STREAM *s = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
+  ASSERT_NE(s, nullptr);
+  SystemPausePoint held("stream.call.held", OnSecondParty);
+  std::atomic<int> error{-1};
+  OnSecond([&] {
+    OSND_Stream_GetPosition(s);
+    error = OSND_GetError();
+  });
+  ASSERT_TRUE(held.WaitReached());
+  {
+    Watchdog dog(10, "a stream's close beside a call that holds it");
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  }
+  EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the record went while a call held it";
+  held.Release();
+  second.join();
+  EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+// A song call stopped just after it took its hold while the application
+// frees the song: the free returns at once, the call ends on a whole song
+// and its let-go releases the song, channels, samples and callbacks.
+TEST_F(RecordLifetime, ASongCallHeldWhenItsFreeBeginsEndsAndReleasesTheSong) {
+  TrackerSong tracker;
+  tracker.itSamples = {SineSample(2000, 32, 8000, true)};
+  tracker.itInstruments = false;
+  tracker.At(0, 0, 0) = TrackerCell{60, 1};
+  const std::vector<uint8_t> it = tracker.It();
+  MusicSong *song = Music_CreateSong();
+  ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()), OSND_MODE_MEMORY, 0, int(it.size()),
+                           nullptr, 0),
+            nullptr);
+  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, [](MusicSong *, int) {}, 1));
+  SystemPausePoint held("song.call.held", OnSecondParty);
+  std::atomic<bool> played{false};
+  OnSecond([&] { played = Music_PlaySong(song); });
+  ASSERT_TRUE(held.WaitReached());
+  {
+    Watchdog dog(10, "a song's free beside a call that holds it");
+    Music_FreeSong(song);
+  }
+  EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the song went while a call held it";
+  held.Release();
+  second.join();
+  EXPECT_TRUE(played.load()) << "a call that held the song before its free did not end on it";
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+}  // namespace
