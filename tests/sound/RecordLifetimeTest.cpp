@@ -75,11 +75,7 @@ TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLa
 // frees the song: the free returns at once, the call ends on a whole song
 // and its let-go releases the song, channels, samples and callbacks.
 TEST_F(RecordLifetime, ASongCallHeldWhenItsFreeBeginsEndsAndReleasesTheSong) {
-  TrackerSong tracker;
-  tracker.itSamples = {SineSample(2000, 32, 8000, true)};
-  tracker.itInstruments = false;
-  tracker.At(0, 0, 0) = TrackerCell{60, 1};
-  const std::vector<uint8_t> it = tracker.It();
+  const std::vector<uint8_t> it = OneNoteIt();
   MusicSong *song = Music_CreateSong();
   ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()), OSND_MODE_MEMORY, 0, int(it.size()),
                            nullptr, 0),

@@ -369,3 +369,11 @@ std::vector<uint8_t> TrackerSong::It() const {
   }
   return b;
 }
+
+std::vector<uint8_t> OneNoteIt() {
+  TrackerSong tracker;
+  tracker.itSamples = {SineSample(2000, 32, 8000, true)};
+  tracker.itInstruments = false;
+  tracker.At(0, 0, 0) = TrackerCell{60, 1};
+  return tracker.It();
+}

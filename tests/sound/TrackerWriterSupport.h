@@ -77,3 +77,7 @@ struct TrackerSong {
 std::vector<uint8_t> ItCompress(const std::vector<int16_t> &pcm, bool sixteen, bool variant215);
 // A sample of whole sine waves, `period` frames each.
 TrackerSample SineSample(int frames, int period, int amplitude, bool sixteen = false);
+
+// An IT module of one 16-bit sine sample and one note on its first row: a
+// song whose start writes into its channels, for the lifetime tests.
+std::vector<uint8_t> OneNoteIt();

@@ -213,11 +213,7 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
 // OSND_ERR_INVALID_PARAM, and the song goes once the last party lets go, with
 // nothing left allocated. An IT song: its start writes into its channels.
 TEST_F(TwoParties, ASongFreedWhileTheOtherPartyUsesItIsReleasedAfterBoth) {
-  TrackerSong tracker;
-  tracker.itSamples = {SineSample(2000, 32, 8000, true)};
-  tracker.itInstruments = false;
-  tracker.At(0, 0, 0) = TrackerCell{60, 1};
-  const std::vector<uint8_t> it = tracker.It();
+  const std::vector<uint8_t> it = OneNoteIt();
   auto refusedCalls = [](MusicSong *song) {
     int refused = 0;
     gOsndError.lastError.ClearOwn();
