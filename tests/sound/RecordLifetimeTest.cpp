@@ -7,6 +7,7 @@
 #include "SoundTestSupport.h"
 #include "TrackerWriterSupport.h"
 #include "sound/src/song/music_core.h"
+#include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_memory.h"
 #include "sound/src/system/system_pause.h"
 
@@ -55,8 +56,9 @@ TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLa
   ASSERT_NE(s, nullptr);
   SystemPausePoint held("stream.call.held", OnSecondParty);
   std::atomic<int> error{-1};
+  std::atomic<bool> answer{true};
   OnSecond([&] {
-    OSND_Stream_GetPosition(s);
+    answer = OsndStream_SetLoopCount(s, 3);
     error = OSND_GetError();
   });
   ASSERT_TRUE(held.WaitReached());
@@ -67,6 +69,7 @@ TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLa
   EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the record went while a call held it";
   held.Release();
   second.join();
+  EXPECT_FALSE(answer.load()) << "a call went on with a stream closed under it";
   EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
