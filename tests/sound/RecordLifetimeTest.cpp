@@ -49,29 +49,68 @@ class RecordLifetime : public ::testing::Test {
 // closes the stream: the close returns at once, the record stays for the
 // call, the call then fails with OSND_ERR_INVALID_PARAM (it sees the close
 // mark under the lock the close took) and frees the record as it lets go.
+// Two calls that succeed on a live stream: the loop count and the stop.
 TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLast) {
   const std::string path = TestFile("record-lifetime", "ramp.raw");
   ASSERT_TRUE(WriteRawRamp(path, 4000));
-  OSND_STREAM *s = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
-  ASSERT_NE(s, nullptr);
-  SystemPausePoint held("stream.call.held", OnSecondParty);
-  std::atomic<int> error{-1};
-  std::atomic<bool> answer{true};
-  OnSecond([&] {
-    answer = OsndStream_SetLoopCount(s, 3);
-    error = OSND_GetError();
-  });
-  ASSERT_TRUE(held.WaitReached());
-  {
-    Watchdog dog(10, "a stream's close beside a call that holds it");
-    EXPECT_TRUE(OSND_Stream_Close(s));
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop ? "stop" : "loop count");
+    OSND_STREAM *s = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
+    ASSERT_NE(s, nullptr);
+    SystemPausePoint held("stream.call.held", OnSecondParty);
+    std::atomic<int> error{-1};
+    std::atomic<bool> answer{true};
+    OnSecond([&] {
+      answer = stop ? OSND_Stream_Stop(s) : OsndStream_SetLoopCount(s, 3);
+      error = OSND_GetError();
+    });
+    ASSERT_TRUE(held.WaitReached());
+    {
+      Watchdog dog(10, "a stream's close beside a call that holds it");
+      EXPECT_TRUE(OSND_Stream_Close(s));
+    }
+    EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the record went while a call held it";
+    held.Release();
+    second.join();
+    EXPECT_FALSE(answer.load()) << "a call went on with a stream closed under it";
+    EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
+    EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
   }
-  EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the record went while a call held it";
-  held.Release();
-  second.join();
-  EXPECT_FALSE(answer.load()) << "a call went on with a stream closed under it";
-  EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
-  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+// The callback thread has taken a finished open's record (stream or song) and
+// is about to make its open-complete or loaded callback when the application
+// closes the stream or frees the song: the close returns, the callback is not
+// made, and the record goes when the callback thread lets go.
+TEST_F(RecordLifetime, AnOpenClosedAsItsCallbackIsAboutToBeMadeGetsNone) {
+  const std::string path = TestFile("record-lifetime", "ramp.raw");
+  ASSERT_TRUE(WriteRawRamp(path, 4000));
+  const std::vector<uint8_t> it = OneNoteIt();
+  static std::atomic<int> gCalled;
+  gCalled = 0;
+  for (const bool song : {false, true}) {
+    SCOPED_TRACE(song ? "song" : "stream");
+    SystemPausePoint held("callbacks.record-held");
+    if (song) {
+      MusicSong *loading = Music_CreateSong();
+      loading->loadDone = [](MusicSong *, int) { ++gCalled; };
+      ASSERT_NE(Music_LoadSong(loading, reinterpret_cast<const char *>(it.data()),
+                               OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(it.size()), nullptr, 0),
+                nullptr);
+      ASSERT_TRUE(held.WaitReached());
+      Music_FreeSong(loading);
+    } else {
+      OSND_STREAM *s = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
+      ASSERT_NE(s, nullptr);
+      OsndStream_SetOpenCallback(s, [](OSND_STREAM *, void *, int, void *) { return bool(++gCalled); });
+      ASSERT_TRUE(held.WaitReached());
+      EXPECT_TRUE(OSND_Stream_Close(s));
+    }
+    held.Release();
+    EXPECT_TRUE(PollUntil([&] { return SystemMemory_BytesInUse() == baseline; }))
+        << "the record stayed after the callback thread let go";
+    EXPECT_EQ(gCalled.load(), 0) << "a callback came after its record's close had returned";
+  }
 }
 
 // A song call stopped just after it took its hold while the application
