@@ -16,9 +16,18 @@ struct Timer {
   bool killed = false;
 };
 
-std::mutex gTableLock;
-std::map<UINT, std::shared_ptr<Timer>> gTimers;
-UINT gNextId = 1;
+// The table of live timers. A one-shot timer's thread ends by itself after it
+// fired and looks the table up as it goes, possibly after the process's exit
+// handlers ran: the table is never destroyed, so that it is still there.
+struct TimerTable {
+  std::mutex lock;
+  std::map<UINT, std::shared_ptr<Timer>> timers;
+  UINT nextId = 1;
+};
+TimerTable &Table() {
+  static TimerTable *const table = new TimerTable;
+  return *table;
+}
 
 void Run(std::shared_ptr<Timer> timer, UINT id, UINT delayMs, LPTIMECALLBACK procedure, DWORD_PTR user,
          bool periodic) {
@@ -32,11 +41,12 @@ void Run(std::shared_ptr<Timer> timer, UINT id, UINT delayMs, LPTIMECALLBACK pro
     procedure(id, 0, user, 0, 0);
   } while (periodic);
   // A one-shot timer that has fired is gone; its thread is left to end by itself.
-  std::lock_guard<std::mutex> hold(gTableLock);
-  auto it = gTimers.find(id);
-  if (it != gTimers.end() && it->second == timer) {
+  TimerTable &table = Table();
+  std::lock_guard<std::mutex> hold(table.lock);
+  auto it = table.timers.find(id);
+  if (it != table.timers.end() && it->second == timer) {
     timer->thread.detach();
-    gTimers.erase(it);
+    table.timers.erase(it);
   }
 }
 
@@ -45,10 +55,11 @@ void Run(std::shared_ptr<Timer> timer, UINT id, UINT delayMs, LPTIMECALLBACK pro
 MMRESULT timeSetEvent(UINT delayMs, UINT, LPTIMECALLBACK procedure, DWORD_PTR user, UINT flags) {
   if (delayMs == 0 || !procedure) return 0;
   auto timer = std::make_shared<Timer>();
-  std::lock_guard<std::mutex> hold(gTableLock);
-  UINT id = gNextId++;
-  if (id == 0) id = gNextId++;
-  gTimers[id] = timer;
+  TimerTable &table = Table();
+  std::lock_guard<std::mutex> hold(table.lock);
+  UINT id = table.nextId++;
+  if (id == 0) id = table.nextId++;
+  table.timers[id] = timer;
   timer->thread = std::thread(Run, timer, id, delayMs, procedure, user, (flags & TIME_PERIODIC) != 0);
   return id;
 }
@@ -56,11 +67,12 @@ MMRESULT timeSetEvent(UINT delayMs, UINT, LPTIMECALLBACK procedure, DWORD_PTR us
 MMRESULT timeKillEvent(UINT id) {
   std::shared_ptr<Timer> timer;
   {
-    std::lock_guard<std::mutex> hold(gTableLock);
-    auto it = gTimers.find(id);
-    if (it == gTimers.end()) return TIMERR_NOCANDO;
+    TimerTable &table = Table();
+    std::lock_guard<std::mutex> hold(table.lock);
+    auto it = table.timers.find(id);
+    if (it == table.timers.end()) return TIMERR_NOCANDO;
     timer = it->second;
-    gTimers.erase(it);
+    table.timers.erase(it);
   }
   {
     std::lock_guard<std::mutex> hold(timer->lock);
