@@ -3,7 +3,9 @@
 #include "SoundTestSupport.h"
 
 #include "sound/src/song/music_core.h"
+#include "sound/src/system/system_error.h"
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -81,7 +83,12 @@ TEST_F(MusicCoreTest, CallbacksAreQueuedUntilHeardAndRingDropsOldest) {
   gCalls = &calls;
   ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, Record, 4));
   ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 9, Record, 1));
-  EXPECT_FALSE(Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 256, Record, 1));
+  // A slot that does not exist is refused with its reason.
+  for (const auto &[type, number] : {std::pair<int, int>{MUSIC_CALLBACK_INSTRUMENT, 256}, std::pair<int, int>{7, 0}}) {
+    gOsndError.lastError.ClearOwn();
+    EXPECT_FALSE(Music_SetCallback(song, type, number, Record, 1));
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  }
   song->row = 3;
   Music_QueueCallback(song, MUSIC_CALLBACK_ROW, 3);  // not a multiple of the step
   song->row = 8;

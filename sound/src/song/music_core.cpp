@@ -455,10 +455,10 @@ bool Music_SetCallback(MusicSong *song, int type, int number, MusicCallbackFunct
     case MUSIC_CALLBACK_ORDER: slot = &song->orderCallback; break;
     case MUSIC_CALLBACK_ZXX: slot = &song->zxxCallback; break;
     case MUSIC_CALLBACK_INSTRUMENT:
-      if (number < 0 || number > 255) return false;
+      if (number < 0 || number > 255) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
       slot = &song->instrumentCallbacks[number];
       break;
-    default: return false;
+    default: return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   }
   SystemLockGuard guard(MixerLock());
   if (!function) {
