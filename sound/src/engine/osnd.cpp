@@ -113,10 +113,10 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   // callback closed the engine is joined (the close below begins so too).
   // An open-complete or song-loaded callback that the application's close
   // makes may not start the engine that close is closing.
-  if (!OsndNonBlocking_BeginClose()) return false;
+  if (!OsndNonBlocking_BeginEngineClose()) return false;
   Osnd_RegisterLayers();
   OSND_Close();
-  OsndNonBlocking_EndClose();
+  OsndNonBlocking_EndEngineClose();
 
   gOsnd.initialised = false;
   gOsndError.initThread = SystemThread_CurrentId();
@@ -277,7 +277,7 @@ void OSND_Close() {
   // background opens and song loads fail at once. Refused in an open-complete
   // or song-loaded callback that another thread's close makes: that close
   // joins the threads this one would join too.
-  if (!OsndNonBlocking_BeginClose()) return;
+  if (!OsndNonBlocking_BeginEngineClose()) return;
   gOsndError.lastError = OSND_ERR_NONE;
   // Every engine thread ends before anything it uses is freed: the mixer
   // (which runs the sync scan over the streams), the streamer, the open queue.
@@ -327,7 +327,7 @@ void OSND_Close() {
   gOsnd.driversEnumerated = 0;
   gOsnd.numDrivers = 0;
   SystemFile_StopThread();
-  OsndNonBlocking_EndClose();
+  OsndNonBlocking_EndEngineClose();
 }
 
 void OSND_Update() {

@@ -280,7 +280,7 @@ void OsndNonBlocking_Init() {
   gQueue.accepting = true;
 }
 
-bool OsndNonBlocking_BeginClose() {
+bool OsndNonBlocking_BeginEngineClose() {
   std::unique_lock<std::mutex> guard(gQueue.lock);
   if (tDelivering && gQueue.outsideCloses > 0) return Osnd_Fail(OSND_ERR_CALLBACK);
   if (!tDelivering) ++gQueue.outsideCloses;
@@ -289,7 +289,7 @@ bool OsndNonBlocking_BeginClose() {
   return true;
 }
 
-void OsndNonBlocking_EndClose() {
+void OsndNonBlocking_EndEngineClose() {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   if (!tDelivering) --gQueue.outsideCloses;
 }

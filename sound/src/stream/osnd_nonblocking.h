@@ -19,9 +19,9 @@ void OsndNonBlocking_Init();
 // the callback thread while a close made on another thread is under way (an
 // open-complete or song-loaded callback that the application's close makes),
 // it is refused: false, with OSND_ERR_CALLBACK, and the caller does nothing.
-bool OsndNonBlocking_BeginClose();
-// The close (or the start's close) that BeginClose began has ended.
-void OsndNonBlocking_EndClose();
+bool OsndNonBlocking_BeginEngineClose();
+// The close (or the start's close) that BeginEngineClose began has ended.
+void OsndNonBlocking_EndEngineClose();
 // Makes the open threads and the callback thread when they are not running;
 // false, with the error set, once a close has begun or when one cannot be
 // made.
