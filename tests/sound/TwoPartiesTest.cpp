@@ -2,15 +2,17 @@
 // contract allows: a stream's own callback and an application thread (both
 // closing it, or one using it while the other closes it), a song's loaded
 // callback and the application (both freeing it), and the application's
-// close of the engine beside the callbacks that close makes. Run under
-// ThreadSanitizer and AddressSanitizer too.
+// close of the engine beside callbacks that close makes or that close it
+// too. Run under ThreadSanitizer and AddressSanitizer too.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 #include "TrackerWriterSupport.h"
 #include "sound/src/song/music_core.h"
+#include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 
 #include <atomic>
 #include <chrono>
@@ -358,4 +360,38 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
   EXPECT_EQ(gLoadedAfterClose.load(), 0) << "loaded callbacks after the close";
   OSND_Close();
   for (MusicSong *song : songs) Music_FreeSong(song);
+}
+
+// A loaded callback's close of the engine, or its restart (close, start and
+// a background open), holds the engine's close when the application's close
+// begins on another thread: that close waits for it, joins no thread twice,
+// closes what a restart started, and returns.
+TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
+  const std::vector<uint8_t> bank = Bank({Pcm16(400)});
+  for (const bool restart : {false, true}) {
+    SCOPED_TRACE(restart ? "restart" : "close");
+    Start(true);
+    SystemPausePoint taken(restart ? "engine start" : "engine close taken", OsndNonBlocking_IsCallbackThread);
+    static std::function<void()> gOnLoaded;
+    gOnLoaded = [&] {
+      OSND_Close();
+      if (!restart) return;
+      EXPECT_TRUE(OSND_Init(44100, 16, 0)) << "the start that came first was refused";
+      OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
+    };
+    MusicSong *song = Music_CreateSong();
+    song->loadDone = [](MusicSong *, int) { gOnLoaded(); };
+    ASSERT_TRUE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
+                               OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0));
+    ASSERT_TRUE(taken.WaitReached());
+    Watchdog dog(15, "the application's close beside a callback's");
+    std::thread application(OSND_Close);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // its close begins
+    taken.Release();
+    application.join();
+    EXPECT_EQ(EngineThreadCount(), 0);
+    EXPECT_EQ(OSND_Stream_Open(path.c_str(), OSND_MODE_RAW, 0, 0), nullptr) << "the engine is open after its close";
+    Music_FreeSong(song);
+    EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+  }
 }

@@ -19,6 +19,7 @@
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 #include "sound/src/system/system_time.h"
@@ -111,12 +112,17 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   }
   // Before anything is read or set: a callback thread still ending after a
   // callback closed the engine is joined (the close below begins so too).
-  // An open-complete or song-loaded callback that the application's close
-  // makes may not start the engine that close is closing.
-  if (!OsndNonBlocking_BeginEngineClose()) return false;
+  // Refused beside another thread's close or start (an open-complete or
+  // song-loaded callback that the application's close makes, among them);
+  // held until the engine runs, so that a close that comes meanwhile closes
+  // what this start made.
+  if (!OsndNonBlocking_BeginEngineClose(true)) return false;
+  struct EndOnReturn {
+    ~EndOnReturn() { OsndNonBlocking_EndEngineClose(); }
+  } started;
   Osnd_RegisterLayers();
   OSND_Close();
-  OsndNonBlocking_EndEngineClose();
+  OSND_PAUSE_POINT("engine start");
 
   gOsnd.initialised = false;
   gOsndError.initThread = SystemThread_CurrentId();
@@ -274,10 +280,11 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
 void OSND_Close() {
   if (Osnd_RefuseEngineCall()) return;
   // From here on the engine's own threads and callbacks start no new work:
-  // background opens and song loads fail at once. Refused in an open-complete
-  // or song-loaded callback that another thread's close makes: that close
-  // joins the threads this one would join too.
-  if (!OsndNonBlocking_BeginEngineClose()) return;
+  // background opens and song loads fail at once. Beside another thread's
+  // close or start it waits for that to end; refused in an open-complete or
+  // song-loaded callback that another thread's close makes, which joins the
+  // thread it runs on.
+  if (!OsndNonBlocking_BeginEngineClose(false)) return;
   gOsndError.lastError = OSND_ERR_NONE;
   // Every engine thread ends before anything it uses is freed: the mixer
   // (which runs the sync scan over the streams), the streamer, the open queue.

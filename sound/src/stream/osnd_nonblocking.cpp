@@ -65,17 +65,22 @@ struct NonBlockingState {
   // Opens are taken from the engine's start until its close begins; after
   // that one fails at once and starts no thread.
   bool accepting = false;
-  // Closes of the engine under way on threads other than the callback
-  // thread: the application's, whose own callbacks may not close it too.
-  int outsideCloses = 0;
+  // A close or start of the engine is under way (a start closes first and
+  // holds this until the engine runs); one thread makes it, see
+  // OsndNonBlocking_BeginEngineClose.
+  bool closing = false;
   // The application appends while the threads take nodes off.
   std::mutex lock;
   std::condition_variable workDone;
   std::condition_variable completed;
+  std::condition_variable closeEnded;
 };
 
 NonBlockingState gQueue;
 thread_local bool tDelivering = false;  // this thread makes the callbacks
+// How deep this thread is in the engine's close or start (the close that a
+// start makes first is one level more).
+thread_local int tClosingDepth = 0;
 
 Lane LaneOf(const Worker &worker) { return &worker == &gQueue.workers[0] ? kLocal : kNetwork; }
 
@@ -280,18 +285,31 @@ void OsndNonBlocking_Init() {
   gQueue.accepting = true;
 }
 
-bool OsndNonBlocking_BeginEngineClose() {
+bool OsndNonBlocking_BeginEngineClose(bool start) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  if (tDelivering && gQueue.outsideCloses > 0) return Osnd_Fail(OSND_ERR_CALLBACK);
-  if (!tDelivering) ++gQueue.outsideCloses;
+  if (tClosingDepth == 0) {
+    // One close or start at a time: two closes would join the same threads,
+    // and a start beside a close would run a second engine beside it. A start
+    // beside one fails, and so does a close on the callback thread, which the
+    // one under way joins (it cannot wait for it). Any other close waits,
+    // then closes whatever the one before it left running.
+    if (gQueue.closing && (tDelivering || start)) return Osnd_Fail(tDelivering ? OSND_ERR_CALLBACK : OSND_ERR_INIT);
+    gQueue.closeEnded.wait(guard, [] { return !gQueue.closing; });
+    gQueue.closing = true;
+  }
+  ++tClosingDepth;
   gQueue.accepting = false;
   JoinLeavingCaller(guard);
+  guard.unlock();
+  OSND_PAUSE_POINT("engine close taken");
   return true;
 }
 
 void OsndNonBlocking_EndEngineClose() {
   std::lock_guard<std::mutex> guard(gQueue.lock);
-  if (!tDelivering) --gQueue.outsideCloses;
+  if (--tClosingDepth > 0) return;
+  gQueue.closing = false;
+  gQueue.closeEnded.notify_all();
 }
 
 bool OsndNonBlocking_StartThread() {

@@ -13,14 +13,16 @@ constexpr int OSND_NONBLOCKING_NET_THREADS = 8;
 
 // The engine has started: opens are taken.
 void OsndNonBlocking_Init();
-// The engine's close (or start, which closes first) has begun: from here on
-// an open fails at once (as on a closed engine) and starts no thread. Joins a
-// callback thread that a callback's close of the engine left ending. Made on
-// the callback thread while a close made on another thread is under way (an
-// open-complete or song-loaded callback that the application's close makes),
-// it is refused: false, with OSND_ERR_CALLBACK, and the caller does nothing.
-bool OsndNonBlocking_BeginEngineClose();
-// The close (or the start's close) that BeginEngineClose began has ended.
+// The engine's close (or, with `start`, its start, which closes first) begins
+// on the calling thread: from here on an open fails at once (as on a closed
+// engine) and starts no thread. Joins a callback thread that a callback's
+// close of the engine left ending. One thread closes or starts the engine at
+// a time (its own nested calls pass): a close on another thread waits for it
+// to end; a start there fails (false, OSND_ERR_INIT), and so does either on
+// the callback thread (false, OSND_ERR_CALLBACK), which the close under way
+// joins. On false the caller does nothing.
+bool OsndNonBlocking_BeginEngineClose(bool start);
+// The close (or start) that BeginEngineClose began has ended.
 void OsndNonBlocking_EndEngineClose();
 // Makes the open threads and the callback thread when they are not running;
 // false, with the error set, once a close has begun or when one cannot be
