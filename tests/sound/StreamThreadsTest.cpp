@@ -481,6 +481,28 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
   std::remove(shortPath.c_str());
 }
 
+// On the non-realtime output an end callback runs inside OSND_Update (here on
+// a thread that did not start the engine): an OSND_Update it makes is refused,
+// and that refusal is not the answer of the update around it.
+TEST_F(StreamThreads, AnUpdateRefusedInACallbackIsNotTheErrorOfTheUpdateAroundIt) {
+  ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND_NONREALTIME) && OSND_Init(44100, 16, 0));
+  static std::atomic<int> gRefused;
+  gRefused = -1;
+  OSND_STREAM *s = Open();
+  OsndStream_SetEndCallback(s, [](OSND_STREAM *, void *, int, void *) {
+    OSND_Update();
+    gRefused = gOsndError.lastError.load() == OSND_ERR_CALLBACK;
+    return true;
+  }, nullptr);
+  ASSERT_TRUE(OSND_Stream_SetPosition(s, 4 * 59000) && OSND_Stream_Play(OSND_FREE, s) >= 0);
+  int answered = 0;
+  std::thread([&] {
+    for (int i = 0; i < 500 && gRefused < 0; ++i) OSND_Update(), answered += gOsndError.lastError.load() != 0;
+  }).join();
+  EXPECT_EQ(gRefused.load(), 1);
+  EXPECT_EQ(answered, 0) << "an update answered with its callback's error";
+}
+
 // A bank stream in background mode whose sync callback chooses the next entry
 // and reads the stream under the stream-decode lock: the open thread makes
 // each choice only once that lock is free, and it is the entry played next. The first entry's

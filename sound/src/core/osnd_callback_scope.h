@@ -21,15 +21,26 @@ enum OsndCallbackKind { OSND_IN_NO_CALLBACK, OSND_IN_STREAM_CALLBACK, OSND_IN_UN
 inline thread_local int tOsndInCallback = OSND_IN_NO_CALLBACK;
 
 // Marks the calling thread as inside a callback of `kind` for its lifetime.
+// The codes that the callbacks' calls set (a refusal among them) are theirs:
+// the thread's own code is given back at the end, so that a call that made
+// callbacks on its own thread (OSND_Update on the non-realtime output)
+// answers its own code, as when they run on an engine thread. The engine's
+// last code keeps them, as ever.
 class OsndCallbackScope {
  public:
-  explicit OsndCallbackScope(int kind) : m_Outer(tOsndInCallback) { tOsndInCallback = kind; }
-  ~OsndCallbackScope() { tOsndInCallback = m_Outer; }
+  explicit OsndCallbackScope(int kind) : m_Outer(tOsndInCallback), m_Error(gOsndError.lastError.load()) {
+    tOsndInCallback = kind;
+  }
+  ~OsndCallbackScope() {
+    tOsndInCallback = m_Outer;
+    gOsndError.lastError.SetOwn(m_Error);
+  }
   OsndCallbackScope(const OsndCallbackScope &) = delete;
   OsndCallbackScope &operator=(const OsndCallbackScope &) = delete;
 
  private:
   int m_Outer;
+  int m_Error;
 };
 
 // True, with OSND_ERR_CALLBACK set, when the calling thread is inside a

@@ -338,8 +338,9 @@ void OSND_Close() {
 }
 
 void OSND_Update() {
-  Osnd_ResetError();
+  // A refused update sets its refusal and touches no other code.
   if (Osnd_RefuseEngineCall()) return;
+  Osnd_ResetError();
   // One update at a time: several threads may call it, and the
   // non-realtime output mixes a block in each.
   static std::mutex updating;

@@ -19,6 +19,8 @@ OsndErrorCode &OsndErrorCode::operator=(int code) {
 
 void OsndErrorCode::ClearOwn() { tOwnError = 0; }
 
+void OsndErrorCode::SetOwn(int code) { tOwnError = code; }
+
 OsndErrorState gOsndError;
 
 bool Osnd_OnInitThread() { return SystemThread_CurrentId() == gOsndError.initThread; }

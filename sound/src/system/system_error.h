@@ -22,6 +22,8 @@ public:
   // Clears the calling thread's code alone, as a background thread does
   // before each piece of work so that no earlier work's code is read as its.
   void ClearOwn();
+  // Sets the calling thread's code alone, the engine's last left as it is.
+  void SetOwn(int code);
 
 private:
   std::atomic<int> last_{0};
