@@ -4,6 +4,7 @@
 #include "SoundTestSupport.h"
 
 #include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_pause.h"
 
 #include <algorithm>
 #include <chrono>
@@ -206,6 +207,27 @@ TEST_F(StreamSubStream, ANonBlockingStreamSelectsOnTheOpenThread) {
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_GT(runs[0], 5000);
   EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+// An entry change stopped while it frees its old points: a delete of another
+// stream's point, and a point added to its stream then, meet no freed point.
+TEST_F(StreamSubStream, AnEntryChangeBesideSyncPointAddsAndDeletes) {
+  Entry first = Level(3000, 20000), second = Level(6000, 20000);
+  first.sync = {{100, "a"}, {19000, "b"}};
+  second.sync = {{200, "c"}};
+  OSND_STREAM *changing = Open(Bank({first, second}));
+  OSND_STREAM *other =
+      OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY, 0, int(bank.size()));
+  ASSERT_TRUE(changing && other);
+  OSND_SYNCPOINT *others = OSND_Stream_AddSyncPoint(other, 50, "other");
+  SystemPausePoint freeing("sync points: one freed");
+  std::thread change([&] { EXPECT_TRUE(OSND_Stream_SetSubStream(changing, 1)); });
+  ASSERT_TRUE(freeing.WaitReached());
+  EXPECT_TRUE(OSND_Stream_DeleteSyncPoint(others));
+  OSND_SYNCPOINT *added = OSND_Stream_AddSyncPoint(changing, 300, "added");
+  freeing.Release();
+  change.join();
+  EXPECT_TRUE(OSND_Stream_DeleteSyncPoint(added)) << "the point added beside the change is lost";
 }
 
 }  // namespace

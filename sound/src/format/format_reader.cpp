@@ -1,5 +1,6 @@
 #include "sound/src/format/format_reader.h"
 
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
@@ -68,6 +69,8 @@ void OsndStream_FreeSyncPoints(OsndSyncList *list) {
   while (p != &list->tail) {
     OsndSyncPoint *next = p->next;
     OSND_FREE_MEM(p);
+    // Where a test stops a free with the list half freed.
+    OSND_PAUSE_POINT("sync points: one freed");
     p = next;
   }
   list->head.next = &list->tail;
@@ -75,18 +78,19 @@ void OsndStream_FreeSyncPoints(OsndSyncList *list) {
   list->cursor = &list->head;
 }
 
-void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from) {
-  OsndStream_FreeSyncPoints(to);
-  if (from->head.next == &from->tail) return;
-  OsndSyncPoint *first = from->head.next, *last = from->tail.prev;
-  to->head.next = first;
-  first->prev = &to->head;
-  to->tail.prev = last;
-  last->next = &to->tail;
-  from->head.next = &from->tail;
-  from->tail.prev = &from->head;
-  from->cursor = &from->head;
-  to->cursor = &to->head;
+void OsndStream_SwapSyncPoints(OsndSyncList *a, OsndSyncList *b) {
+  OsndSyncPoint *aFirst = a->head.next, *aLast = a->tail.prev;
+  OsndSyncPoint *bFirst = b->head.next, *bLast = b->tail.prev;
+  const auto link = [](OsndSyncList *list, OsndSyncPoint *first, OsndSyncPoint *last, const OsndSyncList *from) {
+    const bool empty = first == &from->tail;
+    list->head.next = empty ? &list->tail : first;
+    list->tail.prev = empty ? &list->head : last;
+    list->head.next->prev = &list->head;
+    list->tail.prev->next = &list->tail;
+    list->cursor = &list->head;
+  };
+  link(a, bFirst, bLast, b);
+  link(b, aFirst, aLast, a);
 }
 
 OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index) {

@@ -204,8 +204,8 @@ bool OsndStream_PcmRead(OSND_STREAM *stream, uint8_t *input, int inputSize, uint
 bool OsndStream_InitSyncPointList(OsndSyncList *list);
 OsndSyncPoint *OsndStream_AddSyncPointNode(OsndSyncList *list, uint32_t offset, const char *name);
 void OsndStream_FreeSyncPoints(OsndSyncList *list);
-// Moves every point of one list to another (emptied first).
-void OsndStream_MoveSyncPoints(OsndSyncList *to, OsndSyncList *from);
+// Exchanges the points of two lists; both cursors go back to the start.
+void OsndStream_SwapSyncPoints(OsndSyncList *a, OsndSyncList *b);
 OsndSyncPoint *OsndStream_GetSyncPoint(OsndSyncList *list, int index);
 
 // A format reader's sample load: the loaded sample, or null with the last

@@ -450,7 +450,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   s->blockAlign = std::max(info.blockSize, 1);
   s->loopStart = info.loopStart;
   s->loopEnd = info.loopEnd;
-  OsndStream_MoveSyncPoints(&s->sync, &sync);
+  OsndStream_ReplaceSyncPoints(s, &sync);
   s->tags = tags;
   tags = nullptr;
   s->inputSize = inputSize;
@@ -645,7 +645,7 @@ void OsndStream_Release(OSND_STREAM *s) {
     parts.close = s->callbacks.close;
     parts.formatState = std::exchange(s->formatState, nullptr);
     parts.file = std::exchange(s->file, nullptr);
-    OsndStream_MoveSyncPoints(&parts.sync, &s->sync);
+    OsndStream_ExchangeSyncPoints(s, &parts.sync);
     parts.sample = std::exchange(s->sample, nullptr);
     parts.buffers[0] = std::exchange(s->input, nullptr);
     parts.buffers[1] = std::exchange(s->decode, nullptr);

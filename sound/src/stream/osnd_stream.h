@@ -160,7 +160,14 @@ void OsndStream_DropTitles(OSND_STREAM *stream);
 // ring when asked and present.
 OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *stream, bool fromLatency);
 
-// Sync points.
+// Sync points. A stream's list is walked under the stream-list lock (the
+// mixer's scan, the sync-point calls) and so edited only under it, on every
+// thread: a new list is made aside and exchanged for the stream's.
+// Under the stream-list lock: the stream takes the points of `points`, which
+// takes the stream's old ones, for the caller to free once the lock is left.
+void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points);
+// Takes the lock for the exchange and frees the old points after it.
+void OsndStream_ReplaceSyncPoints(OSND_STREAM *stream, OsndSyncList *points);
 void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset);
 // Finds the points playback has passed; the streamer announces them.
 void OsndStream_SyncScan();

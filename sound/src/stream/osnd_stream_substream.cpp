@@ -137,9 +137,11 @@ bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
   s->loopEnd = loop ? e.loopEnd : 0;
   // In a bank with sync points every entry brings its own, none included.
   if (BankHasSyncPoints(bank)) {
-    OsndStream_FreeSyncPoints(&s->sync);
+    OsndSyncList points;
+    OsndStream_InitSyncPointList(&points);
     for (int k = 0; k < bank->syncCounts[index]; ++k)
-      OsndStream_AddSyncPointNode(&s->sync, bank->syncs[index][k].position, bank->syncs[index][k].name);
+      OsndStream_AddSyncPointNode(&points, bank->syncs[index][k].position, bank->syncs[index][k].name);
+    OsndStream_ReplaceSyncPoints(s, &points);
   }
   return OsndStream_SetPosition(s, 0, true, keepPlaying);
 }

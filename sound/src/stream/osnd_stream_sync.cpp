@@ -13,6 +13,18 @@ bool IsSentinel(const OsndSyncList *list, const OsndSyncPoint *p) { return p == 
 
 }  // namespace
 
+void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
+  OsndStream_SwapSyncPoints(&stream->sync, points);
+}
+
+void OsndStream_ReplaceSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    OsndStream_ExchangeSyncPoints(stream, points);
+  }
+  OsndStream_FreeSyncPoints(points);
+}
+
 void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset) {
   // Under the list lock, which the scan and the sync-point calls hold to
   // walk and edit the list.
