@@ -211,6 +211,10 @@ bool OSND_Stream_SetSubStream(OSND_STREAM *stream, int index);
    to the first entry. */
 bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int count);
 OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOffset, const char *name);
+/* Deletes a point OSND_Stream_AddSyncPoint answered; false (OSND_ERR_INVALID_PARAM)
+   for any other point, one deleted already, and one whose stream has been
+   closed or has moved to another entry of a bank whose entries bring their own
+   points. */
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point);
 /* Internet streams: sets the callback that receives stream titles ("ARTIST",
    "TITLE", "StreamUrl") and Ogg Vorbis comments; false for any other stream. */

@@ -211,6 +211,7 @@ TEST_F(StreamSubStream, ANonBlockingStreamSelectsOnTheOpenThread) {
 
 // An entry change stopped while it frees its old points: a delete of another
 // stream's point, and a point added to its stream then, meet no freed point.
+// A delete takes only a point handed out and still its stream's.
 TEST_F(StreamSubStream, AnEntryChangeBesideSyncPointAddsAndDeletes) {
   Entry first = Level(3000, 20000), second = Level(6000, 20000);
   first.sync = {{100, "a"}, {19000, "b"}};
@@ -228,6 +229,15 @@ TEST_F(StreamSubStream, AnEntryChangeBesideSyncPointAddsAndDeletes) {
   freeing.Release();
   change.join();
   EXPECT_TRUE(OSND_Stream_DeleteSyncPoint(added)) << "the point added beside the change is lost";
+  EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(added));
+  EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(OsndStream_GetSyncPoint(&changing->sync, 1)));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  OSND_SYNCPOINT *ofTheOldEntry = OSND_Stream_AddSyncPoint(changing, 300, "old entry");
+  ASSERT_TRUE(OSND_Stream_SetSubStream(changing, 0));
+  EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(ofTheOldEntry));
+  OSND_SYNCPOINT *ofAClosedStream = OSND_Stream_AddSyncPoint(other, 50, "closed");
+  ASSERT_TRUE(OSND_Stream_Close(other));
+  EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(ofAClosedStream));
 }
 
 }  // namespace

@@ -164,7 +164,8 @@ OsndPositionEntry OsndStream_GetPcmPosition(OSND_STREAM *stream, bool fromLatenc
 // mixer's scan, the sync-point calls) and so edited only under it, on every
 // thread: a new list is made aside and exchanged for the stream's.
 // Under the stream-list lock: the stream takes the points of `points`, which
-// takes the stream's old ones, for the caller to free once the lock is left.
+// takes the stream's old ones, for the caller to free once the lock is left
+// (the application can no longer delete them).
 void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points);
 // Takes the lock for the exchange and frees the old points after it.
 void OsndStream_ReplaceSyncPoints(OSND_STREAM *stream, OsndSyncList *points);

@@ -6,14 +6,25 @@
 
 #include <atomic>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 
 bool IsSentinel(const OsndSyncList *list, const OsndSyncPoint *p) { return p == &list->head || p == &list->tail; }
 
+// The points handed to the application (OSND_Stream_AddSyncPoint's answers)
+// and their streams, under the stream-list lock: the only points a delete may
+// touch, found without walking any stream's list. A point leaves it as it
+// leaves its stream's list (deleted, its stream released, or exchanged for
+// another entry's), so that a delete of a point freed since is refused
+// without reading it.
+std::unordered_map<const OsndSyncPoint *, OSND_STREAM *> gHandedOut;
+
 }  // namespace
 
 void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
+  if (!gHandedOut.empty())
+    for (OsndSyncPoint *p = stream->sync.head.next; p != &stream->sync.tail; p = p->next) gHandedOut.erase(p);
   OsndStream_SwapSyncPoints(&stream->sync, points);
 }
 
@@ -99,25 +110,22 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
-  return OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
+  OsndSyncPoint *point = OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
+  if (point) gHandedOut.emplace(point, stream);
+  return point;
 }
 
-// A point is deleted only when it is found in a stream of the list: one
-// whose stream has been closed (and its points freed) is refused, never
-// touched, whichever thread closed it.
+// Only a point handed out, and still its stream's, is deleted: one never
+// handed out, deleted already, or whose stream has been closed or has
+// changed entry since is refused, never touched, whichever thread did it.
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point) {
   Osnd_ResetError();
-  if (!point) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   {
     SystemLockGuard guard(gOsndStreams.listLock);
-    OsndListNode *head = &gOsndStreams.streams;
-    OSND_STREAM *owner = nullptr;
-    for (OsndListNode *n = head->next; n && n != head && !owner; n = n->next) {
-      OSND_STREAM *s = OsndStream_FromLink(n);
-      for (OsndSyncPoint *p = s->sync.head.next; p && p != &s->sync.tail && !owner; p = p->next)
-        if (p == point) owner = s;
-    }
-    if (!owner) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    const auto found = gHandedOut.find(point);
+    if (found == gHandedOut.end()) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    OSND_STREAM *owner = found->second;
+    gHandedOut.erase(found);
     if (owner->sync.cursor == point) owner->sync.cursor = point->next;
     point->prev->next = point->next;
     point->next->prev = point->prev;
