@@ -1156,3 +1156,26 @@ TEST_F(NetStream, StreamerCallbacksMayCloseAStationStillOpening) {
   }
   answer = true;
 }
+
+// A station's title callback cleared while one title is announced: the titles
+// taken with it do not come after the clear.
+TEST_F(NetStream, ATitleCallbackClearedWhileOneRunsGetsNoMore) {
+  const std::string titled = IcyBody(mp3, 100, {"StreamTitle='One';"});
+  HttpTestServer server([&](const std::string &) { return Serve(OkHead({"icy-metaint:100"}, "ICY 200 OK"), titled); });
+  StartOn(true);
+  OSND_STREAM *s = Open(server.Url("/titled"));
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  static std::atomic<int> titles;
+  static std::atomic<bool> cleared;
+  titles = 0;
+  cleared = false;
+  ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(s, [](char *, char *, void *) {
+    return ++titles > 1 || WaitUntil([] { return cleared.load(); }, 5);
+  }, nullptr));
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  ASSERT_TRUE(WaitUntil([] { return titles.load() > 0; }, 5));
+  ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(s, nullptr, nullptr));
+  cleared = true;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(titles.load(), 1) << "titles after the clear";
+}

@@ -8,6 +8,7 @@
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 
 #include <algorithm>
 #include <atomic>
@@ -501,6 +502,37 @@ TEST_F(StreamThreads, AnUpdateRefusedInACallbackIsNotTheErrorOfTheUpdateAroundIt
   }).join();
   EXPECT_EQ(gRefused.load(), 1);
   EXPECT_EQ(answered, 0) << "an update answered with its callback's error";
+}
+
+// Callbacks cleared while due are not called once the clear has returned: the
+// other three of four sync points due together, cleared while the first is
+// announced, and an end cleared after it was taken for its call.
+TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
+  ASSERT_TRUE(OSND_Init(44100, 16, 0));
+  OSND_STREAM *s = Open();
+  ASSERT_NE(s, nullptr);
+  static std::atomic<int> syncs;
+  static std::atomic<bool> cleared;
+  syncs = 0;
+  cleared = false;
+  OsndStream_SetSyncCallback(s, [](OSND_STREAM *, void *, int, void *) {
+    return ++syncs > 1 || PollUntil([] { return cleared.load(); });
+  }, nullptr);
+  for (unsigned at : {100u, 101u, 102u, 103u}) ASSERT_NE(OSND_Stream_AddSyncPoint(s, at, "due"), nullptr);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+  ASSERT_TRUE(PollUntil([] { return syncs.load() == 1; }));
+  OsndStream_SetSyncCallback(s, nullptr, nullptr);
+  cleared = true;
+  std::atomic<int> ends{0};
+  OsndStream_SetEndCallback(s, CountSync, &ends);
+  SystemPausePoint taken("stream callbacks: taken");
+  ASSERT_TRUE(OSND_Stream_SetPosition(s, 4 * 59000));
+  ASSERT_TRUE(taken.WaitReached());
+  OsndStream_SetEndCallback(s, nullptr, nullptr);
+  taken.Release();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(syncs.load(), 1) << "sync callbacks after the clear";
+  EXPECT_EQ(ends.load(), 0) << "an end callback after the clear";
 }
 
 // A bank stream in background mode whose sync callback chooses the next entry

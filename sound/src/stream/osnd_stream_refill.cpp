@@ -8,6 +8,7 @@
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_time.h"
 
 #include <algorithm>
@@ -19,12 +20,10 @@
 // A title waiting for the streamer; its strings follow it in one block.
 struct OsndQueuedTitle {
   OsndQueuedTitle *next;
-  // Where the internet stream's record keeps its callback, read as the
-  // title is taken for its call.
+  // Where the internet stream's record keeps its callback, read just before
+  // the title's call.
   OSND_METADATACALLBACK *callback;
   void **userData;
-  OSND_METADATACALLBACK call;
-  void *user;
   char *name, *value;
 };
 
@@ -140,10 +139,19 @@ bool HasDue(const OSND_STREAM *s, Due due) {
 struct Delivery {
   OsndPendingSync syncs[OSND_PENDING_SYNCS];
   int syncCount = 0;
-  OSND_STREAMCALLBACK syncCallback = nullptr, endCallback = nullptr;
-  void *syncUser = nullptr, *endUser = nullptr;
+  bool endDue = false;
   OsndQueuedTitle *titles = nullptr;
 };
+
+// Reads a callback's slot just before its call, under the stream-list lock
+// that the slot's setter and the stream's close take: a callback cleared, or
+// a stream closed, before then is not called (false), though the batch it
+// belongs to was taken earlier.
+template <typename Read>
+bool ReadSlot(OSND_STREAM *s, Read read) {
+  SystemLockGuard guard(gOsndStreams.listLock);
+  return !OsndStream_Closing(s) && read();
+}
 
 // Makes the callbacks that are due, with no stream lock held, so that a
 // callback may call any stream function and close any stream (its own
@@ -179,29 +187,40 @@ void DeliverDue(Due due) {
         d.syncCount = s->pendingSyncCount;
         std::memcpy(d.syncs, s->pendingSyncs, sizeof(OsndPendingSync) * size_t(d.syncCount));
         s->pendingSyncCount = 0;
-        d.syncCallback = s->syncCallback;
-        d.syncUser = s->sync.userData;
       } else {
-        if (s->endDue) d.endCallback = s->endCallback, d.endUser = s->endUserData;
-        s->endDue = 0;
-        // The record's callback as it is now (it is set under this lock
-        // too): the record may be released once the lock is left.
+        d.endDue = std::exchange(s->endDue, 0);
         d.titles = std::exchange(s->titles, nullptr);
-        for (OsndQueuedTitle *title = d.titles; title; title = title->next) {
-          title->call = *title->callback;
-          title->user = *title->userData;
-        }
       }
       OsndStream_Hold(s);
     }
-    for (int i = 0; i < d.syncCount && d.syncCallback && !OsndStream_Closing(s); ++i)
-      d.syncCallback(s, d.syncs[i].name, int(d.syncs[i].offset), d.syncUser);
+    OSND_PAUSE_POINT("stream callbacks: taken");
+    OSND_STREAMCALLBACK call = nullptr;
+    OSND_METADATACALLBACK titleCall = nullptr;
+    void *user = nullptr;
+    const auto syncSlot = [&] {
+      call = s->syncCallback;
+      user = s->sync.userData;
+      return call != nullptr;
+    };
+    for (int i = 0; i < d.syncCount && ReadSlot(s, syncSlot); ++i)
+      call(s, d.syncs[i].name, int(d.syncs[i].offset), user);
     while (OsndQueuedTitle *title = d.titles) {
       d.titles = title->next;
-      if (!OsndStream_Closing(s) && title->call) title->call(title->name, title->value, title->user);
+      // The slot is in the internet stream's record, which a close releases.
+      const auto titleSlot = [&] {
+        titleCall = *title->callback;
+        user = *title->userData;
+        return titleCall != nullptr;
+      };
+      if (ReadSlot(s, titleSlot)) titleCall(title->name, title->value, user);
       OSND_FREE_MEM(title);
     }
-    if (d.endCallback && !OsndStream_Closing(s)) d.endCallback(s, nullptr, 0, d.endUser);
+    const auto endSlot = [&] {
+      call = s->endCallback;
+      user = s->endUserData;
+      return call != nullptr;
+    };
+    if (d.endDue && ReadSlot(s, endSlot)) call(s, nullptr, 0, user);
     OsndStream_LetGo(s);
   }
 }
