@@ -535,6 +535,22 @@ TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
   EXPECT_EQ(ends.load(), 0) << "an end callback after the clear";
 }
 
+// A stream polled for its time and file position while the open thread fills
+// it in the background: both refuse, as play and seek do.
+TEST_F(StreamThreads, TimeAndPositionOfAStreamStillOpeningAreRefused) {
+  ASSERT_TRUE(OSND_Init(44100, 8, 0));
+  SystemPausePoint filling("stream open: filling the record");
+  OSND_STREAM *s = Open(OSND_MODE_NONBLOCKING);
+  ASSERT_NE(s, nullptr);
+  ASSERT_TRUE(filling.WaitReached());
+  EXPECT_EQ(OSND_Stream_GetTime(s), 0);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(OSND_Stream_GetPosition(s), 0);
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  filling.Release();
+  EXPECT_TRUE(PollUntil([&] { return OsndStream_IsReady(s); }));
+}
+
 // A bank stream in background mode whose sync callback chooses the next entry
 // and reads the stream under the stream-decode lock: the open thread makes
 // each choice only once that lock is free, and it is the entry played next. The first entry's

@@ -451,6 +451,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   s->loopStart = info.loopStart;
   s->loopEnd = info.loopEnd;
   OsndStream_ReplaceSyncPoints(s, &sync);
+  OSND_PAUSE_POINT("stream open: filling the record");
   s->tags = tags;
   tags = nullptr;
   s->inputSize = inputSize;
@@ -943,7 +944,8 @@ int OSND_Stream_GetPosition(OSND_STREAM *s) {
     const int64_t ms = FormatDshow_GetPositionMs(DshowOf(s));
     return s->lengthMs > 0 ? int(std::min<int64_t>(ms * s->dataLength / s->lengthMs, s->dataLength)) : 0;
   }
-  if (!s->file) {
+  // A record still opening in the background is the open thread's to fill.
+  if (!OsndStream_IsReady(s) || !s->file) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
@@ -956,7 +958,8 @@ int OSND_Stream_GetTime(OSND_STREAM *s) {
   if (!call) return 0;
   OsndStreamReadLocks locks;
   if (OsndStream_IsReady(s) && DshowOf(s)) return FormatDshow_GetPositionMs(DshowOf(s));
-  if (!s->sample || !s->ring.entries) {
+  // As for the position: nothing of a record still opening is read.
+  if (!OsndStream_IsReady(s) || !s->sample || !s->ring.entries) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return 0;
   }
