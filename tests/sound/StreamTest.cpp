@@ -4,13 +4,16 @@
 #include "sound/src/stream/osnd_stream.h"
 
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -151,6 +154,25 @@ TEST_F(StreamPlayback, SeekingStartsAtTheNewPositionAndSkipsEarlierPoints) {
   EXPECT_EQ(Find(source), size_t(-1));  // the first 10000 frames were never played
   EXPECT_EQ(events.syncNames, (std::vector<std::string>{"after"}));
   OSND_Stream_Close(s);
+}
+
+// A seek stopped as it walks the points for its new cursor: a delete of the
+// point the walk holds waits for the walk.
+TEST_F(StreamPlayback, ADeleteWaitsForASeeksCursorWalk) {
+  ASSERT_TRUE(Start());
+  OSND_STREAM *s = OpenRaw(StereoRamp(22050));
+  ASSERT_NE(s, nullptr);
+  OSND_SYNCPOINT *first = OSND_Stream_AddSyncPoint(s, 0, "first");
+  SystemPausePoint walking("sync cursor: walking");
+  std::thread seek([&] { EXPECT_TRUE(OSND_Stream_SetPosition(s, 4000)); });
+  ASSERT_TRUE(walking.WaitReached());
+  std::atomic<bool> deleted{false};
+  std::thread remove([&] { deleted = OSND_Stream_DeleteSyncPoint(first); });
+  EXPECT_FALSE(PollUntil([&] { return deleted.load(); }, 200)) << "the delete did not wait for the walk";
+  walking.Release();
+  seek.join();
+  remove.join();
+  EXPECT_TRUE(deleted);
 }
 
 TEST_F(StreamPlayback, EndCountdownHoldsWhilePaused) {

@@ -2,6 +2,7 @@
 // points playback has passed (the sorted lists are format_reader.cpp's).
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_error.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 
 #include <atomic>
@@ -42,6 +43,7 @@ void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset) {
   SystemLockGuard guard(gOsndStreams.listLock);
   OsndSyncList &list = stream->sync;
   OsndSyncPoint *p = list.head.next;
+  OSND_PAUSE_POINT("sync cursor: walking");
   while (p != &list.tail && p->offset < offset) p = p->next;
   list.cursor = (list.head.next == &list.tail) ? &list.head : p;
 }
