@@ -1,7 +1,7 @@
 // Stream refill: the decode procedure that fills a half of the streamer
 // sample (loops, end countdown, positions), the prefill, the streamer pass
-// and the streamer thread, and the delivery after each pass of the stream
-// callbacks it found due (sync points, ends, internet-stream titles).
+// and the streamer thread, and the delivery of the stream callbacks found due:
+// sync points before each pass, ends and internet-stream titles after it.
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/core/osnd_callback_scope.h"
 #include "sound/src/core/osnd_records.h"
