@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -200,28 +201,67 @@ TEST_F(BankSongTest, SongsLoadInTheBackgroundWhileThisThreadsCallsFail) {
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
 }
 
-TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
-  gDone = 0;
-  gDoneOrder.clear();
-  const std::vector<uint8_t> bank = Bank({Level(4000, 100)});
-  std::vector<MusicSong *> batch;
-  for (int k = 0; k < 20; ++k) {
-    MusicSong *song = Music_CreateSong();
-    song->loadDone = LoadDone;
-    ASSERT_EQ(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
-                             OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
-              song);
-    batch.push_back(song);
+// Songs freed while their loads or loaded callbacks wait, each callback
+// stamped in one sequence with the frees. A callback runs alone on its
+// thread, so the engine takes the next one up only after the one before has
+// ended: that end is the earliest stamp of the next one's start (the engine
+// starts it before its first line runs).
+struct FreedSong {
+  MusicSong *song = nullptr;
+  std::atomic<int> freed{0};  // stamped once its free has returned
+  std::atomic<int> calls{0};
+  std::atomic<int> takenUpAfter{0};  // the stamp of the end of the callback before its own
+};
+constexpr int kFreedSongs = 20;
+FreedSong gFreed[kFreedSongs];
+std::atomic<int> gStamp{0}, gLastEnd{0}, gStrangers{0};
+
+void StampedLoadDone(MusicSong *song, int) {
+  const int previousEnd = gLastEnd.load();
+  FreedSong *f =
+      std::find_if(std::begin(gFreed), std::end(gFreed), [song](const FreedSong &x) { return x.song == song; });
+  if (f == std::end(gFreed)) {
+    ++gStrangers;
+  } else {
+    f->takenUpAfter = previousEnd;
+    ++f->calls;
   }
-  // Freed at once, queued or loading: none is loaded after it is gone. A
-  // free returns without waiting for a loaded callback that already runs
-  // (its song is freed once it returns): that one, at most, ends after.
-  for (MusicSong *song : batch) Music_FreeSong(song);
-  const int seen = gDone;
+  // Holds the thread, so that the callbacks of the loads done meanwhile wait
+  // their turn when the frees come.
+  std::this_thread::sleep_for(std::chrono::microseconds(300));
+  gLastEnd = ++gStamp;
+}
+
+TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
+  gStamp = gLastEnd = gStrangers = 0;
+  const std::vector<uint8_t> bank = Bank({Level(4000, 100)});
+  for (FreedSong &f : gFreed) {
+    f.freed = f.calls = f.takenUpAfter = 0;
+    f.song = Music_CreateSong();
+    ASSERT_NE(f.song, nullptr);
+    f.song->loadDone = StampedLoadDone;
+  }
+  for (FreedSong &f : gFreed)
+    ASSERT_EQ(Music_LoadSong(f.song, reinterpret_cast<const char *>(bank.data()),
+                             OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0),
+              f.song);
+  // Freed once the first callback runs: queued, loading, or loaded with its
+  // callback waiting or running. None is called back once its free has
+  // returned; a free returns without waiting for its song's callback that
+  // already runs (the song is freed once it returns), which may end after it.
+  ASSERT_TRUE(PollUntil([] { return gFreed[0].calls > 0; }));
+  for (FreedSong &f : gFreed) {
+    Music_FreeSong(f.song);
+    f.freed = ++gStamp;
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
-  const int done = gDone;  // read after the last callback's entry was written
-  EXPECT_LE(done, seen + 1);
-  for (MusicSong *song : gDoneOrder) EXPECT_NE(std::find(batch.begin(), batch.end(), song), batch.end());
+  EXPECT_EQ(gStrangers.load(), 0) << "a loaded callback of another song";
+  for (int k = 0; k < kFreedSongs; ++k) {
+    EXPECT_LE(gFreed[k].calls.load(), 1) << "song " << k;
+    if (gFreed[k].calls == 0) continue;
+    EXPECT_GT(gFreed[k].freed.load(), gFreed[k].takenUpAfter.load())
+        << "song " << k << "'s loaded callback began after its free had returned";
+  }
 }
 
 }  // namespace
