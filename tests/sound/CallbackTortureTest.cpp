@@ -4,7 +4,9 @@
 // on either no-sound output. A callback acts on its own stream or song while
 // threads use, close or free it too; it also makes, now and then, a call its
 // kind may not make, which must be refused; no callback may come while the
-// engine is closed. A hang aborts the run with what each thread was doing; at
+// engine is closed. Sample banks whose entries bring sync points play as
+// looping sentences while threads and callbacks add and delete sync points
+// of every stream. A hang aborts the run with what each thread was doing; at
 // the end no engine thread and no engine memory is left.
 // QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run. A seed fixes
 // what each application thread, and each kind of callback, picks from one
@@ -73,7 +75,7 @@ struct Torture {
   unsigned seed = 0;
   bool realtime = true;
   std::string shortRaw, longRaw, station, titled, slow;
-  std::vector<uint8_t> bank, xm;
+  std::vector<uint8_t> bank, syncBank, xm;
   std::vector<int16_t> level = std::vector<int16_t>(2048, 6000);
   // The application's calls take it shared, a restart of the engine alone.
   std::shared_mutex app;
@@ -81,6 +83,10 @@ struct Torture {
   std::mutex lock;
   std::vector<Held> held[kKinds];
   unsigned generation = 0;  // a restart forgets the old engine's objects
+  // Sync points added, for anyone to delete: a point's stream may have
+  // dropped it since (a close frees its points; a bank's next entry brings
+  // its own in place of those it had), which the deletion must notice.
+  std::vector<OSND_SYNCPOINT *> points;
   // `shared`: own objects a callback closed or freed while a thread held or
   // had closed them; `beside`: closes it made during the application's.
   std::atomic<int> violations{0}, restarts{0}, refusals{0}, shared{0}, beside{0};
@@ -234,17 +240,66 @@ void SetSongCallback(MusicSong *song, Fired which, bool on) {
   else Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 1, on ? InstrumentCb : nullptr, 1);
 }
 
+// A stream of the sync bank, once it is ready (its source is written by the open).
+bool IsBank(OSND_STREAM *s) { return OsndStream_IsReady(s) && s->source == OSND_SOURCE_OSB; }
+// The bank's entries in a random order, played round and round: each entry
+// brings its own sync points in place of the stream's, on the streamer's
+// thread, while others add and delete points of the stream.
+void PlaySentence(OSND_STREAM *s) {
+  int list[4];
+  const int count = 2 + Pick(3);
+  for (int k = 0; k < count; ++k) list[k] = Pick(3);
+  if (OSND_Stream_SetSubStreamSentence(s, list, count)) OSND_Stream_Play(OSND_FREE, s);
+}
+
 void SetCallbacks(OSND_STREAM *s) {
   OsndStream_SetEndCallback(s, EndCb, nullptr);
   OsndStream_SetSyncCallback(s, SyncCb, nullptr);
   OSND_Stream_AddSyncPoint(s, unsigned(Pick(2500)), "point");
   OSND_Stream_Net_SetMetadataCallback(s, TitleCb, s);  // refused but for stations
+  if (IsBank(s) && Pick(2)) PlaySentence(s);
+}
+
+// Adds a sync point to a stream (the caller's own, or one it takes), or
+// deletes one added before, wherever it is called from: a failure may only
+// say that the stream or the point is gone.
+void EditSyncPoints(OSND_STREAM *own) {
+  const int draw = Pick(1 << 20);
+  gOsndError.lastError.ClearOwn();
+  bool failed = false;
+  if (draw % 2) {
+    OSND_SYNCPOINT *point = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(gT->lock);
+      std::vector<OSND_SYNCPOINT *> &points = gT->points;
+      if (points.empty()) return;
+      std::swap(points[size_t(draw / 2) % points.size()], points.back());
+      point = points.back();
+      points.pop_back();
+    }
+    failed = !OSND_Stream_DeleteSyncPoint(point);
+  } else {
+    unsigned generation;
+    const bool mine = own && draw / 2 % 2;
+    auto *s = mine ? own : static_cast<OSND_STREAM *>(Take(kStream, &generation));
+    if (!s) return;
+    OSND_SYNCPOINT *point = OsndStream_IsReady(s) ? OSND_Stream_AddSyncPoint(s, unsigned(Pick(3000)), "edit") : nullptr;
+    failed = !point && gOsndError.lastError.load() != OSND_ERR_NONE;
+    if (point) {
+      std::lock_guard<std::mutex> guard(gT->lock);
+      gT->points.push_back(point);
+      if (gT->points.size() > 64) gT->points.erase(gT->points.begin());
+    }
+    if (!mine) Put(kStream, s, generation);
+  }
+  if (failed && gOsndError.lastError.load() != OSND_ERR_INVALID_PARAM)
+    Violation("a sync point's addition or removal failed with error " + std::to_string(gOsndError.lastError.load()));
 }
 
 void OpenStream(Where where) {
   const unsigned generation = Generation();
-  const int source = Pick(5);
-  const bool station = source >= 2;
+  const int source = Pick(6);
+  const bool station = source >= 2 && source <= 4, bank = source == 5;
   const std::string &name = source == 0   ? gT->shortRaw
                             : source == 1 ? gT->longRaw
                             : source == 2 ? gT->station
@@ -254,15 +309,19 @@ void OpenStream(Where where) {
   if (source == 1 && Pick(4) == 0) mode |= OSND_MODE_LOOP_NORMAL;
   // A station opens in the background but from the application, whose
   // blocking open would hold up an engine thread for its server's answer.
-  if (Pick(2) || (station && where != kApp)) mode |= OSND_MODE_NONBLOCKING;
-  OSND_STREAM *s = OSND_Stream_Open(name.c_str(), mode, 0, 0);
+  // The bank opens at once, from memory, to play its sentence.
+  if (!bank && (Pick(2) || (station && where != kApp))) mode |= OSND_MODE_NONBLOCKING;
+  OSND_STREAM *s = bank ? OSND_Stream_Open(reinterpret_cast<const char *>(gT->syncBank.data()),
+                                           OSND_MODE_MEMORY | OSND_MODE_LOOP_NORMAL, 0, int(gT->syncBank.size()))
+                        : OSND_Stream_Open(name.c_str(), mode, 0, 0);
   Add(kStream, s, generation, true);
   if (!s) return;
   if (mode & OSND_MODE_NONBLOCKING) {
     OsndStream_SetOpenCallback(s, OpenedCb);
   } else {
     SetCallbacks(s);
-    if (Pick(2)) OSND_Stream_Play(OSND_FREE, s);
+    if (bank) PlaySentence(s);
+    else if (Pick(2)) OSND_Stream_Play(OSND_FREE, s);
   }
   Put(kStream, s, generation);
 }
@@ -284,7 +343,7 @@ void LoadSong() {
 // One random call of those `where` may make, on an object it takes or on
 // the callback's own stream.
 void RandomCall(Where where, OSND_STREAM *own = nullptr) {
-  const int op = where == kMixer ? 9 + Pick(5) : Pick(where == kApp ? 17 : 14);
+  const int op = where == kMixer ? 9 + Pick(6) : Pick(where == kApp ? 18 : 15);
   unsigned generation;
   if (op < 2) return OpenStream(where);
   if (op < 7) {
@@ -333,10 +392,11 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
     OSND_DSP_SetActive(unit, Pick(4) != 0);
     return Put(kUnit, unit, generation);
   }
+  if (op == 14) return EditSyncPoints(own);
   // Songs are loaded, played and freed by the application (and their own
   // loaded callbacks): a restart frees them all first, since the engine's
   // close takes their samples.
-  if (op == 14) return LoadSong();
+  if (op == 15) return LoadSong();
   if (op == 16) {
     auto *midi = static_cast<MusicSong *>(Take(kMidi, &generation));
     if (midi) Pick(2) ? Music_PlaySong(midi) : Music_StopSong(midi);
@@ -451,6 +511,7 @@ void Restart(bool fromCallback = false) {
     std::lock_guard<std::mutex> guard(gT->lock);
     ++gT->generation;
     for (Kind kind : {kStream, kSample, kUnit}) gT->held[kind].clear();
+    gT->points.clear();
   }
   if (leave) return;
   gT->closed = false;
@@ -595,6 +656,11 @@ void RunTorture(int output) {
   t.shortRaw = RawFile("short.raw", 3000);
   t.longRaw = RawFile("long.raw", 30000);
   t.bank = Bank({Pcm16(400)});
+  // Entries of one layout, short so that a sentence moves on often, each
+  // with sync points of its own.
+  std::vector<Entry> entries(3, Pcm16(1500));
+  for (uint32_t k = 0; k < 3; ++k) entries[k].sync = {{100 + 300 * k, "entry"}, {1200, "late"}};
+  t.syncBank = Bank(entries);
   TrackerSong song;  // rows shorter than half a mixed block, each with a note of instrument 1
   song.channels = song.speed = 1;
   song.tempo = 255;
