@@ -55,6 +55,7 @@ struct Held {
   void *p;
   bool taken, closing;  // by a thread, to close or free it
   bool dead;            // closed or freed by its callback: the taker drops it
+  bool freedByCallback; // a song whose loaded callback's free has returned
   int calls;            // its callbacks running now
   uint8_t gone;         // a song's callbacks that removed themselves (bits of kRow, kInstrument)
   std::thread::id taker;
@@ -147,7 +148,7 @@ void Add(Kind kind, void *p, unsigned generation, bool taken) {
   for (const Held &h : gT->held[kind])
     if (h.p == p && !h.taken)
       Violation(std::string("a new ") + kKindNames[kind] + " has the address of one still listed");
-  gT->held[kind].push_back({p, taken, false, false, 0, 0, std::this_thread::get_id()});
+  gT->held[kind].push_back({p, taken, false, false, false, 0, 0, std::this_thread::get_id()});
 }
 // A random object of a kind that no thread has taken, half the time one
 // whose callback runs now when there is one.
@@ -168,17 +169,21 @@ void Running(Kind kind, void *p, int step) {
   std::lock_guard<std::mutex> guard(gT->lock);
   if (Held *h = p ? Find(kind, p) : nullptr) h->calls += step;
 }
+// Under the lock. The entry this thread took: a newer one of the same
+// address is another object, made since this thread freed its own.
+Held *TakenHere(Kind kind, void *p) {
+  Held *h = nullptr;
+  for (Held &entry : gT->held[kind])
+    if (entry.p == p && entry.taken && entry.taker == std::this_thread::get_id()) h = &entry;
+  return h;
+}
 // Ends a take: the object goes back, or out when it was closed or freed (by
 // the taker, `gone`, or by its callback meanwhile) or when the engine it came
 // from has been closed since.
 void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
   std::lock_guard<std::mutex> guard(gT->lock);
   if (!p || generation != gT->generation) return;
-  // The entry this thread took: a newer one of the same address is another
-  // object, made since this thread freed its own.
-  Held *h = nullptr;
-  for (Held &entry : gT->held[kind])
-    if (entry.p == p && entry.taken && entry.taker == std::this_thread::get_id()) h = &entry;
+  Held *h = TakenHere(kind, p);
   // Only a restart drops an object while a thread holds it.
   if (!h) return Violation(std::string("a ") + kKindNames[kind] + " put back that this thread had not taken");
   // Either, never both: once erased, `h` points at the next object, which
@@ -196,20 +201,24 @@ void WaitUntilDropped(Kind kind, void *p) {
   }
 }
 // A callback closes its own stream, or frees its own song, which a thread may
-// hold taken or have closed or freed. A song taken to be played is left
-// alone; one taken to be freed is freed by that thread first, so that the
-// engine frees it once this callback has returned, but only once.
+// hold taken (to use, close or free it) or have closed or freed: the engine
+// frees the record once this callback has returned, and only once. A call the
+// thread makes on a song once this free has returned must fail.
 void CloseOwn(Kind kind, void *own) {
   {
     std::lock_guard<std::mutex> guard(gT->lock);
     Held *h = Find(kind, own);
-    if (kind == kSong && h && h->taken && !h->closing) return;
     gT->shared += !h || h->taken;
     if (h && h->taken) h->dead = true;
     if (h && !h->taken) Erase(kind, h);
   }
-  if (kind == kSong) return WaitUntilDropped(kind, own), Music_FreeSong(static_cast<MusicSong *>(own));
-  if (!OSND_Stream_Close(static_cast<OSND_STREAM *>(own))) Violation("a callback could not close its own stream");
+  if (kind == kSong) {
+    Music_FreeSong(static_cast<MusicSong *>(own));
+    std::lock_guard<std::mutex> guard(gT->lock);
+    if (Held *h = Find(kind, own)) h->freedByCallback = true;
+  } else if (!OSND_Stream_Close(static_cast<OSND_STREAM *>(own))) {
+    Violation("a callback could not close its own stream");
+  }
   WaitUntilDropped(kind, own);
 }
 // Takes every object of a kind to free it, once no callback holds one (the
@@ -238,6 +247,10 @@ void InstrumentCb(MusicSong *song, int) { SongCallback(song, kInstrument); }
 void SetSongCallback(MusicSong *song, Fired which, bool on) {
   if (which == kRow) Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, on ? RowCb : nullptr, 1 + Pick(2));
   else Music_SetCallback(song, MUSIC_CALLBACK_INSTRUMENT, 1, on ? InstrumentCb : nullptr, 1);
+}
+// Set and removed by the threads, beside the song's own callbacks.
+void OrderCb(MusicSong *, int) {
+  if (gT->closed) Violation("order callback after the engine's close");
 }
 
 // A stream of the sync bank, once it is ready (its source is written by the open).
@@ -402,11 +415,29 @@ void RandomCall(Where where, OSND_STREAM *own = nullptr) {
     if (midi) Pick(2) ? Music_PlaySong(midi) : Music_StopSong(midi);
     return Put(kMidi, midi, generation);
   }
-  const bool free = Pick(3) == 0;
-  auto *song = static_cast<MusicSong *>(Take(kSong, &generation, free));
+  const int use = Pick(4);  // free it, play it, stop it or set its callbacks
+  auto *song = static_cast<MusicSong *>(Take(kSong, &generation, use == 0));
   if (!song) return;
-  if (free) return Music_FreeSong(song), Put(kSong, song, generation, true);
-  if (Music_IsLoaded(song)) Pick(2) ? Music_PlaySong(song) : Music_StopSong(song);
+  if (use == 0) return Music_FreeSong(song), Put(kSong, song, generation, true);
+  // Its loaded callback may free it meanwhile: a call made once that free
+  // has returned fails as on any freed song. While the callback runs, the
+  // thread now and then gives it a moment to do so.
+  bool freed = false, first = true;
+  for (auto until = Clock::now() + milliseconds(3 * Pick(2));; std::this_thread::yield(), first = false) {
+    std::lock_guard<std::mutex> guard(gT->lock);
+    Held *h = TakenHere(kSong, song);
+    freed = h && h->freedByCallback;
+    if (freed || !h || Clock::now() >= until || (first && !h->calls)) break;
+  }
+  if (Music_IsLoaded(song) || freed) {
+    gOsndError.lastError.ClearOwn();
+    const char *const what[] = {nullptr, "play", "stop", "order callback"};
+    const bool worked = use == 1   ? Music_PlaySong(song)
+                        : use == 2 ? Music_StopSong(song)
+                                   : Music_SetCallback(song, MUSIC_CALLBACK_ORDER, 0, Pick(2) ? OrderCb : nullptr, 1);
+    if (freed && (worked || gOsndError.lastError.load() != OSND_ERR_INVALID_PARAM))
+      Violation(std::string("a song's ") + what[use] + " worked, or failed otherwise, after its loaded callback freed it");
+  }
   Put(kSong, song, generation);
 }
 
