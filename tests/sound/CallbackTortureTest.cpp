@@ -750,10 +750,10 @@ void RunTorture(int output) {
   }
   for (std::thread &thread : threads) thread.join();
   {
+    t.doing[0] = "the last frees and close";
+    t.progress[0] = NowMs();
     std::unique_lock<std::shared_mutex> alone(t.app);
     FreeSongs();
-    t.progress[0] = NowMs();
-    t.doing[0] = "the last close";
     t.appClosing = true;
     OSND_Close();
     t.closed = true;
