@@ -4,10 +4,12 @@
 // on either no-sound output. A callback acts on its own stream or song while
 // threads use, close or free it too; it also makes, now and then, a call its
 // kind may not make, which must be refused; no callback may come while the
-// engine is closed. Sample banks whose entries bring sync points play as
-// looping sentences while threads and callbacks add and delete sync points
-// of every stream. A hang aborts the run with what each thread was doing; at
-// the end no engine thread and no engine memory is left.
+// engine is closed, and each of the application's closes has a callback that
+// tries to close and start the engine beside it. Sample banks whose entries
+// bring sync points play as looping sentences while threads and callbacks add
+// and delete sync points of every stream. A hang aborts the run with what
+// each thread was doing; at the end no engine thread and no engine memory is
+// left.
 // QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run. A seed fixes
 // what each application thread, and each kind of callback, picks from one
 // call to the next, not how the threads interleave: a run cannot be replayed
@@ -94,8 +96,9 @@ struct Torture {
   std::atomic<long> fired[kFiredKinds] = {};
   std::atomic<long> calls[3] = {};
   // An application thread waits to restart; one closes the engine; it is
-  // closed (no callback may come).
-  std::atomic<bool> restarting{false}, appClosing{false}, closed{false};
+  // closed (no callback may come), as before the first start; the loaded
+  // callback that waits for the application's close runs.
+  std::atomic<bool> restarting{false}, appClosing{false}, closed{true}, waiting{false};
   std::atomic<int64_t> progress[4] = {};
   // What each application thread, then each callback thread, is doing.
   std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
@@ -234,6 +237,7 @@ std::vector<void *> TakeAll(Kind kind) {
   }
 }
 
+void Began(Fired fired);
 void Callback(Fired fired, Where where, OSND_STREAM *own = nullptr, MusicSong *song = nullptr);
 void SongCallback(MusicSong *song, Fired fired);
 void *UnitCb(void *, void *buffer, int, void *);
@@ -451,18 +455,20 @@ void Refused(bool failed, const char *what, bool beside = false) {
 }
 
 // The application's close is under way. Once it has begun (a background open
-// fails then), a close or a start from this callback is refused.
-void CloseBeside() {
+// fails then), a close or a start from this callback is refused; false when
+// it had not begun.
+bool CloseBeside() {
   const unsigned generation = Generation(), mode = OSND_MODE_RAW | OSND_MODE_NONBLOCKING;
   OSND_STREAM *s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0);
-  if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) return Add(kStream, s, generation, false);
+  if (s || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED) return Add(kStream, s, generation, false), false;
   ++gT->beside;
   OSND_Close(), Refused(true, "OSND_Close beside the application's");
-  if (Pick(2)) return;
+  if (Pick(2)) return true;
   Refused(!OSND_Init(44100, 32, 0), "OSND_Init beside the application's close");
   if ((s = OSND_Stream_Open(gT->shortRaw.c_str(), mode, 0, 0)) || gOsndError.lastError.load() != OSND_ERR_UNINITIALISED)
     Violation("a background open while the engine closes");
   Add(kStream, s, generation, false);
+  return true;
 }
 
 // In the mixer (a unit's or a song's callback) no call may change a stream,
@@ -525,6 +531,46 @@ void FreeSongs() {
   }
 }
 
+// Before the application's close: a song whose loaded callback, once it
+// runs, waits for the close to begin and then closes and starts the engine
+// beside it, so that every run tries those refusals.
+MusicSong *LoadCloseWaiter() {
+  gT->waiting = false;
+  MusicSong *song = Music_CreateSong();
+  song->loadDone = [](MusicSong *, int) {
+    Drawing rng(4 + kCallbackThread);
+    Began(kLoaded);
+    gT->doing[4 + kCallbackThread] = "waiting for the application's close";
+    gT->waiting = true;
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    while (!gT->appClosing && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+    while (gT->appClosing && !CloseBeside() && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+    gT->doing[4 + kCallbackThread] = "-";
+  };
+  const unsigned mode = OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING;
+  if (!Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), mode, 0, int(gT->bank.size()), nullptr, 0))
+    return Violation("the song that waits for the close did not load"), song;
+  for (auto until = Clock::now() + std::chrono::seconds(5); !gT->waiting && Clock::now() < until;)
+    std::this_thread::sleep_for(milliseconds(1));
+  return song;
+}
+
+// Closes the engine, from the application (the caller holds the application
+// lock alone) or from a callback; the engine may be closed already.
+void CloseEngine(bool fromCallback) {
+  MusicSong *waiter = fromCallback || gT->closed ? nullptr : LoadCloseWaiter();
+  gT->appClosing = !fromCallback;
+  OSND_Close();
+  gT->closed = true;
+  gT->appClosing = false;
+  if (waiter) Music_FreeSong(waiter);
+  // The close freed every other object, made before or by callbacks during it.
+  std::lock_guard<std::mutex> guard(gT->lock);
+  ++gT->generation;
+  for (Kind kind : {kStream, kSample, kUnit}) gT->held[kind].clear();
+  gT->points.clear();
+}
+
 // Frees every song, then closes the engine and starts it again; the caller
 // holds the application lock alone. A callback now and then leaves the engine
 // closed and the songs loaded, one of which has just loaded, for a thread to
@@ -533,17 +579,7 @@ void Restart(bool fromCallback = false) {
   const bool leave = fromCallback && Pick(2);
   if (!leave) FreeSongs();
   if (leave) LoadSong(), std::this_thread::sleep_for(milliseconds(60));
-  gT->appClosing = !fromCallback;
-  OSND_Close();
-  gT->closed = true;
-  gT->appClosing = false;
-  {
-    // The close freed every other object, made before or by callbacks during it.
-    std::lock_guard<std::mutex> guard(gT->lock);
-    ++gT->generation;
-    for (Kind kind : {kStream, kSample, kUnit}) gT->held[kind].clear();
-    gT->points.clear();
-  }
+  CloseEngine(fromCallback);
   if (leave) return;
   gT->closed = false;
   if (!OSND_Init(44100, 32, 0)) Violation("a restart failed with error " + std::to_string(OSND_GetError()));
@@ -754,10 +790,7 @@ void RunTorture(int output) {
     t.progress[0] = NowMs();
     std::unique_lock<std::shared_mutex> alone(t.app);
     FreeSongs();
-    t.appClosing = true;
-    OSND_Close();
-    t.closed = true;
-    t.appClosing = false;
+    CloseEngine(false);
     t.progress[0] = 0;
   }
   finished = true;
@@ -770,6 +803,7 @@ void RunTorture(int output) {
   for (int k = 0; k < kFiredKinds; ++k) EXPECT_GT(t.fired[k].load(), 0) << kFiredNames[k] << " callbacks never ran";
   for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
+  EXPECT_GT(t.beside.load(), 0) << "no callback closed or started the engine beside the application's close";
   EXPECT_GT(t.shared.load(), 0) << "no callback closed or freed its own object beside a thread";
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
   std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared, %d beside; callbacks:",
