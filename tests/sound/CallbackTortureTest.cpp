@@ -594,10 +594,12 @@ void Restart(bool fromCallback = false) {
     OSND_Stream_Play(OSND_FREE, s);
   }
   MusicSong *midi = Music_CreateSong();
-  if (Music_LoadSong(midi, reinterpret_cast<const char *>(kOneNote), OSND_MODE_MEMORY, 0, sizeof kOneNote, nullptr, 0))
+  if (Music_LoadSong(midi, reinterpret_cast<const char *>(kOneNote), OSND_MODE_MEMORY, 0, sizeof kOneNote, nullptr, 0)) {
     Add(kMidi, midi, Generation(), false);
-  else
+  } else {
+    Violation("the MIDI song did not load: error " + std::to_string(OSND_GetError()));
     Music_FreeSong(midi);
+  }
   ++gT->restarts;
 }
 
