@@ -78,6 +78,30 @@ TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLa
   }
 }
 
+// Two closes of one stream: the first has marked it when the second comes.
+// The second returns at once and leaves the work to the first: nothing of the
+// stream is released until the first goes on, and it is freed once.
+TEST_F(RecordLifetime, ASecondCloseLeavesTheStreamToTheFirst) {
+  const std::string path = TestFile("record-lifetime", "ramp.raw");
+  ASSERT_TRUE(WriteRawRamp(path, 4000));
+  OSND_STREAM *s = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO, 0, 0);
+  ASSERT_NE(s, nullptr);
+  SystemPausePoint marked("stream.close.marked", OnSecondParty);
+  std::atomic<bool> first{false};
+  OnSecond([&] { first = OSND_Stream_Close(s); });
+  ASSERT_TRUE(marked.WaitReached());
+  const int64_t open = SystemMemory_BytesInUse();
+  {
+    Watchdog dog(10, "a second close of a stream whose first close has begun");
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  }
+  EXPECT_EQ(SystemMemory_BytesInUse(), open) << "the second close released the stream";
+  marked.Release();
+  second.join();
+  EXPECT_TRUE(first.load());
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
 // The callback thread has taken a finished open's record (stream or song) and
 // is about to make its open-complete or loaded callback when the application
 // closes the stream or frees the song: the close returns, the callback is not
