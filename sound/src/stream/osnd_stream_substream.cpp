@@ -101,6 +101,16 @@ bool BankHasSyncPoints(const OsbBank *bank) {
   return false;
 }
 
+// The time and sync-point calls read a stream's lengths and rate under the
+// stream-list lock alone (they work inside a DSP unit's callback): a new
+// entry or track writes them under it.
+void SetLengths(OSND_STREAM *s, uint32_t pcm, int ms, int frequency) {
+  SystemLockGuard guard(gOsndStreams.listLock);
+  s->lengthPcm = pcm;
+  s->lengthMs = ms;
+  if (s->sample) s->sample->defFrequency = frequency;
+}
+
 // A CD stream's sub-streams are the disc's tracks.
 bool TrackSelectable(OSND_STREAM *s, int index) {
   return index >= 0 && index < gOsndStreamSources.cdTrackCount(s->formatState);
@@ -113,8 +123,7 @@ bool SelectTrack(OSND_STREAM *s, int index, bool keepPlaying) {
   const uint32_t bytes = gOsndStreamSources.cdSelectTrack(s->formatState, index, &infoOnly);
   if (!infoOnly && bytes == 0) return Osnd_Fail(OSND_ERR_FILE_BAD);
   s->dataLength = bytes;
-  s->lengthPcm = bytes / 4;
-  s->lengthMs = int((uint64_t(bytes) / 4 * 1000 + 999) / 44100);
+  SetLengths(s, bytes / 4, int((uint64_t(bytes) / 4 * 1000 + 999) / 44100), s->sample ? s->sample->defFrequency : 0);
   return infoOnly || OsndStream_SetPosition(s, 0, true, keepPlaying);
 }
 
@@ -127,9 +136,8 @@ bool SelectEntry(OSND_STREAM *s, int index, bool keepPlaying) {
   bank->current = index;
   s->dataStart = e.dataOffset;
   s->dataLength = e.storedBytes;
-  s->lengthPcm = e.length;
-  if (!s->sentence) s->lengthMs = int((uint64_t(e.length) * 1000 + 999) / uint64_t(e.frequency));
-  s->sample->defFrequency = e.frequency;
+  SetLengths(s, e.length, s->sentence ? s->lengthMs : int((uint64_t(e.length) * 1000 + 999) / uint64_t(e.frequency)),
+             e.frequency);
   SystemString_CopyN(s->sample->name, e.name, 30);
   // An entry's own loop points, when it has them; a sentence plays whole entries.
   const bool loop = !s->sentence && e.loopEnd > e.loopStart && e.loopEnd < e.length;
@@ -233,7 +241,8 @@ bool OSND_Stream_SetSubStreamSentence(OSND_STREAM *stream, const int *list, int 
       FormatOsb_GetEntry(bank, copy[k], &e);
       ms += (uint64_t(e.length) * 1000 + 999) / uint64_t(e.frequency);
     }
-    stream->lengthMs = int(std::min<uint64_t>(ms, 0x7FFFFFFF));
+    SetLengths(stream, stream->lengthPcm, int(std::min<uint64_t>(ms, 0x7FFFFFFF)),
+               stream->sample ? stream->sample->defFrequency : 0);
   }
   return OsndStream_SetSubStreamEx(stream, copy ? copy[0] : static_cast<OsbBank *>(stream->formatState)->current,
                                    false, false);
