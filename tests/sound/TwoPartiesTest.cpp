@@ -28,26 +28,30 @@ namespace {
 // application's part has returned too. The engine keeps a stream's or a
 // song's record while its callback runs, and no longer: a close or free
 // made after that would use a freed handle, the test's fault.
+// A sanitizer build on a loaded machine can keep a party waiting for seconds:
+// the meeting's waits are bounded generously (the tests' watchdogs still
+// catch a hang).
+constexpr int kMeetingMs = 10000;
 struct Meeting {
   std::atomic<bool> inside{false}, go{false}, applicationDone{false}, callbackDone{false};
   std::function<void(void *)> inCallback = [](void *) {};
   std::atomic<int> wrong{0};
   void Callback(void *object) {
     inside = true;
-    if (!PollUntil([&] { return go.load(); })) ++wrong;
+    if (!PollUntil([&] { return go.load(); }, kMeetingMs)) ++wrong;
     inCallback(object);
-    if (!PollUntil([&] { return applicationDone.load(); })) ++wrong;
+    if (!PollUntil([&] { return applicationDone.load(); }, kMeetingMs)) ++wrong;
     callbackDone = true;
   }
   void Reset() { inside = go = applicationDone = callbackDone = false; }
   // The application's side: lets the callback go on, makes its own part
   // beside it and waits for the callback to end.
   bool Meet(const std::function<void()> &part) {
-    if (!PollUntil([&] { return inside.load(); })) return false;
+    if (!PollUntil([&] { return inside.load(); }, kMeetingMs)) return false;
     go = true;
     part();
     applicationDone = true;
-    return PollUntil([&] { return callbackDone.load(); });
+    return PollUntil([&] { return callbackDone.load(); }, kMeetingMs);
   }
 };
 Meeting *gMeeting = nullptr;
