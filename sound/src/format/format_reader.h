@@ -108,8 +108,9 @@ struct OsndQueueNode {
   void (*run)(void *object);
   void (*done)(void *object);
   void (*fail)(void *object);
-  // The record's lifetime, which the callback thread holds while done runs,
-  // and what lets go of that hold (other work than a stream's open).
+  // The record's lifetime, which the callback thread holds while done (its
+  // open-complete callback) runs, and what lets go of that hold; a stream's
+  // are filled in as it is queued.
   OsndLifetime *life;
   void (*letGo)(void *object);
 };

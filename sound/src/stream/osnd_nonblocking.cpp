@@ -160,12 +160,14 @@ void StopCallbackThread() {
   JoinLeavingCaller(guard);
 }
 
-// The worker's record is done with; its callback (done, when not null) waits
-// its turn behind those of the opens that finished before it.
-void FinishWork(Worker &worker, void (*done)(void *), OsndLifetime *life, void (*letGo)(void *)) {
+// The worker's record is done with; the callback of the work it finished
+// (when there is one) waits its turn behind those of the opens that finished
+// before it.
+void FinishWork(Worker &worker, const OsndQueueNode *finished) {
   {
     std::lock_guard<std::mutex> guard(gQueue.lock);
-    if (done && worker.working) gQueue.completions.push_back({worker.working, done, life, letGo});
+    if (finished && finished->done && worker.working)
+      gQueue.completions.push_back({worker.working, finished->done, finished->life, finished->letGo});
     worker.working = nullptr;
   }
   gQueue.workDone.notify_all();
@@ -216,7 +218,7 @@ unsigned ThreadProc(void *argument) {
     OsndQueueNode taken{};
     while (TakeFirst(worker, &taken)) {
       if (!taken.object) {
-        FinishWork(worker, nullptr, nullptr, nullptr);
+        FinishWork(worker, nullptr);
         SystemTime_Sleep(25);
         continue;
       }
@@ -225,10 +227,7 @@ unsigned ThreadProc(void *argument) {
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
         taken.run(taken.object);
-      if (taken.kind == 0)
-        FinishWork(worker, CallOpenCallback, &static_cast<OSND_STREAM *>(taken.object)->life, LetGoOfStream);
-      else
-        FinishWork(worker, taken.done, taken.life, taken.letGo);
+      FinishWork(worker, &taken);
       if (gQueue.stopByte != 0) break;
     }
     if (gQueue.stopByte != 0) break;
@@ -358,7 +357,7 @@ void OsndNonBlocking_Shutdown() {
         OsndStream_Link(s);
       }
       if (taken.kind == 1 && taken.object) taken.fail(taken.object);
-      FinishWork(worker, nullptr, nullptr, nullptr);
+      FinishWork(worker, nullptr);
     }
   }
 }
@@ -369,6 +368,13 @@ void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
   std::lock_guard<std::mutex> guard(gQueue.lock);
   node->object = object;
   node->kind = kind;
+  if (kind == 0) {
+    // A stream's open or sub-stream selection: its open-complete callback,
+    // made holding the stream.
+    node->done = CallOpenCallback;
+    node->life = &static_cast<OSND_STREAM *>(object)->life;
+    node->letGo = LetGoOfStream;
+  }
   node->prev = head.prev;
   node->next = &head;
   head.prev->next = node;
