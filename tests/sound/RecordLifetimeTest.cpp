@@ -12,6 +12,7 @@
 #include "sound/src/system/system_pause.h"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -99,6 +100,32 @@ TEST_F(RecordLifetime, ASecondCloseLeavesTheStreamToTheFirst) {
   marked.Release();
   second.join();
   EXPECT_TRUE(first.load());
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
+// A playing song freed while a call on another thread still holds it: from
+// the free's return it is silent and makes no callback, though its release
+// waits for that call.
+TEST_F(RecordLifetime, AFreedSongStillHeldMakesNoMoreCallbacks) {
+  const std::vector<uint8_t> it = OneNoteIt();
+  MusicSong *song = Music_CreateSong();
+  ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()), OSND_MODE_MEMORY, 0, int(it.size()),
+                           nullptr, 0),
+            nullptr);
+  static std::atomic<int> gRows;
+  gRows = 0;
+  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, [](MusicSong *, int) { ++gRows; }, 1));
+  ASSERT_TRUE(Music_PlaySong(song));
+  ASSERT_TRUE(PollUntil([] { return gRows.load() > 0; }));
+  SystemPausePoint held("song.call.held", OnSecondParty);
+  OnSecond([&] { Music_SetLooping(song, true); });
+  ASSERT_TRUE(held.WaitReached());
+  Music_FreeSong(song);
+  const int rows = gRows;
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // three rows and more
+  EXPECT_EQ(gRows.load(), rows) << "row callbacks of a song whose free had returned";
+  held.Release();
+  second.join();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
 

@@ -127,9 +127,10 @@ void AttachToSong(MusicSong *song, OsndChannel *c) {
 
 // Makes the slot's due calls. The function may remove its own callback (or
 // set another): the slot is read again after each call, and a callback that
-// is no longer the slot's is not visited again.
+// is no longer the slot's is not visited again. None is made once the song's
+// free has begun (a callback's own calls on the song fail from then on).
 void FireDue(MusicSong *song, MusicCallback *const *slot) {
-  for (int guard = 0; guard < MUSIC_CALLBACK_RING; ++guard) {
+  for (int guard = 0; guard < MUSIC_CALLBACK_RING && !OsndLifetime_Closing(&song->life); ++guard) {
     MusicCallback *cb = *slot;
     if (!cb || !cb->function) return;
     MusicCallbackEntry &e = cb->ring[cb->read];
@@ -822,7 +823,11 @@ void *OsndDsp_MusicUnitProc(void *, void *buffer, int length, void *) {
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
-    if (!song->playing || song->paused || song->speedMultiplier == 0.0f || !song->tickCallback) continue;
+    // A song whose free has begun is silent at once and makes no callback,
+    // though its release waits for the last party that holds it.
+    if (!song->playing || song->paused || song->speedMultiplier == 0.0f || !song->tickCallback ||
+        OsndLifetime_Closing(&song->life))
+      continue;
     FireAllDue(song);
     int done = 0;
     while (done < length) {
