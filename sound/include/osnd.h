@@ -19,7 +19,7 @@ enum {
   OSND_ERR_NONE = 0,
   OSND_ERR_INITIALISED = 1,    /* configuration call made while initialised */
   OSND_ERR_UNINITIALISED = 2,  /* engine not initialised, or no channels or output */
-  OSND_ERR_INIT = 3,           /* output or subsystem start-up failed */
+  OSND_ERR_INIT = 3,           /* output or subsystem start-up failed; see OSND_Init */
   OSND_ERR_PLAY = 5,           /* playing failed to begin */
   OSND_ERR_OUTPUT_FORMAT = 6,
   OSND_ERR_COOPERATIVE = 7,
@@ -133,6 +133,8 @@ int OSND_GetOutputRate(void);
 int OSND_GetMaxChannels(void);
 int OSND_GetChannelsPlaying(void);
 void OSND_SetSFXMasterVolume(int volume);
+/* Beside another thread's OSND_Init or OSND_Close, OSND_Init fails with OSND_ERR_INIT (and
+ * starts nothing): one thread starts or closes the engine at a time; try again once that returns. */
 bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags);
 void OSND_Close(void);
 void OSND_Update(void);
