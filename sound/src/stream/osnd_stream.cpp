@@ -236,7 +236,7 @@ OSND_STREAM *OsndStream_Create(OSND_STREAM *reuse, OsndStreamFillProc fill, int 
   s->blockAlign = 4;
   s->nextHalf = 0;
   s->channel = -1;
-  // Not `closing`: a close of a background record may have begun.
+  // Not the close mark (`life`): a close of a background record may have begun.
   s->playing = s->ended = s->seeking = s->needsRefill = s->prefilling = 0;
   OsndStream_SetOpenState(s, false, false);
   s->refillOnPlay = 1;
