@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <unordered_map>
 
 namespace {
@@ -18,8 +19,17 @@ bool IsSentinel(const OsndSyncList *list, const OsndSyncPoint *p) { return p == 
 // touch, found without walking any stream's list. A point leaves it as it
 // leaves its stream's list (deleted, its stream released, or exchanged for
 // another entry's), so that a delete of a point freed since is refused
-// without reading it.
-std::unordered_map<const OsndSyncPoint *, OSND_STREAM *> gHandedOut;
+// without reading it. Never destroyed: a thread still adding or deleting a
+// point as the process exits finds it after the exit handlers have run.
+std::unordered_map<const OsndSyncPoint *, OSND_STREAM *> &gHandedOut =
+    *new std::unordered_map<const OsndSyncPoint *, OSND_STREAM *>;
+
+// Takes a point out of its stream's list (the caller holds the list lock).
+void Unlink(OSND_STREAM *owner, OsndSyncPoint *point) {
+  if (owner->sync.cursor == point) owner->sync.cursor = point->next;
+  point->prev->next = point->next;
+  point->next->prev = point->prev;
+}
 
 }  // namespace
 
@@ -113,7 +123,16 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
     return nullptr;
   }
   OsndSyncPoint *point = OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
-  if (point) gHandedOut.emplace(point, stream);
+  if (!point) return nullptr;
+  try {
+    gHandedOut.emplace(point, stream);
+  } catch (const std::bad_alloc &) {
+    // Not handed out, so no delete could free it: it goes now.
+    Unlink(stream, point);
+    OSND_FREE_MEM(point);
+    Osnd_SetError(OSND_ERR_MEMORY);
+    return nullptr;
+  }
   return point;
 }
 
@@ -128,9 +147,7 @@ bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point) {
     if (found == gHandedOut.end()) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     OSND_STREAM *owner = found->second;
     gHandedOut.erase(found);
-    if (owner->sync.cursor == point) owner->sync.cursor = point->next;
-    point->prev->next = point->next;
-    point->next->prev = point->prev;
+    Unlink(owner, point);
   }
   OSND_FREE_MEM(point);
   return true;
