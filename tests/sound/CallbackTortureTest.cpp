@@ -800,7 +800,7 @@ void RunTorture(int output) {
   // Once closed, a background open fails at once.
   EXPECT_EQ(OSND_Stream_Open(t.shortRaw.c_str(), OSND_MODE_NONBLOCKING | OSND_MODE_RAW, 0, 0), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
-  EXPECT_EQ(EngineThreadCount(), 0);
+  EXPECT_EQ(EngineThreadsAfterClose(), 0);
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline) << "bytes the engine left allocated";
   for (int k = 0; k < kFiredKinds; ++k) EXPECT_GT(t.fired[k].load(), 0) << kFiredNames[k] << " callbacks never ran";
   for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;

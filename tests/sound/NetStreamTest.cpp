@@ -1095,7 +1095,7 @@ TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
       EXPECT_EQ(list.calls.load(), calls) << "callbacks after the close";
       EXPECT_GT(list.refused.load(), 0);
       EXPECT_EQ(list.wrong.load(), 0);
-      EXPECT_EQ(EngineThreadCount(), 0);
+      EXPECT_EQ(EngineThreadsAfterClose(), 0);
     }
   }
   gOnOpen = nullptr;

@@ -154,3 +154,8 @@ int EngineThreadCount() {
   }
   return count;
 }
+
+int EngineThreadsAfterClose(int milliseconds) {
+  PollUntil([] { return EngineThreadCount() == 0; }, milliseconds);
+  return EngineThreadCount();
+}

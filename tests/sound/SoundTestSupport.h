@@ -99,3 +99,7 @@ bool PollUntil(Pred pred, int milliseconds = 3000) {
 
 // The engine's own threads now alive (they are named after the engine).
 int EngineThreadCount();
+// The engine's threads left after its close: the kernel still lists a thread
+// for a moment after its join, so this waits up to `milliseconds` for none to
+// be listed, then counts.
+int EngineThreadsAfterClose(int milliseconds = 1000);

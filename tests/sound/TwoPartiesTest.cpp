@@ -323,7 +323,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     }
     EXPECT_EQ(waited.load(), 1);
     EXPECT_EQ(refused.load(), restart ? 3 : 1);
-    EXPECT_EQ(EngineThreadCount(), 0);
+    EXPECT_EQ(EngineThreadsAfterClose(), 0);
     gOsndError.lastError.ClearOwn();
     EXPECT_EQ(OSND_Stream_Open(path.c_str(), OSND_MODE_RAW, 0, 0), nullptr) << "the engine is open after its close";
     Music_FreeSong(song);
@@ -393,7 +393,7 @@ TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // its close begins
     taken.Release();
     application.join();
-    EXPECT_EQ(EngineThreadCount(), 0);
+    EXPECT_EQ(EngineThreadsAfterClose(), 0);
     EXPECT_EQ(OSND_Stream_Open(path.c_str(), OSND_MODE_RAW, 0, 0), nullptr) << "the engine is open after its close";
     Music_FreeSong(song);
     EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
