@@ -388,9 +388,11 @@ TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
     ASSERT_TRUE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
                                OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0));
     ASSERT_TRUE(taken.WaitReached());
-    Watchdog dog(15, "the application's close beside a callback's");
+    Watchdog dog(25, "the application's close beside a callback's");
+    SystemPausePoint waiting("engine.close.waiting", [] { return !OsndNonBlocking_IsCallbackThread(); });
     std::thread application(OSND_Close);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // its close begins
+    EXPECT_TRUE(waiting.WaitReached()) << "the application's close did not wait for the callback's";
+    waiting.Release();
     taken.Release();
     application.join();
     EXPECT_EQ(EngineThreadsAfterClose(), 0);
