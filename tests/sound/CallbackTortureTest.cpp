@@ -97,8 +97,9 @@ struct Torture {
   std::atomic<long> calls[3] = {};
   // An application thread waits to restart; one closes the engine; it is
   // closed (no callback may come), as before the first start; the loaded
-  // callback that waits for the application's close runs.
-  std::atomic<bool> restarting{false}, appClosing{false}, closed{true}, waiting{false};
+  // callback that waits for the application's close runs; it closed the
+  // engine beside that close (refused).
+  std::atomic<bool> restarting{false}, appClosing{false}, closed{true}, waiting{false}, metClose{false};
   std::atomic<int64_t> progress[4] = {};
   // What each application thread, then each callback thread, is doing.
   std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
@@ -533,9 +534,9 @@ void FreeSongs() {
 
 // Before the application's close: a song whose loaded callback, once it
 // runs, waits for the close to begin and then closes and starts the engine
-// beside it, so that every run tries those refusals.
+// beside it, so that every close of the application meets those refusals.
 MusicSong *LoadCloseWaiter() {
-  gT->waiting = false;
+  gT->waiting = gT->metClose = false;
   MusicSong *song = Music_CreateSong();
   song->loadDone = [](MusicSong *, int) {
     Drawing rng(4 + kCallbackThread);
@@ -544,7 +545,9 @@ MusicSong *LoadCloseWaiter() {
     gT->waiting = true;
     const auto until = Clock::now() + std::chrono::seconds(10);
     while (!gT->appClosing && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
-    while (gT->appClosing && !CloseBeside() && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+    bool met = false;
+    while (gT->appClosing && !(met = CloseBeside()) && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+    gT->metClose = met;
     gT->doing[4 + kCallbackThread] = "-";
   };
   const unsigned mode = OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING;
@@ -563,6 +566,7 @@ void CloseEngine(bool fromCallback) {
   OSND_Close();
   gT->closed = true;
   gT->appClosing = false;
+  if (waiter && !gT->metClose) Violation("the application's close met no close from the waiting callback");
   if (waiter) Music_FreeSong(waiter);
   // The close freed every other object, made before or by callbacks during it.
   std::lock_guard<std::mutex> guard(gT->lock);
