@@ -1,5 +1,7 @@
 #include "sound/src/core/osnd_lifetime.h"
 
+#include "sound/src/system/system_pause.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -28,6 +30,8 @@ bool OsndLifetime_HoldOpen(OsndLifetime *life) {
 bool OsndLifetime_BeginClose(OsndLifetime *life) {
   std::lock_guard<std::mutex> guard(gHoldLock);
   if (Mark(life).load()) return false;
+  // Checked and not yet marked: another close waits at the lock until the mark is set.
+  OSND_PAUSE_POINT("lifetime.close.checked");
   Mark(life).store(1);
   ++life->holds;
   return true;

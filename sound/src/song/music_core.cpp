@@ -384,6 +384,8 @@ void Music_StopPlaying(MusicSong *song) {
   // A bank song's sound is on the shared bank channel, not on voices; the
   // music unit's ticks choose that channel's song under the same lock.
   if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
+  // Its owner looked at: no tick gives the channel to this song before the stop ends.
+  OSND_PAUSE_POINT("song.stop.bank-checked");
   song->playing = 0;
   song->finished = 1;
   if (!song->songChannels) return;

@@ -115,6 +115,8 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
   }
   int frequency = stream->sample->defFrequency;
   if (stream->playing && stream->channel != -1) frequency = OSND_GetFrequency(stream->channel);
+  // The rate read, the lengths not yet: a close or a new entry waits at the locks.
+  OSND_PAUSE_POINT("stream.sync.adding");
   int64_t lengthMs = std::atomic_ref<int>(stream->lengthMs).load(std::memory_order_relaxed);
   if (lengthMs < 0 && frequency > 0) lengthMs = (int64_t(stream->lengthPcm) * 1000 + 999) / frequency;
   const int64_t lengthSamples = lengthMs * frequency / 1000;
