@@ -9,6 +9,8 @@
 //   the record owns takes, so that it ends before that release or fails);
 // - the record goes with its last hold, whichever party lets go last.
 // Records are zero-filled when made, which is an unheld, unmarked lifetime.
+// Where a record passes from one thread to another, and what keeps it alive
+// there: docs/handoffs.md.
 #pragma once
 
 #include <cstdint>
