@@ -281,8 +281,9 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
     song->pendingLength = length;
     song->pendingList = sampleList;
     song->pendingListCount = sampleListCount;
+    const bool failedBefore = Music_LoadFailed(song);
     __atomic_store_n(&song->loadFailed, uint8_t(0), __ATOMIC_RELEASE);
-    OsndNonBlocking_QueueWork(
+    const bool taken = OsndNonBlocking_QueueWork(
         &song->queueNode, song,
         OsndQueueWork{[](void *queued) { Music_LoadQueued(static_cast<MusicSong *>(queued)); },
                       [](void *queued) {
@@ -292,7 +293,12 @@ MusicSong *Music_LoadSong(MusicSong *song, const char *nameOrData, unsigned mode
                       },
                       [](void *queued) { Music_MarkLoadFailed(static_cast<MusicSong *>(queued)); }, &song->life,
                       [](void *queued) { Music_LetGoSong(static_cast<MusicSong *>(queued)); }});
-    return song;
+    if (taken) return song;
+    // Its free began beside it (a loaded callback's retry as the application
+    // frees the song): nothing is queued, and the song is left as it was.
+    if (failedBefore) Music_MarkLoadFailed(song);
+    Osnd_SetError(OSND_ERR_INVALID_PARAM);
+    return nullptr;
   }
   SystemFileHandle *file = SystemFile_Open(nameOrData, SystemFile_KindForMode(mode), length);
   if (!file) {

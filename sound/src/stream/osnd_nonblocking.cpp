@@ -368,33 +368,40 @@ void OsndNonBlocking_Shutdown() {
   }
 }
 
-void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind) {
+namespace {
+
+// Appends the node at the tail of its lane. The mark is looked at under the
+// queue's lock, which the close's (or free's) Unqueue takes after marking.
+bool Append(OsndQueueNode *node, void *object, int kind, const OsndQueueWork &work) {
   const Lane lane = LaneFor(object, kind);
   OsndQueueNode &head = gQueue.heads[lane];
   std::lock_guard<std::mutex> guard(gQueue.lock);
+  if (OsndLifetime_Closing(work.life)) return false;
   node->object = object;
   node->kind = kind;
-  if (kind == 0) {
-    // A stream's open or sub-stream selection: its open-complete callback,
-    // made holding the stream.
-    node->done = CallOpenCallback;
-    node->life = &static_cast<OSND_STREAM *>(object)->life;
-    node->letGo = LetGoOfStream;
-  }
-  node->prev = head.prev;
-  node->next = &head;
-  head.prev->next = node;
-  head.prev = node;
-  if (lane == kNetwork && gQueue.accepting) GrowNetworkWorkers();
-}
-
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work) {
   node->run = work.run;
   node->done = work.done;
   node->fail = work.fail;
   node->life = work.life;
   node->letGo = work.letGo;
-  OsndNonBlocking_Queue(node, object, 1);
+  node->prev = head.prev;
+  node->next = &head;
+  head.prev->next = node;
+  head.prev = node;
+  if (lane == kNetwork && gQueue.accepting) GrowNetworkWorkers();
+  return true;
+}
+
+}  // namespace
+
+bool OsndNonBlocking_Queue(OSND_STREAM *stream) {
+  // Its open-complete callback is made holding the stream.
+  const OsndQueueWork open{nullptr, CallOpenCallback, nullptr, &stream->life, LetGoOfStream};
+  return Append(&stream->queue, stream, 0, open);
+}
+
+bool OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work) {
+  return Append(node, object, 1, work);
 }
 
 bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {

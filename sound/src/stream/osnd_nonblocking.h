@@ -31,8 +31,13 @@ bool OsndNonBlocking_StartThread();
 // Ends the threads (joined); records still queued are marked as failed opens
 // and left in the stream list for the engine's close.
 void OsndNonBlocking_Shutdown();
-// Appends a record's node at the tail of the queue.
-void OsndNonBlocking_Queue(OsndQueueNode *node, void *object, int kind);
+// Appends a stream's node (its open or a sub-stream selection) at the tail of
+// the queue. False, queuing nothing and leaving the node as it was, once the
+// stream's close has begun: a close marks its record before its Unqueue takes
+// the queue's lock, under which the mark is read here, so that a node is
+// either queued before that Unqueue, which takes it off, or not at all, and
+// no node of a freed record stays in the queue.
+[[nodiscard]] bool OsndNonBlocking_Queue(OSND_STREAM *stream);
 // Other work than a stream open (a song load): the open thread calls run in
 // its turn, and the callback thread done once run has returned, as it makes
 // the other open-complete callbacks, holding the record's lifetime while done
@@ -45,7 +50,8 @@ struct OsndQueueWork {
   OsndLifetime *life;
   void (*letGo)(void *object);
 };
-void OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work);
+// False in the same way once work.life is marked (a song whose free has begun).
+[[nodiscard]] bool OsndNonBlocking_QueueWork(OsndQueueNode *node, void *object, const OsndQueueWork &work);
 // Takes a node off the queue when it is still queued (a record freed before
 // its turn); true when it was.
 bool OsndNonBlocking_Unqueue(OsndQueueNode *node);

@@ -785,7 +785,8 @@ OSND_STREAM *OSND_Stream_Open(const char *nameOrData, unsigned int mode, int off
   s->pendingSubStream = -1;
   OsndStream_InitSyncPointList(&s->sync);
   s->queue.next = s->queue.prev = &s->queue;
-  OsndNonBlocking_Queue(&s->queue, s, 0);
+  // Never refused: no one else has the record yet, so no close of it has begun.
+  static_cast<void>(OsndNonBlocking_Queue(s));
   return s;
 }
 
@@ -910,6 +911,7 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   // callback that has not begun is not made.
   OsndNonBlocking_Unqueue(&s->queue);
   OsndNonBlocking_WaitUntilDone(s);
+  OSND_PAUSE_POINT("stream.close.dequeued");
   {
     // Calls under way on other threads end first; the ones after see the mark.
     SystemLockGuard decode(gOsndStreams.decodeLock);

@@ -169,8 +169,13 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
     s->requestFlags |= OSND_REQUEST_SUBSTREAM;
     s->pendingSubStream = index;
     OsndStream_SetOpenState(s, false, false);
-    OsndNonBlocking_Queue(&s->queue, s, 0);
-    return true;
+    if (OsndNonBlocking_Queue(s)) return true;
+    // A close began beside it (a callback's selection as the application
+    // closes): nothing is queued, and the stream is ready again, as it was.
+    s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
+    s->pendingSubStream = -1;
+    OsndStream_MarkReady(s);
+    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   }
   OsndDecodeLock decode(!internal);
   if (!decode) return false;
