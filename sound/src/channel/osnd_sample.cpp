@@ -4,6 +4,7 @@
 #include "sound/src/channel/software_channel.h"
 #include "sound/src/core/osnd_records.h"
 #include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_thread.h"
 
@@ -17,9 +18,19 @@ namespace {
 OsndSampleHooks gHooks{};
 
 // Samples are created on the loader thread as well as on the Init thread.
+// Taken after the mixer's lock where both are held, never before it.
 std::recursive_mutex &SlotLock() {
   static std::recursive_mutex lock;
   return lock;
+}
+
+SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+
+// Takes the sample out of the slot table if the table lists it.
+void LeaveSlot(OSND_SAMPLE *s) {
+  std::lock_guard<std::recursive_mutex> guard(SlotLock());
+  if (gOsnd.samples && s->index >= 0 && s->index < gOsnd.sampleCapacity && gOsnd.samples[s->index] == s)
+    gOsnd.samples[s->index] = nullptr;
 }
 
 constexpr unsigned kHardware = OSND_MODE_HW3D | OSND_MODE_HW2D;
@@ -152,6 +163,9 @@ unsigned OsndSample_NormaliseMode(int index, unsigned mode) {
 }
 
 OSND_SAMPLE *OsndSample_AllocSlot(int index, unsigned mode) {
+  // A sample already in a named slot is freed, which takes the mixer's lock:
+  // that lock comes first, the slot table's after it.
+  SystemLockGuard mixer(index >= 0 ? MixerLock() : nullptr);
   std::lock_guard<std::recursive_mutex> guard(SlotLock());
   if (!gOsnd.output || (!gOsnd.samples && index != -2)) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
@@ -260,11 +274,7 @@ bool OsndSample_Relayout(OSND_SAMPLE *s, unsigned channelBits, int channels) {
 void OsndSample_Destroy(OSND_SAMPLE *s) {
   if (!s) return;
   if (s->ops.release) s->ops.release(s);
-  {
-    std::lock_guard<std::recursive_mutex> guard(SlotLock());
-    if (gOsnd.samples && s->index >= 0 && s->index < gOsnd.sampleCapacity && gOsnd.samples[s->index] == s)
-      gOsnd.samples[s->index] = nullptr;
-  }
+  LeaveSlot(s);
   OSND_FREE_MEM(s);
 }
 
@@ -348,8 +358,7 @@ void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigne
 
 void OsndSample_MoveToSlot(OSND_SAMPLE *s, int index) {
   std::lock_guard<std::recursive_mutex> guard(SlotLock());
-  if (s->index >= 0 && s->index < gOsnd.sampleCapacity && gOsnd.samples[s->index] == s)
-    gOsnd.samples[s->index] = nullptr;
+  LeaveSlot(s);
   if (index >= 0 && index < gOsnd.sampleCapacity) gOsnd.samples[index] = s;
   s->index = index;
 }
@@ -374,17 +383,23 @@ OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int fre
 void OSND_Sample_Free(OSND_SAMPLE *sample) {
   Osnd_ResetError();
   if (!sample) return;
-  if (gOsnd.channels) {
-    // Under the mixer's lock, which every play and stop takes too, so that no
-    // other thread starts or stops a channel between the look and the stop.
-    SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
-    for (int i = 0; i < gOsnd.channelCount; ++i)
-      if (gOsnd.channels[i].currentSample == sample) OSND_StopSound(i);
-    // A channel still naming it (a stop slot that kept it) lets go.
-    for (int i = 0; i < gOsnd.channelCount + OSND_EXTRA_CHANNELS; ++i)
-      if (gOsnd.channels[i].currentSample == sample) gOsnd.channels[i].currentSample = nullptr;
+  {
+    // One section under the mixer's lock, which every play and stop and the
+    // music unit's ticks take too: its channels stop, the songs forget it and
+    // the slot table lets go of it with no tick between, so that nothing can
+    // start it again before its memory goes.
+    SystemLockGuard guard(MixerLock());
+    if (gOsnd.channels) {
+      for (int i = 0; i < gOsnd.channelCount; ++i)
+        if (gOsnd.channels[i].currentSample == sample) OSND_StopSound(i);
+      // A channel still naming it (a stop slot that kept it) lets go.
+      for (int i = 0; i < gOsnd.channelCount + OSND_EXTRA_CHANNELS; ++i)
+        if (gOsnd.channels[i].currentSample == sample) gOsnd.channels[i].currentSample = nullptr;
+    }
+    if (gHooks.release) gHooks.release(sample);
+    LeaveSlot(sample);
   }
-  if (gHooks.release) gHooks.release(sample);
+  OSND_PAUSE_POINT("sample.free.stopped");
   OsndSample_Destroy(sample);
 }
 

@@ -429,6 +429,9 @@ void Music_ReleaseSample(OSND_SAMPLE *sample) {
     for (int i = 0; i < song->sampleCount; ++i)
       if (song->samples[i] == sample) song->samples[i] = nullptr;
   }
+  // A retrigger starts the voice's last sample again.
+  for (MusicVoice &v : gVoices)
+    if (v.sampleToPlay == sample) v.sampleToPlay = nullptr;
 }
 
 void Music_ReapplyTempo() {
