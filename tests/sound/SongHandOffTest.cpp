@@ -1,11 +1,12 @@
 // A song's sounds beside another party's frees: a sample freed under a
-// playing song.
+// playing song, a song freed while another thread's call still holds it.
 // Each test stops one party at the exact step (a pause point) while the
 // other mixes, on the non-realtime output, so that the interleaving is made
 // on purpose (AddressSanitizer: a use of freed memory; plain: a channel that
 // still names the sample or still sounds).
 #include "SongTestSupport.h"
 #include "TrackerWriterSupport.h"
+#include "platform/dmusic/DirectMusic.h"
 #include "sound/src/system/system_pause.h"
 
 #include <functional>
@@ -16,6 +17,11 @@ namespace {
 // Pause points armed by these tests stop the test's second thread only.
 thread_local bool tSecondParty = false;
 bool OnSecondParty() { return tSecondParty; }
+
+// A MIDI song of one string note held for two seconds.
+const unsigned char kLongNote[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0,
+                                   0, 16, 0x00, 0xC0, 48, 0x00, 0x90, 60, 100, 0x8F, 0x00, 0x80, 60, 0, 0x00, 0xFF,
+                                   0x2F, 0x00};
 
 class SongHandOff : public CapturedSong {
  protected:
@@ -68,6 +74,37 @@ TEST_F(SongHandOff, ASampleFreedUnderAPlayingSongIsNotStartedAgain) {
       EXPECT_NE(gOsnd.channels[i].currentSample, sample) << "channel " << i << " names the freed sample";
     EXPECT_EQ(song->samples[0], nullptr);
     PlayMore(3 * kTickFrames);  // a use of the freed sample, were one left
+  }
+}
+
+// A playing song, its note looping, is freed while a call on another thread
+// holds it: from the free's return nothing of it sounds, though its release
+// waits for that call; a MIDI song's synthesizer neither, once the sound its
+// stream had buffered before the free (up to 0.8 s) has played.
+TEST_F(SongHandOff, AFreedSongStillHeldIsSilentFromTheFreesReturn) {
+  const std::vector<uint8_t> tracker = OneNoteIt(), midiFile(kLongNote, kLongNote + sizeof kLongNote);
+  for (const bool midi : {false, true}) {
+    SCOPED_TRACE(midi ? "a MIDI song" : "a tracker song");
+    if (midi && !dmusic::DirectMusicSynth_SoundFont()) GTEST_SKIP() << "no General MIDI sound font installed";
+    const std::vector<uint8_t> &bytes = midi ? midiFile : tracker;
+    MusicSong *song = Music_CreateSong();
+    ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(bytes.data()),
+                             OSND_MODE_MEMORY | OSND_MODE_LOOP_NORMAL, 0, int(bytes.size()), nullptr, 0),
+              nullptr);
+    ASSERT_TRUE(Music_PlaySong(song));
+    PlayMore(kRate / 2);
+    SystemPausePoint held("song.call.held", OnSecondParty);
+    OnSecond([song] { Music_SetLooping(song, true); });
+    ASSERT_TRUE(held.WaitReached());
+    Music_FreeSong(song);
+    const size_t freed = captured.size() / 2, quiet = freed + (midi ? kRate * 13 / 10 : 0);
+    PlayMore(2 * kRate);
+    EXPECT_GT(Peak(freed - kRate / 4, freed), 500) << "the song did not sound before its free";
+    // Of a MIDI song, only the synthesizer's reverb tail, far below the note.
+    EXPECT_LE(Peak(quiet, captured.size() / 2), midi ? 100 : 0) << "the freed song still sounds";
+    if (!midi) EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+    held.Release();
+    second.join();
   }
 }
 

@@ -243,6 +243,10 @@ void Music_FreeSong(MusicSong *song) {
   // loaded is waited for; a loaded callback that has not begun is not made.
   OsndNonBlocking_Unqueue(&song->queueNode);
   OsndNonBlocking_WaitUntilDone(song);
+  // Silent from the free's return though another party may hold the song
+  // still: its voices (a MIDI song's synthesizer) stop now, and the music
+  // unit starts no note for a song whose free has begun.
+  if (Music_IsLoaded(song)) Music_StopPlaying(song);
   Music_LetGoSong(song);
 }
 
