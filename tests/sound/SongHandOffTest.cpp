@@ -102,10 +102,41 @@ TEST_F(SongHandOff, AFreedSongStillHeldIsSilentFromTheFreesReturn) {
     EXPECT_GT(Peak(freed - kRate / 4, freed), 500) << "the song did not sound before its free";
     // Of a MIDI song, only the synthesizer's reverb tail, far below the note.
     EXPECT_LE(Peak(quiet, captured.size() / 2), midi ? 100 : 0) << "the freed song still sounds";
-    if (!midi) EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+    if (!midi) {
+      EXPECT_EQ(OSND_GetChannelsPlaying(), 0);
+    }
     held.Release();
     second.join();
   }
+}
+
+// A play that held the song when its free began, a third party holding it
+// still: the play ends after the free's stop and must not start the song
+// again (a MIDI song's synthesizer has no tick that could skip it).
+TEST_F(SongHandOff, APlayHeldAcrossTheFreeStartsNothing) {
+  if (!dmusic::DirectMusicSynth_SoundFont()) GTEST_SKIP() << "no General MIDI sound font installed";
+  MusicSong *song = Music_CreateSong();
+  ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(kLongNote), OSND_MODE_MEMORY, 0, int(sizeof kLongNote),
+                           nullptr, 0),
+            nullptr);
+  OsndLifetime_Hold(&song->life);  // the third party
+  SystemPausePoint held("song.call.held", OnSecondParty);
+  bool played = true;
+  int error = OSND_ERR_NONE;
+  OnSecond([&played, &error, song] {
+    played = Music_PlaySong(song);
+    error = OSND_GetError();
+  });
+  ASSERT_TRUE(held.WaitReached());
+  Music_FreeSong(song);
+  const size_t freed = captured.size() / 2;
+  held.Release();
+  second.join();
+  EXPECT_FALSE(played);
+  EXPECT_EQ(error, OSND_ERR_INVALID_PARAM);
+  PlayMore(kRate);
+  EXPECT_LE(Peak(freed, captured.size() / 2), 100) << "the freed song was started again";
+  Music_LetGoSong(song);
 }
 
 }  // namespace

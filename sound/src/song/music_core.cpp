@@ -351,6 +351,9 @@ bool Music_PlaySong(MusicSong *song) {
   OsndDecodeLock decode(song->type == MUSIC_TYPE_MIDI);
   if (!decode) return false;
   SystemLockGuard guard(MixerLock());
+  // A play that held the song before its free began looks at the mark under
+  // the lock the free's stop takes: it ends before that stop or starts nothing.
+  if (OsndLifetime_Closing(&song->life)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   song->order = 0;
   song->row = 0;
   song->tick = 0;
