@@ -506,23 +506,24 @@ TEST_F(StreamThreads, AnUpdateRefusedInACallbackIsNotTheErrorOfTheUpdateAroundIt
 
 // Callbacks cleared while due are not called once the clear has returned: the
 // other three of four sync points due together, cleared while the first is
-// announced, and an end cleared after it was taken for its call.
+// announced (the clear waits for that call, which ends once the slot is
+// clear), and an end cleared after it was taken for its call.
 TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
   ASSERT_TRUE(OSND_Init(44100, 16, 0));
   OSND_STREAM *s = Open();
   ASSERT_NE(s, nullptr);
   static std::atomic<int> syncs;
-  static std::atomic<bool> cleared;
   syncs = 0;
-  cleared = false;
-  OsndStream_SetSyncCallback(s, [](OSND_STREAM *, void *, int, void *) {
-    return ++syncs > 1 || PollUntil([] { return cleared.load(); });
+  OsndStream_SetSyncCallback(s, [](OSND_STREAM *stream, void *, int, void *) {
+    return ++syncs > 1 || PollUntil([stream] {
+      SystemLockGuard list(gOsndStreams.listLock);
+      return stream->syncCallback == nullptr;
+    });
   }, nullptr);
   for (unsigned at : {100u, 101u, 102u, 103u}) ASSERT_NE(OSND_Stream_AddSyncPoint(s, at, "due"), nullptr);
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
   ASSERT_TRUE(PollUntil([] { return syncs.load() == 1; }));
   OsndStream_SetSyncCallback(s, nullptr, nullptr);
-  cleared = true;
   std::atomic<int> ends{0};
   OsndStream_SetEndCallback(s, CountSync, &ends);
   SystemPausePoint taken("stream callbacks: taken");

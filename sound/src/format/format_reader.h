@@ -191,6 +191,13 @@ struct OSND_STREAM {
   // refills found wait here (under the stream-list lock).
   uint8_t endDue, dueMark;
   OsndQueuedTitle *titles;
+  // The callback slot the streamer is calling (an OsndSlot, none between
+  // calls), the thread making that call and the number of calls begun, under
+  // the stream-list lock: a change of that slot on another thread waits for
+  // the call to end.
+  uint8_t slotInCall;
+  uint64_t slotCaller;
+  uint32_t slotCalls;
   // Held by every call and callback on it; its close marks it, releases what
   // the record owns under both stream locks and lets go: the last hold frees
   // the record.

@@ -369,14 +369,20 @@ extern "C" bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_ME
                                                    void *userData) {
   Osnd_ResetError();
   // The readers find titles during a refill, under the stream-decode lock;
-  // the streamer reads the callback for a title waiting under the list lock.
-  OsndStreamCall call(stream);
-  if (!call || !call.LockDecodeIfOpen()) return false;
-  SystemLockGuard list(gOsndStreams.listLock);
-  if (!OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
-    return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  auto *record = static_cast<OsndNetStream *>(stream->formatState);
-  record->metadataCallback = callback;
-  record->metadataUserData = userData;
+  // the streamer reads the callback for a title waiting under the list lock,
+  // and a title call read before the change is waited for once both are left.
+  OsndSlotCall underWay;
+  {
+    OsndStreamCall call(stream);
+    if (!call || !call.LockDecodeIfOpen()) return false;
+    SystemLockGuard list(gOsndStreams.listLock);
+    if (!OsndStream_IsReady(stream) || stream->source != OSND_SOURCE_NET || !stream->formatState)
+      return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+    auto *record = static_cast<OsndNetStream *>(stream->formatState);
+    record->metadataCallback = callback;
+    record->metadataUserData = userData;
+    underWay = OsndStream_SlotCallUnderWay(stream, OSND_SLOT_TITLE);
+  }
+  OsndStream_WaitForSlotCall(underWay);
   return true;
 }

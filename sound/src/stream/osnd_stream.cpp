@@ -714,20 +714,30 @@ OsndDecodeLock::~OsndDecodeLock() {
   if (m_Taken) SystemThread_LeaveCriticalSection(gOsndStreams.decodeLock);
 }
 
-// The streamer reads the callbacks under the stream-list lock as it takes
-// what is due.
+// The streamer reads the callbacks under the stream-list lock just before
+// each call; a change waits for a call read before it, outside that lock.
 void OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
   if (!s) return;
-  SystemLockGuard guard(gOsndStreams.listLock);
-  s->endCallback = callback;
-  s->endUserData = userData;
+  OsndSlotCall underWay;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    s->endCallback = callback;
+    s->endUserData = userData;
+    underWay = OsndStream_SlotCallUnderWay(s, OSND_SLOT_END);
+  }
+  OsndStream_WaitForSlotCall(underWay);
 }
 
 void OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
   if (!s) return;
-  SystemLockGuard guard(gOsndStreams.listLock);
-  s->syncCallback = callback;
-  s->sync.userData = userData;
+  OsndSlotCall underWay;
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    s->syncCallback = callback;
+    s->sync.userData = userData;
+    underWay = OsndStream_SlotCallUnderWay(s, OSND_SLOT_SYNC);
+  }
+  OsndStream_WaitForSlotCall(underWay);
 }
 
 void OsndStream_SetOpenCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback) {
@@ -901,6 +911,12 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
     else if (!gOsndStreamSources.netStop(s))
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     ready = OsndStream_IsReady(s);
+  }
+  {
+    // Made by the callback being called, first or not, it ends the waits for
+    // that call.
+    SystemLockGuard list(gOsndStreams.listLock);
+    OsndStream_CloseInSlotCall(s);
   }
   // A second close, from another thread or from a callback of the stream,
   // returns at once: the first one frees it.

@@ -173,6 +173,30 @@ void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset);
 // Finds the points playback has passed; the streamer announces them.
 void OsndStream_SyncScan();
 
+// A callback slot's change beside the streamer's call of that slot. Under the
+// stream-list lock, just after the change: whether a call of the slot, taken
+// before the change, is under way on another thread; if so the stream is held
+// and the answer names that call. Then, with no engine lock held (the call may
+// need any of them), the change waits for that call to end, as a timer's
+// synchronous delete waits for its callback, and lets go of the stream. A
+// change made on the calling thread (from inside that callback), inside a DSP
+// unit's callback (under the mixer's lock) or during a refill (a fill or file
+// callback, under the stream-decode lock), where the call may need the lock
+// held, does not wait.
+enum OsndSlot { OSND_SLOT_NONE, OSND_SLOT_SYNC, OSND_SLOT_END, OSND_SLOT_TITLE };
+struct OsndSlotCall {
+  OSND_STREAM *stream = nullptr;
+  uint32_t call = 0;
+};
+OsndSlotCall OsndStream_SlotCallUnderWay(OSND_STREAM *stream, OsndSlot slot);
+void OsndStream_WaitForSlotCall(const OsndSlotCall &call);
+// Under the stream-list lock, as a close of the stream begins: one made by
+// the callback being called, on its own thread (whether or not another close
+// came first), ends the waits for that call (the stream gets no callback
+// after it), so that the callback may then wait for the thread whose change
+// is waiting, as it may after any close.
+void OsndStream_CloseInSlotCall(OSND_STREAM *stream);
+
 // Callbacks and playback settings a stream's owner sets.
 void OsndStream_SetEndCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
 void OsndStream_SetSyncCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);

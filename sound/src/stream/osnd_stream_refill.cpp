@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -143,14 +145,44 @@ struct Delivery {
   OsndQueuedTitle *titles = nullptr;
 };
 
+// Signalled as a call of a callback slot ends, for the changes of that slot
+// waiting under the stream-list lock. Never destroyed: a wait may outlast the
+// statics at exit.
+std::condition_variable_any &SlotCallEnded() {
+  static auto *ended = new std::condition_variable_any;
+  return *ended;
+}
+
+// The stream-list lock, for a wait on SlotCallEnded.
+struct ListLock {
+  void lock() { SystemThread_EnterCriticalSection(gOsndStreams.listLock); }
+  void unlock() { SystemThread_LeaveCriticalSection(gOsndStreams.listLock); }
+};
+
 // Reads a callback's slot just before its call, under the stream-list lock
-// that the slot's setter and the stream's close take: a callback cleared, or
-// a stream closed, before then is not called (false), though the batch it
-// belongs to was taken earlier.
+// that the slot's setter and the stream's close take, and marks the slot in
+// call there: a callback cleared, or a stream closed, before then is not
+// called (false), though the batch it belongs to was taken earlier; a change
+// made after it waits for EndCall.
 template <typename Read>
-bool ReadSlot(OSND_STREAM *s, Read read) {
-  SystemLockGuard guard(gOsndStreams.listLock);
-  return !OsndStream_Closing(s) && read();
+bool BeginCall(OSND_STREAM *s, OsndSlot slot, Read read) {
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    if (OsndStream_Closing(s) || !read()) return false;
+    s->slotInCall = slot;
+    s->slotCaller = SystemThread_CurrentId();
+    ++s->slotCalls;
+  }
+  OSND_PAUSE_POINT("stream.callback.read");
+  return true;
+}
+
+void EndCall(OSND_STREAM *s) {
+  {
+    SystemLockGuard guard(gOsndStreams.listLock);
+    s->slotInCall = OSND_SLOT_NONE;
+  }
+  SlotCallEnded().notify_all();
 }
 
 // Makes the callbacks that are due, with no stream lock held, so that a
@@ -202,8 +234,10 @@ void DeliverDue(Due due) {
       user = s->sync.userData;
       return call != nullptr;
     };
-    for (int i = 0; i < d.syncCount && ReadSlot(s, syncSlot); ++i)
+    for (int i = 0; i < d.syncCount && BeginCall(s, OSND_SLOT_SYNC, syncSlot); ++i) {
       call(s, d.syncs[i].name, int(d.syncs[i].offset), user);
+      EndCall(s);
+    }
     while (OsndQueuedTitle *title = d.titles) {
       d.titles = title->next;
       // The slot is in the internet stream's record, which a close releases.
@@ -212,7 +246,10 @@ void DeliverDue(Due due) {
         user = *title->userData;
         return titleCall != nullptr;
       };
-      if (ReadSlot(s, titleSlot)) titleCall(title->name, title->value, user);
+      if (BeginCall(s, OSND_SLOT_TITLE, titleSlot)) {
+        titleCall(title->name, title->value, user);
+        EndCall(s);
+      }
       OSND_FREE_MEM(title);
     }
     const auto endSlot = [&] {
@@ -220,7 +257,10 @@ void DeliverDue(Due due) {
       user = s->endUserData;
       return call != nullptr;
     };
-    if (d.endDue && ReadSlot(s, endSlot)) call(s, nullptr, 0, user);
+    if (d.endDue && BeginCall(s, OSND_SLOT_END, endSlot)) {
+      call(s, nullptr, 0, user);
+      EndCall(s);
+    }
     OsndStream_LetGo(s);
   }
 }
@@ -246,6 +286,32 @@ void OsndStream_CallTitle(OSND_METADATACALLBACK *callback, void **userData, cons
   OsndQueuedTitle **tail = &s->titles;
   while (*tail) tail = &(*tail)->next;
   *tail = title;
+}
+
+OsndSlotCall OsndStream_SlotCallUnderWay(OSND_STREAM *s, OsndSlot slot) {
+  if (s->slotInCall != slot || s->slotCaller == SystemThread_CurrentId() ||
+      tOsndInCallback == OSND_IN_UNIT_CALLBACK || tRefilling || !gOsndStreams.listLock)
+    return {};
+  OsndStream_Hold(s);
+  return {s, s->slotCalls};
+}
+
+void OsndStream_WaitForSlotCall(const OsndSlotCall &call) {
+  OSND_STREAM *s = call.stream;
+  if (!s) return;
+  {
+    ListLock lock;
+    std::unique_lock<ListLock> guard(lock);
+    // Ended, or followed by a later call, which read the slot as changed.
+    SlotCallEnded().wait(guard, [&] { return s->slotInCall == OSND_SLOT_NONE || s->slotCalls != call.call; });
+  }
+  OsndStream_LetGo(s);
+}
+
+void OsndStream_CloseInSlotCall(OSND_STREAM *s) {
+  if (s->slotInCall == OSND_SLOT_NONE || s->slotCaller != SystemThread_CurrentId()) return;
+  s->slotInCall = OSND_SLOT_NONE;
+  SlotCallEnded().notify_all();
 }
 
 void OsndStream_DropTitles(OSND_STREAM *s) {

@@ -1,0 +1,146 @@
+// What a stream's parties check before they act: a callback slot the
+// streamer read before another thread changed it (the streamer stopped at a
+// pause point in between).
+#include "SoundTestSupport.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_pause.h"
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+class StreamHandOff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
+    ASSERT_TRUE(WriteRawRamp(path, 60000));
+    stream = Open();
+    ASSERT_NE(stream, nullptr);
+  }
+  OSND_STREAM *Open() {
+    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
+                            0, 0);
+  }
+  void TearDown() override {
+    OSND_Close();
+    RemoveTestFiles("stream-hand-off");
+  }
+
+  const std::string path = TestFile("stream-hand-off", "ramp.raw");
+  OSND_STREAM *stream = nullptr;
+};
+
+struct Calls {
+  std::atomic<int> begun{0}, ended{0}, afterClear{0};
+  std::atomic<bool> clearReturned{false};
+};
+
+// A call that takes a while, so that a clear must wait for its end, not
+// only its beginning.
+bool SlowCall(OSND_STREAM *, void *, int, void *user) {
+  auto &calls = *static_cast<Calls *>(user);
+  if (calls.clearReturned) ++calls.afterClear;
+  ++calls.begun;
+  std::this_thread::sleep_for(milliseconds(20));
+  ++calls.ended;
+  return true;
+}
+
+// The streamer has read the sync slot and is about to call it when another
+// thread clears the slot: the clear waits for that call to end, and no call
+// begins once it has returned.
+TEST_F(StreamHandOff, AClearWaitsForTheCallTheStreamerAlreadyRead) {
+  Calls calls;
+  OsndStream_SetSyncCallback(stream, SlowCall, &calls);
+  for (unsigned at : {100u, 8000u, 16000u}) ASSERT_NE(OSND_Stream_AddSyncPoint(stream, at, "point"), nullptr);
+  SystemPausePoint read("stream.callback.read");
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, stream), 0);
+  ASSERT_TRUE(read.WaitReached());
+  std::atomic<int> endedAtReturn{-1};
+  std::thread clear([&] {
+    OsndStream_SetSyncCallback(stream, nullptr, nullptr);
+    endedAtReturn = calls.ended.load();
+    calls.clearReturned = true;
+  });
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_FALSE(calls.clearReturned.load()) << "the clear returned before a call it let through began";
+  read.Release();
+  {
+    Watchdog dog(10, "a clear waiting for a sync call");
+    clear.join();
+  }
+  EXPECT_EQ(endedAtReturn.load(), 1) << "the clear returned before the call it let through ended";
+  std::this_thread::sleep_for(milliseconds(400));  // past the later points
+  EXPECT_EQ(calls.afterClear.load(), 0) << "a call began after the clear returned";
+  EXPECT_EQ(calls.begun.load(), 1);
+}
+
+std::atomic<int> gInsideCalls{0};
+std::atomic<bool> gInsideCleared{false};
+
+bool ClearFromInside(OSND_STREAM *s, void *, int, void *) {
+  ++gInsideCalls;
+  OsndStream_SetSyncCallback(s, nullptr, nullptr);
+  return gInsideCleared = true;
+}
+
+// A clear made inside the call of that slot, on the streamer's own thread,
+// returns at once (a wait there would be for itself), and its callback is
+// not called again.
+TEST_F(StreamHandOff, AClearFromInsideTheCallReturnsAtOnce) {
+  gInsideCalls = 0;
+  gInsideCleared = false;
+  OsndStream_SetSyncCallback(stream, ClearFromInside, nullptr);
+  for (unsigned at : {100u, 8000u}) ASSERT_NE(OSND_Stream_AddSyncPoint(stream, at, "point"), nullptr);
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, stream), 0);
+  Watchdog dog(10, "a clear made inside its own callback");
+  ASSERT_TRUE(PollUntil([] { return gInsideCleared.load(); }, 20000));
+  std::this_thread::sleep_for(milliseconds(400));
+  EXPECT_EQ(gInsideCalls.load(), 1);
+}
+
+std::atomic<int> gClearsReturned{0};
+std::atomic<bool> gClosedElsewhereFirst{false};
+
+// A sync callback that closes its stream once a clear of its slot waits for
+// it (after another thread's close, or first), then waits for that clear to
+// return, as a callback may wait for a thread after a close.
+bool CloseThenWaitForTheClear(OSND_STREAM *s, void *, int, void *) {
+  const int returned = gClearsReturned;
+  PollUntil([s] {
+    SystemLockGuard list(gOsndStreams.listLock);
+    return s->syncCallback == nullptr;
+  });
+  if (gClosedElsewhereFirst) std::thread([s] { OSND_Stream_Close(s); }).join();
+  OSND_Stream_Close(s);
+  return PollUntil([returned] { return gClearsReturned > returned; }, 20000);
+}
+
+// The call a clear waits for closes its own stream: the clear returns then,
+// so that the call may wait for it.
+TEST_F(StreamHandOff, AClearWaitingForACallThatClosesItsStreamReturns) {
+  for (const bool elsewhere : {false, true}) {
+    SCOPED_TRACE(elsewhere ? "closed by another thread first" : "closed first by the call");
+    OSND_STREAM *s = elsewhere ? Open() : stream;
+    ASSERT_NE(s, nullptr);
+    gClosedElsewhereFirst = elsewhere;
+    OsndStream_SetSyncCallback(s, CloseThenWaitForTheClear, nullptr);
+    ASSERT_NE(OSND_Stream_AddSyncPoint(s, 100, "point"), nullptr);
+    SystemPausePoint read("stream.callback.read");
+    ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+    ASSERT_TRUE(read.WaitReached());
+    read.Release();
+    Watchdog dog(10, "a clear waiting for a call that closed its stream");
+    OsndStream_SetSyncCallback(s, nullptr, nullptr);
+    ++gClearsReturned;
+  }
+}
+
+}  // namespace
