@@ -1,6 +1,6 @@
 // What a stream's parties check before they act: a callback slot the
 // streamer read before another thread changed it (the streamer stopped at a
-// pause point in between).
+// pause point in between), and the channel a stream is started on again.
 #include "SoundTestSupport.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
@@ -141,6 +141,30 @@ TEST_F(StreamHandOff, AClearWaitingForACallThatClosesItsStreamReturns) {
     OsndStream_SetSyncCallback(s, nullptr, nullptr);
     ++gClearsReturned;
   }
+}
+
+// The application stops a stream's channel; the stream still counts as
+// playing and a play of it (a sync callback's replay, say) starts it again:
+// on its old index while that is free, elsewhere once the application's own
+// sound took it.
+TEST_F(StreamHandOff, AReplayedStreamLeavesItsOldIndexToTheSoundThatTookIt) {
+  OSND_SAMPLE *own = OSND_Sample_Alloc(-1, 4000, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
+  ASSERT_NE(own, nullptr);
+  const int first = OSND_Stream_Play(OSND_FREE, stream);
+  ASSERT_GE(first, 0);
+  ASSERT_TRUE(OSND_StopSound(first));
+  const int again = OSND_Stream_Play(OSND_FREE, stream);
+  ASSERT_GE(again, 0);
+  EXPECT_EQ(again & 0xFFF, first & 0xFFF) << "a free index of its own was not taken back";
+  ASSERT_TRUE(OSND_StopSound(again));
+  const int theirs = OSND_PlaySound(again & 0xFFF, own);
+  ASSERT_EQ(theirs & 0xFFF, again & 0xFFF);
+  const int replayed = OSND_Stream_Play(OSND_FREE, stream);
+  ASSERT_GE(replayed, 0);
+  EXPECT_NE(replayed & 0xFFF, theirs & 0xFFF);
+  EXPECT_EQ(OSND_GetCurrentSample(theirs), own) << "the replay took the application's channel";
+  EXPECT_EQ(OSND_GetCurrentSample(replayed), stream->sample);
+  OSND_Sample_Free(own);
 }
 
 }  // namespace

@@ -841,8 +841,16 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     return 0;
   }
   if (s->playing) {
+    // Its channel was taken from it: it plays there again while its handle
+    // still names that channel. A stale handle (the channel stopped since)
+    // may name an index another sound took: its own index is taken back only
+    // while free, else a channel as a new play takes one. Asked and taken
+    // under the mixer's lock, so that no sound starts there in between.
+    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
     if (s->channel != -1 && OSND_GetCurrentSample(s->channel) != s->sample) {
-      const int again = OSND_PlaySound(s->channel & 0xFFF, s->sample);
+      const int index = s->channel & 0xFFF;
+      const bool takeBack = Osnd_GetChannel(s->channel) || !OSND_IsPlaying(index);
+      const int again = OSND_PlaySound(takeBack ? index : channel, s->sample);
       SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's sync scan reads it
       if (again >= 0) s->channel = again;
     }
