@@ -49,8 +49,8 @@ struct Completion {
 enum class Caller { kNone, kServing, kLeaving };
 
 struct NonBlockingState {
-  OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr, nullptr},
-                                 {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr, nullptr}};
+  OsndQueueNode heads[kLanes] = {{&heads[0], &heads[0], nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr},
+                                 {&heads[1], &heads[1], nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr}};
   // workers[0] serves the local queue, the others the network queue.
   Worker workers[kWorkers];
   std::atomic<int> stopByte{2};
@@ -306,7 +306,7 @@ bool OsndNonBlocking_BeginEngineClose(bool start) {
   gQueue.accepting = false;
   JoinLeavingCaller(guard);
   guard.unlock();
-  OSND_PAUSE_POINT("engine close taken");
+  OSND_PAUSE_POINT("engine.close.taken");
   return true;
 }
 
