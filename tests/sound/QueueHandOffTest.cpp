@@ -49,7 +49,7 @@ class QueueHandOff : public NonRealtimeEngine {
   // Stops the open thread halfway through an open of its own: what is queued
   // meanwhile stays in the queue until LetTheQueueGo.
   void StopTheQueue() {
-    busy.emplace("stream open: filling the record");
+    busy.emplace("stream.open.filling");
     first = OpenInBackground();
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(busy->WaitReached());

@@ -221,7 +221,7 @@ TEST_F(StreamSubStream, AnEntryChangeBesideSyncPointAddsAndDeletes) {
       OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY, 0, int(bank.size()));
   ASSERT_TRUE(changing && other);
   OSND_SYNCPOINT *others = OSND_Stream_AddSyncPoint(other, 50, "other");
-  SystemPausePoint freeing("sync points: one freed");
+  SystemPausePoint freeing("sync.list.one-freed");
   std::thread change([&] { EXPECT_TRUE(OSND_Stream_SetSubStream(changing, 1)); });
   ASSERT_TRUE(freeing.WaitReached());
   EXPECT_TRUE(OSND_Stream_DeleteSyncPoint(others));

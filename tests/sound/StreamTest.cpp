@@ -163,7 +163,7 @@ TEST_F(StreamPlayback, ADeleteWaitsForASeeksCursorWalk) {
   OSND_STREAM *s = OpenRaw(StereoRamp(22050));
   ASSERT_NE(s, nullptr);
   OSND_SYNCPOINT *first = OSND_Stream_AddSyncPoint(s, 0, "first");
-  SystemPausePoint walking("sync cursor: walking");
+  SystemPausePoint walking("sync.cursor.walking");
   std::thread seek([&] { EXPECT_TRUE(OSND_Stream_SetPosition(s, 4000)); });
   ASSERT_TRUE(walking.WaitReached());
   std::atomic<bool> deleted{false};

@@ -526,7 +526,7 @@ TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
   OsndStream_SetSyncCallback(s, nullptr, nullptr);
   std::atomic<int> ends{0};
   OsndStream_SetEndCallback(s, CountSync, &ends);
-  SystemPausePoint taken("stream callbacks: taken");
+  SystemPausePoint taken("stream.callbacks.taken");
   ASSERT_TRUE(OSND_Stream_SetPosition(s, 4 * 59000));
   ASSERT_TRUE(taken.WaitReached());
   OsndStream_SetEndCallback(s, nullptr, nullptr);
@@ -540,7 +540,7 @@ TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
 // it in the background: both refuse, as play and seek do.
 TEST_F(StreamThreads, TimeAndPositionOfAStreamStillOpeningAreRefused) {
   ASSERT_TRUE(OSND_Init(44100, 8, 0));
-  SystemPausePoint filling("stream open: filling the record");
+  SystemPausePoint filling("stream.open.filling");
   OSND_STREAM *s = Open(OSND_MODE_NONBLOCKING);
   ASSERT_NE(s, nullptr);
   ASSERT_TRUE(filling.WaitReached());

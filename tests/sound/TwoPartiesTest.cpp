@@ -375,7 +375,7 @@ TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
   for (const bool restart : {false, true}) {
     SCOPED_TRACE(restart ? "restart" : "close");
     Start(true);
-    SystemPausePoint taken(restart ? "engine start" : "engine close taken", OsndNonBlocking_IsCallbackThread);
+    SystemPausePoint taken(restart ? "engine.start.closed" : "engine.close.taken", OsndNonBlocking_IsCallbackThread);
     static std::function<void()> gOnLoaded;
     gOnLoaded = [&] {
       OSND_Close();

@@ -122,7 +122,7 @@ bool OSND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags) {
   } started;
   Osnd_RegisterLayers();
   OSND_Close();
-  OSND_PAUSE_POINT("engine start");
+  OSND_PAUSE_POINT("engine.start.closed");
 
   gOsnd.initialised = false;
   gOsndError.initThread = SystemThread_CurrentId();

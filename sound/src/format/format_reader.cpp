@@ -70,7 +70,7 @@ void OsndStream_FreeSyncPoints(OsndSyncList *list) {
     OsndSyncPoint *next = p->next;
     OSND_FREE_MEM(p);
     // Where a test stops a free with the list half freed.
-    OSND_PAUSE_POINT("sync points: one freed");
+    OSND_PAUSE_POINT("sync.list.one-freed");
     p = next;
   }
   list->head.next = &list->tail;

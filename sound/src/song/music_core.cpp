@@ -201,7 +201,6 @@ namespace {
 // lock first (the stop, the unlink), so that a call under that lock ends
 // before anything goes.
 void ReleaseSong(MusicSong *song) {
-  OSND_PAUSE_POINT("song.release");
   if (Music_IsLoaded(song)) Music_StopPlaying(song);
   {
     SystemLockGuard guard(MixerLock());
@@ -238,7 +237,6 @@ void Music_FreeSong(MusicSong *song) {
   // The first free wins; another (the application's beside the song's loaded
   // callback, or that callback's beside the application's) returns at once.
   if (!OsndLifetime_BeginClose(&song->life)) return;
-  OSND_PAUSE_POINT("song.free.marked");
   // A song still waiting in the background queue leaves it; one being
   // loaded is waited for; a loaded callback that has not begun is not made.
   OsndNonBlocking_Unqueue(&song->queueNode);

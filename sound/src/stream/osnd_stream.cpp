@@ -451,7 +451,7 @@ OSND_STREAM *OsndStream_Open(OSND_STREAM *reuse, const char *name, unsigned mode
   s->loopStart = info.loopStart;
   s->loopEnd = info.loopEnd;
   OsndStream_ReplaceSyncPoints(s, &sync);
-  OSND_PAUSE_POINT("stream open: filling the record");
+  OSND_PAUSE_POINT("stream.open.filling");
   s->tags = tags;
   tags = nullptr;
   s->inputSize = inputSize;

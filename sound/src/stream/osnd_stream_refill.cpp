@@ -225,7 +225,7 @@ void DeliverDue(Due due) {
       }
       OsndStream_Hold(s);
     }
-    OSND_PAUSE_POINT("stream callbacks: taken");
+    OSND_PAUSE_POINT("stream.callbacks.taken");
     OSND_STREAMCALLBACK call = nullptr;
     OSND_METADATACALLBACK titleCall = nullptr;
     void *user = nullptr;

@@ -53,7 +53,7 @@ void OsndStream_ResetSyncCursor(OSND_STREAM *stream, uint32_t offset) {
   SystemLockGuard guard(gOsndStreams.listLock);
   OsndSyncList &list = stream->sync;
   OsndSyncPoint *p = list.head.next;
-  OSND_PAUSE_POINT("sync cursor: walking");
+  OSND_PAUSE_POINT("sync.cursor.walking");
   while (p != &list.tail && p->offset < offset) p = p->next;
   list.cursor = (list.head.next == &list.tail) ? &list.head : p;
 }
