@@ -140,12 +140,14 @@ function(qmv_tests name)
         TIMEOUT ${_timeout})
     # The folder's label joins the group's once the tests are discovered (a
     # list passed through the discovery would be cut to its first element).
-    # The real program's tests take longest: they start first, so that the
-    # short ones fill the time beside them (ctest has no timings yet on a
-    # fresh build).
+    # ctest starts the tests of highest COST first, and has no timings of its
+    # own on a fresh build: a cost is a test's seconds on an 8-core machine.
+    # The real program's tests take ten seconds or more: they start before
+    # the rest, so that the short ones fill the time beside them; the longest
+    # tests of every group are named with their own costs (qmv_test_costs).
     set(_cost "")
     if(label STREQUAL "e2e")
-      set(_cost " COST 1000")
+      set(_cost " COST 10")
     endif()
     set(_labels ${CMAKE_CURRENT_BINARY_DIR}/${_exe}_labels.cmake)
     file(WRITE ${_labels}
@@ -170,6 +172,26 @@ function(qmv_serial_tests exe)
       "  set_tests_properties(${_name} PROPERTIES RUN_SERIAL TRUE)\n"
       "endif()\n")
   endforeach()
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_file})
+endfunction()
+
+# qmv_test_costs(<executable> <test name> <seconds> [<test name> <seconds>...])
+# Gives the named tests of a test executable of the calling folder their
+# cost, about their seconds on an 8-core machine, so that the longest tests
+# start first and do not end alone after every other test (a test that
+# starts last and runs a minute and a half holds the whole run that long).
+function(qmv_test_costs exe)
+  set(_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_costs.cmake)
+  file(WRITE ${_file} "")
+  set(_args ${ARGN})
+  while(_args)
+    list(POP_FRONT _args _name _seconds)
+    file(APPEND ${_file}
+      "list(FIND ${exe}_TESTS ${_name} _found)\n"
+      "if(NOT _found EQUAL -1)\n"
+      "  set_tests_properties(${_name} PROPERTIES COST ${_seconds})\n"
+      "endif()\n")
+  endwhile()
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_file})
 endfunction()
 
