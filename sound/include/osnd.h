@@ -167,7 +167,8 @@ bool OSND_3D_SetAttributes(int channel, const float *position, const float *velo
 
 /* Recording into a sample from record driver `driver` of the output (at the
  * sample's length, mode and default frequency); with loop it wraps round at
- * the sample's end, else it stops there. */
+ * the sample's end, else it stops there. A free of the sample stops the
+ * recording first. */
 bool OSND_Record_StartSample(int driver, OSND_SAMPLE *sample, bool loop);
 bool OSND_Record_Stop(void);
 

@@ -3,6 +3,7 @@
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
 #include "sound/src/core/osnd_records.h"
+#include "sound/src/source/source_record.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
@@ -383,6 +384,10 @@ OSND_SAMPLE *OSND_Sample_Alloc(int index, int length, unsigned int mode, int fre
 void OSND_Sample_Free(OSND_SAMPLE *sample) {
   Osnd_ResetError();
   if (!sample) return;
+  // A recording into it ends first, so that the record thread's copy is done
+  // with it; the stop joins that thread, so it runs before the mixer's lock
+  // is taken, not under it.
+  OsndRecord_StopInto(sample);
   {
     // One section under the mixer's lock, which every play and stop and the
     // music unit's ticks take too: its channels stop, the songs forget it and

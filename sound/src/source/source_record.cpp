@@ -1,18 +1,24 @@
 #include "sound/src/source/source_record.h"
 
 #include "sound/src/output/output_nosound.h"
+#include "sound/src/system/system_pause.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 struct RecordState {
-  OSND_SAMPLE *sample = nullptr;
+  // Read by a free on any thread; set by a start or stop under `lock`.
+  std::atomic<OSND_SAMPLE *> sample{nullptr};
   std::atomic<int> writePosition{0};
   bool loop = false;
   int bufferLength = 0;  // samples of the device's record buffer
+  // One start or stop at a time: the stop joins the record thread, which
+  // never takes it.
+  std::mutex lock;
 };
 
 RecordState gRecord;
@@ -22,6 +28,13 @@ unsigned Scale(const OSND_SAMPLE *s) {
   if (s->mode & OSND_MODE_16BITS) scale *= 2;
   if (s->mode & OSND_MODE_STEREO) scale *= 2;
   return scale;
+}
+
+// With the record lock held: the record thread has ended when it returns.
+void StopLocked() {
+  gOsnd.output->recordStop();
+  gOsnd.recording = false;
+  gRecord.sample = nullptr;  // the record threads have ended: nothing holds it now
 }
 
 }  // namespace
@@ -50,6 +63,7 @@ void OsndRecord_CopyToSample(int devicePosition, int length) {
     gOsnd.output->recordUnlock(d1, d2, dl1, dl2);
     return;
   }
+  OSND_PAUSE_POINT("record.copy.taken");
   // Copies the device's one or two parts into the sample's one or two parts in order.
   const uint8_t *from[2] = {static_cast<const uint8_t *>(d1), static_cast<const uint8_t *>(d2)};
   const unsigned fromBytes[2] = {d1 ? dl1 : 0, d2 ? dl2 : 0};
@@ -91,10 +105,15 @@ void OsndRecord_CopyToSample(int devicePosition, int length) {
 bool OsndRecord_Stop() {
   Osnd_ResetError();
   if (!gOsnd.initialised) return false;
-  gOsnd.output->recordStop();
-  gOsnd.recording = false;
-  gRecord.sample = nullptr;  // the record threads have ended: nothing holds it now
+  std::lock_guard<std::mutex> guard(gRecord.lock);
+  StopLocked();
   return true;
+}
+
+void OsndRecord_StopInto(const OSND_SAMPLE *sample) {
+  if (!sample || gRecord.sample != sample) return;  // the common case takes no lock
+  std::lock_guard<std::mutex> guard(gRecord.lock);
+  if (gOsnd.initialised && gRecord.sample == sample) StopLocked();
 }
 
 void OsndRecord_Forget() {
@@ -109,6 +128,7 @@ extern "C" bool OSND_Record_StartSample(int driver, OSND_SAMPLE *sample, bool lo
   if (!gOsnd.initialised || !gOsnd.output) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   if (!sample || sample->length == 0 || (sample->mode & OSND_MODE_MULTICHANNEL))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  std::lock_guard<std::mutex> guard(gRecord.lock);
   gOsnd.output->recordStop();
   gOsnd.recording = false;
   gOsnd.numRecordDrivers = 0;
