@@ -1,19 +1,33 @@
 // Hand-offs between the engine's device threads and the application's: each
 // test stops one party at the step between its check and its act (a named
-// pause point) while the other acts. The record thread's copy beside a free
-// of the sample it writes into.
+// pause point) while the other acts. A CD drive's disc check and open beside
+// a close or a second open, and the record thread's copy beside a free of
+// the sample it writes into.
+#include "CdDriveFakeSupport.h"
 #include "SoundTestSupport.h"
 #include "WinMMRecordingSupport.h"
+#include "sound/src/format/format_tag.h"
+#include "sound/src/source/source_cdda.h"
+#include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
+#include "sound/src/system/system_time.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace {
 
 using std::chrono::milliseconds;
+
+std::string CdError(OSND_STREAM *s) {
+  const void *value = nullptr;
+  int length = 0;
+  if (!OsndTag_Find(s->tags, "CD_ERROR", OSND_TAG_CD, &value, &length) || !value || length < 1) return "<none>";
+  return std::string(static_cast<const char *>(value), size_t(length - 1));
+}
 
 // Makes `act` on another thread while a party stands at `point`, then lets
 // that party go; true when the act waited for it.
@@ -28,6 +42,46 @@ bool WaitsForTheParty(SystemPausePoint &point, const std::function<void()> &act)
   point.Release();
   other.join();
   return waited;
+}
+
+class CdHandOff : public CdDriveTest {
+ protected:
+  CdHandOff() : CdDriveTest("cdhandoff") {}
+};
+
+// The disc check has found the drive open and is about to ask it; the
+// stream's close waits for it and the drive is not opened again behind the close.
+TEST_F(CdHandOff, ACloseWaitsForTheDiscCheckThatFoundTheDriveOpen) {
+  FakeCdDrive drive(Folder(), {{true, 120}, {true, 90}});
+  OSND_STREAM *s = OSND_Stream_Open("D:", 0, 0, 0);
+  ASSERT_NE(s, nullptr);
+  static_cast<CddaDevice *>(s->formatState)->lastMediaCheck = SystemTime_GetMilliseconds() - 2000;
+  SystemPausePoint checked("cd.drive.checked");
+  std::thread update([] { OSND_Update(); });
+  ASSERT_TRUE(checked.WaitReached());
+  const int opens = drive.opens;
+  EXPECT_TRUE(WaitsForTheParty(checked, [&] { EXPECT_TRUE(OSND_Stream_Close(s)); }))
+      << "the close went on beside the disc check";
+  update.join();
+  EXPECT_EQ(drive.opens, opens) << "the disc check opened the drive again behind its close";
+}
+
+// A background open has claimed the drive; an open of it on this thread is
+// told the drive is taken rather than sharing it.
+TEST_F(CdHandOff, OfTwoOpensOfOneDriveOneHasIt) {
+  FakeCdDrive drive(Folder(), {{true, 120}, {true, 90}});
+  SystemPausePoint claimed("cd.drive.claimed");
+  OSND_STREAM *first = OSND_Stream_Open("D:", OSND_MODE_NONBLOCKING, 0, 0);
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(claimed.WaitReached());
+  OSND_STREAM *second = OSND_Stream_Open("D:", 0, 0, 0);
+  ASSERT_NE(second, nullptr);
+  claimed.Release();
+  ASSERT_TRUE(PollUntil([&] { return OsndStream_IsReady(first) || OsndStream_OpenFailed(first); }));
+  EXPECT_EQ(CdError(first), "<none>");
+  EXPECT_EQ(CdError(second), "ERROR: D: already open");
+  EXPECT_TRUE(OSND_Stream_Close(second));
+  EXPECT_TRUE(OSND_Stream_Close(first));
 }
 
 class CaptureHandOff : public WinMMRecording {};

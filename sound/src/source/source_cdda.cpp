@@ -7,6 +7,7 @@
 #include "platform/win32/WinLibrary.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 #include "sound/src/system/system_time.h"
 
@@ -50,6 +51,18 @@ std::recursive_mutex gCommandLock;
 void SetOpen(CddaDevice *d, bool open) {
   std::lock_guard<std::recursive_mutex> guard(gCommandLock);
   d->open = open;
+}
+
+// Two opens of one drive (the open thread's and a caller's) may meet: the
+// mark is checked and set in one step, so that one of them has the drive.
+bool Claim(CddaDevice *d) {
+  {
+    std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+    if (d->open) return false;
+    d->open = true;
+  }
+  OSND_PAUSE_POINT("cd.drive.claimed");
+  return true;
 }
 
 const struct {
@@ -565,7 +578,7 @@ bool OsndCdda_OpenDevice(const char *name, OsndFormatInfo *info, CddaDevice **ou
     AddError(info, text);
     return true;
   }
-  if (d->open) {
+  if (!Claim(d)) {
     std::snprintf(text, sizeof text, "ERROR: %c: already open", letter);
     AddError(info, text);
     return true;
@@ -580,11 +593,14 @@ bool OsndCdda_OpenDevice(const char *name, OsndFormatInfo *info, CddaDevice **ou
     facts[n] = '\0';
     AddTag(info, "CD_DEVICE_INFO", facts, n + 1);
   }
+  // A drive that fails here was never the stream's: it is let go.
   if (!TestUnitReady(d)) {
+    SetOpen(d, false);
     AddError(info, "ERROR: Device not ready  (Make sure there's a CD/DVD in the drive!)");
     return true;
   }
   if (!ReadToc(d, &d->toc, &d->disc) || d->toc.count < 2) {
+    SetOpen(d, false);
     AddError(info, "ERROR: No audio tracks!  (Please insert a CD/DVD that contains one or more audio tracks)");
     return true;
   }
@@ -593,8 +609,7 @@ bool OsndCdda_OpenDevice(const char *name, OsndFormatInfo *info, CddaDevice **ou
   info->state = d;
   *out = d;
   if (infoOnly) {
-    // The drive is this stream's while it is open, tracks or no tracks.
-    SetOpen(d, true);
+    // The drive stays this stream's while it is open, tracks or no tracks.
     d->rangeStart = d->rangeSectors = d->current = d->remaining = 0;
     return true;
   }
@@ -752,6 +767,7 @@ void OsndCdda_ScanDrives() {
   for (int i = 0; i < gCdda.deviceCount; ++i) {
     CddaDevice *d = gCdda.devices[i];
     if (!d->open || now - d->lastMediaCheck < 1000) continue;
+    OSND_PAUSE_POINT("cd.drive.checked");
     d->lastMediaCheck = now;
     uint8_t answer[12];
     const uint8_t cdb[10] = {0x43, 0, 0, 0, 0, 0, 0x01, 0, sizeof answer, 0};
