@@ -1,13 +1,15 @@
 // Hand-offs between the engine's device threads and the application's: each
 // test stops one party at the step between its check and its act (a named
 // pause point) while the other acts. A CD drive's disc check and open beside
-// a close or a second open, and the record thread's copy beside a free of
-// the sample it writes into.
+// a close or a second open, the CD player's timer beside a stop, and the
+// record thread's copy beside a free of the sample it writes into.
 #include "CdDriveFakeSupport.h"
 #include "SoundTestSupport.h"
 #include "WinMMRecordingSupport.h"
+#include "platform/win32/WinMessages.h"
 #include "sound/src/format/format_tag.h"
 #include "sound/src/source/source_cdda.h"
+#include "sound/src/source/source_cdplayer.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_time.h"
@@ -82,6 +84,23 @@ TEST_F(CdHandOff, OfTwoOpensOfOneDriveOneHasIt) {
   EXPECT_EQ(CdError(second), "ERROR: D: already open");
   EXPECT_TRUE(OSND_Stream_Close(second));
   EXPECT_TRUE(OSND_Stream_Close(first));
+}
+
+// The track's timer is about to post that the track ended when the drive is
+// stopped: the stop waits for it, and its message, answered later, finds a
+// timer killed since and leaves the stopped drive alone.
+TEST_F(CdHandOff, AStopBesideTheTimersMessageLeavesTheDriveStopped) {
+  FakeCdDrive drive(Folder(), {{true, 75}, {true, 75}});
+  SystemPausePoint posting("cd.timer.posting");
+  ASSERT_TRUE(OsndCd_Play('D', 1)) << OSND_GetError();
+  const McdDrive *d = OsndCd_GetDrive('D');
+  ASSERT_TRUE(posting.WaitReached());
+  EXPECT_TRUE(WaitsForTheParty(posting, [] { EXPECT_TRUE(OsndCd_Stop('D')); }))
+      << "the stop went on beside the timer's call";
+  MSG msg;  // the timer's message is in this thread's queue: answered as the window's thread does
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(d->timer, 0u);
+  EXPECT_EQ(d->currentTrack, 0);
 }
 
 class CaptureHandOff : public WinMMRecording {};

@@ -6,6 +6,7 @@
 #include "platform/win32/WinWindow.h"
 #include "platform/winmm/MultimediaTimer.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_time.h"
 
 #include <algorithm>
@@ -63,9 +64,12 @@ void KillTimer(McdDrive &d) {
   d.timer = 0;
 }
 
-void CALLBACK TimerFired(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
-  // Only a message: the drive is driven from the window's own thread.
-  PostMessageA(gWindow, WM_USER, 0, LPARAM(user));
+void CALLBACK TimerFired(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+  // Only a message: the drive is driven from the window's own thread. It
+  // names the timer, since a stop or pause may kill it before the message
+  // is answered.
+  OSND_PAUSE_POINT("cd.timer.posting");
+  PostMessageA(gWindow, WM_USER, WPARAM(id), LPARAM(user));
 }
 
 void Arm(McdDrive &d, int ms) {
@@ -165,7 +169,9 @@ struct VolumeChange {
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER) {
     auto *d = reinterpret_cast<McdDrive *>(lParam);
-    if (d >= gDrives && d < gDrives + 26 && d->id != -1) TrackEnded(*d);
+    // A message from a timer killed since is stale: the drive has moved on.
+    if (d >= gDrives && d < gDrives + 26 && d->id != -1 && d->timer != 0 && d->timer == UINT(wParam))
+      TrackEnded(*d);
     return 0;
   }
   if (message == kDeviceChange && (wParam == kDeviceArrival || wParam == kDeviceRemoveComplete) && lParam) {
