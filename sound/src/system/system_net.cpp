@@ -3,6 +3,7 @@
 #include "sound/include/osnd.h"
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,7 +30,8 @@ struct NetState {
   SystemThreadHandle thread = nullptr;
   std::atomic<bool> started{false}, stop{false}, running{false};
   bool networkStarted = false;
-  // Opens on several threads start the network and the socket thread.
+  // Opens on several threads start the network and the socket thread; a
+  // close's ask is made under it too, so that it never meets the thread's stop.
   std::mutex startLock;
 };
 NetState gNet;
@@ -449,8 +451,13 @@ SystemNetSocket *SystemNetSocket_Create(winsock::SOCKET socket) {
 
 bool SystemNetSocket_RequestClose(SystemNetSocket *s) {
   if (!s) return false;
+  // The check that the socket thread runs and the ask are one step under the
+  // lock that its stop holds while it joins the thread and frees what the
+  // slots still hold: an ask made after that would reach a freed socket.
+  std::lock_guard<std::mutex> guard(gNet.startLock);
   bool listed = false;
   for (auto &slot : gNet.slots) listed = listed || slot.load() == s;
+  OSND_PAUSE_POINT("net.socket.close-checked");
   if (!listed || !gNet.started) {
     // No thread will ever see it: freed here, and its slot emptied.
     for (auto &slot : gNet.slots) {
