@@ -4,6 +4,7 @@
 #include "sound/src/format/format_tag.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
@@ -43,10 +44,15 @@ const char *SkipBlanks(const char *p) {
   return p;
 }
 
+// A record withdrawn here may be freed once this returns: an abort that found
+// it marks its socket before it lets the lock go.
 void Publish(OSND_STREAM *stream, OsndNetStream *record) {
   if (!stream) return;
-  std::lock_guard<std::mutex> guard(gOpenLock);
-  std::atomic_ref<void *>(stream->netRecord).store(record, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> guard(gOpenLock);
+    std::atomic_ref<void *>(stream->netRecord).store(record, std::memory_order_release);
+  }
+  if (!record) OSND_PAUSE_POINT("net.open.withdrawn");
 }
 
 const std::atomic<bool> *AbortMark(OSND_STREAM *stream) { return stream ? &stream->netAbort : nullptr; }
@@ -326,6 +332,7 @@ bool OsndStreamNet_Stop(OSND_STREAM *stream) {
     std::lock_guard<std::mutex> guard(gOpenLock);
     stream->netAbort = true;
     auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
+    OSND_PAUSE_POINT("net.abort.found");
     if (record && record->socket) record->socket->flags |= SYSTEMNET_ABORT;
   }
   // Every wait of the open ends at the mark, so this is short. The mark is

@@ -3,6 +3,7 @@
 #include "sound/include/osnd.h"
 #include "sound/src/system/system_error.h"
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 
 #include "sound/src/system/system_thread.h"
 #include "sound/src/system/system_time.h"
@@ -156,6 +157,7 @@ unsigned FileThreadProc(void *) {
   while (gRing.running) {
     while (gRing.served != gRing.written) {
       FileRequest &r = gRing.slots[gRing.served % kRingSlots];
+      OSND_PAUSE_POINT("file.request.taken");
       if (r.type == 0)
         FinishRead(r.handle, r.destination, r.elementSize, LowLevelRead(r.destination, r.countOrTarget, r.handle));
       else
