@@ -9,6 +9,7 @@
 #include "platform/dmusic/DirectMusic.h"
 #include "sound/src/system/system_pause.h"
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -137,6 +138,32 @@ TEST_F(SongHandOff, APlayHeldAcrossTheFreeStartsNothing) {
   PlayMore(kRate);
   EXPECT_LE(Peak(freed, captured.size() / 2), 100) << "the freed song was started again";
   Music_LetGoSong(song);
+}
+
+// Between a free's mark and its stop, the music unit ticks on: a song whose
+// free has begun is skipped there, with no note mixed and no callback made.
+TEST_F(SongHandOff, ASongWhoseFreeHasBegunIsSkippedBeforeItsStop) {
+  const std::vector<uint8_t> it = OneNoteIt();
+  MusicSong *song = Music_CreateSong();
+  ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()), OSND_MODE_MEMORY | OSND_MODE_LOOP_NORMAL,
+                           0, int(it.size()), nullptr, 0),
+            nullptr);
+  static std::atomic<int> gRows;
+  gRows = 0;
+  ASSERT_TRUE(Music_SetCallback(song, MUSIC_CALLBACK_ROW, 0, [](MusicSong *, int) { ++gRows; }, 1));
+  ASSERT_TRUE(Music_PlaySong(song));
+  PlayMore(kRate / 2);
+  ASSERT_GT(gRows.load(), 0);
+  SystemPausePoint marked("song.free.marked", OnSecondParty);
+  OnSecond([song] { Music_FreeSong(song); });
+  ASSERT_TRUE(marked.WaitReached());
+  const int rows = gRows;
+  const size_t from = captured.size() / 2;
+  PlayMore(kRate / 2);  // several rows
+  EXPECT_EQ(gRows.load(), rows) << "a row callback of a song whose free had begun";
+  EXPECT_EQ(Peak(from, captured.size() / 2), 0) << "a song whose free had begun was mixed";
+  marked.Release();
+  second.join();
 }
 
 }  // namespace

@@ -237,6 +237,7 @@ void Music_FreeSong(MusicSong *song) {
   // The first free wins; another (the application's beside the song's loaded
   // callback, or that callback's beside the application's) returns at once.
   if (!OsndLifetime_BeginClose(&song->life)) return;
+  OSND_PAUSE_POINT("song.free.marked");
   // A song still waiting in the background queue leaves it; one being
   // loaded is waited for; a loaded callback that has not begun is not made.
   OsndNonBlocking_Unqueue(&song->queueNode);
