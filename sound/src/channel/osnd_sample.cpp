@@ -3,7 +3,6 @@
 #include "sound/src/channel/osnd_sample.h"
 #include "sound/src/channel/software_channel.h"
 #include "sound/src/core/osnd_records.h"
-#include "sound/src/source/source_record.h"
 #include "sound/src/system/system_file.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
@@ -387,7 +386,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
   // A recording into it ends first, so that the record thread's copy is done
   // with it; the stop joins that thread, so it runs before the mixer's lock
   // is taken, not under it.
-  OsndRecord_StopInto(sample);
+  if (gHooks.stopRecordingInto) gHooks.stopRecordingInto(sample);
   {
     // One section under the mixer's lock, which every play and stop and the
     // music unit's ticks take too: its channels stop, the songs forget it and

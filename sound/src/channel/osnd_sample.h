@@ -38,6 +38,8 @@ struct OsndSampleHooks {
                             bool sixteenBit, bool variant2);
   bool (*imaAdpcmDecode)(int16_t *destination, const uint8_t *source, int blocks, int channels);
   void (*release)(OSND_SAMPLE *sample);
+  // Ends a recording into the sample, the record thread done with it.
+  void (*stopRecordingInto)(const OSND_SAMPLE *sample);
 };
 void OsndSample_SetHooks(const OsndSampleHooks &hooks);
 // Gives a sample the slot of another index (a converted copy replacing a load).

@@ -8,6 +8,7 @@
 #include "sound/src/song/song_midi.h"
 #include "sound/src/source/source_cdda.h"
 #include "sound/src/source/source_net.h"
+#include "sound/src/source/source_record.h"
 #include "sound/src/stream/osnd_stream.h"
 
 #include <mutex>
@@ -32,7 +33,8 @@ const MusicLoader kSongLoaders[] = {
 void Osnd_RegisterLayers() {
   static std::once_flag once;
   std::call_once(once, [] {
-    OsndSample_SetHooks(OsndSampleHooks{OsndTracker_Decompress, OsndImaAdpcm_Decode, Music_ReleaseSample});
+    OsndSample_SetHooks(OsndSampleHooks{OsndTracker_Decompress, OsndImaAdpcm_Decode, Music_ReleaseSample,
+                                        OsndRecord_StopInto});
     OsndStream_SetSources(OsndStreamSources{OsndCdda_StreamOpen, OsndCdda_StreamSeek, OsndCdda_StreamTrackCount,
                                             OsndCdda_StreamSelectTrack, OsndStreamNet_Open, OsndStreamNet_Stop});
     SoundSoftware_SetMusicUnitProc(OsndDsp_MusicUnitProc);
