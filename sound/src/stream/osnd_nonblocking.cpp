@@ -293,12 +293,14 @@ bool OsndNonBlocking_BeginEngineClose(bool start) {
     // one under way joins (it cannot wait for it). Any other close waits,
     // then closes whatever the one before it left running.
     if (gQueue.closing && (tDelivering || start)) return Osnd_Fail(tDelivering ? OSND_ERR_CALLBACK : OSND_ERR_INIT);
+#if QMV_PAUSE_POINTS
     if (gQueue.closing) {
       // Where a test stops a close that found another under way.
       guard.unlock();
       OSND_PAUSE_POINT("engine.close.waiting");
       guard.lock();
     }
+#endif
     gQueue.closeEnded.wait(guard, [] { return !gQueue.closing; });
     gQueue.closing = true;
   }

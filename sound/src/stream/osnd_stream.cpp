@@ -716,28 +716,37 @@ OsndDecodeLock::~OsndDecodeLock() {
 
 // The streamer reads the callbacks under the stream-list lock just before
 // each call; a change waits for a call read before it, outside that lock.
-void OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
-  if (!s) return;
+namespace {
+
+// Changes a slot under the stream-list lock, then waits, outside it, for a
+// call of that slot read before the change.
+template <typename Change>
+void ChangeSlot(OSND_STREAM *s, OsndSlot slot, Change change) {
   OsndSlotCall underWay;
   {
     SystemLockGuard guard(gOsndStreams.listLock);
-    s->endCallback = callback;
-    s->endUserData = userData;
-    underWay = OsndStream_SlotCallUnderWay(s, OSND_SLOT_END);
+    change();
+    underWay = OsndStream_SlotCallUnderWay(s, slot);
   }
   OsndStream_WaitForSlotCall(underWay);
 }
 
+}  // namespace
+
+void OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
+  if (!s) return;
+  ChangeSlot(s, OSND_SLOT_END, [&] {
+    s->endCallback = callback;
+    s->endUserData = userData;
+  });
+}
+
 void OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
   if (!s) return;
-  OsndSlotCall underWay;
-  {
-    SystemLockGuard guard(gOsndStreams.listLock);
+  ChangeSlot(s, OSND_SLOT_SYNC, [&] {
     s->syncCallback = callback;
     s->sync.userData = userData;
-    underWay = OsndStream_SlotCallUnderWay(s, OSND_SLOT_SYNC);
-  }
-  OsndStream_WaitForSlotCall(underWay);
+  });
 }
 
 void OsndStream_SetOpenCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback) {
