@@ -220,7 +220,13 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
    points. */
 bool OSND_Stream_DeleteSyncPoint(OSND_SYNCPOINT *point);
 /* Internet streams: sets the callback that receives stream titles ("ARTIST",
-   "TITLE", "StreamUrl") and Ogg Vorbis comments; false for any other stream. */
+   "TITLE", "StreamUrl") and Ogg Vorbis comments; false for any other stream,
+   and for one whose close has begun (OSND_ERR_INVALID_PARAM: nothing changes).
+   Made outside the title callback, the change waits for a call of it already
+   under way on the streamer thread. So the changing thread must hold no lock
+   that the callback may take (the call would wait for the lock, the change for
+   the call), and the callback must not wait for a thread that may be changing
+   it (closing its stream ends the wait). */
 bool OSND_Stream_Net_SetMetadataCallback(OSND_STREAM *stream, OSND_METADATACALLBACK callback, void *userData);
 
 /* DSP units. */

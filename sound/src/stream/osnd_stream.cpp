@@ -718,32 +718,37 @@ OsndDecodeLock::~OsndDecodeLock() {
 // each call; a change waits for a call read before it, outside that lock.
 namespace {
 
-// Changes a slot under the stream-list lock, then waits, outside it, for a
-// call of that slot read before the change.
+// Changes a slot as every stream call acts on a stream: holding the record,
+// and under the stream-list lock, where the close clears the end slot, only
+// while the stream's close has not begun (false, OSND_ERR_INVALID_PARAM, and
+// nothing changed, once it has). Then waits, outside the lock, for a call of
+// that slot read before the change.
 template <typename Change>
-void ChangeSlot(OSND_STREAM *s, OsndSlot slot, Change change) {
+bool ChangeSlot(OSND_STREAM *s, OsndSlot slot, Change change) {
   OsndSlotCall underWay;
   {
+    OsndStreamCall call(s);
+    if (!call) return false;
     SystemLockGuard guard(gOsndStreams.listLock);
+    if (OsndStream_Closing(s)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
     change();
     underWay = OsndStream_SlotCallUnderWay(s, slot);
   }
   OsndStream_WaitForSlotCall(underWay);
+  return true;
 }
 
 }  // namespace
 
-void OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
-  if (!s) return;
-  ChangeSlot(s, OSND_SLOT_END, [&] {
+bool OsndStream_SetEndCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
+  return ChangeSlot(s, OSND_SLOT_END, [&] {
     s->endCallback = callback;
     s->endUserData = userData;
   });
 }
 
-void OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
-  if (!s) return;
-  ChangeSlot(s, OSND_SLOT_SYNC, [&] {
+bool OsndStream_SetSyncCallback(OSND_STREAM *s, OSND_STREAMCALLBACK callback, void *userData) {
+  return ChangeSlot(s, OSND_SLOT_SYNC, [&] {
     s->syncCallback = callback;
     s->sync.userData = userData;
   });

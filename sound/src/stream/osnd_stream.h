@@ -198,8 +198,14 @@ void OsndStream_WaitForSlotCall(const OsndSlotCall &call);
 void OsndStream_CloseInSlotCall(OSND_STREAM *stream);
 
 // Callbacks and playback settings a stream's owner sets.
-void OsndStream_SetEndCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
-void OsndStream_SetSyncCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
+// The end and sync setters fail (false, OSND_ERR_INVALID_PARAM, nothing
+// changed) on a stream whose close has begun. Made outside the callback, a
+// change waits for a call of it already under way on the streamer: the
+// changing thread must hold no lock that the callback may take, and a
+// callback must not wait for a thread that may be changing its slot (closing
+// its stream ends the wait).
+bool OsndStream_SetEndCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
+bool OsndStream_SetSyncCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback, void *userData);
 // May be set while the open runs in the background.
 void OsndStream_SetOpenCallback(OSND_STREAM *stream, OSND_STREAMCALLBACK callback);
 OSND_STREAMCALLBACK OsndStream_GetOpenCallback(OSND_STREAM *stream);
