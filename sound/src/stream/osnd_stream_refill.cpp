@@ -299,6 +299,8 @@ OsndSlotCall OsndStream_SlotCallUnderWay(OSND_STREAM *s, OsndSlot slot) {
 void OsndStream_WaitForSlotCall(const OsndSlotCall &call) {
   OSND_STREAM *s = call.stream;
   if (!s) return;
+  // A change that found a call of its slot under way, about to wait for it.
+  OSND_PAUSE_POINT("stream.slot.waiting");
   {
     ListLock lock;
     std::unique_lock<ListLock> guard(lock);

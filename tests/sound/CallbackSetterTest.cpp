@@ -1,0 +1,297 @@
+// The setters of a stream's end, sync and title callbacks beside the
+// streamer's calls and the stream's close: a change on a closing stream
+// fails and changes nothing; a clear waits for a title call the streamer
+// already read; a change made where the engine holds a lock the call may need
+// (a DSP unit's callback, a refill) returns at once. The streamer is stopped
+// at its pause points, so each interleaving is made, not hoped for.
+#include "HttpTestServerSupport.h"
+#include "SoundTestSupport.h"
+#include "sound/src/source/source_net.h"
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_file.h"
+#include "sound/src/system/system_pause.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Generous: these only catch a hang, never decide an order.
+constexpr int kStepMs = 20000;
+
+std::atomic<int> gCalls{0};
+bool CountCall(OSND_STREAM *, void *, int, void *) { return ++gCalls > 0; }
+bool OtherCall(OSND_STREAM *, void *, int, void *) { return true; }
+
+class CallbackSetter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gCalls = 0;
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
+    ASSERT_TRUE(WriteRawRamp(path, 60000));
+    stream = Open();
+    ASSERT_NE(stream, nullptr);
+  }
+  void TearDown() override {
+    OSND_Close();
+    RemoveTestFiles("callback-setter");
+  }
+  OSND_STREAM *Open() {
+    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
+                            0, 0);
+  }
+  // Plays s with sync points until the streamer has read its sync slot for a
+  // call and stopped at `read`.
+  static void PlayUntilASyncCallIsRead(OSND_STREAM *s, SystemPausePoint &read) {
+    ASSERT_TRUE(OsndStream_SetSyncCallback(s, CountCall, nullptr));
+    for (unsigned at : {100u, 8000u, 16000u}) ASSERT_NE(OSND_Stream_AddSyncPoint(s, at, "point"), nullptr);
+    ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+    ASSERT_TRUE(read.WaitReached(kStepMs)) << "the streamer never read the sync slot";
+  }
+  static OSND_STREAMCALLBACK SlotUnderLock(OSND_STREAMCALLBACK &slot) {
+    SystemLockGuard list(gOsndStreams.listLock);
+    return slot;
+  }
+
+  const std::string path = TestFile("callback-setter", "ramp.raw");
+  OSND_STREAM *stream = nullptr;
+};
+
+// Another thread's close has marked the stream (and stopped there): an end
+// or sync change fails as any call on a closing stream does, and the slot
+// keeps the callback it had.
+TEST_F(CallbackSetter, AChangeOnAClosingStreamFailsAndChangesNothing) {
+  ASSERT_TRUE(OsndStream_SetEndCallback(stream, CountCall, nullptr));
+  ASSERT_TRUE(OsndStream_SetSyncCallback(stream, CountCall, nullptr));
+  SystemPausePoint marked("stream.close.marked");
+  std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(stream)); });
+  ASSERT_TRUE(marked.WaitReached(kStepMs));
+  EXPECT_FALSE(OsndStream_SetEndCallback(stream, OtherCall, nullptr));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_FALSE(OsndStream_SetSyncCallback(stream, OtherCall, nullptr));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(SlotUnderLock(stream->endCallback), &CountCall) << "the end slot changed on a closing stream";
+  EXPECT_EQ(SlotUnderLock(stream->syncCallback), &CountCall) << "the sync slot changed on a closing stream";
+  marked.Release();
+  Watchdog dog(20, "a close stopped after its mark");
+  close.join();
+}
+
+// What a DSP unit's callback does once armed: a change of the stream's sync
+// slot, under the mixer's lock.
+struct UnitChange {
+  OSND_STREAM *stream = nullptr;
+  std::atomic<bool> armed{false}, returned{false}, changed{false};
+};
+
+void *ChangeInUnit(void *, void *buffer, int, void *user) {
+  auto &change = *static_cast<UnitChange *>(user);
+  if (change.armed.exchange(false)) {
+    change.changed = OsndStream_SetSyncCallback(change.stream, OtherCall, nullptr);
+    change.returned = true;
+  }
+  return buffer;
+}
+
+// A sync call is under way (the streamer stopped after reading the slot)
+// when a DSP unit's callback changes that slot: the change returns at once,
+// since the call may need the mixer's lock the unit's callback holds.
+TEST_F(CallbackSetter, AChangeInsideADspUnitCallbackReturnsAtOnce) {
+  UnitChange change;
+  change.stream = stream;
+  OSND_DSPUNIT *unit = OSND_DSP_Create(ChangeInUnit, 500, &change);
+  ASSERT_NE(unit, nullptr);
+  OSND_DSP_SetActive(unit, true);
+  SystemPausePoint read("stream.callback.read");
+  PlayUntilASyncCallIsRead(stream, read);
+  change.armed = true;
+  // The call stays stopped: a change that waits for it never returns.
+  const bool returned = PollUntil([&] { return change.returned.load(); }, kStepMs);
+  read.Release();
+  EXPECT_TRUE(returned) << "a change inside a DSP unit's callback waited for the call under way";
+  {
+    Watchdog dog(20, "a change inside a DSP unit's callback");
+    ASSERT_TRUE(PollUntil([&] { return change.returned.load(); }, kStepMs));
+  }
+  EXPECT_TRUE(change.changed.load());
+  EXPECT_EQ(SlotUnderLock(stream->syncCallback), &OtherCall);
+  OSND_DSP_Free(unit);
+}
+
+// File callbacks that read the ramp; on the thread named, the first read
+// changes the stream's sync slot (a refill's file callback).
+struct RefillChange {
+  OSND_STREAM *stream = nullptr;
+  std::atomic<std::thread::id> on{};
+  std::atomic<bool> attempted{false}, changed{false};
+};
+RefillChange *gRefillChange = nullptr;
+
+void *RampOpen(const char *name) { return std::fopen(name, "rb"); }
+void RampClose(void *handle) { std::fclose(static_cast<FILE *>(handle)); }
+int RampRead(void *buffer, int bytes, void *handle) {
+  RefillChange *change = gRefillChange;
+  if (change && change->on.load() == std::this_thread::get_id() && !change->attempted.exchange(true))
+    change->changed = OsndStream_SetSyncCallback(change->stream, OtherCall, nullptr);
+  return int(std::fread(buffer, 1, size_t(bytes), static_cast<FILE *>(handle)));
+}
+int RampSeek(void *handle, int offset, int whence) { return std::fseek(static_cast<FILE *>(handle), offset, whence); }
+int RampTell(void *handle) { return int(std::ftell(static_cast<FILE *>(handle))); }
+
+// A sync call is under way when the application's seek refills the stream
+// and the file callback changes that slot: the change returns at once, since
+// the call may need the stream-decode lock the refill holds.
+TEST_F(CallbackSetter, AChangeInsideARefillReturnsAtOnce) {
+  RefillChange change;
+  gRefillChange = &change;
+  SystemFile_SetUserCallbacks(RampOpen, RampClose, RampRead, RampSeek, RampTell);
+  struct Restore {
+    ~Restore() {
+      SystemFile_SetUserCallbacks(nullptr, nullptr, nullptr, nullptr, nullptr);
+      gRefillChange = nullptr;
+    }
+  } restore;
+  OSND_STREAM *s = Open();
+  ASSERT_NE(s, nullptr);
+  change.stream = s;
+  SystemPausePoint read("stream.callback.read");
+  PlayUntilASyncCallIsRead(s, read);
+  std::atomic<bool> seekReturned{false};
+  std::thread seek([&] {
+    change.on = std::this_thread::get_id();
+    EXPECT_TRUE(OSND_Stream_SetPosition(s, 0));
+    seekReturned = true;
+  });
+  // The call stays stopped: a change that waits for it never returns.
+  const bool returned = PollUntil([&] { return seekReturned.load(); }, kStepMs);
+  read.Release();
+  EXPECT_TRUE(returned) << "a change inside a refill waited for the call under way";
+  {
+    Watchdog dog(20, "a seek whose refill changed a slot");
+    seek.join();
+  }
+  EXPECT_TRUE(change.attempted.load()) << "the seek's refill read nothing";
+  EXPECT_TRUE(change.changed.load());
+  EXPECT_EQ(SlotUnderLock(s->syncCallback), &OtherCall);
+}
+
+std::string ReadFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// An internet station on a server of the test's own whose stream carries a
+// title every 100 bytes, played on the real-time output.
+class TitleSetter : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string wav = TestFile("title-setter", "tone.wav"), mp3 = TestFile("title-setter", "tone.mp3");
+    ASSERT_TRUE(RunQuiet("sox -n -r 22050 -c 2 -b 16 " + wav + " synth 4 sine 440 gain -3"));
+    ASSERT_TRUE(RunQuiet("lame --quiet -b 64 " + wav + " " + mp3));
+    body = new std::string(IcyBody(ReadFile(mp3), 100, {"StreamTitle='One';"}));
+    ASSERT_GT(body->size(), 1000u);
+  }
+  static void TearDownTestSuite() {
+    RemoveTestFiles("title-setter");
+    delete body;
+    body = nullptr;
+  }
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    ASSERT_TRUE(OSND_Init(44100, 8, 0));
+    station = OSND_Stream_Open(server.Url("/titled").c_str(), 0, 0, 0);
+    ASSERT_NE(station, nullptr) << OSND_GetError();
+  }
+  void TearDown() override { OSND_Close(); }
+  OSND_METADATACALLBACK TitleSlot() {
+    SystemLockGuard list(gOsndStreams.listLock);
+    return static_cast<OsndNetStream *>(station->formatState)->metadataCallback;
+  }
+
+  static std::string *body;
+  HttpTestServer server{[](const std::string &) {
+    HttpReply reply;
+    reply.head = OkHead({"icy-metaint:100"}, "ICY 200 OK");
+    reply.body = *body;
+    return reply;
+  }};
+  OSND_STREAM *station = nullptr;
+};
+std::string *TitleSetter::body = nullptr;
+
+struct TitleCalls {
+  std::atomic<int> begun{0}, ended{0}, begunAfterClear{0};
+  std::atomic<bool> clearReturned{false};
+};
+TitleCalls *gTitles = nullptr;
+
+bool CountTitle(char *, char *, void *) {
+  if (gTitles->clearReturned) ++gTitles->begunAfterClear;
+  ++gTitles->begun;
+  ++gTitles->ended;
+  return true;
+}
+bool OtherTitle(char *, char *, void *) { return true; }
+
+// The streamer has read the title slot and stopped before the call when
+// another thread clears it: the clear does not return before that call has
+// run (it stops where it waits for the call; it must not return instead),
+// so no title call begins after a clear has returned.
+TEST_F(TitleSetter, AClearWaitsForTheTitleCallAlreadyRead) {
+  TitleCalls titles;
+  gTitles = &titles;
+  ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, CountTitle, nullptr));
+  SystemPausePoint read("stream.callback.read");
+  ASSERT_GE(OSND_Stream_Play(OSND_FREE, station), 0);
+  ASSERT_TRUE(read.WaitReached(kStepMs)) << "the streamer never read the title slot";
+  SystemPausePoint waiting("stream.slot.waiting");
+  std::atomic<int> endedAtReturn{-1};
+  std::thread clear([&] {
+    EXPECT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, nullptr, nullptr));
+    endedAtReturn = titles.ended.load();
+    titles.clearReturned = true;
+  });
+  // Either step ends this: the clear stopped before its wait, or returned.
+  const bool stepped = PollUntil([&] { return waiting.Reached() || titles.clearReturned.load(); }, kStepMs);
+  read.Release();
+  ASSERT_TRUE(PollUntil([&] { return titles.begun.load() > 0; }, kStepMs)) << "the title call read never ran";
+  waiting.Release();
+  {
+    Watchdog dog(20, "a clear waiting for a title call");
+    clear.join();
+  }
+  EXPECT_TRUE(stepped);
+  EXPECT_EQ(titles.begunAfterClear.load(), 0) << "the title call read before the clear began after it returned";
+  EXPECT_EQ(endedAtReturn.load(), 1) << "the clear returned before the title call it let through ended";
+  EXPECT_EQ(TitleSlot(), nullptr);
+  gTitles = nullptr;
+}
+
+// Another thread's close has marked the station: a title change fails and
+// the record keeps the callback it had.
+TEST_F(TitleSetter, AChangeOnAClosingStationFailsAndChangesNothing) {
+  TitleCalls titles;
+  gTitles = &titles;
+  ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, CountTitle, nullptr));
+  SystemPausePoint marked("stream.close.marked");
+  std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(station)); });
+  ASSERT_TRUE(marked.WaitReached(kStepMs));
+  EXPECT_FALSE(OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr));
+  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+  EXPECT_EQ(TitleSlot(), &CountTitle) << "the title slot changed on a closing station";
+  marked.Release();
+  {
+    Watchdog dog(20, "a close stopped after its mark");
+    close.join();
+  }
+  gTitles = nullptr;
+}
+
+}  // namespace
