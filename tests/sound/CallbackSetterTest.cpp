@@ -63,24 +63,57 @@ class CallbackSetter : public ::testing::Test {
   OSND_STREAM *stream = nullptr;
 };
 
-// Another thread's close has marked the stream (and stopped there): an end
-// or sync change fails as any call on a closing stream does, and the slot
-// keeps the callback it had.
+// A change meets another thread's close (stopped after its mark) in either
+// order: the close marked the stream before the change's hold, or the change
+// held the stream first and the mark came before its lock. Either way the
+// change fails, as any call on a closing stream does, and the slot keeps the
+// callback it had.
 TEST_F(CallbackSetter, AChangeOnAClosingStreamFailsAndChangesNothing) {
-  ASSERT_TRUE(OsndStream_SetEndCallback(stream, CountCall, nullptr));
-  ASSERT_TRUE(OsndStream_SetSyncCallback(stream, CountCall, nullptr));
-  SystemPausePoint marked("stream.close.marked");
-  std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(stream)); });
-  ASSERT_TRUE(marked.WaitReached(kStepMs));
-  EXPECT_FALSE(OsndStream_SetEndCallback(stream, OtherCall, nullptr));
-  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-  EXPECT_FALSE(OsndStream_SetSyncCallback(stream, OtherCall, nullptr));
-  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-  EXPECT_EQ(SlotUnderLock(stream->endCallback), &CountCall) << "the end slot changed on a closing stream";
-  EXPECT_EQ(SlotUnderLock(stream->syncCallback), &CountCall) << "the sync slot changed on a closing stream";
-  marked.Release();
-  Watchdog dog(20, "a close stopped after its mark");
-  close.join();
+  struct Setter {
+    const char *name;
+    bool (*set)(OSND_STREAM *, OSND_STREAMCALLBACK, void *);
+    OSND_STREAMCALLBACK OSND_STREAM::*slot;
+  };
+  const Setter setters[] = {{"end", OsndStream_SetEndCallback, &OSND_STREAM::endCallback},
+                            {"sync", OsndStream_SetSyncCallback, &OSND_STREAM::syncCallback}};
+  for (const Setter &setter : setters) {
+    for (const bool heldFirst : {false, true}) {
+      SCOPED_TRACE(std::string(setter.name) + (heldFirst ? ": held before the mark" : ": marked before the hold"));
+      OSND_STREAM *s = Open();
+      ASSERT_NE(s, nullptr);
+      ASSERT_TRUE(setter.set(s, CountCall, nullptr));
+      std::atomic<std::thread::id> changer{};
+      SystemPausePoint held("stream.call.held", [&] { return std::this_thread::get_id() == changer.load(); });
+      std::atomic<int> changed{-1};
+      std::thread change;
+      if (heldFirst) {
+        change = std::thread([&] {
+          changer = std::this_thread::get_id();
+          changed = setter.set(s, OtherCall, nullptr);
+        });
+        if (!held.WaitReached(kStepMs)) {
+          change.join();
+          FAIL() << "the change never held the stream";
+        }
+      }
+      SystemPausePoint marked("stream.close.marked");
+      std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(s)); });
+      ASSERT_TRUE(marked.WaitReached(kStepMs));
+      if (heldFirst) {
+        held.Release();
+        Watchdog dog(20, "a change held across a close's mark");
+        change.join();
+      } else {
+        changed = setter.set(s, OtherCall, nullptr);
+      }
+      EXPECT_EQ(changed.load(), 0) << "the change succeeded on a closing stream";
+      EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+      EXPECT_EQ(SlotUnderLock(s->*setter.slot), &CountCall) << "the slot changed on a closing stream";
+      marked.Release();
+      Watchdog dog(20, "a close stopped after its mark");
+      close.join();
+    }
+  }
 }
 
 // What a DSP unit's callback does once armed: a change of the stream's sync
@@ -274,20 +307,47 @@ TEST_F(TitleSetter, AClearWaitsForTheTitleCallAlreadyRead) {
   gTitles = nullptr;
 }
 
-// Another thread's close has marked the station: a title change fails and
-// the record keeps the callback it had.
+// A title change meets another thread's close (stopped after its mark) in
+// either order, as the end and sync changes do: it fails and the record
+// keeps the callback it had.
 TEST_F(TitleSetter, AChangeOnAClosingStationFailsAndChangesNothing) {
   TitleCalls titles;
   gTitles = &titles;
-  ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, CountTitle, nullptr));
-  SystemPausePoint marked("stream.close.marked");
-  std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(station)); });
-  ASSERT_TRUE(marked.WaitReached(kStepMs));
-  EXPECT_FALSE(OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr));
-  EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-  EXPECT_EQ(TitleSlot(), &CountTitle) << "the title slot changed on a closing station";
-  marked.Release();
-  {
+  for (const bool heldFirst : {false, true}) {
+    SCOPED_TRACE(heldFirst ? "held before the mark" : "marked before the hold");
+    if (heldFirst) {
+      station = OSND_Stream_Open(server.Url("/titled").c_str(), 0, 0, 0);
+      ASSERT_NE(station, nullptr) << OSND_GetError();
+    }
+    ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, CountTitle, nullptr));
+    std::atomic<std::thread::id> changer{};
+    SystemPausePoint held("stream.call.held", [&] { return std::this_thread::get_id() == changer.load(); });
+    std::atomic<int> changed{-1};
+    std::thread change;
+    if (heldFirst) {
+      change = std::thread([&] {
+        changer = std::this_thread::get_id();
+        changed = OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr);
+      });
+      if (!held.WaitReached(kStepMs)) {
+        change.join();
+        FAIL() << "the change never held the station";
+      }
+    }
+    SystemPausePoint marked("stream.close.marked");
+    std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(station)); });
+    ASSERT_TRUE(marked.WaitReached(kStepMs));
+    if (heldFirst) {
+      held.Release();
+      Watchdog dog(20, "a title change held across a close's mark");
+      change.join();
+    } else {
+      changed = OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr);
+    }
+    EXPECT_EQ(changed.load(), 0) << "the change succeeded on a closing station";
+    EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+    EXPECT_EQ(TitleSlot(), &CountTitle) << "the title slot changed on a closing station";
+    marked.Release();
     Watchdog dog(20, "a close stopped after its mark");
     close.join();
   }
