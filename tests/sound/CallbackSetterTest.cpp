@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -26,6 +27,44 @@ constexpr int kStepMs = 20000;
 std::atomic<int> gCalls{0};
 bool CountCall(OSND_STREAM *, void *, int, void *) { return ++gCalls > 0; }
 bool OtherCall(OSND_STREAM *, void *, int, void *) { return true; }
+
+// Makes `change` meet another thread's close of s, which stops after its
+// mark: the close marks s first, or the change holds s first and goes on
+// once the mark is set. While the close is stopped there, `check` looks at
+// the stream, given what the change answered.
+void ChangeBesideAClose(OSND_STREAM *s, bool heldFirst, const std::function<bool()> &change,
+                        const std::function<void(bool)> &check) {
+  std::atomic<std::thread::id> changer{};
+  SystemPausePoint held("stream.call.held", [&] { return std::this_thread::get_id() == changer.load(); });
+  std::atomic<bool> changed{false};
+  std::thread changing;
+  if (heldFirst) {
+    changing = std::thread([&] {
+      changer = std::this_thread::get_id();
+      changed = change();
+    });
+    if (!held.WaitReached(kStepMs)) {
+      changing.join();
+      ADD_FAILURE() << "the change never held the stream";
+      return;
+    }
+  }
+  SystemPausePoint marked("stream.close.marked");
+  std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(s)); });
+  const bool closing = marked.WaitReached(kStepMs);
+  if (heldFirst) {
+    held.Release();
+    Watchdog dog(20, "a change held across a close's mark");
+    changing.join();
+  } else if (closing) {
+    changed = change();
+  }
+  if (closing) check(changed);
+  marked.Release();
+  Watchdog dog(20, "a close stopped after its mark");
+  close.join();
+  EXPECT_TRUE(closing) << "the close never marked the stream";
+}
 
 class CallbackSetter : public ::testing::Test {
  protected:
@@ -82,36 +121,11 @@ TEST_F(CallbackSetter, AChangeOnAClosingStreamFailsAndChangesNothing) {
       OSND_STREAM *s = Open();
       ASSERT_NE(s, nullptr);
       ASSERT_TRUE(setter.set(s, CountCall, nullptr));
-      std::atomic<std::thread::id> changer{};
-      SystemPausePoint held("stream.call.held", [&] { return std::this_thread::get_id() == changer.load(); });
-      std::atomic<int> changed{-1};
-      std::thread change;
-      if (heldFirst) {
-        change = std::thread([&] {
-          changer = std::this_thread::get_id();
-          changed = setter.set(s, OtherCall, nullptr);
-        });
-        if (!held.WaitReached(kStepMs)) {
-          change.join();
-          FAIL() << "the change never held the stream";
-        }
-      }
-      SystemPausePoint marked("stream.close.marked");
-      std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(s)); });
-      ASSERT_TRUE(marked.WaitReached(kStepMs));
-      if (heldFirst) {
-        held.Release();
-        Watchdog dog(20, "a change held across a close's mark");
-        change.join();
-      } else {
-        changed = setter.set(s, OtherCall, nullptr);
-      }
-      EXPECT_EQ(changed.load(), 0) << "the change succeeded on a closing stream";
-      EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-      EXPECT_EQ(SlotUnderLock(s->*setter.slot), &CountCall) << "the slot changed on a closing stream";
-      marked.Release();
-      Watchdog dog(20, "a close stopped after its mark");
-      close.join();
+      ChangeBesideAClose(s, heldFirst, [&] { return setter.set(s, OtherCall, nullptr); }, [&](bool changed) {
+        EXPECT_FALSE(changed) << "the change succeeded on a closing stream";
+        EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+        EXPECT_EQ(SlotUnderLock(s->*setter.slot), &CountCall) << "the slot changed on a closing stream";
+      });
     }
   }
 }
@@ -311,47 +325,20 @@ TEST_F(TitleSetter, AClearWaitsForTheTitleCallAlreadyRead) {
 // either order, as the end and sync changes do: it fails and the record
 // keeps the callback it had.
 TEST_F(TitleSetter, AChangeOnAClosingStationFailsAndChangesNothing) {
-  TitleCalls titles;
-  gTitles = &titles;
   for (const bool heldFirst : {false, true}) {
     SCOPED_TRACE(heldFirst ? "held before the mark" : "marked before the hold");
     if (heldFirst) {
       station = OSND_Stream_Open(server.Url("/titled").c_str(), 0, 0, 0);
       ASSERT_NE(station, nullptr) << OSND_GetError();
     }
-    ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, CountTitle, nullptr));
-    std::atomic<std::thread::id> changer{};
-    SystemPausePoint held("stream.call.held", [&] { return std::this_thread::get_id() == changer.load(); });
-    std::atomic<int> changed{-1};
-    std::thread change;
-    if (heldFirst) {
-      change = std::thread([&] {
-        changer = std::this_thread::get_id();
-        changed = OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr);
-      });
-      if (!held.WaitReached(kStepMs)) {
-        change.join();
-        FAIL() << "the change never held the station";
-      }
-    }
-    SystemPausePoint marked("stream.close.marked");
-    std::thread close([&] { EXPECT_TRUE(OSND_Stream_Close(station)); });
-    ASSERT_TRUE(marked.WaitReached(kStepMs));
-    if (heldFirst) {
-      held.Release();
-      Watchdog dog(20, "a title change held across a close's mark");
-      change.join();
-    } else {
-      changed = OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr);
-    }
-    EXPECT_EQ(changed.load(), 0) << "the change succeeded on a closing station";
-    EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
-    EXPECT_EQ(TitleSlot(), &CountTitle) << "the title slot changed on a closing station";
-    marked.Release();
-    Watchdog dog(20, "a close stopped after its mark");
-    close.join();
+    ASSERT_TRUE(OSND_Stream_Net_SetMetadataCallback(station, OtherTitle, nullptr));
+    const auto change = [&] { return OSND_Stream_Net_SetMetadataCallback(station, nullptr, nullptr); };
+    ChangeBesideAClose(station, heldFirst, change, [&](bool changed) {
+      EXPECT_FALSE(changed) << "the change succeeded on a closing station";
+      EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
+      EXPECT_EQ(TitleSlot(), &OtherTitle) << "the title slot changed on a closing station";
+    });
   }
-  gTitles = nullptr;
 }
 
 }  // namespace
