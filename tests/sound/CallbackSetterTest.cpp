@@ -168,6 +168,7 @@ TEST_F(CallbackSetter, AChangeInsideADspUnitCallbackReturnsAtOnce) {
   }
   EXPECT_TRUE(change.changed.load());
   EXPECT_EQ(SlotUnderLock(stream->syncCallback), &OtherCall);
+  EXPECT_TRUE(PollUntil([] { return gCalls.load() > 0; }, kStepMs)) << "the call read before the change never ran";
   OSND_DSP_Free(unit);
 }
 
@@ -226,6 +227,7 @@ TEST_F(CallbackSetter, AChangeInsideARefillReturnsAtOnce) {
   EXPECT_TRUE(change.attempted.load()) << "the seek's refill read nothing";
   EXPECT_TRUE(change.changed.load());
   EXPECT_EQ(SlotUnderLock(s->syncCallback), &OtherCall);
+  EXPECT_TRUE(PollUntil([] { return gCalls.load() > 0; }, kStepMs)) << "the call read before the change never ran";
 }
 
 std::string ReadFile(const std::string &path) {
