@@ -6,6 +6,8 @@
 // has acted or stands at the lock the first holds (read from the kernel), so
 // that no verdict depends on which thread the machine ran first.
 #include "SoundTestSupport.h"
+#include "WinMMRecordingSupport.h"
+#include "sound/src/source/source_record.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_thread.h"
@@ -149,6 +151,41 @@ TEST_F(ChannelHandOff, AReplayStoppedAfterItsLookLeavesTheApplicationItsChannel)
   EXPECT_EQ(theirs & 0xFFF, index);
   EXPECT_EQ(OSND_GetCurrentSample(theirs), own) << "the replay took the channel the application's sound started on";
   EXPECT_GE(replayed.load(), 0) << "the replay did not start on its free index";
+}
+
+class CaptureChannelHandOff : public WinMMRecording {};
+
+// A free of the sample being recorded into has found the recording its own
+// and is about to stop it when another thread starts a recording into another
+// sample: the look and the stop are one step under the record lock, so the
+// start comes after the stop and its recording goes on.
+TEST_F(CaptureChannelHandOff, AFreeStoppedAfterItsLookLeavesANewRecordingRunning) {
+  OSND_SAMPLE *old = RecordSample(3000);
+  OSND_SAMPLE *next = RecordSample(3000);
+  ASSERT_NE(old, nullptr);
+  ASSERT_NE(next, nullptr);
+  ASSERT_TRUE(OSND_Record_StartSample(0, old, true)) << OSND_GetError();
+  SystemPausePoint checked("record.stop.checked", IsFirst);
+  SystemPausePoint waiting("record.lock.waiting", [] { return tRole == kSecond; });
+  Party free(kFirst, [&] { OSND_Sample_Free(old); });
+  ASSERT_TRUE(checked.WaitReached()) << "the free did not look at the recording";
+  std::atomic<bool> started{false};
+  Party start(kSecond, [&] { started = OSND_Record_StartSample(0, next, true); });
+  {
+    Watchdog dog(60, "a free's stop of a recording and a start");
+    EXPECT_TRUE(PollUntil([&] { return start.Done() || waiting.Reached(); }, 30000));
+    waiting.Release();
+    checked.Release();
+    free.Join();
+    start.Join();
+  }
+  ASSERT_TRUE(started.load()) << OSND_GetError();
+  ASSERT_TRUE(gOsnd.recording.load()) << "the free stopped a recording into another sample";
+  const int from = OsndRecord_WritePosition();
+  EXPECT_TRUE(PollUntil([from] { return OsndRecord_WritePosition() != from; }, 20000))
+      << "nothing more was recorded into the new sample";
+  EXPECT_TRUE(OSND_Record_Stop());
+  OSND_Sample_Free(next);
 }
 
 }  // namespace
