@@ -188,4 +188,42 @@ TEST_F(CaptureChannelHandOff, AFreeStoppedAfterItsLookLeavesANewRecordingRunning
   OSND_Sample_Free(next);
 }
 
+// The body of the test below, in a child process: a free holds the mixer's
+// lock and is about to take the slot table's when a named slot's allocation
+// begins; the allocation takes the mixer's lock first, so it waits with
+// nothing held and the free ends. Taken the other way round, the two wait for
+// each other: the watchdog ends the child.
+void NamedSlotBesideAFree() {
+  OsndOutputNoSound.mixerThread = 1;
+  if (!OSND_SetOutput(OSND_OUTPUT_NOSOUND) || !OSND_Init(44100, 16, 0)) std::_Exit(3);
+  constexpr int kSlot = 5;
+  OSND_SAMPLE *freed = OSND_Sample_Alloc(-1, 1000, OSND_MODE_16BITS, 44100, 255, 128, 255);
+  OSND_SAMPLE *occupant = OSND_Sample_Alloc(kSlot, 1000, OSND_MODE_16BITS, 44100, 255, 128, 255);
+  if (!freed || !occupant || gOsnd.samples[kSlot] != occupant) std::_Exit(4);
+  const SystemCriticalSection mixer = gOsnd.mixer->lock;
+  std::atomic<OSND_SAMPLE *> made{nullptr};
+  {
+    Watchdog dog(20, "a named slot's allocation beside a free: the two locks taken in two orders");
+    SystemPausePoint leaving("sample.free.leaving", IsFirst);
+    Party free(kFirst, [&] { OSND_Sample_Free(freed); });
+    if (!leaving.WaitReached()) std::_Exit(5);
+    Party alloc(kSecond, [&] { made = OSND_Sample_Alloc(kSlot, 1000, OSND_MODE_16BITS, 44100, 255, 128, 255); });
+    if (!PollUntil([&] { return alloc.Done() || SleepsOn(alloc.Id(), Word(mixer)); }, 15000)) std::_Exit(6);
+    leaving.Release();
+    free.Join();
+    alloc.Join();
+  }
+  if (!made || gOsnd.samples[kSlot] != made) {
+    std::fprintf(stderr, "the allocation did not take its named slot\n");
+    std::_Exit(7);
+  }
+  OSND_Close();
+  std::_Exit(0);
+}
+
+TEST(ChannelHandOffSlots, ANamedSlotsAllocationBesideAFreeTakesTheMixersLockFirst) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(NamedSlotBesideAFree(), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
