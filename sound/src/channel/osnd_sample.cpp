@@ -401,6 +401,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
         if (gOsnd.channels[i].currentSample == sample) gOsnd.channels[i].currentSample = nullptr;
     }
     if (gHooks.release) gHooks.release(sample);
+    OSND_PAUSE_POINT("sample.free.leaving");
     LeaveSlot(sample);
   }
   OSND_PAUSE_POINT("sample.free.stopped");

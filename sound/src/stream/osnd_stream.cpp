@@ -864,9 +864,13 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     if (s->channel != -1 && OSND_GetCurrentSample(s->channel) != s->sample) {
       const int index = s->channel & 0xFFF;
       const bool takeBack = Osnd_GetChannel(s->channel) || !OSND_IsPlaying(index);
+      OSND_PAUSE_POINT("stream.replay.looked");
       const int again = OSND_PlaySound(takeBack ? index : channel, s->sample);
+      // No channel: the old handle may name another sound by now, so it is
+      // not answered; the record keeps it, and a later play tries again.
+      if (again < 0) return -1;
       SystemLockGuard guard(gOsndStreams.listLock);  // the mixer's sync scan reads it
-      if (again >= 0) s->channel = again;
+      s->channel = again;
     }
     return s->channel;
   }
