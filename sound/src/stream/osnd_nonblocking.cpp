@@ -223,6 +223,9 @@ unsigned ThreadProc(void *argument) {
         continue;
       }
       gOsndError.lastError.ClearOwn();
+      // Taken and named as worked on, in one step under the queue lock: a
+      // close that finds the node gone waits for this thread from here.
+      OSND_PAUSE_POINT("queue.work.taken");
       if (taken.kind == 0)
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
@@ -416,16 +419,35 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {
   return true;
 }
 
+namespace {
+
+// Under the queue lock: whether an open thread works on the record.
+const Worker *WorkerOn(const void *object) {
+  for (const Worker &worker : gQueue.workers)
+    if (worker.working == object) return &worker;
+  return nullptr;
+}
+
+}  // namespace
+
 void OsndNonBlocking_WaitUntilDone(void *object) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  gQueue.workDone.wait(guard, [object] {
+  for (bool found = false;;) {
     // A callback that has not begun is dropped. One running is not waited
     // for: it may be waiting for this thread.
     std::erase_if(gQueue.completions, [object](const Completion &c) { return c.object == object; });
-    for (const Worker &worker : gQueue.workers)
-      if (worker.working == object) return false;
-    return true;
-  });
+    if (!WorkerOn(object)) return;
+    if (!found) {
+      // A worker found on the record: this close waits for it. Looked at
+      // again under the lock before the wait, so no wake-up is missed.
+      found = true;
+      guard.unlock();
+      OSND_PAUSE_POINT("queue.done.waiting");
+      guard.lock();
+      continue;
+    }
+    gQueue.workDone.wait(guard);
+  }
 }
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }

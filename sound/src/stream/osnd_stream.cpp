@@ -656,6 +656,10 @@ void OsndStream_Release(OSND_STREAM *s) {
     parts.tags = std::exchange(s->tags, nullptr);
     OSND_FREE_MEM(std::exchange(s->sentence, nullptr));
     s->sentenceCount = 0;
+    // Taken out, not yet freed: a call that held the stream before the mark
+    // and reads it under either lock (a time read, under the list lock
+    // alone, looks at no mark) finds it whole or emptied, never freed.
+    OSND_PAUSE_POINT("stream.release.taken");
   }
   if (parts.close && parts.formatState) parts.close(parts.formatState);
   if (parts.file) SystemFile_Close(parts.file);
