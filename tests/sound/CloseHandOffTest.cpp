@@ -169,6 +169,52 @@ TEST_F(CloseHandOff, AFreeWaitsForTheLoadTheOpenThreadTook) {
   EXPECT_TRUE(PollUntil([this] { return SystemMemory_BytesInUse() == baseline; }, 60000));
 }
 
+// A stream's own background sub-stream selection still queued (the open
+// thread busy with another open) when the application closes it, on the same
+// thread: the close takes the selection back and closes the stream.
+TEST_F(CloseHandOff, ACloseTakesBackItsStreamsQueuedSelection) {
+  OSND_STREAM *s = OpenBank({Tone(3000, 22050), Tone(2000, 22050)}, OSND_MODE_NONBLOCKING);
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  ASSERT_TRUE(PollUntil([s] { return OsndStream_IsReady(s); }, 60000));
+  std::vector<int16_t> pcm(2000, 100);
+  SystemPausePoint busy("queue.work.taken");
+  OSND_STREAM *other = OSND_Stream_Open(reinterpret_cast<const char *>(pcm.data()),
+                                        OSND_MODE_MEMORY | OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_NONBLOCKING,
+                                        0, int(pcm.size() * 2));
+  ASSERT_NE(other, nullptr);
+  ASSERT_TRUE(busy.WaitReached());
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1)) << OSND_GetError();
+  ASSERT_TRUE(OSND_Stream_Close(s)) << "error " << OSND_GetError();
+  busy.Release();
+  ASSERT_TRUE(PollUntil([other] { return OsndStream_IsReady(other); }, 60000));
+  EXPECT_TRUE(OSND_Stream_Close(other));
+  EXPECT_TRUE(PollUntil([this] { return SystemMemory_BytesInUse() == baseline; }, 60000));
+}
+
+// The same selection taken by the open thread and stopped there: the close
+// waits for it (a party found working on the record), then closes.
+TEST_F(CloseHandOff, ACloseWaitsForItsStreamsSelectionUnderWay) {
+  OSND_STREAM *s = OpenBank({Tone(3000, 22050), Tone(2000, 22050)}, OSND_MODE_NONBLOCKING);
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  ASSERT_TRUE(PollUntil([s] { return OsndStream_IsReady(s); }, 60000));
+  SystemPausePoint taken("queue.work.taken");
+  ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1)) << OSND_GetError();
+  ASSERT_TRUE(taken.WaitReached());
+  SystemPausePoint waiting("queue.done.waiting");
+  std::atomic<bool> closed{false};
+  std::atomic<int> error{-1};
+  second = std::thread([&] {
+    closed = OSND_Stream_Close(s);
+    error = OSND_GetError();
+  });
+  EXPECT_TRUE(waiting.WaitReached()) << "the close did not wait for the selection under way";
+  waiting.Release();
+  taken.Release();
+  second.join();
+  EXPECT_TRUE(closed.load()) << "error " << error.load();
+  EXPECT_TRUE(PollUntil([this] { return SystemMemory_BytesInUse() == baseline; }, 60000));
+}
+
 }  // namespace
 
 // The handed-out sync points are looked up by a delete or an add made after

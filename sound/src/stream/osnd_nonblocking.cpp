@@ -29,6 +29,8 @@ struct Worker {
   SystemThreadHandle thread = nullptr;
   // The record the thread works on; a close of it waits until it is done.
   void *working = nullptr;
+  // The work is an opened stream's sub-stream selection (not its open).
+  bool selecting = false;
 };
 
 // A finished open whose open-complete callback is still to be made.
@@ -97,6 +99,9 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   *taken = *node;
   node->object = nullptr;
   worker.working = taken->object;
+  // Written before the stream was queued and by no one while it is: read here.
+  worker.selecting =
+      taken->kind == 0 && !(static_cast<OSND_STREAM *>(taken->object)->requestFlags & OSND_REQUEST_OPEN);
   return true;
 }
 
@@ -448,6 +453,29 @@ void OsndNonBlocking_WaitUntilDone(void *object) {
     }
     gQueue.workDone.wait(guard);
   }
+}
+
+bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  OsndQueueNode *node = &stream->queue;
+  if (node->next && node->next != node) {
+    // Queued: nothing of it has run, and only this lock's holders touch it.
+    if (stream->requestFlags & OSND_REQUEST_OPEN) return false;
+    node->prev->next = node->next;
+    node->next->prev = node->prev;
+    node->next = node->prev = node;
+    node->object = nullptr;
+    stream->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
+    stream->pendingSubStream = -1;
+    OsndStream_MarkReady(stream);  // on the entry it had, as before the selection
+    return true;
+  }
+  const Worker *worker = WorkerOn(stream);
+  if (!worker || !worker->selecting) return false;
+  // Under way: the open thread makes the stream ready again as it ends.
+  guard.unlock();
+  OsndNonBlocking_WaitUntilDone(stream);
+  return true;
 }
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }

@@ -920,6 +920,11 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   if (Osnd_RefuseStreamCall()) return false;
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   bool ready = OsndStream_IsReady(s);
+  // An opened stream whose own background sub-stream selection is not done:
+  // one still queued is taken back (the stream is closed on the entry it
+  // had), one under way is waited for.
+  if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s) && OsndNonBlocking_TakeBackSelection(s))
+    ready = OsndStream_IsReady(s);
   if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s)) {
     // An internet stream still queued never opens; one opening is asked to
     // give up, and the stop returns once its open has ended. Either is then
