@@ -100,8 +100,8 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   node->object = nullptr;
   worker.working = taken->object;
   // Written before the stream was queued and by no one while it is: read here.
-  worker.selecting =
-      taken->kind == 0 && !(static_cast<OSND_STREAM *>(taken->object)->requestFlags & OSND_REQUEST_OPEN);
+  const auto *stream = taken->kind == 0 ? static_cast<const OSND_STREAM *>(taken->object) : nullptr;
+  worker.selecting = stream && !(stream->requestFlags & OSND_REQUEST_OPEN);
   return true;
 }
 
