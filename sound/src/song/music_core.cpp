@@ -243,8 +243,10 @@ void Music_FreeSong(MusicSong *song) {
   OsndNonBlocking_Unqueue(&song->queueNode);
   OsndNonBlocking_WaitUntilDone(song);
   // Silent from the free's return though another party may hold the song
-  // still: its voices (a MIDI song's synthesizer) stop now, and the music
-  // unit starts no note for a song whose free has begun.
+  // still: its voices stop now, and the music unit starts no note for a song
+  // whose free has begun. A MIDI song's synthesizer stops now too; what its
+  // stream had rendered ahead is still mixed (its reverb tail would follow a
+  // flush of it, so the buffer plays out as it was).
   if (Music_IsLoaded(song)) Music_StopPlaying(song);
   Music_LetGoSong(song);
 }

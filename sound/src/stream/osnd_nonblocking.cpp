@@ -29,6 +29,8 @@ struct Worker {
   SystemThreadHandle thread = nullptr;
   // The record the thread works on; a close of it waits until it is done.
   void *working = nullptr;
+  // The work is an opened stream's sub-stream selection (not its open).
+  bool selecting = false;
 };
 
 // A finished open whose open-complete callback is still to be made.
@@ -97,6 +99,9 @@ bool TakeFirst(Worker &worker, OsndQueueNode *taken) {
   *taken = *node;
   node->object = nullptr;
   worker.working = taken->object;
+  // Written before the stream was queued and by no one while it is: read here.
+  const auto *stream = taken->kind == 0 ? static_cast<const OSND_STREAM *>(taken->object) : nullptr;
+  worker.selecting = stream && !(stream->requestFlags & OSND_REQUEST_OPEN);
   return true;
 }
 
@@ -223,6 +228,9 @@ unsigned ThreadProc(void *argument) {
         continue;
       }
       gOsndError.lastError.ClearOwn();
+      // Taken and named as worked on, in one step under the queue lock: a
+      // close that finds the node gone waits for this thread from here.
+      OSND_PAUSE_POINT("queue.work.taken");
       if (taken.kind == 0)
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
@@ -416,16 +424,58 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node) {
   return true;
 }
 
+namespace {
+
+// Under the queue lock: whether an open thread works on the record.
+const Worker *WorkerOn(const void *object) {
+  for (const Worker &worker : gQueue.workers)
+    if (worker.working == object) return &worker;
+  return nullptr;
+}
+
+}  // namespace
+
 void OsndNonBlocking_WaitUntilDone(void *object) {
   std::unique_lock<std::mutex> guard(gQueue.lock);
-  gQueue.workDone.wait(guard, [object] {
+  for (bool found = false;;) {
     // A callback that has not begun is dropped. One running is not waited
     // for: it may be waiting for this thread.
     std::erase_if(gQueue.completions, [object](const Completion &c) { return c.object == object; });
-    for (const Worker &worker : gQueue.workers)
-      if (worker.working == object) return false;
+    if (!WorkerOn(object)) return;
+    if (!found) {
+      // A worker found on the record: this close waits for it. Looked at
+      // again under the lock before the wait, so no wake-up is missed.
+      found = true;
+      guard.unlock();
+      OSND_PAUSE_POINT("queue.done.waiting");
+      guard.lock();
+      continue;
+    }
+    gQueue.workDone.wait(guard);
+  }
+}
+
+bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
+  std::unique_lock<std::mutex> guard(gQueue.lock);
+  OsndQueueNode *node = &stream->queue;
+  if (node->next && node->next != node) {
+    // Queued: nothing of it has run, and only this lock's holders touch it.
+    if (stream->requestFlags & OSND_REQUEST_OPEN) return false;
+    node->prev->next = node->next;
+    node->next->prev = node->prev;
+    node->next = node->prev = node;
+    node->object = nullptr;
+    stream->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
+    stream->pendingSubStream = -1;
+    OsndStream_MarkReady(stream);  // on the entry it had, as before the selection
     return true;
-  });
+  }
+  const Worker *worker = WorkerOn(stream);
+  if (!worker || !worker->selecting) return false;
+  // Under way: the open thread makes the stream ready again as it ends.
+  guard.unlock();
+  OsndNonBlocking_WaitUntilDone(stream);
+  return true;
 }
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }

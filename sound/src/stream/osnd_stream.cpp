@@ -656,6 +656,10 @@ void OsndStream_Release(OSND_STREAM *s) {
     parts.tags = std::exchange(s->tags, nullptr);
     OSND_FREE_MEM(std::exchange(s->sentence, nullptr));
     s->sentenceCount = 0;
+    // Taken out, not yet freed: a call that held the stream before the mark
+    // and reads it under either lock (a time read, under the list lock
+    // alone, looks at no mark) finds it whole or emptied, never freed.
+    OSND_PAUSE_POINT("stream.release.taken");
   }
   if (parts.close && parts.formatState) parts.close(parts.formatState);
   if (parts.file) SystemFile_Close(parts.file);
@@ -925,6 +929,11 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   if (Osnd_RefuseStreamCall()) return false;
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   bool ready = OsndStream_IsReady(s);
+  // An opened stream whose own background sub-stream selection is not done:
+  // one still queued is taken back (the stream is closed on the entry it
+  // had), one under way is waited for.
+  if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s) && OsndNonBlocking_TakeBackSelection(s))
+    ready = OsndStream_IsReady(s);
   if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s)) {
     // An internet stream still queued never opens; one opening is asked to
     // give up, and the stop returns once its open has ended. Either is then

@@ -36,6 +36,9 @@ void Unlink(OSND_STREAM *owner, OsndSyncPoint *point) {
 void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
   if (!gHandedOut.empty())
     for (OsndSyncPoint *p = stream->sync.head.next; p != &stream->sync.tail; p = p->next) gHandedOut.erase(p);
+  // The old points no longer handed out, the list not yet swapped: an add,
+  // a delete or the mixer's scan waits at the list lock.
+  OSND_PAUSE_POINT("sync.list.exchanging");
   OsndStream_SwapSyncPoints(&stream->sync, points);
 }
 
