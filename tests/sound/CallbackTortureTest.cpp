@@ -800,6 +800,7 @@ std::string Unseen() {
 // What each party is doing, when the run has stalled.
 void ReportStall(int64_t stalledMs) {
   const int64_t now = NowMs();
+  const std::string unseen = Unseen();
   std::fprintf(stderr,
                "[torture] stalled: no application thread moved on for %lld s (a starved run moves on, however "
                "slowly: this is a hang); seed %u (QMV_TORTURE_SEED repeats its picks), %s output\n",
@@ -808,14 +809,14 @@ void ReportStall(int64_t stalledMs) {
     const Party &party = gT->parties[k];
     const std::string name = k < kCallbackParties ? kAppPartyNames[k]
                                                   : std::string(kFiredNames[k - kCallbackParties]) + " callback";
-    std::fprintf(stderr, "  %-22s at \"%s\", %ld steps, the last %.1f s ago", name.c_str(), party.step.load(),
-                 party.steps.load(), party.at ? double(now - party.at) / 1000 : 0.0);
+    std::fprintf(stderr, "  %-22s at \"%s\", %ld steps", name.c_str(), party.step.load(), party.steps.load());
+    if (party.at) std::fprintf(stderr, ", the last %.1f s ago", double(now - party.at) / 1000);
     if (k < 3) std::fprintf(stderr, ", %ld calls", gT->calls[k].load());
     if (k >= kCallbackParties) std::fprintf(stderr, ", %ld called", gT->fired[k - kCallbackParties].load());
     std::fprintf(stderr, "\n");
   }
   std::fprintf(stderr, "  %d restarts, %d refusals, %d shared, %d beside; not yet seen: %s\n", gT->restarts.load(),
-               gT->refusals.load(), gT->shared.load(), gT->beside.load(), Unseen().c_str());
+               gT->refusals.load(), gT->shared.load(), gT->beside.load(), unseen.empty() ? "nothing" : unseen.c_str());
 }
 
 std::string RawFile(const std::string &name, int frames) {
