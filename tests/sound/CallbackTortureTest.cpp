@@ -83,6 +83,10 @@ struct Party {
   std::atomic<const char *> step{"-"}, longestStep{"-"};
   std::atomic<long> steps{0};
   std::atomic<int64_t> at{0}, longestMs{0};
+  // An application thread's longest turn, from one call (or restart) to the
+  // next, waits for the application lock included.
+  int64_t longestTurnMs = 0;
+  bool longestTurnRestarted = false;
 };
 // The application threads, the main thread, then each kind of callback.
 constexpr int kMainParty = 4, kCallbackParties = 5, kParties = kCallbackParties + int(kFiredKinds);
@@ -750,13 +754,15 @@ void *UnitCb(void *, void *buffer, int, void *) {
 void AppThread(int index, bool updater) {
   tRng = &gT->rngs[index];
   tParty = &gT->parties[index];
-  while (!gT->stop) {
+  Party &me = gT->parties[index];
+  for (int64_t turn = NowMs(); !gT->stop;) {
     // The others hold back while one waits to restart, which it would not
     // get its turn to otherwise.
     Step("holding back while another thread restarts");
     while (gT->restarting) std::this_thread::sleep_for(milliseconds(1));
     const bool restart = (!updater && Pick(1500) == 0) || gT->closed;
-    if (restart && !gT->restarting.exchange(true)) {
+    const bool restarts = restart && !gT->restarting.exchange(true);
+    if (restarts) {
       Step("restart: waiting for the application lock alone");
       std::unique_lock<std::shared_mutex> alone(gT->app);
       Restart();
@@ -771,6 +777,8 @@ void AppThread(int index, bool updater) {
       else RandomCall(kApp);
     }
     Step("between calls");
+    const int64_t now = NowMs(), took = now - std::exchange(turn, now);
+    if (took > me.longestTurnMs) me.longestTurnMs = took, me.longestTurnRestarted = restarts;
     if (!updater) ++gT->calls[index];
     if (updater || Pick(8) == 0) std::this_thread::sleep_for(milliseconds(1));
   }
@@ -941,6 +949,11 @@ void RunTorture(int output) {
     if (t.parties[k].steps)
       std::printf(" %s %lld ms (%s);", kAppPartyNames[k], static_cast<long long>(t.parties[k].longestMs.load()),
                   t.parties[k].longestStep.load());
+  std::printf("\n[ torture  ] longest turns:");
+  for (int k = 0; k < kMainParty; ++k)
+    if (t.parties[k].steps)
+      std::printf(" %s %lld ms (%s);", kAppPartyNames[k], static_cast<long long>(t.parties[k].longestTurnMs),
+                  t.parties[k].longestTurnRestarted ? "a restart" : "a call");
   std::printf("\n");
   RemoveTestFiles("torture");
   gT = nullptr;
