@@ -694,12 +694,9 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   for (int n = Pick(3); n > 0; --n) RandomCall(where, own);
   if (song && Music_IsLoaded(song) && Pick(2)) Music_PlaySong(song);
   const bool close = mine && Pick(4) == 0;
-  // Closed or freed as soon as a thread takes it, if one does so soon; a
-  // run that has not yet seen that waits longer, so that a busy machine,
-  // whose threads come seldom, sees it too.
-  const int wait = close ? (gT->shared ? 3 : 50) : 0;
+  // Closed or freed as soon as a thread takes it, if one does so soon.
   if (close) Step("waiting a moment for a thread to take its own object");
-  for (auto until = Clock::now() + milliseconds(wait); Clock::now() < until; std::this_thread::yield()) {
+  for (auto until = Clock::now() + milliseconds(3 * close); Clock::now() < until; std::this_thread::yield()) {
     std::lock_guard<std::mutex> guard(gT->lock);
     if (Held *h = Find(kind, mine); !h || h->taken) break;
   }
