@@ -7,10 +7,14 @@
 // engine is closed, and each of the application's closes has a callback that
 // tries to close and start the engine beside it. Sample banks whose entries
 // bring sync points play as looping sentences while threads and callbacks add
-// and delete sync points of every stream. A hang aborts the run with what
-// each thread was doing; at the end no engine thread and no engine memory is
-// left.
-// QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run. A seed fixes
+// and delete sync points of every stream. A run lasts until every kind of
+// event it checks has been seen, however slowly a busy machine lets it
+// advance (a cap fails it naming what was not seen); a stall, in which no
+// application thread moves on for a minute, aborts it with the step each
+// thread and each kind of callback is at; at the end no engine thread and no
+// engine memory is left.
+// QMV_TORTURE_SEED and QMV_TORTURE_MS vary or lengthen a run (the time is
+// its least; QMV_TORTURE_CAP_MS is its most). A seed fixes
 // what each application thread, and each kind of callback, picks from one
 // call to the next, not how the threads interleave: a run cannot be replayed
 // exactly, but a seed that failed makes the same kinds of calls again.
@@ -72,6 +76,22 @@ struct Rng {
   std::mt19937 draws;
 };
 
+// What one party is doing, for the watchdog's report: the step it is at, how
+// many steps it has made and when it made the last one; and its longest
+// step, which tells how long a starved step took in a run that passed.
+struct Party {
+  std::atomic<const char *> step{"-"}, longestStep{"-"};
+  std::atomic<long> steps{0};
+  std::atomic<int64_t> at{0}, longestMs{0};
+  // An application thread's longest turn, from one call (or restart) to the
+  // next, waits for the application lock included.
+  int64_t longestTurnMs = 0;
+  bool longestTurnRestarted = false;
+};
+// The application threads, the main thread, then each kind of callback.
+constexpr int kMainParty = 4, kCallbackParties = 5, kParties = kCallbackParties + int(kFiredKinds);
+const char *const kAppPartyNames[] = {"thread 0", "thread 1", "thread 2", "updater", "main thread"};
+
 int64_t NowMs() { return std::chrono::duration_cast<milliseconds>(Clock::now().time_since_epoch()).count(); }
 
 struct Torture {
@@ -100,9 +120,12 @@ struct Torture {
   // callback that waits for the application's close runs; it closed the
   // engine beside that close (refused).
   std::atomic<bool> restarting{false}, appClosing{false}, closed{true}, waiting{false}, metClose{false};
-  std::atomic<int64_t> progress[4] = {};
-  // What each application thread, then each callback thread, is doing.
-  std::atomic<const char *> doing[8] = {"-", "-", "-", "-", "-", "-", "-", "-"};
+  Party parties[kParties];
+  // When an application thread (or the main thread) last moved on: the
+  // watchdog's measure of a stall.
+  std::atomic<int64_t> lastMove{0};
+  // The run has seen all it must (or reached its cap): the threads end.
+  std::atomic<bool> stop{false};
   // The random sequences of the application threads, of the main thread
   // (where a callback's would be), then of each kind of callback.
   Rng rngs[8];
@@ -121,6 +144,34 @@ struct Drawing {
   Rng *outer;
   explicit Drawing(int sequence) : outer(std::exchange(tRng, &gT->rngs[sequence])) {}
   ~Drawing() { tRng = outer; }
+};
+
+// The party the calling thread acts for: an application thread's own, or,
+// inside a callback, its kind's (a callback made on an application thread,
+// as the non-realtime output's mixing is, leaves that thread's step as it
+// was: the call it made).
+thread_local Party *tParty = nullptr;
+void Step(const char *what) {
+  if (!tParty) return;
+  const int64_t now = NowMs(), took = tParty->at ? now - tParty->at : 0;
+  // Racy between two callbacks of one kind, which only blurs a report.
+  if (took > tParty->longestMs) tParty->longestMs = took, tParty->longestStep = tParty->step.load();
+  tParty->step = what;
+  ++tParty->steps;
+  tParty->at = now;
+  if (tParty < &gT->parties[kCallbackParties]) gT->lastMove = now;
+}
+struct Acting {
+  Party *outer;
+  Rng *outerRng;
+  Acting(Fired fired, int sequence)
+      : outer(std::exchange(tParty, &gT->parties[kCallbackParties + fired])),
+        outerRng(std::exchange(tRng, &gT->rngs[sequence])) {}
+  ~Acting() {
+    Step("-");
+    tParty = outer;
+    tRng = outerRng;
+  }
 };
 
 void Violation(const std::string &what) {
@@ -199,6 +250,7 @@ void Put(Kind kind, void *p, unsigned generation, bool gone = false) {
 // has returned, so a callback that closed or freed it waits until no thread
 // holds it taken (calls on it end without waiting for callbacks).
 void WaitUntilDropped(Kind kind, void *p) {
+  Step("waiting until no thread holds its own object");
   for (;; std::this_thread::sleep_for(std::chrono::microseconds(200))) {
     std::lock_guard<std::mutex> guard(gT->lock);
     if (!Find(kind, p)) return;
@@ -209,6 +261,7 @@ void WaitUntilDropped(Kind kind, void *p) {
 // frees the record once this callback has returned, and only once. A call the
 // thread makes on a song once this free has returned must fail.
 void CloseOwn(Kind kind, void *own) {
+  Step(kind == kSong ? "freeing its own song" : "closing its own stream");
   {
     std::lock_guard<std::mutex> guard(gT->lock);
     Held *h = Find(kind, own);
@@ -228,6 +281,7 @@ void CloseOwn(Kind kind, void *own) {
 // Takes every object of a kind to free it, once no callback holds one (the
 // caller holds the application lock alone).
 std::vector<void *> TakeAll(Kind kind) {
+  Step("waiting until no callback holds an object, to free them all");
   for (;; std::this_thread::sleep_for(milliseconds(1))) {
     std::lock_guard<std::mutex> guard(gT->lock);
     std::vector<void *> all;
@@ -362,6 +416,13 @@ void LoadSong() {
 // the callback's own stream.
 void RandomCall(Where where, OSND_STREAM *own = nullptr) {
   const int op = where == kMixer ? 9 + Pick(6) : Pick(where == kApp ? 18 : 15);
+  static const char *const kOps[] = {
+      "a stream's open",        "a stream's open",     "a stream's play",        "a stream's close",
+      "a stream's stop",        "a stream's seek",     "a stream's callbacks",   "a sample's upload",
+      "a sample's upload",      "a sample's play",     "a sample's free",        "a DSP unit's creation",
+      "a DSP unit's free",      "a DSP unit's change", "sync points' change",    "a song's load",
+      "a MIDI song's play or stop", "a song's free, play, stop or callback"};
+  Step(kOps[op]);
   unsigned generation;
   if (op < 2) return OpenStream(where);
   if (op < 7) {
@@ -538,23 +599,27 @@ void FreeSongs() {
 MusicSong *LoadCloseWaiter() {
   gT->waiting = gT->metClose = false;
   MusicSong *song = Music_CreateSong();
+  // Each wait is for one step of the closing thread, which nothing holds up:
+  // the minute only ends a wait that would otherwise never end.
   song->loadDone = [](MusicSong *, int) {
-    Drawing rng(4 + kCallbackThread);
+    Acting acting(kLoaded, 4 + kCallbackThread);
     Began(kLoaded);
-    gT->doing[4 + kCallbackThread] = "waiting for the application's close";
+    Step("waiting for the application's close");
     gT->waiting = true;
-    const auto until = Clock::now() + std::chrono::seconds(10);
+    const auto until = Clock::now() + std::chrono::seconds(60);
     while (!gT->appClosing && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+    Step("closing the engine beside the application's close");
     bool met = false;
     while (gT->appClosing && !(met = CloseBeside()) && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
     gT->metClose = met;
-    gT->doing[4 + kCallbackThread] = "-";
   };
   const unsigned mode = OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING;
   if (!Music_LoadSong(song, reinterpret_cast<const char *>(gT->bank.data()), mode, 0, int(gT->bank.size()), nullptr, 0))
     return Violation("the song that waits for the close did not load"), song;
-  for (auto until = Clock::now() + std::chrono::seconds(5); !gT->waiting && Clock::now() < until;)
-    std::this_thread::sleep_for(milliseconds(1));
+  Step("restart: waiting for the loaded callback that meets the close");
+  const auto until = Clock::now() + std::chrono::seconds(60);
+  while (!gT->waiting && Clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+  if (!gT->waiting) Violation("the loaded callback that meets the close did not come within a minute");
   return song;
 }
 
@@ -563,6 +628,7 @@ MusicSong *LoadCloseWaiter() {
 void CloseEngine(bool fromCallback) {
   MusicSong *waiter = fromCallback || gT->closed ? nullptr : LoadCloseWaiter();
   gT->appClosing = !fromCallback;
+  Step(fromCallback ? "restart from a callback: the engine's close" : "restart: the engine's close");
   OSND_Close();
   gT->closed = true;
   gT->appClosing = false;
@@ -581,11 +647,13 @@ void CloseEngine(bool fromCallback) {
 // free them and start it: no song-loaded callback may come meanwhile.
 void Restart(bool fromCallback = false) {
   const bool leave = fromCallback && Pick(2);
+  Step(fromCallback ? "restart from a callback: freeing the songs" : "restart: freeing the songs");
   if (!leave) FreeSongs();
   if (leave) LoadSong(), std::this_thread::sleep_for(milliseconds(60));
   CloseEngine(fromCallback);
   if (leave) return;
   gT->closed = false;
+  Step(fromCallback ? "restart from a callback: the engine's start" : "restart: the engine's start");
   if (!OSND_Init(44100, 32, 0)) Violation("a restart failed with error " + std::to_string(OSND_GetError()));
   // A short stream outside the registry plays again from its own end
   // callback, so that ends come however busy the others are kept.
@@ -614,9 +682,9 @@ void Began(Fired fired) {
 }
 
 void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
-  Drawing rng(4 + where);
+  Acting acting(fired, 4 + where);
   Began(fired);
-  gT->doing[4 + where] = kFiredNames[fired];
+  Step("begun");
   if (where == kCallbackThread && gT->appClosing && Pick(2)) CloseBeside();
   const Kind kind = song ? kSong : kStream;
   void *const mine = song ? static_cast<void *>(song) : own;
@@ -627,6 +695,7 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   if (song && Music_IsLoaded(song) && Pick(2)) Music_PlaySong(song);
   const bool close = mine && Pick(4) == 0;
   // Closed or freed as soon as a thread takes it, if one does so soon.
+  if (close) Step("waiting a moment for a thread to take its own object");
   for (auto until = Clock::now() + milliseconds(3 * close); Clock::now() < until; std::this_thread::yield()) {
     std::lock_guard<std::mutex> guard(gT->lock);
     if (Held *h = Find(kind, mine); !h || h->taken) break;
@@ -638,13 +707,13 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
   // hold back: waiting for them without bound could wait for one that waits
   // for this callback.
   if (where == kCallbackThread && Pick(150) == 0 && !gT->restarting.exchange(true)) {
+    Step("restart from a callback: trying for the application lock alone");
     bool alone = false;
     for (int tries = 0; tries < 100 && !(alone = gT->app.try_lock()); ++tries)
       std::this_thread::sleep_for(milliseconds(1));
     if (alone) Restart(true), gT->app.unlock();
     gT->restarting = false;
   }
-  gT->doing[4 + where] = "-";
 }
 
 // A song's row or instrument callback, in the mixer, with rows coming several
@@ -652,7 +721,8 @@ void Callback(Fired fired, Where where, OSND_STREAM *own, MusicSong *song) {
 // be called again, or sets itself again; and it sets the other again when
 // that one has removed itself.
 void SongCallback(MusicSong *song, Fired fired) {
-  Drawing rng(4 + kMixer);
+  Acting acting(fired, 4 + kMixer);
+  Step("setting the song's callbacks");
   const Fired other = Fired(kRow + kInstrument - fired);
   const uint8_t self = uint8_t(1 << (fired - kRow)), others = uint8_t(3 - self);
   const int choice = Pick(8);
@@ -678,32 +748,80 @@ void *UnitCb(void *, void *buffer, int, void *) {
   return buffer;
 }
 
-void AppThread(int index, bool updater, int64_t until) {
+void AppThread(int index, bool updater) {
   tRng = &gT->rngs[index];
-  while (NowMs() < until) {
+  tParty = &gT->parties[index];
+  Party &me = gT->parties[index];
+  for (int64_t turn = NowMs(); !gT->stop;) {
     // The others hold back while one waits to restart, which it would not
     // get its turn to otherwise.
+    Step("holding back while another thread restarts");
     while (gT->restarting) std::this_thread::sleep_for(milliseconds(1));
     const bool restart = (!updater && Pick(1500) == 0) || gT->closed;
-    if (restart && !gT->restarting.exchange(true)) {
-      gT->doing[index] = "restart";
+    const bool restarts = restart && !gT->restarting.exchange(true);
+    if (restarts) {
+      Step("restart: waiting for the application lock alone");
       std::unique_lock<std::shared_mutex> alone(gT->app);
       Restart();
       gT->restarting = false;
     } else {
+      Step("waiting for the application lock");
       std::shared_lock<std::shared_mutex> shared(gT->app);
       // A second thread updates too, beside the updater of the non-realtime output.
       const bool update = updater || (index == 2 && Pick(20) == 0);
-      gT->doing[index] = update ? "update" : "a call";
       if (gT->closed) continue;  // left closed by a callback: restarted above
-      if (update) OSND_Update();
+      if (update) Step("OSND_Update"), OSND_Update();
       else RandomCall(kApp);
     }
-    gT->progress[index] = NowMs();
+    Step("between calls");
+    const int64_t now = NowMs(), took = now - std::exchange(turn, now);
+    if (took > me.longestTurnMs) me.longestTurnMs = took, me.longestTurnRestarted = restarts;
     if (!updater) ++gT->calls[index];
     if (updater || Pick(8) == 0) std::this_thread::sleep_for(milliseconds(1));
   }
-  gT->progress[index] = 0;
+  Step("ended");
+  tParty = nullptr;
+}
+
+const long kCallsEach = 50;  // calls each application thread makes at the least
+
+// What the run has not yet seen of what it checks, or "". The application's
+// last close meets a callback's close beside it whatever came before, so a
+// close beside one is not waited for here.
+std::string Unseen() {
+  std::string unseen;
+  auto add = [&](const std::string &what) { unseen += (unseen.empty() ? "" : "; ") + what; };
+  for (int k = 0; k < kFiredKinds; ++k)
+    if (gT->fired[k] == 0) add(std::string(kFiredNames[k]) + " callbacks");
+  for (int i = 0; i < 3; ++i)
+    if (gT->calls[i] <= kCallsEach)
+      add("calls of thread " + std::to_string(i) + " (" + std::to_string(gT->calls[i].load()) + " of more than " +
+          std::to_string(kCallsEach) + ")");
+  if (gT->refusals == 0) add("a refusal of a call a callback may not make");
+  if (gT->shared == 0) add("a callback's close or free of its own object beside a thread");
+  return unseen;
+}
+
+// What each party is doing, when the run has stalled.
+void ReportStall(int64_t stalledMs) {
+  const int64_t now = NowMs();
+  const std::string unseen = Unseen();
+  std::fprintf(stderr,
+               "[torture] stalled: no application thread moved on for %lld s (a starved run moves on, however "
+               "slowly: this is a hang); seed %u (QMV_TORTURE_SEED repeats its picks), %s output\n",
+               static_cast<long long>(stalledMs / 1000), gT->seed, gT->realtime ? "real-time" : "non-realtime");
+  for (int k = 0; k < kParties; ++k) {
+    const Party &party = gT->parties[k];
+    const std::string name = k < kCallbackParties ? kAppPartyNames[k]
+                                                  : std::string(kFiredNames[k - kCallbackParties]) + " callback";
+    std::fprintf(stderr, "  %-22s at \"%s\", %ld steps", name.c_str(), party.step.load(), party.steps.load());
+    if (party.at) std::fprintf(stderr, ", the last %.1f s ago", double(now - party.at) / 1000);
+    if (k < 3) std::fprintf(stderr, ", %ld calls", gT->calls[k].load());
+    if (k >= kCallbackParties) std::fprintf(stderr, ", %ld called", gT->fired[k - kCallbackParties].load());
+    std::fprintf(stderr, "\n");
+  }
+  std::fprintf(stderr, "  %d restarts, %d refusals, %d shared, %d beside; not yet seen: %s\n", gT->restarts.load(),
+               gT->refusals.load(), gT->shared.load(), gT->beside.load(), unseen.empty() ? "nothing" : unseen.c_str());
 }
 
 std::string RawFile(const std::string &name, int frames) {
@@ -715,17 +833,23 @@ std::string RawFile(const std::string &name, int frames) {
 void RunTorture(int output) {
   Torture t;
   gT = &t;
-  const char *seed = std::getenv("QMV_TORTURE_SEED"), *ms = std::getenv("QMV_TORTURE_MS");
+  const char *seed = std::getenv("QMV_TORTURE_SEED"), *ms = std::getenv("QMV_TORTURE_MS"),
+             *cap = std::getenv("QMV_TORTURE_CAP_MS");
   t.seed = seed ? unsigned(std::strtoul(seed, nullptr, 10)) : 20240611u;
 #ifdef __SANITIZE_THREAD__
   const int runMs = ms ? std::atoi(ms) : 6000;  // the sanitizer makes each call several times slower
 #else
   const int runMs = ms ? std::atoi(ms) : 2500;
 #endif
+  // The time is the least a run lasts: it goes on until it has seen every
+  // event it checks, which a starved run reaches later, up to this cap.
+  const int capMs = cap ? std::atoi(cap) : std::max(120000, 2 * runMs);
+  const int64_t stallMs = 60000;  // no application thread moving on for this long is a hang
   for (unsigned i = 0; i < 8; ++i) t.rngs[i].draws.seed(t.seed * 7919u + i);
   tRng = &t.rngs[4];
   t.realtime = output == OSND_OUTPUT_NOSOUND;
-  std::printf("[ torture  ] seed %u, %d ms (QMV_TORTURE_SEED, QMV_TORTURE_MS)\n", t.seed, runMs);
+  std::printf("[ torture  ] seed %u, %d ms at the least, %d at the most (QMV_TORTURE_SEED, QMV_TORTURE_MS, "
+              "QMV_TORTURE_CAP_MS)\n", t.seed, runMs, capMs);
   t.shortRaw = RawFile("short.raw", 3000);
   t.longRaw = RawFile("long.raw", 30000);
   t.bank = Bank({Pcm16(400)});
@@ -762,60 +886,71 @@ void RunTorture(int output) {
         }
         return r;
       },
-      1 << 20, runMs + 60000);
+      1 << 20, capMs + 60000);
   t.station = server.Url("/station");
   t.titled = server.Url("/titled");
   t.slow = server.Url("/slow/titled");
   OsndOutputNoSound.mixerThread = 1;
   ASSERT_TRUE(OSND_SetOutput(output));
-  Restart();
-  const int64_t until = NowMs() + runMs;
+  tParty = &t.parties[kMainParty];
+  t.lastMove = NowMs();
+  // A stall, not a slow run, aborts: the report names the step each party is
+  // at, and a debugger attached meanwhile shows the locks.
   std::atomic<bool> finished{false};
   std::thread watchdog([&] {
     for (; !finished; std::this_thread::sleep_for(milliseconds(100))) {
-      for (int i = 0; i < 4; ++i) {
-        if (t.progress[i] == 0 || NowMs() - t.progress[i] < 15000) continue;
-        std::fprintf(stderr, "[torture] hung: seed %u (QMV_TORTURE_SEED repeats its picks), %s output\n", t.seed,
-                     t.realtime ? "real-time" : "non-realtime");
-        const char *const names[] = {"thread 0", "thread 1", "thread 2", "updater",
-                                     "-", "callback thread", "streamer", "mixer"};
-        for (int k = 0; k < 8; ++k)
-          if (k != 4) std::fprintf(stderr, "  %s: %s\n", names[k], t.doing[k].load());
-        std::abort();
-      }
+      if (const int64_t still = NowMs() - t.lastMove; still >= stallMs) ReportStall(still), std::abort();
     }
   });
+  Restart();
+  const int64_t start = NowMs();
   std::vector<std::thread> threads;
-  for (int i = 0; i < (t.realtime ? 3 : 4); ++i) {
-    t.progress[i] = NowMs();
-    threads.emplace_back(AppThread, i, i == 3, until);
-  }
+  for (int i = 0; i < (t.realtime ? 3 : 4); ++i) threads.emplace_back(AppThread, i, i == 3);
+  Step("watching the run");
+  std::string unseen;
+  for (; NowMs() - start < capMs; std::this_thread::sleep_for(milliseconds(20)))
+    if (NowMs() - start >= runMs && (unseen = Unseen()).empty()) break;
+  const int64_t ranMs = NowMs() - start;
+  t.stop = true;
+  unseen = Unseen();  // its counts only grow: what the run saw stays seen
+  Step("waiting for the application threads to end");
   for (std::thread &thread : threads) thread.join();
   {
-    t.doing[0] = "the last frees and close";
-    t.progress[0] = NowMs();
+    Step("the last frees and close");
     std::unique_lock<std::shared_mutex> alone(t.app);
     FreeSongs();
     CloseEngine(false);
-    t.progress[0] = 0;
+    Step("closed");
   }
   finished = true;
   watchdog.join();
+  tParty = nullptr;
+  EXPECT_EQ(unseen, "") << "not seen in " << ranMs << " ms, the cap (QMV_TORTURE_CAP_MS)";
   // Once closed, a background open fails at once.
   EXPECT_EQ(OSND_Stream_Open(t.shortRaw.c_str(), OSND_MODE_NONBLOCKING | OSND_MODE_RAW, 0, 0), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
   EXPECT_EQ(EngineThreadsAfterClose(), 0);
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline) << "bytes the engine left allocated";
   for (int k = 0; k < kFiredKinds; ++k) EXPECT_GT(t.fired[k].load(), 0) << kFiredNames[k] << " callbacks never ran";
-  for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), 50) << "calls of thread " << i;
+  for (int i = 0; i < 3; ++i) EXPECT_GT(t.calls[i].load(), kCallsEach) << "calls of thread " << i;
   EXPECT_GT(t.refusals.load(), 0);
   EXPECT_GT(t.beside.load(), 0) << "no callback closed or started the engine beside the application's close";
   EXPECT_GT(t.shared.load(), 0) << "no callback closed or freed its own object beside a thread";
   EXPECT_EQ(t.violations.load(), 0) << "seed " << t.seed;
-  std::printf("[ torture  ] calls %ld %ld %ld, %d restarts, %d refusals, %d shared, %d beside; callbacks:",
-              t.calls[0].load(), t.calls[1].load(), t.calls[2].load(), t.restarts.load(), t.refusals.load(),
-              t.shared.load(), t.beside.load());
+  std::printf("[ torture  ] %lld ms; calls %ld %ld %ld, %d restarts, %d refusals, %d shared, %d beside; callbacks:",
+              static_cast<long long>(ranMs), t.calls[0].load(), t.calls[1].load(), t.calls[2].load(),
+              t.restarts.load(), t.refusals.load(), t.shared.load(), t.beside.load());
   for (int k = 0; k < kFiredKinds; ++k) std::printf(" %s %ld", kFiredNames[k], t.fired[k].load());
+  std::printf("\n[ torture  ] longest steps:");
+  for (int k = 0; k < kMainParty; ++k)
+    if (t.parties[k].steps)
+      std::printf(" %s %lld ms (%s);", kAppPartyNames[k], static_cast<long long>(t.parties[k].longestMs.load()),
+                  t.parties[k].longestStep.load());
+  std::printf("\n[ torture  ] longest turns:");
+  for (int k = 0; k < kMainParty; ++k)
+    if (t.parties[k].steps)
+      std::printf(" %s %lld ms (%s);", kAppPartyNames[k], static_cast<long long>(t.parties[k].longestTurnMs),
+                  t.parties[k].longestTurnRestarted ? "a restart" : "a call");
   std::printf("\n");
   RemoveTestFiles("torture");
   gT = nullptr;
