@@ -404,16 +404,19 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     ASSERT_GE(OSND_PlaySound(OSND_FREE, s), 0);
     // Listens for a quarter of a second at least, and on until more than the
     // ramp's length has been heard following it, four periods of it in one
-    // stretch: on a busy machine a client that misses a JACK period cuts the
-    // ramp where it happens, so this may take many seconds (the limit only
-    // catches a server that stopped).
+    // stretch, or a value that is not the ramp's: on a busy machine a client
+    // that misses a JACK period cuts the ramp where it happens, so this may
+    // take many seconds (the limit only catches a server that stopped).
     const bool isSilent = std::find(std::begin(silent), std::end(silent), type) != std::end(silent);
     std::vector<float> left, right;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < limit) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       reader.Take(&left, &right);
-      if (left.size() >= size_t(kRate) / 4 && (isSilent || MatchRamp(left, right).Enough())) break;
+      if (left.size() < size_t(kRate) / 4) continue;
+      if (isSilent) break;
+      const RampMatch heard = MatchRamp(left, right);
+      if (heard.Enough() || heard.stray > 0) break;
     }
     OSND_Close();
     reader.Take(&left, &right);
