@@ -74,8 +74,8 @@ bool SilenceOrTone(const std::vector<int16_t> &heard, size_t from, size_t frames
 // A recording laid against the tone, a window of four periods at a time. A
 // starved output misses periods, which the sink plays as silence, and a
 // starved capture drops frames, which shifts the phase of what follows: each
-// window is silence, the tone at one phase, or two such parts with a cut
-// between them. Anything else was not played. The sound's start, which the
+// window is silence, the tone at one phase, two such parts with a cut
+// between them, or a gap of silence with such a part on either side. Anything else was not played. The sound's start, which the
 // mixer fades in over a period or two, is the one place left out.
 struct Comparison {
   int tone = 0, cut = 0, foreign = 0;
@@ -104,6 +104,14 @@ void Compare(const std::vector<int16_t> &heard, const std::vector<int16_t> &tone
     bool cut = false;
     for (size_t at = 5; at < kWindow && !cut; at += 5)
       cut = SilenceOrTone(heard, from, at, tone) && SilenceOrTone(heard, from + at, kWindow - at, tone);
+    // A gap shorter than the window: the tone, silence, the tone again.
+    size_t gap = from, gapEnd = from;
+    for (size_t i = from, run = from; i < from + kWindow; ++i) {
+      if (std::abs(heard[i]) > kSilence) run = i + 1;
+      if (i + 1 - run > gapEnd - gap) gap = run, gapEnd = i + 1;
+    }
+    if (!cut && gapEnd - gap >= kPeriod / 5)
+      cut = SilenceOrTone(heard, from, gap - from, tone) && SilenceOrTone(heard, gapEnd, from + kWindow - gapEnd, tone);
     if (cut) {
       ++out->cut;
     } else if (out->foreign++ == 0) {
