@@ -118,7 +118,8 @@ TEST_F(CdAudio, ADriveOpenedInTheBackgroundPlaysTheTrackAskedFor) {
   OSND_STREAM *s = OSND_Stream_Open("D:", OSND_MODE_NONBLOCKING, 0, 0);
   ASSERT_NE(s, nullptr);
   auto ready = [&] {
-    for (int k = 0; k < 1000 && !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s); ++k)
+    for (const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s) && std::chrono::steady_clock::now() < limit;)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     return OsndStream_IsReady(s);
   };
@@ -286,7 +287,8 @@ TEST_F(CdAudio, ADriveOpensInTheBackgroundWhileUpdateScansTheDrives) {
     SCOPED_TRACE(round);
     OSND_STREAM *s = OSND_Stream_Open("D:", OSND_MODE_NONBLOCKING, 0, 0);
     ASSERT_NE(s, nullptr);
-    for (int k = 0; k < 5000 && !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s); ++k) {
+    for (const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         !OsndStream_IsReady(s) && !OsndStream_OpenFailed(s) && std::chrono::steady_clock::now() < limit;) {
       OSND_Update();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

@@ -13,8 +13,9 @@
 
 namespace {
 
-// Answers this thread's messages until `done` holds (false after 5 s).
-bool PumpUntil(const std::function<bool()> &done, int ms = 5000) {
+// Answers this thread's messages until `done` holds (false after `ms`; the
+// default only catches a hang).
+bool PumpUntil(const std::function<bool()> &done, int ms = 60000) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (std::chrono::steady_clock::now() < until) {
     MSG msg;

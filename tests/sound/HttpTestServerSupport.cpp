@@ -31,6 +31,10 @@ void SleepUnlessStopped(int ms, const std::atomic<bool> &stop) {
   while (!stop && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+void WaitForGate(const std::function<bool()> &gate, const std::atomic<bool> &stop) {
+  while (!stop && !gate()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
 }  // namespace
 
 std::string IcyBody(const std::string &audio, int interval, const std::vector<std::string> &blocks) {
@@ -109,7 +113,9 @@ void HttpTestServer::Run(int maxConnections, int lifetimeMs) {
 
 void HttpTestServer::Serve(int fd) {
   std::string request;
-  const auto until = Clock::now() + std::chrono::seconds(3);
+  // A client that never finishes its request is given up on; a loaded
+  // machine's client finishes long before.
+  const auto until = Clock::now() + std::chrono::seconds(30);
   while (!m_Stop && request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
          Clock::now() < until) {
     pollfd p{fd, POLLIN, 0};
@@ -130,7 +136,12 @@ void HttpTestServer::Serve(int fd) {
     if (reply.pauseAt >= 0 && at < size_t(reply.pauseAt)) piece = std::min(piece, size_t(reply.pauseAt) - at);
     ok = SendAll(fd, reply.body.data() + at, piece, m_Stop);
     at += piece;
-    if (reply.pauseAt >= 0 && at == size_t(reply.pauseAt)) SleepUnlessStopped(reply.pauseMs, m_Stop);
+    if (reply.pauseAt >= 0 && at == size_t(reply.pauseAt)) {
+      if (reply.gate)
+        WaitForGate(reply.gate, m_Stop);
+      else
+        SleepUnlessStopped(reply.pauseMs, m_Stop);
+    }
     if (reply.dripMs > 0) SleepUnlessStopped(reply.dripMs, m_Stop);
   }
   if (reply.holdOpen) SleepUnlessStopped(60000, m_Stop);

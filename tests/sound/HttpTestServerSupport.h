@@ -1,7 +1,8 @@
 // A small HTTP server for the internet stream tests: it listens on 127.0.0.1
 // (a port of the system's choosing), answers each connection as the test's
 // handler says, and stops by itself after its time limit, its connection
-// count, or when destroyed.
+// count, or when destroyed. The default limit only ends a server a test
+// forgot: a test that needs its server to stop at a time says so.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,9 @@ struct HttpReply {
   int piece = 4096;
   int pauseAt = -1;  // body byte before which the server pauses once
   int pauseMs = 0;
+  // When set, the pause at pauseAt lasts until this answers true (asked every
+  // 5 ms) instead of pauseMs: a stall that ends at a step of the test.
+  std::function<bool()> gate;
   int dripMs = 0;          // pause after every piece
   bool holdOpen = false;   // after the body, keep the connection until the server stops
 };
@@ -31,7 +35,7 @@ std::string OkHead(const std::vector<std::string> &headers, const std::string &s
 class HttpTestServer {
  public:
   using Handler = std::function<HttpReply(const std::string &request)>;
-  explicit HttpTestServer(Handler handler, int maxConnections = 64, int lifetimeMs = 30000);
+  explicit HttpTestServer(Handler handler, int maxConnections = 64, int lifetimeMs = 600000);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer &) = delete;
   HttpTestServer &operator=(const HttpTestServer &) = delete;

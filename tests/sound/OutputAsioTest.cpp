@@ -62,12 +62,22 @@ class JackServer {
   bool running = false;
 };
 
+// How long a client keeps asking a server that answers but refuses it (a
+// loaded server may still be tidying up after the client before, or too slow
+// to answer in libjack's own time): as a program would, it asks again.
+constexpr auto kConnectLimit = std::chrono::seconds(60);
+
 // Records what reaches its two input ports.
 class Reader {
  public:
   Reader() {
-    jack_status_t status{};
-    client = jack_client_open("qmv-reader", JackNoStartServer, &status);
+    const auto limit = std::chrono::steady_clock::now() + kConnectLimit;
+    for (;;) {
+      jack_status_t status{};
+      client = jack_client_open("qmv-reader", JackNoStartServer, &status);
+      if (client || std::chrono::steady_clock::now() >= limit) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     if (!client) return;
     ports[0] = jack_port_register(client, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     ports[1] = jack_port_register(client, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
@@ -142,37 +152,68 @@ bool SelectFirstPair(const std::string &driver) {
 int16_t Left(int i) { return int16_t(i * 7 - 20000); }
 int16_t Right(int i) { return int16_t(15000 - i * 3); }
 
-// The longest stretch of the heard signal that follows the stereo ramp value
-// for value (each the ramp's 16-bit value over 32768), round its loop. The
-// first periods after a connection may be silent while JACK reorders its graph.
-int RampRun(const std::vector<float> &left, const std::vector<float> &right) {
-  int longest = 0;
+// Whether a heard value is one of the ramp's on that side.
+bool OnRamp(double value, int16_t (*side)(int)) {
+  for (int i = 0; i < kFrames; ++i)
+    if (value == side(i)) return true;
+  return false;
+}
+
+// The heard signal laid against the stereo ramp (each the ramp's 16-bit value
+// over 32768), round its loop: the frames that follow it value for value, the
+// longest such stretch, and the frames with a side that is neither silence
+// nor one of the ramp's values. The first periods after a connection may be
+// silent while JACK reorders its graph, and a client late for a period on a
+// busy machine cuts the ramp there (silence, a period again, or one side of
+// the buffer written before the other was), but every value that sounds is
+// the ramp's own, and stretches longer than a period come whole.
+struct RampMatch {
+  size_t following = 0, longest = 0, stray = 0;
+  bool Enough() const { return following >= 5000 && longest >= 4 * 256; }
+};
+RampMatch MatchRamp(const std::vector<float> &left, const std::vector<float> &right) {
+  RampMatch match;
   for (size_t f = 0; f < left.size();) {
-    const double l = double(left[f]) * 32768.0;
+    const double l = double(left[f]) * 32768.0, r = double(right[f]) * 32768.0;
     int start = -1;
     for (int i = 0; i < kFrames && start < 0; ++i)
-      if (l == Left(i) && double(right[f]) * 32768.0 == Right(i)) start = i;
+      if (l == Left(i) && r == Right(i)) start = i;
     if (start < 0) {
+      match.stray += (l != 0 && !OnRamp(l, Left)) || (r != 0 && !OnRamp(r, Right));
       ++f;
       continue;
     }
-    int run = 0;
-    while (f < left.size() && double(left[f]) * 32768.0 == Left((start + run) % kFrames) &&
-           double(right[f]) * 32768.0 == Right((start + run) % kFrames)) {
+    size_t run = 0;
+    while (f < left.size() && double(left[f]) * 32768.0 == Left((start + int(run)) % kFrames) &&
+           double(right[f]) * 32768.0 == Right((start + int(run)) % kFrames)) {
       ++run;
       ++f;
     }
-    longest = std::max(longest, run);
+    match.following += run;
+    match.longest = std::max(match.longest, run);
   }
-  return longest;
+  return match;
+}
+
+// OSND_Init on a server that answers, asked again while the driver's client
+// is refused (OSND_ERR_INIT) and the server still runs.
+bool InitOn(JackServer &server, int *attempts) {
+  const auto limit = std::chrono::steady_clock::now() + kConnectLimit;
+  for (*attempts = 1;; ++*attempts) {
+    if (OSND_Init(kRate, 4, 0)) return true;
+    if (OSND_GetError() != OSND_ERR_INIT || !server.process.Alive() || std::chrono::steady_clock::now() >= limit)
+      return false;
+    OSND_Close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
 }
 
 // An ASIO driver that behaves as drivers on the original platform do: its own
 // thread calls the buffer switch every 5 ms, and stop() returns only once the
 // switch in progress has ended. A period may come while a stop is under way:
 // the thread makes one last switch after the stop began. A stop that waits
-// more than 3 s for it is counted as stuck (the wait then gives up, so that a
-// deadlock fails the test instead of hanging it).
+// more than 30 s for it is counted as stuck (the wait then gives up, so that a
+// deadlock fails the test instead of hanging it; a starved switch ends sooner).
 class StrictAsioDriver final : public platform::dsound::ComObject<IASIO> {
  public:
   static constexpr GUID kClsid = {0x5d1e7c42, 0x9a0b, 0x4c3d, {0x8e, 0x2f, 0x51, 0x54, 0x52, 0x49, 0x43, 0x54}};
@@ -197,7 +238,7 @@ class StrictAsioDriver final : public platform::dsound::ComObject<IASIO> {
     if (!thread.joinable()) return ASE_OK;
     running = false;
     changed.notify_all();
-    if (!changed.wait_for(hold, std::chrono::seconds(3), [this] { return finished; })) ++stuckStops;
+    if (!changed.wait_for(hold, std::chrono::seconds(30), [this] { return finished; })) ++stuckStops;
     return ASE_OK;
   }
   ASIOError getChannels(LONG *inputs, LONG *outputs) override {
@@ -315,7 +356,9 @@ TEST(AsioOutput, AStopEndsWhileABufferSwitchWaitsForTheMixer) {
     StrictAsioDriver::switches = 0;
     StrictAsioDriver::stuckStops = 0;
     ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
-    for (int wait = 0; wait < 200 && StrictAsioDriver::switches < 4; ++wait)
+    // Switches come every 5 ms; a starved driver thread only makes them later.
+    for (const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         StrictAsioDriver::switches < 4 && std::chrono::steady_clock::now() < limit;)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_GE(StrictAsioDriver::switches, 4);
     OSND_Close();
@@ -349,7 +392,8 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     ASSERT_TRUE(OSND_SetMixer(OSND_MIXER_QUALITY_FPU));  // the mixer that keeps 16-bit values whole
     ASSERT_GE(OSND_GetNumDrivers(), 1);
     ASSERT_TRUE(SelectFirstPair("JACK"));
-    ASSERT_TRUE(OSND_Init(kRate, 4, 0)) << OSND_GetError();
+    int attempts = 0;
+    ASSERT_TRUE(InitOn(server, &attempts)) << OSND_GetError() << " after " << attempts << " attempts";
     EXPECT_EQ(gOsnd.blockLength, 256);
     OSND_SAMPLE *s = OSND_Sample_Alloc(-1, kFrames, OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
                                        kRate, 255, -1, 255);
@@ -358,17 +402,21 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
     Reader reader;
     ASSERT_TRUE(reader.Connect());
     ASSERT_GE(OSND_PlaySound(OSND_FREE, s), 0);
-    // Listens for a quarter of a second at least, and on until the ramp has
-    // come whole: on a busy machine a client that misses a JACK period cuts
-    // the ramp where it happens, so a whole stretch may take many seconds to
-    // come (a fully loaded machine took more than five).
+    // Listens for a quarter of a second at least, and on until more than the
+    // ramp's length has been heard following it, four periods of it in one
+    // stretch, or a value that is not the ramp's: on a busy machine a client
+    // that misses a JACK period cuts the ramp where it happens, so this may
+    // take many seconds (the limit only catches a server that stopped).
     const bool isSilent = std::find(std::begin(silent), std::end(silent), type) != std::end(silent);
     std::vector<float> left, right;
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < limit) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       reader.Take(&left, &right);
-      if (left.size() >= size_t(kRate) / 4 && (isSilent || RampRun(left, right) >= 5000)) break;
+      if (left.size() < size_t(kRate) / 4) continue;
+      if (isSilent) break;
+      const RampMatch heard = MatchRamp(left, right);
+      if (heard.Enough() || heard.stray > 0) break;
     }
     OSND_Close();
     reader.Take(&left, &right);
@@ -377,7 +425,10 @@ TEST(AsioOutput, EverySampleTypeReachesJackExactly) {
       EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0.0f);
       EXPECT_EQ(*std::min_element(right.begin(), right.end()), 0.0f);
     } else {
-      EXPECT_GE(RampRun(left, right), 5000) << "the ramp, value for value and round its loop";
+      const RampMatch match = MatchRamp(left, right);
+      EXPECT_GE(match.following, 5000u) << "the ramp, value for value and round its loop";
+      EXPECT_GE(match.longest, 4u * 256) << "periods of the ramp one after another";
+      EXPECT_EQ(match.stray, 0u) << "frames heard that are not the ramp's, of " << left.size();
     }
   }
   platform::asio::SetReportedSampleType(ASIOSTFloat32LSB);

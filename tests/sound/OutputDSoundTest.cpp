@@ -71,7 +71,7 @@ class DSoundOutput : public ::testing::Test {
   // Waits until the mixer thread has mixed every block behind the play
   // position, as it keeps up with a real device.
   void WaitForTheMixer() {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < limit) {
       const unsigned position = OSND_GetCurrentPosition(OSND_PRIMARY) % gOsnd.primarySample->length;
       if (gOsnd.mixer->currentBlock == int(position) / gOsnd.blockLength) return;
@@ -354,7 +354,7 @@ class CountingSource : public platform::dsound::CaptureSource {
 std::atomic<int> gProduced;
 
 bool WaitFor(const std::function<bool()> &done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (!done()) {
     if (std::chrono::steady_clock::now() > limit) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

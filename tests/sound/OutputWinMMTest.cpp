@@ -40,7 +40,8 @@ TEST_F(WinMMOutput, PlayPositionGrowsPastTheBufferAndTheMixerFollows) {
   const unsigned length = gOsnd.primarySample->length;
   unsigned last = 0;
   bool monotonic = true;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  // Two laps take 0.2 s; the limit only catches a device that stopped.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (OSND_GetCurrentPosition(OSND_PRIMARY) < 2 * length && std::chrono::steady_clock::now() < until) {
     const unsigned now = OSND_GetCurrentPosition(OSND_PRIMARY);
     if (now < last) monotonic = false;
@@ -72,7 +73,7 @@ TEST_F(WinMMOutput, RecordingUsesFiveMillisecondPiecesInARingOfOneHundred) {
   EXPECT_EQ(static_cast<uint8_t *>(p1) + 200 - 88000, static_cast<uint8_t *>(p2));
   EXPECT_FALSE(out->recordLock(88000, 10, &p1, &p2, &l1, &l2));
   // The capture device delivers pieces; the record thread takes them in turn.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (out->recordPosition() < 220 * 3 && std::chrono::steady_clock::now() < until)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_GE(out->recordPosition(), 220 * 3);

@@ -95,6 +95,8 @@ OsndNetStream *Connect(OSND_STREAM *stream, const char *url, unsigned *mode, int
   const bool proxy = gOsndNet.proxyHost && gOsndNet.proxyHost[0];
   const int timeoutMs =
       int(std::clamp<int64_t>(deadlineMs - SystemNet_NowMs(), 1, std::max(gSystemNetSettings.connectTimeoutMs, 1)));
+  // Where a test holds an open that is about to connect.
+  OSND_PAUSE_POINT("net.open.connecting");
   const int failed = socket == winsock::INVALID_SOCKET
                          ? -1
                          : SystemNet_Connect(socket, proxy ? gOsndNet.proxyHost : host,
