@@ -65,7 +65,7 @@ struct EndOfTimerThread {
 void LetTheTimerEnd() {
   if (!gHeldTimer) return;
   gTimerReleased = true;
-  PollUntil([] { return gTimerThreadEnded.load(); });
+  PollUntil([] { return gTimerThreadEnded.load(); }, kActDeadlineMs);
 }
 
 [[gnu::constructor(101)]] void RegisterLetTheTimerEnd() { std::atexit(LetTheTimerEnd); }
@@ -84,7 +84,7 @@ TEST(HandOffGuard, AOneShotTimerEndingAfterTheExitHandlersFindsItsTable) {
               while (!gTimerReleased) std::this_thread::yield();
             },
             0, TIME_ONESHOT);
-        if (id == 0 || !PollUntil([] { return gTimerEntered.load(); })) std::_Exit(3);
+        if (id == 0 || !PollUntil([] { return gTimerEntered.load(); }, kActDeadlineMs)) std::_Exit(3);
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");

@@ -53,7 +53,8 @@ inline bool ActWaits(const char *waiting, const std::function<void()> &act, cons
 }
 
 // Whether the thread `tid` of this process is blocked in the kernel on a
-// futex (a lock, a condition or a join), from its state and its system call.
+// futex (a lock, a condition or a join), from its state and its system call;
+// a thread that is only waiting for a processor is running, not blocked.
 inline bool ThreadBlockedOnFutex(long tid) {
   const std::string task = "/proc/self/task/" + std::to_string(tid);
   std::ifstream stat(task + "/stat");
@@ -63,9 +64,11 @@ inline bool ThreadBlockedOnFutex(long tid) {
   if (close == std::string::npos || close + 2 >= line.size()) return false;
   const char state = line[close + 2];
   if (state != 'S' && state != 'D') return false;
+  // Where the system call may not be read, the state alone says it.
   std::ifstream call(task + "/syscall");
   long number = -1;
-  return (call >> number) && number == SYS_futex;
+  if (!(call >> number)) return true;
+  return number == SYS_futex;
 }
 
 // As ActWaits, for a wait the engine does not name (a join made by a layer
