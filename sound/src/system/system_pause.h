@@ -52,8 +52,10 @@ template <class Mutex>
 class SystemWaitingLock {
  public:
   SystemWaitingLock(Mutex &lock, const char *waiting) : m_Lock(lock) {
+#if QMV_PAUSE_POINTS
     if (m_Lock.try_lock()) return;
     OSND_PAUSE_POINT(waiting);
+#endif
     (void)waiting;
     m_Lock.lock();
   }

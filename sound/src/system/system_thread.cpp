@@ -136,9 +136,9 @@ SystemCriticalSection SystemThread_LockWaitedFor() { return tWaitingFor; }
 void SystemThread_EnterCriticalSection(SystemCriticalSection section) {
   if (!section) return;
   auto *lock = static_cast<std::recursive_mutex *>(section);
-  if (lock->try_lock()) return;
-  // Held by another thread: a test may see this one begin to wait, and for which lock.
 #if QMV_PAUSE_POINTS
+  // Held by another thread: a test may see this one begin to wait, and for which lock.
+  if (lock->try_lock()) return;
   tWaitingFor = section;
   OSND_PAUSE_POINT("lock.waiting");
   tWaitingFor = nullptr;
