@@ -2,6 +2,7 @@
 #include "OsbWriterSupport.h"
 #include "SongTestSupport.h"
 #include "TrackerWriterSupport.h"
+#include "WaitSupport.h"
 
 #include "sound/src/song/music_core.h"
 #include "sound/src/system/system_thread.h"
@@ -114,8 +115,7 @@ void LoadDone(MusicSong *song, int) {
 }
 
 bool WaitFor(int count) {
-  for (int k = 0; k < 400 && gDone < count; ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return gDone >= count;
+  return PollUntil([count] { return gDone >= count; }, kActDeadlineMs);
 }
 
 // An XM module of one channel playing one sine note.
@@ -254,7 +254,18 @@ TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
     Music_FreeSong(f.song);
     f.freed = ++gStamp;
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  // A song loaded after the frees is called back after every callback
+  // queued before it: the freed songs' have all been made or dropped then.
+  static std::atomic<bool> gLastLoaded;
+  gLastLoaded = false;
+  MusicSong *last = Music_CreateSong();
+  ASSERT_NE(last, nullptr);
+  last->loadDone = [](MusicSong *, int) { gLastLoaded = true; };
+  ASSERT_EQ(Music_LoadSong(last, reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING,
+                           0, int(bank.size()), nullptr, 0),
+            last);
+  ASSERT_TRUE(PollUntil([] { return gLastLoaded.load(); }, kActDeadlineMs)) << "the song loaded last was never loaded";
+  Music_FreeSong(last);
   EXPECT_EQ(gStrangers.load(), 0) << "a loaded callback of another song";
   for (int k = 0; k < kFreedSongs; ++k) {
     EXPECT_LE(gFreed[k].calls.load(), 1) << "song " << k;

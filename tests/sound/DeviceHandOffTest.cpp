@@ -5,6 +5,7 @@
 // record thread's copy beside a free of the sample it writes into.
 #include "CdDriveFakeSupport.h"
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "WinMMRecordingSupport.h"
 #include "platform/win32/WinMessages.h"
 #include "sound/src/format/format_tag.h"
@@ -15,14 +16,11 @@
 #include "sound/src/system/system_time.h"
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 
 namespace {
-
-using std::chrono::milliseconds;
 
 std::string CdError(OSND_STREAM *s) {
   const void *value = nullptr;
@@ -32,18 +30,10 @@ std::string CdError(OSND_STREAM *s) {
 }
 
 // Makes `act` on another thread while a party stands at `point`, then lets
-// that party go; true when the act waited for it.
-bool WaitsForTheParty(SystemPausePoint &point, const std::function<void()> &act) {
-  std::atomic<bool> done{false};
-  std::thread other([&] {
-    act();
-    done = true;
-  });
-  std::this_thread::sleep_for(milliseconds(100));
-  const bool waited = !done;
-  point.Release();
-  other.join();
-  return waited;
+// that party go; true when the act began to wait (reached the engine's point
+// `waiting`) rather than ending beside the party.
+bool WaitsForTheParty(SystemPausePoint &point, const char *waiting, const std::function<void()> &act) {
+  return ActWaits(waiting, act, [&] { point.Release(); });
 }
 
 class CdHandOff : public CdDriveTest {
@@ -62,7 +52,7 @@ TEST_F(CdHandOff, ACloseWaitsForTheDiscCheckThatFoundTheDriveOpen) {
   std::thread update([] { OSND_Update(); });
   ASSERT_TRUE(checked.WaitReached());
   const int opens = drive.opens;
-  EXPECT_TRUE(WaitsForTheParty(checked, [&] { EXPECT_TRUE(OSND_Stream_Close(s)); }))
+  EXPECT_TRUE(WaitsForTheParty(checked, "cd.commands.waiting", [&] { EXPECT_TRUE(OSND_Stream_Close(s)); }))
       << "the close went on beside the disc check";
   update.join();
   EXPECT_EQ(drive.opens, opens) << "the disc check opened the drive again behind its close";
@@ -95,7 +85,8 @@ TEST_F(CdHandOff, AStopBesideTheTimersMessageLeavesTheDriveStopped) {
   ASSERT_TRUE(OsndCd_Play('D', 1)) << OSND_GetError();
   const McdDrive *d = OsndCd_GetDrive('D');
   ASSERT_TRUE(posting.WaitReached());
-  EXPECT_TRUE(WaitsForTheParty(posting, [] { EXPECT_TRUE(OsndCd_Stop('D')); }))
+  // The kill's wait is a join below the engine, which names no point for it.
+  EXPECT_TRUE(ActBlocks([] { EXPECT_TRUE(OsndCd_Stop('D')); }, [&] { posting.Release(); }))
       << "the stop went on beside the timer's call";
   MSG msg;  // the timer's message is in this thread's queue: answered as the window's thread does
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
@@ -114,7 +105,7 @@ TEST_F(CaptureHandOff, AFreeOfTheSampleBeingRecordedIntoWaitsForTheCopyAndStopsI
   SystemPausePoint taken("record.copy.taken");
   ASSERT_TRUE(OSND_Record_StartSample(0, s, true)) << OSND_GetError();
   ASSERT_TRUE(taken.WaitReached());
-  EXPECT_TRUE(WaitsForTheParty(taken, [&] { OSND_Sample_Free(s); }))
+  EXPECT_TRUE(WaitsForTheParty(taken, "thread.joining", [&] { OSND_Sample_Free(s); }))
       << "the free went on beside the record thread's copy";
   EXPECT_FALSE(gOsnd.recording.load());
 }

@@ -6,6 +6,7 @@
 // needs no second thread: a song's sample on the application's own channel.
 #include "OsbWriterSupport.h"
 #include "SongTestSupport.h"
+#include "WaitSupport.h"
 
 #include "platform/winmm/MultimediaTimer.h"
 #include "sound/src/core/osnd_lifetime.h"
@@ -31,10 +32,6 @@ std::thread SecondParty(std::function<void()> part) {
   });
 }
 
-// How long a third party is given to act while the second is stopped; a
-// guard that works keeps it waiting at a lock for all of it.
-constexpr int kActMs = 200;
-
 // Two closes of one record: the first is stopped after it found the record
 // unmarked, before it marks it (where a check and a mark made under two
 // takes of the lock would leave the second a gap). The second waits at the
@@ -45,16 +42,10 @@ TEST(HandOffGuard, OfTwoClosesOfARecordOneWins) {
   std::atomic<int> wins{0};
   std::thread first = SecondParty([&] { wins += OsndLifetime_BeginClose(&life); });
   ASSERT_TRUE(checked.WaitReached());
-  std::atomic<bool> secondDone{false};
-  std::thread second([&] {
-    wins += OsndLifetime_BeginClose(&life);
-    secondDone = true;
-  });
-  EXPECT_FALSE(PollUntil([&] { return secondDone.load(); }, kActMs))
+  EXPECT_TRUE(ActWaits("lifetime.hold-lock.waiting", [&] { wins += OsndLifetime_BeginClose(&life); },
+                       [&] { checked.Release(); }))
       << "a close decided between another's check and mark";
-  checked.Release();
   first.join();
-  second.join();
   EXPECT_EQ(wins.load(), 1);
   EXPECT_EQ(life.holds, 1);
 }
@@ -74,7 +65,7 @@ struct EndOfTimerThread {
 void LetTheTimerEnd() {
   if (!gHeldTimer) return;
   gTimerReleased = true;
-  PollUntil([] { return gTimerThreadEnded.load(); });
+  PollUntil([] { return gTimerThreadEnded.load(); }, kActDeadlineMs);
 }
 
 [[gnu::constructor(101)]] void RegisterLetTheTimerEnd() { std::atexit(LetTheTimerEnd); }
@@ -93,7 +84,7 @@ TEST(HandOffGuard, AOneShotTimerEndingAfterTheExitHandlersFindsItsTable) {
               while (!gTimerReleased) std::this_thread::yield();
             },
             0, TIME_ONESHOT);
-        if (id == 0 || !PollUntil([] { return gTimerEntered.load(); })) std::_Exit(3);
+        if (id == 0 || !PollUntil([] { return gTimerEntered.load(); }, kActDeadlineMs)) std::_Exit(3);
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");
@@ -115,18 +106,14 @@ class HandOffGuardEngine : public CapturedSong {
     return OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY | OSND_MODE_2D, 0,
                             int(bank.size()));
   }
-  // Runs `part` on a third thread while the second is stopped at `point`,
-  // then lets the second go on; both have ended on return.
-  void Beside(SystemPausePoint &point, const std::function<void()> &part) {
-    std::atomic<bool> done{false};
-    std::thread third([&] {
-      part();
-      done = true;
-    });
-    PollUntil([&] { return done.load(); }, kActMs);
-    point.Release();
+  // Runs `part` on a third thread while the second is stopped at `point`
+  // until the third ends or begins to wait for one of the engine's locks,
+  // then lets the second go on; both have ended on return. True when the
+  // third waited.
+  bool Beside(SystemPausePoint &point, const std::function<void()> &part) {
+    const bool waited = ActWaits("lock.waiting", part, [&] { point.Release(); });
     second.join();
-    third.join();
+    return waited;
   }
 
   int64_t baseline = 0;
@@ -151,7 +138,7 @@ TEST_F(HandOffGuardEngine, ASyncPointAddedBesideTheCloseGoesWithTheStream) {
   second = SecondParty([&] { point = OSND_Stream_AddSyncPoint(s, 10, "beside the close"); });
   ASSERT_TRUE(adding.WaitReached());
   std::atomic<bool> closed{false};
-  Beside(adding, [&] { closed = OSND_Stream_Close(s); });
+  EXPECT_TRUE(Beside(adding, [&] { closed = OSND_Stream_Close(s); })) << "the close went on beside the add";
   EXPECT_TRUE(closed.load());
   if (point) {
     EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(point)) << "a point outlived its stream's close";
@@ -171,7 +158,8 @@ TEST_F(HandOffGuardEngine, ASyncPointAddedBesideAnEntryChangeMeasuresOneEntry) {
   second = SecondParty([&] { point = OSND_Stream_AddSyncPoint(s, 20000, "past both"); });
   ASSERT_TRUE(adding.WaitReached());
   std::atomic<bool> chosen{false};
-  Beside(adding, [&] { chosen = OSND_Stream_SetSubStream(s, 1); });
+  EXPECT_TRUE(Beside(adding, [&] { chosen = OSND_Stream_SetSubStream(s, 1); }))
+      << "the entry changed beside the add";
   EXPECT_TRUE(chosen.load());
   EXPECT_EQ(point.load(), nullptr) << "a point past the entry's end was taken";
   EXPECT_TRUE(OSND_Stream_Close(s));
@@ -187,7 +175,7 @@ TEST_F(HandOffGuardEngine, ABankSongStoppedBesideItsFirstTickIsSilent) {
   SystemPausePoint checked("song.stop.bank-checked", OnSecondParty);
   second = SecondParty([&] { Music_StopSong(song); });
   ASSERT_TRUE(checked.WaitReached());
-  Beside(checked, [&] { Step(); });
+  EXPECT_TRUE(Beside(checked, [&] { Step(); })) << "the tick went on beside the stop";
   Step();
   EXPECT_EQ(OSND_GetChannelsPlaying(), 0) << "a stopped bank song's sample sounds";
 }

@@ -65,6 +65,15 @@ class QueueHandOff : public NonRealtimeEngine {
     EXPECT_TRUE(OSND_Stream_Close(first));
   }
 
+  // The engine's threads may hold a closed or freed record a moment after
+  // the close returned (the callback thread lets go after its last look at
+  // it): the memory in use comes back once they have let go, and a record
+  // left behind keeps it up for good.
+  void ExpectTheMemoryBack() {
+    const bool back = PollUntil([this] { return SystemMemory_BytesInUse() == baseline; }, 60000);
+    EXPECT_TRUE(back) << SystemMemory_BytesInUse() - baseline << " bytes still in use a minute after the close";
+  }
+
   std::optional<SystemPausePoint> busy;
   OSND_STREAM *first = nullptr;
   int64_t baseline = 0;
@@ -96,7 +105,7 @@ TEST_F(QueueHandOff, ASongLoadBesideItsFreeQueuesNothing) {
   EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
   LetTheQueueGo();
   EXPECT_EQ(gLoaded.load(), 0);
-  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+  ExpectTheMemoryBack();
 }
 
 // A stream's callback selecting the next entry of a bank as the application
@@ -128,7 +137,7 @@ TEST_F(QueueHandOff, ASubStreamSelectionBesideItsCloseQueuesNothing) {
   EXPECT_FALSE(selected.load()) << "a selection was queued for a stream being closed";
   EXPECT_EQ(error.load(), OSND_ERR_INVALID_PARAM);
   LetTheQueueGo();
-  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+  ExpectTheMemoryBack();
 }
 
 }  // namespace

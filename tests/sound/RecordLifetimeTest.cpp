@@ -6,6 +6,7 @@
 // a use of freed memory; plain: a wrong answer or a leak).
 #include "SoundTestSupport.h"
 #include "TrackerWriterSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_memory.h"
@@ -67,7 +68,7 @@ TEST_F(RecordLifetime, AStreamCallHeldWhenItsCloseBeginsFailsAndFreesTheRecordLa
     });
     ASSERT_TRUE(held.WaitReached());
     {
-      Watchdog dog(10, "a stream's close beside a call that holds it");
+      Watchdog dog(kHangSeconds, "a stream's close beside a call that holds it");
       EXPECT_TRUE(OSND_Stream_Close(s));
     }
     EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the record went while a call held it";
@@ -93,7 +94,7 @@ TEST_F(RecordLifetime, ASecondCloseLeavesTheStreamToTheFirst) {
   ASSERT_TRUE(marked.WaitReached());
   const int64_t open = SystemMemory_BytesInUse();
   {
-    Watchdog dog(10, "a second close of a stream whose first close has begun");
+    Watchdog dog(kHangSeconds, "a second close of a stream whose first close has begun");
     EXPECT_TRUE(OSND_Stream_Close(s));
   }
   EXPECT_EQ(SystemMemory_BytesInUse(), open) << "the second close released the stream";
@@ -120,9 +121,14 @@ TEST_F(RecordLifetime, AFreedSongStillHeldMakesNoMoreCallbacks) {
   SystemPausePoint held("song.call.held", OnSecondParty);
   OnSecond([&] { Music_SetLooping(song, true); });
   ASSERT_TRUE(held.WaitReached());
-  Music_FreeSong(song);
-  const int rows = gRows;
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // three rows and more
+  int rows = 0;
+  {
+    MixCounter mix;
+    ASSERT_TRUE(mix.Made());
+    Music_FreeSong(song);
+    rows = gRows;
+    ASSERT_TRUE(mix.WaitMixed(4 * 5292)) << "the mixer mixed nothing";  // four rows at 125 bpm, speed 6
+  }
   EXPECT_EQ(gRows.load(), rows) << "row callbacks of a song whose free had returned";
   held.Release();
   second.join();
@@ -181,7 +187,7 @@ TEST_F(RecordLifetime, ASongCallHeldWhenItsFreeBeginsEndsAndReleasesTheSong) {
   OnSecond([&] { ended = Music_SetLooping(song, true) == 1; });
   ASSERT_TRUE(held.WaitReached());
   {
-    Watchdog dog(10, "a song's free beside a call that holds it");
+    Watchdog dog(kHangSeconds, "a song's free beside a call that holds it");
     Music_FreeSong(song);
   }
   EXPECT_GT(SystemMemory_BytesInUse(), baseline) << "the song went while a call held it";

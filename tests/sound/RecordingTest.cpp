@@ -1,6 +1,8 @@
 // Recording through the WinMM output's wave-in stand-in (WinMMRecordingSupport.h).
+#include "WaitSupport.h"
 #include "WinMMRecordingSupport.h"
 #include "sound/src/core/osnd_records.h"
+#include "sound/src/source/source_record.h"
 
 #include <chrono>
 #include <functional>
@@ -23,7 +25,7 @@ TEST_F(WinMMRecording, ARecordingStopsAtTheSampleEndHoldingTheFileStart) {
   OSND_SAMPLE *s = RecordSample(8000);
   ASSERT_NE(s, nullptr);
   ASSERT_TRUE(OSND_Record_StartSample(0, s, false)) << OSND_GetError();
-  ASSERT_TRUE(WaitFor([] { return !gOsnd.recording; }, 5)) << "recording ends by itself";
+  ASSERT_TRUE(WaitFor([] { return !gOsnd.recording; }, kActDeadlineMs / 1000)) << "recording ends by itself";
   const std::vector<int16_t> data = Contents(s);
   int wrong = 0;
   for (int i = 0; i < 8000; ++i) wrong += data[size_t(i)] != Frame(i);
@@ -34,7 +36,17 @@ TEST_F(WinMMRecording, ARecordingStopsAtTheSampleEndHoldingTheFileStart) {
 TEST_F(WinMMRecording, ALoopingRecordingGoesRoundUntilStopped) {
   OSND_SAMPLE *s = RecordSample(3000);
   ASSERT_TRUE(OSND_Record_StartSample(0, s, true));
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // about six laps
+  // Three laps at least: the write position seen going back to the start.
+  int laps = 0, last = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const int now = OsndRecord_WritePosition();
+        laps += now < last;
+        last = now;
+        return laps >= 3;
+      },
+      kActDeadlineMs / 1000))
+      << "the recording did not go round";
   EXPECT_TRUE(gOsnd.recording);
   EXPECT_TRUE(OSND_Record_Stop());
   EXPECT_FALSE(gOsnd.recording);

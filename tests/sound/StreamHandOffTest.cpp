@@ -2,6 +2,7 @@
 // streamer read before another thread changed it (the streamer stopped at a
 // pause point in between), and the channel a stream is started on again.
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
 
@@ -37,13 +38,25 @@ class StreamHandOff : public ::testing::Test {
   OSND_STREAM *stream = nullptr;
 };
 
+// Lets the streamer take `batches` more batches of passed points (a stream
+// with sync points is given one whenever the mixer passes a point, whether a
+// callback is set or not): every batch taken before the last has been
+// delivered once this returns.
+void PassDeliveries(int batches) {
+  for (int i = 0; i < batches; ++i) {
+    SystemPausePoint taken("stream.callbacks.taken");
+    ASSERT_TRUE(taken.WaitReached(kActDeadlineMs)) << "the streamer took no batch of passed points";
+  }
+}
+
 struct Calls {
   std::atomic<int> begun{0}, ended{0}, afterClear{0};
   std::atomic<bool> clearReturned{false};
 };
 
-// A call that takes a while, so that a clear must wait for its end, not
-// only its beginning.
+// A call that takes a while, so that a clear that waited for its beginning
+// only has time to return before its end. It paces the fault's window, not
+// the verdict: a right clear finds the call ended however long it took.
 bool SlowCall(OSND_STREAM *, void *, int, void *user) {
   auto &calls = *static_cast<Calls *>(user);
   if (calls.clearReturned) ++calls.afterClear;
@@ -64,20 +77,20 @@ TEST_F(StreamHandOff, AClearWaitsForTheCallTheStreamerAlreadyRead) {
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, stream), 0);
   ASSERT_TRUE(read.WaitReached());
   std::atomic<int> endedAtReturn{-1};
-  std::thread clear([&] {
-    OsndStream_SetSyncCallback(stream, nullptr, nullptr);
-    endedAtReturn = calls.ended.load();
-    calls.clearReturned = true;
-  });
-  std::this_thread::sleep_for(milliseconds(100));
-  EXPECT_FALSE(calls.clearReturned.load()) << "the clear returned before a call it let through began";
-  read.Release();
   {
-    Watchdog dog(10, "a clear waiting for a sync call");
-    clear.join();
+    Watchdog dog(kHangSeconds, "a clear waiting for a sync call");
+    EXPECT_TRUE(ActWaits(
+        "stream.slot.waiting",
+        [&] {
+          OsndStream_SetSyncCallback(stream, nullptr, nullptr);
+          endedAtReturn = calls.ended.load();
+          calls.clearReturned = true;
+        },
+        [&] { read.Release(); }))
+        << "the clear returned before a call it let through began";
   }
   EXPECT_EQ(endedAtReturn.load(), 1) << "the clear returned before the call it let through ended";
-  std::this_thread::sleep_for(milliseconds(400));  // past the later points
+  PassDeliveries(3);  // past the later points
   EXPECT_EQ(calls.afterClear.load(), 0) << "a call began after the clear returned";
   EXPECT_EQ(calls.begun.load(), 1);
 }
@@ -100,9 +113,9 @@ TEST_F(StreamHandOff, AClearFromInsideTheCallReturnsAtOnce) {
   OsndStream_SetSyncCallback(stream, ClearFromInside, nullptr);
   for (unsigned at : {100u, 8000u}) ASSERT_NE(OSND_Stream_AddSyncPoint(stream, at, "point"), nullptr);
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, stream), 0);
-  Watchdog dog(10, "a clear made inside its own callback");
+  Watchdog dog(kHangSeconds, "a clear made inside its own callback");
   ASSERT_TRUE(PollUntil([] { return gInsideCleared.load(); }, 20000));
-  std::this_thread::sleep_for(milliseconds(400));
+  PassDeliveries(3);  // past the later point and round the loop
   EXPECT_EQ(gInsideCalls.load(), 1);
 }
 
@@ -137,7 +150,7 @@ TEST_F(StreamHandOff, AClearWaitingForACallThatClosesItsStreamReturns) {
     ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
     ASSERT_TRUE(read.WaitReached());
     read.Release();
-    Watchdog dog(10, "a clear waiting for a call that closed its stream");
+    Watchdog dog(kHangSeconds, "a clear waiting for a call that closed its stream");
     OsndStream_SetSyncCallback(s, nullptr, nullptr);
     ++gClearsReturned;
   }

@@ -2,6 +2,7 @@
 // entries played one after another.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
@@ -195,11 +196,9 @@ TEST_F(StreamSubStream, ALoopingSentenceGoesRoundAsManyTimesAsItsLoopCount) {
 TEST_F(StreamSubStream, ANonBlockingStreamSelectsOnTheOpenThread) {
   OSND_STREAM *s = Open(Bank({Level(3000, 20000), Level(9000, 20000)}), OSND_MODE_NONBLOCKING);
   ASSERT_NE(s, nullptr);
-  for (int k = 0; k < 400 && !OsndStream_IsReady(s); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(OsndStream_IsReady(s));
+  ASSERT_TRUE(PollUntil([s] { return OsndStream_IsReady(s); }, kActDeadlineMs));
   ASSERT_TRUE(OSND_Stream_SetSubStream(s, 1));
-  for (int k = 0; k < 400 && !OsndStream_IsReady(s); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(OsndStream_IsReady(s));
+  ASSERT_TRUE(PollUntil([s] { return OsndStream_IsReady(s); }, kActDeadlineMs));
   EXPECT_EQ(static_cast<OsbBank *>(s->formatState)->current, 1);
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
   Step(20);

@@ -3,6 +3,7 @@
 // seeks, stops and closes. Run under ThreadSanitizer and AddressSanitizer too.
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/song/song_midi.h"
 #include "sound/src/stream/osnd_stream.h"
@@ -25,8 +26,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// User file callbacks over real files; while `slow` is set every read takes
-// 40 ms, long enough for the test to act while the streamer is inside one.
+// User file callbacks over real files; while `slow` is set a read stays
+// inside until `slow` is cleared, so that the test acts while the streamer is
+// inside one.
 struct SlowFiles {
   std::atomic<bool> slow{false};
   std::atomic<int> inRead{0};
@@ -45,7 +47,7 @@ int SlowRead(void *buffer, int bytes, void *handle) {
   if (gFiles->closed) ++gFiles->readsAfterClose;
   if (gFiles->slow) {
     ++gFiles->inRead;
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    PollUntil([] { return !gFiles->slow; }, kActDeadlineMs);
     --gFiles->inRead;
   }
   return int(std::fread(buffer, 1, size_t(bytes), static_cast<FILE *>(handle)));
@@ -155,15 +157,26 @@ TEST_F(StreamThreads, CloseWhileTheStreamerRefillsWaitsForTheRefill) {
   files.slow = true;
   // The channel leaves the first half after about 200 ms; the streamer then
   // refills it through a slow read.
-  ASSERT_TRUE(PollUntil([&] { return files.inRead.load() > 0; }));
-  EXPECT_TRUE(OSND_Stream_Close(s));
-  files.closed = true;
+  ASSERT_TRUE(PollUntil([&] { return files.inRead.load() > 0; }, kActDeadlineMs));
+  std::atomic<bool> closed{false};
+  std::atomic<int> inReadAtClose{-1};
+  // The close begins to wait for the stream-decode lock the refill holds;
+  // the read is let go after that.
+  EXPECT_TRUE(ActWaits(
+      "lock.waiting",
+      [&] {
+        closed = OSND_Stream_Close(s);
+        inReadAtClose = files.inRead.load();
+        files.closed = true;
+      },
+      [&] { files.slow = false; }, [] { return SystemThread_LockWaitedFor() == gOsndStreams.decodeLock; }))
+      << "the close did not wait for the refill under way";
+  EXPECT_TRUE(closed.load());
   // The close waited for the read that was under way, and the file was
   // closed once, after it.
-  EXPECT_EQ(files.inRead.load(), 0);
+  EXPECT_EQ(inReadAtClose.load(), 0);
   EXPECT_EQ(files.closes.load(), 1);
-  files.slow = false;
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // passes that must not touch it
+  PassStreamer(3);  // passes that must not touch it
   EXPECT_EQ(files.readsAfterClose.load(), 0);
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
@@ -221,7 +234,7 @@ TEST_F(StreamThreads, StreamsOpenPlayAndEndBesideUpdateOnEitherOutput) {
     std::vector<OSND_STREAM *> streams;
     std::atomic<int> ends[kStreams] = {};
     std::vector<bool> playing(kStreams, false);
-    const auto until = Clock::now() + std::chrono::seconds(20);
+    const auto until = Clock::now() + std::chrono::milliseconds(kActDeadlineMs);
     int ended = 0;
     while (ended < kStreams && Clock::now() < until) {
       // At most six opening or playing at once, so that every one finds a channel.
@@ -299,7 +312,11 @@ TEST_F(StreamThreads, SoundsPlayedAndFreedBesideUpdateMixingWithoutAMixerThread)
     }
     OSND_Sample_Free(mine);
   });
-  for (const auto until = Clock::now() + std::chrono::seconds(3); Clock::now() < until;) {
+  // Three seconds, and on until the player has made its rounds beside the
+  // restarter (a minute at most).
+  const auto start = Clock::now();
+  for (const auto until = start + std::chrono::milliseconds(kActDeadlineMs);
+       (Clock::now() < start + std::chrono::seconds(3) || rounds.load() <= 20) && Clock::now() < until;) {
     OSND_Update();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -461,12 +478,19 @@ TEST_F(StreamThreads, CallbacksMayCloseOrFreeWhatTheEngineVisitsNext) {
       while (!stop) re.wrong += (OSND_Stream_Play(OSND_FREE, other) < 0) + !OSND_Stream_Stop(other);
     });
     {
-      Watchdog dog(20, "callbacks closing and freeing what comes next, or calling stream functions");
+      Watchdog dog(kHangSeconds, "callbacks closing and freeing what comes next, or calling stream functions");
       EXPECT_TRUE(PollUntil([&] {
         if (!realtime) OSND_Update();
         return re.ends.load() > 0 && re.syncs.load() > 0 && re.nextCallsAtFree.load() >= 0 && re.rounds > 10;
-      }, 10000));
-      for (int i = 0; i < 20; ++i) realtime ? std::this_thread::sleep_for(std::chrono::milliseconds(5)) : OSND_Update();
+      }, kActDeadlineMs));
+      // Passes that must not call what was closed or freed: the mixer's and the streamer's.
+      if (realtime) {
+        MixCounter mix;
+        EXPECT_TRUE(mix.Made() && mix.WaitMixed(44100 / 10)) << "the mixer mixed nothing";
+        PassStreamer(3);
+      } else {
+        for (int i = 0; i < 20; ++i) OSND_Update();
+      }
       stop = true;
       player.join();
     }
@@ -531,7 +555,7 @@ TEST_F(StreamThreads, CallbacksClearedWhileDueAreNotCalled) {
   ASSERT_TRUE(taken.WaitReached());
   OsndStream_SetEndCallback(s, nullptr, nullptr);
   taken.Release();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  PassStreamer(3);
   EXPECT_EQ(syncs.load(), 1) << "sync callbacks after the clear";
   EXPECT_EQ(ends.load(), 0) << "an end callback after the clear";
 }

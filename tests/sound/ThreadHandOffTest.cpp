@@ -2,6 +2,7 @@
 // stream's open, the file thread), each stopped at the step between one
 // party's check and its act while the other party tries to free the record.
 #include "HttpTestServerSupport.h"
+#include "WaitSupport.h"
 #include "sound/include/osnd.h"
 #include "sound/src/source/source_net.h"
 #include "sound/src/system/system_file.h"
@@ -12,15 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // A server whose answer stops after a few body bytes and keeps the line.
 HttpReply Stalled() {
@@ -43,17 +41,22 @@ TEST(ThreadHandOff, AnAbortMarksTheOpensSocketBeforeTheOpenMayFreeIt) {
     HttpTestServer server([](const std::string &) { return Stalled(); });
     OSND_STREAM *s = OSND_Stream_Open(server.Url("/").c_str(), OSND_MODE_NONBLOCKING, 0, 0);
     ASSERT_NE(s, nullptr);
-    for (auto start = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - start < 5s;) {
-      auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(s->netRecord).load());
-      if (record && record->status == OSND_NET_BUFFERING) break;
-      std::this_thread::sleep_for(5ms);
-    }
-    SystemPausePoint found("net.abort.found"), withdrawn("net.open.withdrawn");
+    ASSERT_TRUE(PollUntil(
+        [&] {
+          auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(s->netRecord).load());
+          return record && record->status == OSND_NET_BUFFERING;
+        },
+        kActDeadlineMs))
+        << "the open never began buffering";
+    SystemPausePoint found("net.abort.found"), waiting("net.open-lock.waiting"), withdrawn("net.open.withdrawn");
     std::thread closer([&] { EXPECT_TRUE(OSND_Stream_Close(s)); });
     ASSERT_TRUE(found.WaitReached());
-    EXPECT_FALSE(withdrawn.WaitReached(300)) << "the open withdrew the record the abort is about to mark";
+    // The open, which gives up at the abort's mark, either waits for the lock
+    // the abort holds or withdraws its record beside it.
+    EXPECT_TRUE(PollUntil([&] { return waiting.Reached() || withdrawn.Reached(); }, kActDeadlineMs));
+    EXPECT_FALSE(withdrawn.Reached()) << "the open withdrew the record the abort is about to mark";
+    waiting.Release();
     withdrawn.Release();
-    std::this_thread::sleep_for(100ms);  // an open that withdrew its record frees it now
     found.Release();
     closer.join();
   }
@@ -73,16 +76,9 @@ TEST(ThreadHandOff, TheSocketThreadsStopWaitsForACloseThatFoundItRunning) {
   SystemPausePoint checked("net.socket.close-checked");
   std::thread closer([&] { SystemNetSocket_RequestClose(socket); });
   ASSERT_TRUE(checked.WaitReached());
-  std::atomic<bool> stopped{false};
-  std::thread stopper([&] {
-    SystemNet_StopThread();
-    stopped = true;
-  });
-  std::this_thread::sleep_for(300ms);
-  EXPECT_FALSE(stopped) << "the socket was freed between the close's check and its ask";
-  checked.Release();
+  EXPECT_TRUE(ActWaits("net.start-lock.waiting", SystemNet_StopThread, [&] { checked.Release(); }))
+      << "the socket thread stopped between the close's check and its ask";
   closer.join();
-  stopper.join();
   SystemNet_Stop();
 }
 
@@ -106,15 +102,8 @@ TEST(ThreadHandOff, AFileCloseWaitsForTheRequestTheFileThreadServes) {
     SystemPausePoint taken("file.request.taken");
     EXPECT_EQ(SystemFile_Read(got.data(), 1, int(got.size()), h), int(got.size()));
     ASSERT_TRUE(taken.WaitReached());
-    std::atomic<bool> closed{false};
-    std::thread closer([&] {
-      SystemFile_Close(h);
-      closed = true;
-    });
-    std::this_thread::sleep_for(300ms);
-    EXPECT_FALSE(closed) << "the close freed the handle of a request being served";
-    taken.Release();
-    closer.join();
+    EXPECT_TRUE(ActWaits("file.close.waiting", [&] { SystemFile_Close(h); }, [&] { taken.Release(); }))
+        << "the close freed the handle of a request being served";
   }
   EXPECT_EQ(got, data);
   SystemFile_StopThread();

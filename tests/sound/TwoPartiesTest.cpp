@@ -7,6 +7,7 @@
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 #include "TrackerWriterSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/song/music_core.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
@@ -151,7 +152,7 @@ TEST_F(TwoParties, AStreamClosedWhileItsOwnCallbackUsesOrClosesIt) {
             OSND_Stream_Stop(s);
           }
         };
-        Watchdog dog(30, "a stream closed by two parties");
+        Watchdog dog(kHangSeconds, "a stream closed by two parties");
         for (int round = 0; round < 12; ++round) {
           meeting.Reset();
           OSND_STREAM *s = OpenMeeting(onOpen);
@@ -190,7 +191,7 @@ TEST_F(TwoParties, ASongFreedByTheApplicationAndByItsLoadedCallbackIsFreedOnce) 
         Music_FreeSong(static_cast<MusicSong *>(song));
         ++callbackFreed;
       };
-      Watchdog dog(20, "a song freed by two parties");
+      Watchdog dog(kHangSeconds, "a song freed by two parties");
       for (int round = 0; round < 8; ++round) {
         meeting.Reset();
         const int freed = callbackFreed;
@@ -253,7 +254,7 @@ TEST_F(TwoParties, ASongFreedWhileTheOtherPartyUsesItIsReleasedAfterBoth) {
       ASSERT_NE(Music_LoadSong(song, reinterpret_cast<const char *>(it.data()),
                                OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(it.size()), nullptr, 0),
                 nullptr);
-      Watchdog dog(20, "a song freed while the other party uses it");
+      Watchdog dog(kHangSeconds, "a song freed while the other party uses it");
       int refused = 0;
       ASSERT_TRUE(meeting.Meet([&] {
         if (!callbackFrees) {
@@ -286,13 +287,18 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     std::atomic<bool> closing{false};
     std::atomic<int> refused{0}, waited{0};
     meeting.Reset();
-    // The first callback holds the callback thread until the close has begun,
-    // so that the second one is made by the close.
+    // The first callback holds the callback thread until the close has begun
+    // (stopped at its step, then let go), so that the second one is made by
+    // the close.
+    static SystemPausePoint *gCloseTaken;
+    SystemPausePoint closeTaken("engine.close.taken");
+    gCloseTaken = &closeTaken;
     OSND_STREAM *first = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
     ASSERT_NE(first, nullptr);
     OsndStream_SetOpenCallback(first, [](OSND_STREAM *, void *, int, void *) {
       gMeeting->Callback(nullptr);
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      EXPECT_TRUE(gCloseTaken->WaitReached(kActDeadlineMs)) << "the application's close never began";
+      gCloseTaken->Release();
       return true;
     });
     ASSERT_TRUE(PollUntil([&] { return meeting.inside.load(); }));
@@ -318,7 +324,7 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     closing = true;
     meeting.go = meeting.applicationDone = true;
     {
-      Watchdog dog(15, "the application's close beside a callback that closes the engine");
+      Watchdog dog(kHangSeconds, "the application's close beside a callback that closes the engine");
       Stop();
     }
     EXPECT_EQ(waited.load(), 1);
@@ -360,7 +366,10 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
   }));
   meeting.go = meeting.applicationDone = true;
   ASSERT_TRUE(PollUntil([&] { return gLoadedAfterClose.load() >= 0; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The callback thread ends after the close made on it: whatever it was to
+  // call has been called by then.
+  ASSERT_TRUE(PollUntil([] { return EngineThreadCount() == 0; }, kActDeadlineMs))
+      << "an engine thread outlived the close";
   EXPECT_EQ(gLoadedAfterClose.load(), 0) << "loaded callbacks after the close";
   OSND_Close();
   for (MusicSong *song : songs) Music_FreeSong(song);
@@ -388,7 +397,7 @@ TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
     ASSERT_TRUE(Music_LoadSong(song, reinterpret_cast<const char *>(bank.data()),
                                OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING, 0, int(bank.size()), nullptr, 0));
     ASSERT_TRUE(taken.WaitReached());
-    Watchdog dog(25, "the application's close beside a callback's");
+    Watchdog dog(kHangSeconds, "the application's close beside a callback's");
     SystemPausePoint waiting("engine.close.waiting", [] { return !OsndNonBlocking_IsCallbackThread(); });
     std::thread application(OSND_Close);
     EXPECT_TRUE(waiting.WaitReached()) << "the application's close did not wait for the callback's";

@@ -16,19 +16,19 @@ std::atomic_ref<uint8_t> Mark(OsndLifetime *life) { return std::atomic_ref<uint8
 }  // namespace
 
 void OsndLifetime_Hold(OsndLifetime *life) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
+  SystemWaitingLock<std::mutex> guard(gHoldLock, "lifetime.hold-lock.waiting");
   ++life->holds;
 }
 
 bool OsndLifetime_HoldOpen(OsndLifetime *life) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
+  SystemWaitingLock<std::mutex> guard(gHoldLock, "lifetime.hold-lock.waiting");
   if (Mark(life).load()) return false;
   ++life->holds;
   return true;
 }
 
 bool OsndLifetime_BeginClose(OsndLifetime *life) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
+  SystemWaitingLock<std::mutex> guard(gHoldLock, "lifetime.hold-lock.waiting");
   if (Mark(life).load()) return false;
   // Checked and not yet marked: another close waits at the lock until the mark is set.
   OSND_PAUSE_POINT("lifetime.close.checked");
@@ -38,7 +38,7 @@ bool OsndLifetime_BeginClose(OsndLifetime *life) {
 }
 
 bool OsndLifetime_LetGo(OsndLifetime *life) {
-  std::lock_guard<std::mutex> guard(gHoldLock);
+  SystemWaitingLock<std::mutex> guard(gHoldLock, "lifetime.hold-lock.waiting");
   return --life->holds == 0 && Mark(life).load();
 }
 

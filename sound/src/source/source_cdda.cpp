@@ -49,7 +49,7 @@ CddaSystem gCdda;
 std::recursive_mutex gCommandLock;
 
 void SetOpen(CddaDevice *d, bool open) {
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   d->open = open;
 }
 
@@ -57,7 +57,7 @@ void SetOpen(CddaDevice *d, bool open) {
 // mark is checked and set in one step, so that one of them has the drive.
 bool Claim(CddaDevice *d) {
   {
-    std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+    SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
     if (d->open) return false;
     d->open = true;
   }
@@ -122,7 +122,7 @@ bool Reopen(PassThroughDrive *drive, int letter) {
 // status. The sense of every command is kept on the device.
 bool Execute(CddaDevice *d, const uint8_t *cdb, int cdbLength, int direction, void *data, uint32_t size,
              uint32_t timeoutMs = kCommandTimeoutMs) {
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   d->senseKey = d->asc = d->ascq = 0;
   PassThroughDrive *drive = DriveOf(d);
   if (!drive) return false;
@@ -209,7 +209,7 @@ bool ReadSectors(CddaDevice *d, int s, int n, uint8_t *into) {
 // one, else the plain one.
 bool ReadToc(CddaDevice *d, CddaToc *toc, CddaDiscRecord *disc) {
   static uint8_t answer[2048];
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   const uint8_t full[10] = {0x43, 0x02, 0x02, 0, 0, 0, 0x01, 0x08, 0x00, 0};
   std::memset(answer, 0, sizeof answer);
   if (Execute(d, full, 10, cdrom::DATA_IN, answer, sizeof answer) &&
@@ -244,7 +244,7 @@ void FreeDevice(CddaDevice *d) {
 
 int Initialise(bool forceAspi) {
   // The table is filled on the open thread while OSND_Update's scan reads it.
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   if (gCdda.initialised) return 0;
   gCdda.aspi = nullptr;
   int found = 0, counter = 0;
@@ -747,7 +747,7 @@ bool OsndCdda_CloseDevice(void *state) {
   PreventRemoval(d, false);
   PassThroughDrive *drive = DriveOf(d);
   if (drive && drive->handle) {
-    std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+    SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
     CdDrive_Close(drive->handle);
     drive->handle = nullptr;
   }
@@ -762,7 +762,7 @@ bool OsndCdda_CloseDevice(void *state) {
 
 void OsndCdda_ScanDrives() {
   // Beside the open thread, which finds, opens and closes the drives.
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   const uint32_t now = SystemTime_GetMilliseconds();
   for (int i = 0; i < gCdda.deviceCount; ++i) {
     CddaDevice *d = gCdda.devices[i];
@@ -776,7 +776,7 @@ void OsndCdda_ScanDrives() {
 }
 
 void OsndCdda_CloseAll() {
-  std::lock_guard<std::recursive_mutex> guard(gCommandLock);
+  SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
   for (int i = 0; i < gCdda.deviceCount; ++i) {
     if (gCdda.devices[i]->open) OsndCdda_CloseDevice(gCdda.devices[i]);
     FreeDevice(gCdda.devices[i]);

@@ -49,7 +49,7 @@ const char *SkipBlanks(const char *p) {
 void Publish(OSND_STREAM *stream, OsndNetStream *record) {
   if (!stream) return;
   {
-    std::lock_guard<std::mutex> guard(gOpenLock);
+    SystemWaitingLock<std::mutex> guard(gOpenLock, "net.open-lock.waiting");
     std::atomic_ref<void *>(stream->netRecord).store(record, std::memory_order_release);
   }
   if (!record) OSND_PAUSE_POINT("net.open.withdrawn");
@@ -331,7 +331,7 @@ bool OsndStreamNet_Stop(OSND_STREAM *stream) {
     // Marked in whatever phase the open is (its look-up, connect, header
     // lines, buffering, or before it began); the socket's flag ends a line
     // being read.
-    std::lock_guard<std::mutex> guard(gOpenLock);
+    SystemWaitingLock<std::mutex> guard(gOpenLock, "net.open-lock.waiting");
     stream->netAbort = true;
     auto *record = static_cast<OsndNetStream *>(std::atomic_ref<void *>(stream->netRecord).load());
     OSND_PAUSE_POINT("net.abort.found");

@@ -100,6 +100,7 @@ void StartCountdown(OSND_STREAM *s, int decoded, int asked) {
 
 unsigned ThreadProc(void *) {
   while (gOsndStreams.stopByte == 0) {
+    OSND_PAUSE_POINT("streamer.pass");  // a test counts the streamer's passes here
     const uint32_t t0 = SystemTime_GetMilliseconds();
     SystemTime_Sleep(0);
     OsndStream_UpdatePass(10.0f);
@@ -305,7 +306,9 @@ void OsndStream_WaitForSlotCall(const OsndSlotCall &call) {
     ListLock lock;
     std::unique_lock<ListLock> guard(lock);
     // Ended, or followed by a later call, which read the slot as changed.
-    SlotCallEnded().wait(guard, [&] { return s->slotInCall == OSND_SLOT_NONE || s->slotCalls != call.call; });
+    const auto ended = [&] { return s->slotInCall == OSND_SLOT_NONE || s->slotCalls != call.call; };
+    if (!ended()) OSND_PAUSE_POINT("stream.slot.waiting");
+    SlotCallEnded().wait(guard, ended);
   }
   OsndStream_LetGo(s);
 }

@@ -213,6 +213,7 @@ bool SystemFile_SetSynchronous(SystemFileHandle *h, bool synchronous) {
 
 void SystemFile_WaitPending(SystemFileHandle *h) {
   if (!h) return;
+  if (__atomic_load_n(&h->pending, __ATOMIC_ACQUIRE) > 0) OSND_PAUSE_POINT("file.close.waiting");
   while (__atomic_load_n(&h->pending, __ATOMIC_ACQUIRE) > 0) SystemTime_Sleep(10);
 }
 

@@ -190,7 +190,7 @@ bool AllocRing(int size, uint8_t **start, uint8_t **end) {
 }  // namespace
 
 bool SystemNet_Start() {
-  std::lock_guard<std::mutex> guard(gNet.startLock);
+  SystemWaitingLock<std::mutex> guard(gNet.startLock, "net.start-lock.waiting");
   if (gNet.networkStarted) return true;
   winsock::WSADATA data;
   if (winsock::WSAStartup(0x0002, &data) != 0) return false;
@@ -199,7 +199,7 @@ bool SystemNet_Start() {
 }
 
 void SystemNet_Stop() {
-  std::lock_guard<std::mutex> guard(gNet.startLock);
+  SystemWaitingLock<std::mutex> guard(gNet.startLock, "net.start-lock.waiting");
   if (!gNet.networkStarted) return;
   winsock::WSACleanup();
   gNet.networkStarted = false;
@@ -397,7 +397,7 @@ int SystemNet_Connect(winsock::SOCKET socket, const char *host, int port, int ti
 }
 
 bool SystemNet_StartThread() {
-  std::lock_guard<std::mutex> guard(gNet.startLock);
+  SystemWaitingLock<std::mutex> guard(gNet.startLock, "net.start-lock.waiting");
   if (gNet.started) return true;
   gNet.stop = false;
   for (auto &slot : gNet.slots) slot = nullptr;
@@ -409,7 +409,7 @@ bool SystemNet_StartThread() {
 }
 
 void SystemNet_StopThread() {
-  std::lock_guard<std::mutex> guard(gNet.startLock);
+  SystemWaitingLock<std::mutex> guard(gNet.startLock, "net.start-lock.waiting");
   if (!gNet.started) return;
   gNet.stop = true;
   SystemThread_CloseThread(gNet.thread);  // joins: nothing it uses is freed under it
@@ -454,7 +454,7 @@ bool SystemNetSocket_RequestClose(SystemNetSocket *s) {
   // The check that the socket thread runs and the ask are one step under the
   // lock that its stop holds while it joins the thread and frees what the
   // slots still hold: an ask made after that would reach a freed socket.
-  std::lock_guard<std::mutex> guard(gNet.startLock);
+  SystemWaitingLock<std::mutex> guard(gNet.startLock, "net.start-lock.waiting");
   bool listed = false;
   for (auto &slot : gNet.slots) listed = listed || slot.load() == s;
   OSND_PAUSE_POINT("net.socket.close-checked");

@@ -43,3 +43,26 @@ class SystemPausePoint {
 #define OSND_PAUSE_POINT(name) ((void)0)
 
 #endif
+
+// Holds `lock` for a scope. A thread that finds it held by another passes the
+// point `waiting` before it waits, so that a test which stopped one party
+// inside the lock sees another begin to wait for it, as a step of its own,
+// rather than giving it a while and looking whether it went on.
+template <class Mutex>
+class SystemWaitingLock {
+ public:
+  SystemWaitingLock(Mutex &lock, const char *waiting) : m_Lock(lock) {
+#if QMV_PAUSE_POINTS
+    if (m_Lock.try_lock()) return;
+    OSND_PAUSE_POINT(waiting);
+#endif
+    (void)waiting;
+    m_Lock.lock();
+  }
+  ~SystemWaitingLock() { m_Lock.unlock(); }
+  SystemWaitingLock(const SystemWaitingLock &) = delete;
+  SystemWaitingLock &operator=(const SystemWaitingLock &) = delete;
+
+ private:
+  Mutex &m_Lock;
+};

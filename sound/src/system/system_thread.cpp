@@ -1,6 +1,7 @@
 #include "sound/src/system/system_thread.h"
 
 #include "sound/src/system/system_memory.h"
+#include "sound/src/system/system_pause.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -89,8 +90,10 @@ void SystemThread_CloseThread(SystemThreadHandle thread) {
   if (record->thread.joinable()) {
     if (record->thread.get_id() == std::this_thread::get_id())
       record->thread.detach();
-    else
+    else {
+      OSND_PAUSE_POINT("thread.joining");  // a test may see a stop wait for the thread
       record->thread.join();
+    }
   }
   delete record;
 }
@@ -122,8 +125,25 @@ void SystemThread_DeleteCriticalSection(SystemCriticalSection section) {
   OSND_FREE_MEM(section);
 }
 
+#if QMV_PAUSE_POINTS
+namespace {
+thread_local SystemCriticalSection tWaitingFor = nullptr;
+}  // namespace
+
+SystemCriticalSection SystemThread_LockWaitedFor() { return tWaitingFor; }
+#endif
+
 void SystemThread_EnterCriticalSection(SystemCriticalSection section) {
-  if (section) static_cast<std::recursive_mutex *>(section)->lock();
+  if (!section) return;
+  auto *lock = static_cast<std::recursive_mutex *>(section);
+#if QMV_PAUSE_POINTS
+  // Held by another thread: a test may see this one begin to wait, and for which lock.
+  if (lock->try_lock()) return;
+  tWaitingFor = section;
+  OSND_PAUSE_POINT("lock.waiting");
+  tWaitingFor = nullptr;
+#endif
+  lock->lock();
 }
 
 bool SystemThread_TryEnterCriticalSection(SystemCriticalSection section) {

@@ -38,6 +38,11 @@ void SystemThread_EnterCriticalSection(SystemCriticalSection section);
 // for a null section).
 bool SystemThread_TryEnterCriticalSection(SystemCriticalSection section);
 void SystemThread_LeaveCriticalSection(SystemCriticalSection section);
+#if QMV_PAUSE_POINTS
+// On a thread stopped at the point "lock.waiting" (a lock it found held by
+// another, which it is about to wait for): that lock; null elsewhere.
+SystemCriticalSection SystemThread_LockWaitedFor();
+#endif
 
 SystemEventHandle SystemThread_CreateEvent();
 void SystemThread_CloseEvent(SystemEventHandle event);
