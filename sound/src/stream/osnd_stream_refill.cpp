@@ -307,7 +307,6 @@ void OsndStream_WaitForSlotCall(const OsndSlotCall &call) {
     std::unique_lock<ListLock> guard(lock);
     // Ended, or followed by a later call, which read the slot as changed.
     const auto ended = [&] { return s->slotInCall == OSND_SLOT_NONE || s->slotCalls != call.call; };
-    if (!ended()) OSND_PAUSE_POINT("stream.slot.waiting");
     SlotCallEnded().wait(guard, ended);
   }
   OsndStream_LetGo(s);
