@@ -6,6 +6,7 @@
 // has acted or stands at the lock the first holds (read from the kernel), so
 // that no verdict depends on which thread the machine ran first.
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "WinMMRecordingSupport.h"
 #include "sound/src/source/source_record.h"
 #include "sound/src/stream/osnd_stream.h"
@@ -26,16 +27,6 @@
 namespace {
 
 pid_t ThreadId() { return pid_t(::syscall(SYS_gettid)); }
-
-// Whether thread `tid` of this process sleeps in the kernel on the lock word
-// at `word`: where a thread waits for a mutex another holds.
-bool SleepsOn(pid_t tid, const void *word) {
-  std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
-  long number = -1;
-  std::string address;
-  if (!(file >> number >> address) || number != SYS_futex) return false;
-  return std::strtoull(address.c_str(), nullptr, 16) == reinterpret_cast<uintptr_t>(word);
-}
 
 // The lock word of one of the engine's locks, and the thread holding it.
 pthread_mutex_t *Word(SystemCriticalSection lock) { return static_cast<std::recursive_mutex *>(lock)->native_handle(); }
@@ -141,7 +132,7 @@ TEST_F(ChannelHandOff, AReplayStoppedAfterItsLookLeavesTheApplicationItsChannel)
   {
     Watchdog dog(60, "a replay and the application's play");
     EXPECT_TRUE(PollUntil(
-        [&] { return application.Done() || (SleepsOn(application.Id(), Word(mixer)) && Holder(mixer) == replay.Id()); },
+        [&] { return application.Done() || (ThreadBlockedOnFutex(application.Id(), Word(mixer)) && Holder(mixer) == replay.Id()); },
         30000));
     looked.Release();
     replay.Join();
@@ -208,7 +199,7 @@ void NamedSlotBesideAFree() {
     Party free(kFirst, [&] { OSND_Sample_Free(freed); });
     if (!leaving.WaitReached()) std::_Exit(5);
     Party alloc(kSecond, [&] { made = OSND_Sample_Alloc(kSlot, 1000, OSND_MODE_16BITS, 44100, 255, 128, 255); });
-    if (!PollUntil([&] { return alloc.Done() || SleepsOn(alloc.Id(), Word(mixer)); }, 15000)) std::_Exit(6);
+    if (!PollUntil([&] { return alloc.Done() || ThreadBlockedOnFutex(alloc.Id(), Word(mixer)); }, 15000)) std::_Exit(6);
     leaving.Release();
     free.Join();
     alloc.Join();

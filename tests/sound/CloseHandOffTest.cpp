@@ -5,6 +5,7 @@
 // load: a lock the stopped party must hold is tried from the test's thread,
 // a wait the other party must make is a point it reaches, and a record that
 // must outlive a free is still in the engine's memory count.
+#include "WaitSupport.h"
 #include "OsbWriterSupport.h"
 #include "SoundTestSupport.h"
 
@@ -21,18 +22,6 @@
 #include <thread>
 
 namespace {
-
-// Pause points armed here stop the test's second party only (the same points
-// are passed by the close's other steps and by the engine's own threads).
-thread_local bool tSecondParty = false;
-bool OnSecondParty() { return tSecondParty; }
-
-std::thread SecondParty(std::function<void()> part) {
-  return std::thread([part] {
-    tSecondParty = true;
-    part();
-  });
-}
 
 // Whether another thread holds the lock now (taken back at once if not).
 bool HeldElsewhere(SystemCriticalSection lock) {

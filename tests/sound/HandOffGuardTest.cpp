@@ -21,17 +21,6 @@
 
 namespace {
 
-// Pause points armed here stop the test's second party only.
-thread_local bool tSecondParty = false;
-bool OnSecondParty() { return tSecondParty; }
-
-std::thread SecondParty(std::function<void()> part) {
-  return std::thread([part] {
-    tSecondParty = true;
-    part();
-  });
-}
-
 // Two closes of one record: the first is stopped after it found the record
 // unmarked, before it marks it (where a check and a mark made under two
 // takes of the lock would leave the second a gap). The second waits at the

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -55,7 +57,9 @@ inline bool ActWaits(const char *waiting, const std::function<void()> &act, cons
 // Whether the thread `tid` of this process is blocked in the kernel on a
 // futex (a lock, a condition or a join), from its state and its system call;
 // a thread that is only waiting for a processor is running, not blocked.
-inline bool ThreadBlockedOnFutex(long tid) {
+// With `word`, only a wait on that futex counts (a mutex's lock word: where a
+// thread waits for the mutex another holds).
+inline bool ThreadBlockedOnFutex(long tid, const void *word = nullptr) {
   const std::string task = "/proc/self/task/" + std::to_string(tid);
   std::ifstream stat(task + "/stat");
   std::string line;
@@ -67,8 +71,23 @@ inline bool ThreadBlockedOnFutex(long tid) {
   // Where the system call may not be read, the state alone says it.
   std::ifstream call(task + "/syscall");
   long number = -1;
-  if (!(call >> number)) return true;
-  return number == SYS_futex;
+  std::string address;
+  if (!(call >> number)) return !word;
+  if (number != SYS_futex) return false;
+  if (!word) return true;
+  return (call >> address) && std::strtoull(address.c_str(), nullptr, 16) == reinterpret_cast<uintptr_t>(word);
+}
+
+// Pause points armed with OnSecondParty stop the thread a test started with
+// SecondParty only (the same points are passed by the engine's own threads
+// and by the first party's steps).
+inline thread_local bool tSecondParty = false;
+inline bool OnSecondParty() { return tSecondParty; }
+inline std::thread SecondParty(std::function<void()> part) {
+  return std::thread([part] {
+    tSecondParty = true;
+    part();
+  });
 }
 
 // As ActWaits, for a wait the engine does not name (a join made by a layer
