@@ -31,8 +31,17 @@ void ResourceManagerWin32::StopThread()
 void ResourceManagerWin32::SuspendLoader()
 {
     std::unique_lock<std::mutex> lock(m_WakeMutex);
+    m_Sleeping = true;
+    m_Idle.notify_all();
     m_Wake.wait(lock, [this] { return m_WakePending || !IsRunning(); });
+    m_Sleeping = false;
     m_WakePending = false;
+}
+
+bool ResourceManagerWin32::WaitLoaderIdle(std::chrono::milliseconds limit)
+{
+    std::unique_lock<std::mutex> lock(m_WakeMutex);
+    return m_Idle.wait_for(lock, limit, [this] { return (m_Sleeping && !m_WakePending) || !IsRunning(); });
 }
 
 void ResourceManagerWin32::ResumeLoader()

@@ -3,6 +3,7 @@
 // the loader is busy is remembered, so none is lost.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -30,13 +31,21 @@ class ResourceManagerWin32 : public ResourceManager {
 
     bool IsThreadRunning() const noexcept { return m_Thread.joinable(); }
 
+    // Waits until the loader sleeps with no wake-up pending, having acted on
+    // every wake-up so far, or has been told to end; false when `limit` ran
+    // out first. What an idle loader did not do can be checked then, rather
+    // than after a time a busy machine may not give it.
+    bool WaitLoaderIdle(std::chrono::milliseconds limit);
+
 private:
     ResourceManagerWin32() = default;
 
     std::thread m_Thread;
     std::mutex m_WakeMutex;
     std::condition_variable m_Wake;
+    std::condition_variable m_Idle;
     bool m_WakePending = false;
+    bool m_Sleeping = false;
 };
 
 }  // namespace Qmv2

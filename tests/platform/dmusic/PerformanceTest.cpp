@@ -120,7 +120,7 @@ TEST_F(PerformanceTest, ASongOfNoLengthRepeatedEndlesslyEndsAndNeverHoldsTheRend
       ASSERT_EQ(segment->SetRepeats(repeats), S_OK);
       ASSERT_EQ(performance->PlaySegment(segment, DMUS_SEGF_DEFAULT, 0, nullptr), S_OK);
       std::vector<int16_t> out;
-      ASSERT_TRUE(RenderWithin(out, 4410, 5.0));
+      ASSERT_TRUE(RenderWithin(out, 4410, 60.0));
       EXPECT_LT(Rms(out, 0, 4410), 2.0);
 
       std::atomic<bool> rendering{true};
@@ -129,9 +129,10 @@ TEST_F(PerformanceTest, ASongOfNoLengthRepeatedEndlesslyEndsAndNeverHoldsTheRend
         while (rendering) DirectMusicSynth_Render(performance, block.data(), 1024);
       });
       auto stopped = std::async(std::launch::async, [&] { return performance->Stop(nullptr, nullptr, 0, 0); });
-      const bool stopReturned = stopped.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+      // A held render never returns; a minute is a deadline a loaded machine meets.
+      const bool stopReturned = stopped.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
       if (!stopReturned) {
-        std::fprintf(stderr, "a stop did not return within 5 s of renders\n");
+        std::fprintf(stderr, "a stop did not return within 60 s of renders\n");
         std::fflush(stderr);
         std::_Exit(1);
       }

@@ -4,11 +4,29 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
 const HWND kThreadOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
+
+// Whether the thread `tid` of this process sleeps (state S in its stat),
+// as one waiting for a message does.
+bool ThreadSleeps(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'S';
+}
 
 // Empties the calling thread's queue, quit request included.
 void Drain()
@@ -79,16 +97,30 @@ TEST_F(MessagesTest, GetMessageWaitsForAPostFromAnotherThread)
 {
     auto queue = platform::MessageQueue::ForThread(std::this_thread::get_id());
     ASSERT_NE(queue, nullptr);
-    std::thread poster([queue] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const pid_t waiter = static_cast<pid_t>(syscall(SYS_gettid));
+    std::atomic<bool> returned{false};
+    bool sawItWait = false;
+    // Posts only once this thread sleeps in GetMessageA (or has returned from
+    // it), so that the message cannot be there before the call looks.
+    std::thread poster([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!returned.load() && std::chrono::steady_clock::now() < deadline) {
+            if (ThreadSleeps(waiter)) {
+                sawItWait = true;
+                break;
+            }
+            std::this_thread::yield();
+        }
         MSG msg{};
         msg.message = WM_APP + 7;
         queue->Post(msg);
     });
     MSG msg{};
     EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), TRUE);
+    returned = true;
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP + 7));
     poster.join();
+    EXPECT_TRUE(sawItWait) << "GetMessageA returned, or did not sleep within a minute, before the post";
 }
 
 TEST_F(MessagesTest, EachThreadHasItsOwnQueue)

@@ -28,7 +28,12 @@ TEST(WinSync, OwnerReentersAndOthersWaitUntilTheLastLeave)
         std::this_thread::yield();
     }
     LeaveCriticalSection(&section);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Asked from a third thread at once, rather than waiting to see whether
+    // `other` gets in: a starved `other` would prove nothing.
+    std::thread prober([&] {
+        EXPECT_EQ(FALSE, TryEnterCriticalSection(&section)) << "one Leave of two must not free the section";
+    });
+    prober.join();
     EXPECT_EQ(stage.load(), 1) << "one Leave of two must not free the section";
     LeaveCriticalSection(&section);
     other.join();

@@ -149,29 +149,52 @@ inline bool Xdo(const std::string& arguments)
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The colour at (x, y) of the window with the X id `window`, as
-// ImageMagick names it; the first frames may still be on their way, so it
-// waits for `expected`.
-inline std::string PixelColour(const std::string& window, int x, int y, const std::string& expected, int seconds)
+// The colour at (x, y) of the window with the X id `window` now, as
+// ImageMagick names it (empty when it cannot be read).
+inline std::string PixelNow(const std::string& window, int x, int y)
 {
     std::string colour;
     const std::string command = "import -window '" + window + "' -format '%[pixel:p{" + std::to_string(x) + "," +
                                 std::to_string(y) + "}]' info: 2>/dev/null";
-    for (int i = 0; i < seconds * 10; ++i) {
-        colour.clear();
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe != nullptr) {
-            char buffer[128];
-            while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-                colour += buffer;
-            }
-            pclose(pipe);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe != nullptr) {
+        char buffer[128];
+        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            colour += buffer;
         }
+        pclose(pipe);
+    }
+    return colour;
+}
+
+// The colour at (x, y) of the window `window`; the first frames may still be
+// on their way, so it waits up to `seconds` for `expected`.
+inline std::string PixelColour(const std::string& window, int x, int y, const std::string& expected, int seconds)
+{
+    std::string colour;
+    for (int i = 0; i < seconds * 10; ++i) {
+        colour = PixelNow(window, x, y);
         if (colour == expected) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
+    return colour;
+}
+
+// The colour at (x, y) of the window `window` once it is no longer
+// `gone` (the last one read after `seconds` when it still is).
+inline std::string PixelColourOtherThan(const std::string& window, int x, int y, const std::string& gone, int seconds)
+{
+    std::string colour;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    do {
+        colour = PixelNow(window, x, y);
+        if (!colour.empty() && colour != gone) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (std::chrono::steady_clock::now() < until);
     return colour;
 }
 

@@ -8,6 +8,7 @@
 #include <random>
 #include <thread>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,7 +45,10 @@ std::string PlayerName(int generation, int index)
 
 // Saves generation after generation until it is killed. Every value of a
 // settings save and every name of a players save carries its generation.
-[[noreturn]] void SaveForever()
+// Once its first generation is saved it writes a byte to `saved`, so that the
+// kill waits for the saver to be in its loop rather than for a time a busy
+// machine may spend starting it.
+[[noreturn]] void SaveForever(int saved)
 {
     Qmv2::SmartPtr<Qmv2::SettingsManager> settings(new Qmv2::SettingsManager(nullptr));
     for (int generation = 1;; ++generation) {
@@ -63,6 +67,10 @@ std::string PlayerName(int generation, int index)
         }
         players->SavePlayers();
         Qmv2::PlayerManager::ReleaseInstance();
+        if (generation == 1) {
+            const char byte = 1;
+            (void)!write(saved, &byte, 1);
+        }
     }
 }
 
@@ -132,11 +140,24 @@ TEST(SaveKillSlowTest, KilledWhileSavingSettingsAndPlayersLosesNoWholeSave)
     constexpr int kKills = 200;
     int loaded = 0;
     for (int kill = 0; kill < kKills; ++kill) {
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
         const pid_t saver = fork();
         ASSERT_GE(saver, 0);
         if (saver == 0) {
-            SaveForever();
+            close(pipeEnds[0]);
+            SaveForever(pipeEnds[1]);
         }
+        close(pipeEnds[1]);
+        // A minute for the first generation: only a saver that cannot save takes that long.
+        pollfd first{pipeEnds[0], POLLIN, 0};
+        const bool began = poll(&first, 1, 60000) == 1;
+        close(pipeEnds[0]);
+        if (!began) {
+            ::kill(saver, SIGKILL);
+            waitpid(saver, nullptr, 0);
+        }
+        ASSERT_TRUE(began) << "the saver saved no generation within a minute, kill " << kill;
         std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
         ::kill(saver, SIGKILL);
         waitpid(saver, nullptr, 0);

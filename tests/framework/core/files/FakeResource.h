@@ -52,11 +52,12 @@ public:
         m_Changed.notify_all();
     }
 
-    // Waits up to five seconds until a load of `file` has begun.
+    // Waits until a load of `file` has begun (a minute at the most: only a
+    // loader that never gets there takes that long, however busy the machine).
     bool WaitLoading(const std::string& file)
     {
         std::unique_lock<std::mutex> lock(m_Mutex);
-        return m_Changed.wait_for(lock, std::chrono::seconds(5), [&] { return Begun(file); });
+        return m_Changed.wait_for(lock, std::chrono::seconds(60), [&] { return Begun(file); });
     }
 
     std::vector<std::string> Order()

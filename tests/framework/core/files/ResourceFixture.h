@@ -54,10 +54,13 @@ protected:
         return manager;
     }
 
-    // Polls as the start-up command does, but gives up after five seconds.
+    // Polls as the start-up command does, but gives up after a minute (a
+    // deadline only a loader that never finishes misses, however busy the
+    // machine).
     static bool WaitQueueDone(Qmv2::ResourceManager* manager)
     {
-        for (int i = 0; i < 500; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
             if (manager->IsLoadQueueDone()) {
                 return true;
             }
@@ -66,10 +69,19 @@ protected:
         return false;
     }
 
-    // Waits for the section to be loaded without waking the loader.
+    // Waits (a minute at the most) until the loader has acted on every
+    // wake-up so far and sleeps.
+    static bool WaitLoaderIdle(Qmv2::ResourceManager* manager)
+    {
+        return static_cast<Qmv2::ResourceManagerWin32*>(manager)->WaitLoaderIdle(std::chrono::seconds(60));
+    }
+
+    // Waits (a minute at the most) for the section to be loaded without
+    // waking the loader.
     static bool WaitSectionLoaded(Qmv2::ResourceManager* manager, const std::string& name)
     {
-        for (int i = 0; i < 2000; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
             Qmv2::ResourceSection* section = manager->FindSection(name);
             if (section != nullptr && section->IsLoaded()) {
                 return true;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "ResourceFixture.h"
+#include "ThreadBlocks.h"
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 
@@ -33,9 +35,14 @@ TEST_F(ResourceLoaderTest, SectionRemovedWhileItsResourceLoadsIsFreedAfterTheLoa
     manager->SetStarted(true);
     ASSERT_TRUE(FakeLoads::Get().WaitLoading("s1"));
 
-    auto removal = std::async(std::launch::async, [manager] { manager->RemoveSection("s", true); });
-    // The removal waits for the load in progress.
-    EXPECT_EQ(removal.wait_for(100ms), std::future_status::timeout);
+    std::atomic<pid_t> remover{0};
+    auto removal = std::async(std::launch::async, [manager, &remover] {
+        remover = QmvTest::ThisThreadId();
+        manager->RemoveSection("s", true);
+    });
+    // The removal waits for the load in progress: looked at once it blocks.
+    QmvTest::WaitUntilBlockedOrFinished(remover, [&] { return removal.wait_for(0ms) == std::future_status::ready; });
+    EXPECT_EQ(removal.wait_for(0ms), std::future_status::timeout);
     EXPECT_FALSE(FakeLoads::Get().WasDestroyed("s1"));
     FakeLoads::Get().Free("s1");
     removal.get();
@@ -57,10 +64,15 @@ TEST_F(ResourceLoaderTest, ShutdownWaitsForTheLoadInProgressAndFreesEverything)
     manager->SetStarted(true);
     ASSERT_TRUE(FakeLoads::Get().WaitLoading("s1"));
 
-    auto shutdown = std::async(std::launch::async, [] { ResourceManager::DestroyInstance(); });
-    EXPECT_EQ(shutdown.wait_for(100ms), std::future_status::timeout);
+    std::atomic<pid_t> closer{0};
+    auto shutdown = std::async(std::launch::async, [&closer] {
+        closer = QmvTest::ThisThreadId();
+        ResourceManager::DestroyInstance();
+    });
+    QmvTest::WaitUntilBlockedOrFinished(closer, [&] { return shutdown.wait_for(0ms) == std::future_status::ready; });
+    EXPECT_EQ(shutdown.wait_for(0ms), std::future_status::timeout);
     FakeLoads::Get().Free("s1");
-    ASSERT_EQ(shutdown.wait_for(5s), std::future_status::ready);
+    ASSERT_EQ(shutdown.wait_for(60s), std::future_status::ready);
     shutdown.get();
 
     EXPECT_EQ(ResourceManager::GetInstance(), nullptr);
@@ -81,7 +93,7 @@ TEST_F(ResourceLoaderTest, ShutdownOfAnIdleOrNeverStartedLoaderEnds)
 
     ResourceManager* manager = Manager(kTwoSections);
     manager->SetStarted(true);
-    std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(WaitLoaderIdle(manager));
     ResourceManager::DestroyInstance();
     EXPECT_EQ(ResourceManager::GetInstance(), nullptr);
     EXPECT_TRUE(FakeLoads::Get().Order().empty());
@@ -95,8 +107,13 @@ TEST_F(ResourceLoaderTest, GetResourceWaitsForTheLoaderInsteadOfLoadingTwice)
     manager->SetStarted(true);
     ASSERT_TRUE(FakeLoads::Get().WaitLoading("s1"));
 
-    auto lookup = std::async(std::launch::async, [manager] { return manager->GetResource("s1", "s"); });
-    EXPECT_EQ(lookup.wait_for(100ms), std::future_status::timeout);
+    std::atomic<pid_t> looker{0};
+    auto lookup = std::async(std::launch::async, [manager, &looker] {
+        looker = QmvTest::ThisThreadId();
+        return manager->GetResource("s1", "s");
+    });
+    QmvTest::WaitUntilBlockedOrFinished(looker, [&] { return lookup.wait_for(0ms) == std::future_status::ready; });
+    EXPECT_EQ(lookup.wait_for(0ms), std::future_status::timeout);
     // A resource that is not busy is still handed out while the loader works.
     ResourceObject* other = nullptr;
     std::thread([&] { other = manager->GetResource("s1", "nosuch"); }).join();

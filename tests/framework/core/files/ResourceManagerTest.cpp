@@ -64,7 +64,7 @@ TEST_F(ResourceManagerTest, LoadSectionQueuesOnceAndCountsItsWeightOnce)
 
     // Not started: the loader takes nothing and the queue is not done.
     EXPECT_FALSE(manager->IsLoadQueueDone());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitLoaderIdle(manager));
     EXPECT_TRUE(FakeLoads::Get().Order().empty());
 
     manager->SetStarted(true);
@@ -156,7 +156,7 @@ TEST_F(ResourceManagerTest, FailingResourceInAPreloadSectionSettlesOnce)
     // More wake-ups reload nothing.
     for (int i = 0; i < 5; ++i) {
         manager->ResumeLoader();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(WaitLoaderIdle(manager));
     }
     EXPECT_EQ(FakeLoads::Get().LoadCount("bad"), 1);
     EXPECT_EQ(FakeLoads::Get().LoadCount("mute"), 1);

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -159,13 +160,32 @@ TEST_F(PropertyFileTest, KilledWriterNeverLeavesAPartialFile)
 {
     ASSERT_TRUE(BigStore("scores.xml", "old")->SaveFile());
     for (int round = 0; round < 5; ++round) {
+        // The writer says when its first save is whole, and the kill's delay
+        // counts from then: a busy machine that is slow to start the writer
+        // must not let every kill land before any write.
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (;;) {
+            close(pipeEnds[0]);
+            for (bool first = true;; first = false) {
                 BigStore("scores.xml", "new" + std::to_string(round))->SaveFile();
+                if (first) {
+                    const char byte = 1;
+                    (void)!write(pipeEnds[1], &byte, 1);
+                }
             }
         }
+        close(pipeEnds[1]);
+        pollfd saved{pipeEnds[0], POLLIN, 0};
+        const bool began = poll(&saved, 1, 60000) == 1;
+        close(pipeEnds[0]);
+        if (!began) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        ASSERT_TRUE(began) << "the writer saved nothing within a minute, round " << round;
         usleep(20000 + round * 15000);
         kill(child, SIGKILL);
         int status = 0;

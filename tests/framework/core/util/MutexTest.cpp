@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -26,7 +25,12 @@ TEST(MutexTest, RecursiveLockCountsAndHoldsOffOtherThreads)
         entered = true;
     });
     EXPECT_TRUE(mutex->Unlock());
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Still held once: a third thread asked at once cannot release it (it
+    // could, were the lock free), whether or not `other` has run yet.
+    std::thread prober([&] {
+        EXPECT_FALSE(mutex->Unlock()) << "one Unlock of two must not free the lock";
+    });
+    prober.join();
     EXPECT_FALSE(entered.load());
     EXPECT_EQ(win32->GetLockCount(), 1);
     EXPECT_TRUE(mutex->Unlock());
