@@ -16,17 +16,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
-
-pid_t ThreadId() { return pid_t(::syscall(SYS_gettid)); }
 
 // The lock word of one of the engine's locks, and the thread holding it.
 pthread_mutex_t *Word(SystemCriticalSection lock) { return static_cast<std::recursive_mutex *>(lock)->native_handle(); }
@@ -44,7 +39,7 @@ class Party {
   Party(Role role, F part)
       : m_Thread([this, role, part] {
           tRole = role;
-          m_Id = ThreadId();
+          m_Id = QmvTest::ThisThreadId();
           part();
           m_Done = true;
         }) {}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "SoundTestSupport.h"
+#include "ThreadBlocks.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_thread.h"
 
@@ -54,29 +55,7 @@ inline bool ActWaits(const char *waiting, const std::function<void()> &act, cons
   return waits;
 }
 
-// Whether the thread `tid` of this process is blocked in the kernel on a
-// futex (a lock, a condition or a join), from its state and its system call;
-// a thread that is only waiting for a processor is running, not blocked.
-// With `word`, only a wait on that futex counts (a mutex's lock word: where a
-// thread waits for the mutex another holds).
-inline bool ThreadBlockedOnFutex(long tid, const void *word = nullptr) {
-  const std::string task = "/proc/self/task/" + std::to_string(tid);
-  std::ifstream stat(task + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
-  const size_t close = line.rfind(')');  // the name may hold blanks and brackets
-  if (close == std::string::npos || close + 2 >= line.size()) return false;
-  const char state = line[close + 2];
-  if (state != 'S' && state != 'D') return false;
-  // Where the system call may not be read, the state alone says it.
-  std::ifstream call(task + "/syscall");
-  long number = -1;
-  std::string address;
-  if (!(call >> number)) return !word;
-  if (number != SYS_futex) return false;
-  if (!word) return true;
-  return (call >> address) && std::strtoull(address.c_str(), nullptr, 16) == reinterpret_cast<uintptr_t>(word);
-}
+using QmvTest::ThreadBlockedOnFutex;
 
 // Pause points armed with OnSecondParty stop the thread a test started with
 // SecondParty only (the same points are passed by the engine's own threads

@@ -1,32 +1,18 @@
 #include "platform/win32/MessageQueue.h"
 #include "platform/win32/WinKeys.h"
 #include "platform/win32/WinMessages.h"
+#include "ThreadBlocks.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <string>
 #include <thread>
 
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 
 const HWND kThreadOnly = reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
-
-// Whether the thread `tid` of this process sleeps (state S in its stat),
-// as one waiting for a message does.
-bool ThreadSleeps(pid_t tid)
-{
-    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'S';
-}
 
 // Empties the calling thread's queue, quit request included.
 void Drain()
@@ -97,7 +83,7 @@ TEST_F(MessagesTest, GetMessageWaitsForAPostFromAnotherThread)
 {
     auto queue = platform::MessageQueue::ForThread(std::this_thread::get_id());
     ASSERT_NE(queue, nullptr);
-    const pid_t waiter = static_cast<pid_t>(syscall(SYS_gettid));
+    const pid_t waiter = QmvTest::ThisThreadId();
     std::atomic<bool> returned{false};
     bool sawItWait = false;
     // Posts only once this thread sleeps in GetMessageA (or has returned from
@@ -105,7 +91,7 @@ TEST_F(MessagesTest, GetMessageWaitsForAPostFromAnotherThread)
     std::thread poster([&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!returned.load() && std::chrono::steady_clock::now() < deadline) {
-            if (ThreadSleeps(waiter)) {
+            if (QmvTest::ThreadBlockedOnFutex(waiter)) {
                 sawItWait = true;
                 break;
             }
