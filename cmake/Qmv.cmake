@@ -23,11 +23,13 @@ endif()
 # compared sample for sample).
 add_compile_options(-ffp-contract=off)
 
-# qmv_library(<target> [DEPS <targets...>])
+# qmv_library(<target> [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
 # Builds every .cpp and .c file under the calling folder into a static library.
+# PRIVATE_DEPS are libraries that no header of the folder exposes: their
+# include folders and definitions stay out of the code that links it.
 # Sources are included from the repository root: "framework/core/util/UTF8String.h".
 function(qmv_library target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE _sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   if(NOT _sources)
@@ -45,6 +47,39 @@ function(qmv_library target)
   if(ARG_DEPS)
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   endif()
+  if(ARG_PRIVATE_DEPS)
+    target_link_libraries(${target} PRIVATE ${ARG_PRIVATE_DEPS})
+  endif()
+endfunction()
+
+# The compile options of the tests' own code. It is not optimised: half of a
+# test build's time went into optimising GoogleTest's expansions, while the
+# code under test (the libraries) keeps the build type's flags. Its debugging
+# information is cut to functions and lines (-g1, enough for a backtrace or a
+# sanitizer's report): the full information took a seventh of the time of
+# compiling the tests.
+function(_qmv_test_compile_options target)
+  target_compile_options(${target} PRIVATE ${QMV_WARNINGS} -Winvalid-pch)
+  if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Release)$")
+    target_compile_options(${target} PRIVATE -O0)
+  endif()
+  if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
+    target_compile_options(${target} PRIVATE -g1)
+  endif()
+endfunction()
+
+# GoogleTest's and GoogleMock's headers took two thirds of the processor time
+# of compiling a short test file; every test executable reuses one
+# precompiled copy of them, made with the tests' own options (-Winvalid-pch
+# says so should a test file's options ever stop matching it).
+function(_qmv_test_headers)
+  if(TARGET qmv_test_headers)
+    return()
+  endif()
+  add_library(qmv_test_headers OBJECT ${CMAKE_SOURCE_DIR}/tests/TestHeaders.cpp)
+  _qmv_test_compile_options(qmv_test_headers)
+  target_link_libraries(qmv_test_headers PRIVATE GTest::gtest GTest::gmock)
+  target_precompile_headers(qmv_test_headers PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 endfunction()
 
 # qmv_tests(<name> LIBS <targets...>)
@@ -59,6 +94,7 @@ function(qmv_tests name)
   file(GLOB_RECURSE _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
   file(GLOB_RECURSE _support CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Support.cpp)
   set(_groups unit gl e2e oracle slow)
+  _qmv_test_headers()
   # <name>_tests builds every group of the folder; each test also carries the
   # folder's name as a label, so that one folder's tests run alone:
   # cmake --build build --target sound_tests && ctest --test-dir build -L '^sound$'
@@ -89,19 +125,8 @@ function(qmv_tests name)
     if(label STREQUAL "unit" AND TARGET unit_tests)
       add_dependencies(unit_tests ${_exe})
     endif()
-    target_compile_options(${_exe} PRIVATE ${QMV_WARNINGS})
-    # The tests' own code is not optimised: half of a test build's time went
-    # into optimising GoogleTest's expansions, while the code under test (the
-    # libraries) keeps the build type's flags. Its debugging information is
-    # cut to functions and lines (-g1, enough for a backtrace or a
-    # sanitizer's report): the full information took a seventh of the time
-    # of compiling the tests.
-    if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Release)$")
-      target_compile_options(${_exe} PRIVATE -O0)
-    endif()
-    if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
-      target_compile_options(${_exe} PRIVATE -g1)
-    endif()
+    _qmv_test_compile_options(${_exe})
+    target_precompile_headers(${_exe} REUSE_FROM qmv_test_headers)
     target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${_exe} PRIVATE
       QMV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
@@ -169,36 +194,39 @@ endfunction()
 # no other test beside them (the names are known only once the tests are
 # discovered, so the property is set then).
 function(qmv_serial_tests exe)
-  set(_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_serial.cmake)
-  file(WRITE ${_file} "")
+  set(_pairs "")
   foreach(_name IN LISTS ARGN)
+    list(APPEND _pairs ${_name} TRUE)
+  endforeach()
+  qmv_test_property(${exe} RUN_SERIAL ${_pairs})
+endfunction()
+
+# qmv_test_property(<executable> <property> <test name> <value> [<test name> <value>...])
+# Sets one property of the named tests of a test executable of the calling
+# folder (the names are known only once the tests are discovered, so the
+# property is set then).
+function(qmv_test_property exe property)
+  set(_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_${property}.cmake)
+  file(WRITE ${_file} "")
+  set(_args ${ARGN})
+  while(_args)
+    list(POP_FRONT _args _name _value)
     file(APPEND ${_file}
       "list(FIND ${exe}_TESTS ${_name} _found)\n"
       "if(NOT _found EQUAL -1)\n"
-      "  set_tests_properties(${_name} PROPERTIES RUN_SERIAL TRUE)\n"
+      "  set_tests_properties(${_name} PROPERTIES ${property} ${_value})\n"
       "endif()\n")
-  endforeach()
+  endwhile()
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_file})
 endfunction()
 
 # qmv_test_costs(<executable> <test name> <seconds> [<test name> <seconds>...])
-# Gives the named tests of a test executable of the calling folder their
-# cost, about their seconds on an 8-core machine, so that the longest tests
-# start first and do not end alone after every other test (a test that
-# starts last and runs a minute and a half holds the whole run that long).
+# Gives the named tests their cost, about their seconds on an 8-core machine,
+# so that the longest tests start first and do not end alone after every
+# other test (a test that starts last and runs a minute and a half holds the
+# whole run that long).
 function(qmv_test_costs exe)
-  set(_file ${CMAKE_CURRENT_BINARY_DIR}/${exe}_costs.cmake)
-  file(WRITE ${_file} "")
-  set(_args ${ARGN})
-  while(_args)
-    list(POP_FRONT _args _name _seconds)
-    file(APPEND ${_file}
-      "list(FIND ${exe}_TESTS ${_name} _found)\n"
-      "if(NOT _found EQUAL -1)\n"
-      "  set_tests_properties(${_name} PROPERTIES COST ${_seconds})\n"
-      "endif()\n")
-  endwhile()
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_file})
+  qmv_test_property(${exe} COST ${ARGN})
 endfunction()
 
 # The game's content lands in the run folder through the target `content`
