@@ -152,20 +152,33 @@ TEST_F(CaptureChannelHandOff, AFreeStoppedAfterItsLookLeavesANewRecordingRunning
   ASSERT_NE(next, nullptr);
   ASSERT_TRUE(OSND_Record_StartSample(0, old, true)) << OSND_GetError();
   SystemPausePoint checked("record.stop.checked", IsFirst);
-  SystemPausePoint waiting("record.lock.waiting", [] { return tRole == kSecond; });
+  // The start runs on this thread: the sound library keeps per-thread state
+  // for each thread that calls it and frees it only for its own threads, so a
+  // start from a thread of the test's would leave that behind. Its wait for the
+  // record lock is seen at the point, which lets it pass; a third thread then
+  // lets the free go on.
+  std::atomic<bool> waited{false}, startDone{false};
+  SystemPausePoint waiting("record.lock.waiting", [&] {
+    if (tRole == kSecond) waited = true;
+    return false;
+  });
   Party free(kFirst, [&] { OSND_Sample_Free(old); });
   ASSERT_TRUE(checked.WaitReached()) << "the free did not look at the recording";
-  std::atomic<bool> started{false};
-  Party start(kSecond, [&] { started = OSND_Record_StartSample(0, next, true); });
+  bool started = false;
   {
     Watchdog dog(60, "a free's stop of a recording and a start");
-    EXPECT_TRUE(PollUntil([&] { return start.Done() || waiting.Reached(); }, 30000));
-    waiting.Release();
-    checked.Release();
+    std::thread releaser([&] {
+      EXPECT_TRUE(PollUntil([&] { return startDone.load() || waited.load(); }, 30000));
+      checked.Release();
+    });
+    tRole = kSecond;
+    started = OSND_Record_StartSample(0, next, true);
+    tRole = kNone;
+    startDone = true;
+    releaser.join();
     free.Join();
-    start.Join();
   }
-  ASSERT_TRUE(started.load()) << OSND_GetError();
+  ASSERT_TRUE(started) << OSND_GetError();
   ASSERT_TRUE(gOsnd.recording.load()) << "the free stopped a recording into another sample";
   const int from = OsndRecord_WritePosition();
   EXPECT_TRUE(PollUntil([from] { return OsndRecord_WritePosition() != from; }, 20000))
