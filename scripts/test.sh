@@ -14,9 +14,21 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export QMV_JOBS=${QMV_JOBS:-$(nproc)}
 "$root/scripts/setup.sh"
 
-"$root/scripts/build.sh" -DQMV_TESTS=ON
-"$root/scripts/test_sanitized.sh" thread build
-"$root/scripts/test_sanitized.sh" address build
+# Each step says its wall time and the processor time (user + sys) of what it
+# ran, so that a slow run shows where its time went.
+cpu_ticks() { awk '{print $16 + $17}' "/proc/$$/stat"; }
+timed() {
+  local name=$1 start=$SECONDS ticks status=0
+  ticks=$(cpu_ticks)
+  shift
+  "$@" || status=$?
+  echo "test.sh: $name: $((SECONDS - start)) s, processor $((($(cpu_ticks) - ticks) / $(getconf CLK_TCK))) s" >&2
+  return "$status"
+}
+
+timed "main build" "$root/scripts/build.sh" -DQMV_TESTS=ON
+timed "ThreadSanitizer build" "$root/scripts/test_sanitized.sh" thread build
+timed "AddressSanitizer build" "$root/scripts/test_sanitized.sh" address build
 
 # Every run runs whatever another found; a failure fails the command once
 # all three are over. The sanitizer runs mark their lines with their name.
@@ -25,10 +37,10 @@ sanitized() {
   return "${PIPESTATUS[0]}"
 }
 tsan=0 asan=0 status=0
-sanitized thread || tsan=$?
-sanitized address || asan=$?
+timed "ThreadSanitizer tests" sanitized thread || tsan=$?
+timed "AddressSanitizer tests" sanitized address || asan=$?
 cd "$root/build"
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+timed "main tests" xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --output-on-failure --no-tests=error --parallel "$QMV_JOBS" "$@" || status=$?
 if [ "$tsan" -ne 0 ]; then
   echo "The sound tests under ThreadSanitizer failed (lines marked [thread], before the main run)." >&2
