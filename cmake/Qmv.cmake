@@ -23,6 +23,9 @@ endif()
 # compared sample for sample).
 add_compile_options(-ffp-contract=off)
 
+set(QMV_UNITY_BUILD ON CACHE BOOL "Build each library in batches of its sources")
+set(QMV_UNITY_BATCH_SIZE 0 CACHE STRING "Sources per batch of a library (0: the whole library)")
+
 # qmv_library(<target> [DEPS <targets...>])
 # Builds every .cpp and .c file under the calling folder into a static library.
 # Sources are included from the repository root: "framework/core/util/UTF8String.h".
@@ -40,6 +43,8 @@ function(qmv_library target)
     return()
   endif()
   add_library(${target} STATIC ${_sources})
+  set_target_properties(${target} PROPERTIES
+    UNITY_BUILD ${QMV_UNITY_BUILD} UNITY_BUILD_BATCH_SIZE ${QMV_UNITY_BATCH_SIZE})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
   target_compile_options(${target} PRIVATE ${QMV_WARNINGS})
   if(ARG_DEPS)
