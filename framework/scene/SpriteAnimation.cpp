@@ -27,7 +27,7 @@ namespace Qmv2 {
 namespace {
 
 constexpr float kDegrees = 0.017453292f;
-const char* const kDirections[] = {"forward", "backward", nullptr};
+const char* const kAnimationDirections[] = {"forward", "backward", nullptr};
 const char* const kFrameTypes[] = {"loop", "pingpong", nullptr};
 
 // The last step is held, so a step that finished and was purged is not
@@ -162,7 +162,7 @@ Modifier* Sprite::Animate(lua_State* state, std::int32_t duration)
     bool backward = false;
     bool pingPong = false;
     if (frameRun && Field(state, table, "direction")) {
-        backward = luaL_checkoption(state, -1, nullptr, kDirections) == 1;
+        backward = luaL_checkoption(state, -1, nullptr, kAnimationDirections) == 1;
         lua_pop(state, 1);
     }
     if (frameRun && Field(state, table, "type")) {

@@ -22,7 +22,7 @@ Sprite* CheckSprite(lua_State* state)
     return static_cast<Sprite*>(Lua::CheckObject(state, 1, &Sprite::s_Type, "not a Sprite"));
 }
 
-void CheckAtMost(lua_State* state, int count, int arg, const char* message)
+void CheckSpriteArgsAtMost(lua_State* state, int count, int arg, const char* message)
 {
     if (lua_gettop(state) > count) {
         luaL_argerror(state, arg, message);
@@ -98,7 +98,7 @@ int ScriptBeginAnimation(lua_State* state)
 int ScriptBeginSimultaneousAnimation(lua_State* state)
 {
     CheckSprite(state);
-    CheckAtMost(state, 1, 2, "wrong number of arguments");
+    CheckSpriteArgsAtMost(state, 1, 2, "wrong number of arguments");
     SpriteAnimation::BeginGroup();
     return 0;
 }
@@ -106,7 +106,7 @@ int ScriptBeginSimultaneousAnimation(lua_State* state)
 int ScriptEndSimultaneousAnimation(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 1, 2, "wrong number of arguments");
+    CheckSpriteArgsAtMost(state, 1, 2, "wrong number of arguments");
     SpriteAnimation::EndGroup(sprite);
     return 0;
 }
@@ -120,7 +120,7 @@ int ScriptAlpha(lua_State* state)
 int ScriptFirstFrame(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 1, 2, "too many arguments");
+    CheckSpriteArgsAtMost(state, 1, 2, "too many arguments");
     sprite->SetFrame(0);
     return 0;
 }
@@ -146,7 +146,7 @@ int ScriptHeight(lua_State* state)
 int ScriptLastFrame(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 1, 2, "too many arguments");
+    CheckSpriteArgsAtMost(state, 1, 2, "too many arguments");
     sprite->SetFrame(FrameCount(*sprite) - 1);
     return 0;
 }
@@ -249,7 +249,7 @@ int ScriptSetFrame(lua_State* state)
 int ScriptSetObsolete(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 1, 2, "too many arguments");
+    CheckSpriteArgsAtMost(state, 1, 2, "too many arguments");
     sprite->SetObsolete(true);
     return 0;
 }
@@ -265,7 +265,7 @@ int ScriptSetRotation(lua_State* state)
 int ScriptSetScale(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 3, 4, "too many arguments");
+    CheckSpriteArgsAtMost(state, 3, 4, "too many arguments");
     float x = 1.0f;
     float y = 1.0f;
     if (lua_gettop(state) == 2) {
@@ -289,7 +289,7 @@ int ScriptSetScale(lua_State* state)
 int ScriptSetSkew(lua_State* state)
 {
     Sprite* sprite = CheckSprite(state);
-    CheckAtMost(state, 3, 4, "too many arguments");
+    CheckSpriteArgsAtMost(state, 3, 4, "too many arguments");
     float x = 0.0f;
     float y = 0.0f;
     if (lua_gettop(state) < 2) {

@@ -15,12 +15,12 @@ using namespace Qmv2;
 namespace {
 
 template <void (DialogNameInput::*Method)()>
-void Call(void* object, void*)
+void CallNameInput(void* object, void*)
 {
     (static_cast<DialogNameInput*>(static_cast<DialogQuorvel2*>(object))->*Method)();
 }
 
-std::size_t PlayerCount()
+std::size_t NameInputPlayerCount()
 {
     PlayerManager* players = PlayerManager::GetInstance();
     return players != nullptr ? static_cast<std::size_t>(players->GetPlayers().GetCount()) : 0;
@@ -31,18 +31,18 @@ std::size_t PlayerCount()
 DialogNameInput::DialogNameInput(PropertyNode* description) : DialogQuorvel2(description)
 {
     m_Entry = FindTyped<LabelInput>(*this, "INPUT_NAME");
-    Bind("BUTTON_OK", &Call<&DialogNameInput::OnCreate>);
+    Bind("BUTTON_OK", &CallNameInput<&DialogNameInput::OnCreate>);
     if (m_Entry != nullptr) {
-        m_Entry->SetMethod(AsTarget(), &Call<&DialogNameInput::OnTyped>);
-        m_Entry->GetEndMethod(LabelInput::kEndEnter)->SetMethod(AsTarget(), &Call<&DialogNameInput::OnCreate>);
+        m_Entry->SetMethod(AsTarget(), &CallNameInput<&DialogNameInput::OnTyped>);
+        m_Entry->GetEndMethod(LabelInput::kEndEnter)->SetMethod(AsTarget(), &CallNameInput<&DialogNameInput::OnCreate>);
         // The name is the dialog's only field: Tab or Escape must not leave
         // the keys the player types going nowhere.
-        m_Entry->GetEndMethod(LabelInput::kEndTab)->SetMethod(AsTarget(), &Call<&DialogNameInput::Focus>);
-        m_Entry->GetEndMethod(LabelInput::kEndEscape)->SetMethod(AsTarget(), &Call<&DialogNameInput::Focus>);
+        m_Entry->GetEndMethod(LabelInput::kEndTab)->SetMethod(AsTarget(), &CallNameInput<&DialogNameInput::Focus>);
+        m_Entry->GetEndMethod(LabelInput::kEndEscape)->SetMethod(AsTarget(), &CallNameInput<&DialogNameInput::Focus>);
     }
     Button* cancel = FindTyped<Button>(*this, "BUTTON_CANCEL");
     Button* ok = FindTyped<Button>(*this, "BUTTON_OK");
-    if (PlayerCount() == 0) {
+    if (NameInputPlayerCount() == 0) {
         if (cancel != nullptr) {
             cancel->SetObsolete(true);
             cancel->SetVisible(false);

@@ -23,12 +23,12 @@ DialogPlayerSelect* Self(void* target)
 }
 
 template <void (DialogPlayerSelect::*Method)()>
-void Call(void* target, void*)
+void CallPlayerSelect(void* target, void*)
 {
     (Self(target)->*Method)();
 }
 
-std::int32_t PlayerCount()
+std::int32_t SelectPlayerCount()
 {
     PlayerManager* players = PlayerManager::GetInstance();
     return players != nullptr ? players->GetPlayers().GetCount() : 0;
@@ -86,9 +86,9 @@ DialogPlayerSelect::DialogPlayerSelect(PropertyNode* description) : DialogQuorve
             m_NameLabels[slot] = label;
         }
     }
-    Bind("BUTTON_ADD", &Call<&DialogPlayerSelect::AddPlayer>);
-    Bind("BUTTON_REMOVE", &Call<&DialogPlayerSelect::AskRemove>);
-    Bind("BUTTON_OK", &Call<&DialogPlayerSelect::Done>);
+    Bind("BUTTON_ADD", &CallPlayerSelect<&DialogPlayerSelect::AddPlayer>);
+    Bind("BUTTON_REMOVE", &CallPlayerSelect<&DialogPlayerSelect::AskRemove>);
+    Bind("BUTTON_OK", &CallPlayerSelect<&DialogPlayerSelect::Done>);
     GameNode* border = FindChild("BORDER", true);
     if (border != nullptr && border->IsOfType(&Sprite::s_Type)) {
         m_Border = static_cast<Sprite*>(border);
@@ -130,7 +130,7 @@ void DialogPlayerSelect::MoveBorderTo(std::int32_t slot)
 void DialogPlayerSelect::RefreshList()
 {
     PlayerManager* players = PlayerManager::GetInstance();
-    const std::int32_t count = PlayerCount();
+    const std::int32_t count = SelectPlayerCount();
     m_SelectedSlot = kNoSlot;
     for (std::int32_t slot = 0; slot < kRows; ++slot) {
         Label* label = GetNameLabel(slot);
@@ -157,7 +157,7 @@ void DialogPlayerSelect::PickSlot(std::int32_t slot)
     if (players == nullptr || slot < 0 || slot >= kRows) {
         return;
     }
-    if (slot >= PlayerCount()) {
+    if (slot >= SelectPlayerCount()) {
         AddPlayer();
         return;
     }
@@ -185,7 +185,7 @@ void DialogPlayerSelect::OpenInScene(const std::string& key)
 
 void DialogPlayerSelect::AddPlayer()
 {
-    if (PlayerCount() < kRows) {
+    if (SelectPlayerCount() < kRows) {
         OpenInScene("DIALOG_NEWPLAYER");
     }
 }
@@ -193,11 +193,11 @@ void DialogPlayerSelect::AddPlayer()
 void DialogPlayerSelect::AskRemove()
 {
     Scene* scene = GetOwnerScene();
-    if (scene == nullptr || PlayerCount() == 0) {
+    if (scene == nullptr || SelectPlayerCount() == 0) {
         return;
     }
     DialogYesNo* question = DialogYesNo::Open(scene, "CTEXT_REMOVE_PLAYER", "CTEXT_REMOVE_PLAYER_HEADER", AsTarget(),
-                                              &Call<&DialogPlayerSelect::RemoveConfirmed>, nullptr, nullptr);
+                                              &CallPlayerSelect<&DialogPlayerSelect::RemoveConfirmed>, nullptr, nullptr);
     if (question != nullptr) {
         scene->ShowDialog(question);
     }
@@ -207,11 +207,11 @@ void DialogPlayerSelect::RemoveConfirmed()
 {
     PlayerManager* players = PlayerManager::GetInstance();
     Scene* scene = GetOwnerScene();
-    if (players != nullptr && m_SelectedSlot >= 0 && m_SelectedSlot < PlayerCount()) {
+    if (players != nullptr && m_SelectedSlot >= 0 && m_SelectedSlot < SelectPlayerCount()) {
         const std::string name = players->GetPlayers()[m_SelectedSlot]->GetName();
         AbstractPlayer* current = players->GetCurrentPlayer();
         if (current != nullptr && current->GetName() == name) {
-            const std::int32_t count = PlayerCount();
+            const std::int32_t count = SelectPlayerCount();
             std::int32_t next = m_SelectedSlot + 1;
             if (next >= count) {
                 next = count - 2;
@@ -228,7 +228,7 @@ void DialogPlayerSelect::RemoveConfirmed()
             scene->CloseDialog(question);
         }
     }
-    if (PlayerCount() == 0) {
+    if (SelectPlayerCount() == 0) {
         OpenInScene("DIALOG_NEWPLAYER");
     }
 }

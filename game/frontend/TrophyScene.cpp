@@ -27,7 +27,7 @@ void CallBackToMenu(void* object, void*)
     static_cast<TrophyScene*>(object)->BackToMenu();
 }
 
-Sprite* AsSprite(GameNode* node)
+Sprite* TrophySprite(GameNode* node)
 {
     return node != nullptr && node->IsOfType(&Sprite::s_Type) ? static_cast<Sprite*>(node) : nullptr;
 }
@@ -61,7 +61,7 @@ void TrophyScene::Load()
     SetComponentMethod("BUTTON_Menu", this, &CallBackToMenu);
     m_Trophies.Clear();
     for (std::int32_t id = 0; id < kTrophyCount; ++id) {
-        Sprite* trophy = AsSprite(FindChild("TROPHY_" + std::to_string(id), true));
+        Sprite* trophy = TrophySprite(FindChild("TROPHY_" + std::to_string(id), true));
         if (trophy == nullptr) {
             Platform::Log("The trophy room has no trophy %d\n", id);
         }
@@ -72,7 +72,7 @@ void TrophyScene::Load()
     GameNode* label = FindChild("LABEL_TROPHY", true);
     m_DescriptionLabel =
         label != nullptr && label->IsOfType(&Label::s_Type) ? static_cast<Label*>(label) : nullptr;
-    m_Sparkle = AsSprite(FindChild("SPARKLE", true));
+    m_Sparkle = TrophySprite(FindChild("SPARKLE", true));
     if (m_Sparkle != nullptr) {
         m_Sparkle->SetVisible(false);
     }

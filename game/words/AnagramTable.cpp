@@ -20,7 +20,7 @@ using namespace Qmv2;
 
 namespace {
 
-constexpr const char* kSection = "gamescene";
+constexpr const char* kAnagramSection = "gamescene";
 constexpr const char* kTileImage = "ANAGRAM_TILE";
 constexpr const char* kLetterImage = "SMALL_LETTERS";
 constexpr std::int32_t kMissedTileFrame = 1;
@@ -29,10 +29,10 @@ constexpr float kColumnPadding = 20.0f;
 constexpr std::int32_t kMinColumns = 4;
 constexpr std::int32_t kRowsPerColumn = 8;
 
-Image* GameImage(const char* name)
+Image* AnagramImage(const char* name)
 {
     ResourceManager* resources = ResourceManager::GetInstance();
-    return resources != nullptr ? resources->GetImage(name, kSection) : nullptr;
+    return resources != nullptr ? resources->GetImage(name, kAnagramSection) : nullptr;
 }
 
 std::int32_t Length(const std::string& word)
@@ -40,13 +40,13 @@ std::int32_t Length(const std::string& word)
     return UTF8String(word).GetLength();
 }
 
-Modifier* Chain(Modifier* modifier, Modifier* parent, GameNode* target)
+Modifier* AnagramChain(Modifier* modifier, Modifier* parent, GameNode* target)
 {
     modifier->SetTarget(target);
     return Modifier::AttachTo(modifier, parent);
 }
 
-ModifierScale* Scale(std::int32_t duration, float fromY, float toY)
+ModifierScale* AnagramScale(std::int32_t duration, float fromY, float toY)
 {
     auto* scale = new ModifierScale(duration);
     scale->SetFrom(1.0f, fromY);
@@ -77,7 +77,7 @@ Anagram::Anagram(std::int32_t wordLength, float x, float y, bool horizontal)
 {
     float step = 0.0f;
     for (std::int32_t i = 0; i < length; ++i) {
-        auto* letter = new Sprite(0.0f, 0.0f, GameImage(kLetterImage));
+        auto* letter = new Sprite(0.0f, 0.0f, AnagramImage(kLetterImage));
         letter->SetFrame(0);
         letter->SetVisible(false);
         if (i == 0) {
@@ -85,7 +85,7 @@ Anagram::Anagram(std::int32_t wordLength, float x, float y, bool horizontal)
         }
         const float tileX = horizontal ? static_cast<float>(i) * step : 0.0f;
         const float tileY = horizontal ? 0.0f : static_cast<float>(i) * step;
-        auto* tile = new Sprite(tileX, tileY, GameImage(kTileImage));
+        auto* tile = new Sprite(tileX, tileY, AnagramImage(kTileImage));
         letter->SetPosition(tileX, tileY);
         AddChild(tile);
         AddChild(letter);
@@ -128,15 +128,15 @@ void Anagram::Reveal(bool instant)
             letter->SetVisible(true);
             continue;
         }
-        Modifier* last = Chain(new ModifierDelay(instant ? 0 : kTileStagger * i), tree, tile);
-        last = Chain(Scale(kFlipTime, 1.0f, 0.0f), last, tile);
+        Modifier* last = AnagramChain(new ModifierDelay(instant ? 0 : kTileStagger * i), tree, tile);
+        last = AnagramChain(AnagramScale(kFlipTime, 1.0f, 0.0f), last, tile);
         if (missed) {
-            last = Chain(new ModifierFrame(kMissedTileFrame), last, tile);
+            last = AnagramChain(new ModifierFrame(kMissedTileFrame), last, tile);
         }
-        last = Chain(new ModifierFrame(frame), last, letter);
-        Chain(Scale(kFlipTime, 0.0f, 1.0f), last, tile);
-        last = Chain(Scale(kFlipTime, 0.0f, 1.0f), last, letter);
-        Chain(new ModifierVisible(1), last, letter);
+        last = AnagramChain(new ModifierFrame(frame), last, letter);
+        AnagramChain(AnagramScale(kFlipTime, 0.0f, 1.0f), last, tile);
+        last = AnagramChain(AnagramScale(kFlipTime, 0.0f, 1.0f), last, letter);
+        AnagramChain(new ModifierVisible(1), last, letter);
     }
 }
 
@@ -156,7 +156,7 @@ AnagramTable::~AnagramTable() = default;
 
 void AnagramTable::MakeLetterImage()
 {
-    letterImage = new Sprite(0.0f, 0.0f, GameImage(kLetterImage));
+    letterImage = new Sprite(0.0f, 0.0f, AnagramImage(kLetterImage));
     letterImage->SetVisible(false);
     AddChild(letterImage);
 }

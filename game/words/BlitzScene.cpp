@@ -37,7 +37,7 @@ using namespace GameSceneSupport;
 
 namespace {
 
-constexpr const char* kSaveName = "BLITZ";
+constexpr const char* kBlitzSaveName = "BLITZ";
 constexpr float kLargeCentre = 493.0f;
 constexpr float kLargeLettersTop = 280.0f;
 constexpr float kTypedTop = 212.0f;
@@ -131,7 +131,7 @@ void BlitzScene::StartMode()
             SetImage(image);
         }
     }
-    m_ModeName = kSaveName;
+    m_ModeName = kBlitzSaveName;
     // Left by the menu's Stop, the scene kept the veil the menu put up.
     if (pauseVeil != nullptr) {
         pauseVeil->SetVisible(false);

@@ -48,11 +48,11 @@ constexpr const char* kSaveName = "CROSSWORD";
 constexpr std::int32_t kHighlightFrame = 3;
 constexpr std::uint32_t kHighlightColour = 0xFFFFFFFFu;
 constexpr std::uint32_t kRefusedColour = 0xFFE63946u;
-constexpr float kHighlightX = 11.0f;
-constexpr float kHighlightY = 10.0f;
+constexpr float kCrisscrossHighlightX = 11.0f;
+constexpr float kCrisscrossHighlightY = 10.0f;
 constexpr float kHighlightPivot = 45.0f;
 
-Image* GameImage(const char* name, const char* section)
+Image* CrisscrossImage(const char* name, const char* section)
 {
     ResourceManager* resources = ResourceManager::GetInstance();
     return resources != nullptr ? resources->GetImage(name, section) : nullptr;
@@ -194,7 +194,7 @@ void CrisscrossScene::Load()
     if (GameNode* overlay = FindChild("OVERLAY", true); overlay != nullptr && overlay != m_Board) {
         m_Board->InsertBefore(overlay);
     }
-    m_Highlight = new Sprite(0.0f, 0.0f, GameImage("IMAGE_CROSSWORDHIGHLIGHT", "gamescene"));
+    m_Highlight = new Sprite(0.0f, 0.0f, CrisscrossImage("IMAGE_CROSSWORDHIGHLIGHT", "gamescene"));
     m_Highlight->SetPivotXY(kHighlightPivot, kHighlightPivot);
     m_Highlight->SetVisible(false);
     m_Board->AddChild(m_Highlight);
@@ -280,7 +280,7 @@ void CrisscrossScene::Show()
 {
     GameScene::Show();
     // The board's backdrop, in place of the classic scene's.
-    if (Image* backdrop = GameImage("IMAGE_CROSSWORD_BACKGROUND", "crosswordscene")) {
+    if (Image* backdrop = CrisscrossImage("IMAGE_CROSSWORD_BACKGROUND", "crosswordscene")) {
         SetImage(backdrop);
     }
 }
@@ -814,7 +814,7 @@ void CrisscrossScene::UpdateHighlight()
     LetterBox* box = rack->GetAnswerBox();
     m_Board->AddChild(m_Highlight);
     // The highlight stands round the box's first cell and turns with it.
-    m_Highlight->SetPosition(box->GetX() - kHighlightX, box->GetY() - kHighlightY);
+    m_Highlight->SetPosition(box->GetX() - kCrisscrossHighlightX, box->GetY() - kCrisscrossHighlightY);
     m_Highlight->SetRotation(p->horizontal ? 0.0f : kQuarterTurn);
     SetClampedFrame(*m_Highlight, rack->GetLength() + kHighlightFrame);
     m_Highlight->SetPackedColor(kHighlightColour);

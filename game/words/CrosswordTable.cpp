@@ -15,7 +15,7 @@ using namespace Qmv2;
 
 namespace {
 
-constexpr const char* kSection = "gamescene";
+constexpr const char* kCrosswordSection = "gamescene";
 // Letters go only into columns 1..18 and rows 1..9; the outer cells take
 // the blocked marks of the words' ends and crossings.
 constexpr std::int32_t kFirstLetterColumn = 1;
@@ -32,12 +32,12 @@ constexpr std::int32_t kMaxPlacements = 64;
 Sprite* HiddenImage(const char* name)
 {
     ResourceManager* resources = ResourceManager::GetInstance();
-    auto* sprite = new Sprite(0.0f, 0.0f, resources != nullptr ? resources->GetImage(name, kSection) : nullptr);
+    auto* sprite = new Sprite(0.0f, 0.0f, resources != nullptr ? resources->GetImage(name, kCrosswordSection) : nullptr);
     sprite->SetVisible(false);
     return sprite;
 }
 
-bool Contains(const CrosswordTable::WordList& list, const std::string& word)
+bool CrosswordContains(const CrosswordTable::WordList& list, const std::string& word)
 {
     return std::find(list.begin(), list.end(), word) != list.end();
 }
@@ -267,7 +267,7 @@ bool CrosswordTable::IsShown(const UTF8String& word) const
 
 std::int32_t CrosswordTable::Guess(const UTF8String& word, std::int32_t slotIndex, bool& notInWords)
 {
-    if (!Contains(accepted, word.GetString())) {
+    if (!CrosswordContains(accepted, word.GetString())) {
         return kNotAWord;
     }
     if (IsShown(word)) {
@@ -277,7 +277,7 @@ std::int32_t CrosswordTable::Guess(const UTF8String& word, std::int32_t slotInde
         slots[slotIndex]->GetLength() != word.GetLength()) {
         return kWrongSlot;
     }
-    if (!Contains(words, word.GetString())) {
+    if (!CrosswordContains(words, word.GetString())) {
         notInWords = true;
     }
     ShowWord(slotIndex, word, false);

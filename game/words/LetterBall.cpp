@@ -16,7 +16,7 @@ using namespace Qmv2;
 
 namespace {
 
-constexpr const char* kSection = "gamescene";
+constexpr const char* kBallSection = "gamescene";
 constexpr std::int32_t kTurnFrames = 5;
 constexpr std::int32_t kTurnFrameTime = 60;
 constexpr std::int32_t kRollInFrames = 11;
@@ -24,15 +24,15 @@ constexpr std::int32_t kRollInFrameTime = 60;
 // A ball that lands in a half-size box is shown at full size there.
 constexpr float kBoxScale = 0.5f;
 
-Image* GameImage(const char* name)
+Image* BallImage(const char* name)
 {
     ResourceManager* resources = ResourceManager::GetInstance();
-    return resources != nullptr ? resources->GetImage(name, kSection) : nullptr;
+    return resources != nullptr ? resources->GetImage(name, kBallSection) : nullptr;
 }
 
 Sprite* MakeChild(LetterBall& ball, const char* image, std::int32_t frame)
 {
-    auto* child = new Sprite(0.0f, 0.0f, GameImage(image));
+    auto* child = new Sprite(0.0f, 0.0f, BallImage(image));
     child->SetAnchor(AnchorPoint::Center);
     child->SetFrame(frame);
     child->SetVisible(false);
@@ -42,7 +42,7 @@ Sprite* MakeChild(LetterBall& ball, const char* image, std::int32_t frame)
 
 // Puts `modifier` under `parent` in the animation tree, aimed at `target`, so
 // that it leaves the tree with its target.
-Modifier* Chain(Modifier* modifier, Modifier* parent, GameNode* target)
+Modifier* BallChain(Modifier* modifier, Modifier* parent, GameNode* target)
 {
     modifier->SetTarget(target);
     return Modifier::AttachTo(modifier, parent);
@@ -77,7 +77,7 @@ std::int32_t LetterIndex(std::uint32_t c)
 }
 
 LetterBall::LetterBall(std::uint32_t letter, bool small)
-    : Sprite(0.0f, 0.0f, GameImage("IMAGE_LETTERBALL_ANIM")), m_Letter(letter)
+    : Sprite(0.0f, 0.0f, BallImage("IMAGE_LETTERBALL_ANIM")), m_Letter(letter)
 {
     SetAnchor(AnchorPoint::Center);
     SetFrame(GetBaseFrame());
@@ -120,26 +120,26 @@ void LetterBall::MoveTo(Modifier* tree, float x, float y, GameNode* newParent, f
     }
     if (newParent == nullptr) {
         auto* line = new ModifierLocationLine(kMoveDuration, x, y, false, false);
-        m_Move = Chain(line, tree, this);
-        Chain(new ModifierMethod<LetterBall>(this, &LetterBall::OnMoveFinished), line, this);
+        m_Move = BallChain(line, tree, this);
+        BallChain(new ModifierMethod<LetterBall>(this, &LetterBall::OnMoveFinished), line, this);
         return;
     }
     auto* group = new ModifierLetterballContainer("LB_ANIM");
     m_Move = Modifier::AttachTo(group, tree);
-    Chain(new ModifierLocationLine(kMoveDuration, x, y, false, false), group, this);
+    BallChain(new ModifierLocationLine(kMoveDuration, x, y, false, false), group, this);
     auto* grow = new ModifierScale(kMoveDuration);
     grow->SetFrom(GetScaleX(), GetScaleY());
     grow->SetTo(scale, scale);
-    Modifier* last = Chain(grow, group, this);
+    Modifier* last = BallChain(grow, group, this);
     const bool intoHalfBox = scale == kBoxScale;
     if (intoHalfBox) {
-        last = Chain(new ModifierMethod<LetterBall>(this, &LetterBall::RestoreScale), last, this);
+        last = BallChain(new ModifierMethod<LetterBall>(this, &LetterBall::RestoreScale), last, this);
     }
-    last = Chain(new ModifierMethodParam<LetterBall, GameNode*>(this, &LetterBall::Reparent, newParent), last, this);
+    last = BallChain(new ModifierMethodParam<LetterBall, GameNode*>(this, &LetterBall::Reparent, newParent), last, this);
     if (intoHalfBox) {
-        last = Chain(new ModifierMethod<LetterBall>(this, &LetterBall::ShowOverlay), last, this);
+        last = BallChain(new ModifierMethod<LetterBall>(this, &LetterBall::ShowOverlay), last, this);
     }
-    Chain(new ModifierMethod<LetterBall>(this, &LetterBall::OnMoveFinished), last, this);
+    BallChain(new ModifierMethod<LetterBall>(this, &LetterBall::OnMoveFinished), last, this);
 }
 
 void LetterBall::PlayLoadAnimation(std::int32_t delay, bool withSound)

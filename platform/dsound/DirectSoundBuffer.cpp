@@ -13,7 +13,7 @@ namespace {
 
 float gListenerRolloff = 1.0f;
 
-float Linear(LONG centibels)
+float LinearFromCentibels(LONG centibels)
 {
     return centibels <= DSBVOLUME_MIN ? 0.0f : float(std::pow(10.0, double(centibels) / 2000.0));
 }
@@ -217,10 +217,10 @@ HRESULT DirectSoundBuffer::SetFormat(const WAVEFORMATEX*) { return DSERR_INVALID
 
 void DirectSoundBuffer::ApplyGains()
 {
-    const float volume = Linear(m_Volume);
+    const float volume = LinearFromCentibels(m_Volume);
     // A positive pan takes its centibels off the left, a negative one off the right.
-    const float left = volume * Linear(-std::max<LONG>(m_Pan, 0));
-    const float right = volume * Linear(std::min<LONG>(m_Pan, 0));
+    const float left = volume * LinearFromCentibels(-std::max<LONG>(m_Pan, 0));
+    const float right = volume * LinearFromCentibels(std::min<LONG>(m_Pan, 0));
     if (m_Flags & DSBCAPS_CTRL3D) {
         m_Voice->SetGains(volume, volume);
     } else {

@@ -10,7 +10,7 @@ constexpr BYTE kToggled = 0x01;
 // The scan code of the right Shift key; Windows gives it no extended bit.
 constexpr int kRightShiftScan = 0x36;
 
-bool InRange(int virtualKey)
+bool IsKeyIndex(int virtualKey)
 {
     return virtualKey >= 0 && virtualKey < 256;
 }
@@ -35,7 +35,7 @@ int SpecificKey(int virtualKey, LPARAM lParam)
 
 void KeyState::Set(int virtualKey, bool down)
 {
-    if (!InRange(virtualKey)) {
+    if (!IsKeyIndex(virtualKey)) {
         return;
     }
     if (down) {
@@ -102,12 +102,12 @@ void KeyState::Apply(const MSG& msg)
 
 bool KeyState::IsDown(int virtualKey) const
 {
-    return InRange(virtualKey) && (m_keys[virtualKey] & kDown) != 0;
+    return IsKeyIndex(virtualKey) && (m_keys[virtualKey] & kDown) != 0;
 }
 
 bool KeyState::IsToggled(int virtualKey) const
 {
-    return InRange(virtualKey) && (m_keys[virtualKey] & kToggled) != 0;
+    return IsKeyIndex(virtualKey) && (m_keys[virtualKey] & kToggled) != 0;
 }
 
 SHORT KeyState::Query(int virtualKey) const

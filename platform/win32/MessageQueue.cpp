@@ -23,7 +23,7 @@ struct ThreadQueue {
     }
 };
 
-bool InRange(UINT message, UINT filterMin, UINT filterMax)
+bool InFilterRange(UINT message, UINT filterMin, UINT filterMax)
 {
     if (filterMin == 0 && filterMax == 0) {
         return true;
@@ -95,7 +95,7 @@ bool MessageQueue::Take(MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax, boo
 {
     std::lock_guard<std::mutex> hold(m_lock);
     for (auto it = m_messages.begin(); it != m_messages.end(); ++it) {
-        if (InRange(it->message, filterMin, filterMax) && ForWindow(it->hwnd, hwnd)) {
+        if (InFilterRange(it->message, filterMin, filterMax) && ForWindow(it->hwnd, hwnd)) {
             msg = *it;
             if (remove) {
                 m_messages.erase(it);
@@ -103,7 +103,7 @@ bool MessageQueue::Take(MSG& msg, HWND hwnd, UINT filterMin, UINT filterMax, boo
             return true;
         }
     }
-    if (m_quit && InRange(WM_QUIT, filterMin, filterMax)) {
+    if (m_quit && InFilterRange(WM_QUIT, filterMin, filterMax)) {
         msg = MSG{};
         msg.message = WM_QUIT;
         msg.wParam = static_cast<WPARAM>(m_exitCode);

@@ -14,7 +14,7 @@
 
 namespace {
 
-std::mutex g_lock;
+std::mutex g_clipboardLock;
 std::map<HGLOBAL, std::vector<unsigned char>> g_blocks;
 std::uintptr_t g_nextBlock = 0x70000;
 bool g_open = false;
@@ -45,13 +45,13 @@ std::string ClipboardUtf8()
 
 HGLOBAL GlobalAlloc(UINT, SIZE_T bytes)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     return AllocLocked(bytes);
 }
 
 LPVOID GlobalLock(HGLOBAL memory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     auto it = g_blocks.find(memory);
     if (it == g_blocks.end() || it->second.empty()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -62,20 +62,20 @@ LPVOID GlobalLock(HGLOBAL memory)
 
 BOOL GlobalUnlock(HGLOBAL memory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     return g_blocks.count(memory) != 0 ? TRUE : FALSE;
 }
 
 SIZE_T GlobalSize(HGLOBAL memory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     auto it = g_blocks.find(memory);
     return it == g_blocks.end() ? 0 : it->second.size();
 }
 
 HGLOBAL GlobalFree(HGLOBAL memory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     if (g_blocks.erase(memory) == 0) {
         SetLastError(ERROR_INVALID_HANDLE);
         return memory;
@@ -85,7 +85,7 @@ HGLOBAL GlobalFree(HGLOBAL memory)
 
 BOOL OpenClipboard(HWND)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     if (g_open || SDL_WasInit(SDL_INIT_VIDEO) == 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
@@ -96,7 +96,7 @@ BOOL OpenClipboard(HWND)
 
 BOOL CloseClipboard()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     if (!g_open) {
         SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
         return FALSE;
@@ -111,7 +111,7 @@ BOOL CloseClipboard()
 
 BOOL EmptyClipboard()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     if (!g_open) {
         SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
         return FALSE;
@@ -139,7 +139,7 @@ int GetPriorityClipboardFormat(UINT* formats, int count)
 
 HANDLE GetClipboardData(UINT format)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     if (!g_open || (format != CF_TEXT && format != CF_UNICODETEXT) || !HasText()) {
         return nullptr;
     }
@@ -162,7 +162,7 @@ HANDLE GetClipboardData(UINT format)
 
 HANDLE SetClipboardData(UINT format, HANDLE memory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_clipboardLock);
     auto it = g_blocks.find(memory);
     if (!g_open || it == g_blocks.end() || (format != CF_TEXT && format != CF_UNICODETEXT)) {
         SetLastError(ERROR_INVALID_PARAMETER);

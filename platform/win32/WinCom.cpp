@@ -13,7 +13,7 @@ struct ClassEntry {
     platform::ComClassFactory factory;
 };
 
-std::mutex g_lock;
+std::mutex g_comLock;
 std::vector<ClassEntry> g_classes;
 
 int HexValue(WCHAR c)
@@ -61,7 +61,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, void* outer, DWORD, REFIID iid, void** 
     }
     platform::ComClassFactory factory;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
+        std::lock_guard<std::mutex> hold(g_comLock);
         for (const ClassEntry& entry : g_classes) {
             if (entry.clsid == clsid) {
                 factory = entry.factory;
@@ -105,7 +105,7 @@ namespace platform {
 
 void RegisterComClass(REFCLSID clsid, ComClassFactory factory)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_comLock);
     for (ClassEntry& entry : g_classes) {
         if (entry.clsid == clsid) {
             entry.factory = std::move(factory);

@@ -15,13 +15,13 @@ struct HDROP__ {
 namespace platform {
 namespace {
 
-std::mutex g_lock;
+std::mutex g_dragDropLock;
 std::set<HDROP> g_drops;
 
 // The drop behind a handle, or null for a handle that is not a live drop.
 HDROP__* Live(HDROP drop)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_dragDropLock);
     return g_drops.count(drop) != 0 ? drop : nullptr;
 }
 
@@ -31,14 +31,14 @@ HDROP MakeDrop(std::vector<std::string> files, POINT point, int clientWidth, int
 {
     const bool inClient = point.x >= 0 && point.y >= 0 && point.x < clientWidth && point.y < clientHeight;
     HDROP drop = new HDROP__{std::move(files), point, inClient};
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_dragDropLock);
     g_drops.insert(drop);
     return drop;
 }
 
 std::size_t OpenDrops()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_dragDropLock);
     return g_drops.size();
 }
 
@@ -93,7 +93,7 @@ BOOL DragQueryPoint(HDROP drop, POINT* point)
 void DragFinish(HDROP drop)
 {
     {
-        std::lock_guard<std::mutex> hold(platform::g_lock);
+        std::lock_guard<std::mutex> hold(platform::g_dragDropLock);
         if (platform::g_drops.erase(drop) == 0) {
             return;
         }

@@ -19,7 +19,7 @@
 namespace platform {
 namespace {
 
-std::mutex g_lock;
+std::mutex g_eventsLock;
 std::atomic<bool> g_started{false};
 std::thread::id g_eventThread;
 
@@ -53,7 +53,7 @@ void Deliver(SDL_Event& event)
 {
     std::vector<MSG> messages;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
+        std::lock_guard<std::mutex> hold(g_eventsLock);
         Translator().Translate(event, messages);
     }
     if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) {
@@ -105,7 +105,7 @@ void DeliverHeldLoss()
 
 bool StartVideo()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_eventsLock);
     if (g_started) {
         return true;
     }
@@ -164,7 +164,7 @@ void PumpEvents()
 
 KeyState AsyncKeys()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_eventsLock);
     return Translator().Keys();
 }
 

@@ -46,7 +46,7 @@ struct GlClear {
 constexpr unsigned kColorBufferBit = 0x00004000;
 constexpr unsigned kScissorTest = 0x0C11;
 
-std::mutex g_lock;
+std::mutex g_gdiLock;
 std::map<HDC, HWND> g_contexts;
 std::set<HBRUSH> g_brushes;
 UINT_PTR g_nextContext = 0x6000;
@@ -55,13 +55,13 @@ HBRUSH__ g_stockBlack{RGB(0, 0, 0), true};
 
 bool LiveBrush(HBRUSH brush)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_gdiLock);
     return brush == &g_stockWhite || brush == &g_stockBlack || g_brushes.count(brush) != 0;
 }
 
 HWND WindowOf(HDC dc)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_gdiLock);
     auto it = g_contexts.find(dc);
     return it == g_contexts.end() ? nullptr : it->second;
 }
@@ -74,7 +74,7 @@ HDC GetDC(HWND hwnd)
     if (!IsWindow(hwnd)) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_gdiLock);
     HDC dc = reinterpret_cast<HDC>(platform::g_nextContext);
     platform::g_nextContext += 0x10;
     platform::g_contexts[dc] = hwnd;
@@ -83,14 +83,14 @@ HDC GetDC(HWND hwnd)
 
 int ReleaseDC(HWND, HDC dc)
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_gdiLock);
     return platform::g_contexts.erase(dc) != 0 ? 1 : 0;
 }
 
 HBRUSH CreateSolidBrush(COLORREF color)
 {
     HBRUSH brush = new HBRUSH__{color & 0x00FFFFFFu, false};
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_gdiLock);
     platform::g_brushes.insert(brush);
     return brush;
 }
@@ -111,7 +111,7 @@ BOOL DeleteObject(HGDIOBJ object)
 {
     HBRUSH brush = reinterpret_cast<HBRUSH>(object);
     {
-        std::lock_guard<std::mutex> hold(platform::g_lock);
+        std::lock_guard<std::mutex> hold(platform::g_gdiLock);
         if (platform::g_brushes.erase(brush) == 0) {
             // Stock objects may be "deleted" and stay; anything else is no object of ours.
             return brush == &platform::g_stockWhite || brush == &platform::g_stockBlack ? TRUE : FALSE;

@@ -19,7 +19,7 @@ struct HICON__ {
 namespace platform {
 namespace {
 
-std::mutex g_lock;
+std::mutex g_inputLock;
 HWND g_capture = nullptr;
 std::map<WORD, HICON__> g_cursors;
 HCURSOR g_current = nullptr;
@@ -48,7 +48,7 @@ SDL_SystemCursor SystemCursor(WORD id)
     }
 }
 
-// Shows the current cursor, or hides the pointer; with g_lock held.
+// Shows the current cursor, or hides the pointer; with g_inputLock held.
 void ApplyCursor()
 {
     if (!IsEventThread()) {
@@ -122,7 +122,7 @@ HWND SetCapture(HWND hwnd)
 {
     HWND previous = nullptr;
     {
-        std::lock_guard<std::mutex> hold(platform::g_lock);
+        std::lock_guard<std::mutex> hold(platform::g_inputLock);
         previous = platform::g_capture;
         platform::g_capture = hwnd;
     }
@@ -139,7 +139,7 @@ BOOL ReleaseCapture()
 {
     HWND previous = nullptr;
     {
-        std::lock_guard<std::mutex> hold(platform::g_lock);
+        std::lock_guard<std::mutex> hold(platform::g_inputLock);
         previous = platform::g_capture;
         platform::g_capture = nullptr;
     }
@@ -156,7 +156,7 @@ BOOL ReleaseCapture()
 
 HWND GetCapture()
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_inputLock);
     return platform::g_capture;
 }
 
@@ -167,7 +167,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name)
     if (instance != nullptr || !known) {
         return nullptr;
     }
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_inputLock);
     auto [it, added] = platform::g_cursors.try_emplace(static_cast<WORD>(id), HICON__{static_cast<WORD>(id), nullptr});
     return &it->second;
 }
@@ -179,7 +179,7 @@ HICON LoadIconA(HINSTANCE, LPCSTR)
 
 HCURSOR SetCursor(HCURSOR cursor)
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_inputLock);
     HCURSOR previous = platform::g_current;
     platform::g_current = cursor;
     platform::ApplyCursor();
@@ -188,13 +188,13 @@ HCURSOR SetCursor(HCURSOR cursor)
 
 HCURSOR GetCursor()
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_inputLock);
     return platform::g_current;
 }
 
 int ShowCursor(BOOL show)
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_inputLock);
     platform::g_showCount += show ? 1 : -1;
     platform::ApplyCursor();
     return platform::g_showCount;

@@ -16,13 +16,13 @@ struct Module {
     int references = 0;
 };
 
-std::mutex g_lock;
+std::mutex g_libraryLock;
 std::map<std::string, std::map<std::string, FARPROC>> g_registered;
 std::map<HMODULE, std::unique_ptr<Module>> g_modules;
 std::map<std::string, HMODULE> g_byName;
-std::uintptr_t g_next = 0x90000;
+std::uintptr_t g_nextModule = 0x90000;
 
-std::string Folded(const std::string& name)
+std::string FoldedModuleName(const std::string& name)
 {
     return platform::AsciiLower(name);
 }
@@ -40,8 +40,8 @@ HMODULE LoadLibraryA(LPCSTR name)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    std::string key = Folded(name);
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::string key = FoldedModuleName(name);
+    std::lock_guard<std::mutex> hold(g_libraryLock);
     auto loaded = g_byName.find(key);
     if (loaded != g_byName.end()) {
         ++g_modules[loaded->second]->references;
@@ -62,8 +62,8 @@ HMODULE LoadLibraryA(LPCSTR name)
         }
     }
     module->references = 1;
-    HMODULE handle = reinterpret_cast<HMODULE>(g_next);
-    g_next += 0x10;
+    HMODULE handle = reinterpret_cast<HMODULE>(g_nextModule);
+    g_nextModule += 0x10;
     g_modules[handle] = std::move(module);
     g_byName[key] = handle;
     return handle;
@@ -71,7 +71,7 @@ HMODULE LoadLibraryA(LPCSTR name)
 
 FARPROC GetProcAddress(HMODULE handle, LPCSTR name)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_libraryLock);
     auto it = g_modules.find(handle);
     if (it == g_modules.end() || name == nullptr) {
         SetLastError(it == g_modules.end() ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
@@ -93,7 +93,7 @@ FARPROC GetProcAddress(HMODULE handle, LPCSTR name)
 
 BOOL FreeLibrary(HMODULE handle)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_libraryLock);
     auto it = g_modules.find(handle);
     if (it == g_modules.end()) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -119,14 +119,14 @@ namespace platform {
 
 void RegisterLibrary(const std::string& name, const std::map<std::string, FARPROC>& entryPoints)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
-    g_registered[Folded(name)] = entryPoints;
+    std::lock_guard<std::mutex> hold(g_libraryLock);
+    g_registered[FoldedModuleName(name)] = entryPoints;
 }
 
 void UnregisterLibrary(const std::string& name)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
-    g_registered.erase(Folded(name));
+    std::lock_guard<std::mutex> hold(g_libraryLock);
+    g_registered.erase(FoldedModuleName(name));
 }
 
 }  // namespace platform

@@ -50,9 +50,9 @@ struct OpenKey {
     std::string path;  // folded
 };
 
-std::mutex g_lock;
-std::map<HKEY, OpenKey> g_open;
-std::uintptr_t g_next = 0xA0000;
+std::mutex g_hiveLock;
+std::map<HKEY, OpenKey> g_openKeys;
+std::uintptr_t g_nextKey = 0xA0000;
 
 std::string Folded(const std::string& text)
 {
@@ -397,8 +397,8 @@ bool Resolve(HKEY key, OpenKey& out)
         out = OpenKey{key, ""};
         return true;
     }
-    auto it = g_open.find(key);
-    if (it == g_open.end()) {
+    auto it = g_openKeys.find(key);
+    if (it == g_openKeys.end()) {
         return false;
     }
     out = it->second;
@@ -407,9 +407,9 @@ bool Resolve(HKEY key, OpenKey& out)
 
 HKEY NewHandle(const OpenKey& key)
 {
-    HKEY handle = reinterpret_cast<HKEY>(g_next);
-    g_next += 0x10;
-    g_open[handle] = key;
+    HKEY handle = reinterpret_cast<HKEY>(g_nextKey);
+    g_nextKey += 0x10;
+    g_openKeys[handle] = key;
     return handle;
 }
 
@@ -452,7 +452,7 @@ LONG SetRegistryValues(HKEY key, const std::vector<RegistryValue>& values)
             return ERROR_INVALID_PARAMETER;
         }
     }
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey open;
     if (!Resolve(key, open)) {
         return ERROR_INVALID_HANDLE;
@@ -479,7 +479,7 @@ LONG SetRegistryValues(HKEY key, const std::vector<RegistryValue>& values)
 
 std::string TakeRegistryProblems()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     return std::exchange(g_problems, std::string());
 }
 
@@ -503,7 +503,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
         return ERROR_INVALID_PARAMETER;
     }
     *result = nullptr;
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey parent;
     if (!Resolve(key, parent)) {
         return ERROR_INVALID_HANDLE;
@@ -524,7 +524,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
         return ERROR_INVALID_PARAMETER;
     }
     *result = nullptr;
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey parent;
     if (!Resolve(key, parent)) {
         return ERROR_INVALID_HANDLE;
@@ -553,16 +553,16 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSEC
 
 LONG RegCloseKey(HKEY key)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     if (IsRoot(key)) {
         return ERROR_SUCCESS;
     }
-    return g_open.erase(key) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return g_openKeys.erase(key) != 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey open;
     if (!Resolve(key, open)) {
         return ERROR_INVALID_HANDLE;
@@ -594,7 +594,7 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     if (name == nullptr || nameLength == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey open;
     if (!Resolve(key, open)) {
         return ERROR_INVALID_HANDLE;
@@ -630,7 +630,7 @@ LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameLength)
     if (name == nullptr || nameLength == 0) {
         return ERROR_INVALID_PARAMETER;
     }
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey open;
     if (!Resolve(key, open)) {
         return ERROR_INVALID_HANDLE;
@@ -656,7 +656,7 @@ namespace platform {
 
 void AddInstalledRegistryValues(HKEY root, const std::string& path, const std::vector<RegistryValue>& values)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     Hive& hive = g_installed[root];
     AddKey(hive, path);
     Key& key = hive[Folded(CleanPath(path))];
@@ -675,7 +675,7 @@ LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD, LP
                       LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
                       LPDWORD maxValueLength, LPDWORD securityDescriptorSize, PFILETIME lastWriteTime)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_hiveLock);
     OpenKey open;
     if (!Resolve(key, open)) {
         return ERROR_INVALID_HANDLE;

@@ -15,7 +15,7 @@
 
 namespace {
 
-std::mutex g_lock;
+std::mutex g_shellLock;
 std::function<bool(const std::string&)> g_opener;
 
 bool DefaultOpener(const std::string& address)
@@ -100,7 +100,7 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, INT)
     }
     std::function<bool(const std::string&)> opener;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
+        std::lock_guard<std::mutex> hold(g_shellLock);
         opener = g_opener;
     }
     bool opened = opener ? opener(file) : DefaultOpener(file);
@@ -131,7 +131,7 @@ namespace platform {
 
 void SetUrlOpener(std::function<bool(const std::string&)> opener)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_shellLock);
     g_opener = std::move(opener);
 }
 

@@ -113,7 +113,7 @@ int Cp1252Byte(char32_t cp)
 
 // Copies the result out under the counting rules both conversions share.
 template <typename Unit, typename Text>
-int Deliver(const Text& text, Unit* out, int outCount)
+int DeliverText(const Text& text, Unit* out, int outCount)
 {
     if (text.size() > 0x7FFFFFFF) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -161,7 +161,7 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount,
             AppendUtf16(out, cp);
         }
     }
-    return Deliver(out, wide, wideCount);
+    return DeliverText(out, wide, wideCount);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR bytes, int byteCount,
@@ -214,7 +214,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
             out.push_back(static_cast<char>(b));
         }
     }
-    return Deliver(out, bytes, byteCount);
+    return DeliverText(out, bytes, byteCount);
 }
 
 namespace platform {

@@ -8,7 +8,7 @@
 namespace platform {
 namespace {
 
-std::mutex g_lock;
+std::mutex g_timeLock;
 ClockHooks g_hooks;
 int g_openPeriods = 0;
 
@@ -24,7 +24,7 @@ bool HookedNanoseconds(std::uint64_t& out)
 {
     std::function<std::uint64_t()> clock;
     {
-        std::lock_guard<std::mutex> hold(g_lock);
+        std::lock_guard<std::mutex> hold(g_timeLock);
         clock = g_hooks.milliseconds;
     }
     if (!clock) {
@@ -44,13 +44,13 @@ std::uint64_t Nanoseconds()
 
 void SetClockHooks(ClockHooks hooks)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_timeLock);
     g_hooks = std::move(hooks);
 }
 
 int OpenTimerPeriods()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_timeLock);
     return g_openPeriods;
 }
 
@@ -76,14 +76,14 @@ MMRESULT timeBeginPeriod(UINT period)
     if (period == 0) {
         return TIMERR_NOCANDO;
     }
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_timeLock);
     ++platform::g_openPeriods;
     return TIMERR_NOERROR;
 }
 
 MMRESULT timeEndPeriod(UINT period)
 {
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_timeLock);
     if (period == 0 || platform::g_openPeriods == 0) {
         return TIMERR_NOCANDO;
     }
@@ -95,7 +95,7 @@ void Sleep(DWORD milliseconds)
 {
     std::function<void(DWORD)> sleep;
     {
-        std::lock_guard<std::mutex> hold(platform::g_lock);
+        std::lock_guard<std::mutex> hold(platform::g_timeLock);
         sleep = platform::g_hooks.sleep;
     }
     if (sleep) {

@@ -19,7 +19,7 @@
 namespace platform {
 namespace {
 
-std::mutex g_lock;
+std::mutex g_windowLock;
 SDL_GLContext g_context = nullptr;
 // SDL windows of destroyed windows, kept hidden with the context for the next window.
 std::vector<SDL_Window*> g_spare;
@@ -33,7 +33,7 @@ UINT_PTR g_nextRemote = 0x7F000000;
 
 bool RemoteWindow(HWND hwnd, WindowDirectory::Entry& entry)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_windowLock);
     auto it = g_remote.find(hwnd);
     if (it == g_remote.end()) {
         return false;
@@ -44,7 +44,7 @@ bool RemoteWindow(HWND hwnd, WindowDirectory::Entry& entry)
 
 HWND RemoteHandle(const WindowDirectory::Entry& entry)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_windowLock);
     for (const auto& [hwnd, known] : g_remote) {
         if (known.pid == entry.pid && known.handle == entry.handle) {
             return hwnd;
@@ -116,7 +116,7 @@ void ApplyStyle(SDL_Window* sdl, DWORD style, int x, int y, int width, int heigh
 // A hidden SDL window with the shared context: a spare one, or a new one.
 SDL_Window* TakeSdlWindow(const char* title, int width, int height)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_windowLock);
     if (!g_spare.empty()) {
         SDL_Window* sdl = g_spare.back();
         g_spare.pop_back();
@@ -142,7 +142,7 @@ SDL_Window* TakeSdlWindow(const char* title, int width, int height)
 void ReturnSdlWindow(SDL_Window* sdl)
 {
     SDL_HideWindow(sdl);
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_windowLock);
     g_spare.push_back(sdl);
 }
 
@@ -156,7 +156,7 @@ WNDPROC ProcOf(HWND hwnd)
 
 void* SharedGlContext()
 {
-    std::lock_guard<std::mutex> hold(g_lock);
+    std::lock_guard<std::mutex> hold(g_windowLock);
     return g_context;
 }
 
@@ -192,7 +192,7 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass)
     if (!WindowTable::Instance().AddClass(entry)) {
         return 0;
     }
-    std::lock_guard<std::mutex> hold(platform::g_lock);
+    std::lock_guard<std::mutex> hold(platform::g_windowLock);
     return platform::g_nextAtom++;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 constexpr float kTwoPi = 6.2831855f;
 
-bool Significant(float value)
+bool BeyondTolerance(float value)
 {
     return std::fabs(value) > GraphicsSettings::kTolerance;
 }
@@ -140,9 +140,9 @@ void GraphicsSettings::UpdateMatrix()
     }
     const float x = GetDrawX();
     const float y = GetDrawY();
-    m_HasTransform = Significant(x) || Significant(y) || Significant(m_SkewX) || Significant(m_SkewY) ||
-                     Significant(m_ScaleX - 1.0f) || Significant(m_ScaleY - 1.0f) ||
-                     Significant(FloatMod(m_Rotation, kTwoPi));
+    m_HasTransform = BeyondTolerance(x) || BeyondTolerance(y) || BeyondTolerance(m_SkewX) || BeyondTolerance(m_SkewY) ||
+                     BeyondTolerance(m_ScaleX - 1.0f) || BeyondTolerance(m_ScaleY - 1.0f) ||
+                     BeyondTolerance(FloatMod(m_Rotation, kTwoPi));
     if (m_HasTransform) {
         const PointF p(m_Pivot.offset.x - m_Anchor.offset.x, m_Pivot.offset.y - m_Anchor.offset.y);
         m_LocalMatrix.SetTransform(x, y, m_Rotation, m_ScaleX, m_ScaleY, m_SkewX, m_SkewY, p);
@@ -180,7 +180,7 @@ bool GraphicsSettings::ApplyTransform(Matrix3x3& m)
     const PointF imageOffset = OffsetOf(m_Image);
     const float dx = imageOffset.x - m_Anchor.offset.x;
     const float dy = imageOffset.y - m_Anchor.offset.y;
-    if (Significant(dx) || Significant(dy)) {
+    if (BeyondTolerance(dx) || BeyondTolerance(dy)) {
         m.m02 += m.m00 * dx + m.m01 * dy;
         m.m12 += m.m10 * dx + m.m11 * dy;
         m.m22 += m.m20 * dx + m.m21 * dy;

@@ -26,7 +26,7 @@ float Distance(const float *a, const float *b) {
   return float(std::sqrt(dx * dx + dy * dy + dz * dz));
 }
 
-int Clamp255(int v) { return std::clamp(v, 0, 255); }
+int ClampPan(int v) { return std::clamp(v, 0, 255); }
 
 }  // namespace
 
@@ -82,7 +82,7 @@ void Osnd3d_UpdateChannel(OsndChannel *c, bool apply) {
       if (d > 0.0f) {
         for (int k = 0; k < 3; ++k) p += (c->position3d[k] - l.position[k]) / d * l.right[k];
       }
-      pan = Clamp255(128 + int(128.0f * p));
+      pan = ClampPan(128 + int(128.0f * p));
       pan = int(128.0f + float(pan - 128) * gOsnd.panSeparation);
     }
   }

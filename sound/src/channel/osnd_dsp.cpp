@@ -5,7 +5,7 @@
 
 namespace {
 
-SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+SystemCriticalSection DspMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
 
 // Under the mixer's lock, before a unit leaves its place in the chain: a mix
 // whose next unit it is goes on with the one after it.
@@ -27,7 +27,7 @@ bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
   }
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(DspMixerLock());
   for (OsndListNode *n = gOsnd.dspChain.next; n != &gOsnd.dspChain; n = n->next)
     if (n == &unit->link) return true;
   return false;
@@ -36,7 +36,7 @@ bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
 // The chain is changed under the mixer's lock, which the mixer holds while it
 // walks the chain, so a block never sees a half-linked unit.
 void OsndDsp_Insert(OsndListNode *head, OSND_DSPUNIT *unit, int priority) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(DspMixerLock());
   unit->priority = priority < 0 ? 0 : priority;
   LeaveWalk(unit);
   OsndList_Unlink(&unit->link);
@@ -80,14 +80,14 @@ void OSND_DSP_SetPriority(OSND_DSPUNIT *unit, int priority) {
 void OSND_DSP_SetActive(OSND_DSPUNIT *unit, bool active) {
   Osnd_ResetError();
   if (!unit) return;
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(DspMixerLock());
   unit->active = active;
 }
 
 void OSND_DSP_Free(OSND_DSPUNIT *unit) {
   Osnd_ResetError();
   if (!unit) return;
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(DspMixerLock());
   if (!OsndDsp_IsInChain(unit)) return;
   if (unit != gOsnd.unitSfx && gOsnd.unitSfx) {
     // Its channels go on playing in the main mix.

@@ -24,7 +24,7 @@ std::recursive_mutex &SlotLock() {
   return lock;
 }
 
-SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+SystemCriticalSection SampleMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
 
 // Takes the sample out of the slot table if the table lists it.
 void LeaveSlot(OSND_SAMPLE *s) {
@@ -165,7 +165,7 @@ unsigned OsndSample_NormaliseMode(int index, unsigned mode) {
 OSND_SAMPLE *OsndSample_AllocSlot(int index, unsigned mode) {
   // A sample already in a named slot is freed, which takes the mixer's lock:
   // that lock comes first, the slot table's after it.
-  SystemLockGuard mixer(index >= 0 ? MixerLock() : nullptr);
+  SystemLockGuard mixer(index >= 0 ? SampleMixerLock() : nullptr);
   std::lock_guard<std::recursive_mutex> guard(SlotLock());
   if (!gOsnd.output || (!gOsnd.samples && index != -2)) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
@@ -392,7 +392,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
     // music unit's ticks take too: its channels stop, the songs forget it and
     // the slot table lets go of it with no tick between, so that nothing can
     // start it again before its memory goes.
-    SystemLockGuard guard(MixerLock());
+    SystemLockGuard guard(SampleMixerLock());
     if (gOsnd.channels) {
       for (int i = 0; i < gOsnd.channelCount; ++i)
         if (gOsnd.channels[i].currentSample == sample) OSND_StopSound(i);

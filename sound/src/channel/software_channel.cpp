@@ -143,9 +143,9 @@ bool SetPosition(OsndChannel *c, unsigned offset) {
 
 unsigned GetPosition(OsndChannel *c) { return c->posWhole; }
 
-bool IsPlaying(OsndChannel *c) { return c->currentSample != nullptr; }
+bool SoftwareIsPlaying(OsndChannel *c) { return c->currentSample != nullptr; }
 
-bool SetPaused(OsndChannel *, bool) { return true; }
+bool SoftwareSetPaused(OsndChannel *, bool) { return true; }
 
 int ReadFrame(const OsndChannel *c, int64_t whole, bool right) {
   const OSND_SAMPLE *s = c->currentSample;
@@ -292,11 +292,11 @@ void SoundSoftware_SetChannelOps(OsndChannel *c) {
   o.setFrequencyFloat = SetFrequencyFloat;
   o.setVolume = SoundSoftware_SetVolume;
   o.setPan = SoundSoftware_SetPan;
-  o.setPaused = SetPaused;
+  o.setPaused = SoftwareSetPaused;
   o.setPosition = SetPosition;
   o.getPosition = GetPosition;
   o.getLevels = SoundSoftware_GetLevels;
-  o.isPlaying = IsPlaying;
+  o.isPlaying = SoftwareIsPlaying;
   o.update3D = SoundSoftware_Update3D;
   SoundSoftware_AppendIdle(c);
 }

@@ -197,7 +197,7 @@ bool Open(SystemFileHandle *file, unsigned mode, AsfOpen *out) {
   return true;
 }
 
-bool StreamRead(OSND_STREAM *stream, uint8_t *, int, uint8_t *destination, int *bytes) {
+bool AsfStreamRead(OSND_STREAM *stream, uint8_t *, int, uint8_t *destination, int *bytes) {
   return FormatAsf_Read(stream->formatState, destination, bytes);
 }
 
@@ -255,7 +255,7 @@ bool OsndFormatAsf_OpenStream(OsndFormatInfo *info) {
   info->blockSize = open.frameBytes;
   info->lengthMs = open.lengthMs;
   info->source = OSND_SOURCE_ASF;
-  info->callbacks.read = StreamRead;
+  info->callbacks.read = AsfStreamRead;
   info->callbacks.close = FormatAsf_Close;
   info->callbacks.reset = nullptr;
   // A runtime sample may hold more than is asked for: reads go through a

@@ -61,14 +61,14 @@ bool SetPan(OsndChannel *c, int pan) {
   return SUCCEEDED(s->audio->put_Balance(BalanceForPan(pan))) || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
-bool SetPaused(OsndChannel *c, bool pause) {
+bool DshowSetPaused(OsndChannel *c, bool pause) {
   DshowStream *s = StreamOf(c);
   if (!s || !s->control) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
   const HRESULT r = pause ? s->control->Pause() : s->control->Run();
   return r == S_OK || Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
 }
 
-bool IsPlaying(OsndChannel *c) {
+bool DshowIsPlaying(OsndChannel *c) {
   DshowStream *s = StreamOf(c);
   LONGLONG current = 0, stop = 0;
   if (!s || !s->seeking || FAILED(s->seeking->GetPositions(&current, &stop))) return Osnd_Fail(OSND_ERR_MEDIA_PLAYER);
@@ -190,6 +190,6 @@ void FormatDshow_SetChannelFunctions(OsndChannel *c) {
   c->ops.stop = Stop;
   c->ops.setVolume = SetVolume;
   c->ops.setPan = SetPan;
-  c->ops.setPaused = SetPaused;
-  c->ops.isPlaying = IsPlaying;
+  c->ops.setPaused = DshowSetPaused;
+  c->ops.isPlaying = DshowIsPlaying;
 }

@@ -20,7 +20,7 @@ constexpr int kSyncEntryBytes = 260;
 constexpr int kUploadBytes = 32768;
 constexpr int kMaxRate = 1000000;  // as the WAV and AIFF readers allow
 constexpr unsigned kAdpcmStored = OSND_MODE_VAG_ADPCM | OSND_MODE_GC_ADPCM;
-constexpr unsigned kHardware = OSND_MODE_HW3D | OSND_MODE_HW2D;
+constexpr unsigned kOsbHardware = OSND_MODE_HW3D | OSND_MODE_HW2D;
 constexpr unsigned kFormatBits = OSND_MODE_8BITS | OSND_MODE_16BITS | OSND_MODE_MONO | OSND_MODE_STEREO |
                                  OSND_MODE_UNSIGNED | OSND_MODE_SIGNED | OSND_MODE_IMA_ADPCM |
                                  OSND_MODE_MULTICHANNEL;
@@ -374,7 +374,7 @@ bool FormatOsb_OpenStream(OsndFormatInfo *info) {
   if (bank->flags & OSB_FLAG_SOURCE_FORMAT) return refuse(OSND_ERR_FILE_FORMAT);
   OsbEntry first;
   FormatOsb_GetEntry(bank, 0, &first);
-  if ((r.mode & OSND_MODE_MULTICHANNEL) && (r.mode & kHardware)) return refuse(OSND_ERR_INVALID_PARAM);
+  if ((r.mode & OSND_MODE_MULTICHANNEL) && (r.mode & kOsbHardware)) return refuse(OSND_ERR_INVALID_PARAM);
   const int channels = ChannelCount(r.mode, first.channels);
   unsigned mode = r.mode;
   info->callbacks = OsndStreamCallbacks{OsndStream_PcmRead, nullptr, FormatOsb_Close, nullptr};

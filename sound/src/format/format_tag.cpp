@@ -19,7 +19,7 @@ struct OwnedTag {
   int owned;
 };
 
-bool ReadExact(SystemFileHandle *f, void *buffer, int bytes) {
+bool TagReadExact(SystemFileHandle *f, void *buffer, int bytes) {
   return SystemFile_Read(buffer, 1, bytes, f) == bytes;
 }
 
@@ -46,7 +46,7 @@ bool AddNumber(const char *name, int value, OsndTag **head) {
 bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
   SystemFile_Seek(f, tagStart + 3, SEEK_SET);
   uint8_t h[7];
-  if (!ReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+  if (!TagReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int major = h[0];
   uint32_t size = SyncSafe(h + 3);
   if (h[2] & 0x10) size += 10;
@@ -58,7 +58,7 @@ bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
   while (offset + headerBytes <= int64_t(size) + 10) {
     SystemFile_Seek(f, tagStart + offset, SEEK_SET);
     uint8_t fh[10];
-    if (!ReadExact(f, fh, headerBytes)) break;
+    if (!TagReadExact(f, fh, headerBytes)) break;
     char id[5] = {};
     uint32_t frameSize;
     if (major < 3) {
@@ -80,7 +80,7 @@ bool ReadId3v2Body(SystemFileHandle *f, OsndTag **head, int64_t tagStart) {
         SystemFile_Seek(f, tagEnd, SEEK_SET);
         return Osnd_Fail(OSND_ERR_MEMORY);
       }
-      const bool complete = ReadExact(f, data, int(frameSize));
+      const bool complete = TagReadExact(f, data, int(frameSize));
       bool added = true;
       if (complete) added = OsndTag_Add(OSND_TAG_ID3V2, id, data, int(frameSize), head);
       OSND_FREE_MEM(data);
@@ -164,7 +164,7 @@ bool OsndTag_Find(OsndTag *first, const char *name, int type, const void **value
 
 bool OsndTag_ReadId3v1(SystemFileHandle *f, OsndTag **head) {
   char b[125];
-  if (!ReadExact(f, b, 125)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+  if (!TagReadExact(f, b, 125)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   bool ok = AddText(OSND_TAG_ID3V1, "TITLE", b, 30, head) && AddText(OSND_TAG_ID3V1, "ARTIST", b + 30, 30, head) &&
             AddText(OSND_TAG_ID3V1, "ALBUM", b + 60, 30, head) && AddText(OSND_TAG_ID3V1, "YEAR", b + 90, 4, head) &&
             AddText(OSND_TAG_ID3V1, "COMMENT", b + 94, 30, head);
@@ -181,7 +181,7 @@ bool OsndTag_ReadId3v2(SystemFileHandle *f, OsndTag **head) {
 bool OsndTag_ReadId3v2Footer(SystemFileHandle *f, OsndTag **head) {
   const int64_t footerStart = SystemFile_Tell(f) - 3;
   uint8_t h[7];
-  if (!ReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+  if (!TagReadExact(f, h, 7)) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const int64_t tagStart = footerStart - int64_t(SyncSafe(h + 3)) - 10;
   if (tagStart < 0) return Osnd_Fail(OSND_ERR_FILE_BAD);
   const bool ok = ReadId3v2Body(f, head, tagStart);
@@ -294,7 +294,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
   // damaged size can never make it stand still or go back.
   while (position + 24 <= end) {
     SystemFile_Seek(f, position, SEEK_SET);
-    if (!ReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+    if (!TagReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     const uint64_t size = Le64(object + 16);
     if (size < 24 || size > uint64_t(end - position)) break;
     if (IsAsfHeader(object) && size >= 30) {
@@ -302,7 +302,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
       const int64_t headerEnd = position + int64_t(size);
       while (sub + 24 <= headerEnd) {
         SystemFile_Seek(f, sub, SEEK_SET);
-        if (!ReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+        if (!TagReadExact(f, object, 24)) return Osnd_Fail(OSND_ERR_FILE_BAD);
         const uint64_t subSize = Le64(object + 16);
         if (subSize < 24 || subSize > uint64_t(headerEnd - sub)) break;
         const bool content = std::memcmp(object, kAsfContentDescription, 16) == 0;
@@ -310,7 +310,7 @@ bool OsndTag_ReadAsf(SystemFileHandle *f, OsndTag **head) {
         if ((content || extended) && subSize <= kAsfMaxDescription) {
           std::vector<uint8_t> bytes(subSize);
           SystemFile_Seek(f, sub, SEEK_SET);
-          if (!ReadExact(f, bytes.data(), int(subSize))) return Osnd_Fail(OSND_ERR_FILE_BAD);
+          if (!TagReadExact(f, bytes.data(), int(subSize))) return Osnd_Fail(OSND_ERR_FILE_BAD);
           if (!(content ? ReadContentDescription(bytes, head) : ReadExtendedDescription(bytes, head)))
             return Osnd_Fail(OSND_ERR_MEMORY);
         }
@@ -331,7 +331,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
     char id[3];
     if (end - tail - 128 >= 0) {
       SystemFile_Seek(f, end - tail - 128, SEEK_SET);
-      if (!ReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+      if (!TagReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
       if (std::memcmp(id, "TAG", 3) == 0) {
         if (!OsndTag_ReadId3v1(f, head)) return false;
         tail += 128;
@@ -341,7 +341,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
     }
     if (end - tail - 10 < 0) break;
     SystemFile_Seek(f, end - tail - 10, SEEK_SET);
-    if (!ReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
+    if (!TagReadExact(f, id, 3)) return Osnd_Fail(OSND_ERR_FILE_BAD);
     if (std::memcmp(id, "3DI", 3) != 0) break;
     if (!OsndTag_ReadId3v2Footer(f, head)) return false;
     const int64_t tagStart = SystemFile_Tell(f);
@@ -352,7 +352,7 @@ bool OsndTag_ReadTags(SystemFileHandle *f, OsndTag **head) {
   uint8_t b[16];
   for (int guard = 0; guard < 64; ++guard) {
     SystemFile_Seek(f, position, SEEK_SET);
-    if (!ReadExact(f, b, 16)) {
+    if (!TagReadExact(f, b, 16)) {
       SystemFile_Seek(f, position, SEEK_SET);
       return end == position ? true : Osnd_Fail(OSND_ERR_FILE_BAD);
     }
@@ -396,14 +396,14 @@ bool OsndTag_SkipId3v2(SystemFileHandle *f) {
   for (int guard = 0; guard < 64; ++guard) {
     uint8_t id[10];
     SystemFile_Seek(f, position, SEEK_SET);
-    if (!ReadExact(f, id, 3)) {
+    if (!TagReadExact(f, id, 3)) {
       Osnd_SetError(OSND_ERR_FILE_BAD);
       return false;
     }
     if (std::memcmp(id, "TAG", 3) == 0) {
       position += 128;
     } else if (std::memcmp(id, "ID3", 3) == 0) {
-      if (!ReadExact(f, id + 3, 7)) {
+      if (!TagReadExact(f, id + 3, 7)) {
         Osnd_SetError(OSND_ERR_FILE_BAD);
         return false;
       }

@@ -44,7 +44,7 @@ bool CpuidLeaf1(unsigned *eax, unsigned *edx) {
 #endif
 }
 
-unsigned ThreadProc(void *) {
+unsigned MixerThreadProc(void *) {
   gOsnd.mixerThreadEnded = false;
   if (!gOsnd.primary || !gOsnd.primarySample || gOsnd.blockLength <= 0) {
     gOsnd.mixerThreadEnded = true;
@@ -181,7 +181,7 @@ bool SoundSoftware_StartThread() {
   if (gOsnd.output && gOsnd.output->mixerThread) {
     gOsnd.mixerThreadEnded = false;
     gOsnd.mixerThread = SystemThread_Create("ZIVE Software mixer thread",
-                                            ThreadProc, nullptr, 3, 0);
+                                            MixerThreadProc, nullptr, 3, 0);
   }
   return true;
 }

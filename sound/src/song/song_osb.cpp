@@ -62,7 +62,7 @@ void Tick(MusicSong *song) {
   OSND_SetPaused(handle, false);
 }
 
-bool Fail(OsbBank *bank, int code) {
+bool OsbFail(OsbBank *bank, int code) {
   FormatOsb_Close(bank);
   Osnd_SetError(code);
   return false;
@@ -90,7 +90,7 @@ bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode,
   song->orderCount = samples;
   for (int k = 0; k < samples; ++k) song->orders[k] = uint8_t(k);
   song->samples = static_cast<OSND_SAMPLE **>(OSND_ALLOC(std::max(samples, 1) * int(sizeof(OSND_SAMPLE *))));
-  if (!song->samples) return Fail(bank, OSND_ERR_MEMORY);
+  if (!song->samples) return OsbFail(bank, OSND_ERR_MEMORY);
   std::memset(song->samples, 0, size_t(std::max(samples, 1)) * sizeof(OSND_SAMPLE *));
   song->sampleCount = samples;
   const unsigned loadMode = mode & ~(OSND_MODE_MEMORY | OSND_MODE_NONBLOCKING | OSND_MODE_LOOP_NORMAL |
@@ -101,7 +101,7 @@ bool MusicFormatOsb_Load(MusicSong *song, SystemFileHandle *file, unsigned mode,
     // The bank was recognised: a sample it cannot give ends the loader
     // chain as a damaged file, never as "not this format".
     const int error = gOsndError.lastError;
-    if (!s) return Fail(bank, error == OSND_ERR_NONE || error == OSND_ERR_FILE_FORMAT ? OSND_ERR_FILE_BAD : error);
+    if (!s) return OsbFail(bank, error == OSND_ERR_NONE || error == OSND_ERR_FILE_FORMAT ? OSND_ERR_FILE_BAD : error);
     song->samples[k] = s;
   }
   FormatOsb_Close(bank);

@@ -27,7 +27,7 @@ size_t SocketRead(void *buffer, size_t size, size_t count, void *source) {
 
 long SocketTell(void *source) { return long(static_cast<OsndNetStream *>(source)->received); }
 
-const ov_callbacks kCallbacks = {SocketRead, nullptr, nullptr, SocketTell};
+const ov_callbacks kNetCallbacks = {SocketRead, nullptr, nullptr, SocketTell};
 
 void ReportComments(OsndNetStream *r) {
   r->metaToRead = 0;
@@ -53,7 +53,7 @@ void ReportComments(OsndNetStream *r) {
 bool FormatOggVorbisNet_Open(OsndNetStream *r, OsndFormatInfo *info) {
   auto *vf = static_cast<OggVorbis_File *>(OSND_ALLOC(int(sizeof(OggVorbis_File))));
   if (!vf) return Osnd_Fail(OSND_ERR_MEMORY);
-  if (ov_open_callbacks(r, vf, nullptr, 0, kCallbacks) < 0) {
+  if (ov_open_callbacks(r, vf, nullptr, 0, kNetCallbacks) < 0) {
     OSND_FREE_MEM(vf);
     return Osnd_Fail(OSND_ERR_FILE_FORMAT);
   }

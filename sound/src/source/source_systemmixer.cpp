@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kMaxDevices = 16;
+constexpr int kMaxMixerDevices = 16;
 constexpr DWORD kLineTypes[2] = {MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER};
 
 struct SystemMixerDevice {
@@ -18,7 +18,7 @@ struct SystemMixerDevice {
   int lastVolume[2];
 };
 
-SystemMixerDevice gDevices[kMaxDevices];
+SystemMixerDevice gDevices[kMaxMixerDevices];
 int gCount = 0;
 
 bool FindControl(HMIXER handle, DWORD componentType, MIXERCONTROLA *control) {
@@ -52,7 +52,7 @@ bool FindControl(HMIXER handle, DWORD componentType, MIXERCONTROLA *control) {
 
 void OsndSystemMixerWin32_Init() {
   OsndSystemMixerWin32_Close();
-  const int devices = std::min<int>(int(mixerGetNumDevs()), kMaxDevices);
+  const int devices = std::min<int>(int(mixerGetNumDevs()), kMaxMixerDevices);
   for (int d = 0; d < devices; ++d) {
     SystemMixerDevice &device = gDevices[gCount];
     device = SystemMixerDevice{};

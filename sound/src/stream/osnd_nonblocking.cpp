@@ -217,7 +217,7 @@ void OpenStream(OSND_STREAM *s) {
   OsndStream_SetOpenState(s, !failed, failed);
 }
 
-unsigned ThreadProc(void *argument) {
+unsigned OpenerThreadProc(void *argument) {
   Worker &worker = *static_cast<Worker *>(argument);
   while (gQueue.stopByte == 0) {
     OsndQueueNode taken{};
@@ -262,7 +262,7 @@ bool StartWorker(int index) {
   // output makes none of its own.
   OsndStream_CreateLocks(true);
   gQueue.stopByte = 0;
-  worker.thread = SystemThread_Create(kThreadNames[LaneOf(worker)], ThreadProc, &worker, 1, 16384);
+  worker.thread = SystemThread_Create(kThreadNames[LaneOf(worker)], OpenerThreadProc, &worker, 1, 16384);
   return worker.thread != nullptr;
 }
 

@@ -43,7 +43,7 @@ void BuildSynthesisTables() {
   }
 }
 
-const SynthesisTables &Tables() {
+const SynthesisTables &SynthesisTablesOnce() {
   std::call_once(gSynthesisOnce, BuildSynthesisTables);
   return gSynthesis;
 }
@@ -202,7 +202,7 @@ MPEG_INLINE void WriteSamples(int16_t *output, const float sums[2][32], int chan
 }  // namespace
 
 void MpegDecoder_InitTables() {
-  Tables();
+  SynthesisTablesOnce();
   MpegLayer2_SelectTable(0, 0, 2, 128);
   MpegLayer3_InitTables();
 }
@@ -349,7 +349,7 @@ void MpegDecoder_Synthesis(MpegDecoder *d, int16_t *output, const float subbands
 
 void MpegDecoder_SynthesisRows(MpegDecoder *d, int16_t *output, const float (*rows)[2][32], int count,
                                int channels) {
-  Tables();
+  SynthesisTablesOnce();
   std::call_once(gPathOnce, ChoosePath);
   gPath(d, output, rows, count, channels);
 }
