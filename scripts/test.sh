@@ -30,7 +30,7 @@ timed "main build" "$root/scripts/build.sh" -DQMV_TESTS=ON
 timed "ThreadSanitizer build" "$root/scripts/test_sanitized.sh" thread build
 timed "AddressSanitizer build" "$root/scripts/test_sanitized.sh" address build
 
-# Every run runs whatever another found; a failure fails the command once
+# Each run goes on whatever another found; a failure fails the command once
 # all three are over. The sanitizer runs mark their lines with their name.
 sanitized() {
   "$root/scripts/test_sanitized.sh" "$1" test 2>&1 | sed -u "s/^/[$1] /"
