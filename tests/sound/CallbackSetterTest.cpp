@@ -66,24 +66,12 @@ void ChangeBesideAClose(OSND_STREAM *s, bool heldFirst, const std::function<bool
   EXPECT_TRUE(closing) << "the close never marked the stream";
 }
 
-class CallbackSetter : public ::testing::Test {
+class CallbackSetter : public RampStreamTest {
  protected:
+  CallbackSetter() : RampStreamTest("callback-setter") {}
   void SetUp() override {
     gCalls = 0;
-    OsndOutputNoSound.mixerThread = 1;
-    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
-    ASSERT_TRUE(OSND_Init(44100, 16, 0));
-    ASSERT_TRUE(WriteRawRamp(path, 60000));
-    stream = Open();
-    ASSERT_NE(stream, nullptr);
-  }
-  void TearDown() override {
-    OSND_Close();
-    RemoveTestFiles("callback-setter");
-  }
-  OSND_STREAM *Open() {
-    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
-                            0, 0);
+    RampStreamTest::SetUp();
   }
   // Plays s with sync points until the streamer has read its sync slot for a
   // call and stopped at `read`.
@@ -97,9 +85,6 @@ class CallbackSetter : public ::testing::Test {
     SystemLockGuard list(gOsndStreams.listLock);
     return slot;
   }
-
-  const std::string path = TestFile("callback-setter", "ramp.raw");
-  OSND_STREAM *stream = nullptr;
 };
 
 // A change meets another thread's close (stopped after its mark) in either

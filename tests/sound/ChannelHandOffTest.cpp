@@ -56,26 +56,16 @@ class Party {
   std::thread m_Thread;
 };
 
-class ChannelHandOff : public ::testing::Test {
+class ChannelHandOff : public RampStreamTest {
  protected:
+  ChannelHandOff() : RampStreamTest("channel-hand-off") {}
   void SetUp() override {
-    OsndOutputNoSound.mixerThread = 1;
-    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
-    ASSERT_TRUE(OSND_Init(44100, 16, 0));
-    ASSERT_TRUE(WriteRawRamp(path, 60000));
-    stream = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
-                              0, 0);
-    ASSERT_NE(stream, nullptr);
+    RampStreamTest::SetUp();
+    if (HasFatalFailure()) return;
     own = OSND_Sample_Alloc(-1, 4000, OSND_MODE_16BITS | OSND_MODE_LOOP_NORMAL, 44100, 255, 128, 255);
     ASSERT_NE(own, nullptr);
   }
-  void TearDown() override {
-    OSND_Close();
-    RemoveTestFiles("channel-hand-off");
-  }
 
-  const std::string path = TestFile("channel-hand-off", "ramp.raw");
-  OSND_STREAM *stream = nullptr;
   OSND_SAMPLE *own = nullptr;
 };
 

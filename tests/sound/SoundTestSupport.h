@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // Interleaved 16-bit stereo that never repeats within 65536 frames, the two
@@ -69,6 +70,37 @@ bool RunShell(const std::string &command);
 std::vector<uint8_t> ReadBytes(const std::string &path);
 // A file of raw 16-bit samples in this machine's byte order.
 std::vector<int16_t> ReadPcm(const std::string &path);
+
+// The engine on the no-sound output's own mixer thread and a looping stream
+// of a raw ramp file, in the test files' folder `suite`; a hand-off test
+// plays, changes or closes the stream from its parties.
+class RampStreamTest : public ::testing::Test {
+ protected:
+  explicit RampStreamTest(std::string suite) : m_Suite(std::move(suite)), path(TestFile(m_Suite, "ramp.raw")) {}
+  void SetUp() override {
+    OsndOutputNoSound.mixerThread = 1;
+    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
+    ASSERT_TRUE(OSND_Init(44100, 16, 0));
+    ASSERT_TRUE(WriteRawRamp(path, 60000));
+    stream = Open();
+    ASSERT_NE(stream, nullptr);
+  }
+  void TearDown() override {
+    OSND_Close();
+    RemoveTestFiles(m_Suite);
+  }
+  OSND_STREAM *Open() {
+    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
+                            0, 0);
+  }
+
+ private:
+  const std::string m_Suite;
+
+ protected:
+  const std::string path;
+  OSND_STREAM *stream = nullptr;
+};
 
 // Fails the run, rather than stalling it, when the scope it guards has not
 // ended within its time: a hung engine call aborts the process with `what`.

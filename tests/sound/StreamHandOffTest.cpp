@@ -15,27 +15,9 @@ namespace {
 
 using std::chrono::milliseconds;
 
-class StreamHandOff : public ::testing::Test {
+class StreamHandOff : public RampStreamTest {
  protected:
-  void SetUp() override {
-    OsndOutputNoSound.mixerThread = 1;
-    ASSERT_TRUE(OSND_SetOutput(OSND_OUTPUT_NOSOUND));
-    ASSERT_TRUE(OSND_Init(44100, 16, 0));
-    ASSERT_TRUE(WriteRawRamp(path, 60000));
-    stream = Open();
-    ASSERT_NE(stream, nullptr);
-  }
-  OSND_STREAM *Open() {
-    return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO | OSND_MODE_LOOP_NORMAL,
-                            0, 0);
-  }
-  void TearDown() override {
-    OSND_Close();
-    RemoveTestFiles("stream-hand-off");
-  }
-
-  const std::string path = TestFile("stream-hand-off", "ramp.raw");
-  OSND_STREAM *stream = nullptr;
+  StreamHandOff() : RampStreamTest("stream-hand-off") {}
 };
 
 // Lets the streamer take `batches` more batches of passed points (a stream
