@@ -956,11 +956,13 @@ TEST_F(NetStream, OpenCallbacksRunOneAtATimeInTheOrderTheOpensFinished) {
   log.closer = local;
   log.closed = station[1];
   OsndStream_SetOpenCallback(local, LoggedOpenCallback);
-  EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(local); }, 60));
+  // Each open is let finish once the one before it has queued its callback
+  // (an open is ready a moment before that): the order is then the test's.
+  EXPECT_TRUE(WaitUntil([&] { return OsndNonBlocking_CompletionWaits(local); }, 60));
   answer[1] = true;  // its callback waits its turn, or its open is still running, when it is closed
   for (int i = 2; i < 4; ++i) {
     answer[i] = true;
-    EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(station[size_t(i)]); }, 60)) << "station " << i;
+    EXPECT_TRUE(WaitUntil([&] { return OsndNonBlocking_CompletionWaits(station[size_t(i)]); }, 60)) << "station " << i;
   }
   log.release = true;
   EXPECT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return log.order.size() >= 4; }, 60));

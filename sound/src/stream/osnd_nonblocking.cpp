@@ -8,6 +8,7 @@
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_time.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -479,4 +480,10 @@ bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
 }
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }
+
+bool OsndNonBlocking_CompletionWaits(const void *object) {
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  return std::any_of(gQueue.completions.begin(), gQueue.completions.end(),
+                     [object](const Completion &c) { return c.object == object; });
+}
 

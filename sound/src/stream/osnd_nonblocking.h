@@ -67,3 +67,8 @@ bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream);
 // Whether the calling thread is the one that makes the open-complete and
 // song-loaded callbacks.
 bool OsndNonBlocking_IsCallbackThread();
+
+// Whether the callback of `object`'s finished work waits its turn: an open
+// is ready a moment before its callback is queued, and the order of the
+// callbacks is the order in which they were queued.
+bool OsndNonBlocking_CompletionWaits(const void *object);
