@@ -37,18 +37,6 @@ void StopLocked() {
   gRecord.sample = nullptr;  // the record threads have ended: nothing holds it now
 }
 
-// Takes the record lock. Test builds name the step where a start or stop
-// finds it taken, so that a test can see one party wait for another.
-std::unique_lock<std::mutex> LockRecord() {
-  std::unique_lock<std::mutex> guard(gRecord.lock, std::defer_lock);
-#if QMV_PAUSE_POINTS
-  if (guard.try_lock()) return guard;
-  OSND_PAUSE_POINT("record.lock.waiting");
-#endif
-  guard.lock();
-  return guard;
-}
-
 }  // namespace
 
 int OsndRecord_WritePosition() { return gRecord.writePosition; }
@@ -117,7 +105,7 @@ void OsndRecord_CopyToSample(int devicePosition, int length) {
 bool OsndRecord_Stop() {
   Osnd_ResetError();
   if (!gOsnd.initialised) return false;
-  const auto guard = LockRecord();
+  SystemWaitingLock<std::mutex> guard(gRecord.lock, "record.lock.waiting");
   StopLocked();
   return true;
 }
@@ -126,7 +114,7 @@ void OsndRecord_StopInto(const OSND_SAMPLE *sample) {
   if (!sample || gRecord.sample != sample) return;  // the common case takes no lock
   // The look and the stop in one step under the record lock: a start into
   // another sample between them would be the recording stopped.
-  const auto guard = LockRecord();
+  SystemWaitingLock<std::mutex> guard(gRecord.lock, "record.lock.waiting");
   if (!gOsnd.initialised || gRecord.sample != sample) return;
   OSND_PAUSE_POINT("record.stop.checked");
   StopLocked();
@@ -144,7 +132,7 @@ extern "C" bool OSND_Record_StartSample(int driver, OSND_SAMPLE *sample, bool lo
   if (!gOsnd.initialised || !gOsnd.output) return Osnd_Fail(OSND_ERR_UNINITIALISED);
   if (!sample || sample->length == 0 || (sample->mode & OSND_MODE_MULTICHANNEL))
     return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  const auto guard = LockRecord();
+  SystemWaitingLock<std::mutex> guard(gRecord.lock, "record.lock.waiting");
   gOsnd.output->recordStop();
   gOsnd.recording = false;
   gOsnd.numRecordDrivers = 0;
