@@ -1,6 +1,7 @@
 // Streams played through the software mixer on the non-realtime output, one
 // mix block per update, with the mixed blocks captured.
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/stream/osnd_stream.h"
 
 #include "sound/src/system/system_file.h"
@@ -166,12 +167,12 @@ TEST_F(StreamPlayback, ADeleteWaitsForASeeksCursorWalk) {
   SystemPausePoint walking("sync.cursor.walking");
   std::thread seek([&] { EXPECT_TRUE(OSND_Stream_SetPosition(s, 4000)); });
   ASSERT_TRUE(walking.WaitReached());
-  std::atomic<bool> deleted{false};
-  std::thread remove([&] { deleted = OSND_Stream_DeleteSyncPoint(first); });
-  EXPECT_FALSE(PollUntil([&] { return deleted.load(); }, 200)) << "the delete did not wait for the walk";
-  walking.Release();
+  bool deleted = false;
+  EXPECT_TRUE(ActWaits(
+      "lock.waiting", [&] { deleted = OSND_Stream_DeleteSyncPoint(first); }, [&] { walking.Release(); },
+      [] { return SystemThread_LockWaitedFor() == gOsndStreams.listLock; }))
+      << "the delete did not wait for the walk";
   seek.join();
-  remove.join();
   EXPECT_TRUE(deleted);
 }
 
