@@ -68,6 +68,7 @@ void OsndStream_SyncScan() {
   for (OsndListNode *n = head->next; n != head;) {
     OsndListNode *next = n->next;
     OSND_STREAM *s = OsndStream_FromLink(n);
+    OSND_PAUSE_POINT("sync.scan.stream");  // a stream in hand, none of it read yet
     // Fields a playing stream shares with the scan are written under the list
     // lock (play, stop, prefill); the streamer keeps the processor usage.
     const bool paused = s->channel == -1 || OSND_GetPaused(s->channel);
@@ -80,6 +81,8 @@ void OsndStream_SyncScan() {
         if (list.cursor == &list.head) list.cursor = list.head.next;
         while (!IsSentinel(&list, list.cursor) && now.pcm >= list.cursor->offset) {
           OsndSyncPoint *passed = list.cursor;
+          // A passed point in hand, its name not yet copied.
+          OSND_PAUSE_POINT("sync.scan.passing");
           list.cursor = passed->next;
           // Announced later by the streamer, outside the mixer's and the list's
           // locks, so that a callback may stop its stream.

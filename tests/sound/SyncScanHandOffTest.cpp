@@ -1,0 +1,62 @@
+// The stream-list lock around the sync points: the mixer's scan and an
+// entry's exchange stopped at their steps while a delete or an add of a
+// point is made, so that a walk or an edit made outside the lock is seen by
+// what the delete answers or by its not waiting, whatever the load.
+#include "WaitSupport.h"
+#include "OsbWriterSupport.h"
+#include "SoundTestSupport.h"
+
+#include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_pause.h"
+#include "sound/src/system/system_thread.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+bool WaitsForTheListLock() { return SystemThread_LockWaitedFor() == gOsndStreams.listLock; }
+
+class SyncScanHandOff : public NonRealtimeEngine {
+ protected:
+  void TearDown() override {
+    if (second.joinable()) second.join();
+    NonRealtimeEngine::TearDown();
+  }
+  OSND_STREAM *OpenBank(const std::vector<Entry> &entries) {
+    bank = Bank(entries);
+    return OSND_Stream_Open(reinterpret_cast<const char *>(bank.data()), OSND_MODE_MEMORY | OSND_MODE_2D, 0,
+                            int(bank.size()));
+  }
+
+  std::vector<uint8_t> bank;
+  std::thread second;
+};
+
+// The scan stopped with a stream in hand, then with a passed point of it in
+// hand: a delete of the point waits for the scan at the list lock, rather
+// than unlinking and freeing what the scan reads.
+TEST_F(SyncScanHandOff, ADeleteWaitsForTheScansWalk) {
+  Watchdog hang(2 * kHangSeconds, "a delete or the scan hung");
+  for (const char *step : {"sync.scan.stream", "sync.scan.passing"}) {
+    SCOPED_TRACE(step);
+    OSND_STREAM *s = OpenBank({Pcm16(8000)});
+    ASSERT_NE(s, nullptr) << OSND_GetError();
+    OSND_SYNCPOINT *point = OSND_Stream_AddSyncPoint(s, 0, "start");
+    ASSERT_NE(point, nullptr) << OSND_GetError();
+    ASSERT_GE(OSND_Stream_Play(OSND_FREE, s), 0);
+    SystemPausePoint scan(step, OnSecondParty);
+    second = SecondParty([] { OSND_Update(); });
+    ASSERT_TRUE(scan.WaitReached(kActDeadlineMs)) << "the mixer did not scan the stream";
+    bool deleted = false;
+    EXPECT_TRUE(ActWaits(
+        "lock.waiting", [&] { deleted = OSND_Stream_DeleteSyncPoint(point); }, [&] { scan.Release(); },
+        WaitsForTheListLock))
+        << "the delete did not wait for the scan";
+    second.join();
+    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  }
+}
+
+}  // namespace
