@@ -59,4 +59,37 @@ TEST_F(SyncScanHandOff, ADeleteWaitsForTheScansWalk) {
   }
 }
 
+// An entry's exchange of sync points begun, the list lock not yet taken:
+// while another holds that lock, the old entry's points are still its
+// stream's and so still handed out, and a delete made then finds them.
+TEST_F(SyncScanHandOff, AnEntrysPointsAreForgottenOnlyUnderTheListLock) {
+  Watchdog hang(kHangSeconds, "the entry change or a delete hung");
+  Entry pointed = Pcm16(3000);
+  pointed.sync = {{100, "a"}};  // a bank with points gives each entry its own
+  OSND_STREAM *s = OpenBank({pointed, Pcm16(3000)});
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  OSND_SYNCPOINT *added = OSND_Stream_AddSyncPoint(s, 300, "of the first entry");
+  ASSERT_NE(added, nullptr) << OSND_GetError();
+  SystemPausePoint replacing("sync.list.replacing", OnSecondParty);
+  std::atomic<bool> chosen{false}, ended{false};
+  second = SecondParty([&] {
+    chosen = OSND_Stream_SetSubStream(s, 1);
+    ended = true;
+  });
+  ASSERT_TRUE(replacing.WaitReached(kActDeadlineMs));
+  bool deleted = false;
+  {
+    SystemLockGuard list(gOsndStreams.listLock);  // recursive: the delete below takes it again
+    SystemPausePoint waiting("lock.waiting", [] { return OnSecondParty() && WaitsForTheListLock(); });
+    replacing.Release();
+    ASSERT_TRUE(PollUntil([&] { return ended.load() || waiting.Reached(); }, kActDeadlineMs));
+    EXPECT_TRUE(waiting.Reached()) << "the entry change took no list lock";
+    deleted = OSND_Stream_DeleteSyncPoint(added);
+  }
+  second.join();
+  EXPECT_TRUE(chosen.load());
+  EXPECT_TRUE(deleted) << "a point still on its stream's list was no longer handed out";
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
 }  // namespace

@@ -43,6 +43,9 @@ void OsndStream_ExchangeSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
 }
 
 void OsndStream_ReplaceSyncPoints(OSND_STREAM *stream, OsndSyncList *points) {
+  // The new points made, the list lock not yet taken: the old points are
+  // still the stream's and still handed out.
+  OSND_PAUSE_POINT("sync.list.replacing");
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     OsndStream_ExchangeSyncPoints(stream, points);
