@@ -11,6 +11,8 @@
 #include "sound/src/system/system_thread.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -29,8 +31,17 @@ class SyncScanHandOff : public NonRealtimeEngine {
                             int(bank.size()));
   }
 
+  // Two entries, the bank's points in the first.
+  OSND_STREAM *OpenPointedBank() {
+    Entry pointed = Pcm16(3000);
+    pointed.sync = {{100, "a"}};  // a bank with points gives each entry its own
+    return OpenBank({pointed, Pcm16(3000)});
+  }
+  void BesideAnEntryExchange(OSND_STREAM *s, const std::function<void()> &beside);
+
   std::vector<uint8_t> bank;
   std::thread second;
+  std::atomic<bool> chosen{false}, ended{false};
 };
 
 // The scan stopped with a stream in hand, then with a passed point of it in
@@ -59,36 +70,57 @@ TEST_F(SyncScanHandOff, ADeleteWaitsForTheScansWalk) {
   }
 }
 
-// An entry's exchange of sync points begun, the list lock not yet taken:
-// while another holds that lock, the old entry's points are still its
-// stream's and so still handed out, and a delete made then finds them.
-TEST_F(SyncScanHandOff, AnEntrysPointsAreForgottenOnlyUnderTheListLock) {
-  Watchdog hang(kHangSeconds, "the entry change or a delete hung");
-  Entry pointed = Pcm16(3000);
-  pointed.sync = {{100, "a"}};  // a bank with points gives each entry its own
-  OSND_STREAM *s = OpenBank({pointed, Pcm16(3000)});
-  ASSERT_NE(s, nullptr) << OSND_GetError();
-  OSND_SYNCPOINT *added = OSND_Stream_AddSyncPoint(s, 300, "of the first entry");
-  ASSERT_NE(added, nullptr) << OSND_GetError();
+// An entry's exchange of the stream's sync points begun and stopped before
+// it takes the list lock; `beside` is made while the test holds that lock
+// and the exchange waits for it.
+void SyncScanHandOff::BesideAnEntryExchange(OSND_STREAM *s, const std::function<void()> &beside) {
   SystemPausePoint replacing("sync.list.replacing", OnSecondParty);
-  std::atomic<bool> chosen{false}, ended{false};
-  second = SecondParty([&] {
+  second = SecondParty([this, s] {
     chosen = OSND_Stream_SetSubStream(s, 1);
     ended = true;
   });
   ASSERT_TRUE(replacing.WaitReached(kActDeadlineMs));
-  bool deleted = false;
   {
-    SystemLockGuard list(gOsndStreams.listLock);  // recursive: the delete below takes it again
+    SystemLockGuard list(gOsndStreams.listLock);  // recursive: the calls of `beside` take it again
     SystemPausePoint waiting("lock.waiting", [] { return OnSecondParty() && WaitsForTheListLock(); });
     replacing.Release();
-    ASSERT_TRUE(PollUntil([&] { return ended.load() || waiting.Reached(); }, kActDeadlineMs));
+    ASSERT_TRUE(PollUntil([this, &waiting] { return ended.load() || waiting.Reached(); }, kActDeadlineMs));
     EXPECT_TRUE(waiting.Reached()) << "the entry change took no list lock";
-    deleted = OSND_Stream_DeleteSyncPoint(added);
+    beside();
   }
   second.join();
   EXPECT_TRUE(chosen.load());
+}
+
+// While the exchange waits for the list lock, the old entry's points are
+// still its stream's, and so still handed out: a delete finds them.
+TEST_F(SyncScanHandOff, AnEntrysPointsAreForgottenOnlyUnderTheListLock) {
+  Watchdog hang(kHangSeconds, "the entry change or a delete hung");
+  OSND_STREAM *s = OpenPointedBank();
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  OSND_SYNCPOINT *added = OSND_Stream_AddSyncPoint(s, 300, "of the first entry");
+  ASSERT_NE(added, nullptr) << OSND_GetError();
+  bool deleted = false;
+  ASSERT_NO_FATAL_FAILURE(BesideAnEntryExchange(s, [&] { deleted = OSND_Stream_DeleteSyncPoint(added); }));
   EXPECT_TRUE(deleted) << "a point still on its stream's list was no longer handed out";
+  EXPECT_TRUE(OSND_Stream_Close(s));
+}
+
+// A point added while the exchange waits for the list lock, none handed out
+// before, goes with the old entry: a delete after the exchange refuses it
+// (it was freed with the old list).
+TEST_F(SyncScanHandOff, APointAddedBeforeAnEntrysExchangeGoesWithTheOldEntry) {
+  Watchdog hang(kHangSeconds, "the entry change or an add hung");
+  OSND_STREAM *s = OpenPointedBank();
+  ASSERT_NE(s, nullptr) << OSND_GetError();
+  OSND_SYNCPOINT *added = nullptr;
+  ASSERT_NO_FATAL_FAILURE(BesideAnEntryExchange(s, [&] { added = OSND_Stream_AddSyncPoint(s, 300, "beside"); }));
+  ASSERT_NE(added, nullptr) << OSND_GetError();
+  // A delete that found it would unlink and free freed memory: it is made in
+  // a child, so that the fault is a failure here rather than a crash.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::_Exit(OSND_Stream_DeleteSyncPoint(added) ? 1 : 0), ::testing::ExitedWithCode(0), "")
+      << "a point of the old entry is still handed out";
   EXPECT_TRUE(OSND_Stream_Close(s));
 }
 
