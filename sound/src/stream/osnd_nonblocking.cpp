@@ -388,6 +388,7 @@ bool Append(OsndQueueNode *node, void *object, int kind, const OsndQueueWork &wo
   OsndQueueNode &head = gQueue.heads[lane];
   std::lock_guard<std::mutex> guard(gQueue.lock);
   if (OsndLifetime_Closing(work.life)) return false;
+  OSND_PAUSE_POINT("queue.append.checked");
   node->object = object;
   node->kind = kind;
   node->run = work.run;
@@ -462,6 +463,7 @@ bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
   if (node->next && node->next != node) {
     // Queued: nothing of it has run, and only this lock's holders touch it.
     if (stream->requestFlags & OSND_REQUEST_OPEN) return false;
+    OSND_PAUSE_POINT("queue.selection.found");
     node->prev->next = node->next;
     node->next->prev = node->prev;
     node->next = node->prev = node;
