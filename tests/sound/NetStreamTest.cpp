@@ -3,6 +3,7 @@
 // Fixture sounds are made with sox, oggenc and lame at test time.
 #include "HttpTestServerSupport.h"
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/source/source_net.h"
 #include "sound/src/format/format_tag.h"
@@ -812,9 +813,8 @@ TEST_F(NetStream, AStationOpensInItsOwnTimeWhateverSlowOnesWereAskedForFirst) {
   };
   std::vector<OSND_STREAM *> local;
   for (int i = 0; i < 3; ++i) {
-    local.push_back(Open(In("tone.wav"), OSND_MODE_NONBLOCKING));
+    local.push_back(OpenWithCallback([&] { return Open(In("tone.wav"), OSND_MODE_NONBLOCKING); }, done));
     ASSERT_NE(local.back(), nullptr);
-    OsndStream_SetOpenCallback(local.back(), done);
   }
   EXPECT_TRUE(WaitUntil([&] { return OsndStream_IsReady(fast); }, 30)) << "the quick station waited for the slow ones";
   ASSERT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(lock); return completed.size() == 3; }, 60));
@@ -968,9 +968,8 @@ TEST_F(NetStream, OpenCallbacksRunOneAtATimeInTheOrderTheOpensFinished) {
   EXPECT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return log.order.size() >= 4; }, 60));
   // A last open, asked for once every other open has ended or been closed:
   // its callback comes after any the others were still to get.
-  OSND_STREAM *last = Open(In("tone.wav"), OSND_MODE_NONBLOCKING);
+  OSND_STREAM *last = OpenWithCallback([&] { return Open(In("tone.wav"), OSND_MODE_NONBLOCKING); }, LoggedOpenCallback);
   ASSERT_NE(last, nullptr);
-  OsndStream_SetOpenCallback(last, LoggedOpenCallback);
   EXPECT_TRUE(WaitUntil([&] { std::lock_guard<std::mutex> guard(log.lock); return log.order.size() >= 5 && log.order.back() == last; }, 60));
   EXPECT_TRUE(WaitUntil([&] { return log.inside == 0; }, 60));
   EXPECT_EQ(log.overlaps, 0) << "callbacks ran side by side";

@@ -106,11 +106,12 @@ class TwoParties : public ::testing::Test {
   // (played near its end) will meet the test's thread.
   OSND_STREAM *OpenMeeting(bool onOpen) {
     const unsigned mode = OSND_MODE_RAW | OSND_MODE_16BITS | OSND_MODE_STEREO;
-    OSND_STREAM *s = OSND_Stream_Open(path.c_str(), mode | (onOpen ? OSND_MODE_NONBLOCKING : 0), 0, 0);
-    if (!s) return nullptr;
     if (onOpen) {
-      OsndStream_SetOpenCallback(s, MeetOnStream);
-    } else {
+      return OpenWithCallback([&] { return OSND_Stream_Open(path.c_str(), mode | OSND_MODE_NONBLOCKING, 0, 0); },
+                              MeetOnStream);
+    }
+    OSND_STREAM *s = OSND_Stream_Open(path.c_str(), mode, 0, 0);
+    if (s) {
       OsndStream_SetEndCallback(s, MeetOnStream, nullptr);
       if (!OSND_Stream_SetPosition(s, 4 * 3500) || OSND_Stream_Play(OSND_FREE, s) < 0) ++meeting.wrong;
     }

@@ -6,6 +6,7 @@
 
 #include "SoundTestSupport.h"
 #include "ThreadBlocks.h"
+#include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_thread.h"
 
@@ -56,6 +57,18 @@ inline bool ActWaits(const char *waiting, const std::function<void()> &act, cons
 }
 
 using QmvTest::ThreadBlockedOnFutex;
+
+// A background open (`open` answers its stream) whose open callback is set
+// before the open thread may begin it: a test thread starved between the two
+// would otherwise see the open complete without its callback.
+template <class Open>
+OSND_STREAM *OpenWithCallback(Open open, OSND_STREAMCALLBACK callback) {
+  SystemPausePoint taking("queue.work.taken");
+  OSND_STREAM *s = open();
+  if (s) OsndStream_SetOpenCallback(s, callback);
+  return s;
+}
+
 
 // Pause points armed with OnSecondParty stop the thread a test started with
 // SecondParty only (the same points are passed by the engine's own threads
