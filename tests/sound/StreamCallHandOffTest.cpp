@@ -77,4 +77,35 @@ TEST_F(StreamCallHandOff, ACallWaitingForTheDecodeLockSeesAMarkSetMeanwhile) {
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
 
+// The close's release takes what the record owns out under both stream
+// locks: a reader under either one alone (a time read holds the list lock, a
+// decode the decode lock) finds the record whole for as long as it holds it,
+// the release waiting for the lock before it takes anything out.
+TEST_F(StreamCallHandOff, AReleaseTakesNothingOutBesideAReaderUnderEitherLock) {
+  Watchdog dog(kHangSeconds, "a stream's release beside a reader");
+  for (SystemCriticalSection lock : {gOsndStreams.decodeLock, gOsndStreams.listLock}) {
+    SCOPED_TRACE(lock == gOsndStreams.decodeLock ? "decode lock" : "list lock");
+    OSND_STREAM *s = Open();
+    ASSERT_NE(s, nullptr) << OSND_GetError();
+    OsndStream_Hold(s);  // the test's own: the record is looked at after the close
+    SystemPausePoint begun("stream.release.begun", OnSecondParty);
+    closed = false;
+    second = SecondParty([&] { closed = OSND_Stream_Close(s); });
+    ASSERT_TRUE(begun.WaitReached(kActDeadlineMs));
+    {
+      SystemLockGuard reader(lock);
+      SystemPausePoint waiting("lock.waiting", SecondPartyWaitingFor(lock));
+      begun.Release();
+      ASSERT_TRUE(PollUntil([&] { return waiting.Reached() || closed; }, kActDeadlineMs));
+      EXPECT_TRUE(waiting.Reached()) << "the release went on without the lock";
+      EXPECT_TRUE(s->file && s->sample && s->ring.entries) << "parts taken out beside a reader";
+    }
+    second.join();
+    EXPECT_TRUE(closed.load());
+    EXPECT_EQ(s->sample, nullptr);
+    OsndStream_LetGo(s);
+  }
+  EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
+}
+
 }  // namespace
