@@ -638,6 +638,7 @@ struct ReleasedParts {
 }  // namespace
 
 void OsndStream_Release(OSND_STREAM *s) {
+  OSND_PAUSE_POINT("stream.release.begun");
   ReleasedParts parts;
   OsndStream_InitSyncPointList(&parts.sync);
   {
