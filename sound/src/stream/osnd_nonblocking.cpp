@@ -123,6 +123,7 @@ unsigned CallbackThreadProc(void *) {
     if (gQueue.completions.empty()) break;
     const Completion next = gQueue.completions.front();
     gQueue.completions.pop_front();
+    OSND_PAUSE_POINT("callbacks.taken");
     // Taken under the queue lock, where a close or free that has not yet
     // dropped the waiting callbacks cannot have released the record.
     OsndLifetime_Hold(next.life);
