@@ -36,9 +36,11 @@ TEST_F(DeliveryHandOff, ASyncPointCheckedBesideTheCloseIsLinkedBeforeIt) {
   std::atomic<OSND_SYNCPOINT *> point{nullptr};
   second = SecondParty([&] { point = OSND_Stream_AddSyncPoint(stream, 100, "beside the close"); });
   ASSERT_TRUE(checked.WaitReached());
-  EXPECT_TRUE(ActWaits("lock.waiting", [&] { EXPECT_TRUE(OSND_Stream_Close(stream)); }, [&] { checked.Release(); }))
+  std::atomic<bool> closed{false};
+  EXPECT_TRUE(ActWaits("lock.waiting", [&] { closed = OSND_Stream_Close(stream); }, [&] { checked.Release(); }))
       << "the close went on between the add's check and its link";
   second.join();
+  EXPECT_TRUE(closed.load());
   ASSERT_NE(point.load(), nullptr);
   EXPECT_FALSE(OSND_Stream_DeleteSyncPoint(point)) << "a point was linked into a closed stream";
 }
