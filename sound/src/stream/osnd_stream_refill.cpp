@@ -170,6 +170,7 @@ bool BeginCall(OSND_STREAM *s, OsndSlot slot, Read read) {
   {
     SystemLockGuard guard(gOsndStreams.listLock);
     if (OsndStream_Closing(s) || !read()) return false;
+    OSND_PAUSE_POINT("stream.callback.reading");  // the slot read, not yet marked in call
     s->slotInCall = slot;
     s->slotCaller = SystemThread_CurrentId();
     ++s->slotCalls;
@@ -201,6 +202,7 @@ void DeliverDue(Due due) {
     bool any = false;
     for (OsndListNode *n = head->next; n != head; n = n->next) {
       OSND_STREAM *s = OsndStream_FromLink(n);
+      OSND_PAUSE_POINT("stream.due.marking");  // walking the list under its lock
       s->dueMark = HasDue(s, due);
       any = any || s->dueMark;
     }

@@ -133,6 +133,7 @@ OSND_SYNCPOINT *OSND_Stream_AddSyncPoint(OSND_STREAM *stream, unsigned int pcmOf
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return nullptr;
   }
+  OSND_PAUSE_POINT("stream.sync.checked");  // the lengths checked, the point not yet linked
   OsndSyncPoint *point = OsndStream_AddSyncPointNode(&stream->sync, pcmOffset, name);
   if (!point) return nullptr;
   try {
