@@ -59,6 +59,7 @@ bool Claim(CddaDevice *d) {
   {
     SystemWaitingLock<std::recursive_mutex> guard(gCommandLock, "cd.commands.waiting");
     if (d->open) return false;
+    OSND_PAUSE_POINT("cd.drive.claiming");
     d->open = true;
   }
   OSND_PAUSE_POINT("cd.drive.claimed");

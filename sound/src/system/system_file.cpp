@@ -193,6 +193,7 @@ void Queue(int type, SystemFileHandle *h, uint8_t *destination, int elementSize,
   r = FileRequest{type, h, destination, elementSize, countOrTarget, 0};
   __atomic_fetch_add(&h->pending, 1, __ATOMIC_ACQ_REL);
   ++gRing.written;
+  OSND_PAUSE_POINT("file.request.written");
   SystemThread_SetEvent(gRing.requestEvent);
 }
 
