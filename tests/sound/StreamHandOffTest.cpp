@@ -103,6 +103,9 @@ TEST_F(StreamHandOff, AClearFromInsideTheCallReturnsAtOnce) {
 
 std::atomic<int> gClearsReturned{0};
 std::atomic<bool> gClosedElsewhereFirst{false};
+// What the call saw after its close: 0 while it waits, 1 the clear's return,
+// -1 none within the deadline (the clear went on waiting for it).
+std::atomic<int> gClearSeen{0};
 
 // A sync callback that closes its stream once a clear of its slot waits for
 // it (after another thread's close, or first), then waits for that clear to
@@ -115,7 +118,9 @@ bool CloseThenWaitForTheClear(OSND_STREAM *s, void *, int, void *) {
   });
   if (gClosedElsewhereFirst) std::thread([s] { OSND_Stream_Close(s); }).join();
   OSND_Stream_Close(s);
-  return PollUntil([returned] { return gClearsReturned > returned; }, 20000);
+  const bool seen = PollUntil([returned] { return gClearsReturned > returned; }, kActDeadlineMs / 2);
+  gClearSeen = seen ? 1 : -1;
+  return seen;
 }
 
 // The call a clear waits for closes its own stream: the clear returns then,
@@ -126,6 +131,7 @@ TEST_F(StreamHandOff, AClearWaitingForACallThatClosesItsStreamReturns) {
     OSND_STREAM *s = elsewhere ? Open() : stream;
     ASSERT_NE(s, nullptr);
     gClosedElsewhereFirst = elsewhere;
+    gClearSeen = 0;
     OsndStream_SetSyncCallback(s, CloseThenWaitForTheClear, nullptr);
     ASSERT_NE(OSND_Stream_AddSyncPoint(s, 100, "point"), nullptr);
     SystemPausePoint read("stream.callback.read");
@@ -135,6 +141,8 @@ TEST_F(StreamHandOff, AClearWaitingForACallThatClosesItsStreamReturns) {
     Watchdog dog(kHangSeconds, "a clear waiting for a call that closed its stream");
     OsndStream_SetSyncCallback(s, nullptr, nullptr);
     ++gClearsReturned;
+    ASSERT_TRUE(PollUntil([] { return gClearSeen != 0; }, kActDeadlineMs));
+    EXPECT_EQ(gClearSeen.load(), 1) << "the clear returned only once the call that closed its stream gave up";
   }
 }
 
