@@ -1029,9 +1029,7 @@ TEST_F(NetStream, OpenCallbacksHoldUpNoOpenAndMayRestartTheEngine) {
     }
   };
   auto open = [&](const std::string &name) {
-    OSND_STREAM *s = Open(name, OSND_MODE_NONBLOCKING);
-    if (s) OsndStream_SetOpenCallback(s, CallOnOpen);
-    return s;
+    return OpenWithCallback([&] { return Open(name, OSND_MODE_NONBLOCKING); }, CallOnOpen);
   };
   // The first callback is held until both later opens are ready: were they
   // held up behind it, they would not be.
@@ -1134,9 +1132,10 @@ TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
       const std::thread::id closer = std::this_thread::get_id();
       SystemPausePoint begun("engine.close.taken", [closer] { return std::this_thread::get_id() == closer; });
       list.begun = &begun;
-      OSND_STREAM *first = Open(entry, OSND_MODE_NONBLOCKING);
+      // The callbacks that follow are set inside a callback, before the
+      // callback thread can make the next.
+      OSND_STREAM *first = OpenWithCallback([&] { return Open(entry, OSND_MODE_NONBLOCKING); }, CallOnOpen);
       ASSERT_NE(first, nullptr);
-      OsndStream_SetOpenCallback(first, CallOnOpen);
       ASSERT_TRUE(WaitUntil([&] { return list.calls.load() >= 4; }, 60));
       list.closing = true;
       ASSERT_TRUE(WaitUntil([&] { return list.sawClosing.load(); }, 60));

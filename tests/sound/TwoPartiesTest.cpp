@@ -294,14 +294,15 @@ TEST_F(TwoParties, CallbacksOfTheApplicationsCloseMayNotCloseTheEngineToo) {
     static SystemPausePoint *gCloseTaken;
     SystemPausePoint closeTaken("engine.close.taken");
     gCloseTaken = &closeTaken;
-    OSND_STREAM *first = OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0);
+    OSND_STREAM *first = OpenWithCallback(
+        [&] { return OSND_Stream_Open(path.c_str(), OSND_MODE_RAW | OSND_MODE_NONBLOCKING, 0, 0); },
+        [](OSND_STREAM *, void *, int, void *) {
+          gMeeting->Callback(nullptr);
+          EXPECT_TRUE(gCloseTaken->WaitReached(kActDeadlineMs)) << "the application's close never began";
+          gCloseTaken->Release();
+          return true;
+        });
     ASSERT_NE(first, nullptr);
-    OsndStream_SetOpenCallback(first, [](OSND_STREAM *, void *, int, void *) {
-      gMeeting->Callback(nullptr);
-      EXPECT_TRUE(gCloseTaken->WaitReached(kActDeadlineMs)) << "the application's close never began";
-      gCloseTaken->Release();
-      return true;
-    });
     ASSERT_TRUE(PollUntil([&] { return meeting.inside.load(); }));
     MusicSong *song = Music_CreateSong();
     static std::function<void()> gOnLoaded;
