@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace aiff_oracle_test {
+
 namespace {
 
 class AiffOracle : public NonRealtimeEngine {
@@ -54,3 +56,5 @@ TEST_F(AiffOracle, SixteenAndEightBitFilesReadLikeSox) {
   Check("-r 11025 -c 1|synth 0.3 sine 500 gain -3", 8, "mono8");
   Check("-r 8000 -c 2|synth 0.3 sine 700 sine 900", 8, "stereo8");
 }
+
+}  // namespace aiff_oracle_test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace aiff_reader_test {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -337,3 +339,5 @@ TEST_F(AiffReader, ASoundChunkClaimingMoreThanTheFileIsCutToTheFile) {
   EXPECT_TRUE(OSND_Stream_Close(s));
   EXPECT_LT(gOsndMemory.peakBytes - before, 4 << 20) << "bytes allocated for a 118-byte file";
 }
+
+}  // namespace aiff_reader_test

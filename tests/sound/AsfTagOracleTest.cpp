@@ -9,6 +9,8 @@
 #include <map>
 #include <string>
 
+namespace asf_tag_oracle_test {
+
 namespace {
 
 std::map<std::string, std::string> FfprobeTags(const std::string &path) {
@@ -78,3 +80,5 @@ TEST(AsfTagOracle, ContentAndExtendedDescriptionsMatchFfprobe) {
   }
   RemoveTestFiles("asf");
 }
+
+}  // namespace asf_tag_oracle_test

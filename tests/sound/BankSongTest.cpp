@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace bank_song_test {
+
 namespace {
 
 // A 16-bit entry holding one level: its samples are told apart in the output by it.
@@ -276,3 +278,5 @@ TEST_F(BankSongTest, ASongFreedWhileQueuedLeavesTheQueue) {
 }
 
 }  // namespace
+
+}  // namespace bank_song_test

@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 
+namespace callback_setter_test {
+
 namespace {
 
 // Generous: these only catch a hang, never decide an order.
@@ -329,3 +331,5 @@ TEST_F(TitleSetter, AChangeOnAClosingStationFailsAndChangesNothing) {
 }
 
 }  // namespace
+
+}  // namespace callback_setter_test

@@ -41,6 +41,8 @@
 #include <utility>
 #include <vector>
 
+namespace callback_torture_test {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -964,3 +966,5 @@ TEST(CallbackTorture, RandomCallsFromThreadsAndCallbacksNonRealtime) {
   RunTorture(OSND_OUTPUT_NOSOUND_NONREALTIME);
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
+
+}  // namespace callback_torture_test

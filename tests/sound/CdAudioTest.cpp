@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+namespace cd_audio_test {
+
 namespace {
 
 constexpr int kSector = 2352;
@@ -298,3 +300,5 @@ TEST_F(CdAudio, ADriveOpensInTheBackgroundWhileUpdateScansTheDrives) {
     ASSERT_TRUE(OSND_Stream_Close(s));
   }
 }
+
+}  // namespace cd_audio_test

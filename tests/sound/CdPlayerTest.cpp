@@ -11,6 +11,8 @@
 #include <functional>
 #include <thread>
 
+namespace cd_player_test {
+
 namespace {
 
 // Answers this thread's messages until `done` holds (false after `ms`; the
@@ -119,3 +121,5 @@ TEST_F(CdPlayer, ADataDiscBadLettersAndAChangedDisc) {
 }
 
 }  // namespace
+
+}  // namespace cd_player_test

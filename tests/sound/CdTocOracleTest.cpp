@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace cd_toc_oracle_test {
+
 namespace {
 
 struct Entry {
@@ -92,3 +94,5 @@ TEST_F(CdTocOracle, TheDiscRecordListsWhatCdInfoReadsFromTheCueSheet) {
 }
 
 }  // namespace
+
+}  // namespace cd_toc_oracle_test

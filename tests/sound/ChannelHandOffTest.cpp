@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+namespace channel_hand_off_test {
+
 
 namespace {
 
@@ -216,3 +218,5 @@ TEST(ChannelHandOffSlots, ANamedSlotsAllocationBesideAFreeTakesTheMixersLockFirs
 }
 
 }  // namespace
+
+}  // namespace channel_hand_off_test

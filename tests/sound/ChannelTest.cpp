@@ -1,5 +1,7 @@
 #include "SoundTestSupport.h"
 
+namespace channel_test {
+
 namespace {
 
 class Channels : public CapturedEngine {
@@ -166,3 +168,5 @@ TEST_F(Channels, PositionAndLoopModeReachTheChannel) {
   EXPECT_TRUE(OSND_SetSurround(h, true));
   EXPECT_TRUE(Channel(h)->flags & OSND_CHANFLAG_SURROUND);
 }
+
+}  // namespace channel_test

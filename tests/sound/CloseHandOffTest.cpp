@@ -21,6 +21,8 @@
 #include <functional>
 #include <thread>
 
+namespace close_hand_off_test {
+
 namespace {
 
 // Whether another thread holds the lock now (taken back at once if not).
@@ -237,3 +239,5 @@ TEST_F(CloseHandOff, ASyncPointDeletedAfterTheExitHandlersIsFound) {
 }
 
 }  // namespace
+
+}  // namespace close_hand_off_test

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+namespace d_sound_capture_test {
+
 namespace {
 
 constexpr int kRate = 44100;
@@ -183,3 +185,5 @@ TEST(DSoundCapture, WhatIsPlayedIntoTheSinkIsRecordedFromItsMonitor) {
   EXPECT_GT(gain, 0.3);
   EXPECT_LT(gain, 3.0);
 }
+
+}  // namespace d_sound_capture_test

@@ -14,6 +14,8 @@
 #include <atomic>
 #include <thread>
 
+namespace delivery_hand_off_test {
+
 namespace {
 
 class DeliveryHandOff : public RampStreamTest {
@@ -125,3 +127,5 @@ TEST_F(DeliveryHandOff, AClearBesideTheSlotsReadWaitsForItsCall) {
 }
 
 }  // namespace
+
+}  // namespace delivery_hand_off_test

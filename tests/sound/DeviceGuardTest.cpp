@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace device_guard_test {
+
 namespace {
 
 // A read queued for the file thread is pending from the moment the thread
@@ -121,3 +123,5 @@ TEST_F(DeviceGuard, AnOldTimersMessageAnsweredBesideANewerTimerMovesNothing) {
 }
 
 }  // namespace
+
+}  // namespace device_guard_test

@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+namespace device_hand_off_test {
+
 namespace {
 
 std::string CdError(OSND_STREAM *s) {
@@ -111,3 +113,5 @@ TEST_F(CaptureHandOff, AFreeOfTheSampleBeingRecordedIntoWaitsForTheCopyAndStopsI
 }
 
 }  // namespace
+
+}  // namespace device_hand_off_test

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+namespace direct_show_oracle_test {
+
 namespace {
 
 // From the first frame that is not silence: a device that is open but not
@@ -233,3 +235,5 @@ TEST_F(DirectShowOracle, AFileNoReaderTakesOpensAsAStreamThroughTheMediaPlayer) 
   EXPECT_EQ(OSND_Stream_Open(file.c_str(), OSND_MODE_INTERNET, 0, 0), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
 }
+
+}  // namespace direct_show_oracle_test

@@ -15,6 +15,8 @@
 
 #include <unistd.h>
 
+namespace disk_capture_oracle_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -158,3 +160,5 @@ TEST_F(WinMMCapture, ASoundAndALoopingStreamAreHeardAndSilenceStaysSilent) {
   EXPECT_GE(after.rms, 0.0);
   EXPECT_LT(after.maximum, 0.0001) << "silence after the stream stops";
 }
+
+}  // namespace disk_capture_oracle_test

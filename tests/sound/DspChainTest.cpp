@@ -2,6 +2,8 @@
 
 #include "sound/src/channel/osnd_dsp.h"
 
+namespace dsp_chain_test {
+
 namespace {
 
 std::vector<int> Priorities() {
@@ -89,3 +91,5 @@ TEST_F(DspChain, FreedUnitHandsItsChannelsToTheMainMix) {
   EXPECT_EQ(Left(500), int16_t(std::lrint(8000.0 * 180 / 255)));
   EXPECT_FALSE(OsndDsp_IsInChain(own));
 }
+
+}  // namespace dsp_chain_test

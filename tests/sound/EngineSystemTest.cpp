@@ -6,6 +6,8 @@
 #include <cstring>
 #include <thread>
 
+namespace engine_system_test {
+
 namespace {
 
 class EngineSystem : public ::testing::Test {
@@ -239,3 +241,5 @@ TEST_F(EngineSystem, DriverListsCutLongNamesAndStopWhenFull) {
   EXPECT_EQ(gOsnd.numRecordDrivers, OSND_MAX_DRIVER_NAMES);
   EXPECT_STREQ(gOsnd.driverNames[OSND_MAX_DRIVER_NAMES - 1], "short");
 }
+
+}  // namespace engine_system_test

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace format_it_test {
+
 namespace {
 
 // Writes one block's bit stream, least significant bit first.
@@ -160,3 +162,5 @@ TEST(FormatItTest, EngineConversionDecodesIntoUnalignedSixteenBit) {
 }
 
 }  // namespace
+
+}  // namespace format_it_test

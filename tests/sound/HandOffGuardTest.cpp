@@ -19,6 +19,8 @@
 #include <functional>
 #include <thread>
 
+namespace hand_off_guard_test {
+
 namespace {
 
 // Two closes of one record: the first is stopped after it found the record
@@ -190,3 +192,5 @@ TEST_F(HandOffGuardEngine, ASongsSamplePlayingElsewhereStopsWithTheSongsFree) {
 }
 
 }  // namespace
+
+}  // namespace hand_off_guard_test

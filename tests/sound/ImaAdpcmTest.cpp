@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace ima_adpcm_test {
+
 namespace {
 
 std::vector<uint8_t> MonoBlock(int16_t predictor, uint8_t index, std::vector<uint8_t> codes) {
@@ -71,3 +73,5 @@ TEST(ImaAdpcm, StereoGroupsInterleaveEightCodesPerSide) {
   }
   EXPECT_EQ(ImaAdpcm_MinimumBlockAlign(2, 9), 16);
 }
+
+}  // namespace ima_adpcm_test

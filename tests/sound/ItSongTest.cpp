@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+namespace it_song_test {
+
 namespace {
 
 constexpr int C5 = 61, E5 = 65, G5 = 68;
@@ -287,3 +289,5 @@ TEST_F(ItSongTest, PortamentoRunsAgainAfterAPlainNoteAndFineDelayLengthensTheRow
 }
 
 }  // namespace
+
+}  // namespace it_song_test

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace midi_oracle_test {
+
 namespace {
 
 
@@ -184,3 +186,5 @@ TEST_F(MidiSongTest, WithoutASoundFontThereIsNoPortAndSongsAreRefused) {
   EXPECT_EQ(song, nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
 }
+
+}  // namespace midi_oracle_test

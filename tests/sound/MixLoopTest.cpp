@@ -9,6 +9,8 @@
 #include <utility>
 #include "tests/SkipOutsideCi.h"
 
+namespace mix_loop_test {
+
 namespace {
 
 std::vector<int16_t> Ascending(int n, int slope) {
@@ -725,3 +727,5 @@ INSTANTIATE_TEST_SUITE_P(Levels, EightBitFloatData, ::testing::Values(MixVectorL
                          [](const ::testing::TestParamInfo<MixVectorLevel> &info) {
                            return std::string(info.param == MixVectorLevel::Avx2 ? "Avx2" : "Sse2");
                          });
+
+}  // namespace mix_loop_test

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <thread>
 
+namespace mixer_thread_test {
+
 namespace {
 
 struct TapState {
@@ -146,3 +148,5 @@ TEST_F(MixerThread, ThreeDChannelsMovedWhileMixingTakeTheirGains) {
     EXPECT_EQ(c.stepFrac, 0u);
   }
 }
+
+}  // namespace mixer_thread_test

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace mod_song_test {
+
 namespace {
 
 struct ModCell {
@@ -435,3 +437,5 @@ TEST_F(ModSongTest, HostileHeadersNeverCrash) {
 }
 
 }  // namespace
+
+}  // namespace mod_song_test

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace mpeg_bits_test {
+
 namespace {
 
 // Bit `position` of the range, 0 past its end.
@@ -68,3 +70,5 @@ TEST(MpegBitReader, ReadsWhatABitByBitReadingReads) {
     }
   }
 }
+
+}  // namespace mpeg_bits_test

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace mpeg_decoder_test {
+
 namespace {
 
 struct DecoderDeleter {
@@ -293,3 +295,5 @@ TEST(MpegSynthesis, FastPathsMatchTheDefinition) {
   for (size_t i = 1; i < byPath.size(); ++i) EXPECT_EQ(byPath[i], byPath[0]);
   MpegDecoder_UseWideSynthesis(true);
 }
+
+}  // namespace mpeg_decoder_test

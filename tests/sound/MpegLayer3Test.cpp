@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace mpeg_layer3_test {
+
 namespace {
 
 constexpr int kFrameSamples = 2 * 1152;  // stereo samples a frame
@@ -138,3 +140,5 @@ TEST_F(MpegLayer3File, DamagedAndTruncatedFilesPlayOn) {
 }
 
 }  // namespace
+
+}  // namespace mpeg_layer3_test

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace mpeg_oracle_test {
+
 namespace {
 
 std::string In(const std::string &name) { return TestFile("mpeg-oracle", name); }
@@ -421,3 +423,5 @@ TEST_F(MpegStreamEnd, StreamsWithAnEstimatedLengthPlayEveryFrameAndLearnTheRealL
     EXPECT_GE(p.lastTime, int(p.referenceFrames * 1000 / size_t(c.rate)) - 100) << "the time runs to the real end";
   }
 }
+
+}  // namespace mpeg_oracle_test

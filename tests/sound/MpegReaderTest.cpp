@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace mpeg_reader_test {
+
 namespace {
 
 class MpegReader : public CapturedEngine {
@@ -273,3 +275,5 @@ TEST_F(MpegReader, ByteSeeksLandOnTheFramesOfTheStreamPastHeaderLikeBytes) {
   OSND_Sample_Free(sample);
   OSND_Sample_Free(reference);
 }
+
+}  // namespace mpeg_reader_test

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <set>
 
+namespace mpeg_tables_test {
+
 namespace {
 
 // Pairs hold x << 4 | y with x, y below the width; quadruples a 4-bit index.
@@ -88,3 +90,5 @@ TEST(MpegTables, BandsTileTheGranuleAtEveryRate) {
 }
 
 }  // namespace
+
+}  // namespace mpeg_tables_test

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+namespace music_core_test {
+
 namespace {
 
 TEST(MusicTables, PeriodsFinetunesAndFrequencies) {
@@ -139,3 +141,5 @@ TEST_F(MusicCoreTest, ACallbackThatRemovesItselfIsNotCalledAgain) {
 }
 
 }  // namespace
+
+}  // namespace music_core_test

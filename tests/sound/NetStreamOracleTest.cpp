@@ -19,6 +19,8 @@
 
 #include <unistd.h>
 
+namespace net_stream_oracle_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -102,3 +104,5 @@ TEST(NetStreamOracle, IcyTitlesMatchMpg123) {
   ASSERT_LE(heard.size(), expected.size());
   EXPECT_TRUE(std::equal(heard.rbegin(), heard.rend(), expected.rbegin()));
 }
+
+}  // namespace net_stream_oracle_test

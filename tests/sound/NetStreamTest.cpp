@@ -34,6 +34,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace net_stream_test {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -1232,3 +1234,5 @@ TEST_F(NetStream, ATitleCallbackClearedWhileOneRunsGetsNoMore) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(titles.load(), 1) << "titles after the clear";
 }
+
+}  // namespace net_stream_test

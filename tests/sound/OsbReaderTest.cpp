@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace osb_reader_test {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -323,3 +325,5 @@ TEST_F(OsbReader, ImaAdpcmBanksDecodeAsTheEngineDecoderDoes) {
             std::vector<int16_t>(expected.begin(), expected.begin() + e.length));
   OSND_Sample_Free(s);
 }
+
+}  // namespace osb_reader_test

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace osnd_string_test {
+
 TEST(OsndString, CaseFoldingComparesOnlyAsciiLetters) {
   EXPECT_EQ(SystemString_CompareNNoCase("HTTP://host", "http://", 7), 0);
   EXPECT_NE(SystemString_CompareNoCase("HTTP://host", "http://"), 0);
@@ -60,3 +62,5 @@ TEST(OsndString, FindPositions) {
   EXPECT_EQ(SystemString_Find(h, "abcabdx"), nullptr);
   EXPECT_EQ(SystemString_Find(h, "zz"), nullptr);
 }
+
+}  // namespace osnd_string_test

@@ -28,6 +28,8 @@
 #include <thread>
 #include <vector>
 
+namespace output_asio_test {
+
 
 namespace {
 
@@ -545,3 +547,5 @@ TEST(AsioOutput, DevicesArePairsOfOutputsOfTheFirstTenDrivers) {
   EXPECT_EQ(names[10], "Fake 09: Left = ASIO CH 0 Right = ASIO CH 1");
   OSND_SetOutput(OSND_OUTPUT_NOSOUND);
 }
+
+}  // namespace output_asio_test

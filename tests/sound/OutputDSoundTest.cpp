@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+namespace output_d_sound_test {
+
 namespace {
 
 constexpr int kRate = 44100;
@@ -666,3 +668,5 @@ TEST_F(DSoundOutput, AResumeThatFindsNoVoiceLeftIsOutOfMemory) {
   EXPECT_EQ(OSND_GetError(), OSND_ERR_MEMORY);
   for (IDirectSoundBuffer *b : taken) b->Release();
 }
+
+}  // namespace output_d_sound_test

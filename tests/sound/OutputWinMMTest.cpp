@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+namespace output_win_mm_test {
+
 namespace {
 
 class WinMMOutput : public ::testing::Test {
@@ -83,3 +85,5 @@ TEST_F(WinMMOutput, RecordingUsesFiveMillisecondPiecesInARingOfOneHundred) {
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), 0);
 }
+
+}  // namespace output_win_mm_test

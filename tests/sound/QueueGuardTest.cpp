@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+namespace queue_guard_test {
+
 namespace {
 
 using QmvTest::ThisThreadId;
@@ -169,3 +171,5 @@ TEST_F(QueueGuard, ACloseTakesBackTheSelectionQueuedMeanwhileUnderTheQueueLock) 
 }
 
 }  // namespace
+
+}  // namespace queue_guard_test

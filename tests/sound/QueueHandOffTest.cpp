@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+namespace queue_hand_off_test {
+
 namespace {
 
 // The pause points armed here stop the asking call's thread only.
@@ -141,3 +143,5 @@ TEST_F(QueueHandOff, ASubStreamSelectionBesideItsCloseQueuesNothing) {
 }
 
 }  // namespace
+
+}  // namespace queue_hand_off_test

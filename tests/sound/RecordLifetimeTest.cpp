@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+namespace record_lifetime_test {
+
 namespace {
 
 // Pause points armed by these tests stop the test's second thread only.
@@ -198,3 +200,5 @@ TEST_F(RecordLifetime, ASongCallHeldWhenItsFreeBeginsEndsAndReleasesTheSong) {
 }
 
 }  // namespace
+
+}  // namespace record_lifetime_test

@@ -8,6 +8,8 @@
 #include <functional>
 #include <thread>
 
+namespace recording_test {
+
 namespace {
 
 bool WaitFor(const std::function<bool()> &done, int seconds) {
@@ -65,3 +67,5 @@ TEST(Recording, RefusedWithoutEngineOrSample) {
   EXPECT_EQ(OSND_GetError(), OSND_ERR_UNINITIALISED);
   EXPECT_FALSE(OSND_Record_Stop());
 }
+
+}  // namespace recording_test

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace s3m_song_test {
+
 namespace {
 
 constexpr int kNone = -1;
@@ -544,3 +546,5 @@ TEST_F(S3mSongTest, AFullVolumeNotePlaysAtTheMixLevelOfTheVolumeFormula) {
   EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2), 32767 * kSide / 255, 2);
   EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2, true), 32767 * kSide / 255, 2);
 }
+
+}  // namespace s3m_song_test

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace sample_test {
+
 namespace {
 
 class Samples : public CapturedEngine {
@@ -270,3 +272,5 @@ TEST_F(Samples, ReadersDropHardware3dOnlyForStereoForcedToMono) {
   EXPECT_EQ(monoForced->defFrequency, 22050);
   for (OSND_SAMPLE *s : {kept, forced, monoForced}) OSND_Sample_Free(s);
 }
+
+}  // namespace sample_test

@@ -1,5 +1,7 @@
 #include "SoundTestSupport.h"
 
+namespace software_channel_test {
+
 namespace {
 
 class SoftwareChannels : public CapturedEngine {
@@ -127,3 +129,5 @@ TEST_F(SoftwareChannels, StoppedChannelsReturnToTheIdleList) {
   EXPECT_TRUE(OsndList_IsEmpty(&gOsnd.unitSfx->channels));
   EXPECT_EQ(Channel(h)->unit, nullptr);
 }
+
+}  // namespace software_channel_test

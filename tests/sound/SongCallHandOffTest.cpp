@@ -14,6 +14,8 @@
 #include <atomic>
 #include <thread>
 
+namespace song_call_hand_off_test {
+
 namespace {
 
 struct UnitCall {
@@ -108,3 +110,5 @@ TEST_F(CompletionHandOff, AStreamClosedAsItsOpenCallbackIsTakenStaysForTheCallba
 }
 
 }  // namespace
+
+}  // namespace song_call_hand_off_test

@@ -14,6 +14,8 @@
 #include <functional>
 #include <thread>
 
+namespace song_hand_off_test {
+
 namespace {
 
 // Pause points armed by these tests stop the test's second thread only.
@@ -176,3 +178,5 @@ TEST_F(SongHandOff, ASongWhoseFreeHasBegunIsSkippedBeforeItsStop) {
 }
 
 }  // namespace
+
+}  // namespace song_hand_off_test

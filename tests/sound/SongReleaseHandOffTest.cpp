@@ -11,6 +11,8 @@
 #include <functional>
 #include <thread>
 
+namespace song_release_hand_off_test {
+
 namespace {
 
 bool WaitsForTheMixer() { return OnSecondParty() && SystemThread_LockWaitedFor() == gOsnd.mixer->lock; }
@@ -117,3 +119,5 @@ TEST_F(SongReleaseHandOff, ASampleFreeStopsItsChannelsAndTheSongsUseInOneSection
 }
 
 }  // namespace
+
+}  // namespace song_release_hand_off_test

@@ -2,6 +2,8 @@
 
 #include "sound/src/channel/osnd_3d.h"
 
+namespace sound3d_test {
+
 namespace {
 
 class Sound3d : public CapturedEngine {
@@ -167,3 +169,5 @@ TEST(Sound3dUninitialised, RefusesWithError2) {
   EXPECT_FLOAT_EQ(Osnd3d_NearestListenerDistance(&c), 10000.0f);
   Osnd3d_ResetListeners();
 }
+
+}  // namespace sound3d_test

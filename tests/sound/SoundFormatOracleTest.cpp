@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace sound_format_oracle_test {
+
 namespace {
 
 std::string In(const std::string &name) { return TestFile("sound-oracle", name); }
@@ -67,7 +69,6 @@ class FormatOracle : public NonRealtimeEngine {
   }
 };
 
-}  // namespace
 
 TEST_F(FormatOracle, PcmWavVariantsDecodeLikeSox) {
   CheckWav("source.wav", "-b 16", "pcm16");
@@ -148,3 +149,7 @@ TEST_F(FormatOracle, SixChannelOggIsRefusedAsNotThisFormat) {
   EXPECT_EQ(stream->source, OSND_SOURCE_DSHOW);
   EXPECT_TRUE(OSND_Stream_Close(stream));
 }
+
+}  // namespace
+
+}  // namespace sound_format_oracle_test

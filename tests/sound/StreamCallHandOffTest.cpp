@@ -17,6 +17,8 @@
 #include <string>
 #include <thread>
 
+namespace stream_call_hand_off_test {
+
 namespace {
 
 // Stops the second party where it begins to wait for `lock`, held elsewhere.
@@ -109,3 +111,5 @@ TEST_F(StreamCallHandOff, AReleaseTakesNothingOutBesideAReaderUnderEitherLock) {
 }
 
 }  // namespace
+
+}  // namespace stream_call_hand_off_test

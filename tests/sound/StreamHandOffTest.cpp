@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+namespace stream_hand_off_test {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -171,3 +173,5 @@ TEST_F(StreamHandOff, AReplayedStreamLeavesItsOldIndexToTheSoundThatTookIt) {
 }
 
 }  // namespace
+
+}  // namespace stream_hand_off_test

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace stream_loop_test {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -233,3 +235,5 @@ TEST_F(StreamLoops, ACueCountThatLiesIsBoundedByItsChunk) {
     EXPECT_TRUE(OSND_Stream_Close(s));
   }
 }
+
+}  // namespace stream_loop_test

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace stream_sub_stream_test {
+
 namespace {
 
 // A mono 16-bit entry holding one level, told apart in the output by it.
@@ -240,3 +242,5 @@ TEST_F(StreamSubStream, AnEntryChangeBesideSyncPointAddsAndDeletes) {
 }
 
 }  // namespace
+
+}  // namespace stream_sub_stream_test

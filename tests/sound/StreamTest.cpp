@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+namespace stream_test {
+
 namespace {
 
 struct Events {
@@ -349,3 +351,5 @@ TEST_F(BackgroundOpen, OpensCompleteInOrderAndAFailedOpenRefusesPlay) {
   EXPECT_EQ(OSND_GetError(), OSND_ERR_INVALID_PARAM);
   std::remove(longName.substr(0, 255).c_str());
 }
+
+}  // namespace stream_test

@@ -22,6 +22,8 @@
 
 #include <unistd.h>
 
+namespace stream_threads_test {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -608,3 +610,5 @@ TEST_F(StreamThreads, AnEntryChosenInTheBackgroundWaitsForTheStreamLock) {
   OSND_Close();
   EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
 }
+
+}  // namespace stream_threads_test

@@ -15,6 +15,8 @@
 #include <functional>
 #include <thread>
 
+namespace sync_scan_hand_off_test {
+
 namespace {
 
 bool WaitsForTheListLock() { return SystemThread_LockWaitedFor() == gOsndStreams.listLock; }
@@ -125,3 +127,5 @@ TEST_F(SyncScanHandOff, APointAddedBeforeAnEntrysExchangeGoesWithTheOldEntry) {
 }
 
 }  // namespace
+
+}  // namespace sync_scan_hand_off_test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace system_file_test {
+
 namespace {
 
 class FileLayer : public ::testing::Test {
@@ -144,3 +146,5 @@ TEST_F(FileLayer, QueuedRequestsRunInOrderOnTheFileThread) {
   SystemFile_Close(n);
   SystemThread_SetNonRealtime(saved);
 }
+
+}  // namespace system_file_test

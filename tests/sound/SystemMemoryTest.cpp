@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace system_memory_test {
+
 TEST(SystemMemory, ZeroByteAllocationsAreDistinctAndCounted) {
   const int64_t before = SystemMemory_BytesInUse();
   void *a = OSND_ALLOC(0);
@@ -65,3 +67,5 @@ TEST(SystemTime, MillisecondsFollowMicroseconds) {
   const uint32_t ms = SystemTime_GetMilliseconds();
   EXPECT_LE(uint32_t(ms - us / 1000), 5u);
 }
+
+}  // namespace system_memory_test

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace system_mixer_test {
+
 namespace {
 
 std::string Run(const std::string &command) {
@@ -81,3 +83,5 @@ TEST(SystemMixer, WithoutAMixerDeviceEveryCallDoesNothing) {
   OSND_Close();
   unsetenv("QMV_MIXER_DEVICE");
 }
+
+}  // namespace system_mixer_test

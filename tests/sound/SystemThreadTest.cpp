@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+namespace system_thread_test {
+
 namespace {
 
 // The thread layer as the engine sets it for a chosen output.
@@ -102,3 +104,5 @@ TEST(SystemThread, NonRealtimeOutputMakesNoLocksOrEvents) {
   SystemThread_CloseThread(nullptr);
   SystemThread_DeleteCriticalSection(nullptr);
 }
+
+}  // namespace system_thread_test

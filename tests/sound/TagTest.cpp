@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace tag_test {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -230,3 +232,5 @@ TEST_F(Tags, AFrameClaimingMoreThanTheFileIsNotAllocated) {
   EXPECT_EQ(tags, nullptr);
   EXPECT_LT(gOsndMemory.peakBytes - before, 65536) << "bytes allocated for a 22-byte file";
 }
+
+}  // namespace tag_test

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+namespace thread_hand_off_test {
+
 namespace {
 
 // A server whose answer stops after a few body bytes and keeps the line.
@@ -110,3 +112,5 @@ TEST(ThreadHandOff, AFileCloseWaitsForTheRequestTheFileThreadServes) {
   SystemThread_SetNonRealtime(nonRealtime);
   std::remove(path.c_str());
 }
+
+}  // namespace thread_hand_off_test

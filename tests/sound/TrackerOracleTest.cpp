@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace tracker_oracle_test {
+
 namespace {
 
 struct TickChannel {
@@ -891,3 +893,5 @@ TEST_F(TrackerOracleTest, FuzzSeedsAreTheFixtures) {
 }
 
 }  // namespace
+
+}  // namespace tracker_oracle_test

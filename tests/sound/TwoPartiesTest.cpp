@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+namespace two_parties_test {
+
 namespace {
 
 // Two parties meet in a callback: it says it runs, waits for the
@@ -412,3 +414,5 @@ TEST_F(TwoParties, TheApplicationsCloseWaitsForACallbacksCloseOrRestart) {
     EXPECT_EQ(SystemMemory_BytesInUse(), baseline);
   }
 }
+
+}  // namespace two_parties_test

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace wav_reader_test {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -209,3 +211,5 @@ TEST_F(WavReader, LoopingStreamWithoutSoundEndsInsteadOfSpinning) {
   EXPECT_EQ(ends, 1);
   OSND_Stream_Close(s);
 }
+
+}  // namespace wav_reader_test

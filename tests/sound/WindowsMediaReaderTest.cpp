@@ -7,6 +7,8 @@
 #include <iterator>
 #include <string>
 
+namespace windows_media_reader_test {
+
 // A 0.3 s file whose header claims a play duration of ten hours loads as long
 // as what decodes, and costs no allocation of the length claimed.
 TEST_F(NonRealtimeEngine, AWindowsMediaSampleIsAsLongAsWhatDecodesNotAsItsHeaderClaims) {
@@ -34,3 +36,5 @@ TEST_F(NonRealtimeEngine, AWindowsMediaSampleIsAsLongAsWhatDecodesNotAsItsHeader
   EXPECT_LT(gOsndMemory.peakBytes - before, 16 << 20) << "bytes allocated for a file of " << file.size();
   RemoveTestFiles("wmareader");
 }
+
+}  // namespace windows_media_reader_test

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace wma_oracle_test {
+
 namespace {
 
 std::vector<int16_t> Slice(const std::vector<int16_t> &v, size_t from, size_t count) {
@@ -35,7 +37,6 @@ class WmaOracle : public NonRealtimeEngine {
   }
 };
 
-}  // namespace
 
 TEST_F(WmaOracle, DecodesAsFfmpegDoesAsSampleAndStream) {
   struct Case {
@@ -134,3 +135,7 @@ TEST_F(WmaOracle, ACodecTheDecoderLacksIsNotThisFormat) {
   EXPECT_EQ(OSND_Stream_Open(odd.c_str(), 0, 0, 0), nullptr);
   EXPECT_EQ(OSND_GetError(), OSND_ERR_FILE_FORMAT);
 }
+
+}  // namespace
+
+}  // namespace wma_oracle_test

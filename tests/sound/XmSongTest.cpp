@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+namespace xm_song_test {
+
 namespace {
 
 constexpr int C4 = 49, E4 = 53, G4 = 56, C5 = 61;
@@ -325,3 +327,5 @@ TEST_F(XmSongTest, AFullVolumeNotePlaysAtTheMixLevelOfTheVolumeFormula) {
   EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2), 32767 * side / 255, 2);
   EXPECT_NEAR(Peak(kRowFrames / 2, kRowFrames * 2, true), 32767 * side / 255, 2);
 }
+
+}  // namespace xm_song_test

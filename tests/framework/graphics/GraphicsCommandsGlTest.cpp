@@ -24,6 +24,8 @@
 #include "framework/scene/SceneClasses.h"
 #include "platform/d3d9/TestHooks.h"
 
+namespace graphics_commands_gl_test {
+
 using namespace Qmv2;
 namespace fs = std::filesystem;
 
@@ -142,3 +144,5 @@ TEST_F(GraphicsCommandsGlTest, VertexBudgetComesFromTheCommandAndIsClamped)
     Run(R"(name="renderer" width="160" height="120")");
     EXPECT_EQ(Renderer::GetInstance()->GetVertexBudget(), Renderer::kDefaultVertexBudget);
 }
+
+}  // namespace graphics_commands_gl_test

@@ -16,6 +16,8 @@
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneClasses.h"
 
+namespace graphics_commands_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -93,3 +95,5 @@ TEST_F(GraphicsCommandsTest, ShutdownReleasesTheRendererAndItsDeviceLast)
     EXPECT_EQ(ImageManager::GetInstance(), nullptr);
     EXPECT_EQ(graphicstest::Fake().liveObjects, 0) << "buffers, surfaces and the device are all released";
 }
+
+}  // namespace graphics_commands_test

@@ -5,6 +5,8 @@
 
 #include "framework/graphics/draw/GraphicsSettings.h"
 
+namespace graphics_settings_test {
+
 using namespace Qmv2;
 
 TEST(GraphicsSettingsTest, ToleranceDecidesWhatCountsAsATransform)
@@ -108,3 +110,5 @@ TEST(GraphicsSettingsTest, PackedColour)
     EXPECT_EQ(s.GetFlipFlags(), 0u);
     EXPECT_EQ(s.GetColorInheritance(), 0x200u);
 }
+
+}  // namespace graphics_settings_test

@@ -8,6 +8,8 @@
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/render/iRenderTarget.h"
 
+namespace graphics_test {
+
 using namespace Qmv2;
 using graphicstest::Fake;
 
@@ -332,3 +334,5 @@ TEST_F(GraphicsTest, CopiedSettingsTransformAsTheSourceDoesNow)
         ExpectSameMatrix(drawn, expected);
     }
 }
+
+}  // namespace graphics_test

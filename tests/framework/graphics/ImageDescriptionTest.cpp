@@ -9,6 +9,8 @@
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/graphics/image/Image.h"
 
+namespace image_description_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -124,3 +126,5 @@ TEST_F(ImageDescriptionTest, ZeroNegativeAndHugeCountsStayUsable)
     SmartPtr<Image> huge = Make(R"(<Node id="image" width="120" height="60" columncount="100000" rowcount="100000"/>)");
     EXPECT_EQ(huge->GetFrameCount(), Image::kMaxGridFrames);
 }
+
+}  // namespace image_description_test

@@ -8,6 +8,8 @@
 
 #include <thread>
 
+namespace image_test {
+
 using namespace Qmv2;
 
 using ImageTest = graphicstest::RendererFixture;
@@ -78,3 +80,5 @@ TEST_F(ImageTest, TexturesRegisterFromAnotherThread)
     }
     EXPECT_EQ(ImageManager::GetInstance()->GetTextureCount(), 0);
 }
+
+}  // namespace image_test

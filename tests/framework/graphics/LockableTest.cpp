@@ -2,6 +2,8 @@
 
 #include "framework/graphics/render/Lockable.h"
 
+namespace lockable_test {
+
 namespace {
 
 class CountingLock : public Qmv2::Lockable {
@@ -57,3 +59,5 @@ TEST(LockableTest, FailedLockLeavesCountAtZero)
     EXPECT_TRUE(lock.Lock(false));
     EXPECT_EQ(lock.GetLockCount(), 1);
 }
+
+}  // namespace lockable_test

@@ -14,6 +14,8 @@
 #include "platform/d3d9/Direct3D9Library.h"
 #include "platform/d3d9/TestHooks.h"
 
+namespace render_gl_test {
+
 using namespace Qmv2;
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
@@ -284,3 +286,5 @@ TEST_F(RenderGlTest, RestoreAfterInjectedDeviceLoss)
     EXPECT_EQ(picture.At(100, 60), 0xFFFF8000u) << "the drawable texture's content came back";
     EXPECT_EQ(CompareWithGolden("restored", picture), "");
 }
+
+}  // namespace render_gl_test

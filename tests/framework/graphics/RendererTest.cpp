@@ -4,6 +4,8 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/render/ImageDataBufferD3D.h"
 
+namespace renderer_test {
+
 using namespace Qmv2;
 using graphicstest::Fake;
 using graphicstest::FakeCall;
@@ -323,3 +325,5 @@ TEST_F(RendererStateTest, EndSceneRestoresALostDevice)
     EXPECT_FALSE(renderer_->IsDeviceLost()) << "the device could be reset at once";
     EXPECT_EQ(Fake().resets, 1);
 }
+
+}  // namespace renderer_test

@@ -13,6 +13,8 @@
 #include "framework/graphics/draw/iClippable.h"
 #include "framework/graphics/draw/iRenderable.h"
 
+namespace task_render_test {
+
 using namespace Qmv2;
 using graphicstest::Fake;
 
@@ -292,3 +294,5 @@ TEST_F(TaskRenderTest, WithoutRendererTheTaskDoesNothing)
     task_->Execute(16);
     EXPECT_TRUE(seen_.empty());
 }
+
+}  // namespace task_render_test

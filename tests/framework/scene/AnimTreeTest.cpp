@@ -9,6 +9,8 @@
 #include "framework/scene/ModifierContainer.h"
 #include "framework/scene/ModifierFraction.h"
 
+namespace anim_tree_test {
+
 using Qmv2::AnimTree;
 using Qmv2::GameNode;
 using Qmv2::Modifier;
@@ -263,3 +265,5 @@ TEST(ModifierFractionTest, PassesLoopsAndEasing)
 }
 
 }  // namespace
+
+}  // namespace anim_tree_test

@@ -11,6 +11,8 @@
 #include "platform/win32/WinShell.h"
 #include "tests/framework/core/script/ScriptFixture.h"
 
+namespace button_test {
+
 using Qmv2::Button;
 using Qmv2::ButtonURL;
 using Qmv2::MouseCursorCounter;
@@ -228,3 +230,5 @@ TEST_F(ButtonScriptTest, ScriptsReadAndSetTheEnabledState)
 }
 
 }  // namespace
+
+}  // namespace button_test

@@ -7,6 +7,8 @@
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/scene/ClickableSprite.h"
 
+namespace clickable_sprite_test {
+
 using namespace Qmv2;
 
 TEST(ClickableSprite, IsASpriteThatListensForInput)
@@ -29,3 +31,5 @@ TEST(ClickableSprite, IsASpriteThatListensForInput)
     SmartPtr<Sprite> plain(new Sprite(0.0f, 0.0f, nullptr));
     EXPECT_EQ(plain->GetInterface(&iInputListener::s_Type), nullptr);
 }
+
+}  // namespace clickable_sprite_test

@@ -19,6 +19,8 @@
 #include "framework/scene/DialogPainter.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
+namespace dialog_painter_gl_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -168,3 +170,5 @@ TEST_F(DialogPainterGlTest, TheBackgroundIsComposedFromTheNineFramesAndRepainted
     EXPECT_EQ(At(wider, 98, 12), kCorner) << "the corner moved with the new width";
     EXPECT_EQ(At(wider, 60, 12), kEdge);
 }
+
+}  // namespace dialog_painter_gl_test

@@ -14,6 +14,8 @@
 #include "framework/scene/DialogPainter.h"
 #include "framework/scene/SceneClasses.h"
 
+namespace dialog_painter_test {
+
 using Qmv2::DialogPainter;
 using Qmv2::PainterFrameSizes;
 using Qmv2::PainterLayout;
@@ -253,3 +255,5 @@ TEST(DialogPainterTest, ImageNamesAndSectionFromTheNode)
     const PainterFrameSizes sizes = painter.GetFrameSizes();
     EXPECT_FLOAT_EQ(sizes.width[0], 0.0f);
 }
+
+}  // namespace dialog_painter_test

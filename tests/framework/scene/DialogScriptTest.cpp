@@ -6,6 +6,8 @@
 #include "framework/scene/Dialog.h"
 #include "tests/framework/core/script/ScriptFixture.h"
 
+namespace dialog_script_test {
+
 using Qmv2::Dialog;
 using Qmv2::GameNode;
 using Qmv2::SmartPtr;
@@ -38,3 +40,5 @@ TEST_F(DialogScriptTest, AddComponentFromAScriptChecksItsArguments)
 }
 
 }  // namespace
+
+}  // namespace dialog_script_test

@@ -6,12 +6,16 @@
 #include <vector>
 
 #include "DialogTestSupport.h"
+#include "SceneTestSupport.h"
+#include "WidgetTestSupport.h"
 #include "framework/core/app/InputHandler.h"
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/scene/SceneClasses.h"
+
+namespace dialog_test {
 
 using Qmv2::Dialog;
 using Qmv2::GameNode;
@@ -20,25 +24,13 @@ using Qmv2::Message;
 using Qmv2::MouseMessageData;
 using Qmv2::PropertyNode;
 using Qmv2::SmartPtr;
+using scenetest::ChildNames;
+using scenetest::CountCall;
 using scenetest::FixedWindow;
 using scenetest::RecordingDialog;
 using scenetest::TestButton;
 
 namespace {
-
-std::vector<std::string> ChildNames(const GameNode& parent)
-{
-    std::vector<std::string> names;
-    for (GameNode* c = parent.GetFirstChild(); c != nullptr; c = c->GetNextSibling()) {
-        names.push_back(c->GetName());
-    }
-    return names;
-}
-
-void CountCall(void* counter, void*)
-{
-    ++*static_cast<int*>(counter);
-}
 
 class DialogTest : public ::testing::Test {
 protected:
@@ -358,3 +350,5 @@ TEST_F(DialogTest, SizesGoThroughThePainterWhileAutoEnlargeIsOn)
     EXPECT_FLOAT_EQ(dialog->GetWidth(), 57.0f);
     dialog->UpdateBackground();   // without a painter: nothing to render, no crash
 }
+
+}  // namespace dialog_test

@@ -6,6 +6,8 @@
 #include "framework/scene/TaskPurge.h"
 #include "framework/scene/TaskTickUpdate.h"
 
+namespace frame_task_test {
+
 using Qmv2::GameNode;
 using Qmv2::SmartPtr;
 
@@ -94,3 +96,5 @@ TEST(FrameTaskTest, PurgeUnlinksAndReleasesObsoleteNodesWithTheirChildren)
     EXPECT_FALSE(c->IsObsolete());
     EXPECT_EQ(anim->purges, 1);
 }
+
+}  // namespace frame_task_test

@@ -13,12 +13,15 @@
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneClasses.h"
 
+namespace game_node_test {
+
 using Qmv2::GameNode;
 using Qmv2::Modifier;
 using Qmv2::PropertyNode;
 using Qmv2::PropertyValue;
 using Qmv2::PropertyVector;
 using Qmv2::SmartPtr;
+using scenetest::ChildNames;
 using scenetest::LoggingNode;
 using scenetest::TimedModifier;
 
@@ -31,15 +34,6 @@ PropertyNode* Describe(const std::string& type, std::vector<std::pair<std::strin
         node->AddChild(new PropertyValue(key, "", text));
     }
     return node;
-}
-
-std::vector<std::string> ChildNames(const GameNode& parent)
-{
-    std::vector<std::string> names;
-    for (GameNode* c = parent.GetFirstChild(); c != nullptr; c = c->GetNextSibling()) {
-        names.push_back(c->GetName());
-    }
-    return names;
 }
 
 class GameNodeTest : public ::testing::Test {
@@ -337,3 +331,5 @@ TEST_F(GameNodeTest, TheGameTreeIsAnUnnamedRoot)
 }
 
 }  // namespace
+
+}  // namespace game_node_test

@@ -8,6 +8,8 @@
 #include "framework/scene/Label.h"
 #include "framework/scene/LabelInput.h"
 
+namespace label_input_test {
+
 using Qmv2::LabelInput;
 using Qmv2::MouseCursorCounter;
 using Qmv2::SmartPtr;
@@ -185,3 +187,5 @@ TEST_F(LabelInputTest, AllowedCharactersAndWidthFilterTheText)
 }
 
 }  // namespace
+
+}  // namespace label_input_test

@@ -9,6 +9,8 @@
 #include "framework/graphics/text/TextTestFont.h"
 #include "framework/scene/LabelStyle.h"
 
+namespace label_style_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -200,3 +202,5 @@ TEST_F(LabelStyleTest, WithoutAFontWordsTakeNoRoom)
 }
 
 }  // namespace
+
+}  // namespace label_style_test

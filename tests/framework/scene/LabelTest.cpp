@@ -11,6 +11,8 @@
 #include "framework/scene/LabelLineBreaker.h"
 #include "LabelTestSupport.h"
 
+namespace label_test {
+
 using namespace Qmv2;
 using scenetest::FixedFont;
 
@@ -180,3 +182,5 @@ TEST(LabelTest, LoadReadsStylesColoursAndTextFallbacks)
     EXPECT_FLOAT_EQ(label->GetColors()[1].g, 1.0f);
     EXPECT_NE(label->ToString().find("\"fallback\"; "), std::string::npos);
 }
+
+}  // namespace label_test

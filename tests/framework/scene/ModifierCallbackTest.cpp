@@ -9,6 +9,8 @@
 #include "framework/scene/ModifierSound.h"
 #include "framework/scene/Sprite.h"
 
+namespace modifier_callback_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -74,3 +76,5 @@ TEST(ModifierCallbackTest, SoundWithoutAResourceFinishesSilently)
 }
 
 }  // namespace
+
+}  // namespace modifier_callback_test

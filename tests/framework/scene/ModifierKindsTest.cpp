@@ -13,8 +13,11 @@
 #include "framework/scene/ModifierVisible.h"
 #include "framework/scene/Sprite.h"
 
+namespace modifier_kinds_test {
+
 using namespace Qmv2;
 using scenetest::MakeImage;
+using scenetest::NewSprite;
 
 namespace {
 
@@ -25,11 +28,6 @@ void Step(Modifier& m, std::uint32_t dt)
         m.Start();
     }
     m.Update(dt);
-}
-
-SmartPtr<Sprite> NewSprite()
-{
-    return SmartPtr<Sprite>(new Sprite(0.0f, 0.0f, 10.0f, 10.0f));
 }
 
 TEST(ModifierKindsTest, DelayFinishesOnceItsTimeIsUpAndBlocks)
@@ -221,3 +219,5 @@ TEST(ModifierTextTest, EachKindDescribesItsOwnWork)
 }
 
 }  // namespace
+
+}  // namespace modifier_kinds_test

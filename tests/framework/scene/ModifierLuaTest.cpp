@@ -9,6 +9,8 @@
 #include "framework/scene/ModifierLuaSendCommand.h"
 #include "framework/core/object/TrackedObject.h"
 
+namespace modifier_lua_test {
+
 namespace {
 
 using Qmv2::BaseObject;
@@ -195,3 +197,5 @@ TEST_F(ModifierLuaTest, ModifierTextNamesItsTargetUntilCancelled)
 }
 
 }  // namespace
+
+}  // namespace modifier_lua_test

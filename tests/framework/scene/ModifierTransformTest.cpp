@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "SpriteTestSupport.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/util/Polygon.h"
 #include "framework/scene/ModifierClipRect.h"
@@ -13,7 +14,10 @@
 #include "framework/scene/ModifierSkew.h"
 #include "framework/scene/Sprite.h"
 
+namespace modifier_transform_test {
+
 using namespace Qmv2;
+using scenetest::NewSprite;
 
 namespace {
 
@@ -28,11 +32,6 @@ struct Walker {
         m.Update(dt);
     }
 };
-
-SmartPtr<Sprite> NewSprite()
-{
-    return SmartPtr<Sprite>(new Sprite(0.0f, 0.0f, 10.0f, 10.0f));
-}
 
 // The bounding box of the sprite's clip polygon.
 RectF ClipBox(Sprite& s)
@@ -180,3 +179,5 @@ TEST(ModifierTransformTest, ZeroDurationEndsAtOnceWithoutNaN)
 }
 
 }  // namespace
+
+}  // namespace modifier_transform_test

@@ -7,6 +7,8 @@
 #include "framework/scene/TaskPurge.h"
 #include "tests/framework/core/script/ScriptFixture.h"
 
+namespace node_script_test {
+
 using Qmv2::GameNode;
 using Qmv2::SmartPtr;
 using Qmv2::Sprite;
@@ -132,3 +134,5 @@ TEST_F(NodeScriptTest, ASpriteMadeOutsideTheTreeLivesUntilThePurgeUnlessLinked)
 }
 
 }  // namespace
+
+}  // namespace node_script_test

@@ -17,6 +17,8 @@
 #include "framework/scene/SceneTransition.h"
 #include "framework/scene/Label.h"
 
+namespace scene_manager_test {
+
 using Qmv2::AnimTree;
 using Qmv2::Dialog;
 using Qmv2::GameNode;
@@ -416,3 +418,5 @@ TEST_F(SceneSwitchTest, AFadeShowsItsLoadingLabelOnlyWhileLoadingOutlastsTheDela
 }
 
 }  // namespace
+
+}  // namespace scene_manager_test

@@ -71,4 +71,14 @@ private:
     int* m_Destroyed;
 };
 
+// The names of a node's children, first to last.
+inline std::vector<std::string> ChildNames(const Qmv2::GameNode& parent)
+{
+    std::vector<std::string> names;
+    for (Qmv2::GameNode* c = parent.GetFirstChild(); c != nullptr; c = c->GetNextSibling()) {
+        names.push_back(c->GetName());
+    }
+    return names;
+}
+
 }  // namespace scenetest

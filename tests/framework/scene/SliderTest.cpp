@@ -6,6 +6,8 @@
 #include "framework/scene/Button.h"
 #include "framework/scene/Slider.h"
 
+namespace slider_test {
+
 using Qmv2::Button;
 using Qmv2::Slider;
 using Qmv2::SmartPtr;
@@ -123,3 +125,5 @@ TEST(SliderEdgeTest, AnEmptyRangeOrTrackGivesNumbersNotNaN)
 }
 
 }  // namespace
+
+}  // namespace slider_test

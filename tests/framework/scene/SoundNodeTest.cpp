@@ -9,6 +9,8 @@
 #include "framework/sound/Sound.h"
 #include "tests/framework/sound/SoundFixture.h"
 
+namespace sound_node_test {
+
 namespace {
 
 using Qmv2::SmartPtr;
@@ -148,3 +150,5 @@ TEST_F(SoundNodeTest, ASoundModifierWithoutItsOwnSoundPlaysTheNodeItTargets)
 }
 
 }  // namespace
+
+}  // namespace sound_node_test

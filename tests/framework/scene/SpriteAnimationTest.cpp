@@ -11,6 +11,8 @@
 #include "tests/framework/core/script/ScriptFixture.h"
 #include "tests/framework/scene/LabelTestSupport.h"
 
+namespace sprite_animation_test {
+
 using Qmv2::AnimTree;
 using Qmv2::Label;
 using Qmv2::SmartPtr;
@@ -205,3 +207,5 @@ TEST_F(SpriteAnimationTest, AStepIsBuiltByTheSpritesOwnMoveOfItsKind)
 }
 
 }  // namespace
+
+}  // namespace sprite_animation_test

@@ -15,6 +15,8 @@
 #include "framework/scene/SceneClasses.h"
 #include "framework/scene/Sprite.h"
 
+namespace sprite_test {
+
 using Qmv2::AnchorPoint;
 using Qmv2::Image;
 using Qmv2::ModifierFrame;
@@ -290,3 +292,5 @@ TEST_F(SpriteTest, TooltipIsCreatedAndDroppedWithItsText)
 }
 
 }  // namespace
+
+}  // namespace sprite_test

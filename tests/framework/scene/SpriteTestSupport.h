@@ -8,6 +8,7 @@
 #include "framework/core/object/SmartPtr.h"
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/render/ImageData.h"
+#include "framework/scene/Sprite.h"
 
 namespace scenetest {
 
@@ -26,6 +27,12 @@ inline Qmv2::SmartPtr<Qmv2::Image> MakeImage(std::int32_t count, std::int32_t wi
 {
     Qmv2::SmartPtr<Qmv2::ImageData> data(new FakeImageData(width * count, height));
     return Qmv2::SmartPtr<Qmv2::Image>(new Qmv2::Image(data.Get(), count, count));
+}
+
+// A 10 x 10 sprite at the origin, with no image.
+inline Qmv2::SmartPtr<Qmv2::Sprite> NewSprite()
+{
+    return Qmv2::SmartPtr<Qmv2::Sprite>(new Qmv2::Sprite(0.0f, 0.0f, 10.0f, 10.0f));
 }
 
 }  // namespace scenetest

@@ -5,6 +5,8 @@
 #include "framework/scene/LabelStyle.h"
 #include "framework/scene/StyleParser.h"
 
+namespace style_parser_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -178,3 +180,5 @@ TEST_F(StyleParserTest, UnclosedTagSwallowsTheRest)
 }
 
 }  // namespace
+
+}  // namespace style_parser_test

@@ -6,6 +6,8 @@
 #include "WidgetTestSupport.h"
 #include "framework/scene/Switch.h"
 
+namespace switch_test {
+
 using Qmv2::SmartPtr;
 using Qmv2::Switch;
 using scenetest::CountCall;
@@ -94,3 +96,5 @@ TEST_F(SwitchTest, ALoneSwitchTogglesAndItsLinkedNodeCounts)
 }
 
 }  // namespace
+
+}  // namespace switch_test

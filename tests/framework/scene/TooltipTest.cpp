@@ -8,6 +8,8 @@
 #include "framework/scene/ToolTipLabel.h"
 #include "framework/scene/Tooltip.h"
 
+namespace tooltip_test {
+
 using Qmv2::SmartPtr;
 using Qmv2::Sprite;
 using Qmv2::ToolTipLabel;
@@ -168,3 +170,5 @@ TEST_F(TooltipTest, ALongTextWrapsAtTheMaximumWidthAndTheBoxHugsIt)
 }
 
 }  // namespace
+
+}  // namespace tooltip_test

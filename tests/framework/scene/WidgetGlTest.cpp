@@ -21,6 +21,8 @@
 #include "framework/scene/Tooltip.h"
 #include "framework/core/util/Platform.h"
 
+namespace widget_gl_test {
+
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
 using Qmv2::SmartPtr;
@@ -28,13 +30,13 @@ using scenetest::MakeWidget;
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
+constexpr int kWidgetWidth = 320;
+constexpr int kWidgetHeight = 240;
 constexpr std::uint32_t kBackground = 0xFF2A3A4Au;
 
 class WidgetGlTest : public graphicstest::ScreenFixture {
 protected:
-    WidgetGlTest() : ScreenFixture("widget test", kWidth, kHeight) {}
+    WidgetGlTest() : ScreenFixture("widget test", kWidgetWidth, kWidgetHeight) {}
 
     void SetUp() override
     {
@@ -317,7 +319,7 @@ TEST_F(WidgetGlTest, TheClipboardKeysCopyCutAndPaste)
 // Tooltips placed near the bottom, the right and the bottom-right edges.
 TEST_F(WidgetGlTest, TooltipsStayInsideTheWindow)
 {
-    SmartPtr<Qmv2::Sprite> area(new Qmv2::Sprite(0.0f, 0.0f, static_cast<float>(kWidth), static_cast<float>(kHeight)));
+    SmartPtr<Qmv2::Sprite> area(new Qmv2::Sprite(0.0f, 0.0f, static_cast<float>(kWidgetWidth), static_cast<float>(kWidgetHeight)));
     area->SetTooltip("Tooltip text");
     root_->AddChild(area.Get());
     SmartPtr<Qmv2::Tooltip> tooltip = MakeWidget<Qmv2::Tooltip>(
@@ -346,8 +348,8 @@ TEST_F(WidgetGlTest, TooltipsStayInsideTheWindow)
         EXPECT_FLOAT_EQ(tooltip->GetRenderer()->GetX(), place.boxX) << place.golden;
         const float top = tooltip->GetRenderer()->GetTop();
         EXPECT_GE(left, 0.0f);
-        EXPECT_LE(left + tooltip->GetRenderer()->GetWidth(), static_cast<float>(kWidth)) << place.golden;
-        EXPECT_LE(top + tooltip->GetRenderer()->GetHeight(), static_cast<float>(kHeight)) << place.golden;
+        EXPECT_LE(left + tooltip->GetRenderer()->GetWidth(), static_cast<float>(kWidgetWidth)) << place.golden;
+        EXPECT_LE(top + tooltip->GetRenderer()->GetHeight(), static_cast<float>(kWidgetHeight)) << place.golden;
         const Picture picture = Draw();
         EXPECT_EQ(CompareWithGolden(place.golden, picture), "");
     }
@@ -400,3 +402,5 @@ TEST_F(WidgetGlTest, TransitionsHalfWay)
 }
 
 }  // namespace
+
+}  // namespace widget_gl_test

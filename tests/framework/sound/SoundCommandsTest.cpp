@@ -12,6 +12,8 @@
 #include "framework/sound/SoundCommands.h"
 #include "framework/sound/SoundManager.h"
 
+namespace sound_commands_test {
+
 namespace {
 
 using Qmv2::Application;
@@ -68,3 +70,5 @@ TEST_F(SoundCommandsTest, StartUpRunsTheManagerWithTheStoredVolumesAndShutdownCl
 }
 
 }  // namespace
+
+}  // namespace sound_commands_test

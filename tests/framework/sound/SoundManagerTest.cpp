@@ -15,6 +15,8 @@
 #include "framework/sound/SoundManager.h"
 #include "sound/src/stream/osnd_stream.h"
 
+namespace sound_manager_test {
+
 namespace {
 
 using Qmv2::Message;
@@ -432,3 +434,5 @@ TEST_F(SoundManagerTest, UnloadingPlayingMusicLeavesTheManagerAValidStream)
 }
 
 }  // namespace
+
+}  // namespace sound_manager_test

@@ -11,6 +11,8 @@
 #include "framework/sound/ResourceSound.h"
 #include "framework/sound/Sound.h"
 
+namespace sound_test {
+
 namespace {
 
 using Qmv2::ResourceObject;
@@ -231,3 +233,5 @@ TEST_F(SoundTest, ResourceFactorsDefaultToOne)
 }
 
 }  // namespace
+
+}  // namespace sound_test

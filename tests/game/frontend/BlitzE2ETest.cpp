@@ -20,6 +20,8 @@
 #include "tests/framework/core/app/GameProcess.h"
 #include "tests/framework/core/data/DataTestSupport.h"
 
+namespace blitz_e2_e_test {
+
 using namespace gameprocess;
 
 namespace {
@@ -238,3 +240,5 @@ TEST_F(BlitzE2ETest, WordsSolvedAndMovedBetweenSavedRestoredAndScored)
     EXPECT_NE(table.find("Ann"), std::string::npos) << table;
     EXPECT_NE(table.find(std::to_string(score)), std::string::npos) << "score " << score << " in\n" << table;
 }
+
+}  // namespace blitz_e2_e_test

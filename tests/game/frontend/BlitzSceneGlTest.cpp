@@ -37,6 +37,8 @@
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
+namespace blitz_scene_gl_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -482,3 +484,5 @@ TEST_F(BlitzSceneGlTest, AGameStoppedFromTheMenuComesBackUnveiled)
     EXPECT_FALSE(veil->IsVisible()) << "the game comes back in view";
     EXPECT_FALSE(scene->GetRacks().empty());
 }
+
+}  // namespace blitz_scene_gl_test

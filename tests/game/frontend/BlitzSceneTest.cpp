@@ -29,6 +29,8 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
 
+namespace blitz_scene_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -432,3 +434,5 @@ TEST_F(BlitzSceneTest, ALeftGameComesBackOnceAndBadSavesGiveAFreshOne)
         EXPECT_NE(scene->GetRacks()[i]->GetRackBox()->GetAllText().GetString(), Word(i)) << "word " << i << " shown";
     }
 }
+
+}  // namespace blitz_scene_test

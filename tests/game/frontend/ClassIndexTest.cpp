@@ -10,6 +10,8 @@
 #include "game/frontend/FrontendClasses.h"
 #include "game/frontend/FrontendRecords.h"
 
+namespace class_index_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -115,3 +117,5 @@ TEST(ClassIndexTest, IndexedClassesAnswerTheirIndexRecord)
 }
 
 }  // namespace
+
+}  // namespace class_index_test

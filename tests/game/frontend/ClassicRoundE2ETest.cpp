@@ -36,6 +36,8 @@
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
+namespace classic_round_e2_e_test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -205,12 +207,6 @@ std::string CompareGolden(const std::string& name, const graphicstest::Picture& 
                                       std::to_string(allowed) + " may)";
 }
 
-// The answers a round of `word` gives slots, as the scene builds them.
-std::vector<std::string> Answers(const std::string& word)
-{
-    return frontendtest::RoundAnswers(kRunDir, word);
-}
-
 std::string Attribute(const std::string& xml, const std::string& name)
 {
     std::smatch match;
@@ -280,7 +276,7 @@ TEST_F(ClassicRoundE2ETest, EveryAnswerTypedWinsTheRoundAndClosingKeepsTheGame)
     ASSERT_TRUE(run.WaitForMenu()) << run.Log();
     const std::string word = run.Choose(440, 242, "Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)");
     ASSERT_FALSE(word.empty()) << run.Log();
-    const std::vector<std::string> answers = Answers(word);
+    const std::vector<std::string> answers = frontendtest::RoundAnswers(kRunDir, word);
     ASSERT_GE(answers.size(), 3u);
     ASSERT_TRUE(run.Await("The scene SCENE_GAME takes input")) << run.Log();
     EXPECT_TRUE(gameprocess::WaitForStill(run.Window(), folder, 60)) << "the balls roll in";
@@ -397,7 +393,7 @@ TEST_F(ClassicRoundE2ETest, AWordOfTheDaySaveIsKeptOnItsOwnDayOnly)
         const std::string word = run->Choose(440, 312, "Round 1 of WORD_OF_THE_DAY: the source word is ([a-z]+)");
         ASSERT_FALSE(word.empty()) << run->Log();
         ASSERT_TRUE(run->Await("The scene SCENE_GAME takes input")) << run->Log();
-        run->Type(Answers(word).front());
+        run->Type(frontendtest::RoundAnswers(kRunDir, word).front());
         EXPECT_EQ(run->Close(), 0);
     }
     const std::string save = SaveXml("WORD_OF_THE_DAY");
@@ -452,3 +448,5 @@ TEST_F(ClassicRoundE2ETest, ADamagedSaveIsKeptAsideSaidOnceAndANewGameIsDealt)
     EXPECT_EQ(again.Close(), 0);
     EXPECT_EQ(QmvTest::ReadBytes(save.string() + ".damaged"), damaged) << "the copy stays as it was";
 }
+
+}  // namespace classic_round_e2_e_test

@@ -32,6 +32,8 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
 
+namespace crisscross_scene_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -381,3 +383,5 @@ TEST_F(CrisscrossSceneTest, ALetterStillFlyingWhenTheBoardZoomsOutLandsInItsSlot
     EXPECT_NEAR(ball->GetX(), LetterBox::SlotCentre(slot), 0.5f);
     EXPECT_NEAR(ball->GetY(), LetterBox::kSlotCentre, 0.5f);
 }
+
+}  // namespace crisscross_scene_test

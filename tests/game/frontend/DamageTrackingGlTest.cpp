@@ -34,6 +34,8 @@
 #include "platform/d3d9/TestHooks.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
+namespace damage_tracking_gl_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -307,3 +309,5 @@ TEST_F(DamageTrackingGlTest, EveryFrameDrawnWhereItChangedEqualsTheFrameDrawnWho
     // Drawing only what changed draws less.
     EXPECT_LT(damaged.counts.backBufferDraws, whole.counts.backBufferDraws / 2);
 }
+
+}  // namespace damage_tracking_gl_test

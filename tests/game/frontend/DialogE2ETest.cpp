@@ -56,6 +56,8 @@
 #include "tests/framework/graphics/GoldenImage.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace dialog_e2_e_test {
+
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
 using namespace Qmv2;
@@ -70,11 +72,7 @@ constexpr const char* kTitle = "Quorvel dialogs";
 constexpr int kRate = 44100;
 
 using frontendtest::LoggingGameScene;
-
-bool Xdo(const std::string& arguments)
-{
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
+using gameprocess::Xdo;
 
 // sox's RMS amplitude of `seconds` of the captured 16-bit stereo file from `from`.
 double Rms(const std::string& file, double from, double seconds)
@@ -647,3 +645,5 @@ TEST_F(DialogE2ETest, TheSettingsAreHeardAndComeBackAfterARestart)
     EXPECT_EQ(player->GetMaxLength(), 8);
     EXPECT_TRUE(fs::exists(home_ / "XDG_CONFIG_HOME/Orvendale/registry/current-user.reg"));
 }
+
+}  // namespace dialog_e2_e_test

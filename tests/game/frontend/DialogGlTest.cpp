@@ -23,6 +23,8 @@
 #include "game/words/GameMode.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace dialog_gl_test {
+
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
 using namespace Qmv2;
@@ -198,3 +200,5 @@ TEST_F(DialogGlTest, ADialogOverAnotherDarkensTheOneBelow)
         scene_->PurgeTree();
     }
 }
+
+}  // namespace dialog_gl_test

@@ -19,6 +19,8 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/framework/scene/LabelTestSupport.h"
 
+namespace dialog_quorvel2_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -186,3 +188,5 @@ TEST_F(GameDialogTest, ALongMessagePushesTheButtonsDownAndOneButtonCanRemain)
     Fire(question->GetYesButton());   // still the default close
     EXPECT_EQ(scene->FindDialog("Q_ONE"), nullptr);
 }
+
+}  // namespace dialog_quorvel2_test

@@ -15,6 +15,8 @@
 #include "tests/framework/scene/DialogTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace dialog_settings_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -115,3 +117,5 @@ TEST_F(DialogSettingsTest, TheFullScreenSwitchAndItsLabelAreGreyedWhereItCannotB
         EXPECT_EQ(label->GetColor().a < 1.0f, !allowed) << label->GetColor().a;
     }
 }
+
+}  // namespace dialog_settings_test

@@ -29,6 +29,8 @@
 #include "game/words/GameMode.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
+namespace front_scenes_gl_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -385,3 +387,5 @@ TEST_F(FrontScenesGlTest, TheHighScoresLineUpTheirNumbersOnTheRight)
     }
     EXPECT_GT(lengths.size(), 1u) << "numbers of more than one length";
 }
+
+}  // namespace front_scenes_gl_test

@@ -24,6 +24,8 @@
 #include "tests/framework/scene/SpriteTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace front_scenes_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -273,3 +275,5 @@ TEST_F(NameInput, ATakenNameIsRefusedWithANoticeAndTheDialogStays)
 }
 
 }  // namespace
+
+}  // namespace front_scenes_test

@@ -41,6 +41,8 @@
 #include "tests/game/frontend/MixedSound.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
+namespace game_scene_gl_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -946,3 +948,5 @@ TEST_F(GameSceneGlTest, TheCrosswordMovesWithoutCuttingTheWordsItLeavesAndBrings
     EXPECT_GT(moves, 200);
     EXPECT_GT(zoomedOut, 0) << "no move needed the board zoomed out";
 }
+
+}  // namespace game_scene_gl_test

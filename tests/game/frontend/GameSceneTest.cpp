@@ -30,6 +30,8 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
 
+namespace game_scene_test {
+
 using namespace Qmv2;
 namespace fs = std::filesystem;
 
@@ -527,3 +529,5 @@ TEST_F(GameSceneTest, APauseAskedForBeforeLeavingDoesNotGreetTheNextGame)
     EXPECT_EQ(scene->FindDialog("DIALOG_MENU"), nullptr) << "no menu greets the game";
     EXPECT_LT(scene->GetTimeLeft(), GameScene::kRoundTime) << "the clock runs";
 }
+
+}  // namespace game_scene_test

@@ -23,6 +23,8 @@
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace help_and_scores_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -278,3 +280,5 @@ TEST_F(HelpAndScoresTest, StoredScoreFilesOfEverySizeShowTheirBestTen)
         scene = nullptr;
     }
 }
+
+}  // namespace help_and_scores_test

@@ -11,6 +11,8 @@
 #include "game/frontend/Quorvel2Player.h"
 #include "platform/win32/WinTime.h"
 
+namespace quorvel2_player_test {
+
 using Qmv2::PlayerManager;
 using Qmv2::PropertyNode;
 using Qmv2::PropertyValue;
@@ -356,3 +358,5 @@ TEST_F(PlayerFileTest, TruncatedOrForeignListsLoadNoPlayers)
     EXPECT_EQ(manager->GetPlayers().GetCount(), 0);
     EXPECT_EQ(Current(), nullptr);
 }
+
+}  // namespace quorvel2_player_test

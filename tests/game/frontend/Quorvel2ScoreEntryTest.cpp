@@ -8,6 +8,8 @@
 #include "game/frontend/FrontendClasses.h"
 #include "game/frontend/Quorvel2ScoreEntry.h"
 
+namespace quorvel2_score_entry_test {
+
 using Qmv2::HighScoreEntry;
 using Qmv2::HighScoreTable;
 using Qmv2::PropertyNode;
@@ -111,3 +113,5 @@ TEST_F(ScoreEntryTest, MixedTablesOrderByScoreAloneWithTiesAboveOlderEntries)
     EXPECT_FALSE(back->GetEntries()[1]->IsOfType(&Quorvel2ScoreEntry::s_Type));
     EXPECT_TRUE(back->GetEntries()[2]->IsOfType(&Quorvel2ScoreEntry::s_Type));
 }
+
+}  // namespace quorvel2_score_entry_test

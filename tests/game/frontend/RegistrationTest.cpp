@@ -10,6 +10,8 @@
 #include "framework/scene/GameTree.h"
 #include "game/frontend/FrontendClasses.h"
 
+namespace registration_test {
+
 namespace {
 
 using Qmv2::ObjectFactory;
@@ -39,3 +41,5 @@ TEST(RegistrationTest, EveryFolderRegistersItsNamesExplicitly)
 }
 
 }  // namespace
+
+}  // namespace registration_test

@@ -26,6 +26,8 @@
 #include "game/words/LetterBall.h"
 #include "game/words/iDialogOwnerScene.h"
 
+namespace round_dialogs_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -247,3 +249,5 @@ TEST_F(RoundDialogsTest, APauseResumesOnAClickAnywhereOnceItTakesInput)
     EXPECT_FALSE(IsOpen("DIALOG_PAUSE"));
     EXPECT_EQ(scene->log, std::vector<std::string>{"refresh DIALOG_PAUSE"});
 }
+
+}  // namespace round_dialogs_test

@@ -88,6 +88,8 @@
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/ShippedSceneTestSupport.h"
 
+namespace screen_check_gl_test {
+
 using namespace Qmv2;
 namespace fs = std::filesystem;
 
@@ -1560,3 +1562,5 @@ TEST_F(ScreenCheckGlTest, TheMenuTheTrophyRoomAndTheHighScores)
     Check("trophy room", "trophies won", room);
     Report();
 }
+
+}  // namespace screen_check_gl_test

@@ -16,6 +16,8 @@
 #include "game/frontend/TrophyScene.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
+namespace trophy_and_players_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -293,3 +295,5 @@ TEST_F(PlayerList, MoreStoredPlayersThanRowsShowTheFirstFiveAndAnEmptyRowAddsOnl
 }
 
 }  // namespace
+
+}  // namespace trophy_and_players_test

@@ -40,6 +40,8 @@
 #include "tests/framework/core/data/DataTestSupport.h"
 #include "tests/framework/graphics/GoldenImage.h"
 
+namespace whole_game_e2_e_test {
+
 using namespace gameprocess;
 namespace fs = std::filesystem;
 
@@ -47,12 +49,6 @@ namespace {
 
 // The capture's format: what the sound engine opens the output with.
 constexpr int kBytesPerSecond = 44100 * 2 * 2;
-
-// The answers a round of `word` gives slots, as the scene builds them.
-std::vector<std::string> Answers(const std::string& word)
-{
-    return frontendtest::RoundAnswers(kRunDir, word);
-}
 
 class WholeGameE2ETest : public ::testing::Test {
 protected:
@@ -294,7 +290,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     Click(440, 242);
     const std::string word = WaitForLog("Round 1 of CLASSIC_UNTIMED: the source word is ([a-z]+)", 20);
     ASSERT_FALSE(word.empty()) << ReadText(logFile);
-    const std::vector<std::string> answers = Answers(word);
+    const std::vector<std::string> answers = frontendtest::RoundAnswers(kRunDir, word);
     ASSERT_GE(answers.size(), 3u);
     Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");
@@ -411,7 +407,7 @@ TEST_F(WholeGameE2ETest, ANewPlayerWinsARoundKeepsTheGameReadsTheScoresAndQuitsB
     Click(440, 172);
     const std::string timed = WaitForLog("Round 1 of CLASSIC_TIMED: the source word is ([a-z]+)", 20);
     ASSERT_FALSE(timed.empty()) << ReadText(logFile);
-    const std::vector<std::string> timedAnswers = Answers(timed);
+    const std::vector<std::string> timedAnswers = frontendtest::RoundAnswers(kRunDir, timed);
     ASSERT_GE(timedAnswers.size(), 3u);
     Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");   // the tutorial
@@ -492,7 +488,7 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
     Await("The dialog DIALOG_TUTORIAL takes input");
     Xdo("key Return");   // the tutorial
     Await("The dialog DIALOG_TUTORIAL is closed");
-    const std::string first = Answers(word).front();
+    const std::string first = frontendtest::RoundAnswers(kRunDir, word).front();
     Type(first);
     Await("Round 1 of WORD_OF_THE_DAY: " + first + " found");
     WaitForStill();
@@ -632,3 +628,5 @@ TEST_F(WholeGameE2ETest, TheWordOfTheDayBlitzAndCrisscrossArePlayedAndKept)
         << "every word's score and the board's bonus are kept\n" << cross;
     EXPECT_FALSE(StoredXml(stored / "players/players.plrs.!").empty());
 }
+
+}  // namespace whole_game_e2_e_test

@@ -31,6 +31,8 @@
 #include "tests/framework/core/app/GameProcess.h"
 #include "tests/game/frontend/RoundAnswers.h"
 
+namespace whole_game_soak_slow_test {
+
 using namespace gameprocess;
 namespace fs = std::filesystem;
 
@@ -203,3 +205,5 @@ TEST(WholeGameSoak, EveryModePlayedForHalfAnHourInOneProcess)
     unsetenv("QMV_RANDOM_SEED");
     fs::remove_all(folder);
 }
+
+}  // namespace whole_game_soak_slow_test

@@ -19,6 +19,8 @@
 #include "game/words/AnagramTable.h"
 #include "game/words/WordTree.h"
 
+namespace anagram_table_oracle_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -140,3 +142,5 @@ TEST(AnagramTableOracle, RoundsAgreeWithAn)
 }
 
 }  // namespace
+
+}  // namespace anagram_table_oracle_test

@@ -13,6 +13,8 @@
 #include "framework/scene/AnimTree.h"
 #include "game/words/AnagramTable.h"
 
+namespace anagram_table_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -239,3 +241,5 @@ TEST(AnagramTableTest, LetterFramesAndDefinitionAddresses)
     EXPECT_EQ(AnagramTable::DefinitionAddress("javascript:alert(1)//", "x"), "");
     EXPECT_EQ(AnagramTable::DefinitionAddress("", "tea"), "");
 }
+
+}  // namespace anagram_table_test

@@ -14,6 +14,8 @@
 #include "game/words/BlitzRules.h"
 #include "game/words/WordTree.h"
 
+namespace blitz_deal_oracle_test {
+
 using namespace Qmv2;
 
 TEST(BlitzDealOracle, AcceptedWordsAreAnsFullLengthWords)
@@ -62,3 +64,5 @@ TEST(BlitzDealOracle, AcceptedWordsAreAnsFullLengthWords)
     EXPECT_EQ(dealt, 5u + 5u + 6u + 6u + 7u + 7u);
     EXPECT_GT(manyWords, 0u) << "no source word had a second full-length word";
 }
+
+}  // namespace blitz_deal_oracle_test

@@ -11,6 +11,8 @@
 #include "framework/core/util/Random.h"
 #include "game/words/BlitzRules.h"
 
+namespace blitz_rules_test {
+
 using namespace Qmv2;
 
 TEST(BlitzRulesTest, RoundsDealOneToTenWordsOfFiveLettersOrMore)
@@ -87,3 +89,5 @@ TEST(BlitzRulesTest, ClockRefillsScoresAndTrophies)
     EXPECT_EQ(BlitzRules::RoundTrophies(true, false, true, 50000), (Trophies{4}));
     EXPECT_EQ(BlitzRules::RoundTrophies(true, true, true, 1), (Trophies{6}));
 }
+
+}  // namespace blitz_rules_test

@@ -14,6 +14,8 @@
 #include "game/words/BlitzRules.h"
 #include "game/words/BlitzSave.h"
 
+namespace blitz_save_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -145,3 +147,5 @@ TEST(BlitzSaveTest, DamagedSavesAreRefusedWithTheirReason)
     EXPECT_FALSE(BlitzSave::Read(*game, words, out, why));
     EXPECT_NE(why.find("word 1 length 0"), std::string::npos) << why;
 }
+
+}  // namespace blitz_save_test

@@ -14,6 +14,8 @@
 #include "game/words/AnagramTable.h"
 #include "game/words/ClassicRoundSave.h"
 
+namespace classic_round_save_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -121,3 +123,5 @@ TEST(ClassicRoundSaveTest, DamagedSavesAreRefusedWithTheirReason)
     EXPECT_EQ(out.CountdownMark(), 0);
     EXPECT_FALSE(ClassicRoundSave::Read(*store->GetNode("GAME"), words, false, out, why));
 }
+
+}  // namespace classic_round_save_test

@@ -2,6 +2,8 @@
 
 #include "game/words/ClockRate.h"
 
+namespace clock_rate_test {
+
 // QMV_CLOCK_RATE takes a whole number from 1 to 1000; anything else leaves
 // the round clocks on real time rather than stopping or reversing them.
 TEST(ClockRate, OnlyAWholeNumberFromOneToAThousandChangesTheRate)
@@ -14,3 +16,5 @@ TEST(ClockRate, OnlyAWholeNumberFromOneToAThousandChangesTheRate)
         EXPECT_EQ(ClockRate::Parse(refused), 1) << refused;
     }
 }
+
+}  // namespace clock_rate_test

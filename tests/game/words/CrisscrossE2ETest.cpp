@@ -25,6 +25,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace crisscross_e2_e_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -272,3 +274,5 @@ TEST_F(CrisscrossE2ETest, ARoundIsKeptRestoredFilledTurnedZoomedAndFinished)
     Await("Round 2 of CROSSWORD");
     EXPECT_EQ(Close(), 0);
 }
+
+}  // namespace crisscross_e2_e_test

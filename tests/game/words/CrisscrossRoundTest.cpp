@@ -19,6 +19,8 @@
 #include "game/words/CrosswordDealer.h"
 #include "game/words/CrosswordTable.h"
 
+namespace crisscross_round_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -239,3 +241,5 @@ TEST(CrisscrossRoundSaveTest, ADamagedSaveIsRefusedWhole)
         EXPECT_EQ(board->GetPlacements().empty(), !what.empty()) << what;
     }
 }
+
+}  // namespace crisscross_round_test

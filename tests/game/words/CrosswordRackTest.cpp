@@ -13,6 +13,8 @@
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
 
+namespace crossword_rack_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -139,3 +141,5 @@ TEST(CrosswordRackTest, PiecesStayInTheTreeMarkedObsoleteWhenTheRackGoes)
         EXPECT_TRUE(piece->IsObsolete());
     }
 }
+
+}  // namespace crossword_rack_test

@@ -20,6 +20,8 @@
 #include "game/words/CrosswordTable.h"
 #include "game/words/WordTree.h"
 
+namespace crossword_table_oracle_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -104,3 +106,5 @@ TEST(CrosswordTableOracle, GeneratedBoardsKeepTheRules)
     std::remove(dictionary.c_str());
     std::remove(boardsFile.c_str());
 }
+
+}  // namespace crossword_table_oracle_test

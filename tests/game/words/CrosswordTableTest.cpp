@@ -15,6 +15,8 @@
 #include "framework/core/properties/PropertyXmlWriter.h"
 #include "game/words/CrosswordTable.h"
 
+namespace crossword_table_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -227,3 +229,5 @@ TEST(CrosswordTable, DamagedSavesAreRefusedWhole)
     SmartPtr<CrosswordTable> restored(new CrosswordTable(0.0f, 0.0f));
     EXPECT_FALSE(restored->Load(nullptr));
 }
+
+}  // namespace crossword_table_test

@@ -9,6 +9,8 @@
 
 #include "game/words/GameScene.h"
 
+namespace game_scene_deal_test {
+
 using Qmv2::UTF8String;
 
 namespace {
@@ -90,3 +92,5 @@ TEST(GameSceneDealTest, DaysAreCountedInUtcWhereverThePlayerIs)
     }
     tzset();
 }
+
+}  // namespace game_scene_deal_test

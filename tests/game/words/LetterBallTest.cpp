@@ -11,6 +11,8 @@
 #include "game/words/ModifierLetterballContainer.h"
 #include "game/words/ModifierSimpleAlpha.h"
 
+namespace letter_ball_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -199,3 +201,5 @@ TEST(LetterBallTest, SubtreeFadeCapsHintLettersAndSkipsSettledSubtrees)
     ModifierSimpleAlpha::ApplyAlpha(panel.Get(), 1.0f);
     EXPECT_FLOAT_EQ(leaf->GetColor().a, 0.5f);
 }
+
+}  // namespace letter_ball_test

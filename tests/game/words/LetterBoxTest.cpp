@@ -14,6 +14,8 @@
 #include "game/words/LetterBall.h"
 #include "game/words/LetterBox.h"
 
+namespace letter_box_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -238,3 +240,5 @@ TEST(ClassicRackTest, BuildsTheRowsAroundTheCentre)
         ball->Release();
     }
 }
+
+}  // namespace letter_box_test

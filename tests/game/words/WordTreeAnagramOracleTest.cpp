@@ -12,6 +12,8 @@
 #include "WordTestSupport.h"
 #include "game/words/WordTree.h"
 
+namespace word_tree_anagram_oracle_test {
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -46,3 +48,5 @@ TEST(WordTreeAnagramOracle, ListsEqualThoseOfAn)
 }
 
 } // namespace
+
+}  // namespace word_tree_anagram_oracle_test

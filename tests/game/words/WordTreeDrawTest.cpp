@@ -9,6 +9,8 @@
 #include "framework/core/util/Random.h"
 #include "game/words/WordTree.h"
 
+namespace word_tree_draw_test {
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -256,3 +258,5 @@ TEST_F(WordTreeDraw, LookupReturnsTheListOfTheDrawnWord)
 }
 
 } // namespace
+
+}  // namespace word_tree_draw_test

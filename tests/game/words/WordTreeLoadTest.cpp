@@ -11,6 +11,8 @@
 #include "WordTestSupport.h"
 #include "game/words/WordTree.h"
 
+namespace word_tree_load_test {
+
 namespace {
 
 // The words a, ab and ac.
@@ -200,3 +202,5 @@ TEST(WordTreeLoad, GameWordFilesLoadAndTheSecondHoldsTheFirst)
 }
 
 } // namespace
+
+}  // namespace word_tree_load_test

@@ -12,6 +12,8 @@
 #include "game/words/WordTree.h"
 #include "game/words/WordTreeWriter.h"
 
+namespace word_tree_words_test {
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -310,3 +312,5 @@ TEST(WordTreeWords, SearchesWhileTheIndexIsBuiltListWhatTheIndexLists)
 }
 
 } // namespace
+
+}  // namespace word_tree_words_test

@@ -14,6 +14,8 @@
 #include "game/words/WordTree.h"
 #include "game/words/WordTreeWriter.h"
 
+namespace word_tree_writer_test {
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -170,3 +172,5 @@ TEST_F(WordTreeBuilder, FailsOnAMissingListAndBadArguments)
 }
 
 } // namespace
+
+}  // namespace word_tree_writer_test

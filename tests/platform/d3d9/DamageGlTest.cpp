@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+namespace damage_gl_test {
+
 namespace {
 
 using d3d9test::ColorNear;
@@ -329,3 +331,5 @@ TEST_F(DamageGlTest, TheHeapsFreePagesAreGivenBackWhileThePictureStandsStill)
 }
 
 }  // namespace
+
+}  // namespace damage_gl_test

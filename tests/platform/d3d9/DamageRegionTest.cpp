@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace damage_region_test {
+
 namespace {
 
 using platform::d3d9::DamageRegion;
@@ -70,3 +72,5 @@ TEST(DamageRegionTest, AFrameMostlyDamagedIsCheaperDrawnWhole)
 }
 
 }  // namespace
+
+}  // namespace damage_region_test

@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+namespace damage_tracker_test {
+
 namespace {
 
 using platform::d3d9::DamageTracker;
@@ -16,8 +18,8 @@ using platform::d3d9::PixelRect;
 using platform::d3d9::RecordedDraw;
 using platform::d3d9::VertexLayout;
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 600;
+constexpr int kTrackerWidth = 800;
+constexpr int kTrackerHeight = 600;
 
 VertexLayout Layout()
 {
@@ -45,7 +47,7 @@ RecordedDraw Quad(float left, float top, float right, float bottom, DWORD colour
         const auto* colourBytes = reinterpret_cast<const BYTE*>(&colour);
         draw.vertices.insert(draw.vertices.end(), colourBytes, colourBytes + sizeof colour);
     }
-    draw.bounds = DamageTracker::DrawBounds(draw.type, draw.layout, draw.stride, draw.vertices, kWidth, kHeight);
+    draw.bounds = DamageTracker::DrawBounds(draw.type, draw.layout, draw.stride, draw.vertices, kTrackerWidth, kTrackerHeight);
     return draw;
 }
 
@@ -54,7 +56,7 @@ RecordedDraw WholeClear()
     RecordedDraw clear;
     clear.clear = true;
     clear.color = 0xFF102030u;
-    clear.bounds = {0, 0, kWidth, kHeight};
+    clear.bounds = {0, 0, kTrackerWidth, kTrackerHeight};
     return clear;
 }
 
@@ -90,7 +92,7 @@ TEST(DamageTrackerTest, ADrawsRectangleHoldsEveryPixelItMayTouchWithinTheTarget)
     EXPECT_EQ(quad.bounds.bottom, 41);
     RecordedDraw lines = Quad(10.2f, 20.7f, 30.5f, 40.0f);
     lines.type = D3DPT_LINESTRIP;
-    lines.bounds = DamageTracker::DrawBounds(lines.type, lines.layout, lines.stride, lines.vertices, kWidth, kHeight);
+    lines.bounds = DamageTracker::DrawBounds(lines.type, lines.layout, lines.stride, lines.vertices, kTrackerWidth, kTrackerHeight);
     EXPECT_EQ(lines.bounds.left, 10);
     EXPECT_EQ(lines.bounds.top, 21);
     EXPECT_EQ(lines.bounds.right, 32);
@@ -98,10 +100,10 @@ TEST(DamageTrackerTest, ADrawsRectangleHoldsEveryPixelItMayTouchWithinTheTarget)
     const RecordedDraw outside = Quad(-50.0f, -50.0f, 900.0f, 700.0f);
     EXPECT_EQ(outside.bounds.left, 0);
     EXPECT_EQ(outside.bounds.top, 0);
-    EXPECT_EQ(outside.bounds.right, kWidth);
-    EXPECT_EQ(outside.bounds.bottom, kHeight);
+    EXPECT_EQ(outside.bounds.right, kTrackerWidth);
+    EXPECT_EQ(outside.bounds.bottom, kTrackerHeight);
     const RecordedDraw lost = Quad(std::nanf(""), 0.0f, 10.0f, 10.0f);
-    EXPECT_EQ(lost.bounds.Area(), static_cast<long long>(kWidth) * kHeight) << "a position not a number";
+    EXPECT_EQ(lost.bounds.Area(), static_cast<long long>(kTrackerWidth) * kTrackerHeight) << "a position not a number";
 }
 
 TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
@@ -113,15 +115,15 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
         draws.push_back(Quad(500, 500, 520, 520));
         return Frame(std::move(draws));
     };
-    EXPECT_TRUE(DamageTracker::Damage(before(), before(), kWidth, kHeight).empty()) << "the same frame again";
-    EXPECT_TRUE(DamageTracker::StartsWithFullClear(before(), kWidth, kHeight));
+    EXPECT_TRUE(DamageTracker::Damage(before(), before(), kTrackerWidth, kTrackerHeight).empty()) << "the same frame again";
+    EXPECT_TRUE(DamageTracker::StartsWithFullClear(before(), kTrackerWidth, kTrackerHeight));
 
     // One quad's alpha changes: only its rectangle, not the others'.
     std::vector<RecordedDraw> faded;
     faded.push_back(Quad(0, 0, 100, 100));
     faded.push_back(Quad(200, 200, 220, 220, 0x80FFFFFFu));
     faded.push_back(Quad(500, 500, 520, 520));
-    std::vector<PixelRect> damage = DamageTracker::Damage(before(), Frame(std::move(faded)), kWidth, kHeight);
+    std::vector<PixelRect> damage = DamageTracker::Damage(before(), Frame(std::move(faded)), kTrackerWidth, kTrackerHeight);
     ASSERT_EQ(damage.size(), 1u);
     EXPECT_TRUE(Covers(damage, 200, 200));
     EXPECT_TRUE(Covers(damage, 219, 219));
@@ -133,7 +135,7 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
     moved.push_back(Quad(0, 0, 100, 100));
     moved.push_back(Quad(300, 100, 320, 120));
     moved.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(moved)), kWidth, kHeight);
+    damage = DamageTracker::Damage(before(), Frame(std::move(moved)), kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     EXPECT_TRUE(Covers(damage, 310, 110));
     EXPECT_FALSE(Covers(damage, 510, 510));
@@ -144,26 +146,26 @@ TEST(DamageTrackerTest, OnlyTheOperationsThatDifferAreDamaged)
     added.push_back(Quad(600, 50, 650, 90));
     added.push_back(Quad(200, 200, 220, 220));
     added.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(added)), kWidth, kHeight);
+    damage = DamageTracker::Damage(before(), Frame(std::move(added)), kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 620, 70));
     EXPECT_FALSE(Covers(damage, 210, 210));
     EXPECT_FALSE(Covers(damage, 50, 50));
     std::vector<RecordedDraw> removed;
     removed.push_back(Quad(0, 0, 100, 100));
     removed.push_back(Quad(500, 500, 520, 520));
-    damage = DamageTracker::Damage(before(), Frame(std::move(removed)), kWidth, kHeight);
+    damage = DamageTracker::Damage(before(), Frame(std::move(removed)), kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     EXPECT_FALSE(Covers(damage, 510, 510));
 
     // A state that decides the pixels (here the blend) counts as a change.
     std::vector<RecordedDraw> blended = before();
     blended[2].renderStates[D3DRS_SRCBLEND] = 2;
-    damage = DamageTracker::Damage(before(), blended, kWidth, kHeight);
+    damage = DamageTracker::Damage(before(), blended, kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 210, 210));
     // So does a texture's stamp (its pixels changed).
     std::vector<RecordedDraw> restamped = before();
     restamped[3].textureStamp = 99;
-    damage = DamageTracker::Damage(before(), restamped, kWidth, kHeight);
+    damage = DamageTracker::Damage(before(), restamped, kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 510, 510));
     EXPECT_FALSE(Covers(damage, 210, 210));
 }
@@ -186,13 +188,13 @@ TEST(DamageTrackerTest, OneSpriteOfABatchMovingDamagesOnlyItsPlaces)
         }
         list.count = 18;
         list.bounds =
-            DamageTracker::DrawBounds(list.type, list.layout, list.stride, list.vertices, kWidth, kHeight);
+            DamageTracker::DrawBounds(list.type, list.layout, list.stride, list.vertices, kTrackerWidth, kTrackerHeight);
         std::vector<RecordedDraw> draws;
         draws.push_back(std::move(list));
         return Frame(std::move(draws));
     };
-    EXPECT_TRUE(DamageTracker::Damage(batch(300), batch(300), kWidth, kHeight).empty());
-    const std::vector<PixelRect> damage = DamageTracker::Damage(batch(300), batch(350), kWidth, kHeight);
+    EXPECT_TRUE(DamageTracker::Damage(batch(300), batch(300), kTrackerWidth, kTrackerHeight).empty());
+    const std::vector<PixelRect> damage = DamageTracker::Damage(batch(300), batch(350), kTrackerWidth, kTrackerHeight);
     EXPECT_TRUE(Covers(damage, 305, 110));
     EXPECT_TRUE(Covers(damage, 365, 110));
     EXPECT_FALSE(Covers(damage, 110, 110));
@@ -254,3 +256,5 @@ TEST(DamageTrackerTest, ScatteredRectanglesStayApartUpToTheCapAndBeyondItBecomeO
 }
 
 }  // namespace
+
+}  // namespace damage_tracker_test

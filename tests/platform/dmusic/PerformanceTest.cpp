@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+namespace performance_test {
+
 using namespace dmusic;
 
 namespace {
@@ -172,3 +174,5 @@ TEST_F(PerformanceTest, ASongShorterThanARenderRepeatsWithinIt) {
     performance->Stop(nullptr, nullptr, 0, 0);
   }
 }
+
+}  // namespace performance_test

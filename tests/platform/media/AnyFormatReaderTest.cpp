@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace any_format_reader_test {
+
 namespace {
 
 std::string Path(const std::string &name) { return std::string(QMV_BINARY_DIR) + "/test-home/media-" + name; }
@@ -73,3 +75,5 @@ TEST(AnyFormatReader, AFileThatChangesItsChannelsMidwayPlaysThemAll) {
   EXPECT_GT(differ, frames / 16);
   for (const char *name : {"a.wav", "b.wav", "a.mp3", "b.mp3"}) std::remove(Path(name).c_str());
 }
+
+}  // namespace any_format_reader_test

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <vector>
 
+namespace atomic_file_test {
+
 namespace {
 
 std::size_t EntriesIn(const std::string& folder)
@@ -79,3 +81,5 @@ TEST(AtomicFile, OnlyOurOwnStaleTemporariesAreSweptAway)
 }
 
 }  // namespace
+
+}  // namespace atomic_file_test

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+namespace event_translator_test {
+
 namespace {
 
 using platform::EventTarget;
@@ -410,3 +412,5 @@ TEST_F(EventTranslatorTest, EventsOfUnknownWindowsAreDropped)
 }
 
 }  // namespace
+
+}  // namespace event_translator_test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace letterbox_test {
+
 namespace {
 
 using platform::Letterbox;
@@ -62,3 +64,5 @@ TEST(LetterboxTest, EmptySizesMapOneToOne)
 }
 
 }  // namespace
+
+}  // namespace letterbox_test

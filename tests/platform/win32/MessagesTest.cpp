@@ -9,6 +9,8 @@
 #include <chrono>
 #include <thread>
 
+namespace messages_test {
+
 
 namespace {
 
@@ -175,3 +177,5 @@ TEST_F(MessagesTest, KeyStateFollowsTheMessagesTakenNotThosePosted)
 }
 
 }  // namespace
+
+}  // namespace messages_test

@@ -5,6 +5,8 @@
 
 #include <ctime>
 
+namespace win_date_time_test {
+
 namespace {
 
 TEST(WinDateTime, FormatsPicturesWithQuotedText)
@@ -43,3 +45,5 @@ TEST(WinDateTime, SystemTimeIsUtcNow)
 }
 
 }  // namespace
+
+}  // namespace win_date_time_test

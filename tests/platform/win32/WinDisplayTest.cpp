@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace win_display_test {
+
 namespace {
 
 // Runs the body in a child with no display of any kind in its environment,
@@ -51,3 +53,5 @@ TEST(WinDisplayTest, NoDisplayIsNotHiddenBehindAnOffScreenDriver)
 }
 
 }  // namespace
+
+}  // namespace win_display_test

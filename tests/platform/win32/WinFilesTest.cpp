@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace win_files_test {
+
 namespace {
 
 std::string Backslashed(const std::string& path)
@@ -164,3 +166,5 @@ TEST(WinFiles, OwnFileAndCurrentFolder)
 }
 
 }  // namespace
+
+}  // namespace win_files_test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace win_input_test {
+
 namespace {
 
 TEST(WinInputTest, SystemCursorsAreLoadedOncePerId)
@@ -51,3 +53,5 @@ TEST(WinInputTest, CaptureAndPointsNeedAWindow)
 }
 
 }  // namespace
+
+}  // namespace win_input_test

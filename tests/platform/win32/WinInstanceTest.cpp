@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace win_instance_test {
+
 namespace {
 
 std::string UniqueName(const char* what)
@@ -111,3 +113,5 @@ TEST(WinInstanceTest, UnnamedMutexesAreAlwaysNew)
 }
 
 }  // namespace
+
+}  // namespace win_instance_test

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace win_library_test {
+
 namespace {
 
 int g_calls = 0;
@@ -57,3 +59,5 @@ TEST(WinLibrary, NativeLibrariesLoadThroughTheDynamicLinker)
 }
 
 }  // namespace
+
+}  // namespace win_library_test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace win_message_box_test {
+
 namespace {
 
 TEST(WinMessageBox, HeadlessBoxGoesToStderrWithoutBlocking)
@@ -85,3 +87,5 @@ TEST(WinMessageBox, LongTextsAreBrokenIntoLinesThatFit)
 }
 
 }  // namespace
+
+}  // namespace win_message_box_test

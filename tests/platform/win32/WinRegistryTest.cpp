@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+namespace win_registry_test {
+
 namespace {
 
 class WinRegistry : public ::testing::Test {
@@ -258,3 +260,5 @@ TEST_F(WinRegistry, AFileWithADamagedLineIsKeptAsideAndSaidOnce)
 }
 
 }  // namespace
+
+}  // namespace win_registry_test

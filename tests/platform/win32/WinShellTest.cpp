@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace win_shell_test {
+
 namespace {
 
 std::intptr_t Code(HINSTANCE result)
@@ -69,3 +71,5 @@ TEST(WinShell, SpecialFoldersFollowTheXdgFolders)
 }
 
 }  // namespace
+
+}  // namespace win_shell_test

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <thread>
 
+namespace win_sync_test {
+
 namespace {
 
 TEST(WinSync, OwnerReentersAndOthersWaitUntilTheLastLeave)
@@ -66,3 +68,5 @@ TEST(WinSync, ProtectsACounterAcrossThreads)
 }
 
 }  // namespace
+
+}  // namespace win_sync_test

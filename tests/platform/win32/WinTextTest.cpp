@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace win_text_test {
+
 namespace {
 
 std::u16string ToWide(UINT codePage, const std::string& bytes, DWORD flags = 0)
@@ -119,3 +121,5 @@ TEST(WinText, RefusesSmallBuffersAndBadArguments)
 }
 
 }  // namespace
+
+}  // namespace win_text_test

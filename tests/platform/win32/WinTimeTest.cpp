@@ -5,6 +5,8 @@
 #include <chrono>
 #include <vector>
 
+namespace win_time_test {
+
 namespace {
 
 class WinTimeTest : public ::testing::Test {
@@ -85,3 +87,5 @@ TEST(WinTimeRealClockTest, RealClockAdvancesAndSleepWaits)
 }
 
 }  // namespace
+
+}  // namespace win_time_test

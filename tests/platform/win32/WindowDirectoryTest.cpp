@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+namespace window_directory_test {
+
 namespace {
 
 using platform::WindowDirectory;
@@ -130,3 +132,5 @@ TEST(WindowDirectoryTest, OwnWindowsAreNotListedAsAnotherInstance)
 }
 
 }  // namespace
+
+}  // namespace window_directory_test

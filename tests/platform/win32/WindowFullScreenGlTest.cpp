@@ -26,6 +26,8 @@
 #include <unistd.h>
 #include "tests/SkipOutsideCi.h"
 
+namespace window_full_screen_gl_test {
+
 namespace {
 
 constexpr int kScreenWidth = 1280;
@@ -153,3 +155,5 @@ TEST(WindowFullScreenGlTest, RecreatedFullScreenWindowCoversTheScreenAndLeavesIt
     UnregisterClassA("WindowFullScreenGlTest", nullptr);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
+
+}  // namespace window_full_screen_gl_test

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+namespace window_gl_test {
+
 namespace {
 
 std::vector<UINT> g_seen;
@@ -253,3 +255,5 @@ TEST_F(WindowGlTest, FillRectPaintsTheClientAreaThroughTheContext)
 }
 
 }  // namespace
+
+}  // namespace window_gl_test

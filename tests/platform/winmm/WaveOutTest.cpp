@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace wave_out_test {
+
 namespace {
 
 WAVEFORMATEX Pcm16(int channels, int rate) {
@@ -151,3 +153,5 @@ TEST(WaveIn, CapturedPiecesFillHeadersInOrder) {
     EXPECT_EQ(waveInReset(in), MMSYSERR_NOERROR);
     EXPECT_EQ(waveInClose(in), MMSYSERR_NOERROR);
 }
+
+}  // namespace wave_out_test

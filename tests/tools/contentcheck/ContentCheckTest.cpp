@@ -19,6 +19,8 @@
 #include "sound/include/osnd.h"
 #include "sound/src/stream/osnd_stream.h"
 
+namespace content_check_test {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -197,3 +199,5 @@ TEST(MusicLoop, EveryStreamJoinsItsEndToItsStartWithoutAJump)
 }
 
 }  // namespace
+
+}  // namespace content_check_test

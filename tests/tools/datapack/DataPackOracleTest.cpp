@@ -11,6 +11,8 @@
 #include "framework/core/files/TestBuffer.h"
 #include "platform/win32/TempFolder.h"
 
+namespace data_pack_oracle_test {
+
 namespace {
 
 using testsupport::ReadText;
@@ -123,3 +125,5 @@ TEST_F(DataPackTest, FailuresLeaveTheOldArchive)
 }
 
 }  // namespace
+
+}  // namespace data_pack_oracle_test

@@ -7,6 +7,8 @@
 #include "framework/core/files/TestBuffer.h"
 #include "platform/win32/TempFolder.h"
 
+namespace scramble_tool_test {
+
 namespace {
 
 using testsupport::ReadText;
@@ -53,3 +55,5 @@ TEST(ScrambleToolTest, FailuresKeepTheOutputAsItWas)
 }
 
 }  // namespace
+
+}  // namespace scramble_tool_test

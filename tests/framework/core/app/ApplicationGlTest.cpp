@@ -13,6 +13,8 @@
 #include "framework/scene/SceneCommands.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
+namespace application_gl_test {
+
 namespace fs = std::filesystem;
 using Qmv2::Application;
 
@@ -73,3 +75,5 @@ TEST_F(ShippedManifestTest, ShippedManifestStartsTheGame)
     application.Shutdown();
     EXPECT_EQ(Qmv2::GameWindow::GetInstance(), nullptr);
 }
+
+}  // namespace application_gl_test

@@ -19,6 +19,8 @@
 #include "framework/scene/GameTree.h"
 #include "framework/scene/SceneCommands.h"
 
+namespace application_test {
+
 namespace fs = std::filesystem;
 using Qmv2::Application;
 
@@ -268,3 +270,5 @@ TEST_F(ApplicationRegistrationTest, RegisteredReleasesRunInTheShutdownOrder)
     EXPECT_EQ(steps, (std::vector<std::string>{"particle input tree tasks", "scene tree tasks", "sound tasks",
                                                "image tasks", "tooltip", "renderer"}));
 }
+
+}  // namespace application_test

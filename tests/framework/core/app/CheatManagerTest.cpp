@@ -10,6 +10,8 @@
 #include "platform/win32/WinKeys.h"
 #include "platform/win32/WinMessages.h"
 
+namespace cheat_manager_test {
+
 using Qmv2::CheatInfo;
 using Qmv2::CheatManager;
 using Qmv2::KeyboardMessageData;
@@ -297,3 +299,5 @@ TEST_F(CheatManagerTest, RegistersFirstWithTheInputHandlerAndAnswersItsListener)
     }
     Qmv2::GameTree::ReleaseInstance();
 }
+
+}  // namespace cheat_manager_test

@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace game_e2_e_test {
+
 namespace {
 
 using gameprocess::kRunDir;
@@ -613,3 +615,5 @@ TEST_F(GameE2ETest, StoredFilesThatCannotBeUsedAreKeptAsDamagedAndSaid)
     EXPECT_LT(fs::file_size(settings), 4096u) << "the rewritten file holds no damaged line";
     EXPECT_EQ(MessageBoxes(said), 2u) << said;
 }
+
+}  // namespace game_e2_e_test

@@ -9,6 +9,8 @@
 #include "platform/win32/WinEvents.h"
 #include "platform/win32/WinKeys.h"
 
+namespace game_window_proc_test {
+
 using Qmv2::GameWindow;
 using Qmv2::GameWindowWin32;
 using Qmv2::KeyboardMessageData;
@@ -286,3 +288,5 @@ TEST(GameWindowLifetimeTest, LastReleaseDeletesTheWindowEvenAfterItsDestroy)
     EXPECT_TRUE(deleted);
     EXPECT_EQ(GameWindow::GetInstance(), nullptr);
 }
+
+}  // namespace game_window_proc_test

@@ -6,6 +6,8 @@
 #include "framework/core/app/InputHandler.h"
 #include "framework/scene/GameNode.h"
 
+namespace input_handler_test {
+
 using Qmv2::GameNode;
 using Qmv2::InputHandler;
 using Qmv2::Message;
@@ -187,3 +189,5 @@ TEST_F(InputHandlerTest, RegisteredListenerWithoutOwnerLeavesTheListWhenDestroye
     Click();
     handler->Execute(16);  // would reach the destroyed listener if it had stayed
 }
+
+}  // namespace input_handler_test

@@ -7,6 +7,8 @@
 
 #include <set>
 
+namespace key_codes_test {
+
 namespace {
 
 using Qmv2::IsKeyDown;
@@ -160,3 +162,5 @@ TEST(KeyCodesTest, IsKeyDownReadsTheKeyStateOfTakenMessages)
 }
 
 }  // namespace
+
+}  // namespace key_codes_test

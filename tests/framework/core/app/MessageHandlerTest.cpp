@@ -3,6 +3,8 @@
 #include "framework/core/app/MessageRecorder.h"
 #include "framework/core/app/MessageHandler.h"
 
+namespace message_handler_test {
+
 using Qmv2::Message;
 using Qmv2::MessageHandler;
 using QmvTest::MessageRecorder;
@@ -169,3 +171,5 @@ TEST(MessageDataTest, KeyStrokeTextIsTheLowerCaseOfTheCharacter)
     EXPECT_FLOAT_EQ(scroll.m_Magnitude, 2.0f);
     EXPECT_FALSE(scroll.m_Upward);
 }
+
+}  // namespace message_handler_test

@@ -5,6 +5,8 @@
 #include "framework/core/app/TaskManager.h"
 #include "platform/win32/WinTime.h"
 
+namespace task_manager_test {
+
 using Qmv2::SmartPtr;
 using Qmv2::TaskManager;
 using Qmv2::TaskmanagerTimed;
@@ -228,3 +230,5 @@ TEST(TaskManagerTest, UnpacedUpdateUsesTheClockDifference)
     EXPECT_TRUE(clock.sleeps.empty());
     EXPECT_EQ(task->steps, (std::vector<std::int32_t>{3, 300}));
 }
+
+}  // namespace task_manager_test

@@ -6,6 +6,8 @@
 #include "framework/core/CoreClasses.h"
 #include "framework/core/data/HighScoreManager.h"
 
+namespace high_score_test {
+
 namespace fs = std::filesystem;
 using Qmv2::HighScoreEntry;
 using Qmv2::HighScoreManager;
@@ -244,3 +246,5 @@ TEST_F(HighScoreManagerTest, UnreadableScoresAreNeverSavedOver)
     EXPECT_FALSE(fs::exists(stored + ".damaged"));
     EXPECT_NE(said.find("no copy of it could be made"), std::string::npos) << said;
 }
+
+}  // namespace high_score_test

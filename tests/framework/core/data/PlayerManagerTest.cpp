@@ -8,6 +8,8 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "framework/core/properties/BasicProperties.h"
 
+namespace player_manager_test {
+
 namespace fs = std::filesystem;
 using Qmv2::PlayerManager;
 using Qmv2::PlayerName;
@@ -359,3 +361,5 @@ TEST(AbstractPlayerTest, ARecordIsNamedOnlyWhenItReceivedAName)
     EXPECT_TRUE(TestPlayer(saved.Get()).IsNamed());
     EXPECT_EQ(saved->GetString("name"), "");
 }
+
+}  // namespace player_manager_test

@@ -20,6 +20,8 @@
 #include "framework/core/object/ObjectFactory.h"
 #include "platform/win32/WinRegistry.h"
 
+namespace save_kill_slow_test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -170,3 +172,5 @@ TEST(SaveKillSlowTest, KilledWhileSavingSettingsAndPlayersLosesNoWholeSave)
     EXPECT_EQ(loaded, kKills);
     fs::remove_all(config);
 }
+
+}  // namespace save_kill_slow_test

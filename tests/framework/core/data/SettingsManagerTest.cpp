@@ -9,6 +9,8 @@
 #include "framework/core/data/RegistryBase.h"
 #include "framework/core/data/SettingsManager.h"
 
+namespace settings_manager_test {
+
 namespace fs = std::filesystem;
 using Qmv2::GameSettings;
 using Qmv2::SettingsManager;
@@ -270,3 +272,5 @@ TEST_F(SettingsManagerTest, DamagedOrUnreadableSettingsAreKeptAndFailedSavesSaid
     EXPECT_EQ(Read("shutdowncorrect"), Sz("true"));
     EXPECT_NE(said.find("A copy is kept as " + file.string() + ".damaged"), std::string::npos) << said;
 }
+
+}  // namespace settings_manager_test

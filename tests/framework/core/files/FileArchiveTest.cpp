@@ -14,6 +14,8 @@
 #include "framework/core/files/TestBuffer.h"
 #include "platform/win32/TempFolder.h"
 
+namespace file_archive_test {
+
 namespace {
 
 using Qmv2::FileArchive;
@@ -316,3 +318,5 @@ TEST_F(FileArchiveTest, ConcurrentLoadsDoNotInterleave)
 }
 
 }  // namespace
+
+}  // namespace file_archive_test

@@ -11,6 +11,8 @@
 #include "framework/core/files/TestBuffer.h"
 #include "platform/win32/TempFolder.h"
 
+namespace file_loader_test {
+
 namespace {
 
 using testsupport::TempFolder;
@@ -176,3 +178,5 @@ TEST_F(FileLoaderTest, OpenFileAcceptsBackslashes)
 }
 
 }  // namespace
+
+}  // namespace file_loader_test

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace file_path_test {
+
 namespace {
 
 TEST(FilePathTest, NormalisePath)
@@ -53,3 +55,5 @@ TEST(FilePathTest, EscapingIsOneToOne)
 }
 
 }  // namespace
+
+}  // namespace file_path_test

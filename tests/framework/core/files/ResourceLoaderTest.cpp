@@ -12,6 +12,8 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 
+namespace resource_loader_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -174,3 +176,5 @@ TEST_F(ResourceLoaderTest, WakeUpsFromManyThreadsWhileLoadingAreHarmless)
 }
 
 }  // namespace
+
+}  // namespace resource_loader_test

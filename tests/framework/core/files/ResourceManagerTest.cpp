@@ -6,6 +6,8 @@
 
 #include "ResourceFixture.h"
 
+namespace resource_manager_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -281,3 +283,5 @@ TEST_F(ResourceManagerTest, ReplacingAQueuedSectionLoadsTheReplacement)
 }
 
 }  // namespace
+
+}  // namespace resource_manager_test

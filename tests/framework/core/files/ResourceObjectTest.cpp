@@ -7,6 +7,8 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 
+namespace resource_object_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -112,3 +114,5 @@ TEST(ResourceObjectTest, SameFileNeedsANameOnThisSide)
 }
 
 }  // namespace
+
+}  // namespace resource_object_test

@@ -9,6 +9,8 @@
 #include "framework/core/properties/PropertyValue.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 
+namespace resource_section_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -151,3 +153,5 @@ TEST_F(ResourceSectionTest, ToStringListsEveryResource)
 }
 
 }  // namespace
+
+}  // namespace resource_section_test

@@ -6,6 +6,8 @@
 #include "ResourceFixture.h"
 #include "framework/core/app/Application.h"
 
+namespace resource_startup_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -83,3 +85,5 @@ TEST_F(ResourceStartupTest, CommandWithoutListsMakesAnIdleManager)
 }
 
 }  // namespace
+
+}  // namespace resource_startup_test

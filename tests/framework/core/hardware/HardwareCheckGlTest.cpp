@@ -7,6 +7,8 @@
 #include "platform/d3d9/TestHooks.h"
 #include "platform/win32/WinLibrary.h"
 
+namespace hardware_check_gl_test {
+
 using Qmv2::HardwareCheck;
 
 namespace {
@@ -47,3 +49,5 @@ TEST_F(HardwareCheckGlTest, ASmallTextureLimitHasNoHardwareSupport)
     EXPECT_FALSE(Check(errors));
     EXPECT_NE(errors.find("[message box] CTEXT_ERROR: CTEXT_ERROR_NO_HARDWARESUPPORT"), std::string::npos) << errors;
 }
+
+}  // namespace hardware_check_gl_test

@@ -14,6 +14,8 @@
 #include "framework/scene/SceneCommands.h"
 #include "platform/win32/WinLibrary.h"
 
+namespace hardware_check_test {
+
 using hardwaretest::Fake;
 using hardwaretest::FakeCall;
 using Qmv2::BasicProperties;
@@ -395,3 +397,5 @@ TEST(HardwareCheckCommandTest, FailedCheckStopsTheStartUp)
     fs::current_path(previous);
     fs::remove_all(folder);
 }
+
+}  // namespace hardware_check_test

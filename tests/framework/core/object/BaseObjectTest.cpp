@@ -7,6 +7,8 @@
 #include "framework/core/object/iGuiMethod.h"
 #include "TrackedObject.h"
 
+namespace base_object_test {
+
 namespace {
 
 using Qmv2::BaseObject;
@@ -190,3 +192,5 @@ TEST(GuiMethodTest, InvokeCallsTheBoundFunctionWithTargetAndArgument)
 }
 
 }  // namespace
+
+}  // namespace base_object_test

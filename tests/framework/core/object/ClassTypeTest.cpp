@@ -3,6 +3,8 @@
 #include "framework/core/object/BaseObject.h"
 #include "framework/core/object/iGuiMethod.h"
 
+namespace class_type_test {
+
 namespace {
 
 using Qmv2::BaseObject;
@@ -132,3 +134,5 @@ TEST(ClassTypeTest, ClassWithoutRecordAnswersItsBaseRecord)
 }
 
 }  // namespace
+
+}  // namespace class_type_test

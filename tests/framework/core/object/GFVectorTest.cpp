@@ -10,6 +10,8 @@
 #include "framework/core/object/SmartPtr.h"
 #include "TrackedObject.h"
 
+namespace gf_vector_test {
+
 namespace {
 
 using Qmv2::GFVector;
@@ -539,3 +541,5 @@ TEST_F(GFVectorTest, ElementsAreNeitherLostNorDoubled)
 }
 
 }  // namespace
+
+}  // namespace gf_vector_test

@@ -4,6 +4,8 @@
 
 #include "framework/core/object/MouseCursorCounter.h"
 
+namespace mouse_cursor_counter_test {
+
 namespace {
 
 using Qmv2::MouseCursorCounter;
@@ -88,3 +90,5 @@ TEST_F(MouseCursorCounterTest, CopiesKeepTheCountsBalanced)
 }
 
 }  // namespace
+
+}  // namespace mouse_cursor_counter_test

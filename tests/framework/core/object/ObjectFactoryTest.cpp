@@ -6,6 +6,8 @@
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyValue.h"
 
+namespace object_factory_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -118,3 +120,5 @@ TEST_F(ObjectFactoryTest, LaterRegistrationReplacesTheCreator)
 }
 
 }  // namespace
+
+}  // namespace object_factory_test

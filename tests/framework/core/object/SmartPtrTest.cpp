@@ -5,6 +5,8 @@
 #include "framework/core/object/SmartPtr.h"
 #include "TrackedObject.h"
 
+namespace smart_ptr_test {
+
 namespace {
 
 using Qmv2::SmartPtr;
@@ -138,3 +140,5 @@ TEST(SmartPtrTest, HolderIsEmptyWhileItsOldObjectIsDestroyed)
 }
 
 }  // namespace
+
+}  // namespace smart_ptr_test

@@ -3,6 +3,8 @@
 #include "framework/core/object/iInstance.h"
 #include "TrackedObject.h"
 
+namespace i_instance_test {
+
 namespace {
 
 class Manager : public QmvTest::TrackedObject, public Qmv2::iInstance<Manager> {
@@ -64,3 +66,5 @@ TEST(iInstanceTest, SettingANewManagerReleasesThePreviousOne)
 }
 
 }  // namespace
+
+}  // namespace i_instance_test

@@ -10,6 +10,8 @@
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/PropertyXmlReader.h"
 
+namespace data_manager_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -210,3 +212,5 @@ TEST_F(DataManagerTest, UnknownTypeWordIsReportedAndSkipped)
 }
 
 }  // namespace
+
+}  // namespace data_manager_test

@@ -13,6 +13,8 @@
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/properties/PropertyStore.h"
 
+namespace property_file_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -201,3 +203,5 @@ TEST_F(PropertyFileTest, KilledWriterNeverLeavesAPartialFile)
 }
 
 }  // namespace
+
+}  // namespace property_file_test

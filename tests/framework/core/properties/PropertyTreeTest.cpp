@@ -3,6 +3,8 @@
 #include "framework/core/properties/PropertyNode.h"
 #include "framework/core/properties/PropertyStore.h"
 
+namespace property_tree_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -198,3 +200,5 @@ TEST(PropertyStoreTest, CloneTakesFilesFlagsAndNamedChildren)
 }
 
 }  // namespace
+
+}  // namespace property_tree_test

@@ -9,6 +9,8 @@
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/util/Random.h"
 
+namespace property_xml_oracle_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -120,3 +122,5 @@ TEST_F(PropertyXmlOracleTest, StoreReadsBackWhatItWrote)
 }
 
 }  // namespace
+
+}  // namespace property_xml_oracle_test

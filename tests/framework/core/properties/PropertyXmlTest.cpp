@@ -9,6 +9,8 @@
 #include "framework/core/properties/PropertyXmlReader.h"
 #include "framework/core/properties/PropertyXmlWriter.h"
 
+namespace property_xml_test {
+
 namespace {
 
 using namespace Qmv2;
@@ -239,3 +241,5 @@ TEST(PropertyXmlGoldenTest, ReadWriteReadGivesTheSameTreeAndText)
 }
 
 }  // namespace
+
+}  // namespace property_xml_test

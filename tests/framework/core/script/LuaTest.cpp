@@ -6,6 +6,8 @@
 #include "ScriptFixture.h"
 #include "framework/core/object/SmartPtr.h"
 
+namespace lua_test {
+
 namespace {
 
 using Qmv2::GameNode;
@@ -149,3 +151,5 @@ TEST(LuaDeathTest, UnprotectedErrorShowsItsTextBeforeTheProcessEnds)
 }
 
 }  // namespace
+
+}  // namespace lua_test

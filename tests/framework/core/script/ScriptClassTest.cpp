@@ -5,6 +5,8 @@
 #include "ScriptFixture.h"
 #include "framework/core/object/SmartPtr.h"
 
+namespace script_class_test {
+
 namespace {
 
 using Qmv2::GameNode;
@@ -230,3 +232,5 @@ TEST_F(ScriptClassTest, WithoutAnyClassScriptEveryObjectHasItsNativeMethods)
 }
 
 }  // namespace
+
+}  // namespace script_class_test

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <random>
 
+namespace color_matrix_test {
+
 namespace {
 
 using Qmv2::Color;
@@ -136,3 +138,5 @@ TEST(Matrix3x3Test, InverseOfADegenerateTransformUsesALargeValue)
 }
 
 } // namespace
+
+}  // namespace color_matrix_test

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+namespace file_system_test {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -189,3 +191,5 @@ TEST(FileSystemTest, GrantEveryoneAccessFollowsTheSecurityLibrary)
 }
 
 }  // namespace
+
+}  // namespace file_system_test

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+namespace geometry_test {
+
 namespace {
 
 using Qmv2::PointF;
@@ -126,3 +128,5 @@ TEST(AnchorPointTest, OffsetsByKind)
 }
 
 } // namespace
+
+}  // namespace geometry_test

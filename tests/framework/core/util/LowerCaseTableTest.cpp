@@ -8,6 +8,8 @@
 #include <map>
 #include "tests/SkipOutsideCi.h"
 
+namespace lower_case_table_test {
+
 namespace {
 
 using Qmv2::LowerCaseTable;
@@ -94,3 +96,5 @@ TEST(LowerCaseTableTest, AgreesWithTheCLibrary)
 }
 
 } // namespace
+
+}  // namespace lower_case_table_test

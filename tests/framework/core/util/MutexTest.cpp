@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+namespace mutex_test {
+
 namespace {
 
 TEST(MutexTest, RecursiveLockCountsAndHoldsOffOtherThreads)
@@ -69,3 +71,5 @@ TEST(MutexTest, ScopedHolderCountsUpAndDownAndAcceptsNoLock)
 }
 
 }  // namespace
+
+}  // namespace mutex_test

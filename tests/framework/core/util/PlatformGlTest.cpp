@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+namespace platform_gl_test {
+
 namespace {
 
 class PlatformGlTest : public ::testing::Test {
@@ -27,3 +29,5 @@ TEST_F(PlatformGlTest, CurrentDisplayModeIsAvailableAndAnAbsurdOneIsNot)
 }
 
 }  // namespace
+
+}  // namespace platform_gl_test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace platform_test {
+
 namespace {
 
 TEST(PlatformTest, TextConversionsRoundTrip)
@@ -73,3 +75,5 @@ TEST(PlatformTest, ClipboardAndDisplayNeedTheVideoSubsystem)
 }
 
 }  // namespace
+
+}  // namespace platform_test

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+namespace polygon_test {
+
 namespace {
 
 using Qmv2::PointF;
@@ -343,3 +345,5 @@ TEST(PolygonTest, ConvexIntersectionOfOnePolygonInsideTheOther)
 }
 
 } // namespace
+
+}  // namespace polygon_test

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace random_test {
+
 namespace {
 
 // Reference draws of java.util.Random, which uses the same generator, made by
@@ -125,3 +127,5 @@ TEST(RandomTest, ExtremeAndEmptyRanges)
 }
 
 } // namespace
+
+}  // namespace random_test

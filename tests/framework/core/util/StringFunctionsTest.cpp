@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace string_functions_test {
+
 namespace {
 
 using Qmv2::ParseColor;
@@ -90,3 +92,5 @@ TEST(StringFunctionsTest, ReplaceAllRestartsUnlessThatWouldNeverEnd)
 }
 
 } // namespace
+
+}  // namespace string_functions_test

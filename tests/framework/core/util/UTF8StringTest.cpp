@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace utf8_string_test {
+
 namespace {
 
 using Qmv2::UTF8String;
@@ -233,3 +235,5 @@ TEST(UTF8StringTest, ToLowerMapsEveryCodePoint)
 }
 
 } // namespace
+
+}  // namespace utf8_string_test

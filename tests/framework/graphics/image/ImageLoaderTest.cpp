@@ -16,6 +16,8 @@
 #include "framework/graphics/image/JpegDecoder.h"
 #include "framework/graphics/image/MaskData.h"
 
+namespace image_loader_test {
+
 using namespace Qmv2;
 using namespace imagetest;
 
@@ -516,3 +518,5 @@ TEST(ImageLoaderWithoutRendererTest, NoTexturesNoSuccess)
     EXPECT_FALSE(loader.Load());
     EXPECT_EQ(loader.GetImageData().GetCount(), 0);
 }
+
+}  // namespace image_loader_test

@@ -12,6 +12,8 @@
 #include "framework/graphics/image/Image.h"
 #include "framework/graphics/image/Mask.h"
 
+namespace mask_test {
+
 using namespace Qmv2;
 using namespace imagetest;
 
@@ -199,3 +201,5 @@ TEST_F(MaskFromFrameTest, AlphaOfTheFrameRectangleWithoutMarkingItModified)
     EXPECT_EQ(none->GetMaskData()->GetWidth(), 0);
     EXPECT_FALSE(none->HitTest(0, 0));
 }
+
+}  // namespace mask_test

@@ -12,6 +12,8 @@
 #include "framework/graphics/image/Mask.h"
 #include "framework/graphics/image/ResourceImage.h"
 
+namespace resource_image_test {
+
 using namespace Qmv2;
 using namespace imagetest;
 
@@ -328,3 +330,5 @@ TEST_F(ResourceImageTest, MadeByCodeWithFrames)
     EXPECT_EQ(resource->GetFirstImage()->GetFrameCount(), 4);
     EXPECT_EQ(resource->GetFirstImage()->GetFrame(3)->GetPixelRect().y, 48);
 }
+
+}  // namespace resource_image_test

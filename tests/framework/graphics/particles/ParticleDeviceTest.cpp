@@ -12,6 +12,8 @@
 #include "framework/graphics/particles/ParticleVertexBuffer.h"
 #include "framework/graphics/render/GraphicsVertex.h"
 
+namespace particle_device_test {
+
 using namespace Qmv2;
 using PyroParticles::PyroGraphics::CBitmap;
 using PyroParticles::PyroGraphics::IIndexBuffer;
@@ -371,3 +373,5 @@ TEST_F(ParticleDeviceTest, WithoutBatchSpaceTheDrawFails)
     EXPECT_EQ(device_->DrawQuads(quads.get(), 0, 1, 0), 0);
     graphics_->End();
 }
+
+}  // namespace particle_device_test

@@ -11,6 +11,8 @@
 #include "framework/graphics/particles/ParticleManager.h"
 #include "platform/win32/WinLibrary.h"
 
+namespace particle_manager_test {
+
 using namespace Qmv2;
 using PyroParticles::IPyroParticleLibrary;
 using PyroParticles::PyroGraphics::CBitmap;
@@ -230,3 +232,5 @@ TEST(ParticleManagerCommandTest, TheStartUpCommandMakesTheManagerAndShutdownRele
     }
     platform::UnregisterLibrary("pyro.dll");
 }
+
+}  // namespace particle_manager_test

@@ -9,6 +9,8 @@
 #include "framework/graphics/image/ImageManager.h"
 #include "framework/graphics/render/ImageData.h"
 
+namespace image_data_test {
+
 namespace {
 
 using Qmv2::ImageData;
@@ -51,3 +53,5 @@ TEST(ImageDataTest, TheManagerKnowsATextureOnlyWhileItIsWhole)
 }
 
 }  // namespace
+
+}  // namespace image_data_test

@@ -5,6 +5,8 @@
 #include "TextTestFont.h"
 #include "framework/core/properties/PropertyVector.h"
 
+namespace font_bitmap_test {
+
 using namespace Qmv2;
 using texttest::MakeFixedFont;
 using texttest::MakeGlyph;
@@ -221,3 +223,5 @@ TEST(FontBitmapTest, LineHeightFallsBackToTheCellAndColoursToTheTopLayer)
 }
 
 }  // namespace
+
+}  // namespace font_bitmap_test

@@ -12,6 +12,8 @@
 
 #include "framework/graphics/text/ResourceFont.h"
 
+namespace resource_font_test {
+
 using namespace Qmv2;
 
 namespace {
@@ -135,3 +137,5 @@ TEST_F(ResourceFontTest, SameFileOnlyForFontsOfOneNonEmptyName)
 }
 
 }  // namespace
+
+}  // namespace resource_font_test

@@ -15,19 +15,21 @@
 #include "framework/graphics/text/ResourceFont.h"
 #include "platform/d3d9/Direct3D9Library.h"
 
+namespace text_gl_test {
+
 using namespace Qmv2;
 using graphicstest::CompareWithGolden;
 using graphicstest::Picture;
 
 namespace {
 
-constexpr int kWidth = 200;
-constexpr int kHeight = 100;
+constexpr int kTextWidth = 200;
+constexpr int kTextHeight = 100;
 constexpr std::uint32_t kBackground = 0xFF6A8CAFu;
 
 class TextGlTest : public graphicstest::ScreenFixture {
 protected:
-    TextGlTest() : ScreenFixture("text test", kWidth, kHeight) {}
+    TextGlTest() : ScreenFixture("text test", kTextWidth, kTextHeight) {}
 
     void SetUp() override
     {
@@ -121,3 +123,5 @@ TEST_F(TextGlTest, MarkupColoursTheFaceOfStyledText)
 }
 
 }  // namespace
+
+}  // namespace text_gl_test
