@@ -1112,7 +1112,9 @@ TEST_F(NetStream, CloseReturnsWhileOpenCallbacksOpenTheNextEntry) {
     // engine), then opens: that open must be refused. The close goes on
     // once it has been asked.
     const bool late = list.closing && !list.sawClosing.exchange(true);
-    if (late) EXPECT_TRUE(list.begun.load()->WaitReached(60000)) << "the close did not begin";
+    if (late) {
+      EXPECT_TRUE(list.begun.load()->WaitReached(60000)) << "the close did not begin";
+    }
     if (OSND_STREAM *next = Open(list.next, OSND_MODE_NONBLOCKING)) {
       OsndStream_SetOpenCallback(next, CallOnOpen);
       list.wrong += late;
