@@ -31,7 +31,9 @@ trap 'exit 143' TERM INT HUP
 
 mkdir -p "$own/home" "$own/config" "$own/data" "$own/tmp" && mkdir -m 700 "$own/runtime" || exit 1
 mkfifo "$own/ready" || exit 1
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$own/ready" 2>"$own/xvfb.log" &
+# -noreset: the server stays up between the game's runs and xdotool's calls
+# (see scripts/test.sh).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$own/ready" 2>"$own/xvfb.log" &
 server=$!
 # The server writes its display number once it accepts clients; the read
 # ends early when the server dies first.

@@ -83,7 +83,7 @@ TEST(WindowFullScreenGlTest, RecreatedFullScreenWindowCoversTheScreenAndLeavesIt
         dup2(displayPipe[1], 3);
         const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
         execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
+               "-noreset", static_cast<char*>(nullptr));
     });
     close(displayPipe[1]);
     char number[16] = {};
