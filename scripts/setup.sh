@@ -10,7 +10,7 @@ game_packages=(
   # build
   cmake ninja-build g++ pkg-config git
   # libraries the program links, and the drivers it draws with
-  libsdl2-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   liblua5.1-0-dev libtinyxml-dev libminizip-dev zlib1g-dev
   libpng-dev libjpeg-dev libogg-dev libvorbis-dev libfreetype-dev
   libopenal-dev libjack-jackd2-dev libasound2-dev

@@ -1,5 +1,7 @@
 #include "platform/win32/WinDisplay.h"
 
+#include "platform/win32/XErrorFilter.h"
+
 #include <SDL.h>
 
 #include <cstdlib>
@@ -60,6 +62,7 @@ bool StartVideoSubsystem()
     static std::mutex lock;
     std::lock_guard<std::mutex> hold(lock);
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+        InstallXErrorFilter();
         return true;
     }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -73,6 +76,7 @@ bool StartVideoSubsystem()
         SDL_SetError("no display (only the %s video driver could be started)", driver);
         return false;
     }
+    InstallXErrorFilter();
     return true;
 }
 
