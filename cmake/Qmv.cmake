@@ -88,7 +88,8 @@ endfunction()
 # anonymous namespace: the file's namespace is its own, so the class has one
 # definition, as it would outside a batch.
 function(_qmv_test_compile_options target)
-  target_compile_options(${target} PRIVATE ${QMV_WARNINGS} -Winvalid-pch -Wno-subobject-linkage)
+  target_compile_options(${target} PRIVATE ${QMV_WARNINGS} -Winvalid-pch
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
   if(CMAKE_BUILD_TYPE MATCHES "^(RelWithDebInfo|Release)$")
     target_compile_options(${target} PRIVATE -O0)
   endif()
