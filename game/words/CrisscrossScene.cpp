@@ -215,25 +215,26 @@ PointF CrisscrossScene::TrophyPlace() const
     // The board's window is the only room: near its bottom corners, clear of
     // a comment showing.
     return FreePlace({{kTrophyLeftX, kTrophyY}, {kTrophyRightX, kTrophyY}}, &GameScene::TrophyFootprint,
-                     m_CommentShowing ? &m_CommentAt : nullptr, &GameScene::CommentFootprint);
+                     &GameScene::TrophyFootprint, m_CommentShowing ? &m_CommentAt : nullptr,
+                     &GameScene::CommentPopFootprint);
 }
 
 PointF CrisscrossScene::CommentPlace() const
 {
     // Near the middle of the window's top, clear of a trophy showing.
-    return FreePlace({{m_PopupX, m_PopupY}}, &GameScene::CommentFootprint, m_TrophyShowing ? &m_TrophyAt : nullptr,
-                     &GameScene::TrophyFootprint);
+    return FreePlace({{m_PopupX, m_PopupY}}, &GameScene::CommentFootprint, &GameScene::CommentPopFootprint,
+                     m_TrophyShowing ? &m_TrophyAt : nullptr, &GameScene::TrophyFootprint);
 }
 
-PointF CrisscrossScene::FreePlace(std::initializer_list<PointF> usual, Footprint footprint, const PointF* other,
-                                  Footprint otherFootprint) const
+PointF CrisscrossScene::FreePlace(std::initializer_list<PointF> usual, Footprint footprint, Footprint reach,
+                                  const PointF* other, Footprint otherReach) const
 {
     const NodeBounds around = footprint(PointF(0.0f, 0.0f));
     // Where the centre may go for the pop-up to stand inside the clear window.
     const NodeBounds centres{kClearLeft - around.left, kClearTop - around.top, kClearRight - around.right,
                              kClearBottom - around.bottom};
     const std::optional<NodeBounds> keepClear =
-        other != nullptr ? std::optional<NodeBounds>(otherFootprint(*other)) : std::nullopt;
+        other != nullptr ? std::optional<NodeBounds>(otherReach(*other)) : std::nullopt;
     std::vector<NodeBounds> pieces;
     if (m_Board != nullptr) {
         CollectPieces(*m_Board, pieces);
@@ -249,7 +250,7 @@ PointF CrisscrossScene::FreePlace(std::initializer_list<PointF> usual, Footprint
         const NodeBounds covers = footprint(place);
         // Over the other pop-up counts as over more cells than any board has.
         const std::int32_t covered =
-            CountCovered(pieces, covers) + (keepClear && Overlap(covers, *keepClear) ? kOverOtherPopUp : 0);
+            CountCovered(pieces, covers) + (keepClear && Overlap(reach(place), *keepClear) ? kOverOtherPopUp : 0);
         if (covered < fewest || (covered == fewest && distance < nearest)) {
             best = place;
             fewest = covered;

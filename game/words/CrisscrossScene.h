@@ -166,11 +166,12 @@ private:
     using Footprint = Qmv2::NodeBounds (*)(Qmv2::PointF);
     // Where a pop-up covering `footprint` round its centre hides no piece of
     // the board (a cell, a letter, the highlight round the word in play) and
-    // keeps clear of the other pop-up (at `other`, when it shows): of the
-    // places inside the board's clear window, the one nearest a `usual` one;
-    // where every place hides some, one that hides the fewest.
-    Qmv2::PointF FreePlace(std::initializer_list<Qmv2::PointF> usual, Footprint footprint, const Qmv2::PointF* other,
-                           Footprint otherFootprint) const;
+    // keeps clear of the other pop-up (at `other`, when it shows), each at
+    // the largest scale of its pop (`reach`, `otherReach`): of the places
+    // inside the board's clear window, the one nearest a `usual` one; where
+    // every place hides some, one that hides the fewest.
+    Qmv2::PointF FreePlace(std::initializer_list<Qmv2::PointF> usual, Footprint footprint, Footprint reach,
+                           const Qmv2::PointF* other, Footprint otherReach) const;
     const WordPlacement* Placement(std::int32_t index) const;
     void DeleteRacks();
     // A new rack: its answer box on the board, its balls rolling in.

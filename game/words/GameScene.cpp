@@ -652,6 +652,12 @@ NodeBounds GameScene::CommentFootprint(PointF place)
                       place.y + kCommentHeight * 0.5f};
 }
 
+NodeBounds GameScene::CommentPopFootprint(PointF place)
+{
+    const float halfWidth = kCommentWidth * kCommentPop * 0.5f, halfHeight = kCommentHeight * kCommentPop * 0.5f;
+    return NodeBounds{place.x - halfWidth, place.y - halfHeight, place.x + halfWidth, place.y + halfHeight};
+}
+
 void GameScene::OnCommentDone()
 {
     m_CommentShowing = false;

@@ -242,6 +242,9 @@ class GameScene : public Quorvel2Scene,
     virtual Qmv2::PointF CommentPlace() const;
     // What a word-result pop-up standing at `place` covers.
     static Qmv2::NodeBounds CommentFootprint(Qmv2::PointF place);
+    // What it covers at the largest scale of its pop, which another pop-up
+    // showing at the same time keeps clear of.
+    static Qmv2::NodeBounds CommentPopFootprint(Qmv2::PointF place);
     // Where a trophy pops up (its centre); its title stands to its right.
     virtual Qmv2::PointF TrophyPlace() const;
     // What a trophy popping up at `place` covers at the largest scale of

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -17,6 +18,7 @@
 #include "framework/core/properties/PropertyStore.h"
 #include "framework/core/properties/BasicProperties.h"
 #include "framework/core/properties/PropertyVector.h"
+#include "framework/core/util/Random.h"
 #include "framework/graphics/image/PngDecoder.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/Button.h"
@@ -318,7 +320,8 @@ TEST_F(GameSceneGlTest, AWideAnswerTableStaysInsideTheWindow)
 // scale of its pop: the trophy and its title stay inside the window and hide
 // no text, no button and no ball, nor a comment popping up at the same time;
 // in Crisscross they hide no more cells of the board than at either bottom
-// corner clear of the comment.
+// corner clear of the comment. Besides a deal of the moment, two fixed deals
+// whose boards leave a trophy room only just beside the settled comment.
 TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
 {
     const PropertyVector* titles = BasicProperties::GetInstance()->GetList("TEXT_TROPHY_TITLES");
@@ -327,11 +330,19 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
     struct Case {
         const char* key;
         std::int32_t mode;
+        std::int32_t seed;  // 0: as the round is dealt
     };
-    for (const Case c : {Case{"SCENE_GAME", GameMode::kTimed}, Case{"SCENE_GAME", GameMode::kWordOfTheDay},
-                         Case{"SCENE_BLITZ", GameMode::kBlitz}, Case{"SCENE_CRISSCROSS", GameMode::kCrisscross}}) {
-        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode));
-        GameScene* scene = Enter(c.key, c.mode);
+    for (const Case c : {Case{"SCENE_GAME", GameMode::kTimed, 0}, Case{"SCENE_GAME", GameMode::kWordOfTheDay, 0},
+                         Case{"SCENE_BLITZ", GameMode::kBlitz, 0}, Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 0},
+                         Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 47},
+                         Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 65}}) {
+        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode) + ", deal " + std::to_string(c.seed));
+        if (c.seed != 0) {
+            // The board's layout draws on both generators.
+            Random::GetInstance()->Seed(c.seed);
+            std::srand(static_cast<unsigned>(c.seed));
+        }
+        GameScene* scene = c.seed != 0 ? DealCrossword(c.seed) : Enter(c.key, c.mode);
         ASSERT_NE(scene, nullptr);
         frontendtest::DrawScene(*screen_, scene, 0xFF000000u);
         if (c.mode != GameMode::kCrisscross) {
@@ -343,7 +354,7 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
         scene->ShowPopup(GameScene::kCommentNoWord);
         auto* comment = dynamic_cast<Sprite*>(LastChild(*scene));
         ASSERT_NE(comment, nullptr);
-        comment->SetScale(1.2f);
+        comment->SetScale(GameScene::kCommentPop);
         for (std::int32_t number = 0; number < count; ++number) {
             scene->ShowTrophyPopup(number);
             auto* title = dynamic_cast<Label*>(LastChild(*scene));
@@ -382,7 +393,7 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
             // either of its bottom corners clear of the comment.
             if (auto* crossword = dynamic_cast<CrisscrossScene*>(scene)) {
                 const PointF place(trophy->GetX(), trophy->GetY());
-                const NodeBounds said = GameScene::CommentFootprint(PointF(comment->GetX(), comment->GetY()));
+                const NodeBounds said = GameScene::CommentPopFootprint(PointF(comment->GetX(), comment->GetY()));
                 for (float x : {CrisscrossScene::kTrophyLeftX, CrisscrossScene::kTrophyRightX}) {
                     const NodeBounds corner = GameScene::TrophyFootprint(PointF(x, CrisscrossScene::kTrophyY));
                     if (!Overlap(corner, said)) {
