@@ -644,18 +644,28 @@ PointF GameScene::CommentPlace() const
     return PointF(kLowCommentX, kLowCommentY);
 }
 
+namespace {
+
+// The comment's picture round its centre at `place`, at `scale`.
+NodeBounds CommentAt(PointF place, float scale)
+{
+    const float halfWidth = GameScene::kCommentWidth * scale * 0.5f;
+    const float halfHeight = GameScene::kCommentHeight * scale * 0.5f;
+    return NodeBounds{place.x - halfWidth, place.y - halfHeight, place.x + halfWidth, place.y + halfHeight};
+}
+
+}  // namespace
+
 NodeBounds GameScene::CommentFootprint(PointF place)
 {
     // The picture as it stands once settled; the pop's brief overshoot may
     // brush what lies next to it.
-    return NodeBounds{place.x - kCommentWidth * 0.5f, place.y - kCommentHeight * 0.5f, place.x + kCommentWidth * 0.5f,
-                      place.y + kCommentHeight * 0.5f};
+    return CommentAt(place, 1.0f);
 }
 
 NodeBounds GameScene::CommentPopFootprint(PointF place)
 {
-    const float halfWidth = kCommentWidth * kCommentPop * 0.5f, halfHeight = kCommentHeight * kCommentPop * 0.5f;
-    return NodeBounds{place.x - halfWidth, place.y - halfHeight, place.x + halfWidth, place.y + halfHeight};
+    return CommentAt(place, kCommentPop);
 }
 
 void GameScene::OnCommentDone()
