@@ -96,19 +96,61 @@ TEST_F(CdHandOff, AStopBesideTheTimersMessageLeavesTheDriveStopped) {
   EXPECT_EQ(d->currentTrack, 0);
 }
 
-class CaptureHandOff : public WinMMRecording {};
+class CaptureHandOff : public WinMMRecording {
+ protected:
+  void TearDown() override {
+    copying.Release();
+    WinMMRecording::TearDown();
+  }
+  // Records into a new sample, `sample`, until the record thread stops at
+  // its copy, holding the sample's memory.
+  void RecordUntilTheCopy() {
+    sample = RecordSample(3000);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_TRUE(OSND_Record_StartSample(0, sample, true)) << OSND_GetError();
+    ASSERT_TRUE(copying.WaitReached(kActDeadlineMs));
+  }
+  SystemPausePoint copying{"record.copy.taken"};
+  OSND_SAMPLE *sample = nullptr;
+};
 
 // The record thread holds the sample's memory for its copy when another
 // thread frees the sample, with no stop: the free waits for the copy and
 // ends the recording before the memory goes.
 TEST_F(CaptureHandOff, AFreeOfTheSampleBeingRecordedIntoWaitsForTheCopyAndStopsIt) {
-  OSND_SAMPLE *s = RecordSample(3000);
-  ASSERT_NE(s, nullptr);
-  SystemPausePoint taken("record.copy.taken");
-  ASSERT_TRUE(OSND_Record_StartSample(0, s, true)) << OSND_GetError();
-  ASSERT_TRUE(taken.WaitReached());
-  EXPECT_TRUE(WaitsForTheParty(taken, "thread.joining", [&] { OSND_Sample_Free(s); }))
+  ASSERT_NO_FATAL_FAILURE(RecordUntilTheCopy());
+  EXPECT_TRUE(WaitsForTheParty(copying, "thread.joining", [&] { OSND_Sample_Free(sample); }))
       << "the free went on beside the record thread's copy";
+  EXPECT_FALSE(gOsnd.recording.load());
+}
+
+// Another thread's stop holds the record lock and is about to join the record
+// thread, which holds the sample's memory for its copy, when the sample is
+// freed: the stop forgets the sample only once the thread has ended, so the
+// free finds the recording its own and waits for that lock, and the memory
+// goes after the copy.
+TEST_F(CaptureHandOff, AFreeBesideAnotherThreadsStopWaitsForTheCopy) {
+  ASSERT_NO_FATAL_FAILURE(RecordUntilTheCopy());
+  SystemPausePoint joining("thread.joining", OnSecondParty);
+  std::thread stopping = SecondParty([] { EXPECT_TRUE(OSND_Record_Stop()); });
+  EXPECT_TRUE(joining.WaitReached(kActDeadlineMs)) << "the stop did not come to join the record thread";
+  // The free either waits for the record lock or ends (a hang fails in
+  // ActWaits); which one is told before the copy goes on into what an ended
+  // free has left.
+  std::atomic<bool> freed{false};
+  static_cast<void>(ActWaits(
+      "record.lock.waiting",
+      [&] {
+        OSND_Sample_Free(sample);
+        freed = true;
+      },
+      [&] {
+        EXPECT_FALSE(freed.load()) << "the free went on beside the record thread's copy, which the stop had not "
+                                      "yet joined";
+        joining.Release();
+        copying.Release();
+      }));
+  stopping.join();
   EXPECT_FALSE(gOsnd.recording.load());
 }
 

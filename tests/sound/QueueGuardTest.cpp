@@ -13,8 +13,15 @@
 #include "sound/src/system/system_pause.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
+
+#include <pthread.h>
+#include <sys/syscall.h>
 
 namespace queue_guard_test {
 
@@ -25,6 +32,20 @@ using QmvTest::WaitUntilBlockedOrFinished;
 
 thread_local bool tThirdParty = false;
 bool OnThirdParty() { return tThirdParty; }
+
+// The lock word of the futex the thread `id` sleeps on; null while it sleeps
+// on none.
+const pthread_mutex_t *FutexWaitedOn(pid_t id) {
+  if (!QmvTest::ThreadBlockedOnFutex(id)) return nullptr;
+  std::ifstream call("/proc/self/task/" + std::to_string(id) + "/syscall");
+  long number = -1;
+  std::string word;
+  if (!(call >> number >> word) || number != SYS_futex) return nullptr;
+  return reinterpret_cast<const pthread_mutex_t *>(std::strtoull(word.c_str(), nullptr, 16));
+}
+
+// The kernel id of the thread that holds a mutex (0 when none does).
+pid_t Holder(const pthread_mutex_t *mutex) { return __atomic_load_n(&mutex->__data.__owner, __ATOMIC_RELAXED); }
 
 // A party on a thread of its own that says its kernel id and when it ended.
 struct QueueParty {
@@ -168,6 +189,48 @@ TEST_F(QueueGuard, ACloseTakesBackTheSelectionQueuedMeanwhileUnderTheQueueLock) 
   busy.Release();
   CloseOnceOpen(first);
   if (closed) ExpectTheMemoryBack();
+}
+
+// The callback thread has taken a finished open's completion and waits for
+// the hold lock (another record's close holds it) to hold the record: it
+// waits holding the queue lock, so that a close of that record, which drops
+// its completions under that lock, cannot release the record before the hold.
+TEST_F(QueueGuard, ACompletionsHoldWaitingForTheHoldLockKeepsTheQueueLock) {
+  std::atomic<pid_t> caller{0};
+  SystemPausePoint taken("callbacks.taken", [&] {
+    caller = ThisThreadId();
+    return true;
+  });
+  OSND_STREAM *opened = OpenPcm();
+  ASSERT_NE(opened, nullptr);
+  ASSERT_TRUE(taken.WaitReached(kActDeadlineMs));
+  // The callback thread stands there holding the queue lock: a look at the
+  // queue sleeps on it, and the futex it sleeps on is that lock's word.
+  other.Start([&] { static_cast<void>(OsndNonBlocking_CompletionWaits(opened)); });
+  const pthread_mutex_t *queueLock = nullptr;
+  ASSERT_TRUE(PollUntil(
+      [&] {
+        queueLock = FutexWaitedOn(other.id);
+        return queueLock && Holder(queueLock) == caller;
+      },
+      kActDeadlineMs))
+      << "a look at the queue did not wait for the callback thread";
+  SystemPausePoint checked("lifetime.close.checked", OnSecondParty);
+  closing.Start([&] {
+    tSecondParty = true;
+    EXPECT_TRUE(OSND_Stream_Close(s));
+  });
+  ASSERT_TRUE(checked.WaitReached(kActDeadlineMs));
+  SystemPausePoint holding("lifetime.hold-lock.waiting", OsndNonBlocking_IsCallbackThread);
+  taken.Release();
+  ASSERT_TRUE(holding.WaitReached(kActDeadlineMs)) << "the callback thread did not wait for the hold lock";
+  EXPECT_EQ(Holder(queueLock), caller.load()) << "the callback thread let the queue lock go before it held the record";
+  holding.Release();
+  checked.Release();
+  closing.Join();
+  other.Join();
+  CloseOnceOpen(opened);
+  ExpectTheMemoryBack();
 }
 
 }  // namespace
