@@ -53,6 +53,7 @@
 #include "sound/include/osnd.h"
 #include "platform/win32/WinMessages.h"
 #include "ShellOutput.h"
+#include "tests/framework/core/app/GameProcess.h"
 #include "tests/framework/graphics/GoldenImage.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 
