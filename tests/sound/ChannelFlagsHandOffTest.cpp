@@ -47,6 +47,11 @@ TEST_F(ChannelFlagsHandOff, AReservationWaitsForAPlay) {
   EXPECT_TRUE(Has(0, OSND_CHANFLAG_RESERVED) && Has(7, OSND_CHANFLAG_RESERVED));
 }
 
+TEST_F(ChannelFlagsHandOff, ASampleModeOrLoopChangeWaitsForAPlay) {
+  EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetMode(sample, OSND_MODE_LOOP_BIDI); }));
+  EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetLoopPoints(sample, 10, 100); }));
+}
+
 // Channel 0 stays free for the other thread's plays.
 TEST_F(ChannelFlagsHandOff, ReservationsBesidePlaysOnFreeChannelsAreAllKept) {
   std::atomic<bool> done{false};
