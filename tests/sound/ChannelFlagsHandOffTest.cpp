@@ -2,6 +2,7 @@
 // lock on every path: a change beside a play waits for it, and none is lost.
 #include "SoundTestSupport.h"
 #include "WaitSupport.h"
+#include "sound/src/format/format_dshow.h"
 
 #include <atomic>
 #include <functional>
@@ -50,6 +51,14 @@ TEST_F(ChannelFlagsHandOff, AReservationWaitsForAPlay) {
 TEST_F(ChannelFlagsHandOff, ASampleModeOrLoopChangeWaitsForAPlay) {
   EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetMode(sample, OSND_MODE_LOOP_BIDI); }));
   EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetLoopPoints(sample, 10, 100); }));
+}
+
+// A call on every channel changes the media channels' flags too.
+TEST_F(ChannelFlagsHandOff, AMediaChannelClaimWaitsForAPlayAndEndsWithTheOpen) {
+  char name[] = "no-such-file.media";
+  DshowStream *media = nullptr;
+  EXPECT_TRUE(ActWaitsForAPlay([&] { EXPECT_FALSE(FormatDshow_Open(nullptr, name, nullptr, nullptr, &media)); }));
+  EXPECT_FALSE(Has(OSND_GetMaxChannels(), OSND_CHANFLAG_MEDIA));
 }
 
 // Channel 0 stays free for the other thread's plays.
