@@ -3,8 +3,11 @@
 #include "SoundTestSupport.h"
 #include "WaitSupport.h"
 #include "sound/src/format/format_dshow.h"
+#include "sound/src/system/system_pause.h"
+#include "sound/src/system/system_thread.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <thread>
 
