@@ -117,7 +117,14 @@ typedef bool (*OSND_STREAMCALLBACK)(OSND_STREAM *stream, void *data, int length,
 
 /* A DSP unit's callback: block start in the mix buffer, the buffer the previous
  * unit returned, the block length in samples, the unit's user data. Returns the
- * buffer the next unit works on. */
+ * buffer the next unit works on.
+ * It runs under the mixer's lock, as a song's row, order, Zxx and instrument
+ * callbacks do: every call that takes that lock on another thread waits for it
+ * to return (the channel, DSP unit and song calls, a sample's free, mode, loop
+ * points and allocation into a given slot, the stream calls that act on the
+ * stream's channel, and OSND_Update, which also waits for the stream callbacks
+ * it makes with the non-realtime output). A thread making such a call must not
+ * hold a lock that the callback takes: each would wait for the other for ever. */
 typedef void *(*OSND_DSPCALLBACK)(void *blockStart, void *buffer, int length, void *userData);
 
 /* System. */

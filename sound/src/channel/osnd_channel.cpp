@@ -5,6 +5,7 @@
 #include "sound/src/channel/osnd_3d.h"
 #include "sound/src/channel/osnd_dsp.h"
 #include "sound/src/core/osnd_records.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_thread.h"
 
 #include <cstdlib>
@@ -156,6 +157,9 @@ OsndChannel *TakeChannel(int request, OsndChannelRange *range, OSND_SAMPLE *samp
     }
     range->next = taken->index + 1 > range->last ? range->first : taken->index + 1;
   }
+  // Chosen by its flags, not yet marked: a change of its flags from here on
+  // must wait for the mixer's lock, which this play holds.
+  OSND_PAUSE_POINT("channel.take.chosen");
 
   if (taken->subChannel) StopWithGroup(taken);
   if (!taken->ops.start(taken, sample)) {
@@ -427,29 +431,13 @@ bool OSND_SetPaused(int channel, bool paused) {
 }
 
 bool OSND_SetReserved(int channel, bool reserved) {
-  Osnd_ResetError();
-  if (!gOsnd.initialised) {
-    Osnd_SetError(OSND_ERR_UNINITIALISED);
-    return false;
-  }
-  if (channel == OSND_ALL) {
-    for (int i = 0; i < gOsnd.channelCount; ++i) {
-      if (reserved)
-        gOsnd.channels[i].flags |= OSND_CHANFLAG_RESERVED;
-      else
-        gOsnd.channels[i].flags &= ~OSND_CHANFLAG_RESERVED;
-    }
-    return true;
-  }
-  OsndChannel *c = Osnd_GetChannel(channel);
-  if (!c) return false;
-  for (; c; c = c->subChannel) {
+  return ForChannels(channel, false, true, [reserved](OsndChannel *c, OsndChannel *) {
     if (reserved)
       c->flags |= OSND_CHANFLAG_RESERVED;
     else
       c->flags &= ~OSND_CHANFLAG_RESERVED;
-  }
-  return true;
+    return true;
+  });
 }
 
 bool OSND_SetLoopMode(int channel, unsigned int loopMode) {

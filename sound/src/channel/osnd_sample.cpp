@@ -24,6 +24,8 @@ std::recursive_mutex &SlotLock() {
   return lock;
 }
 
+// The mixer reads a playing sample's mode, loop and guard frames while it
+// mixes, and a play copies the mode: a change of them holds its lock.
 SystemCriticalSection SampleMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
 
 // Takes the sample out of the slot table if the table lists it.
@@ -252,6 +254,7 @@ OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequen
 
 bool OsndSample_Relayout(OSND_SAMPLE *s, unsigned channelBits, int channels) {
   constexpr unsigned kChannelBits = OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL;
+  SystemLockGuard guard(SampleMixerLock());
   const unsigned oldMode = s->mode;
   const int oldChannels = s->channels;
   OsndSample_RestoreGuard(s);
@@ -349,6 +352,7 @@ void OsndSample_UpdateGuard(OSND_SAMPLE *s) {
 }
 
 void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigned loopMode) {
+  SystemLockGuard guard(SampleMixerLock());
   OsndSample_RestoreGuard(s);
   if (loopMode & kLoopBits) s->mode = (s->mode & ~kLoopBits) | (loopMode & kLoopBits);
   s->loopStart = start;
@@ -440,6 +444,7 @@ bool OSND_Sample_Unlock(OSND_SAMPLE *sample, void *ptr1, void *ptr2, unsigned in
 bool OSND_Sample_SetMode(OSND_SAMPLE *sample, unsigned int mode) {
   Osnd_ResetError();
   if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
+  SystemLockGuard guard(SampleMixerLock());
   if (mode & kLoopBits) {
     unsigned loop = (mode & OSND_MODE_LOOP_NORMAL) ? OSND_MODE_LOOP_NORMAL
                     : (mode & OSND_MODE_LOOP_BIDI) ? OSND_MODE_LOOP_BIDI

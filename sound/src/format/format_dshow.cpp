@@ -3,6 +3,7 @@
 #include "platform/media/DirectShow.h"
 #include "sound/src/output/output_dsound.h"
 #include "sound/src/output/output_nosound.h"
+#include "sound/src/system/system_thread.h"
 
 #include <cstring>
 #include <new>
@@ -26,6 +27,32 @@ void ReleaseAll(DshowStream *s) {
 }
 
 DshowStream *StreamOf(OsndChannel *c) { return static_cast<DshowStream *>(c->driverChannel); }
+
+// A media channel's flags, slots and graph change under the mixer's lock,
+// which the calls on every channel (OSND_ALL) hold while they read and change
+// the same flags and call the same slots.
+SystemCriticalSection MediaLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+
+// Looks for a free media channel and marks it taken in one step, so that two
+// opens side by side never take the same one.
+OsndChannel *ClaimMediaChannel() {
+  SystemLockGuard guard(MediaLock());
+  for (int i = gOsnd.channelCount; gOsnd.channels && i < gOsnd.channelCount + gOsnd.extraChannels; ++i) {
+    OsndChannel *c = &gOsnd.channels[i];
+    if (!(c->flags & OSND_CHANFLAG_MEDIA)) {
+      c->flags |= OSND_CHANFLAG_MEDIA;
+      return c;
+    }
+  }
+  return nullptr;
+}
+
+void ReleaseMediaChannel(OsndChannel *c) {
+  SystemLockGuard guard(MediaLock());
+  c->flags &= ~OSND_CHANFLAG_MEDIA;
+  c->driverChannel = nullptr;
+  OsndChannel_SetDefaultOps(c);
+}
 
 bool EndsWithMp3(const char *name) {
   const size_t n = std::strlen(name);
@@ -92,18 +119,13 @@ bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes,
 
   auto *s = new (std::nothrow) DshowStream{};
   if (!s) return Osnd_Fail(OSND_ERR_MEMORY);
-  OsndChannel *channel = nullptr;
-  for (int i = gOsnd.channelCount; gOsnd.channels && i < gOsnd.channelCount + gOsnd.extraChannels; ++i) {
-    if (!(gOsnd.channels[i].flags & OSND_CHANFLAG_MEDIA)) {
-      channel = &gOsnd.channels[i];
-      break;
-    }
-  }
+  OsndChannel *channel = ClaimMediaChannel();
   if (!channel) {
     delete s;
     return Osnd_Fail(OSND_ERR_CREATE_BUFFER);
   }
   auto failAll = [&](int code) {
+    ReleaseMediaChannel(channel);
     ReleaseAll(s);
     delete s;
     return Osnd_Fail(code);
@@ -127,12 +149,14 @@ bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes,
   LONGLONG stop = 0;
   if (!s->seeking || FAILED(s->seeking->GetStopPosition(&stop))) return failAll(OSND_ERR_MEDIA_PLAYER);
   if (lengthMs) *lengthMs = int(stop / 10000);
-  channel->flags |= OSND_CHANFLAG_MEDIA;
-  channel->driverChannel = s;
-  // The slots answer for the graph only while it is there: an idle media
-  // channel keeps the do-nothing defaults, so that stopping every channel
-  // does not report the absent graphs as failures.
-  FormatDshow_SetChannelFunctions(channel);
+  {
+    // The slots answer for the graph only while it is there: an idle media
+    // channel keeps the do-nothing defaults, so that stopping every channel
+    // does not report the absent graphs as failures.
+    SystemLockGuard guard(MediaLock());
+    channel->driverChannel = s;
+    FormatDshow_SetChannelFunctions(channel);
+  }
   s->channel = channel;
   if (file && lengthBytes) {
     SystemFile_Seek(file, 0, SEEK_END);
@@ -145,13 +169,10 @@ bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes,
 
 void FormatDshow_Close(DshowStream *s) {
   if (!s) return;
+  // Its channel lets go of the graph before the graph goes.
+  if (s->channel) ReleaseMediaChannel(s->channel);
   if (s->control) s->control->Stop();
   ReleaseAll(s);
-  if (s->channel) {
-    s->channel->flags &= ~OSND_CHANFLAG_MEDIA;
-    s->channel->driverChannel = nullptr;
-    OsndChannel_SetDefaultOps(s->channel);
-  }
   delete s;
 }
 
