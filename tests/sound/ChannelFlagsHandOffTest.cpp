@@ -51,6 +51,11 @@ TEST_F(ChannelFlagsHandOff, AReservationWaitsForAPlay) {
   EXPECT_TRUE(Has(0, OSND_CHANFLAG_RESERVED) && Has(7, OSND_CHANFLAG_RESERVED));
 }
 
+// The master volume's walk reads each channel's sample and flags.
+TEST_F(ChannelFlagsHandOff, AMasterVolumeChangeWaitsForAPlay) {
+  EXPECT_TRUE(ActWaitsForAPlay([] { OSND_SetSFXMasterVolume(200); }));
+}
+
 TEST_F(ChannelFlagsHandOff, ASampleModeOrLoopChangeWaitsForAPlay) {
   EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetMode(sample, OSND_MODE_LOOP_BIDI); }));
   EXPECT_TRUE(ActWaitsForAPlay([this] { OSND_Sample_SetLoopPoints(sample, 10, 100); }));
