@@ -114,6 +114,7 @@ PropertyNode* CrisscrossRoundSave::ToNode() const
     game->AddChild(new PropertyValue("TIME", time));
     game->AddChild(new PropertyValue("SCORE", score));
     game->AddChild(new PropertyValue("WORD", "String", word.GetString()));
+    game->AddChild(new PropertyValue("CURRENT", current));
     auto* list = new PropertyVector("CROSS_LIST");
     for (const Rack& rack : racks) {
         auto* item = new PropertyNode("CROSS_INFO", "Node");
@@ -136,7 +137,7 @@ bool CrisscrossRoundSave::Read(const PropertyNode& game, WordTree& words, Crossw
 {
     CrisscrossRoundSave save;
     if (!ReadSavedInteger(game, "ROUND", save.round, why) || !ReadSavedInteger(game, "TIME", save.time, why) ||
-        !ReadSavedInteger(game, "SCORE", save.score, why)) {
+        !ReadSavedInteger(game, "SCORE", save.score, why) || !ReadSavedInteger(game, "CURRENT", save.current, why)) {
         return false;
     }
     if (!SavedInRange("ROUND", save.round, 1, kMaxRound, why) || !SavedInRange("TIME", save.time, 0, INT32_MAX, why) ||
@@ -155,7 +156,8 @@ bool CrisscrossRoundSave::Read(const PropertyNode& game, WordTree& words, Crossw
     save.table = table;
     const auto& placements = board.GetPlacements();
 
-    if (!ReadShownWords(board, save.word.GetString(), why) || !ReadRacks(game, placements, save, why)) {
+    if (!ReadShownWords(board, save.word.GetString(), why) || !ReadRacks(game, placements, save, why) ||
+        !SavedInRange("CURRENT", save.current, 0, static_cast<std::int32_t>(placements.size()) - 1, why)) {
         board.Load(nullptr);  // a refused save leaves no board behind
         return false;
     }

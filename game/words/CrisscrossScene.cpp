@@ -365,7 +365,7 @@ void CrisscrossScene::StartRound(std::int32_t round, const UTF8String*)
         rack->SetHint(word);
         AddRack(std::move(rack));
     }
-    ShowFirstWord();
+    ShowWord(0);
 }
 
 void CrisscrossScene::AddRack(std::unique_ptr<CrosswordRack> rack)
@@ -380,11 +380,11 @@ void CrisscrossScene::AddRack(std::unique_ptr<CrosswordRack> rack)
     m_Racks.push_back(std::move(rack));
 }
 
-void CrisscrossScene::ShowFirstWord()
+void CrisscrossScene::ShowWord(std::int32_t index)
 {
-    m_Current = 0;
-    if (CrosswordRack* first = GetCurrentRack()) {
-        first->GetRackBox()->SetVisible(!first->solved);
+    m_Current = index;
+    if (CrosswordRack* rack = GetCurrentRack()) {
+        rack->GetRackBox()->SetVisible(!rack->solved);
     }
     MarkCrossings();
     m_BoardHorizontal = true;
@@ -435,7 +435,7 @@ void CrisscrossScene::LayOutBoard()
     }
     m_Board->SetScale(kZoomedOut);
     if (!m_Racks.empty()) {
-        SelectWord(0);
+        SelectWord(m_Current);
     }
 }
 
@@ -1493,6 +1493,7 @@ void CrisscrossScene::SaveRound()
     save.time = std::max(m_TimeLeft, 0);
     save.score = m_Score;
     save.word = m_Racks[0]->GetLetters();
+    save.current = m_Current;
     for (const auto& rack : m_Racks) {
         CrisscrossRoundSave::Rack saved;
         saved.source = rack->GetLetters();
@@ -1543,7 +1544,15 @@ void CrisscrossScene::LoadRound()
         rack->scored = saved.scored;
         AddRack(std::move(rack));
     }
-    ShowFirstWord();
+    // The round opens where it was left; a solved word there takes no
+    // typing, so the first word still to find opens instead.
+    std::int32_t current = save.current;
+    if (m_Racks[current]->solved) {
+        const auto unsolved =
+            std::find_if(m_Racks.begin(), m_Racks.end(), [](const auto& rack) { return !rack->solved; });
+        current = unsolved != m_Racks.end() ? static_cast<std::int32_t>(unsolved - m_Racks.begin()) : current;
+    }
+    ShowWord(current);
 }
 
 const char* CrisscrossScene::NextRoundBodyKey() const

@@ -176,8 +176,9 @@ private:
     void DeleteRacks();
     // A new rack: its answer box on the board, its balls rolling in.
     void AddRack(std::unique_ptr<CrosswordRack> rack);
-    // The first word current, its crossings marked, the board laid out.
-    void ShowFirstWord();
+    // The word `index` current, the first word's crossings marked, the board
+    // laid out.
+    void ShowWord(std::int32_t index);
     // The round's table, hidden, in place of the last one.
     void InstallTable(Qmv2::SmartPtr<CrosswordTable> table);
     void ShowBoxLetters(bool hidden);

@@ -81,9 +81,9 @@ bool IsFocusEvent(const SDL_Event& event, Uint8 which)
 
 // A window's focus lost and found again at once is kept from it: window
 // managers move the focus away and back while they put up a new or a
-// full-screen window, and a full-screen game told so would minimise and come
-// straight back, a visible flicker. A loss not followed by the same window's
-// regain within this time is told then.
+// full-screen window, and a game told so would mute and pause behind its menu
+// for nothing. A loss not followed by the same window's regain within this
+// time is told then.
 constexpr Uint32 kFocusRegainGrace = 100;
 
 struct HeldFocusLoss {

@@ -379,9 +379,10 @@ void GameWindowWin32::SetActive(bool active)
         return;
     }
     m_Active = active;
-    if (m_Fullscreen) {
-        SetMinimized(!active);
-    }
+    // Losing the focus is no minimise, in full screen either: the window may
+    // still be on the screen, and one that stops drawing shows black wherever
+    // the server asks it to paint again. Drawing pauses only for a minimise
+    // or an unmap (WM_SIZE).
     Post(Message::kActivationChanged, new TemplateMessageData<bool>(active));
 }
 

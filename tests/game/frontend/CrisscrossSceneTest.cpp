@@ -4,12 +4,14 @@
 // independently of the scene, a solved word reopened and found again for
 // nothing, a word one letter short ignored, the game left after its round
 // kept as the start of the next; a round left mid-way comes back
-// with its solved words, turned once where they run down; giving up reveals
+// with its solved words, turned once where they run down, on the word in
+// play or the first still to find; giving up reveals
 // the words not found and ends the game, and leaves nothing to restore.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +21,7 @@
 #include "framework/core/data/PlayerManager.h"
 #include "framework/core/object/SmartPtr.h"
 #include "framework/core/properties/PropertyNode.h"
+#include "framework/core/properties/PropertyStore.h"
 #include "framework/scene/AnimTree.h"
 #include "framework/scene/ClickableSprite.h"
 #include "game/frontend/Quorvel2Player.h"
@@ -43,6 +46,7 @@ constexpr std::int32_t kKeyDelete = 4;
 constexpr std::int32_t kKeyEnter = 5;
 constexpr std::int32_t kKeyLeft = 20;
 constexpr std::int32_t kKeyUp = 21;
+constexpr std::int32_t kKeyRight = 22;
 
 class CrisscrossSceneTest : public frontendtest::PlayingSceneTest {
 protected:
@@ -314,6 +318,65 @@ TEST_F(CrisscrossSceneTest, AGameStoppedDuringItsRoundsEndComesBackToBePlayed)
     EXPECT_FALSE(scene->IsDialogOpen()) << scene->GetLastOpened();
     ASSERT_EQ(scores->GetCount(), 1) << "the game's score is kept, once";
     EXPECT_EQ(scores->GetEntries()[0]->GetScore(), score);
+}
+
+// A round left and restored opens on the word that was in play, with its
+// rack and typing taken; where that word was solved (or the file, written
+// before the word in play was kept, does not say), on the first word still
+// to find.
+TEST_F(CrisscrossSceneTest, ARestoredRoundOpensOnTheWordInPlayOrTheFirstStillToFind)
+{
+    Enter();
+    const auto count = static_cast<std::int32_t>(scene->GetRacks().size());
+    ASSERT_GE(count, 3);
+    Type(Word(0));
+    Key(kKeyEnter);
+    Settle();
+    ASSERT_EQ(scene->GetCurrentIndex(), 1);
+    Key(kKeyRight);
+    Settle();
+    ASSERT_EQ(scene->GetCurrentIndex(), 2);
+    const auto leaveAndRestore = [this](const std::function<void()>& between) {
+        scene->SaveAndQuit(nullptr, nullptr);
+        ASSERT_TRUE(std::filesystem::exists(SavePath()));
+        scene->Deactivate();
+        between();
+        Enter();
+        ASSERT_TRUE(scene->GetRacks()[0]->solved);
+    };
+    const auto expectTypingAt = [this](std::int32_t index) {
+        ASSERT_EQ(scene->GetCurrentIndex(), index);
+        CrosswordRack* rack = scene->GetCurrentRack();
+        EXPECT_TRUE(rack->GetRackBox()->IsVisible()) << "the word's rack shows";
+        Type(Word(static_cast<std::size_t>(index)));
+        Key(kKeyEnter);
+        EXPECT_TRUE(rack->solved) << Word(static_cast<std::size_t>(index)) << " typed in";
+        Settle();
+    };
+
+    ASSERT_NO_FATAL_FAILURE(leaveAndRestore([] {}));
+    ASSERT_NO_FATAL_FAILURE(expectTypingAt(2));
+
+    // A file without the word in play, left on the last word: word 1 is the
+    // first still to find.
+    scene->SelectWord(count - 1);
+    Settle();
+    ASSERT_NO_FATAL_FAILURE(leaveAndRestore([] {
+        PlayerManager* players = PlayerManager::GetInstance();
+        SmartPtr<PropertyStore> store(new PropertyStore());
+        ASSERT_TRUE(players->LoadGame(store.Get(), SaveGameName("CROSSWORD"), PlayerName("Ann")));
+        PropertyNode* game = store->GetNode("GAME");
+        ASSERT_TRUE(game->HasChild("CURRENT"));
+        game->RemoveChild("CURRENT");
+        ASSERT_TRUE(players->SaveGame(store.Get(), SaveGameName("CROSSWORD"), PlayerName("Ann")));
+    }));
+    ASSERT_EQ(scene->GetCurrentIndex(), 1);
+
+    // Back on the solved first word when left.
+    scene->SelectWord(0);
+    Settle();
+    ASSERT_NO_FATAL_FAILURE(leaveAndRestore([] {}));
+    expectTypingAt(1);
 }
 
 // A word that crosses a solved one starts with that crossing's letter fixed

@@ -217,6 +217,7 @@ TEST(CrisscrossRoundSaveTest, ADamagedSaveIsRefusedWhole)
                                      "<String id=\"HINT\">ear</String><Integer id=\"LENGTH\" value=\"3\" /></Node>")},
         {"no placements", replaced("<Vector id=\"PLACEMENT_LIST\">", "<Vector id=\"PLACEMENT_LIST_GONE\">")},
         {"length off", replaced("LENGTH=\"6\"", "LENGTH=\"7\"")},
+        {"word in play off the board", replaced("CURRENT=\"0\"", "CURRENT=\"9\"")},
         {"played with foreign letters", replaced("id=\"PLAYED\">orange<", "id=\"PLAYED\">orangx<")},
         {"crossing letter out of range", replaced("\"LETTER_INDEX\">", "\"LETTER_INDEX\">9")},
         {"crossing word out of range", replaced("\"WORD_INDEX\">", "\"WORD_INDEX\">4")},

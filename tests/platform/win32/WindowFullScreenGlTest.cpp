@@ -9,8 +9,8 @@
 #include "platform/win32/WindowHandle.h"
 #include "platform/win32/XErrorFilter.h"
 
-#include "ChildProcess.h"
 #include "ShellOutput.h"
+#include "WindowManagerDisplay.h"
 
 #include <gtest/gtest.h>
 
@@ -79,40 +79,8 @@ TEST(WindowFullScreenGlTest, RecreatedFullScreenWindowCoversTheScreenAndLeavesIt
     if (!ShellOutput("for t in Xvfb evilwm xwininfo xprop; do command -v $t >/dev/null || echo $t; done").empty()) {
         QMV_SKIP_OUTSIDE_CI("Xvfb, evilwm, xwininfo and xprop are installed by scripts/setup.sh");
     }
-    int displayPipe[2];
-    ASSERT_EQ(pipe(displayPipe), 0);
-    ChildProcess server([&] {
-        dup2(displayPipe[1], 3);
-        const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
-    });
-    close(displayPipe[1]);
-    // The server writes its number and then a newline: the pipe stays open
-    // until the newline, or the second write fails and the server stops.
-    std::string number;
-    char c = 0;
-    while (read(displayPipe[0], &c, 1) == 1 && c != '\n') {
-        number += c;
-    }
-    close(displayPipe[0]);
-    ASSERT_FALSE(number.empty()) << "the X server gives its display number";
-    const std::string display = ":" + number;
-    setenv("DISPLAY", display.c_str(), 1);
-    ASSERT_TRUE(WaitFor([] { return ShellOutput("xprop -root _NET_SUPPORTED 2>&1").find("unable to open") == std::string::npos; },
-                        60000))
-        << "the X server takes clients on " << display;
-    // On a loaded machine the window manager has been seen to give up on a
-    // server that had just started; it gets three tries.
-    std::unique_ptr<ChildProcess> manager;
-    bool managed = false;
-    for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
-        manager.reset();  // a second manager beside a slow first is refused
-        manager = std::make_unique<ChildProcess>(
-            [] { execlp("evilwm", "evilwm", "-fn", "fixed", static_cast<char*>(nullptr)); });
-        managed = WaitFor([] { return ShellOutput("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; });
-    }
-    ASSERT_TRUE(managed) << "the window manager starts on " << display;
+    WindowManagerDisplay display(kScreenWidth, kScreenHeight);
+    ASSERT_EQ(display.Error(), "");
 
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof(windowClass);
@@ -146,7 +114,7 @@ TEST(WindowFullScreenGlTest, RecreatedFullScreenWindowCoversTheScreenAndLeavesIt
     EXPECT_EQ(box.ViewportWidth(), kScreenWidth);
     EXPECT_EQ(box.ViewportHeight(), 960);
 
-    // A stray deactivation minimises a full-screen window; restoring it comes back to full screen.
+    // A full-screen window minimised and restored comes back to full screen.
     ShowWindow(hwnd, SW_MINIMIZE);
     ShowWindow(hwnd, SW_RESTORE);
     EXPECT_TRUE(WaitFor([&] { return ServerGeometry(sdl) == screen; })) << "restored: " << ServerGeometry(sdl);

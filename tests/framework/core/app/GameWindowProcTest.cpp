@@ -220,14 +220,19 @@ TEST_F(GameWindowProcTest, ActivationAndMinimiseStates)
     EXPECT_FALSE(Flag(3));
 }
 
-TEST_F(GameWindowProcTest, LosingActivationInFullScreenMinimises)
+// A window without the focus may still be on the screen: in full screen too,
+// only a minimise stops the drawing.
+TEST_F(GameWindowProcTest, LosingActivationInFullScreenIsNoMinimise)
 {
     window->SetFullscreenFlag(true);
     Send(WM_ACTIVATE, WA_INACTIVE);
+    EXPECT_FALSE(window->IsMinimized());
+    Send(WM_SIZE, SIZE_MINIMIZED);
     EXPECT_TRUE(window->IsMinimized());
     Send(WM_ACTIVATE, WA_ACTIVE);
+    Send(WM_SIZE, SIZE_RESTORED);
     EXPECT_FALSE(window->IsMinimized());
-    EXPECT_EQ(recorder.Ids(), (std::vector<std::uint32_t>{0x205, 0x206, 0x205, 0x206}));
+    EXPECT_EQ(recorder.Ids(), (std::vector<std::uint32_t>{0x206, 0x205, 0x206, 0x205}));
 }
 
 TEST_F(GameWindowProcTest, SessionLockMinimisesEvenWhenWindowed)
