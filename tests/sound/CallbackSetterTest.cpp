@@ -6,6 +6,7 @@
 // at its pause points, so each interleaving is made, not hoped for.
 #include "HttpTestServerSupport.h"
 #include "SoundTestSupport.h"
+#include "WaitSupport.h"
 #include "sound/src/source/source_net.h"
 #include "sound/src/stream/osnd_stream.h"
 #include "sound/src/system/system_file.h"
@@ -23,8 +24,9 @@ namespace callback_setter_test {
 
 namespace {
 
-// Generous: these only catch a hang, never decide an order.
-constexpr int kStepMs = 20000;
+// As long as a starved machine may need: these only catch a hang, never
+// decide an order.
+constexpr int kStepMs = kActDeadlineMs;
 
 std::atomic<int> gCalls{0};
 bool CountCall(OSND_STREAM *, void *, int, void *) { return ++gCalls > 0; }
@@ -56,14 +58,14 @@ void ChangeBesideAClose(OSND_STREAM *s, bool heldFirst, const std::function<bool
   const bool closing = marked.WaitReached(kStepMs);
   if (heldFirst) {
     held.Release();
-    Watchdog dog(20, "a change held across a close's mark");
+    Watchdog dog(kHangSeconds, "a change held across a close's mark");
     changing.join();
   } else if (closing) {
     changed = change();
   }
   if (closing) check(changed);
   marked.Release();
-  Watchdog dog(20, "a close stopped after its mark");
+  Watchdog dog(kHangSeconds, "a close stopped after its mark");
   close.join();
   EXPECT_TRUE(closing) << "the close never marked the stream";
 }
@@ -150,7 +152,7 @@ TEST_F(CallbackSetter, AChangeInsideADspUnitCallbackReturnsAtOnce) {
   read.Release();
   EXPECT_TRUE(returned) << "a change inside a DSP unit's callback waited for the call under way";
   {
-    Watchdog dog(20, "a change inside a DSP unit's callback");
+    Watchdog dog(kHangSeconds, "a change inside a DSP unit's callback");
     ASSERT_TRUE(PollUntil([&] { return change.returned.load(); }, kStepMs));
   }
   EXPECT_TRUE(change.changed.load());
@@ -208,7 +210,7 @@ TEST_F(CallbackSetter, AChangeInsideARefillReturnsAtOnce) {
   read.Release();
   EXPECT_TRUE(returned) << "a change inside a refill waited for the call under way";
   {
-    Watchdog dog(20, "a seek whose refill changed a slot");
+    Watchdog dog(kHangSeconds, "a seek whose refill changed a slot");
     seek.join();
   }
   EXPECT_TRUE(change.attempted.load()) << "the seek's refill read nothing";
@@ -304,7 +306,7 @@ TEST_F(TitleSetter, AClearWaitsForTheTitleCallAlreadyRead) {
   ASSERT_TRUE(PollUntil([&] { return titles.begun.load() > 0; }, kStepMs)) << "the title call read never ran";
   waiting.Release();
   {
-    Watchdog dog(20, "a clear waiting for a title call");
+    Watchdog dog(kHangSeconds, "a clear waiting for a title call");
     clear.join();
   }
   EXPECT_TRUE(stepped);

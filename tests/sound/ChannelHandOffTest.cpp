@@ -117,10 +117,10 @@ TEST_F(ChannelHandOff, AReplayStoppedAfterItsLookLeavesTheApplicationItsChannel)
   Party application(kSecond, [&] { theirs = OSND_PlaySound(index, own); });
   const SystemCriticalSection mixer = gOsnd.mixer->lock;
   {
-    Watchdog dog(60, "a replay and the application's play");
+    Watchdog dog(kHangSeconds, "a replay and the application's play");
     EXPECT_TRUE(PollUntil(
         [&] { return application.Done() || (ThreadBlockedOnFutex(application.Id(), Word(mixer)) && Holder(mixer) == replay.Id()); },
-        30000));
+        kActDeadlineMs));
     looked.Release();
     replay.Join();
     application.Join();
@@ -158,9 +158,9 @@ TEST_F(CaptureChannelHandOff, AFreeStoppedAfterItsLookLeavesANewRecordingRunning
   ASSERT_TRUE(checked.WaitReached()) << "the free did not look at the recording";
   bool started = false;
   {
-    Watchdog dog(60, "a free's stop of a recording and a start");
+    Watchdog dog(kHangSeconds, "a free's stop of a recording and a start");
     std::thread releaser([&] {
-      EXPECT_TRUE(PollUntil([&] { return startDone.load() || waited.load(); }, 30000));
+      EXPECT_TRUE(PollUntil([&] { return startDone.load() || waited.load(); }, kActDeadlineMs));
       checked.Release();
     });
     tRole = kSecond;
@@ -173,7 +173,7 @@ TEST_F(CaptureChannelHandOff, AFreeStoppedAfterItsLookLeavesANewRecordingRunning
   ASSERT_TRUE(started) << OSND_GetError();
   ASSERT_TRUE(gOsnd.recording.load()) << "the free stopped a recording into another sample";
   const int from = OsndRecord_WritePosition();
-  EXPECT_TRUE(PollUntil([from] { return OsndRecord_WritePosition() != from; }, 20000))
+  EXPECT_TRUE(PollUntil([from] { return OsndRecord_WritePosition() != from; }, kActDeadlineMs))
       << "nothing more was recorded into the new sample";
   EXPECT_TRUE(OSND_Record_Stop());
   OSND_Sample_Free(next);
@@ -194,12 +194,13 @@ void NamedSlotBesideAFree() {
   const SystemCriticalSection mixer = gOsnd.mixer->lock;
   std::atomic<OSND_SAMPLE *> made{nullptr};
   {
-    Watchdog dog(20, "a named slot's allocation beside a free: the two locks taken in two orders");
+    Watchdog dog(kHangSeconds, "a named slot's allocation beside a free: the two locks taken in two orders");
     SystemPausePoint leaving("sample.free.leaving", IsFirst);
     Party free(kFirst, [&] { OSND_Sample_Free(freed); });
     if (!leaving.WaitReached()) std::_Exit(5);
     Party alloc(kSecond, [&] { made = OSND_Sample_Alloc(kSlot, 1000, OSND_MODE_16BITS, 44100, 255, 128, 255); });
-    if (!PollUntil([&] { return alloc.Done() || ThreadBlockedOnFutex(alloc.Id(), Word(mixer)); }, 15000)) std::_Exit(6);
+    if (!PollUntil([&] { return alloc.Done() || ThreadBlockedOnFutex(alloc.Id(), Word(mixer)); }, kActDeadlineMs))
+      std::_Exit(6);
     leaving.Release();
     free.Join();
     alloc.Join();

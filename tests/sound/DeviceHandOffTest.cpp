@@ -103,8 +103,13 @@ class CaptureHandOff : public WinMMRecording {
     WinMMRecording::TearDown();
   }
   // Records into a new sample, `sample`, until the record thread stops at
-  // its copy, holding the sample's memory.
+  // its copy, holding the sample's memory. The output's own play is no part
+  // of these hand-offs and is stopped first: its device reads the buffer the
+  // mixer writes, kept apart from the block being written only by the
+  // mixer's pace, which a starved mixer loses (a race ThreadSanitizer reports
+  // beside busy cores, whatever the recording does).
   void RecordUntilTheCopy() {
+    ASSERT_TRUE(OSND_StopSound(OSND_PRIMARY));
     sample = RecordSample(3000);
     ASSERT_NE(sample, nullptr);
     ASSERT_TRUE(OSND_Record_StartSample(0, sample, true)) << OSND_GetError();

@@ -119,8 +119,12 @@ class Watchdog {
 };
 
 // Polls `pred` until it holds (true) or `milliseconds` have passed (false).
+// The default is as long as a starved machine may need (a sanitizer build
+// beside busy cores): a wait for what must come ends as soon as it comes, and
+// only a hang waits it out. A wait cannot prove that something does not come:
+// that needs a step the test waits for.
 template <typename Pred>
-bool PollUntil(Pred pred, int milliseconds = 3000) {
+bool PollUntil(Pred pred, int milliseconds = 60000) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!pred()) {
     if (std::chrono::steady_clock::now() > until) return false;
@@ -132,6 +136,7 @@ bool PollUntil(Pred pred, int milliseconds = 3000) {
 // The engine's own threads now alive (they are named after the engine).
 int EngineThreadCount();
 // The engine's threads left after its close: the kernel still lists a thread
-// for a moment after its join, so this waits up to `milliseconds` for none to
-// be listed, then counts.
-int EngineThreadsAfterClose(int milliseconds = 1000);
+// for a moment after its join (longer when the exiting thread waits for a
+// busy core), so this waits up to `milliseconds` for none to be listed, then
+// counts.
+int EngineThreadsAfterClose(int milliseconds = 60000);

@@ -98,7 +98,7 @@ TEST_F(StreamHandOff, AClearFromInsideTheCallReturnsAtOnce) {
   for (unsigned at : {100u, 8000u}) ASSERT_NE(OSND_Stream_AddSyncPoint(stream, at, "point"), nullptr);
   ASSERT_GE(OSND_Stream_Play(OSND_FREE, stream), 0);
   Watchdog dog(kHangSeconds, "a clear made inside its own callback");
-  ASSERT_TRUE(PollUntil([] { return gInsideCleared.load(); }, 20000));
+  ASSERT_TRUE(PollUntil([] { return gInsideCleared.load(); }, kActDeadlineMs));
   PassDeliveries(3);  // past the later point and round the loop
   EXPECT_EQ(gInsideCalls.load(), 1);
 }

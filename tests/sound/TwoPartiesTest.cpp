@@ -32,9 +32,9 @@ namespace {
 // song's record while its callback runs, and no longer: a close or free
 // made after that would use a freed handle, the test's fault.
 // A sanitizer build on a loaded machine can keep a party waiting for seconds:
-// the meeting's waits are bounded generously (the tests' watchdogs still
-// catch a hang).
-constexpr int kMeetingMs = 10000;
+// the meeting's waits are bounded only to end a hang (the tests' watchdogs
+// catch one first).
+constexpr int kMeetingMs = kActDeadlineMs;
 struct Meeting {
   std::atomic<bool> inside{false}, go{false}, applicationDone{false}, callbackDone{false};
   std::function<void(void *)> inCallback = [](void *) {};

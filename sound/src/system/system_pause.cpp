@@ -29,7 +29,9 @@ uint64_t gArms = 0;
 
 // A stopped thread goes on by itself after this long, so that a test that
 // forgot to release it fails on its own checks instead of hanging the run.
-constexpr auto kLongestStop = std::chrono::seconds(30);
+// Longer than a test gives the other party to act (a minute), so that a
+// starved act never finds the party already gone on.
+constexpr auto kLongestStop = std::chrono::seconds(90);
 
 
 bool Armed(SystemPausePoint::State *point) {

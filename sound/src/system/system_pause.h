@@ -24,8 +24,9 @@ class SystemPausePoint {
   ~SystemPausePoint();  // releases a stopped thread and disarms
   SystemPausePoint(const SystemPausePoint &) = delete;
   SystemPausePoint &operator=(const SystemPausePoint &) = delete;
-  // Waits until a thread has stopped at the point; false after `ms`.
-  bool WaitReached(int ms = 10000);
+  // Waits until a thread has stopped at the point; false after `ms`, which
+  // by default only a party that never comes waits out, not a starved one.
+  bool WaitReached(int ms = 60000);
   // Whether a thread has stopped there (it may have been released since).
   bool Reached() const;
   // Lets the stopped thread go on (and any that comes later pass).

@@ -7,6 +7,8 @@
 // with its solved words, turned once where they run down, on the word in
 // play or the first still to find; giving up reveals
 // the words not found and ends the game, and leaves nothing to restore.
+// Each test deals from a seed of the clock, named with any failure
+// (QMV_DEAL_SEED deals it again).
 #include <gtest/gtest.h>
 
 #include <cmath>

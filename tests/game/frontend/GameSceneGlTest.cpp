@@ -330,13 +330,14 @@ TEST_F(GameSceneGlTest, TrophyPopUpsHideNoTextNoButtonAndNoBall)
     struct Case {
         const char* key;
         std::int32_t mode;
-        std::int32_t seed;  // 0: as the round is dealt
+        std::int32_t seed;  // 0: as the round is dealt, from the player's seed (the test's deal seed)
     };
     for (const Case c : {Case{"SCENE_GAME", GameMode::kTimed, 0}, Case{"SCENE_GAME", GameMode::kWordOfTheDay, 0},
                          Case{"SCENE_BLITZ", GameMode::kBlitz, 0}, Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 0},
                          Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 47},
                          Case{"SCENE_CRISSCROSS", GameMode::kCrisscross, 65}}) {
-        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode) + ", deal " + std::to_string(c.seed));
+        SCOPED_TRACE(std::string(c.key) + " in mode " + std::to_string(c.mode) +
+                     (c.seed != 0 ? ", deal " + std::to_string(c.seed) : ", the deal of the moment"));
         if (c.seed != 0) {
             // The board's layout draws on both generators.
             Random::GetInstance()->Seed(c.seed);

@@ -1,7 +1,8 @@
 // What the tests of a playing scene built from the shipped layout, pictures
 // and fonts stand on: a real window with its renderer, the shipped dialogs,
 // scenes and resources, a scene manager, a data folder of the test's own and
-// the player "Ann", with the run folder as the working folder.
+// the player "Ann" (her words dealt from the test's deal seed), with the run
+// folder as the working folder.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "framework/scene/GameNode.h"
 #include "framework/scene/SceneManager.h"
 #include "tests/framework/core/data/DataTestSupport.h"
+#include "tests/game/frontend/DealSeedSupport.h"
 #include "tests/game/frontend/DialogTestSupport.h"
 #include "tests/game/frontend/PlayingSceneTestSupport.h"
 
@@ -41,7 +43,7 @@ protected:
         // A folder per test: ctest runs the tests of one suite side by side.
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         scope = std::make_unique<QmvTest::DataFolderScope>(std::string(test->test_suite_name()) + "_" + test->name());
-        StartPlayerAnn();
+        StartPlayerAnn(deal.Value());
     }
     void TearDown() override
     {
@@ -88,6 +90,7 @@ protected:
         EXPECT_NEAR(centre("TIME_LABEL"), clock, 24.0f) << "the Time caption over the clock";
     }
 
+    DealSeed deal;
     std::filesystem::path previous;
     std::unique_ptr<QmvTest::DataFolderScope> scope;
 };
