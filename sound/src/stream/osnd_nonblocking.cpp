@@ -215,6 +215,8 @@ void OpenStream(OSND_STREAM *s) {
     if (index >= 0) OsndStream_SetSubStreamEx(s, index, true, false);
     s->pendingSubStream = -1;
     s->requestFlags &= ~unsigned(OSND_REQUEST_SUBSTREAM);
+    // Selected, the stream not yet ready again: a close waits from here.
+    OSND_PAUSE_POINT("queue.selection.selected");
   }
   OsndStream_SetOpenState(s, !failed, failed);
 }
@@ -237,6 +239,8 @@ unsigned OpenerThreadProc(void *argument) {
         OpenStream(static_cast<OSND_STREAM *>(taken.object));
       else
         taken.run(taken.object);
+      // Done, the record still named as worked on until FinishWork.
+      OSND_PAUSE_POINT("queue.work.ended");
       FinishWork(worker, &taken);
       if (gQueue.stopByte != 0) break;
     }
@@ -459,7 +463,10 @@ void OsndNonBlocking_WaitUntilDone(void *object) {
 }
 
 bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
-  std::unique_lock<std::mutex> guard(gQueue.lock);
+  std::lock_guard<std::mutex> guard(gQueue.lock);
+  // Looked at again: the close's own look may be stale (a selection that
+  // ended meanwhile, a close that took it back or marked the stream).
+  if (OsndStream_IsReady(stream) || OsndStream_OpenFailed(stream) || OsndStream_Closing(stream)) return true;
   OsndQueueNode *node = &stream->queue;
   if (node->next && node->next != node) {
     // Queued: nothing of it has run, and only this lock's holders touch it.
@@ -474,12 +481,10 @@ bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream) {
     OsndStream_MarkReady(stream);  // on the entry it had, as before the selection
     return true;
   }
+  // Taken: the close waits for it once marked. Neither queued nor taken: a
+  // selection about to be queued, which the mark keeps out of the queue.
   const Worker *worker = WorkerOn(stream);
-  if (!worker || !worker->selecting) return false;
-  // Under way: the open thread makes the stream ready again as it ends.
-  guard.unlock();
-  OsndNonBlocking_WaitUntilDone(stream);
-  return true;
+  return !worker || worker->selecting;
 }
 
 bool OsndNonBlocking_IsCallbackThread() { return tDelivering; }

@@ -59,10 +59,11 @@ bool OsndNonBlocking_Unqueue(OsndQueueNode *node);
 // closed or freed: an open-complete callback of it that has not begun is not
 // made; one running is not waited for: it holds the record (core/osnd_lifetime.h).
 void OsndNonBlocking_WaitUntilDone(void *object);
-// For a close of a stream whose own non-blocking sub-stream selection is not
-// done: one still queued is taken off and the stream is ready again on the
-// entry it had; one under way is waited for. False, doing nothing, when the
-// stream has no selection queued or under way (its open may be).
+// For a close of a stream it found not ready, looked at again under the
+// queue lock: false when the stream's own open is queued or under way. Else
+// true, having taken off a sub-stream selection of it still queued (the
+// stream is ready again on the entry it had); one the open thread took is
+// left to the close's wait, and one about to be queued to its mark.
 bool OsndNonBlocking_TakeBackSelection(OSND_STREAM *stream);
 // Whether the calling thread is the one that makes the open-complete and
 // song-loaded callbacks.

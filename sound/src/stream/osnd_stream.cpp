@@ -929,13 +929,16 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   // unit's callback holds: refused there before anything is marked.
   if (Osnd_RefuseStreamCall()) return false;
   if (!s) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  bool ready = OsndStream_IsReady(s);
-  // An opened stream whose own background sub-stream selection is not done:
-  // one still queued is taken back (the stream is closed on the entry it
-  // had), one under way is waited for.
-  if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s) && OsndNonBlocking_TakeBackSelection(s))
-    ready = OsndStream_IsReady(s);
-  if (!ready && !OsndStream_OpenFailed(s) && !OsndStream_Closing(s)) {
+  // Read once, the state may move on before the take-back looks again under
+  // the queue lock: a selection ends, another close takes it back or marks.
+  const bool opened = OsndStream_IsReady(s) || OsndStream_OpenFailed(s) || OsndStream_Closing(s);
+  OSND_PAUSE_POINT("stream.close.read");
+  // Not ready: an opened stream's own background sub-stream selection still
+  // queued is taken back (the stream is closed on the entry it had); one the
+  // open thread took is waited for once the close is marked, below; one not
+  // yet queued is refused the queue by the mark. Only an open still queued
+  // or under way takes the path below.
+  if (!opened && !OsndNonBlocking_TakeBackSelection(s)) {
     // An internet stream still queued never opens; one opening is asked to
     // give up, and the stop returns once its open has ended. Either is then
     // freed here like any failed open (or closed like any opened stream when
@@ -946,7 +949,6 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
       OsndStream_MarkOpenFailed(s);
     else if (!gOsndStreamSources.netStop(s))
       return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-    ready = OsndStream_IsReady(s);
   }
   {
     // Made by the callback being called, first or not, it ends the waits for
@@ -967,7 +969,9 @@ bool OSND_Stream_Close(OSND_STREAM *s) {
   {
     // Calls under way on other threads end first; the ones after see the mark.
     SystemLockGuard decode(gOsndStreams.decodeLock);
-    if (ready) OsndStream_Stop(s);
+    // Its state is settled here: nothing of it is queued or under way, and a
+    // selection asked for beside the close has ended under this lock.
+    if (OsndStream_IsReady(s)) OsndStream_Stop(s);
     UnlinkStream(s);
     {
       SystemLockGuard list(gOsndStreams.listLock);

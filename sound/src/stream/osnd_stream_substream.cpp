@@ -5,6 +5,7 @@
 #include "sound/src/format/format_osb.h"
 #include "sound/src/stream/osnd_nonblocking.h"
 #include "sound/src/stream/osnd_stream.h"
+#include "sound/src/system/system_pause.h"
 #include "sound/src/system/system_string.h"
 
 #include <algorithm>
@@ -169,6 +170,8 @@ bool OsndStream_SetSubStreamEx(OSND_STREAM *s, int index, bool internal, bool ke
     s->requestFlags |= OSND_REQUEST_SUBSTREAM;
     s->pendingSubStream = index;
     OsndStream_SetOpenState(s, false, false);
+    // Not ready and not yet queued: a close now finds neither node nor worker.
+    OSND_PAUSE_POINT("stream.selection.queueing");
     if (OsndNonBlocking_Queue(s)) return true;
     // A close began beside it (a callback's selection as the application
     // closes): nothing is queued, and the stream is ready again, as it was.
