@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/core/app/TaskManager.h"
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/properties/MemoryBuffer.h"
 #include "framework/sound/SoundManager.h"
@@ -35,6 +36,24 @@ std::int32_t Sound::Play(float volume, float pan, float pitch, bool looped)
     if (!SoundManager::IsSoundUp() || m_Sample == nullptr || m_Session != SoundManager::GetEngineSession()) {
         return -1;
     }
+    // Frames are counted from 1 here, so that 0 stands for none: without a
+    // task manager every call starts a copy.
+    TaskManager* tasks = TaskManager::GetInstance();
+    const std::uint64_t frame = tasks != nullptr ? tasks->GetFrameCounter() + 1 : 0;
+    const Started& last = m_LastStart;
+    if (frame != 0 && frame == last.frame && volume == last.volume && pan == last.pan && pitch == last.pitch &&
+        looped == last.looped && OSND_IsPlaying(last.channel) && OSND_GetCurrentSample(last.channel) == m_Sample) {
+        return last.channel;
+    }
+    const std::int32_t channel = StartCopy(volume, pan, pitch, looped);
+    if (channel >= 0) {
+        m_LastStart = {frame, volume, pan, pitch, looped, channel};
+    }
+    return channel;
+}
+
+std::int32_t Sound::StartCopy(float volume, float pan, float pitch, bool looped)
+{
     const float v = std::clamp(m_Volume * volume, 0.0f, 1.0f);
     const float p = std::clamp(m_Pan * pan, -1.0f, 1.0f);
     const float f = m_Pitch * pitch;

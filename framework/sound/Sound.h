@@ -31,7 +31,10 @@ class Sound : public BaseObject {
     ~Sound() override;
 
     // Plays the sample on a free channel; the channel handle, or -1. Settings
-    // other than neutral are in place before the first sample is mixed.
+    // other than neutral are in place before the first sample is mixed. A
+    // copy this sound started in the same frame of the task manager, with the
+    // same settings and still playing, is answered instead of a new one:
+    // copies started together add up sample for sample into a louder sound.
     std::int32_t Play(float volume, float pan, float pitch, bool looped);
     // The sample's length in ms at the output rate; 0 without the engine.
     std::int32_t GetLengthMs() const;
@@ -48,8 +51,21 @@ class Sound : public BaseObject {
 
 private:
     void FreeSample();
+    // Starts a new copy; the channel handle, or -1.
+    std::int32_t StartCopy(float volume, float pan, float pitch, bool looped);
+
+    // The last start: its frame, its arguments and its channel.
+    struct Started {
+        std::uint64_t frame = 0;
+        float volume = 0.0f;
+        float pan = 0.0f;
+        float pitch = 0.0f;
+        bool looped = false;
+        std::int32_t channel = -1;
+    };
 
     OSND_SAMPLE* m_Sample = nullptr;
+    Started m_LastStart;
     std::uint32_t m_Session = 0;
     float m_Volume;
     float m_Pan;

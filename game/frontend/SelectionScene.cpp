@@ -291,6 +291,14 @@ Modifier* SelectionScene::Spring(Modifier* after, const char* sound, Sprite* log
 void SelectionScene::Update(std::int32_t dt)
 {
     Scene::Update(dt);
+    // The timers run only with the animations. The menu is updated while it
+    // comes back behind a transition, before its animations run again; timers
+    // that ran then would gain on a spring left half-way at the last visit
+    // and start the next one over it: two springs of one logo drive its
+    // frames together and start their sounds in the same frames, adding up.
+    if (GetAnimations()->IsSuspended()) {
+        return;
+    }
     m_CoilTimer -= dt;
     m_BounceTimer -= dt;
     if (m_CoilTimer < 1) {

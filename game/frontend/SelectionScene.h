@@ -31,7 +31,8 @@ class SelectionScene : public Qmv2::Scene {
     void Show() override;
     // Leaving it closes a pending saved-game question.
     void Deactivate() override;
-    // Springs the logos when their timers run out.
+    // Springs the logos when their timers run out, the timers running only
+    // while the menu's animations do.
     void Update(std::int32_t dt) override;
 
     // The greeting and the word-of-the-day button for the current player.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "SoundFixture.h"
+#include "framework/core/app/TaskManager.h"
 #include "framework/core/files/FileArchive.h"
 #include "framework/core/files/FileLoader.h"
 #include "framework/core/properties/PropertyNode.h"
@@ -117,6 +118,31 @@ TEST_F(SoundTest, LoopedPlaysKeepPlayingPastTheSampleEnd)
     Mix(4);
     EXPECT_FALSE(OSND_IsPlaying(once));
     EXPECT_TRUE(OSND_IsPlaying(looped));
+}
+
+// Copies of one sound started in the same frame add up sample for sample
+// into one louder sound, as when a late frame starts several at once: a
+// second start in the frame answers the copy under way; the next frame, or
+// other settings, start one of their own.
+TEST_F(SoundTest, ASoundStartedTwiceInOneFrameIsHeardOnce)
+{
+    ASSERT_TRUE(StartManager());
+    struct Frames {
+        Frames() { Qmv2::TaskManager::SetInstance(new Qmv2::TaskManager()); }
+        ~Frames() { Qmv2::TaskManager::ReleaseInstance(); }
+    } frames;
+    SmartPtr<Sound> sound = Loaded(4000);
+    const std::int32_t first = sound->Play(1.0f, 0.0f, 1.0f, false);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(sound->Play(1.0f, 0.0f, 1.0f, false), first);
+    EXPECT_EQ(OSND_GetChannelsPlaying(), 1);
+
+    Qmv2::TaskManager::GetInstance()->Tick(16);
+    const std::int32_t next = sound->Play(1.0f, 0.0f, 1.0f, false);
+    EXPECT_GE(next, 0);
+    EXPECT_NE(next, first) << "a new frame starts a copy of its own";
+    EXPECT_GE(sound->Play(0.5f, 0.0f, 1.0f, false), 0);
+    EXPECT_EQ(OSND_GetChannelsPlaying(), 3) << "other settings start a copy of their own";
 }
 
 TEST_F(SoundTest, LengthIsMeasuredAtTheOutputRate)
