@@ -73,12 +73,27 @@ bool SilenceOrTone(const std::vector<int16_t> &heard, size_t from, size_t frames
   return frames < kPeriod / 2 || Silent(heard, from, frames) || BestMatch(heard, from, frames, tone).correlation > 0.99;
 }
 
+// The fewest parts, each silence or the tone at one phase, that a stretch
+// splits into. A part of such a part is one too, so taking the longest first
+// part each time never needs more parts than the best split.
+int Parts(const std::vector<int16_t> &heard, size_t from, size_t frames, const std::vector<int16_t> &tone) {
+  int parts = 0;
+  for (size_t at = from, end = from + frames; at < end; ++parts) {
+    size_t length = end - at;
+    while (!SilenceOrTone(heard, at, length, tone)) length -= 5;  // ends below half a period at the latest
+    at += length;
+  }
+  return parts;
+}
+
 // A recording laid against the tone, a window of four periods at a time. A
 // starved output misses periods, which the sink plays as silence, and a
 // starved capture drops frames, which shifts the phase of what follows: each
-// window is silence, the tone at one phase, two such parts with a cut
-// between them, or a gap of silence with such a part on either side. Anything else was not played. The sound's start, which the
-// mixer fades in over a period or two, is the one place left out.
+// window is silence, the tone at one phase, or up to three such parts (a
+// missed period and a dropped stretch may fall in one window on a busy
+// machine). Anything else was not played. The sound's start, which the mixer
+// fades in over a period or two, is the one place left out.
+constexpr int kMostParts = 3;
 struct Comparison {
   int tone = 0, cut = 0, foreign = 0;
   std::vector<double> gains;
@@ -101,20 +116,7 @@ void Compare(const std::vector<int16_t> &heard, const std::vector<int16_t> &tone
     if (match.correlation > 0.99) {
       ++out->tone;
       out->gains.push_back(match.gain);
-      continue;
-    }
-    bool cut = false;
-    for (size_t at = 5; at < kWindow && !cut; at += 5)
-      cut = SilenceOrTone(heard, from, at, tone) && SilenceOrTone(heard, from + at, kWindow - at, tone);
-    // A gap shorter than the window: the tone, silence, the tone again.
-    size_t gap = from, gapEnd = from;
-    for (size_t i = from, run = from; i < from + kWindow; ++i) {
-      if (std::abs(heard[i]) > kSilence) run = i + 1;
-      if (i + 1 - run > gapEnd - gap) gap = run, gapEnd = i + 1;
-    }
-    if (!cut && gapEnd - gap >= kPeriod / 5)
-      cut = SilenceOrTone(heard, from, gap - from, tone) && SilenceOrTone(heard, gapEnd, from + kWindow - gapEnd, tone);
-    if (cut) {
+    } else if (Parts(heard, from, kWindow, tone) <= kMostParts) {
       ++out->cut;
     } else if (out->foreign++ == 0) {
       out->firstForeign = from;
