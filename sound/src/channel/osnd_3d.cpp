@@ -105,7 +105,7 @@ void Osnd3d_UpdateAll() {
   // The pass sets steps and gains that the mixer reads while it mixes a block,
   // and reads samples that other threads' stops take away: it holds the
   // mixer's lock throughout, once per update.
-  SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+  SystemLockGuard guard(Osnd_MixerLock());
   for (int i = 0; i < gOsnd.softwareChannels; ++i) Osnd3d_UpdateChannel(&gOsnd.channels[i], true);
 }
 
@@ -128,7 +128,7 @@ extern "C" bool OSND_3D_SetAttributes(int channel, const float *position, const 
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return false;
   }
-  SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+  SystemLockGuard guard(Osnd_MixerLock());
   auto store = [](float *stored, const float *given) {
     if (!given) return false;
     const bool changed = stored[0] != given[0] || stored[1] != given[1] || stored[2] != given[2];

@@ -24,11 +24,6 @@ int IssueHandle(OsndChannel *c) {
   return c->currentHandle;
 }
 
-// The mixer thread reads channel state while it mixes a block under the
-// mixer's lock; every channel operation takes the same (recursive) lock so a
-// block never sees a channel half changed. Without a mixer there is no lock.
-SystemCriticalSection MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 bool EngineReady(int failValue, int *result) {
   Osnd_ResetError();
   if (!gOsnd.initialised || !gOsnd.channels) {
@@ -45,7 +40,7 @@ template <typename Op>
 bool ForChannels(int handle, bool includeExtra, bool alwaysFollow, Op op) {
   int dummy;
   if (!EngineReady(0, &dummy)) return false;
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (handle == OSND_ALL) {
     const int count = gOsnd.channelCount + (includeExtra ? OSND_EXTRA_CHANNELS : 0);
     bool result = true;
@@ -287,7 +282,7 @@ int Osnd_PlaySoundCore(const int *requests, int count, OSND_SAMPLE *sample, OSND
     Osnd_SetError(OSND_ERR_UNINITIALISED);
     return -1;
   }
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (!sample || !requests || count < 1 || count > 16) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return -1;
@@ -348,7 +343,7 @@ int OSND_PlaySoundEx(int channel, OSND_SAMPLE *sample, OSND_DSPUNIT *dsp, bool s
 bool OSND_StopSound(int channel) {
   int dummy;
   if (!EngineReady(0, &dummy)) return false;
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (channel == OSND_ALL) {
     bool result = true;
     for (int i = 0; i < gOsnd.channelCount + OSND_EXTRA_CHANNELS; ++i)
@@ -468,43 +463,43 @@ static OsndChannel *ChannelForGetter(int channel) {
 }
 
 int OSND_GetFrequency(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c ? c->frequency : 0;
 }
 
 int OSND_GetVolume(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c ? c->volume : 0;
 }
 
 bool OSND_GetMute(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c && (c->flags & OSND_CHANFLAG_MUTED);
 }
 
 bool OSND_GetPaused(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c && (c->flags & OSND_CHANFLAG_PAUSED);
 }
 
 OSND_SAMPLE *OSND_GetCurrentSample(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c ? c->currentSample : nullptr;
 }
 
 unsigned int OSND_GetCurrentPosition(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c ? c->ops.getPosition(c) : 0;
 }
 
 bool OSND_IsPlaying(int channel) {
-  SystemLockGuard guard(MixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = ChannelForGetter(channel);
   return c && c->ops.isPlaying(c);
 }

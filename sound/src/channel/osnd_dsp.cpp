@@ -5,8 +5,6 @@
 
 namespace {
 
-SystemCriticalSection DspMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 // Under the mixer's lock, before a unit leaves its place in the chain: a mix
 // whose next unit it is goes on with the one after it.
 void LeaveWalk(OSND_DSPUNIT *unit) {
@@ -27,7 +25,7 @@ bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
     Osnd_SetError(OSND_ERR_INVALID_PARAM);
     return false;
   }
-  SystemLockGuard guard(DspMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   for (OsndListNode *n = gOsnd.dspChain.next; n != &gOsnd.dspChain; n = n->next)
     if (n == &unit->link) return true;
   return false;
@@ -36,7 +34,7 @@ bool OsndDsp_IsInChain(OSND_DSPUNIT *unit) {
 // The chain is changed under the mixer's lock, which the mixer holds while it
 // walks the chain, so a block never sees a half-linked unit.
 void OsndDsp_Insert(OsndListNode *head, OSND_DSPUNIT *unit, int priority) {
-  SystemLockGuard guard(DspMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   unit->priority = priority < 0 ? 0 : priority;
   LeaveWalk(unit);
   OsndList_Unlink(&unit->link);
@@ -80,14 +78,14 @@ void OSND_DSP_SetPriority(OSND_DSPUNIT *unit, int priority) {
 void OSND_DSP_SetActive(OSND_DSPUNIT *unit, bool active) {
   Osnd_ResetError();
   if (!unit) return;
-  SystemLockGuard guard(DspMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   unit->active = active;
 }
 
 void OSND_DSP_Free(OSND_DSPUNIT *unit) {
   Osnd_ResetError();
   if (!unit) return;
-  SystemLockGuard guard(DspMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (!OsndDsp_IsInChain(unit)) return;
   if (unit != gOsnd.unitSfx && gOsnd.unitSfx) {
     // Its channels go on playing in the main mix.

@@ -25,8 +25,7 @@ std::recursive_mutex &SlotLock() {
 }
 
 // The mixer reads a playing sample's mode, loop and guard frames while it
-// mixes, and a play copies the mode: a change of them holds its lock.
-SystemCriticalSection SampleMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+// mixes, and a play copies the mode: a change of them holds the mixer's lock.
 
 // Takes the sample out of the slot table if the table lists it.
 void LeaveSlot(OSND_SAMPLE *s) {
@@ -167,7 +166,7 @@ unsigned OsndSample_NormaliseMode(int index, unsigned mode) {
 OSND_SAMPLE *OsndSample_AllocSlot(int index, unsigned mode) {
   // A sample already in a named slot is freed, which takes the mixer's lock:
   // that lock comes first, the slot table's after it.
-  SystemLockGuard mixer(index >= 0 ? SampleMixerLock() : nullptr);
+  SystemLockGuard mixer(index >= 0 ? Osnd_MixerLock() : nullptr);
   std::lock_guard<std::recursive_mutex> guard(SlotLock());
   if (!gOsnd.output || (!gOsnd.samples && index != -2)) {
     Osnd_SetError(OSND_ERR_UNINITIALISED);
@@ -254,7 +253,7 @@ OSND_SAMPLE *OsndSample_Create(int index, int length, unsigned mode, int frequen
 
 bool OsndSample_Relayout(OSND_SAMPLE *s, unsigned channelBits, int channels) {
   constexpr unsigned kChannelBits = OSND_MODE_MONO | OSND_MODE_STEREO | OSND_MODE_MULTICHANNEL;
-  SystemLockGuard guard(SampleMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   const unsigned oldMode = s->mode;
   const int oldChannels = s->channels;
   OsndSample_RestoreGuard(s);
@@ -352,7 +351,7 @@ void OsndSample_UpdateGuard(OSND_SAMPLE *s) {
 }
 
 void OsndSample_SetLoop(OSND_SAMPLE *s, unsigned start, unsigned length, unsigned loopMode) {
-  SystemLockGuard guard(SampleMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndSample_RestoreGuard(s);
   if (loopMode & kLoopBits) s->mode = (s->mode & ~kLoopBits) | (loopMode & kLoopBits);
   s->loopStart = start;
@@ -396,7 +395,7 @@ void OSND_Sample_Free(OSND_SAMPLE *sample) {
     // music unit's ticks take too: its channels stop, the songs forget it and
     // the slot table lets go of it with no tick between, so that nothing can
     // start it again before its memory goes.
-    SystemLockGuard guard(SampleMixerLock());
+    SystemLockGuard guard(Osnd_MixerLock());
     if (gOsnd.channels) {
       for (int i = 0; i < gOsnd.channelCount; ++i)
         if (gOsnd.channels[i].currentSample == sample) OSND_StopSound(i);
@@ -444,7 +443,7 @@ bool OSND_Sample_Unlock(OSND_SAMPLE *sample, void *ptr1, void *ptr2, unsigned in
 bool OSND_Sample_SetMode(OSND_SAMPLE *sample, unsigned int mode) {
   Osnd_ResetError();
   if (!sample) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
-  SystemLockGuard guard(SampleMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (mode & kLoopBits) {
     unsigned loop = (mode & OSND_MODE_LOOP_NORMAL) ? OSND_MODE_LOOP_NORMAL
                     : (mode & OSND_MODE_LOOP_BIDI) ? OSND_MODE_LOOP_BIDI

@@ -20,8 +20,6 @@ int OsndPanTable(int i) {
 
 namespace {
 
-SystemCriticalSection Lock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 void ComputeGains(OsndChannel *c) {
   if (c->swPan == -1) {
     c->leftGain = c->rightGain = c->level = c->swVolume;
@@ -59,13 +57,13 @@ bool ChannelRelease(OsndChannel *c) {
 }
 
 bool ChannelStart(OsndChannel *c, OSND_SAMPLE *s) {
-  SystemLockGuard guard(Lock());
+  SystemLockGuard guard(Osnd_MixerLock());
   c->currentSample = s;
   return true;
 }
 
 bool ChannelPlay(OSND_DSPUNIT *unit, OsndChannel *c, OSND_SAMPLE *s) {
-  SystemLockGuard guard(Lock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (!unit) unit = gOsnd.defaultUnit;
   int k = 0;
   for (OsndChannel *ch = c; ch; ch = ch->subChannel, ++k) {
@@ -90,7 +88,7 @@ bool ChannelPlay(OSND_DSPUNIT *unit, OsndChannel *c, OSND_SAMPLE *s) {
 }
 
 bool ChannelStop(OsndChannel *c) {
-  SystemLockGuard guard(Lock());
+  SystemLockGuard guard(Osnd_MixerLock());
   SoundSoftware_AppendIdle(c);
   c->flags &= ~OSND_CHANFLAG_KEEPLIST;
   c->posWhole = c->posFrac = 0;

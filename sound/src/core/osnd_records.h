@@ -274,6 +274,12 @@ struct OsndSystem {
 
 extern OsndSystem gOsnd;
 
+// The mixer's lock: the mixer thread holds it while it mixes a block, and every
+// call that changes what a block reads (channels, samples, DSP units, songs)
+// takes it too, so that a block never sees a change half made. Recursive; none
+// without a mixer.
+inline void *Osnd_MixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
+
 // Appends a name to the engine's list of output (or recording) drivers, cut to
 // the list's width; answers its index, or -1 when the list is full.
 int Osnd_AddDriverName(const char *name);

@@ -95,7 +95,7 @@ void OSND_SetSFXMasterVolume(int volume) {
   Osnd_ResetError();
   // The walk reads what a play writes under the mixer's lock (a channel's
   // sample and flags), so it holds that lock too; the setter re-enters it.
-  SystemLockGuard guard(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+  SystemLockGuard guard(Osnd_MixerLock());
   gOsnd.sfxMasterVolume = volume < 0 ? 0 : (volume > 255 ? 255 : volume);
   if (!gOsnd.channels) return;
   for (int i = 0; i < gOsnd.channelCount; ++i) {

@@ -28,15 +28,13 @@ void ReleaseAll(DshowStream *s) {
 
 DshowStream *StreamOf(OsndChannel *c) { return static_cast<DshowStream *>(c->driverChannel); }
 
-// A media channel's flags, slots and graph change under the mixer's lock,
-// which the calls on every channel (OSND_ALL) hold while they read and change
-// the same flags and call the same slots.
-SystemCriticalSection MediaLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 // Looks for a free media channel and marks it taken in one step, so that two
-// opens side by side never take the same one.
+// opens side by side never take the same one. A media channel's flags, slots
+// and graph change under the mixer's lock, which the calls on every channel
+// (OSND_ALL) hold while they read and change the same flags and call the same
+// slots.
 OsndChannel *ClaimMediaChannel() {
-  SystemLockGuard guard(MediaLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   for (int i = gOsnd.channelCount; gOsnd.channels && i < gOsnd.channelCount + gOsnd.extraChannels; ++i) {
     OsndChannel *c = &gOsnd.channels[i];
     if (!(c->flags & OSND_CHANFLAG_MEDIA)) {
@@ -48,7 +46,7 @@ OsndChannel *ClaimMediaChannel() {
 }
 
 void ReleaseMediaChannel(OsndChannel *c) {
-  SystemLockGuard guard(MediaLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   c->flags &= ~OSND_CHANFLAG_MEDIA;
   c->driverChannel = nullptr;
   OsndChannel_SetDefaultOps(c);
@@ -153,7 +151,7 @@ bool FormatDshow_Open(SystemFileHandle *file, char *name, uint32_t *lengthBytes,
     // The slots answer for the graph only while it is there: an idle media
     // channel keeps the do-nothing defaults, so that stopping every channel
     // does not report the absent graphs as failures.
-    SystemLockGuard guard(MediaLock());
+    SystemLockGuard guard(Osnd_MixerLock());
     channel->driverChannel = s;
     FormatDshow_SetChannelFunctions(channel);
   }

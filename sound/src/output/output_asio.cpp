@@ -395,7 +395,7 @@ bool LockMixerUnlessStopping(SystemCriticalSection lock) {
 ASIOTime *BufferSwitchTimeInfo(ASIOTime *, LONG half, ASIOBool) {
   SystemTime_StartMeasure(&gOsnd.cpuMeter);
   if (gOsnd.mixer) gOsnd.mixer->currentBlock = 0;
-  const SystemCriticalSection lock = gOsnd.mixer ? gOsnd.mixer->lock : nullptr;
+  const SystemCriticalSection lock = Osnd_MixerLock();
   const bool mixed = LockMixerUnlessStopping(lock);
   if (mixed) {
     SoundSoftware_MixBlock(0, gAsio.preferred);

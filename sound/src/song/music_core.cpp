@@ -55,10 +55,6 @@ OsndListNode *Songs() {
 
 MusicSong *SongFromLink(OsndListNode *n) { return reinterpret_cast<MusicSong *>(n); }
 
-// The mixer's (recursive) lock: the mixer holds it while it runs the chain,
-// so a song is never changed while one of its blocks is mixed.
-SystemCriticalSection MusicMixerLock() { return gOsnd.mixer ? gOsnd.mixer->lock : nullptr; }
-
 // A song call keeps the song for its length: outside the mixer's lock it
 // holds the song, and one asked for once the free has begun fails. Inside a
 // DSP unit's callback (a song's row, order, Zxx or instrument callback
@@ -189,7 +185,7 @@ MusicSong *Music_CreateSong() {
   song->speedMultiplier = 1.0f;
   song->panSeparation = 1.0f;
   song->nextRow = song->nextOrder = -1;
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndList_Append(Songs(), &song->link);
   return song;
 }
@@ -203,7 +199,7 @@ namespace {
 void ReleaseSong(MusicSong *song) {
   if (Music_IsLoaded(song)) Music_StopPlaying(song);
   {
-    SystemLockGuard guard(MusicMixerLock());
+    SystemLockGuard guard(Osnd_MixerLock());
     OsndList_Unlink(&song->link);
   }
   if (song->patterns) {
@@ -351,7 +347,7 @@ bool Music_PlaySong(MusicSong *song) {
   // refused inside a DSP unit's callback, under the mixer's lock).
   OsndDecodeLock decode(song->type == MUSIC_TYPE_MIDI);
   if (!decode) return false;
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   // A play that held the song before its free began looks at the mark under
   // the lock the free's stop takes: it ends before that stop or starts nothing.
   if (OsndLifetime_Closing(&song->life)) return Osnd_Fail(OSND_ERR_INVALID_PARAM);
@@ -388,13 +384,13 @@ void Music_StopPlaying(MusicSong *song) {
     // playing mark written under the mixer's lock that the music unit reads
     // it under.
     SystemLockGuard decode(gOsndStreams.decodeLock);
-    SystemLockGuard guard(MusicMixerLock());
+    SystemLockGuard guard(Osnd_MixerLock());
     gFormats.midiStop(song);
     return;
   }
   // Under the mixer's lock rather than waiting for a busy flag: the lock is
   // recursive, so a song that stops itself from its tick does not wait forever.
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   // A bank song's sound is on the shared bank channel, not on voices; the
   // music unit's ticks choose that channel's song under the same lock.
   if (song->type == MUSIC_TYPE_SAMPLEBANK) gFormats.bankStop(song);
@@ -418,7 +414,7 @@ void Music_StopAllSongs() {
   // A MIDI song's stop takes the stream-decode lock: first, in the engine's
   // one order.
   SystemLockGuard decode(gOsndStreams.decodeLock);
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
@@ -428,7 +424,7 @@ void Music_StopAllSongs() {
 
 void Music_ReleaseSample(OSND_SAMPLE *sample) {
   if (!sample) return;
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndListNode *head = Songs();
   for (OsndListNode *n = head->next; n != head; n = n->next) {
     MusicSong *song = SongFromLink(n);
@@ -480,7 +476,7 @@ bool Music_SetCallback(MusicSong *song, int type, int number, MusicCallbackFunct
       break;
     default: return Osnd_Fail(OSND_ERR_INVALID_PARAM);
   }
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   if (!function) {
     FreeCallback(*slot);
     return true;
@@ -596,7 +592,7 @@ bool Music_AllocChannels(MusicSong *song, int count) {
 
 MusicVoice *Music_AllocVoice(MusicSong *song, MusicChannel *channel, OSND_SAMPLE *) {
   if (!song || !channel) return nullptr;
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = TakeFreeChannel();
   if (!c) return nullptr;
   MusicVoice *v = &gVoices[c->index];
@@ -613,7 +609,7 @@ MusicVoice *Music_AllocVoice(MusicSong *song, MusicChannel *channel, OSND_SAMPLE
 
 MusicVoice *Music_FreeVoice(MusicVoice *voice) {
   if (!voice || voice == &gDummyVoice) return voice;
-  SystemLockGuard guard(MusicMixerLock());
+  SystemLockGuard guard(Osnd_MixerLock());
   OsndChannel *c = voice->channel;
   if (c && gOsnd.channels && c->ops.isPlaying(c)) return voice;
   if (c && gOsnd.channels) {

@@ -865,7 +865,7 @@ int OSND_Stream_PlayEx(int channel, OSND_STREAM *s, OSND_DSPUNIT *dsp, bool star
     // may name an index another sound took: its own index is taken back only
     // while free, else a channel as a new play takes one. Asked and taken
     // under the mixer's lock, so that no sound starts there in between.
-    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+    SystemLockGuard mixing(Osnd_MixerLock());
     if (s->channel != -1 && OSND_GetCurrentSample(s->channel) != s->sample) {
       const int index = s->channel & 0xFFF;
       const bool takeBack = Osnd_GetChannel(s->channel) || !OSND_IsPlaying(index);

@@ -93,7 +93,7 @@ bool OsndStream_Closing(OSND_STREAM *stream);
 // first, in the engine's order, since they ask the stream's channel too.
 // Inside a DSP unit's callback both may be taken: these calls work there.
 struct OsndStreamReadLocks {
-  SystemLockGuard mixing{gOsnd.mixer ? gOsnd.mixer->lock : nullptr};
+  SystemLockGuard mixing{Osnd_MixerLock()};
   SystemLockGuard list{gOsndStreams.listLock};
 };
 

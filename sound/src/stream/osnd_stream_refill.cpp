@@ -335,7 +335,7 @@ void OsndStream_RecordPosition(OSND_STREAM *s, uint32_t samples) {
   if (ring.entries && ring.block > 0) {
     // The mixer's sync scan reads the entries of the half the channel plays
     // under its lock: a refill that runs late may be writing that half.
-    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+    SystemLockGuard mixing(Osnd_MixerLock());
     const uint32_t start = s->fillPosition, end = start + samples;
     uint32_t k = (start + uint32_t(ring.block) - 1) / uint32_t(ring.block);
     for (; k * uint32_t(ring.block) < end; ++k) {
@@ -473,7 +473,7 @@ void OsndStream_FillHalf(OSND_STREAM *s) {
     if (unit->active && unit->callback) current = unit->callback(out, current, half, unit->userData);
   }
   {
-    SystemLockGuard mixing(gOsnd.mixer ? gOsnd.mixer->lock : nullptr);
+    SystemLockGuard mixing(Osnd_MixerLock());
     std::memcpy(p1, current ? current : out, l1);
     OSND_Sample_Unlock(sample, p1, p2, l1, l2);
   }
